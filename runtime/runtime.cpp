@@ -1,0 +1,2 @@
+// Placeholder so the library exists before its first component lands.
+namespace NUBO {}
