@@ -42,3 +42,25 @@ using HRESULT = int32_t;
 #endif
 
 constexpr DWORD MAX_PATH = 260;
+
+// Rectangles are {left, top, right, bottom} with right and bottom exclusive; windows, GDI and the
+// raster code all share this layout.
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+using LPRECT = RECT*;
+using LPCRECT = const RECT*;
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+using LPPOINT = POINT*;
+
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};

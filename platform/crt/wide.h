@@ -40,7 +40,8 @@ double wcstod(const WCHAR* s, WCHAR** end);
 int _wtoi(const WCHAR* s);
 
 // The platform's printf: %s and %c take wide arguments, %S and %C narrow ones; %I64 and ll are
-// 64-bit. Returns the units written, or -1 when the output did not fit (then not terminated).
+// 64-bit, l is 32-bit. Returns the units written, or -1 when the text and its terminator did not
+// fit (the output then holds as much as fitted, not terminated).
 int _vsnwprintf(WCHAR* out, size_t count, const WCHAR* format, va_list args);
 int _snwprintf(WCHAR* out, size_t count, const WCHAR* format, ...);
 int swprintf(WCHAR* out, size_t count, const WCHAR* format, ...); // -1 on truncation, always terminated

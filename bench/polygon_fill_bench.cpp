@@ -1,0 +1,187 @@
+// The polygon filler against cairo on the same fixed-seed polygons and rectangles, filled into a
+// 480 x 800 buffer in ARGB32 and RGB565. Each cell runs ours and cairo's benchmarks one after the
+// other, so both see the same machine state; the end prints ours / cairo per cell and the geometric
+// mean per format.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "graphics/pixels/pixel_buffer.h"
+#include "graphics/pixels/pixel_format.h"
+#include "graphics/raster/polygon_filler.h"
+
+namespace {
+
+constexpr int kWidth = 480;
+constexpr int kHeight = 800;
+constexpr int kShapes = 32; // shapes per iteration
+
+struct Point {
+    float x, y;
+};
+using Shape = std::vector<Point>;
+
+class Random {
+public:
+    explicit Random(uint64_t seed) : m_state(seed) {}
+    float Range(float lo, float hi) {
+        m_state = m_state * 6364136223846793005ull + 1442695040888963407ull;
+        return lo + (hi - lo) * static_cast<float>((m_state >> 40) & 0xFFFFFF) / 16777216.0f;
+    }
+
+private:
+    uint64_t m_state;
+};
+
+std::vector<Shape> MakeShapes(int size, int vertices, uint64_t seed) {
+    Random rnd(seed);
+    std::vector<Shape> shapes;
+    for (int i = 0; i < kShapes; ++i) {
+        const float ox = rnd.Range(0, static_cast<float>(kWidth - size));
+        const float oy = rnd.Range(0, static_cast<float>(kHeight - size));
+        Shape s;
+        if (vertices == 0) {
+            // Axis-aligned rectangle with whole-pixel corners.
+            const float l = std::floor(ox), t = std::floor(oy);
+            const float w = static_cast<float>(size), h = std::floor(rnd.Range(size / 2.0f, static_cast<float>(size)));
+            s = {{l, t}, {l + w, t}, {l + w, t + h}, {l, t + h}};
+        } else {
+            for (int v = 0; v < vertices; ++v)
+                s.push_back({ox + rnd.Range(0, static_cast<float>(size)), oy + rnd.Range(0, static_cast<float>(size))});
+        }
+        shapes.push_back(s);
+    }
+    return shapes;
+}
+
+struct Surface {
+    std::vector<uint8_t> bytes;
+    int stride;
+    oxPixelBuffer buffer;
+    cairo_surface_t* cairo = nullptr;
+
+    explicit Surface(bool rgb565) {
+        const cairo_format_t format = rgb565 ? CAIRO_FORMAT_RGB16_565 : CAIRO_FORMAT_ARGB32;
+        stride = cairo_format_stride_for_width(format, kWidth);
+        bytes.assign(static_cast<size_t>(stride) * kHeight, 0);
+        const int bpp = rgb565 ? 16 : 32;
+        buffer.InitExternal(bytes.data(), stride, kWidth, kHeight, bpp, bpp / 8, true,
+                            rgb565 ? kLayoutRgb565 : kLayoutUnspecified);
+        cairo = cairo_image_surface_create_for_data(bytes.data(), format, kWidth, kHeight, stride);
+    }
+    ~Surface() { cairo_surface_destroy(cairo); }
+};
+
+struct Cell {
+    std::string name;
+    bool rgb565;
+    std::vector<Shape> shapes;
+    bool nonZero;
+};
+
+void RunOurs(benchmark::State& state, const Cell& cell) {
+    Surface surface(cell.rgb565);
+    if (cell.rgb565) SetPixelFormatMasks(5, 6, 5);
+    oxPolygonFiller filler;
+    filler.SetTarget(&surface.buffer);
+    filler.SetFillRule(cell.nonZero ? oxPolygonFiller::kNonZero : oxPolygonFiller::kEvenOdd);
+    filler.SetColor(0xFF3366CC);
+    for (auto _ : state) {
+        for (const Shape& s : cell.shapes) {
+            filler.BeginPolygon(static_cast<int32_t>(s.size()) + 1);
+            for (size_t i = 0; i < s.size(); ++i) {
+                const Point& a = s[i];
+                const Point& b = s[(i + 1) % s.size()];
+                filler.AddEdge(a.x, a.y, b.x, b.y);
+            }
+            filler.Fill();
+        }
+        benchmark::DoNotOptimize(surface.bytes.data());
+        benchmark::ClobberMemory();
+    }
+    SetPixelFormatMasks(0, 0, 0);
+}
+
+void RunCairo(benchmark::State& state, const Cell& cell) {
+    Surface surface(cell.rgb565);
+    cairo_t* cr = cairo_create(surface.cairo);
+    cairo_set_fill_rule(cr, cell.nonZero ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_set_source_rgb(cr, 0x33 / 255.0, 0x66 / 255.0, 0xCC / 255.0);
+    for (auto _ : state) {
+        for (const Shape& s : cell.shapes) {
+            cairo_move_to(cr, s[0].x, s[0].y);
+            for (size_t i = 1; i < s.size(); ++i)
+                cairo_line_to(cr, s[i].x, s[i].y);
+            cairo_close_path(cr);
+            cairo_fill(cr);
+        }
+        cairo_surface_flush(surface.cairo);
+        benchmark::DoNotOptimize(surface.bytes.data());
+        benchmark::ClobberMemory();
+    }
+    cairo_destroy(cr);
+}
+
+// Collects the time per iteration of every run by name.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> times;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<Cell> cells;
+    uint64_t seed = 1;
+    for (bool rgb565 : {false, true}) {
+        const char* format = rgb565 ? "RGB565" : "ARGB32";
+        for (int size : {8, 32, 128, 256}) {
+            for (int vertices : {10, 40, 0}) {
+                for (bool nonZero : {true, false}) {
+                    if (vertices == 0 && !nonZero) continue; // a rectangle fills the same under both rules
+                    std::string name = std::string(format) + "/" + std::to_string(size) + "px/" +
+                                       (vertices ? std::to_string(vertices) + "v" : std::string("rect")) +
+                                       (vertices ? (nonZero ? "/nonzero" : "/evenodd") : "");
+                    cells.push_back({name, rgb565, MakeShapes(size, vertices, seed++), nonZero});
+                }
+            }
+        }
+    }
+    for (const Cell& c : cells) {
+        benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), [&c](benchmark::State& s) { RunOurs(s, c); });
+        benchmark::RegisterBenchmark(("cairo/" + c.name).c_str(), [&c](benchmark::State& s) { RunCairo(s, c); });
+    }
+    benchmark::Initialize(&argc, argv);
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+
+    std::printf("\n%-34s %12s %12s %8s\n", "cell", "ours ns", "cairo ns", "ratio");
+    std::map<bool, std::pair<double, int>> logSum;
+    double worst = 0;
+    for (const Cell& c : cells) {
+        const auto o = collector.times.find("ours/" + c.name);
+        const auto k = collector.times.find("cairo/" + c.name);
+        if (o == collector.times.end() || k == collector.times.end() || k->second <= 0) continue;
+        const double ratio = o->second / k->second;
+        worst = std::max(worst, ratio);
+        logSum[c.rgb565].first += std::log(ratio);
+        logSum[c.rgb565].second += 1;
+        std::printf("%-34s %12.0f %12.0f %8.3f\n", c.name.c_str(), o->second, k->second, ratio);
+    }
+    for (const auto& [rgb565, sum] : logSum)
+        std::printf("geometric mean %s: %.3f over %d cells\n", rgb565 ? "RGB565" : "ARGB32",
+                    std::exp(sum.first / sum.second), sum.second);
+    std::printf("largest ratio: %.3f\n", worst);
+    benchmark::Shutdown();
+    return 0;
+}

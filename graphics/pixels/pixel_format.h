@@ -1,0 +1,28 @@
+#pragma once
+// The process-wide 16-bit channel layout that every 16-bit conversion and blend reads, and the
+// ordered dither that takes 32-bit colours down to 16 bits.
+#include <cstdint>
+
+struct oxPixelFormatMasks {
+    uint32_t red = 0x7C00;
+    uint32_t green = 0x03E0;
+    uint32_t blue = 0x001F;
+    uint32_t group = 0x7C1F; // red | blue: the two outer channels blend in one multiply
+    int redShift = 10;       // moves the top five bits of a channel to or from bit 0
+    int greenShift = 5;
+    int blueShift = 0;
+    uint32_t halving = ~((1u << 10) | (1u << 5) | 1u);
+};
+
+// Set immediately before each 16-bit operation; one thread only.
+extern oxPixelFormatMasks g_pixelFormat;
+
+// (0, 0, 0) means 5-5-5.
+void SetPixelFormatMasks(int redBits, int greenBits, int blueBits);
+// Sets the masks for a buffer's 16-bit layout code (0 and unknown codes as 5-5-5).
+void SetPixelFormatForLayout(int32_t layout);
+
+// 4 x 4 ordered dither of one 0xAARRGGBB pixel at (x, y) into the current 16-bit layout.
+uint16_t DitherTo16(uint32_t pixel, int x, int y);
+// Expands a 16-bit pixel of the current layout to 0x00RRGGBB from the top five bits of each channel.
+uint32_t ExpandFrom16(uint16_t pixel);

@@ -1,0 +1,637 @@
+#include "graphics/raster/polygon_filler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "graphics/pixels/pixel_format.h"
+#include "graphics/pixels/raster_rect.h"
+
+namespace {
+
+// 32 / d for a height difference d in 1/32 sub-scanline units, d from -1024 to 1023.
+float g_edgeReciprocal[2048];
+bool g_tablesBuilt = false;
+
+void BuildSharedTables() {
+    if (g_tablesBuilt) return;
+    for (int d = -1024; d < 1024; ++d)
+        g_edgeReciprocal[d + 1024] = d == 0 ? 0.0f : static_cast<float>(32.0 / d);
+    g_tablesBuilt = true;
+}
+
+constexpr uint8_t kDither[16] = {8, 184, 104, 216, 152, 40, 240, 82, 200, 120, 168, 24, 88, 232, 56, 136};
+
+// Edges whose coordinates go beyond this many pixels are cut to the clip first, so that the fixed
+// point of the edge arrays cannot overflow.
+constexpr double kSafeRange = 262144.0;
+
+int32_t ToFixed(double v) {
+    v = std::floor(v + 0.5);
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+template <typename T> bool Grow(T*& array, int32_t count) {
+    T* grown = static_cast<T*>(std::realloc(array, sizeof(T) * static_cast<size_t>(count)));
+    if (!grown) return false;
+    array = grown;
+    return true;
+}
+
+// Channels times a / 256, two channels per multiply.
+inline uint32_t Scale(uint32_t px, uint32_t a) {
+    return (((px & 0x00FF00FFu) * a >> 8) & 0x00FF00FFu) | ((((px >> 8) & 0x00FF00FFu) * a) & 0xFF00FF00u);
+}
+
+// src over dst for premultiplied pixels.
+inline uint32_t Over(uint32_t src, uint32_t dst) {
+    return src + Scale(dst, 256 - (src >> 24));
+}
+
+inline uint16_t Blend16(uint32_t src, uint32_t dst, int32_t k, uint32_t m) {
+    const int32_t mi = static_cast<int32_t>(m);
+    const int32_t rb = mi & ((static_cast<int32_t>(dst) & mi) +
+                             ((k * ((static_cast<int32_t>(src) & mi) - (static_cast<int32_t>(dst) & mi))) >> 5));
+    const int32_t gm = static_cast<int32_t>((~m >> 5) & 0x7FF);
+    const int32_t g = static_cast<int32_t>(dst >> 5) & gm;
+    const int32_t sg = static_cast<int32_t>(src >> 5) & gm;
+    const int32_t green = static_cast<int32_t>(~m) & ((g + ((k * (sg - g)) >> 5)) << 5);
+    return static_cast<uint16_t>(rb | green);
+}
+
+inline bool FullGroup(const uint8_t* cov, int32_t g) {
+    uint32_t w;
+    std::memcpy(&w, cov + 4 * g, 4);
+    return w == 0xFFFFFFFFu;
+}
+
+} // namespace
+
+oxPolygonFiller::oxPolygonFiller() {
+    BuildSharedTables();
+    SetCoverageCurve(0.55f);
+    m_rowScratch = static_cast<uint32_t*>(std::malloc(2048 * sizeof(uint32_t)));
+    if (m_rowScratch) {
+        std::memset(m_rowScratch, 0xFF, 2048 * sizeof(uint32_t));
+        m_rowScratchSize = 2048;
+    }
+}
+
+oxPolygonFiller::~oxPolygonFiller() {
+    std::free(m_rowScratch);
+    std::free(m_solid);
+    std::free(m_x);
+    std::free(m_step);
+    std::free(m_first);
+    std::free(m_end);
+    std::free(m_dir);
+    std::free(m_next);
+    std::free(m_active);
+    std::free(m_buckets);
+}
+
+int32_t oxPolygonFiller::FloorToInt(double v) {
+    return static_cast<int32_t>(std::floor(v));
+}
+
+int oxPolygonFiller::SetTarget(const oxPixelBuffer* target) {
+    // Edges of an unfilled polygon refer to the old buckets.
+    m_edgeCount = 0;
+    if (!target || !target->HasPixels()) {
+        m_target = oxPixelBuffer{};
+        m_clip = RECT{0, 0, 0, 0};
+        if (m_buckets) std::fill(m_buckets, m_buckets + m_bucketCount, -1);
+        return 0;
+    }
+    m_target = *target;
+    m_clip = RECT{0, 0, target->width, target->height};
+    const int32_t buckets = (target->height + 1) << m_n;
+    if (!Grow(m_buckets, buckets)) {
+        m_bucketCount = 0;
+        std::free(m_buckets);
+        m_buckets = nullptr;
+        m_target = oxPixelBuffer{};
+        m_clip = RECT{0, 0, 0, 0};
+        return 0;
+    }
+    m_bucketCount = buckets;
+    std::fill(m_buckets, m_buckets + buckets, -1);
+    if (!m_coverage.Setup(target->width, 12, m_n)) return 0;
+    const int32_t scratch = 2 * target->width;
+    if (scratch > m_rowScratchSize && Grow(m_rowScratch, scratch)) m_rowScratchSize = scratch;
+    if (m_rowScratch) std::memset(m_rowScratch, 0xFF, sizeof(uint32_t) * static_cast<size_t>(m_rowScratchSize));
+    return 1;
+}
+
+void oxPolygonFiller::SetClip(const RECT& clip) {
+    if (m_target.HasPixels()) {
+        const RECT bounds{0, 0, m_target.width, m_target.height};
+        if (!IntersectRECT(&clip, &bounds, &m_clip)) m_clip = RECT{0, 0, 0, 0};
+    } else {
+        m_clip = clip;
+    }
+}
+
+void oxPolygonFiller::SetQuality(int level) {
+    m_n = level == 0 || level == 1 ? 0 : level == 2 ? 1 : level == 4 ? 2 : 3;
+    if (m_target.HasPixels()) {
+        const RECT clip = m_clip;
+        const oxPixelBuffer target = m_target;
+        SetTarget(&target);
+        m_clip = clip;
+    }
+}
+
+void oxPolygonFiller::SetCoverageCurve(float p) {
+    if (p == m_curveParam) return;
+    BuildCoverageCurve(p);
+    m_curveParam = p;
+    m_tableOpacity = -1;
+}
+
+void oxPolygonFiller::BuildCoverageCurve(float p) {
+    const double c = 1.0 / p - 2.0;
+    for (int i = 1; i < 255; ++i) {
+        const double t = i / 255.0;
+        const double v = std::floor(t / (c * (1.0 - t) + 1.0) * 255.0 + 0.5);
+        m_curve[i] = static_cast<uint8_t>(std::isnan(v) ? 0 : std::clamp(v, 0.0, 255.0));
+    }
+    m_curve[0] = 0;
+    m_curve[255] = 255;
+    m_weightStale = true;
+}
+
+void oxPolygonFiller::RefreshTables() {
+    if (m_opacity != m_tableOpacity) {
+        for (int c = 0; c < 256; ++c) {
+            const int32_t v = c * m_opacity;
+            m_opacityTable[c] = static_cast<uint8_t>(v < 256 ? 0 : std::min(255, v >> 8));
+        }
+        m_tableOpacity = m_opacity;
+        m_weightStale = true;
+    }
+    if (m_weightStale) {
+        for (int c = 0; c < 256; ++c)
+            m_weight[c] = m_opacityTable[m_curve[c]];
+        m_weightStale = false;
+    }
+}
+
+bool oxPolygonFiller::ReserveEdges(int32_t size) {
+    if (size > m_edgeCapacity) {
+        if (!Grow(m_x, size) || !Grow(m_step, size) || !Grow(m_first, size) || !Grow(m_end, size) ||
+            !Grow(m_dir, size) || !Grow(m_next, size) || !Grow(m_active, size))
+            return false;
+        m_edgeCapacity = size;
+    }
+    m_edgeSize = size;
+    return true;
+}
+
+int oxPolygonFiller::BeginPolygon(int32_t expectedEdges) {
+    ClearBuckets(); // edges never filled must not leak into this polygon
+    m_edgeCount = 0;
+    m_firstEdge = 0;
+    m_lastEdge = 0;
+    m_minX = static_cast<float>(m_clip.right);
+    m_maxX = static_cast<float>(m_clip.left);
+    m_allLeft = m_allRight = m_allAbove = m_allBelow = true;
+    m_broken = false;
+    return ReserveEdges(std::max(expectedEdges, 0)) ? 1 : 0;
+}
+
+int oxPolygonFiller::AddEdge(float x0, float y0, float x1, float y1) {
+    if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) {
+        m_broken = true;
+        return 0;
+    }
+    const float top = static_cast<float>(m_clip.top);
+    const float bottom = static_cast<float>(m_clip.bottom);
+    if ((y0 < top && y1 < top) || (y0 > bottom && y1 > bottom)) return 1;
+    const float left = static_cast<float>(m_clip.left);
+    const float right = static_cast<float>(m_clip.right);
+    if (!(x0 < left && x1 < left)) m_allLeft = false;
+    if (!(x0 > right && x1 > right)) m_allRight = false;
+    if (!(y0 < top && y1 < top)) m_allAbove = false;
+    if (!(y0 > bottom && y1 > bottom)) m_allBelow = false;
+    m_minX = std::min({m_minX, x0, x1});
+    m_maxX = std::max({m_maxX, x0, x1});
+    const double lim = kSafeRange;
+    if (std::fabs(x0) > lim || std::fabs(x1) > lim || std::fabs(y0) > lim || std::fabs(y1) > lim)
+        return AddClampedEdge(x0, y0, x1, y1);
+    return StoreEdge(x0, y0, x1, y1);
+}
+
+// Cuts an edge with far-away points to the part that can matter inside the clip: above and below
+// the clip it is cut off, left and right of it the outside parts become vertical edges just
+// outside the clip, which wind the same way.
+int oxPolygonFiller::AddClampedEdge(double x0, double y0, double x1, double y1) {
+    const double top = m_clip.top - 1.0;
+    const double bottom = m_clip.bottom + 1.0;
+    if (y0 == y1) return 0;
+    auto xAt = [&](double y) { return x0 + (x1 - x0) * ((y - y0) / (y1 - y0)); };
+    const double ya = std::clamp(y0, std::min(top, bottom), bottom);
+    const double yb = std::clamp(y1, std::min(top, bottom), bottom);
+    double ax = ya == y0 ? x0 : xAt(ya), bx = yb == y1 ? x1 : xAt(yb);
+    const double ay = ya, by = yb;
+    if (ay == by) return 0;
+    const double left = m_clip.left - 1.0;
+    const double right = m_clip.right + 1.0;
+    // Split points along the edge where it crosses the two vertical limits.
+    double ts[4] = {0.0, 1.0, 1.0, 1.0};
+    int count = 1;
+    for (double lx : {left, right}) {
+        if ((ax - lx) * (bx - lx) < 0) ts[count++] = (lx - ax) / (bx - ax);
+    }
+    if (count == 3 && ts[1] > ts[2]) std::swap(ts[1], ts[2]);
+    ts[count] = 1.0;
+    int result = 0;
+    for (int k = 0; k < count; ++k) {
+        const double t0 = ts[k], t1 = ts[k + 1];
+        const double py0 = ay + (by - ay) * t0, py1 = ay + (by - ay) * t1;
+        double px0 = ax + (bx - ax) * t0, px1 = ax + (bx - ax) * t1;
+        const double mid = (px0 + px1) / 2;
+        if (mid < left)
+            px0 = px1 = left;
+        else if (mid > right)
+            px0 = px1 = right;
+        else {
+            px0 = std::clamp(px0, left, right);
+            px1 = std::clamp(px1, left, right);
+        }
+        result = StoreEdge(px0, py0, px1, py1);
+    }
+    return result;
+}
+
+int oxPolygonFiller::StoreEdge(double x0, double y0, double x1, double y1) {
+    if (m_edgeSize == 0 || !m_buckets) return 0;
+    if (m_edgeCount + 1 >= m_edgeSize && !ReserveEdges(m_edgeSize * 2)) return 0;
+
+    const int32_t fy0 = ToFixed(y0 * 32.0) * (1 << m_n);
+    const int32_t fy1 = ToFixed(y1 * 32.0) * (1 << m_n);
+    int32_t yTop = fy0, yBottom = fy1;
+    double xTop = x0, xBottom = x1;
+    uint8_t dir = 1;
+    if (fy1 < fy0) {
+        std::swap(yTop, yBottom);
+        std::swap(xTop, xBottom);
+        dir = 255;
+    }
+    const int32_t s0 = std::max(m_clip.top << m_n, (yTop + 16) >> 5);
+    const int32_t s1 = std::min((yBottom + 16) >> 5, m_clip.bottom << m_n);
+    if (s0 >= s1) return 0;
+
+    const int32_t dy = yBottom - yTop;
+    const double r = dy <= 1023 ? g_edgeReciprocal[dy + 1024] : 1.0 / (dy / 32.0);
+    const double slope = (xBottom - xTop) * r;
+    const int32_t e = m_edgeCount;
+    m_step[e] = ToFixed(slope * 4096.0);
+    m_x[e] = ToFixed((xTop + slope * ((s0 * 32.0 - yTop + 16.0) / 32.0)) * 4096.0);
+    m_first[e] = s0;
+    m_end[e] = s1;
+    m_dir[e] = dir;
+    if (e == 0 || s0 < m_first[m_firstEdge]) m_firstEdge = e;
+    if (e == 0 || s1 > m_end[m_lastEdge]) m_lastEdge = e;
+    m_next[e] = m_buckets[s0];
+    m_buckets[s0] = e;
+    m_edgeCount = e + 1;
+    return 1;
+}
+
+void oxPolygonFiller::ClearBuckets() {
+    if (m_edgeCount == 0 || !m_buckets) return;
+    const int32_t from = std::max(m_first[m_firstEdge], 0);
+    const int32_t to = std::min(m_end[m_lastEdge], m_bucketCount);
+    for (int32_t i = from; i < to; ++i)
+        m_buckets[i] = -1;
+}
+
+int oxPolygonFiller::Fill() {
+    if (m_edgeCount >= 2) RefreshTables();
+    const int32_t bpp = m_target.bpp;
+    const bool drawable = m_target.HasPixels() && (bpp == 8 || bpp == 16 || bpp == 32) && !m_broken;
+    if (drawable && m_edgeCount >= 2 && ((bpp == 32 && FillRectangle()) || FillUprightBand())) {
+        ClearBuckets();
+    } else if (drawable && !m_allLeft && !m_allRight && !m_allAbove && !m_allBelow && m_edgeCount >= 2 &&
+               m_opacity != 0) {
+        ScanConvert();
+    } else {
+        ClearBuckets();
+    }
+    m_maxEdgeCount = std::max(m_maxEdgeCount, m_edgeCount);
+    m_edgeCount = 0;
+    m_broken = false;
+    return 1;
+}
+
+// Two vertical edges on whole pixels spanning whole rows: the fill needs no coverage.
+bool oxPolygonFiller::FillRectangle() {
+    if (m_edgeCount != 2 || m_step[0] != 0 || m_step[1] != 0 || (m_x[0] & 0xFFF) > 15 || (m_x[1] & 0xFFF) > 15 ||
+        m_first[0] != m_first[1] || m_end[0] != m_end[1])
+        return false;
+    const int32_t mask = (1 << m_n) - 1;
+    if ((m_first[0] & mask) || (m_end[0] & mask)) return false;
+    const int32_t left = std::max(std::min(m_x[0], m_x[1]) >> 12, m_clip.left);
+    const int32_t right = std::min(std::max(m_x[0], m_x[1]) >> 12, m_clip.right);
+    const int32_t top = m_first[0] >> m_n;
+    const int32_t bottom = m_end[0] >> m_n;
+    if (left >= right) return true;
+    if (m_opacity < 255) {
+        const uint32_t p = Scale(m_color | 0xFF000000u, m_opacityTable[255]);
+        for (int32_t y = top; y < bottom; ++y) {
+            uint32_t* row = m_target.GetRow32(y);
+            for (int32_t x = left; x < right; ++x)
+                row[x] = Over(p, row[x]);
+        }
+    } else {
+        const uint8_t* const solid = SolidRow(0);
+        for (int32_t y = top; y < bottom; ++y)
+            std::memcpy(m_target.GetRow32(y) + left, solid + 4 * left, 4 * static_cast<size_t>(right - left));
+    }
+    return true;
+}
+
+void oxPolygonFiller::AddRowSpans(int32_t i, int32_t count) {
+    const int32_t clipLeft = m_clip.left << 12;
+    const int32_t clipRight = m_clip.right << 12;
+    const int32_t* const active = m_active;
+    if (m_nonZero) {
+        uint32_t winding = 0;
+        int32_t open = 0;
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t e = active[k];
+            const uint32_t before = winding;
+            winding = (winding + m_dir[e]) & 0xFF;
+            if (before == 0) {
+                open = m_x[e];
+            } else if (winding == 0) {
+                const int32_t x1 = m_x[e];
+                m_coverage.AddSpan(i, std::clamp(std::min(open, x1), clipLeft, clipRight),
+                                   std::clamp(x1, clipLeft, clipRight));
+            }
+        }
+    } else {
+        for (int32_t k = 0; k + 1 < count; k += 2) {
+            const int32_t x0 = m_x[active[k]];
+            const int32_t x1 = m_x[active[k + 1]];
+            m_coverage.AddSpan(i, std::clamp(std::min(x0, x1), clipLeft, clipRight),
+                               std::clamp(x1, clipLeft, clipRight));
+        }
+    }
+}
+
+// Two vertical edges spanning whole rows add the same spans on every row: the coverage of one row
+// is computed once and written to all of them, which gives exactly what scan conversion gives.
+bool oxPolygonFiller::FillUprightBand() {
+    if (m_edgeCount != 2 || m_step[0] != 0 || m_step[1] != 0 || m_first[0] != m_first[1] || m_end[0] != m_end[1] ||
+        m_allLeft || m_allRight || m_allAbove || m_allBelow || m_opacity == 0)
+        return false;
+    const int32_t mask = (1 << m_n) - 1;
+    if ((m_first[0] & mask) || (m_end[0] & mask)) return false;
+    m_active[0] = m_x[0] <= m_x[1] ? 0 : 1;
+    m_active[1] = 1 - m_active[0];
+    for (int32_t k = 0; k <= mask; ++k)
+        AddRowSpans(m_first[0] + k, 2);
+    const int32_t top = m_first[0] >> m_n, bottom = m_end[0] >> m_n;
+    if (m_coverage.Touched()) {
+        const uint8_t* const cov = m_coverage.Bytes();
+        int32_t g = m_coverage.LowGroup();
+        const int32_t g1 = m_coverage.HighGroup();
+        while (g <= g1 && !FullGroup(cov, g))
+            ++g;
+        m_runFrom = g;
+        while (g <= g1 && FullGroup(cov, g))
+            ++g;
+        m_runTo = g;
+    }
+    for (int32_t y = top; y < bottom; ++y)
+        FlushRow(y, false);
+    m_runFrom = m_runTo = -1;
+    m_coverage.Clear();
+    return true;
+}
+
+// A row of the solid colour as the target's pixels; for 16 bits the row of dither row y & 3.
+const uint8_t* oxPolygonFiller::SolidRow(int32_t y) {
+    const int32_t bpp = m_target.bpp;
+    const int32_t width = (m_target.width + 3) & ~3;
+    const uint64_t key = (static_cast<uint64_t>(m_color) << 32) ^ (static_cast<uint64_t>(bpp) << 24) ^
+                         (bpp == 16 ? (g_pixelFormat.group ^ (static_cast<uint64_t>(g_pixelFormat.redShift) << 16) ^
+                                       (static_cast<uint64_t>(g_pixelFormat.greenShift) << 20))
+                                    : 0);
+    const int32_t size = bpp == 16 ? 4 * width * 2 : width * 4;
+    if (!m_solidValid || key != m_solidKey || size > m_solidSize) {
+        if (size > m_solidSize) {
+            if (!Grow(m_solid, size)) return nullptr;
+            m_solidSize = size;
+        }
+        if (bpp == 16) {
+            for (int32_t r = 0; r < 4; ++r) {
+                uint16_t* row = reinterpret_cast<uint16_t*>(m_solid) + r * width;
+                for (int32_t x = 0; x < width; ++x)
+                    row[x] = x < 4 ? DitherTo16(m_color, x, r) : row[x - 4];
+            }
+        } else {
+            uint32_t* row = reinterpret_cast<uint32_t*>(m_solid);
+            std::fill(row, row + width, m_color | 0xFF000000u);
+        }
+        m_solidKey = key;
+        m_solidValid = true;
+    }
+    return bpp == 16 ? m_solid + static_cast<size_t>(y & 3) * width * 2 : m_solid;
+}
+
+void oxPolygonFiller::ScanConvert() {
+    const int32_t mask = (1 << m_n) - 1;
+    const int32_t last = m_end[m_lastEdge];
+    int32_t* const active = m_active;
+    int32_t count = 0;
+    bool pending = false;
+    int32_t pendingRow = 0;
+
+    int32_t i = m_first[m_firstEdge];
+    while (i < last) {
+        for (int32_t e = m_buckets[i]; e >= 0; e = m_next[e]) {
+            if (count >= m_edgeCapacity) {
+                // A corrupt list: give up on the polygon but leave the buckets clean.
+                for (int32_t k = i; k < last; ++k)
+                    m_buckets[k] = -1;
+                m_coverage.Clear();
+                return;
+            }
+            active[count++] = e;
+        }
+        m_buckets[i] = -1;
+
+        int32_t kept = 0;
+        int32_t nearestEnd = last;
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t e = active[k];
+            if (m_end[e] > i) {
+                active[kept++] = e;
+                nearestEnd = std::min(nearestEnd, m_end[e]);
+            }
+        }
+        count = kept;
+
+        if (count < 2) {
+            if (pending) {
+                FlushRow(pendingRow);
+                pending = false;
+            }
+            int32_t next = nearestEnd;
+            for (int32_t k = i + 1; k < next; ++k) {
+                if (m_buckets[k] >= 0) {
+                    next = k;
+                    break;
+                }
+            }
+            const uint32_t skipped = static_cast<uint32_t>(next - i);
+            for (int32_t k = 0; k < count; ++k) {
+                const int32_t e = active[k];
+                m_x[e] =
+                    static_cast<int32_t>(static_cast<uint32_t>(m_x[e]) + static_cast<uint32_t>(m_step[e]) * skipped);
+            }
+            i = next;
+            continue;
+        }
+
+        // The order changes little between sub-scanlines, so insertion sort is nearly linear.
+        for (int32_t k = 1; k < count; ++k) {
+            const int32_t e = active[k];
+            const int32_t x = m_x[e];
+            int32_t j = k - 1;
+            while (j >= 0 && m_x[active[j]] > x) {
+                active[j + 1] = active[j];
+                --j;
+            }
+            active[j + 1] = e;
+        }
+
+        AddRowSpans(i, count);
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t e = active[k];
+            m_x[e] = static_cast<int32_t>(static_cast<uint32_t>(m_x[e]) + static_cast<uint32_t>(m_step[e]));
+        }
+
+        if (((i + 1) & mask) == 0) {
+            FlushRow(((i + 1) >> m_n) - 1);
+            pending = false;
+        } else {
+            pending = true;
+            pendingRow = i >> m_n;
+        }
+        ++i;
+    }
+    if (pending) FlushRow(pendingRow);
+}
+
+void oxPolygonFiller::FlushRow(int32_t y, bool clear) {
+    if (!m_coverage.Touched()) return;
+    if (y >= 0 && y < m_target.height) {
+        switch (m_target.bpp) {
+        case 32:
+            FlushRow32(y);
+            break;
+        case 16:
+            FlushRow16(y);
+            break;
+        case 8:
+            FlushRow8(y);
+            break;
+        default:
+            break;
+        }
+    }
+    if (clear) m_coverage.Clear();
+}
+
+void oxPolygonFiller::FlushRow32(int32_t y) {
+    uint32_t* const row = m_target.GetRow32(y);
+    const uint8_t* const cov = m_coverage.Bytes();
+    const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
+    const uint32_t color = m_color | 0xFF000000u;
+    const int32_t g1 = m_coverage.HighGroup();
+    for (int32_t g = m_coverage.LowGroup(); g <= g1; ++g) {
+        const int32_t x = g * 4;
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        if (word == 0xFFFFFFFFu && opaque) {
+            int32_t end = g + 1;
+            if (g == m_runFrom) end = m_runTo;
+            while (end <= g1 && FullGroup(cov, end))
+                ++end;
+            if (const uint8_t* solid = SolidRow(y))
+                std::memcpy(row + x, solid + 4 * x, 16 * static_cast<size_t>(end - g));
+            g = end - 1;
+            continue;
+        }
+        for (int32_t k = 0; k < 4; ++k) {
+            const uint8_t c = cov[x + k];
+            if (c) row[x + k] = Over(Scale(color, m_weight[c]), row[x + k]);
+        }
+    }
+}
+
+void oxPolygonFiller::FlushRow16(int32_t y) {
+    uint16_t* const row = m_target.GetRow16(y);
+    const uint8_t* const cov = m_coverage.Bytes();
+    const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
+    const uint32_t m = g_pixelFormat.group;
+    const uint8_t* const dither = kDither + (y & 3) * 4;
+    const uint16_t* const solid = reinterpret_cast<const uint16_t*>(SolidRow(y));
+    uint16_t src[4];
+    for (int k = 0; k < 4; ++k)
+        src[k] = solid ? solid[k] : DitherTo16(m_color, k, y);
+    const int32_t g1 = m_coverage.HighGroup();
+    for (int32_t g = m_coverage.LowGroup(); g <= g1; ++g) {
+        const int32_t x = g * 4;
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        if (word == 0xFFFFFFFFu && opaque) {
+            int32_t end = g + 1;
+            if (g == m_runFrom) end = m_runTo;
+            while (end <= g1 && FullGroup(cov, end))
+                ++end;
+            if (solid) std::memcpy(row + x, solid + x, 8 * static_cast<size_t>(end - g));
+            g = end - 1;
+            continue;
+        }
+        for (int32_t k = 0; k < 4; ++k) {
+            const uint8_t c = cov[x + k];
+            if (c) {
+                const int32_t kw = (m_weight[c] + dither[k] / 32) >> 3;
+                row[x + k] = Blend16(src[k], row[x + k], kw, m);
+            }
+        }
+    }
+}
+
+void oxPolygonFiller::FlushRow8(int32_t y) {
+    if (m_texture.HasPixels()) return;
+    uint8_t* const row = m_target.GetRow8(y);
+    const uint8_t* const cov = m_coverage.Bytes();
+    const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
+    const uint8_t value = static_cast<uint8_t>(m_color);
+    const int32_t g1 = m_coverage.HighGroup();
+    for (int32_t g = m_coverage.LowGroup(); g <= g1; ++g) {
+        const int32_t x = g * 4;
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        if (word == 0xFFFFFFFFu && opaque) {
+            std::memset(row + x, value, 4);
+            continue;
+        }
+        for (int32_t k = 0; k < 4; ++k) {
+            const uint8_t c = cov[x + k];
+            if (c) row[x + k] = m_weight[c];
+        }
+    }
+}

@@ -1,0 +1,116 @@
+#pragma once
+// Turns straight edges in device pixels into anti-aliased coverage and composites a solid colour
+// into a 32, 16 or 8 bits per pixel buffer. Each pixel row is sampled on 2^n sub-scanlines; edges
+// are stepped in 20.12 fixed point from bucketed start lists, and the coverage of one row is
+// accumulated in an oxCoverageRow and written when the row's last sub-scanline is done.
+#include <cstdint>
+
+#include "graphics/pixels/pixel_buffer.h"
+#include "graphics/raster/coverage_row.h"
+#include "platform/types.h"
+
+class oxPolygonFiller {
+public:
+    enum FillRule : uint8_t { kEvenOdd = 0, kNonZero = 1 };
+
+    oxPolygonFiller();
+    virtual ~oxPolygonFiller();
+    oxPolygonFiller(const oxPolygonFiller&) = delete;
+    oxPolygonFiller& operator=(const oxPolygonFiller&) = delete;
+
+    // Copies the buffer's record and clips to all of it; null empties the target and returns 0.
+    int SetTarget(const oxPixelBuffer* target);
+    void SetClip(const RECT& clip);
+    // 0 or 1: one sub-scanline per row; 2: two; 4: four; anything else: eight.
+    void SetQuality(int level);
+    void SetCoverageCurve(float p);
+    void SetColor(uint32_t argb) { m_color = argb; }
+    void SetOpacity(int32_t opacity) { m_opacity = opacity; }
+    void SetFillRule(FillRule rule) { m_nonZero = rule == kNonZero; }
+
+    // Starts a polygon of about `expectedEdges` edges; 0 when the edge arrays cannot be had.
+    int BeginPolygon(int32_t expectedEdges);
+    // 1 when the edge was dropped as wholly above or below the clip, 0 when it crosses no
+    // sub-scanline or cannot be stored; otherwise it is stored.
+    int AddEdge(float x0, float y0, float x1, float y1);
+    // Renders the current edges and consumes them.
+    int Fill();
+
+    static int32_t FloorToInt(double v);
+
+    const RECT& Clip() const { return m_clip; }
+    int SubsampleExponent() const { return m_n; }
+    int32_t EdgeCount() const { return m_edgeCount; }
+
+private:
+    void BuildCoverageCurve(float p);
+    void RefreshTables();
+    bool ReserveEdges(int32_t size);
+    int StoreEdge(double x0, double y0, double x1, double y1);
+    int AddClampedEdge(double x0, double y0, double x1, double y1);
+    void ClearBuckets();
+    bool FillRectangle();
+    bool FillUprightBand();
+    void AddRowSpans(int32_t subline, int32_t count);
+    const uint8_t* SolidRow(int32_t y);
+    void ScanConvert();
+    void FlushRow(int32_t y, bool clear = true);
+    void FlushRow32(int32_t y);
+    void FlushRow16(int32_t y);
+    void FlushRow8(int32_t y);
+
+    oxCoverageRow m_coverage;
+    oxPixelBuffer m_target;
+    RECT m_clip{0, 0, 0, 0};
+    uint32_t m_color = 0;
+    int32_t m_opacity = 256;
+    int m_n = 2;
+    float m_curveParam = -1.0f;
+    int32_t m_tableOpacity = -1; // -1: the opacity table is stale
+    uint8_t m_opacityTable[256] = {};
+    uint8_t m_curve[256] = {};
+    uint8_t m_weight[256] = {}; // m_opacityTable[m_curve[c]], rebuilt with either table
+    bool m_weightStale = true;
+    uint32_t* m_rowScratch = nullptr;
+    int32_t m_rowScratchSize = 0;
+    // Fully covered runs are copied from rows of the solid colour: one row for 32 bits, four
+    // (one per dither row) for 16 bits. Rebuilt when the colour or the 16-bit layout changes.
+    uint8_t* m_solid = nullptr;
+    int32_t m_solidSize = 0;
+    uint64_t m_solidKey = 0;
+    bool m_solidValid = false;
+    // Fully covered groups [from, to) of a row whose coverage is written to many rows; the flush
+    // copies them without looking at their coverage again.
+    int32_t m_runFrom = -1;
+    int32_t m_runTo = -1;
+
+    int32_t m_edgeCount = 0;
+    int32_t m_firstEdge = 0; // edge with the smallest first sub-scanline
+    int32_t m_lastEdge = 0;  // edge with the largest end sub-scanline
+    float m_minX = 0;
+    float m_maxX = 0;
+    bool m_allLeft = true;
+    bool m_allRight = true;
+    bool m_allAbove = true;
+    bool m_allBelow = true;
+    // Set by an edge with a point that is not a number or infinite: the polygon draws nothing.
+    bool m_broken = false;
+    int32_t m_maxEdgeCount = 0;
+    bool m_nonZero = true;
+
+    // Texture sources plug in here; without a texture the filler draws its solid colour.
+    oxPixelBuffer m_texture;
+    uint8_t m_useSourceAlpha = 0;
+
+    int32_t m_edgeSize = 0;     // the edge arrays' size as the polygon asked for it
+    int32_t m_edgeCapacity = 0; // what is allocated
+    int32_t* m_x = nullptr;     // 20.12 at the current sub-scanline
+    int32_t* m_step = nullptr;  // 20.12 per sub-scanline
+    int32_t* m_first = nullptr; // first sub-scanline, inclusive
+    int32_t* m_end = nullptr;   // end sub-scanline, exclusive
+    uint8_t* m_dir = nullptr;   // 1 down the screen, 255 up
+    int32_t* m_next = nullptr;  // next edge of the same bucket, -1 = none
+    int32_t* m_active = nullptr;
+    int32_t* m_buckets = nullptr; // one list head per sub-scanline of the target
+    int32_t m_bucketCount = 0;
+};

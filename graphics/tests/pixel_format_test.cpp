@@ -1,0 +1,75 @@
+#include "graphics/pixels/pixel_format.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/pixels/pixel_buffer.h"
+#include "graphics/pixels/raster_rect.h"
+
+namespace {
+
+TEST(PixelFormat, MasksAndShiftsOfEachLayout) {
+    struct Case {
+        int r, g, b;
+        uint32_t red, green, blue;
+        int redShift, greenShift, blueShift;
+    } cases[] = {
+        {0, 0, 0, 0x7C00, 0x03E0, 0x001F, 10, 5, 0},
+        {5, 6, 5, 0xF800, 0x07E0, 0x001F, 11, 6, 0},
+        {6, 5, 5, 0xFC00, 0x03E0, 0x001F, 11, 5, 0},
+        {5, 5, 6, 0xF800, 0x07C0, 0x003F, 11, 6, 1},
+    };
+    for (const Case& c : cases) {
+        SetPixelFormatMasks(c.r, c.g, c.b);
+        const oxPixelFormatMasks& f = g_pixelFormat;
+        EXPECT_EQ(f.red, c.red);
+        EXPECT_EQ(f.green, c.green);
+        EXPECT_EQ(f.blue, c.blue);
+        EXPECT_EQ(f.group, c.red | c.blue);
+        EXPECT_EQ(f.redShift, c.redShift);
+        EXPECT_EQ(f.greenShift, c.greenShift);
+        EXPECT_EQ(f.blueShift, c.blueShift);
+        EXPECT_EQ(f.halving, ~((1u << c.redShift) | (1u << c.greenShift) | (1u << c.blueShift)));
+    }
+}
+
+TEST(PixelFormat, DitherRoundTripsThroughEveryLayout) {
+    // Any grey level comes back within one five-bit step, whatever the dither cell.
+    for (int32_t layout : {kLayoutRgb555, kLayoutRgb565, kLayoutRgb655, kLayoutRgb556}) {
+        SetPixelFormatForLayout(layout);
+        for (uint32_t v = 0; v < 256; v += 5)
+            for (int cell = 0; cell < 16; ++cell) {
+                const uint32_t back = ExpandFrom16(DitherTo16(0xFF000000u | v * 0x010101u, cell & 3, cell >> 2));
+                for (int shift : {0, 8, 16}) {
+                    const int got = int((back >> shift) & 0xFF);
+                    ASSERT_LE(std::abs(got - int(v)), 8) << layout << " " << v;
+                }
+            }
+    }
+}
+
+TEST(RasterRect, IntersectionIsStrict) {
+    const RECT a{0, 0, 10, 10};
+    struct Case {
+        RECT b;
+        bool overlap;
+        RECT out;
+    } cases[] = {
+        {{5, 5, 15, 15}, true, {5, 5, 10, 10}},
+        {{10, 0, 20, 10}, false, {10, 0, 10, 10}}, // touching edges do not overlap
+        {{-5, 2, 3, 4}, true, {0, 2, 3, 4}},
+        {{20, 20, 30, 30}, false, {20, 20, 10, 10}},
+    };
+    for (const Case& c : cases) {
+        RECT out{};
+        EXPECT_EQ(IntersectRECT(&a, &c.b, &out), c.overlap);
+        EXPECT_EQ(IntersectRECT(&a, &c.b, nullptr), c.overlap);
+        EXPECT_EQ(out.left, c.out.left);
+        EXPECT_EQ(out.right, c.out.right);
+        EXPECT_EQ(out.bottom, c.out.bottom);
+    }
+    RECT untouched{1, 2, 3, 4};
+    EXPECT_FALSE(IntersectRECT(&a, nullptr, &untouched));
+    EXPECT_EQ(untouched.left, 1);
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+#include "platform/backend/headless.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "platform/win/message_queue.h"
+#include "platform/win/message_queue_internal.h"
+#include "platform/win/messages.h"
+
+namespace platform::headless {
+namespace {
+
+struct WaitEntry {
+    int fd;
+    short events;
+    WaitReady ready;
+    void* context;
+};
+
+// Sockets belong to the loop of the thread that added them.
+thread_local std::vector<WaitEntry> waitSet;
+
+VirtualClock virtualClock;
+
+} // namespace
+
+VirtualClock& UseVirtualClock(uint64_t startMs) {
+    virtualClock.Reset(startMs);
+    SetClock(&virtualClock);
+    return virtualClock;
+}
+
+void UseRealClock() {
+    SetClock(nullptr);
+}
+
+int RunUntilIdle(int maxMessages) {
+    int count = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(int(msg.wParam)); // leave it for the loop that owns it
+            return count;
+        }
+        if (count >= maxMessages) return -1;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        ++count;
+    }
+    return count;
+}
+
+int AdvanceAndRun(uint64_t ms, int maxMessages) {
+    Clock& clock = CurrentClock();
+    uint64_t end = clock.NowMs() + ms;
+    int total = 0;
+    auto& queue = detail::CurrentQueue();
+    for (;;) {
+        int n = RunUntilIdle(maxMessages - total);
+        if (n < 0) return -1;
+        total += n;
+        std::optional<uint64_t> next;
+        {
+            std::lock_guard lock(queue.mutex);
+            next = detail::NextTimerDue(queue, nullptr, 0, 0);
+        }
+        uint64_t step = next && *next <= end ? std::max(*next, clock.NowMs()) : end;
+        if (clock.NowMs() >= end && step >= end) return total;
+        if (!clock.SkipTo(step)) return -1;
+    }
+}
+
+void AddWaitFd(int fd, short events, WaitReady ready, void* context) {
+    RemoveWaitFd(fd);
+    waitSet.push_back({fd, events, ready, context});
+}
+
+void RemoveWaitFd(int fd) {
+    std::erase_if(waitSet, [fd](const WaitEntry& e) { return e.fd == fd; });
+}
+
+void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
+    std::vector<pollfd> fds;
+    fds.push_back({wakeFd, POLLIN, 0});
+    for (const WaitEntry& e : waitSet)
+        fds.push_back({e.fd, e.events, 0});
+
+    Clock& clock = CurrentClock();
+    int timeout = -1;
+    if (deadlineMs) {
+        uint64_t now = clock.NowMs();
+        uint64_t wait = *deadlineMs > now ? *deadlineMs - now : 0;
+        timeout = int(std::min<uint64_t>(wait, INT_MAX));
+    }
+    // A virtual clock is not waited for: take what is ready now, else jump to the deadline.
+    bool jump = deadlineMs && timeout > 0 && clock.SkipTo(clock.NowMs());
+    int ready = poll(fds.data(), fds.size(), jump ? 0 : timeout);
+    if (ready == 0 && jump) {
+        clock.SkipTo(*deadlineMs);
+        return;
+    }
+    if (ready <= 0) return;
+    // The entries may change inside a callback: look each ready descriptor up again.
+    for (size_t i = 1; i < fds.size(); ++i) {
+        if (!fds[i].revents) continue;
+        auto it = std::find_if(waitSet.begin(), waitSet.end(), [&](const WaitEntry& e) { return e.fd == fds[i].fd; });
+        if (it != waitSet.end() && it->ready) it->ready(fds[i].fd, fds[i].revents, it->context);
+    }
+}
+
+} // namespace platform::headless

@@ -1,0 +1,34 @@
+#pragma once
+// The headless backend: no display, a clock that tests may make virtual, and the message loop's
+// sleep. Tests drive the loop with RunUntilIdle and AdvanceAndRun instead of sleeping.
+#include <cstdint>
+#include <optional>
+
+#include "platform/win/clock.h"
+
+namespace platform::headless {
+
+// Installs the process's virtual clock, set to `startMs`; tests move it forward.
+VirtualClock& UseVirtualClock(uint64_t startMs = 0);
+void UseRealClock();
+
+// Dispatches the calling thread's ready messages (posted ones, WM_PAINT, due timers) until none is
+// left, never waiting. Returns how many were dispatched, or -1 when `maxMessages` ran out first.
+// A WM_QUIT stops it and stays in the queue.
+int RunUntilIdle(int maxMessages = 10000);
+// Moves the virtual clock forward by `ms`, stopping at each timer deadline on the way to run the
+// loop until idle, so timers fire in order and as often as they would in real time. -1 when the
+// clock is not virtual or a bound ran out.
+int AdvanceAndRun(uint64_t ms, int maxMessages = 10000);
+
+// Descriptors the calling thread's message loop also waits on (network sockets): when one is
+// ready, `ready` runs inside the wait, on the loop's thread.
+using WaitReady = void (*)(int fd, short revents, void* context);
+void AddWaitFd(int fd, short events, WaitReady ready, void* context);
+void RemoveWaitFd(int fd);
+
+// The message loop's sleep: returns when `wakeFd` is signalled, a wait descriptor is ready or the
+// clock reaches `deadlineMs`. A virtual clock jumps to the deadline instead of sleeping.
+void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs);
+
+} // namespace platform::headless

@@ -1,0 +1,451 @@
+#include "platform/script/host_object_proxy.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/script/script_heap.h"
+#include "platform/script/value_convert.h"
+
+// Every trap follows one shape: read the arguments with calls that never raise, make the COM call
+// with plain VARIANT locals, clear them, push the result, and only then raise an error. Nothing in
+// these frames has a destructor that an error's longjmp could skip.
+
+namespace {
+HostMemberKindQuery g_kindQuery = nullptr;
+} // namespace
+
+void SetHostMemberKindQuery(HostMemberKindQuery query) { g_kindQuery = query; }
+
+namespace script {
+namespace {
+
+constexpr char kTargetKey[] = SCRIPT_HIDDEN("t");
+constexpr char kIdKey[] = SCRIPT_HIDDEN("id");
+constexpr int kInlineArgs = 8;
+constexpr int kInlineNameUnits = 127;
+
+// A member name as a BSTR: short names are laid out in place, with their length before them.
+struct NameArg {
+    uint32_t raw[1 + (kInlineNameUnits + 1) / 2];
+    BSTR heap;
+    BSTR text;
+};
+
+bool MakeName(duk_context* ctx, duk_idx_t idx, NameArg* name) {
+    name->heap = nullptr;
+    auto* inlineText = reinterpret_cast<OLECHAR*>(name->raw + 1);
+    int units = ReadWide(ctx, idx, inlineText, kInlineNameUnits);
+    if (units >= 0) {
+        inlineText[units] = 0;
+        name->raw[0] = static_cast<uint32_t>(units * sizeof(OLECHAR));
+        name->text = inlineText;
+        return true;
+    }
+    name->heap = ToBstr(ctx, idx);
+    name->text = name->heap;
+    return name->heap != nullptr;
+}
+
+// Call arguments, last first, after `front` slots kept for named arguments.
+struct ArgBlock {
+    VARIANT inlineArgs[kInlineArgs];
+    VARIANT* v;
+    UINT count;
+};
+
+bool MakeArgs(duk_context* ctx, duk_idx_t first, UINT n, UINT front, ArgBlock* args) {
+    args->count = n + front;
+    args->v = args->count <= kInlineArgs ? args->inlineArgs
+                                         : static_cast<VARIANT*>(std::malloc(sizeof(VARIANT) * args->count));
+    if (!args->v) return false;
+    for (UINT i = 0; i < args->count; i++) VariantInit(&args->v[i]);
+    for (UINT i = 0; i < n; i++) ToVariant(ctx, first + static_cast<duk_idx_t>(i), &args->v[args->count - 1 - i]);
+    return true;
+}
+
+void ClearArgs(ArgBlock* args) {
+    if (!args->v) return;
+    for (UINT i = 0; i < args->count; i++) VariantClear(&args->v[i]);
+    if (args->v != args->inlineArgs) std::free(args->v);
+    args->v = nullptr;
+}
+
+HostRecord* RecordOfTarget(duk_context* ctx, duk_idx_t target) {
+    duk_get_prop_string(ctx, target, kHostKey);
+    auto* record = static_cast<HostRecord*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    return record;
+}
+
+HRESULT LookUp(HostRecord* host, BSTR name, DWORD grfdex, DISPID* id) {
+    *id = DISPID_UNKNOWN;
+    if (host->dispatchEx) return host->dispatchEx->GetDispID(name, grfdex, id);
+    return host->dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, id);
+}
+
+// The call; an exception's own code replaces DISP_E_EXCEPTION and its description is handed back.
+HRESULT CallHost(HostRecord* host, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, BSTR* description) {
+    EXCEPINFO info{};
+    HRESULT hr = host->dispatchEx
+                     ? host->dispatchEx->InvokeEx(id, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr)
+                     : host->dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr);
+    if (hr == DISP_E_EXCEPTION) {
+        if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+        if (info.scode) hr = info.scode;
+        else if (info.wCode) hr = static_cast<HRESULT>(0x80040000u + info.wCode);
+    }
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrHelpFile);
+    *description = info.bstrDescription;
+    return hr;
+}
+
+// A property read that fails this way means the member is a method.
+bool MeansMethod(HRESULT hr) {
+    return hr == DISP_E_MEMBERNOTFOUND || hr == static_cast<HRESULT>(0x81000002) || hr == E_NOTIMPL ||
+           hr == DISP_E_BADPARAMCOUNT;
+}
+
+// Pushes the result of a finished call, or raises its failure.
+duk_ret_t Finish(duk_context* ctx, HRESULT hr, VARIANT* result, BSTR description) {
+    if (FAILED(hr)) {
+        VariantClear(result);
+        return RaiseHResult(ctx, hr, description);
+    }
+    SysFreeString(description);
+    PushVariant(ctx, result);
+    VariantClear(result);
+    return 1;
+}
+
+duk_ret_t MethodStub(duk_context* ctx) {
+    duk_idx_t argc = duk_get_top(ctx);
+    duk_push_current_function(ctx);
+    duk_get_prop_string(ctx, -1, kTargetKey);
+    HostRecord* host = RecordOfTarget(ctx, -1);
+    duk_get_prop_string(ctx, -2, kIdKey);
+    DISPID id = duk_get_int(ctx, -1);
+    duk_set_top(ctx, argc);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+
+    ArgBlock args;
+    if (!MakeArgs(ctx, 0, static_cast<UINT>(argc), 0, &args)) return RaiseHResult(ctx, E_OUTOFMEMORY, nullptr);
+    DISPPARAMS params{args.v, nullptr, args.count, 0};
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    HRESULT hr = CallHost(host, id, DISPATCH_METHOD, &params, &result, &description);
+    ClearArgs(&args);
+    return Finish(ctx, hr, &result, description);
+}
+
+// Leaves the method stub of the member named at key on the stack, cached on the target so that a
+// call costs one COM call.
+void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
+    duk_push_c_function(ctx, MethodStub, DUK_VARARGS);
+    duk_dup(ctx, target);
+    duk_put_prop_string(ctx, -2, kTargetKey);
+    duk_push_int(ctx, id);
+    duk_put_prop_string(ctx, -2, kIdKey);
+    if (!duk_get_prop_string(ctx, target, kStubsKey)) {
+        duk_pop(ctx);
+        duk_push_bare_object(ctx);
+        duk_dup(ctx, -1);
+        duk_put_prop_string(ctx, target, kStubsKey);
+    }
+    duk_dup(ctx, key);
+    duk_dup(ctx, -3);
+    duk_put_prop(ctx, -3);
+    duk_pop(ctx);
+}
+
+void DropStub(duk_context* ctx, duk_idx_t target, duk_idx_t key) {
+    if (duk_get_prop_string(ctx, target, kStubsKey)) {
+        duk_dup(ctx, key);
+        duk_del_prop(ctx, -2);
+    }
+    duk_pop(ctx);
+}
+
+// What a host object without toString or valueOf answers when scripts need its primitive value:
+// its value property, as JScript reads it.
+duk_ret_t HostToPrimitive(duk_context* ctx) {
+    duk_push_this(ctx);
+    HostRecord* host = HostRecordOf(ctx, -1);
+    duk_pop(ctx);
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    HRESULT hr = host ? CallHost(host, DISPID_VALUE, DISPATCH_PROPERTYGET, &none, &result, &description) : E_FAIL;
+    SysFreeString(description);
+    if (FAILED(hr) || result.vt == VT_DISPATCH || result.vt == VT_UNKNOWN) {
+        VariantClear(&result);
+        duk_push_string(ctx, "[object]");
+        return 1;
+    }
+    PushVariant(ctx, &result);
+    VariantClear(&result);
+    return 1;
+}
+
+// Symbols never name host members; numbers do, as text.
+bool KeyIsName(duk_context* ctx, duk_idx_t key) {
+    if (duk_is_symbol(ctx, key)) return false;
+    if (!duk_is_string(ctx, key)) duk_to_string(ctx, key);
+    return true;
+}
+
+duk_ret_t TrapGet(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    if (!host || !KeyIsName(ctx, 1)) return 0;
+    if (duk_get_prop_string(ctx, 0, kStubsKey)) {
+        duk_dup(ctx, 1);
+        if (duk_get_prop(ctx, -2)) return 1;
+    }
+    duk_set_top(ctx, 3);
+
+    NameArg name;
+    if (!MakeName(ctx, 1, &name)) return 0;
+    DISPID id;
+    HRESULT hr = LookUp(host, name.text, fdexNameCaseSensitive, &id);
+    SysFreeString(name.heap);
+    if (FAILED(hr)) {
+        const char* key = duk_get_string(ctx, 1);
+        if (std::strcmp(key, "toString") == 0 || std::strcmp(key, "valueOf") == 0) {
+            duk_push_c_function(ctx, HostToPrimitive, 0);
+            return 1;
+        }
+        return 0; // unknown names read undefined
+    }
+    int kind = g_kindQuery ? g_kindQuery(host->identity, id) : -1;
+    if (kind == 1) {
+        PushStub(ctx, 0, 1, id);
+        return 1;
+    }
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    hr = CallHost(host, id, DISPATCH_PROPERTYGET, &none, &result, &description);
+    if (FAILED(hr) && kind == -1 && MeansMethod(hr)) {
+        SysFreeString(description);
+        VariantClear(&result);
+        PushStub(ctx, 0, 1, id);
+        return 1;
+    }
+    return Finish(ctx, hr, &result, description);
+}
+
+duk_ret_t TrapSet(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    if (!KeyIsName(ctx, 1)) {
+        duk_push_false(ctx);
+        return 1;
+    }
+    DropStub(ctx, 0, 1);
+    NameArg name;
+    if (!MakeName(ctx, 1, &name)) return RaiseHResult(ctx, E_OUTOFMEMORY, nullptr);
+    DISPID id;
+    HRESULT hr = LookUp(host, name.text, fdexNameEnsure | fdexNameCaseSensitive, &id);
+    SysFreeString(name.heap);
+    if (FAILED(hr)) return RaiseHResult(ctx, hr, nullptr);
+
+    VARIANT value;
+    ToVariant(ctx, 2, &value);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&value, &named, 1, 1};
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    hr = CallHost(host, id, DISPATCH_PROPERTYPUT, &params, &result, &description);
+    VariantClear(&value);
+    VariantClear(&result);
+    if (FAILED(hr)) return RaiseHResult(ctx, hr, description);
+    SysFreeString(description);
+    duk_push_true(ctx);
+    return 1;
+}
+
+duk_ret_t TrapHas(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    NameArg name;
+    if (!host || !KeyIsName(ctx, 1) || !MakeName(ctx, 1, &name)) {
+        duk_push_false(ctx);
+        return 1;
+    }
+    DISPID id;
+    HRESULT hr = LookUp(host, name.text, fdexNameCaseSensitive, &id);
+    SysFreeString(name.heap);
+    duk_push_boolean(ctx, SUCCEEDED(hr));
+    return 1;
+}
+
+duk_ret_t TrapDelete(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    NameArg name;
+    if (!host || !host->dispatchEx || !KeyIsName(ctx, 1) || !MakeName(ctx, 1, &name)) {
+        duk_push_false(ctx);
+        return 1;
+    }
+    DropStub(ctx, 0, 1);
+    HRESULT hr = host->dispatchEx->DeleteMemberByName(name.text, fdexNameCaseSensitive);
+    SysFreeString(name.heap);
+    if (FAILED(hr)) return RaiseHResult(ctx, hr, nullptr);
+    duk_push_true(ctx);
+    return 1;
+}
+
+// Pushes the elements of the array at idx; their count.
+UINT SpreadArray(duk_context* ctx, duk_idx_t idx) {
+    auto n = static_cast<UINT>(duk_get_length(ctx, idx));
+    for (UINT i = 0; i < n; i++) duk_get_prop_index(ctx, idx, i);
+    return n;
+}
+
+// Calling the object itself: its value member, with `this` as the named first argument.
+duk_ret_t TrapApply(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    if (duk_is_null_or_undefined(ctx, 1)) {
+        duk_push_global_object(ctx);
+        duk_replace(ctx, 1);
+    }
+    duk_set_top(ctx, 3);
+    UINT n = SpreadArray(ctx, 2);
+    ArgBlock args;
+    if (!MakeArgs(ctx, 3, n, 1, &args)) return RaiseHResult(ctx, E_OUTOFMEMORY, nullptr);
+    ToVariant(ctx, 1, &args.v[0]);
+    DISPID named = DISPID_THIS;
+    DISPPARAMS params{args.v, &named, args.count, 1};
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    HRESULT hr = CallHost(host, DISPID_VALUE, DISPATCH_METHOD, &params, &result, &description);
+    ClearArgs(&args);
+    return Finish(ctx, hr, &result, description);
+}
+
+duk_ret_t TrapConstruct(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    duk_set_top(ctx, 3);
+    UINT n = SpreadArray(ctx, 1);
+    ArgBlock args;
+    if (!MakeArgs(ctx, 3, n, 0, &args)) return RaiseHResult(ctx, E_OUTOFMEMORY, nullptr);
+    DISPPARAMS params{args.v, nullptr, args.count, 0};
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    HRESULT hr = CallHost(host, DISPID_VALUE, DISPATCH_CONSTRUCT, &params, &result, &description);
+    ClearArgs(&args);
+    if (SUCCEEDED(hr) && !((result.vt == VT_DISPATCH || result.vt == VT_UNKNOWN) && result.punkVal)) {
+        VariantClear(&result);
+        hr = E_FAIL; // `new` must give an object
+    }
+    Finish(ctx, hr, &result, description);
+    return 1;
+}
+
+// The target itself is never called: the apply and construct traps answer first.
+duk_ret_t TargetCall(duk_context*) { return 0; }
+
+duk_ret_t FinalizeTarget(duk_context* ctx) {
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    if (!host || !heap->IsOpen()) return 0; // Close frees what is left
+    duk_del_prop_string(ctx, 0, kHostKey);
+    heap->FreeHost(host);
+    return 0;
+}
+
+} // namespace
+
+void InitHostObjects(duk_context* ctx) {
+    static const duk_function_list_entry traps[] = {
+        {"get", TrapGet, 3},         {"set", TrapSet, 4},         {"has", TrapHas, 2},
+        {"deleteProperty", TrapDelete, 2}, {"apply", TrapApply, 3}, {"construct", TrapConstruct, 3},
+        {nullptr, nullptr, 0}};
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    duk_push_heap_stash(ctx);
+    duk_push_bare_object(ctx);
+    duk_put_function_list(ctx, -1, traps);
+    heap->handler = duk_get_heapptr(ctx, -1);
+    duk_put_prop_string(ctx, -2, "hostTraps");
+    duk_pop(ctx);
+}
+
+void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    IUnknown* identity = nullptr;
+    if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
+        identity = dispatch;
+        identity->AddRef();
+    }
+    auto found = heap->hosts.find(identity);
+    if (found != heap->hosts.end() && found->second->target) {
+        identity->Release();
+        duk_push_heapptr(ctx, found->second->target); // rescues a target waiting for its finalizer
+        duk_get_prop_string(ctx, -1, kProxyKey);
+        duk_remove(ctx, -2);
+        return;
+    }
+    auto* host = static_cast<HostRecord*>(std::malloc(sizeof(HostRecord)));
+    if (!host) {
+        identity->Release();
+        duk_push_null(ctx);
+        return;
+    }
+    *host = HostRecord{identity, dispatch, nullptr, nullptr};
+    dispatch->AddRef();
+    if (FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
+        host->dispatchEx = nullptr;
+    bool stored = false;
+    try {
+        stored = heap->hosts.emplace(identity, host).second;
+    } catch (const std::bad_alloc&) {
+    }
+    if (!stored) {
+        heap->FreeHost(host);
+        duk_push_null(ctx);
+        return;
+    }
+    duk_push_c_function(ctx, TargetCall, 0);
+    host->target = duk_get_heapptr(ctx, -1);
+    duk_push_pointer(ctx, host);
+    duk_put_prop_string(ctx, -2, kHostKey);
+    duk_push_c_function(ctx, FinalizeTarget, 1);
+    duk_set_finalizer(ctx, -2);
+    duk_dup(ctx, -1);
+    duk_push_heapptr(ctx, heap->handler);
+    duk_push_proxy(ctx, 0);
+    // The target keeps its proxy, so both live and die together and a look-up by identity always
+    // finds the proxy scripts already hold.
+    duk_dup(ctx, -1);
+    duk_put_prop_string(ctx, -3, kProxyKey);
+    duk_remove(ctx, -2);
+}
+
+HostRecord* HostRecordOf(duk_context* ctx, duk_idx_t idx) {
+    if (!duk_is_function(ctx, idx)) return nullptr; // every host proxy has a callable target
+    return RecordOfTarget(ctx, idx);
+}
+
+duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description) {
+    if (description && SysStringLen(description) > 0) {
+        PushWide(ctx, description, SysStringLen(description));
+    } else {
+        duk_push_sprintf(ctx, "Automation error 0x%08X", static_cast<unsigned>(hr));
+    }
+    SysFreeString(description);
+    duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", duk_get_string(ctx, -1));
+    duk_push_int(ctx, hr);
+    duk_put_prop_string(ctx, -2, "number");
+    duk_dup(ctx, -2);
+    duk_put_prop_string(ctx, -2, "description");
+    return duk_throw(ctx);
+}
+
+} // namespace script

@@ -1,0 +1,33 @@
+#pragma once
+// Native objects seen from script, called as JScript calls them: a Proxy per COM object whose
+// traps turn reads into GetDispID + InvokeEx(DISPATCH_PROPERTYGET), calls into
+// InvokeEx(DISPATCH_METHOD) with the arguments last first, assignments into GetDispID with
+// fdexNameEnsure + InvokeEx(DISPATCH_PROPERTYPUT), `delete` into DeleteMemberByName and `new` into
+// InvokeEx(DISPID_VALUE, DISPATCH_CONSTRUCT). A failing HRESULT is thrown as an Error whose
+// `number` is the HRESULT.
+#include <duktape.h>
+
+#include "platform/com/dispatch.h"
+
+// Whether a member is a method (1), a property (0), or not known (-1). The object model answers it
+// for its own objects, so that `o.m()` reaches a declared method even where a read of `m` by name
+// would give another value (a dictionary key of that name). Without an answer, a member whose
+// property read fails as "no such property" is taken for a method.
+using HostMemberKindQuery = int (*)(IUnknown* object, DISPID id);
+void SetHostMemberKindQuery(HostMemberKindQuery query);
+
+namespace script {
+
+struct HostRecord;
+
+// Installs the traps in a new heap.
+void InitHostObjects(duk_context* ctx);
+// Pushes the proxy of a COM object: the same proxy for the same identity while it is alive.
+// Raises only when memory runs out.
+void PushHostObject(duk_context* ctx, IDispatch* dispatch);
+// The record when the value at idx is a host object, else null. Never raises.
+HostRecord* HostRecordOf(duk_context* ctx, duk_idx_t idx);
+// Throws an Error carrying hr as its `number`; takes the description (may be null).
+duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description);
+
+} // namespace script

@@ -1,0 +1,81 @@
+#pragma once
+// State that the engine shares with the objects it hands out: the Duktape heap, the host objects
+// it has wrapped (one proxy per COM identity) and the pinned script objects seen from native code.
+// Counted, so that a script object still held by native code after Close finds a closed heap
+// instead of a dangling one.
+#include <duktape.h>
+
+#include <unordered_map>
+#include <vector>
+
+#include "platform/com/dispatch.h"
+
+struct IActiveScriptSite;
+
+namespace script {
+
+// A COM object wrapped for script: one per identity, owned by the heap's table; the proxy's target
+// finalizer or Close frees it.
+struct HostRecord {
+    IUnknown* identity;
+    IDispatch* dispatch;
+    IDispatchEx* dispatchEx; // null when the object has only IDispatch
+    void* target;            // the proxy target's heap pointer (not a reference)
+};
+
+// Hidden property names (never visible to scripts, never passed to proxy traps).
+#define SCRIPT_HIDDEN(name) DUK_HIDDEN_SYMBOL(name)
+inline constexpr const char kHostKey[] = SCRIPT_HIDDEN("host");
+inline constexpr const char kProxyKey[] = SCRIPT_HIDDEN("proxy");
+inline constexpr const char kStubsKey[] = SCRIPT_HIDDEN("stubs");
+inline constexpr const char kDispatchKey[] = SCRIPT_HIDDEN("disp");
+inline constexpr const char kOpaqueKey[] = SCRIPT_HIDDEN("opaque");
+
+class ScriptHeap {
+public:
+    // Null when memory ran out.
+    static ScriptHeap* Create();
+
+    ULONG AddRef() { return ++refs; }
+    ULONG Release();
+
+    // Destroys the Duktape heap: every host object is released, every pinned script object is
+    // dropped. Asked while a script runs, it happens when the outermost call returns. The object
+    // stays until its last reference goes.
+    void Close();
+    bool IsOpen() const { return ctx != nullptr && !closing; }
+    // Around every call into the heap.
+    void Enter() { depth++; }
+    void Leave() {
+        if (--depth == 0 && closeAsked) Close();
+    }
+
+    static ScriptHeap* From(duk_context* ctx);
+
+    duk_context* ctx = nullptr;     // the main thread: everything runs on it
+    duk_context* current = nullptr; // the thread in use (a namespace's while its text compiles)
+    void* handler = nullptr;        // the host proxies' trap object, kept in the stash
+    void* pins = nullptr;           // the stash array of pinned script objects
+    IActiveScriptSite* site = nullptr; // the engine's, borrowed; null once it let go
+
+    // Host objects by identity. Callers catch allocation failure.
+    std::unordered_map<IUnknown*, HostRecord*> hosts;
+    void FreeHost(HostRecord* record);
+
+    // Slots of the stash array that pins script objects while native code holds them.
+    int TakePinSlot();
+    void FreePinSlot(int slot) { freeSlots.push_back(slot); }
+
+private:
+    ScriptHeap() = default;
+    ~ScriptHeap();
+
+    ULONG refs = 1;
+    int depth = 0;
+    bool closeAsked = false;
+    bool closing = false;
+    int nextSlot = 0;
+    std::vector<int> freeSlots;
+};
+
+} // namespace script

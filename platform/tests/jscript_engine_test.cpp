@@ -1,0 +1,357 @@
+#include "platform/script/jscript_engine.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "jscript_test_objects.h"
+#include "platform/com/class_registry.h"
+
+using jscript_test::TestHost;
+using jscript_test::TestSite;
+
+namespace {
+
+// An engine made as the script host makes it, with a site and a host object named "host".
+class JScriptEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(u"JScript", &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
+                                   reinterpret_cast<void**>(&engine)),
+                  S_OK);
+        ASSERT_EQ(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)), S_OK);
+        ASSERT_EQ(engine->SetScriptSite(&site), S_OK);
+        ASSERT_EQ(parse->InitNew(), S_OK);
+        ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
+        host = new TestHost();
+        site.items[u"host"] = host;
+        ASSERT_EQ(engine->AddNamedItem(u"host", SCRIPTITEM_ISVISIBLE), S_OK);
+    }
+    void TearDown() override {
+        Close();
+        EXPECT_EQ(site.refs, 0u) << "the engine keeps its site";
+        EXPECT_EQ(host->refs, 1u) << "the engine keeps the host object";
+        host->Release();
+    }
+    void Close() {
+        if (!engine) return;
+        engine->InterruptScriptThread(SCRIPTTHREADID_ALL, nullptr, 0);
+        EXPECT_EQ(engine->Close(), S_OK);
+        parse->Release();
+        engine->Release();
+        engine = nullptr;
+    }
+
+    HRESULT Run(const char16_t* code, const char16_t* item = u"") {
+        return parse->ParseScriptText(code, item, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr, nullptr);
+    }
+    // The expression's value; VT_ERROR with the HRESULT when it failed.
+    VARIANT Eval(const char16_t* code, const char16_t* item = u"") {
+        VARIANT v;
+        VariantInit(&v);
+        HRESULT hr =
+            parse->ParseScriptText(code, item, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION, &v, nullptr);
+        if (FAILED(hr)) {
+            v.vt = VT_ERROR;
+            v.scode = hr;
+        }
+        return v;
+    }
+    int EvalInt(const char16_t* code, const char16_t* item = u"") {
+        VARIANT v = Eval(code, item);
+        EXPECT_EQ(v.vt, VT_I4) << std::string(code, code + std::char_traits<char16_t>::length(code));
+        int n = v.vt == VT_I4 ? v.lVal : -999999;
+        VariantClear(&v);
+        return n;
+    }
+    std::u16string EvalText(const char16_t* code, const char16_t* item = u"") {
+        VARIANT v = Eval(code, item);
+        EXPECT_EQ(v.vt, VT_BSTR);
+        std::u16string text = v.vt == VT_BSTR ? std::u16string(v.bstrVal, SysStringLen(v.bstrVal)) : u"";
+        VariantClear(&v);
+        return text;
+    }
+    IDispatch* ScriptDispatch(const char16_t* item) {
+        IDispatch* d = nullptr;
+        EXPECT_EQ(engine->GetScriptDispatch(item, &d), S_OK);
+        return d;
+    }
+
+    TestSite site;
+    TestHost* host = nullptr;
+    IActiveScript* engine = nullptr;
+    IActiveScriptParse* parse = nullptr;
+};
+
+// Calls a name on a dispatch as native code does: GetIDsOfNames, then Invoke.
+HRESULT CallByName(IDispatch* d, const char16_t* name, WORD flags, DISPPARAMS* params, VARIANT* result) {
+    DISPID id = 0;
+    auto* n = const_cast<LPOLESTR>(name);
+    HRESULT hr = d->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_SYSTEM_DEFAULT, &id);
+    if (FAILED(hr)) return hr;
+    EXCEPINFO info{};
+    hr = d->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, params, result, &info, nullptr);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    return hr;
+}
+
+TEST(ClassRegistry, KnowsOnlyRegisteredClasses) {
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(u"jscript", &clsid), S_OK);
+    EXPECT_TRUE(IsEqualGUID(clsid, CLSID_JScript));
+    EXPECT_EQ(CLSIDFromProgID(u"VBScript", &clsid), CO_E_CLASSSTRING);
+    EXPECT_TRUE(IsEqualGUID(clsid, IID_NULL));
+    void* out = &clsid;
+    EXPECT_EQ(CoCreateInstance(IID_NULL, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, &out),
+              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(out, nullptr);
+}
+
+TEST_F(JScriptEngineTest, ValuesGoOutWithTheirKinds) {
+    const struct {
+        const char16_t* code;
+        VARTYPE vt;
+    } cases[] = {
+        {u"1+2", VT_I4},        {u"-2147483648", VT_I4}, {u"2147483648", VT_R8}, {u"1.5", VT_R8},
+        {u"-0", VT_R8},         {u"true", VT_BOOL},      {u"'x'", VT_BSTR},      {u"null", VT_NULL},
+        {u"undefined", VT_EMPTY}, {u"", VT_EMPTY},       {u"({})", VT_DISPATCH}, {u"(function(){})", VT_DISPATCH},
+    };
+    for (const auto& c : cases) {
+        VARIANT v = Eval(c.code);
+        EXPECT_EQ(v.vt, c.vt) << std::string(c.code, c.code + std::char_traits<char16_t>::length(c.code));
+        VariantClear(&v);
+    }
+    VARIANT b = Eval(u"1 < 2");
+    EXPECT_EQ(b.boolVal, VARIANT_TRUE);
+    // Statements end with their completion value, as the generated gadget texts rely on.
+    EXPECT_EQ(EvalInt(u"function seven() { return 7; }\nseven();\n"), 7);
+}
+
+TEST_F(JScriptEngineTest, StringsKeepUtf16UnitsBothWays) {
+    EXPECT_EQ(EvalText(u"'a\\uD83D\\uDE00b'"), u"a\U0001F600b");
+    EXPECT_EQ(EvalInt(u"'\U0001F600\u0416'.length"), 3);
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = SysAllocString(u"\U0001F600\u00e9");
+    host->expandoNames.push_back(u"text");
+    host->expandos[u"text"] = arg;
+    EXPECT_EQ(EvalInt(u"host.text.length"), 3);
+    EXPECT_EQ(EvalText(u"host.text + '!'"), u"\U0001F600\u00e9!");
+}
+
+TEST_F(JScriptEngineTest, HostCallsFollowTheirShapes) {
+    EXPECT_EQ(EvalInt(u"host.value"), 42);
+    ASSERT_FALSE(host->calls.empty());
+    EXPECT_EQ(host->calls.back().flags, DISPATCH_PROPERTYGET);
+
+    // Arguments arrive last first.
+    EXPECT_EQ(EvalInt(u"host.add(1, 2)"), 12);
+    EXPECT_EQ(host->calls.back().flags, DISPATCH_METHOD);
+    EXPECT_EQ(host->calls.back().args, 2u);
+    EXPECT_EQ(host->calls.back().named, 0u);
+
+    host->calls.clear();
+    EXPECT_EQ(Run(u"host.value = 5;"), S_OK);
+    EXPECT_EQ(host->value, 5);
+    ASSERT_EQ(host->calls.size(), 1u);
+    EXPECT_EQ(host->calls[0].flags, DISPATCH_PROPERTYPUT);
+    EXPECT_EQ(host->calls[0].firstNamed, DISPID_PROPERTYPUT);
+
+    // Calling the object itself passes `this` as the named first argument.
+    EXPECT_EQ(EvalInt(u"host(1, 2, 3)"), 4);
+    EXPECT_EQ(host->calls.back().id, DISPID_VALUE);
+    EXPECT_EQ(host->calls.back().named, 1u);
+    EXPECT_EQ(host->calls.back().firstNamed, DISPID_THIS);
+
+    VARIANT made = Eval(u"new host('a')");
+    EXPECT_EQ(host->calls.back().flags, DISPATCH_CONSTRUCT);
+    EXPECT_EQ(made.vt, VT_DISPATCH);
+    VariantClear(&made);
+
+    EXPECT_EQ(Eval(u"host.nothing").vt, VT_EMPTY);
+    EXPECT_EQ(EvalInt(u"('value' in host) && !('nothing' in host) ? 1 : 0"), 1);
+}
+
+TEST_F(JScriptEngineTest, ExpandosAreCreatedAndDeletedFromScript) {
+    EXPECT_EQ(Run(u"host.fresh = 'x'; host.fresh += 'y';"), S_OK);
+    EXPECT_EQ(EvalText(u"host.fresh"), u"xy");
+    EXPECT_EQ(Run(u"delete host.fresh;"), S_OK);
+    ASSERT_EQ(host->deleted.size(), 1u);
+    EXPECT_EQ(host->deleted[0], u"fresh");
+    EXPECT_EQ(Eval(u"host.fresh").vt, VT_EMPTY);
+}
+
+TEST_F(JScriptEngineTest, FailingHResultsAreThrownWithTheirNumber) {
+    EXPECT_EQ(EvalInt(u"try { host.fail(); 0 } catch (e) { e.number }"), static_cast<int>(0x81000006));
+    EXPECT_EQ(EvalInt(u"try { host.add(1); 0 } catch (e) { e.number }"), static_cast<int>(DISP_E_BADPARAMCOUNT));
+    // Uncaught, the text fails with the same HRESULT and the site hears of it.
+    EXPECT_EQ(Run(u"host.fail();"), static_cast<HRESULT>(0x81000006));
+    EXPECT_EQ(site.errors.size(), 1u);
+    EXPECT_EQ(Run(u"var = ;"), SCRIPT_E_REPORTED);
+    EXPECT_EQ(Run(u"throw new Error('boom');"), SCRIPT_E_REPORTED);
+    ASSERT_EQ(site.errors.size(), 3u);
+    EXPECT_EQ(site.errors[2], u"boom");
+}
+
+TEST_F(JScriptEngineTest, CodeOnlyItemsAreNamespacesOverTheGlobals) {
+    ASSERT_EQ(engine->AddNamedItem(u"_GadgetContext_clock", SCRIPTITEM_CODEONLY), S_OK);
+    EXPECT_EQ(Run(u"var shared = 10;"), S_OK);
+    EXPECT_EQ(Run(u"var own = 1;\nfunction createGadget() \n{\n\t return own + shared + host.value;\n}\n\n",
+                  u"_GadgetContext_clock"),
+              S_OK);
+    EXPECT_EQ(EvalInt(u"createGadget();\n", u"_GadgetContext_clock"), 53);
+    EXPECT_EQ(EvalText(u"typeof createGadget + typeof own"), u"undefinedundefined");
+    // A name no item has runs in the global namespace.
+    EXPECT_EQ(Run(u"var _GadgetInstance_1 = 3;", u"http://example/clock.js"), S_OK);
+    EXPECT_EQ(EvalInt(u"_GadgetInstance_1"), 3);
+
+    IDispatch* space = ScriptDispatch(u"_GadgetContext_clock");
+    ASSERT_NE(space, nullptr);
+    VARIANT r;
+    VariantInit(&r);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(CallByName(space, u"createGadget", DISPATCH_METHOD, &none, &r), S_OK);
+    EXPECT_EQ(r.lVal, 53);
+    EXPECT_EQ(CallByName(space, u"missing", DISPATCH_METHOD, &none, &r), DISP_E_UNKNOWNNAME);
+    space->Release();
+    IDispatch* none_ = nullptr;
+    EXPECT_EQ(engine->GetScriptDispatch(u"nothing", &none_), E_INVALIDARG);
+    EXPECT_EQ(none_, nullptr);
+}
+
+TEST_F(JScriptEngineTest, VisibleItemCodeSeesTheItemsMembersByName) {
+    TestHost* scene = new TestHost();
+    site.items[u"_SceneContext_1"] = scene;
+    ASSERT_EQ(engine->AddNamedItem(u"_SceneContext_1", SCRIPTITEM_ISVISIBLE), S_OK);
+    EXPECT_EQ(Run(u"function onOpen() { return value + 1; }", u"_SceneContext_1"), S_OK);
+    EXPECT_EQ(EvalInt(u"onOpen()", u"_SceneContext_1"), 43);
+    scene->value = 7;
+    EXPECT_EQ(EvalInt(u"onOpen()", u"_SceneContext_1"), 8);
+    Close();
+    EXPECT_EQ(scene->Release(), 0u);
+}
+
+TEST_F(JScriptEngineTest, ScriptFunctionsRunFromNativeCodeWithThis) {
+    EXPECT_EQ(Run(u"host.keep(function (a) { return this.value + (a === undefined ? 0 : a); });"), S_OK);
+    ASSERT_EQ(host->kept.vt, VT_DISPATCH);
+    IDispatchEx* fn = nullptr;
+    ASSERT_EQ(host->kept.pdispVal->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&fn)), S_OK);
+
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_DISPATCH;
+    self.pdispVal = host;
+    DISPID named = DISPID_THIS;
+    DISPPARAMS params{&self, &named, 1, 1};
+    VARIANT r;
+    EXPECT_EQ(fn->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &r, nullptr, nullptr), S_OK);
+    EXPECT_EQ(r.vt, VT_I4);
+    EXPECT_EQ(r.lVal, 42);
+    fn->Release();
+
+    // A plain object is not a function.
+    EXPECT_EQ(Run(u"host.keep({ onReadyStateChanged: function () { return 9; } });"), S_OK);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(host->kept.pdispVal->Invoke(DISPID_VALUE, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &none, &r,
+                                          nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(CallByName(host->kept.pdispVal, u"onReadyStateChanged", DISPATCH_METHOD, &none, &r), S_OK);
+    EXPECT_EQ(r.lVal, 9);
+}
+
+TEST_F(JScriptEngineTest, ScriptErrorsComeBackAsExceptions) {
+    EXPECT_EQ(Run(u"host.keep(function () { var e = new Error('bad'); e.number = -2147024809; throw e; });"),
+              S_OK);
+    EXCEPINFO info{};
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT r;
+    IDispatchEx* fn = nullptr;
+    ASSERT_EQ(host->kept.pdispVal->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&fn)), S_OK);
+    EXPECT_EQ(fn->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &r, &info, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(info.scode, E_INVALIDARG);
+    EXPECT_EQ(std::u16string(info.bstrDescription), u"bad");
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    fn->Release();
+}
+
+TEST_F(JScriptEngineTest, ScriptObjectsKeepStableIdsAndEnsureMembers) {
+    EXPECT_EQ(Run(u"var o = { a: 1 }; host.keep(o);"), S_OK);
+    auto* o = static_cast<IDispatchEx*>(nullptr);
+    ASSERT_EQ(host->kept.pdispVal->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&o)), S_OK);
+    BSTR a = SysAllocString(u"a"), b = SysAllocString(u"b");
+    DISPID idA = 0, idA2 = 0, idB = 0;
+    EXPECT_EQ(o->GetDispID(a, fdexNameCaseSensitive, &idA), S_OK);
+    EXPECT_EQ(o->GetDispID(a, 0, &idA2), S_OK);
+    EXPECT_EQ(idA, idA2);
+    EXPECT_EQ(o->GetDispID(b, 0, &idB), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(o->GetDispID(b, fdexNameEnsure, &idB), S_OK);
+    EXPECT_NE(idA, idB);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = 6;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{&v, &named, 1, 1};
+    EXPECT_EQ(o->InvokeEx(idB, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(EvalInt(u"o.a + o.b"), 7);
+    EXPECT_EQ(o->DeleteMemberByName(a, fdexNameCaseSensitive), S_OK);
+    EXPECT_EQ(EvalText(u"typeof o.a"), u"undefined");
+    SysFreeString(a);
+    SysFreeString(b);
+    o->Release();
+}
+
+TEST_F(JScriptEngineTest, ObjectsKeepTheirIdentityAcrossCrossings) {
+    EXPECT_EQ(Run(u"var o = {}; host.keep(o);"), S_OK);
+    IDispatch* first = host->kept.pdispVal;
+    first->AddRef();
+    EXPECT_EQ(Run(u"host.keep(o);"), S_OK);
+    EXPECT_EQ(host->kept.pdispVal, first);
+    first->Release();
+    EXPECT_EQ(EvalInt(u"host.echo(o) === o ? 1 : 0"), 1);
+    EXPECT_EQ(EvalInt(u"host.self() === host && host.echo(host) === host ? 1 : 0"), 1);
+    // Native objects come back as themselves.
+    VARIANT self = Eval(u"host.echo(host)");
+    EXPECT_EQ(self.vt, VT_DISPATCH);
+    EXPECT_EQ(self.pdispVal, static_cast<IDispatch*>(host));
+    VariantClear(&self);
+    // Values scripts cannot read go back out unchanged.
+    VARIANT opaque;
+    VariantInit(&opaque);
+    opaque.vt = VT_I8;
+    opaque.llVal = 1234567890123LL;
+    host->expandoNames.push_back(u"big");
+    host->expandos[u"big"] = opaque;
+    EXPECT_EQ(Run(u"host.keep(host.big);"), S_OK);
+    EXPECT_EQ(host->kept.vt, VT_I8);
+    EXPECT_EQ(host->kept.llVal, 1234567890123LL);
+}
+
+TEST_F(JScriptEngineTest, CloseReleasesEverythingAndLeavesWrappersInert) {
+    EXPECT_EQ(Run(u"var t = new host(); host.keep(function () { return t; }); CollectGarbage();"), S_OK);
+    IDispatch* fn = host->kept.pdispVal;
+    fn->AddRef();
+    Close();
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT r;
+    EXPECT_EQ(fn->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, &r, nullptr, nullptr), E_UNEXPECTED);
+    fn->Release();
+    VariantClear(&host->kept);
+}
+
+TEST_F(JScriptEngineTest, VisibleItemObjectsComeFromTheSiteOnce) {
+    EXPECT_EQ(site.itemLookups, 0);
+    EXPECT_EQ(EvalInt(u"host.value + host.value"), 84);
+    EXPECT_EQ(site.itemLookups, 1);
+    ASSERT_EQ(engine->AddNamedItem(u"absent", SCRIPTITEM_ISVISIBLE), S_OK);
+    EXPECT_EQ(EvalInt(u"try { absent; 0 } catch (e) { e.number }"), static_cast<int>(TYPE_E_ELEMENTNOTFOUND));
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "jscript_test_objects.h"
+
+namespace jscript_test {
+namespace {
+
+constexpr DISPID kValue = 1, kAdd = 2, kEcho = 3, kFail = 4, kKeep = 5, kSelf = 6, kFirstExpando = 100;
+
+const struct {
+    const char16_t* name;
+    DISPID id;
+} kMembers[] = {{u"value", kValue}, {u"add", kAdd}, {u"echo", kEcho},
+                {u"fail", kFail},   {u"keep", kKeep}, {u"self", kSelf}};
+
+int ArgInt(const VARIANT& v) { return v.vt == VT_I4 ? v.lVal : v.vt == VT_R8 ? static_cast<int>(v.dblVal) : 0; }
+
+} // namespace
+
+HRESULT TestHost::QueryInterface(REFIID riid, void** out) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IDispatchEx)) {
+        *out = static_cast<IDispatchEx*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG TestHost::Release() {
+    ULONG left = --refs;
+    if (left == 0) delete this;
+    return left;
+}
+
+TestHost::~TestHost() {
+    VariantClear(&kept);
+    for (auto& e : expandos) VariantClear(&e.second);
+}
+
+HRESULT TestHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) {
+    return GetDispID(names[0], 0, ids);
+}
+
+HRESULT TestHost::GetDispID(BSTR name, DWORD grfdex, DISPID* id) {
+    std::u16string key(name);
+    for (const auto& m : kMembers)
+        if (key == m.name) return *id = m.id, S_OK;
+    for (size_t i = 0; i < expandoNames.size(); i++)
+        if (expandoNames[i] == key && expandos.count(key)) return *id = kFirstExpando + static_cast<DISPID>(i), S_OK;
+    if (!(grfdex & fdexNameEnsure)) return *id = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    expandoNames.push_back(key);
+    VARIANT empty;
+    VariantInit(&empty);
+    expandos[key] = empty;
+    *id = kFirstExpando + static_cast<DISPID>(expandoNames.size() - 1);
+    return S_OK;
+}
+
+HRESULT TestHost::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* p, VARIANT* result, EXCEPINFO*,
+                           IServiceProvider*) {
+    calls.push_back({id, flags, p ? p->cArgs : 0, p ? p->cNamedArgs : 0,
+                     p && p->cNamedArgs ? p->rgdispidNamedArgs[0] : 0});
+    VARIANT scratch;
+    if (!result) result = &scratch;
+    VariantInit(result);
+    UINT n = p ? p->cArgs : 0;
+    if (id == DISPID_VALUE) {
+        if (flags == DISPATCH_CONSTRUCT) {
+            result->vt = VT_UNKNOWN;
+            result->punkVal = new TestHost();
+        } else {
+            result->vt = VT_I4;
+            result->lVal = static_cast<LONG>(n);
+        }
+    } else if (id == kValue) {
+        if (flags & DISPATCH_PROPERTYPUT) {
+            value = ArgInt(p->rgvarg[0]);
+        } else {
+            result->vt = VT_I4;
+            result->lVal = value;
+        }
+    } else if (id >= kFirstExpando && static_cast<size_t>(id - kFirstExpando) < expandoNames.size()) {
+        VARIANT& slot = expandos[expandoNames[static_cast<size_t>(id - kFirstExpando)]];
+        if (flags & DISPATCH_PROPERTYPUT) return VariantCopy(&slot, &p->rgvarg[0]);
+        return VariantCopy(result, &slot);
+    } else if (!(flags & DISPATCH_METHOD)) {
+        return static_cast<HRESULT>(0x81000002); // a method read as a property
+    } else if (id == kAdd) {
+        if (n < 2) return DISP_E_BADPARAMCOUNT;
+        result->vt = VT_I4;
+        result->lVal = ArgInt(p->rgvarg[1]) * 10 + ArgInt(p->rgvarg[0]); // shows the order
+    } else if (id == kEcho) {
+        if (n >= 1) VariantCopy(result, &p->rgvarg[n - 1]);
+    } else if (id == kFail) {
+        return static_cast<HRESULT>(0x81000006);
+    } else if (id == kKeep) {
+        VariantClear(&kept);
+        if (n >= 1) VariantCopy(&kept, &p->rgvarg[n - 1]);
+    } else if (id == kSelf) {
+        result->vt = VT_UNKNOWN;
+        result->punkVal = static_cast<IDispatchEx*>(this);
+        AddRef();
+    } else {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    return S_OK;
+}
+
+HRESULT TestHost::DeleteMemberByName(BSTR name, DWORD) {
+    deleted.emplace_back(name);
+    auto found = expandos.find(name);
+    if (found != expandos.end()) {
+        VariantClear(&found->second);
+        expandos.erase(found);
+    }
+    return S_OK;
+}
+
+HRESULT TestSite::QueryInterface(REFIID riid, void** out) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScriptSite)) {
+        *out = static_cast<IActiveScriptSite*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT TestSite::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) {
+    itemLookups++;
+    if (info) *info = nullptr;
+    if (!(mask & SCRIPTINFO_IUNKNOWN) || !item) return E_INVALIDARG;
+    *item = nullptr;
+    auto found = items.find(name);
+    if (found == items.end()) return TYPE_E_ELEMENTNOTFOUND;
+    *item = found->second;
+    (*item)->AddRef();
+    return S_OK;
+}
+
+HRESULT TestSite::OnScriptError(IActiveScriptError* error) {
+    EXCEPINFO info{};
+    error->GetExceptionInfo(&info);
+    errors.emplace_back(info.bstrDescription ? info.bstrDescription : u"");
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    return S_OK;
+}
+
+} // namespace jscript_test

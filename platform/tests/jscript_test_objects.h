@@ -1,0 +1,83 @@
+#pragma once
+// A small host object and site for driving the script engine through its COM interfaces only.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/com/dispatch.h"
+#include "platform/script/active_script.h"
+
+namespace jscript_test {
+
+// Records every call it gets. Members: "value" (property), "add" (method: a + b), "echo" (method:
+// its argument back), "fail" (method failing with 0x81000006), "keep" (method: stores its argument
+// in `kept`), "self" (method: itself as VT_UNKNOWN); other names become properties on Ensure.
+// Called itself it answers the number of arguments it got; constructed it makes a new object.
+class TestHost final : public IDispatchEx {
+public:
+    struct Call {
+        DISPID id;
+        WORD flags;
+        UINT args;
+        UINT named;
+        DISPID firstNamed;
+    };
+
+    TestHost() { VariantInit(&kept); }
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override;
+
+    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    HRESULT Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                   UINT*) override {
+        return InvokeEx(id, lcid, flags, params, result, info, nullptr);
+    }
+    HRESULT GetDispID(BSTR name, DWORD grfdex, DISPID* id) override;
+    HRESULT InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                     IServiceProvider*) override;
+    HRESULT DeleteMemberByName(BSTR name, DWORD) override;
+    HRESULT DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
+    HRESULT GetMemberProperties(DISPID, DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT GetMemberName(DISPID, BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetNextDispID(DWORD, DISPID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
+
+    ULONG refs = 1;
+    int value = 42;
+    VARIANT kept;
+    std::vector<Call> calls;
+    std::vector<std::u16string> deleted;
+    std::map<std::u16string, VARIANT> expandos;
+    std::vector<std::u16string> expandoNames; // id = 100 + index
+    static inline int live = 0;
+
+private:
+    ~TestHost();
+};
+
+// Answers GetItemInfo from a table of named objects and counts script errors.
+class TestSite final : public IActiveScriptSite {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; } // lives in the test's frame
+
+    HRESULT GetLCID(LCID*) override { return S_OK; }
+    HRESULT GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override;
+    HRESULT GetDocVersionString(BSTR*) override { return S_OK; }
+    HRESULT OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
+    HRESULT OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    HRESULT OnScriptError(IActiveScriptError* error) override;
+    HRESULT OnEnterScript() override { return S_OK; }
+    HRESULT OnLeaveScript() override { return S_OK; }
+
+    ULONG refs = 0;
+    std::map<std::u16string, IUnknown*> items; // borrowed
+    std::vector<std::u16string> errors;
+    int itemLookups = 0;
+};
+
+} // namespace jscript_test

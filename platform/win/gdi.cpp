@@ -1,0 +1,573 @@
+#include "platform/win/gdi.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/win/screen.h"
+
+namespace {
+
+constexpr int kBitmapKind = 1;
+
+// A view of pixels in one format; y counts from the top row whatever the storage order.
+struct Surface {
+    uint8_t* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    bool topDown = true;
+    int bpp = 0;
+    uint32_t masks[3] = {0, 0, 0}; // red, green, blue for 16 and 32 bpp
+    const RGBQUAD* palette = nullptr;
+    int paletteCount = 0;
+
+    uint8_t* Row(int y) const { return bits + size_t(topDown ? y : height - 1 - y) * stride; }
+};
+
+struct Bitmap : HBITMAP__ {
+    int width = 0;
+    int height = 0; // rows, positive
+    bool topDown = true;
+    int bpp = 0;
+    int stride = 0;
+    uint32_t masks[3] = {0, 0, 0};
+    std::vector<RGBQUAD> palette;
+    uint8_t* bits = nullptr; // owned
+    HDC selectedInto = nullptr;
+
+    Surface View() const {
+        Surface s;
+        s.bits = bits;
+        s.width = width;
+        s.height = height;
+        s.stride = stride;
+        s.topDown = topDown;
+        s.bpp = bpp;
+        std::memcpy(s.masks, masks, sizeof masks);
+        s.palette = palette.empty() ? nullptr : palette.data();
+        s.paletteCount = int(palette.size());
+        return s;
+    }
+};
+
+} // namespace
+
+struct HDC__ {
+    enum Kind { kScreen, kWindow, kMemory } kind = kScreen;
+    HWND hwnd = nullptr;
+    Bitmap* selected = nullptr;
+    Bitmap* stock = nullptr; // the 1 x 1 monochrome bitmap of a new memory DC
+    int stretchMode = BLACKONWHITE;
+    POINT brushOrigin{0, 0};
+};
+
+namespace {
+
+std::unordered_set<const void*>& Live() {
+    static std::unordered_set<const void*> live;
+    return live;
+}
+
+HDC__* CheckDC(HDC dc) {
+    return dc && Live().count(dc) ? dc : nullptr;
+}
+Bitmap* CheckBitmap(HGDIOBJ object) {
+    return object && Live().count(object) && object->kind == kBitmapKind ? static_cast<Bitmap*>(object) : nullptr;
+}
+
+Surface ScreenSurface() {
+    ScreenBuffer& screen = GetScreen();
+    Surface s;
+    s.bits = screen.bits;
+    s.width = screen.config.width;
+    s.height = screen.config.height;
+    s.stride = screen.stride;
+    s.bpp = screen.config.bpp;
+    if (s.bpp == 16) {
+        if (screen.config.rgb555) {
+            s.masks[0] = 0x7C00, s.masks[1] = 0x03E0, s.masks[2] = 0x001F;
+        } else {
+            s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
+        }
+    } else {
+        s.masks[0] = 0xFF0000, s.masks[1] = 0xFF00, s.masks[2] = 0xFF;
+    }
+    return s;
+}
+
+// Where a DC draws: its surface, the device origin of its coordinates and its clip in surface
+// coordinates.
+struct Target {
+    Surface surface;
+    int originX = 0;
+    int originY = 0;
+    RECT clip{0, 0, 0, 0};
+};
+
+bool GetTarget(HDC__* dc, Target* t) {
+    if (dc->kind == HDC__::kMemory) {
+        t->surface = dc->selected->View();
+        t->clip = RECT{0, 0, t->surface.width, t->surface.height};
+        return true;
+    }
+    t->surface = ScreenSurface();
+    t->clip = RECT{0, 0, t->surface.width, t->surface.height};
+    if (dc->kind == HDC__::kWindow) {
+        RECT w;
+        if (!IsWindow(dc->hwnd) || !GetWindowRect(dc->hwnd, &w)) return false;
+        t->originX = w.left;
+        t->originY = w.top;
+        if (!IsWindowVisible(dc->hwnd)) w = RECT{0, 0, 0, 0};
+        t->clip = RECT{std::max(t->clip.left, w.left), std::max(t->clip.top, w.top), std::min(t->clip.right, w.right),
+                       std::min(t->clip.bottom, w.bottom)};
+    }
+    return true;
+}
+
+bool InClip(const Target& t, int x, int y) {
+    return x >= t.clip.left && x < t.clip.right && y >= t.clip.top && y < t.clip.bottom;
+}
+
+void DefaultMasks(int bpp, uint32_t* masks) {
+    if (bpp == 16)
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    else
+        masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+}
+
+uint32_t LoadRaw(const Surface& s, int x, int y) {
+    const uint8_t* row = s.Row(y);
+    switch (s.bpp) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    case 8:
+        return row[x];
+    case 16: {
+        uint16_t p;
+        std::memcpy(&p, row + x * 2, 2);
+        return p;
+    }
+    case 24:
+        return row[x * 3] | (row[x * 3 + 1] << 8) | (uint32_t(row[x * 3 + 2]) << 16);
+    default: {
+        uint32_t p;
+        std::memcpy(&p, row + x * 4, 4);
+        return p;
+    }
+    }
+}
+
+void StoreRaw(const Surface& s, int x, int y, uint32_t v) {
+    uint8_t* row = s.Row(y);
+    switch (s.bpp) {
+    case 1: {
+        const uint8_t bit = uint8_t(0x80 >> (x & 7));
+        row[x >> 3] = v ? row[x >> 3] | bit : row[x >> 3] & ~bit;
+        break;
+    }
+    case 4: {
+        const int shift = (x & 1) ? 0 : 4;
+        row[x >> 1] = uint8_t((row[x >> 1] & ~(15 << shift)) | ((v & 15) << shift));
+        break;
+    }
+    case 8:
+        row[x] = uint8_t(v);
+        break;
+    case 16: {
+        const uint16_t p = uint16_t(v);
+        std::memcpy(row + x * 2, &p, 2);
+        break;
+    }
+    case 24:
+        row[x * 3] = uint8_t(v), row[x * 3 + 1] = uint8_t(v >> 8), row[x * 3 + 2] = uint8_t(v >> 16);
+        break;
+    default:
+        std::memcpy(row + x * 4, &v, 4);
+        break;
+    }
+}
+
+uint32_t Expand(uint32_t raw, uint32_t mask) {
+    if (!mask) return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    uint32_t v = (raw & mask) >> shift;
+    if (bits >= 8) return v >> (bits - 8);
+    // Repeat the top bits into the low ones so that full scale stays full scale.
+    uint32_t out = v << (8 - bits);
+    for (int fill = 8 - bits; fill > 0; fill -= bits)
+        out |= fill >= bits ? v << (fill - bits) : v >> (bits - fill);
+    return out & 0xFF;
+}
+
+uint32_t Quantise(uint32_t c8, uint32_t mask) {
+    if (!mask) return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    const uint32_t v = bits >= 8 ? c8 << (bits - 8) : c8 >> (8 - bits);
+    return (v << shift) & mask;
+}
+
+// Colours between surfaces travel as 0x00RRGGBB.
+uint32_t ReadRgb(const Surface& s, int x, int y) {
+    const uint32_t raw = LoadRaw(s, x, y);
+    if (s.bpp <= 8) {
+        if (int(raw) >= s.paletteCount) return 0;
+        const RGBQUAD& q = s.palette[raw];
+        return (uint32_t(q.rgbRed) << 16) | (q.rgbGreen << 8) | q.rgbBlue;
+    }
+    if (s.bpp == 24) return raw;
+    return (Expand(raw, s.masks[0]) << 16) | (Expand(raw, s.masks[1]) << 8) | Expand(raw, s.masks[2]);
+}
+
+uint32_t Encode(const Surface& s, uint32_t rgb) {
+    const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    if (s.bpp <= 8) {
+        uint32_t best = 0, bestDistance = UINT32_MAX;
+        for (int i = 0; i < s.paletteCount; ++i) {
+            const RGBQUAD& q = s.palette[i];
+            const int dr = int(q.rgbRed) - int(r), dg = int(q.rgbGreen) - int(g), db = int(q.rgbBlue) - int(b);
+            const uint32_t d = uint32_t(dr * dr + dg * dg + db * db);
+            if (d < bestDistance) best = uint32_t(i), bestDistance = d;
+        }
+        return best;
+    }
+    if (s.bpp == 24) return rgb & 0xFFFFFF;
+    return Quantise(r, s.masks[0]) | Quantise(g, s.masks[1]) | Quantise(b, s.masks[2]);
+}
+
+bool SameFormat(const Surface& a, const Surface& b) {
+    if (a.bpp != b.bpp) return false;
+    if (a.bpp <= 8)
+        return a.paletteCount == b.paletteCount &&
+               (a.paletteCount == 0 || std::memcmp(a.palette, b.palette, a.paletteCount * sizeof(RGBQUAD)) == 0);
+    return a.bpp == 24 || std::memcmp(a.masks, b.masks, sizeof a.masks) == 0;
+}
+
+COLORREF ToColorRef(uint32_t rgb) {
+    return RGB(BYTE(rgb >> 16), BYTE(rgb >> 8), BYTE(rgb));
+}
+uint32_t FromColorRef(COLORREF c) {
+    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+// Nearest-pixel copy of (sx, sy, sw, sh) of `source` onto (x, y, w, h) in the target's coordinates.
+// Source pixels outside `sourceClip` leave the destination as it was.
+void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& source, const RECT& sourceClip, int sx,
+             int sy, int sw, int sh) {
+    // A copy within one surface reads a snapshot, so overlapping areas move intact.
+    Surface src = source;
+    std::vector<uint8_t> snapshot;
+    if (src.bits == dst.surface.bits) {
+        snapshot.assign(src.bits, src.bits + size_t(src.stride) * src.height);
+        src.bits = snapshot.data();
+    }
+    const bool same = SameFormat(src, dst.surface) && src.bpp >= 8;
+    const int bytes = src.bpp / 8;
+    // The destination pixels inside the clip, as offsets into the (x, y, w, h) rectangle.
+    const int64_t ox = int64_t(dst.originX) + x, oy = int64_t(dst.originY) + y;
+    const int i0 = int(std::max<int64_t>(0, dst.clip.left - ox)), i1 = int(std::min<int64_t>(w, dst.clip.right - ox));
+    const int j0 = int(std::max<int64_t>(0, dst.clip.top - oy)), j1 = int(std::min<int64_t>(h, dst.clip.bottom - oy));
+    if (w == sw && h == sh) {
+        // Unscaled: each row is one span, clipped on both sides, copied whole when formats agree.
+        const int left = int(std::max<int64_t>(i0, int64_t(sourceClip.left) - sx));
+        const int right = int(std::min<int64_t>(i1, int64_t(sourceClip.right) - sx));
+        for (int j = j0; j < j1 && left < right; ++j) {
+            const int dy = int(oy + j);
+            const int64_t py = int64_t(sy) + j;
+            if (py < sourceClip.top || py >= sourceClip.bottom) continue;
+            const int dx = int(ox + left), px = sx + left;
+            if (same) {
+                std::memcpy(dst.surface.Row(dy) + dx * bytes, src.Row(int(py)) + px * bytes,
+                            size_t(right - left) * bytes);
+            } else {
+                for (int i = 0; i < right - left; ++i)
+                    StoreRaw(dst.surface, dx + i, dy, Encode(dst.surface, ReadRgb(src, px + i, int(py))));
+            }
+        }
+        return;
+    }
+    for (int j = j0; j < j1; ++j) {
+        const int dy = int(oy + j);
+        const int64_t py = sy + int64_t(j) * sh / h;
+        if (py < sourceClip.top || py >= sourceClip.bottom) continue;
+        const uint8_t* srcRow = src.Row(int(py));
+        uint8_t* dstRow = dst.surface.Row(dy);
+        for (int i = i0; i < i1; ++i) {
+            const int dx = int(ox + i);
+            const int64_t px = sx + int64_t(i) * sw / w;
+            if (px < sourceClip.left || px >= sourceClip.right) continue;
+            if (same)
+                std::memcpy(dstRow + dx * bytes, srcRow + px * bytes, bytes);
+            else
+                StoreRaw(dst.surface, dx, dy, Encode(dst.surface, ReadRgb(src, int(px), int(py))));
+        }
+    }
+}
+
+int Stride(int width, int bpp) {
+    return int((int64_t(width) * bpp + 31) / 32 * 4);
+}
+
+Bitmap* NewBitmap(int width, int height, bool topDown, int bpp) {
+    if (width <= 0 || height <= 0 || width > 0x8000 || height > 0x8000) return nullptr;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return nullptr;
+    const size_t size = size_t(Stride(width, bpp)) * size_t(height);
+    if (size > 0x40000000) return nullptr;
+    auto* b = new (std::nothrow) Bitmap;
+    if (!b) return nullptr;
+    b->bits = static_cast<uint8_t*>(std::calloc(size, 1));
+    if (!b->bits) {
+        delete b;
+        return nullptr;
+    }
+    b->kind = kBitmapKind;
+    b->width = width;
+    b->height = height;
+    b->topDown = topDown;
+    b->bpp = bpp;
+    b->stride = Stride(width, bpp);
+    DefaultMasks(bpp, b->masks);
+    Live().insert(static_cast<HGDIOBJ>(b));
+    return b;
+}
+
+void FreeBitmap(Bitmap* b) {
+    Live().erase(static_cast<HGDIOBJ>(b));
+    std::free(b->bits);
+    delete b;
+}
+
+// Reads a DIB header into a surface description; false for what no device draws.
+bool DescribeDib(const BITMAPINFO* info, const void* bits, Surface* s) {
+    if (!info || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) return false;
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    const int bpp = h.biBitCount;
+    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || h.biWidth > 0x8000 ||
+        std::abs(h.biHeight) > 0x8000)
+        return false;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+    s->bits = static_cast<uint8_t*>(const_cast<void*>(bits));
+    s->width = h.biWidth;
+    s->height = std::abs(h.biHeight);
+    s->topDown = h.biHeight < 0;
+    s->bpp = bpp;
+    s->stride = Stride(h.biWidth, bpp);
+    const auto* after = reinterpret_cast<const uint8_t*>(info) + h.biSize;
+    DefaultMasks(bpp, s->masks);
+    if (h.biCompression == BI_BITFIELDS) {
+        if (bpp != 16 && bpp != 32) return false;
+        std::memcpy(s->masks, after, sizeof s->masks);
+    } else if (h.biCompression != BI_RGB) {
+        return false;
+    }
+    if (bpp <= 8) {
+        const uint32_t count = h.biClrUsed ? h.biClrUsed : 1u << bpp;
+        if (count > (1u << bpp)) return false;
+        s->palette = reinterpret_cast<const RGBQUAD*>(after);
+        s->paletteCount = int(count);
+    }
+    return true;
+}
+
+} // namespace
+
+HDC GetDC(HWND hwnd) {
+    if (hwnd && !IsWindow(hwnd)) return nullptr;
+    auto* dc = new (std::nothrow) HDC__;
+    if (!dc) return nullptr;
+    dc->kind = hwnd ? HDC__::kWindow : HDC__::kScreen;
+    dc->hwnd = hwnd;
+    Live().insert(dc);
+    return dc;
+}
+
+HDC GetWindowDC(HWND hwnd) {
+    return GetDC(hwnd);
+}
+
+int ReleaseDC(HWND hwnd, HDC dc) {
+    HDC__* d = CheckDC(dc);
+    if (!d || d->kind == HDC__::kMemory || d->hwnd != hwnd) return 0;
+    Live().erase(d);
+    delete d;
+    return 1;
+}
+
+HDC CreateCompatibleDC(HDC dc) {
+    if (dc && !CheckDC(dc)) return nullptr;
+    Bitmap* stock = NewBitmap(1, 1, false, 1);
+    if (!stock) return nullptr;
+    stock->palette = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+    auto* m = new (std::nothrow) HDC__;
+    if (!m) {
+        FreeBitmap(stock);
+        return nullptr;
+    }
+    m->kind = HDC__::kMemory;
+    m->stock = stock;
+    m->selected = stock;
+    stock->selectedInto = m;
+    Live().insert(m);
+    return m;
+}
+
+BOOL DeleteDC(HDC dc) {
+    HDC__* d = CheckDC(dc);
+    if (!d || d->kind != HDC__::kMemory) return FALSE;
+    if (d->selected) d->selected->selectedInto = nullptr;
+    FreeBitmap(d->stock);
+    Live().erase(d);
+    delete d;
+    return TRUE;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+    HDC__* d = CheckDC(dc);
+    Bitmap* b = CheckBitmap(object);
+    if (!d || !b || d->kind != HDC__::kMemory) return nullptr;
+    if (b->selectedInto && b->selectedInto != d) return nullptr;
+    Bitmap* previous = d->selected;
+    previous->selectedInto = nullptr;
+    d->selected = b;
+    b->selectedInto = d;
+    return previous;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    Bitmap* b = CheckBitmap(object);
+    if (!b || b->selectedInto) return FALSE;
+    FreeBitmap(b);
+    return TRUE;
+}
+
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
+    if (bits) *bits = nullptr;
+    Surface s;
+    if ((dc && !CheckDC(dc)) || usage != DIB_RGB_COLORS || section || offset || !DescribeDib(info, nullptr, &s))
+        return nullptr;
+    Bitmap* b = NewBitmap(s.width, s.height, s.topDown, s.bpp);
+    if (!b) return nullptr;
+    std::memcpy(b->masks, s.masks, sizeof b->masks);
+    if (s.paletteCount) b->palette.assign(s.palette, s.palette + s.paletteCount);
+    if (bits) *bits = b->bits;
+    return b;
+}
+
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+    if (!CheckDC(dc)) return nullptr;
+    const Surface screen = ScreenSurface();
+    Bitmap* b = NewBitmap(width, height, true, screen.bpp);
+    if (b) std::memcpy(b->masks, screen.masks, sizeof b->masks);
+    return b;
+}
+
+UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors) {
+    HDC__* d = CheckDC(dc);
+    if (!d || d->kind != HDC__::kMemory || !colors) return 0;
+    std::vector<RGBQUAD>& palette = d->selected->palette;
+    if (start >= palette.size()) return 0;
+    count = std::min<UINT>(count, UINT(palette.size()) - start);
+    std::copy(colors, colors + count, palette.begin() + start);
+    return count;
+}
+
+int GetDeviceCaps(HDC dc, int index) {
+    if (!CheckDC(dc)) return 0;
+    const ScreenConfig& config = GetScreen().config;
+    switch (index) {
+    case HORZRES:
+        return config.width;
+    case VERTRES:
+        return config.height;
+    case BITSPIXEL:
+        return config.bpp;
+    case PLANES:
+        return 1;
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+        return config.dpi;
+    default:
+        return 0;
+    }
+}
+
+COLORREF GetPixel(HDC dc, int x, int y) {
+    HDC__* d = CheckDC(dc);
+    Target t;
+    if (!d || !GetTarget(d, &t)) return CLR_INVALID;
+    x += t.originX, y += t.originY;
+    if (!InClip(t, x, y)) return CLR_INVALID;
+    return ToColorRef(ReadRgb(t.surface, x, y));
+}
+
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+    HDC__* d = CheckDC(dc);
+    Target t;
+    if (!d || !GetTarget(d, &t)) return CLR_INVALID;
+    x += t.originX, y += t.originY;
+    if (!InClip(t, x, y)) return CLR_INVALID;
+    StoreRaw(t.surface, x, y, Encode(t.surface, FromColorRef(color)));
+    return ToColorRef(ReadRgb(t.surface, x, y));
+}
+
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                DWORD rop) {
+    HDC__* d = CheckDC(dst);
+    HDC__* s = CheckDC(src);
+    Target to, from;
+    if (!d || !s || rop != SRCCOPY || width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0) return FALSE;
+    if (!GetTarget(d, &to) || !GetTarget(s, &from)) return FALSE;
+    if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return TRUE;
+    const int64_t sx = int64_t(srcX) + from.originX, sy = int64_t(srcY) + from.originY;
+    if (sx != int(sx) || sy != int(sy)) return FALSE;
+    // The source is read within its own clip: a window DC sees only its window.
+    Stretch(to, x, y, width, height, from.surface, from.clip, int(sx), int(sy), srcWidth, srcHeight);
+    return TRUE;
+}
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
+    return StretchBlt(dst, x, y, width, height, src, srcX, srcY, width, height, rop);
+}
+
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int srcY, int srcWidth, int srcHeight,
+                  const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+    HDC__* d = CheckDC(dc);
+    Surface source;
+    Target to;
+    if (!d || !bits || usage != DIB_RGB_COLORS || rop != SRCCOPY || !DescribeDib(info, bits, &source)) return GDI_ERROR;
+    if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0 || !GetTarget(d, &to)) return GDI_ERROR;
+    if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
+    // A bottom-up DIB counts source rows from its bottom row.
+    const int top = source.topDown ? srcY : source.height - srcY - srcHeight;
+    Stretch(to, x, y, width, height, source, RECT{0, 0, source.width, source.height}, srcX, top, srcWidth, srcHeight);
+    return srcHeight;
+}
+
+int GetStretchBltMode(HDC dc) {
+    HDC__* d = CheckDC(dc);
+    return d ? d->stretchMode : 0;
+}
+
+int SetStretchBltMode(HDC dc, int mode) {
+    HDC__* d = CheckDC(dc);
+    if (!d || mode < BLACKONWHITE || mode > HALFTONE) return 0;
+    const int previous = d->stretchMode;
+    d->stretchMode = mode;
+    return previous;
+}
+
+BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous) {
+    HDC__* d = CheckDC(dc);
+    if (!d) return FALSE;
+    if (previous) *previous = d->brushOrigin;
+    d->brushOrigin = POINT{x, y};
+    return TRUE;
+}

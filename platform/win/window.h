@@ -1,0 +1,175 @@
+#pragma once
+// Window classes and windows: the handle table, window procedures, per-window data and geometry.
+// A window belongs to the thread that created it; its posted messages and timers reach only that
+// thread's message loop. There is no non-client area: the window rectangle is the client area.
+#include "platform/types.h"
+
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+struct HMENU__;
+using HMENU = HMENU__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
+using ATOM = WORD;
+
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+inline WORD LOWORD(ULONG_PTR v) {
+    return WORD(v & 0xFFFF);
+}
+inline WORD HIWORD(ULONG_PTR v) {
+    return WORD((v >> 16) & 0xFFFF);
+}
+inline LPARAM MAKELPARAM(int low, int high) {
+    return LPARAM(DWORD(WORD(low)) | (DWORD(WORD(high)) << 16));
+}
+
+struct WNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+};
+
+// lParam of WM_NCCREATE and WM_CREATE.
+struct CREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+};
+
+// lParam of WM_WINDOWPOSCHANGED.
+struct WINDOWPOS {
+    HWND hwnd;
+    HWND hwndInsertAfter;
+    int x;
+    int y;
+    int cx;
+    int cy;
+    UINT flags;
+};
+
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_DBLCLKS = 0x0008;
+constexpr UINT CS_GLOBALCLASS = 0x4000;
+
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+constexpr DWORD WS_EX_NOINHERITLAYOUT = 0x00100000;
+constexpr DWORD WS_EX_LAYOUTRTL = 0x00400000;
+
+constexpr int GWL_WNDPROC = -4;
+constexpr int GWL_HINSTANCE = -6;
+constexpr int GWL_HWNDPARENT = -8;
+constexpr int GWL_ID = -12;
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+constexpr int GWL_USERDATA = -21;
+constexpr int GWLP_WNDPROC = GWL_WNDPROC;
+constexpr int GWLP_USERDATA = GWL_USERDATA;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_SHOWNOACTIVATE = 4;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
+constexpr int SW_SHOWNA = 8;
+constexpr int SW_RESTORE = 9;
+
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_FRAMECHANGED = 0x0020;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+
+inline const HWND HWND_TOP = reinterpret_cast<HWND>(0);
+inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+// Parent of message-only windows: never shown, never found by FindWindowW.
+inline const HWND HWND_MESSAGE = reinterpret_cast<HWND>(-3);
+
+constexpr int CW_USEDEFAULT = int(0x80000000);
+
+// The program's module; the only instance there is.
+HMODULE GetModuleHandleW(LPCWSTR moduleName);
+
+ATOM RegisterClassW(const WNDCLASSW* wc);
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
+BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc);
+
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width, int height,
+                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+    return CreateWindowExW(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
+}
+// Sends WM_DESTROY to the window and then to its children and owned windows, inside the call.
+BOOL DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+HWND GetParent(HWND hwnd);
+// Finds a top-level window of this process by class and/or title (null matches any).
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+// Thread that created the window; 0 for an invalid window.
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
+
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Non-negative indexes address the class's extra window bytes.
+LONG GetWindowLongW(HWND hwnd, int index);
+LONG SetWindowLongW(HWND hwnd, int index, LONG value);
+LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);
+LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value);
+
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
+int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount);
+
+// Moving and sizing deliver WM_MOVE and WM_SIZE before the call returns.
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+// Returns whether the window was visible before.
+BOOL ShowWindow(HWND hwnd, int command);
+// Screen coordinates.
+BOOL GetWindowRect(HWND hwnd, RECT* rect);
+// Client coordinates: always at (0, 0).
+BOOL GetClientRect(HWND hwnd, RECT* rect);

@@ -1,2 +1,0 @@
-// Placeholder so the library exists before its first component lands.
-namespace NUBO {}
