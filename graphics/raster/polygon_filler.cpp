@@ -313,7 +313,9 @@ void oxPolygonFiller::ClearBuckets() {
 int oxPolygonFiller::Fill() {
     if (m_edgeCount >= 2) RefreshTables();
     const int32_t bpp = m_target.bpp;
-    const bool drawable = m_target.HasPixels() && (bpp == 8 || bpp == 16 || bpp == 32) && !m_broken;
+    // A texture that is not 32-bit (an 8-bit one) draws nothing.
+    const bool drawable = m_target.HasPixels() && (bpp == 8 || bpp == 16 || bpp == 32) && !m_broken &&
+                          (!m_texture.HasPixels() || m_texture.bpp == 32);
     if (drawable && m_edgeCount >= 2 && ((bpp == 32 && FillRectangle()) || FillUprightBand())) {
         ClearBuckets();
     } else if (drawable && !m_allLeft && !m_allRight && !m_allAbove && !m_allBelow && m_edgeCount >= 2 &&
@@ -339,6 +341,7 @@ bool oxPolygonFiller::FillRectangle() {
     const int32_t right = std::min(std::max(m_x[0], m_x[1]) >> 12, m_clip.right);
     const int32_t top = m_first[0] >> m_n;
     const int32_t bottom = m_end[0] >> m_n;
+    if (m_texture.HasPixels()) return FillTexturedRectangle(left, top, right, bottom);
     if (left >= right) return true;
     if (m_opacity < 255) {
         const uint32_t p = Scale(m_color | 0xFF000000u, m_opacityTable[255]);
@@ -533,12 +536,13 @@ void oxPolygonFiller::ScanConvert() {
 void oxPolygonFiller::FlushRow(int32_t y, bool clear) {
     if (!m_coverage.Touched()) return;
     if (y >= 0 && y < m_target.height) {
+        const bool textured = m_texture.HasPixels();
         switch (m_target.bpp) {
         case 32:
-            FlushRow32(y);
+            textured ? FlushTextured32(y) : FlushRow32(y);
             break;
         case 16:
-            FlushRow16(y);
+            textured ? FlushTextured16(y) : FlushRow16(y);
             break;
         case 8:
             FlushRow8(y);
@@ -633,5 +637,78 @@ void oxPolygonFiller::FlushRow8(int32_t y) {
             const uint8_t c = cov[x + k];
             if (c) row[x + k] = m_weight[c];
         }
+    }
+}
+
+// The rectangle fast path of a texture: rows are produced straight into the target, or into the
+// row scratch and composited when the texture's own alpha counts.
+bool oxPolygonFiller::FillTexturedRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (m_texture.bpp != 32 || m_opacity < 255 || m_colorTransform.enabled) return false;
+    if (left >= right) return true;
+    const int32_t n = right - left;
+    if (m_useSourceAlpha && n > m_rowScratchSize) return false;
+    for (int32_t y = top; y < bottom; ++y) {
+        uint32_t* row = m_target.GetRow32(y) + left;
+        if (!m_useSourceAlpha) {
+            TextureSpan(row, y, left, right);
+            continue;
+        }
+        TextureSpan(m_rowScratch, y, left, right);
+        for (int32_t i = 0; i < n; ++i) {
+            const uint32_t s = m_rowScratch[i];
+            row[i] = (s >> 24) == 0xFF ? s : Over(s, row[i]);
+        }
+    }
+    return true;
+}
+
+void oxPolygonFiller::FlushTextured32(int32_t y) {
+    const int32_t x0 = m_coverage.LowGroup() * 4;
+    const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
+    if (x1 <= x0 || x1 - x0 > m_rowScratchSize) return;
+    uint32_t* const src = m_rowScratch - x0;
+    SourceSpan(m_rowScratch, y, x0, x1);
+    uint32_t* const row = m_target.GetRow32(y);
+    const uint8_t* const cov = m_coverage.Bytes();
+    const bool opaque = m_opacity >= 255;
+    const uint32_t alphaOr = m_useSourceAlpha ? 0 : 0xFF000000u;
+    for (int32_t x = x0; x < x1; x += 4) {
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        const int32_t end = std::min(x + 4, x1);
+        if (word == 0xFFFFFFFFu && opaque) {
+            for (int32_t i = x; i < end; ++i) {
+                const uint32_t s = src[i] | alphaOr;
+                row[i] = (s >> 24) == 0xFF ? s : Over(s, row[i]);
+            }
+            continue;
+        }
+        for (int32_t i = x; i < end; ++i) {
+            const uint8_t c = cov[i];
+            if (c) row[i] = Over(Scale(src[i] | alphaOr, m_weight[c] + 1u), row[i]);
+        }
+    }
+}
+
+void oxPolygonFiller::FlushTextured16(int32_t y) {
+    const int32_t x0 = m_coverage.LowGroup() * 4;
+    const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
+    if (x1 <= x0 || x1 - x0 > m_rowScratchSize) return;
+    uint32_t* const src = m_rowScratch - x0;
+    SourceSpan(m_rowScratch, y, x0, x1);
+    uint16_t* const row = m_target.GetRow16(y);
+    const uint8_t* const cov = m_coverage.Bytes();
+    const uint32_t m = g_pixelFormat.group;
+    const uint8_t* const dither = kDither + (y & 3) * 4;
+    for (int32_t x = x0; x < x1; ++x) {
+        const uint8_t c = cov[x];
+        if (!c) continue;
+        const uint32_t s = src[x];
+        const uint32_t alpha = m_useSourceAlpha ? s >> 24 : 255;
+        const int32_t a = m_opacityTable[(m_curve[c] * (alpha + 1)) >> 8];
+        const int32_t k = (a + dither[x & 3] / 32) >> 3;
+        if (k == 0) continue;
+        row[x] = Blend16(DitherTo16(s, x, y), row[x], k, m);
     }
 }

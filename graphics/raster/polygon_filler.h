@@ -1,17 +1,19 @@
 #pragma once
-// Turns straight edges in device pixels into anti-aliased coverage and composites a solid colour
-// into a 32, 16 or 8 bits per pixel buffer. Each pixel row is sampled on 2^n sub-scanlines; edges
+// Turns straight edges in device pixels into anti-aliased coverage and composites a solid colour,
+// a tiled texture or a gradient into a 32, 16 or 8 bits per pixel buffer. Each pixel row is sampled on 2^n sub-scanlines; edges
 // are stepped in 20.12 fixed point from bucketed start lists, and the coverage of one row is
 // accumulated in an oxCoverageRow and written when the row's last sub-scanline is done.
 #include <cstdint>
 
 #include "graphics/pixels/pixel_buffer.h"
 #include "graphics/raster/coverage_row.h"
+#include "graphics/raster/texture_source.h"
 #include "platform/types.h"
 
 class oxPolygonFiller {
 public:
     enum FillRule : uint8_t { kEvenOdd = 0, kNonZero = 1 };
+    enum TextureMode : int32_t { kTextureBitmap = 0, kLinearGradient = 1, kRadialGradient = 2 };
 
     oxPolygonFiller();
     virtual ~oxPolygonFiller();
@@ -38,6 +40,22 @@ public:
 
     static int32_t FloorToInt(double v);
 
+    // A 32 or 8-bit buffer becomes the texture (its record is copied); anything else clears it.
+    void SetTexture(const oxPixelBuffer* texture);
+    bool HasTexture() const { return m_texture.HasPixels(); }
+    // Three device points (x, y, z) and their texture coordinates (u, v, w), 1.0 spanning the
+    // whole texture. Does nothing without a texture.
+    void SetTextureMapping(const float* points, const float* coords);
+    void SetTextureMode(int32_t mode) { m_textureMode = mode; }
+    // Set: texture pixels are composited by their own alpha; clear: they count as opaque.
+    void SetUseSourceAlpha(bool on) { m_useSourceAlpha = on ? 1 : 0; }
+    void SetColorTransform(bool on) { m_colorTransform.enabled = on ? 1 : 0; }
+    void SetSaturation(int32_t saturation) { m_colorTransform.saturation = saturation; }
+    void SetTransferTable(int channel, const uint8_t* table) { m_colorTransform.SetTable(channel, table); }
+    // The source pixels of columns [x0, x1) of row y, before the colour transform.
+    void TextureSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    const oxTextureMapping& Mapping() const { return m_mapping; }
+
     const RECT& Clip() const { return m_clip; }
     int SubsampleExponent() const { return m_n; }
     int32_t EdgeCount() const { return m_edgeCount; }
@@ -58,6 +76,14 @@ private:
     void FlushRow32(int32_t y);
     void FlushRow16(int32_t y);
     void FlushRow8(int32_t y);
+    // Source pixels after the colour transform.
+    void SourceSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    void BitmapSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    void LinearSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    void RadialSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    bool FillTexturedRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    void FlushTextured32(int32_t y);
+    void FlushTextured16(int32_t y);
 
     oxCoverageRow m_coverage;
     oxPixelBuffer m_target;
@@ -98,9 +124,12 @@ private:
     int32_t m_maxEdgeCount = 0;
     bool m_nonZero = true;
 
-    // Texture sources plug in here; without a texture the filler draws its solid colour.
+    // Without a texture the filler draws its solid colour.
     oxPixelBuffer m_texture;
+    oxTextureMapping m_mapping;
+    int32_t m_textureMode = kTextureBitmap;
     uint8_t m_useSourceAlpha = 0;
+    oxSpanColorTransform m_colorTransform;
 
     int32_t m_edgeSize = 0;     // the edge arrays' size as the polygon asked for it
     int32_t m_edgeCapacity = 0; // what is allocated

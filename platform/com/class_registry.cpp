@@ -19,7 +19,9 @@ constexpr ClassEntry kClasses[] = {
 
 } // namespace
 
-HRESULT CoInitializeEx(void*, DWORD) { return S_OK; }
+HRESULT CoInitializeEx(void*, DWORD) {
+    return S_OK;
+}
 
 void CoUninitialize() {}
 

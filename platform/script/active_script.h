@@ -95,8 +95,8 @@ protected:
 struct IActiveScriptParse : IUnknown {
     virtual HRESULT InitNew() = 0;
     virtual HRESULT AddScriptlet(LPCOLESTR defaultName, LPCOLESTR code, LPCOLESTR itemName, LPCOLESTR subItemName,
-                                 LPCOLESTR eventName, LPCOLESTR delimiter, DWORD_PTR sourceContext,
-                                 ULONG startingLine, DWORD flags, BSTR* name, EXCEPINFO* info) = 0;
+                                 LPCOLESTR eventName, LPCOLESTR delimiter, DWORD_PTR sourceContext, ULONG startingLine,
+                                 DWORD flags, BSTR* name, EXCEPINFO* info) = 0;
     // Runs synchronously. With SCRIPTTEXT_ISEXPRESSION the completion value goes to *result.
     virtual HRESULT ParseScriptText(LPCOLESTR code, LPCOLESTR itemName, IUnknown* context, LPCOLESTR delimiter,
                                     DWORD_PTR sourceContext, ULONG startingLine, DWORD flags, VARIANT* result,

@@ -15,7 +15,9 @@ namespace {
 HostMemberKindQuery g_kindQuery = nullptr;
 } // namespace
 
-void SetHostMemberKindQuery(HostMemberKindQuery query) { g_kindQuery = query; }
+void SetHostMemberKindQuery(HostMemberKindQuery query) {
+    g_kindQuery = query;
+}
 
 namespace script {
 namespace {
@@ -59,20 +61,23 @@ bool MakeArgs(duk_context* ctx, duk_idx_t first, UINT n, UINT front, ArgBlock* a
     args->v = args->count <= kInlineArgs ? args->inlineArgs
                                          : static_cast<VARIANT*>(std::malloc(sizeof(VARIANT) * args->count));
     if (!args->v) return false;
-    for (UINT i = 0; i < args->count; i++) VariantInit(&args->v[i]);
-    for (UINT i = 0; i < n; i++) ToVariant(ctx, first + static_cast<duk_idx_t>(i), &args->v[args->count - 1 - i]);
+    for (UINT i = 0; i < args->count; i++)
+        VariantInit(&args->v[i]);
+    for (UINT i = 0; i < n; i++)
+        ToVariant(ctx, first + static_cast<duk_idx_t>(i), &args->v[args->count - 1 - i]);
     return true;
 }
 
 void ClearArgs(ArgBlock* args) {
     if (!args->v) return;
-    for (UINT i = 0; i < args->count; i++) VariantClear(&args->v[i]);
+    for (UINT i = 0; i < args->count; i++)
+        VariantClear(&args->v[i]);
     if (args->v != args->inlineArgs) std::free(args->v);
     args->v = nullptr;
 }
 
 HostRecord* RecordOfTarget(duk_context* ctx, duk_idx_t target) {
-    duk_get_prop_string(ctx, target, kHostKey);
+    duk_get_prop_literal(ctx, target, kHostKey);
     auto* record = static_cast<HostRecord*>(duk_get_pointer(ctx, -1));
     duk_pop(ctx);
     return record;
@@ -92,8 +97,10 @@ HRESULT CallHost(HostRecord* host, DISPID id, WORD flags, DISPPARAMS* params, VA
                      : host->dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr);
     if (hr == DISP_E_EXCEPTION) {
         if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-        if (info.scode) hr = info.scode;
-        else if (info.wCode) hr = static_cast<HRESULT>(0x80040000u + info.wCode);
+        if (info.scode)
+            hr = info.scode;
+        else if (info.wCode)
+            hr = static_cast<HRESULT>(0x80040000u + info.wCode);
     }
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrHelpFile);
@@ -119,13 +126,19 @@ duk_ret_t Finish(duk_context* ctx, HRESULT hr, VARIANT* result, BSTR description
     return 1;
 }
 
+// Members with small ids keep them in the stub's magic; others in a property.
+constexpr DISPID kNoMagicId = -0x8000;
+
 duk_ret_t MethodStub(duk_context* ctx) {
     duk_idx_t argc = duk_get_top(ctx);
+    DISPID id = duk_get_current_magic(ctx);
     duk_push_current_function(ctx);
-    duk_get_prop_string(ctx, -1, kTargetKey);
-    HostRecord* host = RecordOfTarget(ctx, -1);
-    duk_get_prop_string(ctx, -2, kIdKey);
-    DISPID id = duk_get_int(ctx, -1);
+    duk_get_prop_literal(ctx, -1, kHostKey); // the target holds the record alive
+    auto* host = static_cast<HostRecord*>(duk_get_pointer(ctx, -1));
+    if (id == kNoMagicId) {
+        duk_get_prop_literal(ctx, -2, kIdKey);
+        id = duk_get_int(ctx, -1);
+    }
     duk_set_top(ctx, argc);
     if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
 
@@ -145,14 +158,21 @@ duk_ret_t MethodStub(duk_context* ctx) {
 void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
     duk_push_c_function(ctx, MethodStub, DUK_VARARGS);
     duk_dup(ctx, target);
-    duk_put_prop_string(ctx, -2, kTargetKey);
-    duk_push_int(ctx, id);
-    duk_put_prop_string(ctx, -2, kIdKey);
-    if (!duk_get_prop_string(ctx, target, kStubsKey)) {
+    duk_put_prop_literal(ctx, -2, kTargetKey);
+    duk_push_pointer(ctx, RecordOfTarget(ctx, target));
+    duk_put_prop_literal(ctx, -2, kHostKey);
+    if (id > kNoMagicId && id <= 0x7FFF) {
+        duk_set_magic(ctx, -1, id);
+    } else {
+        duk_set_magic(ctx, -1, kNoMagicId);
+        duk_push_int(ctx, id);
+        duk_put_prop_literal(ctx, -2, kIdKey);
+    }
+    if (!duk_get_prop_literal(ctx, target, kStubsKey)) {
         duk_pop(ctx);
         duk_push_bare_object(ctx);
         duk_dup(ctx, -1);
-        duk_put_prop_string(ctx, target, kStubsKey);
+        duk_put_prop_literal(ctx, target, kStubsKey);
     }
     duk_dup(ctx, key);
     duk_dup(ctx, -3);
@@ -161,7 +181,7 @@ void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
 }
 
 void DropStub(duk_context* ctx, duk_idx_t target, duk_idx_t key) {
-    if (duk_get_prop_string(ctx, target, kStubsKey)) {
+    if (duk_get_prop_literal(ctx, target, kStubsKey)) {
         duk_dup(ctx, key);
         duk_del_prop(ctx, -2);
     }
@@ -198,13 +218,14 @@ bool KeyIsName(duk_context* ctx, duk_idx_t key) {
 }
 
 duk_ret_t TrapGet(duk_context* ctx) {
-    HostRecord* host = RecordOfTarget(ctx, 0);
-    if (!host || !KeyIsName(ctx, 1)) return 0;
-    if (duk_get_prop_string(ctx, 0, kStubsKey)) {
+    if (!KeyIsName(ctx, 1)) return 0;
+    if (duk_get_prop_literal(ctx, 0, kStubsKey)) {
         duk_dup(ctx, 1);
         if (duk_get_prop(ctx, -2)) return 1;
     }
     duk_set_top(ctx, 3);
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    if (!host) return 0;
 
     NameArg name;
     if (!MakeName(ctx, 1, &name)) return 0;
@@ -301,7 +322,8 @@ duk_ret_t TrapDelete(duk_context* ctx) {
 // Pushes the elements of the array at idx; their count.
 UINT SpreadArray(duk_context* ctx, duk_idx_t idx) {
     auto n = static_cast<UINT>(duk_get_length(ctx, idx));
-    for (UINT i = 0; i < n; i++) duk_get_prop_index(ctx, idx, i);
+    for (UINT i = 0; i < n; i++)
+        duk_get_prop_index(ctx, idx, i);
     return n;
 }
 
@@ -350,13 +372,15 @@ duk_ret_t TrapConstruct(duk_context* ctx) {
 }
 
 // The target itself is never called: the apply and construct traps answer first.
-duk_ret_t TargetCall(duk_context*) { return 0; }
+duk_ret_t TargetCall(duk_context*) {
+    return 0;
+}
 
 duk_ret_t FinalizeTarget(duk_context* ctx) {
     HostRecord* host = RecordOfTarget(ctx, 0);
     ScriptHeap* heap = ScriptHeap::From(ctx);
     if (!host || !heap->IsOpen()) return 0; // Close frees what is left
-    duk_del_prop_string(ctx, 0, kHostKey);
+    duk_del_prop_literal(ctx, 0, kHostKey);
     heap->FreeHost(host);
     return 0;
 }
@@ -364,16 +388,16 @@ duk_ret_t FinalizeTarget(duk_context* ctx) {
 } // namespace
 
 void InitHostObjects(duk_context* ctx) {
-    static const duk_function_list_entry traps[] = {
-        {"get", TrapGet, 3},         {"set", TrapSet, 4},         {"has", TrapHas, 2},
-        {"deleteProperty", TrapDelete, 2}, {"apply", TrapApply, 3}, {"construct", TrapConstruct, 3},
-        {nullptr, nullptr, 0}};
+    static const duk_function_list_entry traps[] = {{"get", TrapGet, 3},     {"set", TrapSet, 4},
+                                                    {"has", TrapHas, 2},     {"deleteProperty", TrapDelete, 2},
+                                                    {"apply", TrapApply, 3}, {"construct", TrapConstruct, 3},
+                                                    {nullptr, nullptr, 0}};
     ScriptHeap* heap = ScriptHeap::From(ctx);
     duk_push_heap_stash(ctx);
     duk_push_bare_object(ctx);
     duk_put_function_list(ctx, -1, traps);
     heap->handler = duk_get_heapptr(ctx, -1);
-    duk_put_prop_string(ctx, -2, "hostTraps");
+    duk_put_prop_literal(ctx, -2, "hostTraps");
     duk_pop(ctx);
 }
 
@@ -388,7 +412,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     if (found != heap->hosts.end() && found->second->target) {
         identity->Release();
         duk_push_heapptr(ctx, found->second->target); // rescues a target waiting for its finalizer
-        duk_get_prop_string(ctx, -1, kProxyKey);
+        duk_get_prop_literal(ctx, -1, kProxyKey);
         duk_remove(ctx, -2);
         return;
     }
@@ -415,7 +439,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     duk_push_c_function(ctx, TargetCall, 0);
     host->target = duk_get_heapptr(ctx, -1);
     duk_push_pointer(ctx, host);
-    duk_put_prop_string(ctx, -2, kHostKey);
+    duk_put_prop_literal(ctx, -2, kHostKey);
     duk_push_c_function(ctx, FinalizeTarget, 1);
     duk_set_finalizer(ctx, -2);
     duk_dup(ctx, -1);
@@ -424,7 +448,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     // The target keeps its proxy, so both live and die together and a look-up by identity always
     // finds the proxy scripts already hold.
     duk_dup(ctx, -1);
-    duk_put_prop_string(ctx, -3, kProxyKey);
+    duk_put_prop_literal(ctx, -3, kProxyKey);
     duk_remove(ctx, -2);
 }
 
@@ -442,9 +466,9 @@ duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description) {
     SysFreeString(description);
     duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", duk_get_string(ctx, -1));
     duk_push_int(ctx, hr);
-    duk_put_prop_string(ctx, -2, "number");
+    duk_put_prop_literal(ctx, -2, "number");
     duk_dup(ctx, -2);
-    duk_put_prop_string(ctx, -2, "description");
+    duk_put_prop_literal(ctx, -2, "description");
     return duk_throw(ctx);
 }
 

@@ -80,7 +80,8 @@ BSTR LineOf(const OLECHAR* code, ULONG line) {
     for (ULONG n = 1; n < line && *start; start++)
         if (*start == u'\n') n++;
     const OLECHAR* end = start;
-    while (*end && *end != u'\n' && *end != u'\r') end++;
+    while (*end && *end != u'\n' && *end != u'\r')
+        end++;
     return SysAllocStringLen(start, static_cast<UINT>(end - start));
 }
 
@@ -88,16 +89,20 @@ BSTR LineOf(const OLECHAR* code, ULONG line) {
 // item's own object may answer.
 std::vector<std::u16string> FreeIdentifiers(const OLECHAR* code) {
     std::vector<std::u16string> found;
-    auto isStart = [](OLECHAR c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'$'; };
+    auto isStart = [](OLECHAR c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'$';
+    };
     auto isPart = [&](OLECHAR c) { return isStart(c) || (c >= u'0' && c <= u'9'); };
     bool afterDot = false;
     for (const OLECHAR* p = code; *p;) {
         OLECHAR c = *p;
         if (c == u'/' && p[1] == u'/') {
-            while (*p && *p != u'\n') p++;
+            while (*p && *p != u'\n')
+                p++;
         } else if (c == u'/' && p[1] == u'*') {
             p += 2;
-            while (*p && !(p[0] == u'*' && p[1] == u'/')) p++;
+            while (*p && !(p[0] == u'*' && p[1] == u'/'))
+                p++;
             if (*p) p += 2;
         } else if (c == u'"' || c == u'\'') {
             for (p++; *p && *p != c; p++)
@@ -106,16 +111,19 @@ std::vector<std::u16string> FreeIdentifiers(const OLECHAR* code) {
             afterDot = false;
         } else if (isStart(c)) {
             const OLECHAR* begin = p;
-            while (*p && isPart(*p)) p++;
+            while (*p && isPart(*p))
+                p++;
             if (!afterDot) {
                 std::u16string name(begin, p);
                 bool seen = false;
-                for (const auto& n : found) seen = seen || n == name;
+                for (const auto& n : found)
+                    seen = seen || n == name;
                 if (!seen) found.push_back(std::move(name));
             }
             afterDot = false;
         } else if (c >= u'0' && c <= u'9') {
-            while (*p && isPart(*p)) p++;
+            while (*p && isPart(*p))
+                p++;
             afterDot = false;
         } else {
             if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n') afterDot = c == u'.';
@@ -129,7 +137,7 @@ std::vector<std::u16string> FreeIdentifiers(const OLECHAR* code) {
 duk_ret_t ItemGetter(duk_context* ctx) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
     duk_push_current_function(ctx);
-    duk_get_prop_string(ctx, -1, kItemNameKey);
+    duk_get_prop_literal(ctx, -1, kItemNameKey);
     BSTR name = script::ToBstr(ctx, -1);
     if (!name || !heap->site) {
         SysFreeString(name);
@@ -151,13 +159,14 @@ duk_ret_t ItemGetter(duk_context* ctx) {
     script::PushVariant(ctx, &value);
     item->Release();
     duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_SET_WRITABLE | DUK_DEFPROP_SET_CONFIGURABLE);
-    duk_get_prop(ctx, -2); // leaves the name's value
+    duk_dup(ctx, -2);
+    duk_get_prop(ctx, -2); // the name's value, now a plain property
     return 1;
 }
 
 duk_ret_t ItemSetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_string(ctx, -1, kItemNameKey);
+    duk_get_prop_literal(ctx, -1, kItemNameKey);
     duk_push_global_object(ctx);
     duk_dup(ctx, -2);
     duk_dup(ctx, 0);
@@ -168,18 +177,18 @@ duk_ret_t ItemSetter(duk_context* ctx) {
 // A name of a visible item's namespace that the item's object answers: read and written there.
 duk_ret_t MemberGetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_string(ctx, -1, kItemNameKey);
+    duk_get_prop_literal(ctx, -1, kItemNameKey);
     duk_get_global_string(ctx, duk_get_string(ctx, -1));
-    duk_get_prop_string(ctx, -3, kMemberKey);
+    duk_get_prop_literal(ctx, -3, kMemberKey);
     duk_get_prop(ctx, -2);
     return 1;
 }
 
 duk_ret_t MemberSetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_string(ctx, -1, kItemNameKey);
+    duk_get_prop_literal(ctx, -1, kItemNameKey);
     duk_get_global_string(ctx, duk_get_string(ctx, -1));
-    duk_get_prop_string(ctx, -3, kMemberKey);
+    duk_get_prop_literal(ctx, -3, kMemberKey);
     duk_dup(ctx, 0);
     duk_put_prop(ctx, -3);
     return 0;
@@ -203,11 +212,11 @@ struct NamespaceArgs {
 // [] -> [namespace thread]: made on first use. Its global object inherits from the main one.
 void PushNamespace(duk_context* ctx, const NamespaceArgs* args) {
     duk_push_heap_stash(ctx);
-    if (!duk_get_prop_string(ctx, -1, kNamespacesKey)) {
+    if (!duk_get_prop_literal(ctx, -1, kNamespacesKey)) {
         duk_pop(ctx);
         duk_push_bare_object(ctx);
         duk_dup(ctx, -1);
-        duk_put_prop_string(ctx, -3, kNamespacesKey);
+        duk_put_prop_literal(ctx, -3, kNamespacesKey);
     }
     duk_remove(ctx, -2);
     script::PushWide(ctx, args->item->name.data(), args->item->name.size());
@@ -254,15 +263,16 @@ void PushNamespace(duk_context* ctx, const NamespaceArgs* args) {
                 duk_dup(ctx, key);
                 duk_push_c_function(ctx, MemberGetter, 0);
                 duk_dup(ctx, itemName);
-                duk_put_prop_string(ctx, -2, kItemNameKey);
+                duk_put_prop_literal(ctx, -2, kItemNameKey);
                 duk_dup(ctx, key);
-                duk_put_prop_string(ctx, -2, kMemberKey);
+                duk_put_prop_literal(ctx, -2, kMemberKey);
                 duk_push_c_function(ctx, MemberSetter, 1);
                 duk_dup(ctx, itemName);
-                duk_put_prop_string(ctx, -2, kItemNameKey);
+                duk_put_prop_literal(ctx, -2, kItemNameKey);
                 duk_dup(ctx, key);
-                duk_put_prop_string(ctx, -2, kMemberKey);
-                duk_def_prop(ctx, global, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
+                duk_put_prop_literal(ctx, -2, kMemberKey);
+                duk_def_prop(ctx, global,
+                             DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
             }
             duk_set_top(ctx, key);
         }
@@ -337,7 +347,7 @@ duk_ret_t DefineItemBody(duk_context* ctx, void* data) {
     for (duk_c_function accessor : {ItemGetter, ItemSetter}) {
         duk_push_c_function(ctx, accessor, accessor == ItemGetter ? 0 : 1);
         script::PushWide(ctx, args->item->name.data(), args->item->name.size());
-        duk_put_prop_string(ctx, -2, kItemNameKey);
+        duk_put_prop_literal(ctx, -2, kItemNameKey);
     }
     duk_def_prop(ctx, -4, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
     return 0;
@@ -347,7 +357,7 @@ duk_ret_t InitBody(duk_context* ctx, void*) {
     script::InitHostObjects(ctx);
     duk_push_global_object(ctx);
     duk_push_c_function(ctx, CollectGarbage, 0);
-    duk_put_prop_string(ctx, -2, "CollectGarbage");
+    duk_put_prop_literal(ctx, -2, "CollectGarbage");
     return 0;
 }
 
@@ -392,8 +402,10 @@ public:
         switch (newState) {
         case SCRIPTSTATE_STARTED:
         case SCRIPTSTATE_CONNECTED:
-        case SCRIPTSTATE_INITIALIZED: break;
-        default: return E_NOTIMPL;
+        case SCRIPTSTATE_INITIALIZED:
+            break;
+        default:
+            return E_NOTIMPL;
         }
         if (newState != SCRIPTSTATE_INITIALIZED && !site) return E_UNEXPECTED;
         state = newState;
@@ -488,7 +500,8 @@ public:
         if (!heap || !heap->IsOpen()) return E_UNEXPECTED;
         if (!code) code = u"";
         size_t length = 0;
-        while (code[length]) length++;
+        while (code[length])
+            length++;
 
         ParseArgs args{heap, code, length, {nullptr, nullptr}, (flags & SCRIPTTEXT_ISEXPRESSION) ? result : nullptr};
         // A name that names no item runs in the global namespace.

@@ -12,7 +12,6 @@ namespace {
 // Answered only by this engine's wrappers, so that an object crossing back is recognised.
 const IID IID_ScriptObject = {0x6B1D3A40, 0x2E81, 0x4C59, {0x9A, 0x31, 0x57, 0x0E, 0x21, 0xC4, 0x8D, 0x12}};
 
-
 struct PinArgs {
     ScriptDispatch* wrapper;
     void* pins;
@@ -27,7 +26,7 @@ duk_ret_t PinBody(duk_context* ctx, void* data) {
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(pin->slot));
     duk_pop(ctx);
     duk_push_pointer(ctx, pin->wrapper);
-    duk_put_prop_string(ctx, 0, kDispatchKey);
+    duk_put_prop_literal(ctx, 0, kDispatchKey);
     return 0;
 }
 
@@ -35,7 +34,7 @@ duk_ret_t UnpinBody(duk_context* ctx, void* data) {
     auto* pin = static_cast<PinArgs*>(data);
     duk_push_heapptr(ctx, pin->pins);
     duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(pin->slot));
-    if (duk_is_object(ctx, -1)) duk_del_prop_string(ctx, -1, kDispatchKey);
+    if (duk_is_object(ctx, -1)) duk_del_prop_literal(ctx, -1, kDispatchKey);
     duk_pop(ctx);
     duk_push_undefined(ctx);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(pin->slot));
@@ -52,7 +51,7 @@ struct ErrorFacts {
 duk_ret_t DescribeBody(duk_context* ctx, void* data) {
     auto* facts = static_cast<ErrorFacts*>(data);
     if (duk_is_object(ctx, 0)) {
-        duk_get_prop_string(ctx, 0, "number");
+        duk_get_prop_literal(ctx, 0, "number");
         if (duk_is_number(ctx, -1)) {
             double number = duk_get_number(ctx, -1);
             if (number < 0 && number >= INT32_MIN && std::floor(number) == number)
@@ -61,10 +60,10 @@ duk_ret_t DescribeBody(duk_context* ctx, void* data) {
                 facts->hr = static_cast<HRESULT>(static_cast<uint32_t>(number));
         }
         duk_pop(ctx);
-        duk_get_prop_string(ctx, 0, "lineNumber");
+        duk_get_prop_literal(ctx, 0, "lineNumber");
         if (duk_is_number(ctx, -1)) facts->line = static_cast<ULONG>(duk_get_number(ctx, -1));
         duk_pop(ctx);
-        duk_get_prop_string(ctx, 0, "message");
+        duk_get_prop_literal(ctx, 0, "message");
         if (!duk_is_string(ctx, -1)) {
             duk_pop(ctx);
             duk_dup(ctx, 0);
@@ -113,14 +112,16 @@ ScriptDispatch::ScriptDispatch(ScriptHeap* owner, int pinSlot, void* pinned)
     heap->AddRef();
 }
 
-ScriptDispatch::~ScriptDispatch() { heap->Release(); }
+ScriptDispatch::~ScriptDispatch() {
+    heap->Release();
+}
 
 HRESULT ScriptDispatch::Wrap(duk_context* ctx, duk_idx_t idx, IDispatchEx** out) {
     *out = nullptr;
     idx = duk_normalize_index(ctx, idx);
     void* object = duk_get_heapptr(ctx, idx);
     if (!object) return E_INVALIDARG;
-    duk_get_prop_string(ctx, idx, kDispatchKey);
+    duk_get_prop_literal(ctx, idx, kDispatchKey);
     auto* known = static_cast<ScriptDispatch*>(duk_get_pointer(ctx, -1));
     duk_pop(ctx);
     // The mark may come from a prototype: only the object's own wrapper counts.
@@ -160,7 +161,9 @@ ScriptDispatch* ScriptDispatch::FromUnknown(IUnknown* unknown, ScriptHeap* heap)
     return wrapper->heap == heap ? wrapper : nullptr;
 }
 
-void ScriptDispatch::PushObject(duk_context* ctx) const { duk_push_heapptr(ctx, object); }
+void ScriptDispatch::PushObject(duk_context* ctx) const {
+    duk_push_heapptr(ctx, object);
+}
 
 HRESULT ScriptDispatch::QueryInterface(REFIID riid, void** out) {
     if (!out) return E_POINTER;
@@ -200,7 +203,9 @@ duk_ret_t ScriptDispatch::RunCall(duk_context* ctx, void* data) {
         PushWide(ctx, call->name->data(), call->name->size());
     }
     switch (call->kind) {
-    case Call::kHas: call->hr = duk_has_prop(ctx, obj) ? S_OK : DISP_E_UNKNOWNNAME; return 0;
+    case Call::kHas:
+        call->hr = duk_has_prop(ctx, obj) ? S_OK : DISP_E_UNKNOWNNAME;
+        return 0;
     case Call::kEnsure:
         duk_dup(ctx, -1);
         if (!duk_has_prop(ctx, obj)) {
@@ -209,8 +214,11 @@ duk_ret_t ScriptDispatch::RunCall(duk_context* ctx, void* data) {
         }
         call->hr = S_OK;
         return 0;
-    case Call::kDelete: call->hr = duk_del_prop(ctx, obj) ? S_OK : S_FALSE; return 0;
-    case Call::kInvoke: break;
+    case Call::kDelete:
+        call->hr = duk_del_prop(ctx, obj) ? S_OK : S_FALSE;
+        return 0;
+    case Call::kInvoke:
+        break;
     }
 
     DISPPARAMS* params = call->params;
@@ -252,8 +260,10 @@ duk_ret_t ScriptDispatch::RunCall(duk_context* ctx, void* data) {
             return 0;
         }
         duk_dup(ctx, obj);
-        if (self_) PushVariant(ctx, self_);
-        else duk_push_undefined(ctx);
+        if (self_)
+            PushVariant(ctx, self_);
+        else
+            duk_push_undefined(ctx);
     } else {
         duk_get_prop(ctx, obj);
         if (!(flags & (DISPATCH_METHOD | DISPATCH_CONSTRUCT)) || !duk_is_callable(ctx, -1)) {
@@ -268,7 +278,8 @@ duk_ret_t ScriptDispatch::RunCall(duk_context* ctx, void* data) {
         duk_dup(ctx, obj);
     }
     UINT positional = argc - named;
-    for (UINT i = 0; i < positional; i++) PushVariant(ctx, &params->rgvarg[argc - 1 - i]);
+    for (UINT i = 0; i < positional; i++)
+        PushVariant(ctx, &params->rgvarg[argc - 1 - i]);
     if (flags & DISPATCH_CONSTRUCT) {
         duk_remove(ctx, -static_cast<duk_idx_t>(positional) - 1); // constructors take no `this`
         duk_new(ctx, static_cast<duk_idx_t>(positional));
@@ -348,10 +359,12 @@ HRESULT ScriptDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT ScriptDispatch::GetIDsOfNames(REFIID, LPOLESTR* names_, UINT count, LCID, DISPID* ids) {
     if (!names_ || !ids || count == 0) return E_INVALIDARG;
-    for (UINT i = 1; i < count; i++) ids[i] = DISPID_UNKNOWN; // scripts take no named arguments
+    for (UINT i = 1; i < count; i++)
+        ids[i] = DISPID_UNKNOWN; // scripts take no named arguments
     const OLECHAR* name = names_[0];
     UINT length = 0;
-    while (name && name[length]) length++;
+    while (name && name[length])
+        length++;
     HRESULT hr = FindName(name, length, false, &ids[0]);
     if (FAILED(hr)) return hr;
     return count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
@@ -367,8 +380,8 @@ HRESULT ScriptDispatch::GetDispID(BSTR name, DWORD grfdex, DISPID* id) {
     return FindName(name, SysStringLen(name), (grfdex & fdexNameEnsure) != 0, id);
 }
 
-HRESULT ScriptDispatch::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                 EXCEPINFO* excepinfo, IServiceProvider*) {
+HRESULT ScriptDispatch::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepinfo,
+                                 IServiceProvider*) {
     const std::u16string* name = nullptr;
     if (id != DISPID_VALUE) {
         name = NameOf(id);
@@ -397,7 +410,9 @@ HRESULT ScriptDispatch::DeleteMemberByDispID(DISPID id) {
     return Run(&call, nullptr);
 }
 
-HRESULT ScriptDispatch::GetMemberProperties(DISPID, DWORD, DWORD*) { return E_NOTIMPL; }
+HRESULT ScriptDispatch::GetMemberProperties(DISPID, DWORD, DWORD*) {
+    return E_NOTIMPL;
+}
 
 HRESULT ScriptDispatch::GetMemberName(DISPID id, BSTR* name) {
     if (!name) return E_INVALIDARG;
@@ -408,7 +423,9 @@ HRESULT ScriptDispatch::GetMemberName(DISPID id, BSTR* name) {
     return *name ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT ScriptDispatch::GetNextDispID(DWORD, DISPID, DISPID*) { return E_NOTIMPL; }
+HRESULT ScriptDispatch::GetNextDispID(DWORD, DISPID, DISPID*) {
+    return E_NOTIMPL;
+}
 
 HRESULT ScriptDispatch::GetNameSpaceParent(IUnknown** parent) {
     if (parent) *parent = nullptr;

@@ -56,7 +56,7 @@ private:
     ULONG refs = 1;
     ScriptHeap* heap;
     int slot;
-    void* object; // pinned in the heap's stash while this wrapper lives
+    void* object;                      // pinned in the heap's stash while this wrapper lives
     std::vector<std::u16string> names; // a name's id is its index + 1
 };
 

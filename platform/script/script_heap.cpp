@@ -44,7 +44,9 @@ ULONG ScriptHeap::Release() {
     return left;
 }
 
-ScriptHeap::~ScriptHeap() { Close(); }
+ScriptHeap::~ScriptHeap() {
+    Close();
+}
 
 void ScriptHeap::FreeHost(HostRecord* record) {
     auto found = hosts.find(record->identity);

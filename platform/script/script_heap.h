@@ -52,10 +52,10 @@ public:
 
     static ScriptHeap* From(duk_context* ctx);
 
-    duk_context* ctx = nullptr;     // the main thread: everything runs on it
-    duk_context* current = nullptr; // the thread in use (a namespace's while its text compiles)
-    void* handler = nullptr;        // the host proxies' trap object, kept in the stash
-    void* pins = nullptr;           // the stash array of pinned script objects
+    duk_context* ctx = nullptr;        // the main thread: everything runs on it
+    duk_context* current = nullptr;    // the thread in use (a namespace's while its text compiles)
+    void* handler = nullptr;           // the host proxies' trap object, kept in the stash
+    void* pins = nullptr;              // the stash array of pinned script objects
     IActiveScriptSite* site = nullptr; // the engine's, borrowed; null once it let go
 
     // Host objects by identity. Callers catch allocation failure.

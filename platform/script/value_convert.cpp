@@ -79,11 +79,11 @@ size_t DecodeCesu8(const unsigned char* s, size_t length, OLECHAR* out) {
 }
 
 duk_ret_t FinalizeOpaque(duk_context* ctx) {
-    duk_get_prop_string(ctx, 0, kOpaqueKey);
+    duk_get_prop_literal(ctx, 0, kOpaqueKey);
     auto* value = static_cast<VARIANT*>(duk_get_pointer(ctx, -1));
     duk_pop(ctx);
     if (value) {
-        duk_del_prop_string(ctx, 0, kOpaqueKey);
+        duk_del_prop_literal(ctx, 0, kOpaqueKey);
         VariantClear(value);
         std::free(value);
     }
@@ -101,7 +101,7 @@ void PushOpaque(duk_context* ctx, const VARIANT* value) {
         return;
     }
     duk_push_pointer(ctx, copy);
-    duk_put_prop_string(ctx, -2, kOpaqueKey);
+    duk_put_prop_literal(ctx, -2, kOpaqueKey);
     duk_push_c_function(ctx, FinalizeOpaque, 1);
     duk_set_finalizer(ctx, -2);
 }
@@ -183,25 +183,63 @@ void PushVariant(duk_context* ctx, const VARIANT* value) {
         return;
     }
     switch (value->vt) {
-    case VT_EMPTY: duk_push_undefined(ctx); return;
-    case VT_NULL: duk_push_null(ctx); return;
-    case VT_I1: duk_push_int(ctx, value->cVal); return;
-    case VT_UI1: duk_push_uint(ctx, value->bVal); return;
-    case VT_I2: duk_push_int(ctx, value->iVal); return;
-    case VT_UI2: duk_push_uint(ctx, value->uiVal); return;
-    case VT_I4: duk_push_int(ctx, value->lVal); return;
-    case VT_INT: duk_push_int(ctx, value->intVal); return;
-    case VT_UI4: duk_push_uint(ctx, value->ulVal); return;
-    case VT_UINT: duk_push_uint(ctx, value->uintVal); return;
-    case VT_R4: duk_push_number(ctx, value->fltVal); return;
-    case VT_R8: duk_push_number(ctx, value->dblVal); return;
-    case VT_BOOL: duk_push_boolean(ctx, value->boolVal != VARIANT_FALSE); return;
-    case VT_BSTR: PushWide(ctx, value->bstrVal, SysStringLen(value->bstrVal)); return;
-    case VT_DATE: PushDate(ctx, value->date); return;
-    case VT_DISPATCH: PushObject(ctx, value->pdispVal); return;
-    case VT_UNKNOWN: PushObject(ctx, value->punkVal); return;
-    case VT_BYREF | VT_VARIANT: PushVariant(ctx, value->pvarVal); return;
-    default: PushOpaque(ctx, value); return;
+    case VT_EMPTY:
+        duk_push_undefined(ctx);
+        return;
+    case VT_NULL:
+        duk_push_null(ctx);
+        return;
+    case VT_I1:
+        duk_push_int(ctx, value->cVal);
+        return;
+    case VT_UI1:
+        duk_push_uint(ctx, value->bVal);
+        return;
+    case VT_I2:
+        duk_push_int(ctx, value->iVal);
+        return;
+    case VT_UI2:
+        duk_push_uint(ctx, value->uiVal);
+        return;
+    case VT_I4:
+        duk_push_int(ctx, value->lVal);
+        return;
+    case VT_INT:
+        duk_push_int(ctx, value->intVal);
+        return;
+    case VT_UI4:
+        duk_push_uint(ctx, value->ulVal);
+        return;
+    case VT_UINT:
+        duk_push_uint(ctx, value->uintVal);
+        return;
+    case VT_R4:
+        duk_push_number(ctx, value->fltVal);
+        return;
+    case VT_R8:
+        duk_push_number(ctx, value->dblVal);
+        return;
+    case VT_BOOL:
+        duk_push_boolean(ctx, value->boolVal != VARIANT_FALSE);
+        return;
+    case VT_BSTR:
+        PushWide(ctx, value->bstrVal, SysStringLen(value->bstrVal));
+        return;
+    case VT_DATE:
+        PushDate(ctx, value->date);
+        return;
+    case VT_DISPATCH:
+        PushObject(ctx, value->pdispVal);
+        return;
+    case VT_UNKNOWN:
+        PushObject(ctx, value->punkVal);
+        return;
+    case VT_BYREF | VT_VARIANT:
+        PushVariant(ctx, value->pvarVal);
+        return;
+    default:
+        PushOpaque(ctx, value);
+        return;
     }
 }
 
@@ -209,8 +247,11 @@ HRESULT ToVariant(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
     VariantInit(out);
     switch (duk_get_type(ctx, idx)) {
     case DUK_TYPE_NONE:
-    case DUK_TYPE_UNDEFINED: return S_OK;
-    case DUK_TYPE_NULL: out->vt = VT_NULL; return S_OK;
+    case DUK_TYPE_UNDEFINED:
+        return S_OK;
+    case DUK_TYPE_NULL:
+        out->vt = VT_NULL;
+        return S_OK;
     case DUK_TYPE_BOOLEAN:
         out->vt = VT_BOOL;
         out->boolVal = duk_get_boolean(ctx, idx) ? VARIANT_TRUE : VARIANT_FALSE;
@@ -234,8 +275,10 @@ HRESULT ToVariant(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
         out->bstrVal = text;
         return S_OK;
     }
-    case DUK_TYPE_OBJECT: break;
-    default: return DISP_E_BADVARTYPE; // buffers and raw pointers never reach scripts
+    case DUK_TYPE_OBJECT:
+        break;
+    default:
+        return DISP_E_BADVARTYPE; // buffers and raw pointers never reach scripts
     }
     if (HostRecord* host = HostRecordOf(ctx, idx)) {
         out->vt = VT_DISPATCH;
@@ -243,7 +286,7 @@ HRESULT ToVariant(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
         host->dispatch->AddRef();
         return S_OK;
     }
-    duk_get_prop_string(ctx, idx, kOpaqueKey);
+    duk_get_prop_literal(ctx, idx, kOpaqueKey);
     auto* opaque = static_cast<VARIANT*>(duk_get_pointer(ctx, -1));
     duk_pop(ctx);
     if (opaque) return VariantCopy(out, opaque);

@@ -51,8 +51,7 @@ protected:
     VARIANT Eval(const char16_t* code, const char16_t* item = u"") {
         VARIANT v;
         VariantInit(&v);
-        HRESULT hr =
-            parse->ParseScriptText(code, item, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION, &v, nullptr);
+        HRESULT hr = parse->ParseScriptText(code, item, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION, &v, nullptr);
         if (FAILED(hr)) {
             v.vt = VT_ERROR;
             v.scode = hr;
@@ -106,8 +105,7 @@ TEST(ClassRegistry, KnowsOnlyRegisteredClasses) {
     EXPECT_EQ(CLSIDFromProgID(u"VBScript", &clsid), CO_E_CLASSSTRING);
     EXPECT_TRUE(IsEqualGUID(clsid, IID_NULL));
     void* out = &clsid;
-    EXPECT_EQ(CoCreateInstance(IID_NULL, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, &out),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(CoCreateInstance(IID_NULL, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, &out), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(out, nullptr);
 }
 
@@ -116,9 +114,9 @@ TEST_F(JScriptEngineTest, ValuesGoOutWithTheirKinds) {
         const char16_t* code;
         VARTYPE vt;
     } cases[] = {
-        {u"1+2", VT_I4},        {u"-2147483648", VT_I4}, {u"2147483648", VT_R8}, {u"1.5", VT_R8},
-        {u"-0", VT_R8},         {u"true", VT_BOOL},      {u"'x'", VT_BSTR},      {u"null", VT_NULL},
-        {u"undefined", VT_EMPTY}, {u"", VT_EMPTY},       {u"({})", VT_DISPATCH}, {u"(function(){})", VT_DISPATCH},
+        {u"1+2", VT_I4},          {u"-2147483648", VT_I4}, {u"2147483648", VT_R8}, {u"1.5", VT_R8},
+        {u"-0", VT_R8},           {u"true", VT_BOOL},      {u"'x'", VT_BSTR},      {u"null", VT_NULL},
+        {u"undefined", VT_EMPTY}, {u"", VT_EMPTY},         {u"({})", VT_DISPATCH}, {u"(function(){})", VT_DISPATCH},
     };
     for (const auto& c : cases) {
         VARIANT v = Eval(c.code);
@@ -265,8 +263,7 @@ TEST_F(JScriptEngineTest, ScriptFunctionsRunFromNativeCodeWithThis) {
 }
 
 TEST_F(JScriptEngineTest, ScriptErrorsComeBackAsExceptions) {
-    EXPECT_EQ(Run(u"host.keep(function () { var e = new Error('bad'); e.number = -2147024809; throw e; });"),
-              S_OK);
+    EXPECT_EQ(Run(u"host.keep(function () { var e = new Error('bad'); e.number = -2147024809; throw e; });"), S_OK);
     EXCEPINFO info{};
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT r;

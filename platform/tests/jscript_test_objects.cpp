@@ -8,10 +8,12 @@ constexpr DISPID kValue = 1, kAdd = 2, kEcho = 3, kFail = 4, kKeep = 5, kSelf = 
 const struct {
     const char16_t* name;
     DISPID id;
-} kMembers[] = {{u"value", kValue}, {u"add", kAdd}, {u"echo", kEcho},
+} kMembers[] = {{u"value", kValue}, {u"add", kAdd},   {u"echo", kEcho},
                 {u"fail", kFail},   {u"keep", kKeep}, {u"self", kSelf}};
 
-int ArgInt(const VARIANT& v) { return v.vt == VT_I4 ? v.lVal : v.vt == VT_R8 ? static_cast<int>(v.dblVal) : 0; }
+int ArgInt(const VARIANT& v) {
+    return v.vt == VT_I4 ? v.lVal : v.vt == VT_R8 ? static_cast<int>(v.dblVal) : 0;
+}
 
 } // namespace
 
@@ -33,7 +35,8 @@ ULONG TestHost::Release() {
 
 TestHost::~TestHost() {
     VariantClear(&kept);
-    for (auto& e : expandos) VariantClear(&e.second);
+    for (auto& e : expandos)
+        VariantClear(&e.second);
 }
 
 HRESULT TestHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) {
@@ -55,10 +58,9 @@ HRESULT TestHost::GetDispID(BSTR name, DWORD grfdex, DISPID* id) {
     return S_OK;
 }
 
-HRESULT TestHost::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* p, VARIANT* result, EXCEPINFO*,
-                           IServiceProvider*) {
-    calls.push_back({id, flags, p ? p->cArgs : 0, p ? p->cNamedArgs : 0,
-                     p && p->cNamedArgs ? p->rgdispidNamedArgs[0] : 0});
+HRESULT TestHost::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* p, VARIANT* result, EXCEPINFO*, IServiceProvider*) {
+    calls.push_back(
+        {id, flags, p ? p->cArgs : 0, p ? p->cNamedArgs : 0, p && p->cNamedArgs ? p->rgdispidNamedArgs[0] : 0});
     VARIANT scratch;
     if (!result) result = &scratch;
     VariantInit(result);

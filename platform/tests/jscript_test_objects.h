@@ -52,7 +52,6 @@ public:
     std::vector<std::u16string> deleted;
     std::map<std::u16string, VARIANT> expandos;
     std::vector<std::u16string> expandoNames; // id = 100 + index
-    static inline int live = 0;
 
 private:
     ~TestHost();

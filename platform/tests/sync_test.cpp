@@ -1,4 +1,5 @@
 #include "platform/win/sync.h"
+#include "platform/win/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -120,4 +121,12 @@ TEST(InterlockedTest, SpinLockExcludesAcrossThreads) {
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(counter, 40000);
+}
+
+TEST(Sleep, OnAVirtualClockTimePassesWithoutWaiting) {
+    platform::VirtualClock clock(1000);
+    platform::Clock* previous = platform::SetClock(&clock);
+    Sleep(50);
+    EXPECT_EQ(clock.NowMs(), 1050u);
+    platform::SetClock(previous);
 }

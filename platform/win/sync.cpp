@@ -1,5 +1,7 @@
 #include "platform/win/sync.h"
 
+#include "platform/win/clock.h"
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -38,6 +40,10 @@ DWORD GetCurrentThreadId() {
 }
 
 void Sleep(DWORD milliseconds) {
+    // On a virtual clock a sleep is time passing, not time spent.
+    auto& clock = platform::CurrentClock();
+    if (milliseconds != 0 && clock.SkipTo(clock.NowMs() + milliseconds))
+        return;
     if (milliseconds == 0)
         std::this_thread::yield();
     else

@@ -8,8 +8,9 @@ constexpr DWORD Rgb(unsigned r, unsigned g, unsigned b) {
     return DWORD(r) | (DWORD(g) << 8) | (DWORD(b) << 16);
 }
 
-// The device's default colour scheme, as it ships. Indexes 25 and 26 are not part of it.
-constexpr DWORD kDefaultScheme[kSchemeSize] = {
+// The current scheme, constant-initialised with the device's default colour scheme as it ships.
+// Indexes 25 and 26 are not part of it.
+DWORD gScheme[kSchemeSize] = {
     Rgb(192, 192, 192), // COLOR_SCROLLBAR
     Rgb(0, 128, 128),   // COLOR_BACKGROUND
     Rgb(0, 0, 128),     // COLOR_ACTIVECAPTION
@@ -45,30 +46,18 @@ bool InScheme(int index) {
     return index >= 0 && index < kSchemeSize && index != 25 && index != 26;
 }
 
-// The current scheme; starts as the default and changes only through SetSysColors.
-DWORD* Scheme() {
-    static DWORD scheme[kSchemeSize] = {};
-    static bool loaded = false;
-    if (!loaded) {
-        for (int i = 0; i < kSchemeSize; ++i)
-            scheme[i] = kDefaultScheme[i];
-        loaded = true;
-    }
-    return scheme;
-}
-
 } // namespace
 
 DWORD GetSysColor(int index) {
     index &= ~SYS_COLOR_INDEX_FLAG;
-    return InScheme(index) ? Scheme()[index] : 0;
+    return InScheme(index) ? gScheme[index] : 0;
 }
 
 BOOL SetSysColors(int count, const int* indexes, const DWORD* colors) {
     if (count > 0 && (!indexes || !colors)) return FALSE;
     for (int i = 0; i < count; ++i) {
         int index = indexes[i] & ~SYS_COLOR_INDEX_FLAG;
-        if (InScheme(index)) Scheme()[index] = colors[i] & 0x00FFFFFF;
+        if (InScheme(index)) gScheme[index] = colors[i] & 0x00FFFFFF;
     }
     return TRUE;
 }

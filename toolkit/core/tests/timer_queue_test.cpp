@@ -1,0 +1,256 @@
+#include "toolkit/core/timer_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/backend/headless.h"
+#include "platform/win/clock.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
+#include "platform/win/timer.h"
+#include "toolkit/core/referenced.h"
+
+namespace {
+
+// (target name, tick) of every callback, in order.
+std::vector<std::pair<std::string, DWORD>> fired;
+
+class Target : public oxReferenced {
+public:
+    explicit Target(std::string name) : name_(std::move(name)) {}
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    void OnTimer(oxTimerEntry* entry) override {
+        fired.push_back({name_, GetTickCount()});
+        if (action) action(entry);
+    }
+    std::function<void(oxTimerEntry*)> action;
+
+private:
+    std::string name_;
+};
+
+class oxTimerQueueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clock = &platform::headless::UseVirtualClock(1000);
+        fired.clear();
+        ASSERT_TRUE(oxTimerQueue::Acquire());
+        queue = oxTimerQueue::Instance();
+        ASSERT_NE(queue, nullptr);
+        start = GetTickCount();
+    }
+    void TearDown() override {
+        while (oxTimerQueue::Instance()) oxTimerQueue::ReleaseInstance();
+        platform::headless::RunUntilIdle();
+        platform::headless::UseRealClock();
+    }
+    static oxTimerEntry* Once(DWORD ms, Target* target) {
+        oxTimerEntry* e = oxTimerEntry::Create();
+        e->StartOnce(ms, target);
+        return e;
+    }
+    static oxTimerEntry* Every(DWORD ms, Target* target) {
+        oxTimerEntry* e = oxTimerEntry::Create();
+        e->StartRepeating(ms, target);
+        return e;
+    }
+    using Log = std::vector<std::pair<std::string, DWORD>>;
+
+    platform::VirtualClock* clock = nullptr;
+    oxTimerQueue* queue = nullptr;
+    DWORD start = 0;
+};
+
+TEST_F(oxTimerQueueTest, EntriesFireInOrderFromTheWindowTimer) {
+    Target a("a"), b("b"), c("c");
+    Once(30, &a);
+    Every(20, &b);
+    Once(25, &c);
+    EXPECT_EQ(queue->Add(nullptr), false);
+    platform::headless::AdvanceAndRun(70);
+    // The 10 ms window timer runs the queue: an entry fires on the first tick at or after it is due,
+    // entries due on one tick in the order they were added; a repeating one counts from its callback.
+    const Log expected = {{"b", start + 20}, {"a", start + 30}, {"c", start + 30}, {"b", start + 40},
+                          {"b", start + 60}};
+    EXPECT_EQ(fired, expected);
+    EXPECT_TRUE(queue->HasEntries()); // b repeats
+}
+
+TEST_F(oxTimerQueueTest, WindowAndTimerComeWithTheFirstEntryAndGoWithTheLastUser) {
+    EXPECT_EQ(queue->GetWindow(), nullptr);
+    EXPECT_EQ(FindWindowW(kTimerWindowClass, kTimerWindowTitle), nullptr);
+    EXPECT_FALSE(queue->Add(nullptr)); // a null entry still brings the window and its timer
+    HWND window = queue->GetWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(FindWindowW(kTimerWindowClass, kTimerWindowTitle), window);
+    EXPECT_TRUE(queue->IsTimerSet());
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    // The timer keeps running with an empty list, which costs one idle call per period.
+    EXPECT_EQ(platform::headless::AdvanceAndRun(30), 3);
+    Target a("a");
+    Once(5, &a);
+    EXPECT_EQ(platform::headless::AdvanceAndRun(10), 1);
+    EXPECT_EQ(fired.size(), 1u);
+    EXPECT_FALSE(queue->HasEntries());
+
+    // A second user keeps the queue; the last release stops the timer and destroys the window.
+    ASSERT_TRUE(oxTimerQueue::Acquire());
+    oxTimerQueue::ReleaseInstance();
+    EXPECT_EQ(oxTimerQueue::Instance(), queue);
+    Once(50, &a); // still pending when the queue goes: deleted with it
+    oxTimerQueue::ReleaseInstance();
+    EXPECT_EQ(oxTimerQueue::Instance(), nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(KillTimer(window, kTimerWindowTimerId));
+    EXPECT_EQ(platform::headless::AdvanceAndRun(100), 0);
+    EXPECT_EQ(fired.size(), 1u);
+
+    // Without a queue, starting an entry does nothing.
+    oxTimerEntry* idle = oxTimerEntry::Create();
+    idle->StartOnce(0, &a);
+    EXPECT_EQ(idle->GetTarget(), nullptr);
+    delete idle;
+
+    // A new queue makes a new window.
+    ASSERT_TRUE(oxTimerQueue::Acquire());
+    oxTimerQueue::Instance()->Add(nullptr);
+    EXPECT_NE(FindWindowW(kTimerWindowClass, kTimerWindowTitle), nullptr);
+}
+
+TEST_F(oxTimerQueueTest, EntriesAddedDuringAPassRunInThatPass) {
+    Target a("a"), later("later"), now("now");
+    a.action = [&](oxTimerEntry*) {
+        Once(0, &now);    // due at once: runs in this pass
+        Once(15, &later); // counts from now
+    };
+    Once(10, &a);
+    queue->Run(); // nothing due yet
+    EXPECT_TRUE(fired.empty());
+    clock->Advance(10);
+    queue->Run();
+    const Log first = {{"a", start + 10}, {"now", start + 10}};
+    EXPECT_EQ(fired, first);
+    clock->Advance(14);
+    queue->Run();
+    EXPECT_EQ(fired.size(), 2u);
+    clock->Advance(1);
+    queue->Run();
+    EXPECT_EQ(fired.back(), (std::pair<std::string, DWORD>{"later", start + 25}));
+    EXPECT_FALSE(queue->HasEntries());
+}
+
+TEST_F(oxTimerQueueTest, CancelledEntriesStayUntilDueAndAreDroppedWithoutACall) {
+    Target a("a"), b("b"), c("c");
+    oxTimerEntry* eb = nullptr;
+    oxTimerEntry* ec = Every(10, &c);
+    a.action = [&](oxTimerEntry*) { eb->Cancel(); };
+    Once(10, &a);
+    eb = Every(30, &b);
+    clock->Advance(10);
+    queue->Run();
+    EXPECT_TRUE(queue->HasEntries()); // b is cancelled but waits for its time
+    clock->Advance(10);
+    queue->Run();
+    queue->RemoveByTarget(&c); // c is going away
+    EXPECT_EQ(ec->GetTarget(), nullptr);
+    clock->Advance(20);
+    queue->Run();
+    const Log expected = {{"c", start + 10}, {"a", start + 10}, {"c", start + 20}};
+    EXPECT_EQ(fired, expected);
+    EXPECT_FALSE(queue->HasEntries());
+}
+
+TEST_F(oxTimerQueueTest, RepeatingEntryCanCancelItselfAndRestartsFromItsCallback) {
+    Target a("a");
+    int calls = 0;
+    a.action = [&](oxTimerEntry* e) {
+        if (++calls == 3) e->Cancel();
+    };
+    Every(10, &a);
+    clock->Advance(15); // late: the next period counts from the callback, not from the due time
+    queue->Run();
+    clock->Advance(9);
+    queue->Run();
+    clock->Advance(1);
+    queue->Run();
+    clock->Advance(10);
+    queue->Run();
+    const Log expected = {{"a", start + 15}, {"a", start + 25}, {"a", start + 35}};
+    EXPECT_EQ(fired, expected);
+    EXPECT_FALSE(queue->HasEntries());
+}
+
+TEST_F(oxTimerQueueTest, NestedRunAsksForExactlyOneMorePass) {
+    Target outer("outer"), inner("inner"), second("second");
+    int passes = 0;
+    outer.action = [&](oxTimerEntry*) {
+        ++passes;
+        // Pumping messages from a callback reaches Run again: it must not walk the list itself.
+        queue->Run();
+        queue->Run();
+        EXPECT_EQ(fired.size(), 1u);
+    };
+    inner.action = [&](oxTimerEntry*) { Once(0, &second); };
+    Once(0, &outer);
+    clock->Advance(1);
+    queue->Run();
+    // outer fired once; the rerun saw nothing else due but entries added in between.
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(fired.size(), 1u);
+
+    // Re-entry through the window procedure, as a callback that pumps messages would cause.
+    outer.action = [&](oxTimerEntry*) {
+        Once(0, &inner);
+        SendMessageW(queue->GetWindow(), WM_TIMER, kTimerWindowTimerId, 0);
+    };
+    fired.clear();
+    Once(0, &outer);
+    queue->Run();
+    const Log expected = {{"outer", start + 1}, {"inner", start + 1}, {"second", start + 1}};
+    EXPECT_EQ(fired, expected);
+    EXPECT_FALSE(queue->HasEntries());
+}
+
+TEST_F(oxTimerQueueTest, StartingAQueuedEntryAgainRestartsItOnce) {
+    Target a("a");
+    oxTimerEntry* e = Once(10, &a);
+    uint32_t sequence = e->GetSequence();
+    clock->Advance(5);
+    e->StartOnce(10, &a); // would be listed twice and deleted twice
+    EXPECT_EQ(e->GetSequence(), sequence);
+    clock->Advance(5);
+    queue->Run();
+    EXPECT_TRUE(fired.empty());
+    clock->Advance(5);
+    queue->Run();
+    EXPECT_EQ(fired.size(), 1u);
+    EXPECT_FALSE(queue->HasEntries());
+}
+
+TEST_F(oxTimerQueueTest, DelaysAreMeasuredAcrossTheTickCountWrap) {
+    clock->Reset(0xFFFFFFF0ull);
+    Target a("a");
+    Once(0x20, &a);
+    clock->Advance(0x1F);
+    queue->Run();
+    EXPECT_TRUE(fired.empty());
+    clock->Advance(1);
+    queue->Run();
+    EXPECT_EQ(fired.size(), 1u);
+}
+
+TEST_F(oxTimerQueueTest, SequenceNumbersCountAdditions) {
+    Target a("a");
+    oxTimerEntry* first = Once(100, &a);
+    oxTimerEntry* second = Once(100, &a);
+    EXPECT_EQ(second->GetSequence(), first->GetSequence() + 1);
+    queue->Clear();
+    EXPECT_FALSE(queue->HasEntries());
+}
+
+} // namespace

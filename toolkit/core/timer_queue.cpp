@@ -1,0 +1,158 @@
+#include "toolkit/core/timer_queue.h"
+
+#include <new>
+
+#include "platform/win/clock.h"
+#include "platform/win/messages.h"
+#include "platform/win/registered_message.h"
+#include "platform/win/timer.h"
+#include "toolkit/core/referenced.h"
+
+namespace {
+
+enum RunState { kIdle = 0, kRunning = 1, kRerunRequested = 2 };
+
+oxTimerQueue* instance = nullptr;
+int users = 0;
+int runState = kIdle; // shared by all runs, so that a nested run only asks for another pass
+
+} // namespace
+
+oxTimerEntry* oxTimerEntry::Create() {
+    return new (std::nothrow) oxTimerEntry;
+}
+
+DWORD oxTimerEntry::Elapsed() const {
+    return GetTickCount() - start_;
+}
+
+void oxTimerEntry::Start(DWORD intervalMs, oxReferenced* target, bool repeating) {
+    oxTimerQueue* queue = oxTimerQueue::Instance();
+    if (!queue) return;
+    repeating_ = repeating;
+    target_ = target;
+    interval_ = intervalMs;
+    start_ = GetTickCount();
+    // A second copy in the list would be deleted twice once it fires.
+    if (!queued_) queue->Add(this);
+}
+
+void oxTimerEntry::Cancel() {
+    target_ = nullptr;
+    repeating_ = false;
+}
+
+void oxTimerEntry::Restart() {
+    start_ = GetTickCount();
+}
+
+bool oxTimerEntry::Fire() {
+    if (target_) target_->OnTimer(this);
+    if (repeating_) Restart();
+    return !repeating_;
+}
+
+bool oxTimerQueue::Acquire() {
+    if (!instance) {
+        instance = new (std::nothrow) oxTimerQueue;
+        if (!instance) return false;
+    }
+    ++users;
+    return true;
+}
+
+void oxTimerQueue::ReleaseInstance() {
+    if (users == 0) return;
+    if (--users == 0) {
+        oxTimerQueue* queue = instance;
+        instance = nullptr;
+        delete queue;
+    }
+}
+
+oxTimerQueue* oxTimerQueue::Instance() {
+    return instance;
+}
+
+oxTimerQueue::oxTimerQueue() {
+    RegisterWindowMessageW(kTimerEventMessage);
+}
+
+oxTimerQueue::~oxTimerQueue() {
+    if (window_) {
+        if (timerSet_) KillTimer(window_, kTimerWindowTimerId);
+        timerSet_ = false;
+        DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    if (classRegistered_) UnregisterClassW(kTimerWindowClass, GetModuleHandleW(nullptr));
+    Clear();
+}
+
+bool oxTimerQueue::EnsureWindow() {
+    if (!window_) {
+        HINSTANCE module = GetModuleHandleW(nullptr);
+        if (!classRegistered_) {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = WindowProc;
+            wc.hInstance = module;
+            wc.lpszClassName = kTimerWindowClass;
+            classRegistered_ = RegisterClassW(&wc) != 0;
+        }
+        window_ = CreateWindowExW(0, kTimerWindowClass, kTimerWindowTitle, 0, 0, 0, 10, 10, nullptr, nullptr, module,
+                                  nullptr);
+    }
+    if (window_ && !timerSet_)
+        timerSet_ = SetTimer(window_, kTimerWindowTimerId, kTimerWindowPeriodMs, nullptr) != 0;
+    return window_ != nullptr;
+}
+
+LRESULT oxTimerQueue::WindowProc(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_TIMER && wParam != 0) {
+        if (oxTimerQueue* queue = Instance(); queue && queue->HasEntries()) queue->Run();
+    }
+    return 1;
+}
+
+bool oxTimerQueue::Add(oxTimerEntry* entry) {
+    if (!window_) EnsureWindow();
+    if (!entry) return false;
+    if (!entries_.PushBack(entry)) return false;
+    entry->sequence_ = nextSequence_++;
+    entry->queued_ = true;
+    return true;
+}
+
+void oxTimerQueue::Run() {
+    if (runState == kRunning) {
+        runState = kRerunRequested;
+        return;
+    }
+    do {
+        runState = kRunning;
+        if (entries_.empty()) break;
+        // The length is read again at every step: entries added by a callback run in this pass.
+        for (size_t i = 0; i < entries_.size();) {
+            oxTimerEntry* entry = entries_[i];
+            if (entry && entry->IsDue() && entry->Fire()) {
+                // Callbacks only append, so the entry is still at i; the next one moves down to it.
+                entries_.Erase(i);
+                delete entry;
+                continue;
+            }
+            ++i;
+        }
+    } while (runState == kRerunRequested);
+    runState = kIdle;
+}
+
+void oxTimerQueue::RemoveByTarget(oxReferenced* target) {
+    for (oxTimerEntry* entry : entries_) {
+        if (entry && entry->target_ == target) entry->Cancel();
+    }
+}
+
+void oxTimerQueue::Clear() {
+    for (oxTimerEntry* entry : entries_) delete entry;
+    entries_.Clear();
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The toolkit's one queue of timed work (script timers, animations, delayed box updates), driven
+// by a single 10 ms window timer on a hidden window. A due entry calls its target's OnTimer;
+// repeating entries restart from that moment, one-shot entries are then deleted by the queue.
+// Everything runs on the message-loop thread.
+#include <cstdint>
+
+#include "platform/types.h"
+#include "platform/win/window.h"
+#include "runtime/ptr_vector.h"
+
+class oxReferenced;
+
+inline constexpr const WCHAR* kTimerWindowClass = u"Weftly Timer Window";
+inline constexpr const WCHAR* kTimerWindowTitle = u"Weftly:TimerWindow";
+inline constexpr const WCHAR* kTimerEventMessage = u"oxTimerEvent";
+inline constexpr UINT_PTR kTimerWindowTimerId = 1;
+inline constexpr UINT kTimerWindowPeriodMs = 10;
+
+class oxTimerEntry {
+public:
+    // A new idle entry, or null when memory is short.
+    static oxTimerEntry* Create();
+    oxTimerEntry(const oxTimerEntry&) = delete;
+    oxTimerEntry& operator=(const oxTimerEntry&) = delete;
+    virtual ~oxTimerEntry() = default;
+
+    // Milliseconds since the entry was started or last fired, modulo 2^32 like the tick count.
+    DWORD Elapsed() const;
+    bool IsDue() const { return Elapsed() >= interval_; }
+    // Both do nothing without a queue. Starting an entry that is queued already only restarts it.
+    void StartOnce(DWORD intervalMs, oxReferenced* target) { Start(intervalMs, target, false); }
+    void StartRepeating(DWORD intervalMs, oxReferenced* target) { Start(intervalMs, target, true); }
+    // The entry stays queued until it is next due and is then dropped without a call.
+    void Cancel();
+    void Restart();
+    // Calls the target; true when the entry is finished (one-shot or cancelled).
+    bool Fire();
+    oxReferenced* GetTarget() const { return target_; }
+    uint32_t GetSequence() const { return sequence_; }
+    DWORD GetInterval() const { return interval_; }
+    bool IsRepeating() const { return repeating_; }
+
+private:
+    friend class oxTimerQueue;
+    oxTimerEntry() = default;
+    void Start(DWORD intervalMs, oxReferenced* target, bool repeating);
+
+    uint32_t sequence_ = 0;
+    oxReferenced* target_ = nullptr; // not counted: its owner removes its entries before it goes
+    DWORD interval_ = 0;
+    bool repeating_ = false;
+    bool queued_ = false;
+    DWORD start_ = 0;
+};
+
+class oxTimerQueue {
+public:
+    // Counts a user; the first creates the queue. False when it could not be made.
+    static bool Acquire();
+    // Drops a user; the last destroys the queue with its window, timer and entries.
+    static void ReleaseInstance();
+    // The queue, or null.
+    static oxTimerQueue* Instance();
+
+    oxTimerQueue(const oxTimerQueue&) = delete;
+    oxTimerQueue& operator=(const oxTimerQueue&) = delete;
+    virtual ~oxTimerQueue();
+
+    // Creates the window and its timer on first use (even for a null entry), then appends the entry.
+    // False when the entry could not be queued.
+    bool Add(oxTimerEntry* entry);
+    // One pass over the due entries. A call made while a pass runs further up the stack only asks
+    // that pass for one more round.
+    void Run();
+    bool HasEntries() const { return !entries_.empty(); }
+    // Cancels every queued entry aimed at `target`, which is about to go away.
+    void RemoveByTarget(oxReferenced* target);
+    // Deletes every entry.
+    void Clear();
+
+    HWND GetWindow() const { return window_; }
+    bool IsTimerSet() const { return timerSet_; }
+
+private:
+    oxTimerQueue();
+    bool EnsureWindow();
+    static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    NUBO::PtrVector<oxTimerEntry*> entries_;
+    uint32_t nextSequence_ = 0;
+    HWND window_ = nullptr;
+    bool classRegistered_ = false;
+    bool timerSet_ = false;
+};
