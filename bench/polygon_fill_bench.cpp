@@ -127,13 +127,18 @@ void RunCairo(benchmark::State& state, const Cell& cell) {
     cairo_destroy(cr);
 }
 
-// Collects the time per iteration of every run by name.
+// Collects the time per iteration of every run by name; with repetitions, the median of them.
 class Collector : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> times;
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            const std::string name = r.run_name.function_name;
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                times[name] = r.GetAdjustedRealTime();
+            else if (r.run_type == Run::RT_Iteration && r.repetitions <= 1)
+                times[name] = r.GetAdjustedRealTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 };

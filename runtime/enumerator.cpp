@@ -40,10 +40,10 @@ const XMemberEntry kEnumeratorMembers[] = {
 } // namespace
 
 XClassDescriptor XEnumerator::Descriptor = {"XEnumerator", 4, kEnumeratorMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor XArrayEnumerator::Descriptor = {"XArrayEnumerator", 4, kEnumeratorMembers, &XEnumerator::Descriptor,
-                                                 0, {}};
-XClassDescriptor XDictionaryEnumerator::Descriptor = {
-    "XDictionaryEnumerator", 4, kEnumeratorMembers, &XEnumerator::Descriptor, 0, {}};
+XClassDescriptor XArrayEnumerator::Descriptor = {"XArrayEnumerator",       4, kEnumeratorMembers,
+                                                 &XEnumerator::Descriptor, 0, {}};
+XClassDescriptor XDictionaryEnumerator::Descriptor = {"XDictionaryEnumerator",  4, kEnumeratorMembers,
+                                                      &XEnumerator::Descriptor, 0, {}};
 
 XEnumerator::~XEnumerator() {
     ClearCurrent();
@@ -222,8 +222,8 @@ int32_t XDictionaryEnumerator::OnDictionaryModified(int kind, const WCHAR* key) 
     case 1: {
         if (!keys) return XR_SUCCESS;
         XVariant index;
-        if (XObject::CallMethod1(keys, u"indexOfValue", XVariant(key), &index) == XR_SUCCESS &&
-            index.ToInt32() == -1 && XObject::CallMethod1NoResult(keys, u"addValue", XVariant(key)) == XR_SUCCESS)
+        if (XObject::CallMethod1(keys, u"indexOfValue", XVariant(key), &index) == XR_SUCCESS && index.ToInt32() == -1 &&
+            XObject::CallMethod1NoResult(keys, u"addValue", XVariant(key)) == XR_SUCCESS)
             ++keyCount;
         return XR_SUCCESS;
     }

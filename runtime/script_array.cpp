@@ -541,8 +541,8 @@ const XMemberEntry kArrayMembers[] = {
 
 } // namespace
 
-XClassDescriptor XArray::Descriptor = {"XArray", int(sizeof kArrayMembers / sizeof kArrayMembers[0]), kArrayMembers,
-                                       &XObject::Descriptor, 0, {}};
+XClassDescriptor XArray::Descriptor = {
+    "XArray", int(sizeof kArrayMembers / sizeof kArrayMembers[0]), kArrayMembers, &XObject::Descriptor, 0, {}};
 
 int32_t XArray::StreamStub(XObject* object, int argc, XArgList* args, XVariant*) {
     if (!object) return XR_INVALID;
@@ -612,6 +612,7 @@ int32_t XArray::GetRange(int first, int last, XArray** out) {
     if (CreateXArray(&range) != XR_SUCCESS) return XR_FAIL;
     int32_t rc = range->Reserve(last - first + 1);
     for (int i = first; rc == XR_SUCCESS && i <= last; ++i) {
+        VariantInit(&range->items[range->count]);
         rc = ResultFromHResult(VariantCopy(&range->items[range->count], &items[i]));
         if (rc == XR_SUCCESS) ++range->count;
     }

@@ -16,7 +16,7 @@ class XArrayEnumerator;
 constexpr int kArrayReset = 0;
 constexpr int kArrayInserted = 1;
 constexpr int kArrayReplaced = 2;
-constexpr int kArrayRemoved = 3;      // sent after the removal
+constexpr int kArrayRemoved = 3; // sent after the removal
 constexpr int kArrayAboutToRemove = 4;
 
 // Native read access to an array.

@@ -15,7 +15,7 @@ class XDictionaryEnumerator;
 // Notification kinds of dictionaries.
 constexpr int kDictionaryReset = 0;
 constexpr int kDictionarySet = 1;
-constexpr int kDictionaryRemoved = 2;     // sent after the removal
+constexpr int kDictionaryRemoved = 2; // sent after the removal
 constexpr int kDictionaryAboutToRemove = 3;
 
 class XDictionary : public XObject {

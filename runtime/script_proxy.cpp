@@ -227,4 +227,8 @@ void InstallProxyRegistry() {
     SetForeignObjectWrapper(&XProxy::Wrap);
 }
 
+void RemoveProxyRegistry() {
+    SetForeignObjectWrapper(nullptr);
+}
+
 } // namespace NUBO

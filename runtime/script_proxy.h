@@ -44,7 +44,9 @@ private:
     IDispatch* dispatch = nullptr; // counted, asked for on first call
 };
 
-// Makes XObjectFromUnknown wrap foreign objects in proxies.
+// Makes XObjectFromUnknown wrap foreign objects in proxies; done on the runtime's first start.
 void InstallProxyRegistry();
+// Undone on its last stop: foreign objects are refused again. Proxies still alive keep working.
+void RemoveProxyRegistry();
 
 } // namespace NUBO

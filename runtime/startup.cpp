@@ -6,6 +6,8 @@
 
 #include "platform/win/sync.h"
 #include "runtime/message_window.h"
+#include "runtime/script_engine_hooks.h"
+#include "runtime/script_proxy.h"
 #include "runtime/startup_internal.h"
 
 namespace NUBO {
@@ -51,6 +53,8 @@ void SetThreadCount(unsigned count) {
 // start already did it, so trying again neither leaks nor duplicates.
 bool StartServices(const TAllocator* allocator) {
     SetAllocator(allocator);
+    InstallScriptEngineHooks();
+    InstallProxyRegistry(); // foreign objects handed to native code become proxies
     if (!detail::AllocMessageWindowSlot() || !detail::CreateHandlerRegistry() || !detail::RegisterMessageWindowClass())
         return false;
     std::srand(unsigned(std::time(nullptr)));
@@ -66,6 +70,7 @@ void StopServices() {
     detail::UnregisterMessageWindowClass();
     detail::DeleteHandlerRegistry();
     detail::FreeMessageWindowSlot();
+    RemoveProxyRegistry();
     ResetAllocator();
 }
 

@@ -27,8 +27,11 @@ int32_t GetTypeMethod(XObject* object, int, XArgList*, XVariant* result) {
 }
 
 const XMemberEntry kStreamMembers[] = {
-    XProtocol("EEStream", 1), XProtocol("XStream", 1), XMethod("Close", CloseMethod),
-    XMethod("GetType", GetTypeMethod), XMemberEnd(),
+    XProtocol("EEStream", 1),
+    XProtocol("XStream", 1),
+    XMethod("Close", CloseMethod),
+    XMethod("GetType", GetTypeMethod),
+    XMemberEnd(),
 };
 
 // The page-rounded cap_ strictly above `size_`.

@@ -120,8 +120,8 @@ int32_t XFromIStreamAdapter::GetContentType(TWString* out) {
     return XR_SUCCESS;
 }
 
-XClassDescriptor XtoIStreamAdapter::Descriptor = {"XtoIStreamAdapter", 3, kToIStreamMembers, &XObject::Descriptor,
-                                                  0, {}};
+XClassDescriptor XtoIStreamAdapter::Descriptor = {"XtoIStreamAdapter",  3, kToIStreamMembers,
+                                                  &XObject::Descriptor, 0, {}};
 
 XtoIStreamAdapter::XtoIStreamAdapter(XStream* s) : stream(s) {
     stream->AddRef();

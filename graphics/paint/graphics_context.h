@@ -12,6 +12,7 @@
 #include "graphics/raster/rasterizer.h"
 #include "graphics/raster/stroker.h"
 #include "platform/types.h"
+#include "platform/win/gdi.h"
 
 class oxDibBitmap;
 

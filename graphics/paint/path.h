@@ -7,8 +7,8 @@
 // Command byte of a point.
 constexpr uint8_t kPathMove = 1;
 constexpr uint8_t kPathLine = 2;
-constexpr uint8_t kPathStep = 4;    // the second point of a two-point step, reached by a line
-constexpr uint8_t kPathCubic = 8;   // first control, second control and end point each carry it
+constexpr uint8_t kPathStep = 4;     // the second point of a two-point step, reached by a line
+constexpr uint8_t kPathCubic = 8;    // first control, second control and end point each carry it
 constexpr uint8_t kPathClose = 0x10; // the sub-path is closed after this point
 constexpr uint8_t kPathOpen = 0x20;  // on a move: the preceding sub-path is left open when filled
 constexpr uint8_t kPathKindMask = 0x0F;

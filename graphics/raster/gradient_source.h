@@ -7,8 +7,8 @@
 constexpr int32_t kGradientRampSize = 256;
 
 struct oxGradientStop {
-    uint32_t color;  // 0xAARRGGBB, not premultiplied
-    int32_t offset;  // 16.16, 0 .. 65536
+    uint32_t color; // 0xAARRGGBB, not premultiplied
+    int32_t offset; // 16.16, 0 .. 65536
 };
 
 // Fills `ramp` (256 entries) from the stops in order. No stops: all 0; one stop: its colour.

@@ -232,7 +232,12 @@ int oxPolygonFiller::AddClampedEdge(double x0, double y0, double x1, double y1) 
     const double top = m_clip.top - 1.0;
     const double bottom = m_clip.bottom + 1.0;
     if (y0 == y1) return 0;
-    auto xAt = [&](double y) { return x0 + (x1 - x0) * ((y - y0) / (y1 - y0)); };
+    // Interpolated from the nearer end: from the far end the product cancels to nothing when the
+    // ends are many orders of magnitude apart.
+    auto xAt = [&](double y) {
+        if (std::fabs(y - y0) <= std::fabs(y - y1)) return x0 + (x1 - x0) * ((y - y0) / (y1 - y0));
+        return x1 + (x0 - x1) * ((y - y1) / (y0 - y1));
+    };
     const double ya = std::clamp(y0, std::min(top, bottom), bottom);
     const double yb = std::clamp(y1, std::min(top, bottom), bottom);
     double ax = ya == y0 ? x0 : xAt(ya), bx = yb == y1 ? x1 : xAt(yb);
@@ -411,10 +416,122 @@ bool oxPolygonFiller::FillUprightBand() {
             ++g;
         m_runTo = g;
     }
-    for (int32_t y = top; y < bottom; ++y)
-        FlushRow(y, false);
+    if (m_target.bpp != 16 || m_texture.HasPixels() || !FillBand16(top, bottom)) {
+        for (int32_t y = top; y < bottom; ++y)
+            FlushRow(y, false);
+    }
     m_runFrom = m_runTo = -1;
     m_coverage.Clear();
+    return true;
+}
+
+// The solid colour over a 16-bit band whose rows all have the same coverage. What FlushRow16 does
+// to a row depends only on the row's dither phase, so the four phases are worked out once as lists
+// of copies from the solid rows and single blends, and each row replays its list. False (nothing
+// drawn) when a phase needs more steps than the lists hold.
+bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
+    struct Step {
+        int32_t x;
+        int32_t count; // 0: blend `value` into pixel x with weight k; else copy count solid pixels
+        uint16_t value;
+        int32_t k;
+    };
+    constexpr int32_t kMaxSteps = 24;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, m_target.height);
+    if (top >= bottom || !m_coverage.Touched()) return true;
+    const uint16_t* solid[4];
+    for (int32_t r = 0; r < 4; ++r) {
+        solid[r] = reinterpret_cast<const uint16_t*>(SolidRow(r));
+        if (!solid[r]) return false;
+    }
+    const uint8_t* const cov = m_coverage.Bytes();
+    const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
+    const uint32_t m = g_pixelFormat.group;
+    const int32_t g0 = m_coverage.LowGroup(), g1 = m_coverage.HighGroup();
+    Step steps[4][kMaxSteps];
+    int32_t counts[4] = {};
+    int32_t blends[4] = {};  // blended steps of a phase, -1 when its steps leave gaps
+    int32_t span[4][2] = {}; // the pixels a phase without gaps covers
+    for (int32_t r = 0; r < 4; ++r) {
+        Step* const list = steps[r];
+        int32_t n = 0;
+        auto copy = [&](int32_t x, int32_t count) {
+            if (n > 0 && list[n - 1].count > 0 && list[n - 1].x + list[n - 1].count == x) {
+                list[n - 1].count += count;
+                return true;
+            }
+            if (n == kMaxSteps) return false;
+            list[n++] = Step{x, count, 0, 0};
+            return true;
+        };
+        const uint8_t* const dither = kDither + r * 4;
+        for (int32_t g = g0; g <= g1; ++g) {
+            const int32_t x = g * 4;
+            uint32_t word;
+            std::memcpy(&word, cov + x, 4);
+            if (word == 0) continue;
+            if (word == 0xFFFFFFFFu && opaque) {
+                int32_t end = g + 1;
+                while (end <= g1 && FullGroup(cov, end))
+                    ++end;
+                if (!copy(x, 4 * (end - g))) return false;
+                g = end - 1;
+                continue;
+            }
+            for (int32_t k = 0; k < 4; ++k) {
+                const uint8_t c = cov[x + k];
+                if (!c) continue;
+                const int32_t kw = (m_weight[c] + dither[k] / 32) >> 3;
+                const uint16_t src = solid[r][k];
+                // A whole weight takes the source whatever the target holds.
+                if (kw == 32 && Blend16(src, 0, 32, m) == src) {
+                    if (!copy(x + k, 1)) return false;
+                } else {
+                    if (n == kMaxSteps) return false;
+                    list[n++] = Step{x + k, 0, src, kw};
+                }
+            }
+        }
+        counts[r] = n;
+        // Steps that leave no pixel out between them become one copy over all of them, with the
+        // few blended pixels read before and written after it.
+        blends[r] = 0;
+        for (int32_t i = 0; i < n; ++i) {
+            if (list[i].count == 0) blends[r] += 1;
+            if (i > 0 && list[i].x != list[i - 1].x + std::max(list[i - 1].count, 1)) blends[r] = -1;
+            if (blends[r] < 0) break;
+        }
+        if (n > 0 && blends[r] >= 0) {
+            span[r][0] = list[0].x;
+            span[r][1] = list[n - 1].x + std::max(list[n - 1].count, 1);
+        }
+    }
+    for (int32_t y = top; y < bottom; ++y) {
+        uint16_t* const row = m_target.GetRow16(y);
+        const int32_t r = y & 3;
+        const uint16_t* const from = solid[r];
+        const Step* const list = steps[r];
+        const int32_t n = counts[r];
+        if (blends[r] == 0 && n > 0) {
+            std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
+        } else if (blends[r] > 0) {
+            uint16_t below[kMaxSteps];
+            for (int32_t i = 0; i < n; ++i)
+                below[i] = row[list[i].x];
+            std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
+            for (int32_t i = 0; i < n; ++i)
+                if (list[i].count == 0) row[list[i].x] = Blend16(list[i].value, below[i], list[i].k, m);
+        } else {
+            for (int32_t i = 0; i < n; ++i) {
+                const Step& s = list[i];
+                if (s.count > 0)
+                    std::memcpy(row + s.x, from + s.x, 2 * static_cast<size_t>(s.count));
+                else
+                    row[s.x] = Blend16(s.value, row[s.x], s.k, m);
+            }
+        }
+    }
     return true;
 }
 

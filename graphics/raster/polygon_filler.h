@@ -1,7 +1,7 @@
 #pragma once
 // Turns straight edges in device pixels into anti-aliased coverage and composites a solid colour,
-// a tiled texture or a gradient into a 32, 16 or 8 bits per pixel buffer. Each pixel row is sampled on 2^n sub-scanlines; edges
-// are stepped in 20.12 fixed point from bucketed start lists, and the coverage of one row is
+// a tiled texture or a gradient into a 32, 16 or 8 bits per pixel buffer. Each pixel row is sampled on 2^n
+// sub-scanlines; edges are stepped in 20.12 fixed point from bucketed start lists, and the coverage of one row is
 // accumulated in an oxCoverageRow and written when the row's last sub-scanline is done.
 #include <cstdint>
 
@@ -26,6 +26,7 @@ public:
     // 0 or 1: one sub-scanline per row; 2: two; 4: four; anything else: eight.
     void SetQuality(int level);
     void SetCoverageCurve(float p);
+    float CoverageCurve() const { return m_curveParam; }
     void SetColor(uint32_t argb) { m_color = argb; }
     void SetOpacity(int32_t opacity) { m_opacity = opacity; }
     void SetFillRule(FillRule rule) { m_nonZero = rule == kNonZero; }
@@ -69,6 +70,7 @@ private:
     void ClearBuckets();
     bool FillRectangle();
     bool FillUprightBand();
+    bool FillBand16(int32_t top, int32_t bottom);
     void AddRowSpans(int32_t subline, int32_t count);
     const uint8_t* SolidRow(int32_t y);
     void ScanConvert();

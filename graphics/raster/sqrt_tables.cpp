@@ -25,13 +25,15 @@ template <typename F> void Build(uint32_t* table, F f, uint32_t one) {
 
 void BuildInvSqrtTable() {
     if (g_invBuilt) return;
-    Build(InvSqrtTable, [](float x) { return float(1.0 / std::sqrt(double(x))); }, 0x7FE000u);
+    Build(
+        InvSqrtTable, [](float x) { return float(1.0 / std::sqrt(double(x))); }, 0x7FE000u);
     g_invBuilt = true;
 }
 
 void BuildSqrtTable() {
     if (g_sqrtBuilt) return;
-    Build(SqrtTable, [](float x) { return float(std::sqrt(double(x))); }, 0u);
+    Build(
+        SqrtTable, [](float x) { return float(std::sqrt(double(x))); }, 0u);
     g_sqrtBuilt = true;
 }
 

@@ -127,8 +127,8 @@ void oxStroker::Join(float x0, float y0, float x1, float y1, float x2, float y2)
     const Vec l2{x1 - d2.y * w, y1 + d2.x * w}, r2{x1 + d2.y * w, y1 - d2.x * w};
     const float c = d1.x * d2.x + d1.y * d2.y;
     Vec ml{}, mr{};
-    const bool miter =
-        c > m_miterCos && m_join == kJoinMiter && w > 0.75f && Intersect(l1, d1, l2, d2, ml) && Intersect(r1, d1, r2, d2, mr);
+    const bool miter = c > m_miterCos && m_join == kJoinMiter && w > 0.75f && Intersect(l1, d1, l2, d2, ml) &&
+                       Intersect(r1, d1, r2, d2, mr);
     if (w > 1.0f && m_join == kJoinRound) Dot(x1, y1);
     if (miter) {
         // The inner side of the turn closes straight; the outer one runs through the miter tip.

@@ -103,8 +103,9 @@ uint32_t oxSpanColorTransform::Apply(uint32_t px) const {
     const uint32_t h = a * Reciprocal16[a];
     uint32_t out = a2 << 24;
     for (int k = 0; k < 3; ++k) {
+        // Rounded: h is 65535 for an opaque pixel, and truncating would darken every channel by one.
         const uint32_t t = h * tables[k + 1][c[k]];
-        const uint32_t v = t < 65536 ? 0 : std::min(t >> 16, a2);
+        const uint32_t v = t < 65536 ? 0 : std::min((t + 32768) >> 16, a2);
         out |= v << (16 - 8 * k);
     }
     return out;
@@ -161,6 +162,17 @@ void oxPolygonFiller::BitmapSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x
         const uint32_t* row = m_texture.GetRow32(int32_t(v >> 19));
         if (du == 0) {
             std::fill(out, out + n, row[u >> 19]);
+            return;
+        }
+        if (du == (int64_t(1) << 19)) {
+            // One texel per pixel: whole runs of the texture row are copied.
+            int32_t col = int32_t(u >> 19);
+            for (int32_t i = 0; i < n;) {
+                const int32_t run = std::min(n - i, m_texture.width - col);
+                std::memcpy(out + i, row + col, sizeof(uint32_t) * static_cast<size_t>(run));
+                i += run;
+                col = 0;
+            }
             return;
         }
         for (int32_t i = 0; i < n; ++i) {

@@ -9,7 +9,7 @@
 struct oxTextureMapping {
     int32_t originX = 0;
     int32_t originY = 0;
-    int64_t value[4] = {};  // u, v, w, z
+    int64_t value[4] = {}; // u, v, w, z
     int32_t stepX[4] = {};
     int32_t stepY[4] = {};
     float valueF[4] = {}; // the same as floats

@@ -70,10 +70,24 @@ bool MakeArgs(duk_context* ctx, duk_idx_t first, UINT n, UINT front, ArgBlock* a
 
 void ClearArgs(ArgBlock* args) {
     if (!args->v) return;
-    for (UINT i = 0; i < args->count; i++)
-        VariantClear(&args->v[i]);
+    for (UINT i = 0; i < args->count; i++) {
+        VARTYPE vt = args->v[i].vt;
+        if (vt != VT_EMPTY && vt != VT_NULL && vt != VT_I4 && vt != VT_R8 && vt != VT_BOOL) // they own nothing
+            VariantClear(&args->v[i]);
+    }
     if (args->v != args->inlineArgs) std::free(args->v);
     args->v = nullptr;
+}
+
+// Native code that throws gets a failure instead: a C++ exception must not unwind Duktape's frames.
+HRESULT ExceptionResult() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 HostRecord* RecordOfTarget(duk_context* ctx, duk_idx_t target) {
@@ -85,16 +99,33 @@ HostRecord* RecordOfTarget(duk_context* ctx, duk_idx_t target) {
 
 HRESULT LookUp(HostRecord* host, BSTR name, DWORD grfdex, DISPID* id) {
     *id = DISPID_UNKNOWN;
-    if (host->dispatchEx) return host->dispatchEx->GetDispID(name, grfdex, id);
-    return host->dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, id);
+    try {
+        if (host->dispatchEx) return host->dispatchEx->GetDispID(name, grfdex, id);
+        return host->dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, id);
+    } catch (...) {
+        return ExceptionResult();
+    }
+}
+
+HRESULT Delete(HostRecord* host, BSTR name) {
+    try {
+        return host->dispatchEx->DeleteMemberByName(name, fdexNameCaseSensitive);
+    } catch (...) {
+        return ExceptionResult();
+    }
 }
 
 // The call; an exception's own code replaces DISP_E_EXCEPTION and its description is handed back.
 HRESULT CallHost(HostRecord* host, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, BSTR* description) {
     EXCEPINFO info{};
-    HRESULT hr = host->dispatchEx
-                     ? host->dispatchEx->InvokeEx(id, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr)
-                     : host->dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr);
+    HRESULT hr;
+    try {
+        hr = host->dispatchEx
+                 ? host->dispatchEx->InvokeEx(id, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr)
+                 : host->dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr);
+    } catch (...) {
+        hr = ExceptionResult();
+    }
     if (hr == DISP_E_EXCEPTION) {
         if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
         if (info.scode)
@@ -312,7 +343,7 @@ duk_ret_t TrapDelete(duk_context* ctx) {
         return 1;
     }
     DropStub(ctx, 0, 1);
-    HRESULT hr = host->dispatchEx->DeleteMemberByName(name.text, fdexNameCaseSensitive);
+    HRESULT hr = Delete(host, name.text);
     SysFreeString(name.heap);
     if (FAILED(hr)) return RaiseHResult(ctx, hr, nullptr);
     duk_push_true(ctx);

@@ -144,7 +144,12 @@ duk_ret_t ItemGetter(duk_context* ctx) {
         return script::RaiseHResult(ctx, name ? E_UNEXPECTED : E_OUTOFMEMORY, nullptr);
     }
     IUnknown* item = nullptr;
-    HRESULT hr = heap->site->GetItemInfo(name, SCRIPTINFO_IUNKNOWN, &item, nullptr);
+    HRESULT hr = E_UNEXPECTED;
+    try { // a C++ exception must not unwind Duktape's frames
+        hr = heap->site->GetItemInfo(name, SCRIPTINFO_IUNKNOWN, &item, nullptr);
+    } catch (...) {
+        item = nullptr;
+    }
     SysFreeString(name);
     if (FAILED(hr) || !item) {
         if (item) item->Release();

@@ -18,15 +18,22 @@ struct PinArgs {
     int slot;
 };
 
+// A safe call runs in its caller's frame, not a new one: its arguments sit at the top, and index 0
+// is the caller's first value (a native method's first argument, when a script called it).
+duk_idx_t SafeCallArg(duk_context* ctx, duk_idx_t nargs) {
+    return duk_get_top(ctx) - nargs;
+}
+
 // [object] -> [object]: pins the object and marks it with its wrapper.
 duk_ret_t PinBody(duk_context* ctx, void* data) {
     auto* pin = static_cast<PinArgs*>(data);
+    duk_idx_t object = SafeCallArg(ctx, 1);
     duk_push_heapptr(ctx, pin->pins);
-    duk_dup(ctx, 0);
+    duk_dup(ctx, object);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(pin->slot));
     duk_pop(ctx);
     duk_push_pointer(ctx, pin->wrapper);
-    duk_put_prop_literal(ctx, 0, kDispatchKey);
+    duk_put_prop_literal(ctx, object, kDispatchKey);
     return 0;
 }
 
@@ -50,8 +57,9 @@ struct ErrorFacts {
 // [error] -> []: what a thrown value says about itself.
 duk_ret_t DescribeBody(duk_context* ctx, void* data) {
     auto* facts = static_cast<ErrorFacts*>(data);
-    if (duk_is_object(ctx, 0)) {
-        duk_get_prop_literal(ctx, 0, "number");
+    duk_idx_t error = SafeCallArg(ctx, 1);
+    if (duk_is_object(ctx, error)) {
+        duk_get_prop_literal(ctx, error, "number");
         if (duk_is_number(ctx, -1)) {
             double number = duk_get_number(ctx, -1);
             if (number < 0 && number >= INT32_MIN && std::floor(number) == number)
@@ -60,17 +68,17 @@ duk_ret_t DescribeBody(duk_context* ctx, void* data) {
                 facts->hr = static_cast<HRESULT>(static_cast<uint32_t>(number));
         }
         duk_pop(ctx);
-        duk_get_prop_literal(ctx, 0, "lineNumber");
+        duk_get_prop_literal(ctx, error, "lineNumber");
         if (duk_is_number(ctx, -1)) facts->line = static_cast<ULONG>(duk_get_number(ctx, -1));
         duk_pop(ctx);
-        duk_get_prop_literal(ctx, 0, "message");
+        duk_get_prop_literal(ctx, error, "message");
         if (!duk_is_string(ctx, -1)) {
             duk_pop(ctx);
-            duk_dup(ctx, 0);
+            duk_dup(ctx, error);
             duk_to_string(ctx, -1);
         }
     } else {
-        duk_dup(ctx, 0);
+        duk_dup(ctx, error);
         duk_to_string(ctx, -1);
     }
     facts->description = ToBstr(ctx, -1);

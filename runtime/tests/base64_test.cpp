@@ -19,8 +19,13 @@ TEST(Base64, EncodesTheRfcVectors) {
     const struct {
         const char* in;
         const char16_t* out;
-    } cases[] = {{"", u""},         {"f", u"Zg=="},         {"fo", u"Zm8="},        {"foo", u"Zm9v"},
-                 {"foob", u"Zm9vYg=="}, {"fooba", u"Zm9vYmE="}, {"foobar", u"Zm9vYmFy"}};
+    } cases[] = {{"", u""},
+                 {"f", u"Zg=="},
+                 {"fo", u"Zm8="},
+                 {"foo", u"Zm9v"},
+                 {"foob", u"Zm9vYg=="},
+                 {"fooba", u"Zm9vYmE="},
+                 {"foobar", u"Zm9vYmFy"}};
     for (const auto& c : cases)
         EXPECT_EQ(Encode(c.in), c.out) << c.in;
     EXPECT_EQ(Encode(std::string("\xfb\xff\xbf", 3)), u"+/+/");

@@ -73,8 +73,8 @@ oxMouseEvent::oxMouseEvent(oxAtom type, oxReferenced* target, oxReferenced* rela
 
 oxMouseEvent* oxMouseEvent::InitFrom(oxAtom type, oxReferenced* target, oxReferenced* related, void* capturing,
                                      const oxMouseEvent& from) {
-    return new (std::nothrow) oxMouseEvent(type, target, related, from.button, capturing, from.detail,
-                                           from.framePoint, from.secondPoint, from.shift, from.ctrl, from.alt);
+    return new (std::nothrow) oxMouseEvent(type, target, related, from.button, capturing, from.detail, from.framePoint,
+                                           from.secondPoint, from.shift, from.ctrl, from.alt);
 }
 
 oxPoint oxMouseEvent::GetBoxPosition() const {
@@ -105,8 +105,8 @@ oxKeyEvent::oxKeyEvent(oxAtom type, oxReferenced* target, oxReferenced* related,
     AddFlags(kEventBubbles);
 }
 
-oxContextMenuEvent::oxContextMenuEvent(oxAtom type, oxReferenced* target, bool keyboard, bool ctrlDown,
-                                       bool altDown, bool shiftDown, const oxPoint& atFrame, const oxPoint& atBox)
+oxContextMenuEvent::oxContextMenuEvent(oxAtom type, oxReferenced* target, bool keyboard, bool ctrlDown, bool altDown,
+                                       bool shiftDown, const oxPoint& atFrame, const oxPoint& atBox)
     : oxUIEvent(type, target, nullptr, shiftDown, ctrlDown, altDown), byKeyboard(keyboard), framePoint(atFrame),
       boxPoint(atBox) {
     AddFlags(kEventBubbles);

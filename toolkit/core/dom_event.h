@@ -46,8 +46,8 @@ public:
 
 class oxCommandEvent : public oxUIEvent {
 public:
-    oxCommandEvent(oxAtom type, oxReferenced* target, oxReferenced* related, void* command, oxAtom message,
-                   void* data, bool shift, bool ctrl, bool alt);
+    oxCommandEvent(oxAtom type, oxReferenced* target, oxReferenced* related, void* command, oxAtom message, void* data,
+                   bool shift, bool ctrl, bool alt);
 
     void* command; // the command element, not counted
     oxAtom message;

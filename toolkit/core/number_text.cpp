@@ -11,9 +11,11 @@ bool IsBlank(WCHAR c) {
 const WCHAR* SkipBlanks(const WCHAR* text, bool skip) {
     if (!text) return nullptr;
     if (skip) {
-        while (IsBlank(*text)) ++text;
+        while (IsBlank(*text))
+            ++text;
     } else {
-        while (*text && !IsBlank(*text)) ++text;
+        while (*text && !IsBlank(*text))
+            ++text;
     }
     return text;
 }
@@ -27,7 +29,8 @@ const WCHAR* ParseDecimalInt(const WCHAR* text, int32_t* out, size_t maxLength) 
     if (p) {
         const WCHAR* end = p;
         size_t n = 0;
-        while (n < maxLength && IsBlank(*end)) ++end, ++n;
+        while (n < maxLength && IsBlank(*end))
+            ++end, ++n;
         p = end;
         for (; n < maxLength && *p; ++p, ++n) {
             WCHAR c = *p;
@@ -61,6 +64,7 @@ void IntToText(int32_t value, WCHAR* buffer, size_t size, int radix) {
     } while (magnitude);
     if (value < 0) digits[n++] = u'-';
     size_t written = 0;
-    while (n && written + 1 < size) buffer[written++] = digits[--n];
+    while (n && written + 1 < size)
+        buffer[written++] = digits[--n];
     buffer[written] = 0;
 }

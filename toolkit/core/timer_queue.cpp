@@ -102,8 +102,7 @@ bool oxTimerQueue::EnsureWindow() {
         window_ = CreateWindowExW(0, kTimerWindowClass, kTimerWindowTitle, 0, 0, 0, 10, 10, nullptr, nullptr, module,
                                   nullptr);
     }
-    if (window_ && !timerSet_)
-        timerSet_ = SetTimer(window_, kTimerWindowTimerId, kTimerWindowPeriodMs, nullptr) != 0;
+    if (window_ && !timerSet_) timerSet_ = SetTimer(window_, kTimerWindowTimerId, kTimerWindowPeriodMs, nullptr) != 0;
     return window_ != nullptr;
 }
 
@@ -124,7 +123,8 @@ bool oxTimerQueue::Add(oxTimerEntry* entry) {
 }
 
 void oxTimerQueue::Run() {
-    if (runState == kRunning) {
+    // A run further up the stack (asked for a rerun already or not) does the walking.
+    if (runState != kIdle) {
         runState = kRerunRequested;
         return;
     }
@@ -153,6 +153,7 @@ void oxTimerQueue::RemoveByTarget(oxReferenced* target) {
 }
 
 void oxTimerQueue::Clear() {
-    for (oxTimerEntry* entry : entries_) delete entry;
+    for (oxTimerEntry* entry : entries_)
+        delete entry;
     entries_.Clear();
 }

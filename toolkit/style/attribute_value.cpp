@@ -13,10 +13,10 @@ struct ModeWord {
 };
 
 constexpr ModeWord kModeWords[] = {
-    {u"ignore", 1},       {u"normal", 2},      {u"defer", 4},       {u"data", 8},
-    {u"move", 16},        {u"window", 32},     {u"two", 64},        {u"three", 128},
-    {u"item", 256},       {u"block", 512},     {u"single", 1024},   {u"multiple", 2048},
-    {u"contiguous", 4096}, {u"wrap", 8192},    {u"cursor", 0x8000}, {u"select", 0x10000},
+    {u"ignore", 1},        {u"normal", 2},  {u"defer", 4},       {u"data", 8},
+    {u"move", 16},         {u"window", 32}, {u"two", 64},        {u"three", 128},
+    {u"item", 256},        {u"block", 512}, {u"single", 1024},   {u"multiple", 2048},
+    {u"contiguous", 4096}, {u"wrap", 8192}, {u"cursor", 0x8000}, {u"select", 0x10000},
 };
 // A flag that parses but has no word of its own when written back.
 constexpr uint32_t kUnwrittenMode = 4096;
@@ -66,11 +66,16 @@ int32_t ParseColorString(const WCHAR* text) {
 
 int SideFromAtom(const WCHAR* text) {
     switch (oxAtoms::Intern(text)) {
-    case kAtomTop: return 1;
-    case kAtomRight: return 2;
-    case kAtomBottom: return 3;
-    case kAtomLeft: return 4;
-    default: return 0;
+    case kAtomTop:
+        return 1;
+    case kAtomRight:
+        return 2;
+    case kAtomBottom:
+        return 3;
+    case kAtomLeft:
+        return 4;
+    default:
+        return 0;
     }
 }
 

@@ -111,7 +111,7 @@ bool ParseHexColor(const WCHAR* text, size_t length, uint32_t* out) {
     WCHAR digits[11];
     size_t n = 0;
     if (length > 8) {
-        for (size_t i = 1; i < 10; ++i)
+        for (size_t i = 1; i < 10 && i < length; ++i)
             digits[n++] = text[i];
     } else {
         digits[n++] = u'f';

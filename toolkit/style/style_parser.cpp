@@ -92,14 +92,22 @@ bool ColorForm(const WCHAR* s, size_t n, oxStyleValue* out) {
 oxStyleType UnitType(const WCHAR* s, size_t n) {
     if (n == 0) return kStyleNumber;
     switch (StyleKeywordIdFromName(s, int(n))) {
-    case kKeywordPercent: return kStylePercent;
-    case kKeywordPx: return kStylePx;
-    case kKeywordPt: return kStylePt;
-    case kKeywordEm: return kStyleEm;
-    case kKeywordS: return kStyleSeconds;
-    case kKeywordMs: return kStyleMs;
-    case kKeywordScaled: return kStyleScaled;
-    default: return kStyleNumber; // an unknown unit is ignored
+    case kKeywordPercent:
+        return kStylePercent;
+    case kKeywordPx:
+        return kStylePx;
+    case kKeywordPt:
+        return kStylePt;
+    case kKeywordEm:
+        return kStyleEm;
+    case kKeywordS:
+        return kStyleSeconds;
+    case kKeywordMs:
+        return kStyleMs;
+    case kKeywordScaled:
+        return kStyleScaled;
+    default:
+        return kStyleNumber; // an unknown unit is ignored
     }
 }
 

@@ -8,7 +8,7 @@
 class oxStyleValue;
 
 enum : unsigned {
-    kStyleMaskColor = 0x02,     // "syscolor..." names, "#" forms, colour names
+    kStyleMaskColor = 0x02, // "syscolor..." names, "#" forms, colour names
     kStyleMaskKeyword = 0x04,
     kStyleMaskNumber = 0x08,    // with or without unit
     kStyleMaskKeyword2 = 0x10,  // as 0x04

@@ -23,8 +23,8 @@ constexpr int kStyleKeywordCount = 73;
 
 struct oxStylePropertyInfo {
     const WCHAR* name;
-    uint8_t group;  // the property group kind that holds it, 1..15
-    uint16_t mask;  // the value kinds the parser accepts for it
+    uint8_t group; // the property group kind that holds it, 1..15
+    uint16_t mask; // the value kinds the parser accepts for it
 };
 
 // Indexed by property id.

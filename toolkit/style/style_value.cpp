@@ -64,7 +64,8 @@ oxStyleValue& oxStyleValue::operator=(const oxStyleValue& other) {
 oxStyleValue& oxStyleValue::operator=(oxStyleValue&& other) noexcept {
     if (this == &other) return *this;
     Clear(true);
-    text_ = static_cast<oxSharedString&&>(other.text_);
+    // As with a copy, a value that brings no text leaves this one's text in place.
+    if (IsTextType(other.type_)) text_ = static_cast<oxSharedString&&>(other.text_);
     word_ = other.word_;
     type_ = other.type_;
     propertyId_ = other.propertyId_;

@@ -44,7 +44,8 @@ protected:
         start = GetTickCount();
     }
     void TearDown() override {
-        while (oxTimerQueue::Instance()) oxTimerQueue::ReleaseInstance();
+        while (oxTimerQueue::Instance())
+            oxTimerQueue::ReleaseInstance();
         platform::headless::RunUntilIdle();
         platform::headless::UseRealClock();
     }
@@ -74,8 +75,8 @@ TEST_F(oxTimerQueueTest, EntriesFireInOrderFromTheWindowTimer) {
     platform::headless::AdvanceAndRun(70);
     // The 10 ms window timer runs the queue: an entry fires on the first tick at or after it is due,
     // entries due on one tick in the order they were added; a repeating one counts from its callback.
-    const Log expected = {{"b", start + 20}, {"a", start + 30}, {"c", start + 30}, {"b", start + 40},
-                          {"b", start + 60}};
+    const Log expected = {
+        {"b", start + 20}, {"a", start + 30}, {"c", start + 30}, {"b", start + 40}, {"b", start + 60}};
     EXPECT_EQ(fired, expected);
     EXPECT_TRUE(queue->HasEntries()); // b repeats
 }

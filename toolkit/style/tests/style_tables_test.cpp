@@ -11,9 +11,10 @@ TEST(StyleTables, NamesAndIdsTurnIntoEachOther) {
         int keyword;
     };
     const Case cases[] = {
-        {u"animate", 0, -1},     {u"offsetLeft", 127, -1}, {u"zIndex", 92, -1},   {u"zindex", -1, -1},
-        {u"Fill", -1, -1},       {u"fill", 38, -1},        {u"stroke", 93, -1},   {u"auto", -1, 0},
-        {u"*", -1, 72},          {u"splitterv", -1, 25},   {u"left", 15, 64},     {u"right", 13, 62},
+        {u"animate", 0, -1},       {u"offsetLeft", 127, -1},  {u"zIndex", 92, -1},
+        {u"zindex", -1, -1},       {u"Fill", -1, -1},         {u"fill", 38, -1},
+        {u"stroke", 93, -1},       {u"auto", -1, 0},          {u"*", -1, 72},
+        {u"splitterv", -1, 25},    {u"left", 15, 64},         {u"right", 13, 62},
         {u"mediumDotted", -1, 52}, {u"mediumdotted", -1, -1}, {u"", -1, -1},
     };
     for (const Case& c : cases) {
@@ -42,9 +43,15 @@ TEST(StyleTables, BuildingTwiceKeepsOneEntryPerName) {
 }
 
 TEST(StyleTables, ShorthandsAreFollowedByTheirFourSides) {
-    const int shorthands[] = {kStyle_margin,         kStyle_padding,       kStyle_clip,
-                              kStyle_fillSlice,      kStyle_fillCornerRadius, kStyle_regionSlice,
-                              kStyle_strokeCornerRadius, kStyle_bevelCornerRadius, kStyle_offset};
+    const int shorthands[] = {kStyle_margin,
+                              kStyle_padding,
+                              kStyle_clip,
+                              kStyle_fillSlice,
+                              kStyle_fillCornerRadius,
+                              kStyle_regionSlice,
+                              kStyle_strokeCornerRadius,
+                              kStyle_bevelCornerRadius,
+                              kStyle_offset};
     const char16_t* suffixes[] = {u"Top", u"Right", u"Bottom", u"Left"};
     for (int id : shorthands) {
         EXPECT_EQ(kStyleProperties[id].mask, 0x200) << id;

@@ -78,9 +78,13 @@ TEST(StyleValue, ScaledNumbersReadThroughTheUiScale) {
         int32_t expected;
     };
     const Case cases[] = {
-        {10, kStyleScaled, 1.3f, 13},  {10, kStyleScaled, 1.0f, 10},  {-3, kStyleScaled, 1.5f, -4},
-        {50, kStylePercent, 2.0f, 50}, {16777217, kStyleNumber, 1.0f, 16777216}, // through single precision
-        {INT32_MAX, kStyleScaled, 3.0f, INT32_MAX}, {10, kStyleScaled, 9.0f, 30}, // scale kept at 3
+        {10, kStyleScaled, 1.3f, 13},
+        {10, kStyleScaled, 1.0f, 10},
+        {-3, kStyleScaled, 1.5f, -4},
+        {50, kStylePercent, 2.0f, 50},
+        {16777217, kStyleNumber, 1.0f, 16777216}, // through single precision
+        {INT32_MAX, kStyleScaled, 3.0f, INT32_MAX},
+        {10, kStyleScaled, 9.0f, 30}, // scale kept at 3
     };
     for (const Case& c : cases) {
         SetUiScale(c.scale);

@@ -1,0 +1,93 @@
+// Loads generated scenes of 1,000 and 10,000 boxes (nested rows of ten boxes with an id and two
+// attributes each) from memory into a box tree; reports the time per box.
+#include <benchmark/benchmark.h>
+
+#include <new>
+#include <string>
+
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "toolkit/core/atoms.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/scene/markup_loader.h"
+
+namespace {
+
+class PlainBoxScene : public oxBoxScene {
+public:
+    oxBox* CreateBox(oxAtom, oxAtom tag) override {
+        auto* box = new (std::nothrow) oxBox(tag);
+        if (box) box->SetScene(this);
+        return box;
+    }
+};
+
+class RootHolder : public oxElement {
+public:
+    explicit RootHolder(oxBoxScene* scene) : scene_(scene) {}
+    ~RootHolder() override {
+        if (root) root->Release();
+    }
+    int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override {
+        *out = nullptr;
+        if (ns != kAtomBoxNamespace || root) return kElementNotHandled;
+        *out = root = scene_->CreateBox(ns, tag);
+        return 0;
+    }
+    oxBox* root = nullptr;
+
+private:
+    oxBoxScene* scene_;
+};
+
+// One root, then rows (hbox) of nine boxes each: `boxes` boxes in all. With `idKinds` above 0 the
+// ids repeat over that many names, which keeps the atom table small.
+std::string MakeScene(int boxes, int idKinds) {
+    auto id = [idKinds](int n) { return std::to_string(idKinds > 0 ? n % idKinds : n); };
+    std::string text = "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"root\">\n";
+    int made = 1;
+    while (made < boxes) {
+        text += " <hbox id=\"row" + id(made) + "\" title=\"row\">\n";
+        ++made;
+        for (int i = 0; i < 9 && made < boxes; ++i, ++made)
+            text += "  <box id=\"b" + id(made) + "\" value=\"v\" flex=\"1\"/>\n";
+        text += " </hbox>\n";
+    }
+    return text + "</vbox>\n";
+}
+
+void BM_LoadScene(benchmark::State& state) {
+    oxAtoms::RegisterPredefined();
+    int boxes = int(state.range(0));
+    std::string text = MakeScene(boxes, int(state.range(1)));
+    NUBO::XStream* raw = nullptr;
+    if (NUBO::XStream::Create(&raw) != 0) {
+        state.SkipWithError("no stream");
+        return;
+    }
+    NUBO::RefPtr<NUBO::XStream> stream(raw);
+    uint32_t written = 0;
+    stream->Write(text.data(), uint32_t(text.size()), &written);
+    oxMarkupLoader loader;
+    for (auto _ : state) {
+        stream->Seek(0, 0);
+        PlainBoxScene scene;
+        RootHolder holder(&scene);
+        loader.Reset();
+        benchmark::DoNotOptimize(loader.Load(u"bench.box", stream.get(), &holder));
+        if (!holder.root) state.SkipWithError("scene did not load");
+    }
+    state.SetItemsProcessed(state.iterations() * boxes);
+    state.counters["ns_per_box"] =
+        benchmark::Counter(double(boxes), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+// Every box with its own id (each id a new atom), and ids repeating over 100 names.
+BENCHMARK(BM_LoadScene)
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 100})
+    ->Args({10000, 100})
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace

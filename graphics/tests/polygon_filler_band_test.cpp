@@ -1,0 +1,97 @@
+// Upright bands (two vertical edges over whole rows) take a fast path on 16-bit targets. The same
+// rectangle with one side cut in two collinear edges goes through plain scan conversion instead;
+// both must give the same pixels on every dither row, opacity, quality, clip and 16-bit layout.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/pixels/pixel_format.h"
+#include "graphics/raster/polygon_filler.h"
+#include "graphics/tests/raster_test_util.h"
+
+namespace {
+
+struct Rect {
+    float l, t, r, b;
+};
+
+void Noise(TestSurface& s, TestRandom& rnd) {
+    for (int32_t y = 0; y < s.buffer.height; ++y)
+        for (int32_t x = 0; x < s.buffer.width; ++x)
+            s.buffer.GetRow16(y)[x] = static_cast<uint16_t>(rnd.Next());
+}
+
+// The rectangle as two vertical edges, or with its left side split at `mid`.
+void FillRect(oxPolygonFiller& f, const Rect& q, bool split, bool reversed) {
+    f.BeginPolygon(6);
+    const float mid = q.t + (q.b - q.t) / 2;
+    const float ys[2] = {reversed ? q.b : q.t, reversed ? q.t : q.b};
+    f.AddEdge(q.r, ys[0], q.r, ys[1]);
+    if (split) {
+        f.AddEdge(q.l, ys[1], q.l, mid);
+        f.AddEdge(q.l, mid, q.l, ys[0]);
+    } else {
+        f.AddEdge(q.l, ys[1], q.l, ys[0]);
+    }
+    f.Fill();
+}
+
+TEST(PolygonFillerBand, SixteenBitBandMatchesScanConversion) {
+    constexpr int32_t kW = 61, kH = 23;
+    const int32_t opacities[] = {256, 255, 254, 200, 128, 1, 0};
+    const int qualities[] = {0, 2, 4, 8};
+    TestRandom rnd(7);
+    for (int layout = 0; layout < 2; ++layout) {
+        SetPixelFormatMasks(5, layout == 0 ? 6 : 5, 5);
+        int cases = 0, differing = 0;
+        for (int i = 0; i < 1500; ++i) {
+            // Whole, quarter and arbitrary x; whole rows mostly, so that most cases are bands.
+            const float grid = (i % 3 == 0) ? 1.0f : (i % 3 == 1) ? 0.25f : 1.0f / 4096;
+            auto snap = [&](float v, float g) { return static_cast<float>(static_cast<int>(v / g)) * g; };
+            Rect q;
+            q.l = snap(rnd.Range(-6, kW + 2), grid);
+            q.r = q.l + snap(rnd.Range(0, i % 5 == 0 ? 6.0f : kW + 8.0f), grid);
+            q.t = snap(rnd.Range(-4, kH), i % 7 == 0 ? 0.5f : 1.0f);
+            q.b = q.t + snap(rnd.Range(0, 12), 1.0f);
+            if (rnd.Next() & 1) std::swap(q.l, q.r);
+            const int32_t opacity = opacities[rnd.Next() % 7];
+            const int quality = qualities[rnd.Next() % 4];
+            const uint32_t color = rnd.Next();
+            const bool clip = rnd.Next() % 4 == 0;
+            const RECT clipRect{static_cast<LONG>(rnd.Next() % 9), static_cast<LONG>(rnd.Next() % 5),
+                                static_cast<LONG>(kW - rnd.Next() % 9), static_cast<LONG>(kH - rnd.Next() % 5)};
+            const bool reversed = rnd.Next() & 1;
+            const bool nonZero = rnd.Next() & 1;
+
+            TestSurface fast(kW, kH, 16), slow(kW, kH, 16);
+            const uint32_t seed = rnd.Next();
+            TestRandom n1(seed), n2(seed);
+            Noise(fast, n1);
+            Noise(slow, n2);
+            for (int pass = 0; pass < 2; ++pass) {
+                oxPolygonFiller f;
+                f.SetTarget(pass ? &slow.buffer : &fast.buffer);
+                f.SetQuality(quality);
+                if (clip) f.SetClip(clipRect);
+                f.SetColor(color);
+                f.SetOpacity(opacity);
+                f.SetFillRule(nonZero ? oxPolygonFiller::kNonZero : oxPolygonFiller::kEvenOdd);
+                FillRect(f, q, pass == 1, reversed);
+                // A second fill reuses the prepared solid rows.
+                FillRect(f, Rect{q.l + 3, q.t + 2, q.r + 3, q.b + 2}, pass == 1, reversed);
+            }
+            ++cases;
+            if (fast.bytes != slow.bytes) {
+                ++differing;
+                ADD_FAILURE() << "layout " << layout << " case " << i << ": rect " << q.l << "," << q.t << " - " << q.r
+                              << "," << q.b << " opacity " << opacity << " quality " << quality
+                              << (clip ? " clipped" : "");
+                if (differing > 5) break;
+            }
+        }
+        EXPECT_EQ(differing, 0) << "of " << cases;
+    }
+    SetPixelFormatMasks(0, 0, 0);
+}
+
+} // namespace

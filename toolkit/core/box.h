@@ -1,0 +1,266 @@
+#pragma once
+// oxBox: a node of the toolkit's box tree and the base of every box kind. A box is a markup element
+// in the box namespace, a counted object that receives events, and an attribute sink that markup
+// property elements write through. The parent holds its children (each child's creation reference
+// is the parent's); a child's parent pointer is a plain back-pointer, cleared on removal.
+#include <cstdint>
+
+#include "platform/types.h"
+#include "runtime/hash_map.h"
+#include "toolkit/core/box_flags.h"
+#include "toolkit/core/element.h"
+#include "toolkit/core/rect.h"
+#include "toolkit/core/referenced.h"
+#include "toolkit/core/shared_string.h"
+
+class oxBox;
+class oxBoxScene;
+class oxBoxStyle;
+class oxEvent;
+class oxLayout;
+struct oxPlacementRecord;
+
+// Where markup property elements ("styleProps", "property") write their values.
+class oxAttributeSink {
+public:
+    // An attribute in the box namespace.
+    virtual int32_t SetBoxAttribute(oxAtom attribute, const WCHAR* value) = 0;
+    // A style property in the style namespace.
+    virtual int32_t SetStyleProperty(oxAtom property, const WCHAR* value) = 0;
+
+protected:
+    ~oxAttributeSink() = default;
+};
+
+// One recorded value from before a change, kept while state bit 28 asks for it.
+struct oxPriorValue {
+    enum Kind : uint8_t { kState = 0, kAttribute = 1, kNoAttribute = 2 };
+    Kind kind;
+    oxAtom atom;
+    oxSharedString text;
+};
+
+using oxAttributeMap = NUBO::oxIdHashMap<oxSharedString>;
+
+class oxBox : public oxElement, public oxReferenced, public oxAttributeSink {
+public:
+    static constexpr uint32_t kDeletingCount = 0xC0000001u;
+
+    explicit oxBox(oxAtom tag);
+    ~oxBox() override;
+
+    // Counted reference. Release to zero marks the count kDeletingCount and deletes the box, so a
+    // reference taken and dropped while it dies cannot start a second deletion.
+    ULONG AddRef() override;
+    ULONG Release() override;
+    bool IsBeingDeleted() const { return refCount_ >= 0x80000000u; }
+    uint32_t GetRefCount() const { return refCount_; }
+    virtual int32_t HandleEvent(oxEvent* event);
+
+    // oxAttributeSink.
+    int32_t SetBoxAttribute(oxAtom attribute, const WCHAR* value) override;
+    int32_t SetStyleProperty(oxAtom property, const WCHAR* value) override;
+
+    // Element operations.
+    void SetId(oxAtom id) override;
+    int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
+    int32_t CreateChild(oxAtom ns, oxAtom tag, oxElement** out, bool direct) override;
+    int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override;
+    bool IsBox() const override { return true; }
+    // Makes a box for a markup tag through the scene and appends it.
+    int32_t CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out);
+
+    // Attributes. SetAttribute handles `id` and stores everything else as plain text.
+    virtual int32_t SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced);
+    // Stores text as a plain attribute; empty or null text removes it. False when unchanged.
+    virtual bool StoreAttribute(oxAtom attribute, const WCHAR* value, bool notify);
+    // The attribute's text: the id's name for `id`, else the stored text; null when none.
+    virtual const WCHAR* GetAttribute(oxAtom attribute);
+    virtual const WCHAR* GetAttributeText(oxAtom attribute) const;
+    virtual void RemoveAttribute(oxAtom attribute);
+    const oxAttributeMap* GetAttributes() const { return attributes_; }
+
+    // Identity and type.
+    virtual oxAtom GetBoxType() const { return kAtomBox; }
+    oxBoxScene* GetScene() const { return scene_; }
+    virtual void SetScene(oxBoxScene* scene);
+    virtual void OnSceneAttached();
+    // Gives each box of the subtree the scene, announcing it when the scene already runs.
+    void AttachSubtreeToScene(oxBoxScene* scene);
+
+    // Tree. Indexes are 0-based; `expand` first builds the markup waiting under a collapsed box.
+    oxBox* GetParent() const { return parent_; }
+    oxBox* GetOwner() const { return owner_; }
+    void SetOwner(oxBox* owner) { owner_ = owner; }
+    int GetIndex() const { return index_; }
+    int GetChildCount() const;
+    int GetChildCapacity() const;
+    oxBox* GetChildAt(int index, bool expand);
+    oxBox* GetFirstChild(bool expand);
+    oxBox* GetLastChild(bool expand);
+    // Appends a child; partName "part" makes this box its owner, "descendantPart" this box's owner.
+    virtual void AddChild(oxBox* child, const WCHAR* partName = nullptr, bool expand = false);
+    // Inserts `count` children before `index` (-1 or past the end appends). Children that have a
+    // parent leave it first. When memory runs out the tree is left unchanged.
+    virtual void InsertChildrenAt(int index, oxBox* const* children, int count, const WCHAR* partName, bool expand);
+    // Takes a child out and returns it alive (the caller decides its fate), or null.
+    virtual oxBox* RemoveChild(oxBox* child, bool expand);
+    virtual oxBox* RemoveChildAt(int index, bool expand);
+    // Unlinks and destroys every child, last first.
+    virtual void DestroyChildren();
+    // Builds the markup that waits under a collapsed box.
+    void ExpandCollapsedContent();
+    // A placeholder of a collapsed box builds the markup it holds as children of `into`.
+    virtual void BuildDeferredContent(oxBox* into) { (void)into; }
+
+    // Document-order navigation; stopAt bounds the climb.
+    oxBox* GetNextBox(const oxBox* stopAt, bool skipChildren, bool skipHidden) const;
+    oxBox* GetPreviousBox() const;
+    oxBox* GetSpecialPart(oxAtom atom);
+    virtual oxBox* GetPartById(oxAtom id);
+    oxBox* FindPart(oxAtom atom);
+    bool IsAncestorOf(const oxBox* box) const;
+    oxBox* GetLogicalParent() const;
+    oxBox* FindFrameBox() const;
+    oxBox* FindLayerRoot() const;
+    oxBox* GetLayerRoot() const;
+    oxBox* FindAncestorWithFlag();
+    bool IsMdiChild() const;
+
+    // Copying. Duplicate asks the scene for a box of the same type and tag; null without a scene.
+    virtual oxBox* Duplicate(bool deep, bool expand);
+    virtual void CloneInto(oxBox* target, bool keepBindingsIdle);
+    static void CloneChildren(oxBox* source, oxBox* target, oxBox* sourceRoot, oxBox* targetRoot);
+
+    // Flags.
+    uint32_t GetChangeFlags() const { return changeFlags_; }
+    virtual void SetChangeFlag(uint32_t mask, bool on);
+    virtual bool TestChangeFlags(uint32_t mask) const { return (changeFlags_ & mask) != 0; }
+    uint16_t GetPresence() const { return presence_; }
+    virtual bool HasSideTableEntry(uint16_t mask) const { return (presence_ & mask) != 0; }
+    void SetPresence(uint16_t mask, bool on);
+    uint32_t GetStateFlags() const { return stateFlags_; }
+    // Sets or clears state bits, first recording prior values while bit 28 asks for it.
+    void SetStateFlag(uint32_t mask, bool on);
+    // The values recorded from before the changes, or null.
+    const oxPriorValue* GetPriorValues(int* count) const;
+    void ClearPriorValues();
+
+    bool IsEffectivelyHidden() const { return (stateFlags_ & (kStateHidden | kStateHiddenByAncestor)) != 0; }
+    bool IsEffectivelyDisabled() const { return (stateFlags_ & (kStateDisabled | kStateDisabledByAncestor)) != 0; }
+    bool IsCollapsed() const { return (stateFlags_ & kStateCollapsed) != 0; }
+    bool IsVisibleAndEnabled() const;
+    bool IsFocusable() const;
+
+    // State setters. Each announces its attribute (changed or not) unless noted; `forced` skips the
+    // owner's gadget mapping of the state.
+    virtual void SetHidden(bool value);
+    virtual void SetHiddenByAncestor(bool value);
+    virtual void SetBlockUpdate(bool value);
+    virtual void SetExcluded(bool value);
+    virtual void SetOrnament(bool value);
+    virtual void SetCollapsed(bool value, bool forced);
+    virtual void SetDeflated(bool value);
+    virtual void SetOverflowed(bool value);
+    virtual void SetGrew(bool value);
+    virtual void SetHovered(bool value, bool forced);
+    virtual void SetPressed(bool value, bool forced);
+    virtual void SetDragged(bool value, bool forced);
+    virtual void SetDragHovered(bool value, bool forced);
+    virtual void SetFocused(bool value, bool keepFrameFocus, bool quiet);
+    virtual void SetDisabled(bool value, bool forced);
+    virtual void SetEngaged(bool value, bool forced);
+    virtual void SetPopped(bool value);
+    virtual void SetToggled(bool value, bool forced);
+    virtual void SetSelected(bool value, bool forced);
+    virtual void SetModeBit14(bool value);
+    virtual void SetExpanded(bool value, bool forced);
+    virtual void SetAnimating(bool value);
+    virtual void SetStateBit17(bool value);
+    virtual void SetMaximized(bool value);
+    virtual void SetMinimized(bool value);
+    virtual void SetActive(bool value);
+    virtual void SetCaptured(bool value);
+    virtual void SetNoScrollbarArrange(bool value);
+
+    // Modes: getters answer the highest set bit of the group; setters replace only their group.
+    uint32_t GetModeFlags() const { return modeFlags_; }
+    uint32_t GetFocusMode() const { return HighestBit(modeFlags_ & kModeFocusMask); }
+    uint32_t GetDragMode() const { return HighestBit(modeFlags_ & kModeDragMask); }
+    uint32_t GetToggleMode() const { return HighestBit(modeFlags_ & kModeToggleMask); }
+    uint32_t GetSelectableMode() const { return HighestBit(modeFlags_ & kModeSelectableMask); }
+    uint32_t GetSelectMode() const { return HighestBit(modeFlags_ & kModeSelectMask); }
+    uint32_t GetCursorMode() const { return HighestBit(modeFlags_ & kModeCursorMask); }
+    virtual void SetFocusMode(uint32_t value) { SetMode(kModeFocusMask, value, kAtomFocusMode); }
+    virtual void SetDragMode(uint32_t value) { SetMode(kModeDragMask, value, kAtomDragMode); }
+    virtual void SetToggleMode(uint32_t value) { SetMode(kModeToggleMask, value, kAtomToggleMode); }
+    virtual void SetSelectableMode(uint32_t value) { SetMode(kModeSelectableMask, value, kAtomSelectableMode); }
+    virtual void SetSelectMode(uint32_t value) { SetMode(kModeSelectMask, value, kAtomSelectMode); }
+    virtual void SetCursorMode(uint32_t value) { SetMode(kModeCursorMask, value, kAtomCursorMode); }
+
+    // Hooks that the change-notification, style, layout, paint and frame code fill in; the base
+    // versions do what the tree itself needs and nothing more.
+    virtual void NotifyAttributeChange(oxAtom attribute, bool changed, bool notify = true);
+    virtual void UpdateStateStyles(oxAtom attribute);
+    virtual void RequestRepaint();
+    virtual void RequestLayout();
+    virtual void UpdateFrameBounds(bool flag);
+    virtual void CloseAnchoredPopup();
+    virtual void Blur();
+    virtual void SetLayered(bool on);
+    virtual void RefreshDependants();
+    virtual void InvalidateMeasure();
+    // Clears the cached frame position of the box and, when deep, of its subtree.
+    virtual void InvalidateSubtree(bool self, bool deep);
+    // Marks the box and its ancestors up to the nearest popup as needing layout.
+    void InvalidateUpToPopup();
+    // Marks every ancestor up to the first already marked as having a dirty subtree.
+    void MarkAncestorsDirty();
+    void ClearMeasureMarks();
+    void PropagateDisabled(bool on);
+
+    // Fields that later stages own; held here as seams.
+    oxAtom GetStyleId() const { return styleId_; }
+    oxBoxStyle* GetStyleRecord() const { return style_; }
+    oxElement* GetGadgetElement() const { return gadget_; }
+    oxLayout* GetLayout() const { return layout_; }
+    const oxRect& GetBounds() const { return bounds_; }
+
+protected:
+    static uint32_t HighestBit(uint32_t v) { return v ? 1u << (31 - __builtin_clz(v)) : 0; }
+    void SetMode(uint32_t group, uint32_t value, oxAtom attribute);
+    // The common road of the simple state setters: test, store, announce, restyle.
+    void SetSimpleState(uint32_t mask, oxAtom attribute, bool value, bool announce, bool restyle);
+
+private:
+    struct ChildArray;
+    static ChildArray* EmptyChildren();
+    bool EnsureChildCapacity(int count, int extra);
+    void DestroyChildrenNow();
+    static void DeleteBox(oxBox* box);
+    static void ClearOwnerBelow(oxBox* box, oxBox* owner);
+    void PropagateHiddenToChildren(bool value);
+
+    uint32_t refCount_ = 1;
+    oxBoxScene* scene_ = nullptr;
+    oxBox* parent_ = nullptr;
+    oxBox* owner_ = nullptr;
+    ChildArray* children_;
+    int32_t index_ = -1;
+    oxAttributeMap* attributes_ = nullptr;
+    uint32_t changeFlags_ = 1;
+    uint32_t stateFlags_ = 0;
+    uint32_t modeFlags_ = 0;
+    uint16_t presence_ = 0;
+    uint16_t word2_ = 0;
+    oxAtom styleId_ = 0;
+    oxBoxStyle* style_ = nullptr;
+    void* inlineStyle_ = nullptr;
+    oxElement* gadget_ = nullptr;
+    oxLayout* layout_ = nullptr;
+    oxPoint geometry_[6] = {};
+    oxPlacementRecord* placement_ = nullptr;
+    oxRect bounds_;
+    int16_t outsets_[4] = {};
+    uint8_t flagByte_ = 0;
+};

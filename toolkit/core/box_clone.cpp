@@ -1,0 +1,74 @@
+// Copying boxes and subtrees.
+#include <utility>
+#include <vector>
+
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_scene.h"
+
+oxBox* oxBox::Duplicate(bool deep, bool expand) {
+    if (!scene_) return nullptr;
+    if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
+    oxBox* copy = scene_->CreateBoxOfType(GetBoxType(), tag_);
+    if (!copy) return nullptr;
+    CloneInto(copy, false);
+    if (deep) CloneChildren(this, copy, this, copy);
+    copy->changeFlags_ |= kChangeConstructed;
+    return copy;
+}
+
+void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
+    (void)keepBindingsIdle;
+    if (!target || target == this) return;
+    target->id_ = id_;
+    target->tag_ = tag_;
+    target->styleId_ = styleId_;
+    // Constructed, attached, painted and content-pending marks stay with the original; the copy
+    // needs styling, layout, a first paint and a report to its scene.
+    target->changeFlags_ = (changeFlags_ & 0xDFF7FF3Fu) | 0x00800007u;
+    target->MarkAncestorsDirty();
+    target->stateFlags_ = stateFlags_ & ~kStateHiddenByAncestor;
+    target->modeFlags_ = modeFlags_;
+    target->gadget_ = gadget_;
+    target->scene_ = scene_;
+    // FIXME: the inline style, reactions, layout and data bindings are copied here once they exist.
+    if (attributes_) {
+        auto* map = new (std::nothrow) oxAttributeMap;
+        if (map) {
+            for (const auto& node : *attributes_)
+                map->Insert(node.key, node.value);
+        }
+        delete target->attributes_;
+        target->attributes_ = map;
+    }
+}
+
+// Copies the subtree below `source` under `target`, one level at a time from an explicit stack so
+// deep trees copy without deep recursion.
+void oxBox::CloneChildren(oxBox* source, oxBox* target, oxBox* sourceRoot, oxBox* targetRoot) {
+    (void)sourceRoot;
+    std::vector<std::pair<oxBox*, oxBox*>> work;
+    work.emplace_back(source, target);
+    while (!work.empty()) {
+        auto [from, to] = work.back();
+        work.pop_back();
+        oxBoxScene* scene = to->scene_ ? to->scene_ : from->scene_;
+        if (!scene) continue;
+        if (from->stateFlags_ & kStateContentPending) from->ExpandCollapsedContent();
+        for (int i = 0; i < from->GetChildCount(); ++i) {
+            oxBox* child = from->children_->Items()[i];
+            oxBox* copy = scene->CreateBoxOfType(child->GetBoxType(), child->tag_);
+            if (!copy) continue;
+            child->CloneInto(copy, true);
+            copy->changeFlags_ |= kChangeConstructed;
+            // Parts of the source root's gadget become parts of the copy's root.
+            copy->owner_ = child->owner_ ? targetRoot : nullptr;
+            to->AddChild(copy, nullptr, false);
+            if (copy->parent_ != to) {
+                copy->Release();
+                continue;
+            }
+            work.emplace_back(child, copy);
+        }
+    }
+}

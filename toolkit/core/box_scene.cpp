@@ -1,0 +1,50 @@
+#include "toolkit/core/box_scene.h"
+
+#include "toolkit/core/box.h"
+
+oxBox* oxBoxScene::CreateBox(oxAtom ns, oxAtom tag) {
+    (void)ns, (void)tag;
+    return nullptr;
+}
+
+oxBox* oxBoxScene::CreateBoxOfType(oxAtom type, oxAtom tag) {
+    (void)type, (void)tag;
+    return nullptr;
+}
+
+void oxBoxScene::DestroyBox(oxBox* box) {
+    if (box) box->Release();
+}
+
+oxBox* oxBoxScene::FindBoxById(oxAtom id) {
+    (void)id;
+    return nullptr;
+}
+
+void oxBoxScene::UnregisterBoxId(oxBox* box, oxAtom id) {
+    (void)box, (void)id;
+}
+
+oxBox* oxBoxScene::GetRootBox() {
+    return nullptr;
+}
+
+oxElement* oxBoxScene::GetLibraryElement() {
+    return nullptr;
+}
+
+bool oxBoxScene::IsRunning() const {
+    return false;
+}
+
+void oxBoxScene::OnBoxLeftScene(oxBox* box) {
+    (void)box;
+}
+
+void oxBoxScene::OnBoxDestroyed(oxBox* box) {
+    (void)box;
+}
+
+void oxBoxScene::SetUpdateFlag(uint32_t flag) {
+    (void)flag;
+}

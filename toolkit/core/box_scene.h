@@ -1,0 +1,37 @@
+#pragma once
+// What a box asks of the scene it belongs to. The scene lives above the box tree, so the tree reaches
+// it only through this interface; the scene implements it. The defaults answer as a scene that
+// makes and knows nothing, which is what a box outside any scene sees.
+#include <cstdint>
+
+#include "toolkit/core/atoms.h"
+
+class oxBox;
+class oxElement;
+
+class oxBoxScene {
+public:
+    // A new box (count 1, taken over by the caller) for a markup tag, or null.
+    virtual oxBox* CreateBox(oxAtom ns, oxAtom tag);
+    // A new box of a box type with a tag, as copying needs; null when it cannot be made.
+    virtual oxBox* CreateBoxOfType(oxAtom type, oxAtom tag);
+    // Destroys a box that was already unlinked from its parent. The default releases it.
+    virtual void DestroyBox(oxBox* box);
+    // The box of an id in this scene, or null.
+    virtual oxBox* FindBoxById(oxAtom id);
+    virtual void UnregisterBoxId(oxBox* box, oxAtom id);
+    virtual oxBox* GetRootBox();
+    // The library element that markup inside boxes adds resources to (the scene itself), or null.
+    virtual oxElement* GetLibraryElement();
+    // True once the scene runs: boxes attached from then on are announced at once.
+    virtual bool IsRunning() const;
+    // A box of this scene was moved into another scene.
+    virtual void OnBoxLeftScene(oxBox* box);
+    // A box of this scene is being destroyed.
+    virtual void OnBoxDestroyed(oxBox* box);
+    // Something in the tree changed that needs the scene's next update pass.
+    virtual void SetUpdateFlag(uint32_t flag);
+
+protected:
+    ~oxBoxScene() = default;
+};

@@ -1,0 +1,388 @@
+// The box's state flags, their setters, the mode word and the prior-value side table.
+#include <vector>
+
+#include "runtime/hash_map.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/event.h"
+
+namespace {
+
+struct StateName {
+    uint32_t mask;
+    oxAtom atom;
+};
+
+// The states that carry an attribute atom, in bit order.
+constexpr StateName kStateNames[] = {
+    {kStateHidden, kAtomHidden},         {kStateCollapsed, kAtomCollapsed}, {kStateDeflated, kAtomDeflated},
+    {kStateOverflowed, kAtomOverflowed}, {kStateGrew, kAtomGrew},           {kStateHovered, kAtomHovered},
+    {kStatePressed, kAtomPressed},       {kStateDragged, kAtomDragged},     {kStateDragHovered, kAtomDragHovered},
+    {kStateFocused, kAtomFocused},       {kStateDisabled, kAtomDisabled},   {kStateEngaged, kAtomEngaged},
+    {kStatePopped, kAtomPopped},         {kStateToggled, kAtomToggled},     {kStateSelected, kAtomSelected},
+    {kStateExpanded, kAtomExpanded},     {kStateMinimized, kAtomMinimized}, {kStateMaximized, kAtomMaximized},
+    {kStateActive, kAtomActive},         {kStateOrnament, kAtomOrnament},   {kStateCaptured, kAtomBoxCaptured},
+};
+
+using PriorList = std::vector<oxPriorValue>;
+
+NUBO::oxPtrHashMap<PriorList>& PriorTable() {
+    static NUBO::oxPtrHashMap<PriorList> table;
+    return table;
+}
+
+// Keeps the first value recorded for a (kind, atom): the one from before the first change.
+void Record(const oxBox* box, oxPriorValue::Kind kind, oxAtom atom, const WCHAR* text) {
+    PriorList& list = PriorTable().GetOrInsert(box);
+    for (const oxPriorValue& v : list) {
+        if (v.kind == kind && v.atom == atom) return;
+    }
+    list.push_back({kind, atom, oxSharedString(text)});
+}
+
+// Whether the state reads as set: `hidden` and `disabled` count their ancestor bits too.
+bool ReadState(uint32_t flags, uint32_t mask) {
+    if (mask == kStateHidden) mask |= kStateHiddenByAncestor;
+    if (mask == kStateDisabled) mask |= kStateDisabledByAncestor;
+    return (flags & mask) != 0;
+}
+
+} // namespace
+
+void oxRecordPriorAttribute(oxBox* box, oxAtom atom, const WCHAR* text) {
+    Record(box, text ? oxPriorValue::kAttribute : oxPriorValue::kNoAttribute, atom, text);
+}
+
+void oxBox::SetStateFlag(uint32_t mask, bool on) {
+    if ((stateFlags_ & kStateRecordPrior) && mask != kStateRecordPrior) {
+        for (const StateName& s : kStateNames) {
+            if (mask & s.mask)
+                Record(this, oxPriorValue::kState, s.atom, ReadState(stateFlags_, s.mask) ? u"true" : u"false");
+        }
+    }
+    if (on)
+        stateFlags_ |= mask;
+    else
+        stateFlags_ &= ~mask;
+}
+
+const oxPriorValue* oxBox::GetPriorValues(int* count) const {
+    auto* node = PriorTable().Find(this);
+    if (!node || node->value.empty()) {
+        if (count) *count = 0;
+        return nullptr;
+    }
+    if (count) *count = int(node->value.size());
+    return node->value.data();
+}
+
+void oxBox::ClearPriorValues() {
+    auto& table = PriorTable();
+    if (!table.IsEmpty()) table.Erase(this);
+}
+
+const WCHAR* oxBox::GetAttribute(oxAtom attribute) {
+    // Computed texts share one buffer, valid until the next computed answer.
+    static WCHAR buffer[256];
+    if ((attribute == kAtomId && id_) || (attribute == kAtomStyle && styleId_)) {
+        if (oxAtoms::GetName(attribute == kAtomId ? id_ : styleId_, buffer, 256) > 0) return buffer;
+        return nullptr;
+    }
+    for (const StateName& s : kStateNames) {
+        if (s.atom == attribute) return ReadState(stateFlags_, s.mask) ? u"true" : u"false";
+    }
+    return GetAttributeText(attribute);
+}
+
+void oxBox::SetChangeFlag(uint32_t mask, bool on) {
+    if (on)
+        changeFlags_ |= mask;
+    else
+        changeFlags_ &= ~mask;
+}
+
+void oxBox::SetPresence(uint16_t mask, bool on) {
+    presence_ = on ? uint16_t(presence_ | mask) : uint16_t(presence_ & ~mask);
+}
+
+bool oxBox::IsVisibleAndEnabled() const {
+    for (const oxBox* b = this; b; b = b->parent_) {
+        if (b->IsEffectivelyHidden() || b->IsCollapsed() || b->IsEffectivelyDisabled()) return false;
+    }
+    return true;
+}
+
+bool oxBox::IsFocusable() const {
+    return GetFocusMode() == kModeFocusNormal && IsVisibleAndEnabled();
+}
+
+void oxBox::SetSimpleState(uint32_t mask, oxAtom attribute, bool value, bool announce, bool restyle) {
+    if (((stateFlags_ & mask) != 0) == value) {
+        if (announce) NotifyAttributeChange(attribute, false);
+        return;
+    }
+    SetStateFlag(mask, value);
+    if (announce) NotifyAttributeChange(attribute, true);
+    if (restyle) UpdateStateStyles(attribute);
+}
+
+// FIXME: the forced flag lets an owner's gadget map the state once gadget elements exist.
+void oxBox::SetHovered(bool value, bool forced) {
+    (void)forced;
+    if (value && IsEffectivelyDisabled()) {
+        NotifyAttributeChange(kAtomHovered, false);
+        return;
+    }
+    SetSimpleState(kStateHovered, kAtomHovered, value, true, true);
+}
+
+void oxBox::SetPressed(bool value, bool forced) {
+    (void)forced;
+    if (value && IsEffectivelyDisabled()) {
+        NotifyAttributeChange(kAtomPressed, false);
+        return;
+    }
+    SetSimpleState(kStatePressed, kAtomPressed, value, true, true);
+}
+
+void oxBox::SetDragged(bool value, bool forced) {
+    (void)forced;
+    SetSimpleState(kStateDragged, kAtomDragged, value, true, true);
+}
+
+void oxBox::SetDragHovered(bool value, bool forced) {
+    (void)forced;
+    SetSimpleState(kStateDragHovered, kAtomDragHovered, value, true, true);
+}
+
+void oxBox::SetEngaged(bool value, bool forced) {
+    (void)forced;
+    SetSimpleState(kStateEngaged, kAtomEngaged, value, true, true);
+}
+
+void oxBox::SetToggled(bool value, bool forced) {
+    (void)forced;
+    SetSimpleState(kStateToggled, kAtomToggled, value, true, true);
+}
+
+void oxBox::SetSelected(bool value, bool forced) {
+    (void)forced;
+    SetSimpleState(kStateSelected, kAtomSelected, value, true, true);
+}
+
+void oxBox::SetExpanded(bool value, bool forced) {
+    (void)forced;
+    SetSimpleState(kStateExpanded, kAtomExpanded, value, true, true);
+}
+
+void oxBox::SetPopped(bool value) {
+    SetSimpleState(kStatePopped, kAtomPopped, value, true, true);
+}
+
+void oxBox::SetGrew(bool value) {
+    SetSimpleState(kStateGrew, kAtomGrew, value, true, false);
+}
+
+void oxBox::SetAnimating(bool value) {
+    SetStateFlag(kStateAnimating, value);
+}
+
+void oxBox::SetStateBit17(bool value) {
+    SetStateFlag(kStateBit17, value);
+}
+
+void oxBox::SetNoScrollbarArrange(bool value) {
+    SetStateFlag(kStateNoScrollbarArrange, value);
+}
+
+void oxBox::SetModeBit14(bool value) {
+    modeFlags_ = value ? (modeFlags_ | kModeBit14) : (modeFlags_ & ~kModeBit14);
+}
+
+void oxBox::SetOverflowed(bool value) {
+    if (((stateFlags_ & kStateOverflowed) != 0) == value) return;
+    SetSimpleState(kStateOverflowed, kAtomOverflowed, value, true, true);
+}
+
+void oxBox::SetMaximized(bool value) {
+    if (((stateFlags_ & kStateMaximized) != 0) == value) return;
+    SetSimpleState(kStateMaximized, kAtomMaximized, value, true, true);
+}
+
+void oxBox::SetMinimized(bool value) {
+    if (((stateFlags_ & kStateMinimized) != 0) == value) return;
+    SetSimpleState(kStateMinimized, kAtomMinimized, value, true, true);
+}
+
+// FIXME: deactivating the scene's root box tells the scene's window record once scenes exist.
+void oxBox::SetActive(bool value) {
+    SetSimpleState(kStateActive, kAtomActive, value, true, true);
+}
+
+// FIXME: a native frame takes or drops the focus here once frames exist.
+void oxBox::SetFocused(bool value, bool keepFrameFocus, bool quiet) {
+    (void)keepFrameFocus, (void)quiet;
+    SetSimpleState(kStateFocused, kAtomFocused, value, true, true);
+}
+
+// FIXME: releasing the capture sends "captureReleased" with the cursor position once frames exist.
+void oxBox::SetCaptured(bool value) {
+    SetSimpleState(kStateCaptured, kAtomBoxCaptured, value, true, true);
+}
+
+// The three quiet states: no announcement, and unchanged only while the box is attached.
+void oxBox::SetOrnament(bool value) {
+    if ((changeFlags_ & kChangeAttached) && ((stateFlags_ & kStateOrnament) != 0) == value) return;
+    SetStateFlag(kStateOrnament, value);
+}
+
+void oxBox::SetBlockUpdate(bool value) {
+    if ((changeFlags_ & kChangeAttached) && ((stateFlags_ & kStateBlockUpdate) != 0) == value) return;
+    SetStateFlag(kStateBlockUpdate, value);
+    if (!value) RequestRepaint();
+}
+
+void oxBox::SetExcluded(bool value) {
+    if ((changeFlags_ & kChangeAttached) && ((stateFlags_ & kStateExcluded) != 0) == value) return;
+    SetStateFlag(kStateExcluded, value);
+    RequestRepaint();
+}
+
+void oxBox::SetDisabled(bool value, bool forced) {
+    (void)forced;
+    if (IsEffectivelyDisabled() == value) {
+        SetStateFlag(kStateDisabled, value);
+        NotifyAttributeChange(kAtomDisabled, false);
+        return;
+    }
+    SetStateFlag(kStateDisabled, value);
+    NotifyAttributeChange(kAtomDisabled, true);
+    PropagateDisabled(value);
+    if (value && (stateFlags_ & kStateFocused)) Blur();
+    UpdateStateStyles(kAtomDisabled);
+}
+
+// Sets or clears bit 30 on every descendant, walking the subtree without recursion.
+void oxBox::PropagateDisabled(bool on) {
+    for (oxBox* b = GetNextBox(this, false, false); b; b = b->GetNextBox(this, false, false))
+        b->SetStateFlag(kStateDisabledByAncestor, on);
+}
+
+void oxBox::SetHidden(bool value) {
+    if ((changeFlags_ & kChangeAttached) && ((stateFlags_ & kStateHidden) != 0) == value) {
+        NotifyAttributeChange(kAtomHidden, false);
+        return;
+    }
+    SetStateFlag(kStateHidden, value);
+    UpdateFrameBounds(!(changeFlags_ & kChangePainted));
+    if (!value) InvalidateMeasure();
+    if (value || !(IsEffectivelyHidden() || IsCollapsed())) PropagateHiddenToChildren(value);
+    if (value) CloseAnchoredPopup();
+    NotifyAttributeChange(kAtomHidden, true);
+    UpdateStateStyles(kAtomHidden);
+}
+
+void oxBox::SetHiddenByAncestor(bool value) {
+    if (((stateFlags_ & kStateHiddenByAncestor) != 0) == value) return;
+    SetStateFlag(kStateHiddenByAncestor, value);
+    UpdateFrameBounds(!(changeFlags_ & kChangePainted));
+    if (!value) InvalidateMeasure();
+    if (value) CloseAnchoredPopup();
+    if (!(stateFlags_ & (kStateHidden | kStateCollapsed))) PropagateHiddenToChildren(value);
+}
+
+// Applies bit 22 down the subtree with an explicit walk: a box that did not change, or that is
+// itself hidden or collapsed, keeps its children as they are.
+void oxBox::PropagateHiddenToChildren(bool value) {
+    oxBox* b = GetFirstChild(false);
+    while (b) {
+        bool descend = false;
+        if (((b->stateFlags_ & kStateHiddenByAncestor) != 0) != value) {
+            b->SetStateFlag(kStateHiddenByAncestor, value);
+            b->UpdateFrameBounds(!(b->changeFlags_ & kChangePainted));
+            if (!value) b->InvalidateMeasure();
+            if (value) b->CloseAnchoredPopup();
+            descend = !(b->stateFlags_ & (kStateHidden | kStateCollapsed));
+        }
+        b = b->GetNextBox(this, !descend, false);
+    }
+}
+
+void oxBox::SetCollapsed(bool value, bool forced) {
+    (void)forced;
+    if (IsCollapsed() == value) {
+        NotifyAttributeChange(kAtomCollapsed, false);
+        return;
+    }
+    if (value) {
+        UpdateFrameBounds(!(changeFlags_ & kChangePainted));
+        if (stateFlags_ & kStateFocused) SetFocused(false, false, false);
+        if (stateFlags_ & kStateSelected) SetSelected(false, true);
+    } else if (stateFlags_ & kStateContentPending) {
+        ExpandCollapsedContent();
+    }
+    SetStateFlag(kStateCollapsed, value);
+    if (value || !IsEffectivelyHidden()) PropagateHiddenToChildren(value);
+    if (!value) {
+        InvalidateSubtree(true, true);
+        ClearMeasureMarks();
+        if (parent_) parent_->RequestLayout();
+        UpdateFrameBounds(!(changeFlags_ & kChangePainted));
+    } else if (scene_) {
+        RequestLayout();
+        RequestRepaint();
+    }
+    NotifyAttributeChange(kAtomCollapsed, true);
+    InvalidateUpToPopup();
+    if (value) CloseAnchoredPopup();
+    UpdateStateStyles(kAtomCollapsed);
+}
+
+void oxBox::SetDeflated(bool value) {
+    if (((stateFlags_ & kStateDeflated) != 0) == value) {
+        NotifyAttributeChange(kAtomDeflated, false);
+        return;
+    }
+    for (int i = 0; i < GetChildCount(); ++i) {
+        oxBox* child = GetChildAt(i, false);
+        if (child->changeFlags_ & kChangeFlowed) child->SetCollapsed(value, false);
+    }
+    SetStateFlag(kStateDeflated, value);
+    NotifyAttributeChange(kAtomDeflated, true);
+}
+
+void oxBox::SetMode(uint32_t group, uint32_t value, oxAtom attribute) {
+    uint32_t bits = value & group;
+    if (!bits) return;
+    if ((modeFlags_ & bits) == bits) {
+        NotifyAttributeChange(attribute, false);
+        return;
+    }
+    modeFlags_ = (modeFlags_ & ~group) | bits;
+    NotifyAttributeChange(attribute, true);
+}
+
+// Change notification, restyling, layout, paint and frames are filled in by their own stages.
+void oxBox::NotifyAttributeChange(oxAtom attribute, bool changed, bool notify) {
+    (void)attribute, (void)changed, (void)notify;
+}
+void oxBox::UpdateStateStyles(oxAtom attribute) {
+    (void)attribute;
+}
+void oxBox::RequestRepaint() {}
+void oxBox::RequestLayout() {}
+void oxBox::UpdateFrameBounds(bool flag) {
+    (void)flag;
+}
+void oxBox::CloseAnchoredPopup() {}
+void oxBox::Blur() {}
+void oxBox::SetLayered(bool on) {
+    SetChangeFlag(kChangeLayered, on);
+}
+void oxBox::RefreshDependants() {
+    SetPresence(kMarkFramedKnown | kMarkFramedDescendant, false);
+}
+void oxBox::InvalidateMeasure() {
+    SetPresence(kMarkMeasuredWidth | kMarkMeasuredHeight, false);
+}

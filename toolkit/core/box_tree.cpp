@@ -1,0 +1,392 @@
+// The box's child list, tree operations, navigation and attachment to a scene.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/crt/wide.h"
+#include "runtime/ptr_vector.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/event.h"
+
+oxBox::ChildArray* oxBox::EmptyChildren() {
+    static ChildArray empty = {0, 0, 0, {}};
+    return &empty;
+}
+
+int oxBox::GetChildCount() const {
+    return children_->count;
+}
+
+int oxBox::GetChildCapacity() const {
+    return children_->capacity;
+}
+
+oxBox* oxBox::GetChildAt(int index, bool expand) {
+    if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
+    if (index < 0 || index >= children_->count) return nullptr;
+    return children_->Items()[index];
+}
+
+oxBox* oxBox::GetFirstChild(bool expand) {
+    return GetChildAt(0, expand);
+}
+
+oxBox* oxBox::GetLastChild(bool expand) {
+    if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
+    return GetChildAt(children_->count - 1, false);
+}
+
+void oxBox::AddChild(oxBox* child, const WCHAR* partName, bool expand) {
+    InsertChildrenAt(-1, &child, 1, partName, expand);
+}
+
+// Grows the block to 2 x (capacity + extra) when `count` + extra does not fit; false when memory ran out.
+bool oxBox::EnsureChildCapacity(int count, int extra) {
+    ChildArray* old = children_;
+    if (int64_t(count) + extra <= old->capacity) return true;
+    int64_t capacity = 2 * (int64_t(old->capacity) + extra);
+    if (capacity > 0x10000000) return false;
+    auto* block = static_cast<ChildArray*>(std::malloc(sizeof(ChildArray) + size_t(capacity) * sizeof(oxBox*)));
+    if (!block) return false;
+    if (old == EmptyChildren()) {
+        block->count = 0;
+        block->contentIndex = 0;
+        block->rect = bounds_;
+    } else {
+        block->count = old->count;
+        block->contentIndex = old->contentIndex;
+        block->rect = old->rect;
+        std::memcpy(block->Items(), old->Items(), size_t(old->count) * sizeof(oxBox*));
+        std::free(old);
+    }
+    block->capacity = int32_t(capacity);
+    children_ = block;
+    return true;
+}
+
+void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const WCHAR* partName, bool expand) {
+    if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
+    if (!children || count <= 0) return;
+    // A box cannot become its own descendant, and one child enters once; such entries are skipped.
+    NUBO::PtrVector<oxBox*> list;
+    int ownChildren = 0;
+    for (int i = 0; i < count; ++i) {
+        oxBox* c = children[i];
+        if (!c || c == this || c->IsAncestorOf(this) || c->IsBeingDeleted()) continue;
+        bool seen = false;
+        for (oxBox* s : list)
+            seen = seen || s == c;
+        if (seen) continue;
+        if (!list.PushBack(c)) return;
+        if (c->parent_ == this) ++ownChildren;
+    }
+    int n = int(list.size());
+    if (n == 0) return;
+    // Grow before anything moves, so a failure leaves the tree as it was.
+    if (!EnsureChildCapacity(children_->count - ownChildren, n)) return;
+    for (oxBox* c : list) {
+        if (c->parent_) c->parent_->RemoveChild(c, false);
+    }
+    ChildArray* a = children_;
+    if (index < 0 || index > a->count) index = a->count;
+    oxBox** items = a->Items();
+    std::memmove(items + index + n, items + index, size_t(a->count - index) * sizeof(oxBox*));
+    for (int i = index + n; i < a->count + n; ++i)
+        items[i]->index_ = i;
+    bool owned = partName && wcscmp(partName, u"part") == 0;
+    bool descendantPart = partName && wcscmp(partName, u"descendantPart") == 0;
+    for (int k = 0; k < n; ++k) {
+        oxBox* child = list[size_t(k)];
+        child->index_ = index + k;
+        items[index + k] = child;
+        a->count++;
+        child->SetStateFlag(kStateRecordPrior, (stateFlags_ & kStateRecordPrior) != 0);
+        child->parent_ = this;
+        if (owned) child->owner_ = this;
+        if (descendantPart) child->owner_ = owner_;
+        if (IsEffectivelyHidden() || IsCollapsed()) child->SetHiddenByAncestor(true);
+        if (IsEffectivelyDisabled()) {
+            child->SetStateFlag(kStateDisabledByAncestor, true);
+            child->PropagateDisabled(true);
+        }
+        // FIXME: a child hidden by an ancestor that comes from another scene is restyled from
+        // scratch here once style resolution exists.
+        if (scene_) child->AttachSubtreeToScene(scene_);
+    }
+    if (scene_ && n == 1 && list[0]->GetBoxType() == kAtomPopup) return;
+    InvalidateUpToPopup();
+    if (scene_) {
+        if (changeFlags_ & kChangePainted) {
+            RefreshDependants();
+            InvalidateSubtree(true, true);
+        }
+        RequestLayout();
+        RequestRepaint();
+        scene_->SetUpdateFlag(0x80);
+    }
+}
+
+oxBox* oxBox::RemoveChild(oxBox* child, bool expand) {
+    if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
+    if (!child || child->parent_ != this) return nullptr;
+    int i = child->index_;
+    if (i < 0 || i >= children_->count || children_->Items()[i] != child) {
+        // The index should always be right; fall back to a search rather than trust it.
+        for (i = 0; i < children_->count && children_->Items()[i] != child; ++i) {
+        }
+        if (i == children_->count) return nullptr;
+    }
+    return RemoveChildAt(i, false);
+}
+
+oxBox* oxBox::RemoveChildAt(int index, bool expand) {
+    if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
+    if (index < 0 || index >= children_->count) return nullptr;
+    oxBox* child = children_->Items()[index];
+    child->SetLayered(false);
+    // FIXME: the child's layer list and the frame input's hovered box are dropped here once they exist.
+    if (child->stateFlags_ & kStateHiddenByAncestor) child->SetHiddenByAncestor(false);
+    if (child->stateFlags_ & kStateDisabledByAncestor) {
+        child->SetStateFlag(kStateDisabledByAncestor, false);
+        child->PropagateDisabled(false);
+    }
+    child->index_ = -1;
+    child->parent_ = nullptr;
+    if (oxBox* owner = child->owner_) ClearOwnerBelow(child, owner);
+    ChildArray* a = children_;
+    oxBox** items = a->Items();
+    std::memmove(items + index, items + index + 1, size_t(a->count - index - 1) * sizeof(oxBox*));
+    a->count--;
+    for (int i = index; i < a->count; ++i)
+        items[i]->index_ = i;
+    if (a->count == 0) {
+        std::free(a);
+        children_ = EmptyChildren();
+    }
+    child->changeFlags_ &= ~kChangeContentChild;
+    InvalidateUpToPopup();
+    if (scene_) {
+        RequestLayout();
+        RequestRepaint();
+    }
+    return child;
+}
+
+// Clears `owner` on the box and on every box below it that has it.
+void oxBox::ClearOwnerBelow(oxBox* box, oxBox* owner) {
+    for (oxBox* b = box; b; b = b->GetNextBox(box, false, false)) {
+        if (b->owner_ == owner) b->owner_ = nullptr;
+    }
+}
+
+void oxBox::DestroyChildren() {
+    DestroyChildrenNow();
+    if ((changeFlags_ & kChangeConstructed) && !IsBeingDeleted()) {
+        InvalidateUpToPopup();
+        RequestLayout();
+    }
+}
+
+void oxBox::DestroyChildrenNow() {
+    while (children_->count > 0) {
+        ChildArray* a = children_;
+        oxBox* child = a->Items()[a->count - 1];
+        a->Items()[a->count - 1] = nullptr;
+        a->count--;
+        child->parent_ = nullptr;
+        child->index_ = -1;
+        ClearOwnerBelow(child, child);
+        // Outside a scene nothing else holds the children, so the parent's reference goes.
+        if (scene_)
+            scene_->DestroyBox(child);
+        else
+            child->Release();
+    }
+    // FIXME: the scrollbar side-table entries are dropped here once they exist.
+    if (children_ != EmptyChildren()) {
+        std::free(children_);
+        children_ = EmptyChildren();
+    }
+}
+
+void oxBox::ExpandCollapsedContent() {
+    stateFlags_ &= ~kStateContentPending;
+    oxBox* first = GetChildAt(0, false);
+    if (!first || first->GetBoxType() != kAtomCollapsedContainer) return;
+    RemoveChildAt(0, false);
+    first->BuildDeferredContent(this);
+    if (scene_)
+        scene_->DestroyBox(first);
+    else
+        first->Release();
+}
+
+oxBox* oxBox::GetNextBox(const oxBox* stopAt, bool skipChildren, bool skipHidden) const {
+    bool skip = skipChildren || (skipHidden && (IsCollapsed() || IsEffectivelyHidden() ||
+                                                (stateFlags_ & kStateExcluded) || (changeFlags_ & kChangeBlockEvents)));
+    if (!skip && children_->count > 0) return children_->Items()[0];
+    for (const oxBox* b = this; b && b != stopAt; b = b->parent_) {
+        oxBox* p = b->parent_;
+        if (p && b->index_ + 1 < p->children_->count) return p->children_->Items()[b->index_ + 1];
+    }
+    return nullptr;
+}
+
+oxBox* oxBox::GetPreviousBox() const {
+    if (children_->count > 0 && !(IsCollapsed() || IsEffectivelyHidden() || (stateFlags_ & kStateExcluded) ||
+                                  (changeFlags_ & kChangeBlockEvents)))
+        return children_->Items()[children_->count - 1];
+    for (const oxBox* b = this; b; b = b->parent_) {
+        if (b->parent_ && b->index_ > 0) return b->parent_->children_->Items()[b->index_ - 1];
+    }
+    return nullptr;
+}
+
+oxBox* oxBox::GetPartById(oxAtom id) {
+    (void)id;
+    return nullptr;
+}
+
+oxBox* oxBox::GetSpecialPart(oxAtom atom) {
+    switch (atom) {
+    case 0:
+        return nullptr;
+    case kAtom_control:
+        for (oxBox* b = parent_; b; b = b->parent_) {
+            oxAtom t = b->GetBoxType();
+            if (t == kAtomControl || t == kAtomRange || t == kAtomSelect) return b;
+        }
+        return nullptr;
+    case kAtom_gadget:
+        return owner_;
+    case kAtom_gadgetParent:
+        return owner_ ? owner_->parent_ : nullptr;
+    case kAtom_nextSibling:
+        return parent_ ? parent_->GetChildAt(index_ + 1, false) : nullptr;
+    case kAtom_prevSibling:
+        return parent_ ? parent_->GetChildAt(index_ - 1, false) : nullptr;
+    case kAtom_parent:
+        return parent_;
+    case kAtom_root:
+        return scene_ ? scene_->GetRootBox() : nullptr;
+    case kAtom_self:
+        return this;
+    default:
+        return scene_ ? scene_->FindBoxById(atom) : nullptr;
+    }
+}
+
+oxBox* oxBox::FindPart(oxAtom atom) {
+    if (oxBox* b = GetSpecialPart(atom)) return b;
+    if (oxBox* b = GetPartById(atom)) return b;
+    return owner_ ? owner_->GetPartById(atom) : nullptr;
+}
+
+bool oxBox::IsAncestorOf(const oxBox* box) const {
+    for (const oxBox* b = box ? box->parent_ : nullptr; b; b = b->parent_) {
+        if (b == this) return true;
+    }
+    return false;
+}
+
+// FIXME: a layered box's anchor stands in for its parent once anchors exist.
+oxBox* oxBox::GetLogicalParent() const {
+    return parent_;
+}
+
+oxBox* oxBox::FindFrameBox() const {
+    for (oxBox* b = GetLogicalParent(); b; b = b->GetLogicalParent()) {
+        if (b->changeFlags_ & kChangeFramed) return b;
+    }
+    return nullptr;
+}
+
+oxBox* oxBox::FindLayerRoot() const {
+    for (oxBox* b = GetLogicalParent(); b; b = b->GetLogicalParent()) {
+        if ((b->changeFlags_ & (kChangeLayered | kChangeLayerStack)) == (kChangeLayered | kChangeLayerStack)) return b;
+    }
+    return nullptr;
+}
+
+oxBox* oxBox::GetLayerRoot() const {
+    if (changeFlags_ & kChangeLayered) return (changeFlags_ & kChangeLayerStack) ? FindLayerRoot() : GetLogicalParent();
+    for (oxBox* b = GetLogicalParent(); b; b = b->GetLogicalParent()) {
+        if (b->changeFlags_ & kChangeLayered) return b;
+    }
+    return nullptr;
+}
+
+oxBox* oxBox::FindAncestorWithFlag() {
+    for (oxBox* b = this; b; b = b->parent_) {
+        if (b->changeFlags_ & kChangeLayoutRoot) return b;
+    }
+    return nullptr;
+}
+
+bool oxBox::IsMdiChild() const {
+    return parent_ && parent_->GetBoxType() == kAtomMDIContainer && !(changeFlags_ & kChangeFlowed) &&
+           tag_ != kAtomScrollbar;
+}
+
+void oxBox::InvalidateUpToPopup() {
+    for (oxBox* b = this; b; b = b->parent_) {
+        b->changeFlags_ |= kChangeLayoutStale;
+        if (b->GetBoxType() == kAtomPopup) break;
+    }
+}
+
+void oxBox::MarkAncestorsDirty() {
+    for (oxBox* b = parent_; b && !(b->changeFlags_ & kChangeSubtreeDirty); b = b->parent_)
+        b->changeFlags_ |= kChangeSubtreeDirty;
+}
+
+void oxBox::InvalidateSubtree(bool self, bool deep) {
+    if (self) presence_ &= uint16_t(~kMarkFramePosition);
+    if (!deep) return;
+    for (oxBox* b = GetNextBox(this, false, false); b; b = b->GetNextBox(this, false, false))
+        b->presence_ &= uint16_t(~kMarkFramePosition);
+}
+
+// Clears the measured and frame-position marks on every box of the subtree that is not collapsed
+// or hidden.
+void oxBox::ClearMeasureMarks() {
+    for (oxBox* b = this; b; b = b->GetNextBox(this, false, false)) {
+        if (!b->IsCollapsed() && !b->IsEffectivelyHidden())
+            b->presence_ &= uint16_t(~(kMarkMeasuredWidth | kMarkMeasuredHeight | kMarkFramePosition));
+    }
+}
+
+void oxBox::SetScene(oxBoxScene* scene) {
+    if (scene == scene_) return;
+    oxBoxScene* old = scene_;
+    if (old) InvalidateSubtree(true, true);
+    scene_ = scene;
+    if ((changeFlags_ & (kChangeLayered | kChangeLayerStack)) == (kChangeLayered | kChangeLayerStack) && old) {
+        SetLayered(false);
+        SetLayered(true);
+    }
+    if (old && scene) {
+        // FIXME: the new scene makes a fresh script object and re-instantiates the gadget here once
+        // script objects and gadgets exist.
+        oxEvent changed(kAtomSceneChanged, this);
+        HandleEvent(&changed);
+    }
+}
+
+void oxBox::OnSceneAttached() {
+    changeFlags_ |= kChangeAttached;
+    if (stateFlags_ & kStateDeflated) {
+        stateFlags_ &= ~kStateDeflated;
+        SetDeflated(true);
+    }
+    // FIXME: framed boxes register with the scene and layered ones re-layer once frames and layers exist.
+}
+
+void oxBox::AttachSubtreeToScene(oxBoxScene* scene) {
+    for (oxBox* b = this; b; b = b->GetNextBox(this, false, false)) {
+        if (b->scene_ && b->scene_ != scene) b->scene_->OnBoxLeftScene(b);
+        b->SetScene(scene);
+        if (scene && scene->IsRunning()) b->OnSceneAttached();
+    }
+}

@@ -1,0 +1,563 @@
+#include "toolkit/core/box.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/wide_string.h"
+#include "toolkit/core/box_dump.h"
+#include "toolkit/core/box_scene.h"
+
+namespace {
+
+// A box that reports its own type, records announcements and counts deletions.
+class TestBox : public oxBox {
+public:
+    TestBox(oxAtom tag, oxAtom type = kAtomBox, int* deaths = nullptr) : oxBox(tag), type_(type), deaths_(deaths) {}
+    ~TestBox() override {
+        if (deaths_) ++*deaths_;
+    }
+    oxAtom GetBoxType() const override { return type_; }
+    void NotifyAttributeChange(oxAtom attribute, bool changed, bool notify) override {
+        (void)notify;
+        notes.emplace_back(attribute, changed);
+    }
+    std::vector<std::pair<oxAtom, bool>> notes;
+
+private:
+    oxAtom type_;
+    int* deaths_;
+};
+
+class TestScene : public oxBoxScene {
+public:
+    oxBox* CreateBox(oxAtom ns, oxAtom tag) override {
+        (void)ns;
+        return new TestBox(tag, kAtomBox, &deaths);
+    }
+    oxBox* CreateBoxOfType(oxAtom type, oxAtom tag) override { return new TestBox(tag, type, &deaths); }
+    void UnregisterBoxId(oxBox* box, oxAtom id) override { unregistered.emplace_back(box, id); }
+    oxBox* FindBoxById(oxAtom id) override { return id == byIdAtom ? byIdBox : nullptr; }
+    oxBox* GetRootBox() override { return root; }
+    oxElement* GetLibraryElement() override { return &library; }
+    bool IsRunning() const override { return running; }
+    void OnBoxDestroyed(oxBox* box) override {
+        if (onDestroyed) onDestroyed(box);
+    }
+
+    int deaths = 0;
+    bool running = false;
+    oxBox* root = nullptr;
+    oxAtom byIdAtom = 0;
+    oxBox* byIdBox = nullptr;
+    oxElement library;
+    std::vector<std::pair<oxBox*, oxAtom>> unregistered;
+    std::function<void(oxBox*)> onDestroyed;
+};
+
+class oxBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        oxAtoms::Clear();
+        oxAtoms::RegisterPredefined();
+    }
+    void TearDown() override { oxAtoms::Clear(); }
+
+    // A parent with `n` plain children; the caller releases the parent.
+    TestBox* MakeParent(int n, std::vector<oxBox*>& kids) {
+        auto* parent = new TestBox(kAtomVbox, kAtomBox, &deaths);
+        for (int i = 0; i < n; ++i) {
+            kids.push_back(new TestBox(kAtomBox, kAtomBox, &deaths));
+            parent->AddChild(kids.back());
+        }
+        return parent;
+    }
+
+    static std::vector<int> Indexes(oxBox* parent) {
+        std::vector<int> out;
+        for (int i = 0; i < parent->GetChildCount(); ++i)
+            out.push_back(parent->GetChildAt(i, false)->GetIndex());
+        return out;
+    }
+
+    static std::string Dump(const oxBox* root) {
+        NUBO::TWString text;
+        oxDumpBoxTree(root, text);
+        std::string out;
+        for (int i = 0; i < text.GetLength(); ++i)
+            out += char(text.GetAt(i));
+        return out;
+    }
+
+    int deaths = 0;
+};
+
+TEST_F(oxBoxTest, ConstructionByTag) {
+    struct Case {
+        oxAtom tag;
+        uint32_t change;
+        uint32_t state;
+    };
+    const Case cases[] = {
+        {kAtomBox, 0x00840217, 0},
+        {kAtomHbox, 0x00840217, 0},
+        {kAtomRows, 0x00800217, kStateExcluded},
+        {kAtomColumns, 0x00800217, 0},
+    };
+    for (const Case& c : cases) {
+        oxBox* box = new oxBox(c.tag);
+        EXPECT_EQ(box->GetChangeFlags(), c.change) << c.tag;
+        EXPECT_EQ(box->GetStateFlags(), c.state) << c.tag;
+        EXPECT_EQ(box->GetFocusMode(), kModeFocusIgnore);
+        EXPECT_EQ(box->GetNamespace(), kAtomBoxNamespace);
+        EXPECT_EQ(box->GetTag(), c.tag);
+        EXPECT_EQ(box->GetBoxType(), kAtomBox);
+        EXPECT_EQ(box->GetIndex(), -1);
+        EXPECT_EQ(box->GetChildCount(), 0);
+        EXPECT_TRUE(box->IsBox());
+        EXPECT_EQ(box->GetRefCount(), 1u);
+        box->Release();
+    }
+}
+
+TEST_F(oxBoxTest, InsertPositionsAndIndexes) {
+    std::vector<oxBox*> kids;
+    TestBox* parent = MakeParent(3, kids);
+    auto* first = new TestBox(kAtomBox);
+    auto* last = new TestBox(kAtomBox);
+    auto* middle = new TestBox(kAtomBox);
+    oxBox* add[] = {first, last, middle};
+    parent->InsertChildrenAt(0, &add[0], 1, nullptr, false);
+    parent->InsertChildrenAt(99, &add[1], 1, nullptr, false);
+    parent->InsertChildrenAt(2, &add[2], 1, nullptr, false);
+    ASSERT_EQ(parent->GetChildCount(), 6);
+    EXPECT_EQ(parent->GetChildAt(0, false), first);
+    EXPECT_EQ(parent->GetChildAt(2, false), middle);
+    EXPECT_EQ(parent->GetChildAt(5, false), last);
+    EXPECT_EQ(parent->GetChildAt(6, false), nullptr);
+    EXPECT_EQ(Indexes(parent), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(parent->GetChildAt(i, false)->GetParent(), parent);
+    parent->Release();
+}
+
+TEST_F(oxBoxTest, CapacityDoublesWithTheInsertedCountAndEmptyingFreesTheArray) {
+    std::vector<oxBox*> kids;
+    TestBox* parent = MakeParent(1, kids);
+    EXPECT_EQ(parent->GetChildCapacity(), 2);
+    parent->AddChild(new TestBox(kAtomBox));
+    EXPECT_EQ(parent->GetChildCapacity(), 2);
+    oxBox* three[] = {new TestBox(kAtomBox), new TestBox(kAtomBox), new TestBox(kAtomBox)};
+    parent->InsertChildrenAt(-1, three, 3, nullptr, false);
+    EXPECT_EQ(parent->GetChildCapacity(), 10);
+    EXPECT_EQ(parent->GetChildCount(), 5);
+    while (parent->GetChildCount() > 0)
+        parent->RemoveChildAt(0, false)->Release();
+    EXPECT_EQ(parent->GetChildCapacity(), 0);
+    EXPECT_EQ(parent->RemoveChildAt(0, false), nullptr);
+    parent->AddChild(new TestBox(kAtomBox));
+    EXPECT_EQ(parent->GetChildCapacity(), 2);
+    parent->Release();
+}
+
+TEST_F(oxBoxTest, InsertingAChildOfAnotherParentMovesIt) {
+    std::vector<oxBox*> a, b;
+    TestBox* left = MakeParent(3, a);
+    TestBox* right = MakeParent(1, b);
+    right->AddChild(a[1]);
+    EXPECT_EQ(left->GetChildCount(), 2);
+    EXPECT_EQ(Indexes(left), (std::vector<int>{0, 1}));
+    EXPECT_EQ(left->GetChildAt(1, false), a[2]);
+    EXPECT_EQ(a[1]->GetParent(), right);
+    EXPECT_EQ(a[1]->GetIndex(), 1);
+    // Moving within one parent: the last child to the front.
+    right->InsertChildrenAt(0, &a[1], 1, nullptr, false);
+    EXPECT_EQ(right->GetChildAt(0, false), a[1]);
+    EXPECT_EQ(right->GetChildAt(1, false), b[0]);
+    EXPECT_EQ(Indexes(right), (std::vector<int>{0, 1}));
+    left->Release();
+    right->Release();
+    EXPECT_EQ(deaths, 6);
+}
+
+TEST_F(oxBoxTest, RemoveGivesTheChildBackAliveAndRefusesStrangers) {
+    std::vector<oxBox*> kids;
+    TestBox* parent = MakeParent(3, kids);
+    auto* stranger = new TestBox(kAtomBox);
+    EXPECT_EQ(parent->RemoveChild(stranger, false), nullptr);
+    EXPECT_EQ(parent->RemoveChild(nullptr, false), nullptr);
+    oxBox* removed = parent->RemoveChild(kids[0], false);
+    EXPECT_EQ(removed, kids[0]);
+    EXPECT_EQ(removed->GetParent(), nullptr);
+    EXPECT_EQ(removed->GetIndex(), -1);
+    EXPECT_EQ(Indexes(parent), (std::vector<int>{0, 1}));
+    EXPECT_EQ(deaths, 0);
+    removed->Release();
+    stranger->Release();
+    parent->Release();
+}
+
+// A box inserted under itself or a descendant would make the tree a cycle; such inserts are refused.
+TEST_F(oxBoxTest, RefusesCyclesAndRepeatedChildren) {
+    std::vector<oxBox*> kids;
+    TestBox* root = MakeParent(1, kids);
+    auto* grand = new TestBox(kAtomBox);
+    kids[0]->AddChild(grand);
+    grand->AddChild(root);
+    kids[0]->AddChild(kids[0]);
+    EXPECT_EQ(root->GetParent(), nullptr);
+    EXPECT_EQ(grand->GetChildCount(), 0);
+    EXPECT_EQ(kids[0]->GetChildCount(), 1);
+    auto* twice = new TestBox(kAtomBox);
+    oxBox* list[] = {twice, nullptr, twice};
+    root->InsertChildrenAt(-1, list, 3, nullptr, false);
+    EXPECT_EQ(root->GetChildCount(), 2);
+    EXPECT_EQ(Indexes(root), (std::vector<int>{0, 1}));
+    root->Release();
+    EXPECT_EQ(deaths, 2); // the root and its first child; the others are plain TestBoxes
+}
+
+TEST_F(oxBoxTest, PartNamesSetTheOwner) {
+    auto* gadget = new TestBox(kAtomBox);
+    auto* part = new TestBox(kAtomBox);
+    auto* inner = new TestBox(kAtomBox);
+    gadget->AddChild(part, u"part");
+    EXPECT_EQ(part->GetOwner(), gadget);
+    part->AddChild(inner, u"descendantPart");
+    EXPECT_EQ(inner->GetOwner(), gadget);
+    EXPECT_EQ(part->FindPart(kAtom_gadget), gadget);
+    EXPECT_EQ(inner->FindPart(kAtom_gadgetParent), nullptr);
+    // Taking the part out clears that owner on it and below it.
+    gadget->RemoveChild(part, false);
+    EXPECT_EQ(part->GetOwner(), nullptr);
+    EXPECT_EQ(inner->GetOwner(), nullptr);
+    part->Release();
+    gadget->Release();
+}
+
+TEST_F(oxBoxTest, DisabledAndHiddenFlowDownAndLeaveOnRemoval) {
+    std::vector<oxBox*> kids;
+    TestBox* parent = MakeParent(1, kids);
+    auto* grand = new TestBox(kAtomBox);
+    kids[0]->AddChild(grand);
+    parent->SetDisabled(true, false);
+    EXPECT_STREQ(reinterpret_cast<const char*>(grand->GetAttribute(kAtomDisabled)),
+                 reinterpret_cast<const char*>(u"true"));
+    EXPECT_TRUE(grand->IsEffectivelyDisabled());
+    EXPECT_FALSE(grand->GetStateFlags() & kStateDisabled);
+
+    auto* late = new TestBox(kAtomBox);
+    parent->AddChild(late);
+    EXPECT_TRUE(late->IsEffectivelyDisabled());
+    EXPECT_FALSE(late->GetStateFlags() & kStateDisabled);
+    parent->RemoveChild(late, false);
+    EXPECT_FALSE(late->IsEffectivelyDisabled());
+
+    parent->SetHidden(true);
+    EXPECT_TRUE(grand->GetStateFlags() & kStateHiddenByAncestor);
+    EXPECT_TRUE(grand->IsEffectivelyHidden());
+    EXPECT_FALSE(grand->IsVisibleAndEnabled());
+    parent->SetHidden(false);
+    EXPECT_FALSE(grand->IsEffectivelyHidden());
+
+    // A box that is itself hidden keeps bit 22 off its own children when its parent hides.
+    kids[0]->SetHidden(true);
+    parent->SetHidden(true);
+    parent->SetHidden(false);
+    EXPECT_TRUE(grand->GetStateFlags() & kStateHiddenByAncestor);
+    kids[0]->SetHidden(false);
+    EXPECT_FALSE(grand->IsEffectivelyHidden());
+    late->Release();
+    parent->Release();
+}
+
+TEST_F(oxBoxTest, StateSettersAnnounce) {
+    auto* box = new TestBox(kAtomBox);
+    box->SetSelected(true, false);
+    box->SetSelected(true, false);
+    box->SetOverflowed(false); // unchanged: returns quietly
+    box->SetOrnament(true);    // never announced
+    box->SetDisabled(true, false);
+    box->SetHovered(true, false); // refused on a disabled box
+    EXPECT_FALSE(box->GetStateFlags() & kStateHovered);
+    EXPECT_TRUE(box->GetStateFlags() & kStateOrnament);
+    const std::vector<std::pair<oxAtom, bool>> expected = {
+        {kAtomSelected, true}, {kAtomSelected, false}, {kAtomDisabled, true}, {kAtomHovered, false}};
+    EXPECT_EQ(box->notes, expected);
+    box->Release();
+}
+
+TEST_F(oxBoxTest, ModeSettersReplaceOnlyTheirGroup) {
+    auto* box = new TestBox(kAtomBox);
+    box->SetFocusMode(kModeFocusNormal);
+    box->SetDragMode(kModeDragMove);
+    box->SetSelectMode(kModeSelectMultiple);
+    box->SetSelectMode(kModeSelectMultiple);
+    box->SetFocusMode(0x8000); // "cursor": no focus bit, nothing happens
+    EXPECT_EQ(box->GetFocusMode(), kModeFocusNormal);
+    EXPECT_EQ(box->GetDragMode(), kModeDragMove);
+    EXPECT_EQ(box->GetSelectMode(), kModeSelectMultiple);
+    EXPECT_EQ(box->GetModeFlags(), kModeFocusNormal | kModeDragMove | kModeSelectMultiple);
+    const std::vector<std::pair<oxAtom, bool>> expected = {
+        {kAtomFocusMode, true}, {kAtomDragMode, true}, {kAtomSelectMode, true}, {kAtomSelectMode, false}};
+    EXPECT_EQ(box->notes, expected);
+    EXPECT_TRUE(box->IsFocusable());
+    box->SetCollapsed(true, false);
+    EXPECT_FALSE(box->IsFocusable());
+    box->Release();
+}
+
+TEST_F(oxBoxTest, PriorValuesKeepTheValueFromBeforeTheFirstChange) {
+    auto* box = new TestBox(kAtomBox);
+    box->SetStateFlag(kStateRecordPrior, true);
+    box->SetSelected(true, false);
+    box->SetSelected(false, false);
+    box->StoreAttribute(kAtomLabel, u"one", true);
+    box->StoreAttribute(kAtomLabel, u"two", true);
+    int count = 0;
+    const oxPriorValue* v = box->GetPriorValues(&count);
+    // Entries are told apart by kind and atom: "had none" and "had this text" are two entries.
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(v[0].kind, oxPriorValue::kState);
+    EXPECT_EQ(v[0].atom, kAtomSelected);
+    EXPECT_EQ(std::u16string(v[0].text.GetString()), u"false");
+    EXPECT_EQ(v[1].kind, oxPriorValue::kNoAttribute);
+    EXPECT_EQ(v[1].atom, kAtomLabel);
+    EXPECT_EQ(v[2].kind, oxPriorValue::kAttribute);
+    EXPECT_EQ(std::u16string(v[2].text.GetString()), u"one");
+    // A child inserted under a recording box records too.
+    auto* child = new TestBox(kAtomBox);
+    box->AddChild(child);
+    EXPECT_TRUE(child->GetStateFlags() & kStateRecordPrior);
+    box->Release();
+}
+
+TEST_F(oxBoxTest, StoredAttributes) {
+    auto* box = new TestBox(kAtomBox);
+    EXPECT_TRUE(box->StoreAttribute(kAtomLabel, u"Hello", true));
+    EXPECT_FALSE(box->StoreAttribute(kAtomLabel, u"Hello", true));
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomLabel)), u"Hello");
+    EXPECT_TRUE(box->StoreAttribute(kAtomLabel, u"", true));
+    EXPECT_EQ(box->GetAttribute(kAtomLabel), nullptr);
+    EXPECT_EQ(box->GetAttribute(kAtomId), nullptr);
+    box->SetMarkupAttribute(kAtomBoxNamespace, kAtomId, u"main");
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomId)), u"main");
+    EXPECT_EQ(box->GetAttributeText(kAtomId), nullptr);
+    box->StoreAttribute(kAtomAnchor, u"x", true);
+    EXPECT_TRUE(box->TestChangeFlags(kChangeHasAnchor));
+    box->Release();
+}
+
+TEST_F(oxBoxTest, SpecialPartsAndNavigation) {
+    TestScene scene;
+    auto* control = new TestBox(kAtomBox, kAtomControl);
+    auto* select = new TestBox(kAtomBox, kAtomSelect);
+    auto* a = new TestBox(kAtomBox);
+    auto* b = new TestBox(kAtomBox);
+    auto* c = new TestBox(kAtomBox);
+    control->AddChild(select);
+    select->AddChild(a);
+    select->AddChild(b);
+    a->AddChild(c);
+    control->AttachSubtreeToScene(&scene);
+    scene.root = control;
+    scene.byIdAtom = oxAtoms::Intern(u"target");
+    scene.byIdBox = b;
+
+    EXPECT_EQ(c->GetSpecialPart(kAtom_control), select);
+    EXPECT_EQ(a->GetSpecialPart(kAtom_nextSibling), b);
+    EXPECT_EQ(b->GetSpecialPart(kAtom_prevSibling), a);
+    EXPECT_EQ(a->GetSpecialPart(kAtom_prevSibling), nullptr);
+    EXPECT_EQ(c->GetSpecialPart(kAtom_root), control);
+    EXPECT_EQ(c->GetSpecialPart(kAtom_self), c);
+    EXPECT_EQ(c->GetSpecialPart(kAtom_parent), a);
+    EXPECT_EQ(c->FindPart(scene.byIdAtom), b);
+    EXPECT_EQ(c->GetSpecialPart(0), nullptr);
+    EXPECT_TRUE(control->IsAncestorOf(c));
+    EXPECT_FALSE(c->IsAncestorOf(c));
+
+    std::vector<oxBox*> order;
+    for (oxBox* x = control; x; x = x->GetNextBox(nullptr, false, false))
+        order.push_back(x);
+    EXPECT_EQ(order, (std::vector<oxBox*>{control, select, a, c, b}));
+    std::vector<oxBox*> back;
+    for (oxBox* x = b; x; x = x->GetPreviousBox())
+        back.push_back(x);
+    // Backwards each step prefers the last child, so it is not document order reversed.
+    EXPECT_EQ(back, (std::vector<oxBox*>{b, a, c}));
+    a->SetCollapsed(true, false);
+    EXPECT_EQ(a->GetNextBox(nullptr, false, true), b);
+    EXPECT_EQ(c->GetNextBox(a, false, false), nullptr); // never climbs past stopAt
+    control->Release();
+    EXPECT_EQ(scene.deaths, 0); // the boxes were not made by the scene's factory
+}
+
+TEST_F(oxBoxTest, MarkupChildrenAreMadeThroughTheScene) {
+    TestScene scene;
+    auto* root = new TestBox(kAtomVbox, kAtomBox, &deaths);
+    oxElement* out = nullptr;
+    EXPECT_EQ(root->CreateChildElement(kAtomBoxNamespace, kAtomHbox, &out), kElementNotHandled); // no scene
+    root->AttachSubtreeToScene(&scene);
+    EXPECT_EQ(root->CreateChild(kAtomBoxNamespace, kAtomHbox, &out, true), 0);
+    ASSERT_NE(out, nullptr);
+    EXPECT_TRUE(out->IsBox());
+    EXPECT_EQ(out->GetTag(), kAtomHbox);
+    EXPECT_EQ(static_cast<oxBox*>(out)->GetParent(), root);
+    EXPECT_EQ(static_cast<oxBox*>(out)->GetScene(), &scene);
+    EXPECT_EQ(root->CreateChildElement(kAtomBoxNamespace, kAtomContent, &out), 0);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(root->CreateChildElement(kAtomResourceNamespace, kAtomLibrary, &out), 0);
+    EXPECT_EQ(out, &scene.library);
+    EXPECT_EQ(root->CreateChildElement(kAtomStyleNamespace, kAtomBox, &out), kElementNotHandled);
+    EXPECT_EQ(root->GetChildCount(), 1);
+    root->Release();
+    EXPECT_EQ(deaths + scene.deaths, 2);
+}
+
+TEST_F(oxBoxTest, SettingAnIdUnregistersTheOldOne) {
+    TestScene scene;
+    auto* box = new TestBox(kAtomBox);
+    box->AttachSubtreeToScene(&scene);
+    box->SetMarkupAttribute(kAtomBoxNamespace, kAtomId, u"first");
+    box->SetMarkupAttribute(kAtomBoxNamespace, kAtomId, u"second");
+    box->SetId(0);
+    ASSERT_EQ(scene.unregistered.size(), 1u);
+    EXPECT_EQ(scene.unregistered[0].second, oxAtoms::Find(u"first"));
+    box->Release();
+    ASSERT_EQ(scene.unregistered.size(), 2u);
+    EXPECT_EQ(scene.unregistered[1].second, oxAtoms::Find(u"second"));
+}
+
+TEST_F(oxBoxTest, DuplicateCopiesFieldsAndSubtree) {
+    TestScene scene;
+    scene.running = true;
+    auto* root = new TestBox(kAtomVbox, kAtomBox, &deaths);
+    auto* part = new TestBox(kAtomHbox, kAtomBox, &deaths);
+    auto* leaf = new TestBox(kAtomBox, kAtomControl, &deaths);
+    root->AddChild(part, u"part");
+    part->AddChild(leaf);
+    root->SetMarkupAttribute(kAtomBoxNamespace, kAtomId, u"main");
+    root->StoreAttribute(kAtomLabel, u"Title", true);
+    root->SetFocusMode(kModeFocusNormal);
+    root->AttachSubtreeToScene(&scene);
+    root->SetHidden(true);
+    ASSERT_TRUE(root->TestChangeFlags(kChangeAttached));
+    oxBox* loose = new oxBox(kAtomBox);
+    EXPECT_EQ(loose->Duplicate(true, false), nullptr); // no scene, no copy
+    loose->Release();
+
+    oxBox* copy = part->Duplicate(false, false);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetChildCount(), 0);
+    EXPECT_FALSE(copy->GetStateFlags() & kStateHiddenByAncestor);
+    EXPECT_FALSE(copy->TestChangeFlags(kChangeAttached));
+    EXPECT_TRUE(copy->TestChangeFlags(kChangeConstructed | kChangeStyleDirty));
+    copy->Release();
+
+    oxBox* deep = root->Duplicate(true, false);
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(Dump(deep), Dump(root));
+    EXPECT_EQ(deep->GetChildAt(0, false)->GetOwner(), deep);
+    EXPECT_EQ(deep->GetChildAt(0, false)->GetChildAt(0, false)->GetBoxType(), kAtomControl);
+    EXPECT_TRUE(deep->GetChildAt(0, false)->TestChangeFlags(kChangeConstructed));
+    deep->Release();
+    root->Release();
+    EXPECT_EQ(deaths, 3);
+    EXPECT_EQ(scene.deaths, 4);
+}
+
+TEST_F(oxBoxTest, DumpShowsTagTypeIdAttributesAndStates) {
+    auto* root = new TestBox(kAtomVbox, kAtomBox);
+    auto* row = new TestBox(kAtomHbox, kAtomBox);
+    auto* text = new TestBox(kAtomBox, kAtomControl);
+    root->AddChild(row);
+    root->AddChild(text);
+    row->AddChild(new TestBox(kAtomRows));
+    root->SetMarkupAttribute(kAtomBoxNamespace, kAtomId, u"main");
+    row->StoreAttribute(kAtomLabel, u"Hi", true);
+    row->SetDisabled(true, false);
+    text->SetFocusMode(kModeFocusNormal);
+    EXPECT_EQ(Dump(root), "vbox (box) #main\n"
+                          "  hbox (box) label=\"Hi\" [disabled]\n"
+                          "    rows (box) [excluded disabledByAncestor]\n"
+                          "  box (control) mode=0x2\n");
+    EXPECT_EQ(Dump(nullptr), "");
+    root->Release();
+}
+
+// Boxes die one at a time, so a chain of any depth goes without deep recursion; the same walks
+// serve hiding, disabling and copying.
+TEST_F(oxBoxTest, DeepTreesWithoutRecursion) {
+    constexpr int kDepth = 10000;
+    TestScene scene;
+    auto* root = new TestBox(kAtomBox, kAtomBox, &deaths);
+    oxBox* tip = root;
+    for (int i = 0; i < kDepth; ++i) {
+        auto* next = new TestBox(kAtomBox, kAtomBox, &deaths);
+        tip->AddChild(next);
+        tip = next;
+    }
+    root->SetHidden(true);
+    EXPECT_TRUE(tip->IsEffectivelyHidden());
+    root->SetDisabled(true, false);
+    EXPECT_TRUE(tip->IsEffectivelyDisabled());
+    root->AttachSubtreeToScene(&scene);
+    oxBox* copy = root->Duplicate(true, false);
+    ASSERT_NE(copy, nullptr);
+    copy->Release();
+    EXPECT_EQ(scene.deaths, kDepth + 1);
+    root->Release();
+    EXPECT_EQ(deaths, kDepth + 1);
+}
+
+TEST_F(oxBoxTest, DeletionInsideItsOwnCallbacksReturnsEarly) {
+    TestScene scene;
+    auto* root = new TestBox(kAtomBox, kAtomBox, &deaths);
+    auto* child = new TestBox(kAtomBox, kAtomBox, &deaths);
+    auto* sibling = new TestBox(kAtomBox, kAtomBox, &deaths);
+    root->AddChild(child);
+    root->AddChild(sibling);
+    root->AttachSubtreeToScene(&scene);
+    int calls = 0;
+    scene.onDestroyed = [&](oxBox* dying) {
+        ++calls;
+        EXPECT_TRUE(dying->IsBeingDeleted());
+        // A reference taken and dropped and an extra release of the dying box: neither may start a
+        // second deletion.
+        dying->AddRef();
+        dying->Release();
+        dying->Release();
+        // The children were already unlinked; taking them out again finds nothing.
+        if (dying == root) {
+            EXPECT_EQ(root->RemoveChild(child, false), nullptr);
+        }
+    };
+    root->Release();
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(deaths, 3);
+}
+
+// A box released while it still stands in a tree leaves it instead of leaving a dangling child.
+TEST_F(oxBoxTest, ReleasingAnAttachedChildTakesItOut) {
+    std::vector<oxBox*> kids;
+    TestBox* parent = MakeParent(3, kids);
+    kids[1]->Release();
+    EXPECT_EQ(parent->GetChildCount(), 2);
+    EXPECT_EQ(Indexes(parent), (std::vector<int>{0, 1}));
+    EXPECT_EQ(parent->GetChildAt(1, false), kids[2]);
+    parent->Release();
+    EXPECT_EQ(deaths, 4);
+}
+
+TEST_F(oxBoxTest, AttributeSinkWritesBoxAttributes) {
+    auto* box = new TestBox(kAtomBox);
+    oxAttributeSink* sink = box;
+    EXPECT_EQ(sink->SetBoxAttribute(kAtomLabel, u"via sink"), 0);
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomLabel)), u"via sink");
+    box->Release();
+}
+
+} // namespace

@@ -1,0 +1,247 @@
+#include "toolkit/scene/library.h"
+
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "toolkit/core/uri.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/resource_reference.h"
+#include "toolkit/style/attribute_value.h"
+
+using NUBO::TWString;
+
+oxLibrary::oxLibrary(oxAtom tag, const WCHAR* uri, oxLibraryRuntime* runtime)
+    : oxElement(kAtomBoxNamespace, tag), runtime_(runtime) {
+    if (uri) uri_ = NormalizeLibraryUri(uri);
+    base_ = oxUri::GetDirectory(uri_.GetString());
+}
+
+oxLibrary::~oxLibrary() {
+    for (oxImportElement* open : openImports_) {
+        open->DetachOwner();
+        delete open;
+    }
+    openImports_.Clear();
+    for (auto it = resources_.begin(); it != resources_.end(); it = resources_.Erase(it))
+        delete it->value;
+    for (oxLibrary* import : imports_)
+        import->Release();
+    imports_.Clear();
+    gadgets_.ClearNodes();
+    if (runtime_) runtime_->ForgetLibraryObject(this);
+    runtime_ = nullptr;
+}
+
+ULONG oxLibrary::AddRef() {
+    return count_++;
+}
+
+ULONG oxLibrary::Release() {
+    if (--count_ != 0) return count_;
+    count_ = kDeletingCount;
+    delete this;
+    return 0;
+}
+
+int32_t oxLibrary::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* value) {
+    // `id` and every other attribute are ignored.
+    if (attribute == kAtomPersists) {
+        persists_ = ParseBool(value);
+    } else if (attribute == kAtomAccStyles && value && *value) {
+        if (oxUri::HasScheme(value))
+            accStyles_ = value;
+        else
+            ResolveUriToPath(value, base_.GetString(), accStyles_);
+    }
+    return 0;
+}
+
+int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
+    *out = nullptr;
+    if (ns == kAtomResourceNamespace) {
+        // Nested library tags add to this library. The resource kinds are made by their own
+        // elements; until a kind exists here its tag is skipped with its subtree.
+        if (tag == kAtomLibrary) *out = this;
+        return 0;
+    }
+    if (tag == kAtomThemes) {
+        oxElement* themes = runtime_ ? runtime_->GetThemesElement() : nullptr;
+        if (themes) EnterOpenElementBase(themes, base_.GetString());
+        *out = themes;
+        return 0;
+    }
+    if (tag == kAtomImport) {
+        auto* import = new (std::nothrow) oxImportElement(this);
+        if (import && !openImports_.PushBack(import)) {
+            delete import;
+            import = nullptr;
+        }
+        *out = import;
+        return 0;
+    }
+    return kElementNotHandled;
+}
+
+void oxLibrary::ForgetOpenImport(oxImportElement* element) {
+    openImports_.Remove(element);
+}
+
+oxLibrary* oxLibrary::ImportLibrary(const WCHAR* uri) {
+    oxLibrary* library = runtime_ && uri ? runtime_->LoadLibrary(uri) : nullptr;
+    if (library) AppendImport(library);
+    return library;
+}
+
+void oxLibrary::AppendImport(oxLibrary* library) {
+    if (!library) return;
+    library->AddRef();
+    if (!imports_.PushBack(library)) library->Release();
+}
+
+oxLibrary* oxLibrary::GetImportAt(int index) const {
+    return index >= 0 && index < GetImportCount() ? imports_[size_t(index)] : nullptr;
+}
+
+void oxLibrary::AddResource(oxElement* element) {
+    if (!element) return;
+    resources_.Insert(element->GetId(), element);
+    if (element->GetTag() == kAtomGadget) {
+        // The last gadget of an id defines the tag.
+        gadgets_.Erase(element->GetId());
+        gadgets_.Insert(element->GetId(), element);
+    }
+}
+
+oxElement* oxLibrary::FirstResource(void** position) {
+    *position = nullptr;
+    return NextResource(position);
+}
+
+oxElement* oxLibrary::NextResource(void** position) {
+    auto it =
+        *position ? ++decltype(resources_)::iterator(static_cast<NUBO::oxHashLink*>(*position)) : resources_.begin();
+    if (it == resources_.end()) {
+        *position = nullptr;
+        return nullptr;
+    }
+    *position = it.link();
+    return it->value;
+}
+
+oxElement* oxLibrary::FindResourceById(oxAtom id, oxAtom tag) {
+    if (!id) return nullptr;
+    auto [it, last] = resources_.EqualRange(id);
+    for (; it != last; ++it) {
+        if (it->value && (!tag || it->value->GetTag() == tag)) return it->value;
+    }
+    for (oxLibrary* import : imports_) {
+        if (oxElement* found = import->FindResourceById(id, tag)) return found;
+    }
+    return nullptr;
+}
+
+oxElement* oxLibrary::FindGadgetByTag(oxAtom tag) {
+    if (oxElement* gadget = gadgets_.Lookup(tag)) return gadget;
+    for (oxLibrary* import : imports_) {
+        if (oxElement* found = import->FindGadgetByTag(tag)) return found;
+    }
+    return nullptr;
+}
+
+oxLibrary* oxLibrary::FindLibraryByKey(const TWString& key, bool importsOnly) {
+    if (key.IsEmpty()) return nullptr;
+    for (oxLibrary* import : imports_) {
+        if (wcscmp(import->uri_.GetString(), key.GetString()) == 0) return import;
+        if (oxLibrary* found = import->FindLibraryByKey(key, importsOnly)) return found;
+    }
+    return importsOnly || !runtime_ ? nullptr : runtime_->FindLibrary(key.GetString());
+}
+
+oxLibrary* oxLibrary::FindLibrary(const WCHAR* uri, bool importsOnly) {
+    oxUri parsed(uri);
+    oxResourceReference reference;
+    reference.Set(parsed);
+    return FindLibraryByKey(reference.library, importsOnly);
+}
+
+oxElement* oxLibrary::FindResource(const oxUri& uri, oxAtom tag) {
+    oxResourceReference reference;
+    reference.Set(uri);
+    oxLibrary* library = this;
+    if (!reference.library.IsEmpty() && _wcsicmp(reference.library.GetString(), uri_.GetString()) != 0) {
+        library = FindLibraryByKey(reference.library, false);
+        if (!library) return nullptr;
+    }
+    return library->FindResourceById(reference.id, tag);
+}
+
+oxElement* oxLibrary::FindResourceByUri(const WCHAR* text, oxAtom tag) {
+    if (!text) return nullptr;
+    oxUri parsed(text);
+    return FindResource(parsed, tag);
+}
+
+void oxLibrary::RemoveImport(oxLibrary* library, bool recursive) {
+    for (size_t i = 0; i < imports_.size(); ++i) {
+        oxLibrary* import = imports_[i];
+        if (recursive) import->RemoveImport(library, recursive);
+        if (import == library) {
+            imports_.Erase(i);
+            import->Release();
+            return;
+        }
+    }
+}
+
+void oxLibrary::ReplaceImport(const WCHAR* uri, oxLibrary* library) {
+    if (!uri || !library) return;
+    for (size_t i = 0; i < imports_.size(); ++i) {
+        oxLibrary* import = imports_[i];
+        if (_wcsicmp(import->uri_.GetString(), uri) == 0) {
+            library->AddRef();
+            imports_[i] = library;
+            import->Release();
+        } else {
+            import->ReplaceImport(uri, library);
+        }
+    }
+}
+
+void oxLibrary::RemoveResource(oxElement* element) {
+    if (!element) return;
+    auto [it, last] = resources_.EqualRange(element->GetId());
+    for (; it != last; ++it) {
+        if (it->value == element) {
+            resources_.Erase(it);
+            if (gadgets_.Lookup(element->GetId()) == element) gadgets_.Erase(element->GetId());
+            delete element;
+            return;
+        }
+    }
+}
+
+void oxLibrary::LoadAccessibilityStyles() {
+    if (!runtime_ || accStylesLoaded_) return;
+    accStylesLoaded_ = true;
+    if (!accStyles_.IsEmpty()) runtime_->LoadInto(accStyles_.GetString(), this);
+    for (size_t i = 0; i < imports_.size(); ++i)
+        imports_[i]->LoadAccessibilityStyles();
+}
+
+int32_t oxImportElement::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* value) {
+    if ((attribute == kAtomHref || attribute == kAtomSrc) && value && owner_) {
+        if (oxUri::HasScheme(value)) {
+            owner_->ImportLibrary(value);
+        } else {
+            TWString path;
+            ResolveUriToPath(value, owner_->GetBase().GetString(), path);
+            owner_->ImportLibrary(path.GetString());
+        }
+    }
+    return 0;
+}
+
+void oxImportElement::EndElement() {
+    if (owner_) owner_->ForgetOpenImport(this);
+    delete this;
+}

@@ -1,0 +1,116 @@
+#pragma once
+// oxLibrary: the container of reusable resources (styles, gadgets, bitmaps, brushes, animations,
+// behaviours ...) that a scene or another library imports. It owns the resources declared in it,
+// finds them by id, and is the base of the scene. Resource references ("uri#id") search the named
+// library, or this one and its imports depth-first.
+#include <cstdint>
+
+#include "platform/types.h"
+#include "runtime/hash_map.h"
+#include "runtime/ptr_vector.h"
+#include "runtime/wide_string.h"
+#include "toolkit/core/element.h"
+
+class oxLibrary;
+class oxImportElement;
+class oxUri;
+
+// What a library asks of the runtime that loaded it. The runtime lives above the library, so the
+// library reaches it only through this interface.
+class oxLibraryRuntime {
+public:
+    // The library of a URI, loaded when needed; null when it cannot be loaded. Not add-referenced.
+    virtual oxLibrary* LoadLibrary(const WCHAR* uri) = 0;
+    // An already loaded library of a URI, or null.
+    virtual oxLibrary* FindLibrary(const WCHAR* uri) = 0;
+    // The runtime's themes element, or null.
+    virtual oxElement* GetThemesElement() = 0;
+    // Loads a markup file into `library` (its accessibility styles).
+    virtual void LoadInto(const WCHAR* uri, oxLibrary* library) = 0;
+    // The library is going away: forget its script wrapper.
+    virtual void ForgetLibraryObject(oxLibrary* library) = 0;
+
+protected:
+    ~oxLibraryRuntime() = default;
+};
+
+class oxLibrary : public oxElement {
+public:
+    static constexpr uint32_t kDeletingCount = 0xC0000001u;
+
+    // `uri` may be null (a scene before it knows its file). The count starts at 0.
+    oxLibrary(oxAtom tag, const WCHAR* uri, oxLibraryRuntime* runtime);
+    ~oxLibrary() override;
+
+    // Returns the count before the call.
+    ULONG AddRef();
+    // At zero the library is destroyed.
+    ULONG Release();
+
+    int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
+    int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override;
+
+    virtual void RemoveImport(oxLibrary* library, bool recursive);
+    virtual void RemoveResource(oxElement* element);
+    virtual void ReplaceImport(const WCHAR* uri, oxLibrary* library);
+    virtual void LoadAccessibilityStyles();
+
+    oxLibrary* ImportLibrary(const WCHAR* uri);
+    void AppendImport(oxLibrary* library);
+    int GetImportCount() const { return int(imports_.size()); }
+    oxLibrary* GetImportAt(int index) const;
+
+    // The library takes ownership of `element`.
+    void AddResource(oxElement* element);
+    size_t GetResourceCount() const { return resources_.Count(); }
+    // Walks every resource in the map's order; `position` starts null; null after the last.
+    oxElement* FirstResource(void** position);
+    oxElement* NextResource(void** position);
+
+    // `tag` 0 accepts any kind.
+    oxElement* FindResourceById(oxAtom id, oxAtom tag);
+    oxElement* FindResource(const oxUri& uri, oxAtom tag = 0);
+    oxElement* FindResourceByUri(const WCHAR* text, oxAtom tag = 0);
+    oxElement* FindGadgetByTag(oxAtom tag);
+    oxLibrary* FindLibrary(const WCHAR* uri, bool importsOnly);
+
+    const NUBO::TWString& GetUri() const { return uri_; }
+    const NUBO::TWString& GetBase() const { return base_; }
+    const NUBO::TWString& GetAccStyles() const { return accStyles_; }
+    bool GetPersists() const { return persists_; }
+    oxLibraryRuntime* GetRuntime() const { return runtime_; }
+
+    // Import elements tell their library when they end, so one left open by a broken document is
+    // still freed with the library.
+    void ForgetOpenImport(oxImportElement* element);
+
+private:
+    oxLibrary* FindLibraryByKey(const NUBO::TWString& key, bool importsOnly);
+
+    uint32_t count_ = 0;
+    NUBO::TWString uri_;
+    NUBO::TWString base_;
+    NUBO::TWString accStyles_;
+    bool accStylesLoaded_ = false;
+    NUBO::oxIdHashMap<oxElement*> resources_;
+    NUBO::PtrVector<oxLibrary*> imports_;
+    NUBO::oxIdHashMap<oxElement*> gadgets_;
+    bool persists_ = false;
+    oxLibraryRuntime* runtime_;
+    NUBO::PtrVector<oxImportElement*> openImports_;
+};
+
+// `import` in markup: imports the library its href (or src) names into the owner. It lives only
+// until its end tag.
+class oxImportElement : public oxElement {
+public:
+    explicit oxImportElement(oxLibrary* owner) : owner_(owner) {}
+
+    int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
+    // Destroys the element.
+    void EndElement() override;
+    void DetachOwner() { owner_ = nullptr; }
+
+private:
+    oxLibrary* owner_;
+};

@@ -1,0 +1,111 @@
+#include "toolkit/scene/markup_content_handler.h"
+
+#include "platform/crt/wide.h"
+#include "runtime/wide_string.h"
+#include "toolkit/core/element.h"
+
+using NUBO::TWString;
+
+namespace {
+
+constexpr WCHAR kNamespaceSeparator = u'|';
+
+oxAtom InternRange(const WCHAR* from, const WCHAR* to) {
+    TWString name(from, int(to - from));
+    return oxAtoms::Intern(name.GetString());
+}
+
+} // namespace
+
+void oxMarkupContentHandler::SplitName(const WCHAR* name, oxAtom* ns, oxAtom* local) {
+    const WCHAR* bar = wcschr(name, kNamespaceSeparator);
+    if (!bar) {
+        *ns = 0;
+        *local = oxAtoms::Intern(name);
+        return;
+    }
+    // Find() refuses over-long names itself; namespace URIs are never added to the table.
+    TWString uri(name, int(bar - name));
+    *ns = oxAtoms::Find(uri.GetString());
+    *local = oxAtoms::Intern(bar + 1);
+}
+
+bool oxMarkupContentHandler::Push(oxElement* element) {
+    return stack_.PushBack(element) != 0;
+}
+
+void oxMarkupContentHandler::Reset() {
+    stack_.Clear();
+    lastClosed_ = nullptr;
+    skipDepth_ = 0;
+}
+
+void oxMarkupContentHandler::OnStartElement(const WCHAR* name, const WCHAR** attributes) {
+    if (!name || !attributes) return;
+    if (skipDepth_ > 0) {
+        ++skipDepth_;
+        return;
+    }
+    oxElement* top = Top();
+    if (!top) return;
+
+    oxAtom ns = 0, tag = 0;
+    SplitName(name, &ns, &tag);
+    oxElement* child = nullptr;
+    if (top->CreateChildElement(ns, tag, &child) != 0 || !child || !Push(child)) {
+        // The tag and its whole subtree are ignored; a child made but not stacked stays its parent's.
+        skipDepth_ = 1;
+        return;
+    }
+    for (const WCHAR** pair = attributes; pair[0]; pair += 2) {
+        oxAtom attributeNs = 0, attribute = 0;
+        SplitName(pair[0], &attributeNs, &attribute);
+        (void)child->SetMarkupAttribute(attributeNs, attribute, pair[1]);
+    }
+}
+
+void oxMarkupContentHandler::OnEndElement() {
+    if (skipDepth_ > 0) {
+        --skipDepth_;
+        return;
+    }
+    lastClosed_ = Top();
+    if (lastClosed_) {
+        stack_.PopBack();
+        lastClosed_->EndElement();
+    }
+}
+
+void oxMarkupContentHandler::OnCharacterData(const WCHAR* text, int length) {
+    // Text inside an ignored subtree still goes to the nearest accepted ancestor.
+    if (text && Top()) (void)Top()->AddText(text, length);
+}
+
+void oxMarkupContentHandler::OnProcessingInstruction(const WCHAR* target, const WCHAR* data) {
+    oxAtom targetAtom = oxAtoms::Intern(target);
+    oxElement* top = Top();
+    if (!top || !data || targetAtom == kAtomWeftly || targetAtom == kAtomAccTheme) return;
+    oxElement* child = nullptr;
+    (void)top->CreateChildElement(0, targetAtom, &child);
+    if (!child) return;
+
+    // name="value" pairs; an '=' or '"' that does not complete a pair, and text after the last
+    // complete pair, are ignored.
+    const WCHAR* from = data;
+    for (;;) {
+        const WCHAR* equals = wcschr(from, u'=');
+        if (!equals) break;
+        const WCHAR* open = wcschr(equals + 1, u'"');
+        if (!open) break;
+        const WCHAR* close = wcschr(open + 1, u'"');
+        if (!close) break;
+        const WCHAR* nameStart = from;
+        while (nameStart < equals && iswspace(*nameStart))
+            ++nameStart;
+        oxAtom attribute = InternRange(nameStart, equals);
+        TWString value(open + 1, int(close - open - 1));
+        (void)child->SetMarkupAttribute(0, attribute, value.GetString());
+        from = close + 1;
+    }
+    child->EndElement();
+}

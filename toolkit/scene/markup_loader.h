@@ -1,0 +1,53 @@
+#pragma once
+// Reads a markup document from a stream into memory and builds its tree under a container element.
+// Answers the element made for the document's root tag, or leaves an error (code, text, line,
+// column) in its fields. The runtime keeps one loader per nesting level of loads.
+#include <cstdint>
+
+#include "platform/types.h"
+#include "runtime/wide_string.h"
+
+class oxElement;
+class oxMarkupContentHandler;
+class oxSourceErrorReport;
+namespace NUBO {
+class XStream;
+}
+
+// How a failed load reads in the debug output: message, source, line, column.
+inline constexpr const WCHAR* kMarkupErrorFormat = u"%s. File:%s. Line#%d Column#%d";
+
+class oxMarkupLoader {
+public:
+    oxMarkupLoader() = default;
+    oxMarkupLoader(const oxMarkupLoader&) = delete;
+    oxMarkupLoader& operator=(const oxMarkupLoader&) = delete;
+    ~oxMarkupLoader();
+
+    // The element made for the root tag, or null (see IsFailed: a document whose root the container
+    // refused parses without failing).
+    oxElement* Load(const WCHAR* uri, NUBO::XStream* stream, oxElement* container);
+    void Reset();
+    // False when the handler could not be made.
+    bool EnsureContentHandler();
+
+    bool IsBusy() const { return busy_; }
+    bool IsFailed() const { return failed_; }
+    const NUBO::TWString& GetDocumentUri() const { return documentUri_; }
+    int32_t GetErrorCode() const { return errorCode_; }
+    const NUBO::TWString& GetErrorText() const { return errorText_; }
+    int32_t GetErrorLine() const { return errorLine_; }
+    int32_t GetErrorColumn() const { return errorColumn_; }
+
+private:
+    bool busy_ = false;
+    NUBO::TWString documentUri_;
+    bool failed_ = false;
+    int32_t errorCode_ = 0;
+    NUBO::TWString errorText_;
+    int32_t errorLine_ = 0;
+    int32_t errorColumn_ = 0;
+    oxMarkupContentHandler* handler_ = nullptr;
+};
+
+NUBO::TWString FormatMarkupError(const oxSourceErrorReport& report);

@@ -1,0 +1,242 @@
+#include "toolkit/scene/library.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "toolkit/core/atoms.h"
+#include "toolkit/core/uri.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/markup_loader.h"
+#include "toolkit/scene/resource_reference.h"
+#include "toolkit/scene/tests/markup_test_support.h"
+
+using namespace markup_test;
+
+namespace {
+
+// Loads libraries from files through a markup loader and keeps them by URI, as the runtime does.
+class FileRuntime : public oxLibraryRuntime {
+public:
+    ~FileRuntime() {
+        for (auto& entry : libraries)
+            entry.second->Release();
+    }
+    oxLibrary* LoadLibrary(const WCHAR* uri) override {
+        std::string key = Utf8(uri);
+        if (libraries.count(key)) return libraries[key];
+        auto* library = new oxLibrary(kAtomLibrary, uri, this);
+        library->AddRef();
+        NUBO::XStream* raw = nullptr;
+        bool ok = OpenUriStream(uri, &raw) == 0;
+        if (ok) {
+            NUBO::RefPtr<NUBO::XStream> stream(raw);
+            oxMarkupLoader loader;
+            ok = loader.Load(uri, stream.get(), library) != nullptr;
+        }
+        if (!ok) {
+            library->Release();
+            return nullptr;
+        }
+        libraries[key] = library;
+        return library;
+    }
+    oxLibrary* FindLibrary(const WCHAR* uri) override {
+        auto it = libraries.find(Utf8(uri));
+        return it == libraries.end() ? nullptr : it->second;
+    }
+    oxElement* GetThemesElement() override { return nullptr; }
+    void LoadInto(const WCHAR* uri, oxLibrary*) override { loadedInto.push_back(Utf8(uri)); }
+    void ForgetLibraryObject(oxLibrary*) override { ++forgotten; }
+
+    std::map<std::string, oxLibrary*> libraries;
+    std::vector<std::string> loadedInto;
+    int forgotten = 0;
+};
+
+// A device path of a test data file.
+std::u16string DevicePath(const std::string& name) {
+    std::u16string path = Wide(DataPath(name));
+    for (char16_t& c : path)
+        if (c == u'/') c = u'\\';
+    return path;
+}
+
+oxElement* Resource(oxAtom tag, const WCHAR* id) {
+    auto* element = new oxElement(kAtomResourceNamespace, tag);
+    element->SetId(oxAtoms::Intern(id));
+    return element;
+}
+
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override { oxAtoms::RegisterPredefined(); }
+
+    oxLibrary* NewLibrary(const WCHAR* uri) {
+        auto* library = new oxLibrary(kAtomLibrary, uri, &runtime);
+        library->AddRef();
+        owned.push_back(library);
+        return library;
+    }
+    void TearDown() override {
+        for (oxLibrary* library : owned)
+            library->Release();
+    }
+
+    FileRuntime runtime;
+    std::vector<oxLibrary*> owned;
+};
+
+TEST_F(LibraryTest, UriIsKeptInLibraryForm) {
+    struct Case {
+        const WCHAR* uri;
+        const char* kept;
+        const char* base;
+    } cases[] = {
+        {u"box://Pkg/content/lib.box", "box://Pkg/content/lib.box", "box://Pkg/content"},
+        {u"file:///dir/sub/lib.box", "dir\\sub\\lib.box", "dir\\sub"},
+        {u"\\dir/lib.box", "\\dir\\lib.box", "\\dir"},
+        {u"http://host/a/lib.box", "http:\\\\host\\a\\lib.box", "http:\\\\host\\a"},
+        {nullptr, "", ""},
+    };
+    for (const Case& c : cases) {
+        oxLibrary library(kAtomLibrary, c.uri, nullptr);
+        EXPECT_EQ(Utf8(library.GetUri().GetString()), c.kept);
+        EXPECT_EQ(Utf8(library.GetBase().GetString()), c.base);
+    }
+}
+
+TEST_F(LibraryTest, ResourcesById) {
+    oxLibrary* lib = NewLibrary(u"box://P/lib.box");
+    oxElement* first = Resource(kAtomStyle, u"a");
+    oxElement* second = Resource(kAtomGadget, u"a");
+    oxElement* gadget2 = Resource(kAtomGadget, u"a");
+    lib->AddResource(first);
+    lib->AddResource(second);
+    lib->AddResource(gadget2);
+    lib->AddResource(nullptr);
+    EXPECT_EQ(lib->GetResourceCount(), 3u);
+    EXPECT_EQ(lib->FindResourceById(oxAtoms::Find(u"a"), 0), first);
+    EXPECT_EQ(lib->FindResourceById(oxAtoms::Find(u"a"), kAtomGadget), second);
+    EXPECT_EQ(lib->FindResourceById(0, 0), nullptr);
+    // The last gadget of an id defines the tag.
+    EXPECT_EQ(lib->FindGadgetByTag(oxAtoms::Find(u"a")), gadget2);
+
+    int walked = 0;
+    void* position = nullptr;
+    for (oxElement* at = lib->FirstResource(&position); at; at = lib->NextResource(&position))
+        ++walked;
+    EXPECT_EQ(walked, 3);
+
+    // Removing the defining gadget leaves no dangling gadget entry.
+    lib->RemoveResource(gadget2);
+    EXPECT_EQ(lib->GetResourceCount(), 2u);
+    EXPECT_EQ(lib->FindGadgetByTag(oxAtoms::Find(u"a")), nullptr);
+}
+
+TEST_F(LibraryTest, ReferencesSearchTheNamedLibraryOrThisOneAndItsImports) {
+    oxLibrary* scene = NewLibrary(u"box://P/scene.box");
+    oxLibrary* imported = NewLibrary(u"box://P/imported.box");
+    oxLibrary* deep = NewLibrary(u"box://P/deep.box");
+    oxLibrary* other = runtime.libraries["box://P/other.box"] =
+        new oxLibrary(kAtomLibrary, u"box://P/other.box", &runtime);
+    other->AddRef();
+    scene->AppendImport(imported);
+    imported->AppendImport(deep);
+    oxElement* own = Resource(kAtomStyle, u"own");
+    oxElement* far = Resource(kAtomStyle, u"far");
+    oxElement* elsewhere = Resource(kAtomStyle, u"elsewhere");
+    scene->AddResource(own);
+    deep->AddResource(far);
+    other->AddResource(elsewhere);
+
+    struct Case {
+        const WCHAR* reference;
+        oxElement* found;
+    } cases[] = {
+        {u"#own", own},
+        {u"#far", far},
+        {u"BOX://p/SCENE.box#own", own},
+        {u"box://P/deep.box#far", far},
+        {u"box://P/other.box#elsewhere", elsewhere},
+        {u"box://P/missing.box#own", nullptr},
+        {u"#", nullptr},
+        {u"#nothing", nullptr},
+        {nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.reference));
+        EXPECT_EQ(scene->FindResourceByUri(c.reference), c.found);
+    }
+    EXPECT_EQ(scene->FindLibrary(u"box://P/deep.box", true), deep);
+    EXPECT_EQ(scene->FindLibrary(u"box://P/other.box", true), nullptr);
+    EXPECT_EQ(scene->FindLibrary(u"box://P/other.box", false), other);
+    EXPECT_EQ(scene->FindLibrary(u"", false), nullptr);
+}
+
+TEST_F(LibraryTest, ImportChangesReachEveryDepth) {
+    oxLibrary* top = NewLibrary(u"box://P/top.box");
+    oxLibrary* middle = NewLibrary(u"box://P/middle.box");
+    oxLibrary* old = NewLibrary(u"box://P/old.box");
+    oxLibrary* replacement = NewLibrary(u"box://P/new.box");
+    top->AppendImport(old);
+    top->AppendImport(middle);
+    middle->AppendImport(old);
+    top->AppendImport(nullptr);
+    EXPECT_EQ(top->GetImportCount(), 2);
+    EXPECT_EQ(top->GetImportAt(2), nullptr);
+
+    top->ReplaceImport(u"BOX://P/OLD.BOX", replacement);
+    EXPECT_EQ(top->GetImportAt(0), replacement);
+    EXPECT_EQ(middle->GetImportAt(0), replacement);
+
+    // Removal ends at the first hit: the direct import goes, the one inside middle stays ...
+    top->RemoveImport(replacement, true);
+    EXPECT_EQ(top->GetImportCount(), 1);
+    EXPECT_EQ(top->GetImportAt(0), middle);
+    EXPECT_EQ(middle->GetImportCount(), 1);
+    // ... until a second removal reaches it through middle.
+    top->RemoveImport(replacement, true);
+    EXPECT_EQ(middle->GetImportCount(), 0);
+    EXPECT_EQ(top->GetImportCount(), 1);
+}
+
+TEST_F(LibraryTest, LoadsFromMarkupWithImportsAndNestedLibraryTags) {
+    std::u16string uri = DevicePath("lib/base.box");
+    oxLibrary* lib = runtime.LoadLibrary(uri.c_str());
+    ASSERT_NE(lib, nullptr);
+    // The id on the library tag is ignored; the nested library tag adds to the same library, and
+    // the unknown resource kind is skipped with its subtree.
+    EXPECT_EQ(lib->GetId(), 0);
+    EXPECT_TRUE(lib->GetPersists());
+    EXPECT_EQ(lib->GetResourceCount(), 0u);
+    ASSERT_EQ(lib->GetImportCount(), 1);
+    EXPECT_EQ(Utf8(lib->GetImportAt(0)->GetUri().GetString()), Utf8(DevicePath("lib/shared.box").c_str()));
+    EXPECT_EQ(Utf8(lib->GetAccStyles().GetString()), Utf8(DevicePath("lib/acc.box").c_str()));
+
+    lib->LoadAccessibilityStyles();
+    lib->LoadAccessibilityStyles();
+    EXPECT_EQ(runtime.loadedInto.size(), 1u);
+}
+
+TEST_F(LibraryTest, ImportLeftOpenByABrokenDocumentIsFreed) {
+    oxLibrary* lib = NewLibrary(u"\\x\\lib.box");
+    std::string text = "<library xmlns=\"http://www.kestrum.com/weftly/resource.xsd\">"
+                       "<import xmlns=\"http://www.kestrum.com/weftly/box.xsd\" href=\"nowhere.box\">";
+    NUBO::XStream* raw = nullptr;
+    ASSERT_EQ(NUBO::XStream::Create(&raw), 0);
+    NUBO::RefPtr<NUBO::XStream> stream(raw);
+    uint32_t written = 0;
+    ASSERT_EQ(stream->Write(text.data(), uint32_t(text.size()), &written), 0);
+    ASSERT_EQ(stream->Seek(0, 0), 0);
+    oxMarkupLoader loader;
+    EXPECT_EQ(loader.Load(u"\\x\\lib.box", stream.get(), lib), nullptr);
+    EXPECT_TRUE(loader.IsFailed());
+    EXPECT_EQ(lib->GetImportCount(), 0);
+    // The sanitizer build reports the import element if the library does not free it.
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+#include "toolkit/scene/markup_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/file_stream.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "toolkit/core/atoms.h"
+#include "toolkit/core/box_dump.h"
+#include "toolkit/core/error_report.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/markup_content_handler.h"
+#include "toolkit/scene/tests/markup_test_support.h"
+
+using namespace markup_test;
+using NUBO::RefPtr;
+using NUBO::XStream;
+
+namespace {
+
+// Opens a head of markup with the four namespaces declared, so test documents stay short.
+std::string Head(const std::string& rootTag) {
+    return "<" + rootTag +
+           " xmlns=\"http://www.kestrum.com/weftly/box.xsd\""
+           " xmlns:r=\"http://www.kestrum.com/weftly/resource.xsd\""
+           " xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\""
+           " xmlns:x=\"http://www.kestrum.com/weftly/reaction.xsd\"";
+}
+
+RefPtr<XStream> MemoryStream(const std::string& data) {
+    XStream* raw = nullptr;
+    EXPECT_EQ(XStream::Create(&raw), 0);
+    RefPtr<XStream> stream(raw);
+    uint32_t written = 0;
+    if (!data.empty()) {
+        EXPECT_EQ(stream->Write(data.data(), uint32_t(data.size()), &written), 0);
+    }
+    EXPECT_EQ(stream->Seek(0, 0), 0);
+    return stream;
+}
+
+class MarkupLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { oxAtoms::RegisterPredefined(); }
+
+    // Loads text under a recording container; answers the root element made, or null.
+    oxElement* LoadText(const std::string& text, const WCHAR* uri = u"mem.box") {
+        loader.Reset();
+        container.ClearChildren();
+        RefPtr<XStream> stream = MemoryStream(text);
+        return loader.Load(uri, stream.get(), &container);
+    }
+
+    std::string Dump() const {
+        std::string out;
+        for (const RecordingElement* child : container.children)
+            child->Dump(out);
+        return out;
+    }
+
+    oxMarkupLoader loader;
+    RecordingElement container{0, 0};
+};
+
+TEST_F(MarkupLoaderTest, BuildsTreeWithNamespacesAttributesTextAndInstructions) {
+    std::string doc = "<?xml version=\"1.0\"?>\n" + Head("vbox") +
+                      " id=\"main\" s:color=\"red\" plain=\"1\">\n"
+                      "  <?weftly ignored=\"1\"?>\n"
+                      "  <?accTheme ignored=\"1\"?>\n"
+                      "  <?cmd name=\"ok\"  key = \"v\" stray=\"no end?>\n"
+                      "  <hbox x:on=\"click\">one<reject a=\"b\"><box>two</box></reject>three</hbox>\n"
+                      "  <r:style id=\"s1\"/>\n"
+                      "  <other xmlns=\"urn:unknown\"/>\n"
+                      "</vbox>\n";
+    oxElement* root = LoadText(doc);
+    ASSERT_NE(root, nullptr);
+    EXPECT_FALSE(loader.IsFailed());
+    EXPECT_EQ(root, container.children.at(0));
+    EXPECT_EQ(root->GetId(), oxAtoms::Find(u"main"));
+    // The rejected tag's attributes are not read and the box inside it is not made; its text
+    // reaches the nearest accepted ancestor. The instruction's child ends at once and is not
+    // stacked; a name that follows white space and an unfinished pair is dropped.
+    EXPECT_TRUE(MatchesGolden(Dump(), "recorded_tree.txt"));
+}
+
+TEST_F(MarkupLoaderTest, RootRefusedByContainerParsesWithoutElement) {
+    EXPECT_EQ(LoadText("<reject><a/></reject>"), nullptr);
+    EXPECT_FALSE(loader.IsFailed());
+}
+
+TEST_F(MarkupLoaderTest, ReadsUtf16Documents) {
+    std::u16string text = u"\uFEFF<a xmlns=\"http://www.kestrum.com/weftly/box.xsd\" t=\"\u0416\u00e9\"/>";
+    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    oxElement* root = LoadText(bytes);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(container.children[0]->attributes.at(0), "0:t=\xd0\x96\xc3\xa9");
+    EXPECT_EQ(root->GetNamespace(), kAtomBoxNamespace);
+}
+
+struct BadDocument {
+    const char* name;
+    std::string text;
+    const char* message;
+    int line;
+    int column;
+};
+
+TEST_F(MarkupLoaderTest, MalformedDocumentsReportMessageLineAndColumn) {
+    const BadDocument cases[] = {
+        {"unclosed tag", Head("vbox") + ">\n  <hbox>\n    <box/>\n", "no element found", 4, 0},
+        {"mismatched tag", Head("vbox") + ">\n<hbox>\n</vbox>", "mismatched tag", 3, 2},
+        {"unbound prefix", Head("vbox") + ">\n  <q:box/>\n</vbox>", "unbound prefix", 2, 2},
+        // In an attribute expat points at the tag, in content at the reference.
+        {"undefined entity in attribute", Head("vbox") + ">\n<box a=\"&nope;\"/>", "undefined entity", 2, 0},
+        {"undefined entity in text", Head("vbox") + ">\n<box>ab&nope;</box>", "undefined entity", 2, 7},
+        {"bad entity syntax", Head("vbox") + ">\na &amp b</vbox>", "not well-formed (invalid token)", 2, 6},
+        {"not xml", "hello, world\n", "syntax error", 1, 0},
+        {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0", 11), "not well-formed (invalid token)", 1, 0},
+        {"empty", "", "no element found", 1, 0},
+        {"two roots", "<a/><b/>", "junk after document element", 1, 4},
+    };
+    for (const BadDocument& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LoadText(c.text, u"box://pkg/scenes/bad.box"), nullptr);
+        EXPECT_TRUE(loader.IsFailed());
+        EXPECT_EQ(loader.GetErrorCode(), kErrorParseOrScript);
+        EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), c.message);
+        EXPECT_EQ(loader.GetErrorLine(), c.line);
+        EXPECT_EQ(loader.GetErrorColumn(), c.column);
+    }
+}
+
+TEST_F(MarkupLoaderTest, ErrorReportText) {
+    ASSERT_EQ(LoadText("<a>\n<b></a>", u"box://pkg/bad.box"), nullptr);
+    oxSourceErrorReport report(loader.GetErrorCode(), loader.GetErrorText().GetString(),
+                               loader.GetDocumentUri().GetString(), loader.GetErrorLine(), loader.GetErrorColumn());
+    EXPECT_EQ(Utf8(FormatMarkupError(report).GetString()), "mismatched tag. File:box://pkg/bad.box. Line#2 Column#5");
+}
+
+TEST_F(MarkupLoaderTest, LargeDocumentLoadsAndReportsLateErrorLine) {
+    // About 10 MB of sibling elements, one per line.
+    std::string doc = Head("vbox") + ">\n";
+    const std::string line = "<box a=\"0123456789012345678901234567890123456789\"/>\n";
+    int lines = 0;
+    while (doc.size() < 10u * 1024 * 1024) {
+        doc += line;
+        ++lines;
+    }
+    ASSERT_NE(LoadText(doc + "</vbox>"), nullptr);
+    EXPECT_EQ(container.children[0]->children.size(), size_t(lines));
+
+    container.ClearChildren();
+    EXPECT_EQ(LoadText(doc + "<box>"), nullptr);
+    EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "no element found");
+    EXPECT_EQ(loader.GetErrorLine(), lines + 2);
+}
+
+TEST_F(MarkupLoaderTest, DeepNestingNeedsNoDeepStack) {
+    constexpr int kDepth = 10000;
+    std::string doc = Head("box") + ">";
+    for (int i = 1; i < kDepth; ++i)
+        doc += "<box>";
+    for (int i = 1; i < kDepth; ++i)
+        doc += "</box>";
+    doc += "</box>";
+    oxElement* root = LoadText(doc);
+    ASSERT_NE(root, nullptr);
+    int depth = 0;
+    for (const RecordingElement* at = container.children[0]; at; at = at->children.empty() ? nullptr : at->children[0])
+        ++depth;
+    EXPECT_EQ(depth, kDepth);
+
+    // Left open at that depth: the error stands at the end of the text.
+    std::string open = Head("box") + ">";
+    for (int i = 1; i < kDepth; ++i)
+        open += "<box>";
+    EXPECT_EQ(LoadText(open), nullptr);
+    EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "no element found");
+    EXPECT_EQ(loader.GetErrorLine(), 1);
+    EXPECT_EQ(loader.GetErrorColumn(), int(open.size()));
+}
+
+TEST_F(MarkupLoaderTest, ExternalDtdIsReadRelativeToTheDocumentAndAMissingOneIsSkipped) {
+    std::string path = DataPath("with_dtd.box");
+    // A device path: rooted at '\' and separated by '\'.
+    std::u16string uri = Wide(path);
+    for (char16_t& c : uri)
+        if (c == u'/') c = u'\\';
+    RefPtr<XStream> stream;
+    XStream* raw = nullptr;
+    ASSERT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
+    stream = RefPtr<XStream>(raw);
+    loader.Reset();
+    oxElement* root = loader.Load(uri.c_str(), stream.get(), &container);
+    ASSERT_NE(root, nullptr) << Utf8(loader.GetErrorText().GetString());
+    EXPECT_EQ(container.children[0]->attributes.at(0), "0:title=from the dtd");
+
+    container.ClearChildren();
+    EXPECT_NE(LoadText("<!DOCTYPE a SYSTEM \"missing.dtd\"><a/>", uri.c_str()), nullptr);
+    EXPECT_FALSE(loader.IsFailed());
+}
+
+TEST_F(MarkupLoaderTest, FailedReadKeepsFailureWithPreviousError) {
+    loader.Reset();
+    oxElement* root = loader.Load(u"x.box", nullptr, &container);
+    EXPECT_EQ(root, nullptr);
+    EXPECT_TRUE(loader.IsFailed());
+    EXPECT_EQ(loader.GetErrorCode(), kErrorParseOrScript);
+}
+
+} // namespace
