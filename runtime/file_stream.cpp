@@ -9,6 +9,7 @@
 #include "runtime/file.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
+#include "runtime/script_object_internal.h"
 
 namespace NUBO {
 
@@ -82,18 +83,7 @@ XClassDescriptor XFileStream::Descriptor = {"XFileStream", 2, kFileStreamMembers
 XFileStream::XFileStream() : fileContentType(u"application/octet-stream") {}
 
 int32_t XFileStream::Create(XFileStream** out) {
-    if (!out) return XR_INVALID;
-    *out = nullptr;
-    auto* stream = new (std::nothrow) XFileStream;
-    if (!stream) return XR_OUT_OF_MEMORY;
-    stream->AddRef();
-    int32_t rc = stream->Initialize();
-    if (rc != XR_SUCCESS) {
-        stream->Release();
-        return rc;
-    }
-    *out = stream;
-    return XR_SUCCESS;
+    return CreateInitialized<XFileStream>(out);
 }
 
 int32_t XFileStream::Open(const void*, int64_t, bool) {

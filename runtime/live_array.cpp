@@ -5,6 +5,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
+#include "runtime/script_object_internal.h"
 
 namespace NUBO {
 
@@ -14,14 +15,21 @@ XCollectionListeners* RecordOf(XObject* object) {
     return static_cast<XLiveArray*>(object)->GetListeners();
 }
 
-int32_t AddListener(XObject* object, int argc, XArgList* args, XVariant*) {
+// The record and the listener argument (with a reference) of addListener and removeListener.
+int32_t ListenerArgs(XObject* object, int argc, XArgList* args, XCollectionListeners** record, XObject** listener) {
     if (!object) return XR_INVALID;
-    XCollectionListeners* record = RecordOf(object);
-    if (!record) return XR_FAIL;
+    *record = RecordOf(object);
+    if (!*record) return XR_FAIL;
     if (argc < 1) return XR_TOO_FEW_ARGS;
+    VariantToXObject(listener, args->GetArg(0));
+    return *listener ? XR_SUCCESS : XR_INVALID;
+}
+
+int32_t AddListener(XObject* object, int argc, XArgList* args, XVariant*) {
+    XCollectionListeners* record = nullptr;
     XObject* listener = nullptr;
-    VariantToXObject(&listener, args->GetArg(0));
-    if (!listener) return XR_INVALID;
+    int32_t rc = ListenerArgs(object, argc, args, &record, &listener);
+    if (rc != XR_SUCCESS) return rc;
     auto* entry = new (std::nothrow) XCollectionListeners::Entry{listener, XVariant(*args->GetArg(1))};
     if (!entry || !record->listeners.PushBack(entry)) {
         delete entry;
@@ -32,13 +40,10 @@ int32_t AddListener(XObject* object, int argc, XArgList* args, XVariant*) {
 }
 
 int32_t RemoveListener(XObject* object, int argc, XArgList* args, XVariant*) {
-    if (!object) return XR_INVALID;
-    XCollectionListeners* record = RecordOf(object);
-    if (!record) return XR_FAIL;
-    if (argc < 1) return XR_TOO_FEW_ARGS;
+    XCollectionListeners* record = nullptr;
     XObject* listener = nullptr;
-    VariantToXObject(&listener, args->GetArg(0));
-    if (!listener) return XR_INVALID;
+    int32_t rc = ListenerArgs(object, argc, args, &record, &listener);
+    if (rc != XR_SUCCESS) return rc;
     RefPtr<XObject> held(listener);
     bool found = false;
     for (size_t i = record->listeners.size(); i-- > 0;) {
@@ -147,18 +152,7 @@ void XLiveArray::OnModified(int kind, int index, int countChanged) {
 }
 
 int32_t CreateXLiveArray(XObject** out) {
-    if (!out) return XR_INVALID;
-    *out = nullptr;
-    auto* a = new (std::nothrow) XLiveArray;
-    if (!a) return XR_OUT_OF_MEMORY;
-    a->AddRef();
-    int32_t rc = a->Initialize();
-    if (rc != XR_SUCCESS) {
-        a->Release();
-        return rc;
-    }
-    *out = a;
-    return XR_SUCCESS;
+    return CreateInitialized<XLiveArray>(out);
 }
 
 } // namespace NUBO

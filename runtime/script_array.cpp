@@ -9,23 +9,13 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
+#include "runtime/script_object_internal.h"
 #include "runtime/stream_adapter.h"
 #include "runtime/typed_value_xml.h"
 
 namespace NUBO {
 
 namespace {
-
-bool IsObjectValue(const VARIANT& v) {
-    return v.vt == VT_UNKNOWN || v.vt == VT_DISPATCH;
-}
-
-// The argument's native object, or null.
-RefPtr<XObject> ArgObject(XArgList* args, int i) {
-    XObject* object = nullptr;
-    VariantToXObject(&object, args->GetArg(i));
-    return RefPtr<XObject>(object);
-}
 
 XArray* Self(XObject* object) {
     return static_cast<XArray*>(object);
@@ -145,14 +135,7 @@ struct XArrayMethods {
                 equal = false;
                 break;
             }
-            const XVariant& mine = static_cast<const XVariant&>(a->items[i]);
-            if (IsObjectValue(mine) && IsObjectValue(theirs)) {
-                RefPtr<XObject> x(mine.ToXObject()), y(theirs.ToXObject());
-                if (x.get() == y.get()) continue;
-                if (DeepEquals(x.get(), y.get(), &equal) != XR_SUCCESS) equal = false;
-            } else {
-                equal = XVariant::Equals(mine, theirs);
-            }
+            equal = ElementsEqual(static_cast<const XVariant&>(a->items[i]), theirs);
         }
         *result = equal;
         return XR_SUCCESS;
@@ -455,29 +438,6 @@ struct XArrayMethods {
         return rc;
     }
 
-    static int32_t GetEnumerator(XObject* o, int, XArgList*, XVariant* result) {
-        if (!o) return XR_INVALID;
-        XArrayEnumerator* e = nullptr;
-        int32_t rc = CreateEnumerator(&e);
-        if (rc != XR_SUCCESS) return rc;
-        rc = Self(o)->AddEnumerator(e);
-        if (rc == XR_SUCCESS) {
-            e->Attach(o);
-            result->SetObject(e);
-        }
-        e->Release();
-        return rc;
-    }
-
-    static int32_t BeforeEnumeratorDestroyed(XObject* o, int argc, XArgList* args, XVariant*) {
-        if (!o) return XR_INVALID;
-        if (argc < 1) return XR_TOO_FEW_ARGS;
-        RefPtr<XObject> e = ArgObject(args, 0);
-        if (!e) return XR_INVALID;
-        Self(o)->RemoveEnumerator(e.get());
-        return XR_SUCCESS;
-    }
-
     static int32_t GetCountProperty(XObject* o, XVariant* result) {
         if (!o) return XR_NO_NATIVE_OBJECT;
         *result = Self(o)->count;
@@ -533,8 +493,8 @@ const XMemberEntry kArrayMembers[] = {
     XMethod("writeJSONStream", XArray::OneArgStub),
     XMethod("getXmlString", M::GetXmlString),
     XMethod("fromJSON", XArray::StreamStub),
-    XMethod("getEnumerator", M::GetEnumerator),
-    XMethod("beforeEnumeratorDestroyed", M::BeforeEnumeratorDestroyed),
+    XMethod("getEnumerator", GetCollectionEnumerator<XArray, XArrayEnumerator>),
+    XMethod("beforeEnumeratorDestroyed", CollectionEnumeratorDestroyed<XArray>),
     XProperty("count", M::GetCountProperty, nullptr),
     XMemberEnd(),
 };
@@ -571,12 +531,7 @@ void XArray::ClearItems() {
 }
 
 void XArray::OnBeforeDestroy() {
-    // Each enumerator still listed loses its array; it leaves the list first.
-    while (!enumerators.empty()) {
-        XArrayEnumerator* e = enumerators.Back();
-        enumerators.PopBack();
-        e->Attach(nullptr);
-    }
+    DetachEnumerators(enumerators);
     XObject::OnBeforeDestroy();
 }
 
@@ -720,18 +675,7 @@ int32_t XArrayView::GetRange(int first, int last, XArray** out) {
 }
 
 int32_t CreateXArray(XArray** out) {
-    if (!out) return XR_INVALID;
-    *out = nullptr;
-    auto* a = new (std::nothrow) XArray;
-    if (!a) return XR_OUT_OF_MEMORY;
-    a->AddRef();
-    int32_t rc = a->Initialize();
-    if (rc != XR_SUCCESS) {
-        a->Release();
-        return rc;
-    }
-    *out = a;
-    return XR_SUCCESS;
+    return CreateInitialized<XArray>(out);
 }
 
 int32_t CreateXArray(XObject** out) {

@@ -7,24 +7,15 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
 #include "runtime/script_array.h"
+#include "runtime/script_object_internal.h"
 #include "runtime/typed_value_xml.h"
 
 namespace NUBO {
 
 namespace {
 
-RefPtr<XObject> ArgObject(XArgList* args, int i) {
-    XObject* object = nullptr;
-    VariantToXObject(&object, args->GetArg(i));
-    return RefPtr<XObject>(object);
-}
-
 XDictionary* Self(XObject* object) {
     return static_cast<XDictionary*>(object);
-}
-
-bool IsObjectValue(const VARIANT& v) {
-    return v.vt == VT_UNKNOWN || v.vt == VT_DISPATCH;
 }
 
 // Any script object read as a dictionary through its allKeys, valueForKey and setValueForKey.
@@ -209,13 +200,7 @@ struct XDictionaryMethods {
             equal = keyView.GetValue(i, &key) == XR_SUCCESS && view.ValueForKey(key, &theirs) == XR_SUCCESS &&
                     o->GetPropertyByName(key.vt == VT_BSTR ? key.GetStringPtr() : u"", &mine) == XR_SUCCESS;
             if (!equal) break;
-            if (IsObjectValue(mine) && IsObjectValue(theirs)) {
-                RefPtr<XObject> x(mine.ToXObject()), y(theirs.ToXObject());
-                if (x.get() == y.get()) continue;
-                if (DeepEquals(x.get(), y.get(), &equal) != XR_SUCCESS) equal = false;
-            } else {
-                equal = XVariant::Equals(mine, theirs);
-            }
+            equal = ElementsEqual(mine, theirs);
         }
         *result = equal;
         return XR_SUCCESS;
@@ -271,29 +256,6 @@ struct XDictionaryMethods {
         return rc;
     }
 
-    static int32_t GetEnumerator(XObject* o, int, XArgList*, XVariant* result) {
-        if (!o) return XR_INVALID;
-        XDictionaryEnumerator* e = nullptr;
-        int32_t rc = CreateEnumerator(&e);
-        if (rc != XR_SUCCESS) return rc;
-        rc = Self(o)->AddEnumerator(e);
-        if (rc == XR_SUCCESS) {
-            e->Attach(o);
-            result->SetObject(e);
-        }
-        e->Release();
-        return rc;
-    }
-
-    static int32_t BeforeEnumeratorDestroyed(XObject* o, int argc, XArgList* args, XVariant*) {
-        if (!o) return XR_INVALID;
-        if (argc < 1) return XR_TOO_FEW_ARGS;
-        RefPtr<XObject> e = ArgObject(args, 0);
-        if (!e) return XR_INVALID;
-        Self(o)->RemoveEnumerator(e.get());
-        return XR_SUCCESS;
-    }
-
     static int32_t GetDynPropertyCount(XObject* o, int, XArgList*, XVariant* result) {
         if (!o) return XR_INVALID;
         *result = unsigned(Self(o)->Count());
@@ -340,8 +302,8 @@ const XMemberEntry kDictionaryMembers[] = {
     XMethod("writeJSONStream", XArray::StreamStub),
     XMethod("getXmlString", M::GetXmlString),
     XMethod("fromJSON", XArray::StreamStub),
-    XMethod("getEnumerator", M::GetEnumerator),
-    XMethod("beforeEnumeratorDestroyed", M::BeforeEnumeratorDestroyed),
+    XMethod("getEnumerator", GetCollectionEnumerator<XDictionary, XDictionaryEnumerator>),
+    XMethod("beforeEnumeratorDestroyed", CollectionEnumeratorDestroyed<XDictionary>),
     XMethod("getDynPropertyCount", M::GetDynPropertyCount),
     XMethod("getDynPropertyNameByIndex", M::GetDynPropertyNameByIndex),
     XMemberEnd(),
@@ -413,11 +375,7 @@ int32_t XDictionary::HasDynamicProperty(const WCHAR* key, bool* out) {
 
 void XDictionary::OnBeforeDestroy() {
     notificationsOn = false;
-    while (!enumerators.empty()) {
-        XDictionaryEnumerator* e = enumerators.Back();
-        enumerators.PopBack();
-        e->Attach(nullptr);
-    }
+    DetachEnumerators(enumerators);
     FreeEntries();
     XObject::OnBeforeDestroy();
 }
@@ -462,18 +420,7 @@ int32_t XDictionary::AllKeys(XObject** out) {
 }
 
 int32_t CreateXDictionary(XObject** out) {
-    if (!out) return XR_INVALID;
-    *out = nullptr;
-    auto* d = new (std::nothrow) XDictionary;
-    if (!d) return XR_OUT_OF_MEMORY;
-    d->AddRef();
-    int32_t rc = d->Initialize();
-    if (rc != XR_SUCCESS) {
-        d->Release();
-        return rc;
-    }
-    *out = d;
-    return XR_SUCCESS;
+    return CreateInitialized<XDictionary>(out);
 }
 
 } // namespace NUBO

@@ -1,6 +1,6 @@
 #include "runtime/script_engine_hooks.h"
 
-#include "platform/script/host_object_proxy.h"
+#include "platform/script/host_member_kind.h"
 #include "runtime/script_object.h"
 
 namespace NUBO {

@@ -371,18 +371,18 @@ HRESULT SafeArrayReadWords(SAFEARRAY* array, uint32_t* words, int kind) {
     return hr;
 }
 
-XArgList::XArgList() : slots(inlineSlots) {
-    defaultValue = new (std::nothrow) XVariant;
+XArgList::XArgList() : slots(static_cast<XVariant*>(&inlineSlots[0])) {
+    for (VARIANT& slot : inlineSlots)
+        slot.vt = VT_EMPTY;
 }
 
 XArgList::~XArgList() {
     Clear();
-    delete defaultValue;
 }
 
 XVariant* XArgList::GetArg(int i) {
     if (slots && i >= 0 && i < count) return &slots[capacity - 1 - i];
-    return defaultValue;
+    return &defaultValue;
 }
 
 void XArgList::PushArg(const VARIANT& v) {
@@ -422,7 +422,7 @@ void XArgList::Attach(VARIANT* array, int n) {
 
 void XArgList::Detach() {
     if (!attached) return;
-    slots = inlineSlots;
+    slots = static_cast<XVariant*>(&inlineSlots[0]);
     count = 0;
     capacity = kInlineSlots;
     attached = false;
@@ -433,19 +433,19 @@ VARIANT* XArgList::FirstArgSlot() {
 }
 
 void XArgList::SetDefaultString(const WCHAR* text) {
-    if (defaultValue) *defaultValue = text;
+    defaultValue = text;
 }
 
 void XArgList::SetDefaultBool(bool b) {
-    if (defaultValue) *defaultValue = b;
+    defaultValue = b;
 }
 
 void XArgList::SetDefaultInt32(int n) {
-    if (defaultValue) *defaultValue = n;
+    defaultValue = n;
 }
 
 void XArgList::SetDefault(const VARIANT& v) {
-    if (defaultValue) *defaultValue = v;
+    defaultValue = v;
 }
 
 } // namespace NUBO

@@ -139,9 +139,11 @@ private:
     bool attached = false;
     int count = 0;
     int capacity = kInlineSlots;
-    XVariant* defaultValue = nullptr;
     XVariant* slots;
-    XVariant inlineSlots[kInlineSlots];
+    // Kept in the list, so that a call costs no allocation.
+    XVariant defaultValue;
+    // Plain VARIANTs: only the slots in use hold anything, and Clear empties those.
+    VARIANT inlineSlots[kInlineSlots];
 };
 
 } // namespace NUBO

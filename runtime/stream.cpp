@@ -6,6 +6,7 @@
 
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
+#include "runtime/script_object_internal.h"
 
 namespace NUBO {
 
@@ -50,18 +51,7 @@ XStream::~XStream() {
 }
 
 int32_t XStream::Create(XStream** out) {
-    if (!out) return XR_INVALID;
-    *out = nullptr;
-    auto* stream = new (std::nothrow) XStream;
-    if (!stream) return XR_OUT_OF_MEMORY;
-    stream->AddRef();
-    int32_t rc = stream->Initialize();
-    if (rc != XR_SUCCESS) {
-        stream->Release();
-        return rc;
-    }
-    *out = stream;
-    return XR_SUCCESS;
+    return CreateInitialized<XStream>(out);
 }
 
 int32_t XStream::Initialize() {

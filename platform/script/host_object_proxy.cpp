@@ -160,15 +160,30 @@ duk_ret_t Finish(duk_context* ctx, HRESULT hr, VARIANT* result, BSTR description
 // Members with small ids keep them in the stub's magic; others in a property.
 constexpr DISPID kNoMagicId = -0x8000;
 
+// The member id a stub calls.
+DISPID StubId(duk_context* ctx, duk_idx_t stub) {
+    DISPID id = duk_get_magic(ctx, stub);
+    if (id != kNoMagicId) return id;
+    duk_get_prop_literal(ctx, stub, kIdKey);
+    id = duk_get_int(ctx, -1);
+    duk_pop(ctx);
+    return id;
+}
+
 duk_ret_t MethodStub(duk_context* ctx) {
     duk_idx_t argc = duk_get_top(ctx);
-    DISPID id = duk_get_current_magic(ctx);
     duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kHostKey); // the target holds the record alive
-    auto* host = static_cast<HostRecord*>(duk_get_pointer(ctx, -1));
-    if (id == kNoMagicId) {
-        duk_get_prop_literal(ctx, -2, kIdKey);
-        id = duk_get_int(ctx, -1);
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    const ScriptHeap::StubEntry& last = heap->stubCache[heap->lastStub];
+    HostRecord* host;
+    DISPID id;
+    if (last.stub && last.stub == duk_get_heapptr(ctx, -1)) {
+        host = last.host;
+        id = last.id;
+    } else {
+        duk_get_prop_literal(ctx, -1, kHostKey); // the target holds the record alive
+        host = static_cast<HostRecord*>(duk_get_pointer(ctx, -1));
+        id = StubId(ctx, -2);
     }
     duk_set_top(ctx, argc);
     if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
@@ -182,6 +197,19 @@ duk_ret_t MethodStub(duk_context* ctx) {
     HRESULT hr = CallHost(host, id, DISPATCH_METHOD, &params, &result, &description);
     ClearArgs(&args);
     return Finish(ctx, hr, &result, description);
+}
+
+// Notes the stub at idx, the cached stub of the member named at key, as the one last handed out.
+void RememberStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, duk_idx_t stub) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    void* targetPtr = duk_get_heapptr(ctx, target);
+    void* keyPtr = duk_get_heapptr(ctx, key);
+    int slot = ScriptHeap::StubSlot(targetPtr, keyPtr);
+    duk_get_prop_literal(ctx, stub, kHostKey);
+    auto* host = static_cast<HostRecord*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    heap->stubCache[slot] = {targetPtr, keyPtr, duk_get_heapptr(ctx, stub), host, StubId(ctx, stub)};
+    heap->lastStub = slot;
 }
 
 // Leaves the method stub of the member named at key on the stack, cached on the target so that a
@@ -209,9 +237,15 @@ void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
     duk_dup(ctx, -3);
     duk_put_prop(ctx, -3);
     duk_pop(ctx);
+    RememberStub(ctx, target, key, -1);
 }
 
 void DropStub(duk_context* ctx, duk_idx_t target, duk_idx_t key) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    void* targetPtr = duk_get_heapptr(ctx, target);
+    void* keyPtr = duk_get_heapptr(ctx, key);
+    ScriptHeap::StubEntry& entry = heap->stubCache[ScriptHeap::StubSlot(targetPtr, keyPtr)];
+    if (entry.target == targetPtr && entry.key == keyPtr) entry = ScriptHeap::StubEntry{};
     if (duk_get_prop_literal(ctx, target, kStubsKey)) {
         duk_dup(ctx, key);
         duk_del_prop(ctx, -2);
@@ -250,9 +284,24 @@ bool KeyIsName(duk_context* ctx, duk_idx_t key) {
 
 duk_ret_t TrapGet(duk_context* ctx) {
     if (!KeyIsName(ctx, 1)) return 0;
+    {
+        ScriptHeap* heap = ScriptHeap::From(ctx);
+        void* targetPtr = duk_get_heapptr(ctx, 0);
+        void* keyPtr = duk_get_heapptr(ctx, 1);
+        int slot = ScriptHeap::StubSlot(targetPtr, keyPtr);
+        const ScriptHeap::StubEntry& entry = heap->stubCache[slot];
+        if (entry.stub && entry.target == targetPtr && entry.key == keyPtr) {
+            heap->lastStub = slot;
+            duk_push_heapptr(ctx, entry.stub);
+            return 1;
+        }
+    }
     if (duk_get_prop_literal(ctx, 0, kStubsKey)) {
         duk_dup(ctx, 1);
-        if (duk_get_prop(ctx, -2)) return 1;
+        if (duk_get_prop(ctx, -2)) {
+            RememberStub(ctx, 0, 1, -1);
+            return 1;
+        }
     }
     duk_set_top(ctx, 3);
     HostRecord* host = RecordOfTarget(ctx, 0);
@@ -410,6 +459,7 @@ duk_ret_t TargetCall(duk_context*) {
 duk_ret_t FinalizeTarget(duk_context* ctx) {
     HostRecord* host = RecordOfTarget(ctx, 0);
     ScriptHeap* heap = ScriptHeap::From(ctx);
+    heap->ForgetStubsOf(duk_get_heapptr(ctx, 0));
     if (!host || !heap->IsOpen()) return 0; // Close frees what is left
     duk_del_prop_literal(ctx, 0, kHostKey);
     heap->FreeHost(host);

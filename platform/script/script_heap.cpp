@@ -64,6 +64,7 @@ void ScriptHeap::Close() {
         return;
     }
     closing = true;
+    ForgetStubsOf(nullptr);
     // Releasing may run native destructors that let go of script objects; they see a closed heap.
     auto records = std::move(hosts);
     hosts.clear();
@@ -77,6 +78,11 @@ void ScriptHeap::Close() {
     duk_destroy_heap(ctx);
     ctx = nullptr;
     current = nullptr;
+}
+
+void ScriptHeap::ForgetStubsOf(void* target) {
+    for (StubEntry& entry : stubCache)
+        if (!target || entry.target == target) entry = StubEntry{};
 }
 
 int ScriptHeap::TakePinSlot() {

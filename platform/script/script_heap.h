@@ -52,10 +52,29 @@ public:
 
     static ScriptHeap* From(duk_context* ctx);
 
-    duk_context* ctx = nullptr;        // the main thread: everything runs on it
-    duk_context* current = nullptr;    // the thread in use (a namespace's while its text compiles)
-    void* handler = nullptr;           // the host proxies' trap object, kept in the stash
-    void* pins = nullptr;              // the stash array of pinned script objects
+    duk_context* ctx = nullptr;     // the main thread: everything runs on it
+    duk_context* current = nullptr; // the thread in use (a namespace's while its text compiles)
+    void* handler = nullptr;        // the host proxies' trap object, kept in the stash
+    void* pins = nullptr;           // the stash array of pinned script objects
+
+    // Method stubs handed out lately, by target and interned name, so that a repeated `o.m()`
+    // costs no property look-up. An entry stands for a stub held in its target's stub table: it
+    // goes when the stub leaves the table, when the target is finalized, and on Close.
+    struct StubEntry {
+        void* target;
+        void* key;
+        void* stub;
+        HostRecord* host;
+        DISPID id;
+    };
+    static constexpr int kStubCacheSize = 64;
+    StubEntry stubCache[kStubCacheSize] = {};
+    int lastStub = 0; // the entry last handed out, which the call that follows usually runs
+    static int StubSlot(void* target, void* key) {
+        auto mix = reinterpret_cast<uintptr_t>(target) ^ (reinterpret_cast<uintptr_t>(key) >> 3);
+        return static_cast<int>((mix ^ (mix >> 7)) % kStubCacheSize);
+    }
+    void ForgetStubsOf(void* target);
     IActiveScriptSite* site = nullptr; // the engine's, borrowed; null once it let go
 
     // Host objects by identity. Callers catch allocation failure.

@@ -117,36 +117,4 @@ HRESULT TestHost::DeleteMemberByName(BSTR name, DWORD) {
     return S_OK;
 }
 
-HRESULT TestSite::QueryInterface(REFIID riid, void** out) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScriptSite)) {
-        *out = static_cast<IActiveScriptSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-HRESULT TestSite::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) {
-    itemLookups++;
-    if (info) *info = nullptr;
-    if (!(mask & SCRIPTINFO_IUNKNOWN) || !item) return E_INVALIDARG;
-    *item = nullptr;
-    auto found = items.find(name);
-    if (found == items.end()) return TYPE_E_ELEMENTNOTFOUND;
-    *item = found->second;
-    (*item)->AddRef();
-    return S_OK;
-}
-
-HRESULT TestSite::OnScriptError(IActiveScriptError* error) {
-    EXCEPINFO info{};
-    error->GetExceptionInfo(&info);
-    errors.emplace_back(info.bstrDescription ? info.bstrDescription : u"");
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    return S_OK;
-}
-
 } // namespace jscript_test

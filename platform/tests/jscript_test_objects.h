@@ -6,6 +6,7 @@
 
 #include "platform/com/dispatch.h"
 #include "platform/script/active_script.h"
+#include "platform/tests/test_script_site.h"
 
 namespace jscript_test {
 
@@ -55,28 +56,6 @@ public:
 
 private:
     ~TestHost();
-};
-
-// Answers GetItemInfo from a table of named objects and counts script errors.
-class TestSite final : public IActiveScriptSite {
-public:
-    HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; } // lives in the test's frame
-
-    HRESULT GetLCID(LCID*) override { return S_OK; }
-    HRESULT GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override;
-    HRESULT GetDocVersionString(BSTR*) override { return S_OK; }
-    HRESULT OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
-    HRESULT OnStateChange(SCRIPTSTATE) override { return S_OK; }
-    HRESULT OnScriptError(IActiveScriptError* error) override;
-    HRESULT OnEnterScript() override { return S_OK; }
-    HRESULT OnLeaveScript() override { return S_OK; }
-
-    ULONG refs = 0;
-    std::map<std::u16string, IUnknown*> items; // borrowed
-    std::vector<std::u16string> errors;
-    int itemLookups = 0;
 };
 
 } // namespace jscript_test

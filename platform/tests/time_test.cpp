@@ -6,6 +6,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/tests/scoped_tz.h"
+
 namespace {
 
 ULONGLONG Ticks(const FILETIME& ft) {
@@ -15,28 +17,7 @@ FILETIME FromTicks(ULONGLONG t) {
     return FILETIME{DWORD(t), DWORD(t >> 32)};
 }
 
-// Pins TZ for one test and restores the previous value.
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz) {
-        const char* old = getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
+using NUBO::test::ScopedTz;
 
 } // namespace
 

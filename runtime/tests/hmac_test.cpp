@@ -4,21 +4,14 @@
 
 #include <string>
 
+#include "digest_hex.h"
 #include "runtime/md5.h"
 #include "runtime/sha256.h"
 
 namespace NUBO {
 namespace {
 
-std::string Hex(const uint8_t* bytes, int n) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (int i = 0; i < n; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 15];
-    }
-    return out;
-}
+using test::Hex;
 
 std::string Unhex(const std::string& hex) {
     std::string out;

@@ -17,6 +17,7 @@
 #include "runtime/script_dictionary.h"
 #include "runtime/script_engine_hooks.h"
 #include "runtime/startup.h"
+#include "script_test_site.h"
 
 using namespace NUBO;
 
@@ -174,43 +175,6 @@ int32_t CreateCircle(XObject** out) {
     return XR_SUCCESS;
 }
 
-// Answers GetItemInfo from the test's named objects.
-class Site final : public IActiveScriptSite {
-public:
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IActiveScriptSite) {
-            *out = static_cast<IActiveScriptSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
-    HRESULT GetLCID(LCID*) override { return S_OK; }
-    HRESULT GetItemInfo(LPCOLESTR name, DWORD, IUnknown** item, ITypeInfo**) override {
-        auto found = items.find(name);
-        if (found == items.end()) return TYPE_E_ELEMENTNOTFOUND;
-        *item = static_cast<IDispatchEx*>(found->second);
-        (*item)->AddRef();
-        return S_OK;
-    }
-    HRESULT GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
-    HRESULT OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
-    HRESULT OnStateChange(SCRIPTSTATE) override { return S_OK; }
-    HRESULT OnScriptError(IActiveScriptError*) override {
-        ++errors;
-        return S_OK;
-    }
-    HRESULT OnEnterScript() override { return S_OK; }
-    HRESULT OnLeaveScript() override { return S_OK; }
-
-    ULONG refs = 0;
-    int errors = 0;
-    std::map<std::u16string, XObject*> items; // borrowed
-};
-
 class XObjectScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -226,24 +190,12 @@ protected:
                       {u"xDictionary", dictionaryConstructor},
                       {u"Circle", circleConstructor}};
 
-        CLSID clsid{};
-        ASSERT_EQ(CLSIDFromProgID(u"JScript", &clsid), S_OK);
-        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                                   reinterpret_cast<void**>(&engine)),
-                  S_OK);
-        ASSERT_EQ(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)), S_OK);
-        ASSERT_EQ(engine->SetScriptSite(&site), S_OK);
-        ASSERT_EQ(parse->InitNew(), S_OK);
-        ASSERT_EQ(engine->SetScriptState(SCRIPTSTATE_STARTED), S_OK);
-        for (const auto& item : site.items)
-            ASSERT_EQ(engine->AddNamedItem(item.first.c_str(), SCRIPTITEM_ISVISIBLE), S_OK);
+        // Every step of making, starting and naming the items must answer S_OK.
+        ASSERT_EQ(script.Open(&site), S_OK);
+        engine = script.engine();
     }
     void TearDown() override {
-        if (engine) {
-            EXPECT_EQ(engine->Close(), S_OK);
-            parse->Release();
-            engine->Release();
-        }
+        EXPECT_EQ(script.Close(), S_OK);
         EXPECT_EQ(site.refs, 0u);
         circle->kept.Clear(); // a script object kept past Close lets go harmlessly
         for (XObject* object : {static_cast<XObject*>(circle), dictionary, dictionaryConstructor, circleConstructor}) {
@@ -253,20 +205,8 @@ protected:
         Shutdown();
     }
 
-    HRESULT Run(const char16_t* code, const char16_t* item = nullptr) {
-        return parse->ParseScriptText(code, item, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr, nullptr);
-    }
-    // The expression's value; VT_ERROR carrying the HRESULT when it failed.
-    XVariant Eval(const char16_t* code, const char16_t* item = nullptr) {
-        XVariant v;
-        HRESULT hr = parse->ParseScriptText(code, item, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISEXPRESSION, &v, nullptr);
-        if (FAILED(hr)) {
-            v.Clear();
-            v.vt = VT_ERROR;
-            v.scode = hr;
-        }
-        return v;
-    }
+    HRESULT Run(const char16_t* code, const char16_t* item = nullptr) { return script.Run(code, item); }
+    XVariant Eval(const char16_t* code) { return script.Eval(code); }
     std::u16string Text(const char16_t* code) {
         XVariant v = Eval(code);
         EXPECT_EQ(v.vt, VT_BSTR) << std::string(code, code + std::char_traits<char16_t>::length(code));
@@ -278,9 +218,9 @@ protected:
         return v.vt == VT_I4 ? v.lVal : -999999;
     }
 
-    Site site;
-    IActiveScript* engine = nullptr;
-    IActiveScriptParse* parse = nullptr;
+    test::ScriptTestSite site;
+    test::ScriptTestEngine script;
+    IActiveScript* engine = nullptr; // the one `script` holds
     Circle* circle = nullptr;
     XObject* dictionary = nullptr;
     XObject* dictionaryConstructor = nullptr;
@@ -396,10 +336,10 @@ TEST_F(XObjectScriptTest, FailureCodesAreThrownAsErrorsWithTheirHResult) {
         << "a property whose native object went away";
 
     // Uncaught, the failure reaches the caller of the text and its site.
-    int before = site.errors;
+    size_t before = site.errors.size();
     HRESULT hr = Run(u"circle.fail(92)");
     EXPECT_EQ(ResultFromHResult(hr), XR_NO_NATIVE_OBJECT);
-    EXPECT_EQ(site.errors, before + 1);
+    EXPECT_EQ(site.errors.size(), before + 1);
 }
 
 TEST_F(XObjectScriptTest, NewMakesNativeObjectsThroughConstructors) {

@@ -5,26 +5,15 @@
 #include <cstring>
 #include <string>
 
+#include "digest_hex.h"
+
 namespace NUBO {
 namespace {
 
-std::string Hex(const uint8_t* bytes, int n) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (int i = 0; i < n; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 15];
-    }
-    return out;
-}
+using test::Hex;
 
 std::string Md5Hex(const std::string& text, size_t piece) {
-    TMd5Digest digest;
-    for (size_t at = 0; at < text.size(); at += piece)
-        digest.Update(text.data() + at, std::min(piece, text.size() - at));
-    uint8_t out[16];
-    EXPECT_EQ(digest.Final(out), 16);
-    return Hex(out, 16);
+    return test::DigestHex<TMd5Digest, 16>(text, piece);
 }
 
 // RFC 1321's test suite.

@@ -4,26 +4,15 @@
 
 #include <string>
 
+#include "digest_hex.h"
+
 namespace NUBO {
 namespace {
 
-std::string Hex(const uint8_t* bytes, int n) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (int i = 0; i < n; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 15];
-    }
-    return out;
-}
+using test::Hex;
 
 std::string ShaHex(const std::string& text, size_t piece) {
-    TSha256Digest digest;
-    for (size_t at = 0; at < text.size(); at += piece)
-        digest.Update(text.data() + at, std::min(piece, text.size() - at));
-    uint8_t out[32];
-    EXPECT_EQ(digest.Final(out), 32);
-    return Hex(out, 32);
+    return test::DigestHex<TSha256Digest, 32>(text, piece);
 }
 
 // FIPS 180-2's examples and the one-million-'a' message.

@@ -6,31 +6,9 @@
 #include <ctime>
 #include <string>
 
-namespace {
+#include "platform/tests/scoped_tz.h"
 
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz) {
-        const char* old = getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
-
-} // namespace
+using NUBO::test::ScopedTz;
 
 TEST(UnixTimeTest, NowAgreesWithTheHostClock) {
     int64_t stored = -1;

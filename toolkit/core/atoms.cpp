@@ -1,10 +1,11 @@
 #include "toolkit/core/atoms.h"
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/crt/wide.h"
 #include "runtime/charset.h"
-#include "runtime/hash_map.h"
 
 namespace {
 
@@ -19,9 +20,94 @@ constexpr PredefinedAtom kPredefined[] = {
 #undef OX_ATOM
 };
 
+// Lower-cased names to atoms, open addressing with linear probing. Names are never removed one by
+// one, so a probe runs until it meets the name or an empty slot. The table doubles before it is half
+// full, which keeps a lookup constant however many names a scene brings.
+class NameIndex {
+public:
+    oxAtom Find(const WCHAR* lower, size_t length) const {
+        const Slot* slot = Lookup(lower, HashOf(lower, length));
+        return slot ? slot->atom : 0;
+    }
+
+    // Gives a known name `atom`; false when the name is unknown.
+    bool Replace(const WCHAR* lower, oxAtom atom) {
+        auto* slot = const_cast<Slot*>(Lookup(lower, HashOf(lower, wcslen(lower))));
+        if (slot) slot->atom = atom;
+        return slot != nullptr;
+    }
+
+    // Stores `lower` (a heap copy of a lower-cased name) under `atom`; a known name has its atom replaced.
+    void Set(std::unique_ptr<WCHAR[]> lower, oxAtom atom) {
+        if (2 * (count_ + 1) > slots_.size()) Grow();
+        uint32_t hash = HashOf(lower.get(), wcslen(lower.get()));
+        size_t i = hash & Mask();
+        for (; slots_[i].name; i = (i + 1) & Mask()) {
+            if (slots_[i].hash == hash && wcscmp(slots_[i].name.get(), lower.get()) == 0) {
+                slots_[i].atom = atom;
+                return;
+            }
+        }
+        slots_[i] = Slot{std::move(lower), hash, atom};
+        ++count_;
+    }
+
+    void Clear() {
+        slots_.clear();
+        slots_.shrink_to_fit();
+        count_ = 0;
+    }
+
+private:
+    struct Slot {
+        std::unique_ptr<WCHAR[]> name;
+        uint32_t hash = 0;
+        oxAtom atom = 0;
+    };
+
+    // FNV-1a over the units.
+    static uint32_t HashOf(const WCHAR* text, size_t length) {
+        uint32_t h = 2166136261u;
+        for (size_t i = 0; i < length; ++i)
+            h = (h ^ text[i]) * 16777619u;
+        return h;
+    }
+    size_t Mask() const { return slots_.size() - 1; }
+
+    const Slot* Lookup(const WCHAR* lower, uint32_t hash) const {
+        if (slots_.empty()) return nullptr;
+        for (size_t i = hash & Mask();; i = (i + 1) & Mask()) {
+            const Slot& slot = slots_[i];
+            if (!slot.name) return nullptr;
+            if (slot.hash == hash && wcscmp(slot.name.get(), lower) == 0) return &slot;
+        }
+    }
+
+    void Grow() {
+        std::vector<Slot> old(slots_.empty() ? 64 : 2 * slots_.size());
+        old.swap(slots_);
+        for (Slot& slot : old) {
+            if (!slot.name) continue;
+            size_t i = slot.hash & Mask();
+            while (slots_[i].name)
+                i = (i + 1) & Mask();
+            slots_[i] = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> slots_; // a power of two in size, or empty
+    size_t count_ = 0;
+};
+
+// Both directions are private to this file: only Find and GetName read them, and nothing walks them,
+// so they are kept in structures whose cost does not grow with the number of names. The fixed
+// vocabulary has an index of its own: markup looks up its tags and attribute names all the time, and
+// in a small index they stay in the cache however many ids a scene adds to the other one.
 struct AtomTable {
-    NUBO::oxNameHashMap<oxAtom> byName;               // lower-cased name -> atom
-    NUBO::oxIdHashMap<std::unique_ptr<WCHAR[]>> byId; // atom -> name as added
+    NameIndex fixedNames; // lower-cased name -> atom, for names added by RegisterPredefined
+    NameIndex names;      // lower-cased name -> atom, for the rest
+    bool registering = false;
+    std::vector<std::unique_ptr<WCHAR[]>> byId; // atom -> name as added; empty where none
     // Only grows. Once the 16-bit space is used up, new names get no atom rather than one that
     // would wrap around onto a predefined id.
     uint32_t next = oxAtoms::kFirstDynamicAtom;
@@ -52,7 +138,9 @@ oxAtom oxAtoms::Find(const WCHAR* name) {
         lower[n] = towlower(name[n]);
     }
     lower[n] = 0;
-    return Table().byName.Lookup(lower);
+    AtomTable& table = Table();
+    if (oxAtom atom = table.fixedNames.Find(lower, n)) return atom;
+    return table.names.Find(lower, n);
 }
 
 oxAtom oxAtoms::Intern(const WCHAR* name) {
@@ -66,9 +154,9 @@ oxAtom oxAtoms::Intern(const WCHAR* name) {
 }
 
 int oxAtoms::GetName(oxAtom atom, WCHAR* buffer, size_t size) {
-    const auto* node = Table().byId.Find(atom);
-    if (!node || !buffer || size == 0) return 0;
-    const WCHAR* name = node->value.get();
+    const auto& byId = Table().byId;
+    if (atom >= byId.size() || !byId[atom] || !buffer || size == 0) return 0;
+    const WCHAR* name = byId[atom].get();
     size_t n = 0;
     for (; n + 1 < size && name[n]; ++n)
         buffer[n] = name[n];
@@ -79,8 +167,13 @@ int oxAtoms::GetName(oxAtom atom, WCHAR* buffer, size_t size) {
 void oxAtoms::Add(const WCHAR* name, oxAtom atom) {
     if (!name) return;
     AtomTable& table = Table();
-    table.byId.GetOrInsert(atom) = CopyName(name, false);
-    table.byName.GetOrInsert(CopyName(name, true).get()) = atom;
+    if (atom >= table.byId.size()) table.byId.resize(size_t(atom) + 1);
+    table.byId[atom] = CopyName(name, false);
+    std::unique_ptr<WCHAR[]> lower = CopyName(name, true);
+    if (table.registering)
+        table.fixedNames.Set(std::move(lower), atom);
+    else if (!table.fixedNames.Replace(lower.get(), atom))
+        table.names.Set(std::move(lower), atom);
 }
 
 void oxAtoms::AddNarrow(const char* name, oxAtom atom) {
@@ -91,12 +184,17 @@ void oxAtoms::AddNarrow(const char* name, oxAtom atom) {
 }
 
 void oxAtoms::RegisterPredefined() {
+    AtomTable& table = Table();
+    table.registering = true;
     for (const PredefinedAtom& entry : kPredefined)
         Add(entry.name, entry.id);
+    table.registering = false;
 }
 
 void oxAtoms::Clear() {
     AtomTable& table = Table();
-    table.byName.ClearNodes();
-    table.byId.ClearNodes();
+    table.fixedNames.Clear();
+    table.names.Clear();
+    table.byId.clear();
+    table.byId.shrink_to_fit();
 }

@@ -2,8 +2,11 @@
 
 #include <new>
 
+#include "runtime/result_codes.h"
+#include "runtime/script_dictionary.h"
 #include "runtime/script_object.h"
 #include "toolkit/core/referenced.h"
+#include "runtime/object_dictionary_view.h"
 
 namespace {
 
@@ -44,6 +47,28 @@ void oxDOMEvent::GetParams(NUBO::XObject** out) const {
     if (!out) return;
     if (params_) params_->AddRef();
     *out = params_;
+}
+
+int32_t oxDOMEvent::SetParam(const WCHAR* name, const VARIANT& value) {
+    if (!name) return NUBO::XR_INVALID;
+    if (!params_) {
+        int32_t rc = NUBO::CreateXDictionary(&params_);
+        if (rc != NUBO::XR_SUCCESS) return rc;
+    }
+    // Parameters given as an object are written through to that object.
+    if (auto* view = dynamic_cast<XObjectDictionaryView*>(params_)) return view->SetValueForKey(value, name);
+    return params_->SetPropertyByName(name, &value);
+}
+
+int32_t oxDOMEvent::SetParamsObject(NUBO::XObject* object) {
+    auto* view = new (std::nothrow) XObjectDictionaryView(object);
+    if (!view) return NUBO::XR_OUT_OF_MEMORY;
+    view->AddRef();
+    view->Initialize();
+    NUBO::XObject* old = params_;
+    params_ = view;
+    if (old) old->Release();
+    return NUBO::XR_SUCCESS;
 }
 
 oxUIEvent::oxUIEvent(oxAtom type, oxReferenced* target, oxReferenced* related, bool shiftDown, bool ctrlDown,

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/com/unknown.h"
+#include "platform/com/variant.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/event.h"
 #include "toolkit/core/rect.h"
@@ -27,6 +28,12 @@ public:
     void SetCurrent(oxReferenced* current);
     // The parameter dictionary with a reference added, or null when none was set.
     void GetParams(NUBO::XObject** out) const;
+    // Sets one parameter, making an empty dictionary on first use: 0, 10 for a null name, 18 when
+    // the dictionary cannot be made, else the dictionary's own result code.
+    int32_t SetParam(const WCHAR* name, const VARIANT& value);
+    // The object's properties, seen as a dictionary, become the parameters in place of the old
+    // ones: 0, or 18 (the old parameters stay) when the view cannot be made.
+    int32_t SetParamsObject(NUBO::XObject* object);
 
 protected:
     oxReferenced* source_ = nullptr;

@@ -14,6 +14,17 @@ bool Near(int64_t a, int64_t b, int64_t d) {
     return b - d < a && a < b + d;
 }
 
+// Edges in 64 bits, so that a rectangle reaching past the 32-bit range still compares right.
+struct Edges {
+    int64_t left, top, right, bottom;
+    bool IsEmpty() const { return left >= right || top >= bottom; }
+};
+
+Edges Overlap(const oxRect& a, const oxRect& b) {
+    return {std::max<int64_t>(a.x, b.x), std::max<int64_t>(a.y, b.y), std::min(a.Right(), b.Right()),
+            std::min(a.Bottom(), b.Bottom())};
+}
+
 } // namespace
 
 oxPoint& oxPoint::Offset(int32_t dx, int32_t dy) {
@@ -37,11 +48,7 @@ oxRect& oxRect::Offset(const oxPoint& by) {
 }
 
 bool oxRect::Intersects(const oxRect& other) const {
-    int64_t left = std::max<int64_t>(x, other.x);
-    int64_t top = std::max<int64_t>(y, other.y);
-    int64_t right = std::min(Right(), other.Right());
-    int64_t bottom = std::min(Bottom(), other.Bottom());
-    return left < right && top < bottom;
+    return !Overlap(*this, other).IsEmpty();
 }
 
 bool oxRect::Contains(const oxPoint& p) const {
@@ -49,12 +56,9 @@ bool oxRect::Contains(const oxPoint& p) const {
 }
 
 oxRect& oxRect::Intersect(const oxRect& other) {
-    if (!Intersects(other)) return Clear();
-    int64_t left = std::max<int64_t>(x, other.x);
-    int64_t top = std::max<int64_t>(y, other.y);
-    int64_t right = std::min(Right(), other.Right());
-    int64_t bottom = std::min(Bottom(), other.Bottom());
-    return Set(int32_t(left), int32_t(top), Wrap(right - left), Wrap(bottom - top));
+    Edges e = Overlap(*this, other);
+    if (e.IsEmpty()) return Clear();
+    return Set(int32_t(e.left), int32_t(e.top), Wrap(e.right - e.left), Wrap(e.bottom - e.top));
 }
 
 oxRect& oxRect::Union(const oxRect& other) {

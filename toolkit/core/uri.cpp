@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/crt/wide.h"
+#include "runtime/file_stream.h"
 #include "runtime/wide_string.h"
 
 namespace {
@@ -154,7 +155,5 @@ NUBO::TWString oxUri::JoinPath(const WCHAR* base, const WCHAR* relative) {
 }
 
 void oxUri::Combine(NUBO::TWString& base, const NUBO::TWString& relative) {
-    // An empty directory stays empty: the name is then taken as it stands.
-    if (!base.IsEmpty() && base.GetAt(base.GetLength() - 1) != u'\\') base += u'\\';
-    base += relative;
+    base = NUBO::CombinePath(base.GetString(), relative.GetString());
 }

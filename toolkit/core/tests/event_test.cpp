@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/ref_ptr.h"
+#include "runtime/result_codes.h"
+#include "runtime/script_dictionary.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/referenced.h"
 
@@ -98,6 +101,71 @@ TEST(oxEventTest, BubblingBitByKindAndType) {
         delete c.event;
     }
     EXPECT_EQ(t.count, 0);
+}
+
+int ReadInt(NUBO::XObject* dictionary, const char16_t* key) {
+    NUBO::XVariant v;
+    EXPECT_EQ(dictionary->GetPropertyByName(key, &v), NUBO::XR_SUCCESS) << "no key";
+    return v.ToInt32();
+}
+
+NUBO::RefPtr<NUBO::XObject> Params(const oxDOMEvent& e) {
+    NUBO::XObject* params = nullptr;
+    e.GetParams(&params);
+    return NUBO::RefPtr<NUBO::XObject>(params);
+}
+
+TEST(oxEventTest, SetParamMakesOneDictionaryThatTheEventReleases) {
+    NUBO::RefPtr<NUBO::XObject> kept;
+    {
+        oxDOMEvent e(kAtomClick, nullptr, nullptr);
+        EXPECT_EQ(e.SetParam(nullptr, NUBO::XVariant(1)), NUBO::XR_INVALID);
+        EXPECT_EQ(Params(e).get(), nullptr);
+        ASSERT_EQ(e.SetParam(u"a", NUBO::XVariant(1)), NUBO::XR_SUCCESS);
+        kept = Params(e);
+        ASSERT_NE(kept.get(), nullptr);
+        EXPECT_TRUE(NUBO::XObject::IsKindOf(kept.get(), &NUBO::XDictionary::Descriptor));
+        ASSERT_EQ(e.SetParam(u"b", NUBO::XVariant(2)), NUBO::XR_SUCCESS);
+        ASSERT_EQ(e.SetParam(u"a", NUBO::XVariant(3)), NUBO::XR_SUCCESS);
+        EXPECT_EQ(Params(e).get(), kept.get());
+        EXPECT_EQ(static_cast<NUBO::XDictionary*>(kept.get())->Count(), 2);
+        EXPECT_EQ(ReadInt(kept.get(), u"a"), 3);
+        EXPECT_EQ(ReadInt(kept.get(), u"b"), 2);
+        EXPECT_EQ(kept->GetRefCount(), 2);
+    }
+    EXPECT_EQ(kept->GetRefCount(), 1);
+}
+
+TEST(oxEventTest, ParamsObjectIsSeenThroughAViewAndWrittenThrough) {
+    NUBO::XObject* raw = nullptr;
+    ASSERT_EQ(NUBO::CreateXDictionary(&raw), NUBO::XR_SUCCESS);
+    NUBO::RefPtr<NUBO::XObject> object(raw);
+    NUBO::XVariant seven(7);
+    ASSERT_EQ(object->SetPropertyByName(u"x", &seven), NUBO::XR_SUCCESS);
+    NUBO::RefPtr<NUBO::XObject> first;
+    {
+        oxDOMEvent e(kAtomClick, nullptr, nullptr);
+        ASSERT_EQ(e.SetParam(u"old", NUBO::XVariant(1)), NUBO::XR_SUCCESS);
+        first = Params(e);
+        ASSERT_EQ(e.SetParamsObject(object.get()), NUBO::XR_SUCCESS);
+        EXPECT_EQ(first->GetRefCount(), 1); // the replaced dictionary was released
+        EXPECT_EQ(object->GetRefCount(), 2);
+
+        NUBO::RefPtr<NUBO::XObject> params = Params(e);
+        ASSERT_NE(params.get(), nullptr);
+        EXPECT_NE(params.get(), object.get());
+        NUBO::XObject* behind = nullptr;
+        ASSERT_EQ(params->GetObject(&behind), NUBO::XR_SUCCESS);
+        EXPECT_EQ(behind, object.get());
+        behind->Release();
+
+        // Later parameters reach the object, not a new dictionary.
+        ASSERT_EQ(e.SetParam(u"y", NUBO::XVariant(8)), NUBO::XR_SUCCESS);
+        EXPECT_EQ(Params(e).get(), params.get());
+        EXPECT_EQ(ReadInt(object.get(), u"y"), 8);
+        EXPECT_EQ(ReadInt(object.get(), u"x"), 7);
+    }
+    EXPECT_EQ(object->GetRefCount(), 1);
 }
 
 TEST(oxEventTest, KindsCarryTheirFields) {
