@@ -175,6 +175,17 @@ TEST_F(JScriptEngineTest, HostCallsFollowTheirShapes) {
     EXPECT_EQ(EvalInt(u"('value' in host) && !('nothing' in host) ? 1 : 0"), 1);
 }
 
+// Method functions are kept per object and name; a detached one, one called after another, and
+// one read again after its name was deleted all still reach their own member.
+TEST_F(JScriptEngineTest, MethodFunctionsStayBoundToTheirMember) {
+    int direct = EvalInt(u"host.add(1, 2)");
+    EXPECT_EQ(EvalInt(u"var a = host.add; a === host.add ? 1 : 0"), 1);
+    EXPECT_EQ(EvalInt(u"var e = host.echo; e(7); a(1, 2)"), direct);
+    EXPECT_EQ(host->calls.back().flags, DISPATCH_METHOD);
+    EXPECT_EQ(Run(u"delete host.add;"), S_OK);
+    EXPECT_EQ(EvalInt(u"host.add(1, 2) + a(1, 2)"), 2 * direct);
+}
+
 TEST_F(JScriptEngineTest, ExpandosAreCreatedAndDeletedFromScript) {
     EXPECT_EQ(Run(u"host.fresh = 'x'; host.fresh += 'y';"), S_OK);
     EXPECT_EQ(EvalText(u"host.fresh"), u"xy");

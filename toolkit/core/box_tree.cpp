@@ -69,25 +69,46 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
     if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
     if (!children || count <= 0) return;
     // A box cannot become its own descendant, and one child enters once; such entries are skipped.
-    NUBO::PtrVector<oxBox*> list;
+    // A few children, as markup adds them one at a time, are gathered without a heap block.
+    oxBox* inlineList[4];
+    NUBO::PtrVector<oxBox*> heapList;
+    oxBox** list = inlineList;
+    if (count > 4) {
+        if (!heapList.InsertN(0, size_t(count), nullptr)) return;
+        list = heapList.data();
+    }
+    int n = 0;
     int ownChildren = 0;
     for (int i = 0; i < count; ++i) {
         oxBox* c = children[i];
         if (!c || c == this || c->IsAncestorOf(this) || c->IsBeingDeleted()) continue;
         bool seen = false;
-        for (oxBox* s : list)
-            seen = seen || s == c;
+        for (int k = 0; k < n; ++k)
+            seen = seen || list[k] == c;
         if (seen) continue;
-        if (!list.PushBack(c)) return;
+        list[n++] = c;
         if (c->parent_ == this) ++ownChildren;
     }
-    int n = int(list.size());
     if (n == 0) return;
     // Grow before anything moves, so a failure leaves the tree as it was.
     if (!EnsureChildCapacity(children_->count - ownChildren, n)) return;
-    for (oxBox* c : list) {
-        if (c->parent_) c->parent_->RemoveChild(c, false);
+    // Taking out every present child frees the array on the way; its replacement is made first.
+    ChildArray* spare = nullptr;
+    if (ownChildren > 0 && ownChildren == children_->count) {
+        spare = static_cast<ChildArray*>(std::malloc(sizeof(ChildArray) + size_t(2 * n) * sizeof(oxBox*)));
+        if (!spare) return;
+        spare->count = 0;
+        spare->capacity = 2 * n;
+        spare->contentIndex = 0;
+        spare->rect = bounds_;
     }
+    for (int k = 0; k < n; ++k) {
+        if (list[k]->parent_) list[k]->parent_->RemoveChild(list[k], false);
+    }
+    if (children_ == EmptyChildren())
+        children_ = spare;
+    else
+        std::free(spare);
     ChildArray* a = children_;
     if (index < 0 || index > a->count) index = a->count;
     oxBox** items = a->Items();
@@ -97,7 +118,7 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
     bool owned = partName && wcscmp(partName, u"part") == 0;
     bool descendantPart = partName && wcscmp(partName, u"descendantPart") == 0;
     for (int k = 0; k < n; ++k) {
-        oxBox* child = list[size_t(k)];
+        oxBox* child = list[k];
         child->index_ = index + k;
         items[index + k] = child;
         a->count++;

@@ -216,6 +216,16 @@ TEST_F(oxBoxTest, RefusesCyclesAndRepeatedChildren) {
     root->InsertChildrenAt(-1, list, 3, nullptr, false);
     EXPECT_EQ(root->GetChildCount(), 2);
     EXPECT_EQ(Indexes(root), (std::vector<int>{0, 1}));
+    // Past four entries the list is gathered on the heap; the same rules hold there.
+    auto* a = new TestBox(kAtomBox);
+    auto* b = new TestBox(kAtomBox);
+    oxBox* longer[] = {twice, a, root, nullptr, b, kids[0], a};
+    root->InsertChildrenAt(0, longer, 7, nullptr, false);
+    EXPECT_EQ(root->GetChildCount(), 4);
+    EXPECT_EQ(Indexes(root), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(root->GetChildAt(0, false), twice);
+    EXPECT_EQ(root->GetChildAt(2, false), b);
+    EXPECT_EQ(root->GetChildAt(3, false), kids[0]);
     root->Release();
     EXPECT_EQ(deaths, 2); // the root and its first child; the others are plain TestBoxes
 }
