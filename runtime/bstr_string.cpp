@@ -1,6 +1,7 @@
 #include "runtime/bstr_string.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <new>
 #include <utility>
@@ -188,13 +189,14 @@ int TBstr::Format(const WCHAR* format, ...) {
 const char* TBstr::GetNarrow(const WCHAR* charset) const {
     if (!text_) return kEmptyNarrow;
     const int length = GetLength();
+    if (length > (INT_MAX - 1) / 3) return kEmptyNarrow;
     const int size = 3 * length + 1;
     if (!narrow_) {
         narrow_ = new (std::nothrow) char[size];
         if (!narrow_) return kEmptyNarrow;
     }
     const int written = EncodeCharset(charset, text_, length + 1, narrow_, size);
-    if (written < 0 || written > size) return kEmptyNarrow;
+    if (written <= 0 || written > size) return kEmptyNarrow; // the terminator always counts
     return narrow_;
 }
 

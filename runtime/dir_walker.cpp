@@ -31,9 +31,6 @@ void FillEntry(const WIN32_FIND_DATAW& data, TDirEntry* entry) {
 
 TDirWalker::~TDirWalker() {
     Close();
-    entry_.name.Destroy();
-    folder_.Destroy();
-    namePattern_.Destroy();
 }
 
 int TDirWalker::Open(const WCHAR* pattern) {

@@ -80,8 +80,6 @@ bool TFile::GetFileInfo(const WCHAR* name, TDirEntry* entry) {
 
 XClassDescriptor XFileStream::Descriptor = {"XFileStream", 2, kFileStreamMembers, &XStream::Descriptor, 0, {}};
 
-XFileStream::XFileStream() : fileContentType(u"application/octet-stream") {}
-
 int32_t XFileStream::Create(XFileStream** out) {
     return CreateInitialized<XFileStream>(out);
 }
@@ -174,12 +172,12 @@ int32_t XFileStream::SetSize(int64_t newSize) {
 
 int32_t XFileStream::GetContentType(TWString* out) {
     if (!out) return XR_INVALID;
-    *out = fileContentType;
+    *out = contentType;
     return XR_SUCCESS;
 }
 
 int32_t XFileStream::SetContentType(const WCHAR* type) {
-    fileContentType = type;
+    contentType = type;
     return XR_SUCCESS;
 }
 

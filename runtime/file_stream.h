@@ -39,7 +39,7 @@ class XFileStream : public XStream {
 public:
     static XClassDescriptor Descriptor; // "XFileStream"
 
-    XFileStream();
+    XFileStream() = default;
 
     XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
     int32_t Initialize() override { return 0; }
@@ -67,7 +67,6 @@ protected:
     ~XFileStream() override = default;
 
 private:
-    TWString fileContentType;
     TFile file;
 };
 

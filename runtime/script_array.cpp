@@ -170,11 +170,25 @@ struct XArrayMethods {
         return SetNewArray(range, result);
     }
 
+    // A new array holding copies of every value.
+    static int32_t CopyOf(XArray* a, XArray** out) {
+        return a->count ? a->GetRange(0, a->count - 1, out) : CreateXArray(out);
+    }
+
+    // The source of an operation that changes `a` while reading it: a copy when the source is `a`
+    // itself, since its values shift as others go in.
+    static int32_t StableSource(XArray* a, RefPtr<XObject>* source) {
+        if (source->get() != static_cast<XObject*>(a)) return XR_SUCCESS;
+        XArray* copy = nullptr;
+        int32_t rc = CopyOf(a, &copy);
+        if (rc == XR_SUCCESS) *source = RefPtr<XObject>(copy);
+        return rc;
+    }
+
     static int32_t GetXArray(XObject* o, int, XArgList*, XVariant* result) {
         if (!o) return XR_INVALID;
-        XArray* a = Self(o);
         XArray* copy = nullptr;
-        int32_t rc = a->count ? a->GetRange(0, a->count - 1, &copy) : CreateXArray(&copy);
+        int32_t rc = CopyOf(Self(o), &copy);
         if (rc != XR_SUCCESS) return rc;
         return SetNewArray(copy, result);
     }
@@ -258,6 +272,8 @@ struct XArrayMethods {
         RefPtr<XObject> source = ArgObject(args, 0);
         if (!source) return XR_INVALID;
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
+        int32_t rc = StableSource(Self(o), &source);
+        if (rc != XR_SUCCESS) return rc;
         XArrayView view(source.get());
         return InsertFrom(Self(o), &view, args->GetArg(1)->ToInt32());
     }
@@ -267,9 +283,12 @@ struct XArrayMethods {
         if (argc < 2) return XR_TOO_FEW_ARGS;
         XArray* source = nullptr;
         if (XArrayFromVariant(args->GetArg(0), &source) != XR_SUCCESS || !source) return XR_INVALID;
-        RefPtr<XArray> held(source);
+        RefPtr<XObject> held(source);
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
-        return InsertFrom(Self(o), source, args->GetArg(1)->ToInt32());
+        int32_t rc = StableSource(Self(o), &held);
+        if (rc != XR_SUCCESS) return rc;
+        XArrayView view(held.get());
+        return InsertFrom(Self(o), &view, args->GetArg(1)->ToInt32());
     }
 
     static int32_t RemoveAllValues(XObject* o, int, XArgList*, XVariant*) {
@@ -346,6 +365,9 @@ struct XArrayMethods {
     static void RemoveBlock(XArray* a, int first, int last) {
         for (int i = first; i <= last; ++i)
             a->OnModified(kArrayAboutToRemove, i, 1);
+        // A listener may have shrunk the array meanwhile.
+        if (last >= a->count) last = a->count - 1;
+        if (first > last) return;
         for (int i = first; i <= last; ++i)
             VariantClear(&a->items[i]);
         int n = last - first + 1;
@@ -382,6 +404,8 @@ struct XArrayMethods {
         RefPtr<XObject> source = ArgObject(args, 2);
         if (!source) return XR_INVALID;
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
+        rc = StableSource(a, &source);
+        if (rc != XR_SUCCESS) return rc;
         RemoveBlock(a, first, last);
         XArrayView view(source.get());
         return InsertFrom(a, &view, first);

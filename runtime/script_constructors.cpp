@@ -9,14 +9,6 @@
 
 namespace NUBO {
 
-namespace {
-
-int32_t NewXArray(XObject** out) {
-    return CreateXArray(out);
-}
-
-} // namespace
-
 HRESULT XScriptObjectConstructor::Invoke(DISPID, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                          UINT*) {
     if (flags != DISPATCH_CONSTRUCT) return S_FALSE;
@@ -42,7 +34,7 @@ int32_t CreateScriptObjectConstructor(XCreateInstanceFn create, XObject** out) {
 }
 
 int32_t CreateXArrayConstructor(XObject** out) {
-    return CreateScriptObjectConstructor(NewXArray, out);
+    return CreateScriptObjectConstructor(CreateXArray, out);
 }
 
 int32_t CreateXDictionaryConstructor(XObject** out) {

@@ -369,6 +369,7 @@ int32_t XDictionary::DeleteMember(const WCHAR* key) {
 }
 
 int32_t XDictionary::HasDynamicProperty(const WCHAR* key, bool* out) {
+    if (!out) return XR_INVALID;
     *out = key && entries.Find(key);
     return XR_SUCCESS;
 }

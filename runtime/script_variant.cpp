@@ -211,7 +211,12 @@ int32_t XVariant::ChangeType(int kind, VARIANT* out) const {
     return ResultFromHResult(VariantChangeTypeEx(out, this, LOCALE_INVARIANT, 0, VarTypeOfKind(kind)));
 }
 
+// Each reader answers a value already of its type directly: the conversion would only copy it.
 int32_t XVariant::GetBool(bool* out) const {
+    if (vt == VT_BOOL) {
+        *out = boolVal != 0;
+        return XR_SUCCESS;
+    }
     XVariant tmp;
     int32_t rc = ChangeType(XVK_BOOL, &tmp);
     *out = rc == XR_SUCCESS && tmp.boolVal != 0;
@@ -225,6 +230,10 @@ bool XVariant::ToBool() const {
 }
 
 int32_t XVariant::GetInt32(int32_t* out) const {
+    if (vt == VT_I4) {
+        *out = lVal;
+        return XR_SUCCESS;
+    }
     XVariant tmp;
     int32_t rc = ChangeType(XVK_INT32, &tmp);
     *out = rc == XR_SUCCESS ? tmp.lVal : 0;
@@ -238,6 +247,10 @@ int32_t XVariant::ToInt32() const {
 }
 
 int32_t XVariant::GetUInt32(uint32_t* out) const {
+    if (vt == VT_UI4) {
+        *out = ulVal;
+        return XR_SUCCESS;
+    }
     XVariant tmp;
     int32_t rc = ChangeType(XVK_UINT32, &tmp);
     *out = rc == XR_SUCCESS ? tmp.ulVal : 0;
@@ -251,6 +264,10 @@ uint32_t XVariant::ToUInt32() const {
 }
 
 int32_t XVariant::GetDouble(double* out) const {
+    if (vt == VT_R8) {
+        *out = dblVal;
+        return XR_SUCCESS;
+    }
     XVariant tmp;
     int32_t rc = ChangeType(XVK_DOUBLE, &tmp);
     *out = rc == XR_SUCCESS ? tmp.dblVal : 0.0;
@@ -270,14 +287,19 @@ int32_t XVariant::GetString(TWString* out) const {
         return XR_SUCCESS;
     }
     if (kind == XVK_DOUBLE) return XR_SUCCESS;
+    const VARIANT* text = this;
     XVariant tmp;
-    int32_t rc = ChangeType(XVK_STRING, &tmp);
-    if (rc != XR_SUCCESS) {
-        out->Assign(u"", 0);
-        return rc;
+    if (vt != VT_BSTR) {
+        int32_t rc = ChangeType(XVK_STRING, &tmp);
+        if (rc != XR_SUCCESS) {
+            out->Assign(u"", 0);
+            return rc;
+        }
+        text = &tmp;
     }
-    return out->Assign(tmp.bstrVal ? tmp.bstrVal : u"", static_cast<int>(SysStringLen(tmp.bstrVal))) ? XR_SUCCESS
-                                                                                                     : XR_OUT_OF_MEMORY;
+    return out->Assign(text->bstrVal ? text->bstrVal : u"", static_cast<int>(SysStringLen(text->bstrVal)))
+               ? XR_SUCCESS
+               : XR_OUT_OF_MEMORY;
 }
 
 TWString XVariant::ToString() const {

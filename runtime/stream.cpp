@@ -72,6 +72,7 @@ int32_t XStream::Open(const void* data, int64_t n, bool fixed) {
         fixed_ = fixed;
         return rc;
     }
+    if (n > INT64_MAX - kStreamPage) return XR_FAIL;
     int64_t cap = CapacityFor(n);
     if (uint64_t(cap) > SIZE_MAX) return XR_FAIL;
     auto* block = static_cast<uint8_t*>(std::calloc(size_t(cap), 1));
@@ -115,6 +116,7 @@ int32_t XStream::Write(const void* data, uint32_t n, uint32_t* count) {
     if (count) *count = 0;
     if (!data) return XR_INVALID;
     if (fixed_) return XR_FIXED_SIZE;
+    if (int64_t(n) > INT64_MAX - kStreamPage - pos_) return XR_OUT_OF_MEMORY; // after a far seek
     if (pos_ + int64_t(n) > size_) {
         int32_t rc = SetSize(pos_ + int64_t(n));
         if (rc != XR_SUCCESS) return rc;

@@ -198,8 +198,8 @@ int32_t XStreamFromUnknown(IUnknown* unknown, XStream** out) {
         int32_t rc = outer->GetObject(&object);
         outer->Release();
         if (rc != XR_SUCCESS) return rc;
-        if (!XObject::IsKindOf(object, &XStream::Descriptor)) {
-            object->Release();
+        if (!object || !XObject::IsKindOf(object, &XStream::Descriptor)) {
+            if (object) object->Release();
             return XR_NOT_STREAM;
         }
         *out = static_cast<XStream*>(object);

@@ -28,7 +28,7 @@ int64_t CurrentLocalOffset() {
 TTime::TTime() : seconds_(GetCurrentUnixTime()) {}
 
 int64_t GetUnixSecondsNow(int64_t* out) {
-    int64_t seconds = (Ticks(NowFileTime()) - Ticks(YearStartFileTime(1970))) / kTicksPerSecond;
+    int64_t seconds = FileTimeToUnixTime(NowFileTime());
     if (out) *out = seconds;
     return seconds;
 }
@@ -96,7 +96,7 @@ FILETIME YearStartFileTime(int year) {
 }
 
 int64_t FileTimeToUnixTime(const FILETIME& fileTime) {
-    return (Ticks(fileTime) - Ticks(YearStartFileTime(1970)) + Ticks(YearStartFileTime(1601))) / kTicksPerSecond;
+    return (Ticks(fileTime) - int64_t(FILETIME_UNIX_EPOCH)) / kTicksPerSecond;
 }
 
 } // namespace NUBO

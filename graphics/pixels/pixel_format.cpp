@@ -12,9 +12,6 @@ uint32_t Bit(int shift) {
     return shift >= 0 && shift < 32 ? 1u << shift : 0;
 }
 
-// Rows by y mod 4.
-constexpr uint8_t kDither[16] = {8, 184, 104, 216, 152, 40, 240, 82, 200, 120, 168, 24, 88, 232, 56, 136};
-
 } // namespace
 
 void SetPixelFormatMasks(int redBits, int greenBits, int blueBits) {
@@ -48,7 +45,7 @@ void SetPixelFormatForLayout(int32_t layout) {
 }
 
 uint16_t DitherTo16(uint32_t pixel, int x, int y) {
-    const uint32_t d = kDither[(y & 3) * 4 + (x & 3)];
+    const uint32_t d = kOrderedDither[(y & 3) * 4 + (x & 3)];
     const uint32_t r = std::min<uint32_t>(31, (((pixel >> 16) & 0xFF) * 32 + d) >> 8);
     const uint32_t g = std::min<uint32_t>(31, (((pixel >> 8) & 0xFF) * 32 + d) >> 8);
     const uint32_t b = std::min<uint32_t>(31, ((pixel & 0xFF) * 32 + d) >> 8);

@@ -22,6 +22,9 @@ void SetPixelFormatMasks(int redBits, int greenBits, int blueBits);
 // Sets the masks for a buffer's 16-bit layout code (0 and unknown codes as 5-5-5).
 void SetPixelFormatForLayout(int32_t layout);
 
+// The 4 x 4 ordered dither thresholds, rows by y mod 4.
+inline constexpr uint8_t kOrderedDither[16] = {8, 184, 104, 216, 152, 40, 240, 82, 200, 120, 168, 24, 88, 232, 56, 136};
+
 // 4 x 4 ordered dither of one 0xAARRGGBB pixel at (x, y) into the current 16-bit layout.
 uint16_t DitherTo16(uint32_t pixel, int x, int y);
 // Expands a 16-bit pixel of the current layout to 0x00RRGGBB from the top five bits of each channel.

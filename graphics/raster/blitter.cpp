@@ -253,17 +253,23 @@ int oxBlitter::StretchSmooth(oxPixelBuffer& destination, const RECT& dst, const 
 }
 
 int StretchCopy(oxPixelBuffer& destination, const RECT& dst, const oxPixelBuffer& source, const RECT& src) {
-    if (Width(dst) == Width(src) && Height(dst) == Height(src))
-        return BlendImage(destination, dst, source, src, 256, false, nullptr);
+    if (!destination.HasPixels() || !source.HasPixels() || destination.bpp != 32 || source.bpp != 32) return 0;
+    if (Width(dst) == Width(src) && Height(dst) == Height(src)) {
+        // The unscaled blend trusts its rectangles: cut both to their buffers first.
+        RECT s = src, d = dst;
+        if (!ClipBlitRects(Bounds(source), Bounds(destination), &s, &d)) return 1;
+        return BlendImage(destination, d, source, s, 256, false, nullptr);
+    }
     if (Width(dst) <= 2 || Height(dst) <= 2 || Width(src) <= 2 || Height(src) <= 2) return 0;
     // The first and last destination pixels hit the first and last source pixels.
     const int64_t stepX = ((int64_t(Width(src)) << 16) - 65537) / (Width(dst) - 1);
     const int64_t stepY = ((int64_t(Height(src)) << 16) - 65537) / (Height(dst) - 1);
     const RECT area = SampleArea(source, src);
     const RECT bounds = Bounds(destination);
-    for (int32_t j = 0; j < Height(dst); ++j) {
+    const int32_t firstRow = std::max(0, bounds.top - dst.top);
+    const int32_t endRow = std::min(Height(dst), bounds.bottom - dst.top);
+    for (int32_t j = firstRow; j < endRow; ++j) {
         const int32_t y = dst.top + j;
-        if (y < bounds.top || y >= bounds.bottom) continue;
         const int64_t sy = (int64_t(src.top) << 16) + j * stepY;
         uint32_t* d = destination.GetRow32(y);
         for (int32_t i = 0; i < Width(dst); ++i) {
@@ -621,7 +627,7 @@ int oxBlitter::BlurBuffer(oxPixelBuffer& buffer, const RECT* rect, float radius,
     const int32_t longest = std::max(Width(area), Height(area));
     oxBlurContext temporary;
     if (!context) {
-        if (!temporary.Init(int32_t(capped + 0.9999f), longest)) return 0;
+        if (!temporary.Init(int32_t(capped + 0.99999f), longest)) return 0;
         context = &temporary;
     }
     if (!context->valid) return 0;

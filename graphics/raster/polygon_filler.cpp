@@ -7,6 +7,7 @@
 
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/pixels/raster_rect.h"
+#include "graphics/raster/rasterizer_internal.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ void BuildSharedTables() {
         g_edgeReciprocal[d + 1024] = d == 0 ? 0.0f : static_cast<float>(32.0 / d);
     g_tablesBuilt = true;
 }
-
-constexpr uint8_t kDither[16] = {8, 184, 104, 216, 152, 40, 240, 82, 200, 120, 168, 24, 88, 232, 56, 136};
 
 // Edges whose coordinates go beyond this many pixels are cut to the clip first, so that the fixed
 // point of the edge arrays cannot overflow.
@@ -49,17 +48,6 @@ inline uint32_t Scale(uint32_t px, uint32_t a) {
 // src over dst for premultiplied pixels.
 inline uint32_t Over(uint32_t src, uint32_t dst) {
     return src + Scale(dst, 256 - (src >> 24));
-}
-
-inline uint16_t Blend16(uint32_t src, uint32_t dst, int32_t k, uint32_t m) {
-    const int32_t mi = static_cast<int32_t>(m);
-    const int32_t rb = mi & ((static_cast<int32_t>(dst) & mi) +
-                             ((k * ((static_cast<int32_t>(src) & mi) - (static_cast<int32_t>(dst) & mi))) >> 5));
-    const int32_t gm = static_cast<int32_t>((~m >> 5) & 0x7FF);
-    const int32_t g = static_cast<int32_t>(dst >> 5) & gm;
-    const int32_t sg = static_cast<int32_t>(src >> 5) & gm;
-    const int32_t green = static_cast<int32_t>(~m) & ((g + ((k * (sg - g)) >> 5)) << 5);
-    return static_cast<uint16_t>(rb | green);
 }
 
 inline bool FullGroup(const uint8_t* cov, int32_t g) {
@@ -465,7 +453,7 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             list[n++] = Step{x, count, 0, 0};
             return true;
         };
-        const uint8_t* const dither = kDither + r * 4;
+        const uint8_t* const dither = kOrderedDither + r * 4;
         for (int32_t g = g0; g <= g1; ++g) {
             const int32_t x = g * 4;
             uint32_t word;
@@ -485,7 +473,7 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
                 const int32_t kw = (m_weight[c] + dither[k] / 32) >> 3;
                 const uint16_t src = solid[r][k];
                 // A whole weight takes the source whatever the target holds.
-                if (kw == 32 && Blend16(src, 0, 32, m) == src) {
+                if (kw == 32 && RasterBlend16(src, 0, 32, m) == src) {
                     if (!copy(x + k, 1)) return false;
                 } else {
                     if (n == kMaxSteps) return false;
@@ -521,14 +509,14 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
                 below[i] = row[list[i].x];
             std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
             for (int32_t i = 0; i < n; ++i)
-                if (list[i].count == 0) row[list[i].x] = Blend16(list[i].value, below[i], list[i].k, m);
+                if (list[i].count == 0) row[list[i].x] = RasterBlend16(list[i].value, below[i], list[i].k, m);
         } else {
             for (int32_t i = 0; i < n; ++i) {
                 const Step& s = list[i];
                 if (s.count > 0)
                     std::memcpy(row + s.x, from + s.x, 2 * static_cast<size_t>(s.count));
                 else
-                    row[s.x] = Blend16(s.value, row[s.x], s.k, m);
+                    row[s.x] = RasterBlend16(s.value, row[s.x], s.k, m);
             }
         }
     }
@@ -704,7 +692,7 @@ void oxPolygonFiller::FlushRow16(int32_t y) {
     const uint8_t* const cov = m_coverage.Bytes();
     const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
     const uint32_t m = g_pixelFormat.group;
-    const uint8_t* const dither = kDither + (y & 3) * 4;
+    const uint8_t* const dither = kOrderedDither + (y & 3) * 4;
     const uint16_t* const solid = reinterpret_cast<const uint16_t*>(SolidRow(y));
     uint16_t src[4];
     for (int k = 0; k < 4; ++k)
@@ -728,7 +716,7 @@ void oxPolygonFiller::FlushRow16(int32_t y) {
             const uint8_t c = cov[x + k];
             if (c) {
                 const int32_t kw = (m_weight[c] + dither[k] / 32) >> 3;
-                row[x + k] = Blend16(src[k], row[x + k], kw, m);
+                row[x + k] = RasterBlend16(src[k], row[x + k], kw, m);
             }
         }
     }
@@ -817,7 +805,7 @@ void oxPolygonFiller::FlushTextured16(int32_t y) {
     uint16_t* const row = m_target.GetRow16(y);
     const uint8_t* const cov = m_coverage.Bytes();
     const uint32_t m = g_pixelFormat.group;
-    const uint8_t* const dither = kDither + (y & 3) * 4;
+    const uint8_t* const dither = kOrderedDither + (y & 3) * 4;
     for (int32_t x = x0; x < x1; ++x) {
         const uint8_t c = cov[x];
         if (!c) continue;
@@ -826,6 +814,6 @@ void oxPolygonFiller::FlushTextured16(int32_t y) {
         const int32_t a = m_opacityTable[(m_curve[c] * (alpha + 1)) >> 8];
         const int32_t k = (a + dither[x & 3] / 32) >> 3;
         if (k == 0) continue;
-        row[x] = Blend16(DitherTo16(s, x, y), row[x], k, m);
+        row[x] = RasterBlend16(DitherTo16(s, x, y), row[x], k, m);
     }
 }

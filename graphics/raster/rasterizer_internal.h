@@ -14,13 +14,18 @@ inline uint32_t RasterBlend32(uint32_t s, uint32_t t, int32_t w) {
     return r0 | (r1 << 8);
 }
 
-// t + (s - t) * w / 32 on the current 16-bit layout.
-inline uint16_t RasterBlend16(uint16_t s, uint16_t t, int32_t w) {
-    const int32_t m = static_cast<int32_t>(g_pixelFormat.group);
+// t + (s - t) * w / 32 on a 16-bit layout whose outer channels are `group`.
+inline uint16_t RasterBlend16(uint16_t s, uint16_t t, int32_t w, uint32_t group) {
+    const int32_t m = static_cast<int32_t>(group);
     const int32_t gm = static_cast<int32_t>((~static_cast<uint32_t>(m) >> 5) & 0x7FF);
     const int32_t tg = (t >> 5) & gm;
     const int32_t green = tg + ((((s >> 5) & gm) - tg) * w >> 5);
     const int32_t tr = t & m;
     const int32_t rb = tr + ((((s & m) - tr) * w) >> 5);
     return static_cast<uint16_t>(((green << 5) & ~m) | (rb & m));
+}
+
+// The same on the current 16-bit layout.
+inline uint16_t RasterBlend16(uint16_t s, uint16_t t, int32_t w) {
+    return RasterBlend16(s, t, w, g_pixelFormat.group);
 }

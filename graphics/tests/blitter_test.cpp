@@ -330,6 +330,17 @@ TEST(Blitter, StretchCopy) {
     EXPECT_NEAR(double(dst.at(2, 0)), 20.0, 1.0);
     EXPECT_NEAR(double(dst.at(0, 2)), 60.0, 1.0);
     EXPECT_EQ(StretchCopy(dst.pb, narrow, src.pb, s), 0);
+
+    // Unscaled rectangles reaching past either buffer copy only what both hold.
+    Buffer32 small(2, 2);
+    const RECT past{1, 1, 4, 4}, from{2, 2, 5, 5};
+    ASSERT_EQ(StretchCopy(small.pb, past, src.pb, from), 1);
+    EXPECT_EQ(small.px, (std::vector<uint32_t>{0, 0, 0, 160}));
+    const RECT away{100, 100, 103, 103};
+    EXPECT_EQ(StretchCopy(small.pb, away, src.pb, s), 1);
+    EXPECT_EQ(small.px, (std::vector<uint32_t>{0, 0, 0, 160}));
+    Buffer8 grey(3, 3);
+    EXPECT_EQ(StretchCopy(grey.pb, s, src.pb, s), 0) << "only 32-bit pixels are scaled";
 }
 
 TEST(Blitter, ClipBlitRectsKeepsProportion) {

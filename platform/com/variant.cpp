@@ -1,5 +1,6 @@
 #include "platform/com/variant.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -121,12 +122,23 @@ HRESULT ParseNumber(const OLECHAR* s, UINT n, Value* out) {
     double d = 0;
     auto r = std::from_chars(first, last, d);
     if (r.ec == std::errc::result_out_of_range) {
-        // Too small to represent is zero; too large overflows. The exponent alone tells which, since
-        // the mantissa's digits move it by far less than the range.
+        // Too small to represent is zero; too large overflows. Which one it is shows in the power of
+        // ten of the first significant digit: out of range, it is far from zero either way.
         size_t e = ascii.find('e');
         long exp10 = e == std::string::npos ? 0 : std::strtol(ascii.c_str() + e + 1, nullptr, 10);
-        if (exp10 > 0 || e == std::string::npos) return DISP_E_OVERFLOW;
-        d = 0;
+        exp10 = std::clamp(exp10, -1000000000L, 1000000000L);
+        std::string mantissa = ascii.substr(0, e);
+        size_t point = mantissa.find('.');
+        if (point == std::string::npos) point = mantissa.size();
+        size_t lead = mantissa.find_first_not_of("0.");
+        if (lead == std::string::npos) {
+            d = 0; // all zeros: "0e999" is zero
+        } else {
+            long long power =
+                lead < point ? static_cast<long long>(point - lead) - 1 : -static_cast<long long>(lead - point);
+            if (power + exp10 > 0) return DISP_E_OVERFLOW;
+            d = 0;
+        }
     } else if (r.ec != std::errc() || r.ptr != last) {
         return DISP_E_TYPEMISMATCH;
     }
@@ -156,6 +168,9 @@ HRESULT Dereference(const VARIANT* src, VARIANT* out) {
     out->vt = base;
     size_t size = 0;
     switch (base) {
+    case VT_EMPTY:
+    case VT_NULL:
+        break; // no value to read
     case VT_I1:
     case VT_UI1:
         size = 1;
@@ -568,7 +583,8 @@ HRESULT ChangeType(VARIANT* dest, const VARIANT* src, LCID lcid, USHORT flags, V
     if (src->vt & VT_BYREF) {
         VARTYPE base = static_cast<VARTYPE>(src->vt & ~VT_BYREF);
         if (base == VT_VARIANT) {
-            if (!src->pvarVal) return E_INVALIDARG;
+            // One level only: a by-reference variant inside another could point back at itself.
+            if (!src->pvarVal || (src->pvarVal->vt & VT_BYREF)) return E_INVALIDARG;
             return ChangeType(dest, src->pvarVal, lcid, flags, vt, depth);
         }
         if (base & VT_ARRAY) return DISP_E_TYPEMISMATCH;

@@ -232,7 +232,7 @@ duk_ret_t ScriptDispatch::RunCall(duk_context* ctx, void* data) {
     DISPPARAMS* params = call->params;
     UINT argc = params ? params->cArgs : 0;
     UINT named = params ? params->cNamedArgs : 0;
-    if (named > argc) {
+    if (named > argc || (argc && !params->rgvarg) || (named && !params->rgdispidNamedArgs)) {
         call->hr = E_INVALIDARG;
         return 0;
     }

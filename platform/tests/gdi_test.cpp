@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -195,6 +196,16 @@ TEST_F(GdiTest, BadArgumentsFailCleanly) {
     // Huge rectangles are clipped, not walked.
     EXPECT_TRUE(BitBlt(a.dc, -0x40000000, 0, 0x7FFFFFFF, 1, a.dc, 0x7FFF0000, 0, SRCCOPY));
     EXPECT_TRUE(StretchBlt(a.dc, -0x7FFFFFFF, -0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, a.dc, 0, 0, 2, 2, SRCCOPY));
+    // Sources far outside the surface read nothing (run under the sanitizers to see a stray read).
+    a.Pixels32()[0] = 0x00ABCDEF;
+    EXPECT_TRUE(BitBlt(a.dc, 0, 0, 2, 2, a.dc, INT32_MIN, INT32_MIN, SRCCOPY));
+    EXPECT_TRUE(BitBlt(a.dc, 0, 0, 2, 2, a.dc, INT32_MAX, 0, SRCCOPY));
+    EXPECT_EQ(a.Pixels32()[0], 0x00ABCDEFu);
+    DibInfo upInfo(2, 2, 32);
+    const uint32_t up[4] = {1, 2, 3, 4};
+    EXPECT_EQ(StretchDIBits(a.dc, 0, 0, 2, 2, 0, INT32_MIN, 2, 2, up, upInfo.get(), DIB_RGB_COLORS, SRCCOPY),
+              GDI_ERROR);
+    EXPECT_EQ(a.Pixels32()[0], 0x00ABCDEFu);
     EXPECT_EQ(StretchDIBits(a.dc, 0, 0, 1, 1, 0, 0, 1, 1, a.bits, nullptr, DIB_RGB_COLORS, SRCCOPY), GDI_ERROR);
     EXPECT_EQ(SelectObject(nullptr, a.bitmap), nullptr);
     // A section is selected into one DC at a time.
@@ -219,6 +230,11 @@ TEST_F(GdiTest, WindowDcDrawsIntoTheScreenClippedToTheWindow) {
     EXPECT_EQ(ReadScreenPixel(10, 20), 0xFF0000u);
     EXPECT_EQ(SetPixel(dc, 8, 0, RGB(255, 0, 0)), CLR_INVALID) << "outside the window";
     EXPECT_EQ(ReadScreenPixel(18, 20), 0u);
+    // Coordinates at the ends of the range stay outside once the window's origin is added.
+    EXPECT_EQ(SetPixel(dc, INT32_MAX, INT32_MAX, RGB(255, 0, 0)), CLR_INVALID);
+    EXPECT_EQ(GetPixel(dc, INT32_MAX, 0), CLR_INVALID);
+    MemorySection dot(DibInfo(4, 4, 32));
+    EXPECT_TRUE(BitBlt(dc, INT32_MAX - 1, INT32_MAX - 1, 4, 4, dot.dc, 0, 0, SRCCOPY));
 
     // A blit from a memory DC is clipped to the window as well.
     MemorySection src(DibInfo(16, -16, 32));

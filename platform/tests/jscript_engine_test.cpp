@@ -289,6 +289,30 @@ TEST_F(JScriptEngineTest, ScriptErrorsComeBackAsExceptions) {
     fn->Release();
 }
 
+TEST_F(JScriptEngineTest, MalformedCallParametersAreRefused) {
+    EXPECT_EQ(Run(u"host.keep(function (a) { return a; });"), S_OK);
+    IDispatchEx* fn = nullptr;
+    ASSERT_EQ(host->kept.pdispVal->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&fn)), S_OK);
+    VARIANT arg;
+    VariantInit(&arg);
+    DISPID named = DISPID_THIS;
+    struct Case {
+        DISPPARAMS params;
+        const char* what;
+    } cases[] = {
+        {{nullptr, nullptr, 2, 0}, "arguments without their array"},
+        {{&arg, nullptr, 1, 1}, "named arguments without their ids"},
+        {{&arg, &named, 1, 2}, "more named arguments than arguments"},
+    };
+    for (Case& c : cases) {
+        VARIANT r;
+        EXPECT_EQ(fn->InvokeEx(DISPID_VALUE, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &c.params, &r, nullptr, nullptr),
+                  E_INVALIDARG)
+            << c.what;
+    }
+    fn->Release();
+}
+
 TEST_F(JScriptEngineTest, ScriptObjectsKeepStableIdsAndEnsureMembers) {
     EXPECT_EQ(Run(u"var o = { a: 1 }; host.keep(o);"), S_OK);
     auto* o = static_cast<IDispatchEx*>(nullptr);

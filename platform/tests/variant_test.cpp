@@ -130,6 +130,12 @@ const Conversion kConversions[] = {
     {"int32 limit", [] { return Str(u"-2147483648"); }, VT_I4, S_OK, -2147483648.0, nullptr},
     {"negative to unsigned", [] { return Str(u"-1"); }, VT_UI4, DISP_E_OVERFLOW, 0, nullptr},
     {"huge exponent", [] { return Str(u"1e400"); }, VT_R8, DISP_E_OVERFLOW, 0, nullptr},
+    {"tiny exponent is zero", [] { return Str(u"-1e-400"); }, VT_R8, S_OK, 0, nullptr},
+    // Out of range either way: where the first digit stands decides, not the exponent's sign.
+    {"tiny without exponent", [] { return Str((u"0." + std::u16string(400, u'0') + u"1").c_str()); }, VT_R8, S_OK, 0,
+     nullptr},
+    {"huge with negative exponent", [] { return Str((u"1" + std::u16string(400, u'0') + u"e-5").c_str()); }, VT_R8,
+     DISP_E_OVERFLOW, 0, nullptr},
     {"2.5 rounds down to even", [] { return R8(2.5); }, VT_I4, S_OK, 2, nullptr},
     {"3.5 rounds up to even", [] { return R8(3.5); }, VT_I4, S_OK, 4, nullptr},
     {"-2.5 rounds to even", [] { return R8(-2.5); }, VT_I4, S_OK, -2, nullptr},
@@ -231,6 +237,27 @@ TEST(Variant, ByReferenceSourcesAreRead) {
     VARIANT dst = Empty();
     ASSERT_EQ(VariantChangeTypeEx(&dst, &src, LOCALE_INVARIANT, 0, VT_R8), S_OK);
     EXPECT_EQ(dst.dblVal, 9.0);
+
+    // A by-reference variant is followed one level; one that points back at itself must not loop.
+    VARIANT inner = I4(4);
+    VARIANT outer = Empty();
+    outer.vt = VT_BYREF | VT_VARIANT;
+    outer.pvarVal = &inner;
+    ASSERT_EQ(VariantChangeTypeEx(&dst, &outer, LOCALE_INVARIANT, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(Text(dst), u"4");
+    VariantClear(&dst);
+    VARIANT loop = Empty();
+    loop.vt = VT_BYREF | VT_VARIANT;
+    loop.pvarVal = &loop;
+    EXPECT_EQ(VariantChangeTypeEx(&dst, &loop, LOCALE_INVARIANT, 0, VT_I4), E_INVALIDARG);
+
+    // A by-reference empty has no value behind it to read.
+    BYTE one = 1;
+    VARIANT empty = Empty();
+    empty.vt = VT_BYREF | VT_EMPTY;
+    empty.byref = &one;
+    ASSERT_EQ(VariantChangeTypeEx(&dst, &empty, LOCALE_INVARIANT, 0, VT_I4), S_OK);
+    EXPECT_EQ(dst.lVal, 0);
 }
 
 TEST(Variant, CopyIsDeep) {

@@ -164,6 +164,14 @@ TEST_F(WindowTest, MovingAndSizingSendMoveAndSizeInsideTheCall) {
         {1, 1, 1, 1, SWP_NOMOVE | SWP_NOSIZE, {WM_WINDOWPOSCHANGED}, {5, 6, 75, 86}},
         {0, 0, 10, 10, SWP_NOMOVE, {WM_WINDOWPOSCHANGED, WM_SIZE}, {5, 6, 15, 16}},
         {2, 3, -5, 0, 0, {WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}, {2, 3, 2, 3}},
+        // At the end of the coordinate range the far edges saturate instead of wrapping.
+        {INT32_MAX - 5,
+         INT32_MAX,
+         10,
+         10,
+         0,
+         {WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE},
+         {INT32_MAX - 5, INT32_MAX, INT32_MAX, INT32_MAX}},
     };
     for (const Case& c : cases) {
         test::messageLog.clear();
@@ -194,6 +202,11 @@ TEST_F(WindowTest, ChildRectanglesAreInParentCoordinates) {
     EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(0, 0, 30, 40));
     EXPECT_FALSE(GetClientRect(nullptr, &r));
     EXPECT_EQ(GetParent(child), parent);
+    // A child far out in a far-out parent reports a clamped rectangle, not a wrapped one.
+    SetWindowPos(parent, nullptr, INT32_MAX - 5, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(child, nullptr, INT32_MAX - 5, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ASSERT_TRUE(GetWindowRect(child, &r));
+    EXPECT_EQ(std::tie(r.left, r.right), std::make_tuple(INT32_MAX, INT32_MAX));
 
     HWND owned = Create(WS_POPUP, parent);
     HWND ownedOverlapped = Create(WS_OVERLAPPED, parent);

@@ -129,8 +129,13 @@ bool GetTarget(HDC__* dc, Target* t) {
     return true;
 }
 
-bool InClip(const Target& t, int x, int y) {
-    return x >= t.clip.left && x < t.clip.right && y >= t.clip.top && y < t.clip.bottom;
+// Moves DC coordinates to surface coordinates; false when the point lies outside the clip.
+bool ToSurface(const Target& t, int* x, int* y) {
+    const int64_t sx = int64_t(*x) + t.originX, sy = int64_t(*y) + t.originY;
+    if (sx < t.clip.left || sx >= t.clip.right || sy < t.clip.top || sy >= t.clip.bottom) return false;
+    *x = int(sx);
+    *y = int(sy);
+    return true;
 }
 
 void DefaultMasks(int bpp, uint32_t* masks) {
@@ -273,12 +278,15 @@ void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& sourc
     const int bytes = src.bpp / 8;
     // The destination pixels inside the clip, as offsets into the (x, y, w, h) rectangle.
     const int64_t ox = int64_t(dst.originX) + x, oy = int64_t(dst.originY) + y;
-    const int i0 = int(std::max<int64_t>(0, dst.clip.left - ox)), i1 = int(std::min<int64_t>(w, dst.clip.right - ox));
-    const int j0 = int(std::max<int64_t>(0, dst.clip.top - oy)), j1 = int(std::min<int64_t>(h, dst.clip.bottom - oy));
+    // Clamped before narrowing, so far-off coordinates give an empty range rather than a wrapped one.
+    const int i0 = int(std::clamp<int64_t>(dst.clip.left - ox, 0, w));
+    const int i1 = int(std::clamp<int64_t>(dst.clip.right - ox, i0, w));
+    const int j0 = int(std::clamp<int64_t>(dst.clip.top - oy, 0, h));
+    const int j1 = int(std::clamp<int64_t>(dst.clip.bottom - oy, j0, h));
     if (w == sw && h == sh) {
         // Unscaled: each row is one span, clipped on both sides, copied whole when formats agree.
-        const int left = int(std::max<int64_t>(i0, int64_t(sourceClip.left) - sx));
-        const int right = int(std::min<int64_t>(i1, int64_t(sourceClip.right) - sx));
+        const int left = int(std::clamp<int64_t>(int64_t(sourceClip.left) - sx, i0, i1));
+        const int right = int(std::clamp<int64_t>(int64_t(sourceClip.right) - sx, left, i1));
         for (int j = j0; j < j1 && left < right; ++j) {
             const int dy = int(oy + j);
             const int64_t py = int64_t(sy) + j;
@@ -503,8 +511,7 @@ COLORREF GetPixel(HDC dc, int x, int y) {
     HDC__* d = CheckDC(dc);
     Target t;
     if (!d || !GetTarget(d, &t)) return CLR_INVALID;
-    x += t.originX, y += t.originY;
-    if (!InClip(t, x, y)) return CLR_INVALID;
+    if (!ToSurface(t, &x, &y)) return CLR_INVALID;
     return ToColorRef(ReadRgb(t.surface, x, y));
 }
 
@@ -512,8 +519,7 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     HDC__* d = CheckDC(dc);
     Target t;
     if (!d || !GetTarget(d, &t)) return CLR_INVALID;
-    x += t.originX, y += t.originY;
-    if (!InClip(t, x, y)) return CLR_INVALID;
+    if (!ToSurface(t, &x, &y)) return CLR_INVALID;
     StoreRaw(t.surface, x, y, Encode(t.surface, FromColorRef(color)));
     return ToColorRef(ReadRgb(t.surface, x, y));
 }
@@ -546,8 +552,10 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
     if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0 || !GetTarget(d, &to)) return GDI_ERROR;
     if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
     // A bottom-up DIB counts source rows from its bottom row.
-    const int top = source.topDown ? srcY : source.height - srcY - srcHeight;
-    Stretch(to, x, y, width, height, source, RECT{0, 0, source.width, source.height}, srcX, top, srcWidth, srcHeight);
+    const int64_t top = source.topDown ? int64_t(srcY) : int64_t(source.height) - srcY - srcHeight;
+    if (top != int(top)) return GDI_ERROR;
+    Stretch(to, x, y, width, height, source, RECT{0, 0, source.width, source.height}, srcX, int(top), srcWidth,
+            srcHeight);
     return srcHeight;
 }
 

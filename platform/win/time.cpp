@@ -2,9 +2,12 @@
 
 #include <ctime>
 
+#include "platform/win/calendar.h"
 #include "platform/win/last_error.h"
 
 namespace {
+
+using namespace platform::calendar;
 
 constexpr ULONGLONG kTicksPerSecond = 10000000ULL;
 constexpr ULONGLONG kTicksPerDay = 86400ULL * kTicksPerSecond;
@@ -16,37 +19,6 @@ ULONGLONG FromFileTime(const FILETIME& ft) {
 
 FILETIME ToFileTime(ULONGLONG ticks) {
     return FILETIME{DWORD(ticks), DWORD(ticks >> 32)};
-}
-
-bool IsLeap(int64_t year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int64_t year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : days[month - 1];
-}
-
-// Days from 1970-01-01 to the given civil date of the proleptic Gregorian calendar, and back.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + int64_t(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t* y, unsigned* m, unsigned* d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    *d = doy - (153 * mp + 2) / 5 + 1;
-    *m = mp < 10 ? mp + 3 : mp - 9;
-    *y = int64_t(yoe) + era * 400 + (*m <= 2);
 }
 
 // Days from 1601-01-01 (a Monday) to 1970-01-01.

@@ -59,6 +59,8 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD pro
         return p;
     }
     if (allocationType & MEM_COMMIT) {
+        // A range running past the end of the address space is no part of any reservation.
+        if (size > UINTPTR_MAX - reinterpret_cast<uintptr_t>(address) - page) return nullptr;
         const uintptr_t start = reinterpret_cast<uintptr_t>(address) / page * page;
         const size_t length = (reinterpret_cast<uintptr_t>(address) + size - start + page - 1) / page * page;
         uintptr_t base;

@@ -74,6 +74,12 @@ void Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     SendMessageW(hwnd, message, wParam, lParam);
 }
 
+// The far edge of a span; saturates, so a window placed at the end of the range keeps a valid rect.
+LONG FarEdge(int origin, int length) {
+    const int64_t edge = int64_t(origin) + std::max(length, 0);
+    return LONG(std::min<int64_t>(edge, INT32_MAX));
+}
+
 LPARAM SizeParam(const RECT& r) {
     return MAKELPARAM(r.right - r.left, r.bottom - r.top);
 }
@@ -191,7 +197,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         w->title = windowName ? windowName : u"";
         w->style = style & ~WS_VISIBLE; // shown at the end of creation
         w->exStyle = exStyle;
-        w->rect = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
+        w->rect = {x, y, FarEdge(x, width), FarEdge(y, height)};
         if (style & WS_CHILD)
             w->parent = parent;
         else
@@ -476,10 +482,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
                 w->exStyle &= ~WS_EX_TOPMOST;
         }
         RECT r = w->rect;
-        if (!(flags & SWP_NOMOVE)) r = {x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
+        if (!(flags & SWP_NOMOVE)) r = {x, y, FarEdge(x, r.right - r.left), FarEdge(y, r.bottom - r.top)};
         if (!(flags & SWP_NOSIZE)) {
-            r.right = r.left + std::max(cx, 0);
-            r.bottom = r.top + std::max(cy, 0);
+            r.right = FarEdge(r.left, cx);
+            r.bottom = FarEdge(r.top, cy);
         }
         // Report only what really changed, so WM_MOVE and WM_SIZE come for real changes.
         if (r.left == w->rect.left && r.top == w->rect.top) pos.flags |= SWP_NOMOVE;
@@ -540,14 +546,13 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect) {
     std::lock_guard lock(tableMutex);
     Window* w = Find(hwnd);
     if (!w || !rect) return FALSE;
-    RECT r = w->rect;
+    int64_t dx = 0, dy = 0;
     for (Window* p = Find(w->parent); p; p = Find(p->parent)) {
-        r.left += p->rect.left;
-        r.right += p->rect.left;
-        r.top += p->rect.top;
-        r.bottom += p->rect.top;
+        dx += p->rect.left;
+        dy += p->rect.top;
     }
-    *rect = r;
+    auto clamp = [](int64_t v) { return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    *rect = {clamp(w->rect.left + dx), clamp(w->rect.top + dy), clamp(w->rect.right + dx), clamp(w->rect.bottom + dy)};
     return TRUE;
 }
 

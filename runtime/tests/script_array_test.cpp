@@ -99,6 +99,27 @@ TEST(XArray, MethodsThroughDispatch) {
     EXPECT_TRUE(r.ToBool());
 }
 
+TEST(XArray, InsertingAnArrayIntoItselfInsertsItsOldValues) {
+    const struct {
+        const char16_t* method;
+        std::vector<int> expected;
+    } cases[] = {
+        {u"insertArrayAtIndex", {1, 2, 3, 1, 2, 3}},
+        {u"insertXArrayAtIndex", {1, 2, 3, 1, 2, 3}},
+        {u"replaceValuesInRange", {1, 2, 3, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        RefPtr<XArray> a = NewArray({1, 2, 3});
+        XVariant self(static_cast<XObject*>(a.get()));
+        HRESULT hr = std::u16string(c.method) == u"replaceValuesInRange"
+                         ? Method(a.get(), c.method, {XVariant(0), XVariant(1), self})
+                         : Method(a.get(), c.method, {self, XVariant(0)});
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_EQ(Values(a.get()), c.expected);
+    }
+}
+
 TEST(XArray, GetXmlStringWritesTypedValues) {
     RefPtr<XArray> a = NewArray({5});
     a->AddValue(XVariant(u"a<b"));
@@ -158,6 +179,32 @@ TEST(XLiveArray, ListenersAreToldEveryChangeInOrder) {
     EXPECT_EQ(Method(a.get(), u"removeListener", {XVariant(static_cast<XObject*>(rec.get()))}),
               HResultFromResult(XR_NOT_FOUND));
     EXPECT_EQ(Method(a.get(), u"addListener", {XVariant(5)}), HResultFromResult(XR_INVALID));
+}
+
+// Empties the array it listens to when told a removal is coming.
+class Clearer : public XObject {
+public:
+    static XClassDescriptor Descriptor;
+    XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+    static int32_t OnArrayModified(XObject*, int, XArgList* args, XVariant*) {
+        if (args->GetArg(1)->ToInt32() != kArrayAboutToRemove) return 0;
+        RefPtr<XObject> array(args->GetArg(0)->ToXObject());
+        return Method(array.get(), u"removeAllValues", {}) == S_OK ? 0 : 1;
+    }
+};
+const XMemberEntry kClearerMembers[] = {XMethod("onArrayModified", Clearer::OnArrayModified), XMemberEnd()};
+XClassDescriptor Clearer::Descriptor = {"Clearer", 2, kClearerMembers, &XObject::Descriptor, 0, {}};
+
+TEST(XLiveArray, RangeRemovalSurvivesAListenerThatEmptiesTheArray) {
+    XObject* o = nullptr;
+    ASSERT_EQ(CreateXLiveArray(&o), 0);
+    RefPtr<XArray> a(static_cast<XArray*>(o));
+    for (const WCHAR* text : {u"a", u"b", u"c", u"d"})
+        a->AddValue(XVariant(text));
+    RefPtr<Clearer> clearer = RefPtr<Clearer>::ref(new Clearer);
+    ASSERT_EQ(Method(a.get(), u"addListener", {XVariant(static_cast<XObject*>(clearer.get())), XVariant(0)}), S_OK);
+    EXPECT_EQ(Method(a.get(), u"removeValuesInRange", {XVariant(1), XVariant(2)}), S_OK);
+    EXPECT_EQ(a->Count(), 0);
 }
 
 // An owner that is told when the live array goes away.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "platform/com/safearray.h"
@@ -98,6 +100,50 @@ TEST(XVariant, ReadersConvertWithTheInvariantRules) {
     bytes.parray = SafeArrayCreateVector(VT_UI1, 0, 12);
     EXPECT_EQ(bytes.GetInt32(&n), ResultFromHResult(E_FAIL)) << "byte arrays are never converted";
     EXPECT_EQ(XVariant(1).ChangeType(XVK_INT64, &null), ResultFromHResult(E_FAIL));
+}
+
+// Values already of the wanted type skip the conversion; they must read exactly as converted ones.
+TEST(XVariant, SameTypeReadsMatchTheConversion) {
+    XVariant odd = OfType(VT_BOOL);
+    odd.boolVal = 1; // not VARIANT_TRUE, still true
+    XVariant nan;
+    nan.SetDouble(std::numeric_limits<double>::quiet_NaN());
+    XVariant big(0xFFFFFFFFu);
+    XVariant minInt(static_cast<int>(INT32_MIN));
+    XVariant nullText = OfType(VT_BSTR);
+    XVariant inner = OfType(VT_BSTR);
+    inner.bstrVal = SysAllocStringLen(u"a\0b", 3);
+    const XVariant* values[] = {&odd, &nan, &big, &minInt, &nullText, &inner};
+    for (const XVariant* v : values) {
+        XVariant viaConversion;
+        bool b = true;
+        EXPECT_EQ(v->GetBool(&b), v->ChangeType(XVK_BOOL, &viaConversion)) << v->vt;
+        EXPECT_EQ(b, viaConversion.vt == VT_BOOL && viaConversion.boolVal != 0) << v->vt;
+        viaConversion.Clear();
+        int32_t n = 7;
+        EXPECT_EQ(v->GetInt32(&n), v->ChangeType(XVK_INT32, &viaConversion)) << v->vt;
+        EXPECT_EQ(n, viaConversion.vt == VT_I4 ? viaConversion.lVal : 0) << v->vt;
+        viaConversion.Clear();
+        uint32_t u = 7;
+        EXPECT_EQ(v->GetUInt32(&u), v->ChangeType(XVK_UINT32, &viaConversion)) << v->vt;
+        EXPECT_EQ(u, viaConversion.vt == VT_UI4 ? viaConversion.ulVal : 0u) << v->vt;
+        viaConversion.Clear();
+        double d = 7;
+        EXPECT_EQ(v->GetDouble(&d), v->ChangeType(XVK_DOUBLE, &viaConversion)) << v->vt;
+        if (viaConversion.vt == VT_R8 && std::isnan(viaConversion.dblVal))
+            EXPECT_TRUE(std::isnan(d));
+        else
+            EXPECT_EQ(d, viaConversion.vt == VT_R8 ? viaConversion.dblVal : 0.0) << v->vt;
+    }
+    TWString s(u"old");
+    EXPECT_EQ(nullText.GetString(&s), 0);
+    EXPECT_EQ(S(s), u"") << "a null BSTR reads as empty";
+    EXPECT_EQ(inner.GetString(&s), 0);
+    EXPECT_EQ(s.GetLength(), 3) << "the whole BSTR, past an inner NUL";
+    EXPECT_EQ(std::u16string(s.GetString(), 3), std::u16string(u"a\0b", 3));
+    EXPECT_EQ(big.ToUInt32(), 0xFFFFFFFFu);
+    EXPECT_EQ(big.ToInt32(), 0) << "an unsigned value past INT32_MAX overflows the signed read";
+    EXPECT_EQ(minInt.ToInt32(), INT32_MIN);
 }
 
 TEST(XVariant, DatesBecomeSecondsSince1970) {

@@ -69,6 +69,17 @@ TEST(XStream, SeekPastTheEndThenWriteLeavesZeros) {
     EXPECT_EQ(std::memcmp(back, "abcd\0\0\0\0\0\0\0\0\0\0z", 15), 0);
 }
 
+TEST(XStream, WriteAfterAFarSeekFailsWithoutOverflow) {
+    RefPtr<XStream> s = NewStream();
+    ASSERT_EQ(s->Seek(INT64_MAX, 0), 0);
+    uint32_t n = 7;
+    EXPECT_EQ(s->Write("z", 1, &n), XR_OUT_OF_MEMORY);
+    EXPECT_EQ(n, 0u);
+    int64_t size = -1;
+    s->GetSize(&size);
+    EXPECT_EQ(size, 0);
+}
+
 TEST(XStream, ReadingPastTheEndGivesEndOfStream) {
     RefPtr<XStream> s = NewStream();
     ASSERT_EQ(s->Write("abcdef", 6, nullptr), 0);

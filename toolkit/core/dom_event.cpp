@@ -2,11 +2,11 @@
 
 #include <new>
 
+#include "runtime/object_dictionary_view.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/script_object.h"
 #include "toolkit/core/referenced.h"
-#include "runtime/object_dictionary_view.h"
 
 namespace {
 

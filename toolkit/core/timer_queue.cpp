@@ -66,6 +66,13 @@ void oxTimerQueue::ReleaseInstance() {
     if (--users == 0) {
         oxTimerQueue* queue = instance;
         instance = nullptr;
+        if (queue->firing_) {
+            // A callback of this queue's own pass is on the stack: it still uses the queue and
+            // its entry. Tear down now, so a queue acquired anew gets its own window class.
+            queue->TearDown();
+            queue->destroyPending_ = true;
+            return;
+        }
         delete queue;
     }
 }
@@ -79,6 +86,10 @@ oxTimerQueue::oxTimerQueue() {
 }
 
 oxTimerQueue::~oxTimerQueue() {
+    TearDown();
+}
+
+void oxTimerQueue::TearDown() {
     if (window_) {
         if (timerSet_) KillTimer(window_, kTimerWindowTimerId);
         timerSet_ = false;
@@ -86,6 +97,7 @@ oxTimerQueue::~oxTimerQueue() {
         window_ = nullptr;
     }
     if (classRegistered_) UnregisterClassW(kTimerWindowClass, GetModuleHandleW(nullptr));
+    classRegistered_ = false;
     Clear();
 }
 
@@ -134,7 +146,22 @@ void oxTimerQueue::Run() {
         // The length is read again at every step: entries added by a callback run in this pass.
         for (size_t i = 0; i < entries_.size();) {
             oxTimerEntry* entry = entries_[i];
-            if (entry && entry->IsDue() && entry->Fire()) {
+            if (!entry || !entry->IsDue()) {
+                ++i;
+                continue;
+            }
+            firing_ = entry;
+            firingDropped_ = false;
+            bool finished = entry->Fire();
+            firing_ = nullptr;
+            if (firingDropped_) {
+                // The callback cleared the list: whatever is listed now was added after that.
+                delete entry;
+                if (destroyPending_) break;
+                i = 0;
+                continue;
+            }
+            if (finished) {
                 // Callbacks only append, so the entry is still at i; the next one moves down to it.
                 entries_.Erase(i);
                 delete entry;
@@ -142,8 +169,10 @@ void oxTimerQueue::Run() {
             }
             ++i;
         }
-    } while (runState == kRerunRequested);
+    } while (runState == kRerunRequested && !destroyPending_);
     runState = kIdle;
+    // The last user went away during a callback; nothing of this queue is used past here.
+    if (destroyPending_) delete this;
 }
 
 void oxTimerQueue::RemoveByTarget(oxReferenced* target) {
@@ -153,7 +182,15 @@ void oxTimerQueue::RemoveByTarget(oxReferenced* target) {
 }
 
 void oxTimerQueue::Clear() {
-    for (oxTimerEntry* entry : entries_)
+    for (oxTimerEntry* entry : entries_) {
+        if (entry == firing_) {
+            // Its callback is still running and Fire reads it afterwards. It stays marked as
+            // queued, so a restart from that callback cannot list it again.
+            entry->Cancel();
+            firingDropped_ = true;
+            continue;
+        }
         delete entry;
+    }
     entries_.Clear();
 }

@@ -58,7 +58,8 @@ class oxTimerQueue {
 public:
     // Counts a user; the first creates the queue. False when it could not be made.
     static bool Acquire();
-    // Drops a user; the last destroys the queue with its window, timer and entries.
+    // Drops a user; the last destroys the queue with its window, timer and entries. Called from a
+    // timer callback, the queue is torn down at once but its memory goes when the pass unwinds.
     static void ReleaseInstance();
     // The queue, or null.
     static oxTimerQueue* Instance();
@@ -76,7 +77,8 @@ public:
     bool HasEntries() const { return !entries_.empty(); }
     // Cancels every queued entry aimed at `target`, which is about to go away.
     void RemoveByTarget(oxReferenced* target);
-    // Deletes every entry.
+    // Deletes every entry. The entry whose callback is running is only unlisted here and deleted
+    // once its callback has returned.
     void Clear();
 
     HWND GetWindow() const { return window_; }
@@ -85,6 +87,8 @@ public:
 private:
     oxTimerQueue();
     bool EnsureWindow();
+    // Stops the timer, destroys the window and class, deletes the entries.
+    void TearDown();
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     NUBO::PtrVector<oxTimerEntry*> entries_;
@@ -92,4 +96,8 @@ private:
     HWND window_ = nullptr;
     bool classRegistered_ = false;
     bool timerSet_ = false;
+    // The entry whose callback is running: Clear must not delete it under the walk.
+    oxTimerEntry* firing_ = nullptr;
+    bool firingDropped_ = false;  // Clear unlisted firing_; the walk deletes it and starts over
+    bool destroyPending_ = false; // released from a callback; the walk deletes the queue
 };

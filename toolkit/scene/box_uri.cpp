@@ -1,5 +1,7 @@
 #include "toolkit/scene/box_uri.h"
 
+#include <utility>
+
 #include "platform/crt/wide.h"
 #include "platform/shell/files.h"
 #include "runtime/file_stream.h"

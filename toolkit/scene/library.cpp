@@ -92,8 +92,17 @@ oxLibrary* oxLibrary::ImportLibrary(const WCHAR* uri) {
     return library;
 }
 
+bool oxLibrary::Reaches(const oxLibrary* library) const {
+    for (const oxLibrary* import : imports_) {
+        if (import == library || import->Reaches(library)) return true;
+    }
+    return false;
+}
+
 void oxLibrary::AppendImport(oxLibrary* library) {
-    if (!library) return;
+    // A library that imports itself, directly or through its imports, would send every search
+    // round the loop for ever and keep the whole ring alive.
+    if (!library || library == this || library->Reaches(this)) return;
     library->AddRef();
     if (!imports_.PushBack(library)) library->Release();
 }
@@ -198,6 +207,7 @@ void oxLibrary::ReplaceImport(const WCHAR* uri, oxLibrary* library) {
     for (size_t i = 0; i < imports_.size(); ++i) {
         oxLibrary* import = imports_[i];
         if (_wcsicmp(import->uri_.GetString(), uri) == 0) {
+            if (library == this || library->Reaches(this)) continue; // would close a loop
             library->AddRef();
             imports_[i] = library;
             import->Release();

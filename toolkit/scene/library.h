@@ -56,6 +56,7 @@ public:
     virtual void LoadAccessibilityStyles();
 
     oxLibrary* ImportLibrary(const WCHAR* uri);
+    // An import that would lead back to this library is refused.
     void AppendImport(oxLibrary* library);
     int GetImportCount() const { return int(imports_.size()); }
     oxLibrary* GetImportAt(int index) const;
@@ -85,6 +86,8 @@ public:
     void ForgetOpenImport(oxImportElement* element);
 
 private:
+    // Whether `library` is among the imports, at any depth.
+    bool Reaches(const oxLibrary* library) const;
     oxLibrary* FindLibraryByKey(const NUBO::TWString& key, bool importsOnly);
 
     uint32_t count_ = 0;

@@ -8,7 +8,7 @@
 class oxUri;
 
 struct oxResourceReference {
-    // The library part in the form libraries keep their URIs (see oxLibrary::NormalizeUri); empty
+    // The library part in the form libraries keep their URIs (see NormalizeLibraryUri); empty
     // when the reference names no library.
     NUBO::TWString library;
     // The interned id; 0 when the reference has none.

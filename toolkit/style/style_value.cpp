@@ -1,6 +1,7 @@
 #include "toolkit/style/style_value.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdlib>
 #include <new>
 

@@ -217,6 +217,97 @@ TEST_F(oxTimerQueueTest, NestedRunAsksForExactlyOneMorePass) {
     EXPECT_FALSE(queue->HasEntries());
 }
 
+TEST_F(oxTimerQueueTest, ClearFromACallbackKeepsThePassSafe) {
+    struct Case {
+        const char* name;
+        bool repeating;   // the clearing entry
+        bool restartSelf; // it starts itself again after the clear
+    };
+    const Case cases[] = {{"one-shot", false, false}, {"repeating", true, false}, {"restarts itself", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fired.clear();
+        DWORD now = GetTickCount();
+        Target before("before"), clearer("clearer"), after("after"), added("added"), late("late");
+        clearer.action = [&](oxTimerEntry* self) {
+            Once(0, &late); // goes with the clear
+            queue->Clear();
+            EXPECT_FALSE(queue->HasEntries());
+            if (c.restartSelf) self->StartOnce(10, &clearer);
+            Once(0, &added); // listed after the clear: runs in this pass
+            queue->Run();    // and a nested run still only asks for another pass
+        };
+        Every(10, &before);
+        oxTimerEntry* e = oxTimerEntry::Create();
+        if (c.repeating)
+            e->StartRepeating(10, &clearer);
+        else
+            e->StartOnce(10, &clearer);
+        Once(10, &after);
+        clock->Advance(10);
+        queue->Run();
+        const Log expected = {{"before", now + 10}, {"clearer", now + 10}, {"added", now + 10}};
+        EXPECT_EQ(fired, expected);
+        EXPECT_FALSE(queue->HasEntries()); // the clearing entry went too, whatever it asked for
+        clock->Advance(50);
+        queue->Run();
+        EXPECT_EQ(fired.size(), 3u);
+    }
+}
+
+TEST_F(oxTimerQueueTest, ReleasingTheLastUserFromACallbackDestroysTheQueueAfterItsPass) {
+    struct Case {
+        const char* name;
+        bool repeating; // the releasing entry
+        bool reacquire; // it starts a new queue right away
+    };
+    const Case cases[] = {{"one-shot", false, false}, {"repeating", true, false}, {"new queue", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fired.clear();
+        if (!oxTimerQueue::Instance()) {
+            ASSERT_TRUE(oxTimerQueue::Acquire());
+        }
+        queue = oxTimerQueue::Instance();
+        DWORD now = GetTickCount();
+        Target before("before"), releaser("releaser"), after("after"), fresh("fresh");
+        HWND oldWindow = nullptr;
+        releaser.action = [&](oxTimerEntry*) {
+            oldWindow = queue->GetWindow();
+            oxTimerQueue::ReleaseInstance();
+            // Gone for everyone else at once, window and timer included.
+            EXPECT_EQ(oxTimerQueue::Instance(), nullptr);
+            EXPECT_FALSE(IsWindow(oldWindow));
+            if (c.reacquire) {
+                ASSERT_TRUE(oxTimerQueue::Acquire());
+                Once(10, &fresh);
+            }
+        };
+        Once(10, &before);
+        oxTimerEntry* e = oxTimerEntry::Create();
+        if (c.repeating)
+            e->StartRepeating(10, &releaser);
+        else
+            e->StartOnce(10, &releaser);
+        Every(10, &after);
+        // Through the window timer, so the window goes while its own WM_TIMER is being handled.
+        platform::headless::AdvanceAndRun(10);
+        Log expected = {{"before", now + 10}, {"releaser", now + 10}};
+        EXPECT_EQ(fired, expected);
+        platform::headless::AdvanceAndRun(30);
+        if (c.reacquire) {
+            // The new queue has a window and class of its own, not torn down by the old one.
+            HWND window = FindWindowW(kTimerWindowClass, kTimerWindowTitle);
+            ASSERT_NE(window, nullptr);
+            EXPECT_NE(oxTimerQueue::Instance(), nullptr);
+            expected.push_back({"fresh", now + 20});
+        } else {
+            EXPECT_EQ(oxTimerQueue::Instance(), nullptr);
+        }
+        EXPECT_EQ(fired, expected);
+    }
+}
+
 TEST_F(oxTimerQueueTest, StartingAQueuedEntryAgainRestartsItOnce) {
     Target a("a");
     oxTimerEntry* e = Once(10, &a);

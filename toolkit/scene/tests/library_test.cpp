@@ -204,6 +204,24 @@ TEST_F(LibraryTest, ImportChangesReachEveryDepth) {
     EXPECT_EQ(top->GetImportCount(), 1);
 }
 
+// An import that leads back to the importer would make every search loop for ever.
+TEST_F(LibraryTest, ImportsThatCloseALoopAreRefused) {
+    oxLibrary* a = NewLibrary(u"box://P/a.box");
+    oxLibrary* b = NewLibrary(u"box://P/b.box");
+    oxLibrary* c = NewLibrary(u"box://P/c.box");
+    a->AppendImport(a);
+    EXPECT_EQ(a->GetImportCount(), 0);
+    a->AppendImport(b);
+    b->AppendImport(c);
+    c->AppendImport(a);
+    EXPECT_EQ(c->GetImportCount(), 0);
+    b->ReplaceImport(u"box://P/c.box", a);
+    EXPECT_EQ(b->GetImportAt(0), c);
+    EXPECT_EQ(a->FindResourceByUri(u"#missing"), nullptr);
+    EXPECT_EQ(a->FindGadgetByTag(kAtomStyle), nullptr);
+    EXPECT_EQ(a->FindLibrary(u"box://P/missing.box", true), nullptr);
+}
+
 TEST_F(LibraryTest, LoadsFromMarkupWithImportsAndNestedLibraryTags) {
     std::u16string uri = DevicePath("lib/base.box");
     oxLibrary* lib = runtime.LoadLibrary(uri.c_str());
