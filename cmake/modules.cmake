@@ -13,8 +13,6 @@ function(tandu_module name dir)
         if(tests)
             add_executable(${name}_tests ${tests})
             target_link_libraries(${name}_tests PRIVATE ${name} ${M_TEST_LIBS} GTest::gtest_main)
-            # GoogleTest's header is most of each test file's compile time.
-            target_precompile_headers(${name}_tests PRIVATE <gtest/gtest.h>)
             target_compile_definitions(${name}_tests PRIVATE TEST_DATA_DIR="${dir}/tests/data")
             gtest_discover_tests(${name}_tests WORKING_DIRECTORY "${dir}/tests" DISCOVERY_MODE PRE_TEST
                                  PROPERTIES ENVIRONMENT "TANDU_HEADLESS=1")

@@ -47,6 +47,18 @@ void Bezier(const float* p0, const float* p1, const float* p2, const float* p3, 
     }
 }
 
+// Flattens the cubic ending at q (control points q-6 and q-3) from p0 into segs chords.
+template <typename F> void FlattenCubic(const float* p0, const float* q, int segs, F&& chord) {
+    float last[2] = {p0[0], p0[1]};
+    for (int k = 1; k < segs; ++k) {
+        float pt[2];
+        Bezier(p0, q - 6, q - 3, q, float(k) / float(segs), pt);
+        chord(last, static_cast<const float*>(pt));
+        last[0] = pt[0], last[1] = pt[1];
+    }
+    chord(last, q);
+}
+
 float SnapValue(float v, float o) {
     return std::floor(v - o + 1.5e-8f + 0.5f) + o;
 }
@@ -255,16 +267,7 @@ int oxGraphicsContext::FillPath(int32_t count, const float* points, int32_t stri
             prev = e.index;
             ++n;
         } else {
-            const float* p0 = p + 3 * prev;
-            const int segs = m_segments[cubic++];
-            float last[2] = {p0[0], p0[1]};
-            for (int k = 1; k < segs; ++k) {
-                float pt[2];
-                Bezier(p0, q - 6, q - 3, q, float(k) / float(segs), pt);
-                edge(last, pt);
-                last[0] = pt[0], last[1] = pt[1];
-            }
-            edge(last, q);
+            FlattenCubic(p + 3 * prev, q, m_segments[cubic++], edge);
             prev = e.index;
             n += 3;
         }
@@ -408,16 +411,7 @@ int oxGraphicsContext::DrawPolyline(int32_t count, const float* points, int32_t 
             prev = e.index;
             ++n;
         } else {
-            const float* p0 = p + 3 * prev;
-            const int segs = m_segments[cubic++];
-            float last[2] = {p0[0], p0[1]};
-            for (int k = 1; k < segs; ++k) {
-                float pt[2];
-                Bezier(p0, q - 6, q - 3, q, float(k) / float(segs), pt);
-                line(last, pt);
-                last[0] = pt[0], last[1] = pt[1];
-            }
-            line(last, q);
+            FlattenCubic(p + 3 * prev, q, m_segments[cubic++], line);
             prev = e.index;
             n += 3;
         }

@@ -177,6 +177,8 @@ TEST_F(MessageQueueTest, MessagesOfADestroyedWindowAreDropped) {
 
 TEST_F(MessageQueueTest, ThreadMessagesCrossThreads) {
     DWORD self = GetCurrentThreadId();
+    MSG first;
+    PeekMessageW(&first, nullptr, 0, 0, PM_NOREMOVE); // a thread without a queue cannot be posted to
     std::thread t([self] { EXPECT_TRUE(PostThreadMessageW(self, WM_USER + 9, 9, 0)); });
     MSG m = Next(); // sleeps until the other thread posts
     t.join();
