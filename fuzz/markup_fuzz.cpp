@@ -12,35 +12,12 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/markup_loader.h"
+#include "toolkit/scene/tests/plain_box_scene.h"
 
 namespace {
 
-class PlainBoxScene : public oxBoxScene {
-public:
-    oxBox* CreateBox(oxAtom, oxAtom tag) override {
-        auto* box = new (std::nothrow) oxBox(tag);
-        if (box) box->SetScene(this);
-        return box;
-    }
-};
-
-class RootHolder : public oxElement {
-public:
-    explicit RootHolder(oxBoxScene* scene) : scene_(scene) {}
-    ~RootHolder() override {
-        if (root) root->Release();
-    }
-    int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override {
-        *out = nullptr;
-        if (ns != kAtomBoxNamespace || root) return kElementNotHandled;
-        *out = root = scene_->CreateBox(ns, tag);
-        return 0;
-    }
-    oxBox* root = nullptr;
-
-private:
-    oxBoxScene* scene_;
-};
+using markup_test::PlainBoxScene;
+using markup_test::RootHolder;
 
 void Check(oxMarkupLoader& loader) {
     if (loader.IsFailed() && loader.GetErrorText().IsEmpty()) abort();

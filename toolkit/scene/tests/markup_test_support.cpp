@@ -131,22 +131,4 @@ void RecordingElement::Dump(std::string& out, int depth) const {
         child->Dump(out, depth + 1);
 }
 
-oxBox* PlainBoxScene::CreateBox(oxAtom, oxAtom tag) {
-    auto* box = new (std::nothrow) oxBox(tag);
-    if (box) box->SetScene(this);
-    return box;
-}
-
-RootHolder::~RootHolder() {
-    if (root) root->Release();
-}
-
-int32_t RootHolder::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
-    *out = nullptr;
-    if (ns != kAtomBoxNamespace || root) return kElementNotHandled;
-    root = scene_->CreateBox(ns, tag);
-    *out = root;
-    return 0;
-}
-
 } // namespace markup_test

@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the markup tests: a recording element kind, a scene that makes plain boxes, text
-// conversion and golden-file comparison.
+// Shared pieces of the markup tests: a recording element kind, text conversion and golden-file
+// comparison; the plain-box scene comes from plain_box_scene.h.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +10,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/element.h"
+#include "toolkit/scene/tests/plain_box_scene.h"
 
 namespace markup_test {
 
@@ -41,24 +42,6 @@ public:
     std::vector<std::string> attributes; // "ns:name=value"
     std::u16string text;
     int ends = 0;
-};
-
-// Makes plain boxes for box-namespace tags.
-class PlainBoxScene : public oxBoxScene {
-public:
-    oxBox* CreateBox(oxAtom ns, oxAtom tag) override;
-};
-
-// Stands where a scene stands under the root tag: makes the root box and holds it.
-class RootHolder : public oxElement {
-public:
-    explicit RootHolder(oxBoxScene* scene) : scene_(scene) {}
-    ~RootHolder() override;
-    int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override;
-    oxBox* root = nullptr;
-
-private:
-    oxBoxScene* scene_;
 };
 
 } // namespace markup_test
