@@ -398,6 +398,9 @@ int oxGraphicsContext::DrawPolyline(int32_t count, const float* points, int32_t 
     if (CountSegments(count) < 0) return 0;
     m_rasterizer.m_gapMask = m_pattern;
     m_rasterizer.SetColorRgb(m_stroke);
+    // Opaque: the line writers blend all four channels of the premultiplied target, and a colour
+    // with alpha 0 would wipe the alpha of every pixel the line crosses.
+    m_rasterizer.SetColor(m_rasterizer.Color() | 0xFF000000u);
     const float* p = m_scratch.data();
     int32_t start = 0, prev = 0, n = 0, cubic = 0;
     auto line = [&](const float* a, const float* b) { m_rasterizer.DrawLine(a[0], a[1], b[0], b[1]); };

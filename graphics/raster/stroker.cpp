@@ -47,10 +47,6 @@ bool Intersect(Vec p, Vec d, Vec q, Vec e, Vec& out) {
     return std::isfinite(out.x) && std::isfinite(out.y);
 }
 
-bool Within(float v, float a, float b) {
-    return v >= std::fmin(a, b) && v <= std::fmax(a, b);
-}
-
 } // namespace
 
 oxStroker::oxStroker(oxPolygonFiller* filler) : m_filler(filler) {
@@ -131,16 +127,16 @@ void oxStroker::Join(float x0, float y0, float x1, float y1, float x2, float y2)
                        Intersect(r1, d1, r2, d2, mr);
     if (w > 1.0f && m_join == kJoinRound) Dot(x1, y1);
     if (miter) {
-        // The inner side of the turn closes straight; the outer one runs through the miter tip.
-        if (Within(mr.x, r1.x, r2.x) && Within(mr.y, r1.y, r2.y)) {
-            Edge(r1.x, r1.y, r2.x, r2.y);
-        } else {
+        // The turn's direction names the outer side, which runs through the miter tip; the inner
+        // side closes straight. (Telling them apart by whether the tip lies within the corners'
+        // x and y range fails for ordinary turns, where both tips do, and bevelled every miter.)
+        const bool rightOuter = d1.x * d2.y - d1.y * d2.x > 0.0f;
+        if (rightOuter) {
             Edge(r1.x, r1.y, mr.x, mr.y);
             Edge(mr.x, mr.y, r2.x, r2.y);
-        }
-        if (Within(ml.x, l1.x, l2.x) && Within(ml.y, l1.y, l2.y)) {
             Edge(l2.x, l2.y, l1.x, l1.y);
         } else {
+            Edge(r1.x, r1.y, r2.x, r2.y);
             Edge(l2.x, l2.y, ml.x, ml.y);
             Edge(ml.x, ml.y, l1.x, l1.y);
         }

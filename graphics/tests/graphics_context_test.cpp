@@ -107,22 +107,75 @@ TEST(GraphicsContextTest, HairlineOrStrokeByWidth) {
     EXPECT_LT(drawn, 20);
 }
 
-// A stroke with round joins at effective width 2.0 is bevelled; at 3.0 round.
+// Round joins need room: up to a half-width of 2.5 the disc at a vertex would be a polygon of four
+// to six sides, coarser than the bevel it replaces, so those strokes are bevelled, and at 1.0 or
+// less their round caps become butt caps too. The transform's scale counts.
 TEST(GraphicsContextTest, RoundJoinsNeedWidth) {
-    const float turn[] = {4, 28, 16, 8, 28, 28};
-    Canvas bevel(32, 32), round(32, 32), rounded(32, 32);
-    bevel.gc.SetLineWidth(2.0f);
-    bevel.gc.SetLineJoin(oxStroker::kJoinBevel);
-    bevel.gc.StrokePath(3, turn, 2, nullptr);
-    round.gc.SetLineWidth(2.0f);
-    round.gc.StrokePath(3, turn, 2, nullptr);
-    EXPECT_EQ(bevel.surface.bytes, round.surface.bytes);
-    rounded.gc.SetLineWidth(3.0f);
-    rounded.gc.StrokePath(3, turn, 2, nullptr);
-    bevel.surface.Fill32(0xFFFFFFFF);
-    bevel.gc.SetLineWidth(3.0f);
-    bevel.gc.StrokePath(3, turn, 2, nullptr);
-    EXPECT_NE(bevel.surface.bytes, rounded.surface.bytes);
+    const float turn[] = {22, 40, 26, 24, 42, 26};
+    struct Case {
+        float width, scale;
+        int32_t join, cap; // what a round-joined, round-capped stroke is drawn with
+    };
+    const Case cases[] = {
+        {1.0f, 1.0f, oxStroker::kJoinBevel, oxStroker::kCapButt},
+        {2.0f, 1.0f, oxStroker::kJoinBevel, oxStroker::kCapRound},
+        {2.5f, 1.0f, oxStroker::kJoinBevel, oxStroker::kCapRound},
+        {3.0f, 1.0f, oxStroker::kJoinRound, oxStroker::kCapRound},
+        {1.5f, 2.0f, oxStroker::kJoinRound, oxStroker::kCapRound},
+        {2.0f, 0.5f, oxStroker::kJoinBevel, oxStroker::kCapButt},
+    };
+    for (const Case& k : cases) {
+        Canvas round(64, 64), expected(64, 64), other(64, 64);
+        for (Canvas* c : {&round, &expected, &other}) {
+            c->gc.Translate(-32, -32); // transforms apply in the order they are given
+            c->gc.Scale(k.scale, k.scale);
+            c->gc.Translate(32, 32);
+            c->gc.SetLineWidth(k.width);
+        }
+        round.gc.StrokePath(3, turn, 2, nullptr);
+        expected.gc.SetLineJoin(k.join);
+        expected.gc.SetLineCap(k.cap);
+        expected.gc.StrokePath(3, turn, 2, nullptr);
+        EXPECT_EQ(expected.surface.bytes, round.surface.bytes) << k.width << " x " << k.scale;
+        // And the choice shows: the other join (or cap) draws differently.
+        other.gc.SetLineJoin(k.join == oxStroker::kJoinRound ? oxStroker::kJoinBevel : oxStroker::kJoinRound);
+        other.gc.SetLineCap(k.cap);
+        if (k.join == oxStroker::kJoinBevel && k.cap == oxStroker::kCapRound) {
+            other.gc.SetLineJoin(oxStroker::kJoinMiter);
+        } else if (k.cap == oxStroker::kCapButt) {
+            other.gc.SetLineJoin(k.join);
+            other.gc.SetLineCap(oxStroker::kCapRound);
+        }
+        other.gc.StrokePath(3, turn, 2, nullptr);
+        EXPECT_NE(other.surface.bytes, round.surface.bytes) << k.width << " x " << k.scale;
+    }
+}
+
+// Hairlines leave an opaque target opaque, anti-aliased or not, at full and lowered alpha; an
+// aliased line at full alpha writes the colour itself.
+TEST(GraphicsContextTest, HairlinesKeepTargetOpaque) {
+    const float lines[] = {3, 3, 28, 20, 28, 4, 4, 29.5f};
+    for (int samples : {4, 0}) {
+        for (float width : {0.5f, 0.25f}) {
+            Canvas c(32, 32);
+            c.gc.SetAntialias(samples);
+            c.gc.SetLineWidth(width);
+            c.gc.SetStrokeColor(0x000000);
+            c.gc.StrokePath(4, lines, 2, nullptr);
+            int inked = 0;
+            for (int y = 0; y < 32; ++y) {
+                for (int x = 0; x < 32; ++x) {
+                    const uint32_t p = c.surface.buffer.GetRow32(y)[x];
+                    ASSERT_EQ(0xFF000000u, p & 0xFF000000u) << samples << " " << width << " at " << x << "," << y;
+                    inked += p != 0xFFFFFFFFu;
+                    if (samples == 0 && width == 0.5f && p != 0xFFFFFFFFu) {
+                        ASSERT_EQ(0xFF000000u, p);
+                    }
+                }
+            }
+            EXPECT_GT(inked, 40) << samples << " " << width;
+        }
+    }
 }
 
 // Curves, transforms, alpha and clipping through the context.
