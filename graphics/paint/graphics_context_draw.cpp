@@ -59,10 +59,6 @@ template <typename F> void FlattenCubic(const float* p0, const float* q, int seg
     chord(last, q);
 }
 
-float SnapValue(float v, float o) {
-    return std::floor(v - o + 1.5e-8f + 0.5f) + o;
-}
-
 // Strokes one sub-path after another, tracking the first two and the last two points.
 class StrokeWalker {
 public:
@@ -170,37 +166,52 @@ void oxGraphicsContext::SnapVerticalEdges(int32_t count) {
     m_snapShift = shift;
 }
 
-// Snaps the ends of axis-parallel edges to whole pixels (pixel centres for strokes).
+// Snaps axis-parallel edges to whole pixels (pixel centres for strokes). Each point is taken with
+// its predecessor and its follower over the whole array, wrapping at both ends; with vertical-edge
+// snapping on a second pass runs backwards.
 void oxGraphicsContext::GridFit(int32_t count, bool stroking) {
     float* p = m_scratch.data();
-    const uint8_t* cmd = m_scratchCommands.data();
     const float o = stroking ? 0.5f : 0.0f;
-    const int passes = m_snapVertical ? 2 : 1;
-    for (int pass = 0; pass < passes; ++pass) {
-        for (int32_t a = 0; a < count;) {
-            int32_t b = a + 1;
-            while (b < count && (cmd[b] & kPathKindMask) != kPathMove)
-                ++b;
-            const int32_t n = b - a;
-            for (int32_t k = 0; n > 1 && k < n; ++k) {
-                const int32_t step = pass == 0 ? k : n - 1 - k;
-                const int32_t i = a + step, prev = a + (step + n - 1) % n, next = a + (step + 1) % n;
-                float* c = p + 3 * i;
-                float* q = p + 3 * prev;
-                const float* f = p + 3 * next;
-                if (std::fabs(f[0] - c[0]) < 0.001f && std::fabs(f[1] - c[1]) < 0.001f) continue;
-                const float dx = std::fabs(c[0] - q[0]), dy = std::fabs(c[1] - q[1]);
-                if (dx < 0.001f && (!m_snapVertical || dy > 8.0f)) {
-                    const float s = SnapValue(c[0], o);
-                    c[0] = q[0] = s;
-                } else if (dy < 0.001f && (!m_snapVertical || dx > 8.0f)) {
-                    const float s = SnapValue(c[1], o);
-                    c[1] = q[1] = s;
-                }
-            }
-            a = b;
+    const bool strict = m_snapVertical != 0;
+    auto same = [](float a, float b) { return a == b || a < 9.999e-5f || b < 9.999e-5f; };
+    auto visit = [&](int32_t i) {
+        const int32_t prev = i == 0 ? count - 1 : i - 1, next = i == count - 1 ? 0 : i + 1;
+        const float* c = p + 3 * i;
+        const float* q = p + 3 * prev;
+        const float* f = p + 3 * next;
+        if (std::fabs(f[0] - c[0]) < 0.001f && std::fabs(f[1] - c[1]) < 0.001f) return;
+        const float dx = std::fabs(c[0] - q[0]), dy = std::fabs(c[1] - q[1]);
+        int axis;
+        if (dx < 0.001f)
+            axis = 0; // vertical edge: snap x
+        else if (dy < 0.001f)
+            axis = 1; // horizontal edge: snap y
+        else
+            return;
+        const float s = std::floor(c[axis] + 1.5e-8f + 0.5f) + o;
+        // Long edges always snap; with vertical-edge snapping on, a short one only where the snap
+        // keeps its spacing to both neighbours.
+        if (strict && !((axis == 0 ? dy : dx) > 8.0f)) {
+            if (prev == next) return;
+            const float pv = q[axis], cv = c[axis], fv = f[axis];
+            const bool keeps =
+                axis == 0 ? std::fabs(s - pv - o) == std::fabs(fv - cv) && std::fabs(cv - s - o) == std::fabs(cv - pv)
+                          : same(std::fabs(s - pv - o), std::fabs(fv - cv)) &&
+                                same(std::fabs(fv - s - o), std::fabs(cv - pv));
+            if (!keeps) return;
         }
-    }
+        // The run from the preceding point to the following one takes the value; the following
+        // point only where it lies on the edge's line, since moving one that leaves the line
+        // would bend its own edge (a rectangle would lose its far side).
+        const bool runOn = std::fabs(f[axis] - c[axis]) < 0.001f;
+        p[3 * prev + axis] = p[3 * i + axis] = s;
+        if (runOn) p[3 * next + axis] = s;
+    };
+    for (int32_t i = 0; i < count; ++i)
+        visit(i);
+    if (strict)
+        for (int32_t i = count - 1; i >= 0; --i)
+            visit(i);
 }
 
 int32_t oxGraphicsContext::CountSegments(int32_t count) {

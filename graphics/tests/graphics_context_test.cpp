@@ -203,3 +203,115 @@ TEST(GraphicsContextTest, FilledAndStrokedCurvesUnderTransform) {
 }
 
 } // namespace
+
+namespace {
+
+uint32_t At(const Canvas& c, int x, int y) {
+    return c.surface.buffer.GetRow32(y)[x];
+}
+
+// Full ink of a black fill on white; a pixel whose left edge lies on the fill's edge misses one
+// level per sub-scanline.
+bool Inked(uint32_t p) {
+    return p >> 24 == 0xFF && (p & 0xFF) <= 3;
+}
+
+// Option 7 snaps the ends of axis-parallel edges: fills to whole pixels, strokes to pixel centres.
+TEST(GraphicsContextTest, GridFitSnapsAxisParallelEdges) {
+    Canvas fitted(32, 16), plain(32, 16);
+    fitted.gc.SetOption(kOptionGridFit, 1);
+    EXPECT_EQ(1, fitted.gc.GetOption(kOptionGridFit));
+    EXPECT_EQ(0, plain.gc.GetOption(kOptionGridFit));
+    for (Canvas* c : {&fitted, &plain})
+        c->gc.Rect(2.3f, 3.4f, 20.6f, 12.2f, 0);
+    // Snapped to (2, 3)-(21, 12): every pixel is either filled or untouched.
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool inside = x >= 2 && x < 21 && y >= 3 && y < 12;
+            ASSERT_EQ(inside ? 0xFF000000u : 0xFFFFFFFFu, At(fitted, x, y)) << x << "," << y;
+        }
+    EXPECT_NE(0xFF000000u, At(plain, 2, 5));
+    EXPECT_NE(0xFFFFFFFFu, At(plain, 20, 5));
+
+    // A one-pixel outline on whole coordinates lands on pixel centres: one full row, no spill.
+    Canvas stroke(32, 16);
+    stroke.gc.SetOption(kOptionGridFit, 1);
+    stroke.gc.SetLineWidth(0.5f);
+    stroke.gc.Rect(4.2f, 4.1f, 20.2f, 12.0f, 1);
+    EXPECT_EQ(0xFF000000u, At(stroke, 10, 4));
+    EXPECT_EQ(0xFFFFFFFFu, At(stroke, 10, 3));
+    EXPECT_EQ(0xFFFFFFFFu, At(stroke, 10, 5));
+    EXPECT_EQ(0xFF000000u, At(stroke, 4, 8));
+    EXPECT_EQ(0xFFFFFFFFu, At(stroke, 5, 8));
+}
+
+// Option 18 shifts the whole path so that its longest nearly vertical edge lands on a whole pixel
+// (the shift reads back as option 19), then snaps edges longer than 8 pixels with the points that
+// continue them on the same line; shorter edges stay where they are.
+TEST(GraphicsContextTest, VerticalEdgeSnapping) {
+    // Left edge at 10.3: 20 pixels and a collinear piece of 4; right edge at 30.6, 24 pixels.
+    const float shape[] = {10.3f, 2, 10.3f, 22, 10.3f, 26, 30.6f, 26, 30.6f, 2};
+    Canvas c(40, 32);
+    c.gc.SetOption(kOptionSnapVertical, 0x101); // the low byte is kept
+    EXPECT_EQ(1, c.gc.GetOption(kOptionSnapVertical));
+    c.gc.FillPath(5, shape, 2, nullptr);
+    EXPECT_NEAR(0.4f, c.gc.GetFloatOption(kOptionSnapShift), 1e-5f);
+    // Shifted to 10.7 and 31.0, then the long left edge snapped to 11 down to its end.
+    for (int y = 2; y < 26; ++y) {
+        ASSERT_EQ(0xFFFFFFFFu, At(c, 10, y)) << y;
+        ASSERT_TRUE(Inked(At(c, 11, y))) << y;
+        ASSERT_TRUE(Inked(At(c, 30, y))) << y;
+        ASSERT_EQ(0xFFFFFFFFu, At(c, 31, y)) << y;
+    }
+
+    // A short edge keeps its place: the left one at 10.3, 4 pixels, while the longest, on a whole
+    // pixel already, makes the shift 0.
+    const float small[] = {10.3f, 2, 10.3f, 6, 14, 12, 14, 2};
+    Canvas s(24, 16), fitted(24, 16);
+    s.gc.SetOption(kOptionSnapVertical, 1);
+    s.gc.SetFloatOption(kOptionSnapShift, 3.0f);
+    EXPECT_EQ(3.0f, s.gc.GetFloatOption(kOptionSnapShift));
+    s.gc.FillPath(4, small, 2, nullptr);
+    EXPECT_EQ(0.0f, s.gc.GetFloatOption(kOptionSnapShift));
+    const uint32_t partial = At(s, 10, 4);
+    EXPECT_NE(0xFFFFFFFFu, partial);
+    EXPECT_NE(0xFF000000u, partial);
+    // Grid fitting alone snaps it.
+    fitted.gc.SetOption(kOptionGridFit, 1);
+    fitted.gc.FillPath(4, small, 2, nullptr);
+    EXPECT_TRUE(Inked(At(fitted, 10, 4)));
+
+    // Targets of 14 rows or fewer get the shift but no snapping.
+    const float tall[] = {3.3f, 2, 3.3f, 12, 9.6f, 13, 9.6f, 1};
+    TestSurface low(16, 14, 32);
+    low.Fill32(0xFFFFFFFF);
+    oxGraphicsContext gc;
+    gc.AttachTarget(low.buffer);
+    gc.SetOption(kOptionSnapVertical, 1);
+    gc.FillPath(4, tall, 2, nullptr);
+    EXPECT_NEAR(0.4f, gc.GetFloatOption(kOptionSnapShift), 1e-5f); // the right edge is the longest
+    EXPECT_TRUE(Inked(low.buffer.GetRow32(5)[9]));                 // 9.6 + 0.4 = 10
+    EXPECT_EQ(0xFFFFFFFFu, low.buffer.GetRow32(5)[10]);
+    EXPECT_FALSE(Inked(low.buffer.GetRow32(5)[3])); // 3.3 + 0.4 = 3.7
+    EXPECT_NE(0xFFFFFFFFu, low.buffer.GetRow32(5)[3]);
+}
+
+// Option 6 bends partial coverage by t / ((1/p - 2)(1 - t) + 1): 0.5 leaves it, more raises it.
+TEST(GraphicsContextTest, CoverageCurveOption) {
+    constexpr int kHalf = 4 * ((255 - 128) >> 2); // a pixel cut at its middle on 4 sub-scanlines
+    for (float p : {0.5f, 0.55f, 0.7f, 0.3f}) {
+        TestSurface mask(16, 8, 8);
+        oxGraphicsContext gc;
+        gc.AttachTarget(mask.buffer);
+        gc.SetFloatOption(kOptionCoverageCurve, p);
+        EXPECT_EQ(p, gc.GetFloatOption(kOptionCoverageCurve));
+        gc.SetColor(0x0000FF);
+        const float rect[] = {2.5f, 0, 12, 0, 12, 8, 2.5f, 8};
+        gc.FillPath(4, rect, 2, nullptr);
+        const double t = kHalf / 255.0, c = 1 / double(p) - 2;
+        EXPECT_EQ(std::lround(t / (c * (1 - t) + 1) * 255), mask.buffer.GetRow8(4)[2]) << p;
+        EXPECT_EQ(255, mask.buffer.GetRow8(4)[5]);
+    }
+}
+
+} // namespace
