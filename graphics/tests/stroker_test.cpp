@@ -123,7 +123,7 @@ struct Stroke {
 
 struct Piece {
     bool disc = false;
-    double cx = 0, cy = 0, r = 0, inner = 0;       // disc: radius and inscribed polygon's inner radius
+    double cx = 0, cy = 0, r = 0, inner = 0;     // disc: radius and inscribed polygon's inner radius
     std::vector<std::pair<double, double>> poly; // convex, either orientation
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;       // bounds
 };
@@ -174,8 +174,10 @@ std::vector<Piece> StrokePieces(const Stroke& s) {
         const auto [dx, dy] = dir(i, j);
         const double nx = -dy * w, ny = dx * w;
         Piece p;
-        p.poly = {{q[i].first + nx, q[i].second + ny}, {q[j].first + nx, q[j].second + ny},
-                  {q[j].first - nx, q[j].second - ny}, {q[i].first - nx, q[i].second - ny}};
+        p.poly = {{q[i].first + nx, q[i].second + ny},
+                  {q[j].first + nx, q[j].second + ny},
+                  {q[j].first - nx, q[j].second - ny},
+                  {q[i].first - nx, q[i].second - ny}};
         pieces.push_back(p);
     }
     for (size_t v = s.closed ? 0 : 1; v < (s.closed ? n : n - 1); ++v) {
@@ -343,8 +345,8 @@ TEST(StrokerTest, MatchesSupersampledReferenceOnRandomStrokes) {
         if (!fails(s)) continue;
         const Stroke small = Reduce(s, fails);
         const Excess e = CompareStroke(small, kSize);
-        ADD_FAILURE() << "round " << round << ": " << e.value << " outside [" << e.lo << ", " << e.hi << "] at ("
-                      << e.x << ", " << e.y << "), mean excess " << e.mean << ", " << Describe(small);
+        ADD_FAILURE() << "round " << round << ": " << e.value << " outside [" << e.lo << ", " << e.hi << "] at (" << e.x
+                      << ", " << e.y << "), mean excess " << e.mean << ", " << Describe(small);
     }
 }
 
