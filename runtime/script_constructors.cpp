@@ -22,6 +22,13 @@ HRESULT XScriptObjectConstructor::Invoke(DISPID, REFIID, LCID, WORD flags, DISPP
     return S_OK;
 }
 
+HRESULT XScriptObjectConstructor::GetMemberProperties(DISPID id, DWORD fetch, DWORD* props) {
+    if (id != DISPID_VALUE) return XObject::GetMemberProperties(id, fetch, props);
+    if (!props) return E_INVALIDARG;
+    *props = (fdexPropCanCall | fdexPropCanConstruct) & fetch;
+    return S_OK;
+}
+
 int32_t CreateScriptObjectConstructor(XCreateInstanceFn create, XObject** out) {
     if (!out) return XR_INVALID;
     *out = nullptr;

@@ -17,6 +17,8 @@ public:
     // S_FALSE and leaves the result alone.
     HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                    EXCEPINFO* excepinfo, UINT* argErr) override;
+    // The object itself can be called and constructed, so scripts may apply `new` to it.
+    HRESULT GetMemberProperties(DISPID id, DWORD fetch, DWORD* props) override;
 
 protected:
     ~XScriptObjectConstructor() override = default;

@@ -456,6 +456,23 @@ duk_ret_t TargetCall(duk_context*) {
     return 0;
 }
 
+// Whether the object says it can be called or constructed. A proxy's `typeof` and callability are
+// its target's, so only such objects get a function target; the others are plain objects, as
+// scripts testing `typeof x == "object"` expect. Calling or constructing one of those fails with the
+// engine's TypeError before any COM call, where an Error carrying the object's HRESULT would come.
+bool HostIsCallable(HostRecord* host) {
+    if (!host->dispatchEx) return false;
+    constexpr DWORD kCallable = fdexPropCanCall | fdexPropCanConstruct;
+    DWORD props = 0;
+    HRESULT hr;
+    try {
+        hr = host->dispatchEx->GetMemberProperties(DISPID_VALUE, kCallable, &props);
+    } catch (...) {
+        hr = ExceptionResult();
+    }
+    return SUCCEEDED(hr) && (props & kCallable) != 0;
+}
+
 duk_ret_t FinalizeTarget(duk_context* ctx) {
     HostRecord* host = RecordOfTarget(ctx, 0);
     ScriptHeap* heap = ScriptHeap::From(ctx);
@@ -503,7 +520,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         duk_push_null(ctx);
         return;
     }
-    *host = HostRecord{identity, dispatch, nullptr, nullptr};
+    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr};
     dispatch->AddRef();
     if (FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
         host->dispatchEx = nullptr;
@@ -517,7 +534,10 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         duk_push_null(ctx);
         return;
     }
-    duk_push_c_function(ctx, TargetCall, 0);
+    if (HostIsCallable(host))
+        duk_push_c_function(ctx, TargetCall, 0);
+    else
+        duk_push_object(ctx);
     host->target = duk_get_heapptr(ctx, -1);
     duk_push_pointer(ctx, host);
     duk_put_prop_literal(ctx, -2, kHostKey);
@@ -529,13 +549,16 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     // The target keeps its proxy, so both live and die together and a look-up by identity always
     // finds the proxy scripts already hold.
     duk_dup(ctx, -1);
+    host->proxy = duk_get_heapptr(ctx, -1);
     duk_put_prop_literal(ctx, -3, kProxyKey);
     duk_remove(ctx, -2);
 }
 
 HostRecord* HostRecordOf(duk_context* ctx, duk_idx_t idx) {
-    if (!duk_is_function(ctx, idx)) return nullptr; // every host proxy has a callable target
-    return RecordOfTarget(ctx, idx);
+    if (!duk_is_object(ctx, idx)) return nullptr;
+    HostRecord* record = RecordOfTarget(ctx, idx);
+    // An object whose prototype is a host object inherits the record's key but is not that object.
+    return record && record->proxy == duk_get_heapptr(ctx, idx) ? record : nullptr;
 }
 
 duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description) {

@@ -4,7 +4,8 @@
 // InvokeEx(DISPATCH_METHOD) with the arguments last first, assignments into GetDispID with
 // fdexNameEnsure + InvokeEx(DISPATCH_PROPERTYPUT), `delete` into DeleteMemberByName and `new` into
 // InvokeEx(DISPID_VALUE, DISPATCH_CONSTRUCT). A failing HRESULT is thrown as an Error whose
-// `number` is the HRESULT.
+// `number` is the HRESULT. Objects read as "object" to `typeof`, except those whose
+// GetMemberProperties(DISPID_VALUE) says they can be called or constructed: those are functions.
 #include <duktape.h>
 
 #include "platform/com/dispatch.h"

@@ -418,8 +418,17 @@ HRESULT ScriptDispatch::DeleteMemberByDispID(DISPID id) {
     return Run(&call, nullptr);
 }
 
-HRESULT ScriptDispatch::GetMemberProperties(DISPID, DWORD, DWORD*) {
-    return E_NOTIMPL;
+// Only the object's own callability is told: a function from another engine stays callable there.
+HRESULT ScriptDispatch::GetMemberProperties(DISPID id, DWORD fetch, DWORD* props) {
+    if (!props) return E_INVALIDARG;
+    *props = 0;
+    if (id != DISPID_VALUE) return E_NOTIMPL;
+    if (!heap->IsOpen() || !duk_check_stack(heap->current, 1)) return E_UNEXPECTED;
+    duk_push_heapptr(heap->current, object);
+    bool callable = duk_is_callable(heap->current, -1);
+    duk_pop(heap->current);
+    *props = (callable ? fdexPropCanCall | fdexPropCanConstruct : fdexPropCannotCall | fdexPropCannotConstruct) & fetch;
+    return S_OK;
 }
 
 HRESULT ScriptDispatch::GetMemberName(DISPID id, BSTR* name) {

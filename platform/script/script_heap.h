@@ -21,6 +21,7 @@ struct HostRecord {
     IDispatch* dispatch;
     IDispatchEx* dispatchEx; // null when the object has only IDispatch
     void* target;            // the proxy target's heap pointer (not a reference)
+    void* proxy;             // the proxy's heap pointer, kept alive by its target
 };
 
 // Hidden property names (never visible to scripts, never passed to proxy traps).

@@ -175,6 +175,47 @@ TEST_F(JScriptEngineTest, HostCallsFollowTheirShapes) {
     EXPECT_EQ(EvalInt(u"('value' in host) && !('nothing' in host) ? 1 : 0"), 1);
 }
 
+// A proxy's typeof and callability are its target's: only objects that say they can be called get a
+// function target; the rest read as "object" and keep their members.
+TEST_F(JScriptEngineTest, TypeofFollowsWhetherTheObjectCanBeCalled) {
+    auto* plain = new TestHost();
+    plain->callable = false;
+    site.items[u"plain"] = plain;
+    ASSERT_EQ(engine->AddNamedItem(u"plain", SCRIPTITEM_ISVISIBLE), S_OK);
+
+    EXPECT_EQ(EvalText(u"typeof plain + ' ' + typeof host"), u"object function");
+    EXPECT_EQ(EvalInt(u"plain.add(1, 2) + plain.value"), 12 + 42);
+    EXPECT_EQ(EvalInt(u"try { plain(); 0 } catch (e) { e instanceof TypeError ? 1 : 2 }"), 1);
+    EXPECT_EQ(EvalInt(u"try { new plain(); 0 } catch (e) { e instanceof TypeError ? 1 : 2 }"), 1);
+    EXPECT_EQ(EvalInt(u"host(1, 2)"), 3) << "this and two arguments: a callable object stays callable";
+    VARIANT made = Eval(u"new host()");
+    EXPECT_EQ(made.vt, VT_DISPATCH);
+    VariantClear(&made);
+
+    // Passing the object back keeps its identity, whatever its target.
+    EXPECT_EQ(EvalInt(u"plain.self() === plain && host.self() === host ? 1 : 0"), 1);
+    EXPECT_EQ(Run(u"plain.keep(plain);"), S_OK);
+    EXPECT_EQ(plain->kept.pdispVal, static_cast<IDispatch*>(plain));
+    // An object that inherits from a host object is a script object of its own.
+    EXPECT_EQ(Run(u"plain.keep(Object.create(plain));"), S_OK);
+    EXPECT_NE(plain->kept.pdispVal, static_cast<IDispatch*>(plain));
+    VariantClear(&plain->kept);
+
+    // Script objects tell native code whether they can be called.
+    for (auto [code, expected] : {std::pair{u"host.keep(function () {});", fdexPropCanCall | fdexPropCanConstruct},
+                                  std::pair{u"host.keep({});", fdexPropCannotCall | fdexPropCannotConstruct}}) {
+        ASSERT_EQ(Run(code), S_OK);
+        IDispatchEx* ex = nullptr;
+        ASSERT_EQ(host->kept.pdispVal->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&ex)), S_OK);
+        DWORD props = 0;
+        EXPECT_EQ(ex->GetMemberProperties(DISPID_VALUE, 0xFFFF, &props), S_OK);
+        EXPECT_EQ(props, expected);
+        ex->Release();
+    }
+    Close();
+    plain->Release();
+}
+
 // Method functions are kept per object and name; a detached one, one called after another, and
 // one read again after its name was deleted all still reach their own member.
 TEST_F(JScriptEngineTest, MethodFunctionsStayBoundToTheirMember) {

@@ -14,6 +14,7 @@ namespace jscript_test {
 // its argument back), "fail" (method failing with 0x81000006), "keep" (method: stores its argument
 // in `kept`), "self" (method: itself as VT_UNKNOWN); other names become properties on Ensure.
 // Called itself it answers the number of arguments it got; constructed it makes a new object.
+// Unless `callable` is cleared, it says so, and scripts see it as a function.
 class TestHost final : public IDispatchEx {
 public:
     struct Call {
@@ -41,12 +42,17 @@ public:
                      IServiceProvider*) override;
     HRESULT DeleteMemberByName(BSTR name, DWORD) override;
     HRESULT DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
-    HRESULT GetMemberProperties(DISPID, DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT GetMemberProperties(DISPID id, DWORD fetch, DWORD* props) override {
+        if (id != DISPID_VALUE || !callable) return E_NOTIMPL;
+        *props = (fdexPropCanCall | fdexPropCanConstruct) & fetch;
+        return S_OK;
+    }
     HRESULT GetMemberName(DISPID, BSTR*) override { return E_NOTIMPL; }
     HRESULT GetNextDispID(DWORD, DISPID, DISPID*) override { return E_NOTIMPL; }
     HRESULT GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
 
     ULONG refs = 1;
+    bool callable = true; // whether it says it can be called and constructed
     int value = 42;
     VARIANT kept;
     std::vector<Call> calls;

@@ -86,6 +86,9 @@ TEST_F(ScriptObjectsTest, NewXArrayHoldsWhatScriptAdds) {
     EXPECT_EQ(Int(u"a.insertValueAtIndex('zero', 0); a.indexOfValue('two')"), 2);
     EXPECT_EQ(Text(u"(new xArray()) === (new xArray()) ? 'same' : 'distinct'"), u"distinct");
     EXPECT_EQ(Text(u"typeof xArray()"), u"undefined") << "only new makes an array";
+    EXPECT_EQ(Text(u"[typeof a, typeof native, typeof new xDictionary(), typeof xArray].join()"),
+              u"object,object,object,function")
+        << "native objects read as objects; their constructors as functions";
     EXPECT_EQ(Int(u"try { a.getValue(9); 0 } catch (e) { e.number }"), HResultFromResult(XR_BEFORE_START));
 
     // What script adds to a native array, native code reads.
