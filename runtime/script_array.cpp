@@ -124,14 +124,15 @@ struct XArrayMethods {
             *result = true;
             return XR_SUCCESS;
         }
-        XArrayView view(other.get());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(other.get(), &view); opened != XR_SUCCESS) return opened;
         int n = 0;
-        int32_t rc = view.GetCount(&n);
+        int32_t rc = view->GetCount(&n);
         if (rc != XR_SUCCESS) return rc;
         bool equal = n == a->count;
         for (int i = 0; equal && i < n; ++i) {
             XVariant theirs;
-            if (view.GetValue(i, &theirs) != XR_SUCCESS) {
+            if (view->GetValue(i, &theirs) != XR_SUCCESS) {
                 equal = false;
                 break;
             }
@@ -227,8 +228,9 @@ struct XArrayMethods {
         RefPtr<XObject> source = ArgObject(args, 0);
         if (!source) return XR_INVALID;
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
-        XArrayView view(source.get());
-        return AppendFrom(Self(o), &view);
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(source.get(), &view); opened != XR_SUCCESS) return opened;
+        return AppendFrom(Self(o), view.get());
     }
 
     static int32_t ExchangeValuesAtIndex(XObject* o, int argc, XArgList* args, XVariant*) {
@@ -274,8 +276,9 @@ struct XArrayMethods {
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
         int32_t rc = StableSource(Self(o), &source);
         if (rc != XR_SUCCESS) return rc;
-        XArrayView view(source.get());
-        return InsertFrom(Self(o), &view, args->GetArg(1)->ToInt32());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(source.get(), &view); opened != XR_SUCCESS) return opened;
+        return InsertFrom(Self(o), view.get(), args->GetArg(1)->ToInt32());
     }
 
     static int32_t InsertXArrayAtIndex(XObject* o, int argc, XArgList* args, XVariant*) {
@@ -287,8 +290,9 @@ struct XArrayMethods {
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
         int32_t rc = StableSource(Self(o), &held);
         if (rc != XR_SUCCESS) return rc;
-        XArrayView view(held.get());
-        return InsertFrom(Self(o), &view, args->GetArg(1)->ToInt32());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(held.get(), &view); opened != XR_SUCCESS) return opened;
+        return InsertFrom(Self(o), view.get(), args->GetArg(1)->ToInt32());
     }
 
     static int32_t RemoveAllValues(XObject* o, int, XArgList*, XVariant*) {
@@ -344,15 +348,16 @@ struct XArrayMethods {
         if (argc < 1) return XR_TOO_FEW_ARGS;
         RefPtr<XObject> source = ArgObject(args, 0);
         if (!source) return XR_INVALID;
-        XArrayView view(source.get());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(source.get(), &view); opened != XR_SUCCESS) return opened;
         int n = 0;
-        if (view.GetCount(&n) != XR_SUCCESS) return XR_FAIL;
+        if (view->GetCount(&n) != XR_SUCCESS) return XR_FAIL;
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
         XArray* a = Self(o);
         for (int i = a->count - 1; i >= 0; --i) {
             for (int j = 0; j < n; ++j) {
                 XVariant v;
-                if (i < a->count && view.GetValue(j, &v) == XR_SUCCESS && XVariant::Equals(a->items[i], v)) {
+                if (i < a->count && view->GetValue(j, &v) == XR_SUCCESS && XVariant::Equals(a->items[i], v)) {
                     a->RemoveValueAt(i);
                     break;
                 }
@@ -407,8 +412,9 @@ struct XArrayMethods {
         rc = StableSource(a, &source);
         if (rc != XR_SUCCESS) return rc;
         RemoveBlock(a, first, last);
-        XArrayView view(source.get());
-        return InsertFrom(a, &view, first);
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(source.get(), &view); opened != XR_SUCCESS) return opened;
+        return InsertFrom(a, view.get(), first);
     }
 
     static int32_t ReplaceValuesFromRange(XObject* o, int argc, XArgList* args, XVariant*) {
@@ -422,9 +428,10 @@ struct XArrayMethods {
         int sourceFirst = args->GetArg(3)->ToInt32(), sourceLast = args->GetArg(4)->ToInt32();
         if (!source || sourceLast < sourceFirst) return XR_INVALID;
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
-        XArrayView view(source.get());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(source.get(), &view); opened != XR_SUCCESS) return opened;
         XArray* block = nullptr;
-        rc = view.GetRange(sourceFirst, sourceLast, &block);
+        rc = view->GetRange(sourceFirst, sourceLast, &block);
         if (rc != XR_SUCCESS) return rc;
         RefPtr<XArray> held(block);
         RemoveBlock(a, first, last);
@@ -441,8 +448,9 @@ struct XArrayMethods {
         XArray* a = Self(o);
         a->ClearItems();
         a->notificationsOn = false;
-        XArrayView view(source.get());
-        int32_t rc = AppendFrom(a, &view);
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(source.get(), &view); opened != XR_SUCCESS) return opened;
+        int32_t rc = AppendFrom(a, view.get());
         a->notificationsOn = true;
         a->OnModified(kArrayReset, -1, 0);
         return rc;
@@ -669,33 +677,57 @@ void XArray::OnModified(int kind, int index, int) {
         enumerators[i]->OnArrayModified(kind, index);
 }
 
-int32_t XArrayView::GetCount(int* out) {
+XArrayAdapter::XArrayAdapter(XObject* object) : target(object) {
+    if (target) target->AddRef();
+}
+
+XArrayAdapter::~XArrayAdapter() {
+    XObject* held = target;
+    target = nullptr;
+    if (held) held->Release();
+}
+
+int32_t XArrayAdapter::GetCount(int* out) {
     if (!out) return XR_INVALID;
     *out = 0;
     if (!target) return XR_NO_NATIVE_OBJECT;
-    if (XObject::IsKindOf(target, &XArray::Descriptor)) return static_cast<XArray*>(target)->GetCount(out);
     XVariant n;
     int32_t rc = target->GetPropertyByName(u"count", &n);
     if (rc != XR_SUCCESS) return rc;
     return n.GetInt32(out);
 }
 
-int32_t XArrayView::GetValue(int index, XVariant* out) {
+int32_t XArrayAdapter::GetValue(int index, XVariant* out) {
     if (!out) return XR_INVALID;
     if (!target) return XR_NO_NATIVE_OBJECT;
-    if (XObject::IsKindOf(target, &XArray::Descriptor)) return static_cast<XArray*>(target)->GetValueAt(index, out);
     return XObject::CallMethod1(target, u"getValue", XVariant(index), out);
 }
 
-int32_t XArrayView::GetRange(int first, int last, XArray** out) {
+int32_t XArrayAdapter::GetRange(int first, int last, XArray** out) {
     if (!out) return XR_INVALID;
     *out = nullptr;
     if (!target) return XR_NO_NATIVE_OBJECT;
-    if (XObject::IsKindOf(target, &XArray::Descriptor)) return static_cast<XArray*>(target)->GetRange(first, last, out);
     XVariant range;
     int32_t rc = XObject::CallMethod2(target, u"getXArrayWithRange", XVariant(first), XVariant(last), &range);
     if (rc != XR_SUCCESS) return rc;
     return XArrayFromVariant(&range, out);
+}
+
+int32_t XArrayAccessFor(XObject* object, XArrayAccess** out) {
+    if (!out) return XR_INVALID;
+    *out = nullptr;
+    if (!object) return XR_INVALID;
+    if (XObject::IsKindOf(object, &XArray::Descriptor)) {
+        auto* array = static_cast<XArray*>(object);
+        array->AddRef();
+        *out = array;
+        return XR_SUCCESS;
+    }
+    auto* adapter = new (std::nothrow) XArrayAdapter(object);
+    if (!adapter) return XR_OUT_OF_MEMORY;
+    adapter->AddRef();
+    *out = adapter;
+    return XR_SUCCESS;
 }
 
 int32_t CreateXArray(XArray** out) {

@@ -19,9 +19,14 @@ constexpr int kArrayReplaced = 2;
 constexpr int kArrayRemoved = 3; // sent after the removal
 constexpr int kArrayAboutToRemove = 4;
 
-// Native read access to an array.
+// Native read access to an array, counted like the object behind it: an XArray's own face, or an
+// XArrayAdapter over any other script object.
 class XArrayAccess {
 public:
+    virtual HRESULT QueryInterface(REFIID riid, void** out) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual int32_t GetObject(XObject** out) = 0;
     virtual int32_t GetCount(int* out) = 0;
     virtual int32_t GetValue(int index, XVariant* out) = 0;
     // 13 for an index out of range.
@@ -33,16 +38,26 @@ protected:
     ~XArrayAccess() = default;
 };
 
-// Array access to any script object, for the length of a call: an XArray is read directly, other
-// objects through their "count", "getValue" and "getXArrayWithRange" members.
-class XArrayView final : public XArrayAccess {
+// Array access to a script object that is no XArray, for the length of a call: its "count"
+// property, its "getValue" method and its "getXArrayWithRange" method. Holds the object counted.
+class XArrayAdapter final : public XObject, public XArrayAccess {
 public:
-    explicit XArrayView(XObject* object) : target(object) {}
+    explicit XArrayAdapter(XObject* object);
 
+    HRESULT QueryInterface(REFIID riid, void** out) override { return XObject::QueryInterface(riid, out); }
+    ULONG AddRef() override { return XObject::AddRef(); }
+    ULONG Release() override { return XObject::Release(); }
+    int32_t GetObject(XObject** out) override { return XObject::GetObject(out); }
+
+    // 92 without an object.
     int32_t GetCount(int* out) override;
     int32_t GetValue(int index, XVariant* out) override;
     int32_t GetValueAt(int index, XVariant* out) override { return GetValue(index, out); }
+    // Only an XArray answer counts.
     int32_t GetRange(int first, int last, XArray** out) override;
+
+protected:
+    ~XArrayAdapter() override;
 
 private:
     XObject* target;
@@ -57,6 +72,11 @@ public:
     XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
     void OnBeforeDestroy() override;
 
+    // The access face forwards to the object.
+    HRESULT QueryInterface(REFIID riid, void** out) override { return XObject::QueryInterface(riid, out); }
+    ULONG AddRef() override { return XObject::AddRef(); }
+    ULONG Release() override { return XObject::Release(); }
+    int32_t GetObject(XObject** out) override { return XObject::GetObject(out); }
     int32_t GetCount(int* out) override;
     int32_t GetValue(int index, XVariant* out) override { return GetValueAt(index, out); }
     int32_t GetValueAt(int index, XVariant* out) override;
@@ -110,6 +130,9 @@ int32_t CreateXArray(XArray** out);
 // The native object when it is an XArray, with a reference; otherwise null and 89.
 int32_t XArrayFromUnknown(IUnknown* unknown, XArray** out);
 int32_t XArrayFromVariant(const VARIANT* value, XArray** out);
+// Array access to any object, with a reference: an XArray's own face, otherwise a new adapter.
+// 10 for a null argument, 18 when the adapter cannot be made.
+int32_t XArrayAccessFor(XObject* object, XArrayAccess** out);
 
 // Whether two objects hold equal contents: arrays and dictionaries by their own comparison, other
 // objects by identity. 10 when either is null.

@@ -32,8 +32,9 @@ struct DictionaryView {
         rc = all.GetXObject(&keys);
         if (rc != XR_SUCCESS || !keys) return rc == XR_SUCCESS ? XR_INVALID : rc;
         *out = RefPtr<XObject>(keys);
-        XArrayView view(keys);
-        return view.GetCount(count);
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(keys, &view); opened != XR_SUCCESS) return opened;
+        return view->GetCount(count);
     }
 
     int32_t ValueForKey(const VARIANT& key, XVariant* out) {
@@ -75,13 +76,14 @@ struct XDictionaryMethods {
         RefPtr<XObject> keys = ArgObject(args, 0);
         if (!keys) return XR_INVALID;
         RefPtr<XObject> hold = RefPtr<XObject>::ref(o);
-        XArrayView view(keys.get());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(keys.get(), &view); opened != XR_SUCCESS) return opened;
         int n = 0;
-        int32_t rc = view.GetCount(&n);
+        int32_t rc = view->GetCount(&n);
         if (rc != XR_SUCCESS) return rc;
         for (int i = 0; i < n; ++i) {
             XVariant key;
-            if (view.GetValue(i, &key) != XR_SUCCESS) continue;
+            if (view->GetValue(i, &key) != XR_SUCCESS) continue;
             XArgString text(&key);
             if (Self(o)->entries.Find(text.Get())) o->DeleteMember(text);
         }
@@ -101,10 +103,11 @@ struct XDictionaryMethods {
         int n = 0;
         int32_t rc = view.Keys(&keys, &n);
         if (rc != XR_SUCCESS) return rc;
-        XArrayView keyView(keys.get());
+        RefPtr<XArrayAccess> keyView;
+        if (int32_t opened = OpenArrayAccess(keys.get(), &keyView); opened != XR_SUCCESS) return opened;
         for (int i = 0; i < n; ++i) {
             XVariant key, value;
-            if (keyView.GetValue(i, &key) != XR_SUCCESS) continue;
+            if (keyView->GetValue(i, &key) != XR_SUCCESS) continue;
             if (view.ValueForKey(key, &value) != XR_SUCCESS) continue;
             const WCHAR* text = key.vt == VT_BSTR ? key.GetStringPtr() : u"";
             rc = d->SetPropertyByName(text, &value);
@@ -140,8 +143,8 @@ struct XDictionaryMethods {
 
     static int32_t AllKeys(XObject* o, int, XArgList*, XVariant* result) {
         if (!o) return XR_INVALID;
-        XObject* keys = nullptr;
-        int32_t rc = Self(o)->AllKeys(&keys);
+        XArray* keys = nullptr;
+        int32_t rc = Self(o)->KeysArray(&keys);
         if (rc != XR_SUCCESS) return rc;
         result->SetObject(keys);
         keys->Release();
@@ -194,10 +197,11 @@ struct XDictionaryMethods {
         int32_t rc = view.Keys(&keys, &n);
         if (rc != XR_SUCCESS) return rc;
         bool equal = n == Self(o)->Count();
-        XArrayView keyView(keys.get());
+        RefPtr<XArrayAccess> keyView;
+        if (int32_t opened = OpenArrayAccess(keys.get(), &keyView); opened != XR_SUCCESS) return opened;
         for (int i = 0; equal && i < n; ++i) {
             XVariant key, theirs, mine;
-            equal = keyView.GetValue(i, &key) == XR_SUCCESS && view.ValueForKey(key, &theirs) == XR_SUCCESS &&
+            equal = keyView->GetValue(i, &key) == XR_SUCCESS && view.ValueForKey(key, &theirs) == XR_SUCCESS &&
                     o->GetPropertyByName(key.vt == VT_BSTR ? key.GetStringPtr() : u"", &mine) == XR_SUCCESS;
             if (!equal) break;
             equal = ElementsEqual(mine, theirs);
@@ -212,16 +216,17 @@ struct XDictionaryMethods {
         RefPtr<XObject> keys = ArgObject(args, 0);
         if (!keys) return XR_INVALID;
         const VARIANT& marker = *args->GetArg(1);
-        XArrayView view(keys.get());
+        RefPtr<XArrayAccess> view;
+        if (int32_t opened = OpenArrayAccess(keys.get(), &view); opened != XR_SUCCESS) return opened;
         int n = 0;
-        int32_t rc = view.GetCount(&n);
+        int32_t rc = view->GetCount(&n);
         if (rc != XR_SUCCESS) return rc;
         XArray* values = nullptr;
         rc = CreateXArray(&values);
         if (rc != XR_SUCCESS) return rc;
         for (int i = 0; rc == XR_SUCCESS && i < n; ++i) {
             XVariant key, value;
-            bool found = view.GetValue(i, &key) == XR_SUCCESS;
+            bool found = view->GetValue(i, &key) == XR_SUCCESS;
             if (found) {
                 XArgString text(&key);
                 found = o->GetPropertyByName(text, &value) == XR_SUCCESS;
@@ -405,7 +410,21 @@ void XDictionary::RemoveEnumerator(XObject* enumerator) {
     }
 }
 
-int32_t XDictionary::AllKeys(XObject** out) {
+int32_t XDictionary::SetValueForKey(const VARIANT* value, const WCHAR* key) {
+    RefPtr<XObject> hold = RefPtr<XObject>::ref(this);
+    return SetPropertyByName(key, value);
+}
+
+int32_t XDictionary::AllKeys(XArrayAccess** out) {
+    if (!out) return XR_INVALID;
+    XArray* keys = nullptr;
+    int32_t rc = KeysArray(&keys);
+    *out = keys;
+    return rc;
+}
+
+int32_t XDictionary::KeysArray(XArray** out) {
+    *out = nullptr;
     XArray* keys = nullptr;
     int32_t rc = CreateXArray(&keys);
     if (rc != XR_SUCCESS) return rc;

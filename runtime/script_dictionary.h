@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "runtime/ptr_vector.h"
+#include "runtime/script_array.h"
 #include "runtime/script_object.h"
 #include "runtime/string_map.h"
 
@@ -18,7 +19,24 @@ constexpr int kDictionarySet = 1;
 constexpr int kDictionaryRemoved = 2; // sent after the removal
 constexpr int kDictionaryAboutToRemove = 3;
 
-class XDictionary : public XObject {
+// Native access to a dictionary, counted like the dictionary itself.
+class XDictionaryAccess {
+public:
+    virtual HRESULT QueryInterface(REFIID riid, void** out) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual int32_t GetObject(XObject** out) = 0;
+    // A copy of the key's value; 8 when absent.
+    virtual int32_t GetValueForKey(const WCHAR* key, XVariant* out) = 0;
+    virtual int32_t SetValueForKey(const VARIANT* value, const WCHAR* key) = 0;
+    // A new array of the keys in enumeration order, seen through its access face, with a reference.
+    virtual int32_t AllKeys(XArrayAccess** out) = 0;
+
+protected:
+    ~XDictionaryAccess() = default;
+};
+
+class XDictionary : public XObject, public XDictionaryAccess {
 public:
     static XClassDescriptor Descriptor; // "XDictionary"
 
@@ -33,20 +51,30 @@ public:
     int32_t HasDynamicProperty(const WCHAR* key, bool* out) override;
     void OnBeforeDestroy() override;
 
+    // The access face forwards to the object.
+    HRESULT QueryInterface(REFIID riid, void** out) override { return XObject::QueryInterface(riid, out); }
+    ULONG AddRef() override { return XObject::AddRef(); }
+    ULONG Release() override { return XObject::Release(); }
+    int32_t GetObject(XObject** out) override { return XObject::GetObject(out); }
+    int32_t GetValueForKey(const WCHAR* key, XVariant* out) override { return GetPropertyByName(key, out); }
+    // Holds a reference while listeners hear of the change.
+    int32_t SetValueForKey(const VARIANT* value, const WCHAR* key) override;
+    int32_t AllKeys(XArrayAccess** out) override;
+
     virtual void OnModified(int kind, const WCHAR* key);
 
     int Count() const { return int(entries.Count()); }
     void RemoveAll();
     int32_t AddEnumerator(XDictionaryEnumerator* enumerator);
     void RemoveEnumerator(XObject* enumerator);
-    // A new XArray of the keys, in enumeration order.
-    int32_t AllKeys(XObject** out);
 
 protected:
     ~XDictionary() override;
 
 private:
     void FreeEntries();
+    // A new XArray of the keys, in enumeration order.
+    int32_t KeysArray(XArray** out);
 
     bool notificationsOn = true;
     oxStringMap<XVariant*> entries;

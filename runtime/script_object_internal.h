@@ -41,6 +41,14 @@ inline RefPtr<XObject> ArgObject(XArgList* args, int i) {
     return RefPtr<XObject>(object);
 }
 
+// XArrayAccessFor into a holder.
+inline int32_t OpenArrayAccess(XObject* object, RefPtr<XArrayAccess>* out) {
+    XArrayAccess* access = nullptr;
+    int32_t rc = XArrayAccessFor(object, &access);
+    *out = RefPtr<XArrayAccess>(access);
+    return rc;
+}
+
 // Whether two elements of collections being compared are equal: two objects when they are one
 // object or hold equal contents, anything else by XVariant::Equals.
 inline bool ElementsEqual(const XVariant& mine, const XVariant& theirs) {

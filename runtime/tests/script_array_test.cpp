@@ -128,6 +128,65 @@ TEST(XArray, GetXmlStringWritesTypedValues) {
     EXPECT_EQ(std::u16string(r.GetStringPtr()), u"<array><int32>5</int32><string><![CDATA[a<b]]></string></array>");
 }
 
+// A list that is no XArray: "count", "getValue" (index * 10) and "getXArrayWithRange", which gives
+// a text instead of an array.
+class ListLike : public XObject {
+public:
+    static XClassDescriptor Descriptor;
+    XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+    static int32_t Count(XObject*, XVariant* result) {
+        *result = 3;
+        return 0;
+    }
+    static int32_t GetValue(XObject*, int, XArgList* args, XVariant* result) {
+        *result = args->GetArg(0)->ToInt32() * 10;
+        return 0;
+    }
+    static int32_t Range(XObject*, int, XArgList*, XVariant* result) {
+        *result = u"not an array";
+        return 0;
+    }
+};
+const XMemberEntry kListLikeMembers[] = {XProperty("count", ListLike::Count, nullptr),
+                                         XMethod("getValue", ListLike::GetValue),
+                                         XMethod("getXArrayWithRange", ListLike::Range), XMemberEnd()};
+XClassDescriptor ListLike::Descriptor = {"ListLike", 4, kListLikeMembers, &XObject::Descriptor, 0, {}};
+
+TEST(XArrayAccess, ArraysAnswerThemselvesAndOtherObjectsGetACountedAdapter) {
+    RefPtr<XArray> a = NewArray({1, 2});
+    XArrayAccess* access = nullptr;
+    ASSERT_EQ(XArrayAccessFor(a.get(), &access), XR_SUCCESS);
+    EXPECT_EQ(access, static_cast<XArrayAccess*>(a.get()));
+    EXPECT_EQ(a->GetRefCount(), 2);
+    XObject* behind = nullptr;
+    ASSERT_EQ(access->GetObject(&behind), XR_SUCCESS);
+    EXPECT_EQ(behind, a.get());
+    behind->Release();
+    access->Release();
+    EXPECT_EQ(XArrayAccessFor(nullptr, &access), XR_INVALID);
+
+    RefPtr<ListLike> list = RefPtr<ListLike>::ref(new ListLike);
+    ASSERT_EQ(XArrayAccessFor(list.get(), &access), XR_SUCCESS);
+    RefPtr<XArrayAccess> adapter(access);
+    EXPECT_EQ(list->GetRefCount(), 2) << "the adapter holds the object";
+    int n = 0;
+    ASSERT_EQ(adapter->GetCount(&n), XR_SUCCESS);
+    EXPECT_EQ(n, 3);
+    XVariant v;
+    ASSERT_EQ(adapter->GetValueAt(2, &v), XR_SUCCESS);
+    EXPECT_EQ(v.ToInt32(), 20);
+    XArray* range = nullptr;
+    EXPECT_EQ(adapter->GetRange(0, 1, &range), XR_NOT_OBJECT) << "only an XArray answer counts";
+    EXPECT_EQ(range, nullptr);
+    adapter = nullptr;
+    EXPECT_EQ(list->GetRefCount(), 1);
+
+    // Script methods that take any array read it through the adapter.
+    ASSERT_EQ(Method(a.get(), u"addValuesFromArray", {XVariant(static_cast<XObject*>(list.get()))}), S_OK);
+    EXPECT_EQ(Values(a.get()), (std::vector<int>{1, 2, 0, 10, 20}));
+    EXPECT_EQ(list->GetRefCount(), 1);
+}
+
 // Records the notifications a live array sends, in order.
 class Recorder : public XObject {
 public:

@@ -97,5 +97,29 @@ TEST(XDictionary, ComparisonAndLookupsOfSeveralKeys) {
     EXPECT_EQ(Method(x.get(), u"addEntriesFromDictionary", {XVariant()}), HResultFromResult(XR_INVALID));
 }
 
+TEST(XDictionary, NativeAccessFaceReadsWritesAndListsKeys) {
+    XObject* o = nullptr;
+    ASSERT_EQ(CreateXDictionary(&o), 0);
+    RefPtr<XDictionary> d(static_cast<XDictionary*>(o));
+    XDictionaryAccess* access = d.get();
+    XVariant seven(7), x(u"x"), v;
+    ASSERT_EQ(access->SetValueForKey(&seven, u"b"), XR_SUCCESS);
+    ASSERT_EQ(access->SetValueForKey(&x, u"a.c"), XR_SUCCESS) << "a key is taken as it stands";
+    ASSERT_EQ(access->GetValueForKey(u"b", &v), XR_SUCCESS);
+    EXPECT_EQ(v.ToInt32(), 7);
+    EXPECT_EQ(access->GetValueForKey(u"zz", &v), XR_NO_PROPERTY);
+    EXPECT_EQ(d->GetRefCount(), 1);
+
+    XArrayAccess* keys = nullptr;
+    ASSERT_EQ(access->AllKeys(&keys), XR_SUCCESS);
+    RefPtr<XArrayAccess> held(keys);
+    int n = 0;
+    ASSERT_EQ(keys->GetCount(&n), XR_SUCCESS);
+    ASSERT_EQ(n, 2);
+    ASSERT_EQ(keys->GetValueAt(0, &v), XR_SUCCESS);
+    EXPECT_EQ(std::u16string(v.GetStringPtr()), u"a.c");
+    EXPECT_EQ(keys->GetValueAt(2, &v), XR_BEFORE_START);
+}
+
 } // namespace
 } // namespace NUBO
