@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/crt/wide.h"
+#include "runtime/allocator.h"
 #include "runtime/charset.h"
 #include "runtime/format.h"
 
@@ -243,7 +244,7 @@ int TBstr::AppendText(const WCHAR* text, int length) {
 }
 
 int TBstr::DecodeNarrow(const char* text, int count, const WCHAR* charset, bool append) {
-    TWideConvBuffer units;
+    TWideConvBuffer units(MemRealloc, MemFree); // long texts take the runtime's heap
     const int length = text ? units.Decode(text, count, charset) : 0;
     return append ? AppendText(units.GetString(), length) : AssignText(units.GetString(), length);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/crt/wide.h"
+#include "runtime/tests/failing_allocator.h"
 
 using namespace NUBO;
 
@@ -192,6 +193,20 @@ TEST(TBstr, NarrowConversions) {
     s.AssignNarrow("plain", u"klingon");
     EXPECT_EQ(s.GetLength(), 0);
     EXPECT_EQ(TBstr("x", u"klingon").GetLength(), 0);
+}
+
+// Texts too long for the stack buffer are decoded in a block of the runtime's allocator: when it
+// refuses, the string stays empty instead of growing elsewhere.
+TEST(TBstr, LongNarrowTextsDecodeThroughTheRuntimeAllocator) {
+    const std::string longText(300, 'a');
+    FailingAllocator allocator;
+    FailingAllocator::failing = true;
+    TBstr s(longText.c_str(), u"utf-8");
+    EXPECT_EQ(s.GetLength(), 0);
+    EXPECT_EQ(TBstr("short", u"utf-8").GetLength(), 5) << "short texts need no block";
+    FailingAllocator::failing = false;
+    s.AssignNarrow(longText.c_str(), u"utf-8");
+    EXPECT_EQ(s.GetLength(), 300);
 }
 
 TEST(TBstr, GetNarrowEncodesAndIsDroppedOnChange) {
