@@ -47,6 +47,7 @@ HRESULT HResultFromResult(int32_t code) {
 int32_t ResultFromHResult(HRESULT hr) {
     for (const XResultPair& pair : kResultPairs)
         if (pair.hr == hr) return pair.code;
+    // Success first: a success HRESULT with private-range facility bits must not become a failure.
     if (SUCCEEDED(hr)) return XR_SUCCESS;
     const uint32_t bits = static_cast<uint32_t>(hr);
     if (((bits >> 16) & 0x1FFF) == 0x100) return static_cast<int32_t>(bits - kPrivateHResultBase);

@@ -109,6 +109,7 @@ oxRect& oxRect::ScaleToFit(const oxRect& other) {
     if (!(std::fabs(w) < 2147483648.0) || !(std::fabs(h) < 2147483648.0)) w = h = 0;
     width = int32_t(w);
     height = int32_t(h);
+    // Centred in the box: x + (width - w) / 2, where x + width - w / 2 would place it past the box.
     x = Wrap(int64_t(other.x) + (int64_t(other.width) - width) / 2);
     y = Wrap(int64_t(other.y) + (int64_t(other.height) - height) / 2);
     return *this;

@@ -115,7 +115,7 @@ void FormatBool(bool flag, WCHAR* buffer, size_t size) {
 
 void FormatInt(int32_t value, WCHAR* buffer, size_t size) {
     if (!buffer || size == 0) return;
-    WCHAR text[16];
+    WCHAR text[16]; // room for all 11 characters of "-2147483648", not 9 that would cut it
     _snwprintf(text, 16, u"%d", value);
     Copy(text, buffer, size);
 }

@@ -198,7 +198,7 @@ WCHAR* oxStyleValue::ToString() const {
     switch (type_) {
     case kStyleNumber:
     case kStyleInteger:
-        return FormatNew(11, u"%d", int32_t(word_));
+        return FormatNew(11, u"%d", int32_t(word_)); // 11, not 9: "-2147483648" stays whole
     case kStyleKeyword: {
         const WCHAR* name = StyleKeywordNameFromId(int32_t(word_));
         return DupWideString(name ? name : u"");
