@@ -1,5 +1,7 @@
 // Loads generated scenes of 1,000 and 10,000 boxes (nested rows of ten boxes with an id and two
-// attributes each) from memory into a box tree; reports the time per box.
+// attributes each) from memory into a box tree. Loading and freeing are timed apart (the other half
+// of each iteration runs with the timer paused); every case also reports the heap bytes a loaded
+// tree holds per box. Run with --benchmark_repetitions and read the medians of CPU time.
 //
 // Run each case in its own process (--benchmark_filter): the atom table is process-wide, and the
 // warm-heap cases change the allocator's settings for the rest of the process.
@@ -45,11 +47,22 @@ long MinorFaults() {
     return usage.ru_minflt;
 }
 
+// Heap bytes in use, from the arenas and from mapped blocks.
+size_t HeapInUse() {
+    struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+struct Loaded {
+    PlainBoxScene scene;
+    RootHolder holder{&scene};
+};
+
 // A tree of ~600 bytes a box outgrows glibc's trim threshold somewhere between 1,000 and 10,000
 // boxes; from then on every free of the tree hands the pages back and the next load faults them in
 // again, which costs far more per box than the loading itself on some virtual machines. The
 // faults_per_box counter shows when that happens.
-void LoadScene(benchmark::State& state) {
+void RunScene(benchmark::State& state, bool timeLoading) {
     oxAtoms::RegisterPredefined();
     int boxes = int(state.range(0));
     std::string text = MakeScene(boxes, int(state.range(1)));
@@ -62,44 +75,72 @@ void LoadScene(benchmark::State& state) {
     uint32_t written = 0;
     stream->Write(text.data(), uint32_t(text.size()), &written);
     oxMarkupLoader loader;
+    auto load = [&](Loaded* into) {
+        stream->Seek(0, 0);
+        loader.Reset();
+        benchmark::DoNotOptimize(loader.Load(u"bench.box", stream.get(), &into->holder));
+        return into->holder.root != nullptr;
+    };
+
+    // Memory of one tree, measured on a second load so that the atoms of its ids are already made.
+    double bytesPerBox = 0;
+    {
+        Loaded first;
+        load(&first);
+    }
+    {
+        size_t before = HeapInUse();
+        Loaded measured;
+        load(&measured);
+        bytesPerBox = double(HeapInUse() - before) / boxes;
+    }
+
     long faults = MinorFaults();
     for (auto _ : state) {
-        stream->Seek(0, 0);
-        PlainBoxScene scene;
-        RootHolder holder(&scene);
-        loader.Reset();
-        benchmark::DoNotOptimize(loader.Load(u"bench.box", stream.get(), &holder));
-        if (!holder.root) state.SkipWithError("scene did not load");
+        Loaded scene;
+        if (!timeLoading) state.PauseTiming();
+        if (!load(&scene)) state.SkipWithError("scene did not load");
+        if (timeLoading) state.PauseTiming();
+        if (!timeLoading) state.ResumeTiming();
+        scene.holder.root->Release();
+        scene.holder.root = nullptr;
+        if (timeLoading) state.ResumeTiming();
     }
     faults = MinorFaults() - faults;
     state.SetItemsProcessed(state.iterations() * boxes);
+    state.counters["bytes_per_box"] = bytesPerBox;
     state.counters["faults_per_box"] = double(faults) / (double(state.iterations()) * boxes);
     state.counters["ns_per_box"] =
         benchmark::Counter(double(boxes), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 void BM_LoadScene(benchmark::State& state) {
-    LoadScene(state);
+    RunScene(state, true);
+}
+void BM_FreeScene(benchmark::State& state) {
+    RunScene(state, false);
 }
 
 // The loader's own cost: the heap keeps what a load freed, as it does for small scenes anyway.
 void BM_LoadSceneWarmHeap(benchmark::State& state) {
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    LoadScene(state);
+    RunScene(state, true);
 }
 
+constexpr int kRepetitions = 5;
+
 // Every box with its own id (each id a new atom), and ids repeating over 100 names.
-BENCHMARK(BM_LoadScene)
-    ->Args({1000, 0})
-    ->Args({10000, 0})
-    ->Args({1000, 100})
-    ->Args({10000, 100})
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LoadSceneWarmHeap)
-    ->Args({1000, 0})
-    ->Args({10000, 0})
-    ->Args({1000, 100})
-    ->Args({10000, 100})
-    ->Unit(benchmark::kMicrosecond);
+void SceneSizes(benchmark::internal::Benchmark* b) {
+    b->Args({1000, 0})
+        ->Args({10000, 0})
+        ->Args({1000, 100})
+        ->Args({10000, 100})
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true);
+}
+BENCHMARK(BM_LoadScene)->Apply(SceneSizes);
+BENCHMARK(BM_FreeScene)->Apply(SceneSizes);
+BENCHMARK(BM_LoadSceneWarmHeap)->Apply(SceneSizes);
 
 } // namespace
