@@ -1,5 +1,6 @@
 #include "runtime/result_codes.h"
 
+#include "platform/com/error_info.h"
 #include "platform/com/excepinfo.h"
 #include "platform/com/hresult.h"
 
@@ -54,8 +55,29 @@ int32_t ResultFromHResult(HRESULT hr) {
     return hr;
 }
 
+namespace {
+
+// The exception's text becomes the thread's error object, so that when the native caller fails
+// with this code, the script that called it reads the same text in its Error.
+void KeepExceptionText(const EXCEPINFO* info) {
+    if (!info->bstrDescription || SysStringLen(info->bstrDescription) == 0) return;
+    ICreateErrorInfo* created = nullptr;
+    if (FAILED(CreateErrorInfo(&created)) || !created) return;
+    created->SetSource(info->bstrSource);
+    created->SetDescription(info->bstrDescription);
+    IErrorInfo* error = nullptr;
+    if (SUCCEEDED(created->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error))) && error) {
+        SetErrorInfo(0, error);
+        error->Release();
+    }
+    created->Release();
+}
+
+} // namespace
+
 HRESULT ResultFromException(HRESULT hr, const EXCEPINFO* info) {
     if (hr != DISP_E_EXCEPTION || !info) return hr;
+    KeepExceptionText(info);
     if (info->scode != 0) return info->scode;
     if (info->wCode != 0) return H(0x80040000u + info->wCode);
     return hr;

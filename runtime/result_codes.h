@@ -41,7 +41,8 @@ extern const XResultPair kResultPairs[20];
 
 HRESULT HResultFromResult(int32_t code);
 int32_t ResultFromHResult(HRESULT hr);
-// The HRESULT behind an automation call's failure, for ResultFromHResult.
+// The HRESULT behind an automation call's failure, for ResultFromHResult. An exception's
+// description is kept as the thread's error object (platform/com/error_info.h).
 HRESULT ResultFromException(HRESULT hr, const EXCEPINFO* info);
 
 } // namespace NUBO

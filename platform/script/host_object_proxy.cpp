@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/com/error_info.h"
 #include "platform/script/script_heap.h"
 #include "platform/script/value_convert.h"
 
@@ -115,10 +116,23 @@ HRESULT Delete(HostRecord* host, BSTR name) {
     }
 }
 
+// The description that a failing object left as the thread's error object, or null.
+BSTR TakeErrorDescription() {
+    IErrorInfo* error = nullptr;
+    BSTR text = nullptr;
+    if (GetErrorInfo(0, &error) == S_OK && error) {
+        if (FAILED(error->GetDescription(&text))) text = nullptr;
+        error->Release();
+    }
+    return text;
+}
+
 // The call; an exception's own code replaces DISP_E_EXCEPTION and its description is handed back.
+// A failure without an exception describes itself through the thread's error object, if at all.
 HRESULT CallHost(HostRecord* host, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, BSTR* description) {
     EXCEPINFO info{};
     HRESULT hr;
+    SetErrorInfo(0, nullptr); // what an earlier call left must not describe this one
     try {
         hr = host->dispatchEx
                  ? host->dispatchEx->InvokeEx(id, LOCALE_USER_DEFAULT, flags, params, result, &info, nullptr)
@@ -135,6 +149,10 @@ HRESULT CallHost(HostRecord* host, DISPID id, WORD flags, DISPPARAMS* params, VA
     }
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrHelpFile);
+    if (FAILED(hr) && !(info.bstrDescription && SysStringLen(info.bstrDescription) > 0)) {
+        SysFreeString(info.bstrDescription);
+        info.bstrDescription = TakeErrorDescription();
+    }
     *description = info.bstrDescription;
     return hr;
 }

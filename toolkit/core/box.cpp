@@ -173,13 +173,18 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         return 0;
     case kAtomCode:
     case kAtomScript:
+        if (oxElement* script = scene_ && out ? scene_->CreateScriptElement(this, tag) : nullptr) {
+            *out = script;
+            return 0;
+        }
+        return kElementNotHandled;
     case kAtomCommandGroup:
     case kAtomKeyGroup:
     case kAtomReaction:
     case kAtomStyleProps:
     case kAtomProperty:
     case kAtomBinding:
-        // FIXME: these elements are made here once scripts, commands, reactions and bindings exist.
+        // FIXME: these elements are made here once commands, reactions and bindings exist.
         return kElementNotHandled;
     default:
         break;

@@ -37,6 +37,11 @@ bool oxBoxScene::IsRunning() const {
     return false;
 }
 
+oxElement* oxBoxScene::CreateScriptElement(oxBox* owner, oxAtom tag) {
+    (void)owner, (void)tag;
+    return nullptr;
+}
+
 void oxBoxScene::OnBoxLeftScene(oxBox* box) {
     (void)box;
 }

@@ -25,6 +25,9 @@ public:
     virtual oxElement* GetLibraryElement();
     // True once the scene runs: boxes attached from then on are announced at once.
     virtual bool IsRunning() const;
+    // The element for a `script` or `code` tag inside `owner`, or null when the scene loads no
+    // scripts. The element loads its script at its end tag and then destroys itself.
+    virtual oxElement* CreateScriptElement(oxBox* owner, oxAtom tag);
     // A box of this scene was moved into another scene.
     virtual void OnBoxLeftScene(oxBox* box);
     // A box of this scene is being destroyed.

@@ -1,0 +1,242 @@
+// The runtime's life, markup loading, libraries and the open scenes. Events and the script side
+// are in runtime_events.cpp and runtime_scripts.cpp.
+#include "toolkit/scene/runtime.h"
+
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/script_object.h"
+#include "runtime/file_stream.h"
+#include "runtime/stream.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/error_report.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/markup_loader.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+using NUBO::XObject;
+
+namespace {
+
+// A URI names its scheme when a ':' is followed by '/' or '\' within its first 10 units.
+bool HasSchemePrefix(const WCHAR* uri) {
+    for (int i = 0; i < 10 && uri[i]; ++i) {
+        if (uri[i] == u':' && (uri[i + 1] == u'/' || uri[i + 1] == u'\\')) return true;
+    }
+    return false;
+}
+
+struct StateAttribute {
+    oxAtom atom;
+    uint32_t bit;
+};
+
+constexpr StateAttribute kStateAttributes[] = {
+    {kAtomHidden, 0x1},       {kAtomCollapsed, 0x2},   {kAtomDeflated, 0x4},  {kAtomOverflowed, 0x8},
+    {kAtomHovered, 0x20},     {kAtomPressed, 0x40},    {kAtomDragged, 0x80},  {kAtomDragHovered, 0x100},
+    {kAtomFocused, 0x200},    {kAtomDisabled, 0x400},  {kAtomEngaged, 0x800}, {kAtomPopped, 0x1000},
+    {kAtomToggled, 0x2000},   {kAtomSelected, 0x4000}, {kAtomExpanded, 0x8000},
+};
+
+} // namespace
+
+oxRuntime::~oxRuntime() {
+    Shutdown();
+}
+
+bool oxRuntime::Init() {
+    baseUri_ = kRuntimeBaseUri;
+    defaultDirection_ = kAtomNone;
+    scriptLanguage_ = kAtomNone;
+    rtlFormatting_ = false;
+    debugOutput_ = true;
+    cache_ = new (std::nothrow) oxScriptObjectCache();
+    ownLoader_ = new (std::nothrow) oxMarkupLoader();
+    errorReporter_ = new (std::nothrow) oxScriptErrorReporter(this);
+    contextManager_ = new (std::nothrow) oxScriptContextManager(this);
+    return cache_ && ownLoader_ && errorReporter_ && contextManager_;
+}
+
+int32_t oxRuntime::InitStateAttributes() {
+    for (const StateAttribute& state : kStateAttributes)
+        stateAttributes_.GetOrInsert(state.atom) = state.bit;
+    return 0;
+}
+
+void oxRuntime::Shutdown() {
+    CloseAllScenes();
+    for (auto it = libraries_.begin(); it != libraries_.end(); it = libraries_.Erase(it))
+        it->value->Release();
+    contextNames_.ClearNodes();
+    for (XObject* listener : loadingListeners_)
+        listener->Release();
+    loadingListeners_.Clear();
+    for (XObject* listener : listeners_)
+        listener->Release();
+    listeners_.Clear();
+    delete ownLoader_;
+    ownLoader_ = nullptr;
+    delete contextManager_; // its engines may still call the reporter while they close
+    contextManager_ = nullptr;
+    delete cache_;
+    cache_ = nullptr;
+    delete errorReporter_;
+    errorReporter_ = nullptr;
+    stateAttributes_.ClearNodes();
+}
+
+oxMarkupLoader* oxRuntime::PushLoader() {
+    oxMarkupLoader* loader = loaders_.empty() ? ownLoader_ : new (std::nothrow) oxMarkupLoader();
+    if (!loader) return nullptr;
+    if (!loaders_.PushBack(loader)) {
+        if (loader != ownLoader_) delete loader;
+        return nullptr;
+    }
+    return loader;
+}
+
+void oxRuntime::PopLoader() {
+    oxMarkupLoader* loader = loaders_.Back();
+    loaders_.PopBack();
+    if (loader != ownLoader_) delete loader;
+}
+
+bool oxRuntime::Load(const WCHAR* uri, oxElement* container, oxElement** root) {
+    if (root) *root = nullptr;
+    if (!uri) return false;
+    oxMarkupLoader* loader = PushLoader();
+    if (!loader) return false;
+    loader->Reset();
+    NUBO::XStream* rawStream = nullptr;
+    if (OpenUriStream(uri, &rawStream) != 0) {
+        PopLoader();
+        return false;
+    }
+    RefPtr<NUBO::XStream> stream(rawStream);
+    oxElement* made = loader->Load(uri, stream.get(), container);
+    if (root) *root = made;
+    // The loader is popped and the stream released on every road, failures included, so that a
+    // failed nested load leaves the stack as it found it.
+    if (loader->IsFailed()) {
+        oxSourceErrorReport report(loader->GetErrorCode(), loader->GetErrorText().GetString(), uri,
+                                   loader->GetErrorLine(), loader->GetErrorColumn());
+        PopLoader();
+        Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
+        return false;
+    }
+    PopLoader();
+    if (!made) {
+        oxSourceErrorReport report(kErrorFileNotFound, kNoRootBoxText, uri, 0, 0);
+        Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
+        return false;
+    }
+    return true;
+}
+
+oxLibrary* oxRuntime::LoadLibrary(const WCHAR* uri) {
+    if (!uri) return nullptr;
+    if (oxLibrary* known = libraries_.Lookup(uri)) return known;
+    auto* library = new (std::nothrow) oxLibrary(kAtomLibrary, uri, this);
+    if (!library) return nullptr;
+    library->AddRef();
+    EnsureGadgets(library);
+    if (!Load(uri, library, nullptr)) {
+        library->Release();
+        return nullptr;
+    }
+    libraries_.Insert(uri, library); // the reference just added
+    return library;
+}
+
+oxLibrary* oxRuntime::FindLibrary(const WCHAR* uri) {
+    return uri ? libraries_.Lookup(uri) : nullptr;
+}
+
+bool oxRuntime::UnloadLibrary(const WCHAR* uri) {
+    auto* node = uri ? libraries_.Find(uri) : nullptr;
+    if (!node) return false;
+    oxLibrary* library = node->value;
+    if (library->Release() != 0) {
+        library->AddRef();
+        return false;
+    }
+    libraries_.Erase(uri);
+    return true;
+}
+
+void oxRuntime::LoadInto(const WCHAR* uri, oxLibrary* library) {
+    (void)Load(uri, library, nullptr);
+}
+
+oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener,
+                              const WCHAR* name, XObject* params, XObject* listener, bool dialog) {
+    if (!uri) return nullptr;
+    TWString resolved(uri);
+    if (opener && !HasSchemePrefix(uri)) resolved = NUBO::CombinePath(opener->GetBase().GetString(), uri);
+    auto* scene = new (std::nothrow) oxScene(this, resolved.GetString(), params, embedded, windowSubFlag);
+    if (!scene) return nullptr;
+    scene->AddRef();
+    EnsureGadgets(scene);
+    if (!Load(resolved.GetString(), scene, nullptr) || !scenes_.PushBack(scene)) {
+        scene->Release();
+        if (scenes_.empty() && embedded == 0) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+        return nullptr;
+    }
+    scene->Open(opener, name, listener, dialog, false, false);
+    return scene;
+}
+
+oxScene* oxRuntime::OpenSceneSimple(const WCHAR* uri, oxScene* opener, const WCHAR* name, XObject* params,
+                                    XObject* listener, bool dialog) {
+    return OpenScene(uri, 0, 0, opener, name, params, listener, dialog);
+}
+
+void oxRuntime::OnSceneClosed(oxScene* scene) {
+    XObject* rawShell = nullptr;
+    if (cache_) cache_->GetShellObject(this, &rawShell);
+    RefPtr<XObject> shell(rawShell); // kept for the duration: a listener may drop the last other one
+    if (scenes_.Remove(scene)) {
+        if (!scenes_.empty()) CollectGarbage();
+        scene->Release();
+    }
+    if (scenes_.empty()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+}
+
+void oxRuntime::CloseAllScenes() {
+    while (!scenes_.empty()) {
+        oxScene* scene = scenes_.Back();
+        scenes_.PopBack();
+        scene->Release();
+    }
+}
+
+oxScene* oxRuntime::GetSceneAt(int index) const {
+    return index >= 0 && index < GetSceneCount() ? scenes_[size_t(index)] : nullptr;
+}
+
+oxScene* oxRuntime::FindSceneByName(const WCHAR* name) const {
+    if (!name) return nullptr;
+    for (oxScene* scene : scenes_) {
+        if (wcscmp(scene->GetName().GetString(), name) == 0) return scene;
+    }
+    return nullptr;
+}
+
+void oxRuntime::SetScriptLanguage(oxAtom language) {
+    if (!scenes_.empty()) return;
+    if (language == kAtomNone || language == kAtomJavascript || language == kAtomJscript) scriptLanguage_ = language;
+}
+
+oxBox* oxRuntime::CreateBox(oxAtom, oxAtom, oxAtom tag) {
+    return new (std::nothrow) oxBox(tag);
+}
+
+void oxRuntime::EnsureGadgets(oxLibrary*) {
+    // The gadgets library is imported only when the setting "weftlyImportGadgets" is on; the
+    // toolkit's settings source holds no values, so it is always off and nothing is imported.
+}

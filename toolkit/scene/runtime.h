@@ -1,0 +1,184 @@
+#pragma once
+// oxRuntime: the toolkit's scene manager, one per process, made and owned by the Shell. It opens
+// scenes and libraries from URIs through the markup loaders, keeps the loaded libraries and the
+// open scenes, owns the per-process services (script object cache, script context manager, error
+// reporter), loads script files into scenes' script contexts, and tells its listeners what loaded,
+// what failed and how scenes live and close. Listeners are script objects called by method name.
+#include <cstdint>
+
+#include "platform/types.h"
+#include "runtime/hash_map.h"
+#include "runtime/ptr_vector.h"
+#include "runtime/string_map.h"
+#include "runtime/wide_string.h"
+#include "toolkit/core/atoms.h"
+#include "toolkit/scene/library.h"
+
+class oxBox;
+class oxErrorReport;
+class oxMarkupLoader;
+class oxRuntime;
+class oxScene;
+class oxScriptContext;
+class oxScriptContextManager;
+class oxScriptObjectCache;
+class Scene;
+struct oxSceneScript;
+namespace NUBO {
+class XObject;
+class XStream;
+} // namespace NUBO
+
+inline constexpr const WCHAR* kRuntimeBaseUri = u"box://weftlyToolkit";
+inline constexpr const WCHAR* kSceneContextNameFormat = u"_SceneContext_%d";
+
+// Kinds of runtime events.
+enum oxRuntimeEventKind : int32_t {
+    kRuntimeLoadingError = 0,
+    kRuntimeLoadingStarted = 1,
+    kRuntimeSceneOpened = 2, // also: loading complete
+    kRuntimeSceneClosing = 3,
+    kRuntimeSceneClosed = 4,
+    kRuntimeLastSceneClosed = 5,
+};
+
+// What the runtime hands its listeners. Holds a reference to the scene object for its life.
+class oxRuntimeEvent {
+public:
+    oxRuntimeEvent(int32_t kind, const oxErrorReport* report, Scene* sceneObject);
+    ~oxRuntimeEvent();
+    oxRuntimeEvent(const oxRuntimeEvent&) = delete;
+    oxRuntimeEvent& operator=(const oxRuntimeEvent&) = delete;
+
+    int32_t kind;
+    const oxErrorReport* report; // loading errors only; not owned
+    Scene* sceneObject;
+};
+
+// Turns script errors into loading-error events: where the error happened is set first, then
+// ReportScriptError sends the text.
+class oxScriptErrorReporter {
+public:
+    explicit oxScriptErrorReporter(oxRuntime* runtime) : runtime_(runtime) {}
+
+    void SetLocation(const WCHAR* source, int32_t line, int32_t column);
+    void SetDetails(const WCHAR* detail, const WCHAR* secondDetail);
+    // The text, or "Script error." when none, with the details in brackets after it.
+    void ReportScriptError(const WCHAR* text);
+
+private:
+    oxRuntime* runtime_;
+    int32_t line_ = 0;
+    int32_t column_ = 0;
+    NUBO::TWString source_;
+    NUBO::TWString detail_;
+    NUBO::TWString secondDetail_;
+};
+
+class oxRuntime final : public oxLibraryRuntime {
+public:
+    oxRuntime() = default;
+    oxRuntime(const oxRuntime&) = delete;
+    oxRuntime& operator=(const oxRuntime&) = delete;
+    ~oxRuntime();
+
+    // False when a service could not be made; the runtime then works without it.
+    bool Init();
+    // Closes every scene, drops the libraries and listeners and deletes the services.
+    void Shutdown();
+    int32_t InitStateAttributes();
+    // The state bit of a state attribute ("hidden", "focused", ...), 0 for any other.
+    uint32_t GetStateBit(oxAtom attribute) const { return stateAttributes_.Lookup(attribute); }
+
+    // Loads the markup of a URI under `container`. A URI that cannot be opened answers false with
+    // no event; a malformed document or one without a root element is reported to the listeners.
+    bool Load(const WCHAR* uri, oxElement* container, oxElement** root);
+
+    oxLibrary* LoadLibrary(const WCHAR* uri) override;
+    oxLibrary* FindLibrary(const WCHAR* uri) override;
+    // True when the library was dropped; false while others still hold it.
+    bool UnloadLibrary(const WCHAR* uri);
+    oxElement* GetThemesElement() override { return nullptr; } // FIXME: the themes element comes with themes.
+    void LoadInto(const WCHAR* uri, oxLibrary* library) override;
+    void ForgetLibraryObject(oxLibrary*) override {}
+
+    // The open scene, or null when its markup could not be loaded (the listeners heard why).
+    oxScene* OpenScene(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener, const WCHAR* name,
+                       NUBO::XObject* params, NUBO::XObject* listener, bool dialog);
+    oxScene* OpenSceneSimple(const WCHAR* uri, oxScene* opener, const WCHAR* name, NUBO::XObject* params,
+                             NUBO::XObject* listener, bool dialog);
+    // A scene's window has closed: the runtime lets the scene go.
+    void OnSceneClosed(oxScene* scene);
+    // Releases every open scene, last opened first.
+    void CloseAllScenes();
+    int GetSceneCount() const { return int(scenes_.size()); }
+    oxScene* GetSceneAt(int index) const;
+    oxScene* FindSceneByName(const WCHAR* name) const;
+
+    // Scene listeners get "onSceneLoadingError", "onSceneOpen", "beforeSceneClose",
+    // "onSceneClosed" and "onFinalSceneClose". AddListener ignores null and repeats; answers 1.
+    int AddListener(NUBO::XObject* listener);
+    void RemoveListener(NUBO::XObject* listener);
+    // While any is registered, events go to the loading listeners instead: "loadingError",
+    // "loadingStart" and "loadingComplete".
+    void AddLoadingListener(NUBO::XObject* listener);
+    void Notify(const oxRuntimeEvent& event);
+    void FireSceneEvent(const oxRuntimeEvent& event);
+    void FireLoadingEvent(const oxRuntimeEvent& event);
+
+    // Loads a script file (text 0) or text (text 1) for a box's scene into the scene's context, or
+    // the shared gadget context for text; the script's record (the caller owns it), or null.
+    oxSceneScript* LoadScript(const WCHAR* source, oxAtom language, oxBox* box, bool text);
+    // 0 and a context with one reference; 1 when none was given.
+    int32_t GetScriptContext(oxAtom language, oxScene* scene, bool shared, oxScriptContext** out);
+    // Runs a stream's text (UTF-8 with a byte-order mark, else the system code page) followed by
+    // CR LF and `appended`; `sourceName` names it in error reports. 1 without context or stream.
+    static HRESULT LoadScriptText(oxScriptContext* context, NUBO::XStream* stream, const WCHAR* itemName,
+                                  const WCHAR* sourceName, const WCHAR* appended);
+    // A scene's root box leaves: its context name is forgotten with it.
+    void ForgetSceneContextName(oxBox* root);
+    void CollectGarbage();
+    // Drops the shared gadget context.
+    void ReleaseDefaultEngines();
+    void SetScriptLanguage(oxAtom language);
+    oxAtom GetScriptLanguage() const { return scriptLanguage_; }
+
+    // FIXME: boxes are plain until the box factory knows the box kinds.
+    oxBox* CreateBox(oxAtom kind, oxAtom ns, oxAtom tag);
+    void EnsureGadgets(oxLibrary* library);
+
+    void ReportError(int level, const WCHAR* text);
+    void ReportFileNotFound(const WCHAR* uri);
+    oxScriptErrorReporter* GetErrorReporter() const { return errorReporter_; }
+
+    oxScriptObjectCache* GetScriptObjectCache() const { return cache_; }
+    oxScriptContextManager* GetScriptContextManager() const { return contextManager_; }
+    bool GetDebugOutput() const { return debugOutput_; }
+    void SetDebugOutput(bool on) { debugOutput_ = on; }
+    const NUBO::TWString& GetBaseUri() const { return baseUri_; }
+
+private:
+    // The loader for the next nested load, pushed; null when none could be had.
+    oxMarkupLoader* PushLoader();
+    void PopLoader();
+    // Writes a loading error as the debug output shows it, when that is on.
+    void WriteReport(const oxErrorReport* report);
+
+    NUBO::oxStringMap<oxLibrary*> libraries_;    // one reference each
+    NUBO::oxPtrHashMap<NUBO::TWString> contextNames_; // scene root box -> its "_SceneContext_%d" name
+    int32_t contextCounter_ = 0;
+    NUBO::PtrVector<oxScene*> scenes_; // one reference each, in order of opening
+    NUBO::PtrVector<oxMarkupLoader*> loaders_;
+    NUBO::PtrVector<NUBO::XObject*> loadingListeners_;
+    NUBO::PtrVector<NUBO::XObject*> listeners_;
+    oxMarkupLoader* ownLoader_ = nullptr;
+    oxScriptObjectCache* cache_ = nullptr;
+    oxScriptContextManager* contextManager_ = nullptr;
+    bool debugOutput_ = true;
+    oxScriptErrorReporter* errorReporter_ = nullptr;
+    NUBO::oxIdHashMap<uint32_t> stateAttributes_;
+    NUBO::TWString baseUri_;
+    oxAtom defaultDirection_ = kAtomNone;
+    bool rtlFormatting_ = false;
+    oxAtom scriptLanguage_ = kAtomNone;
+};

@@ -1,0 +1,142 @@
+// The runtime's script side: which context a scene's scripts run in, loading script files into it,
+// and collecting garbage in every engine.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "runtime/charset.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "toolkit/core/box.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_script_context.h"
+#include "toolkit/scene/scene_script_object.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+
+int32_t oxRuntime::GetScriptContext(oxAtom language, oxScene* scene, bool shared, oxScriptContext** out) {
+    if (!out) return 1;
+    *out = nullptr;
+    if (!contextManager_) return 1;
+    if (scene && !shared) {
+        if (contextManager_->GetContext(scene->GetContextName().GetString(), out) != 0) {
+            if (scene->GetContextName().IsEmpty()) {
+                TWString name;
+                name.Format(kSceneContextNameFormat, int(contextCounter_));
+                scene->SetContextName(name.GetString());
+            }
+            (void)contextManager_->CreateContext(language, scene->GetContextName().GetString(), out);
+        }
+    } else if (contextManager_->GetGadgetContext(language, out) != 0) {
+        (void)contextManager_->CreateGadgetContext(language, out);
+    }
+    return *out ? 0 : 1;
+}
+
+oxSceneScript* oxRuntime::LoadScript(const WCHAR* source, oxAtom language, oxBox* box, bool text) {
+    if (language == kAtomNativeObject && box) return nullptr;
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    oxScriptContext* rawContext = nullptr;
+    (void)GetScriptContext(language, scene, text, &rawContext);
+    RefPtr<oxScriptContext> context(rawContext);
+    if (!scene || !context || !source || !box) {
+        ReportFileNotFound(source);
+        return nullptr;
+    }
+    auto* script = new (std::nothrow) oxSceneScript();
+    if (!script) return nullptr;
+    HRESULT hr = 1;
+    if (text) {
+        hr = context->RunScript(TWString(source), u"", u"");
+    } else {
+        NUBO::XStream* rawStream = nullptr;
+        if (OpenUriStream(source, &rawStream) == 0) {
+            RefPtr<NUBO::XStream> stream(rawStream);
+            hr = LoadScriptText(context.get(), stream.get(), u"", source, nullptr);
+        }
+    }
+    script->succeeded = hr == 0;
+    if (text) return script;
+
+    oxBox* root = scene->GetRootBox();
+    TWString name;
+    bool fresh = false;
+    if (auto* known = contextNames_.Find(root)) {
+        name = known->value;
+    } else {
+        name.Format(kSceneContextNameFormat, int(contextCounter_));
+        ++contextCounter_;
+        contextNames_.Insert(root, name);
+        fresh = true;
+    }
+    if (name.IsEmpty()) {
+        delete script;
+        return nullptr;
+    }
+    script->name = name;
+    Scene* sceneObject = nullptr;
+    if (fresh && cache_ && cache_->GetSceneObject(scene, &sceneObject)) {
+        RefPtr<Scene> held(sceneObject);
+        held->SetContextName(name.GetString());
+        if (auto* made = new (std::nothrow) oxSceneScriptContext(held.get())) {
+            script->context = RefPtr<oxSceneScriptContext>::ref(made);
+            (void)context->AddNamedItem(name.GetString(), made);
+        }
+    }
+    return script;
+}
+
+void oxRuntime::ForgetSceneContextName(oxBox* root) {
+    contextNames_.Erase(root);
+}
+
+HRESULT oxRuntime::LoadScriptText(oxScriptContext* context, NUBO::XStream* stream, const WCHAR* itemName,
+                                  const WCHAR* sourceName, const WCHAR* appended) {
+    if (!context || !stream) return 1;
+    int64_t size = 0;
+    if (stream->GetSize(&size) != 0 || size < 0 || size > INT32_MAX - 3) return 1;
+    auto* bytes = static_cast<char*>(std::malloc(size_t(size) + 3));
+    if (!bytes) return 1;
+    uint32_t done = 0;
+    while (done < uint32_t(size)) {
+        uint32_t got = 0;
+        if (stream->Read(bytes + done, uint32_t(size) - done, &got) != 0 || got == 0) break;
+        done += got;
+    }
+    std::memcpy(bytes + done, "\r\n", 3); // the engine always sees the text end with CR LF
+    bool utf8 = done >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
+    TWString text(bytes, utf8 ? u"utf-8" : u"x-system");
+    std::free(bytes);
+    if (appended) text += appended;
+    return context->RunScript(text, itemName ? itemName : u"", sourceName ? sourceName : u"");
+}
+
+void oxRuntime::CollectGarbage() {
+    if (!contextManager_) return;
+    contextManager_->CollectGarbage();
+    const TWString collect(u"CollectGarbage();");
+    NUBO::PtrVector<oxScriptContext*> held;
+    for (oxScene* scene : scenes_) {
+        oxScriptContext* context = nullptr;
+        if (scene->GetContextName().IsEmpty() ||
+            contextManager_->GetContext(scene->GetContextName().GetString(), &context) != 0)
+            continue;
+        if (!held.PushBack(context)) context->Release();
+    }
+    for (oxScriptContext* context : held) {
+        (void)context->RunScript(collect, u"", u"");
+        context->Release();
+    }
+}
+
+void oxRuntime::ReleaseDefaultEngines() {
+    if (!contextManager_) return;
+    contextManager_->RemoveGadgetContext(kAtomJavascript);
+    contextManager_->RemoveGadgetContext(kAtomJscript);
+}

@@ -1,0 +1,28 @@
+#pragma once
+// oxScriptElement: a `script` or `code` tag inside a scene's box. It keeps the attributes it needs
+// and, at its end tag, loads the script file its `src` (or `href`) names into the scene, then
+// destroys itself. Script text written inside the element is ignored.
+#include "runtime/wide_string.h"
+#include "toolkit/core/element.h"
+
+class oxBox;
+class oxScene;
+
+class oxScriptElement : public oxElement {
+public:
+    oxScriptElement(oxAtom tag, oxScene* scene, oxBox* owner)
+        : oxElement(kAtomBoxNamespace, tag), scene_(scene), owner_(owner) {}
+
+    int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
+    // Loads the script and destroys the element.
+    void EndElement() override;
+    // The scene is going away before the end tag came.
+    void DetachScene() { scene_ = nullptr; }
+
+private:
+    oxScene* scene_;
+    oxBox* owner_;
+    NUBO::TWString language_;
+    NUBO::TWString src_;
+    NUBO::TWString href_;
+};
