@@ -586,7 +586,8 @@ duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description) {
         duk_push_sprintf(ctx, "Automation error 0x%08X", static_cast<unsigned>(hr));
     }
     SysFreeString(description);
-    duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", duk_get_string(ctx, -1));
+    // No C file and line: the error then takes its place from the script that made the call.
+    duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", duk_get_string(ctx, -1));
     duk_push_int(ctx, hr);
     duk_put_prop_literal(ctx, -2, "number");
     duk_dup(ctx, -2);
