@@ -164,7 +164,7 @@ private:
     // Writes a loading error as the debug output shows it, when that is on.
     void WriteReport(const oxErrorReport* report);
 
-    NUBO::oxStringMap<oxLibrary*> libraries_;    // one reference each
+    NUBO::oxStringMap<oxLibrary*> libraries_;         // one reference each
     NUBO::oxPtrHashMap<NUBO::TWString> contextNames_; // scene root box -> its "_SceneContext_%d" name
     int32_t contextCounter_ = 0;
     NUBO::PtrVector<oxScene*> scenes_; // one reference each, in order of opening

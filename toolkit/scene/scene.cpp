@@ -31,7 +31,8 @@ oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t 
     : oxLibrary(0, uri, runtime), runtime_(runtime), embedded_(embedded), windowSubFlag_(windowSubFlag) {
     // FIXME: the params object becomes the Scene object's params view with the script API.
     (void)params;
-    if (runtime_ && runtime_->GetScriptObjectCache()) runtime_->GetScriptObjectCache()->GetSceneObject(this, &sceneObject_);
+    if (runtime_ && runtime_->GetScriptObjectCache())
+        runtime_->GetScriptObjectCache()->GetSceneObject(this, &sceneObject_);
 }
 
 oxScene::~oxScene() {

@@ -19,7 +19,7 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor oxSceneScriptContext::Descriptor = {
-    "SceneScriptContext", 2, kMembers, &NUBO::XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor oxSceneScriptContext::Descriptor = {"SceneScriptContext",       2, kMembers,
+                                                           &NUBO::XObject::Descriptor, 0, {}};
 
 oxSceneScriptContext::oxSceneScriptContext(Scene* scene) : scene_(NUBO::RefPtr<Scene>::ref(scene)) {}

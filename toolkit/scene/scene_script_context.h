@@ -23,7 +23,7 @@ private:
 
 // One script loaded into a scene.
 struct oxSceneScript {
-    NUBO::TWString name;   // the scene context name, for a script loaded from a file
+    NUBO::TWString name;    // the scene context name, for a script loaded from a file
     bool succeeded = false; // the text ran without an error
     NUBO::RefPtr<oxSceneScriptContext> context;
 };

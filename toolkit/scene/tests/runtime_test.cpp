@@ -75,8 +75,8 @@ TEST_F(RuntimeTest, LoadFailuresReachTheListenersWithFileLineAndColumn) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         listener->calls.clear();
-        std::u16string path = c.content.empty() ? platform::DevicePathFromHost(folder + "/" + c.name)
-                                                : WriteFile(c.name, c.content);
+        std::u16string path =
+            c.content.empty() ? platform::DevicePathFromHost(folder + "/" + c.name) : WriteFile(c.name, c.content);
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(Open(path), nullptr);
         std::string debug = ::testing::internal::GetCapturedStderr();

@@ -181,7 +181,8 @@ TEST_F(ScriptHostTest, FailingNativeMethodsDescribeTheErrorTheScriptCatches) {
         {u"failer.plain()", "Automation error 0x80004005|" + std::to_string(int32_t(E_FAIL))},
     };
     for (const Case& c : cases) {
-        std::u16string text = u"try { " + std::u16string(c.call) + u"; 'no error' } catch (e) { e.message + '|' + e.number }";
+        std::u16string text =
+            u"try { " + std::u16string(c.call) + u"; 'no error' } catch (e) { e.message + '|' + e.number }";
         EXPECT_EQ(Eval(context.get(), text.c_str()), c.expected) << Utf8(c.call);
     }
 }
@@ -205,7 +206,8 @@ TEST_F(ScriptHostTest, ARunawayScriptCannotBeInterrupted) {
     EXPECT_EQ(hr, E_FAIL);
     EXPECT_EQ(probe->ticks, 1000);
     // The failure is placed at the script's line that made the call.
-    EXPECT_EQ(listener->calls, (std::vector<std::string>{"onSceneLoadingError(loop.js, 3, 0, Automation error 0x80004005)"}));
+    EXPECT_EQ(listener->calls,
+              (std::vector<std::string>{"onSceneLoadingError(loop.js, 3, 0, Automation error 0x80004005)"}));
     probe->onTick = nullptr;
     probe->limit = 0;
 }

@@ -61,14 +61,10 @@ int32_t LoadingComplete(XObject* o, int, XArgList* a, XVariant*) {
 }
 
 const NUBO::XMemberEntry kListenerMembers[] = {
-    NUBO::XMethod("beforeSceneClose", BeforeSceneClose),
-    NUBO::XMethod("loadingComplete", LoadingComplete),
-    NUBO::XMethod("loadingError", LoadingError),
-    NUBO::XMethod("onFinalSceneClose", OnFinalSceneClose),
-    NUBO::XMethod("onSceneClosed", OnSceneClosed),
-    NUBO::XMethod("onSceneLoadingError", OnSceneLoadingError),
-    NUBO::XMethod("onSceneOpen", OnSceneOpen),
-    NUBO::XMemberEnd(),
+    NUBO::XMethod("beforeSceneClose", BeforeSceneClose), NUBO::XMethod("loadingComplete", LoadingComplete),
+    NUBO::XMethod("loadingError", LoadingError),         NUBO::XMethod("onFinalSceneClose", OnFinalSceneClose),
+    NUBO::XMethod("onSceneClosed", OnSceneClosed),       NUBO::XMethod("onSceneLoadingError", OnSceneLoadingError),
+    NUBO::XMethod("onSceneOpen", OnSceneOpen),           NUBO::XMemberEnd(),
 };
 
 int32_t Tick(XObject* object, int, XArgList*, XVariant* result) {
@@ -87,7 +83,7 @@ const NUBO::XMemberEntry kProbeMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor RecordingListener::Descriptor = {"RecordingListener", 8, kListenerMembers,
+NUBO::XClassDescriptor RecordingListener::Descriptor = {"RecordingListener",  8, kListenerMembers,
                                                         &XObject::Descriptor, 0, {}};
 NUBO::XClassDescriptor Probe::Descriptor = {"Probe", 2, kProbeMembers, &XObject::Descriptor, 0, {}};
 
@@ -108,9 +104,9 @@ void ToolkitTest::SetUp() {
     listener->AddRef();
     ASSERT_EQ(app->GetShell()->AddListener(listener), 0);
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder = (std::filesystem::temp_directory_path() /
-              ("toolkit_scene_" + std::to_string(getpid()) + "_" + info->name()))
-                 .string();
+    folder =
+        (std::filesystem::temp_directory_path() / ("toolkit_scene_" + std::to_string(getpid()) + "_" + info->name()))
+            .string();
     std::filesystem::create_directories(folder);
 }
 

@@ -54,7 +54,7 @@ protected:
 
     oxApplication* app = nullptr;
     RecordingListener* listener = nullptr;
-    std::string folder;                 // host path
+    std::string folder;                  // host path
     std::vector<std::string> boxFolders; // made under the program folder, removed after the test
 };
 
