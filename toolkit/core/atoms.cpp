@@ -1,5 +1,6 @@
 #include "toolkit/core/atoms.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -58,6 +59,17 @@ public:
         count_ = 0;
     }
 
+    // Forgets the names whose atoms lie in [first, end). Rare (a failed document), so the index is
+    // simply built again.
+    void RemoveRange(uint32_t first, uint32_t end) {
+        std::vector<Slot> old;
+        old.swap(slots_);
+        count_ = 0;
+        for (Slot& slot : old) {
+            if (slot.name && (slot.atom < first || slot.atom >= end)) Set(std::move(slot.name), slot.atom);
+        }
+    }
+
 private:
     struct Slot {
         std::unique_ptr<WCHAR[]> name;
@@ -108,9 +120,15 @@ struct AtomTable {
     NameIndex names;      // lower-cased name -> atom, for the rest
     bool registering = false;
     std::vector<std::unique_ptr<WCHAR[]>> byId; // atom -> name as added; empty where none
-    // Only grows. Once the 16-bit space is used up, new names get no atom rather than one that
-    // would wrap around onto a predefined id.
+    // Only grows, but for names a failed document gives back. Once the 16-bit space is used up, new
+    // names get no atom rather than one that would wrap around onto a predefined id.
     uint32_t next = oxAtoms::kFirstDynamicAtom;
+    // Documents being read (they nest), the first id no failed document may give back, the units
+    // of the dynamic names, and why a document's last name was refused.
+    int documents = 0;
+    uint32_t committed = oxAtoms::kFirstDynamicAtom;
+    size_t dynamicUnits = 0;
+    oxAtoms::Refusal refusal = oxAtoms::Refusal::kNone;
 };
 
 AtomTable& Table() {
@@ -127,16 +145,31 @@ std::unique_ptr<WCHAR[]> CopyName(const WCHAR* name, bool lower) {
     return copy;
 }
 
+// The length of `name`, or kMaxNameUnits + 1 for anything longer.
+size_t BoundedLength(const WCHAR* name) {
+    size_t n = 0;
+    while (n <= oxAtoms::kMaxNameUnits && name[n])
+        ++n;
+    return n;
+}
+
 } // namespace
 
+// Names of 256 units and more are found like shorter ones (a name that could never be found again
+// would take a new id at each use); only names over kMaxNameUnits are refused.
 oxAtom oxAtoms::Find(const WCHAR* name) {
     if (!name) return 0;
-    WCHAR lower[kLookupUnits];
-    size_t n = 0;
-    for (; name[n]; ++n) {
-        if (n == kLookupUnits - 1) return 0;
-        lower[n] = towlower(name[n]);
+    size_t n = BoundedLength(name);
+    if (n > kMaxNameUnits) return 0;
+    WCHAR small[kLookupUnits];
+    std::unique_ptr<WCHAR[]> large;
+    WCHAR* lower = small;
+    if (n >= kLookupUnits) {
+        large.reset(new WCHAR[n + 1]);
+        lower = large.get();
     }
+    for (size_t i = 0; i < n; ++i)
+        lower[i] = towlower(name[i]);
     lower[n] = 0;
     AtomTable& table = Table();
     if (oxAtom atom = table.fixedNames.Find(lower, n)) return atom;
@@ -147,9 +180,20 @@ oxAtom oxAtoms::Intern(const WCHAR* name) {
     if (!name || !name[0]) return 0;
     if (oxAtom atom = Find(name)) return atom;
     AtomTable& table = Table();
-    if (table.next > 0xFFFF) return 0;
+    size_t n = BoundedLength(name);
+    if (n > kMaxNameUnits) {
+        if (table.documents) table.refusal = Refusal::kTooLong;
+        return 0;
+    }
+    // A document stops short of the reserve, so one scene cannot leave the process without ids.
+    uint32_t end = table.documents ? 0x10000 - kReservedAtoms : 0x10000;
+    if (table.next >= end || (table.documents && table.dynamicUnits + n > kDocumentNameUnits)) {
+        if (table.documents) table.refusal = Refusal::kExhausted;
+        return 0;
+    }
     auto atom = static_cast<oxAtom>(table.next++);
     Add(name, atom);
+    table.dynamicUnits += n;
     return atom;
 }
 
@@ -197,4 +241,46 @@ void oxAtoms::Clear() {
     table.names.Clear();
     table.byId.clear();
     table.byId.shrink_to_fit();
+    table.dynamicUnits = 0;
+}
+
+void oxAtoms::Reset() {
+    Clear();
+    AtomTable& table = Table();
+    table.next = table.committed = kFirstDynamicAtom;
+    table.documents = 0;
+    table.refusal = Refusal::kNone;
+}
+
+uint32_t oxAtoms::BeginDocument() {
+    AtomTable& table = Table();
+    if (table.documents++ == 0) table.refusal = Refusal::kNone;
+    return table.next;
+}
+
+void oxAtoms::EndDocument(uint32_t mark, bool failed) {
+    AtomTable& table = Table();
+    if (table.documents > 0) --table.documents;
+    if (!failed) {
+        table.committed = table.next;
+    } else {
+        // Nothing outside the failed document holds these ids: its tree goes with it.
+        uint32_t first = mark > table.committed ? mark : table.committed;
+        if (first < table.next) {
+            for (uint32_t id = first; id < table.next && id < table.byId.size(); ++id) {
+                if (table.byId[id]) table.dynamicUnits -= std::min(table.dynamicUnits, wcslen(table.byId[id].get()));
+                table.byId[id].reset();
+            }
+            table.names.RemoveRange(first, table.next);
+            table.next = first;
+        }
+    }
+    if (table.documents == 0) table.refusal = Refusal::kNone;
+}
+
+oxAtoms::Refusal oxAtoms::TakeRefusal() {
+    AtomTable& table = Table();
+    Refusal refusal = table.refusal;
+    table.refusal = Refusal::kNone;
+    return refusal;
 }

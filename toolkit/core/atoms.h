@@ -20,10 +20,20 @@ enum oxAtomId : oxAtom {
 class oxAtoms {
 public:
     static constexpr oxAtom kFirstDynamicAtom = 1665;
-    // Names of this many units or more are never found.
+    // The size of the name buffers callers pass to GetName.
     static constexpr size_t kLookupUnits = 256;
+    // Longer names are refused: no atom, and nothing kept.
+    static constexpr size_t kMaxNameUnits = 4096;
+    // Ids that documents cannot take, so the process can still intern once a document used up its share.
+    static constexpr uint32_t kReservedAtoms = 4096;
+    // The units of all dynamic names together that documents may fill.
+    static constexpr size_t kDocumentNameUnits = size_t(1) << 22;
 
-    // The atom of `name`, adding the name under a new id when it is unknown; 0 for a null or empty name.
+    // Why a name was refused while a document was read.
+    enum class Refusal { kNone, kTooLong, kExhausted };
+
+    // The atom of `name`, adding the name under a new id when it is unknown; 0 for a null or empty
+    // name, one longer than kMaxNameUnits, or when no id is left.
     static oxAtom Intern(const WCHAR* name);
     // The atom of `name`, or 0 when unknown, null or too long.
     static oxAtom Find(const WCHAR* name);
@@ -38,4 +48,15 @@ public:
     static void RegisterPredefined();
     // Forgets every name. Dynamic ids keep counting from where they were.
     static void Clear();
+    // Clear, and dynamic ids count from kFirstDynamicAtom again (for test and fuzz harnesses).
+    static void Reset();
+
+    // A document starts: until the matching EndDocument, new names stop short of the reserve and of
+    // kDocumentNameUnits. Answers the mark that EndDocument takes.
+    static uint32_t BeginDocument();
+    // A failed document gives back the names it added, except those of documents it loaded that
+    // succeeded. Documents nest.
+    static void EndDocument(uint32_t mark, bool failed);
+    // Why the last name was refused inside a document (kNone when none was), and forgets it.
+    static Refusal TakeRefusal();
 };

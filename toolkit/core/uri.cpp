@@ -16,12 +16,14 @@ bool IsAsciiLetter(WCHAR c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-oxAtom InternScheme(const WCHAR* text, size_t length) {
+// Schemes outside the vocabulary get atom 0 rather than a new atom: every URI a document names
+// would otherwise take an id for good.
+oxAtom FindScheme(const WCHAR* text, size_t length) {
     WCHAR name[kMaxSchemeUnits + 1];
     if (length > kMaxSchemeUnits) length = kMaxSchemeUnits;
     std::memcpy(name, text, length * sizeof(WCHAR));
     name[length] = 0;
-    return oxAtoms::Intern(name);
+    return oxAtoms::Find(name);
 }
 
 // A copy of `length` units into the inline buffer, or into a new heap block when it is too small.
@@ -78,13 +80,15 @@ bool oxUri::Parse(const WCHAR* input) {
     }
 
     size_t start = 0, end = n;
-    bool skippedSlashes = false;
+    bool hasScheme = false, skippedSlashes = false;
     for (size_t i = 0; i < n; ++i) {
         WCHAR c = t[i];
-        if (!scheme_ && c == u':' && t[i + 1] == u'/') {
-            scheme_ = InternScheme(t + start, i - start);
+        if (!hasScheme && c == u':' && t[i + 1] == u'/') {
+            // An empty name is no scheme; any other is one, atom or not.
+            hasScheme = i > start;
+            scheme_ = FindScheme(t + start, i - start);
             start = i + 1;
-        } else if (scheme_ && !skippedSlashes && c == u'/' && t[i + 1] == u'/') {
+        } else if (hasScheme && !skippedSlashes && c == u'/' && t[i + 1] == u'/') {
             // Only the "//" that opens the authority; later ones belong to the path.
             skippedSlashes = true;
             start = i + 2;
@@ -124,7 +128,7 @@ bool oxUri::Parse(const WCHAR* input) {
 oxAtom oxUri::SchemeAtom(const WCHAR* text) {
     if (!text) return 0;
     for (size_t i = 0; i < kSchemeWindow && text[i]; ++i) {
-        if (text[i] == u':' && text[i + 1] == u'/') return InternScheme(text, i);
+        if (text[i] == u':' && text[i + 1] == u'/') return FindScheme(text, i);
     }
     return 0;
 }

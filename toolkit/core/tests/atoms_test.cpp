@@ -236,17 +236,79 @@ TEST_F(oxAtomsTest, NewNamesGetTheNextIdsAndMatchWithoutCase) {
     EXPECT_EQ(oxAtoms::Intern(u"σοφία"), oxAtoms::Intern(u"ΣΟΦΊΑ"));
 }
 
-TEST_F(oxAtomsTest, NamesOf256UnitsAreNeverFound) {
-    std::u16string at255(255, u'a'), at256(256, u'b');
-    oxAtom a = oxAtoms::Intern(at255.c_str());
-    ASSERT_NE(a, 0);
-    EXPECT_EQ(oxAtoms::Find(at255.c_str()), a);
-    oxAtom b1 = oxAtoms::Intern(at256.c_str());
-    oxAtom b2 = oxAtoms::Intern(at256.c_str());
-    EXPECT_NE(b1, 0);
-    EXPECT_EQ(b2, b1 + 1);
-    EXPECT_EQ(oxAtoms::Find(at256.c_str()), 0);
-    EXPECT_EQ(NameOf(b1), at256.substr(0, 255)); // callers' 256-unit buffers hold 255 units
+// Long names are found again like short ones, so repeating one takes no new id; names too long to
+// be names are refused outright.
+TEST_F(oxAtomsTest, LongNamesAreFoundAgainAndOverlongOnesRefused) {
+    std::u16string at255(255, u'a'), at256(256, u'b'), atMax(oxAtoms::kMaxNameUnits, u'C');
+    std::u16string over(oxAtoms::kMaxNameUnits + 1, u'd');
+    for (const std::u16string& name : {at255, at256, atMax}) {
+        oxAtom a = oxAtoms::Intern(name.c_str());
+        ASSERT_NE(a, 0) << name.size();
+        EXPECT_EQ(oxAtoms::Intern(name.c_str()), a);
+        EXPECT_EQ(oxAtoms::Find(name.c_str()), a);
+    }
+    std::u16string lower(atMax.size(), u'c');
+    EXPECT_EQ(oxAtoms::Find(lower.c_str()), oxAtoms::Find(atMax.c_str()));
+    EXPECT_EQ(NameOf(oxAtoms::Find(at256.c_str())), at256.substr(0, 255)); // 256-unit buffers hold 255 units
+    oxAtom next = oxAtoms::Intern(u"afterLong");
+    EXPECT_EQ(oxAtoms::Intern(over.c_str()), 0);
+    EXPECT_EQ(oxAtoms::Find(over.c_str()), 0);
+    EXPECT_EQ(oxAtoms::Intern(u"afterOver"), next + 1); // the refused name used no id
+}
+
+// A failed document gives its names back; one that succeeded, nested in it or not, keeps them.
+TEST_F(oxAtomsTest, FailedDocumentsGiveTheirNamesBack) {
+    oxAtom before = oxAtoms::Intern(u"beforeAll");
+    uint32_t outer = oxAtoms::BeginDocument();
+    oxAtom a = oxAtoms::Intern(u"outerName");
+    uint32_t inner = oxAtoms::BeginDocument();
+    oxAtom b = oxAtoms::Intern(u"innerName");
+    oxAtoms::EndDocument(inner, false);
+    oxAtom c = oxAtoms::Intern(u"outerLate");
+    uint32_t failing = oxAtoms::BeginDocument();
+    oxAtoms::Intern(u"failingName");
+    oxAtoms::EndDocument(failing, true);
+    EXPECT_EQ(oxAtoms::Find(u"failingName"), 0);
+    EXPECT_EQ(oxAtoms::Find(u"innerName"), b);
+    oxAtoms::EndDocument(outer, true);
+    EXPECT_EQ(oxAtoms::Find(u"beforeAll"), before);
+    EXPECT_EQ(oxAtoms::Find(u"outerName"), a);
+    EXPECT_EQ(oxAtoms::Find(u"innerName"), b);
+    EXPECT_EQ(oxAtoms::Find(u"outerLate"), 0);
+    EXPECT_EQ(NameOf(c), u"<none>");
+    EXPECT_EQ(oxAtoms::Intern(u"reused"), c); // the id is free again
+    EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kNone);
+}
+
+// A document cannot leave the process without ids, nor fill memory with names: it stops short of
+// the reserve and of the units budget, and once it fails the ids are free again.
+TEST_F(oxAtomsTest, ADocumentStopsShortOfTheReserveAndTheNameBudget) {
+    oxAtoms::Reset();
+    oxAtoms::RegisterPredefined();
+    uint32_t mark = oxAtoms::BeginDocument();
+    uint32_t made = 0;
+    for (;; ++made) {
+        std::string digits = "d" + std::to_string(made);
+        std::u16string name(digits.begin(), digits.end());
+        if (!oxAtoms::Intern(name.c_str())) break;
+    }
+    EXPECT_EQ(made, 0x10000 - oxAtoms::kReservedAtoms - oxAtoms::kFirstDynamicAtom);
+    EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kExhausted);
+    oxAtoms::EndDocument(mark, true);
+    EXPECT_EQ(oxAtoms::Intern(u"afterwards"), oxAtoms::kFirstDynamicAtom);
+
+    mark = oxAtoms::BeginDocument();
+    std::u16string name(oxAtoms::kMaxNameUnits - 1, u'x');
+    size_t units = 0;
+    for (int i = 0; oxAtoms::Intern((name + char16_t(0x4E00 + i)).c_str()); ++i)
+        units += name.size() + 1;
+    EXPECT_LE(units, oxAtoms::kDocumentNameUnits);
+    EXPECT_GT(units + 2 * (name.size() + 1), oxAtoms::kDocumentNameUnits); // "afterwards" counts too
+    EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kExhausted);
+    EXPECT_EQ(oxAtoms::Intern((name + name).c_str()), 0);
+    EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kTooLong);
+    oxAtoms::EndDocument(mark, true);
+    EXPECT_EQ(oxAtoms::Intern(u"againAfterwards"), oxAtoms::kFirstDynamicAtom + 1);
 }
 
 TEST_F(oxAtomsTest, GetNameTruncatesToTheBuffer) {

@@ -53,10 +53,10 @@ TEST_F(oxUriTest, SplitsSchemeAuthorityPathAndFragment) {
         {u"ee://kestrum", u"ee", u"kestrum", nullptr, nullptr, u"ee://kestrum"},
         {u"file:///x/y", u"file", u"", u"x/y", nullptr, u"file:///x/y"},
         {u"box:/a/b", u"box", u"", u"a/b", nullptr, u"box:/a/b"},
-        {u"http://host:8080/a?q=1#top", u"http", u"host:8080", u"a?q=1", u"top", u"http://host:8080/a?q=1"},
-        {u"verylongscheme:/x", u"verylongscheme", u"", u"x", nullptr, u"verylongscheme:/x"},
-        // a scheme name keeps its first 15 units
-        {u"abcdefghijklmnopqrst://h/p", u"abcdefghijklmno", u"h", u"p", nullptr, u"abcdefghijklmnopqrst://h/p"},
+        // schemes outside the vocabulary split the same way but have no atom
+        {u"http://host:8080/a?q=1#top", nullptr, u"host:8080", u"a?q=1", u"top", u"http://host:8080/a?q=1"},
+        {u"verylongscheme:/x", nullptr, u"", u"x", nullptr, u"verylongscheme:/x"},
+        {u"abcdefghijklmnopqrst://h/p", nullptr, u"h", u"p", nullptr, u"abcdefghijklmnopqrst://h/p"},
         // relative paths: the first segment reads as the authority
         {u"images/a.png", nullptr, u"images", u"a.png", nullptr, u"images/a.png"},
         {u"a.png#frag", nullptr, u"a.png", nullptr, u"frag", u"a.png"},
@@ -80,7 +80,7 @@ TEST_F(oxUriTest, SplitsSchemeAuthorityPathAndFragment) {
         {u"box:", nullptr, u"box:", nullptr, nullptr, u"box:"},
         {u"://", nullptr, u"", u"/", nullptr, u"://"},
         {u"//server/share", nullptr, u"", u"/server/share", nullptr, u"//server/share"},
-        {u"a:/b:/c", u"a", u"", u"b:/c", nullptr, u"a:/b:/c"}, // the first ":/" alone is the scheme's
+        {u"a:/b:/c", nullptr, u"", u"b:/c", nullptr, u"a:/b:/c"}, // the first ":/" alone is the scheme's
         {u"box://a#b#c", u"box", u"a", nullptr, u"b#c", u"box://a"},
     };
     for (const ParseCase& c : cases) {
@@ -130,11 +130,17 @@ TEST_F(oxUriTest, LongInputKeepsItsFragmentOutOfWithoutFragment) {
     ExpectParse(uri, {u"ee://k/a/b", u"ee", u"k", u"b", nullptr, u"ee://k/a/b"});
 }
 
-TEST_F(oxUriTest, UnknownSchemesGetNewAtoms) {
-    oxUri uri(u"myscheme://x");
-    EXPECT_GE(uri.GetScheme(), oxAtoms::kFirstDynamicAtom);
-    oxUri again(u"MYSCHEME://y");
-    EXPECT_EQ(again.GetScheme(), uri.GetScheme());
+// Every URI a document names would otherwise take an atom for good.
+TEST_F(oxUriTest, UnknownSchemesAreNotInterned) {
+    oxAtom before = oxAtoms::Intern(u"probe");
+    oxUri uri(u"myscheme://x/y");
+    EXPECT_EQ(uri.GetScheme(), 0);
+    EXPECT_EQ(Or(uri.GetAuthority()), u"x");
+    EXPECT_EQ(oxUri::SchemeAtom(u"other://x"), 0);
+    EXPECT_EQ(oxAtoms::Find(u"myscheme"), 0);
+    EXPECT_EQ(oxAtoms::Intern(u"probe2"), before + 1);
+    // A scheme that is a known name, dynamic or fixed, still has its atom.
+    EXPECT_EQ(oxUri(u"PROBE://x").GetScheme(), before);
 }
 
 TEST_F(oxUriTest, SchemeAtomAndHasSchemeLookOnlyAtTheFirstTenUnits) {
