@@ -245,6 +245,7 @@ private:
     oxBoxScene* scene_ = nullptr;
     oxBox* parent_ = nullptr;
     oxBox* owner_ = nullptr;
+    bool ownsParts_ = false; // once some box named this one its owner; lets teardown skip the search
     ChildArray* children_;
     int32_t index_ = -1;
     oxAttributeMap* attributes_ = nullptr;

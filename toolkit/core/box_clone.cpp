@@ -63,6 +63,7 @@ void oxBox::CloneChildren(oxBox* source, oxBox* target, oxBox* sourceRoot, oxBox
             copy->changeFlags_ |= kChangeConstructed;
             // Parts of the source root's gadget become parts of the copy's root.
             copy->owner_ = child->owner_ ? targetRoot : nullptr;
+            if (copy->owner_) targetRoot->ownsParts_ = true;
             to->AddChild(copy, nullptr, false);
             if (copy->parent_ != to) {
                 copy->Release();

@@ -81,7 +81,8 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
     int ownChildren = 0;
     for (int i = 0; i < count; ++i) {
         oxBox* c = children[i];
-        if (!c || c == this || c->IsAncestorOf(this) || c->IsBeingDeleted()) continue;
+        // Only a box with children can be an ancestor: markup adds leaves, and skips the walk to the root.
+        if (!c || c == this || c->IsBeingDeleted() || (c->children_->count > 0 && c->IsAncestorOf(this))) continue;
         bool seen = false;
         for (int k = 0; k < n; ++k)
             seen = seen || list[k] == c;
@@ -124,7 +125,10 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
         a->count++;
         child->SetStateFlag(kStateRecordPrior, (stateFlags_ & kStateRecordPrior) != 0);
         child->parent_ = this;
-        if (owned) child->owner_ = this;
+        if (owned) {
+            child->owner_ = this;
+            ownsParts_ = true;
+        }
         if (descendantPart) child->owner_ = owner_;
         if (IsEffectivelyHidden() || IsCollapsed()) child->SetHiddenByAncestor(true);
         if (IsEffectivelyDisabled()) {
@@ -194,8 +198,10 @@ oxBox* oxBox::RemoveChildAt(int index, bool expand) {
     return child;
 }
 
-// Clears `owner` on the box and on every box below it that has it.
+// Clears `owner` on the box and on every box below it that has it. A box that never owned a part
+// has nothing to clear, so tearing down a deep tree does not walk each level's subtree.
 void oxBox::ClearOwnerBelow(oxBox* box, oxBox* owner) {
+    if (!owner->ownsParts_) return;
     for (oxBox* b = box; b; b = b->GetNextBox(box, false, false)) {
         if (b->owner_ == owner) b->owner_ = nullptr;
     }
@@ -350,8 +356,12 @@ bool oxBox::IsMdiChild() const {
            tag_ != kAtomScrollbar;
 }
 
+// The mark always goes up to the popup and layout clears it from the top down, so an ancestor that
+// has it already has it above too: the walk stops there, and adding a child costs the same at any depth.
 void oxBox::InvalidateUpToPopup() {
-    for (oxBox* b = this; b; b = b->parent_) {
+    changeFlags_ |= kChangeLayoutStale;
+    if (GetBoxType() == kAtomPopup) return;
+    for (oxBox* b = parent_; b && !(b->changeFlags_ & kChangeLayoutStale); b = b->parent_) {
         b->changeFlags_ |= kChangeLayoutStale;
         if (b->GetBoxType() == kAtomPopup) break;
     }

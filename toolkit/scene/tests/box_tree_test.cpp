@@ -1,6 +1,7 @@
 // Scene files from tests/data/*.box loaded into box trees and compared with tests/data/*.txt.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "runtime/ref_ptr.h"
@@ -44,5 +45,46 @@ TEST_P(BoxTreeTest, MatchesExpectedDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, BoxTreeTest, ::testing::Values("simple", "states"));
+
+// Each insertion used to walk to the root twice and teardown walked every level's subtree, so a
+// deep document took minutes to load and to free. Both are linear now, and need no deep stack.
+TEST(DeepBoxTreeTest, LoadsAndFreesA100000DeepTree) {
+    oxAtoms::RegisterPredefined();
+    constexpr int kDepth = 100000;
+    std::string doc = "<box xmlns=\"http://www.kestrum.com/weftly/box.xsd\">";
+    doc.reserve(size_t(kDepth) * 12);
+    for (int i = 1; i < kDepth; ++i)
+        doc += "<box>";
+    for (int i = 1; i < kDepth; ++i)
+        doc += "</box>";
+    doc += "</box>";
+    NUBO::XStream* raw = nullptr;
+    ASSERT_EQ(NUBO::XStream::Create(&raw), 0);
+    NUBO::RefPtr<NUBO::XStream> stream(raw);
+    uint32_t written = 0;
+    ASSERT_EQ(stream->Write(doc.data(), uint32_t(doc.size()), &written), 0);
+    ASSERT_EQ(stream->Seek(0, 0), 0);
+
+    PlainBoxScene scene;
+    auto holder = std::make_unique<RootHolder>(&scene);
+    oxMarkupLoader loader;
+    ASSERT_NE(loader.Load(u"deep.box", stream.get(), holder.get()), nullptr);
+    int depth = 0;
+    oxBox* last = nullptr;
+    for (oxBox* b = holder->root; b; b = b->GetFirstChild(false)) {
+        last = b;
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    // A part deep down, held past the tree as a script would hold it, loses its owner with the tree.
+    auto* part = new oxBox(kAtomBox);
+    part->AddRef();
+    last->AddChild(part, u"part", false);
+    EXPECT_EQ(part->GetOwner(), last);
+    holder.reset();
+    EXPECT_EQ(part->GetParent(), nullptr);
+    EXPECT_EQ(part->GetOwner(), nullptr);
+    part->Release();
+}
 
 } // namespace
