@@ -1,6 +1,7 @@
 #include "toolkit/scene/box_uri.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/crt/wide.h"
 #include "platform/shell/files.h"
@@ -26,7 +27,72 @@ const TWString& ProgramFolder() {
     return folder;
 }
 
+bool IsSeparator(WCHAR c) {
+    return c == u'\\' || c == u'/';
+}
+
+// The segments of `path` with '.' and empty ones dropped and each '..' taking back the segment before
+// it. A '..' with nothing to take back is dropped when `stayAtTop`, else the answer is false: the path
+// climbs above where it starts.
+bool SettleSegments(const WCHAR* path, std::vector<TWString>& out, bool stayAtTop) {
+    for (const WCHAR* at = path; *at;) {
+        const WCHAR* end = at;
+        while (*end && !IsSeparator(*end))
+            ++end;
+        TWString segment(at, int(end - at));
+        at = *end ? end + 1 : end;
+        if (segment.IsEmpty() || wcscmp(segment.GetString(), u".") == 0) continue;
+        if (wcscmp(segment.GetString(), u"..") == 0) {
+            if (!out.empty())
+                out.pop_back();
+            else if (!stayAtTop)
+                return false;
+            continue;
+        }
+        out.push_back(std::move(segment));
+    }
+    return true;
+}
+
+TWString JoinSegments(const std::vector<TWString>& segments, bool rooted) {
+    TWString out(rooted ? u"\\" : u"");
+    for (size_t i = 0; i < segments.size(); ++i) {
+        if (i) out += u'\\';
+        out += segments[i];
+    }
+    return out;
+}
+
+// A path relative to the resources folder, with every '..' that would climb out of it dropped.
+TWString KeepRelativeInside(const WCHAR* path) {
+    std::vector<TWString> segments;
+    SettleSegments(path, segments, true);
+    return JoinSegments(segments, false);
+}
+
 } // namespace
+
+const TWString& GetResourcesFolder() {
+    return ProgramFolder();
+}
+
+bool ConfineToResources(TWString& path) {
+    const TWString& folder = ProgramFolder();
+    TWString full(path.GetString());
+    if (!IsSeparator(full.GetAt(0))) {
+        full = folder;
+        full += path;
+    }
+    std::vector<TWString> segments, root;
+    bool settled = SettleSegments(full.GetString(), segments, false);
+    path = JoinSegments(segments, true);
+    if (!settled || folder.IsEmpty() || !SettleSegments(folder.GetString(), root, false) || segments.size() <= root.size())
+        return false;
+    for (size_t i = 0; i < root.size(); ++i) {
+        if (_wcsicmp(segments[i].GetString(), root[i].GetString()) != 0) return false;
+    }
+    return true;
+}
 
 bool IsBoxUri(const WCHAR* text) {
     return text && wcsncmp(text, u"box://", 6) == 0;
@@ -60,7 +126,8 @@ int UriToLocalPath(const oxUri& uri, TWString& out) {
     switch (uri.GetScheme()) {
     case kAtomBox:
     case kAtomEe:
-        out = UriAuthorityPath(uri);
+        // The authority names a package inside the folder; no '..' or '\\' leads out of it.
+        out = KeepRelativeInside(UriAuthorityPath(uri).GetString());
         AnchorToProgramFolder(out);
         return 1;
     case kAtomFile:
@@ -86,6 +153,8 @@ int ResolveUriToPath(const WCHAR* uri, const WCHAR* base, TWString& out) {
                                   parsedBase.GetPath() ? parsedBase.GetPath() : u"");
     }
     out = NUBO::CombinePath(start.GetString(), uri);
+    // A relative result is opened from the program folder: it must not climb out of it.
+    if (!IsSeparator(out.GetAt(0))) out = KeepRelativeInside(out.GetString());
     return 1;
 }
 

@@ -19,6 +19,14 @@ inline constexpr const WCHAR* kBuiltInSheetDialogScene = u"box://KestrumToolkit/
 inline constexpr const WCHAR* kBuiltInSheetTintedScene =
     u"box://KestrumToolkit/content/dialog/sheetTintedBackground.box";
 
+// The folder that holds the program's resources, which box:// and ee:// URIs and relative paths
+// name files in: the program's folder, with its trailing '\'.
+const NUBO::TWString& GetResourcesFolder();
+// Settles '/', '\', '.' and '..' in `path` by name, taking a relative path from the resources
+// folder; true when the result lies inside that folder (compared without case). Markup opens no
+// file for which this is false.
+bool ConfineToResources(NUBO::TWString& path);
+
 // The first six units are "box://" (case-sensitive).
 bool IsBoxUri(const WCHAR* text);
 // Index 0-3 of the table above; empty outside it.
@@ -27,10 +35,12 @@ NUBO::TWString GetBuiltInPath(int index);
 void AnchorToProgramFolder(NUBO::TWString& path);
 // The authority, then "/" and the path when the path is not empty.
 NUBO::TWString UriAuthorityPath(const oxUri& uri);
-// 1 and the local path for box, ee and file URIs; 0 and an empty path for any other scheme.
+// 1 and the local path for box, ee and file URIs; 0 and an empty path for any other scheme. A box or
+// ee path cannot climb out of the resources folder: a '..' at its top stays there.
 int UriToLocalPath(const oxUri& uri, NUBO::TWString& out);
 // 0 for a null URI, else 1 with the resolved path in `out`; a URI of an unknown scheme comes back
-// unchanged, a relative one is combined with the base (then relative to the program folder).
+// unchanged, a relative one is combined with the base (then relative to the program folder, and
+// kept inside it like a box path).
 int ResolveUriToPath(const WCHAR* uri, const WCHAR* base, NUBO::TWString& out);
 // 0 and an open file stream at position 0 (the caller owns the reference), 1 when the file
 // cannot be opened. A stream already in `out` is released first on success.

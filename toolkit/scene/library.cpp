@@ -5,10 +5,45 @@
 #include "platform/crt/wide.h"
 #include "toolkit/core/uri.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/resource_reference.h"
+#include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;
+
+namespace {
+
+// Loads nest one inside the other through imports; each is one loader and one expat parser deep.
+constexpr int kMaxImportDepth = 32;
+
+// The libraries loading now, outermost first.
+NUBO::PtrVector<oxLibrary*>& LoadingLibraries() {
+    static NUBO::PtrVector<oxLibrary*> loading;
+    return loading;
+}
+
+// The file a library URI names, settled so that every spelling of one file reads the same.
+TWString LoadPath(const WCHAR* uri) {
+    TWString path;
+    ResolveUriToPath(uri, nullptr, path);
+    (void)ConfineToResources(path);
+    return path;
+}
+
+// Ends the markup being read with `format` (one %s for the URI, or %d then %s).
+void RefuseImport(const WCHAR* format, const WCHAR* uri, int number = 0) {
+    oxXmlParseSession* session = oxXmlParseSession::Current();
+    if (!session) return;
+    TWString message;
+    if (number)
+        message.Format(format, number, uri);
+    else
+        message.Format(format, uri);
+    session->Abort(message.GetString());
+}
+
+} // namespace
 
 oxLibrary::oxLibrary(oxAtom tag, const WCHAR* uri, oxLibraryRuntime* runtime)
     : oxElement(kAtomBoxNamespace, tag), runtime_(runtime) {
@@ -86,8 +121,37 @@ void oxLibrary::ForgetOpenImport(oxImportElement* element) {
     openImports_.Remove(element);
 }
 
+bool oxLibrary::LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO::XStream* stream) {
+    NUBO::PtrVector<oxLibrary*>& loading = LoadingLibraries();
+    if (!loading.PushBack(this)) return false;
+    loading_ = true;
+    loadingPath_ = LoadPath(uri);
+    bool loaded = loader.Load(uri, stream, this) != nullptr;
+    loading_ = false;
+    loadingPath_.Empty();
+    loading.PopBack();
+    return loaded;
+}
+
 oxLibrary* oxLibrary::ImportLibrary(const WCHAR* uri) {
-    oxLibrary* library = runtime_ && uri ? runtime_->LoadLibrary(uri) : nullptr;
+    if (!runtime_ || !uri) return nullptr;
+    // Refused before the runtime is asked: loading a library that is loading would start it over.
+    TWString path = LoadPath(uri);
+    for (oxLibrary* loading : LoadingLibraries()) {
+        if (_wcsicmp(loading->loadingPath_.GetString(), path.GetString()) == 0) {
+            RefuseImport(kImportStillLoading, uri);
+            return nullptr;
+        }
+    }
+    if (LoadingLibraries().size() >= size_t(kMaxImportDepth)) {
+        RefuseImport(kImportsTooDeep, uri, kMaxImportDepth);
+        return nullptr;
+    }
+    oxLibrary* library = runtime_->LoadLibrary(uri);
+    if (library && library->loading_) {
+        RefuseImport(kImportStillLoading, uri);
+        return nullptr;
+    }
     if (library) AppendImport(library);
     return library;
 }
@@ -240,12 +304,23 @@ void oxLibrary::LoadAccessibilityStyles() {
 
 int32_t oxImportElement::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* value) {
     if ((attribute == kAtomHref || attribute == kAtomSrc) && value && owner_) {
-        if (oxUri::HasScheme(value)) {
+        oxAtom scheme = oxUri::SchemeAtom(value);
+        if (scheme == kAtomBox || scheme == kAtomEe) {
+            owner_->ImportLibrary(value); // resolves inside the resources folder
+            return 0;
+        }
+        // A file or relative path is imported by the place it resolves to, which must lie in the
+        // resources folder; other schemes are not files.
+        TWString path;
+        ResolveUriToPath(value, owner_->GetBase().GetString(), path);
+        if (oxUri::HasScheme(value) && scheme != kAtomFile) {
             owner_->ImportLibrary(value);
-        } else {
-            TWString path;
-            ResolveUriToPath(value, owner_->GetBase().GetString(), path);
+        } else if (ConfineToResources(path)) {
             owner_->ImportLibrary(path.GetString());
+        } else if (oxXmlParseSession* session = oxXmlParseSession::Current()) {
+            TWString message;
+            message.Format(kImportOutsideResources, value);
+            session->Abort(message.GetString());
         }
     }
     return 0;

@@ -13,7 +13,16 @@
 
 class oxLibrary;
 class oxImportElement;
+class oxMarkupLoader;
 class oxUri;
+namespace NUBO {
+class XStream;
+}
+
+// The texts of refused imports.
+inline constexpr const WCHAR* kImportStillLoading = u"Import of a library that is still loading: %s";
+inline constexpr const WCHAR* kImportsTooDeep = u"Imports nested more than %d deep: %s";
+inline constexpr const WCHAR* kImportOutsideResources = u"Import outside the resources folder: %s";
 
 // What a library asks of the runtime that loaded it. The runtime lives above the library, so the
 // library reaches it only through this interface.
@@ -55,6 +64,13 @@ public:
     virtual void ReplaceImport(const WCHAR* uri, oxLibrary* library);
     virtual void LoadAccessibilityStyles();
 
+    // Fills the library from its markup with `loader`. The library counts as loading from before its
+    // first import until the load ends, so an import that leads back to it is refused (the load
+    // then fails with that error) instead of loading it again without end. True when it loaded.
+    bool LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO::XStream* stream);
+    bool IsLoading() const { return loading_; }
+
+    // Null, and the markup being read fails, for a library still loading or nested too deep.
     oxLibrary* ImportLibrary(const WCHAR* uri);
     // An import that would lead back to this library is refused.
     void AppendImport(oxLibrary* library);
@@ -99,6 +115,8 @@ private:
     NUBO::PtrVector<oxLibrary*> imports_;
     NUBO::oxIdHashMap<oxElement*> gadgets_;
     bool persists_ = false;
+    bool loading_ = false;
+    NUBO::TWString loadingPath_; // the file being loaded, as ConfineToResources settles it
     oxLibraryRuntime* runtime_;
     NUBO::PtrVector<oxImportElement*> openImports_;
 };

@@ -10,6 +10,18 @@ namespace {
 
 constexpr WCHAR kNamespaceSeparator = u'|';
 
+// An element's attributes are kept in small sorted buckets; more than this on one element would cost
+// time that grows with the square of their number, and no scene needs nearly so many.
+constexpr int kMaxAttributes = 4096;
+constexpr const WCHAR* kTooManyAttributes = u"Too many attributes on one element (more than %d)";
+
+bool TooManyAttributes(oxXmlParseSession* session) {
+    TWString message;
+    message.Format(kTooManyAttributes, kMaxAttributes);
+    session->Abort(message.GetString());
+    return true;
+}
+
 oxAtom InternRange(const WCHAR* from, const WCHAR* to) {
     TWString name(from, int(to - from));
     return oxAtoms::Intern(name.GetString());
@@ -49,6 +61,13 @@ void oxMarkupContentHandler::OnStartElement(const WCHAR* name, const WCHAR** att
     oxElement* top = Top();
     if (!top) return;
 
+    int pairs = 0;
+    while (attributes[2 * pairs])
+        ++pairs;
+    if (pairs > kMaxAttributes && TooManyAttributes(this)) {
+        skipDepth_ = 1;
+        return;
+    }
     oxAtom ns = 0, tag = 0;
     SplitName(name, &ns, &tag);
     oxElement* child = nullptr;
@@ -92,13 +111,14 @@ void oxMarkupContentHandler::OnProcessingInstruction(const WCHAR* target, const 
     // name="value" pairs; an '=' or '"' that does not complete a pair, and text after the last
     // complete pair, are ignored.
     const WCHAR* from = data;
-    for (;;) {
+    for (int pairs = 0;; ++pairs) {
         const WCHAR* equals = wcschr(from, u'=');
         if (!equals) break;
         const WCHAR* open = wcschr(equals + 1, u'"');
         if (!open) break;
         const WCHAR* close = wcschr(open + 1, u'"');
         if (!close) break;
+        if (pairs == kMaxAttributes && TooManyAttributes(this)) break;
         const WCHAR* nameStart = from;
         while (nameStart < equals && iswspace(*nameStart))
             ++nameStart;

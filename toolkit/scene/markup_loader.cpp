@@ -45,6 +45,7 @@ void oxMarkupLoader::Reset() {
 oxElement* oxMarkupLoader::Load(const WCHAR* uri, NUBO::XStream* stream, oxElement* container) {
     failed_ = true;
     documentUri_ = uri;
+    errorSource_.Empty();
     if (!EnsureContentHandler()) {
         errorCode_ = kErrorParseOrScript;
         return nullptr;
@@ -66,6 +67,7 @@ oxElement* oxMarkupLoader::Load(const WCHAR* uri, NUBO::XStream* stream, oxEleme
     if (!failed_) return handler_->GetLastClosed();
 
     handler_->GetError(errorText_, errorLine_, errorColumn_);
+    errorSource_ = handler_->GetErrorSource();
     errorCode_ = kErrorParseOrScript;
     return nullptr;
 }

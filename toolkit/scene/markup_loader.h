@@ -38,6 +38,8 @@ public:
     const NUBO::TWString& GetErrorText() const { return errorText_; }
     int32_t GetErrorLine() const { return errorLine_; }
     int32_t GetErrorColumn() const { return errorColumn_; }
+    // The file the error stands in: the external entity that failed, or else the document URI.
+    const NUBO::TWString& GetErrorSource() const { return errorSource_.IsEmpty() ? documentUri_ : errorSource_; }
 
 private:
     bool busy_ = false;
@@ -47,6 +49,7 @@ private:
     NUBO::TWString errorText_;
     int32_t errorLine_ = 0;
     int32_t errorColumn_ = 0;
+    NUBO::TWString errorSource_;
     oxMarkupContentHandler* handler_ = nullptr;
 };
 

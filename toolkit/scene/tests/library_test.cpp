@@ -12,58 +12,13 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/resource_reference.h"
+#include "toolkit/scene/tests/file_runtime.h"
 #include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/scene/tests/temp_resources.h"
 
 using namespace markup_test;
 
 namespace {
-
-// Loads libraries from files through a markup loader and keeps them by URI, as the runtime does.
-class FileRuntime : public oxLibraryRuntime {
-public:
-    ~FileRuntime() {
-        for (auto& entry : libraries)
-            entry.second->Release();
-    }
-    oxLibrary* LoadLibrary(const WCHAR* uri) override {
-        std::string key = Utf8(uri);
-        if (libraries.count(key)) return libraries[key];
-        auto* library = new oxLibrary(kAtomLibrary, uri, this);
-        library->AddRef();
-        NUBO::XStream* raw = nullptr;
-        bool ok = OpenUriStream(uri, &raw) == 0;
-        if (ok) {
-            NUBO::RefPtr<NUBO::XStream> stream(raw);
-            oxMarkupLoader loader;
-            ok = loader.Load(uri, stream.get(), library) != nullptr;
-        }
-        if (!ok) {
-            library->Release();
-            return nullptr;
-        }
-        libraries[key] = library;
-        return library;
-    }
-    oxLibrary* FindLibrary(const WCHAR* uri) override {
-        auto it = libraries.find(Utf8(uri));
-        return it == libraries.end() ? nullptr : it->second;
-    }
-    oxElement* GetThemesElement() override { return nullptr; }
-    void LoadInto(const WCHAR* uri, oxLibrary*) override { loadedInto.push_back(Utf8(uri)); }
-    void ForgetLibraryObject(oxLibrary*) override { ++forgotten; }
-
-    std::map<std::string, oxLibrary*> libraries;
-    std::vector<std::string> loadedInto;
-    int forgotten = 0;
-};
-
-// A device path of a test data file.
-std::u16string DevicePath(const std::string& name) {
-    std::u16string path = Wide(DataPath(name));
-    for (char16_t& c : path)
-        if (c == u'/') c = u'\\';
-    return path;
-}
 
 oxElement* Resource(oxAtom tag, const WCHAR* id) {
     auto* element = new oxElement(kAtomResourceNamespace, tag);
@@ -223,7 +178,10 @@ TEST_F(LibraryTest, ImportsThatCloseALoopAreRefused) {
 }
 
 TEST_F(LibraryTest, LoadsFromMarkupWithImportsAndNestedLibraryTags) {
-    std::u16string uri = DevicePath("lib/base.box");
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    std::u16string uri = resources.Write("lib/base.box", ReadFile(DataPath("lib/base.box")));
+    std::u16string shared = resources.Write("lib/shared.box", ReadFile(DataPath("lib/shared.box")));
     oxLibrary* lib = runtime.LoadLibrary(uri.c_str());
     ASSERT_NE(lib, nullptr);
     // The id on the library tag is ignored; the nested library tag adds to the same library, and
@@ -232,12 +190,94 @@ TEST_F(LibraryTest, LoadsFromMarkupWithImportsAndNestedLibraryTags) {
     EXPECT_TRUE(lib->GetPersists());
     EXPECT_EQ(lib->GetResourceCount(), 0u);
     ASSERT_EQ(lib->GetImportCount(), 1);
-    EXPECT_EQ(Utf8(lib->GetImportAt(0)->GetUri().GetString()), Utf8(DevicePath("lib/shared.box").c_str()));
-    EXPECT_EQ(Utf8(lib->GetAccStyles().GetString()), Utf8(DevicePath("lib/acc.box").c_str()));
+    EXPECT_EQ(Utf8(lib->GetImportAt(0)->GetUri().GetString()), Utf8(shared.c_str()));
+    EXPECT_EQ(Utf8(lib->GetAccStyles().GetString()), Utf8(resources.DevicePath("lib/acc.box").c_str()));
 
     lib->LoadAccessibilityStyles();
     lib->LoadAccessibilityStyles();
     EXPECT_EQ(runtime.loadedInto.size(), 1u);
+}
+
+const std::string kLibraryHead = "<library xmlns=\"http://www.kestrum.com/weftly/resource.xsd\""
+                                 " xmlns:b=\"http://www.kestrum.com/weftly/box.xsd\">\n";
+
+std::string ImportOf(const std::string& href) {
+    return kLibraryHead + "<b:import href=\"" + href + "\"/>\n</library>\n";
+}
+
+// A library that imported itself, or a ring of them, loaded again at every import until the stack
+// ran out: the loop check ran only after the nested load returned.
+TEST_F(LibraryTest, AnImportOfALibraryStillLoadingFailsWithAClearError) {
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    resources.Write("self.box", ImportOf("SELF.box"));
+    resources.Write("a.box", ImportOf("b.box"));
+    resources.Write("b.box", ImportOf("./sub/../A.BOX"));
+
+    // The same file in another spelling is the same library.
+    EXPECT_EQ(runtime.LoadLibrary(resources.BoxUri("self.box").c_str()), nullptr);
+    ASSERT_EQ(runtime.errors.size(), 1u);
+    EXPECT_EQ(runtime.errors[0].rfind("Import of a library that is still loading: ", 0), 0u) << runtime.errors[0];
+
+    // In a ring the import that closes it fails its library; the first one loads without it.
+    oxLibrary* a = runtime.LoadLibrary(resources.DevicePath("a.box").c_str());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->GetImportCount(), 0);
+    ASSERT_EQ(runtime.errors.size(), 2u);
+    EXPECT_EQ(runtime.errors[1].rfind("Import of a library that is still loading: ", 0), 0u) << runtime.errors[1];
+    EXPECT_FALSE(a->IsLoading());
+}
+
+TEST_F(LibraryTest, ImportsNestedTooDeepFailTheDeepestLoad) {
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    constexpr int kChain = 40;
+    for (int i = 0; i < kChain; ++i)
+        resources.Write("l" + std::to_string(i) + ".box", ImportOf("l" + std::to_string(i + 1) + ".box"));
+    resources.Write("l" + std::to_string(kChain) + ".box", kLibraryHead + "</library>");
+    oxLibrary* first = runtime.LoadLibrary(resources.BoxUri("l0.box").c_str());
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(runtime.errors.size(), 1u);
+    EXPECT_EQ(runtime.errors[0].rfind("Imports nested more than 32 deep: ", 0), 0u) << runtime.errors[0];
+    int depth = 0;
+    for (oxLibrary* at = first; at->GetImportCount(); at = at->GetImportAt(0))
+        ++depth;
+    EXPECT_EQ(depth, 30); // the 32nd load failed, so the 31st has no import
+}
+
+// Relative and file paths of imports used to open any file on the host.
+TEST_F(LibraryTest, ImportsOutsideTheResourcesFolderAreRefused) {
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    std::string climb;
+    for (int i = 0; i < 30; ++i)
+        climb += "../";
+    struct Case {
+        std::string href;
+        bool refused;
+    } cases[] = {
+        {climb + "etc/passwd", true},
+        {"..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\tmp\\x.box", true},
+        {"file:////etc/passwd", true},
+        {"/etc/passwd", false}, // taken from the document's folder: stays inside
+        {"missing.box", false},
+        {"box://" + resources.Name() + "/" + climb + "etc/passwd", false}, // stays inside: not found
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.href);
+        runtime.errors.clear();
+        std::u16string uri = resources.Write("outside.box", ImportOf(c.href));
+        oxLibrary* lib = runtime.LoadLibrary(uri.c_str());
+        EXPECT_EQ(lib == nullptr, c.refused);
+        if (c.refused) {
+            ASSERT_EQ(runtime.errors.size(), 1u);
+            EXPECT_EQ(runtime.errors[0], "Import outside the resources folder: " + c.href);
+        } else {
+            EXPECT_EQ(lib->GetImportCount(), 0);
+            runtime.libraries.erase(Utf8(uri.c_str()));
+            lib->Release();
+        }
+    }
 }
 
 TEST_F(LibraryTest, ImportLeftOpenByABrokenDocumentIsFreed) {

@@ -1,6 +1,9 @@
 #include "toolkit/scene/markup_loader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <string>
 
@@ -13,6 +16,7 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_content_handler.h"
 #include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/scene/tests/temp_resources.h"
 
 using namespace markup_test;
 using NUBO::RefPtr;
@@ -183,23 +187,192 @@ TEST_F(MarkupLoaderTest, DeepNestingNeedsNoDeepStack) {
 }
 
 TEST_F(MarkupLoaderTest, ExternalDtdIsReadRelativeToTheDocumentAndAMissingOneIsSkipped) {
-    std::string path = DataPath("with_dtd.box");
-    // A device path: rooted at '\' and separated by '\'.
-    std::u16string uri = Wide(path);
-    for (char16_t& c : uri)
-        if (c == u'/') c = u'\\';
-    RefPtr<XStream> stream;
-    XStream* raw = nullptr;
-    ASSERT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
-    stream = RefPtr<XStream>(raw);
-    loader.Reset();
-    oxElement* root = loader.Load(uri.c_str(), stream.get(), &container);
-    ASSERT_NE(root, nullptr) << Utf8(loader.GetErrorText().GetString());
-    EXPECT_EQ(container.children[0]->attributes.at(0), "0:title=from the dtd");
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    resources.Write("scenes/with_dtd.dtd", ReadFile(DataPath("with_dtd.dtd")));
+    resources.Write("scenes/part.ent", "<!ENTITY part \"from a parameter entity\">");
+    resources.Write("scenes/text.ent", "general text");
+    std::u16string path = resources.Write("scenes/with_dtd.box", ReadFile(DataPath("with_dtd.box")));
+    // By device path and by box URI; either way from the document's folder, not the working folder.
+    for (const std::u16string& uri : {path, resources.BoxUri("scenes/with_dtd.box")}) {
+        SCOPED_TRACE(Utf8(uri.c_str()));
+        XStream* raw = nullptr;
+        ASSERT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
+        RefPtr<XStream> stream(raw);
+        loader.Reset();
+        container.ClearChildren();
+        oxElement* root = loader.Load(uri.c_str(), stream.get(), &container);
+        ASSERT_NE(root, nullptr) << Utf8(loader.GetErrorText().GetString());
+        EXPECT_EQ(container.children[0]->attributes.at(0), "0:title=from the dtd");
 
+        std::string doc = "<!DOCTYPE a [<!ENTITY % p SYSTEM \"part.ent\"> %p; <!ENTITY t SYSTEM \"text.ent\">]>"
+                          "<a b=\"&part;\">&t;</a>";
+        ASSERT_NE(LoadText(doc, uri.c_str()), nullptr) << Utf8(loader.GetErrorText().GetString());
+        EXPECT_EQ(container.children[0]->attributes.at(0), "0:b=from a parameter entity");
+        EXPECT_EQ(Utf8(container.children[0]->text.c_str()), "general text");
+
+        EXPECT_NE(LoadText("<!DOCTYPE a SYSTEM \"missing.dtd\"><a/>", uri.c_str()), nullptr);
+        EXPECT_FALSE(loader.IsFailed());
+    }
+}
+
+// A host file outside the resources folder, with text that must never reach a document.
+class SecretFile {
+public:
+    SecretFile() {
+        char name[] = "/tmp/markup-secret-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd >= 0) {
+            (void)!write(fd, "SECRET", 6);
+            close(fd);
+            host_ = name;
+        }
+    }
+    ~SecretFile() {
+        if (!host_.empty()) unlink(host_.c_str());
+    }
+    const std::string& Host() const { return host_; }
+
+private:
+    std::string host_;
+};
+
+// Entities used to be read from anywhere: "/etc/passwd", "\etc\passwd", "file:////etc/passwd" or
+// enough "../" put a host file's text into the document.
+TEST_F(MarkupLoaderTest, ExternalEntitiesOutsideTheResourcesFolderAreRefused) {
+    TempResources resources;
+    SecretFile secret;
+    ASSERT_TRUE(resources.Ok());
+    ASSERT_FALSE(secret.Host().empty());
+    std::string climb;
+    for (int i = 0; i < 40; ++i)
+        climb += "../";
+    std::string absolute = secret.Host();
+    std::string backslashed = absolute;
+    for (char& c : backslashed)
+        if (c == '/') c = '\\';
+    const std::u16string inFolder = resources.Write("doc.box", "");
+    const std::u16string boxDoc = resources.BoxUri("doc.box");
+
+    struct Case {
+        std::string systemId;
+        std::u16string document;
+        bool refused; // else it resolves inside the folder, where there is no such file
+    } cases[] = {
+        {absolute, u"mem.box", true},
+        {backslashed, u"mem.box", true},
+        {"file:///" + absolute, u"mem.box", true},
+        {"FILE:///" + backslashed, u"mem.box", true},
+        {climb + absolute.substr(1), inFolder, true},
+        {"sub\\..\\" + climb + absolute.substr(1), inFolder, true},
+        {climb + absolute.substr(1), u"mem.box", false},
+        {climb + absolute.substr(1), boxDoc, false},
+        {"box://" + resources.Name() + "/" + climb + absolute.substr(1), inFolder, false},
+    };
+    // An external DTD subset (refused at the DOCTYPE), a parameter entity and a general entity in
+    // content (refused at the reference).
+    const std::pair<std::string, int> kinds[] = {
+        {"<!DOCTYPE a SYSTEM \"@\">\n<a>&x;</a>", 1},
+        {"<!DOCTYPE a [<!ENTITY % p SYSTEM \"@\">\n%p;]><a>&x;</a>", 2},
+        {"<!DOCTYPE a [<!ENTITY x SYSTEM \"@\">]>\n<a>&x;</a>", 2},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [kind, line] : kinds) {
+            std::string doc = kind;
+            doc.replace(doc.find('@'), 1, c.systemId);
+            SCOPED_TRACE(doc + " in " + Utf8(c.document.c_str()));
+            oxElement* root = LoadText(doc, c.document.c_str());
+            if (c.refused) {
+                EXPECT_EQ(root, nullptr);
+                EXPECT_EQ(Utf8(loader.GetErrorText().GetString()),
+                          "External entity outside the resources folder: " + c.systemId);
+                EXPECT_EQ(loader.GetErrorLine(), line);
+                EXPECT_EQ(Utf8(loader.GetErrorSource().GetString()), Utf8(c.document.c_str()));
+            } else if (root) {
+                EXPECT_EQ(Utf8(container.children[0]->text.c_str()).find("SECRET"), std::string::npos);
+            } else {
+                // The entity is skipped, so "&x;" stays undefined where nothing declares it.
+                EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "undefined entity");
+            }
+        }
+    }
+}
+
+// Errors inside an entity used to read as a generic failure at the DOCTYPE.
+TEST_F(MarkupLoaderTest, ErrorsInsideAnExternalEntityReportItsOwnMessageFileLineAndColumn) {
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    std::u16string dtd = resources.Write("bad.dtd", "<!ENTITY ok \"fine\">\n  <!ENTITY broken \"no end>\n");
+    std::u16string ent = resources.Write("bad.ent", "text\n<open>");
+    std::u16string doc = resources.Write("doc.box", "");
+    struct Case {
+        std::string text;
+        std::u16string source;
+        const char* message;
+        int line;
+        int column;
+    } cases[] = {
+        {"<!DOCTYPE a SYSTEM \"bad.dtd\">\n<a/>", dtd, "unclosed token", 2, 18},
+        {"<!DOCTYPE a [<!ENTITY e SYSTEM \"bad.ent\">]>\n<a>&e;</a>", ent, "asynchronous entity", 2, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(LoadText(c.text, doc.c_str()), nullptr);
+        EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), c.message);
+        EXPECT_EQ(Utf8(loader.GetErrorSource().GetString()), Utf8(c.source.c_str()));
+        EXPECT_EQ(loader.GetErrorLine(), c.line);
+        EXPECT_EQ(loader.GetErrorColumn(), c.column);
+    }
+    // An error in the document itself names the document.
+    EXPECT_EQ(LoadText("<a>\n</b>", doc.c_str()), nullptr);
+    EXPECT_EQ(Utf8(loader.GetErrorSource().GetString()), Utf8(doc.c_str()));
+}
+
+// 100,000 distinct attributes on one element cost seconds in the attribute map's sorted buckets.
+TEST_F(MarkupLoaderTest, TooManyAttributesOnOneElementFailTheDocument) {
+    auto element = [](int count) {
+        std::string text = "\n<a";
+        for (int i = 0; i < count; ++i)
+            text += " n" + std::to_string(i) + "=\"v\"";
+        return text;
+    };
+    ASSERT_NE(LoadText("<r>" + element(4096) + "/></r>"), nullptr);
+    EXPECT_EQ(container.children[0]->children[0]->attributes.size(), 4096u);
+
+    for (const std::string& doc : {"<r>" + element(100000) + "/></r>",
+                                   "<r>\n<?pi" + element(5000).substr(3) + "?></r>"}) {
+        EXPECT_EQ(LoadText(doc), nullptr);
+        EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "Too many attributes on one element (more than 4096)");
+        EXPECT_EQ(loader.GetErrorLine(), 2);
+    }
+}
+
+// One document could use up the atom space for the whole process, or keep a 50 MB id for good.
+TEST_F(MarkupLoaderTest, DocumentsCannotUseUpTheNames) {
+    std::string longId(1 << 20, 'i');
+    EXPECT_EQ(LoadText("<a>\n<b id=\"" + longId + "\"/></a>"), nullptr);
+    EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "Name too long");
+    EXPECT_EQ(loader.GetErrorLine(), 2);
+    std::u16string wideId(longId.begin(), longId.end());
+    EXPECT_EQ(oxAtoms::Find(wideId.c_str()), 0);
+
+    // Names of more than 255 units are found again: repeating one takes no new id.
+    std::string name(300, 'n');
+    ASSERT_NE(LoadText("<" + name + "><" + name + "/><" + name + "/></" + name + ">"), nullptr);
+    oxAtom atom = container.children[0]->GetTag();
+    EXPECT_EQ(container.children[0]->children[1]->GetTag(), atom);
+
+    // A document that would take every id fails, and gives back the names it added.
+    std::string many = "<r>";
+    for (int i = 0; i < 0x10000; ++i)
+        many += "<t" + std::to_string(i) + "/>";
+    many += "</r>";
+    oxAtom before = oxAtoms::Intern(u"beforeMany");
+    EXPECT_EQ(LoadText(many), nullptr);
+    EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "Too many names");
     container.ClearChildren();
-    EXPECT_NE(LoadText("<!DOCTYPE a SYSTEM \"missing.dtd\"><a/>", uri.c_str()), nullptr);
-    EXPECT_FALSE(loader.IsFailed());
+    EXPECT_EQ(oxAtoms::Find(u"t0"), 0);
+    EXPECT_EQ(oxAtoms::Intern(u"afterMany"), before + 1);
 }
 
 TEST_F(MarkupLoaderTest, FailedReadKeepsFailureWithPreviousError) {
