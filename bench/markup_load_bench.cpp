@@ -143,4 +143,40 @@ BENCHMARK(BM_LoadScene)->Apply(SceneSizes);
 BENCHMARK(BM_FreeScene)->Apply(SceneSizes);
 BENCHMARK(BM_LoadSceneWarmHeap)->Apply(SceneSizes);
 
+// 100,000 plain boxes, nested each in the one before (range 1) or all siblings of one root: loading
+// and freeing a deep tree should cost what the same boxes cost side by side.
+void BM_LoadAndFreeDeepOrWide(benchmark::State& state) {
+    oxAtoms::RegisterPredefined();
+    const int boxes = int(state.range(0));
+    const bool deep = state.range(1) != 0;
+    std::string text = "<box xmlns=\"http://www.kestrum.com/weftly/box.xsd\">";
+    for (int i = 1; i < boxes; ++i)
+        text += deep ? "<box>" : "<box/>";
+    for (int i = 1; deep && i < boxes; ++i)
+        text += "</box>";
+    text += "</box>";
+    NUBO::XStream* raw = nullptr;
+    if (NUBO::XStream::Create(&raw) != 0) {
+        state.SkipWithError("no stream");
+        return;
+    }
+    NUBO::RefPtr<NUBO::XStream> stream(raw);
+    uint32_t written = 0;
+    stream->Write(text.data(), uint32_t(text.size()), &written);
+    oxMarkupLoader loader;
+    for (auto _ : state) {
+        Loaded scene;
+        stream->Seek(0, 0);
+        loader.Reset();
+        if (!loader.Load(u"bench.box", stream.get(), &scene.holder)) state.SkipWithError("scene did not load");
+    }
+    state.SetItemsProcessed(state.iterations() * boxes);
+}
+BENCHMARK(BM_LoadAndFreeDeepOrWide)
+    ->Args({100000, 1})
+    ->Args({100000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+
 } // namespace
