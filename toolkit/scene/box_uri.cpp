@@ -86,7 +86,8 @@ bool ConfineToResources(TWString& path) {
     std::vector<TWString> segments, root;
     bool settled = SettleSegments(full.GetString(), segments, false);
     path = JoinSegments(segments, true);
-    if (!settled || folder.IsEmpty() || !SettleSegments(folder.GetString(), root, false) || segments.size() <= root.size())
+    if (!settled || folder.IsEmpty() || !SettleSegments(folder.GetString(), root, false) ||
+        segments.size() <= root.size())
         return false;
     for (size_t i = 0; i < root.size(); ++i) {
         if (_wcsicmp(segments[i].GetString(), root[i].GetString()) != 0) return false;

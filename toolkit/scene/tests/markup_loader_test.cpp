@@ -339,8 +339,8 @@ TEST_F(MarkupLoaderTest, TooManyAttributesOnOneElementFailTheDocument) {
     ASSERT_NE(LoadText("<r>" + element(4096) + "/></r>"), nullptr);
     EXPECT_EQ(container.children[0]->children[0]->attributes.size(), 4096u);
 
-    for (const std::string& doc : {"<r>" + element(100000) + "/></r>",
-                                   "<r>\n<?pi" + element(5000).substr(3) + "?></r>"}) {
+    for (const std::string& doc :
+         {"<r>" + element(100000) + "/></r>", "<r>\n<?pi" + element(5000).substr(3) + "?></r>"}) {
         EXPECT_EQ(LoadText(doc), nullptr);
         EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "Too many attributes on one element (more than 4096)");
         EXPECT_EQ(loader.GetErrorLine(), 2);

@@ -17,8 +17,8 @@ namespace markup_test {
 class TempResources {
 public:
     TempResources() {
-        std::string pattern = std::filesystem::path(platform::ProgramHostPath()).parent_path().string() +
-                              "/test-resources-XXXXXX";
+        std::string pattern =
+            std::filesystem::path(platform::ProgramHostPath()).parent_path().string() + "/test-resources-XXXXXX";
         if (mkdtemp(pattern.data())) host_ = pattern;
         name_ = std::filesystem::path(host_).filename().string();
     }
