@@ -121,16 +121,16 @@ void oxLibrary::ForgetOpenImport(oxImportElement* element) {
     openImports_.Remove(element);
 }
 
-bool oxLibrary::LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO::XStream* stream) {
+oxElement* oxLibrary::LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO::XStream* stream) {
     NUBO::PtrVector<oxLibrary*>& loading = LoadingLibraries();
-    if (!loading.PushBack(this)) return false;
+    if (!loading.PushBack(this)) return nullptr;
     loading_ = true;
     loadingPath_ = LoadPath(uri);
-    bool loaded = loader.Load(uri, stream, this) != nullptr;
+    oxElement* made = loader.Load(uri, stream, this);
     loading_ = false;
     loadingPath_.Empty();
     loading.PopBack();
-    return loaded;
+    return made;
 }
 
 oxLibrary* oxLibrary::ImportLibrary(const WCHAR* uri) {

@@ -66,8 +66,9 @@ public:
 
     // Fills the library from its markup with `loader`. The library counts as loading from before its
     // first import until the load ends, so an import that leads back to it is refused (the load
-    // then fails with that error) instead of loading it again without end. True when it loaded.
-    bool LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO::XStream* stream);
+    // then fails with that error) instead of loading it again without end. The root element made,
+    // or null when the load failed.
+    oxElement* LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO::XStream* stream);
     bool IsLoading() const { return loading_; }
 
     // Null, and the markup being read fails, for a library still loading or nested too deep.

@@ -106,9 +106,9 @@ void oxRuntime::PopLoader() {
     if (loader != ownLoader_) delete loader;
 }
 
-bool oxRuntime::Load(const WCHAR* uri, oxElement* container, oxElement** root) {
+bool oxRuntime::Load(const WCHAR* uri, oxLibrary* container, oxElement** root) {
     if (root) *root = nullptr;
-    if (!uri) return false;
+    if (!uri || !container) return false;
     oxMarkupLoader* loader = PushLoader();
     if (!loader) return false;
     loader->Reset();
@@ -118,7 +118,7 @@ bool oxRuntime::Load(const WCHAR* uri, oxElement* container, oxElement** root) {
         return false;
     }
     RefPtr<NUBO::XStream> stream(rawStream);
-    oxElement* made = loader->Load(uri, stream.get(), container);
+    oxElement* made = container->LoadMarkup(*loader, uri, stream.get());
     if (root) *root = made;
     // The loader is popped and the stream released on every road, failures included, so that a
     // failed nested load leaves the stack as it found it.

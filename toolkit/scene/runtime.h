@@ -92,7 +92,7 @@ public:
 
     // Loads the markup of a URI under `container`. A URI that cannot be opened answers false with
     // no event; a malformed document or one without a root element is reported to the listeners.
-    bool Load(const WCHAR* uri, oxElement* container, oxElement** root);
+    bool Load(const WCHAR* uri, oxLibrary* container, oxElement** root);
 
     oxLibrary* LoadLibrary(const WCHAR* uri) override;
     oxLibrary* FindLibrary(const WCHAR* uri) override;

@@ -31,7 +31,7 @@ public:
         if (ok) {
             NUBO::RefPtr<NUBO::XStream> stream(raw);
             oxMarkupLoader loader;
-            ok = library->LoadMarkup(loader, uri, stream.get());
+            ok = library->LoadMarkup(loader, uri, stream.get()) != nullptr;
             if (!ok) errors.push_back(Key(loader.GetErrorText().GetString()));
         }
         if (!ok) {

@@ -121,6 +121,20 @@ TEST_F(RuntimeTest, LibrariesLoadOnceAndUnloadWhenNoOneHoldsThem) {
     EXPECT_EQ(runtime()->FindLibrary(path.c_str()), nullptr);
 }
 
+// The runtime's own library loads must mark a library as loading, or an import of itself recurses
+// until the stack runs out.
+TEST_F(RuntimeTest, ALibraryImportingItselfThroughTheRuntimeIsRefused) {
+    const std::string head = "<library xmlns=\"http://www.kestrum.com/weftly/resource.xsd\""
+                             " xmlns:b=\"http://www.kestrum.com/weftly/box.xsd\">\n";
+    std::u16string self = WriteBoxFile(BoxFolder() + "/self.box", head + "<b:import href=\"self.box\"/>\n</library>\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runtime()->LoadLibrary(self.c_str()), nullptr);
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(listener->calls.size(), 1u);
+    EXPECT_NE(listener->calls[0].find("Import of a library that is still loading"), std::string::npos)
+        << listener->calls[0];
+}
+
 TEST_F(RuntimeTest, LoadingListenersTakeTheEventsInstead) {
     auto* loading = new RecordingListener();
     loading->AddRef();
