@@ -264,9 +264,14 @@ bool CompositeWithMask(const RECT* clip, oxPixelBuffer& target, const RECT* targ
             uint32_t src = srow[s.left + int32_t(((x - t.left) * sx) >> 16)];
             if (!useSourceAlpha) src |= 0xFF000000u;
             const uint32_t k = 256 - (p * (src >> 24)) / 256;
-            const uint32_t rb = ((d[x] & 0x00FF00FF) * k + (src & 0x00FF00FF) * p) >> 8;
-            const uint32_t ag = (((d[x] >> 8) & 0x00FF00FF) * k + ((src >> 8) & 0x00FF00FF) * p) >> 8;
-            d[x] = (rb & 0x00FF00FF) | (ag & 0x00FF00FF) << 8;
+            // Channel by channel: the rounding of k lets d x k + src x p reach past 16 bits, which
+            // in a channel pair would carry into the neighbouring channel and wrap alpha to 0.
+            uint32_t out = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const uint32_t v = (((d[x] >> shift) & 0xFF) * k + ((src >> shift) & 0xFF) * p) >> 8;
+                out |= (v > 255 ? 255 : v) << shift;
+            }
+            d[x] = out;
         }
     }
     return true;
