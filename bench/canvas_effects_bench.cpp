@@ -62,7 +62,12 @@ void CrossFadeFrame(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(CrossFadeFrame)->ArgNames({"bpp", "interlace"})->Args({32, 0})->Args({32, 1})->Args({16, 0})->Args({16, 1})
+BENCHMARK(CrossFadeFrame)
+    ->ArgNames({"bpp", "interlace"})
+    ->Args({32, 0})
+    ->Args({32, 1})
+    ->Args({16, 0})
+    ->Args({16, 1})
     ->Unit(benchmark::kMicrosecond);
 
 void ExpBlurFrame(benchmark::State& state) {

@@ -49,6 +49,22 @@ bool Inside(const RECT& r, const oxPixelBuffer& b) {
     return !IsRectEmpty(r) && r.left >= 0 && r.top >= 0 && r.right <= b.width && r.bottom <= b.height;
 }
 
+// The shadow colour with its channels scaled by the opacity and the opacity as alpha, and the same
+// colour in the target's 16-bit layout.
+struct ShadowColor {
+    uint32_t c32;
+    uint32_t c16;
+    ShadowColor(uint32_t color, float opacity, const oxPixelBuffer& target) {
+        const float k = opacity * 255.0f / 256.0f;
+        const uint32_t r = uint32_t(float((color >> 16) & 0xFF) * k), g = uint32_t(float((color >> 8) & 0xFF) * k),
+                       b = uint32_t(float(color & 0xFF) * k), alpha = uint32_t(opacity * 255.0f);
+        c32 = alpha << 24 | r << 16 | g << 8 | b;
+        if (target.bpp == 16 && target.layout != kLayoutUnspecified) SetPixelFormatForLayout(target.layout);
+        const oxPixelFormatMasks& f = g_pixelFormat;
+        c16 = ((r >> 3) << f.redShift) | ((g >> 3) << f.greenShift) | ((b >> 3) << f.blueShift);
+    }
+};
+
 // The mask's rectangle stretched over `part` with 16.16 steps, blended into the target within
 // `clip` in the shadow colour.
 void BlendMask(oxPixelBuffer& target, const RECT& part, const oxPixelBuffer& mask, const RECT& maskRect,
@@ -61,13 +77,9 @@ void BlendMask(oxPixelBuffer& target, const RECT& part, const oxPixelBuffer& mas
     const int64_t stepX = (maskW << 16) / partW, stepY = (maskH << 16) / partH;
 
     const int32_t s = int32_t(opacity * 256.0f);
-    const float k = opacity * 255.0f / 256.0f;
-    const uint32_t r = uint32_t(float((color >> 16) & 0xFF) * k), g = uint32_t(float((color >> 8) & 0xFF) * k),
-                   b = uint32_t(float(color & 0xFF) * k), alpha = uint32_t(opacity * 255.0f);
-    const uint32_t c32 = alpha << 24 | r << 16 | g << 8 | b;
-    if (target.bpp == 16 && target.layout != kLayoutUnspecified) SetPixelFormatForLayout(target.layout);
+    const ShadowColor shadow(color, opacity, target);
+    const uint32_t c32 = shadow.c32, c16 = shadow.c16;
     const oxPixelFormatMasks& f = g_pixelFormat;
-    const uint32_t c16 = ((r >> 3) << f.redShift) | ((g >> 3) << f.greenShift) | ((b >> 3) << f.blueShift);
     const uint32_t green16 = ~f.group & 0xFFFF;
 
     for (int32_t y = area.top; y < area.bottom; ++y) {
@@ -210,15 +222,8 @@ bool oxDropShadow::DrawInner(oxPixelBuffer& target, const RECT* rect, const RECT
     const RECT s{rect->left + offsetX - g, rect->top + offsetY - g, rect->right + offsetX + g,
                  rect->bottom + offsetY + g};
 
-    const float k = opacity * 255.0f / 256.0f;
-    const uint32_t r = uint32_t(float((color >> 16) & 0xFF) * k), gr = uint32_t(float((color >> 8) & 0xFF) * k),
-                   b = uint32_t(float(color & 0xFF) * k), alpha = uint32_t(opacity * 255.0f);
-    uint32_t solid = alpha << 24 | r << 16 | gr << 8 | b;
-    if (target.bpp == 16) {
-        if (target.layout != kLayoutUnspecified) SetPixelFormatForLayout(target.layout);
-        solid = ((r >> 3) << g_pixelFormat.redShift) | ((gr >> 3) << g_pixelFormat.greenShift) |
-                ((b >> 3) << g_pixelFormat.blueShift);
-    }
+    const ShadowColor shadow(color, opacity, target);
+    const uint32_t solid = target.bpp == 16 ? shadow.c16 : shadow.c32;
     const RECT bands[4] = {
         {v.left, v.top, v.right, std::min(s.top, v.bottom)},
         {v.left, std::max(s.bottom, v.top), v.right, v.bottom},

@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "graphics/pixels/dib_bitmap.h"
@@ -46,7 +46,8 @@ oxDibBitmap* MakeImage() {
     auto* image = new oxDibBitmap(4, 4, 32, true, false);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
-            image->pixels.GetRow32(y)[x] = 0xFF000080u | uint32_t(x * 0x40 + 0x20) << 16 | uint32_t(y * 0x40 + 0x20) << 8;
+            image->pixels.GetRow32(y)[x] =
+                0xFF000080u | uint32_t(x * 0x40 + 0x20) << 16 | uint32_t(y * 0x40 + 0x20) << 8;
     return image;
 }
 
@@ -285,8 +286,16 @@ TEST(CanvasTest, BadParametersDrawNothing) {
         {"empty destination", [](oxCanvas&) {}, image.get(), &zero, nullptr},
         {"negative source", [](oxCanvas&) {}, image.get(), &dest, &negative},
         {"source outside the image", [](oxCanvas&) {}, image.get(), &dest, &outside},
-        {"empty clip", [](oxCanvas& c) { c.IntersectClip(oxCanvasRect{40, 40, 5, 5}); }, image.get(), &dest, nullptr},
-        {"zero-size clip", [](oxCanvas& c) { c.IntersectClip(oxCanvasRect{4, 4, 0, 0}); }, image.get(), &dest, nullptr},
+        {"empty clip",
+         [](oxCanvas& c) {
+             c.IntersectClip(oxCanvasRect{40, 40, 5, 5});
+         },
+         image.get(), &dest, nullptr},
+        {"zero-size clip",
+         [](oxCanvas& c) {
+             c.IntersectClip(oxCanvasRect{4, 4, 0, 0});
+         },
+         image.get(), &dest, nullptr},
         {"singular matrix", [](oxCanvas& c) { c.Scale(0, 0); }, image.get(), &dest, nullptr},
         {"not a number", [](oxCanvas& c) { c.Translate(std::numeric_limits<float>::quiet_NaN(), 0); }, image.get(),
          &dest, nullptr},

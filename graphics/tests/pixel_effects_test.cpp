@@ -195,8 +195,8 @@ TEST(ExpBlurTest, UniformStaysAndSourceEqualsInPlace) {
 }
 
 TEST(ExpBlurTest, BadRadiiAndSources) {
-    const float radii[] = {0.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), 1e30f, 1e-30f,
-                           std::numeric_limits<float>::infinity()};
+    const float radii[] = {0.0f,  -3.0f,  std::numeric_limits<float>::quiet_NaN(),
+                           1e30f, 1e-30f, std::numeric_limits<float>::infinity()};
     for (float r : radii) {
         TestSurface block(12, 12, 32);
         block.Fill32(0xFFFFFFFFu);

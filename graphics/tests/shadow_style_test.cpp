@@ -67,8 +67,7 @@ TEST(ShadowStyleTest, SettersAndClone) {
 struct ShadowScene {
     TestSurface surface;
     oxCanvas canvas;
-    explicit ShadowScene(int bpp = 32)
-        : surface(100, 64, bpp, bpp == 16 ? kLayoutRgb565 : kLayoutUnspecified) {
+    explicit ShadowScene(int bpp = 32) : surface(100, 64, bpp, bpp == 16 ? kLayoutRgb565 : kLayoutUnspecified) {
         if (bpp == 32) {
             surface.Fill32(kWhite);
         } else {
@@ -202,7 +201,10 @@ TEST(ShadowStyleTest, BadParametersDrawNothing) {
         {"huge radius", 1000000000, kBox, [](oxCanvas&) {}},
         {"empty rectangle", 3, oxCanvasRect{30, 20, 0, 20}, [](oxCanvas&) {}},
         {"negative rectangle", 3, oxCanvasRect{30, 20, 40, -20}, [](oxCanvas&) {}},
-        {"empty clip", 3, kBox, [](oxCanvas& c) { c.IntersectClip(oxCanvasRect{0, 0, 0, 0}); }},
+        {"empty clip", 3, kBox,
+         [](oxCanvas& c) {
+             c.IntersectClip(oxCanvasRect{0, 0, 0, 0});
+         }},
         {"far away", 3, oxCanvasRect{-100000, 5000000, 40, 20}, [](oxCanvas&) {}},
     };
     for (const Case& k : cases) {
@@ -221,7 +223,8 @@ TEST(ShadowStyleTest, BadParametersDrawNothing) {
             shadow.Paint(&canvas, k.rect, nullptr);
             for (int y = 0; y < 84; ++y)
                 for (int x = 0; x < 120; ++x)
-                    ASSERT_EQ(kWhite, block.buffer.GetRow32(y)[x]) << k.what << " kind " << kind << " at " << x << "," << y;
+                    ASSERT_EQ(kWhite, block.buffer.GetRow32(y)[x])
+                        << k.what << " kind " << kind << " at " << x << "," << y;
         }
     }
     // A target the blend cannot write.

@@ -45,8 +45,8 @@ public:
     float progress = 0.0f; // 0..1
 
 private:
-    void PaintValue(oxCanvas* canvas, oxFillValuePainter* painter, const oxStyleValue& value,
-                    const oxCanvasRect& rect, float weight);
+    void PaintValue(oxCanvas* canvas, oxFillValuePainter* painter, const oxStyleValue& value, const oxCanvasRect& rect,
+                    float weight);
 
     oxDibBitmap* image_ = nullptr;
     oxStyleValue from_;

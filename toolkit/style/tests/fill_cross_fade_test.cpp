@@ -44,8 +44,8 @@ uint32_t Over(uint32_t a, uint32_t b, double k) {
 
 void ExpectNear(uint32_t want, uint32_t got, int tolerance, const char* what) {
     for (int s = 0; s < 32; s += 8)
-        EXPECT_NEAR(Channel(want, s), Channel(got, s), tolerance) << what << " shift " << s << std::hex << " want "
-                                                                  << want << " got " << got;
+        EXPECT_NEAR(Channel(want, s), Channel(got, s), tolerance)
+            << what << " shift " << s << std::hex << " want " << want << " got " << got;
 }
 
 constexpr uint32_t kRed = 0xFFC82814u, kBlue = 0xFF1450F0u;
