@@ -125,6 +125,7 @@ bool oxDropShadow::SetRadius(int32_t r) {
     offsetX = offsetY = radius = r;
     FreeMasks();
     if (r <= 0 || r > kMaxRadius) return false;
+    // The small and relief masks are not built: nothing here or in the shadow style draws them.
     m_outerMask = BuildMask(2 * r);
     m_innerMask = BuildMask(2 * r);
     if (!m_outerMask || !m_innerMask) {
