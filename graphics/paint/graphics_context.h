@@ -104,6 +104,7 @@ public:
     void ReleaseTarget();
     bool HasTarget() const { return m_enabled && m_target.valid; }
     const oxPixelBuffer& Target() const { return m_target; }
+    oxDibBitmap* OwnedBitmap() const { return m_bitmap; }
     HDC GetDC();
     void ReleaseDC();
     void BeginBatch() { ++m_batch; }

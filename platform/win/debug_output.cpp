@@ -6,7 +6,7 @@
 #include "platform/shell/path_map.h"
 
 void OutputDebugStringW(LPCWSTR text) {
-    if (!text) return;
+    if (!text || !*text) return;
     size_t length = 0;
     while (text[length])
         ++length;

@@ -1,5 +1,7 @@
 #pragma once
-// The system debug output: one line of text to the program's log (standard error).
+// The debugger's output channel. There is no debugger to attach here, so each text goes to the
+// standard error stream as one UTF-8 line, where a developer watching the program reads it.
 #include "platform/types.h"
 
+// Null or empty text writes nothing; a line break is added where the text lacks one.
 void OutputDebugStringW(LPCWSTR text);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "graphics/paint/canvas.h"
 #include "toolkit/style/color.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
@@ -145,4 +146,25 @@ uint32_t oxColorTransform::TransformPixel(uint32_t argb) {
         if (ch > ceiling) ch = int32_t(ceiling);
     }
     return uint32_t(a) << 24 | uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | uint32_t(rgb[2]);
+}
+
+void oxColorTransform::ComposeWith(const oxCanvasColorTransform& outer) {
+    Compose(dynamic_cast<const oxColorTransform*>(&outer));
+}
+
+void oxColorTransform::ApplyToCanvas(oxCanvas* canvas) {
+    if (!canvas) return;
+    Rebuild();
+    canvas->SetOption(kOptionColorTransform, 1);
+    canvas->SetOption(kOptionRedTable, reinterpret_cast<intptr_t>(tables_[kRed]));
+    canvas->SetOption(kOptionGreenTable, reinterpret_cast<intptr_t>(tables_[kGreen]));
+    canvas->SetOption(kOptionBlueTable, reinterpret_cast<intptr_t>(tables_[kBlue]));
+    canvas->SetOption(kOptionAlphaTable, reinterpret_cast<intptr_t>(tables_[kAlpha]));
+    if (saturation_ != 1.0f) canvas->SetFloatOption(kOptionSaturation, saturation_);
+}
+
+void oxColorTransform::RemoveFromCanvas(oxCanvas* canvas) {
+    if (!canvas) return;
+    canvas->SetFloatOption(kOptionSaturation, 1.0f);
+    canvas->SetOption(kOptionColorTransform, 0);
 }

@@ -2,13 +2,16 @@
 // oxColorTransform: the per-pixel colour transform that the painter builds from the colour
 // properties of a box and its ancestors. Offsets and 16.16 scales per channel become four 256-entry
 // lookup tables, rebuilt lazily after a change, so a pixel costs four lookups; the saturation step
-// runs only when the saturation is not 1.
+// runs only when the saturation is not 1. The canvas stacks transforms through the interface it
+// declares.
 #include <cstdint>
+
+#include "graphics/paint/canvas_color_transform.h"
 
 class oxScene;
 class oxStyleValue;
 
-class oxColorTransform {
+class oxColorTransform : public oxCanvasColorTransform {
 public:
     enum Channel { kAlpha = 0, kRed = 1, kGreen = 2, kBlue = 3 };
 
@@ -27,7 +30,13 @@ public:
     void Compose(const oxColorTransform* other);
     // Recomputes the tables when dirty.
     void Rebuild();
-    uint32_t TransformPixel(uint32_t argb);
+    uint32_t TransformPixel(uint32_t argb) override;
+    // Another oxColorTransform is composed; other kinds are ignored.
+    void ComposeWith(const oxCanvasColorTransform& outer) override;
+    // Channel tables on (option 12), the four tables (13 to 16) and, unless it is 1, the saturation (17).
+    void ApplyToCanvas(oxCanvas* canvas) override;
+    // Saturation back to 1 and the tables off.
+    void RemoveFromCanvas(oxCanvas* canvas) override;
     // A channel's table, rebuilt first when dirty.
     const uint8_t* GetTable(Channel channel);
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "graphics/paint/canvas.h"
+#include "graphics/pixels/dib_bitmap.h"
+
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -104,4 +107,39 @@ TEST(ColorTransform, ComposeCopyAndHugeValues) {
     ColorMembers negative;
     negative[kStyle_colorScaleR] = oxStyleValue(-100, kStyleNumber);
     EXPECT_EQ(Transform(negative, 0xFFFF0000), 0xFF000000u);
+}
+
+// An image drawn on a canvas through the transform gets each pixel as TransformPixel gives it, and
+// pushed transforms compose: two colorScaleR 50 halve red twice.
+TEST(ColorTransform, AppliedToCanvasImagesAndNested) {
+    oxDibBitmap image(2, 2, 32, true, false);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            image.pixels.GetRow32(y)[x] = 0xFFC86432u;
+    ColorMembers half;
+    half[kStyle_colorScaleR] = oxStyleValue(50, kStyleNumber);
+    ColorMembers gray;
+    gray[kStyle_colorSaturation] = oxStyleValue(0, kStyleNumber);
+
+    oxCanvas canvas(8, 8);
+    const oxCanvasRect dest{0, 0, 8, 8};
+    canvas.PushColorTransform(new oxColorTransform(nullptr, half.v));
+    ASSERT_EQ(1, canvas.DrawImage(&image, &dest, nullptr));
+    EXPECT_EQ(0xFF646432u, canvas.Target().GetRow32(3)[3]);
+    canvas.PushColorTransform(new oxColorTransform(nullptr, half.v));
+    EXPECT_EQ(0xFF326432u, canvas.ApplyColorTransform(0xFFC86432u));
+    ASSERT_EQ(1, canvas.DrawImage(&image, &dest, nullptr));
+    EXPECT_EQ(0xFF326432u, canvas.Target().GetRow32(3)[3]);
+    canvas.PopColorTransform();
+    canvas.PushColorTransform(new oxColorTransform(nullptr, gray.v));
+    ASSERT_EQ(1, canvas.DrawImage(&image, &dest, nullptr));
+    // The texture road greys first and then runs the tables, so the halved red stays half the grey.
+    const uint32_t p = canvas.Target().GetRow32(3)[3];
+    EXPECT_EQ((p >> 8) & 0xFF, p & 0xFF);
+    EXPECT_NEAR(double((p >> 8) & 0xFF) / 2, double((p >> 16) & 0xFF), 1.0);
+    canvas.PopColorTransform();
+    canvas.PopColorTransform();
+    // Taken off again: the image comes out as it is.
+    ASSERT_EQ(1, canvas.DrawImage(&image, &dest, nullptr));
+    EXPECT_EQ(0xFFC86432u, canvas.Target().GetRow32(3)[3]);
 }

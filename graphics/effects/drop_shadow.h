@@ -1,0 +1,59 @@
+#pragma once
+// oxDropShadow: the soft shadow of a box, outside a rectangle (a drop shadow) or inside it (an inner
+// shadow). A soft square is built once per radius as an 8-bit mask (a square blurred and then
+// sharpened), cut into nine parts, stretched around the rectangle and blended into the target in the
+// shadow colour; the cost per frame is the blend, never the blur.
+#include <cstdint>
+
+#include "graphics/pixels/pixel_buffer.h"
+
+class oxDibBitmap;
+
+class oxDropShadow {
+public:
+    // Radii above this are refused: the mask grows with the square of the radius.
+    static constexpr int32_t kMaxRadius = 128;
+
+    oxDropShadow() = default;
+    virtual ~oxDropShadow();
+    oxDropShadow(const oxDropShadow&) = delete;
+    oxDropShadow& operator=(const oxDropShadow&) = delete;
+
+    // Builds the masks for radius r and sets both offsets to r. False when the masks cannot be made
+    // (r not in 1..kMaxRadius, or short of memory); nothing is drawn then.
+    bool SetRadius(int32_t r);
+    // Rectangles are {left, top, right, bottom}; a null clip means only the object's own clip. True
+    // with nothing drawn for a null rectangle; false without masks or target.
+    bool DrawOuter(oxPixelBuffer& target, const RECT* rect, const RECT* clip);
+    bool DrawInner(oxPixelBuffer& target, const RECT* rect, const RECT* clip);
+
+    const oxPixelBuffer* OuterMask() const;
+
+    int32_t radius = 0;
+    uint32_t color = 0;
+    float opacity = 1.0f;
+    int32_t offsetX = 8;
+    int32_t offsetY = 8;
+    uint8_t fillCenter = 0;
+    // Applied to every draw when set.
+    RECT* clip = nullptr;
+
+private:
+    void FreeMasks();
+    // The nine parts of `mask` around `target`, leaving out `exclude` when given.
+    void DrawNineParts(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& rect, const RECT* exclude,
+                       const RECT* renderClip);
+
+    oxDibBitmap* m_innerMask = nullptr;
+    oxDibBitmap* m_outerMask = nullptr;
+};
+
+// Source and mask stretched over `targetRect` (the whole target for null) within `clip`: every target
+// pixel gets the source pixel composited over it, scaled by the mask pixel's alpha. All three must be
+// 32-bit. With useSourceAlpha false the source counts as opaque.
+bool CompositeWithMask(const RECT* clip, oxPixelBuffer& target, const RECT* targetRect, const oxPixelBuffer& source,
+                       const RECT* sourceRect, const oxPixelBuffer& mask, const RECT* maskRect, bool useSourceAlpha);
+
+// The default shadow clip (-32000, -32000, 32000, 32000) for null, else a copy of `source`.
+void ResetShadowClip(RECT* rect);
+void CopyShadowClip(RECT* rect, const RECT* source);
