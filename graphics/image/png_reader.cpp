@@ -18,9 +18,10 @@ int Process(png_structp png, png_infop info, const uint8_t* data, size_t size) {
     return 1;
 }
 
-// Colour scaled by alpha in two channels at a time; alpha 255 gives channel * 255 >> 8.
+// Colour scaled by alpha in two channels at a time. Alpha is first stretched to 0..256, so an opaque
+// pixel keeps its colour: a plain shift by 8 would darken every opaque channel by one.
 inline uint32_t Premultiply(uint32_t p) {
-    const uint32_t a = p >> 24;
+    const uint32_t a = (p >> 24) + (p >> 31);
     const uint32_t rb = ((p & 0x00FF00FFu) * a >> 8) & 0x00FF00FFu;
     const uint32_t g = ((p & 0x0000FF00u) * a >> 8) & 0x0000FF00u;
     return (p & 0xFF000000u) | rb | g;

@@ -58,10 +58,24 @@ uint32_t ExpectedPng(const PngCase& c, int x, int y) {
     return Argb(a, r, g, b);
 }
 
-// Colour times alpha with a shift by 8, as the PNG rows are stored.
+// Colour times alpha stretched to 0..256, then a shift by 8, as the PNG rows are stored: opaque
+// colours stay as they are, transparent ones become 0.
 uint32_t PremultiplyByShift(uint32_t p) {
-    const uint32_t a = p >> 24;
-    return Argb(a, (p >> 16 & 255) * a >> 8, (p >> 8 & 255) * a >> 8, (p & 255) * a >> 8);
+    const uint32_t a = p >> 24, scale = a + (a >> 7);
+    return Argb(a, (p >> 16 & 255) * scale >> 8, (p >> 8 & 255) * scale >> 8, (p & 255) * scale >> 8);
+}
+
+TEST(PngPremultiply, OpaqueColoursStayWhole) {
+    for (uint32_t p : {0xFFFFFFFFu, 0xFF80FF01u, 0x80FFFFFFu, 0x00FFFFFFu}) {
+        const uint32_t a = p >> 24;
+        const uint32_t got = PremultiplyByShift(p);
+        EXPECT_EQ(got >> 24, a);
+        for (int shift : {0, 8, 16}) {
+            const int exact = int((p >> shift & 255) * a + 127) / 255;
+            EXPECT_LE(std::abs(int(got >> shift & 255) - exact), 1) << std::hex << p;
+        }
+    }
+    EXPECT_EQ(PremultiplyByShift(0xFFFFFFFFu), 0xFFFFFFFFu);
 }
 
 class PngDecoding : public ::testing::TestWithParam<PngCase> {};
