@@ -75,7 +75,9 @@ oxElement* ResolveOnce(const oxStyleValue* member, oxStyleLibrary* library) {
 } // namespace
 
 oxStyleGroup::oxStyleGroup(int kind, oxStyleValue* members)
-    : kind_(kind), first_(kStyleGroupRanges[kind].first), count_(kStyleGroupRanges[kind].count), members_(members) {
+    : kind_(kind), first_(kStyleGroupRanges[kind].first), count_(kStyleGroupRanges[kind].count), members_(members) {}
+
+void oxStyleGroup::SetDefaults() {
     for (int i = 0; i < count_; ++i)
         members_[i] = DefaultOf(first_ + i);
 }

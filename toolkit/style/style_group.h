@@ -39,6 +39,8 @@ public:
 
 protected:
     oxStyleGroup(int kind, oxStyleValue* members);
+    // Gives every member its kind's default; run once the members exist.
+    void SetDefaults();
 
     int kind_;
     int first_;
@@ -50,7 +52,7 @@ protected:
 // The members of a kind live in the group object itself.
 template <int Kind> class oxStyleGroupOf : public oxStyleGroup {
 public:
-    oxStyleGroupOf() : oxStyleGroup(Kind, storage_) {}
+    oxStyleGroupOf() : oxStyleGroup(Kind, storage_) { SetDefaults(); }
 
 private:
     oxStyleValue storage_[kStyleGroupRanges[Kind].count];
