@@ -85,4 +85,3 @@ void oxBox::SetId(oxAtom id) {
     if (id_ && scene_) scene_->UnregisterBoxId(this, id_);
     id_ = id;
 }
-

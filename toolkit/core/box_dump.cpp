@@ -93,8 +93,8 @@ void DumpLine(const oxBox* box, int depth, Text& out) {
 }
 
 constexpr const WCHAR* kGroupNames[16] = {
-    u"",     u"animation", u"color",  u"metrics", u"clip",   u"",       u"fill",      u"region",
-    u"text", u"cursor",    u"layout", u"stroke",  u"shadow", u"bevel",  u"transform", u"offset",
+    u"",     u"animation", u"color",  u"metrics", u"clip",   u"",      u"fill",      u"region",
+    u"text", u"cursor",    u"layout", u"stroke",  u"shadow", u"bevel", u"transform", u"offset",
 };
 
 void AppendValue(Text& out, const oxStyleValue& v) {

@@ -15,7 +15,7 @@ struct oxStyleGroupRange {
 };
 constexpr int kStyleGroupKinds = 15;
 constexpr oxStyleGroupRange kStyleGroupRanges[kStyleGroupKinds + 1] = {
-    {0, 0},  {0, 2},   {2, 10},  {12, 20}, {32, 6},  {0, 0},   {38, 18}, {56, 10},
+    {0, 0},   {0, 2},  {2, 10},  {12, 20}, {32, 6},  {0, 0},    {38, 18}, {56, 10},
     {66, 13}, {79, 2}, {81, 12}, {93, 9},  {102, 7}, {109, 10}, {119, 3}, {122, 6},
 };
 
@@ -31,9 +31,7 @@ public:
     // A new declaration with the same properties, or null when memory ran out.
     virtual oxStyleDeclaration* CloneDeclaration() const;
 
-    bool HasProperty(int id) const {
-        return id >= 0 && id < 128 && (bits_[id >> 3] & (1u << (id & 7))) != 0;
-    }
+    bool HasProperty(int id) const { return id >= 0 && id < 128 && (bits_[id >> 3] & (1u << (id & 7))) != 0; }
     bool HasGroupProperties(int kind) const;
     bool IsEmpty() const { return count_ == 0; }
     int GetCount() const { return count_; }

@@ -18,10 +18,10 @@ struct StateName {
 
 // The states that style rules select on.
 constexpr StateName kStyleStates[] = {
-    {kAtomHidden, 0x1},        {kAtomCollapsed, 0x2},  {kAtomDeflated, 0x4},     {kAtomOverflowed, 0x8},
-    {kAtomHovered, 0x20},      {kAtomPressed, 0x40},   {kAtomDragged, 0x80},     {kAtomDragHovered, 0x100},
-    {kAtomFocused, 0x200},     {kAtomDisabled, 0x400}, {kAtomEngaged, 0x800},    {kAtomPopped, 0x1000},
-    {kAtomToggled, 0x2000},    {kAtomSelected, 0x4000}, {kAtomExpanded, 0x8000},
+    {kAtomHidden, 0x1},     {kAtomCollapsed, 0x2},   {kAtomDeflated, 0x4},    {kAtomOverflowed, 0x8},
+    {kAtomHovered, 0x20},   {kAtomPressed, 0x40},    {kAtomDragged, 0x80},    {kAtomDragHovered, 0x100},
+    {kAtomFocused, 0x200},  {kAtomDisabled, 0x400},  {kAtomEngaged, 0x800},   {kAtomPopped, 0x1000},
+    {kAtomToggled, 0x2000}, {kAtomSelected, 0x4000}, {kAtomExpanded, 0x8000},
 };
 
 } // namespace

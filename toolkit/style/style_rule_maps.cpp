@@ -94,7 +94,8 @@ oxBoxStyle* oxStyleRuleMaps::BuildBoxStyle(oxBox* box) {
         oxBox* owner = box->GetOwner();
         if (owner && owner != box) {
             std::vector<oxStyleElement*> parts;
-            if (oxBoxStyle* ownerStyle = owner->GetStyleRecord()) CollectChildRules(ownerStyle->GetChain(), id, &parts, 0);
+            if (oxBoxStyle* ownerStyle = owner->GetStyleRecord())
+                CollectChildRules(ownerStyle->GetChain(), id, &parts, 0);
             chain = PrependRules(&parts, chain, box, &ids, &depends);
         } else if (auto* node = byTarget_.Find(id)) {
             chain = PrependRules(&node->value, chain, box, &ids, &depends);

@@ -102,7 +102,7 @@ oxStyleRuleNode* oxStyleRuleNode::Clone(oxStyleConditionIds* ids) const {
     oxStyleRuleNode** tail = &first;
     for (const oxStyleRuleNode* n = this; n; n = n->next) {
         oxStyleRuleNode* copy = n->rule ? new (std::nothrow) oxStyleRuleNode(n->rule, nullptr, ids, n->depth_)
-                                         : new (std::nothrow) oxStyleRuleNode(n->declaration);
+                                        : new (std::nothrow) oxStyleRuleNode(n->declaration);
         if (!copy) break; // the copy is shorter; it then differs from the original
         *tail = copy;
         tail = &copy->next;

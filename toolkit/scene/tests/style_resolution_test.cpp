@@ -93,9 +93,9 @@ TEST_F(StyleSceneTest, StateChangeRestylesExactlyTheBoxesWhoseRulesTestIt) {
         const WCHAR* value;
         bool restyled;
     } cases[] = {
-        {u"plain", kAtomHovered, u"true", true},     // button rules test `hovered`
-        {u"sel", kAtomHovered, u"true", false},      // item rules do not
-        {u"derived", kAtomPressed, u"true", false},  // nor do text rules
+        {u"plain", kAtomHovered, u"true", true},    // button rules test `hovered`
+        {u"sel", kAtomHovered, u"true", false},     // item rules do not
+        {u"derived", kAtomPressed, u"true", false}, // nor do text rules
         {u"secondary", oxAtoms::Intern(u"kind"), u"primary", true},
         {u"secondary", oxAtoms::Intern(u"label"), u"x", false},
         {u"sel", kAtomSelected, u"false", true},
