@@ -72,11 +72,32 @@ int32_t ZIndexOf(oxBox* box) {
     return z.GetInt();
 }
 
+constexpr uint16_t kHasListenersBit = 0x800;
+
+// Tells each listener of an attribute (propertyId -1) or of a style property.
+void TellListeners(oxBox* box, oxAtom attribute, int propertyId) {
+    if (!box->TestChangeFlags(kChangeHasListeners) || !box->HasSideTableEntry(kHasListenersBit)) return;
+    Listeners* listeners = Lookup<Listeners>(box);
+    if (!listeners) return;
+    // A listener may remove itself (or others) while it is told; work from a held copy.
+    std::vector<oxChangeListener*> list = listeners->list;
+    for (oxChangeListener* l : list)
+        l->AddRef();
+    for (oxChangeListener* l : list) {
+        if (propertyId < 0)
+            l->OnAttributeChanged(box, attribute);
+        else
+            l->OnStyleChanged(box, propertyId);
+    }
+    for (oxChangeListener* l : list)
+        l->Release();
+}
+
 } // namespace
 
 // Change presence bits of the side tables.
 constexpr uint16_t kHasLayerList = 0x100;
-constexpr uint16_t kHasListeners = 0x800;
+constexpr uint16_t kHasListeners = kHasListenersBit;
 constexpr uint16_t kHasAnchored = 0x4000;
 constexpr uint16_t kHasAnchor = 0x8000;
 
@@ -85,30 +106,11 @@ void oxBox::NotifyAttributeChange(oxAtom attribute, bool changed, bool notify) {
     (void)notify;
     oxMutationEvent event(kAtomAttributeSet, this, attribute);
     HandleEvent(&event);
-    if (!changed || !(changeFlags_ & kChangeHasListeners) || !(presence_ & kHasListeners)) return;
-    Listeners* listeners = Lookup<Listeners>(this);
-    if (!listeners) return;
-    // A listener may remove itself (or others) while it is told; work from a held copy.
-    std::vector<oxChangeListener*> list = listeners->list;
-    for (oxChangeListener* l : list)
-        l->AddRef();
-    for (oxChangeListener* l : list)
-        l->OnAttributeChanged(this, attribute);
-    for (oxChangeListener* l : list)
-        l->Release();
+    if (changed) TellListeners(this, attribute, -1);
 }
 
 void oxBox::NotifyStyleChange(int propertyId) {
-    if (!(changeFlags_ & kChangeHasListeners) || !(presence_ & kHasListeners)) return;
-    Listeners* listeners = Lookup<Listeners>(this);
-    if (!listeners) return;
-    std::vector<oxChangeListener*> list = listeners->list;
-    for (oxChangeListener* l : list)
-        l->AddRef();
-    for (oxChangeListener* l : list)
-        l->OnStyleChanged(this, propertyId);
-    for (oxChangeListener* l : list)
-        l->Release();
+    TellListeners(this, 0, propertyId);
 }
 
 void oxBox::AddChangeListener(oxChangeListener* listener) {

@@ -253,6 +253,11 @@ oxLibrary* oxLibrary::FindLibrary(const WCHAR* uri, bool importsOnly) {
 }
 
 oxElement* oxLibrary::FindResource(const oxUri& uri, oxAtom tag) {
+    oxLibrary* where = nullptr;
+    return FindResourceIn(uri, tag, &where);
+}
+
+oxElement* oxLibrary::FindResourceIn(const oxUri& uri, oxAtom tag, oxLibrary** where) {
     oxResourceReference reference;
     reference.Set(uri);
     oxLibrary* library = this;
@@ -260,7 +265,7 @@ oxElement* oxLibrary::FindResource(const oxUri& uri, oxAtom tag) {
         library = FindLibraryByKey(reference.library, false);
         if (!library) return nullptr;
     }
-    return library->FindResourceById(reference.id, tag);
+    return library->FindByIdIn(reference.id, tag, where);
 }
 
 oxElement* oxLibrary::FindResourceByUri(const WCHAR* text, oxAtom tag) {
@@ -272,15 +277,8 @@ oxElement* oxLibrary::FindResourceByUri(const WCHAR* text, oxAtom tag) {
 oxElement* oxLibrary::FindResourceWithLibrary(const WCHAR* text, TWString* definingUri) {
     if (!text) return nullptr;
     oxUri parsed(text);
-    oxResourceReference reference;
-    reference.Set(parsed);
-    oxLibrary* library = this;
-    if (!reference.library.IsEmpty() && _wcsicmp(reference.library.GetString(), uri_.GetString()) != 0) {
-        library = FindLibraryByKey(reference.library, false);
-        if (!library) return nullptr;
-    }
     oxLibrary* where = nullptr;
-    oxElement* found = library->FindByIdIn(reference.id, 0, &where);
+    oxElement* found = FindResourceIn(parsed, 0, &where);
     if (found && where && definingUri) *definingUri = where->uri_;
     return found;
 }

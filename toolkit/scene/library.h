@@ -113,6 +113,7 @@ private:
     bool Reaches(const oxLibrary* library) const;
     // FindResourceById that also tells which library holds the resource.
     oxElement* FindByIdIn(oxAtom id, oxAtom tag, oxLibrary** where);
+    oxElement* FindResourceIn(const oxUri& uri, oxAtom tag, oxLibrary** where);
     oxLibrary* FindLibraryByKey(const NUBO::TWString& key, bool importsOnly);
 
     uint32_t count_ = 0;
