@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "toolkit/scene/tests/file_runtime.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
+#include "toolkit/scene/tests/temp_resources.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/color.h"
 #include "toolkit/style/style_element.h"
@@ -29,9 +31,12 @@ class StyleSceneTest : public ::testing::Test {
 protected:
     void SetUp() override { oxAtoms::RegisterPredefined(); }
 
-    // Loads a fixture into a new scene and opens it.
+    // Loads a fixture into a new scene and opens it. Imports are read only from the resources
+    // folder, so the fixtures are copied there first.
     StyleScene* Load(const std::string& name) {
-        uri = DevicePath("style/" + name + ".box");
+        for (const auto& entry : std::filesystem::directory_iterator(DataPath("style")))
+            resources.Write(entry.path().filename().string(), ReadFile(entry.path().string()));
+        uri = resources.DevicePath(name + ".box");
         scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
         NUBO::XStream* raw = nullptr;
         EXPECT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
@@ -64,6 +69,7 @@ protected:
         return counts;
     }
 
+    TempResources resources;
     FileRuntime runtime; // outlives the scene: it holds the imported libraries
     std::u16string uri;
     oxMarkupLoader loader;
@@ -170,8 +176,8 @@ TEST_F(StyleSceneTest, InlineValuesOverRulesAndRemovalRebuildsFromRules) {
 TEST_F(StyleSceneTest, ReferencesAreQualifiedByTheLibraryThatDefinesThem) {
     Load("two_libraries");
     EXPECT_TRUE(MatchesGolden(Dump(scene->root), "style/two_libraries.txt"));
-    oxLibrary* libA = runtime.FindLibrary(DevicePath("style/lib_a.box").c_str());
-    oxLibrary* libB = runtime.FindLibrary(DevicePath("style/lib_b.box").c_str());
+    oxLibrary* libA = runtime.FindLibrary(resources.DevicePath("lib_a.box").c_str());
+    oxLibrary* libB = runtime.FindLibrary(resources.DevicePath("lib_b.box").c_str());
     ASSERT_TRUE(libA && libB);
     oxAtom accent = oxAtoms::Intern(u"accent");
     struct Case {
