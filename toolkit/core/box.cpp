@@ -4,6 +4,7 @@
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/style/box_style.h"
 
 oxBox::oxBox(oxAtom tag) : oxElement(kAtomBoxNamespace, tag), children_(EmptyChildren()) {
     MarkAncestorsDirty();
@@ -21,13 +22,20 @@ oxBox::~oxBox() {
     // A box released while still in a tree would leave its parent pointing at freed memory.
     if (parent_) parent_->RemoveChild(this, false);
     if (scene_ && id_) scene_->UnregisterBoxId(this, id_);
+    DropSideTables();
     DestroyChildrenNow();
     delete attributes_;
     attributes_ = nullptr;
+    if (style_) {
+        DetachStyleRecord(style_);
+        style_->Release();
+        style_ = nullptr;
+    }
+    delete inlineStyle_;
+    inlineStyle_ = nullptr;
     if (scene_) scene_->OnBoxDestroyed(this);
-    ClearPriorValues();
-    // FIXME: the style record, inline style, layout and placement record are released here once
-    // the stages that make them exist.
+    ClearChangeLog();
+    // FIXME: the layout and placement record are released here once layouts exist.
     scene_ = nullptr;
 }
 
@@ -64,11 +72,6 @@ void oxBox::DeleteBox(oxBox* box) {
     draining = false;
 }
 
-int32_t oxBox::HandleEvent(oxEvent* event) {
-    (void)event;
-    return 0;
-}
-
 int32_t oxBox::SetBoxAttribute(oxAtom attribute, const WCHAR* value) {
     return SetMarkupAttribute(kAtomBoxNamespace, attribute, value);
 }
@@ -81,130 +84,4 @@ void oxBox::SetId(oxAtom id) {
     if (id == 0 || id == id_) return;
     if (id_ && scene_) scene_->UnregisterBoxId(this, id_);
     id_ = id;
-}
-
-int32_t oxBox::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
-    // FIXME: style properties and reactions are taken once style parsing and reactions exist.
-    if (ns == kAtomStyleNamespace || ns == kAtomReactionNamespace) return kElementNotSupported;
-    return SetAttribute(attribute, value, true, false);
-}
-
-int32_t oxBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) {
-    (void)forced;
-    if (attribute == kAtomId && value && value[0]) {
-        SetId(oxAtoms::Intern(value));
-        return 0;
-    }
-    StoreAttribute(attribute, value, notify);
-    return 0;
-}
-
-bool oxBox::StoreAttribute(oxAtom attribute, const WCHAR* value, bool notify) {
-    const oxSharedString* old = nullptr;
-    if (attributes_) {
-        if (auto* node = attributes_->Find(attribute)) old = &node->value;
-    }
-    if (old && value && wcscmp(old->GetString(), value) == 0) {
-        NotifyAttributeChange(attribute, false, notify);
-        return false;
-    }
-    if (!attributes_) attributes_ = new (std::nothrow) oxAttributeMap;
-    if (attributes_) {
-        if (stateFlags_ & kStateRecordPrior) {
-            oxRecordPriorAttribute(this, attribute, old ? old->GetString() : nullptr);
-        }
-        if (old) attributes_->Erase(attribute);
-        if (value && value[0]) {
-            oxSharedString copy(value);
-            if (!copy.IsNull()) attributes_->Insert(attribute, std::move(copy));
-        }
-    }
-    if (attribute == kAtomAnchor) changeFlags_ |= kChangeHasAnchor;
-    NotifyAttributeChange(attribute, true, notify);
-    UpdateStateStyles(attribute);
-    return true;
-}
-
-const WCHAR* oxBox::GetAttributeText(oxAtom attribute) const {
-    if (!attributes_) return nullptr;
-    const auto* node = attributes_->Find(attribute);
-    return node ? node->value.GetString() : nullptr;
-}
-
-void oxBox::RemoveAttribute(oxAtom attribute) {
-    if (!attributes_) return;
-    if (stateFlags_ & kStateRecordPrior) {
-        oxRecordPriorAttribute(this, attribute, nullptr);
-    }
-    attributes_->Erase(attribute);
-    UpdateStateStyles(attribute);
-}
-
-int32_t oxBox::CreateChild(oxAtom ns, oxAtom tag, oxElement** out, bool direct) {
-    if (direct && ns == kAtomBoxNamespace) {
-        switch (tag) {
-        case kAtomCode:
-        case kAtomCommandGroup:
-        case kAtomKeyGroup:
-        case kAtomReaction:
-        case kAtomScript:
-        case kAtomStyleProps:
-        case kAtomBinding:
-        case kAtomProperty:
-        case kAtomContent:
-            break;
-        default:
-            return CreateBoxChild(ns, tag, out);
-        }
-    }
-    return CreateChildElement(ns, tag, out);
-}
-
-int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
-    if (out) *out = nullptr;
-    if (ns == kAtomResourceNamespace) {
-        // Libraries inside boxes belong to the scene; other resource tags make nothing.
-        if (tag == kAtomLibrary && scene_ && out) *out = scene_->GetLibraryElement();
-        return 0;
-    }
-    if (ns != kAtomBoxNamespace) return kElementNotHandled;
-    switch (tag) {
-    case kAtomContent:
-        return 0;
-    case kAtomCode:
-    case kAtomScript:
-        if (oxElement* script = scene_ && out ? scene_->CreateScriptElement(this, tag) : nullptr) {
-            *out = script;
-            return 0;
-        }
-        return kElementNotHandled;
-    case kAtomCommandGroup:
-    case kAtomKeyGroup:
-    case kAtomReaction:
-    case kAtomStyleProps:
-    case kAtomProperty:
-    case kAtomBinding:
-        // FIXME: these elements are made here once commands, reactions and bindings exist.
-        return kElementNotHandled;
-    default:
-        break;
-    }
-    if (stateFlags_ & kStateContentPending) {
-        // FIXME: the markup is recorded into the collapsed placeholder once recorded markup exists.
-        return 0;
-    }
-    // FIXME: a collapsed box defers its markup children into a placeholder once recorded markup
-    // exists; until then they are built at once.
-    return CreateBoxChild(ns, tag, out);
-}
-
-int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
-    if (out) *out = nullptr;
-    // FIXME: "instance" elements are made here once gadget instances exist.
-    if (tag == kAtomInstance || ns != kAtomBoxNamespace || !scene_) return kElementNotHandled;
-    oxBox* box = scene_->CreateBox(ns, tag);
-    if (!box) return kElementNotHandled;
-    AddChild(box, nullptr, false);
-    if (out) *out = box;
-    return 0;
 }

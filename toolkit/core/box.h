@@ -14,10 +14,16 @@
 #include "toolkit/core/shared_string.h"
 
 class oxBox;
+class oxBoxChangeLog;
 class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
 class oxLayout;
+class oxMetricsGroup;
+class oxStyleDeclaration;
+class oxStyleGroup;
+class oxStyleValue;
+class oxTimerEntry;
 struct oxPlacementRecord;
 
 // Where markup property elements ("styleProps", "property") write their values.
@@ -32,12 +38,16 @@ protected:
     ~oxAttributeSink() = default;
 };
 
-// One recorded value from before a change, kept while state bit 28 asks for it.
-struct oxPriorValue {
-    enum Kind : uint8_t { kState = 0, kAttribute = 1, kNoAttribute = 2 };
-    Kind kind;
-    oxAtom atom;
-    oxSharedString text;
+// Told of a box's attribute, state, mode and style changes. Counted: the box holds a reference.
+class oxChangeListener {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual void OnAttributeChanged(oxBox* box, oxAtom attribute) = 0;
+    virtual void OnStyleChanged(oxBox* box, int propertyId) = 0;
+
+protected:
+    ~oxChangeListener() = default;
 };
 
 using oxAttributeMap = NUBO::oxIdHashMap<oxSharedString>;
@@ -55,7 +65,11 @@ public:
     ULONG Release() override;
     bool IsBeingDeleted() const { return refCount_ >= 0x80000000u; }
     uint32_t GetRefCount() const { return refCount_; }
+    // Delivers an event to the box's own handling; an attribute "stopPropagation" that reads true
+    // keeps it from bubbling further.
     virtual int32_t HandleEvent(oxEvent* event);
+    // The animated-fill timer is due.
+    void OnTimer(oxTimerEntry* entry) override;
 
     // oxAttributeSink.
     int32_t SetBoxAttribute(oxAtom attribute, const WCHAR* value) override;
@@ -70,11 +84,13 @@ public:
     // Makes a box for a markup tag through the scene and appends it.
     int32_t CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out);
 
-    // Attributes. SetAttribute handles `id` and stores everything else as plain text.
+    // Attributes. SetAttribute turns the box's own attributes (states, modes, flags, `id`, `style`)
+    // into their fields and stores every other one as plain text.
     virtual int32_t SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced);
     // Stores text as a plain attribute; empty or null text removes it. False when unchanged.
     virtual bool StoreAttribute(oxAtom attribute, const WCHAR* value, bool notify);
-    // The attribute's text: the id's name for `id`, else the stored text; null when none.
+    // The attribute's text: computed for the box's own attributes ("true"/"false" for states and
+    // flags, the mode word, the id's name), else the stored text; null when none.
     virtual const WCHAR* GetAttribute(oxAtom attribute);
     virtual const WCHAR* GetAttributeText(oxAtom attribute) const;
     virtual void RemoveAttribute(oxAtom attribute);
@@ -108,6 +124,17 @@ public:
     virtual oxBox* RemoveChildAt(int index, bool expand);
     // Unlinks and destroys every child, last first.
     virtual void DestroyChildren();
+
+    // Content children: the children of the gadget's content part box that were inserted as content,
+    // from the part's content insertion index on. Without a content part they are nothing.
+    virtual oxBox* GetContentPart() const { return nullptr; }
+    int GetContentChildCount() const;
+    oxBox* GetContentChildAt(int index) const;
+    void InsertContentChildAt(int index, oxBox* child, const WCHAR* partName, bool expand);
+    virtual void AddContentChild(oxBox* child, const WCHAR* partName = nullptr, bool expand = false);
+    oxBox* RemoveContentChild(oxBox* child);
+    oxBox* RemoveContentChildAt(int index);
+    void DeleteContentChildren();
     // Builds the markup that waits under a collapsed box.
     void ExpandCollapsedContent();
     // A placeholder of a collapsed box builds the markup it holds as children of `into`.
@@ -142,9 +169,11 @@ public:
     uint32_t GetStateFlags() const { return stateFlags_; }
     // Sets or clears state bits, first recording prior values while bit 28 asks for it.
     void SetStateFlag(uint32_t mask, bool on);
-    // The values recorded from before the changes, or null.
-    const oxPriorValue* GetPriorValues(int* count) const;
-    void ClearPriorValues();
+    // The values recorded from before the changes (one per state bit or attribute), or null.
+    const oxBoxChangeLog* GetChangeLog() const;
+    // Puts the recorded values back and empties the log.
+    void ReplayChangeLog();
+    void ClearChangeLog();
 
     bool IsEffectivelyHidden() const { return (stateFlags_ & (kStateHidden | kStateHiddenByAncestor)) != 0; }
     bool IsEffectivelyDisabled() const { return (stateFlags_ & (kStateDisabled | kStateDisabledByAncestor)) != 0; }
@@ -198,10 +227,83 @@ public:
     virtual void SetSelectMode(uint32_t value) { SetMode(kModeSelectMask, value, kAtomSelectMode); }
     virtual void SetCursorMode(uint32_t value) { SetMode(kModeCursorMask, value, kAtomCursorMode); }
 
-    // Hooks that the change-notification, style, layout, paint and frame code fill in; the base
-    // versions do what the tree itself needs and nothing more.
+    // Change notification: to the gadget, as an "attributeSet" event to the box itself (changed or
+    // not), and to the change listeners (changed only).
     virtual void NotifyAttributeChange(oxAtom attribute, bool changed, bool notify = true);
+    void NotifyStyleChange(int propertyId);
+    // Adding a listener twice keeps one entry and one reference.
+    void AddChangeListener(oxChangeListener* listener);
+    void RemoveChangeListener(oxChangeListener* listener);
+    int GetChangeListenerCount() const;
+
+    // Anchors: a layered box uses its anchor as logical parent.
+    virtual oxBox* GetAnchor();
+    virtual void SetAnchor(oxBox* anchor);
+    // Layers: the layered boxes registered with a layer root, in z order.
+    int GetLayerCount() const;
+    oxBox* GetLayerAt(int index) const;
+    static void AddLayer(oxBox* root, oxBox* box);
+    static void RemoveLayer(oxBox* root, oxBox* box);
+    void SetFlowed(bool on) { SetChangeFlag(kChangeFlowed, on); }
+    virtual void SetHasFrame(bool on);
+
+    // Style. The record is resolved from the rules when it is out of date and the box is in a scene.
+    oxBoxStyle* ResolveStyle();
+    oxBoxStyle* GetStyle() { return ResolveStyle(); }
+    oxStyleGroup* GetStyleGroup(int kind);
+    // The computed value, or a null value without a record.
+    void GetStyleValue(int propertyId, oxStyleValue* out);
+    // The computed value as malloc'd text; null only when memory ran out.
+    WCHAR* GetStyleString(int propertyId);
+    // Sets an inline value; mode 1 is an animation step, 0 an ordinary set.
+    virtual void SetStyleValue(int propertyId, const oxStyleValue& value, int mode);
+    // Parses text for the property and sets it; false when it does not parse.
+    bool SetStylePropertyText(int propertyId, const WCHAR* text, int mode);
+    // By property name, parsed in the box's scene; unknown names do nothing.
+    bool SetStyle(const WCHAR* name, const WCHAR* text);
+    void RemoveStyle(const WCHAR* name);
+    void RemoveStyleValue(int propertyId);
+    void SetTop(int32_t v);
+    void SetRight(int32_t v);
+    void SetBottom(int32_t v);
+    void SetLeft(int32_t v);
+    void SetWidth(int32_t v);
+    void SetHeight(int32_t v);
+    void SetMinWidth(int32_t v);
+    void SetMinHeight(int32_t v);
+    void SetMaxWidth(int32_t v);
+    void SetMaxHeight(int32_t v);
+    void SetPosition(const oxPoint& p);
+    void SetZIndex(int32_t z);
+    // Width and height where they differ from the current values, keeping a scaled unit.
+    void SetSize(const oxPoint& size);
+    void SetStyleRecord(oxBoxStyle* record);
+    void DetachStyleRecord(oxBoxStyle* record);
+    // The `style` attribute: the style class atom. A change drops the record and restyles the box.
+    void SetStyleId(oxAtom atom, bool fromMarkup);
+    // Restyles the box (and its constructed owned children) when its rules test the attribute.
     virtual void UpdateStateStyles(oxAtom attribute);
+    // Drops the records of the subtree and resolves them afresh.
+    virtual void RestyleTree();
+    bool IsTransformed();
+    void MarkTransformed(bool on);
+    // {left, top, right, bottom} from the metrics group.
+    oxRect GetMargins();
+    oxRect GetPadding();
+    // A keyword id: vertical for "vbox", else the layout group's `orient`; -1 for a non-keyword.
+    int GetOrientation();
+    // Which of top/bottom (1, 3, 5) and left/right (4, 2, 5) are set; outputs stay when neither is.
+    oxMetricsGroup* GetEdgeAnchoring(int* outV, int* outH);
+    const oxStyleDeclaration* GetInlineStyle() const { return inlineStyle_; }
+    // The record whose values are compared around a style write, unresolved.
+    virtual oxBoxStyle* TracksValueChanges() { return style_; }
+    // Stroke width changed from `oldWidth`: the paint outsets are measured again.
+    virtual void OnStrokeWidthChanged(int32_t oldWidth);
+    virtual void Remeasure() {}
+    virtual void OnLayoutStyleChanged() {}
+
+    // Hooks that the layout, paint and frame code fill in; the base versions do what the tree itself
+    // needs and nothing more.
     virtual void RequestRepaint();
     virtual void RequestLayout();
     virtual void UpdateFrameBounds(bool flag);
@@ -223,6 +325,8 @@ public:
     oxAtom GetStyleId() const { return styleId_; }
     oxBoxStyle* GetStyleRecord() const { return style_; }
     oxElement* GetGadgetElement() const { return gadget_; }
+    // Counts the style records built for this box; benchmarks and tests read it.
+    uint32_t GetRestyleCount() const { return restyles_; }
     oxLayout* GetLayout() const { return layout_; }
     const oxRect& GetBounds() const { return bounds_; }
 
@@ -240,6 +344,10 @@ private:
     static void DeleteBox(oxBox* box);
     static void ClearOwnerBelow(oxBox* box, oxBox* owner);
     void PropagateHiddenToChildren(bool value);
+    void ReactToStyleChange(oxBoxStyle* old, oxBoxStyle* now);
+    void EnsureInlineStyle();
+    void DropSideTables();
+    int32_t SetBooleanAttribute(oxAtom attribute, const WCHAR* value, bool forced);
 
     uint32_t refCount_ = 1;
     oxBoxScene* scene_ = nullptr;
@@ -256,7 +364,7 @@ private:
     uint16_t word2_ = 0;
     oxAtom styleId_ = 0;
     oxBoxStyle* style_ = nullptr;
-    void* inlineStyle_ = nullptr;
+    oxStyleDeclaration* inlineStyle_ = nullptr;
     oxElement* gadget_ = nullptr;
     oxLayout* layout_ = nullptr;
     oxPoint geometry_[6] = {};
@@ -264,4 +372,5 @@ private:
     oxRect bounds_;
     int16_t outsets_[4] = {};
     uint8_t flagByte_ = 0;
+    uint32_t restyles_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/style/style_declaration.h"
 
 oxBox* oxBox::Duplicate(bool deep, bool expand) {
     if (!scene_) return nullptr;
@@ -31,7 +32,11 @@ void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
     target->modeFlags_ = modeFlags_;
     target->gadget_ = gadget_;
     target->scene_ = scene_;
-    // FIXME: the inline style, reactions, layout and data bindings are copied here once they exist.
+    if (inlineStyle_) {
+        delete target->inlineStyle_;
+        target->inlineStyle_ = inlineStyle_->CloneDeclaration();
+    }
+    // FIXME: reactions, the layout and data bindings are copied here once they exist.
     if (attributes_) {
         auto* map = new (std::nothrow) oxAttributeMap;
         if (map) {

@@ -1,8 +1,11 @@
 #include "toolkit/core/box_dump.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "toolkit/core/box.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/style_tables.h"
 
 namespace {
 
@@ -89,15 +92,96 @@ void DumpLine(const oxBox* box, int depth, Text& out) {
     out += u"\n";
 }
 
+constexpr const WCHAR* kGroupNames[16] = {
+    u"",     u"animation", u"color",  u"metrics", u"clip",   u"",      u"fill",      u"region",
+    u"text", u"cursor",    u"layout", u"stroke",  u"shadow", u"bevel", u"transform", u"offset",
+};
+
+void AppendValue(Text& out, const oxStyleValue& v) {
+    NUBO::TWString t;
+    switch (v.GetType()) {
+    case kStyleNumber:
+    case kStyleInteger:
+        t.Format(u"%d", v.GetValue());
+        break;
+    case kStylePercent:
+    case kStylePx:
+    case kStylePt:
+    case kStyleEm:
+    case kStyleSeconds:
+    case kStyleMs:
+    case kStyleScaled: {
+        static const WCHAR* const kUnits[] = {u"%", u"px", u"pt", u"em", u"s", u"ms", u"", u"", u"*"};
+        t.Format(u"%d%s", v.GetValue(), kUnits[v.GetType() - kStylePercent]);
+        break;
+    }
+    case kStyleText:
+        t.Format(u"\"%s\"", v.GetText() ? v.GetText() : u"");
+        break;
+    case kStyleUrl: {
+        // A qualified reference starts with its library's URI, which names a folder of this machine.
+        const WCHAR* text = v.GetText() ? v.GetText() : u"";
+        const WCHAR* shown = text;
+        if (v.GetValue() == 0) {
+            for (const WCHAR* c = text; *c && *c != u'#'; ++c)
+                if (*c == u'\\' || *c == u'/') shown = c + 1;
+        }
+        t.Format(u"url(%s)", shown);
+        break;
+    }
+    case kStyleRect:
+        if (const oxStyleRectValue* r = v.GetRect()) {
+            out += u"[";
+            for (int i = 0; i < 4; ++i) {
+                if (i) out += u" ";
+                AppendValue(out, r->sides[i]);
+            }
+            out += u"]";
+        }
+        return;
+    default: {
+        WCHAR* text = v.ToString();
+        if (text) t = text;
+        std::free(text);
+        break;
+    }
+    }
+    if (t.GetString()) out += t.GetString();
+}
+
+void DumpStyle(const oxBox* box, int depth, Text& out) {
+    oxBoxStyle* record = box->GetStyleRecord();
+    if (!record) return;
+    for (int kind = 1; kind <= 15; ++kind) {
+        oxStyleGroup* group = record->GetGroup(kind);
+        if (!group || !group->GetSetFlags()) continue;
+        for (int i = 0; i < depth; ++i)
+            out += u"  ";
+        out += u"    | ";
+        out += kGroupNames[kind];
+        out += u":";
+        const oxStyleGroupRange& r = kStyleGroupRanges[kind];
+        for (int id = r.first; id < r.first + r.count; ++id) {
+            if (!group->IsSet(id)) continue;
+            out += u" ";
+            out += StylePropertyNameFromId(id);
+            out += u"=";
+            AppendValue(out, *group->Member(id));
+        }
+        out += u"\n";
+    }
+}
+
 } // namespace
 
-void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out) {
+void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out, unsigned options) {
     if (!root) return;
     Text text;
     int depth = 0;
     const oxBox* b = root;
     while (b) {
         DumpLine(b, depth, text);
+        if (options & kDumpStyle) DumpStyle(b, depth, text);
         // Document order without recursion; depth follows the steps down and up.
         if (b->GetChildCount() > 0) {
             b = const_cast<oxBox*>(b)->GetChildAt(0, false);

@@ -8,5 +8,11 @@
 
 class oxBox;
 
+// With kDumpStyle, each box that has a style record is followed by one line per property group that
+// its rules set, listing the members set in it:
+//     | fill: fill=#ffff0000 fillCornerRadiusTop=4px
+// A reference qualified by its library shows the library's file name only.
+enum : unsigned { kDumpStyle = 0x1 };
+
 // Appends the dump of `root`'s subtree to `out`; each line ends with '\n'. Null appends nothing.
-void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out);
+void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out, unsigned options = 0);

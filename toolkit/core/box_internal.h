@@ -13,5 +13,8 @@ struct alignas(oxBox*) oxBox::ChildArray {
     oxBox** Items() { return reinterpret_cast<oxBox**>(this + 1); }
 };
 
+// "true" or "false" for an attribute that names a state of the box; null for other attributes.
+const WCHAR* oxStateAttributeText(const oxBox* box, oxAtom attribute);
+
 // Records an attribute's text from before a change (null: it had none) in the box's prior-value list.
 void oxRecordPriorAttribute(oxBox* box, oxAtom atom, const WCHAR* text);

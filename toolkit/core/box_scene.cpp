@@ -53,3 +53,12 @@ void oxBoxScene::OnBoxDestroyed(oxBox* box) {
 void oxBoxScene::SetUpdateFlag(uint32_t flag) {
     (void)flag;
 }
+
+oxBoxStyle* oxBoxScene::BuildBoxStyle(oxBox* box) {
+    (void)box;
+    return nullptr;
+}
+
+oxStyleLibrary* oxBoxScene::GetStyleLibrary() {
+    return nullptr;
+}

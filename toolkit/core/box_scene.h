@@ -7,7 +7,9 @@
 #include "toolkit/core/atoms.h"
 
 class oxBox;
+class oxBoxStyle;
 class oxElement;
+class oxStyleLibrary;
 
 class oxBoxScene {
 public:
@@ -34,6 +36,11 @@ public:
     virtual void OnBoxDestroyed(oxBox* box);
     // Something in the tree changed that needs the scene's next update pass.
     virtual void SetUpdateFlag(uint32_t flag);
+    // The style record for a box from the scene's rules (a new reference; the box's own record again
+    // when re-matching changed nothing), or null.
+    virtual oxBoxStyle* BuildBoxStyle(oxBox* box);
+    // The library that style text of the scene's boxes resolves references in, or null.
+    virtual oxStyleLibrary* GetStyleLibrary();
 
 protected:
     ~oxBoxScene() = default;

@@ -3,6 +3,7 @@
 
 #include "runtime/hash_map.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_change_log.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/event.h"
@@ -25,20 +26,18 @@ constexpr StateName kStateNames[] = {
     {kStateActive, kAtomActive},         {kStateOrnament, kAtomOrnament},   {kStateCaptured, kAtomBoxCaptured},
 };
 
-using PriorList = std::vector<oxPriorValue>;
-
-NUBO::oxPtrHashMap<PriorList>& PriorTable() {
-    static NUBO::oxPtrHashMap<PriorList> table;
+NUBO::oxPtrHashMap<oxBoxChangeLog*>& ChangeLogTable() {
+    static NUBO::oxPtrHashMap<oxBoxChangeLog*> table;
     return table;
 }
 
-// Keeps the first value recorded for a (kind, atom): the one from before the first change.
-void Record(const oxBox* box, oxPriorValue::Kind kind, oxAtom atom, const WCHAR* text) {
-    PriorList& list = PriorTable().GetOrInsert(box);
-    for (const oxPriorValue& v : list) {
-        if (v.kind == kind && v.atom == atom) return;
-    }
-    list.push_back({kind, atom, oxSharedString(text)});
+oxBoxChangeLog* ChangeLogOf(const oxBox* box, bool create) {
+    auto& table = ChangeLogTable();
+    if (auto* node = table.Find(box)) return node->value;
+    if (!create) return nullptr;
+    auto* log = new (std::nothrow) oxBoxChangeLog;
+    if (log) table.Insert(box, log);
+    return log;
 }
 
 // Whether the state reads as set: `hidden` and `disabled` count their ancestor bits too.
@@ -51,14 +50,15 @@ bool ReadState(uint32_t flags, uint32_t mask) {
 } // namespace
 
 void oxRecordPriorAttribute(oxBox* box, oxAtom atom, const WCHAR* text) {
-    Record(box, text ? oxPriorValue::kAttribute : oxPriorValue::kNoAttribute, atom, text);
+    if (oxBoxChangeLog* log = ChangeLogOf(box, true))
+        log->Record(text ? oxBoxChangeLog::kAttribute : oxBoxChangeLog::kRemoveAttribute, atom, box, false, text);
 }
 
 void oxBox::SetStateFlag(uint32_t mask, bool on) {
     if ((stateFlags_ & kStateRecordPrior) && mask != kStateRecordPrior) {
-        for (const StateName& s : kStateNames) {
-            if (mask & s.mask)
-                Record(this, oxPriorValue::kState, s.atom, ReadState(stateFlags_, s.mask) ? u"true" : u"false");
+        if (oxBoxChangeLog* log = ChangeLogOf(this, true)) {
+            for (uint32_t bits = mask & ~kStateRecordPrior; bits; bits &= bits - 1)
+                log->Record(oxBoxChangeLog::kState, bits & (0u - bits), this, false, nullptr);
         }
     }
     if (on)
@@ -67,32 +67,29 @@ void oxBox::SetStateFlag(uint32_t mask, bool on) {
         stateFlags_ &= ~mask;
 }
 
-const oxPriorValue* oxBox::GetPriorValues(int* count) const {
-    auto* node = PriorTable().Find(this);
-    if (!node || node->value.empty()) {
-        if (count) *count = 0;
-        return nullptr;
-    }
-    if (count) *count = int(node->value.size());
-    return node->value.data();
+const oxBoxChangeLog* oxBox::GetChangeLog() const {
+    oxBoxChangeLog* log = ChangeLogOf(this, false);
+    return log && !log->GetEntries().empty() ? log : nullptr;
 }
 
-void oxBox::ClearPriorValues() {
-    auto& table = PriorTable();
-    if (!table.IsEmpty()) table.Erase(this);
+void oxBox::ReplayChangeLog() {
+    if (oxBoxChangeLog* log = ChangeLogOf(this, false)) log->Replay(this);
 }
 
-const WCHAR* oxBox::GetAttribute(oxAtom attribute) {
-    // Computed texts share one buffer, valid until the next computed answer.
-    static WCHAR buffer[256];
-    if ((attribute == kAtomId && id_) || (attribute == kAtomStyle && styleId_)) {
-        if (oxAtoms::GetName(attribute == kAtomId ? id_ : styleId_, buffer, 256) > 0) return buffer;
-        return nullptr;
+void oxBox::ClearChangeLog() {
+    auto& table = ChangeLogTable();
+    if (table.IsEmpty()) return;
+    if (auto* node = table.Find(this)) {
+        delete node->value;
+        table.Erase(this);
     }
+}
+
+const WCHAR* oxStateAttributeText(const oxBox* box, oxAtom attribute) {
     for (const StateName& s : kStateNames) {
-        if (s.atom == attribute) return ReadState(stateFlags_, s.mask) ? u"true" : u"false";
+        if (s.atom == attribute) return ReadState(box->GetStateFlags(), s.mask) ? u"true" : u"false";
     }
-    return GetAttributeText(attribute);
+    return nullptr;
 }
 
 void oxBox::SetChangeFlag(uint32_t mask, bool on) {
@@ -363,13 +360,7 @@ void oxBox::SetMode(uint32_t group, uint32_t value, oxAtom attribute) {
     NotifyAttributeChange(attribute, true);
 }
 
-// Change notification, restyling, layout, paint and frames are filled in by their own stages.
-void oxBox::NotifyAttributeChange(oxAtom attribute, bool changed, bool notify) {
-    (void)attribute, (void)changed, (void)notify;
-}
-void oxBox::UpdateStateStyles(oxAtom attribute) {
-    (void)attribute;
-}
+// Layout, paint and frames are filled in by their own stages.
 void oxBox::RequestRepaint() {}
 void oxBox::RequestLayout() {}
 void oxBox::UpdateFrameBounds(bool flag) {
@@ -377,9 +368,6 @@ void oxBox::UpdateFrameBounds(bool flag) {
 }
 void oxBox::CloseAnchoredPopup() {}
 void oxBox::Blur() {}
-void oxBox::SetLayered(bool on) {
-    SetChangeFlag(kChangeLayered, on);
-}
 void oxBox::RefreshDependants() {
     SetPresence(kMarkFramedKnown | kMarkFramedDescendant, false);
 }

@@ -317,8 +317,10 @@ bool oxBox::IsAncestorOf(const oxBox* box) const {
     return false;
 }
 
-// FIXME: a layered box's anchor stands in for its parent once anchors exist.
 oxBox* oxBox::GetLogicalParent() const {
+    if ((changeFlags_ & kChangeLayered) && (presence_ & 0x8000)) {
+        if (oxBox* anchor = const_cast<oxBox*>(this)->GetAnchor()) return anchor;
+    }
     return parent_;
 }
 
@@ -406,12 +408,17 @@ void oxBox::SetScene(oxBoxScene* scene) {
 }
 
 void oxBox::OnSceneAttached() {
+    bool attachedBefore = (changeFlags_ & kChangeAttached) != 0;
     changeFlags_ |= kChangeAttached;
     if (stateFlags_ & kStateDeflated) {
         stateFlags_ &= ~kStateDeflated;
         SetDeflated(true);
     }
-    // FIXME: framed boxes register with the scene and layered ones re-layer once frames and layers exist.
+    // FIXME: framed boxes register with the scene once frames exist.
+    if ((changeFlags_ & kChangeLayered) && !attachedBefore) {
+        changeFlags_ &= ~kChangeLayered;
+        SetLayered(true);
+    }
 }
 
 void oxBox::AttachSubtreeToScene(oxBoxScene* scene) {

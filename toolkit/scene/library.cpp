@@ -9,6 +9,8 @@
 #include "toolkit/scene/resource_reference.h"
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/style_element.h"
+#include "toolkit/style/style_rule_maps.h"
 
 using NUBO::TWString;
 
@@ -97,6 +99,11 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         // Nested library tags add to this library. The resource kinds are made by their own
         // elements; until a kind exists here its tag is skipped with its subtree.
         if (tag == kAtomLibrary) *out = this;
+        if (tag == kAtomStyle) {
+            auto* style = new (std::nothrow) oxStyleElement(kAtomStyle, this, nullptr);
+            if (style) style->AddToLibraryAtEnd();
+            *out = style;
+        }
         return 0;
     }
     if (tag == kAtomThemes) {
@@ -202,13 +209,21 @@ oxElement* oxLibrary::NextResource(void** position) {
 }
 
 oxElement* oxLibrary::FindResourceById(oxAtom id, oxAtom tag) {
+    oxLibrary* where = nullptr;
+    return FindByIdIn(id, tag, &where);
+}
+
+oxElement* oxLibrary::FindByIdIn(oxAtom id, oxAtom tag, oxLibrary** where) {
     if (!id) return nullptr;
     auto [it, last] = resources_.EqualRange(id);
     for (; it != last; ++it) {
-        if (it->value && (!tag || it->value->GetTag() == tag)) return it->value;
+        if (it->value && (!tag || it->value->GetTag() == tag)) {
+            *where = this;
+            return it->value;
+        }
     }
     for (oxLibrary* import : imports_) {
-        if (oxElement* found = import->FindResourceById(id, tag)) return found;
+        if (oxElement* found = import->FindByIdIn(id, tag, where)) return found;
     }
     return nullptr;
 }
@@ -238,6 +253,11 @@ oxLibrary* oxLibrary::FindLibrary(const WCHAR* uri, bool importsOnly) {
 }
 
 oxElement* oxLibrary::FindResource(const oxUri& uri, oxAtom tag) {
+    oxLibrary* where = nullptr;
+    return FindResourceIn(uri, tag, &where);
+}
+
+oxElement* oxLibrary::FindResourceIn(const oxUri& uri, oxAtom tag, oxLibrary** where) {
     oxResourceReference reference;
     reference.Set(uri);
     oxLibrary* library = this;
@@ -245,13 +265,36 @@ oxElement* oxLibrary::FindResource(const oxUri& uri, oxAtom tag) {
         library = FindLibraryByKey(reference.library, false);
         if (!library) return nullptr;
     }
-    return library->FindResourceById(reference.id, tag);
+    return library->FindByIdIn(reference.id, tag, where);
 }
 
 oxElement* oxLibrary::FindResourceByUri(const WCHAR* text, oxAtom tag) {
     if (!text) return nullptr;
     oxUri parsed(text);
     return FindResource(parsed, tag);
+}
+
+oxElement* oxLibrary::FindResourceWithLibrary(const WCHAR* text, TWString* definingUri) {
+    if (!text) return nullptr;
+    oxUri parsed(text);
+    oxLibrary* where = nullptr;
+    oxElement* found = FindResourceIn(parsed, 0, &where);
+    if (found && where && definingUri) *definingUri = where->uri_;
+    return found;
+}
+
+void oxLibrary::ApplyStyleElements(oxStyleRuleMaps* maps, NUBO::PtrVector<oxLibrary*>* visited, int flag) {
+    (void)flag;
+    if (!maps || !visited || !visited->PushBack(this)) return;
+    for (oxLibrary* import : imports_) {
+        bool seen = false;
+        for (oxLibrary* v : *visited)
+            seen = seen || v == import;
+        if (!seen) import->ApplyStyleElements(maps, visited, flag);
+    }
+    for (auto& node : resources_) {
+        if (auto* style = dynamic_cast<oxStyleElement*>(node.value)) maps->AddStyleRule(style);
+    }
 }
 
 void oxLibrary::RemoveImport(oxLibrary* library, bool recursive) {

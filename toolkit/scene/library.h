@@ -10,8 +10,10 @@
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/element.h"
+#include "toolkit/style/style_library.h"
 
 class oxLibrary;
+class oxStyleRuleMaps;
 class oxImportElement;
 class oxMarkupLoader;
 class oxUri;
@@ -43,7 +45,7 @@ protected:
     ~oxLibraryRuntime() = default;
 };
 
-class oxLibrary : public oxElement {
+class oxLibrary : public oxElement, public oxStyleLibrary {
 public:
     static constexpr uint32_t kDeletingCount = 0xC0000001u;
 
@@ -79,16 +81,20 @@ public:
     oxLibrary* GetImportAt(int index) const;
 
     // The library takes ownership of `element`.
-    void AddResource(oxElement* element);
+    void AddResource(oxElement* element) override;
     size_t GetResourceCount() const { return resources_.Count(); }
     // Walks every resource in the map's order; `position` starts null; null after the last.
     oxElement* FirstResource(void** position);
     oxElement* NextResource(void** position);
 
     // `tag` 0 accepts any kind.
-    oxElement* FindResourceById(oxAtom id, oxAtom tag);
+    oxElement* FindResourceById(oxAtom id, oxAtom tag) override;
     oxElement* FindResource(const oxUri& uri, oxAtom tag = 0);
-    oxElement* FindResourceByUri(const WCHAR* text, oxAtom tag = 0);
+    oxElement* FindResourceByUri(const WCHAR* text, oxAtom tag = 0) override;
+    oxElement* FindResourceWithLibrary(const WCHAR* text, NUBO::TWString* definingUri) override;
+    // Hands the style elements of this library's imports (each library once, imports first) and then
+    // its own to the scene's rule maps.
+    void ApplyStyleElements(oxStyleRuleMaps* maps, NUBO::PtrVector<oxLibrary*>* visited, int flag);
     oxElement* FindGadgetByTag(oxAtom tag);
     oxLibrary* FindLibrary(const WCHAR* uri, bool importsOnly);
 
@@ -105,6 +111,9 @@ public:
 private:
     // Whether `library` is among the imports, at any depth.
     bool Reaches(const oxLibrary* library) const;
+    // FindResourceById that also tells which library holds the resource.
+    oxElement* FindByIdIn(oxAtom id, oxAtom tag, oxLibrary** where);
+    oxElement* FindResourceIn(const oxUri& uri, oxAtom tag, oxLibrary** where);
     oxLibrary* FindLibraryByKey(const NUBO::TWString& key, bool importsOnly);
 
     uint32_t count_ = 0;

@@ -3,6 +3,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/element.h"
+#include "toolkit/scene/markup_loader.h"
 
 using NUBO::TWString;
 
@@ -76,11 +77,24 @@ void oxMarkupContentHandler::OnStartElement(const WCHAR* name, const WCHAR** att
         skipDepth_ = 1;
         return;
     }
+    oxStyleErrorSink* previous = SetStyleErrorSink(this);
     for (const WCHAR** pair = attributes; pair[0]; pair += 2) {
         oxAtom attributeNs = 0, attribute = 0;
         SplitName(pair[0], &attributeNs, &attribute);
         (void)child->SetMarkupAttribute(attributeNs, attribute, pair[1]);
     }
+    SetStyleErrorSink(previous);
+}
+
+void oxMarkupContentHandler::OnStyleError(const WCHAR* name, const WCHAR* text, bool knownProperty) {
+    int32_t line = 0, column = 0;
+    GetCurrentPosition(line, column);
+    TWString message;
+    if (knownProperty)
+        message.Format(kBadStyleValueFormat, text ? text : u"", name ? name : u"");
+    else
+        message.Format(kUnknownStylePropertyFormat, name ? name : u"");
+    owner_->AddStyleReport(message.GetString(), line, column);
 }
 
 void oxMarkupContentHandler::OnEndElement() {

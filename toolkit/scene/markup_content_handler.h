@@ -8,11 +8,12 @@
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/atoms.h"
 #include "toolkit/scene/xml_parse_session.h"
+#include "toolkit/style/style_parser.h"
 
 class oxElement;
 class oxMarkupLoader;
 
-class oxMarkupContentHandler : public oxXmlParseSession {
+class oxMarkupContentHandler : public oxXmlParseSession, private oxStyleErrorSink {
 public:
     explicit oxMarkupContentHandler(oxMarkupLoader* owner) : owner_(owner) {}
 
@@ -36,6 +37,8 @@ public:
     static void SplitName(const WCHAR* name, oxAtom* ns, oxAtom* local);
 
 private:
+    // Style text of an attribute being applied that could not be used becomes a report.
+    void OnStyleError(const WCHAR* name, const WCHAR* text, bool knownProperty) override;
     oxElement* Top() const { return stack_.empty() ? nullptr : stack_.Back(); }
 
     oxMarkupLoader* owner_;

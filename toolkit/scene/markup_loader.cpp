@@ -39,11 +39,13 @@ bool oxMarkupLoader::EnsureContentHandler() {
 
 void oxMarkupLoader::Reset() {
     documentUri_.Empty();
+    styleReports_.clear();
     if (handler_) handler_->Reset();
 }
 
 oxElement* oxMarkupLoader::Load(const WCHAR* uri, NUBO::XStream* stream, oxElement* container) {
     failed_ = true;
+    styleReports_.clear();
     documentUri_ = uri;
     errorSource_.Empty();
     if (!EnsureContentHandler()) {
@@ -70,6 +72,10 @@ oxElement* oxMarkupLoader::Load(const WCHAR* uri, NUBO::XStream* stream, oxEleme
     errorSource_ = handler_->GetErrorSource();
     errorCode_ = kErrorParseOrScript;
     return nullptr;
+}
+
+void oxMarkupLoader::AddStyleReport(const WCHAR* message, int32_t line, int32_t column) {
+    styleReports_.emplace_back(kErrorParseOrScript, message, documentUri_.GetString(), line, column);
 }
 
 TWString FormatMarkupError(const oxSourceErrorReport& report) {

@@ -3,9 +3,11 @@
 // Answers the element made for the document's root tag, or leaves an error (code, text, line,
 // column) in its fields. The runtime keeps one loader per nesting level of loads.
 #include <cstdint>
+#include <vector>
 
 #include "platform/types.h"
 #include "runtime/wide_string.h"
+#include "toolkit/core/error_report.h"
 
 class oxElement;
 class oxMarkupContentHandler;
@@ -16,6 +18,9 @@ class XStream;
 
 // How a failed load reads in the debug output: message, source, line, column.
 inline constexpr const WCHAR* kMarkupErrorFormat = u"%s. File:%s. Line#%d Column#%d";
+// Style text in markup that could not be used; the rest of the document loads on.
+inline constexpr const WCHAR* kUnknownStylePropertyFormat = u"Unknown style property \"%s\"";
+inline constexpr const WCHAR* kBadStyleValueFormat = u"Invalid value \"%s\" for style property \"%s\"";
 
 class oxMarkupLoader {
 public:
@@ -40,6 +45,9 @@ public:
     int32_t GetErrorColumn() const { return errorColumn_; }
     // The file the error stands in: the external entity that failed, or else the document URI.
     const NUBO::TWString& GetErrorSource() const { return errorSource_.IsEmpty() ? documentUri_ : errorSource_; }
+    // Style attributes of the last document whose text could not be used, in document order.
+    const std::vector<oxSourceErrorReport>& GetStyleReports() const { return styleReports_; }
+    void AddStyleReport(const WCHAR* message, int32_t line, int32_t column);
 
 private:
     bool busy_ = false;
@@ -51,6 +59,7 @@ private:
     int32_t errorColumn_ = 0;
     NUBO::TWString errorSource_;
     oxMarkupContentHandler* handler_ = nullptr;
+    std::vector<oxSourceErrorReport> styleReports_;
 };
 
 NUBO::TWString FormatMarkupError(const oxSourceErrorReport& report);

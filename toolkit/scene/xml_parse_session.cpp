@@ -206,3 +206,9 @@ void oxXmlParseSession::GetError(TWString& text, int32_t& line, int32_t& column)
     line = errorLine_;
     column = errorColumn_;
 }
+
+void oxXmlParseSession::GetCurrentPosition(int32_t& line, int32_t& column) const {
+    auto* parser = static_cast<XML_Parser>(parser_);
+    line = parser ? int32_t(XML_GetCurrentLineNumber(parser)) : 0;
+    column = parser ? int32_t(XML_GetCurrentColumnNumber(parser)) : 0;
+}

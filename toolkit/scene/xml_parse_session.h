@@ -32,6 +32,8 @@ public:
     void Abort(const WCHAR* message);
     // The session whose parse runs innermost (loads nest), or null.
     static oxXmlParseSession* Current() { return current_; }
+    // Where the parse stands now (the start of the tag being handled); 0, 0 outside a parse.
+    void GetCurrentPosition(int32_t& line, int32_t& column) const;
 
     // `attributes` holds name/value pairs ending with a null name.
     virtual void OnStartElement(const WCHAR* name, const WCHAR** attributes) = 0;

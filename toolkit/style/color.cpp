@@ -4,6 +4,7 @@
 
 #include "platform/crt/wide.h"
 #include "platform/win/sys_color.h"
+#include "toolkit/core/element.h"
 #include "toolkit/style/style_parser.h"
 #include "toolkit/style/style_value.h"
 
@@ -171,26 +172,31 @@ bool ParseColor(const WCHAR* text, size_t length, uint32_t* out) {
     return false;
 }
 
-uint32_t ResolveColorValue(const oxStyleValue& value, oxScene* scene) {
+uint32_t ResolveColorValue(const oxStyleValue& value, oxStyleLibrary* library) {
     switch (value.GetType()) {
     case kStyleColor:
     case kStyleSysColor:
         return value.GetColor();
-    case kStyleUrl:
-        // FIXME: references name solidBrush and pen resources, resolved through the scene's
-        // libraries; until resource elements exist they resolve to no colour.
-        (void)scene;
-        return 0;
+    case kStyleUrl: {
+        oxElement* resource = value.ResolveResource(library);
+        auto* painter = dynamic_cast<oxColorResource*>(resource);
+        if (!painter || !painter->GetColorValue()) return 0;
+        const oxStyleValue& color = *painter->GetColorValue();
+        // A solid brush gives only a colour; a pen reads whatever value it holds as one.
+        if (resource->GetTag() == kAtomSolidBrush)
+            return color.GetType() == kStyleColor || color.GetType() == kStyleSysColor ? color.GetColor() : 0;
+        return resource->GetTag() == kAtomPen ? color.GetColor() : 0;
+    }
     default:
         return 0;
     }
 }
 
-uint32_t ParseColorValueText(const WCHAR* text, oxScene* scene) {
+uint32_t ParseColorValueText(const WCHAR* text, oxStyleLibrary* library) {
     if (!text) return 0;
     oxStyleValue value;
     if (!ParseStyleValue(text, kStyleMaskColor | kStyleMaskReference, &value)) return 0;
-    return ResolveColorValue(value, scene);
+    return ResolveColorValue(value, library);
 }
 
 uint32_t LerpColor(uint32_t from, uint32_t to, float t) {

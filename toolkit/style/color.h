@@ -6,7 +6,7 @@
 
 #include "platform/types.h"
 
-class oxScene;
+class oxStyleLibrary;
 class oxStyleValue;
 
 // `out` starts as opaque black; true when the text is a colour. False for null or empty text.
@@ -18,10 +18,20 @@ bool ParseColor(const WCHAR* text, size_t length, uint32_t* out);
 // (and opaque black) for other numbers.
 bool SysColorToColor(int number, uint32_t* out);
 
-// The ARGB of a colour-valued style value; 0 for values that are no colour.
-uint32_t ResolveColorValue(const oxStyleValue& value, oxScene* scene);
+// A resource that paints with one colour value: solid brushes and pens.
+class oxColorResource {
+public:
+    virtual const oxStyleValue* GetColorValue() const = 0;
+
+protected:
+    ~oxColorResource() = default;
+};
+
+// The ARGB of a colour-valued style value: colours, system colours, and references to solid brushes
+// and pens resolved in the library; 0 for values that are no colour.
+uint32_t ResolveColorValue(const oxStyleValue& value, oxStyleLibrary* library);
 // Parses colour or reference text and resolves it; 0 for null text or text that does not parse.
-uint32_t ParseColorValueText(const WCHAR* text, oxScene* scene);
+uint32_t ParseColorValueText(const WCHAR* text, oxStyleLibrary* library);
 
 // The colour at `t` between `from` (t <= 0) and `to` (t >= 1), channel by channel.
 uint32_t LerpColor(uint32_t from, uint32_t to, float t);

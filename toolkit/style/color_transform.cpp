@@ -19,9 +19,9 @@ int32_t ChannelOf(uint32_t argb, int channel) {
     return int32_t((argb >> (24 - 8 * channel)) & 0xFF);
 }
 
-uint32_t MemberColor(const oxStyleValue& v, oxScene* scene) {
+uint32_t MemberColor(const oxStyleValue& v, oxStyleLibrary* library) {
     if (v.GetType() == kStyleColor || v.GetType() == kStyleSysColor) return v.GetColor();
-    if (v.GetType() == kStyleUrl) return ResolveColorValue(v, scene);
+    if (v.GetType() == kStyleUrl) return ResolveColorValue(v, library);
     return 0;
 }
 
@@ -43,9 +43,9 @@ int32_t TruncChannel(double v) {
 
 } // namespace
 
-oxColorTransform::oxColorTransform(oxScene* scene, const oxStyleValue* colorMembers) {
+oxColorTransform::oxColorTransform(oxStyleLibrary* library, const oxStyleValue* colorMembers) {
     Reset();
-    Accumulate(scene, colorMembers);
+    Accumulate(library, colorMembers);
 }
 
 void oxColorTransform::Reset() {
@@ -73,19 +73,19 @@ void oxColorTransform::CopyFrom(const oxColorTransform* other) {
     dirty_ = true;
 }
 
-void oxColorTransform::Accumulate(oxScene* scene, const oxStyleValue* colorMembers) {
+void oxColorTransform::Accumulate(oxStyleLibrary* library, const oxStyleValue* colorMembers) {
     if (!colorMembers) return;
     auto member = [colorMembers](int id) -> const oxStyleValue& { return colorMembers[id - kStyle_colorAdd]; };
 
     const oxStyleValue& add = member(kStyle_colorAdd);
     if (!add.IsNull()) {
-        uint32_t c = MemberColor(add, scene);
+        uint32_t c = MemberColor(add, library);
         for (int ch = 0; ch < 4; ++ch)
             offsets_[ch] = Saturate32(int64_t(offsets_[ch]) + ChannelOf(c, ch));
     }
     const oxStyleValue& subtract = member(kStyle_colorSubtract);
     if (!subtract.IsNull()) {
-        uint32_t c = MemberColor(subtract, scene);
+        uint32_t c = MemberColor(subtract, library);
         for (int ch = 0; ch < 4; ++ch)
             offsets_[ch] = Saturate32(int64_t(offsets_[ch]) - ChannelOf(c, ch));
     }

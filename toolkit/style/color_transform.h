@@ -8,7 +8,7 @@
 
 #include "graphics/paint/canvas_color_transform.h"
 
-class oxScene;
+class oxStyleLibrary;
 class oxStyleValue;
 
 class oxColorTransform : public oxCanvasColorTransform {
@@ -17,7 +17,7 @@ public:
 
     oxColorTransform() { Reset(); }
     // Reset, then Accumulate.
-    oxColorTransform(oxScene* scene, const oxStyleValue* colorMembers);
+    oxColorTransform(oxStyleLibrary* library, const oxStyleValue* colorMembers);
 
     // The identity: tables, saturation 1, scales 1, offsets 0, not dirty.
     void Reset();
@@ -25,7 +25,7 @@ public:
     void CopyFrom(const oxColorTransform* other);
     // Adds one box's colour properties: `colorMembers` are the values of the properties colorAdd to
     // flip in id order (the members of its colour group); null does nothing.
-    void Accumulate(oxScene* scene, const oxStyleValue* colorMembers);
+    void Accumulate(oxStyleLibrary* library, const oxStyleValue* colorMembers);
     // Offsets add, saturations and scales multiply; null does nothing.
     void Compose(const oxColorTransform* other);
     // Recomputes the tables when dirty.

@@ -5,7 +5,10 @@
 #include <utility>
 
 #include "platform/crt/wide.h"
+#include "runtime/wide_string.h"
 #include "toolkit/style/color.h"
+#include "toolkit/style/style_declaration.h"
+#include "toolkit/style/style_library.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -16,6 +19,10 @@
 namespace {
 
 constexpr size_t kMaxParts = 4;
+
+// Where "url(#id)" references are looked up while ParseStyleAttribute runs; null at other times.
+oxStyleLibrary* gParsingLibrary = nullptr;
+oxStyleErrorSink* gErrorSink = nullptr;
 
 // The parts of each side of a shorthand: parts that fail are skipped.
 constexpr unsigned kSideMask = 0x2C;
@@ -136,8 +143,20 @@ bool UrlForm(const WCHAR* s, size_t n, oxStyleValue* out) {
         --close;
     if (open >= n || close <= open + 1) return false;
     --close; // at the ')'
-    oxStyleValue value = TextValue(s + open + 1, close - open - 1, kStyleUrl);
+    const WCHAR* ref = s + open + 1;
+    size_t refLength = close - open - 1;
+    oxStyleValue value = TextValue(ref, refLength, kStyleUrl);
     value.SetValue(1); // a plain reference: no library qualifies it
+    if (gParsingLibrary && refLength > 0 && ref[0] == u'#' && value.GetText()) {
+        // A reference to a resource of the style's own library keeps naming that library wherever
+        // the style is used.
+        NUBO::TWString qualified;
+        if (gParsingLibrary->FindResourceWithLibrary(value.GetText(), &qualified)) {
+            qualified.Append(ref, int(refLength));
+            value.SetText(qualified.GetString());
+            value.SetValue(0);
+        }
+    }
     *out = std::move(value);
     return true;
 }
@@ -274,4 +293,24 @@ bool oxStyleRectValue::Parse(const WCHAR* text, unsigned mask) {
     for (int side = 0; side < 4; ++side)
         sides[side] = parsed[kFrom[count][side]];
     return true;
+}
+
+bool ParseStyleAttribute(const WCHAR* name, const WCHAR* text, oxStyleValue* out, oxStyleDeclaration* declaration,
+                         oxStyleLibrary* library) {
+    if (!text || !out) return false;
+    // Parsing is not re-entrant across libraries; the previous library is put back all the same.
+    oxStyleLibrary* previous = gParsingLibrary;
+    gParsingLibrary = library;
+    int id = StylePropertyIdFromName(name);
+    bool parsed = ParseStylePropertyValue(id, text, out);
+    if (parsed && declaration) declaration->SetProperty(id, *out);
+    gParsingLibrary = previous;
+    if (gErrorSink && (!parsed || id < 0)) gErrorSink->OnStyleError(name, text, id >= 0);
+    return parsed;
+}
+
+oxStyleErrorSink* SetStyleErrorSink(oxStyleErrorSink* sink) {
+    oxStyleErrorSink* previous = gErrorSink;
+    gErrorSink = sink;
+    return previous;
 }

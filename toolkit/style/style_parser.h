@@ -5,6 +5,8 @@
 
 #include "platform/types.h"
 
+class oxStyleDeclaration;
+class oxStyleLibrary;
 class oxStyleValue;
 
 enum : unsigned {
@@ -24,3 +26,22 @@ bool ParseStyleValue(const WCHAR* text, unsigned mask, oxStyleValue* out);
 // Parses a value of property `id` (-1 for an unknown property) with the property's mask. False for
 // null text or an id outside -1..127.
 bool ParseStylePropertyValue(int id, const WCHAR* text, oxStyleValue* out);
+
+// Parses the text of the style property `name` and, when it parses and a declaration is given,
+// stores the value there (an unknown name parses but stores nothing). References "url(#id)" are
+// looked up in `library` while the text is parsed and, when found, stored qualified by the URI of
+// the library that defines them. False for null text or text that does not parse.
+bool ParseStyleAttribute(const WCHAR* name, const WCHAR* text, oxStyleValue* out, oxStyleDeclaration* declaration,
+                         oxStyleLibrary* library);
+
+// Told about style text that could not be used while a markup loader applies attributes.
+class oxStyleErrorSink {
+public:
+    // `knownProperty` false: no property has that name; true: the value does not parse.
+    virtual void OnStyleError(const WCHAR* name, const WCHAR* text, bool knownProperty) = 0;
+
+protected:
+    ~oxStyleErrorSink() = default;
+};
+// Sets the sink that ParseStyleAttribute reports to (null: nobody listens); answers the previous one.
+oxStyleErrorSink* SetStyleErrorSink(oxStyleErrorSink* sink);

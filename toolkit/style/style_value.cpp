@@ -6,7 +6,10 @@
 #include <new>
 
 #include "platform/crt/wide.h"
+#include "runtime/wide_string.h"
+#include "toolkit/core/uri.h"
 #include "toolkit/style/color.h"
+#include "toolkit/style/style_library.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
 
@@ -192,6 +195,18 @@ uint32_t oxStyleValue::GetColor() const {
     uint32_t argb = 0xFF000000;
     if (!ParseColor(GetText(), &argb)) return 0xFF000000;
     return argb;
+}
+
+oxElement* oxStyleValue::ResolveResource(oxStyleLibrary* library) const {
+    const WCHAR* text = GetText();
+    if (!library || !text) return nullptr;
+    if (type_ == kStyleUrl && word_ == 0) {
+        oxUri uri(text);
+        NUBO::TWString fragment(u"#");
+        fragment += uri.GetFragment();
+        if (oxElement* themed = library->FindThemeResource(fragment.GetString())) return themed;
+    }
+    return library->FindResourceByUri(text);
 }
 
 WCHAR* oxStyleValue::ToString() const {

@@ -7,7 +7,8 @@
 #include "platform/types.h"
 #include "toolkit/core/shared_string.h"
 
-class oxScene;
+class oxElement;
+class oxStyleLibrary;
 struct oxStyleRectValue;
 struct oxOSThemeValue;
 
@@ -82,6 +83,9 @@ public:
     int32_t GetInt() const;
     // Type 9: the ARGB; type 10: the named system colour (opaque black when unknown); else 0.
     uint32_t GetColor() const;
+    // The resource element that a reference (or text) names in the library, library-qualified
+    // references trying the active themes first; null without a library or text.
+    oxElement* ResolveResource(oxStyleLibrary* library) const;
     // New malloc'd text, "" for types without a text form; null only when memory ran out.
     WCHAR* ToString() const;
 

@@ -1,4 +1,5 @@
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_change_log.h"
 
 #include <gtest/gtest.h>
 
@@ -320,24 +321,42 @@ TEST_F(oxBoxTest, ModeSettersReplaceOnlyTheirGroup) {
     box->Release();
 }
 
-TEST_F(oxBoxTest, PriorValuesKeepTheValueFromBeforeTheFirstChange) {
+TEST_F(oxBoxTest, ChangeLogKeepsOneEntryPerIdFromBeforeTheFirstChange) {
     auto* box = new TestBox(kAtomBox);
+    box->StoreAttribute(kAtomTitle, u"kept", true);
     box->SetStateFlag(kStateRecordPrior, true);
     box->SetSelected(true, false);
     box->SetSelected(false, false);
-    box->StoreAttribute(kAtomLabel, u"one", true);
+    box->StoreAttribute(kAtomLabel, u"one", true); // had none
     box->StoreAttribute(kAtomLabel, u"two", true);
-    int count = 0;
-    const oxPriorValue* v = box->GetPriorValues(&count);
-    // Entries are told apart by kind and atom: "had none" and "had this text" are two entries.
-    ASSERT_EQ(count, 3);
-    EXPECT_EQ(v[0].kind, oxPriorValue::kState);
-    EXPECT_EQ(v[0].atom, kAtomSelected);
-    EXPECT_EQ(std::u16string(v[0].text.GetString()), u"false");
-    EXPECT_EQ(v[1].kind, oxPriorValue::kNoAttribute);
-    EXPECT_EQ(v[1].atom, kAtomLabel);
-    EXPECT_EQ(v[2].kind, oxPriorValue::kAttribute);
-    EXPECT_EQ(std::u16string(v[2].text.GetString()), u"one");
+    box->StoreAttribute(kAtomTitle, u"changed", true);
+    box->RemoveAttribute(kAtomTitle);
+    box->SetDisabled(true, false);
+    const oxBoxChangeLog* log = box->GetChangeLog();
+    ASSERT_NE(log, nullptr);
+    // One entry per state bit and per attribute: the value from before the first change.
+    const auto& e = log->GetEntries();
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[0].kind, oxBoxChangeLog::kState);
+    EXPECT_EQ(e[0].id, kStateSelected);
+    EXPECT_EQ(std::u16string(e[0].text.GetString()), u"false");
+    EXPECT_EQ(e[1].kind, oxBoxChangeLog::kRemoveAttribute);
+    EXPECT_EQ(e[1].id, kAtomLabel);
+    EXPECT_EQ(e[2].kind, oxBoxChangeLog::kAttribute);
+    EXPECT_EQ(e[2].id, kAtomTitle);
+    EXPECT_EQ(std::u16string(e[2].text.GetString()), u"kept");
+    // The bit of "disabled" (1024) and an attribute atom of the same number are two entries.
+    EXPECT_EQ(e[3].id, kStateDisabled);
+    EXPECT_TRUE(log->Contains(oxBoxChangeLog::kState, kStateDisabled));
+    EXPECT_FALSE(log->Contains(oxBoxChangeLog::kAttribute, kStateDisabled));
+
+    // Replaying puts the box back as it was before the changes and empties the log.
+    box->ReplayChangeLog();
+    EXPECT_EQ(box->GetChangeLog(), nullptr);
+    EXPECT_EQ(box->GetAttributeText(kAtomLabel), nullptr);
+    EXPECT_EQ(std::u16string(box->GetAttributeText(kAtomTitle)), u"kept");
+    EXPECT_FALSE(box->GetStateFlags() & (kStateSelected | kStateDisabled));
+    EXPECT_TRUE(box->GetStateFlags() & kStateRecordPrior);
     // A child inserted under a recording box records too.
     auto* child = new TestBox(kAtomBox);
     box->AddChild(child);

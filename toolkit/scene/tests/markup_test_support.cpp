@@ -5,6 +5,7 @@
 #include <new>
 #include <sstream>
 
+#include "platform/shell/path_map.h"
 #include "runtime/charset.h"
 
 namespace markup_test {
@@ -42,6 +43,10 @@ void WriteFile(const std::string& path, const std::string& data) {
 
 std::string DataPath(const std::string& name) {
     return std::string(TEST_DATA_DIR) + "/" + name;
+}
+
+std::u16string DevicePath(const std::string& name) {
+    return platform::DevicePathFromHost(DataPath(name));
 }
 
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& name) {

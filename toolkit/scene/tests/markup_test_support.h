@@ -19,6 +19,8 @@ std::u16string Wide(const std::string& text);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 std::string DataPath(const std::string& name);
+// A test data file's path as the device writes it, with backslashes.
+std::u16string DevicePath(const std::string& name);
 
 // Compares `actual` with tests/data/<name>; TANDU_UPDATE_GOLDENS=1 rewrites the file instead.
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& name);

@@ -1,0 +1,294 @@
+// The box's attributes: markup and script values applied to states, modes, flags, the id and the
+// style class, plain attributes stored as text, the texts read back, and child elements of markup.
+#include "platform/crt/wide.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/style/attribute_value.h"
+
+namespace {
+
+// Attributes whose value lives in a change flag.
+struct FlagAttribute {
+    oxAtom atom;
+    uint32_t flag;
+};
+constexpr FlagAttribute kFlagAttributes[] = {
+    {kAtomBlockEvents, kChangeBlockEvents},         {kAtomFixedRowSize, kChangeFixedRowSize},
+    {kAtomForceNoLayering, kChangeForceNoLayering}, {kAtomFramed, kChangeFramed},
+    {kAtomIgnoreEvents, kChangeIgnoreEvents},       {kAtomTranslucent, kChangeTranslucent},
+};
+
+// Computed texts share one buffer, valid until the next computed answer.
+WCHAR gAttributeBuffer[256];
+
+} // namespace
+
+int32_t oxBox::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
+    if (ns == kAtomStyleNamespace) {
+        WCHAR name[oxAtoms::kLookupUnits];
+        if (oxAtoms::GetName(attribute, name, oxAtoms::kLookupUnits)) (void)SetStyle(name, value);
+        return 0;
+    }
+    // FIXME: reaction attributes become reaction elements once reactions exist.
+    if (ns == kAtomReactionNamespace) return kElementNotSupported;
+    return SetAttribute(attribute, value, true, false);
+}
+
+int32_t oxBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) {
+    if (attribute == kAtomId && value && value[0]) {
+        SetId(oxAtoms::Intern(value));
+        return 0;
+    }
+    bool on = ParseBool(value);
+    switch (attribute) {
+    case kAtomBlockEvents:
+    case kAtomFixedRowSize:
+    case kAtomForceNoLayering:
+    case kAtomIgnoreEvents:
+    case kAtomTranslucent:
+        for (const FlagAttribute& f : kFlagAttributes)
+            if (f.atom == attribute) SetChangeFlag(f.flag, on);
+        return 0;
+    case kAtomFramed:
+        SetHasFrame(on);
+        return 0;
+    case kAtomBoxCaptured:
+        SetCaptured(on);
+        return 0;
+    case kAtomCollapsed:
+        SetCollapsed(on, forced);
+        return 0;
+    case kAtomDeflated:
+        SetDeflated(on);
+        return 0;
+    case kAtomDisabled:
+        SetDisabled(on, forced);
+        return 0;
+    case kAtomDragged:
+        SetDragged(on, forced);
+        return 0;
+    case kAtomDragHovered:
+        SetDragHovered(on, forced);
+        return 0;
+    case kAtomEngaged:
+        SetEngaged(on, forced);
+        return 0;
+    case kAtomExpanded:
+        SetExpanded(on, forced);
+        return 0;
+    case kAtomFocused:
+        SetFocused(on, false, false);
+        return 0;
+    case kAtomGrew:
+        SetGrew(on);
+        return 0;
+    case kAtomHidden:
+        SetHidden(on);
+        return 0;
+    case kAtomHovered:
+        SetHovered(on, forced);
+        return 0;
+    case kAtomMaximized:
+        SetMaximized(on);
+        return 0;
+    case kAtomMinimized:
+        SetMinimized(on);
+        return 0;
+    case kAtomOrnament:
+        SetOrnament(on);
+        return 0;
+    case kAtomOverflowed:
+        SetOverflowed(on);
+        return 0;
+    case kAtomPopped:
+        SetPopped(on);
+        return 0;
+    case kAtomPressed:
+        SetPressed(on, forced);
+        return 0;
+    case kAtomSelected:
+        SetSelected(on, forced);
+        return 0;
+    case kAtomToggled:
+        SetToggled(on, forced);
+        return 0;
+    case kAtomCursorMode:
+        SetCursorMode(ParseBoxModeFlags(value));
+        return 0;
+    case kAtomDragMode:
+        SetDragMode(ParseBoxModeFlags(value));
+        return 0;
+    case kAtomFocusMode:
+        SetFocusMode(ParseBoxModeFlags(value));
+        return 0;
+    case kAtomSelectableMode:
+        SetSelectableMode(ParseBoxModeFlags(value));
+        return 0;
+    case kAtomSelectMode:
+        SetSelectMode(ParseBoxModeFlags(value));
+        return 0;
+    case kAtomToggleMode:
+        SetToggleMode(ParseBoxModeFlags(value));
+        return 0;
+    case kAtomStyle:
+        SetStyleId(oxAtoms::Intern(value), true);
+        return 0;
+    case kAtomScrollOffsetX:
+    case kAtomScrollOffsetY:
+    case kAtomView:
+        // FIXME: scroll offsets and layout views go to the layout once layouts exist.
+        return 0;
+    default:
+        break;
+    }
+    bool stored = StoreAttribute(attribute, value, notify);
+    if (stored && attribute == kAtomAffineLayout && (changeFlags_ & kChangeAttached)) {
+        InvalidateMeasure();
+        Remeasure();
+        UpdateFrameBounds(!(changeFlags_ & kChangePainted));
+        RequestLayout();
+    }
+    return 0;
+}
+
+bool oxBox::StoreAttribute(oxAtom attribute, const WCHAR* value, bool notify) {
+    const oxSharedString* old = nullptr;
+    if (attributes_) {
+        if (auto* node = attributes_->Find(attribute)) old = &node->value;
+    }
+    if (old && value && wcscmp(old->GetString(), value) == 0) {
+        NotifyAttributeChange(attribute, false, notify);
+        return false;
+    }
+    if (!attributes_) attributes_ = new (std::nothrow) oxAttributeMap;
+    if (attributes_) {
+        if (stateFlags_ & kStateRecordPrior) oxRecordPriorAttribute(this, attribute, old ? old->GetString() : nullptr);
+        if (old) attributes_->Erase(attribute);
+        if (value && value[0]) {
+            oxSharedString copy(value);
+            if (!copy.IsNull()) attributes_->Insert(attribute, std::move(copy));
+        }
+    }
+    if (attribute == kAtomAnchor) changeFlags_ |= kChangeHasAnchor;
+    NotifyAttributeChange(attribute, true, notify);
+    UpdateStateStyles(attribute);
+    return true;
+}
+
+const WCHAR* oxBox::GetAttribute(oxAtom attribute) {
+    if ((attribute == kAtomId && id_) || (attribute == kAtomStyle && styleId_)) {
+        if (oxAtoms::GetName(attribute == kAtomId ? id_ : styleId_, gAttributeBuffer, 256) > 0) return gAttributeBuffer;
+        return nullptr;
+    }
+    if (const WCHAR* state = oxStateAttributeText(this, attribute)) return state;
+    for (const FlagAttribute& f : kFlagAttributes)
+        if (f.atom == attribute) return (changeFlags_ & f.flag) ? u"true" : u"false";
+    uint32_t mode = 0;
+    switch (attribute) {
+    case kAtomCursorMode:
+        mode = GetCursorMode();
+        break;
+    case kAtomDragMode:
+        mode = GetDragMode();
+        break;
+    case kAtomFocusMode:
+        mode = GetFocusMode();
+        break;
+    case kAtomSelectableMode:
+        mode = GetSelectableMode();
+        break;
+    case kAtomSelectMode:
+        mode = GetSelectMode();
+        break;
+    case kAtomToggleMode:
+        mode = GetToggleMode();
+        break;
+    default:
+        return GetAttributeText(attribute);
+    }
+    FormatBoxModeFlags(mode, gAttributeBuffer, 256);
+    return gAttributeBuffer;
+}
+
+const WCHAR* oxBox::GetAttributeText(oxAtom attribute) const {
+    if (!attributes_) return nullptr;
+    const auto* node = attributes_->Find(attribute);
+    return node ? node->value.GetString() : nullptr;
+}
+
+void oxBox::RemoveAttribute(oxAtom attribute) {
+    if (!attributes_) return;
+    if (stateFlags_ & kStateRecordPrior) oxRecordPriorAttribute(this, attribute, nullptr);
+    attributes_->Erase(attribute);
+    UpdateStateStyles(attribute);
+}
+
+int32_t oxBox::CreateChild(oxAtom ns, oxAtom tag, oxElement** out, bool direct) {
+    if (direct && ns == kAtomBoxNamespace) {
+        switch (tag) {
+        case kAtomCode:
+        case kAtomCommandGroup:
+        case kAtomKeyGroup:
+        case kAtomReaction:
+        case kAtomScript:
+        case kAtomStyleProps:
+        case kAtomBinding:
+        case kAtomProperty:
+        case kAtomContent:
+            break;
+        default:
+            return CreateBoxChild(ns, tag, out);
+        }
+    }
+    return CreateChildElement(ns, tag, out);
+}
+
+int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
+    if (out) *out = nullptr;
+    if (ns == kAtomResourceNamespace) {
+        // Libraries inside boxes belong to the scene; other resource tags make nothing.
+        if (tag == kAtomLibrary && scene_ && out) *out = scene_->GetLibraryElement();
+        return 0;
+    }
+    if (ns != kAtomBoxNamespace) return kElementNotHandled;
+    switch (tag) {
+    case kAtomContent:
+        return 0;
+    case kAtomCode:
+    case kAtomScript:
+        if (oxElement* script = scene_ && out ? scene_->CreateScriptElement(this, tag) : nullptr) {
+            *out = script;
+            return 0;
+        }
+        return kElementNotHandled;
+    case kAtomCommandGroup:
+    case kAtomKeyGroup:
+    case kAtomReaction:
+    case kAtomStyleProps:
+    case kAtomProperty:
+    case kAtomBinding:
+        // FIXME: these elements are made here once commands, reactions and bindings exist.
+        return kElementNotHandled;
+    default:
+        break;
+    }
+    if (stateFlags_ & kStateContentPending) {
+        // FIXME: the markup is recorded into the collapsed placeholder once recorded markup exists.
+        return 0;
+    }
+    // FIXME: a collapsed box defers its markup children into a placeholder once recorded markup
+    // exists; until then they are built at once.
+    return CreateBoxChild(ns, tag, out);
+}
+
+int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
+    if (out) *out = nullptr;
+    // FIXME: "instance" elements are made here once gadget instances exist.
+    if (tag == kAtomInstance || ns != kAtomBoxNamespace || !scene_) return kElementNotHandled;
+    oxBox* box = scene_->CreateBox(ns, tag);
+    if (!box) return kElementNotHandled;
+    AddChild(box, nullptr, false);
+    if (out) *out = box;
+    return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// What the style system asks of the library a style stands in (a scene is a library too): finding
+// resources by reference or id, and taking in the style elements its markup makes. Libraries live
+// above the style system, so it reaches them only through this interface.
+#include "platform/types.h"
+#include "toolkit/core/atoms.h"
+
+class oxElement;
+namespace NUBO {
+class TWString;
+}
+
+class oxStyleLibrary {
+public:
+    // A resource reference "library#id" (an empty library part means this library and its imports);
+    // `tag` 0 accepts any kind. Null when nothing is found.
+    virtual oxElement* FindResourceByUri(const WCHAR* text, oxAtom tag = 0) = 0;
+    virtual oxElement* FindResourceById(oxAtom id, oxAtom tag) = 0;
+    // Looks a reference up like FindResourceByUri and gives the URI of the library that defines what
+    // was found in `definingUri`.
+    virtual oxElement* FindResourceWithLibrary(const WCHAR* text, NUBO::TWString* definingUri) = 0;
+    // The resource that a fragment "#id" names among the active themes, or null.
+    virtual oxElement* FindThemeResource(const WCHAR* fragment) {
+        (void)fragment;
+        return nullptr;
+    }
+    // The library takes ownership of an element that its markup made.
+    virtual void AddResource(oxElement* element) = 0;
+
+protected:
+    ~oxStyleLibrary() = default;
+};
