@@ -25,7 +25,13 @@ thread_local std::vector<WaitEntry> waitSet;
 
 VirtualClock virtualClock;
 
+const DisplayHooks* display = nullptr;
+
 } // namespace
+
+void SetDisplayHooks(const DisplayHooks* hooks) {
+    display = hooks;
+}
 
 VirtualClock& UseVirtualClock(uint64_t startMs) {
     virtualClock.Reset(startMs);
@@ -83,10 +89,13 @@ void RemoveWaitFd(int fd) {
 }
 
 void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
+    if (display && display->beforeWait()) return;
     std::vector<pollfd> fds;
     fds.push_back({wakeFd, POLLIN, 0});
     for (const WaitEntry& e : waitSet)
         fds.push_back({e.fd, e.events, 0});
+    const int displayFd = display ? display->eventFd() : -1;
+    if (displayFd >= 0) fds.push_back({displayFd, POLLIN, 0});
 
     Clock& clock = CurrentClock();
     int timeout = -1;
@@ -98,6 +107,7 @@ void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
     // A virtual clock is not waited for: take what is ready now, else jump to the deadline.
     bool jump = deadlineMs && timeout > 0 && clock.SkipTo(clock.NowMs());
     int ready = poll(fds.data(), fds.size(), jump ? 0 : timeout);
+    if (display) display->afterWait();
     if (ready == 0 && jump) {
         clock.SkipTo(*deadlineMs);
         return;
@@ -105,6 +115,7 @@ void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
     if (ready <= 0) return;
     // The entries may change inside a callback: look each ready descriptor up again.
     for (size_t i = 1; i < fds.size(); ++i) {
+        if (fds[i].fd == displayFd) continue;
         if (!fds[i].revents) continue;
         auto it = std::find_if(waitSet.begin(), waitSet.end(), [&](const WaitEntry& e) { return e.fd == fds[i].fd; });
         if (it != waitSet.end() && it->ready) it->ready(fds[i].fd, fds[i].revents, it->context);

@@ -3,6 +3,9 @@
 // sleep. Tests drive the loop with RunUntilIdle and AdvanceAndRun instead of sleeping.
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "platform/types.h"
 
 #include "platform/win/clock.h"
 
@@ -27,8 +30,24 @@ using WaitReady = void (*)(int fd, short revents, void* context);
 void AddWaitFd(int fd, short events, WaitReady ready, void* context);
 void RemoveWaitFd(int fd);
 
+// A display backend takes part in the loop's sleep: before it the backend presents and handles its
+// events (true when it produced work, so the loop does not sleep); its descriptor (or -1) wakes
+// the sleep; after it the backend handles what arrived.
+struct DisplayHooks {
+    bool (*beforeWait)();
+    int (*eventFd)();
+    void (*afterWait)();
+};
+void SetDisplayHooks(const DisplayHooks* hooks);
+
 // The message loop's sleep: returns when `wakeFd` is signalled, a wait descriptor is ready or the
 // clock reaches `deadlineMs`. A virtual clock jumps to the deadline instead of sleeping.
 void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs);
+
+// Read-back of the screen for tests: the pixels of a screen rectangle as 0x00RRGGBB, row by row
+// (16-bit pixels expanded). Parts outside the screen read 0.
+std::vector<uint32_t> ReadScreen(const RECT& area);
+// Writes the screen as an RGB PNG file; false when it cannot be written.
+bool DumpScreenPng(const char* path);
 
 } // namespace platform::headless

@@ -8,7 +8,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/win/gdi_internal.h"
+#include "platform/win/region.h"
 #include "platform/win/screen.h"
+#include "platform/win/window_internal.h"
 
 namespace {
 
@@ -64,6 +67,9 @@ struct HDC__ {
     Bitmap* stock = nullptr; // the 1 x 1 monochrome bitmap of a new memory DC
     int stretchMode = BLACKONWHITE;
     POINT brushOrigin{0, 0};
+    // A painting DC keeps inside its own clip too (screen coordinates).
+    bool clipped = false;
+    platform::detail::RectSet clip;
 };
 
 namespace {
@@ -101,41 +107,48 @@ Surface ScreenSurface() {
 }
 
 // Where a DC draws: its surface, the device origin of its coordinates and its clip in surface
-// coordinates.
+// coordinates, as rectangles (a window's visible region may take several).
 struct Target {
     Surface surface;
     int originX = 0;
     int originY = 0;
-    RECT clip{0, 0, 0, 0};
+    std::vector<RECT> clips;
+    bool screen = false;
 };
 
 bool GetTarget(HDC__* dc, Target* t) {
     if (dc->kind == HDC__::kMemory) {
         t->surface = dc->selected->View();
-        t->clip = RECT{0, 0, t->surface.width, t->surface.height};
+        t->clips = {RECT{0, 0, t->surface.width, t->surface.height}};
         return true;
     }
     t->surface = ScreenSurface();
-    t->clip = RECT{0, 0, t->surface.width, t->surface.height};
+    t->screen = true;
     if (dc->kind == HDC__::kWindow) {
         RECT w;
         if (!IsWindow(dc->hwnd) || !GetWindowRect(dc->hwnd, &w)) return false;
         t->originX = w.left;
         t->originY = w.top;
-        if (!IsWindowVisible(dc->hwnd)) w = RECT{0, 0, 0, 0};
-        t->clip = RECT{std::max(t->clip.left, w.left), std::max(t->clip.top, w.top), std::min(t->clip.right, w.right),
-                       std::min(t->clip.bottom, w.bottom)};
+        // No backing store: the window draws only where it shows.
+        platform::detail::RectSet visible = platform::detail::VisibleRegion(dc->hwnd);
+        if (dc->clipped) visible &= dc->clip;
+        t->clips = visible.Rects();
+        return true;
     }
+    t->clips = {RECT{0, 0, t->surface.width, t->surface.height}};
     return true;
 }
 
 // Moves DC coordinates to surface coordinates; false when the point lies outside the clip.
 bool ToSurface(const Target& t, int* x, int* y) {
     const int64_t sx = int64_t(*x) + t.originX, sy = int64_t(*y) + t.originY;
-    if (sx < t.clip.left || sx >= t.clip.right || sy < t.clip.top || sy >= t.clip.bottom) return false;
-    *x = int(sx);
-    *y = int(sy);
-    return true;
+    for (const RECT& c : t.clips) {
+        if (sx < c.left || sx >= c.right || sy < c.top || sy >= c.bottom) continue;
+        *x = int(sx);
+        *y = int(sy);
+        return true;
+    }
+    return false;
 }
 
 void DefaultMasks(int bpp, uint32_t* masks) {
@@ -263,26 +276,22 @@ uint32_t FromColorRef(COLORREF c) {
     return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
 }
 
-// Nearest-pixel copy of (sx, sy, sw, sh) of `source` onto (x, y, w, h) in the target's coordinates.
-// Source pixels outside `sourceClip` leave the destination as it was.
-void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& source, const RECT& sourceClip, int sx,
-             int sy, int sw, int sh) {
-    // A copy within one surface reads a snapshot, so overlapping areas move intact.
-    Surface src = source;
-    std::vector<uint8_t> snapshot;
-    if (src.bits == dst.surface.bits) {
-        snapshot.assign(src.bits, src.bits + size_t(src.stride) * src.height);
-        src.bits = snapshot.data();
-    }
+// Nearest-pixel copy of (sx, sy, sw, sh) of `source` onto (x, y, w, h) in the target's coordinates,
+// inside one clip rectangle of the target. Source pixels outside `sourceClip` leave the destination
+// as it was. Returns the pixels written.
+uint64_t StretchClipped(const Target& dst, const RECT& clip, int x, int y, int w, int h, const Surface& source,
+                        const RECT& sourceClip, int sx, int sy, int sw, int sh) {
+    uint64_t written = 0;
+    const Surface& src = source;
     const bool same = SameFormat(src, dst.surface) && src.bpp >= 8;
     const int bytes = src.bpp / 8;
     // The destination pixels inside the clip, as offsets into the (x, y, w, h) rectangle.
     const int64_t ox = int64_t(dst.originX) + x, oy = int64_t(dst.originY) + y;
     // Clamped before narrowing, so far-off coordinates give an empty range rather than a wrapped one.
-    const int i0 = int(std::clamp<int64_t>(dst.clip.left - ox, 0, w));
-    const int i1 = int(std::clamp<int64_t>(dst.clip.right - ox, i0, w));
-    const int j0 = int(std::clamp<int64_t>(dst.clip.top - oy, 0, h));
-    const int j1 = int(std::clamp<int64_t>(dst.clip.bottom - oy, j0, h));
+    const int i0 = int(std::clamp<int64_t>(clip.left - ox, 0, w));
+    const int i1 = int(std::clamp<int64_t>(clip.right - ox, i0, w));
+    const int j0 = int(std::clamp<int64_t>(clip.top - oy, 0, h));
+    const int j1 = int(std::clamp<int64_t>(clip.bottom - oy, j0, h));
     if (w == sw && h == sh) {
         // Unscaled: each row is one span, clipped on both sides, copied whole when formats agree.
         const int left = int(std::clamp<int64_t>(int64_t(sourceClip.left) - sx, i0, i1));
@@ -299,8 +308,9 @@ void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& sourc
                 for (int i = 0; i < right - left; ++i)
                     StoreRaw(dst.surface, dx + i, dy, Encode(dst.surface, ReadRgb(src, px + i, int(py))));
             }
+            written += uint64_t(right - left);
         }
-        return;
+        return written;
     }
     for (int j = j0; j < j1; ++j) {
         const int dy = int(oy + j);
@@ -316,7 +326,29 @@ void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& sourc
                 std::memcpy(dstRow + dx * bytes, srcRow + px * bytes, bytes);
             else
                 StoreRaw(dst.surface, dx, dy, Encode(dst.surface, ReadRgb(src, int(px), int(py))));
+            ++written;
         }
+    }
+    return written;
+}
+
+// The copy over every clip rectangle; writes into the screen are noted for presenting.
+void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& source, const RECT& sourceClip, int sx,
+             int sy, int sw, int sh) {
+    // A copy within one surface reads a snapshot, so overlapping areas move intact.
+    Surface src = source;
+    std::vector<uint8_t> snapshot;
+    if (src.bits == dst.surface.bits) {
+        snapshot.assign(src.bits, src.bits + size_t(src.stride) * src.height);
+        src.bits = snapshot.data();
+    }
+    for (const RECT& clip : dst.clips) {
+        const uint64_t written = StretchClipped(dst, clip, x, y, w, h, src, sourceClip, sx, sy, sw, sh);
+        if (!dst.screen || !written) continue;
+        const int64_t ox = int64_t(dst.originX) + x, oy = int64_t(dst.originY) + y;
+        const RECT area{LONG(std::max<int64_t>(clip.left, ox)), LONG(std::max<int64_t>(clip.top, oy)),
+                        LONG(std::min<int64_t>(clip.right, ox + w)), LONG(std::min<int64_t>(clip.bottom, oy + h))};
+        NoteScreenWrite(area, written);
     }
 }
 
@@ -450,6 +482,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+    if (platform::detail::DeleteRegionObject(object)) return TRUE;
     Bitmap* b = CheckBitmap(object);
     if (!b || b->selectedInto) return FALSE;
     FreeBitmap(b);
@@ -521,6 +554,7 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     if (!d || !GetTarget(d, &t)) return CLR_INVALID;
     if (!ToSurface(t, &x, &y)) return CLR_INVALID;
     StoreRaw(t.surface, x, y, Encode(t.surface, FromColorRef(color)));
+    if (t.screen) NoteScreenWrite(RECT{x, y, x + 1, y + 1}, 1);
     return ToColorRef(ReadRgb(t.surface, x, y));
 }
 
@@ -535,7 +569,10 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     const int64_t sx = int64_t(srcX) + from.originX, sy = int64_t(srcY) + from.originY;
     if (sx != int(sx) || sy != int(sy)) return FALSE;
     // The source is read within its own clip: a window DC sees only its window.
-    Stretch(to, x, y, width, height, from.surface, from.clip, int(sx), int(sy), srcWidth, srcHeight);
+    platform::detail::RectSet sourceArea;
+    for (const RECT& r : from.clips)
+        sourceArea |= platform::detail::RectSet(r);
+    Stretch(to, x, y, width, height, from.surface, sourceArea.Bounds(), int(sx), int(sy), srcWidth, srcHeight);
     return TRUE;
 }
 
@@ -578,4 +615,29 @@ BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous) {
     if (previous) *previous = d->brushOrigin;
     d->brushOrigin = POINT{x, y};
     return TRUE;
+}
+
+namespace platform::detail {
+
+HDC GetClippedWindowDC(HWND hwnd, const RectSet& clip) {
+    HDC dc = GetDC(hwnd);
+    if (!dc) return nullptr;
+    dc->clipped = true;
+    dc->clip = clip;
+    return dc;
+}
+
+} // namespace platform::detail
+
+int GetClipBox(HDC dc, RECT* rect) {
+    HDC__* d = CheckDC(dc);
+    Target t;
+    if (!d || !rect || !GetTarget(d, &t)) return ERROR;
+    platform::detail::RectSet clip;
+    for (const RECT& r : t.clips)
+        clip |= platform::detail::RectSet(r);
+    clip.Offset(-t.originX, -t.originY);
+    *rect = clip.Bounds();
+    if (clip.Empty()) return NULLREGION;
+    return clip.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }

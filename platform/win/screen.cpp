@@ -1,5 +1,6 @@
 #include "platform/win/screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,8 @@ namespace {
 
 ScreenBuffer g_screen;
 bool g_ready = false;
+uint64_t g_pixelsWritten = 0;
+RECT g_damage{0, 0, 0, 0};
 
 int EnvInt(const char* name, int fallback) {
     const char* v = std::getenv(name);
@@ -30,6 +33,8 @@ bool Allocate(const ScreenConfig& config) {
     g_screen.stride = stride;
     g_screen.bits = bits;
     g_ready = true;
+    g_pixelsWritten = 0;
+    g_damage = RECT{0, 0, config.width, config.height};
     return true;
 }
 
@@ -76,4 +81,28 @@ uint32_t ReadScreenPixel(int x, int y) {
     g = gBits == 6 ? (g << 2) | (g >> 4) : (g << 3) | (g >> 2);
     b = (b << 3) | (b >> 2);
     return (r << 16) | (g << 8) | b;
+}
+
+void NoteScreenWrite(const RECT& bounds, uint64_t pixels) {
+    if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
+    g_pixelsWritten += pixels;
+    if (g_damage.left >= g_damage.right) {
+        g_damage = bounds;
+        return;
+    }
+    g_damage.left = std::min(g_damage.left, bounds.left);
+    g_damage.top = std::min(g_damage.top, bounds.top);
+    g_damage.right = std::max(g_damage.right, bounds.right);
+    g_damage.bottom = std::max(g_damage.bottom, bounds.bottom);
+}
+
+uint64_t ScreenPixelsWritten() {
+    return g_pixelsWritten;
+}
+
+bool TakeScreenDamage(RECT* bounds) {
+    if (g_damage.left >= g_damage.right || g_damage.top >= g_damage.bottom) return false;
+    if (bounds) *bounds = g_damage;
+    g_damage = RECT{0, 0, 0, 0};
+    return true;
 }

@@ -32,3 +32,10 @@ ScreenConfig ScreenConfigFromEnvironment();
 
 // Pixel read-back for tests and backends: 0x00RRGGBB, 16-bit values expanded; 0 outside.
 uint32_t ReadScreenPixel(int x, int y);
+
+// Every write into the screen is noted: backends present only what changed, tests count pixels.
+void NoteScreenWrite(const RECT& bounds, uint64_t pixels);
+// Pixels written since the screen was configured (a running count).
+uint64_t ScreenPixelsWritten();
+// The bounds of what changed since the last call; false when nothing did.
+bool TakeScreenDamage(RECT* bounds);

@@ -16,52 +16,21 @@
 #include "platform/win/messages.h"
 #include "platform/win/sync.h"
 #include "platform/win/window_internal.h"
+#include "platform/win/window_paint.h"
+
+namespace platform::detail {
+std::mutex tableMutex;
+std::map<uintptr_t, std::unique_ptr<Window>> windows;
+int64_t nextZ = 1;
+} // namespace platform::detail
 
 namespace {
 
-struct WindowClass {
-    std::u16string name;
-    WNDCLASSW wc;
-    ATOM atom;
-    int windows = 0;
-};
+using namespace platform::detail;
 
-struct Window {
-    uintptr_t handle;
-    WindowClass* cls;
-    std::u16string title;
-    DWORD style;
-    DWORD exStyle;
-    RECT rect;             // parent-client coordinates for a child, screen coordinates otherwise
-    HWND parent = nullptr; // WS_CHILD windows
-    HWND owner = nullptr;  // other windows created with a parent
-    bool messageOnly = false;
-    DWORD thread;
-    WNDPROC proc;
-    HINSTANCE instance;
-    LONG_PTR id;
-    LONG_PTR userData = 0;
-    std::vector<BYTE> extra;
-    bool destroying = false;
-    bool minimized = false;
-    bool updatePending = false;
-};
-
-// Handles are never reused, so a stale handle stays invalid.
-std::mutex tableMutex;
-std::map<uintptr_t, std::unique_ptr<Window>> windows;
 std::vector<std::unique_ptr<WindowClass>> classes;
 uintptr_t nextHandle = 0x10000;
 ATOM nextAtom = 0xC000;
-
-HWND ToHandle(const Window* w) {
-    return reinterpret_cast<HWND>(w->handle);
-}
-
-Window* Find(HWND hwnd) {
-    auto it = windows.find(reinterpret_cast<uintptr_t>(hwnd));
-    return it == windows.end() ? nullptr : it->second.get();
-}
 
 WindowClass* FindClass(LPCWSTR name) {
     if (!name) return nullptr;
@@ -121,7 +90,15 @@ HWND FindWindowToPaint(DWORD thread, HWND filter) {
 
 void SetUpdatePending(HWND hwnd, bool pending) {
     std::lock_guard lock(tableMutex);
-    if (Window* w = Find(hwnd)) w->updatePending = pending && !w->messageOnly;
+    Window* w = Find(hwnd);
+    if (!w) return;
+    w->updatePending = pending && !w->messageOnly;
+    if (pending) {
+        w->update = RectSet(RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top});
+    } else {
+        w->update.Clear();
+        w->erasePending = false;
+    }
 }
 
 bool IsUpdatePending(HWND hwnd) {
@@ -208,6 +185,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         w->instance = instance;
         w->id = (style & WS_CHILD) ? reinterpret_cast<LONG_PTR>(menu) : 0;
         w->extra.assign(size_t(c->wc.cbWndExtra), 0);
+        w->z = nextZ++; // a new window goes on top of its siblings
         c->windows++;
         hwnd = ToHandle(w.get());
         windows.emplace(w->handle, std::move(w));
@@ -254,15 +232,20 @@ BOOL DestroyWindow(HWND hwnd) {
         std::lock_guard lock(tableMutex);
         if (!Find(hwnd) || Find(hwnd)->destroying) return TRUE;
         CollectTree(hwnd, tree);
+        // What the windows showed is uncovered below them.
+        const VisibleSnapshot before = SnapshotLocked();
         for (HWND h : tree) {
             Window* w = Find(h);
             w->destroying = true;
             w->updatePending = false;
+            w->update.Clear();
             w->style &= ~WS_VISIBLE;
         }
+        ExposeLocked(before, hwnd, false);
     }
     for (HWND h : tree)
         platform::detail::KillWindowTimers(h, GetCurrentThreadId());
+    ForgetWindowState(hwnd);
     // WM_DESTROY parent first, WM_NCDESTROY children first; the windows exist throughout.
     for (HWND h : tree)
         Send(h, WM_DESTROY, 0, 0);
@@ -324,7 +307,7 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
     return w->thread;
 }
 
-LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -345,8 +328,14 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
             Send(hwnd, WM_SIZE, minimized ? SIZE_MINIMIZED : SIZE_RESTORED, minimized ? 0 : SizeParam(r));
         return 0;
     }
-    case WM_PAINT:
-        platform::detail::SetUpdatePending(hwnd, false);
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && IsWindow(hwnd)) SetFocus(hwnd);
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -469,18 +458,48 @@ int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount) {
     return int(n);
 }
 
+namespace {
+
+// Restacks `w` among its siblings (top-level windows among each other) as `insertAfter` asks.
+void RestackLocked(Window* w, HWND insertAfter) {
+    if (insertAfter == HWND_TOPMOST)
+        w->exStyle |= WS_EX_TOPMOST;
+    else if (insertAfter == HWND_NOTOPMOST)
+        w->exStyle &= ~WS_EX_TOPMOST;
+    Window* after = insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST ||
+                            insertAfter == HWND_BOTTOM
+                        ? nullptr
+                        : Find(insertAfter);
+    if (insertAfter == HWND_BOTTOM) {
+        int64_t lowest = w->z;
+        for (auto& [h, o] : windows)
+            if (o->parent == w->parent) lowest = std::min(lowest, o->z);
+        w->z = lowest - 1;
+    } else if (after && after != w && after->parent == w->parent) {
+        // Just below `after`: everything from `after` up moves one step higher.
+        for (auto& [h, o] : windows)
+            if (o->parent == w->parent && o.get() != w && o->z >= after->z) o->z += 1;
+        w->z = after->z - 1;
+        nextZ = std::max(nextZ, after->z + 1) + 1;
+    } else {
+        w->z = nextZ++;
+        // Owned windows stay above their owner.
+        for (auto& [h, o] : windows)
+            if (o->owner == ToHandle(w)) o->z = nextZ++;
+    }
+}
+
+} // namespace
+
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     WINDOWPOS pos{hwnd, insertAfter, x, y, cx, cy, flags};
+    bool activate = false;
     {
         std::lock_guard lock(tableMutex);
         Window* w = Find(hwnd);
         if (!w) return FALSE;
-        if (!(flags & SWP_NOZORDER)) {
-            if (insertAfter == HWND_TOPMOST)
-                w->exStyle |= WS_EX_TOPMOST;
-            else if (insertAfter == HWND_NOTOPMOST)
-                w->exStyle &= ~WS_EX_TOPMOST;
-        }
+        const VisibleSnapshot before = SnapshotLocked();
+        if (!(flags & SWP_NOZORDER)) RestackLocked(w, insertAfter);
         RECT r = w->rect;
         if (!(flags & SWP_NOMOVE)) r = {x, y, FarEdge(x, r.right - r.left), FarEdge(y, r.bottom - r.top)};
         if (!(flags & SWP_NOSIZE)) {
@@ -496,12 +515,21 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         pos.y = r.top;
         pos.cx = r.right - r.left;
         pos.cy = r.bottom - r.top;
+        const bool wasVisible = (w->style & WS_VISIBLE) != 0;
         if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
         if (flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
-        if ((w->style & WS_VISIBLE) && (!(pos.flags & SWP_NOSIZE) || (flags & SWP_SHOWWINDOW)))
-            w->updatePending = !w->messageOnly;
+        const bool shown = !wasVisible && (w->style & WS_VISIBLE);
+        // A window has no backing store: what moved or grew is painted again, what it left is
+        // uncovered below it.
+        const bool repaint = shown || (flags & SWP_FRAMECHANGED) || !(pos.flags & SWP_NOSIZE) ||
+                             !(pos.flags & SWP_NOMOVE);
+        ExposeLocked(before, hwnd, repaint);
+        if ((w->style & WS_VISIBLE) && (!(pos.flags & SWP_NOSIZE) || shown)) w->updatePending = !w->messageOnly;
+        activate = !(flags & SWP_NOACTIVATE) && !(w->style & WS_CHILD) && (w->style & WS_VISIBLE) &&
+                   !w->messageOnly && !(flags & SWP_NOZORDER);
     }
     Send(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+    if (activate) SetActiveWindow(hwnd);
     return TRUE;
 }
 
@@ -525,18 +553,29 @@ BOOL ShowWindow(HWND hwnd, int command) {
     if (show != wasVisible) Send(hwnd, WM_SHOWWINDOW, show, 0);
     bool minimize = ShowsMinimized(command);
     bool restore = wasMinimized && show && !minimize && command != SW_SHOWNA && command != SW_SHOW;
+    // Showing normally brings a top-level window to the top and activates it; SW_SHOWNA and
+    // SW_SHOWNOACTIVATE leave stacking and activation alone.
+    const bool activating = show && !minimize && command != SW_SHOWNA && command != SW_SHOWNOACTIVATE;
+    bool activate = false;
     {
         std::lock_guard lock(tableMutex);
         Window* w = Find(hwnd);
         if (!w) return wasVisible;
+        const VisibleSnapshot before = SnapshotLocked();
         if (show)
             w->style |= WS_VISIBLE;
         else
             w->style &= ~WS_VISIBLE;
         if (minimize) w->minimized = true;
         if (restore) w->minimized = false;
+        const bool topLevel = !(w->style & WS_CHILD) && !w->messageOnly;
+        if (activating && topLevel) RestackLocked(w, HWND_TOP);
+        ExposeLocked(before, hwnd, show && (!wasVisible || restore));
         if (show && (!wasVisible || restore)) w->updatePending = !w->messageOnly; // what was hidden now needs painting
+        activate = activating && topLevel;
     }
+    if (!show) ForgetWindowState(hwnd);
+    if (activate) SetActiveWindow(hwnd);
     if (minimize && !wasMinimized) Send(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
     if (restore) Send(hwnd, WM_SIZE, SIZE_RESTORED, SizeParam(r));
     return wasVisible;

@@ -173,3 +173,34 @@ BOOL ShowWindow(HWND hwnd, int command);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);
 // Client coordinates: always at (0, 0).
 BOOL GetClientRect(HWND hwnd, RECT* rect);
+
+// Parent-client coordinates for a child window; the previous parent. Null makes it top-level.
+HWND SetParent(HWND hwnd, HWND parent);
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+BOOL ScreenToClient(HWND hwnd, POINT* point);
+// The deepest visible window under a screen point, within window shapes and stacking.
+HWND WindowFromPoint(POINT point);
+// A stand-in for the desktop: the screen behind every window. Not a window of the table.
+HWND GetDesktopWindow();
+
+// Disabled windows get no mouse or keyboard input. Answers whether it was disabled before.
+BOOL EnableWindow(HWND hwnd, BOOL enable);
+BOOL IsWindowEnabled(HWND hwnd);
+
+// Activation of top-level windows: WM_ACTIVATE goes to the window losing it (WA_INACTIVE, lParam
+// the window gaining it) and then to the one gaining it (lParam the one losing it). Default
+// processing of the activation gives the window the keyboard focus.
+HWND SetActiveWindow(HWND hwnd);
+HWND GetActiveWindow();
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+// WM_KILLFOCUS to the old focus window, then WM_SETFOCUS to the new one; the previous focus.
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
+// WM_CAPTURECHANGED goes to the window that loses the capture, also when it releases it itself.
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
+// The pointer's position on the screen, as the last pointer input left it.
+BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);

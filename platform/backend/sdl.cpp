@@ -1,0 +1,238 @@
+#include "platform/backend/sdl.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/backend/headless.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
+#include "platform/win/screen.h"
+#include "platform/win/window.h"
+
+#ifdef TANDU_HAVE_SDL
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+namespace platform::sdl {
+namespace {
+
+SDL_Window* window = nullptr;
+int xFd = -1;
+
+uint32_t ScreenFormat(const ScreenConfig& c) {
+    if (c.bpp == 32) return SDL_PIXELFORMAT_RGB888;
+    return c.rgb555 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
+}
+
+void PostPointer(UINT message, int x, int y) {
+    SetCursorPos(x, y);
+    HWND target = GetCapture();
+    if (!target) target = WindowFromPoint(POINT{x, y});
+    if (!target || !IsWindowEnabled(target)) return;
+    POINT p{x, y};
+    ScreenToClient(target, &p);
+    PostMessageW(target, message, message == WM_LBUTTONDOWN ? 1 : 0, MAKELPARAM(p.x, p.y));
+}
+
+// Keys the device has: letters, digits, the soft keys on F1/F2, Back on Escape, the rocker.
+UINT VirtualKey(SDL_Keycode k) {
+    if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
+    if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
+    switch (k) {
+    case SDLK_F1:
+        return 112;
+    case SDLK_F2:
+        return 113;
+    case SDLK_ESCAPE:
+        return 27;
+    case SDLK_RETURN:
+        return 13;
+    case SDLK_BACKSPACE:
+        return 8;
+    case SDLK_TAB:
+        return 9;
+    case SDLK_SPACE:
+        return 32;
+    case SDLK_LEFT:
+        return 37;
+    case SDLK_UP:
+        return 38;
+    case SDLK_RIGHT:
+        return 39;
+    case SDLK_DOWN:
+        return 40;
+    default:
+        return 0;
+    }
+}
+
+// Turns pending SDL events into messages; true when any message was posted.
+bool HandleEvents() {
+    bool posted = false;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+        case SDL_QUIT:
+            PostQuitMessage(0);
+            posted = true;
+            break;
+        case SDL_WINDOWEVENT:
+            // The OS window lost its pixels: show the screen again; the emulated windows keep theirs.
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                const ScreenConfig& c = GetScreen().config;
+                NoteScreenWrite(RECT{0, 0, c.width, c.height}, 0);
+            }
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (e.button.button != SDL_BUTTON_LEFT) break;
+            PostPointer(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, e.button.x, e.button.y);
+            posted = true;
+            break;
+        case SDL_MOUSEMOTION:
+            PostPointer(WM_MOUSEMOVE, e.motion.x, e.motion.y);
+            posted = true;
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (UINT vk = VirtualKey(e.key.keysym.sym); vk && GetFocus()) {
+                PostMessageW(GetFocus(), e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 1);
+                posted = true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return posted;
+}
+
+bool BeforeWait() {
+    Present();
+    SDL_PumpEvents();
+    return HandleEvents();
+}
+
+int EventFd() {
+    return xFd;
+}
+
+void AfterWait() {
+    SDL_PumpEvents();
+    HandleEvents();
+}
+
+const headless::DisplayHooks hooks{BeforeWait, EventFd, AfterWait};
+
+} // namespace
+
+bool Available() {
+    return true;
+}
+
+bool Start() {
+    if (window) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    const ScreenConfig& c = GetScreen().config;
+    window = SDL_CreateWindow("Tandu", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, c.width, c.height, 0);
+    if (!window || !SDL_GetWindowSurface(window)) {
+        Stop();
+        return false;
+    }
+    // The X connection is what SDL's events arrive on; without one (offscreen, dummy) only the
+    // loop's own descriptors wake it.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    xFd = -1;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display)
+        xFd = ConnectionNumber(info.info.x11.display);
+#endif
+    NoteScreenWrite(RECT{0, 0, c.width, c.height}, 0);
+    headless::SetDisplayHooks(&hooks);
+    Present();
+    return true;
+}
+
+void Stop() {
+    headless::SetDisplayHooks(nullptr);
+    if (window) SDL_DestroyWindow(window);
+    window = nullptr;
+    xFd = -1;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool IsRunning() {
+    return window != nullptr;
+}
+
+void Present() {
+    if (!window) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    RECT d;
+    if (!surface || !TakeScreenDamage(&d)) return;
+    const ScreenBuffer& screen = GetScreen();
+    d.right = std::min<LONG>(d.right, std::min(surface->w, screen.config.width));
+    d.bottom = std::min<LONG>(d.bottom, std::min(surface->h, screen.config.height));
+    if (d.left >= d.right || d.top >= d.bottom) return;
+    const int bytes = screen.config.bpp / 8;
+    const uint8_t* src = screen.bits + size_t(d.top) * screen.stride + size_t(d.left) * bytes;
+    if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+    uint8_t* dst = static_cast<uint8_t*>(surface->pixels) + size_t(d.top) * surface->pitch +
+                   size_t(d.left) * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(d.right - d.left, d.bottom - d.top, ScreenFormat(screen.config), src, screen.stride,
+                      surface->format->format, dst, surface->pitch);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    const SDL_Rect r{d.left, d.top, d.right - d.left, d.bottom - d.top};
+    SDL_UpdateWindowSurfaceRects(window, &r, 1);
+}
+
+bool ReadWindowPixel(int x, int y, uint32_t* rgb) {
+    SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
+    if (!surface || !rgb || x < 0 || y < 0 || x >= surface->w || y >= surface->h) return false;
+    const int bpp = surface->format->BytesPerPixel;
+    const uint8_t* p = static_cast<const uint8_t*>(surface->pixels) + size_t(y) * surface->pitch + size_t(x) * bpp;
+    Uint32 raw = 0;
+    std::memcpy(&raw, p, size_t(std::min(bpp, 4)));
+    Uint8 r, g, b;
+    SDL_GetRGB(raw, surface->format, &r, &g, &b);
+    *rgb = (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
+    return true;
+}
+
+} // namespace platform::sdl
+
+#else
+
+namespace platform::sdl {
+bool Available() {
+    return false;
+}
+bool Start() {
+    return false;
+}
+void Stop() {}
+bool IsRunning() {
+    return false;
+}
+void Present() {}
+bool ReadWindowPixel(int, int, uint32_t*) {
+    return false;
+}
+} // namespace platform::sdl
+
+#endif
+
+namespace platform::backend {
+
+bool ChooseFromEnvironment() {
+    const char* headless = std::getenv("TANDU_HEADLESS");
+    if (headless && *headless) return false;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x || !*x) && (!wayland || !*wayland)) return false;
+    return sdl::Start();
+}
+
+} // namespace platform::backend

@@ -1,0 +1,227 @@
+#include "platform/win/window_paint.h"
+
+#include <cstdio>
+#include <fstream>
+#include <utility>
+
+#include "platform/backend/headless.h"
+#include "platform/tests/message_log.h"
+#include "platform/win/screen.h"
+
+namespace {
+
+using Seen = std::vector<std::pair<HWND, UINT>>;
+
+Seen Log() {
+    Seen out;
+    for (const test::Logged& l : test::messageLog)
+        out.emplace_back(l.hwnd, l.message);
+    return out;
+}
+
+const test::Logged* Find(HWND hwnd, UINT message) {
+    for (const test::Logged& l : test::messageLog)
+        if (l.hwnd == hwnd && l.message == message) return &l;
+    return nullptr;
+}
+
+// A small screen of each format, and windows that paint themselves in one colour.
+class WindowPaintTest : public test::WindowTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        test::WindowTest::SetUp();
+        ASSERT_TRUE(ConfigureScreen(ScreenConfig{64, 48, GetParam(), false, 96}));
+    }
+    void TearDown() override {
+        test::WindowTest::TearDown();
+        ConfigureScreen(ScreenConfigFromEnvironment());
+    }
+    // Windows answer WM_PAINT by filling what needs painting with their colour.
+    void PaintInColours(std::vector<std::pair<HWND, COLORREF>> colours) {
+        test::onMessage = [colours](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT* r) {
+            if (msg != WM_PAINT) return false;
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            for (auto& [h, c] : colours)
+                if (h == hwnd)
+                    for (int y = ps.rcPaint.top; y < ps.rcPaint.bottom; ++y)
+                        for (int x = ps.rcPaint.left; x < ps.rcPaint.right; ++x)
+                            SetPixel(dc, x, y, c);
+            EndPaint(hwnd, &ps);
+            *r = 0;
+            return true;
+        };
+    }
+};
+
+TEST_P(WindowPaintTest, ShowingAndDestroyingHandActivationOverInOrder) {
+    HWND a = Create(WS_POPUP | WS_VISIBLE, nullptr, u"a", {0, 0, 20, 20});
+    HWND b = Create(WS_POPUP, a, u"b", {5, 5, 15, 15}); // owned by a
+    test::messageLog.clear();
+    ShowWindow(b, SW_SHOWNORMAL);
+    EXPECT_EQ(Log(), (Seen{{b, WM_SHOWWINDOW}, {a, WM_ACTIVATE}, {b, WM_ACTIVATE}, {a, WM_KILLFOCUS},
+                           {b, WM_SETFOCUS}}));
+    EXPECT_EQ(Find(a, WM_ACTIVATE)->wParam, WA_INACTIVE);
+    EXPECT_EQ(Find(a, WM_ACTIVATE)->lParam, reinterpret_cast<LPARAM>(b));
+    EXPECT_EQ(Find(b, WM_ACTIVATE)->lParam, reinterpret_cast<LPARAM>(a));
+    EXPECT_EQ(GetActiveWindow(), b);
+    EXPECT_EQ(GetFocus(), b);
+
+    // Shown without activation: nothing but the show.
+    HWND c = Create(WS_POPUP, a, u"c", {0, 0, 5, 5});
+    test::messageLog.clear();
+    ShowWindow(c, SW_SHOWNA);
+    EXPECT_EQ(Log(), (Seen{{c, WM_SHOWWINDOW}}));
+    EXPECT_EQ(GetActiveWindow(), b);
+
+    // The active owned window hands activation back to its owner before WM_DESTROY.
+    SetCapture(b);
+    test::messageLog.clear();
+    DestroyWindow(b);
+    EXPECT_EQ(Log(), (Seen{{b, WM_CAPTURECHANGED}, {b, WM_KILLFOCUS}, {b, WM_ACTIVATE}, {a, WM_ACTIVATE},
+                           {a, WM_SETFOCUS}, {b, WM_DESTROY}, {b, WM_NCDESTROY}}));
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_P(WindowPaintTest, UncoveredAreasArePaintedAfterPostedMessagesWithEraseFirst) {
+    HWND w = Create(WS_POPUP, nullptr, u"w", {10, 10, 30, 30});
+    test::messageLog.clear();
+    ShowWindow(w, SW_SHOWNA);
+    PostMessageW(w, WM_USER, 0, 0);
+    EXPECT_EQ(platform::headless::RunUntilIdle(), 2);
+    EXPECT_EQ(Log(), (Seen{{w, WM_SHOWWINDOW}, {w, WM_USER}, {w, WM_PAINT}, {w, WM_ERASEBKGND}}));
+    RECT r;
+    EXPECT_FALSE(GetUpdateRect(w, &r, FALSE)) << "default processing validated";
+
+    // Two invalidations give one WM_PAINT over their union; validating a part leaves the rest.
+    const RECT first{0, 0, 4, 4};
+    InvalidateRect(w, &first, FALSE);
+    const RECT second{10, 10, 12, 12};
+    InvalidateRect(w, &second, FALSE);
+    ValidateRect(w, &second);
+    ASSERT_TRUE(GetUpdateRect(w, &r, FALSE));
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(0, 0, 4, 4));
+    test::messageLog.clear();
+    EXPECT_EQ(platform::headless::RunUntilIdle(), 1);
+    EXPECT_EQ(Log(), (Seen{{w, WM_PAINT}})) << "no erase was asked for";
+
+    // UpdateWindow paints at once, inside the call; the erase DC's clip box is the update area.
+    const RECT part{2, 3, 7, 9};
+    InvalidateRect(w, &part, TRUE);
+    RECT clipBox{};
+    test::onMessage = [&](HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT* result) {
+        if (msg != WM_ERASEBKGND) return false;
+        GetClipBox(reinterpret_cast<HDC>(wParam), &clipBox);
+        *result = 1;
+        return true;
+    };
+    test::messageLog.clear();
+    UpdateWindow(w);
+    EXPECT_EQ(Log(), (Seen{{w, WM_PAINT}, {w, WM_ERASEBKGND}}));
+    EXPECT_EQ(std::tie(clipBox.left, clipBox.top, clipBox.right, clipBox.bottom), std::make_tuple(2, 3, 7, 9));
+    test::messageLog.clear();
+    UpdateWindow(w);
+    EXPECT_TRUE(Log().empty()) << "nothing left to paint";
+}
+
+TEST_P(WindowPaintTest, WindowDcsDrawOnlyWhereTheirWindowShows) {
+    HWND lower = Create(WS_POPUP | WS_VISIBLE, nullptr, u"lower", {0, 0, 40, 40});
+    HWND upper = Create(WS_POPUP | WS_VISIBLE, nullptr, u"upper", {20, 20, 50, 50});
+    HWND child = Create(WS_CHILD | WS_VISIBLE, upper, u"child", {0, 0, 5, 5});
+    HDC dc = GetDC(lower);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            SetPixel(dc, x, y, RGB(255, 0, 0));
+    ReleaseDC(lower, dc);
+    EXPECT_EQ(ReadScreenPixel(19, 19), 0xFF0000u);
+    EXPECT_EQ(ReadScreenPixel(20, 20), 0u) << "covered by the upper window";
+    RECT box;
+    dc = GetDC(lower);
+    EXPECT_EQ(GetClipBox(dc, &box), COMPLEXREGION);
+    ReleaseDC(lower, dc);
+
+    // A parent draws over its children unless it clips them; a shape keeps drawing inside it.
+    dc = GetDC(upper);
+    EXPECT_EQ(SetPixel(dc, 1, 1, RGB(0, 255, 0)), RGB(0, 255, 0));
+    SetWindowLongW(upper, GWL_STYLE, LONG(WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN));
+    EXPECT_EQ(SetPixel(dc, 2, 2, RGB(0, 255, 0)), CLR_INVALID);
+    ReleaseDC(upper, dc);
+    EXPECT_EQ(SetWindowRgn(child, CreateRectRgn(0, 0, 2, 2), TRUE), 1);
+    HRGN copy = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(child, copy), SIMPLEREGION);
+    DeleteObject(copy);
+    dc = GetDC(child);
+    EXPECT_EQ(SetPixel(dc, 1, 1, RGB(0, 0, 255)), RGB(0, 0, 255));
+    EXPECT_EQ(SetPixel(dc, 3, 3, RGB(0, 0, 255)), CLR_INVALID);
+    ReleaseDC(child, dc);
+    EXPECT_EQ(WindowFromPoint(POINT{21, 21}), child);
+    EXPECT_EQ(WindowFromPoint(POINT{23, 23}), upper) << "outside the child's shape";
+    EXPECT_EQ(WindowFromPoint(POINT{5, 5}), lower);
+    EXPECT_EQ(WindowFromPoint(POINT{60, 5}), nullptr);
+}
+
+TEST_P(WindowPaintTest, MovingTheUpperWindowRepaintsWhatItUncovers) {
+    HWND lower = Create(WS_POPUP | WS_VISIBLE, nullptr, u"lower", {0, 0, 40, 40});
+    HWND upper = Create(WS_POPUP | WS_VISIBLE, nullptr, u"upper", {10, 10, 30, 30});
+    PaintInColours({{lower, RGB(255, 0, 0)}, {upper, RGB(0, 0, 255)}});
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(ReadScreenPixel(15, 15), 0x0000FFu);
+
+    test::messageLog.clear();
+    SetWindowPos(upper, nullptr, 30, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r;
+    ASSERT_TRUE(GetUpdateRect(lower, &r, FALSE));
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(10, 10, 30, 30));
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Find(lower, WM_ERASEBKGND) != nullptr, true);
+    for (POINT p : {POINT{10, 10}, POINT{29, 19}, POINT{15, 29}})
+        EXPECT_EQ(ReadScreenPixel(p.x, p.y), 0xFF0000u) << p.x << "," << p.y;
+    for (POINT p : {POINT{30, 20}, POINT{39, 39}, POINT{49, 39}})
+        EXPECT_EQ(ReadScreenPixel(p.x, p.y), 0x0000FFu) << p.x << "," << p.y;
+    EXPECT_EQ(ReadScreenPixel(45, 10), 0u) << "the desktop";
+
+    // Raising the lower window repaints only what was covered.
+    test::messageLog.clear();
+    SetWindowPos(lower, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(GetUpdateRect(lower, &r, FALSE));
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(30, 20, 40, 40));
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(ReadScreenPixel(35, 35), 0xFF0000u);
+    EXPECT_EQ(ReadScreenPixel(45, 35), 0x0000FFu);
+}
+
+TEST_P(WindowPaintTest, ReadBackAndPngDumpShowWhatWasPainted) {
+    HWND w = Create(WS_POPUP | WS_VISIBLE, nullptr, u"w", {2, 3, 6, 5});
+    HDC dc = GetDC(w);
+    const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255),
+                                RGB(8, 16, 248), RGB(132, 130, 4), RGB(0, 0, 0), RGB(40, 60, 80)};
+    for (int i = 0; i < 8; ++i)
+        SetPixel(dc, i % 4, i / 4, colours[i]);
+    ReleaseDC(w, dc);
+    const std::vector<uint32_t> pixels = platform::headless::ReadScreen(RECT{2, 3, 6, 5});
+    ASSERT_EQ(pixels.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        const COLORREF c = colours[i];
+        uint32_t expected = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+        if (GetParam() == 16) {
+            // 5-6-5 keeps the top bits and repeats them below.
+            const uint32_t r = GetRValue(c) >> 3, g = GetGValue(c) >> 2, b = GetBValue(c) >> 3;
+            expected = (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+        }
+        EXPECT_EQ(pixels[i], expected) << i;
+    }
+    const std::string path = ::testing::TempDir() + "screen_dump.png";
+    ASSERT_TRUE(platform::headless::DumpScreenPng(path.c_str()));
+    std::ifstream png(path, std::ios::binary);
+    char signature[8] = {};
+    png.read(signature, 8);
+    EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+    std::remove(path.c_str());
+    EXPECT_FALSE(platform::headless::DumpScreenPng("/nonexistent-folder/x.png"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, WindowPaintTest, ::testing::Values(32, 16),
+                         [](const auto& p) { return p.param == 32 ? "Argb32" : "Rgb565"; });
+
+} // namespace

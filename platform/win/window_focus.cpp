@@ -1,0 +1,211 @@
+// Activation, keyboard focus, mouse capture, enabling, re-parenting and coordinates of windows.
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
+#include "platform/win/window_internal.h"
+
+using namespace platform::detail;
+
+namespace {
+
+// One UI thread holds these, as on the device.
+HWND active = nullptr;
+HWND foreground = nullptr;
+HWND focus = nullptr;
+HWND capture = nullptr;
+POINT cursor{0, 0};
+
+char desktopAnchor;
+
+HWND TopLevelOf(HWND hwnd) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    while (w && w->parent)
+        w = Find(w->parent);
+    return w ? ToHandle(w) : nullptr;
+}
+
+bool Alive(HWND hwnd) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    return w && !w->destroying;
+}
+
+} // namespace
+
+HWND GetDesktopWindow() {
+    return reinterpret_cast<HWND>(&desktopAnchor);
+}
+
+HWND SetActiveWindow(HWND hwnd) {
+    HWND top = hwnd == GetDesktopWindow() ? nullptr : TopLevelOf(hwnd);
+    if (hwnd && hwnd != GetDesktopWindow() && !top) return nullptr;
+    HWND old = active;
+    if (top == old) return old;
+    active = top;
+    if (old && IsWindow(old)) SendMessageW(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
+    if (top && active == top) SendMessageW(top, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+    return old;
+}
+
+HWND GetActiveWindow() {
+    return active;
+}
+
+BOOL SetForegroundWindow(HWND hwnd) {
+    if (hwnd == GetDesktopWindow()) {
+        foreground = hwnd;
+        SetActiveWindow(nullptr);
+        return TRUE;
+    }
+    HWND top = TopLevelOf(hwnd);
+    if (!top) return FALSE;
+    foreground = top;
+    SetActiveWindow(top);
+    return TRUE;
+}
+
+HWND GetForegroundWindow() {
+    return foreground;
+}
+
+HWND SetFocus(HWND hwnd) {
+    if (hwnd && !Alive(hwnd)) return nullptr;
+    HWND old = focus;
+    if (hwnd == old) return old;
+    focus = hwnd;
+    if (old && IsWindow(old)) SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+    if (hwnd && focus == hwnd) SendMessageW(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+    return old;
+}
+
+HWND GetFocus() {
+    return focus;
+}
+
+HWND SetCapture(HWND hwnd) {
+    if (!Alive(hwnd)) return nullptr;
+    HWND old = capture;
+    capture = hwnd;
+    if (old && old != hwnd && IsWindow(old))
+        SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
+    return old;
+}
+
+BOOL ReleaseCapture() {
+    HWND old = capture;
+    capture = nullptr;
+    if (old && IsWindow(old)) SendMessageW(old, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture() {
+    return capture;
+}
+
+BOOL GetCursorPos(POINT* point) {
+    if (!point) return FALSE;
+    *point = cursor;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+    cursor = POINT{x, y};
+    return TRUE;
+}
+
+BOOL EnableWindow(HWND hwnd, BOOL enable) {
+    bool wasDisabled;
+    {
+        std::lock_guard lock(tableMutex);
+        Window* w = Find(hwnd);
+        if (!w) return FALSE;
+        wasDisabled = (w->style & WS_DISABLED) != 0;
+        if (wasDisabled == !enable) return wasDisabled;
+        if (enable)
+            w->style &= ~WS_DISABLED;
+        else
+            w->style |= WS_DISABLED;
+    }
+    if (!enable && (focus == hwnd || capture == hwnd)) {
+        if (capture == hwnd) ReleaseCapture();
+        if (focus == hwnd) SetFocus(nullptr);
+    }
+    SendMessageW(hwnd, WM_ENABLE, enable ? 1 : 0, 0);
+    return wasDisabled;
+}
+
+BOOL IsWindowEnabled(HWND hwnd) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    return w && !(w->style & WS_DISABLED);
+}
+
+HWND SetParent(HWND hwnd, HWND parent) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    Window* p = parent ? Find(parent) : nullptr;
+    if (!w || (parent && !p) || p == w || (p && IsDescendantLocked(p, hwnd))) return nullptr;
+    const VisibleSnapshot before = SnapshotLocked();
+    HWND old = w->parent ? w->parent : w->owner;
+    w->parent = parent;
+    w->owner = nullptr;
+    w->z = nextZ++;
+    ExposeLocked(before, hwnd, true);
+    return old ? old : GetDesktopWindow();
+}
+
+namespace {
+
+bool Origin(HWND hwnd, POINT* origin) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    if (!w) return false;
+    const RECT r = ScreenRectLocked(w);
+    *origin = POINT{r.left, r.top};
+    return true;
+}
+
+} // namespace
+
+BOOL ClientToScreen(HWND hwnd, POINT* point) {
+    POINT o;
+    if (!point || !Origin(hwnd, &o)) return FALSE;
+    point->x += o.x;
+    point->y += o.y;
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND hwnd, POINT* point) {
+    POINT o;
+    if (!point || !Origin(hwnd, &o)) return FALSE;
+    point->x -= o.x;
+    point->y -= o.y;
+    return TRUE;
+}
+
+namespace platform::detail {
+
+void ForgetWindowState(HWND hwnd) {
+    auto inTree = [hwnd](HWND h) {
+        if (!h) return false;
+        if (h == hwnd) return true;
+        std::lock_guard lock(tableMutex);
+        return IsDescendantLocked(Find(h), hwnd);
+    };
+    if (inTree(capture)) ReleaseCapture();
+    if (inTree(focus)) SetFocus(nullptr);
+    if (active == hwnd) {
+        // Activation goes back to the owner when it can take it.
+        HWND owner = nullptr;
+        {
+            std::lock_guard lock(tableMutex);
+            Window* w = Find(hwnd);
+            Window* o = w ? Find(w->owner) : nullptr;
+            if (o && (o->style & WS_VISIBLE) && !o->destroying) owner = ToHandle(o);
+        }
+        SetActiveWindow(owner);
+    }
+    if (foreground == hwnd) foreground = active;
+}
+
+} // namespace platform::detail
