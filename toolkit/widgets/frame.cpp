@@ -1,0 +1,430 @@
+#include "toolkit/widgets/frame.h"
+
+#include "graphics/paint/canvas.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
+#include "platform/win/timer.h"
+#include "platform/win/window_paint.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/region.h"
+
+namespace {
+
+constexpr UINT kFrameClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS;
+constexpr UINT_PTR kMouseLeaveTimer = 100;
+int classUses = 0;
+
+} // namespace
+
+oxBox* oxFrame::capturedBox = nullptr;
+oxBox* oxFrame::lastLeftDownBox = nullptr;
+oxBox* oxFrame::keyDownOwner = nullptr;
+
+oxFrameSite* GetFrameSite(const oxBox* box) {
+    oxBoxScene* scene = box ? box->GetScene() : nullptr;
+    return scene ? dynamic_cast<oxFrameSite*>(scene) : nullptr;
+}
+
+bool RegisterFrameWindowClass() {
+    WNDCLASSW wc{};
+    if (classUses == 0 && !GetClassInfoW(GetModuleHandleW(nullptr), kFrameWindowClass, &wc)) {
+        wc = WNDCLASSW{};
+        wc.style = kFrameClassStyle;
+        wc.lpfnWndProc = FrameWindowProc;
+        wc.cbWndExtra = 4;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kFrameWindowClass;
+        if (!RegisterClassW(&wc)) return false;
+    }
+    ++classUses;
+    return true;
+}
+
+void UnregisterFrameWindowClass() {
+    if (classUses <= 0) return;
+    if (--classUses == 0) UnregisterClassW(kFrameWindowClass, GetModuleHandleW(nullptr));
+}
+
+LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* frame = reinterpret_cast<oxFrame*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
+    // FIXME: the input box's pre-handler sees every frame message first once input boxes exist.
+    if (!frame) return DefWindowProcW(hwnd, message, wParam, lParam);
+    return frame->HandleMessage(message, wParam, lParam);
+}
+
+oxFrame::oxFrame(oxBox* owner) : owner_(owner), dirty_(std::make_unique<oxRegion>()) {}
+
+oxFrame::~oxFrame() {
+    dirty_.reset();
+    if (window_) {
+        HWND w = window_;
+        OnWindowDestroyed();
+        DestroyWindow(w);
+    }
+    canvas_.reset();
+    listeners_.Clear();
+}
+
+oxFrameSite* oxFrame::Site() const {
+    return GetFrameSite(owner_);
+}
+
+void oxFrame::Dispatch(oxEvent* event) {
+    if (oxFrameSite* site = Site()) site->DispatchEvent(event);
+}
+
+void oxFrame::SetMouseCapture(bool on) {
+    if (!window_) return;
+    if (on) {
+        SetCapture(window_);
+        return;
+    }
+    if (GetCapture() != window_) return;
+    ReleaseCapture();
+    if (capturedBox) capturedBox->SetCaptured(false);
+    capturedBox = nullptr;
+}
+
+void oxFrame::BeginBoxCapture() {
+    SetMouseCapture(true);
+    boxCaptured_ = true;
+}
+
+void oxFrame::EndBoxCapture() {
+    SetMouseCapture(false);
+    boxCaptured_ = false;
+}
+
+void oxFrame::Enable() {
+    if (window_) EnableWindow(window_, TRUE);
+}
+
+void oxFrame::Disable() {
+    if (window_) EnableWindow(window_, FALSE);
+}
+
+bool oxFrame::IsDisabled() const {
+    return window_ && !IsWindowEnabled(window_);
+}
+
+bool oxFrame::HasFocus() const {
+    return window_ && GetActiveWindow() == window_;
+}
+
+void oxFrame::SetFocus(bool on) {
+    oxFrameSite* site = Site();
+    if (!site) return;
+    if (on) {
+        oxNotificationEvent activated(kAtomActivated, owner_);
+        site->DispatchEvent(&activated);
+        if (!window_) return;
+        SetActiveWindow(window_);
+        ::SetFocus(window_);
+        return;
+    }
+    if (window_ && GetForegroundWindow() == window_) SetForegroundWindow(GetDesktopWindow());
+}
+
+void oxFrame::RequestDestroy() {
+    if (window_) PostMessageW(window_, kMsgFrameDestroy, 0, 0);
+}
+
+void oxFrame::DestroyFrameWindow() {
+    if (window_) DestroyWindow(window_);
+}
+
+void oxFrame::SyncCollapsed() {
+    if (positioning_ || !owner_) return;
+    owner_->SetCollapsed(window_ == nullptr, false);
+}
+
+namespace {
+
+bool HiddenForFrame(const oxBox* box) {
+    return box->IsEffectivelyHidden() || box->IsCollapsed() ||
+           (box->GetStateFlags() & (kStateHiddenByAncestor | kStateExcluded));
+}
+
+} // namespace
+
+void oxFrame::Refresh(bool relayout) {
+    if (positioning_ || !owner_) return;
+    if (HiddenForFrame(owner_)) {
+        Hide();
+        return;
+    }
+    if (owner_->GetStateFlags() & kStateMinimized) return;
+    oxFrameSite* site = Site();
+    if (relayout && site && site->WantsLayout()) {
+        site->LayoutScene();
+        PositionWindow();
+        if (HiddenForFrame(owner_)) return;
+    }
+    Show();
+}
+
+void oxFrame::Create(bool hidden) {
+    if (window_) return;
+    oxFrameSite* site = Site();
+    oxFrame* host = site ? site->GetWindowBoxFrame() : nullptr;
+    if (!owner_ || !host) return;
+    HWND parent = host->GetWindow();
+    const bool popup = owner_->GetBoxType() == kAtomPopup;
+    // Popups are made disabled, so that making them never activates anything.
+    DWORD style = popup ? 0x88000000 : WS_CHILD;
+    DWORD exStyle = 0;
+    if (IsRightToLeft()) exStyle |= WS_EX_LAYOUTRTL | WS_EX_NOINHERITLAYOUT;
+    const oxRect r = site->GetBoxRect(owner_);
+    HWND w = CreateWindowExW(exStyle, kFrameWindowClass, nullptr, style, r.x, r.y, r.width, r.height, parent, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    if (!w) return;
+    window_ = w;
+    // The "style word" cleared after creation is the class's extra window word: clearing the
+    // window style itself would turn the child into a top-level window.
+    SetWindowLongW(w, 0, 0);
+    // A popup must take the stylus: it is enabled as soon as it exists.
+    if (popup) EnableWindow(w, TRUE);
+    if (popup)
+        SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    else
+        SetWindowPos(w, nullptr, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    SetWindowLongPtrW(w, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    PositionWindow();
+    if (!hidden) {
+        positioning_ = true;
+        ShowWindow(w, SW_SHOWNA);
+        positioning_ = false;
+    }
+}
+
+void oxFrame::Show() {
+    if (!owner_) return;
+    const bool hidden = !owner_->TestChangeFlags(kChangeArranged);
+    if (window_ && !hidden && !IsWindowVisible(window_)) {
+        // A frame hidden before shows again: creating alone would leave the existing window hidden.
+        positioning_ = true;
+        ShowWindow(window_, SW_SHOWNA);
+        positioning_ = false;
+    }
+    Create(hidden);
+    if (!hidden && (owner_->GetStateFlags() & kStateFocused)) SetFocus(true);
+}
+
+void oxFrame::Hide() {
+    if (window_)
+        ShowWindow(window_, SW_HIDE);
+    else
+        Create(true);
+}
+
+void oxFrame::OnWindowDestroyed() {
+    if (!window_) return;
+    KillTimer(window_, kMouseLeaveTimer);
+    trackingMouseLeave_ = false;
+    SetWindowLongPtrW(window_, GWL_USERDATA, 0);
+    window_ = nullptr;
+    canvas_.reset();
+}
+
+void oxFrame::TrackMouseLeave() {
+    if (trackingMouseLeave_ || !window_) return;
+    trackingMouseLeave_ = true;
+    SetTimer(window_, kMouseLeaveTimer, 100, nullptr);
+}
+
+oxRect oxFrame::GetClientRect() const {
+    RECT r{0, 0, 0, 0};
+    if (window_) ::GetClientRect(window_, &r);
+    oxRect out;
+    out.FromRECT(r);
+    return out;
+}
+
+oxRect oxFrame::GetWindowRect() const {
+    RECT r{0, 0, 0, 0};
+    if (window_) ::GetWindowRect(window_, &r);
+    oxRect out;
+    out.FromRECT(r);
+    return out;
+}
+
+oxPoint oxFrame::GetNonClientSize() const {
+    if (!window_ || !owner_ || (owner_->GetStateFlags() & kStateMinimized)) return {};
+    const oxRect w = GetWindowRect(), c = GetClientRect();
+    return {w.width - c.width, w.height - c.height};
+}
+
+oxRect oxFrame::GetBoxRectInFrame() const {
+    oxFrameSite* site = Site();
+    if (!site || !owner_) return {};
+    oxRect r = site->GetBoxRect(owner_);
+    const oxPoint p = site->GetFramePosition(owner_);
+    r.x = p.x, r.y = p.y;
+    return r;
+}
+
+oxRect oxFrame::ComputeWindowRect(bool* positionDiffers, bool* sizeDiffers) const {
+    oxFrameSite* site = Site();
+    oxRect r;
+    if (site && owner_) {
+        r = site->GetBoxRect(owner_);
+        if (owner_->GetLogicalParent()) {
+            const oxPoint p = site->GetFramePosition(owner_);
+            r.x = p.x, r.y = p.y;
+        }
+    }
+    // The window's place in its parent's client area (the screen for a top-level window).
+    RECT w{0, 0, 0, 0};
+    if (window_) ::GetWindowRect(window_, &w);
+    POINT origin{w.left, w.top};
+    if (HWND parent = window_ ? GetParent(window_) : nullptr; parent && (GetWindowLongW(window_, GWL_STYLE) & WS_CHILD))
+        ScreenToClient(parent, &origin);
+    if (positionDiffers) *positionDiffers = r.x != origin.x || r.y != origin.y;
+    if (sizeDiffers) *sizeDiffers = r.width != w.right - w.left || r.height != w.bottom - w.top;
+    return r;
+}
+
+oxRect oxFrame::ComputeWindowRectMirrored(bool* positionDiffers, bool* sizeDiffers) const {
+    oxRect r = ComputeWindowRect(positionDiffers, sizeDiffers);
+    oxFrameSite* site = Site();
+    oxFrame* parentFrame = site ? site->GetWindowBoxFrame() : nullptr;
+    if (!site || !IsRightToLeft() || site->IsEmbedded() || !parentFrame || !parentFrame->GetOwnerBox()) return r;
+    const oxRect parent = parentFrame->GetWindowRect();
+    r.x = int32_t(int64_t(parent.x) + parent.Right() - r.x);
+    if (!window_ || !(GetWindowLongW(window_, GWL_STYLE) & WS_CHILD)) r.x -= r.width;
+    RECT w{0, 0, 0, 0};
+    if (window_) ::GetWindowRect(window_, &w);
+    POINT origin{w.left, w.top};
+    if (HWND p = window_ ? GetParent(window_) : nullptr; p && (GetWindowLongW(window_, GWL_STYLE) & WS_CHILD))
+        ScreenToClient(p, &origin);
+    if (positionDiffers) *positionDiffers = r.x != origin.x || r.y != origin.y;
+    return r;
+}
+
+void oxFrame::PositionWindow() {
+    if (!window_ || positioning_) return;
+    oxFrameSite* site = Site();
+    const bool popup = GetFrameType() == kAtomPopup;
+    bool moved = false, sized = false;
+    const oxRect r = site && site->GetWindowBoxFrame() && !popup ? ComputeWindowRectMirrored(&moved, &sized)
+                                                                 : ComputeWindowRect(&moved, &sized);
+    if (!moved && !sized) return;
+    UINT flags = SWP_NOACTIVATE;
+    if (!moved) flags |= SWP_NOMOVE;
+    if (!sized) flags |= SWP_NOSIZE;
+    if (!popup) flags |= SWP_NOZORDER;
+    positioning_ = true;
+    SetWindowPos(window_, popup ? HWND_TOPMOST : nullptr, r.x, r.y, r.width, r.height, flags);
+    positioning_ = false;
+}
+
+void oxFrame::ExtendBounds(int32_t x, int32_t y, int32_t w, int32_t h) {
+    oxFrameSite* site = Site();
+    const oxRect box = site && owner_ ? site->GetBoxRect(owner_) : oxRect{};
+    bounds_.left = std::min<LONG>(bounds_.left, x);
+    bounds_.top = std::min<LONG>(bounds_.top, y);
+    bounds_.right = std::max<LONG>(bounds_.right, w + x - box.width);
+    bounds_.bottom = std::max<LONG>(bounds_.bottom, h + y - box.height);
+}
+
+oxRect oxFrame::GetBoundsRect() const {
+    oxRect r;
+    r.Set(bounds_.left, bounds_.top, bounds_.right, bounds_.bottom); // the four edges, as stored
+    return r;
+}
+
+void oxFrame::ClearBoundsRect() {
+    bounds_ = RECT{0, 0, 0, 0};
+}
+
+void oxFrame::UpdateWindowShape(const oxCanvas* painting) {
+    if (!window_ || GetFrameType() == kAtomPopup || !painting) return;
+    oxFrameSite* site = Site();
+    if (!site || !owner_) return;
+    // The clip in the owner box's coordinates, within the box, relative to the box's position.
+    const oxRect box = site->GetBoxRect(owner_);
+    const POINT origin = painting->GetOrigin();
+    const RECT clip = painting->ClipBounds();
+    oxRect visible;
+    visible.Set(clip.left - origin.x, clip.top - origin.y, clip.right - clip.left, clip.bottom - clip.top);
+    oxRect bounds;
+    bounds.Set(0, 0, box.width, box.height);
+    visible.Intersect(bounds);
+    if (visible.width > 0 && visible.height > 0) {
+        HRGN shape = CreateRectRgn(visible.x, visible.y, int(visible.Right()), int(visible.Bottom()));
+        HRGN current = CreateRectRgn(0, 0, 0, 0);
+        const bool same = GetWindowRgn(window_, current) != ERROR && EqualRgn(current, shape);
+        DeleteObject(current);
+        if (same)
+            DeleteObject(shape);
+        else
+            SetWindowRgn(window_, shape, TRUE);
+        flags_ |= 2;
+    } else if (flags_ & 2) {
+        SetWindowRgn(window_, nullptr, TRUE);
+        flags_ &= ~2;
+    }
+    InvalidateRect(window_, nullptr, FALSE);
+    UpdateWindow(window_);
+}
+
+WCHAR oxFrame::GetKeyCharacter(UINT keyCode) {
+    MSG msg;
+    if (PeekMessageW(&msg, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) && msg.wParam) return WCHAR(msg.wParam);
+    if (keyCode == 119) return u'*';
+    if (keyCode == 120) return u'#';
+    return 0;
+}
+
+void oxFrame::SetTopmost(bool on) {
+    if (!window_ || IsTopmost() == on) return;
+    SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+bool oxFrame::IsTopmost() const {
+    return window_ && (GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+bool oxFrame::HasCapture() const {
+    return window_ && GetCapture() == window_;
+}
+
+void oxFrame::AttachToParentFrame() {
+    oxFrameSite* site = Site();
+    oxFrame* host = site ? site->GetWindowBoxFrame() : nullptr;
+    if (!window_ || !host || host == this || !host->GetWindow()) return;
+    SetParent(window_, host->GetWindow());
+    positioning_ = true;
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER);
+    positioning_ = false;
+}
+
+bool oxFrame::IsRightToLeft() const {
+    oxFrameSite* site = Site();
+    return site && site->IsRightToLeft();
+}
+
+void oxFrame::SetScale(float scale) {
+    SetUiScale(scale);
+}
+
+void oxFrame::StoreWindowPosition() {
+    oxFrameSite* site = Site();
+    if (!window_ || positioning_ || !owner_ || !site) return;
+    positioning_ = true;
+    site->StoreWindowGeometry(owner_, GetWindowRect(), true, false);
+    positioning_ = false;
+}
+
+void oxFrame::StoreWindowSize() {
+    oxFrameSite* site = Site();
+    if (!window_ || positioning_ || !owner_ || !site) return;
+    positioning_ = true;
+    site->StoreWindowGeometry(owner_, GetClientRect(), false, true);
+    positioning_ = false;
+}

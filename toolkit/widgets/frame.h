@@ -1,0 +1,135 @@
+#pragma once
+// oxFrame: the toolkit's native window. One platform window hosts one owner box (a window box or a
+// popup box) and everything below it. The frame creates and destroys the window, turns window
+// messages into toolkit events, keeps the window in step with the box's geometry, and repaints:
+// changed areas collect in a dirty region, one posted update paints them into an offscreen canvas
+// and copies them onto the window. The frame never owns its box; the box's side table owns it.
+#include <cstdint>
+#include <memory>
+
+#include "platform/win/window.h"
+#include "toolkit/core/atoms.h"
+#include "toolkit/core/rect.h"
+#include "toolkit/widgets/event_listener_map.h"
+
+class oxBox;
+class oxCanvas;
+class oxEvent;
+class oxFrameSite;
+class oxRegion;
+
+// Private messages of frame windows.
+constexpr UINT kMsgForwardedMouse = 1126;
+constexpr UINT kMsgFrameUpdate = 1246;
+constexpr UINT kMsgFrameDestroy = 1247;
+
+// The window class of every frame.
+inline constexpr const WCHAR* kFrameWindowClass = u"__oxFrame.class__";
+
+// The toolkit's start registers one use of the class, its shutdown drops it.
+bool RegisterFrameWindowClass();
+void UnregisterFrameWindowClass();
+LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+class oxFrame {
+public:
+    explicit oxFrame(oxBox* owner);
+    virtual ~oxFrame();
+    oxFrame(const oxFrame&) = delete;
+    oxFrame& operator=(const oxFrame&) = delete;
+
+    virtual oxAtom GetFrameType() const { return kAtomFrame; }
+    virtual void SetMouseCapture(bool on);
+    virtual void Enable();
+    virtual void Disable();
+    virtual bool IsDisabled() const;
+    virtual bool HasFocus() const;
+    virtual void SetFocus(bool on);
+    virtual bool GetUserFlag() const { return userFlag_; }
+    virtual void SetUserFlag(bool on) { userFlag_ = on; }
+    virtual void RequestDestroy();
+    virtual void BringToFront() {}
+    // The repaint: lays out, paints the dirty rectangles and copies them onto the window.
+    virtual void Update(bool notify);
+    // Gives the window a shape of the part of it that the painting context's clip leaves visible.
+    virtual void UpdateWindowShape(const oxCanvas* painting);
+    // Adds a rectangle (client coordinates) to the dirty region and asks for one update.
+    virtual void Invalidate(const oxRect* rect, bool full);
+    virtual void SyncCollapsed();
+    virtual void Refresh(bool relayout);
+    virtual void StoreWindowPosition();
+    virtual void StoreWindowSize();
+    virtual void PositionWindow();
+    virtual oxRect GetBoxRectInFrame() const;
+    virtual oxRect GetClientRect() const;
+    // Each reports whether the position and the size differ from the window's.
+    virtual oxRect ComputeWindowRect(bool* positionDiffers, bool* sizeDiffers) const;
+    virtual oxRect ComputeWindowRectMirrored(bool* positionDiffers, bool* sizeDiffers) const;
+    virtual oxPoint GetNonClientSize() const;
+    virtual oxRect GetBoundsRect() const;
+    virtual void ClearBoundsRect();
+    virtual void ExtendBounds(int32_t x, int32_t y, int32_t w, int32_t h);
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void TrackMouseLeave();
+    virtual LRESULT HandleMouseMessage(oxAtom atom, int32_t button, const oxPoint& point, bool outside);
+    virtual int32_t HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool* allowed);
+    virtual int32_t HandleMenuCommand(oxAtom atom, int32_t id);
+    virtual void BeginBoxCapture();
+    virtual void EndBoxCapture();
+    // Moves the canvas pixels of the box's rectangle up by `delta` and copies them onto the window.
+    virtual void ScrollContent(oxBox* box, int32_t delta, const oxRect* rect);
+    virtual void SetScale(float scale);
+    virtual oxRect GetWindowRect() const;
+    virtual void Create(bool hidden);
+    virtual void OnWindowDestroyed();
+    virtual void Show();
+    virtual void Hide();
+
+    // The character of the next WM_CHAR waiting in the queue, looked at without taking it.
+    static WCHAR GetKeyCharacter(UINT keyCode);
+    void SetTopmost(bool on);
+    bool IsTopmost() const;
+    bool HasCapture() const;
+    void AttachToParentFrame();
+    bool IsRightToLeft() const;
+    void DestroyFrameWindow();
+
+    HWND GetWindow() const { return window_; }
+    oxBox* GetOwnerBox() const { return owner_; }
+    oxCanvas* GetCanvas() const { return canvas_.get(); }
+    oxRegion* GetDirtyRegion() const { return dirty_.get(); }
+    oxEventListenerMap& GetListeners() { return listeners_; }
+    bool IsUpdatePosted() const { return updatePosted_; }
+    bool IsPainting() const { return painting_; }
+
+    // Process-wide input state shared by all frames.
+    static oxBox* capturedBox;
+    static oxBox* lastLeftDownBox;
+    static oxBox* keyDownOwner;
+
+protected:
+    oxFrameSite* Site() const;
+    void Dispatch(oxEvent* event);
+    // Marks the boxes of the subtree for repaint into the dirty region (the walk of the update).
+    void CollectDirtyBoxes(oxBox* box);
+    void PaintRect(const oxRect* clip);
+    bool EnsureCanvas();
+
+    HWND window_ = nullptr;
+    oxBox* owner_;
+    std::unique_ptr<oxCanvas> canvas_;
+    std::unique_ptr<oxRegion> dirty_;
+    RECT bounds_{0, 0, 0, 0};
+    bool updatePosted_ = false;
+    bool userFlag_ = false;
+    bool positioning_ = false;
+    bool boxCaptured_ = false;
+    bool trackingMouseLeave_ = false;
+    bool painting_ = false;
+    bool fullRepaint_ = true;
+    bool firstUpdate_ = true;
+    bool paintPending_ = false;
+    oxEventListenerMap listeners_;
+    uint8_t flags_ = 0; // bit 0: handling a mouse message; bit 1: the window has a shape of its own
+    bool keyDefaultAllowed_ = true;
+};

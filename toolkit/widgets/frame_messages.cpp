@@ -1,0 +1,291 @@
+// The frame's window procedure: window messages turned into toolkit events.
+#include "graphics/paint/canvas.h"
+#include "platform/win/gdi.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
+#include "platform/win/timer.h"
+#include "platform/win/window_paint.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_site.h"
+
+namespace {
+
+constexpr UINT kMouseLeaveTimer = 100;
+
+oxAtom MouseAtom(UINT message) {
+    switch (message) {
+    case WM_MOUSEMOVE:
+        return kAtomMouseMove;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+        return kAtomMouseDown;
+    case WM_LBUTTONDBLCLK:
+        return kAtomDoubleClick;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_XBUTTONUP:
+        return kAtomMouseUp;
+    default:
+        return 0;
+    }
+}
+
+int32_t MouseButton(UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+        return 1;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        return 2;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        return 3;
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+        return (wParam & 0x10000) ? 4 : 5;
+    default:
+        return 0;
+    }
+}
+
+oxPoint PointOf(LPARAM lParam) {
+    return {int16_t(LOWORD(ULONG_PTR(lParam))), int16_t(HIWORD(ULONG_PTR(lParam)))};
+}
+
+bool KeyDown(int vk) {
+    (void)vk;
+    // FIXME: the key state arrives with the input layer; until then no modifier is down.
+    return false;
+}
+
+} // namespace
+
+LRESULT oxFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND hwnd = window_;
+    oxFrameSite* site = Site();
+    switch (message) {
+    case WM_DESTROY:
+        OnWindowDestroyed();
+        return 0;
+    case WM_MOVE: {
+        StoreWindowPosition();
+        oxNotificationEvent moved(kAtomMoved, owner_);
+        Dispatch(&moved);
+        return 0;
+    }
+    case WM_SIZE: {
+        if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) {
+            StoreWindowSize();
+            StoreWindowPosition();
+            if (!firstUpdate_ && !(site && site->IsEmbedded())) Update(false);
+            if (owner_) {
+                owner_->SetMaximized(wParam == SIZE_MAXIMIZED);
+                owner_->SetMinimized(false);
+            }
+        } else if (wParam == SIZE_MINIMIZED && owner_) {
+            owner_->SetMinimized(true);
+            owner_->SetMaximized(false);
+        }
+        oxNotificationEvent resized(kAtomResized, owner_);
+        Dispatch(&resized);
+        return 0;
+    }
+    case WM_ACTIVATE: {
+        const bool on = LOWORD(wParam) != WA_INACTIVE;
+        if (owner_) owner_->SetActive(on);
+        oxNotificationEvent event(on ? kAtomActivated : kAtomDeactivated, owner_);
+        Dispatch(&event);
+        break;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        if (dc && canvas_ && canvas_->HasTarget()) {
+            // The painting DC keeps to the update region; the canvas is copied as it is.
+            canvas_->SetClipRect(nullptr);
+            canvas_->ResetClip();
+            canvas_->CopyToDC(dc);
+        }
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        StoreWindowPosition();
+        RECT box;
+        if (wParam && GetClipBox(reinterpret_cast<HDC>(wParam), &box) != ERROR) {
+            oxRect r;
+            r.FromRECT(box);
+            Invalidate(&r, false);
+        }
+        return 1;
+    }
+    case WM_GETDLGCODE:
+        return 1;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP: {
+        const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        const bool system = message == WM_SYSKEYDOWN || message == WM_SYSKEYUP;
+        if (down) {
+            if (!keyDownOwner) keyDownOwner = owner_;
+        } else {
+            oxBox* previous = keyDownOwner;
+            keyDownOwner = nullptr;
+            if (previous && previous != owner_) break; // its key-down went to another frame
+        }
+        // Tab and F4 as system keys belong to the platform.
+        if (system && (wParam == 9 || wParam == 115)) break;
+        if (site) site->FlushChangeNotifications();
+        const oxAtom atom = message == WM_KEYDOWN ? kAtomKeyDown
+                            : message == WM_KEYUP ? kAtomKeyUp
+                            : down                ? kAtomSysKeyDown
+                                                  : kAtomSysKeyUp;
+        HandleKeyMessage(atom, UINT(wParam), lParam, &keyDefaultAllowed_);
+        break;
+    }
+    case WM_CHAR:
+    case WM_SYSCHAR:
+        if (keyDefaultAllowed_) break;
+        keyDefaultAllowed_ = true; // swallowed once
+        return 0;
+    case WM_COMMAND:
+        return HandleMenuCommand(kAtomMenuCommand, LOWORD(wParam));
+    case WM_TIMER:
+        if (wParam != kMouseLeaveTimer || !trackingMouseLeave_) return 0;
+        {
+            POINT cursor;
+            GetCursorPos(&cursor);
+            const oxRect r = GetWindowRect();
+            if (r.Contains(oxPoint{cursor.x, cursor.y})) return 0;
+            trackingMouseLeave_ = false;
+            KillTimer(hwnd, kMouseLeaveTimer);
+            HWND under = WindowFromPoint(cursor);
+            auto* other = under && GetWindowThreadProcessId(under, nullptr) == GetWindowThreadProcessId(hwnd, nullptr)
+                              ? reinterpret_cast<oxFrame*>(GetWindowLongPtrW(under, GWL_USERDATA))
+                              : nullptr;
+            if (other && other->GetOwnerBox() && owner_ &&
+                other->GetOwnerBox()->FindPart(kAtom_root) == owner_->FindPart(kAtom_root))
+                return 0;
+            ScreenToClient(hwnd, &cursor);
+            HandleMouseMessage(kAtomMouseMove, 0, oxPoint{cursor.x, cursor.y}, true);
+        }
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+        if (site) site->FlushChangeNotifications();
+        HandleMouseMessage(MouseAtom(message), MouseButton(message, wParam), PointOf(lParam), false);
+        break;
+    case kMsgForwardedMouse: {
+        const UINT forwarded = UINT(wParam);
+        int32_t button = MouseButton(forwarded, 0);
+        if (forwarded == WM_XBUTTONDOWN || forwarded == WM_XBUTTONUP) button = 5;
+        if (oxAtom atom = MouseAtom(forwarded)) HandleMouseMessage(atom, button, PointOf(lParam), false);
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        boxCaptured_ = false;
+        if (capturedBox) capturedBox->SetCaptured(false);
+        capturedBox = nullptr;
+        return 0;
+    case kMsgFrameUpdate:
+        updatePosted_ = false;
+        if (site) site->UpdateWindowFrames();
+        return 0;
+    case kMsgFrameDestroy:
+        DestroyWindow(hwnd);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT oxFrame::HandleMouseMessage(oxAtom atom, int32_t button, const oxPoint& point, bool outside) {
+    oxFrameSite* site = Site();
+    if (!site || !owner_ || !window_) return 0;
+    flags_ |= 1;
+    POINT screen{point.x, point.y};
+    ClientToScreen(window_, &screen);
+    oxBox* target = site->HitTest(owner_, point);
+    if (atom == kAtomMouseDown && target) {
+        if (target->GetDragMode())
+            BeginBoxCapture();
+        else
+            SetMouseCapture(true);
+        capturedBox = target;
+        target->SetCaptured(true);
+    } else if (atom == kAtomMouseUp) {
+        if (boxCaptured_)
+            EndBoxCapture();
+        else
+            SetMouseCapture(false);
+        capturedBox = nullptr;
+    }
+    if (button == 1) {
+        if (atom == kAtomMouseDown) lastLeftDownBox = target;
+        if (atom == kAtomDoubleClick && target != lastLeftDownBox) {
+            flags_ &= ~1;
+            return 0;
+        }
+    }
+    oxMouseEvent event(atom, outside ? nullptr : target, nullptr, button, HasCapture() ? this : nullptr, 0, point,
+                       oxPoint{screen.x, screen.y}, KeyDown(16), KeyDown(17), KeyDown(18));
+    site->DispatchEvent(&event);
+    flags_ &= ~1;
+    return 0;
+}
+
+int32_t oxFrame::HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool* allowed) {
+    oxFrameSite* site = Site();
+    if (!site || !owner_) return 0;
+    const bool shift = KeyDown(16), ctrl = KeyDown(17), alt = KeyDown(18);
+    if (atom == kAtomSysKeyUp && keyCode == 18) keyCode = 136;
+    const bool down = atom == kAtomKeyDown || atom == kAtomSysKeyDown;
+    const WCHAR ch = down ? GetKeyCharacter(keyCode) : 0;
+    // FIXME: the key target (an open popup, the focused box) comes with the frame input state.
+    oxBox* target = owner_;
+    bool ok = true;
+    if (down) {
+        if (LOWORD(ULONG_PTR(lParam)) == 1) {
+            oxKeyEvent keyDown(kAtomKeyDown, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
+            site->DispatchEvent(&keyDown);
+            ok = (keyDown.GetFlags() & kEventPropagating) != 0;
+        }
+        if (!(shift && ctrl && alt)) {
+            oxKeyEvent keyPress(kAtomKeyPress, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
+            site->DispatchEvent(&keyPress);
+            if (!(keyPress.GetFlags() & kEventPropagating)) ok = false;
+        }
+    } else {
+        oxKeyEvent keyUp(kAtomKeyUp, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
+        site->DispatchEvent(&keyUp);
+    }
+    if (allowed) *allowed = ok;
+    return 0;
+}
+
+int32_t oxFrame::HandleMenuCommand(oxAtom atom, int32_t id) {
+    oxFrameSite* site = Site();
+    if (atom != kAtomMenuCommand || !site) return 0;
+    oxFrame* host = site->GetWindowBoxFrame();
+    if (!host || !host->GetOwnerBox()) return 0;
+    oxMenuEvent event(kAtomMenuCommand, host->GetOwnerBox(), id);
+    site->DispatchEvent(&event);
+    return 0;
+}
