@@ -62,7 +62,9 @@ public:
     oxFrame* GetWindowBoxFrame() override { return frame.get(); }
     void UpdateWindowFrames() override { frame->Update(true); }
     oxRect GetBoxRect(oxBox* box) override { return rects[box]; }
-    oxPoint GetFramePosition(oxBox* box) override { return box == root ? oxPoint{} : oxPoint{rects[box].x, rects[box].y}; }
+    oxPoint GetFramePosition(oxBox* box) override {
+        return box == root ? oxPoint{} : oxPoint{rects[box].x, rects[box].y};
+    }
     void GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) override { *previous = *current = rects[box]; }
     void PaintBox(oxBox* box, oxCanvas* canvas) override {
         int i = 0;

@@ -35,8 +35,8 @@ TEST_P(SdlBackendTest, TheWindowShowsWhatWasPaintedAtOneToOne) {
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = u"SdlTestWindow";
     RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, u"SdlTestWindow", u"", WS_POPUP | WS_VISIBLE, 5, 6, 10, 8, nullptr, nullptr,
-                                nullptr, nullptr);
+    HWND hwnd = CreateWindowExW(0, u"SdlTestWindow", u"", WS_POPUP | WS_VISIBLE, 5, 6, 10, 8, nullptr, nullptr, nullptr,
+                                nullptr);
     ASSERT_NE(hwnd, nullptr);
     HDC dc = GetDC(hwnd);
     SetPixel(dc, 0, 0, RGB(255, 0, 0));

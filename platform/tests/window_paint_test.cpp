@@ -59,8 +59,8 @@ TEST_P(WindowPaintTest, ShowingAndDestroyingHandActivationOverInOrder) {
     HWND b = Create(WS_POPUP, a, u"b", {5, 5, 15, 15}); // owned by a
     test::messageLog.clear();
     ShowWindow(b, SW_SHOWNORMAL);
-    EXPECT_EQ(Log(), (Seen{{b, WM_SHOWWINDOW}, {a, WM_ACTIVATE}, {b, WM_ACTIVATE}, {a, WM_KILLFOCUS},
-                           {b, WM_SETFOCUS}}));
+    EXPECT_EQ(Log(),
+              (Seen{{b, WM_SHOWWINDOW}, {a, WM_ACTIVATE}, {b, WM_ACTIVATE}, {a, WM_KILLFOCUS}, {b, WM_SETFOCUS}}));
     EXPECT_EQ(Find(a, WM_ACTIVATE)->wParam, WA_INACTIVE);
     EXPECT_EQ(Find(a, WM_ACTIVATE)->lParam, reinterpret_cast<LPARAM>(b));
     EXPECT_EQ(Find(b, WM_ACTIVATE)->lParam, reinterpret_cast<LPARAM>(a));
@@ -78,8 +78,13 @@ TEST_P(WindowPaintTest, ShowingAndDestroyingHandActivationOverInOrder) {
     SetCapture(b);
     test::messageLog.clear();
     DestroyWindow(b);
-    EXPECT_EQ(Log(), (Seen{{b, WM_CAPTURECHANGED}, {b, WM_KILLFOCUS}, {b, WM_ACTIVATE}, {a, WM_ACTIVATE},
-                           {a, WM_SETFOCUS}, {b, WM_DESTROY}, {b, WM_NCDESTROY}}));
+    EXPECT_EQ(Log(), (Seen{{b, WM_CAPTURECHANGED},
+                           {b, WM_KILLFOCUS},
+                           {b, WM_ACTIVATE},
+                           {a, WM_ACTIVATE},
+                           {a, WM_SETFOCUS},
+                           {b, WM_DESTROY},
+                           {b, WM_NCDESTROY}}));
     EXPECT_EQ(GetActiveWindow(), a);
     EXPECT_EQ(GetCapture(), nullptr);
 }
@@ -194,8 +199,8 @@ TEST_P(WindowPaintTest, MovingTheUpperWindowRepaintsWhatItUncovers) {
 TEST_P(WindowPaintTest, ReadBackAndPngDumpShowWhatWasPainted) {
     HWND w = Create(WS_POPUP | WS_VISIBLE, nullptr, u"w", {2, 3, 6, 5});
     HDC dc = GetDC(w);
-    const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255),
-                                RGB(8, 16, 248), RGB(132, 130, 4), RGB(0, 0, 0), RGB(40, 60, 80)};
+    const COLORREF colours[] = {RGB(255, 0, 0),  RGB(0, 255, 0),   RGB(0, 0, 255), RGB(255, 255, 255),
+                                RGB(8, 16, 248), RGB(132, 130, 4), RGB(0, 0, 0),   RGB(40, 60, 80)};
     for (int i = 0; i < 8; ++i)
         SetPixel(dc, i % 4, i / 4, colours[i]);
     ReleaseDC(w, dc);

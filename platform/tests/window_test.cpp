@@ -15,8 +15,8 @@ TEST_F(WindowTest, CreationSendsItsMessagesInOrder) {
     HWND w = Create(WS_POPUP | WS_VISIBLE, nullptr, u"t", {3, 4, 13, 24});
     ASSERT_TRUE(w);
     // Shown during creation: a visible top-level window is activated and takes the focus.
-    EXPECT_EQ(Messages(w), (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE,
-                                              WM_SETFOCUS}));
+    EXPECT_EQ(Messages(w),
+              (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}));
     const test::Logged& size = test::messageLog[2];
     EXPECT_EQ(size.lParam, MAKELPARAM(10, 20));
     EXPECT_EQ(test::messageLog[3].lParam, MAKELPARAM(3, 4));

@@ -68,8 +68,7 @@ void CombineSpans(const std::vector<Span>& a, const std::vector<Span>& b, RectSe
 } // namespace
 
 RectSet::RectSet(const RECT& r) {
-    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-           std::max(r.top, r.bottom)};
+    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right), std::max(r.top, r.bottom)};
     if (n.left < n.right && n.top < n.bottom) rects_.push_back(n);
 }
 
@@ -101,8 +100,9 @@ RectSet RectSet::Combine(const RectSet& a, const RectSet& b, Op op) {
         CombineSpans(sa, sb, op, spans);
         if (spans.empty()) continue;
         const bool same = previousBottom == top && spans.size() == previous.size() &&
-                          std::equal(spans.begin(), spans.end(), previous.begin(),
-                                     [](const Span& p, const Span& q) { return p.left == q.left && p.right == q.right; });
+                          std::equal(spans.begin(), spans.end(), previous.begin(), [](const Span& p, const Span& q) {
+                              return p.left == q.left && p.right == q.right;
+                          });
         if (same && !out.rects_.empty()) {
             for (size_t k = previousFirst; k < out.rects_.size(); ++k)
                 out.rects_[k].bottom = bottom;
@@ -248,10 +248,10 @@ int OffsetRgn(HRGN rgn, int dx, int dy) {
     Region* r = Check(rgn);
     if (!r) return ERROR;
     const RECT b = r->pixels.Bounds();
-    if (!r->pixels.Empty() && (Clamp(int64_t(b.left) + dx) != int64_t(b.left) + dx ||
-                               Clamp(int64_t(b.bottom) + dy) != int64_t(b.bottom) + dy ||
-                               Clamp(int64_t(b.right) + dx) != int64_t(b.right) + dx ||
-                               Clamp(int64_t(b.top) + dy) != int64_t(b.top) + dy))
+    if (!r->pixels.Empty() &&
+        (Clamp(int64_t(b.left) + dx) != int64_t(b.left) + dx ||
+         Clamp(int64_t(b.bottom) + dy) != int64_t(b.bottom) + dy ||
+         Clamp(int64_t(b.right) + dx) != int64_t(b.right) + dx || Clamp(int64_t(b.top) + dy) != int64_t(b.top) + dy))
         return ERROR;
     r->pixels.Offset(dx, dy);
     return Kind(r->pixels);

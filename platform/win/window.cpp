@@ -521,12 +521,12 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         const bool shown = !wasVisible && (w->style & WS_VISIBLE);
         // A window has no backing store: what moved or grew is painted again, what it left is
         // uncovered below it.
-        const bool repaint = shown || (flags & SWP_FRAMECHANGED) || !(pos.flags & SWP_NOSIZE) ||
-                             !(pos.flags & SWP_NOMOVE);
+        const bool repaint =
+            shown || (flags & SWP_FRAMECHANGED) || !(pos.flags & SWP_NOSIZE) || !(pos.flags & SWP_NOMOVE);
         ExposeLocked(before, hwnd, repaint);
         if ((w->style & WS_VISIBLE) && (!(pos.flags & SWP_NOSIZE) || shown)) w->updatePending = !w->messageOnly;
-        activate = !(flags & SWP_NOACTIVATE) && !(w->style & WS_CHILD) && (w->style & WS_VISIBLE) &&
-                   !w->messageOnly && !(flags & SWP_NOZORDER);
+        activate = !(flags & SWP_NOACTIVATE) && !(w->style & WS_CHILD) && (w->style & WS_VISIBLE) && !w->messageOnly &&
+                   !(flags & SWP_NOZORDER);
     }
     Send(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
     if (activate) SetActiveWindow(hwnd);

@@ -86,8 +86,7 @@ HWND SetCapture(HWND hwnd) {
     if (!Alive(hwnd)) return nullptr;
     HWND old = capture;
     capture = hwnd;
-    if (old && old != hwnd && IsWindow(old))
-        SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
+    if (old && old != hwnd && IsWindow(old)) SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
     return old;
 }
 

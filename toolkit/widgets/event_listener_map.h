@@ -48,10 +48,10 @@ private:
     };
     // Where a running dispatch stands, kept in step with changes made during its calls.
     struct Walk {
-        size_t position;    // index of the node being called
-        bool currentGone;   // that node was removed
-        bool cleared;       // everything was removed
-        bool changed;       // entries came or went during the call
+        size_t position;  // index of the node being called
+        bool currentGone; // that node was removed
+        bool cleared;     // everything was removed
+        bool changed;     // entries came or went during the call
     };
 
     static int BucketOf(oxAtom atom) { return atom & 0xF; }

@@ -39,8 +39,7 @@ protected:
     }
     uint32_t At(int x, int y) const { return ReadScreenPixel(x, y); }
     // Counts the pixels a step writes onto the screen.
-    template <typename F>
-    uint64_t Written(F step) {
+    template <typename F> uint64_t Written(F step) {
         const uint64_t before = ScreenPixelsWritten();
         step();
         return ScreenPixelsWritten() - before;
