@@ -198,6 +198,13 @@ HRGN NewRegion(const RectSet& pixels) {
     return r;
 }
 
+int SetRegionPixels(HRGN rgn, const RectSet& pixels) {
+    Region* r = Check(rgn);
+    if (!r) return ERROR;
+    r->pixels = pixels;
+    return Kind(r->pixels);
+}
+
 bool DeleteRegionObject(HGDIOBJ object) {
     Region* r = Check(object);
     if (!r) return false;

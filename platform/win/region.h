@@ -58,6 +58,8 @@ class RectSet;
 const RectSet* RegionPixels(HGDIOBJ rgn);
 // A new region object holding the pixels.
 HRGN NewRegion(const RectSet& pixels);
+// Gives a region object the pixels: its new kind, or ERROR for what is not a region.
+int SetRegionPixels(HRGN rgn, const RectSet& pixels);
 } // namespace platform::detail
 
 namespace platform::detail {

@@ -267,10 +267,7 @@ int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
         if (!w) return ERROR;
         update = w->update;
     }
-    HRGN copy = NewRegion(update);
-    const int kind = CombineRgn(rgn, copy, nullptr, RGN_COPY);
-    DeleteObject(copy);
-    return kind;
+    return SetRegionPixels(rgn, update);
 }
 
 BOOL UpdateWindow(HWND hwnd) {
@@ -342,10 +339,7 @@ int GetWindowRgn(HWND hwnd, HRGN rgn) {
         if (!w || !w->hasShape) return ERROR;
         shape = w->shape;
     }
-    HRGN copy = NewRegion(shape);
-    const int kind = CombineRgn(rgn, copy, nullptr, RGN_COPY);
-    DeleteObject(copy);
-    return kind;
+    return SetRegionPixels(rgn, shape);
 }
 
 HWND WindowFromPoint(POINT point) {

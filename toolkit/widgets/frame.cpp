@@ -268,6 +268,22 @@ oxRect oxFrame::GetBoxRectInFrame() const {
     return r;
 }
 
+namespace {
+
+// The window's place in its parent's client area (the screen for a top-level window).
+oxRect PlacedRect(HWND window) {
+    RECT w{0, 0, 0, 0};
+    if (window) ::GetWindowRect(window, &w);
+    POINT origin{w.left, w.top};
+    if (HWND parent = window ? GetParent(window) : nullptr; parent && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
+        ScreenToClient(parent, &origin);
+    oxRect r;
+    r.Set(origin.x, origin.y, w.right - w.left, w.bottom - w.top);
+    return r;
+}
+
+} // namespace
+
 oxRect oxFrame::ComputeWindowRect(bool* positionDiffers, bool* sizeDiffers) const {
     oxFrameSite* site = Site();
     oxRect r;
@@ -278,14 +294,9 @@ oxRect oxFrame::ComputeWindowRect(bool* positionDiffers, bool* sizeDiffers) cons
             r.x = p.x, r.y = p.y;
         }
     }
-    // The window's place in its parent's client area (the screen for a top-level window).
-    RECT w{0, 0, 0, 0};
-    if (window_) ::GetWindowRect(window_, &w);
-    POINT origin{w.left, w.top};
-    if (HWND parent = window_ ? GetParent(window_) : nullptr; parent && (GetWindowLongW(window_, GWL_STYLE) & WS_CHILD))
-        ScreenToClient(parent, &origin);
-    if (positionDiffers) *positionDiffers = r.x != origin.x || r.y != origin.y;
-    if (sizeDiffers) *sizeDiffers = r.width != w.right - w.left || r.height != w.bottom - w.top;
+    const oxRect placed = PlacedRect(window_);
+    if (positionDiffers) *positionDiffers = r.x != placed.x || r.y != placed.y;
+    if (sizeDiffers) *sizeDiffers = r.width != placed.width || r.height != placed.height;
     return r;
 }
 
@@ -297,12 +308,8 @@ oxRect oxFrame::ComputeWindowRectMirrored(bool* positionDiffers, bool* sizeDiffe
     const oxRect parent = parentFrame->GetWindowRect();
     r.x = int32_t(int64_t(parent.x) + parent.Right() - r.x);
     if (!window_ || !(GetWindowLongW(window_, GWL_STYLE) & WS_CHILD)) r.x -= r.width;
-    RECT w{0, 0, 0, 0};
-    if (window_) ::GetWindowRect(window_, &w);
-    POINT origin{w.left, w.top};
-    if (HWND p = window_ ? GetParent(window_) : nullptr; p && (GetWindowLongW(window_, GWL_STYLE) & WS_CHILD))
-        ScreenToClient(p, &origin);
-    if (positionDiffers) *positionDiffers = r.x != origin.x || r.y != origin.y;
+    const oxRect placed = PlacedRect(window_);
+    if (positionDiffers) *positionDiffers = r.x != placed.x || r.y != placed.y;
     return r;
 }
 
