@@ -13,12 +13,12 @@
 
 namespace {
 
-// The window backend under SDL's offscreen driver: no display server needed.
+// The window backend under SDL's dummy driver: no display server needed.
 class SdlBackendTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         if (!platform::sdl::Available()) GTEST_SKIP() << "built without SDL2";
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
         ASSERT_TRUE(ConfigureScreen(ScreenConfig{40, 30, GetParam(), false, 96}));
         if (!platform::sdl::Start()) GTEST_SKIP() << "no SDL video driver";
     }

@@ -29,8 +29,8 @@ struct Listener : oxEventListener {
 
 // Atoms 1 and 17 share bucket 1, atom 2 has its own.
 TEST(EventListenerMapTest, ListenersRunInAtomOrderAndEachOnce) {
-    oxEventListenerMap map;
     Listener a("a"), b("b"), c("c"), d("d");
+    oxEventListenerMap map; // goes before its listeners
     map.Add(17, &a);
     map.Add(1, &b);
     map.Add(1, &c);
@@ -65,8 +65,8 @@ TEST(EventListenerMapTest, ListenersRunInAtomOrderAndEachOnce) {
 }
 
 TEST(EventListenerMapTest, ChangesDuringDispatchSkipAndRepeatNothing) {
-    oxEventListenerMap map;
     Listener a("a"), b("b"), c("c"), d("d"), late("late");
+    oxEventListenerMap map;
     for (Listener* l : {&a, &b, &c, &d})
         map.Add(5, l);
     map.Add(3, &late); // before the run of 5 on the list
