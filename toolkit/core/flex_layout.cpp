@@ -80,6 +80,7 @@ struct Pass {
     int mainAlign = -1;
     int crossAlign = -1;
     int32_t start = 0;
+    int stretchCount[2] = {0, 0}; // items with stretchX, stretchY
 
     void Measure();
     bool Grow();
@@ -88,7 +89,8 @@ struct Pass {
     int32_t CrossOffset(const oxLayoutItem& it) const;
     void PlaceAt(oxLayoutItem& it, int32_t pos);
     int32_t Advance(const oxLayoutItem& it, int32_t pos) const;
-    void Reposition();
+    // Places the items up to `last` again from the start of the run.
+    void Reposition(int last);
     // Places every item, arranging those not yet placed; true when the pass must run again.
     bool Place();
     bool TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase);
@@ -218,9 +220,9 @@ int32_t Pass::Advance(const oxLayoutItem& it, int32_t pos) const {
     return pos + it.*m.trail + (outer != 0 ? space : 0) + outer;
 }
 
-void Pass::Reposition() {
+void Pass::Reposition(int last) {
     int32_t pos = start;
-    for (int i = 0; i < list.count; ++i) {
+    for (int i = 0; i <= last; ++i) {
         oxLayoutItem& it = list.items[i];
         pos += it.*M->lead;
         PlaceAt(it, pos);
@@ -285,15 +287,27 @@ bool Pass::Place() {
             it.box->Arrange(&rec);
             it.placed = 1;
             bool widthCase = false, heightCase = false;
+            int32_t crossRoom = avail[C->index];
             if ((rec.flags & oxPlacementRecord::kGrew) && TakeGrowth(it, rec, &widthCase, &heightCase)) {
-                Reposition();
+                // The items after this one are placed by the walk itself; those before it move only
+                // across, when the room across changed.
+                if (avail[C->index] != crossRoom) Reposition(i);
                 if (widthCase || heightCase) {
-                    for (int j = 0; j < list.count; ++j) {
+                    bool stretched = false;
+                    // Only walk the items when another one stretches along a grown axis.
+                    int others = (widthCase ? stretchCount[0] - it.stretchX : 0) +
+                                 (heightCase ? stretchCount[1] - it.stretchY : 0);
+                    for (int j = 0; others > 0 && j < list.count; ++j) {
                         oxLayoutItem& other = list.items[j];
-                        if (j != i && ((widthCase && other.stretchX) || (heightCase && other.stretchY)))
+                        if (j != i && ((widthCase && other.stretchX) || (heightCase && other.stretchY))) {
                             other.placed = 0;
+                            stretched = true;
+                        }
                     }
-                    return true;
+                    // Differs on purpose: the pass restarts only when a stretched item must be sized
+                    // again or the run is packed to the centre or end; otherwise a restart would give
+                    // the same places, and a column of growing children would cost quadratic time.
+                    if (stretched || mainAlign == kKeywordCenter || mainAlign == kKeywordEnd) return true;
                 }
             }
         }
@@ -332,6 +346,10 @@ void oxFlexLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     pass.space = vertical ? pass.list.vSpace : pass.list.hSpace;
     pass.mainAlign = vertical ? pass.list.vAlign : pass.list.hAlign;
     pass.crossAlign = vertical ? pass.list.hAlign : pass.list.vAlign;
+    for (int i = 0; i < pass.list.count; ++i) {
+        pass.stretchCount[0] += pass.list.items[i].stretchX;
+        pass.stretchCount[1] += pass.list.items[i].stretchY;
+    }
 
     const int limit = std::max(1, pass.list.count * 10);
     for (int n = 0; n < limit; ++n) {
