@@ -40,22 +40,26 @@ int32_t Maximum(const oxStyleGroup* metrics, int id) {
 
 } // namespace
 
+namespace {
+
+// Raises a size to the minimum, else lowers it to a positive maximum; true when it changed.
+bool Clamp(int32_t& size, int32_t min, int32_t max) {
+    int32_t was = size;
+    if (size < min)
+        size = min;
+    else if (max > 0 && max < size)
+        size = max;
+    return size != was;
+}
+
+} // namespace
+
 bool oxLayoutItem::ClampWidth() {
-    int32_t was = width;
-    if (width < minWidth)
-        width = minWidth;
-    else if (maxWidth > 0 && maxWidth < width)
-        width = maxWidth;
-    return width != was;
+    return Clamp(width, minWidth, maxWidth);
 }
 
 bool oxLayoutItem::ClampHeight() {
-    int32_t was = height;
-    if (height < minHeight)
-        height = minHeight;
-    else if (maxHeight > 0 && maxHeight < height)
-        height = maxHeight;
-    return height != was;
+    return Clamp(height, minHeight, maxHeight);
 }
 
 oxLayoutItemList::~oxLayoutItemList() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_dump.h"
 #include "toolkit/core/layout.h"
 
 namespace {
@@ -73,26 +74,8 @@ void DumpLine(oxBox* box, int depth, Text& out) {
 void oxDumpLayout(oxBox* root, NUBO::TWString& out) {
     if (!root) return;
     Text text;
-    int depth = 0;
-    oxBox* b = root;
-    while (b) {
-        DumpLine(b, depth, text);
-        if (b->GetChildCount() > 0) {
-            b = b->GetChildAt(0, false);
-            ++depth;
-            continue;
-        }
-        while (b && b != root) {
-            oxBox* parent = b->GetParent();
-            if (parent && b->GetIndex() + 1 < parent->GetChildCount()) {
-                b = parent->GetChildAt(b->GetIndex() + 1, false);
-                break;
-            }
-            b = parent;
-            --depth;
-        }
-        if (b == root) break;
-    }
+    oxVisitBoxTree(
+        root, [](oxBox* box, int depth, void* context) { DumpLine(box, depth, *static_cast<Text*>(context)); }, &text);
     std::u16string wide(text.begin(), text.end());
     out.Append(wide.data(), int(wide.size()));
 }
