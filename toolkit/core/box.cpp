@@ -4,6 +4,8 @@
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/core/placement_record.h"
 #include "toolkit/style/box_style.h"
 
 oxBox::oxBox(oxAtom tag) : oxElement(kAtomBoxNamespace, tag), children_(EmptyChildren()) {
@@ -35,7 +37,11 @@ oxBox::~oxBox() {
     inlineStyle_ = nullptr;
     if (scene_) scene_->OnBoxDestroyed(this);
     ClearChangeLog();
-    // FIXME: the layout and placement record are released here once layouts exist.
+    oxDropScrollbars(this);
+    delete layout_;
+    layout_ = nullptr;
+    delete placement_;
+    placement_ = nullptr;
     scene_ = nullptr;
 }
 

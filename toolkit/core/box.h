@@ -15,6 +15,7 @@
 
 class oxBox;
 class oxBoxChangeLog;
+class oxCanvas;
 class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
@@ -327,8 +328,75 @@ public:
     oxElement* GetGadgetElement() const { return gadget_; }
     // Counts the style records built for this box; benchmarks and tests read it.
     uint32_t GetRestyleCount() const { return restyles_; }
-    oxLayout* GetLayout() const { return layout_; }
     const oxRect& GetBounds() const { return bounds_; }
+
+    // Geometry (box_geometry.cpp). Six packed entries of two signed 24-bit values: 0 the position in
+    // the parent, 1 the size, 2 the content origin in the box, 3 the content size, 4 the pair that
+    // scroll bars adjust, 5 the cached position in the frame. Out-of-range values are refused.
+    oxPoint GetPacked(int entry) const { return geometry_[entry]; }
+    // False when the pair is unchanged or out of range.
+    bool SetPacked(int entry, const oxPoint& value);
+    void SetBoxSize(const oxPoint& size);
+    void SetContentSize(const oxPoint& size);
+    virtual void SetBoxPosition(const oxPoint& position);
+    oxRect GetBoxRect() const;
+    oxRect GetContentRect() const;
+    oxRect GetContentRectWithScrollbars();
+    oxPoint GetFramePosition();
+    virtual oxPoint GetIntrinsicSize() { return {}; }
+    // Stores the placement, lets the layout place the children, arranges scroll bars and layers.
+    virtual void Arrange(oxPlacementRecord* placement);
+    const oxPlacementRecord* GetPlacement() const { return placement_; }
+    // The layout, made on first use for the box's type; null when none can be made.
+    virtual oxLayout* GetLayout();
+    oxLayout* GetLayoutIfMade() const { return layout_; }
+    // Installs a layout (taking ownership), deleting the previous one.
+    virtual void SetLayout(oxLayout* layout);
+    // The deepest box under a point given in the parent's coordinates, or null.
+    virtual oxBox* HitTest(const oxPoint& point);
+    // With `dir` "rtl", reverses the children in place.
+    virtual void ApplyRtlOrder();
+    // The bounds (box rectangle grown by the paint outsets), recomputed when out of date.
+    const oxRect& UpdateBounds();
+
+    // Scrolling (box_scrolling.cpp).
+    virtual void SetScrollX(int32_t x);
+    virtual void SetScrollY(int32_t y);
+    virtual void ScrollByX(int32_t delta);
+    virtual void ScrollByY(int32_t delta);
+    virtual void ScrollToBox(oxBox* target);
+    int32_t GetScrollX();
+    int32_t GetScrollY();
+    int32_t GetScrollRangeX();
+    int32_t GetScrollRangeY();
+    // The painted content moves by a delta after a scroll.
+    virtual void ScrollPaintedContent(const oxPoint& delta);
+    bool IsOverflowHidden();
+    bool IsOverflowScroll();
+    oxBox* FindVScrollBar() const;
+    oxBox* FindHScrollBar() const;
+    // A scroll bar box made by the scene, or null.
+    virtual oxBox* CreateScrollbar(bool vertical);
+    oxRect GetHScrollBarRect() const;
+    oxRect GetVScrollBarRect() const;
+    virtual void ArrangeScrollbars(oxPlacementRecord* placement);
+
+    // Painting (box_paint.cpp).
+    virtual void Paint(oxCanvas* canvas);
+    virtual void PaintBackground(oxCanvas* canvas);
+    virtual void PaintContent(oxCanvas* canvas) { (void)canvas; }
+    virtual void PaintScrollCorner(oxCanvas* canvas);
+    virtual void PaintStroke(oxCanvas* canvas, int layer);
+    static void PaintChild(oxCanvas* canvas, oxBox* box);
+    void PaintLayers(oxCanvas* canvas, bool upper, bool stackMode, bool below);
+    void ApplyClipStyle(oxCanvas* canvas);
+    void ClipToContent(oxCanvas* canvas, bool withScrollbars);
+    void PaintScrollbars(oxCanvas* canvas);
+    bool NeedsOwnCanvas();
+    // The paint outsets {top, right, bottom, left}, measured when out of date.
+    const int16_t* GetPaintOutsets();
+    // The area a paint must touch for the box not to be culled.
+    oxRect GetPaintArea() const;
 
 protected:
     static uint32_t HighestBit(uint32_t v) { return v ? 1u << (31 - __builtin_clz(v)) : 0; }

@@ -174,17 +174,14 @@ void DumpStyle(const oxBox* box, int depth, Text& out) {
 
 } // namespace
 
-void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out, unsigned options) {
-    if (!root) return;
-    Text text;
+void oxVisitBoxTree(oxBox* root, void (*visit)(oxBox* box, int depth, void* context), void* context) {
     int depth = 0;
-    const oxBox* b = root;
+    oxBox* b = root;
     while (b) {
-        DumpLine(b, depth, text);
-        if (options & kDumpStyle) DumpStyle(b, depth, text);
-        // Document order without recursion; depth follows the steps down and up.
+        visit(b, depth, context);
+        // Depth follows the steps down and up.
         if (b->GetChildCount() > 0) {
-            b = const_cast<oxBox*>(b)->GetChildAt(0, false);
+            b = b->GetChildAt(0, false);
             ++depth;
             continue;
         }
@@ -199,5 +196,21 @@ void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out, unsigned options) {
         }
         if (b == root) break;
     }
-    out.Append(text.data(), int(text.size()));
+}
+
+void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out, unsigned options) {
+    if (!root) return;
+    struct Context {
+        Text text;
+        unsigned options;
+    } context{{}, options};
+    oxVisitBoxTree(
+        const_cast<oxBox*>(root),
+        [](oxBox* box, int depth, void* c) {
+            auto* ctx = static_cast<Context*>(c);
+            DumpLine(box, depth, ctx->text);
+            if (ctx->options & kDumpStyle) DumpStyle(box, depth, ctx->text);
+        },
+        &context);
+    out.Append(context.text.data(), int(context.text.size()));
 }

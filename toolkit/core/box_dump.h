@@ -16,3 +16,6 @@ enum : unsigned { kDumpStyle = 0x1 };
 
 // Appends the dump of `root`'s subtree to `out`; each line ends with '\n'. Null appends nothing.
 void oxDumpBoxTree(const oxBox* root, NUBO::TWString& out, unsigned options = 0);
+
+// Visits `root`'s subtree in document order, with each box's depth below `root`, without recursion.
+void oxVisitBoxTree(oxBox* root, void (*visit)(oxBox* box, int depth, void* context), void* context);

@@ -18,3 +18,6 @@ const WCHAR* oxStateAttributeText(const oxBox* box, oxAtom attribute);
 
 // Records an attribute's text from before a change (null: it had none) in the box's prior-value list.
 void oxRecordPriorAttribute(oxBox* box, oxAtom atom, const WCHAR* text);
+
+// Releases the box's scroll bars and forgets them.
+void oxDropScrollbars(oxBox* box);

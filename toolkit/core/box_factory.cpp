@@ -1,0 +1,53 @@
+#include "toolkit/core/box_factory.h"
+
+#include <new>
+
+#include "toolkit/core/box.h"
+
+namespace {
+
+using MakeFn = oxBox* (*)(oxAtom tag);
+
+template <class T> oxBox* Make(oxAtom tag) {
+    return new (std::nothrow) T(tag);
+}
+
+struct Kind {
+    oxAtom atom;
+    MakeFn make;
+};
+
+// Kind atom -> class. FIXME: each kind makes its own class (text, collapsed container, control,
+// deck, HTML, handle, image, input, menu, menu bar, MDI container, popup, range, select, vector
+// text, window, data grid) once those box kinds exist; until then they are plain boxes.
+constexpr Kind kKinds[] = {
+    {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxBox>},
+    {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<oxBox>},       {kAtomDhtml, &Make<oxBox>},
+    {kAtomHandle, &Make<oxBox>},       {kAtomImage, &Make<oxBox>},      {kAtomInput, &Make<oxBox>},
+    {kAtomNativeText, &Make<oxBox>},   {kAtomMenu, &Make<oxBox>},       {kAtomMenuBar, &Make<oxBox>},
+    {kAtomMDIContainer, &Make<oxBox>}, {kAtomPopup, &Make<oxBox>},      {kAtomRange, &Make<oxBox>},
+    {kAtomSelect, &Make<oxBox>},       {kAtomVectorText, &Make<oxBox>}, {kAtomWindow, &Make<oxBox>},
+    {kAtomDatagrid, &Make<oxBox>},
+};
+
+} // namespace
+
+ULONG oxBoxFactory::AddRef() {
+    return ++refCount_;
+}
+
+ULONG oxBoxFactory::Release() {
+    uint32_t count = --refCount_;
+    if (count == 0) {
+        refCount_ = 0xC0000001u;
+        delete this;
+    }
+    return count;
+}
+
+oxBox* oxBoxFactory::CreateBox(oxAtom kind, int reserved, oxAtom tag) {
+    (void)reserved;
+    for (const Kind& k : kKinds)
+        if (k.atom == kind) return k.make(tag);
+    return Make<oxBox>(tag);
+}

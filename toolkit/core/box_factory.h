@@ -1,0 +1,27 @@
+#pragma once
+// oxBoxFactory: turns a box kind atom and a tag atom into a new box of the kind's class. The kind
+// picks the class, the tag becomes the box's tag, so one class serves several tags. Counted; the
+// count starts at 0 and the runtime adds the first reference when it keeps the factory.
+#include <cstdint>
+
+#include "platform/types.h"
+#include "toolkit/core/atoms.h"
+
+class oxBox;
+
+class oxBoxFactory {
+public:
+    oxBoxFactory() = default;
+    oxBoxFactory(const oxBoxFactory&) = delete;
+    oxBoxFactory& operator=(const oxBoxFactory&) = delete;
+    virtual ~oxBoxFactory() = default;
+
+    virtual ULONG AddRef();
+    // At zero the count becomes 0xC0000001 and the factory deletes itself.
+    virtual ULONG Release();
+    // A new box (count 1, taken over by the caller), or null when memory ran out. `reserved` is not read.
+    virtual oxBox* CreateBox(oxAtom kind, int reserved, oxAtom tag);
+
+private:
+    uint32_t refCount_ = 0;
+};

@@ -1,0 +1,197 @@
+// The box's geometry: its packed entries, arrangement by its layout, hit testing, right-to-left
+// child order and bounds.
+#include <algorithm>
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/core/layout_factory.h"
+#include "toolkit/core/placement_record.h"
+
+namespace {
+
+constexpr int32_t kPackedMin = -(1 << 23);
+constexpr int32_t kPackedMax = (1 << 23) - 1;
+
+bool Fits(int32_t v) {
+    return v >= kPackedMin && v <= kPackedMax;
+}
+
+// A box that cannot be hit, painted or traversed where it stands.
+bool Unreachable(const oxBox* box) {
+    return box->IsCollapsed() || box->IsEffectivelyHidden() ||
+           (box->GetStateFlags() & (kStateExcluded | kStateOrnament)) != 0;
+}
+
+} // namespace
+
+bool oxBox::SetPacked(int entry, const oxPoint& value) {
+    if (entry < 0 || entry > 5 || !Fits(value.x) || !Fits(value.y)) return false;
+    if (geometry_[entry] == value) return false;
+    geometry_[entry] = value;
+    return true;
+}
+
+void oxBox::SetBoxSize(const oxPoint& size) {
+    if (SetPacked(1, size)) InvalidateMeasure();
+}
+
+void oxBox::SetContentSize(const oxPoint& size) {
+    SetPacked(3, size);
+}
+
+void oxBox::SetBoxPosition(const oxPoint& position) {
+    if (!SetPacked(0, position)) return;
+    InvalidateMeasure();
+    InvalidateSubtree(true, false);
+}
+
+oxRect oxBox::GetBoxRect() const {
+    return {geometry_[0].x, geometry_[0].y, geometry_[1].x, geometry_[1].y};
+}
+
+oxRect oxBox::GetContentRect() const {
+    return {geometry_[2].x, geometry_[2].y, geometry_[3].x, geometry_[3].y};
+}
+
+// Computed up the logical-parent chain on every call: a cached value would go stale when an
+// ancestor moves, and the walk is short.
+oxPoint oxBox::GetFramePosition() {
+    oxPoint at{0, 0};
+    for (oxBox* b = this; b; b = b->GetLogicalParent()) {
+        if (b != this && b->TestChangeFlags(kChangeFramed)) break;
+        at.x += b->geometry_[0].x;
+        at.y += b->geometry_[0].y;
+        if (b->TestChangeFlags(kChangeFramed)) break;
+    }
+    return at;
+}
+
+oxLayout* oxBox::GetLayout() {
+    if (!layout_) {
+        oxLayoutFactory factory;
+        (void)factory.CreateDefaultLayout(GetBoxType(), &layout_);
+    }
+    return layout_;
+}
+
+void oxBox::SetLayout(oxLayout* layout) {
+    if (layout == layout_) return;
+    delete layout_;
+    layout_ = layout;
+}
+
+void oxBox::Arrange(oxPlacementRecord* placement) {
+    if (!placement || (stateFlags_ & kStateBlockUpdate)) return;
+    // A box arranged again from inside its own arrangement counts the nesting in the record.
+    bool nested = (changeFlags_ & kChangeArranging) != 0;
+    if (nested) ++placement->nesting;
+    changeFlags_ |= kChangeArranging;
+    SetBoxSize({placement->outerWidth, placement->outerHeight});
+    SetPacked(2, {placement->paddingLeft, placement->paddingTop});
+    SetContentSize({placement->width, placement->height});
+    // FIXME: an own native frame is fitted to the new rectangle here once frames exist.
+    oxLayout* layout = GetLayout();
+    if (layout) layout->Layout(placement, this);
+    if (placement->flags & oxPlacementRecord::kGrew) {
+        int32_t dx = placement->GetDeltaX(), dy = placement->GetDeltaY();
+        oxPoint size = geometry_[1], content = geometry_[3];
+        SetBoxSize({size.x + dx, size.y + dy});
+        SetContentSize({content.x + dx, content.y + dy});
+    }
+    if (placement->nesting == 0) {
+        if (!placement_) placement_ = new (std::nothrow) oxPlacementRecord;
+        if (placement_) placement_->CopyFrom(*placement);
+    }
+    SetOverflowed((placement->flags & oxPlacementRecord::kOverflow) != 0);
+    SetGrew((placement->flags & oxPlacementRecord::kGrew) != 0);
+    if (layout) ArrangeScrollbars(placement);
+    // Layers are placed in this box's area but not by its layout.
+    for (int i = 0; i < GetLayerCount(); ++i) {
+        oxBox* layer = GetLayerAt(i);
+        if (layer == this || layer->GetBoxType() == kAtomPopup || layer->IsCollapsed() ||
+            layer->TestChangeFlags(kChangeFlowed))
+            continue;
+        if (oxLayout* own = layer->GetLayoutIfMade()) own->ClearValidity();
+        oxPlacementRecord rec;
+        oxPoint size = geometry_[1];
+        rec.Construct(false, size.x, size.y, 0, 0, 0, 0, 0, 0, 0, 0, false, false, placement->nesting);
+        layer->Arrange(&rec);
+    }
+    if (nested) {
+        --placement->nesting;
+    } else {
+        changeFlags_ &= ~(kChangeLayoutStale | kChangeLayoutQueued | kChangeReported | kChangeArranging);
+    }
+    if (!(changeFlags_ & kChangeArranged)) {
+        changeFlags_ |= kChangeArranged;
+        if (!scene_ || scene_->GetRootBox() != this) {
+            oxDOMEvent initialized(kAtomInitialized, this, nullptr);
+            HandleEvent(&initialized);
+        }
+    }
+    oxDOMEvent laidOut(kAtomLayout, this, nullptr);
+    HandleEvent(&laidOut);
+}
+
+oxBox* oxBox::HitTest(const oxPoint& point) {
+    if (Unreachable(this)) return nullptr;
+    // FIXME: a "stack" layer anchored elsewhere is moved by its anchor's offset, and the root of a
+    // top-level frame is taken at the origin, once frames exist.
+    if (!GetBoxRect().Contains(point)) return nullptr;
+    oxPoint local{point.x - geometry_[0].x, point.y - geometry_[0].y};
+    oxBox* hit = nullptr;
+    for (oxBox* bar : {FindVScrollBar(), FindHScrollBar()}) {
+        if (bar && (hit = bar->HitTest(local))) return hit;
+    }
+    // Layers lie above the children unless they are "below" layers; the last registered is on top.
+    auto layers = [&](bool below) -> oxBox* {
+        for (int i = GetLayerCount() - 1; i >= 0; --i) {
+            oxBox* layer = GetLayerAt(i);
+            if (layer == this || layer->TestChangeFlags(kChangeLayerBelow) != below) continue;
+            // The layer stands in its logical parent; move the point there.
+            oxPoint at = local;
+            oxBox* b = layer->GetLogicalParent();
+            for (; b && b != this; b = b->GetLogicalParent()) {
+                at.x -= b->geometry_[0].x;
+                at.y -= b->geometry_[0].y;
+            }
+            if (b != this) continue;
+            if (oxBox* h = layer->HitTest(at)) return h;
+        }
+        return nullptr;
+    };
+    if ((hit = layers(false))) return hit;
+    if (GetChildCount() > 0) {
+        oxLayout* layout = GetLayout();
+        hit = layout ? layout->HitTest(local, this) : this;
+        if (hit && hit != this) return hit;
+    }
+    if ((hit = layers(true))) return hit;
+    return (changeFlags_ & kChangeIgnoreEvents) ? nullptr : this;
+}
+
+void oxBox::ApplyRtlOrder() {
+    const WCHAR* dir = GetAttributeText(kAtomDir);
+    if (!dir || oxAtoms::Find(dir) != kAtomRtl) return;
+    int n = children_->count;
+    oxBox** items = children_->Items();
+    std::reverse(items, items + n);
+    for (int i = 0; i < n; ++i)
+        items[i]->index_ = i;
+}
+
+const oxRect& oxBox::UpdateBounds() {
+    if (!(presence_ & kMarkMeasuredWidth)) {
+        presence_ |= kMarkMeasuredWidth;
+        oxPoint at = GetFramePosition();
+        bounds_.Set(at.x, at.y, geometry_[1].x, geometry_[1].y);
+        const int16_t* out = GetPaintOutsets();
+        bounds_.InflateBy(out[0], out[1], out[2], out[3]);
+    }
+    return bounds_;
+}

@@ -1,0 +1,244 @@
+// The box's side of the paint pass: culling, the canvas it draws into, the order of background,
+// stroke, content, layers, children and scroll bars, the clip steps, and the paint outsets that make
+// a repaint reach what the box draws outside itself. The drawing itself is the box painter's.
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/style_group.h"
+#include "toolkit/style/style_tables.h"
+
+namespace {
+
+oxBoxPaintServices gNoServices;
+oxBoxPaintServices* gServices = &gNoServices;
+
+bool IsKeyword(const oxStyleValue* v, int keyword) {
+    return v && v->GetType() == kStyleKeyword && v->GetValue() == keyword;
+}
+
+// Where a box's logical parent stands relative to `root`; false when the chain does not reach it.
+bool OffsetTo(oxBox* box, oxBox* root, oxPoint* out) {
+    oxPoint at{0, 0};
+    oxBox* b = box->GetLogicalParent();
+    for (; b && b != root; b = b->GetLogicalParent()) {
+        at.x += b->GetPacked(0).x;
+        at.y += b->GetPacked(0).y;
+    }
+    *out = at;
+    return b == root;
+}
+
+} // namespace
+
+oxBoxPaintServices& oxGetBoxPaintServices() {
+    return *gServices;
+}
+
+void oxSetBoxPaintServices(oxBoxPaintServices* services) {
+    gServices = services ? services : &gNoServices;
+}
+
+const int16_t* oxBox::GetPaintOutsets() {
+    if (presence_ & kMarkPaintOutsets) return outsets_;
+    for (int16_t& o : outsets_)
+        o = 0;
+    // The root of its own native frame draws nothing outside it.
+    bool frameRoot = (changeFlags_ & kChangeFramed) && !parent_;
+    oxBoxStyle* style = frameRoot ? nullptr : ResolveStyle();
+    if (style) {
+        if (oxStyleGroup* stroke = style->GetStrokeGroup()) {
+            const oxStyleValue* c = stroke->Member(kStyle_stroke);
+            bool colour = c->GetType() == kStyleColor || c->GetType() == kStyleSysColor;
+            if (colour && c->GetColor() != 0) {
+                int16_t half = int16_t(stroke->Member(kStyle_strokeWidth)->GetInt() / 2);
+                for (int16_t& o : outsets_)
+                    o = int16_t(o + half);
+            }
+        }
+        // FIXME: a shadow effect widens the outsets by its extents once shadow effects exist.
+        if (oxStyleGroup* text = style->GetTextGroup()) {
+            int32_t x = text->Member(kStyle_textShadowOffsetX)->GetInt();
+            int32_t y = text->Member(kStyle_textShadowOffsetY)->GetInt();
+            if (x < 0) outsets_[3] = int16_t(outsets_[3] - x);
+            if (x > 0) outsets_[1] = int16_t(outsets_[1] + x);
+            if (y < 0) outsets_[0] = int16_t(outsets_[0] - y);
+            if (y > 0) outsets_[2] = int16_t(outsets_[2] + y);
+        }
+    }
+    presence_ |= kMarkPaintOutsets;
+    return outsets_;
+}
+
+// The box rectangle in its parent's coordinates, grown by the paint outsets: the canvas a box is
+// painted on has its origin at the parent, so the clip is compared in those coordinates.
+oxRect oxBox::GetPaintArea() const {
+    oxRect r = GetBoxRect();
+    r.InflateBy(outsets_[0], outsets_[1], outsets_[2], outsets_[3]);
+    return r;
+}
+
+void oxBox::Paint(oxCanvas* canvas) {
+    oxBoxPaintServices& s = oxGetBoxPaintServices();
+    UpdateBounds();
+    // FIXME: a frame whose no-culling flags are set culls nothing, once frames exist.
+    oxRect clip;
+    bool culled = s.GetClipRect(canvas, &clip) && !clip.Intersects(GetPaintArea());
+    // FIXME: source and target snapshots take part here once snapshots exist.
+    if (!culled) {
+        ResolveStyle();
+        oxCanvas* draw = canvas;
+        oxCanvas* own = nullptr;
+        bool framed = (changeFlags_ & kChangeFramed) != 0;
+        if (NeedsOwnCanvas() && (!framed || (changeFlags_ & kChangeTranslucent))) {
+            own = s.CreateBoxLayerCanvas(this, geometry_[1].x, geometry_[1].y);
+            if (own) draw = own;
+        }
+        bool stack = (changeFlags_ & (kChangeLayered | kChangeLayerStack)) == (kChangeLayered | kChangeLayerStack);
+        s.BeginBoxPaint(canvas, this);
+        if (stack) PaintLayers(draw, false, true, false);
+        PaintLayers(draw, true, false, true);
+        ApplyClipStyle(draw);
+        PaintBackground(draw);
+        PaintStroke(draw, kKeywordBelow);
+        ClipToContent(draw, true);
+        s.PushClip(draw);
+        ClipToContent(draw, false);
+        PaintContent(draw);
+        PaintLayers(draw, false, false, false);
+        if (GetChildCount() > 0) {
+            if (oxLayout* layout = GetLayout()) {
+                s.PushClip(draw);
+                s.PushMatrix(draw);
+                layout->PaintChildren(draw, this);
+                s.PopMatrix(draw);
+                s.PopClip(draw);
+            }
+        }
+        PaintLayers(draw, true, false, false);
+        PaintScrollCorner(draw);
+        PaintStroke(draw, kKeywordAbove);
+        if (stack) PaintLayers(draw, true, true, false);
+        s.PopClip(draw);
+        PaintScrollbars(draw);
+        if (own) s.CompositeBoxLayerCanvas(canvas, own, this);
+        // FIXME: an MDI container paints its embedded scenes' backgrounds here once it exists.
+        s.EndBoxPaint(canvas, this);
+    }
+    changeFlags_ &= ~(kChangeRepaintPending | kChangeSubtreeDirty);
+    if (!(changeFlags_ & kChangePainted) && scene_) {
+        changeFlags_ |= kChangePainted;
+        // FIXME: the scene queues the box's "presented" event here once scenes exist.
+    }
+}
+
+void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {
+    if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return;
+    // FIXME: a framed box hands the canvas to its frame once frames exist.
+    box->Paint(canvas);
+}
+
+// The layer list keeps no split index, so every entry belongs to the upper part: "below" layers go
+// under the background, the others over the children, stack layers over the stroke.
+void oxBox::PaintLayers(oxCanvas* canvas, bool upper, bool stackMode, bool below) {
+    if (!upper) return;
+    oxBoxPaintServices& s = oxGetBoxPaintServices();
+    for (int i = 0; i < GetLayerCount(); ++i) {
+        oxBox* layer = GetLayerAt(i);
+        if (layer == this) continue;
+        bool isStack = layer->TestChangeFlags(kChangeLayerStack);
+        if (stackMode != isStack) continue;
+        if (stackMode) {
+            oxBox* anchor = layer->GetAnchor();
+            if (!anchor) continue;
+            if (anchor == this) {
+                PaintChild(canvas, layer);
+                continue;
+            }
+        } else if (layer->TestChangeFlags(kChangeLayerBelow) != below) {
+            continue;
+        }
+        oxPoint at;
+        if (!OffsetTo(layer, this, &at)) continue;
+        if (at.x == 0 && at.y == 0) {
+            PaintChild(canvas, layer);
+            continue;
+        }
+        s.PushMatrix(canvas);
+        s.OffsetOrigin(canvas, at.x, at.y);
+        PaintChild(canvas, layer);
+        s.PopMatrix(canvas);
+    }
+}
+
+void oxBox::ApplyClipStyle(oxCanvas* canvas) {
+    oxBoxStyle* style = ResolveStyle();
+    auto* clip = style ? static_cast<oxClipGroup*>(style->GetClipGroup()) : nullptr;
+    if (!clip || !(clip->HasEdges() || IsKeyword(clip->Member(kStyle_clipMode), kKeywordReplace))) return;
+    oxRect sides; // {left, top, right, bottom}
+    clip->GetClipRect(&sides, geometry_[1]);
+    oxRect r{0, 0, geometry_[1].x, geometry_[1].y};
+    r.DeflateBy(sides.y, sides.width, sides.height, sides.x);
+    oxGetBoxPaintServices().IntersectClip(canvas, r);
+}
+
+void oxBox::ClipToContent(oxCanvas* canvas, bool withScrollbars) {
+    bool overflowed = (stateFlags_ & kStateOverflowed) && (IsOverflowHidden() || IsOverflowScroll());
+    if (!overflowed && tag_ != kAtomScrollbar) return;
+    oxRect r = withScrollbars ? GetContentRectWithScrollbars() : GetContentRect();
+    oxBoxStyle* style = ResolveStyle();
+    auto* clip = style ? static_cast<oxClipGroup*>(style->GetClipGroup()) : nullptr;
+    if (clip && clip->HasEdges()) {
+        oxRect sides;
+        clip->GetClipRect(&sides, geometry_[1]);
+        // Negative sides reach outside the content; positive ones do not narrow it.
+        r.InflateBy(sides.y < 0 ? -sides.y : 0, sides.width < 0 ? -sides.width : 0,
+                    sides.height < 0 ? -sides.height : 0, sides.x < 0 ? -sides.x : 0);
+    }
+    oxGetBoxPaintServices().IntersectClip(canvas, r);
+}
+
+void oxBox::PaintScrollbars(oxCanvas* canvas) {
+    PaintChild(canvas, FindVScrollBar());
+    PaintChild(canvas, FindHScrollBar());
+}
+
+bool oxBox::NeedsOwnCanvas() {
+    oxBoxStyle* style = ResolveStyle();
+    if (!style) return false;
+    if (auto* color = static_cast<oxColorGroup*>(style->GetColorGroup()); color && color->NeedsLayer()) return true;
+    if (oxStyleGroup* shadow = style->GetShadowGroup();
+        shadow && IsKeyword(shadow->Member(kStyle_shadowKeying), kKeywordAlpha))
+        return true;
+    if (oxStyleGroup* fill = style->GetFillGroup()) {
+        const oxStyleValue* mask = fill->Member(kStyle_mask);
+        if (mask->GetType() == kStyleUrl || IsKeyword(mask, kKeywordAuto)) return true;
+    }
+    return false;
+}
+
+void oxBox::PaintBackground(oxCanvas* canvas) {
+    oxBoxStyle* style = ResolveStyle();
+    if (!style) return;
+    oxBoxPaintServices& s = oxGetBoxPaintServices();
+    oxRect r{0, 0, geometry_[1].x, geometry_[1].y};
+    s.PaintBoxShadow(canvas, this, r, style);
+    // FIXME: a fill cross-fade paints in place of the fill, and a fill bitmap of several frames starts
+    // the box's frame timer, once those exist.
+    s.PaintBoxFill(canvas, scene_, r, style);
+}
+
+void oxBox::PaintStroke(oxCanvas* canvas, int layer) {
+    oxBoxStyle* style = ResolveStyle();
+    oxStyleGroup* stroke = style ? style->GetStrokeGroup() : nullptr;
+    if (!stroke || !IsKeyword(stroke->Member(kStyle_strokeLayer), layer)) return;
+    oxGetBoxPaintServices().PaintBoxStroke(canvas, scene_, {0, 0, geometry_[1].x, geometry_[1].y}, style);
+}
+
+void oxBox::PaintScrollCorner(oxCanvas* canvas) {
+    oxBoxStyle* style = ResolveStyle();
+    if (!style) return;
+    int32_t w = geometry_[1].x - GetVScrollBarRect().width;
+    int32_t h = geometry_[1].y - GetHScrollBarRect().height;
+    if (w > 0 && h > 0) oxGetBoxPaintServices().PaintBoxScrollCorner(canvas, {0, 0, w, h}, style);
+}

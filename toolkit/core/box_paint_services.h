@@ -1,0 +1,60 @@
+#pragma once
+// What the box paint pass asks of the canvas and of the box painter (fills, strokes, shadows,
+// layer canvases). The graphics side installs its implementation; until it does, every call does
+// nothing, so the tree can be painted (and its paint order tested) without pixels.
+#include <cstdint>
+
+#include "toolkit/core/rect.h"
+
+class oxBox;
+class oxBoxScene;
+class oxBoxStyle;
+class oxCanvas;
+
+class oxBoxPaintServices {
+public:
+    virtual ~oxBoxPaintServices() = default;
+
+    // Canvas.
+    // The clip rectangle in the canvas's current coordinates; false when the canvas does not clip.
+    virtual bool GetClipRect(oxCanvas* canvas, oxRect* out) {
+        (void)canvas, (void)out;
+        return false;
+    }
+    virtual void OffsetOrigin(oxCanvas* canvas, int32_t dx, int32_t dy) { (void)canvas, (void)dx, (void)dy; }
+    virtual void PushClip(oxCanvas* canvas) { (void)canvas; }
+    virtual void PopClip(oxCanvas* canvas) { (void)canvas; }
+    virtual void IntersectClip(oxCanvas* canvas, const oxRect& rect) { (void)canvas, (void)rect; }
+    virtual void PushMatrix(oxCanvas* canvas) { (void)canvas; }
+    virtual void PopMatrix(oxCanvas* canvas) { (void)canvas; }
+
+    // Box painter.
+    // Pushes the box's colour transform, matrix, clip and origin on the outer canvas; EndBoxPaint pops them.
+    virtual void BeginBoxPaint(oxCanvas* canvas, oxBox* box) { (void)canvas, (void)box; }
+    virtual void EndBoxPaint(oxCanvas* canvas, oxBox* box) { (void)canvas, (void)box; }
+    virtual void PaintBoxShadow(oxCanvas* canvas, oxBox* box, const oxRect& rect, oxBoxStyle* style) {
+        (void)canvas, (void)box, (void)rect, (void)style;
+    }
+    virtual void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) {
+        (void)canvas, (void)scene, (void)rect, (void)style;
+    }
+    virtual void PaintBoxStroke(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) {
+        (void)canvas, (void)scene, (void)rect, (void)style;
+    }
+    virtual void PaintBoxScrollCorner(oxCanvas* canvas, const oxRect& rect, oxBoxStyle* style) {
+        (void)canvas, (void)rect, (void)style;
+    }
+    // An offscreen canvas of the box's size for a box that composites as a whole, or null.
+    virtual oxCanvas* CreateBoxLayerCanvas(oxBox* box, int32_t width, int32_t height) {
+        (void)box, (void)width, (void)height;
+        return nullptr;
+    }
+    // Composites the layer canvas onto the outer one with the box's style and destroys it.
+    virtual void CompositeBoxLayerCanvas(oxCanvas* outer, oxCanvas* layer, oxBox* box) {
+        (void)outer, (void)layer, (void)box;
+    }
+};
+
+// The installed services (a do-nothing set until one is installed). Null restores the default.
+oxBoxPaintServices& oxGetBoxPaintServices();
+void oxSetBoxPaintServices(oxBoxPaintServices* services);

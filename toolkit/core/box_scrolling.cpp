@@ -1,0 +1,206 @@
+// Scrolling a box's content through its layout, and the box's two scroll bar boxes. The scroll bars
+// are boxes of their own, made by the scene, kept beside the box (not among its children) and laid
+// over the far edges of its content area.
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "runtime/hash_map.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/core/placement_record.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/style_group.h"
+#include "toolkit/style/style_tables.h"
+
+namespace {
+
+struct Scrollbars {
+    oxBox* vertical = nullptr; // each held with a reference
+    oxBox* horizontal = nullptr;
+};
+
+NUBO::oxPtrHashMap<Scrollbars*>& ScrollbarTable() {
+    static NUBO::oxPtrHashMap<Scrollbars*> table;
+    return table;
+}
+
+Scrollbars* FindScrollbars(const oxBox* box) {
+    auto& table = ScrollbarTable();
+    if (table.IsEmpty()) return nullptr;
+    auto* node = table.Find(box);
+    return node ? node->value : nullptr;
+}
+
+int KeywordOf(oxBox* box, int id) {
+    oxStyleValue v;
+    box->GetStyleValue(id, &v);
+    return v.GetType() == kStyleKeyword ? v.GetValue() : -1;
+}
+
+bool Visible(const oxBox* bar) {
+    return bar && !bar->IsEffectivelyHidden();
+}
+
+// The scroll bar's thickness: its own width (vertical) or height (horizontal) style.
+int32_t Thickness(oxBox* bar, bool vertical) {
+    oxStyleValue v;
+    bar->GetStyleValue(vertical ? kStyle_width : kStyle_height, &v);
+    return v.GetType() == kStyleKeyword ? 0 : v.GetInt();
+}
+
+} // namespace
+
+void oxBox::SetScrollX(int32_t x) {
+    InvalidateSubtree(true, true);
+    InvalidateMeasure();
+    if (oxLayout* layout = GetLayout()) layout->SetScrollX(x);
+    RequestRepaint();
+}
+
+void oxBox::SetScrollY(int32_t y) {
+    InvalidateSubtree(true, true);
+    if (oxLayout* layout = GetLayout()) layout->SetScrollY(y);
+}
+
+void oxBox::ScrollByX(int32_t delta) {
+    if (delta == 0) return;
+    if (oxLayout* layout = GetLayout()) layout->SetScrollX(layout->GetScrollX() + delta);
+    RequestLayout();
+}
+
+void oxBox::ScrollByY(int32_t delta) {
+    if (delta == 0) return;
+    InvalidateSubtree(true, true);
+    if (oxLayout* layout = GetLayout()) layout->SetScrollY(layout->GetScrollY() + delta);
+}
+
+void oxBox::ScrollToBox(oxBox* target) {
+    if (oxLayout* layout = GetLayout()) layout->ScrollToBox(target);
+}
+
+int32_t oxBox::GetScrollX() {
+    oxLayout* layout = GetLayout();
+    return layout ? layout->GetScrollX() : 0;
+}
+
+int32_t oxBox::GetScrollY() {
+    oxLayout* layout = GetLayout();
+    return layout ? layout->GetScrollY() : 0;
+}
+
+int32_t oxBox::GetScrollRangeX() {
+    oxLayout* layout = GetLayout();
+    return layout ? layout->GetContentWidth() : 0;
+}
+
+int32_t oxBox::GetScrollRangeY() {
+    oxLayout* layout = GetLayout();
+    return layout ? layout->GetContentHeight() : 0;
+}
+
+void oxBox::ScrollPaintedContent(const oxPoint& delta) {
+    (void)delta;
+    InvalidateSubtree(true, true);
+    RequestRepaint();
+}
+
+bool oxBox::IsOverflowHidden() {
+    return KeywordOf(this, kStyle_overflow) == kKeywordHidden;
+}
+
+bool oxBox::IsOverflowScroll() {
+    return KeywordOf(this, kStyle_overflow) == kKeywordScroll;
+}
+
+oxBox* oxBox::FindVScrollBar() const {
+    Scrollbars* bars = FindScrollbars(this);
+    return bars ? bars->vertical : nullptr;
+}
+
+oxBox* oxBox::FindHScrollBar() const {
+    Scrollbars* bars = FindScrollbars(this);
+    return bars ? bars->horizontal : nullptr;
+}
+
+oxBox* oxBox::CreateScrollbar(bool vertical) {
+    if (!scene_) return nullptr;
+    Scrollbars* bars = FindScrollbars(this);
+    if (!bars) {
+        bars = new (std::nothrow) Scrollbars;
+        if (!bars) return nullptr;
+        ScrollbarTable().Insert(this, bars);
+    }
+    oxBox* bar = scene_->CreateBox(kAtomBoxNamespace, kAtomScrollbar);
+    if (!bar) return nullptr;
+    bar->SetAttribute(kAtomAxis, vertical ? u"y" : u"x", true, false);
+    oxBox*& slot = vertical ? bars->vertical : bars->horizontal;
+    if (slot) slot->Release();
+    slot = bar;
+    const WCHAR* dir = GetAttributeText(kAtomDir);
+    if (dir && _wcsicmp(dir, u"rtl") == 0) bar->SetAttribute(kAtomRtl, u"true", true, false);
+    if (const WCHAR* style = GetAttributeText(kAtomScrollbarStyle)) bar->SetStyleId(oxAtoms::Intern(style), false);
+    if (!bar->TestChangeFlags(kChangeAttached)) bar->OnSceneAttached();
+    bar->ResolveStyle();
+    // FIXME: the scene's scroll bar listener hears of the bar's value changes once scenes exist.
+    return bar;
+}
+
+oxRect oxBox::GetHScrollBarRect() const {
+    oxBox* bar = FindHScrollBar();
+    return Visible(bar) ? bar->GetBoxRect() : oxRect{};
+}
+
+oxRect oxBox::GetVScrollBarRect() const {
+    oxBox* bar = FindVScrollBar();
+    return Visible(bar) ? bar->GetBoxRect() : oxRect{};
+}
+
+oxRect oxBox::GetContentRectWithScrollbars() {
+    oxRect r = GetContentRect();
+    r.width += GetVScrollBarRect().width;
+    r.height += GetHScrollBarRect().height;
+    return r;
+}
+
+// Scroll bars lie over the content area's far edges: the vertical one along the right, the
+// horizontal one along the bottom, each as thick as its own style says.
+void oxBox::ArrangeScrollbars(oxPlacementRecord* placement) {
+    if (stateFlags_ & kStateNoScrollbarArrange) return;
+    // Most boxes neither overflow nor ever had a scroll bar.
+    if (!(placement->flags & oxPlacementRecord::kOverflow) && !FindScrollbars(this)) return;
+    oxLayout* layout = GetLayoutIfMade();
+    bool scroll = IsOverflowScroll();
+    for (bool vertical : {true, false}) {
+        bool wanted = scroll && layout &&
+                      (vertical ? placement->extraContentHeight : placement->extraContentWidth) != 0 &&
+                      (placement->flags & oxPlacementRecord::kOverflow);
+        oxBox* bar = vertical ? FindVScrollBar() : FindHScrollBar();
+        if (!wanted) {
+            if (Visible(bar)) bar->SetHidden(true);
+            continue;
+        }
+        layout->UpdateScrollbar(placement, vertical, bar);
+        bar = vertical ? FindVScrollBar() : FindHScrollBar();
+        if (!bar) continue;
+        oxRect content = GetContentRect();
+        int32_t t = Thickness(bar, vertical);
+        oxRect r = vertical ? oxRect{content.x + content.width - t, content.y, t, content.height}
+                            : oxRect{content.x, content.y + content.height - t, content.width, t};
+        bar->SetBoxPosition({r.x, r.y});
+        oxPlacementRecord rec;
+        rec.Construct(false, r.width, r.height, r.width, r.height, 0, 0, r.width, r.height, r.width, r.height, false,
+                      false, placement->nesting);
+        bar->Arrange(&rec);
+    }
+}
+
+// The destructor's part: the scroll bars go with their box.
+void oxDropScrollbars(oxBox* box) {
+    Scrollbars* bars = FindScrollbars(box);
+    if (!bars) return;
+    ScrollbarTable().Erase(box);
+    if (bars->vertical) bars->vertical->Release();
+    if (bars->horizontal) bars->horizontal->Release();
+    delete bars;
+}

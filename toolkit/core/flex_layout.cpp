@@ -1,0 +1,521 @@
+// The flex pass works on both axes through one table per axis, so the horizontal and the vertical
+// box share every line: "main" is the axis the children line up along, "cross" the other one.
+#include "toolkit/core/flex_layout.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/placement_record.h"
+#include "toolkit/style/style_tables.h"
+
+namespace {
+
+struct Axis {
+    int index; // 0 x, 1 y
+    int32_t oxLayoutItem::*size;
+    int32_t oxLayoutItem::*pref;
+    int32_t oxLayoutItem::*lead; // margin before
+    int32_t oxLayoutItem::*trail;
+    int32_t oxLayoutItem::*padding;
+    int32_t oxLayoutItem::*intrinsic;
+    int32_t oxLayoutItem::*place;
+    uint8_t oxLayoutItem::*stretch;
+    bool (oxLayoutItem::*clamp)();
+};
+
+constexpr Axis kAxisX{0,
+                      &oxLayoutItem::width,
+                      &oxLayoutItem::prefWidth,
+                      &oxLayoutItem::marginLeft,
+                      &oxLayoutItem::marginRight,
+                      &oxLayoutItem::paddingWidth,
+                      &oxLayoutItem::intrinsicWidth,
+                      &oxLayoutItem::placeX,
+                      &oxLayoutItem::stretchX,
+                      &oxLayoutItem::ClampWidth};
+constexpr Axis kAxisY{1,
+                      &oxLayoutItem::height,
+                      &oxLayoutItem::prefHeight,
+                      &oxLayoutItem::marginTop,
+                      &oxLayoutItem::marginBottom,
+                      &oxLayoutItem::paddingHeight,
+                      &oxLayoutItem::intrinsicHeight,
+                      &oxLayoutItem::placeY,
+                      &oxLayoutItem::stretchY,
+                      &oxLayoutItem::ClampHeight};
+
+// Margins and padding along an axis.
+int32_t Around(const oxLayoutItem& it, const Axis& a) {
+    return it.*a.padding + it.*a.lead + it.*a.trail;
+}
+
+// trunc(flex / total x free + 0.5), kept inside the 32-bit range.
+int32_t Share(int32_t flex, int32_t total, int32_t free) {
+    double share = double(flex) / double(total) * double(free) + 0.5;
+    share = std::clamp(share, -2147483648.0, 2147483647.0);
+    return int32_t(share);
+}
+
+int32_t Sign31(int32_t v) {
+    return int32_t(uint32_t(v) << 1) >> 1;
+}
+
+// One Layout call.
+struct Pass {
+    oxBox* box;
+    oxPlacementRecord* placement;
+    oxLayoutItemList list;
+    const Axis* M;
+    const Axis* C;
+    int32_t avail[2];
+    int32_t origin[2];
+    int32_t max[2];
+    bool hasMax[2];
+    int32_t content[2] = {0, 0};
+    int32_t flexBase = 0;
+    int32_t space = 0;
+    int mainAlign = -1;
+    int crossAlign = -1;
+    int32_t start = 0;
+    int stretchCount[2] = {0, 0}; // items with stretchX, stretchY
+
+    void Measure();
+    bool Grow();
+    void Distribute();
+    void Leave(oxLayoutItem& it, int32_t& free);
+    int32_t CrossOffset(const oxLayoutItem& it) const;
+    void PlaceAt(oxLayoutItem& it, int32_t pos);
+    int32_t Advance(const oxLayoutItem& it, int32_t pos) const;
+    // Places the items up to `last` again from the start of the run.
+    void Reposition(int last);
+    // Places every item, arranging those not yet placed; true when the pass must run again.
+    bool Place();
+    bool TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase);
+};
+
+void Pass::Measure() {
+    content[0] = content[1] = 0;
+    flexBase = 0;
+    const Axis& m = *M;
+    const Axis& c = *C;
+    int32_t prevExtent = 0;
+    for (int i = 0; i < list.count; ++i) {
+        oxLayoutItem& it = list.items[i];
+        if (it.flex && it.*m.pref != 0 && it.*m.intrinsic == 0) it.*m.pref = 0;
+        it.*m.size = it.*m.pref;
+        (it.*m.clamp)();
+        int32_t outer = it.*m.lead + it.*m.trail + it.*m.size;
+        int32_t extent = outer + it.*m.padding;
+        int32_t gap = (i > 0 && prevExtent != 0 && extent != 0) ? space : 0;
+        content[m.index] += gap + outer;
+        if (it.flex)
+            flexBase += it.*m.size;
+        else
+            content[m.index] += it.*m.padding;
+        prevExtent = extent;
+
+        if (crossAlign == kKeywordStretch && it.*c.stretch) {
+            int32_t room = avail[c.index] - Around(it, c);
+            it.*c.size = it.*c.pref == 0 ? room : std::max(it.*c.pref, room);
+        } else {
+            it.*c.size = it.*c.pref;
+        }
+        (it.*c.clamp)();
+        content[c.index] = std::max(content[c.index], Around(it, c) + it.*c.size);
+    }
+}
+
+bool Pass::Grow() {
+    bool changed = false;
+    for (int a = 0; a < 2; ++a) {
+        if (content[a] <= avail[a] || (hasMax[a] && avail[a] >= max[a])) continue;
+        int32_t grown = (hasMax[a] && max[a] < content[a]) ? max[a] : content[a];
+        if (grown != avail[a]) {
+            avail[a] = grown;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+void Pass::Leave(oxLayoutItem& it, int32_t& free) {
+    const Axis& m = *M;
+    content[m.index] += it.*m.size;
+    free -= it.*m.padding + it.*m.size;
+    it.*m.pref = it.*m.size;
+    list.totalFlex -= it.flex;
+    it.flex = 0;
+}
+
+void Pass::Distribute() {
+    const Axis& m = *M;
+    int32_t free = avail[m.index] - std::max(0, content[m.index] - flexBase);
+    start = origin[m.index];
+    if (free < 1) return;
+    if (list.totalFlex < 1) {
+        if (mainAlign == kKeywordCenter)
+            start += avail[m.index] / 2 - content[m.index] / 2;
+        else if (mainAlign == kKeywordEnd)
+            start += avail[m.index] - content[m.index];
+        return;
+    }
+    // Each round ends either with every share in place or with one item leaving the flexible set,
+    // so there are at most as many rounds as flexible items.
+    for (;;) {
+        if (list.totalFlex < 1) break;
+        int64_t sum = 0;
+        oxLayoutItem* last = nullptr;
+        int32_t lastShare = 0;
+        bool again = false;
+        for (int i = 0; i < list.count && !again; ++i) {
+            oxLayoutItem& it = list.items[i];
+            if (!it.flex) continue;
+            int32_t share = Share(it.flex, list.totalFlex, free);
+            sum += share;
+            it.*m.size = share - it.*m.padding;
+            if ((it.*m.clamp)()) {
+                Leave(it, free);
+                again = true;
+                break;
+            }
+            last = &it;
+            lastShare = share;
+        }
+        if (again) continue;
+        if (last && sum != free) {
+            last->*m.size = lastShare + int32_t(free - sum) - last->*m.padding;
+            if ((last->*m.clamp)()) {
+                Leave(*last, free);
+                continue;
+            }
+        }
+        break;
+    }
+    for (int i = 0; i < list.count; ++i)
+        if (list.items[i].flex) content[m.index] += list.items[i].*m.size;
+}
+
+int32_t Pass::CrossOffset(const oxLayoutItem& it) const {
+    const Axis& c = *C;
+    int32_t diff = avail[c.index] - (it.*c.size + Around(it, c));
+    if (diff <= 0) return 0;
+    if (crossAlign == kKeywordCenter) return diff / 2;
+    if (crossAlign == kKeywordEnd) return diff;
+    return 0;
+}
+
+void Pass::PlaceAt(oxLayoutItem& it, int32_t pos) {
+    const Axis& c = *C;
+    it.*M->place = pos;
+    it.*c.place = origin[c.index] + it.*c.lead + CrossOffset(it);
+    it.box->SetBoxPosition({it.placeX, it.placeY});
+}
+
+int32_t Pass::Advance(const oxLayoutItem& it, int32_t pos) const {
+    const Axis& m = *M;
+    int32_t outer = it.*m.padding + it.*m.size;
+    return pos + it.*m.trail + (outer != 0 ? space : 0) + outer;
+}
+
+void Pass::Reposition(int last) {
+    int32_t pos = start;
+    for (int i = 0; i <= last; ++i) {
+        oxLayoutItem& it = list.items[i];
+        pos += it.*M->lead;
+        PlaceAt(it, pos);
+        pos = Advance(it, pos);
+    }
+}
+
+bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase) {
+    bool vertical = list.vertical != 0;
+    bool any = false;
+    if (int32_t dx = rec.GetDeltaX(); dx > 0) {
+        any = true;
+        it.prefWidth = it.width = rec.extraWidth;
+        if (!vertical) {
+            list.totalFlex -= it.flex;
+            it.flex = 0;
+            content[0] += dx;
+        } else {
+            content[0] = std::max(content[0], Around(it, kAxisX) + it.width);
+        }
+        bool grew = false;
+        if (content[0] > avail[0]) {
+            int32_t n = (max[0] != 0 && max[0] < content[0]) ? max[0] : content[0];
+            grew = n != avail[0];
+            avail[0] = n;
+        }
+        *widthCase = !vertical || (grew && list.hAlign != kKeywordStart);
+    }
+    if (int32_t dy = rec.GetDeltaY(); dy > 0) {
+        any = true;
+        it.prefHeight = it.height = rec.extraHeight;
+        if (vertical) {
+            list.totalFlex -= it.flex;
+            it.flex = 0;
+            content[1] += dy;
+        } else {
+            content[1] = std::max(content[1], Around(it, kAxisY) + it.height);
+        }
+        bool grew = false;
+        if (content[1] > avail[1]) {
+            int32_t n = (max[1] > 0 && max[1] < content[1]) ? max[1] : content[1];
+            grew = n != avail[1];
+            avail[1] = n;
+        }
+        *heightCase = vertical || (grew && list.vAlign != kKeywordStart);
+    }
+    return any;
+}
+
+bool Pass::Place() {
+    int32_t pos = start;
+    for (int i = 0; i < list.count; ++i) {
+        oxLayoutItem& it = list.items[i];
+        pos += it.*M->lead;
+        PlaceAt(it, pos);
+        if (!it.placed) {
+            oxPlacementRecord rec;
+            bool noMaxW = it.maxWidth == -1, noMaxH = it.maxHeight == -1;
+            rec.Construct(false, avail[0], avail[1], it.paddingWidth + it.width, it.paddingHeight + it.height,
+                          it.paddingLeft, it.paddingTop, it.width, it.height, noMaxW ? it.width : it.maxWidth,
+                          noMaxH ? it.height : it.maxHeight, noMaxW, noMaxH, placement->nesting);
+            it.box->Arrange(&rec);
+            it.placed = 1;
+            bool widthCase = false, heightCase = false;
+            int32_t crossRoom = avail[C->index];
+            if ((rec.flags & oxPlacementRecord::kGrew) && TakeGrowth(it, rec, &widthCase, &heightCase)) {
+                // The items after this one are placed by the walk itself; those before it move only
+                // across, when the room across changed.
+                if (avail[C->index] != crossRoom) Reposition(i);
+                if (widthCase || heightCase) {
+                    bool stretched = false;
+                    // Only walk the items when another one stretches along a grown axis.
+                    int others = (widthCase ? stretchCount[0] - it.stretchX : 0) +
+                                 (heightCase ? stretchCount[1] - it.stretchY : 0);
+                    for (int j = 0; others > 0 && j < list.count; ++j) {
+                        oxLayoutItem& other = list.items[j];
+                        if (j != i && ((widthCase && other.stretchX) || (heightCase && other.stretchY))) {
+                            other.placed = 0;
+                            stretched = true;
+                        }
+                    }
+                    // Differs on purpose: the pass restarts only when a stretched item must be sized
+                    // again or the run is packed to the centre or end; otherwise a restart would give
+                    // the same places, and a column of growing children would cost quadratic time.
+                    if (stretched || mainAlign == kKeywordCenter || mainAlign == kKeywordEnd) return true;
+                }
+            }
+        }
+        pos = Advance(it, pos);
+    }
+    return false;
+}
+
+} // namespace
+
+oxLayout* oxFlexLayout::CreateInstance() const {
+    return new (std::nothrow) oxFlexLayout;
+}
+
+void oxFlexLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
+    if (!box || !placement) return;
+    box_ = box;
+    Pass pass{};
+    pass.box = box;
+    pass.placement = placement;
+    oxPoint size = box->GetPacked(3), origin = box->GetPacked(2);
+    pass.avail[0] = size.x;
+    pass.avail[1] = size.y;
+    pass.origin[0] = origin.x;
+    pass.origin[1] = origin.y;
+    pass.max[0] = placement->maxWidth;
+    pass.max[1] = placement->maxHeight;
+    pass.hasMax[0] = placement->maxWidth != 0 || (placement->flags & oxPlacementRecord::kNoMaxWidth);
+    pass.hasMax[1] = placement->maxHeight != 0 || (placement->flags & oxPlacementRecord::kNoMaxHeight);
+    const int32_t startW = size.x, startH = size.y;
+    contentWidth_ = contentHeight_ = 0;
+    BuildLayoutItems(box, &pass.list, false);
+    bool vertical = pass.list.vertical != 0;
+    pass.M = vertical ? &kAxisY : &kAxisX;
+    pass.C = vertical ? &kAxisX : &kAxisY;
+    pass.space = vertical ? pass.list.vSpace : pass.list.hSpace;
+    pass.mainAlign = vertical ? pass.list.vAlign : pass.list.hAlign;
+    pass.crossAlign = vertical ? pass.list.hAlign : pass.list.vAlign;
+    for (int i = 0; i < pass.list.count; ++i) {
+        pass.stretchCount[0] += pass.list.items[i].stretchX;
+        pass.stretchCount[1] += pass.list.items[i].stretchY;
+    }
+
+    const int limit = std::max(1, pass.list.count * 10);
+    for (int n = 0; n < limit; ++n) {
+        pass.Measure();
+        if (pass.Grow()) continue;
+        pass.Distribute();
+        if (!pass.Place()) break;
+    }
+    contentWidth_ = pass.content[0];
+    contentHeight_ = pass.content[1];
+    CommitLayoutItems(&pass.list);
+    pass.list.Free();
+
+    overflowX_ = pass.hasMax[0] && pass.max[0] < pass.content[0];
+    overflowY_ = pass.hasMax[1] && pass.max[1] < pass.content[1];
+    bool grew = pass.avail[0] > startW || pass.avail[1] > startH;
+    placement->SetExtra(grew, overflowX_ || overflowY_, pass.avail[0], pass.avail[1], overflowX_ ? pass.content[0] : 0,
+                        overflowY_ ? pass.content[1] : 0);
+}
+
+void oxFlexLayout::SetScrollX(int32_t x) {
+    if (overflowX_) scrollX_ = Sign31(x);
+}
+
+void oxFlexLayout::SetScrollY(int32_t y) {
+    if (!box_) return;
+    int32_t limit = GetContentHeight() - box_->GetPacked(3).y;
+    y = std::clamp(y, 0, std::max(0, limit));
+    int32_t old = scrollY_;
+    scrollY_ = Sign31(y);
+    // FIXME: an open popup tracked by the scene's frame input closes here once frames exist.
+    if (scrollY_ != old) box_->ScrollPaintedContent({0, scrollY_ - old});
+}
+
+void oxFlexLayout::ScrollToBox(oxBox* target) {
+    if (!box_ || !target) return;
+    oxPoint rel{0, 0};
+    oxBox* b = target;
+    for (; b && b != box_; b = b->GetParent()) {
+        oxPoint p = b->GetPacked(0);
+        rel.x += p.x;
+        rel.y += p.y;
+    }
+    if (b != box_) return;
+    oxPoint size = target->GetPacked(1), boxSize = box_->GetPacked(1);
+    auto into = [](int32_t top, int32_t h, int32_t view, int32_t s) {
+        if (top < s) return top;
+        if (top + h <= s + view) return s;
+        return h >= view ? top : top + h - view;
+    };
+    int32_t sy = GetScrollY();
+    int32_t ny = into(rel.y, size.y, boxSize.y - box_->GetHScrollBarRect().height, sy);
+    WCHAR text[16];
+    if (ny != sy) {
+        oxBox* bar = box_->FindVScrollBar();
+        if (bar && !bar->IsEffectivelyHidden()) {
+            swprintf(text, 16, u"%d", ny);
+            bar->SetAttribute(kAtomValue, text, true, false);
+        }
+    }
+    int32_t sx = GetScrollX();
+    int32_t nx = into(rel.x, size.x, boxSize.x - box_->GetVScrollBarRect().width, sx);
+    if (nx != sx) {
+        oxBox* bar = box_->FindHScrollBar();
+        if (bar && !bar->IsEffectivelyHidden()) {
+            swprintf(text, 16, u"%d", nx);
+            bar->SetAttribute(kAtomValue, text, true, false);
+        }
+    }
+}
+
+bool oxFlexLayout::ScrollsX(oxBox* box) const {
+    return (box->GetStateFlags() & kStateOverflowed) && overflowX_ && contentWidth_ != 0;
+}
+
+bool oxFlexLayout::ScrollsY(oxBox* box) const {
+    return (box->GetStateFlags() & kStateOverflowed) && overflowY_ && contentHeight_ != 0;
+}
+
+namespace {
+
+bool Paintable(const oxBox* child) {
+    return !child->TestChangeFlags(kChangeLayered) && !child->IsCollapsed() && !child->IsEffectivelyHidden() &&
+           !(child->GetStateFlags() & kStateExcluded);
+}
+
+// How far a child reaches along the axis that ends the scrolled walk, and where the visible part ends.
+int32_t FarEdge(const oxBox* child, bool alongY) {
+    oxPoint pos = child->GetPacked(0), size = child->GetPacked(1);
+    return alongY ? pos.y + size.y : pos.x + size.x;
+}
+
+} // namespace
+
+void oxFlexLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
+    if (!box) return;
+    bool sx = ScrollsX(box), sy = ScrollsY(box);
+    int n = box->GetChildCount();
+    if (!sx && !sy) {
+        for (int i = 0; i < n; ++i) {
+            oxBox* child = box->GetChildAt(i, false);
+            if (Paintable(child)) oxBox::PaintChild(canvas, child);
+        }
+        return;
+    }
+    oxBoxPaintServices& paint = oxGetBoxPaintServices();
+    int32_t ox = sx ? GetScrollX() : 0, oy = sy ? GetScrollY() : 0;
+    paint.OffsetOrigin(canvas, -ox, -oy);
+    // The far edge that culls is the bottom, or the right when only horizontal scrolling is on.
+    bool alongY = sy;
+    int32_t scroll = alongY ? oy : ox;
+    bool vertical = box->GetOrientation() == kKeywordVertical;
+    oxPoint view = box->GetPacked(3);
+    int32_t viewEnd = (vertical ? oy + view.y : ox + view.x);
+    for (int i = 0; i < n; ++i) {
+        oxBox* child = box->GetChildAt(i, false);
+        if (!child->TestChangeFlags(kChangeFlowed) || !Paintable(child)) continue;
+        oxPoint pos = child->GetPacked(0);
+        if ((vertical ? pos.y : pos.x) > viewEnd) break;
+        // FIXME: the native frames of the children past the visible part are painted in place here
+        // once frames exist.
+        if (FarEdge(child, alongY) > scroll) oxBox::PaintChild(canvas, child);
+    }
+    paint.OffsetOrigin(canvas, ox, oy);
+}
+
+oxBox* oxFlexLayout::HitTest(const oxPoint& point, oxBox* box) {
+    if (!box) return nullptr;
+    bool sx = ScrollsX(box), sy = ScrollsY(box);
+    int n = box->GetChildCount();
+    if (!sx && !sy) {
+        for (int i = n - 1; i >= 0; --i) {
+            oxBox* child = box->GetChildAt(i, false);
+            if (child->TestChangeFlags(kChangeLayered)) continue;
+            if (oxBox* hit = child->HitTest(point)) return hit;
+        }
+        return box;
+    }
+    oxPoint p{point.x + (sx ? GetScrollX() : 0), point.y + (sy ? GetScrollY() : 0)};
+    bool vertical = box->GetOrientation() == kKeywordVertical;
+    oxPoint view = box->GetPacked(3);
+    int32_t viewEnd = vertical ? GetScrollY() + view.y : GetScrollX() + view.x;
+    for (int i = 0; i < n; ++i) {
+        oxBox* child = box->GetChildAt(i, false);
+        if (!child->TestChangeFlags(kChangeFlowed) || !Paintable(child)) continue;
+        oxPoint pos = child->GetPacked(0);
+        if ((vertical ? pos.y : pos.x) > viewEnd) return box;
+        if (oxBox* hit = child->HitTest(p)) return hit;
+    }
+    return box;
+}
+
+void oxFlexLayout::UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
+    if (!box_) return;
+    oxPoint view = box_->GetPacked(3);
+    if (vertical) {
+        if (placement && placement->nesting != 0)
+            scrollY_ = savedScrollY_;
+        else
+            savedScrollY_ = scrollY_;
+        UpdateScrollbarBox(placement, box_, scrollbar, GetContentHeight() - view.y, view.y, GetScrollY(), 1);
+    } else {
+        if (placement && placement->nesting != 0)
+            scrollX_ = savedScrollX_;
+        else
+            savedScrollX_ = scrollX_;
+        UpdateScrollbarBox(placement, box_, scrollbar, GetContentWidth() - view.x, view.x, GetScrollX(), 0);
+    }
+}

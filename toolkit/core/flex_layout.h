@@ -1,0 +1,43 @@
+#pragma once
+// oxFlexLayout: the layout of every box that names no other. It lines the children up along one axis
+// (x for horizontal boxes, y for vertical ones), shares the free space among flexible children in
+// proportion to their `flex`, stretches or aligns them across, grows the box when the children need
+// more room (up to its maximum), and otherwise marks it overflowing so that it can scroll. A pass
+// may run again when a child answers that it grew, at most ten times per child.
+#include "toolkit/core/layout.h"
+
+class oxFlexLayout : public oxLayout {
+public:
+    oxAtom GetLayoutType() const override { return kAtomFlex; }
+    oxLayout* CreateInstance() const override;
+    int32_t GetScrollX() const override { return overflowX_ ? scrollX_ : 0; }
+    void SetScrollX(int32_t x) override;
+    int32_t GetScrollY() const override { return overflowY_ ? scrollY_ : 0; }
+    // Clamped to the scroll range; the box's painted content follows.
+    void SetScrollY(int32_t y) override;
+    int32_t GetContentWidth() const override { return overflowX_ ? contentWidth_ : 0; }
+    int32_t GetContentHeight() const override { return overflowY_ ? contentHeight_ : 0; }
+    void ScrollToBox(oxBox* target) override;
+    void Layout(oxPlacementRecord* placement, oxBox* box) override;
+    void PaintChildren(oxCanvas* canvas, oxBox* box) override;
+    oxBox* HitTest(const oxPoint& point, oxBox* box) override;
+    void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) override;
+
+    bool IsOverflowX() const { return overflowX_; }
+    bool IsOverflowY() const { return overflowY_; }
+
+protected:
+    // Scrolled painting and hit testing apply while the box is overflowed along an axis with content.
+    bool ScrollsX(oxBox* box) const;
+    bool ScrollsY(oxBox* box) const;
+
+    oxBox* box_ = nullptr;
+    int32_t savedScrollY_ = 0;
+    int32_t savedScrollX_ = 0;
+    int32_t contentWidth_ = 0;
+    int32_t contentHeight_ = 0;
+    bool overflowX_ = false;
+    bool overflowY_ = false;
+    int32_t scrollX_ = 0; // 31 significant bits
+    int32_t scrollY_ = 0;
+};

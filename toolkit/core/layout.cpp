@@ -1,0 +1,199 @@
+#include "toolkit/core/layout.h"
+
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/placement_record.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/style_group.h"
+#include "toolkit/style/style_tables.h"
+
+namespace {
+
+int32_t MemberInt(const oxStyleGroup* group, int id) {
+    const oxStyleValue* v = group ? group->Member(id) : nullptr;
+    return v ? v->GetInt() : 0;
+}
+
+int32_t KeywordOf(const oxStyleGroup* group, int id, int32_t absent) {
+    const oxStyleValue* v = group ? group->Member(id) : nullptr;
+    if (!v) return absent;
+    return v->GetType() == kStyleKeyword ? v->GetValue() : -1;
+}
+
+bool IsKeyword(const oxStyleValue* v, int keyword) {
+    return v && v->GetType() == kStyleKeyword && v->GetValue() == keyword;
+}
+
+// A preferred size: the style value unless it is "aspect", the intrinsic size when that gives 0.
+int32_t Preferred(const oxStyleGroup* metrics, int id, int32_t intrinsic) {
+    const oxStyleValue* v = metrics->Member(id);
+    int32_t n = IsKeyword(v, kKeywordAspect) ? 0 : v->GetInt();
+    return n ? n : intrinsic;
+}
+
+int32_t Maximum(const oxStyleGroup* metrics, int id) {
+    const oxStyleValue* v = metrics->Member(id);
+    return IsKeyword(v, kKeywordAuto) ? -1 : v->GetInt();
+}
+
+} // namespace
+
+namespace {
+
+// Raises a size to the minimum, else lowers it to a positive maximum; true when it changed.
+bool Clamp(int32_t& size, int32_t min, int32_t max) {
+    int32_t was = size;
+    if (size < min)
+        size = min;
+    else if (max > 0 && max < size)
+        size = max;
+    return size != was;
+}
+
+} // namespace
+
+bool oxLayoutItem::ClampWidth() {
+    return Clamp(width, minWidth, maxWidth);
+}
+
+bool oxLayoutItem::ClampHeight() {
+    return Clamp(height, minHeight, maxHeight);
+}
+
+oxLayoutItemList::~oxLayoutItemList() {
+    Free();
+}
+
+void oxLayoutItemList::Free() {
+    delete[] items;
+    items = nullptr;
+    count = 0;
+}
+
+void BuildLayoutItems(oxBox* box, oxLayoutItemList* list, bool includeCollapsed) {
+    if (!box || !list) return;
+    int children = box->GetChildCount();
+    if (children == 0) return;
+    oxBoxStyle* style = box->ResolveStyle();
+    oxStyleGroup* layout = style ? style->GetLayoutGroup() : nullptr;
+    if (box->GetTag() == kAtomVbox)
+        list->vertical = 1;
+    else if (layout)
+        list->vertical = KeywordOf(layout, kStyle_orient, -1) == kKeywordVertical;
+    list->hAlign = layout ? KeywordOf(layout, kStyle_hAlign, -1) : kKeywordStretch;
+    list->vAlign = layout ? KeywordOf(layout, kStyle_vAlign, -1) : kKeywordStretch;
+    list->hSpace = MemberInt(layout, kStyle_hSpace);
+    list->vSpace = MemberInt(layout, kStyle_vSpace);
+    list->items = new (std::nothrow) oxLayoutItem[size_t(children)];
+    if (!list->items) return;
+    for (int i = 0; i < children; ++i) {
+        if (FillLayoutItem(box->GetChildAt(i, false), &list->items[list->count], list, includeCollapsed)) ++list->count;
+    }
+}
+
+int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, bool includeCollapsed) {
+    if (!child || child->GetBoxType() == kAtomPopup || !child->TestChangeFlags(kChangeFlowed)) return 0;
+    if (child->IsCollapsed() && !includeCollapsed) return 0;
+    if (child->GetStateFlags() & kStateExcluded) return 0;
+    oxBoxStyle* style = child->ResolveStyle();
+    *item = oxLayoutItem{};
+    item->box = child;
+    // Only a layout the child already has: the pass must not make layouts for leaves.
+    if (oxLayout* own = child->GetLayoutIfMade()) own->ClearValidity();
+    oxPoint pos = child->GetPacked(0), size = child->GetPacked(1);
+    item->oldX = pos.x;
+    item->oldY = pos.y;
+    item->oldWidth = uint32_t(size.x);
+    item->oldHeight = uint32_t(size.y);
+    oxPoint intrinsic = child->GetIntrinsicSize();
+    oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr;
+    if (metrics) {
+        item->marginTop = MemberInt(metrics, kStyle_marginTop);
+        item->marginRight = MemberInt(metrics, kStyle_marginRight);
+        item->marginBottom = MemberInt(metrics, kStyle_marginBottom);
+        item->marginLeft = MemberInt(metrics, kStyle_marginLeft);
+        item->paddingLeft = MemberInt(metrics, kStyle_paddingLeft);
+        item->paddingTop = MemberInt(metrics, kStyle_paddingTop);
+        item->paddingWidth = MemberInt(metrics, kStyle_paddingRight) + item->paddingLeft;
+        item->paddingHeight = MemberInt(metrics, kStyle_paddingBottom) + item->paddingTop;
+        item->prefWidth = Preferred(metrics, kStyle_width, intrinsic.x);
+        item->prefHeight = Preferred(metrics, kStyle_height, intrinsic.y);
+        item->minWidth = MemberInt(metrics, kStyle_minWidth);
+        item->minHeight = MemberInt(metrics, kStyle_minHeight);
+        item->maxWidth = Maximum(metrics, kStyle_maxWidth);
+        item->maxHeight = Maximum(metrics, kStyle_maxHeight);
+    } else {
+        item->prefWidth = intrinsic.x;
+        item->prefHeight = intrinsic.y;
+    }
+    item->intrinsicWidth = intrinsic.x;
+    item->intrinsicHeight = intrinsic.y;
+    if (const WCHAR* colspan = child->GetAttributeText(kAtomColspan)) item->colspan = _wtoi(colspan);
+    oxStyleGroup* layout = style ? style->GetLayoutGroup() : nullptr;
+    item->flex = MemberInt(layout, kStyle_flex);
+    if (item->flex != 0) {
+        if (list->vertical)
+            item->stretchY = 1;
+        else
+            item->stretchX = 1;
+        if (!child->IsCollapsed()) list->totalFlex += item->flex;
+        if (list->firstFlexIndex == -1) list->firstFlexIndex = list->count;
+    }
+    if (list->vertical && list->hAlign == kKeywordStretch && item->prefWidth == 0) item->stretchX = 1;
+    if (!list->vertical && list->vAlign == kKeywordStretch && item->prefHeight == 0) item->stretchY = 1;
+    // FIXME: an unflexible rotated or scaled child widens its margins to fit its turned box (and stops
+    // stretching) once transformed layout bounds exist.
+    return 1;
+}
+
+void CommitLayoutItem(oxLayoutItem* item) {
+    oxBox* child = item->box;
+    oxPoint pos = child->GetPacked(0), size = child->GetPacked(1);
+    bool moved = pos.x != item->oldX || pos.y != item->oldY;
+    bool resized = uint32_t(size.x) != item->oldWidth || uint32_t(size.y) != item->oldHeight;
+    if (!moved && !resized) return;
+    if (moved) child->InvalidateSubtree(true, true);
+    child->InvalidateMeasure();
+    child->UpdateFrameBounds(false);
+}
+
+void CommitLayoutItems(oxLayoutItemList* list) {
+    for (int i = 0; i < list->count; ++i)
+        CommitLayoutItem(&list->items[i]);
+}
+
+void UpdateScrollbarBox(oxPlacementRecord* placement, oxBox* box, oxBox* scrollbar, int32_t max, int32_t scale,
+                        int32_t value, int orientation) {
+    if (!box) return;
+    bool existed = scrollbar != nullptr;
+    bool wasVisible = existed && !scrollbar->IsEffectivelyHidden();
+    if (scrollbar && scrollbar->IsEffectivelyHidden()) scrollbar->SetHidden(false);
+    if (!scrollbar) scrollbar = box->CreateScrollbar(orientation == 1);
+    if (!scrollbar) return;
+    WCHAR text[16];
+    swprintf(text, 16, u"%d", max);
+    scrollbar->SetAttribute(kAtomMax, text, true, false);
+    swprintf(text, 16, u"%d", scale);
+    scrollbar->SetAttribute(kAtomScale, text, true, false);
+    const WCHAR* dir = box->GetAttributeText(kAtomDir);
+    swprintf(text, 16, u"%d", dir && _wcsicmp(dir, u"rtl") == 0 ? max : value);
+    scrollbar->SetAttribute(kAtomValue, text, true, false);
+    if (existed && wasVisible && orientation == 0 && placement && placement->outerHeight == 0) {
+        oxPoint size = box->GetPacked(1);
+        size.y += scrollbar->GetPacked(1).y;
+        box->SetBoxSize(size);
+    }
+}
+
+void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height) {
+    if (!box) return;
+    oxRect padding = box->GetPadding();
+    oxPlacementRecord record;
+    int32_t w = width - padding.x - padding.width, h = height - padding.y - padding.height;
+    // The root never grows: its maximum is its size even when that is 0.
+    record.Construct(true, width, height, width, height, padding.x, padding.y, w, h, w, h, true, true, 0);
+    box->SetBoxPosition({0, 0});
+    box->Arrange(&record);
+}

@@ -1,0 +1,127 @@
+#pragma once
+// oxLayout: the object a box arranges its children with. A layout places and sizes the children,
+// reports the room its box needs to the parent's layout, keeps the scroll offsets and content size of
+// an overflowing box, and paints and hit-tests the children in its own order. A box owns its layout
+// (made on first use, never shared). Most layouts work on one oxLayoutItemList per pass: one
+// oxLayoutItem per laid-out child, built from the child's style, committed and freed at the end.
+#include <cstdint>
+
+#include "toolkit/core/atoms.h"
+#include "toolkit/core/rect.h"
+
+class oxBox;
+class oxCanvas;
+struct oxPlacementRecord;
+
+class oxLayout {
+public:
+    oxLayout() = default;
+    oxLayout(const oxLayout&) = delete;
+    oxLayout& operator=(const oxLayout&) = delete;
+    virtual ~oxLayout() = default;
+
+    // The layout's kind; the base answers "view".
+    virtual oxAtom GetLayoutType() const { return kAtomView; }
+    // A new layout of the same kind with every field zero; null when memory ran out.
+    virtual oxLayout* CreateInstance() const { return nullptr; }
+    virtual int32_t GetScrollX() const { return 0; }
+    virtual void SetScrollX(int32_t x) { (void)x; }
+    virtual int32_t GetScrollY() const { return 0; }
+    virtual void SetScrollY(int32_t y) { (void)y; }
+    virtual int32_t GetContentWidth() const { return 0; }
+    virtual int32_t GetContentHeight() const { return 0; }
+    virtual void ScrollToBox(oxBox* target) { (void)target; }
+    // The pass: places the box's children within the placement and answers through it.
+    virtual void Layout(oxPlacementRecord* placement, oxBox* box) { (void)placement, (void)box; }
+    virtual void PaintChildren(oxCanvas* canvas, oxBox* box) { (void)canvas, (void)box; }
+    // The child under a point given in the box's coordinates, or the box itself.
+    virtual oxBox* HitTest(const oxPoint& point, oxBox* box) {
+        (void)point;
+        return box;
+    }
+    // The box's style changed.
+    virtual void OnStyleChanged(oxBox* box) { (void)box; }
+    virtual void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
+        (void)placement, (void)vertical, (void)scrollbar;
+    }
+    // The parent's item building clears it on the child's layout.
+    void ClearValidity() { validity_ = 0; }
+    uint32_t GetValidity() const { return validity_; }
+
+protected:
+    uint32_t validity_ = 0;
+};
+
+// One laid-out child.
+struct oxLayoutItem {
+    oxBox* box = nullptr;
+    uint8_t placed = 0;
+    uint8_t stretchX = 0;
+    uint8_t stretchY = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t oldX = 0;
+    int32_t oldY = 0;
+    uint32_t oldWidth = 0;
+    uint32_t oldHeight = 0;
+    int32_t marginTop = 0;
+    int32_t marginRight = 0;
+    int32_t marginBottom = 0;
+    int32_t marginLeft = 0;
+    int32_t paddingLeft = 0;
+    int32_t paddingTop = 0;
+    int32_t paddingWidth = 0;
+    int32_t paddingHeight = 0;
+    int32_t prefWidth = 0;
+    int32_t prefHeight = 0;
+    int32_t minWidth = 0;
+    int32_t minHeight = 0;
+    int32_t maxWidth = 0; // -1: none
+    int32_t maxHeight = 0;
+    int32_t intrinsicWidth = 0;
+    int32_t intrinsicHeight = 0;
+    int32_t flex = 0;
+    int32_t placeX = 0;
+    int32_t placeY = 0;
+    int32_t colspan = 1;
+
+    // Raises the width to the minimum, else lowers it to a positive maximum; true when it changed.
+    bool ClampWidth();
+    bool ClampHeight();
+};
+
+// The items of one pass, with the box's orientation, alignment and gaps.
+struct oxLayoutItemList {
+    oxLayoutItemList() = default;
+    oxLayoutItemList(const oxLayoutItemList&) = delete;
+    oxLayoutItemList& operator=(const oxLayoutItemList&) = delete;
+    ~oxLayoutItemList();
+    // Frees the items (DeleteLayoutItemArray).
+    void Free();
+
+    int32_t count = 0;
+    oxLayoutItem* items = nullptr;
+    uint8_t vertical = 0;
+    int32_t hSpace = 0;
+    int32_t vSpace = 0;
+    int32_t hAlign = -1; // keyword ids; -1 when the value is not a keyword
+    int32_t vAlign = -1;
+    int32_t totalFlex = 0;
+    int32_t firstFlexIndex = 0;
+};
+
+// Fills the list from the box's style and one item per child that takes part; an empty list when
+// the box has no children or memory ran out.
+void BuildLayoutItems(oxBox* box, oxLayoutItemList* list, bool includeCollapsed);
+// 1 when the child takes part (and the item is filled), else 0.
+int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, bool includeCollapsed);
+// Publishes the new geometry of a child that moved or changed size.
+void CommitLayoutItem(oxLayoutItem* item);
+void CommitLayoutItems(oxLayoutItemList* list);
+// Shows (or creates) a scroll bar of the box and sets its "max", "scale" and "value".
+void UpdateScrollbarBox(oxPlacementRecord* placement, oxBox* box, oxBox* scrollbar, int32_t max, int32_t scale,
+                        int32_t value, int orientation);
+
+// Lays a layout root out in an area of the given size, as the scene's layout pass does: the box
+// takes the whole area, less its padding for its content, and may not grow beyond it.
+void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height);

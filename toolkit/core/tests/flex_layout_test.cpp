@@ -1,0 +1,312 @@
+// The layout pass on boxes built in code: placement records and their growth reply, arrangement
+// events, scroll clamping, factories, the paint order through recording paint services.
+#include "toolkit/core/flex_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_factory.h"
+#include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/event.h"
+#include "toolkit/core/layout_factory.h"
+#include "toolkit/core/placement_record.h"
+#include "toolkit/style/style_rule_maps.h"
+
+namespace {
+
+// A box that counts the events sent to it.
+class EventBox : public oxBox {
+public:
+    using oxBox::oxBox;
+    int32_t HandleEvent(oxEvent* event) override {
+        if (event->GetType() == kAtomInitialized) ++initialized;
+        if (event->GetType() == kAtomLayout) ++laidOut;
+        return oxBox::HandleEvent(event);
+    }
+    int initialized = 0;
+    int laidOut = 0;
+};
+
+class Scene : public oxBoxScene {
+public:
+    oxBox* CreateBox(oxAtom, oxAtom tag) override {
+        auto* box = new (std::nothrow) EventBox(tag);
+        if (box) box->SetScene(this);
+        return box;
+    }
+    oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
+    oxStyleRuleMaps rules;
+};
+
+class FlexLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override { oxAtoms::RegisterPredefined(); }
+    void TearDown() override {
+        if (root) root->Release();
+    }
+    EventBox* Make(oxAtom tag, std::initializer_list<std::pair<const WCHAR*, const WCHAR*>> style = {},
+                   oxBox* parent = nullptr) {
+        auto* box = static_cast<EventBox*>(scene.CreateBox(kAtomBoxNamespace, tag));
+        for (const auto& [name, value] : style)
+            box->SetStyle(name, value);
+        if (parent) parent->AddChild(box);
+        return box;
+    }
+
+    Scene scene;
+    EventBox* root = nullptr;
+};
+
+TEST_F(FlexLayoutTest, PlacementRecordDeltasOnlyWithTheGrowthReply) {
+    oxPlacementRecord r;
+    r.flags = 0xE0;
+    r.Construct(true, 1, 2, 3, 4, 5, 6, 10, 20, 0, 0, true, false, 7);
+    EXPECT_EQ(r.flags, 0xE0 | oxPlacementRecord::kHasGeometry | oxPlacementRecord::kNoMaxWidth);
+    r.extraWidth = 99;
+    EXPECT_EQ(r.GetDeltaX(), 0);
+    r.SetExtra(true, true, 15, 23, 0, 0);
+    EXPECT_EQ(r.flags, 0xE0 | 0x1 | 0x8 | oxPlacementRecord::kGrew | oxPlacementRecord::kOverflow);
+    EXPECT_EQ(r.GetDeltaX(), 5);
+    EXPECT_EQ(r.GetDeltaY(), 3);
+    r.Construct(false, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, false, false, 0);
+    EXPECT_EQ(r.flags, 0xE0);
+}
+
+// A box whose layout answers that it grew by (5, 3) takes that much more size and content size.
+TEST_F(FlexLayoutTest, GrowthReplyGrowsTheBox) {
+    class Growing : public oxLayout {
+        void Layout(oxPlacementRecord* p, oxBox*) override {
+            p->SetExtra(true, false, p->width + 5, p->height + 3, 0, 0);
+        }
+    };
+    root = Make(kAtomBox);
+    root->SetLayout(new Growing);
+    oxPlacementRecord r;
+    r.Construct(true, 50, 50, 12, 12, 1, 1, 10, 10, 0, 0, false, false, 0);
+    root->Arrange(&r);
+    EXPECT_EQ(root->GetBoxRect(), (oxRect{0, 0, 17, 15}));
+    EXPECT_EQ(root->GetContentRect(), (oxRect{1, 1, 15, 13}));
+    EXPECT_TRUE(root->GetStateFlags() & kStateGrew);
+}
+
+// A child that always wants more room makes its parent run the pass again, but never more than ten
+// times per child.
+TEST_F(FlexLayoutTest, GrowthPassesAreBounded) {
+    struct Greedy : public oxLayout {
+        void Layout(oxPlacementRecord* p, oxBox*) override {
+            ++calls;
+            p->SetExtra(true, false, p->width + 1, p->height, 0, 0);
+        }
+        int calls = 0;
+    };
+    root = Make(kAtomHbox);
+    auto* child = Make(kAtomBox, {{u"width", u"1"}}, root);
+    auto* greedy = new Greedy;
+    child->SetLayout(greedy);
+    Make(kAtomBox, {{u"flex", u"1"}}, root);
+    ArrangeLayoutRoot(root, 100, 10);
+    EXPECT_GE(greedy->calls, 1);
+    EXPECT_LE(greedy->calls, 20);
+}
+
+TEST_F(FlexLayoutTest, OnlyPopupsAndUnflowedChildrenLeaveTheSizeAlone) {
+    root = Make(kAtomBox);
+    class PopupBox : public oxBox {
+    public:
+        using oxBox::oxBox;
+        oxAtom GetBoxType() const override { return kAtomPopup; }
+    };
+    oxBox* popup = new PopupBox(kAtomPopup);
+    popup->SetScene(&scene);
+    popup->SetStyle(u"width", u"500");
+    root->AddChild(popup);
+    oxBox* fixed = Make(kAtomBox, {{u"width", u"500"}}, root);
+    fixed->SetFlowed(false);
+    oxPlacementRecord r;
+    r.Construct(true, 40, 30, 40, 30, 0, 0, 40, 30, 0, 0, false, false, 0);
+    root->Arrange(&r);
+    EXPECT_EQ(root->GetBoxRect(), (oxRect{0, 0, 40, 30}));
+    EXPECT_FALSE(root->GetStateFlags() & (kStateGrew | kStateOverflowed));
+}
+
+TEST_F(FlexLayoutTest, ArrangementSendsInitializedOnceAndLayoutEachTime) {
+    root = Make(kAtomVbox);
+    ArrangeLayoutRoot(root, 10, 10);
+    ArrangeLayoutRoot(root, 20, 10);
+    EXPECT_EQ(root->initialized, 1);
+    EXPECT_EQ(root->laidOut, 2);
+    root->SetBlockUpdate(true);
+    ArrangeLayoutRoot(root, 30, 30);
+    EXPECT_EQ(root->GetBoxRect().width, 20);
+    EXPECT_EQ(root->laidOut, 2);
+}
+
+TEST_F(FlexLayoutTest, ScrollOffsetsAreClampedAndZeroWithoutOverflow) {
+    root = Make(kAtomVbox);
+    oxBox* list = Make(kAtomVbox, {{u"height", u"30"}, {u"maxHeight", u"auto"}}, root);
+    for (int i = 0; i < 4; ++i)
+        Make(kAtomBox, {{u"height", u"20"}}, list);
+    oxBox* plain = Make(kAtomVbox, {{u"height", u"30"}}, root);
+    ArrangeLayoutRoot(root, 100, 200);
+    list->SetScrollY(500);
+    EXPECT_EQ(list->GetScrollY(), 50);
+    list->SetScrollY(-5);
+    EXPECT_EQ(list->GetScrollY(), 0);
+    plain->SetScrollY(10);
+    EXPECT_EQ(plain->GetScrollY(), 0);
+}
+
+TEST_F(FlexLayoutTest, SameBoxSizeKeepsTheMeasuredMarks) {
+    root = Make(kAtomBox);
+    root->SetBoxSize({10, 10});
+    root->SetPresence(kMarkMeasuredWidth | kMarkMeasuredHeight, true);
+    root->SetBoxSize({10, 10});
+    EXPECT_TRUE(root->HasSideTableEntry(kMarkMeasuredWidth));
+    root->SetBoxSize({11, 10});
+    EXPECT_FALSE(root->HasSideTableEntry(kMarkMeasuredWidth));
+    // Values outside the packed 24-bit range are refused.
+    root->SetBoxSize({1 << 23, 10});
+    EXPECT_EQ(root->GetPacked(1), (oxPoint{11, 10}));
+}
+
+TEST_F(FlexLayoutTest, RightToLeftReversesChildrenAndIndexes) {
+    root = Make(kAtomHbox);
+    oxBox* kids[3];
+    for (oxBox*& k : kids)
+        k = Make(kAtomBox, {}, root);
+    root->SetAttribute(kAtomDir, u"rtl", true, false);
+    root->ApplyRtlOrder();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(root->GetChildAt(i, false), kids[2 - i]);
+        EXPECT_EQ(kids[2 - i]->GetIndex(), i);
+    }
+}
+
+// Opposite flexes sum to zero: nothing is shared and nothing divides by it.
+TEST_F(FlexLayoutTest, FlexesThatCancelOutShareNothing) {
+    root = Make(kAtomHbox);
+    oxBox* a = Make(kAtomBox, {{u"flex", u"1"}}, root);
+    oxBox* b = Make(kAtomBox, {{u"flex", u"-1"}}, root);
+    ArrangeLayoutRoot(root, 100, 10);
+    EXPECT_EQ(a->GetBoxRect().width, 0);
+    EXPECT_EQ(b->GetBoxRect().width, 0);
+}
+
+TEST_F(FlexLayoutTest, FactoriesMakeBoxesAndLayoutsByAtom) {
+    auto* boxes = new oxBoxFactory;
+    boxes->AddRef();
+    for (oxAtom kind : {oxAtom(kAtomBox), oxAtom(kAtomHbox), oxAtom(kAtomVbox), oxAtom(kAtomRows), oxAtom(0),
+                        oxAtom(kAtomNativeText), oxAtom(kAtomDatagrid)}) {
+        oxBox* box = boxes->CreateBox(kind, 0, kAtomNativeText);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->GetTag(), kAtomNativeText);
+        EXPECT_EQ(box->GetRefCount(), 1u);
+        box->Release();
+    }
+    EXPECT_EQ(boxes->Release(), 0u);
+
+    oxLayoutFactory layouts;
+    oxLayout* out = nullptr;
+    EXPECT_EQ(layouts.CreateDefaultLayout(0, &out), 0);
+    EXPECT_EQ(layouts.CreateDefaultLayout(kAtomSelect, &out), 1);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->GetLayoutType(), kAtomFlex);
+    oxLayout* kept = out;
+    oxLayoutName name{0, kAtomBox};
+    EXPECT_EQ(layouts.CreateLayout(&name, &out), 1);
+    EXPECT_EQ(out, kept);
+    delete out;
+}
+
+// Records what the paint pass asks of the painter, in order.
+class Recorder : public oxBoxPaintServices {
+public:
+    bool GetClipRect(oxCanvas*, oxRect* out) override {
+        if (!clip) return false;
+        *out = *clip;
+        return true;
+    }
+    void BeginBoxPaint(oxCanvas*, oxBox* box) override {
+        Log("begin", box);
+        painting.push_back(box);
+    }
+    void EndBoxPaint(oxCanvas*, oxBox* box) override {
+        painting.pop_back();
+        Log("end", box);
+    }
+    void PaintBoxFill(oxCanvas*, oxBoxScene*, const oxRect&, oxBoxStyle*) override { Log("fill", painting.back()); }
+    void PaintBoxStroke(oxCanvas*, oxBoxScene*, const oxRect&, oxBoxStyle*) override { Log("stroke", painting.back()); }
+    oxCanvas* CreateBoxLayerCanvas(oxBox* box, int32_t, int32_t) override {
+        Log("layer", box);
+        return nullptr;
+    }
+    void Log(const char* what, oxBox* box) {
+        WCHAR name[64] = u"?";
+        oxAtoms::GetName(box ? box->GetId() : 0, name, 64);
+        std::string text = what;
+        text += ":";
+        for (const WCHAR* p = name; *p; ++p)
+            text += char(*p);
+        log.push_back(text);
+    }
+    std::vector<std::string> log;
+    const oxRect* clip = nullptr;
+    std::vector<oxBox*> painting; // the boxes between their begin and end
+};
+
+class BoxPaintTest : public FlexLayoutTest {
+protected:
+    void SetUp() override {
+        FlexLayoutTest::SetUp();
+        oxSetBoxPaintServices(&recorder);
+    }
+    void TearDown() override {
+        oxSetBoxPaintServices(nullptr);
+        FlexLayoutTest::TearDown();
+    }
+    Recorder recorder;
+};
+
+TEST_F(BoxPaintTest, StrokeLayerOrdersTheStrokeAroundTheChildren) {
+    root = Make(kAtomVbox, {{u"fill", u"#ff0000"}, {u"stroke", u"#000000"}, {u"strokeLayer", u"above"}});
+    root->SetId(oxAtoms::Intern(u"root"));
+    oxBox* child = Make(kAtomBox, {{u"fill", u"#00ff00"}, {u"stroke", u"#000000"}}, root);
+    child->SetId(oxAtoms::Intern(u"kid"));
+    ArrangeLayoutRoot(root, 50, 50);
+    root->Paint(nullptr);
+    // The child's stroke lies below its content ("below" is the default); the root's comes last.
+    std::vector<std::string> want = {"begin:root", "fill:root", "begin:kid",   "fill:kid",
+                                     "stroke:kid", "end:kid",   "stroke:root", "end:root"};
+    EXPECT_EQ(recorder.log, want);
+    EXPECT_FALSE(root->TestChangeFlags(kChangeRepaintPending));
+}
+
+TEST_F(BoxPaintTest, BoxOnlyTouchingTheClipIsCulledAndStillCleared) {
+    root = Make(kAtomBox, {{u"fill", u"#ff0000"}});
+    ArrangeLayoutRoot(root, 10, 10);
+    oxRect clip{10, 0, 5, 5};
+    recorder.clip = &clip;
+    root->Paint(nullptr);
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_FALSE(root->TestChangeFlags(kChangeRepaintPending | kChangeSubtreeDirty));
+}
+
+TEST_F(BoxPaintTest, OwnCanvasOnlyForBoxesThatCompositeAsAWhole) {
+    root = Make(kAtomBox, {{u"opacity", u"100"}});
+    EXPECT_FALSE(root->NeedsOwnCanvas());
+    root->SetStyle(u"opacity", u"50");
+    EXPECT_TRUE(root->NeedsOwnCanvas());
+}
+
+TEST_F(BoxPaintTest, StrokeReachesHalfItsWidthOutside) {
+    root = Make(kAtomBox, {{u"stroke", u"#000000"}, {u"strokeWidth", u"5"}});
+    const int16_t* o = root->GetPaintOutsets();
+    EXPECT_EQ(std::vector<int>(o, o + 4), (std::vector<int>{2, 2, 2, 2}));
+}
+
+} // namespace
