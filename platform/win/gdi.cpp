@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/win/font_internal.h"
 #include "platform/win/gdi_internal.h"
 #include "platform/win/region.h"
 #include "platform/win/screen.h"
@@ -70,6 +71,7 @@ struct HDC__ {
     // A painting DC keeps inside its own clip too (screen coordinates).
     bool clipped = false;
     platform::detail::RectSet clip;
+    platform::detail::DcTextState text;
 };
 
 namespace {
@@ -471,6 +473,11 @@ BOOL DeleteDC(HDC dc) {
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     HDC__* d = CheckDC(dc);
+    if (d && platform::detail::IsFont(object)) {
+        HGDIOBJ previous = d->text.font ? d->text.font : platform::detail::DefaultFont();
+        d->text.font = object;
+        return previous;
+    }
     Bitmap* b = CheckBitmap(object);
     if (!d || !b || d->kind != HDC__::kMemory) return nullptr;
     if (b->selectedInto && b->selectedInto != d) return nullptr;
@@ -483,6 +490,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     if (platform::detail::DeleteRegionObject(object)) return TRUE;
+    if (platform::detail::DeleteFont(object)) return TRUE;
     Bitmap* b = CheckBitmap(object);
     if (!b || b->selectedInto) return FALSE;
     FreeBitmap(b);
@@ -576,6 +584,36 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     return TRUE;
 }
 
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
+    HDC__* d = CheckDC(dc);
+    Target t;
+    if (!d || (rop != WHITENESS && rop != BLACKNESS) || !GetTarget(d, &t)) return FALSE;
+    // Negative extents count from the other edge, as the platform has them.
+    int64_t left = int64_t(x) + t.originX, top = int64_t(y) + t.originY;
+    int64_t right = left + width, bottom = top + height;
+    if (right < left) std::swap(left, right);
+    if (bottom < top) std::swap(top, bottom);
+    const uint32_t value = Encode(t.surface, rop == WHITENESS ? 0xFFFFFF : 0);
+    for (const RECT& c : t.clips) {
+        const int64_t x0 = std::max<int64_t>(left, c.left), x1 = std::min<int64_t>(right, c.right);
+        const int64_t y0 = std::max<int64_t>(top, c.top), y1 = std::min<int64_t>(bottom, c.bottom);
+        if (x0 >= x1 || y0 >= y1) continue;
+        for (int64_t py = y0; py < y1; ++py) {
+            uint8_t* row = t.surface.Row(int(py));
+            if (t.surface.bpp == 32)
+                std::fill(reinterpret_cast<uint32_t*>(row) + x0, reinterpret_cast<uint32_t*>(row) + x1, value);
+            else if (t.surface.bpp == 16)
+                std::fill(reinterpret_cast<uint16_t*>(row) + x0, reinterpret_cast<uint16_t*>(row) + x1,
+                          uint16_t(value));
+            else
+                for (int64_t px = x0; px < x1; ++px)
+                    StoreRaw(t.surface, int(px), int(py), value);
+        }
+        if (t.screen) NoteScreenWrite(RECT{LONG(x0), LONG(y0), LONG(x1), LONG(y1)}, uint64_t((x1 - x0) * (y1 - y0)));
+    }
+    return TRUE;
+}
+
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
     return StretchBlt(dst, x, y, width, height, src, srcX, srcY, width, height, rop);
 }
@@ -641,3 +679,87 @@ int GetClipBox(HDC dc, RECT* rect) {
     if (clip.Empty()) return NULLREGION;
     return clip.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
+
+namespace platform::detail {
+
+DcTextState* TextStateOf(HDC dc) {
+    HDC__* d = CheckDC(dc);
+    return d ? &d->text : nullptr;
+}
+
+// Blends the items inside one rectangle of the surface.
+void BlendWithin(const Target& t, const RECT& bounds, const CoverageItem* items, size_t count, COLORREF color);
+
+bool BlendCoverage(HDC dc, const CoverageItem* items, size_t count, COLORREF color, const RECT* clip) {
+    HDC__* d = CheckDC(dc);
+    Target t;
+    if (!d || !GetTarget(d, &t)) return false;
+    for (const RECT& c : t.clips) {
+        RECT bounds = c;
+        if (clip) {
+            bounds.left = LONG(std::max<int64_t>(bounds.left, int64_t(clip->left) + t.originX));
+            bounds.top = LONG(std::max<int64_t>(bounds.top, int64_t(clip->top) + t.originY));
+            bounds.right = LONG(std::min<int64_t>(bounds.right, int64_t(clip->right) + t.originX));
+            bounds.bottom = LONG(std::min<int64_t>(bounds.bottom, int64_t(clip->bottom) + t.originY));
+        }
+        if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) continue;
+        BlendWithin(t, bounds, items, count, color);
+        if (t.screen)
+            NoteScreenWrite(bounds, uint64_t(bounds.right - bounds.left) * uint64_t(bounds.bottom - bounds.top));
+    }
+    return true;
+}
+
+void BlendWithin(const Target& t, const RECT& bounds, const CoverageItem* items, size_t count, COLORREF color) {
+    const Surface& s = t.surface;
+    const uint32_t rgb = FromColorRef(color);
+    const uint32_t solid = Encode(s, rgb);
+    // 0x00RRGGBB words blend two channels at a time; other formats go through their colours.
+    const bool fast32 = s.bpp == 32 && s.masks[0] == 0xFF0000 && s.masks[1] == 0xFF00 && s.masks[2] == 0xFF;
+    const uint32_t rb = rgb & 0xFF00FF, g = rgb & 0x00FF00;
+    for (size_t n = 0; n < count; ++n) {
+        const CoverageItem& it = items[n];
+        const int64_t ox = int64_t(it.x) + t.originX, oy = int64_t(it.y) + t.originY;
+        const int64_t x0 = std::max<int64_t>(ox, bounds.left), x1 = std::min<int64_t>(ox + it.width, bounds.right);
+        const int64_t y0 = std::max<int64_t>(oy, bounds.top), y1 = std::min<int64_t>(oy + it.height, bounds.bottom);
+        for (int64_t y = y0; y < y1; ++y) {
+            const uint8_t* mask = it.mask ? it.mask + size_t(y - oy) * it.pitch : nullptr;
+            uint8_t* row = s.Row(int(y));
+            for (int64_t x = x0; x < x1; ++x) {
+                const uint32_t a = mask ? mask[x - ox] : 255;
+                if (a == 0) continue;
+                if (a == 255) {
+                    if (fast32) {
+                        uint32_t p;
+                        std::memcpy(&p, row + x * 4, 4);
+                        p = (p & 0xFF000000) | solid;
+                        std::memcpy(row + x * 4, &p, 4);
+                    } else {
+                        StoreRaw(s, int(x), int(y), solid);
+                    }
+                    continue;
+                }
+                const uint32_t w = a + (a >> 7); // 0..256
+                if (fast32) {
+                    uint32_t p;
+                    std::memcpy(&p, row + x * 4, 4);
+                    const uint32_t prb = p & 0xFF00FF, pg = p & 0x00FF00;
+                    const uint32_t orb = (prb + (((rb - prb) * w) >> 8)) & 0xFF00FF;
+                    const uint32_t og = (pg + (((g - pg) * w) >> 8)) & 0x00FF00;
+                    p = (p & 0xFF000000) | orb | og;
+                    std::memcpy(row + x * 4, &p, 4);
+                } else {
+                    const uint32_t p = ReadRgb(s, int(x), int(y));
+                    uint32_t out = 0;
+                    for (int shift = 0; shift <= 16; shift += 8) {
+                        const int from = int((p >> shift) & 0xFF), to = int((rgb >> shift) & 0xFF);
+                        out |= uint32_t(from + (((to - from) * int(w)) >> 8)) << shift;
+                    }
+                    StoreRaw(s, int(x), int(y), Encode(s, out));
+                }
+            }
+        }
+    }
+}
+
+} // namespace platform::detail

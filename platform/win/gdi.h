@@ -66,6 +66,8 @@ constexpr DWORD BI_BITFIELDS = 3;
 constexpr UINT DIB_RGB_COLORS = 0;
 
 constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
 constexpr int BLACKONWHITE = 1;
 constexpr int WHITEONBLACK = 2;
 constexpr int COLORONCOLOR = 3;
@@ -107,6 +109,8 @@ COLORREF GetPixel(HDC dc, int x, int y);
 // Returns the colour actually stored, or CLR_INVALID outside the surface or its clip.
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 
+// Fills with white or black (the only operations without a brush).
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 // Nearest-pixel scaling (every stretch mode behaves as COLORONCOLOR).
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
