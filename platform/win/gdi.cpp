@@ -717,6 +717,17 @@ void BlendWithin(const Target& t, const RECT& bounds, const CoverageItem* items,
     // 0x00RRGGBB words blend two channels at a time; other formats go through their colours.
     const bool fast32 = s.bpp == 32 && s.masks[0] == 0xFF0000 && s.masks[1] == 0xFF00 && s.masks[2] == 0xFF;
     const uint32_t rb = rgb & 0xFF00FF, g = rgb & 0x00FF00;
+    // 16-bit channels of four to eight bits, widened by repeating their top bits.
+    struct Channel {
+        int shift, bits, to;
+        uint32_t max;
+    } channels[3];
+    bool fast16 = s.bpp == 16;
+    for (int c = 0; c < 3 && fast16; ++c) {
+        const int bits = std::popcount(s.masks[c]);
+        channels[c] = Channel{std::countr_zero(s.masks[c]), bits, int((rgb >> (16 - 8 * c)) & 0xFF), (1u << bits) - 1};
+        fast16 = bits >= 4 && bits <= 8 && (s.masks[c] >> channels[c].shift) == channels[c].max;
+    }
     for (size_t n = 0; n < count; ++n) {
         const CoverageItem& it = items[n];
         const int64_t ox = int64_t(it.x) + t.originX, oy = int64_t(it.y) + t.originY;
@@ -748,6 +759,19 @@ void BlendWithin(const Target& t, const RECT& bounds, const CoverageItem* items,
                     const uint32_t og = (pg + (((g - pg) * w) >> 8)) & 0x00FF00;
                     p = (p & 0xFF000000) | orb | og;
                     std::memcpy(row + x * 4, &p, 4);
+                } else if (fast16) {
+                    uint16_t p;
+                    std::memcpy(&p, row + x * 2, 2);
+                    uint32_t out = 0;
+                    for (int c = 0; c < 3; ++c) {
+                        const Channel& ch = channels[c];
+                        const int v = int((p >> ch.shift) & ch.max);
+                        const int from = (v << (8 - ch.bits)) | (v >> (2 * ch.bits - 8));
+                        const int mixed = from + (((ch.to - from) * int(w)) >> 8);
+                        out |= uint32_t(mixed >> (8 - ch.bits)) << ch.shift;
+                    }
+                    p = uint16_t(out);
+                    std::memcpy(row + x * 2, &p, 2);
                 } else {
                     const uint32_t p = ReadRgb(s, int(x), int(y));
                     uint32_t out = 0;
