@@ -30,7 +30,8 @@ public:
     }
     void AdoptCommand(oxElement* command, oxBox* control) override { (void)command, (void)control; }
     void ApplyCommandAttributes(oxElement* command, oxBox* control) override {
-        for (auto& [atom, text] : commandAttributes[command]) control->SetAttribute(atom, text.c_str(), true, false);
+        for (auto& [atom, text] : commandAttributes[command])
+            control->SetAttribute(atom, text.c_str(), true, false);
     }
     void ExecuteCommand(oxElement* command, oxEvent* event, oxBox* owner) override {
         executed.emplace_back(command, owner);
@@ -154,7 +155,8 @@ TEST_F(ControlBoxTest, ThreeStateToggleCycles) {
         control->Command();
         EXPECT_EQ(control->GetTristate(), step.tristate);
         EXPECT_EQ((control->GetStateFlags() & kStateToggled) != 0, step.toggled);
-        EXPECT_EQ(std::u16string(control->GetAttribute(kAtomTristate)), std::u16string(1, char16_t(u'0' + step.tristate)));
+        EXPECT_EQ(std::u16string(control->GetAttribute(kAtomTristate)),
+                  std::u16string(1, char16_t(u'0' + step.tristate)));
     }
 }
 
