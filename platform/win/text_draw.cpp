@@ -112,43 +112,47 @@ void Draw(HDC dc, const DcTextState& state, const Placements& p, int angle, int 
 
 } // namespace
 
-COLORREF SetTextColor(HDC dc, COLORREF color) {
+namespace {
+
+// One field of a DC's text state: the new value goes in and the old comes back, `failed` for a bad
+// DC or value.
+template <typename T> T Exchange(HDC dc, T DcTextState::*field, T value, bool valid, T failed) {
     DcTextState* s = TextStateOf(dc);
-    if (!s) return CLR_INVALID;
-    const COLORREF previous = s->textColor;
-    s->textColor = color & 0xFFFFFF;
+    if (!s || !valid) return failed;
+    const T previous = s->*field;
+    s->*field = value;
     return previous;
+}
+
+template <typename T> T Read(HDC dc, T DcTextState::*field, T failed) {
+    DcTextState* s = TextStateOf(dc);
+    return s ? s->*field : failed;
+}
+
+} // namespace
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+    return Exchange(dc, &DcTextState::textColor, color & 0xFFFFFF, true, CLR_INVALID);
 }
 
 COLORREF GetTextColor(HDC dc) {
-    DcTextState* s = TextStateOf(dc);
-    return s ? s->textColor : CLR_INVALID;
+    return Read(dc, &DcTextState::textColor, CLR_INVALID);
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF color) {
-    DcTextState* s = TextStateOf(dc);
-    if (!s) return CLR_INVALID;
-    const COLORREF previous = s->bkColor;
-    s->bkColor = color & 0xFFFFFF;
-    return previous;
+    return Exchange(dc, &DcTextState::bkColor, color & 0xFFFFFF, true, CLR_INVALID);
 }
 
 COLORREF GetBkColor(HDC dc) {
-    DcTextState* s = TextStateOf(dc);
-    return s ? s->bkColor : CLR_INVALID;
+    return Read(dc, &DcTextState::bkColor, CLR_INVALID);
 }
 
 int SetBkMode(HDC dc, int mode) {
-    DcTextState* s = TextStateOf(dc);
-    if (!s || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-    const int previous = s->bkMode;
-    s->bkMode = mode;
-    return previous;
+    return Exchange(dc, &DcTextState::bkMode, mode, mode == TRANSPARENT || mode == OPAQUE, 0);
 }
 
 int GetBkMode(HDC dc) {
-    DcTextState* s = TextStateOf(dc);
-    return s ? s->bkMode : 0;
+    return Read(dc, &DcTextState::bkMode, 0);
 }
 
 BOOL GetTextExtentPoint32W(HDC dc, const WCHAR* text, int count, SIZE* size) {

@@ -103,12 +103,7 @@ const WCHAR* oxControlBox::GetLabel() {
 }
 
 void oxControlBox::SetLabel(const WCHAR* text) {
-    if (text) {
-        StoreAttribute(kAtomLabel, text, false);
-        return;
-    }
-    RemoveAttribute(kAtomLabel);
-    NotifyAttributeChange(kAtomLabel, true);
+    SetPlainText(kAtomLabel, text);
 }
 
 const WCHAR* oxControlBox::GetValue() {
@@ -116,12 +111,16 @@ const WCHAR* oxControlBox::GetValue() {
 }
 
 void oxControlBox::SetValue(const WCHAR* text) {
+    SetPlainText(kAtomValue, text);
+}
+
+void oxControlBox::SetPlainText(oxAtom attribute, const WCHAR* text) {
     if (text) {
-        StoreAttribute(kAtomValue, text, false);
+        StoreAttribute(attribute, text, false);
         return;
     }
-    RemoveAttribute(kAtomValue);
-    NotifyAttributeChange(kAtomValue, true);
+    RemoveAttribute(attribute);
+    NotifyAttributeChange(attribute, true);
 }
 
 void oxControlBox::SetTristate(int n) {

@@ -74,6 +74,8 @@ public:
     oxAtom GetCommandId() const { return commandId_; }
 
 private:
+    // Text stored as it is; null removes the attribute and announces the change.
+    void SetPlainText(oxAtom attribute, const WCHAR* text);
     void SetValueFromNumber(int32_t n);
     bool IsAttached() const { return TestChangeFlags(kChangeAttached); }
 
