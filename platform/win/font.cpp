@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <new>
@@ -107,7 +108,12 @@ FT_Library Library() {
 }
 
 bool FontConfigReady() {
-    static const bool ready = FcInit() == FcTrue;
+    static const bool ready = [] {
+        if (FcInit() != FcTrue) return false;
+        // fontconfig's configuration is freed at exit only when asked to.
+        std::atexit(FcFini);
+        return true;
+    }();
     return ready;
 }
 
