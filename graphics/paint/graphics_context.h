@@ -68,6 +68,8 @@ public:
     float LineWidth() const { return m_lineWidth; }
     void SetLineJoin(int32_t join) { m_join = join; }
     void SetLineCap(int32_t cap) { m_cap = cap; }
+    int32_t LineJoin() const { return m_join; }
+    int32_t LineCap() const { return m_cap; }
     void SetGridFit(bool on) { m_gridFit = on ? 1 : 0; }
     void SetAntialias(int samples);
     int AntialiasSamples() const { return m_samples; }
