@@ -266,7 +266,10 @@ void StrokeMultiColor(oxCanvas* canvas, const oxCanvasRect& box, const uint32_t 
     const int32_t x1 = box.x - h, y1 = box.y - h, w1 = box.width + 2 * h, h1 = box.height + 2 * h;
     const float x2 = float(box.x - w), y2 = float(box.y - w);
     const int32_t w2 = box.width + 2 * w, h2 = box.height + 2 * w;
-    const int32_t mapW = w1 + 2, mapH = h1 + 2;
+    // Differs from a one-pixel margin: two, so the filtered outer edge of the stroke never samples
+    // past the map, where the texture would wrap round to the far side's colour.
+    const int32_t margin = 2;
+    const int32_t mapW = w1 + 2 * margin, mapH = h1 + 2 * margin;
     if (mapW <= 0 || mapH <= 0) return;
 
     std::unique_ptr<oxGraphicsContext> map(new (std::nothrow) oxGraphicsContext);
@@ -275,7 +278,7 @@ void StrokeMultiColor(oxCanvas* canvas, const oxCanvasRect& box, const uint32_t 
         oxPixelBuffer target = map->Target();
         oxBlitter().FillRect(target, nullptr, 0);
     }
-    map->Translate(float(-(x1 - 1)), float(-(y1 - 1)));
+    map->Translate(float(-(x1 - margin)), float(-(y1 - margin)));
 
     const int32_t P = int32_t(0.86f * width);
     auto k = [](float r) { return int32_t(r * 0.5853f * 0.5f); };
@@ -283,11 +286,11 @@ void StrokeMultiColor(oxCanvas* canvas, const oxCanvasRect& box, const uint32_t 
     int32_t xR = x1 + w1 - P - k(std::max(radii[1], radii[2])) - 20;
     int32_t yT = y1 + P + k(std::max(radii[0], radii[1])) + 20;
     int32_t yB = y1 + h1 - P - k(std::max(radii[3], radii[2])) - 20;
-    if (xR < xL) xL = xR = x1 - 1 + mapW / 2;
-    if (yB < yT) yT = yB = y1 - 1 + mapH / 2;
+    if (xR < xL) xL = xR = x1 - margin + mapW / 2;
+    if (yB < yT) yT = yB = y1 - margin + mapH / 2;
 
     // Map rows and columns of each side's region, in the map's own pixels.
-    const int32_t ox = x1 - 1, oy = y1 - 1;
+    const int32_t ox = x1 - margin, oy = y1 - margin;
     const float ax = x2 + float(w2 / 2), topApexY = y2 + float(w2 / 2), bottomApexY = y2 + float(h2) - float(w2 / 2);
     const float ay = y2 + float(h2 / 2), rightApexX = x2 + float(w2) - float(h2 / 2), leftApexX = x2 + float(h2 / 2);
     struct Side {
@@ -353,6 +356,7 @@ void StrokeMultiColor(oxCanvas* canvas, const oxCanvasRect& box, const uint32_t 
 }
 
 oxCanvas* CreateBoxLayer(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return nullptr;
     auto* layer = new (std::nothrow) oxCanvas(width, height);
     if (!layer) return nullptr;
     if (!layer->HasTarget()) {
