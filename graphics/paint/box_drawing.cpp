@@ -215,7 +215,7 @@ bool BuildLinearGradient(oxDibBitmap* ramp, const uint32_t* stops, int count, co
     out->radial = false;
     out->matrix = oxMatrix();
     out->matrix.Scale(length / float(n), length, 1.0f);
-    out->matrix.RotateZ(std::atan2(dy, dx));
+    out->matrix.RotateZ(-std::atan2(dy, dx)); // RotateZ turns from +x towards -y
     out->matrix.Translate(ax, ay, 0.0f);
     out->opaque = true;
     for (int i = 0; i < count; ++i)
