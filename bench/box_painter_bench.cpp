@@ -207,12 +207,12 @@ void SetColor(cairo_t* cr, uint32_t argb) {
 
 void BM_Cairo(benchmark::State& state) {
     Screen screen;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(screen.bytes.data(), CAIRO_FORMAT_ARGB32, kWidth,
-                                                                   kHeight, screen.stride);
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(screen.bytes.data(), CAIRO_FORMAT_ARGB32, kWidth, kHeight, screen.stride);
     cairo_t* cr = cairo_create(surface);
     auto image = MakePicture();
-    cairo_surface_t* picture = cairo_image_surface_create_for_data(
-        image->bits, CAIRO_FORMAT_ARGB32, image->width, image->height, image->pixels.stride);
+    cairo_surface_t* picture = cairo_image_surface_create_for_data(image->bits, CAIRO_FORMAT_ARGB32, image->width,
+                                                                   image->height, image->pixels.stride);
     cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, 0, kRowHeight - 4);
     cairo_pattern_add_color_stop_rgb(gradient, 0, ((kTop >> 16) & 0xFF) / 255.0, ((kTop >> 8) & 0xFF) / 255.0,
                                      (kTop & 0xFF) / 255.0);
