@@ -87,7 +87,7 @@ class Resolver : public oxPaintResolver {
 public:
     oxPaintElement* picture = nullptr;
     oxPaintElement* gradient = nullptr;
-    oxPaintElement* Resolve(oxBox*, const oxStyleValue& value) override {
+    oxPaintElement* Resolve(oxBoxScene*, const oxStyleValue& value) override {
         const WCHAR* text = value.GetText();
         if (!text) return nullptr;
         return text[0] == u'p' ? picture : text[0] == u'g' ? gradient : nullptr;

@@ -9,6 +9,8 @@
 #include "graphics/pixels/dib_bitmap.h"
 #include "platform/win/debug_output.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_flags.h"
+#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
@@ -23,8 +25,8 @@ constexpr int kMaxElementDepth = 4;
 
 class DefaultResolver : public oxPaintResolver {
 public:
-    oxPaintElement* Resolve(oxBox* box, const oxStyleValue& value) override {
-        oxStyleLibrary* library = box && box->GetScene() ? box->GetScene()->GetStyleLibrary() : nullptr;
+    oxPaintElement* Resolve(oxBoxScene* scene, const oxStyleValue& value) override {
+        oxStyleLibrary* library = scene ? scene->GetStyleLibrary() : nullptr;
         return dynamic_cast<oxPaintElement*>(value.ResolveResource(library));
     }
 };
@@ -43,8 +45,8 @@ void ReportMissingImage(const oxStyleValue& value) {
     OutputDebugStringW(message.c_str());
 }
 
-oxStyleLibrary* LibraryOf(oxBox* box) {
-    return box && box->GetScene() ? box->GetScene()->GetStyleLibrary() : nullptr;
+oxStyleLibrary* LibraryOf(oxBoxScene* scene) {
+    return scene ? scene->GetStyleLibrary() : nullptr;
 }
 
 int32_t IntOf(const oxStyleGroup* group, int id) {
@@ -104,11 +106,11 @@ void PaintImageOfGroup(oxCanvas* canvas, const oxCanvasRect& rect, const oxDibBi
 }
 
 // The image that a fill group's `fill` names; reports a picture that cannot be had.
-const oxDibBitmap* ImageOfGroup(oxBox* box, const oxFillGroup* fill, oxPaintElement** element) {
+const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, const oxFillGroup* fill, oxPaintElement** element) {
     const oxStyleValue* v = fill ? fill->Member(kStyle_fill) : nullptr;
     *element = nullptr;
     if (!v || v->GetType() != kStyleUrl) return nullptr;
-    *element = g_resolver->Resolve(box, *v);
+    *element = g_resolver->Resolve(scene, *v);
     if (!*element) {
         ReportMissingImage(*v);
         return nullptr;
@@ -119,10 +121,10 @@ const oxDibBitmap* ImageOfGroup(oxBox* box, const oxFillGroup* fill, oxPaintElem
     return image && image->valid ? image : nullptr;
 }
 
-void FillColorOfGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, const oxFillGroup* fill) {
+void FillColorOfGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, const oxFillGroup* fill) {
     const oxStyleValue* v = fill->Member(kStyle_fill);
     if (!v || !IsColorValue(*v)) return;
-    const uint32_t c = ResolveColorValue(*v, LibraryOf(box));
+    const uint32_t c = ResolveColorValue(*v, LibraryOf(scene));
     if (c == 0) return;
     float radii[4];
     CornersOf(fill, kStyle_fillCornerRadiusTop, radii);
@@ -131,7 +133,7 @@ void FillColorOfGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, co
 
 // `radii` null: the box's fill corners are the gradient's unless the brush has its own; else they
 // replace the brush's own (a cross-fade that sets corners).
-void PaintBrushElement(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxPaintElement* element,
+void PaintBrushElement(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxPaintElement* element,
                        const oxFillGroup* context, const float* forced, int depth) {
     switch (element->GetPaintKind()) {
     case oxPaintElement::kImage: {
@@ -142,7 +144,7 @@ void PaintBrushElement(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, o
     case oxPaintElement::kImageBrush: {
         oxFillGroup* own = element->GetFillGroup();
         oxPaintElement* inner = nullptr;
-        if (const oxDibBitmap* image = own ? ImageOfGroup(box, own, &inner) : nullptr)
+        if (const oxDibBitmap* image = own ? ImageOfGroup(scene, own, &inner) : nullptr)
             PaintImageOfGroup(canvas, rect, image, own);
         break;
     }
@@ -162,7 +164,7 @@ void PaintBrushElement(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, o
         break;
     }
     case oxPaintElement::kSolidBrush:
-        if (oxFillGroup* own = element->GetFillGroup()) FillColorOfGroup(canvas, box, rect, own);
+        if (oxFillGroup* own = element->GetFillGroup()) FillColorOfGroup(canvas, scene, rect, own);
         break;
     default:
         break;
@@ -170,22 +172,22 @@ void PaintBrushElement(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, o
     (void)depth;
 }
 
-void PaintStrokeGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxStrokeGroup* stroke, int depth);
+void PaintStrokeGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxStrokeGroup* stroke, int depth);
 
 // One side of a four-side stroke: a colour, or a reference to a colour resource.
-bool SideColor(oxBox* box, const oxStyleValue& v, uint32_t* out) {
+bool SideColor(oxBoxScene* scene, const oxStyleValue& v, uint32_t* out) {
     if (IsColorValue(v)) {
-        *out = ResolveColorValue(v, LibraryOf(box));
+        *out = ResolveColorValue(v, LibraryOf(scene));
         return true;
     }
     if (v.GetType() == kStyleUrl) {
-        oxPaintElement* e = g_resolver->Resolve(box, v);
+        oxPaintElement* e = g_resolver->Resolve(scene, v);
         if (e && e->GetPaintKind() == oxPaintElement::kSolidBrush && e->GetFillGroup()) {
             const oxStyleValue* c = e->GetFillGroup()->Member(kStyle_fill);
-            *out = c ? ResolveColorValue(*c, LibraryOf(box)) : 0;
+            *out = c ? ResolveColorValue(*c, LibraryOf(scene)) : 0;
             return true;
         }
-        if (uint32_t c = ResolveColorValue(v, LibraryOf(box))) {
+        if (uint32_t c = ResolveColorValue(v, LibraryOf(scene))) {
             *out = c;
             return true;
         }
@@ -193,7 +195,7 @@ bool SideColor(oxBox* box, const oxStyleValue& v, uint32_t* out) {
     return false;
 }
 
-void PaintFourSides(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxStrokeGroup* stroke,
+void PaintFourSides(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxStrokeGroup* stroke,
                     const oxStyleRectValue& sides) {
     const float width = float(IntOf(stroke, kStyle_strokeWidth));
     // Side order {left, top, right, bottom}; the value holds top, right, bottom, left.
@@ -201,7 +203,7 @@ void PaintFourSides(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxSt
     uint32_t colors[4] = {0, 0, 0, 0};
     uint8_t set[4] = {0, 0, 0, 0};
     for (int i = 0; i < 4; ++i)
-        set[i] = SideColor(box, sides.sides[kFromValue[i]], &colors[i]) ? 1 : 0;
+        set[i] = SideColor(scene, sides.sides[kFromValue[i]], &colors[i]) ? 1 : 0;
     if (!(width > 0.0f) || !(set[0] | set[1] | set[2] | set[3])) return;
     enum { L = 0, T = 1, R = 2, B = 3 };
     float radii[4] = {0, 0, 0, 0};
@@ -231,11 +233,11 @@ void PaintFourSides(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxSt
                     mask, set);
 }
 
-void PaintStrokeGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxStrokeGroup* stroke, int depth) {
+void PaintStrokeGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxStrokeGroup* stroke, int depth) {
     const oxStyleValue* v = stroke ? stroke->Member(kStyle_stroke) : nullptr;
     if (!v) return;
     if (IsColorValue(*v)) {
-        const uint32_t color = ResolveColorValue(*v, LibraryOf(box));
+        const uint32_t color = ResolveColorValue(*v, LibraryOf(scene));
         const int32_t width = IntOf(stroke, kStyle_strokeWidth);
         if (color == 0 || width <= 0) return;
         const oxStyleValue* pattern = stroke->Member(kStyle_strokePattern);
@@ -247,12 +249,12 @@ void PaintStrokeGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, ox
         CornersOf(stroke, kStyle_strokeCornerRadiusTop, radii);
         StrokeRoundRect(canvas, path, color, float(width), radii, mask, nullptr);
     } else if (v->GetType() == kStyleRect && v->GetRect()) {
-        PaintFourSides(canvas, box, rect, stroke, *v->GetRect());
+        PaintFourSides(canvas, scene, rect, stroke, *v->GetRect());
     } else if (v->GetType() == kStyleUrl && depth < kMaxElementDepth) {
-        oxPaintElement* e = g_resolver->Resolve(box, *v);
+        oxPaintElement* e = g_resolver->Resolve(scene, *v);
         if (!e) return;
         if (e->GetPaintKind() == oxPaintElement::kPen) {
-            PaintStrokeGroup(canvas, box, rect, e->GetStrokeGroup(), depth + 1);
+            PaintStrokeGroup(canvas, scene, rect, e->GetStrokeGroup(), depth + 1);
         } else if (e->GetPaintKind() == oxPaintElement::kReliefPen) {
             e->PaintRelief(canvas, rect);
         }
@@ -279,17 +281,18 @@ void ShadowOf(const oxStyleGroup* group, bool bevel, oxShadowStyle* out) {
 // A layer mask: the value painted as a fill with the box's fill group.
 class FillMask : public oxLayerMaskSource {
 public:
-    FillMask(oxBox* box, oxFillGroup* fill, const oxStyleValue& value) : box_(box), fill_(fill), value_(value) {}
+    FillMask(oxBoxScene* scene, oxFillGroup* fill, const oxStyleValue& value)
+        : scene_(scene), fill_(fill), value_(value) {}
     void PaintMask(oxCanvas* canvas, const oxCanvasRect& rect) override {
         if (IsColorValue(value_)) {
-            if (uint32_t c = ResolveColorValue(value_, LibraryOf(box_))) FillRoundRect(canvas, rect, c, 0.0f);
-        } else if (oxPaintElement* e = g_resolver->Resolve(box_, value_)) {
-            PaintBrushElement(canvas, box_, rect, e, fill_, nullptr, 0);
+            if (uint32_t c = ResolveColorValue(value_, LibraryOf(scene_))) FillRoundRect(canvas, rect, c, 0.0f);
+        } else if (oxPaintElement* e = g_resolver->Resolve(scene_, value_)) {
+            PaintBrushElement(canvas, scene_, rect, e, fill_, nullptr, 0);
         }
     }
 
 private:
-    oxBox* box_;
+    oxBoxScene* scene_;
     oxFillGroup* fill_;
     const oxStyleValue& value_;
 };
@@ -328,7 +331,7 @@ oxColorTransform* oxBoxPainter::BuildBoxColorTransform(oxBox* box, bool withAnce
         oxColorGroup* group = style ? style->GetColorGroup() : nullptr;
         if (!group || !group->IsActive()) continue;
         if (!result && !(result = new (std::nothrow) oxColorTransform)) return nullptr;
-        result->Accumulate(LibraryOf(b), group->Member(kStyle_colorAdd));
+        result->Accumulate(LibraryOf(b->GetScene()), group->Member(kStyle_colorAdd));
     }
     return result;
 }
@@ -339,7 +342,8 @@ void oxBoxPainter::BeginBoxPaint(oxCanvas* canvas, oxBox* box, const oxPoint& of
     oxColorGroup* color = style ? style->GetColorGroup() : nullptr;
     if (color && color->IsActive()) {
         // The canvas composes the new transform with the one already on its stack.
-        canvas->PushColorTransform(new (std::nothrow) oxColorTransform(LibraryOf(box), color->Member(kStyle_colorAdd)));
+        canvas->PushColorTransform(new (std::nothrow)
+                                       oxColorTransform(LibraryOf(box->GetScene()), color->Member(kStyle_colorAdd)));
     }
     canvas->PushMatrix();
     canvas->PushClip();
@@ -398,43 +402,46 @@ void oxBoxPainter::PaintBoxBevel(oxCanvas* canvas, const oxCanvasRect& rect, oxB
     bevel.Paint(canvas, inner, radii);
 }
 
-void oxBoxPainter::PaintFillGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxFillGroup* fill) {
+void oxBoxPainter::PaintFillGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxFillGroup* fill) {
     if (!canvas || !canvas->HasTarget() || !fill || rect.width <= 0 || rect.height <= 0) return;
     const oxStyleValue* v = fill->Member(kStyle_fill);
     if (!v) return;
     if (v->GetType() == kStyleUrl) {
         oxPaintElement* element = nullptr;
-        if (const oxDibBitmap* image = ImageOfGroup(box, fill, &element)) {
+        if (const oxDibBitmap* image = ImageOfGroup(scene, fill, &element)) {
             PaintImageOfGroup(canvas, rect, image, fill);
         } else if (element && element->GetPaintKind() != oxPaintElement::kImage) {
-            PaintBrushElement(canvas, box, rect, element, fill, nullptr, 0);
+            PaintBrushElement(canvas, scene, rect, element, fill, nullptr, 0);
         }
     } else {
-        FillColorOfGroup(canvas, box, rect, fill);
+        FillColorOfGroup(canvas, scene, rect, fill);
     }
 }
 
-void oxBoxPainter::PaintBoxFill(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxBoxStyle* style) {
-    if (style) PaintFillGroup(canvas, box, rect, style->GetFillGroup());
+void oxBoxPainter::PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxBoxStyle* style) {
+    if (style) PaintFillGroup(canvas, scene, rect, style->GetFillGroup());
 }
 
-void oxBoxPainter::PaintBoxStroke(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxBoxStyle* style) {
+void oxBoxPainter::PaintBoxStroke(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxBoxStyle* style) {
     if (!canvas || !canvas->HasTarget() || !style) return;
-    PaintStrokeGroup(canvas, box, rect, style->GetStrokeGroup(), 0);
+    PaintStrokeGroup(canvas, scene, rect, style->GetStrokeGroup(), 0);
 }
 
-const oxDibBitmap* oxBoxPainter::GetBoxFillBitmap(oxBoxStyle* style, oxBox* box) {
+const oxDibBitmap* oxBoxPainter::GetBoxFillBitmap(oxBoxStyle* style, oxBoxScene* scene) {
     oxPaintElement* element = nullptr;
-    return style ? ImageOfGroup(box, style->GetFillGroup(), &element) : nullptr;
+    return style ? ImageOfGroup(scene, style->GetFillGroup(), &element) : nullptr;
 }
 
 oxCanvas* oxBoxPainter::CreateBoxLayer(const oxPoint& size) {
     return ::CreateBoxLayer(size.x, size.y);
 }
 
-void oxBoxPainter::CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBox* box, oxBoxStyle* style) {
-    if (!style) return;
+void oxBoxPainter::CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBoxScene* scene, oxBoxStyle* style) {
     oxLayerComposite how;
+    if (!style) {
+        ::CompositeBoxLayer(layer, destination, how);
+        return;
+    }
     if (oxColorGroup* color = style->GetColorGroup()) {
         how.flip = AxisOf(KeywordOf(color, kStyle_flip));
         how.blur = color->GetBlurLevel();
@@ -443,7 +450,7 @@ void oxBoxPainter::CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxB
     oxFillGroup* fill = style->GetFillGroup();
     const oxStyleValue* mask = fill ? fill->Member(kStyle_mask) : nullptr;
     if (mask && mask->GetType() == kStyleKeyword && mask->GetValue() == kKeywordAuto) mask = fill->Member(kStyle_fill);
-    FillMask maskSource(box, fill, mask ? *mask : oxStyleValue());
+    FillMask maskSource(scene, fill, mask ? *mask : oxStyleValue());
     if (mask && fill->IsSet(kStyle_mask) && !mask->IsNull()) how.mask = &maskSource;
     oxShadowStyle shadow;
     if (oxShadowGroup* group = style->GetShadowGroup()) {
@@ -453,9 +460,9 @@ void oxBoxPainter::CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxB
     ::CompositeBoxLayer(layer, destination, how);
 }
 
-void oxBoxPainter::FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBox* box, oxBoxStyle* style) {
+void oxBoxPainter::FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBoxScene* scene, oxBoxStyle* style) {
     if (!layer) return;
-    CompositeBoxLayer(layer, destination, box, style);
+    CompositeBoxLayer(layer, destination, scene, style);
     layer->EndBatch();
     delete layer;
 }
@@ -463,22 +470,22 @@ void oxBoxPainter::FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBox*
 bool oxBoxFillValuePainter::GetSolidBrush(const oxStyleValue& value, uint32_t* argb, float radii[4]) {
     oxFillGroup* fill = style_ ? style_->GetFillGroup() : nullptr;
     if (IsColorValue(value)) {
-        *argb = ResolveColorValue(value, LibraryOf(box_));
+        *argb = ResolveColorValue(value, LibraryOf(scene_));
         CornersOf(fill, kStyle_fillCornerRadiusTop, radii);
         return true;
     }
     if (value.GetType() != kStyleUrl) return false;
-    oxPaintElement* e = g_resolver->Resolve(box_, value);
+    oxPaintElement* e = g_resolver->Resolve(scene_, value);
     if (!e || e->GetPaintKind() != oxPaintElement::kSolidBrush || !e->GetFillGroup()) return false;
     const oxStyleValue* c = e->GetFillGroup()->Member(kStyle_fill);
-    *argb = c ? ResolveColorValue(*c, LibraryOf(box_)) : 0;
+    *argb = c ? ResolveColorValue(*c, LibraryOf(scene_)) : 0;
     CornersOf(e->GetFillGroup(), kStyle_fillCornerRadiusTop, radii);
     return true;
 }
 
 void oxBoxFillValuePainter::PaintBrush(oxCanvas* canvas, const oxStyleValue& value, const oxCanvasRect& rect) {
     if (value.GetType() != kStyleUrl) return;
-    oxPaintElement* e = g_resolver->Resolve(box_, value);
+    oxPaintElement* e = g_resolver->Resolve(scene_, value);
     if (!e) {
         ReportMissingImage(value);
         return;
@@ -487,5 +494,74 @@ void oxBoxFillValuePainter::PaintBrush(oxCanvas* canvas, const oxStyleValue& val
     // A gradient takes the box's corners when the fill group sets any, else none.
     float corners[4] = {0, 0, 0, 0};
     if (AnyCornerSet(fill, kStyle_fillCornerRadiusTop)) CornersOf(fill, kStyle_fillCornerRadiusTop, corners);
-    PaintBrushElement(canvas, box_, rect, e, fill, corners, 0);
+    PaintBrushElement(canvas, scene_, rect, e, fill, corners, 0);
+}
+
+namespace {
+
+oxCanvasRect ToCanvasRect(const oxRect& r) {
+    return oxCanvasRect{r.x, r.y, r.width, r.height};
+}
+
+// The box paint pass's canvas and painter steps.
+class PainterServices : public oxBoxPaintServices {
+public:
+    bool GetClipRect(oxCanvas* canvas, oxRect* out) override {
+        if (!canvas || !canvas->HasTarget()) return false;
+        const RECT c = canvas->GetLocalClipBounds();
+        *out = oxRect{c.left, c.top, c.right - c.left, c.bottom - c.top};
+        return true;
+    }
+    void OffsetOrigin(oxCanvas* canvas, int32_t dx, int32_t dy) override {
+        if (canvas) canvas->OffsetOrigin(float(dx), float(dy));
+    }
+    void PushClip(oxCanvas* canvas) override {
+        if (canvas) canvas->PushClip();
+    }
+    void PopClip(oxCanvas* canvas) override {
+        if (canvas) canvas->PopClip();
+    }
+    void IntersectClip(oxCanvas* canvas, const oxRect& rect) override {
+        if (canvas) canvas->IntersectClip(ToCanvasRect(rect));
+    }
+    void PushMatrix(oxCanvas* canvas) override {
+        if (canvas) canvas->PushMatrix();
+    }
+    void PopMatrix(oxCanvas* canvas) override {
+        if (canvas) canvas->PopMatrix();
+    }
+    void BeginBoxPaint(oxCanvas* canvas, oxBox* box) override {
+        if (!box) return;
+        const oxRect r = box->GetBoxRect();
+        oxPoint offset{r.x, r.y};
+        if (box->TestChangeFlags(kChangeFramed)) {
+            const oxPoint p = box->GetFramePosition();
+            offset = oxPoint{-p.x, -p.y};
+        }
+        oxBoxPainter::BeginBoxPaint(canvas, box, offset, oxPoint{r.width, r.height});
+    }
+    void EndBoxPaint(oxCanvas* canvas, oxBox* box) override { oxBoxPainter::EndBoxPaint(canvas, box); }
+    void PaintBoxShadow(oxCanvas* canvas, oxBox*, const oxRect& rect, oxBoxStyle* style) override {
+        oxBoxPainter::PaintBoxShadow(canvas, ToCanvasRect(rect), style);
+    }
+    void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) override {
+        oxBoxPainter::PaintBoxFill(canvas, scene, ToCanvasRect(rect), style);
+    }
+    void PaintBoxStroke(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) override {
+        oxBoxPainter::PaintBoxStroke(canvas, scene, ToCanvasRect(rect), style);
+    }
+    oxCanvas* CreateBoxLayerCanvas(oxBox*, int32_t width, int32_t height) override {
+        return ::CreateBoxLayer(width, height);
+    }
+    void CompositeBoxLayerCanvas(oxCanvas* outer, oxCanvas* layer, oxBox* box) override {
+        oxBoxPainter::FinishBoxLayer(layer, outer, box ? box->GetScene() : nullptr, box ? box->GetStyle() : nullptr);
+    }
+};
+
+PainterServices g_services;
+
+} // namespace
+
+void oxBoxPainter::InstallPaintServices() {
+    oxSetBoxPaintServices(&g_services);
 }

@@ -11,6 +11,7 @@
 #include "toolkit/style/fill_cross_fade.h"
 
 class oxBox;
+class oxBoxScene;
 class oxBoxStyle;
 class oxColorTransform;
 class oxFillGroup;
@@ -50,7 +51,7 @@ public:
 class oxPaintResolver {
 public:
     virtual ~oxPaintResolver() = default;
-    virtual oxPaintElement* Resolve(oxBox* box, const oxStyleValue& value) = 0;
+    virtual oxPaintElement* Resolve(oxBoxScene* scene, const oxStyleValue& value) = 0;
 };
 
 class oxBoxPainter {
@@ -60,7 +61,7 @@ public:
     static void SetResolver(oxPaintResolver* resolver);
 
     // The push and pop steps around one box: colour transform, matrix, clip, origin (moved by
-    // `offset`: the box's position in its parent, or minus its frame's position for a framed box),
+    // `offset`: the box's position in its parent, or minus its frame's position for a framed scene),
     // highlight string, and rotation and scale about the centre of a box of `size`.
     static void BeginBoxPaint(oxCanvas* canvas, oxBox* box, const oxPoint& offset, const oxPoint& size);
     static void EndBoxPaint(oxCanvas* canvas, oxBox* box);
@@ -69,22 +70,25 @@ public:
     static oxColorTransform* BuildBoxColorTransform(oxBox* box, bool withAncestors);
 
     static void PaintBoxShadow(oxCanvas* canvas, const oxCanvasRect& rect, oxBoxStyle* style);
-    static void PaintBoxFill(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxBoxStyle* style);
-    static void PaintBoxStroke(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxBoxStyle* style);
+    static void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxBoxStyle* style);
+    static void PaintBoxStroke(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxBoxStyle* style);
     static void PaintBoxBevel(oxCanvas* canvas, const oxCanvasRect& rect, oxBoxStyle* style);
     // Paints a fill group's value (a colour or an element) over the rectangle.
-    static void PaintFillGroup(oxCanvas* canvas, oxBox* box, const oxCanvasRect& rect, oxFillGroup* fill);
+    static void PaintFillGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxFillGroup* fill);
 
     // A box's own layer: made of the box's size, composited with the colour group's flip, blur and
     // opacity, the fill group's mask and an alpha-keyed shadow.
     static oxCanvas* CreateBoxLayer(const oxPoint& size);
-    static void CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBox* box, oxBoxStyle* style);
-    static void FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBox* box, oxBoxStyle* style);
+    static void CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBoxScene* scene, oxBoxStyle* style);
+    static void FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, oxBoxScene* scene, oxBoxStyle* style);
 
     // The dash mask of a `strokePattern` value: the keyword's mask, a colour's 32 bits, else solid.
     static uint32_t StrokeMask(const oxStyleValue& pattern);
     // The image that the fill value names, or null.
-    static const oxDibBitmap* GetBoxFillBitmap(oxBoxStyle* style, oxBox* box);
+    static const oxDibBitmap* GetBoxFillBitmap(oxBoxStyle* style, oxBoxScene* scene);
+
+    // Installs the painter as the box paint pass's services (oxSetBoxPaintServices).
+    static void InstallPaintServices();
 
     // Forgets which missing pictures were reported (tests).
     static void ResetReports();
@@ -94,11 +98,11 @@ public:
 // painting of the other brush values.
 class oxBoxFillValuePainter : public oxFillValuePainter {
 public:
-    oxBoxFillValuePainter(oxBox* box, oxBoxStyle* style) : box_(box), style_(style) {}
+    oxBoxFillValuePainter(oxBoxScene* scene, oxBoxStyle* style) : scene_(scene), style_(style) {}
     bool GetSolidBrush(const oxStyleValue& value, uint32_t* argb, float radii[4]) override;
     void PaintBrush(oxCanvas* canvas, const oxStyleValue& value, const oxCanvasRect& rect) override;
 
 private:
-    oxBox* box_;
+    oxBoxScene* scene_;
     oxBoxStyle* style_;
 };

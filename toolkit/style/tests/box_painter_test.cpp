@@ -41,7 +41,7 @@ public:
         std::unique_ptr<oxFillGroup> group;
     };
 
-    oxPaintElement* Resolve(oxBox*, const oxStyleValue& value) override {
+    oxPaintElement* Resolve(oxBoxScene*, const oxStyleValue& value) override {
         const WCHAR* text = value.GetText();
         if (!text) return nullptr;
         switch (text[0]) {
