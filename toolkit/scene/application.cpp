@@ -5,6 +5,7 @@
 #include "toolkit/core/atoms.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/scene/shell.h"
+#include "toolkit/style/box_painter.h"
 #include "toolkit/style/style_tables.h"
 
 namespace {
@@ -19,6 +20,7 @@ void StartServices() {
     oxTimerQueue::Acquire();
     oxAtoms::RegisterPredefined();
     EnsureStyleNameTables();
+    oxBoxPainter::InstallPaintServices();
 }
 
 void StopServices() {
