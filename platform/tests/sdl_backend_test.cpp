@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/win/clock.h"
 #include "platform/win/gdi.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "platform/win/sync.h"
+#include "platform/win/timer.h"
 
 namespace {
 
@@ -43,11 +45,14 @@ TEST_P(SdlBackendTest, TheWindowShowsWhatWasPaintedAtOneToOne) {
     SetPixel(dc, 9, 7, RGB(0, 128, 255));
     ReleaseDC(hwnd, dc);
 
-    // The loop presents before it sleeps; a message from another thread wakes it.
-    std::thread poster([hwnd] { PostMessageW(hwnd, WM_USER, 0, 0); });
+    // The loop presents before it sleeps: a timer on the virtual clock makes it wait exactly once.
+    platform::VirtualClock clock;
+    platform::Clock* previous = platform::SetClock(&clock);
+    SetTimer(hwnd, 1, 10, nullptr);
     MSG msg;
-    ASSERT_EQ(GetMessageW(&msg, hwnd, WM_USER, WM_USER), TRUE);
-    poster.join();
+    ASSERT_EQ(GetMessageW(&msg, hwnd, WM_TIMER, WM_TIMER), TRUE);
+    KillTimer(hwnd, 1);
+    platform::SetClock(previous);
 
     uint32_t rgb = 0;
     ASSERT_TRUE(platform::sdl::ReadWindowPixel(5, 6, &rgb));
@@ -70,6 +75,11 @@ TEST_P(SdlBackendTest, TheWindowShowsWhatWasPaintedAtOneToOne) {
     EXPECT_EQ(rgb, 0u);
     ASSERT_TRUE(platform::sdl::ReadWindowPixel(6, 7, &rgb));
     EXPECT_EQ(Kept(rgb), Kept(ReadScreenPixel(6, 7)));
+
+    // A message from another thread wakes the sleeping loop.
+    std::thread poster([hwnd] { PostMessageW(hwnd, WM_USER, 0, 0); });
+    ASSERT_EQ(GetMessageW(&msg, hwnd, WM_USER, WM_USER), TRUE);
+    poster.join();
     DestroyWindow(hwnd);
     UnregisterClassW(u"SdlTestWindow", nullptr);
 }
