@@ -216,7 +216,9 @@ TEST_P(WindowPaintTest, ReadBackAndPngDumpShowWhatWasPainted) {
         }
         EXPECT_EQ(pixels[i], expected) << i;
     }
-    const std::string path = ::testing::TempDir() + "screen_dump.png";
+    // ctest runs each screen depth in its own process at the same time: one file each.
+    const std::string path =
+        ::testing::TempDir() + "screen_dump_" + std::to_string(getpid()) + "_" + std::to_string(GetParam()) + ".png";
     ASSERT_TRUE(platform::headless::DumpScreenPng(path.c_str()));
     std::ifstream png(path, std::ios::binary);
     char signature[8] = {};
