@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "graphics/pixels/pixel_buffer.h"
 
 oxPixelFormatMasks g_pixelFormat;
@@ -52,6 +56,40 @@ uint16_t DitherTo16(uint32_t pixel, int x, int y) {
     // Blue goes to its own shift, so a 6-bit blue keeps its top five bits like the other channels.
     return static_cast<uint16_t>((r << g_pixelFormat.redShift) | (g << g_pixelFormat.greenShift) |
                                  (b << g_pixelFormat.blueShift));
+}
+
+// min(31, (v * 32 + d) >> 8) equals (v + (d >> 5)) >> 3 with the sum saturated at 255, since v is
+// whole: so four pixels take one saturating byte add, and the top five bits of each byte are then
+// moved into place with a shift and a mask per channel.
+void DitherRowTo16(uint16_t* out, const uint32_t* pixels, int32_t count, int x, int y) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    const oxPixelFormatMasks& f = g_pixelFormat;
+    alignas(16) uint8_t add[16];
+    for (int k = 0; k < 4; ++k) {
+        const uint8_t d = kOrderedDither[(y & 3) * 4 + ((x + k) & 3)] >> 5;
+        add[4 * k] = add[4 * k + 1] = add[4 * k + 2] = d;
+        add[4 * k + 3] = 0;
+    }
+    const __m128i dither = _mm_load_si128(reinterpret_cast<const __m128i*>(add));
+    // Each channel's top five bits sit at bits 3..7 of its byte (blue 0, green 8, red 16).
+    const __m128i rs = _mm_cvtsi32_si128(19 - f.redShift), rm = _mm_set1_epi32(int(31u << f.redShift));
+    const __m128i gs = _mm_cvtsi32_si128(11 - f.greenShift), gm = _mm_set1_epi32(int(31u << f.greenShift));
+    const __m128i bs = _mm_cvtsi32_si128(3 - f.blueShift), bm = _mm_set1_epi32(int(31u << f.blueShift));
+    auto four = [&](const uint32_t* p) {
+        const __m128i t = _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), dither);
+        const __m128i v =
+            _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srl_epi32(t, rs), rm), _mm_and_si128(_mm_srl_epi32(t, gs), gm)),
+                         _mm_and_si128(_mm_srl_epi32(t, bs), bm));
+        return _mm_srai_epi32(_mm_slli_epi32(v, 16), 16); // in signed range, so the pack is exact
+    };
+    for (; i + 8 <= count; i += 8) {
+        const __m128i packed = _mm_packs_epi32(four(pixels + i), four(pixels + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), packed);
+    }
+#endif
+    for (; i < count; ++i)
+        out[i] = DitherTo16(pixels[i], x + i, y);
 }
 
 uint32_t ExpandFrom16(uint16_t pixel) {

@@ -27,5 +27,7 @@ inline constexpr uint8_t kOrderedDither[16] = {8, 184, 104, 216, 152, 40, 240, 8
 
 // 4 x 4 ordered dither of one 0xAARRGGBB pixel at (x, y) into the current 16-bit layout.
 uint16_t DitherTo16(uint32_t pixel, int x, int y);
+// DitherTo16 of `count` pixels of row y from column x on, into `out`.
+void DitherRowTo16(uint16_t* out, const uint32_t* pixels, int32_t count, int x, int y);
 // Expands a 16-bit pixel of the current layout to 0x00RRGGBB from the top five bits of each channel.
 uint32_t ExpandFrom16(uint16_t pixel);

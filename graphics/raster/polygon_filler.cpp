@@ -71,6 +71,8 @@ oxPolygonFiller::oxPolygonFiller() {
 oxPolygonFiller::~oxPolygonFiller() {
     std::free(m_rowScratch);
     std::free(m_solid);
+    std::free(m_rampDithered);
+    std::free(m_source16);
     std::free(m_x);
     std::free(m_step);
     std::free(m_first);
@@ -404,7 +406,9 @@ bool oxPolygonFiller::FillUprightBand() {
             ++g;
         m_runTo = g;
     }
-    if (m_target.bpp != 16 || m_texture.HasPixels() || !FillBand16(top, bottom)) {
+    bool done = false;
+    if (m_target.bpp == 16) done = m_texture.HasPixels() ? FillTexturedBand16(top, bottom) : FillBand16(top, bottom);
+    if (!done) {
         for (int32_t y = top; y < bottom; ++y)
             FlushRow(y, false);
     }
@@ -752,13 +756,18 @@ bool oxPolygonFiller::FillTexturedRectangle(int32_t left, int32_t top, int32_t r
     if (left >= right) return true;
     const int32_t n = right - left;
     if (m_useSourceAlpha && n > m_rowScratchSize) return false;
+    // A source that is the same on every row (a gradient along x) is made once.
+    const bool repeat = RowsRepeat();
     for (int32_t y = top; y < bottom; ++y) {
         uint32_t* row = m_target.GetRow32(y) + left;
         if (!m_useSourceAlpha) {
-            TextureSpan(row, y, left, right);
+            if (repeat && y > top)
+                std::memcpy(row, m_target.GetRow32(top) + left, sizeof(uint32_t) * static_cast<size_t>(n));
+            else
+                TextureSpan(row, y, left, right);
             continue;
         }
-        TextureSpan(m_rowScratch, y, left, right);
+        if (!repeat || y == top) TextureSpan(m_rowScratch, y, left, right);
         for (int32_t i = 0; i < n; ++i) {
             const uint32_t s = m_rowScratch[i];
             row[i] = (s >> 24) == 0xFF ? s : Over(s, row[i]);
@@ -799,21 +808,69 @@ void oxPolygonFiller::FlushTextured32(int32_t y) {
 void oxPolygonFiller::FlushTextured16(int32_t y) {
     const int32_t x0 = m_coverage.LowGroup() * 4;
     const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
-    if (x1 <= x0 || x1 - x0 > m_rowScratchSize) return;
-    uint32_t* const src = m_rowScratch - x0;
-    SourceSpan(m_rowScratch, y, x0, x1);
-    uint16_t* const row = m_target.GetRow16(y);
+    if (x1 <= x0 || !Reserve16(m_target.width)) return;
+    uint16_t* const src = m_source16;
+    uint8_t* const alpha = m_useSourceAlpha ? reinterpret_cast<uint8_t*>(m_source16 + 4 * m_source16Width) : nullptr;
+    SourceRow16(src, alpha, y, x0, x1);
+    Composite16(m_target.GetRow16(y), src, alpha, y, x0, x1);
+}
+
+// Fully covered groups of four opaque source pixels are written as they are, as on 32 bits; other
+// pixels blend with a = OpacityTable[Curve[c] * (source alpha + 1) >> 8] and the dither's weight.
+void oxPolygonFiller::Composite16(uint16_t* row, const uint16_t* src, const uint8_t* alpha, int32_t y, int32_t x0,
+                                  int32_t x1) {
     const uint8_t* const cov = m_coverage.Bytes();
     const uint32_t m = g_pixelFormat.group;
     const uint8_t* const dither = kOrderedDither + (y & 3) * 4;
-    for (int32_t x = x0; x < x1; ++x) {
-        const uint8_t c = cov[x];
-        if (!c) continue;
-        const uint32_t s = src[x];
-        const uint32_t alpha = m_useSourceAlpha ? s >> 24 : 255;
-        const int32_t a = m_opacityTable[(m_curve[c] * (alpha + 1)) >> 8];
-        const int32_t k = (a + dither[x & 3] / 32) >> 3;
-        if (k == 0) continue;
-        row[x] = RasterBlend16(DitherTo16(s, x, y), row[x], k, m);
+    const bool opaque = m_opacity >= 255;
+    auto copyable = [&](int32_t x) {
+        if (x + 4 > x1 || !FullGroup(cov, x / 4)) return false;
+        if (!alpha) return true;
+        uint32_t a;
+        std::memcpy(&a, alpha + (x - x0), 4);
+        return a == 0xFFFFFFFFu;
+    };
+    for (int32_t x = x0; x < x1; x += 4) {
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        if (opaque && copyable(x)) {
+            int32_t end = x + 4;
+            while (copyable(end))
+                end += 4;
+            std::memcpy(row + x, src + (x - x0), sizeof(uint16_t) * static_cast<size_t>(end - x));
+            x = end - 4;
+            continue;
+        }
+        for (int32_t i = x, end = std::min(x + 4, x1); i < end; ++i) {
+            const uint8_t c = cov[i];
+            if (!c) continue;
+            const int32_t a = m_opacityTable[(m_curve[c] * ((alpha ? alpha[i - x0] : 255) + 1)) >> 8];
+            const int32_t k = (a + dither[i & 3] / 32) >> 3;
+            if (k) row[i] = RasterBlend16(src[i - x0], row[i], k, m);
+        }
     }
+}
+
+// A texture or gradient over a 16-bit band whose rows all have the same coverage. Where the source
+// is the same on every row, the four dither phases of it are made once.
+bool oxPolygonFiller::FillTexturedBand16(int32_t top, int32_t bottom) {
+    top = std::max(top, 0);
+    bottom = std::min(bottom, m_target.height);
+    if (top >= bottom || !m_coverage.Touched()) return true;
+    if (!Reserve16(m_target.width)) return false;
+    const int32_t x0 = m_coverage.LowGroup() * 4;
+    const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
+    if (x1 <= x0) return true;
+    const int32_t w = m_source16Width;
+    const bool repeat = RowsRepeat();
+    uint8_t* const alphas = reinterpret_cast<uint8_t*>(m_source16 + 4 * w);
+    for (int32_t y = top; y < bottom; ++y) {
+        const int32_t r = repeat ? (y & 3) : 0;
+        uint16_t* const src = m_source16 + r * w;
+        uint8_t* const alpha = m_useSourceAlpha ? alphas + r * w : nullptr;
+        if (!repeat || y < top + 4) SourceRow16(src, alpha, y, x0, x1);
+        Composite16(m_target.GetRow16(y), src, alpha, y, x0, x1);
+    }
+    return true;
 }

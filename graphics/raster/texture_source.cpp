@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
+#include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/polygon_filler.h"
 
 namespace {
@@ -125,7 +127,13 @@ void oxPolygonFiller::SetTexture(const oxPixelBuffer* texture) {
 
 void oxPolygonFiller::SetTextureMapping(const float* points, const float* coords) {
     if (!m_texture.HasPixels()) return;
-    m_mapping.Setup(points, coords, m_texture.width / 64.0f, m_texture.height / 64.0f);
+    // The 16-bit sampling reads u and v in units of the whole texture; scaled by width / 64 and
+    // height / 64 as for 32 bits, it would run through textures and ramps that many times as fast,
+    // so a 16-bit target would show another picture than a 32-bit one.
+    if (m_target.bpp == 16)
+        m_mapping.Setup(points, coords, 1.0f, 1.0f);
+    else
+        m_mapping.Setup(points, coords, m_texture.width / 64.0f, m_texture.height / 64.0f);
 }
 
 void oxPolygonFiller::TextureSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
@@ -140,6 +148,89 @@ void oxPolygonFiller::TextureSpan(uint32_t* out, int32_t y, int32_t x0, int32_t 
     default:
         BitmapSpan(out, y, x0, x1);
         break;
+    }
+}
+
+void oxPolygonFiller::TextureSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
+    if (x1 <= x0 || m_texture.bpp != 32) return;
+    if (m_textureMode == kTextureBitmap) {
+        BitmapSpan16(out, y, x0, x1);
+        return;
+    }
+    const uint32_t* ramp = m_texture.GetRow32(0);
+    int64_t u = m_mapping.At(0, x0, y), v = m_mapping.At(1, x0, y);
+    const int64_t du = m_mapping.stepX[0], dv = m_mapping.stepX[1];
+    for (int32_t i = 0, n = x1 - x0; i < n; ++i, u += du, v += dv)
+        out[i] = ramp[m_textureMode == kLinearGradient ? LinearIndex16(u) : RadialIndex16(u, v)];
+}
+
+// The texture repeats every 2^25 of u and of v: the 16 bits below that, times the width (height),
+// give the column (row). Only those bits count, so u and v can wrap in 32 bits.
+void oxPolygonFiller::BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
+    const uint64_t w = static_cast<uint64_t>(m_texture.width), h = static_cast<uint64_t>(m_texture.height);
+    uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, y));
+    uint32_t v = static_cast<uint32_t>(m_mapping.At(1, x0, y));
+    const uint32_t du = static_cast<uint32_t>(m_mapping.stepX[0]);
+    const uint32_t dv = static_cast<uint32_t>(m_mapping.stepX[1]);
+    auto column = [w](uint32_t q) { return static_cast<int32_t>((w * ((q >> 9) & 0xFFFF)) >> 16); };
+    auto row = [h](uint32_t q) { return static_cast<int32_t>((h * ((q >> 9) & 0xFFFF)) >> 16); };
+    const int32_t n = x1 - x0;
+    if ((dv & 0x1FFFFFF) == 0 && (du & 0x1FF) == 0 && w * ((du >> 9) & 0xFFFF) == 0x10000) {
+        // One texel per pixel along one texture row: whole runs of it are copied.
+        const uint32_t* texels = m_texture.GetRow32(row(v));
+        int32_t col = column(u);
+        for (int32_t i = 0; i < n;) {
+            const int32_t run = std::min(n - i, m_texture.width - col);
+            std::memcpy(out + i, texels + col, sizeof(uint32_t) * static_cast<size_t>(run));
+            i += run;
+            col = 0;
+        }
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i, u += du, v += dv)
+        out[i] = m_texture.GetRow32(row(v))[column(u)];
+}
+
+// Source rows whose pixels do not change from row to row (within a dither phase on 16 bits).
+bool oxPolygonFiller::RowsRepeat() const {
+    return m_mapping.stepY[0] == 0 && (m_textureMode == kLinearGradient || m_mapping.stepY[1] == 0);
+}
+
+bool oxPolygonFiller::Reserve16(int32_t width) {
+    if (width <= m_source16Width) return true;
+    // Four rows of 16-bit pixels, then four rows of alphas.
+    void* grown = std::realloc(m_source16, static_cast<size_t>(width) * 12);
+    if (!grown) return false;
+    m_source16 = static_cast<uint16_t*>(grown);
+    m_source16Width = width;
+    return true;
+}
+
+void oxPolygonFiller::SourceRow16(uint16_t* out, uint8_t* alpha, int32_t y, int32_t x0, int32_t x1) {
+    const int32_t n = x1 - x0;
+    if (n <= 0) return;
+    const uint16_t* const dithered = m_textureMode != kTextureBitmap ? DitheredRamp() : nullptr;
+    if (dithered) {
+        // A gradient takes its pixels from the ramp dithered beforehand for each phase.
+        const uint32_t* const ramp = m_texture.GetRow32(0);
+        const uint16_t* const table = dithered + (y & 3) * 1024;
+        int64_t u = m_mapping.At(0, x0, y), v = m_mapping.At(1, x0, y);
+        const int64_t du = m_mapping.stepX[0], dv = m_mapping.stepX[1];
+        const bool linear = m_textureMode == kLinearGradient;
+        for (int32_t i = 0; i < n; ++i, u += du, v += dv) {
+            const int32_t index = linear ? LinearIndex16(u) : RadialIndex16(u, v);
+            out[i] = table[index * 4 + ((x0 + i) & 3)];
+            if (alpha) alpha[i] = static_cast<uint8_t>(ramp[index] >> 24);
+        }
+        return;
+    }
+    if (n > m_rowScratchSize) return;
+    TextureSpan16(m_rowScratch, y, x0, x1);
+    if (m_colorTransform.enabled) m_colorTransform.ApplySpan(m_rowScratch, n);
+    DitherRowTo16(out, m_rowScratch, n, x0, y);
+    if (alpha) {
+        for (int32_t i = 0; i < n; ++i)
+            alpha[i] = static_cast<uint8_t>(m_rowScratch[i] >> 24);
     }
 }
 
