@@ -394,7 +394,12 @@ bool oxPolygonFiller::FillUprightBand() {
     m_active[1] = 1 - m_active[0];
     for (int32_t k = 0; k <= mask; ++k)
         AddRowSpans(m_first[0] + k, 2);
-    const int32_t top = m_first[0] >> m_n, bottom = m_end[0] >> m_n;
+    FlushBand(m_first[0] >> m_n, m_end[0] >> m_n);
+    return true;
+}
+
+// Writes the coverage of one row to rows [top, bottom) and clears it.
+void oxPolygonFiller::FlushBand(int32_t top, int32_t bottom) {
     if (m_coverage.Touched()) {
         const uint8_t* const cov = m_coverage.Bytes();
         int32_t g = m_coverage.LowGroup();
@@ -414,7 +419,6 @@ bool oxPolygonFiller::FillUprightBand() {
     }
     m_runFrom = m_runTo = -1;
     m_coverage.Clear();
-    return true;
 }
 
 // The solid colour over a 16-bit band whose rows all have the same coverage. What FlushRow16 does
@@ -591,16 +595,18 @@ void oxPolygonFiller::ScanConvert() {
         count = kept;
 
         if (count < 2) {
-            if (pending) {
-                FlushRow(pendingRow);
-                pending = false;
-            }
             int32_t next = nearestEnd;
             for (int32_t k = i + 1; k < next; ++k) {
                 if (m_buckets[k] >= 0) {
                     next = k;
                     break;
                 }
+            }
+            // A row is flushed only when the jump leaves it: flushed early, its later sub-scanlines
+            // would be written over it once more (an 8-bit mask would lose the first part).
+            if (pending && (next >> m_n) != pendingRow) {
+                FlushRow(pendingRow);
+                pending = false;
             }
             const uint32_t skipped = static_cast<uint32_t>(next - i);
             for (int32_t k = 0; k < count; ++k) {
@@ -624,6 +630,19 @@ void oxPolygonFiller::ScanConvert() {
             active[j + 1] = e;
         }
 
+        if ((i & mask) == 0) {
+            // Whole rows where only vertical edges are active and none starts or ends (the straight
+            // sides of a rounded rectangle) all get the same coverage: it is computed once.
+            const int32_t rows = UprightRows(i, count, nearestEnd);
+            if (rows >= 2) {
+                for (int32_t k = 0; k <= mask; ++k)
+                    AddRowSpans(i + k, count);
+                FlushBand(i >> m_n, (i >> m_n) + rows);
+                i += rows << m_n;
+                continue;
+            }
+        }
+
         AddRowSpans(i, count);
         for (int32_t k = 0; k < count; ++k) {
             const int32_t e = active[k];
@@ -640,6 +659,21 @@ void oxPolygonFiller::ScanConvert() {
         ++i;
     }
     if (pending) FlushRow(pendingRow);
+}
+
+// How many whole pixel rows from sub-scanline i (the first of a row) keep the same active edges,
+// all of them vertical; 0 when any of them slopes.
+int32_t oxPolygonFiller::UprightRows(int32_t i, int32_t count, int32_t nearestEnd) const {
+    for (int32_t k = 0; k < count; ++k)
+        if (m_step[m_active[k]] != 0) return 0;
+    int32_t next = nearestEnd;
+    for (int32_t k = i + 1; k < next; ++k) {
+        if (m_buckets[k] >= 0) {
+            next = k;
+            break;
+        }
+    }
+    return (next - i) >> m_n;
 }
 
 void oxPolygonFiller::FlushRow(int32_t y, bool clear) {

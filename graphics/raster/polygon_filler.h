@@ -70,6 +70,8 @@ private:
     void ClearBuckets();
     bool FillRectangle();
     bool FillUprightBand();
+    void FlushBand(int32_t top, int32_t bottom);
+    int32_t UprightRows(int32_t i, int32_t count, int32_t nearestEnd) const;
     bool FillBand16(int32_t top, int32_t bottom);
     void AddRowSpans(int32_t subline, int32_t count);
     const uint8_t* SolidRow(int32_t y);
