@@ -869,7 +869,8 @@ void oxPolygonFiller::Composite16(uint16_t* row, const uint16_t* src, const uint
         std::memcpy(&word, cov + x, 4);
         if (word == 0) continue;
         if (opaque && copyable(x)) {
-            int32_t end = x + 4;
+            // A band's run of full groups is known beforehand.
+            int32_t end = !alpha && x == 4 * m_runFrom ? std::min(4 * m_runTo, x1) : x + 4;
             while (copyable(end))
                 end += 4;
             std::memcpy(row + x, src + (x - x0), sizeof(uint16_t) * static_cast<size_t>(end - x));

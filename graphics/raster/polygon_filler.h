@@ -92,7 +92,8 @@ private:
     // gradient, after the colour transform, dithered to 16 bits; with `alpha`, the source alphas too.
     void SourceRow16(uint16_t* out, uint8_t* alpha, int32_t y, int32_t x0, int32_t x1);
     void TextureSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
-    void BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    // The texels of a bitmap span: straight from the texture row when they lie in it one to one.
+    const uint32_t* BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
     int32_t LinearIndex16(int64_t u) const;
     int32_t RadialIndex16(int64_t u, int64_t v) const;
     // The ramp dithered for every phase of the 4 x 4 dither, indexed [y & 3][index][x & 3]; null

@@ -35,8 +35,10 @@ int32_t ToFixed32(double v, double one) {
     return static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
 }
 
-// x mod m into [0, m), m > 0.
+// x mod m into [0, m), m > 0. Rows mostly start within a period of it, so the division is rare.
 inline int64_t Wrap(int64_t x, int64_t m) {
+    if (x >= 0 && x < m) return x;
+    if (x < 0 && x >= -m) return x + m;
     x %= m;
     return x < 0 ? x + m : x;
 }
@@ -154,7 +156,8 @@ void oxPolygonFiller::TextureSpan(uint32_t* out, int32_t y, int32_t x0, int32_t 
 void oxPolygonFiller::TextureSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
     if (x1 <= x0 || m_texture.bpp != 32) return;
     if (m_textureMode == kTextureBitmap) {
-        BitmapSpan16(out, y, x0, x1);
+        const uint32_t* texels = BitmapSpan16(out, y, x0, x1);
+        if (texels != out) std::memcpy(out, texels, sizeof(uint32_t) * static_cast<size_t>(x1 - x0));
         return;
     }
     const uint32_t* ramp = m_texture.GetRow32(0);
@@ -166,7 +169,7 @@ void oxPolygonFiller::TextureSpan16(uint32_t* out, int32_t y, int32_t x0, int32_
 
 // The texture repeats every 2^25 of u and of v: the 16 bits below that, times the width (height),
 // give the column (row). Only those bits count, so u and v can wrap in 32 bits.
-void oxPolygonFiller::BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
+const uint32_t* oxPolygonFiller::BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
     const uint64_t w = static_cast<uint64_t>(m_texture.width), h = static_cast<uint64_t>(m_texture.height);
     uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, y));
     uint32_t v = static_cast<uint32_t>(m_mapping.At(1, x0, y));
@@ -176,19 +179,21 @@ void oxPolygonFiller::BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t
     auto row = [h](uint32_t q) { return static_cast<int32_t>((h * ((q >> 9) & 0xFFFF)) >> 16); };
     const int32_t n = x1 - x0;
     if ((dv & 0x1FFFFFF) == 0 && (du & 0x1FF) == 0 && w * ((du >> 9) & 0xFFFF) == 0x10000) {
-        // One texel per pixel along one texture row: whole runs of it are copied.
+        // One texel per pixel along one texture row: whole runs of it are copied, or used in place.
         const uint32_t* texels = m_texture.GetRow32(row(v));
         int32_t col = column(u);
+        if (col + n <= m_texture.width) return texels + col;
         for (int32_t i = 0; i < n;) {
             const int32_t run = std::min(n - i, m_texture.width - col);
             std::memcpy(out + i, texels + col, sizeof(uint32_t) * static_cast<size_t>(run));
             i += run;
             col = 0;
         }
-        return;
+        return out;
     }
     for (int32_t i = 0; i < n; ++i, u += du, v += dv)
         out[i] = m_texture.GetRow32(row(v))[column(u)];
+    return out;
 }
 
 // Source rows whose pixels do not change from row to row (within a dither phase on 16 bits).
@@ -208,7 +213,7 @@ bool oxPolygonFiller::Reserve16(int32_t width) {
 
 void oxPolygonFiller::SourceRow16(uint16_t* out, uint8_t* alpha, int32_t y, int32_t x0, int32_t x1) {
     const int32_t n = x1 - x0;
-    if (n <= 0) return;
+    if (n <= 0 || n > m_rowScratchSize) return;
     const uint16_t* const dithered = m_textureMode != kTextureBitmap ? DitheredRamp() : nullptr;
     if (dithered) {
         // A gradient takes its pixels from the ramp dithered beforehand for each phase.
@@ -224,13 +229,20 @@ void oxPolygonFiller::SourceRow16(uint16_t* out, uint8_t* alpha, int32_t y, int3
         }
         return;
     }
-    if (n > m_rowScratchSize) return;
-    TextureSpan16(m_rowScratch, y, x0, x1);
-    if (m_colorTransform.enabled) m_colorTransform.ApplySpan(m_rowScratch, n);
-    DitherRowTo16(out, m_rowScratch, n, x0, y);
+    const uint32_t* texels = m_rowScratch;
+    if (m_textureMode == kTextureBitmap && m_texture.bpp == 32)
+        texels = BitmapSpan16(m_rowScratch, y, x0, x1);
+    else
+        TextureSpan16(m_rowScratch, y, x0, x1);
+    if (m_colorTransform.enabled) {
+        if (texels != m_rowScratch) std::memcpy(m_rowScratch, texels, sizeof(uint32_t) * static_cast<size_t>(n));
+        texels = m_rowScratch;
+        m_colorTransform.ApplySpan(m_rowScratch, n);
+    }
+    DitherRowTo16(out, texels, n, x0, y);
     if (alpha) {
         for (int32_t i = 0; i < n; ++i)
-            alpha[i] = static_cast<uint8_t>(m_rowScratch[i] >> 24);
+            alpha[i] = static_cast<uint8_t>(texels[i] >> 24);
     }
 }
 
