@@ -78,3 +78,24 @@ inline void PrintComparison(const MedianCollector& collector, const std::vector<
                     std::exp(sum[0] / sum[2]), std::exp(sum[1] / sum[2]), sum[2]);
     std::printf("largest ratio to cairo's default: %.3f\n", worst);
 }
+
+// Registers ours, cairo's and cairo FAST's run of every cell (anything with a `name`), runs them and
+// prints the comparison. `ours(state, cell)`, `theirs(state, cell, fast)`.
+template <typename Cell, typename Ours, typename Theirs>
+int RunComparison(int argc, char** argv, const std::vector<Cell>& cells, Ours ours, Theirs theirs) {
+    std::vector<std::string> names;
+    for (const Cell& c : cells) {
+        names.push_back(c.name);
+        benchmark::RegisterBenchmark((kPeerOurs + c.name).c_str(), [&c, ours](benchmark::State& s) { ours(s, c); });
+        benchmark::RegisterBenchmark((kPeerCairo + c.name).c_str(),
+                                     [&c, theirs](benchmark::State& s) { theirs(s, c, false); });
+        benchmark::RegisterBenchmark((kPeerCairoFast + c.name).c_str(),
+                                     [&c, theirs](benchmark::State& s) { theirs(s, c, true); });
+    }
+    benchmark::Initialize(&argc, argv);
+    MedianCollector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    PrintComparison(collector, names);
+    benchmark::Shutdown();
+    return 0;
+}

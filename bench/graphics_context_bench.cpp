@@ -268,19 +268,5 @@ int main(int argc, char** argv) {
     AddStrokeCells(cells);
     AddFillCells(cells, shared, false);
     AddFillCells(cells, shared, true);
-    std::vector<std::string> names;
-    for (const Cell& c : cells) {
-        names.push_back(c.name);
-        benchmark::RegisterBenchmark((kPeerOurs + c.name).c_str(), [&c](benchmark::State& s) { RunOurs(s, c); });
-        benchmark::RegisterBenchmark((kPeerCairo + c.name).c_str(),
-                                     [&c](benchmark::State& s) { RunCairo(s, c, false); });
-        benchmark::RegisterBenchmark((kPeerCairoFast + c.name).c_str(),
-                                     [&c](benchmark::State& s) { RunCairo(s, c, true); });
-    }
-    benchmark::Initialize(&argc, argv);
-    MedianCollector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    PrintComparison(collector, names);
-    benchmark::Shutdown();
-    return 0;
+    return RunComparison(argc, argv, cells, RunOurs, RunCairo);
 }

@@ -184,6 +184,39 @@ TEST(Rgb565SourcesTest, TexturesAndGradientsFollowTheMapping) {
     EXPECT_TRUE(MatchesGolden(surface.buffer, "rgb565_sources"));
 }
 
+// The ramp dithered once and kept must not stand in for one under a colour transform, nor outlive
+// a change of the ramp's colours.
+TEST(Rgb565SourcesTest, KeptRampFollowsColourTransformAndRampChanges) {
+    TestSurface surface(64, 8, 16, kLayoutRgb565);
+    oxGraphicsContext gc;
+    ASSERT_EQ(1, gc.AttachTarget(surface.buffer));
+    Ramp ramp;
+    gc.SetTextureImage(&ramp.buffer);
+    gc.SetOption(kOptionLinearGradient, 1);
+    oxMatrix m;
+    m.Scale(64.0f / 256.0f, 8.0f, 1.0f);
+    m.Translate(0.125f, 0, 0); // pixel x centres on entry 4x + 1.5
+    gc.SetTextureTransform(m);
+    auto expect = [&](const char* what, auto colour) {
+        gc.Rect(0, 0, 64, 8, 0);
+        for (int32_t x = 8; x < 64; x += 7)
+            ASSERT_EQ(DitherTo16(colour(ramp.table[x * 4 + 1]), x, 5), surface.buffer.GetRow16(5)[x]) << what << x;
+    };
+    expect("plain ", [](uint32_t c) { return c; });
+    uint8_t half[256];
+    for (int i = 0; i < 256; ++i)
+        half[i] = uint8_t(i / 2);
+    gc.SetOption(kOptionColorTransform, 1);
+    gc.SetOption(kOptionRedTable, reinterpret_cast<intptr_t>(half));
+    oxSpanColorTransform t;
+    t.SetTable(1, half);
+    expect("red halved ", [&t](uint32_t c) { return t.Apply(c); });
+    gc.SetOption(kOptionRedTable, 0);
+    gc.SetOption(kOptionColorTransform, 0);
+    std::reverse(ramp.table.begin(), ramp.table.end());
+    expect("reversed ", [](uint32_t c) { return c; });
+}
+
 // Clearing writes the clear colour's top five bits of each channel in the 16-bit layout, inside
 // the rectangle and the clip only, from odd and even columns alike.
 TEST(Rgb565SourcesTest, ClearWritesTheLayoutsColour) {
