@@ -790,6 +790,7 @@ bool oxPolygonFiller::FillTexturedRectangle(int32_t left, int32_t top, int32_t r
     if (left >= right) return true;
     const int32_t n = right - left;
     if (m_useSourceAlpha && n > m_rowScratchSize) return false;
+    if (!m_useSourceAlpha && CopyTextureRect(left, top, right, bottom)) return true;
     // A source that is the same on every row (a gradient along x) is made once.
     const bool repeat = RowsRepeat();
     for (int32_t y = top; y < bottom; ++y) {

@@ -86,6 +86,7 @@ private:
     void LinearSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
     void RadialSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
     bool FillTexturedRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    bool CopyTextureRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
     void FlushTextured32(int32_t y);
     void FlushTextured16(int32_t y);
     // 16-bit targets: the source pixels of [x0, x1) of row y by the 16-bit sampling of a texture or

@@ -169,6 +169,30 @@ void oxPolygonFiller::TextureSpan16(uint32_t* out, int32_t y, int32_t x0, int32_
 
 // The texture repeats every 2^25 of u and of v: the 16 bits below that, times the width (height),
 // give the column (row). Only those bits count, so u and v can wrap in 32 bits.
+// A bitmap drawn one texel per pixel and upright into a rectangle of a 32-bit target: each row
+// is a run of one texture row, the next row's the one below it, so no row's start is mapped
+// again. False when the mapping is any other.
+bool oxPolygonFiller::CopyTextureRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    constexpr int32_t kOne = 1 << 19;
+    if (m_textureMode != kTextureBitmap || m_mapping.stepX[0] != kOne || m_mapping.stepX[1] != 0 ||
+        m_mapping.stepY[0] != 0 || m_mapping.stepY[1] != kOne)
+        return false;
+    const int32_t w = m_texture.width, h = m_texture.height, n = right - left;
+    const int32_t col = static_cast<int32_t>(Wrap(m_mapping.At(0, left, top), int64_t(w) << 19) >> 19);
+    int32_t texRow = static_cast<int32_t>(Wrap(m_mapping.At(1, left, top), int64_t(h) << 19) >> 19);
+    for (int32_t y = top; y < bottom; ++y) {
+        const uint32_t* const texels = m_texture.GetRow32(texRow);
+        uint32_t* const out = m_target.GetRow32(y) + left;
+        for (int32_t i = 0, c = col; i < n; c = 0) {
+            const int32_t run = std::min(n - i, w - c);
+            std::memcpy(out + i, texels + c, sizeof(uint32_t) * static_cast<size_t>(run));
+            i += run;
+        }
+        if (++texRow == h) texRow = 0;
+    }
+    return true;
+}
+
 const uint32_t* oxPolygonFiller::BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const {
     const uint64_t w = static_cast<uint64_t>(m_texture.width), h = static_cast<uint64_t>(m_texture.height);
     uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, y));
