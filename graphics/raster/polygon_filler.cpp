@@ -499,8 +499,15 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             if (blends[r] < 0) break;
         }
         if (n > 0 && blends[r] >= 0) {
-            span[r][0] = list[0].x;
-            span[r][1] = list[n - 1].x + std::max(list[n - 1].count, 1);
+            // The copy covers the copied steps and the blended ones between them; blended steps
+            // before and after it are read after the copy, when their cache lines are at hand.
+            int32_t a = 0, b = n;
+            while (a < n && list[a].count == 0)
+                ++a;
+            while (b > a && list[b - 1].count == 0)
+                --b;
+            span[r][0] = a < b ? list[a].x : 0;
+            span[r][1] = a < b ? list[b - 1].x + list[b - 1].count : 0;
         }
     }
     for (int32_t y = top; y < bottom; ++y) {
@@ -513,11 +520,14 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
         } else if (blends[r] > 0) {
             uint16_t below[kMaxSteps];
+            auto inside = [&](int32_t x) { return x >= span[r][0] && x < span[r][1]; };
             for (int32_t i = 0; i < n; ++i)
-                below[i] = row[list[i].x];
+                if (inside(list[i].x)) below[i] = row[list[i].x];
             std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
-            for (int32_t i = 0; i < n; ++i)
-                if (list[i].count == 0) row[list[i].x] = RasterBlend16(list[i].value, below[i], list[i].k, m);
+            for (int32_t i = 0; i < n; ++i) {
+                const Step& st = list[i];
+                if (st.count == 0) row[st.x] = RasterBlend16(st.value, inside(st.x) ? below[i] : row[st.x], st.k, m);
+            }
         } else {
             for (int32_t i = 0; i < n; ++i) {
                 const Step& s = list[i];
