@@ -1,17 +1,15 @@
 // The graphics context against cairo on the same geometry: strokes of width 2 with each join and
-// cap, rounded rectangles, linear and radial gradients and a 128 x 128 texture at 0 and 10 degrees,
-// drawn into a 480 x 800 ARGB32 buffer. Each cell runs ours and cairo's one after the other; the
-// end prints ours / cairo per cell.
-#include <benchmark/benchmark.h>
-#include <cairo.h>
-
+// cap, rounded rectangles, linear and radial gradients and an opaque 128 x 128 texture at 0 and 10
+// degrees, drawn into a 480 x 800 buffer in ARGB32 and (the fills) RGB565. Both sides get the same
+// opaque texture and build their gradient ramps or patterns before the timer. Each cell runs ours
+// and cairo's (default and FAST anti-aliasing) one after the other; the end prints ours / cairo per
+// cell from the median CPU time of the repetitions, and the geometric mean per format.
 #include <cmath>
-#include <cstdio>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/cairo_compare.h"
 #include "graphics/paint/graphics_context.h"
 #include "graphics/pixels/pixel_buffer.h"
 #include "graphics/raster/gradient_source.h"
@@ -23,34 +21,25 @@ constexpr int kHeight = 800;
 constexpr int kShapes = 32;
 constexpr double kPi = 3.14159265358979323846;
 
-class Random {
-public:
-    explicit Random(uint64_t seed) : m_state(seed) {}
-    float Range(float lo, float hi) {
-        m_state = m_state * 6364136223846793005ull + 1442695040888963407ull;
-        return lo + (hi - lo) * static_cast<float>((m_state >> 40) & 0xFFFFFF) / 16777216.0f;
-    }
-
-private:
-    uint64_t m_state;
-};
-
 struct Surface {
     std::vector<uint8_t> bytes;
     oxPixelBuffer buffer;
     cairo_surface_t* cairo;
-    Surface() {
-        const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, kWidth);
+    explicit Surface(bool rgb565) {
+        const cairo_format_t format = rgb565 ? CAIRO_FORMAT_RGB16_565 : CAIRO_FORMAT_ARGB32;
+        const int stride = cairo_format_stride_for_width(format, kWidth);
         bytes.assign(static_cast<size_t>(stride) * kHeight, 0xFF);
-        buffer.InitExternal(bytes.data(), stride, kWidth, kHeight, 32, 4, true);
-        cairo = cairo_image_surface_create_for_data(bytes.data(), CAIRO_FORMAT_ARGB32, kWidth, kHeight, stride);
+        const int bpp = rgb565 ? 16 : 32;
+        buffer.InitExternal(bytes.data(), stride, kWidth, kHeight, bpp, bpp / 8, true,
+                            rgb565 ? kLayoutRgb565 : kLayoutUnspecified);
+        cairo = cairo_image_surface_create_for_data(bytes.data(), format, kWidth, kHeight, stride);
     }
     ~Surface() { cairo_surface_destroy(cairo); }
 };
 
 // Polylines of 12 points, each within a 64-pixel square.
 std::vector<std::vector<float>> Polylines(uint64_t seed) {
-    Random r(seed);
+    BenchRandom r(seed);
     std::vector<std::vector<float>> out;
     for (int i = 0; i < kShapes; ++i) {
         const float ox = r.Range(0, kWidth - 64), oy = r.Range(0, kHeight - 64);
@@ -68,7 +57,7 @@ struct Box {
     float x, y, w, h;
 };
 std::vector<Box> Boxes(uint64_t seed, float size) {
-    Random r(seed);
+    BenchRandom r(seed);
     std::vector<Box> out;
     for (int i = 0; i < kShapes; ++i)
         out.push_back({std::floor(r.Range(0, kWidth - size)), std::floor(r.Range(0, kHeight - size)), size,
@@ -78,6 +67,7 @@ std::vector<Box> Boxes(uint64_t seed, float size) {
 
 struct Cell {
     std::string name;
+    bool rgb565;
     std::function<void(oxGraphicsContext&)> ours;
     std::function<void(cairo_t*)> cairo;
 };
@@ -91,9 +81,17 @@ void CairoRoundRect(cairo_t* cr, const Box& b, double r) {
     cairo_close_path(cr);
 }
 
+const std::vector<Box>& GradientBoxes() {
+    static const auto boxes = Boxes(11, 96);
+    return boxes;
+}
+
+// What both sides build before the timer: our ramp and cairo's patterns for every box, and one
+// opaque texture that cairo reads as RGB24, so that neither side blends it.
 struct Shared {
     std::vector<uint32_t> ramp = std::vector<uint32_t>(256);
     oxPixelBuffer rampBuffer;
+    std::vector<cairo_pattern_t*> patterns[2]; // linear, radial; one per box
     std::vector<uint32_t> texels = std::vector<uint32_t>(128 * 128);
     oxPixelBuffer texture;
     cairo_surface_t* cairoTexture;
@@ -101,19 +99,34 @@ struct Shared {
         const oxGradientStop stops[3] = {{0xFFFF0000, 0}, {0xFF00C000, 32768}, {0xFF0000FF, 65536}};
         BuildGradientRamp(ramp.data(), stops, 3);
         rampBuffer.InitExternal(ramp.data(), 1024, 256, 1, 32, 4, true);
+        for (int radial = 0; radial < 2; ++radial) {
+            for (const Box& b : GradientBoxes()) {
+                cairo_pattern_t* p = radial ? cairo_pattern_create_radial(b.x + b.w / 2, b.y + b.h / 2, 0,
+                                                                          b.x + b.w / 2, b.y + b.h / 2, b.w / 2)
+                                            : cairo_pattern_create_linear(b.x, 0, b.x + b.w, 0);
+                cairo_pattern_add_color_stop_rgb(p, 0, 1, 0, 0);
+                cairo_pattern_add_color_stop_rgb(p, 0.5, 0, 0.75, 0);
+                cairo_pattern_add_color_stop_rgb(p, 1, 0, 0, 1);
+                patterns[radial].push_back(p);
+            }
+        }
         for (int y = 0; y < 128; ++y)
             for (int x = 0; x < 128; ++x)
                 texels[y * 128 + x] =
                     0xFF000000u | uint32_t(x * 2) << 16 | uint32_t(y * 2) << 8 | uint32_t((x ^ y) & 0xFF);
         texture.InitExternal(texels.data(), 512, 128, 128, 32, 4, true);
         cairoTexture = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(texels.data()),
-                                                           CAIRO_FORMAT_ARGB32, 128, 128, 512);
+                                                           CAIRO_FORMAT_RGB24, 128, 128, 512);
     }
-    ~Shared() { cairo_surface_destroy(cairoTexture); }
+    ~Shared() {
+        for (auto& list : patterns)
+            for (cairo_pattern_t* p : list)
+                cairo_pattern_destroy(p);
+        cairo_surface_destroy(cairoTexture);
+    }
 };
 
-std::vector<Cell> MakeCells(Shared& sh) {
-    std::vector<Cell> cells;
+void AddStrokeCells(std::vector<Cell>& cells) {
     const char* joinNames[3] = {"round", "miter", "bevel"};
     const char* capNames[3] = {"round", "square", "butt"};
     const cairo_line_join_t cairoJoins[3] = {CAIRO_LINE_JOIN_ROUND, CAIRO_LINE_JOIN_MITER, CAIRO_LINE_JOIN_BEVEL};
@@ -122,9 +135,9 @@ std::vector<Cell> MakeCells(Shared& sh) {
     for (int kind = 0; kind < 6; ++kind) {
         const bool isJoin = kind < 3;
         const int join = isJoin ? kind : 2, cap = isJoin ? 2 : kind - 3;
-        const std::string name =
-            isJoin ? std::string("stroke2/join-") + joinNames[join] : std::string("stroke2/cap-") + capNames[cap];
-        cells.push_back({name,
+        const std::string name = isJoin ? std::string("ARGB32/stroke2/join-") + joinNames[join]
+                                        : std::string("ARGB32/stroke2/cap-") + capNames[cap];
+        cells.push_back({name, false,
                          [=](oxGraphicsContext& gc) {
                              gc.SetLineWidth(1.0f); // half of 2
                              gc.SetLineJoin(join);
@@ -145,21 +158,26 @@ std::vector<Cell> MakeCells(Shared& sh) {
                              }
                          }});
     }
-    static const auto boxes = Boxes(11, 96);
-    cells.push_back({"roundrect/fill-r12",
-                     [](oxGraphicsContext& gc) {
+}
+
+// Rounded rectangles, gradients and textures, into the given format.
+void AddFillCells(std::vector<Cell>& cells, Shared& sh, bool rgb565) {
+    const std::string format = rgb565 ? "RGB565/" : "ARGB32/";
+    const std::vector<Box>& boxes = GradientBoxes();
+    cells.push_back({format + "roundrect/fill-r12", rgb565,
+                     [&boxes](oxGraphicsContext& gc) {
                          for (const Box& b : boxes)
                              gc.RoundRect(b.x, b.y, b.x + b.w, b.y + b.h, 12, 0);
                      },
-                     [](cairo_t* cr) {
+                     [&boxes](cairo_t* cr) {
                          for (const Box& b : boxes) {
                              CairoRoundRect(cr, b, 12);
                              cairo_fill(cr);
                          }
                      }});
     for (int radial = 0; radial < 2; ++radial) {
-        cells.push_back({radial ? "gradient/radial" : "gradient/linear",
-                         [&sh, radial](oxGraphicsContext& gc) {
+        cells.push_back({format + (radial ? "gradient/radial" : "gradient/linear"), rgb565,
+                         [&sh, &boxes, radial](oxGraphicsContext& gc) {
                              gc.SetTextureImage(&sh.rampBuffer);
                              gc.SetOption(radial ? kOptionRadialGradient : kOptionLinearGradient, 1);
                              for (const Box& b : boxes) {
@@ -173,19 +191,12 @@ std::vector<Cell> MakeCells(Shared& sh) {
                              gc.SetOption(radial ? kOptionRadialGradient : kOptionLinearGradient, 0);
                              gc.SetTextureImage(nullptr);
                          },
-                         [radial](cairo_t* cr) {
-                             for (const Box& b : boxes) {
-                                 cairo_pattern_t* p =
-                                     radial ? cairo_pattern_create_radial(b.x + b.w / 2, b.y + b.h / 2, 0,
-                                                                          b.x + b.w / 2, b.y + b.h / 2, b.w / 2)
-                                            : cairo_pattern_create_linear(b.x, 0, b.x + b.w, 0);
-                                 cairo_pattern_add_color_stop_rgb(p, 0, 1, 0, 0);
-                                 cairo_pattern_add_color_stop_rgb(p, 0.5, 0, 0.75, 0);
-                                 cairo_pattern_add_color_stop_rgb(p, 1, 0, 0, 1);
-                                 cairo_set_source(cr, p);
+                         [&sh, &boxes, radial](cairo_t* cr) {
+                             for (size_t i = 0; i < boxes.size(); ++i) {
+                                 const Box& b = boxes[i];
+                                 cairo_set_source(cr, sh.patterns[radial][i]);
                                  cairo_rectangle(cr, b.x, b.y, b.w, b.h);
                                  cairo_fill(cr);
-                                 cairo_pattern_destroy(p);
                              }
                              cairo_set_source_rgb(cr, 0, 0, 0);
                          }});
@@ -193,7 +204,7 @@ std::vector<Cell> MakeCells(Shared& sh) {
     static const auto spots = Boxes(23, 160);
     for (int degrees : {0, 10}) {
         const float a = float(degrees * kPi / 180);
-        cells.push_back({"texture128/" + std::to_string(degrees) + "deg",
+        cells.push_back({format + "texture128/" + std::to_string(degrees) + "deg", rgb565,
                          [&sh, a](oxGraphicsContext& gc) {
                              gc.SetTextureImage(&sh.texture);
                              for (const Box& b : spots) {
@@ -220,11 +231,10 @@ std::vector<Cell> MakeCells(Shared& sh) {
                              }
                          }});
     }
-    return cells;
 }
 
 void RunOurs(benchmark::State& state, const Cell& cell) {
-    Surface s;
+    Surface s(cell.rgb565);
     oxGraphicsContext gc;
     gc.AttachTarget(s.buffer);
     gc.SetColor(0x3366CC);
@@ -236,10 +246,11 @@ void RunOurs(benchmark::State& state, const Cell& cell) {
     }
 }
 
-void RunCairo(benchmark::State& state, const Cell& cell) {
-    Surface s;
+void RunCairo(benchmark::State& state, const Cell& cell, bool fast) {
+    Surface s(cell.rgb565);
     cairo_t* cr = cairo_create(s.cairo);
-    cairo_set_source_rgb(cr, 0x20 / 255.0, 0x20 / 255.0, 0x20 / 255.0);
+    cairo_set_antialias(cr, PeerAntialias(fast));
+    cairo_set_source_rgb(cr, 0x33 / 255.0, 0x66 / 255.0, 0xCC / 255.0);
     for (auto _ : state) {
         cell.cairo(cr);
         cairo_surface_flush(s.cairo);
@@ -249,39 +260,13 @@ void RunCairo(benchmark::State& state, const Cell& cell) {
     cairo_destroy(cr);
 }
 
-class Collector : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     Shared shared;
-    const std::vector<Cell> cells = MakeCells(shared);
-    for (const Cell& c : cells) {
-        benchmark::RegisterBenchmark(("ours/" + c.name).c_str(), [&c](benchmark::State& s) { RunOurs(s, c); });
-        benchmark::RegisterBenchmark(("cairo/" + c.name).c_str(), [&c](benchmark::State& s) { RunCairo(s, c); });
-    }
-    benchmark::Initialize(&argc, argv);
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    std::printf("\n%-28s %12s %12s %8s\n", "cell", "ours ns", "cairo ns", "ratio");
-    double worst = 0;
-    for (const Cell& c : cells) {
-        const auto o = collector.times.find("ours/" + c.name);
-        const auto k = collector.times.find("cairo/" + c.name);
-        if (o == collector.times.end() || k == collector.times.end() || k->second <= 0) continue;
-        const double ratio = o->second / k->second;
-        worst = std::max(worst, ratio);
-        std::printf("%-28s %12.0f %12.0f %8.3f\n", c.name.c_str(), o->second, k->second, ratio);
-    }
-    std::printf("largest ratio: %.3f\n", worst);
-    benchmark::Shutdown();
-    return 0;
+    std::vector<Cell> cells;
+    AddStrokeCells(cells);
+    AddFillCells(cells, shared, false);
+    AddFillCells(cells, shared, true);
+    return RunComparison(argc, argv, cells, RunOurs, RunCairo);
 }

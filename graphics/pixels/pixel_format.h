@@ -26,6 +26,18 @@ void SetPixelFormatForLayout(int32_t layout);
 inline constexpr uint8_t kOrderedDither[16] = {8, 184, 104, 216, 152, 40, 240, 82, 200, 120, 168, 24, 88, 232, 56, 136};
 
 // 4 x 4 ordered dither of one 0xAARRGGBB pixel at (x, y) into the current 16-bit layout.
-uint16_t DitherTo16(uint32_t pixel, int x, int y);
+inline uint16_t DitherTo16(uint32_t pixel, int x, int y) {
+    const uint32_t d = kOrderedDither[(y & 3) * 4 + (x & 3)];
+    auto level = [d](uint32_t v) {
+        v = (v * 32 + d) >> 8;
+        return v < 31 ? v : 31u;
+    };
+    // Blue goes to its own shift, so a 6-bit blue keeps its top five bits like the other channels.
+    return static_cast<uint16_t>((level((pixel >> 16) & 0xFF) << g_pixelFormat.redShift) |
+                                 (level((pixel >> 8) & 0xFF) << g_pixelFormat.greenShift) |
+                                 (level(pixel & 0xFF) << g_pixelFormat.blueShift));
+}
+// DitherTo16 of `count` pixels of row y from column x on, into `out`.
+void DitherRowTo16(uint16_t* out, const uint32_t* pixels, int32_t count, int x, int y);
 // Expands a 16-bit pixel of the current layout to 0x00RRGGBB from the top five bits of each channel.
 uint32_t ExpandFrom16(uint16_t pixel);

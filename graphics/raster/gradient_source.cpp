@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
+#include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/polygon_filler.h"
 
 namespace {
@@ -95,4 +98,46 @@ void oxPolygonFiller::RadialSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x
         const int32_t r = int32_t(std::sqrt(float(a * a + b * b)));
         out[i] = ramp[std::min(r, last)];
     }
+}
+
+// 16-bit targets: u in units of the whole ramp, so ((u >> 9) * width) >> 16 is the entry.
+int32_t oxPolygonFiller::LinearIndex16(int64_t u) const {
+    const int32_t last = std::min(m_texture.width, kGradientRampSize) - 1;
+    const int64_t i = (std::clamp<int64_t>(u >> 9, -0x10000, 0x7FFFFFFF) * m_texture.width) >> 16;
+    return static_cast<int32_t>(std::clamp<int64_t>(i, 0, last));
+}
+
+// 16-bit targets: u >> 17 and v >> 17 are 256 times the mapped coordinates.
+int32_t oxPolygonFiller::RadialIndex16(int64_t u, int64_t v) const {
+    const int32_t last = std::min(m_texture.width, kGradientRampSize) - 1;
+    const int32_t a = static_cast<int32_t>(std::clamp<int64_t>(u >> 17, -256, 256));
+    const int32_t b = static_cast<int32_t>(std::clamp<int64_t>(v >> 17, -256, 256));
+    return std::min(static_cast<int32_t>(std::sqrt(static_cast<float>(a * a + b * b))), last);
+}
+
+// Dithering a ramp once for all sixteen phases costs 4,096 conversions; a fill of a few thousand
+// pixels would spend about that converting each pixel, so the table is kept while the ramp and the
+// 16-bit layout stay the same.
+const uint16_t* oxPolygonFiller::DitheredRamp() {
+    if (m_colorTransform.enabled) return nullptr;
+    const int32_t w = std::min(m_texture.width, kGradientRampSize);
+    const uint32_t* const ramp = m_texture.GetRow32(0);
+    const oxPixelFormatMasks& f = g_pixelFormat;
+    const uint64_t layout = f.group | static_cast<uint64_t>(f.redShift) << 32 |
+                            static_cast<uint64_t>(f.greenShift) << 40 | static_cast<uint64_t>(f.blueShift + 8) << 48;
+    if (m_rampKeyWidth == w && m_rampLayout == layout &&
+        std::memcmp(m_rampKey, ramp, sizeof(uint32_t) * static_cast<size_t>(w)) == 0)
+        return m_rampDithered;
+    if (!m_rampDithered) {
+        m_rampDithered = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * 4 * kGradientRampSize * 4));
+        if (!m_rampDithered) return nullptr;
+    }
+    for (int32_t r = 0; r < 4; ++r)
+        for (int32_t i = 0; i < w; ++i)
+            for (int32_t k = 0; k < 4; ++k)
+                m_rampDithered[(r * kGradientRampSize + i) * 4 + k] = DitherTo16(ramp[i], k, r);
+    std::memcpy(m_rampKey, ramp, sizeof(uint32_t) * static_cast<size_t>(w));
+    m_rampKeyWidth = w;
+    m_rampLayout = layout;
+    return m_rampDithered;
 }

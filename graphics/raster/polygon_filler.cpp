@@ -71,6 +71,8 @@ oxPolygonFiller::oxPolygonFiller() {
 oxPolygonFiller::~oxPolygonFiller() {
     std::free(m_rowScratch);
     std::free(m_solid);
+    std::free(m_rampDithered);
+    std::free(m_source16);
     std::free(m_x);
     std::free(m_step);
     std::free(m_first);
@@ -392,7 +394,12 @@ bool oxPolygonFiller::FillUprightBand() {
     m_active[1] = 1 - m_active[0];
     for (int32_t k = 0; k <= mask; ++k)
         AddRowSpans(m_first[0] + k, 2);
-    const int32_t top = m_first[0] >> m_n, bottom = m_end[0] >> m_n;
+    FlushBand(m_first[0] >> m_n, m_end[0] >> m_n);
+    return true;
+}
+
+// Writes the coverage of one row to rows [top, bottom) and clears it.
+void oxPolygonFiller::FlushBand(int32_t top, int32_t bottom) {
     if (m_coverage.Touched()) {
         const uint8_t* const cov = m_coverage.Bytes();
         int32_t g = m_coverage.LowGroup();
@@ -404,13 +411,14 @@ bool oxPolygonFiller::FillUprightBand() {
             ++g;
         m_runTo = g;
     }
-    if (m_target.bpp != 16 || m_texture.HasPixels() || !FillBand16(top, bottom)) {
+    bool done = false;
+    if (m_target.bpp == 16) done = m_texture.HasPixels() ? FillTexturedBand16(top, bottom) : FillBand16(top, bottom);
+    if (!done) {
         for (int32_t y = top; y < bottom; ++y)
             FlushRow(y, false);
     }
     m_runFrom = m_runTo = -1;
     m_coverage.Clear();
-    return true;
 }
 
 // The solid colour over a 16-bit band whose rows all have the same coverage. What FlushRow16 does
@@ -491,8 +499,15 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             if (blends[r] < 0) break;
         }
         if (n > 0 && blends[r] >= 0) {
-            span[r][0] = list[0].x;
-            span[r][1] = list[n - 1].x + std::max(list[n - 1].count, 1);
+            // The copy covers the copied steps and the blended ones between them; blended steps
+            // before and after it are read after the copy, when their cache lines are at hand.
+            int32_t a = 0, b = n;
+            while (a < n && list[a].count == 0)
+                ++a;
+            while (b > a && list[b - 1].count == 0)
+                --b;
+            span[r][0] = a < b ? list[a].x : 0;
+            span[r][1] = a < b ? list[b - 1].x + list[b - 1].count : 0;
         }
     }
     for (int32_t y = top; y < bottom; ++y) {
@@ -505,11 +520,14 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
         } else if (blends[r] > 0) {
             uint16_t below[kMaxSteps];
+            auto inside = [&](int32_t x) { return x >= span[r][0] && x < span[r][1]; };
             for (int32_t i = 0; i < n; ++i)
-                below[i] = row[list[i].x];
+                if (inside(list[i].x)) below[i] = row[list[i].x];
             std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
-            for (int32_t i = 0; i < n; ++i)
-                if (list[i].count == 0) row[list[i].x] = RasterBlend16(list[i].value, below[i], list[i].k, m);
+            for (int32_t i = 0; i < n; ++i) {
+                const Step& st = list[i];
+                if (st.count == 0) row[st.x] = RasterBlend16(st.value, inside(st.x) ? below[i] : row[st.x], st.k, m);
+            }
         } else {
             for (int32_t i = 0; i < n; ++i) {
                 const Step& s = list[i];
@@ -587,16 +605,18 @@ void oxPolygonFiller::ScanConvert() {
         count = kept;
 
         if (count < 2) {
-            if (pending) {
-                FlushRow(pendingRow);
-                pending = false;
-            }
             int32_t next = nearestEnd;
             for (int32_t k = i + 1; k < next; ++k) {
                 if (m_buckets[k] >= 0) {
                     next = k;
                     break;
                 }
+            }
+            // A row is flushed only when the jump leaves it: flushed early, its later sub-scanlines
+            // would be written over it once more (an 8-bit mask would lose the first part).
+            if (pending && (next >> m_n) != pendingRow) {
+                FlushRow(pendingRow);
+                pending = false;
             }
             const uint32_t skipped = static_cast<uint32_t>(next - i);
             for (int32_t k = 0; k < count; ++k) {
@@ -620,6 +640,19 @@ void oxPolygonFiller::ScanConvert() {
             active[j + 1] = e;
         }
 
+        if ((i & mask) == 0) {
+            // Whole rows where only vertical edges are active and none starts or ends (the straight
+            // sides of a rounded rectangle) all get the same coverage: it is computed once.
+            const int32_t rows = UprightRows(i, count, nearestEnd);
+            if (rows >= 2) {
+                for (int32_t k = 0; k <= mask; ++k)
+                    AddRowSpans(i + k, count);
+                FlushBand(i >> m_n, (i >> m_n) + rows);
+                i += rows << m_n;
+                continue;
+            }
+        }
+
         AddRowSpans(i, count);
         for (int32_t k = 0; k < count; ++k) {
             const int32_t e = active[k];
@@ -636,6 +669,21 @@ void oxPolygonFiller::ScanConvert() {
         ++i;
     }
     if (pending) FlushRow(pendingRow);
+}
+
+// How many whole pixel rows from sub-scanline i (the first of a row) keep the same active edges,
+// all of them vertical; 0 when any of them slopes.
+int32_t oxPolygonFiller::UprightRows(int32_t i, int32_t count, int32_t nearestEnd) const {
+    for (int32_t k = 0; k < count; ++k)
+        if (m_step[m_active[k]] != 0) return 0;
+    int32_t next = nearestEnd;
+    for (int32_t k = i + 1; k < next; ++k) {
+        if (m_buckets[k] >= 0) {
+            next = k;
+            break;
+        }
+    }
+    return (next - i) >> m_n;
 }
 
 void oxPolygonFiller::FlushRow(int32_t y, bool clear) {
@@ -752,13 +800,19 @@ bool oxPolygonFiller::FillTexturedRectangle(int32_t left, int32_t top, int32_t r
     if (left >= right) return true;
     const int32_t n = right - left;
     if (m_useSourceAlpha && n > m_rowScratchSize) return false;
+    if (!m_useSourceAlpha && CopyTextureRect(left, top, right, bottom)) return true;
+    // A source that is the same on every row (a gradient along x) is made once.
+    const bool repeat = RowsRepeat();
     for (int32_t y = top; y < bottom; ++y) {
         uint32_t* row = m_target.GetRow32(y) + left;
         if (!m_useSourceAlpha) {
-            TextureSpan(row, y, left, right);
+            if (repeat && y > top)
+                std::memcpy(row, m_target.GetRow32(top) + left, sizeof(uint32_t) * static_cast<size_t>(n));
+            else
+                TextureSpan(row, y, left, right);
             continue;
         }
-        TextureSpan(m_rowScratch, y, left, right);
+        if (!repeat || y == top) TextureSpan(m_rowScratch, y, left, right);
         for (int32_t i = 0; i < n; ++i) {
             const uint32_t s = m_rowScratch[i];
             row[i] = (s >> 24) == 0xFF ? s : Over(s, row[i]);
@@ -799,21 +853,70 @@ void oxPolygonFiller::FlushTextured32(int32_t y) {
 void oxPolygonFiller::FlushTextured16(int32_t y) {
     const int32_t x0 = m_coverage.LowGroup() * 4;
     const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
-    if (x1 <= x0 || x1 - x0 > m_rowScratchSize) return;
-    uint32_t* const src = m_rowScratch - x0;
-    SourceSpan(m_rowScratch, y, x0, x1);
-    uint16_t* const row = m_target.GetRow16(y);
+    if (x1 <= x0 || !Reserve16(m_target.width)) return;
+    uint16_t* const src = m_source16;
+    uint8_t* const alpha = m_useSourceAlpha ? reinterpret_cast<uint8_t*>(m_source16 + 4 * m_source16Width) : nullptr;
+    SourceRow16(src, alpha, y, x0, x1);
+    Composite16(m_target.GetRow16(y), src, alpha, y, x0, x1);
+}
+
+// Fully covered groups of four opaque source pixels are written as they are, as on 32 bits; other
+// pixels blend with a = OpacityTable[Curve[c] * (source alpha + 1) >> 8] and the dither's weight.
+void oxPolygonFiller::Composite16(uint16_t* row, const uint16_t* src, const uint8_t* alpha, int32_t y, int32_t x0,
+                                  int32_t x1) {
     const uint8_t* const cov = m_coverage.Bytes();
     const uint32_t m = g_pixelFormat.group;
     const uint8_t* const dither = kOrderedDither + (y & 3) * 4;
-    for (int32_t x = x0; x < x1; ++x) {
-        const uint8_t c = cov[x];
-        if (!c) continue;
-        const uint32_t s = src[x];
-        const uint32_t alpha = m_useSourceAlpha ? s >> 24 : 255;
-        const int32_t a = m_opacityTable[(m_curve[c] * (alpha + 1)) >> 8];
-        const int32_t k = (a + dither[x & 3] / 32) >> 3;
-        if (k == 0) continue;
-        row[x] = RasterBlend16(DitherTo16(s, x, y), row[x], k, m);
+    const bool opaque = m_opacity >= 255;
+    auto copyable = [&](int32_t x) {
+        if (x + 4 > x1 || !FullGroup(cov, x / 4)) return false;
+        if (!alpha) return true;
+        uint32_t a;
+        std::memcpy(&a, alpha + (x - x0), 4);
+        return a == 0xFFFFFFFFu;
+    };
+    for (int32_t x = x0; x < x1; x += 4) {
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        if (opaque && copyable(x)) {
+            // A band's run of full groups is known beforehand.
+            int32_t end = !alpha && x == 4 * m_runFrom ? std::min(4 * m_runTo, x1) : x + 4;
+            while (copyable(end))
+                end += 4;
+            std::memcpy(row + x, src + (x - x0), sizeof(uint16_t) * static_cast<size_t>(end - x));
+            x = end - 4;
+            continue;
+        }
+        for (int32_t i = x, end = std::min(x + 4, x1); i < end; ++i) {
+            const uint8_t c = cov[i];
+            if (!c) continue;
+            const int32_t a = m_opacityTable[(m_curve[c] * ((alpha ? alpha[i - x0] : 255) + 1)) >> 8];
+            const int32_t k = (a + dither[i & 3] / 32) >> 3;
+            if (k) row[i] = RasterBlend16(src[i - x0], row[i], k, m);
+        }
     }
+}
+
+// A texture or gradient over a 16-bit band whose rows all have the same coverage. Where the source
+// is the same on every row, the four dither phases of it are made once.
+bool oxPolygonFiller::FillTexturedBand16(int32_t top, int32_t bottom) {
+    top = std::max(top, 0);
+    bottom = std::min(bottom, m_target.height);
+    if (top >= bottom || !m_coverage.Touched()) return true;
+    if (!Reserve16(m_target.width)) return false;
+    const int32_t x0 = m_coverage.LowGroup() * 4;
+    const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
+    if (x1 <= x0) return true;
+    const int32_t w = m_source16Width;
+    const bool repeat = RowsRepeat();
+    uint8_t* const alphas = reinterpret_cast<uint8_t*>(m_source16 + 4 * w);
+    for (int32_t y = top; y < bottom; ++y) {
+        const int32_t r = repeat ? (y & 3) : 0;
+        uint16_t* const src = m_source16 + r * w;
+        uint8_t* const alpha = m_useSourceAlpha ? alphas + r * w : nullptr;
+        if (!repeat || y < top + 4) SourceRow16(src, alpha, y, x0, x1);
+        Composite16(m_target.GetRow16(y), src, alpha, y, x0, x1);
+    }
+    return true;
 }

@@ -70,6 +70,8 @@ private:
     void ClearBuckets();
     bool FillRectangle();
     bool FillUprightBand();
+    void FlushBand(int32_t top, int32_t bottom);
+    int32_t UprightRows(int32_t i, int32_t count, int32_t nearestEnd) const;
     bool FillBand16(int32_t top, int32_t bottom);
     void AddRowSpans(int32_t subline, int32_t count);
     const uint8_t* SolidRow(int32_t y);
@@ -84,8 +86,26 @@ private:
     void LinearSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
     void RadialSpan(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
     bool FillTexturedRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    bool CopyTextureRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
     void FlushTextured32(int32_t y);
     void FlushTextured16(int32_t y);
+    // 16-bit targets: the source pixels of [x0, x1) of row y by the 16-bit sampling of a texture or
+    // gradient, after the colour transform, dithered to 16 bits; with `alpha`, the source alphas too.
+    void SourceRow16(uint16_t* out, uint8_t* alpha, int32_t y, int32_t x0, int32_t x1);
+    void TextureSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    // The texels of a bitmap span: straight from the texture row when they lie in it one to one.
+    const uint32_t* BitmapSpan16(uint32_t* out, int32_t y, int32_t x0, int32_t x1) const;
+    int32_t LinearIndex16(int64_t u) const;
+    int32_t RadialIndex16(int64_t u, int64_t v) const;
+    // The ramp dithered for every phase of the 4 x 4 dither, indexed [y & 3][index][x & 3]; null
+    // when the colour transform is on or the ramp cannot be had.
+    const uint16_t* DitheredRamp();
+    // Composites source row `src` (and its alphas, when the source alpha counts) by the coverage.
+    void Composite16(uint16_t* row, const uint16_t* src, const uint8_t* alpha, int32_t y, int32_t x0, int32_t x1);
+    bool RowsRepeat() const;
+    bool FillTexturedBand16(int32_t top, int32_t bottom);
+    // Scratch of the 16-bit sources: four rows of 16-bit pixels and of alphas.
+    bool Reserve16(int32_t width);
 
     oxCoverageRow m_coverage;
     oxPixelBuffer m_target;
@@ -132,6 +152,12 @@ private:
     int32_t m_textureMode = kTextureBitmap;
     uint8_t m_useSourceAlpha = 0;
     oxSpanColorTransform m_colorTransform;
+    uint16_t* m_rampDithered = nullptr; // 4 x 256 x 4 entries
+    uint32_t m_rampKey[256] = {};       // the ramp it was made from
+    uint64_t m_rampLayout = 0;          // and the 16-bit layout
+    int32_t m_rampKeyWidth = 0;         // 0: not made
+    uint16_t* m_source16 = nullptr;
+    int32_t m_source16Width = 0;
 
     int32_t m_edgeSize = 0;     // the edge arrays' size as the polygon asked for it
     int32_t m_edgeCapacity = 0; // what is allocated

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "graphics/pixels/pixel_buffer.h"
 #include "graphics/pixels/raster_rect.h"
 
@@ -45,6 +47,25 @@ TEST(PixelFormat, DitherRoundTripsThroughEveryLayout) {
                 }
             }
     }
+}
+
+// The row conversion takes four or eight pixels at a time; every channel value, column phase and
+// row phase must come out as the single-pixel conversion gives it, from any start column.
+TEST(PixelFormat, DitherRowMatchesSinglePixels) {
+    std::vector<uint32_t> pixels(256 + 13);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0x80000000u | uint32_t(i & 0xFF) << 16 | uint32_t((i * 7) & 0xFF) << 8 | uint32_t(255 - (i & 0xFF));
+    std::vector<uint16_t> row(pixels.size());
+    for (int32_t layout : {kLayoutRgb555, kLayoutRgb565, kLayoutRgb655, kLayoutRgb556}) {
+        SetPixelFormatForLayout(layout);
+        for (int x : {0, 1, 3, 6})
+            for (int y = 0; y < 4; ++y) {
+                DitherRowTo16(row.data(), pixels.data(), int32_t(pixels.size()) - x, x, y);
+                for (size_t i = 0; i + x < pixels.size(); ++i)
+                    ASSERT_EQ(DitherTo16(pixels[i], int(x + i), y), row[i]) << layout << " x " << x + i << " y " << y;
+            }
+    }
+    SetPixelFormatMasks(0, 0, 0);
 }
 
 TEST(RasterRect, IntersectionIsStrict) {
