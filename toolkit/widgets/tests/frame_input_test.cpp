@@ -13,32 +13,15 @@ namespace {
 using platform::headless::RunUntilIdle;
 using Lines = std::vector<std::string>;
 
-// A 240 x 320 screen at 96 dpi: the window box's frame fills the work area, (0, 26) to (240, 268).
-// Boxes a and b sit at (10, 10) and (100, 10) of it, 50 x 30 each.
-class FrameInputTest : public ::testing::Test {
+// Boxes a and b sit at (10, 10) and (100, 10) of the window box, 50 x 30 each.
+class FrameInputTest : public test::InputFixture {
 protected:
     void SetUp() override {
-        clock = &platform::headless::UseVirtualClock(1000);
-        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
-        platform::input::Reset();
-        input = std::make_unique<oxFrameInput>();
-        scene = std::make_unique<test::InputScene>(input.get());
-        a = scene->Add(scene->root, "a", {10, 10, 50, 30});
-        b = scene->Add(scene->root, "b", {100, 10, 50, 30});
-        scene->frame->Create(false);
-        ASSERT_TRUE(scene->frame->GetWindow());
-        scene->frame->PositionWindow();
-        RunUntilIdle();
-        scene->log.clear();
-    }
-    void TearDown() override {
-        scene.reset();
-        input.reset();
-        platform::shell::ResetShell();
-        RunUntilIdle();
-        platform::input::Reset();
-        ConfigureScreen(ScreenConfigFromEnvironment());
-        platform::headless::UseRealClock();
+        test::InputFixture::SetUp();
+        scene = Open([&](test::InputScene* s) {
+            a = s->Add(s->root, "a", {10, 10, 50, 30});
+            b = s->Add(s->root, "b", {100, 10, 50, 30});
+        });
     }
     // Screen points of a box's inside.
     POINT In(oxBox* box, int dx = 5, int dy = 5) {
@@ -47,9 +30,7 @@ protected:
     }
     Lines Pointer() const { return scene->LogWithout({"mouseMove", "mouseDrag", "focus", "blur", "activated"}); }
 
-    platform::VirtualClock* clock = nullptr;
-    std::unique_ptr<oxFrameInput> input;
-    std::unique_ptr<test::InputScene> scene;
+    test::InputScene* scene = nullptr;
     test::LogBox* a = nullptr;
     test::LogBox* b = nullptr;
 };

@@ -238,4 +238,42 @@ inline int32_t LogBox::HandleEvent(oxEvent* event) {
     return oxBox::HandleEvent(event);
 }
 
+// A 240 x 320 screen at 96 dpi with a clean shell and input state; scenes open in a top-level frame
+// that fills the work area, (0, 26) to (240, 294), above the menu-bar strip.
+class InputFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clock = &platform::headless::UseVirtualClock(1000);
+        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
+        platform::input::Reset();
+        input = std::make_unique<oxFrameInput>();
+    }
+    void TearDown() override {
+        while (!scenes.empty())
+            scenes.pop_back();
+        input.reset();
+        platform::shell::ResetShell();
+        platform::headless::RunUntilIdle();
+        platform::input::Reset();
+        ConfigureScreen(ScreenConfigFromEnvironment());
+        platform::headless::UseRealClock();
+    }
+    // Boxes are added by `build` before the window is made.
+    InputScene* Open(const std::function<void(InputScene*)>& build = nullptr) {
+        scenes.push_back(std::make_unique<InputScene>(input.get()));
+        InputScene* scene = scenes.back().get();
+        if (build) build(scene);
+        scene->frame->Create(false);
+        EXPECT_TRUE(scene->frame->GetWindow());
+        scene->frame->PositionWindow();
+        platform::headless::RunUntilIdle();
+        scene->log.clear();
+        return scene;
+    }
+
+    platform::VirtualClock* clock = nullptr;
+    std::unique_ptr<oxFrameInput> input;
+    std::vector<std::unique_ptr<InputScene>> scenes; // the last opened is destroyed first
+};
+
 } // namespace test

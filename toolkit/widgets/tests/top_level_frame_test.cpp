@@ -13,38 +13,15 @@ namespace {
 using platform::headless::RunUntilIdle;
 using Lines = std::vector<std::string>;
 
-// A main scene and, for the dialog cases, a dialog scene over it, on a 240 x 320 screen at 96 dpi.
-class TopLevelFrameTest : public ::testing::Test {
+// A main scene and, for the dialog cases, a dialog scene over it.
+class TopLevelFrameTest : public test::InputFixture {
 protected:
     void SetUp() override {
-        platform::headless::UseVirtualClock(1000);
-        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
-        platform::input::Reset();
-        input = std::make_unique<oxFrameInput>();
+        test::InputFixture::SetUp();
         main = Open();
     }
-    void TearDown() override {
-        dialog.reset();
-        main.reset();
-        input.reset();
-        platform::shell::ResetShell();
-        RunUntilIdle();
-        platform::input::Reset();
-        ConfigureScreen(ScreenConfigFromEnvironment());
-        platform::headless::UseRealClock();
-    }
-    std::unique_ptr<test::InputScene> Open() {
-        auto scene = std::make_unique<test::InputScene>(input.get());
-        scene->frame->Create(false);
-        EXPECT_TRUE(scene->frame->GetWindow());
-        scene->frame->PositionWindow();
-        RunUntilIdle();
-        scene->log.clear();
-        return scene;
-    }
-
-    std::unique_ptr<oxFrameInput> input;
-    std::unique_ptr<test::InputScene> main, dialog;
+    test::InputScene* main = nullptr;
+    test::InputScene* dialog = nullptr;
 };
 
 TEST_F(TopLevelFrameTest, TheInputPanelShrinksTheWindowAndTheSceneLaysOutAgain) {
