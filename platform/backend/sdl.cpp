@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/backend/headless.h"
+#include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
@@ -25,46 +26,97 @@ uint32_t ScreenFormat(const ScreenConfig& c) {
     return c.rgb555 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
 }
 
-void PostPointer(UINT message, int x, int y) {
-    SetCursorPos(x, y);
-    HWND target = GetCapture();
-    if (!target) target = WindowFromPoint(POINT{x, y});
-    if (!target || !IsWindowEnabled(target)) return;
-    POINT p{x, y};
-    ScreenToClient(target, &p);
-    PostMessageW(target, message, message == WM_LBUTTONDOWN ? 1 : 0, MAKELPARAM(p.x, p.y));
-}
-
-// Keys the device has: letters, digits, the soft keys on F1/F2, Back on Escape, the rocker.
+// Keys the device has: letters, digits, the rocker, the editing keys and the modifiers. F1/F2 are
+// the soft keys and Escape the Back key: those go to the shell first (HandleKey).
 UINT VirtualKey(SDL_Keycode k) {
     if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
     if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
+    if (k >= SDLK_F3 && k <= SDLK_F12) return UINT(VK_F1 + 2 + (k - SDLK_F3));
+    if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return UINT(0x61 + (k - SDLK_KP_1));
     switch (k) {
-    case SDLK_F1:
-        return 112;
-    case SDLK_F2:
-        return 113;
-    case SDLK_ESCAPE:
-        return 27;
+    case SDLK_KP_0:
+        return 0x60;
     case SDLK_RETURN:
-        return 13;
+    case SDLK_KP_ENTER:
+        return VK_RETURN;
     case SDLK_BACKSPACE:
-        return 8;
+        return VK_BACK;
     case SDLK_TAB:
-        return 9;
+        return VK_TAB;
     case SDLK_SPACE:
-        return 32;
+        return VK_SPACE;
     case SDLK_LEFT:
-        return 37;
+        return VK_LEFT;
     case SDLK_UP:
-        return 38;
+        return VK_UP;
     case SDLK_RIGHT:
-        return 39;
+        return VK_RIGHT;
     case SDLK_DOWN:
-        return 40;
+        return VK_DOWN;
+    case SDLK_HOME:
+        return VK_HOME;
+    case SDLK_END:
+        return VK_END;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    case SDLK_KP_PLUS:
+        return VK_ADD;
+    case SDLK_KP_MINUS:
+        return VK_SUBTRACT;
+    case SDLK_SEMICOLON:
+        return 0xBA;
+    case SDLK_EQUALS:
+        return 0xBB;
+    case SDLK_COMMA:
+        return 0xBC;
+    case SDLK_MINUS:
+        return 0xBD;
+    case SDLK_PERIOD:
+        return 0xBE;
+    case SDLK_SLASH:
+        return 0xBF;
+    case SDLK_QUOTE:
+        return 0xDE;
     default:
         return 0;
     }
+}
+
+bool HandleKey(const SDL_KeyboardEvent& e) {
+    const bool down = e.type == SDL_KEYDOWN;
+    switch (e.keysym.sym) {
+    case SDLK_F1:
+    case SDLK_F2:
+        if (!e.repeat) input::SoftKey(e.keysym.sym == SDLK_F1 ? 1 : 2, down);
+        return true;
+    case SDLK_ESCAPE:
+        if (!e.repeat) input::BackKey(down);
+        return true;
+    default:
+        break;
+    }
+    const UINT vk = VirtualKey(e.keysym.sym);
+    if (!vk) return false;
+    if (down)
+        input::KeyDown(vk);
+    else
+        input::KeyUp(vk);
+    return true;
+}
+
+input::Button ButtonOf(Uint8 b) {
+    return b == SDL_BUTTON_RIGHT    ? input::Button::Right
+           : b == SDL_BUTTON_MIDDLE ? input::Button::Middle
+                                    : input::Button::Left;
 }
 
 // Turns pending SDL events into messages; true when any message was posted.
@@ -86,20 +138,20 @@ bool HandleEvents() {
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
-            if (e.button.button != SDL_BUTTON_LEFT) break;
-            PostPointer(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, e.button.x, e.button.y);
+            // The mouse is the stylus: input waits for the loop, which routes it as it takes it.
+            if (e.type == SDL_MOUSEBUTTONDOWN)
+                input::PointerDown(e.button.x, e.button.y, ButtonOf(e.button.button));
+            else
+                input::PointerUp(e.button.x, e.button.y, ButtonOf(e.button.button));
             posted = true;
             break;
         case SDL_MOUSEMOTION:
-            PostPointer(WM_MOUSEMOVE, e.motion.x, e.motion.y);
+            input::PointerMove(e.motion.x, e.motion.y);
             posted = true;
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            if (UINT vk = VirtualKey(e.key.keysym.sym); vk && GetFocus()) {
-                PostMessageW(GetFocus(), e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, 1);
-                posted = true;
-            }
+            posted = HandleKey(e.key) || posted;
             break;
         default:
             break;

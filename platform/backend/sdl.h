@@ -2,7 +2,8 @@
 // The SDL2 backend: one OS window that shows the emulated screen at 1:1. It presents only the part
 // of the screen that changed, when the message loop is about to sleep, and its events wake the
 // loop: an idle program sleeps in poll() without a timeout and uses no CPU. Pointer input becomes
-// left-button stylus messages, the keyboard key messages; closing the window quits the loop.
+// stylus input, the keyboard key input (F1/F2 the soft keys, Escape the Back key); closing the window
+// quits the loop.
 #include <cstdint>
 
 namespace platform::sdl {

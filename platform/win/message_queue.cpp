@@ -8,6 +8,7 @@
 
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
+#include "platform/win/input.h"
 #include "platform/win/message_queue_internal.h"
 #include "platform/win/messages.h"
 #include "platform/win/sync.h"
@@ -126,6 +127,11 @@ bool Peek(ThreadQueue& queue, MSG* msg, HWND hwnd, UINT filterMin, UINT filterMa
             }
             ++it;
         }
+    }
+    // Input waits behind posted messages and is routed as it is taken.
+    if (platform::detail::TakeInput(msg, hwnd, filterMin, filterMax, remove)) return true;
+    {
+        std::lock_guard lock(queue.mutex);
         if (queue.quit) {
             *msg = MakeMessage(nullptr, WM_QUIT, WPARAM(queue.exitCode), 0);
             if (remove) queue.quit = false;

@@ -1,4 +1,5 @@
 // Activation, keyboard focus, mouse capture, enabling, re-parenting and coordinates of windows.
+#include "platform/shell/menu_bar.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/window_internal.h"
@@ -44,6 +45,7 @@ HWND SetActiveWindow(HWND hwnd) {
     active = top;
     if (old && IsWindow(old)) SendMessageW(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
     if (top && active == top) SendMessageW(top, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+    platform::shell::OnActiveWindowChanged(active); // the active window's menu bar shows
     return old;
 }
 

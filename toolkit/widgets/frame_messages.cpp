@@ -1,6 +1,7 @@
 // The frame's window procedure: window messages turned into toolkit events.
 #include "graphics/paint/canvas.h"
 #include "platform/win/gdi.h"
+#include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/timer.h"
@@ -8,6 +9,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
 
 namespace {
@@ -60,9 +62,7 @@ oxPoint PointOf(LPARAM lParam) {
 }
 
 bool KeyDown(int vk) {
-    (void)vk;
-    // FIXME: the key state arrives with the input layer; until then no modifier is down.
-    return false;
+    return (GetKeyState(vk) & 0x8000) != 0;
 }
 
 } // namespace
@@ -258,16 +258,21 @@ int32_t oxFrame::HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool
     if (atom == kAtomSysKeyUp && keyCode == 18) keyCode = 136;
     const bool down = atom == kAtomKeyDown || atom == kAtomSysKeyDown;
     const WCHAR ch = down ? GetKeyCharacter(keyCode) : 0;
-    // FIXME: the key target (an open popup, the focused box) comes with the frame input state.
-    oxBox* target = owner_;
+    oxInputScene* scene = GetInputScene(owner_);
+    oxFrameInput* input = scene ? scene->GetFrameInput() : nullptr;
+    oxBox* target = input ? input->GetKeyTarget(scene) : owner_;
+    if (!target) target = owner_;
     bool ok = true;
     if (down) {
+        oxBox* focusBefore = scene ? scene->GetFocusedBox() : nullptr;
         if (LOWORD(ULONG_PTR(lParam)) == 1) {
             oxKeyEvent keyDown(kAtomKeyDown, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
             site->DispatchEvent(&keyDown);
             ok = (keyDown.GetFlags() & kEventPropagating) != 0;
         }
-        if (!(shift && ctrl && alt)) {
+        // A key-down that moved the focus has been acted on: no key press follows.
+        const bool focusMoved = scene && scene->GetFocusedBox() != focusBefore;
+        if (!(shift && ctrl && alt) && !focusMoved) {
             oxKeyEvent keyPress(kAtomKeyPress, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
             site->DispatchEvent(&keyPress);
             if (!(keyPress.GetFlags() & kEventPropagating)) ok = false;

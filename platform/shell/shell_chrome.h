@@ -1,0 +1,53 @@
+#pragma once
+// What the shell's chrome windows share: their sizes on the screen, how they paint, and the
+// announcement of a changed setting to the program's top-level windows. The chrome is made of
+// ordinary windows of the window table (topmost, never activated by a tap), so stacking, hit
+// testing and repainting treat it as the device does. Module-internal.
+#include <cstdint>
+#include <vector>
+
+#include "platform/win/gdi.h"
+#include "platform/win/window.h"
+
+namespace platform::shell {
+
+// The strips scale with the screen's dots per inch (26 units at 96).
+int BarHeight();
+int InputPanelHeight();
+int ScreenWidth();
+int ScreenHeight();
+
+// Registers a chrome window class once; false when it cannot be.
+bool RegisterChromeClass(LPCWSTR name, WNDPROC proc);
+// A topmost window that a tap never activates, at a screen rectangle; hidden unless `visible`.
+HWND CreateChromeWindow(LPCWSTR className, const RECT& rect, HWND owner, bool visible);
+bool IsChromeWindow(HWND hwnd);
+
+// Sends WM_SETTINGCHANGE with `what` to every visible top-level window of the calling thread
+// that is not chrome, in the order they were made.
+void BroadcastSettingChange(UINT what);
+
+// Paints a window's update in one copy: fills are made in a buffer of the client size and copied
+// onto the painting DC when it goes out of scope.
+class ChromePainter {
+public:
+    explicit ChromePainter(HWND hwnd);
+    ~ChromePainter();
+    ChromePainter(const ChromePainter&) = delete;
+    ChromePainter& operator=(const ChromePainter&) = delete;
+
+    void Fill(const RECT& r, COLORREF colour);
+    // A one-unit outline inside the rectangle.
+    void Outline(const RECT& r, COLORREF colour);
+    // A label centred in the rectangle; left out while the layer has no text engine to draw it.
+    void Label(const RECT& r, LPCWSTR text, COLORREF colour);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    HWND hwnd_;
+    int width_ = 0, height_ = 0;
+    std::vector<uint32_t> pixels_;
+};
+
+} // namespace platform::shell

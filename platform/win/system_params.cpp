@@ -1,0 +1,58 @@
+#include "platform/win/system_params.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "platform/shell/input_panel.h"
+#include "platform/shell/task_bar.h"
+#include "platform/win/screen.h"
+
+namespace {
+
+bool IsSmartphone() {
+    const char* device = std::getenv("TANDU_DEVICE");
+    return device && strcasecmp(device, "smartphone") == 0;
+}
+
+} // namespace
+
+int GetSystemMetrics(int index) {
+    const ScreenConfig& c = GetScreen().config;
+    switch (index) {
+    case SM_CXSCREEN:
+        return c.width;
+    case SM_CYSCREEN:
+        return c.height;
+    case SM_CXCURSOR:
+    case SM_CYCURSOR:
+        return 32 * std::max(c.dpi, 96) / 96;
+    default:
+        return 0;
+    }
+}
+
+BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
+    if (!out) return FALSE;
+    switch (action) {
+    case SPI_GETWORKAREA:
+        *static_cast<RECT*>(out) = platform::shell::GetWorkArea();
+        return TRUE;
+    case SPI_GETSIPINFO:
+        return SipGetInfo(static_cast<SIPINFO*>(out));
+    case SPI_GETWHEELSCROLLLINES:
+        *static_cast<UINT*>(out) = 3;
+        return TRUE;
+    case SPI_GETPLATFORMTYPE: {
+        const std::u16string_view type = IsSmartphone() ? u"SmartPhone" : u"PocketPC";
+        if (param <= type.size()) return FALSE;
+        auto* text = static_cast<WCHAR*>(out);
+        std::copy(type.begin(), type.end(), text);
+        text[type.size()] = 0;
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,17 @@
+#pragma once
+// System metrics and parameters as the device answers them: the screen's size, the pointer's size,
+// the work area the shell leaves, the input panel, the wheel lines and the platform's type.
+#include "platform/types.h"
+
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXCURSOR = 11;
+constexpr int SM_CYCURSOR = 12;
+
+constexpr UINT SPI_GETWHEELSCROLLLINES = 104;
+constexpr UINT SPI_GETPLATFORMTYPE = 257;
+
+int GetSystemMetrics(int index);
+// SPI_GETWORKAREA fills a RECT; SPI_GETSIPINFO a SIPINFO; SPI_GETWHEELSCROLLLINES a UINT;
+// SPI_GETPLATFORMTYPE the text "PocketPC" or "SmartPhone" into `param` characters.
+BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);

@@ -1,0 +1,446 @@
+#include "toolkit/widgets/frame_input.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/win/clock.h"
+#include "platform/win/input.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/core/timer_queue.h"
+#include "toolkit/style/attribute_value.h"
+#include "toolkit/widgets/frame.h"
+
+namespace {
+
+// A box whose change flag 0x800 is set ends the search for a retargeting ancestor and bounds where
+// hover may go while a box holds the capture.
+constexpr uint32_t kChangeStopsRetargeting = 0x800;
+constexpr uint32_t kHoverInvisible =
+    kStateHidden | kStateCollapsed | kStateHiddenByAncestor | kStateExcluded | kStateOrnament;
+constexpr uint32_t kPressRepeatFirstMs = 500;
+constexpr uint32_t kPressRepeatMs = 50;
+
+oxBox* BoxOf(oxReferenced* target) {
+    return dynamic_cast<oxBox*>(target);
+}
+
+bool Disabled(const oxBox* box) {
+    return box->IsEffectivelyDisabled() || (box->GetStateFlags() & kStateDisabledByAncestor);
+}
+
+// The nearest box, from `box` up, of a box type.
+oxBox* AncestorOfType(oxBox* box, oxAtom type) {
+    for (; box; box = box->GetParent())
+        if (box->GetBoxType() == type) return box;
+    return nullptr;
+}
+
+bool Propagating(const oxEvent* event) {
+    return (event->GetFlags() & kEventPropagating) != 0;
+}
+
+oxPoint CursorPosition() {
+    POINT p{0, 0};
+    GetCursorPos(&p);
+    return {p.x, p.y};
+}
+
+} // namespace
+
+oxInputScene* GetInputScene(const oxBox* box) {
+    oxBoxScene* scene = box ? box->GetScene() : nullptr;
+    return scene ? dynamic_cast<oxInputScene*>(scene) : nullptr;
+}
+
+oxFrameInput::oxFrameInput() = default;
+
+oxFrameInput::~oxFrameInput() {
+    hoverHold_.Cancel();
+    pressHold_.Cancel();
+    mousePress_.Cancel();
+    if (queueAcquired_) oxTimerQueue::ReleaseInstance();
+}
+
+bool oxFrameInput::EnsureTimerQueue() {
+    if (!queueAcquired_) queueAcquired_ = oxTimerQueue::Acquire();
+    return queueAcquired_;
+}
+
+// Timed events.
+
+void oxFrameInput::TimerRecord::Arm(oxFrameInput* owner, oxAtom type, oxBox* target, const oxMouseEvent* from,
+                                    uint32_t delayMs, uint32_t repeatMs) {
+    Cancel();
+    if (delayMs < 1 || !target || !owner->EnsureTimerQueue()) return;
+    owner_ = owner;
+    type_ = type;
+    box = target;
+    if (from) {
+        button_ = from->button;
+        detail_ = from->detail;
+        client_ = from->framePoint;
+        screen_ = from->secondPoint;
+        shift_ = from->shift, ctrl_ = from->ctrl, alt_ = from->alt;
+    }
+    first_ = true;
+    repeatMs_ = repeatMs;
+    entry_ = oxTimerEntry::Create();
+    if (!entry_) return;
+    if (repeatMs)
+        entry_->StartRepeating(delayMs, this);
+    else
+        entry_->StartOnce(delayMs, this);
+}
+
+void oxFrameInput::TimerRecord::Cancel() {
+    // The queue drops a cancelled entry when it next comes due.
+    if (entry_) entry_->Cancel();
+    entry_ = nullptr;
+    box = nullptr;
+}
+
+void oxFrameInput::TimerRecord::OnTimer(oxTimerEntry* entry) {
+    if (entry != entry_ || !box) return;
+    oxBox* target = box;
+    if (!repeatMs_) {
+        entry_ = nullptr; // the queue deletes a one-shot entry once it has fired
+        box = nullptr;
+    } else if (first_) {
+        first_ = false;
+        entry->StartRepeating(repeatMs_, this);
+    }
+    oxInputScene* scene = GetInputScene(target);
+    if (!scene) return;
+    oxMouseEvent event(type_, target, nullptr, button_, nullptr, detail_, client_, screen_, shift_, ctrl_, alt_);
+    target->AddRef();
+    scene->DispatchEvent(&event);
+    target->Release();
+}
+
+// State.
+
+void oxFrameInput::SetHoverPath(oxBox* box, bool on, oxBox* stopAt) {
+    const oxPoint cursor = CursorPosition();
+    for (oxBox* b = box; b; b = b->GetParent()) {
+        oxInputScene* scene = GetInputScene(b);
+        if (on) {
+            if (!(b->GetStateFlags() & kHoverInvisible) && scene && scene->ContainsScreenPoint(b, cursor))
+                b->SetHovered(true, false);
+            else if (b == box)
+                b->SetHovered(true, false);
+        } else if (b == stopAt) {
+            // The common ancestor stays hovered while the cursor is still inside it.
+            if (!scene || !scene->ContainsScreenPoint(b, cursor)) b->SetHovered(false, false);
+            return;
+        } else {
+            b->SetHovered(false, false);
+        }
+    }
+}
+
+void oxFrameInput::SetHoveredBox(oxBox* box) {
+    if (box == hovered_) return;
+    oxBox* old = hovered_;
+    if (old) {
+        oxBox* common = old;
+        while (common && box && !common->IsAncestorOf(box) && common != box)
+            common = common->GetParent();
+        if (!box) common = nullptr;
+        SetHoverPath(old, false, common);
+    }
+    hovered_ = box;
+    if (box) SetHoverPath(box, true, nullptr);
+    hoverHold_.Cancel();
+}
+
+void oxFrameInput::SetPressedBox(oxBox* box) {
+    if (pressed_ && pressed_ != box) pressed_->SetPressed(false, false);
+    pressed_ = box;
+    if (box) box->SetPressed(true, false);
+    mousePress_.Cancel();
+    pressHold_.Cancel();
+}
+
+void oxFrameInput::ForgetBox(oxBox* box) {
+    if (!box) return;
+    oxBox** slots[] = {&hovered_, &previousHovered_, &pressed_, &rightPressed_, &dragSource_, &dragOver_, &moved_};
+    for (oxBox** slot : slots)
+        if (*slot == box) *slot = nullptr;
+    for (TimerRecord* t : {&hoverHold_, &pressHold_, &mousePress_})
+        if (t->box == box) t->Cancel();
+    ForgetFrameGlobals(box);
+}
+
+void oxFrameInput::ForgetScene(oxInputScene* scene) {
+    if (!scene) return;
+    oxBox** slots[] = {&hovered_, &previousHovered_, &pressed_, &rightPressed_, &dragSource_, &dragOver_, &moved_};
+    for (oxBox** slot : slots)
+        if (*slot && GetInputScene(*slot) == scene) *slot = nullptr;
+    for (TimerRecord* t : {&hoverHold_, &pressHold_, &mousePress_})
+        if (t->box && GetInputScene(t->box) == scene) t->Cancel();
+}
+
+void oxFrameInput::ForgetFrameGlobals(oxBox* box) {
+    if (oxFrame::capturedBox == box) oxFrame::capturedBox = nullptr;
+    if (oxFrame::lastLeftDownBox == box) oxFrame::lastLeftDownBox = nullptr;
+    if (oxFrame::keyDownOwner == box) oxFrame::keyDownOwner = nullptr;
+}
+
+// Popups that take the keyboard come with the popup boxes; until then keys go to the focus.
+oxBox* oxFrameInput::GetKeyTarget(oxInputScene* scene) {
+    if (!scene) return nullptr;
+    if (oxBox* focused = scene->GetFocusedBox()) return focused;
+    return scene->GetWindowBox();
+}
+
+int32_t oxFrameInput::BeginDragSource(int32_t dropEffect, oxBox* box) {
+    dropEffect_ = dropEffect;
+    dragSource_ = box;
+    if (box) {
+        box->SetHovered(false, false);
+        box->SetPressed(false, false);
+        box->SetDragged(true, false);
+        if (dragSource_ == box) box->SetDragged(false, false);
+    }
+    pressed_ = nullptr;
+    return 0;
+}
+
+// Dispatch.
+
+void oxFrameInput::Raise(oxAtom type, oxBox* target, oxBox* related, int32_t detail, const oxMouseEvent& from) {
+    oxInputScene* scene = GetInputScene(target);
+    if (!scene) return;
+    std::unique_ptr<oxMouseEvent> event(oxMouseEvent::InitFrom(type, target, related, from.capture, from));
+    if (!event) return;
+    event->detail = detail;
+    scene->DispatchEvent(event.get());
+}
+
+void oxFrameInput::Deliver(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    auto* dom = dynamic_cast<oxDOMEvent*>(event);
+    // A box is in this scene when the scene is its own.
+    if (target && GetInputScene(target) == scene) {
+        target->AddRef();
+        if (dom) dom->SetCurrent(target);
+        target->HandleEvent(event);
+        if (event->GetFlags() & kEventBubbles)
+            for (oxBox* b = target->GetParent(); b && Propagating(event); b = b->GetParent()) {
+                if (dom) dom->SetCurrent(b);
+                b->HandleEvent(event);
+            }
+        if (dom) dom->SetCurrent(nullptr);
+        target->Release();
+    } else if (oxBox* window = scene->GetWindowBox(); window && window != target) {
+        if (dom) dom->SetCurrent(window);
+        window->HandleEvent(event);
+        if (dom) dom->SetCurrent(nullptr);
+    }
+}
+
+void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
+    if (!event || !scene) return;
+    event->AddFlags(kEventPropagating);
+    oxBox* target = BoxOf(event->GetTarget());
+    // FIXME: mouse events retarget to a "blockEvents" ancestor (change flag 0x10000) once boxes
+    // carry the event-forwarding word that asks for it; until then they stay with their target.
+    if (event->GetFlags() & (kEventBubbles | kEventToScene)) scene->HandleSceneEvent(event);
+    if (Propagating(event)) Deliver(event, scene, target);
+    if ((event->GetFlags() & kEventToScene) && Propagating(event))
+        if (oxInputScene* outer = scene->GetEnclosingScene()) Deliver(event, outer, target);
+    if ((event->GetFlags() & kEventDefaultPrevented) || !target || GetInputScene(target) != scene) return;
+    target->AddRef();
+    PressAndHover(event, scene, target);
+    MoveBoxes(event, scene);
+    DragAndDrop(event, scene);
+    FocusAndTab(event, scene, target);
+    KeyBindings(event, scene);
+    target->Release();
+}
+
+// Press and hover.
+
+void oxFrameInput::PressAndHover(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    if (!mouse) return;
+    const oxAtom type = event->GetType();
+    if (type == kAtomMouseDown) {
+        pressScreen_ = mouse->secondPoint;
+        pressClient_ = mouse->framePoint;
+        if (mouse->button == 1) {
+            pressTime_ = GetTickCount();
+            SetPressedBox(target);
+            mousePress_.Arm(this, kAtomMousePress, target, mouse, kPressRepeatFirstMs, kPressRepeatMs);
+            const WCHAR* delay = target->GetAttributeText(kAtomPressHoldDelay);
+            pressHold_.Arm(this, kAtomPressHold, target, mouse,
+                           delay ? uint32_t(ParseInt(delay)) : GetDoubleClickTime(), 0);
+        } else if (mouse->button == 2) {
+            rightPressed_ = target;
+        }
+    } else if (type == kAtomMouseUp) {
+        if (mouse->button == 1 && pressed_) {
+            oxBox* was = pressed_;
+            was->AddRef();
+            SetPressedBox(nullptr);
+            pressTime_ = 0;
+            moved_ = nullptr;
+            if (target == was) {
+                clickTime_ = GetTickCount();
+                Raise(kAtomClick, was, nullptr, 1, *mouse);
+            }
+            Raise(kAtomMouseReleased, was, nullptr, 0, *mouse);
+            was->Release();
+        } else if (mouse->button == 2 && rightPressed_) {
+            oxBox* was = rightPressed_;
+            rightPressed_ = nullptr;
+            Raise(kAtomMouseReleased, was, nullptr, 0, *mouse);
+        }
+    } else if (type == kAtomMouseMove) {
+        if (scene->IsWindowDisabled()) return;
+        if (pressed_) Raise(kAtomMouseDrag, pressed_, nullptr, 0, *mouse);
+        if (dragOver_ || dragPayload_) return;
+        oxBox* under = target;
+        if (oxBox* captured = oxFrame::capturedBox; captured && under) {
+            // While a box holds the capture, hover stays on it or its ancestors below the bound.
+            bool allowed = false;
+            for (oxBox* b = captured; b; b = b->GetParent()) {
+                if (b == under) {
+                    allowed = true;
+                    break;
+                }
+                if (b->TestChangeFlags(kChangeStopsRetargeting)) break;
+            }
+            if (!allowed) return;
+        }
+        if (under == hovered_) return;
+        oxBox* old = hovered_;
+        if (old) old->AddRef();
+        if (under) under->AddRef();
+        if (old) {
+            previousHovered_ = old;
+            Raise(kAtomMouseOut, old, under, 0, *mouse);
+        }
+        SetHoveredBox(under);
+        if (under && hovered_ == under) {
+            const bool instant = under->GetAttributeText(kAtomInstantTooltip) != nullptr;
+            hoverHold_.Arm(this, kAtomHoverHold, under, mouse, instant ? 1 : GetDoubleClickTime(), 0);
+            Raise(kAtomMouseOver, under, old, 0, *mouse);
+        }
+        if (under) under->Release();
+        if (old) old->Release();
+    }
+}
+
+// Moving boxes (drag mode 16).
+
+void oxFrameInput::MoveBoxes(oxEvent* event, oxInputScene* scene) {
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    if (!mouse) return;
+    const oxAtom type = event->GetType();
+    if (type == kAtomMouseUp) {
+        moved_ = nullptr;
+        movePending_ = false;
+        return;
+    }
+    if (type != kAtomMouseMove || !pressed_) return;
+    const int32_t dx0 = mouse->secondPoint.x - pressScreen_.x, dy = mouse->secondPoint.y - pressScreen_.y;
+    if (!moved_) {
+        if (pressed_->GetDragMode() != kModeDragMove || pressed_->GetFocusMode() == kModeFocusNormal) return;
+        oxBox* box = pressed_;
+        if (const WCHAR* id = pressed_->GetAttributeText(kAtomMove); id && *id) {
+            oxInputScene* own = GetInputScene(pressed_);
+            if (oxBox* named = own ? own->FindBoxById(oxAtoms::Find(id)) : nullptr) box = named;
+        }
+        oxInputScene* boxScene = GetInputScene(box);
+        if (!boxScene) return;
+        moved_ = box;
+        movedStart_ = boxScene->GetBoxEdges(box);
+        boxScene->GetMoveModes(box, &verticalMode_, &horizontalMode_);
+        // Moving starts with the next move, or now when the pointer already went a unit.
+        movePending_ = dx0 == 0 && dy == 0;
+        if (movePending_) return;
+    } else if (movePending_) {
+        movePending_ = false;
+    }
+    oxInputScene* boxScene = GetInputScene(moved_);
+    if (!boxScene) return;
+    const int32_t dx = scene->IsRightToLeft() ? -dx0 : dx0;
+    oxBoxEdges e = movedStart_;
+    uint32_t which = 0;
+    if (verticalMode_ == 1 || verticalMode_ == 5) e.top = movedStart_.top + dy, which |= 1;
+    if (verticalMode_ == 3 || verticalMode_ == 5) e.bottom = movedStart_.bottom - dy, which |= 8;
+    if (horizontalMode_ == 4 || horizontalMode_ == 5) e.left = movedStart_.left + dx, which |= 2;
+    if (horizontalMode_ == 2 || horizontalMode_ == 5) e.right = movedStart_.right - dx, which |= 4;
+    boxScene->SetBoxEdges(moved_, e, which);
+}
+
+// Drag and drop (drag mode 8).
+
+void oxFrameInput::DragAndDrop(oxEvent* event, oxInputScene* scene) {
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    if (!mouse || event->GetType() != kAtomMouseMove || !pressed_ || dragging_) return;
+    if (pressed_->GetDragMode() != kModeDragData) return;
+    const int32_t dx = mouse->secondPoint.x - pressScreen_.x, dy = mouse->secondPoint.y - pressScreen_.y;
+    if (std::abs(dx) <= 1 && std::abs(dy) <= 1) return;
+    oxBox* source = pressed_;
+    source->AddRef();
+    dragSource_ = source;
+    dragging_ = true;
+    oxDragEvent start(kAtomDragStart, source, nullptr, source, mouse->framePoint, mouse->secondPoint, mouse->shift,
+                      mouse->ctrl, mouse->alt, 0, 0, 0, false);
+    scene->DispatchEvent(&start);
+    if (scene->BeginDrag(&start)) BeginDragSource(start.operation, source);
+    oxDragEvent stop(kAtomDragStop, source, nullptr, source, mouse->framePoint, mouse->secondPoint, mouse->shift,
+                     mouse->ctrl, mouse->alt, 0, 0, 0, false);
+    scene->DispatchEvent(&stop);
+    scene->EndDrag();
+    dragSource_ = nullptr;
+    dragging_ = false;
+    source->Release();
+}
+
+// Focus and Tab.
+
+void oxFrameInput::FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    const oxAtom type = event->GetType();
+    if (type == kAtomMouseDown) {
+        // A box that defers its focus passes it up to the nearest box that takes it, unless a box
+        // on the way stops the search.
+        oxBox* box = target;
+        while (box && box->GetFocusMode() == kModeFocusDefer && !ParseBool(box->GetAttributeText(kAtomStopPropagation)))
+            box = box->GetParent();
+        if (!box) return;
+        const uint32_t mode = box->GetFocusMode();
+        if (mode == 0) {
+            scene->SetFocusedBox(nullptr);
+        } else if (mode == kModeFocusNormal && !Disabled(box)) {
+            scene->SetFocusedBox(box);
+        } else {
+            menuBarEngaged_ = AncestorOfType(target, kAtomMenuBar) != nullptr;
+        }
+        return;
+    }
+    auto* key = dynamic_cast<oxKeyEvent*>(event);
+    if (type != kAtomKeyPress || !key || key->keyCode != 9 || key->ctrl || !Propagating(event)) return;
+    if (key->shift)
+        scene->RewindFocus();
+    else
+        scene->AdvanceFocus();
+}
+
+// Key bindings.
+
+void oxFrameInput::KeyBindings(oxEvent* event, oxInputScene* scene) {
+    auto* key = dynamic_cast<oxKeyEvent*>(event);
+    if (event->GetType() != kAtomKeyPress || !key) return;
+    oxKeyCommand* command = scene->FindKeyBinding(key);
+    if (!command || command->IsDisabled()) return;
+    oxCommandEvent fired(kAtomCommand, event->GetTarget(), nullptr, command, 0, nullptr, key->shift, key->ctrl,
+                         key->alt);
+    fired.AddFlags(kEventPropagating);
+    command->Execute(&fired);
+    if (!Propagating(&fired)) event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));
+    if (!(fired.GetFlags() & kEventDefaultPrevented)) scene->DispatchEvent(&fired);
+}
