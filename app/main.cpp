@@ -1,7 +1,7 @@
 // The program's entry. Until it can open scenes it starts the toolkit, says what it is and stops.
 #include <cstdio>
 
-#include "toolkit/scene/application.h"
+#include "toolkit/script/application.h"
 
 int main() {
     auto* application = new oxApplication();
