@@ -147,8 +147,11 @@ BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL IsWindowVisible(HWND hwnd);
 HWND GetParent(HWND hwnd);
-// Finds a top-level window of this process by class and/or title (null matches any).
+// Finds a top-level window by class and/or title (null matches any): one of this process, else one
+// of another process of the user.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+// Brings a top-level window, this process's or another's (as FindWindowW found it), to the front.
+BOOL SetForegroundWindow(HWND hwnd);
 // Thread that created the window; 0 for an invalid window.
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
