@@ -183,10 +183,18 @@ std::vector<pid_t> OtherProcesses(const std::string& folder) {
 } // namespace
 
 void PublishWindows() {
-    if (listener.fd >= 0 && listener.pid == getpid()) return;
     std::string folder = RuntimeFolder();
-    mkdir(folder.c_str(), 0700);
     std::string path = SocketPath(folder, getpid());
+    struct stat info;
+    if (listener.fd >= 0 && listener.pid == getpid()) {
+        // Still there: nothing to do. A socket whose file went (its folder was cleared or another
+        // one is named now) is made again.
+        if (listener.path == path && stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) return;
+        headless::RemoveWaitFd(listener.fd);
+        close(listener.fd);
+        listener.fd = -1;
+    }
+    mkdir(folder.c_str(), 0700);
     sockaddr_un addr;
     if (!MakeAddress(path, &addr)) return;
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
