@@ -33,15 +33,5 @@ const NUBO::XMemberEntry kMembers[] = {
 NUBO::XClassDescriptor ShellListener::Descriptor = {"ShellListener", 6, kMembers, &NUBO::XObject::Descriptor, 0, {}};
 
 int32_t CreateShellListener(HINSTANCE instance, ShellListener** out) {
-    if (!out) return NUBO::XR_INVALID;
-    auto* listener = new (std::nothrow) ShellListener(instance);
-    if (!listener) return NUBO::XR_OUT_OF_MEMORY;
-    listener->AddRef();
-    int32_t rc = listener->Initialize();
-    if (rc != 0) {
-        listener->Release();
-        return rc;
-    }
-    *out = listener;
-    return 0;
+    return script_class::CreateInstance<ShellListener>(out, instance);
 }

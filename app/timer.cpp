@@ -129,15 +129,5 @@ int Timer::CancelAll() {
 }
 
 int32_t CreateTimer(Timer** out) {
-    if (!out) return NUBO::XR_INVALID;
-    auto* timer = new (std::nothrow) Timer();
-    if (!timer) return NUBO::XR_OUT_OF_MEMORY;
-    timer->AddRef();
-    int32_t rc = timer->Initialize();
-    if (rc != 0) {
-        timer->Release();
-        return rc;
-    }
-    *out = timer;
-    return 0;
+    return script_class::CreateInstance<Timer>(out);
 }

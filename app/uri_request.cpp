@@ -139,15 +139,5 @@ void XUriRequest::Abort() {
 }
 
 int32_t CreateXUriRequest(XObject** out) {
-    if (!out) return NUBO::XR_INVALID;
-    auto* request = new (std::nothrow) XUriRequest();
-    if (!request) return NUBO::XR_OUT_OF_MEMORY;
-    request->AddRef();
-    int32_t rc = request->Initialize();
-    if (rc != 0) {
-        request->Release();
-        return rc;
-    }
-    *out = request;
-    return 0;
+    return script_class::CreateInstance<XUriRequest>(out);
 }

@@ -34,6 +34,33 @@ const IID kIID_OwnBindCtx = {0x5A1D7C3E, 0x4B8E, 0x4F60, {0x9A, 0x21, 0x6E, 0x0B
 constexpr long kConnectTimeoutSeconds = 30;
 constexpr long kMaxRedirects = 10;
 
+// The counting and interface lookup of this file's single-interface objects.
+template <class Interface, const IID& Id> class ComObject : public Interface {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == Id || Answers(riid)) {
+            *out = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    virtual ~ComObject() = default;
+    virtual bool Answers(REFIID) const { return false; }
+
+    ULONG refs_ = 1;
+};
+
 class Binding;
 
 // The calling thread's transfers.
@@ -50,26 +77,9 @@ thread_local std::unique_ptr<Loop> threadLoop;
 Loop* CurrentLoop();
 void Drain(Loop* loop);
 
-class Binding final : public IBinding {
+class Binding final : public ComObject<IBinding, IID_IBinding> {
 public:
     Binding(CURL* easy, MemoryStream* stream) : easy_(easy), stream_(stream) {}
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IBinding) {
-            *out = static_cast<IBinding*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT Abort() override {
         if (done_) return S_FALSE;
         Finish(E_ABORT, true);
@@ -146,7 +156,7 @@ public:
     }
 
 private:
-    ~Binding() {
+    ~Binding() override {
         if (easy_) curl_easy_cleanup(easy_);
         if (stream_) stream_->Release();
     }
@@ -201,7 +211,6 @@ private:
         }
     }
 
-    ULONG refs_ = 1;
     CURL* easy_;
     MemoryStream* stream_;
     IBindStatusCallback* callback_ = nullptr;
@@ -359,67 +368,30 @@ bool IsWellFormed(const std::string& url) {
     return ok;
 }
 
-class Moniker final : public IMoniker {
+class Moniker final : public ComObject<IMoniker, IID_IMoniker> {
 public:
     explicit Moniker(std::u16string url) : url_(std::move(url)) {}
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMoniker) {
-            *out = static_cast<IMoniker*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT BindToStorage(IBindCtx* context, IMoniker* left, REFIID riid, void** out) override;
 
 private:
-    ~Moniker() = default;
-
-    ULONG refs_ = 1;
     std::u16string url_;
 };
 
-class BindCtx final : public IBindCtx {
+class BindCtx final : public ComObject<IBindCtx, IID_IBindCtx> {
 public:
     explicit BindCtx(IBindStatusCallback* callback) : callback_(callback) {
         if (callback_) callback_->AddRef();
     }
 
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IBindCtx || riid == kIID_OwnBindCtx) {
-            *out = static_cast<IBindCtx*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
     IBindStatusCallback* Callback() const { return callback_; }
 
 private:
-    ~BindCtx() {
+    ~BindCtx() override {
         if (callback_) callback_->Release();
     }
+    bool Answers(REFIID riid) const override { return riid == kIID_OwnBindCtx; }
 
-    ULONG refs_ = 1;
     IBindStatusCallback* callback_;
 };
 

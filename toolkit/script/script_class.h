@@ -3,6 +3,8 @@
 // and hands the arguments to a body on the class, which converts them with the helpers below and
 // answers a result code. Wrong argument types never fail: they read as text, 0, false or null.
 #include <cstdint>
+#include <new>
+#include <utility>
 
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
@@ -35,6 +37,22 @@ inline NUBO::XObject* ArgObject(NUBO::XArgList* args, int i) {
     NUBO::XObject* object = nullptr;
     if (NUBO::VariantToXObject(&object, args->GetArg(i)) != 0) return nullptr;
     return object;
+}
+
+// The create-instance protocol: 10 for a null out pointer, 18 when memory is short, else the new
+// object's Initialize answer; on 0 the object is in `out` with one reference.
+template <class T, class Out, class... Args> int32_t CreateInstance(Out** out, Args&&... args) {
+    if (!out) return NUBO::XR_INVALID;
+    T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+    if (!object) return NUBO::XR_OUT_OF_MEMORY;
+    object->AddRef();
+    int32_t rc = object->Initialize();
+    if (rc != 0) {
+        object->Release();
+        return rc;
+    }
+    *out = object;
+    return 0;
 }
 
 } // namespace script_class

@@ -8,6 +8,7 @@
 #include "toolkit/scene/scene_script_object.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/script_class.h"
 #include "toolkit/style/ui_scale.h"
 
 namespace {
@@ -111,15 +112,5 @@ void Shell::Shutdown() {
 }
 
 int32_t CreateShell(Shell** out) {
-    if (!out) return NUBO::XR_INVALID;
-    auto* shell = new (std::nothrow) Shell();
-    if (!shell) return NUBO::XR_OUT_OF_MEMORY;
-    shell->AddRef();
-    int32_t rc = shell->Initialize();
-    if (rc != 0) {
-        shell->Release();
-        return rc;
-    }
-    *out = shell;
-    return 0;
+    return script_class::CreateInstance<Shell>(out);
 }
