@@ -185,12 +185,13 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                 UINT_PTR bound = 0;
                 if (runBoundSeconds) {
                     boundShell = shell;
-                    boundScene = scene.ToXObject();
+                    boundScene = scene.ToXObject(); // counted; given back after the loop
                     bound = SetTimer(nullptr, 0, UINT(runBoundSeconds) * 1000, RunBoundReached);
                 }
                 RunMessageLoop(shell);
                 if (bound) KillTimer(nullptr, bound);
                 boundShell = nullptr;
+                if (boundScene) boundScene->Release();
                 boundScene = nullptr;
                 Step("loop ended");
             }
@@ -201,8 +202,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Timer::CancelAll();
 
             if (!(scene.vt == VT_I4 && scene.lVal == 0)) {
-                if (XObject* object = scene.ToXObject()) {
-                    object->AddRef();
+                if (XObject* object = scene.ToXObject()) { // counted
                     scene.Clear();
                     shell->CloseScene(object);
                     object->Release();

@@ -69,9 +69,7 @@ protected:
         NUBO::XVariant result;
         HRESULT hr = function->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
         if (status) *status = hr;
-        NUBO::XObject* timer = result.ToXObject();
-        if (timer) timer->AddRef();
-        return timer;
+        return result.ToXObject(); // counted
     }
 
     platform::VirtualClock* clock = nullptr;

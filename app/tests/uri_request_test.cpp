@@ -7,6 +7,7 @@
 
 #include "platform/tests/http_test_server.h"
 #include "platform/tests/pump.h"
+#include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_constructors.h"
 
@@ -167,7 +168,9 @@ TEST_F(UriRequestTest, StartFailuresAreAnsweredAtOnce) {
     DISPPARAMS noArgs{nullptr, nullptr, 0, 0};
     EXPECT_EQ(constructor->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_CONSTRUCT, &noArgs, &made, nullptr, nullptr),
               S_OK);
-    EXPECT_TRUE(NUBO::XObject::IsKindOf(made.ToXObject(), &XUriRequest::Descriptor));
+    NUBO::RefPtr<NUBO::XObject> madeObject(made.ToXObject());
+    EXPECT_TRUE(NUBO::XObject::IsKindOf(madeObject.get(), &XUriRequest::Descriptor));
+    madeObject = nullptr;
     NUBO::XVariant plain;
     EXPECT_EQ(constructor->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &noArgs, &plain, nullptr, nullptr),
               S_FALSE);

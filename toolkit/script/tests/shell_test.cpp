@@ -7,6 +7,7 @@
 
 #include "platform/shell/path_map.h"
 #include "platform/win/gdi.h"
+#include "runtime/ref_ptr.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_script_object.h"
 #include "toolkit/script/application.h"
@@ -62,7 +63,9 @@ TEST_F(ShellTest, EntryPointsRefuseWhatTheyCannotUse) {
     EXPECT_TRUE(out.ToBool());
     NUBO::XVariant stored;
     EXPECT_EQ(shell->GetPropertyByName(u"device", &stored), 0);
-    EXPECT_EQ(stored.ToXObject(), object);
+    NUBO::RefPtr<NUBO::XObject> storedObject(stored.ToXObject());
+    EXPECT_EQ(storedObject.get(), object);
+    storedObject = nullptr;
 
     EXPECT_EQ(shell->CloseScene(object), 1) << "not a Scene";
     EXPECT_EQ(shell->CloseScene(nullptr), 1);
@@ -87,7 +90,8 @@ TEST_F(ShellTest, OpensABareNameFromTheResourcesFolderAndClosesItAgain) {
     ASSERT_EQ(shell->OpenScene(NUBO::TWString(u"shell_test.box"), nullptr, NUBO::TWString(u"main"), nullptr, nullptr,
                                false, &scene),
               0);
-    NUBO::XObject* object = scene.ToXObject();
+    NUBO::RefPtr<NUBO::XObject> held(scene.ToXObject());
+    NUBO::XObject* object = held.get();
     ASSERT_TRUE(NUBO::XObject::IsKindOf(object, &Scene::Descriptor));
     EXPECT_EQ(shell->GetRuntime()->GetSceneCount(), 1);
     EXPECT_EQ(shell->CloseScene(object), 0);
