@@ -86,7 +86,7 @@ TEST_F(WinMainTest, TheProgramEndsWhenItsSceneClosesWithStatusZero) {
 
 // A window titled "Tandu" of this process stands for a running program.
 LRESULT RunningProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_WINDOWPOSCHANGED) steps.push_back("brought to the front");
+    if (message == WM_ACTIVATE && wParam != WA_INACTIVE) steps.push_back("brought to the front");
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -98,11 +98,16 @@ TEST_F(WinMainTest, ASecondStartHandsOverToTheFirstAndExits) {
     HWND running = CreateWindowExW(0, wc.lpszClassName, kMainWindowTitle, WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
                                    nullptr, nullptr);
     ASSERT_NE(running, nullptr);
+    HWND other =
+        CreateWindowExW(0, wc.lpszClassName, u"other", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
     steps.clear();
     std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
     // Without a bound the program would run until killed; handing over, it ends at once.
     EXPECT_EQ(RunProgram({"TANDU_HEADLESS=1", runtime}, 20000), 0);
     EXPECT_EQ(steps, (std::vector<std::string>{"brought to the front"}));
+    EXPECT_EQ(GetForegroundWindow(), running);
+    DestroyWindow(other);
     DestroyWindow(running);
     UnregisterClassW(wc.lpszClassName, nullptr);
 }

@@ -18,17 +18,15 @@
 
 namespace {
 
-constexpr UINT kActivate = 0x0006; // WM_ACTIVATE
-
 bool broughtToFront = false;
 
 LRESULT PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Raising or activating the window tells that it came to the front.
+// Activation tells that the window came to the front.
 LRESULT OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_WINDOWPOSCHANGED || message == kActivate) broughtToFront = true;
+    if (message == WM_ACTIVATE && wParam != WA_INACTIVE) broughtToFront = true;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -42,6 +40,10 @@ LRESULT OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     RegisterClassW(&wc);
     HWND hwnd =
         CreateWindowExW(0, wc.lpszClassName, title, WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    // Another window is in front until the request comes.
+    HWND other =
+        CreateWindowExW(0, wc.lpszClassName, u"other", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
     broughtToFront = false;
     (void)!write(readyFd, "r", 1);
     close(readyFd);
@@ -53,7 +55,7 @@ LRESULT OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         DispatchMessageW(&msg);
     }
     KillTimer(nullptr, tick);
-    _exit(broughtToFront ? 0 : 3);
+    _exit(broughtToFront && GetForegroundWindow() == hwnd ? 0 : 3);
 }
 
 class SingleInstanceTest : public ::testing::Test {
@@ -114,7 +116,7 @@ TEST_F(SingleInstanceTest, ThisProcessesWindowsComeFirst) {
     ASSERT_NE(mine, nullptr);
     EXPECT_EQ(FindWindowW(nullptr, u"Tandu"), mine);
     EXPECT_EQ(SetForegroundWindow(mine), TRUE);
-    EXPECT_TRUE(IsWindowVisible(mine));
+    EXPECT_EQ(GetForegroundWindow(), mine);
     DestroyWindow(mine);
     UnregisterClassW(wc.lpszClassName, nullptr);
 }

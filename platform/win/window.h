@@ -150,8 +150,6 @@ HWND GetParent(HWND hwnd);
 // Finds a top-level window by class and/or title (null matches any): one of this process, else one
 // of another process of the user.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
-// Brings a top-level window, this process's or another's (as FindWindowW found it), to the front.
-BOOL SetForegroundWindow(HWND hwnd);
 // Thread that created the window; 0 for an invalid window.
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
@@ -195,6 +193,7 @@ BOOL IsWindowEnabled(HWND hwnd);
 // processing of the activation gives the window the keyboard focus.
 HWND SetActiveWindow(HWND hwnd);
 HWND GetActiveWindow();
+// A window of another process, as FindWindowW found it, is brought forward by its owner.
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
 // WM_KILLFOCUS to the old focus window, then WM_SETFOCUS to the new one; the previous focus.

@@ -9,6 +9,7 @@
 #include "toolkit/style/box_painter.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/frame.h"
 
 namespace {
 
@@ -23,7 +24,6 @@ float ComputeDpiScale() {
 }
 
 void StartServices() {
-    // FIXME: the frame window class joins here with frames.
     NUBO::Initialize(nullptr);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     SetUiScale(ComputeDpiScale());
@@ -31,10 +31,12 @@ void StartServices() {
     oxAtoms::RegisterPredefined();
     EnsureStyleNameTables();
     oxBoxPainter::InstallPaintServices();
+    RegisterFrameWindowClass();
 }
 
 void StopServices() {
     oxTimerQueue::ReleaseInstance();
+    UnregisterFrameWindowClass();
     oxAtoms::Clear();
     CoUninitialize();
     NUBO::Shutdown();
