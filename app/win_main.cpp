@@ -8,6 +8,7 @@
 #include "platform/crt/wide.h"
 #include "platform/net/url_moniker.h"
 #include "platform/shell/files.h"
+#include "platform/win/font.h"
 #include "platform/win/gdi.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/timer.h"
@@ -69,11 +70,13 @@ void ChangeResourceFonts(bool adding) {
         TWString file(folder);
         file += u'\\';
         file += found.cFileName;
-        // FIXME: AddFontResourceW / RemoveFontResourceW and the WM_FONTCHANGE broadcast join here
-        // with the platform's fonts.
-        (void)adding;
+        if (adding)
+            AddFontResourceW(file.GetString());
+        else
+            RemoveFontResourceW(file.GetString());
     } while (FindNextFileW(find, &found));
     FindClose(find);
+    // FIXME: WM_FONTCHANGE goes to every top-level window here once messages can be broadcast.
 }
 
 // The first scene's object while the loop runs, for the run bound.
