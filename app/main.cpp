@@ -1,18 +1,15 @@
-// The program's entry. Until it can open scenes it starts the toolkit, says what it is and stops.
-#include <cstdio>
+// The program's entry: the display backend is chosen (an SDL window when a display exists, else
+// headless), then the main function does the work. TANDU_RUN_SECONDS=N closes the first scene
+// after N seconds, so a run with no one to close it still ends.
+#include <cstdlib>
 
-#include "toolkit/scene/application.h"
+#include "app/win_main.h"
+#include "platform/backend/sdl.h"
 
 int main() {
-    auto* application = new oxApplication();
-    application->AddRef();
-    if (!application->Init()) {
-        application->Release();
-        return 1;
-    }
-    std::puts("Tandu: a messaging client on the Weftly markup user-interface toolkit.");
-    std::puts("This build cannot open scenes yet; it exits without showing anything.");
-    application->Shutdown();
-    application->Release();
-    return 0;
+    if (const char* seconds = std::getenv("TANDU_RUN_SECONDS")) app::SetRunBound(std::atoi(seconds));
+    bool shown = platform::backend::ChooseFromEnvironment();
+    int status = WinMain(nullptr, nullptr, nullptr, 0);
+    if (shown) platform::sdl::Stop();
+    return status;
 }

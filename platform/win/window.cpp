@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/crt/wide.h"
+#include "platform/shell/single_instance.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/message_queue_internal.h"
 #include "platform/win/messages.h"
@@ -159,12 +160,14 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     if (x == CW_USEDEFAULT) x = y = 0;
     if (width == CW_USEDEFAULT) width = height = 0;
     HWND hwnd;
+    bool publish;
     {
         std::lock_guard lock(tableMutex);
         WindowClass* c = FindClass(className);
         if (!c) return nullptr;
         bool messageOnly = parent == HWND_MESSAGE;
         if (messageOnly) parent = nullptr;
+        publish = !messageOnly && !(style & WS_CHILD);
         if (parent && !Find(parent)) return nullptr;
         if ((style & WS_CHILD) && !parent) return nullptr;
         auto w = std::make_unique<Window>();
@@ -191,6 +194,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         windows.emplace(w->handle, std::move(w));
     }
     platform::detail::CurrentQueue(); // the thread's messages need somewhere to go
+    if (publish) platform::PublishWindows(); // other processes may look for it by its title
 
     CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, LONG(style), windowName, className, exStyle};
     if (!SendMessageW(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
@@ -287,16 +291,18 @@ HWND GetParent(HWND hwnd) {
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
-    std::lock_guard lock(tableMutex);
-    // Newest first: the last created top-level window is the one on top.
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        Window* w = it->second.get();
-        if ((w->style & WS_CHILD) || w->messageOnly || w->destroying) continue;
-        if (className && _wcsicmp(w->cls->name.c_str(), className) != 0) continue;
-        if (windowName && _wcsicmp(w->title.c_str(), windowName) != 0) continue;
-        return ToHandle(w);
+    {
+        std::lock_guard lock(tableMutex);
+        // Newest first: the last created top-level window is the one on top.
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+            Window* w = it->second.get();
+            if ((w->style & WS_CHILD) || w->messageOnly || w->destroying) continue;
+            if (className && _wcsicmp(w->cls->name.c_str(), className) != 0) continue;
+            if (windowName && _wcsicmp(w->title.c_str(), windowName) != 0) continue;
+            return ToHandle(w);
+        }
     }
-    return nullptr;
+    return platform::FindWindowOfOtherProcess(className, windowName);
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {

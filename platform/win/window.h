@@ -147,7 +147,8 @@ BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL IsWindowVisible(HWND hwnd);
 HWND GetParent(HWND hwnd);
-// Finds a top-level window of this process by class and/or title (null matches any).
+// Finds a top-level window by class and/or title (null matches any): one of this process, else one
+// of another process of the user.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 // Thread that created the window; 0 for an invalid window.
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
@@ -192,6 +193,7 @@ BOOL IsWindowEnabled(HWND hwnd);
 // processing of the activation gives the window the keyboard focus.
 HWND SetActiveWindow(HWND hwnd);
 HWND GetActiveWindow();
+// A window of another process, as FindWindowW found it, is brought forward by its owner.
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
 // WM_KILLFOCUS to the old focus window, then WM_SETFOCUS to the new one; the previous focus.

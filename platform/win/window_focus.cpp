@@ -1,5 +1,6 @@
 // Activation, keyboard focus, mouse capture, enabling, re-parenting and coordinates of windows.
 #include "platform/shell/menu_bar.h"
+#include "platform/shell/single_instance.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/window_internal.h"
@@ -54,6 +55,8 @@ HWND GetActiveWindow() {
 }
 
 BOOL SetForegroundWindow(HWND hwnd) {
+    // A window of another process (as FindWindowW found it) comes forward through its owner.
+    if (platform::IsWindowOfOtherProcess(hwnd)) return platform::ActivateWindowOfOtherProcess(hwnd);
     if (hwnd == GetDesktopWindow()) {
         foreground = hwnd;
         SetActiveWindow(nullptr);

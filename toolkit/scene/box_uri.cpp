@@ -15,14 +15,20 @@ namespace {
 
 constexpr DWORD kModulePathUnits = 260;
 
-// The program's folder with its trailing backslash, found once.
-const TWString& ProgramFolder() {
+// The "resources" folder beside the program, with its trailing backslash, found once. The scenes,
+// the toolkit's own content ("box://KestrumToolkit/...") and "main.box" all live there, so box://
+// URIs and bare names anchor there rather than in the program's folder itself.
+const TWString& ResourcesFolder() {
     static const TWString folder = [] {
         WCHAR path[kModulePathUnits + 1] = {};
         GetModuleFileNameW(nullptr, path, kModulePathUnits);
         path[kModulePathUnits] = 0;
         const WCHAR* slash = wcsrchr(path, u'\\');
-        return slash ? TWString(path, int(slash - path) + 1) : TWString(u"");
+        if (!slash) return TWString(u"");
+        TWString out(path, int(slash - path) + 1);
+        out += kBuiltInResourcesFolder;
+        out += u'\\';
+        return out;
     }();
     return folder;
 }
@@ -73,11 +79,11 @@ TWString KeepRelativeInside(const WCHAR* path) {
 } // namespace
 
 const TWString& GetResourcesFolder() {
-    return ProgramFolder();
+    return ResourcesFolder();
 }
 
 bool ConfineToResources(TWString& path) {
-    const TWString& folder = ProgramFolder();
+    const TWString& folder = ResourcesFolder();
     TWString full(path.GetString());
     if (!IsSeparator(full.GetAt(0))) {
         full = folder;
@@ -108,8 +114,9 @@ TWString GetBuiltInPath(int index) {
 
 void AnchorToProgramFolder(TWString& path) {
     if (path.GetAt(0) == u'\\') return;
-    TWString anchored = ProgramFolder();
-    anchored += path;
+    // A relative path names a file in the folder: no '..' leads out of it.
+    TWString anchored = ResourcesFolder();
+    anchored += KeepRelativeInside(path.GetString());
     path = std::move(anchored);
 }
 
@@ -133,6 +140,12 @@ int UriToLocalPath(const oxUri& uri, TWString& out) {
         return 1;
     case kAtomFile:
         out = uri.GetPath() ? uri.GetPath() : u"";
+        // The device has no working folder: "file:///x/y" names "\x/y" there, and must here too.
+        if (!out.IsEmpty() && !IsSeparator(out.GetAt(0))) {
+            TWString rooted(u"\\");
+            rooted += out;
+            out = std::move(rooted);
+        }
         return 1;
     default:
         out = u"";
@@ -154,7 +167,7 @@ int ResolveUriToPath(const WCHAR* uri, const WCHAR* base, TWString& out) {
                                   parsedBase.GetPath() ? parsedBase.GetPath() : u"");
     }
     out = NUBO::CombinePath(start.GetString(), uri);
-    // A relative result is opened from the program folder: it must not climb out of it.
+    // A relative result is opened from the resources folder: it must not climb out of it.
     if (!IsSeparator(out.GetAt(0))) out = KeepRelativeInside(out.GetString());
     return 1;
 }

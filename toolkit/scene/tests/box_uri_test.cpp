@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/shell/files.h"
 #include "runtime/stream.h"
 #include "toolkit/core/atoms.h"
 #include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/scene/tests/temp_resources.h"
 
 using markup_test::Utf8;
 
@@ -23,7 +25,7 @@ TEST(BoxUriTest, ResolvesAgainstBases) {
         {u"../../../../etc/passwd", u"box://Pkg/content", "etc\\passwd"},
         {u"..\\..\\x", u"dir", "x"},
         {u"ent.dtd", u"", "ent.dtd"},
-        {u"file:///x/y.box", u"\\ignored", "x/y.box"},
+        {u"file:///x/y.box", u"\\ignored", "\\x/y.box"},
         {u"http://host/a.box", nullptr, "http://host/a.box"},
     };
     for (const Case& c : cases) {
@@ -88,6 +90,58 @@ TEST(BoxUriTest, PathsStayInsideTheResourcesFolder) {
             EXPECT_EQ(Utf8(path.GetString()), c.settled);
         }
     }
+}
+
+// The resources folder is "resources" beside the program; every form of name reaches a file there.
+TEST(BoxUriTest, EveryFormOpensFromTheResourcesFolder) {
+    oxAtoms::RegisterPredefined();
+    WCHAR program[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+    std::u16string folder(program);
+    folder.resize(folder.rfind(u'\\') + 1);
+    EXPECT_EQ(Utf8(GetResourcesFolder().GetString()), Utf8((folder + u"resources\\").c_str()));
+
+    markup_test::TempResources temp;
+    ASSERT_TRUE(temp.Ok());
+    const std::u16string device = temp.Write("content/a.box", "scene");
+    const std::u16string name = platform::WideFromUtf8(temp.Name());
+    const std::u16string forms[] = {
+        temp.BoxUri("content/a.box"),                // box://package/path
+        u"ee://" + name + u"/proto/content/a.box",   // ee://provider/protocol/name
+        name + u"\\content\\a.box",                  // a bare relative name
+        u"box://" + name + u"/x/../content/./a.box", // settled by name
+        device,                                      // a path that begins with '\\' opens as it is
+        u"file:///" + device.substr(1),              // a file URI names its path
+    };
+    for (const std::u16string& form : forms) {
+        NUBO::XStream* raw = nullptr;
+        ASSERT_EQ(OpenUriStream(form.c_str(), &raw), 0) << Utf8(form.c_str());
+        char text[8] = {};
+        uint32_t count = 0;
+        raw->Read(text, sizeof text, &count);
+        EXPECT_EQ(std::string(text, count), "scene") << Utf8(form.c_str());
+        raw->Release();
+    }
+    // Relative names against a box:// base and against a path.
+    NUBO::TWString out;
+    ResolveUriToPath(u"a.box", (u"box://" + name + u"/content").c_str(), out);
+    EXPECT_EQ(Utf8(out.GetString()), temp.Name() + "\\content\\a.box");
+    NUBO::XStream* raw = nullptr;
+    ASSERT_EQ(OpenUriStream(out.GetString(), &raw), 0);
+    raw->Release();
+    // Nothing outside the folder is reached through '..'.
+    std::filesystem::path outside = std::filesystem::path(temp.HostPath()).parent_path().parent_path() / "outside.box";
+    std::ofstream(outside) << "secret";
+    for (const WCHAR* climb : {u"box://x/../../outside.box", u"../outside.box", u"ee://../outside.box"}) {
+        raw = nullptr;
+        EXPECT_EQ(OpenUriStream(climb, &raw), 1) << Utf8(climb);
+        NUBO::TWString resolved;
+        ResolveUriToPath(climb, u"box://pkg", resolved);
+        if (resolved.GetAt(0) == u'\\') {
+            EXPECT_TRUE(ConfineToResources(resolved)) << Utf8(climb);
+        }
+    }
+    std::filesystem::remove(outside);
 }
 
 TEST(BoxUriTest, OpenUriStreamFailsForMissingFiles) {

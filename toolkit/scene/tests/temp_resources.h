@@ -1,5 +1,5 @@
 #pragma once
-// A fresh folder inside the resources folder (the program's folder), removed with the object: markup
+// A fresh folder inside the resources folder beside the program, removed with the object: markup
 // reads external entities and imports only from there. Shared by the markup tests and the markup
 // fuzz target.
 #include <stdlib.h>
@@ -17,8 +17,11 @@ namespace markup_test {
 class TempResources {
 public:
     TempResources() {
-        std::string pattern =
-            std::filesystem::path(platform::ProgramHostPath()).parent_path().string() + "/test-resources-XXXXXX";
+        std::filesystem::path resources =
+            std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources";
+        std::error_code ignored;
+        std::filesystem::create_directories(resources, ignored);
+        std::string pattern = (resources / "test-resources-XXXXXX").string();
         if (mkdtemp(pattern.data())) host_ = pattern;
         name_ = std::filesystem::path(host_).filename().string();
     }

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "runtime/script_object.h"
-#include "toolkit/scene/application.h"
+#include "toolkit/script/application.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/shell.h"
+#include "toolkit/script/shell.h"
 
 namespace toolkit_test {
 

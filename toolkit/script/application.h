@@ -1,8 +1,9 @@
 #pragma once
 // oxApplication: the toolkit application object. Its first Init in the process starts the shared
-// services in order (the runtime library, COM for the script engines, the timer queue, the atom
-// table, the style tables); every Init then makes the application's Shell, which owns the toolkit
-// runtime. The program and every test start and stop the toolkit through Init and Shutdown.
+// services in order (the runtime library, COM for the script engines, the UI scale from the
+// screen's dots per inch, the timer queue, the atom table, the style tables, the frame window
+// class); every Init then makes the application's Shell, which owns the toolkit runtime. The program and every test
+// start and stop the toolkit through Init and Shutdown.
 #include <cstdint>
 
 #include "runtime/script_object.h"

@@ -1,30 +1,42 @@
-#include "toolkit/scene/application.h"
+#include "toolkit/script/application.h"
 
 #include "platform/com/class_registry.h"
+#include "platform/win/gdi.h"
 #include "runtime/startup.h"
 #include "toolkit/core/atoms.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/shell.h"
+#include "toolkit/script/shell.h"
 #include "toolkit/style/box_painter.h"
 #include "toolkit/style/style_tables.h"
+#include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/frame.h"
 
 namespace {
 
 int32_t g_startCount = 0;
 
+// The desktop's logical dots per inch over 96, never below 1.
+float ComputeDpiScale() {
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi <= 96 ? 1.0f : float(double(dpi) * (1.0 / 96));
+}
+
 void StartServices() {
-    // FIXME: the display scale, the UI scale and the frame window class join here with graphics
-    // and frames.
     NUBO::Initialize(nullptr);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetUiScale(ComputeDpiScale());
     oxTimerQueue::Acquire();
     oxAtoms::RegisterPredefined();
     EnsureStyleNameTables();
     oxBoxPainter::InstallPaintServices();
+    RegisterFrameWindowClass();
 }
 
 void StopServices() {
     oxTimerQueue::ReleaseInstance();
+    UnregisterFrameWindowClass();
     oxAtoms::Clear();
     CoUninitialize();
     NUBO::Shutdown();

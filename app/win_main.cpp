@@ -1,0 +1,233 @@
+#include "app/win_main.h"
+
+#include "app/script_function.h"
+#include "app/shell_listener.h"
+#include "app/timer.h"
+#include "app/uri_request.h"
+#include "platform/com/class_registry.h"
+#include "platform/crt/wide.h"
+#include "platform/net/url_moniker.h"
+#include "platform/shell/files.h"
+#include "platform/win/font.h"
+#include "platform/win/gdi.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/timer.h"
+#include "runtime/live_array.h"
+#include "runtime/script_array.h"
+#include "runtime/script_constructors.h"
+#include "runtime/script_dictionary.h"
+#include "runtime/startup.h"
+#include "toolkit/script/application.h"
+#include "toolkit/script/shell.h"
+
+using NUBO::TWString;
+using NUBO::XObject;
+using NUBO::XVariant;
+
+namespace app {
+namespace {
+
+constexpr UINT kFirstKeyMessage = 0x100;
+constexpr UINT kLastKeyMessage = 0x108;
+constexpr DWORD kModulePathUnits = 260;
+constexpr int kScreenDpi = 96;
+
+int runBoundSeconds = 0;
+StepLog stepLog = nullptr;
+
+void Step(const char* step) {
+    if (stepLog) stepLog(step);
+}
+
+// Made by plain allocation with one reference and no Initialize, as the main function makes its
+// host objects; null when memory is short.
+template <class T, class... Args> T* MakeHostObject(Args... args) {
+    T* object = new (std::nothrow) T(args...);
+    if (object) object->AddRef();
+    return object;
+}
+
+XObject* MakeConstructor(int32_t (*create)(XObject**)) {
+    XObject* constructor = nullptr;
+    if (NUBO::CreateScriptObjectConstructor(create, &constructor) != 0) return nullptr;
+    return constructor;
+}
+
+// Adds (or removes) every "*.ttf" of the resources folder beside the program as a private font.
+void ChangeResourceFonts(bool adding) {
+    WCHAR path[kModulePathUnits + 1] = {};
+    GetModuleFileNameW(nullptr, path, kModulePathUnits);
+    const WCHAR* slash = wcsrchr(path, u'\\');
+    TWString folder(path, slash ? int(slash - path) : 0);
+    folder += u"\\resources";
+    TWString pattern(folder);
+    pattern += u"\\*.ttf";
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.GetString(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        TWString file(folder);
+        file += u'\\';
+        file += found.cFileName;
+        if (adding)
+            AddFontResourceW(file.GetString());
+        else
+            RemoveFontResourceW(file.GetString());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    // FIXME: WM_FONTCHANGE goes to every top-level window here once messages can be broadcast.
+}
+
+// The first scene's object while the loop runs, for the run bound.
+Shell* boundShell = nullptr;
+XObject* boundScene = nullptr;
+
+void RunBoundReached(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (boundShell && boundScene) boundShell->CloseScene(boundScene);
+}
+
+void RunMessageLoop(Shell* shell) {
+    MSG msg;
+    for (;;) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) break;
+        if (got < 0) continue;
+        XVariant handled(false);
+        if (msg.message >= kFirstKeyMessage && msg.message <= kLastKeyMessage)
+            shell->PreTranslateAccelerator(msg.hwnd, msg.message, msg.wParam, msg.lParam, &handled);
+        if (!handled.ToBool()) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+} // namespace
+
+void SetRunBound(int seconds) {
+    runBoundSeconds = seconds > 0 ? seconds : 0;
+}
+
+void SetStepLog(StepLog log) {
+    stepLog = log;
+}
+
+} // namespace app
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    using namespace app;
+    if (HWND running = FindWindowW(nullptr, kMainWindowTitle)) {
+        Step("handover");
+        return SetForegroundWindow(running) == 1 ? 0 : 1;
+    }
+    NUBO::Initialize(nullptr);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    Step("runtime");
+
+    oxApplication* application = new (std::nothrow) oxApplication();
+    if (application) application->AddRef();
+    if (application && application->Init()) {
+        Step("toolkit");
+        Shell* shell = application->GetShell();
+        if (!shell) {
+            application->Shutdown();
+        } else {
+            shell->AddRef();
+            ShellListener* listener = nullptr;
+            if (CreateShellListener(instance, &listener) == 0) shell->AddListener(listener);
+            Step("listener");
+
+            XVariant out;
+            // FIXME: "device", "app" and "crypto" come with their host objects; until then the
+            // scripts miss them, as when they cannot be made.
+            XObject* device = nullptr;
+            XObject* appObject = nullptr;
+            XObject* crypto = nullptr;
+            shell->AddDOMObject(TWString(u"device"), device, &out);
+            shell->AddDOMObject(TWString(u"app"), appObject, &out);
+            shell->AddDOMObject(TWString(u"crypto"), crypto, &out);
+
+            XScriptFunction* setTimeout = MakeHostObject<XScriptFunction>(u"setTimeoutObject");
+            shell->AddNamedObject(TWString(u"setTimeoutObject"), setTimeout);
+
+            XObject* xArray = MakeConstructor(NUBO::CreateXArray);
+            XObject* xDictionary = MakeConstructor(NUBO::CreateXDictionary);
+            XObject* uriRequest = MakeConstructor(CreateXUriRequest);
+            XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
+            // FIXME: these four come with their host objects.
+            XObject* xmlHttpRequest = nullptr;
+            XObject* domDocument = nullptr;
+            XObject* keyValueStorage = nullptr;
+            XObject* xOpenAuth = nullptr;
+            // FIXME: appUtils comes with the script API.
+            XObject* appUtils = nullptr;
+            shell->AddNamedObject(TWString(u"appUtils"), appUtils);
+            shell->AddNamedObject(TWString(u"xArray"), xArray);
+            shell->AddNamedObject(TWString(u"xDictionary"), xDictionary);
+            shell->AddNamedObject(TWString(u"uriRequest"), uriRequest);
+            shell->AddNamedObject(TWString(u"liveArray"), liveArray);
+            shell->AddNamedObject(TWString(u"XMLHttpRequest"), xmlHttpRequest);
+            shell->AddNamedObject(TWString(u"domDocument"), domDocument);
+            shell->AddNamedObject(TWString(u"keyValueStorage"), keyValueStorage);
+            shell->AddNamedObject(TWString(u"xOpenAuth"), xOpenAuth);
+            Step("host objects");
+
+            ChangeResourceFonts(true);
+            HDC screen = GetDC(nullptr);
+            int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : -1;
+            if (screen) ReleaseDC(nullptr, screen);
+            float scale = dpi != -1 && dpi > kScreenDpi ? 1.3f : 1.0f;
+            shell->SetUiScale(XVariant(int(scale * 100)));
+
+            XVariant scene;
+            if (shell->OpenScene(TWString(u"main.box"), nullptr, TWString(u"main"), nullptr, nullptr, false, &scene) ==
+                0) {
+                Step("scene");
+                UINT_PTR bound = 0;
+                if (runBoundSeconds) {
+                    boundShell = shell;
+                    boundScene = scene.ToXObject(); // counted; given back after the loop
+                    bound = SetTimer(nullptr, 0, UINT(runBoundSeconds) * 1000, RunBoundReached);
+                }
+                RunMessageLoop(shell);
+                if (bound) KillTimer(nullptr, bound);
+                boundShell = nullptr;
+                if (boundScene) boundScene->Release();
+                boundScene = nullptr;
+                Step("loop ended");
+            }
+
+            // Downloads and timers still pending hold script objects: they go while the engines
+            // are there to take them back.
+            platform::net::CancelAllBindings();
+            Timer::CancelAll();
+
+            if (!(scene.vt == VT_I4 && scene.lVal == 0)) {
+                if (XObject* object = scene.ToXObject()) { // counted
+                    scene.Clear();
+                    shell->CloseScene(object);
+                    object->Release();
+                }
+            }
+            scene = 0;
+            if (listener) shell->RemoveListener(listener);
+            shell->Release();
+            ChangeResourceFonts(false);
+            scene.Clear();
+            for (XObject* object : {appUtils, xOpenAuth, keyValueStorage, domDocument, xmlHttpRequest, liveArray,
+                                    uriRequest, xDictionary, xArray, static_cast<XObject*>(setTimeout), crypto,
+                                    appObject, device, static_cast<XObject*>(listener)})
+                if (object) object->Release();
+            Step("host objects released");
+            application->Shutdown();
+            Step("toolkit stopped");
+        }
+    }
+    CoUninitialize();
+    NUBO::Shutdown();
+    if (application) application->Release();
+    Step("exit");
+    return 0;
+}

@@ -1,0 +1,505 @@
+// URL monikers over libcurl's multi interface. Each thread that binds gets one multi handle whose
+// sockets and timeout join what that thread's message loop waits on (AddWaitFd, a thread timer).
+// Curl's own callbacks only record what happened; bind-status callbacks run after curl has
+// returned, so a callback may abort or start bindings freely.
+#include "platform/net/url_moniker.h"
+
+#include <curl/curl.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/backend/headless.h"
+#include "platform/crt/wide.h"
+#include "platform/net/memory_stream.h"
+#include "platform/shell/path_map.h"
+#include "platform/win/timer.h"
+
+const IID IID_IBinding = {0x79EAC9C0, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+const IID IID_IBindStatusCallback = {0x79EAC9C1, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+const IID IID_IBindCtx = {0x0000000E, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID IID_IMoniker = {0x0000000F, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+namespace platform::net {
+namespace {
+
+// Answered only by this file's bind context, so a foreign one is never taken for ours.
+const IID kIID_OwnBindCtx = {0x5A1D7C3E, 0x4B8E, 0x4F60, {0x9A, 0x21, 0x6E, 0x0B, 0x3C, 0x77, 0x52, 0x19}};
+
+constexpr long kConnectTimeoutSeconds = 30;
+constexpr long kMaxRedirects = 10;
+
+// The counting and interface lookup of this file's single-interface objects.
+template <class Interface, const IID& Id> class ComObject : public Interface {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == Id || Answers(riid)) {
+            *out = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    virtual ~ComObject() = default;
+    virtual bool Answers(REFIID) const { return false; }
+
+    ULONG refs_ = 1;
+};
+
+class Binding;
+
+// The calling thread's transfers.
+struct Loop {
+    CURLM* multi = nullptr;
+    UINT_PTR timer = 0;
+    bool closing = false;
+    std::vector<Binding*> running; // each holds a reference to itself while listed
+    ~Loop();
+};
+
+thread_local std::unique_ptr<Loop> threadLoop;
+
+Loop* CurrentLoop();
+void Drain(Loop* loop);
+
+class Binding final : public ComObject<IBinding, IID_IBinding> {
+public:
+    Binding(CURL* easy, MemoryStream* stream) : easy_(easy), stream_(stream) {}
+    HRESULT Abort() override {
+        if (done_) return S_FALSE;
+        Finish(E_ABORT, true);
+        return S_OK;
+    }
+
+    // Starts the transfer on the thread's loop; false when curl refuses it.
+    bool Start(IBindStatusCallback* callback) {
+        Loop* loop = CurrentLoop();
+        if (!loop) return false;
+        callback_ = callback;
+        callback_->AddRef();
+        curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+        if (curl_multi_add_handle(loop->multi, easy_) != CURLM_OK) {
+            callback_->Release();
+            callback_ = nullptr;
+            return false;
+        }
+        AddRef(); // the loop's
+        loop->running.push_back(this);
+        return true;
+    }
+
+    // Curl's write callback: keep the bytes, tell the callback later.
+    static size_t Received(char* data, size_t size, size_t count, void* self) {
+        auto* binding = static_cast<Binding*>(self);
+        size_t n = size * count;
+        if (binding->done_ || !binding->stream_->Append(data, n)) return 0; // ends the transfer
+        if (n) binding->pendingData_ = true;
+        return n;
+    }
+
+    void DeliverPending() {
+        if (pendingData_ && !done_) {
+            pendingData_ = false;
+            Deliver(0);
+        }
+    }
+
+    // The transfer has ended with curl's result.
+    void Complete(CURLcode code) {
+        if (done_) return;
+        HRESULT hr = ResultOf(code);
+        if (SUCCEEDED(hr)) {
+            pendingData_ = false;
+            Deliver(BSCF_LASTDATANOTIFICATION | BSCF_DATAFULLYAVAILABLE);
+        }
+        Finish(hr, true);
+    }
+
+    // Leaves the loop and lets go of the callback, telling it the result when `notify`.
+    void Finish(HRESULT hr, bool notify) {
+        if (done_) return;
+        done_ = true;
+        Loop* loop = threadLoop.get();
+        bool listed = false;
+        if (loop) {
+            auto it = std::find(loop->running.begin(), loop->running.end(), this);
+            if (it != loop->running.end()) {
+                loop->running.erase(it);
+                listed = true;
+                curl_multi_remove_handle(loop->multi, easy_);
+            }
+        }
+        IBindStatusCallback* callback = callback_;
+        callback_ = nullptr;
+        AddRef(); // the callback may drop the last other reference
+        if (callback) {
+            if (notify) callback->OnStopBinding(hr, nullptr);
+            callback->Release();
+        }
+        if (listed) --refs_; // the loop's reference; the guard taken above keeps the count above zero
+        Release();
+    }
+
+private:
+    ~Binding() override {
+        if (easy_) curl_easy_cleanup(easy_);
+        if (stream_) stream_->Release();
+    }
+
+    void Deliver(DWORD last) {
+        if (!callback_) return;
+        DWORD flags = last | (sentFirst_ ? BSCF_INTERMEDIATEDATANOTIFICATION : BSCF_FIRSTDATANOTIFICATION);
+        sentFirst_ = true;
+        FORMATETC format{0, nullptr, 1, -1, TYMED_ISTREAM};
+        STGMEDIUM medium{TYMED_ISTREAM, stream_, nullptr};
+        AddRef();
+        IBindStatusCallback* callback = callback_;
+        callback->AddRef();
+        HRESULT hr =
+            callback->OnDataAvailable(flags, DWORD(std::min<size_t>(stream_->Size(), 0xFFFFFFFFu)), &format, &medium);
+        callback->Release();
+        if (FAILED(hr)) Finish(hr, true);
+        Release();
+    }
+
+    HRESULT ResultOf(CURLcode code) const {
+        long status = 0;
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+        switch (code) {
+        case CURLE_OK:
+            return S_OK;
+        case CURLE_HTTP_RETURNED_ERROR:
+            return status == 404 || status == 410 ? INET_E_RESOURCE_NOT_FOUND : INET_E_DOWNLOAD_FAILURE;
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return INET_E_CANNOT_CONNECT;
+        case CURLE_OPERATION_TIMEDOUT:
+            return INET_E_CONNECTION_TIMEOUT;
+        case CURLE_FILE_COULDNT_READ_FILE:
+            return INET_E_RESOURCE_NOT_FOUND;
+        case CURLE_URL_MALFORMAT:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return INET_E_INVALID_URL;
+        case CURLE_OUT_OF_MEMORY:
+            return E_OUTOFMEMORY;
+        case CURLE_WRITE_ERROR:
+            return done_ ? E_ABORT : E_OUTOFMEMORY;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+            return INET_E_SECURITY_PROBLEM;
+        default:
+            return INET_E_DOWNLOAD_FAILURE;
+        }
+    }
+
+    CURL* easy_;
+    MemoryStream* stream_;
+    IBindStatusCallback* callback_ = nullptr;
+    bool sentFirst_ = false;
+    bool pendingData_ = false;
+    bool done_ = false;
+};
+
+// Curl asks to watch a socket, or to stop.
+int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*);
+int OnTimer(CURLM*, long timeoutMs, void* context);
+
+void SocketReady(int fd, short revents, void* context) {
+    auto* loop = static_cast<Loop*>(context);
+    int mask = 0;
+    if (revents & POLLIN) mask |= CURL_CSELECT_IN;
+    if (revents & POLLOUT) mask |= CURL_CSELECT_OUT;
+    if (revents & (POLLERR | POLLHUP | POLLNVAL)) mask |= CURL_CSELECT_ERR;
+    int running = 0;
+    curl_multi_socket_action(loop->multi, fd, mask, &running);
+    Drain(loop);
+}
+
+void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
+    Loop* loop = threadLoop.get();
+    if (!loop) return;
+    if (loop->timer) KillTimer(nullptr, loop->timer);
+    loop->timer = 0;
+    int running = 0;
+    curl_multi_socket_action(loop->multi, CURL_SOCKET_TIMEOUT, 0, &running);
+    Drain(loop);
+}
+
+int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*) {
+    auto* loop = static_cast<Loop*>(context);
+    if (loop->closing) return 0;
+    if (what == CURL_POLL_REMOVE) {
+        headless::RemoveWaitFd(fd);
+        return 0;
+    }
+    short events = 0;
+    if (what & CURL_POLL_IN) events |= POLLIN;
+    if (what & CURL_POLL_OUT) events |= POLLOUT;
+    headless::AddWaitFd(fd, events, SocketReady, loop);
+    return 0;
+}
+
+int OnTimer(CURLM*, long timeoutMs, void* context) {
+    auto* loop = static_cast<Loop*>(context);
+    if (loop->closing) return 0;
+    if (timeoutMs < 0) {
+        if (loop->timer) KillTimer(nullptr, loop->timer);
+        loop->timer = 0;
+        return 0;
+    }
+    // The loop's timers cannot run sooner than their minimum; curl only asks to be called again.
+    loop->timer = SetTimer(nullptr, loop->timer, UINT(std::min<long>(timeoutMs, 0x7FFFFFFF)), TimerFired);
+    return loop->timer ? 0 : -1;
+}
+
+// Tells the callbacks what curl did, outside curl.
+void Drain(Loop* loop) {
+    std::vector<Binding*> snapshot = loop->running;
+    for (Binding* b : snapshot)
+        b->AddRef();
+    for (Binding* b : snapshot)
+        b->DeliverPending();
+
+    std::vector<std::pair<Binding*, CURLcode>> ended;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(loop->multi, &left)) {
+        if (msg->msg != CURLMSG_DONE) continue;
+        Binding* b = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&b));
+        if (!b) continue;
+        b->AddRef();
+        ended.emplace_back(b, msg->data.result);
+    }
+    for (auto& [b, code] : ended) {
+        b->Complete(code);
+        b->Release();
+    }
+    for (Binding* b : snapshot)
+        b->Release();
+}
+
+Loop::~Loop() {
+    closing = true;
+    while (!running.empty())
+        running.back()->Finish(E_ABORT, false);
+    if (multi) curl_multi_cleanup(multi);
+}
+
+Loop* CurrentLoop() {
+    if (threadLoop) return threadLoop.get();
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    auto loop = std::make_unique<Loop>();
+    loop->multi = curl_multi_init();
+    if (!loop->multi) return nullptr;
+    curl_multi_setopt(loop->multi, CURLMOPT_SOCKETFUNCTION, OnSocket);
+    curl_multi_setopt(loop->multi, CURLMOPT_SOCKETDATA, loop.get());
+    curl_multi_setopt(loop->multi, CURLMOPT_TIMERFUNCTION, OnTimer);
+    curl_multi_setopt(loop->multi, CURLMOPT_TIMERDATA, loop.get());
+    threadLoop = std::move(loop);
+    return threadLoop.get();
+}
+
+bool StartsWithNoCase(const std::u16string& text, const char* prefix) {
+    for (size_t i = 0; prefix[i]; ++i) {
+        if (i >= text.size() || towlower(text[i]) != WCHAR(prefix[i])) return false;
+    }
+    return true;
+}
+
+// "file:" URLs name device paths: "file:///dir/a.box", "file://\dir\a.box", "file:\dir\a.box".
+// Curl reads the host file, its path escaped segment by segment.
+std::string FileUrlForCurl(CURL* easy, const std::u16string& url) {
+    std::u16string path = url.substr(5);
+    if (path.size() >= 2 && (path[0] == u'/' || path[0] == u'\\') && (path[1] == u'/' || path[1] == u'\\'))
+        path = path.substr(2);
+    std::string utf8 = Utf8FromWide(path.c_str(), path.size());
+    int decodedLength = 0;
+    char* decoded = curl_easy_unescape(easy, utf8.c_str(), int(utf8.size()), &decodedLength);
+    if (!decoded) return {};
+    std::string host = HostPathFromDevice(WideFromUtf8(std::string(decoded, size_t(decodedLength))));
+    curl_free(decoded);
+    if (host.empty() || host[0] != '/') return {};
+    std::string out = "file://";
+    size_t at = 0;
+    while (at < host.size()) {
+        size_t slash = host.find('/', at);
+        out += '/';
+        if (slash == at) {
+            ++at;
+            continue;
+        }
+        size_t end = slash == std::string::npos ? host.size() : slash;
+        char* escaped = curl_easy_escape(easy, host.c_str() + at, int(end - at));
+        if (!escaped) return {};
+        out += escaped;
+        curl_free(escaped);
+        at = end + 1;
+        if (slash == std::string::npos) break;
+    }
+    return out;
+}
+
+// Curl takes any text as a URL and fails later: a malformed one must fail the bind itself.
+bool IsWellFormed(const std::string& url) {
+    if (url.empty()) return false;
+    CURLU* parsed = curl_url();
+    bool ok = parsed && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+    if (parsed) curl_url_cleanup(parsed);
+    return ok;
+}
+
+class Moniker final : public ComObject<IMoniker, IID_IMoniker> {
+public:
+    explicit Moniker(std::u16string url) : url_(std::move(url)) {}
+
+    HRESULT BindToStorage(IBindCtx* context, IMoniker* left, REFIID riid, void** out) override;
+
+private:
+    std::u16string url_;
+};
+
+class BindCtx final : public ComObject<IBindCtx, IID_IBindCtx> {
+public:
+    explicit BindCtx(IBindStatusCallback* callback) : callback_(callback) {
+        if (callback_) callback_->AddRef();
+    }
+
+    IBindStatusCallback* Callback() const { return callback_; }
+
+private:
+    ~BindCtx() override {
+        if (callback_) callback_->Release();
+    }
+    bool Answers(REFIID riid) const override { return riid == kIID_OwnBindCtx; }
+
+    IBindStatusCallback* callback_;
+};
+
+HRESULT Moniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!(riid == IID_IStream)) return E_NOINTERFACE;
+    void* own = nullptr;
+    if (!context || FAILED(context->QueryInterface(kIID_OwnBindCtx, &own))) return E_INVALIDARG;
+    auto* ctx = static_cast<BindCtx*>(static_cast<IBindCtx*>(own));
+    IBindStatusCallback* callback = ctx->Callback();
+    ctx->Release();
+    if (!callback) return E_INVALIDARG;
+
+    CURL* easy = curl_easy_init();
+    MemoryStream* stream = MemoryStream::Create();
+    if (!easy || !stream) {
+        if (easy) curl_easy_cleanup(easy);
+        if (stream) stream->Release();
+        return E_OUTOFMEMORY;
+    }
+    auto* binding = new (std::nothrow) Binding(easy, stream);
+    if (!binding) {
+        curl_easy_cleanup(easy);
+        stream->Release();
+        return E_OUTOFMEMORY;
+    }
+    std::string target;
+    if (StartsWithNoCase(url_, "file:")) {
+        target = FileUrlForCurl(easy, url_);
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
+    } else {
+        target = Utf8FromWide(url_.c_str(), url_.size());
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+        curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    }
+    if (!IsWellFormed(target) || curl_easy_setopt(easy, CURLOPT_URL, target.c_str()) != CURLE_OK) {
+        binding->Release();
+        return INET_E_INVALID_URL;
+    }
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Binding::Received);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, binding);
+
+    DWORD flags = 0;
+    BINDINFO info{};
+    info.cbSize = sizeof info;
+    callback->GetBindInfo(&flags, &info);
+    HRESULT hr = callback->OnStartBinding(0, binding);
+    if (FAILED(hr)) {
+        binding->Release();
+        return hr;
+    }
+    if (!binding->Start(callback)) {
+        binding->Finish(E_OUTOFMEMORY, false);
+        return E_OUTOFMEMORY;
+    }
+    binding->Release(); // the loop and the callback hold it now
+    return MK_S_ASYNCHRONOUS;
+}
+
+} // namespace
+
+int CancelAllBindings() {
+    Loop* loop = threadLoop.get();
+    if (!loop) return 0;
+    int count = 0;
+    while (!loop->running.empty()) {
+        loop->running.back()->Finish(E_ABORT, false);
+        ++count;
+    }
+    return count;
+}
+
+int RunningBindings() {
+    Loop* loop = threadLoop.get();
+    return loop ? int(loop->running.size()) : 0;
+}
+
+} // namespace platform::net
+
+HRESULT CreateURLMonikerEx(IMoniker*, LPCWSTR url, IMoniker** out, DWORD) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!url || !*url) return MK_E_SYNTAX;
+    std::u16string text(url);
+    using platform::net::StartsWithNoCase;
+    if (!StartsWithNoCase(text, "http://") && !StartsWithNoCase(text, "https://") && !StartsWithNoCase(text, "file:"))
+        return INET_E_UNKNOWN_PROTOCOL;
+    auto* moniker = new (std::nothrow) platform::net::Moniker(std::move(text));
+    if (!moniker) return E_OUTOFMEMORY;
+    *out = moniker;
+    return S_OK;
+}
+
+HRESULT CreateAsyncBindCtx(DWORD, IBindStatusCallback* callback, void*, IBindCtx** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!callback) return E_INVALIDARG;
+    auto* ctx = new (std::nothrow) platform::net::BindCtx(callback);
+    if (!ctx) return E_OUTOFMEMORY;
+    *out = ctx;
+    return S_OK;
+}

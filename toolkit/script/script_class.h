@@ -1,0 +1,58 @@
+#pragma once
+// The frame every script class shares: a member's thunk checks the object and the argument count
+// and hands the arguments to a body on the class, which converts them with the helpers below and
+// answers a result code. Wrong argument types never fail: they read as text, 0, false or null.
+#include <cstdint>
+#include <new>
+#include <utility>
+
+#include "runtime/result_codes.h"
+#include "runtime/script_args.h"
+#include "runtime/script_object.h"
+#include "runtime/script_variant.h"
+
+namespace script_class {
+
+// The thunk of a method whose body is `Body(T*, XArgList*, XVariant* out)`: 10 without an object,
+// 12 with fewer than `MinArgs` arguments; the output reaches the caller only on success.
+template <class T, int MinArgs, int32_t (*Body)(T*, NUBO::XArgList*, NUBO::XVariant*)>
+int32_t Method(NUBO::XObject* object, int argc, NUBO::XArgList* args, NUBO::XVariant* result) {
+    if (!object) return NUBO::XR_INVALID;
+    if (argc < MinArgs) return NUBO::XR_TOO_FEW_ARGS;
+    NUBO::XVariant out;
+    int32_t rc = Body(static_cast<T*>(object), args, &out);
+    if (rc == 0 && result) *result = out;
+    return rc;
+}
+
+// The argument helpers; `i` counts from the first argument the script wrote.
+inline int32_t ArgInt(NUBO::XArgList* args, int i) {
+    return args->GetArg(i)->ToInt32();
+}
+inline bool ArgBool(NUBO::XArgList* args, int i) {
+    return args->GetArg(i)->ToBool();
+}
+// The native object of an object argument with a reference the caller releases, else null.
+inline NUBO::XObject* ArgObject(NUBO::XArgList* args, int i) {
+    NUBO::XObject* object = nullptr;
+    if (NUBO::VariantToXObject(&object, args->GetArg(i)) != 0) return nullptr;
+    return object;
+}
+
+// The create-instance protocol: 10 for a null out pointer, 18 when memory is short, else the new
+// object's Initialize answer; on 0 the object is in `out` with one reference.
+template <class T, class Out, class... Args> int32_t CreateInstance(Out** out, Args&&... args) {
+    if (!out) return NUBO::XR_INVALID;
+    T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+    if (!object) return NUBO::XR_OUT_OF_MEMORY;
+    object->AddRef();
+    int32_t rc = object->Initialize();
+    if (rc != 0) {
+        object->Release();
+        return rc;
+    }
+    *out = object;
+    return 0;
+}
+
+} // namespace script_class

@@ -1,0 +1,116 @@
+#include "toolkit/script/shell.h"
+
+#include <new>
+
+#include "runtime/result_codes.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_script_object.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/script_class.h"
+#include "toolkit/style/ui_scale.h"
+
+namespace {
+
+const NUBO::XMemberEntry kMembers[] = {
+    NUBO::XMemberEnd(),
+};
+
+} // namespace
+
+NUBO::XClassDescriptor Shell::Descriptor = {"Shell", 1, kMembers, &NUBO::XObject::Descriptor, 0, {}};
+
+int32_t Shell::Initialize() {
+    auto* runtime = new (std::nothrow) oxRuntime();
+    if (!runtime) return 1;
+    if (!runtime->Init()) {
+        delete runtime;
+        return 1;
+    }
+    runtime_ = runtime;
+    runtime_->GetScriptObjectCache()->SetShellObject(this);
+    return runtime_->InitStateAttributes();
+}
+
+void Shell::OnBeforeDestroy() {
+    if (!runtime_) return;
+    oxRuntime* runtime = runtime_;
+    runtime->Shutdown();
+    runtime_ = nullptr;
+    delete runtime;
+}
+
+int32_t Shell::AddListener(NUBO::XObject* listener) {
+    if (!listener || !runtime_) return 1;
+    runtime_->AddListener(listener);
+    return 0;
+}
+
+int32_t Shell::RemoveListener(NUBO::XObject* listener) {
+    if (!listener || !runtime_) return 1;
+    runtime_->RemoveListener(listener);
+    return 0;
+}
+
+int32_t Shell::AddNamedObject(const NUBO::TWString& name, NUBO::XObject* object) {
+    if (!runtime_ || !object) return 0;
+    return runtime_->GetScriptContextManager()->AddGlobalObject(name, object) ? 0 : 1;
+}
+
+int32_t Shell::AddDOMObject(const NUBO::TWString& name, NUBO::XObject* object, NUBO::XVariant* out) {
+    if (!object || name.IsEmpty()) return NUBO::XR_FAIL;
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_UNKNOWN;
+    value.punkVal = static_cast<IDispatchEx*>(object);
+    bool stored = SetPropertyByName(name.GetString(), &value) == 0;
+    if (out) *out = stored;
+    return 0;
+}
+
+int32_t Shell::SetUiScale(const VARIANT& percent) {
+    NUBO::XVariant value(percent);
+    ::SetUiScale(float(value.ToInt32()) * 0.01f);
+    // FIXME: every open scene lays itself out and repaints again once frames can.
+    return 0;
+}
+
+int32_t Shell::OpenScene(const NUBO::TWString& url, NUBO::XObject* parent, const NUBO::TWString& name,
+                         NUBO::XObject* params, NUBO::XObject* listener, bool modal, NUBO::XVariant* out) {
+    if (!runtime_ || url.IsEmpty()) return NUBO::XR_FAIL;
+    oxScene* opener = nullptr;
+    if (NUBO::XObject::IsKindOf(parent, &Scene::Descriptor)) opener = static_cast<Scene*>(parent)->GetScene();
+    oxScene* scene = runtime_->OpenSceneSimple(url.GetString(), opener, name.IsEmpty() ? nullptr : name.GetString(),
+                                               params, listener, modal);
+    if (!scene) return NUBO::XR_FAIL;
+    Scene* wrapper = nullptr;
+    if (!runtime_->GetScriptObjectCache()->GetSceneObject(scene, &wrapper) || !wrapper) return NUBO::XR_FAIL;
+    if (out) *out = static_cast<NUBO::XObject*>(wrapper);
+    wrapper->Release();
+    return 0;
+}
+
+int32_t Shell::PreTranslateAccelerator(HWND, UINT, WPARAM, LPARAM, NUBO::XVariant* out) {
+    if (out) *out = false;
+    return 0;
+}
+
+int32_t Shell::CloseScene(NUBO::XObject* scene) {
+    if (!NUBO::XObject::IsKindOf(scene, &Scene::Descriptor)) return NUBO::XR_FAIL;
+    if (oxScene* native = static_cast<Scene*>(scene)->GetScene()) native->Close(false);
+    return 0;
+}
+
+void Shell::Shutdown() {
+    if (!runtime_) return;
+    runtime_->CloseAllScenes();
+    runtime_->ReleaseDefaultEngines();
+    // Every engine holds this Shell as "shell": a context left over (one not tied to a scene)
+    // would keep the Shell, and with it the runtime that owns the context, alive for good.
+    runtime_->GetScriptContextManager()->RemoveAllContexts();
+}
+
+int32_t CreateShell(Shell** out) {
+    return script_class::CreateInstance<Shell>(out);
+}
