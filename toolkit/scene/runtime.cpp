@@ -175,6 +175,19 @@ void oxRuntime::LoadInto(const WCHAR* uri, oxLibrary* library) {
 
 oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener,
                               const WCHAR* name, XObject* params, XObject* listener, bool dialog) {
+    return OpenSceneAs(uri, embedded, windowSubFlag, opener, name, params, listener, dialog, false, false);
+}
+
+oxScene* oxRuntime::OpenDialogScene(const WCHAR* uri, oxScene* opener, const WCHAR* name, XObject* params,
+                                    XObject* listener, bool shareLibraries) {
+    oxScene* scene = OpenSceneAs(uri, 0, 0, opener, name, params, listener, true, true, shareLibraries);
+    if (scenes_.empty()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    return scene;
+}
+
+oxScene* oxRuntime::OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener,
+                                const WCHAR* name, XObject* params, XObject* listener, bool dialog, bool modal,
+                                bool shareLibraries) {
     if (!uri) return nullptr;
     TWString resolved(uri);
     if (opener && !HasSchemePrefix(uri)) resolved = NUBO::CombinePath(opener->GetBase().GetString(), uri);
@@ -184,10 +197,11 @@ oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t window
     EnsureGadgets(scene);
     if (!Load(resolved.GetString(), scene, nullptr) || !scenes_.PushBack(scene)) {
         scene->Release();
-        if (scenes_.empty() && embedded == 0) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+        if (scenes_.empty() && embedded == 0 && !modal)
+            Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
         return nullptr;
     }
-    scene->Open(opener, name, listener, dialog, false, false);
+    scene->Open(opener, name, listener, dialog, modal, shareLibraries);
     return scene;
 }
 
