@@ -3,6 +3,7 @@
 #include "toolkit/scene/runtime.h"
 
 #include <new>
+#include <vector>
 
 #include "platform/crt/wide.h"
 #include "runtime/file_stream.h"
@@ -113,8 +114,10 @@ bool oxRuntime::Load(const WCHAR* uri, oxLibrary* container, oxElement** root) {
     if (!loader) return false;
     loader->Reset();
     NUBO::XStream* rawStream = nullptr;
+    lastLoadUnopened_ = false;
     if (OpenUriStream(uri, &rawStream) != 0) {
         PopLoader();
+        lastLoadUnopened_ = true;
         return false;
     }
     RefPtr<NUBO::XStream> stream(rawStream);
@@ -129,7 +132,11 @@ bool oxRuntime::Load(const WCHAR* uri, oxLibrary* container, oxElement** root) {
         Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
         return false;
     }
+    // Style text the document could not use does not stop it; each piece is reported once.
+    std::vector<oxSourceErrorReport> styleReports = loader->GetStyleReports();
     PopLoader();
+    for (const oxSourceErrorReport& report : styleReports)
+        Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
     if (!made) {
         oxSourceErrorReport report(kErrorFileNotFound, kNoRootBoxText, uri, 0, 0);
         Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
@@ -147,6 +154,9 @@ oxLibrary* oxRuntime::LoadLibrary(const WCHAR* uri) {
     EnsureGadgets(library);
     if (!Load(uri, library, nullptr)) {
         library->Release();
+        // Unlike a scene, whose opener hears that it did not open, a missing import would go
+        // unnoticed: it is reported as a file not found.
+        if (lastLoadUnopened_) ReportFileNotFound(uri);
         return nullptr;
     }
     libraries_.Insert(uri, library); // the reference just added

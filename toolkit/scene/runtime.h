@@ -187,4 +187,5 @@ private:
     oxAtom defaultDirection_ = kAtomNone;
     bool rtlFormatting_ = false;
     oxAtom scriptLanguage_ = kAtomNone;
+    bool lastLoadUnopened_ = false; // the last Load could not open its file
 };

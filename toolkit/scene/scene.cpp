@@ -192,6 +192,13 @@ oxElement* oxScene::CreateScriptElement(oxBox* owner, oxAtom tag) {
 
 oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
     if (!owner) return nullptr;
+    // The document element is the root box, so the groups written directly under it are the
+    // scene's own: they answer for every box of the scene.
+    if (owner == root_ || !owner->GetParent()) {
+        if (tag == kAtomCommandGroup) return AddCommandGroup(0);
+        if (tag == kAtomKeyGroup) return AddKeyGroup(0);
+        return nullptr;
+    }
     auto* node = boxGroups_.Find(owner);
     BoxGroups* groups = node ? node->value : nullptr;
     if (!groups) {
@@ -454,7 +461,7 @@ int32_t oxScene::DispatchEvent(oxEvent* event) {
     ++nesting_;
     RouteEvent(event);
     --nesting_;
-    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && openState_ != 1;
+    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && (openState_ != 1 || inModalLoop_);
     if (closeNow) state_ &= ~kCloseRequested;
     if (Release() == 0) return closeNow ? 0 : 1;
     if (!closeNow) return 1;

@@ -123,6 +123,9 @@ void oxScene::RunEventHandler(const oxQualifiedName& name, oxEvent* event) {
 int32_t oxScene::SendMessage(const WCHAR* message, XObject* params) {
     if (!message || !root_) return 0;
     oxMessageEvent event(oxAtoms::Intern(message), root_);
+    // The scene's own handlers answer messages too, not only the root box's: the message event is
+    // sent as a bubbling one, which from the root reaches nothing further up.
+    event.AddFlags(kEventBubbles);
     if (params) (void)event.SetParamsObject(params);
     DispatchEvent(&event);
     return event.result;
