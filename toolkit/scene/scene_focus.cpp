@@ -2,7 +2,8 @@
 //
 // The tab order is the boxes in tree order that can take the focus, grouped by their "tabIndex"
 // (0 when absent). Stepping the current index forward finds the smallest index above it, wrapping
-// to the smallest of all; backward the largest below it, wrapping to the largest. Within an index,
+// to the smallest of all; backward the largest below it, else 0, and from 0 the largest of all.
+// Within an index,
 // boxes are met in tree order from where the search starts.
 #include <climits>
 
@@ -59,7 +60,9 @@ int32_t StepTabIndex(oxBox* root, int32_t current, bool forward) {
         }
     }
     if (found) return best;
-    return any ? extreme : 0;
+    // Forward wraps to the smallest index; backward past the smallest gives 0, which the next step
+    // backward takes as above every index.
+    return any && forward ? extreme : 0;
 }
 
 bool InMenuBar(oxBox* box) {
@@ -130,9 +133,10 @@ int32_t oxScene::AdvanceFocus() {
     if (FocusByTabIndex(start, nullptr, true)) return 1;
     tabIndex_ = StepTabIndex(root_, tabIndex_, true);
     if (tabIndex_ == 0 && embedded_) return 0;
-    if (!FocusByTabIndex(root_, start, true)) {
+    // The next index is searched for over the whole tree, from the root; then the one after it.
+    if (!FocusByTabIndex(root_, start, true) && !FocusByTabIndex(start, nullptr, true)) {
         tabIndex_ = StepTabIndex(root_, tabIndex_, true);
-        FocusByTabIndex(start, nullptr, true);
+        FocusByTabIndex(root_, nullptr, true);
     }
     return 1;
 }
@@ -144,9 +148,10 @@ int32_t oxScene::RewindFocus() {
     if (FocusByTabIndex(start, nullptr, false)) return 1;
     tabIndex_ = StepTabIndex(root_, tabIndex_, false);
     if (tabIndex_ == 0 && embedded_) return 0;
-    if (!FocusByTabIndex(LastDescendant(root_), start, false)) {
+    // The previous index over the whole tree, from its last box back; then the one before it.
+    if (!FocusByTabIndex(LastDescendant(root_), start, false) && !(start && FocusByTabIndex(start, root_, false))) {
         tabIndex_ = StepTabIndex(root_, tabIndex_, false);
-        if (start) FocusByTabIndex(start, root_, false);
+        FocusByTabIndex(LastDescendant(root_), nullptr, false);
     }
     return 1;
 }
