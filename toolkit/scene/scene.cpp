@@ -71,17 +71,24 @@ oxScene::~oxScene() {
     focused_ = nullptr;
     defaultButton_ = nullptr;
     activeNativeText_ = nullptr;
+    // Boxes that others still hold (an event's target, a script) outlive the scene: they leave it
+    // first, so that they never reach it afterwards.
     if (root_) {
         if (runtime_) runtime_->ForgetSceneContextName(root_);
         oxBox* root = root_;
         root_ = nullptr;
+        root->AttachSubtreeToScene(nullptr);
         root->Release();
     }
-    for (oxBox* box : createdWhileLoading_)
+    for (oxBox* box : createdWhileLoading_) {
+        if (box->GetScene() == this) box->AttachSubtreeToScene(nullptr);
         box->Release();
+    }
     createdWhileLoading_.Clear();
-    for (oxBox* box : deferredBoxes_)
+    for (oxBox* box : deferredBoxes_) {
+        if (box->GetScene() == this) box->AttachSubtreeToScene(nullptr);
         box->Release();
+    }
     deferredBoxes_.Clear();
     styleMaps_.Clear();
     idCache_.ClearNodes();
