@@ -55,6 +55,7 @@ public:
     // Destroys the key.
     void RemoveKey(oxKeyElement* key);
     size_t GetKeyCount() const { return keys_.size(); }
+    bool IsGadgetGroup() const { return gadget_; }
 
 private:
     bool gadget_;

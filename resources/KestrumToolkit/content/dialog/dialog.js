@@ -9,14 +9,17 @@ function dialogParam(name) {
     return value === undefined || value === null ? "" : String(value);
 }
 
-function dialogBox(id) {
-    return dialogScene && dialogScene.getBoxById ? dialogScene.getBoxById(id) : null;
-}
+function dialogBox(id) { return dialogScene && dialogScene.getBoxById ? dialogScene.getBoxById(id) : null; }
 
 function dialogShowTexts() {
     var type = dialogParam("dialogType");
-    var texts = {title: dialogParam("titleText"), body: dialogParam("bodyText"), input: dialogParam("inputText"),
-                 confirmButton: dialogParam("confirmButton") || "OK", cancelButton: dialogParam("cancelButton")};
+    var texts = {
+        title : dialogParam("titleText"),
+        body : dialogParam("bodyText"),
+        input : dialogParam("inputText"),
+        confirmButton : dialogParam("confirmButton") || "OK",
+        cancelButton : dialogParam("cancelButton")
+    };
     for (var id in texts) {
         var box = dialogBox(id);
         if (box) box.setAttribute("value", texts[id]);
@@ -39,12 +42,8 @@ function dialogFinish(button) {
     if (dialogScene) dialogScene.close();
 }
 
-function dialogConfirm() {
-    dialogFinish("confirm");
-}
+function dialogConfirm() { dialogFinish("confirm"); }
 
-function dialogCancel() {
-    dialogFinish("cancel");
-}
+function dialogCancel() { dialogFinish("cancel"); }
 
 dialogShowTexts();

@@ -1,3 +1,9 @@
 var calls = [];
-function onSave() { calls.push("save"); probe.tick(); }
-function onOk() { calls.push("ok"); probe.tick(); }
+function onSave() {
+    calls.push("save");
+    probe.tick();
+}
+function onOk() {
+    calls.push("ok");
+    probe.tick();
+}
