@@ -264,6 +264,11 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         return kElementNotHandled;
     case kAtomCommandGroup:
     case kAtomKeyGroup:
+        if (oxElement* group = scene_ && out ? scene_->CreateGroupElement(this, tag) : nullptr) {
+            *out = group;
+            return 0;
+        }
+        return kElementNotHandled;
     case kAtomReaction:
     case kAtomStyleProps:
     case kAtomProperty:

@@ -25,6 +25,11 @@ void oxBoxScene::UnregisterBoxId(oxBox* box, oxAtom id) {
     (void)box, (void)id;
 }
 
+oxElement* oxBoxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
+    (void)owner, (void)tag;
+    return nullptr;
+}
+
 oxBox* oxBoxScene::GetRootBox() {
     return nullptr;
 }

@@ -30,6 +30,9 @@ public:
     // The element for a `script` or `code` tag inside `owner`, or null when the scene loads no
     // scripts. The element loads its script at its end tag and then destroys itself.
     virtual oxElement* CreateScriptElement(oxBox* owner, oxAtom tag);
+    // The `commandGroup` or `keyGroup` element of `owner`, kept by the scene for the box; null when
+    // the scene keeps none.
+    virtual oxElement* CreateGroupElement(oxBox* owner, oxAtom tag);
     // A box of this scene was moved into another scene.
     virtual void OnBoxLeftScene(oxBox* box);
     // A box of this scene is being destroyed.

@@ -3,6 +3,7 @@
 #include "toolkit/scene/runtime.h"
 
 #include <new>
+#include <vector>
 
 #include "platform/crt/wide.h"
 #include "runtime/file_stream.h"
@@ -113,8 +114,10 @@ bool oxRuntime::Load(const WCHAR* uri, oxLibrary* container, oxElement** root) {
     if (!loader) return false;
     loader->Reset();
     NUBO::XStream* rawStream = nullptr;
+    lastLoadUnopened_ = false;
     if (OpenUriStream(uri, &rawStream) != 0) {
         PopLoader();
+        lastLoadUnopened_ = true;
         return false;
     }
     RefPtr<NUBO::XStream> stream(rawStream);
@@ -129,7 +132,11 @@ bool oxRuntime::Load(const WCHAR* uri, oxLibrary* container, oxElement** root) {
         Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
         return false;
     }
+    // Style text the document could not use does not stop it; each piece is reported once.
+    std::vector<oxSourceErrorReport> styleReports = loader->GetStyleReports();
     PopLoader();
+    for (const oxSourceErrorReport& report : styleReports)
+        Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
     if (!made) {
         oxSourceErrorReport report(kErrorFileNotFound, kNoRootBoxText, uri, 0, 0);
         Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
@@ -147,6 +154,9 @@ oxLibrary* oxRuntime::LoadLibrary(const WCHAR* uri) {
     EnsureGadgets(library);
     if (!Load(uri, library, nullptr)) {
         library->Release();
+        // Unlike a scene, whose opener hears that it did not open, a missing import would go
+        // unnoticed: it is reported as a file not found.
+        if (lastLoadUnopened_) ReportFileNotFound(uri);
         return nullptr;
     }
     libraries_.Insert(uri, library); // the reference just added
@@ -175,6 +185,19 @@ void oxRuntime::LoadInto(const WCHAR* uri, oxLibrary* library) {
 
 oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener,
                               const WCHAR* name, XObject* params, XObject* listener, bool dialog) {
+    return OpenSceneAs(uri, embedded, windowSubFlag, opener, name, params, listener, dialog, false, false);
+}
+
+oxScene* oxRuntime::OpenDialogScene(const WCHAR* uri, oxScene* opener, const WCHAR* name, XObject* params,
+                                    XObject* listener, bool shareLibraries) {
+    oxScene* scene = OpenSceneAs(uri, 0, 0, opener, name, params, listener, true, true, shareLibraries);
+    if (scenes_.empty()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    return scene;
+}
+
+oxScene* oxRuntime::OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener,
+                                const WCHAR* name, XObject* params, XObject* listener, bool dialog, bool modal,
+                                bool shareLibraries) {
     if (!uri) return nullptr;
     TWString resolved(uri);
     if (opener && !HasSchemePrefix(uri)) resolved = NUBO::CombinePath(opener->GetBase().GetString(), uri);
@@ -184,10 +207,11 @@ oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t window
     EnsureGadgets(scene);
     if (!Load(resolved.GetString(), scene, nullptr) || !scenes_.PushBack(scene)) {
         scene->Release();
-        if (scenes_.empty() && embedded == 0) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+        if (scenes_.empty() && embedded == 0 && !modal)
+            Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
         return nullptr;
     }
-    scene->Open(opener, name, listener, dialog, false, false);
+    scene->Open(opener, name, listener, dialog, modal, shareLibraries);
     return scene;
 }
 

@@ -107,6 +107,10 @@ public:
                        NUBO::XObject* params, NUBO::XObject* listener, bool dialog);
     oxScene* OpenSceneSimple(const WCHAR* uri, oxScene* opener, const WCHAR* name, NUBO::XObject* params,
                              NUBO::XObject* listener, bool dialog);
+    // Opens a modal dialog of `opener`; returns when the dialog has closed (the scene may be gone by
+    // then: the answer only tells whether it opened).
+    oxScene* OpenDialogScene(const WCHAR* uri, oxScene* opener, const WCHAR* name, NUBO::XObject* params,
+                             NUBO::XObject* listener, bool shareLibraries);
     // A scene's window has closed: the runtime lets the scene go.
     void OnSceneClosed(oxScene* scene);
     // Releases every open scene, last opened first.
@@ -158,6 +162,8 @@ public:
     const NUBO::TWString& GetBaseUri() const { return baseUri_; }
 
 private:
+    oxScene* OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener, const WCHAR* name,
+                         NUBO::XObject* params, NUBO::XObject* listener, bool dialog, bool modal, bool shareLibraries);
     // The loader for the next nested load, pushed; null when none could be had.
     oxMarkupLoader* PushLoader();
     void PopLoader();
@@ -181,4 +187,5 @@ private:
     oxAtom defaultDirection_ = kAtomNone;
     bool rtlFormatting_ = false;
     oxAtom scriptLanguage_ = kAtomNone;
+    bool lastLoadUnopened_ = false; // the last Load could not open its file
 };

@@ -15,6 +15,7 @@
 #include "toolkit/scene/scene_script_object.h"
 #include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_helper.h"
 #include "toolkit/scene/script_object_cache.h"
 
 using NUBO::RefPtr;
@@ -58,7 +59,10 @@ oxSceneScript* oxRuntime::LoadScript(const WCHAR* source, oxAtom language, oxBox
         NUBO::XStream* rawStream = nullptr;
         if (OpenUriStream(source, &rawStream) == 0) {
             RefPtr<NUBO::XStream> stream(rawStream);
+            // The scene's scripts reach their scene through __scriptHelper while they are set up.
+            SetScriptHelperTargets(nullptr, scene->GetSceneObject());
             hr = LoadScriptText(context.get(), stream.get(), u"", source, nullptr);
+            SetScriptHelperTargets(nullptr, nullptr);
         }
     }
     script->succeeded = hr == 0;

@@ -3,21 +3,29 @@
 #include <new>
 
 #include "platform/crt/wide.h"
+#include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/scene/command_group.h"
+#include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_script_context.h"
 #include "toolkit/scene/scene_script_object.h"
+#include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;
 using NUBO::XObject;
+using NUBO::XVariant;
 
 namespace {
 
 inline constexpr const WCHAR* kScriptAlreadyLoadedText = u"Script was already loaded. File: ";
+inline constexpr const WCHAR* kUnrecognizedTagText = u"Unrecognized tag: \"";
 
 TWString LoadedScriptKey(oxAtom id, oxAtom language, const WCHAR* source) {
     TWString key;
@@ -25,12 +33,28 @@ TWString LoadedScriptKey(oxAtom id, oxAtom language, const WCHAR* source) {
     return key;
 }
 
+// Box tags the toolkit makes without a gadget.
+bool IsNativeBoxTag(oxAtom tag) {
+    return (tag >= kAtomBox && tag <= kAtomWindow) || tag == kAtomCollapsedContainer || tag == kAtomColumn;
+}
+
+// A params property by name, the underscored form first; false when neither is set.
+bool ReadParam(XObject* params, const WCHAR* underscored, XVariant* out) {
+    if (params->GetPropertyByName(underscored, out) == 0 && out->vt != VT_EMPTY) return true;
+    out->Clear();
+    return params->GetPropertyByName(underscored + 1, out) == 0 && out->vt != VT_EMPTY;
+}
+
 } // namespace
 
 oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t embedded, int32_t windowSubFlag)
     : oxLibrary(0, uri, runtime), runtime_(runtime), embedded_(embedded), windowSubFlag_(windowSubFlag) {
-    // FIXME: the params object becomes the Scene object's params view with the script API.
-    (void)params;
+    // FIXME: the Scene object holds a dictionary view over the params once the script API makes
+    // one; until then the scene keeps the object itself.
+    if (params) {
+        params->AddRef();
+        params_ = params;
+    }
     if (runtime_ && runtime_->GetScriptObjectCache())
         runtime_->GetScriptObjectCache()->GetSceneObject(this, &sceneObject_);
 }
@@ -41,12 +65,33 @@ oxScene::~oxScene() {
         delete open;
     }
     openScripts_.Clear();
+    if (opener_ && opener_->activeDialog_ == this) opener_->activeDialog_ = nullptr;
+    if (root_) SendBoxEvent(root_, kAtomDestroyed);
+    layoutQueue_.Clear();
+    focused_ = nullptr;
+    defaultButton_ = nullptr;
+    activeNativeText_ = nullptr;
+    // Boxes that others still hold (an event's target, a script) outlive the scene: they leave it
+    // first, so that they never reach it afterwards.
     if (root_) {
         if (runtime_) runtime_->ForgetSceneContextName(root_);
         oxBox* root = root_;
         root_ = nullptr;
+        root->AttachSubtreeToScene(nullptr);
         root->Release();
     }
+    for (oxBox* box : createdWhileLoading_) {
+        if (box->GetScene() == this) box->AttachSubtreeToScene(nullptr);
+        box->Release();
+    }
+    createdWhileLoading_.Clear();
+    for (oxBox* box : deferredBoxes_) {
+        if (box->GetScene() == this) box->AttachSubtreeToScene(nullptr);
+        box->Release();
+    }
+    deferredBoxes_.Clear();
+    styleMaps_.Clear();
+    idCache_.ClearNodes();
     // A scene that never opened (its markup failed) was never announced, so it is not announced
     // as closed either.
     if (openState_ != 0) NotifyListeners(u"onSceneClosed");
@@ -64,6 +109,22 @@ oxScene::~oxScene() {
         delete it->value;
     if (runtime_ && runtime_->GetScriptContextManager() && !contextName_.IsEmpty())
         runtime_->GetScriptContextManager()->RemoveContext(contextName_.GetString());
+    for (oxScene* dialog : dialogs_)
+        dialog->opener_ = nullptr;
+    if (opener_) {
+        opener_->RemoveDialog(this, true);
+        opener_->RemoveDialog(this, false);
+    }
+    for (Handler& h : handlers_)
+        h.listener->Release();
+    handlers_.Clear();
+    ClearGroups();
+    if (params_) {
+        params_->Release();
+        params_ = nullptr;
+    }
+    delete window_;
+    window_ = nullptr;
 }
 
 int32_t oxScene::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
@@ -76,6 +137,11 @@ int32_t oxScene::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* va
 
 int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
     *out = nullptr;
+    if (ns == kAtomBoxNamespace && (tag == kAtomCommandGroup || tag == kAtomKeyGroup)) {
+        *out = tag == kAtomCommandGroup ? static_cast<oxElement*>(AddCommandGroup(0))
+                                        : static_cast<oxElement*>(AddKeyGroup(0));
+        return *out ? 0 : kElementNotHandled;
+    }
     if (ns == kAtomBoxNamespace && tag != kAtomInstance) {
         oxBox* box = CreateBox(ns, tag);
         if (!box) return kElementNotHandled;
@@ -94,8 +160,31 @@ int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
 }
 
 oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
-    oxBox* box = runtime_ ? runtime_->CreateBox(0, ns, tag) : nullptr;
-    if (box) box->SetScene(this);
+    if (!runtime_) return nullptr;
+    // FIXME: a gadget registered for the tag gives the box kind once gadgets exist.
+    if (!IsNativeBoxTag(tag)) {
+        WCHAR name[oxAtoms::kLookupUnits] = {};
+        oxAtoms::GetName(tag, name, oxAtoms::kLookupUnits);
+        TWString text(kUnrecognizedTagText);
+        text += name;
+        text += u"\"";
+        runtime_->ReportError(2, text.GetString());
+        return nullptr;
+    }
+    oxAtom kind = (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox) ? 0 : tag;
+    oxBox* box = runtime_->CreateBox(kind, ns, tag);
+    if (!box) return nullptr;
+    box->SetScene(this);
+    if (state_ & kDeferConstruction) {
+        box->AddRef();
+        if (!deferredBoxes_.PushBack(box)) box->Release();
+    } else if (state_ & kOpen) {
+        SendBoxEvent(box, kAtomBoxCreated);
+    } else {
+        box->AddRef();
+        if (!createdWhileLoading_.PushBack(box)) box->Release();
+    }
+    if (state_ & kConstructed) box->SetChangeFlag(kChangeConstructed, true);
     return box;
 }
 
@@ -108,37 +197,283 @@ oxElement* oxScene::CreateScriptElement(oxBox* owner, oxAtom tag) {
     return element;
 }
 
+oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
+    if (!owner) return nullptr;
+    // The document element is the root box, so the groups written directly under it are the
+    // scene's own: they answer for every box of the scene.
+    if (owner == root_ || !owner->GetParent()) {
+        if (tag == kAtomCommandGroup) return AddCommandGroup(0);
+        if (tag == kAtomKeyGroup) return AddKeyGroup(0);
+        return nullptr;
+    }
+    auto* node = boxGroups_.Find(owner);
+    BoxGroups* groups = node ? node->value : nullptr;
+    if (!groups) {
+        groups = new (std::nothrow) BoxGroups();
+        if (!groups) return nullptr;
+        boxGroups_.Insert(owner, groups);
+    }
+    oxElement* group = nullptr;
+    if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, false);
+    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(false);
+    if (group && !groups->groups.PushBack(group)) {
+        delete group;
+        group = nullptr;
+    }
+    return group;
+}
+
+const NUBO::PtrVector<oxElement*>* oxScene::GroupsOf(oxBox* box) const {
+    auto* node = const_cast<NUBO::oxPtrHashMap<BoxGroups*>&>(boxGroups_).Find(box);
+    return node && node->value ? &node->value->groups : nullptr;
+}
+
+void oxScene::ClearGroups() {
+    for (oxKeyGroupElement* group : keyGroups_)
+        delete group;
+    keyGroups_.Clear();
+    for (oxCommandGroupElement* group : commandGroups_)
+        delete group;
+    commandGroups_.Clear();
+    for (auto it = boxGroups_.begin(); it != boxGroups_.end(); it = boxGroups_.Erase(it)) {
+        for (oxElement* group : it->value->groups)
+            delete group;
+        delete it->value;
+    }
+}
+
+oxCommandGroupElement* oxScene::AddCommandGroup(oxAtom id) {
+    auto* group = new (std::nothrow) oxCommandGroupElement(this, false);
+    if (!group) return nullptr;
+    if (!commandGroups_.PushBack(group)) {
+        delete group;
+        return nullptr;
+    }
+    if (id) group->SetId(id);
+    return group;
+}
+
+oxKeyGroupElement* oxScene::AddKeyGroup(oxAtom id) {
+    auto* group = new (std::nothrow) oxKeyGroupElement(false);
+    if (!group) return nullptr;
+    if (!keyGroups_.PushBack(group)) {
+        delete group;
+        return nullptr;
+    }
+    if (id) group->SetId(id);
+    return group;
+}
+
 void oxScene::ForgetOpenScript(oxScriptElement* element) {
     openScripts_.Remove(element);
 }
 
-void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool dialog, bool modal, bool) {
+void oxScene::SendBoxEvent(oxBox* box, oxAtom type) {
+    oxNotificationEvent event(type, box);
+    box->HandleEvent(&event);
+}
+
+void oxScene::ReadWindowParams() {
+    if (!params_) return;
+    struct Flag {
+        const WCHAR* name;
+        uint8_t bit;
+    };
+    static constexpr Flag kFlags[] = {
+        {u"_noActivate", kNoActivate},
+        {u"_isChildWindow", kChildWindow},
+        {u"_isMinimized", kMinimized},
+        {u"_isMaximized", kMaximized},
+    };
+    for (const Flag& f : kFlags) {
+        XVariant value;
+        if (ReadParam(params_, f.name, &value) && value.ToBool()) windowFlags_ |= f.bit;
+    }
+    XVariant theme;
+    if (!ReadParam(params_, u"_useTheme", &theme)) return;
+    TWString text = theme.ToString();
+    int eq = text.Find(u'=', 0);
+    if (eq <= 0 || eq + 1 >= text.GetLength()) return;
+    TWString alias(text.GetString(), eq);
+    TWString uri(text.GetString() + eq + 1);
+    // FIXME: the alias names a theme library once themes exist.
+    (void)alias;
+    (void)uri;
+}
+
+void oxScene::ConstructTree() {
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        if (b->TestChangeFlags(kChangeConstructed)) continue;
+        b->SetChangeFlag(kChangeConstructed, true);
+        // FIXME: a box's gadget instantiates its script for the box here once gadgets exist.
+    }
+}
+
+void oxScene::AttachTree() {
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false))
+        b->OnSceneAttached();
+}
+
+oxSceneWindow* oxScene::EnsureWindow() {
+    if (!window_ && root_) window_ = MakeSceneWindow(this);
+    return window_;
+}
+
+void oxScene::SetOpenerWindowsEnabled(bool on) {
+    if (opener_ && opener_->window_) opener_->window_->SetEnabled(on);
+}
+
+void oxScene::SetOtherScenesEnabled(bool on) {
+    if (!runtime_) return;
+    for (int i = 0; i < runtime_->GetSceneCount(); ++i) {
+        oxScene* other = runtime_->GetSceneAt(i);
+        if (other != this && other->window_) other->window_->SetEnabled(on);
+    }
+}
+
+void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool dialog, bool modal,
+                   bool shareLibraries) {
     if ((opener && (opener->state_ & kClosing)) || (state_ & kConstructed)) return;
+    ReadWindowParams();
     opener_ = opener;
+    if (embedded_) windowFlags_ |= kNoActivate;
     if (dialog || modal) state_ |= kDialog;
     if (modal) state_ |= kModal;
+    if (opener) {
+        (void)opener->dialogs_.PushBack(this);
+        if (modal) (void)opener->modalDialogs_.PushBack(this);
+        opener->activeDialog_ = this;
+    }
     if (name) name_ = name;
+    if (shareLibraries && opener) {
+        for (int i = 0; i < opener->GetImportCount(); ++i)
+            AppendImport(opener->GetImportAt(i));
+    }
+    ApplyImportedLibrary();
     if (root_) {
+        // The modal loop below runs handlers that may close and release the scene.
+        NUBO::RefPtr<oxScene> self = NUBO::RefPtr<oxScene>::ref(this);
+        root_->SetAttribute(kAtomEmbedded, embedded_ ? u"true" : u"false", true, false);
         openState_ = 1;
-        // FIXME: construction, attachment, restyling, layout and the frame window come here.
-        state_ |= kConstructed | kAttached | kOpen;
+        oxNotificationEvent parsed(kAtomParsed, root_);
+        DispatchEvent(&parsed);
+        ConstructTree();
+        state_ |= kConstructed;
+        SendBoxEvent(root_, kAtomBoxCreated);
+        oxNotificationEvent constructed(kAtomConstructed, root_);
+        DispatchEvent(&constructed);
+        if ((state_ & kDialog) && !modal) SetOpenerWindowsEnabled(false);
+        AttachTree();
+        state_ |= kAttached;
+        if (!focused_) AdvanceFocus();
+        if (root_) root_->RestyleTree();
+        state_ |= kOpen;
+        for (oxBox* box : createdWhileLoading_) {
+            if (box != root_) SendBoxEvent(box, kAtomBoxCreated);
+        }
+        for (oxBox* box : createdWhileLoading_)
+            box->Release();
+        createdWhileLoading_.Clear();
+        QueueLayout(root_);
+        state_ |= kNeedsLayout;
+        Layout();
+        if (oxSceneWindow* window = EnsureWindow()) window->Show();
+        if (root_) SendBoxEvent(root_, kAtomInitialized);
         if (listener) {
             listener->AddRef();
             if (listener_) listener_->Release();
             listener_ = listener;
         }
         NotifyListeners(u"onSceneOpen");
+        Paint();
+        if (modal && window_ && !(state_ & kClosing)) {
+            // FIXME: the frame input's pressed and hovered boxes are cleared here once it exists.
+            SetOtherScenesEnabled(false);
+            inModalLoop_ = true;
+            window_->RunModalLoop();
+            inModalLoop_ = false;
+            SetOtherScenesEnabled(true);
+        }
+        windowFlags_ &= uint8_t(~kNoActivate);
+        openState_ = 2;
+        if ((state_ & kCloseRequested) && !(state_ & kClosing)) {
+            state_ &= ~kCloseRequested;
+            Close(false);
+        }
+        return;
     }
+    windowFlags_ &= uint8_t(~kNoActivate);
     openState_ = 2;
-    if (state_ & kCloseRequested) Close(false);
 }
 
 void oxScene::Close(bool forced) {
     if (state_ & kClosing) return;
-    if (!forced) NotifyListeners(u"beforeSceneClose");
+    // While the scene opens (outside its modal loop) the close waits for the opening to end.
+    if (openState_ == 1 && !inModalLoop_) {
+        state_ |= kCloseRequested;
+        return;
+    }
+    // The close event may drop the last reference but the runtime's; that one goes with the window,
+    // and the scene must be gone (and announced closed) before the runtime tells of the last scene.
+    AddRef();
+    if (!forced) {
+        NotifyListeners(u"beforeSceneClose");
+        if (root_) {
+            oxKeyEvent event(kAtomClose, root_, nullptr, lastKeyCode_, lastShift_, lastCtrl_, lastAlt_, lastKeyCode_);
+            DispatchEvent(&event);
+            if (event.GetFlags() & kEventDefaultPrevented) {
+                NotifyListeners(u"cancelSceneClose");
+                Release();
+                return;
+            }
+        }
+    }
+    while (!modalDialogs_.empty()) {
+        oxScene* dialog = modalDialogs_.Back();
+        dialog->Close(false);
+        // A dialog that refused to close, or closes later, leaves the list itself; do not wait on it.
+        if (!modalDialogs_.empty() && modalDialogs_.Back() == dialog) modalDialogs_.PopBack();
+    }
+    if ((state_ & kModal) && window_) window_->EndModal();
+    if (state_ & kDialog) {
+        if (opener_) {
+            if (state_ & kModal) opener_->RemoveDialog(this, true);
+            SetOpenerWindowsEnabled(true);
+        }
+    }
+    // FIXME: an opener whose root box carries box state 0x200000 hears of the close once sheet
+    // dialogs exist.
+    if (nesting_ > 0) {
+        // The window closes when the outermost dispatch returns.
+        state_ |= kCloseRequested;
+        Release();
+        return;
+    }
+    if (Release() == 0) return;
+    CloseWindow();
+}
+
+void oxScene::CloseWindow() {
     state_ |= kClosing;
-    // The frame window's destruction tells the runtime; until frames exist it is told here.
-    if (runtime_) runtime_->OnSceneClosed(this);
+    if (EnsureWindow())
+        window_->Destroy();
+    else if (runtime_)
+        runtime_->OnSceneClosed(this);
+}
+
+int32_t oxScene::DispatchEvent(oxEvent* event) {
+    if (!event) return 1;
+    // Handlers may drop every reference but the runtime's while the event travels.
+    AddRef();
+    ++nesting_;
+    RouteEvent(event);
+    --nesting_;
+    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && (openState_ != 1 || inModalLoop_);
+    if (closeNow) state_ &= ~kCloseRequested;
+    if (Release() == 0) return closeNow ? 0 : 1;
+    if (!closeNow) return 1;
+    CloseWindow();
+    return 0;
 }
 
 void oxScene::NotifyListeners(const WCHAR* eventName) {
@@ -184,4 +519,143 @@ int32_t oxScene::AddScript(oxAtom id, oxAtom language, const WCHAR* source, oxBo
     loadedScripts_.Erase(key);
     runtime_->ForgetSceneContextName(element);
     return 0;
+}
+
+oxBox* oxScene::GetBoxById(oxAtom id, bool expand) {
+    if (id == 0 || !root_) return nullptr;
+    if (auto* node = idCache_.Find(id)) return node->value;
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        if (b->GetId() == id && !b->GetOwner()) {
+            idCache_.Insert(id, b);
+            return b;
+        }
+    }
+    // FIXME: content pending under a collapsed placeholder is expanded here once recorded markup
+    // exists.
+    (void)expand;
+    return nullptr;
+}
+
+void oxScene::UnregisterBoxId(oxBox* box, oxAtom id) {
+    (void)id;
+    ForgetBoxId(box);
+}
+
+void oxScene::ForgetBoxId(oxBox* box) {
+    if (idCache_.IsEmpty()) return;
+    if (auto* node = idCache_.Find(box->GetId()); node && node->value == box) {
+        idCache_.Erase(box->GetId());
+        return;
+    }
+    for (auto it = idCache_.begin(); it != idCache_.end(); ++it) {
+        if (it->value == box) {
+            idCache_.Erase(it);
+            return;
+        }
+    }
+}
+
+void oxScene::ForgetBox(oxBox* box) {
+    if (!box) return;
+    if (box == focused_) focused_ = nullptr;
+    if (box == activeNativeText_) activeNativeText_ = nullptr;
+    if (box == defaultButton_) defaultButton_ = nullptr;
+    DequeueLayout(box);
+}
+
+void oxScene::OnBoxDestroyed(oxBox* box) {
+    ForgetBoxId(box);
+    ForgetBox(box);
+    if (auto* node = boxGroups_.Find(box)) {
+        for (oxElement* group : node->value->groups)
+            delete group;
+        delete node->value;
+        boxGroups_.Erase(box);
+    }
+}
+
+void oxScene::DestroyBox(oxBox* box) {
+    if (!box) return;
+    SendBoxEvent(box, kAtomBoxDestroyed);
+    ForgetBox(box);
+    // FIXME: the open scenes' root windows drop the box's "accessKey" once frames keep access keys.
+    box->Release();
+}
+
+oxBox* oxScene::FindBoxByAttribute(oxAtom attribute, const WCHAR* value) {
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        const WCHAR* text = b->GetAttribute(attribute);
+        if (text && value && wcscmp(text, value) == 0) return b;
+    }
+    return nullptr;
+}
+
+void oxScene::ApplyImportedLibrary() {
+    NUBO::PtrVector<oxLibrary*> visited;
+    ApplyStyleElements(&styleMaps_, &visited, 0);
+}
+
+oxBoxStyle* oxScene::BuildBoxStyle(oxBox* box) {
+    return (state_ & kAttached) ? styleMaps_.BuildBoxStyle(box) : nullptr;
+}
+
+oxBoxStyle* oxScene::GetSubStyle(oxBox* box, oxAtom atom) {
+    return styleMaps_.GetSubStyle(box, atom);
+}
+
+void oxScene::QueueLayout(oxBox* box) {
+    if (!box || !box->TestChangeFlags(kChangeConstructed)) return;
+    for (oxBox* queued : layoutQueue_)
+        if (queued == box) return;
+    (void)layoutQueue_.PushBack(box);
+    state_ |= kNeedsLayout;
+}
+
+void oxScene::DequeueLayout(oxBox* box) {
+    layoutQueue_.Remove(box);
+}
+
+void oxScene::Layout() {
+    if (!(state_ & kOpen) || !root_ || (state_ & kLayoutBlocked) || layingOut_) return;
+    layingOut_ = true;
+    // FIXME: bindings waiting for their source connect here once data binding exists.
+    if (state_ & kNeedsLayout) {
+        // FIXME: each queued box is arranged in its placement (the root in the window's client
+        // area) once the layout pass exists; until then the queue is only emptied.
+        layoutQueue_.Clear();
+        state_ &= ~kNeedsLayout;
+    }
+    if ((state_ & kWindowsNotShown) && window_) window_->Show();
+    state_ &= ~(kBindingsPending | kWindowsNotShown);
+    layingOut_ = false;
+}
+
+void oxScene::Paint() {
+    if (!(state_ & kClosing) && window_) window_->Update();
+}
+
+void oxScene::BeginUpdate() {
+    if (!(state_ & kAttached)) return;
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false))
+        b->SetStyleRecord(nullptr);
+    styleMaps_.Clear();
+}
+
+void oxScene::EndUpdate() {
+    ApplyImportedLibrary();
+    if (root_) root_->RestyleTree();
+    QueueLayout(root_);
+    Layout();
+}
+
+void oxScene::SetWaiting(bool on) {
+    if (on)
+        state_ |= kWaiting;
+    else
+        state_ &= ~kWaiting;
+    if (window_) window_->SetWaitCursor(on);
+}
+
+void oxScene::RemoveDialog(oxScene* dialog, bool modal) {
+    (modal ? modalDialogs_ : dialogs_).Remove(dialog);
 }

@@ -1,23 +1,31 @@
 #pragma once
-// oxScene: one open markup document. The scene is the container the document's root tag is parsed
-// under, owns the root box and the boxes made while it loads, runs its scripts in its script
-// context and tells its listener and the runtime how it opens and closes. It is also a library,
-// so it holds resources and imports like one.
-//
-// This is the part the runtime needs to open, load, report and close scenes: plain boxes, script
-// elements and the listener calls. Construction of the box tree, styles, layout, the frame window,
-// dialogs, focus and event dispatch come with the rest of the scene.
+// oxScene: one open markup document with a window. The scene is the container the document's root
+// tag is parsed under, owns the root box and the boxes made while it loads, runs its scripts in its
+// script context, keeps the style rules of its libraries, and is the point through which every
+// event of its boxes is dispatched. It is also a library, so it holds resources and imports like
+// one. Focus, tab order, the default button, key matching, handlers and messages live in
+// scene_focus.cpp and scene_handlers.cpp; event routing in scene_events.cpp.
 #include <cstdint>
 
+#include "platform/com/variant.h"
 #include "runtime/hash_map.h"
 #include "runtime/ptr_vector.h"
 #include "runtime/string_map.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/scene/library.h"
+#include "toolkit/style/style_rule_maps.h"
 
 class oxBox;
+class oxCommandElement;
+class oxCommandGroupElement;
+class oxEvent;
+class oxKeyElement;
+class oxKeyEvent;
+class oxKeyGroupElement;
+class oxQualifiedName;
 class oxRuntime;
+class oxSceneWindow;
 class oxScriptElement;
 class Scene;
 struct oxSceneScript;
@@ -25,17 +33,47 @@ namespace NUBO {
 class XObject;
 }
 
+// Receives the events handed to a scene's own handlers. Counted while registered; answering 0 ends
+// the dispatch of that event to the scene's later handlers.
+class oxSceneEventListener {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual int32_t HandleEvent(oxEvent* event) = 0;
+
+protected:
+    ~oxSceneEventListener() = default;
+};
+
+// Texts of the built-in dialog.
+inline constexpr const WCHAR* kBuiltInDialogName = u"_builtInDialog";
+inline constexpr const WCHAR* kDialogYesText = u"Yes";
+inline constexpr const WCHAR* kDialogNoText = u"No";
+
 class oxScene : public oxLibrary, public oxBoxScene {
 public:
     // State flags.
     static constexpr uint32_t kCloseRequested = 0x1;
+    static constexpr uint32_t kFocusChanging = 0x2;
+    static constexpr uint32_t kWaiting = 0x8;
+    static constexpr uint32_t kNeedsLayout = 0x20;
+    static constexpr uint32_t kBindingsPending = 0x40;
+    static constexpr uint32_t kWindowsNotShown = 0x80;
     static constexpr uint32_t kDialog = 0x100;
     static constexpr uint32_t kModal = 0x200;
     static constexpr uint32_t kAttached = 0x400;
     static constexpr uint32_t kClosing = 0x800;
     static constexpr uint32_t kConstructed = 0x1000;
     static constexpr uint32_t kOpen = 0x2000;
+    static constexpr uint32_t kLayoutBlocked = 0x4000;
+    static constexpr uint32_t kDeferConstruction = 0x8000;
     static constexpr uint32_t kInitialState = 0xE0; // needs layout, bindings pending, windows not shown
+
+    // Window flags.
+    static constexpr uint8_t kMaximized = 0x1;
+    static constexpr uint8_t kMinimized = 0x2;
+    static constexpr uint8_t kNoActivate = 0x4;
+    static constexpr uint8_t kChildWindow = 0x8;
 
     // The count starts at 0, as for every library.
     oxScene(oxRuntime* runtime, const WCHAR* uri, NUBO::XObject* params, int32_t embedded, int32_t windowSubFlag);
@@ -43,51 +81,192 @@ public:
 
     // "state" "off" switches the runtime's debug output off, any other value on.
     int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
-    // A box-namespace tag becomes the root box; "trace" is the scene itself; the rest as a library.
+    // A box-namespace tag becomes the root box; "trace" is the scene itself; command and key groups
+    // belong to the scene; the rest as a library.
     int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override;
 
+    // Constructs, attaches, styles and lays out the tree, shows the window and tells the listeners.
+    // A modal dialog returns only when it has closed.
     void Open(oxScene* opener, const WCHAR* name, NUBO::XObject* listener, bool dialog, bool modal,
               bool shareLibraries);
-    // Unless forced, the listeners hear "beforeSceneClose" first. The runtime then lets the scene go,
-    // which may destroy it before the call returns.
+    // Unless forced the listeners hear "beforeSceneClose" and a "close" event may cancel. The window
+    // closes at once, or when the outermost dispatch returns; the scene may be gone afterwards.
     void Close(bool forced);
+    // 0 when a close waiting for the dispatch was carried out, else 1.
+    int32_t DispatchEvent(oxEvent* event);
     // 1 when the script was loaded into the scene's context and ran.
     int32_t AddScript(oxAtom id, oxAtom language, const WCHAR* source, oxBox* element);
     // Calls the method of that name on the listener object, then tells the runtime.
     void NotifyListeners(const WCHAR* eventName);
 
+    // Boxes.
     oxBox* CreateBox(oxAtom ns, oxAtom tag) override;
     oxBox* GetRootBox() override { return root_; }
     oxElement* GetLibraryElement() override { return this; }
     bool IsRunning() const override { return (state_ & kOpen) != 0; }
     oxElement* CreateScriptElement(oxBox* owner, oxAtom tag) override;
+    oxElement* CreateGroupElement(oxBox* owner, oxAtom tag) override;
+    oxBox* FindBoxById(oxAtom id) override { return GetBoxById(id, false); }
+    void UnregisterBoxId(oxBox* box, oxAtom id) override;
+    void OnBoxLeftScene(oxBox* box) override { ForgetBox(box); }
+    void OnBoxDestroyed(oxBox* box) override;
+    void DestroyBox(oxBox* box) override;
+    oxBoxStyle* BuildBoxStyle(oxBox* box) override;
+    oxStyleLibrary* GetStyleLibrary() override { return this; }
     // A script element reached its end tag.
     void ForgetOpenScript(oxScriptElement* element);
+
+    // The first box of the id below the root (parts of gadgets are not found), remembered.
+    oxBox* GetBoxById(oxAtom id, bool expand);
+    void ForgetBoxId(oxBox* box);
+    // Drops every reference the scene keeps to the box (focus, default button, layout queue).
+    void ForgetBox(oxBox* box);
+    oxBox* FindBoxByAttribute(oxAtom attribute, const WCHAR* value);
+
+    // Styles.
+    void AddStyleRule(oxStyleElement* rule) { styleMaps_.AddStyleRule(rule); }
+    void ClearStyleRuleMaps() { styleMaps_.Clear(); }
+    // Registers the style rules of the library chain (imports first, each library once).
+    void ApplyImportedLibrary();
+    oxBoxStyle* GetSubStyle(oxBox* box, oxAtom atom);
+
+    // Layout and painting.
+    void QueueLayout(oxBox* box);
+    void DequeueLayout(oxBox* box);
+    void Layout();
+    void Paint();
+    void BeginUpdate();
+    void EndUpdate();
+    void SetWaiting(bool on);
+
+    // Dialogs.
+    // Opens the toolkit's dialog scene modally with the texts as params; the results object (one
+    // reference, filled by the dialog's scripts) goes to `results`. 0 without a runtime.
+    int32_t ShowBuiltInDialog(const WCHAR* type, const WCHAR* body, const WCHAR* title, const WCHAR* input,
+                              int32_t size, NUBO::XObject** results);
+    int32_t Alert(const WCHAR* body, const WCHAR* title, int32_t size, NUBO::XObject** results);
+    int32_t Prompt(const WCHAR* body, const WCHAR* title, const WCHAR* input, int32_t size, NUBO::XObject** results);
+    int32_t Confirm(const WCHAR* body, const WCHAR* title, int32_t size, NUBO::XObject** results);
+    void RemoveDialog(oxScene* dialog, bool modal);
+    size_t GetDialogCount() const { return dialogs_.size(); }
+    size_t GetModalDialogCount() const { return modalDialogs_.size(); }
+
+    // Focus, tab order and the default button (scene_focus.cpp).
+    void SetFocusedBox(oxBox* box);
+    oxBox* GetFocusedBox() const { return focused_; }
+    int32_t GetTabIndex() const { return tabIndex_; }
+    bool FocusByTabIndex(oxBox* from, oxBox* stop, bool forward);
+    int32_t AdvanceFocus();
+    int32_t RewindFocus();
+    void SeekFocus(bool last);
+    oxBox* GetDefaultButton();
+    void SetDefaultButton(oxBox* box);
+    void UpdateDefaultStyle();
+    void SetActiveNativeText(oxBox* box);
+    oxBox* GetActiveNativeText() const { return activeNativeText_; }
+
+    // Keys, commands, handlers and messages (scene_handlers.cpp).
+    oxKeyElement* MatchKeyCode(const oxKeyEvent* event, oxBox* box, oxBox** where);
+    // The command of the id: the groups of `box` and its ancestors first, then the scene's.
+    oxCommandElement* FindCommand(oxAtom id, oxBox* box);
+    // Finds the command in the scene's groups and runs it; false when there is none.
+    bool DoCommand(oxAtom id);
+    oxSceneScript* GetScriptById(oxAtom id);
+    // Calls the handler's function with the arguments (last first, as script calls hold them).
+    void RunHandler(const oxQualifiedName& name, const VARIANT* args, int count);
+    // Runs a handler with an event record as its argument.
+    void RunEventHandler(const oxQualifiedName& name, oxEvent* event);
+    // Sends a "message" event with the params to the root box; the result a handler left, else 0.
+    int32_t SendMessage(const WCHAR* message, NUBO::XObject* params);
+    void AddEventListener(oxAtom type, oxSceneEventListener* listener);
+    void RemoveEventListener(oxAtom type, oxSceneEventListener* listener);
+    // The shift, control and alt states of the last key event the scene saw.
+    void GetModifierKeyStates(bool* shift, bool* ctrl, bool* alt) const;
+    oxCommandGroupElement* AddCommandGroup(oxAtom id);
+    oxKeyGroupElement* AddKeyGroup(oxAtom id);
+    size_t GetCommandGroupCount() const { return commandGroups_.size(); }
+    size_t GetKeyGroupCount() const { return keyGroups_.size(); }
 
     const NUBO::TWString& GetName() const { return name_; }
     const NUBO::TWString& GetContextName() const { return contextName_; }
     void SetContextName(const WCHAR* name) { contextName_ = name; }
     oxRuntime* GetSceneRuntime() const { return runtime_; }
     Scene* GetSceneObject() const { return sceneObject_; }
+    NUBO::XObject* GetParams() const { return params_; }
     oxScene* GetOpener() const { return opener_; }
     uint32_t GetState() const { return state_; }
+    uint8_t GetWindowFlags() const { return windowFlags_; }
     int GetOpenState() const { return openState_; }
+    bool IsEmbedded() const { return embedded_ != 0; }
     oxSceneScript* GetDefaultScript() const { return defaultScript_; }
+    oxSceneWindow* GetWindow() const { return window_; }
 
 private:
+    struct Handler {
+        oxAtom type;
+        oxSceneEventListener* listener; // one reference
+    };
+    struct BoxGroups {
+        NUBO::PtrVector<oxElement*> groups; // owned: command and key groups of one box
+    };
+
+    void ReadWindowParams();
+    void ConstructTree();
+    void AttachTree();
+    void SendBoxEvent(oxBox* box, oxAtom type);
+    // The window of a scene that has one, made on first use.
+    oxSceneWindow* EnsureWindow();
+    void SetOpenerWindowsEnabled(bool on);
+    void SetOtherScenesEnabled(bool on);
+    void CloseWindow();
+    // The stand-in for the frame input's routing: the scene's handlers, the target and its
+    // ancestors, the opener, then the default rules (scene_events.cpp).
+    void RouteEvent(oxEvent* event);
+    void DeliverToBoxes(oxEvent* event);
+    void RunDefaultRules(oxEvent* event);
+    void DispatchToHandlers(oxEvent* event);
+    void FireCommand(oxCommandElement* command, oxBox* box, const oxKeyEvent* key);
+    oxKeyElement* MatchInGroups(const NUBO::PtrVector<oxElement*>* groups, const oxKeyEvent* event);
+    const NUBO::PtrVector<oxElement*>* GroupsOf(oxBox* box) const;
+    void ClearGroups();
+
     oxRuntime* runtime_;
+    NUBO::XObject* params_ = nullptr; // one reference
+    uint8_t windowFlags_ = 0;
     NUBO::TWString name_;
     oxScene* opener_ = nullptr;
+    NUBO::PtrVector<oxScene*> dialogs_;
+    NUBO::PtrVector<oxScene*> modalDialogs_;
     oxBox* root_ = nullptr; // one reference
+    oxBox* focused_ = nullptr;
+    int32_t tabIndex_ = 0;
+    oxBox* activeNativeText_ = nullptr;
+    oxBox* defaultButton_ = nullptr;
+    NUBO::PtrVector<oxBox*> layoutQueue_;
+    bool layingOut_ = false;
+    NUBO::PtrVector<oxBox*> createdWhileLoading_; // one reference each
+    NUBO::PtrVector<oxBox*> deferredBoxes_;       // one reference each
+    NUBO::PtrVector<Handler> handlers_;
+    oxStyleRuleMaps styleMaps_;
+    NUBO::oxIdHashMap<oxBox*> idCache_;
+    NUBO::PtrVector<oxKeyGroupElement*> keyGroups_;         // owned
+    NUBO::PtrVector<oxCommandGroupElement*> commandGroups_; // owned
+    NUBO::oxPtrHashMap<BoxGroups*> boxGroups_;              // owned
     int32_t embedded_;
     int32_t windowSubFlag_;
+    oxScene* activeDialog_ = nullptr;
     NUBO::XObject* listener_ = nullptr; // one reference
     Scene* sceneObject_ = nullptr;      // one reference
     int openState_ = 0;                 // 0 new, 1 opening, 2 open
+    bool inModalLoop_ = false;
     NUBO::TWString contextName_;
     NUBO::oxIdHashMap<oxSceneScript*> scripts_; // owned
     oxSceneScript* defaultScript_ = nullptr;
     NUBO::oxStringMap<int> loadedScripts_; // "id language source" of every script loaded
+    int32_t nesting_ = 0;
     uint32_t state_ = kInitialState;
+    uint16_t lastKeyCode_ = 0;
+    bool lastShift_ = false, lastCtrl_ = false, lastAlt_ = false;
+    oxSceneWindow* window_ = nullptr;               // owned
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
 };

@@ -1,0 +1,2 @@
+var before = 1;
+throw new Error("scene script failed");
