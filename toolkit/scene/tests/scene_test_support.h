@@ -17,7 +17,7 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
-#include "toolkit/scene/shell.h"
+#include "toolkit/script/shell.h"
 #include "toolkit/scene/tests/toolkit_test_support.h"
 
 namespace scene_test {
