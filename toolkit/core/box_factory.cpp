@@ -6,7 +6,7 @@
 
 namespace {
 
-using MakeFn = oxBox* (*)(oxAtom tag);
+using MakeFn = oxBoxMaker;
 
 template <class T> oxBox* Make(oxAtom tag) {
     return new (std::nothrow) T(tag);
@@ -17,9 +17,10 @@ struct Kind {
     MakeFn make;
 };
 
-// Kind atom -> class. FIXME: each kind makes its own class (text, collapsed container, control,
-// deck, HTML, handle, image, input, menu, menu bar, MDI container, popup, range, select, vector
-// text, window, data grid) once those box kinds exist; until then they are plain boxes.
+// Kind atom -> class, unless a module registered the kind's class. FIXME: each kind makes its own
+// class (collapsed container, control, deck, HTML, handle, image, input, menu, menu bar, MDI
+// container, popup, range, select, vector text, window, data grid) once those box kinds exist;
+// until then they are plain boxes.
 constexpr Kind kKinds[] = {
     {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxBox>},
     {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<oxBox>},       {kAtomDhtml, &Make<oxBox>},
@@ -30,7 +31,26 @@ constexpr Kind kKinds[] = {
     {kAtomDatagrid, &Make<oxBox>},
 };
 
+// Makers registered from above the box tree; a handful of kinds at most.
+Kind gRegistered[32];
+
 } // namespace
+
+bool oxBoxFactory::RegisterKind(oxAtom kind, oxBoxMaker make) {
+    Kind* free = nullptr;
+    for (Kind& k : gRegistered) {
+        if (k.atom == kind) {
+            k.make = make;
+            if (!make) k.atom = 0;
+            return true;
+        }
+        if (!k.atom && !free) free = &k;
+    }
+    if (!make) return true;
+    if (!free) return false;
+    *free = Kind{kind, make};
+    return true;
+}
 
 ULONG oxBoxFactory::AddRef() {
     return ++refCount_;
@@ -47,6 +67,8 @@ ULONG oxBoxFactory::Release() {
 
 oxBox* oxBoxFactory::CreateBox(oxAtom kind, int reserved, oxAtom tag) {
     (void)reserved;
+    for (const Kind& k : gRegistered)
+        if (k.atom && k.atom == kind) return k.make(tag);
     for (const Kind& k : kKinds)
         if (k.atom == kind) return k.make(tag);
     return Make<oxBox>(tag);

@@ -9,6 +9,9 @@
 
 class oxBox;
 
+// Makes a box of one kind's class for a tag (count 1), or null when memory ran out.
+using oxBoxMaker = oxBox* (*)(oxAtom tag);
+
 class oxBoxFactory {
 public:
     oxBoxFactory() = default;
@@ -21,6 +24,11 @@ public:
     virtual ULONG Release();
     // A new box (count 1, taken over by the caller), or null when memory ran out. `reserved` is not read.
     virtual oxBox* CreateBox(oxAtom kind, int reserved, oxAtom tag);
+
+    // Kinds whose classes live in modules above the box tree are registered by those modules; a
+    // registered maker wins over the built-in one. Null forgets the kind's maker. False when the
+    // table is full.
+    static bool RegisterKind(oxAtom kind, oxBoxMaker make);
 
 private:
     uint32_t refCount_ = 0;

@@ -44,6 +44,8 @@ public:
     virtual oxBoxStyle* BuildBoxStyle(oxBox* box);
     // The library that style text of the scene's boxes resolves references in, or null.
     virtual oxStyleLibrary* GetStyleLibrary();
+    // True when the scene's text runs right to left by default (boxes without `dir` follow it).
+    virtual bool IsRightToLeft() const { return false; }
 
 protected:
     ~oxBoxScene() = default;

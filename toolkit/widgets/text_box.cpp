@@ -6,12 +6,23 @@
 #include <string>
 #include <tuple>
 
+#include "graphics/paint/canvas.h"
 #include "graphics/pixels/dib_bitmap.h"
+#include "graphics/pixels/pixel_buffer.h"
 #include "platform/crt/wide.h"
 #include "platform/win/sys_color.h"
 #include "platform/win/text_draw.h"
 #include "toolkit/core/atoms.h"
+#include "toolkit/core/box_factory.h"
+#include "toolkit/core/box_flags.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/placement_record.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/color.h"
+#include "toolkit/style/style_group.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/ui_scale.h"
 
 namespace {
 
@@ -25,22 +36,102 @@ std::map<FontKey, HFONT>& FontCache() {
     return cache;
 }
 
-int Angle(oxTextStyle::Orientation o) {
-    return o == oxTextStyle::kDown ? 2700 : o == oxTextStyle::kLeft ? 1800 : o == oxTextStyle::kUp ? 900 : 0;
+const oxStyleValue* Member(const oxStyleGroup* group, int id) {
+    const oxStyleValue* v = group ? group->Member(id) : nullptr;
+    return v && !v->IsNull() ? v : nullptr;
 }
 
-bool Vertical(const oxTextStyle& style) {
-    return style.textOrientation == oxTextStyle::kUp || style.textOrientation == oxTextStyle::kDown;
+int Keyword(const oxStyleGroup* group, int id) {
+    const oxStyleValue* v = Member(group, id);
+    return v && v->GetType() == kStyleKeyword ? v->GetValue() : -1;
 }
+
+// Style booleans are "1" or "true" as text, or a number.
+bool StyleBool(const oxStyleGroup* group, int id) {
+    const oxStyleValue* v = Member(group, id);
+    if (!v) return false;
+    if (v->GetType() == kStyleText) return ParseBool(v->GetText());
+    if (v->GetType() == kStyleKeyword) return false;
+    return v->GetInt() != 0;
+}
+
+// What the text group of a computed style says about the font.
+struct FontLook {
+    std::u16string face;
+    int height = 0;
+    bool bold = false, italic = false, underline = false;
+    int angle = 0; // tenths of a degree
+};
+
+FontLook ReadFont(const oxStyleGroup* text) {
+    FontLook f;
+    if (const oxStyleValue* v = Member(text, kStyle_fontFamily); v && v->GetText()) f.face = v->GetText();
+    if (const oxStyleValue* v = Member(text, kStyle_fontSize))
+        f.height = v->GetType() == kStyleScaled ? v->GetInt() : int(double(v->GetInt()) * GetUiScale());
+    f.bold = StyleBool(text, kStyle_fontBold);
+    f.italic = StyleBool(text, kStyle_fontItalics);
+    f.underline = StyleBool(text, kStyle_fontUnderline);
+    const int orientation = Keyword(text, kStyle_textOrientation);
+    f.angle = orientation == kKeywordDown   ? 2700
+              : orientation == kKeywordLeft ? 1800
+              : orientation == kKeywordUp   ? 900
+                                            : 0;
+    return f;
+}
+
+HFONT CachedFont(const FontLook& f, BYTE quality) {
+    const FontKey key{f.face, f.height, f.bold, f.italic, f.underline, f.angle, quality};
+    auto& cache = FontCache();
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    LOGFONTW lf{};
+    lf.lfHeight = -f.height;
+    lf.lfEscapement = lf.lfOrientation = f.angle;
+    lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = f.italic;
+    lf.lfUnderline = f.underline;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = quality;
+    f.face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectW(&lf);
+    if (font) cache[key] = font;
+    return font;
+}
+
+// Everything painting reads from the computed style, once per paint.
+struct TextLook {
+    FontLook font;
+    int orientation = -1;
+    uint32_t color = 0;
+    bool hasShadow = false;
+    uint32_t shadow = 0;
+    int shadowX = 0, shadowY = 0;
+    bool hasHighlight = false;
+    uint32_t highlight = 0;
+    int hAlign = -1, vAlign = -1;
+    bool cropRight = false;
+    bool Vertical() const { return orientation == kKeywordUp || orientation == kKeywordDown; }
+};
 
 COLORREF ToColorRef(uint32_t argb) {
     return RGB(BYTE(argb >> 16), BYTE(argb >> 8), BYTE(argb));
 }
 
-// A memory DC drawing into a fresh section of the canvas's format, released on every path.
+RECT Intersect(const RECT& a, const RECT& b) {
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
+    return r;
+}
+
+bool Empty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+// A memory DC drawing into a fresh top-down section in the depth and 16-bit layout of a pixel
+// buffer (32 bits without one), released on every path.
 class TextDC {
 public:
-    TextDC(const oxDibBitmap* like, int width, int height, HFONT font) {
+    TextDC(const oxPixelBuffer* like, int width, int height, HFONT font) {
         struct {
             BITMAPINFOHEADER header{};
             DWORD masks[3] = {};
@@ -50,14 +141,27 @@ public:
         info.header.biHeight = -height;
         info.header.biPlanes = 1;
         info.header.biBitCount = WORD(like ? like->bpp : 32);
-        if (like && like->bpp == 16 && like->header && like->header->biCompression == BI_BITFIELDS) {
+        if (like && like->bpp == 16) {
             info.header.biCompression = BI_BITFIELDS;
-            std::memcpy(info.masks, reinterpret_cast<const uint8_t*>(like->header) + like->header->biSize,
-                        sizeof info.masks);
+            switch (like->layout) {
+            case kLayoutRgb565:
+                info.masks[0] = 0xF800, info.masks[1] = 0x07E0, info.masks[2] = 0x001F;
+                break;
+            case kLayoutRgb655:
+                info.masks[0] = 0xFC00, info.masks[1] = 0x03E0, info.masks[2] = 0x001F;
+                break;
+            case kLayoutRgb556:
+                info.masks[0] = 0xF800, info.masks[1] = 0x07C0, info.masks[2] = 0x003F;
+                break;
+            default:
+                info.masks[0] = 0x7C00, info.masks[1] = 0x03E0, info.masks[2] = 0x001F;
+                break;
+            }
         }
         section_ = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits_, nullptr, 0);
         dc_ = section_ ? CreateCompatibleDC(nullptr) : nullptr;
         if (!dc_) return;
+        stride_ = ((width * info.header.biBitCount + 31) / 32) * 4;
         oldBitmap_ = SelectObject(dc_, section_);
         oldFont_ = SelectObject(dc_, font);
         SetBkMode(dc_, TRANSPARENT);
@@ -73,23 +177,61 @@ public:
     TextDC(const TextDC&) = delete;
     TextDC& operator=(const TextDC&) = delete;
     HDC dc() const { return dc_; }
-    const uint8_t* bits() const { return static_cast<const uint8_t*>(bits_); }
+    uint8_t* Row(int y) const { return static_cast<uint8_t*>(bits_) + size_t(y) * size_t(stride_); }
 
 private:
     HBITMAP section_ = nullptr;
     HDC dc_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr, oldFont_ = nullptr;
     void* bits_ = nullptr;
+    int stride_ = 0;
 };
 
-RECT Intersect(const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    if (r.right < r.left) r.right = r.left;
-    if (r.bottom < r.top) r.bottom = r.top;
-    return r;
+// Copies `area` (target pixels) between the target and a section whose (0, 0) is `at`.
+void CopyPixels(const oxPixelBuffer& target, const TextDC& t, POINT at, const RECT& area, bool toTarget) {
+    const int bytes = target.bpp / 8;
+    const size_t n = size_t(area.right - area.left) * size_t(bytes);
+    for (int y = area.top; y < area.bottom; ++y) {
+        uint8_t* canvasRow = target.GetRow8(y) + area.left * bytes;
+        uint8_t* sectionRow = t.Row(y - at.y) + (area.left - at.x) * bytes;
+        if (toTarget)
+            std::memcpy(canvasRow, sectionRow, n);
+        else
+            std::memcpy(sectionRow, canvasRow, n);
+    }
+}
+
+// A span along the text (from `along` for `length`) and across it (from `a0` to `a1`, from the
+// line's top) of text placed at (x, y) with extent (w, h), turned to the content box.
+RECT TurnSpan(int orientation, int x, int y, int w, int h, int along, int length, int a0, int a1) {
+    if (orientation == kKeywordUp) return RECT{x + a0, y + h - along - length, x + a1, y + h - along};
+    if (orientation == kKeywordDown) return RECT{x + w - a1, y + along, x + w - a0, y + along + length};
+    if (orientation == kKeywordLeft) return RECT{x + w - along - length, y + h - a1, x + w - along, y + h - a0};
+    return RECT{x + along, y + a0, x + along + length, y + a1};
+}
+
+// Fills a content-box rectangle through the canvas (its matrix, clip and colour transform).
+void FillSpan(oxCanvas* canvas, const RECT& r, POINT content, uint32_t argb) {
+    if (Empty(r)) return;
+    const uint32_t c = canvas->ApplyColorTransform(argb);
+    const int32_t alpha = canvas->Alpha();
+    canvas->SetAlpha(int32_t(c >> 24));
+    canvas->SetColor(c & 0xFFFFFF);
+    canvas->Rect(float(content.x + r.left), float(content.y + r.top), float(content.x + r.right),
+                 float(content.y + r.bottom), 0);
+    canvas->SetAlpha(alpha);
+}
+
+oxBox* MakeTextBox(oxAtom tag) {
+    return new (std::nothrow) oxTextBox(tag);
 }
 
 } // namespace
+
+void oxRegisterTextBoxKinds() {
+    oxBoxFactory::RegisterKind(kAtomText, &MakeTextBox);
+    oxBoxFactory::RegisterKind(kAtomSimpleText, &MakeTextBox);
+}
 
 oxTextBox::oxTextBox(oxAtom tag) : oxTextBoxBase(tag) {
     SetEngaged(false, false);
@@ -118,7 +260,39 @@ void oxTextBox::SetValue(const WCHAR* text) {
         UpdateFrameBounds(false);
         RequestLayout();
     }
-    // FIXME: without `plaintext` the value becomes rich text once rich-text documents exist.
+    // FIXME: without `plaintext` the value becomes rich text once rich-text documents exist; until
+    // then every value is shown as plain text.
+}
+
+void oxTextBox::SetStyleValue(int propertyId, const oxStyleValue& value, int mode) {
+    // Turned text is never rich.
+    if (propertyId == kStyle_textOrientation && value.GetType() == kStyleKeyword && value.GetValue() != kKeywordFixed)
+        oxBox::SetAttribute(kAtomPlaintext, u"true", true, false);
+    // An animation step changes no layout.
+    if (mode != 1) {
+        switch (propertyId) {
+        case kStyle_fontFamily:
+        case kStyle_fontSize:
+        case kStyle_fontItalics:
+        case kStyle_fontBold:
+        case kStyle_fontUnderline:
+            RequestLayout();
+            break;
+        case kStyle_textColor:
+            RequestRepaint();
+            break;
+        default:
+            break;
+        }
+    }
+    oxBox::SetStyleValue(propertyId, value, mode);
+}
+
+void oxTextBox::SetFocused(bool value, bool keepFrameFocus, bool quiet) {
+    // A link laid out inside another text box's rich text shows its focus as a stroke.
+    if (placedInline_ && ((GetStateFlags() & kStateFocused) != 0) != value)
+        SetStylePropertyText(kStyle_stroke, value ? u"#336a6a6a" : u"none", 0);
+    oxBox::SetFocused(value, keepFrameFocus, quiet);
 }
 
 BYTE oxTextBox::TextQuality(const WCHAR* smoothing, bool richRun) {
@@ -129,26 +303,10 @@ BYTE oxTextBox::TextQuality(const WCHAR* smoothing, bool richRun) {
     return DEFAULT_QUALITY;
 }
 
-HFONT oxTextBox::GetFont(const oxTextStyle& style) const {
-    const std::u16string face = style.fontFamily ? std::u16string(style.fontFamily) : std::u16string();
-    const int height = int(style.fontSize * style.uiScale);
-    const BYTE quality = TextQuality(const_cast<oxTextBox*>(this)->oxBox::GetAttribute(kAtomTextSmoothing), false);
-    const FontKey key{
-        face, height, style.fontBold, style.fontItalics, style.fontUnderline, Angle(style.textOrientation), quality};
-    auto& cache = FontCache();
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
-    LOGFONTW lf{};
-    lf.lfHeight = -height;
-    lf.lfEscapement = lf.lfOrientation = Angle(style.textOrientation);
-    lf.lfWeight = style.fontBold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = style.fontItalics;
-    lf.lfUnderline = style.fontUnderline;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfQuality = quality;
-    face.copy(lf.lfFaceName, LF_FACESIZE - 1);
-    HFONT font = CreateFontIndirectW(&lf);
-    if (font) cache[key] = font;
-    return font;
+HFONT oxTextBox::GetFont() {
+    oxBoxStyle* style = GetStyle();
+    if (!style) return nullptr;
+    return CachedFont(ReadFont(style->GetTextGroup()), TextQuality(oxBox::GetAttribute(kAtomTextSmoothing), false));
 }
 
 void oxTextBox::ClearFontCache() {
@@ -171,32 +329,93 @@ SIZE oxTextBox::MeasureText(const WCHAR* text, int count, HFONT font) {
     return size;
 }
 
-SIZE oxTextBox::MeasureValue(const oxTextStyle& style, bool within, SIZE content, int wrapWidth) {
+SIZE oxTextBox::MeasureText(const WCHAR* text, int count, oxStyleGroup* textGroup) {
+    if (!textGroup) return SIZE{0, 0};
+    return MeasureText(text, count, CachedFont(ReadFont(textGroup), DEFAULT_QUALITY));
+}
+
+int32_t oxTextBox::AvailableWidth() {
+    oxBox* parent = GetLogicalParent();
+    if (!parent) return 0;
+    const oxRect margins = GetMargins(), padding = GetPadding(); // {left, top, right, bottom}
+    const int32_t left = std::max(0, GetPacked(0).x - parent->GetPacked(2).x);
+    int32_t width = parent->GetPacked(3).x - left - margins.x - margins.width - padding.x - padding.width;
+    oxBoxStyle* style = GetStyle();
+    const oxStyleValue* max = style ? Member(style->GetMetricsGroup(), kStyle_maxWidth) : nullptr;
+    if (max && max->GetType() != kStyleKeyword && max->GetInt() > 0 && (max->GetInt() < width || width <= 0))
+        width = max->GetInt();
+    return width;
+}
+
+SIZE oxTextBox::MeasureValue(bool within) {
+    oxBoxStyle* style = GetStyle();
+    if (!style) return SIZE{0, 0};
     const WCHAR* value = GetValue();
     if (!value || !*value) value = u" ";
+    const oxStyleGroup* layout = style->GetLayoutGroup();
     const bool charWrap = AttributeIsTrue(kAtomCharacterWrap);
     const bool wordBreak = AttributeIsTrue(kAtomWordwrap) || charWrap;
-    HFONT font = GetFont(style);
-    TextDC t(nullptr, 1, 1, font);
+    const bool cropRight = Keyword(layout, kStyle_crop) == kKeywordRight;
+    TextDC t(nullptr, 1, 1, GetFont());
     if (!t.dc()) return SIZE{0, 0};
     RECT r{0, 0, 0, 0};
     if (within) {
-        r = RECT{0, 0, content.cx, content.cy};
+        const oxPoint content = GetPacked(3);
+        r = RECT{0, 0, content.x, content.y};
         const UINT lines = wordBreak ? 0x410 : AttributeIsTrue(kAtomMultiline) ? 0x400 : 0x420;
         DrawTextW(t.dc(), value, -1, &r, 0x400 | lines | (charWrap ? 0x2010 : 0) | DT_NOPREFIX);
     } else {
         DrawTextW(t.dc(), value, -1, &r, 0xC20);
-        // FIXME: the width to wrap at comes from the logical parent's content box once layout exists;
-        // callers pass it in until then.
-        if (wordBreak && wrapWidth > 0 && r.right - r.left > wrapWidth) {
-            r = RECT{0, 0, wrapWidth, 0};
-            DrawTextW(t.dc(), value, -1, &r,
-                      (charWrap ? 0x2410 : 0x410) | (style.cropRight ? DT_END_ELLIPSIS : 0) | DT_NOPREFIX);
+        const oxStyleValue* height = Member(style->GetMetricsGroup(), kStyle_height);
+        const bool autoHeight = !height || (height->GetType() == kStyleKeyword ? height->GetValue() == kKeywordAuto
+                                                                               : height->GetInt() == 0);
+        if (wordBreak && autoHeight) {
+            const int32_t width = AvailableWidth();
+            if (width > 0 && r.right - r.left > width) {
+                r = RECT{0, 0, width, 0};
+                DrawTextW(t.dc(), value, -1, &r,
+                          (charWrap ? 0x2410 : 0x410) | (cropRight ? DT_END_ELLIPSIS : 0) | DT_NOPREFIX);
+            }
         }
     }
     SIZE size{r.right - r.left, r.bottom - r.top};
-    if (Vertical(style)) std::swap(size.cx, size.cy);
+    const int orientation = Keyword(style->GetTextGroup(), kStyle_textOrientation);
+    if (orientation == kKeywordUp || orientation == kKeywordDown) std::swap(size.cx, size.cy);
     return size;
+}
+
+oxPoint oxTextBox::GetIntrinsicSize() {
+    const SIZE size = MeasureValue(false);
+    return oxPoint{size.cx, size.cy};
+}
+
+void oxTextBox::Arrange(oxPlacementRecord* placement) {
+    oxBoxStyle* style =
+        placement && TestChangeFlags(kChangeFlowed) && AttributeIsTrue(kAtomWordwrap) ? GetStyle() : nullptr;
+    const oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr;
+    const oxStyleValue* height = Member(metrics, kStyle_height);
+    const bool autoHeight =
+        !height || (height->GetType() == kStyleKeyword ? height->GetValue() == kKeywordAuto : height->GetInt() == 0);
+    if (style && autoHeight) {
+        const WCHAR* value = GetValue();
+        if (!value || !*value) value = u" ";
+        const UINT charWrap = AttributeIsTrue(kAtomCharacterWrap) ? 0x2000 : 0;
+        TextDC t(nullptr, 1, 1, GetFont());
+        if (t.dc()) {
+            const oxStyleValue* widthValue = Member(metrics, kStyle_width);
+            const int32_t width = widthValue ? widthValue->GetInt() : 0;
+            RECT r{0, 0, width, 0};
+            DrawTextW(t.dc(), value, -1, &r, width < 1 ? 0x420 : 0x410 | charWrap);
+            // Wrapped at the width the layout gives when that is narrower than the text.
+            if (placement->width < r.right - r.left) {
+                r = RECT{0, 0, placement->width, 0};
+                DrawTextW(t.dc(), value, -1, &r, 0xC10 | charWrap);
+                const int32_t h = r.bottom - r.top;
+                if (h != placement->height) placement->SetExtra(true, false, placement->width, h, 0, 0);
+            }
+        }
+    }
+    oxBox::Arrange(placement);
 }
 
 UINT oxTextBox::DrawFlags() {
@@ -205,86 +424,150 @@ UINT oxTextBox::DrawFlags() {
     UINT flags = wrap ? DT_WORDBREAK : multiline ? 0 : DT_SINGLELINE;
     if (charWrap) flags |= DT_EDITCONTROL | DT_WORDBREAK;
     const WCHAR* dir = oxBox::GetAttribute(kAtomDir);
-    // FIXME: without `dir` the scene's direction decides once scenes report it.
-    if (dir && oxAtoms::Find(dir) == kAtomRtl) flags |= DT_RTLREADING;
+    const bool rtl = dir ? oxAtoms::Find(dir) == kAtomRtl : GetScene() && GetScene()->IsRightToLeft();
+    if (rtl) flags |= DT_RTLREADING;
     return flags;
 }
 
-void oxTextBox::PaintPlainText(const oxTextStyle& style, const oxTextTarget& target) {
-    oxDibBitmap* canvas = target.bitmap;
+void oxTextBox::PaintContent(oxCanvas* canvas) {
+    oxBoxStyle* style = GetStyle();
     const WCHAR* value = GetValue();
-    if (!canvas || !canvas->valid || !value || (canvas->bpp != 32 && canvas->bpp != 16)) return;
-    const RECT& content = target.content;
-    const int cw = content.right - content.left, ch = content.bottom - content.top;
-    const RECT clip = Intersect(Intersect(target.clip, content), canvas->GetBounds());
-    if (cw <= 0 || ch <= 0 || clip.right <= clip.left || clip.bottom <= clip.top) return;
-    HFONT font = GetFont(style);
-    UINT flags = DrawFlags();
-    if (style.cropRight) {
-        flags |= DT_END_ELLIPSIS;
-        if (flags & (DT_WORDBREAK | DT_EDITCONTROL) || AttributeIsTrue(kAtomMultiline)) flags |= DT_EDITCONTROL;
+    if (!canvas || !canvas->HasTarget() || !style || !value) return;
+    const oxPixelBuffer& target = canvas->Target();
+    if (target.bpp != 32 && target.bpp != 16) return;
+    // GDI text is not turned or scaled: the box is placed by the translation of the matrix alone.
+    const POINT origin = canvas->GetOrigin();
+    const oxRect box = GetContentRect();
+    const RECT content{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    const int cw = box.width, ch = box.height;
+    const RECT clip = Intersect(Intersect(canvas->ClipBounds(), content), RECT{0, 0, target.width, target.height});
+    if (cw <= 0 || ch <= 0 || Empty(clip)) return;
+
+    const oxStyleGroup* text = style->GetTextGroup();
+    const oxStyleGroup* layout = style->GetLayoutGroup();
+    oxStyleLibrary* library = GetScene() ? GetScene()->GetStyleLibrary() : nullptr;
+    TextLook look;
+    look.orientation = Keyword(text, kStyle_textOrientation);
+    // Colour members hold 0 until a rule sets them.
+    auto colorOf = [&](int id) {
+        const oxStyleValue* v = Member(text, id);
+        return v ? ResolveColorValue(*v, library) : 0u;
+    };
+    look.color = colorOf(kStyle_textColor);
+    if (!look.color) look.color = 0xFF000000u | GetSysColor(COLOR_WINDOWTEXT);
+    look.shadow = colorOf(kStyle_textShadowColor);
+    look.hasShadow = look.shadow != 0;
+    if (look.hasShadow) {
+        look.shadowX = Member(text, kStyle_textShadowOffsetX) ? text->Member(kStyle_textShadowOffsetX)->GetInt() : 0;
+        look.shadowY = Member(text, kStyle_textShadowOffsetY) ? text->Member(kStyle_textShadowOffsetY)->GetInt() : 0;
     }
-    TextDC t(canvas, cw, ch, font);
+    look.highlight = colorOf(kStyle_textHighlight);
+    look.hasHighlight = look.highlight != 0;
+    look.hAlign = Keyword(layout, kStyle_hAlign);
+    look.vAlign = Keyword(layout, kStyle_vAlign);
+    look.cropRight = Keyword(layout, kStyle_crop) == kKeywordRight;
+
+    HFONT font = GetFont();
+    const bool wrap = AttributeIsTrue(kAtomWordwrap), multiline = AttributeIsTrue(kAtomMultiline);
+    UINT flags = DrawFlags();
+    if (look.cropRight) {
+        flags |= DT_END_ELLIPSIS;
+        if (flags & (DT_WORDBREAK | DT_EDITCONTROL) || multiline) flags |= DT_EDITCONTROL;
+    }
+    // Coverage is blended only into 32-bit canvases that keep alpha: box layers.
+    const bool hasAlpha = target.bpp == 32 && (canvas->flags & 1);
+    TextDC t(hasAlpha ? nullptr : &target, cw, ch, font);
     if (!t.dc()) return;
 
     // Measured within the content box; the baseline runs up or down the box for turned text.
     RECT measured{0, 0, cw, ch};
     DrawTextW(t.dc(), value, -1, &measured, flags | DT_CALCRECT | DT_NOPREFIX);
     int tw = measured.right - measured.left, th = measured.bottom - measured.top;
-    if (Vertical(style)) std::swap(tw, th);
-    const bool over = Vertical(style) ? th > ch : tw > cw;
+    if (look.Vertical()) std::swap(tw, th);
+    const bool over = look.Vertical() ? th > ch : tw > cw;
     textFlags_ = uint8_t((textFlags_ & ~1) | (over ? 1 : 0));
     if (!over) flags |= DT_NOCLIP;
 
-    auto place = [](oxAtom align, oxAtom far, int box, int* size) {
-        if (*size >= box) return *size = box, 0;
-        return align == kAtomCenter ? (box - *size) / 2 : align == far ? box - *size : 0;
+    auto place = [](int align, int far, int room, int* size) {
+        if (*size >= room) return *size = room, 0;
+        return align == kKeywordCenter ? (room - *size) / 2 : align == far ? room - *size : 0;
     };
-    const int y = place(style.vAlign, kAtomBottom, ch, &th);
-    const int x = place(style.hAlign, kAtomRight, cw, &tw);
-    // FIXME: the highlight of the canvas's highlight string and the accelChar underline come with
-    // the canvas.
+    const int y = place(look.vAlign, kKeywordBottom, ch, &th);
+    const int x = place(look.hAlign, kKeywordRight, cw, &tw);
 
-    const uint32_t color = style.hasTextColor ? style.textColor : 0xFF000000u | GetSysColor(COLOR_WINDOWTEXT);
+    // The highlight and the access-key bar go under the text, on one line only.
+    if (!wrap && !multiline) {
+        const POINT local{box.x, box.y};
+        const RECT inside{0, 0, cw, ch};
+        const char16_t* find = canvas->PeekStyleString();
+        const size_t findLength = find ? std::char_traits<char16_t>::length(find) : 0;
+        if (look.hasHighlight && findLength) {
+            const size_t length = std::char_traits<char16_t>::length(value);
+            for (size_t at = 0; at + findLength <= length;) {
+                if (_wcsnicmp(value + at, find, findLength) != 0) {
+                    ++at;
+                    continue;
+                }
+                const int along = MeasureText(value, int(at), font).cx;
+                const int span = MeasureText(value + at, int(findLength), font).cx;
+                const int across = look.Vertical() ? tw : th;
+                FillSpan(canvas, Intersect(TurnSpan(look.orientation, x, y, tw, th, along, span, 0, across), inside),
+                         local, look.highlight);
+                at += findLength;
+            }
+        }
+        const WCHAR* accel = oxBox::GetAttribute(kAtomAccelChar);
+        if (accel && *accel) {
+            if (const WCHAR* hit = wcschr(value, *accel)) {
+                const int along = MeasureText(value, int(hit - value), font).cx;
+                const SIZE glyph = MeasureText(hit, 1, font);
+                const int thickness = std::max(1, ReadFont(text).height / 10);
+                FillSpan(
+                    canvas,
+                    Intersect(TurnSpan(look.orientation, x, y, tw, th, along, glyph.cx, glyph.cy - thickness, glyph.cy),
+                              inside),
+                    local, look.color);
+            }
+        }
+    }
+
     struct Pass {
         int dx, dy;
         uint32_t color;
     } passes[2];
     int count = 0;
-    if (style.hasShadow)
-        passes[count++] = Pass{style.textShadowOffsetX, style.textShadowOffsetY, style.textShadowColor};
-    passes[count++] = Pass{0, 0, color};
+    if (look.hasShadow) passes[count++] = Pass{look.shadowX, look.shadowY, look.shadow};
+    passes[count++] = Pass{0, 0, look.color};
 
-    HDC canvasDC = target.hasAlpha ? nullptr : canvas->AcquireDC();
-    if (!target.hasAlpha && !canvasDC) return;
+    const POINT at{content.left, content.top};
+    const RECT copyable = Intersect(content, RECT{0, 0, target.width, target.height});
     for (int p = 0; p < count; ++p) {
+        const uint32_t passColor = canvas->ApplyColorTransform(passes[p].color);
         RECT r{x + passes[p].dx, y + passes[p].dy, x + passes[p].dx + tw, y + passes[p].dy + th};
-        // The part of the canvas this pass may change, in canvas pixels.
-        const RECT dirty = Intersect(
-            RECT{r.left + content.left, r.top + content.top, r.right + content.left, r.bottom + content.top}, clip);
-        if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) continue;
-        if (!target.hasAlpha) {
-            BitBlt(t.dc(), 0, 0, cw, ch, canvasDC, content.left, content.top, SRCCOPY);
-            SetTextColor(t.dc(), ToColorRef(passes[p].color));
+        // The part of the canvas this pass may change, in target pixels.
+        const RECT dirty = Intersect(RECT{r.left + at.x, r.top + at.y, r.right + at.x, r.bottom + at.y}, clip);
+        if (Empty(dirty)) continue;
+        if (!hasAlpha) {
+            CopyPixels(target, t, at, copyable, false);
+            SetTextColor(t.dc(), ToColorRef(passColor));
             DrawTextW(t.dc(), value, -1, &r, flags | DT_NOCLIP | DT_NOPREFIX);
-            BitBlt(canvasDC, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, t.dc(),
-                   dirty.left - content.left, dirty.top - content.top, SRCCOPY);
+            CopyPixels(target, t, at, dirty, true);
             continue;
         }
-        // Black on white gives the coverage: the red byte 255 keeps the canvas, 0 is the colour.
-        PatBlt(t.dc(), 0, 0, cw, ch, WHITENESS);
+        // Black on white gives the coverage: the red byte 255 keeps the canvas, 0 is the colour. The
+        // white is opaque, as on an opaque canvas, since glyphs blend by the pixels' alpha too.
+        for (int py = 0; py < ch; ++py)
+            std::memset(t.Row(py), 0xFF, size_t(cw) * 4);
         SetTextColor(t.dc(), RGB(0, 0, 0));
         DrawTextW(t.dc(), value, -1, &r, flags | DT_NOCLIP | DT_NOPREFIX);
-        const uint32_t a = passes[p].color >> 24;
-        const uint32_t premul = (a << 24) | ((((passes[p].color >> 16) & 0xFF) * a / 255) << 16) |
-                                ((((passes[p].color >> 8) & 0xFF) * a / 255) << 8) |
-                                ((passes[p].color & 0xFF) * a / 255);
-        const int stride = cw * 4;
+        const uint32_t a = passColor >> 24;
+        const uint32_t premul = (a << 24) | ((((passColor >> 16) & 0xFF) * a / 255) << 16) |
+                                ((((passColor >> 8) & 0xFF) * a / 255) << 8) | ((passColor & 0xFF) * a / 255);
         for (int py = dirty.top; py < dirty.bottom; ++py) {
-            uint8_t* row = canvas->pixels.GetRow8(py);
-            const uint8_t* cov = t.bits() + size_t(py - content.top) * stride;
+            uint8_t* row = target.GetRow8(py);
+            const uint8_t* cov = t.Row(py - at.y);
             for (int px = dirty.left; px < dirty.right; ++px) {
-                const uint32_t c = cov[(px - content.left) * 4 + 2];
+                const uint32_t c = cov[(px - at.x) * 4 + 2];
                 if (c == 255) continue;
                 uint32_t pixel;
                 std::memcpy(&pixel, row + px * 4, 4);
@@ -302,14 +585,13 @@ void oxTextBox::PaintPlainText(const oxTextStyle& style, const oxTextTarget& tar
             }
         }
     }
-    if (canvasDC) canvas->ReleaseDC();
-    // GDI drawing leaves the alpha byte meaningless: a canvas that keeps alpha gets the text's
-    // area opaque again.
-    if (!target.hasAlpha && canvas->bpp == 32 && canvas->premultiplied) {
-        const RECT area =
-            Intersect(RECT{content.left + x, content.top + y, content.left + x + tw, content.top + y + th}, clip);
+    // GDI drawing leaves the alpha byte meaningless: a canvas whose bitmap keeps alpha gets the
+    // text's area opaque again.
+    const oxDibBitmap* bitmap = canvas->OwnedBitmap();
+    if (!hasAlpha && target.bpp == 32 && bitmap && bitmap->premultiplied) {
+        const RECT area = Intersect(RECT{at.x + x, at.y + y, at.x + x + tw, at.y + y + th}, clip);
         for (int py = area.top; py < area.bottom; ++py)
             for (int px = area.left; px < area.right; ++px)
-                canvas->pixels.GetRow8(py)[px * 4 + 3] = 0xFF;
+                target.GetRow8(py)[px * 4 + 3] = 0xFF;
     }
 }

@@ -1,49 +1,23 @@
 #pragma once
 // oxTextBox: the box of the `text` and `simpleText` tags. It shows its `value` with the platform's
-// fonts: measured with DrawTextW's DT_CALCRECT and drawn by DrawTextW into the pixels of the
-// box's canvas, blended by coverage where the canvas keeps alpha.
+// fonts in the font, colour, shadow, highlight, orientation, alignment and crop of its computed
+// style: measured with DrawTextW's DT_CALCRECT for the layout and drawn by DrawTextW into the pixels
+// of the canvas it is painted on, blended by coverage where the canvas keeps alpha.
 #include <cstdint>
 
 #include "platform/types.h"
 #include "platform/win/font.h"
+#include "toolkit/core/rect.h"
 #include "toolkit/widgets/control_box.h"
 
-class oxDibBitmap;
-
-// The text, layout and metrics style values a text box reads from its computed style.
-struct oxTextStyle {
-    enum Orientation : uint8_t { kFixed, kUp, kDown, kLeft };
-    const WCHAR* fontFamily = nullptr; // null: the default face
-    double fontSize = 12;
-    bool fontItalics = false;
-    bool fontBold = false;
-    bool fontUnderline = false;
-    bool hasTextColor = false;
-    uint32_t textColor = 0; // 0xAARRGGBB
-    bool hasShadow = false;
-    uint32_t textShadowColor = 0;
-    int textShadowOffsetX = 0;
-    int textShadowOffsetY = 0;
-    Orientation textOrientation = kFixed;
-    oxAtom hAlign = 0; // kAtomCenter, kAtomRight or left
-    oxAtom vAlign = 0; // kAtomCenter, kAtomBottom or top
-    bool cropRight = false;
-    double uiScale = 1.0;
-};
-
-// Where the plain text is painted: a 32- or 16-bit canvas bitmap, the content box and the clip in
-// its pixels, and whether its pixels keep alpha.
-struct oxTextTarget {
-    oxDibBitmap* bitmap = nullptr;
-    RECT content{0, 0, 0, 0};
-    RECT clip{0, 0, 0, 0};
-    bool hasAlpha = false;
-};
+class oxStyleGroup;
 
 class oxTextBoxBase : public oxControlBox {
 public:
     explicit oxTextBoxBase(oxAtom tag) : oxControlBox(tag) {}
     oxAtom GetBoxType() const override { return kAtomText; }
+    // A text box arranges no children.
+    oxLayout* GetLayout() override { return nullptr; }
 };
 
 class oxTextBox : public oxTextBoxBase {
@@ -53,20 +27,27 @@ public:
 
     int32_t SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) override;
     void SetValue(const WCHAR* text) override;
+    void SetStyleValue(int propertyId, const oxStyleValue& value, int mode) override;
+    void SetFocused(bool value, bool keepFrameFocus, bool quiet) override;
+    oxPoint GetIntrinsicSize() override;
+    void Arrange(oxPlacementRecord* placement) override;
+    void PaintContent(oxCanvas* canvas) override;
+
     bool IsTextOverflowed() const { return (textFlags_ & 1) != 0; }
+    // The rectangle given to the box where another text box lays it out inline, else its own.
+    oxRect GetPlacedRect() const { return placedInline_ ? placedRect_ : GetBoxRect(); }
 
     // The GDI quality of `textSmoothing` for plain text or for rich-text runs.
     static BYTE TextQuality(const WCHAR* smoothing, bool richRun);
-    // The font of a style from the process's font cache (owned by the cache).
-    HFONT GetFont(const oxTextStyle& style) const;
+    // The font of the computed style's text group (owned by the font cache); null without a style.
+    HFONT GetFont();
     // Single-line extent of `count` units (-1: all) plus the overhang of the last character;
-    // (0, 0) for null text.
+    // (0, 0) for null text or no font (or no text group).
     static SIZE MeasureText(const WCHAR* text, int count, HFONT font);
-    // The size of the value (" " when empty): within the content size when `within`, else on one
-    // line, broken again at `wrapWidth` when the box wraps and that is smaller (0: no limit).
-    SIZE MeasureValue(const oxTextStyle& style, bool within, SIZE content, int wrapWidth);
-    // Paints the value in the target's content box; sets or clears the overflowed bit.
-    void PaintPlainText(const oxTextStyle& style, const oxTextTarget& target);
+    static SIZE MeasureText(const WCHAR* text, int count, oxStyleGroup* textGroup);
+    // The size of the value (" " when empty): within the content box when `within`, else on one line,
+    // broken again at the width the logical parent leaves when the box wraps.
+    SIZE MeasureValue(bool within);
 
     // Drops every cached font.
     static void ClearFontCache();
@@ -74,6 +55,14 @@ public:
 private:
     bool AttributeIsTrue(oxAtom attribute);
     UINT DrawFlags();
+    // The content width the logical parent leaves this box, cut to `maxWidth`; 0 when unknown.
+    int32_t AvailableWidth();
 
     uint8_t textFlags_ = 0; // bit 0: the text did not fit when last painted
+    oxRect placedRect_;
+    bool placedInline_ = false;
 };
+
+// Makes the box factory build text boxes for the `text` and `simpleText` kinds. The box tree cannot
+// reach this module, so the application calls it once before it loads markup.
+void oxRegisterTextBoxKinds();
