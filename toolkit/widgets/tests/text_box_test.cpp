@@ -29,6 +29,7 @@
 #include "toolkit/core/placement_record.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
+#include "toolkit/scene/tests/plain_box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_rule_maps.h"
@@ -57,25 +58,7 @@ public:
     bool rtl = false;
 };
 
-// Takes the document's root box.
-class RootHolder : public oxElement {
-public:
-    explicit RootHolder(oxBoxScene* scene) : scene_(scene) {}
-    ~RootHolder() override {
-        if (root) root->Release();
-    }
-    int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override {
-        *out = nullptr;
-        if (ns != kAtomBoxNamespace || root) return kElementNotHandled;
-        root = scene_->CreateBox(ns, tag);
-        *out = root;
-        return 0;
-    }
-    oxBox* root = nullptr;
-
-private:
-    oxBoxScene* scene_;
-};
+using markup_test::RootHolder;
 
 // The painter's part of box painting as far as placing goes: each box is painted at its position,
 // inside its clip. Fills and strokes are left out.
@@ -218,7 +201,9 @@ TEST_F(TextBoxTest, FactoryMakesTextBoxesForBothTags) {
         EXPECT_FALSE(made->GetStateFlags() & kStateEngaged);
         made->Release();
     }
-    EXPECT_EQ(dynamic_cast<oxTextBox*>(scene.CreateBox(kAtomBoxNamespace, kAtomVbox)), nullptr);
+    oxBox* plain = scene.CreateBox(kAtomBoxNamespace, kAtomVbox);
+    EXPECT_EQ(dynamic_cast<oxTextBox*>(plain), nullptr);
+    plain->Release();
 }
 
 TEST_F(TextBoxTest, ValueAndHtmlValueGoToTheValue) {
