@@ -11,6 +11,7 @@
 #include "runtime/script_object.h"
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_factory.h"
 #include "toolkit/core/error_report.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
@@ -256,8 +257,9 @@ void oxRuntime::SetScriptLanguage(oxAtom language) {
     if (language == kAtomNone || language == kAtomJavascript || language == kAtomJscript) scriptLanguage_ = language;
 }
 
-oxBox* oxRuntime::CreateBox(oxAtom, oxAtom, oxAtom tag) {
-    return new (std::nothrow) oxBox(tag);
+oxBox* oxRuntime::CreateBox(oxAtom kind, oxAtom, oxAtom tag) {
+    static oxBoxFactory factory; // holds no state of its own: the kinds' makers are registered globally
+    return factory.CreateBox(kind, 0, tag);
 }
 
 void oxRuntime::EnsureGadgets(oxLibrary*) {

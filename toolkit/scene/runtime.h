@@ -147,7 +147,7 @@ public:
     void SetScriptLanguage(oxAtom language);
     oxAtom GetScriptLanguage() const { return scriptLanguage_; }
 
-    // FIXME: boxes are plain until the box factory knows the box kinds.
+    // A new box of the kind's class through the box factory (count 1).
     oxBox* CreateBox(oxAtom kind, oxAtom ns, oxAtom tag);
     void EnsureGadgets(oxLibrary* library);
 

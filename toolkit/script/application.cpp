@@ -7,6 +7,7 @@
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/style/box_painter.h"
+#include "toolkit/widgets/text_box.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/frame.h"
@@ -31,6 +32,7 @@ void StartServices() {
     oxAtoms::RegisterPredefined();
     EnsureStyleNameTables();
     oxBoxPainter::InstallPaintServices();
+    oxRegisterTextBoxKinds();
     RegisterFrameWindowClass();
 }
 
