@@ -57,7 +57,7 @@ bool oxRuntime::Init() {
     scriptLanguage_ = kAtomNone;
     rtlFormatting_ = false;
     debugOutput_ = true;
-    cache_ = new (std::nothrow) oxScriptObjectCache();
+    cache_ = MakeScriptObjectCache();
     ownLoader_ = new (std::nothrow) oxMarkupLoader();
     errorReporter_ = new (std::nothrow) oxScriptErrorReporter(this);
     contextManager_ = new (std::nothrow) oxScriptContextManager(this);
@@ -162,6 +162,10 @@ oxLibrary* oxRuntime::LoadLibrary(const WCHAR* uri) {
     }
     libraries_.Insert(uri, library); // the reference just added
     return library;
+}
+
+void oxRuntime::ForgetLibraryObject(oxLibrary* library) {
+    if (cache_) cache_->ForgetLibraryObject(library);
 }
 
 oxLibrary* oxRuntime::FindLibrary(const WCHAR* uri) {

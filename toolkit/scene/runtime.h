@@ -22,7 +22,6 @@ class oxScene;
 class oxScriptContext;
 class oxScriptContextManager;
 class oxScriptObjectCache;
-class Scene;
 struct oxSceneScript;
 namespace NUBO {
 class XObject;
@@ -45,14 +44,14 @@ enum oxRuntimeEventKind : int32_t {
 // What the runtime hands its listeners. Holds a reference to the scene object for its life.
 class oxRuntimeEvent {
 public:
-    oxRuntimeEvent(int32_t kind, const oxErrorReport* report, Scene* sceneObject);
+    oxRuntimeEvent(int32_t kind, const oxErrorReport* report, NUBO::XObject* sceneObject);
     ~oxRuntimeEvent();
     oxRuntimeEvent(const oxRuntimeEvent&) = delete;
     oxRuntimeEvent& operator=(const oxRuntimeEvent&) = delete;
 
     int32_t kind;
     const oxErrorReport* report; // loading errors only; not owned
-    Scene* sceneObject;
+    NUBO::XObject* sceneObject;
 };
 
 // Turns script errors into loading-error events: where the error happened is set first, then
@@ -100,7 +99,7 @@ public:
     bool UnloadLibrary(const WCHAR* uri);
     oxElement* GetThemesElement() override { return nullptr; } // FIXME: the themes element comes with themes.
     void LoadInto(const WCHAR* uri, oxLibrary* library) override;
-    void ForgetLibraryObject(oxLibrary*) override {}
+    void ForgetLibraryObject(oxLibrary* library) override;
 
     // The open scene, or null when its markup could not be loaded (the listeners heard why).
     oxScene* OpenScene(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener, const WCHAR* name,
@@ -160,6 +159,11 @@ public:
     bool GetDebugOutput() const { return debugOutput_; }
     void SetDebugOutput(bool on) { debugOutput_ = on; }
     const NUBO::TWString& GetBaseUri() const { return baseUri_; }
+    void SetBaseUri(const WCHAR* uri) { baseUri_ = uri; }
+    oxAtom GetDirection() const { return defaultDirection_; }
+    void SetDirection(oxAtom direction) { defaultDirection_ = direction; }
+    bool GetRtlFormatting() const { return rtlFormatting_; }
+    void SetRtlFormatting(bool on) { rtlFormatting_ = on; }
 
 private:
     oxScene* OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener, const WCHAR* name,

@@ -9,7 +9,6 @@
 #include "toolkit/core/error_report.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene_script_object.h"
 
 using NUBO::TWString;
 using NUBO::XObject;
@@ -61,7 +60,7 @@ private:
 
 } // namespace
 
-oxRuntimeEvent::oxRuntimeEvent(int32_t eventKind, const oxErrorReport* errorReport, Scene* scene)
+oxRuntimeEvent::oxRuntimeEvent(int32_t eventKind, const oxErrorReport* errorReport, XObject* scene)
     : kind(eventKind), report(errorReport), sceneObject(scene) {
     if (sceneObject) sceneObject->AddRef();
 }
@@ -117,7 +116,7 @@ void oxRuntime::Notify(const oxRuntimeEvent& event) {
 }
 
 void oxRuntime::FireSceneEvent(const oxRuntimeEvent& event) {
-    NUBO::RefPtr<Scene> scene = NUBO::RefPtr<Scene>::ref(event.sceneObject);
+    NUBO::RefPtr<XObject> scene = NUBO::RefPtr<XObject>::ref(event.sceneObject);
     const WCHAR* source = u"";
     const WCHAR* message = u"";
     int32_t line = 0, column = 0;

@@ -12,7 +12,6 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_script_context.h"
-#include "toolkit/scene/scene_script_object.h"
 #include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_helper.h"
@@ -84,10 +83,10 @@ oxSceneScript* oxRuntime::LoadScript(const WCHAR* source, oxAtom language, oxBox
         return nullptr;
     }
     script->name = name;
-    Scene* sceneObject = nullptr;
+    NUBO::XObject* sceneObject = nullptr;
     if (fresh && cache_ && cache_->GetSceneObject(scene, &sceneObject)) {
-        RefPtr<Scene> held(sceneObject);
-        held->SetContextName(name.GetString());
+        RefPtr<NUBO::XObject> held(sceneObject);
+        cache_->SetSceneContextName(held.get(), name.GetString());
         if (auto* made = new (std::nothrow) oxSceneScriptContext(held.get())) {
             script->context = RefPtr<oxSceneScriptContext>::ref(made);
             (void)context->AddNamedItem(name.GetString(), made);

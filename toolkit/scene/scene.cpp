@@ -11,7 +11,6 @@
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_script_context.h"
-#include "toolkit/scene/scene_script_object.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
@@ -49,14 +48,14 @@ bool ReadParam(XObject* params, const WCHAR* underscored, XVariant* out) {
 
 oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t embedded, int32_t windowSubFlag)
     : oxLibrary(0, uri, runtime), runtime_(runtime), embedded_(embedded), windowSubFlag_(windowSubFlag) {
-    // FIXME: the Scene object holds a dictionary view over the params once the script API makes
-    // one; until then the scene keeps the object itself.
+    // The scene reads its window's params itself; scripts see them through the Scene object's view.
     if (params) {
         params->AddRef();
         params_ = params;
     }
-    if (runtime_ && runtime_->GetScriptObjectCache())
-        runtime_->GetScriptObjectCache()->GetSceneObject(this, &sceneObject_);
+    if (oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr) {
+        if (cache->GetSceneObject(this, &sceneObject_)) cache->CreateParamsView(sceneObject_, params);
+    }
 }
 
 oxScene::~oxScene() {
@@ -564,6 +563,7 @@ void oxScene::ForgetBox(oxBox* box) {
 }
 
 void oxScene::OnBoxDestroyed(oxBox* box) {
+    if (oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr) cache->ForgetBoxObject(box);
     ForgetBoxId(box);
     ForgetBox(box);
     if (auto* node = boxGroups_.Find(box)) {

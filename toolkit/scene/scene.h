@@ -27,7 +27,6 @@ class oxQualifiedName;
 class oxRuntime;
 class oxSceneWindow;
 class oxScriptElement;
-class Scene;
 struct oxSceneScript;
 namespace NUBO {
 class XObject;
@@ -191,10 +190,13 @@ public:
     const NUBO::TWString& GetContextName() const { return contextName_; }
     void SetContextName(const WCHAR* name) { contextName_ = name; }
     oxRuntime* GetSceneRuntime() const { return runtime_; }
-    Scene* GetSceneObject() const { return sceneObject_; }
+    // The scene's Scene script object, or null without a wrapper cache.
+    NUBO::XObject* GetSceneObject() const { return sceneObject_; }
     NUBO::XObject* GetParams() const { return params_; }
     oxScene* GetOpener() const { return opener_; }
     uint32_t GetState() const { return state_; }
+    // Scripts set the layout-blocked flag; nothing else follows from the change.
+    void SetStateFlag(uint32_t flag, bool on) { state_ = on ? state_ | flag : state_ & ~flag; }
     uint8_t GetWindowFlags() const { return windowFlags_; }
     int GetOpenState() const { return openState_; }
     bool IsEmbedded() const { return embedded_ != 0; }
@@ -256,7 +258,7 @@ private:
     int32_t windowSubFlag_;
     oxScene* activeDialog_ = nullptr;
     NUBO::XObject* listener_ = nullptr; // one reference
-    Scene* sceneObject_ = nullptr;      // one reference
+    NUBO::XObject* sceneObject_ = nullptr; // one reference
     int openState_ = 0;                 // 0 new, 1 opening, 2 open
     bool inModalLoop_ = false;
     NUBO::TWString contextName_;

@@ -1,7 +1,6 @@
 #include "toolkit/scene/scene_script_context.h"
 
 #include "runtime/result_codes.h"
-#include "toolkit/scene/scene_script_object.h"
 
 namespace {
 
@@ -22,4 +21,4 @@ const NUBO::XMemberEntry kMembers[] = {
 NUBO::XClassDescriptor oxSceneScriptContext::Descriptor = {"SceneScriptContext",       2, kMembers,
                                                            &NUBO::XObject::Descriptor, 0, {}};
 
-oxSceneScriptContext::oxSceneScriptContext(Scene* scene) : scene_(NUBO::RefPtr<Scene>::ref(scene)) {}
+oxSceneScriptContext::oxSceneScriptContext(NUBO::XObject* scene) : scene_(NUBO::RefPtr<NUBO::XObject>::ref(scene)) {}

@@ -6,19 +6,18 @@
 #include "runtime/script_object.h"
 #include "runtime/wide_string.h"
 
-class Scene;
 
 class oxSceneScriptContext : public NUBO::XObject {
 public:
     static NUBO::XClassDescriptor Descriptor; // "SceneScriptContext"
 
     // Holds a reference to the scene's object.
-    explicit oxSceneScriptContext(Scene* scene);
+    explicit oxSceneScriptContext(NUBO::XObject* scene);
     NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
-    Scene* GetSceneObject() const { return scene_.get(); }
+    NUBO::XObject* GetSceneObject() const { return scene_.get(); }
 
 private:
-    NUBO::RefPtr<Scene> scene_;
+    NUBO::RefPtr<NUBO::XObject> scene_;
 };
 
 // One script loaded into a scene.

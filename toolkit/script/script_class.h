@@ -25,7 +25,25 @@ int32_t Method(NUBO::XObject* object, int argc, NUBO::XArgList* args, NUBO::XVar
     return rc;
 }
 
+// The thunks of a property: 92 without an object; the getter's output reaches the caller only on
+// success; no argument counts are checked.
+template <class T, int32_t (*Body)(T*, NUBO::XVariant*)> int32_t Getter(NUBO::XObject* object, NUBO::XVariant* result) {
+    if (!object) return NUBO::XR_NO_NATIVE_OBJECT;
+    NUBO::XVariant out;
+    int32_t rc = Body(static_cast<T*>(object), &out);
+    if (rc == 0 && result) *result = out;
+    return rc;
+}
+template <class T, int32_t (*Body)(T*, const VARIANT&)> int32_t Setter(NUBO::XObject* object, const VARIANT* value) {
+    if (!object) return NUBO::XR_NO_NATIVE_OBJECT;
+    if (!value) return NUBO::XR_INVALID;
+    return Body(static_cast<T*>(object), *value);
+}
+
 // The argument helpers; `i` counts from the first argument the script wrote.
+inline NUBO::TWString ArgText(NUBO::XArgList* args, int i) {
+    return args->GetArg(i)->ToString();
+}
 inline int32_t ArgInt(NUBO::XArgList* args, int i) {
     return args->GetArg(i)->ToInt32();
 }
@@ -37,6 +55,20 @@ inline NUBO::XObject* ArgObject(NUBO::XArgList* args, int i) {
     NUBO::XObject* object = nullptr;
     if (NUBO::VariantToXObject(&object, args->GetArg(i)) != 0) return nullptr;
     return object;
+}
+// The object argument when it is of that class (or derives from it), else null; with a reference.
+inline NUBO::XObject* ArgObjectOf(NUBO::XArgList* args, int i, NUBO::XClassDescriptor* descriptor) {
+    NUBO::XObject* object = ArgObject(args, i);
+    if (object && !NUBO::XObject::IsKindOf(object, descriptor)) {
+        object->Release();
+        return nullptr;
+    }
+    return object;
+}
+// Hands a wrapper the caller got with a reference to the output, which keeps its own.
+inline void PutObject(NUBO::XVariant* out, NUBO::XObject* object) {
+    out->SetObject(object);
+    if (object) object->Release();
 }
 
 // The create-instance protocol: 10 for a null out pointer, 18 when memory is short, else the new

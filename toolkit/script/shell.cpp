@@ -5,23 +5,15 @@
 #include "runtime/result_codes.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/scene_script_object.h"
 #include "toolkit/scene/script_context_manager.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/script/script_object_cache.h"
 #include "toolkit/style/ui_scale.h"
 
-namespace {
-
-const NUBO::XMemberEntry kMembers[] = {
-    NUBO::XMemberEnd(),
-};
-
-} // namespace
-
-NUBO::XClassDescriptor Shell::Descriptor = {"Shell", 1, kMembers, &NUBO::XObject::Descriptor, 0, {}};
-
 int32_t Shell::Initialize() {
+    if (lenient_) return 0;
+    oxScriptWrapperCache::Install();
     auto* runtime = new (std::nothrow) oxRuntime();
     if (!runtime) return 1;
     if (!runtime->Init()) {
@@ -34,7 +26,7 @@ int32_t Shell::Initialize() {
 }
 
 void Shell::OnBeforeDestroy() {
-    if (!runtime_) return;
+    if (lenient_ || !runtime_) return;
     oxRuntime* runtime = runtime_;
     runtime->Shutdown();
     runtime_ = nullptr;
@@ -59,11 +51,8 @@ int32_t Shell::AddNamedObject(const NUBO::TWString& name, NUBO::XObject* object)
 }
 
 int32_t Shell::AddDOMObject(const NUBO::TWString& name, NUBO::XObject* object, NUBO::XVariant* out) {
-    if (!object || name.IsEmpty()) return NUBO::XR_FAIL;
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_UNKNOWN;
-    value.punkVal = static_cast<IDispatchEx*>(object);
+    if (!object || name.IsEmpty()) return CannotAct();
+    NUBO::XVariant value(object);
     bool stored = SetPropertyByName(name.GetString(), &value) == 0;
     if (out) *out = stored;
     return 0;
@@ -78,15 +67,16 @@ int32_t Shell::SetUiScale(const VARIANT& percent) {
 
 int32_t Shell::OpenScene(const NUBO::TWString& url, NUBO::XObject* parent, const NUBO::TWString& name,
                          NUBO::XObject* params, NUBO::XObject* listener, bool modal, NUBO::XVariant* out) {
-    if (!runtime_ || url.IsEmpty()) return NUBO::XR_FAIL;
+    if (lenient_ && out) out->SetObject(nullptr);
+    if (!runtime_ || url.IsEmpty()) return CannotAct();
     oxScene* opener = nullptr;
     if (NUBO::XObject::IsKindOf(parent, &Scene::Descriptor)) opener = static_cast<Scene*>(parent)->GetScene();
     oxScene* scene = runtime_->OpenSceneSimple(url.GetString(), opener, name.IsEmpty() ? nullptr : name.GetString(),
                                                params, listener, modal);
-    if (!scene) return NUBO::XR_FAIL;
-    Scene* wrapper = nullptr;
-    if (!runtime_->GetScriptObjectCache()->GetSceneObject(scene, &wrapper) || !wrapper) return NUBO::XR_FAIL;
-    if (out) *out = static_cast<NUBO::XObject*>(wrapper);
+    NUBO::XObject* wrapper = nullptr;
+    oxScriptObjectCache* cache = runtime_->GetScriptObjectCache();
+    if (!scene || !cache || !cache->GetSceneObject(scene, &wrapper)) return CannotAct();
+    if (out) out->SetObject(wrapper);
     wrapper->Release();
     return 0;
 }
@@ -97,7 +87,7 @@ int32_t Shell::PreTranslateAccelerator(HWND, UINT, WPARAM, LPARAM, NUBO::XVarian
 }
 
 int32_t Shell::CloseScene(NUBO::XObject* scene) {
-    if (!NUBO::XObject::IsKindOf(scene, &Scene::Descriptor)) return NUBO::XR_FAIL;
+    if (!NUBO::XObject::IsKindOf(scene, &Scene::Descriptor)) return CannotAct();
     if (oxScene* native = static_cast<Scene*>(scene)->GetScene()) native->Close(false);
     return 0;
 }
@@ -109,6 +99,13 @@ void Shell::Shutdown() {
     // Every engine holds this Shell as "shell": a context left over (one not tied to a scene)
     // would keep the Shell, and with it the runtime that owns the context, alive for good.
     runtime_->GetScriptContextManager()->RemoveAllContexts();
+}
+
+int32_t Shell::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
+    if (!runtime_) return NUBO::XR_FAIL;
+    // FIXME: object values become global data sources of the script registry, and every open
+    // scene connects its pending bindings, once data binding exists.
+    return XObject::SetPropertyByName(name, value);
 }
 
 int32_t CreateShell(Shell** out) {

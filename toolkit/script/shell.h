@@ -1,9 +1,9 @@
 #pragma once
 // Shell: the script object that scene scripts know as "shell", owned by the application object; it
-// owns the toolkit runtime. This is the part the program drives: the runtime and the entry points
-// through which the main function registers listeners and host objects, sets the UI scale, opens
-// and closes the first scene and offers key messages. The script class's members come with the
-// script API.
+// owns the toolkit runtime. The program drives it through its entry points (listeners, host objects,
+// the UI scale, the first scene, key messages); scripts open, find and close scenes through its
+// members (shell_members.cpp). A Shell made over a runtime it does not own is lenient: where it
+// cannot act it answers 0 with a null or false result instead of failing.
 #include <cstdint>
 
 #include "platform/win/window.h"
@@ -17,6 +17,8 @@ public:
     static NUBO::XClassDescriptor Descriptor; // "Shell"
 
     Shell() = default;
+    // The lenient Shell over a borrowed runtime.
+    explicit Shell(oxRuntime* runtime) : runtime_(runtime), lenient_(true) {}
     NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
 
     // Makes and owns the runtime and registers this Shell with its wrapper cache; 1 when the
@@ -24,6 +26,8 @@ public:
     int32_t Initialize() override;
     // Shuts the runtime down and frees it.
     void OnBeforeDestroy() override;
+    // Every property assignment, host objects included; 1 without runtime.
+    int32_t SetPropertyByName(const WCHAR* name, const VARIANT* value) override;
 
     // 1 for a null listener or no runtime, else 0.
     int32_t AddListener(NUBO::XObject* listener);
@@ -48,10 +52,21 @@ public:
     void Shutdown();
 
     oxRuntime* GetRuntime() const { return runtime_; }
+    bool IsLenient() const { return lenient_; }
+    // The answer of a body that cannot act: 0 for a lenient Shell, else 1.
+    int32_t CannotAct() const { return lenient_ ? 0 : 1; }
 
 private:
-    oxRuntime* runtime_ = nullptr;
+    oxRuntime* runtime_ = nullptr; // owned unless lenient
+    bool lenient_ = false;
 };
+
+// What the script host sets around event handlers and gadget calls, for Shell.currentEvent and
+// Shell.currentData. The event object is not counted.
+void SetCurrentEventObject(NUBO::XObject* event);
+NUBO::XObject* GetCurrentEventObject();
+void SetCurrentData(const WCHAR* data);
+const NUBO::TWString& GetCurrentData();
 
 // A Shell with one reference, initialised, in `out`: 10 for a null out pointer, 18 when memory is
 // short, or the failing answer of its initialisation.

@@ -6,7 +6,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/scene_script_object.h"
+#include "toolkit/script/scene.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_engine.h"
 #include "toolkit/scene/tests/toolkit_test_support.h"
@@ -216,7 +216,7 @@ TEST_F(ScriptHostTest, ClosingASceneReleasesItsEngine) {
     oxScene* scene = OpenSceneWithScript("once", "probe.tick();");
     ASSERT_NE(scene, nullptr);
     TWString name = scene->GetContextName();
-    Scene* sceneObject = scene->GetSceneObject();
+    auto* sceneObject = static_cast<Scene*>(scene->GetSceneObject());
     sceneObject->AddRef();
     EXPECT_GT(probe->GetRefCount(), 2) << "the engine holds the probe as a named item";
     scene->Close(false);

@@ -9,7 +9,7 @@
 #include "platform/win/gdi.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene_script_object.h"
+#include "toolkit/script/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/style/ui_scale.h"
 

@@ -1,0 +1,141 @@
+#include "toolkit/script/scene_dialogs.h"
+
+#include <new>
+
+#include "platform/win/gdi.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/script_dictionary.h"
+#include "runtime/stream.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_flags.h"
+#include "toolkit/core/uri.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/scene.h"
+#include "toolkit/script/script_class.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+using NUBO::XArgList;
+using NUBO::XObject;
+using NUBO::XVariant;
+
+namespace {
+
+// The Scene object of a newly opened scene, with a reference; null when it did not open.
+Scene* OpenOver(oxScene* opener, const WCHAR* uri, const WCHAR* name, XObject* params, XObject* listener, bool modal) {
+    oxRuntime* runtime = opener ? opener->GetSceneRuntime() : nullptr;
+    if (!runtime) return nullptr;
+    // FIXME: a modal dialog disables the other scenes and runs the frame's modal loop until it
+    // ends, once frames have one; until then it opens as a modal scene and the call returns.
+    oxScene* scene = runtime->OpenSceneSimple(uri, opener, name, params, listener, modal);
+    XObject* object = nullptr;
+    if (!scene || !runtime->GetScriptObjectCache() || !runtime->GetScriptObjectCache()->GetSceneObject(scene, &object))
+        return nullptr;
+    return static_cast<Scene*>(object);
+}
+
+int32_t OnSceneClosed(XObject* object, int, XArgList*, XVariant*) {
+    auto* self = static_cast<sheetDialogSceneListener*>(object);
+    if (!self) return NUBO::XR_INVALID;
+    if (oxScene* background = self->GetBackground()->GetScene()) background->Close(false);
+    return 0;
+}
+
+const NUBO::XMemberEntry kListenerMembers[] = {
+    NUBO::XMethod("onSceneClosed", OnSceneClosed),
+    NUBO::XMemberEnd(),
+};
+
+void SetText(XObject* dictionary, const WCHAR* key, const TWString& text) {
+    XVariant value(text);
+    static_cast<NUBO::XDictionary*>(dictionary)->SetValueForKey(&value, key);
+}
+
+void SetNumber(XObject* dictionary, const WCHAR* key, int n) {
+    TWString text;
+    text.Format(u"%d", n);
+    SetText(dictionary, key, text);
+}
+
+bool FileExists(const WCHAR* uri) {
+    NUBO::XStream* stream = nullptr;
+    if (OpenUriStream(uri, &stream) != 0) return false;
+    stream->Release();
+    return true;
+}
+
+} // namespace
+
+NUBO::XClassDescriptor sheetDialogSceneListener::Descriptor = {"sheetDialogSceneListener", 2, kListenerMembers,
+                                                               &XObject::Descriptor, 0, {}};
+
+sheetDialogSceneListener::sheetDialogSceneListener(Scene* background) : background_(background) {
+    background_->AddRef();
+}
+
+sheetDialogSceneListener::~sheetDialogSceneListener() {
+    background_->Release();
+}
+
+void OpenBuiltInDialog(Scene* scene, XObject* params) {
+    // FIXME: the dialog takes over this scene's libraries once scenes share them.
+    if (Scene* dialog = OpenOver(scene->GetScene(), kBuiltInDialogUri, kBuiltInDialogName, params, nullptr, true))
+        dialog->Release();
+}
+
+bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {
+    RefPtr<Scene> background(OpenOver(scene->GetScene(), kSheetBackgroundUri, kSheetBackgroundName, params, nullptr,
+                                      true));
+    if (!background || !background->GetScene()) return false;
+    auto* made = new (std::nothrow) sheetDialogSceneListener(background.get());
+    if (!made) return true;
+    RefPtr<XObject> listener = RefPtr<XObject>::ref(made);
+    if (Scene* sheet = OpenOver(background->GetScene(), kSheetDialogUri, kBuiltInDialogName, params, listener.get(),
+                                true))
+        sheet->Release();
+    return true;
+}
+
+void CloseHelpBoxScene(Scene* scene) {
+    RefPtr<Scene> helpBox = RefPtr<Scene>::ref(scene->GetHelpBox());
+    scene->SetHelpBox(nullptr);
+    if (helpBox && helpBox->GetScene()) helpBox->GetScene()->Close(false);
+}
+
+void ShowHelpBoxScene(Scene* scene, const TWString& text, oxBox* anchor, int timeout) {
+    CloseHelpBoxScene(scene);
+    oxScene* native = scene->GetScene();
+    constexpr uint32_t kUnshown = kStateHidden | kStateCollapsed | kStateHiddenByAncestor;
+    if (!anchor || !native || !native->GetRootBox() || (anchor->GetStateFlags() & kUnshown)) return;
+    XObject* rawParams = nullptr;
+    if (NUBO::CreateXDictionary(&rawParams) != 0) return;
+    RefPtr<XObject> params(rawParams);
+    // FIXME: the work area leaves out the shell's bars, and the anchor's position is on the screen
+    // rather than in its frame, once frames know where they are.
+    HDC dc = GetDC(nullptr);
+    SetNumber(params.get(), u"workAreaWidth", dc ? GetDeviceCaps(dc, HORZRES) : 0);
+    SetNumber(params.get(), u"workAreaHeight", dc ? GetDeviceCaps(dc, VERTRES) : 0);
+    if (dc) ReleaseDC(nullptr, dc);
+    oxPoint size = anchor->GetPacked(1);
+    SetNumber(params.get(), u"anchorWidth", size.x);
+    SetNumber(params.get(), u"anchorHeight", size.y);
+    oxPoint at = anchor->GetFramePosition();
+    SetNumber(params.get(), u"anchorX", at.x);
+    SetNumber(params.get(), u"anchorY", at.y);
+    SetText(params.get(), u"value", text);
+    if (timeout > 0) SetNumber(params.get(), u"timeout", timeout);
+
+    TWString uri(kDefaultHelpBoxUri);
+    const TWString& base = native->GetSceneRuntime()->GetBaseUri();
+    if (IsBoxUri(base.GetString())) {
+        TWString own = base;
+        own += kHelpBoxPath;
+        if (FileExists(own.GetString())) uri = own;
+    }
+    RefPtr<Scene> helpBox(OpenOver(native, uri.GetString(), kHelpBoxName, params.get(), nullptr, false));
+    scene->SetHelpBox(helpBox.get());
+    // FIXME: a window root box comes to the front here once window boxes exist.
+}

@@ -1,0 +1,591 @@
+// The members of the Scene script class. Every body first looks for its native scene: a Scene
+// object whose scene is gone answers as its row says (methods 0 with no result, getters 1).
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "platform/win/gdi.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/script_array.h"
+#include "runtime/script_dictionary.h"
+#include "runtime/stream.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_flags.h"
+#include "toolkit/core/script_rect.h"
+#include "toolkit/core/uri.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/scene.h"
+#include "toolkit/script/scene_dialogs.h"
+#include "toolkit/script/script_class.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+using NUBO::XArgList;
+using NUBO::XObject;
+using NUBO::XVariant;
+using script_class::ArgBool;
+using script_class::ArgInt;
+using script_class::ArgObject;
+using script_class::ArgObjectOf;
+using script_class::ArgText;
+using script_class::PutObject;
+
+namespace {
+
+inline constexpr const WCHAR* kScriptAlreadyLoaded = u"Script was already loaded. File: ";
+inline constexpr const WCHAR* kErrorLoadingScript = u"Error loading script.";
+
+oxRuntime* RuntimeOf(oxScene* scene) {
+    return scene ? scene->GetSceneRuntime() : nullptr;
+}
+
+oxScriptObjectCache* CacheOf(oxScene* scene) {
+    oxRuntime* runtime = RuntimeOf(scene);
+    return runtime ? runtime->GetScriptObjectCache() : nullptr;
+}
+
+// The box's wrapper into out, or null.
+void PutBox(XVariant* out, oxScene* scene, oxBox* box) {
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetBoxObject(box, &object);
+    PutObject(out, object);
+}
+
+void PutScene(XVariant* out, oxScene* scene) {
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetSceneObject(scene, &object);
+    PutObject(out, object);
+}
+
+// The native box of a Box argument, or null; the wrapper is held by `held`.
+oxBox* ArgBox(XArgList* args, int i, RefPtr<XObject>& held) {
+    held = RefPtr<XObject>(ArgObjectOf(args, i, &wrapper_class::Box));
+    return held ? static_cast<oxBox*>(static_cast<oxNativeWrapper*>(held.get())->GetNative()) : nullptr;
+}
+
+// The box of an atom id below (and including) the root.
+oxBox* FindBoxById(oxBox* root, oxAtom id) {
+    if (!id) return nullptr;
+    for (oxBox* box = root; box; box = box->GetNextBox(root, false, false)) {
+        if (box->GetId() == id) return box;
+    }
+    return nullptr;
+}
+
+// The screen as this device's only monitor.
+oxRect ScreenRect() {
+    HDC dc = GetDC(nullptr);
+    oxRect rect{0, 0, dc ? GetDeviceCaps(dc, HORZRES) : 0, dc ? GetDeviceCaps(dc, VERTRES) : 0};
+    if (dc) ReleaseDC(nullptr, dc);
+    return rect;
+}
+
+void PutRect(XVariant* out, const oxRect& rect) {
+    auto* object = new (std::nothrow) XRect();
+    if (!object) return;
+    object->AddRef();
+    object->x = rect.x;
+    object->y = rect.y;
+    object->width = rect.width;
+    object->height = rect.height;
+    PutObject(out, object);
+}
+
+void PutEmptyArray(XVariant* out) {
+    XObject* array = nullptr;
+    if (NUBO::CreateXArray(&array) == 0) PutObject(out, array);
+}
+
+// -- methods ---------------------------------------------------------------------------------------
+
+int32_t Close(Scene* self, XArgList*, XVariant*) {
+    if (oxScene* scene = self->GetScene()) scene->Close(false);
+    return 0;
+}
+
+int32_t Layout(Scene*, XArgList*, XVariant*) {
+    // FIXME: lays the scene out once scenes lay themselves out.
+    return 0;
+}
+
+int32_t Paint(Scene*, XArgList*, XVariant*) {
+    // FIXME: repaints the scene once scenes have frames.
+    return 0;
+}
+
+int32_t CreateBox(Scene* self, XArgList* args, XVariant* out) {
+    args->SetDefaultString(u"");
+    TWString first = ArgText(args, 0), second = ArgText(args, 1);
+    const TWString& tag = second.IsEmpty() ? first : second;
+    oxScene* scene = self->GetScene();
+    if (!scene || tag.IsEmpty()) return 0;
+    oxBox* box = scene->CreateBox(kAtomBoxNamespace, oxAtoms::Intern(tag.GetString()));
+    if (!box) return 0;
+    self->KeepMadeBox(box); // the box has no parent yet: the scene's object keeps it alive
+    box->Release();
+    PutBox(out, scene, box);
+    return 0;
+}
+
+int32_t GetBoxById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return 0;
+    // FIXME: the scene's own id lookup answers here once scenes keep one.
+    PutBox(out, scene, FindBoxById(scene->GetRootBox(), oxAtoms::Find(ArgText(args, 0).GetString())));
+    return 0;
+}
+
+int32_t GetBoxesByTag(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return 0;
+    XObject* rawArray = nullptr;
+    if (NUBO::CreateXArray(&rawArray) != 0) return 0;
+    RefPtr<XObject> array(rawArray);
+    oxAtom tag = oxAtoms::Find(ArgText(args, 0).GetString());
+    oxBox* root = scene->GetRootBox();
+    oxScriptObjectCache* cache = CacheOf(scene);
+    for (oxBox* box = root; tag && box;) {
+        if (box->GetTag() == tag && cache) {
+            XObject* object = nullptr;
+            if (cache->GetBoxObject(box, &object)) {
+                XVariant value(object);
+                static_cast<NUBO::XArray*>(array.get())->AddValue(value);
+                object->Release();
+            }
+        }
+        bool skip = false;
+        if (box->GetStateFlags() & kStateContentPending) {
+            oxBox* first = box->GetChildAt(0, false);
+            // FIXME: a collapsed container is asked whether its content holds the tag (and expands
+            // then) once collapsed containers exist; until then its content is not searched.
+            skip = first && first->GetTag() == kAtomCollapsedContainer;
+        }
+        box = box->GetNextBox(root, skip, false);
+    }
+    PutObject(out, array.detach());
+    return 0;
+}
+
+int32_t ImportLibrary(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString uri = ArgText(args, 0);
+    if (!scene || uri.IsEmpty()) return 0;
+    if (!oxUri::HasScheme(uri.GetString())) ResolveUriToPath(uri.GetString(), scene->GetBase().GetString(), uri);
+    oxLibrary* library = scene->ImportLibrary(uri.GetString());
+    if (!library) return 0;
+    // FIXME: the scene drops its style rule maps and restyles with the library once styles apply.
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetLibraryObject(library, &object);
+    PutObject(out, object);
+    return 0;
+}
+
+int32_t GetResourceById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return 0;
+    oxAtom id = oxAtoms::Find(ArgText(args, 0).GetString());
+    oxElement* resource = id ? scene->FindResourceById(id, 0) : nullptr;
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetResourceObject(resource, &object);
+    PutObject(out, object);
+    return 0;
+}
+
+// FIXME: the command and key group members act on the scene's groups once scenes keep them; until
+// then a scene has none, so lookups answer null, counts 0 and additions nothing.
+int32_t GetCommandById(Scene*, XArgList*, XVariant*) {
+    return 0;
+}
+
+int32_t DoCommand(Scene*, XArgList*, XVariant* out) {
+    *out = false;
+    return 0;
+}
+
+int32_t FocusStub(Scene*, XArgList*, XVariant*) {
+    // FIXME: focus moves once scenes keep a focused box.
+    return 0;
+}
+
+int32_t DialogStub(Scene*, XArgList*, XVariant*) {
+    // FIXME: the built-in alert, prompt and confirm dialogs answer their results object once
+    // scenes show them.
+    return 0;
+}
+
+int32_t AddDOMObject(Scene* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    RefPtr<XObject> object(ArgObject(args, 1));
+    bool stored = false;
+    if (object && !name.IsEmpty()) {
+        XVariant value(object.get());
+        stored = self->SetPropertyByName(name.GetString(), &value) == 0;
+    }
+    *out = stored;
+    return 0;
+}
+
+int32_t RemoveDOMObject(Scene* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    if (name.IsEmpty()) return 0;
+    XVariant old;
+    (void)self->GetPropertyByName(name.GetString(), &old);
+    *out = self->DeleteMember(name.GetString()) == 0;
+    // FIXME: an object value's data source leaves the script registry here once it exists.
+    return 0;
+}
+
+int32_t SendMessage(Scene*, XArgList*, XVariant* out) {
+    // FIXME: a message event goes to the root box once scenes dispatch events.
+    *out = 0;
+    return 0;
+}
+
+int32_t Nothing(Scene*, XArgList*, XVariant*) {
+    return 0;
+}
+
+int32_t ShowHelpBox(Scene* self, XArgList* args, XVariant*) {
+    args->SetDefaultInt32(0);
+    TWString text = ArgText(args, 0);
+    RefPtr<XObject> held;
+    oxBox* anchor = ArgBox(args, 1, held);
+    int timeout = ArgInt(args, 2);
+    ShowHelpBoxScene(self, text, anchor, timeout);
+    return 0;
+}
+
+int32_t CloseHelpBox(Scene* self, XArgList*, XVariant*) {
+    CloseHelpBoxScene(self);
+    return 0;
+}
+
+// The body of Scene.importScript, also the road of Scene.importCode without a key.
+bool ImportScriptFile(Scene* self, const TWString& url, const TWString& languageName) {
+    oxScene* scene = self->GetScene();
+    oxRuntime* runtime = RuntimeOf(scene);
+    if (!runtime || url.IsEmpty() || languageName.IsEmpty() || self->GetContextName().IsEmpty()) return false;
+    oxAtom language = oxAtoms::Intern(languageName.GetString());
+    if (!language || language == kAtomNativeObject) return false;
+    TWString path = oxUri::JoinPath(scene->GetBase().GetString(), url.GetString());
+    if (self->IsScriptLoaded(0, language, path.GetString())) {
+        TWString text(kScriptAlreadyLoaded);
+        text += path;
+        runtime->ReportError(1, text.GetString());
+        return false;
+    }
+    oxScriptContext* rawContext = nullptr;
+    if (runtime->GetScriptContext(language, scene, false, &rawContext) != 0) return false;
+    RefPtr<oxScriptContext> context(rawContext);
+    NUBO::XStream* rawStream = nullptr;
+    if (OpenUriStream(path.GetString(), &rawStream) != 0) return false;
+    RefPtr<NUBO::XStream> stream(rawStream);
+    self->AddLoadedScript(0, language, path.GetString());
+    HRESULT hr = oxRuntime::LoadScriptText(context.get(), stream.get(), self->GetContextName().GetString(),
+                                           path.GetString(), nullptr);
+    if (hr != 0) {
+        self->RemoveLoadedScript(0, language, path.GetString());
+        if (oxScriptErrorReporter* reporter = runtime->GetErrorReporter())
+            reporter->ReportScriptError(kErrorLoadingScript);
+        return false;
+    }
+    return true;
+}
+
+int32_t ImportScript(Scene* self, XArgList* args, XVariant* out) {
+    *out = ImportScriptFile(self, ArgText(args, 0), ArgText(args, 1));
+    return 0;
+}
+
+int32_t ImportCode(Scene* self, XArgList* args, XVariant* out) {
+    TWString key = ArgText(args, 0), language = ArgText(args, 1), source = ArgText(args, 2);
+    *out = false;
+    if (source.IsEmpty()) return 0;
+    oxAtom keyAtom = key.IsEmpty() ? 0 : oxAtoms::Intern(key.GetString());
+    oxAtom languageAtom = language.IsEmpty() ? 0 : oxAtoms::Intern(language.GetString());
+    if (keyAtom == 0 && languageAtom != kAtomNativeObject) {
+        *out = ImportScriptFile(self, source, language);
+        return 0;
+    }
+    // FIXME: code under a key runs in that key's context once scenes import code.
+    return 0;
+}
+
+int32_t ConnectObject(Scene*, XArgList*, XVariant* out) {
+    *out = false;
+    return 0;
+}
+
+int32_t SetPosition(Scene*, XArgList*, XVariant* out) {
+    *out = false; // placements have no effect on this device
+    return 0;
+}
+
+int32_t GetPosition(Scene* self, XArgList*, XVariant* out) {
+    if (self->GetScene()) *out = u"";
+    return 0;
+}
+
+int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
+    (void)ArgInt(args, 0), (void)ArgInt(args, 1);
+    PutRect(out, ScreenRect());
+    return 0;
+}
+
+int32_t DoesKeyCodeMatch(Scene*, XArgList*, XVariant* out) {
+    // FIXME: matches the scene's key groups once scenes keep them; no key matches until then.
+    *out = false;
+    return 0;
+}
+
+int32_t DestroyBox(Scene* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* box = ArgBox(args, 0, held);
+    oxScene* scene = self->GetScene();
+    *out = false;
+    if (!box || !scene) return 0;
+    // Only a box that a parent or this Scene object holds can go: the root and boxes nobody here
+    // holds are refused, since destroying them would free what others still point at.
+    if (oxBox* parent = box->GetParent()) {
+        box = parent->RemoveChild(box, false);
+        if (!box) return 0;
+        self->DropMadeBox(box);
+    } else if (!self->TakeMadeBox(box)) {
+        return 0;
+    }
+    scene->DestroyBox(box);
+    *out = true;
+    return 0;
+}
+
+int32_t OpenDialog(Scene* self, XArgList* args, XVariant*) {
+    RefPtr<XObject> params(ArgObject(args, 0));
+    if (!params || !self->GetScene()) return NUBO::XR_FAIL;
+    OpenBuiltInDialog(self, params.get());
+    return 0;
+}
+
+int32_t OpenSheetDialog(Scene* self, XArgList* args, XVariant*) {
+    RefPtr<XObject> params(ArgObject(args, 0));
+    if (!params || !self->GetScene()) return NUBO::XR_FAIL;
+    return OpenBuiltInSheetDialog(self, params.get()) ? 0 : NUBO::XR_FAIL;
+}
+
+int32_t ReplaceLibrary(Scene* self, XArgList*, XVariant*) {
+    if (!RuntimeOf(self->GetScene())) return NUBO::XR_FAIL;
+    // FIXME: the new library takes the old one's place in this scene once libraries can be
+    // replaced; nothing changes until then.
+    return 0;
+}
+
+int32_t SetThemeForAlias(Scene*, XArgList*, XVariant*) {
+    // FIXME: maps the alias to the theme library once themes exist; no library results until then.
+    return NUBO::XR_FAIL;
+}
+
+int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    TWString uri = ArgText(args, 0);
+    oxRuntime* runtime = RuntimeOf(scene);
+    if (oxLibrary* library = runtime ? runtime->FindLibrary(uri.GetString()) : nullptr) {
+        scene->RemoveImport(library, true);
+        // FIXME: the scene restyles without the library once styles apply.
+    }
+    return 0;
+}
+
+int32_t AddGroup(Scene*, XArgList*, XVariant*) {
+    return 0;
+}
+
+int32_t RemoveGroup(Scene*, XArgList*, XVariant* out) {
+    *out = false;
+    return 0;
+}
+
+int32_t GetBoxAtPoint(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    oxBox* root = scene ? scene->GetRootBox() : nullptr;
+    if (!root) return NUBO::XR_FAIL;
+    oxBox* box = root->HitTest(oxPoint{ArgInt(args, 0), ArgInt(args, 1)});
+    if (!box) return NUBO::XR_FAIL;
+    PutBox(out, scene, box);
+    return 0;
+}
+
+int32_t GetScriptById(Scene*, XArgList*, XVariant*) {
+    // FIXME: answers a script element's object once scenes find script elements by id.
+    return NUBO::XR_FAIL;
+}
+
+// -- properties ------------------------------------------------------------------------------------
+
+int32_t GetParamsDictionary(Scene* self, XVariant* out) {
+    if (!self->GetScene()) return NUBO::XR_FAIL;
+    out->SetObject(self->GetParamsDictionary());
+    return 0;
+}
+
+int32_t GetRootBox(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    if (scene->GetRootBox()) PutBox(out, scene, scene->GetRootBox());
+    return 0;
+}
+
+int32_t GetParentScene(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    if (scene->GetOpener()) PutScene(out, scene->GetOpener());
+    return 0;
+}
+
+int32_t GetUrl(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    *out = scene->GetUri();
+    return 0;
+}
+
+int32_t GetName(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    if (!scene->GetName().IsEmpty()) *out = scene->GetName();
+    return 0;
+}
+
+int32_t GetUnkeptBox(Scene* self, XVariant*) {
+    // FIXME: the focused, default and saved focused boxes answer once scenes keep them.
+    return self->GetScene() ? 0 : NUBO::XR_FAIL;
+}
+
+int32_t SetUnkeptBox(Scene*, const VARIANT&) {
+    return 0;
+}
+
+int32_t GetMonitorRect(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene || !scene->GetRootBox()) return NUBO::XR_FAIL;
+    PutRect(out, ScreenRect());
+    return 0;
+}
+
+int32_t GetLibrary(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetLibraryObject(scene, &object);
+    PutObject(out, object);
+    return 0;
+}
+
+template <uint32_t kFlag> int32_t GetFlag(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    *out = (scene->GetState() & kFlag) != 0;
+    return 0;
+}
+
+template <uint32_t kFlag> int32_t SetFlag(Scene* self, const VARIANT& value) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    scene->SetStateFlag(kFlag, XVariant(value).ToBool());
+    return 0;
+}
+
+int32_t GetGroupCount(Scene* self, XVariant* out) {
+    *out = self->GetScene() ? 0 : -1;
+    return 0;
+}
+
+int32_t GetGroups(Scene* self, XVariant* out) {
+    if (!self->GetScene()) return NUBO::XR_FAIL;
+    PutEmptyArray(out);
+    return 0;
+}
+
+template <int kMin, int32_t (*Body)(Scene*, XArgList*, XVariant*)> constexpr NUBO::XMemberEntry M(const char* name) {
+    return NUBO::XMethod(name, script_class::Method<Scene, kMin, Body>);
+}
+template <int32_t (*Get)(Scene*, XVariant*)> constexpr NUBO::XMemberEntry P(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Scene, Get>, nullptr);
+}
+template <int32_t (*Get)(Scene*, XVariant*), int32_t (*Set)(Scene*, const VARIANT&)>
+constexpr NUBO::XMemberEntry PW(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Scene, Get>, script_class::Setter<Scene, Set>);
+}
+
+const NUBO::XMemberEntry kMembers[] = {
+    M<0, Close>("close"),
+    M<0, Layout>("layout"),
+    M<0, Paint>("paint"),
+    M<1, CreateBox>("createBox"),
+    M<1, GetBoxById>("getBoxById"),
+    M<1, GetBoxesByTag>("getBoxesByTag"),
+    M<1, ImportLibrary>("importLibrary"),
+    M<1, GetResourceById>("getResourceById"),
+    M<1, GetCommandById>("getCommandById"),
+    M<1, DoCommand>("doCommand"),
+    M<0, FocusStub>("advanceFocus"),
+    M<0, FocusStub>("rewindFocus"),
+    M<1, FocusStub>("seekFocus"),
+    M<2, DialogStub>("alert"),
+    M<3, DialogStub>("prompt"),
+    M<2, DialogStub>("confirm"),
+    M<2, AddDOMObject>("addDOMObject"),
+    M<1, RemoveDOMObject>("removeDOMObject"),
+    M<2, SendMessage>("sendMessage"),
+    M<2, Nothing>("flashWindow"),
+    M<3, Nothing>("displaySystemMenu"),
+    M<2, ShowHelpBox>("showHelpBox"),
+    M<0, CloseHelpBox>("closeHelpBox"),
+    M<2, ImportScript>("importScript"),
+    M<3, ImportCode>("importCode"),
+    M<2, ConnectObject>("connectObject"),
+    M<0, Nothing>("disconnectObject"), // FIXME: the body of Box.disconnectObject, with the Box class
+    M<1, SetPosition>("setPosition"),
+    M<0, GetPosition>("getPosition"),
+    M<2, MonitorRectFromPoint>("monitorRectFromPoint"),
+    M<4, DoesKeyCodeMatch>("doesKeyCodeMatch"),
+    M<1, DestroyBox>("destroyBox"),
+    M<1, OpenDialog>("openDialog"),
+    M<1, OpenSheetDialog>("openSheetDialog"),
+    M<2, ReplaceLibrary>("replaceLibrary"),
+    M<2, SetThemeForAlias>("setThemeForAlias"),
+    M<1, RemoveLibrary>("removeLibrary"),
+    M<1, AddGroup>("addCommandGroup"),
+    M<1, RemoveGroup>("removeCommandGroup"),
+    M<1, GetCommandById>("getCommandGroupById"),
+    M<1, AddGroup>("addKeyGroup"),
+    M<1, RemoveGroup>("removeKeyGroup"),
+    M<1, GetCommandById>("getKeyGroupById"),
+    M<2, GetBoxAtPoint>("getBoxAtPoint"),
+    M<1, GetScriptById>("getScriptById"),
+    P<GetParamsDictionary>("paramsDictionary"),
+    P<GetRootBox>("rootBox"),
+    P<GetParentScene>("parentScene"),
+    P<GetUrl>("url"),
+    P<GetName>("name"),
+    PW<GetUnkeptBox, SetUnkeptBox>("focusedBox"),
+    P<GetMonitorRect>("monitorRect"),
+    P<GetLibrary>("library"),
+    PW<GetUnkeptBox, SetUnkeptBox>("defaultButton"),
+    P<GetUnkeptBox>("savedFocusedBox"),
+    PW<GetFlag<oxScene::kWaiting>, SetFlag<oxScene::kWaiting>>("waiting"),
+    PW<GetFlag<oxScene::kLayoutBlocked>, SetFlag<oxScene::kLayoutBlocked>>("blockLayout"),
+    P<GetGroupCount>("commandGroupCount"),
+    P<GetGroups>("commandGroups"),
+    P<GetGroupCount>("keyGroupCount"),
+    P<GetGroups>("keyGroups"),
+    NUBO::XMemberEnd(),
+};
+
+static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == 62, "61 members and the end");
+
+} // namespace
+
+NUBO::XClassDescriptor Scene::Descriptor = {"Scene", 62, kMembers, &XObject::Descriptor, 0, {}};

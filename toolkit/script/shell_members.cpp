@@ -1,0 +1,432 @@
+// The members of the Shell script class, and the current event and data they read.
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "runtime/ref_ptr.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/event.h"
+#include "toolkit/core/script_rect.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/native_wrapper.h"
+#include "toolkit/script/scene.h"
+#include "toolkit/script/script_class.h"
+#include "toolkit/script/shell.h"
+#include "toolkit/style/ui_scale.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+using NUBO::XArgList;
+using NUBO::XObject;
+using NUBO::XVariant;
+using script_class::ArgBool;
+using script_class::ArgInt;
+using script_class::ArgObject;
+using script_class::ArgObjectOf;
+using script_class::ArgText;
+using script_class::PutObject;
+
+namespace {
+
+XObject* g_currentEvent = nullptr;
+
+TWString& CurrentData() {
+    static TWString data;
+    return data;
+}
+
+oxScriptObjectCache* CacheOf(Shell* self) {
+    return self->GetRuntime() ? self->GetRuntime()->GetScriptObjectCache() : nullptr;
+}
+
+// A scene's Scene object into out, or the Shell's failure when there is none.
+int32_t PutScene(Shell* self, oxScene* scene, XVariant* out) {
+    XObject* object = nullptr;
+    oxScriptObjectCache* cache = CacheOf(self);
+    if (!scene || !cache || !cache->GetSceneObject(scene, &object)) return self->CannotAct();
+    PutObject(out, object);
+    return 0;
+}
+
+void ClearIfLenient(Shell* self, XVariant* out) {
+    if (self->IsLenient()) out->SetObject(nullptr);
+}
+
+// -- methods ---------------------------------------------------------------------------------------
+
+int32_t AddDOMObject(Shell* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> object(ArgObject(args, 1));
+    return self->AddDOMObject(ArgText(args, 0), object.get(), out);
+}
+
+int32_t RemoveDOMObject(Shell* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    if (name.IsEmpty()) return self->CannotAct();
+    XVariant old;
+    (void)self->GetPropertyByName(name.GetString(), &old);
+    *out = self->DeleteMember(name.GetString()) == 0;
+    // FIXME: an object value's global data source leaves the script registry once it exists.
+    return 0;
+}
+
+int32_t OpenScene(Shell* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> parent(ArgObject(args, 1)), params(ArgObject(args, 3)), listener(ArgObject(args, 4));
+    return self->OpenScene(ArgText(args, 0), parent.get(), ArgText(args, 2), params.get(), listener.get(),
+                           ArgBool(args, 5), out);
+}
+
+int32_t OpenSceneAndWait(Shell* self, XArgList* args, XVariant*) {
+    TWString url = ArgText(args, 0), name = ArgText(args, 2);
+    RefPtr<XObject> parent(ArgObjectOf(args, 1, &Scene::Descriptor)), params(ArgObject(args, 3));
+    oxRuntime* runtime = self->GetRuntime();
+    if (!runtime || url.IsEmpty()) return self->CannotAct();
+    oxScene* opener = parent ? static_cast<Scene*>(parent.get())->GetScene() : nullptr;
+    // FIXME: the dialog disables the other scenes and the call runs the frame's modal loop until
+    // the dialog ends, once frames have one; until then it opens as a modal scene and returns.
+    (void)runtime->OpenSceneSimple(url.GetString(), opener, name.IsEmpty() ? nullptr : name.GetString(), params.get(),
+                                   nullptr, true);
+    return 0;
+}
+
+int32_t CloseScene(Shell* self, XArgList* args, XVariant*) {
+    RefPtr<XObject> scene(ArgObject(args, 0));
+    return self->CloseScene(scene.get());
+}
+
+int32_t PutLibrary(Shell* self, oxLibrary* library, XVariant* out) {
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(self)) cache->GetLibraryObject(library, &object);
+    PutObject(out, object);
+    return 0;
+}
+
+int32_t ImportLibrary(Shell* self, XArgList* args, XVariant* out) {
+    TWString uri = ArgText(args, 0);
+    oxRuntime* runtime = self->GetRuntime();
+    return PutLibrary(self, runtime && !uri.IsEmpty() ? runtime->LoadLibrary(uri.GetString()) : nullptr, out);
+}
+
+int32_t GetLibrary(Shell* self, XArgList* args, XVariant* out) {
+    TWString uri = ArgText(args, 0);
+    oxRuntime* runtime = self->GetRuntime();
+    return PutLibrary(self, runtime && !uri.IsEmpty() ? runtime->FindLibrary(uri.GetString()) : nullptr, out);
+}
+
+int32_t Bitmap(Shell*, XArgList*, XVariant* out) {
+    // FIXME: answers Factory.createBitmap once bitmap resources can be made by scripts.
+    out->SetObject(nullptr);
+    return 0;
+}
+
+// The open scene at a position, closing scenes passed over.
+oxScene* OpenSceneAt(oxRuntime* runtime, int index) {
+    for (oxScene* scene = runtime->GetSceneAt(index); scene; scene = runtime->GetSceneAt(++index)) {
+        if (!(scene->GetState() & oxScene::kClosing)) return scene;
+    }
+    return nullptr;
+}
+
+int32_t GetSceneAt(Shell* self, XArgList* args, XVariant* out) {
+    ClearIfLenient(self, out);
+    int index = ArgInt(args, 0);
+    oxRuntime* runtime = self->GetRuntime();
+    return PutScene(self, runtime ? OpenSceneAt(runtime, index) : nullptr, out);
+}
+
+int32_t GetSceneByName(Shell* self, XArgList* args, XVariant* out) {
+    ClearIfLenient(self, out);
+    TWString name = ArgText(args, 0);
+    oxRuntime* runtime = self->GetRuntime();
+    if (!runtime || name.IsEmpty()) return self->CannotAct();
+    oxScene* scene = runtime->FindSceneByName(name.GetString());
+    if (scene) (void)PutScene(self, scene, out);
+    return 0;
+}
+
+int32_t Print(Shell* self, XArgList* args, XVariant*) {
+    if (oxRuntime* runtime = self->GetRuntime()) runtime->ReportError(1, ArgText(args, 0).GetString());
+    return 0;
+}
+
+int32_t GetCurrentEvent(Shell*, XArgList*, XVariant* out) {
+    out->SetObject(g_currentEvent);
+    return 0;
+}
+
+int32_t GetCurrentDataMethod(Shell*, XArgList*, XVariant* out) {
+    *out = CurrentData();
+    return 0;
+}
+
+int32_t EnumSystemScenes(Shell*, XArgList*, XVariant* out) {
+    out->SetObject(nullptr);
+    return 0;
+}
+
+// A user event aimed at the box of a Box object, as its UserEvent object; null when the box is
+// in no scene with a wrapper cache.
+XObject* MakeUserEvent(XObject* boxObject) {
+    oxBox* box = boxObject ? static_cast<oxBox*>(static_cast<oxNativeWrapper*>(boxObject)->GetNative()) : nullptr;
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr;
+    if (!cache) return nullptr;
+    auto* event = new (std::nothrow) oxEvent(0, box);
+    if (!event) return nullptr;
+    event->AddFlags(kEventUser);
+    XObject* object = nullptr;
+    if (!cache->GetEventObject(event, &object)) delete event;
+    return object;
+}
+
+int32_t Create(Shell*, XArgList* args, XVariant* out) {
+    TWString type = ArgText(args, 0);
+    RefPtr<XObject> box(ArgObjectOf(args, 1, &wrapper_class::Box));
+    if (wcscmp(type.GetString(), u"rect") == 0) {
+        auto* rect = new (std::nothrow) XRect();
+        if (rect) rect->AddRef();
+        PutObject(out, rect);
+    } else if (wcscmp(type.GetString(), u"point") == 0) {
+        auto* point = new (std::nothrow) XPoint();
+        if (point) point->AddRef();
+        PutObject(out, point);
+    } else if (wcscmp(type.GetString(), u"event") == 0) {
+        PutObject(out, MakeUserEvent(box.get()));
+    }
+    // FIXME: "snapshot" and "transition" answer the box's new snapshot and transition once
+    // snapshots and transitions exist; until then they, and unknown types, answer nothing.
+    return 0;
+}
+
+int32_t GetIconForFile(Shell*, XArgList* args, XVariant*) {
+    TWString size = ArgText(args, 1);
+    if (wcscmp(size.GetString(), u"16x16") != 0 && wcscmp(size.GetString(), u"32x32") != 0) return NUBO::XR_FAIL;
+    // FIXME: answers the file's icon as a stream once the shell gives file icons.
+    return 0;
+}
+
+int32_t CollectGarbage(Shell* self, XArgList*, XVariant*) {
+    if (oxRuntime* runtime = self->GetRuntime()) runtime->CollectGarbage();
+    return 0;
+}
+
+int32_t CloseAllPopups(Shell*, XArgList*, XVariant*) {
+    // FIXME: closes the frame input's popups once frames track them; none are open until then.
+    return 0;
+}
+
+int32_t ReplaceLibrary(Shell* self, XArgList*, XVariant*) {
+    if (!self->GetRuntime()) return NUBO::XR_FAIL;
+    // FIXME: every open scene puts the new library in place of the old once libraries can be
+    // replaced; nothing changes until then.
+    return 0;
+}
+
+int32_t AddListener(Shell* self, XArgList* args, XVariant*) {
+    RefPtr<XObject> listener(ArgObject(args, 0));
+    return self->AddListener(listener.get());
+}
+
+int32_t RemoveListener(Shell* self, XArgList* args, XVariant*) {
+    RefPtr<XObject> listener(ArgObject(args, 0));
+    return self->RemoveListener(listener.get());
+}
+
+int32_t PreTranslateAccelerator(Shell* self, XArgList*, XVariant* out) {
+    return self->PreTranslateAccelerator(nullptr, 0, 0, 0, out);
+}
+
+// -- properties ------------------------------------------------------------------------------------
+
+int32_t GetSceneCount(Shell* self, XVariant* out) {
+    if (self->IsLenient()) *out = 0;
+    oxRuntime* runtime = self->GetRuntime();
+    if (!runtime) return 0;
+    int count = 0;
+    for (int i = 0; i < runtime->GetSceneCount(); ++i) {
+        if (!(runtime->GetSceneAt(i)->GetState() & oxScene::kClosing)) ++count;
+    }
+    *out = count;
+    return 0;
+}
+
+int32_t GetIsPopupOpen(Shell*, XVariant* out) {
+    *out = false; // FIXME: asks the frame input once frames track popups
+    return 0;
+}
+
+int32_t GetCurrentDataProperty(Shell*, XVariant* out) {
+    *out = CurrentData();
+    return 0;
+}
+
+int32_t GetCurrentEventProperty(Shell*, XVariant* out) {
+    out->SetObject(g_currentEvent);
+    return 0;
+}
+
+int32_t GetCurrentEventTargetBox(Shell*, XVariant* out) {
+    if (g_currentEvent) (void)g_currentEvent->GetPropertyByName(u"targetBox", out);
+    return 0;
+}
+
+int32_t GetFactory(Shell*, XVariant* out) {
+    // FIXME: the Factory's members come with the factory script class.
+    auto* factory = new (std::nothrow) oxNativeWrapper(&wrapper_class::Factory, nullptr);
+    if (factory) factory->AddRef();
+    PutObject(out, factory);
+    return 0;
+}
+
+int32_t GetReportScriptErrors(Shell* self, XVariant* out) {
+    oxRuntime* runtime = self->GetRuntime();
+    if (runtime && runtime->GetScriptContextManager())
+        *out = runtime->GetScriptContextManager()->GetReportErrors() != 0;
+    return 0;
+}
+
+int32_t SetReportScriptErrors(Shell* self, const VARIANT& value) {
+    oxRuntime* runtime = self->GetRuntime();
+    if (runtime && runtime->GetScriptContextManager())
+        runtime->GetScriptContextManager()->SetReportErrors(XVariant(value).ToBool() ? 1 : 0);
+    return 0;
+}
+
+int32_t GetThemeManager(Shell* self, XVariant*) {
+    if (!self->GetRuntime()) return NUBO::XR_FAIL;
+    // FIXME: the ThemeManager object answers once the runtime has a themes element.
+    return 0;
+}
+
+int32_t GetDefaultToolkit(Shell* self, XVariant* out) {
+    if (self->GetRuntime()) *out = self->GetRuntime()->GetBaseUri();
+    return 0;
+}
+
+int32_t SetDefaultToolkit(Shell* self, const VARIANT& value) {
+    TWString uri = XVariant(value).ToString();
+    if (self->GetRuntime() && !uri.IsEmpty()) self->GetRuntime()->SetBaseUri(uri.GetString());
+    return 0;
+}
+
+void PutAtomName(XVariant* out, oxAtom atom) {
+    WCHAR name[257] = {};
+    if (atom) oxAtoms::GetName(atom, name, 257);
+    *out = name;
+}
+
+int32_t GetDir(Shell* self, XVariant* out) {
+    if (self->GetRuntime()) PutAtomName(out, self->GetRuntime()->GetDirection());
+    return 0;
+}
+
+int32_t SetDir(Shell* self, const VARIANT& value) {
+    TWString dir = XVariant(value).ToString();
+    if (self->GetRuntime()) self->GetRuntime()->SetDirection(dir.IsEmpty() ? 0 : oxAtoms::Intern(dir.GetString()));
+    return 0;
+}
+
+int32_t GetRtlFormatting(Shell* self, XVariant* out) {
+    if (self->GetRuntime()) *out = self->GetRuntime()->GetRtlFormatting();
+    return 0;
+}
+
+int32_t SetRtlFormatting(Shell* self, const VARIANT& value) {
+    if (self->GetRuntime()) self->GetRuntime()->SetRtlFormatting(XVariant(value).ToBool());
+    return 0;
+}
+
+int32_t GetOverrideScriptEngine(Shell* self, XVariant* out) {
+    if (self->GetRuntime()) PutAtomName(out, self->GetRuntime()->GetScriptLanguage());
+    return 0;
+}
+
+int32_t SetOverrideScriptEngine(Shell* self, const VARIANT& value) {
+    TWString language = XVariant(value).ToString();
+    if (self->GetRuntime() && !language.IsEmpty())
+        self->GetRuntime()->SetScriptLanguage(oxAtoms::Intern(language.GetString()));
+    return 0;
+}
+
+int32_t GetUiScaleProperty(Shell*, XVariant* out) {
+    out->SetDouble(double(GetUiScale() * 100.0f));
+    return 0;
+}
+
+int32_t SetUiScaleProperty(Shell* self, const VARIANT& value) {
+    return self->SetUiScale(value);
+}
+
+template <int kMin, int32_t (*Body)(Shell*, XArgList*, XVariant*)> constexpr NUBO::XMemberEntry M(const char* name) {
+    return NUBO::XMethod(name, script_class::Method<Shell, kMin, Body>);
+}
+template <int32_t (*Get)(Shell*, XVariant*)> constexpr NUBO::XMemberEntry P(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Shell, Get>, nullptr);
+}
+template <int32_t (*Get)(Shell*, XVariant*), int32_t (*Set)(Shell*, const VARIANT&)>
+constexpr NUBO::XMemberEntry PW(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Shell, Get>, script_class::Setter<Shell, Set>);
+}
+
+const NUBO::XMemberEntry kMembers[] = {
+    M<2, AddDOMObject>("addDOMObject"),
+    M<1, RemoveDOMObject>("removeDOMObject"),
+    M<6, OpenScene>("openScene"),
+    M<4, OpenSceneAndWait>("openSceneAndWait"),
+    M<1, CloseScene>("closeScene"),
+    M<1, ImportLibrary>("importLibrary"),
+    M<1, GetLibrary>("getLibrary"),
+    M<2, Bitmap>("bitmap"),
+    M<1, GetSceneAt>("getSceneAt"),
+    M<1, GetSceneByName>("getSceneByName"),
+    M<1, Print>("print"),
+    M<0, GetCurrentEvent>("getCurrentEvent"),
+    M<0, GetCurrentDataMethod>("getCurrentData"),
+    M<0, EnumSystemScenes>("enumSystemScenes"),
+    M<1, Create>("create"),
+    M<2, GetIconForFile>("getIconForFile"),
+    M<0, CollectGarbage>("collectGarbage"),
+    M<0, CloseAllPopups>("closeAllPopups"),
+    M<2, ReplaceLibrary>("replaceLibrary"),
+    P<GetSceneCount>("sceneCount"),
+    P<GetIsPopupOpen>("isPopupOpen"),
+    P<GetCurrentDataProperty>("currentData"),
+    P<GetCurrentEventProperty>("currentEvent"),
+    P<GetCurrentEventTargetBox>("currentEventTargetBox"),
+    P<GetFactory>("factory"),
+    PW<GetReportScriptErrors, SetReportScriptErrors>("reportScriptErrors"),
+    P<GetThemeManager>("themeManager"),
+    PW<GetDefaultToolkit, SetDefaultToolkit>("defaultToolkit"),
+    PW<GetDir, SetDir>("dir"),
+    PW<GetRtlFormatting, SetRtlFormatting>("rtlFormatting"),
+    PW<GetOverrideScriptEngine, SetOverrideScriptEngine>("overrideScriptEngine"),
+    PW<GetUiScaleProperty, SetUiScaleProperty>("uiScale"),
+    M<1, AddListener>("addListener"),
+    M<1, RemoveListener>("removeListener"),
+    M<4, PreTranslateAccelerator>("preTranslateAccelerator"),
+    NUBO::XMemberEnd(),
+};
+
+static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == 36, "35 members and the end");
+
+} // namespace
+
+NUBO::XClassDescriptor Shell::Descriptor = {"Shell", 36, kMembers, &XObject::Descriptor, 0, {}};
+
+void SetCurrentEventObject(XObject* event) {
+    g_currentEvent = event;
+}
+
+XObject* GetCurrentEventObject() {
+    return g_currentEvent;
+}
+
+void SetCurrentData(const WCHAR* data) {
+    CurrentData() = data ? data : u"";
+}
+
+const TWString& GetCurrentData() {
+    return CurrentData();
+}
