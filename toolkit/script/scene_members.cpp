@@ -196,7 +196,8 @@ int32_t GetResourceById(Scene* self, XArgList* args, XVariant* out) {
 
 // FIXME: the command and key group members act on the scene's groups once scenes keep them; until
 // then a scene has none, so lookups answer null, counts 0 and additions nothing.
-int32_t GetCommandById(Scene*, XArgList*, XVariant*) {
+int32_t GetCommandById(Scene*, XArgList*, XVariant* out) {
+    out->SetObject(nullptr);
     return 0;
 }
 
@@ -398,7 +399,8 @@ int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
     return 0;
 }
 
-int32_t AddGroup(Scene*, XArgList*, XVariant*) {
+int32_t AddGroup(Scene*, XArgList*, XVariant* out) {
+    out->SetObject(nullptr);
     return 0;
 }
 

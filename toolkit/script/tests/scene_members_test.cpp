@@ -1,0 +1,264 @@
+// The Scene script class, called from a scene's own scripts.
+#include <gtest/gtest.h>
+
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/script/scene.h"
+#include "toolkit/script/tests/script_api_fixture.h"
+
+namespace script_api_test {
+namespace {
+
+struct Case {
+    const char* expression;
+    const char* expected;
+};
+
+constexpr const char* kBadParamCount = "error:8002000e";
+constexpr const char* kFail = "error:80004005";
+
+class SceneMembersTest : public ScriptApiTest {
+protected:
+    void SetUp() override {
+        ScriptApiTest::SetUp();
+        scene = Open("scene_api.box", "api");
+        ASSERT_NE(scene, nullptr);
+        ASSERT_TRUE(Run(scene, "var scene = " + Utf8(scene->GetContextName().GetString()) + ".scene;"));
+    }
+    void Check(const Case* cases, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            EXPECT_EQ(Call(scene, cases[i].expression), cases[i].expected) << cases[i].expression;
+    }
+    oxScene* scene = nullptr;
+};
+
+TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
+    const Case cases[] = {
+        {"scene.layout()", "undefined"},
+        {"scene.paint()", "undefined"},
+        {"scene.createBox('vbox')", "[Box]"},
+        {"probe.tag(scene.createBox('x', 'vbox'))", "string:vbox"},
+        {"probe.tag(scene.createBox('vbox', ''))", "string:vbox"},
+        {"scene.createBox('')", "undefined"},
+        {"scene.createBox()", kBadParamCount},
+        {"scene.getBoxById('a')", "[Box]"},
+        {"scene.getBoxById('a') === scene.getBoxById('a')", "boolean:true"},
+        {"scene.getBoxById('noSuchId')", "null"},
+        {"scene.getBoxById(null)", "null"},
+        {"scene.getBoxById()", kBadParamCount},
+        {"scene.getBoxesByTag('box').count", "number:4"},
+        {"probe.tag(scene.getBoxesByTag('hbox').getValue(0))", "string:hbox"},
+        {"scene.getBoxesByTag('noSuchTag').count", "number:0"},
+        {"scene.getBoxesByTag()", kBadParamCount},
+        {"scene.importLibrary('')", "undefined"},
+        {"scene.importLibrary('noSuchLibrary.box')", "undefined"},
+        {"scene.getResourceById('noSuchResource')", "null"},
+        {"scene.getCommandById('noSuchCommand')", "null"},
+        {"scene.doCommand('noSuchCommand')", "boolean:false"},
+        {"scene.doCommand()", kBadParamCount},
+        {"scene.advanceFocus()", "undefined"},
+        {"scene.rewindFocus()", "undefined"},
+        {"scene.seekFocus(true)", "undefined"},
+        {"scene.seekFocus()", kBadParamCount},
+        {"scene.alert('body', 'title')", "undefined"},
+        {"scene.alert('body')", kBadParamCount},
+        {"scene.prompt('body', 'title', 'answer')", "undefined"},
+        {"scene.prompt('body', 'title')", kBadParamCount},
+        {"scene.confirm('body', 'title', 2)", "undefined"},
+        {"scene.confirm('body')", kBadParamCount},
+        {"scene.addDOMObject('data', shell.factory)", "boolean:true"},
+        {"scene.data === undefined", "boolean:false"},
+        {"scene.removeDOMObject('data')", "boolean:true"},
+        {"scene.data", "undefined"},
+        {"scene.addDOMObject('', shell.factory)", "boolean:false"},
+        {"scene.addDOMObject('data', null)", "boolean:false"},
+        {"scene.addDOMObject('data', 5)", "boolean:false"},
+        {"scene.addDOMObject('data')", kBadParamCount},
+        {"scene.removeDOMObject('')", "undefined"},
+        {"scene.removeDOMObject()", kBadParamCount},
+        {"scene.sendMessage('ping', null)", "number:0"},
+        {"scene.sendMessage('ping')", kBadParamCount},
+        {"scene.flashWindow(true, false)", "undefined"},
+        {"scene.flashWindow(true)", kBadParamCount},
+        {"scene.displaySystemMenu(null, 0, 0)", "undefined"},
+        {"scene.displaySystemMenu(null, 0)", kBadParamCount},
+        {"scene.closeHelpBox()", "undefined"},
+        {"scene.showHelpBox('tip')", kBadParamCount},
+        {"scene.importScript('imported.js')", kBadParamCount},
+        {"scene.importCode('', 'javascript')", kBadParamCount},
+        {"scene.importCode('', 'javascript', '')", "boolean:false"},
+        {"scene.importCode('key', 'javascript', 'imported.js')", "boolean:false"},
+        {"scene.connectObject(null, 'x')", "boolean:false"},
+        {"scene.connectObject(null)", kBadParamCount},
+        {"scene.disconnectObject()", "undefined"},
+        {"scene.setPosition('10,10')", "boolean:false"},
+        {"scene.setPosition()", kBadParamCount},
+        {"scene.getPosition()", "string:"},
+        {"scene.monitorRectFromPoint(5, 5).width", "number:480"},
+        {"scene.monitorRectFromPoint(5)", kBadParamCount},
+        {"scene.doesKeyCodeMatch('F1', false, false, false)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('F1', false, false)", kBadParamCount},
+        {"scene.destroyBox(scene.rootBox)", "boolean:false"},
+        {"scene.destroyBox(shell.factory)", "boolean:false"},
+        {"scene.destroyBox(null)", "boolean:false"},
+        {"scene.destroyBox()", kBadParamCount},
+        {"scene.openDialog(null)", kFail},
+        {"scene.openDialog()", kBadParamCount},
+        {"scene.openSheetDialog(null)", kFail},
+        {"scene.replaceLibrary('old.box', 'new.box')", "undefined"},
+        {"scene.replaceLibrary('old.box')", kBadParamCount},
+        {"scene.setThemeForAlias('alias', 'theme.box')", kFail},
+        {"scene.removeLibrary('noSuchLibrary.box')", "undefined"},
+        {"scene.removeLibrary()", kBadParamCount},
+        {"scene.addCommandGroup('group')", "null"},
+        {"scene.removeCommandGroup(null)", "boolean:false"},
+        {"scene.getCommandGroupById('group')", "null"},
+        {"scene.addKeyGroup('group')", "null"},
+        {"scene.removeKeyGroup(null)", "boolean:false"},
+        {"scene.getKeyGroupById('group')", "null"},
+        {"scene.addKeyGroup()", kBadParamCount},
+        {"scene.getBoxAtPoint(1000000, 1000000)", kFail},
+        {"scene.getBoxAtPoint(0)", kBadParamCount},
+        {"scene.getScriptById('noSuchScript')", kFail},
+        {"scene.paramsDictionary", "null"},
+        {"probe.tag(scene.rootBox)", "string:vbox"},
+        {"scene.rootBox === scene.getBoxById('root')", "boolean:true"},
+        {"scene.parentScene", "undefined"},
+        {"/scene_api\\.box$/.test(scene.url)", "boolean:true"},
+        {"scene.name", "string:api"},
+        {"scene.focusedBox", "undefined"},
+        {"scene.monitorRect.height", "number:800"},
+        {"scene.library", "[Library]"},
+        {"scene.library === scene.library", "boolean:true"},
+        {"scene.defaultButton", "undefined"},
+        {"scene.savedFocusedBox", "undefined"},
+        {"scene.waiting", "boolean:false"},
+        {"(scene.waiting = true, scene.waiting)", "boolean:true"},
+        {"scene.blockLayout", "boolean:false"},
+        {"(scene.blockLayout = 1, scene.blockLayout)", "boolean:true"},
+        {"scene.commandGroupCount", "number:0"},
+        {"scene.commandGroups.count", "number:0"},
+        {"scene.keyGroupCount", "number:0"},
+        {"scene.keyGroups.count", "number:0"},
+    };
+    Check(cases, std::size(cases));
+    EXPECT_EQ(scene->GetState() & oxScene::kWaiting, oxScene::kWaiting);
+}
+
+TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
+    const Case cases[] = {
+        {"(held = scene.getBoxById('b'), scene.destroyBox(held))", "boolean:true"},
+        {"scene.getBoxById('b')", "null"},
+        {"probe.tag(held)", "string:detached"},
+        {"scene.destroyBox(held)", "boolean:false"},
+        {"(made = scene.createBox('box'), scene.destroyBox(made))", "boolean:true"},
+        {"probe.tag(made)", "string:detached"},
+    };
+    ASSERT_TRUE(Run(scene, "var held, made;"));
+    Check(cases, std::size(cases));
+}
+
+TEST_F(SceneMembersTest, ImportsAScriptOnceAndAgainAfterAFailure) {
+    const Case cases[] = {
+        {"scene.importScript('imported.js', 'javascript')", "boolean:true"},
+        {"scene.importScript('imported.js', 'javascript')", "boolean:false"},
+        {"scene.importCode('', 'javascript', 'imported.js')", "boolean:false"},
+        {"scene.importScript('imported.js', 'nativeObject')", "boolean:false"},
+        {"scene.importScript('imported.js', '')", "boolean:false"},
+        {"scene.importScript('noSuchScript.js', 'javascript')", "boolean:false"},
+        {"scene.importScript('broken.js', 'javascript')", "boolean:false"},
+        {"scene.importScript('broken.js', 'javascript')", "boolean:false"},
+    };
+    Check(cases, std::size(cases));
+    EXPECT_EQ(probe->ticks, 1) << "the file ran once";
+    auto* object = static_cast<Scene*>(scene->GetSceneObject());
+    EXPECT_FALSE(object->IsScriptLoaded(0, kAtomJavascript, nullptr));
+    std::u16string broken = FixtureUri("broken.js"), imported = FixtureUri("imported.js");
+    EXPECT_FALSE(object->IsScriptLoaded(0, kAtomJavascript, broken.c_str())) << "a failed load is forgotten";
+    EXPECT_TRUE(object->IsScriptLoaded(0, kAtomJavascript, imported.c_str()));
+    object->AddLoadedScript(0, 0, u"zero.js");
+    EXPECT_FALSE(object->IsScriptLoaded(0, 0, u"zero.js")) << "a zero language is never kept";
+}
+
+TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
+    oxScene* other = Open("other.box", "other");
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(Run(other, "var held = shell.getSceneByName('api'), box = held.getBoxById('a');"
+                           "held.note = 'kept';"));
+    const Case live[] = {
+        {"held === shell.getSceneAt(0)", "boolean:true"},
+        {"shell.getSceneByName('api').note", "string:kept"},
+    };
+    for (const Case& c : live)
+        EXPECT_EQ(Call(other, c.expression), c.expected) << c.expression;
+
+    scene->Close(false);
+    const Case detached[] = {
+        {"held.url", kFail},
+        {"held.rootBox", kFail},
+        {"held.commandGroupCount", "number:-1"},
+        {"held.keyGroupCount", "number:-1"},
+        {"held.createBox('vbox')", "undefined"},
+        {"held.getBoxById('a')", "undefined"},
+        {"held.doCommand('x')", "boolean:false"},
+        {"held.close()", "undefined"},
+        {"held.openDialog(shell.factory)", kFail},
+        {"held.note", "string:kept"},
+        {"probe.tag(box)", "string:detached"},
+        {"shell.closeScene(held)", "undefined"},
+        {"shell.getSceneByName('api')", "undefined"},
+    };
+    for (const Case& c : detached)
+        EXPECT_EQ(Call(other, c.expression), c.expected) << c.expression;
+}
+
+TEST_F(SceneMembersTest, OpensTheBuiltInDialogOverItself) {
+    EXPECT_EQ(Call(scene, "scene.openDialog(shell.factory)"), "undefined");
+    const Case cases[] = {
+        {"shell.getSceneByName('_builtInDialog').parentScene === scene", "boolean:true"},
+        {"/KestrumToolkit\\/content\\/dialog\\/dialog\\.box$/.test(shell.getSceneByName('_builtInDialog').url)",
+         "boolean:true"},
+    };
+    Check(cases, std::size(cases));
+}
+
+TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
+    EXPECT_EQ(Call(scene, "scene.openSheetDialog(shell.factory)"), "undefined");
+    const Case open[] = {
+        {"shell.getSceneByName('_builtInDialogBackground').parentScene === scene", "boolean:true"},
+        {"shell.getSceneByName('_builtInDialog').parentScene === shell.getSceneByName('_builtInDialogBackground')",
+         "boolean:true"},
+        {"shell.sceneCount", "number:3"},
+    };
+    Check(open, std::size(open));
+    const Case closed[] = {
+        {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+        {"shell.getSceneByName('_builtInDialogBackground')", "undefined"},
+        {"shell.sceneCount", "number:1"},
+    };
+    Check(closed, std::size(closed));
+}
+
+TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
+    const Case cases[] = {
+        {"scene.showHelpBox('tip', scene.getBoxById('a'), 5)", "undefined"},
+        {"(help = shell.getSceneByName('_helpBox')).parentScene === scene", "boolean:true"},
+        {"help.paramsDictionary.value", "string:tip"},
+        {"help.paramsDictionary.timeout", "string:5"},
+        {"help.paramsDictionary.workAreaWidth", "string:480"},
+        {"help.paramsDictionary.anchorWidth", "string:0"},
+        {"scene.showHelpBox('again', scene.getBoxById('a'))", "undefined"},
+        {"help.name", kFail},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.timeout", "undefined"},
+        {"scene.closeHelpBox()", "undefined"},
+        {"shell.getSceneByName('_helpBox')", "undefined"},
+        {"scene.showHelpBox('tip', scene.getBoxById('hiddenAnchor'))", "undefined"},
+        {"scene.showHelpBox('tip', shell.factory)", "undefined"},
+        {"shell.getSceneByName('_helpBox')", "undefined"},
+    };
+    ASSERT_TRUE(Run(scene, "var help;"));
+    Check(cases, std::size(cases));
+}
+
+} // namespace
+} // namespace script_api_test

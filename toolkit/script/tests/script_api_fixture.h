@@ -1,0 +1,50 @@
+#pragma once
+// The toolkit started around each test with the toolkit's own scenes beside the program, the test's
+// scene fixtures in a fresh resources folder, and a `probe` every scene's scripts know: it names a
+// script object's class, a box object's tag, and counts ticks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/script_object.h"
+#include "toolkit/script/application.h"
+
+class oxRuntime;
+class oxScene;
+class Shell;
+
+namespace script_api_test {
+
+class ApiProbe : public NUBO::XObject {
+public:
+    static NUBO::XClassDescriptor Descriptor;
+    NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+
+    int ticks = 0;
+};
+
+std::string Utf8(const WCHAR* text);
+
+class ScriptApiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Shell* shell() const;
+    oxRuntime* runtime() const;
+    // The box:// URI of a fixture of tests/data.
+    std::u16string FixtureUri(const std::string& name) const;
+    // Opens a fixture through the Shell under a name; null when it did not open.
+    oxScene* Open(const std::string& fixture, const std::string& name);
+    // Runs script text in a scene's engine; false when it failed.
+    bool Run(oxScene* scene, const std::string& text);
+    // The script expression's value as the fixture script's `call` describes it.
+    std::string Call(oxScene* scene, const std::string& expression);
+
+    oxApplication* app = nullptr;
+    ApiProbe* probe = nullptr;
+    std::string folder; // host path of this test's fixtures
+    std::string package; // its name, as box:// URIs name it
+};
+
+} // namespace script_api_test
