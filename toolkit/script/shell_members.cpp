@@ -193,7 +193,7 @@ int32_t Create(Shell*, XArgList* args, XVariant* out) {
         if (point) point->AddRef();
         PutObject(out, point);
     } else if (wcscmp(type.GetString(), u"event") == 0) {
-        PutObject(out, MakeUserEvent(box.get()));
+        if (XObject* event = MakeUserEvent(box.get())) PutObject(out, event);
     }
     // FIXME: "snapshot" and "transition" answer the box's new snapshot and transition once
     // snapshots and transitions exist; until then they, and unknown types, answer nothing.

@@ -1,0 +1,152 @@
+// The Shell script class, called from a scene's scripts, and the lenient Shell.
+#include <gtest/gtest.h>
+
+#include "runtime/ref_ptr.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/script/shell.h"
+#include "toolkit/script/tests/script_api_fixture.h"
+#include "toolkit/style/ui_scale.h"
+
+namespace script_api_test {
+namespace {
+
+constexpr const char* kBadParamCount = "error:8002000e";
+constexpr const char* kFail = "error:80004005";
+
+class ShellMembersTest : public ScriptApiTest {
+protected:
+    void SetUp() override {
+        ScriptApiTest::SetUp();
+        scene = Open("scene_api.box", "api");
+        ASSERT_NE(scene, nullptr);
+        ASSERT_TRUE(Run(scene, "var scene = " + Utf8(scene->GetContextName().GetString()) + ".scene, child;"));
+    }
+    oxScene* scene = nullptr;
+};
+
+TEST_F(ShellMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
+    std::string other = "'" + Utf8(FixtureUri("other.box").c_str()) + "'";
+    const std::pair<std::string, const char*> cases[] = {
+        {"shell.addDOMObject('global', shell.factory)", "boolean:true"},
+        {"probe.className(shell.global)", "string:Factory"},
+        {"shell.removeDOMObject('global')", "boolean:true"},
+        {"shell.global", "undefined"},
+        {"shell.addDOMObject('', shell.factory)", kFail},
+        {"shell.addDOMObject('global', null)", kFail},
+        {"shell.addDOMObject('global')", kBadParamCount},
+        {"shell.removeDOMObject('')", kFail},
+        {"(child = shell.openScene('other.box', scene, 'child', null, null, false)).parentScene === scene",
+         "boolean:true"},
+        {"shell.getSceneByName('child') === child", "boolean:true"},
+        {"shell.openScene('', null, 'x', null, null, false)", kFail},
+        {"shell.openScene('noSuchScene.box', null, 'x', null, null, false)", kFail},
+        {"shell.openScene('other.box', null, 'x', null, null)", kBadParamCount},
+        {"shell.sceneCount", "number:2"},
+        {"shell.closeScene(child)", "undefined"},
+        {"shell.sceneCount", "number:1"},
+        {"shell.closeScene(shell.factory)", kFail},
+        {"shell.closeScene(null)", kFail},
+        {"shell.closeScene()", kBadParamCount},
+        {"shell.openSceneAndWait(" + other + ", scene, 'waited', null)", "undefined"},
+        {"shell.getSceneByName('waited').parentScene === scene", "boolean:true"},
+        {"shell.openSceneAndWait('', scene, 'waited', null)", kFail},
+        {"shell.openSceneAndWait('other.box', scene, 'waited')", kBadParamCount},
+        {"shell.importLibrary('')", "null"},
+        {"shell.importLibrary('noSuchLibrary.box')", "null"},
+        {"shell.getLibrary('noSuchLibrary.box')", "null"},
+        {"shell.importLibrary()", kBadParamCount},
+        {"shell.bitmap('id', 'picture.png')", "null"},
+        {"shell.bitmap('id')", kBadParamCount},
+        {"shell.getSceneAt(0) === scene", "boolean:true"},
+        {"shell.getSceneAt(99)", kFail},
+        {"shell.getSceneAt(-1)", kFail},
+        {"shell.getSceneAt()", kBadParamCount},
+        {"shell.getSceneByName('api') === scene", "boolean:true"},
+        {"shell.getSceneByName('API')", "undefined"},
+        {"shell.getSceneByName('')", kFail},
+        {"shell.print('text')", "undefined"},
+        {"shell.print()", kBadParamCount},
+        {"shell.getCurrentEvent()", "null"},
+        {"shell.getCurrentData()", "string:"},
+        {"shell.enumSystemScenes()", "null"},
+        {"shell.create('rect').width", "number:0"},
+        {"shell.create('point').x", "number:0"},
+        {"shell.create('Rect')", "undefined"},
+        {"shell.create('snapshot', scene.rootBox)", "undefined"},
+        {"shell.create('transition', null)", "undefined"},
+        {"shell.create('event', scene.getBoxById('a'))", "[UserEvent]"},
+        {"shell.create('event')", "undefined"},
+        {"shell.create()", kBadParamCount},
+        {"shell.getIconForFile('\\\\file.txt', '16x16')", "undefined"},
+        {"shell.getIconForFile('\\\\file.txt', '20x20')", kFail},
+        {"shell.getIconForFile('\\\\file.txt')", kBadParamCount},
+        {"shell.collectGarbage()", "undefined"},
+        {"shell.closeAllPopups()", "undefined"},
+        {"shell.replaceLibrary('old.box', 'new.box')", "undefined"},
+        {"shell.replaceLibrary('old.box')", kBadParamCount},
+        {"shell.isPopupOpen", "boolean:false"},
+        {"shell.currentData", "string:"},
+        {"shell.currentEvent", "null"},
+        {"shell.currentEventTargetBox", "undefined"},
+        {"shell.factory === shell.factory", "boolean:false"},
+        {"shell.reportScriptErrors", "boolean:false"},
+        {"(shell.reportScriptErrors = true, shell.reportScriptErrors)", "boolean:true"},
+        {"shell.themeManager", "undefined"},
+        {"shell.defaultToolkit", "string:box://weftlyToolkit"},
+        {"(shell.defaultToolkit = '', shell.defaultToolkit)", "string:box://weftlyToolkit"},
+        {"(shell.defaultToolkit = 'box://otherToolkit', shell.defaultToolkit)", "string:box://otherToolkit"},
+        {"shell.dir", "string:none"},
+        {"(shell.dir = 'rtl', shell.dir)", "string:rtl"},
+        {"shell.rtlFormatting", "boolean:false"},
+        {"(shell.rtlFormatting = true, shell.rtlFormatting)", "boolean:true"},
+        {"shell.overrideScriptEngine", "string:none"},
+        {"(shell.overrideScriptEngine = 'jscript', shell.overrideScriptEngine)", "string:none"},
+        {"(shell.uiScale = 130, Math.round(shell.uiScale))", "number:130"},
+        {"(shell.uiScale = 20, Math.round(shell.uiScale))", "number:50"},
+        {"shell.addListener(shell.factory)", "undefined"},
+        {"shell.removeListener(shell.factory)", "undefined"},
+        {"shell.addListener(null)", kFail},
+        {"shell.removeListener(null)", kFail},
+        {"shell.addListener()", kBadParamCount},
+        {"shell.preTranslateAccelerator(0, 256, 65, 0)", "boolean:false"},
+        {"shell.preTranslateAccelerator(0, 256, 65)", kBadParamCount},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Call(scene, c.first), c.second) << c.first;
+    EXPECT_FLOAT_EQ(GetUiScale(), 0.5f);
+}
+
+TEST_F(ShellMembersTest, SceneCountAndSceneAtPassOverClosingScenes) {
+    ASSERT_NE(Open("other.box", "second"), nullptr);
+    oxScene* closing = runtime()->GetSceneAt(0);
+    closing->SetStateFlag(oxScene::kClosing, true);
+    EXPECT_EQ(Call(scene, "shell.sceneCount"), "number:1");
+    EXPECT_EQ(Call(scene, "shell.getSceneAt(0).name"), "string:second");
+    EXPECT_EQ(Call(scene, "shell.getSceneAt(1).name"), "string:second");
+    EXPECT_EQ(Call(scene, "shell.getSceneAt(2)"), kFail);
+    closing->SetStateFlag(oxScene::kClosing, false);
+}
+
+TEST_F(ShellMembersTest, ALenientShellAnswersNothingInsteadOfFailing) {
+    auto* lenient = new Shell(runtime());
+    lenient->AddRef();
+    EXPECT_EQ(lenient->Initialize(), 0) << "it makes no runtime of its own";
+    NUBO::XVariant out(true);
+    EXPECT_EQ(lenient->OpenScene(NUBO::TWString(u""), nullptr, NUBO::TWString(u""), nullptr, nullptr, false, &out), 0);
+    EXPECT_EQ(out.vt, VT_UNKNOWN);
+    EXPECT_EQ(out.punkVal, nullptr);
+    EXPECT_EQ(lenient->CloseScene(nullptr), 0);
+    EXPECT_EQ(lenient->AddDOMObject(NUBO::TWString(u""), nullptr, &out), 0);
+    NUBO::XVariant result;
+    NUBO::XVariant name(u"noSuchScene");
+    EXPECT_EQ(NUBO::XObject::CallMethod1(lenient, u"getSceneByName", name, &result), 0);
+    EXPECT_EQ(NUBO::XObject::CallMethod1(lenient, u"getSceneAt", NUBO::XVariant(42), &result), 0);
+    EXPECT_EQ(result.vt, VT_UNKNOWN);
+    lenient->Release();
+    EXPECT_NE(runtime(), nullptr) << "the runtime is not the lenient Shell's to shut down";
+    EXPECT_EQ(Call(scene, "shell.sceneCount"), "number:1");
+}
+
+} // namespace
+} // namespace script_api_test
