@@ -12,8 +12,7 @@ class oxScriptWrapperCache;
 class oxNativeWrapper : public NUBO::XObject {
 public:
     // `descriptor` is one of the classes below or a class's own.
-    oxNativeWrapper(NUBO::XClassDescriptor* descriptor, void* native)
-        : descriptor_(descriptor), native_(native) {}
+    oxNativeWrapper(NUBO::XClassDescriptor* descriptor, void* native) : descriptor_(descriptor), native_(native) {}
     NUBO::XClassDescriptor* GetClassDescriptor() override { return descriptor_; }
 
     // Null once the native object is gone.

@@ -58,8 +58,7 @@ int32_t Scene::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
 bool Scene::IsScriptLoaded(oxAtom key, oxAtom language, const WCHAR* path) const {
     if (!language || !path) return false;
     for (const LoadedScript* entry : loaded_) {
-        if (entry->key == key && entry->language == language && wcscmp(entry->path.GetString(), path) == 0)
-            return true;
+        if (entry->key == key && entry->language == language && wcscmp(entry->path.GetString(), path) == 0) return true;
     }
     return false;
 }

@@ -63,7 +63,7 @@ private:
 
     void ReleaseMadeBoxes();
 
-    NUBO::XObject* params_ = nullptr;    // one reference
+    NUBO::XObject* params_ = nullptr; // one reference
     NUBO::TWString contextName_;
     NUBO::PtrVector<LoadedScript*> loaded_; // owned
     NUBO::PtrVector<oxBox*> made_;          // one reference each

@@ -70,7 +70,7 @@ bool FileExists(const WCHAR* uri) {
 } // namespace
 
 NUBO::XClassDescriptor sheetDialogSceneListener::Descriptor = {"sheetDialogSceneListener", 2, kListenerMembers,
-                                                               &XObject::Descriptor, 0, {}};
+                                                               &XObject::Descriptor,       0, {}};
 
 sheetDialogSceneListener::sheetDialogSceneListener(Scene* background) : background_(background) {
     background_->AddRef();
@@ -87,14 +87,14 @@ void OpenBuiltInDialog(Scene* scene, XObject* params) {
 }
 
 bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {
-    RefPtr<Scene> background(OpenOver(scene->GetScene(), kSheetBackgroundUri, kSheetBackgroundName, params, nullptr,
-                                      true));
+    RefPtr<Scene> background(
+        OpenOver(scene->GetScene(), kSheetBackgroundUri, kSheetBackgroundName, params, nullptr, true));
     if (!background || !background->GetScene()) return false;
     auto* made = new (std::nothrow) sheetDialogSceneListener(background.get());
     if (!made) return true;
     RefPtr<XObject> listener = RefPtr<XObject>::ref(made);
-    if (Scene* sheet = OpenOver(background->GetScene(), kSheetDialogUri, kBuiltInDialogName, params, listener.get(),
-                                true))
+    if (Scene* sheet =
+            OpenOver(background->GetScene(), kSheetDialogUri, kBuiltInDialogName, params, listener.get(), true))
         sheet->Release();
     return true;
 }

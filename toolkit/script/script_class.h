@@ -40,6 +40,24 @@ template <class T, int32_t (*Body)(T*, const VARIANT&)> int32_t Setter(NUBO::XOb
     return Body(static_cast<T*>(object), *value);
 }
 
+// The class a body serves, read from its type.
+template <class F> struct BodyClass;
+template <class T> struct BodyClass<int32_t (*)(T*, NUBO::XArgList*, NUBO::XVariant*)> { using type = T; };
+template <class T> struct BodyClass<int32_t (*)(T*, NUBO::XVariant*)> { using type = T; };
+
+// Member table rows over bodies: a method with its least argument count, a read-only property, a
+// property with its setter.
+template <int MinArgs, auto Body> constexpr NUBO::XMemberEntry MethodRow(const char* name) {
+    return NUBO::XMethod(name, Method<typename BodyClass<decltype(Body)>::type, MinArgs, Body>);
+}
+template <auto Get> constexpr NUBO::XMemberEntry PropertyRow(const char* name) {
+    return NUBO::XProperty(name, Getter<typename BodyClass<decltype(Get)>::type, Get>, nullptr);
+}
+template <auto Get, auto Set> constexpr NUBO::XMemberEntry PropertyRow(const char* name) {
+    using T = typename BodyClass<decltype(Get)>::type;
+    return NUBO::XProperty(name, Getter<T, Get>, Setter<T, Set>);
+}
+
 // The argument helpers; `i` counts from the first argument the script wrote.
 inline NUBO::TWString ArgText(NUBO::XArgList* args, int i) {
     return args->GetArg(i)->ToString();

@@ -63,8 +63,21 @@ public:
     void OnWrapperDestroyed(oxNativeWrapper* wrapper);
 
 private:
-    enum Map { kBoxes, kScenes, kCommands, kCommandGroups, kLibraries, kResources, kSelections, kDataBindings, kEvents,
-               kKeys, kKeyGroups, kThemes, kMapCount };
+    enum Map {
+        kBoxes,
+        kScenes,
+        kCommands,
+        kCommandGroups,
+        kLibraries,
+        kResources,
+        kSelections,
+        kDataBindings,
+        kEvents,
+        kKeys,
+        kKeyGroups,
+        kThemes,
+        kMapCount
+    };
 
     // Get-or-create for the maps that hold their objects.
     int GetKept(Map map, const void* native, NUBO::XClassDescriptor* descriptor, NUBO::XObject** out);
@@ -72,7 +85,7 @@ private:
 
     NUBO::oxPtrHashMap<oxNativeWrapper*> maps_[kMapCount];
     NUBO::oxIdHashMap<NUBO::XClassDescriptor*> eventClasses_;
-    NUBO::XObject* shell_ = nullptr;        // borrowed when registered; one reference when made here
+    NUBO::XObject* shell_ = nullptr; // borrowed when registered; one reference when made here
     bool ownShell_ = false;
     oxNativeWrapper* themeManager_ = nullptr; // one reference
 };

@@ -359,53 +359,45 @@ int32_t SetUiScaleProperty(Shell* self, const VARIANT& value) {
     return self->SetUiScale(value);
 }
 
-template <int kMin, int32_t (*Body)(Shell*, XArgList*, XVariant*)> constexpr NUBO::XMemberEntry M(const char* name) {
-    return NUBO::XMethod(name, script_class::Method<Shell, kMin, Body>);
-}
-template <int32_t (*Get)(Shell*, XVariant*)> constexpr NUBO::XMemberEntry P(const char* name) {
-    return NUBO::XProperty(name, script_class::Getter<Shell, Get>, nullptr);
-}
-template <int32_t (*Get)(Shell*, XVariant*), int32_t (*Set)(Shell*, const VARIANT&)>
-constexpr NUBO::XMemberEntry PW(const char* name) {
-    return NUBO::XProperty(name, script_class::Getter<Shell, Get>, script_class::Setter<Shell, Set>);
-}
+using script_class::MethodRow;
+using script_class::PropertyRow;
 
 const NUBO::XMemberEntry kMembers[] = {
-    M<2, AddDOMObject>("addDOMObject"),
-    M<1, RemoveDOMObject>("removeDOMObject"),
-    M<6, OpenScene>("openScene"),
-    M<4, OpenSceneAndWait>("openSceneAndWait"),
-    M<1, CloseScene>("closeScene"),
-    M<1, ImportLibrary>("importLibrary"),
-    M<1, GetLibrary>("getLibrary"),
-    M<2, Bitmap>("bitmap"),
-    M<1, GetSceneAt>("getSceneAt"),
-    M<1, GetSceneByName>("getSceneByName"),
-    M<1, Print>("print"),
-    M<0, GetCurrentEvent>("getCurrentEvent"),
-    M<0, GetCurrentDataMethod>("getCurrentData"),
-    M<0, EnumSystemScenes>("enumSystemScenes"),
-    M<1, Create>("create"),
-    M<2, GetIconForFile>("getIconForFile"),
-    M<0, CollectGarbage>("collectGarbage"),
-    M<0, CloseAllPopups>("closeAllPopups"),
-    M<2, ReplaceLibrary>("replaceLibrary"),
-    P<GetSceneCount>("sceneCount"),
-    P<GetIsPopupOpen>("isPopupOpen"),
-    P<GetCurrentDataProperty>("currentData"),
-    P<GetCurrentEventProperty>("currentEvent"),
-    P<GetCurrentEventTargetBox>("currentEventTargetBox"),
-    P<GetFactory>("factory"),
-    PW<GetReportScriptErrors, SetReportScriptErrors>("reportScriptErrors"),
-    P<GetThemeManager>("themeManager"),
-    PW<GetDefaultToolkit, SetDefaultToolkit>("defaultToolkit"),
-    PW<GetDir, SetDir>("dir"),
-    PW<GetRtlFormatting, SetRtlFormatting>("rtlFormatting"),
-    PW<GetOverrideScriptEngine, SetOverrideScriptEngine>("overrideScriptEngine"),
-    PW<GetUiScaleProperty, SetUiScaleProperty>("uiScale"),
-    M<1, AddListener>("addListener"),
-    M<1, RemoveListener>("removeListener"),
-    M<4, PreTranslateAccelerator>("preTranslateAccelerator"),
+    MethodRow<2, AddDOMObject>("addDOMObject"),
+    MethodRow<1, RemoveDOMObject>("removeDOMObject"),
+    MethodRow<6, OpenScene>("openScene"),
+    MethodRow<4, OpenSceneAndWait>("openSceneAndWait"),
+    MethodRow<1, CloseScene>("closeScene"),
+    MethodRow<1, ImportLibrary>("importLibrary"),
+    MethodRow<1, GetLibrary>("getLibrary"),
+    MethodRow<2, Bitmap>("bitmap"),
+    MethodRow<1, GetSceneAt>("getSceneAt"),
+    MethodRow<1, GetSceneByName>("getSceneByName"),
+    MethodRow<1, Print>("print"),
+    MethodRow<0, GetCurrentEvent>("getCurrentEvent"),
+    MethodRow<0, GetCurrentDataMethod>("getCurrentData"),
+    MethodRow<0, EnumSystemScenes>("enumSystemScenes"),
+    MethodRow<1, Create>("create"),
+    MethodRow<2, GetIconForFile>("getIconForFile"),
+    MethodRow<0, CollectGarbage>("collectGarbage"),
+    MethodRow<0, CloseAllPopups>("closeAllPopups"),
+    MethodRow<2, ReplaceLibrary>("replaceLibrary"),
+    PropertyRow<GetSceneCount>("sceneCount"),
+    PropertyRow<GetIsPopupOpen>("isPopupOpen"),
+    PropertyRow<GetCurrentDataProperty>("currentData"),
+    PropertyRow<GetCurrentEventProperty>("currentEvent"),
+    PropertyRow<GetCurrentEventTargetBox>("currentEventTargetBox"),
+    PropertyRow<GetFactory>("factory"),
+    PropertyRow<GetReportScriptErrors, SetReportScriptErrors>("reportScriptErrors"),
+    PropertyRow<GetThemeManager>("themeManager"),
+    PropertyRow<GetDefaultToolkit, SetDefaultToolkit>("defaultToolkit"),
+    PropertyRow<GetDir, SetDir>("dir"),
+    PropertyRow<GetRtlFormatting, SetRtlFormatting>("rtlFormatting"),
+    PropertyRow<GetOverrideScriptEngine, SetOverrideScriptEngine>("overrideScriptEngine"),
+    PropertyRow<GetUiScaleProperty, SetUiScaleProperty>("uiScale"),
+    MethodRow<1, AddListener>("addListener"),
+    MethodRow<1, RemoveListener>("removeListener"),
+    MethodRow<4, PreTranslateAccelerator>("preTranslateAccelerator"),
     NUBO::XMemberEnd(),
 };
 

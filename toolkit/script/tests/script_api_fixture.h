@@ -43,7 +43,7 @@ protected:
 
     oxApplication* app = nullptr;
     ApiProbe* probe = nullptr;
-    std::string folder; // host path of this test's fixtures
+    std::string folder;  // host path of this test's fixtures
     std::string package; // its name, as box:// URIs name it
 };
 

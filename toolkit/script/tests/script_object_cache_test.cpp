@@ -57,12 +57,23 @@ TEST_F(ScriptObjectCacheTest, BoxesGetTheClassOfTheirKind) {
         oxAtom type;
         const char* name;
     } kinds[] = {
-        {kAtomText, "TextBox"},    {kAtomInput, "TextBox"},     {kAtomNativeText, "TextBox"},
-        {kAtomSimpleText, "TextBox"}, {kAtomVectorText, "TextBox"}, {kAtomControl, "ControlBox"},
-        {kAtomDhtml, "DHTMLBox"},  {kAtomHandle, "HandleBox"},  {kAtomImage, "ImageBox"},
-        {kAtomPopup, "PopupBox"},  {kAtomRange, "RangeBox"},    {kAtomSelect, "SelectBox"},
-        {kAtomWindow, "WindowBox"}, {kAtomBox, "Box"},          {kAtomCollapsedContainer, "Box"},
-        {kAtomHbox, "Box"},        {kAtomVbox, "Box"},
+        {kAtomText, "TextBox"},
+        {kAtomInput, "TextBox"},
+        {kAtomNativeText, "TextBox"},
+        {kAtomSimpleText, "TextBox"},
+        {kAtomVectorText, "TextBox"},
+        {kAtomControl, "ControlBox"},
+        {kAtomDhtml, "DHTMLBox"},
+        {kAtomHandle, "HandleBox"},
+        {kAtomImage, "ImageBox"},
+        {kAtomPopup, "PopupBox"},
+        {kAtomRange, "RangeBox"},
+        {kAtomSelect, "SelectBox"},
+        {kAtomWindow, "WindowBox"},
+        {kAtomBox, "Box"},
+        {kAtomCollapsedContainer, "Box"},
+        {kAtomHbox, "Box"},
+        {kAtomVbox, "Box"},
     };
     for (const auto& kind : kinds) {
         RefPtr<oxBox> box(new KindBox(kAtomBox, kind.type));
@@ -117,8 +128,7 @@ TEST_F(ScriptObjectCacheTest, KeptObjectsAreTheSameUntilForgottenThenInert) {
         {&oxScriptWrapperCache::GetDataBindingObject, &oxScriptWrapperCache::ForgetDataBindingObject, &theme,
          "DataBinding"},
         {&oxScriptWrapperCache::GetResourceObject, &oxScriptWrapperCache::ForgetResourceObject, &bitmap, "Bitmap"},
-        {&oxScriptWrapperCache::GetResourceObject, &oxScriptWrapperCache::ForgetResourceObject, &image,
-         "ImageElement"},
+        {&oxScriptWrapperCache::GetResourceObject, &oxScriptWrapperCache::ForgetResourceObject, &image, "ImageElement"},
         {&oxScriptWrapperCache::GetResourceObject, &oxScriptWrapperCache::ForgetResourceObject, &gadget, "Gadget"},
         {&oxScriptWrapperCache::GetResourceObject, &oxScriptWrapperCache::ForgetResourceObject, &other, "Resource"},
     };

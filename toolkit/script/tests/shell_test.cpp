@@ -9,8 +9,8 @@
 #include "platform/win/gdi.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/script/scene.h"
 #include "toolkit/script/application.h"
+#include "toolkit/script/scene.h"
 #include "toolkit/style/ui_scale.h"
 
 namespace {
