@@ -228,15 +228,25 @@ const NUBO::PtrVector<oxElement*>* oxScene::GroupsOf(oxBox* box) const {
 }
 
 void oxScene::ClearGroups() {
-    for (oxKeyGroupElement* group : keyGroups_)
+    // Script objects of the groups are detached first: a later group at the same address must not
+    // find them.
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    for (oxKeyGroupElement* group : keyGroups_) {
+        if (cache) cache->ForgetKeyGroupObject(group);
         delete group;
+    }
     keyGroups_.Clear();
-    for (oxCommandGroupElement* group : commandGroups_)
+    for (oxCommandGroupElement* group : commandGroups_) {
+        if (cache) cache->ForgetCommandGroupObject(group);
         delete group;
+    }
     commandGroups_.Clear();
     for (auto it = boxGroups_.begin(); it != boxGroups_.end(); it = boxGroups_.Erase(it)) {
-        for (oxElement* group : it->value->groups)
+        for (oxElement* group : it->value->groups) {
+            if (cache) cache->ForgetKeyGroupObject(group);
+            if (cache) cache->ForgetCommandGroupObject(group);
             delete group;
+        }
         delete it->value;
     }
 }

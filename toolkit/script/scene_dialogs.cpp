@@ -82,19 +82,19 @@ sheetDialogSceneListener::~sheetDialogSceneListener() {
 
 void OpenBuiltInDialog(Scene* scene, XObject* params) {
     // FIXME: the dialog takes over this scene's libraries once scenes share them.
-    if (Scene* dialog = OpenOver(scene->GetScene(), kBuiltInDialogUri, kBuiltInDialogName, params, nullptr, true))
+    if (Scene* dialog = OpenOver(scene->GetScene(), kBuiltInDialogScene, kBuiltInDialogName, params, nullptr, true))
         dialog->Release();
 }
 
 bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {
     RefPtr<Scene> background(
-        OpenOver(scene->GetScene(), kSheetBackgroundUri, kSheetBackgroundName, params, nullptr, true));
+        OpenOver(scene->GetScene(), kBuiltInSheetTintedScene, kSheetBackgroundName, params, nullptr, true));
     if (!background || !background->GetScene()) return false;
     auto* made = new (std::nothrow) sheetDialogSceneListener(background.get());
     if (!made) return true;
     RefPtr<XObject> listener = RefPtr<XObject>::ref(made);
-    if (Scene* sheet =
-            OpenOver(background->GetScene(), kSheetDialogUri, kBuiltInDialogName, params, listener.get(), true))
+    if (Scene* sheet = OpenOver(background->GetScene(), kBuiltInSheetDialogScene, kBuiltInDialogName, params,
+                                listener.get(), true))
         sheet->Release();
     return true;
 }

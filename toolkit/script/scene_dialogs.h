@@ -3,16 +3,13 @@
 // background, and the help box next to an anchor box. They are resources of the toolkit's own.
 #include "runtime/script_object.h"
 #include "runtime/wide_string.h"
+#include "toolkit/scene/scene.h"
 
 class Scene;
 class oxBox;
 
-inline constexpr const WCHAR* kBuiltInDialogUri = u"box://KestrumToolkit/content/dialog/dialog.box";
-inline constexpr const WCHAR* kSheetDialogUri = u"box://KestrumToolkit/content/dialog/sheetDialog.box";
-inline constexpr const WCHAR* kSheetBackgroundUri = u"box://KestrumToolkit/content/dialog/sheetTintedBackground.box";
 inline constexpr const WCHAR* kHelpBoxPath = u"/content/kestrumHelpBox/kestrumHelpBox.box";
 inline constexpr const WCHAR* kDefaultHelpBoxUri = u"box://weftlyToolkit/content/kestrumHelpBox/kestrumHelpBox.box";
-inline constexpr const WCHAR* kBuiltInDialogName = u"_builtInDialog";
 inline constexpr const WCHAR* kSheetBackgroundName = u"_builtInDialogBackground";
 inline constexpr const WCHAR* kHelpBoxName = u"_helpBox";
 

@@ -13,6 +13,8 @@
 #include "toolkit/core/script_rect.h"
 #include "toolkit/core/uri.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/command_group.h"
+#include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
@@ -66,15 +68,6 @@ oxBox* ArgBox(XArgList* args, int i, RefPtr<XObject>& held) {
     return held ? static_cast<oxBox*>(static_cast<oxNativeWrapper*>(held.get())->GetNative()) : nullptr;
 }
 
-// The box of an atom id below (and including) the root.
-oxBox* FindBoxById(oxBox* root, oxAtom id) {
-    if (!id) return nullptr;
-    for (oxBox* box = root; box; box = box->GetNextBox(root, false, false)) {
-        if (box->GetId() == id) return box;
-    }
-    return nullptr;
-}
-
 // The screen as this device's only monitor.
 oxRect ScreenRect() {
     HDC dc = GetDC(nullptr);
@@ -106,13 +99,13 @@ int32_t Close(Scene* self, XArgList*, XVariant*) {
     return 0;
 }
 
-int32_t Layout(Scene*, XArgList*, XVariant*) {
-    // FIXME: lays the scene out once scenes lay themselves out.
+int32_t Layout(Scene* self, XArgList*, XVariant*) {
+    if (oxScene* scene = self->GetScene()) scene->Layout();
     return 0;
 }
 
-int32_t Paint(Scene*, XArgList*, XVariant*) {
-    // FIXME: repaints the scene once scenes have frames.
+int32_t Paint(Scene* self, XArgList*, XVariant*) {
+    if (oxScene* scene = self->GetScene()) scene->Paint();
     return 0;
 }
 
@@ -133,8 +126,8 @@ int32_t CreateBox(Scene* self, XArgList* args, XVariant* out) {
 int32_t GetBoxById(Scene* self, XArgList* args, XVariant* out) {
     oxScene* scene = self->GetScene();
     if (!scene) return 0;
-    // FIXME: the scene's own id lookup answers here once scenes keep one.
-    PutBox(out, scene, FindBoxById(scene->GetRootBox(), oxAtoms::Find(ArgText(args, 0).GetString())));
+    oxAtom id = oxAtoms::Find(ArgText(args, 0).GetString());
+    PutBox(out, scene, id ? scene->GetBoxById(id, false) : nullptr);
     return 0;
 }
 
@@ -194,20 +187,32 @@ int32_t GetResourceById(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-// FIXME: the command and key group members act on the scene's groups once scenes keep them; until
-// then a scene has none, so lookups answer null, counts 0 and additions nothing.
+// FIXME: finding commands and groups by id, removing groups and listing them come with the
+// CommandGroup and KeyGroup classes; until then lookups answer null and removals false.
 int32_t GetCommandById(Scene*, XArgList*, XVariant* out) {
     out->SetObject(nullptr);
     return 0;
 }
 
-int32_t DoCommand(Scene*, XArgList*, XVariant* out) {
-    *out = false;
+int32_t DoCommand(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    oxAtom id = oxAtoms::Find(ArgText(args, 0).GetString());
+    *out = scene && id && scene->DoCommand(id);
     return 0;
 }
 
-int32_t FocusStub(Scene*, XArgList*, XVariant*) {
-    // FIXME: focus moves once scenes keep a focused box.
+int32_t AdvanceFocus(Scene* self, XArgList*, XVariant*) {
+    if (oxScene* scene = self->GetScene()) (void)scene->AdvanceFocus();
+    return 0;
+}
+
+int32_t RewindFocus(Scene* self, XArgList*, XVariant*) {
+    if (oxScene* scene = self->GetScene()) (void)scene->RewindFocus();
+    return 0;
+}
+
+int32_t SeekFocus(Scene* self, XArgList* args, XVariant*) {
+    if (oxScene* scene = self->GetScene()) scene->SeekFocus(ArgBool(args, 0));
     return 0;
 }
 
@@ -239,9 +244,11 @@ int32_t RemoveDOMObject(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t SendMessage(Scene*, XArgList*, XVariant* out) {
-    // FIXME: a message event goes to the root box once scenes dispatch events.
-    *out = 0;
+int32_t SendMessage(Scene* self, XArgList* args, XVariant* out) {
+    TWString message = ArgText(args, 0);
+    RefPtr<XObject> value(ArgObject(args, 1));
+    oxScene* scene = self->GetScene();
+    *out = scene ? scene->SendMessage(message.GetString(), value.get()) : 0;
     return 0;
 }
 
@@ -399,8 +406,24 @@ int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
     return 0;
 }
 
-int32_t AddGroup(Scene*, XArgList*, XVariant* out) {
-    out->SetObject(nullptr);
+int32_t AddCommandGroup(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString id = ArgText(args, 0);
+    XObject* object = nullptr;
+    oxScriptObjectCache* cache = CacheOf(scene);
+    if (cache && !id.IsEmpty())
+        cache->GetCommandGroupObject(scene->AddCommandGroup(oxAtoms::Intern(id.GetString())), &object);
+    PutObject(out, object);
+    return 0;
+}
+
+int32_t AddKeyGroup(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString id = ArgText(args, 0);
+    XObject* object = nullptr;
+    oxScriptObjectCache* cache = CacheOf(scene);
+    if (cache && !id.IsEmpty()) cache->GetKeyGroupObject(scene->AddKeyGroup(oxAtoms::Intern(id.GetString())), &object);
+    PutObject(out, object);
     return 0;
 }
 
@@ -460,13 +483,46 @@ int32_t GetName(Scene* self, XVariant* out) {
     return 0;
 }
 
-int32_t GetUnkeptBox(Scene* self, XVariant*) {
-    // FIXME: the focused, default and saved focused boxes answer once scenes keep them.
-    return self->GetScene() ? 0 : NUBO::XR_FAIL;
+int32_t GetFocusedBox(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    if (scene->GetFocusedBox()) PutBox(out, scene, scene->GetFocusedBox());
+    return 0;
 }
 
-int32_t SetUnkeptBox(Scene*, const VARIANT&) {
+// The box of a Box object value, or none for any other value.
+oxBox* BoxOfValue(const VARIANT& value, RefPtr<XObject>& held) {
+    held = RefPtr<XObject>(XVariant(value).ToXObject());
+    if (!XObject::IsKindOf(held.get(), &wrapper_class::Box)) return nullptr;
+    return static_cast<oxBox*>(static_cast<oxNativeWrapper*>(held.get())->GetNative());
+}
+
+int32_t SetFocusedBox(Scene* self, const VARIANT& value) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    RefPtr<XObject> held;
+    scene->SetFocusedBox(BoxOfValue(value, held));
     return 0;
+}
+
+int32_t GetDefaultButton(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    if (oxBox* box = scene->GetDefaultButton()) PutBox(out, scene, box);
+    return 0;
+}
+
+int32_t SetDefaultButton(Scene* self, const VARIANT& value) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    RefPtr<XObject> held;
+    scene->SetDefaultButton(BoxOfValue(value, held));
+    return 0;
+}
+
+int32_t GetSavedFocusedBox(Scene* self, XVariant*) {
+    // FIXME: the saved focus answers once scenes keep one apart from the focus.
+    return self->GetScene() ? 0 : NUBO::XR_FAIL;
 }
 
 int32_t GetMonitorRect(Scene* self, XVariant* out) {
@@ -492,15 +548,27 @@ template <uint32_t kFlag> int32_t GetFlag(Scene* self, XVariant* out) {
     return 0;
 }
 
-template <uint32_t kFlag> int32_t SetFlag(Scene* self, const VARIANT& value) {
+int32_t SetWaiting(Scene* self, const VARIANT& value) {
     oxScene* scene = self->GetScene();
     if (!scene) return NUBO::XR_FAIL;
-    scene->SetStateFlag(kFlag, XVariant(value).ToBool());
+    scene->SetWaiting(XVariant(value).ToBool());
     return 0;
 }
 
-int32_t GetGroupCount(Scene* self, XVariant* out) {
-    *out = self->GetScene() ? 0 : -1;
+int32_t SetBlockLayout(Scene* self, const VARIANT& value) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    scene->SetStateFlag(oxScene::kLayoutBlocked, XVariant(value).ToBool());
+    return 0;
+}
+
+int32_t GetCommandGroupCount(Scene* self, XVariant* out) {
+    *out = self->GetScene() ? int(self->GetScene()->GetCommandGroupCount()) : -1;
+    return 0;
+}
+
+int32_t GetKeyGroupCount(Scene* self, XVariant* out) {
+    *out = self->GetScene() ? int(self->GetScene()->GetKeyGroupCount()) : -1;
     return 0;
 }
 
@@ -524,9 +592,9 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<1, GetResourceById>("getResourceById"),
     MethodRow<1, GetCommandById>("getCommandById"),
     MethodRow<1, DoCommand>("doCommand"),
-    MethodRow<0, FocusStub>("advanceFocus"),
-    MethodRow<0, FocusStub>("rewindFocus"),
-    MethodRow<1, FocusStub>("seekFocus"),
+    MethodRow<0, AdvanceFocus>("advanceFocus"),
+    MethodRow<0, RewindFocus>("rewindFocus"),
+    MethodRow<1, SeekFocus>("seekFocus"),
     MethodRow<2, DialogStub>("alert"),
     MethodRow<3, DialogStub>("prompt"),
     MethodRow<2, DialogStub>("confirm"),
@@ -551,10 +619,10 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<2, ReplaceLibrary>("replaceLibrary"),
     MethodRow<2, SetThemeForAlias>("setThemeForAlias"),
     MethodRow<1, RemoveLibrary>("removeLibrary"),
-    MethodRow<1, AddGroup>("addCommandGroup"),
+    MethodRow<1, AddCommandGroup>("addCommandGroup"),
     MethodRow<1, RemoveGroup>("removeCommandGroup"),
     MethodRow<1, GetCommandById>("getCommandGroupById"),
-    MethodRow<1, AddGroup>("addKeyGroup"),
+    MethodRow<1, AddKeyGroup>("addKeyGroup"),
     MethodRow<1, RemoveGroup>("removeKeyGroup"),
     MethodRow<1, GetCommandById>("getKeyGroupById"),
     MethodRow<2, GetBoxAtPoint>("getBoxAtPoint"),
@@ -564,16 +632,16 @@ const NUBO::XMemberEntry kMembers[] = {
     PropertyRow<GetParentScene>("parentScene"),
     PropertyRow<GetUrl>("url"),
     PropertyRow<GetName>("name"),
-    PropertyRow<GetUnkeptBox, SetUnkeptBox>("focusedBox"),
+    PropertyRow<GetFocusedBox, SetFocusedBox>("focusedBox"),
     PropertyRow<GetMonitorRect>("monitorRect"),
     PropertyRow<GetLibrary>("library"),
-    PropertyRow<GetUnkeptBox, SetUnkeptBox>("defaultButton"),
-    PropertyRow<GetUnkeptBox>("savedFocusedBox"),
-    PropertyRow<GetFlag<oxScene::kWaiting>, SetFlag<oxScene::kWaiting>>("waiting"),
-    PropertyRow<GetFlag<oxScene::kLayoutBlocked>, SetFlag<oxScene::kLayoutBlocked>>("blockLayout"),
-    PropertyRow<GetGroupCount>("commandGroupCount"),
+    PropertyRow<GetDefaultButton, SetDefaultButton>("defaultButton"),
+    PropertyRow<GetSavedFocusedBox>("savedFocusedBox"),
+    PropertyRow<GetFlag<oxScene::kWaiting>, SetWaiting>("waiting"),
+    PropertyRow<GetFlag<oxScene::kLayoutBlocked>, SetBlockLayout>("blockLayout"),
+    PropertyRow<GetCommandGroupCount>("commandGroupCount"),
     PropertyRow<GetGroups>("commandGroups"),
-    PropertyRow<GetGroupCount>("keyGroupCount"),
+    PropertyRow<GetKeyGroupCount>("keyGroupCount"),
     PropertyRow<GetGroups>("keyGroups"),
     NUBO::XMemberEnd(),
 };

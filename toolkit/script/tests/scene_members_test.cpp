@@ -47,6 +47,8 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.getBoxById(null)", "null"},
         {"scene.getBoxById()", kBadParamCount},
         {"scene.getBoxesByTag('box').count", "number:4"},
+        {"(scene.focusedBox = scene.getBoxById('a'), probe.tag(scene.focusedBox))", "string:box"},
+        {"(scene.focusedBox = 5, scene.focusedBox)", "undefined"},
         {"probe.tag(scene.getBoxesByTag('hbox').getValue(0))", "string:hbox"},
         {"scene.getBoxesByTag('noSuchTag').count", "number:0"},
         {"scene.getBoxesByTag()", kBadParamCount},
@@ -110,10 +112,10 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.setThemeForAlias('alias', 'theme.box')", kFail},
         {"scene.removeLibrary('noSuchLibrary.box')", "undefined"},
         {"scene.removeLibrary()", kBadParamCount},
-        {"scene.addCommandGroup('group')", "null"},
+        {"scene.addCommandGroup('group')", "[CommandGroup]"},
         {"scene.removeCommandGroup(null)", "boolean:false"},
         {"scene.getCommandGroupById('group')", "null"},
-        {"scene.addKeyGroup('group')", "null"},
+        {"scene.addKeyGroup('group')", "[KeyGroup]"},
         {"scene.removeKeyGroup(null)", "boolean:false"},
         {"scene.getKeyGroupById('group')", "null"},
         {"scene.addKeyGroup()", kBadParamCount},
@@ -136,13 +138,14 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"(scene.waiting = true, scene.waiting)", "boolean:true"},
         {"scene.blockLayout", "boolean:false"},
         {"(scene.blockLayout = 1, scene.blockLayout)", "boolean:true"},
-        {"scene.commandGroupCount", "number:0"},
+        {"scene.commandGroupCount", "number:1"},
         {"scene.commandGroups.count", "number:0"},
-        {"scene.keyGroupCount", "number:0"},
+        {"scene.keyGroupCount", "number:1"},
         {"scene.keyGroups.count", "number:0"},
     };
     Check(cases, std::size(cases));
     EXPECT_EQ(scene->GetState() & oxScene::kWaiting, oxScene::kWaiting);
+    EXPECT_EQ(scene->GetCommandGroupCount(), 1u);
 }
 
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {

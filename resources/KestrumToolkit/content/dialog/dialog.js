@@ -9,7 +9,11 @@ function dialogParam(name) {
     return value === undefined || value === null ? "" : String(value);
 }
 
-function dialogBox(id) { return dialogScene && dialogScene.getBoxById ? dialogScene.getBoxById(id) : null; }
+// A box the dialog can write to: boxes answer setAttribute once the Box class has its members.
+function dialogBox(id) {
+    var box = dialogScene && dialogScene.getBoxById ? dialogScene.getBoxById(id) : null;
+    return box && box.setAttribute ? box : null;
+}
 
 function dialogShowTexts() {
     var type = dialogParam("dialogType");
