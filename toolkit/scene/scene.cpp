@@ -566,6 +566,8 @@ void oxScene::ForgetBoxId(oxBox* box) {
 
 void oxScene::ForgetBox(oxBox* box) {
     if (!box) return;
+    // Its script object goes inert too: a box that left the scene may die without telling anyone.
+    if (oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr) cache->ForgetBoxObject(box);
     if (box == focused_) focused_ = nullptr;
     if (box == activeNativeText_) activeNativeText_ = nullptr;
     if (box == defaultButton_) defaultButton_ = nullptr;
@@ -573,7 +575,6 @@ void oxScene::ForgetBox(oxBox* box) {
 }
 
 void oxScene::OnBoxDestroyed(oxBox* box) {
-    if (oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr) cache->ForgetBoxObject(box);
     ForgetBoxId(box);
     ForgetBox(box);
     if (auto* node = boxGroups_.Find(box)) {
