@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <unistd.h>
 
 #include "platform/shell/path_map.h"
 #include "platform/win/gdi.h"
@@ -29,11 +31,12 @@ protected:
         app->Shutdown();
         app->Release();
         EXPECT_EQ(oxApplication::GetStartCount(), 0);
-        std::filesystem::remove(resources / "shell_test.box");
+        if (!sceneFile.empty()) std::filesystem::remove(resources / sceneFile);
     }
     oxApplication* app = nullptr;
     Shell* shell = nullptr;
     std::filesystem::path resources;
+    std::string sceneFile; // one per process: ctest runs the tests of this fixture side by side
 };
 
 TEST_F(ShellTest, TheFirstStartScalesByTheScreensDotsPerInch) {
@@ -85,9 +88,11 @@ TEST_F(ShellTest, EntryPointsRefuseWhatTheyCannotUse) {
 }
 
 TEST_F(ShellTest, OpensABareNameFromTheResourcesFolderAndClosesItAgain) {
-    std::ofstream(resources / "shell_test.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\"/>";
+    sceneFile = "shell_test_" + std::to_string(getpid()) + ".box";
+    std::ofstream(resources / sceneFile) << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\"/>";
+    std::u16string name(sceneFile.begin(), sceneFile.end());
     NUBO::XVariant scene;
-    ASSERT_EQ(shell->OpenScene(NUBO::TWString(u"shell_test.box"), nullptr, NUBO::TWString(u"main"), nullptr, nullptr,
+    ASSERT_EQ(shell->OpenScene(NUBO::TWString(name.c_str()), nullptr, NUBO::TWString(u"main"), nullptr, nullptr,
                                false, &scene),
               0);
     NUBO::RefPtr<NUBO::XObject> held(scene.ToXObject());
