@@ -4,6 +4,7 @@
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/style/style_declaration.h"
 
@@ -36,7 +37,15 @@ void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
         delete target->inlineStyle_;
         target->inlineStyle_ = inlineStyle_->CloneDeclaration();
     }
-    // FIXME: reactions, the layout and data bindings are copied here once they exist.
+    if (oxBehaviorElement* handlers = oxBehaviorElement::For(this, false)) {
+        if (oxBehaviorElement* into = oxBehaviorElement::For(target, true)) {
+            for (int i = 0; i < handlers->GetCount(); ++i) {
+                oxReactionElement* reaction = handlers->GetAt(i);
+                if (!reaction->IsRemoved()) into->AddReaction(reaction->Clone());
+            }
+        }
+    }
+    // FIXME: the layout and data bindings are copied here once they exist.
     if (attributes_) {
         auto* map = new (std::nothrow) oxAttributeMap;
         if (map) {

@@ -7,6 +7,7 @@
 
 #include "runtime/hash_map.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/style/attribute_value.h"
@@ -140,8 +141,8 @@ int oxBox::GetChangeListenerCount() const {
 
 int32_t oxBox::HandleEvent(oxEvent* event) {
     if (!event) return 0;
-    // FIXME: the event-handler record (reactions, script handlers) and then the gadget element get
-    // the event here once they exist.
+    if (oxBehaviorElement* behavior = oxBehaviorElement::For(this, false)) behavior->Dispatch(this, event);
+    // FIXME: the gadget element gets the event here once gadgets exist.
     if (ParseBool(GetAttributeText(kAtomStopPropagation)))
         event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));
     return 0;
@@ -263,6 +264,7 @@ oxBox* oxBox::GetLayerAt(int index) const {
 
 // The destructor's part: nothing in a side table may point at the box once it is gone.
 void oxBox::DropSideTables() {
+    oxBehaviorElement::DropFor(this);
     if (presence_ & kHasAnchor) SetAnchor(nullptr);
     if (presence_ & kHasAnchored) {
         if (Anchored* list = Lookup<Anchored>(this)) {

@@ -14,6 +14,7 @@ constexpr uint16_t kEventPropagating = 0x2;
 constexpr uint16_t kEventDefaultPrevented = 0x4;
 constexpr uint16_t kEventToScene = 0x8;
 constexpr uint16_t kEventUser = 0x40; // made by a script, owned by its script object
+constexpr uint16_t kEventStopped = 0x80;
 
 // Stores `value` in `slot` with a reference, releasing what the slot held; the same object stays held.
 void oxHoldReference(oxReferenced*& slot, oxReferenced* value);

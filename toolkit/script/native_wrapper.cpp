@@ -1,6 +1,5 @@
 #include "toolkit/script/native_wrapper.h"
 
-#include "toolkit/core/event.h"
 #include "toolkit/script/script_object_cache.h"
 
 using NUBO::XClassDescriptor;
@@ -14,14 +13,13 @@ const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
 
 oxNativeWrapper::~oxNativeWrapper() {
     if (cache_) cache_->OnWrapperDestroyed(this);
-    if (descriptor_ == &wrapper_class::UserEvent) delete static_cast<oxEvent*>(native_); // its own record
 }
 
 namespace wrapper_class {
 
-// FIXME: these classes get their members with the box, event, command, resource, data and theme
-// script classes; until then scripts can hold, compare and test them.
-XClassDescriptor Box = {"Box", 1, kNoMembers, &XObject::Descriptor, 0, {}};
+// FIXME: these classes get their members with the box kind, command, resource, data and theme
+// script classes; until then scripts can hold, compare and test them. Box and the event classes
+// have theirs (box_members.cpp, event_classes.cpp).
 XClassDescriptor TextBox = {"TextBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor ControlBox = {"ControlBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
@@ -47,20 +45,5 @@ XClassDescriptor Theme = {"Theme", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor ThemeManager = {"ThemeManager", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Factory = {"Factory", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 
-XClassDescriptor Event = {"Event", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor UserEvent = {"UserEvent", 1, kNoMembers, &Event, 0, {}};
-XClassDescriptor DOMEvent = {"DOMEvent", 1, kNoMembers, &Event, 0, {}};
-XClassDescriptor UIEvent = {"UIEvent", 1, kNoMembers, &DOMEvent, 0, {}};
-XClassDescriptor MouseEvent = {"MouseEvent", 1, kNoMembers, &UIEvent, 0, {}};
-XClassDescriptor DragEvent = {"DragEvent", 1, kNoMembers, &MouseEvent, 0, {}};
-XClassDescriptor KeyEvent = {"KeyEvent", 1, kNoMembers, &UIEvent, 0, {}};
-XClassDescriptor MenuEvent = {"MenuEvent", 1, kNoMembers, &UIEvent, 0, {}};
-XClassDescriptor ContextMenuEvent = {"ContextMenuEvent", 1, kNoMembers, &UIEvent, 0, {}};
-XClassDescriptor SelectionEvent = {"SelectionEvent", 1, kNoMembers, &UIEvent, 0, {}};
-XClassDescriptor CommandEvent = {"CommandEvent", 1, kNoMembers, &UIEvent, 0, {}};
-XClassDescriptor SystemEvent = {"SystemEvent", 1, kNoMembers, &DOMEvent, 0, {}};
-XClassDescriptor MessageEvent = {"MessageEvent", 1, kNoMembers, &DOMEvent, 0, {}};
-XClassDescriptor MutationEvent = {"MutationEvent", 1, kNoMembers, &DOMEvent, 0, {}};
-XClassDescriptor DHTMLEvent = {"DHTMLEvent", 1, kNoMembers, &DOMEvent, 0, {}};
 
 } // namespace wrapper_class

@@ -20,12 +20,13 @@ public:
     // The native object is going: the wrapper lets go of it.
     virtual void Detach() { native_ = nullptr; }
     // Boxes and user events are not held by the cache: their wrappers erase their own entry when
-    // they go. A user event's wrapper also owns the event record.
+    // they go.
     void SetOwningCache(oxScriptWrapperCache* cache) { cache_ = cache; }
     void ForgetOwningCache() { cache_ = nullptr; }
 
 protected:
     ~oxNativeWrapper() override;
+    oxScriptWrapperCache* GetOwningCache() const { return cache_; }
 
 private:
     NUBO::XClassDescriptor* descriptor_;

@@ -5,6 +5,9 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/event.h"
 #include "toolkit/scene/library.h"
+#include "toolkit/core/box_reactions.h"
+#include "toolkit/script/box.h"
+#include "toolkit/script/event_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/shell.h"
@@ -124,6 +127,7 @@ const EventClass kEventClasses[] = {
 
 void oxScriptWrapperCache::Install() {
     SetScriptObjectCacheMaker(MakeCache);
+    oxSetReactionRunner(RunScriptReaction);
 }
 
 oxScriptWrapperCache::oxScriptWrapperCache() {
@@ -210,7 +214,7 @@ int oxScriptWrapperCache::GetBoxObject(oxBox* box, XObject** out) {
     if (!box) return 0;
     oxNativeWrapper* object = maps_[kBoxes].Lookup(box);
     if (!object) {
-        object = new (std::nothrow) oxNativeWrapper(BoxClassOf(box->GetBoxType()), box);
+        object = new (std::nothrow) Box(BoxClassOf(box->GetBoxType()), box, this);
         if (!object) return 0;
         maps_[kBoxes].Insert(box, object); // no reference: the object erases its entry as it goes
         object->SetOwningCache(this);
@@ -226,8 +230,7 @@ void oxScriptWrapperCache::ForgetBoxObject(oxBox* box) {
     oxNativeWrapper* object = node->value;
     maps_[kBoxes].Erase(box);
     object->ForgetOwningCache();
-    // FIXME: a pinned Box lets go of itself here, and its data objects leave the script registry.
-    object->Detach();
+    object->Detach(); // a pinned Box lets go of itself: it may be gone now
 }
 
 bool oxScriptWrapperCache::HasBoxObject(oxBox* box) {
@@ -299,7 +302,7 @@ int oxScriptWrapperCache::GetEventObject(oxEvent* event, XObject** out) {
         if (object) {
             object->AddRef();
         } else {
-            object = new (std::nothrow) oxNativeWrapper(&wrapper_class::UserEvent, event);
+            object = new (std::nothrow) UserEventObject(event);
             if (!object) return 0;
             maps_[kEvents].Insert(event, object);
             object->SetOwningCache(this);

@@ -1,0 +1,1129 @@
+// The members of the Box script class: 68 methods, then 71 properties. Every body first looks for
+// its native box; an object whose box is gone answers as its row says (most getters 1, methods
+// false, null, -1 or nothing). Boxes, the scene and bindings reach scripts through the wrapper
+// cache; a box that no parent holds is kept by the Scene object until it gets one.
+#include <cstdlib>
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/result_codes.h"
+#include "runtime/script_array.h"
+#include "runtime/script_dictionary.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_reactions.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/core/placement_record.h"
+#include "toolkit/core/qualified_name.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/box.h"
+#include "toolkit/script/event_classes.h"
+#include "toolkit/script/scene.h"
+#include "toolkit/script/script_class.h"
+#include "toolkit/script/style_value_classes.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+using NUBO::XArgList;
+using NUBO::XObject;
+using NUBO::XVariant;
+using script_class::ArgBool;
+using script_class::ArgInt;
+using script_class::ArgObject;
+using script_class::ArgText;
+using script_class::PutObject;
+
+namespace {
+
+constexpr size_t kNameUnits = 1024;
+
+// -- helpers ---------------------------------------------------------------------------------------
+
+bool IsBound(const oxBox* box) {
+    return (box->GetStateFlags() & kStateReplicated) != 0;
+}
+
+// The box's wrapper into out; null without a box or cache. 1 when the cache fails for a box.
+int32_t PutBox(Box* self, XVariant* out, oxBox* box) {
+    if (!box || !self->GetCache()) return 0;
+    XObject* object = nullptr;
+    if (!self->GetCache()->GetBoxObject(box, &object)) return NUBO::XR_FAIL;
+    PutObject(out, object);
+    return 0;
+}
+
+void PutName(XVariant* out, oxAtom atom) {
+    WCHAR name[kNameUnits] = {};
+    if (atom) oxAtoms::GetName(atom, name, kNameUnits);
+    *out = name;
+}
+
+// The native box of a Box argument; the wrapper is held by `held` for the call.
+oxBox* ArgBox(XArgList* args, int i, RefPtr<XObject>& held) {
+    held = RefPtr<XObject>(script_class::ArgObjectOf(args, i, &wrapper_class::Box));
+    return held ? static_cast<Box*>(held.get())->GetBox() : nullptr;
+}
+
+const WCHAR* PartName(const TWString& kind, bool allowPart) {
+    if (allowPart && _wcsicmp(kind.GetString(), u"part") == 0) return u"part";
+    if (_wcsicmp(kind.GetString(), u"descendantPart") == 0) return u"descendantPart";
+    return nullptr; // "default"
+}
+
+// Moves `child` under `parent` through `insert`. A child without a parent must be one the Scene
+// object keeps: its reference goes to the parent; any other parentless box (a root) is refused,
+// since the parent would take a reference nobody gave it.
+template <class F> bool Adopt(Box* self, oxBox* child, F insert) {
+    Scene* keeper = self->GetSceneObject();
+    bool wasKept = false;
+    if (!child->GetParent()) {
+        if (!keeper || !keeper->TakeMadeBox(child)) return false;
+        wasKept = true;
+    }
+    insert();
+    if (wasKept && !child->GetParent()) {
+        keeper->KeepMadeBox(child); // refused by the tree: the Scene object keeps it again
+        child->Release();
+    }
+    return true;
+}
+
+// A child taken out of the tree lives on, kept by the Scene object.
+void KeepRemoved(Box* self, oxBox* removed) {
+    if (!removed) return;
+    if (Scene* keeper = self->GetSceneObject()) keeper->KeepMadeBox(removed);
+    removed->Release();
+}
+
+// Key names of key handlers; the virtual-key code, or 0.
+// FIXME: the scene's full key-name table answers here once key groups land with the scene.
+uint16_t KeyCodeOfName(const TWString& name) {
+    const WCHAR* s = name.GetString();
+    size_t n = wcslen(s);
+    if (n == 1) {
+        WCHAR c = towupper(s[0]);
+        if ((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) return c;
+    }
+    struct Named {
+        const WCHAR* name;
+        uint16_t code;
+    };
+    static constexpr Named kNames[] = {
+        {u"ENTER", 13}, {u"RETURN", 13}, {u"ACTION", 13},    {u"TAB", 9},        {u"ESCAPE", 27}, {u"SPACE", 32},
+        {u"BACK", 8},   {u"LEFT", 37},   {u"UP", 38},        {u"RIGHT", 39},     {u"DOWN", 40},   {u"DELETE", 46},
+        {u"HOME", 36},  {u"END", 35},    {u"SOFTKEY1", 112}, {u"SOFTKEY2", 113},
+    };
+    for (const Named& k : kNames)
+        if (_wcsicmp(k.name, s) == 0) return k.code;
+    if ((s[0] == u'F' || s[0] == u'f') && n >= 2 && n <= 3) {
+        int f = _wtoi(s + 1);
+        if (f >= 1 && f <= 24) return uint16_t(111 + f);
+    }
+    return 0;
+}
+
+void PutActionText(XVariant* out, const oxReactionElement* reaction) {
+    if (!reaction) return;
+    TWString text;
+    reaction->GetAction().ToString(text);
+    *out = text;
+}
+
+// -- tree editing ----------------------------------------------------------------------------------
+
+int32_t AddChild(Box* self, XArgList* args, XVariant* out) {
+    args->SetDefaultString(u"default");
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    TWString kind = ArgText(args, 1);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || child == box || IsBound(box) || IsBound(child)) return 0;
+    const WCHAR* part = PartName(kind, true);
+    *out = Adopt(self, child, [&] { box->AddChild(child, part, true); });
+    return 0;
+}
+
+int32_t AddContentChild(Box* self, XArgList* args, XVariant* out) {
+    args->SetDefaultString(u"default");
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    TWString kind = ArgText(args, 1);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || child == box || IsBound(box) || IsBound(child)) return 0;
+    const WCHAR* part = PartName(kind, false);
+    *out = Adopt(self, child, [&] { box->AddContentChild(child, part, true); });
+    return 0;
+}
+
+int32_t InsertChildAt(Box* self, XArgList* args, XVariant* out) {
+    args->SetDefaultString(u"default");
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    int32_t index = ArgInt(args, 1);
+    TWString kind = ArgText(args, 2);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || IsBound(box) || IsBound(child)) return 0;
+    const WCHAR* part = PartName(kind, true);
+    *out = Adopt(self, child, [&] { box->InsertChildrenAt(index, &child, 1, part, true); });
+    return 0;
+}
+
+int32_t InsertContentChildAt(Box* self, XArgList* args, XVariant* out) {
+    args->SetDefaultString(u"default");
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    int32_t index = ArgInt(args, 1);
+    TWString kind = ArgText(args, 2);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || IsBound(box)) return 0;
+    const WCHAR* part = PartName(kind, false);
+    *out = Adopt(self, child, [&] { box->InsertContentChildAt(index, child, part, true); });
+    return 0;
+}
+
+int32_t RemoveChild(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || IsBound(box)) return 0;
+    KeepRemoved(self, box->RemoveChild(child, true));
+    *out = true;
+    return 0;
+}
+
+int32_t RemoveContentChild(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || IsBound(box)) return 0;
+    KeepRemoved(self, box->RemoveContentChild(child));
+    *out = true;
+    return 0;
+}
+
+int32_t DeleteChild(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || IsBound(box)) return 0;
+    if (oxBoxScene* scene = box->GetScene()) {
+        if (oxBox* removed = box->RemoveChild(child, true)) scene->DestroyBox(removed);
+    }
+    *out = true;
+    return 0;
+}
+
+int32_t DeleteContentChild(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !child || IsBound(box)) return 0;
+    oxBoxScene* scene = box->GetScene();
+    for (int i = 0; scene && i < box->GetContentChildCount(); ++i) {
+        if (box->GetContentChildAt(i) != child) continue;
+        if (oxBox* parent = child->GetParent()) {
+            if (oxBox* removed = parent->RemoveChild(child, false)) scene->DestroyBox(removed);
+        }
+        break;
+    }
+    *out = true;
+    return 0;
+}
+
+int32_t DeleteContentChildren(Box* self, XArgList*, XVariant* out) {
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || IsBound(box)) return 0;
+    box->ExpandCollapsedContent();
+    box->DeleteContentChildren();
+    *out = true;
+    return 0;
+}
+
+int32_t CloneAndInsert(Box* self, XArgList* args, XVariant*) {
+    RefPtr<XObject> held;
+    oxBox* source = ArgBox(args, 0, held);
+    int32_t count = ArgInt(args, 1), index = ArgInt(args, 2);
+    oxBox* box = self->GetBox();
+    if (!box || !source || IsBound(box) || count <= 0 || index < 0) return 0;
+    NUBO::PtrVector<oxBox*> copies;
+    for (int32_t i = 0; i < count; ++i) {
+        oxBox* copy = source->Duplicate(true, false);
+        if (!copy) break;
+        if (!copies.PushBack(copy)) {
+            copy->Release();
+            break;
+        }
+    }
+    if (copies.empty()) return 0;
+    box->InsertChildrenAt(index, copies.data(), int(copies.size()), nullptr, false);
+    for (oxBox* copy : copies) {
+        if (copy->GetParent() != box) copy->Release(); // refused: nobody else holds it
+    }
+    return 0;
+}
+
+int32_t Clone(Box* self, XArgList* args, XVariant* out) {
+    bool deep = ArgBool(args, 0);
+    oxBox* box = self->GetBox();
+    oxBox* copy = box ? box->Duplicate(deep, true) : nullptr;
+    if (!copy) return 0;
+    KeepRemoved(self, copy);
+    return PutBox(self, out, copy);
+}
+
+// -- navigation and lookup -------------------------------------------------------------------------
+
+int32_t GetChildAt(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    return box ? PutBox(self, out, box->GetChildAt(ArgInt(args, 0), true)) : 0;
+}
+
+int32_t GetContentChildAt(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    return box ? PutBox(self, out, box->GetContentChildAt(ArgInt(args, 0))) : 0;
+}
+
+int32_t GetChildIndex(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* child = ArgBox(args, 0, held);
+    *out = child && self->GetBox() ? int(child->GetIndex()) : -1;
+    return 0;
+}
+
+int32_t GetPartById(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    oxAtom id = oxAtoms::Find(ArgText(args, 0).GetString());
+    return box && id ? PutBox(self, out, box->GetPartById(id)) : 0;
+}
+
+int32_t GetBoxByTag(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    oxAtom tag = oxAtoms::Find(ArgText(args, 0).GetString());
+    if (!box || !tag) return 0;
+    for (oxBox* b = box->GetNextBox(box, false, false); b; b = b->GetNextBox(box, false, false))
+        if (b->GetTag() == tag) return PutBox(self, out, b);
+    return 0;
+}
+
+int32_t Equals(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* other = ArgBox(args, 0, held);
+    if (other) *out = other == self->GetBox();
+    return 0;
+}
+
+int32_t GetSelected(Box* self, XArgList*, XVariant* out) {
+    oxBox* box = self->GetBox();
+    *out = box && (box->GetStateFlags() & kStateSelected) != 0;
+    return 0;
+}
+
+// -- attributes and style --------------------------------------------------------------------------
+
+int32_t GetAttribute(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    oxAtom atom = oxAtoms::Find(ArgText(args, 0).GetString());
+    const WCHAR* text = box && atom ? box->GetAttribute(atom) : nullptr;
+    if (text) *out = text;
+    return 0;
+}
+
+// The shared store of setAttribute and setProperty; false when it cannot act.
+bool StoreAttribute(Box* self, XArgList* args) {
+    TWString name = ArgText(args, 0), value = ArgText(args, 1);
+    oxBox* box = self->GetBox();
+    if (!box || name.IsEmpty() || IsBound(box)) return false;
+    RefPtr<oxBox> hold = RefPtr<oxBox>::ref(box); // handlers of the change may let the box go
+    box->SetAttribute(oxAtoms::Intern(name.GetString()), value.GetString(), true, true);
+    return true;
+}
+
+int32_t SetAttribute(Box* self, XArgList* args, XVariant* out) {
+    if (StoreAttribute(self, args)) *out = true;
+    return 0;
+}
+
+int32_t SetProperty(Box* self, XArgList* args, XVariant* out) {
+    if (!StoreAttribute(self, args)) return NUBO::XR_FAIL;
+    *out = true;
+    return 0;
+}
+
+int32_t RemoveAttribute(Box* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || name.IsEmpty() || IsBound(box)) return 0;
+    if (oxAtom atom = oxAtoms::Find(name.GetString())) box->RemoveAttribute(atom);
+    *out = true;
+    return 0;
+}
+
+int32_t GetStyle(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return 0;
+    int id = StylePropertyIdFromName(ArgText(args, 0).GetString());
+    oxStyleValue value;
+    if (id >= 0) box->GetStyleValue(id, &value);
+    PutObject(out, MakeStyleVariant(value));
+    return 0;
+}
+
+int32_t GetStyleString(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    int id = StylePropertyIdFromName(ArgText(args, 0).GetString());
+    if (!box || id < 0) return 0;
+    if (WCHAR* text = box->GetStyleString(id)) {
+        *out = text;
+        std::free(text);
+    }
+    return 0;
+}
+
+int32_t SetStyle(Box* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0), value = ArgText(args, 1);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || name.IsEmpty() || value.IsEmpty() || IsBound(box)) return 0;
+    box->SetStyle(name.GetString(), value.GetString());
+    *out = true;
+    return 0;
+}
+
+int32_t RemoveStyle(Box* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || name.IsEmpty() || IsBound(box)) return 0;
+    box->RemoveStyle(name.GetString());
+    *out = true;
+    return 0;
+}
+
+int32_t SetStyleVal(Box* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    RefPtr<XObject> variant(script_class::ArgObjectOf(args, 1, &StyleVariant::Descriptor));
+    oxBox* box = self->GetBox();
+    int id = StylePropertyIdFromName(name.GetString());
+    *out = false;
+    // A name that is no style property has nowhere to go: it is refused like an empty one.
+    if (!box || !variant || id < 0 || IsBound(box)) return 0;
+    box->SetStyleValue(id, static_cast<StyleVariant*>(variant.get())->value, 0);
+    *out = true;
+    return 0;
+}
+
+template <int32_t kZ> int32_t MoveTo(Box* self, XArgList*, XVariant*) {
+    if (oxBox* box = self->GetBox()) box->SetZIndex(kZ);
+    return 0;
+}
+
+int32_t Nothing(Box*, XArgList*, XVariant*) {
+    return 0;
+}
+
+int32_t ReturnFalse(Box*, XArgList*, XVariant* out) {
+    *out = false;
+    return 0;
+}
+
+// -- focus and scrolling ---------------------------------------------------------------------------
+
+int32_t Focus(Box*, XArgList*, XVariant*) {
+    // FIXME: the scene makes the box its focused box once scenes keep the focus.
+    return 0;
+}
+
+int32_t Blur(Box* self, XArgList*, XVariant*) {
+    if (oxBox* box = self->GetBox()) box->Blur();
+    return 0;
+}
+
+int32_t ScrollToBox(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held;
+    oxBox* target = ArgBox(args, 0, held);
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !target) return 0;
+    box->ScrollToBox(target);
+    *out = true;
+    return 0;
+}
+
+int32_t ScrollToRow(Box*, XArgList*, XVariant*) {
+    // FIXME: lists scroll to a row once data-bound repeaters exist; other boxes have no rows.
+    return 0;
+}
+
+int32_t ScrollBy(Box* self, XArgList* args, XVariant*) {
+    if (oxBox* box = self->GetBox()) box->ScrollByY(ArgInt(args, 0));
+    return 0;
+}
+
+int32_t ScrollToTop(Box* self, XArgList*, XVariant*) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    if (oxBox* bar = box->FindVScrollBar()) bar->SetAttribute(kAtomValue, u"0", true, false);
+    return 0;
+}
+
+int32_t ScrollToBottom(Box* self, XArgList*, XVariant*) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    if (oxBox* bar = box->FindVScrollBar()) {
+        const WCHAR* max = bar->GetAttributeText(kAtomMax);
+        TWString text(max ? max : u"");
+        bar->SetAttribute(kAtomValue, text.GetString(), true, false);
+        box->RequestLayout();
+    }
+    return 0;
+}
+
+// -- snapshots and transitions ---------------------------------------------------------------------
+
+// FIXME: snapshots and transitions come with the animation module; until then the box makes none
+// (null), refuses to attach one (false) and has none to detach or render.
+int32_t NoObject(Box*, XArgList*, XVariant*) {
+    return 0;
+}
+
+// -- event handlers --------------------------------------------------------------------------------
+
+bool AddReaction(oxBox* box, const TWString& event, const TWString& code, oxReactionElement** made) {
+    *made = nullptr;
+    if (!box || event.IsEmpty() || code.IsEmpty()) return false;
+    oxBehaviorElement* handlers = oxBehaviorElement::For(box, true);
+    auto* reaction = handlers ? new (std::nothrow) oxReactionElement(oxAtoms::Intern(event.GetString())) : nullptr;
+    if (!reaction) return false;
+    reaction->SetAction(code.GetString());
+    *made = reaction;
+    return true;
+}
+
+int32_t AddEventHandler(Box* self, XArgList* args, XVariant* out) {
+    TWString event = ArgText(args, 0), code = ArgText(args, 1);
+    oxReactionElement* reaction = nullptr;
+    *out = false;
+    if (AddReaction(self->GetBox(), event, code, &reaction))
+        *out = oxBehaviorElement::For(self->GetBox(), false)->AddReaction(reaction);
+    return 0;
+}
+
+int32_t AddKeyEventHandler(Box* self, XArgList* args, XVariant* out) {
+    TWString event = ArgText(args, 0), key = ArgText(args, 1), code = ArgText(args, 5);
+    bool ctrl = ArgBool(args, 2), alt = ArgBool(args, 3), shift = ArgBool(args, 4);
+    oxReactionElement* reaction = nullptr;
+    *out = false;
+    if (!AddReaction(self->GetBox(), event, code, &reaction)) return 0;
+    bool ok = reaction->AddCondition(kAtomKeyCode, KeyCodeOfName(key)) && reaction->AddCondition(kAtomCtrl, ctrl) &&
+              reaction->AddCondition(kAtomAlt, alt) && reaction->AddCondition(kAtomShift, shift);
+    if (!ok) {
+        reaction->Release();
+        return 0;
+    }
+    *out = oxBehaviorElement::For(self->GetBox(), false)->AddReaction(reaction);
+    return 0;
+}
+
+int32_t AddAttributeEventHandler(Box* self, XArgList* args, XVariant* out) {
+    TWString attribute = ArgText(args, 0), code = ArgText(args, 1);
+    oxReactionElement* reaction = nullptr;
+    *out = false;
+    if (attribute.IsEmpty() || !AddReaction(self->GetBox(), TWString(u"attributeSet"), code, &reaction)) return 0;
+    if (!reaction->AddCondition(kAtomAttributeName, oxAtoms::Intern(attribute.GetString()))) {
+        reaction->Release();
+        return 0;
+    }
+    *out = oxBehaviorElement::For(self->GetBox(), false)->AddReaction(reaction);
+    return 0;
+}
+
+int32_t RemoveEventHandler(Box* self, XArgList* args, XVariant* out) {
+    TWString event = ArgText(args, 0), code = ArgText(args, 1);
+    oxBehaviorElement* handlers = oxBehaviorElement::For(self->GetBox(), false);
+    *out = false;
+    if (!handlers) return 0;
+    oxQualifiedName action(code.GetString());
+    oxAtom type = oxAtoms::Find(event.GetString());
+    if (type) handlers->RemoveReaction(handlers->FindReaction(type, action));
+    *out = true;
+    return 0;
+}
+
+int32_t GetEventHandlerAction(Box* self, XArgList* args, XVariant* out) {
+    oxBehaviorElement* handlers = oxBehaviorElement::For(self->GetBox(), false);
+    oxAtom type = oxAtoms::Find(ArgText(args, 0).GetString());
+    if (handlers && type) PutActionText(out, handlers->FindMatch(type, nullptr));
+    return 0;
+}
+
+int32_t GetKeyEventActions(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    oxBehaviorElement* handlers = oxBehaviorElement::For(box, false);
+    oxAtom type = oxAtoms::Find(ArgText(args, 0).GetString());
+    if (!handlers || !type) return 0;
+    uint16_t code = KeyCodeOfName(ArgText(args, 1));
+    oxKeyEvent event(type, box, nullptr, code, ArgBool(args, 4), ArgBool(args, 2), ArgBool(args, 3), code);
+    PutActionText(out, handlers->FindMatch(type, &event));
+    return 0;
+}
+
+int32_t GetMouseEventActions(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    oxBehaviorElement* handlers = oxBehaviorElement::For(box, false);
+    oxAtom type = oxAtoms::Find(ArgText(args, 0).GetString());
+    if (!handlers || !type) return 0;
+    oxMouseEvent event(type, box, nullptr, ArgInt(args, 1), nullptr, ArgInt(args, 2), oxPoint{}, oxPoint{}, false,
+                       false, false);
+    PutActionText(out, handlers->FindMatch(type, &event));
+    return 0;
+}
+
+int32_t DispatchEvent(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> held(script_class::ArgObjectOf(args, 0, &wrapper_class::UserEvent));
+    auto* event = held ? static_cast<oxEvent*>(static_cast<oxNativeWrapper*>(held.get())->GetNative()) : nullptr;
+    oxBox* box = self->GetBox();
+    *out = false;
+    if (!box || !event) return 0;
+    RefPtr<oxBox> hold = RefPtr<oxBox>::ref(box);
+    box->HandleEvent(event);
+    *out = true;
+    return 0;
+}
+
+int32_t SendMessage(Box* self, XArgList* args, XVariant* out) {
+    TWString message = ArgText(args, 0);
+    RefPtr<XObject> params(ArgObject(args, 1));
+    oxBox* box = self->GetBox();
+    *out = 0;
+    if (message.IsEmpty() || !box || !box->GetScene()) return 0;
+    oxMessageEvent event(int32_t(oxAtoms::Intern(message.GetString())), box);
+    if (params) (void)event.SetParamsObject(params.get());
+    // FIXME: the scene dispatches the message (its own handlers first) once scenes route events;
+    // until then it reaches the box and, while it propagates, the box's ancestors.
+    event.AddFlags(kEventPropagating);
+    RefPtr<oxBox> hold = RefPtr<oxBox>::ref(box);
+    for (oxBox* b = box; b && (event.GetFlags() & kEventPropagating); b = b->GetParent()) {
+        RefPtr<oxBox> up = RefPtr<oxBox>::ref(b);
+        event.SetCurrent(b);
+        b->HandleEvent(&event);
+    }
+    event.SetCurrent(nullptr);
+    *out = int(event.result);
+    return 0;
+}
+
+// -- data objects and bindings ---------------------------------------------------------------------
+
+int32_t AddDOMObject(Box* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    RefPtr<XObject> object(ArgObject(args, 1));
+    *out = false;
+    if (name.IsEmpty() || !object) return 0;
+    XVariant value(object.get());
+    *out = self->SetPropertyByName(name.GetString(), &value) == 0;
+    return 0;
+}
+
+int32_t RemoveDOMObject(Box* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    if (name.IsEmpty() || !self->GetBox()) return 0;
+    // FIXME: an object stored under the name leaves the runtime's script registry here once data
+    // sources exist.
+    *out = self->DeleteMember(name.GetString()) == 0;
+    return 0;
+}
+
+// FIXME: data bindings come with the data binding module; until then a box has none: lookups
+// answer null or false and nothing is created.
+
+int32_t ImportScript(Box*, XArgList*, XVariant* out) {
+    // FIXME: a gadget's script implementation imports here once gadget instances exist.
+    *out = false;
+    return 0;
+}
+
+int32_t NoSuchMethod(Box*, XArgList*, XVariant*) {
+    return 2;
+}
+
+// -- properties ------------------------------------------------------------------------------------
+
+template <uint32_t kMask> int32_t GetState(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    *out = (box->GetStateFlags() & kMask) != 0;
+    return 0;
+}
+
+template <uint32_t kMask> int32_t GetChange(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    *out = (box->GetChangeFlags() & kMask) != 0;
+    return 0;
+}
+
+template <void (*Apply)(oxBox*, bool)> int32_t SetFlag(Box* self, const VARIANT& value) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    RefPtr<oxBox> hold = RefPtr<oxBox>::ref(box);
+    Apply(box, XVariant(value).ToBool());
+    return 0;
+}
+
+void ApplyCollapsed(oxBox* b, bool v) {
+    b->SetCollapsed(v, true);
+}
+void ApplyHidden(oxBox* b, bool v) {
+    b->SetHidden(v);
+}
+void ApplyDisabled(oxBox* b, bool v) {
+    b->SetDisabled(v, true);
+}
+void ApplySelected(oxBox* b, bool v) {
+    b->SetSelected(v, true);
+}
+void ApplyBlockUpdate(oxBox* b, bool v) {
+    b->SetBlockUpdate(v);
+}
+void ApplyOrnament(oxBox* b, bool v) {
+    b->SetOrnament(v);
+}
+void ApplyIgnoreEvents(oxBox* b, bool v) {
+    b->SetChangeFlag(kChangeIgnoreEvents, v);
+}
+void ApplyBlockEvents(oxBox* b, bool v) {
+    b->SetChangeFlag(kChangeBlockEvents, v);
+}
+void ApplyLayered(oxBox* b, bool v) {
+    b->SetLayered(v);
+}
+void ApplyFlowed(oxBox* b, bool v) {
+    b->SetFlowed(v);
+}
+
+int32_t GetSelectedState(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    *out = box && (box->GetStateFlags() & kStateSelected) != 0;
+    return 0;
+}
+
+template <int kProperty> int32_t GetDeclared(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    oxStyleValue value;
+    box->GetStyleValue(kProperty, &value);
+    *out = int(value.GetInt());
+    return 0;
+}
+
+template <void (oxBox::*Set)(int32_t)> int32_t SetDeclared(Box* self, const VARIANT& value) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    (box->*Set)(XVariant(value).ToInt32());
+    return 0;
+}
+
+template <int kEntry, bool kY> int32_t GetPacked(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    oxPoint p = box->GetPacked(kEntry);
+    *out = int(kY ? p.y : p.x);
+    return 0;
+}
+
+template <bool kY> int32_t GetIntrinsic(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    oxPoint p = box->GetIntrinsicSize();
+    *out = int(kY ? p.y : p.x);
+    return 0;
+}
+
+template <bool kY> int32_t GetFramePos(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    oxPoint p = box->GetFramePosition();
+    *out = int(kY ? p.y : p.x);
+    return 0;
+}
+
+// FIXME: the frame window's place on the screen is added, and screenX mirrored in right-to-left
+// scenes, once scenes show in frame windows; until then the frame is the screen.
+template <bool kY> int32_t GetScreenPos(Box* self, XVariant* out) {
+    return GetFramePos<kY>(self, out);
+}
+
+template <bool kY> int32_t GetOverflow(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    const oxPlacementRecord* placement = box->GetPlacement();
+    *out = placement ? int(kY ? placement->extraContentHeight : placement->extraContentWidth) : 0;
+    return 0;
+}
+
+template <bool kY> int32_t GetScrollOffset(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    if (oxLayout* layout = box->GetLayout()) *out = int(kY ? layout->GetScrollY() : layout->GetScrollX());
+    return 0;
+}
+
+template <bool kY> int32_t SetScrollOffset(Box* self, const VARIANT& value) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    if (oxBox* bar = kY ? box->FindVScrollBar() : box->FindHScrollBar())
+        bar->SetAttribute(kAtomValue, XVariant(value).ToString().GetString(), true, false);
+    return 0;
+}
+
+int32_t GetId(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    if (box->GetId()) PutName(out, box->GetId());
+    return 0;
+}
+
+int32_t SetId(Box* self, const VARIANT& value) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    TWString text = XVariant(value).ToString();
+    if (!text.IsEmpty()) box->SetId(oxAtoms::Intern(text.GetString()));
+    return 0;
+}
+
+int32_t GetBoxType(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    PutName(out, box->GetBoxType());
+    return 0;
+}
+
+int32_t GetTag(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    PutName(out, box->GetTag());
+    return 0;
+}
+
+int32_t GetStyleId(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    PutName(out, box->GetStyleId());
+    return 0;
+}
+
+int32_t SetStyleId(Box* self, const VARIANT& value) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    TWString text = XVariant(value).ToString();
+    if (!text.IsEmpty()) box->SetStyleId(oxAtoms::Intern(text.GetString()), false);
+    return 0;
+}
+
+int32_t GetSelectableMode(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    const WCHAR* text = box->GetAttribute(kAtomSelectableMode);
+    *out = text ? text : u"";
+    return 0;
+}
+
+int32_t GetCustomAttributes(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    auto* dictionary = new (std::nothrow) NUBO::XDictionary();
+    if (!dictionary) return NUBO::XR_OUT_OF_MEMORY;
+    dictionary->AddRef();
+    if (const oxAttributeMap* map = box->GetAttributes()) {
+        for (const auto& node : *map) {
+            WCHAR name[kNameUnits] = {};
+            if (!oxAtoms::GetName(node.key, name, kNameUnits)) continue;
+            XVariant text(node.value.GetString() ? node.value.GetString() : u"");
+            (void)dictionary->SetPropertyByName(name, &text);
+        }
+    }
+    PutObject(out, dictionary);
+    return 0;
+}
+
+int32_t GetStyleProxyProperty(Box* self, XVariant* out) {
+    out->SetObject(self->GetStyleProxy());
+    return 0;
+}
+
+int32_t GetSceneProperty(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    auto* scene = dynamic_cast<oxScene*>(box->GetScene());
+    if (!scene || !self->GetCache()) return 0;
+    XObject* object = nullptr;
+    if (!self->GetCache()->GetSceneObject(scene, &object)) return NUBO::XR_FAIL;
+    PutObject(out, object);
+    return 0;
+}
+
+template <oxBox* (*Pick)(oxBox*)> int32_t GetRelative(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    return PutBox(self, out, Pick(box));
+}
+
+oxBox* PickParent(oxBox* b) {
+    return b->GetParent();
+}
+oxBox* PickAnchor(oxBox* b) {
+    return b->GetAnchor();
+}
+oxBox* PickOwner(oxBox* b) {
+    return b->GetOwner();
+}
+oxBox* PickFirst(oxBox* b) {
+    return b->GetFirstChild(true);
+}
+oxBox* PickLast(oxBox* b) {
+    return b->GetLastChild(true);
+}
+oxBox* PickFirstContent(oxBox* b) {
+    b->ExpandCollapsedContent();
+    return b->GetContentChildAt(0);
+}
+oxBox* PickLastContent(oxBox* b) {
+    return b->GetContentChildAt(b->GetContentChildCount() - 1);
+}
+oxBox* PickPrevious(oxBox* b) {
+    return b->GetParent() ? b->GetParent()->GetChildAt(b->GetIndex() - 1, false) : nullptr;
+}
+oxBox* PickNext(oxBox* b) {
+    return b->GetParent() ? b->GetParent()->GetChildAt(b->GetIndex() + 1, false) : nullptr;
+}
+oxBox* PickNextBox(oxBox* b) {
+    return b->GetNextBox(nullptr, false, true);
+}
+oxBox* PickPreviousBox(oxBox* b) {
+    return b->GetPreviousBox();
+}
+
+int32_t SetAnchor(Box* self, const VARIANT& value) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    XObject* object = nullptr;
+    (void)NUBO::VariantToXObject(&object, &value);
+    box->SetAnchor(BoxOfObject(object));
+    if (object) object->Release();
+    return 0;
+}
+
+int32_t GetChildCount(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    *out = box->GetChildCount();
+    return 0;
+}
+
+int32_t GetContentChildCount(Box* self, XVariant* out) {
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    box->ExpandCollapsedContent();
+    *out = box->GetContentChildCount();
+    return 0;
+}
+
+int32_t GetBindings(Box*, XVariant*) {
+    // FIXME: the box's data bindings as DataBinding objects once data binding exists; until then
+    // a box has no binding list, which reads as null.
+    return 0;
+}
+
+int32_t GetData(Box*, XVariant*) {
+    // FIXME: the row data of a box in a data-bound repeater once repeaters exist; until then no
+    // box is in one and the result stays empty.
+    return 0;
+}
+
+// -- table -----------------------------------------------------------------------------------------
+
+template <int kMin, int32_t (*Body)(Box*, XArgList*, XVariant*)> constexpr NUBO::XMemberEntry M(const char* name) {
+    return NUBO::XMethod(name, script_class::Method<Box, kMin, Body>);
+}
+template <int32_t (*Get)(Box*, XVariant*)> constexpr NUBO::XMemberEntry P(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Box, Get>, nullptr);
+}
+template <int32_t (*Get)(Box*, XVariant*), int32_t (*Set)(Box*, const VARIANT&)>
+constexpr NUBO::XMemberEntry PW(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Box, Get>, script_class::Setter<Box, Set>);
+}
+template <uint32_t kMask, void (*Apply)(oxBox*, bool)> constexpr NUBO::XMemberEntry StateRW(const char* name) {
+    return PW<GetState<kMask>, SetFlag<Apply>>(name);
+}
+template <uint32_t kMask, void (*Apply)(oxBox*, bool)> constexpr NUBO::XMemberEntry ChangeRW(const char* name) {
+    return PW<GetChange<kMask>, SetFlag<Apply>>(name);
+}
+template <int kProperty, void (oxBox::*Set)(int32_t)> constexpr NUBO::XMemberEntry Declared(const char* name) {
+    return PW<GetDeclared<kProperty>, SetDeclared<Set>>(name);
+}
+
+const NUBO::XMemberEntry kMembers[] = {
+    M<1, Equals>("equals"),
+    M<1, Clone>("clone"),
+    M<1, AddChild>("addChild"),
+    M<1, AddContentChild>("addContentChild"),
+    M<1, DeleteContentChild>("deleteContentChild"),
+    M<0, DeleteContentChildren>("deleteContentChildren"),
+    M<2, InsertContentChildAt>("insertContentChildAt"),
+    M<1, RemoveContentChild>("removeContentChild"),
+    M<1, GetContentChildAt>("getContentChildAt"),
+    M<2, InsertChildAt>("insertChildAt"),
+    M<1, RemoveChild>("removeChild"),
+    M<1, DeleteChild>("deleteChild"),
+    M<1, GetChildAt>("getChildAt"),
+    M<1, GetChildIndex>("getChildIndex"),
+    M<1, GetPartById>("getPartById"),
+    M<1, GetBoxByTag>("getBoxByTag"),
+    M<1, GetAttribute>("getAttribute"),
+    M<2, SetAttribute>("setAttribute"),
+    M<2, SetProperty>("setProperty"),
+    M<1, RemoveAttribute>("removeAttribute"),
+    M<1, GetStyle>("getStyle"),
+    M<1, GetStyleString>("getStyleString"),
+    M<2, SetStyle>("setStyle"),
+    M<1, RemoveStyle>("removeStyle"),
+    M<2, SetStyleVal>("setStyleVal"),
+    M<0, MoveTo<0x40000000>>("moveToTop"),
+    M<0, MoveTo<-0x40000000>>("moveToBottom"),
+    M<0, Focus>("focus"),
+    M<0, Blur>("blur"),
+    M<1, ScrollToBox>("scrollToBox"),
+    M<1, ScrollToRow>("scrollToRow"),
+    M<1, ScrollBy>("scrollBy"),
+    M<0, Nothing>("trashLayout"),
+    M<0, Nothing>("trashPaint"),
+    M<0, Nothing>("trashStyle"),
+    M<1, NoObject>("createSnapshot"),
+    M<0, NoObject>("newSnapshot"),
+    M<0, NoObject>("takeSnapshot"),
+    M<1, ReturnFalse>("attachSourceSnapshot"),
+    M<1, ReturnFalse>("attachTargetSnapshot"),
+    M<0, Nothing>("detachSourceSnapshot"),
+    M<0, Nothing>("detachTargetSnapshot"),
+    M<0, Nothing>("renderTargetSnapshot"),
+    M<0, NoObject>("newTransition"),
+    M<0, NoObject>("createTransition"),
+    M<2, AddEventHandler>("addEventHandler"),
+    M<6, AddKeyEventHandler>("addKeyEventHandler"),
+    M<2, AddAttributeEventHandler>("addAttributeEventHandler"),
+    M<2, RemoveEventHandler>("removeEventHandler"),
+    M<1, GetEventHandlerAction>("getEventHandlerAction"),
+    M<5, GetKeyEventActions>("getKeyEventActions"),
+    M<3, GetMouseEventActions>("getMouseEventActions"),
+    M<2, SendMessage>("sendMessage"),
+    M<2, AddDOMObject>("addDOMObject"),
+    M<1, RemoveDOMObject>("removeDOMObject"),
+    M<1, NoObject>("getBindingById"),
+    M<1, NoObject>("getDataBinding"),
+    M<2, NoObject>("createDataBinding"),
+    M<1, ReturnFalse>("hasDataBinding"),
+    M<2, ReturnFalse>("connectObject"),
+    M<0, GetSelected>("getSelected"),
+    M<2, ReturnFalse>("disconnectObject"),
+    M<3, CloneAndInsert>("cloneAndInsert"),
+    M<2, ImportScript>("importScript"),
+    M<1, DispatchEvent>("dispatchEvent"),
+    M<0, ScrollToTop>("scrollToTop"),
+    M<0, ScrollToBottom>("scrollToBottom"),
+    M<0, NoSuchMethod>("__noSuchMethod__"),
+
+    PW<GetId, SetId>("id"),
+    P<GetBoxType>("boxType"),
+    P<GetTag>("tag"),
+    PW<GetStyleId, SetStyleId>("styleId"),
+    P<GetSceneProperty>("scene"),
+    P<GetRelative<PickParent>>("parent"),
+    PW<GetRelative<PickAnchor>, SetAnchor>("anchor"),
+    P<GetRelative<PickOwner>>("gadgetParent"),
+    P<GetRelative<PickFirst>>("firstChild"),
+    P<GetRelative<PickFirstContent>>("firstContentChild"),
+    P<GetRelative<PickLast>>("lastChild"),
+    P<GetRelative<PickPrevious>>("previousSibling"),
+    P<GetRelative<PickNext>>("nextSibling"),
+    P<GetRelative<PickPreviousBox>>("previousBox"),
+    P<GetRelative<PickNextBox>>("nextBox"),
+    P<GetChildCount>("childCount"),
+    P<GetContentChildCount>("contentChildCount"),
+    StateRW<kStateCollapsed, ApplyCollapsed>("collapsed"),
+    StateRW<kStateHidden | kStateHiddenByAncestor, ApplyHidden>("hidden"),
+    P<GetState<kStateHovered>>("hovered"),
+    P<GetSelectableMode>("selectableMode"),
+    P<GetState<kStatePressed>>("pressed"),
+    P<GetState<kStateFocused>>("focused"),
+    StateRW<kStateDisabled | kStateDisabledByAncestor, ApplyDisabled>("disabled"),
+    P<GetOverflow<true>>("overflowHeight"),
+    P<GetOverflow<false>>("overflowWidth"),
+    P<GetState<kStateEngaged>>("engaged"),
+    P<GetState<kStatePopped>>("popped"),
+    P<GetState<kStateDragged>>("dragged"),
+    P<GetState<kStateDragHovered>>("dragHovered"),
+    ChangeRW<kChangeIgnoreEvents, ApplyIgnoreEvents>("ignoreEvents"),
+    ChangeRW<kChangeBlockEvents, ApplyBlockEvents>("blockEvents"),
+    StateRW<kStateBlockUpdate, ApplyBlockUpdate>("blockUpdate"),
+    P<GetPacked<0, false>>("boxX"),
+    P<GetPacked<0, true>>("boxY"),
+    P<GetPacked<1, true>>("boxHeight"),
+    P<GetPacked<1, false>>("boxWidth"),
+    P<GetPacked<3, true>>("contentHeight"),
+    P<GetPacked<3, false>>("contentWidth"),
+    ChangeRW<kChangeLayered, ApplyLayered>("layered"),
+    Declared<kStyle_top, &oxBox::SetTop>("top"),
+    Declared<kStyle_left, &oxBox::SetLeft>("x"),
+    Declared<kStyle_bottom, &oxBox::SetBottom>("bottom"),
+    Declared<kStyle_left, &oxBox::SetLeft>("left"),
+    Declared<kStyle_top, &oxBox::SetTop>("y"),
+    Declared<kStyle_right, &oxBox::SetRight>("right"),
+    Declared<kStyle_height, &oxBox::SetHeight>("height"),
+    Declared<kStyle_width, &oxBox::SetWidth>("width"),
+    ChangeRW<kChangeFlowed, ApplyFlowed>("flowed"),
+    Declared<kStyle_minHeight, &oxBox::SetMinHeight>("minHeight"),
+    Declared<kStyle_minWidth, &oxBox::SetMinWidth>("minWidth"),
+    Declared<kStyle_maxHeight, &oxBox::SetMaxHeight>("maxHeight"),
+    Declared<kStyle_maxWidth, &oxBox::SetMaxWidth>("maxWidth"),
+    P<GetIntrinsic<true>>("intrinsicHeight"),
+    P<GetIntrinsic<false>>("intrinsicWidth"),
+    P<GetFramePos<false>>("frameX"),
+    P<GetFramePos<true>>("frameY"),
+    P<GetScreenPos<false>>("screenX"),
+    P<GetScreenPos<true>>("screenY"),
+    Declared<kStyle_zIndex, &oxBox::SetZIndex>("zIndex"),
+    PW<GetScrollOffset<false>, SetScrollOffset<false>>("scrollOffsetX"),
+    PW<GetScrollOffset<true>, SetScrollOffset<true>>("scrollOffsetY"),
+    P<GetState<kStateOverflowed>>("overflowed"),
+    P<GetState<kStateGrew>>("grew"),
+    StateRW<kStateOrnament, ApplyOrnament>("ornament"),
+    P<GetCustomAttributes>("customAttributes"),
+    P<GetData>("data"),
+    P<GetBindings>("bindings"),
+    PW<GetSelectedState, SetFlag<ApplySelected>>("selected"),
+    P<GetStyleProxyProperty>("s"),
+    P<GetRelative<PickLastContent>>("lastContentChild"),
+    NUBO::XMemberEnd(),
+};
+
+static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == 140, "68 methods, 71 properties and the end");
+
+} // namespace
+
+namespace wrapper_class {
+NUBO::XClassDescriptor Box = {"Box", 140, kMembers, &XObject::Descriptor, 0, {}};
+} // namespace wrapper_class
