@@ -134,7 +134,7 @@ oxReactionElement* oxBehaviorElement::FindReaction(oxAtom type, const oxQualifie
 oxReactionElement* oxBehaviorElement::FindMatch(oxAtom type, const oxEvent* event) const {
     for (oxReactionElement* reaction : reactions_) {
         if (reaction->IsRemoved() || reaction->GetType() != type) continue;
-        if (reaction->MatchConditions(event)) return reaction;
+        if (!event || reaction->MatchConditions(event)) return reaction;
     }
     return nullptr;
 }

@@ -187,6 +187,12 @@ oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
     return box;
 }
 
+oxBox* oxScene::CreateBoxOfType(oxAtom type, oxAtom tag) {
+    oxBox* box = runtime_ ? runtime_->CreateBox(type, kAtomBoxNamespace, tag) : nullptr;
+    if (box) box->SetScene(this);
+    return box;
+}
+
 oxElement* oxScene::CreateScriptElement(oxBox* owner, oxAtom tag) {
     auto* element = new (std::nothrow) oxScriptElement(tag, this, owner);
     if (element && !openScripts_.PushBack(element)) {

@@ -100,6 +100,8 @@ public:
 
     // Boxes.
     oxBox* CreateBox(oxAtom ns, oxAtom tag) override;
+    // Copies of boxes are made like markup's boxes, by type and tag.
+    oxBox* CreateBoxOfType(oxAtom type, oxAtom tag) override;
     oxBox* GetRootBox() override { return root_; }
     oxElement* GetLibraryElement() override { return this; }
     bool IsRunning() const override { return (state_ & kOpen) != 0; }

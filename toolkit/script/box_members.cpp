@@ -49,6 +49,7 @@ bool IsBound(const oxBox* box) {
 
 // The box's wrapper into out; null without a box or cache. 1 when the cache fails for a box.
 int32_t PutBox(Box* self, XVariant* out, oxBox* box) {
+    out->SetObject(nullptr);
     if (!box || !self->GetCache()) return 0;
     XObject* object = nullptr;
     if (!self->GetCache()->GetBoxObject(box, &object)) return NUBO::XR_FAIL;
@@ -312,6 +313,7 @@ int32_t GetPartById(Box* self, XArgList* args, XVariant* out) {
 int32_t GetBoxByTag(Box* self, XArgList* args, XVariant* out) {
     oxBox* box = self->GetBox();
     oxAtom tag = oxAtoms::Find(ArgText(args, 0).GetString());
+    out->SetObject(nullptr);
     if (!box || !tag) return 0;
     for (oxBox* b = box->GetNextBox(box, false, false); b; b = b->GetNextBox(box, false, false))
         if (b->GetTag() == tag) return PutBox(self, out, b);
@@ -496,7 +498,8 @@ int32_t ScrollToBottom(Box* self, XArgList*, XVariant*) {
 
 // FIXME: snapshots and transitions come with the animation module; until then the box makes none
 // (null), refuses to attach one (false) and has none to detach or render.
-int32_t NoObject(Box*, XArgList*, XVariant*) {
+int32_t NoObject(Box*, XArgList*, XVariant* out) {
+    out->SetObject(nullptr);
     return 0;
 }
 
@@ -942,9 +945,10 @@ int32_t GetContentChildCount(Box* self, XVariant* out) {
     return 0;
 }
 
-int32_t GetBindings(Box*, XVariant*) {
+int32_t GetBindings(Box*, XVariant* out) {
     // FIXME: the box's data bindings as DataBinding objects once data binding exists; until then
     // a box has no binding list, which reads as null.
+    out->SetObject(nullptr);
     return 0;
 }
 
