@@ -212,11 +212,12 @@ int oxScriptWrapperCache::GetBoxObject(oxBox* box, XObject** out) {
     if (!out) return 0;
     *out = nullptr;
     if (!box) return 0;
-    oxNativeWrapper* object = maps_[kBoxes].Lookup(box);
+    auto found = boxes_.find(box);
+    oxNativeWrapper* object = found == boxes_.end() ? nullptr : found->second;
     if (!object) {
         object = new (std::nothrow) Box(BoxClassOf(box->GetBoxType()), box, this);
         if (!object) return 0;
-        maps_[kBoxes].Insert(box, object); // no reference: the object erases its entry as it goes
+        boxes_[box] = object; // no reference: the object erases its entry as it goes
         object->SetOwningCache(this);
     }
     object->AddRef();
@@ -225,16 +226,16 @@ int oxScriptWrapperCache::GetBoxObject(oxBox* box, XObject** out) {
 }
 
 void oxScriptWrapperCache::ForgetBoxObject(oxBox* box) {
-    auto* node = box ? maps_[kBoxes].Find(box) : nullptr;
-    if (!node) return;
-    oxNativeWrapper* object = node->value;
-    maps_[kBoxes].Erase(box);
+    auto found = boxes_.find(box);
+    if (found == boxes_.end()) return;
+    oxNativeWrapper* object = found->second;
+    boxes_.erase(found);
     object->ForgetOwningCache();
     object->Detach(); // a pinned Box lets go of itself: it may be gone now
 }
 
 bool oxScriptWrapperCache::HasBoxObject(oxBox* box) {
-    return box && maps_[kBoxes].Lookup(box);
+    return box && boxes_.count(box) != 0;
 }
 
 int oxScriptWrapperCache::GetLibraryObject(oxLibrary* library, XObject** out) {
@@ -342,15 +343,17 @@ void oxScriptWrapperCache::OnWrapperDestroyed(oxNativeWrapper* wrapper) {
     if (!native) return;
     if (wrapper->GetClassDescriptor() == &wrapper_class::UserEvent) {
         if (maps_[kEvents].Lookup(native) == wrapper) maps_[kEvents].Erase(native);
-    } else if (maps_[kBoxes].Lookup(native) == wrapper) {
-        maps_[kBoxes].Erase(native);
+    } else if (auto found = boxes_.find(native); found != boxes_.end() && found->second == wrapper) {
+        boxes_.erase(found);
     }
 }
 
 void oxScriptWrapperCache::Clear() {
-    for (auto it = maps_[kBoxes].begin(); it != maps_[kBoxes].end(); it = maps_[kBoxes].Erase(it)) {
-        it->value->ForgetOwningCache();
-        it->value->Detach();
+    std::unordered_map<const void*, oxNativeWrapper*> boxes;
+    boxes.swap(boxes_);
+    for (auto& entry : boxes) {
+        entry.second->ForgetOwningCache();
+        entry.second->Detach();
     }
     for (auto it = maps_[kEvents].begin(); it != maps_[kEvents].end(); it = maps_[kEvents].Erase(it))
         it->value->ForgetOwningCache(); // the objects keep their records

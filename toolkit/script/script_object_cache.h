@@ -5,6 +5,8 @@
 // the native object lives (the map holds a reference), so scripts always get the same object,
 // expandos included. Boxes and user events are only found here: their objects live while scripts
 // hold them and erase their own entry when they go. Other events get a new object each time.
+#include <unordered_map>
+
 #include "runtime/hash_map.h"
 #include "toolkit/scene/script_object_cache.h"
 
@@ -84,6 +86,9 @@ private:
     void ForgetKept(Map map, const void* native);
 
     NUBO::oxPtrHashMap<oxNativeWrapper*> maps_[kMapCount];
+    // Boxes come in thousands and their addresses share their low bits, which the 16-bucket maps
+    // hash by: they get a map whose lookups stay constant-time.
+    std::unordered_map<const void*, oxNativeWrapper*> boxes_;
     NUBO::oxIdHashMap<NUBO::XClassDescriptor*> eventClasses_;
     NUBO::XObject* shell_ = nullptr; // borrowed when registered; one reference when made here
     bool ownShell_ = false;
