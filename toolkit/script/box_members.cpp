@@ -136,57 +136,28 @@ void PutActionText(XVariant* out, const oxReactionElement* reaction) {
 
 // -- tree editing ----------------------------------------------------------------------------------
 
-int32_t AddChild(Box* self, XArgList* args, XVariant* out) {
+// The four child insertions: kIndexed reads an index before the kind; kContent inserts into the
+// content part, where "part" is no kind. Only addChild and addContentChild refuse the box itself,
+// and insertContentChildAt accepts a bound child.
+template <bool kContent, bool kIndexed> int32_t InsertChild(Box* self, XArgList* args, XVariant* out) {
     args->SetDefaultString(u"default");
     RefPtr<XObject> held;
     oxBox* child = ArgBox(args, 0, held);
-    TWString kind = ArgText(args, 1);
-    oxBox* box = self->GetBox();
-    *out = false;
-    if (!box || !child || child == box || IsBound(box) || IsBound(child)) return 0;
-    const WCHAR* part = PartName(kind, true);
-    *out = Adopt(self, child, [&] { box->AddChild(child, part, true); });
-    return 0;
-}
-
-int32_t AddContentChild(Box* self, XArgList* args, XVariant* out) {
-    args->SetDefaultString(u"default");
-    RefPtr<XObject> held;
-    oxBox* child = ArgBox(args, 0, held);
-    TWString kind = ArgText(args, 1);
-    oxBox* box = self->GetBox();
-    *out = false;
-    if (!box || !child || child == box || IsBound(box) || IsBound(child)) return 0;
-    const WCHAR* part = PartName(kind, false);
-    *out = Adopt(self, child, [&] { box->AddContentChild(child, part, true); });
-    return 0;
-}
-
-int32_t InsertChildAt(Box* self, XArgList* args, XVariant* out) {
-    args->SetDefaultString(u"default");
-    RefPtr<XObject> held;
-    oxBox* child = ArgBox(args, 0, held);
-    int32_t index = ArgInt(args, 1);
-    TWString kind = ArgText(args, 2);
-    oxBox* box = self->GetBox();
-    *out = false;
-    if (!box || !child || IsBound(box) || IsBound(child)) return 0;
-    const WCHAR* part = PartName(kind, true);
-    *out = Adopt(self, child, [&] { box->InsertChildrenAt(index, &child, 1, part, true); });
-    return 0;
-}
-
-int32_t InsertContentChildAt(Box* self, XArgList* args, XVariant* out) {
-    args->SetDefaultString(u"default");
-    RefPtr<XObject> held;
-    oxBox* child = ArgBox(args, 0, held);
-    int32_t index = ArgInt(args, 1);
-    TWString kind = ArgText(args, 2);
+    int32_t index = kIndexed ? ArgInt(args, 1) : -1;
+    TWString kind = ArgText(args, kIndexed ? 2 : 1);
     oxBox* box = self->GetBox();
     *out = false;
     if (!box || !child || IsBound(box)) return 0;
-    const WCHAR* part = PartName(kind, false);
-    *out = Adopt(self, child, [&] { box->InsertContentChildAt(index, child, part, true); });
+    if ((!kIndexed && child == box) || (!(kContent && kIndexed) && IsBound(child))) return 0;
+    const WCHAR* part = PartName(kind, !kContent);
+    *out = Adopt(self, child, [&] {
+        if (kContent && kIndexed)
+            box->InsertContentChildAt(index, child, part, true);
+        else if (kContent)
+            box->AddContentChild(child, part, true);
+        else
+            box->InsertChildrenAt(index, &child, 1, part, true);
+    });
     return 0;
 }
 
@@ -983,14 +954,14 @@ template <int kProperty, void (oxBox::*Set)(int32_t)> constexpr NUBO::XMemberEnt
 const NUBO::XMemberEntry kMembers[] = {
     M<1, Equals>("equals"),
     M<1, Clone>("clone"),
-    M<1, AddChild>("addChild"),
-    M<1, AddContentChild>("addContentChild"),
+    M<1, InsertChild<false, false>>("addChild"),
+    M<1, InsertChild<true, false>>("addContentChild"),
     M<1, DeleteContentChild>("deleteContentChild"),
     M<0, DeleteContentChildren>("deleteContentChildren"),
-    M<2, InsertContentChildAt>("insertContentChildAt"),
+    M<2, InsertChild<true, true>>("insertContentChildAt"),
     M<1, RemoveContentChild>("removeContentChild"),
     M<1, GetContentChildAt>("getContentChildAt"),
-    M<2, InsertChildAt>("insertChildAt"),
+    M<2, InsertChild<false, true>>("insertChildAt"),
     M<1, RemoveChild>("removeChild"),
     M<1, DeleteChild>("deleteChild"),
     M<1, GetChildAt>("getChildAt"),
