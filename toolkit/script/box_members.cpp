@@ -16,6 +16,7 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/core/qualified_name.h"
+#include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
@@ -100,31 +101,8 @@ void KeepRemoved(Box* self, oxBox* removed) {
     removed->Release();
 }
 
-// Key names of key handlers; the virtual-key code, or 0.
-// FIXME: the scene's full key-name table answers here once key groups land with the scene.
 uint16_t KeyCodeOfName(const TWString& name) {
-    const WCHAR* s = name.GetString();
-    size_t n = wcslen(s);
-    if (n == 1) {
-        WCHAR c = towupper(s[0]);
-        if ((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) return c;
-    }
-    struct Named {
-        const WCHAR* name;
-        uint16_t code;
-    };
-    static constexpr Named kNames[] = {
-        {u"ENTER", 13}, {u"RETURN", 13}, {u"ACTION", 13},    {u"TAB", 9},        {u"ESCAPE", 27}, {u"SPACE", 32},
-        {u"BACK", 8},   {u"LEFT", 37},   {u"UP", 38},        {u"RIGHT", 39},     {u"DOWN", 40},   {u"DELETE", 46},
-        {u"HOME", 36},  {u"END", 35},    {u"SOFTKEY1", 112}, {u"SOFTKEY2", 113},
-    };
-    for (const Named& k : kNames)
-        if (_wcsicmp(k.name, s) == 0) return k.code;
-    if ((s[0] == u'F' || s[0] == u'f') && n >= 2 && n <= 3) {
-        int f = _wtoi(s + 1);
-        if (f >= 1 && f <= 24) return uint16_t(111 + f);
-    }
-    return 0;
+    return VirtualKeyFromName(name.GetString());
 }
 
 void PutActionText(XVariant* out, const oxReactionElement* reaction) {
@@ -415,13 +393,16 @@ int32_t ReturnFalse(Box*, XArgList*, XVariant* out) {
 
 // -- focus and scrolling ---------------------------------------------------------------------------
 
-int32_t Focus(Box*, XArgList*, XVariant*) {
-    // FIXME: the scene makes the box its focused box once scenes keep the focus.
+// FIXME: a scene whose window is disabled refuses the focus once scenes answer for their window.
+int32_t Focus(Box* self, XArgList*, XVariant*) {
+    oxBox* box = self->GetBox();
+    if (auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr) scene->SetFocusedBox(box);
     return 0;
 }
 
 int32_t Blur(Box* self, XArgList*, XVariant*) {
-    if (oxBox* box = self->GetBox()) box->Blur();
+    oxBox* box = self->GetBox();
+    if (auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr) scene->SetFocusedBox(nullptr);
     return 0;
 }
 
@@ -586,16 +567,13 @@ int32_t SendMessage(Box* self, XArgList* args, XVariant* out) {
     if (message.IsEmpty() || !box || !box->GetScene()) return 0;
     oxMessageEvent event(int32_t(oxAtoms::Intern(message.GetString())), box);
     if (params) (void)event.SetParamsObject(params.get());
-    // FIXME: the scene dispatches the message (its own handlers first) once scenes route events;
-    // until then it reaches the box and, while it propagates, the box's ancestors.
-    event.AddFlags(kEventPropagating);
     RefPtr<oxBox> hold = RefPtr<oxBox>::ref(box);
-    for (oxBox* b = box; b && (event.GetFlags() & kEventPropagating); b = b->GetParent()) {
-        RefPtr<oxBox> up = RefPtr<oxBox>::ref(b);
-        event.SetCurrent(b);
-        b->HandleEvent(&event);
+    if (auto* scene = dynamic_cast<oxScene*>(box->GetScene())) {
+        RefPtr<oxScene> keep = RefPtr<oxScene>::ref(scene);
+        scene->DispatchEvent(&event);
+    } else {
+        box->HandleEvent(&event);
     }
-    event.SetCurrent(nullptr);
     *out = int(event.result);
     return 0;
 }
