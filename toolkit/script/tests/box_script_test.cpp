@@ -4,6 +4,7 @@
 #include "toolkit/script/box.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -78,10 +79,17 @@ protected:
         ASSERT_EQ(app->Init(), 1);
         resources = std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources";
         std::filesystem::create_directories(resources);
-        std::ofstream(resources / "box_script_test.box") << kScene;
-        std::ofstream(resources / "box_script_test.js") << kScript;
+        // One pair of files per process: ctest runs this fixture's tests side by side, and each
+        // removes its files when it ends.
+        stem = "box_script_test_" + std::to_string(getpid());
+        std::string markup = kScene;
+        markup.replace(markup.find("box_script_test.js"), 18, stem + ".js");
+        std::ofstream(resources / (stem + ".box")) << markup;
+        std::ofstream(resources / (stem + ".js")) << kScript;
+        const std::string boxName = stem + ".box";
+        std::u16string uri(boxName.begin(), boxName.end());
         NUBO::XVariant object;
-        ASSERT_EQ(app->GetShell()->OpenScene(NUBO::TWString(u"box_script_test.box"), nullptr, NUBO::TWString(u"main"),
+        ASSERT_EQ(app->GetShell()->OpenScene(NUBO::TWString(uri.c_str()), nullptr, NUBO::TWString(u"main"),
                                              nullptr, nullptr, false, &object),
                   0);
         sceneObject = static_cast<Scene*>(object.ToXObject());
@@ -103,8 +111,8 @@ protected:
         if (sceneObject) sceneObject->Release();
         app->Shutdown();
         app->Release();
-        std::filesystem::remove(resources / "box_script_test.box");
-        std::filesystem::remove(resources / "box_script_test.js");
+        std::filesystem::remove(resources / (stem + ".box"));
+        std::filesystem::remove(resources / (stem + ".js"));
     }
 
 public:
@@ -140,6 +148,7 @@ protected:
     oxScene* scene = nullptr;
     NUBO::RefPtr<oxScriptContext> context;
     std::filesystem::path resources;
+    std::string stem;
     std::string contextName;
 };
 
