@@ -7,6 +7,7 @@
 #include "runtime/script_object.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
@@ -637,10 +638,16 @@ void oxScene::Layout() {
     layingOut_ = true;
     // FIXME: bindings waiting for their source connect here once data binding exists.
     if (state_ & kNeedsLayout) {
-        // FIXME: each queued box is arranged in its placement (the root in the window's client
-        // area) once the layout pass exists; until then the queue is only emptied.
+        // The root is laid out in the window's client area; queued boxes below it come along.
+        // FIXME: a queued box other than the root is arranged in its own placement once boxes
+        // can be laid out alone.
         layoutQueue_.Clear();
         state_ &= ~kNeedsLayout;
+        const oxRect area = window_ ? window_->GetClientRect() : oxRect().Set(0, 0, 0, 0);
+        if (window_ && area.width > 0 && area.height > 0) {
+            ArrangeLayoutRoot(root_, area.width, area.height);
+            window_->Invalidate();
+        }
     }
     if ((state_ & kWindowsNotShown) && window_) window_->Show();
     state_ &= ~(kBindingsPending | kWindowsNotShown);

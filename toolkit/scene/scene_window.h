@@ -21,6 +21,8 @@ public:
     virtual bool IsEnabled() const = 0;
     // Paints what is dirty.
     virtual void Update() = 0;
+    // Everything is painted again at the next update (the layout moved boxes).
+    virtual void Invalidate() {}
     // The client area the root box is arranged in.
     virtual oxRect GetClientRect() const = 0;
     // Returns when EndModal was called.

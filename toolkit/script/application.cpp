@@ -11,6 +11,7 @@
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/scene_frame.h"
 
 namespace {
 
@@ -34,10 +35,13 @@ void StartServices() {
     oxBoxPainter::InstallPaintServices();
     oxRegisterTextBoxKinds();
     RegisterFrameWindowClass();
+    // Scenes show in top-level frames.
+    oxSceneFrame::Install();
 }
 
 void StopServices() {
     oxTimerQueue::ReleaseInstance();
+    SetSceneWindowMaker(nullptr);
     UnregisterFrameWindowClass();
     oxAtoms::Clear();
     CoUninitialize();

@@ -11,6 +11,7 @@
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/region.h"
+#include "toolkit/widgets/scene_frame.h"
 
 namespace {
 
@@ -26,7 +27,9 @@ oxBox* oxFrame::keyDownOwner = nullptr;
 
 oxFrameSite* GetFrameSite(const oxBox* box) {
     oxBoxScene* scene = box ? box->GetScene() : nullptr;
-    return scene ? dynamic_cast<oxFrameSite*>(scene) : nullptr;
+    if (!scene) return nullptr;
+    if (auto* site = dynamic_cast<oxFrameSite*>(scene)) return site;
+    return oxSceneFrame::Of(scene);
 }
 
 bool RegisterFrameWindowClass() {

@@ -15,6 +15,7 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/scene_frame.h"
 
 namespace {
 
@@ -57,7 +58,9 @@ oxWindowBoxInfo* oxWindowFrame::Info() const {
 
 oxWindowScene* oxWindowFrame::WindowScene() const {
     oxBoxScene* scene = owner_ ? owner_->GetScene() : nullptr;
-    return scene ? dynamic_cast<oxWindowScene*>(scene) : nullptr;
+    if (!scene) return nullptr;
+    if (auto* own = dynamic_cast<oxWindowScene*>(scene)) return own;
+    return oxSceneFrame::Of(scene);
 }
 
 void oxWindowFrame::Create(bool hidden) {

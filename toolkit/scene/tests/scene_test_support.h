@@ -17,8 +17,8 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
-#include "toolkit/script/shell.h"
 #include "toolkit/scene/tests/toolkit_test_support.h"
+#include "toolkit/script/shell.h"
 
 namespace scene_test {
 
@@ -74,6 +74,8 @@ protected:
     void SetUp() override {
         platform::headless::UseVirtualClock(1000);
         ToolkitTest::SetUp();
+        // The scene's own tests read what its window was asked: the stand-in records it.
+        previousMaker = SetSceneWindowMaker(nullptr);
         probe = new toolkit_test::Probe();
         probe->AddRef();
         ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"probe"), probe), 0);
@@ -81,10 +83,13 @@ protected:
     }
     void TearDown() override {
         current = nullptr;
+        SetSceneWindowMaker(previousMaker);
         ToolkitTest::TearDown();
         probe->Release();
         platform::headless::UseRealClock();
     }
+
+    oxSceneWindowMaker previousMaker = nullptr;
 
     static std::string DataPath(const std::string& name) { return std::string(TEST_DATA_DIR) + "/scene/" + name; }
     static std::string ReadData(const std::string& name) { return ReadFile(DataPath(name)); }

@@ -1,0 +1,141 @@
+#include "toolkit/widgets/scene_frame.h"
+
+#include <new>
+
+#include "platform/win/screen.h"
+#include "toolkit/core/box.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+
+namespace {
+
+oxSceneWindow* MakeSceneFrame(oxScene* scene) {
+    return new (std::nothrow) oxSceneFrame(scene);
+}
+
+} // namespace
+
+oxSceneWindowMaker oxSceneFrame::Install() {
+    return SetSceneWindowMaker(MakeSceneFrame);
+}
+
+oxSceneFrame* oxSceneFrame::Of(oxBoxScene* scene) {
+    auto* s = dynamic_cast<oxScene*>(scene);
+    return s ? dynamic_cast<oxSceneFrame*>(s->GetWindow()) : nullptr;
+}
+
+oxSceneFrame::oxSceneFrame(oxScene* scene) : scene_(scene) {
+    oxBox* root = scene->GetRootBox();
+    if (root) {
+        root->SetChangeFlag(kChangeFramed, true);
+        frame_.reset(new (std::nothrow) oxWindowFrame(root));
+    }
+}
+
+oxSceneFrame::~oxSceneFrame() {
+    frame_.reset();
+}
+
+void oxSceneFrame::Show() {
+    if (!frame_) return;
+    if (frame_->GetWindow()) {
+        frame_->Show();
+        return;
+    }
+    frame_->Create(false);
+    // The window now has its size: the root box is laid out in it.
+    scene_->QueueLayout(scene_->GetRootBox());
+    Invalidate();
+}
+
+void oxSceneFrame::SetEnabled(bool on) {
+    if (!frame_) return;
+    if (on)
+        frame_->Enable();
+    else
+        frame_->Disable();
+}
+
+bool oxSceneFrame::IsEnabled() const {
+    return frame_ && !frame_->IsDisabled();
+}
+
+void oxSceneFrame::Update() {
+    if (frame_ && frame_->GetWindow()) frame_->Update(true);
+}
+
+void oxSceneFrame::Invalidate() {
+    if (frame_) frame_->Invalidate(nullptr, true);
+}
+
+oxRect oxSceneFrame::GetClientRect() const {
+    if (frame_ && frame_->GetWindow()) return frame_->GetClientRect();
+    const ScreenConfig& screen = GetScreen().config;
+    return oxRect().Set(0, 0, screen.width, screen.height);
+}
+
+void oxSceneFrame::RunModalLoop() {
+    if (frame_) frame_->RunModalLoop();
+}
+
+void oxSceneFrame::EndModal() {
+    if (frame_) frame_->EndModal();
+}
+
+bool oxSceneFrame::IsModal() const {
+    return frame_ && frame_->IsModal();
+}
+
+void oxSceneFrame::Destroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    if (frame_) frame_->EndModal();
+    frame_.reset();
+    // The runtime may let the scene, and with it this window, go.
+    if (oxRuntime* runtime = scene_->GetSceneRuntime()) runtime->OnSceneClosed(scene_);
+}
+
+bool oxSceneFrame::IsSceneOpen() {
+    return (scene_->GetState() & oxScene::kOpen) != 0 && !destroyed_;
+}
+
+void oxSceneFrame::LayoutScene() {
+    scene_->Layout();
+}
+
+void oxSceneFrame::DispatchEvent(oxEvent* event) {
+    scene_->DispatchEvent(event);
+}
+
+void oxSceneFrame::UpdateWindowFrames() {
+    Update();
+}
+
+oxRect oxSceneFrame::GetBoxRect(oxBox* box) {
+    return box->GetBoxRect();
+}
+
+oxPoint oxSceneFrame::GetFramePosition(oxBox* box) {
+    return box->GetFramePosition();
+}
+
+void oxSceneFrame::GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) {
+    oxRect r = box->GetPaintArea();
+    const oxPoint at = box->GetFramePosition();
+    const oxRect own = box->GetBoxRect();
+    r.Offset(oxPoint{at.x - own.x, at.y - own.y});
+    *previous = *current = r;
+}
+
+void oxSceneFrame::PaintBox(oxBox* box, oxCanvas* canvas) {
+    box->Paint(canvas);
+}
+
+oxBox* oxSceneFrame::HitTest(oxBox* root, const oxPoint& point) {
+    oxBox* hit = root->HitTest(point);
+    return hit ? hit : root;
+}
+
+void oxSceneFrame::Close(bool forced) {
+    scene_->Close(forced);
+}

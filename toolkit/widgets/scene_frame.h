@@ -1,0 +1,56 @@
+#pragma once
+// oxSceneFrame: the window of an open scene. It owns the top-level frame of the scene's root box
+// and answers the frame's questions (layout, geometry, painting, hit testing, dispatch) for the
+// scene, which cannot know the frames: the frames sit above the scene library.
+#include <memory>
+
+#include "toolkit/scene/scene_window.h"
+#include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/top_level_frame.h"
+
+class oxBoxScene;
+
+class oxSceneFrame : public oxSceneWindow, public oxFrameSite, public oxWindowScene {
+public:
+    explicit oxSceneFrame(oxScene* scene);
+    ~oxSceneFrame() override;
+
+    // Makes the scenes opened from now on show in top-level frames; answers the previous maker.
+    static oxSceneWindowMaker Install();
+    // The scene frame of a box scene that is an open scene with one, or null.
+    static oxSceneFrame* Of(oxBoxScene* scene);
+
+    oxWindowFrame* GetFrame() const { return frame_.get(); }
+
+    // oxSceneWindow.
+    void Show() override;
+    void SetEnabled(bool on) override;
+    bool IsEnabled() const override;
+    void Update() override;
+    void Invalidate() override;
+    oxRect GetClientRect() const override;
+    void RunModalLoop() override;
+    void EndModal() override;
+    bool IsModal() const override;
+    void Destroy() override;
+
+    // oxFrameSite.
+    bool IsSceneOpen() override;
+    void LayoutScene() override;
+    void DispatchEvent(oxEvent* event) override;
+    oxFrame* GetWindowBoxFrame() override { return frame_.get(); }
+    void UpdateWindowFrames() override;
+    oxRect GetBoxRect(oxBox* box) override;
+    oxPoint GetFramePosition(oxBox* box) override;
+    void GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) override;
+    void PaintBox(oxBox* box, oxCanvas* canvas) override;
+    oxBox* HitTest(oxBox* root, const oxPoint& point) override;
+
+    // oxWindowScene.
+    void Close(bool forced) override;
+
+private:
+    oxScene* scene_;
+    std::unique_ptr<oxWindowFrame> frame_;
+    bool destroyed_ = false;
+};
