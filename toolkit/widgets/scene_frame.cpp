@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/shell/task_bar.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
@@ -116,7 +117,13 @@ oxRect oxSceneFrame::GetBoxRect(oxBox* box) {
 }
 
 oxPoint oxSceneFrame::GetFramePosition(oxBox* box) {
-    return box->GetFramePosition();
+    oxPoint at = box->GetFramePosition();
+    if (frame_ && box == frame_->GetOwnerBox()) {
+        // The window box's place is kept relative to the work area.
+        const RECT work = platform::shell::GetWorkArea();
+        at.Offset(work.left, work.top);
+    }
+    return at;
 }
 
 void oxSceneFrame::GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) {
