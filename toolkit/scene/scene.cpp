@@ -638,15 +638,17 @@ void oxScene::Layout() {
     layingOut_ = true;
     // FIXME: bindings waiting for their source connect here once data binding exists.
     if (state_ & kNeedsLayout) {
-        // The root is laid out in the window's client area; queued boxes below it come along.
+        // The root is laid out in the window's client area; queued boxes below it come along. The
+        // window is made here if the open has not made it yet: its client area is the room.
         // FIXME: a queued box other than the root is arranged in its own placement once boxes
         // can be laid out alone.
         layoutQueue_.Clear();
         state_ &= ~kNeedsLayout;
-        const oxRect area = window_ ? window_->GetClientRect() : oxRect().Set(0, 0, 0, 0);
-        if (window_ && area.width > 0 && area.height > 0) {
+        oxSceneWindow* window = EnsureWindow();
+        const oxRect area = window ? window->GetClientRect() : oxRect().Set(0, 0, 0, 0);
+        if (window && area.width > 0 && area.height > 0) {
             ArrangeLayoutRoot(root_, area.width, area.height);
-            window_->Invalidate();
+            window->Invalidate();
         }
     }
     if ((state_ & kWindowsNotShown) && window_) window_->Show();

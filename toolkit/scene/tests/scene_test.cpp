@@ -57,6 +57,28 @@ TEST_F(SceneTest, OpensBuildsAttachesAndStylesTheTreeAndShowsIt) {
     EXPECT_EQ(scene->GetBoxById(oxAtoms::Find(u"title"), false), nullptr);
 }
 
+// The open lays the tree out in the window's client area: the root takes all of it, the row spans
+// the root's width, and its two boxes sit side by side.
+TEST_F(SceneTest, TheOpenLaysTheTreeOutInTheWindowsClientArea) {
+    oxScene* scene = OpenFixture("laid_out.box");
+    ASSERT_NE(scene, nullptr);
+    const oxRect client = scene->GetWindow()->GetClientRect();
+    ASSERT_GT(client.width, 100);
+    oxBox* root = scene->GetRootBox();
+    auto rectOf = [&](const char16_t* id) {
+        oxBox* box = scene->GetBoxById(oxAtoms::Find(id), false);
+        return box ? box->GetBoxRect() : oxRect();
+    };
+    EXPECT_EQ(root->GetBoxRect().width, client.width);
+    EXPECT_EQ(root->GetBoxRect().height, client.height);
+    const oxRect row = rectOf(u"row"), left = rectOf(u"left"), right = rectOf(u"right");
+    EXPECT_EQ(row.width, client.width);
+    EXPECT_EQ(row.height, 40);
+    EXPECT_EQ(left.width, 100);
+    EXPECT_EQ(right.x, left.x + 100);
+    EXPECT_EQ(right.width, client.width - 100) << "the second box takes the rest of the row";
+}
+
 TEST_F(SceneTest, EventsReachTheSceneHandlersThenTheBoxesThenTheOpener) {
     oxScene* opener = OpenMarkup("opener.box", SceneMarkup("<box id=\"x\"/>"));
     oxScene* dialog = OpenMarkup("dialog.box", SceneMarkup("<hbox id=\"outer\"><box id=\"inner\"/></hbox>"), opener);

@@ -249,7 +249,7 @@ TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
         {"help.paramsDictionary.value", "string:tip"},
         {"help.paramsDictionary.timeout", "string:5"},
         {"help.paramsDictionary.workAreaWidth", "string:480"},
-        {"help.paramsDictionary.anchorWidth", "string:0"},
+        {"help.paramsDictionary.anchorWidth == '' + scene.getBoxById('a').boxWidth", "boolean:true"},
         {"scene.showHelpBox('again', scene.getBoxById('a'))", "undefined"},
         {"help.name", kFail},
         {"shell.getSceneByName('_helpBox').paramsDictionary.timeout", "undefined"},
