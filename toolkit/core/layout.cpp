@@ -1,5 +1,6 @@
 #include "toolkit/core/layout.h"
 
+#include <cmath>
 #include <new>
 
 #include "platform/crt/wide.h"
@@ -143,8 +144,40 @@ int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, boo
     }
     if (list->vertical && list->hAlign == kKeywordStretch && item->prefWidth == 0) item->stretchX = 1;
     if (!list->vertical && list->vAlign == kKeywordStretch && item->prefHeight == 0) item->stretchY = 1;
-    // FIXME: an unflexible rotated or scaled child widens its margins to fit its turned box (and stops
-    // stretching) once transformed layout bounds exist.
+    if (item->flex == 0) ApplyTransformToLayoutItem(style, item);
+    return 1;
+}
+
+int ApplyTransformToLayoutItem(oxBoxStyle* style, oxLayoutItem* item) {
+    oxTransformGroup* transform = style ? style->GetTransformGroup() : nullptr;
+    if (!transform || !item) return 0;
+    const double r = transform->IsSet(kStyle_rotation) ? double(MemberInt(transform, kStyle_rotation)) : 0.0;
+    const double s = transform->IsSet(kStyle_scale) ? double(MemberInt(transform, kStyle_scale)) * 0.01 : 1.0;
+    if (r == 0.0 && s == 1.0) return 0;
+    int32_t w = item->prefWidth, h = item->prefHeight;
+    if (w == 0) {
+        item->ClampWidth();
+        w = item->width;
+    }
+    if (h == 0) {
+        item->ClampHeight();
+        h = item->height;
+    }
+    if (w <= 0 || h <= 0) return 0;
+    // The bounds of the centred rectangle turned and scaled, as the painter draws it.
+    const double a = r * 3.14159265358979 / 180.0, c = std::fabs(std::cos(a) * s), n = std::fabs(std::sin(a) * s);
+    const double mw = c * w + n * h, mh = n * w + c * h;
+    // Huge scales would overflow the margins; such a box keeps its plain bounds.
+    if (!std::isfinite(mw) || !std::isfinite(mh) || mw > 1e7 || mh > 1e7) return 0;
+    const int32_t W = int32_t(std::lround(mw)), H = int32_t(std::lround(mh));
+    const double gx = double(W) / w, gy = double(H) / h;
+    const int32_t dw = W - w, dh = H - h;
+    item->marginLeft = int32_t(item->marginLeft * gx) + dw - dw / 2;
+    item->marginRight = dw / 2 + int32_t(item->marginRight * gx);
+    item->marginTop = int32_t(item->marginTop * gy) + dh - dh / 2;
+    item->marginBottom = dh / 2 + int32_t(item->marginBottom * gy);
+    item->stretchX = 0;
+    item->stretchY = 0;
     return 1;
 }
 

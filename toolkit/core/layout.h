@@ -10,6 +10,7 @@
 #include "toolkit/core/rect.h"
 
 class oxBox;
+class oxBoxStyle;
 class oxCanvas;
 struct oxPlacementRecord;
 
@@ -115,6 +116,9 @@ struct oxLayoutItemList {
 void BuildLayoutItems(oxBox* box, oxLayoutItemList* list, bool includeCollapsed);
 // 1 when the child takes part (and the item is filled), else 0.
 int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, bool includeCollapsed);
+// Widens the margins of a rotated or scaled item to its turned bounds and stops it stretching; 1
+// when adjusted.
+int ApplyTransformToLayoutItem(oxBoxStyle* style, oxLayoutItem* item);
 // Publishes the new geometry of a child that moved or changed size.
 void CommitLayoutItem(oxLayoutItem* item);
 void CommitLayoutItems(oxLayoutItemList* list);

@@ -197,6 +197,38 @@ TEST_F(FlexLayoutTest, FlexesThatCancelOutShareNothing) {
     EXPECT_EQ(b->GetBoxRect().width, 0);
 }
 
+// A turned or scaled child of a row makes room for its turned bounds through its margins.
+TEST_F(FlexLayoutTest, TransformedChildGetsItsTurnedBoundsAsMargins) {
+    struct Case {
+        const WCHAR* rotation;
+        const WCHAR* scale;
+        int applied, left, top, right, bottom;
+    } cases[] = {
+        {u"90", nullptr, 1, -40, 40, -40, 40},   // 100x20 turned to 20x100
+        {nullptr, u"100", 0, 0, 0, 0, 0},        // identity
+        {nullptr, u"200", 1, 50, 10, 50, 10},    // 200x40 around the centre
+        {u"180", u"50", 1, -25, -5, -25, -5},    // half size
+        {nullptr, u"2000000000", 0, 0, 0, 0, 0}, // overflowing scale keeps the plain bounds
+    };
+    for (const Case& c : cases) {
+        root = Make(kAtomHbox);
+        oxBox* child = Make(kAtomBox, {{u"width", u"100"}, {u"height", u"20"}}, root);
+        if (c.rotation) child->SetStyle(u"rotation", c.rotation);
+        if (c.scale) child->SetStyle(u"scale", c.scale);
+        oxLayoutItemList list;
+        oxLayoutItem item;
+        ASSERT_EQ(FillLayoutItem(child, &item, &list, false), 1);
+        item.marginLeft = item.marginTop = item.marginRight = item.marginBottom = 0;
+        EXPECT_EQ(ApplyTransformToLayoutItem(child->ResolveStyle(), &item), c.applied);
+        EXPECT_EQ(item.marginLeft, c.left);
+        EXPECT_EQ(item.marginTop, c.top);
+        EXPECT_EQ(item.marginRight, c.right);
+        EXPECT_EQ(item.marginBottom, c.bottom);
+        root->Release();
+        root = nullptr;
+    }
+}
+
 TEST_F(FlexLayoutTest, FactoriesMakeBoxesAndLayoutsByAtom) {
     auto* boxes = new oxBoxFactory;
     boxes->AddRef();
