@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "platform/shell/shell_chrome.h"
@@ -39,6 +40,11 @@ UINT KeyOf(char c) {
     return c == '\b' ? VK_BACK : c == '\r' ? VK_RETURN : c == ' ' ? VK_SPACE : UINT(c);
 }
 
+// Backspace and enter show arrows; the space bar is blank.
+std::u16string CaptionOf(char c) {
+    return c == '\b' ? u"\u2190" : c == '\r' ? u"\u21B5" : c == ' ' ? u"" : std::u16string(1, char16_t(c));
+}
+
 // Key rectangles in panel coordinates: each row is split evenly, the space bar spans the last one.
 bool KeyRect(UINT vk, RECT* r) {
     const int w = ScreenWidth(), rowHeight = InputPanelHeight() / kRowCount;
@@ -64,8 +70,7 @@ LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
                 RECT r;
                 if (!KeyRect(KeyOf(c), &r)) continue;
                 paint.Fill(RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kKeyColour);
-                const WCHAR label[2] = {WCHAR(c), 0};
-                paint.Label(r, label, RGB(0, 0, 0));
+                paint.Label(r, CaptionOf(c).data(), RGB(0, 0, 0));
             }
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "platform/shell/menu_bar.h"
 
 #include <map>
+#include <vector>
 
 #include "platform/shell/input_panel.h"
 #include "platform/shell/shell_chrome.h"
@@ -97,9 +98,12 @@ LRESULT ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
                 paint.Fill(RECT{row.left + 4, mid, row.right - 4, mid + 1}, kLineColour);
                 continue;
             }
-            WCHAR text[256];
+            WCHAR text[256] = {0};
             GetMenuStringW(list.menu, UINT(i), text, 256, MF_BYPOSITION);
-            paint.Label(row, text, RGB(0, 0, 0));
+            const bool grey = GetMenuState(list.menu, UINT(i), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED);
+            const int inset = BarHeight() / 4;
+            paint.Label(RECT{row.left + inset, row.top, row.right - inset, row.bottom}, text,
+                        grey ? kLineColour : RGB(0, 0, 0), DT_LEFT);
         }
         return 0;
     }

@@ -61,36 +61,58 @@ void BroadcastSettingChange(UINT what) {
             SendMessageW(hwnd, WM_SETTINGCHANGE, what, 0);
 }
 
+HFONT CreateChromeFont() {
+    LOGFONTW lf{};
+    lf.lfHeight = -std::max(1, (9 * GetScreen().config.dpi + 36) / 72);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    return CreateFontIndirectW(&lf); // no face name: fontconfig's sans-serif
+}
+
 ChromePainter::ChromePainter(HWND hwnd) : hwnd_(hwnd) {
     RECT r;
-    if (!GetClientRect(hwnd, &r)) return;
+    if (!GetClientRect(hwnd, &r) || r.right <= 0 || r.bottom <= 0) return;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = r.right;
+    info.bmiHeader.biHeight = -r.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    bitmap_ = dc_ ? CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (!bitmap_) return;
+    oldBitmap_ = SelectObject(dc_, bitmap_);
+    pixels_ = static_cast<uint32_t*>(bits);
     width_ = r.right;
     height_ = r.bottom;
-    pixels_.assign(size_t(std::max(width_, 0)) * size_t(std::max(height_, 0)), 0);
 }
 
 ChromePainter::~ChromePainter() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
-    if (dc && width_ > 0 && height_ > 0) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        StretchDIBits(dc, 0, 0, width_, height_, 0, 0, width_, height_, pixels_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    }
+    if (dc && pixels_) BitBlt(dc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
     EndPaint(hwnd_, &ps);
+    if (font_) {
+        SelectObject(dc_, oldFont_);
+        DeleteObject(font_);
+    }
+    if (bitmap_) {
+        SelectObject(dc_, oldBitmap_);
+        DeleteObject(bitmap_);
+    }
+    if (dc_) DeleteDC(dc_);
 }
 
 void ChromePainter::Fill(const RECT& r, COLORREF colour) {
+    if (!pixels_) return;
     const uint32_t pixel = (uint32_t(GetRValue(colour)) << 16) | (uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
     const int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, width_);
     const int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, height_);
     for (int y = top; y < bottom; ++y)
-        std::fill_n(pixels_.begin() + ptrdiff_t(y) * width_ + left, std::max(right - left, 0), pixel);
+        std::fill_n(pixels_ + ptrdiff_t(y) * width_ + left, std::max(right - left, 0), pixel);
 }
 
 void ChromePainter::Outline(const RECT& r, COLORREF colour) {
@@ -100,6 +122,17 @@ void ChromePainter::Outline(const RECT& r, COLORREF colour) {
     Fill(RECT{r.right - 1, r.top, r.right, r.bottom}, colour);
 }
 
-void ChromePainter::Label(const RECT&, LPCWSTR, COLORREF) {}
+void ChromePainter::Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT align) {
+    if (!pixels_ || !text || !text[0]) return;
+    if (!font_) {
+        font_ = CreateChromeFont();
+        if (!font_) return;
+        oldFont_ = SelectObject(dc_, font_);
+        SetBkMode(dc_, TRANSPARENT);
+    }
+    SetTextColor(dc_, colour);
+    RECT box = r;
+    DrawTextW(dc_, text, -1, &box, (align & DT_CENTER) | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
 
 } // namespace platform::shell

@@ -4,9 +4,10 @@
 // ordinary windows of the window table (topmost, never activated by a tap), so stacking, hit
 // testing and repainting treat it as the device does. Module-internal.
 #include <cstdint>
-#include <vector>
 
+#include "platform/win/font.h"
 #include "platform/win/gdi.h"
+#include "platform/win/text_draw.h"
 #include "platform/win/window.h"
 
 namespace platform::shell {
@@ -27,8 +28,12 @@ bool IsChromeWindow(HWND hwnd);
 // that is not chrome, in the order they were made.
 void BroadcastSettingChange(UINT what);
 
-// Paints a window's update in one copy: fills are made in a buffer of the client size and copied
-// onto the painting DC when it goes out of scope.
+// The chrome's labels: the system's sans-serif face at 9 points of the screen's dots per inch.
+// The caller deletes it.
+HFONT CreateChromeFont();
+
+// Paints a window's update in one copy: fills and labels are made in a buffer of the client size
+// and copied onto the painting DC when it goes out of scope.
 class ChromePainter {
 public:
     explicit ChromePainter(HWND hwnd);
@@ -39,15 +44,21 @@ public:
     void Fill(const RECT& r, COLORREF colour);
     // A one-unit outline inside the rectangle.
     void Outline(const RECT& r, COLORREF colour);
-    // A label centred in the rectangle; left out while the layer has no text engine to draw it.
-    void Label(const RECT& r, LPCWSTR text, COLORREF colour);
+    // One line centred in the rectangle (or at its left with DT_LEFT), clipped to it and cut with
+    // an ellipsis when too wide.
+    void Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT align = DT_CENTER);
     int Width() const { return width_; }
     int Height() const { return height_; }
 
 private:
     HWND hwnd_;
     int width_ = 0, height_ = 0;
-    std::vector<uint32_t> pixels_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ oldBitmap_ = nullptr;
+    uint32_t* pixels_ = nullptr;
+    HFONT font_ = nullptr; // made on the first label
+    HGDIOBJ oldFont_ = nullptr;
 };
 
 } // namespace platform::shell

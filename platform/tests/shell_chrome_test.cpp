@@ -1,8 +1,15 @@
+#include <algorithm>
+#include <string>
+
+#include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
+#include "platform/shell/shell_chrome.h"
 #include "platform/shell/task_bar.h"
 #include "platform/tests/message_log.h"
+#include "platform/tests/screen_golden.h"
+#include "platform/win/font_internal.h"
 #include "platform/win/input.h"
 #include "platform/win/menu.h"
 #include "platform/win/screen.h"
@@ -16,9 +23,10 @@ using test::Logged;
 // A 240 x 320 screen at 96 dpi: the task bar is rows 0..25, the menu-bar strip rows 294..319.
 class ShellTest : public test::WindowTest {
 protected:
+    virtual int Bpp() const { return 32; }
     void SetUp() override {
         test::WindowTest::SetUp();
-        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
+        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, Bpp(), false, 96}));
         platform::input::Reset();
         window = Create(WS_POPUP | WS_VISIBLE, nullptr, u"app", {0, 26, 240, 294});
         menu = CreateMenu();
@@ -35,12 +43,12 @@ protected:
         test::WindowTest::TearDown();
         ConfigureScreen(ScreenConfigFromEnvironment());
     }
-    HWND MakeBar() {
+    HWND MakeBar(HMENU with = nullptr) {
         SHMENUBARINFO info{};
         info.cbSize = 36;
         info.hwndParent = window;
         info.dwFlags = SHCMBF_HMENU;
-        info.nToolBarId = reinterpret_cast<UINT_PTR>(menu);
+        info.nToolBarId = reinterpret_cast<UINT_PTR>(with ? with : menu);
         EXPECT_TRUE(SHCreateMenuBar(&info));
         return info.hwndMB;
     }
@@ -196,6 +204,138 @@ TEST_F(ShellTest, TheTitleBarCancelButtonSendsItsCommand) {
     platform::headless::Tap(235, 10);
     RunUntilIdle();
     EXPECT_EQ(Got(WM_COMMAND), (std::vector<std::pair<WPARAM, LPARAM>>{{IDCANCEL, 0}}));
+}
+
+// The box of the pixels in a screen rectangle that differ from its top-left corner: the ink of
+// a label on a plain fill. Empty when there is none.
+RECT InkBox(const RECT& r) {
+    const std::vector<uint32_t> px = platform::headless::ReadScreen(r);
+    const int w = r.right - r.left;
+    RECT ink{r.right, r.bottom, r.left, r.top};
+    for (size_t i = 0; i < px.size(); ++i)
+        if (px[i] != px[0]) {
+            const LONG x = r.left + LONG(i % size_t(w)), y = r.top + LONG(i / size_t(w));
+            ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                       std::max(ink.bottom, y + 1)};
+        }
+    return ink.left < ink.right ? ink : RECT{0, 0, 0, 0};
+}
+
+bool Contains(const RECT& outer, const RECT& inner) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// The size that the chrome's font gives a line of text.
+SIZE ChromeTextSize(const WCHAR* text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = platform::shell::CreateChromeFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, text, -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return SIZE{r.right, r.bottom};
+}
+
+class ShellLabelTest : public ShellTest, public ::testing::WithParamInterface<int> {
+protected:
+    int Bpp() const override { return GetParam(); }
+};
+
+TEST_P(ShellLabelTest, SoftKeyLabelsAreCentredInTheirHalvesAndInkNothingElse) {
+    platform::shell::EnsureTaskBar();
+    RunUntilIdle();
+    const RECT screen{0, 0, 240, 320}, bar{0, 294, 240, 320};
+    const std::vector<uint32_t> before = platform::headless::ReadScreen(screen);
+    MakeBar();
+    RunUntilIdle();
+    const std::vector<uint32_t> after = platform::headless::ReadScreen(screen);
+    for (size_t i = 0; i < after.size(); ++i)
+        if (i / 240 < size_t(bar.top)) {
+            ASSERT_EQ(after[i], before[i]) << "changed outside the bar at " << i % 240 << "," << i / 240;
+        }
+
+    const WCHAR* labels[] = {u"Left", u"Menu"};
+    for (int key = 1; key <= 2; ++key) {
+        SCOPED_TRACE(key);
+        const RECT half = platform::shell::GetSoftKeyRect(key);
+        const SIZE text = ChromeTextSize(labels[key - 1]);
+        // Centred, to the pixel either way that an odd remainder may fall.
+        const LONG left = half.left + (half.right - half.left - text.cx) / 2;
+        const LONG top = half.top + (half.bottom - half.top - text.cy) / 2;
+        const RECT box{left - 1, top - 1, left + text.cx + 1, top + text.cy + 1};
+        const RECT ink = InkBox(half);
+        EXPECT_TRUE(Contains(box, ink)) << "ink " << ink.left << "," << ink.top << "-" << ink.right << ","
+                                        << ink.bottom;
+        EXPECT_GE(ink.right - ink.left, text.cx - 4) << "the whole label is drawn";
+        EXPECT_GE(ink.bottom - ink.top, text.cy / 2);
+        const std::vector<uint32_t> px = platform::headless::ReadScreen(ink);
+        EXPECT_NE(std::find(px.begin(), px.end(), 0xFFFFFFu), px.end()) << "white text";
+    }
+    const RECT sip = platform::shell::GetInputPanelButtonRect();
+    EXPECT_EQ(InkBox(sip).right, 0) << "nothing drawn over the input-panel button";
+
+    // A label too long for its half is cut inside it.
+    HMENU longMenu = CreateMenu();
+    AppendMenuW(longMenu, MF_STRING, 1, u"A label far too long for its half");
+    AppendMenuW(longMenu, MF_STRING, 2, u"");
+    MakeBar(longMenu);
+    RunUntilIdle();
+    const RECT half = platform::shell::GetSoftKeyRect(1);
+    const RECT ink = InkBox(half);
+    EXPECT_TRUE(Contains(RECT{half.left + 1, half.top + 1, half.right - 1, half.bottom - 1}, ink));
+    EXPECT_GT(ink.right - ink.left, (half.right - half.left) * 3 / 4);
+    EXPECT_EQ(InkBox(platform::shell::GetSoftKeyRect(2)).right, 0) << "an empty label draws nothing";
+    DestroyWindow(SHFindMenuBar(window));
+    DestroyMenu(longMenu);
+}
+
+TEST_P(ShellLabelTest, MenuItemsTheDoneButtonAndPanelKeysHaveTheirTexts) {
+    MakeBar();
+    ASSERT_TRUE(SHDoneButton(window, SHDB_SHOW));
+    ASSERT_TRUE(SipShowIM(SIPF_ON));
+    RunUntilIdle();
+    platform::headless::SoftKey(2);
+    RunUntilIdle();
+
+    RECT list;
+    ASSERT_TRUE(GetWindowRect(platform::shell::GetOpenMenuList(), &list));
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(row);
+        // Inside the outline; items are set at the left.
+        const RECT r{list.left + 1, list.top + row * 26 + 1, list.right - 1, list.top + (row + 1) * 26 - 1};
+        const RECT ink = InkBox(r);
+        EXPECT_GT(ink.right - ink.left, ChromeTextSize(u"One").cx - 4);
+        EXPECT_LT(ink.left, r.left + 12);
+        const std::vector<uint32_t> px = platform::headless::ReadScreen(ink);
+        EXPECT_NE(std::find(px.begin(), px.end(), 0u), px.end()) << "black item texts";
+    }
+    const RECT done{240 - 52, 0, 240, 26};
+    const RECT okInk = InkBox(done);
+    EXPECT_GE(okInk.right - okInk.left, ChromeTextSize(u"ok").cx - 4);
+    EXPECT_TRUE(Contains(done, okInk));
+
+    RECT key;
+    ASSERT_TRUE(platform::shell::GetInputPanelKeyRect('Q', &key));
+    const RECT keyInk = InkBox(RECT{key.left + 1, key.top + 1, key.right - 1, key.bottom - 1});
+    ASSERT_GT(keyInk.right, keyInk.left);
+    const std::vector<uint32_t> px = platform::headless::ReadScreen(keyInk);
+    EXPECT_NE(std::find(px.begin(), px.end(), 0u), px.end()) << "black key captions";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ShellLabelTest, ::testing::Values(32, 16),
+                         [](const ::testing::TestParamInfo<int>& p) { return p.param == 32 ? "Argb32" : "Rgb565"; });
+
+TEST_F(ShellTest, TheMenuBarLooksAsItDid) {
+    HFONT font = platform::shell::CreateChromeFont();
+    const std::string file = platform::detail::FontFilePath(font, nullptr);
+    DeleteObject(font);
+    ASSERT_NE(file.find("DejaVuSans.ttf"), std::string::npos) << "the golden is drawn with DejaVu Sans, not " << file;
+    MakeBar();
+    RunUntilIdle();
+    EXPECT_TRUE(MatchesScreenGolden(RECT{0, 294, 240, 320}, "menu_bar"));
 }
 
 } // namespace
