@@ -71,6 +71,13 @@ oxScene::~oxScene() {
     focused_ = nullptr;
     defaultButton_ = nullptr;
     activeNativeText_ = nullptr;
+    // The window goes while the root box it is framing is still alive; the scene no longer names
+    // it while it is torn down, so nothing it tells on its way out reaches it.
+    if (window_) {
+        oxSceneWindow* window = window_;
+        window_ = nullptr;
+        delete window;
+    }
     // Boxes that others still hold (an event's target, a script) outlive the scene: they leave it
     // first, so that they never reach it afterwards.
     if (root_) {
@@ -123,8 +130,6 @@ oxScene::~oxScene() {
         params_->Release();
         params_ = nullptr;
     }
-    delete window_;
-    window_ = nullptr;
 }
 
 int32_t oxScene::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {

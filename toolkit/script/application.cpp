@@ -43,6 +43,7 @@ void StopServices() {
     oxTimerQueue::ReleaseInstance();
     SetSceneWindowMaker(nullptr);
     UnregisterFrameWindowClass();
+    oxTextBox::ClearFontCache(); // the text boxes' fonts are shared by all scenes until the last stop
     oxAtoms::Clear();
     CoUninitialize();
     NUBO::Shutdown();
