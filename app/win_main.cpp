@@ -1,5 +1,7 @@
 #include "app/win_main.h"
 
+#include <cstdio>
+
 #include "app/script_function.h"
 #include "app/shell_listener.h"
 #include "app/timer.h"
@@ -117,6 +119,7 @@ void SetStepLog(StepLog log) {
 } // namespace app
 
 int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    int status = 0;
     using namespace app;
     if (HWND running = FindWindowW(nullptr, kMainWindowTitle)) {
         Step("handover");
@@ -197,6 +200,10 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                 if (boundScene) boundScene->Release();
                 boundScene = nullptr;
                 Step("loop ended");
+            } else {
+                // Without its first scene the program has nothing to show: say so and fail.
+                std::fprintf(stderr, "tandu: the first scene main.box could not be opened\n");
+                status = 1;
             }
 
             // Downloads and timers still pending hold script objects: they go while the engines
@@ -229,5 +236,5 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     NUBO::Shutdown();
     if (application) application->Release();
     Step("exit");
-    return 0;
+    return status;
 }
