@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,13 @@ protected:
     }
 
     // Runs the program with `environment` added; its exit status, or -1 when it did not end in time.
-    static int RunProgram(const std::vector<std::string>& environment, int boundMs) {
+    static int RunProgram(const std::vector<std::string>& environment, int boundMs,
+                          const char* program = TANDU_PROGRAM) {
         pid_t pid = fork();
         if (pid == 0) {
             for (const std::string& e : environment)
                 putenv(const_cast<char*>(e.c_str()));
-            execl(TANDU_PROGRAM, TANDU_PROGRAM, static_cast<char*>(nullptr));
+            execl(program, program, static_cast<char*>(nullptr));
             _exit(127);
         }
         int status = 0;
@@ -82,6 +84,17 @@ TEST_F(WinMainTest, StartsOpensTheFirstSceneAndTearsDownInOrder) {
 TEST_F(WinMainTest, TheProgramEndsWhenItsSceneClosesWithStatusZero) {
     std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
     EXPECT_EQ(RunProgram({"TANDU_HEADLESS=1", "TANDU_RUN_SECONDS=1", runtime}, 30000), 0);
+}
+
+TEST_F(WinMainTest, AFirstSceneThatCannotLoadEndsTheProgramWithStatusOne) {
+    // A copy of the program beside a resources folder whose main.box is cut short.
+    std::filesystem::path program = folder / "tandu";
+    std::filesystem::copy_file(TANDU_PROGRAM, program);
+    std::filesystem::create_directories(folder / "resources");
+    std::ofstream(folder / "resources" / "main.box")
+        << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"main\"><text>";
+    std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
+    EXPECT_EQ(RunProgram({"TANDU_HEADLESS=1", "TANDU_RUN_SECONDS=1", runtime}, 30000, program.c_str()), 1);
 }
 
 // A window titled "Tandu" of this process stands for a running program.
