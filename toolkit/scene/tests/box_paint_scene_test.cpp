@@ -97,6 +97,14 @@ TEST_F(BoxPaintSceneTest, ColoursAtComputedPoints) {
     // The stroke's centre line runs through the box's top row.
     EXPECT_EQ(0x000000u, Rgb(surface, card.x + card.width / 2, card.y));
 
+    // The layer above the card shows over its fill; the one below is covered by it.
+    const oxRect badge = Box(u"badge")->GetBoxRect();
+    const oxRect under = Box(u"under")->GetBoxRect();
+    ASSERT_GT(badge.width, 0);
+    ASSERT_GT(under.width, 0);
+    EXPECT_EQ(0xFFA500u, Rgb(surface, card.x + badge.x + badge.width / 2, card.y + badge.y + badge.height / 2));
+    EXPECT_EQ(0xFF0000u, Rgb(surface, card.x + under.x + under.width / 2, card.y + under.y + under.height / 2));
+
     // Half-transparent blue over white.
     const oxRect faded = Box(u"faded")->GetBoxRect();
     const uint32_t mixed = Rgb(surface, faded.x + faded.width / 2, faded.y + faded.height / 2);
