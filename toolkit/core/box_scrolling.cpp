@@ -1,6 +1,7 @@
 // Scrolling a box's content through its layout, and the box's two scroll bar boxes. The scroll bars
 // are boxes of their own, made by the scene, kept beside the box (not among its children) and laid
 // over the far edges of its content area.
+#include <algorithm>
 #include <new>
 
 #include "platform/crt/wide.h"
@@ -18,6 +19,7 @@ namespace {
 struct Scrollbars {
     oxBox* vertical = nullptr; // each held with a reference
     oxBox* horizontal = nullptr;
+    bool bothShown = false; // the corner margins are in place
 };
 
 NUBO::oxPtrHashMap<Scrollbars*>& ScrollbarTable() {
@@ -42,11 +44,15 @@ bool Visible(const oxBox* bar) {
     return bar && !bar->IsEffectivelyHidden();
 }
 
+int32_t StyleInt(oxBox* box, int id) {
+    oxStyleValue v;
+    box->GetStyleValue(id, &v);
+    return v.GetType() == kStyleKeyword ? 0 : v.GetInt();
+}
+
 // The scroll bar's thickness: its own width (vertical) or height (horizontal) style.
 int32_t Thickness(oxBox* bar, bool vertical) {
-    oxStyleValue v;
-    bar->GetStyleValue(vertical ? kStyle_width : kStyle_height, &v);
-    return v.GetType() == kStyleKeyword ? 0 : v.GetInt();
+    return StyleInt(bar, vertical ? kStyle_width : kStyle_height);
 }
 
 } // namespace
@@ -171,22 +177,40 @@ void oxBox::ArrangeScrollbars(oxPlacementRecord* placement) {
     if (!(placement->flags & oxPlacementRecord::kOverflow) && !FindScrollbars(this)) return;
     oxLayout* layout = GetLayoutIfMade();
     bool scroll = IsOverflowScroll();
+    bool wanted[2];
     for (bool vertical : {true, false}) {
-        bool wanted = scroll && layout &&
-                      (vertical ? placement->extraContentHeight : placement->extraContentWidth) != 0 &&
-                      (placement->flags & oxPlacementRecord::kOverflow);
+        bool& want = wanted[vertical];
+        want = scroll && layout && (vertical ? placement->extraContentHeight : placement->extraContentWidth) != 0 &&
+               (placement->flags & oxPlacementRecord::kOverflow);
         oxBox* bar = vertical ? FindVScrollBar() : FindHScrollBar();
-        if (!wanted) {
-            if (Visible(bar)) bar->SetHidden(true);
-            continue;
-        }
-        layout->UpdateScrollbar(placement, vertical, bar);
-        bar = vertical ? FindVScrollBar() : FindHScrollBar();
-        if (!bar) continue;
+        if (want)
+            layout->UpdateScrollbar(placement, vertical, bar);
+        else if (Visible(bar))
+            bar->SetHidden(true);
+    }
+    Scrollbars* bars = FindScrollbars(this);
+    if (!bars) return;
+    // The corner margins go on when the pair starts showing together and come off when it stops.
+    bool both = Visible(bars->vertical) && Visible(bars->horizontal);
+    if (both != bars->bothShown) {
+        bars->bothShown = both;
+        UpdateScrollbarCornerMargins(bars->vertical, bars->horizontal, both, this);
+    }
+    for (bool vertical : {true, false}) {
+        oxBox* bar = vertical ? bars->vertical : bars->horizontal;
+        if (!wanted[vertical] || !bar) continue;
         oxRect content = GetContentRect();
         int32_t t = Thickness(bar, vertical);
         oxRect r = vertical ? oxRect{content.x + content.width - t, content.y, t, content.height}
                             : oxRect{content.x, content.y + content.height - t, content.width, t};
+        // The bar's margins along its length keep it out of the shared corner.
+        if (vertical) {
+            r.height = std::max(0, r.height - StyleInt(bar, kStyle_marginBottom));
+        } else {
+            int32_t left = StyleInt(bar, kStyle_marginLeft);
+            r.x += left;
+            r.width = std::max(0, r.width - left - StyleInt(bar, kStyle_marginRight));
+        }
         bar->SetBoxPosition({r.x, r.y});
         oxPlacementRecord rec;
         rec.Construct(false, r.width, r.height, r.width, r.height, 0, 0, r.width, r.height, r.width, r.height, false,

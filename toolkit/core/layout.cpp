@@ -220,6 +220,31 @@ void UpdateScrollbarBox(oxPlacementRecord* placement, oxBox* box, oxBox* scrollb
     }
 }
 
+namespace {
+
+int32_t StyleInt(oxBox* box, int propertyId) {
+    oxStyleValue v;
+    box->GetStyleValue(propertyId, &v);
+    return v.GetType() == kStyleKeyword ? 0 : v.GetInt();
+}
+
+void ShiftMargin(oxBox* bar, int propertyId, bool bothShown) {
+    const WCHAR* text = bar->GetAttributeText(kAtomScrollBoth);
+    int32_t n = text ? _wtoi(text) : 0;
+    int32_t margin = StyleInt(bar, propertyId) + (bothShown ? n : -n);
+    bar->SetStyleValue(propertyId, oxStyleValue(margin, kStylePx), 0);
+}
+
+} // namespace
+
+void UpdateScrollbarCornerMargins(oxBox* vertical, oxBox* horizontal, bool bothShown, oxBox* box) {
+    if (vertical) ShiftMargin(vertical, kStyle_marginBottom, bothShown);
+    if (!horizontal) return;
+    const WCHAR* dir = box ? box->GetAttributeText(kAtomDir) : nullptr;
+    bool rtl = dir && _wcsicmp(dir, u"rtl") == 0;
+    ShiftMargin(horizontal, rtl ? kStyle_marginLeft : kStyle_marginRight, bothShown);
+}
+
 void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height) {
     if (!box) return;
     oxRect padding = box->GetPadding();

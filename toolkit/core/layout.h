@@ -126,6 +126,11 @@ void CommitLayoutItems(oxLayoutItemList* list);
 void UpdateScrollbarBox(oxPlacementRecord* placement, oxBox* box, oxBox* scrollbar, int32_t max, int32_t scale,
                         int32_t value, int orientation);
 
+// Keeps the two scroll bars out of their shared corner: each bar's far margin (the vertical one's
+// bottom, the horizontal one's right, or left for a right-to-left box) grows by the bar's
+// "scrollBoth" amount when both show, and shrinks by it again when they stop, so the calls cancel.
+void UpdateScrollbarCornerMargins(oxBox* vertical, oxBox* horizontal, bool bothShown, oxBox* box);
+
 // Lays a layout root out in an area of the given size, as the scene's layout pass does: the box
 // takes the whole area, less its padding for its content, and may not grow beyond it.
 void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height);

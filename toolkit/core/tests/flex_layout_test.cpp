@@ -16,6 +16,8 @@
 #include "toolkit/core/layout_factory.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/style/style_rule_maps.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 
 namespace {
 
@@ -227,6 +229,96 @@ TEST_F(FlexLayoutTest, TransformedChildGetsItsTurnedBoundsAsMargins) {
         root->Release();
         root = nullptr;
     }
+}
+
+int32_t MarginOf(oxBox* box, int id) {
+    oxStyleValue v;
+    box->GetStyleValue(id, &v);
+    return v.GetType() == kStyleKeyword ? 0 : v.GetInt();
+}
+
+TEST_F(FlexLayoutTest, CornerMarginsGrowWhenBothBarsShowAndCancelWhenTheyStop) {
+    struct Case {
+        const WCHAR* dir;
+        int horizontalMargin; // the side the horizontal bar keeps free
+    };
+    for (const Case& c :
+         {Case{nullptr, kStyle_marginRight}, Case{u"ltr", kStyle_marginRight}, Case{u"rtl", kStyle_marginLeft}}) {
+        SCOPED_TRACE(c.dir ? std::string(c.dir, c.dir + 3) : "none");
+        root = Make(kAtomBox, {{u"marginBottom", u"3"}, {u"marginRight", u"4"}, {u"marginLeft", u"5"}});
+        if (c.dir) root->SetAttribute(kAtomDir, c.dir, true, false);
+        oxBox* v = root->CreateScrollbar(true);
+        oxBox* h = root->CreateScrollbar(false);
+        ASSERT_TRUE(v && h);
+        for (oxBox* bar : {v, h}) {
+            for (const WCHAR* side : {u"marginBottom", u"marginRight", u"marginLeft"})
+                bar->SetStyle(side, u"2");
+        }
+        v->SetAttribute(kAtomScrollBoth, u"12", true, false);
+        h->SetAttribute(kAtomScrollBoth, u"7", true, false);
+        UpdateScrollbarCornerMargins(v, h, true, root);
+        EXPECT_EQ(MarginOf(v, kStyle_marginBottom), 14);
+        EXPECT_EQ(MarginOf(h, c.horizontalMargin), 9);
+        int other = c.horizontalMargin == kStyle_marginLeft ? kStyle_marginRight : kStyle_marginLeft;
+        EXPECT_EQ(MarginOf(h, other), 2);
+        EXPECT_EQ(MarginOf(h, kStyle_marginBottom), 2);
+        EXPECT_EQ(MarginOf(v, kStyle_marginRight), 2);
+        UpdateScrollbarCornerMargins(v, h, false, root);
+        for (oxBox* bar : {v, h}) {
+            for (int side : {kStyle_marginBottom, kStyle_marginRight, kStyle_marginLeft})
+                EXPECT_EQ(MarginOf(bar, side), 2);
+        }
+        // A missing bar or amount changes nothing of the other.
+        h->RemoveAttribute(kAtomScrollBoth);
+        UpdateScrollbarCornerMargins(nullptr, h, true, root);
+        EXPECT_EQ(MarginOf(h, c.horizontalMargin), 2);
+        EXPECT_EQ(MarginOf(v, kStyle_marginBottom), 2);
+        root->Release();
+        root = nullptr;
+    }
+}
+
+TEST_F(FlexLayoutTest, ArrangingKeepsTheCornerFreeOnlyWhileBothBarsShow) {
+    root = Make(kAtomVbox);
+    oxBox* list = Make(kAtomVbox,
+                       {{u"width", u"40"},
+                        {u"height", u"30"},
+                        {u"maxWidth", u"auto"},
+                        {u"maxHeight", u"auto"},
+                        {u"overflow", u"scroll"}},
+                       root);
+    oxBox* content = Make(kAtomBox, {{u"width", u"20"}, {u"height", u"100"}}, list);
+    oxBox* v = list->CreateScrollbar(true);
+    oxBox* h = list->CreateScrollbar(false);
+    ASSERT_TRUE(v && h);
+    v->SetStyle(u"width", u"6");
+    h->SetStyle(u"height", u"6");
+    v->SetAttribute(kAtomScrollBoth, u"6", true, false);
+    h->SetAttribute(kAtomScrollBoth, u"6", true, false);
+
+    ArrangeLayoutRoot(root, 100, 200); // only the content's height overflows
+    EXPECT_FALSE(v->IsEffectivelyHidden());
+    EXPECT_TRUE(h->IsEffectivelyHidden());
+    EXPECT_EQ(MarginOf(v, kStyle_marginBottom), 0);
+    EXPECT_EQ(v->GetBoxRect().height, 30);
+
+    content->SetStyle(u"width", u"100");
+    for (int pass = 0; pass < 2; ++pass) { // arranging again keeps the margins once
+        ArrangeLayoutRoot(root, 100, 200);
+        ASSERT_FALSE(v->IsEffectivelyHidden());
+        ASSERT_FALSE(h->IsEffectivelyHidden());
+        EXPECT_EQ(MarginOf(v, kStyle_marginBottom), 6);
+        EXPECT_EQ(MarginOf(h, kStyle_marginRight), 6);
+        EXPECT_EQ(v->GetBoxRect().height, 24);
+        EXPECT_EQ(h->GetBoxRect().width, 34);
+    }
+
+    content->SetStyle(u"width", u"20");
+    ArrangeLayoutRoot(root, 100, 200);
+    EXPECT_TRUE(h->IsEffectivelyHidden());
+    EXPECT_EQ(MarginOf(v, kStyle_marginBottom), 0);
+    EXPECT_EQ(MarginOf(h, kStyle_marginRight), 0);
+    EXPECT_EQ(v->GetBoxRect().height, 30);
 }
 
 TEST_F(FlexLayoutTest, FactoriesMakeBoxesAndLayoutsByAtom) {
