@@ -105,12 +105,14 @@ void PaintImageOfGroup(oxCanvas* canvas, const oxCanvasRect& rect, const oxDibBi
     }
 }
 
-// The image that a fill group's `fill` names; reports a picture that cannot be had.
-const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, const oxFillGroup* fill, oxPaintElement** element) {
+// The image that a fill group's `fill` names; reports a picture that cannot be had. A reference
+// that names no element is a picture's own URI: the group makes and keeps its bitmap.
+const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, oxFillGroup* fill, oxPaintElement** element) {
     const oxStyleValue* v = fill ? fill->Member(kStyle_fill) : nullptr;
     *element = nullptr;
     if (!v || v->GetType() != kStyleUrl) return nullptr;
     *element = g_resolver->Resolve(scene, *v);
+    if (!*element) *element = dynamic_cast<oxPaintElement*>(fill->GetFillResource(LibraryOf(scene)));
     if (!*element) {
         ReportMissingImage(*v);
         return nullptr;
