@@ -154,6 +154,12 @@ oxBox* oxSceneFrame::HitTest(oxBox* root, const oxPoint& point) {
     return hit ? hit : root;
 }
 
+oxWindowFrame* oxSceneFrame::GetOwnerWindowFrame() {
+    oxScene* opener = (scene_->GetState() & oxScene::kDialog) ? scene_->GetOpener() : nullptr;
+    auto* owner = opener ? dynamic_cast<oxSceneFrame*>(opener->GetWindow()) : nullptr;
+    return owner ? owner->GetFrame() : nullptr;
+}
+
 void oxSceneFrame::Close(bool forced) {
     scene_->Close(forced);
 }

@@ -50,6 +50,8 @@ public:
     oxBox* HitTest(oxBox* root, const oxPoint& point) override;
 
     // oxWindowScene.
+    // A dialog's window is owned by its opener's: the opener is active again when it goes.
+    oxWindowFrame* GetOwnerWindowFrame() override;
     void Close(bool forced) override;
 
 private:
