@@ -375,6 +375,8 @@ public:
     bool IsOverflowScroll();
     oxBox* FindVScrollBar() const;
     oxBox* FindHScrollBar() const;
+    // For a scroll bar box: the box it scrolls, or null.
+    oxBox* GetScrolledBox() const;
     // A scroll bar box made by the scene, or null.
     virtual oxBox* CreateScrollbar(bool vertical);
     oxRect GetHScrollBarRect() const;

@@ -59,6 +59,19 @@ void oxBoxScene::SetUpdateFlag(uint32_t flag) {
     (void)flag;
 }
 
+bool oxBoxScene::NotifySceneOfChange(oxBox* layoutRoot) {
+    (void)layoutRoot;
+    return false;
+}
+
+void oxBoxScene::OnBoxRepaintRequested(oxBox* box) {
+    (void)box;
+}
+
+oxChangeListener* oxBoxScene::GetScrollbarListener() {
+    return nullptr;
+}
+
 oxBoxStyle* oxBoxScene::BuildBoxStyle(oxBox* box) {
     (void)box;
     return nullptr;

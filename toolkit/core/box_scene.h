@@ -8,6 +8,7 @@
 
 class oxBox;
 class oxBoxStyle;
+class oxChangeListener;
 class oxElement;
 class oxStyleLibrary;
 
@@ -39,6 +40,14 @@ public:
     virtual void OnBoxDestroyed(oxBox* box);
     // Something in the tree changed that needs the scene's next update pass.
     virtual void SetUpdateFlag(uint32_t flag);
+    // A layout root of the scene needs a layout pass: the scene queues it and asks its window for one
+    // update, however often it is asked before the update runs. False when the scene takes no
+    // changes (not open, or closing).
+    virtual bool NotifySceneOfChange(oxBox* layoutRoot);
+    // A box of the scene marked itself for repaint: the scene asks its window for one update.
+    virtual void OnBoxRepaintRequested(oxBox* box);
+    // The listener that scroll bar boxes of the scene report their value changes to, or null.
+    virtual oxChangeListener* GetScrollbarListener();
     // The style record for a box from the scene's rules (a new reference; the box's own record again
     // when re-matching changed nothing), or null.
     virtual oxBoxStyle* BuildBoxStyle(oxBox* box);

@@ -27,6 +27,12 @@ NUBO::oxPtrHashMap<Scrollbars*>& ScrollbarTable() {
     return table;
 }
 
+// Scroll bars have no parent: this finds the box a bar scrolls.
+NUBO::oxPtrHashMap<oxBox*>& ScrolledBoxTable() {
+    static NUBO::oxPtrHashMap<oxBox*> table;
+    return table;
+}
+
 Scrollbars* FindScrollbars(const oxBox* box) {
     auto& table = ScrollbarTable();
     if (table.IsEmpty()) return nullptr;
@@ -78,7 +84,16 @@ void oxBox::ScrollByX(int32_t delta) {
 void oxBox::ScrollByY(int32_t delta) {
     if (delta == 0) return;
     InvalidateSubtree(true, true);
-    if (oxLayout* layout = GetLayout()) layout->SetScrollY(layout->GetScrollY() + delta);
+    oxLayout* layout = GetLayout();
+    if (!layout) return;
+    // The layout scrolls at once (and repaints) rather than through a layout pass; the scroll bar is
+    // told the offset it took, so that a later write of its value compares with the truth.
+    layout->SetScrollY(layout->GetScrollY() + delta);
+    if (oxBox* bar = FindVScrollBar()) {
+        WCHAR text[16];
+        swprintf(text, 16, u"%d", int(layout->GetScrollY()));
+        bar->SetAttribute(kAtomValue, text, true, false);
+    }
 }
 
 void oxBox::ScrollToBox(oxBox* target) {
@@ -141,15 +156,26 @@ oxBox* oxBox::CreateScrollbar(bool vertical) {
     if (!bar) return nullptr;
     bar->SetAttribute(kAtomAxis, vertical ? u"y" : u"x", true, false);
     oxBox*& slot = vertical ? bars->vertical : bars->horizontal;
-    if (slot) slot->Release();
+    if (slot) {
+        ScrolledBoxTable().Erase(slot);
+        slot->Release();
+    }
     slot = bar;
+    ScrolledBoxTable().Insert(bar, this);
     const WCHAR* dir = GetAttributeText(kAtomDir);
     if (dir && _wcsicmp(dir, u"rtl") == 0) bar->SetAttribute(kAtomRtl, u"true", true, false);
     if (const WCHAR* style = GetAttributeText(kAtomScrollbarStyle)) bar->SetStyleId(oxAtoms::Intern(style), false);
     if (!bar->TestChangeFlags(kChangeAttached)) bar->OnSceneAttached();
     bar->ResolveStyle();
-    // FIXME: the scene's scroll bar listener hears of the bar's value changes once scenes exist.
+    if (oxChangeListener* listener = scene_->GetScrollbarListener()) bar->AddChangeListener(listener);
     return bar;
+}
+
+oxBox* oxBox::GetScrolledBox() const {
+    auto& table = ScrolledBoxTable();
+    if (table.IsEmpty()) return nullptr;
+    auto* node = table.Find(this);
+    return node ? node->value : nullptr;
 }
 
 oxRect oxBox::GetHScrollBarRect() const {
@@ -224,7 +250,10 @@ void oxDropScrollbars(oxBox* box) {
     Scrollbars* bars = FindScrollbars(box);
     if (!bars) return;
     ScrollbarTable().Erase(box);
-    if (bars->vertical) bars->vertical->Release();
-    if (bars->horizontal) bars->horizontal->Release();
+    for (oxBox* bar : {bars->vertical, bars->horizontal}) {
+        if (!bar) continue;
+        ScrolledBoxTable().Erase(bar);
+        bar->Release();
+    }
     delete bars;
 }

@@ -360,11 +360,30 @@ void oxBox::SetMode(uint32_t group, uint32_t value, oxAtom attribute) {
     NotifyAttributeChange(attribute, true);
 }
 
-// Layout, paint and frames are filled in by their own stages.
-void oxBox::RequestRepaint() {}
-void oxBox::RequestLayout() {}
+// Repaints are collected, not done: the box is marked, its ancestors lead the frame's update walk
+// down to it, and the scene asks its window for one update per turn of the message loop.
+// The request goes on even when the repaint mark is already set: a box that was not painted last
+// time (scrolled out, under a collapsed box) keeps its mark, and skipping it would lose the repaint.
+void oxBox::RequestRepaint() {
+    if (!scene_ || !scene_->IsRunning()) return;
+    // A layer paints over its logical parent's area, which repaints with it.
+    if ((changeFlags_ & (kChangeLayered | kChangeFramed)) == kChangeLayered) {
+        if (oxBox* parent = GetLogicalParent()) parent->RequestRepaint();
+    }
+    UpdateFrameBounds(false);
+}
+
+// The nearest layout root is queued once per pass; the scene's update lays the tree out.
+void oxBox::RequestLayout() {
+    if (!scene_) return;
+    if (oxBox* root = FindAncestorWithFlag()) scene_->NotifySceneOfChange(root);
+}
+
 void oxBox::UpdateFrameBounds(bool flag) {
     (void)flag;
+    changeFlags_ |= kChangeRepaintPending;
+    MarkAncestorsDirty();
+    if (scene_) scene_->OnBoxRepaintRequested(this);
 }
 void oxBox::CloseAnchoredPopup() {}
 void oxBox::Blur() {}

@@ -34,6 +34,43 @@ TWString LoadedScriptKey(oxAtom id, oxAtom language, const WCHAR* source) {
     return key;
 }
 
+// Scrolls the box a scroll bar belongs to when the bar's value changes. One per scene, shared by
+// its bars, each of which holds a reference; it keeps no pointer to the scene, so bars that outlive
+// the scene reach nothing through it.
+class ScrollbarListener final : public oxChangeListener {
+public:
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        if (--refs_ != 0) return refs_;
+        refs_ = oxBox::kDeletingCount;
+        delete this;
+        return 0;
+    }
+    void OnAttributeChanged(oxBox* bar, oxAtom attribute) override {
+        // A change of "max" alone scrolls nothing.
+        if (!bar || bar->IsEffectivelyHidden() || attribute != kAtomValue) return;
+        oxBox* target = bar->GetLogicalParent();
+        if (!target) target = bar->GetScrolledBox();
+        if (!target) return;
+        const WCHAR* value = bar->GetAttributeText(kAtomValue);
+        const int32_t n = value ? _wtoi(value) : 0;
+        const WCHAR* axis = bar->GetAttributeText(kAtomAxis);
+        if (axis && wcscmp(axis, u"y") == 0) {
+            target->SetScrollY(n);
+            return;
+        }
+        const WCHAR* dir = target->GetAttribute(kAtomDir);
+        const WCHAR* max = bar->GetAttributeText(kAtomMax);
+        const bool rtl = dir && oxAtoms::Find(dir) == kAtomRtl;
+        target->SetScrollX(rtl ? (max ? _wtoi(max) : 0) - n : n);
+    }
+    void OnStyleChanged(oxBox*, int) override {}
+
+private:
+    ~ScrollbarListener() = default;
+    uint32_t refs_ = 0;
+};
+
 // Box tags the toolkit makes without a gadget.
 bool IsNativeBoxTag(oxAtom tag) {
     return (tag >= kAtomBox && tag <= kAtomWindow) || tag == kAtomCollapsedContainer || tag == kAtomColumn;
@@ -113,6 +150,10 @@ oxScene::~oxScene() {
         listener_->Release();
         listener_ = nullptr;
     }
+    if (scrollbarListener_) {
+        scrollbarListener_->Release();
+        scrollbarListener_ = nullptr;
+    }
     defaultScript_ = nullptr;
     for (auto it = scripts_.begin(); it != scripts_.end(); it = scripts_.Erase(it))
         delete it->value;
@@ -169,8 +210,10 @@ int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
 
 oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
     if (!runtime_) return nullptr;
-    // FIXME: a gadget registered for the tag gives the box kind once gadgets exist.
-    if (!IsNativeBoxTag(tag)) {
+    // FIXME: a gadget registered for the tag gives the box kind once gadgets exist. Until then a
+    // scroll bar is a plain box (styled by "scrollbar" tag rules), so that scroll offsets written
+    // to it reach the box it scrolls.
+    if (!IsNativeBoxTag(tag) && tag != kAtomScrollbar) {
         WCHAR name[oxAtoms::kLookupUnits] = {};
         oxAtoms::GetName(tag, name, oxAtoms::kLookupUnits);
         TWString text(kUnrecognizedTagText);
@@ -650,14 +693,40 @@ oxBoxStyle* oxScene::GetSubStyle(oxBox* box, oxAtom atom) {
 
 void oxScene::QueueLayout(oxBox* box) {
     if (!box || !box->TestChangeFlags(kChangeConstructed)) return;
-    for (oxBox* queued : layoutQueue_)
-        if (queued == box) return;
-    (void)layoutQueue_.PushBack(box);
     state_ |= kNeedsLayout;
+    // Change flag 0x2 says the box is queued already, or new and not yet arranged: the pass reaches
+    // it from the root either way.
+    if (box->TestChangeFlags(kChangeLayoutQueued)) return;
+    if (layoutQueue_.PushBack(box)) box->SetChangeFlag(kChangeLayoutQueued, true);
 }
 
 void oxScene::DequeueLayout(oxBox* box) {
     layoutQueue_.Remove(box);
+}
+
+// A box that is already queued (change flag 0x2) adds nothing to the queue, but the pass is still
+// asked for: the flag comes with every new box and only an arrangement clears it, so a box that was
+// never arranged (collapsed, out of the flow) would otherwise never be laid out again. Asking the
+// window again costs nothing once its update is on the way.
+bool oxScene::NotifySceneOfChange(oxBox* layoutRoot) {
+    if (!layoutRoot || !(state_ & kOpen) || (state_ & kClosing)) return false;
+    QueueLayout(layoutRoot);
+    state_ |= kNeedsLayout;
+    if (window_) window_->ScheduleUpdate();
+    return true;
+}
+
+void oxScene::OnBoxRepaintRequested(oxBox* box) {
+    (void)box;
+    if ((state_ & kOpen) && !(state_ & kClosing) && window_) window_->ScheduleUpdate();
+}
+
+oxChangeListener* oxScene::GetScrollbarListener() {
+    if (!scrollbarListener_) {
+        scrollbarListener_ = new (std::nothrow) ScrollbarListener();
+        if (scrollbarListener_) scrollbarListener_->AddRef();
+    }
+    return scrollbarListener_;
 }
 
 void oxScene::Layout() {

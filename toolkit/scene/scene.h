@@ -115,6 +115,10 @@ public:
     void OnBoxDestroyed(oxBox* box) override;
     void DestroyBox(oxBox* box) override;
     oxBoxStyle* BuildBoxStyle(oxBox* box) override;
+    bool NotifySceneOfChange(oxBox* layoutRoot) override;
+    void OnBoxRepaintRequested(oxBox* box) override;
+    // Made on first use; scroll bars hold it as their change listener and scroll their boxes by it.
+    oxChangeListener* GetScrollbarListener() override;
     oxStyleLibrary* GetStyleLibrary() override { return this; }
     // A script element reached its end tag.
     void ForgetOpenScript(oxScriptElement* element);
@@ -276,5 +280,6 @@ private:
     bool lastShift_ = false, lastCtrl_ = false, lastAlt_ = false;
     oxSceneWindow* window_ = nullptr;               // owned
     oxSceneInputState* inputState_ = nullptr;       // owned
+    oxChangeListener* scrollbarListener_ = nullptr; // one reference
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
 };

@@ -23,6 +23,9 @@ public:
     virtual void Update() = 0;
     // Everything is painted again at the next update (the layout moved boxes).
     virtual void Invalidate() {}
+    // One update (layout, then the boxes marked for repaint) at the next turn of the message loop;
+    // asking again before it runs adds nothing.
+    virtual void ScheduleUpdate() {}
     // The client area the root box is arranged in.
     virtual oxRect GetClientRect() const = 0;
     // Returns when EndModal was called.

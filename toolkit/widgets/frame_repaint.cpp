@@ -69,7 +69,8 @@ void oxFrame::CollectDirtyBoxes(oxBox* box) {
     for (oxBox* b = box; b;) {
         // FIXME: a box whose parent's layout shows one child at a time (deck) counts only when it is
         // the current one; layouts report their current index once they exist.
-        if (b->TestChangeFlags(kChangeRepaintPending) && !HiddenForRepaint(b)) {
+        // A hidden box adds its area too: what it leaves must be painted over.
+        if (b->TestChangeFlags(kChangeRepaintPending)) {
             oxRect previous, current;
             site->GetRepaintRects(b, &previous, &current);
             if (dirty_) {
@@ -107,7 +108,10 @@ void oxFrame::Update(bool notify) {
         owner_->SetChangeFlag(kChangeRepaintPending, false);
         return;
     }
+    // What the layout invalidates is painted by this update, not by another one posted for it.
+    updatePosted_ = true;
     site->LayoutScene();
+    updatePosted_ = false;
     PositionWindow();
     EnsureCanvas(); // the layout may have sized the window
     painting_ = true;

@@ -80,6 +80,10 @@ void oxSceneFrame::Invalidate() {
     if (frame_) frame_->Invalidate(nullptr, true);
 }
 
+void oxSceneFrame::ScheduleUpdate() {
+    if (frame_) frame_->Invalidate(nullptr, false);
+}
+
 oxRect oxSceneFrame::GetClientRect() const {
     if (frame_ && frame_->GetWindow()) return frame_->GetClientRect();
     const ScreenConfig& screen = GetScreen().config;
@@ -139,8 +143,14 @@ oxPoint oxSceneFrame::GetFramePosition(oxBox* box) {
 
 void oxSceneFrame::GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) {
     oxRect r = box->GetPaintArea();
-    const oxPoint at = box->GetFramePosition();
+    oxPoint at = box->GetFramePosition();
     const oxRect own = box->GetBoxRect();
+    // Boxes keep their unscrolled places; a scrolled ancestor paints them moved by its offsets.
+    for (oxBox* b = box->GetParent(); b && !b->TestChangeFlags(kChangeFramed); b = b->GetParent()) {
+        if (!b->GetLayoutIfMade()) continue;
+        at.x -= b->GetScrollX();
+        at.y -= b->GetScrollY();
+    }
     r.Offset(oxPoint{at.x - own.x, at.y - own.y});
     *previous = *current = r;
 }

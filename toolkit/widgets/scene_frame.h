@@ -31,6 +31,7 @@ public:
     bool IsEnabled() const override;
     void Update() override;
     void Invalidate() override;
+    void ScheduleUpdate() override;
     oxRect GetClientRect() const override;
     void RunModalLoop() override;
     void EndModal() override;

@@ -1,7 +1,7 @@
 // Taps, drags and the Back key reach a scene opened through the runtime in its own window: its
-// script handlers see hover, press, release and click, a drag reports its distance from the press,
-// pressed and hovered boxes take their states, and Back closes a dialog or reaches a scene that
-// takes it.
+// script handlers see hover, press, release and click, a drag reports its distance from the press
+// and scrolls a list, pressed and hovered boxes show their state styles, and Back closes a dialog or
+// reaches a scene that takes it. What scripts change reaches the screen in one update per turn.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +15,7 @@
 #include "platform/win/input.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
@@ -94,6 +95,17 @@ protected:
         if (window && window->GetFrame()) ClientToScreen(window->GetFrame()->GetWindow(), &p);
         return p;
     }
+    // A list 120 units tall that scrolls, of `count` rows of a height, filled in turn by the colours.
+    static std::string List(int count, int height, const std::vector<std::string>& fills) {
+        std::string styles, rows;
+        for (size_t i = 0; i < fills.size(); ++i)
+            styles += "<r:style name=\"row" + std::to_string(i) + "\" height=\"" + std::to_string(height) +
+                      "\" fill=\"#" + fills[i] + "\"/>";
+        for (int i = 0; i < count; ++i)
+            rows += "<box style=\"row" + std::to_string(i % fills.size()) + "\"/>";
+        return "<r:library><r:style target=\"list\" height=\"120\" maxHeight=\"120\" overflow=\"scroll\"/>" + styles +
+               "</r:library><vbox id=\"list\">" + rows + "</vbox>";
+    }
     static uint32_t ScreenAt(POINT p) {
         std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{p.x, p.y, p.x + 1, p.y + 1});
         return px.empty() ? 0 : px[0] & 0xFFFFFF;
@@ -126,20 +138,24 @@ for (var i = 0; i < types.length; ++i) b.addEventHandler(types[i], "note");
     ASSERT_TRUE(b && c);
     const POINT onB = On(scene, b), onC = On(scene, c);
     EXPECT_EQ(ScreenAt(onB), 0x00FF00u);
-    // FIXME: the pressed and hovered fills show once a box restyled for a state repaints and its
-    // state record restyles it back; until then the states themselves are checked.
+    // Each state shows in its fill, and leaving it restores the fill below.
     platform::headless::MoveTo(onB.x, onB.y);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(ScreenAt(onB), 0x0000FFu) << "hovered";
     platform::headless::Press(onB.x, onB.y);
     platform::headless::RunUntilIdle();
     EXPECT_TRUE(b->GetStateFlags() & kStatePressed);
-    EXPECT_TRUE(b->GetStateFlags() & kStateHovered);
+    EXPECT_EQ(ScreenAt(onB), 0xFF0000u) << "pressed wins over hovered, defined after it";
     platform::headless::Release(onB.x, onB.y);
     platform::headless::RunUntilIdle();
     EXPECT_FALSE(b->GetStateFlags() & kStatePressed);
     EXPECT_TRUE(b->GetStateFlags() & kStateHovered) << "released under the pointer, the box stays hovered";
+    EXPECT_EQ(ScreenAt(onB), 0x0000FFu) << "released, hovered again";
     platform::headless::MoveTo(onC.x, onC.y);
     platform::headless::RunUntilIdle();
     EXPECT_FALSE(b->GetStateFlags() & kStateHovered);
+    EXPECT_EQ(ScreenAt(onB), 0x00FF00u) << "left, the normal fill";
+    EXPECT_EQ(ScreenAt(onC), 0x808080u);
     EXPECT_EQ(Attribute(b, u"log"), "mouseOver,mouseDown,mouseUp,click,mouseOut");
 
     // A press that is released on another box gives no click.
@@ -153,15 +169,7 @@ for (var i = 0; i < types.length; ++i) b.addEventHandler(types[i], "note");
 }
 
 TEST_F(SceneInputTest, ADragScrollsAListByTheDistanceFromThePress) {
-    std::string rows;
-    for (int i = 0; i < 10; ++i)
-        rows += "<box class=\"row\" style=\"row\"/>";
-    oxScene* scene = Open("scene_input_drag.box", R"(
-  <r:library>
-    <r:style target="list" height="120" maxHeight="120" overflow="scroll"/>
-    <r:style name="row" height="40" fill="#ff336699"/>
-  </r:library>
-  <vbox id="list">)" + rows + "</vbox>",
+    oxScene* scene = Open("scene_input_drag.box", List(10, 40, {"ff336699", "ff669933", "ffcc3300"}),
                           R"(
 var list = scene.getBoxById("list"), y0 = 0, top0 = 0, drags = [];
 function onDown(e) { y0 = e.screenY; top0 = list.scrollOffsetY; }
@@ -178,11 +186,14 @@ list.addEventHandler("mouseDrag", "onDrag");
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->GetBoxRect().height, 120);
     const POINT from = On(scene, list, 20, 100);
+    const POINT top = On(scene, list, 20, 4);
+    EXPECT_EQ(ScreenAt(top), 0x336699u) << "the first row";
     platform::headless::Drag(from, POINT{from.x, from.y - 80}, 4);
     platform::headless::RunUntilIdle();
     // Rows bubble the events up to the list; each drag reports its distance from the press.
     EXPECT_EQ(Attribute(list, u"drags"), "20,40,60,80");
-    // FIXME: the list follows the drag once a script's scrollOffsetY write scrolls a box.
+    EXPECT_EQ(list->GetScrollY(), 80);
+    EXPECT_EQ(ScreenAt(top), 0xCC3300u) << "the third row is now at the top";
 }
 
 TEST_F(SceneInputTest, BackClosesADialogAndTheSceneBelowTakesInputAgain) {
@@ -260,6 +271,89 @@ function onClick(e) { scene.close(); }
         EXPECT_EQ(Attribute(box, u"log"), "click") << "the scene below takes taps again";
         runtime()->CloseAllScenes();
         platform::headless::RunUntilIdle();
+    }
+}
+
+// A handler's changes to fills, texts and sizes are painted by one update at the next turn of the
+// loop, after one layout pass, however many there are.
+TEST_F(SceneInputTest, AScriptsChangesShowAfterOneLayoutAndOneUpdate) {
+    oxScene* scene = Open("scene_input_change.box", std::string(R"(
+  <r:library>
+    <r:style target="f" fill="#ff00ff00" height="40"/>
+    <r:style target="t" fill="#ffffffff" textColor="#ff000000" width="120" height="40"/>
+    <r:style target="g" fill="#ff0000ff" height="40"/>
+  </r:library>
+  <box id="f"/>
+  <simpleText id="t" value=""/>
+  <box id="g"/>)"),
+                          R"(
+var root = scene.getBoxById("root"), layouts = 0;
+function onLayout(e) { root.setAttribute("layouts", String(++layouts)); }
+root.addEventHandler("layout", "onLayout");
+function change() {
+  var f = scene.getBoxById("f"), g = scene.getBoxById("g");
+  f.setStyle("fill", "#ffff0000");
+  scene.getBoxById("t").setAttribute("value", "Hello");
+  for (var h = 41; h <= 60; ++h) f.setStyle("height", String(h));
+  g.setStyle("height", "30");
+}
+)");
+    ASSERT_NE(scene, nullptr);
+    oxBox* root = scene->GetRootBox();
+    oxBox* t = Box(scene, u"t");
+    const POINT onF = On(scene, Box(scene, u"f"));
+    const std::string layouts = Attribute(root, u"layouts");
+    auto ink = [&] {
+        const POINT from = On(scene, t, 0, 0);
+        int n = 0;
+        for (uint32_t px : platform::headless::ReadScreen(RECT{from.x, from.y, from.x + 120, from.y + 40}))
+            n += (px & 0xFFFFFF) != 0xFFFFFFu;
+        return n;
+    };
+    ASSERT_EQ(ink(), 0);
+
+    scene->RunHandler(oxQualifiedName(u"change"), nullptr, 0);
+    EXPECT_EQ(ScreenAt(onF), 0x00FF00u) << "nothing is painted inside the handler";
+    EXPECT_EQ(platform::headless::RunUntilIdle(), 1) << "one update message";
+    EXPECT_EQ(Attribute(root, u"layouts"), std::to_string(std::stoi(layouts) + 1)) << "one layout pass";
+    EXPECT_EQ(ScreenAt(onF), 0xFF0000u);
+    EXPECT_EQ(Box(scene, u"f")->GetBoxRect().height, 60);
+    EXPECT_GT(ink(), 0) << "the text is drawn where the taller box pushed it";
+    const POINT onG = On(scene, Box(scene, u"g"), 4, 29);
+    EXPECT_EQ(ScreenAt(onG), 0x0000FFu);
+    EXPECT_NE(ScreenAt(POINT{onG.x, onG.y + 1}), 0x0000FFu) << "the shorter box leaves its old bottom";
+}
+
+// A script's scroll moves the rows on the screen by exactly the offset.
+TEST_F(SceneInputTest, AScriptScrollMovesTheRowsByTheOffset) {
+    oxScene* scene = Open("scene_input_scroll.box", List(24, 10, {"ff102030", "ff405060", "ff708090", "ffa0b0c0"}),
+                          R"(
+var list = scene.getBoxById("list");
+function byMethod() { list.scrollBy(25); }
+function byOffset() { list.scrollOffsetY = list.scrollOffsetY + 30; }
+function beyondTheEnd() { list.scrollOffsetY = 1000; }
+)");
+    ASSERT_NE(scene, nullptr);
+    oxBox* list = Box(scene, u"list");
+    ASSERT_EQ(list->GetBoxRect().height, 120);
+    const POINT top = On(scene, list, 20, 0);
+    auto column = [&] { return platform::headless::ReadScreen(RECT{top.x, top.y, top.x + 1, top.y + 120}); };
+    struct Case {
+        const char16_t* handler;
+        int offset; // the scroll offset after it
+    };
+    const Case cases[] = {{u"byMethod", 25}, {u"byOffset", 55}, {u"beyondTheEnd", 240 - 120}};
+    for (const Case& c : cases) {
+        const int was = list->GetScrollY();
+        const std::vector<uint32_t> before = column();
+        scene->RunHandler(oxQualifiedName(c.handler), nullptr, 0);
+        platform::headless::RunUntilIdle();
+        ASSERT_EQ(list->GetScrollY(), c.offset) << "after " << std::string(c.handler, c.handler + 8);
+        const std::vector<uint32_t> after = column();
+        const int moved = c.offset - was;
+        for (int y = 0; y + moved < 120; ++y)
+            ASSERT_EQ(after[y], before[y + moved]) << "row pixel " << y << " moved by " << moved;
+        EXPECT_NE(after, before);
     }
 }
 
