@@ -228,8 +228,7 @@ oxScene* oxRuntime::OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t wind
     if (!loaded || !scenes_.PushBack(scene)) {
         scene->Release();
         // A scene still loading counts as open here: its nested open that failed must not end the program.
-        if (NoSceneLeft() && embedded == 0 && !modal)
-            Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+        if (NoSceneLeft() && embedded == 0 && !modal) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
         return nullptr;
     }
     scene->Open(opener, name, listener, dialog, modal, shareLibraries);

@@ -152,7 +152,7 @@ public:
     void EnsureGadgets(oxLibrary* library);
 
     void ReportError(int level, const WCHAR* text);
-    void ReportFileNotFound(const WCHAR* uri);
+    void ReportFileNotFound(const WCHAR* uri) override;
     oxScriptErrorReporter* GetErrorReporter() const { return errorReporter_; }
 
     oxScriptObjectCache* GetScriptObjectCache() const { return cache_; }
