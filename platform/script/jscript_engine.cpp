@@ -7,6 +7,7 @@
 
 #include "platform/script/host_object_proxy.h"
 #include "platform/script/script_dispatch.h"
+#include "platform/script/script_error.h"
 #include "platform/script/script_heap.h"
 #include "platform/script/value_convert.h"
 
@@ -17,73 +18,6 @@ using script::ScriptHeap;
 constexpr char kItemNameKey[] = SCRIPT_HIDDEN("item");
 constexpr char kMemberKey[] = SCRIPT_HIDDEN("member");
 constexpr char kNamespacesKey[] = "namespaces";
-
-// What OnScriptError hands the site: the error's text, number and line.
-class ScriptError final : public IActiveScriptError {
-public:
-    ScriptError(const EXCEPINFO& error, ULONG errorLine, BSTR text) : info(error), line(errorLine), lineText(text) {}
-
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScriptError)) {
-            *out = static_cast<IActiveScriptError*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override {
-        ULONG left = --refs;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT GetExceptionInfo(EXCEPINFO* out) override {
-        if (!out) return E_POINTER;
-        *out = info;
-        out->bstrSource = SysAllocString(info.bstrSource);
-        out->bstrDescription = SysAllocString(info.bstrDescription);
-        out->bstrHelpFile = nullptr;
-        return S_OK;
-    }
-    HRESULT GetSourcePosition(DWORD* context, ULONG* outLine, LONG* charPosition) override {
-        if (context) *context = 0;
-        if (outLine) *outLine = line > 0 ? line - 1 : 0;
-        if (charPosition) *charPosition = 0;
-        return S_OK;
-    }
-    HRESULT GetSourceLineText(BSTR* out) override {
-        if (!out) return E_POINTER;
-        *out = SysAllocStringLen(lineText, SysStringLen(lineText));
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    ~ScriptError() {
-        SysFreeString(info.bstrSource);
-        SysFreeString(info.bstrDescription);
-        SysFreeString(info.bstrHelpFile);
-        SysFreeString(lineText);
-    }
-
-    ULONG refs = 1;
-    EXCEPINFO info;
-    ULONG line;
-    BSTR lineText;
-};
-
-// Line `line` (1-based) of a text, or null.
-BSTR LineOf(const OLECHAR* code, ULONG line) {
-    if (!code || line == 0) return nullptr;
-    const OLECHAR* start = code;
-    for (ULONG n = 1; n < line && *start; start++)
-        if (*start == u'\n') n++;
-    const OLECHAR* end = start;
-    while (*end && *end != u'\n' && *end != u'\r')
-        end++;
-    return SysAllocStringLen(start, static_cast<UINT>(end - start));
-}
 
 // The identifiers a text names outside strings, comments and member accesses: the names a code
 // item's own object may answer.
@@ -291,6 +225,7 @@ struct ParseArgs {
     size_t length;
     NamespaceArgs space; // item null: the global namespace
     VARIANT* result;
+    DWORD_PTR cookie; // the caller's name for the text; its functions carry it as their file name
 };
 
 duk_ret_t ParseBody(duk_context* ctx, void* data) {
@@ -301,7 +236,7 @@ duk_ret_t ParseBody(duk_context* ctx, void* data) {
         duk_push_global_object(thread);
         duk_xmove_top(ctx, thread, 1); // `this` of the text
         script::PushWide(thread, args->code, args->length);
-        duk_push_string(thread, "script");
+        script::PushSourceName(thread, args->cookie);
         // Compiled on the namespace's thread, the text binds that thread's globals; it runs on the
         // main thread like everything else, so nested calls never meet a thread already running.
         args->heap->current = thread;
@@ -312,7 +247,7 @@ duk_ret_t ParseBody(duk_context* ctx, void* data) {
         duk_swap_top(ctx, -2);
     } else {
         script::PushWide(ctx, args->code, args->length);
-        duk_push_string(ctx, "script");
+        script::PushSourceName(ctx, args->cookie);
         duk_compile(ctx, DUK_COMPILE_EVAL);
         duk_push_global_object(ctx);
     }
@@ -499,8 +434,8 @@ public:
         if (name) *name = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT ParseScriptText(LPCOLESTR code, LPCOLESTR itemName, IUnknown*, LPCOLESTR, DWORD_PTR, ULONG, DWORD flags,
-                            VARIANT* result, EXCEPINFO* excepinfo) override {
+    HRESULT ParseScriptText(LPCOLESTR code, LPCOLESTR itemName, IUnknown*, LPCOLESTR, DWORD_PTR cookie, ULONG,
+                            DWORD flags, VARIANT* result, EXCEPINFO* excepinfo) override {
         if (result) VariantInit(result);
         if (!heap || !heap->IsOpen()) return E_UNEXPECTED;
         if (!code) code = u"";
@@ -508,7 +443,8 @@ public:
         while (code[length])
             length++;
 
-        ParseArgs args{heap, code, length, {nullptr, nullptr}, (flags & SCRIPTTEXT_ISEXPRESSION) ? result : nullptr};
+        ParseArgs args{heap,  code, length, {nullptr, nullptr}, (flags & SCRIPTTEXT_ISEXPRESSION) ? result : nullptr,
+                       cookie};
         // A name that names no item runs in the global namespace.
         const Item* item = itemName && *itemName ? FindItem(itemName) : nullptr;
         std::vector<std::u16string> members;
@@ -569,23 +505,7 @@ private:
 
     // Tells the site about the error on top of the stack; the HRESULT the call answers.
     HRESULT ReportError(duk_context* ctx, const OLECHAR* code, EXCEPINFO* excepinfo) {
-        EXCEPINFO info{};
-        ULONG line = 0;
-        HRESULT number = script::DescribeScriptError(ctx, -1, &info, &line);
-        if (excepinfo) {
-            *excepinfo = info;
-            excepinfo->bstrSource = SysAllocString(info.bstrSource);
-            excepinfo->bstrDescription = SysAllocString(info.bstrDescription);
-        }
-        auto* error = new (std::nothrow) ScriptError(info, line, LineOf(code, line));
-        if (error) {
-            if (site) site->OnScriptError(error);
-            error->Release();
-        } else {
-            SysFreeString(info.bstrSource);
-            SysFreeString(info.bstrDescription);
-        }
-        return number != S_OK ? number : SCRIPT_E_REPORTED;
+        return script::ReportScriptError(site, ctx, -1, code, excepinfo);
     }
 
     ULONG refs = 1;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "platform/script/script_error.h"
 #include "platform/script/script_heap.h"
 #include "platform/script/value_convert.h"
 
@@ -52,7 +53,19 @@ struct ErrorFacts {
     HRESULT hr;
     BSTR description;
     ULONG line;
+    DWORD_PTR cookie;
 };
+
+// The cookie of a text's file name (see PushSourceName); 0 for any other name.
+DWORD_PTR CookieOf(const char* fileName) {
+    if (!fileName || !*fileName) return 0;
+    DWORD_PTR cookie = 0;
+    for (const char* c = fileName; *c; c++) {
+        if (*c < '0' || *c > '9' || cookie > (~DWORD_PTR{0} - 9) / 10) return 0;
+        cookie = cookie * 10 + DWORD_PTR(*c - '0');
+    }
+    return cookie;
+}
 
 // [error] -> []: what a thrown value says about itself.
 duk_ret_t DescribeBody(duk_context* ctx, void* data) {
@@ -71,6 +84,9 @@ duk_ret_t DescribeBody(duk_context* ctx, void* data) {
         duk_get_prop_literal(ctx, error, "lineNumber");
         if (duk_is_number(ctx, -1)) facts->line = static_cast<ULONG>(duk_get_number(ctx, -1));
         duk_pop(ctx);
+        duk_get_prop_literal(ctx, error, "fileName");
+        if (duk_is_string(ctx, -1)) facts->cookie = CookieOf(duk_get_string(ctx, -1));
+        duk_pop(ctx);
         duk_get_prop_literal(ctx, error, "message");
         if (!duk_is_string(ctx, -1)) {
             duk_pop(ctx);
@@ -87,12 +103,13 @@ duk_ret_t DescribeBody(duk_context* ctx, void* data) {
 
 } // namespace
 
-HRESULT DescribeScriptError(duk_context* ctx, duk_idx_t idx, EXCEPINFO* info, ULONG* line) {
-    ErrorFacts facts{S_OK, nullptr, 0};
+HRESULT DescribeScriptError(duk_context* ctx, duk_idx_t idx, EXCEPINFO* info, ULONG* line, DWORD_PTR* cookie) {
+    ErrorFacts facts{S_OK, nullptr, 0, 0};
     duk_dup(ctx, idx);
     duk_safe_call(ctx, DescribeBody, &facts, 1, 1);
     duk_pop(ctx);
     if (line) *line = facts.line;
+    if (cookie) *cookie = facts.cookie;
     if (info) {
         *info = EXCEPINFO{};
         info->bstrSource = SysAllocString(u"JScript");
@@ -311,7 +328,10 @@ HRESULT ScriptDispatch::Run(Call* call, EXCEPINFO* excepinfo) {
     HRESULT hr = call->hr;
     if (rc != DUK_EXEC_SUCCESS) {
         if (call->kind == Call::kInvoke) {
-            DescribeScriptError(ctx, -1, excepinfo, nullptr);
+            // Native code that calls a script (a timer, an event handler, a listener) has no script
+            // of its own to catch what it throws, and mostly goes on regardless: the site hears of
+            // the error here, as of one that escapes a text.
+            ReportScriptError(heap->site, ctx, -1, nullptr, excepinfo);
             hr = DISP_E_EXCEPTION;
         } else {
             hr = call->kind == Call::kDelete ? S_FALSE : E_FAIL;

@@ -61,7 +61,8 @@ private:
 };
 
 // Fills an EXCEPINFO (scode: the error's `number` when that is a failure code, else E_FAIL) from
-// the script error at idx; answers that number, or S_OK when it carries none. Never raises.
-HRESULT DescribeScriptError(duk_context* ctx, duk_idx_t idx, EXCEPINFO* info, ULONG* line);
+// the script error at idx, with its line and the cookie of the text it came from (0 when not
+// known); answers that number, or S_OK when it carries none. Never raises.
+HRESULT DescribeScriptError(duk_context* ctx, duk_idx_t idx, EXCEPINFO* info, ULONG* line, DWORD_PTR* cookie = nullptr);
 
 } // namespace script

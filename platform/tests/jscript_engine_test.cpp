@@ -315,7 +315,11 @@ TEST_F(JScriptEngineTest, ScriptFunctionsRunFromNativeCodeWithThis) {
 }
 
 TEST_F(JScriptEngineTest, ScriptErrorsComeBackAsExceptions) {
-    EXPECT_EQ(Run(u"host.keep(function () { var e = new Error('bad'); e.number = -2147024809; throw e; });"), S_OK);
+    // Run under a cookie, the function keeps it: the site hears where the error of a later call
+    // from native code came from, which no text running then could tell it.
+    const char16_t* code =
+        u"\nhost.keep(function () {\n  var e = new Error('bad'); e.number = -2147024809; throw e; });";
+    ASSERT_EQ(parse->ParseScriptText(code, u"", nullptr, nullptr, 7, 0, SCRIPTTEXT_ISVISIBLE, nullptr, nullptr), S_OK);
     EXCEPINFO info{};
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT r;
@@ -325,6 +329,10 @@ TEST_F(JScriptEngineTest, ScriptErrorsComeBackAsExceptions) {
               DISP_E_EXCEPTION);
     EXPECT_EQ(info.scode, E_INVALIDARG);
     EXPECT_EQ(std::u16string(info.bstrDescription), u"bad");
+    ASSERT_EQ(site.errors.size(), 1u);
+    EXPECT_EQ(site.errors[0], u"bad");
+    EXPECT_EQ(site.places[0].cookie, 7u);
+    EXPECT_EQ(site.places[0].line, 2u);
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     fn->Release();

@@ -45,6 +45,11 @@ public:
         EXCEPINFO info{};
         error->GetExceptionInfo(&info);
         errors.emplace_back(info.bstrDescription ? info.bstrDescription : u"");
+        DWORD cookie = 0;
+        ULONG line = 0;
+        LONG position = 0;
+        error->GetSourcePosition(&cookie, &line, &position);
+        places.push_back({cookie, line});
         SysFreeString(info.bstrSource);
         SysFreeString(info.bstrDescription);
         SysFreeString(info.bstrHelpFile);
@@ -56,6 +61,11 @@ public:
     ULONG refs = 0;
     std::map<std::u16string, IUnknown*> items; // borrowed
     std::vector<std::u16string> errors;        // descriptions of the errors reported
+    struct Place {
+        DWORD cookie;
+        ULONG line; // 0-based
+    };
+    std::vector<Place> places; // where each reported error came from
     int itemLookups = 0;
 };
 

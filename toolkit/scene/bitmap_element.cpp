@@ -236,7 +236,12 @@ void oxBitmapElement::Load() {
     ResolveUriToPath(src_.GetString(), nullptr, path);
     if (!ConfineToResources(path)) return;
     NUBO::XStream* raw = nullptr;
-    if (OpenUriStream(path.GetString(), &raw) != 0) return;
+    if (OpenUriStream(path.GetString(), &raw) != 0) {
+        // Reported here, where the file's name is known; a painter that meets the empty bitmap
+        // knows only the resource.
+        if (library_ && library_->GetRuntime()) library_->GetRuntime()->ReportFileNotFound(path.GetString());
+        return;
+    }
     NUBO::RefPtr<NUBO::XStream> stream(raw);
     Decode(stream.get());
 }

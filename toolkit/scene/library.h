@@ -40,6 +40,8 @@ public:
     virtual void LoadInto(const WCHAR* uri, oxLibrary* library) = 0;
     // The library is going away: forget its script wrapper.
     virtual void ForgetLibraryObject(oxLibrary* library) = 0;
+    // A file that a resource names could not be opened: the listeners hear of it.
+    virtual void ReportFileNotFound(const WCHAR*) {}
 
 protected:
     ~oxLibraryRuntime() = default;

@@ -208,7 +208,7 @@ oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t window
 oxScene* oxRuntime::OpenDialogScene(const WCHAR* uri, oxScene* opener, const WCHAR* name, XObject* params,
                                     XObject* listener, bool shareLibraries) {
     oxScene* scene = OpenSceneAs(uri, 0, 0, opener, name, params, listener, true, true, shareLibraries);
-    if (scenes_.empty()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    if (NoSceneLeft()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
     return scene;
 }
 
@@ -222,10 +222,13 @@ oxScene* oxRuntime::OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t wind
     if (!scene) return nullptr;
     scene->AddRef();
     EnsureGadgets(scene);
-    if (!Load(resolved.GetString(), scene, nullptr) || !scenes_.PushBack(scene)) {
+    ++scenesLoading_;
+    const bool loaded = Load(resolved.GetString(), scene, nullptr);
+    --scenesLoading_;
+    if (!loaded || !scenes_.PushBack(scene)) {
         scene->Release();
-        if (scenes_.empty() && embedded == 0 && !modal)
-            Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+        // A scene still loading counts as open here: its nested open that failed must not end the program.
+        if (NoSceneLeft() && embedded == 0 && !modal) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
         return nullptr;
     }
     scene->Open(opener, name, listener, dialog, modal, shareLibraries);
@@ -245,7 +248,7 @@ void oxRuntime::OnSceneClosed(oxScene* scene) {
         if (!scenes_.empty()) CollectGarbage();
         scene->Release();
     }
-    if (scenes_.empty()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    if (NoSceneLeft()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
 }
 
 void oxRuntime::CloseAllScenes() {

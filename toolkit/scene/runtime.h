@@ -152,7 +152,7 @@ public:
     void EnsureGadgets(oxLibrary* library);
 
     void ReportError(int level, const WCHAR* text);
-    void ReportFileNotFound(const WCHAR* uri);
+    void ReportFileNotFound(const WCHAR* uri) override;
     oxScriptErrorReporter* GetErrorReporter() const { return errorReporter_; }
 
     oxScriptObjectCache* GetScriptObjectCache() const { return cache_; }
@@ -174,6 +174,9 @@ private:
     // The loader for the next nested load, pushed; null when none could be had.
     oxMarkupLoader* PushLoader();
     void PopLoader();
+    // No scene is open and none is loading: a scene whose markup is still being read is about to
+    // run, so a second scene that fails or closes meanwhile is not the last one.
+    bool NoSceneLeft() const { return scenes_.empty() && scenesLoading_ == 0; }
     // Writes a loading error as the debug output shows it, when that is on.
     void WriteReport(const oxErrorReport* report);
 
@@ -196,4 +199,5 @@ private:
     bool rtlFormatting_ = false;
     oxAtom scriptLanguage_ = kAtomNone;
     bool lastLoadUnopened_ = false; // the last Load could not open its file
+    int scenesLoading_ = 0;         // scenes whose markup is being read, nested opens included
 };

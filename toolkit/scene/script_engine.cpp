@@ -67,10 +67,20 @@ HRESULT oxScriptEngine::Parse(const WCHAR* text, const WCHAR* itemName, DWORD fl
     const WCHAR* outer = runningSource_; // texts run inside texts: each reports under its own name
     runningSource_ = sourceName;
     AddRef();
-    HRESULT hr = parse_->ParseScriptText(text, itemName, nullptr, nullptr, 0, 0, flags, result, nullptr);
+    HRESULT hr =
+        parse_->ParseScriptText(text, itemName, nullptr, nullptr, CookieOf(sourceName), 0, flags, result, nullptr);
     runningSource_ = outer;
     Release();
     return hr;
+}
+
+DWORD_PTR oxScriptEngine::CookieOf(const WCHAR* sourceName) {
+    if (!sourceName || !*sourceName) return 0;
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        if (wcscmp(sources_[i].GetString(), sourceName) == 0) return DWORD_PTR(i + 1);
+    }
+    sources_.emplace_back(sourceName);
+    return DWORD_PTR(sources_.size());
 }
 
 HRESULT oxScriptEngine::QueryInterface(REFIID riid, void** out) {
@@ -138,9 +148,10 @@ HRESULT oxScriptEngine::OnScriptError(IActiveScriptError* error) {
     ULONG line = 0;
     LONG position = 0;
     if (FAILED(error->GetSourcePosition(&cookie, &line, &position))) line = 0, position = 0;
+    const WCHAR* source = cookie > 0 && cookie <= sources_.size() ? sources_[cookie - 1].GetString() : runningSource_;
     oxScriptErrorReporter* reporter = runtime_->GetErrorReporter();
     if (reporter) {
-        reporter->SetLocation(runningSource_, int32_t(line) + 1, position);
+        reporter->SetLocation(source, int32_t(line) + 1, position);
         reporter->ReportScriptError(info.bstrDescription);
     }
     SysFreeString(info.bstrSource);

@@ -4,8 +4,11 @@
 // SetScriptSite until Close, so the site outlives its context until the engine lets it go.
 #include <cstdint>
 
+#include <vector>
+
 #include "platform/script/active_script.h"
 #include "runtime/ptr_vector.h"
+#include "runtime/wide_string.h"
 
 class oxRuntime;
 namespace NUBO {
@@ -35,7 +38,8 @@ public:
     IActiveScriptParse* GetParse() const { return parse_; }
     // False when the record could not be made.
     bool AppendNamedItem(const WCHAR* name, NUBO::XObject* object);
-    // Runs ParseScriptText; errors that escape the text are reported with `sourceName`.
+    // Runs ParseScriptText; errors that escape the text, or that its functions throw later when
+    // native code calls them, are reported with `sourceName`.
     HRESULT Parse(const WCHAR* text, const WCHAR* itemName, DWORD flags, VARIANT* result, const WCHAR* sourceName);
     void SetReportErrors(bool on) { reportErrors_ = on; }
     bool GetReportErrors() const { return reportErrors_; }
@@ -49,8 +53,8 @@ public:
     HRESULT GetDocVersionString(BSTR* version) override;
     HRESULT OnScriptTerminate(const VARIANT* result, const EXCEPINFO* info) override;
     HRESULT OnStateChange(SCRIPTSTATE state) override;
-    // Hands an error that escaped a text to the runtime's error reporter, with the text's source
-    // name, line and position, so the runtime's listeners hear of it; the parse call still fails.
+    // Hands a script error to the runtime's error reporter, with its text's source name, line and
+    // position, so the runtime's listeners hear of it; the failing call still fails.
     HRESULT OnScriptError(IActiveScriptError* error) override;
     HRESULT OnEnterScript() override;
     HRESULT OnLeaveScript() override;
@@ -67,4 +71,8 @@ private:
     NUBO::XObject* owner_;
     oxRuntime* runtime_;
     const WCHAR* runningSource_ = nullptr; // the source name of the text that runs, while it runs
+    // Source names by cookie - 1: the engine hands a text's cookie back with the errors its
+    // functions throw, long after the text ran.
+    std::vector<NUBO::TWString> sources_;
+    DWORD_PTR CookieOf(const WCHAR* sourceName);
 };
