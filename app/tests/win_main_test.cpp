@@ -1,19 +1,16 @@
 #include "app/win_main.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "app/tests/program_run.h"
 #include "platform/backend/headless.h"
-#include "platform/tests/pump.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
@@ -42,24 +39,7 @@ protected:
     // Runs the program with `environment` added; its exit status, or -1 when it did not end in time.
     static int RunProgram(const std::vector<std::string>& environment, int boundMs,
                           const char* program = TANDU_PROGRAM) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            for (const std::string& e : environment)
-                putenv(const_cast<char*>(e.c_str()));
-            execl(program, program, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > end) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                return -1;
-            }
-            test::PumpFor(10); // this process may be the one the program asks
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        return program_test::RunProgram(environment, boundMs, program).status;
     }
 
     std::filesystem::path folder;
@@ -87,14 +67,37 @@ TEST_F(WinMainTest, TheProgramEndsWhenItsSceneClosesWithStatusZero) {
 }
 
 TEST_F(WinMainTest, AFirstSceneThatCannotLoadEndsTheProgramWithStatusOne) {
-    // A copy of the program beside a resources folder whose main.box is cut short.
+    // A copy of the program beside a resources folder made for each case; the fault's place is
+    // reported where a user sees it, then the program says it cannot go on.
+    struct Case {
+        const char* mainBox; // null: there is none
+        const char* report;  // null: nothing to place
+    };
+    const Case cases[] = {
+        {"<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"main\"><box>",
+         "no element found. File:main.box. Line#1 Column#67"},
+        {"<?xml version=\"1.0\"?>\n<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"main\">\n"
+         "  <box id=\"a\" flex=1/>\n</vbox>\n",
+         "not well-formed (invalid token). File:main.box. Line#3 Column#19"},
+        {nullptr, nullptr},
+    };
     std::filesystem::path program = folder / "tandu";
     std::filesystem::copy_file(TANDU_PROGRAM, program);
-    std::filesystem::create_directories(folder / "resources");
-    std::ofstream(folder / "resources" / "main.box")
-        << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"main\"><text>";
-    std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
-    EXPECT_EQ(RunProgram({"TANDU_HEADLESS=1", "TANDU_RUN_SECONDS=1", runtime}, 30000, program.c_str()), 1);
+    const std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mainBox ? c.mainBox : "no main.box");
+        std::filesystem::remove_all(folder / "resources");
+        std::filesystem::create_directories(folder / "resources");
+        if (c.mainBox) std::ofstream(folder / "resources" / "main.box") << c.mainBox;
+        program_test::Outcome run = program_test::RunProgram({"TANDU_HEADLESS=1", "TANDU_RUN_SECONDS=1", runtime},
+                                                             30000, program.c_str(), (folder / "stderr").string());
+        EXPECT_EQ(run.status, 1);
+        if (c.report) {
+            EXPECT_EQ(program_test::Occurrences(run.errors, c.report), 1) << run.errors;
+        }
+        EXPECT_EQ(program_test::Occurrences(run.errors, "tandu: the first scene main.box could not be opened\n"), 1)
+            << run.errors;
+    }
 }
 
 // A window titled "Tandu" of this process stands for a running program.

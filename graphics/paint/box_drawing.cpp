@@ -100,6 +100,11 @@ void StrokeRoundRect(oxCanvas* canvas, const oxCanvasRect& rect, uint32_t argb, 
     canvas->SetOption(kOptionLinePattern, 0);
 }
 
+oxCanvasRect StrokePathRect(const oxCanvasRect& box, int32_t width) {
+    return oxCanvasRect{box.x, box.y, box.width + (box.width > 0 ? width - 1 : width),
+                        box.height + (box.height > 0 ? width - 1 : width)};
+}
+
 void DrawResourceImage(oxCanvas* canvas, const oxCanvasRect& rect, const oxDibBitmap* image, oxFillAxis size) {
     if (!Usable(canvas) || !UsableImage(image)) return;
     oxCanvasRect r = rect;
@@ -347,8 +352,9 @@ void StrokeMultiColor(oxCanvas* canvas, const oxCanvasRect& box, const uint32_t 
     canvas->ResetTextureTransform();
     canvas->SetTextureImage(&map->Target());
     canvas->TranslateTexture(float(ox), float(oy));
-    StrokeRoundRect(canvas, oxCanvasRect{box.x, box.y, box.width + 2 * h, box.height + 2 * h}, 0xFFFFFFFFu, width,
-                    radii, mask, sides);
+    // Differs from growing the box by twice the half width: for an even width that put the right and
+    // bottom sides one pixel further out than the left and top ones.
+    StrokeRoundRect(canvas, StrokePathRect(box, w), 0xFFFFFFFFu, width, radii, mask, sides);
     map.reset();
     canvas->SetTextureImage(nullptr);
     canvas->SetOption(kOptionUseSourceAlpha, 0);

@@ -30,6 +30,10 @@ void FillRoundRectRadii(oxCanvas* canvas, const oxCanvasRect& rect, uint32_t arg
 // one-pixel line whatever the width.
 void StrokeRoundRect(oxCanvas* canvas, const oxCanvasRect& rect, uint32_t argb, float width, const float radii[4],
                      uint32_t mask, const uint8_t* sides);
+// The rectangle to hand StrokeRoundRect for a stroke of `width` round a box: grown by width - 1 in
+// each dimension that is positive (by width in one that is 0), so that the centre line runs
+// through the box's outermost pixel rows and columns on all four sides alike.
+oxCanvasRect StrokePathRect(const oxCanvasRect& box, int32_t width);
 
 // The image stretched into the rectangle; with size `center`, an image shorter than the rectangle
 // keeps its height and is centred vertically.

@@ -141,7 +141,7 @@ private:
     bool CanDraw() const { return m_enabled && m_target.valid && m_alpha != 0; }
     bool PreparePoints(int32_t count, const float* points, int32_t stride, const uint8_t* commands, bool stroking);
     void SnapVerticalEdges(int32_t count);
-    void GridFit(int32_t count, bool stroking);
+    bool GridFit(int32_t count, bool stroking);
     int32_t CountSegments(int32_t count);
     void ApplyTextureMapping();
     void StrokeWalk(int32_t count, const float* widths, int32_t widthCount, float scale);
@@ -180,6 +180,7 @@ private:
     // the path so that drawing the path leaves it as it was built.
     std::vector<float> m_scratch;
     std::vector<uint8_t> m_scratchCommands;
+    std::vector<float> m_fitSource; // the points as grid fitting found them
     oxPixelBuffer m_rasterTarget;
     oxPolygonFiller m_filler;
     oxStroker m_stroker;

@@ -145,7 +145,7 @@ bool oxGraphicsContext::PreparePoints(int32_t count, const float* points, int32_
         m_scratchCommands[i] = commands ? commands[i] : (i == 0 ? kPathMove : kPathLine);
     m_snapShift = 0.0f;
     if (m_snapVertical) SnapVerticalEdges(count);
-    if (m_gridFit || (m_snapVertical && m_target.height > 14)) GridFit(count, stroking);
+    if (m_gridFit || (m_snapVertical && m_target.height > 14)) return GridFit(count, stroking);
     return true;
 }
 
@@ -168,17 +168,26 @@ void oxGraphicsContext::SnapVerticalEdges(int32_t count) {
 
 // Snaps axis-parallel edges to whole pixels (pixel centres for strokes). Each point is taken with
 // its predecessor and its follower over the whole array, wrapping at both ends; with vertical-edge
-// snapping on a second pass runs backwards.
-void oxGraphicsContext::GridFit(int32_t count, bool stroking) {
+// snapping on a second pass runs backwards. Edges are found and rounded where the path put them, not
+// where an earlier snap moved them: a stroke's snap adds half a pixel, so rounding a point that
+// already sits on a pixel centre would push it a whole pixel on, once for every collinear point that
+// follows (the long sides of a rounded rectangle drifted by a pixel or two).
+bool oxGraphicsContext::GridFit(int32_t count, bool stroking) {
+    try {
+        m_fitSource.assign(m_scratch.begin(), m_scratch.begin() + static_cast<size_t>(count) * 3);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     float* p = m_scratch.data();
+    const float* src = m_fitSource.data();
     const float o = stroking ? 0.5f : 0.0f;
     const bool strict = m_snapVertical != 0;
     auto same = [](float a, float b) { return a == b || a < 9.999e-5f || b < 9.999e-5f; };
     auto visit = [&](int32_t i) {
         const int32_t prev = i == 0 ? count - 1 : i - 1, next = i == count - 1 ? 0 : i + 1;
-        const float* c = p + 3 * i;
-        const float* q = p + 3 * prev;
-        const float* f = p + 3 * next;
+        const float* c = src + 3 * i;
+        const float* q = src + 3 * prev;
+        const float* f = src + 3 * next;
         if (std::fabs(f[0] - c[0]) < 0.001f && std::fabs(f[1] - c[1]) < 0.001f) return;
         const float dx = std::fabs(c[0] - q[0]), dy = std::fabs(c[1] - q[1]);
         int axis;
@@ -190,10 +199,10 @@ void oxGraphicsContext::GridFit(int32_t count, bool stroking) {
             return;
         const float s = std::floor(c[axis] + 1.5e-8f + 0.5f) + o;
         // Long edges always snap; with vertical-edge snapping on, a short one only where the snap
-        // keeps its spacing to both neighbours.
+        // keeps its spacing to both neighbours as they stand now.
         if (strict && !((axis == 0 ? dy : dx) > 8.0f)) {
             if (prev == next) return;
-            const float pv = q[axis], cv = c[axis], fv = f[axis];
+            const float pv = p[3 * prev + axis], cv = p[3 * i + axis], fv = p[3 * next + axis];
             const bool keeps =
                 axis == 0 ? std::fabs(s - pv - o) == std::fabs(fv - cv) && std::fabs(cv - s - o) == std::fabs(cv - pv)
                           : same(std::fabs(s - pv - o), std::fabs(fv - cv)) &&
@@ -212,6 +221,7 @@ void oxGraphicsContext::GridFit(int32_t count, bool stroking) {
     if (strict)
         for (int32_t i = count - 1; i >= 0; --i)
             visit(i);
+    return true;
 }
 
 int32_t oxGraphicsContext::CountSegments(int32_t count) {

@@ -245,6 +245,31 @@ TEST(GraphicsContextTest, GridFitSnapsAxisParallelEdges) {
     EXPECT_EQ(0xFFFFFFFFu, At(stroke, 5, 8));
 }
 
+// A side made of several collinear points snaps once, like a side of two: every point is rounded
+// from where the path put it, so the half pixel a stroke adds is not added again for each point.
+TEST(GraphicsContextTest, GridFitSnapsCollinearPointsOnce) {
+    const float plain[] = {4, 4, 20, 4, 20, 12, 4, 12};
+    const float split[] = {4, 4, 9, 4, 14, 4, 20, 4, 20, 7, 20, 10, 20, 12, 12, 12, 4, 12, 4, 9};
+    for (float halfWidth : {0.5f, 1.0f, 1.5f}) {
+        Canvas a(28, 20), b(28, 20);
+        for (Canvas* c : {&a, &b}) {
+            c->gc.SetOption(kOptionGridFit, 1);
+            c->gc.SetLineWidth(halfWidth);
+            c->gc.SetLineJoin(oxStroker::kJoinMiter);
+        }
+        uint8_t closedPlain[4] = {kPathMove, kPathLine, kPathLine, kPathLine | kPathClose};
+        uint8_t closedSplit[10] = {kPathMove, kPathLine, kPathLine, kPathLine, kPathLine,
+                                   kPathLine, kPathLine, kPathLine, kPathLine, kPathLine | kPathClose};
+        a.gc.StrokePath(4, plain, 2, closedPlain);
+        b.gc.StrokePath(10, split, 2, closedSplit);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 28; ++x)
+                ASSERT_EQ(At(a, x, y), At(b, x, y)) << halfWidth << " at " << x << "," << y;
+        // The right side's centre line is on pixel column 20, as the left one's is on column 4.
+        EXPECT_EQ(At(a, 4, 8), At(a, 20, 8)) << halfWidth;
+    }
+}
+
 // Option 18 shifts the whole path so that its longest nearly vertical edge lands on a whole pixel
 // (the shift reads back as option 19), then snaps edges longer than 8 pixels with the points that
 // continue them on the same line; shorter edges stay where they are.

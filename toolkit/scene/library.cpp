@@ -4,7 +4,10 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/uri.h"
+#include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/font_element.h"
+#include "toolkit/scene/image_element.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/resource_reference.h"
 #include "toolkit/scene/xml_parse_session.h"
@@ -59,6 +62,10 @@ oxLibrary::~oxLibrary() {
         delete open;
     }
     openImports_.Clear();
+    // Resources of a document that broke off before their end tags.
+    for (oxElement* open : openResources_)
+        delete open;
+    openResources_.Clear();
     for (auto it = resources_.begin(); it != resources_.end(); it = resources_.Erase(it))
         delete it->value;
     for (oxLibrary* import : imports_)
@@ -98,11 +105,24 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
     if (ns == kAtomResourceNamespace) {
         // Nested library tags add to this library. The resource kinds are made by their own
         // elements; until a kind exists here its tag is skipped with its subtree.
-        if (tag == kAtomLibrary) *out = this;
-        if (tag == kAtomStyle) {
+        if (tag == kAtomLibrary) {
+            *out = this;
+        } else if (tag == kAtomStyle) {
             auto* style = new (std::nothrow) oxStyleElement(kAtomStyle, this, nullptr);
             if (style) style->AddToLibraryAtEnd();
             *out = style;
+        } else if (tag == kAtomBitmap || tag == kAtomImageElement || tag == kAtomFont) {
+            oxBindableElement* made = nullptr;
+            if (tag == kAtomBitmap) made = new (std::nothrow) oxBitmapElement(tag, this);
+            if (tag == kAtomImageElement) made = new (std::nothrow) oxImageElement(tag, this);
+            if (tag == kAtomFont) made = new (std::nothrow) oxFontElement(tag, this);
+            if (made) made->SetRegisterAtEnd();
+            *out = made;
+        }
+        // Until its end tag adds it, the library frees an element it made with the library.
+        if (*out && *out != this && !openResources_.PushBack(*out)) {
+            delete *out;
+            *out = nullptr;
         }
         return 0;
     }
@@ -184,12 +204,23 @@ oxLibrary* oxLibrary::GetImportAt(int index) const {
 
 void oxLibrary::AddResource(oxElement* element) {
     if (!element) return;
+    openResources_.Remove(element);
     resources_.Insert(element->GetId(), element);
     if (element->GetTag() == kAtomGadget) {
         // The last gadget of an id defines the tag.
         gadgets_.Erase(element->GetId());
         gadgets_.Insert(element->GetId(), element);
     }
+}
+
+oxElement* oxLibrary::MakeBitmapResource(const WCHAR* src, oxAtom id) {
+    if (!src || !id) return nullptr;
+    auto* bitmap = new (std::nothrow) oxBitmapElement(kAtomBitmap, this);
+    if (!bitmap) return nullptr;
+    bitmap->SetId(id);
+    bitmap->SetSrcUri(src);
+    AddResource(bitmap);
+    return bitmap;
 }
 
 oxElement* oxLibrary::FirstResource(void** position) {
@@ -293,7 +324,10 @@ void oxLibrary::ApplyStyleElements(oxStyleRuleMaps* maps, NUBO::PtrVector<oxLibr
         if (!seen) import->ApplyStyleElements(maps, visited, flag);
     }
     for (auto& node : resources_) {
-        if (auto* style = dynamic_cast<oxStyleElement*>(node.value)) maps->AddStyleRule(style);
+        if (auto* style = dynamic_cast<oxStyleElement*>(node.value)) {
+            ApplyFontToDeclaration(style, this);
+            maps->AddStyleRule(style);
+        }
     }
 }
 

@@ -82,6 +82,7 @@ public:
 
     // The library takes ownership of `element`.
     void AddResource(oxElement* element) override;
+    oxElement* MakeBitmapResource(const WCHAR* src, oxAtom id) override;
     size_t GetResourceCount() const { return resources_.Count(); }
     // Walks every resource in the map's order; `position` starts null; null after the last.
     oxElement* FirstResource(void** position);
@@ -129,6 +130,7 @@ private:
     NUBO::TWString loadingPath_; // the file being loaded, as ConfineToResources settles it
     oxLibraryRuntime* runtime_;
     NUBO::PtrVector<oxImportElement*> openImports_;
+    NUBO::PtrVector<oxElement*> openResources_; // made from markup, owned until their end tag
 };
 
 // `import` in markup: imports the library its href (or src) names into the owner. It lives only

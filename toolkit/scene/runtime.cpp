@@ -16,6 +16,7 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
 
@@ -45,7 +46,15 @@ constexpr StateAttribute kStateAttributes[] = {
     {kAtomToggled, 0x2000}, {kAtomSelected, 0x4000}, {kAtomExpanded, 0x8000},
 };
 
+oxSceneInputMaker g_sceneInputMaker = nullptr;
+
 } // namespace
+
+oxSceneInputMaker SetSceneInputMaker(oxSceneInputMaker maker) {
+    oxSceneInputMaker previous = g_sceneInputMaker;
+    g_sceneInputMaker = maker;
+    return previous;
+}
 
 oxRuntime::~oxRuntime() {
     Shutdown();
@@ -61,6 +70,7 @@ bool oxRuntime::Init() {
     ownLoader_ = new (std::nothrow) oxMarkupLoader();
     errorReporter_ = new (std::nothrow) oxScriptErrorReporter(this);
     contextManager_ = new (std::nothrow) oxScriptContextManager(this);
+    if (!frameInput_ && g_sceneInputMaker) frameInput_ = g_sceneInputMaker();
     return cache_ && ownLoader_ && errorReporter_ && contextManager_;
 }
 
@@ -72,6 +82,8 @@ int32_t oxRuntime::InitStateAttributes() {
 
 void oxRuntime::Shutdown() {
     CloseAllScenes();
+    delete frameInput_;
+    frameInput_ = nullptr;
     for (auto it = libraries_.begin(); it != libraries_.end(); it = libraries_.Erase(it))
         it->value->Release();
     contextNames_.ClearNodes();

@@ -22,6 +22,7 @@ class oxScene;
 class oxScriptContext;
 class oxScriptContextManager;
 class oxScriptObjectCache;
+class oxSceneInput;
 struct oxSceneScript;
 namespace NUBO {
 class XObject;
@@ -155,6 +156,8 @@ public:
     oxScriptErrorReporter* GetErrorReporter() const { return errorReporter_; }
 
     oxScriptObjectCache* GetScriptObjectCache() const { return cache_; }
+    // The input state shared by every scene, or null when no frames were installed.
+    oxSceneInput* GetFrameInput() const { return frameInput_; }
     oxScriptContextManager* GetScriptContextManager() const { return contextManager_; }
     bool GetDebugOutput() const { return debugOutput_; }
     void SetDebugOutput(bool on) { debugOutput_ = on; }
@@ -183,6 +186,7 @@ private:
     NUBO::PtrVector<NUBO::XObject*> listeners_;
     oxMarkupLoader* ownLoader_ = nullptr;
     oxScriptObjectCache* cache_ = nullptr;
+    oxSceneInput* frameInput_ = nullptr; // owned
     oxScriptContextManager* contextManager_ = nullptr;
     bool debugOutput_ = true;
     oxScriptErrorReporter* errorReporter_ = nullptr;

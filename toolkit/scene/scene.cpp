@@ -11,6 +11,7 @@
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/scene_script_context.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context_manager.h"
@@ -68,6 +69,7 @@ oxScene::~oxScene() {
     if (opener_ && opener_->activeDialog_ == this) opener_->activeDialog_ = nullptr;
     if (root_) SendBoxEvent(root_, kAtomDestroyed);
     layoutQueue_.Clear();
+    if (oxSceneInput* input = runtime_ ? runtime_->GetFrameInput() : nullptr) input->ForgetScene(this);
     focused_ = nullptr;
     defaultButton_ = nullptr;
     activeNativeText_ = nullptr;
@@ -130,6 +132,7 @@ oxScene::~oxScene() {
         params_->Release();
         params_ = nullptr;
     }
+    SetInputState(nullptr);
 }
 
 int32_t oxScene::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
@@ -407,8 +410,12 @@ void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool d
         }
         NotifyListeners(u"onSceneOpen");
         Paint();
+        if ((state_ & kDialog) && runtime_ && runtime_->GetFrameInput()) {
+            // What the opener had pressed or hovered gets no release or leave from the dialog.
+            runtime_->GetFrameInput()->SetPressedBox(nullptr);
+            runtime_->GetFrameInput()->SetHoveredBox(nullptr);
+        }
         if (modal && window_ && !(state_ & kClosing)) {
-            // FIXME: the frame input's pressed and hovered boxes are cleared here once it exists.
             SetOtherScenesEnabled(false);
             inModalLoop_ = true;
             window_->RunModalLoop();
@@ -482,12 +489,26 @@ void oxScene::CloseWindow() {
         runtime_->OnSceneClosed(this);
 }
 
+void oxScene::SetInputState(oxSceneInputState* state) {
+    if (state == inputState_) return;
+    delete inputState_;
+    inputState_ = state;
+}
+
 int32_t oxScene::DispatchEvent(oxEvent* event) {
     if (!event) return 1;
     // Handlers may drop every reference but the runtime's while the event travels.
+    oxSceneInput* input = runtime_ ? runtime_->GetFrameInput() : nullptr;
+    if (!input) return 1;
+    if (auto* key = dynamic_cast<oxKeyEvent*>(event);
+        key && (key->GetType() == kAtomKeyDown || key->GetType() == kAtomKeyPress)) {
+        // A close that follows carries the key that caused it.
+        lastKeyCode_ = key->keyCode;
+        lastShift_ = key->shift, lastCtrl_ = key->ctrl, lastAlt_ = key->alt;
+    }
     AddRef();
     ++nesting_;
-    RouteEvent(event);
+    input->DispatchSceneEvent(event, this);
     --nesting_;
     bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && (openState_ != 1 || inModalLoop_);
     if (closeNow) state_ &= ~kCloseRequested;
@@ -580,6 +601,7 @@ void oxScene::ForgetBox(oxBox* box) {
     if (!box) return;
     // Its script object goes inert too: a box that left the scene may die without telling anyone.
     if (oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr) cache->ForgetBoxObject(box);
+    if (oxSceneInput* input = runtime_ ? runtime_->GetFrameInput() : nullptr) input->ForgetBox(box);
     if (box == focused_) focused_ = nullptr;
     if (box == activeNativeText_) activeNativeText_ = nullptr;
     if (box == defaultButton_) defaultButton_ = nullptr;

@@ -25,6 +25,7 @@ class oxKeyEvent;
 class oxKeyGroupElement;
 class oxQualifiedName;
 class oxRuntime;
+class oxSceneInputState;
 class oxSceneWindow;
 class oxScriptElement;
 struct oxSceneScript;
@@ -91,6 +92,7 @@ public:
     // Unless forced the listeners hear "beforeSceneClose" and a "close" event may cancel. The window
     // closes at once, or when the outermost dispatch returns; the scene may be gone afterwards.
     void Close(bool forced);
+    // Hands the event to the runtime's frame input, which routes it; without one nothing happens.
     // 0 when a close waiting for the dispatch was carried out, else 1.
     int32_t DispatchEvent(oxEvent* event);
     // 1 when the script was loaded into the scene's context and ran.
@@ -180,6 +182,11 @@ public:
     // Sends a "message" event with the params to the root box; the result a handler left, else 0.
     int32_t SendMessage(const WCHAR* message, NUBO::XObject* params);
     void AddEventListener(oxAtom type, oxSceneEventListener* listener);
+    // Hands the event to the scene's own handlers of its type (scene_events.cpp).
+    void DispatchToHandlers(oxEvent* event);
+    // The enabled command a "keyPress" runs and the box it runs for: the key binding found from the
+    // focused box (else `target`) up, else on Enter the default button's command; null when none.
+    oxCommandElement* FindKeyCommand(const oxKeyEvent* key, oxBox* target, oxBox** where);
     void RemoveEventListener(oxAtom type, oxSceneEventListener* listener);
     // The shift, control and alt states of the last key event the scene saw.
     void GetModifierKeyStates(bool* shift, bool* ctrl, bool* alt) const;
@@ -204,6 +211,9 @@ public:
     bool IsEmbedded() const { return embedded_ != 0; }
     oxSceneScript* GetDefaultScript() const { return defaultScript_; }
     oxSceneWindow* GetWindow() const { return window_; }
+    // The frame input's record of the scene; the scene takes it over (and deletes a previous one).
+    oxSceneInputState* GetInputState() const { return inputState_; }
+    void SetInputState(oxSceneInputState* state);
 
 private:
     struct Handler {
@@ -223,13 +233,6 @@ private:
     void SetOpenerWindowsEnabled(bool on);
     void SetOtherScenesEnabled(bool on);
     void CloseWindow();
-    // The stand-in for the frame input's routing: the scene's handlers, the target and its
-    // ancestors, the opener, then the default rules (scene_events.cpp).
-    void RouteEvent(oxEvent* event);
-    void DeliverToBoxes(oxEvent* event);
-    void RunDefaultRules(oxEvent* event);
-    void DispatchToHandlers(oxEvent* event);
-    void FireCommand(oxCommandElement* command, oxBox* box, const oxKeyEvent* key);
     oxKeyElement* MatchInGroups(const NUBO::PtrVector<oxElement*>* groups, const oxKeyEvent* event);
     const NUBO::PtrVector<oxElement*>* GroupsOf(oxBox* box) const;
     void ClearGroups();
@@ -272,5 +275,6 @@ private:
     uint16_t lastKeyCode_ = 0;
     bool lastShift_ = false, lastCtrl_ = false, lastAlt_ = false;
     oxSceneWindow* window_ = nullptr;               // owned
+    oxSceneInputState* inputState_ = nullptr;       // owned
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
 };

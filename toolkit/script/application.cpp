@@ -41,7 +41,7 @@ void StartServices() {
 
 void StopServices() {
     oxTimerQueue::ReleaseInstance();
-    SetSceneWindowMaker(nullptr);
+    oxSceneFrame::Uninstall();
     UnregisterFrameWindowClass();
     oxTextBox::ClearFontCache(); // the text boxes' fonts are shared by all scenes until the last stop
     oxAtoms::Clear();

@@ -105,12 +105,14 @@ void PaintImageOfGroup(oxCanvas* canvas, const oxCanvasRect& rect, const oxDibBi
     }
 }
 
-// The image that a fill group's `fill` names; reports a picture that cannot be had.
-const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, const oxFillGroup* fill, oxPaintElement** element) {
+// The image that a fill group's `fill` names; reports a picture that cannot be had. A reference
+// that names no element is a picture's own URI: the group makes and keeps its bitmap.
+const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, oxFillGroup* fill, oxPaintElement** element) {
     const oxStyleValue* v = fill ? fill->Member(kStyle_fill) : nullptr;
     *element = nullptr;
     if (!v || v->GetType() != kStyleUrl) return nullptr;
     *element = g_resolver->Resolve(scene, *v);
+    if (!*element) *element = dynamic_cast<oxPaintElement*>(fill->GetFillResource(LibraryOf(scene)));
     if (!*element) {
         ReportMissingImage(*v);
         return nullptr;
@@ -228,9 +230,9 @@ void PaintFourSides(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rec
             color = colors[i];
             break;
         }
-    const int32_t h = int32_t(width) / 2;
-    StrokeRoundRect(canvas, oxCanvasRect{rect.x, rect.y, rect.width + 2 * h, rect.height + 2 * h}, color, width, radii,
-                    mask, set);
+    // Differs from growing the box by twice the half width: for an even width that put the right and
+    // bottom sides one pixel further out than the left and top ones.
+    StrokeRoundRect(canvas, StrokePathRect(rect, int32_t(width)), color, width, radii, mask, set);
 }
 
 void PaintStrokeGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, oxStrokeGroup* stroke, int depth) {
@@ -242,12 +244,9 @@ void PaintStrokeGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& r
         if (color == 0 || width <= 0) return;
         const oxStyleValue* pattern = stroke->Member(kStyle_strokePattern);
         const uint32_t mask = pattern ? oxBoxPainter::StrokeMask(*pattern) : 0xFFFFFFFFu;
-        // The centre line runs through the box's outermost pixel rows and columns.
-        const oxCanvasRect path{rect.x, rect.y, rect.width + (rect.width > 0 ? width - 1 : width),
-                                rect.height + (rect.height > 0 ? width - 1 : width)};
         float radii[4];
         CornersOf(stroke, kStyle_strokeCornerRadiusTop, radii);
-        StrokeRoundRect(canvas, path, color, float(width), radii, mask, nullptr);
+        StrokeRoundRect(canvas, StrokePathRect(rect, width), color, float(width), radii, mask, nullptr);
     } else if (v->GetType() == kStyleRect && v->GetRect()) {
         PaintFourSides(canvas, scene, rect, stroke, *v->GetRect());
     } else if (v->GetType() == kStyleUrl && depth < kMaxElementDepth) {

@@ -321,11 +321,13 @@ oxElement* oxFillGroup::GetFillResource(oxStyleLibrary* library) {
     if (!fillResource_) {
         const oxStyleValue* fill = Member(kStyle_fill);
         fillResource_ = ResolveOnce(fill, library);
-        // A reference that names no resource may still be a resource id.
-        // FIXME: failing that, a bitmap element is made with the reference as its source once
-        // bitmap elements exist.
-        if (!fillResource_ && fill->GetType() == kStyleUrl && fill->GetText())
-            fillResource_ = library->FindResourceById(oxAtoms::Intern(fill->GetText()), 0);
+        // A reference that names no resource may still be a resource id; failing that it names a
+        // picture, and a bitmap of that source is made under the reference as its id.
+        if (!fillResource_ && fill && fill->GetType() == kStyleUrl && fill->GetText() && *fill->GetText()) {
+            const oxAtom id = oxAtoms::Intern(fill->GetText());
+            fillResource_ = library->FindResourceById(id, 0);
+            if (!fillResource_) fillResource_ = library->MakeBitmapResource(fill->GetText(), id);
+        }
     }
     return fillResource_;
 }

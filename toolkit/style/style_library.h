@@ -26,6 +26,13 @@ public:
     }
     // The library takes ownership of an element that its markup made.
     virtual void AddResource(oxElement* element) = 0;
+    // A new bitmap resource of id `id` with `src` as its source, owned by the library; null when
+    // the library makes none.
+    virtual oxElement* MakeBitmapResource(const WCHAR* src, oxAtom id) {
+        (void)src;
+        (void)id;
+        return nullptr;
+    }
 
 protected:
     ~oxStyleLibrary() = default;

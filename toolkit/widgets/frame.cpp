@@ -62,6 +62,8 @@ LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 oxFrame::oxFrame(oxBox* owner) : owner_(owner), dirty_(std::make_unique<oxRegion>()) {}
 
 oxFrame::~oxFrame() {
+    for (DispatchGuard* g = guard_; g; g = g->outer)
+        g->gone = true;
     dirty_.reset();
     if (window_) {
         HWND w = window_;

@@ -132,4 +132,19 @@ protected:
     oxEventListenerMap listeners_;
     uint8_t flags_ = 0; // bit 0: handling a mouse message; bit 1: the window has a shape of its own
     bool keyDefaultAllowed_ = true;
+
+    // Lives on the stack of a handler that dispatches events: a handler may close the scene and
+    // with it the frame, which then marks every guard so that nothing touches it afterwards.
+    struct DispatchGuard {
+        explicit DispatchGuard(oxFrame* f) : frame(f), outer(f->guard_) { f->guard_ = this; }
+        ~DispatchGuard() {
+            if (!gone) frame->guard_ = outer;
+        }
+        DispatchGuard(const DispatchGuard&) = delete;
+        DispatchGuard& operator=(const DispatchGuard&) = delete;
+        oxFrame* frame;
+        DispatchGuard* outer;
+        bool gone = false;
+    };
+    DispatchGuard* guard_ = nullptr;
 };

@@ -9,8 +9,10 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/timer_queue.h"
+#include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/scene_input_adapter.h"
 
 namespace {
 
@@ -49,9 +51,16 @@ oxPoint CursorPosition() {
 
 } // namespace
 
+oxInputScene* GetInputScene(oxBoxScene* scene) {
+    if (!scene) return nullptr;
+    if (auto* input = dynamic_cast<oxInputScene*>(scene)) return input;
+    // A markup scene cannot know the frames: the frame input's record of it answers for it.
+    auto* markup = dynamic_cast<oxScene*>(scene);
+    return markup ? dynamic_cast<oxInputScene*>(markup->GetInputState()) : nullptr;
+}
+
 oxInputScene* GetInputScene(const oxBox* box) {
-    oxBoxScene* scene = box ? box->GetScene() : nullptr;
-    return scene ? dynamic_cast<oxInputScene*>(scene) : nullptr;
+    return box ? GetInputScene(box->GetScene()) : nullptr;
 }
 
 oxFrameInput::oxFrameInput() = default;
@@ -173,13 +182,13 @@ void oxFrameInput::ForgetBox(oxBox* box) {
     ForgetFrameGlobals(box);
 }
 
-void oxFrameInput::ForgetScene(oxInputScene* scene) {
+void oxFrameInput::ForgetScene(oxBoxScene* scene) {
     if (!scene) return;
     oxBox** slots[] = {&hovered_, &previousHovered_, &pressed_, &rightPressed_, &dragSource_, &dragOver_, &moved_};
     for (oxBox** slot : slots)
-        if (*slot && GetInputScene(*slot) == scene) *slot = nullptr;
+        if (*slot && (*slot)->GetScene() == scene) *slot = nullptr;
     for (TimerRecord* t : {&hoverHold_, &pressHold_, &mousePress_})
-        if (t->box && GetInputScene(t->box) == scene) t->Cancel();
+        if (t->box && t->box->GetScene() == scene) t->Cancel();
 }
 
 void oxFrameInput::ForgetFrameGlobals(oxBox* box) {
@@ -240,6 +249,10 @@ void oxFrameInput::Deliver(oxEvent* event, oxInputScene* scene, oxBox* target) {
     }
 }
 
+void oxFrameInput::DispatchSceneEvent(oxEvent* event, oxScene* scene) {
+    DispatchEvent(event, oxSceneInputAdapter::For(scene, this));
+}
+
 void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     if (!event || !scene) return;
     event->AddFlags(kEventPropagating);
@@ -249,7 +262,10 @@ void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     if (event->GetFlags() & (kEventBubbles | kEventToScene)) scene->HandleSceneEvent(event);
     if (Propagating(event)) Deliver(event, scene, target);
     if ((event->GetFlags() & kEventToScene) && Propagating(event))
-        if (oxInputScene* outer = scene->GetEnclosingScene()) Deliver(event, outer, target);
+        if (oxInputScene* outer = scene->GetEnclosingScene()) {
+            outer->HandleSceneEvent(event);
+            if (Propagating(event)) Deliver(event, outer, target);
+        }
     if ((event->GetFlags() & kEventDefaultPrevented) || !target || GetInputScene(target) != scene) return;
     target->AddRef();
     PressAndHover(event, scene, target);
@@ -437,8 +453,8 @@ void oxFrameInput::KeyBindings(oxEvent* event, oxInputScene* scene) {
     if (event->GetType() != kAtomKeyPress || !key) return;
     oxKeyCommand* command = scene->FindKeyBinding(key);
     if (!command || command->IsDisabled()) return;
-    oxCommandEvent fired(kAtomCommand, event->GetTarget(), nullptr, command, 0, nullptr, key->shift, key->ctrl,
-                         key->alt);
+    oxCommandEvent fired(kAtomCommand, event->GetTarget(), nullptr, command->GetCommandElement(), 0, nullptr,
+                         key->shift, key->ctrl, key->alt);
     fired.AddFlags(kEventPropagating);
     command->Execute(&fired);
     if (!Propagating(&fired)) event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));

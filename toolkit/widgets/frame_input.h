@@ -10,8 +10,10 @@
 #include "toolkit/core/atoms.h"
 #include "toolkit/core/rect.h"
 #include "toolkit/core/referenced.h"
+#include "toolkit/scene/scene_input.h"
 
 class oxBox;
+class oxBoxScene;
 class oxCommandEvent;
 class oxEvent;
 class oxFrameInput;
@@ -26,6 +28,8 @@ public:
     virtual bool IsDisabled() = 0;
     // Runs the command with the event; it may stop the event's propagation or prevent its default.
     virtual void Execute(oxCommandEvent* event) = 0;
+    // What the "command" event carries as its command: the markup command element, if any.
+    virtual void* GetCommandElement() { return nullptr; }
 
 protected:
     ~oxKeyCommand() = default;
@@ -36,8 +40,8 @@ struct oxBoxEdges {
     int32_t top = 0, left = 0, right = 0, bottom = 0;
 };
 
-// What the input rules ask of a scene. The scene implements it beside oxBoxScene; the input state
-// finds it from a box's scene.
+// What the input rules ask of a scene. A scene implements it beside oxBoxScene, or its window does
+// for it (oxSceneFrame); the input state finds it from a box's scene.
 class oxInputScene {
 public:
     virtual oxFrameInput* GetFrameInput() = 0;
@@ -85,20 +89,23 @@ protected:
 
 // The input scene of the box's scene, or null.
 oxInputScene* GetInputScene(const oxBox* box);
+oxInputScene* GetInputScene(oxBoxScene* scene);
 
-class oxFrameInput {
+class oxFrameInput : public oxSceneInput {
 public:
     oxFrameInput();
-    ~oxFrameInput();
+    ~oxFrameInput() override;
     oxFrameInput(const oxFrameInput&) = delete;
     oxFrameInput& operator=(const oxFrameInput&) = delete;
 
     void DispatchEvent(oxEvent* event, oxInputScene* scene);
-    void SetHoveredBox(oxBox* box);
-    void SetPressedBox(oxBox* box);
+    void DispatchSceneEvent(oxEvent* event, oxScene* scene) override;
+    void SetHoveredBox(oxBox* box) override;
+    void SetPressedBox(oxBox* box) override;
     // Clears every slot and timer that holds the box.
-    void ForgetBox(oxBox* box);
-    void ForgetScene(oxInputScene* scene);
+    void ForgetBox(oxBox* box) override;
+    // Clears every slot and timer whose box belongs to the scene.
+    void ForgetScene(oxBoxScene* scene) override;
     // The frames' process-wide boxes (capture, last left press, key-down owner).
     static void ForgetFrameGlobals(oxBox* box);
     // The box that key events go to: the scene's focused box, else its window box.

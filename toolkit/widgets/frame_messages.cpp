@@ -246,7 +246,9 @@ LRESULT oxFrame::HandleMouseMessage(oxAtom atom, int32_t button, const oxPoint& 
     }
     oxMouseEvent event(atom, outside ? nullptr : target, nullptr, button, HasCapture() ? this : nullptr, 0, point,
                        oxPoint{screen.x, screen.y}, KeyDown(16), KeyDown(17), KeyDown(18));
+    DispatchGuard guard(this);
     site->DispatchEvent(&event);
+    if (guard.gone) return 0; // a handler closed the scene and its frame
     flags_ &= ~1;
     return 0;
 }
@@ -263,11 +265,14 @@ int32_t oxFrame::HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool
     oxBox* target = input ? input->GetKeyTarget(scene) : owner_;
     if (!target) target = owner_;
     bool ok = true;
+    // A handler may close the scene and with it this frame: nothing of it is touched afterwards.
+    DispatchGuard guard(this);
     if (down) {
         oxBox* focusBefore = scene ? scene->GetFocusedBox() : nullptr;
         if (LOWORD(ULONG_PTR(lParam)) == 1) {
             oxKeyEvent keyDown(kAtomKeyDown, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
             site->DispatchEvent(&keyDown);
+            if (guard.gone) return 0;
             ok = (keyDown.GetFlags() & kEventPropagating) != 0;
         }
         // A key-down that moved the focus has been acted on: no key press follows.
@@ -275,11 +280,13 @@ int32_t oxFrame::HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool
         if (!(shift && ctrl && alt) && !focusMoved) {
             oxKeyEvent keyPress(kAtomKeyPress, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
             site->DispatchEvent(&keyPress);
+            if (guard.gone) return 0;
             if (!(keyPress.GetFlags() & kEventPropagating)) ok = false;
         }
     } else {
         oxKeyEvent keyUp(kAtomKeyUp, target, nullptr, ch, shift, ctrl, alt, uint16_t(keyCode));
         site->DispatchEvent(&keyUp);
+        if (guard.gone) return 0;
     }
     if (allowed) *allowed = ok;
     return 0;

@@ -7,6 +7,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/widgets/frame_input.h"
 
 namespace {
 
@@ -14,10 +15,20 @@ oxSceneWindow* MakeSceneFrame(oxScene* scene) {
     return new (std::nothrow) oxSceneFrame(scene);
 }
 
+oxSceneInput* MakeFrameInput() {
+    return new (std::nothrow) oxFrameInput();
+}
+
 } // namespace
 
 oxSceneWindowMaker oxSceneFrame::Install() {
+    SetSceneInputMaker(MakeFrameInput);
     return SetSceneWindowMaker(MakeSceneFrame);
+}
+
+void oxSceneFrame::Uninstall() {
+    SetSceneInputMaker(nullptr);
+    SetSceneWindowMaker(nullptr);
 }
 
 oxSceneFrame* oxSceneFrame::Of(oxBoxScene* scene) {
@@ -141,6 +152,12 @@ void oxSceneFrame::PaintBox(oxBox* box, oxCanvas* canvas) {
 oxBox* oxSceneFrame::HitTest(oxBox* root, const oxPoint& point) {
     oxBox* hit = root->HitTest(point);
     return hit ? hit : root;
+}
+
+oxWindowFrame* oxSceneFrame::GetOwnerWindowFrame() {
+    oxScene* opener = (scene_->GetState() & oxScene::kDialog) ? scene_->GetOpener() : nullptr;
+    auto* owner = opener ? dynamic_cast<oxSceneFrame*>(opener->GetWindow()) : nullptr;
+    return owner ? owner->GetFrame() : nullptr;
 }
 
 void oxSceneFrame::Close(bool forced) {

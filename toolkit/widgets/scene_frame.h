@@ -15,8 +15,11 @@ public:
     explicit oxSceneFrame(oxScene* scene);
     ~oxSceneFrame() override;
 
-    // Makes the scenes opened from now on show in top-level frames; answers the previous maker.
+    // Makes the scenes opened from now on show in top-level frames, and the runtimes started from
+    // now on route their scenes' input through a frame input; answers the previous window maker.
     static oxSceneWindowMaker Install();
+    // Takes both makers back.
+    static void Uninstall();
     // The scene frame of a box scene that is an open scene with one, or null.
     static oxSceneFrame* Of(oxBoxScene* scene);
 
@@ -47,6 +50,8 @@ public:
     oxBox* HitTest(oxBox* root, const oxPoint& point) override;
 
     // oxWindowScene.
+    // A dialog's window is owned by its opener's: the opener is active again when it goes.
+    oxWindowFrame* GetOwnerWindowFrame() override;
     void Close(bool forced) override;
 
 private:

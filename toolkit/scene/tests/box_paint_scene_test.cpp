@@ -6,6 +6,7 @@
 #include <string>
 
 #include "graphics/paint/canvas.h"
+#include "graphics/tests/golden.h"
 #include "graphics/tests/raster_test_util.h"
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
@@ -68,24 +69,49 @@ uint32_t Rgb(const TestSurface& s, int x, int y) {
     return s.buffer.GetRow32(y)[x] & 0xFFFFFFu;
 }
 
-// FIXME: a 2 px stroke of a rounded box lands one pixel right of its box on the right and bottom
-// edges and one pixel inside on the left; golden images of this scene wait until it is placed
-// right, so that they cannot keep the fault.
+TEST_F(BoxPaintSceneTest, BoxesMatchTheirGoldensAtBothDepths) {
+    oxBox* root = Load("boxes");
+    ASSERT_NE(root, nullptr);
+    for (int bpp : {32, 16}) {
+        TestSurface surface(160, 80, bpp, bpp == 16 ? kLayoutRgb565 : kLayoutUnspecified);
+        oxCanvas canvas;
+        canvas.AttachTarget(surface.buffer);
+        root->Paint(&canvas);
+        EXPECT_TRUE(MatchesGolden(surface.buffer, bpp == 32 ? "paint/boxes_argb32" : "paint/boxes_rgb565"));
+    }
+}
+
 TEST_F(BoxPaintSceneTest, ColoursAtComputedPoints) {
     oxBox* root = Load("boxes");
     ASSERT_NE(root, nullptr);
-    TestSurface surface(120, 80, 32);
+    TestSurface surface(160, 80, 32);
     oxCanvas canvas;
     canvas.AttachTarget(surface.buffer);
     root->Paint(&canvas);
 
-    // The card's fill at its centre; the background just outside its rectangle.
+    // The card's fill at its centre. Its 2 px stroke is centred on the box's outermost pixel row or
+    // column on every side alike: that pixel is black, the one outside it half covered over the
+    // white background, the one inside half covered over the red fill, and the next one out white.
     const oxRect card = Box(u"card")->GetBoxRect();
-    EXPECT_EQ(0xFF0000u, Rgb(surface, card.x + card.width / 2, card.y + card.height / 2));
-    EXPECT_EQ(0xFFFFFFu, Rgb(surface, card.x - 1, card.y + card.height / 2));
-    EXPECT_EQ(0xFFFFFFu, Rgb(surface, card.x + card.width / 2, card.y - 2));
-    // The stroke's centre line runs through the box's top row.
-    EXPECT_EQ(0x000000u, Rgb(surface, card.x + card.width / 2, card.y));
+    const int midX = card.x + card.width / 2, midY = card.y + card.height / 2;
+    EXPECT_EQ(0xFF0000u, Rgb(surface, midX, midY));
+    struct Side {
+        const char* name;
+        int x, y, dx, dy; // the outermost pixel and the step outwards
+    };
+    const Side sides[] = {{"left", card.x, midY, -1, 0},
+                          {"right", card.x + card.width - 1, midY, 1, 0},
+                          {"top", midX, card.y, 0, -1},
+                          {"bottom", midX, card.y + card.height - 1, 0, 1}};
+    for (const Side& e : sides) {
+        EXPECT_EQ(0x000000u, Rgb(surface, e.x, e.y) & 0xFCFCFC) << e.name;
+        const uint32_t out = Rgb(surface, e.x + e.dx, e.y + e.dy), in = Rgb(surface, e.x - e.dx, e.y - e.dy);
+        EXPECT_NEAR(0x78, int(out >> 16), 6) << e.name;
+        EXPECT_EQ(out >> 16, out & 0xFF) << e.name; // grey: black over white
+        EXPECT_NEAR(0x78, int(in >> 16), 6) << e.name;
+        EXPECT_LE(in & 0xFFFF, 0x0202u) << e.name; // dark red: black over red
+        EXPECT_EQ(0xFFFFFFu, Rgb(surface, e.x + 2 * e.dx, e.y + 2 * e.dy)) << e.name;
+    }
 
     // The layer above the card shows over its fill; the one below is covered by it.
     const oxRect badge = Box(u"badge")->GetBoxRect();
@@ -117,6 +143,19 @@ TEST_F(BoxPaintSceneTest, ColoursAtComputedPoints) {
     EXPECT_EQ(0xFFFFFFu, Rgb(surface, list.x + 2, list.y + list.height));
     // The scroll bar takes the right 6 pixels of the list.
     EXPECT_EQ(0x808080u, Rgb(surface, list.x + list.width - 3, list.y + list.height / 2));
+
+    // Wider and taller than its room: the content shows up to the bars, the vertical bar takes the
+    // right 6 pixels and the horizontal one the bottom 6. Without a scrollBoth margin both bars reach
+    // the shared corner; nothing paints a corner of its own there.
+    const oxRect both = Box(u"both")->GetBoxRect();
+    const int right = both.x + both.width, bottom = both.y + both.height;
+    EXPECT_EQ(0x0000FFu, Rgb(surface, both.x, both.y));
+    EXPECT_EQ(0x0000FFu, Rgb(surface, right - 7, bottom - 7));
+    EXPECT_EQ(0x808080u, Rgb(surface, right - 6, both.y));
+    EXPECT_EQ(0x808080u, Rgb(surface, both.x, bottom - 6));
+    EXPECT_EQ(0x808080u, Rgb(surface, right - 1, bottom - 1));
+    EXPECT_EQ(0xFFFFFFu, Rgb(surface, right, bottom - 1));
+    EXPECT_EQ(0xFFFFFFu, Rgb(surface, right - 1, bottom));
 }
 
 } // namespace

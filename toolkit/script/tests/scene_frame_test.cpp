@@ -11,6 +11,7 @@
 #include "platform/backend/headless_input.h"
 #include "platform/shell/path_map.h"
 #include "platform/shell/task_bar.h"
+#include "platform/win/input.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/event.h"
@@ -37,6 +38,9 @@ public:
 class SceneFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Earlier tests of the binary may leave the shell's chrome and input behind.
+        platform::shell::ResetShell();
+        platform::input::Reset();
         ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
         app = new oxApplication();
         app->AddRef();

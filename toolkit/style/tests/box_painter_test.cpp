@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -125,6 +126,59 @@ TEST_F(BoxPainterTest, MissingPicturePaintsTheRestAndReportsOnce) {
         EXPECT_EQ(0xFFFFFFFFu, surface.buffer.GetRow32(8)[8]);  // no fill inside
         EXPECT_EQ(0xFF000000u, surface.buffer.GetRow32(8)[17]); // the outermost column
     }
+}
+
+// The centre line of a stroke runs through the box's outermost pixel rows and columns on all four
+// sides alike: across each side the ink adds up to the width, the outermost pixel is fully inked,
+// nothing reaches past half the width outside, and the right and bottom sides mirror the left and
+// top ones. Rounded corners put collinear points on every side, which once pushed the right and
+// bottom sides a pixel out and the left one a pixel in.
+TEST_F(BoxPainterTest, StrokeSitsOnTheOutermostPixelsOfEverySide) {
+    const oxCanvasRect box{10, 8, 31, 24};
+    for (bool fourSides : {false, true})
+        for (int width : {1, 2, 3, 4})
+            for (int radius : {0, 5, 6}) {
+                StyleRef s;
+                if (fourSides) {
+                    oxStyleRectValue sides;
+                    for (oxStyleValue& side : sides.sides)
+                        side = oxStyleValue::Color(0xFF000000u);
+                    s.Set(kStyle_stroke, oxStyleValue(sides));
+                } else {
+                    s.Set(kStyle_stroke, oxStyleValue::Color(0xFF000000u));
+                }
+                s.Set(kStyle_strokeWidth, Int(width));
+                for (int id = kStyle_strokeCornerRadiusTop; id <= kStyle_strokeCornerRadiusLeft; ++id)
+                    s.Set(id, Int(radius));
+                TestSurface surface(box.x * 2 + box.width, box.y * 2 + box.height, 32);
+                surface.Fill32(0xFFFFFFFFu);
+                oxCanvas canvas;
+                canvas.AttachTarget(surface.buffer);
+                oxBoxPainter::PaintBoxStroke(&canvas, nullptr, box, s.style);
+                const auto ink = [&](int x, int y) { return 255 - int(surface.buffer.GetRow32(y)[x] & 0xFF); };
+                // Ink at depth d into the box from each side's outermost pixel (d < 0 is outside).
+                const int midX = box.x + box.width / 2, midY = box.y + box.height / 2;
+                const auto left = [&](int d) { return ink(box.x + d, midY); };
+                const auto right = [&](int d) { return ink(box.x + box.width - 1 - d, midY); };
+                const auto top = [&](int d) { return ink(midX, box.y + d); };
+                const auto bottom = [&](int d) { return ink(midX, box.y + box.height - 1 - d); };
+                const std::string where = std::string(fourSides ? "sides" : "colour") + " width " +
+                                          std::to_string(width) + " radius " + std::to_string(radius);
+                for (const auto& side : {std::function<int(int)>(left), std::function<int(int)>(right),
+                                         std::function<int(int)>(top), std::function<int(int)>(bottom)}) {
+                    int sum = 0;
+                    for (int d = -width; d <= width; ++d)
+                        sum += side(d);
+                    // A partly covered pixel comes out up to 11 levels light, and a side has two.
+                    EXPECT_NEAR(width * 255, sum, 24) << where;
+                    EXPECT_GE(side(0), 250) << where;
+                    EXPECT_EQ(0, side(-width / 2 - 1)) << where;
+                }
+                for (int d = -width; d <= width; ++d) {
+                    EXPECT_NEAR(left(d), right(d), 4) << where << " depth " << d;
+                    EXPECT_NEAR(top(d), bottom(d), 4) << where << " depth " << d;
+                }
+            }
 }
 
 // Four sides of which only top and bottom are set get no corner radii: the top line reaches the

@@ -1,0 +1,345 @@
+// Bitmap, image and font resources of a library read from markup in a folder of the resources: lazy
+// decoding, thumbnails, "#id" references, cells of a strip, pictures that cannot be had, and a scene
+// whose boxes are filled with pictures, checked at computed points.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "graphics/paint/canvas.h"
+#include "graphics/pixels/dib_bitmap.h"
+#include "graphics/tests/golden.h"
+#include "graphics/tests/raster_test_util.h"
+#include "platform/shell/path_map.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/scene/font_element.h"
+#include "toolkit/scene/image_element.h"
+#include "toolkit/scene/tests/file_runtime.h"
+#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/scene/tests/style_test_scene.h"
+#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/style/box_painter.h"
+#include "toolkit/style/style_group.h"
+#include "toolkit/style/style_tables.h"
+
+using namespace markup_test;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00;
+
+// Straight RGBA of a picture whose pixel colour (0xRRGGBB, opaque) is `at(x, y)`.
+template <typename F> std::string Picture(int width, int height, F at) {
+    std::string rgba;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t c = at(x, y);
+            rgba += char(c >> 16);
+            rgba += char(c >> 8);
+            rgba += char(c);
+            rgba += char(0xFF);
+        }
+    return rgba;
+}
+
+// Opaque colour of a 32-bit pixel without its alpha.
+uint32_t Rgb(const oxDibBitmap* image, int x, int y) {
+    return image->pixels.GetRow32(y)[x] & 0xFFFFFFu;
+}
+
+const char* kHeader = R"M(<?xml version="1.0" encoding="utf-8"?>
+<hbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+)M";
+
+class BitmapElementTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        oxAtoms::RegisterPredefined();
+        oxBoxPainter::InstallPaintServices();
+        ASSERT_TRUE(res.Ok());
+        // 200 x 100: red left half, blue right half.
+        Png("wide.png", 200, 100, [](int x, int) { return x < 100 ? kRed : kBlue; });
+        // 20 x 20 quadrants: red, green / blue, yellow.
+        Png("quad.png", 20, 20,
+            [](int x, int y) { return y < 10 ? (x < 10 ? kRed : kGreen) : (x < 10 ? kBlue : kYellow); });
+        // A strip of four 16 x 16 cells: red, green, blue, yellow.
+        Png("strip.png", 64, 16, [](int x, int) {
+            const uint32_t cells[] = {kRed, kGreen, kBlue, kYellow};
+            return cells[x / 16];
+        });
+        res.Write("corrupt.png", std::string("\x89PNG\r\n\x1a\nthis is not a picture", 29));
+    }
+
+    // A broken document gives its names back to the atom table, which hands their ids out again out of
+    // order; later tests that dump attributes in id order start from a fresh table.
+    void TearDown() override {
+        scene.reset();
+        oxAtoms::Reset();
+        oxAtoms::RegisterPredefined();
+    }
+
+    void Png(const std::string& name, int width, int height, uint32_t (*at)(int, int)) {
+        std::filesystem::path file = std::filesystem::path(res.HostPath()) / name;
+        ASSERT_TRUE(WritePng(file.string(), Picture(width, height, at), width, height));
+    }
+
+    // Loads `body` (resource and box markup) as a scene file of the folder and opens it.
+    StyleScene* Load(const std::string& body) {
+        uri = res.Write("scene.box", kHeader + body + "</hbox>\n");
+        scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
+        NUBO::XStream* raw = nullptr;
+        EXPECT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
+        if (!raw) return nullptr;
+        NUBO::RefPtr<NUBO::XStream> stream(raw);
+        scene->LoadMarkup(loader, uri.c_str(), stream.get());
+        EXPECT_FALSE(loader.IsFailed()) << Utf8(loader.GetErrorText().GetString());
+        scene->Open();
+        return scene.get();
+    }
+    template <typename T = oxBitmapElement> T* Resource(const WCHAR* id) {
+        return dynamic_cast<T*>(scene->FindResourceById(oxAtoms::Intern(id), 0));
+    }
+
+    TempResources res;
+    FileRuntime runtime;
+    std::u16string uri;
+    oxMarkupLoader loader;
+    std::unique_ptr<StyleScene> scene;
+};
+
+TEST_F(BitmapElementTest, DecodesOnFirstUseIntoFrames) {
+    ASSERT_TRUE(Load(R"M(<r:library><r:bitmap id="quad" src="quad.png"/></r:library>)M"));
+    oxBitmapElement* quad = Resource(u"quad");
+    ASSERT_NE(quad, nullptr);
+    EXPECT_EQ(quad->GetFrameCount(), 0); // nothing read before it is needed
+    const oxDibBitmap* frame = quad->GetFrame(0);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(quad->GetFrameCount(), 1);
+    int32_t w = 0, h = 0;
+    quad->GetSize(&w, &h);
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 20);
+    EXPECT_EQ(Rgb(frame, 15, 5), kGreen);
+    EXPECT_EQ(Rgb(frame, 5, 15), kBlue);
+}
+
+TEST_F(BitmapElementTest, ThumbnailsKeepTheProportions) {
+    struct Case {
+        const char* size;
+        int32_t width, height;
+    } cases[] = {
+        {R"M(thumbWidth="64")M", 64, 32},
+        {R"M(thumbWidth="64" thumbHeight="64")M", 64, 32}, // fitted
+        {R"M(thumbHeight="50")M", 100, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        ASSERT_TRUE(
+            Load(std::string(R"M(<r:library><r:bitmap id="wide" src="wide.png" )M") + c.size + "/></r:library>"));
+        oxBitmapElement* wide = Resource(u"wide");
+        ASSERT_NE(wide, nullptr);
+        const oxDibBitmap* thumb = wide->GetFrame(0);
+        ASSERT_NE(thumb, nullptr);
+        EXPECT_EQ(thumb->width, c.width);
+        EXPECT_EQ(thumb->height, c.height);
+        EXPECT_EQ(Rgb(thumb, 2, c.height / 2), kRed);
+        EXPECT_EQ(Rgb(thumb, c.width - 3, c.height / 2), kBlue);
+        EXPECT_EQ(wide->GetFrameCount(), 1); // the source is kept by default
+    }
+}
+
+TEST_F(BitmapElementTest, WithoutTheSourceOnlyTheThumbnailStays) {
+    ASSERT_TRUE(Load(R"M(<r:library><r:bitmap id="wide" src="wide.png" thumbWidth="64" keepSourceImg="false"/>
+                        </r:library>)M"));
+    oxBitmapElement* wide = Resource(u"wide");
+    ASSERT_NE(wide, nullptr);
+    ASSERT_NE(wide->GetFrame(0), nullptr);
+    EXPECT_EQ(wide->GetFrameCount(), 0);
+    int32_t w = 0, h = 0;
+    wide->GetSize(&w, &h);
+    EXPECT_EQ(w, 64);
+    EXPECT_EQ(h, 32);
+
+    // The same size keeps the thumbnail; a new one is made from the file again, as nothing else is left.
+    const oxDibBitmap* first = wide->GetFrame(0);
+    wide->SetThumbSize(64, -1);
+    EXPECT_EQ(wide->GetFrame(0), first);
+    wide->SetThumbSize(32, -1);
+    EXPECT_FALSE(wide->HasThumbnail());
+    const oxDibBitmap* second = wide->GetFrame(0);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->width, 32);
+    EXPECT_EQ(second->height, 16);
+}
+
+TEST_F(BitmapElementTest, ReferencesTakeTheFramesOfAnotherBitmap) {
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:bitmap id="quad" src="quad.png"/>
+        <r:bitmap id="alias" src="#quad"/>
+        <r:bitmap id="ringA" src="#ringB"/>
+        <r:bitmap id="ringB" src="#ringA"/>
+        <r:bitmap id="self" src="#self"/>
+    </r:library>)M"));
+    oxBitmapElement* alias = Resource(u"alias");
+    ASSERT_NE(alias, nullptr);
+    EXPECT_EQ(alias->GetFrame(0), Resource(u"quad")->GetFrame(0));
+    EXPECT_EQ(alias->GetInheritedBitmap(), Resource(u"quad"));
+    // Rings of references end with no picture.
+    EXPECT_EQ(Resource(u"ringA")->GetFrame(0), nullptr);
+    EXPECT_EQ(Resource(u"self")->GetFrame(0), nullptr);
+
+    // The referenced bitmap going away leaves the reference without it, not pointing at freed memory.
+    scene->RemoveResource(Resource(u"quad"));
+    EXPECT_EQ(alias->GetInheritedBitmap(), nullptr);
+}
+
+TEST_F(BitmapElementTest, ImageElementsCutCellsAndRectangles) {
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:bitmap id="strip" src="strip.png" elementWidth="16" elementHeight="16"/>
+        <r:imageElement id="third" src="#strip" index="2"/>
+        <r:imageElement id="rect" src="#strip" x="8" y="4" width="16" height="8"/>
+        <r:imageElement id="cellSized" src="#strip" x="48" y="0"/>
+        <r:imageElement id="past" src="#strip" index="4"/>
+        <r:imageElement id="negative" src="#strip" x="-1" y="0" width="4" height="4"/>
+        <r:imageElement id="nothing" src="#none" index="0"/>
+    </r:library>)M"));
+    struct Case {
+        const WCHAR* id;
+        int32_t width, height;
+        uint32_t left, right; // colours at the middle row's ends
+    } cases[] = {
+        {u"third", 16, 16, kBlue, kBlue},
+        {u"rect", 16, 8, kRed, kGreen},
+        {u"cellSized", 16, 16, kYellow, kYellow},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.id));
+        oxImageElement* image = Resource<oxImageElement>(c.id);
+        ASSERT_NE(image, nullptr);
+        const oxDibBitmap* frame = image->GetFrame(0);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->width, c.width);
+        EXPECT_EQ(frame->height, c.height);
+        EXPECT_EQ(Rgb(frame, 0, c.height / 2), c.left);
+        EXPECT_EQ(Rgb(frame, c.width - 1, c.height / 2), c.right);
+    }
+    for (const WCHAR* id : {u"past", u"negative", u"nothing"}) {
+        SCOPED_TRACE(Utf8(id));
+        ASSERT_NE(Resource<oxImageElement>(id), nullptr);
+        EXPECT_EQ(Resource<oxImageElement>(id)->GetFrame(0), nullptr);
+    }
+}
+
+TEST_F(BitmapElementTest, PicturesThatCannotBeHadLeaveNoFrames) {
+    // A real picture beside the resources folder, which no source may reach.
+    const std::filesystem::path outside =
+        std::filesystem::path(platform::ProgramHostPath()).parent_path() / ("outside-" + res.Name() + ".png");
+    ASSERT_TRUE(WritePng(outside.string(), Picture(2, 2, [](int, int) { return kRed; }), 2, 2));
+    const std::string climb = "../../" + outside.filename().string();
+    const std::string absolute = Utf8(GetResourcesFolder().GetString()) + "../" + outside.filename().string();
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:bitmap id="missing" src="missing.png"/>
+        <r:bitmap id="corrupt" src="corrupt.png"/>
+        <r:bitmap id="climb" src=")M" +
+                     climb + R"M("/>
+        <r:bitmap id="absolute" src=")M" +
+                     absolute + R"M("/>
+        <r:bitmap id="boxClimb" src="box://../)M" +
+                     outside.filename().string() + R"M("/>
+        <r:bitmap id="fileScheme" src="file://)M" +
+                     outside.string() + R"M("/>
+    </r:library>)M"));
+    for (const WCHAR* id : {u"missing", u"corrupt", u"climb", u"absolute", u"boxClimb", u"fileScheme"}) {
+        SCOPED_TRACE(Utf8(id));
+        oxBitmapElement* bitmap = Resource(id);
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_EQ(bitmap->GetFrame(0), nullptr);
+        int32_t w = -1, h = -1;
+        bitmap->GetSize(&w, &h);
+        EXPECT_EQ(w, 0);
+        EXPECT_EQ(h, 0);
+    }
+    std::filesystem::remove(outside);
+}
+
+TEST_F(BitmapElementTest, ABrokenDocumentFreesTheResourcesItLeftOpen) {
+    uri = res.Write("broken.box", std::string(kHeader) +
+                                      R"M(<r:library><r:bitmap id="quad" src="quad.png"><r:font id="f" size="12">)M");
+    scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
+    NUBO::XStream* raw = nullptr;
+    ASSERT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
+    NUBO::RefPtr<NUBO::XStream> stream(raw);
+    scene->LoadMarkup(loader, uri.c_str(), stream.get());
+    EXPECT_TRUE(loader.IsFailed());
+    scene.reset(); // the sanitizer build finds what was not freed
+}
+
+TEST_F(BitmapElementTest, FontElementsLendTheirValuesToStyles) {
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:font id="title" size="18" bold="true" color="#102030" family="Serif"/>
+        <r:style target="root" font="url(#title)" fontSize="9" textShadowOffsetX="2"/>
+    </r:library>)M"));
+    oxStyleDeclaration* style = nullptr;
+    void* at = nullptr;
+    for (oxElement* e = scene->FirstResource(&at); e; e = scene->NextResource(&at))
+        if (e->GetTag() == kAtomStyle) style = dynamic_cast<oxStyleDeclaration*>(e);
+    ASSERT_NE(style, nullptr);
+    ASSERT_NE(style->FindProperty(kStyle_fontSize), nullptr);
+    EXPECT_EQ(style->FindProperty(kStyle_fontSize)->GetInt(), 18);
+    ASSERT_NE(style->FindProperty(kStyle_fontFamily), nullptr);
+    EXPECT_EQ(Utf8(style->FindProperty(kStyle_fontFamily)->GetText()), "Serif");
+    ASSERT_NE(style->FindProperty(kStyle_textColor), nullptr);
+    EXPECT_EQ(uint32_t(style->FindProperty(kStyle_textColor)->GetValue()) & 0xFFFFFFu, 0x102030u);
+    // What the font does not set stays the style's own.
+    EXPECT_EQ(style->FindProperty(kStyle_textShadowOffsetX)->GetInt(), 2);
+}
+
+TEST_F(BitmapElementTest, BoxesFilledWithPicturesShowThemAndAMissingOneOnce) {
+    const std::string box = "box://" + res.Name() + "/quad.png";
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:bitmap id="quad" src="quad.png"/>
+        <r:style target="root" fill="#ffffff"/>
+        <r:style target="byId" width="40" height="40" fill="url(#quad)" fillSize="both"/>
+        <r:style target="byUri" width="20" height="20" fill="url()M" +
+                     box + R"M()"/>
+        <r:style target="relative" width="20" height="20" fill="url(quad.png)"/>
+        <r:style target="missing" width="20" height="20" fill="url(nowhere.png)"/>
+    </r:library>
+    <box id="byId"/><box id="byUri"/><box id="relative"/><box id="missing"/>)M"));
+    oxBox* root = scene->root;
+    ASSERT_NE(root, nullptr);
+    ArrangeLayoutRoot(root, 100, 40);
+    TestSurface surface(100, 40, 32);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    testing::internal::CaptureStderr();
+    root->Paint(&canvas);
+    root->Paint(&canvas);
+    const std::string reports = testing::internal::GetCapturedStderr();
+    auto at = [&](int x, int y) { return surface.buffer.GetRow32(y)[x] & 0xFFFFFFu; };
+
+    // Stretched to twice its size, each quadrant's centre keeps its colour.
+    EXPECT_EQ(at(10, 10), kRed);
+    EXPECT_EQ(at(30, 10), kGreen);
+    EXPECT_EQ(at(10, 30), kBlue);
+    EXPECT_EQ(at(30, 30), kYellow);
+    // The two boxes that name the file itself, at 1:1 from x = 40 and x = 60.
+    for (int x0 : {40, 60}) {
+        SCOPED_TRACE(x0);
+        EXPECT_EQ(at(x0 + 2, 2), kRed);
+        EXPECT_EQ(at(x0 + 17, 2), kGreen);
+        EXPECT_EQ(at(x0 + 2, 17), kBlue);
+        EXPECT_EQ(at(x0 + 17, 17), kYellow);
+    }
+    // The missing picture leaves its box as the background, and is reported once, by name.
+    EXPECT_EQ(at(90, 10), 0xFFFFFFu);
+    const size_t first = reports.find("nowhere.png");
+    ASSERT_NE(first, std::string::npos) << reports;
+    EXPECT_EQ(reports.find("nowhere.png", first + 1), std::string::npos) << reports;
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+#include "toolkit/widgets/scene_input_adapter.h"
+
+#include <new>
+
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_flags.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/scene/command_group.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_window.h"
+#include "toolkit/style/attribute_value.h"
+#include "toolkit/widgets/scene_frame.h"
+
+oxSceneInputAdapter* oxSceneInputAdapter::For(oxScene* scene, oxFrameInput* input) {
+    if (!scene) return nullptr;
+    if (auto* own = dynamic_cast<oxSceneInputAdapter*>(scene->GetInputState())) return own;
+    auto* made = new (std::nothrow) oxSceneInputAdapter(scene, input);
+    if (made) scene->SetInputState(made);
+    return made;
+}
+
+void oxSceneInputAdapter::DispatchEvent(oxEvent* event) {
+    scene_->DispatchEvent(event);
+}
+
+oxBox* oxSceneInputAdapter::GetFocusedBox() {
+    return scene_->GetFocusedBox();
+}
+
+void oxSceneInputAdapter::SetFocusedBox(oxBox* box) {
+    scene_->SetFocusedBox(box);
+}
+
+void oxSceneInputAdapter::AdvanceFocus() {
+    (void)scene_->AdvanceFocus();
+}
+
+void oxSceneInputAdapter::RewindFocus() {
+    (void)scene_->RewindFocus();
+}
+
+oxBox* oxSceneInputAdapter::GetWindowBox() {
+    return scene_->GetRootBox();
+}
+
+oxBox* oxSceneInputAdapter::FindBoxById(oxAtom id) {
+    return scene_->GetBoxById(id, false);
+}
+
+bool oxSceneInputAdapter::IsWindowDisabled() {
+    oxSceneWindow* window = scene_->GetWindow();
+    return window && !window->IsEnabled();
+}
+
+void oxSceneInputAdapter::HandleSceneEvent(oxEvent* event) {
+    scene_->DispatchToHandlers(event);
+}
+
+oxInputScene* oxSceneInputAdapter::GetEnclosingScene() {
+    return For(scene_->GetOpener(), input_);
+}
+
+oxKeyCommand* oxSceneInputAdapter::FindKeyBinding(oxKeyEvent* event) {
+    oxBox* where = nullptr;
+    keyCommand_.command = scene_->FindKeyCommand(event, dynamic_cast<oxBox*>(event->GetTarget()), &where);
+    keyCommand_.box = where;
+    return keyCommand_.command ? &keyCommand_ : nullptr;
+}
+
+bool oxSceneInputAdapter::KeyCommand::IsDisabled() {
+    return ParseBool(command->GetCommandAttribute(kAtomDisabled));
+}
+
+void oxSceneInputAdapter::KeyCommand::Execute(oxCommandEvent* event) {
+    (void)event;
+    command->Execute(nullptr, box);
+}
+
+bool oxSceneInputAdapter::ContainsScreenPoint(oxBox* box, const oxPoint& point) {
+    // The box's place in its window, as hit testing finds it: positions down from the root, less
+    // what each parent has scrolled.
+    oxRect r = box->GetBoxRect();
+    for (oxBox* b = box->GetParent(); b; b = b->GetParent()) {
+        const oxRect p = b->GetBoxRect();
+        r.Offset(oxPoint{p.x - b->GetScrollX(), p.y - b->GetScrollY()});
+    }
+    auto* frame = dynamic_cast<oxSceneFrame*>(scene_->GetWindow());
+    if (frame && frame->GetFrame() && frame->GetFrame()->GetWindow()) {
+        POINT origin{0, 0};
+        ClientToScreen(frame->GetFrame()->GetWindow(), &origin);
+        r.Offset(oxPoint{origin.x, origin.y});
+    }
+    return r.Contains(point);
+}
+
+oxBoxEdges oxSceneInputAdapter::GetBoxEdges(oxBox* box) {
+    const oxRect r = box->GetBoxRect();
+    oxBoxEdges e;
+    e.left = r.x, e.top = r.y;
+    if (oxBox* parent = box->GetParent()) {
+        const oxRect p = parent->GetBoxRect();
+        e.right = p.width - int32_t(r.Right());
+        e.bottom = p.height - int32_t(r.Bottom());
+    }
+    return e;
+}
+
+void oxSceneInputAdapter::SetBoxEdges(oxBox* box, const oxBoxEdges& e, uint32_t which) {
+    if (which & 1) box->SetTop(e.top);
+    if (which & 2) box->SetLeft(e.left);
+    if (which & 4) box->SetRight(e.right);
+    if (which & 8) box->SetBottom(e.bottom);
+}
+
+void oxSceneInputAdapter::GetMoveModes(oxBox* box, int32_t* vertical, int32_t* horizontal) {
+    int v = 1, h = 4;
+    box->GetEdgeAnchoring(&v, &h);
+    *vertical = v;
+    *horizontal = h;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// oxSceneInputAdapter: how the frame input asks a markup scene its questions (focus, window box,
+// key bindings, where its boxes are). The scene library sits below the frames and cannot answer
+// oxInputScene itself, so the frame input makes one of these for each scene on its first event and
+// the scene keeps it until it goes.
+#include "toolkit/scene/scene_input.h"
+#include "toolkit/widgets/frame_input.h"
+
+class oxCommandElement;
+class oxScene;
+
+class oxSceneInputAdapter final : public oxSceneInputState, public oxInputScene {
+public:
+    oxSceneInputAdapter(oxScene* scene, oxFrameInput* input) : scene_(scene), input_(input) {}
+
+    // The scene's adapter, made and handed to the scene when it has none; null when memory ran out.
+    static oxSceneInputAdapter* For(oxScene* scene, oxFrameInput* input);
+
+    oxFrameInput* GetFrameInput() override { return input_; }
+    void DispatchEvent(oxEvent* event) override;
+    oxBox* GetFocusedBox() override;
+    void SetFocusedBox(oxBox* box) override;
+    void AdvanceFocus() override;
+    void RewindFocus() override;
+    oxBox* GetWindowBox() override;
+    oxBox* FindBoxById(oxAtom id) override;
+    bool IsWindowDisabled() override;
+    void HandleSceneEvent(oxEvent* event) override;
+    // Events sent across scenes go on to the scene's opener.
+    oxInputScene* GetEnclosingScene() override;
+    oxKeyCommand* FindKeyBinding(oxKeyEvent* event) override;
+    bool ContainsScreenPoint(oxBox* box, const oxPoint& point) override;
+    oxBoxEdges GetBoxEdges(oxBox* box) override;
+    void SetBoxEdges(oxBox* box, const oxBoxEdges& edges, uint32_t which) override;
+    void GetMoveModes(oxBox* box, int32_t* vertical, int32_t* horizontal) override;
+
+private:
+    // The command the last key binding found, run for the box it was found for.
+    class KeyCommand : public oxKeyCommand {
+    public:
+        bool IsDisabled() override;
+        void Execute(oxCommandEvent* event) override;
+        void* GetCommandElement() override { return command; }
+        oxCommandElement* command = nullptr;
+        oxBox* box = nullptr;
+    };
+
+    oxScene* scene_;
+    oxFrameInput* input_;
+    KeyCommand keyCommand_;
+};
