@@ -36,6 +36,7 @@ constexpr int kScreenDpi = 96;
 
 int runBoundSeconds = 0;
 StepLog stepLog = nullptr;
+SceneDriver sceneDriver = nullptr;
 
 void Step(const char* step) {
     if (stepLog) stepLog(step);
@@ -116,6 +117,10 @@ void SetStepLog(StepLog log) {
     stepLog = log;
 }
 
+void SetSceneDriver(SceneDriver driver) {
+    sceneDriver = driver;
+}
+
 } // namespace app
 
 int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -194,6 +199,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                     boundScene = scene.ToXObject(); // counted; given back after the loop
                     bound = SetTimer(nullptr, 0, UINT(runBoundSeconds) * 1000, RunBoundReached);
                 }
+                if (sceneDriver) sceneDriver(shell);
                 RunMessageLoop(shell);
                 if (bound) KillTimer(nullptr, bound);
                 boundShell = nullptr;

@@ -4,6 +4,8 @@
 // loop run until the last scene closes, and everything torn down in reverse.
 #include "platform/win/window.h"
 
+class Shell;
+
 // The title by which a second start finds the first.
 inline constexpr const WCHAR* kMainWindowTitle = u"Tandu";
 
@@ -18,4 +20,9 @@ void SetRunBound(int seconds);
 // What the main function did, step by step, for tests: "init", "listener", "device", ...
 using StepLog = void (*)(const char* step);
 void SetStepLog(StepLog log);
+
+// Runs once the first scene is open, just before the message loop, so that a test can drive the
+// program as a user would (timers it sets run in the main loop and in dialogs' modal loops alike).
+using SceneDriver = void (*)(Shell* shell);
+void SetSceneDriver(SceneDriver driver);
 } // namespace app

@@ -31,13 +31,14 @@ TEST(FirstSceneTest, MainBoxPaintsItsBackgroundAndTitle) {
     fs::copy_file(fs::path(TEST_DATA_DIR) / ".." / ".." / ".." / ".." / "resources" / "main.box", resources / name,
                   fs::copy_options::overwrite_existing);
     const std::u16string uri(name.begin(), name.end());
-    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, u"main", nullptr, nullptr,
-                                                                     false);
+    oxScene* scene =
+        app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, u"main", nullptr, nullptr, false);
     ASSERT_NE(scene, nullptr);
     platform::headless::RunUntilIdle();
 
-    // The work area lies between the task bar and the soft-key bar; the scene's fill covers it.
-    const std::vector<uint32_t> background = platform::headless::ReadScreen(RECT{470, 300, 471, 700});
+    // The work area lies between the task bar and the soft-key bar; the scene's fill covers it
+    // down to the strip that names the soft keys.
+    const std::vector<uint32_t> background = platform::headless::ReadScreen(RECT{478, 300, 479, 690});
     for (uint32_t px : background)
         ASSERT_EQ(px & 0xFFFFFF, 0xF4F6FAu);
     // The title's ink: pixels of the title colour in the band under the task bar, none right of it.
