@@ -91,11 +91,7 @@ protected:
     StyleScene* Load(const std::string& body) {
         uri = res.Write("scene.box", kHeader + body + "</hbox>\n");
         scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
-        NUBO::XStream* raw = nullptr;
-        EXPECT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
-        if (!raw) return nullptr;
-        NUBO::RefPtr<NUBO::XStream> stream(raw);
-        scene->LoadMarkup(loader, uri.c_str(), stream.get());
+        if (!scene->LoadFile(loader)) return nullptr;
         EXPECT_FALSE(loader.IsFailed()) << Utf8(loader.GetErrorText().GetString());
         scene->Open();
         return scene.get();
@@ -270,10 +266,7 @@ TEST_F(BitmapElementTest, ABrokenDocumentFreesTheResourcesItLeftOpen) {
     uri = res.Write("broken.box", std::string(kHeader) +
                                       R"M(<r:library><r:bitmap id="quad" src="quad.png"><r:font id="f" size="12">)M");
     scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
-    NUBO::XStream* raw = nullptr;
-    ASSERT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
-    NUBO::RefPtr<NUBO::XStream> stream(raw);
-    scene->LoadMarkup(loader, uri.c_str(), stream.get());
+    ASSERT_TRUE(scene->LoadFile(loader));
     EXPECT_TRUE(loader.IsFailed());
     scene.reset(); // the sanitizer build finds what was not freed
 }

@@ -38,11 +38,7 @@ protected:
         for (char16_t& c : uri)
             if (c == u'/') c = u'\\';
         scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
-        NUBO::XStream* raw = nullptr;
-        EXPECT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
-        if (!raw) return nullptr;
-        NUBO::RefPtr<NUBO::XStream> stream(raw);
-        scene->LoadMarkup(loader, uri.c_str(), stream.get());
+        if (!scene->LoadFile(loader)) return nullptr;
         EXPECT_FALSE(loader.IsFailed()) << Utf8(loader.GetErrorText().GetString());
         scene->Open();
         oxBox* root = scene->root;

@@ -38,10 +38,7 @@ protected:
             resources.Write(entry.path().filename().string(), ReadFile(entry.path().string()));
         uri = resources.DevicePath(name + ".box");
         scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
-        NUBO::XStream* raw = nullptr;
-        EXPECT_EQ(OpenUriStream(uri.c_str(), &raw), 0);
-        NUBO::RefPtr<NUBO::XStream> stream(raw);
-        scene->LoadMarkup(loader, uri.c_str(), stream.get());
+        EXPECT_TRUE(scene->LoadFile(loader));
         EXPECT_FALSE(loader.IsFailed()) << Utf8(loader.GetErrorText().GetString());
         scene->Open();
         return scene.get();

@@ -7,7 +7,11 @@
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/library.h"
+#include "toolkit/scene/markup_loader.h"
 #include "toolkit/style/style_rule_maps.h"
 
 namespace markup_test {
@@ -45,6 +49,15 @@ public:
     bool IsRunning() const override { return running; }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return running ? maps.BuildBoxStyle(box) : nullptr; }
     oxStyleLibrary* GetStyleLibrary() override { return this; }
+
+    // Reads the scene's markup from its own file; false when the file cannot be opened.
+    bool LoadFile(oxMarkupLoader& loader) {
+        NUBO::XStream* raw = nullptr;
+        if (OpenUriStream(GetUri().GetString(), &raw) != 0 || !raw) return false;
+        NUBO::RefPtr<NUBO::XStream> stream(raw);
+        LoadMarkup(loader, GetUri().GetString(), stream.get());
+        return true;
+    }
 
     // Registers the style rules of the library chain, announces the boxes and styles the tree.
     void Open() {
