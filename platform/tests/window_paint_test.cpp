@@ -6,6 +6,7 @@
 
 #include "platform/backend/headless.h"
 #include "platform/tests/message_log.h"
+#include "platform/win/input.h"
 #include "platform/win/screen.h"
 
 namespace {
@@ -87,6 +88,37 @@ TEST_P(WindowPaintTest, ShowingAndDestroyingHandActivationOverInOrder) {
                            {b, WM_NCDESTROY}}));
     EXPECT_EQ(GetActiveWindow(), a);
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// Without an owner to take it back, activation goes to the topmost window that can take it, past
+// hidden, disabled and no-activate windows above it, whether the active window is destroyed or hidden.
+TEST_P(WindowPaintTest, AnUnownedActiveWindowThatGoesHandsActivationToTheTopmostThatCanTakeIt) {
+    HWND a = Create(WS_POPUP | WS_VISIBLE, nullptr, u"a", {0, 0, 20, 20});
+    Create(WS_POPUP, nullptr, u"hidden", {0, 0, 20, 20});
+    HWND disabled = Create(WS_POPUP, nullptr, u"disabled", {0, 0, 20, 20});
+    EnableWindow(disabled, FALSE);
+    ShowWindow(disabled, SW_SHOWNA);
+    HWND chrome = CreateWindowExW(WS_EX_NOACTIVATE, test::kLogClass, u"chrome", WS_POPUP, 0, 0, 20, 20, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    created.push_back(chrome);
+    ShowWindow(chrome, SW_SHOWNA);
+    const std::pair<const char*, void (*)(HWND)> goes[] = {
+        {"destroyed", [](HWND h) { DestroyWindow(h); }},
+        {"hidden", [](HWND h) { ShowWindow(h, SW_HIDE); }},
+    };
+    for (const auto& [how, go] : goes) {
+        SCOPED_TRACE(how);
+        HWND b = Create(WS_POPUP | WS_VISIBLE, nullptr, u"b", {5, 5, 15, 15});
+        ASSERT_EQ(GetActiveWindow(), b);
+        test::messageLog.clear();
+        go(b);
+        EXPECT_EQ(GetActiveWindow(), a);
+        EXPECT_EQ(GetFocus(), a) << "keys reach the window left on top";
+        const test::Logged* activated = Find(a, WM_ACTIVATE);
+        ASSERT_NE(activated, nullptr);
+        EXPECT_NE(activated->wParam, WPARAM(WA_INACTIVE));
+        EXPECT_EQ(activated->lParam, reinterpret_cast<LPARAM>(b));
+    }
 }
 
 TEST_P(WindowPaintTest, UncoveredAreasArePaintedAfterPostedMessagesWithEraseFirst) {

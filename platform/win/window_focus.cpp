@@ -1,6 +1,7 @@
 // Activation, keyboard focus, mouse capture, enabling, re-parenting and coordinates of windows.
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/single_instance.h"
+#include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/window_internal.h"
@@ -24,6 +25,12 @@ HWND TopLevelOf(HWND hwnd) {
     while (w && w->parent)
         w = Find(w->parent);
     return w ? ToHandle(w) : nullptr;
+}
+
+// A shown, enabled top-level window of the thread that does not refuse activation.
+bool CanTakeActivationLocked(const Window* w, DWORD thread) {
+    return !w->parent && !w->messageOnly && !w->destroying && w->thread == thread && (w->style & WS_VISIBLE) &&
+           !(w->style & WS_DISABLED) && !(w->exStyle & WS_EX_NOACTIVATE);
 }
 
 bool Alive(HWND hwnd) {
@@ -199,15 +206,25 @@ void ForgetWindowState(HWND hwnd) {
     if (inTree(capture)) ReleaseCapture();
     if (inTree(focus)) SetFocus(nullptr);
     if (active == hwnd) {
-        // Activation goes back to the owner when it can take it.
-        HWND owner = nullptr;
+        // Activation goes back to the owner when it can take it, else to the topmost window of the
+        // thread that can: keys would otherwise reach no window at all.
+        HWND next = nullptr;
         {
             std::lock_guard lock(tableMutex);
             Window* w = Find(hwnd);
             Window* o = w ? Find(w->owner) : nullptr;
-            if (o && (o->style & WS_VISIBLE) && !o->destroying) owner = ToHandle(o);
+            if (o && (o->style & WS_VISIBLE) && !o->destroying) {
+                next = ToHandle(o);
+            } else if (w) {
+                const Window* top = nullptr;
+                for (const auto& [handle, other] : windows)
+                    if (other.get() != w && CanTakeActivationLocked(other.get(), w->thread) &&
+                        (!top || other->z > top->z))
+                        top = other.get();
+                if (top) next = ToHandle(top);
+            }
         }
-        SetActiveWindow(owner);
+        SetActiveWindow(next);
     }
     if (foreground == hwnd) foreground = active;
 }

@@ -81,6 +81,7 @@ struct Pass {
     int crossAlign = -1;
     int32_t start = 0;
     int stretchCount[2] = {0, 0}; // items with stretchX, stretchY
+    bool shared = false;          // the free space went to flexible items
 
     void Measure();
     bool Grow();
@@ -93,7 +94,7 @@ struct Pass {
     void Reposition(int last);
     // Places every item, arranging those not yet placed; true when the pass must run again.
     bool Place();
-    bool TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase);
+    bool TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase, bool* reshare);
 };
 
 void Pass::Measure() {
@@ -154,6 +155,7 @@ void Pass::Distribute() {
     const Axis& m = *M;
     int32_t free = avail[m.index] - std::max(0, content[m.index] - flexBase);
     start = origin[m.index];
+    shared = false;
     if (free < 1) return;
     if (list.totalFlex < 1) {
         if (mainAlign == kKeywordCenter)
@@ -162,6 +164,10 @@ void Pass::Distribute() {
             start += avail[m.index] - content[m.index];
         return;
     }
+    // Differs on purpose: the flexible items' measured sizes leave the content before their shares
+    // join it, so that a run that fills its box does not count as wider than the box.
+    content[m.index] -= flexBase;
+    shared = true;
     // Each round ends either with every share in place or with one item leaving the flexible set,
     // so there are at most as many rounds as flexible items.
     for (;;) {
@@ -230,16 +236,24 @@ void Pass::Reposition(int last) {
     }
 }
 
-bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase) {
+bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widthCase, bool* heightCase,
+                      bool* reshare) {
     bool vertical = list.vertical != 0;
     bool any = false;
+    // Differs on purpose: growth along the run first comes out of the flexible items' shares (the
+    // run is measured and shared again) instead of growing the box by the whole growth.
+    auto takesShares = [&] {
+        list.totalFlex -= it.flex;
+        it.flex = 0;
+        if (!shared || list.totalFlex < 1) return false;
+        *reshare = true;
+        return true;
+    };
     if (int32_t dx = rec.GetDeltaX(); dx > 0) {
         any = true;
         it.prefWidth = it.width = rec.extraWidth;
         if (!vertical) {
-            list.totalFlex -= it.flex;
-            it.flex = 0;
-            content[0] += dx;
+            if (!takesShares()) content[0] += dx;
         } else {
             content[0] = std::max(content[0], Around(it, kAxisX) + it.width);
         }
@@ -255,9 +269,7 @@ bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widt
         any = true;
         it.prefHeight = it.height = rec.extraHeight;
         if (vertical) {
-            list.totalFlex -= it.flex;
-            it.flex = 0;
-            content[1] += dy;
+            if (!takesShares()) content[1] += dy;
         } else {
             content[1] = std::max(content[1], Around(it, kAxisY) + it.height);
         }
@@ -274,6 +286,7 @@ bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widt
 
 bool Pass::Place() {
     int32_t pos = start;
+    bool reshared = false;
     for (int i = 0; i < list.count; ++i) {
         oxLayoutItem& it = list.items[i];
         pos += it.*M->lead;
@@ -286,9 +299,12 @@ bool Pass::Place() {
                           noMaxH ? it.height : it.maxHeight, noMaxW, noMaxH, placement->nesting);
             it.box->Arrange(&rec);
             it.placed = 1;
-            bool widthCase = false, heightCase = false;
+            bool widthCase = false, heightCase = false, reshare = false;
             int32_t crossRoom = avail[C->index];
-            if ((rec.flags & oxPlacementRecord::kGrew) && TakeGrowth(it, rec, &widthCase, &heightCase)) {
+            if ((rec.flags & oxPlacementRecord::kGrew) && TakeGrowth(it, rec, &widthCase, &heightCase, &reshare)) {
+                // The flexible items take new shares: they are arranged again at their sizes.
+                for (int j = 0; reshare && j < list.count; ++j)
+                    if (list.items[j].flex) list.items[j].placed = 0;
                 // The items after this one are placed by the walk itself; those before it move only
                 // across, when the room across changed.
                 if (avail[C->index] != crossRoom) Reposition(i);
@@ -309,11 +325,13 @@ bool Pass::Place() {
                     // the same places, and a column of growing children would cost quadratic time.
                     if (stretched || mainAlign == kKeywordCenter || mainAlign == kKeywordEnd) return true;
                 }
+                // The walk goes on, so that every growing item is measured before the one new pass.
+                reshared = reshared || reshare;
             }
         }
         pos = Advance(it, pos);
     }
-    return false;
+    return reshared;
 }
 
 } // namespace

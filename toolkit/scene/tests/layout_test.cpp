@@ -104,7 +104,7 @@ TEST_P(LayoutTest, MatchesExpectedDump) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, LayoutTest,
                          ::testing::Values("horizontal", "vertical", "shares", "packing", "align", "minmax", "hidden",
-                                           "overflow", "nested", "rtl", "zero_size"));
+                                           "overflow", "nested", "rtl", "zero_size", "lines"));
 
 struct HitCase {
     const char* scene;

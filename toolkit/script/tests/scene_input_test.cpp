@@ -230,7 +230,8 @@ ask.addEventHandler("click", "onAsk");
 }
 
 // A scene over another takes Back as Escape and closes itself from its handler; a handler that
-// closes its scene on "click" leaves nothing behind that the rest of the tap could reach.
+// closes its scene on "click" leaves nothing behind that the rest of the tap could reach. The scene
+// left on top takes Back, the soft keys and taps again.
 TEST_F(SceneInputTest, AScenesHandlersCloseItOnBackOrOnItsOwnClick) {
     struct Case {
         const char* handler;
@@ -243,7 +244,9 @@ TEST_F(SceneInputTest, AScenesHandlersCloseItOnBackOrOnItsOwnClick) {
     for (const Case& c : cases) {
         oxScene* below = Open("scene_input_below.box",
                               R"(<r:library><r:style target="below" height="60"/></r:library><box id="below"/>)",
-                              R"(scene.getBoxById("below").addEventHandler("click", "note");)");
+                              R"(scene.getBoxById("below").addEventHandler("click", "note");
+scene.getBoxById("root").addEventHandler("keyPress", "note");
+scene.getBoxById("root").addEventHandler("menuCommand", "note");)");
         ASSERT_NE(below, nullptr);
         oxScene* top = Open("scene_input_top.box", std::string(R"(
   <r:library><r:style target="top" height="60" fill="#ff0000ff"/></r:library>
@@ -264,6 +267,11 @@ function onClick(e) { scene.close(); }
         platform::headless::RunUntilIdle();
         ASSERT_EQ(runtime()->GetSceneCount(), 1) << c.handler;
         EXPECT_EQ(runtime()->GetSceneAt(0), below);
+        platform::headless::Back();
+        platform::headless::SoftKey(1);
+        platform::headless::RunUntilIdle();
+        EXPECT_EQ(Attribute(below->GetRootBox(), u"log"), "keyPress,menuCommand")
+            << "Back and the soft keys reach the scene left on top";
         oxBox* box = Box(below, u"below");
         const POINT onBelow = On(below, box);
         platform::headless::Tap(onBelow.x, onBelow.y);
