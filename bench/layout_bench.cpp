@@ -63,7 +63,7 @@ struct Tree {
 
 void SetRate(benchmark::State& state, int boxes) {
     // Seconds per iteration scaled to 1,000 boxes, shown in microseconds.
-    state.counters["us_per_1000_boxes"] = benchmark::Counter(double(state.iterations()) * 1000.0 / boxes * 1e-6,
+    state.counters["us_per_1000_boxes"] = benchmark::Counter(double(state.iterations()) * boxes / 1000.0 * 1e-6,
                                                              benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
