@@ -19,6 +19,8 @@
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/startup.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 
@@ -82,13 +84,22 @@ void ChangeResourceFonts(bool adding) {
     // FIXME: WM_FONTCHANGE goes to every top-level window here once messages can be broadcast.
 }
 
-// The first scene's object while the loop runs, for the run bound.
+// The run bound ends the program whatever scenes are open: it closes them one a turn, the last
+// opened first, as Back presses would, so that a dialog's modal loop unwinds before the scene
+// that asked is closed.
+constexpr UINT kBoundStepMs = 10;
 Shell* boundShell = nullptr;
-XObject* boundScene = nullptr;
+UINT_PTR boundTimer = 0;
 
 void RunBoundReached(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    if (boundShell && boundScene) boundShell->CloseScene(boundScene);
+    boundTimer = 0;
+    oxRuntime* runtime = boundShell ? boundShell->GetRuntime() : nullptr;
+    const int count = runtime ? runtime->GetSceneCount() : 0;
+    if (count == 0) return;
+    if (count > 1) boundTimer = SetTimer(nullptr, 0, kBoundStepMs, RunBoundReached);
+    // Forced: a bound that a scene could refuse would not end the run.
+    runtime->GetSceneAt(count - 1)->Close(true);
 }
 
 void RunMessageLoop(Shell* shell) {
@@ -193,18 +204,15 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             if (shell->OpenScene(TWString(u"main.box"), nullptr, TWString(u"main"), nullptr, nullptr, false, &scene) ==
                 0) {
                 Step("scene");
-                UINT_PTR bound = 0;
                 if (runBoundSeconds) {
                     boundShell = shell;
-                    boundScene = scene.ToXObject(); // counted; given back after the loop
-                    bound = SetTimer(nullptr, 0, UINT(runBoundSeconds) * 1000, RunBoundReached);
+                    boundTimer = SetTimer(nullptr, 0, UINT(runBoundSeconds) * 1000, RunBoundReached);
                 }
                 if (sceneDriver) sceneDriver(shell);
                 RunMessageLoop(shell);
-                if (bound) KillTimer(nullptr, bound);
+                if (boundTimer) KillTimer(nullptr, boundTimer);
+                boundTimer = 0;
                 boundShell = nullptr;
-                if (boundScene) boundScene->Release();
-                boundScene = nullptr;
                 Step("loop ended");
             } else {
                 // Without its first scene the program has nothing to show: say so and fail.

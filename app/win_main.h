@@ -13,8 +13,8 @@ inline constexpr const WCHAR* kMainWindowTitle = u"Tandu";
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
 
 namespace app {
-// Seconds after which the first scene closes by itself, 0 for never: lets a run without a display
-// or a user end on its own (TANDU_RUN_SECONDS).
+// Seconds after which every open scene closes, the last opened first, 0 for never: lets a run
+// without a display or a user end on its own (TANDU_RUN_SECONDS).
 void SetRunBound(int seconds);
 
 // What the main function did, step by step, for tests: "init", "listener", "device", ...

@@ -15,6 +15,7 @@
 #include "platform/win/timer.h"
 #include "toolkit/core/atoms.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_flags.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/shell.h"
@@ -82,8 +83,35 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
     step.input(); // may open a modal dialog, whose loop runs the next step
 }
 
-// Where the sign-in button and the second row are, read from the laid-out scenes.
+// Facts read from the laid-out scenes as the walk goes: where to tap, and what the list showed.
 POINT signInButton, secondRow;
+int listTop = 0, listHeight = 0, pitch = 0, tappedRow = -1;
+std::vector<uint32_t> unscrolled;
+constexpr int kColumn = 300; // right of the names, left of the badges: the rows' own fill
+
+oxBox* List() {
+    return BoxIn(u"contacts", u"list");
+}
+
+// The list's column of pixels at kColumn, top to bottom, on the screen.
+std::vector<uint32_t> ListColumn() {
+    return headless::ReadScreen(RECT{kColumn, listTop, kColumn + 1, listTop + listHeight});
+}
+
+// The list shows its rows moved up by exactly the scroll offset from the unscrolled screen.
+void ExpectScrolledBy(int offset) {
+    ASSERT_EQ(List()->GetScrollY(), offset);
+    const std::vector<uint32_t> now = ListColumn();
+    ASSERT_EQ(now.size(), unscrolled.size());
+    for (int y = 0; y + offset < listHeight; ++y)
+        ASSERT_EQ(now[y], unscrolled[y + offset]) << "list pixel " << y << " scrolled by " << offset;
+}
+
+// A drag down or up the list; drags queued in one turn start apart, so that no press is taken as
+// the second of a double click.
+void DragList(int fromY, int toY, int x = kColumn) {
+    headless::Drag(POINT{x, fromY}, POINT{x, toY}, 5);
+}
 
 const Step kWalk[] = {
     {"demo_sign_in",
@@ -103,47 +131,101 @@ const Step kWalk[] = {
          oxBox* row = rows->GetChildAt(1, false);
          EXPECT_EQ(Attribute(row, u"contact"), u"2");
          secondRow = CentreOf(row);
-         // Right of the name and left of the badge, the row's own white.
-         EXPECT_EQ(ScreenAt(300, secondRow.y), Shown(0xFFFFFF));
-         EXPECT_EQ(ScreenAt(300, CentreOf(row).y + row->GetBoxRect().height / 2), Shown(0xE3E8EF))
-             << "the list shows through the gap under the row";
+         pitch = CentreOf(row).y - CentreOf(rows->GetChildAt(0, false)).y;
+         listTop = CentreOf(List()).y - List()->GetBoxRect().height / 2;
+         listHeight = List()->GetBoxRect().height;
+         unscrolled = ListColumn();
+         EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "the row's own white";
+         EXPECT_EQ(ScreenAt(kColumn, secondRow.y + pitch / 2), Shown(0xE3E8EF)) << "the list shows under the row";
+         EXPECT_EQ(ScreenAt(478, secondRow.y), Shown(0xD3DAE3)) << "the thin scroll bar";
      },
      [] { headless::SoftKey(2); }},
     {"demo_dialog",
      [] {
          EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the menu key asks";
-         EXPECT_EQ(ScreenAt(240, 400), Shown(0xFFFFFF)) << "the dialog covers the list";
+         EXPECT_EQ(Attribute(BoxIn(u"_builtInDialog", u"title"), u"value"), u"Do not disturb");
+         EXPECT_EQ(Attribute(BoxIn(u"_builtInDialog", u"confirmLabel"), u"value"), u"Mute");
+         EXPECT_EQ(Attribute(BoxIn(u"_builtInDialog", u"cancelButton"), u"hidden"), u"false");
+         const POINT mute = CentreOf(BoxIn(u"_builtInDialog", u"confirmButton"));
+         EXPECT_EQ(ScreenAt(mute.x - 50, mute.y), Shown(0x2F6FC8)) << "the confirm button's fill";
      },
+     [] {
+         const POINT mute = CentreOf(BoxIn(u"_builtInDialog", u"confirmButton"));
+         headless::Tap(mute.x, mute.y);
+     }},
+    // FIXME: what the dialog's script writes into the results object of the scene that opened it
+    // does not reach that scene yet, so the list cannot show the confirm button's answer ("Muted for
+    // an hour"); only the close is checked here and the screen has no golden.
+    {nullptr,
+     [] { EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the button closed it"; },
+     [] { headless::SoftKey(2); }},
+    {nullptr, [] { EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr); },
      [] { headless::Back(); }},
     {"demo_dialog_answer",
      [] {
          EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "Back closed the dialog";
-         EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Menu closed");
+         EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Notifications on") << "Back cancels";
+     },
+     [] { DragList(600, 400); }},
+    {"demo_contacts_scrolled", [] { ExpectScrolledBy(200); }, [] { DragList(300, 700); }},
+    {nullptr, [] { ExpectScrolledBy(0); }, // clamped at the top
+     [] {
+         for (int i = 0; i < 6; ++i)
+             DragList(650, 150, 40 + 75 * i);
+     }},
+    {nullptr,
+     [] {
+         oxBox* rows = BoxIn(u"contacts", u"rows");
+         const int most = rows->GetBoxRect().height - listHeight;
+         EXPECT_EQ(most, 40 * pitch - listHeight) << "the rows end under the last one's gap";
+         ExpectScrolledBy(most); // clamped at the bottom
+         EXPECT_EQ(ScreenAt(kColumn, listTop + listHeight - 2), Shown(0xFFFFFF)) << "the last row";
+         EXPECT_EQ(ScreenAt(kColumn, listTop + listHeight - 1), Shown(0xE3E8EF)) << "the gap under it";
      },
      [] {
-         headless::Drag(POINT{240, 600}, POINT{240, 400}, 5);
+         for (int i = 0; i < 6; ++i)
+             DragList(150, 650, 40 + 75 * i);
+         DragList(600, 400);
      }},
-    // FIXME: a script's change after the scene opened is neither laid out nor painted yet, so the
-    // scrolled list has no golden; the script's own account of the scroll is checked.
-    {nullptr, [] { EXPECT_EQ(Attribute(BoxIn(u"contacts", u"list"), u"scrolled"), u"200"); },
-     [] { headless::Tap(secondRow.x, secondRow.y); }},
+    {nullptr,
+     [] {
+         ExpectScrolledBy(200);
+         tappedRow = (secondRow.y - listTop + 200) / pitch;
+     },
+     [] { headless::Press(secondRow.x, secondRow.y); }},
+    {nullptr,
+     [] {
+         oxBox* row = BoxIn(u"contacts", u"rows")->GetChildAt(tappedRow, false);
+         EXPECT_TRUE(row->GetStateFlags() & kStatePressed) << "the row, not a box inside it, is pressed";
+         EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xDBE7F7)) << "the pressed fill";
+     },
+     [] { headless::Release(secondRow.x, secondRow.y); }},
     // FIXME: only the first of the four bubbles is painted yet, so the conversation has no golden;
     // its heading and bubbles are checked in the scene.
     {nullptr,
      [] {
-         EXPECT_EQ(Attribute(BoxIn(u"conversation", u"heading"), u"value"), u"Bram 2") << "the tapped row's contact";
+         const std::u16string names[] = {u"Ada",   u"Bram", u"Cleo", u"Dario", u"Esme",
+                                         u"Farid", u"Gita", u"Hugo", u"Ines",  u"Jory"};
+         const std::string number = std::to_string(tappedRow + 1);
+         EXPECT_EQ(Attribute(BoxIn(u"conversation", u"heading"), u"value"),
+                   names[tappedRow % 10] + u" " + std::u16string(number.begin(), number.end()))
+             << "the contact of the tapped row";
          oxBox* messages = BoxIn(u"conversation", u"messages");
          ASSERT_NE(messages, nullptr);
          EXPECT_EQ(messages->GetChildCount(), 4);
      },
      [] { headless::Back(); }},
-    {"demo_back_on_list",
+    // FIXME: after a top-level scene closes, the list left on top is not made the active scene
+    // again (the task bar shows no close button for it), so this screen has no golden yet.
+    {nullptr,
      [] {
          EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"conversation"), nullptr);
-         EXPECT_EQ(ScreenAt(300, secondRow.y), Shown(0xFFFFFF));
+         ExpectScrolledBy(200);
+         EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "released, the row's own white";
      },
-     // FIXME: Back after a scene above closed does not reach the list yet; the scenes' own closes
-     // stand in, the list first, so that the sign-in screen closing last ends the program.
+     // FIXME: after a top-level scene closes, the scene left on top takes neither Back nor the soft
+     // keys yet; the scenes' own closes stand in for the two Back presses that end the walk, the
+     // list first, so that the sign-in screen closing last ends the program.
      [] {
          oxRuntime* runtime = shell->GetRuntime();
          for (int i = runtime->GetSceneCount() - 1; i >= 0; --i)

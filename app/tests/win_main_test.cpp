@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,9 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/script/application.h"
+#include "toolkit/script/shell.h"
 
 namespace {
 
@@ -59,6 +62,30 @@ TEST_F(WinMainTest, StartsOpensTheFirstSceneAndTearsDownInOrder) {
     // The quit message ended that loop and is not left for the next.
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+// A run bound reached while a list is open over the first scene and a modal dialog over the list
+// closes the dialog first, then the rest, and the program ends.
+TEST_F(WinMainTest, TheRunBoundClosesEveryOpenSceneTheLastOpenedFirst) {
+    platform::headless::UseVirtualClock(0);
+    app::SetRunBound(2);
+    static int openAfterDialog;
+    openAfterDialog = -1;
+    app::SetSceneDriver([](Shell* shell) {
+        oxRuntime* runtime = shell->GetRuntime();
+        oxScene* list = runtime->OpenSceneSimple(u"demo/contacts.box", nullptr, u"contacts", nullptr, nullptr, false);
+        ASSERT_NE(list, nullptr);
+        // Modal: returns once the bound has closed the dialog.
+        runtime->OpenDialogScene(u"box://KestrumToolkit/content/dialog/dialog.box", list, u"_builtInDialog", nullptr,
+                                 nullptr, true);
+        openAfterDialog = runtime->GetSceneCount();
+    });
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+    app::SetSceneDriver(nullptr);
+    EXPECT_EQ(openAfterDialog, 2) << "the dialog closed alone, the list and the first scene still open";
+    EXPECT_NE(std::find(steps.begin(), steps.end(), "loop ended"), steps.end());
+    EXPECT_GE(GetTickCount(), 2000u);
+    platform::headless::UseRealClock();
 }
 
 TEST_F(WinMainTest, TheProgramEndsWhenItsSceneClosesWithStatusZero) {

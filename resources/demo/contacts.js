@@ -19,23 +19,29 @@ function text(style, value) {
     return box;
 }
 
+// The row is the pressed box and the tap's target: the boxes inside it let the press through.
+function inner(box) {
+    box.setAttribute("ignoreEvents", "true");
+    return box;
+}
+
 function addRow(i) {
     var row = scene.createBox("hbox");
     row.setAttribute("style", "row");
     row.setAttribute("contact", String(i + 1));
-    var face = scene.createBox("box");
+    var face = inner(scene.createBox("box"));
     face.setAttribute("style", "face" + (i % 6));
-    var words = scene.createBox("vbox");
+    var words = inner(scene.createBox("vbox"));
     words.setAttribute("style", "words");
-    words.addChild(text("name", names[i % 10] + " " + (i + 1)));
-    words.addChild(text("state", states[i % 4]));
+    words.addChild(inner(text("name", names[i % 10] + " " + (i + 1))));
+    words.addChild(inner(text("state", states[i % 4])));
     row.addChild(face);
     row.addChild(words);
     var unread = (i * 7) % 5;
     if (unread) {
-        var badge = scene.createBox("box");
+        var badge = inner(scene.createBox("box"));
         badge.setAttribute("style", "badge");
-        badge.addChild(text("badgeCount", String(unread)));
+        badge.addChild(inner(text("badgeCount", String(unread))));
         row.addChild(badge);
     }
     rows.addChild(row);
@@ -44,39 +50,25 @@ function addRow(i) {
 for (var i = 0; i < 40; ++i)
     addRow(i);
 
-// How far the rows are scrolled up. The rows move by their top margin inside the list, which clips
-// them: a script's scrollOffsetY write does not scroll a box yet.
-var scrolled = 0, pressY = 0, pressScrolled = 0, dragged = false;
-
-function scrollTo(offset) {
-    var most = Math.max(0, rows.boxHeight - list.boxHeight);
-    scrolled = Math.max(0, Math.min(most, offset));
-    rows.setStyle("marginTop", String(-scrolled));
-    list.setAttribute("scrolled", String(scrolled));
-}
+// A drag scrolls the list by its distance from the press; the list keeps the offset within its
+// content.
+var pressY = 0, pressScrolled = 0, dragged = false;
 
 function onPress(e) {
     pressY = e.screenY;
-    pressScrolled = scrolled;
+    pressScrolled = list.scrollOffsetY;
     dragged = false;
 }
 
 function onDrag(e) {
     if (Math.abs(pressY - e.screenY) > kTapSlop) dragged = true;
-    scrollTo(pressScrolled + (pressY - e.screenY));
-}
-
-// The row under a tap: the target or the nearest ancestor that names a contact.
-function rowOf(box) {
-    while (box && !box.getAttribute("contact"))
-        box = box.parent;
-    return box;
+    list.scrollOffsetY = pressScrolled + (pressY - e.screenY);
 }
 
 function onTap(e) {
     if (dragged) return;
-    var row = rowOf(e.targetBox);
-    if (!row) return;
+    var row = e.targetBox;
+    if (!row || !row.getAttribute("contact")) return;
     var i = Number(row.getAttribute("contact")) - 1;
     var params = new xDictionary();
     params.name = names[i % 10] + " " + (i + 1);
@@ -89,11 +81,12 @@ function goBack() {
     scene.close();
 }
 
+// The answer shows under the heading: the confirm button mutes, No or Back leaves it as it was.
 function askMenu() {
     var results = new xDictionary();
-    scene.openDialog({dialogType: "confirm", titleText: "Sign out", bodyText: "Sign out of Tandu?",
-                      confirmButton: "Yes", cancelButton: "No", results: results});
-    status.setAttribute("value", results.button ? "Menu answered: " + results.button : "Menu closed");
+    scene.openDialog({dialogType: "confirm", titleText: "Do not disturb", bodyText: "Mute notifications for an hour?",
+                      confirmButton: "Mute", cancelButton: "No", results: results});
+    status.setAttribute("value", results.button == "confirm" ? "Muted for an hour" : "Notifications on");
 }
 
 function onSoftKey(e) {

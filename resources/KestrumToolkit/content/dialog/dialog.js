@@ -1,5 +1,5 @@
-// The built-in dialog's script: it reads the params the dialog was opened with, shows the texts
-// where the boxes can take them, and answers through the params' "results" object.
+// The built-in dialog's script: it shows the texts of the params the dialog was opened with and
+// answers through the params' "results" object, from its buttons, Enter, Escape and Back.
 var dialogScene = __scriptHelper.getSceneProxy();
 var dialogParams = dialogScene ? dialogScene.paramsDictionary : null;
 
@@ -9,10 +9,8 @@ function dialogParam(name) {
     return value === undefined || value === null ? "" : String(value);
 }
 
-// A box the dialog can write to: boxes answer setAttribute once the Box class has its members.
 function dialogBox(id) {
-    var box = dialogScene && dialogScene.getBoxById ? dialogScene.getBoxById(id) : null;
-    return box && box.setAttribute ? box : null;
+    return dialogScene ? dialogScene.getBoxById(id) : null;
 }
 
 function dialogShowTexts() {
@@ -21,15 +19,15 @@ function dialogShowTexts() {
         title : dialogParam("titleText"),
         body : dialogParam("bodyText"),
         input : dialogParam("inputText"),
-        confirmButton : dialogParam("confirmButton") || "OK",
-        cancelButton : dialogParam("cancelButton")
+        confirmLabel : dialogParam("confirmButton") || "OK",
+        cancelLabel : dialogParam("cancelButton") || "Cancel"
     };
     for (var id in texts) {
         var box = dialogBox(id);
         if (box) box.setAttribute("value", texts[id]);
     }
     var input = dialogBox("input");
-    if (input && type == "prompt") input.setAttribute("hidden", "false");
+    if (input && type == "prompt") input.setAttribute("collapsed", "false");
     var cancel = dialogBox("cancelButton");
     if (cancel && type == "confirm") cancel.setAttribute("hidden", "false");
 }
@@ -51,3 +49,6 @@ function dialogConfirm() { dialogFinish("confirm"); }
 function dialogCancel() { dialogFinish("cancel"); }
 
 dialogShowTexts();
+var dialogConfirmButton = dialogBox("confirmButton"), dialogCancelButton = dialogBox("cancelButton");
+if (dialogConfirmButton) dialogConfirmButton.addEventHandler("click", "dialogConfirm");
+if (dialogCancelButton) dialogCancelButton.addEventHandler("click", "dialogCancel");
