@@ -153,15 +153,15 @@ const Step kWalk[] = {
          const POINT mute = CentreOf(BoxIn(u"_builtInDialog", u"confirmButton"));
          headless::Tap(mute.x, mute.y);
      }},
-    // FIXME: what the dialog's script writes into the results object of the scene that opened it
-    // does not reach that scene yet, so the list cannot show the confirm button's answer ("Muted for
-    // an hour"); only the close is checked here and the screen has no golden.
-    {nullptr,
-     [] { EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the button closed it"; },
+    {"demo_dialog_answer",
+     [] {
+         EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the button closed it";
+         EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Muted for an hour") << "the answer";
+     },
      [] { headless::SoftKey(2); }},
     {nullptr, [] { EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr); },
      [] { headless::Back(); }},
-    {"demo_dialog_answer",
+    {nullptr,
      [] {
          EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "Back closed the dialog";
          EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Notifications on") << "Back cancels";
@@ -200,9 +200,7 @@ const Step kWalk[] = {
          EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xDBE7F7)) << "the pressed fill";
      },
      [] { headless::Release(secondRow.x, secondRow.y); }},
-    // FIXME: only the first of the four bubbles is painted yet, so the conversation has no golden;
-    // its heading and bubbles are checked in the scene.
-    {nullptr,
+    {"demo_conversation",
      [] {
          const std::u16string names[] = {u"Ada",   u"Bram", u"Cleo", u"Dario", u"Esme",
                                          u"Farid", u"Gita", u"Hugo", u"Ines",  u"Jory"};
@@ -212,25 +210,37 @@ const Step kWalk[] = {
              << "the contact of the tapped row";
          oxBox* messages = BoxIn(u"conversation", u"messages");
          ASSERT_NE(messages, nullptr);
-         EXPECT_EQ(messages->GetChildCount(), 4);
+         ASSERT_EQ(messages->GetChildCount(), 4);
+         const int bottom = CentreOf(messages).y + messages->GetBoxRect().height / 2;
+         int above = 0;
+         for (int i = 0; i < 4; ++i) {
+             SCOPED_TRACE(i);
+             const bool ours = i % 2 == 1;
+             oxBox* bubble = messages->GetChildAt(i, false)->GetChildAt(ours ? 1 : 0, false);
+             ASSERT_NE(bubble, nullptr);
+             const POINT c = CentreOf(bubble);
+             const oxRect r = bubble->GetBoxRect();
+             const int left = c.x - r.width / 2, top = c.y - r.height / 2;
+             // Theirs against the left edge, ours against the right, inside the messages' 12 of padding.
+             EXPECT_EQ(ours ? left + r.width : left, ours ? 480 - 12 : 12);
+             EXPECT_LE(r.width, 340);
+             EXPECT_GT(top, above) << "below the bubble before it";
+             EXPECT_LE(top + r.height, bottom) << "on the screen";
+             above = top + r.height;
+             EXPECT_EQ(ScreenAt(left + 6, c.y), Shown(ours ? 0x2F6FC8 : 0xFFFFFF)) << "the bubble's fill";
+         }
      },
      [] { headless::Back(); }},
-    // FIXME: after a top-level scene closes, the list left on top is not made the active scene
-    // again (the task bar shows no close button for it), so this screen has no golden yet.
-    {nullptr,
+    {"demo_back_on_list",
      [] {
          EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"conversation"), nullptr);
          ExpectScrolledBy(200);
          EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "released, the row's own white";
      },
-     // FIXME: after a top-level scene closes, the scene left on top takes neither Back nor the soft
-     // keys yet; the scenes' own closes stand in for the two Back presses that end the walk, the
-     // list first, so that the sign-in screen closing last ends the program.
-     [] {
-         oxRuntime* runtime = shell->GetRuntime();
-         for (int i = runtime->GetSceneCount() - 1; i >= 0; --i)
-             runtime->GetSceneAt(i)->Close(true);
-     }},
+     [] { headless::Back(); }},
+    // The last Back, on the sign-in screen, ends the program.
+    {nullptr, [] { EXPECT_EQ(shell->GetRuntime()->GetSceneCount(), 1) << "Back closed the list"; },
+     [] { headless::Back(); }},
 };
 
 class DemoScreensTest : public ::testing::TestWithParam<int> {};

@@ -81,9 +81,11 @@ sheetDialogSceneListener::~sheetDialogSceneListener() {
 }
 
 void OpenBuiltInDialog(Scene* scene, XObject* params) {
-    // FIXME: the dialog takes over this scene's libraries once scenes share them.
-    if (Scene* dialog = OpenOver(scene->GetScene(), kBuiltInDialogScene, kBuiltInDialogName, params, nullptr, true))
-        dialog->Release();
+    oxScene* opener = scene->GetScene();
+    oxRuntime* runtime = opener ? opener->GetSceneRuntime() : nullptr;
+    // Returns only when the dialog has closed, so the opener reads the answer in its results right
+    // after the call; the dialog may be gone by then, so it is not touched.
+    if (runtime) (void)runtime->OpenDialogScene(kBuiltInDialogScene, opener, kBuiltInDialogName, params, nullptr, true);
 }
 
 bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {

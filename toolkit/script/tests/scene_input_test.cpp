@@ -14,12 +14,15 @@
 #include "platform/shell/task_bar.h"
 #include "platform/win/input.h"
 #include "platform/win/screen.h"
+#include "runtime/script_constructors.h"
+#include "runtime/script_dictionary.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -48,6 +51,11 @@ protected:
         app = new oxApplication();
         app->AddRef();
         ASSERT_EQ(app->Init(), 1);
+        // The program's own dictionary constructor, as its main function registers it.
+        NUBO::XObject* dictionary = nullptr;
+        ASSERT_EQ(NUBO::CreateScriptObjectConstructor(NUBO::CreateXDictionary, &dictionary), 0);
+        app->GetShell()->AddNamedObject(NUBO::TWString(u"xDictionary"), dictionary);
+        dictionary->Release();
         resources = fs::path(platform::ProgramHostPath()).parent_path() / "resources";
         const fs::path dialog = resources / "KestrumToolkit" / "content" / "dialog";
         fs::create_directories(dialog);
@@ -57,6 +65,7 @@ protected:
             fs::copy_file(source / name, dialog / name, fs::copy_options::overwrite_existing);
     }
     void TearDown() override {
+        platform::headless::UseRealClock();
         app->Shutdown();
         app->Release();
         for (const std::string& name : written)
@@ -196,12 +205,15 @@ list.addEventHandler("mouseDrag", "onDrag");
     EXPECT_EQ(ScreenAt(top), 0xCC3300u) << "the third row is now at the top";
 }
 
-TEST_F(SceneInputTest, BackClosesADialogAndTheSceneBelowTakesInputAgain) {
-    oxScene* scene = Open("scene_input_dialog.box", std::string(R"(
+// A scene of one box that a tap asks the built-in dialog from.
+constexpr const char* kAskBody = R"(
   <r:library>
     <r:style target="ask" height="60" fill="#ff00ff00"/>
   </r:library>
-  <box id="ask"/>)"),
+  <box id="ask"/>)";
+
+TEST_F(SceneInputTest, BackClosesADialogAndTheSceneBelowTakesInputAgain) {
+    oxScene* scene = Open("scene_input_dialog.box", kAskBody,
                           R"(
 var ask = scene.getBoxById("ask");
 function onAsk(e) { note(e); scene.openDialog({dialogType: "alert", bodyText: "Hello"}); }
@@ -210,23 +222,81 @@ ask.addEventHandler("click", "onAsk");
     ASSERT_NE(scene, nullptr);
     oxBox* ask = Box(scene, u"ask");
     const POINT onAsk = On(scene, ask);
+    platform::headless::UseVirtualClock(0);
+    bool asked = false;
+    // The dialog's modal loop runs this; the click's handler returns when Back has closed the dialog.
+    while_blocked::RunLater([&] {
+        asked = runtime()->FindSceneByName(kBuiltInDialogName) != nullptr;
+        EXPECT_FALSE(scene->GetWindow()->IsEnabled()) << "the dialog holds the input";
+        platform::headless::Back();
+    });
     platform::headless::Tap(onAsk.x, onAsk.y);
     platform::headless::RunUntilIdle();
-    oxScene* dialog = runtime()->FindSceneByName(kBuiltInDialogName);
-    ASSERT_NE(dialog, nullptr) << "the click opened the dialog";
-    ASSERT_FALSE(scene->GetWindow()->IsEnabled()) << "the dialog holds the input";
-
-    platform::headless::Back();
-    platform::headless::RunUntilIdle();
+    EXPECT_TRUE(asked) << "the click opened the dialog";
     EXPECT_EQ(runtime()->FindSceneByName(kBuiltInDialogName), nullptr) << "Back closed the dialog";
     EXPECT_TRUE(scene->GetWindow()->IsEnabled());
 
     // Away from the first tap, so that the platform does not make a double click of it.
     const POINT elsewhere = On(scene, ask, 40, 30);
+    while_blocked::RunLater([] { platform::headless::Back(); });
     platform::headless::Tap(elsewhere.x, elsewhere.y);
     platform::headless::RunUntilIdle();
     EXPECT_EQ(Attribute(ask, u"log"), "click,click") << "the scene below takes taps again";
-    if (oxScene* again = runtime()->FindSceneByName(kBuiltInDialogName)) again->Close(true);
+}
+
+// The opener's openDialog call returns when the built-in dialog has closed, with the answer in the
+// results object of its params, whether a dictionary or a plain script object.
+TEST_F(SceneInputTest, TheDialogsAnswerReachesTheResultsOfTheSceneThatOpenedIt) {
+    oxScene* scene = Open("scene_input_answer.box", kAskBody,
+                          R"(
+var ask = scene.getBoxById("ask"), made = "dictionary";
+function useDictionary() { made = "dictionary"; }
+function useObject() { made = "object"; }
+function onAsk(e) {
+  var results = made == "dictionary" ? new xDictionary() : {};
+  scene.openDialog({dialogType: "confirm", titleText: "Sure?", confirmButton: "Yes", results: results});
+  ask.setAttribute("answer", String(results.button));
+}
+ask.addEventHandler("click", "onAsk");
+)");
+    ASSERT_NE(scene, nullptr);
+    oxBox* ask = Box(scene, u"ask");
+    struct Case {
+        const char16_t* made; // the handler that chooses how the opener makes its results object
+        bool byBack;
+        const char* answer;
+    };
+    const Case cases[] = {
+        {u"useDictionary", false, "confirm"},
+        {u"useDictionary", true, "cancel"},
+        {u"useObject", false, "confirm"},
+    };
+    platform::headless::UseVirtualClock(0);
+    int x = 4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.made, c.made + std::char_traits<char16_t>::length(c.made)) +
+                     (c.byBack ? " by Back" : " by the button"));
+        ask->SetAttribute(oxAtoms::Find(u"answer"), u"", true, false);
+        scene->RunHandler(oxQualifiedName(c.made), nullptr, 0);
+        // Inside the dialog's modal loop: the opener's handler has not gone on yet.
+        while_blocked::RunLater([&] {
+            oxScene* dialog = runtime()->FindSceneByName(kBuiltInDialogName);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(Attribute(ask, u"answer"), "<none>") << "the call waits for the answer";
+            if (c.byBack) {
+                platform::headless::Back();
+            } else {
+                const POINT yes = On(dialog, Box(dialog, u"confirmButton"), 20, 20);
+                platform::headless::Tap(yes.x, yes.y);
+            }
+        });
+        // Taps apart, so that the platform does not make a double click of them.
+        const POINT onAsk = On(scene, ask, x += 30);
+        platform::headless::Tap(onAsk.x, onAsk.y);
+        platform::headless::RunUntilIdle();
+        EXPECT_EQ(runtime()->FindSceneByName(kBuiltInDialogName), nullptr);
+        EXPECT_EQ(Attribute(ask, u"answer"), c.answer);
+    }
 }
 
 // A scene over another takes Back as Escape and closes itself from its handler; a handler that
