@@ -15,6 +15,7 @@ namespace {
 constexpr const WCHAR* kTaskBarClass = u"HHTaskBar";
 constexpr COLORREF kBarColour = RGB(0x20, 0x30, 0x48);
 constexpr COLORREF kButtonColour = RGB(0x50, 0x68, 0x88);
+constexpr COLORREF kTextColour = RGB(0xFF, 0xFF, 0xFF);
 
 HWND taskBar = nullptr;
 bool taskBarShown = true;
@@ -27,6 +28,23 @@ RECT DoneButtonRect() {
     return RECT{platform::shell::ScreenWidth() - 2 * h, 0, platform::shell::ScreenWidth(), h};
 }
 
+// The title's room: from a small inset at the left to the button's place, kept free whether or
+// not the button shows so that the title does not move when it comes and goes.
+RECT TitleRect() {
+    const int inset = platform::shell::BarHeight() / 4;
+    return RECT{inset, 0, DoneButtonRect().left - inset, platform::shell::BarHeight()};
+}
+
+// The title of the active window when it is a visible program window; empty otherwise.
+void ActiveTitle(WCHAR (&text)[256]) {
+    text[0] = 0;
+    HWND active = GetActiveWindow();
+    if (!active || (GetWindowLongW(active, GWL_STYLE) & WS_CHILD) || !IsWindowVisible(active) ||
+        platform::shell::IsChromeWindow(active))
+        return;
+    GetWindowTextW(active, text, 256);
+}
+
 DWORD ActiveDoneButton() {
     auto it = doneButtons.find(GetActiveWindow());
     return it == doneButtons.end() ? SHDB_HIDE : it->second;
@@ -37,11 +55,14 @@ LRESULT CALLBACK_TaskBar(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_PAINT: {
         platform::shell::ChromePainter paint(hwnd);
         paint.Fill(RECT{0, 0, paint.Width(), paint.Height()}, kBarColour);
+        WCHAR title[256];
+        ActiveTitle(title);
+        paint.Label(TitleRect(), title, kTextColour, DT_LEFT);
         const DWORD state = ActiveDoneButton();
         if (state == SHDB_SHOW || state == SHDB_SHOWCANCEL) {
             const RECT r = DoneButtonRect();
             paint.Fill(r, kButtonColour);
-            paint.Label(r, state == SHDB_SHOW ? u"ok" : u"\u00D7", RGB(255, 255, 255));
+            paint.Label(r, state == SHDB_SHOW ? u"ok" : u"\u00D7", kTextColour);
         }
         return 0;
     }
@@ -110,6 +131,10 @@ void ResetShell() {
     taskBarShown = true;
     sipButtonShown = true;
     doneButtons.clear();
+}
+
+void OnWindowTitleChanged(HWND hwnd) {
+    if (hwnd && hwnd == GetActiveWindow()) RepaintTaskBar();
 }
 
 void OnActiveWindowChanged(HWND active) {

@@ -1,8 +1,8 @@
 #pragma once
-// The shell's task bar: the strip at the top of the screen with the active window's title-bar
-// button (OK or cancel), and what it leaves free: the work area, the screen between the task bar
-// and the menu-bar strip at the bottom. Full-screen windows hide the task bar and the input-panel
-// button; hiding or showing the task bar moves the work area and says so (WM_SETTINGCHANGE with
+// The shell's task bar: the strip at the top of the screen with the active window's title at its
+// left and its title-bar button (OK or cancel) at its right, and what it leaves free: the work
+// area, the screen between the task bar and the menu-bar strip at the bottom. Full-screen windows hide the task bar and
+// the input-panel button; hiding or showing the task bar moves the work area and says so (WM_SETTINGCHANGE with
 // SPI_SETWORKAREA) to the top-level windows.
 #include "platform/types.h"
 #include "platform/win/window.h"
@@ -53,6 +53,9 @@ bool IsTaskBarShown();
 bool IsInputPanelButtonShown();
 // The title-bar button state last given to the window (SHDB_HIDE when none).
 DWORD GetDoneButton(HWND hwnd);
+// The bar shows the active window's title: a window's title or visibility changed, so the bar
+// repaints when that window is the active one.
+void OnWindowTitleChanged(HWND hwnd);
 // The task bar window, made on first use; null when it cannot be made.
 HWND EnsureTaskBar();
 // Drops the shell's windows and state (tests, and the screen changing size).

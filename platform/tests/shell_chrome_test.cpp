@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "platform/backend/headless.h"
@@ -323,6 +324,87 @@ TEST_P(ShellLabelTest, MenuItemsTheDoneButtonAndPanelKeysHaveTheirTexts) {
     ASSERT_GT(keyInk.right, keyInk.left);
     const std::vector<uint32_t> px = platform::headless::ReadScreen(keyInk);
     EXPECT_NE(std::find(px.begin(), px.end(), 0u), px.end()) << "black key captions";
+}
+
+TEST_P(ShellLabelTest, TheTaskBarShowsTheActiveWindowsTitleBeforeTheButton) {
+    // The title's room: a quarter of the bar's height in from the left, up to the same before the
+    // title-bar button's place (two bar heights at the right end).
+    const RECT room{6, 0, 240 - 52 - 6, 26};
+    const WCHAR* longTitle = u"A conversation title far too long for the task bar";
+    struct Case {
+        const char* what;
+        std::function<void(HWND window)> act;
+        const WCHAR* shown; // empty: nothing drawn
+        bool cut = false;
+    };
+    const Case cases[] = {
+        {"a titled window activated", [](HWND w) { SetActiveWindow(w); }, u"app"},
+        {"its title changes", [](HWND w) { SetWindowTextW(w, u"Inbox"); }, u"Inbox"},
+        {"activation moves to another window",
+         [this](HWND) {
+             HWND other = Create(WS_POPUP | WS_VISIBLE, nullptr, u"Second", {0, 26, 240, 294});
+             SetActiveWindow(other);
+         },
+         u"Second"},
+        {"the last window goes", [](HWND w) { DestroyWindow(w); }, u""},
+        {"an untitled window", [](HWND w) { SetWindowTextW(w, u""); }, u""},
+        {"a hidden window activated",
+         [this](HWND) {
+             SetActiveWindow(Create(WS_POPUP, nullptr, u"Hidden", {0, 26, 240, 294}));
+         },
+         u""},
+        {"an active hidden window shown",
+         [this](HWND) {
+             HWND hidden = Create(WS_POPUP, nullptr, u"Shown", {0, 26, 240, 294});
+             SetActiveWindow(hidden);
+             RunUntilIdle();
+             ShowWindow(hidden, SW_SHOWNA);
+         },
+         u"Shown"},
+        {"a child window retitled and focused",
+         [this](HWND w) {
+             HWND child = Create(WS_CHILD | WS_VISIBLE, w, u"Child", {0, 0, 50, 50});
+             SetWindowTextW(child, u"Child two");
+             SetFocus(child);
+         },
+         u"app"},
+        {"a long title", [=](HWND w) { SetWindowTextW(w, longTitle); }, longTitle, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        window = Create(WS_POPUP | WS_VISIBLE, nullptr, u"app", {0, 26, 240, 294});
+        SetActiveWindow(window);
+        platform::shell::EnsureTaskBar();
+        RunUntilIdle();
+        c.act(window);
+        RunUntilIdle();
+
+        const RECT bar{0, 0, 240 - 52, 26};
+        if (!c.shown[0]) {
+            EXPECT_EQ(InkBox(bar).right, 0) << "the bar is empty";
+        } else {
+            const SIZE text = ChromeTextSize(c.shown);
+            const RECT ink = InkBox(bar);
+            const LONG top = (26 - text.cy) / 2;
+            EXPECT_TRUE(Contains(RECT{room.left, top - 1, room.right, top + text.cy + 1}, ink))
+                << "ink " << ink.left << "," << ink.top << "-" << ink.right << "," << ink.bottom;
+            EXPECT_LE(ink.left, room.left + 2) << "set at the left";
+            EXPECT_GE(ink.bottom - ink.top, text.cy / 2);
+            if (c.cut) {
+                EXPECT_GT(text.cx, room.right - room.left) << "the case needs a title wider than the room";
+                EXPECT_GT(ink.right, room.right - 12) << "cut at the end of the room, not before";
+            } else {
+                EXPECT_GE(ink.right - ink.left, text.cx - 4) << "the whole title is drawn";
+                EXPECT_EQ(InkBox(RECT{ink.right + 2, 0, bar.right, 26}).right, 0) << "nothing after the title";
+            }
+            const std::vector<uint32_t> px = platform::headless::ReadScreen(ink);
+            EXPECT_NE(std::find(px.begin(), px.end(), 0xFFFFFFu), px.end()) << "white text";
+        }
+        for (HWND h : created)
+            if (IsWindow(h)) DestroyWindow(h);
+        created.clear();
+        RunUntilIdle();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, ShellLabelTest, ::testing::Values(32, 16),

@@ -12,6 +12,7 @@
 
 #include "platform/crt/wide.h"
 #include "platform/shell/single_instance.h"
+#include "platform/shell/task_bar.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/message_queue_internal.h"
 #include "platform/win/messages.h"
@@ -447,10 +448,13 @@ LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
 }
 
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
-    std::lock_guard lock(tableMutex);
-    Window* w = Find(hwnd);
-    if (!w) return FALSE;
-    w->title = text ? text : u"";
+    {
+        std::lock_guard lock(tableMutex);
+        Window* w = Find(hwnd);
+        if (!w) return FALSE;
+        w->title = text ? text : u"";
+    }
+    platform::shell::OnWindowTitleChanged(hwnd); // the task bar shows the active window's title
     return TRUE;
 }
 
@@ -581,6 +585,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
         activate = activating && topLevel;
     }
     if (!show) ForgetWindowState(hwnd);
+    if (show != wasVisible) platform::shell::OnWindowTitleChanged(hwnd);
     if (activate) SetActiveWindow(hwnd);
     if (minimize && !wasMinimized) Send(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
     if (restore) Send(hwnd, WM_SIZE, SIZE_RESTORED, SizeParam(r));
