@@ -143,7 +143,11 @@ std::u16string ToolkitTest::WriteBoxFile(const std::string& path, const std::str
     std::filesystem::path parent = std::filesystem::path(host).parent_path();
     if (!std::filesystem::exists(parent)) boxFolders.push_back(parent.string());
     std::filesystem::create_directories(parent);
-    std::ofstream(host, std::ios::binary) << content;
+    // Written beside its place and renamed over it: tests running at the same time may read it.
+    const std::string temp = host + "." + std::to_string(getpid());
+    std::ofstream(temp, std::ios::binary) << content;
+    std::error_code ignored;
+    std::filesystem::rename(temp, host, ignored);
     return uri;
 }
 

@@ -23,6 +23,7 @@
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/while_blocked.h"
+#include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -61,8 +62,7 @@ protected:
         fs::create_directories(dialog);
         const fs::path source =
             fs::path(TEST_DATA_DIR) / ".." / ".." / ".." / ".." / "resources" / "KestrumToolkit" / "content" / "dialog";
-        for (const char* name : {"dialog.box", "dialog.js"})
-            fs::copy_file(source / name, dialog / name, fs::copy_options::overwrite_existing);
+        script_api_test::CopyTree(source, dialog);
     }
     void TearDown() override {
         platform::headless::UseRealClock();

@@ -58,6 +58,10 @@ const NUBO::XMemberEntry kProbeMembers[] = {
     NUBO::XMemberEnd(),
 };
 
+} // namespace
+
+NUBO::XClassDescriptor ApiProbe::Descriptor = {"ApiProbe", 4, kProbeMembers, &XObject::Descriptor, 0, {}};
+
 // Copies a tree file by file, each written beside its place and renamed over it, so that tests
 // running at the same time never read a half-written scene.
 void CopyTree(const fs::path& from, const fs::path& to) {
@@ -74,10 +78,6 @@ void CopyTree(const fs::path& from, const fs::path& to) {
         fs::rename(temp, target, ignored);
     }
 }
-
-} // namespace
-
-NUBO::XClassDescriptor ApiProbe::Descriptor = {"ApiProbe", 4, kProbeMembers, &XObject::Descriptor, 0, {}};
 
 std::string Utf8(const WCHAR* text) {
     std::u16string wide(text ? text : u"");

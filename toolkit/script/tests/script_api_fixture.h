@@ -4,6 +4,7 @@
 // script object's class, a box object's tag, and counts ticks.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "runtime/script_object.h"
@@ -24,6 +25,9 @@ public:
 };
 
 std::string Utf8(const WCHAR* text);
+// Copies a tree file by file, each written beside its place and renamed over it, so that tests
+// running at the same time never read a half-written scene.
+void CopyTree(const std::filesystem::path& from, const std::filesystem::path& to);
 
 class ScriptApiTest : public ::testing::Test {
 protected:
