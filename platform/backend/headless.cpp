@@ -88,7 +88,10 @@ void RemoveWaitFd(int fd) {
     std::erase_if(waitSet, [fd](const WaitEntry& e) { return e.fd == fd; });
 }
 
-void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
+namespace {
+
+// One turn of the loop's sleep; without `block` it only takes what is ready now.
+void TakeWork(int wakeFd, std::optional<uint64_t> deadlineMs, bool block) {
     if (display && display->beforeWait()) return;
     std::vector<pollfd> fds;
     fds.push_back({wakeFd, POLLIN, 0});
@@ -98,14 +101,14 @@ void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
     if (displayFd >= 0) fds.push_back({displayFd, POLLIN, 0});
 
     Clock& clock = CurrentClock();
-    int timeout = -1;
-    if (deadlineMs) {
+    int timeout = block ? -1 : 0;
+    if (block && deadlineMs) {
         uint64_t now = clock.NowMs();
         uint64_t wait = *deadlineMs > now ? *deadlineMs - now : 0;
         timeout = int(std::min<uint64_t>(wait, INT_MAX));
     }
     // A virtual clock is not waited for: take what is ready now, else jump to the deadline.
-    bool jump = deadlineMs && timeout > 0 && clock.SkipTo(clock.NowMs());
+    bool jump = block && deadlineMs && timeout > 0 && clock.SkipTo(clock.NowMs());
     int ready = poll(fds.data(), fds.size(), jump ? 0 : timeout);
     if (display) display->afterWait();
     if (ready == 0 && jump) {
@@ -120,6 +123,16 @@ void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
         auto it = std::find_if(waitSet.begin(), waitSet.end(), [&](const WaitEntry& e) { return e.fd == fds[i].fd; });
         if (it != waitSet.end() && it->ready) it->ready(fds[i].fd, fds[i].revents, it->context);
     }
+}
+
+} // namespace
+
+void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs) {
+    TakeWork(wakeFd, deadlineMs, true);
+}
+
+void PollForWork(int wakeFd) {
+    TakeWork(wakeFd, std::nullopt, false);
 }
 
 } // namespace platform::headless

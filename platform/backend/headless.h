@@ -43,6 +43,9 @@ void SetDisplayHooks(const DisplayHooks* hooks);
 // The message loop's sleep: returns when `wakeFd` is signalled, a wait descriptor is ready or the
 // clock reaches `deadlineMs`. A virtual clock jumps to the deadline instead of sleeping.
 void WaitForWork(int wakeFd, std::optional<uint64_t> deadlineMs);
+// The same without sleeping: the display presents and hands over its input, and ready descriptors
+// run, so that a loop that polls (a modal loop) still sees the screen and the user.
+void PollForWork(int wakeFd);
 
 // Read-back of the screen for tests: the pixels of a screen rectangle as 0x00RRGGBB, row by row
 // (16-bit pixels expanded). Parts outside the screen read 0.

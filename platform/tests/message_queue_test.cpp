@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/tests/message_log.h"
@@ -236,6 +237,47 @@ TEST_F(MessageQueueTest, ReadyWaitDescriptorRunsInsideTheWait) {
     writer.join();
     EXPECT_EQ(m.message, WM_USER + 20u);
     EXPECT_EQ(m.wParam, WPARAM('k'));
+    platform::headless::RemoveWaitFd(fds[0]);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+// A display whose input arrives as a posted message the first time it is asked.
+int displayTurns = 0;
+HWND displayTarget = nullptr;
+bool DisplayBeforeWait() {
+    if (displayTurns++ == 0) PostMessageW(displayTarget, WM_USER + 30, 0, 0);
+    return false;
+}
+int DisplayFd() {
+    return -1;
+}
+void DisplayAfterWait() {}
+
+TEST_F(MessageQueueTest, APollingLoopTakesTheDisplaysInputAndReadyDescriptors) {
+    HWND w = Create();
+    displayTurns = 0;
+    displayTarget = w;
+    const platform::headless::DisplayHooks hooks{DisplayBeforeWait, DisplayFd, DisplayAfterWait};
+    platform::headless::SetDisplayHooks(&hooks);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    platform::headless::AddWaitFd(fds[0], POLLIN, OnReadable, w);
+    (void)!write(fds[1], "p", 1);
+
+    MSG m;
+    // A filtered or non-removing look leaves the system alone.
+    EXPECT_FALSE(PeekMessageW(&m, w, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(displayTurns, 0);
+    // The modal loop's fetch: the display's input and the readable descriptor both arrive.
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    std::vector<UINT> got{m.message};
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+        got.push_back(m.message);
+    EXPECT_EQ(got, (std::vector<UINT>{WM_USER + 30, WM_USER + 20}));
+
+    platform::headless::SetDisplayHooks(nullptr);
     platform::headless::RemoveWaitFd(fds[0]);
     close(fds[0]);
     close(fds[1]);

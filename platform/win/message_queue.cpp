@@ -198,7 +198,15 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!msg || !ValidFilter(hwnd)) return FALSE;
-    return Peek(platform::detail::CurrentQueue(), msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0);
+    ThreadQueue& queue = platform::detail::CurrentQueue();
+    const bool remove = (removeFlags & PM_REMOVE) != 0;
+    if (Peek(queue, msg, hwnd, filterMin, filterMax, remove)) return TRUE;
+    // A loop that fetches every message without waiting also takes the user's input, the screen's
+    // presentation and the network from the system; a filtered look does not.
+    if (!remove || hwnd || filterMin || filterMax) return FALSE;
+    platform::headless::PollForWork(queue.wakeFd);
+    queue.DrainWake();
+    return Peek(queue, msg, hwnd, filterMin, filterMax, remove);
 }
 
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
