@@ -148,14 +148,25 @@ void OnRequest(int fd, short, void*) {
     }
 }
 
+// A connection to another process's socket, or -1. It never waits: a process that does not take
+// its connections (stopped, or busy in a loop) has a full backlog, and is passed over.
+int Connect(const std::string& path) {
+    sockaddr_un addr;
+    if (!MakeAddress(path, &addr)) return -1;
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Sends one request to the process `pid` and reads its answer; false when it did not answer.
 bool Ask(const std::string& folder, pid_t pid, const std::string& request, std::string* reply) {
-    sockaddr_un addr;
-    if (!MakeAddress(SocketPath(folder, pid), &addr)) return false;
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = Connect(SocketPath(folder, pid));
     if (fd < 0) return false;
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && WriteAll(fd, request + "\n") &&
-              ReadLine(fd, reply);
+    bool ok = WriteAll(fd, request + "\n") && ReadLine(fd, reply);
     close(fd);
     return ok;
 }
@@ -223,11 +234,9 @@ HWND FindWindowOfOtherProcess(LPCWSTR className, LPCWSTR windowName) {
     };
     std::vector<Pending> asked;
     for (pid_t pid : OtherProcesses(folder)) {
-        sockaddr_un addr;
-        if (!MakeAddress(SocketPath(folder, pid), &addr)) continue;
-        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int fd = Connect(SocketPath(folder, pid));
         if (fd < 0) continue;
-        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || !WriteAll(fd, request)) {
+        if (!WriteAll(fd, request)) {
             close(fd);
             continue;
         }

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/win/message_queue.h"
@@ -119,6 +123,32 @@ TEST_F(SingleInstanceTest, ThisProcessesWindowsComeFirst) {
     EXPECT_EQ(GetForegroundWindow(), mine);
     DestroyWindow(mine);
     UnregisterClassW(wc.lpszClassName, nullptr);
+}
+
+TEST_F(SingleInstanceTest, AProcessThatTakesNoConnectionsIsPassedOver) {
+    // A live process (the test's parent) whose socket accepts nothing and whose backlog is full.
+    const std::string path = (folder / ("windows-" + std::to_string(getppid()) + ".sock")).string();
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    std::vector<int> waiting;
+    for (int i = 0; i < 16; ++i) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            close(fd);
+            break;
+        }
+        waiting.push_back(fd);
+    }
+    EXPECT_EQ(FindWindowW(nullptr, u"Tandu"), nullptr) << "returns instead of waiting for the busy process";
+    for (int fd : waiting)
+        close(fd);
+    close(listener);
 }
 
 } // namespace
