@@ -307,6 +307,9 @@ void oxWindowFrame::RunModalLoop() {
             continue;
         }
         if (msg.message == WM_QUIT) {
+            // Posted again for the loops outside, not consumed: a program told to end while a dialog
+            // was up would otherwise run on with nothing left to end it.
+            PostQuitMessage(int(msg.wParam));
             quit = true;
             break;
         }

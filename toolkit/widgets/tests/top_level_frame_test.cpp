@@ -71,11 +71,12 @@ TEST_F(TopLevelFrameTest, BackClosesADialogWhoseModalLoopThenReturns) {
     EXPECT_EQ(main->LogWithout({"activated", "deactivated"}), Lines{}) << "the main scene saw none of it";
 }
 
-TEST_F(TopLevelFrameTest, AQuitMessageEndsTheModalLoopAndIsConsumed) {
+TEST_F(TopLevelFrameTest, AQuitMessageEndsTheModalLoopAndTheLoopOutsideIt) {
     PostQuitMessage(3);
     main->frame->RunModalLoop();
     MSG msg;
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program's own loop still ends";
+    EXPECT_EQ(msg.wParam, 3u);
 }
 
 TEST_F(TopLevelFrameTest, ActivationMovesBetweenWindowsAndKeepsTheFocusForLater) {
