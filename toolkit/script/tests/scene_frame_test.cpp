@@ -19,6 +19,7 @@
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/tests/windowed_app_test.h"
 
 namespace {
 
@@ -35,28 +36,12 @@ public:
     std::vector<oxBox*> targets;
 };
 
-class SceneFrameTest : public ::testing::Test {
+class SceneFrameTest : public WindowedAppTest {
 protected:
     void SetUp() override {
-        // Earlier tests of the binary may leave the shell's chrome and input behind.
-        platform::shell::ResetShell();
-        platform::input::Reset();
-        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
-        app = new oxApplication();
-        app->AddRef();
-        ASSERT_EQ(app->Init(), 1);
-        resources = std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources";
-        std::filesystem::create_directories(resources);
+        WindowedAppTest::SetUp();
+        written.push_back("scene_frame_test.box");
     }
-    void TearDown() override {
-        app->Shutdown();
-        app->Release();
-        std::filesystem::remove(resources / "scene_frame_test.box");
-        platform::shell::ResetShell();
-        ConfigureScreen(ScreenConfigFromEnvironment());
-    }
-    oxApplication* app = nullptr;
-    std::filesystem::path resources;
 };
 
 uint32_t ScreenAt(int x, int y) {

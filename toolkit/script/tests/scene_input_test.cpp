@@ -24,6 +24,7 @@
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/script_api_fixture.h"
+#include "toolkit/script/tests/windowed_app_test.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -43,36 +44,21 @@ function note(e) {
 }
 )";
 
-class SceneInputTest : public ::testing::Test {
+class SceneInputTest : public WindowedAppTest {
 protected:
     void SetUp() override {
-        platform::shell::ResetShell();
-        platform::input::Reset();
-        ASSERT_TRUE(ConfigureScreen(ScreenConfig{240, 320, 32, false, 96}));
-        app = new oxApplication();
-        app->AddRef();
-        ASSERT_EQ(app->Init(), 1);
+        WindowedAppTest::SetUp();
+        if (HasFatalFailure()) return;
         // The program's own dictionary constructor, as its main function registers it.
         NUBO::XObject* dictionary = nullptr;
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(NUBO::CreateXDictionary, &dictionary), 0);
         app->GetShell()->AddNamedObject(NUBO::TWString(u"xDictionary"), dictionary);
         dictionary->Release();
-        resources = fs::path(platform::ProgramHostPath()).parent_path() / "resources";
         const fs::path dialog = resources / "KestrumToolkit" / "content" / "dialog";
         fs::create_directories(dialog);
         const fs::path source =
             fs::path(TEST_DATA_DIR) / ".." / ".." / ".." / ".." / "resources" / "KestrumToolkit" / "content" / "dialog";
         script_api_test::CopyTree(source, dialog);
-    }
-    void TearDown() override {
-        platform::headless::UseRealClock();
-        app->Shutdown();
-        app->Release();
-        for (const std::string& name : written)
-            fs::remove(resources / name);
-        platform::shell::ResetShell();
-        platform::input::Reset();
-        ConfigureScreen(ScreenConfigFromEnvironment());
     }
 
     oxRuntime* runtime() const { return app->GetShell()->GetRuntime(); }
@@ -120,9 +106,6 @@ protected:
         return px.empty() ? 0 : px[0] & 0xFFFFFF;
     }
 
-    oxApplication* app = nullptr;
-    fs::path resources;
-    std::vector<std::string> written;
 };
 
 TEST_F(SceneInputTest, ATapGivesPressReleaseAndClickAndSetsTheStates) {
