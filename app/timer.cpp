@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "runtime/atomic.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/script_class.h"
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"

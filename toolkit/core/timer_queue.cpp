@@ -6,7 +6,7 @@
 #include "platform/win/messages.h"
 #include "platform/win/registered_message.h"
 #include "platform/win/timer.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 
 namespace {
 

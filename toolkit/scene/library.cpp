@@ -3,7 +3,7 @@
 #include <new>
 
 #include "platform/crt/wide.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/font_element.h"

@@ -1,6 +1,6 @@
 #include "toolkit/scene/script_element.h"
 
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/scene.h"
 

@@ -3,7 +3,7 @@
 // and, at its end tag, loads the script file its `src` (or `href`) names into the scene, then
 // destroys itself. Script text written inside the element is ignored.
 #include "runtime/wide_string.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 class oxBox;
 class oxScene;

@@ -3,7 +3,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/win/gdi.h"
 #include "runtime/startup.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/style/box_painter.h"

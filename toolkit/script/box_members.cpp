@@ -15,7 +15,7 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"

@@ -9,7 +9,7 @@
 #include "runtime/result_codes.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"

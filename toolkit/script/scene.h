@@ -8,7 +8,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/script/native_wrapper.h"
 
 class oxBox;

@@ -11,7 +11,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/script_rect.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "graphics/paint/box_drawing.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/style/fill_cross_fade.h"
 
 class oxBox;

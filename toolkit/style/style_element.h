@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/wide_string.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_rule_node.h"
 

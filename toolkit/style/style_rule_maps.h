@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/hash_map.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxBox;
 class oxBoxStyle;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxBox;
 class oxStyleDeclaration;

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/number_text.h"
+#include "toolkit/base/number_text.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/crt/wide.h"
 #include "platform/win/sys_color.h"
 #include "platform/win/text_draw.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/box_scene.h"

@@ -11,7 +11,7 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/timer.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 
 namespace {
 

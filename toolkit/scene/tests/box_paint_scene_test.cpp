@@ -11,7 +11,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"

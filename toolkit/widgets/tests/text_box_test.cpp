@@ -23,7 +23,7 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/core/placement_record.h"

@@ -1,4 +1,4 @@
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 #include "runtime/hash_map.h"
 #include "runtime/wide_string.h"

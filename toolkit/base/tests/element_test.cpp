@@ -1,4 +1,4 @@
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 #include <gtest/gtest.h>
 

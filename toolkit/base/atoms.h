@@ -12,7 +12,7 @@ using oxAtom = uint16_t; // 0 means no atom
 
 enum oxAtomId : oxAtom {
 #define OX_ATOM(id, ident, text) kAtom##ident = id,
-#include "toolkit/core/atoms.inc"
+#include "toolkit/base/atoms.inc"
 #undef OX_ATOM
 };
 

@@ -3,7 +3,7 @@
 // back (boxes, scenes, the animation scheduler). Holders add a reference when they store a pointer
 // and release it when they drop it.
 #include "platform/types.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 class oxTimerEntry;
 

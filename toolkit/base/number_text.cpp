@@ -1,4 +1,4 @@
-#include "toolkit/core/number_text.h"
+#include "toolkit/base/number_text.h"
 
 namespace {
 

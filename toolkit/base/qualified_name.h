@@ -2,8 +2,8 @@
 // A name of the form prefix:name as written in markup (element and attribute names, command and key
 // names): the prefix and the local part as atoms, plus the local part's text.
 #include "platform/types.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/shared_string.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/shared_string.h"
 
 namespace NUBO {
 class TWString;

@@ -1,4 +1,4 @@
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 #include <algorithm>
 #include <memory>
@@ -17,7 +17,7 @@ struct PredefinedAtom {
 
 constexpr PredefinedAtom kPredefined[] = {
 #define OX_ATOM(id, ident, text) {id, text},
-#include "toolkit/core/atoms.inc"
+#include "toolkit/base/atoms.inc"
 #undef OX_ATOM
 };
 

@@ -1,4 +1,4 @@
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"

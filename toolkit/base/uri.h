@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "platform/types.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 namespace NUBO {
 class TWString;

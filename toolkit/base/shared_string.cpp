@@ -1,4 +1,4 @@
-#include "toolkit/core/shared_string.h"
+#include "toolkit/base/shared_string.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,4 +1,4 @@
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "runtime/wide_string.h"
-#include "toolkit/core/error_report.h"
+#include "toolkit/base/error_report.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 #include <gtest/gtest.h>
 
