@@ -12,7 +12,7 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 namespace {
 

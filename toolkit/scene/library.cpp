@@ -13,7 +13,7 @@
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_element.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 using NUBO::TWString;
 

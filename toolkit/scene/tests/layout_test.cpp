@@ -14,7 +14,7 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/tests/markup_test_support.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 using namespace markup_test;
 

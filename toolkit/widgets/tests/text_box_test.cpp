@@ -32,7 +32,7 @@
 #include "toolkit/scene/tests/plain_box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 #include "toolkit/style/style_tables.h"
 
 namespace {

@@ -1,7 +1,8 @@
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 #include <new>
 
+#include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_element.h"
@@ -25,6 +26,52 @@ void CollectChildRules(const oxStyleRuleNode* chain, oxAtom atom, std::vector<ox
     }
 }
 
+// Whether a conditional sub-rule matches the box's attributes or states now.
+bool MatchesBox(const oxStyleElement* sub, const oxBox* box) {
+    if (sub->GetTag() == kAtomAttribute) {
+        const WCHAR* text = box->GetAttributeText(sub->GetName());
+        if (!text) return false;
+        if (!sub->HasValue()) return true;
+        const WCHAR* value = sub->GetValueText();
+        return wcscmp(value ? value : u"", text) == 0;
+    }
+    uint32_t bit = StyleStateBitOf(sub->GetConditionName());
+    if (!bit) return false;
+    uint32_t flags = box->GetStateFlags();
+    if (bit == kStateDisabled && (flags & kStateDisabledByAncestor)) return true;
+    return (flags & bit) != 0;
+}
+
+// Rebuilds the matched lists of `node` for `box` (with `follow`, of the following nodes too).
+// Nonzero when a rule met on the way has conditional sub-rules.
+int MatchSubRules(oxStyleRuleNode* node, oxBox* box, oxStyleConditionIds* ids, bool follow) {
+    if (!box) return 0;
+    int result = 0;
+    if (node->rule) {
+        node->ClearMatched();
+        result = node->rule->HasSubRules() ? 1 : 0;
+        // The state of the gadget a part belongs to applies to the part.
+        oxBox* owner = box->GetOwner();
+        if (owner && owner != box && owner->TestChangeFlags(kChangeBlockEvents))
+            result |= MatchSubRules(node, owner, ids, true);
+        if (node->base) result |= MatchSubRules(node->base, box, ids, true);
+        const auto& subRules = node->rule->GetSubRules();
+        for (size_t i = subRules.size(); i-- > 0;) {
+            oxStyleElement* sub = subRules[i];
+            if (!MatchesBox(sub, box)) continue;
+            auto* matched = new (std::nothrow) oxStyleRuleNode(sub, node->matched, ids, node->GetDepth() + 1);
+            if (!matched) continue;
+            node->matched = matched;
+            result |= MatchSubRules(matched, box, ids, false);
+        }
+    }
+    if (follow) {
+        for (oxStyleRuleNode* n = node->next; n; n = n->next)
+            result |= MatchSubRules(n, box, ids, false);
+    }
+    return result;
+}
+
 // Puts each rule in front of the chain, from the last to the first, matching its sub-rules.
 oxStyleRuleNode* PrependRules(const std::vector<oxStyleElement*>* rules, oxStyleRuleNode* chain, oxBox* box,
                               oxStyleConditionIds* ids, int* depends) {
@@ -33,7 +80,7 @@ oxStyleRuleNode* PrependRules(const std::vector<oxStyleElement*>* rules, oxStyle
         auto* node = new (std::nothrow) oxStyleRuleNode((*rules)[i], chain, ids);
         if (!node) continue;
         chain = node;
-        *depends |= node->MatchSubRules(box, ids, false);
+        *depends |= MatchSubRules(node, box, ids, false);
     }
     return chain;
 }
@@ -79,7 +126,7 @@ oxBoxStyle* oxStyleRuleMaps::BuildBoxStyle(oxBox* box) {
     if (oxBoxStyle* old = box->GetStyleRecord()) {
         // Only states or attributes can have changed: match the same rules again.
         oxStyleRuleNode* copy = old->GetChain() ? old->GetChain()->Clone(&ids) : nullptr;
-        if (copy) depends = copy->MatchSubRules(box, &ids, true);
+        if (copy) depends = MatchSubRules(copy, box, &ids, true);
         if (oxStyleRuleNode::Equals(copy, old->GetChain())) {
             delete copy;
             old->AddRef();
