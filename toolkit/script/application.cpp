@@ -6,7 +6,7 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/shell.h"
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/widgets/text_box.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"

@@ -18,7 +18,7 @@
 #include "toolkit/scene/tests/file_runtime.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 
 using namespace markup_test;
 

@@ -1,4 +1,4 @@
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 
 #include <gtest/gtest.h>
 
