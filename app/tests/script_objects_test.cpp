@@ -35,7 +35,9 @@ protected:
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXUriRequest, &uriRequest), 0);
         ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"setTimeoutObject"), setTimeout), 0);
         ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"uriRequest"), uriRequest), 0);
-        folder = std::filesystem::temp_directory_path() / ("tandu-script-objects-" + std::to_string(getpid()));
+        // Inside the resources folder, the only place from which markup loads its scripts.
+        folder = std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources" /
+                 ("tandu-script-objects-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
     }
     void TearDown() override {
