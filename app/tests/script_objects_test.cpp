@@ -35,9 +35,7 @@ protected:
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXUriRequest, &uriRequest), 0);
         ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"setTimeoutObject"), setTimeout), 0);
         ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"uriRequest"), uriRequest), 0);
-        // Inside the resources folder, the only place from which markup loads its scripts.
-        folder = std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources" /
-                 ("tandu-script-objects-" + std::to_string(getpid()));
+        folder = std::filesystem::temp_directory_path() / ("tandu-script-objects-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
     }
     void TearDown() override {
@@ -50,12 +48,18 @@ protected:
         std::filesystem::remove_all(folder);
     }
 
+    // A scene whose context has run the script. The scene lies outside the resources folder (beside
+    // this program that folder is the source tree's), where markup loads no script: the test runs it.
     oxScene* OpenSceneWithScript(const std::string& script) {
-        std::ofstream(folder / "s.js") << script;
-        std::ofstream(folder / "s.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\">"
-                                           "<script language=\"javascript\" src=\"s.js\"/></vbox>";
+        std::ofstream(folder / "s.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\"/>";
         std::u16string path = platform::DevicePathFromHost((folder / "s.box").string());
-        return app->GetShell()->GetRuntime()->OpenSceneSimple(path.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        oxRuntime* runtime = app->GetShell()->GetRuntime();
+        oxScene* scene = runtime->OpenSceneSimple(path.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        oxScriptContext* raw = nullptr;
+        if (!scene || runtime->GetScriptContext(kAtomJavascript, scene, false, &raw) != 0) return nullptr;
+        NUBO::RefPtr<oxScriptContext> context(raw);
+        std::u16string text = platform::WideFromUtf8(script);
+        return context->RunScript(NUBO::TWString(text.c_str()), u"", u"s.js") == 0 ? scene : nullptr;
     }
 
     std::string Eval(oxScene* scene, const WCHAR* expression) {
