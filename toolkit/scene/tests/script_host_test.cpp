@@ -314,8 +314,7 @@ TEST_F(ScriptHostTest, ScriptsOutsideTheResourcesFolderAreRefused) {
             // Where the end tag is read, then the refusal with the reference as written.
             const size_t quote = c.attribute.find('"');
             const std::string value = c.attribute.substr(quote + 1, c.attribute.size() - quote - 2);
-            ASSERT_FALSE(listener->calls.empty());
-            const std::string& report = listener->calls[0];
+            const std::string report = listener->calls.empty() ? "" : listener->calls[0];
             EXPECT_NE(report.find(unique + ".box, 2, "), std::string::npos) << report;
             const std::string tail = ", Script outside the resources folder: " + value + ")";
             EXPECT_TRUE(report.size() > tail.size() &&
