@@ -48,12 +48,18 @@ protected:
         std::filesystem::remove_all(folder);
     }
 
+    // A scene whose context has run the script. The scene lies outside the resources folder (beside
+    // this program that folder is the source tree's), where markup loads no script: the test runs it.
     oxScene* OpenSceneWithScript(const std::string& script) {
-        std::ofstream(folder / "s.js") << script;
-        std::ofstream(folder / "s.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\">"
-                                           "<script language=\"javascript\" src=\"s.js\"/></vbox>";
+        std::ofstream(folder / "s.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\"/>";
         std::u16string path = platform::DevicePathFromHost((folder / "s.box").string());
-        return app->GetShell()->GetRuntime()->OpenSceneSimple(path.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        oxRuntime* runtime = app->GetShell()->GetRuntime();
+        oxScene* scene = runtime->OpenSceneSimple(path.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        oxScriptContext* raw = nullptr;
+        if (!scene || runtime->GetScriptContext(kAtomJavascript, scene, false, &raw) != 0) return nullptr;
+        NUBO::RefPtr<oxScriptContext> context(raw);
+        std::u16string text = platform::WideFromUtf8(script);
+        return context->RunScript(NUBO::TWString(text.c_str()), u"", u"s.js") == 0 ? scene : nullptr;
     }
 
     std::string Eval(oxScene* scene, const WCHAR* expression) {

@@ -18,6 +18,7 @@
 #include "platform/crt/wide.h"
 #include "platform/net/memory_stream.h"
 #include "platform/shell/path_map.h"
+#include "platform/win/clock.h"
 #include "platform/win/timer.h"
 
 const IID IID_IBinding = {0x79EAC9C0, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
@@ -67,6 +68,7 @@ class Binding;
 struct Loop {
     CURLM* multi = nullptr;
     UINT_PTR timer = 0;
+    UINT_PTR idleTimer = 0; // due when the quietest running binding reaches the idle time-out
     bool closing = false;
     std::vector<Binding*> running; // each holds a reference to itself while listed
     ~Loop();
@@ -76,6 +78,7 @@ thread_local std::unique_ptr<Loop> threadLoop;
 
 Loop* CurrentLoop();
 void Drain(Loop* loop);
+void ArmIdleTimer(Loop* loop);
 
 class Binding final : public ComObject<IBinding, IID_IBinding> {
 public:
@@ -100,6 +103,8 @@ public:
         }
         AddRef(); // the loop's
         loop->running.push_back(this);
+        lastActive_ = NowMs();
+        ArmIdleTimer(loop);
         return true;
     }
 
@@ -107,8 +112,16 @@ public:
     static size_t Received(char* data, size_t size, size_t count, void* self) {
         auto* binding = static_cast<Binding*>(self);
         size_t n = size * count;
-        if (binding->done_ || !binding->stream_->Append(data, n)) return 0; // ends the transfer
-        if (n) binding->pendingData_ = true;
+        if (binding->done_) return 0; // ends the transfer
+        if (n > kMaxDownloadBytes - binding->stream_->Size()) {
+            binding->tooLarge_ = true;
+            return 0;
+        }
+        if (!binding->stream_->Append(data, n)) return 0;
+        if (n) {
+            binding->pendingData_ = true;
+            binding->lastActive_ = NowMs();
+        }
         return n;
     }
 
@@ -130,6 +143,8 @@ public:
         Finish(hr, true);
     }
 
+    uint64_t LastActive() const { return lastActive_; }
+
     // Leaves the loop and lets go of the callback, telling it the result when `notify`.
     void Finish(HRESULT hr, bool notify) {
         if (done_) return;
@@ -143,6 +158,7 @@ public:
                 listed = true;
                 curl_multi_remove_handle(loop->multi, easy_);
             }
+            if (loop->running.empty()) ArmIdleTimer(loop);
         }
         IBindStatusCallback* callback = callback_;
         callback_ = nullptr;
@@ -199,7 +215,7 @@ private:
         case CURLE_OUT_OF_MEMORY:
             return E_OUTOFMEMORY;
         case CURLE_WRITE_ERROR:
-            return done_ ? E_ABORT : E_OUTOFMEMORY;
+            return tooLarge_ ? INET_E_DOWNLOAD_FAILURE : done_ ? E_ABORT : E_OUTOFMEMORY;
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
@@ -217,6 +233,8 @@ private:
     bool sentFirst_ = false;
     bool pendingData_ = false;
     bool done_ = false;
+    bool tooLarge_ = false;
+    uint64_t lastActive_ = 0; // when content last arrived, or the start
 };
 
 // Curl asks to watch a socket, or to stop.
@@ -269,6 +287,39 @@ int OnTimer(CURLM*, long timeoutMs, void* context) {
     // The loop's timers cannot run sooner than their minimum; curl only asks to be called again.
     loop->timer = SetTimer(nullptr, loop->timer, UINT(std::min<long>(timeoutMs, 0x7FFFFFFF)), TimerFired);
     return loop->timer ? 0 : -1;
+}
+
+// The inactivity time-out: bindings that heard nothing for kDownloadIdleTimeoutMs end; the timer
+// is set again for the earliest deadline of the rest, and stops when none runs.
+void IdleTimerFired(HWND, UINT, UINT_PTR, DWORD) {
+    Loop* loop = threadLoop.get();
+    if (!loop) return;
+    const uint64_t now = NowMs();
+    std::vector<Binding*> quiet;
+    for (Binding* b : loop->running) {
+        if (now - b->LastActive() >= kDownloadIdleTimeoutMs) {
+            b->AddRef();
+            quiet.push_back(b);
+        }
+    }
+    for (Binding* b : quiet) {
+        b->Finish(INET_E_CONNECTION_TIMEOUT, true);
+        b->Release();
+    }
+    ArmIdleTimer(loop);
+}
+
+void ArmIdleTimer(Loop* loop) {
+    if (loop->running.empty() || loop->closing) {
+        if (loop->idleTimer) KillTimer(nullptr, loop->idleTimer);
+        loop->idleTimer = 0;
+        return;
+    }
+    uint64_t earliest = loop->running.front()->LastActive();
+    for (Binding* b : loop->running)
+        earliest = std::min(earliest, b->LastActive());
+    const uint64_t due = earliest + kDownloadIdleTimeoutMs, now = NowMs();
+    loop->idleTimer = SetTimer(nullptr, loop->idleTimer, UINT(due > now ? due - now : 0), IdleTimerFired);
 }
 
 // Tells the callbacks what curl did, outside curl.
