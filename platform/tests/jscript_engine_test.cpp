@@ -248,6 +248,18 @@ TEST_F(JScriptEngineTest, FailingHResultsAreThrownWithTheirNumber) {
     EXPECT_EQ(site.errors[2], u"boom");
 }
 
+TEST_F(JScriptEngineTest, HostObjectsThatScriptsDropAreFreedWhileTheScriptRuns) {
+    // Each `new host()` is a native object the script lets go of at once, as a timer that starts
+    // the next one does. They go while the script runs, not when the engine collects at last.
+    int before = TestHost::live;
+    EXPECT_EQ(Run(u"for (var i = 0; i < 20000; i++) new host();"), S_OK);
+    EXPECT_LT(TestHost::live - before, 4096);
+    // Objects scripts still hold stay.
+    EXPECT_EQ(Run(u"var kept = []; for (var i = 0; i < 5000; i++) kept.push(new host());"), S_OK);
+    EXPECT_GE(TestHost::live - before, 5000);
+    EXPECT_EQ(EvalInt(u"kept[0].value + kept[4999].value"), 84);
+}
+
 TEST_F(JScriptEngineTest, CodeOnlyItemsAreNamespacesOverTheGlobals) {
     ASSERT_EQ(engine->AddNamedItem(u"_GadgetContext_clock", SCRIPTITEM_CODEONLY), S_OK);
     EXPECT_EQ(Run(u"var shared = 10;"), S_OK);
