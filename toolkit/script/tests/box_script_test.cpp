@@ -218,6 +218,18 @@ TEST_F(BoxScriptTest, PropertiesReadTheBoxAndWritesReachTheTreeAndTheLayout) {
               "0,0,true,0,0");
 }
 
+TEST_F(BoxScriptTest, AssigningAReadOnlyMemberDoesNotFailAndChangesNothing) {
+    Run("var a = $('a'), b = $('b')");
+    const Case cases[] = {
+        {"a.tag = 'vbox'; a.tag", "hbox"},
+        {"a.boxType = 'text'; a.boxType", "box"},
+        {"a.childCount = 9; a.childCount", "2"},
+        {"a.parent = b; a.parent.id", "root"},
+        {"a.getAttribute('tag') + '|' + a.getAttribute('childCount')", "undefined|undefined"},
+    };
+    Check(this, cases, std::size(cases));
+}
+
 TEST_F(BoxScriptTest, DeclaredGeometryReadsTheStyleAndPlacesTheBox) {
     Run("var b = $('b'); b.width = 50; b.height = 30; b.left = 7; b.minWidth = 10; b.maxHeight = 90; b.zIndex = 3");
     EXPECT_EQ(Eval("[b.left, b.x, b.top, b.y, b.width, b.height, b.minWidth, b.maxHeight, b.zIndex].join()"),

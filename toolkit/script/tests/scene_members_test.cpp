@@ -150,6 +150,16 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
     EXPECT_EQ(scene->GetCommandGroupCount(), 1u);
 }
 
+TEST_F(SceneMembersTest, AssigningAReadOnlyMemberDoesNotFailAndChangesNothing) {
+    const Case cases[] = {
+        {"(scene.url = 'elsewhere.box', /scene_api\\.box$/.test(scene.url))", "boolean:true"},
+        {"(scene.rootBox = null, probe.tag(scene.rootBox))", "string:vbox"},
+        {"(scene.commandGroupCount = 7, scene.commandGroupCount)", "number:0"},
+    };
+    Check(cases, std::size(cases));
+    EXPECT_EQ(scene->GetSceneObject()->GetDispatchFlags(), NUBO::kXDispatchPropertiesByName);
+}
+
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
     const Case cases[] = {
         {"(held = scene.getBoxById('b'), scene.destroyBox(held))", "boolean:true"},
