@@ -2,7 +2,10 @@
 
 #include <cstdint>
 
+#include <new>
+
 #include "toolkit/core/atoms.h"
+#include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/number_text.h"
@@ -27,7 +30,15 @@ int32_t ParseValue(const WCHAR* text) {
     return n;
 }
 
+oxBox* MakeControlBox(oxAtom tag) {
+    return new (std::nothrow) oxControlBox(tag);
+}
+
 } // namespace
+
+void oxRegisterControlBoxKind() {
+    oxBoxFactory::RegisterKind(kAtomControl, &MakeControlBox);
+}
 
 oxControlSite* GetControlSite(const oxBox* box) {
     oxBoxScene* scene = box ? box->GetScene() : nullptr;

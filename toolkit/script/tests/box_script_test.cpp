@@ -31,6 +31,7 @@
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/control_box.h"
 
 namespace {
 
@@ -228,6 +229,17 @@ TEST_F(BoxScriptTest, AssigningAReadOnlyMemberDoesNotFailAndChangesNothing) {
         {"a.getAttribute('tag') + '|' + a.getAttribute('childCount')", "undefined|undefined"},
     };
     Check(this, cases, std::size(cases));
+}
+
+TEST_F(BoxScriptTest, TheControlKindMakesAControlBox) {
+    Run("var made = sc.createBox('control'); made.id = 'made'; root.addChild(made)");
+    const Case cases[] = {
+        {"made.boxType + ' ' + made.tag", "control control"},
+        {"made.focusMode + ' ' + made.blockEvents", "normal true"},
+    };
+    Check(this, cases, std::size(cases));
+    oxBox* box = scene->GetBoxById(oxAtoms::Intern(u"made"), false);
+    EXPECT_NE(dynamic_cast<oxControlBox*>(box), nullptr);
 }
 
 TEST_F(BoxScriptTest, DeclaredGeometryReadsTheStyleAndPlacesTheBox) {
