@@ -158,8 +158,9 @@ int32_t oxControlBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool no
         if (GetScene()) SetCommand(oxAtoms::Intern(value));
         return oxBox::SetAttribute(attribute, value, notify, forced);
     case kAtomLabel:
+        // SetLabel stores and announces the label: storing it again would announce one change twice.
         SetLabel(value);
-        return oxBox::SetAttribute(attribute, value, notify, forced);
+        return 0;
     case kAtomValue:
         SetValue(value);
         return 0;

@@ -242,6 +242,22 @@ TEST_F(BoxScriptTest, TheControlKindMakesAControlBox) {
     EXPECT_NE(dynamic_cast<oxControlBox*>(box), nullptr);
 }
 
+TEST_F(BoxScriptTest, ChangingATextOrLabelAttributeRaisesOneAttributeSet) {
+    Run("var t = sc.createBox('simpleText'), c = sc.createBox('control'), seen = [];"
+        "root.addChild(t); root.addChild(c);"
+        "function onSet(e) { seen.push(e.attributeName); }"
+        "t.addEventHandler('attributeSet', 'onSet'); c.addEventHandler('attributeSet', 'onSet')");
+    const Case cases[] = {
+        {"t.setAttribute('value', 'one'); seen.splice(0).join()", "value"},
+        {"t.value = 'two'; seen.splice(0).join() + ' ' + t.value", "value two"},
+        {"t.setAttribute('value', 'two'); seen.splice(0).join()", "value"}, // stored again, announced once
+        {"t.setAttribute('htmlValue', '<b>x</b>'); seen.splice(0).join()", "value,htmlValue"},
+        {"c.setAttribute('label', 'OK'); seen.splice(0).join() + ' ' + c.label", "label OK"},
+        {"c.setAttribute('value', '3'); seen.splice(0).join()", "value"},
+    };
+    Check(this, cases, std::size(cases));
+}
+
 TEST_F(BoxScriptTest, DeclaredGeometryReadsTheStyleAndPlacesTheBox) {
     Run("var b = $('b'); b.width = 50; b.height = 30; b.left = 7; b.minWidth = 10; b.maxHeight = 90; b.zIndex = 3");
     EXPECT_EQ(Eval("[b.left, b.x, b.top, b.y, b.width, b.height, b.minWidth, b.maxHeight, b.zIndex].join()"),
