@@ -385,14 +385,10 @@ void RunScriptReaction(oxBox* box, const oxQualifiedName& action, oxEvent* event
     // FIXME: a prefix that names a script of the scene or an object of the Shell picks the object
     // the handler is called on, once qualified handlers reach the scene; until then every handler
     // runs in the scene's own context.
-    XObject* eventObject = nullptr;
-    if (oxScriptObjectCache* cache = runtime->GetScriptObjectCache()) cache->GetEventObject(event, &eventObject);
-    RefPtr<XObject> held(eventObject);
-    XObject* previous = GetCurrentEventObject();
-    SetCurrentEventObject(eventObject);
+    oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
+    XObject* previous = nullptr;
+    XObject* eventObject = cache ? cache->EnterEventHandler(event, &previous) : nullptr;
     XVariant argument(eventObject);
     (void)XObject::CallMethod1NoResult(target.get(), function, argument);
-    // The record lives only for its dispatch: the object that scripts may keep lets go of it.
-    if (eventObject) static_cast<oxNativeWrapper*>(eventObject)->Detach();
-    SetCurrentEventObject(previous);
+    if (cache) cache->LeaveEventHandler(eventObject, previous);
 }

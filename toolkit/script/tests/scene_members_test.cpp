@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless.h"
+#include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/scene.h"
@@ -158,6 +159,24 @@ TEST_F(SceneMembersTest, AssigningAReadOnlyMemberDoesNotFailAndChangesNothing) {
     };
     Check(cases, std::size(cases));
     EXPECT_EQ(scene->GetSceneObject()->GetDispatchFlags(), NUBO::kXDispatchPropertiesByName);
+}
+
+TEST_F(SceneMembersTest, ACommandsUpdateHandlerGetsItsEventAsTheCurrentEvent) {
+    ASSERT_TRUE(Run(scene, "var seen = [], kept;"
+                           "function onUpdate(e) { kept = e; seen.push(e.type + ':' + e.message + ':' +"
+                           "  (shell.currentEvent === e)); }"));
+    oxCommandGroupElement* group = scene->AddCommandGroup(oxAtoms::Intern(u"commands"));
+    ASSERT_NE(group, nullptr);
+    auto* command = new oxCommandElement(group);
+    group->AddCommand(command);
+    ASSERT_EQ(command->SetMarkupAttribute(0, kAtomUpdate, u"onUpdate"), 0);
+    group->UpdateCommands();
+    const Case cases[] = {
+        {"seen.join()", "string:command::true"},
+        {"shell.currentEvent", "null"},
+        {"kept.type", "error:80004005"}, // it lived for its dispatch only
+    };
+    Check(cases, std::size(cases));
 }
 
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
