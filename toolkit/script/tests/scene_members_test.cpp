@@ -2,14 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless.h"
+#include "runtime/ref_ptr.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/while_blocked.h"
 
 namespace script_api_test {
+using NUBO::XVariant;
 namespace {
 
 struct Case {
@@ -177,6 +181,25 @@ TEST_F(SceneMembersTest, ACommandsUpdateHandlerGetsItsEventAsTheCurrentEvent) {
         {"kept.type", "error:80004005"}, // it lived for its dispatch only
     };
     Check(cases, std::size(cases));
+}
+
+TEST_F(SceneMembersTest, CodeInTheScenesContextWritesTheMarkupScriptsGlobals) {
+    ASSERT_TRUE(Run(scene, "var gEvt = 'markup', kept = 'markup'; function seen() { return gEvt + ' ' + kept; }"));
+    oxScriptContext* raw = nullptr;
+    ASSERT_EQ(runtime()->GetScriptContextManager()->GetContext(scene->GetContextName().GetString(), &raw), 0);
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    const WCHAR* name = scene->GetContextName().GetString();
+    ASSERT_EQ(context->RunScript(NUBO::TWString(u"gEvt = 'evaluated'"), name, u""), S_OK);
+    EXPECT_EQ(Call(scene, "seen()"), "string:evaluated markup");
+    EXPECT_EQ(Call(scene, "scene.importScript('assigns_globals.js', 'javascript')"), "boolean:true");
+    EXPECT_EQ(Call(scene, "seen()"), "string:imported markup") << "its `var kept` is its own";
+    // A handler of the imported script, called on the context's object as the scene calls handlers.
+    XVariant space;
+    ASSERT_EQ(context->GetScriptObject(name, &space), S_OK);
+    NUBO::RefPtr<NUBO::XObject> object(space.ToXObject());
+    ASSERT_TRUE(object);
+    EXPECT_EQ(NUBO::XObject::CallMethod1NoResult(object.get(), u"onPing", XVariant(u"handled")), 0);
+    EXPECT_EQ(Call(scene, "seen()"), "string:handled markup");
 }
 
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
