@@ -919,6 +919,17 @@ template <int32_t (*Get)(Box*, XVariant*), int32_t (*Set)(Box*, const VARIANT&)>
 constexpr NUBO::XMemberEntry PW(const char* name) {
     return NUBO::XProperty(name, script_class::Getter<Box, Get>, script_class::Setter<Box, Set>);
 }
+// Members that answer objects: null when there is none.
+template <int kMin, int32_t (*Body)(Box*, XArgList*, XVariant*)> constexpr NUBO::XMemberEntry MO(const char* name) {
+    return NUBO::XMethod(name, script_class::Method<Box, kMin, Body, true>);
+}
+template <int32_t (*Get)(Box*, XVariant*)> constexpr NUBO::XMemberEntry PO(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Box, Get, true>, nullptr);
+}
+template <int32_t (*Get)(Box*, XVariant*), int32_t (*Set)(Box*, const VARIANT&)>
+constexpr NUBO::XMemberEntry PWO(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Box, Get, true>, script_class::Setter<Box, Set>);
+}
 template <uint32_t kMask, void (*Apply)(oxBox*, bool)> constexpr NUBO::XMemberEntry StateRW(const char* name) {
     return PW<GetState<kMask>, SetFlag<Apply>>(name);
 }
@@ -931,26 +942,26 @@ template <int kProperty, void (oxBox::*Set)(int32_t)> constexpr NUBO::XMemberEnt
 
 const NUBO::XMemberEntry kMembers[] = {
     M<1, Equals>("equals"),
-    M<1, Clone>("clone"),
+    MO<1, Clone>("clone"),
     M<1, InsertChild<false, false>>("addChild"),
     M<1, InsertChild<true, false>>("addContentChild"),
     M<1, DeleteContentChild>("deleteContentChild"),
     M<0, DeleteContentChildren>("deleteContentChildren"),
     M<2, InsertChild<true, true>>("insertContentChildAt"),
     M<1, RemoveContentChild>("removeContentChild"),
-    M<1, GetContentChildAt>("getContentChildAt"),
+    MO<1, GetContentChildAt>("getContentChildAt"),
     M<2, InsertChild<false, true>>("insertChildAt"),
     M<1, RemoveChild>("removeChild"),
     M<1, DeleteChild>("deleteChild"),
-    M<1, GetChildAt>("getChildAt"),
+    MO<1, GetChildAt>("getChildAt"),
     M<1, GetChildIndex>("getChildIndex"),
-    M<1, GetPartById>("getPartById"),
-    M<1, GetBoxByTag>("getBoxByTag"),
+    MO<1, GetPartById>("getPartById"),
+    MO<1, GetBoxByTag>("getBoxByTag"),
     M<1, GetAttribute>("getAttribute"),
     M<2, SetAttribute>("setAttribute"),
     M<2, SetProperty>("setProperty"),
     M<1, RemoveAttribute>("removeAttribute"),
-    M<1, GetStyle>("getStyle"),
+    MO<1, GetStyle>("getStyle"),
     M<1, GetStyleString>("getStyleString"),
     M<2, SetStyle>("setStyle"),
     M<1, RemoveStyle>("removeStyle"),
@@ -965,16 +976,16 @@ const NUBO::XMemberEntry kMembers[] = {
     M<0, Nothing>("trashLayout"),
     M<0, Nothing>("trashPaint"),
     M<0, Nothing>("trashStyle"),
-    M<1, NoObject>("createSnapshot"),
-    M<0, NoObject>("newSnapshot"),
-    M<0, NoObject>("takeSnapshot"),
+    MO<1, NoObject>("createSnapshot"),
+    MO<0, NoObject>("newSnapshot"),
+    MO<0, NoObject>("takeSnapshot"),
     M<1, ReturnFalse>("attachSourceSnapshot"),
     M<1, ReturnFalse>("attachTargetSnapshot"),
     M<0, Nothing>("detachSourceSnapshot"),
     M<0, Nothing>("detachTargetSnapshot"),
     M<0, Nothing>("renderTargetSnapshot"),
-    M<0, NoObject>("newTransition"),
-    M<0, NoObject>("createTransition"),
+    MO<0, NoObject>("newTransition"),
+    MO<0, NoObject>("createTransition"),
     M<2, AddEventHandler>("addEventHandler"),
     M<6, AddKeyEventHandler>("addKeyEventHandler"),
     M<2, AddAttributeEventHandler>("addAttributeEventHandler"),
@@ -985,9 +996,9 @@ const NUBO::XMemberEntry kMembers[] = {
     M<2, SendMessage>("sendMessage"),
     M<2, AddDOMObject>("addDOMObject"),
     M<1, RemoveDOMObject>("removeDOMObject"),
-    M<1, NoObject>("getBindingById"),
-    M<1, NoObject>("getDataBinding"),
-    M<2, NoObject>("createDataBinding"),
+    MO<1, NoObject>("getBindingById"),
+    MO<1, NoObject>("getDataBinding"),
+    MO<2, NoObject>("createDataBinding"),
     M<1, ReturnFalse>("hasDataBinding"),
     M<2, ReturnFalse>("connectObject"),
     M<0, GetSelected>("getSelected"),
@@ -1003,17 +1014,17 @@ const NUBO::XMemberEntry kMembers[] = {
     P<GetBoxType>("boxType"),
     P<GetTag>("tag"),
     PW<GetStyleId, SetStyleId>("styleId"),
-    P<GetSceneProperty>("scene"),
-    P<GetRelative<PickParent>>("parent"),
-    PW<GetRelative<PickAnchor>, SetAnchor>("anchor"),
-    P<GetRelative<PickOwner>>("gadgetParent"),
-    P<GetRelative<PickFirst>>("firstChild"),
-    P<GetRelative<PickFirstContent>>("firstContentChild"),
-    P<GetRelative<PickLast>>("lastChild"),
-    P<GetRelative<PickPrevious>>("previousSibling"),
-    P<GetRelative<PickNext>>("nextSibling"),
-    P<GetRelative<PickPreviousBox>>("previousBox"),
-    P<GetRelative<PickNextBox>>("nextBox"),
+    PO<GetSceneProperty>("scene"),
+    PO<GetRelative<PickParent>>("parent"),
+    PWO<GetRelative<PickAnchor>, SetAnchor>("anchor"),
+    PO<GetRelative<PickOwner>>("gadgetParent"),
+    PO<GetRelative<PickFirst>>("firstChild"),
+    PO<GetRelative<PickFirstContent>>("firstContentChild"),
+    PO<GetRelative<PickLast>>("lastChild"),
+    PO<GetRelative<PickPrevious>>("previousSibling"),
+    PO<GetRelative<PickNext>>("nextSibling"),
+    PO<GetRelative<PickPreviousBox>>("previousBox"),
+    PO<GetRelative<PickNextBox>>("nextBox"),
     P<GetChildCount>("childCount"),
     P<GetContentChildCount>("contentChildCount"),
     StateRW<kStateCollapsed, ApplyCollapsed>("collapsed"),
@@ -1064,12 +1075,12 @@ const NUBO::XMemberEntry kMembers[] = {
     P<GetState<kStateOverflowed>>("overflowed"),
     P<GetState<kStateGrew>>("grew"),
     StateRW<kStateOrnament, ApplyOrnament>("ornament"),
-    P<GetCustomAttributes>("customAttributes"),
-    P<GetData>("data"),
-    P<GetBindings>("bindings"),
+    PO<GetCustomAttributes>("customAttributes"),
+    PO<GetData>("data"),
+    PO<GetBindings>("bindings"),
     PW<GetSelectedState, SetFlag<ApplySelected>>("selected"),
-    P<GetStyleProxyProperty>("s"),
-    P<GetRelative<PickLastContent>>("lastContentChild"),
+    PO<GetStyleProxyProperty>("s"),
+    PO<GetRelative<PickLastContent>>("lastContentChild"),
     NUBO::XMemberEnd(),
 };
 

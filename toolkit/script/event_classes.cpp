@@ -58,8 +58,9 @@ oxScriptObjectCache* CacheOfBox(oxBox* box) {
     return runtime ? runtime->GetScriptObjectCache() : nullptr;
 }
 
-// The Box object of a box the record names; empty when it has none, or no scene or cache.
+// The Box object of a box the record names; null when it has none, or no scene or cache.
 void PutBoxOf(XVariant* out, oxReferenced* target) {
+    out->SetObject(nullptr);
     auto* box = dynamic_cast<oxBox*>(target);
     oxScriptObjectCache* cache = CacheOfBox(box);
     XObject* object = nullptr;
@@ -188,12 +189,13 @@ EVENT_GETTER(GetAttributeName, oxMutationEvent, PutAtomName(o, oxAtom(e->attribu
 
 int32_t GetSourceData(Wrapper* self, XVariant* out) {
     // FIXME: the source data comes as a TransferData object once drag data has its script class.
-    return Read<oxDragEvent>(self, out, [](oxDragEvent*, XVariant*) {});
+    return Read<oxDragEvent>(self, out, [](oxDragEvent*, XVariant* o) { o->SetObject(nullptr); });
 }
 
 int32_t GetCommand(Wrapper* self, XVariant* out) {
     auto* event = RecordOf<oxCommandEvent>(self);
     if (!event) return NUBO::XR_FAIL;
+    out->SetObject(nullptr);
     if (!event->command) return 0;
     oxScriptObjectCache* cache = CacheOfBox(dynamic_cast<oxBox*>(event->GetTarget()));
     XObject* object = nullptr;

@@ -46,7 +46,7 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.createBox('vbox')", "[Box]"},
         {"probe.tag(scene.createBox('x', 'vbox'))", "string:vbox"},
         {"probe.tag(scene.createBox('vbox', ''))", "string:vbox"},
-        {"scene.createBox('')", "undefined"},
+        {"scene.createBox('')", "null"},
         {"scene.createBox()", kBadParamCount},
         {"scene.getBoxById('a')", "[Box]"},
         {"scene.getBoxById('a') === scene.getBoxById('a')", "boolean:true"},
@@ -55,12 +55,12 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.getBoxById()", kBadParamCount},
         {"scene.getBoxesByTag('box').count", "number:4"},
         {"(scene.focusedBox = scene.getBoxById('a'), probe.tag(scene.focusedBox))", "string:box"},
-        {"(scene.focusedBox = 5, scene.focusedBox)", "undefined"},
+        {"(scene.focusedBox = 5, scene.focusedBox)", "null"},
         {"probe.tag(scene.getBoxesByTag('hbox').getValue(0))", "string:hbox"},
         {"scene.getBoxesByTag('noSuchTag').count", "number:0"},
         {"scene.getBoxesByTag()", kBadParamCount},
-        {"scene.importLibrary('')", "undefined"},
-        {"scene.importLibrary('noSuchLibrary.box')", "undefined"},
+        {"scene.importLibrary('')", "null"},
+        {"scene.importLibrary('noSuchLibrary.box')", "null"},
         {"scene.getResourceById('noSuchResource')", "null"},
         {"scene.getCommandById('noSuchCommand')", "null"},
         {"scene.doCommand('noSuchCommand')", "boolean:false"},
@@ -69,11 +69,11 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.rewindFocus()", "undefined"},
         {"scene.seekFocus(true)", "undefined"},
         {"scene.seekFocus()", kBadParamCount},
-        {"scene.alert('body', 'title')", "undefined"},
+        {"scene.alert('body', 'title')", "null"},
         {"scene.alert('body')", kBadParamCount},
-        {"scene.prompt('body', 'title', 'answer')", "undefined"},
+        {"scene.prompt('body', 'title', 'answer')", "null"},
         {"scene.prompt('body', 'title')", kBadParamCount},
-        {"scene.confirm('body', 'title', 2)", "undefined"},
+        {"scene.confirm('body', 'title', 2)", "null"},
         {"scene.confirm('body')", kBadParamCount},
         {"scene.addDOMObject('data', shell.factory)", "boolean:true"},
         {"scene.data === undefined", "boolean:false"},
@@ -132,15 +132,15 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.paramsDictionary", "null"},
         {"probe.tag(scene.rootBox)", "string:vbox"},
         {"scene.rootBox === scene.getBoxById('root')", "boolean:true"},
-        {"scene.parentScene", "undefined"},
+        {"scene.parentScene", "null"},
         {"/scene_api\\.box$/.test(scene.url)", "boolean:true"},
         {"scene.name", "string:api"},
-        {"scene.focusedBox", "undefined"},
+        {"scene.focusedBox", "null"},
         {"scene.monitorRect.height", "number:800"},
         {"scene.library", "[Library]"},
         {"scene.library === scene.library", "boolean:true"},
-        {"scene.defaultButton", "undefined"},
-        {"scene.savedFocusedBox", "undefined"},
+        {"scene.defaultButton", "null"},
+        {"scene.savedFocusedBox", "null"},
         {"scene.waiting", "boolean:false"},
         {"(scene.waiting = true, scene.waiting)", "boolean:true"},
         {"scene.blockLayout", "boolean:false"},
@@ -255,15 +255,15 @@ TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
         {"held.rootBox", kFail},
         {"held.commandGroupCount", "number:-1"},
         {"held.keyGroupCount", "number:-1"},
-        {"held.createBox('vbox')", "undefined"},
-        {"held.getBoxById('a')", "undefined"},
+        {"held.createBox('vbox')", "null"},
+        {"held.getBoxById('a')", "null"},
         {"held.doCommand('x')", "boolean:false"},
         {"held.close()", "undefined"},
         {"held.openDialog(shell.factory)", kFail},
         {"held.note", "string:kept"},
         {"probe.tag(box)", "string:detached"},
         {"shell.closeScene(held)", "undefined"},
-        {"shell.getSceneByName('api')", "undefined"},
+        {"shell.getSceneByName('api')", "null"},
     };
     for (const Case& c : detached)
         EXPECT_EQ(Call(other, c.expression), c.expected) << c.expression;
@@ -285,7 +285,7 @@ TEST_F(SceneMembersTest, OpensTheBuiltInDialogOverItself) {
     });
     EXPECT_EQ(Call(scene, "scene.openDialog(shell.factory)"), "undefined");
     EXPECT_TRUE(ran);
-    EXPECT_EQ(Call(scene, "shell.getSceneByName('_builtInDialog')"), "undefined");
+    EXPECT_EQ(Call(scene, "shell.getSceneByName('_builtInDialog')"), "null");
     platform::headless::UseRealClock();
 }
 
@@ -300,7 +300,7 @@ TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
     Check(open, std::size(open));
     const Case closed[] = {
         {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
-        {"shell.getSceneByName('_builtInDialogBackground')", "undefined"},
+        {"shell.getSceneByName('_builtInDialogBackground')", "null"},
         {"shell.sceneCount", "number:1"},
     };
     Check(closed, std::size(closed));
@@ -318,10 +318,10 @@ TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
         {"help.name", kFail},
         {"shell.getSceneByName('_helpBox').paramsDictionary.timeout", "undefined"},
         {"scene.closeHelpBox()", "undefined"},
-        {"shell.getSceneByName('_helpBox')", "undefined"},
+        {"shell.getSceneByName('_helpBox')", "null"},
         {"scene.showHelpBox('tip', scene.getBoxById('hiddenAnchor'))", "undefined"},
         {"scene.showHelpBox('tip', shell.factory)", "undefined"},
-        {"shell.getSceneByName('_helpBox')", "undefined"},
+        {"shell.getSceneByName('_helpBox')", "null"},
     };
     ASSERT_TRUE(Run(scene, "var help;"));
     Check(cases, std::size(cases));
