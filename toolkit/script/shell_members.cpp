@@ -50,10 +50,6 @@ int32_t PutScene(Shell* self, oxScene* scene, XVariant* out) {
     return 0;
 }
 
-void ClearIfLenient(Shell* self, XVariant* out) {
-    if (self->IsLenient()) out->SetObject(nullptr);
-}
-
 // -- methods ---------------------------------------------------------------------------------------
 
 int32_t AddDOMObject(Shell* self, XArgList* args, XVariant* out) {
@@ -129,14 +125,12 @@ oxScene* OpenSceneAt(oxRuntime* runtime, int index) {
 }
 
 int32_t GetSceneAt(Shell* self, XArgList* args, XVariant* out) {
-    ClearIfLenient(self, out);
     int index = ArgInt(args, 0);
     oxRuntime* runtime = self->GetRuntime();
     return PutScene(self, runtime ? OpenSceneAt(runtime, index) : nullptr, out);
 }
 
 int32_t GetSceneByName(Shell* self, XArgList* args, XVariant* out) {
-    ClearIfLenient(self, out);
     TWString name = ArgText(args, 0);
     oxRuntime* runtime = self->GetRuntime();
     if (!runtime || name.IsEmpty()) return self->CannotAct();
