@@ -118,43 +118,53 @@ duk_ret_t ItemSetter(duk_context* ctx) {
     return 0;
 }
 
-// A name of a visible item's namespace that the item's object answers: read and written there.
-duk_ret_t MemberGetter(duk_context* ctx) {
+// A name of a namespace forwarded to another object: to the member of that name of a visible
+// item's object (when the accessor carries the item's name), else to the main global's own, so that
+// assigning it from the namespace changes the global instead of hiding it there. The item's object
+// is looked up at every access, since the item's global may be replaced.
+void PushForwardTarget(duk_context* ctx, duk_idx_t accessor) {
+    duk_get_prop_literal(ctx, accessor, kGlobalKey);
+    if (duk_get_prop_literal(ctx, accessor, kItemNameKey)) {
+        duk_get_prop(ctx, -2);
+        duk_remove(ctx, -2);
+    } else {
+        duk_pop(ctx);
+    }
+}
+
+duk_ret_t ForwardGetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kItemNameKey);
-    duk_get_global_string(ctx, duk_get_string(ctx, -1));
-    duk_get_prop_literal(ctx, -3, kMemberKey);
+    PushForwardTarget(ctx, 0);
+    duk_get_prop_literal(ctx, 0, kMemberKey);
     duk_get_prop(ctx, -2);
     return 1;
 }
 
-duk_ret_t MemberSetter(duk_context* ctx) {
+duk_ret_t ForwardSetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kItemNameKey);
-    duk_get_global_string(ctx, duk_get_string(ctx, -1));
-    duk_get_prop_literal(ctx, -3, kMemberKey);
+    PushForwardTarget(ctx, 1);
+    duk_get_prop_literal(ctx, 1, kMemberKey);
     duk_dup(ctx, 0);
     duk_put_prop(ctx, -3);
     return 0;
 }
 
-// A name of the main global that a namespace's text names: read and written on the main global,
-// so that assigning it from the namespace changes the global instead of hiding it there.
-duk_ret_t GlobalGetter(duk_context* ctx) {
-    duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kGlobalKey);
-    duk_get_prop_literal(ctx, -2, kMemberKey);
-    duk_get_prop(ctx, -2);
-    return 1;
-}
-
-duk_ret_t GlobalSetter(duk_context* ctx) {
-    duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kGlobalKey);
-    duk_get_prop_literal(ctx, -2, kMemberKey);
-    duk_dup(ctx, 0);
-    duk_put_prop(ctx, -3);
-    return 0;
+// Defines on the object at `on` the forwarding accessors of the name at `key`; `itemName` is the
+// index of the item's name, or DUK_INVALID_INDEX for a name of the main global at `main`.
+void DefineForward(duk_context* ctx, duk_idx_t on, duk_idx_t key, duk_idx_t main, duk_idx_t itemName) {
+    duk_dup(ctx, key);
+    for (duk_c_function accessor : {ForwardGetter, ForwardSetter}) {
+        duk_push_c_function(ctx, accessor, accessor == ForwardGetter ? 0 : 1);
+        duk_dup(ctx, main);
+        duk_put_prop_literal(ctx, -2, kGlobalKey);
+        duk_dup(ctx, key);
+        duk_put_prop_literal(ctx, -2, kMemberKey);
+        if (itemName != DUK_INVALID_INDEX) {
+            duk_dup(ctx, itemName);
+            duk_put_prop_literal(ctx, -2, kItemNameKey);
+        }
+    }
+    duk_def_prop(ctx, on, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
 }
 
 // A namespace's own global object sees the main global's names only once the text's own `var` and
@@ -251,18 +261,7 @@ void PushNamespace(duk_context* ctx, const NamespaceArgs* args) {
             answered = duk_has_prop(ctx, object);
         }
         if (answered) {
-            duk_dup(ctx, key);
-            duk_push_c_function(ctx, MemberGetter, 0);
-            duk_dup(ctx, itemName);
-            duk_put_prop_literal(ctx, -2, kItemNameKey);
-            duk_dup(ctx, key);
-            duk_put_prop_literal(ctx, -2, kMemberKey);
-            duk_push_c_function(ctx, MemberSetter, 1);
-            duk_dup(ctx, itemName);
-            duk_put_prop_literal(ctx, -2, kItemNameKey);
-            duk_dup(ctx, key);
-            duk_put_prop_literal(ctx, -2, kMemberKey);
-            duk_def_prop(ctx, global, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
+            DefineForward(ctx, global, key, main, itemName);
         } else if (!own) {
             // A plain value of the main global (its items' names are accessors there already).
             duk_dup(ctx, key);
@@ -273,21 +272,7 @@ void PushNamespace(duk_context* ctx, const NamespaceArgs* args) {
             duk_get_prop_desc(ctx, main, 0);
             bool plain = !bridged && duk_is_object(ctx, -1) && duk_has_prop_literal(ctx, -1, "value");
             duk_pop(ctx);
-            if (plain) {
-                duk_dup(ctx, key);
-                duk_push_c_function(ctx, GlobalGetter, 0);
-                duk_dup(ctx, main);
-                duk_put_prop_literal(ctx, -2, kGlobalKey);
-                duk_dup(ctx, key);
-                duk_put_prop_literal(ctx, -2, kMemberKey);
-                duk_push_c_function(ctx, GlobalSetter, 1);
-                duk_dup(ctx, main);
-                duk_put_prop_literal(ctx, -2, kGlobalKey);
-                duk_dup(ctx, key);
-                duk_put_prop_literal(ctx, -2, kMemberKey);
-                duk_def_prop(ctx, bridge,
-                             DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
-            }
+            if (plain) DefineForward(ctx, bridge, key, main, DUK_INVALID_INDEX);
         }
         duk_set_top(ctx, key);
     }
