@@ -9,6 +9,7 @@
 #include "app/script_function.h"
 #include "app/timer.h"
 #include "app/uri_request.h"
+#include "platform/backend/headless.h"
 #include "platform/net/url_moniker.h"
 #include "platform/shell/path_map.h"
 #include "platform/tests/http_test_server.h"
@@ -108,6 +109,25 @@ TEST_F(ScriptObjectsTest, ScriptsScheduleCallsAndDownload) {
     EXPECT_NE(log.find("data object"), std::string::npos) << log;
     EXPECT_NE(log.find("missing error 800c0005"), std::string::npos) << log;
     EXPECT_EQ(Eval(scene, u"log.length"), "5") << log;
+}
+
+TEST_F(ScriptObjectsTest, ATimerThatStartsTheNextOneLetsTheLoopRunAndLeavesNothingBehind) {
+    platform::headless::UseVirtualClock(1000);
+    oxScene* scene =
+        OpenSceneWithScript("var ticks = 0;\n"
+                            "var target = { tick: function () { ticks++; setTimeoutObject(target, 'tick', 0); } };\n"
+                            "setTimeoutObject(target, 'tick', 0);\n");
+    ASSERT_NE(scene, nullptr);
+    // Each tick of the queue's window timer hands the loop back; the run bound is never reached.
+    EXPECT_GE(platform::headless::AdvanceAndRun(10000, 100000), 0);
+    int ticks = std::stoi(Eval(scene, u"ticks"));
+    EXPECT_GE(ticks, 1000);
+    EXPECT_LE(ticks, 2 * 1001);
+    // A fired Timer is no longer pending: only the one started last is.
+    EXPECT_EQ(Timer::PendingCount(), 1);
+    EXPECT_EQ(Timer::CancelAll(), 1);
+    EXPECT_EQ(Timer::PendingCount(), 0);
+    platform::headless::UseRealClock();
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 
+#include <new>
+
 #include "toolkit/base/atoms.h"
+#include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/base/number_text.h"
@@ -27,7 +30,15 @@ int32_t ParseValue(const WCHAR* text) {
     return n;
 }
 
+oxBox* MakeControlBox(oxAtom tag) {
+    return new (std::nothrow) oxControlBox(tag);
+}
+
 } // namespace
+
+void oxRegisterControlBoxKind() {
+    oxBoxFactory::RegisterKind(kAtomControl, &MakeControlBox);
+}
 
 oxControlSite* GetControlSite(const oxBox* box) {
     oxBoxScene* scene = box ? box->GetScene() : nullptr;
@@ -147,8 +158,9 @@ int32_t oxControlBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool no
         if (GetScene()) SetCommand(oxAtoms::Intern(value));
         return oxBox::SetAttribute(attribute, value, notify, forced);
     case kAtomLabel:
+        // SetLabel stores and announces the label: storing it again would announce one change twice.
         SetLabel(value);
-        return oxBox::SetAttribute(attribute, value, notify, forced);
+        return 0;
     case kAtomValue:
         SetValue(value);
         return 0;
