@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/crt/wide.h"
@@ -62,7 +63,8 @@ constexpr const char* kStatements[kStatementCount] = {
     "INSERT INTO keys(parent, name, folded) VALUES(?1, ?2, ?3)",
     "SELECT 1 FROM keys WHERE id = ?1",
     "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2",
-    "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+    "INSERT INTO vals(key, name, folded, type, data) SELECT ?1, ?2, ?3, ?4, ?5"
+    " WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
     " ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data",
     "DELETE FROM vals WHERE key = ?1 AND folded = ?2",
     "SELECT name FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2",
@@ -81,7 +83,16 @@ constexpr const char* kStatements[kStatementCount] = {
 struct OpenKey {
     sqlite3_int64 id = 0; // 0: a free slot
     REGSAM access = 0;
+    // A key opened from the path cache is looked up again when it turns out deleted: another
+    // process may have deleted and made it again.
+    bool cached = false;
+    sqlite3_int64 hive = 0;
+    std::u16string path; // folded
 };
+
+// Keys found by path below a hive, so that opening a storage's key costs no statement. Ids are
+// never reused, so an entry is at worst stale, never wrong: a key deleted under it shows.
+constexpr size_t kCacheLimit = 1024;
 
 struct Database {
     sqlite3* db = nullptr;
@@ -89,6 +100,7 @@ struct Database {
     bool broken = false;
     sqlite3_stmt* statements[kStatementCount] = {};
     std::vector<OpenKey> keys;
+    std::unordered_map<std::u16string, sqlite3_int64> paths; // hive id and folded path
 };
 
 Database database;
@@ -256,6 +268,19 @@ LONG StillThere(sqlite3_int64 id) {
     return rc == SQLITE_ROW ? ERROR_SUCCESS : rc == SQLITE_DONE ? ERROR_KEY_DELETED : ErrorOf(rc);
 }
 
+// The path's names folded, each followed by "\"; empty names are passed over.
+std::u16string FoldedPath(LPCWSTR path) {
+    std::u16string out;
+    for (const WCHAR* p = path ? path : u""; *p;) {
+        const WCHAR* end = p;
+        while (*end && *end != u'\\')
+            ++end;
+        if (end > p) out += Folded(p, size_t(end - p)) + u'\\';
+        p = *end ? end + 1 : end;
+    }
+    return out;
+}
+
 // Walks (and with `create`, makes) the path below `id`. A path segment may not be empty.
 LONG Walk(sqlite3_int64 id, LPCWSTR path, bool create, sqlite3_int64* out, bool* made) {
     if (made) *made = false;
@@ -295,13 +320,73 @@ LONG Walk(sqlite3_int64 id, LPCWSTR path, bool create, sqlite3_int64* out, bool*
     return ERROR_SUCCESS;
 }
 
-HKEY NewHandle(sqlite3_int64 id, REGSAM access) {
+HKEY NewHandle(const OpenKey& key) {
     size_t slot = 0;
     while (slot < database.keys.size() && database.keys[slot].id)
         ++slot;
     if (slot == database.keys.size()) database.keys.push_back({});
-    database.keys[slot] = OpenKey{id, access};
+    database.keys[slot] = key;
     return reinterpret_cast<HKEY>(kFirstHandle + slot);
+}
+
+OpenKey* HandleOf(HKEY key) {
+    const auto value = reinterpret_cast<ULONG_PTR>(key);
+    if (value < kFirstHandle || value - kFirstHandle >= database.keys.size()) return nullptr;
+    OpenKey* open = &database.keys[value - kFirstHandle];
+    return open->id ? open : nullptr;
+}
+
+bool IsHive(sqlite3_int64 id) {
+    return id == kHiveCurrentUser || id == kHiveLocalMachine || id == kHiveClassesRoot;
+}
+
+std::u16string CacheKey(sqlite3_int64 hive, const std::u16string& path) {
+    return std::u16string(1, char16_t(u'0' + hive)) + path;
+}
+
+void Remember(sqlite3_int64 hive, const std::u16string& path, sqlite3_int64 id) {
+    if (database.paths.size() >= kCacheLimit) database.paths.clear();
+    database.paths[CacheKey(hive, path)] = id;
+}
+
+// Opens (or with `create` makes) the key at `subKey` below `base` as a new handle.
+LONG OpenPath(sqlite3_int64 base, LPCWSTR subKey, bool create, REGSAM access, PHKEY result, bool* made) {
+    OpenKey key{0, access, false, IsHive(base) ? base : 0, FoldedPath(subKey)};
+    if (key.hive) {
+        auto it = database.paths.find(CacheKey(key.hive, key.path));
+        if (it != database.paths.end()) {
+            key.id = it->second;
+            key.cached = true;
+            *result = NewHandle(key);
+            return ERROR_SUCCESS;
+        }
+    }
+    LONG rc = create ? InTransaction([&]() -> LONG { return Walk(base, subKey, true, &key.id, made); })
+                     : Walk(base, subKey, false, &key.id, nullptr);
+    if (rc) return rc;
+    if (key.hive && !key.path.empty()) Remember(key.hive, key.path, key.id);
+    *result = NewHandle(key);
+    return ERROR_SUCCESS;
+}
+
+// Runs `body` on the handle's key id. A key found through the path cache that turns out deleted
+// is looked up again once; when it is gone the caller hears what opening it would have said.
+template <class Body> LONG OnKey(HKEY key, Body body) {
+    LONG rc;
+    sqlite3_int64 id = KeyOf(key, &rc);
+    if (!id) return rc;
+    rc = body(id);
+    OpenKey* open = HandleOf(key);
+    if (rc != LONG(ERROR_KEY_DELETED) || !open || !open->cached) return rc;
+    database.paths.clear();
+    open->cached = false;
+    sqlite3_int64 again = 0;
+    const std::u16string path = open->path;
+    if (Walk(open->hive, path.c_str(), false, &again, nullptr) != ERROR_SUCCESS) return ERROR_FILE_NOT_FOUND;
+    open = HandleOf(key);
+    open->id = again;
+    Remember(open->hive, path, again);
+    return body(again);
 }
 
 // Copies a name with its terminating zero into a buffer of *size characters; ERROR_MORE_DATA when
@@ -349,13 +434,15 @@ void CloseDatabase() {
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY result) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
+    if (!subKey || !subKey[0]) // the key itself again
+        return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+            if (LONG rc = StillThere(id)) return rc;
+            *result = NewHandle(OpenKey{id, access, false, 0, {}});
+            return ERROR_SUCCESS;
+        });
     LONG rc;
     sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
-    if ((!subKey || !subKey[0]) && (rc = StillThere(id))) return rc;
-    if ((rc = Walk(id, subKey, false, &id, nullptr))) return rc;
-    *result = NewHandle(id, access);
-    return ERROR_SUCCESS;
+    return id ? OpenPath(id, subKey, false, access, result, nullptr) : rc;
 }
 
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM access, void*, PHKEY result,
@@ -366,119 +453,123 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM acce
     sqlite3_int64 id = KeyOf(key, &rc);
     if (!id) return rc;
     bool made = false;
-    rc = InTransaction([&]() -> LONG { return Walk(id, subKey, true, &id, &made); });
-    if (rc) return rc;
+    if ((rc = OpenPath(id, subKey, true, access, result, &made))) return rc;
     if (disposition) *disposition = made ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = NewHandle(id, access);
     return ERROR_SUCCESS;
 }
 
 LONG RegCloseKey(HKEY key) {
-    const auto value = reinterpret_cast<ULONG_PTR>(key);
     if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
-    if (value < kFirstHandle || value - kFirstHandle >= database.keys.size() || !database.keys[value - kFirstHandle].id)
-        return ERROR_INVALID_HANDLE;
-    database.keys[value - kFirstHandle] = OpenKey{};
+    OpenKey* open = HandleOf(key);
+    if (!open) return ERROR_INVALID_HANDLE;
+    *open = OpenKey{};
     return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
-    Query q(kGetValue);
-    int step = q.Int(1, id).Text(2, Folded(valueName)).Step();
-    if (step == SQLITE_ROW) return PutData(q.Get(), 0, type, data, dataSize);
-    if (step != SQLITE_DONE) return ErrorOf(step);
-    return (rc = StillThere(id)) ? rc : ERROR_FILE_NOT_FOUND;
+    const std::u16string folded = Folded(valueName);
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        Query q(kGetValue);
+        int step = q.Int(1, id).Text(2, folded).Step();
+        if (step == SQLITE_ROW) return PutData(q.Get(), 0, type, data, dataSize);
+        if (step != SQLITE_DONE) return ErrorOf(step);
+        LONG rc = StillThere(id);
+        return rc ? rc : ERROR_FILE_NOT_FOUND;
+    });
 }
 
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
     if (!(AccessOf(key) & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (dataSize && !data) return ERROR_INVALID_PARAMETER;
-    if ((rc = StillThere(id))) return rc;
-    const WCHAR* name = valueName ? valueName : u"";
-    Query q(kSetValue);
-    int step = q.Int(1, id).Text(2, std::u16string(name)).Text(3, Folded(name)).Int(4, type).Blob(5, data, dataSize).Step();
-    return step == SQLITE_DONE ? ERROR_SUCCESS : ErrorOf(step);
+    const std::u16string name(valueName ? valueName : u""), folded = Folded(name.c_str());
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        Query q(kSetValue);
+        int step = q.Int(1, id).Text(2, name).Text(3, folded).Int(4, type).Blob(5, data, dataSize).Step();
+        if (step != SQLITE_DONE) return ErrorOf(step);
+        // Nothing written: the key is gone.
+        return sqlite3_changes(database.db) > 0 ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    });
 }
 
 LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
     if (!(AccessOf(key) & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    Query q(kDeleteValue);
-    int step = q.Int(1, id).Text(2, Folded(valueName)).Step();
-    if (step != SQLITE_DONE) return ErrorOf(step);
-    if (sqlite3_changes(database.db) > 0) return ERROR_SUCCESS;
-    return (rc = StillThere(id)) ? rc : ERROR_FILE_NOT_FOUND;
+    const std::u16string folded = Folded(valueName);
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        Query q(kDeleteValue);
+        int step = q.Int(1, id).Text(2, folded).Step();
+        if (step != SQLITE_DONE) return ErrorOf(step);
+        if (sqlite3_changes(database.db) > 0) return ERROR_SUCCESS;
+        LONG rc = StillThere(id);
+        return rc ? rc : ERROR_FILE_NOT_FOUND;
+    });
 }
 
 LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
     if (!subKey || !subKey[0]) return ERROR_INVALID_PARAMETER;
-    return InTransaction([&]() -> LONG {
-        if (LONG walked = Walk(id, subKey, false, &id, nullptr)) return walked;
-        if (id == kHiveCurrentUser || id == kHiveLocalMachine || id == kHiveClassesRoot) return ERROR_ACCESS_DENIED;
-        if (LONG run = Query(kDeleteTreeValues).Int(1, id).Step(); run != SQLITE_DONE) return ErrorOf(int(run));
-        if (LONG run = Query(kDeleteTreeKeys).Int(1, id).Step(); run != SQLITE_DONE) return ErrorOf(int(run));
-        return ERROR_SUCCESS;
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        database.paths.clear(); // the keys below go, and their ids with them
+        return InTransaction([&]() -> LONG {
+            const sqlite3_int64 base = id;
+            if (LONG walked = Walk(base, subKey, false, &id, nullptr)) {
+                // A base key deleted under its handle says so, so that a cached one is looked up again.
+                if (walked == LONG(ERROR_FILE_NOT_FOUND) && StillThere(base) == LONG(ERROR_KEY_DELETED))
+                    return ERROR_KEY_DELETED;
+                return walked;
+            }
+            if (IsHive(id)) return ERROR_ACCESS_DENIED;
+            if (int run = Query(kDeleteTreeValues).Int(1, id).Step(); run != SQLITE_DONE) return ErrorOf(run);
+            if (int run = Query(kDeleteTreeKeys).Int(1, id).Step(); run != SQLITE_DONE) return ErrorOf(run);
+            return ERROR_SUCCESS;
+        });
     });
 }
 
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD, LPWSTR, LPDWORD, void*) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
-    Query q(kEnumKey);
-    int step = q.Int(1, id).Int(2, index).Step();
-    if (step == SQLITE_ROW) return PutName(ColumnText(q.Get(), 0), name, nameSize);
-    if (step != SQLITE_DONE) return ErrorOf(step);
-    return (rc = StillThere(id)) ? rc : ERROR_NO_MORE_ITEMS;
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        Query q(kEnumKey);
+        int step = q.Int(1, id).Int(2, index).Step();
+        if (step == SQLITE_ROW) return PutName(ColumnText(q.Get(), 0), name, nameSize);
+        if (step != SQLITE_DONE) return ErrorOf(step);
+        LONG rc = StillThere(id);
+        return rc ? rc : ERROR_NO_MORE_ITEMS;
+    });
 }
 
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type, LPBYTE data,
                    LPDWORD dataSize) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
-    Query q(kEnumValue);
-    int step = q.Int(1, id).Int(2, index).Step();
-    if (step == SQLITE_ROW) {
-        // The data's size is told also when the name does not fit.
-        const LONG told = PutData(q.Get(), 1, type, data, dataSize);
-        rc = PutName(ColumnText(q.Get(), 0), name, nameSize);
-        return rc ? rc : told;
-    }
-    if (step != SQLITE_DONE) return ErrorOf(step);
-    return (rc = StillThere(id)) ? rc : ERROR_NO_MORE_ITEMS;
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        Query q(kEnumValue);
+        int step = q.Int(1, id).Int(2, index).Step();
+        if (step == SQLITE_ROW) {
+            // The data's size is told also when the name does not fit.
+            const LONG told = PutData(q.Get(), 1, type, data, dataSize);
+            const LONG named = PutName(ColumnText(q.Get(), 0), name, nameSize);
+            return named ? named : told;
+        }
+        if (step != SQLITE_DONE) return ErrorOf(step);
+        LONG rc = StillThere(id);
+        return rc ? rc : ERROR_NO_MORE_ITEMS;
+    });
 }
 
 LONG RegQueryInfoKeyW(HKEY key, LPWSTR, LPDWORD classSize, LPDWORD, LPDWORD subKeys, LPDWORD maxSubKeyLength,
                       LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength, LPDWORD maxValueLength,
                       LPDWORD securityDescriptor, void*) {
-    LONG rc;
-    sqlite3_int64 id = KeyOf(key, &rc);
-    if (!id) return rc;
-    if ((rc = StillThere(id))) return rc;
-    for (LPDWORD zero : {classSize, maxClassLength, securityDescriptor})
-        if (zero) *zero = 0;
-    Query keys(kKeyCounts);
-    int step = keys.Int(1, id).Step();
-    if (step != SQLITE_ROW) return ErrorOf(step);
-    if (subKeys) *subKeys = DWORD(sqlite3_column_int64(keys.Get(), 0));
-    if (maxSubKeyLength) *maxSubKeyLength = DWORD(sqlite3_column_int64(keys.Get(), 1));
-    Query vals(kValueCounts);
-    step = vals.Int(1, id).Step();
-    if (step != SQLITE_ROW) return ErrorOf(step);
-    if (values) *values = DWORD(sqlite3_column_int64(vals.Get(), 0));
-    if (maxValueNameLength) *maxValueNameLength = DWORD(sqlite3_column_int64(vals.Get(), 1));
-    if (maxValueLength) *maxValueLength = DWORD(sqlite3_column_int64(vals.Get(), 2));
-    return ERROR_SUCCESS;
+    return OnKey(key, [&](sqlite3_int64 id) -> LONG {
+        if (LONG rc = StillThere(id)) return rc;
+        for (LPDWORD zero : {classSize, maxClassLength, securityDescriptor})
+            if (zero) *zero = 0;
+        Query keys(kKeyCounts);
+        int step = keys.Int(1, id).Step();
+        if (step != SQLITE_ROW) return ErrorOf(step);
+        if (subKeys) *subKeys = DWORD(sqlite3_column_int64(keys.Get(), 0));
+        if (maxSubKeyLength) *maxSubKeyLength = DWORD(sqlite3_column_int64(keys.Get(), 1));
+        Query vals(kValueCounts);
+        step = vals.Int(1, id).Step();
+        if (step != SQLITE_ROW) return ErrorOf(step);
+        if (values) *values = DWORD(sqlite3_column_int64(vals.Get(), 0));
+        if (maxValueNameLength) *maxValueNameLength = DWORD(sqlite3_column_int64(vals.Get(), 1));
+        if (maxValueLength) *maxValueLength = DWORD(sqlite3_column_int64(vals.Get(), 2));
+        return ERROR_SUCCESS;
+    });
 }

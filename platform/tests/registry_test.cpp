@@ -2,6 +2,7 @@
 // typed values, the sizes and codes of short buffers, stable enumeration, whole-tree deletion,
 // values kept across a restart, and a damaged file that fails every call without stopping anyone.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -196,6 +197,44 @@ TEST_F(RegistryTest, DeletingAKeyTakesItsSubtreeAndLeavesItsHandlesDead) {
     EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"\\"), LONG(ERROR_ACCESS_DENIED)) << "a hive stays";
     for (HKEY k : {leaf, tree, again})
         RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, AKeyAnotherProgramDeletedAndMadeAgainIsFoundAgain) {
+    HKEY key = Create(u"Software\\Cache\\k");
+    ASSERT_EQ(SetDword(key, u"n", 1), 0);
+    RegCloseKey(key);
+    const auto read = [&](DWORD* n) {
+        HKEY k = nullptr;
+        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Cache\\K", 0, KEY_READ, &k);
+        if (rc) return rc;
+        DWORD size = 4;
+        rc = RegQueryValueExW(k, u"n", nullptr, nullptr, reinterpret_cast<BYTE*>(n), &size);
+        RegCloseKey(k);
+        return rc;
+    };
+    DWORD n = 0;
+    ASSERT_EQ(read(&n), 0);
+    EXPECT_EQ(n, 1u);
+
+    // Another program, through its own connection, deletes the key and makes it again.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "registry.sqlite3").c_str(), &other), SQLITE_OK);
+    const auto run = [&](const char* sql) { return sqlite3_exec(other, sql, nullptr, nullptr, nullptr); };
+    ASSERT_EQ(run("PRAGMA busy_timeout = 5000;"
+                  "CREATE TEMP TABLE gone AS SELECT id, parent FROM keys WHERE folded = 'k';"
+                  "DELETE FROM vals WHERE key IN (SELECT id FROM gone);"
+                  "DELETE FROM keys WHERE id IN (SELECT id FROM gone);"
+                  "INSERT INTO keys(parent, name, folded) SELECT parent, 'k', 'k' FROM gone;"
+                  "INSERT INTO vals(key, name, folded, type, data) VALUES(last_insert_rowid(), 'n', 'n', 4,"
+                  " x'02000000');"),
+              SQLITE_OK);
+    ASSERT_EQ(read(&n), 0);
+    EXPECT_EQ(n, 2u) << "the new key's value";
+    ASSERT_EQ(run("DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE folded = 'k');"
+                  "DELETE FROM keys WHERE folded = 'k';"),
+              SQLITE_OK);
+    EXPECT_EQ(read(&n), LONG(ERROR_FILE_NOT_FOUND)) << "gone, as opening it would have said";
+    sqlite3_close(other);
 }
 
 TEST_F(RegistryTest, ValuesOutliveTheProgram) {
