@@ -131,8 +131,7 @@ int32_t NewNotification(App* self, XArgList* args, XVariant*) {
     NUBO::XArgString message(args->GetArg(1));
     XObject* scene = script_class::ArgObjectOf(args, 0, &Scene::Descriptor);
     if (XNotifier* notifier = self->EnsureNotifier(); notifier && scene)
-        notifier->Add(static_cast<Scene*>(scene), message.GetString(), buddyId.GetString(), duration,
-                      kind.GetString());
+        notifier->Add(static_cast<Scene*>(scene), message.GetString(), buddyId.GetString(), duration, kind.GetString());
     if (scene) scene->Release();
     return 0;
 }

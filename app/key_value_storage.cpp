@@ -80,8 +80,8 @@ LONG DeleteRegistryKey(HKEY root, const TWString& path, bool recursive, bool onl
         if (rc != ERROR_SUCCESS) return rc;
         if (onlyIfEmpty) {
             DWORD subKeys = 0, values = 0;
-            rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                                  nullptr, nullptr, nullptr);
+            rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                                  nullptr, nullptr);
             if (rc != ERROR_SUCCESS || subKeys || values) {
                 RegCloseKey(key);
                 return rc;
@@ -221,7 +221,8 @@ int32_t XKeyValueRegistryStore::SetValue(const WCHAR* name, const XVariant& valu
                               nullptr, &key, nullptr);
     if (rc != ERROR_SUCCESS) return MapRegistryError(rc);
     const int kind = value.GetKind();
-    if ((kind >= NUBO::XVK_UINT8 && kind <= NUBO::XVK_INT32) || (kind >= NUBO::XVK_UINT16 && kind <= NUBO::XVK_DOUBLE)) {
+    if ((kind >= NUBO::XVK_UINT8 && kind <= NUBO::XVK_INT32) ||
+        (kind >= NUBO::XVK_UINT16 && kind <= NUBO::XVK_DOUBLE)) {
         const uint32_t n = value.ToUInt32();
         rc = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&n), sizeof(n));
     } else if (kind == NUBO::XVK_STRING) {
@@ -291,8 +292,8 @@ int32_t XKeyValueRegistryStore::GetChildStorages(NUBO::XArray* out) {
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path_.GetString(), 0, KEY_READ, &key);
     if (rc != ERROR_SUCCESS) return MapRegistryError(rc);
     DWORD count = 0;
-    rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                          nullptr, nullptr);
+    rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                          nullptr);
     for (DWORD i = 0; rc == ERROR_SUCCESS && i < count; ++i) {
         WCHAR name[kNameUnits];
         DWORD units = kNameUnits;

@@ -190,23 +190,14 @@ void XBubbleNotifier::Show() {
             data.pszTitle = title;
         }
         data.pszHTML = item->message.GetString();
-        switch (item->kind) {
-        case 1:
-            data.rgskn[0] = {readKey_, {kReadOne, data.rgskn[0].skc.grfFlags}};
-            break;
-        case 2:
-            data.rgskn[0] = {replyKey_, {kReply, data.rgskn[0].skc.grfFlags}};
-            break;
-        case 3:
-            data.rgskn[0] = {sendKey_, {kReply, data.rgskn[0].skc.grfFlags}};
-            break;
-        case 4:
-            data.rgskn[0] = {signInKey_, {kSignIn, data.rgskn[0].skc.grfFlags}};
-            break;
-        default:
-            data.rgskn[0] = {readKey_, {kRead, data.rgskn[0].skc.grfFlags}};
-            break;
-        }
+        // The first soft key by the item's kind, 0 to 4.
+        const struct {
+            const WCHAR* text;
+            WPARAM command;
+        } first[] = {
+            {readKey_, kRead}, {readKey_, kReadOne}, {replyKey_, kReply}, {sendKey_, kReply}, {signInKey_, kSignIn}};
+        const auto& key = first[item->kind >= 0 && item->kind <= 4 ? item->kind : 0];
+        data.rgskn[0] = {key.text, {key.command, data.rgskn[0].skc.grfFlags}};
         data.rgskn[1] = {keepKey_, {kKeepAsRead, data.rgskn[1].skc.grfFlags}};
     } else {
         swprintf(title, 256, manyTitle_, count);

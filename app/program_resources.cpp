@@ -26,9 +26,10 @@ const StringResource kStrings[] = {
 
 // An envelope: "k" its edges and flap, "w" its paper.
 const char* const kEnvelope[16] = {
-    "                ", "                ", "                ", " kkkkkkkkkkkkkk ", " kkwwwwwwwwwwkk ", " kwkwwwwwwwwkwk ",
-    " kwwkwwwwwwkwwk ", " kwwwkwwwwkwwwk ", " kwwwwkwwkwwwwk ", " kwwwwwkkwwwwwk ", " kwwwwwwwwwwwwk ",
-    " kwwwwwwwwwwwwk ", " kkkkkkkkkkkkkk ", "                ", "                ", "                ",
+    "                ", "                ", "                ", " kkkkkkkkkkkkkk ",
+    " kkwwwwwwwwwwkk ", " kwkwwwwwwwwkwk ", " kwwkwwwwwwkwwk ", " kwwwkwwwwkwwwk ",
+    " kwwwwkwwkwwwwk ", " kwwwwwkkwwwwwk ", " kwwwwwwwwwwwwk ", " kwwwwwwwwwwwwk ",
+    " kkkkkkkkkkkkkk ", "                ", "                ", "                ",
 };
 
 const COLORREF kQuiet[] = {RGB(0x20, 0x50, 0x90), RGB(0xFF, 0xFF, 0xFF)};

@@ -64,8 +64,7 @@ void RunScript(benchmark::State& state, const char16_t* call, bool checkSum) {
         app->GetShell()->GetRuntime()->OpenSceneSimple(path.c_str(), nullptr, nullptr, nullptr, nullptr, false);
     oxScriptContext* raw = nullptr;
     if (scene)
-        app->GetShell()->GetRuntime()->GetScriptContextManager()->GetContext(scene->GetContextName().GetString(),
-                                                                             &raw);
+        app->GetShell()->GetRuntime()->GetScriptContextManager()->GetContext(scene->GetContextName().GetString(), &raw);
     NUBO::RefPtr<oxScriptContext> context(raw);
     NUBO::TWString expression(call);
     for (auto _ : state) {

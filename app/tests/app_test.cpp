@@ -79,9 +79,7 @@ TEST_F(AppTest, PropertiesTellTheProgramAndItsPlatform) {
 }
 
 TEST_F(AppTest, ProtectedStringsComeBackOnlyForTheirOwner) {
-    const struct {
-        const char* text;
-    } texts[] = {{"''"}, {"'пароль secret'"}, {"new Array(400).join('ж')"}};
+    const struct { const char* text; } texts[] = {{"''"}, {"'пароль secret'"}, {"new Array(400).join('ж')"}};
     for (const auto& t : texts) {
         SCOPED_TRACE(t.text);
         const std::string script = "var plain = " + std::string(t.text) +

@@ -62,8 +62,9 @@ protected:
 };
 
 TEST_F(KeyValueStorageTest, StoragesNestAndValuesKeepTheirKinds) {
-    oxScene* scene = OpenSceneWithScript("var s = new keyValueStorage(), t = new keyValueStorage();\n"
-                                         "function code(f) { try { f(); return 'ok'; } catch (e) { return 'threw'; } }\n");
+    oxScene* scene =
+        OpenSceneWithScript("var s = new keyValueStorage(), t = new keyValueStorage();\n"
+                            "function code(f) { try { f(); return 'ok'; } catch (e) { return 'threw'; } }\n");
     ASSERT_NE(scene, nullptr);
     EXPECT_EQ(Eval(scene, "s.open('chat.history'); s.setValue('n', 5); s.getValue('n')"), "5");
     auto [type, data] = Stored(u"chat\\history", u"n");
@@ -88,8 +89,7 @@ TEST_F(KeyValueStorageTest, StoragesNestAndValuesKeepTheirKinds) {
          "fallback 0 0"},
         {"t.removeKey('x'); 'removed'", "removed"},
         // Two objects are apart: each has its own storage open.
-        {"t.open('other'); t.setValue('n', 9); s.open('chat.history'); s.getValue('n') + ' ' + t.getValue('n')",
-         "5 9"},
+        {"t.open('other'); t.setValue('n', 9); s.open('chat.history'); s.getValue('n') + ' ' + t.getValue('n')", "5 9"},
         {"code(function () { s.removeStorage('no.such.storage'); })", "threw"},
         {"code(function () { s.open(); })", "threw"},
         {"code(function () { s.setValue('only a name'); })", "threw"},
@@ -120,7 +120,8 @@ TEST_F(KeyValueStorageTest, AWideNumberReadsAsItsLow32BitsAndLargeValuesAreListe
     EXPECT_EQ(Eval(scene, "typeof s.getValue('multi')"), "undefined") << "other types read as empty";
     EXPECT_EQ(Eval(scene, "s.getValue('big').length"), "2000");
     EXPECT_EQ(Stored(u"seeded", u"big").second.size(), 2u * 2000 + 2);
-    EXPECT_EQ(Eval(scene, "var all = s.getAll(); var k = all.allKeys(); var names = []; for (var i = 0; i < k.count; ++i) names.push(k.valueAtIndex(i)); names.sort().join(',')"),
+    EXPECT_EQ(Eval(scene, "var all = s.getAll(); var k = all.allKeys(); var names = []; for (var i = 0; i < k.count; "
+                          "++i) names.push(k.valueAtIndex(i)); names.sort().join(',')"),
               "after,big,multi,small,wide")
         << "every value but the one whose name is too long, the large one included";
     EXPECT_EQ(Eval(scene, "var all = s.getAll(); all.big.length + ' ' + all.small + ' ' + all.after + ' ' + all.wide"),
@@ -181,8 +182,8 @@ TEST_F(KeyValueStorageTest, RemovingStoragesTakesEmptyParentsOnly) {
 
     // Something else under the company key keeps it.
     HKEY other = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum\\Other", 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &other, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum\\Other", 0, nullptr, 0, KEY_WRITE, nullptr, &other,
+                              nullptr),
               0);
     RegCloseKey(other);
     EXPECT_EQ(Eval(scene, "s.removeStorage(''); 'done'"), "done");
@@ -213,9 +214,7 @@ TEST_F(KeyValueStorageTest, ValuesSurviveARestartAndAClosedStorageActsOnTheHive)
 
 TEST_F(KeyValueStorageTest, ADamagedRegistryFailsTheCallsAndNothingElse) {
     platform::registry::CloseDatabase();
-    {
-        std::ofstream(folder / "registry.sqlite3") << std::string(4096, '\x01');
-    }
+    { std::ofstream(folder / "registry.sqlite3") << std::string(4096, '\x01'); }
     ::testing::internal::CaptureStderr();
     oxScene* scene = OpenSceneWithScript("var s = new keyValueStorage(); s.open('x');\n"
                                          "function code(f) { try { return f(); } catch (e) { return 'threw'; } }\n");

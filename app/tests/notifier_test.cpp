@@ -37,8 +37,17 @@ Bubble Current() {
     d.cbStruct = sizeof(d);
     Bubble b;
     if (SHNotificationGetData(&kClass, 100, &d) != 0) return b;
-    b = Bubble{true,           d.pszTitle,           d.pszHTML, d.rgskn[0].pszTitle, d.rgskn[1].pszTitle,
-               d.pszTodaySK, d.rgskn[0].skc.wpCmd, d.rgskn[1].skc.wpCmd, d.grfFlags, d.hicon, d.hwndSink};
+    b = Bubble{true,
+               d.pszTitle,
+               d.pszHTML,
+               d.rgskn[0].pszTitle,
+               d.rgskn[1].pszTitle,
+               d.pszTodaySK,
+               d.rgskn[0].skc.wpCmd,
+               d.rgskn[1].skc.wpCmd,
+               d.grfFlags,
+               d.hicon,
+               d.hwndSink};
     return b;
 }
 
@@ -98,7 +107,7 @@ TEST_P(NotifierTest, OneNotificationHasTheTitleAndSoftKeysOfItsKind) {
         std::u16string key1;
         WPARAM command1;
     } kinds[] = {
-        {"unknownIM", u"Прочитать", 105}, {"knownIM", u"Ответить", 103}, {"alert", u"Отправить МС", 103},
+        {"unknownIM", u"Прочитать", 105}, {"knownIM", u"Ответить", 103},  {"alert", u"Отправить МС", 103},
         {"other", u"Прочитать", 102},     {"KnownIM", u"Прочитать", 102},
     };
     for (const auto& k : kinds) {

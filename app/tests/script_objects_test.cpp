@@ -2,8 +2,8 @@
 #include <string>
 
 #include "app/script_function.h"
-#include "app/timer.h"
 #include "app/tests/script_scene.h"
+#include "app/timer.h"
 #include "app/uri_request.h"
 #include "platform/net/url_moniker.h"
 #include "platform/tests/http_test_server.h"

@@ -26,9 +26,9 @@ protected:
         app = new oxApplication();
         app->AddRef();
         ASSERT_EQ(app->Init(), 1);
-        folder = std::filesystem::temp_directory_path() /
-                 ("tandu-script-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            std::filesystem::temp_directory_path() / ("tandu-script-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
     }

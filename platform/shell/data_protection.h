@@ -18,8 +18,8 @@ HLOCAL LocalAlloc(UINT flags, SIZE_T size);
 HLOCAL LocalFree(HLOCAL memory);
 
 // The output is allocated with LocalAlloc. Description, entropy, prompt and flags are not used.
-BOOL CryptProtectData(DATA_BLOB* in, LPCWSTR description, DATA_BLOB* entropy, void* reserved, void* prompt,
-                      DWORD flags, DATA_BLOB* out);
+BOOL CryptProtectData(DATA_BLOB* in, LPCWSTR description, DATA_BLOB* entropy, void* reserved, void* prompt, DWORD flags,
+                      DATA_BLOB* out);
 // FALSE (last error ERROR_INVALID_DATA) for a blob that is not one of this user's.
 BOOL CryptUnprotectData(DATA_BLOB* in, LPWSTR* description, DATA_BLOB* entropy, void* reserved, void* prompt,
                         DWORD flags, DATA_BLOB* out);

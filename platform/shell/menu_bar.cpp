@@ -21,7 +21,7 @@ constexpr const WCHAR* kMenuListClass = u"menu_list";
 constexpr UINT kMsgOpenItem = WM_USER + 1;
 constexpr UINT kMsgCloseList = WM_USER + 2;
 
-constexpr COLORREF kBarColour = RGB(0x20, 0x30, 0x48);
+constexpr COLORREF kBarColour = platform::shell::kChromeBarColour;
 constexpr COLORREF kKeyColour = RGB(0x38, 0x50, 0x70);
 constexpr COLORREF kSipColour = RGB(0x60, 0x80, 0xA8);
 constexpr COLORREF kListColour = RGB(0xF0, 0xF0, 0xF0);

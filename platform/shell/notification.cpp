@@ -9,9 +9,9 @@
 #include "platform/shell/task_bar.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/input.h"
+#include "platform/win/last_error.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
-#include "platform/win/last_error.h"
 #include "platform/win/resources.h"
 #include "platform/win/timer.h"
 #include "platform/win/window_paint.h"
@@ -20,11 +20,11 @@ namespace {
 
 constexpr const WCHAR* kBubbleClass = u"SHNotificationBubble";
 constexpr UINT_PTR kHideTimer = 1;
-constexpr COLORREF kTitleColour = RGB(0x20, 0x30, 0x48);
-constexpr COLORREF kKeyColour = RGB(0x50, 0x68, 0x88);
+constexpr COLORREF kTitleColour = platform::shell::kChromeBarColour;
+constexpr COLORREF kKeyColour = platform::shell::kChromeButtonColour;
 constexpr COLORREF kBodyColour = RGB(0xFF, 0xFF, 0xF0);
-constexpr COLORREF kBorderColour = RGB(0x20, 0x30, 0x48);
-constexpr COLORREF kLightText = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kBorderColour = platform::shell::kChromeBarColour;
+constexpr COLORREF kLightText = platform::shell::kChromeTextColour;
 constexpr COLORREF kDarkText = RGB(0x00, 0x00, 0x00);
 
 struct Notification {
@@ -259,7 +259,8 @@ int Entity(const WCHAR* p, WCHAR* out) {
     static const struct {
         const WCHAR* name;
         WCHAR unit;
-    } names[] = {{u"amp;", u'&'}, {u"lt;", u'<'}, {u"gt;", u'>'}, {u"quot;", u'"'}, {u"apos;", u'\''}, {u"nbsp;", 0xA0}};
+    } names[] = {{u"amp;", u'&'},  {u"lt;", u'<'},    {u"gt;", u'>'},
+                 {u"quot;", u'"'}, {u"apos;", u'\''}, {u"nbsp;", 0xA0}};
     for (const auto& e : names) {
         const size_t n = wcslen(e.name);
         if (_wcsnicmp(p, e.name, n) == 0) {

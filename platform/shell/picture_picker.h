@@ -5,7 +5,6 @@
 #include "platform/types.h"
 #include "platform/win/window.h"
 
-
 struct OPENFILENAMEEX {
     DWORD lStructSize;
     HWND hwndOwner;

@@ -123,8 +123,8 @@ void MakeParentFolders(const std::string& path) {
 }
 
 void Report(const std::string& path, const char* why) {
-    std::string text = "tandu: the registry " + path + " cannot be used (" + why +
-                       "); stored values are not available in this run\n";
+    std::string text =
+        "tandu: the registry " + path + " cannot be used (" + why + "); stored values are not available in this run\n";
     std::fputs(text.c_str(), stderr);
 }
 

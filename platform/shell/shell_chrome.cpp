@@ -164,7 +164,8 @@ void ChromePainter::Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT ali
     if (!text || !text[0] || !EnsureFont()) return;
     SetTextColor(dc_, colour);
     RECT box = r;
-    DrawTextW(dc_, text, -1, &box, (align & (DT_CENTER | DT_RIGHT)) | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc_, text, -1, &box,
+              (align & (DT_CENTER | DT_RIGHT)) | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 } // namespace platform::shell

@@ -12,6 +12,11 @@
 
 namespace platform::shell {
 
+// The chrome's colours: its dark bars, its buttons and its labels.
+constexpr COLORREF kChromeBarColour = RGB(0x20, 0x30, 0x48);
+constexpr COLORREF kChromeButtonColour = RGB(0x50, 0x68, 0x88);
+constexpr COLORREF kChromeTextColour = RGB(0xFF, 0xFF, 0xFF);
+
 // The strips scale with the screen's dots per inch (26 units at 96).
 int BarHeight();
 int InputPanelHeight();

@@ -15,9 +15,9 @@
 namespace {
 
 constexpr const WCHAR* kTaskBarClass = u"HHTaskBar";
-constexpr COLORREF kBarColour = RGB(0x20, 0x30, 0x48);
-constexpr COLORREF kButtonColour = RGB(0x50, 0x68, 0x88);
-constexpr COLORREF kTextColour = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kBarColour = platform::shell::kChromeBarColour;
+constexpr COLORREF kButtonColour = platform::shell::kChromeButtonColour;
+constexpr COLORREF kTextColour = platform::shell::kChromeTextColour;
 
 HWND taskBar = nullptr;
 bool taskBarShown = true;

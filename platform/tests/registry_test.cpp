@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,9 @@ namespace {
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("tandu-registry-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            std::filesystem::temp_directory_path() / ("tandu-registry-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         UseFile(folder / "registry.sqlite3");
@@ -44,12 +44,13 @@ protected:
     LONG SetDword(HKEY key, const WCHAR* name, DWORD n) {
         return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&n), 4);
     }
-    std::vector<std::u16string> SubKeys(HKEY key) {
+    // Every name an enumeration gives, in its order.
+    template <class Enumerate> std::vector<std::u16string> Names(HKEY key, Enumerate enumerate) {
         std::vector<std::u16string> out;
         for (DWORD i = 0;; ++i) {
             WCHAR name[256];
             DWORD units = 256;
-            LONG rc = RegEnumKeyExW(key, i, name, &units, nullptr, nullptr, nullptr, nullptr);
+            LONG rc = enumerate(key, i, name, &units);
             if (rc == LONG(ERROR_NO_MORE_ITEMS)) break;
             EXPECT_EQ(rc, 0);
             if (rc) break;
@@ -57,18 +58,15 @@ protected:
         }
         return out;
     }
+    std::vector<std::u16string> SubKeys(HKEY key) {
+        return Names(key, [](HKEY k, DWORD i, WCHAR* name, DWORD* units) {
+            return RegEnumKeyExW(k, i, name, units, nullptr, nullptr, nullptr, nullptr);
+        });
+    }
     std::vector<std::u16string> ValueNames(HKEY key) {
-        std::vector<std::u16string> out;
-        for (DWORD i = 0;; ++i) {
-            WCHAR name[256];
-            DWORD units = 256;
-            LONG rc = RegEnumValueW(key, i, name, &units, nullptr, nullptr, nullptr, nullptr);
-            if (rc == LONG(ERROR_NO_MORE_ITEMS)) break;
-            EXPECT_EQ(rc, 0);
-            if (rc) break;
-            out.emplace_back(name, units);
-        }
-        return out;
+        return Names(key, [](HKEY k, DWORD i, WCHAR* name, DWORD* units) {
+            return RegEnumValueW(k, i, name, units, nullptr, nullptr, nullptr, nullptr);
+        });
     }
 
     std::filesystem::path folder;
@@ -76,7 +74,8 @@ protected:
 
 TEST_F(RegistryTest, KeysAreMadeWithTheirParentsAndFoundWithoutCase) {
     HKEY missing = reinterpret_cast<HKEY>(1);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum", 0, KEY_READ, &missing), LONG(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum", 0, KEY_READ, &missing),
+              LONG(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(missing, nullptr);
 
     HKEY key = nullptr;

@@ -40,8 +40,8 @@ HICON MakeIcon(const platform::resources::IconResource& r, int size) {
             const char* at = std::find(r.keys, r.keys + keys, c);
             if (at == r.keys + keys) continue;
             const COLORREF colour = r.colours[at - r.keys];
-            icon->pixels[size_t(y) * size + x] =
-                0xFF000000u | (uint32_t(GetRValue(colour)) << 16) | (uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
+            icon->pixels[size_t(y) * size + x] = 0xFF000000u | (uint32_t(GetRValue(colour)) << 16) |
+                                                 (uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
         }
     std::lock_guard<std::mutex> lock(iconsMutex);
     liveIcons.insert(icon);

@@ -28,8 +28,8 @@ struct IconResource {
     UINT id;
     int size;
     const char* const* rows;
-    const char* keys;          // palette keys
-    const COLORREF* colours;   // one per key
+    const char* keys;        // palette keys
+    const COLORREF* colours; // one per key
 };
 
 // The tables stay the caller's and must live as long as the program.
