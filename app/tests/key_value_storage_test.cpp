@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/tests/script_scene.h"
+#include "app/win_main.h"
+#include "platform/backend/headless.h"
 #include "platform/shell/registry.h"
 #include "runtime/script_constructors.h"
 #include "runtime/stream.h"
@@ -281,6 +283,46 @@ TEST(KeyValueStorageKillTest, NoReturnedWriteIsLostWhenTheProgramIsKilled) {
     for (const char* suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(path + suffix);
     unsetenv("TANDU_REGISTRY");
+}
+
+} // namespace
+
+namespace {
+
+int32_t readOnStart = -1;
+
+// The program starts and runs on a damaged registry: the storage's calls fail, it says why once,
+// and the first scene opens and closes as always.
+TEST(KeyValueStorageProgramTest, TheProgramRunsOnADamagedRegistry) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tandu-kvs-program-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "registry.sqlite3") << std::string(4096, 'x');
+    platform::registry::CloseDatabase();
+    setenv("TANDU_REGISTRY", (folder / "registry.sqlite3").c_str(), 1);
+    setenv("TANDU_RUNTIME_DIR", folder.c_str(), 1);
+    platform::headless::UseVirtualClock(0);
+    app::SetRunBound(1);
+    app::SetSceneDriver([](Shell*) {
+        XKeyValueRegistryStore store;
+        store.Open(u"mobileTandu");
+        NUBO::XVariant value;
+        readOnStart = store.GetValue(u"login", &value);
+    });
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readOnStart, 1);
+    EXPECT_NE(said.find("the registry " + (folder / "registry.sqlite3").string() + " cannot be used"),
+              std::string::npos)
+        << said;
+    app::SetSceneDriver(nullptr);
+    app::SetRunBound(0);
+    platform::headless::UseRealClock();
+    platform::registry::CloseDatabase();
+    unsetenv("TANDU_REGISTRY");
+    unsetenv("TANDU_RUNTIME_DIR");
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
