@@ -44,7 +44,9 @@ constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
-// `subKey` is a path of names separated by "\"; null or empty opens the key itself again.
+// `subKey` is a path of names separated by "\"; null or empty opens the key itself again. A key
+// opened before in this run opens from memory; when another program has deleted it since, the
+// first call on the new handle answers ERROR_FILE_NOT_FOUND, as opening it would have.
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 // Creates the key and every missing key above it.
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
