@@ -162,6 +162,13 @@ TEST_P(NotifierTest, SpinnersPageThroughTheQueueAndStopAtItsEnds) {
     EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t2 из 2");
     Command(105);
     EXPECT_EQ(Seen(), "viewBuddyConversation:buddy-alert0");
+    // While the bubble shows, the hardware soft keys are its own.
+    platform::headless::SoftKey(1);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Seen(), "viewBuddyConversation:buddy-alert0");
+    platform::headless::SoftKey(2);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Notifier()->GetCount(), 1);
 }
 
 TEST_P(NotifierTest, TheTenthNotificationTurnsTheBubbleIntoASummary) {

@@ -323,6 +323,13 @@ RECT GetBubblePart(BubblePart part) {
     return RECT{r.left + at.left, r.top + at.top, r.right + at.left, r.bottom + at.top};
 }
 
+bool BubbleSoftKeyMessage(int which, MSG* out) {
+    const Notification* n = Shown();
+    if (!n || which < 0 || which >= NOTIF_NUM_SOFTKEYS || !out) return false;
+    *out = MSG{n->sink, WM_COMMAND, n->keys[which].wpCmd, 0, 0, {0, 0}};
+    return true;
+}
+
 HWND GetBubbleWindow() {
     return Shown() ? bubble : nullptr;
 }

@@ -2,7 +2,7 @@
 // Shell notifications: a program adds a notification under its class id and a number, and the
 // shell shows it as a bubble above the menu-bar strip: an icon and a title in the bubble's title
 // bar (text after a tab stands at the right, before the spinners that page through the program's
-// queue), the body, and two soft keys. A soft key tapped posts WM_COMMAND with its command to the
+// queue), the body, and two soft keys. A soft key tapped (or pressed) posts WM_COMMAND with its command to the
 // sink window; a spinner sends it WM_NOTIFY with SHNN_NAVPREV or SHNN_NAVNEXT. The bubble hides
 // after the notification's duration; the notification itself stays until it is removed. Each
 // notification shown is also written to the debug output. The body is shown as plain text: tags
@@ -11,6 +11,7 @@
 
 #include "platform/com/guid.h"
 #include "platform/types.h"
+#include "platform/win/message_queue.h"
 #include "platform/win/window.h"
 
 enum SHNP { SHNP_ICONIC = 0, SHNP_INFORM = 0x1B1 };
@@ -101,6 +102,8 @@ enum class BubblePart { kWhole, kTitle, kBody, kPrevious, kNext, kSoftKey1, kSof
 RECT GetBubblePart(BubblePart part);
 // The bubble window, or null when none shows.
 HWND GetBubbleWindow();
+// While a bubble shows, the soft keys are its own: the message soft key `which` (0 or 1) sends.
+bool BubbleSoftKeyMessage(int which, MSG* out);
 // The body as the bubble shows it.
 std::u16string PlainTextFromHtml(const WCHAR* html);
 // Forgets every notification and the bubble (tests, and the shell going).
