@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,12 +15,20 @@
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/shell/registry.h"
+#include "runtime/result_codes.h"
 #include "runtime/script_constructors.h"
 #include "runtime/stream.h"
 
 namespace {
 
 constexpr const WCHAR* kRoot = u"Software\\Kestrum\\XKeyValueStorage";
+
+// The number of the script error a result code raises, as scripts print it.
+std::string Hex(int32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "%x", uint32_t(NUBO::HResultFromResult(code)));
+    return text;
+}
 
 class KeyValueStorageTest : public test::ScriptSceneTest {
 protected:
@@ -66,7 +75,7 @@ protected:
 TEST_F(KeyValueStorageTest, StoragesNestAndValuesKeepTheirKinds) {
     oxScene* scene =
         OpenSceneWithScript("var s = new keyValueStorage(), t = new keyValueStorage();\n"
-                            "function code(f) { try { f(); return 'ok'; } catch (e) { return 'threw'; } }\n");
+                            "function code(f) { try { f(); return 'ok'; } catch (e) { return (e.number >>> 0).toString(16); } }\n");
     ASSERT_NE(scene, nullptr);
     EXPECT_EQ(Eval(scene, "s.open('chat.history'); s.setValue('n', 5); s.getValue('n')"), "5");
     auto [type, data] = Stored(u"chat\\history", u"n");
@@ -78,7 +87,7 @@ TEST_F(KeyValueStorageTest, StoragesNestAndValuesKeepTheirKinds) {
 
     struct Case {
         const char* script;
-        const char* expected;
+        std::string expected;
     } cases[] = {
         // A boolean writes nothing and succeeds.
         {"s.open('prefs'); s.setValue('b', true); s.getValue('b', 1) + ' ' + s.keyExists('b')", "1 false"},
@@ -92,9 +101,9 @@ TEST_F(KeyValueStorageTest, StoragesNestAndValuesKeepTheirKinds) {
         {"t.removeKey('x'); 'removed'", "removed"},
         // Two objects are apart: each has its own storage open.
         {"t.open('other'); t.setValue('n', 9); s.open('chat.history'); s.getValue('n') + ' ' + t.getValue('n')", "5 9"},
-        {"code(function () { s.removeStorage('no.such.storage'); })", "threw"},
-        {"code(function () { s.open(); })", "threw"},
-        {"code(function () { s.setValue('only a name'); })", "threw"},
+        {"code(function () { s.removeStorage('no.such.storage'); })", Hex(NUBO::XR_NOT_FOUND)},
+        {"code(function () { s.open(); })", Hex(NUBO::XR_TOO_FEW_ARGS)},
+        {"code(function () { s.setValue('only a name'); })", Hex(NUBO::XR_TOO_FEW_ARGS)},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval(scene, c.script), c.expected) << c.script;
@@ -219,10 +228,10 @@ TEST_F(KeyValueStorageTest, ADamagedRegistryFailsTheCallsAndNothingElse) {
     { std::ofstream(folder / "registry.sqlite3") << std::string(4096, '\x01'); }
     ::testing::internal::CaptureStderr();
     oxScene* scene = OpenSceneWithScript("var s = new keyValueStorage(); s.open('x');\n"
-                                         "function code(f) { try { return f(); } catch (e) { return 'threw'; } }\n");
+                                         "function code(f) { try { return f(); } catch (e) { return (e.number >>> 0).toString(16); } }\n");
     ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(Eval(scene, "code(function () { return s.getValue('n', 1); })"), "threw");
-    EXPECT_EQ(Eval(scene, "code(function () { s.setValue('n', 1); })"), "threw");
+    EXPECT_EQ(Eval(scene, "code(function () { return s.getValue('n', 1); })"), Hex(NUBO::XR_FAIL));
+    EXPECT_EQ(Eval(scene, "code(function () { s.setValue('n', 1); })"), Hex(NUBO::XR_FAIL));
     EXPECT_EQ(Eval(scene, "s.keyExists('n') + ' ' + (1 + 1)"), "false 2") << "the script runs on";
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("cannot be used"), std::string::npos) << said;
