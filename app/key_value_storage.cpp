@@ -138,12 +138,15 @@ int32_t KeyExists(XKeyValueStorage* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t GetAll(XKeyValueStorage* self, XArgList*, XVariant* out) {
+// A new collection filled from the open storage: its values or its child storages; empty when
+// the storage does not exist.
+template <class Collection, int32_t (*Create)(XObject**), int32_t (XKeyValueRegistryStore::*Fill)(Collection*)>
+int32_t Collect(XKeyValueStorage* self, XArgList*, XVariant* out) {
     if (!self->GetStore()) return NUBO::XR_FAIL;
     XObject* made = nullptr;
-    if (int32_t rc = NUBO::CreateXDictionary(&made)) return rc;
-    RefPtr<XObject> dictionary(made);
-    int32_t rc = self->GetStore()->GetAll(static_cast<NUBO::XDictionary*>(made));
+    if (int32_t rc = Create(&made)) return rc;
+    RefPtr<XObject> collection(made);
+    int32_t rc = (self->GetStore()->*Fill)(static_cast<Collection*>(made));
     if (rc != 0 && rc != NUBO::XR_NOT_FOUND) return rc;
     out->SetObject(made);
     return 0;
@@ -154,17 +157,6 @@ int32_t RemoveKey(XKeyValueStorage* self, XArgList* args, XVariant*) {
     NUBO::XArgString name(args->GetArg(0));
     int32_t rc = self->GetStore()->RemoveValue(name.GetString());
     return rc == NUBO::XR_NOT_FOUND ? 0 : rc;
-}
-
-int32_t GetChildStorages(XKeyValueStorage* self, XArgList*, XVariant* out) {
-    if (!self->GetStore()) return NUBO::XR_FAIL;
-    XObject* made = nullptr;
-    if (int32_t rc = NUBO::CreateXArray(&made)) return rc;
-    RefPtr<XObject> array(made);
-    int32_t rc = self->GetStore()->GetChildStorages(static_cast<NUBO::XArray*>(made));
-    if (rc != 0 && rc != NUBO::XR_NOT_FOUND) return rc;
-    out->SetObject(made);
-    return 0;
 }
 
 int32_t RemoveStorage(XKeyValueStorage* self, XArgList* args, XVariant*) {
@@ -180,9 +172,10 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<1, GetValue>("getValue"),
     MethodRow<2, SetValue>("setValue"),
     MethodRow<1, KeyExists>("keyExists"),
-    MethodRow<0, GetAll>("getAll"),
+    MethodRow<0, Collect<NUBO::XDictionary, NUBO::CreateXDictionary, &XKeyValueRegistryStore::GetAll>>("getAll"),
     MethodRow<1, RemoveKey>("removeKey"),
-    MethodRow<0, GetChildStorages>("getChildStorages"),
+    MethodRow<0, Collect<NUBO::XArray, NUBO::CreateXArray, &XKeyValueRegistryStore::GetChildStorages>>(
+        "getChildStorages"),
     MethodRow<1, RemoveStorage>("removeStorage"),
     NUBO::XMemberEnd(),
 };

@@ -73,9 +73,9 @@ protected:
 };
 
 TEST_F(KeyValueStorageTest, StoragesNestAndValuesKeepTheirKinds) {
-    oxScene* scene =
-        OpenSceneWithScript("var s = new keyValueStorage(), t = new keyValueStorage();\n"
-                            "function code(f) { try { f(); return 'ok'; } catch (e) { return (e.number >>> 0).toString(16); } }\n");
+    oxScene* scene = OpenSceneWithScript(
+        "var s = new keyValueStorage(), t = new keyValueStorage();\n"
+        "function code(f) { try { f(); return 'ok'; } catch (e) { return (e.number >>> 0).toString(16); } }\n");
     ASSERT_NE(scene, nullptr);
     EXPECT_EQ(Eval(scene, "s.open('chat.history'); s.setValue('n', 5); s.getValue('n')"), "5");
     auto [type, data] = Stored(u"chat\\history", u"n");
@@ -227,8 +227,9 @@ TEST_F(KeyValueStorageTest, ADamagedRegistryFailsTheCallsAndNothingElse) {
     platform::registry::CloseDatabase();
     { std::ofstream(folder / "registry.sqlite3") << std::string(4096, '\x01'); }
     ::testing::internal::CaptureStderr();
-    oxScene* scene = OpenSceneWithScript("var s = new keyValueStorage(); s.open('x');\n"
-                                         "function code(f) { try { return f(); } catch (e) { return (e.number >>> 0).toString(16); } }\n");
+    oxScene* scene = OpenSceneWithScript(
+        "var s = new keyValueStorage(); s.open('x');\n"
+        "function code(f) { try { return f(); } catch (e) { return (e.number >>> 0).toString(16); } }\n");
     ASSERT_NE(scene, nullptr);
     EXPECT_EQ(Eval(scene, "code(function () { return s.getValue('n', 1); })"), Hex(NUBO::XR_FAIL));
     EXPECT_EQ(Eval(scene, "code(function () { s.setValue('n', 1); })"), Hex(NUBO::XR_FAIL));
