@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/app.h"
+#include "app/key_value_storage.h"
 #include "app/script_function.h"
 #include "app/shell_listener.h"
 #include "app/timer.h"
@@ -159,10 +161,10 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Step("listener");
 
             XVariant out;
-            // FIXME: "device", "app" and "crypto" come with their host objects; until then the
-            // scripts miss them, as when they cannot be made.
+            // FIXME: "device" and "crypto" come with their host objects; until then the scripts
+            // miss them, as when they cannot be made.
             XObject* device = nullptr;
-            XObject* appObject = nullptr;
+            XObject* appObject = MakeHostObject<App>();
             XObject* crypto = nullptr;
             shell->AddDOMObject(TWString(u"device"), device, &out);
             shell->AddDOMObject(TWString(u"app"), appObject, &out);
@@ -175,10 +177,10 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* xDictionary = MakeConstructor(NUBO::CreateXDictionary);
             XObject* uriRequest = MakeConstructor(CreateXUriRequest);
             XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
-            // FIXME: these four come with their host objects.
+            // FIXME: these three come with their host objects.
             XObject* xmlHttpRequest = nullptr;
             XObject* domDocument = nullptr;
-            XObject* keyValueStorage = nullptr;
+            XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
             XObject* xOpenAuth = nullptr;
             // FIXME: appUtils comes with the script API.
             XObject* appUtils = nullptr;
