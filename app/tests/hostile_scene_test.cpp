@@ -1,0 +1,76 @@
+// The program started beside scenes written to break it: each is refused or survived, and the
+// program ends on its own or at its run bound with status 0, never by a crash or a hang.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/tests/program_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBoxHeader = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                   "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"main\">\n";
+
+// A scene whose only content is its script `src`.
+std::string SceneWithScript(const char* src) {
+    return std::string(kBoxHeader) + "  <script language=\"javascript\" src=\"" + src + "\"/>\n</vbox>\n";
+}
+
+class HostileSceneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("tandu-hostile-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "resources");
+        fs::copy_file(TANDU_PROGRAM, folder / "tandu");
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    void Write(const char* name, const std::string& text) { std::ofstream(folder / "resources" / name) << text; }
+
+    // `stackBytes` bounds the program's stack (0 keeps the system's).
+    program_test::Outcome Run(const char* runSeconds = "1", size_t stackBytes = 0) {
+        const std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
+        const std::string bound = std::string("TANDU_RUN_SECONDS=") + runSeconds;
+        return program_test::RunProgram({"TANDU_HEADLESS=1", bound, runtime}, 60000, (folder / "tandu").c_str(),
+                                        (folder / "stderr").string(), stackBytes);
+    }
+
+    fs::path folder;
+};
+
+// A fifth of a second into the run the probe says the program still runs.
+constexpr const char* kProbe = "var probe = { report: function () { shell.print(\"still running\"); } };\n"
+                               "setTimeoutObject(probe, \"report\", 200);\n";
+
+TEST_F(HostileSceneTest, ASceneThatClosesItselfWhileItLoadsEndsTheProgram) {
+    // The run bound is far away: only the scene's own close can end the run in time.
+    const char* closes[] = {"__scriptHelper.getSceneProxy().close();\n",
+                            "shell.closeScene(__scriptHelper.getSceneProxy());\n"};
+    for (const char* close : closes) {
+        SCOPED_TRACE(close);
+        Write("main.box", SceneWithScript("main.js"));
+        Write("main.js", std::string(kProbe) + close + "shell.print(\"asked to close\");\n");
+        program_test::Outcome run = Run("50");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(program_test::Occurrences(run.errors, "asked to close\n"), 1) << run.errors;
+        EXPECT_EQ(program_test::Occurrences(run.errors, "still running\n"), 0) << run.errors;
+    }
+}
+
+TEST_F(HostileSceneTest, ASecondSceneThatClosesItselfWhileItLoadsLeavesTheFirstRunning) {
+    Write("main.box", SceneWithScript("main.js"));
+    Write("main.js", std::string(kProbe) + "shell.openScene(\"second.box\", null, \"second\", null, null, false);\n");
+    Write("second.box", SceneWithScript("second.js"));
+    Write("second.js", "__scriptHelper.getSceneProxy().close();\n");
+    program_test::Outcome run = Run();
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "still running\n"), 1) << run.errors;
+}
+
+} // namespace
