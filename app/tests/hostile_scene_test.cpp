@@ -73,4 +73,51 @@ TEST_F(HostileSceneTest, ASecondSceneThatClosesItselfWhileItLoadsLeavesTheFirstR
     EXPECT_EQ(program_test::Occurrences(run.errors, "still running\n"), 1) << run.errors;
 }
 
+TEST_F(HostileSceneTest, AnOverlongNameAScriptAsksForFailsOnlyThatCall) {
+    // Asked for while the scene's markup is read: the markup read afterwards is not the worse for it.
+    Write("main.box", std::string(kBoxHeader) + "  <script language=\"javascript\" src=\"main.js\"/>\n"
+                                                "  <simpleText id=\"after\" value=\"read after the script\"/>\n"
+                                                "</vbox>\n");
+    Write("main.js", std::string(kProbe) + "var scene = __scriptHelper.getSceneProxy();\n"
+                                           "var long = new Array(5000).join(\"x\");\n"
+                                           "shell.print(\"box: \" + scene.createBox(long));\n"
+                                           "try { scene.addCommandGroup(long); } catch (e) {}\n"
+                                           "var later = { run: function () {\n"
+                                           "    shell.print(shell.getSceneByName(\"main\").getBoxById(\"after\").getAttribute(\"value\"));\n"
+                                           "} };\n"
+                                           "setTimeoutObject(later, \"run\", 100);\n");
+    program_test::Outcome run = Run();
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "Name too long"), 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "read after the script\n"), 1) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "still running\n"), 1) << run.errors;
+}
+
+TEST_F(HostileSceneTest, AFailedSceneKeepsTheNamesItsScriptGaveToAnotherScene) {
+    // The second scene's markup adds a name, its script gives that name to a box of the first scene,
+    // then the markup breaks.
+    Write("main.box", std::string(kBoxHeader) + "  <simpleText id=\"title\" value=\"Tandu\"/>\n"
+                                                "  <script language=\"javascript\" src=\"main.js\"/>\n</vbox>\n");
+    Write("main.js", "var opener = { open: function () {\n"
+                     "    var title = shell.getSceneByName(\"main\").getBoxById(\"title\");\n"
+                     "    try { shell.openScene(\"broken.box\", null, \"second\", null, null, false); } catch (e) {}\n"
+                     "    title.setAttribute(\"aNameMadeLater\", \"1\");\n"
+                     "    shell.print(\"id after the failed load: \" + title.getAttribute(\"id\"));\n"
+                     "    shell.print(\"found by id: \" + (shell.getSceneByName(\"main\").getBoxById(\"freshName\") == title));\n"
+                     "} };\n"
+                     "setTimeoutObject(opener, \"open\", 100);\n");
+    Write("broken.box", "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"second\">\n"
+                        "  <box id=\"freshName\"/>\n"
+                        "  <script language=\"javascript\" src=\"second.js\"/>\n"
+                        "  <box></hbox>\n"
+                        "</vbox>\n");
+    Write("second.js", "shell.getSceneByName(\"main\").getBoxById(\"title\").setAttribute(\"id\", \"freshName\");\n");
+    program_test::Outcome run = Run();
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "mismatched tag. File:broken.box. Line#4 Column#9\n"), 1)
+        << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "id after the failed load: freshName\n"), 1) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "found by id: true\n"), 1) << run.errors;
+}
+
 } // namespace

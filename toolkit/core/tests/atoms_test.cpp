@@ -256,13 +256,16 @@ TEST_F(oxAtomsTest, LongNamesAreFoundAgainAndOverlongOnesRefused) {
     EXPECT_EQ(oxAtoms::Intern(u"afterOver"), next + 1); // the refused name used no id
 }
 
-// A failed document gives its names back; one that succeeded, nested in it or not, keeps them.
-TEST_F(oxAtomsTest, FailedDocumentsGiveTheirNamesBack) {
+// A failed document gives back the names that it alone holds; the names of a document nested in it
+// that succeeded stay, and so do its own names that the nested one found.
+TEST_F(oxAtomsTest, FailedDocumentsGiveBackOnlyTheNamesTheyAloneHold) {
     oxAtom before = oxAtoms::Intern(u"beforeAll");
     uint32_t outer = oxAtoms::BeginDocument();
     oxAtom a = oxAtoms::Intern(u"outerName");
+    oxAtom shared = oxAtoms::Intern(u"outerShared");
     uint32_t inner = oxAtoms::BeginDocument();
     oxAtom b = oxAtoms::Intern(u"innerName");
+    EXPECT_EQ(oxAtoms::Intern(u"OUTERSHARED"), shared);
     oxAtoms::EndDocument(inner, false);
     oxAtom c = oxAtoms::Intern(u"outerLate");
     uint32_t failing = oxAtoms::BeginDocument();
@@ -272,11 +275,14 @@ TEST_F(oxAtomsTest, FailedDocumentsGiveTheirNamesBack) {
     EXPECT_EQ(oxAtoms::Find(u"innerName"), b);
     oxAtoms::EndDocument(outer, true);
     EXPECT_EQ(oxAtoms::Find(u"beforeAll"), before);
-    EXPECT_EQ(oxAtoms::Find(u"outerName"), a);
+    EXPECT_EQ(oxAtoms::Find(u"outerName"), 0);
+    EXPECT_EQ(NameOf(a), u"<none>");
+    EXPECT_EQ(oxAtoms::Find(u"outerShared"), shared);
     EXPECT_EQ(oxAtoms::Find(u"innerName"), b);
     EXPECT_EQ(oxAtoms::Find(u"outerLate"), 0);
     EXPECT_EQ(NameOf(c), u"<none>");
-    EXPECT_EQ(oxAtoms::Intern(u"reused"), c); // the id is free again
+    EXPECT_EQ(oxAtoms::Intern(u"reused"), c); // the ids above the last one held are free again
+    EXPECT_EQ(oxAtoms::Intern(u"afterReused"), c + 1);
     EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kNone);
 }
 
