@@ -120,4 +120,71 @@ TEST_F(HostileSceneTest, AFailedSceneKeepsTheNamesItsScriptGaveToAnotherScene) {
     EXPECT_EQ(program_test::Occurrences(run.errors, "found by id: true\n"), 1) << run.errors;
 }
 
+// Boxes nested `depth` deep under the root, the innermost with the id "deepest"; each level
+// strokes, shades, turns and fades, so painting takes its longer roads at every level.
+std::string NestedScene(int depth) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
+                       "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" id=\"main\">\n";
+    for (int i = 2; i < depth; ++i)
+        text += "<box s:flex=\"1\" s:stroke=\"#ff102030\" s:strokeWidth=\"2\" s:fill=\"#80406080\" s:opacity=\"0.9\" "
+                "s:rotation=\"1\" s:textShadowOffsetX=\"1\" s:mask=\"auto\">\n";
+    if (depth >= 2) text += "<box id=\"deepest\" s:flex=\"1\"/>";
+    for (int i = 2; i < depth; ++i)
+        text += "</box>";
+    return text + "\n<script language=\"javascript\" src=\"main.js\"/>\n</vbox>\n";
+}
+
+TEST_F(HostileSceneTest, MarkupNestedDeeperThanBoxesMayIsRefusedWithItsPlace) {
+    Write("main.box", NestedScene(17000));
+    Write("main.js", "");
+    program_test::Outcome run = Run();
+    EXPECT_EQ(run.status, 1) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(
+                  run.errors, "Elements nested too deeply (more than 256 levels). File:main.box. Line#258 Column#0\n"),
+              1)
+        << run.errors;
+}
+
+// The deepest scene there may be is loaded, styled, laid out, painted, hit and destroyed on a
+// stack of 1 MiB, an eighth of what the program usually has.
+TEST_F(HostileSceneTest, ASceneAtTheDepthLimitRunsOnASmallStack) {
+    Write("main.box", NestedScene(256));
+    Write("main.js", "var probe = { report: function () {\n"
+                     "    var scene = shell.getSceneByName(\"main\");\n"
+                     "    var hit = scene.getBoxAtPoint(240, 400);\n"
+                     "    shell.print(\"hit \" + (hit ? hit.getAttribute(\"id\") : \"nothing\"));\n"
+                     "} };\n"
+                     "setTimeoutObject(probe, \"report\", 200);\n");
+    program_test::Outcome run = Run("1", size_t(1) << 20);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "hit deepest\n"), 1) << run.errors;
+}
+
+TEST_F(HostileSceneTest, AScriptCannotNestBoxesDeeperThanTheLimit) {
+    Write("main.box", SceneWithScript("main.js"));
+    Write("main.js", "var scene = __scriptHelper.getSceneProxy();\n"
+                     "var build = { run: function () {\n"
+                     "    var tip = shell.getSceneByName(\"main\").rootBox, levels = 1;\n"
+                     "    for (var i = 0; i < 20000; ++i) {\n"
+                     "        var box = scene.createBox(\"box\");\n"
+                     "        if (!tip.addChild(box)) break;\n"
+                     "        tip = box;\n"
+                     "        ++levels;\n"
+                     "    }\n"
+                     "    var more = scene.createBox(\"box\");\n"
+                     "    shell.print(\"levels \" + levels + \", insertChildAt \" + tip.insertChildAt(more, 0));\n"
+                     "    var top = shell.getSceneByName(\"main\").rootBox;\n"
+                     "    var pair = scene.createBox(\"box\");\n"
+                     "    pair.addChild(more);\n"
+                     "    shell.print(\"pair above the tip \" + tip.parent.addChild(pair) + \", at the top \" + "
+                     "top.addChild(pair));\n"
+                     "} };\n"
+                     "setTimeoutObject(build, \"run\", 100);\n");
+    program_test::Outcome run = Run();
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "levels 256, insertChildAt false\n"), 1) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "pair above the tip false, at the top true\n"), 1) << run.errors;
+}
+
 } // namespace
