@@ -187,4 +187,96 @@ TEST_F(HostileSceneTest, AScriptCannotNestBoxesDeeperThanTheLimit) {
     EXPECT_EQ(program_test::Occurrences(run.errors, "pair above the tip false, at the top true\n"), 1) << run.errors;
 }
 
+// Style values at the ends of the 32-bit range, each on a box, its child and its text, and in pairs
+// whose sums overflow: the sizes saturate where they add up. Layout, painting, hit tests and
+// scrolling run over all of them; the sanitizer build fails at the first overflow.
+TEST_F(HostileSceneTest, StyleValuesAtThe32BitEndsSaturate) {
+    const char* values[] = {"2000000000", "-2000000000", "2147483647", "-2147483648", "8388608", "-8388608"};
+    const char* properties[] = {"marginLeft",
+                                "marginRight",
+                                "marginTop",
+                                "marginBottom",
+                                "paddingLeft",
+                                "paddingRight",
+                                "paddingTop",
+                                "paddingBottom",
+                                "width",
+                                "height",
+                                "minWidth",
+                                "minHeight",
+                                "maxWidth",
+                                "maxHeight",
+                                "hSpace",
+                                "vSpace",
+                                "flex",
+                                "left",
+                                "top",
+                                "right",
+                                "bottom",
+                                "clipTop",
+                                "clipLeft",
+                                "clipRight",
+                                "clipBottom",
+                                "fillSliceTop",
+                                "fillSliceLeft",
+                                "fillSliceRight",
+                                "fillSliceBottom",
+                                "fillCornerRadiusTop",
+                                "fillCornerRadiusLeft",
+                                "strokeWidth",
+                                "strokeCornerRadiusTop",
+                                "strokeCornerRadiusRight",
+                                "textShadowOffsetX",
+                                "textShadowOffsetY",
+                                "shadowRadius",
+                                "shadowLeft",
+                                "shadowTop",
+                                "bevelRadius",
+                                "bevelLeft",
+                                "bevelTop",
+                                "offsetTop",
+                                "offsetLeft",
+                                "fillRepeatOriginX",
+                                "fillRepeatOriginY",
+                                "zIndex",
+                                "fontSize",
+                                "rotation",
+                                "scale",
+                                "opacity"};
+    std::string boxes;
+    for (const char* v : values) {
+        const std::string value = std::string("=\"") + v + "\"";
+        for (const char* p : properties) {
+            const std::string style = std::string(" s:") + p + value;
+            boxes += "<hbox s:fill=\"#ff336699\" s:stroke=\"#ff000000\"" + style + "><box s:fill=\"#ff993366\"" +
+                     style + "/><simpleText value=\"x\"" + style + "/><box s:flex=\"1\"/></hbox>\n";
+        }
+        const std::string h = " s:marginLeft" + value + " s:marginRight" + value;
+        const std::string v2 = " s:marginTop" + value + " s:marginBottom" + value;
+        boxes += "<hbox" + h + " s:paddingLeft" + value + " s:paddingRight" + value + " s:hSpace" + value +
+                 "><box s:width" + value + h + "/><box s:width" + value + " s:flex" + value +
+                 "/><box s:flex=\"1\" s:width" + value + "/></hbox>\n";
+        boxes += "<vbox s:overflow=\"scroll\"" + v2 + " s:paddingTop" + value + " s:paddingBottom" + value +
+                 " s:vSpace" + value + "><box s:height" + value + v2 + "/><box s:height" + value + " s:flex" + value +
+                 "/><box s:flex=\"1\" s:height" + value + " s:vAlign=\"center\" s:hAlign=\"end\"/></vbox>\n";
+    }
+    Write("main.box", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                      "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
+                      "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" id=\"main\" s:overflow=\"scroll\">\n" +
+                          boxes + "<script language=\"javascript\" src=\"main.js\"/>\n</vbox>\n");
+    Write("main.js",
+          "var probe = { report: function () {\n"
+          "    var scene = shell.getSceneByName(\"main\"), ends = [2147483647, -2147483648, 0, 240];\n"
+          "    for (var i = 0; i < ends.length; ++i)\n"
+          "        for (var j = 0; j < ends.length; ++j) try { scene.getBoxAtPoint(ends[i], ends[j]); } catch (e) {}\n"
+          "    scene.rootBox.scrollBy(2147483647, 2147483647);\n"
+          "    scene.rootBox.scrollBy(-2147483648, -2147483648);\n"
+          "    shell.print(\"survived\");\n"
+          "} };\n"
+          "setTimeoutObject(probe, \"report\", 200);\n");
+    program_test::Outcome run = Run();
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(program_test::Occurrences(run.errors, "survived\n"), 1) << run.errors;
+}
+
 } // namespace

@@ -49,9 +49,10 @@ oxStyleLibrary* LibraryOf(oxBoxScene* scene) {
     return scene ? scene->GetStyleLibrary() : nullptr;
 }
 
+// Lengths, offsets, radii and percentages count at most kMaxLength, so the drawing's sums stay in range.
 int32_t IntOf(const oxStyleGroup* group, int id) {
     const oxStyleValue* v = group ? group->Member(id) : nullptr;
-    return v ? v->GetInt() : 0;
+    return v ? oxClampLength(v->GetInt()) : 0;
 }
 
 int KeywordOf(const oxStyleGroup* group, int id) {
