@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "app/tests/program_run.h"
@@ -44,6 +45,18 @@ protected:
     fs::path folder;
 };
 
+// The run ended with status 0 and wrote each of `lines` once.
+void ExpectEndedHaving(const program_test::Outcome& run, std::initializer_list<const char*> lines) {
+    EXPECT_EQ(run.status, 0) << run.errors;
+    for (const char* line : lines)
+        EXPECT_EQ(program_test::Occurrences(run.errors, line), 1) << line << "\n" << run.errors;
+}
+
+// Script that runs `body` a tenth of a second into the run, once the scene is open.
+std::string Later(const std::string& body) {
+    return "var later = { run: function () {\n" + body + "} };\nsetTimeoutObject(later, \"run\", 100);\n";
+}
+
 // A fifth of a second into the run the probe says the program still runs.
 constexpr const char* kProbe = "var probe = { report: function () { shell.print(\"still running\"); } };\n"
                                "setTimeoutObject(probe, \"report\", 200);\n";
@@ -69,8 +82,7 @@ TEST_F(HostileSceneTest, ASecondSceneThatClosesItselfWhileItLoadsLeavesTheFirstR
     Write("second.box", SceneWithScript("second.js"));
     Write("second.js", "__scriptHelper.getSceneProxy().close();\n");
     program_test::Outcome run = Run();
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "still running\n"), 1) << run.errors;
+    ExpectEndedHaving(run, {"still running\n"});
 }
 
 TEST_F(HostileSceneTest, AnOverlongNameAScriptAsksForFailsOnlyThatCall) {
@@ -78,14 +90,14 @@ TEST_F(HostileSceneTest, AnOverlongNameAScriptAsksForFailsOnlyThatCall) {
     Write("main.box", std::string(kBoxHeader) + "  <script language=\"javascript\" src=\"main.js\"/>\n"
                                                 "  <simpleText id=\"after\" value=\"read after the script\"/>\n"
                                                 "</vbox>\n");
-    Write("main.js", std::string(kProbe) + "var scene = __scriptHelper.getSceneProxy();\n"
-                                           "var long = new Array(5000).join(\"x\");\n"
-                                           "shell.print(\"box: \" + scene.createBox(long));\n"
-                                           "try { scene.addCommandGroup(long); } catch (e) {}\n"
-                                           "var later = { run: function () {\n"
-                                           "    shell.print(shell.getSceneByName(\"main\").getBoxById(\"after\").getAttribute(\"value\"));\n"
-                                           "} };\n"
-                                           "setTimeoutObject(later, \"run\", 100);\n");
+    Write(
+        "main.js",
+        std::string(kProbe) +
+            "var scene = __scriptHelper.getSceneProxy();\n"
+            "var long = new Array(5000).join(\"x\");\n"
+            "shell.print(\"box: \" + scene.createBox(long));\n"
+            "try { scene.addCommandGroup(long); } catch (e) {}\n" +
+            Later("    shell.print(shell.getSceneByName(\"main\").getBoxById(\"after\").getAttribute(\"value\"));\n"));
     program_test::Outcome run = Run();
     EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(program_test::Occurrences(run.errors, "Name too long"), 0) << run.errors;
@@ -98,14 +110,13 @@ TEST_F(HostileSceneTest, AFailedSceneKeepsTheNamesItsScriptGaveToAnotherScene) {
     // then the markup breaks.
     Write("main.box", std::string(kBoxHeader) + "  <simpleText id=\"title\" value=\"Tandu\"/>\n"
                                                 "  <script language=\"javascript\" src=\"main.js\"/>\n</vbox>\n");
-    Write("main.js", "var opener = { open: function () {\n"
-                     "    var title = shell.getSceneByName(\"main\").getBoxById(\"title\");\n"
-                     "    try { shell.openScene(\"broken.box\", null, \"second\", null, null, false); } catch (e) {}\n"
-                     "    title.setAttribute(\"aNameMadeLater\", \"1\");\n"
-                     "    shell.print(\"id after the failed load: \" + title.getAttribute(\"id\"));\n"
-                     "    shell.print(\"found by id: \" + (shell.getSceneByName(\"main\").getBoxById(\"freshName\") == title));\n"
-                     "} };\n"
-                     "setTimeoutObject(opener, \"open\", 100);\n");
+    Write("main.js",
+          Later("    var title = shell.getSceneByName(\"main\").getBoxById(\"title\");\n"
+                "    try { shell.openScene(\"broken.box\", null, \"second\", null, null, false); } catch (e) {}\n"
+                "    title.setAttribute(\"aNameMadeLater\", \"1\");\n"
+                "    shell.print(\"id after the failed load: \" + title.getAttribute(\"id\"));\n"
+                "    shell.print(\"found by id: \" + (shell.getSceneByName(\"main\").getBoxById(\"freshName\") == "
+                "title));\n"));
     Write("broken.box", "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"second\">\n"
                         "  <box id=\"freshName\"/>\n"
                         "  <script language=\"javascript\" src=\"second.js\"/>\n"
@@ -113,11 +124,8 @@ TEST_F(HostileSceneTest, AFailedSceneKeepsTheNamesItsScriptGaveToAnotherScene) {
                         "</vbox>\n");
     Write("second.js", "shell.getSceneByName(\"main\").getBoxById(\"title\").setAttribute(\"id\", \"freshName\");\n");
     program_test::Outcome run = Run();
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "mismatched tag. File:broken.box. Line#4 Column#9\n"), 1)
-        << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "id after the failed load: freshName\n"), 1) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "found by id: true\n"), 1) << run.errors;
+    ExpectEndedHaving(run, {"mismatched tag. File:broken.box. Line#4 Column#9\n",
+                            "id after the failed load: freshName\n", "found by id: true\n"});
 }
 
 // Boxes nested `depth` deep under the root, the innermost with the id "deepest"; each level
@@ -150,41 +158,33 @@ TEST_F(HostileSceneTest, MarkupNestedDeeperThanBoxesMayIsRefusedWithItsPlace) {
 // stack of 1 MiB, an eighth of what the program usually has.
 TEST_F(HostileSceneTest, ASceneAtTheDepthLimitRunsOnASmallStack) {
     Write("main.box", NestedScene(256));
-    Write("main.js", "var probe = { report: function () {\n"
-                     "    var scene = shell.getSceneByName(\"main\");\n"
-                     "    var hit = scene.getBoxAtPoint(240, 400);\n"
-                     "    shell.print(\"hit \" + (hit ? hit.getAttribute(\"id\") : \"nothing\"));\n"
-                     "} };\n"
-                     "setTimeoutObject(probe, \"report\", 200);\n");
+    Write("main.js", Later("    var scene = shell.getSceneByName(\"main\");\n"
+                           "    var hit = scene.getBoxAtPoint(240, 400);\n"
+                           "    shell.print(\"hit \" + (hit ? hit.getAttribute(\"id\") : \"nothing\"));\n"));
     program_test::Outcome run = Run("1", size_t(1) << 20);
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "hit deepest\n"), 1) << run.errors;
+    ExpectEndedHaving(run, {"hit deepest\n"});
 }
 
 TEST_F(HostileSceneTest, AScriptCannotNestBoxesDeeperThanTheLimit) {
     Write("main.box", SceneWithScript("main.js"));
-    Write("main.js", "var scene = __scriptHelper.getSceneProxy();\n"
-                     "var build = { run: function () {\n"
-                     "    var tip = shell.getSceneByName(\"main\").rootBox, levels = 1;\n"
-                     "    for (var i = 0; i < 20000; ++i) {\n"
-                     "        var box = scene.createBox(\"box\");\n"
-                     "        if (!tip.addChild(box)) break;\n"
-                     "        tip = box;\n"
-                     "        ++levels;\n"
-                     "    }\n"
-                     "    var more = scene.createBox(\"box\");\n"
-                     "    shell.print(\"levels \" + levels + \", insertChildAt \" + tip.insertChildAt(more, 0));\n"
-                     "    var top = shell.getSceneByName(\"main\").rootBox;\n"
-                     "    var pair = scene.createBox(\"box\");\n"
-                     "    pair.addChild(more);\n"
-                     "    shell.print(\"pair above the tip \" + tip.parent.addChild(pair) + \", at the top \" + "
-                     "top.addChild(pair));\n"
-                     "} };\n"
-                     "setTimeoutObject(build, \"run\", 100);\n");
+    Write("main.js",
+          "var scene = __scriptHelper.getSceneProxy();\n" +
+              Later("    var tip = shell.getSceneByName(\"main\").rootBox, levels = 1;\n"
+                    "    for (var i = 0; i < 20000; ++i) {\n"
+                    "        var box = scene.createBox(\"box\");\n"
+                    "        if (!tip.addChild(box)) break;\n"
+                    "        tip = box;\n"
+                    "        ++levels;\n"
+                    "    }\n"
+                    "    var more = scene.createBox(\"box\");\n"
+                    "    shell.print(\"levels \" + levels + \", insertChildAt \" + tip.insertChildAt(more, 0));\n"
+                    "    var top = shell.getSceneByName(\"main\").rootBox;\n"
+                    "    var pair = scene.createBox(\"box\");\n"
+                    "    pair.addChild(more);\n"
+                    "    shell.print(\"pair above the tip \" + tip.parent.addChild(pair) + \", at the top \" + "
+                    "top.addChild(pair));\n"));
     program_test::Outcome run = Run();
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "levels 256, insertChildAt false\n"), 1) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "pair above the tip false, at the top true\n"), 1) << run.errors;
+    ExpectEndedHaving(run, {"levels 256, insertChildAt false\n", "pair above the tip false, at the top true\n"});
 }
 
 // Style values at the ends of the 32-bit range, each on a box, its child and its text, and in pairs
@@ -264,19 +264,15 @@ TEST_F(HostileSceneTest, StyleValuesAtThe32BitEndsSaturate) {
                       "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
                       "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" id=\"main\" s:overflow=\"scroll\">\n" +
                           boxes + "<script language=\"javascript\" src=\"main.js\"/>\n</vbox>\n");
-    Write("main.js",
-          "var probe = { report: function () {\n"
-          "    var scene = shell.getSceneByName(\"main\"), ends = [2147483647, -2147483648, 0, 240];\n"
-          "    for (var i = 0; i < ends.length; ++i)\n"
-          "        for (var j = 0; j < ends.length; ++j) try { scene.getBoxAtPoint(ends[i], ends[j]); } catch (e) {}\n"
-          "    scene.rootBox.scrollBy(2147483647, 2147483647);\n"
-          "    scene.rootBox.scrollBy(-2147483648, -2147483648);\n"
-          "    shell.print(\"survived\");\n"
-          "} };\n"
-          "setTimeoutObject(probe, \"report\", 200);\n");
+    Write("main.js", Later("    var scene = shell.getSceneByName(\"main\"), ends = [2147483647, -2147483648, 0, 240];\n"
+                           "    for (var i = 0; i < ends.length; ++i)\n"
+                           "        for (var j = 0; j < ends.length; ++j) try { scene.getBoxAtPoint(ends[i], ends[j]); "
+                           "} catch (e) {}\n"
+                           "    scene.rootBox.scrollBy(2147483647, 2147483647);\n"
+                           "    scene.rootBox.scrollBy(-2147483648, -2147483648);\n"
+                           "    shell.print(\"survived\");\n"));
     program_test::Outcome run = Run();
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(program_test::Occurrences(run.errors, "survived\n"), 1) << run.errors;
+    ExpectEndedHaving(run, {"survived\n"});
 }
 
 } // namespace
