@@ -77,12 +77,23 @@ TEST_F(HostileSceneTest, ASceneThatClosesItselfWhileItLoadsEndsTheProgram) {
 }
 
 TEST_F(HostileSceneTest, ASecondSceneThatClosesItselfWhileItLoadsLeavesTheFirstRunning) {
+    // Opened while the first loads, once it runs, and as a modal dialog that the call waits for.
+    const std::string opens[] = {
+        "shell.openScene(\"second.box\", null, \"second\", null, null, false);\n",
+        Later("    try { shell.openScene(\"second.box\", null, \"second\", null, null, false); } catch (e) {}\n"),
+        Later("    shell.openSceneAndWait(\"second.box\", shell.getSceneByName(\"main\"), \"second\", null);\n"
+              "    shell.print(\"waited, scenes open: \" + shell.sceneCount);\n"),
+    };
     Write("main.box", SceneWithScript("main.js"));
-    Write("main.js", std::string(kProbe) + "shell.openScene(\"second.box\", null, \"second\", null, null, false);\n");
     Write("second.box", SceneWithScript("second.js"));
     Write("second.js", "__scriptHelper.getSceneProxy().close();\n");
-    program_test::Outcome run = Run();
-    ExpectEndedHaving(run, {"still running\n"});
+    for (const std::string& open : opens) {
+        SCOPED_TRACE(open);
+        Write("main.js", kProbe + open);
+        program_test::Outcome run = Run();
+        ExpectEndedHaving(run, {"still running\n"});
+        if (open.find("AndWait") != std::string::npos) ExpectEndedHaving(run, {"waited, scenes open: 1\n"});
+    }
 }
 
 TEST_F(HostileSceneTest, AnOverlongNameAScriptAsksForFailsOnlyThatCall) {
