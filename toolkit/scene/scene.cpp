@@ -400,6 +400,7 @@ void oxScene::SetOtherScenesEnabled(bool on) {
 
 void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool dialog, bool modal,
                    bool shareLibraries) {
+    loading_ = false;
     if ((opener && (opener->state_ & kClosing)) || (state_ & kConstructed)) {
         // A scene that will never open still takes the close its scripts asked for while it loaded.
         if (!(state_ & kConstructed) && (state_ & kCloseRequested)) {
@@ -487,9 +488,7 @@ void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool d
 
 void oxScene::Close(bool forced) {
     if (state_ & kClosing) return;
-    // While the scene loads or opens (outside its modal loop) the close waits for the opening to end:
-    // closed then, the runtime would go on to add and open a scene whose window is gone.
-    if (openState_ < 2 && !inModalLoop_) {
+    if (CloseWaits()) {
         state_ |= kCloseRequested;
         return;
     }
@@ -562,7 +561,7 @@ int32_t oxScene::DispatchEvent(oxEvent* event) {
     ++nesting_;
     input->DispatchSceneEvent(event, this);
     --nesting_;
-    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && (openState_ == 2 || inModalLoop_);
+    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && !CloseWaits();
     if (closeNow) state_ &= ~kCloseRequested;
     if (Release() == 0) return closeNow ? 0 : 1;
     if (!closeNow) return 1;
