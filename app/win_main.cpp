@@ -216,6 +216,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                 boundTimer = 0;
                 boundShell = nullptr;
                 Step("loop ended");
+            } else if (shell->GetRuntime() && shell->GetRuntime()->GetOpenedSceneCount() > 0) {
+                Step("scene closed while it opened"); // its own doing: the program is done
             } else {
                 // Without its first scene the program has nothing to show: say so and fail.
                 std::fprintf(stderr, "tandu: the first scene main.box could not be opened\n");

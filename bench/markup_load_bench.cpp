@@ -9,6 +9,7 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -143,17 +144,22 @@ BENCHMARK(BM_LoadScene)->Apply(SceneSizes);
 BENCHMARK(BM_FreeScene)->Apply(SceneSizes);
 BENCHMARK(BM_LoadSceneWarmHeap)->Apply(SceneSizes);
 
-// 100,000 plain boxes, nested each in the one before (range 1) or all siblings of one root: loading
-// and freeing a deep tree should cost what the same boxes cost side by side.
+// 100,000 plain boxes under one root, in columns each nested as deep as boxes may (range 1) or all
+// siblings: loading and freeing deep trees should cost what the same boxes cost side by side.
 void BM_LoadAndFreeDeepOrWide(benchmark::State& state) {
     oxAtoms::RegisterPredefined();
     const int boxes = int(state.range(0));
     const bool deep = state.range(1) != 0;
+    const int column = deep ? oxBox::kMaxDepth - 1 : 1;
     std::string text = "<box xmlns=\"http://www.kestrum.com/weftly/box.xsd\">";
-    for (int i = 1; i < boxes; ++i)
-        text += deep ? "<box>" : "<box/>";
-    for (int i = 1; deep && i < boxes; ++i)
-        text += "</box>";
+    for (int made = 1; made < boxes;) {
+        const int n = std::min(column, boxes - made);
+        for (int i = 0; i < n; ++i)
+            text += "<box>";
+        for (int i = 0; i < n; ++i)
+            text += "</box>";
+        made += n;
+    }
     text += "</box>";
     NUBO::XStream* raw = nullptr;
     if (NUBO::XStream::Create(&raw) != 0) {

@@ -16,6 +16,10 @@ namespace NUBO {
 // Answered only by the system's own objects: how a COM pointer is recognised as an XObject.
 extern const IID IID_XObject;
 
+// How many members of objects are running for callers that came through IDispatch, as scripts call
+// them: code can tell the work a script asked for from the work of whatever ran the script.
+int GetNativeCallDepth();
+
 constexpr int kXFirstExpandoId = 0x1000000;
 constexpr int kXFirstDynamicId = 0x10000000;
 constexpr int kXExpandoIdBit = 0x1000000;

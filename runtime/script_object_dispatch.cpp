@@ -92,7 +92,24 @@ HRESULT XObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID
     return S_OK;
 }
 
+namespace {
+
+int gNativeCallDepth = 0;
+
+// Counts a member of an object running for a caller that came through IDispatch (a script).
+struct NativeCall {
+    NativeCall() { ++gNativeCallDepth; }
+    ~NativeCall() { --gNativeCallDepth; }
+};
+
+} // namespace
+
+int GetNativeCallDepth() {
+    return gNativeCallDepth;
+}
+
 HRESULT XObject::GetDispID(BSTR name, DWORD grfdex, DISPID* id) {
+    NativeCall call;
     if (!id) return E_INVALIDARG;
     *id = 0;
     if (!name) return E_INVALIDARG;
@@ -106,6 +123,7 @@ HRESULT XObject::GetDispID(BSTR name, DWORD grfdex, DISPID* id) {
 }
 
 HRESULT XObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) {
+    NativeCall call;
     // Keeps the object alive while a member runs that may drop the caller's last reference.
     AddRef();
     int32_t rc = XR_SUCCESS;

@@ -2,6 +2,7 @@
 // Runs the program in a process of its own, as a user starts it, and keeps what it wrote to its
 // standard error for the test to read.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,11 +23,15 @@ struct Outcome {
 };
 
 // Runs `program` with `environment` added, for at most `boundMs`; its standard error goes to
-// `errorFile` when one is given.
+// `errorFile` when one is given. A `stackBytes` above 0 bounds the stack of its main thread.
 inline Outcome RunProgram(const std::vector<std::string>& environment, int boundMs, const char* program,
-                          const std::string& errorFile = {}) {
+                          const std::string& errorFile = {}, size_t stackBytes = 0) {
     pid_t pid = fork();
     if (pid == 0) {
+        if (stackBytes > 0) {
+            rlimit stack{stackBytes, stackBytes};
+            if (setrlimit(RLIMIT_STACK, &stack) != 0) _exit(125);
+        }
         for (const std::string& e : environment)
             putenv(const_cast<char*>(e.c_str()));
         if (!errorFile.empty()) {

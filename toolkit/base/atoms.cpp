@@ -7,6 +7,7 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/charset.h"
+#include "runtime/script_object.h"
 
 namespace {
 
@@ -59,14 +60,14 @@ public:
         count_ = 0;
     }
 
-    // Forgets the names whose atoms lie in [first, end). Rare (a failed document), so the index is
-    // simply built again.
-    void RemoveRange(uint32_t first, uint32_t end) {
+    // Forgets the names whose atoms `drop` answers true for. Rare (a failed document), so the index
+    // is simply built again.
+    template <class Drop> void RemoveIf(Drop drop) {
         std::vector<Slot> old;
         old.swap(slots_);
         count_ = 0;
         for (Slot& slot : old) {
-            if (slot.name && (slot.atom < first || slot.atom >= end)) Set(std::move(slot.name), slot.atom);
+            if (slot.name && !drop(slot.atom)) Set(std::move(slot.name), slot.atom);
         }
     }
 
@@ -123,12 +124,31 @@ struct AtomTable {
     // Only grows, but for names a failed document gives back. Once the 16-bit space is used up, new
     // names get no atom rather than one that would wrap around onto a predefined id.
     uint32_t next = oxAtoms::kFirstDynamicAtom;
-    // Documents being read (they nest), the first id no failed document may give back, the units
-    // of the dynamic names, and why a document's last name was refused.
-    int documents = 0;
-    uint32_t committed = oxAtoms::kFirstDynamicAtom;
+    // The document that added each dynamic id and nothing outside it holds yet; 0 for the others.
+    std::vector<uint32_t> heldBy;
+    // The documents being read, innermost last, and the units of the dynamic names.
+    struct Document {
+        uint32_t serial;
+        uint32_t first; // the first id it may have added
+        int callDepth;  // the native-call depth it is read at: deeper calls are a script's
+        oxAtoms::Refusal refusal = oxAtoms::Refusal::kNone;
+    };
+    std::vector<Document> documents;
+    uint32_t serials = 0;
     size_t dynamicUnits = 0;
-    oxAtoms::Refusal refusal = oxAtoms::Refusal::kNone;
+
+    // The document whose own reading asks for names now: the innermost one, unless a script it (or
+    // a nested message loop) runs is asking. Null outside documents.
+    Document* Reader() {
+        if (documents.empty() || documents.back().callDepth != NUBO::GetNativeCallDepth()) return nullptr;
+        return &documents.back();
+    }
+    // Someone other than the document that added `atom` found it: it can no longer be given back.
+    void Share(oxAtom atom) {
+        if (atom >= heldBy.size() || heldBy[atom] == 0) return;
+        Document* reader = Reader();
+        if (!reader || reader->serial != heldBy[atom]) heldBy[atom] = 0;
+    }
 };
 
 AtomTable& Table() {
@@ -173,27 +193,32 @@ oxAtom oxAtoms::Find(const WCHAR* name) {
     lower[n] = 0;
     AtomTable& table = Table();
     if (oxAtom atom = table.fixedNames.Find(lower, n)) return atom;
-    return table.names.Find(lower, n);
+    oxAtom atom = table.names.Find(lower, n);
+    table.Share(atom);
+    return atom;
 }
 
 oxAtom oxAtoms::Intern(const WCHAR* name) {
     if (!name || !name[0]) return 0;
     if (oxAtom atom = Find(name)) return atom;
     AtomTable& table = Table();
+    AtomTable::Document* reader = table.Reader();
     size_t n = BoundedLength(name);
     if (n > kMaxNameUnits) {
-        if (table.documents) table.refusal = Refusal::kTooLong;
+        if (reader) reader->refusal = Refusal::kTooLong;
         return 0;
     }
     // A document stops short of the reserve, so one scene cannot leave the process without ids.
-    uint32_t end = table.documents ? 0x10000 - kReservedAtoms : 0x10000;
-    if (table.next >= end || (table.documents && table.dynamicUnits + n > kDocumentNameUnits)) {
-        if (table.documents) table.refusal = Refusal::kExhausted;
+    uint32_t end = reader ? 0x10000 - kReservedAtoms : 0x10000;
+    if (table.next >= end || (reader && table.dynamicUnits + n > kDocumentNameUnits)) {
+        if (reader) reader->refusal = Refusal::kExhausted;
         return 0;
     }
     auto atom = static_cast<oxAtom>(table.next++);
     Add(name, atom);
     table.dynamicUnits += n;
+    if (atom >= table.heldBy.size()) table.heldBy.resize(size_t(atom) + 1);
+    table.heldBy[atom] = reader ? reader->serial : 0;
     return atom;
 }
 
@@ -241,46 +266,54 @@ void oxAtoms::Clear() {
     table.names.Clear();
     table.byId.clear();
     table.byId.shrink_to_fit();
+    table.heldBy.clear();
     table.dynamicUnits = 0;
 }
 
 void oxAtoms::Reset() {
     Clear();
     AtomTable& table = Table();
-    table.next = table.committed = kFirstDynamicAtom;
-    table.documents = 0;
-    table.refusal = Refusal::kNone;
+    table.next = kFirstDynamicAtom;
+    table.documents.clear();
 }
 
 uint32_t oxAtoms::BeginDocument() {
     AtomTable& table = Table();
-    if (table.documents++ == 0) table.refusal = Refusal::kNone;
-    return table.next;
+    uint32_t serial = ++table.serials;
+    if (serial == 0) serial = ++table.serials; // 0 stands for "held outside any document"
+    table.documents.push_back({serial, table.next, NUBO::GetNativeCallDepth()});
+    return serial;
 }
 
 void oxAtoms::EndDocument(uint32_t mark, bool failed) {
     AtomTable& table = Table();
-    if (table.documents > 0) --table.documents;
-    if (!failed) {
-        table.committed = table.next;
-    } else {
-        // Nothing outside the failed document holds these ids: its tree goes with it.
-        uint32_t first = mark > table.committed ? mark : table.committed;
-        if (first < table.next) {
-            for (uint32_t id = first; id < table.next && id < table.byId.size(); ++id) {
-                if (table.byId[id]) table.dynamicUnits -= std::min(table.dynamicUnits, wcslen(table.byId[id].get()));
-                table.byId[id].reset();
-            }
-            table.names.RemoveRange(first, table.next);
-            table.next = first;
-        }
+    auto doc = std::find_if(table.documents.begin(), table.documents.end(),
+                            [mark](const AtomTable::Document& d) { return d.serial == mark; });
+    if (doc == table.documents.end()) return;
+    uint32_t first = doc->first;
+    table.documents.erase(doc);
+    const uint32_t end = std::min<uint32_t>(table.next, uint32_t(table.heldBy.size()));
+    bool gaveBack = false;
+    for (uint32_t id = first; id < end; ++id) {
+        if (table.heldBy[id] != mark) continue;
+        table.heldBy[id] = 0;
+        // What the failed document alone holds goes with its tree; anything shared stays.
+        if (!failed || id >= table.byId.size() || !table.byId[id]) continue;
+        table.dynamicUnits -= std::min(table.dynamicUnits, wcslen(table.byId[id].get()));
+        table.byId[id].reset();
+        gaveBack = true;
     }
-    if (table.documents == 0) table.refusal = Refusal::kNone;
+    if (!gaveBack) return;
+    table.names.RemoveIf([&table](oxAtom atom) { return atom < table.byId.size() && !table.byId[atom]; });
+    // Ids above the last one still held are free again; those between stay unused.
+    while (table.next > first && (table.next - 1 >= table.byId.size() || !table.byId[table.next - 1]))
+        --table.next;
 }
 
 oxAtoms::Refusal oxAtoms::TakeRefusal() {
     AtomTable& table = Table();
-    Refusal refusal = table.refusal;
-    table.refusal = Refusal::kNone;
+    if (table.documents.empty()) return Refusal::kNone;
+    Refusal refusal = table.documents.back().refusal;
+    table.documents.back().refusal = Refusal::kNone;
     return refusal;
 }

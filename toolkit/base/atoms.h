@@ -51,12 +51,14 @@ public:
     // Clear, and dynamic ids count from kFirstDynamicAtom again (for test and fuzz harnesses).
     static void Reset();
 
-    // A document starts: until the matching EndDocument, new names stop short of the reserve and of
-    // kDocumentNameUnits. Answers the mark that EndDocument takes.
+    // A document starts: until the matching EndDocument, the names its own reading adds stop short
+    // of the reserve and of kDocumentNameUnits. Names that scripts ask for meanwhile (through the
+    // calls they make) are theirs, not the document's. Answers the mark that EndDocument takes.
     static uint32_t BeginDocument();
-    // A failed document gives back the names it added, except those of documents it loaded that
-    // succeeded. Documents nest.
+    // A failed document gives back the names it added that nothing outside it found since: not
+    // those a script, another document or another caller looked up. Documents nest.
     static void EndDocument(uint32_t mark, bool failed);
-    // Why the last name was refused inside a document (kNone when none was), and forgets it.
+    // Why the innermost document's reading last had a name refused (kNone when none was), and
+    // forgets it. A name refused to a script's call is that call's failure alone.
     static Refusal TakeRefusal();
 };

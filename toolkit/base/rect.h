@@ -23,6 +23,20 @@ struct oxPoint {
     bool operator==(const oxPoint&) const = default;
 };
 
+// Lengths saturate where they add up, rather than wrap. A style length counts at most kMaxLength
+// either way, the largest size a box can have; a sum of lengths (a run of children, a chain of
+// positions) stops at kMaxLengthSum. The few lengths one step adds to a sum then never carry it
+// past 32 bits, whatever values a scene gives.
+inline constexpr int32_t kMaxLength = (1 << 23) - 1;
+inline constexpr int32_t kMaxLengthSum = (1 << 30) - 1;
+
+constexpr int32_t oxClampLength(int64_t v) {
+    return v < -kMaxLength ? -kMaxLength : v > kMaxLength ? kMaxLength : int32_t(v);
+}
+constexpr int32_t oxLengthSum(int64_t v) {
+    return v < -kMaxLengthSum ? -kMaxLengthSum : v > kMaxLengthSum ? kMaxLengthSum : int32_t(v);
+}
+
 // Clears both words of a pair (a point, a size).
 inline oxPoint& ZeroPair(oxPoint& pair) {
     return pair.Set(0, 0);

@@ -56,6 +56,9 @@ using oxAttributeMap = NUBO::oxIdHashMap<oxSharedString>;
 class oxBox : public oxElement, public oxReferenced, public oxAttributeSink {
 public:
     static constexpr uint32_t kDeletingCount = 0xC0000001u;
+    // Boxes nest at most this many levels deep, a box without a parent counting as one. Layout,
+    // painting and hit testing recurse once per level; at this depth they keep well within the stack.
+    static constexpr int kMaxDepth = 256;
 
     explicit oxBox(oxAtom tag);
     ~oxBox() override;
@@ -118,8 +121,13 @@ public:
     // Appends a child; partName "part" makes this box its owner, "descendantPart" this box's owner.
     virtual void AddChild(oxBox* child, const WCHAR* partName = nullptr, bool expand = false);
     // Inserts `count` children before `index` (-1 or past the end appends). Children that have a
-    // parent leave it first. When memory runs out the tree is left unchanged.
+    // parent leave it first; a child whose subtree would reach deeper than kMaxDepth below this box
+    // is left where it was. When memory runs out the tree is left unchanged.
     virtual void InsertChildrenAt(int index, oxBox* const* children, int count, const WCHAR* partName, bool expand);
+    // The levels from the top of this box's tree down to it: 1 for a box without a parent.
+    int GetDepth() const;
+    // Whether `child` with its subtree fits below this box within kMaxDepth.
+    bool CanTakeChild(const oxBox* child) const;
     // Takes a child out and returns it alive (the caller decides its fate), or null.
     virtual oxBox* RemoveChild(oxBox* child, bool expand);
     virtual oxBox* RemoveChildAt(int index, bool expand);

@@ -294,6 +294,10 @@ int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
     oxBox* box = scene_->CreateBox(ns, tag);
     if (!box) return kElementNotHandled;
     AddChild(box, nullptr, false);
+    if (box->GetParent() != this) {
+        scene_->DestroyBox(box); // too deep for the tree
+        return kElementNotHandled;
+    }
     if (out) *out = box;
     return 0;
 }

@@ -91,17 +91,18 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
     bool nested = (changeFlags_ & kChangeArranging) != 0;
     if (nested) ++placement->nesting;
     changeFlags_ |= kChangeArranging;
-    SetBoxSize({placement->outerWidth, placement->outerHeight});
-    SetPacked(2, {placement->paddingLeft, placement->paddingTop});
-    SetContentSize({placement->width, placement->height});
+    // Sizes past what a box can keep stop at the edge of that range.
+    SetBoxSize({oxClampLength(placement->outerWidth), oxClampLength(placement->outerHeight)});
+    SetPacked(2, {oxClampLength(placement->paddingLeft), oxClampLength(placement->paddingTop)});
+    SetContentSize({oxClampLength(placement->width), oxClampLength(placement->height)});
     // FIXME: an own native frame is fitted to the new rectangle here once frames exist.
     oxLayout* layout = GetLayout();
     if (layout) layout->Layout(placement, this);
     if (placement->flags & oxPlacementRecord::kGrew) {
         int32_t dx = placement->GetDeltaX(), dy = placement->GetDeltaY();
         oxPoint size = geometry_[1], content = geometry_[3];
-        SetBoxSize({size.x + dx, size.y + dy});
-        SetContentSize({content.x + dx, content.y + dy});
+        SetBoxSize({oxClampLength(int64_t(size.x) + dx), oxClampLength(int64_t(size.y) + dy)});
+        SetContentSize({oxClampLength(int64_t(content.x) + dx), oxClampLength(int64_t(content.y) + dy)});
     }
     if (placement->nesting == 0) {
         if (!placement_) placement_ = new (std::nothrow) oxPlacementRecord;

@@ -2,6 +2,10 @@
 // stroke, content, layers, children and scroll bars, the clip steps, and the paint outsets that make
 // a repaint reach what the box draws outside itself. The drawing itself is the box painter's.
 #include "toolkit/core/box.h"
+
+#include <algorithm>
+#include <cstdint>
+
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/style/box_style.h"
@@ -47,23 +51,25 @@ const int16_t* oxBox::GetPaintOutsets() {
     bool frameRoot = (changeFlags_ & kChangeFramed) && !parent_;
     oxBoxStyle* style = frameRoot ? nullptr : ResolveStyle();
     if (style) {
+        // Each outset stops at the largest a 16-bit outset holds, however wide the stroke or shadow.
+        auto widen = [](int16_t& o, int32_t by) { o = int16_t(std::clamp<int64_t>(int64_t(o) + by, 0, INT16_MAX)); };
         if (oxStyleGroup* stroke = style->GetStrokeGroup()) {
             const oxStyleValue* c = stroke->Member(kStyle_stroke);
             bool colour = c->GetType() == kStyleColor || c->GetType() == kStyleSysColor;
             if (colour && c->GetColor() != 0) {
-                int16_t half = int16_t(stroke->Member(kStyle_strokeWidth)->GetInt() / 2);
+                int32_t half = oxClampLength(stroke->Member(kStyle_strokeWidth)->GetInt()) / 2;
                 for (int16_t& o : outsets_)
-                    o = int16_t(o + half);
+                    widen(o, half);
             }
         }
         // FIXME: a shadow effect widens the outsets by its extents once shadow effects exist.
         if (oxStyleGroup* text = style->GetTextGroup()) {
-            int32_t x = text->Member(kStyle_textShadowOffsetX)->GetInt();
-            int32_t y = text->Member(kStyle_textShadowOffsetY)->GetInt();
-            if (x < 0) outsets_[3] = int16_t(outsets_[3] - x);
-            if (x > 0) outsets_[1] = int16_t(outsets_[1] + x);
-            if (y < 0) outsets_[0] = int16_t(outsets_[0] - y);
-            if (y > 0) outsets_[2] = int16_t(outsets_[2] + y);
+            int32_t x = oxClampLength(text->Member(kStyle_textShadowOffsetX)->GetInt());
+            int32_t y = oxClampLength(text->Member(kStyle_textShadowOffsetY)->GetInt());
+            if (x < 0) widen(outsets_[3], -x);
+            if (x > 0) widen(outsets_[1], x);
+            if (y < 0) widen(outsets_[0], -y);
+            if (y > 0) widen(outsets_[2], y);
         }
     }
     presence_ |= kMarkPaintOutsets;

@@ -65,6 +65,47 @@ bool oxBox::EnsureChildCapacity(int count, int extra) {
     return true;
 }
 
+int oxBox::GetDepth() const {
+    int depth = 1;
+    for (const oxBox* b = parent_; b; b = b->parent_)
+        ++depth;
+    return depth;
+}
+
+namespace {
+
+// Whether the levels of the subtree under `root` (itself counting 1) stay within `levels`. Walks
+// the subtree without recursion and stops at the first box too deep.
+bool SubtreeFits(const oxBox* root, int levels) {
+    if (levels < 1) return false;
+    int level = 1;
+    for (const oxBox* b = root; b;) {
+        if (b->GetChildCount() > 0) {
+            if (++level > levels) return false;
+            b = const_cast<oxBox*>(b)->GetChildAt(0, false);
+            continue;
+        }
+        // Up to the first ancestor below the root with a next sibling.
+        while (b != root) {
+            oxBox* parent = b->GetParent();
+            if (oxBox* next = parent->GetChildAt(b->GetIndex() + 1, false)) {
+                b = next;
+                break;
+            }
+            b = parent;
+            --level;
+        }
+        if (b == root) break;
+    }
+    return true;
+}
+
+} // namespace
+
+bool oxBox::CanTakeChild(const oxBox* child) const {
+    return child && SubtreeFits(child, kMaxDepth - GetDepth());
+}
+
 void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const WCHAR* partName, bool expand) {
     if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
     if (!children || count <= 0) return;
@@ -79,10 +120,12 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
     }
     int n = 0;
     int ownChildren = 0;
+    const int room = kMaxDepth - GetDepth(); // the levels a child's subtree may take
     for (int i = 0; i < count; ++i) {
         oxBox* c = children[i];
         // Only a box with children can be an ancestor: markup adds leaves, and skips the walk to the root.
         if (!c || c == this || c->IsBeingDeleted() || (c->children_->count > 0 && c->IsAncestorOf(this))) continue;
+        if (c->parent_ != this && !SubtreeFits(c, room)) continue;
         bool seen = false;
         for (int k = 0; k < n; ++k)
             seen = seen || list[k] == c;

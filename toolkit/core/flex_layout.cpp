@@ -111,21 +111,21 @@ void Pass::Measure() {
         int32_t outer = it.*m.lead + it.*m.trail + it.*m.size;
         int32_t extent = outer + it.*m.padding;
         int32_t gap = (i > 0 && prevExtent != 0 && extent != 0) ? space : 0;
-        content[m.index] += gap + outer;
+        content[m.index] = oxLengthSum(int64_t(content[m.index]) + gap + outer);
         if (it.flex)
-            flexBase += it.*m.size;
+            flexBase = oxLengthSum(int64_t(flexBase) + it.*m.size);
         else
-            content[m.index] += it.*m.padding;
+            content[m.index] = oxLengthSum(int64_t(content[m.index]) + it.*m.padding);
         prevExtent = extent;
 
         if (crossAlign == kKeywordStretch && it.*c.stretch) {
-            int32_t room = avail[c.index] - Around(it, c);
+            int32_t room = oxLengthSum(int64_t(avail[c.index]) - Around(it, c));
             it.*c.size = it.*c.pref == 0 ? room : std::max(it.*c.pref, room);
         } else {
             it.*c.size = it.*c.pref;
         }
         (it.*c.clamp)();
-        content[c.index] = std::max(content[c.index], Around(it, c) + it.*c.size);
+        content[c.index] = std::max(content[c.index], oxLengthSum(int64_t(Around(it, c)) + it.*c.size));
     }
 }
 
@@ -144,8 +144,8 @@ bool Pass::Grow() {
 
 void Pass::Leave(oxLayoutItem& it, int32_t& free) {
     const Axis& m = *M;
-    content[m.index] += it.*m.size;
-    free -= it.*m.padding + it.*m.size;
+    content[m.index] = oxLengthSum(int64_t(content[m.index]) + it.*m.size);
+    free = oxLengthSum(int64_t(free) - it.*m.padding - it.*m.size);
     it.*m.pref = it.*m.size;
     list.totalFlex -= it.flex;
     it.flex = 0;
@@ -153,20 +153,20 @@ void Pass::Leave(oxLayoutItem& it, int32_t& free) {
 
 void Pass::Distribute() {
     const Axis& m = *M;
-    int32_t free = avail[m.index] - std::max(0, content[m.index] - flexBase);
+    int32_t free = oxLengthSum(int64_t(avail[m.index]) - std::max<int64_t>(0, int64_t(content[m.index]) - flexBase));
     start = origin[m.index];
     shared = false;
     if (free < 1) return;
     if (list.totalFlex < 1) {
         if (mainAlign == kKeywordCenter)
-            start += avail[m.index] / 2 - content[m.index] / 2;
+            start = oxLengthSum(int64_t(start) + avail[m.index] / 2 - content[m.index] / 2);
         else if (mainAlign == kKeywordEnd)
-            start += avail[m.index] - content[m.index];
+            start = oxLengthSum(int64_t(start) + avail[m.index] - content[m.index]);
         return;
     }
     // Differs on purpose: the flexible items' measured sizes leave the content before their shares
     // join it, so that a run that fills its box does not count as wider than the box.
-    content[m.index] -= flexBase;
+    content[m.index] = oxLengthSum(int64_t(content[m.index]) - flexBase);
     shared = true;
     // Each round ends either with every share in place or with one item leaving the flexible set,
     // so there are at most as many rounds as flexible items.
@@ -181,7 +181,7 @@ void Pass::Distribute() {
             if (!it.flex) continue;
             int32_t share = Share(it.flex, list.totalFlex, free);
             sum += share;
-            it.*m.size = share - it.*m.padding;
+            it.*m.size = oxLengthSum(int64_t(share) - it.*m.padding);
             if ((it.*m.clamp)()) {
                 Leave(it, free);
                 again = true;
@@ -192,7 +192,7 @@ void Pass::Distribute() {
         }
         if (again) continue;
         if (last && sum != free) {
-            last->*m.size = lastShare + int32_t(free - sum) - last->*m.padding;
+            last->*m.size = oxLengthSum(lastShare + (free - sum) - last->*m.padding);
             if ((last->*m.clamp)()) {
                 Leave(*last, free);
                 continue;
@@ -201,12 +201,12 @@ void Pass::Distribute() {
         break;
     }
     for (int i = 0; i < list.count; ++i)
-        if (list.items[i].flex) content[m.index] += list.items[i].*m.size;
+        if (list.items[i].flex) content[m.index] = oxLengthSum(int64_t(content[m.index]) + list.items[i].*m.size);
 }
 
 int32_t Pass::CrossOffset(const oxLayoutItem& it) const {
     const Axis& c = *C;
-    int32_t diff = avail[c.index] - (it.*c.size + Around(it, c));
+    int32_t diff = oxLengthSum(int64_t(avail[c.index]) - it.*c.size - Around(it, c));
     if (diff <= 0) return 0;
     if (crossAlign == kKeywordCenter) return diff / 2;
     if (crossAlign == kKeywordEnd) return diff;
@@ -216,21 +216,22 @@ int32_t Pass::CrossOffset(const oxLayoutItem& it) const {
 void Pass::PlaceAt(oxLayoutItem& it, int32_t pos) {
     const Axis& c = *C;
     it.*M->place = pos;
-    it.*c.place = origin[c.index] + it.*c.lead + CrossOffset(it);
-    it.box->SetBoxPosition({it.placeX, it.placeY});
+    it.*c.place = oxLengthSum(int64_t(origin[c.index]) + it.*c.lead + CrossOffset(it));
+    // A place past what a box can keep stops at the edge of that range.
+    it.box->SetBoxPosition({oxClampLength(it.placeX), oxClampLength(it.placeY)});
 }
 
 int32_t Pass::Advance(const oxLayoutItem& it, int32_t pos) const {
     const Axis& m = *M;
-    int32_t outer = it.*m.padding + it.*m.size;
-    return pos + it.*m.trail + (outer != 0 ? space : 0) + outer;
+    int64_t outer = int64_t(it.*m.padding) + it.*m.size;
+    return oxLengthSum(pos + int64_t(it.*m.trail) + (outer != 0 ? space : 0) + outer);
 }
 
 void Pass::Reposition(int last) {
     int32_t pos = start;
     for (int i = 0; i <= last; ++i) {
         oxLayoutItem& it = list.items[i];
-        pos += it.*M->lead;
+        pos = oxLengthSum(int64_t(pos) + it.*M->lead);
         PlaceAt(it, pos);
         pos = Advance(it, pos);
     }
@@ -253,9 +254,9 @@ bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widt
         any = true;
         it.prefWidth = it.width = rec.extraWidth;
         if (!vertical) {
-            if (!takesShares()) content[0] += dx;
+            if (!takesShares()) content[0] = oxLengthSum(int64_t(content[0]) + dx);
         } else {
-            content[0] = std::max(content[0], Around(it, kAxisX) + it.width);
+            content[0] = std::max(content[0], oxLengthSum(int64_t(Around(it, kAxisX)) + it.width));
         }
         bool grew = false;
         if (content[0] > avail[0]) {
@@ -269,9 +270,9 @@ bool Pass::TakeGrowth(oxLayoutItem& it, const oxPlacementRecord& rec, bool* widt
         any = true;
         it.prefHeight = it.height = rec.extraHeight;
         if (vertical) {
-            if (!takesShares()) content[1] += dy;
+            if (!takesShares()) content[1] = oxLengthSum(int64_t(content[1]) + dy);
         } else {
-            content[1] = std::max(content[1], Around(it, kAxisY) + it.height);
+            content[1] = std::max(content[1], oxLengthSum(int64_t(Around(it, kAxisY)) + it.height));
         }
         bool grew = false;
         if (content[1] > avail[1]) {
@@ -289,14 +290,15 @@ bool Pass::Place() {
     bool reshared = false;
     for (int i = 0; i < list.count; ++i) {
         oxLayoutItem& it = list.items[i];
-        pos += it.*M->lead;
+        pos = oxLengthSum(int64_t(pos) + it.*M->lead);
         PlaceAt(it, pos);
         if (!it.placed) {
             oxPlacementRecord rec;
             bool noMaxW = it.maxWidth == -1, noMaxH = it.maxHeight == -1;
-            rec.Construct(false, avail[0], avail[1], it.paddingWidth + it.width, it.paddingHeight + it.height,
-                          it.paddingLeft, it.paddingTop, it.width, it.height, noMaxW ? it.width : it.maxWidth,
-                          noMaxH ? it.height : it.maxHeight, noMaxW, noMaxH, placement->nesting);
+            rec.Construct(false, avail[0], avail[1], oxLengthSum(int64_t(it.paddingWidth) + it.width),
+                          oxLengthSum(int64_t(it.paddingHeight) + it.height), it.paddingLeft, it.paddingTop, it.width,
+                          it.height, noMaxW ? it.width : it.maxWidth, noMaxH ? it.height : it.maxHeight, noMaxW, noMaxH,
+                          placement->nesting);
             it.box->Arrange(&rec);
             it.placed = 1;
             bool widthCase = false, heightCase = false, reshare = false;
@@ -408,15 +410,15 @@ void oxFlexLayout::ScrollToBox(oxBox* target) {
     oxBox* b = target;
     for (; b && b != box_; b = b->GetParent()) {
         oxPoint p = b->GetPacked(0);
-        rel.x += p.x;
-        rel.y += p.y;
+        rel.x = oxLengthSum(int64_t(rel.x) + p.x);
+        rel.y = oxLengthSum(int64_t(rel.y) + p.y);
     }
     if (b != box_) return;
     oxPoint size = target->GetPacked(1), boxSize = box_->GetPacked(1);
-    auto into = [](int32_t top, int32_t h, int32_t view, int32_t s) {
-        if (top < s) return top;
-        if (top + h <= s + view) return s;
-        return h >= view ? top : top + h - view;
+    auto into = [](int64_t top, int64_t h, int64_t view, int64_t s) {
+        if (top < s) return oxLengthSum(top);
+        if (top + h <= s + view) return oxLengthSum(s);
+        return oxLengthSum(h >= view ? top : top + h - view);
     };
     int32_t sy = GetScrollY();
     int32_t ny = into(rel.y, size.y, boxSize.y - box_->GetHScrollBarRect().height, sy);

@@ -1,5 +1,6 @@
 #include "toolkit/core/layout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -12,9 +13,10 @@
 
 namespace {
 
+// Every number a layout reads from a style (lengths, spaces, flex) counts at most kMaxLength.
 int32_t MemberInt(const oxStyleGroup* group, int id) {
     const oxStyleValue* v = group ? group->Member(id) : nullptr;
-    return v ? v->GetInt() : 0;
+    return v ? oxClampLength(v->GetInt()) : 0;
 }
 
 int32_t KeywordOf(const oxStyleGroup* group, int id, int32_t absent) {
@@ -30,13 +32,13 @@ bool IsKeyword(const oxStyleValue* v, int keyword) {
 // A preferred size: the style value unless it is "aspect", the intrinsic size when that gives 0.
 int32_t Preferred(const oxStyleGroup* metrics, int id, int32_t intrinsic) {
     const oxStyleValue* v = metrics->Member(id);
-    int32_t n = IsKeyword(v, kKeywordAspect) ? 0 : v->GetInt();
-    return n ? n : intrinsic;
+    int32_t n = IsKeyword(v, kKeywordAspect) ? 0 : oxClampLength(v->GetInt());
+    return n ? n : oxClampLength(intrinsic);
 }
 
 int32_t Maximum(const oxStyleGroup* metrics, int id) {
     const oxStyleValue* v = metrics->Member(id);
-    return IsKeyword(v, kKeywordAuto) ? -1 : v->GetInt();
+    return IsKeyword(v, kKeywordAuto) ? -1 : oxClampLength(v->GetInt());
 }
 
 } // namespace
@@ -126,11 +128,11 @@ int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, boo
         item->maxWidth = Maximum(metrics, kStyle_maxWidth);
         item->maxHeight = Maximum(metrics, kStyle_maxHeight);
     } else {
-        item->prefWidth = intrinsic.x;
-        item->prefHeight = intrinsic.y;
+        item->prefWidth = oxClampLength(intrinsic.x);
+        item->prefHeight = oxClampLength(intrinsic.y);
     }
-    item->intrinsicWidth = intrinsic.x;
-    item->intrinsicHeight = intrinsic.y;
+    item->intrinsicWidth = oxClampLength(intrinsic.x);
+    item->intrinsicHeight = oxClampLength(intrinsic.y);
     if (const WCHAR* colspan = child->GetAttributeText(kAtomColspan)) item->colspan = _wtoi(colspan);
     oxStyleGroup* layout = style ? style->GetLayoutGroup() : nullptr;
     item->flex = MemberInt(layout, kStyle_flex);
@@ -139,7 +141,7 @@ int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, boo
             item->stretchY = 1;
         else
             item->stretchX = 1;
-        if (!child->IsCollapsed()) list->totalFlex += item->flex;
+        if (!child->IsCollapsed()) list->totalFlex = oxLengthSum(int64_t(list->totalFlex) + item->flex);
         if (list->firstFlexIndex == -1) list->firstFlexIndex = list->count;
     }
     if (list->vertical && list->hAlign == kKeywordStretch && item->prefWidth == 0) item->stretchX = 1;
@@ -151,8 +153,9 @@ int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, boo
 int ApplyTransformToLayoutItem(oxBoxStyle* style, oxLayoutItem* item) {
     oxTransformGroup* transform = style ? style->GetTransformGroup() : nullptr;
     if (!transform || !item) return 0;
-    const double r = transform->IsSet(kStyle_rotation) ? double(MemberInt(transform, kStyle_rotation)) : 0.0;
-    const double s = transform->IsSet(kStyle_scale) ? double(MemberInt(transform, kStyle_scale)) * 0.01 : 1.0;
+    // Angles and scales are no lengths: they are read whole, and a scale too large is refused below.
+    const double r = transform->IsSet(kStyle_rotation) ? double(transform->Member(kStyle_rotation)->GetInt()) : 0.0;
+    const double s = transform->IsSet(kStyle_scale) ? double(transform->Member(kStyle_scale)->GetInt()) * 0.01 : 1.0;
     if (r == 0.0 && s == 1.0) return 0;
     int32_t w = item->prefWidth, h = item->prefHeight;
     if (w == 0) {
@@ -172,10 +175,11 @@ int ApplyTransformToLayoutItem(oxBoxStyle* style, oxLayoutItem* item) {
     const int32_t W = int32_t(std::lround(mw)), H = int32_t(std::lround(mh));
     const double gx = double(W) / w, gy = double(H) / h;
     const int32_t dw = W - w, dh = H - h;
-    item->marginLeft = int32_t(item->marginLeft * gx) + dw - dw / 2;
-    item->marginRight = dw / 2 + int32_t(item->marginRight * gx);
-    item->marginTop = int32_t(item->marginTop * gy) + dh - dh / 2;
-    item->marginBottom = dh / 2 + int32_t(item->marginBottom * gy);
+    auto grown = [](int32_t margin, double g) { return int64_t(std::clamp(margin * g, -1e9, 1e9)); };
+    item->marginLeft = oxClampLength(grown(item->marginLeft, gx) + dw - dw / 2);
+    item->marginRight = oxClampLength(dw / 2 + grown(item->marginRight, gx));
+    item->marginTop = oxClampLength(grown(item->marginTop, gy) + dh - dh / 2);
+    item->marginBottom = oxClampLength(dh / 2 + grown(item->marginBottom, gy));
     item->stretchX = 0;
     item->stretchY = 0;
     return 1;
@@ -231,7 +235,7 @@ int32_t StyleInt(oxBox* box, int propertyId) {
 void ShiftMargin(oxBox* bar, int propertyId, bool bothShown) {
     const WCHAR* text = bar->GetAttributeText(kAtomScrollBoth);
     int32_t n = text ? _wtoi(text) : 0;
-    int32_t margin = StyleInt(bar, propertyId) + (bothShown ? n : -n);
+    int32_t margin = oxClampLength(int64_t(StyleInt(bar, propertyId)) + (bothShown ? n : -int64_t(n)));
     bar->SetStyleValue(propertyId, oxStyleValue(margin, kStylePx), 0);
 }
 
@@ -249,7 +253,8 @@ void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height) {
     if (!box) return;
     oxRect padding = box->GetPadding();
     oxPlacementRecord record;
-    int32_t w = width - padding.x - padding.width, h = height - padding.y - padding.height;
+    int32_t w = oxClampLength(int64_t(width) - padding.x - padding.width);
+    int32_t h = oxClampLength(int64_t(height) - padding.y - padding.height);
     // The root never grows: its maximum is its size even when that is 0.
     record.Construct(true, width, height, width, height, padding.x, padding.y, w, h, w, h, true, true, 0);
     box->SetBoxPosition({0, 0});

@@ -49,9 +49,10 @@ oxStyleLibrary* LibraryOf(oxBoxScene* scene) {
     return scene ? scene->GetStyleLibrary() : nullptr;
 }
 
+// Lengths, offsets, radii and percentages count at most kMaxLength, so the drawing's sums stay in range.
 int32_t IntOf(const oxStyleGroup* group, int id) {
     const oxStyleValue* v = group ? group->Member(id) : nullptr;
-    return v ? v->GetInt() : 0;
+    return v ? oxClampLength(v->GetInt()) : 0;
 }
 
 int KeywordOf(const oxStyleGroup* group, int id) {
@@ -280,12 +281,14 @@ void ShadowOf(const oxStyleGroup* group, bool bevel, oxShadowStyle* out) {
 // A layer mask: the value painted as a fill with the box's fill group.
 class FillMask : public oxLayerMaskSource {
 public:
-    FillMask(oxBoxScene* scene, oxFillGroup* fill, const oxStyleValue& value)
+    // `value` belongs to the fill group, which outlives the mask.
+    FillMask(oxBoxScene* scene, oxFillGroup* fill, const oxStyleValue* value)
         : scene_(scene), fill_(fill), value_(value) {}
     void PaintMask(oxCanvas* canvas, const oxCanvasRect& rect) override {
-        if (IsColorValue(value_)) {
-            if (uint32_t c = ResolveColorValue(value_, LibraryOf(scene_))) FillRoundRect(canvas, rect, c, 0.0f);
-        } else if (oxPaintElement* e = g_resolver->Resolve(scene_, value_)) {
+        if (!value_) return;
+        if (IsColorValue(*value_)) {
+            if (uint32_t c = ResolveColorValue(*value_, LibraryOf(scene_))) FillRoundRect(canvas, rect, c, 0.0f);
+        } else if (oxPaintElement* e = g_resolver->Resolve(scene_, *value_)) {
             PaintBrushElement(canvas, scene_, rect, e, fill_, nullptr, 0);
         }
     }
@@ -293,7 +296,7 @@ public:
 private:
     oxBoxScene* scene_;
     oxFillGroup* fill_;
-    const oxStyleValue& value_;
+    const oxStyleValue* value_;
 };
 
 } // namespace
@@ -449,7 +452,7 @@ void oxBoxPainter::CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, oxB
     oxFillGroup* fill = style->GetFillGroup();
     const oxStyleValue* mask = fill ? fill->Member(kStyle_mask) : nullptr;
     if (mask && mask->GetType() == kStyleKeyword && mask->GetValue() == kKeywordAuto) mask = fill->Member(kStyle_fill);
-    FillMask maskSource(scene, fill, mask ? *mask : oxStyleValue());
+    FillMask maskSource(scene, fill, mask);
     if (mask && fill->IsSet(kStyle_mask) && !mask->IsNull()) how.mask = &maskSource;
     oxShadowStyle shadow;
     if (oxShadowGroup* group = style->GetShadowGroup()) {

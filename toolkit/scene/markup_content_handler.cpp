@@ -3,6 +3,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"
 #include "toolkit/base/element.h"
+#include "toolkit/core/box.h"
 #include "toolkit/scene/markup_loader.h"
 
 using NUBO::TWString;
@@ -15,6 +16,11 @@ constexpr WCHAR kNamespaceSeparator = u'|';
 // time that grows with the square of their number, and no scene needs nearly so many.
 constexpr int kMaxAttributes = 4096;
 constexpr const WCHAR* kTooManyAttributes = u"Too many attributes on one element (more than %d)";
+
+// The tree built from a document is walked by recursion (layout, painting, hit tests): a document
+// nesting deeper than boxes may is refused where it goes too deep.
+constexpr int kMaxElementDepth = oxBox::kMaxDepth;
+constexpr const WCHAR* kNestedTooDeeply = u"Elements nested too deeply (more than %d levels)";
 
 bool TooManyAttributes(oxXmlParseSession* session) {
     TWString message;
@@ -51,10 +57,17 @@ void oxMarkupContentHandler::Reset() {
     stack_.Clear();
     lastClosed_ = nullptr;
     skipDepth_ = 0;
+    depth_ = 0;
 }
 
 void oxMarkupContentHandler::OnStartElement(const WCHAR* name, const WCHAR** attributes) {
     if (!name || !attributes) return;
+    if (++depth_ > kMaxElementDepth) {
+        TWString message;
+        message.Format(kNestedTooDeeply, kMaxElementDepth);
+        Abort(message.GetString());
+        return;
+    }
     if (skipDepth_ > 0) {
         ++skipDepth_;
         return;
@@ -98,6 +111,7 @@ void oxMarkupContentHandler::OnStyleError(const WCHAR* name, const WCHAR* text, 
 }
 
 void oxMarkupContentHandler::OnEndElement() {
+    if (depth_ > 0) --depth_;
     if (skipDepth_ > 0) {
         --skipDepth_;
         return;

@@ -26,6 +26,8 @@ public:
     bool Push(oxElement* element);
     // Empties the stack and forgets the last closed element.
     void Reset();
+    // A document starts: its depth counts from its first tag.
+    void StartDocument() { depth_ = 0; }
 
     // The element popped by the latest end tag; after a whole document, the one made for its root.
     oxElement* GetLastClosed() const { return lastClosed_; }
@@ -45,4 +47,5 @@ private:
     oxElement* lastClosed_ = nullptr;
     NUBO::PtrVector<oxElement*> stack_;
     int32_t skipDepth_ = 0;
+    int32_t depth_ = 0; // open tags of the document, ignored ones included
 };

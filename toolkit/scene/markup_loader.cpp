@@ -60,6 +60,7 @@ oxElement* oxMarkupLoader::Load(const WCHAR* uri, NUBO::XStream* stream, oxEleme
         char* buffer = size <= kInlineDocumentBytes ? inlineBuffer : static_cast<char*>(std::malloc(size_t(size)));
         if (buffer && ReadAll(stream, buffer, uint32_t(size))) {
             busy_ = true;
+            handler_->StartDocument();
             TWString base = oxUri::GetDirectory(uri);
             failed_ = handler_->Parse(buffer, uint32_t(size), base.GetString());
             busy_ = false;

@@ -231,8 +231,15 @@ oxScene* oxRuntime::OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t wind
         if (NoSceneLeft() && embedded == 0 && !modal) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
         return nullptr;
     }
+    // A scene may close itself while it opens (its close waits for the opening to end): then it is
+    // gone, and the caller gets no scene.
+    RefPtr<oxScene> held = RefPtr<oxScene>::ref(scene);
     scene->Open(opener, name, listener, dialog, modal, shareLibraries);
-    return scene;
+    ++scenesOpened_;
+    bool stillOpen = false;
+    for (oxScene* open : scenes_)
+        stillOpen = stillOpen || open == scene;
+    return stillOpen ? scene : nullptr;
 }
 
 oxScene* oxRuntime::OpenSceneSimple(const WCHAR* uri, oxScene* opener, const WCHAR* name, XObject* params,

@@ -102,13 +102,14 @@ public:
     void LoadInto(const WCHAR* uri, oxLibrary* library) override;
     void ForgetLibraryObject(oxLibrary* library) override;
 
-    // The open scene, or null when its markup could not be loaded (the listeners heard why).
+    // The open scene, or null when its markup could not be loaded (the listeners heard why) or it
+    // closed itself while it opened.
     oxScene* OpenScene(const WCHAR* uri, int32_t embedded, int32_t windowSubFlag, oxScene* opener, const WCHAR* name,
                        NUBO::XObject* params, NUBO::XObject* listener, bool dialog);
     oxScene* OpenSceneSimple(const WCHAR* uri, oxScene* opener, const WCHAR* name, NUBO::XObject* params,
                              NUBO::XObject* listener, bool dialog);
-    // Opens a modal dialog of `opener`; returns when the dialog has closed (the scene may be gone by
-    // then: the answer only tells whether it opened).
+    // Opens a modal dialog of `opener`; returns when the dialog has closed, with the scene when it is
+    // still there, else null.
     oxScene* OpenDialogScene(const WCHAR* uri, oxScene* opener, const WCHAR* name, NUBO::XObject* params,
                              NUBO::XObject* listener, bool shareLibraries);
     // A scene's window has closed: the runtime lets the scene go.
@@ -116,6 +117,8 @@ public:
     // Releases every open scene, last opened first.
     void CloseAllScenes();
     int GetSceneCount() const { return int(scenes_.size()); }
+    // Scenes whose opening ran to its end, whether or not they closed since.
+    int GetOpenedSceneCount() const { return scenesOpened_; }
     oxScene* GetSceneAt(int index) const;
     oxScene* FindSceneByName(const WCHAR* name) const;
 
@@ -200,4 +203,5 @@ private:
     oxAtom scriptLanguage_ = kAtomNone;
     bool lastLoadUnopened_ = false; // the last Load could not open its file
     int scenesLoading_ = 0;         // scenes whose markup is being read, nested opens included
+    int scenesOpened_ = 0;
 };

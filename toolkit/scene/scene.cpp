@@ -400,7 +400,15 @@ void oxScene::SetOtherScenesEnabled(bool on) {
 
 void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool dialog, bool modal,
                    bool shareLibraries) {
-    if ((opener && (opener->state_ & kClosing)) || (state_ & kConstructed)) return;
+    loading_ = false;
+    if ((opener && (opener->state_ & kClosing)) || (state_ & kConstructed)) {
+        // A scene that will never open still takes the close its scripts asked for while it loaded.
+        if (!(state_ & kConstructed) && (state_ & kCloseRequested)) {
+            state_ &= ~kCloseRequested;
+            CloseWindow();
+        }
+        return;
+    }
     ReadWindowParams();
     opener_ = opener;
     if (embedded_) windowFlags_ |= kNoActivate;
@@ -458,7 +466,8 @@ void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool d
             runtime_->GetFrameInput()->SetPressedBox(nullptr);
             runtime_->GetFrameInput()->SetHoveredBox(nullptr);
         }
-        if (modal && window_ && !(state_ & kClosing)) {
+        // A dialog that asked to close while it loaded or opened closes below instead of waiting.
+        if (modal && window_ && !(state_ & (kClosing | kCloseRequested))) {
             SetOtherScenesEnabled(false);
             inModalLoop_ = true;
             window_->RunModalLoop();
@@ -479,8 +488,7 @@ void oxScene::Open(oxScene* opener, const WCHAR* name, XObject* listener, bool d
 
 void oxScene::Close(bool forced) {
     if (state_ & kClosing) return;
-    // While the scene opens (outside its modal loop) the close waits for the opening to end.
-    if (openState_ == 1 && !inModalLoop_) {
+    if (CloseWaits()) {
         state_ |= kCloseRequested;
         return;
     }
@@ -553,7 +561,7 @@ int32_t oxScene::DispatchEvent(oxEvent* event) {
     ++nesting_;
     input->DispatchSceneEvent(event, this);
     --nesting_;
-    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && (openState_ != 1 || inModalLoop_);
+    bool closeNow = nesting_ == 0 && (state_ & kCloseRequested) && root_ && !CloseWaits();
     if (closeNow) state_ &= ~kCloseRequested;
     if (Release() == 0) return closeNow ? 0 : 1;
     if (!closeNow) return 1;

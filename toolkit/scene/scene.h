@@ -237,6 +237,9 @@ private:
     void SetOpenerWindowsEnabled(bool on);
     void SetOtherScenesEnabled(bool on);
     void CloseWindow();
+    // While the scene loads or opens (outside its modal loop) a close waits for the opening to end:
+    // closed then, the runtime would go on to add and open a scene whose window is gone.
+    bool CloseWaits() const { return !inModalLoop_ && (loading_ || openState_ == 1); }
     oxKeyElement* MatchInGroups(const NUBO::PtrVector<oxElement*>* groups, const oxKeyEvent* event);
     const NUBO::PtrVector<oxElement*>* GroupsOf(oxBox* box) const;
     void ClearGroups();
@@ -269,6 +272,7 @@ private:
     NUBO::XObject* listener_ = nullptr; // one reference
     NUBO::XObject* sceneObject_ = nullptr; // one reference
     int openState_ = 0;                 // 0 new, 1 opening, 2 open
+    bool loading_ = true;               // until Open: the markup is read under the scene
     bool inModalLoop_ = false;
     NUBO::TWString contextName_;
     NUBO::oxIdHashMap<oxSceneScript*> scripts_; // owned

@@ -127,6 +127,9 @@ template <bool kContent, bool kIndexed> int32_t InsertChild(Box* self, XArgList*
     *out = false;
     if (!box || !child || IsBound(box)) return 0;
     if ((!kIndexed && child == box) || (!(kContent && kIndexed) && IsBound(child))) return 0;
+    // A tree deeper than boxes may nest is refused: the call did nothing.
+    oxBox* parent = kContent ? box->GetContentPart() : box;
+    if (parent && child->GetParent() != parent && !parent->CanTakeChild(child)) return 0;
     const WCHAR* part = PartName(kind, !kContent);
     *out = Adopt(self, child, [&] {
         if (kContent && kIndexed)

@@ -67,7 +67,8 @@ FontLook ReadFont(const oxStyleGroup* text) {
     FontLook f;
     if (const oxStyleValue* v = Member(text, kStyle_fontFamily); v && v->GetText()) f.face = v->GetText();
     if (const oxStyleValue* v = Member(text, kStyle_fontSize))
-        f.height = v->GetType() == kStyleScaled ? v->GetInt() : int(double(v->GetInt()) * GetUiScale());
+        f.height =
+            oxClampLength(v->GetType() == kStyleScaled ? v->GetInt() : int64_t(double(v->GetInt()) * GetUiScale()));
     f.bold = StyleBool(text, kStyle_fontBold);
     f.italic = StyleBool(text, kStyle_fontItalics);
     f.underline = StyleBool(text, kStyle_fontUnderline);

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "runtime/script_args.h"
+#include "runtime/script_object.h"
 
 namespace {
 
@@ -256,13 +260,16 @@ TEST_F(oxAtomsTest, LongNamesAreFoundAgainAndOverlongOnesRefused) {
     EXPECT_EQ(oxAtoms::Intern(u"afterOver"), next + 1); // the refused name used no id
 }
 
-// A failed document gives its names back; one that succeeded, nested in it or not, keeps them.
-TEST_F(oxAtomsTest, FailedDocumentsGiveTheirNamesBack) {
+// A failed document gives back the names that it alone holds; the names of a document nested in it
+// that succeeded stay, and so do its own names that the nested one found.
+TEST_F(oxAtomsTest, FailedDocumentsGiveBackOnlyTheNamesTheyAloneHold) {
     oxAtom before = oxAtoms::Intern(u"beforeAll");
     uint32_t outer = oxAtoms::BeginDocument();
     oxAtom a = oxAtoms::Intern(u"outerName");
+    oxAtom shared = oxAtoms::Intern(u"outerShared");
     uint32_t inner = oxAtoms::BeginDocument();
     oxAtom b = oxAtoms::Intern(u"innerName");
+    EXPECT_EQ(oxAtoms::Intern(u"OUTERSHARED"), shared);
     oxAtoms::EndDocument(inner, false);
     oxAtom c = oxAtoms::Intern(u"outerLate");
     uint32_t failing = oxAtoms::BeginDocument();
@@ -272,12 +279,65 @@ TEST_F(oxAtomsTest, FailedDocumentsGiveTheirNamesBack) {
     EXPECT_EQ(oxAtoms::Find(u"innerName"), b);
     oxAtoms::EndDocument(outer, true);
     EXPECT_EQ(oxAtoms::Find(u"beforeAll"), before);
-    EXPECT_EQ(oxAtoms::Find(u"outerName"), a);
+    EXPECT_EQ(oxAtoms::Find(u"outerName"), 0);
+    EXPECT_EQ(NameOf(a), u"<none>");
+    EXPECT_EQ(oxAtoms::Find(u"outerShared"), shared);
     EXPECT_EQ(oxAtoms::Find(u"innerName"), b);
     EXPECT_EQ(oxAtoms::Find(u"outerLate"), 0);
     EXPECT_EQ(NameOf(c), u"<none>");
-    EXPECT_EQ(oxAtoms::Intern(u"reused"), c); // the id is free again
+    EXPECT_EQ(oxAtoms::Intern(u"reused"), c); // the ids above the last one held are free again
+    EXPECT_EQ(oxAtoms::Intern(u"afterReused"), c + 1);
     EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kNone);
+}
+
+// An object whose method "intern" interns its argument, called as a script calls it.
+class Interner : public NUBO::XObject {
+public:
+    static NUBO::XClassDescriptor Descriptor;
+    NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+};
+
+int32_t InternArgument(NUBO::XObject*, int, NUBO::XArgList* args, NUBO::XVariant* out) {
+    NUBO::XArgString name(args->GetArg(0));
+    *out = int32_t(oxAtoms::Intern(name.Get().GetString()));
+    return 0;
+}
+
+const NUBO::XMemberEntry kInternerMembers[] = {NUBO::XMethod("intern", InternArgument), NUBO::XMemberEnd()};
+NUBO::XClassDescriptor Interner::Descriptor = {"Interner", 2, kInternerMembers, &NUBO::XObject::Descriptor, 0, {}};
+
+oxAtom InternFromScript(const std::u16string& name) {
+    auto* interner = new (std::nothrow) Interner;
+    interner->AddRef();
+    BSTR member = SysAllocString(u"intern");
+    DISPID id = 0;
+    EXPECT_EQ(interner->GetIDsOfNames(IID_NULL, &member, 1, 0, &id), S_OK);
+    SysFreeString(member);
+    NUBO::XVariant argument(name.c_str()), result;
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    EXPECT_EQ(interner->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+    interner->Release();
+    return oxAtom(result.ToInt32());
+}
+
+// What a script asks for through its calls while a document is read is the script's: an overlong
+// name fails that call alone, and the names the script made or found stay when the document fails.
+TEST_F(oxAtomsTest, NamesAScriptAsksForWhileADocumentIsReadAreTheScripts) {
+    uint32_t mark = oxAtoms::BeginDocument();
+    oxAtom shared = oxAtoms::Intern(u"documentShared");
+    oxAtom alone = oxAtoms::Intern(u"documentAlone");
+    EXPECT_EQ(InternFromScript(std::u16string(oxAtoms::kMaxNameUnits + 1, u'x')), 0);
+    EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kNone);
+    EXPECT_EQ(InternFromScript(u"DOCUMENTSHARED"), shared);
+    oxAtom scripts = InternFromScript(u"scriptName");
+    EXPECT_NE(scripts, 0);
+    EXPECT_EQ(oxAtoms::Intern(std::u16string(oxAtoms::kMaxNameUnits + 1, u'y').c_str()), 0);
+    EXPECT_EQ(oxAtoms::TakeRefusal(), oxAtoms::Refusal::kTooLong);
+    oxAtoms::EndDocument(mark, true);
+    EXPECT_EQ(oxAtoms::Find(u"documentShared"), shared);
+    EXPECT_EQ(oxAtoms::Find(u"scriptName"), scripts);
+    EXPECT_EQ(oxAtoms::Find(u"documentAlone"), 0);
+    EXPECT_EQ(NameOf(alone), u"<none>");
 }
 
 // A document cannot leave the process without ids, nor fill memory with names: it stops short of

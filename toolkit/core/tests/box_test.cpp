@@ -517,18 +517,45 @@ TEST_F(oxBoxTest, DumpShowsTagTypeIdAttributesAndStates) {
     root->Release();
 }
 
-// Boxes die one at a time, so a chain of any depth goes without deep recursion; the same walks
-// serve hiding, disabling and copying.
-TEST_F(oxBoxTest, DeepTreesWithoutRecursion) {
-    constexpr int kDepth = 10000;
+// Trees stop at the depth limit: a child whose subtree would reach deeper stays where it was. Boxes
+// die one at a time and the other walks (hiding, disabling, copying) do not recurse either.
+TEST_F(oxBoxTest, TreesStopAtTheDepthLimit) {
     TestScene scene;
     auto* root = new TestBox(kAtomBox, kAtomBox, &deaths);
-    oxBox* tip = root;
-    for (int i = 0; i < kDepth; ++i) {
+    std::vector<oxBox*> chain{root};
+    while (int(chain.size()) < oxBox::kMaxDepth) {
         auto* next = new TestBox(kAtomBox, kAtomBox, &deaths);
-        tip->AddChild(next);
-        tip = next;
+        chain.back()->AddChild(next);
+        ASSERT_EQ(next->GetParent(), chain.back()) << chain.size();
+        chain.push_back(next);
     }
+    oxBox* tip = chain.back();
+    EXPECT_EQ(tip->GetDepth(), oxBox::kMaxDepth);
+
+    auto* leaf = new TestBox(kAtomBox, kAtomBox, &deaths);
+    EXPECT_FALSE(tip->CanTakeChild(leaf));
+    tip->AddChild(leaf);
+    EXPECT_EQ(leaf->GetParent(), nullptr);
+    EXPECT_EQ(tip->GetChildCount(), 0);
+
+    // A two-level subtree fits two levels above the tip only; refused, it keeps its parent. In one
+    // list, the children that fit go in and the others stay out.
+    auto* pair = new TestBox(kAtomBox, kAtomBox, &deaths);
+    chain[0]->AddChild(pair);
+    pair->AddChild(leaf);
+    oxBox* aboveTip = chain[chain.size() - 2];
+    aboveTip->AddChild(pair);
+    EXPECT_EQ(pair->GetParent(), chain[0]);
+    auto* single = new TestBox(kAtomBox, kAtomBox, &deaths);
+    oxBox* list[] = {pair, single};
+    aboveTip->InsertChildrenAt(0, list, 2, nullptr, false);
+    EXPECT_EQ(pair->GetParent(), chain[0]);
+    EXPECT_EQ(single->GetParent(), aboveTip);
+    EXPECT_EQ(single->GetIndex(), 0);
+    chain[chain.size() - 3]->AddChild(pair);
+    EXPECT_EQ(pair->GetParent(), chain[chain.size() - 3]);
+    EXPECT_EQ(leaf->GetDepth(), oxBox::kMaxDepth);
+
     root->SetHidden(true);
     EXPECT_TRUE(tip->IsEffectivelyHidden());
     root->SetDisabled(true, false);
@@ -537,9 +564,9 @@ TEST_F(oxBoxTest, DeepTreesWithoutRecursion) {
     oxBox* copy = root->Duplicate(true, false);
     ASSERT_NE(copy, nullptr);
     copy->Release();
-    EXPECT_EQ(scene.deaths, kDepth + 1);
+    EXPECT_EQ(scene.deaths, oxBox::kMaxDepth + 3);
     root->Release();
-    EXPECT_EQ(deaths, kDepth + 1);
+    EXPECT_EQ(deaths, oxBox::kMaxDepth + 3);
 }
 
 TEST_F(oxBoxTest, DeletionInsideItsOwnCallbacksReturnsEarly) {

@@ -434,3 +434,37 @@ TEST_F(BoxPaintTest, StrokeReachesHalfItsWidthOutside) {
 }
 
 } // namespace
+
+namespace {
+
+// Where sizes add up they saturate: style lengths count at most kMaxLength and a run's sum stops at
+// kMaxLengthSum, so extreme values never wrap into sizes or places of the wrong sign.
+TEST_F(FlexLayoutTest, ExtremeLengthsSaturateWhereTheyAddUp) {
+    const WCHAR* names[] = {u"width", u"minWidth", u"marginLeft", u"marginRight", u"paddingLeft", u"hSpace"};
+    const WCHAR* values[] = {u"2000000000", u"2147483647", u"-2000000000", u"-2147483648"};
+    for (int n = 0; n < 6; ++n) {
+        for (int v = 0; v < 4; ++v) {
+            const WCHAR *name = names[n], *value = values[v];
+            SCOPED_TRACE(testing::Message() << "property " << n << ", value " << v);
+            if (root) root->Release();
+            root = Make(kAtomHbox, {{u"marginLeft", value}, {u"marginRight", value}, {name, value}});
+            oxBox* first = Make(kAtomBox, {{name, value}, {u"marginRight", value}}, root);
+            oxBox* second = Make(kAtomBox, {{name, value}}, root);
+            ArrangeLayoutRoot(root, 480, 100);
+            const bool positive = value[0] != u'-';
+            for (oxBox* child : {static_cast<oxBox*>(root), first, second}) {
+                EXPECT_GE(child->GetPacked(1).x, positive ? 0 : -kMaxLength);
+                EXPECT_LE(child->GetPacked(1).x, kMaxLength);
+            }
+            // Lengths that push the second child on never bring it back before the first.
+            if (positive) {
+                EXPECT_GE(second->GetPacked(0).x, first->GetPacked(0).x);
+            }
+            auto* layout = static_cast<oxFlexLayout*>(root->GetLayout());
+            EXPECT_GE(layout->GetContentWidth(), positive ? 0 : -kMaxLengthSum);
+            EXPECT_LE(layout->GetContentWidth(), kMaxLengthSum);
+        }
+    }
+}
+
+} // namespace

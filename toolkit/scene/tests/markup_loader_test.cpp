@@ -11,6 +11,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/core/box.h"
 #include "toolkit/core/box_dump.h"
 #include "toolkit/base/error_report.h"
 #include "toolkit/scene/box_uri.h"
@@ -161,29 +162,32 @@ TEST_F(MarkupLoaderTest, LargeDocumentLoadsAndReportsLateErrorLine) {
     EXPECT_EQ(loader.GetErrorLine(), lines + 2);
 }
 
-TEST_F(MarkupLoaderTest, DeepNestingNeedsNoDeepStack) {
-    constexpr int kDepth = 10000;
-    std::string doc = Head("box") + ">";
-    for (int i = 1; i < kDepth; ++i)
-        doc += "<box>";
-    for (int i = 1; i < kDepth; ++i)
-        doc += "</box>";
-    doc += "</box>";
-    oxElement* root = LoadText(doc);
+// The tree a document builds is walked by recursion: a document may nest as deep as boxes may, and
+// one that goes deeper fails where it does, one tag a line. Reading itself needs no deep stack.
+TEST_F(MarkupLoaderTest, DocumentsNestAsDeepAsBoxesMayAndNoDeeper) {
+    auto nested = [](int depth, bool closed) {
+        std::string doc = Head("box") + ">\n";
+        for (int i = 1; i < depth; ++i)
+            doc += "  <box>\n";
+        for (int i = 1; closed && i < depth; ++i)
+            doc += "</box>";
+        return closed ? doc + "</box>" : doc;
+    };
+    oxElement* root = LoadText(nested(oxBox::kMaxDepth, true));
     ASSERT_NE(root, nullptr);
     int depth = 0;
     for (const RecordingElement* at = container.children[0]; at; at = at->children.empty() ? nullptr : at->children[0])
         ++depth;
-    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(depth, oxBox::kMaxDepth);
 
-    // Left open at that depth: the error stands at the end of the text.
-    std::string open = Head("box") + ">";
-    for (int i = 1; i < kDepth; ++i)
-        open += "<box>";
-    EXPECT_EQ(LoadText(open), nullptr);
-    EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "no element found");
-    EXPECT_EQ(loader.GetErrorLine(), 1);
-    EXPECT_EQ(loader.GetErrorColumn(), int(open.size()));
+    for (bool closed : {true, false}) {
+        EXPECT_EQ(LoadText(nested(100000, closed)), nullptr);
+        EXPECT_EQ(Utf8(loader.GetErrorText().GetString()), "Elements nested too deeply (more than 256 levels)");
+        EXPECT_EQ(loader.GetErrorLine(), oxBox::kMaxDepth + 1);
+        EXPECT_EQ(loader.GetErrorColumn(), 2);
+    }
+    // The depth counts from each document's first tag.
+    EXPECT_NE(LoadText(nested(oxBox::kMaxDepth, true)), nullptr);
 }
 
 TEST_F(MarkupLoaderTest, ExternalDtdIsReadRelativeToTheDocumentAndAMissingOneIsSkipped) {
