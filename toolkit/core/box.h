@@ -352,6 +352,8 @@ public:
     oxLayout* GetLayoutIfMade() const { return layout_; }
     // Installs a layout (taking ownership), deleting the previous one.
     virtual void SetLayout(oxLayout* layout);
+    // The `view` attribute: installs the layout a qualified name names; unknown names change nothing.
+    void SetLayoutView(const WCHAR* value);
     // The deepest box under a point given in the parent's coordinates, or null.
     virtual oxBox* HitTest(const oxPoint& point);
     // With `dir` "rtl", reverses the children in place.

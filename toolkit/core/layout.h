@@ -45,6 +45,22 @@ public:
     virtual void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
         (void)placement, (void)vertical, (void)scrollbar;
     }
+    // The index of the one child shown, for layouts that show one at a time; -1 for the others.
+    virtual int32_t GetCurrentIndex(oxBox* box) const {
+        (void)box;
+        return -1;
+    }
+
+    // Rows: the selectable "control" boxes below the box, depth-first, not inside "select" boxes.
+    // The row index of `row`, or -1.
+    virtual int32_t FindSelectableIndex(oxBox* box, oxBox* row);
+    // The row at an index, or null.
+    virtual oxBox* FindSelectableAt(oxBox* box, int32_t index);
+    virtual int32_t CountSelectable(oxBox* box);
+    virtual void RemoveRow(oxBox* box, oxBox* row) { (void)box, (void)row; }
+    // Removes and destroys the selected rows.
+    virtual void RemoveSelectedRows(oxBox* box);
+    virtual void RemoveAllRows(oxBox* box);
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
     uint32_t GetValidity() const { return validity_; }
