@@ -101,7 +101,7 @@ struct oxFlowLayout::Pass {
             it.placeX = Sat(at[0]);
             it.placeY = Sat(at[1]);
             it.box->SetBoxPosition({it.placeX, it.placeY});
-            pos += it.*m.pref + (it.*m.pref != 0 ? gap[m.i] : 0);
+            pos += int64_t(it.*m.pref) + (it.*m.pref != 0 ? gap[m.i] : 0);
         }
         self->lines_.push_back(Line{last - first, Sat(length), thickness});
     }
@@ -187,13 +187,13 @@ struct oxFlowLayout::Pass {
             int32_t thickness = 0;
             for (int i = 0; i < list.count; ++i) {
                 oxLayoutItem& it = list.items[i];
-                height += (i > first && it.prefHeight != 0 && list.items[i - 1].prefHeight != 0 ? gap[1] : 0) +
+                height += int64_t(i > first && it.prefHeight != 0 && list.items[i - 1].prefHeight != 0 ? gap[1] : 0) +
                           it.prefHeight;
                 thickness = std::max(thickness, it.prefWidth);
                 if (height >= target || i == list.count - 1) {
                     PlaceLine(first, i + 1, height, x, thickness);
                     tallest = std::max(tallest, height);
-                    x += thickness + (i + 1 < list.count ? gap[0] : 0);
+                    x += int64_t(thickness) + (i + 1 < list.count ? gap[0] : 0);
                     first = i + 1;
                     height = 0;
                     thickness = 0;

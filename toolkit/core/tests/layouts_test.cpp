@@ -175,6 +175,12 @@ TEST_F(LayoutsTest, FlowSaturatesAtThe32BitExtremes) {
     root->Arrange(&r);
     EXPECT_EQ(flow->GetLines().size(), 4u);
     EXPECT_TRUE(flow->IsOverflowX());
+    // Balanced columns of the same children, with flexible widths.
+    root->SetStyle(u"orient", u"vertical");
+    root->SetAttribute(kAtomMaxColumns, u"2", true, false);
+    root->SetAttribute(kAtomColFlex, u"true", true, false);
+    root->Arrange(&r);
+    EXPECT_LE(flow->GetLines().size(), 4u);
 }
 
 // Scrolling an MDI container moves its freely placed children by the change of the offset.
