@@ -107,16 +107,21 @@ void oxMDILayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     if (overflowX_ || overflowY_) placement->flags |= oxPlacementRecord::kOverflow;
 }
 
+void oxMDILayout::MoveBy(int propertyId, int32_t old, int32_t now) {
+    if (!box_ || box_->GetBoxType() != kAtomMDIContainer || old == now) return;
+    if (MoveFreeChildren(box_, propertyId, int64_t(old) - now)) box_->RequestLayout();
+}
+
 void oxMDILayout::SetScrollX(int32_t x) {
     const int32_t old = scrollX_;
     oxFlexLayout::SetScrollX(x);
-    if (!box_ || box_->GetBoxType() != kAtomMDIContainer) return;
-    if (MoveFreeChildren(box_, kStyle_left, int64_t(old) - x)) box_->RequestLayout();
+    // Differs on purpose: the children move by the change of the stored offset, which the clamp of
+    // the offset (and a container that does not overflow) may keep from x.
+    MoveBy(kStyle_left, old, scrollX_);
 }
 
 void oxMDILayout::SetScrollY(int32_t y) {
     const int32_t old = scrollY_;
     oxFlexLayout::SetScrollY(y);
-    if (!box_ || box_->GetBoxType() != kAtomMDIContainer) return;
-    if (MoveFreeChildren(box_, kStyle_top, int64_t(old) - y)) box_->RequestLayout();
+    MoveBy(kStyle_top, old, scrollY_);
 }

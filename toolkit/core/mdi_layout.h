@@ -15,4 +15,8 @@ public:
 
     // How far the freely placed children reach past the content area: {left, up} and {right, down}.
     static void GetExtents(oxBox* box, oxPoint* before, oxPoint* after);
+
+private:
+    // The freely placed children move by the change of the offset, and the container lays out again.
+    void MoveBy(int propertyId, int32_t old, int32_t now);
 };

@@ -42,11 +42,15 @@ const oxStyleValue* oxSolidBrushElement::GetColorValue() const {
     return fill_ ? fill_->Member(kStyle_fill) : nullptr;
 }
 
-oxStyleGroup* oxSolidBrushElement::GetStyleGroup(const oxStyleGroup* group) const {
-    if (!group) return fill_ ? fill_->Clone() : nullptr;
+oxStyleGroup* CloneMergedGroup(const oxStyleGroup* own, const oxStyleGroup* group) {
+    if (!group) return own ? own->Clone() : nullptr;
     oxStyleGroup* merged = group->Clone();
-    if (merged && fill_) merged->Merge(fill_);
+    if (merged && own) merged->Merge(own);
     return merged;
+}
+
+oxStyleGroup* oxSolidBrushElement::GetStyleGroup(const oxStyleGroup* group) const {
+    return CloneMergedGroup(fill_, group);
 }
 
 oxImageBrushElement::~oxImageBrushElement() {

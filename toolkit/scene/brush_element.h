@@ -16,6 +16,9 @@ class oxStyleLibrary;
 // Sets one property from markup text through a declaration, so that a four-side shorthand fills
 // its four members; false when the text does not parse.
 bool SetGroupPropertyText(oxStyleGroup* group, const WCHAR* property, const WCHAR* text, oxStyleLibrary* library);
+// A copy of an element's own group (null without one), or of `group` with the element's members
+// merged over it.
+oxStyleGroup* CloneMergedGroup(const oxStyleGroup* own, const oxStyleGroup* group);
 
 class oxSolidBrushElement : public oxBindableElement, public oxPaintElement, public oxColorResource {
 public:

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "graphics/raster/gradient_source.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/color.h"
@@ -37,25 +38,6 @@ void TwoPercents(const WCHAR* text, float* first, float* second) {
     if (c == std::u16string::npos) return;
     const size_t d = s.find(u' ', c);
     *second = Percent(s.substr(c, d == std::u16string::npos ? std::u16string::npos : d - c).c_str());
-}
-
-// Premultiplies the colour channels by alpha. Differs on purpose: over 255, not 256, so that opaque
-// stops keep their colour (an opaque red stays 0xFFFF0000 at its own entry).
-uint32_t Premultiply(uint32_t c) {
-    const uint32_t a = c >> 24;
-    uint32_t out = c & 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8)
-        out |= (((c >> shift) & 0xFF) * a / 255) << shift;
-    return out;
-}
-
-uint32_t Blend(uint32_t s, uint32_t t, int32_t w) {
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int32_t cs = int32_t((s >> shift) & 0xFF), ct = int32_t((t >> shift) & 0xFF);
-        out |= uint32_t(cs + (ct - cs) * w / 256) << shift;
-    }
-    return out;
 }
 
 } // namespace
@@ -171,34 +153,13 @@ int32_t oxGradientBrushElement::CreateChildElement(oxAtom ns, oxAtom tag, oxElem
 }
 
 void oxGradientBrushElement::FillColorTable(uint32_t* table, const oxGradientStopElement* const* stops, int count) {
-    constexpr int32_t a = kTableSize - 1;
-    if (count == 0) {
-        std::fill(table, table + kTableSize, 0u);
-        return;
-    }
-    if (count == 1) {
-        std::fill(table, table + kTableSize, stops[0]->color);
-        return;
-    }
-    auto index = [](const oxGradientStopElement* s) {
-        return int32_t(std::min<int64_t>(kTableSize - 1, (int64_t(kTableSize - 1) * s->offset) >> 16));
-    };
-    const int32_t first = index(stops[0]);
-    for (int32_t k = 0; k < first; ++k)
-        table[k] = stops[0]->color;
-    int32_t last = first;
-    for (int n = 0; n + 1 < count; ++n) {
-        const int32_t i = index(stops[n]), j = index(stops[n + 1]);
-        // Stops out of order leave their stretch to the stops around them.
-        for (int32_t k = 0; k <= j - i; ++k) {
-            const int32_t w = j == i ? 0 : 256 * k / (j - i);
-            table[i + k] = Premultiply(Blend(stops[n]->color, stops[n + 1]->color, w));
-        }
-        last = std::max(last, j);
-    }
-    if (last < a)
-        for (int32_t k = last; k < kTableSize; ++k)
-            table[k] = stops[count - 1]->color;
+    std::vector<oxGradientStop> plain;
+    for (int i = 0; i < count; ++i)
+        plain.push_back(oxGradientStop{stops[i]->color, stops[i]->offset});
+    // Differs on purpose: the graphics ramp premultiplies with alpha + 1 over 256, so opaque stops
+    // keep their colour, and it premultiplies the runs before the first and after the last stop too,
+    // so that a translucent end colour is a valid premultiplied pixel.
+    BuildGradientRamp(table, plain.data(), count);
 }
 
 const oxPixelBuffer* oxGradientBrushElement::GetColorTable() {

@@ -48,7 +48,7 @@ public:
 
 class oxGradientBrushElement : public oxBindableElement, public oxPaintElement {
 public:
-    static constexpr int kTableSize = 256;
+    static constexpr int kTableSize = 256; // kGradientRampSize
 
     oxGradientBrushElement(oxAtom tag, oxLibrary* library);
     int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;

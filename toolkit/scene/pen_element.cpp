@@ -44,10 +44,7 @@ const oxStyleValue* oxPenElement::GetColorValue() const {
 }
 
 oxStyleGroup* oxPenElement::GetStyleGroup(const oxStyleGroup* group) const {
-    if (!group) return stroke_ ? stroke_->Clone() : nullptr;
-    oxStyleGroup* merged = group->Clone();
-    if (merged && stroke_) merged->Merge(stroke_);
-    return merged;
+    return CloneMergedGroup(stroke_, group);
 }
 
 int32_t oxReliefPenElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {

@@ -206,6 +206,11 @@ TEST_F(LayoutsTest, MdiScrollingMovesTheFreeChildren) {
     root->Arrange(&r);
     EXPECT_EQ(a->GetPacked(0), (oxPoint{0, 0}));
     EXPECT_FALSE(root->GetStateFlags() & kStateOverflowed);
+    // Without overflow the offset stays 0, and so do the children.
+    mdi->SetScrollY(50);
+    EXPECT_EQ(mdi->GetScrollY(), 0);
+    a->GetStyleValue(kStyle_top, &top);
+    EXPECT_EQ(top.GetInt(), 0);
 }
 
 // The horizontal bar of an MDI container shows the scroll offset; right to left, it starts at its far
