@@ -1,8 +1,10 @@
 #include "toolkit/scene/brush_element.h"
 
+#include <new>
 #include <string>
 
 #include "toolkit/scene/library.h"
+#include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_parser.h"
@@ -57,6 +59,11 @@ oxImageBrushElement::~oxImageBrushElement() {
     delete fill_;
 }
 
+oxBitmapElement* oxImageBrushElement::MakeBitmap() {
+    if (!bitmap_) bitmap_.reset(new (std::nothrow) oxBitmapElement(kAtomBitmap, library_));
+    return bitmap_.get();
+}
+
 int32_t oxImageBrushElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
     struct Entry {
         oxAtom attribute;
@@ -71,13 +78,21 @@ int32_t oxImageBrushElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, con
         {kAtomCornerRadius, u"fillCornerRadius"},
     };
     if (!fill_) fill_ = static_cast<oxFillGroup*>(CreateStyleGroup(kStyleProperties[kStyle_fill].group));
+    if (value && (attribute == kAtomThumbWidth || attribute == kAtomThumbHeight)) {
+        // Each sets the whole size, the other side unset.
+        const int32_t n = ParseInt(value);
+        if (MakeBitmap()) bitmap_->SetThumbSize(attribute == kAtomThumbWidth ? n : -1, attribute == kAtomThumbWidth ? -1 : n);
+        return 0;
+    }
     if (fill_ && value) {
         if (attribute == kAtomFill) {
-            // The picture is the group's own: a fill naming no element is a picture's URI, which the
-            // group resolves against the library and keeps decoded.
+            // The picture is the brush's own bitmap, which the group keeps as what its `fill` names.
             oxStyleValue picture;
             const std::u16string text = u"url(" + std::u16string(value) + u")";
-            if (ParseStyleValue(text.c_str(), kStyleMaskReference, &picture)) fill_->SetMember(kStyle_fill, picture);
+            if (!MakeBitmap() || !ParseStyleValue(text.c_str(), kStyleMaskReference, &picture)) return 0;
+            bitmap_->SetSrcUri(value);
+            fill_->SetMember(kStyle_fill, picture);
+            fill_->SetFillResource(bitmap_.get());
             return 0;
         }
         for (const Entry& e : kEntries) {

@@ -4,9 +4,11 @@
 // group of its own (made on first use) that the painter fills with: one colour (and its corners),
 // or a picture with its repeat, size, slice and corner rules.
 #include <cstdint>
+#include <memory>
 
 #include "toolkit/paint/box_painter.h"
 #include "toolkit/scene/bindable_element.h"
+#include "toolkit/scene/bitmap_element.h"
 #include "toolkit/style/color.h"
 
 class oxFillGroup;
@@ -45,7 +47,12 @@ public:
 
     Kind GetPaintKind() const override { return kImageBrush; }
     oxFillGroup* GetFillGroup() override { return fill_; }
+    // The brush's own picture, made with its first `fill` or thumbnail size; null before.
+    oxBitmapElement* GetBitmap() const { return bitmap_.get(); }
 
 private:
+    oxBitmapElement* MakeBitmap();
+
     oxFillGroup* fill_ = nullptr;
+    std::unique_ptr<oxBitmapElement> bitmap_;
 };

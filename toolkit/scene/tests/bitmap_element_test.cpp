@@ -20,6 +20,7 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/bitmap_element.h"
+#include "toolkit/scene/brush_element.h"
 #include "toolkit/scene/font_element.h"
 #include "toolkit/scene/image_element.h"
 #include "toolkit/scene/tests/file_runtime.h"
@@ -337,6 +338,39 @@ TEST_F(BitmapElementTest, BoxesFilledWithPicturesShowThemAndAMissingOneOnce) {
     const size_t first = reports.find("nowhere.png");
     ASSERT_NE(first, std::string::npos) << reports;
     EXPECT_EQ(reports.find("nowhere.png", first + 1), std::string::npos) << reports;
+}
+
+// An image brush keeps its own picture: a box filled with the brush shows it by the brush's repeat
+// rules, and each thumbnail attribute sets the whole thumbnail size with the other side unset.
+TEST_F(BitmapElementTest, ImageBrushesPaintTheirOwnPicture) {
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:imageBrush id="tiles" fill="quad.png" fillRepeat="both"/>
+        <r:imageBrush id="thumbs" thumbWidth="80" thumbHeight="60"/>
+        <r:style target="root" fill="#ffffff"/>
+        <r:style target="tiled" width="40" height="20" fill="url(#tiles)"/>
+    </r:library>
+    <box id="tiled"/>)M"));
+    auto* thumbs = Resource<oxImageBrushElement>(u"thumbs");
+    ASSERT_NE(thumbs, nullptr);
+    ASSERT_NE(thumbs->GetBitmap(), nullptr);
+    EXPECT_EQ(thumbs->GetBitmap()->GetThumbWidth(), -1);
+    EXPECT_EQ(thumbs->GetBitmap()->GetThumbHeight(), 60);
+
+    oxBox* root = scene->root;
+    ArrangeLayoutRoot(root, 40, 20);
+    TestSurface surface(40, 20, 32);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    root->Paint(&canvas);
+    auto at = [&](int x, int y) { return surface.buffer.GetRow32(y)[x] & 0xFFFFFFu; };
+    // The 20 x 20 picture twice across: its quadrants repeat at x = 20.
+    for (int x0 : {0, 20}) {
+        SCOPED_TRACE(x0);
+        EXPECT_EQ(at(x0 + 2, 2), kRed);
+        EXPECT_EQ(at(x0 + 17, 2), kGreen);
+        EXPECT_EQ(at(x0 + 2, 17), kBlue);
+        EXPECT_EQ(at(x0 + 17, 17), kYellow);
+    }
 }
 
 // The picture of a URI of another scheme is fetched through the installed fetch; the bytes become
