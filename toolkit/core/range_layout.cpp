@@ -6,7 +6,10 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/box_scene.h"
 #include "toolkit/core/placement_record.h"
+#include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -108,10 +111,47 @@ void oxRangeLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     placement->SetExtra(false, false, 0, 0, 0, 0);
 }
 
+void oxRangeLayout::PaintTrackPart(oxCanvas* canvas, oxBox* box, oxAtom part, int32_t from, int32_t to) {
+    oxBoxScene* scene = box->GetScene();
+    oxBoxStyle* style = scene ? scene->GetSubStyle(box, part) : nullptr;
+    if (!style) return;
+    const oxRect content = box->GetContentRect();
+    const bool vertical = box->GetOrientation() == kKeywordVertical;
+    oxRect r = content;
+    if (vertical) {
+        r.y = from;
+        r.height = std::max(0, to - from);
+    } else {
+        r.x = from;
+        r.width = std::max(0, to - from);
+    }
+    oxBoxPaintServices& paint = oxGetBoxPaintServices();
+    paint.PaintBoxShadow(canvas, box, r, style);
+    paint.PaintBoxFill(canvas, scene, r, style);
+    style->Release();
+}
+
 void oxRangeLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
     if (!box) return;
-    // FIXME: the "numerator" and "paging" parts of the track are painted first once the scene
-    // answers a box's part styles.
+    // The track's parts run along it inside the padding: "numerator" from its start to the middle of
+    // the thumb, "paging" from there towards where the track was pressed.
+    const int orient = box->GetOrientation();
+    if (orient == kKeywordVertical || orient == kKeywordHorizontal) {
+        const bool vertical = orient == kKeywordVertical;
+        const oxRect content = box->GetContentRect();
+        const int32_t start = vertical ? content.y : content.x, length = vertical ? content.height : content.width;
+        const oxRangeValues range = ReadRange(box);
+        int32_t minLength = 0;
+        for (int i = 0, n = box->GetChildCount(); i < n; ++i)
+            if (oxBox* child = box->GetChildAt(i, false); child->GetTag() == kAtomThumb)
+                minLength = MinimumOf(child, vertical ? kStyle_minHeight : kStyle_minWidth);
+        const oxPoint thumb = ThumbOnTrack(range, length, minLength, !vertical && range.reversed);
+        const int32_t c = Truncate(float(thumb.x) + float(thumb.y) / 2.0f);
+        const int32_t end = int32_t(std::min<int64_t>(int64_t(start) + length, INT32_MAX));
+        PaintTrackPart(canvas, box, kAtomNumerator, start, c);
+        if (range.paging == 1) PaintTrackPart(canvas, box, kAtomPaging, c, end);
+        if (range.paging == 2) PaintTrackPart(canvas, box, kAtomPaging, start, c);
+    }
     for (int i = 0, n = box->GetChildCount(); i < n; ++i) {
         oxBox* child = box->GetChildAt(i, false);
         if (Shown(child) && !child->TestChangeFlags(kChangeFramed)) oxBox::PaintChild(canvas, child);

@@ -38,4 +38,8 @@ public:
     // The thumb's {offset, length} along a track; saturated, so any range values give a thumb
     // inside 32 bits.
     static oxPoint ThumbOnTrack(const oxRangeValues& range, int32_t track, int32_t minLength, bool reverse);
+
+private:
+    // Paints the shadow and fill of a part's style over the track between two coordinates.
+    static void PaintTrackPart(oxCanvas* canvas, oxBox* box, oxAtom part, int32_t from, int32_t to);
 };

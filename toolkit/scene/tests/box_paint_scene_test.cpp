@@ -251,4 +251,20 @@ TEST_F(BoxPaintSceneTest, FillsAndStrokesNameBrushesAndPens) {
         EXPECT_EQ(Rgb(surface, p.x + dx, 20), 0xFFFFFFu) << dx;
 }
 
+// A range paints its "numerator" part from the track's start to the middle of the thumb, under it.
+TEST_F(BoxPaintSceneTest, RangeTrackShowsItsNumeratorUnderTheThumb) {
+    oxBox* root = Load("range_parts");
+    ASSERT_NE(root, nullptr);
+    TestSurface surface(100, 10, 32);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    root->Paint(&canvas);
+    struct Point {
+        int x;
+        uint32_t rgb;
+    } points[] = {{0, 0xFF0000}, {39, 0xFF0000}, {40, 0x00FF00}, {59, 0x00FF00}, {60, 0x000000}, {99, 0x000000}};
+    for (const Point& p : points)
+        EXPECT_EQ(Rgb(surface, p.x, 5), p.rgb) << p.x;
+}
+
 } // namespace
