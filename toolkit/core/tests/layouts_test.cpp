@@ -30,6 +30,9 @@ public:
         if (box) box->SetScene(this);
         return box;
     }
+    oxBox* CreateBoxOfType(oxAtom type, oxAtom tag) override {
+        return CreateBox(kAtomBoxNamespace, type == kAtomBox ? tag : type);
+    }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
     oxStyleRuleMaps rules;
 };
@@ -98,6 +101,14 @@ TEST_F(LayoutsTest, ViewAttributeInstallsTheNamedLayout) {
         EXPECT_EQ(root->GetLayout()->GetLayoutType(), c.type);
     }
     EXPECT_EQ(std::u16string(root->GetAttribute(kAtomView)), u"flex");
+    // A copy of the box gets a layout of the same kind.
+    root->SetAttribute(kAtomView, u"flow", true, false);
+    oxBox* copy = root->Duplicate(false, false);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy->GetLayoutIfMade(), nullptr);
+    EXPECT_EQ(copy->GetLayoutIfMade()->GetLayoutType(), kAtomFlow);
+    EXPECT_NE(copy->GetLayoutIfMade(), root->GetLayoutIfMade());
+    copy->Release();
 }
 
 // A selected child that answers "grew" every time stops the deck after ten answers per child.
