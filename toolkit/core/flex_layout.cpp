@@ -413,11 +413,7 @@ void oxFlexLayout::ScrollToBox(oxBox* target) {
     }
     if (b != box_) return;
     oxPoint size = target->GetPacked(1), boxSize = box_->GetPacked(1);
-    auto into = [](int32_t top, int32_t h, int32_t view, int32_t s) {
-        if (top < s) return top;
-        if (top + h <= s + view) return s;
-        return h >= view ? top : top + h - view;
-    };
+    auto into = [this](int32_t top, int32_t h, int32_t view, int32_t s) { return ScrollInto(top, h, view, s); };
     int32_t sy = GetScrollY();
     int32_t ny = into(rel.y, size.y, boxSize.y - box_->GetHScrollBarRect().height, sy);
     WCHAR text[16];
@@ -437,6 +433,12 @@ void oxFlexLayout::ScrollToBox(oxBox* target) {
             bar->SetAttribute(kAtomValue, text, true, false);
         }
     }
+}
+
+int32_t oxFlexLayout::ScrollInto(int32_t top, int32_t size, int32_t view, int32_t scroll) const {
+    if (top < scroll) return top;
+    if (int64_t(top) + size <= int64_t(scroll) + view) return scroll;
+    return size >= view ? top : int32_t(std::clamp<int64_t>(int64_t(top) + size - view, INT32_MIN, INT32_MAX));
 }
 
 bool oxFlexLayout::ScrollsX(oxBox* box) const {

@@ -281,6 +281,14 @@ void oxFlowLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
                         overflowY_ ? contentHeight_ : 0);
 }
 
+int32_t oxFlowLayout::ScrollInto(int32_t top, int32_t size, int32_t view, int32_t scroll) const {
+    int64_t now = scroll;
+    const int64_t bottom = int64_t(top) + size;
+    if (bottom > now + view) now = bottom - view;
+    if (top < now) now = top;
+    return Sat(now);
+}
+
 template <class Visit> void oxFlowLayout::ForVisibleChildren(oxBox* box, bool scrolled, Visit visit) {
     const int n = box->GetChildCount();
     if (!scrolled) {

@@ -25,6 +25,10 @@ public:
 
     const std::vector<Line>& GetLines() const { return lines_; }
 
+protected:
+    // The far edge first, then the near one: a span longer than the view shows its start.
+    int32_t ScrollInto(int32_t top, int32_t size, int32_t view, int32_t scroll) const override;
+
 private:
     struct Pass;
     // Scrolled painting and hit testing visit the children line by line and stop at the first line

@@ -194,6 +194,25 @@ TEST_F(LayoutsTest, FlowSaturatesAtThe32BitExtremes) {
     EXPECT_LE(flow->GetLines().size(), 4u);
 }
 
+// Scrolling a flow box to a child: the far edge into view first, then the near one, so a child longer
+// than the view shows its start; sums saturate.
+TEST_F(LayoutsTest, FlowScrollsAChildIntoView) {
+    struct Probe : oxFlowLayout {
+        using oxFlowLayout::ScrollInto;
+    } flow;
+    struct Case {
+        int32_t top, size, view, scroll, expected;
+    } cases[] = {
+        {60, 30, 40, 0, 50},   // below: its bottom at the view's bottom
+        {10, 10, 40, 30, 10},  // above: its top at the view's top
+        {20, 10, 40, 0, 0},    // in view: unchanged
+        {50, 100, 40, 0, 50},  // longer than the view: its start
+        {INT32_MAX - 5, 100, 10, 0, INT32_MAX - 5},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(flow.ScrollInto(c.top, c.size, c.view, c.scroll), c.expected) << c.top << " " << c.size;
+}
+
 // Scrolling an MDI container moves its freely placed children by the change of the offset.
 TEST_F(LayoutsTest, MdiScrollingMovesTheFreeChildren) {
     root = Make(kAtomMDIContainer);
