@@ -243,6 +243,9 @@ public:
     // Layers: the layered boxes registered with a layer root, in z order.
     int GetLayerCount() const;
     oxBox* GetLayerAt(int index) const;
+    // The index of the first layer of the upper part (zIndex 0 or more); the ones before it, with a
+    // negative zIndex, are painted under the children.
+    int GetLayerBoundary() const;
     static void AddLayer(oxBox* root, oxBox* box);
     static void RemoveLayer(oxBox* root, oxBox* box);
     void SetFlowed(bool on) { SetChangeFlag(kChangeFlowed, on); }

@@ -1,15 +1,20 @@
 #include "toolkit/core/z_order_list.h"
 
 #include "toolkit/core/box.h"
+#include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
 namespace {
 
+// The current record's value, not resolved afresh: boxes enter the list from inside their own style
+// reactions.
 int32_t ZIndexOf(oxBox* box) {
-    oxStyleValue v;
-    box->GetStyleValue(kStyle_zIndex, &v);
-    return v.GetInt();
+    oxBoxStyle* record = box->GetStyleRecord();
+    if (!record) return 0;
+    oxStyleValue z;
+    record->GetProperty(&z, kStyle_zIndex);
+    return z.GetInt();
 }
 
 } // namespace

@@ -29,6 +29,7 @@ protected:
         auto* box = new oxBox(kAtomBox);
         box->SetScene(&scene);
         box->SetZIndex(z);
+        box->ResolveStyle(); // the list reads the current record
         made.push_back(box);
         return box;
     }
