@@ -500,14 +500,7 @@ oxBox* oxFlexLayout::HitTest(const oxPoint& point, oxBox* box) {
     if (!box) return nullptr;
     bool sx = ScrollsX(box), sy = ScrollsY(box);
     int n = box->GetChildCount();
-    if (!sx && !sy) {
-        for (int i = n - 1; i >= 0; --i) {
-            oxBox* child = box->GetChildAt(i, false);
-            if (child->TestChangeFlags(kChangeLayered)) continue;
-            if (oxBox* hit = child->HitTest(point)) return hit;
-        }
-        return box;
-    }
+    if (!sx && !sy) return HitTestChildrenLastFirst(point, box);
     oxPoint p{point.x + (sx ? GetScrollX() : 0), point.y + (sy ? GetScrollY() : 0)};
     bool vertical = box->GetOrientation() == kKeywordVertical;
     oxPoint view = box->GetPacked(3);

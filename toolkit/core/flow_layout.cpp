@@ -340,14 +340,7 @@ void oxFlowLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
 oxBox* oxFlowLayout::HitTest(const oxPoint& point, oxBox* box) {
     if (!box) return nullptr;
     const bool scrolled = ScrollsX(box) || ScrollsY(box);
-    if (!scrolled) {
-        for (int i = box->GetChildCount() - 1; i >= 0; --i) {
-            oxBox* child = box->GetChildAt(i, false);
-            if (child->TestChangeFlags(kChangeLayered)) continue;
-            if (oxBox* hit = child->HitTest(point)) return hit;
-        }
-        return box;
-    }
+    if (!scrolled) return HitTestChildrenLastFirst(point, box);
     if (box->GetStateFlags() & kStateGrew) return nullptr;
     const oxPoint p{Sat(int64_t(point.x) + GetScrollX()), Sat(int64_t(point.y) + GetScrollY())};
     oxBox* hit = nullptr;

@@ -142,6 +142,9 @@ void CommitLayoutItems(oxLayoutItemList* list);
 void UpdateScrollbarBox(oxPlacementRecord* placement, oxBox* box, oxBox* scrollbar, int32_t max, int32_t scale,
                         int32_t value, int orientation);
 
+// The last child, skipping layered ones, whose own hit test takes the point; else the box.
+oxBox* HitTestChildrenLastFirst(const oxPoint& point, oxBox* box);
+
 // Keeps the two scroll bars out of their shared corner: each bar's far margin (the vertical one's
 // bottom, the horizontal one's right, or left for a right-to-left box) grows by the bar's
 // "scrollBoth" amount when both show, and shrinks by it again when they stop, so the calls cancel.
