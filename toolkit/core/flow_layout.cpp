@@ -108,6 +108,9 @@ struct oxFlowLayout::Pass {
 
     // Rows (or columns): fills each line while the children fit along it, growing the box up to its
     // maximum, and starts the next line past the last one.
+    // Differs on purpose: positions are measured from the content origin, so that padding does not
+    // count against the room of a line; a child too long for an empty line starts no empty line
+    // before it; and the gap between two lines counts only when both are thick.
     void Run(int32_t width) {
         const Axis &m = *M, &c = *C;
         int64_t along = 0, cross = 0, length = 0;
