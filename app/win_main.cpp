@@ -21,6 +21,7 @@
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/startup.h"
+#include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
@@ -188,6 +189,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             shell->AddNamedObject(TWString(u"xArray"), xArray);
             shell->AddNamedObject(TWString(u"xDictionary"), xDictionary);
             shell->AddNamedObject(TWString(u"uriRequest"), uriRequest);
+            oxSetUriFetch(&FetchWithUriRequest);
             shell->AddNamedObject(TWString(u"liveArray"), liveArray);
             shell->AddNamedObject(TWString(u"XMLHttpRequest"), xmlHttpRequest);
             shell->AddNamedObject(TWString(u"domDocument"), domDocument);

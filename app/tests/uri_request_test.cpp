@@ -15,6 +15,8 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_constructors.h"
+#include "toolkit/scene/bitmap_download.h"
+#include "toolkit/scene/bitmap_element.h"
 
 namespace {
 
@@ -224,6 +226,29 @@ TEST_F(UriRequestTest, ASilentServerEndsTheRequestAtTheIdleTimeOut) {
     EXPECT_EQ(platform::net::RunningBindings(), 0);
     EXPECT_EQ(listener->GetRefCount(), 1);
     listener->Release();
+}
+
+// A bitmap whose source has another scheme downloads it through a request of its own; what comes is
+// decoded (text is no picture: no frames), and the bitmap's listeners hear when it ends either way.
+TEST_F(UriRequestTest, BitmapsOfOtherSchemesDownloadThroughARequest) {
+    const oxUriFetch previous = oxSetUriFetch(&FetchWithUriRequest);
+    struct Heard : oxBitmapListener {
+        void OnBitmapChanged(oxBitmapElement*) override { ++changes; }
+        void OnBitmapDestroyed(oxBitmapElement*) override {}
+        int changes = 0;
+    };
+    for (const char* path : {"/hello", "/missing"}) {
+        SCOPED_TRACE(path);
+        oxBitmapElement bitmap(server.Url(path).c_str());
+        Heard heard;
+        bitmap.AddListener(&heard);
+        bitmap.Prepare();
+        ASSERT_TRUE(test::PumpUntil([&] { return heard.changes > 0; }));
+        EXPECT_EQ(bitmap.GetFrameCount(), 0);
+        bitmap.RemoveListener(&heard);
+    }
+    EXPECT_EQ(platform::net::RunningBindings(), 0);
+    oxSetUriFetch(previous);
 }
 
 } // namespace

@@ -251,6 +251,9 @@ public:
     // Layers: the layered boxes registered with a layer root, in z order.
     int GetLayerCount() const;
     oxBox* GetLayerAt(int index) const;
+    // The index of the first layer of the upper part (zIndex 0 or more); the ones before it, with a
+    // negative zIndex, are painted under the children.
+    int GetLayerBoundary() const;
     static void AddLayer(oxBox* root, oxBox* box);
     static void RemoveLayer(oxBox* root, oxBox* box);
     void SetFlowed(bool on) { SetChangeFlag(kChangeFlowed, on); }
@@ -360,6 +363,8 @@ public:
     oxLayout* GetLayoutIfMade() const { return layout_; }
     // Installs a layout (taking ownership), deleting the previous one.
     virtual void SetLayout(oxLayout* layout);
+    // The `view` attribute: installs the layout a qualified name names; unknown names change nothing.
+    void SetLayoutView(const WCHAR* value);
     // The deepest box under a point given in the parent's coordinates, or null.
     virtual oxBox* HitTest(const oxPoint& point);
     // With `dir` "rtl", reverses the children in place.

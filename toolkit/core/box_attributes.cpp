@@ -1,9 +1,13 @@
 // The box's attributes: markup and script values applied to states, modes, flags, the id and the
 // style class, plain attributes stored as text, the texts read back, and child elements of markup.
+#include <algorithm>
+
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/core/layout_factory.h"
 #include "toolkit/style/attribute_value.h"
 
 namespace {
@@ -135,9 +139,22 @@ int32_t oxBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, b
         SetStyleId(oxAtoms::Intern(value), true);
         return 0;
     case kAtomScrollOffsetX:
-    case kAtomScrollOffsetY:
+    case kAtomScrollOffsetY: {
+        oxLayout* layout = GetLayout();
+        const int32_t n = value ? _wtoi(value) : 0;
+        const bool x = attribute == kAtomScrollOffsetX;
+        const bool changed = layout && (x ? layout->GetScrollX() : layout->GetScrollY()) != n;
+        if (changed) {
+            if (x)
+                SetScrollX(n);
+            else
+                SetScrollY(n);
+        }
+        NotifyAttributeChange(attribute, changed, notify);
+        return 0;
+    }
     case kAtomView:
-        // FIXME: scroll offsets and layout views go to the layout once layouts exist.
+        SetLayoutView(value);
         return 0;
     default:
         break;
@@ -204,6 +221,17 @@ const WCHAR* oxBox::GetAttribute(oxAtom attribute) {
     case kAtomToggleMode:
         mode = GetToggleMode();
         break;
+    case kAtomView:
+        if (oxLayout* layout = GetLayout())
+            if (oxAtoms::GetName(layout->GetLayoutType(), gAttributeBuffer, 256) > 0) return gAttributeBuffer;
+        return nullptr;
+    case kAtomScrollOffsetX:
+    case kAtomScrollOffsetY: {
+        oxLayout* layout = GetLayout();
+        const int32_t n = layout ? (attribute == kAtomScrollOffsetX ? layout->GetScrollX() : layout->GetScrollY()) : 0;
+        swprintf(gAttributeBuffer, 256, u"%d", n);
+        return gAttributeBuffer;
+    }
     default:
         return GetAttributeText(attribute);
     }
@@ -300,4 +328,23 @@ int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
     }
     if (out) *out = box;
     return 0;
+}
+
+void oxBox::SetLayoutView(const WCHAR* value) {
+    if (!value) return;
+    // prefix:name; no prefix or "toolkit" names the built-in layouts, no other provider is known.
+    const WCHAR* colon = wcschr(value, u':');
+    oxLayoutName name;
+    if (colon) {
+        WCHAR prefix[oxAtoms::kLookupUnits] = {};
+        const size_t n = std::min<size_t>(size_t(colon - value), oxAtoms::kLookupUnits - 1);
+        for (size_t i = 0; i < n; ++i)
+            prefix[i] = value[i];
+        name.provider = oxAtoms::Intern(prefix);
+        if (name.provider != kAtomToolkit) return;
+    }
+    name.name = oxAtoms::Intern(colon ? colon + 1 : value);
+    oxLayoutFactory factory;
+    oxLayout* made = nullptr;
+    if (factory.CreateLayout(&name, &made) && made) SetLayout(made);
 }

@@ -6,6 +6,7 @@
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/style/style_declaration.h"
 
 oxBox* oxBox::Duplicate(bool deep, bool expand) {
@@ -45,7 +46,9 @@ void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
             }
         }
     }
-    // FIXME: the layout and data bindings are copied here once they exist.
+    // A layout of the same kind, fields zero.
+    if (layout_) target->SetLayout(layout_->CreateInstance());
+    // FIXME: the data bindings are copied here once they exist.
     if (attributes_) {
         auto* map = new (std::nothrow) oxAttributeMap;
         if (map) {

@@ -10,6 +10,7 @@
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/z_order_list.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"
@@ -28,7 +29,7 @@ struct Listeners {
     std::vector<oxChangeListener*> list;
 };
 struct LayerList {
-    BoxList boxes;
+    oxZOrderList list{nullptr};
 };
 struct LayerRoots {
     BoxList roots;
@@ -65,13 +66,6 @@ void RemoveFrom(BoxList& list, const oxBox* box) {
     list.erase(std::remove(list.begin(), list.end(), box), list.end());
 }
 
-int32_t ZIndexOf(oxBox* box) {
-    oxBoxStyle* record = box->GetStyleRecord();
-    if (!record) return 0;
-    oxStyleValue z;
-    record->GetProperty(&z, kStyle_zIndex);
-    return z.GetInt();
-}
 
 constexpr uint16_t kHasListenersBit = 0x800;
 
@@ -227,20 +221,16 @@ void oxBox::AddLayer(oxBox* root, oxBox* box) {
     LayerList* layers = GetOrMake<LayerList>(root);
     if (!layers) return;
     root->presence_ |= kHasLayerList;
-    BoxList& list = layers->boxes;
-    if (std::find(list.begin(), list.end(), box) != list.end()) return;
     // Painting and hit order: by zIndex, equal values in the order they came.
-    int32_t z = ZIndexOf(box);
-    auto at = std::find_if(list.begin(), list.end(), [z](oxBox* other) { return ZIndexOf(other) > z; });
-    list.insert(at, box);
+    if (layers->list.IndexOf(box) >= 0 || !layers->list.Insert(box)) return;
     if (LayerRoots* roots = GetOrMake<LayerRoots>(box)) roots->roots.push_back(root);
 }
 
 void oxBox::RemoveLayer(oxBox* root, oxBox* box) {
     if (!root || !box) return;
     if (LayerList* layers = (root->presence_ & kHasLayerList) ? Lookup<LayerList>(root) : nullptr) {
-        RemoveFrom(layers->boxes, box);
-        if (layers->boxes.empty()) {
+        layers->list.Remove(box);
+        if (layers->list.GetCount() == 0) {
             Drop<LayerList>(root);
             root->presence_ &= uint16_t(~kHasLayerList);
         }
@@ -253,13 +243,19 @@ void oxBox::RemoveLayer(oxBox* root, oxBox* box) {
 
 int oxBox::GetLayerCount() const {
     LayerList* layers = (presence_ & kHasLayerList) ? Lookup<LayerList>(this) : nullptr;
-    return layers ? int(layers->boxes.size()) : 0;
+    return layers ? layers->list.GetCount() : 0;
 }
 
 oxBox* oxBox::GetLayerAt(int index) const {
     LayerList* layers = (presence_ & kHasLayerList) ? Lookup<LayerList>(this) : nullptr;
-    if (!layers || index < 0 || index >= int(layers->boxes.size())) return nullptr;
-    return layers->boxes[size_t(index)];
+    return layers ? layers->list.At(index) : nullptr;
+}
+
+int oxBox::GetLayerBoundary() const {
+    LayerList* layers = (presence_ & kHasLayerList) ? Lookup<LayerList>(this) : nullptr;
+    if (!layers) return 0;
+    // Without a layer at or above zero every layer belongs to the lower part.
+    return layers->list.GetBoundary() < 0 ? layers->list.GetCount() : layers->list.GetBoundary();
 }
 
 // The destructor's part: nothing in a side table may point at the box once it is gone.
@@ -278,7 +274,9 @@ void oxBox::DropSideTables() {
     SetLayered(false);
     if (presence_ & kHasLayerList) {
         if (LayerList* layers = Lookup<LayerList>(this)) {
-            BoxList boxes = layers->boxes;
+            BoxList boxes;
+            for (int i = 0; i < layers->list.GetCount(); ++i)
+                boxes.push_back(layers->list.At(i));
             for (oxBox* b : boxes)
                 RemoveLayer(this, b);
         }

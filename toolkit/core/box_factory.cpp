@@ -12,6 +12,13 @@ template <class T> oxBox* Make(oxAtom tag) {
     return new (std::nothrow) T(tag);
 }
 
+// A kind without behaviour of its own yet, which layouts still tell apart by its type.
+template <oxAtom kType> class KindBox : public oxBox {
+public:
+    using oxBox::oxBox;
+    oxAtom GetBoxType() const override { return kType; }
+};
+
 struct Kind {
     oxAtom atom;
     MakeFn make;
@@ -20,13 +27,14 @@ struct Kind {
 // Kind atom -> class, unless a module registered the kind's class (the widgets register text,
 // simpleText and control). FIXME: each kind makes its own class (collapsed container, deck, HTML,
 // handle, image, input, menu, menu bar, MDI container, popup, range, select, vector text, window,
-// data grid) once those box kinds exist; until then they are plain boxes.
+// data grid) once those box kinds exist; until then they are plain boxes, the deck, MDI container
+// and range answering their type.
 constexpr Kind kKinds[] = {
     {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxBox>},
-    {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<oxBox>},       {kAtomDhtml, &Make<oxBox>},
+    {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<KindBox<kAtomDeck>>},       {kAtomDhtml, &Make<oxBox>},
     {kAtomHandle, &Make<oxBox>},       {kAtomImage, &Make<oxBox>},      {kAtomInput, &Make<oxBox>},
     {kAtomNativeText, &Make<oxBox>},   {kAtomMenu, &Make<oxBox>},       {kAtomMenuBar, &Make<oxBox>},
-    {kAtomMDIContainer, &Make<oxBox>}, {kAtomPopup, &Make<oxBox>},      {kAtomRange, &Make<oxBox>},
+    {kAtomMDIContainer, &Make<KindBox<kAtomMDIContainer>>}, {kAtomPopup, &Make<oxBox>},      {kAtomRange, &Make<KindBox<kAtomRange>>},
     {kAtomSelect, &Make<oxBox>},       {kAtomVectorText, &Make<oxBox>}, {kAtomWindow, &Make<oxBox>},
     {kAtomDatagrid, &Make<oxBox>},
 };

@@ -144,12 +144,12 @@ void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {
     box->Paint(canvas);
 }
 
-// The layer list keeps no split index, so every entry belongs to the upper part: "below" layers go
-// under the background, the others over the children, stack layers over the stroke.
+// The layer list is split by zIndex: the lower part (negative) paints under the children and under
+// the stroke, the upper part over them; "below" layers of the upper part go under the background.
 void oxBox::PaintLayers(oxCanvas* canvas, bool upper, bool stackMode, bool below) {
-    if (!upper) return;
     oxBoxPaintServices& s = oxGetBoxPaintServices();
-    for (int i = 0; i < GetLayerCount(); ++i) {
+    const int boundary = GetLayerBoundary();
+    for (int i = upper ? boundary : 0, end = upper ? GetLayerCount() : boundary; i < end; ++i) {
         oxBox* layer = GetLayerAt(i);
         if (layer == this) continue;
         bool isStack = layer->TestChangeFlags(kChangeLayerStack);

@@ -51,6 +51,12 @@ public:
     // The style record for a box from the scene's rules (a new reference; the box's own record again
     // when re-matching changed nothing), or null.
     virtual oxBoxStyle* BuildBoxStyle(oxBox* box);
+    // The record of a named part of a box (its rules' `part` rules of that name), a new reference, or
+    // null when there are none.
+    virtual oxBoxStyle* GetSubStyle(oxBox* box, oxAtom part) {
+        (void)box, (void)part;
+        return nullptr;
+    }
     // The library that style text of the scene's boxes resolves references in, or null.
     virtual oxStyleLibrary* GetStyleLibrary();
     // True when the scene's text runs right to left by default (boxes without `dir` follow it).

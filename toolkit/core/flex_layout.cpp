@@ -415,11 +415,7 @@ void oxFlexLayout::ScrollToBox(oxBox* target) {
     }
     if (b != box_) return;
     oxPoint size = target->GetPacked(1), boxSize = box_->GetPacked(1);
-    auto into = [](int64_t top, int64_t h, int64_t view, int64_t s) {
-        if (top < s) return oxLengthSum(top);
-        if (top + h <= s + view) return oxLengthSum(s);
-        return oxLengthSum(h >= view ? top : top + h - view);
-    };
+    auto into = [this](int32_t top, int32_t h, int32_t view, int32_t s) { return ScrollInto(top, h, view, s); };
     int32_t sy = GetScrollY();
     int32_t ny = into(rel.y, size.y, boxSize.y - box_->GetHScrollBarRect().height, sy);
     WCHAR text[16];
@@ -439,6 +435,12 @@ void oxFlexLayout::ScrollToBox(oxBox* target) {
             bar->SetAttribute(kAtomValue, text, true, false);
         }
     }
+}
+
+int32_t oxFlexLayout::ScrollInto(int32_t top, int32_t size, int32_t view, int32_t scroll) const {
+    if (top < scroll) return oxLengthSum(top);
+    if (int64_t(top) + size <= int64_t(scroll) + view) return oxLengthSum(scroll);
+    return oxLengthSum(size >= view ? int64_t(top) : int64_t(top) + size - view);
 }
 
 bool oxFlexLayout::ScrollsX(oxBox* box) const {
@@ -500,14 +502,7 @@ oxBox* oxFlexLayout::HitTest(const oxPoint& point, oxBox* box) {
     if (!box) return nullptr;
     bool sx = ScrollsX(box), sy = ScrollsY(box);
     int n = box->GetChildCount();
-    if (!sx && !sy) {
-        for (int i = n - 1; i >= 0; --i) {
-            oxBox* child = box->GetChildAt(i, false);
-            if (child->TestChangeFlags(kChangeLayered)) continue;
-            if (oxBox* hit = child->HitTest(point)) return hit;
-        }
-        return box;
-    }
+    if (!sx && !sy) return HitTestChildrenLastFirst(point, box);
     oxPoint p{point.x + (sx ? GetScrollX() : 0), point.y + (sy ? GetScrollY() : 0)};
     bool vertical = box->GetOrientation() == kKeywordVertical;
     oxPoint view = box->GetPacked(3);

@@ -27,6 +27,8 @@ public:
     bool IsOverflowY() const { return overflowY_; }
 
 protected:
+    // The scroll offset that shows the span [top, top + size) in a view of `view` scrolled by `scroll`.
+    virtual int32_t ScrollInto(int32_t top, int32_t size, int32_t view, int32_t scroll) const;
     // Scrolled painting and hit testing apply while the box is overflowed along an axis with content.
     bool ScrollsX(oxBox* box) const;
     bool ScrollsY(oxBox* box) const;

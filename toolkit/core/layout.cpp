@@ -249,6 +249,15 @@ void UpdateScrollbarCornerMargins(oxBox* vertical, oxBox* horizontal, bool bothS
     ShiftMargin(horizontal, rtl ? kStyle_marginLeft : kStyle_marginRight, bothShown);
 }
 
+oxBox* HitTestChildrenLastFirst(const oxPoint& point, oxBox* box) {
+    for (int i = box->GetChildCount() - 1; i >= 0; --i) {
+        oxBox* child = box->GetChildAt(i, false);
+        if (child->TestChangeFlags(kChangeLayered)) continue;
+        if (oxBox* hit = child->HitTest(point)) return hit;
+    }
+    return box;
+}
+
 void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height) {
     if (!box) return;
     oxRect padding = box->GetPadding();

@@ -45,6 +45,22 @@ public:
     virtual void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
         (void)placement, (void)vertical, (void)scrollbar;
     }
+    // The index of the one child shown, for layouts that show one at a time; -1 for the others.
+    virtual int32_t GetCurrentIndex(oxBox* box) const {
+        (void)box;
+        return -1;
+    }
+
+    // Rows: the selectable "control" boxes below the box, depth-first, not inside "select" boxes.
+    // The row index of `row`, or -1.
+    virtual int32_t FindSelectableIndex(oxBox* box, oxBox* row);
+    // The row at an index, or null.
+    virtual oxBox* FindSelectableAt(oxBox* box, int32_t index);
+    virtual int32_t CountSelectable(oxBox* box);
+    virtual void RemoveRow(oxBox* box, oxBox* row) { (void)box, (void)row; }
+    // Removes and destroys the selected rows.
+    virtual void RemoveSelectedRows(oxBox* box);
+    virtual void RemoveAllRows(oxBox* box);
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
     uint32_t GetValidity() const { return validity_; }
@@ -125,6 +141,9 @@ void CommitLayoutItems(oxLayoutItemList* list);
 // Shows (or creates) a scroll bar of the box and sets its "max", "scale" and "value".
 void UpdateScrollbarBox(oxPlacementRecord* placement, oxBox* box, oxBox* scrollbar, int32_t max, int32_t scale,
                         int32_t value, int orientation);
+
+// The last child, skipping layered ones, whose own hit test takes the point; else the box.
+oxBox* HitTestChildrenLastFirst(const oxPoint& point, oxBox* box);
 
 // Keeps the two scroll bars out of their shared corner: each bar's far margin (the vertical one's
 // bottom, the horizontal one's right, or left for a right-to-left box) grows by the bar's

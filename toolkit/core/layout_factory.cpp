@@ -2,7 +2,11 @@
 
 #include <new>
 
+#include "toolkit/core/deck_layout.h"
 #include "toolkit/core/flex_layout.h"
+#include "toolkit/core/flow_layout.h"
+#include "toolkit/core/mdi_layout.h"
+#include "toolkit/core/range_layout.h"
 
 ULONG oxLayoutFactory::AddRef() {
     return ++refCount_;
@@ -19,20 +23,37 @@ ULONG oxLayoutFactory::Release() {
 
 int oxLayoutFactory::CreateDefaultLayout(oxAtom boxType, oxLayout** out) {
     if (!out || boxType == 0) return 0;
-    // FIXME: deck boxes get the deck layout once it exists; until then they line up as flex boxes.
-    *out = new (std::nothrow) oxFlexLayout;
+    if (boxType == kAtomDeck)
+        *out = new (std::nothrow) oxDeckLayout;
+    else
+        *out = new (std::nothrow) oxFlexLayout;
     return 1;
 }
 
 int oxLayoutFactory::CreateLayout(const oxLayoutName* name, oxLayout** out) {
     if (!out) return 0;
+    oxLayout* made = nullptr;
     switch (name ? name->name : 0) {
     case kAtomFlex:
-        *out = new (std::nothrow) oxFlexLayout;
-        return *out != nullptr;
-    // FIXME: "deck", "range", "datagrid", "datacolgrid", "flow", "grid" and "mdi" make their layouts
-    // here once those exist; until then they leave out as it is.
+        made = new (std::nothrow) oxFlexLayout;
+        break;
+    case kAtomDeck:
+        made = new (std::nothrow) oxDeckLayout;
+        break;
+    case kAtomRange:
+        made = new (std::nothrow) oxRangeLayout;
+        break;
+    case kAtomFlow:
+        made = new (std::nothrow) oxFlowLayout;
+        break;
+    case kAtomMdi:
+        made = new (std::nothrow) oxMDILayout;
+        break;
+    // FIXME: "grid", "datagrid" and "datacolgrid" make their layouts here once those exist; until
+    // then they leave out as it is.
     default:
         return *out != nullptr;
     }
+    *out = made;
+    return made != nullptr;
 }

@@ -1,5 +1,6 @@
 #include "toolkit/scene/bitmap_element.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -12,6 +13,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/uri.h"
+#include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/style/attribute_value.h"
@@ -23,8 +25,14 @@ namespace {
 // A picture is read whole into memory before it is decoded; the decoder refuses larger pictures.
 constexpr int64_t kMaxSourceBytes = kMaxDecodeBytes;
 
-bool IsFileScheme(oxAtom scheme) {
-    return scheme == 0 || scheme == kAtomBox || scheme == kAtomEe;
+// Pictures of the resources: no scheme (a drive letter is none), "box" or "ee". Every other scheme,
+// known as an atom or not, is downloaded.
+bool IsFileScheme(const oxUri& uri, const WCHAR* text) {
+    if (uri.GetScheme() == kAtomBox || uri.GetScheme() == kAtomEe) return true;
+    if (uri.GetScheme() != 0) return false;
+    for (size_t i = 0; i < 10 && text[i]; ++i)
+        if (text[i] == u':') return i < 2 || (text[i + 1] != u'/' && text[i + 1] != u'\\');
+    return true;
 }
 
 } // namespace
@@ -65,8 +73,16 @@ oxBitmapElement::~oxBitmapElement() {
         listener->OnBitmapDestroyed(this);
     }
     SetInherited(nullptr);
+    DropDownload();
     delete frames_;
     delete thumbnail_;
+}
+
+void oxBitmapElement::DropDownload() {
+    if (!download_) return;
+    download_->Forget();
+    download_->Release();
+    download_ = nullptr;
 }
 
 int32_t oxBitmapElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
@@ -217,15 +233,20 @@ void oxBitmapElement::MakeThumbnail() {
 void oxBitmapElement::Load() {
     reload_ = false;
     if (src_.IsEmpty()) return;
-    ClearFrames();
-    SetInherited(nullptr);
     oxUri uri(src_.GetString());
-    if (!IsFileScheme(uri.GetScheme())) {
-        // FIXME: pictures of other schemes are to be downloaded through the URI request service,
-        // which lives in the program above the toolkit; until the toolkit can reach it, they stay
-        // without frames.
+    if (!IsFileScheme(uri, src_.GetString())) {
+        // The frames stay as they are until the download ends; a download still running is dropped.
+        oxUriFetch fetch = oxGetUriFetch();
+        DropDownload();
+        if (!fetch) return;
+        download_ = new (std::nothrow) oxBitmapDownloadListener(this);
+        if (!download_) return;
+        download_->AddRef();
+        if (fetch(src_.GetString(), download_) != 0) DropDownload();
         return;
     }
+    ClearFrames();
+    SetInherited(nullptr);
     const WCHAR* fragment = uri.GetFragment();
     if (fragment && *fragment) {
         SetInherited(FindReferencedBitmap(src_.GetString()));
@@ -244,6 +265,30 @@ void oxBitmapElement::Load() {
     }
     NUBO::RefPtr<NUBO::XStream> stream(raw);
     Decode(stream.get());
+}
+
+void oxBitmapElement::OnLoaded(int32_t result, const uint8_t* data, size_t size) {
+    DropDownload();
+    if (result == 0 && data && size > 0) {
+        ClearFrames();
+        SetInherited(nullptr);
+        DecodeBytes(data, size);
+    }
+    reload_ = false;
+    NotifyChanged();
+}
+
+bool oxBitmapElement::DecodeBytes(const uint8_t* bytes, size_t size) {
+    if (!bytes || size == 0 || int64_t(size) > kMaxSourceBytes) return false;
+    void* data = ImageAlloc(size, 0);
+    if (!data) return false;
+    std::memcpy(data, bytes, size);
+    if (!frames_) frames_ = new (std::nothrow) oxFrameList;
+    if (!frames_) {
+        ImageFree(data);
+        return false;
+    }
+    return DecodeImage(data, size, frames_) == 1;
 }
 
 bool oxBitmapElement::Decode(NUBO::XStream* stream) {

@@ -13,6 +13,7 @@
 class oxDibBitmap;
 class oxFrameList;
 class oxBitmapElement;
+class oxBitmapDownloadListener;
 namespace NUBO {
 class XStream;
 }
@@ -51,6 +52,9 @@ public:
 
     // Decodes on first use or after a change of source, and makes the thumbnail.
     void Prepare();
+    // A download ended: with result 0 its bytes become the frames (an error leaves the frames as
+    // they were); the listeners hear of it either way.
+    void OnLoaded(int32_t result, const uint8_t* data, size_t size);
     // -1: the current frame. The thumbnail when there is one; else the frame; else the frame of the
     // bitmap that "#id" names. Null when there is none.
     oxDibBitmap* GetFrame(int32_t index);
@@ -83,6 +87,7 @@ protected:
     // Reads the source: a file, or the bitmap "#id" names.
     virtual void Load();
     bool Decode(NUBO::XStream* stream);
+    bool DecodeBytes(const uint8_t* bytes, size_t size);
     // The bitmap or image element that a "#id" reference names among the themes and the library.
     oxBitmapElement* FindReferencedBitmap(const WCHAR* reference) const;
     // Empties the frame list (made when missing) and makes `image` its only frame; false when there
@@ -105,6 +110,8 @@ private:
         void OnBitmapDestroyed(oxBitmapElement*) override { owner->inherited_ = nullptr; }
     };
 
+    void DropDownload();
+
     NUBO::TWString src_;
     NUBO::TWString styleText_;
     bool keepSourceImg_ = true;
@@ -119,6 +126,8 @@ private:
     // Set while the frame is asked of the bitmaps this one inherits from, so a ring of "#id"
     // references ends instead of recursing without end.
     bool busy_ = false;
+    // The download of a picture of another scheme while it runs (a reference held).
+    oxBitmapDownloadListener* download_ = nullptr;
 };
 
 // A 32-bit copy of `rect` of `source` (the whole of it for null), keeping its premultiplication;

@@ -6,9 +6,12 @@
 #include "toolkit/base/uri.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/brush_element.h"
 #include "toolkit/scene/font_element.h"
+#include "toolkit/scene/gradient_brush_element.h"
 #include "toolkit/scene/image_element.h"
 #include "toolkit/scene/markup_loader.h"
+#include "toolkit/scene/pen_element.h"
 #include "toolkit/scene/resource_reference.h"
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
@@ -111,11 +114,37 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
             auto* style = new (std::nothrow) oxStyleElement(kAtomStyle, this, nullptr);
             if (style) style->AddToLibraryAtEnd();
             *out = style;
-        } else if (tag == kAtomBitmap || tag == kAtomImageElement || tag == kAtomFont) {
+        } else {
             oxBindableElement* made = nullptr;
-            if (tag == kAtomBitmap) made = new (std::nothrow) oxBitmapElement(tag, this);
-            if (tag == kAtomImageElement) made = new (std::nothrow) oxImageElement(tag, this);
-            if (tag == kAtomFont) made = new (std::nothrow) oxFontElement(tag, this);
+            switch (tag) {
+            case kAtomBitmap:
+                made = new (std::nothrow) oxBitmapElement(tag, this);
+                break;
+            case kAtomImageElement:
+                made = new (std::nothrow) oxImageElement(tag, this);
+                break;
+            case kAtomFont:
+                made = new (std::nothrow) oxFontElement(tag, this);
+                break;
+            case kAtomSolidBrush:
+                made = new (std::nothrow) oxSolidBrushElement(tag, this);
+                break;
+            case kAtomImageBrush:
+                made = new (std::nothrow) oxImageBrushElement(tag, this);
+                break;
+            case kAtomLinearGradientBrush:
+            case kAtomRadialGradientBrush:
+                made = new (std::nothrow) oxGradientBrushElement(tag, this);
+                break;
+            case kAtomPen:
+                made = new (std::nothrow) oxPenElement(tag, this);
+                break;
+            case kAtomReliefPen:
+                made = new (std::nothrow) oxReliefPenElement(tag, this);
+                break;
+            default:
+                break;
+            }
             if (made) made->SetRegisterAtEnd();
             *out = made;
         }

@@ -8,6 +8,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/scene/animation_scheduler.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
@@ -660,6 +661,8 @@ void oxScene::ForgetBox(oxBox* box) {
 }
 
 void oxScene::OnBoxDestroyed(oxBox* box) {
+    // No animation may call a dead box; a box with none listed is not animating.
+    if (box->GetStateFlags() & kStateAnimating) oxAnimationScheduler::Instance().ForgetTarget(box);
     ForgetBoxId(box);
     ForgetBox(box);
     if (auto* node = boxGroups_.Find(box)) {

@@ -135,7 +135,7 @@ public:
     void ClearStyleRuleMaps() { styleMaps_.Clear(); }
     // Registers the style rules of the library chain (imports first, each library once).
     void ApplyImportedLibrary();
-    oxBoxStyle* GetSubStyle(oxBox* box, oxAtom atom);
+    oxBoxStyle* GetSubStyle(oxBox* box, oxAtom atom) override;
 
     // Layout and painting.
     void QueueLayout(oxBox* box);

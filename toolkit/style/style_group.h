@@ -96,6 +96,8 @@ public:
     // The resources that `fill` and `icon` name, resolved once in the library and kept.
     oxElement* GetFillResource(oxStyleLibrary* library);
     oxElement* GetIconResource(oxStyleLibrary* library);
+    // Keeps `resource` (not owned) as what `fill` names, until `fill` is set again.
+    void SetFillResource(oxElement* resource) { fillResource_ = resource; }
 
 private:
     oxElement* fillResource_ = nullptr;

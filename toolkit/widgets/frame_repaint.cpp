@@ -4,6 +4,7 @@
 #include "graphics/paint/canvas.h"
 #include "platform/win/message_queue.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/region.h"
@@ -63,14 +64,24 @@ bool oxFrame::EnsureCanvas() {
     return canvas_->HasTarget();
 }
 
+namespace {
+
+bool IsCurrentChild(oxBox* box) {
+    oxBox* parent = box->GetParent();
+    oxLayout* layout = parent ? parent->GetLayoutIfMade() : nullptr;
+    const int32_t current = layout ? layout->GetCurrentIndex(parent) : -1;
+    return current < 0 || current == box->GetIndex();
+}
+
+} // namespace
+
 void oxFrame::CollectDirtyBoxes(oxBox* box) {
     oxFrameSite* site = Site();
     if (!site) return;
     for (oxBox* b = box; b;) {
-        // FIXME: a box whose parent's layout shows one child at a time (deck) counts only when it is
-        // the current one; layouts report their current index once they exist.
-        // A hidden box adds its area too: what it leaves must be painted over.
-        if (b->TestChangeFlags(kChangeRepaintPending)) {
+        // A hidden box adds its area too: what it leaves must be painted over. Under a layout that
+        // shows one child at a time (a deck) only the shown child counts.
+        if (b->TestChangeFlags(kChangeRepaintPending) && IsCurrentChild(b)) {
             oxRect previous, current;
             site->GetRepaintRects(b, &previous, &current);
             if (dirty_) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -408,6 +409,34 @@ TEST_F(BoxPaintTest, StrokeLayerOrdersTheStrokeAroundTheChildren) {
                                      "stroke:kid", "end:kid",   "stroke:root", "end:root"};
     EXPECT_EQ(recorder.log, want);
     EXPECT_FALSE(root->TestChangeFlags(kChangeRepaintPending));
+}
+
+// A box's layers in zIndex order: the negative ones between its content and its children, the others
+// over the children.
+TEST_F(BoxPaintTest, LayersBelowZeroPaintUnderTheChildren) {
+    root = Make(kAtomVbox, {{u"fill", u"#ff0000"}});
+    root->SetId(oxAtoms::Intern(u"root"));
+    oxBox* kid = Make(kAtomBox, {{u"fill", u"#00ff00"}, {u"height", u"10"}}, root);
+    kid->SetId(oxAtoms::Intern(u"kid"));
+    struct Layer {
+        const char* id;
+        const WCHAR* z;
+    } layers[] = {{"over", u"1"}, {"under", u"-1"}, {"zero", u"0"}, {"deep", u"-5"}};
+    for (const Layer& l : layers) {
+        oxBox* b = Make(kAtomBox, {{u"fill", u"#0000ff"}, {u"zIndex", l.z}}, root);
+        b->SetId(oxAtoms::Intern(std::u16string(l.id, l.id + strlen(l.id)).c_str()));
+        b->ResolveStyle();
+        b->SetChangeFlag(kChangeLayered, true);
+        oxBox::AddLayer(root, b);
+    }
+    EXPECT_EQ(root->GetLayerBoundary(), 2);
+    ArrangeLayoutRoot(root, 50, 50);
+    root->Paint(nullptr);
+    std::vector<std::string> want = {"begin:root", "fill:root", "begin:deep", "fill:deep", "end:deep",
+                                     "begin:under", "fill:under", "end:under", "begin:kid", "fill:kid",
+                                     "end:kid", "begin:zero", "fill:zero", "end:zero", "begin:over",
+                                     "fill:over", "end:over", "end:root"};
+    EXPECT_EQ(recorder.log, want);
 }
 
 TEST_F(BoxPaintTest, BoxOnlyTouchingTheClipIsCulledAndStillCleared) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -14,8 +16,11 @@
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
+#include "runtime/stream_adapter.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/bitmap_element.h"
+#include "toolkit/scene/brush_element.h"
 #include "toolkit/scene/font_element.h"
 #include "toolkit/scene/image_element.h"
 #include "toolkit/scene/tests/file_runtime.h"
@@ -333,6 +338,111 @@ TEST_F(BitmapElementTest, BoxesFilledWithPicturesShowThemAndAMissingOneOnce) {
     const size_t first = reports.find("nowhere.png");
     ASSERT_NE(first, std::string::npos) << reports;
     EXPECT_EQ(reports.find("nowhere.png", first + 1), std::string::npos) << reports;
+}
+
+// An image brush keeps its own picture: a box filled with the brush shows it by the brush's repeat
+// rules, and each thumbnail attribute sets the whole thumbnail size with the other side unset.
+TEST_F(BitmapElementTest, ImageBrushesPaintTheirOwnPicture) {
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:imageBrush id="tiles" fill="quad.png" fillRepeat="both"/>
+        <r:imageBrush id="thumbs" thumbWidth="80" thumbHeight="60"/>
+        <r:style target="root" fill="#ffffff"/>
+        <r:style target="tiled" width="40" height="20" fill="url(#tiles)"/>
+    </r:library>
+    <box id="tiled"/>)M"));
+    auto* thumbs = Resource<oxImageBrushElement>(u"thumbs");
+    ASSERT_NE(thumbs, nullptr);
+    ASSERT_NE(thumbs->GetBitmap(), nullptr);
+    EXPECT_EQ(thumbs->GetBitmap()->GetThumbWidth(), -1);
+    EXPECT_EQ(thumbs->GetBitmap()->GetThumbHeight(), 60);
+
+    oxBox* root = scene->root;
+    ArrangeLayoutRoot(root, 40, 20);
+    TestSurface surface(40, 20, 32);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    root->Paint(&canvas);
+    auto at = [&](int x, int y) { return surface.buffer.GetRow32(y)[x] & 0xFFFFFFu; };
+    // The 20 x 20 picture twice across: its quadrants repeat at x = 20.
+    for (int x0 : {0, 20}) {
+        SCOPED_TRACE(x0);
+        EXPECT_EQ(at(x0 + 2, 2), kRed);
+        EXPECT_EQ(at(x0 + 17, 2), kGreen);
+        EXPECT_EQ(at(x0 + 2, 17), kBlue);
+        EXPECT_EQ(at(x0 + 17, 17), kYellow);
+    }
+}
+
+// The picture of a URI of another scheme is fetched through the installed fetch; the bytes become
+// the frames, an error leaves the frames as they were, and the listeners hear of both. A bitmap that
+// goes while its download runs is forgotten by the download.
+TEST_F(BitmapElementTest, PicturesOfOtherSchemesAreDownloaded) {
+    static std::u16string fetched;
+    static NUBO::XObject* pending = nullptr;
+    const oxUriFetch previous = oxSetUriFetch([](const WCHAR* address, NUBO::XObject* listener) -> int32_t {
+        fetched = address;
+        listener->AddRef();
+        pending = listener;
+        return 0;
+    });
+    struct Heard : oxBitmapListener {
+        void OnBitmapChanged(oxBitmapElement*) override { ++changes; }
+        void OnBitmapDestroyed(oxBitmapElement*) override {}
+        int changes = 0;
+    } heard;
+    auto finish = [&](const char* method, const NUBO::XVariant& arg) {
+        NUBO::XArgList args;
+        args.PushArg(arg);
+        NUBO::XVariant result;
+        NUBO::XObject* listener = pending;
+        pending = nullptr;
+        EXPECT_EQ(listener->InvokeMethodByName(Wide(method).c_str(), &args, &result), 0);
+        listener->Release();
+    };
+    ASSERT_TRUE(Load(R"M(<r:library><r:bitmap id="far" src="http://127.0.0.1:9/quad.png"/></r:library>)M"));
+    oxBitmapElement* far = Resource(u"far");
+    ASSERT_NE(far, nullptr);
+    far->AddListener(&heard);
+    far->Prepare();
+    EXPECT_EQ(Utf8(fetched.c_str()), "http://127.0.0.1:9/quad.png");
+    ASSERT_NE(pending, nullptr);
+    EXPECT_EQ(far->GetFrameCount(), 0);
+
+    // The downloaded bytes, as a stream object.
+    std::ifstream file(std::filesystem::path(res.HostPath()) / "quad.png", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    NUBO::XStream* stream = nullptr;
+    ASSERT_EQ(NUBO::XStream::Create(&stream), 0);
+    uint32_t written = 0;
+    stream->Write(bytes.data(), uint32_t(bytes.size()), &written);
+    stream->Seek(0, 0);
+    NUBO::XVariant data;
+    ASSERT_EQ(NUBO::XStreamToVariant(&data, stream), 0);
+    stream->Release();
+    finish("onDataAvailable", data);
+    EXPECT_EQ(far->GetFrameCount(), 1);
+    int32_t w = 0, h = 0;
+    far->GetSize(&w, &h);
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 20);
+    EXPECT_EQ(heard.changes, 1);
+
+    // A failed download keeps the frames.
+    far->SetSrcUri(u"http://127.0.0.1:9/gone.png"); // a change of source is heard too
+    far->Prepare();
+    ASSERT_NE(pending, nullptr);
+    const int before = heard.changes;
+    finish("onError", NUBO::XVariant(int32_t(0x800C0005)));
+    EXPECT_EQ(far->GetFrameCount(), 1);
+    EXPECT_EQ(heard.changes, before + 1);
+
+    // The bitmap goes first: the late answer reaches nobody.
+    far->SetSrcUri(u"http://127.0.0.1:9/late.png");
+    far->Prepare();
+    ASSERT_NE(pending, nullptr);
+    scene.reset();
+    finish("onError", NUBO::XVariant(int32_t(0x800C0005))); // the sanitizer build finds a late call
+    oxSetUriFetch(previous);
 }
 
 } // namespace

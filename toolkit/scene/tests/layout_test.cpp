@@ -9,6 +9,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/core/box_factory.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/scene/box_uri.h"
@@ -24,7 +25,15 @@ namespace {
 class LayoutScene : public PlainBoxScene {
 public:
     oxBox* CreateBox(oxAtom ns, oxAtom tag) override {
-        oxBox* box = PlainBoxScene::CreateBox(ns, tag);
+        // Kinds that layouts tell apart by type come from the box factory.
+        oxBox* box = nullptr;
+        if (tag == kAtomDeck || tag == kAtomRange || tag == kAtomMDIContainer) {
+            oxBoxFactory factory;
+            box = factory.CreateBox(tag, 0, tag);
+            if (box) box->SetScene(this);
+        } else {
+            box = PlainBoxScene::CreateBox(ns, tag);
+        }
         if (box && tag == kAtomScrollbar) {
             box->SetStyle(u"width", u"8");
             box->SetStyle(u"height", u"8");
@@ -104,7 +113,8 @@ TEST_P(LayoutTest, MatchesExpectedDump) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, LayoutTest,
                          ::testing::Values("horizontal", "vertical", "shares", "packing", "align", "minmax", "hidden",
-                                           "overflow", "nested", "rtl", "zero_size", "lines"));
+                                           "overflow", "nested", "rtl", "zero_size", "lines", "flow_rows",
+                                           "flow_columns", "deck", "range", "mdi"));
 
 struct HitCase {
     const char* scene;

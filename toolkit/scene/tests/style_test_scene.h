@@ -6,6 +6,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
@@ -34,8 +35,11 @@ public:
         *out = root;
         return root ? 0 : kElementNotHandled;
     }
+    // Plain boxes, but for the kinds that layouts tell apart by type, which the box factory makes.
     oxBox* CreateBox(oxAtom, oxAtom tag) override {
-        auto* box = new (std::nothrow) oxBox(tag);
+        oxBoxFactory factory;
+        const bool kind = tag == kAtomDeck || tag == kAtomRange || tag == kAtomMDIContainer;
+        oxBox* box = kind ? factory.CreateBox(tag, 0, tag) : new (std::nothrow) oxBox(tag);
         if (box) box->SetScene(this);
         return box;
     }
@@ -48,6 +52,7 @@ public:
     oxElement* GetLibraryElement() override { return this; }
     bool IsRunning() const override { return running; }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return running ? maps.BuildBoxStyle(box) : nullptr; }
+    oxBoxStyle* GetSubStyle(oxBox* box, oxAtom part) override { return maps.GetSubStyle(box, part); }
     oxStyleLibrary* GetStyleLibrary() override { return this; }
 
     // Reads the scene's markup from its own file; false when the file cannot be opened.

@@ -3,6 +3,7 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/widgets/region.h"
 #include "toolkit/widgets/tests/frame_test_scene.h"
 
@@ -92,6 +93,30 @@ TEST_P(FrameTest, InvalidatingRepaintsExactlyTheDirtyRectangles) {
     EXPECT_EQ(At(15, 15), Kept(0x202020)) << "where the box was is painted over";
     EXPECT_FALSE(a->TestChangeFlags(kChangeRepaintPending));
     EXPECT_FALSE(scene->root->TestChangeFlags(kChangeSubtreeDirty));
+}
+
+// Under a layout that shows one child at a time only the shown child adds its area; the others keep
+// their marks for when they are shown.
+TEST_P(FrameTest, OnlyTheShownChildOfADeckAddsItsArea) {
+    struct ShowsSecond : oxLayout {
+        int32_t GetCurrentIndex(oxBox*) const override { return 1; }
+    };
+    oxBox* deck = scene->Add(scene->root, {0, 0, 60, 50}, 0xFF202020);
+    deck->SetLayout(new ShowsSecond);
+    oxBox* hidden = scene->Add(deck, {0, 0, 10, 10}, 0xFFFF0000);
+    oxBox* shown = scene->Add(deck, {40, 30, 10, 10}, 0xFF00FF00);
+    scene->host->Invalidate(nullptr, true);
+    RunUntilIdle();
+    // A full repaint leaves the marks of new boxes.
+    for (oxBox* b : {deck, hidden, shown})
+        b->SetChangeFlag(kChangeRepaintPending, false);
+    scene->Restyle(hidden, 0xFF0000FF);
+    scene->Restyle(shown, 0xFF0000FF);
+    scene->host->Invalidate(nullptr, false);
+    EXPECT_EQ(Written([] { RunUntilIdle(); }), 11u * 11u);
+    EXPECT_EQ(At(45, 35), Kept(0x0000FF));
+    EXPECT_TRUE(hidden->TestChangeFlags(kChangeRepaintPending));
+    EXPECT_FALSE(shown->TestChangeFlags(kChangeRepaintPending));
 }
 
 TEST_P(FrameTest, CloseRectanglesMergeAndFarOnesPaintApart) {
