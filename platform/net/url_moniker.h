@@ -105,9 +105,10 @@ HRESULT CreateURLMonikerEx(IMoniker* base, LPCWSTR url, IMoniker** out, DWORD fl
 HRESULT CreateAsyncBindCtx(DWORD reserved, IBindStatusCallback* callback, void* formats, IBindCtx** out);
 
 namespace platform::net {
-// Ends every binding of the calling thread without calling their callbacks (only releasing them),
-// so nothing they hold outlives the program's teardown. Answers how many were running.
+// Ends every transfer of the calling thread, bindings and XMLHTTP requests alike, without calling
+// their callbacks (only releasing them), so nothing they hold outlives the program's teardown.
+// Answers how many were running.
 int CancelAllBindings();
-// Bindings of the calling thread still running.
+// Transfers of the calling thread still running.
 int RunningBindings();
 } // namespace platform::net
