@@ -2,10 +2,13 @@
 
 #include <cstdio>
 
+#include "app/crypto.h"
+#include "app/open_auth.h"
 #include "app/script_function.h"
 #include "app/shell_listener.h"
 #include "app/timer.h"
 #include "app/uri_request.h"
+#include "app/xml_http_request.h"
 #include "platform/com/class_registry.h"
 #include "platform/crt/wide.h"
 #include "platform/net/url_moniker.h"
@@ -159,11 +162,11 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Step("listener");
 
             XVariant out;
-            // FIXME: "device", "app" and "crypto" come with their host objects; until then the
-            // scripts miss them, as when they cannot be made.
+            // FIXME: "device" and "app" come with their host objects; until then the scripts miss
+            // them, as when they cannot be made.
             XObject* device = nullptr;
             XObject* appObject = nullptr;
-            XObject* crypto = nullptr;
+            XObject* crypto = MakeHostObject<XCrypto>();
             shell->AddDOMObject(TWString(u"device"), device, &out);
             shell->AddDOMObject(TWString(u"app"), appObject, &out);
             shell->AddDOMObject(TWString(u"crypto"), crypto, &out);
@@ -175,11 +178,11 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* xDictionary = MakeConstructor(NUBO::CreateXDictionary);
             XObject* uriRequest = MakeConstructor(CreateXUriRequest);
             XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
-            // FIXME: these four come with their host objects.
-            XObject* xmlHttpRequest = nullptr;
+            XObject* xmlHttpRequest = MakeConstructor(CreateXXmlHttpRequest);
+            // FIXME: these two come with their host objects.
             XObject* domDocument = nullptr;
             XObject* keyValueStorage = nullptr;
-            XObject* xOpenAuth = nullptr;
+            XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
             // FIXME: appUtils comes with the script API.
             XObject* appUtils = nullptr;
             shell->AddNamedObject(TWString(u"appUtils"), appUtils);
