@@ -45,7 +45,8 @@ protected:
         std::u16string wide = platform::WideFromUtf8(code);
         ASSERT_EQ(engine.Run(wide.c_str()), S_OK) << code;
     }
-    // The expression's value as text; "!error <hex HRESULT>" when it failed.
+    // The expression's value as text ("true" and "false" for booleans); "!error <hex HRESULT>" when
+    // it failed.
     std::string Eval(const std::string& code) {
         std::u16string wide = platform::WideFromUtf8(code);
         NUBO::XVariant value = engine.Eval(wide.c_str());
@@ -54,6 +55,7 @@ protected:
             std::snprintf(hex, sizeof hex, "%08x", unsigned(value.scode));
             return std::string("!error ") + hex;
         }
+        if (value.vt == VT_BOOL) return value.boolVal ? "true" : "false";
         NUBO::TWString text = value.ToString();
         return platform::Utf8FromWide(text.GetString(), size_t(text.GetLength()));
     }
