@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "platform/backend/headless.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
 #include "platform/win/timer.h"
 
 namespace platform::net {
@@ -27,6 +29,7 @@ constexpr const char* kSystemCaBundle = "/etc/ssl/certs/ca-certificates.crt";
 struct Loop {
     CURLM* multi = nullptr;
     UINT_PTR timer = 0;
+    bool posted = false; // a due call is queued as a message
     bool closing = false;
     std::vector<Transfer*> running; // each held while listed
     ~Loop();
@@ -52,6 +55,7 @@ void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
     if (!loop) return;
     if (loop->timer) KillTimer(nullptr, loop->timer);
     loop->timer = 0;
+    loop->posted = false;
     int running = 0;
     curl_multi_socket_action(loop->multi, CURL_SOCKET_TIMEOUT, 0, &running);
     Drain(loop);
@@ -79,6 +83,12 @@ int OnTimer(CURLM*, long timeoutMs, void* context) {
         if (loop->timer) KillTimer(nullptr, loop->timer);
         loop->timer = 0;
         return 0;
+    }
+    if (timeoutMs == 0) {
+        // Due now (a new transfer, the next step of one): a queued timer message runs it at the next
+        // turn of the loop, not after the minimum wait of the loop's timers.
+        if (!loop->posted) loop->posted = PostMessageW(nullptr, WM_TIMER, 0, reinterpret_cast<LPARAM>(TimerFired));
+        if (loop->posted) return 0;
     }
     // The loop's timers cannot run sooner than their minimum; curl only asks to be called again.
     loop->timer = SetTimer(nullptr, loop->timer, UINT(std::min<long>(timeoutMs, 0x7FFFFFFF)), TimerFired);
