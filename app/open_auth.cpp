@@ -108,43 +108,47 @@ XOpenAuthRequest* XOpenAuth::NewRequest(int32_t* rc) {
 }
 
 int32_t XOpenAuth::Login() {
-    int32_t rc = 0;
-    XOpenAuthRequest* request = NewRequest(&rc);
-    if (!request) return rc;
-    request->ipAddress = ipAddress;
-    request->userAgent = userAgent;
-    request->devId = devId;
-    request->loginId = loginId;
-    request->locale = locale;
-    request->tokenType = tokenType;
-    request->requestId = requestId;
-    request->password = password;
-    request->securId = securId;
-    request->asqAnswer = asqAnswer;
-    request->captchaWord = captchaWord;
-    request->context = context;
-    request->authMethod = authMethod;
-    request->idType = idType;
-    request->rlToken = rlToken;
-    request->clientName = clientName;
-    request->clientVersion = clientVersion;
-    request->forceRateLimit = forceRateLimit;
-    rc = request->ClientLogin();
-    request->Release();
-    return rc;
+    return Start(
+        [](const XOpenAuth& from, XOpenAuthRequest* to) {
+            to->loginId = from.loginId;
+            to->locale = from.locale;
+            to->tokenType = from.tokenType;
+            to->requestId = from.requestId;
+            to->password = from.password;
+            to->securId = from.securId;
+            to->asqAnswer = from.asqAnswer;
+            to->captchaWord = from.captchaWord;
+            to->context = from.context;
+            to->authMethod = from.authMethod;
+            to->idType = from.idType;
+            to->rlToken = from.rlToken;
+            to->clientName = from.clientName;
+            to->clientVersion = from.clientVersion;
+            to->forceRateLimit = from.forceRateLimit;
+        },
+        &XOpenAuthRequest::ClientLogin);
 }
 
 int32_t XOpenAuth::Logout() {
+    return Start(
+        [](const XOpenAuth& from, XOpenAuthRequest* to) {
+            to->authToken = from.authToken;
+            to->locale = from.locale;
+            to->sessionKey = from.sessionKey;
+        },
+        &XOpenAuthRequest::Logout);
+}
+
+int32_t XOpenAuth::Start(void (*copy)(const XOpenAuth& from, XOpenAuthRequest* to),
+                         int32_t (XOpenAuthRequest::*run)()) {
     int32_t rc = 0;
     XOpenAuthRequest* request = NewRequest(&rc);
     if (!request) return rc;
     request->ipAddress = ipAddress;
     request->userAgent = userAgent;
     request->devId = devId;
-    request->authToken = authToken;
-    request->locale = locale;
-    request->sessionKey = sessionKey;
-    rc = request->Logout();
+    copy(*this, request);
+    rc = (request->*run)();
     request->Release();
     return rc;
 }

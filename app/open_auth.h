@@ -45,6 +45,9 @@ private:
     // Makes a request with a listener leading back here and lists it as pending; null when memory
     // ran out (`rc` then says so).
     XOpenAuthRequest* NewRequest(int32_t* rc);
+    // Sends a new request with this object's fields: the client's address, agent and devId, then
+    // what `copy` takes; `run` is the exchange.
+    int32_t Start(void (*copy)(const XOpenAuth& from, XOpenAuthRequest* to), int32_t (XOpenAuthRequest::*run)());
 
     NUBO::TPtrList pending_{10}; // XOpenAuthRequest, one reference each
     NUBO::XObject* listener_ = nullptr;

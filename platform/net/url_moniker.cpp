@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/crt/wide.h"
+#include "platform/net/com_object_internal.h"
 #include "platform/net/memory_stream.h"
 #include "platform/net/transfer_loop_internal.h"
 #include "platform/shell/path_map.h"
@@ -22,33 +23,6 @@ namespace {
 
 // Answered only by this file's bind context, so a foreign one is never taken for ours.
 const IID kIID_OwnBindCtx = {0x5A1D7C3E, 0x4B8E, 0x4F60, {0x9A, 0x21, 0x6E, 0x0B, 0x3C, 0x77, 0x52, 0x19}};
-
-// The counting and interface lookup of this file's single-interface objects.
-template <class Interface, const IID& Id> class ComObject : public Interface {
-public:
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == Id || Answers(riid)) {
-            *out = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual ~ComObject() = default;
-    virtual bool Answers(REFIID) const { return false; }
-
-    ULONG refs_ = 1;
-};
 
 class Binding final : public ComObject<IBinding, IID_IBinding>, public Transfer {
 public:

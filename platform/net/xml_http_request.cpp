@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/crt/wide.h"
+#include "platform/net/com_object_internal.h"
 #include "platform/net/transfer_loop_internal.h"
 #include "platform/net/url_moniker.h"
 #include "platform/shell/path_map.h"
@@ -64,6 +65,22 @@ std::string Trim(const std::string& text) {
     return text.substr(start, end - start + 1);
 }
 
+// The values of every header line of that name (case does not matter), joined by ", ".
+bool FindHeader(const std::string& lines, const std::string& name, std::string* joined) {
+    bool found = false;
+    for (size_t at = 0; at < lines.size();) {
+        size_t end = std::min(lines.find("\r\n", at), lines.size());
+        std::string line = lines.substr(at, end - at);
+        at = end + 2;
+        size_t colon = line.find(':');
+        if (colon == std::string::npos || !EqualNoCase(Trim(line.substr(0, colon)), name.c_str())) continue;
+        if (found) *joined += ", ";
+        *joined += Trim(line.substr(colon + 1));
+        found = true;
+    }
+    return found;
+}
+
 BSTR AllocWide(const std::u16string& text) {
     return SysAllocStringLen(text.data(), UINT(text.size()));
 }
@@ -108,27 +125,18 @@ LONG FailureStatus(CURLcode code, CURL* easy, bool tooLarge) {
     }
 }
 
-class XmlHttpRequest final : public IXMLHTTPRequest, public Transfer {
+class XmlHttpRequest final : public ComObject<IXMLHTTPRequest, IID_IXMLHTTPRequest>, public Transfer {
 public:
-    // IUnknown
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IXMLHTTPRequest) {
-            *out = static_cast<IXMLHTTPRequest*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
         ULONG left = --refs_;
         if (left == 1 && easy_) {
-            // Only the loop holds a running exchange: nobody can hear its answer any more.
-            ++refs_;
-            Stop();
-            left = --refs_;
+            // Only the loop holds a running exchange: nobody can hear its answer any more. Leaving
+            // the loop drops that last hold, and the object with it.
+            CURL* easy = easy_;
+            easy_ = nullptr;
+            LeaveLoop(this, easy);
+            curl_easy_cleanup(easy);
+            return 0;
         }
         if (left == 0) delete this;
         return left;
@@ -164,6 +172,8 @@ public:
         return S_OK;
     }
 
+    bool Answers(REFIID riid) const override { return riid == IID_IDispatch; }
+
     // Transfer
     void Hold() override { AddRef(); }
     void Drop() override { Release(); }
@@ -172,7 +182,7 @@ public:
     void Cancel() override { Stop(); }
 
 private:
-    ~XmlHttpRequest() {
+    ~XmlHttpRequest() override {
         Stop();
         if (sink_) sink_->Release();
         if (headers_) curl_slist_free_all(headers_);
@@ -217,7 +227,6 @@ private:
     }
     bool HasAnswer() const { return state_ >= 2; }
 
-    ULONG refs_ = 1;
     IDispatch* sink_ = nullptr;
     LONG state_ = 0;
     unsigned exchange_ = 0;
@@ -468,20 +477,9 @@ HRESULT XmlHttpRequest::getResponseHeader(BSTR header, BSTR* value) {
     *value = nullptr;
     if (!header || !*header) return E_INVALIDARG;
     if (!HasAnswer()) return E_PENDING;
-    std::string name = Utf8FromWide(header, wcslen(header));
     std::string joined;
-    bool found = false;
-    for (size_t at = 0; at < headerLines_.size();) {
-        size_t end = headerLines_.find("\r\n", at);
-        std::string line = headerLines_.substr(at, end - at);
-        at = end + 2;
-        size_t colon = line.find(':');
-        if (colon == std::string::npos || !EqualNoCase(Trim(line.substr(0, colon)), name.c_str())) continue;
-        if (found) joined += ", ";
-        joined += Trim(line.substr(colon + 1));
-        found = true;
-    }
-    if (found) *value = AllocWide(WideFromUtf8(joined));
+    if (FindHeader(headerLines_, Utf8FromWide(header, wcslen(header)), &joined))
+        *value = AllocWide(WideFromUtf8(joined));
     return S_OK;
 }
 
@@ -502,14 +500,7 @@ HRESULT XmlHttpRequest::get_responseText(BSTR* text) {
     std::string charset;
     size_t at = 0;
     std::string contentType;
-    for (size_t i = 0; i < headerLines_.size();) {
-        size_t end = headerLines_.find("\r\n", i);
-        std::string line = headerLines_.substr(i, end - i);
-        i = end + 2;
-        size_t colon = line.find(':');
-        if (colon != std::string::npos && EqualNoCase(Trim(line.substr(0, colon)), "content-type"))
-            contentType = line.substr(colon + 1);
-    }
+    FindHeader(headerLines_, "content-type", &contentType);
     for (char& c : contentType)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     if ((at = contentType.find("charset=")) != std::string::npos) {

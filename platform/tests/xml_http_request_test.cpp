@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com/class_registry.h"
+#include "platform/net/com_object_internal.h"
 #include "platform/net/url_moniker.h"
 #include "platform/shell/path_map.h"
 #include "platform/tests/http_test_server.h"
@@ -17,24 +18,9 @@
 namespace {
 
 // A ready-state sink that records the state it finds at each call, and may act on the request.
-class Sink final : public IDispatch {
+class Sink final : public platform::net::ComObject<IDispatch, IID_IDispatch> {
 public:
     explicit Sink(IXMLHTTPRequest* request) : request_(request) {}
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (!left) delete this;
-        return left;
-    }
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -53,9 +39,8 @@ public:
     std::function<void(LONG)> onCall;
 
 private:
-    ~Sink() = default;
+    ~Sink() override = default;
     IXMLHTTPRequest* request_;
-    ULONG refs_ = 1;
 };
 
 std::u16string Wide(const std::string& text) {
