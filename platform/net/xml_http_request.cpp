@@ -385,7 +385,8 @@ size_t XmlHttpRequest::OnHeader(char* data, size_t size, size_t count, void* con
             // Room for the announced body at once, within the cap.
             curl_off_t announced = -1;
             curl_easy_getinfo(self->easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-            if (announced > 0) self->body_.reserve(std::min<size_t>(size_t(announced), kMaxResponseBytes));
+            if (announced > 0 && self->method_ != "HEAD")
+                self->body_.reserve(std::min<size_t>(size_t(announced), kMaxResponseBytes));
         }
         return n;
     }

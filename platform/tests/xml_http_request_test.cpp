@@ -186,6 +186,7 @@ TEST_F(XmlHttpRequestTest, EveryKindOfAnswerEndsAtStateFourWithItsStatus) {
         {service.Https("/hello"), 200, "hello, world", {1, 2, 3, 4}},
         {service.Http("/redirect-loop"), ERROR_HTTP_REDIRECT_FAILED, "", {1, 4}},
         {refused, ERROR_INTERNET_CANNOT_CONNECT, "", {1, 4}},
+        {service.Http("/endless"), ERROR_INTERNET_CONNECTION_ABORTED, "", {1, 2, 3, 4}},
         {service.Untrusted("/hello"), ERROR_INTERNET_INVALID_CA, "", {1, 4}},
     };
     for (const Case& c : cases) {

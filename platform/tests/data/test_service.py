@@ -16,7 +16,8 @@ The signature check of a logout is "ok" or "bad", recomputed here from the passw
 clientLogin and the sessionSecret of the last answer ("none" for a request without a signature).
 
 Paths: /hello, /utf8, /latin1, /empty, /big (10 MiB of PATTERN), /stall (announces 10 MiB, sends
-64 KiB, then waits), /silent (never answers), /redirect (to /hello), /redirect-loop, /headers,
+64 KiB, then waits), /silent (never answers), /endless (a body without end), /redirect (to /hello),
+/redirect-loop, /headers,
 /echo (the request back as text), /status/<n>, /auth/clientLogin, /auth/logout; else 404.
 """
 import base64
@@ -143,6 +144,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wait_for_close()
         elif path == "/silent":
             self.wait_for_close()
+        elif path == "/endless":
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            try:
+                while not State.stopping.is_set():
+                    self.wfile.write(BIG)
+            except OSError:
+                pass
         elif path == "/redirect":
             self.answer(302, b"moved", extra=[("Location", "/hello")])
         elif path == "/redirect-loop":
