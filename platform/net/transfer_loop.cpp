@@ -30,6 +30,7 @@ struct Loop {
     CURLM* multi = nullptr;
     UINT_PTR timer = 0;
     bool posted = false; // a due call is queued as a message
+    bool timing = false; // curl runs its due work
     bool closing = false;
     std::vector<Transfer*> running; // each held while listed
     ~Loop();
@@ -57,7 +58,9 @@ void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
     loop->timer = 0;
     loop->posted = false;
     int running = 0;
+    loop->timing = true;
     curl_multi_socket_action(loop->multi, CURL_SOCKET_TIMEOUT, 0, &running);
+    loop->timing = false;
     Drain(loop);
 }
 
@@ -84,9 +87,10 @@ int OnTimer(CURLM*, long timeoutMs, void* context) {
         loop->timer = 0;
         return 0;
     }
-    if (timeoutMs == 0) {
+    if (timeoutMs == 0 && !loop->timing) {
         // Due now (a new transfer, the next step of one): a queued timer message runs it at the next
-        // turn of the loop, not after the minimum wait of the loop's timers.
+        // turn of the loop, not after the minimum wait of the loop's timers. Due work that asks for
+        // more at once waits for a real timer, so it never keeps the loop from its own timers.
         if (!loop->posted) loop->posted = PostMessageW(nullptr, WM_TIMER, 0, reinterpret_cast<LPARAM>(TimerFired));
         if (loop->posted) return 0;
     }
