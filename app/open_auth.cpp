@@ -73,8 +73,8 @@ const NUBO::XMemberEntry kMembers[] = {
 } // namespace
 
 NUBO::XClassDescriptor XOpenAuth::Descriptor = {"XOpenAuth", 27, kMembers, &XObject::Descriptor, 0, {}};
-NUBO::XClassDescriptor XOpenAuthResponseListener::Descriptor = {
-    "XOpenAuthResponseListener", 2, kListenerMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor XOpenAuthResponseListener::Descriptor = {"XOpenAuthResponseListener", 2, kListenerMembers,
+                                                                &XObject::Descriptor,        0, {}};
 
 XOpenAuth::~XOpenAuth() {
     Reset();

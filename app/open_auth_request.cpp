@@ -89,8 +89,8 @@ const NUBO::XMemberEntry kMembers[] = {
 } // namespace
 
 NUBO::XClassDescriptor XOpenAuthRequest::Descriptor = {"XOpenAuthRequest", 22, kMembers, &XObject::Descriptor, 0, {}};
-NUBO::XClassDescriptor XOpenAuthXmlHttpListener::Descriptor = {
-    "XOpenAuthXmlHttpListener", 2, kListenerMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor XOpenAuthXmlHttpListener::Descriptor = {"XOpenAuthXmlHttpListener", 2, kListenerMembers,
+                                                               &XObject::Descriptor,       0, {}};
 
 XOpenAuthRequest::~XOpenAuthRequest() {
     Drop();

@@ -45,9 +45,9 @@ protected:
 private:
     int32_t Send(const WCHAR* method, const std::u16string& url, const WCHAR* body);
 
-    NUBO::XObject* listener_ = nullptr;                  // counted
-    XXmlHttpRequest* transport_ = nullptr;               // counted
-    XOpenAuthXmlHttpListener* readyListener_ = nullptr;  // counted
+    NUBO::XObject* listener_ = nullptr;                 // counted
+    XXmlHttpRequest* transport_ = nullptr;              // counted
+    XOpenAuthXmlHttpListener* readyListener_ = nullptr; // counted
 };
 
 // The transport's handler: its "onReadyStateChanged" runs the owning request's handling.

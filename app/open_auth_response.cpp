@@ -62,8 +62,8 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor XOpenAuthResponse::Descriptor = {"XOpenAuthResponse", 21, kMembers, &NUBO::XObject::Descriptor,
-                                                        0, {}};
+NUBO::XClassDescriptor XOpenAuthResponse::Descriptor = {"XOpenAuthResponse",        21, kMembers,
+                                                        &NUBO::XObject::Descriptor, 0,  {}};
 
 void XOpenAuthResponse::Fill(int32_t type, const TBstr& devId, int32_t status, const TBstr& statusText_,
                              const TBstr& body) {

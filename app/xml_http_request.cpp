@@ -103,8 +103,7 @@ const NUBO::XMemberEntry kMembers[] = {
     PropertyRow<GetResponseXml>("responseXML"),
     PropertyRow<GetStatus>("status"),
     PropertyRow<GetStatusText>("statusText"),
-    NUBO::XProperty("onreadystatechange", nullptr,
-                    script_class::Setter<XXmlHttpRequest, SetOnReadyStateChange>),
+    NUBO::XProperty("onreadystatechange", nullptr, script_class::Setter<XXmlHttpRequest, SetOnReadyStateChange>),
     NUBO::XMemberEnd(),
 };
 

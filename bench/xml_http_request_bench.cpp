@@ -9,10 +9,10 @@
 #include <string>
 
 #include "app/xml_http_request.h"
-#include "platform/win/message_queue.h"
-#include "platform/win/messages.h"
 #include "platform/tests/pump.h"
 #include "platform/tests/test_service.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
 #include "runtime/startup.h"
 
 namespace {
@@ -55,7 +55,8 @@ const NUBO::XMemberEntry kListenerMembers[] = {
     NUBO::XMethod("onReadyStateChanged", OnReadyStateChanged),
     NUBO::XMemberEnd(),
 };
-NUBO::XClassDescriptor DoneListener::Descriptor = {"DoneListener", 2, kListenerMembers, &NUBO::XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor DoneListener::Descriptor = {
+    "DoneListener", 2, kListenerMembers, &NUBO::XObject::Descriptor, 0, {}};
 
 // One GET through a fresh XMLHttpRequest, run on the message loop until state 4; the body's length
 // in characters when `read` asks for the text, else its status. `seconds` gets the time from open

@@ -30,8 +30,8 @@ TEST_F(CryptoTest, Base64OfTheStandardVectorsAndOfOneByteACharacter) {
         {"foob", "Zm9vYg=="},
         {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
-        {"é", "6Q=="},           // Latin-1 characters are their own byte
-        {"a€b", "YT9i"},         // beyond Latin-1 a character reads as "?"
+        {"é", "6Q=="},   // Latin-1 characters are their own byte
+        {"a€b", "YT9i"}, // beyond Latin-1 a character reads as "?"
         {"\\u0000\\u00ff", "AP8="},
     };
     for (const Case& c : cases)
@@ -85,18 +85,18 @@ TEST_F(CryptoTest, DecodeRoundTripsAndRefusesMalformedEscapes) {
         const char* encoded;
         const char* decoded; // null: the call fails
     } cases[] = {
-        {"%E2%82%ac", "€"},       // either case of hex digit
+        {"%E2%82%ac", "€"},         // either case of hex digit
         {"%C0%80", "\xEF\xBF\xBD"}, // overlong: U+FFFD
         {"%EF%BF%BE", "\xEF\xBF\xBD"},
         {"%F0%9F%98%80", "😀"},
-        {"é%20", "é "},           // characters other than escapes stay as they are
+        {"é%20", "é "}, // characters other than escapes stay as they are
         {"%4", nullptr},
         {"%G1", nullptr},
         {"%C3", nullptr},
-        {"%80", nullptr},            // no lead byte
-        {"%C3%28", nullptr},         // no continuation byte
+        {"%80", nullptr},    // no lead byte
+        {"%C3%28", nullptr}, // no continuation byte
         {"%FE%80%80%80%80%80%80", nullptr},
-        {"%F4%90%80%80", nullptr},   // beyond U+10FFFF
+        {"%F4%90%80%80", nullptr}, // beyond U+10FFFF
     };
     for (const Case& c : cases) {
         std::string result = Eval(std::string("crypto.decodeURIComponent('") + c.encoded + "')");

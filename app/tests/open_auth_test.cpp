@@ -162,8 +162,7 @@ TEST_F(OpenAuthTest, EveryAnswerIsReportedAndOnlyHttp200ChangesTheState) {
         {200, "garbage", "last().statusCode", "0"},
         {200, "=x&statusCode=201&statusCode=202", "last().statusCode", "202"},
         {200, "token_a=%G1&statusCode=7", "[last().authToken, last().statusCode].join('|')", "|7"},
-        {200, "statusCode=12xy&statusDetailCode=abc", "[last().statusCode, last().statusDetailCode].join('|')",
-         "12|0"},
+        {200, "statusCode=12xy&statusDetailCode=abc", "[last().statusCode, last().statusDetailCode].join('|')", "12|0"},
         {200, "statusText=" + std::string(1 << 20, 'x'), "last().statusText.length", "1048576"},
     };
     int answered = 0;

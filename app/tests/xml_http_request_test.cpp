@@ -62,12 +62,8 @@ TEST_F(XmlHttpRequestScriptTest, FailuresEndAtStateFourWithTheirStatus) {
         std::string url;
         const char* status;
     } cases[] = {
-        {service.Http("/missing"), "404"},
-        {service.Http("/redirect"), "200"},
-        {refused, "12029"},
-        {service.Http("/silent"), "12002"},
-        {service.Untrusted("/hello"), "12045"},
-        {service.Https("/hello"), "200"},
+        {service.Http("/missing"), "404"},  {service.Http("/redirect"), "200"},     {refused, "12029"},
+        {service.Http("/silent"), "12002"}, {service.Untrusted("/hello"), "12045"}, {service.Https("/hello"), "200"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
@@ -82,13 +78,15 @@ TEST_F(XmlHttpRequestScriptTest, PlainObjectAndNullHandlersAndEdgeCases) {
     // An object without a default member is called by name.
     Run("var calls = 0, o = new XMLHttpRequest();"
         "o.onreadystatechange = { onReadyStateChanged: function () { calls++; } };"
-        "o.open('GET', " + Quoted(service.Http("/hello")) + "); o.send('');");
+        "o.open('GET', " +
+        Quoted(service.Http("/hello")) + "); o.send('');");
     ASSERT_TRUE(RunUntil("o.readyState == 4"));
     EXPECT_EQ(Eval("calls >= 4"), "true");
 
     // A null handler calls nothing, and the exchange still ends.
     Run("var n = new XMLHttpRequest(); n.onreadystatechange = null;"
-        "n.open('GET', " + Quoted(service.Http("/hello")) + "); n.send('');");
+        "n.open('GET', " +
+        Quoted(service.Http("/hello")) + "); n.send('');");
     ASSERT_TRUE(RunUntil("n.readyState == 4"));
     EXPECT_EQ(Eval("n.responseText"), "hello, world");
 
@@ -127,9 +125,12 @@ TEST_F(XmlHttpRequestScriptTest, AbortAndReuseFromTheHandler) {
         "r.onreadystatechange = function () {"
         "  if (r.readyState != 4) return;"
         "  bodies.push(r.responseText);"
-        "  if (bodies.length == 1) { r.open('GET', " + Quoted(service.Http("/missing")) + "); r.send(''); }"
+        "  if (bodies.length == 1) { r.open('GET', " +
+        Quoted(service.Http("/missing")) +
+        "); r.send(''); }"
         "};"
-        "r.open('GET', " + Quoted(service.Http("/hello")) + "); r.send('');");
+        "r.open('GET', " +
+        Quoted(service.Http("/hello")) + "); r.send('');");
     ASSERT_TRUE(RunUntil("bodies.length == 2"));
     EXPECT_EQ(Eval("bodies.join('|')"), "hello, world|not found");
 

@@ -167,8 +167,7 @@ const std::string* CaBundleWithExtraFile(CURL* easy) {
     if (curl_easy_getinfo(easy, CURLINFO_CAINFO, &system) != CURLE_OK || !system) system = kSystemCaBundle;
     std::string added;
     if (!ReadFile(extra, &added)) {
-        std::fprintf(stderr, "tandu: TANDU_CA_FILE %s cannot be read; only the system's CA bundle is trusted\n",
-                     extra);
+        std::fprintf(stderr, "tandu: TANDU_CA_FILE %s cannot be read; only the system's CA bundle is trusted\n", extra);
         return nullptr;
     }
     ReadFile(system, &bundle); // a missing system bundle leaves the added certificates alone

@@ -146,9 +146,7 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
+    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
 
     HRESULT open(BSTR method, BSTR url, VARIANT async, VARIANT user, VARIANT password) override;
     HRESULT setRequestHeader(BSTR header, BSTR value) override;
@@ -375,8 +373,8 @@ size_t XmlHttpRequest::OnHeader(char* data, size_t size, size_t count, void* con
     }
     if (Trim(line).empty()) {
         long status = self->pendingStatus_;
-        bool followed = self->pendingLocation_ && (status == 301 || status == 302 || status == 303 ||
-                                                   status == 307 || status == 308);
+        bool followed = self->pendingLocation_ &&
+                        (status == 301 || status == 302 || status == 303 || status == 307 || status == 308);
         if (status >= 200 && !followed) {
             self->status_ = LONG(status);
             self->statusText_ = self->pendingStatusText_;

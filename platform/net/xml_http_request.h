@@ -71,5 +71,5 @@ namespace platform::net {
 void SetRequestIdleTimeout(long seconds);
 // Bytes of body an answer may bring before the exchange fails with
 // ERROR_INTERNET_CONNECTION_ABORTED.
-constexpr size_t kMaxResponseBytes = 64u << 20;
+constexpr size_t kMaxResponseBytes = 32u << 20;
 } // namespace platform::net

@@ -76,11 +76,15 @@ public:
         return ReadLine();
     }
     // What the login service answers from now on.
-    void SetAnswer(int status, const std::string& body) { Command("answer " + std::to_string(status) + " " + Hex(body)); }
+    void SetAnswer(int status, const std::string& body) {
+        Command("answer " + std::to_string(status) + " " + Hex(body));
+    }
 
     struct LoginRequest {
         std::string method, target, headers, body, signature;
-        bool HasHeader(const std::string& line) const { return ("\n" + headers + "\n").find("\n" + line + "\n") != std::string::npos; }
+        bool HasHeader(const std::string& line) const {
+            return ("\n" + headers + "\n").find("\n" + line + "\n") != std::string::npos;
+        }
     };
     // The last request the login service received; an empty method when there was none.
     LoginRequest LastLogin() {
