@@ -50,6 +50,8 @@ int EscapedByte(const std::u16string& text, size_t at) {
     return high < 0 || low < 0 ? -1 : high << 4 | low;
 }
 
+// Standard UTF-8, a surrogate pair as one 4-byte sequence, as the services compute it; the runtime
+// library's converter would write each half of a pair on its own.
 std::string Utf8(const std::u16string& text) {
     return platform::Utf8FromWide(text.data(), text.size());
 }
@@ -89,7 +91,8 @@ bool DecodeURIComponent(const std::u16string& text, std::u16string* out) {
     size_t i = 0;
     while (i < text.size()) {
         if (text[i] != u'%') {
-            // Characters other than escapes stay as they are, whatever their code.
+            // Characters other than escapes are copied whole: copying their UTF-8 bytes one by one
+            // as characters would garble every non-ASCII one.
             decoded += text[i++];
             continue;
         }
