@@ -1,11 +1,9 @@
 #include "app/timer.h"
 
-#include <algorithm>
 #include <new>
-#include <vector>
 
 #include "runtime/atomic.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/script_class.h"
 
@@ -15,8 +13,9 @@ using NUBO::XVariant;
 
 namespace {
 
-// Timers with a pending call, for CancelAll.
-std::vector<Timer*> pendingTimers;
+// Timers with a pending call, for CancelAll: the head of their list.
+Timer* firstPending = nullptr;
+int pendingCount = 0;
 
 // What a pending entry calls: counted on its own, holding the Timer, the target and the name.
 class TimerCallback final : public oxReferenced {
@@ -82,7 +81,31 @@ const NUBO::XMemberEntry kMembers[] = {
 NUBO::XClassDescriptor Timer::Descriptor = {"Timer", 4, kMembers, &XObject::Descriptor, 0, {}};
 
 Timer::~Timer() {
-    std::erase(pendingTimers, this);
+    Unlist();
+}
+
+void Timer::List() {
+    if (pending_ == nullptr || previousPending_ || firstPending == this) return;
+    nextPending_ = firstPending;
+    if (firstPending) firstPending->previousPending_ = this;
+    firstPending = this;
+    ++pendingCount;
+}
+
+void Timer::Unlist() {
+    if (!previousPending_ && firstPending != this) return;
+    if (previousPending_)
+        previousPending_->nextPending_ = nextPending_;
+    else
+        firstPending = nextPending_;
+    if (nextPending_) nextPending_->previousPending_ = previousPending_;
+    previousPending_ = nextPending_ = nullptr;
+    --pendingCount;
+}
+
+void Timer::ForgetFiredEntry() {
+    pending_ = nullptr;
+    Unlist();
 }
 
 int32_t Timer::Schedule(XObject* target, const NUBO::TWString& method, int32_t delayMs) {
@@ -99,12 +122,12 @@ int32_t Timer::Schedule(XObject* target, const NUBO::TWString& method, int32_t d
     callback->AddRef();
     pending_ = entry;
     entry->StartOnce(DWORD(delayMs), callback);
-    pendingTimers.push_back(this);
+    List();
     return 0;
 }
 
 void Timer::Cancel() {
-    std::erase(pendingTimers, this);
+    Unlist();
     if (!pending_) return;
     oxTimerEntry* entry = pending_;
     pending_ = nullptr;
@@ -115,17 +138,17 @@ void Timer::Cancel() {
 
 int Timer::CancelAll() {
     int count = 0;
-    while (!pendingTimers.empty()) {
-        Timer* timer = pendingTimers.back();
-        pendingTimers.pop_back();
-        if (timer->pending_) {
-            timer->AddRef();
-            timer->Cancel();
-            timer->Release();
-            ++count;
-        }
+    while (Timer* timer = firstPending) {
+        timer->AddRef();
+        timer->Cancel();
+        timer->Release();
+        ++count;
     }
     return count;
+}
+
+int Timer::PendingCount() {
+    return pendingCount;
 }
 
 int32_t CreateTimer(Timer** out) {

@@ -23,17 +23,26 @@ public:
     void Cancel();
     bool IsPending() const { return pending_ != nullptr; }
 
-    // The fired entry is the queue's to dispose of.
-    void ForgetFiredEntry() { pending_ = nullptr; }
+    // The call fired: the Timer is idle again, and the fired entry is the queue's to dispose of.
+    void ForgetFiredEntry();
 
     // Cancels every pending call of the process, so nothing that calls hold outlives the toolkit.
     static int CancelAll();
+    // How many Timers have a call pending.
+    static int PendingCount();
 
 protected:
     ~Timer() override;
 
 private:
+    // The Timers with a pending call form one list, so a Timer joins and leaves it at no cost
+    // however many other Timers exist.
+    void List();
+    void Unlist();
+
     oxTimerEntry* pending_ = nullptr;
+    Timer* previousPending_ = nullptr;
+    Timer* nextPending_ = nullptr;
 };
 
 // A Timer with one reference in `out`: 10 for a null out pointer, 18 when memory is short.

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "app/app.h"
 #include "app/crypto.h"
+#include "app/key_value_storage.h"
 #include "app/open_auth.h"
 #include "app/script_function.h"
 #include "app/shell_listener.h"
@@ -162,10 +164,10 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Step("listener");
 
             XVariant out;
-            // FIXME: "device" and "app" come with their host objects; until then the scripts miss
-            // them, as when they cannot be made.
+            // FIXME: "device" comes with its host object; until then the scripts miss it, as when
+            // it cannot be made.
             XObject* device = nullptr;
-            XObject* appObject = nullptr;
+            XObject* appObject = MakeHostObject<App>();
             XObject* crypto = MakeHostObject<XCrypto>();
             shell->AddDOMObject(TWString(u"device"), device, &out);
             shell->AddDOMObject(TWString(u"app"), appObject, &out);
@@ -179,9 +181,9 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* uriRequest = MakeConstructor(CreateXUriRequest);
             XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
             XObject* xmlHttpRequest = MakeConstructor(CreateXXmlHttpRequest);
-            // FIXME: these two come with their host objects.
+            // FIXME: domDocument comes with its host object.
             XObject* domDocument = nullptr;
-            XObject* keyValueStorage = nullptr;
+            XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
             XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
             // FIXME: appUtils comes with the script API.
             XObject* appUtils = nullptr;

@@ -16,7 +16,7 @@
 #include "graphics/paint/canvas.h"
 #include "graphics/pixels/dib_bitmap.h"
 #include "graphics/raster/blitter.h"
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"
 

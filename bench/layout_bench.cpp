@@ -7,12 +7,12 @@
 #include <new>
 #include <vector>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/scene/markup_loader.h"

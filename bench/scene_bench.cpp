@@ -26,7 +26,7 @@
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "platform/win/timer.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"

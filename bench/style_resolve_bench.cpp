@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/tests/style_test_scene.h"
 #include "toolkit/style/style_element.h"

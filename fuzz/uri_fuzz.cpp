@@ -8,8 +8,8 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/uri.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/tests/screen_golden.h"
 #include "platform/win/screen.h"
 #include "platform/win/timer.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/scene/runtime.h"

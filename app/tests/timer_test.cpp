@@ -84,13 +84,16 @@ TEST_F(TimerTest, CallsFireInDeadlineOrderOnTheVirtualClock) {
     NUBO::XObject* now = SetTimeout(u"b", 0);
     ASSERT_TRUE(late && early && now);
     EXPECT_TRUE(fired.empty()) << "a delay of 0 never fires inside the call";
+    EXPECT_EQ(Timer::PendingCount(), 3);
     now->Release();
     early->Release(); // a pending call keeps its Timer
     platform::headless::AdvanceAndRun(50);
     EXPECT_EQ(fired, (std::vector<std::string>{"b"}));
+    EXPECT_EQ(Timer::PendingCount(), 2) << "a fired Timer is pending no more";
     platform::headless::AdvanceAndRun(300);
     EXPECT_EQ(fired, (std::vector<std::string>{"b", "a", "c"}));
     EXPECT_FALSE(static_cast<Timer*>(late)->IsPending());
+    EXPECT_EQ(Timer::PendingCount(), 0) << "while the script still holds it";
     late->Release();
 }
 

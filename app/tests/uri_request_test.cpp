@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/backend/headless.h"
+#include "platform/net/url_moniker.h"
 #include "platform/tests/http_test_server.h"
 #include "platform/tests/pump.h"
 #include "runtime/ref_ptr.h"
@@ -64,6 +69,7 @@ protected:
         request = static_cast<XUriRequest*>(made);
     }
     void TearDown() override {
+        platform::headless::UseRealClock();
         request->Release();
         EXPECT_EQ(platform::net::RunningBindings(), 0);
     }
@@ -177,6 +183,47 @@ TEST_F(UriRequestTest, StartFailuresAreAnsweredAtOnce) {
     EXPECT_EQ(plain.vt, VT_EMPTY);
     made.Clear();
     constructor->Release();
+}
+
+// An endless body or a compression bomb used to grow the content until memory ran out.
+TEST_F(UriRequestTest, ContentPastTheSizeCapEndsTheRequestWithOneError) {
+    static_assert(test::HttpTestServer::kBombSize > platform::net::kMaxDownloadBytes);
+    for (const std::u16string& url :
+         {server.Url("/endless"), server.Url("/bomb"), std::u16string(u"file:///dev/zero")}) {
+        SCOPED_TRACE(std::string(url.begin(), url.end()));
+        Listener* listener = NewListener();
+        ASSERT_EQ(OpenStream(url, NUBO::XVariant(static_cast<NUBO::XObject*>(listener))), 0);
+        ASSERT_TRUE(test::PumpUntil([&] { return !listener->calls.empty(); }, 60000));
+        EXPECT_EQ(listener->calls, (std::vector<std::string>{"error"}));
+        EXPECT_EQ(listener->error, int32_t(INET_E_DOWNLOAD_FAILURE));
+        EXPECT_EQ(listener->GetRefCount(), 1) << "the ended download let go of its listener";
+        listener->Release();
+    }
+}
+
+// A server that took the request and never answered used to keep it forever. The loop runs on the
+// virtual clock, so the time-out passes without being waited for.
+TEST_F(UriRequestTest, ASilentServerEndsTheRequestAtTheIdleTimeOut) {
+    platform::VirtualClock& clock = platform::headless::UseVirtualClock(1000);
+    Listener* listener = NewListener();
+    ASSERT_EQ(OpenStream(server.Url("/silent"), NUBO::XVariant(static_cast<NUBO::XObject*>(listener))), 0);
+    // Until the request has reached the server, the clock moves a millisecond a turn while the
+    // server's thread gets real time to read it.
+    for (int turn = 0; turn < 5000 && !server.Silent(); ++turn) {
+        ASSERT_GE(platform::headless::AdvanceAndRun(1), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(server.Silent());
+    const uint64_t used = clock.NowMs() - 1000;
+    ASSERT_LT(used, platform::net::kDownloadIdleTimeoutMs);
+    ASSERT_GE(platform::headless::AdvanceAndRun(platform::net::kDownloadIdleTimeoutMs - 1 - used), 0);
+    EXPECT_TRUE(listener->calls.empty()) << "still waiting a millisecond before the time-out";
+    ASSERT_GE(platform::headless::AdvanceAndRun(1), 0);
+    EXPECT_EQ(listener->calls, (std::vector<std::string>{"error"}));
+    EXPECT_EQ(listener->error, int32_t(INET_E_CONNECTION_TIMEOUT));
+    EXPECT_EQ(platform::net::RunningBindings(), 0);
+    EXPECT_EQ(listener->GetRefCount(), 1);
+    listener->Release();
 }
 
 } // namespace

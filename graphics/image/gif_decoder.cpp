@@ -35,25 +35,31 @@ bool SkipSubBlocks(const uint8_t* p, size_t n, size_t& at) {
 }
 
 // DGifSlurp holds the rasters of all images at once and trusts their sizes. Walking the block
-// structure first charges them to the budget and refuses an image too large before the library
-// allocates for it; a file that does not reach its trailer is refused here, as the library would.
+// structure first charges them to the budget, with the full-screen frame each image becomes and
+// the saved background of disposal 2, so that an image too large is refused before the library
+// allocates for it and an animation too large before any frame is composed. A file that does not
+// reach its trailer is refused here, as the library would.
 bool WalkBlocks(const uint8_t* p, size_t n, oxDecodeBudget& budget) {
     if (n < 13 || !ImageSizeAllowed(Word(p + 6), Word(p + 8))) return false;
+    const int64_t frame = ImageBytes(Word(p + 6), Word(p + 8), 4);
+    bool savesBackground = false;
     size_t at = 13;
     if (p[10] & 0x80) at += size_t(3) << ((p[10] & 7) + 1);
     while (at < n) {
         const uint8_t kind = p[at++];
-        if (kind == 0x3B) return true;
+        if (kind == 0x3B) return !savesBackground || budget.Take(frame);
         if (kind == 0x21) {
             if (at >= n) return false;
-            ++at; // the label
+            const uint8_t label = p[at++];
+            if (label == 0xF9 && at + 1 < n && p[at] >= 1 && ((p[at + 1] >> 2) & 7) == 2) savesBackground = true;
             if (!SkipSubBlocks(p, n, at)) return false;
         } else if (kind == 0x2C) {
             if (n - at < 9) return false;
             const uint32_t w = Word(p + at + 4), h = Word(p + at + 6);
             const uint8_t packed = p[at + 8];
             at += 9;
-            if (!ImageSizeAllowed(w, h) || !budget.Take(int64_t(w) * h + kRasterOverhead)) return false;
+            if (!ImageSizeAllowed(w, h) || !budget.Take(int64_t(w) * h + kRasterOverhead) || !budget.Take(frame))
+                return false;
             if (packed & 0x80) at += size_t(3) << ((packed & 7) + 1);
             if (at >= n) return false;
             ++at; // the LZW code size
@@ -94,20 +100,22 @@ int oxGifComposer::ComposeAll(const GifFileType* gif) {
     height_ = gif->SHeight;
     background_ = gif->SBackGroundColor;
     if (gif->ImageCount > 0) ReadLoopCount(gif->SavedImages[0]);
-    const size_t before = list_->GetFrameCount();
     int disposal = -1;
     for (int i = 0; i < gif->ImageCount; ++i) {
         int next = 0;
-        if (!Compose(gif, i, disposal, &next)) break;
+        if (!Compose(gif, i, disposal, &next)) {
+            // The frames composed so far are dropped, not kept: they would play as the whole animation.
+            list_->Clear();
+            return 0;
+        }
         disposal = next;
     }
-    return list_->GetFrameCount() > before ? 1 : 0;
+    return list_->GetFrameCount() > 0 ? 1 : 0;
 }
 
 int oxGifComposer::Compose(const GifFileType* gif, int i, int previous, int* disposalOut) {
     const SavedImage& image = gif->SavedImages[i];
     const GifImageDesc& desc = image.ImageDesc;
-    if (!budget_.TakeImage(width_, height_, 4)) return 0;
     auto* canvas = new (std::nothrow) oxDibBitmap(width_, height_, 32, false, false);
     if (!canvas || !canvas->valid) {
         delete canvas;
@@ -146,7 +154,7 @@ int oxGifComposer::Compose(const GifFileType* gif, int i, int previous, int* dis
     const int32_t bottom = desc.Top + desc.Height < height_ ? desc.Top + desc.Height : height_;
     delete savedBackground_;
     savedBackground_ = nullptr;
-    if (disposal == 2 && budget_.TakeImage(width_, height_, 4)) {
+    if (disposal == 2) {
         savedBackground_ = new (std::nothrow) oxDibBitmap(width_, height_, 32, false, false);
         if (savedBackground_ && savedBackground_->valid) {
             oxBlitter().DrawImage(savedBackground_->pixels, nullptr, canvas->pixels, nullptr, false, false);
@@ -190,10 +198,12 @@ int DecodeGif(oxMemStream& stream, oxFrameList* list, oxDecodeBudget& budget) {
     if (!gif) return 0;
     int ok = 0;
     if (DGifSlurp(gif) == GIF_OK && gif->SWidth > 0 && gif->SHeight > 0) {
-        oxGifComposer composer(list, budget);
+        oxGifComposer composer(list);
         ok = composer.ComposeAll(gif);
-        list->loopCount = composer.loopCount;
-        list->loopsPlayed = 0;
+        if (ok) {
+            list->loopCount = composer.loopCount;
+            list->loopsPlayed = 0;
+        }
     }
     DGifCloseFile(gif, &error);
     return ok;

@@ -36,11 +36,13 @@ bool oxDecodeBudget::Take(int64_t bytes) {
     return true;
 }
 
-bool oxDecodeBudget::TakeImage(int64_t width, int64_t height, int64_t bytesPerPixel) {
-    if (!ImageSizeAllowed(width, height)) return false;
-    // Rows are padded to 32 bits.
+int64_t ImageBytes(int64_t width, int64_t height, int64_t bytesPerPixel) {
     const int64_t stride = (width * bytesPerPixel * 8 + 31) / 32 * 4;
-    return Take(stride * height + kFrameOverhead);
+    return stride * height + kFrameOverhead;
+}
+
+bool oxDecodeBudget::TakeImage(int64_t width, int64_t height, int64_t bytesPerPixel) {
+    return ImageSizeAllowed(width, height) && Take(ImageBytes(width, height, bytesPerPixel));
 }
 
 int DecodeImage(void* data, size_t size, oxFrameList* list) {
@@ -62,7 +64,7 @@ int DecodeImage(void* data, size_t size, oxFrameList* list) {
                Word(head + 4) != 0) {
         DecodeIco(stream, list, budget);
         list->SelectLargest();
-    } else if (StartsWith(stream, "BM", 2)) {
+    } else if (stream.GetSize() >= 3 && StartsWith(stream, "BM", 2)) {
         // No bitmap decoder: the file is known, its picture is not drawn.
         list->AddFrame(nullptr, -1, 32);
     }

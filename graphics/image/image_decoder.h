@@ -6,7 +6,9 @@
 // Limits against hostile files: a picture (or a GIF's logical screen) of more than
 // kMaxImagePixels pixels, or wider or taller than kMaxImageSide, is refused before anything is
 // allocated for it, and one decode never holds more than kMaxDecodeBytes of decoded frames and
-// library work memory together (a GIF or icon file keeps the frames it had before the limit).
+// library work memory together. A GIF is charged for every frame before any is composed: an
+// animation over the limit is refused whole, never shown cut short. An icon file keeps the images
+// it had before the limit (each is a whole picture of its own).
 #include <cstddef>
 #include <cstdint>
 

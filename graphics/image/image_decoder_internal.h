@@ -19,6 +19,8 @@ struct oxDecodeBudget {
 };
 
 bool ImageSizeAllowed(int64_t width, int64_t height);
+// What TakeImage charges for a width x height picture of `bytesPerPixel`, rows padded to 32 bits.
+int64_t ImageBytes(int64_t width, int64_t height, int64_t bytesPerPixel);
 
 // Each reads from the stream's position. The still-image decoders give the image or null.
 oxDibBitmap* DecodePng(oxMemStream& stream, oxDecodeBudget& budget);

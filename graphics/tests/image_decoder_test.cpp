@@ -272,6 +272,8 @@ TEST(ImageRecognition, BitmapFilesGiveOneFrameWithoutAnImage) {
 TEST(ImageRecognition, MagicBytesDecideTheFormat) {
     oxFrameList list;
     EXPECT_EQ(DecodeBytes({0xFF, 0xD8}, &list), 0); // JPEG, but no frame
+    EXPECT_EQ(DecodeBytes({'B', 'M'}, &list), 0);   // a bitmap file is at least three bytes
+    EXPECT_EQ(DecodeBytes({'B', 'M', 0}, &list), 1);
     const std::vector<uint8_t> png = ReadImageFixture("png_c2_d8.png");
     EXPECT_EQ(DecodeBytes(std::vector<uint8_t>(png.begin(), png.begin() + 7), &list), 0);
     EXPECT_EQ(DecodeBytes({'h', 'e', 'l', 'l', 'o'}, &list), 0);

@@ -213,4 +213,43 @@ TEST(HostileImages, EverySingleByteChangeOfTheFixtures) {
     }
 }
 
+// A GIF89a of `frames` one-pixel images on a width x height screen, each behind a control
+// extension of 100 ms with disposal 1.
+std::vector<uint8_t> Animation(uint32_t width, uint32_t height, int frames) {
+    std::vector<uint8_t> b = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+    PutLe(b, 6, width, 2);
+    PutLe(b, 8, height, 2);
+    for (int i = 0; i < frames; ++i) {
+        b.insert(b.end(), {0x21, 0xF9, 4, 0x04, 10, 0, 0, 0});                     // control extension
+        b.insert(b.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0}); // clear, 0, end
+    }
+    b.push_back(0x3B);
+    return b;
+}
+
+// An animation past the decode budget used to play as if whole with the frames that fitted.
+TEST(HostileImages, AnAnimationOverTheBudgetIsRefusedWholeBeforeComposing) {
+    struct Case {
+        uint32_t side;
+        int frames;
+        size_t kept;
+    } cases[] = {
+        {1024, 80, 0}, // 320 MiB of frames
+        {1024, 4, 4},  // a large screen, few frames
+        {256, 80, 80}, // many frames, a small screen
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.side) + " x " + std::to_string(c.side) + ", " + std::to_string(c.frames));
+        oxFrameList list;
+        EXPECT_EQ(DecodeBytes(Animation(c.side, c.side, c.frames), &list), c.kept ? 1 : 0);
+        EXPECT_EQ(list.GetFrameCount(), c.kept);
+        if (c.kept) {
+            EXPECT_EQ(list.Entry(int32_t(c.kept) - 1)->delay, 100);
+        }
+    }
+    size_t peak = 0;
+    EXPECT_EQ(DecodeMeasured(Animation(1024, 1024, 80), &peak), 0);
+    EXPECT_LT(peak, kSmallPeak) << "refused before a frame was made";
+}
+
 } // namespace

@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/crt/wide.h"
 #include "platform/net/com_object_internal.h"
 #include "platform/net/memory_stream.h"
 #include "platform/net/transfer_loop_internal.h"
 #include "platform/shell/path_map.h"
+#include "platform/win/clock.h"
+#include "platform/win/timer.h"
 
 const IID IID_IBinding = {0x79EAC9C0, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
 const IID IID_IBindStatusCallback = {0x79EAC9C1, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
@@ -23,6 +26,14 @@ namespace {
 
 // Answered only by this file's bind context, so a foreign one is never taken for ours.
 const IID kIID_OwnBindCtx = {0x5A1D7C3E, 0x4B8E, 0x4F60, {0x9A, 0x21, 0x6E, 0x0B, 0x3C, 0x77, 0x52, 0x19}};
+
+class Binding;
+
+// The inactivity time-out: the thread's running bindings, and one timer due when the quietest of
+// them reaches kDownloadIdleTimeoutMs. The list goes when the last binding ends.
+thread_local std::vector<Binding*>* idleWatch = nullptr;
+thread_local UINT_PTR idleTimer = 0;
+void ArmIdleTimer();
 
 class Binding final : public ComObject<IBinding, IID_IBinding>, public Transfer {
 public:
@@ -45,6 +56,10 @@ public:
             callback_ = nullptr;
             return false;
         }
+        if (!idleWatch) idleWatch = new (std::nothrow) std::vector<Binding*>();
+        if (idleWatch) idleWatch->push_back(this);
+        lastActive_ = NowMs();
+        ArmIdleTimer();
         return true;
     }
 
@@ -52,8 +67,16 @@ public:
     static size_t Received(char* data, size_t size, size_t count, void* self) {
         auto* binding = static_cast<Binding*>(self);
         size_t n = size * count;
-        if (binding->done_ || !binding->stream_->Append(data, n)) return 0; // ends the transfer
-        if (n) binding->pendingData_ = true;
+        if (binding->done_) return 0; // ends the transfer
+        if (n > kMaxDownloadBytes - binding->stream_->Size()) {
+            binding->tooLarge_ = true;
+            return 0;
+        }
+        if (!binding->stream_->Append(data, n)) return 0;
+        if (n) {
+            binding->pendingData_ = true;
+            binding->lastActive_ = NowMs();
+        }
         return n;
     }
 
@@ -75,12 +98,22 @@ public:
         Finish(hr, true);
     }
 
+    uint64_t LastActive() const { return lastActive_; }
+
     // Leaves the loop and lets go of the callback, telling it the result when `notify`.
     void Finish(HRESULT hr, bool notify) {
         if (done_) return;
         done_ = true;
         AddRef(); // leaving the loop and the callback may drop the last other references
         LeaveLoop(this, easy_);
+        if (idleWatch) {
+            std::erase(*idleWatch, this);
+            if (idleWatch->empty()) {
+                delete idleWatch;
+                idleWatch = nullptr;
+                ArmIdleTimer();
+            }
+        }
         IBindStatusCallback* callback = callback_;
         callback_ = nullptr;
         if (callback) {
@@ -134,7 +167,7 @@ private:
         case CURLE_OUT_OF_MEMORY:
             return E_OUTOFMEMORY;
         case CURLE_WRITE_ERROR:
-            return done_ ? E_ABORT : E_OUTOFMEMORY;
+            return tooLarge_ ? INET_E_DOWNLOAD_FAILURE : done_ ? E_ABORT : E_OUTOFMEMORY;
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CERTPROBLEM:
@@ -152,7 +185,41 @@ private:
     bool sentFirst_ = false;
     bool pendingData_ = false;
     bool done_ = false;
+    bool tooLarge_ = false;
+    uint64_t lastActive_ = 0; // when content last arrived, or the start
 };
+
+// Bindings that heard nothing for kDownloadIdleTimeoutMs end; the timer is set again for the
+// earliest deadline of the rest, and stops when none runs.
+void IdleTimerFired(HWND, UINT, UINT_PTR, DWORD) {
+    if (!idleWatch) return ArmIdleTimer();
+    const uint64_t now = NowMs();
+    std::vector<Binding*> quiet;
+    for (Binding* b : *idleWatch) {
+        if (now - b->LastActive() >= kDownloadIdleTimeoutMs) {
+            b->AddRef();
+            quiet.push_back(b);
+        }
+    }
+    for (Binding* b : quiet) {
+        b->Finish(INET_E_CONNECTION_TIMEOUT, true);
+        b->Release();
+    }
+    ArmIdleTimer();
+}
+
+void ArmIdleTimer() {
+    if (!idleWatch || idleWatch->empty()) {
+        if (idleTimer) KillTimer(nullptr, idleTimer);
+        idleTimer = 0;
+        return;
+    }
+    uint64_t earliest = idleWatch->front()->LastActive();
+    for (Binding* b : *idleWatch)
+        earliest = std::min(earliest, b->LastActive());
+    const uint64_t due = earliest + kDownloadIdleTimeoutMs, now = NowMs();
+    idleTimer = SetTimer(nullptr, idleTimer, UINT(due > now ? due - now : 0), IdleTimerFired);
+}
 
 bool StartsWithNoCase(const std::u16string& text, const char* prefix) {
     for (size_t i = 0; prefix[i]; ++i) {

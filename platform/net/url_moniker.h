@@ -3,7 +3,8 @@
 // on the message loop of the thread that binds them; the bind-status callback hears of the start
 // at once, and of data and the end from the loop, never inside the binding call. Data arrives in
 // order in one stream that grows; the last notification carries the whole content at position 0.
-// An aborted binding ends at once with E_ABORT and calls nothing afterwards.
+// An aborted binding ends at once with E_ABORT and calls nothing afterwards. Downloads have a size
+// cap and an inactivity time-out (below).
 #include "platform/com/stream.h"
 #include "platform/com/unknown.h"
 
@@ -105,6 +106,12 @@ HRESULT CreateURLMonikerEx(IMoniker* base, LPCWSTR url, IMoniker** out, DWORD fl
 HRESULT CreateAsyncBindCtx(DWORD reserved, IBindStatusCallback* callback, void* formats, IBindCtx** out);
 
 namespace platform::net {
+// Limits of every download. Content that would pass kMaxDownloadBytes once decoded (an endless
+// body, a compression bomb) ends the binding with INET_E_DOWNLOAD_FAILURE; a binding that receives
+// no content for kDownloadIdleTimeoutMs (on the loop's clock) ends with INET_E_CONNECTION_TIMEOUT.
+constexpr size_t kMaxDownloadBytes = 32 * 1024 * 1024;
+constexpr DWORD kDownloadIdleTimeoutMs = 60000;
+
 // Ends every transfer of the calling thread, bindings and XMLHTTP requests alike, without calling
 // their callbacks (only releasing them), so nothing they hold outlives the program's teardown.
 // Answers how many were running.

@@ -519,6 +519,7 @@ void InitHostObjects(duk_context* ctx) {
 
 void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
+    heap->CollectHostsWhenGrown();
     IUnknown* identity = nullptr;
     if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
         identity = dispatch;

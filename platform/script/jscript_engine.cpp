@@ -18,6 +18,11 @@ using script::ScriptHeap;
 constexpr char kItemNameKey[] = SCRIPT_HIDDEN("item");
 constexpr char kMemberKey[] = SCRIPT_HIDDEN("member");
 constexpr char kNamespacesKey[] = "namespaces";
+constexpr char kBridgeKey[] = SCRIPT_HIDDEN("bridge");
+constexpr char kSpaceKey[] = SCRIPT_HIDDEN("space");
+constexpr char kGlobalKey[] = SCRIPT_HIDDEN("global");
+// What every text run in a namespace calls first, once its own declarations are made.
+constexpr char kEnterName[] = "__enterNamespace";
 
 // The identifiers a text names outside strings, comments and member accesses: the names a code
 // item's own object may answer.
@@ -113,23 +118,63 @@ duk_ret_t ItemSetter(duk_context* ctx) {
     return 0;
 }
 
-// A name of a visible item's namespace that the item's object answers: read and written there.
-duk_ret_t MemberGetter(duk_context* ctx) {
+// A name of a namespace forwarded to another object: to the member of that name of a visible
+// item's object (when the accessor carries the item's name), else to the main global's own, so that
+// assigning it from the namespace changes the global instead of hiding it there. The item's object
+// is looked up at every access, since the item's global may be replaced.
+void PushForwardTarget(duk_context* ctx, duk_idx_t accessor) {
+    duk_get_prop_literal(ctx, accessor, kGlobalKey);
+    if (duk_get_prop_literal(ctx, accessor, kItemNameKey)) {
+        duk_get_prop(ctx, -2);
+        duk_remove(ctx, -2);
+    } else {
+        duk_pop(ctx);
+    }
+}
+
+duk_ret_t ForwardGetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kItemNameKey);
-    duk_get_global_string(ctx, duk_get_string(ctx, -1));
-    duk_get_prop_literal(ctx, -3, kMemberKey);
+    PushForwardTarget(ctx, 0);
+    duk_get_prop_literal(ctx, 0, kMemberKey);
     duk_get_prop(ctx, -2);
     return 1;
 }
 
-duk_ret_t MemberSetter(duk_context* ctx) {
+duk_ret_t ForwardSetter(duk_context* ctx) {
     duk_push_current_function(ctx);
-    duk_get_prop_literal(ctx, -1, kItemNameKey);
-    duk_get_global_string(ctx, duk_get_string(ctx, -1));
-    duk_get_prop_literal(ctx, -3, kMemberKey);
+    PushForwardTarget(ctx, 1);
+    duk_get_prop_literal(ctx, 1, kMemberKey);
     duk_dup(ctx, 0);
     duk_put_prop(ctx, -3);
+    return 0;
+}
+
+// Defines on the object at `on` the forwarding accessors of the name at `key`; `itemName` is the
+// index of the item's name, or DUK_INVALID_INDEX for a name of the main global at `main`.
+void DefineForward(duk_context* ctx, duk_idx_t on, duk_idx_t key, duk_idx_t main, duk_idx_t itemName) {
+    duk_dup(ctx, key);
+    for (duk_c_function accessor : {ForwardGetter, ForwardSetter}) {
+        duk_push_c_function(ctx, accessor, accessor == ForwardGetter ? 0 : 1);
+        duk_dup(ctx, main);
+        duk_put_prop_literal(ctx, -2, kGlobalKey);
+        duk_dup(ctx, key);
+        duk_put_prop_literal(ctx, -2, kMemberKey);
+        if (itemName != DUK_INVALID_INDEX) {
+            duk_dup(ctx, itemName);
+            duk_put_prop_literal(ctx, -2, kItemNameKey);
+        }
+    }
+    duk_def_prop(ctx, on, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
+}
+
+// A namespace's own global object sees the main global's names only once the text's own `var` and
+// `function` declarations are made: until then a declaration of a name the main global has would
+// find it there and declare nothing of its own.
+duk_ret_t EnterNamespace(duk_context* ctx) {
+    duk_push_current_function(ctx);
+    duk_get_prop_literal(ctx, -1, kSpaceKey);
+    duk_get_prop_literal(ctx, -1, kBridgeKey);
+    duk_set_prototype(ctx, -2);
     return 0;
 }
 
@@ -145,10 +190,12 @@ struct Item {
 
 struct NamespaceArgs {
     const Item* item;
-    const std::vector<std::u16string>* members; // names to look up on a visible item's object
+    const std::vector<std::u16string>* names; // the free names of the text to run, or null
 };
 
-// [] -> [namespace thread]: made on first use. Its global object inherits from the main one.
+// [] -> [namespace thread]: made on first use. Its global object inherits from a bridge object,
+// which inherits from the main global: the bridge carries an accessor for every name of the main
+// global that a text run in the namespace names.
 void PushNamespace(duk_context* ctx, const NamespaceArgs* args) {
     duk_push_heap_stash(ctx);
     if (!duk_get_prop_literal(ctx, -1, kNamespacesKey)) {
@@ -164,57 +211,70 @@ void PushNamespace(duk_context* ctx, const NamespaceArgs* args) {
         duk_push_thread_new_globalenv(ctx);
         duk_context* thread = duk_get_context(ctx, -1);
         duk_push_global_object(thread);
+        duk_xmove_top(ctx, thread, 1);
+        duk_idx_t space = duk_get_top_index(ctx);
+        duk_push_bare_object(ctx);
         duk_push_global_object(ctx);
-        duk_xmove_top(thread, ctx, 1);
-        duk_set_prototype(thread, -2);
-        duk_pop(thread);
+        duk_set_prototype(ctx, -2);
+        duk_dup(ctx, -1);
+        duk_put_prop_literal(ctx, space, kBridgeKey);
+        duk_set_prototype(ctx, space);
+        duk_push_string(ctx, kEnterName);
+        duk_push_c_function(ctx, EnterNamespace, 0);
+        duk_dup(ctx, space);
+        duk_put_prop_literal(ctx, -2, kSpaceKey);
+        duk_def_prop(ctx, space,
+                     DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_CLEAR_WRITABLE | DUK_DEFPROP_CLEAR_ENUMERABLE |
+                         DUK_DEFPROP_CLEAR_CONFIGURABLE);
+        duk_pop(ctx);
         script::PushWide(ctx, args->item->name.data(), args->item->name.size());
         duk_dup(ctx, -2);
         duk_put_prop(ctx, -4);
     }
     duk_remove(ctx, -2);
-    if (!args->members || !(args->item->flags & SCRIPTITEM_ISVISIBLE)) return;
+    if (!args->names) return;
 
-    // The item's object answers names the namespace does not hold itself.
     duk_context* thread = duk_get_context(ctx, -1);
     duk_push_global_object(thread);
     duk_xmove_top(ctx, thread, 1);
     duk_idx_t global = duk_get_top_index(ctx);
+    duk_get_prop_literal(ctx, global, kBridgeKey);
+    duk_idx_t bridge = duk_get_top_index(ctx);
+    duk_push_global_object(ctx);
+    duk_idx_t main = duk_get_top_index(ctx);
     script::PushWide(ctx, args->item->name.data(), args->item->name.size());
     duk_idx_t itemName = duk_get_top_index(ctx);
-    duk_push_global_object(ctx);
     duk_dup(ctx, itemName);
-    duk_get_prop(ctx, -2);
+    duk_get_prop(ctx, main);
     duk_idx_t object = duk_get_top_index(ctx);
-    if (script::HostRecordOf(ctx, object)) {
-        for (const std::u16string& member : *args->members) {
-            script::PushWide(ctx, member.data(), member.size());
-            duk_idx_t key = duk_get_top_index(ctx);
+    // A visible item's object answers names the namespace does not hold itself.
+    bool visible = (args->item->flags & SCRIPTITEM_ISVISIBLE) && script::HostRecordOf(ctx, object);
+    for (const std::u16string& name : *args->names) {
+        script::PushWide(ctx, name.data(), name.size());
+        duk_idx_t key = duk_get_top_index(ctx);
+        duk_dup(ctx, key);
+        duk_get_prop_desc(ctx, global, 0);
+        bool own = !duk_is_undefined(ctx, -1), answered = false;
+        duk_pop(ctx);
+        if (!own && visible) {
             duk_dup(ctx, key);
-            duk_get_prop_desc(ctx, global, 0);
-            bool own = !duk_is_undefined(ctx, -1), answered = false;
-            duk_pop(ctx);
-            if (!own) {
-                duk_dup(ctx, key);
-                answered = duk_has_prop(ctx, object);
-            }
-            if (answered) {
-                duk_dup(ctx, key);
-                duk_push_c_function(ctx, MemberGetter, 0);
-                duk_dup(ctx, itemName);
-                duk_put_prop_literal(ctx, -2, kItemNameKey);
-                duk_dup(ctx, key);
-                duk_put_prop_literal(ctx, -2, kMemberKey);
-                duk_push_c_function(ctx, MemberSetter, 1);
-                duk_dup(ctx, itemName);
-                duk_put_prop_literal(ctx, -2, kItemNameKey);
-                duk_dup(ctx, key);
-                duk_put_prop_literal(ctx, -2, kMemberKey);
-                duk_def_prop(ctx, global,
-                             DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE);
-            }
-            duk_set_top(ctx, key);
+            answered = duk_has_prop(ctx, object);
         }
+        if (answered) {
+            DefineForward(ctx, global, key, main, itemName);
+        } else if (!own) {
+            // A plain value of the main global (its items' names are accessors there already).
+            duk_dup(ctx, key);
+            duk_get_prop_desc(ctx, bridge, 0);
+            bool bridged = !duk_is_undefined(ctx, -1);
+            duk_pop(ctx);
+            duk_dup(ctx, key);
+            duk_get_prop_desc(ctx, main, 0);
+            bool plain = !bridged && duk_is_object(ctx, -1) && duk_has_prop_literal(ctx, -1, "value");
+            duk_pop(ctx);
+            if (plain) DefineForward(ctx, bridge, key, main, DUK_INVALID_INDEX);
+        }
+        duk_set_top(ctx, key);
     }
     duk_set_top(ctx, global);
 }
@@ -235,7 +295,14 @@ duk_ret_t ParseBody(duk_context* ctx, void* data) {
         duk_context* thread = duk_get_context(ctx, -1);
         duk_push_global_object(thread);
         duk_xmove_top(ctx, thread, 1); // `this` of the text
+        duk_idx_t space = duk_get_top_index(ctx);
+        // The text first lets its namespace see the main global again (see EnterNamespace); on the
+        // same line, so that lines keep their numbers.
+        duk_push_string(thread, kEnterName);
+        duk_push_string(thread, "();");
+        duk_concat(thread, 2);
         script::PushWide(thread, args->code, args->length);
+        duk_concat(thread, 2);
         script::PushSourceName(thread, args->cookie);
         // Compiled on the namespace's thread, the text binds that thread's globals; it runs on the
         // main thread like everything else, so nested calls never meet a thread already running.
@@ -244,14 +311,20 @@ duk_ret_t ParseBody(duk_context* ctx, void* data) {
         args->heap->current = ctx;
         duk_xmove_top(ctx, thread, 1);
         if (rc != 0) return duk_throw(ctx);
-        duk_swap_top(ctx, -2);
+        duk_dup(ctx, space);
+        duk_push_undefined(ctx); // no prototype
+        duk_set_prototype(ctx, space);
+        rc = duk_pcall_method(ctx, 0);
+        duk_get_prop_literal(ctx, space, kBridgeKey);
+        duk_set_prototype(ctx, space);
+        if (rc != 0) return duk_throw(ctx);
     } else {
         script::PushWide(ctx, args->code, args->length);
         script::PushSourceName(ctx, args->cookie);
         duk_compile(ctx, DUK_COMPILE_EVAL);
         duk_push_global_object(ctx);
+        duk_call_method(ctx, 0);
     }
-    duk_call_method(ctx, 0);
     if (args->result) script::ToVariant(ctx, -1, args->result);
     return 1;
 }
@@ -447,17 +520,15 @@ public:
                        cookie};
         // A name that names no item runs in the global namespace.
         const Item* item = itemName && *itemName ? FindItem(itemName) : nullptr;
-        std::vector<std::u16string> members;
+        std::vector<std::u16string> names;
         if (item) {
             args.space.item = item;
-            if ((item->flags & SCRIPTITEM_ISVISIBLE) && !(item->flags & SCRIPTITEM_CODEONLY)) {
-                try {
-                    members = FreeIdentifiers(code);
-                } catch (const std::bad_alloc&) {
-                    return E_OUTOFMEMORY;
-                }
-                args.space.members = &members;
+            try {
+                names = FreeIdentifiers(code);
+            } catch (const std::bad_alloc&) {
+                return E_OUTOFMEMORY;
             }
+            args.space.names = &names;
         }
 
         AddRef(); // the script may close and release the engine while it runs

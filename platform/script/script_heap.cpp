@@ -57,6 +57,12 @@ void ScriptHeap::FreeHost(HostRecord* record) {
     std::free(record);
 }
 
+void ScriptHeap::CollectHostsWhenGrown() {
+    if (hosts.size() < collectHostsAt || !IsOpen()) return;
+    duk_gc(ctx, 0);
+    collectHostsAt = hosts.size() * 2 > kFirstHostCollection ? hosts.size() * 2 : kFirstHostCollection;
+}
+
 void ScriptHeap::Close() {
     if (!ctx || closing) return;
     if (depth > 0) {

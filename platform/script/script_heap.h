@@ -81,6 +81,12 @@ public:
     // Host objects by identity. Callers catch allocation failure.
     std::unordered_map<IUnknown*, HostRecord*> hosts;
     void FreeHost(HostRecord* record);
+    // A host object and its proxy hold each other, so only a collection frees them, and Duktape's
+    // own collections put off the finalizers that let go of the native objects: a script that
+    // makes host objects in a loop (a timer that starts the next one) would keep every one of
+    // them. Before a new host object is made, a collection runs whenever the table has doubled
+    // since the last one, which keeps the cost per object constant.
+    void CollectHostsWhenGrown();
 
     // Slots of the stash array that pins script objects while native code holds them.
     int TakePinSlot();
@@ -96,6 +102,8 @@ private:
     bool closing = false;
     int nextSlot = 0;
     std::vector<int> freeSlots;
+    static constexpr size_t kFirstHostCollection = 1024;
+    size_t collectHostsAt = kFirstHostCollection;
 };
 
 } // namespace script

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/shell/input_panel.h"
+#include "platform/shell/notification.h"
 #include "platform/shell/shell_chrome.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/input.h"
@@ -21,7 +22,7 @@ constexpr const WCHAR* kMenuListClass = u"menu_list";
 constexpr UINT kMsgOpenItem = WM_USER + 1;
 constexpr UINT kMsgCloseList = WM_USER + 2;
 
-constexpr COLORREF kBarColour = RGB(0x20, 0x30, 0x48);
+constexpr COLORREF kBarColour = platform::shell::kChromeBarColour;
 constexpr COLORREF kKeyColour = RGB(0x38, 0x50, 0x70);
 constexpr COLORREF kSipColour = RGB(0x60, 0x80, 0xA8);
 constexpr COLORREF kListColour = RGB(0xF0, 0xF0, 0xF0);
@@ -258,6 +259,9 @@ ShellKey RouteShellKey(UINT vk, bool down, HWND active, MSG* out) {
         *out = MSG{list.hwnd, kMsgCloseList, 0, 0, 0, {0, 0}};
         return ShellKey::kMessage;
     }
+    // A notification bubble on the screen takes the soft keys.
+    if ((vk == VK_TSOFT1 || vk == VK_TSOFT2) && BubbleSoftKeyMessage(vk == VK_TSOFT1 ? 0 : 1, out))
+        return down ? ShellKey::kMessage : ShellKey::kSwallowed;
     // The bar of the active window, or of the window that owns it (a popup of the program).
     HWND barWindow = nullptr;
     for (HWND w = active; w && !barWindow; w = reinterpret_cast<HWND>(GetWindowLongPtrW(w, GWL_HWNDPARENT)))

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/crt/wide.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -122,17 +123,49 @@ void ChromePainter::Outline(const RECT& r, COLORREF colour) {
     Fill(RECT{r.right - 1, r.top, r.right, r.bottom}, colour);
 }
 
-void ChromePainter::Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT align) {
-    if (!pixels_ || !text || !text[0]) return;
+bool ChromePainter::EnsureFont() {
+    if (!pixels_) return false;
     if (!font_) {
         font_ = CreateChromeFont();
-        if (!font_) return;
+        if (!font_) return false;
         oldFont_ = SelectObject(dc_, font_);
         SetBkMode(dc_, TRANSPARENT);
     }
+    return true;
+}
+
+void ChromePainter::Paragraph(const RECT& r, LPCWSTR text, COLORREF colour) {
+    if (!text || !text[0] || !EnsureFont()) return;
     SetTextColor(dc_, colour);
     RECT box = r;
-    DrawTextW(dc_, text, -1, &box, (align & DT_CENTER) | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc_, text, -1, &box, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+}
+
+void ChromePainter::Image(int x, int y, int size, const uint32_t* pixels) {
+    if (!pixels_ || !pixels) return;
+    for (int row = 0; row < size; ++row) {
+        if (y + row < 0 || y + row >= height_) continue;
+        for (int col = 0; col < size; ++col) {
+            const uint32_t p = pixels[ptrdiff_t(row) * size + col];
+            if ((p >> 24) && x + col >= 0 && x + col < width_)
+                pixels_[ptrdiff_t(y + row) * width_ + x + col] = p & 0xFFFFFF;
+        }
+    }
+}
+
+int ChromePainter::TextWidth(LPCWSTR text) {
+    SIZE size{};
+    if (!text || !text[0] || !EnsureFont()) return 0;
+    GetTextExtentPoint32W(dc_, text, int(wcslen(text)), &size);
+    return size.cx;
+}
+
+void ChromePainter::Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT align) {
+    if (!text || !text[0] || !EnsureFont()) return;
+    SetTextColor(dc_, colour);
+    RECT box = r;
+    DrawTextW(dc_, text, -1, &box,
+              (align & (DT_CENTER | DT_RIGHT)) | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 } // namespace platform::shell

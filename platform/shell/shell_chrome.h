@@ -12,6 +12,11 @@
 
 namespace platform::shell {
 
+// The chrome's colours: its dark bars, its buttons and its labels.
+constexpr COLORREF kChromeBarColour = RGB(0x20, 0x30, 0x48);
+constexpr COLORREF kChromeButtonColour = RGB(0x50, 0x68, 0x88);
+constexpr COLORREF kChromeTextColour = RGB(0xFF, 0xFF, 0xFF);
+
 // The strips scale with the screen's dots per inch (26 units at 96).
 int BarHeight();
 int InputPanelHeight();
@@ -47,10 +52,18 @@ public:
     // One line centred in the rectangle (or at its left with DT_LEFT), clipped to it and cut with
     // an ellipsis when too wide.
     void Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT align = DT_CENTER);
+    // Lines broken between words from the rectangle's top left, clipped to it.
+    void Paragraph(const RECT& r, LPCWSTR text, COLORREF colour);
+    // An icon's 0xAARRGGBB pixels, `size` by `size`, drawn where their alpha is set.
+    void Image(int x, int y, int size, const uint32_t* pixels);
+    // The width of one line of label text.
+    int TextWidth(LPCWSTR text);
     int Width() const { return width_; }
     int Height() const { return height_; }
 
 private:
+    bool EnsureFont();
+
     HWND hwnd_;
     int width_ = 0, height_ = 0;
     HDC dc_ = nullptr;

@@ -4,7 +4,9 @@
 
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
+#include "platform/shell/notification.h"
 #include "platform/shell/shell_chrome.h"
+#include "platform/shell/tray.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -13,9 +15,9 @@
 namespace {
 
 constexpr const WCHAR* kTaskBarClass = u"HHTaskBar";
-constexpr COLORREF kBarColour = RGB(0x20, 0x30, 0x48);
-constexpr COLORREF kButtonColour = RGB(0x50, 0x68, 0x88);
-constexpr COLORREF kTextColour = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kBarColour = platform::shell::kChromeBarColour;
+constexpr COLORREF kButtonColour = platform::shell::kChromeButtonColour;
+constexpr COLORREF kTextColour = platform::shell::kChromeTextColour;
 
 HWND taskBar = nullptr;
 bool taskBarShown = true;
@@ -32,7 +34,7 @@ RECT DoneButtonRect() {
 // not the button shows so that the title does not move when it comes and goes.
 RECT TitleRect() {
     const int inset = platform::shell::BarHeight() / 4;
-    return RECT{inset, 0, DoneButtonRect().left - inset, platform::shell::BarHeight()};
+    return RECT{inset, 0, platform::shell::TrayLeft(DoneButtonRect().left) - inset, platform::shell::BarHeight()};
 }
 
 // The title of the active window when it is a visible program window; empty otherwise.
@@ -58,6 +60,7 @@ LRESULT CALLBACK_TaskBar(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         WCHAR title[256];
         ActiveTitle(title);
         paint.Label(TitleRect(), title, kTextColour, DT_LEFT);
+        platform::shell::PaintTray(paint, DoneButtonRect().left);
         const DWORD state = ActiveDoneButton();
         if (state == SHDB_SHOW || state == SHDB_SHOWCANCEL) {
             const RECT r = DoneButtonRect();
@@ -69,6 +72,7 @@ LRESULT CALLBACK_TaskBar(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONUP: {
         const POINT p{int16_t(LOWORD(ULONG_PTR(lParam))), int16_t(HIWORD(ULONG_PTR(lParam)))};
         const RECT r = DoneButtonRect();
+        if (platform::shell::TapTray(p.x, r.left)) return 0;
         const DWORD state = ActiveDoneButton();
         HWND active = GetActiveWindow();
         if (active && p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom &&
@@ -131,6 +135,13 @@ void ResetShell() {
     taskBarShown = true;
     sipButtonShown = true;
     doneButtons.clear();
+    ResetTray();
+    ResetNotifications();
+}
+
+void OnTrayChanged() {
+    EnsureTaskBar();
+    RepaintTaskBar();
 }
 
 void OnWindowTitleChanged(HWND hwnd) {

@@ -4,11 +4,15 @@
 //   /hello          200 "hello, world"
 //   /big            200 with kBigSize bytes of a known pattern (BigByte)
 //   /stall          200 announcing kBigSize bytes, sends kStallSent of them, then waits until stopped
+//   /endless        200 without a length, whose body never ends
+//   /bomb           200 gzip-encoded: kBombSize zero bytes in about a thousandth of that
+//   /silent         reads the request and never answers
 //   anything else   404
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <cstring>
@@ -23,6 +27,7 @@ class HttpTestServer {
 public:
     static constexpr size_t kBigSize = 10 * 1024 * 1024;
     static constexpr size_t kStallSent = 64 * 1024;
+    static constexpr size_t kBombSize = 64 * 1024 * 1024;
 
     static char BigByte(size_t i) { return char('a' + (i * 7 + i / 1000) % 26); }
 
@@ -62,6 +67,8 @@ public:
     int Requests() const { return requests_; }
     // True once the stalling answer has sent its first part.
     bool Stalled() const { return stalled_; }
+    // True once a request for /silent has been read.
+    bool Silent() const { return silent_; }
 
     // A port on which nobody listens.
     static int RefusingPort() {
@@ -97,6 +104,31 @@ private:
         return true;
     }
 
+    // kBombSize zero bytes, gzip-compressed once.
+    static const std::string& Bomb() {
+        static const std::string bomb = [] {
+            std::string out;
+            z_stream z{};
+            if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) return out;
+            static const unsigned char zeros[1 << 20] = {};
+            unsigned char buffer[1 << 16];
+            for (size_t fed = 0; fed <= kBombSize; fed += sizeof zeros) {
+                const bool last = fed == kBombSize;
+                z.next_in = const_cast<unsigned char*>(zeros);
+                z.avail_in = last ? 0 : uInt(sizeof zeros);
+                do {
+                    z.next_out = buffer;
+                    z.avail_out = sizeof buffer;
+                    deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+                    out.append(reinterpret_cast<char*>(buffer), sizeof buffer - z.avail_out);
+                } while (z.avail_out == 0);
+            }
+            deflateEnd(&z);
+            return out;
+        }();
+        return bomb;
+    }
+
     void Serve(int fd) {
         std::string request;
         char buffer[4096];
@@ -108,9 +140,9 @@ private:
         ++requests_;
         size_t start = request.find(' ') + 1;
         std::string path = request.substr(start, request.find(' ', start) - start);
-        auto head = [](const char* status, size_t length) {
+        auto head = [](const char* status, size_t length, const char* extra = "") {
             return std::string("HTTP/1.1 ") + status + "\r\nContent-Length: " + std::to_string(length) +
-                   "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+                   "\r\nContent-Type: application/octet-stream\r\n" + extra + "Connection: close\r\n\r\n";
         };
         if (path == "/hello") {
             std::string answer = head("200 OK", 12) + "hello, world";
@@ -131,6 +163,19 @@ private:
                 while (!stopping_ && recv(fd, buffer, sizeof buffer, 0) > 0) {
                 }
             }
+        } else if (path == "/endless") {
+            std::string answer =
+                "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+            const std::string chunk(65536, 'x');
+            for (bool sent = SendAll(fd, answer.data(), answer.size()); sent && !stopping_;)
+                sent = SendAll(fd, chunk.data(), chunk.size());
+        } else if (path == "/bomb") {
+            std::string answer = head("200 OK", Bomb().size(), "Content-Encoding: gzip\r\n") + Bomb();
+            SendAll(fd, answer.data(), answer.size());
+        } else if (path == "/silent") {
+            silent_ = true;
+            while (!stopping_ && recv(fd, buffer, sizeof buffer, 0) > 0) {
+            }
         } else {
             std::string answer = head("404 Not Found", 9) + "not found";
             SendAll(fd, answer.data(), answer.size());
@@ -147,6 +192,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> stalled_{false};
+    std::atomic<bool> silent_{false};
     std::atomic<int> requests_{0};
     std::thread acceptor_;
     std::mutex mutex_;

@@ -248,9 +248,22 @@ TEST_F(JScriptEngineTest, FailingHResultsAreThrownWithTheirNumber) {
     EXPECT_EQ(site.errors[2], u"boom");
 }
 
+TEST_F(JScriptEngineTest, HostObjectsThatScriptsDropAreFreedWhileTheScriptRuns) {
+    // Each `new host()` is a native object the script lets go of at once, as a timer that starts
+    // the next one does. They go while the script runs, not when the engine collects at last.
+    int before = TestHost::live;
+    EXPECT_EQ(Run(u"for (var i = 0; i < 20000; i++) new host();"), S_OK);
+    EXPECT_LT(TestHost::live - before, 4096);
+    // Objects scripts still hold stay.
+    EXPECT_EQ(Run(u"var kept = []; for (var i = 0; i < 5000; i++) kept.push(new host());"), S_OK);
+    EXPECT_GE(TestHost::live - before, 5000);
+    EXPECT_EQ(EvalInt(u"kept[0].value + kept[4999].value"), 84);
+}
+
 TEST_F(JScriptEngineTest, CodeOnlyItemsAreNamespacesOverTheGlobals) {
     ASSERT_EQ(engine->AddNamedItem(u"_GadgetContext_clock", SCRIPTITEM_CODEONLY), S_OK);
     EXPECT_EQ(Run(u"var shared = 10;"), S_OK);
+
     EXPECT_EQ(Run(u"var own = 1;\nfunction createGadget() \n{\n\t return own + shared + host.value;\n}\n\n",
                   u"_GadgetContext_clock"),
               S_OK);
@@ -282,6 +295,34 @@ TEST_F(JScriptEngineTest, VisibleItemCodeSeesTheItemsMembersByName) {
     EXPECT_EQ(EvalInt(u"onOpen()", u"_SceneContext_1"), 43);
     scene->value = 7;
     EXPECT_EQ(EvalInt(u"onOpen()", u"_SceneContext_1"), 8);
+    Close();
+    EXPECT_EQ(scene->Release(), 0u);
+}
+
+TEST_F(JScriptEngineTest, NamespaceTextWritesTheGlobalsItNamesAndDeclaresItsOwn) {
+    TestHost* scene = new TestHost();
+    site.items[u"_SceneContext_1"] = scene;
+    ASSERT_EQ(engine->AddNamedItem(u"_SceneContext_1", SCRIPTITEM_ISVISIBLE), S_OK);
+    ASSERT_EQ(engine->AddNamedItem(u"_GadgetContext_clock", SCRIPTITEM_CODEONLY), S_OK);
+    EXPECT_EQ(Run(u"var gEvt = 'old', shared = 'main'; function read() { return gEvt + ' ' + shared; }"), S_OK);
+    for (const char16_t* item : {u"_SceneContext_1", u"_GadgetContext_clock"}) {
+        SCOPED_TRACE(std::string(item, item + std::char_traits<char16_t>::length(item)));
+        EXPECT_EQ(Run(u"gEvt = 'assigned'; var shared = 'own'; fresh = 1;\n"
+                      u"function onEvt(e) { gEvt = e; }\nfunction read() { return 'namespace'; }",
+                      item),
+                  S_OK);
+        EXPECT_EQ(EvalText(u"read()"), u"assigned main") << "a var and a function of the text are its own";
+        EXPECT_EQ(EvalText(u"typeof fresh"), u"number") << "an undeclared name is a global";
+        EXPECT_EQ(EvalText(u"shared + ' ' + read() + ' ' + fresh", item), u"own namespace 1");
+        // A function of the namespace run later, as a handler is.
+        EXPECT_EQ(Run(u"onEvt('handled')", item), S_OK);
+        EXPECT_EQ(EvalText(u"read()"), u"handled main");
+        // Declared later, the name is the namespace's own from then on.
+        EXPECT_EQ(Run(u"var gEvt = 'mine';", item), S_OK);
+        EXPECT_EQ(EvalText(u"read()"), u"handled main");
+        EXPECT_EQ(EvalText(u"gEvt", item), u"mine");
+        EXPECT_EQ(Run(u"gEvt = 'old'"), S_OK);
+    }
     Close();
     EXPECT_EQ(scene->Release(), 0u);
 }

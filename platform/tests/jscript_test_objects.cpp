@@ -34,6 +34,7 @@ ULONG TestHost::Release() {
 }
 
 TestHost::~TestHost() {
+    --live;
     VariantClear(&kept);
     for (auto& e : expandos)
         VariantClear(&e.second);

@@ -25,7 +25,10 @@ public:
         DISPID firstNamed;
     };
 
-    TestHost() { VariantInit(&kept); }
+    TestHost() {
+        VariantInit(&kept);
+        ++live;
+    }
     HRESULT QueryInterface(REFIID riid, void** out) override;
     ULONG AddRef() override { return ++refs; }
     ULONG Release() override;
@@ -51,6 +54,7 @@ public:
     HRESULT GetNextDispID(DWORD, DISPID, DISPID*) override { return E_NOTIMPL; }
     HRESULT GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
 
+    static inline int live = 0; // objects not destroyed yet
     ULONG refs = 1;
     bool callable = true; // whether it says it can be called and constructed
     int value = 42;

@@ -19,6 +19,26 @@ using test::Messages;
 
 class MessageQueueTest : public test::WindowTest {};
 
+// The loop announces its sleep through the display's hook, so that another thread can act once
+// the loop waits rather than after a guessed time.
+std::atomic<bool> loopWaiting{false};
+bool AnnounceWait() {
+    loopWaiting = true;
+    return false;
+}
+int NoDisplayFd() {
+    return -1;
+}
+void NothingAfterWait() {}
+const platform::headless::DisplayHooks kAnnouncingDisplay{AnnounceWait, NoDisplayFd, NothingAfterWait};
+
+// Bounded, so that a loop that never sleeps fails its test instead of hanging it.
+void AwaitTheLoopsSleep() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!loopWaiting && std::chrono::steady_clock::now() < end)
+        std::this_thread::yield();
+}
+
 TEST_F(MessageQueueTest, PostedMessagesComeBeforeQuitPaintAndTimers) {
     HWND w = Create();
     ASSERT_TRUE(w);
@@ -102,11 +122,13 @@ TEST_F(MessageQueueTest, PostedMessageWakesANestedLoop) {
     test::messageLog.clear();
     bool ended = false;
     std::thread poster;
+    loopWaiting = false;
+    platform::headless::SetDisplayHooks(&kAnnouncingDisplay);
     test::onMessage = [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT*) {
         if (msg == WM_USER) {
-            // A modal loop: runs until the other thread's message ends it.
+            // A modal loop: runs until the other thread's message, posted while it sleeps, ends it.
             poster = std::thread([hwnd] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                AwaitTheLoopsSleep();
                 PostMessageW(hwnd, WM_USER + 1, 0, 0);
             });
             MSG m;
@@ -120,6 +142,7 @@ TEST_F(MessageQueueTest, PostedMessageWakesANestedLoop) {
     MSG m = Next();
     DispatchMessageW(&m);
     poster.join();
+    platform::headless::SetDisplayHooks(nullptr);
     EXPECT_TRUE(ended);
     EXPECT_EQ(Messages(w), (std::vector<UINT>{WM_USER, WM_USER + 1}));
 }
@@ -229,12 +252,15 @@ TEST_F(MessageQueueTest, ReadyWaitDescriptorRunsInsideTheWait) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     platform::headless::AddWaitFd(fds[0], POLLIN, OnReadable, w);
+    loopWaiting = false;
+    platform::headless::SetDisplayHooks(&kAnnouncingDisplay);
     std::thread writer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        AwaitTheLoopsSleep();
         (void)!write(fds[1], "k", 1);
     });
     MSG m = Next(); // asleep until the descriptor is readable
     writer.join();
+    platform::headless::SetDisplayHooks(nullptr);
     EXPECT_EQ(m.message, WM_USER + 20u);
     EXPECT_EQ(m.wParam, WPARAM('k'));
     platform::headless::RemoveWaitFd(fds[0]);

@@ -28,6 +28,9 @@ int GetSystemMetrics(int index) {
     case SM_CXCURSOR:
     case SM_CYCURSOR:
         return 32 * std::max(c.dpi, 96) / 96;
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+        return 16 * std::max(c.dpi, 96) / 96;
     default:
         return 0;
     }
@@ -55,4 +58,10 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
     default:
         return FALSE;
     }
+}
+
+BOOL GetVersionExW(OSVERSIONINFOW* info) {
+    if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW)) return FALSE;
+    *info = OSVERSIONINFOW{sizeof(OSVERSIONINFOW), 5, 2, 0, VER_PLATFORM_WIN32_CE, {}};
+    return TRUE;
 }

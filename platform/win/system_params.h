@@ -7,6 +7,8 @@ constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXCURSOR = 11;
 constexpr int SM_CYCURSOR = 12;
+constexpr int SM_CXSMICON = 49;
+constexpr int SM_CYSMICON = 50;
 
 constexpr UINT SPI_GETWHEELSCROLLLINES = 104;
 constexpr UINT SPI_GETPLATFORMTYPE = 257;
@@ -15,3 +17,18 @@ int GetSystemMetrics(int index);
 // SPI_GETWORKAREA fills a RECT; SPI_GETSIPINFO a SIPINFO; SPI_GETWHEELSCROLLLINES a UINT;
 // SPI_GETPLATFORMTYPE the text "PocketPC" or "SmartPhone" into `param` characters.
 BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);
+
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+constexpr DWORD VER_PLATFORM_WIN32_CE = 3;
+
+struct OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+};
+
+// The device's system: Windows CE 5.2. FALSE unless the record's size is filled in.
+BOOL GetVersionExW(OSVERSIONINFOW* info);

@@ -8,10 +8,10 @@
 #include "platform/types.h"
 #include "runtime/hash_map.h"
 #include "toolkit/core/box_flags.h"
-#include "toolkit/core/element.h"
-#include "toolkit/core/rect.h"
-#include "toolkit/core/referenced.h"
-#include "toolkit/core/shared_string.h"
+#include "toolkit/base/element.h"
+#include "toolkit/base/rect.h"
+#include "toolkit/base/referenced.h"
+#include "toolkit/base/shared_string.h"
 
 class oxBox;
 class oxBoxChangeLog;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxBox;
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/types.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxBox;
 

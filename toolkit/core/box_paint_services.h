@@ -4,7 +4,7 @@
 // nothing, so the tree can be painted (and its paint order tested) without pixels.
 #include <cstdint>
 
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 class oxBox;
 class oxBoxScene;

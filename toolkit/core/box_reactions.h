@@ -7,8 +7,8 @@
 
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/qualified_name.h"
 
 class oxBox;
 class oxEvent;

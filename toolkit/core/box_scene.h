@@ -4,7 +4,7 @@
 // makes and knows nothing, which is what a box outside any scene sees.
 #include <cstdint>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxBox;
 class oxBoxStyle;

@@ -6,7 +6,7 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/script_object.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 
 namespace {
 

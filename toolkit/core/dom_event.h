@@ -7,7 +7,7 @@
 #include "platform/com/variant.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/event.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 namespace NUBO {
 class XObject;

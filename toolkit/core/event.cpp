@@ -1,6 +1,6 @@
 #include "toolkit/core/event.h"
 
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 
 void oxHoldReference(oxReferenced*& slot, oxReferenced* value) {
     if (slot == value) return;

@@ -4,7 +4,7 @@
 // its target is held with a counted reference.
 #include <cstdint>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxReferenced;
 

@@ -6,8 +6,8 @@
 // oxLayoutItem per laid-out child, built from the child's style, committed and freed at the end.
 #include <cstdint>
 
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/rect.h"
 
 class oxBox;
 class oxBoxStyle;

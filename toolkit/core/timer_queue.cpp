@@ -6,7 +6,7 @@
 #include "platform/win/messages.h"
 #include "platform/win/registered_message.h"
 #include "platform/win/timer.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 
 namespace {
 
@@ -131,7 +131,51 @@ bool oxTimerQueue::Add(oxTimerEntry* entry) {
     if (!entries_.PushBack(entry)) return false;
     entry->sequence_ = nextSequence_++;
     entry->queued_ = true;
+    entry->addedPass_ = inPass_ ? pass_ : 0;
+    entry->addedByNewEntry_ = inPass_ && firing_ && firing_->addedPass_ == pass_;
     return true;
+}
+
+size_t oxTimerQueue::NextDue() const {
+    size_t next = entries_.size();
+    DWORD nextLate = 0;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const oxTimerEntry* entry = entries_[i];
+        if (!entry || entry->firedPass_ == pass_ || !entry->IsDue()) continue;
+        if (entry->addedPass_ == pass_ && entry->addedByNewEntry_) continue;
+        // How long ago it fell due; the earliest goes first, and of equals the one listed first.
+        DWORD late = entry->Elapsed() - entry->interval_;
+        if (next == entries_.size() || late > nextLate) {
+            next = i;
+            nextLate = late;
+        }
+    }
+    return next;
+}
+
+void oxTimerQueue::RunPass() {
+    if (++pass_ == 0) pass_ = 1; // 0 marks entries listed outside any pass
+    inPass_ = true;
+    for (size_t i = NextDue(); i < entries_.size(); i = NextDue()) {
+        oxTimerEntry* entry = entries_[i];
+        entry->firedPass_ = pass_;
+        firing_ = entry;
+        firingDropped_ = false;
+        bool finished = entry->Fire();
+        firing_ = nullptr;
+        if (firingDropped_) {
+            // The callback cleared the list: whatever is listed now was added after that.
+            delete entry;
+            if (destroyPending_) break;
+            continue;
+        }
+        if (finished) {
+            // Callbacks only append, so the entry is still at i.
+            entries_.Erase(i);
+            delete entry;
+        }
+    }
+    inPass_ = false;
 }
 
 void oxTimerQueue::Run() {
@@ -140,36 +184,14 @@ void oxTimerQueue::Run() {
         runState = kRerunRequested;
         return;
     }
+    // A nested run gets one more pass; what a nested run of that pass asks waits for the next tick,
+    // so callbacks that pump messages cannot keep the queue walking forever.
+    int rounds = 0;
     do {
         runState = kRunning;
         if (entries_.empty()) break;
-        // The length is read again at every step: entries added by a callback run in this pass.
-        for (size_t i = 0; i < entries_.size();) {
-            oxTimerEntry* entry = entries_[i];
-            if (!entry || !entry->IsDue()) {
-                ++i;
-                continue;
-            }
-            firing_ = entry;
-            firingDropped_ = false;
-            bool finished = entry->Fire();
-            firing_ = nullptr;
-            if (firingDropped_) {
-                // The callback cleared the list: whatever is listed now was added after that.
-                delete entry;
-                if (destroyPending_) break;
-                i = 0;
-                continue;
-            }
-            if (finished) {
-                // Callbacks only append, so the entry is still at i; the next one moves down to it.
-                entries_.Erase(i);
-                delete entry;
-                continue;
-            }
-            ++i;
-        }
-    } while (runState == kRerunRequested && !destroyPending_);
+        RunPass();
+    } while (runState == kRerunRequested && !destroyPending_ && ++rounds < 2);
     runState = kIdle;
     // The last user went away during a callback; nothing of this queue is used past here.
     if (destroyPending_) delete this;

@@ -3,6 +3,12 @@
 // by a single 10 ms window timer on a hidden window. A due entry calls its target's OnTimer;
 // repeating entries restart from that moment, one-shot entries are then deleted by the queue.
 // Everything runs on the message-loop thread.
+//
+// A pass fires the due entries in the order they fell due (entries that fell due together in the
+// order they were added), each entry at most once. An entry added by a callback of the pass fires
+// in that pass when it is due, unless the callback that added it belongs to an entry that was
+// itself added in the pass: such entries wait for the next tick. So a callback that keeps
+// starting a new 0 ms entry hands the loop back after every pass instead of holding it forever.
 #include <cstdint>
 
 #include "platform/types.h"
@@ -52,6 +58,11 @@ private:
     bool repeating_ = false;
     bool queued_ = false;
     DWORD start_ = 0;
+    // Passes are numbered by the queue: the pass that listed the entry (0 outside any), whether a
+    // callback of an entry listed in that same pass listed it, and the pass it last fired in.
+    uint32_t addedPass_ = 0;
+    bool addedByNewEntry_ = false;
+    uint32_t firedPass_ = 0;
 };
 
 class oxTimerQueue {
@@ -72,7 +83,7 @@ public:
     // False when the entry could not be queued.
     bool Add(oxTimerEntry* entry);
     // One pass over the due entries. A call made while a pass runs further up the stack only asks
-    // that pass for one more round.
+    // that pass for one more round; a round asked for during that round waits for the next tick.
     void Run();
     bool HasEntries() const { return !entries_.empty(); }
     // Cancels every queued entry aimed at `target`, which is about to go away.
@@ -90,9 +101,15 @@ private:
     // Stops the timer, destroys the window and class, deletes the entries.
     void TearDown();
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The index of the entry this pass fires next, or entries_.size() when none is left.
+    size_t NextDue() const;
+    // Fires every entry the current pass may fire.
+    void RunPass();
 
     NUBO::PtrVector<oxTimerEntry*> entries_;
     uint32_t nextSequence_ = 0;
+    uint32_t pass_ = 0;
+    bool inPass_ = false;
     HWND window_ = nullptr;
     bool classRegistered_ = false;
     bool timerSet_ = false;

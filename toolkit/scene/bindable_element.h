@@ -2,7 +2,7 @@
 // oxBindableElement: the base of the resource elements of a library (bitmaps, fonts ...). The
 // library that made it from markup owns it from its end tag on, when the element adds itself to the
 // library's resources.
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 class oxLibrary;
 

@@ -11,7 +11,7 @@
 #include "graphics/raster/blitter.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/style/attribute_value.h"

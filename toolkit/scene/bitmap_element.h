@@ -8,7 +8,7 @@
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
 #include "toolkit/scene/bindable_element.h"
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 
 class oxDibBitmap;
 class oxFrameList;

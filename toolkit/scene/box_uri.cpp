@@ -7,7 +7,7 @@
 #include "platform/shell/files.h"
 #include "runtime/file_stream.h"
 #include "runtime/ref_ptr.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 
 using NUBO::TWString;
 

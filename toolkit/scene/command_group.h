@@ -8,9 +8,9 @@
 #include "platform/com/variant.h"
 #include "runtime/hash_map.h"
 #include "runtime/ptr_vector.h"
-#include "toolkit/core/element.h"
-#include "toolkit/core/qualified_name.h"
-#include "toolkit/core/shared_string.h"
+#include "toolkit/base/element.h"
+#include "toolkit/base/qualified_name.h"
+#include "toolkit/base/shared_string.h"
 
 class oxBox;
 class oxCommandGroupElement;

@@ -1,7 +1,7 @@
 #include "toolkit/scene/image_element.h"
 
 #include "graphics/pixels/dib_bitmap.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/style/attribute_value.h"
 
 namespace {

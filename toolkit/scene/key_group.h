@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "runtime/ptr_vector.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 class oxKeyEvent;
 class oxKeyGroupElement;

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "platform/crt/wide.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/font_element.h"
@@ -13,7 +13,7 @@
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_element.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 using NUBO::TWString;
 

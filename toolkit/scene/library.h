@@ -9,7 +9,7 @@
 #include "runtime/hash_map.h"
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/style/style_library.h"
 
 class oxLibrary;

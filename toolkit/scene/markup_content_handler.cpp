@@ -2,7 +2,7 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/scene/markup_loader.h"
 
 using NUBO::TWString;

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "runtime/ptr_vector.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/style_parser.h"
 

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "runtime/stream.h"
-#include "toolkit/core/error_report.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/error_report.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/markup_content_handler.h"
 
 using NUBO::TWString;

@@ -7,7 +7,7 @@
 
 #include "platform/types.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/error_report.h"
+#include "toolkit/base/error_report.h"
 
 class oxElement;
 class oxMarkupContentHandler;

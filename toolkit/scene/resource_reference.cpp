@@ -1,6 +1,6 @@
 #include "toolkit/scene/resource_reference.h"
 
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 
 using NUBO::TWString;
 

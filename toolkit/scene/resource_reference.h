@@ -3,7 +3,7 @@
 // An empty library part means the library the reference stands in (and, depth-first, its imports).
 #include "platform/types.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxUri;
 

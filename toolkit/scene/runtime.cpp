@@ -12,7 +12,7 @@
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_factory.h"
-#include "toolkit/core/error_report.h"
+#include "toolkit/base/error_report.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/scene.h"

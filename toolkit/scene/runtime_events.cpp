@@ -6,7 +6,7 @@
 #include "platform/win/debug_output.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
-#include "toolkit/core/error_report.h"
+#include "toolkit/base/error_report.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/runtime.h"
 

@@ -14,7 +14,7 @@
 #include "runtime/wide_string.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/scene/library.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 class oxBox;
 class oxCommandElement;

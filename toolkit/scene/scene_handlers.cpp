@@ -7,7 +7,7 @@
 #include "runtime/script_object.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
@@ -115,9 +115,17 @@ void oxScene::RunHandler(const oxQualifiedName& name, const VARIANT* args, int c
 }
 
 void oxScene::RunEventHandler(const oxQualifiedName& name, oxEvent* event) {
-    // FIXME: the handler gets the event's script object once the script API wraps events.
-    (void)event;
-    RunHandler(name, nullptr, 0);
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    XObject* previous = nullptr;
+    XObject* object = cache && event ? cache->EnterEventHandler(event, &previous) : nullptr;
+    if (!object) {
+        RunHandler(name, nullptr, 0);
+        return;
+    }
+    XVariant argument(object);
+    RunHandler(name, &argument, 1);
+    argument.Clear();
+    cache->LeaveEventHandler(object, previous);
 }
 
 int32_t oxScene::SendMessage(const WCHAR* message, XObject* params) {

@@ -8,7 +8,7 @@
 // and tells the runtime at once when it is closed.
 #include <cstdint>
 
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 class oxScene;
 

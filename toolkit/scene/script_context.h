@@ -9,7 +9,7 @@
 #include "platform/script/active_script.h"
 #include "runtime/script_object.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxRuntime;
 class oxScriptEngine;

@@ -9,7 +9,7 @@
 #include "runtime/ptr_vector.h"
 #include "runtime/string_map.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxRuntime;
 class oxScriptContext;

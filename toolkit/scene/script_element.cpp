@@ -1,8 +1,12 @@
 #include "toolkit/scene/script_element.h"
 
-#include "toolkit/core/uri.h"
+#include <utility>
+
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/xml_parse_session.h"
 
 using NUBO::TWString;
 
@@ -22,16 +26,38 @@ int32_t oxScriptElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const W
     }
 }
 
+bool oxScriptElement::Resolve(TWString& source) const {
+    // box:// and ee:// URIs stay inside the resources folder by themselves; other schemes are no files.
+    bool schemed = oxUri::HasScheme(source.GetString());
+    if (schemed && oxUri::SchemeAtom(source.GetString()) != kAtomFile) return true;
+    if (!schemed) {
+        TWString resolved;
+        ResolveUriToPath(source.GetString(), scene_->GetBase().GetString(), resolved);
+        source = std::move(resolved);
+    }
+    // A file URI or a path is loaded only when the place it settles to lies in the resources folder.
+    TWString path;
+    ResolveUriToPath(source.GetString(), nullptr, path);
+    if (ConfineToResources(path)) return true;
+    TWString message;
+    message.Format(kScriptOutsideResources, (src_.IsEmpty() ? href_ : src_).GetString());
+    if (oxXmlParseSession* session = oxXmlParseSession::Current())
+        session->Abort(message.GetString());
+    else if (oxRuntime* runtime = scene_->GetSceneRuntime())
+        runtime->ReportError(1, message.GetString());
+    return false;
+}
+
 void oxScriptElement::EndElement() {
     oxElement::EndElement();
     const TWString& source = src_.IsEmpty() ? href_ : src_;
     if (scene_ && !language_.IsEmpty() && !source.IsEmpty()) {
         oxAtom language = oxAtoms::Intern(language_.GetString());
         TWString resolved = source;
-        if (language != kAtomNativeObject && !oxUri::HasScheme(source.GetString()))
-            ResolveUriToPath(source.GetString(), scene_->GetBase().GetString(), resolved);
-        if (language != kAtomNativeObject && language != kAtomJavascript) language = kAtomJscript;
-        scene_->AddScript(GetId(), language, resolved.GetString(), owner_);
+        if (language == kAtomNativeObject || Resolve(resolved)) {
+            if (language != kAtomNativeObject && language != kAtomJavascript) language = kAtomJscript;
+            scene_->AddScript(GetId(), language, resolved.GetString(), owner_);
+        }
     }
     if (scene_) scene_->ForgetOpenScript(this);
     delete this;

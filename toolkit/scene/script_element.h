@@ -3,10 +3,12 @@
 // and, at its end tag, loads the script file its `src` (or `href`) names into the scene, then
 // destroys itself. Script text written inside the element is ignored.
 #include "runtime/wide_string.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 class oxBox;
 class oxScene;
+
+inline constexpr const WCHAR* kScriptOutsideResources = u"Script outside the resources folder: %s";
 
 class oxScriptElement : public oxElement {
 public:
@@ -20,6 +22,10 @@ public:
     void DetachScene() { scene_ = nullptr; }
 
 private:
+    // Resolves a script file's source against the scene's base; false, with the markup failed (or
+    // the error reported when no markup is being read), when it names a file outside the resources folder.
+    bool Resolve(NUBO::TWString& source) const;
+
     oxScene* scene_;
     oxBox* owner_;
     NUBO::TWString language_;

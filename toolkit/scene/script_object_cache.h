@@ -63,6 +63,12 @@ public:
     // User events keep one object while they live; every other event gets a new one per call.
     virtual int GetEventObject(oxEvent* event, NUBO::XObject** out) = 0;
     virtual void ForgetEventObject(oxEvent* event) = 0;
+    // Around a script handler run with an event: the event's script object (with a reference for
+    // the caller, null when none could be made), made the current event; `previous` receives the
+    // current event before. Afterwards the object lets go of the record, which lives only for its
+    // dispatch, the previous current event comes back and the caller's reference is released.
+    virtual NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) = 0;
+    virtual void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) = 0;
     virtual int GetThemeManagerObject(NUBO::XObject** out) = 0;
 
     // The runtime shuts down: every object is detached and let go.

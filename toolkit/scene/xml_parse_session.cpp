@@ -9,8 +9,8 @@
 
 #include "runtime/file_stream.h"
 #include "runtime/ref_ptr.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 
 static_assert(sizeof(XML_Char) == sizeof(WCHAR), "markup needs expat's 16-bit build");

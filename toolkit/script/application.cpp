@@ -3,15 +3,16 @@
 #include "platform/com/class_registry.h"
 #include "platform/win/gdi.h"
 #include "runtime/startup.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/shell.h"
-#include "toolkit/style/box_painter.h"
-#include "toolkit/widgets/text_box.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/scene_frame.h"
+#include "toolkit/widgets/text_box.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ void StartServices() {
     EnsureStyleNameTables();
     oxBoxPainter::InstallPaintServices();
     oxRegisterTextBoxKinds();
+    oxRegisterControlBoxKind();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();

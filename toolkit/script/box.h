@@ -28,6 +28,9 @@ public:
     int32_t GetPropertyByName(const WCHAR* name, NUBO::XVariant* result) override;
     int32_t SetPropertyByName(const WCHAR* name, const VARIANT* value) override;
     int32_t HasDynamicProperty(const WCHAR* name, bool* out) override;
+    // Properties go by name (so attributes and read-only members are reached as by name), and so
+    // do the members a gadget's script adds.
+    int GetDispatchFlags() override { return NUBO::kXDispatchPropertiesByName | NUBO::kXDispatchDynamicByName; }
 
     // The StyleProxy of the `s` property, made on first use; not counted for the caller.
     NUBO::XObject* GetStyleProxy();

@@ -15,7 +15,7 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
@@ -909,15 +909,18 @@ int32_t GetData(Box*, XVariant*) {
 
 // -- table -----------------------------------------------------------------------------------------
 
-template <int kMin, int32_t (*Body)(Box*, XArgList*, XVariant*)> constexpr NUBO::XMemberEntry M(const char* name) {
-    return NUBO::XMethod(name, script_class::Method<Box, kMin, Body>);
+// kObject: the member answers an object, null when there is none.
+constexpr bool kObject = true;
+template <int kMin, int32_t (*Body)(Box*, XArgList*, XVariant*), bool Object = false>
+constexpr NUBO::XMemberEntry M(const char* name) {
+    return NUBO::XMethod(name, script_class::Method<Box, kMin, Body, Object>);
 }
-template <int32_t (*Get)(Box*, XVariant*)> constexpr NUBO::XMemberEntry P(const char* name) {
-    return NUBO::XProperty(name, script_class::Getter<Box, Get>, nullptr);
+template <int32_t (*Get)(Box*, XVariant*), bool Object = false> constexpr NUBO::XMemberEntry P(const char* name) {
+    return NUBO::XProperty(name, script_class::Getter<Box, Get, Object>, nullptr);
 }
-template <int32_t (*Get)(Box*, XVariant*), int32_t (*Set)(Box*, const VARIANT&)>
+template <int32_t (*Get)(Box*, XVariant*), int32_t (*Set)(Box*, const VARIANT&), bool Object = false>
 constexpr NUBO::XMemberEntry PW(const char* name) {
-    return NUBO::XProperty(name, script_class::Getter<Box, Get>, script_class::Setter<Box, Set>);
+    return NUBO::XProperty(name, script_class::Getter<Box, Get, Object>, script_class::Setter<Box, Set>);
 }
 template <uint32_t kMask, void (*Apply)(oxBox*, bool)> constexpr NUBO::XMemberEntry StateRW(const char* name) {
     return PW<GetState<kMask>, SetFlag<Apply>>(name);
@@ -931,26 +934,26 @@ template <int kProperty, void (oxBox::*Set)(int32_t)> constexpr NUBO::XMemberEnt
 
 const NUBO::XMemberEntry kMembers[] = {
     M<1, Equals>("equals"),
-    M<1, Clone>("clone"),
+    M<1, Clone, kObject>("clone"),
     M<1, InsertChild<false, false>>("addChild"),
     M<1, InsertChild<true, false>>("addContentChild"),
     M<1, DeleteContentChild>("deleteContentChild"),
     M<0, DeleteContentChildren>("deleteContentChildren"),
     M<2, InsertChild<true, true>>("insertContentChildAt"),
     M<1, RemoveContentChild>("removeContentChild"),
-    M<1, GetContentChildAt>("getContentChildAt"),
+    M<1, GetContentChildAt, kObject>("getContentChildAt"),
     M<2, InsertChild<false, true>>("insertChildAt"),
     M<1, RemoveChild>("removeChild"),
     M<1, DeleteChild>("deleteChild"),
-    M<1, GetChildAt>("getChildAt"),
+    M<1, GetChildAt, kObject>("getChildAt"),
     M<1, GetChildIndex>("getChildIndex"),
-    M<1, GetPartById>("getPartById"),
-    M<1, GetBoxByTag>("getBoxByTag"),
+    M<1, GetPartById, kObject>("getPartById"),
+    M<1, GetBoxByTag, kObject>("getBoxByTag"),
     M<1, GetAttribute>("getAttribute"),
     M<2, SetAttribute>("setAttribute"),
     M<2, SetProperty>("setProperty"),
     M<1, RemoveAttribute>("removeAttribute"),
-    M<1, GetStyle>("getStyle"),
+    M<1, GetStyle, kObject>("getStyle"),
     M<1, GetStyleString>("getStyleString"),
     M<2, SetStyle>("setStyle"),
     M<1, RemoveStyle>("removeStyle"),
@@ -965,16 +968,16 @@ const NUBO::XMemberEntry kMembers[] = {
     M<0, Nothing>("trashLayout"),
     M<0, Nothing>("trashPaint"),
     M<0, Nothing>("trashStyle"),
-    M<1, NoObject>("createSnapshot"),
-    M<0, NoObject>("newSnapshot"),
-    M<0, NoObject>("takeSnapshot"),
+    M<1, NoObject, kObject>("createSnapshot"),
+    M<0, NoObject, kObject>("newSnapshot"),
+    M<0, NoObject, kObject>("takeSnapshot"),
     M<1, ReturnFalse>("attachSourceSnapshot"),
     M<1, ReturnFalse>("attachTargetSnapshot"),
     M<0, Nothing>("detachSourceSnapshot"),
     M<0, Nothing>("detachTargetSnapshot"),
     M<0, Nothing>("renderTargetSnapshot"),
-    M<0, NoObject>("newTransition"),
-    M<0, NoObject>("createTransition"),
+    M<0, NoObject, kObject>("newTransition"),
+    M<0, NoObject, kObject>("createTransition"),
     M<2, AddEventHandler>("addEventHandler"),
     M<6, AddKeyEventHandler>("addKeyEventHandler"),
     M<2, AddAttributeEventHandler>("addAttributeEventHandler"),
@@ -985,9 +988,9 @@ const NUBO::XMemberEntry kMembers[] = {
     M<2, SendMessage>("sendMessage"),
     M<2, AddDOMObject>("addDOMObject"),
     M<1, RemoveDOMObject>("removeDOMObject"),
-    M<1, NoObject>("getBindingById"),
-    M<1, NoObject>("getDataBinding"),
-    M<2, NoObject>("createDataBinding"),
+    M<1, NoObject, kObject>("getBindingById"),
+    M<1, NoObject, kObject>("getDataBinding"),
+    M<2, NoObject, kObject>("createDataBinding"),
     M<1, ReturnFalse>("hasDataBinding"),
     M<2, ReturnFalse>("connectObject"),
     M<0, GetSelected>("getSelected"),
@@ -1003,17 +1006,17 @@ const NUBO::XMemberEntry kMembers[] = {
     P<GetBoxType>("boxType"),
     P<GetTag>("tag"),
     PW<GetStyleId, SetStyleId>("styleId"),
-    P<GetSceneProperty>("scene"),
-    P<GetRelative<PickParent>>("parent"),
-    PW<GetRelative<PickAnchor>, SetAnchor>("anchor"),
-    P<GetRelative<PickOwner>>("gadgetParent"),
-    P<GetRelative<PickFirst>>("firstChild"),
-    P<GetRelative<PickFirstContent>>("firstContentChild"),
-    P<GetRelative<PickLast>>("lastChild"),
-    P<GetRelative<PickPrevious>>("previousSibling"),
-    P<GetRelative<PickNext>>("nextSibling"),
-    P<GetRelative<PickPreviousBox>>("previousBox"),
-    P<GetRelative<PickNextBox>>("nextBox"),
+    P<GetSceneProperty, kObject>("scene"),
+    P<GetRelative<PickParent>, kObject>("parent"),
+    PW<GetRelative<PickAnchor>, SetAnchor, kObject>("anchor"),
+    P<GetRelative<PickOwner>, kObject>("gadgetParent"),
+    P<GetRelative<PickFirst>, kObject>("firstChild"),
+    P<GetRelative<PickFirstContent>, kObject>("firstContentChild"),
+    P<GetRelative<PickLast>, kObject>("lastChild"),
+    P<GetRelative<PickPrevious>, kObject>("previousSibling"),
+    P<GetRelative<PickNext>, kObject>("nextSibling"),
+    P<GetRelative<PickPreviousBox>, kObject>("previousBox"),
+    P<GetRelative<PickNextBox>, kObject>("nextBox"),
     P<GetChildCount>("childCount"),
     P<GetContentChildCount>("contentChildCount"),
     StateRW<kStateCollapsed, ApplyCollapsed>("collapsed"),
@@ -1064,12 +1067,12 @@ const NUBO::XMemberEntry kMembers[] = {
     P<GetState<kStateOverflowed>>("overflowed"),
     P<GetState<kStateGrew>>("grew"),
     StateRW<kStateOrnament, ApplyOrnament>("ornament"),
-    P<GetCustomAttributes>("customAttributes"),
-    P<GetData>("data"),
-    P<GetBindings>("bindings"),
+    P<GetCustomAttributes, kObject>("customAttributes"),
+    P<GetData, kObject>("data"),
+    P<GetBindings, kObject>("bindings"),
     PW<GetSelectedState, SetFlag<ApplySelected>>("selected"),
-    P<GetStyleProxyProperty>("s"),
-    P<GetRelative<PickLastContent>>("lastContentChild"),
+    P<GetStyleProxyProperty, kObject>("s"),
+    P<GetRelative<PickLastContent>, kObject>("lastContentChild"),
     NUBO::XMemberEnd(),
 };
 

@@ -9,7 +9,7 @@
 #include "runtime/result_codes.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
@@ -58,8 +58,9 @@ oxScriptObjectCache* CacheOfBox(oxBox* box) {
     return runtime ? runtime->GetScriptObjectCache() : nullptr;
 }
 
-// The Box object of a box the record names; empty when it has none, or no scene or cache.
+// The Box object of a box the record names; null when it has none, or no scene or cache.
 void PutBoxOf(XVariant* out, oxReferenced* target) {
+    out->SetObject(nullptr);
     auto* box = dynamic_cast<oxBox*>(target);
     oxScriptObjectCache* cache = CacheOfBox(box);
     XObject* object = nullptr;
@@ -188,12 +189,13 @@ EVENT_GETTER(GetAttributeName, oxMutationEvent, PutAtomName(o, oxAtom(e->attribu
 
 int32_t GetSourceData(Wrapper* self, XVariant* out) {
     // FIXME: the source data comes as a TransferData object once drag data has its script class.
-    return Read<oxDragEvent>(self, out, [](oxDragEvent*, XVariant*) {});
+    return Read<oxDragEvent>(self, out, [](oxDragEvent*, XVariant* o) { o->SetObject(nullptr); });
 }
 
 int32_t GetCommand(Wrapper* self, XVariant* out) {
     auto* event = RecordOf<oxCommandEvent>(self);
     if (!event) return NUBO::XR_FAIL;
+    out->SetObject(nullptr);
     if (!event->command) return 0;
     oxScriptObjectCache* cache = CacheOfBox(dynamic_cast<oxBox*>(event->GetTarget()));
     XObject* object = nullptr;
@@ -385,14 +387,10 @@ void RunScriptReaction(oxBox* box, const oxQualifiedName& action, oxEvent* event
     // FIXME: a prefix that names a script of the scene or an object of the Shell picks the object
     // the handler is called on, once qualified handlers reach the scene; until then every handler
     // runs in the scene's own context.
-    XObject* eventObject = nullptr;
-    if (oxScriptObjectCache* cache = runtime->GetScriptObjectCache()) cache->GetEventObject(event, &eventObject);
-    RefPtr<XObject> held(eventObject);
-    XObject* previous = GetCurrentEventObject();
-    SetCurrentEventObject(eventObject);
+    oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
+    XObject* previous = nullptr;
+    XObject* eventObject = cache ? cache->EnterEventHandler(event, &previous) : nullptr;
     XVariant argument(eventObject);
     (void)XObject::CallMethod1NoResult(target.get(), function, argument);
-    // The record lives only for its dispatch: the object that scripts may keep lets go of it.
-    if (eventObject) static_cast<oxNativeWrapper*>(eventObject)->Detach();
-    SetCurrentEventObject(previous);
+    if (cache) cache->LeaveEventHandler(eventObject, previous);
 }

@@ -8,7 +8,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/script/native_wrapper.h"
 
 class oxBox;
@@ -29,6 +29,8 @@ public:
     int32_t Initialize() override;
     // Every property assignment; 1 without a scene.
     int32_t SetPropertyByName(const WCHAR* name, const VARIANT* value) override;
+    // Properties go by name, so every assignment reaches SetPropertyByName.
+    int GetDispatchFlags() override { return NUBO::kXDispatchPropertiesByName; }
 
     // Installs a dictionary view over the params object (also over none).
     void CreateParamsView(NUBO::XObject* params);

@@ -8,7 +8,7 @@
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"

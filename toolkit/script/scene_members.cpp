@@ -11,7 +11,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/script_rect.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
@@ -579,25 +579,27 @@ int32_t GetGroups(Scene* self, XVariant* out) {
 }
 
 using script_class::MethodRow;
+using script_class::ObjectMethodRow;
+using script_class::ObjectPropertyRow;
 using script_class::PropertyRow;
 
 const NUBO::XMemberEntry kMembers[] = {
     MethodRow<0, Close>("close"),
     MethodRow<0, Layout>("layout"),
     MethodRow<0, Paint>("paint"),
-    MethodRow<1, CreateBox>("createBox"),
-    MethodRow<1, GetBoxById>("getBoxById"),
-    MethodRow<1, GetBoxesByTag>("getBoxesByTag"),
-    MethodRow<1, ImportLibrary>("importLibrary"),
-    MethodRow<1, GetResourceById>("getResourceById"),
-    MethodRow<1, GetCommandById>("getCommandById"),
+    ObjectMethodRow<1, CreateBox>("createBox"),
+    ObjectMethodRow<1, GetBoxById>("getBoxById"),
+    ObjectMethodRow<1, GetBoxesByTag>("getBoxesByTag"),
+    ObjectMethodRow<1, ImportLibrary>("importLibrary"),
+    ObjectMethodRow<1, GetResourceById>("getResourceById"),
+    ObjectMethodRow<1, GetCommandById>("getCommandById"),
     MethodRow<1, DoCommand>("doCommand"),
     MethodRow<0, AdvanceFocus>("advanceFocus"),
     MethodRow<0, RewindFocus>("rewindFocus"),
     MethodRow<1, SeekFocus>("seekFocus"),
-    MethodRow<2, DialogStub>("alert"),
-    MethodRow<3, DialogStub>("prompt"),
-    MethodRow<2, DialogStub>("confirm"),
+    ObjectMethodRow<2, DialogStub>("alert"),
+    ObjectMethodRow<3, DialogStub>("prompt"),
+    ObjectMethodRow<2, DialogStub>("confirm"),
     MethodRow<2, AddDOMObject>("addDOMObject"),
     MethodRow<1, RemoveDOMObject>("removeDOMObject"),
     MethodRow<2, SendMessage>("sendMessage"),
@@ -611,38 +613,38 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<0, Nothing>("disconnectObject"), // FIXME: the body of Box.disconnectObject, with the Box class
     MethodRow<1, SetPosition>("setPosition"),
     MethodRow<0, GetPosition>("getPosition"),
-    MethodRow<2, MonitorRectFromPoint>("monitorRectFromPoint"),
+    ObjectMethodRow<2, MonitorRectFromPoint>("monitorRectFromPoint"),
     MethodRow<4, DoesKeyCodeMatch>("doesKeyCodeMatch"),
     MethodRow<1, DestroyBox>("destroyBox"),
     MethodRow<1, OpenDialog>("openDialog"),
     MethodRow<1, OpenSheetDialog>("openSheetDialog"),
     MethodRow<2, ReplaceLibrary>("replaceLibrary"),
-    MethodRow<2, SetThemeForAlias>("setThemeForAlias"),
+    ObjectMethodRow<2, SetThemeForAlias>("setThemeForAlias"),
     MethodRow<1, RemoveLibrary>("removeLibrary"),
-    MethodRow<1, AddCommandGroup>("addCommandGroup"),
+    ObjectMethodRow<1, AddCommandGroup>("addCommandGroup"),
     MethodRow<1, RemoveGroup>("removeCommandGroup"),
-    MethodRow<1, GetCommandById>("getCommandGroupById"),
-    MethodRow<1, AddKeyGroup>("addKeyGroup"),
+    ObjectMethodRow<1, GetCommandById>("getCommandGroupById"),
+    ObjectMethodRow<1, AddKeyGroup>("addKeyGroup"),
     MethodRow<1, RemoveGroup>("removeKeyGroup"),
-    MethodRow<1, GetCommandById>("getKeyGroupById"),
-    MethodRow<2, GetBoxAtPoint>("getBoxAtPoint"),
-    MethodRow<1, GetScriptById>("getScriptById"),
-    PropertyRow<GetParamsDictionary>("paramsDictionary"),
-    PropertyRow<GetRootBox>("rootBox"),
-    PropertyRow<GetParentScene>("parentScene"),
+    ObjectMethodRow<1, GetCommandById>("getKeyGroupById"),
+    ObjectMethodRow<2, GetBoxAtPoint>("getBoxAtPoint"),
+    ObjectMethodRow<1, GetScriptById>("getScriptById"),
+    ObjectPropertyRow<GetParamsDictionary>("paramsDictionary"),
+    ObjectPropertyRow<GetRootBox>("rootBox"),
+    ObjectPropertyRow<GetParentScene>("parentScene"),
     PropertyRow<GetUrl>("url"),
     PropertyRow<GetName>("name"),
-    PropertyRow<GetFocusedBox, SetFocusedBox>("focusedBox"),
-    PropertyRow<GetMonitorRect>("monitorRect"),
-    PropertyRow<GetLibrary>("library"),
-    PropertyRow<GetDefaultButton, SetDefaultButton>("defaultButton"),
-    PropertyRow<GetSavedFocusedBox>("savedFocusedBox"),
+    ObjectPropertyRow<GetFocusedBox, SetFocusedBox>("focusedBox"),
+    ObjectPropertyRow<GetMonitorRect>("monitorRect"),
+    ObjectPropertyRow<GetLibrary>("library"),
+    ObjectPropertyRow<GetDefaultButton, SetDefaultButton>("defaultButton"),
+    ObjectPropertyRow<GetSavedFocusedBox>("savedFocusedBox"),
     PropertyRow<GetFlag<oxScene::kWaiting>, SetWaiting>("waiting"),
     PropertyRow<GetFlag<oxScene::kLayoutBlocked>, SetBlockLayout>("blockLayout"),
     PropertyRow<GetCommandGroupCount>("commandGroupCount"),
-    PropertyRow<GetGroups>("commandGroups"),
+    ObjectPropertyRow<GetGroups>("commandGroups"),
     PropertyRow<GetKeyGroupCount>("keyGroupCount"),
-    PropertyRow<GetGroups>("keyGroups"),
+    ObjectPropertyRow<GetGroups>("keyGroups"),
     NUBO::XMemberEnd(),
 };
 

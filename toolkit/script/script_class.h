@@ -14,22 +14,26 @@
 namespace script_class {
 
 // The thunk of a method whose body is `Body(T*, XArgList*, XVariant* out)`: 10 without an object,
-// 12 with fewer than `MinArgs` arguments; the output reaches the caller only on success.
-template <class T, int MinArgs, int32_t (*Body)(T*, NUBO::XArgList*, NUBO::XVariant*)>
+// 12 with fewer than `MinArgs` arguments; the output reaches the caller only on success. The output
+// of a member that answers an object starts as a null object: a body that finds none answers null.
+template <class T, int MinArgs, int32_t (*Body)(T*, NUBO::XArgList*, NUBO::XVariant*), bool AnswersObject = false>
 int32_t Method(NUBO::XObject* object, int argc, NUBO::XArgList* args, NUBO::XVariant* result) {
     if (!object) return NUBO::XR_INVALID;
     if (argc < MinArgs) return NUBO::XR_TOO_FEW_ARGS;
     NUBO::XVariant out;
+    if (AnswersObject) out.SetObject(nullptr);
     int32_t rc = Body(static_cast<T*>(object), args, &out);
     if (rc == 0 && result) *result = out;
     return rc;
 }
 
 // The thunks of a property: 92 without an object; the getter's output reaches the caller only on
-// success; no argument counts are checked.
-template <class T, int32_t (*Body)(T*, NUBO::XVariant*)> int32_t Getter(NUBO::XObject* object, NUBO::XVariant* result) {
+// success (a null object first for a property that holds objects); no argument counts are checked.
+template <class T, int32_t (*Body)(T*, NUBO::XVariant*), bool AnswersObject = false>
+int32_t Getter(NUBO::XObject* object, NUBO::XVariant* result) {
     if (!object) return NUBO::XR_NO_NATIVE_OBJECT;
     NUBO::XVariant out;
+    if (AnswersObject) out.SetObject(nullptr);
     int32_t rc = Body(static_cast<T*>(object), &out);
     if (rc == 0 && result) *result = out;
     return rc;
@@ -56,6 +60,17 @@ template <auto Get> constexpr NUBO::XMemberEntry PropertyRow(const char* name) {
 template <auto Get, auto Set> constexpr NUBO::XMemberEntry PropertyRow(const char* name) {
     using T = typename BodyClass<decltype(Get)>::type;
     return NUBO::XProperty(name, Getter<T, Get>, Setter<T, Set>);
+}
+// The same rows for members that answer objects.
+template <int MinArgs, auto Body> constexpr NUBO::XMemberEntry ObjectMethodRow(const char* name) {
+    return NUBO::XMethod(name, Method<typename BodyClass<decltype(Body)>::type, MinArgs, Body, true>);
+}
+template <auto Get> constexpr NUBO::XMemberEntry ObjectPropertyRow(const char* name) {
+    return NUBO::XProperty(name, Getter<typename BodyClass<decltype(Get)>::type, Get, true>, nullptr);
+}
+template <auto Get, auto Set> constexpr NUBO::XMemberEntry ObjectPropertyRow(const char* name) {
+    using T = typename BodyClass<decltype(Get)>::type;
+    return NUBO::XProperty(name, Getter<T, Get, true>, Setter<T, Set>);
 }
 
 // The argument helpers; `i` counts from the first argument the script wrote.

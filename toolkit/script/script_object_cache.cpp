@@ -325,6 +325,22 @@ void oxScriptWrapperCache::ForgetEventObject(oxEvent* event) {
     if (event) maps_[kEvents].Erase(event);
 }
 
+XObject* oxScriptWrapperCache::EnterEventHandler(oxEvent* event, XObject** previous) {
+    *previous = GetCurrentEventObject();
+    XObject* object = nullptr;
+    if (!GetEventObject(event, &object)) return nullptr;
+    SetCurrentEventObject(object);
+    return object;
+}
+
+void oxScriptWrapperCache::LeaveEventHandler(XObject* object, XObject* previous) {
+    if (object) {
+        static_cast<oxNativeWrapper*>(object)->Detach();
+        object->Release();
+    }
+    SetCurrentEventObject(previous);
+}
+
 int oxScriptWrapperCache::GetThemeManagerObject(XObject** out) {
     if (!out) return 0;
     *out = nullptr;

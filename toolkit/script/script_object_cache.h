@@ -57,6 +57,8 @@ public:
     void ForgetSelectionObject(void* selection) override;
     int GetEventObject(oxEvent* event, NUBO::XObject** out) override;
     void ForgetEventObject(oxEvent* event) override;
+    NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) override;
+    void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) override;
     int GetThemeManagerObject(NUBO::XObject** out) override;
 
     void Clear() override;

@@ -50,10 +50,6 @@ int32_t PutScene(Shell* self, oxScene* scene, XVariant* out) {
     return 0;
 }
 
-void ClearIfLenient(Shell* self, XVariant* out) {
-    if (self->IsLenient()) out->SetObject(nullptr);
-}
-
 // -- methods ---------------------------------------------------------------------------------------
 
 int32_t AddDOMObject(Shell* self, XArgList* args, XVariant* out) {
@@ -129,14 +125,12 @@ oxScene* OpenSceneAt(oxRuntime* runtime, int index) {
 }
 
 int32_t GetSceneAt(Shell* self, XArgList* args, XVariant* out) {
-    ClearIfLenient(self, out);
     int index = ArgInt(args, 0);
     oxRuntime* runtime = self->GetRuntime();
     return PutScene(self, runtime ? OpenSceneAt(runtime, index) : nullptr, out);
 }
 
 int32_t GetSceneByName(Shell* self, XArgList* args, XVariant* out) {
-    ClearIfLenient(self, out);
     TWString name = ArgText(args, 0);
     oxRuntime* runtime = self->GetRuntime();
     if (!runtime || name.IsEmpty()) return self->CannotAct();
@@ -360,36 +354,38 @@ int32_t SetUiScaleProperty(Shell* self, const VARIANT& value) {
 }
 
 using script_class::MethodRow;
+using script_class::ObjectMethodRow;
+using script_class::ObjectPropertyRow;
 using script_class::PropertyRow;
 
 const NUBO::XMemberEntry kMembers[] = {
     MethodRow<2, AddDOMObject>("addDOMObject"),
     MethodRow<1, RemoveDOMObject>("removeDOMObject"),
-    MethodRow<6, OpenScene>("openScene"),
+    ObjectMethodRow<6, OpenScene>("openScene"),
     MethodRow<4, OpenSceneAndWait>("openSceneAndWait"),
     MethodRow<1, CloseScene>("closeScene"),
-    MethodRow<1, ImportLibrary>("importLibrary"),
-    MethodRow<1, GetLibrary>("getLibrary"),
-    MethodRow<2, Bitmap>("bitmap"),
-    MethodRow<1, GetSceneAt>("getSceneAt"),
-    MethodRow<1, GetSceneByName>("getSceneByName"),
+    ObjectMethodRow<1, ImportLibrary>("importLibrary"),
+    ObjectMethodRow<1, GetLibrary>("getLibrary"),
+    ObjectMethodRow<2, Bitmap>("bitmap"),
+    ObjectMethodRow<1, GetSceneAt>("getSceneAt"),
+    ObjectMethodRow<1, GetSceneByName>("getSceneByName"),
     MethodRow<1, Print>("print"),
-    MethodRow<0, GetCurrentEvent>("getCurrentEvent"),
+    ObjectMethodRow<0, GetCurrentEvent>("getCurrentEvent"),
     MethodRow<0, GetCurrentDataMethod>("getCurrentData"),
-    MethodRow<0, EnumSystemScenes>("enumSystemScenes"),
-    MethodRow<1, Create>("create"),
-    MethodRow<2, GetIconForFile>("getIconForFile"),
+    ObjectMethodRow<0, EnumSystemScenes>("enumSystemScenes"),
+    ObjectMethodRow<1, Create>("create"),
+    ObjectMethodRow<2, GetIconForFile>("getIconForFile"),
     MethodRow<0, CollectGarbage>("collectGarbage"),
     MethodRow<0, CloseAllPopups>("closeAllPopups"),
     MethodRow<2, ReplaceLibrary>("replaceLibrary"),
     PropertyRow<GetSceneCount>("sceneCount"),
     PropertyRow<GetIsPopupOpen>("isPopupOpen"),
     PropertyRow<GetCurrentDataProperty>("currentData"),
-    PropertyRow<GetCurrentEventProperty>("currentEvent"),
-    PropertyRow<GetCurrentEventTargetBox>("currentEventTargetBox"),
-    PropertyRow<GetFactory>("factory"),
+    ObjectPropertyRow<GetCurrentEventProperty>("currentEvent"),
+    ObjectPropertyRow<GetCurrentEventTargetBox>("currentEventTargetBox"),
+    ObjectPropertyRow<GetFactory>("factory"),
     PropertyRow<GetReportScriptErrors, SetReportScriptErrors>("reportScriptErrors"),
-    PropertyRow<GetThemeManager>("themeManager"),
+    ObjectPropertyRow<GetThemeManager>("themeManager"),
     PropertyRow<GetDefaultToolkit, SetDefaultToolkit>("defaultToolkit"),
     PropertyRow<GetDir, SetDir>("dir"),
     PropertyRow<GetRtlFormatting, SetRtlFormatting>("rtlFormatting"),

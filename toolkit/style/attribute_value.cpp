@@ -1,8 +1,8 @@
 #include "toolkit/style/attribute_value.h"
 
 #include "platform/crt/wide.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/style/color.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "platform/crt/wide.h"
 #include "platform/win/sys_color.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/style/style_parser.h"
 #include "toolkit/style/style_value.h"
 

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "platform/crt/wide.h"
-#include "toolkit/core/box.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_library.h"
 #include "toolkit/style/style_parser.h"
@@ -115,19 +114,6 @@ oxElement* oxStyleElement::Clone() {
 
 oxStyleDeclaration* oxStyleElement::CloneDeclaration() const {
     return oxStyleDeclaration::CloneDeclaration();
-}
-
-bool oxStyleElement::MatchesBox(const oxBox* box) const {
-    if (tag_ == kAtomAttribute) {
-        const WCHAR* text = box->GetAttributeText(name_);
-        if (!text) return false;
-        return !hasValue_ || wcscmp(value_.GetString() ? value_.GetString() : u"", text) == 0;
-    }
-    uint32_t bit = StyleStateBitOf(GetConditionName());
-    if (!bit) return false;
-    uint32_t flags = box->GetStateFlags();
-    if (bit == kStateDisabled && (flags & kStateDisabledByAncestor)) return true;
-    return (flags & bit) != 0;
 }
 
 const std::vector<oxStyleElement*>& oxStyleElement::GetInherited() {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/wide_string.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_rule_node.h"
 
@@ -45,8 +45,8 @@ public:
     bool HasSubRules() const { return !states_.empty(); }
     // The name a conditional sub-rule tests: an attribute's `name`, else the state named by the tag.
     oxAtom GetConditionName() const { return tag_ == kAtomAttribute ? name_ : tag_; }
-    // Whether this sub-rule matches the box's attributes or states now.
-    bool MatchesBox(const oxBox* box) const;
+    // Whether an attribute condition compares a `value` (without one, the attribute's presence matches).
+    bool HasValue() const { return hasValue_; }
 
     // The styles named by `inherits`, in the order named, resolved in the library on first use.
     const std::vector<oxStyleElement*>& GetInherited();

@@ -4,7 +4,7 @@
 // kind's construction default. Groups are built from a box's rule chain on first read.
 #include <cstdint>
 
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_value.h"
 

@@ -3,7 +3,7 @@
 // resources by reference or id, and taking in the style elements its markup makes. Libraries live
 // above the style system, so it reaches them only through this interface.
 #include "platform/types.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxElement;
 namespace NUBO {

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "toolkit/core/box.h"
 #include "toolkit/style/style_element.h"
 
 namespace {
@@ -109,32 +108,4 @@ oxStyleRuleNode* oxStyleRuleNode::Clone(oxStyleConditionIds* ids) const {
         if (!n->rule) break; // a leaf is always the last node
     }
     return first;
-}
-
-int oxStyleRuleNode::MatchSubRules(oxBox* box, oxStyleConditionIds* ids, bool follow) {
-    if (!box) return 0;
-    int result = 0;
-    if (rule) {
-        ClearMatched();
-        result = rule->HasSubRules() ? 1 : 0;
-        // The state of the gadget a part belongs to applies to the part.
-        oxBox* owner = box->GetOwner();
-        if (owner && owner != box && owner->TestChangeFlags(kChangeBlockEvents))
-            result |= MatchSubRules(owner, ids, true);
-        if (base) result |= base->MatchSubRules(box, ids, true);
-        const auto& subRules = rule->GetSubRules();
-        for (size_t i = subRules.size(); i-- > 0;) {
-            oxStyleElement* sub = subRules[i];
-            if (!sub->MatchesBox(box)) continue;
-            auto* node = new (std::nothrow) oxStyleRuleNode(sub, matched, ids, depth_ + 1);
-            if (!node) continue;
-            matched = node;
-            result |= node->MatchSubRules(box, ids, false);
-        }
-    }
-    if (follow) {
-        for (oxStyleRuleNode* n = next; n; n = n->next)
-            result |= n->MatchSubRules(box, ids, false);
-    }
-    return result;
 }

@@ -7,9 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
-class oxBox;
 class oxStyleDeclaration;
 class oxStyleElement;
 
@@ -34,9 +33,6 @@ public:
     static bool Equals(const oxStyleRuleNode* a, const oxStyleRuleNode* b);
     // A copy of the chain from this node with empty matched lists; null when memory ran out.
     oxStyleRuleNode* Clone(oxStyleConditionIds* ids) const;
-    // Rebuilds the matched lists for `box` (with `follow`, of the following nodes too). Nonzero when
-    // a rule met on the way has conditional sub-rules.
-    int MatchSubRules(oxBox* box, oxStyleConditionIds* ids, bool follow);
     // A hash of the chain's shape, equal for chains that Equals calls equal.
     uint32_t Hash() const;
     // The declaration this node contributes: the rule's own, or the leaf's.
@@ -48,8 +44,11 @@ public:
     oxStyleRuleNode* base = nullptr;
     oxStyleRuleNode* matched = nullptr;
 
-private:
+    // A node for a matched sub-rule `depth` levels below its chain's rule.
     oxStyleRuleNode(oxStyleElement* ruleElement, oxStyleRuleNode* following, oxStyleConditionIds* ids, int depth);
+    int GetDepth() const { return depth_; }
+
+private:
     void BuildBase(oxStyleConditionIds* ids, int depth);
 
     int depth_ = 0;

@@ -7,7 +7,7 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/style/color.h"
 #include "toolkit/style/style_library.h"
 #include "toolkit/style/style_tables.h"

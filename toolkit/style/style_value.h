@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "platform/types.h"
-#include "toolkit/core/shared_string.h"
+#include "toolkit/base/shared_string.h"
 
 class oxElement;
 class oxStyleLibrary;

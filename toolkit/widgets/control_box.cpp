@@ -2,10 +2,13 @@
 
 #include <cstdint>
 
-#include "toolkit/core/atoms.h"
+#include <new>
+
+#include "toolkit/base/atoms.h"
+#include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/number_text.h"
+#include "toolkit/base/number_text.h"
 
 namespace {
 
@@ -27,7 +30,15 @@ int32_t ParseValue(const WCHAR* text) {
     return n;
 }
 
+oxBox* MakeControlBox(oxAtom tag) {
+    return new (std::nothrow) oxControlBox(tag);
+}
+
 } // namespace
+
+void oxRegisterControlBoxKind() {
+    oxBoxFactory::RegisterKind(kAtomControl, &MakeControlBox);
+}
 
 oxControlSite* GetControlSite(const oxBox* box) {
     oxBoxScene* scene = box ? box->GetScene() : nullptr;
@@ -147,8 +158,9 @@ int32_t oxControlBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool no
         if (GetScene()) SetCommand(oxAtoms::Intern(value));
         return oxBox::SetAttribute(attribute, value, notify, forced);
     case kAtomLabel:
+        // SetLabel stores and announces the label: storing it again would announce one change twice.
         SetLabel(value);
-        return oxBox::SetAttribute(attribute, value, notify, forced);
+        return 0;
     case kAtomValue:
         SetValue(value);
         return 0;

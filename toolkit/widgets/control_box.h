@@ -83,3 +83,7 @@ private:
     oxAtom messageId_ = 0;
     uint8_t tristateState_ = 0;
 };
+
+// Makes the box factory build control boxes for the `control` kind. The box tree cannot reach this
+// module, so the application calls it once before it loads markup.
+void oxRegisterControlBoxKind();

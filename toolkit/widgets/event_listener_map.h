@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/types.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 
 class oxEvent;
 

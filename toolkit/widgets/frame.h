@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "platform/win/window.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/widgets/event_listener_map.h"
 
 class oxBox;

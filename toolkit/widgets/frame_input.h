@@ -7,9 +7,9 @@
 // the input state first (ForgetBox, ForgetScene).
 #include <cstdint>
 
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/rect.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/rect.h"
+#include "toolkit/base/referenced.h"
 #include "toolkit/scene/scene_input.h"
 
 class oxBox;

@@ -2,7 +2,7 @@
 // What a frame asks of its owner box's scene and of the layout and painter stages: layout, event
 // dispatch, the scene's window-box frame, box geometry and painting. The scene implements it
 // beside oxBoxScene; the frame finds it from the box's scene.
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 class oxBox;
 class oxCanvas;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/win/region.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 
 using oxRectVector = std::vector<oxRect>;
 

@@ -12,7 +12,7 @@
 #include "platform/crt/wide.h"
 #include "platform/win/sys_color.h"
 #include "platform/win/text_draw.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/box_scene.h"
@@ -244,7 +244,12 @@ bool oxTextBox::AttributeIsTrue(oxAtom attribute) {
 }
 
 int32_t oxTextBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) {
-    if (attribute == kAtomValue || attribute == kAtomHtmlValue) SetValue(value);
+    // SetValue stores and announces `value` itself: storing it again would announce one change twice.
+    if (attribute == kAtomValue) {
+        SetValue(value);
+        return 0;
+    }
+    if (attribute == kAtomHtmlValue) SetValue(value);
     return oxBox::SetAttribute(attribute, value, notify, forced);
 }
 

@@ -7,7 +7,7 @@
 
 #include "platform/types.h"
 #include "platform/win/font.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/widgets/control_box.h"
 
 class oxStyleGroup;

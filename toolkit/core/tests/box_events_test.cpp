@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
 

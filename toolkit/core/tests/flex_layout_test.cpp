@@ -15,7 +15,7 @@
 #include "toolkit/core/event.h"
 #include "toolkit/core/layout_factory.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 

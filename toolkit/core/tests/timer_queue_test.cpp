@@ -11,7 +11,7 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/timer.h"
-#include "toolkit/core/referenced.h"
+#include "toolkit/base/referenced.h"
 
 namespace {
 
@@ -74,9 +74,9 @@ TEST_F(oxTimerQueueTest, EntriesFireInOrderFromTheWindowTimer) {
     EXPECT_EQ(queue->Add(nullptr), false);
     platform::headless::AdvanceAndRun(70);
     // The 10 ms window timer runs the queue: an entry fires on the first tick at or after it is due,
-    // entries due on one tick in the order they were added; a repeating one counts from its callback.
+    // entries due on one tick in the order they fell due; a repeating one counts from its callback.
     const Log expected = {
-        {"b", start + 20}, {"a", start + 30}, {"c", start + 30}, {"b", start + 40}, {"b", start + 60}};
+        {"b", start + 20}, {"c", start + 30}, {"a", start + 30}, {"b", start + 40}, {"b", start + 60}};
     EXPECT_EQ(fired, expected);
     EXPECT_TRUE(queue->HasEntries()); // b repeats
 }
@@ -121,6 +121,57 @@ TEST_F(oxTimerQueueTest, WindowAndTimerComeWithTheFirstEntryAndGoWithTheLastUser
     ASSERT_TRUE(oxTimerQueue::Acquire());
     oxTimerQueue::Instance()->Add(nullptr);
     EXPECT_NE(FindWindowW(kTimerWindowClass, kTimerWindowTitle), nullptr);
+}
+
+TEST_F(oxTimerQueueTest, OverdueEntriesFireInTheOrderTheyFellDueWhateverTheOrderTheyWereAdded) {
+    // A busy loop comes back late: everything listed is overdue by then.
+    Target second("second"), first("first"), same1("same1"), same2("same2");
+    Once(30, &second);
+    Once(0, &first);
+    Once(20, &same1);
+    Once(20, &same2);
+    clock->Advance(45);
+    queue->Run();
+    const Log expected = {{"first", start + 45}, {"same1", start + 45}, {"same2", start + 45}, {"second", start + 45}};
+    EXPECT_EQ(fired, expected);
+}
+
+TEST_F(oxTimerQueueTest, AZeroDelayEntryThatKeepsStartingAnotherLetsEachPassEnd) {
+    Target a("a");
+    int calls = 0;
+    // Stops by itself, so that a queue that never lets go still comes back to fail the test.
+    a.action = [&](oxTimerEntry*) {
+        if (++calls < 1000) Once(0, &a);
+    };
+    Once(0, &a);
+    queue->Run();
+    // The entry listed before the pass fires, and so does the one its callback added; the one that
+    // one added waits for the next tick.
+    EXPECT_EQ(calls, 2);
+    queue->Run();
+    EXPECT_EQ(calls, 4);
+
+    // Through the window timer: the loop gets its messages back after every tick, and the run
+    // bound is never reached.
+    a.action = [&](oxTimerEntry*) {
+        ++calls;
+        Once(0, &a);
+    };
+    EXPECT_GE(platform::headless::AdvanceAndRun(100), 0);
+    EXPECT_LE(calls, 4 + 2 * 11) << "two calls a pass, one pass a tick";
+    EXPECT_GE(calls, 4 + 2 * 9);
+
+    // A callback that also pumps messages asks for another pass every time: it gets one.
+    queue->Clear();
+    calls = 0;
+    a.action = [&](oxTimerEntry*) {
+        if (++calls < 1000) Once(0, &a);
+        queue->Run();
+    };
+    Once(0, &a);
+    queue->Run();
+    EXPECT_EQ(calls, 4);
+    queue->Clear();
 }
 
 TEST_F(oxTimerQueueTest, EntriesAddedDuringAPassRunInThatPass) {

@@ -22,7 +22,7 @@
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
 #include "toolkit/scene/tests/temp_resources.h"
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 

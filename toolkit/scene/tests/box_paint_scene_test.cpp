@@ -11,14 +11,14 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/tests/file_runtime.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/style/box_painter.h"
+#include "toolkit/paint/box_painter.h"
 
 using namespace markup_test;
 

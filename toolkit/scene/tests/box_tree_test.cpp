@@ -6,7 +6,7 @@
 
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box_dump.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"

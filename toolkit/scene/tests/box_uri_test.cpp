@@ -4,7 +4,7 @@
 
 #include "platform/shell/files.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/temp_resources.h"
 

@@ -8,7 +8,7 @@
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/markup_loader.h"

@@ -8,13 +8,13 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/tests/markup_test_support.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 using namespace markup_test;
 

@@ -7,8 +7,8 @@
 
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/uri.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/resource_reference.h"

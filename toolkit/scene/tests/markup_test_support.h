@@ -9,7 +9,7 @@
 #include "runtime/wide_string.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/scene/tests/plain_box_scene.h"
 
 namespace markup_test {

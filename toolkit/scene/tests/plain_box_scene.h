@@ -3,10 +3,10 @@
 // tests, the markup fuzz target and the markup benchmark.
 #include <new>
 
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 
 namespace markup_test {
 

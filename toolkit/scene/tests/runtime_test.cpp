@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "platform/shell/path_map.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/scene/library.h"

@@ -7,7 +7,7 @@
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/key_names.h"

@@ -1,15 +1,21 @@
 #include "toolkit/scene/script_context.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "platform/com/error_info.h"
+#include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/script/scene.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_engine.h"
 #include "toolkit/scene/tests/toolkit_test_support.h"
+#include "toolkit/script/scene.h"
 
 using namespace toolkit_test;
 using NUBO::TWString;
@@ -267,3 +273,56 @@ TEST_F(ScriptHostTest, ContextsFollowTheirOperationsEdges) {
 }
 
 } // namespace
+
+// A script's src or href used to read and run any file on the host, through a file URI or an absolute
+// path, from a scene opened by its bare name as the program opens "main.box".
+TEST_F(ScriptHostTest, ScriptsOutsideTheResourcesFolderAreRefused) {
+    namespace fs = std::filesystem;
+    const fs::path programFolder = fs::path(platform::ProgramHostPath()).parent_path();
+    const std::string unique = fs::path(folder).filename().string();
+    const fs::path outside = programFolder / ("outside-" + unique + ".js");
+    const fs::path sceneFile = programFolder / "resources" / (unique + ".box");
+    std::ofstream(outside) << "probe.tick();";
+    WriteFile("inside.js", "probe.tick();");
+    std::string climb;
+    for (int i = 0; i < 30; ++i)
+        climb += "../";
+    const std::string device = Utf8(platform::DevicePathFromHost(outside.string()).c_str());
+    struct Case {
+        std::string attribute;
+        bool refused;
+        int runs;
+    } cases[] = {
+        {"src=\"file://" + outside.string() + "\"", true, 0},
+        {"href=\"file://" + outside.string() + "\"", true, 0},
+        {"src=\"" + device + "\"", true, 0},
+        {"src=\"" + Utf8(GetResourcesFolder().GetString()) + "..\\" + outside.filename().string() + "\"", true, 0},
+        {"src=\"" + climb + outside.filename().string() + "\"", false, 0}, // stays inside: not found
+        {"src=\"" + unique + "/inside.js\"", false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.attribute);
+        listener->calls.clear();
+        probe->ticks = 0;
+        std::ofstream(sceneFile, std::ios::trunc)
+            << SceneMarkup("<script language=\"javascript\" " + c.attribute + "/>\n");
+        oxScene* scene =
+            runtime()->OpenSceneSimple(Wide(unique + ".box").c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        EXPECT_EQ(scene == nullptr, c.refused);
+        EXPECT_EQ(probe->ticks, c.runs);
+        if (c.refused) {
+            // Where the end tag is read, then the refusal with the reference as written.
+            const size_t quote = c.attribute.find('"');
+            const std::string value = c.attribute.substr(quote + 1, c.attribute.size() - quote - 2);
+            const std::string report = listener->calls.empty() ? "" : listener->calls[0];
+            EXPECT_NE(report.find(unique + ".box, 2, "), std::string::npos) << report;
+            const std::string tail = ", Script outside the resources folder: " + value + ")";
+            EXPECT_TRUE(report.size() > tail.size() &&
+                        report.compare(report.size() - tail.size(), tail.size(), tail) == 0)
+                << report;
+        }
+        if (scene) scene->Close(false);
+    }
+    fs::remove(outside);
+    fs::remove(sceneFile);
+}

@@ -12,7 +12,7 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/markup_loader.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 
 namespace markup_test {
 

@@ -104,9 +104,10 @@ void ToolkitTest::SetUp() {
     listener->AddRef();
     ASSERT_EQ(app->GetShell()->AddListener(listener), 0);
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder =
-        (std::filesystem::temp_directory_path() / ("toolkit_scene_" + std::to_string(getpid()) + "_" + info->name()))
-            .string();
+    // Inside the resources folder, the only place from which markup loads its scripts.
+    folder = (std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources" /
+              ("toolkit_scene_" + std::to_string(getpid()) + "_" + info->name()))
+                 .string();
     std::filesystem::create_directories(folder);
 }
 

@@ -45,7 +45,7 @@ protected:
     void TearDown() override;
 
     oxRuntime* runtime() const { return app->GetShell()->GetRuntime(); }
-    // Writes a file in the test's own folder; answers its device path.
+    // Writes a file in the test's own folder (inside the resources folder); answers its device path.
     std::u16string WriteFile(const std::string& name, const std::string& content);
     // Writes the file a box:// URI names; answers the URI.
     std::u16string WriteBoxFile(const std::string& path, const std::string& content);

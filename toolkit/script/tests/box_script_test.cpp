@@ -31,6 +31,7 @@
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/control_box.h"
 
 namespace {
 
@@ -189,13 +190,13 @@ TEST_F(BoxScriptTest, PropertiesReadTheBoxAndWritesReachTheTreeAndTheLayout) {
         {"a.anchor = 5; a.anchor", "null"},
         {"a.anchor = b; a.anchor = null; a.anchor", "null"},
         {"var d = a.customAttributes; d.title", "Hello"},
-        {"a.selectableMode + '|' + a.data + '|' + a.bindings", "none|undefined|null"},
+        {"a.selectableMode + '|' + a.data + '|' + a.bindings", "none|null|null"},
         {"[b.hovered, b.pressed, b.focused, b.engaged, b.popped, b.dragged, b.dragHovered, b.grew].join()",
          "false,false,false,false,false,false,false,false"},
         {"b.s === b.s", "true"},
         {"b.blockUpdate = true; b.blockUpdate", "true"},
         {"a1.focusMode = 'normal'; a1.focus(); a1.focused + ' ' + (sc.focusedBox === a1)", "true true"},
-        {"a1.blur(); a1.focused + ' ' + sc.focusedBox", "false undefined"},
+        {"a1.blur(); a1.focused + ' ' + sc.focusedBox", "false null"},
         {"b.blockUpdate = false; b.flowed = true; b.flowed", "true"},
     };
     Check(this, cases, std::size(cases));
@@ -216,6 +217,45 @@ TEST_F(BoxScriptTest, PropertiesReadTheBoxAndWritesReachTheTreeAndTheLayout) {
               "0,200,100,200,200");
     EXPECT_EQ(Eval("[a.frameX, a.frameY, a.screenY == a.frameY, b.overflowWidth, b.scrollOffsetX].join()"),
               "0,0,true,0,0");
+}
+
+TEST_F(BoxScriptTest, AssigningAReadOnlyMemberDoesNotFailAndChangesNothing) {
+    Run("var a = $('a'), b = $('b')");
+    const Case cases[] = {
+        {"a.tag = 'vbox'; a.tag", "hbox"},
+        {"a.boxType = 'text'; a.boxType", "box"},
+        {"a.childCount = 9; a.childCount", "2"},
+        {"a.parent = b; a.parent.id", "root"},
+        {"a.getAttribute('tag') + '|' + a.getAttribute('childCount')", "undefined|undefined"},
+    };
+    Check(this, cases, std::size(cases));
+}
+
+TEST_F(BoxScriptTest, TheControlKindMakesAControlBox) {
+    Run("var made = sc.createBox('control'); made.id = 'made'; root.addChild(made)");
+    const Case cases[] = {
+        {"made.boxType + ' ' + made.tag", "control control"},
+        {"made.focusMode + ' ' + made.blockEvents", "normal true"},
+    };
+    Check(this, cases, std::size(cases));
+    oxBox* box = scene->GetBoxById(oxAtoms::Intern(u"made"), false);
+    EXPECT_NE(dynamic_cast<oxControlBox*>(box), nullptr);
+}
+
+TEST_F(BoxScriptTest, ChangingATextOrLabelAttributeRaisesOneAttributeSet) {
+    Run("var t = sc.createBox('simpleText'), c = sc.createBox('control'), seen = [];"
+        "root.addChild(t); root.addChild(c);"
+        "function onSet(e) { seen.push(e.attributeName); }"
+        "t.addEventHandler('attributeSet', 'onSet'); c.addEventHandler('attributeSet', 'onSet')");
+    const Case cases[] = {
+        {"t.setAttribute('value', 'one'); seen.splice(0).join()", "value"},
+        {"t.value = 'two'; seen.splice(0).join() + ' ' + t.value", "value two"},
+        {"t.setAttribute('value', 'two'); seen.splice(0).join()", "value"}, // stored again, announced once
+        {"t.setAttribute('htmlValue', '<b>x</b>'); seen.splice(0).join()", "value,htmlValue"},
+        {"c.setAttribute('label', 'OK'); seen.splice(0).join() + ' ' + c.label", "label OK"},
+        {"c.setAttribute('value', '3'); seen.splice(0).join()", "value"},
+    };
+    Check(this, cases, std::size(cases));
 }
 
 TEST_F(BoxScriptTest, DeclaredGeometryReadsTheStyleAndPlacesTheBox) {
@@ -300,6 +340,53 @@ TEST_F(BoxScriptTest, ADestroyedBoxLeavesAnInertObject) {
     Check(this, cases, std::size(cases));
 }
 
+TEST_F(BoxScriptTest, MembersThatFindNoObjectAnswerNull) {
+    Run("var a = $('a'), b = $('b'), a1 = $('a1'), gone = $('a2'), found; a.deleteChild(gone);"
+        "function keep(e) { found = [e.currentBox, e.relatedTargetBox]; }"
+        "b.addAttributeEventHandler('title', 'keep'); b.title = 'x'");
+    const char* nulls[] = {
+        "a.getChildAt(9)",
+        "a.getContentChildAt(0)",
+        "a.getPartById('none')",
+        "a.getBoxByTag('none')",
+        "gone.clone(true)",
+        "gone.getChildAt(0)",
+        "gone.getStyle('width')",
+        "a.newSnapshot()",
+        "a.takeSnapshot()",
+        "a.createSnapshot(true)",
+        "a.newTransition()",
+        "a.createTransition()",
+        "a.getBindingById('x')",
+        "a.getDataBinding('x')",
+        "a.createDataBinding('x', 0)",
+        "root.parent",
+        "a1.previousSibling",
+        "a1.firstChild",
+        "a1.lastChild",
+        "a.firstContentChild",
+        "a.lastContentChild",
+        "a.gadgetParent",
+        "a.anchor",
+        "a.data",
+        "b.nextSibling",
+        "sc.focusedBox",
+        "sc.defaultButton",
+        "sc.parentScene",
+        "sc.getBoxById('none')",
+        "sc.createBox('noSuchTag')",
+        "sc.createBox('')",
+        "shell.currentEvent",
+        "shell.getCurrentEvent()",
+        "shell.getSceneByName('none')",
+        "shell.getLibrary('none.box')",
+        "found[0]",
+        "found[1]",
+    };
+    for (const char* expression : nulls)
+        EXPECT_EQ(Eval(std::string("(") + expression + ") === null"), "true") << expression;
+}
+
 TEST_F(BoxScriptTest, HandlersAddedAndRemovedDuringADispatch) {
     Run("var a = $('a'), runs = [];"
         "function first(e) { runs.push('first'); a.removeEventHandler('ping', 'second');"
@@ -342,7 +429,7 @@ TEST_F(BoxScriptTest, EventsReachNativeAndScriptHandlersWithTheirFields) {
         {"u.type = 'custom'; u.type + ' ' + (u.atom > 1664)", "custom true"},
         {"a.dispatchEvent(u) + ' ' + seen.pop()", "true custom:"},
         {"a.dispatchEvent({}) + ' ' + a.dispatchEvent(3)", "false false"},
-        {"a.title = 'New'; seen.pop()", "attributeSet:title:a:undefined"},
+        {"a.title = 'New'; seen.pop()", "attributeSet:title:a:null"},
         {"a1 = $('a1'); a1.sendMessage('hello', {n: 7})", "5"},
         {"seen.pop()", "hello:7"},
         {"a.sendMessage('', null) + ' ' + a.sendMessage('nobody', null)", "0 0"},

@@ -17,7 +17,7 @@
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
 #include "toolkit/core/box.h"
-#include "toolkit/core/qualified_name.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"

@@ -2,13 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless.h"
+#include "runtime/ref_ptr.h"
+#include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/while_blocked.h"
 
 namespace script_api_test {
+using NUBO::XVariant;
 namespace {
 
 struct Case {
@@ -41,7 +46,7 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.createBox('vbox')", "[Box]"},
         {"probe.tag(scene.createBox('x', 'vbox'))", "string:vbox"},
         {"probe.tag(scene.createBox('vbox', ''))", "string:vbox"},
-        {"scene.createBox('')", "undefined"},
+        {"scene.createBox('')", "null"},
         {"scene.createBox()", kBadParamCount},
         {"scene.getBoxById('a')", "[Box]"},
         {"scene.getBoxById('a') === scene.getBoxById('a')", "boolean:true"},
@@ -50,12 +55,12 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.getBoxById()", kBadParamCount},
         {"scene.getBoxesByTag('box').count", "number:4"},
         {"(scene.focusedBox = scene.getBoxById('a'), probe.tag(scene.focusedBox))", "string:box"},
-        {"(scene.focusedBox = 5, scene.focusedBox)", "undefined"},
+        {"(scene.focusedBox = 5, scene.focusedBox)", "null"},
         {"probe.tag(scene.getBoxesByTag('hbox').getValue(0))", "string:hbox"},
         {"scene.getBoxesByTag('noSuchTag').count", "number:0"},
         {"scene.getBoxesByTag()", kBadParamCount},
-        {"scene.importLibrary('')", "undefined"},
-        {"scene.importLibrary('noSuchLibrary.box')", "undefined"},
+        {"scene.importLibrary('')", "null"},
+        {"scene.importLibrary('noSuchLibrary.box')", "null"},
         {"scene.getResourceById('noSuchResource')", "null"},
         {"scene.getCommandById('noSuchCommand')", "null"},
         {"scene.doCommand('noSuchCommand')", "boolean:false"},
@@ -64,11 +69,11 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.rewindFocus()", "undefined"},
         {"scene.seekFocus(true)", "undefined"},
         {"scene.seekFocus()", kBadParamCount},
-        {"scene.alert('body', 'title')", "undefined"},
+        {"scene.alert('body', 'title')", "null"},
         {"scene.alert('body')", kBadParamCount},
-        {"scene.prompt('body', 'title', 'answer')", "undefined"},
+        {"scene.prompt('body', 'title', 'answer')", "null"},
         {"scene.prompt('body', 'title')", kBadParamCount},
-        {"scene.confirm('body', 'title', 2)", "undefined"},
+        {"scene.confirm('body', 'title', 2)", "null"},
         {"scene.confirm('body')", kBadParamCount},
         {"scene.addDOMObject('data', shell.factory)", "boolean:true"},
         {"scene.data === undefined", "boolean:false"},
@@ -127,15 +132,15 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.paramsDictionary", "null"},
         {"probe.tag(scene.rootBox)", "string:vbox"},
         {"scene.rootBox === scene.getBoxById('root')", "boolean:true"},
-        {"scene.parentScene", "undefined"},
+        {"scene.parentScene", "null"},
         {"/scene_api\\.box$/.test(scene.url)", "boolean:true"},
         {"scene.name", "string:api"},
-        {"scene.focusedBox", "undefined"},
+        {"scene.focusedBox", "null"},
         {"scene.monitorRect.height", "number:800"},
         {"scene.library", "[Library]"},
         {"scene.library === scene.library", "boolean:true"},
-        {"scene.defaultButton", "undefined"},
-        {"scene.savedFocusedBox", "undefined"},
+        {"scene.defaultButton", "null"},
+        {"scene.savedFocusedBox", "null"},
         {"scene.waiting", "boolean:false"},
         {"(scene.waiting = true, scene.waiting)", "boolean:true"},
         {"scene.blockLayout", "boolean:false"},
@@ -148,6 +153,53 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
     Check(cases, std::size(cases));
     EXPECT_EQ(scene->GetState() & oxScene::kWaiting, oxScene::kWaiting);
     EXPECT_EQ(scene->GetCommandGroupCount(), 1u);
+}
+
+TEST_F(SceneMembersTest, AssigningAReadOnlyMemberDoesNotFailAndChangesNothing) {
+    const Case cases[] = {
+        {"(scene.url = 'elsewhere.box', /scene_api\\.box$/.test(scene.url))", "boolean:true"},
+        {"(scene.rootBox = null, probe.tag(scene.rootBox))", "string:vbox"},
+        {"(scene.commandGroupCount = 7, scene.commandGroupCount)", "number:0"},
+    };
+    Check(cases, std::size(cases));
+    EXPECT_EQ(scene->GetSceneObject()->GetDispatchFlags(), NUBO::kXDispatchPropertiesByName);
+}
+
+TEST_F(SceneMembersTest, ACommandsUpdateHandlerGetsItsEventAsTheCurrentEvent) {
+    ASSERT_TRUE(Run(scene, "var seen = [], kept;"
+                           "function onUpdate(e) { kept = e; seen.push(e.type + ':' + e.message + ':' +"
+                           "  (shell.currentEvent === e)); }"));
+    oxCommandGroupElement* group = scene->AddCommandGroup(oxAtoms::Intern(u"commands"));
+    ASSERT_NE(group, nullptr);
+    auto* command = new oxCommandElement(group);
+    group->AddCommand(command);
+    ASSERT_EQ(command->SetMarkupAttribute(0, kAtomUpdate, u"onUpdate"), 0);
+    group->UpdateCommands();
+    const Case cases[] = {
+        {"seen.join()", "string:command::true"},
+        {"shell.currentEvent", "null"},
+        {"kept.type", "error:80004005"}, // it lived for its dispatch only
+    };
+    Check(cases, std::size(cases));
+}
+
+TEST_F(SceneMembersTest, CodeInTheScenesContextWritesTheMarkupScriptsGlobals) {
+    ASSERT_TRUE(Run(scene, "var gEvt = 'markup', kept = 'markup'; function seen() { return gEvt + ' ' + kept; }"));
+    oxScriptContext* raw = nullptr;
+    ASSERT_EQ(runtime()->GetScriptContextManager()->GetContext(scene->GetContextName().GetString(), &raw), 0);
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    const WCHAR* name = scene->GetContextName().GetString();
+    ASSERT_EQ(context->RunScript(NUBO::TWString(u"gEvt = 'evaluated'"), name, u""), S_OK);
+    EXPECT_EQ(Call(scene, "seen()"), "string:evaluated markup");
+    EXPECT_EQ(Call(scene, "scene.importScript('assigns_globals.js', 'javascript')"), "boolean:true");
+    EXPECT_EQ(Call(scene, "seen()"), "string:imported markup") << "its `var kept` is its own";
+    // A handler of the imported script, called on the context's object as the scene calls handlers.
+    XVariant space;
+    ASSERT_EQ(context->GetScriptObject(name, &space), S_OK);
+    NUBO::RefPtr<NUBO::XObject> object(space.ToXObject());
+    ASSERT_TRUE(object);
+    EXPECT_EQ(NUBO::XObject::CallMethod1NoResult(object.get(), u"onPing", XVariant(u"handled")), 0);
+    EXPECT_EQ(Call(scene, "seen()"), "string:handled markup");
 }
 
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
@@ -203,15 +255,15 @@ TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
         {"held.rootBox", kFail},
         {"held.commandGroupCount", "number:-1"},
         {"held.keyGroupCount", "number:-1"},
-        {"held.createBox('vbox')", "undefined"},
-        {"held.getBoxById('a')", "undefined"},
+        {"held.createBox('vbox')", "null"},
+        {"held.getBoxById('a')", "null"},
         {"held.doCommand('x')", "boolean:false"},
         {"held.close()", "undefined"},
         {"held.openDialog(shell.factory)", kFail},
         {"held.note", "string:kept"},
         {"probe.tag(box)", "string:detached"},
         {"shell.closeScene(held)", "undefined"},
-        {"shell.getSceneByName('api')", "undefined"},
+        {"shell.getSceneByName('api')", "null"},
     };
     for (const Case& c : detached)
         EXPECT_EQ(Call(other, c.expression), c.expected) << c.expression;
@@ -233,7 +285,7 @@ TEST_F(SceneMembersTest, OpensTheBuiltInDialogOverItself) {
     });
     EXPECT_EQ(Call(scene, "scene.openDialog(shell.factory)"), "undefined");
     EXPECT_TRUE(ran);
-    EXPECT_EQ(Call(scene, "shell.getSceneByName('_builtInDialog')"), "undefined");
+    EXPECT_EQ(Call(scene, "shell.getSceneByName('_builtInDialog')"), "null");
     platform::headless::UseRealClock();
 }
 
@@ -248,7 +300,7 @@ TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
     Check(open, std::size(open));
     const Case closed[] = {
         {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
-        {"shell.getSceneByName('_builtInDialogBackground')", "undefined"},
+        {"shell.getSceneByName('_builtInDialogBackground')", "null"},
         {"shell.sceneCount", "number:1"},
     };
     Check(closed, std::size(closed));
@@ -266,10 +318,10 @@ TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
         {"help.name", kFail},
         {"shell.getSceneByName('_helpBox').paramsDictionary.timeout", "undefined"},
         {"scene.closeHelpBox()", "undefined"},
-        {"shell.getSceneByName('_helpBox')", "undefined"},
+        {"shell.getSceneByName('_helpBox')", "null"},
         {"scene.showHelpBox('tip', scene.getBoxById('hiddenAnchor'))", "undefined"},
         {"scene.showHelpBox('tip', shell.factory)", "undefined"},
-        {"shell.getSceneByName('_helpBox')", "undefined"},
+        {"shell.getSceneByName('_helpBox')", "null"},
     };
     ASSERT_TRUE(Run(scene, "var help;"));
     Check(cases, std::size(cases));

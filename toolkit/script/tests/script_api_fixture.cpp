@@ -7,7 +7,7 @@
 
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
-#include "toolkit/core/atoms.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "toolkit/core/atoms.h"
-#include "toolkit/core/rect.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/rect.h"
 
 TEST(AttributeValue, BoolsAndInts) {
     EXPECT_TRUE(ParseBool(u"1"));

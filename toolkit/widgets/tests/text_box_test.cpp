@@ -23,7 +23,7 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/core/element.h"
+#include "toolkit/base/element.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/core/placement_record.h"
@@ -32,7 +32,7 @@
 #include "toolkit/scene/tests/plain_box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
-#include "toolkit/style/style_rule_maps.h"
+#include "toolkit/core/style_rule_maps.h"
 #include "toolkit/style/style_tables.h"
 
 namespace {

@@ -1,0 +1,166 @@
+// keyValueStorage through the script API against the same work done with SQLite's C API directly,
+// in one run: 10,000 setValue calls, then 10,000 getValue calls, of 32-bit numbers under 10,000
+// names in one storage. Our side runs a compiled loop in a scene's script context, so each call
+// crosses the script bridge, opens the storage's key, writes or reads the value and closes the key.
+// The peer keeps a table of (storage, name, value) in a database with the same journal and
+// synchronous settings and runs one prepared upsert or select per value; each write is its own
+// transaction on both sides. Setup (the names, the database, the scene) is outside the timer on
+// both sides; each side checks that the values read add up to what was written.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/key_value_storage.h"
+#include "platform/shell/path_map.h"
+#include "platform/shell/registry.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/script_constructors.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/script/application.h"
+#include "toolkit/script/shell.h"
+
+namespace {
+
+constexpr int kValues = 10000;
+constexpr int kRepetitions = 5;
+constexpr long long kSum = (long long)kValues * (kValues - 1) / 2;
+
+std::filesystem::path Folder() {
+    static const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tandu-kvs-bench-" + std::to_string(getpid()));
+    return folder;
+}
+
+// A scene whose script holds a storage `s` and the names; `call` is evaluated per iteration.
+void RunScript(benchmark::State& state, const char16_t* call, bool checkSum) {
+    std::filesystem::remove_all(Folder());
+    std::filesystem::create_directories(Folder());
+    platform::registry::CloseDatabase();
+    setenv("TANDU_REGISTRY", (Folder() / "registry.sqlite3").c_str(), 1);
+    auto* app = new oxApplication();
+    app->AddRef();
+    app->Init();
+    NUBO::XObject* constructor = nullptr;
+    NUBO::CreateScriptObjectConstructor(CreateXKeyValueStorage, &constructor);
+    app->GetShell()->AddNamedObject(NUBO::TWString(u"keyValueStorage"), constructor);
+    std::ofstream(Folder() / "s.js") << "var s = new keyValueStorage(); s.open('mobileTandu.bench');\n"
+                                        "var names = []; for (var i = 0; i < 10000; ++i) names.push('v' + i);\n"
+                                        "function set() { for (var i = 0; i < 10000; ++i) s.setValue(names[i], i);"
+                                        " return 0; }\n"
+                                        "function get() { var sum = 0; for (var i = 0; i < 10000; ++i)"
+                                        " sum += s.getValue(names[i]); return sum; }\n"
+                                        "set();\n";
+    std::ofstream(Folder() / "s.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\">"
+                                         "<script language=\"javascript\" src=\"s.js\"/></vbox>";
+    const std::u16string path = platform::DevicePathFromHost((Folder() / "s.box").string());
+    oxScene* scene =
+        app->GetShell()->GetRuntime()->OpenSceneSimple(path.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+    oxScriptContext* raw = nullptr;
+    if (scene)
+        app->GetShell()->GetRuntime()->GetScriptContextManager()->GetContext(scene->GetContextName().GetString(), &raw);
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    NUBO::TWString expression(call);
+    for (auto _ : state) {
+        NUBO::XVariant result;
+        if (!context || FAILED(context->Evaluate(expression, u"", &result))) {
+            state.SkipWithError("the script failed");
+            break;
+        }
+        if (checkSum && result.ToDouble() != double(kSum)) state.SkipWithError("the values read differ");
+    }
+    state.SetItemsProcessed(state.iterations() * kValues);
+    context = nullptr;
+    app->Shutdown();
+    app->Release();
+    constructor->Release();
+    platform::registry::CloseDatabase();
+    std::filesystem::remove_all(Folder());
+}
+
+// The peer: one table, the registry's journal settings, one prepared statement per kind of call.
+struct Peer {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* set = nullptr;
+    sqlite3_stmt* get = nullptr;
+    std::string names[kValues];
+
+    Peer() {
+        std::filesystem::remove_all(Folder());
+        std::filesystem::create_directories(Folder());
+        sqlite3_open((Folder() / "peer.sqlite3").c_str(), &db);
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"
+                     "CREATE TABLE vals(storage TEXT NOT NULL, name TEXT NOT NULL, value INTEGER NOT NULL,"
+                     " UNIQUE(storage, name));",
+                     nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO vals(storage, name, value) VALUES(?1, ?2, ?3)"
+                           " ON CONFLICT(storage, name) DO UPDATE SET value = excluded.value",
+                           -1, &set, nullptr);
+        sqlite3_prepare_v2(db, "SELECT value FROM vals WHERE storage = ?1 AND name = ?2", -1, &get, nullptr);
+        for (int i = 0; i < kValues; ++i)
+            names[i] = "v" + std::to_string(i);
+    }
+    ~Peer() {
+        sqlite3_finalize(set);
+        sqlite3_finalize(get);
+        sqlite3_close(db);
+        std::filesystem::remove_all(Folder());
+    }
+    void SetAll() {
+        for (int i = 0; i < kValues; ++i) {
+            sqlite3_bind_text(set, 1, "mobileTandu.bench", -1, SQLITE_STATIC);
+            sqlite3_bind_text(set, 2, names[i].c_str(), int(names[i].size()), SQLITE_STATIC);
+            sqlite3_bind_int64(set, 3, i);
+            sqlite3_step(set);
+            sqlite3_reset(set);
+        }
+    }
+    long long GetAll() {
+        long long sum = 0;
+        for (int i = 0; i < kValues; ++i) {
+            sqlite3_bind_text(get, 1, "mobileTandu.bench", -1, SQLITE_STATIC);
+            sqlite3_bind_text(get, 2, names[i].c_str(), int(names[i].size()), SQLITE_STATIC);
+            if (sqlite3_step(get) == SQLITE_ROW) sum += sqlite3_column_int64(get, 0);
+            sqlite3_reset(get);
+        }
+        return sum;
+    }
+};
+
+void BM_ScriptSetValue(benchmark::State& state) {
+    RunScript(state, u"set()", false);
+}
+BENCHMARK(BM_ScriptSetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+void BM_SqliteSetValue(benchmark::State& state) {
+    Peer peer;
+    for (auto _ : state)
+        peer.SetAll();
+    if (peer.GetAll() != kSum) state.SkipWithError("the values written differ");
+    state.SetItemsProcessed(state.iterations() * kValues);
+}
+BENCHMARK(BM_SqliteSetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+void BM_ScriptGetValue(benchmark::State& state) {
+    RunScript(state, u"get()", true);
+}
+BENCHMARK(BM_ScriptGetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+void BM_SqliteGetValue(benchmark::State& state) {
+    Peer peer;
+    peer.SetAll();
+    for (auto _ : state)
+        if (peer.GetAll() != kSum) state.SkipWithError("the values read differ");
+    state.SetItemsProcessed(state.iterations() * kValues);
+}
+BENCHMARK(BM_SqliteGetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+} // namespace
