@@ -3,11 +3,14 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/crypto.h"
 #include "app/key_value_storage.h"
+#include "app/open_auth.h"
 #include "app/script_function.h"
 #include "app/shell_listener.h"
 #include "app/timer.h"
 #include "app/uri_request.h"
+#include "app/xml_http_request.h"
 #include "platform/com/class_registry.h"
 #include "platform/crt/wide.h"
 #include "platform/net/url_moniker.h"
@@ -162,11 +165,11 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Step("listener");
 
             XVariant out;
-            // FIXME: "device" and "crypto" come with their host objects; until then the scripts
-            // miss them, as when they cannot be made.
+            // FIXME: "device" comes with its host object; until then the scripts miss it, as when
+            // it cannot be made.
             XObject* device = nullptr;
             XObject* appObject = MakeHostObject<App>();
-            XObject* crypto = nullptr;
+            XObject* crypto = MakeHostObject<XCrypto>();
             shell->AddDOMObject(TWString(u"device"), device, &out);
             shell->AddDOMObject(TWString(u"app"), appObject, &out);
             shell->AddDOMObject(TWString(u"crypto"), crypto, &out);
@@ -178,11 +181,11 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* xDictionary = MakeConstructor(NUBO::CreateXDictionary);
             XObject* uriRequest = MakeConstructor(CreateXUriRequest);
             XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
-            // FIXME: these three come with their host objects.
-            XObject* xmlHttpRequest = nullptr;
+            XObject* xmlHttpRequest = MakeConstructor(CreateXXmlHttpRequest);
+            // FIXME: domDocument comes with its host object.
             XObject* domDocument = nullptr;
             XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
-            XObject* xOpenAuth = nullptr;
+            XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
             // FIXME: appUtils comes with the script API.
             XObject* appUtils = nullptr;
             shell->AddNamedObject(TWString(u"appUtils"), appUtils);

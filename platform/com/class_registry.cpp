@@ -1,6 +1,7 @@
 #include "platform/com/class_registry.h"
 
 #include "platform/crt/wide.h"
+#include "platform/net/xml_http_request.h"
 #include "platform/script/jscript_engine.h"
 
 namespace {
@@ -15,6 +16,7 @@ struct ClassEntry {
 
 constexpr ClassEntry kClasses[] = {
     {u"JScript", &CLSID_JScript, CreateJScriptEngine},
+    {u"Microsoft.XMLHTTP", &CLSID_XMLHTTPRequest, CreateXMLHTTPRequest},
 };
 
 } // namespace

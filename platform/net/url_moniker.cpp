@@ -1,22 +1,17 @@
-// URL monikers over libcurl's multi interface. Each thread that binds gets one multi handle whose
-// sockets and timeout join what that thread's message loop waits on (AddWaitFd, a thread timer).
-// Curl's own callbacks only record what happened; bind-status callbacks run after curl has
-// returned, so a callback may abort or start bindings freely.
+// URL monikers over libcurl: each binding is one transfer of the thread's transfer loop, which
+// drives curl from the message loop and tells the binding outside curl, so a bind-status callback
+// may abort or start bindings freely.
 #include "platform/net/url_moniker.h"
 
-#include <curl/curl.h>
-#include <poll.h>
-
 #include <algorithm>
-#include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "platform/backend/headless.h"
 #include "platform/crt/wide.h"
+#include "platform/net/com_object_internal.h"
 #include "platform/net/memory_stream.h"
+#include "platform/net/transfer_loop_internal.h"
 #include "platform/shell/path_map.h"
 #include "platform/win/clock.h"
 #include "platform/win/timer.h"
@@ -32,57 +27,20 @@ namespace {
 // Answered only by this file's bind context, so a foreign one is never taken for ours.
 const IID kIID_OwnBindCtx = {0x5A1D7C3E, 0x4B8E, 0x4F60, {0x9A, 0x21, 0x6E, 0x0B, 0x3C, 0x77, 0x52, 0x19}};
 
-constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kMaxRedirects = 10;
-
-// The counting and interface lookup of this file's single-interface objects.
-template <class Interface, const IID& Id> class ComObject : public Interface {
-public:
-    HRESULT QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == Id || Answers(riid)) {
-            *out = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual ~ComObject() = default;
-    virtual bool Answers(REFIID) const { return false; }
-
-    ULONG refs_ = 1;
-};
-
 class Binding;
 
-// The calling thread's transfers.
-struct Loop {
-    CURLM* multi = nullptr;
-    UINT_PTR timer = 0;
-    UINT_PTR idleTimer = 0; // due when the quietest running binding reaches the idle time-out
-    bool closing = false;
-    std::vector<Binding*> running; // each holds a reference to itself while listed
-    ~Loop();
-};
+// The inactivity time-out: the thread's running bindings, and one timer due when the quietest of
+// them reaches kDownloadIdleTimeoutMs. The list goes when the last binding ends.
+thread_local std::vector<Binding*>* idleWatch = nullptr;
+thread_local UINT_PTR idleTimer = 0;
+void ArmIdleTimer();
 
-thread_local std::unique_ptr<Loop> threadLoop;
-
-Loop* CurrentLoop();
-void Drain(Loop* loop);
-void ArmIdleTimer(Loop* loop);
-
-class Binding final : public ComObject<IBinding, IID_IBinding> {
+class Binding final : public ComObject<IBinding, IID_IBinding>, public Transfer {
 public:
     Binding(CURL* easy, MemoryStream* stream) : easy_(easy), stream_(stream) {}
+    void Hold() override { AddRef(); }
+    void Drop() override { Release(); }
+    void Cancel() override { Finish(E_ABORT, false); }
     HRESULT Abort() override {
         if (done_) return S_FALSE;
         Finish(E_ABORT, true);
@@ -91,20 +49,17 @@ public:
 
     // Starts the transfer on the thread's loop; false when curl refuses it.
     bool Start(IBindStatusCallback* callback) {
-        Loop* loop = CurrentLoop();
-        if (!loop) return false;
         callback_ = callback;
         callback_->AddRef();
-        curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
-        if (curl_multi_add_handle(loop->multi, easy_) != CURLM_OK) {
+        if (!JoinLoop(this, easy_)) {
             callback_->Release();
             callback_ = nullptr;
             return false;
         }
-        AddRef(); // the loop's
-        loop->running.push_back(this);
+        if (!idleWatch) idleWatch = new (std::nothrow) std::vector<Binding*>();
+        if (idleWatch) idleWatch->push_back(this);
         lastActive_ = NowMs();
-        ArmIdleTimer(loop);
+        ArmIdleTimer();
         return true;
     }
 
@@ -125,7 +80,7 @@ public:
         return n;
     }
 
-    void DeliverPending() {
+    void DeliverPending() override {
         if (pendingData_ && !done_) {
             pendingData_ = false;
             Deliver(0);
@@ -133,7 +88,7 @@ public:
     }
 
     // The transfer has ended with curl's result.
-    void Complete(CURLcode code) {
+    void Complete(CURL*, CURLcode code) override {
         if (done_) return;
         HRESULT hr = ResultOf(code);
         if (SUCCEEDED(hr)) {
@@ -149,25 +104,22 @@ public:
     void Finish(HRESULT hr, bool notify) {
         if (done_) return;
         done_ = true;
-        Loop* loop = threadLoop.get();
-        bool listed = false;
-        if (loop) {
-            auto it = std::find(loop->running.begin(), loop->running.end(), this);
-            if (it != loop->running.end()) {
-                loop->running.erase(it);
-                listed = true;
-                curl_multi_remove_handle(loop->multi, easy_);
+        AddRef(); // leaving the loop and the callback may drop the last other references
+        LeaveLoop(this, easy_);
+        if (idleWatch) {
+            std::erase(*idleWatch, this);
+            if (idleWatch->empty()) {
+                delete idleWatch;
+                idleWatch = nullptr;
+                ArmIdleTimer();
             }
-            if (loop->running.empty()) ArmIdleTimer(loop);
         }
         IBindStatusCallback* callback = callback_;
         callback_ = nullptr;
-        AddRef(); // the callback may drop the last other reference
         if (callback) {
             if (notify) callback->OnStopBinding(hr, nullptr);
             callback->Release();
         }
-        if (listed) --refs_; // the loop's reference; the guard taken above keeps the count above zero
         Release();
     }
 
@@ -237,66 +189,13 @@ private:
     uint64_t lastActive_ = 0; // when content last arrived, or the start
 };
 
-// Curl asks to watch a socket, or to stop.
-int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*);
-int OnTimer(CURLM*, long timeoutMs, void* context);
-
-void SocketReady(int fd, short revents, void* context) {
-    auto* loop = static_cast<Loop*>(context);
-    int mask = 0;
-    if (revents & POLLIN) mask |= CURL_CSELECT_IN;
-    if (revents & POLLOUT) mask |= CURL_CSELECT_OUT;
-    if (revents & (POLLERR | POLLHUP | POLLNVAL)) mask |= CURL_CSELECT_ERR;
-    int running = 0;
-    curl_multi_socket_action(loop->multi, fd, mask, &running);
-    Drain(loop);
-}
-
-void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
-    Loop* loop = threadLoop.get();
-    if (!loop) return;
-    if (loop->timer) KillTimer(nullptr, loop->timer);
-    loop->timer = 0;
-    int running = 0;
-    curl_multi_socket_action(loop->multi, CURL_SOCKET_TIMEOUT, 0, &running);
-    Drain(loop);
-}
-
-int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*) {
-    auto* loop = static_cast<Loop*>(context);
-    if (loop->closing) return 0;
-    if (what == CURL_POLL_REMOVE) {
-        headless::RemoveWaitFd(fd);
-        return 0;
-    }
-    short events = 0;
-    if (what & CURL_POLL_IN) events |= POLLIN;
-    if (what & CURL_POLL_OUT) events |= POLLOUT;
-    headless::AddWaitFd(fd, events, SocketReady, loop);
-    return 0;
-}
-
-int OnTimer(CURLM*, long timeoutMs, void* context) {
-    auto* loop = static_cast<Loop*>(context);
-    if (loop->closing) return 0;
-    if (timeoutMs < 0) {
-        if (loop->timer) KillTimer(nullptr, loop->timer);
-        loop->timer = 0;
-        return 0;
-    }
-    // The loop's timers cannot run sooner than their minimum; curl only asks to be called again.
-    loop->timer = SetTimer(nullptr, loop->timer, UINT(std::min<long>(timeoutMs, 0x7FFFFFFF)), TimerFired);
-    return loop->timer ? 0 : -1;
-}
-
-// The inactivity time-out: bindings that heard nothing for kDownloadIdleTimeoutMs end; the timer
-// is set again for the earliest deadline of the rest, and stops when none runs.
+// Bindings that heard nothing for kDownloadIdleTimeoutMs end; the timer is set again for the
+// earliest deadline of the rest, and stops when none runs.
 void IdleTimerFired(HWND, UINT, UINT_PTR, DWORD) {
-    Loop* loop = threadLoop.get();
-    if (!loop) return;
+    if (!idleWatch) return ArmIdleTimer();
     const uint64_t now = NowMs();
     std::vector<Binding*> quiet;
-    for (Binding* b : loop->running) {
+    for (Binding* b : *idleWatch) {
         if (now - b->LastActive() >= kDownloadIdleTimeoutMs) {
             b->AddRef();
             quiet.push_back(b);
@@ -306,68 +205,20 @@ void IdleTimerFired(HWND, UINT, UINT_PTR, DWORD) {
         b->Finish(INET_E_CONNECTION_TIMEOUT, true);
         b->Release();
     }
-    ArmIdleTimer(loop);
+    ArmIdleTimer();
 }
 
-void ArmIdleTimer(Loop* loop) {
-    if (loop->running.empty() || loop->closing) {
-        if (loop->idleTimer) KillTimer(nullptr, loop->idleTimer);
-        loop->idleTimer = 0;
+void ArmIdleTimer() {
+    if (!idleWatch || idleWatch->empty()) {
+        if (idleTimer) KillTimer(nullptr, idleTimer);
+        idleTimer = 0;
         return;
     }
-    uint64_t earliest = loop->running.front()->LastActive();
-    for (Binding* b : loop->running)
+    uint64_t earliest = idleWatch->front()->LastActive();
+    for (Binding* b : *idleWatch)
         earliest = std::min(earliest, b->LastActive());
     const uint64_t due = earliest + kDownloadIdleTimeoutMs, now = NowMs();
-    loop->idleTimer = SetTimer(nullptr, loop->idleTimer, UINT(due > now ? due - now : 0), IdleTimerFired);
-}
-
-// Tells the callbacks what curl did, outside curl.
-void Drain(Loop* loop) {
-    std::vector<Binding*> snapshot = loop->running;
-    for (Binding* b : snapshot)
-        b->AddRef();
-    for (Binding* b : snapshot)
-        b->DeliverPending();
-
-    std::vector<std::pair<Binding*, CURLcode>> ended;
-    int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(loop->multi, &left)) {
-        if (msg->msg != CURLMSG_DONE) continue;
-        Binding* b = nullptr;
-        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&b));
-        if (!b) continue;
-        b->AddRef();
-        ended.emplace_back(b, msg->data.result);
-    }
-    for (auto& [b, code] : ended) {
-        b->Complete(code);
-        b->Release();
-    }
-    for (Binding* b : snapshot)
-        b->Release();
-}
-
-Loop::~Loop() {
-    closing = true;
-    while (!running.empty())
-        running.back()->Finish(E_ABORT, false);
-    if (multi) curl_multi_cleanup(multi);
-}
-
-Loop* CurrentLoop() {
-    if (threadLoop) return threadLoop.get();
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    auto loop = std::make_unique<Loop>();
-    loop->multi = curl_multi_init();
-    if (!loop->multi) return nullptr;
-    curl_multi_setopt(loop->multi, CURLMOPT_SOCKETFUNCTION, OnSocket);
-    curl_multi_setopt(loop->multi, CURLMOPT_SOCKETDATA, loop.get());
-    curl_multi_setopt(loop->multi, CURLMOPT_TIMERFUNCTION, OnTimer);
-    curl_multi_setopt(loop->multi, CURLMOPT_TIMERDATA, loop.get());
-    threadLoop = std::move(loop);
-    return threadLoop.get();
+    idleTimer = SetTimer(nullptr, idleTimer, UINT(due > now ? due - now : 0), IdleTimerFired);
 }
 
 bool StartsWithNoCase(const std::u16string& text, const char* prefix) {
@@ -476,15 +327,8 @@ HRESULT Moniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID riid, void**
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
     } else {
         target = Utf8FromWide(url_.c_str(), url_.size());
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+        ConfigureHttp(easy);
         curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     }
     if (!IsWellFormed(target) || curl_easy_setopt(easy, CURLOPT_URL, target.c_str()) != CURLE_OK) {
         binding->Release();
@@ -514,19 +358,11 @@ HRESULT Moniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID riid, void**
 } // namespace
 
 int CancelAllBindings() {
-    Loop* loop = threadLoop.get();
-    if (!loop) return 0;
-    int count = 0;
-    while (!loop->running.empty()) {
-        loop->running.back()->Finish(E_ABORT, false);
-        ++count;
-    }
-    return count;
+    return CancelAllTransfers();
 }
 
 int RunningBindings() {
-    Loop* loop = threadLoop.get();
-    return loop ? int(loop->running.size()) : 0;
+    return RunningTransfers();
 }
 
 } // namespace platform::net

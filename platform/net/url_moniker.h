@@ -112,9 +112,10 @@ namespace platform::net {
 constexpr size_t kMaxDownloadBytes = 32 * 1024 * 1024;
 constexpr DWORD kDownloadIdleTimeoutMs = 60000;
 
-// Ends every binding of the calling thread without calling their callbacks (only releasing them),
-// so nothing they hold outlives the program's teardown. Answers how many were running.
+// Ends every transfer of the calling thread, bindings and XMLHTTP requests alike, without calling
+// their callbacks (only releasing them), so nothing they hold outlives the program's teardown.
+// Answers how many were running.
 int CancelAllBindings();
-// Bindings of the calling thread still running.
+// Transfers of the calling thread still running.
 int RunningBindings();
 } // namespace platform::net

@@ -1,0 +1,142 @@
+// HTTP through XMLHttpRequest on loopback, against the local test service: a 10 MiB download beside
+// curl's own command-line client fetching the same body in the same run (its transfer time as curl
+// measures it, so its process start is not counted), and small requests one after another.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/xml_http_request.h"
+#include "platform/tests/pump.h"
+#include "platform/tests/test_service.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
+#include "runtime/startup.h"
+
+namespace {
+
+constexpr size_t kBigSize = 10u * 1024 * 1024;
+
+test::TestService& Service() {
+    static test::TestService service;
+    return service;
+}
+
+std::u16string Wide(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+// The request's handler, as a native listener is reached: by name. It notes when the exchange is
+// done and wakes the loop, which otherwise would look again only at its next message.
+class DoneListener : public NUBO::XObject {
+public:
+    static NUBO::XClassDescriptor Descriptor;
+    NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+
+    XXmlHttpRequest* request = nullptr;
+    bool done = false;
+    std::chrono::steady_clock::time_point at;
+};
+
+int32_t OnReadyStateChanged(NUBO::XObject* object, int, NUBO::XArgList*, NUBO::XVariant*) {
+    auto* self = static_cast<DoneListener*>(object);
+    NUBO::XVariant state;
+    if (self->request->GetReadyState(&state) == 0 && state.ToUInt32() == 4 && !self->done) {
+        self->done = true;
+        self->at = std::chrono::steady_clock::now();
+        PostMessageW(nullptr, WM_NULL, 0, 0);
+    }
+    return 0;
+}
+
+const NUBO::XMemberEntry kListenerMembers[] = {
+    NUBO::XMethod("onReadyStateChanged", OnReadyStateChanged),
+    NUBO::XMemberEnd(),
+};
+NUBO::XClassDescriptor DoneListener::Descriptor = {
+    "DoneListener", 2, kListenerMembers, &NUBO::XObject::Descriptor, 0, {}};
+
+// One GET through a fresh XMLHttpRequest, run on the message loop until state 4; the body's length
+// in characters when `read` asks for the text, else its status. `seconds` gets the time from open
+// to the end (and to the text read, when asked).
+long Fetch(const std::u16string& url, bool read, double* seconds = nullptr) {
+    auto start = std::chrono::steady_clock::now();
+    NUBO::XObject* made = nullptr;
+    if (CreateXXmlHttpRequest(&made) != 0) return -1;
+    auto* request = static_cast<XXmlHttpRequest*>(made);
+    auto* listener = new DoneListener();
+    listener->AddRef();
+    listener->request = request;
+    NUBO::XVariant empty(u"");
+    long result = -1;
+    if (request->SetHandler(listener) == 0 && request->Open(u"GET", url.c_str()) == 0 && request->Send(empty) == 0 &&
+        test::PumpUntil([&] { return listener->done; }, 60000)) {
+        NUBO::XVariant value;
+        if (read && request->GetResponseText(&value) == 0)
+            result = value.vt == VT_BSTR ? long(SysStringLen(value.bstrVal)) : 0;
+        else if (!read && request->GetStatus(&value) == 0)
+            result = value.ToInt32();
+        auto end = read ? std::chrono::steady_clock::now() : listener->at;
+        if (seconds) *seconds = std::chrono::duration<double>(end - start).count();
+    }
+    request->Release();
+    listener->Release();
+    return result;
+}
+
+void BM_Download10MiB_XmlHttpRequest(benchmark::State& state) {
+    std::u16string url = Wide(Service().Http("/big"));
+    bool read = state.range(0) != 0;
+    for (auto _ : state) {
+        double seconds = 0;
+        long result = Fetch(url, read, &seconds);
+        state.SetIterationTime(seconds);
+        if (result != (read ? long(kBigSize) : 200)) state.SkipWithError("the download went wrong");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kBigSize));
+    state.SetLabel(read ? "to state 4, then responseText" : "to state 4");
+}
+BENCHMARK(BM_Download10MiB_XmlHttpRequest)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_Download10MiB_CurlCommandLine(benchmark::State& state) {
+    std::string command = "curl -s -o /dev/null -w '%{size_download} %{time_total}' " + Service().Http("/big");
+    for (auto _ : state) {
+        std::unique_ptr<FILE, int (*)(FILE*)> out(popen(command.c_str(), "r"), pclose);
+        double size = 0, seconds = 0;
+        if (!out || std::fscanf(out.get(), "%lf %lf", &size, &seconds) != 2 || size != double(kBigSize)) {
+            state.SkipWithError("curl did not fetch the body");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kBigSize));
+}
+BENCHMARK(BM_Download10MiB_CurlCommandLine)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Each iteration is one small request on the kept-alive connection; 1,000 of them in a row.
+void BM_SmallRequests_XmlHttpRequest(benchmark::State& state) {
+    std::u16string url = Wide(Service().Http("/hello"));
+    for (auto _ : state) {
+        double seconds = 0;
+        if (Fetch(url, false, &seconds) != 200) state.SkipWithError("a request failed");
+        state.SetIterationTime(seconds);
+    }
+}
+BENCHMARK(BM_SmallRequests_XmlHttpRequest)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    NUBO::Initialize(nullptr);
+    if (!Service().Ready()) {
+        std::fprintf(stderr, "the test service did not start\n");
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    NUBO::Shutdown();
+    return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The calling thread's curl transfers, driven by its message loop: URL-moniker downloads and
+// XMLHTTP requests take the same road. Each thread that transfers gets one multi handle whose
+// sockets and timeout join what that thread's message loop waits on (AddWaitFd, a thread timer).
+// Curl's own callbacks only record what happened; the loop tells the transfers after curl has
+// returned, so a transfer's listeners may start, abort or end transfers freely.
+#include <curl/curl.h>
+
+namespace platform::net {
+
+class Transfer {
+public:
+    // The loop holds a transfer while it is listed, and while it tells it something.
+    virtual void Hold() = 0;
+    virtual void Drop() = 0;
+    // Curl recorded data (or headers) since the last call.
+    virtual void DeliverPending() = 0;
+    // Curl ended the transfer of `easy` with `code`; the transfer is still listed until it leaves.
+    // A transfer that restarted meanwhile (another easy handle) ignores it.
+    virtual void Complete(CURL* easy, CURLcode code) = 0;
+    // Ends the transfer and leaves, telling nobody: the thread's transfers are being cancelled.
+    virtual void Cancel() = 0;
+
+protected:
+    ~Transfer() = default;
+};
+
+// Adds the easy handle to the calling thread's loop, which holds the transfer until it leaves;
+// false when curl refuses it.
+bool JoinLoop(Transfer* transfer, CURL* easy);
+// Takes the easy handle out of the loop and drops the loop's hold, which may be the last one:
+// callers keep a hold of their own. False when the transfer was not listed.
+bool LeaveLoop(Transfer* transfer, CURL* easy);
+
+// The options every http(s) transfer shares: http and https only (redirects too), redirects
+// followed, a connect time-out, certificates verified against the system's CA bundle plus the
+// certificates of the file that TANDU_CA_FILE names, compressed answers decoded.
+void ConfigureHttp(CURL* easy);
+
+// The thread's transfers of every kind.
+int RunningTransfers();
+// Cancels them all (Cancel); answers how many there were.
+int CancelAllTransfers();
+
+} // namespace platform::net
