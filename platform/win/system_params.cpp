@@ -56,3 +56,13 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
         return FALSE;
     }
 }
+
+BOOL GetVersionExW(OSVERSIONINFOW* info) {
+    if (!info || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) return FALSE;
+    info->dwMajorVersion = 5;
+    info->dwMinorVersion = 2;
+    info->dwBuildNumber = 21234;
+    info->dwPlatformId = VER_PLATFORM_WIN32_CE;
+    info->szCSDVersion[0] = 0;
+    return TRUE;
+}

@@ -11,7 +11,19 @@ constexpr int SM_CYCURSOR = 12;
 constexpr UINT SPI_GETWHEELSCROLLLINES = 104;
 constexpr UINT SPI_GETPLATFORMTYPE = 257;
 
+struct OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+};
+constexpr DWORD VER_PLATFORM_WIN32_CE = 3;
+
 int GetSystemMetrics(int index);
+// The device's system: version 5.2, build 21234, the CE platform.
+BOOL GetVersionExW(OSVERSIONINFOW* info);
 // SPI_GETWORKAREA fills a RECT; SPI_GETSIPINFO a SIPINFO; SPI_GETWHEELSCROLLLINES a UINT;
 // SPI_GETPLATFORMTYPE the text "PocketPC" or "SmartPhone" into `param` characters.
 BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);
