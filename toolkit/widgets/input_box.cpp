@@ -9,6 +9,7 @@
 #include "platform/win/ime.h"
 #include "platform/win/input.h"
 #include "platform/win/sys_color.h"
+#include "platform/win/text_draw.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/number_text.h"
 #include "toolkit/core/box_flags.h"
@@ -202,9 +203,9 @@ int32_t oxInputBox::LineHeight() {
     return MeasureText(u"M", 1, GetFont()).cy;
 }
 
-// Wrapping takes, for each line, the most characters of the rest whose width stays below the
-// available width, found by halving, and then ends the line after the last space or hyphen among
-// them. A line break ends a line where it stands.
+// Wrapping takes, for each line, the characters of the rest up to the first whose prefix reaches
+// the available width, and then ends the line after the last space or hyphen among them. A line
+// break ends a line where it stands.
 void oxInputBox::RebuildLines() {
     if (!lines_) return;
     const int32_t oldCaret = Offset(caret_);
@@ -215,10 +216,13 @@ void oxInputBox::RebuildLines() {
     if (!v || !font) return;
     const int32_t n = int32_t(wcslen(v));
     const int32_t width = GetPacked(3).x;
+    linesWidth_ = width;
+    linesFont_ = font;
     if (width == 0) {
         lines_->push_back(Line{n, 0, MeasureText(v, n, font)});
     } else {
         const int32_t available = width - MeasureText(u"M", 1, font).cx;
+        HDC dc = MeasuringDC(font);
         // A line never holds more characters than the width has pixels (plus room for narrow
         // marks): the halving then costs a line's width, not the whole rest of the text.
         const int32_t cap = std::max(1, available) * 2 + 16;
@@ -233,16 +237,12 @@ void oxInputBox::RebuildLines() {
                     break;
                 }
             const int32_t r = std::min(limit, cap);
-            int32_t lower = 1, upper = r, probe = (r - 1) / 2 + 1;
-            for (;;) {
-                if (MeasureText(v + i, probe, font).cx < available)
-                    lower = probe;
-                else
-                    upper = probe;
-                const int32_t next = lower + (upper - lower) / 2;
-                if (next == 0 || next == probe) break;
-                probe = next;
-            }
+            // The first count whose width reaches the available width (r when none does), as
+            // halving over the measured prefixes finds it, from one pass over the advances.
+            int fit = 0;
+            SIZE extent{};
+            if (!dc || !GetTextExtentExPointW(dc, v + i, r, std::max(0, available - 1), &fit, nullptr, &extent)) fit = 0;
+            const int32_t upper = std::min(r, std::max(1, fit + 1));
             int32_t take = upper;
             if (!(hardBreak && upper == limit) && i + upper < n) {
                 int32_t k = upper;
@@ -598,9 +598,10 @@ oxPoint oxInputBox::GetIntrinsicSize() {
 
 void oxInputBox::Arrange(oxPlacementRecord* placement) {
     if (lines_) {
-        // The lines wrap at the content width this arrangement gives.
+        // The lines wrap at the content width this arrangement gives; a value change has wrapped
+        // them already.
         oxBox::Arrange(placement);
-        RebuildLines();
+        if (GetPacked(3).x != linesWidth_ || GetFont() != linesFont_) RebuildLines();
         if (!lines_->empty() && (*lines_)[0].size.cy > 0)
             visibleLines_ = std::max(1, GetPacked(3).y / (*lines_)[0].size.cy);
     } else {
@@ -762,17 +763,14 @@ int32_t oxInputBox::HandleEvent(oxEvent* event) {
     } else if (mine && type == kAtomMouseDown) {
         // A box that takes no input does not take the caret either.
         if (!IsInert()) {
-            if (!TakeInputFocus()) {
-                hasSelection_ = false;
-                RequestRepaint();
-                RestartBlink();
-                caretVisible_ = true;
-            } else {
-                // Focus by a tap opens the input method as focus by Tab does.
-                ApplyInputMode();
-                caretVisible_ = true;
-                RestartBlink();
-            }
+            if (!TakeInputFocus()) hasSelection_ = false;
+            // Focus by a tap opens the input method as focus by Tab does, and a tap on the focused
+            // box opens it again: the box may have had the focus before its window existed.
+            ApplyInputMode();
+            OverrideBackKey(true);
+            caretVisible_ = true;
+            RestartBlink();
+            RequestRepaint();
             const int32_t offset = OffsetAtEvent(event);
             auto* mouse = static_cast<oxMouseEvent*>(event);
             if (offset >= 0) {

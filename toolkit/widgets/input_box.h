@@ -140,6 +140,8 @@ private:
     int32_t visibleLines_ = 1;
     int32_t inputMode_ = 1;
     std::unique_ptr<std::vector<Line>> lines_;
+    int32_t linesWidth_ = -1; // what the lines were last wrapped for
+    HFONT linesFont_ = nullptr;
 
     static oxInputBox* focused_;
     static UINT blinkPeriod_;

@@ -149,7 +149,8 @@ int oxInputBox::PreTranslateMessage(const MSG* msg) {
     int result = 0;
     switch (m) {
     case WM_KEYDOWN: {
-        const bool shift = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+        // Shift as of this key, not as of now: keys queued behind it must not change its meaning.
+        const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
         switch (msg->wParam) {
         // Tab is left to the frame's key rule, which moves the focus once and lets a handler
         // prevent it; moving it here as well would move it twice.

@@ -377,22 +377,32 @@ HFONT oxTextBox::GetFont() {
 }
 
 void oxTextBox::ClearFontCache() {
+    // The measuring context lets go of the font it holds before the fonts go.
+    if (HDC dc = MeasuringDC(nullptr)) SelectObject(dc, GetStockObject(SYSTEM_FONT));
     for (auto& [key, font] : FontCache())
         DeleteObject(font);
     FontCache().clear();
 }
 
+HDC oxTextBox::MeasuringDC(HFONT font) {
+    // One context serves every measure: making one per measure would cost more than the measure.
+    static TextDC measuring(nullptr, 1, 1, static_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
+    if (!measuring.dc()) return nullptr;
+    if (font) SelectObject(measuring.dc(), font);
+    return measuring.dc();
+}
+
 SIZE oxTextBox::MeasureText(const WCHAR* text, int count, HFONT font) {
     if (!text || !font) return SIZE{0, 0};
     const int n = count < 0 ? int(wcslen(text)) : count;
-    TextDC t(nullptr, 1, 1, font);
-    if (!t.dc()) return SIZE{0, 0};
+    HDC dc = MeasuringDC(font);
+    if (!dc) return SIZE{0, 0};
     RECT r{0, 0, 0, 0};
-    DrawTextW(t.dc(), text, n, &r, kMeasureSingleLine);
+    DrawTextW(dc, text, n, &r, kMeasureSingleLine);
     SIZE size{r.right - r.left, r.bottom - r.top};
     // An italic last character leans past its advance.
     ABC abc{};
-    if (n >= 1 && GetCharABCWidthsW(t.dc(), text[n - 1], text[n - 1], &abc) && abc.abcC < 0) size.cx -= abc.abcC;
+    if (n >= 1 && GetCharABCWidthsW(dc, text[n - 1], text[n - 1], &abc) && abc.abcC < 0) size.cx -= abc.abcC;
     return size;
 }
 

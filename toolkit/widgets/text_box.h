@@ -65,6 +65,8 @@ public:
     // broken again at the width the logical parent leaves when the box wraps.
     SIZE MeasureValue(bool within);
 
+    // A memory context with the font selected, kept for measuring; null when none could be made.
+    static HDC MeasuringDC(HFONT font);
     // Drops every cached font.
     static void ClearFontCache();
 

@@ -12,6 +12,7 @@
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/input_panel.h"
+#include "platform/shell/menu_bar.h"
 #include "platform/win/beep.h"
 #include "platform/win/clipboard.h"
 #include "platform/win/ime.h"
@@ -31,8 +32,8 @@ constexpr const char* kHead = R"(<vbox xmlns="http://www.kestrum.com/weftly/box.
       xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
   <r:library>
     <r:style target="root" fill="#ffffffff"/>
-    <r:style target="a" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="20"/>
-    <r:style target="b" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="20"/>
+    <r:style target="a" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="20" width="200"/>
+    <r:style target="b" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="20" width="200"/>
     <r:style target="m" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="60" width="100"/>
   </r:library>
 )";
@@ -151,6 +152,296 @@ TEST_F(InputBoxTest, TypedTextGoesIntoTheTappedBox) {
     EXPECT_EQ(Value(a), "Hi!");
     EXPECT_EQ(a->GetCaretPos(), 3);
     EXPECT_EQ(Log(), "a:modified:H,a:modified:Hi,a:modified:Hi!");
+}
+
+// One step of an editing sequence: a key (with a modifier held), typed text, or the Back key.
+struct Step {
+    enum Kind { kKey, kText, kBack } kind;
+    UINT vk = 0, modifier = 0;
+    std::u16string text;
+};
+Step K(UINT vk, UINT modifier = 0) {
+    return Step{Step::kKey, vk, modifier, {}};
+}
+Step T(std::u16string text) {
+    return Step{Step::kText, 0, 0, std::move(text)};
+}
+Step BackKey() {
+    return Step{Step::kBack, 0, 0, {}};
+}
+
+struct EditCase {
+    const char* name;
+    const char* box; // markup of the box "a" (single line) or "m" (multi-line)
+    std::vector<Step> steps;
+    const char* value;
+    int caret;
+    int selectionStart, selectionLength; // -1: no selection
+    int beeps;
+};
+
+// Each sequence starts with a tap at the right end of the box: the caret stands after the value.
+TEST_F(InputBoxTest, EditingSequences) {
+    const std::vector<EditCase> cases = {
+        {"typing inserts at the caret", R"(<input id="a"/>)", {T(u"abc")}, "abc", 3, -1, 0, 0},
+        {"keys type their characters", R"(<input id="a"/>)", {K('X', VK_SHIFT), K('Y'), K('1'), K(VK_SPACE)}, "Xy1 ", 4, -1, 0, 0},
+        {"Backspace removes the character before the caret", R"(<input id="a" value="abc"/>)", {K(VK_BACK)}, "ab", 2, -1, 0, 0},
+        {"Backspace at the start beeps", R"(<input id="a" value="abc"/>)", {K(VK_HOME), K(VK_BACK)}, "abc", 0, -1, 0, 1},
+        {"Delete removes the character after the caret", R"(<input id="a" value="abc"/>)", {K(VK_HOME), K(VK_DELETE)}, "bc", 0, -1, 0, 0},
+        {"Delete at the end beeps", R"(<input id="a" value="abc"/>)", {K(VK_DELETE)}, "abc", 3, -1, 0, 1},
+        {"arrows move the caret", R"(<input id="a" value="abc"/>)", {K(VK_LEFT), K(VK_LEFT), T(u"X")}, "aXbc", 2, -1, 0, 0},
+        {"Right at the end stays", R"(<input id="a" value="abc"/>)", {K(VK_RIGHT), T(u"X")}, "abcX", 4, -1, 0, 0},
+        {"Home and End", R"(<input id="a" value="abc"/>)", {K(VK_HOME), T(u"X"), K(VK_END), T(u"Y")}, "XabcY", 5, -1, 0, 0},
+        {"Shift+Left selects backwards", R"(<input id="a" value="abc"/>)", {K(VK_LEFT, VK_SHIFT), K(VK_LEFT, VK_SHIFT)}, "abc", 1, 1, 2, 0},
+        {"typing replaces the selection", R"(<input id="a" value="abc"/>)", {K(VK_LEFT, VK_SHIFT), K(VK_LEFT, VK_SHIFT), T(u"Z")}, "aZ", 2, -1, 0, 0},
+        {"Left collapses a selection to its start", R"(<input id="a" value="abc"/>)", {K(VK_LEFT, VK_SHIFT), K(VK_LEFT, VK_SHIFT), K(VK_LEFT)}, "abc", 1, -1, 0, 0},
+        {"Right collapses a selection to its end", R"(<input id="a" value="abc"/>)", {K(VK_LEFT, VK_SHIFT), K(VK_LEFT, VK_SHIFT), K(VK_RIGHT)}, "abc", 3, -1, 0, 0},
+        {"Shift+Left then Shift+Right selects nothing", R"(<input id="a" value="abc"/>)", {K(VK_LEFT, VK_SHIFT), K(VK_RIGHT, VK_SHIFT)}, "abc", 3, -1, 0, 0},
+        {"Shift+Home selects to the start", R"(<input id="a" value="abc"/>)", {K(VK_HOME, VK_SHIFT), K(VK_BACK)}, "<null>", 0, -1, 0, 0},
+        {"Shift+End extends from column 2 of 10 by 8", R"(<input id="a" value="0123456789"/>)", {K(VK_HOME), K(VK_RIGHT), K(VK_RIGHT), K(VK_END, VK_SHIFT)}, "0123456789", 10, 2, 8, 0},
+        {"Ctrl+A selects all", R"(<input id="a" value="abc"/>)", {K('A', VK_CONTROL), T(u"Q")}, "Q", 1, -1, 0, 0},
+        {"maximum length refuses what does not fit", R"(<input id="a" value="ab" maxlength="3"/>)", {T(u"c"), T(u"d")}, "abc", 3, -1, 0, 1},
+        {"password values are kept as typed", R"(<input id="a" password="true"/>)", {T(u"pw")}, "pw", 2, -1, 0, 0},
+        {"Return, Tab and Escape type nothing in one line", R"(<input id="a" value="ab"/>)", {K(VK_RETURN), T(u"\r\t\x1b")}, "ab", 2, -1, 0, 0},
+        {"control characters and NUL are not text", R"(<input id="a" value="ab"/>)", {K('Z', VK_CONTROL), T(std::u16string(1, u'\0')), T(u"\x02\x7f")}, "ab", 2, -1, 0, 0},
+        {"the Back key deletes before the caret", R"(<input id="a" value="abc"/>)", {BackKey()}, "ab", 2, -1, 0, 0},
+        {"non-ASCII text", R"(<input id="a"/>)", {T(u"caf\u00e9 \u041f\u0440\u0438")}, "caf\\u00E9 \\u041F\\u0440\\u0438", 8, -1, 0, 0},
+        {"a surrogate pair is one character", R"(<input id="a" value="x"/>)", {T(u"\U0001F600"), K(VK_LEFT), T(u"y")}, "xy\\uD83D\\uDE00", 2, -1, 0, 0},
+        {"Backspace removes a whole pair", R"(<input id="a" value="x"/>)", {T(u"\U0001F600"), K(VK_BACK)}, "x", 1, -1, 0, 0},
+        {"a lone surrogate is not typed", R"(<input id="a" value="x"/>)", {T(u"\xDE00"), T(u"\xD83D"), T(u"y")}, "xy", 2, -1, 0, 0},
+        {"Return starts a new line in a multi-line box", R"(<input id="m" multiline="true" wordwrap="true"/>)", {T(u"ab"), K(VK_RETURN), T(u"cd")}, "ab\ncd", 5, -1, 0, 0},
+        {"Up goes to the line above", R"(<input id="m" multiline="true" wordwrap="true"/>)", {T(u"ab"), K(VK_RETURN), T(u"cd"), K(VK_UP), T(u"X")}, "abX\ncd", 3, -1, 0, 0},
+        {"Left at a line's start goes before the line break", R"(<input id="m" multiline="true" wordwrap="true" value="ab&#10;cd"/>)", {K(VK_DOWN), K(VK_HOME), K(VK_LEFT), T(u"X")}, "abX\ncd", 3, -1, 0, 0},
+        {"Backspace joins the lines", R"(<input id="m" multiline="true" wordwrap="true" value="ab"/>)", {K(VK_RETURN), K(VK_BACK), T(u"c")}, "abc", 3, -1, 0, 0},
+        {"multi-line without wrap keeps one line", R"(<input id="a" multiline="true"/>)", {T(u"ab"), K(VK_RETURN), K(VK_UP), T(u"c")}, "abc", 3, -1, 0, 0},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Open(c.box));
+        oxInputBox* box = Box(u"a") ? Box(u"a") : Box(u"m");
+        ASSERT_NE(box, nullptr);
+        Tap(box, box->GetBoxRect().width - 2, 5);
+        ASSERT_EQ(oxInputBox::GetFocusedInputBox(), box);
+        platform::ResetBeepCount();
+        for (const Step& s : c.steps) {
+            if (s.kind == Step::kKey)
+                Key(s.vk, s.modifier);
+            else if (s.kind == Step::kText)
+                Type(s.text);
+            else {
+                platform::headless::Back();
+                platform::headless::RunUntilIdle();
+            }
+        }
+        EXPECT_EQ(Value(box), c.value);
+        EXPECT_EQ(box->GetCaretPos(), c.caret);
+        int32_t start = -1, length = 0;
+        if (box->HasSelection()) box->GetSelectionRange(&start, &length);
+        EXPECT_EQ(start, c.selectionStart);
+        if (c.selectionStart >= 0) {
+            EXPECT_EQ(length, c.selectionLength);
+        }
+        EXPECT_EQ(platform::GetBeepCount(), c.beeps);
+        scene->Close(true);
+        platform::headless::RunUntilIdle();
+        scene = nullptr;
+    }
+}
+
+TEST_F(InputBoxTest, ChangeEventsComeInTheOrderOfTheEdits) {
+    ASSERT_TRUE(Open(R"(<input id="a" value="abc" maxlength="3"/>)"));
+    oxInputBox* a = Box(u"a");
+    Tap(a, a->GetBoxRect().width - 2, 5);
+    ClearLog();
+    // Typing over a selection deletes it first, then inserts; a full box refuses and says so.
+    Key(VK_LEFT, VK_SHIFT);
+    Key(VK_LEFT, VK_SHIFT);
+    Type(u"Z");
+    Type(u"Q");
+    Key(VK_BACK);
+    Type(u"QR");
+    EXPECT_EQ(Log(), "a:modified:a,a:modified:aZ,a:modified:aZQ,a:modified:aZ,a:modified:aZQ,a:invalidInput:aZQ");
+    EXPECT_EQ(platform::GetBeepCount(), 1);
+}
+
+// Puts text on the clipboard as another program would.
+void PutOnClipboard(const std::u16string& text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    auto* block = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, (text.size() + 1) * sizeof(WCHAR)));
+    ASSERT_NE(block, nullptr);
+    std::copy(text.begin(), text.end(), block);
+    block[text.size()] = 0;
+    ASSERT_TRUE(SetClipboardData(CF_UNICODETEXT, block));
+    CloseClipboard();
+}
+
+std::u16string ClipboardText() {
+    std::u16string out = u"<none>";
+    if (!OpenClipboard(nullptr)) return u"<busy>";
+    if (auto* text = static_cast<const WCHAR*>(GetClipboardData(CF_UNICODETEXT))) out = text;
+    CloseClipboard();
+    return out;
+}
+
+TEST_F(InputBoxTest, CutCopyAndPasteGoThroughTheClipboard) {
+    ASSERT_TRUE(Open(R"(<input id="a" value="abc"/><input id="b" password="true" value="secret"/>)"));
+    oxInputBox* a = Box(u"a");
+    Tap(a, a->GetBoxRect().width - 2, 5);
+    Key(VK_LEFT, VK_SHIFT);
+    Key(VK_LEFT, VK_SHIFT);
+    Key('C', VK_CONTROL);
+    EXPECT_EQ(ClipboardText(), u"bc");
+    EXPECT_EQ(Value(a), "abc") << "copying leaves the value";
+    Key(VK_END);
+    Key('V', VK_CONTROL);
+    EXPECT_EQ(Value(a), "abcbc");
+    EXPECT_EQ(a->GetCaretPos(), 5);
+    Key('A', VK_CONTROL);
+    Key('X', VK_CONTROL);
+    EXPECT_EQ(Value(a), "<null>");
+    EXPECT_EQ(ClipboardText(), u"abcbc");
+
+    // Text from elsewhere comes in as one line: breaks and tabs become spaces, a lone surrogate
+    // becomes the replacement character, other control characters go, and a NUL ends it.
+    PutOnClipboard(std::u16string(u"x\r\ny\tz\x01\xD800!") + u'\0' + u"gone");
+    Key('V', VK_CONTROL);
+    EXPECT_EQ(Value(a), "x y z\\uFFFD!");
+
+    // A password is not copied: the box beeps and the clipboard keeps what it had.
+    oxInputBox* b = Box(u"b");
+    Tap(b, 2, 5);
+    ASSERT_EQ(oxInputBox::GetFocusedInputBox(), b);
+    platform::ResetBeepCount();
+    Key('A', VK_CONTROL);
+    Key('C', VK_CONTROL);
+    EXPECT_EQ(platform::GetBeepCount(), 1);
+    EXPECT_EQ(ClipboardText(), std::u16string(u"x\r\ny\tz\x01\xD800!"));
+}
+
+TEST_F(InputBoxTest, PastingAMegabyteKeepsTheMaximumLength) {
+    ASSERT_TRUE(Open(R"(<input id="a" maxlength="100"/><input id="b" value="x" maxlength="100"/><input id="m"
+        multiline="true" wordwrap="true"/>)"));
+    std::u16string big(1 << 20, u'w');
+    for (size_t i = 7; i < big.size(); i += 8)
+        big[i] = u' ';
+    PutOnClipboard(big);
+    // Into an empty box the paste is cut to the limit; into a box with text it is refused.
+    oxInputBox* a = Box(u"a");
+    Tap(a, 2, 5);
+    Key('V', VK_CONTROL);
+    EXPECT_EQ(Value(a), Narrow(big.substr(0, 100)));
+    EXPECT_EQ(a->GetCaretPos(), 100);
+    oxInputBox* b = Box(u"b");
+    Tap(b, 2, 5);
+    ClearLog();
+    Key('V', VK_CONTROL);
+    EXPECT_EQ(Value(b), "x");
+    EXPECT_EQ(Log(), "b:invalidInput:x");
+    // Without a limit the whole megabyte goes in, and the wrapped box lays it out line by line.
+    oxInputBox* m = Box(u"m");
+    Tap(m, 2, 5);
+    Key('V', VK_CONTROL);
+    const WCHAR* value = m->GetAttribute(kAtomValue);
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(std::u16string(value).size(), big.size());
+    EXPECT_GT(m->GetLineCount(), 1000);
+    EXPECT_EQ(m->GetCaretPos(), int(big.size()));
+    Key(VK_BACK);
+    EXPECT_EQ(std::u16string(m->GetAttribute(kAtomValue)).size(), big.size() - 1);
+}
+
+uint32_t ScreenAt(int x, int y) {
+    std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{x, y, x + 1, y + 1});
+    return px.empty() ? 0 : px[0] & 0xFFFFFF;
+}
+
+TEST_F(InputBoxTest, TheCaretBlinksWhereTheMeasuredTextEnds) {
+    ASSERT_TRUE(Open(R"(<input id="a"/>)"));
+    oxInputBox* a = Box(u"a");
+    Tap(a, 2, 5);
+    Type(u"abc");
+    // Measured apart from the box: the caret stands after the advance of "abc".
+    const int width = oxTextBox::MeasureText(u"abc", 3, a->GetFont()).cx;
+    const POINT caret = On(a, a->GetContentRect().x + width, a->GetContentRect().y + 8);
+    EXPECT_EQ(a->GetCaretPoint().x, width);
+    EXPECT_EQ(ScreenAt(caret.x, caret.y), 0x000000u) << "shown after typing";
+    EXPECT_EQ(ScreenAt(caret.x + 2, caret.y), 0xFFFFFFu) << "one pixel wide";
+    platform::headless::AdvanceAndRun(GetCaretBlinkTime());
+    EXPECT_FALSE(a->IsCaretVisible());
+    EXPECT_EQ(ScreenAt(caret.x, caret.y), 0xFFFFFFu) << "hidden after one period";
+    platform::headless::AdvanceAndRun(GetCaretBlinkTime());
+    EXPECT_EQ(ScreenAt(caret.x, caret.y), 0x000000u) << "shown again";
+    // Typing shows it at once, wherever the blink was.
+    platform::headless::AdvanceAndRun(GetCaretBlinkTime());
+    Type(u"d");
+    EXPECT_TRUE(a->IsCaretVisible());
+}
+
+TEST_F(InputBoxTest, TheInputMethodComposesIntoTheBox) {
+    ASSERT_TRUE(Open(R"(<input id="a" value="x"/>)"));
+    oxInputBox* a = Box(u"a");
+    Tap(a, a->GetBoxRect().width - 2, 5);
+    platform::input::CompositionStart();
+    platform::input::Composition(u"ni", false);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Value(a), "xni");
+    int32_t start = -1, length = 0;
+    ASSERT_TRUE(a->HasSelection()) << "the composition stands selected";
+    a->GetSelectionRange(&start, &length);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(length, 2);
+    platform::input::Composition(u"\u4f60", true);
+    platform::input::CompositionEnd();
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Value(a), "x\\u4F60");
+    EXPECT_FALSE(a->HasSelection());
+    EXPECT_EQ(a->GetCaretPos(), 2);
+}
+
+TEST_F(InputBoxTest, FocusOpensTheInputPanelAndTakesTheBackKeyOnce) {
+    ASSERT_TRUE(Open(R"(<input id="a" value="one"/><input id="b" value="two"/><input id="c" disabled="true"/>)"));
+    oxInputBox* a = Box(u"a");
+    oxInputBox* b = Box(u"b");
+    auto* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
+    ASSERT_TRUE(window && window->GetFrame());
+    HWND bar = SHFindMenuBar(window->GetFrame()->GetWindow());
+    ASSERT_NE(bar, nullptr);
+    SIPINFO sip{};
+    sip.cbSize = sizeof sip;
+
+    // A tap opens the input method (the soft keyboard) as focus by Tab does.
+    Tap(a, 2, 5);
+    EXPECT_TRUE(ImmGetOpenStatus(ImmGetContext(window->GetFrame()->GetWindow())));
+    ASSERT_TRUE(SipGetInfo(&sip));
+    EXPECT_TRUE(sip.fdwFlags & SIPF_ON);
+    EXPECT_EQ(platform::shell::GetKeyOverride(bar, VK_TBACK), DWORD(SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+
+    // Tab moves the focus once, to the next box, which selects all.
+    Key(VK_TAB);
+    EXPECT_EQ(oxInputBox::GetFocusedInputBox(), b);
+    EXPECT_EQ(scene->GetFocusedBox(), b);
+    ASSERT_TRUE(b->HasSelection());
+    int32_t start = -1, length = 0;
+    b->GetSelectionRange(&start, &length);
+    EXPECT_EQ(length, 3);
+    EXPECT_FALSE(a->HasSelection());
+
+    // A disabled box takes neither the focus nor the caret.
+    oxInputBox* c = Box(u"c");
+    Tap(c, 2, 5);
+    EXPECT_NE(oxInputBox::GetFocusedInputBox(), c);
+    Type(u"z");
+    EXPECT_EQ(Value(c), "<null>");
+
+    // Away from every input box the input method closes and the Back key is the menu bar's again.
+    scene->SetFocusedBox(nullptr);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(oxInputBox::GetFocusedInputBox(), nullptr);
+    EXPECT_FALSE(ImmGetOpenStatus(ImmGetContext(window->GetFrame()->GetWindow())));
+    ASSERT_TRUE(SipGetInfo(&sip));
+    EXPECT_FALSE(sip.fdwFlags & SIPF_ON);
+    EXPECT_EQ(platform::shell::GetKeyOverride(bar, VK_TBACK), 0u);
 }
 
 } // namespace
