@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
+#include "platform/backend/sdl.h"
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
 #include "platform/win/beep.h"
@@ -25,6 +28,10 @@
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
 #include "toolkit/widgets/scene_frame.h"
+
+#ifdef TANDU_HAVE_SDL
+#include <SDL.h>
+#endif
 
 namespace {
 
@@ -82,6 +89,7 @@ protected:
         platform::ime::Reset();
     }
     void TearDown() override {
+        if (platform::sdl::IsRunning()) platform::sdl::Stop();
         platform::clipboard::Reset();
         platform::ime::Reset();
         WindowedAppTest::TearDown();
@@ -443,5 +451,90 @@ TEST_F(InputBoxTest, FocusOpensTheInputPanelAndTakesTheBackKeyOnce) {
     EXPECT_FALSE(sip.fdwFlags & SIPF_ON);
     EXPECT_EQ(platform::shell::GetKeyOverride(bar, VK_TBACK), 0u);
 }
+
+#ifdef TANDU_HAVE_SDL
+void Push(SDL_Event e) {
+    ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+}
+
+void PushText(const char* utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
+    Push(e);
+}
+
+void PushEditing(const char* utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTEDITING;
+    std::snprintf(e.edit.text, sizeof e.edit.text, "%s", utf8);
+    Push(e);
+}
+
+void PushKey(SDL_Keycode key, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = key;
+    Push(e);
+}
+
+void PushButton(int x, int y, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = x, e.button.y = y;
+    Push(e);
+}
+
+// The SDL window under the dummy video driver: a tap, typed text, a key that also types its
+// letter, composition and the clipboard all come through SDL's own event queue.
+TEST_F(InputBoxTest, TypingIntoAnSdlWindowGoesThroughItsTextEvents) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (!platform::sdl::Start()) GTEST_SKIP() << "no SDL video driver";
+    ASSERT_TRUE(Open(R"(<input id="a"/>)"));
+    oxInputBox* a = Box(u"a");
+    const POINT at = On(a, 2, 5);
+    PushButton(at.x, at.y, true);
+    PushButton(at.x, at.y, false);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(oxInputBox::GetFocusedInputBox(), a);
+
+    // A key that types a letter gives its key events and the text event its character, once.
+    PushKey(SDLK_h, true);
+    PushText("h");
+    PushKey(SDLK_h, false);
+    PushText("\xC3\xA9llo \xF0\x9F\x98\x80"); // "éllo 😀"
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Value(a), "h\\u00E9llo \\uD83D\\uDE00");
+    PushKey(SDLK_BACKSPACE, true);
+    PushKey(SDLK_BACKSPACE, false);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Value(a), "h\\u00E9llo ");
+
+    // An input method's editing shows selected in the box until its text is committed.
+    PushEditing("ni");
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Value(a), "h\\u00E9llo ni");
+    EXPECT_TRUE(a->HasSelection());
+    PushText("\xE4\xBD\xA0"); // 你
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Value(a), "h\\u00E9llo \\u4F60");
+    EXPECT_FALSE(a->HasSelection());
+
+    // Ctrl+A, Ctrl+C: the desktop's clipboard has the text.
+    for (SDL_Keycode k : {SDLK_a, SDLK_c}) {
+        PushKey(SDLK_LCTRL, true);
+        PushKey(k, true);
+        PushKey(k, false);
+        PushKey(SDLK_LCTRL, false);
+    }
+    platform::headless::RunUntilIdle();
+    char* copied = SDL_GetClipboardText();
+    EXPECT_STREQ(copied, "h\xC3\xA9llo \xE4\xBD\xA0");
+    SDL_free(copied);
+}
+#endif
 
 } // namespace
