@@ -409,7 +409,7 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             } else {
                 deliver = RoutePointer(in, &routed, &activate);
             }
-        } else if (in.kind != RawInput::kKey) {
+        } else if (in.kind == RawInput::kSoftKey || in.kind == RawInput::kBack) {
             switch (platform::shell::RouteShellKey(in.code, in.down, GetActiveWindow(), &routed)) {
             case platform::shell::ShellKey::kPassOn:
                 asKey = true;

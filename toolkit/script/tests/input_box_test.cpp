@@ -359,6 +359,44 @@ TEST_F(InputBoxTest, PastingAMegabyteKeepsTheMaximumLength) {
     EXPECT_EQ(std::u16string(m->GetAttribute(kAtomValue)).size(), big.size() - 1);
 }
 
+TEST_F(InputBoxTest, WrappedLinesBreakAfterSpacesAndHyphensAndLongWordsBeforeTheFirstCharacterThatDoesNotFit) {
+    ASSERT_TRUE(Open(R"(<input id="m" multiline="true" wordwrap="true"
+        value="aaa bbb-ccc dddddddddddddddddddddddddddddd e"/>)"));
+    oxInputBox* m = Box(u"m");
+    ASSERT_NE(m, nullptr);
+    const std::u16string value = m->GetAttribute(kAtomValue);
+    HFONT font = m->GetFont();
+    const int available = m->GetContentRect().width - oxTextBox::MeasureText(u"M", 1, font).cx;
+    ASSERT_GT(m->GetLineCount(), 3);
+    int start = 0;
+    for (int line = 0; line < m->GetLineCount(); ++line) {
+        SCOPED_TRACE(line);
+        const int length = m->GetLineLength(line);
+        ASSERT_GT(length, 0);
+        const std::u16string text = value.substr(size_t(start), size_t(length));
+        start += length;
+        if (line + 1 == m->GetLineCount()) break;
+        const WCHAR last = text.back();
+        if (last == u' ' || last == u'-') continue;
+        // A word too long for a line breaks one character before the first that does not fit.
+        EXPECT_LT(oxTextBox::MeasureText(text.c_str(), length, font).cx, available) << Narrow(text);
+        const std::u16string more = value.substr(size_t(start - length), size_t(length + 1));
+        EXPECT_GE(oxTextBox::MeasureText(more.c_str(), length + 1, font).cx, available) << Narrow(more);
+    }
+    EXPECT_EQ(start, int(value.size())) << "the lines cover the value without gaps";
+
+    // Right at the end of a wrapped line goes to the start of the next at the same offset.
+    Tap(m, 2, 5);
+    const int first = m->GetLineLength(0);
+    m->SetCaretPos(first - 1);
+    Key(VK_RIGHT);
+    EXPECT_EQ(m->GetCaretPos(), first);
+    EXPECT_EQ(m->GetLineFromPos(-1), 0);
+    Key(VK_RIGHT);
+    EXPECT_EQ(m->GetCaretPos(), first);
+    EXPECT_EQ(m->GetLineFromPos(-1), 1);
+}
+
 uint32_t ScreenAt(int x, int y) {
     std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{x, y, x + 1, y + 1});
     return px.empty() ? 0 : px[0] & 0xFFFFFF;
