@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -98,12 +99,16 @@ protected:
     oxRuntime* runtime() const { return app->GetShell()->GetRuntime(); }
     // Opens a scene of the given boxes with the logging script.
     oxScene* Open(const std::string& body) {
-        const std::string name = "input_box_test.box", js = "input_box_test.js";
+        // Tests of this binary run side by side: each writes files of its own name.
+        const std::string stem = std::string("input_box_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::string name = stem + ".box", js = stem + ".js";
         std::ofstream(resources / js) << kScript;
         std::ofstream(resources / name) << kHead << body << "<script language=\"javascript\" src=\"" << js
                                         << "\"/></vbox>";
-        written.push_back(name);
-        written.push_back(js);
+        if (std::find(written.begin(), written.end(), name) == written.end()) {
+            written.push_back(name);
+            written.push_back(js);
+        }
         const std::u16string uri(name.begin(), name.end());
         scene = runtime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
         platform::headless::RunUntilIdle();
