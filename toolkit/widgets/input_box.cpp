@@ -38,10 +38,26 @@ bool IsLow(WCHAR c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-// The blink entries by box, so that one restart replaces the other.
-std::map<const oxBox*, oxTimerEntry*>& BlinkEntries() {
-    static std::map<const oxBox*, oxTimerEntry*> entries;
-    return entries;
+// What a blink entry calls: the box's blink. Entries hold it rather than the box, so that stopping
+// the blink cancels no other timer of the box and never touches an entry the queue may have freed.
+class BlinkTarget final : public oxReferenced {
+public:
+    explicit BlinkTarget(oxInputBox* box) : box_(box) {}
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    void OnTimer(oxTimerEntry* entry) override {
+        (void)entry;
+        box_->Blink();
+    }
+
+private:
+    oxInputBox* box_;
+};
+
+// The blink of each box that blinks, so that a restart replaces it.
+std::map<const oxBox*, std::unique_ptr<BlinkTarget>>& Blinks() {
+    static std::map<const oxBox*, std::unique_ptr<BlinkTarget>> blinks;
+    return blinks;
 }
 
 // A style length as a number; 0 for a keyword such as `auto` or an absent value.
@@ -680,23 +696,24 @@ void oxInputBox::RestartBlink() {
     StopBlink();
     oxTimerQueue* queue = oxTimerQueue::Instance();
     if (blinkPeriod_ == 0 || !queue) return;
-    oxTimerEntry* entry = oxTimerEntry::Create();
+    auto target = std::unique_ptr<BlinkTarget>(new (std::nothrow) BlinkTarget(this));
+    oxTimerEntry* entry = target ? oxTimerEntry::Create() : nullptr;
     if (!entry) return;
-    entry->StartRepeating(blinkPeriod_, this);
-    BlinkEntries()[this] = entry;
+    entry->StartRepeating(blinkPeriod_, target.get());
+    Blinks()[this] = std::move(target);
 }
 
 void oxInputBox::StopBlink() {
-    auto& entries = BlinkEntries();
-    auto it = entries.find(this);
-    if (it == entries.end()) return;
-    // The queue drops a cancelled entry when it next comes due.
-    it->second->Cancel();
-    entries.erase(it);
+    auto& blinks = Blinks();
+    auto it = blinks.find(this);
+    if (it == blinks.end()) return;
+    // The queue drops a cancelled entry when it next comes due; a queue that is gone took its
+    // entries with it.
+    if (oxTimerQueue* queue = oxTimerQueue::Instance()) queue->RemoveByTarget(it->second.get());
+    blinks.erase(it);
 }
 
-void oxInputBox::OnTimer(oxTimerEntry* entry) {
-    (void)entry;
+void oxInputBox::Blink() {
     if (focused_ != this) return;
     if (IsInert())
         caretVisible_ = false;

@@ -13,7 +13,6 @@
 #include "platform/win/message_queue.h"
 #include "toolkit/widgets/text_box.h"
 
-class oxTimerEntry;
 
 class oxInputBox : public oxTextBox {
 public:
@@ -36,7 +35,6 @@ public:
     void SetFocused(bool value, bool keepFrameFocus, bool quiet) override;
     oxPoint GetIntrinsicSize() override;
     void SetValue(const WCHAR* text) override;
-    void OnTimer(oxTimerEntry* entry) override;
     int32_t HandleEvent(oxEvent* event) override;
 
     // Text operations.
@@ -78,6 +76,8 @@ public:
     oxPoint GetCaretPoint();
     // The blink starts over with the caret shown.
     void RestartBlink();
+    // One blink: the caret of the focused box shows or hides.
+    void Blink();
     // Refuses input: neither focused nor editable (disabled, or taking no focus).
     bool IsInert() const;
 
