@@ -429,6 +429,37 @@ TEST_F(InputBoxTest, TheCaretBlinksWhereTheMeasuredTextEnds) {
     EXPECT_TRUE(a->IsCaretVisible());
 }
 
+TEST_F(InputBoxTest, APasswordShowsAStarForEachCharacter) {
+    ASSERT_TRUE(Open(R"(<input id="a" password="true" value="ab"/><input id="b" value="**"/>)"));
+    scene->SetFocusedBox(nullptr);
+    platform::headless::RunUntilIdle();
+    oxInputBox* a = Box(u"a");
+    oxInputBox* b = Box(u"b");
+    const POINT pa = On(a, 0, 0), pb = On(b, 0, 0);
+    const int w = a->GetBoxRect().width, h = a->GetBoxRect().height;
+    const std::vector<uint32_t> stars = platform::headless::ReadScreen(RECT{pa.x, pa.y, pa.x + w, pa.y + h});
+    const std::vector<uint32_t> text = platform::headless::ReadScreen(RECT{pb.x, pb.y, pb.x + w, pb.y + h});
+    EXPECT_EQ(stars, text);
+    EXPECT_NE(std::count(stars.begin(), stars.end(), 0xFFFFFFu), int(stars.size())) << "something is drawn";
+    EXPECT_EQ(Value(a), "ab");
+}
+
+TEST_F(InputBoxTest, ALoneSurrogateInTheValueIsEditedAsOneUnit) {
+    ASSERT_TRUE(Open(R"(<input id="a"/>)"));
+    oxInputBox* a = Box(u"a");
+    a->SetValue(u"x\xD800y\xDC00");
+    Tap(a, a->GetBoxRect().width - 2, 5);
+    EXPECT_EQ(a->GetCaretPos(), 4);
+    Key(VK_LEFT);
+    Key(VK_LEFT);
+    EXPECT_EQ(a->GetCaretPos(), 2);
+    Key(VK_BACK);
+    EXPECT_EQ(Value(a), "xy\\uDC00");
+    Key(VK_END);
+    Key(VK_BACK);
+    EXPECT_EQ(Value(a), "xy");
+}
+
 TEST_F(InputBoxTest, TheInputMethodComposesIntoTheBox) {
     ASSERT_TRUE(Open(R"(<input id="a" value="x"/>)"));
     oxInputBox* a = Box(u"a");
