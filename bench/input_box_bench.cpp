@@ -42,8 +42,8 @@ void BM_KeystrokeInAThousandCharacterInputBox(benchmark::State& state) {
            "fontSize=\"13\" textColor=\"#ff000000\" width=\"440\" height=\"24\"/></r:library>"
            "<input id=\"i\" value=\""
         << value << "\"/></vbox>";
-    oxScene* scene =
-        app->GetShell()->GetRuntime()->OpenSceneSimple(u"input_box_bench.box", nullptr, nullptr, nullptr, nullptr, false);
+    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"input_box_bench.box", nullptr, nullptr, nullptr,
+                                                                    nullptr, false);
     platform::headless::RunUntilIdle();
     auto* box = scene ? dynamic_cast<oxInputBox*>(scene->GetBoxById(oxAtoms::Find(u"i"), false)) : nullptr;
     auto* window = scene ? dynamic_cast<oxSceneFrame*>(scene->GetWindow()) : nullptr;

@@ -6,8 +6,8 @@
 #include "platform/backend/headless_input.h"
 #include "platform/shell/input_panel.h"
 #include "platform/shell/task_bar.h"
-#include "platform/win/ime.h"
 #include "platform/tests/message_log.h"
+#include "platform/win/ime.h"
 #include "platform/win/screen.h"
 
 namespace {
@@ -268,7 +268,8 @@ namespace {
 std::vector<std::string> TextOf(HWND hwnd) {
     std::vector<std::string> out;
     for (const Logged& l : test::messageLog)
-        if (l.hwnd == hwnd && (l.message == WM_CHAR || (l.message >= WM_IME_STARTCOMPOSITION && l.message <= WM_IME_COMPOSITION)))
+        if (l.hwnd == hwnd &&
+            (l.message == WM_CHAR || (l.message >= WM_IME_STARTCOMPOSITION && l.message <= WM_IME_COMPOSITION)))
             out.push_back(std::to_string(l.message) + ":" + std::to_string(l.wParam) + ":" + std::to_string(l.lParam));
     return out;
 }

@@ -15,16 +15,45 @@ struct HICON__ {
 
 namespace {
 
+// clang-format off
 constexpr const char* kArrow[] = {
-    "X",          "XX",          "X.X",         "X..X",     "X...X",   "X....X",  "X.....X",
-    "X......X",   "X.......X",   "X........X",  "X.....XXXXX", "X..X..X", "X.X X..X", "XX  X..X",
-    "X    X..X",  "     X..X",   "      X..X",  "      X..X", "       XX",
+    "X",
+    "XX",
+    "X.X",
+    "X..X",
+    "X...X",
+    "X....X",
+    "X.....X",
+    "X......X",
+    "X.......X",
+    "X........X",
+    "X.....XXXXX",
+    "X..X..X",
+    "X.X X..X",
+    "XX  X..X",
+    "X    X..X",
+    "     X..X",
+    "      X..X",
+    "      X..X",
+    "       XX",
 };
 
 constexpr const char* kWait[] = {
-    "XXXXXXXXXXX", "X.........X", " X.......X ", "  X.....X  ", "   X...X   ", "    X.X    ", "     X     ",
-    "    X.X    ", "   X...X   ", "  X.....X  ", " X.......X ", "X.........X", "XXXXXXXXXXX",
+    "XXXXXXXXXXX",
+    "X.........X",
+    " X.......X ",
+    "  X.....X  ",
+    "   X...X   ",
+    "    X.X    ",
+    "     X     ",
+    "    X.X    ",
+    "   X...X   ",
+    "  X.....X  ",
+    " X.......X ",
+    "X.........X",
+    "XXXXXXXXXXX",
 };
+// clang-format on
 
 HICON__ arrow{kArrow, int(std::size(kArrow)), {0, 0}};
 HICON__ wait{kWait, int(std::size(kWait)), {5, 6}};

@@ -17,15 +17,16 @@ namespace {
 struct RawInput {
     enum Kind : uint8_t { kPointer, kKey, kSoftKey, kBack, kText };
     RawInput() = default;
-    RawInput(Kind k, bool d, UINT c, int r, POINT p, DWORD t) : kind(k), down(d), code(c), repeat(r), point(p), time(t) {}
+    RawInput(Kind k, bool d, UINT c, int r, POINT p, DWORD t)
+        : kind(k), down(d), code(c), repeat(r), point(p), time(t) {}
     Kind kind = kPointer;
     bool down = false;
     UINT code = 0; // the pointer message, the virtual key, or the message of typed text
     int repeat = 1;
     POINT point{0, 0};
     DWORD time = 0;
-    WPARAM wParam = 0;  // typed text: the character
-    LPARAM lParam = 0;  // typed text: the composition's parts
+    WPARAM wParam = 0;          // typed text: the character
+    LPARAM lParam = 0;          // typed text: the composition's parts
     std::u16string composition; // the string the input context answers while the message is handled
 };
 
@@ -458,7 +459,8 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             }
         }
         if (in.kind == RawInput::kPointer) SetCursorPos(in.point.x, in.point.y);
-        if (in.kind == RawInput::kText && in.code == WM_IME_COMPOSITION) platform::detail::SetCompositionString(in.composition);
+        if (in.kind == RawInput::kText && in.code == WM_IME_COMPOSITION)
+            platform::detail::SetCompositionString(in.composition);
         if (!deliver) {
             if (!remove) return false;
             continue; // nothing takes it: the next input may

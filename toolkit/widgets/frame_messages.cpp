@@ -165,7 +165,8 @@ LRESULT oxFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP:
         if (site) site->FlushChangeNotifications();
-        HandleMouseMessage(oxInputBox::MessageToEventAtom(message), MouseButton(message, wParam), PointOf(lParam), false);
+        HandleMouseMessage(oxInputBox::MessageToEventAtom(message), MouseButton(message, wParam), PointOf(lParam),
+                           false);
         break;
     case kMsgForwardedMouse: {
         const UINT forwarded = UINT(wParam);

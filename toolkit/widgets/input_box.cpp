@@ -96,7 +96,8 @@ void oxInputBox::ApplyRtlOrder() {
     oxBox::SetAttribute(kAtomPlaintext, u"true", true, false);
     SetStylePropertyText(kStyle_crop, u"none", 0);
     SetStylePropertyText(kStyle_hAlign, u"left", 0);
-    if (AttributeIsTrue(kAtomMultiline) && AttributeIsTrue(kAtomWordwrap)) SetStylePropertyText(kStyle_vAlign, u"top", 0);
+    if (AttributeIsTrue(kAtomMultiline) && AttributeIsTrue(kAtomWordwrap))
+        SetStylePropertyText(kStyle_vAlign, u"top", 0);
     oxBox::ApplyRtlOrder();
 }
 
@@ -257,7 +258,8 @@ void oxInputBox::RebuildLines() {
             // halving over the measured prefixes finds it, from one pass over the advances.
             int fit = 0;
             SIZE extent{};
-            if (!dc || !GetTextExtentExPointW(dc, v + i, r, std::max(0, available - 1), &fit, nullptr, &extent)) fit = 0;
+            if (!dc || !GetTextExtentExPointW(dc, v + i, r, std::max(0, available - 1), &fit, nullptr, &extent))
+                fit = 0;
             const int32_t upper = std::min(r, std::max(1, fit + 1));
             int32_t take = upper;
             if (!(hardBreak && upper == limit) && i + upper < n) {
@@ -656,7 +658,8 @@ void oxInputBox::PaintContent(oxCanvas* canvas) {
         int32_t y = 0;
         for (int32_t l = firstLine_; v && l <= firstLine_ + visibleLines_ && l < count; ++l) {
             const Line& line = (*lines_)[size_t(l)];
-            const int32_t drawn = line.length > 0 && v[line.start + line.length - 1] == u'\n' ? line.length - 1 : line.length;
+            const int32_t drawn =
+                line.length > 0 && v[line.start + line.length - 1] == u'\n' ? line.length - 1 : line.length;
             if (drawn > 0) DrawTextLine(canvas, font, v + line.start, drawn, 0, y, ink);
             y += line.size.cy ? line.size.cy : lineHeight;
         }

@@ -13,7 +13,6 @@
 #include "platform/win/message_queue.h"
 #include "toolkit/widgets/text_box.h"
 
-
 class oxInputBox : public oxTextBox {
 public:
     // A position: the column counts units within the line and may equal its length.

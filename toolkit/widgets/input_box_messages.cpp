@@ -88,8 +88,7 @@ void TypeCharacter(oxInputBox* box, WCHAR c) {
         return;
     case 13:
         // Return starts a new line where the box keeps lines; elsewhere it belongs to the scene.
-        if (box->KeepsLines())
-            box->ReplaceSelection(u"\n");
+        if (box->KeepsLines()) box->ReplaceSelection(u"\n");
         return;
     default:
         break;

@@ -17,12 +17,30 @@ TEST(InputBoxMessagesTest, WindowMessagesNameTheirEvents) {
         UINT message;
         oxAtom atom;
     } cases[] = {
-        {0x100, kAtomKeyDown},     {0x101, kAtomKeyUp},     {0x104, kAtomSysKeyDown},   {0x105, kAtomSysKeyUp},
-        {0x111, kAtomMenuCommand}, {0x200, kAtomMouseMove}, {0x201, kAtomMouseDown},    {0x204, kAtomMouseDown},
-        {0x207, kAtomMouseDown},   {0x20B, kAtomMouseDown}, {0x203, kAtomDoubleClick},  {0x202, kAtomMouseUp},
-        {0x205, kAtomMouseUp},     {0x208, kAtomMouseUp},   {0x20C, kAtomMouseUp},      {0x20A, kAtomMouseWheel},
-        {0x102, 0},                {0x103, 0},              {0x106, 0},                 {0x110, 0},
-        {0x206, 0},                {0x209, 0},              {0x20D, 0},                 {0x312, 0},
+        {0x100, kAtomKeyDown},
+        {0x101, kAtomKeyUp},
+        {0x104, kAtomSysKeyDown},
+        {0x105, kAtomSysKeyUp},
+        {0x111, kAtomMenuCommand},
+        {0x200, kAtomMouseMove},
+        {0x201, kAtomMouseDown},
+        {0x204, kAtomMouseDown},
+        {0x207, kAtomMouseDown},
+        {0x20B, kAtomMouseDown},
+        {0x203, kAtomDoubleClick},
+        {0x202, kAtomMouseUp},
+        {0x205, kAtomMouseUp},
+        {0x208, kAtomMouseUp},
+        {0x20C, kAtomMouseUp},
+        {0x20A, kAtomMouseWheel},
+        {0x102, 0},
+        {0x103, 0},
+        {0x106, 0},
+        {0x110, 0},
+        {0x206, 0},
+        {0x209, 0},
+        {0x20D, 0},
+        {0x312, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(oxInputBox::MessageToEventAtom(c.message), c.atom) << std::hex << c.message;
