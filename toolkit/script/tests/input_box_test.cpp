@@ -636,6 +636,18 @@ TEST_F(InputBoxTest, ALoneSurrogateInTheValueIsEditedAsOneUnit) {
     EXPECT_EQ(Value(a), "xy");
 }
 
+TEST_F(InputBoxTest, ATapInAPaddedBoxPutsTheCaretUnderTheStylus) {
+    ASSERT_TRUE(Open(R"(<r:library><r:style target="p" fontFamily="DejaVu Sans" fontSize="13" width="200" height="20"
+        paddingLeft="30"/></r:library><input id="p" value="abcdef"/>)"));
+    auto* p = dynamic_cast<oxInputBox*>(scene->GetBoxById(oxAtoms::Find(u"p"), false));
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->GetContentRect().x, 30);
+    // Just after the "c": the text starts where the content box does, inside the padding.
+    const int x = p->GetContentRect().x + oxTextBox::MeasureText(u"abc", 3, p->GetFont()).cx;
+    Tap(p, x, 5);
+    EXPECT_EQ(p->GetCaretPos(), 3);
+}
+
 TEST_F(InputBoxTest, TheInputMethodComposesIntoTheBox) {
     ASSERT_TRUE(Open(R"(<input id="a" value="x"/>)"));
     oxInputBox* a = Box(u"a");
