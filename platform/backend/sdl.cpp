@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/backend/headless.h"
+#include "platform/crt/wide.h"
+#include "platform/win/clipboard.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -113,6 +116,59 @@ bool HandleKey(const SDL_KeyboardEvent& e) {
     return true;
 }
 
+std::u16string Utf16(const char* utf8) {
+    const int length = int(std::strlen(utf8));
+    if (!length) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, length, nullptr, 0);
+    std::u16string out(size_t(n > 0 ? n : 0), u'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8, length, out.data(), n);
+    return out;
+}
+
+// An input method's text editing becomes a composition; text typed outside one, characters.
+bool composing = false;
+
+void HandleTextInput(const char* utf8) {
+    const std::u16string text = Utf16(utf8);
+    if (composing) {
+        input::Composition(text, true);
+        input::CompositionEnd();
+        composing = false;
+        return;
+    }
+    input::Text(text);
+}
+
+void HandleTextEditing(const char* utf8) {
+    const std::u16string text = Utf16(utf8);
+    if (text.empty()) {
+        // Given up: the composition ends with nothing.
+        if (composing) input::CompositionEnd();
+        composing = false;
+        return;
+    }
+    if (!composing) input::CompositionStart();
+    composing = true;
+    input::Composition(text, false);
+}
+
+bool SetClipboard(const std::string& utf8) {
+    return SDL_SetClipboardText(utf8.c_str()) == 0;
+}
+
+bool HasClipboard() {
+    return SDL_HasClipboardText() == SDL_TRUE;
+}
+
+std::string GetClipboard() {
+    char* text = SDL_GetClipboardText();
+    std::string out = text ? text : "";
+    SDL_free(text);
+    return out;
+}
+
+const clipboard::TextHooks clipboardHooks{SetClipboard, HasClipboard, GetClipboard};
+
 input::Button ButtonOf(Uint8 b) {
     return b == SDL_BUTTON_RIGHT    ? input::Button::Right
            : b == SDL_BUTTON_MIDDLE ? input::Button::Middle
@@ -152,6 +208,14 @@ bool HandleEvents() {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             posted = HandleKey(e.key) || posted;
+            break;
+        case SDL_TEXTINPUT:
+            HandleTextInput(e.text.text);
+            posted = true;
+            break;
+        case SDL_TEXTEDITING:
+            HandleTextEditing(e.edit.text);
+            posted = true;
             break;
         default:
             break;
@@ -202,6 +266,11 @@ bool Start() {
         xFd = ConnectionNumber(info.info.x11.display);
 #endif
     NoteScreenWrite(RECT{0, 0, c.width, c.height}, 0);
+    // Typed text comes as text events, so that input methods and composed characters work.
+    SDL_StartTextInput();
+    input::SetTextFromEvents(true);
+    composing = false;
+    clipboard::SetTextHooks(&clipboardHooks);
     headless::SetDisplayHooks(&hooks);
     Present();
     return true;
@@ -209,6 +278,9 @@ bool Start() {
 
 void Stop() {
     headless::SetDisplayHooks(nullptr);
+    clipboard::SetTextHooks(nullptr);
+    input::SetTextFromEvents(false);
+    if (window) SDL_StopTextInput();
     if (window) SDL_DestroyWindow(window);
     window = nullptr;
     xFd = -1;

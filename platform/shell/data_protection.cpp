@@ -82,15 +82,6 @@ std::string KeyFilePath() {
 }
 } // namespace platform::protection
 
-HLOCAL LocalAlloc(UINT, SIZE_T size) {
-    return std::calloc(1, size ? size : 1);
-}
-
-HLOCAL LocalFree(HLOCAL memory) {
-    std::free(memory);
-    return nullptr;
-}
-
 BOOL CryptProtectData(DATA_BLOB* in, LPCWSTR, DATA_BLOB*, void*, void*, DWORD, DATA_BLOB* out) {
     if (!in || !out || (in->cbData && !in->pbData)) return Fail(ERROR_INVALID_PARAMETER);
     out->cbData = 0;

@@ -5,17 +5,12 @@
 #include <string>
 
 #include "platform/types.h"
-
-using HLOCAL = void*;
+#include "platform/win/local_memory.h"
 
 struct DATA_BLOB {
     DWORD cbData;
     BYTE* pbData;
 };
-
-// Memory of the platform's own calls' outputs: LocalFree answers null when it freed.
-HLOCAL LocalAlloc(UINT flags, SIZE_T size);
-HLOCAL LocalFree(HLOCAL memory);
 
 // The output is allocated with LocalAlloc. Description, entropy, prompt and flags are not used.
 BOOL CryptProtectData(DATA_BLOB* in, LPCWSTR description, DATA_BLOB* entropy, void* reserved, void* prompt, DWORD flags,

@@ -1,7 +1,13 @@
 #include "platform/win/input.h"
 
+#include <string>
+#include <vector>
+
 #include "platform/backend/headless_input.h"
+#include "platform/shell/input_panel.h"
+#include "platform/shell/task_bar.h"
 #include "platform/tests/message_log.h"
+#include "platform/win/ime.h"
 #include "platform/win/screen.h"
 
 namespace {
@@ -255,3 +261,83 @@ TEST_F(InputTest, AutoRepeatedKeysCarryTheirCount) {
 }
 
 } // namespace
+
+namespace {
+
+// The characters and composition messages a window received, in order, as "message:wParam:lParam".
+std::vector<std::string> TextOf(HWND hwnd) {
+    std::vector<std::string> out;
+    for (const Logged& l : test::messageLog)
+        if (l.hwnd == hwnd &&
+            (l.message == WM_CHAR || (l.message >= WM_IME_STARTCOMPOSITION && l.message <= WM_IME_COMPOSITION)))
+            out.push_back(std::to_string(l.message) + ":" + std::to_string(l.wParam) + ":" + std::to_string(l.lParam));
+    return out;
+}
+
+} // namespace
+
+TEST_F(InputTest, TypedTextComesAsCharactersAndCompositionWithItsString) {
+    HWND a = Create(WS_POPUP | WS_VISIBLE, nullptr, u"a", {0, 0, 50, 50});
+    ASSERT_EQ(GetFocus(), a);
+    Clear();
+    // A character beyond the first plane is its two surrogates, the high one first.
+    platform::input::Text(u"\u00e9\U0001F600");
+    RunUntilIdle();
+    EXPECT_EQ(TextOf(a), (std::vector<std::string>{"258:233:1", "258:55357:1", "258:56832:1"}));
+
+    // The composition's string is the one of the message being handled, not the latest.
+    Clear();
+    std::vector<std::u16string> strings;
+    test::onMessage = [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT*) {
+        if (msg != WM_IME_COMPOSITION) return false;
+        HIMC context = ImmGetContext(hwnd);
+        WCHAR buffer[8] = {};
+        const LONG bytes = ImmGetCompositionStringW(context, GCS_COMPSTR, buffer, 6);
+        strings.push_back(std::u16string(buffer, size_t(bytes / 2)));
+        ImmReleaseContext(hwnd, context);
+        return false;
+    };
+    platform::input::CompositionStart();
+    platform::input::Composition(u"n", false);
+    platform::input::Composition(u"nihao", false);
+    platform::input::Composition(u"\u4f60", true);
+    platform::input::CompositionEnd();
+    RunUntilIdle();
+    test::onMessage = nullptr;
+    EXPECT_EQ(TextOf(a), (std::vector<std::string>{"269:0:0", "271:0:8", "271:0:8", "271:0:2056", "270:0:0"}));
+    EXPECT_EQ(strings, (std::vector<std::u16string>{u"n", u"nih", u"\u4f60"})) << "cut at the buffer, whole units";
+
+    // When a display delivers text as events, keys type only their control characters.
+    platform::input::SetTextFromEvents(true);
+    Clear();
+    platform::headless::Key('A');
+    platform::headless::Key('C', VK_CONTROL);
+    platform::headless::Key(VK_BACK);
+    platform::headless::Key(VK_SPACE);
+    RunUntilIdle();
+    platform::input::SetTextFromEvents(false);
+    EXPECT_EQ(TextOf(a), (std::vector<std::string>{"258:3:1", "258:8:1"}));
+}
+
+TEST_F(InputTest, TheInputMethodOpensAndClosesTheInputPanel) {
+    HWND a = Create(WS_POPUP | WS_VISIBLE, nullptr, u"a", {0, 0, 50, 50});
+    HIMC context = ImmGetContext(a);
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(ImmGetContext(nullptr), nullptr);
+    SIPINFO sip{};
+    sip.cbSize = sizeof sip;
+    ASSERT_TRUE(ImmSetOpenStatus(context, TRUE));
+    EXPECT_TRUE(ImmGetOpenStatus(context));
+    ASSERT_TRUE(SipGetInfo(&sip));
+    EXPECT_TRUE(sip.fdwFlags & SIPF_ON);
+    EXPECT_EQ(ImmEscapeW(nullptr, context, IME_ESC_SET_MODE, reinterpret_cast<void*>(intptr_t(2))), 1);
+    EXPECT_EQ(platform::ime::GetMode(), 2);
+    ASSERT_TRUE(ImmSetOpenStatus(context, FALSE));
+    ASSERT_TRUE(SipGetInfo(&sip));
+    EXPECT_FALSE(sip.fdwFlags & SIPF_ON);
+    ImmReleaseContext(a, context);
+    platform::ime::Reset();
+    // The panel and the chrome it brought go, with what they left to paint.
+    platform::shell::ResetShell();
+    RunUntilIdle();
+}

@@ -6,6 +6,7 @@
 
 #include "platform/shell/menu_bar.h"
 #include "platform/win/clock.h"
+#include "platform/win/ime.h"
 #include "platform/win/message_queue_internal.h"
 #include "platform/win/messages.h"
 #include "platform/win/sync.h"
@@ -14,12 +15,19 @@
 namespace {
 
 struct RawInput {
-    enum Kind : uint8_t { kPointer, kKey, kSoftKey, kBack } kind;
-    bool down;
-    UINT code; // the pointer message, or the virtual key
-    int repeat;
-    POINT point;
-    DWORD time;
+    enum Kind : uint8_t { kPointer, kKey, kSoftKey, kBack, kText };
+    RawInput() = default;
+    RawInput(Kind k, bool d, UINT c, int r, POINT p, DWORD t)
+        : kind(k), down(d), code(c), repeat(r), point(p), time(t) {}
+    Kind kind = kPointer;
+    bool down = false;
+    UINT code = 0; // the pointer message, the virtual key, or the message of typed text
+    int repeat = 1;
+    POINT point{0, 0};
+    DWORD time = 0;
+    WPARAM wParam = 0;          // typed text: the character
+    LPARAM lParam = 0;          // typed text: the composition's parts
+    std::u16string composition; // the string the input context answers while the message is handled
 };
 
 std::mutex inputMutex; // guards everything below
@@ -27,6 +35,8 @@ std::deque<RawInput> pending;
 BYTE asyncKeys[256];
 BYTE syncKeys[256];
 UINT doubleClickTime = 500;
+UINT caretBlinkTime = 500;
+bool textFromEvents = false;
 // Another key went down while Alt was held: its release is then a plain key-up.
 bool altCombined = false;
 // The last left press, for double clicks.
@@ -70,14 +80,22 @@ bool TranslateKey(UINT vk, LPARAM, bool system, WCHAR* ch) {
         shift = Held(syncKeys, VK_SHIFT);
         ctrl = Held(syncKeys, VK_CONTROL);
     }
+    bool fromEvents;
+    {
+        std::lock_guard lock(inputMutex);
+        fromEvents = textFromEvents;
+    }
     if (vk >= 'A' && vk <= 'Z') {
         if (ctrl && !system)
             *ch = WCHAR(vk - 'A' + 1);
+        else if (fromEvents)
+            return false;
         else
             *ch = WCHAR(shift && !system ? vk : vk - 'A' + 'a');
         return true;
     }
     if (ctrl && !system) return false;
+    if (fromEvents && vk != VK_BACK && vk != VK_TAB && vk != VK_RETURN && vk != VK_ESCAPE) return false;
     if (vk >= '0' && vk <= '9') {
         *ch = WCHAR(shift ? kShiftedDigits[vk - '0'] : vk);
         return true;
@@ -267,6 +285,17 @@ BOOL SetDoubleClickTime(UINT ms) {
     return TRUE;
 }
 
+UINT GetCaretBlinkTime() {
+    std::lock_guard lock(inputMutex);
+    return caretBlinkTime;
+}
+
+BOOL SetCaretBlinkTime(UINT ms) {
+    std::lock_guard lock(inputMutex);
+    caretBlinkTime = ms;
+    return TRUE;
+}
+
 namespace platform::input {
 
 void PointerMove(int x, int y) {
@@ -302,6 +331,35 @@ void KeyUp(UINT vk) {
     Queue({RawInput::kKey, false, vk & 0xFF, 1, {0, 0}, Now()});
 }
 
+void Text(const std::u16string& text) {
+    for (char16_t unit : text) {
+        RawInput in{RawInput::kText, true, WM_CHAR, 1, {0, 0}, Now()};
+        in.wParam = unit;
+        in.lParam = 1;
+        Queue(in);
+    }
+}
+
+void CompositionStart() {
+    Queue({RawInput::kText, true, WM_IME_STARTCOMPOSITION, 1, {0, 0}, Now()});
+}
+
+void Composition(const std::u16string& text, bool final) {
+    RawInput in{RawInput::kText, true, WM_IME_COMPOSITION, 1, {0, 0}, Now()};
+    in.lParam = LPARAM(GCS_COMPSTR | (final ? GCS_RESULTSTR : 0));
+    in.composition = text;
+    Queue(in);
+}
+
+void CompositionEnd() {
+    Queue({RawInput::kText, true, WM_IME_ENDCOMPOSITION, 1, {0, 0}, Now()});
+}
+
+void SetTextFromEvents(bool on) {
+    std::lock_guard lock(inputMutex);
+    textFromEvents = on;
+}
+
 void SoftKey(int which, bool down) {
     if (which != 1 && which != 2) return;
     Queue({RawInput::kSoftKey, down, which == 1 ? VK_TSOFT1 : VK_TSOFT2, 1, {0, 0}, Now()});
@@ -323,6 +381,7 @@ void Reset() {
     std::fill(std::begin(syncKeys), std::end(syncKeys), BYTE(0));
     altCombined = false;
     lastPress = {};
+    caretBlinkTime = 500;
 }
 
 } // namespace platform::input
@@ -351,7 +410,7 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             } else {
                 deliver = RoutePointer(in, &routed, &activate);
             }
-        } else if (in.kind != RawInput::kKey) {
+        } else if (in.kind == RawInput::kSoftKey || in.kind == RawInput::kBack) {
             switch (platform::shell::RouteShellKey(in.code, in.down, GetActiveWindow(), &routed)) {
             case platform::shell::ShellKey::kPassOn:
                 asKey = true;
@@ -363,6 +422,12 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             case platform::shell::ShellKey::kSwallowed:
                 break;
             }
+        }
+        if (in.kind == RawInput::kText) {
+            HWND target = GetFocus();
+            if (!target) target = GetActiveWindow();
+            deliver = target && IsWindowEnabled(target);
+            routed = MSG{target, in.code, in.wParam, in.lParam, in.time, {0, 0}};
         }
         if (asKey) {
             std::lock_guard lock(inputMutex);
@@ -394,6 +459,8 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             }
         }
         if (in.kind == RawInput::kPointer) SetCursorPos(in.point.x, in.point.y);
+        if (in.kind == RawInput::kText && in.code == WM_IME_COMPOSITION)
+            platform::detail::SetCompositionString(in.composition);
         if (!deliver) {
             if (!remove) return false;
             continue; // nothing takes it: the next input may

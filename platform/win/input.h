@@ -5,6 +5,8 @@
 // it, after the posted messages, so the capture, focus and activation of that moment decide where
 // it goes, as on the device. Nothing is merged or dropped on the way: a thousand moves stay a
 // thousand WM_MOUSEMOVEs. Input belongs to the thread that owns the window it is routed to.
+#include <string>
+
 #include "platform/types.h"
 #include "platform/win/message_queue.h"
 
@@ -55,6 +57,9 @@ SHORT GetKeyState(int virtualKey);
 SHORT GetAsyncKeyState(int virtualKey);
 UINT GetDoubleClickTime();
 BOOL SetDoubleClickTime(UINT ms);
+// The caret's blink period in milliseconds (half a cycle); 0 stops the blinking.
+UINT GetCaretBlinkTime();
+BOOL SetCaretBlinkTime(UINT ms);
 
 namespace platform::input {
 
@@ -67,6 +72,18 @@ void PointerUp(int x, int y, Button button = Button::Left);
 // A key by virtual key; `repeat` is the count of an auto-repeated key-down (1 for the first).
 void KeyDown(UINT virtualKey, int repeat = 1);
 void KeyUp(UINT virtualKey);
+// Typed text: one WM_CHAR per UTF-16 unit to the focus window (a character beyond the BMP comes
+// as its two surrogates, the high one first).
+void Text(const std::u16string& text);
+// The input method's composition: it starts, its string changes (`final` when it is the text
+// the composition ends with), and it ends; each arrives as the composition message of its kind,
+// and the string is the one the input context answers while that message is handled.
+void CompositionStart();
+void Composition(const std::u16string& text, bool final);
+void CompositionEnd();
+// When a display backend delivers typed text as text events, key-downs produce only the control
+// characters (Ctrl with a letter, Backspace, Tab, Return, Escape), so that nothing is typed twice.
+void SetTextFromEvents(bool on);
 // Soft key 1 or 2 and the Back key go to the shell's menu bar of the active window first.
 void SoftKey(int which, bool down);
 void BackKey(bool down);

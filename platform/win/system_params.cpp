@@ -61,7 +61,11 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
 }
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {
-    if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW)) return FALSE;
-    *info = OSVERSIONINFOW{sizeof(OSVERSIONINFOW), 5, 2, 0, VER_PLATFORM_WIN32_CE, {}};
+    if (!info || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) return FALSE;
+    info->dwMajorVersion = 5;
+    info->dwMinorVersion = 2;
+    info->dwBuildNumber = 21234;
+    info->dwPlatformId = VER_PLATFORM_WIN32_CE;
+    info->szCSDVersion[0] = 0;
     return TRUE;
 }

@@ -13,14 +13,6 @@ constexpr int SM_CYSMICON = 50;
 constexpr UINT SPI_GETWHEELSCROLLLINES = 104;
 constexpr UINT SPI_GETPLATFORMTYPE = 257;
 
-int GetSystemMetrics(int index);
-// SPI_GETWORKAREA fills a RECT; SPI_GETSIPINFO a SIPINFO; SPI_GETWHEELSCROLLLINES a UINT;
-// SPI_GETPLATFORMTYPE the text "PocketPC" or "SmartPhone" into `param` characters.
-BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);
-
-constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
-constexpr DWORD VER_PLATFORM_WIN32_CE = 3;
-
 struct OSVERSIONINFOW {
     DWORD dwOSVersionInfoSize;
     DWORD dwMajorVersion;
@@ -29,6 +21,12 @@ struct OSVERSIONINFOW {
     DWORD dwPlatformId;
     WCHAR szCSDVersion[128];
 };
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+constexpr DWORD VER_PLATFORM_WIN32_CE = 3;
 
-// The device's system: Windows CE 5.2. FALSE unless the record's size is filled in.
+int GetSystemMetrics(int index);
+// The device's system: version 5.2, build 21234, the CE platform.
 BOOL GetVersionExW(OSVERSIONINFOW* info);
+// SPI_GETWORKAREA fills a RECT; SPI_GETSIPINFO a SIPINFO; SPI_GETWHEELSCROLLLINES a UINT;
+// SPI_GETPLATFORMTYPE the text "PocketPC" or "SmartPhone" into `param` characters.
+BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);

@@ -110,7 +110,8 @@ void oxScene::SetFocusedBox(oxBox* box) {
 }
 
 void oxScene::SetActiveNativeText(oxBox* box) {
-    // FIXME: a native text box lets go of and takes back the system input focus once it exists.
+    // The box of the `nativeText` tag is an input box that draws and edits its text itself: it holds
+    // no system input focus to let go of or take back, so recording it is all there is to do.
     activeNativeText_ = box;
 }
 

@@ -10,6 +10,7 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/input_box.h"
 #include "toolkit/widgets/region.h"
 #include "toolkit/widgets/scene_frame.h"
 
@@ -54,7 +55,11 @@ void UnregisterFrameWindowClass() {
 
 LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* frame = reinterpret_cast<oxFrame*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
-    // FIXME: the input box's pre-handler sees every frame message first once input boxes exist.
+    // The focused input box sees every frame message first, whichever frame it came to.
+    POINT cursor{0, 0};
+    GetCursorPos(&cursor);
+    const MSG msg{hwnd, message, wParam, lParam, 0, cursor};
+    if (oxInputBox::PreTranslateMessage(&msg)) return 0;
     if (!frame) return DefWindowProcW(hwnd, message, wParam, lParam);
     return frame->HandleMessage(message, wParam, lParam);
 }

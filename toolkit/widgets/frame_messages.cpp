@@ -11,31 +11,11 @@
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/input_box.h"
 
 namespace {
 
 constexpr UINT kMouseLeaveTimer = 100;
-
-oxAtom MouseAtom(UINT message) {
-    switch (message) {
-    case WM_MOUSEMOVE:
-        return kAtomMouseMove;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_XBUTTONDOWN:
-        return kAtomMouseDown;
-    case WM_LBUTTONDBLCLK:
-        return kAtomDoubleClick;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-    case WM_XBUTTONUP:
-        return kAtomMouseUp;
-    default:
-        return 0;
-    }
-}
 
 int32_t MouseButton(UINT message, WPARAM wParam) {
     switch (message) {
@@ -144,11 +124,7 @@ LRESULT oxFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Tab and F4 as system keys belong to the platform.
         if (system && (wParam == 9 || wParam == 115)) break;
         if (site) site->FlushChangeNotifications();
-        const oxAtom atom = message == WM_KEYDOWN ? kAtomKeyDown
-                            : message == WM_KEYUP ? kAtomKeyUp
-                            : down                ? kAtomSysKeyDown
-                                                  : kAtomSysKeyUp;
-        HandleKeyMessage(atom, UINT(wParam), lParam, &keyDefaultAllowed_);
+        HandleKeyMessage(oxInputBox::MessageToEventAtom(message), UINT(wParam), lParam, &keyDefaultAllowed_);
         break;
     }
     case WM_CHAR:
@@ -189,13 +165,17 @@ LRESULT oxFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP:
         if (site) site->FlushChangeNotifications();
-        HandleMouseMessage(MouseAtom(message), MouseButton(message, wParam), PointOf(lParam), false);
+        HandleMouseMessage(oxInputBox::MessageToEventAtom(message), MouseButton(message, wParam), PointOf(lParam),
+                           false);
         break;
     case kMsgForwardedMouse: {
         const UINT forwarded = UINT(wParam);
         int32_t button = MouseButton(forwarded, 0);
         if (forwarded == WM_XBUTTONDOWN || forwarded == WM_XBUTTONUP) button = 5;
-        if (oxAtom atom = MouseAtom(forwarded)) HandleMouseMessage(atom, button, PointOf(lParam), false);
+        // Only the pointer's moves, presses and releases are forwarded.
+        const bool pointer = forwarded >= WM_MOUSEFIRST && forwarded <= WM_MOUSELAST && forwarded != WM_MOUSEWHEEL;
+        if (oxAtom atom = pointer ? oxInputBox::MessageToEventAtom(forwarded) : 0)
+            HandleMouseMessage(atom, button, PointOf(lParam), false);
         return 0;
     }
     case WM_CAPTURECHANGED:

@@ -23,6 +23,7 @@
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/input_box.h"
 
 namespace {
 
@@ -223,8 +224,72 @@ void FillSpan(oxCanvas* canvas, const RECT& r, POINT content, uint32_t argb) {
     canvas->SetAlpha(alpha);
 }
 
+// One drawing of `count` units of text (-1: all) into `r` of the content box whose top-left is `at`
+// on the target, changing only the target pixels within `clip`.
+void DrawPass(oxCanvas* canvas, const TextDC& t, POINT at, const RECT& clip, const WCHAR* text, int count,
+              const RECT& r, UINT flags, uint32_t argb, bool hasAlpha) {
+    const oxPixelBuffer& target = canvas->Target();
+    const uint32_t passColor = canvas->ApplyColorTransform(argb);
+    // The part of the canvas this pass may change, in target pixels.
+    const RECT dirty = Intersect(RECT{r.left + at.x, r.top + at.y, r.right + at.x, r.bottom + at.y}, clip);
+    if (Empty(dirty)) return;
+    RECT drawn = r;
+    if (!hasAlpha) {
+        CopyPixels(target, t, at, dirty, false);
+        SetTextColor(t.dc(), ToColorRef(passColor));
+        DrawTextW(t.dc(), text, count, &drawn, flags | DT_NOCLIP | DT_NOPREFIX);
+        CopyPixels(target, t, at, dirty, true);
+        return;
+    }
+    // Black on white gives the coverage: the red byte 255 keeps the canvas, 0 is the colour. The
+    // white is opaque, as on an opaque canvas, since glyphs blend by the pixels' alpha too.
+    for (int py = dirty.top; py < dirty.bottom; ++py)
+        std::memset(t.Row(py - at.y) + (dirty.left - at.x) * 4, 0xFF, size_t(dirty.right - dirty.left) * 4);
+    SetTextColor(t.dc(), RGB(0, 0, 0));
+    DrawTextW(t.dc(), text, count, &drawn, flags | DT_NOCLIP | DT_NOPREFIX);
+    const uint32_t a = passColor >> 24;
+    const uint32_t premul = (a << 24) | ((((passColor >> 16) & 0xFF) * a / 255) << 16) |
+                            ((((passColor >> 8) & 0xFF) * a / 255) << 8) | ((passColor & 0xFF) * a / 255);
+    for (int py = dirty.top; py < dirty.bottom; ++py) {
+        uint8_t* row = target.GetRow8(py);
+        const uint8_t* cov = t.Row(py - at.y);
+        for (int px = dirty.left; px < dirty.right; ++px) {
+            const uint32_t c = cov[(px - at.x) * 4 + 2];
+            if (c == 255) continue;
+            uint32_t pixel;
+            std::memcpy(&pixel, row + px * 4, 4);
+            if (c == 0) {
+                pixel = premul;
+            } else {
+                uint32_t out = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const int from = int((pixel >> shift) & 0xFF), to = int((premul >> shift) & 0xFF);
+                    out |= uint32_t(from + (to - from) * int(255 - c) / 256) << shift;
+                }
+                pixel = out;
+            }
+            std::memcpy(row + px * 4, &pixel, 4);
+        }
+    }
+}
+
+// GDI drawing leaves the alpha byte meaningless: a canvas whose bitmap keeps alpha gets the
+// text's area opaque again.
+void MakeOpaque(oxCanvas* canvas, const RECT& area) {
+    const oxPixelBuffer& target = canvas->Target();
+    const oxDibBitmap* bitmap = canvas->OwnedBitmap();
+    if (target.bpp != 32 || !bitmap || !bitmap->premultiplied) return;
+    for (int py = area.top; py < area.bottom; ++py)
+        for (int px = area.left; px < area.right; ++px)
+            target.GetRow8(py)[px * 4 + 3] = 0xFF;
+}
+
 oxBox* MakeTextBox(oxAtom tag) {
     return new (std::nothrow) oxTextBox(tag);
+}
+
+oxBox* MakeInputBox(oxAtom tag) {
+    return new (std::nothrow) oxInputBox(tag);
 }
 
 } // namespace
@@ -232,6 +297,8 @@ oxBox* MakeTextBox(oxAtom tag) {
 void oxRegisterTextBoxKinds() {
     oxBoxFactory::RegisterKind(kAtomText, &MakeTextBox);
     oxBoxFactory::RegisterKind(kAtomSimpleText, &MakeTextBox);
+    oxBoxFactory::RegisterKind(kAtomInput, &MakeInputBox);
+    oxBoxFactory::RegisterKind(kAtomNativeText, &MakeInputBox);
 }
 
 oxTextBox::oxTextBox(oxAtom tag) : oxTextBoxBase(tag) {
@@ -316,22 +383,32 @@ HFONT oxTextBox::GetFont() {
 }
 
 void oxTextBox::ClearFontCache() {
+    // The measuring context lets go of the font it holds before the fonts go.
+    if (HDC dc = MeasuringDC(nullptr)) SelectObject(dc, GetStockObject(SYSTEM_FONT));
     for (auto& [key, font] : FontCache())
         DeleteObject(font);
     FontCache().clear();
 }
 
+HDC oxTextBox::MeasuringDC(HFONT font) {
+    // One context serves every measure: making one per measure would cost more than the measure.
+    static TextDC measuring(nullptr, 1, 1, static_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
+    if (!measuring.dc()) return nullptr;
+    if (font) SelectObject(measuring.dc(), font);
+    return measuring.dc();
+}
+
 SIZE oxTextBox::MeasureText(const WCHAR* text, int count, HFONT font) {
     if (!text || !font) return SIZE{0, 0};
     const int n = count < 0 ? int(wcslen(text)) : count;
-    TextDC t(nullptr, 1, 1, font);
-    if (!t.dc()) return SIZE{0, 0};
+    HDC dc = MeasuringDC(font);
+    if (!dc) return SIZE{0, 0};
     RECT r{0, 0, 0, 0};
-    DrawTextW(t.dc(), text, n, &r, kMeasureSingleLine);
+    DrawTextW(dc, text, n, &r, kMeasureSingleLine);
     SIZE size{r.right - r.left, r.bottom - r.top};
     // An italic last character leans past its advance.
     ABC abc{};
-    if (n >= 1 && GetCharABCWidthsW(t.dc(), text[n - 1], text[n - 1], &abc) && abc.abcC < 0) size.cx -= abc.abcC;
+    if (n >= 1 && GetCharABCWidthsW(dc, text[n - 1], text[n - 1], &abc) && abc.abcC < 0) size.cx -= abc.abcC;
     return size;
 }
 
@@ -546,58 +623,48 @@ void oxTextBox::PaintContent(oxCanvas* canvas) {
     passes[count++] = Pass{0, 0, look.color};
 
     const POINT at{content.left, content.top};
-    const RECT copyable = Intersect(content, RECT{0, 0, target.width, target.height});
     for (int p = 0; p < count; ++p) {
-        const uint32_t passColor = canvas->ApplyColorTransform(passes[p].color);
-        RECT r{x + passes[p].dx, y + passes[p].dy, x + passes[p].dx + tw, y + passes[p].dy + th};
-        // The part of the canvas this pass may change, in target pixels.
-        const RECT dirty = Intersect(RECT{r.left + at.x, r.top + at.y, r.right + at.x, r.bottom + at.y}, clip);
-        if (Empty(dirty)) continue;
-        if (!hasAlpha) {
-            CopyPixels(target, t, at, copyable, false);
-            SetTextColor(t.dc(), ToColorRef(passColor));
-            DrawTextW(t.dc(), value, -1, &r, flags | DT_NOCLIP | DT_NOPREFIX);
-            CopyPixels(target, t, at, dirty, true);
-            continue;
-        }
-        // Black on white gives the coverage: the red byte 255 keeps the canvas, 0 is the colour. The
-        // white is opaque, as on an opaque canvas, since glyphs blend by the pixels' alpha too.
-        for (int py = 0; py < ch; ++py)
-            std::memset(t.Row(py), 0xFF, size_t(cw) * 4);
-        SetTextColor(t.dc(), RGB(0, 0, 0));
-        DrawTextW(t.dc(), value, -1, &r, flags | DT_NOCLIP | DT_NOPREFIX);
-        const uint32_t a = passColor >> 24;
-        const uint32_t premul = (a << 24) | ((((passColor >> 16) & 0xFF) * a / 255) << 16) |
-                                ((((passColor >> 8) & 0xFF) * a / 255) << 8) | ((passColor & 0xFF) * a / 255);
-        for (int py = dirty.top; py < dirty.bottom; ++py) {
-            uint8_t* row = target.GetRow8(py);
-            const uint8_t* cov = t.Row(py - at.y);
-            for (int px = dirty.left; px < dirty.right; ++px) {
-                const uint32_t c = cov[(px - at.x) * 4 + 2];
-                if (c == 255) continue;
-                uint32_t pixel;
-                std::memcpy(&pixel, row + px * 4, 4);
-                if (c == 0) {
-                    pixel = premul;
-                } else {
-                    uint32_t out = 0;
-                    for (int shift = 0; shift < 32; shift += 8) {
-                        const int from = int((pixel >> shift) & 0xFF), to = int((premul >> shift) & 0xFF);
-                        out |= uint32_t(from + (to - from) * int(255 - c) / 256) << shift;
-                    }
-                    pixel = out;
-                }
-                std::memcpy(row + px * 4, &pixel, 4);
-            }
-        }
+        const RECT r{x + passes[p].dx, y + passes[p].dy, x + passes[p].dx + tw, y + passes[p].dy + th};
+        DrawPass(canvas, t, at, clip, value, -1, r, flags, passes[p].color, hasAlpha);
     }
-    // GDI drawing leaves the alpha byte meaningless: a canvas whose bitmap keeps alpha gets the
-    // text's area opaque again.
-    const oxDibBitmap* bitmap = canvas->OwnedBitmap();
-    if (!hasAlpha && target.bpp == 32 && bitmap && bitmap->premultiplied) {
-        const RECT area = Intersect(RECT{at.x + x, at.y + y, at.x + x + tw, at.y + y + th}, clip);
-        for (int py = area.top; py < area.bottom; ++py)
-            for (int px = area.left; px < area.right; ++px)
-                target.GetRow8(py)[px * 4 + 3] = 0xFF;
-    }
+    if (!hasAlpha) MakeOpaque(canvas, Intersect(RECT{at.x + x, at.y + y, at.x + x + tw, at.y + y + th}, clip));
+}
+
+void oxTextBox::DrawTextLine(oxCanvas* canvas, HFONT font, const WCHAR* text, int count, int x, int y, uint32_t argb) {
+    if (!canvas || !canvas->HasTarget() || !font || !text || count == 0) return;
+    const oxPixelBuffer& target = canvas->Target();
+    if (target.bpp != 32 && target.bpp != 16) return;
+    const POINT origin = canvas->GetOrigin();
+    const oxRect box = GetContentRect();
+    const RECT content{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    const RECT clip = Intersect(Intersect(canvas->ClipBounds(), content), RECT{0, 0, target.width, target.height});
+    if (box.width <= 0 || box.height <= 0 || Empty(clip)) return;
+    const bool hasAlpha = target.bpp == 32 && (canvas->flags & 1);
+    TextDC t(hasAlpha ? nullptr : &target, box.width, box.height, font);
+    if (!t.dc()) return;
+    const SIZE size = MeasureText(text, count, font);
+    const RECT r{x, y, x + size.cx, y + size.cy};
+    DrawPass(canvas, t, POINT{content.left, content.top}, clip, text, count, r, DT_SINGLELINE, argb, hasAlpha);
+    if (!hasAlpha)
+        MakeOpaque(canvas, Intersect(RECT{content.left + r.left, content.top + r.top, content.left + r.right,
+                                          content.top + r.bottom},
+                                     clip));
+}
+
+void oxTextBox::FillContentRect(oxCanvas* canvas, int x, int y, int width, int height, uint32_t argb) {
+    if (!canvas || width <= 0 || height <= 0) return;
+    const oxRect box = GetContentRect();
+    FillSpan(canvas, RECT{x, y, x + width, y + height}, POINT{box.x, box.y}, argb);
+}
+
+uint32_t oxTextBox::GetTextColor() {
+    oxBoxStyle* style = GetStyle();
+    const oxStyleValue* v = style ? Member(style->GetTextGroup(), kStyle_textColor) : nullptr;
+    oxStyleLibrary* library = GetScene() ? GetScene()->GetStyleLibrary() : nullptr;
+    return v ? ResolveColorValue(*v, library) : 0u;
+}
+
+int oxTextBox::GetFontHeight() {
+    oxBoxStyle* style = GetStyle();
+    return style ? ReadFont(style->GetTextGroup()).height : 0;
 }

@@ -34,6 +34,22 @@ public:
     void PaintContent(oxCanvas* canvas) override;
 
     bool IsTextOverflowed() const { return (textFlags_ & 1) != 0; }
+
+    // Editing. A text box shows its value only: it has no caret, selection, lines or input mode, and
+    // these answer 0 and change nothing; the input box fills them.
+    virtual void SelectRange(int32_t start, int32_t end) { (void)start, (void)end; }
+    virtual void SelectAll() {}
+    virtual int32_t GetLineCount() { return 0; }
+    virtual void SetCaretPos(int32_t offset) { (void)offset; }
+    virtual int32_t GetCaretPos() { return 0; }
+    // Offset -1 asks for the caret's line.
+    virtual int32_t GetLineFromPos(int32_t offset) { return (void)offset, 0; }
+    virtual int32_t GetLineLength(int32_t line) { return (void)line, 0; }
+    virtual int32_t GetInputMode() { return 0; }
+    virtual void SetInputMode(int32_t mode) { (void)mode; }
+    void SetValueText(const WCHAR* text) { SetValue(text); }
+    // Puts the text in place of the selection.
+    virtual void ReplaceSelection(const WCHAR* text) { (void)text; }
     // The rectangle given to the box where another text box lays it out inline, else its own.
     oxRect GetPlacedRect() const { return placedInline_ ? placedRect_ : GetBoxRect(); }
 
@@ -49,11 +65,24 @@ public:
     // broken again at the width the logical parent leaves when the box wraps.
     SIZE MeasureValue(bool within);
 
+    // A memory context with the font selected, kept for measuring; null when none could be made.
+    static HDC MeasuringDC(HFONT font);
     // Drops every cached font.
     static void ClearFontCache();
 
-private:
+protected:
     bool AttributeIsTrue(oxAtom attribute);
+    // Draws `count` units of `text` (-1: all) on one line with its top-left at (x, y) of the content
+    // box, in `argb`, within the content box and the canvas clip.
+    void DrawTextLine(oxCanvas* canvas, HFONT font, const WCHAR* text, int count, int x, int y, uint32_t argb);
+    // Fills a rectangle given in content-box coordinates through the canvas.
+    void FillContentRect(oxCanvas* canvas, int x, int y, int width, int height, uint32_t argb);
+    // The computed text colour, 0 when the style sets none.
+    uint32_t GetTextColor();
+    // The font's height in pixels (the font size at the user-interface scale); 0 without a style.
+    int GetFontHeight();
+
+private:
     UINT DrawFlags();
     // The content width the logical parent leaves this box, cut to `maxWidth`; 0 when unknown.
     int32_t AvailableWidth();
@@ -63,6 +92,7 @@ private:
     bool placedInline_ = false;
 };
 
-// Makes the box factory build text boxes for the `text` and `simpleText` kinds. The box tree cannot
-// reach this module, so the application calls it once before it loads markup.
+// Makes the box factory build text boxes for the `text` and `simpleText` kinds and input boxes for
+// `input` and `nativeText`. The box tree cannot reach this module, so the application calls it once
+// before it loads markup.
 void oxRegisterTextBoxKinds();

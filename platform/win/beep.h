@@ -1,0 +1,12 @@
+#pragma once
+// The system beep that refused input gives. There is no sound device to play it on here: the
+// layer counts the beeps, and tests read the count.
+#include "platform/types.h"
+
+BOOL MessageBeep(UINT type);
+
+namespace platform {
+// Beeps since the start or the last reset.
+int GetBeepCount();
+void ResetBeepCount();
+} // namespace platform
