@@ -33,33 +33,29 @@ void oxFillPattern::Set16(uint16_t value) {
     Set(reinterpret_cast<const uint8_t*>(period));
 }
 
-FILL_CLONES void FillPattern(uint8_t* to, size_t count, const oxFillPattern& pattern, size_t phase) {
+void FillPattern(uint8_t* to, size_t count, const oxFillPattern& pattern, size_t phase) {
+    typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
     const uint8_t* const from = pattern.bytes;
     phase &= 15;
-    uint8_t* const end = to + count;
-    if (count < 64) {
-        // 16 bytes at a time; the last store ends at the last byte.
-        if (count < 16) {
-            std::memcpy(to, from + phase, count);
-            return;
-        }
-        for (size_t at = 0; at + 16 <= count; at += 16)
-            std::memcpy(to + at, from + phase, 16);
-        std::memcpy(end - 16, from + ((phase + count - 16) & 15), 16);
+    if (count < 16) {
+        std::memcpy(to, from + phase, count);
         return;
     }
-    Bytes64 v;
-    std::memcpy(&v, from + phase, 64);
-    std::memcpy(to, &v, 64);
-    const size_t head = 64 - (reinterpret_cast<uintptr_t>(to) & 63);
-    std::memcpy(&v, from + ((phase + head) & 15), 64);
+    uint8_t* const end = to + count;
+    std::memcpy(to, from + phase, 16);
+    const size_t head = 16 - (reinterpret_cast<uintptr_t>(to) & 15);
+    Bytes16 v;
+    std::memcpy(&v, from + ((phase + head) & 15), 16);
     uint8_t* p = to + head;
-    for (; p + 64 <= end; p += 64)
-        *reinterpret_cast<Bytes64*>(p) = v;
-    if (p < end) {
-        std::memcpy(&v, from + ((phase + count - 64) & 15), 64);
-        std::memcpy(end - 64, &v, 64);
+    for (; p + 64 <= end; p += 64) {
+        *reinterpret_cast<Bytes16*>(p) = v;
+        *reinterpret_cast<Bytes16*>(p + 16) = v;
+        *reinterpret_cast<Bytes16*>(p + 32) = v;
+        *reinterpret_cast<Bytes16*>(p + 48) = v;
     }
+    for (; p + 16 <= end; p += 16)
+        *reinterpret_cast<Bytes16*>(p) = v;
+    if (p < end) std::memcpy(end - 16, from + ((phase + count - 16) & 15), 16);
 }
 
 void FillRow32(uint32_t* row, int32_t count, uint32_t value) {

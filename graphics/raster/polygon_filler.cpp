@@ -399,6 +399,13 @@ bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, 
     for (int32_t y = top; y < bottom; ++y) {
         uint16_t* const out = m_target.GetRow16(y);
         const int32_t r = y & 3;
+        if (blends[r] > 0 && y + 8 < bottom) {
+            // Reads of the target wait on memory where the fill's writes do not: those of a row
+            // on the same phase further down are asked for now.
+            uint16_t* const later = m_target.GetRow16(y + 8);
+            __builtin_prefetch(later + blendX[r][0], 1);
+            __builtin_prefetch(later + blendX[r][blends[r] - 1], 1);
+        }
         const uint16_t* const src = solid[r];
         uint16_t below[kMaxBlends];
         for (int32_t i = 0; i < blends[r]; ++i)
@@ -1016,29 +1023,61 @@ bool oxPolygonFiller::FillTexturedBand16(int32_t top, int32_t bottom) {
 bool oxPolygonFiller::SourceBand16(int32_t top, int32_t bottom, int32_t x0, int32_t x1) {
     constexpr int32_t kMaxKept = 32;
     const uint8_t* const cov = m_coverage.Bytes();
+    // The groups' uncovered ends are left out of the source span: a texture row then lies in the
+    // texture as it is, with no wrap to copy.
+    const int32_t groupsEnd = x1;
+    while (x0 < x1 && !cov[x0])
+        ++x0;
+    while (x1 > x0 && !cov[x1 - 1])
+        --x1;
+    if (x0 == x1) return true;
+    // Pixels outside whole covered groups, then per phase the ones that are not simply replaced.
+    int32_t edge[kMaxKept];
+    int32_t edges = 0;
+    for (int32_t x = x0; x < x1; ++x) {
+        if ((x & 3) == 0 && x + 4 <= groupsEnd && FullGroup(cov, x / 4)) {
+            x += 3;
+            continue;
+        }
+        if (edges == kMaxKept) return false;
+        edge[edges++] = x;
+    }
     int32_t keptX[4][kMaxKept];
     int32_t keptK[4][kMaxKept]; // 0: put back as it was; else the blend weight
     int32_t kept[4] = {};
     for (int32_t r = 0; r < 4; ++r) {
         const uint8_t* const dither = kOrderedDither + r * 4;
-        for (int32_t x = x0; x < x1; ++x) {
-            if (x + 4 - (x & 3) <= x1 && FullGroup(cov, x / 4)) continue;
+        for (int32_t i = 0; i < edges; ++i) {
+            const int32_t x = edge[i];
             const uint8_t c = cov[x];
             const int32_t k = c ? (m_opacityTable[m_curve[c]] + dither[x & 3] / 32) >> 3 : 0;
             if (k == 32) continue;
-            if (kept[r] == kMaxKept) return false;
             keptX[r][kept[r]] = x;
             keptK[r][kept[r]++] = k;
         }
     }
     const uint32_t m = g_pixelFormat.group;
+    // A bitmap drawn upright one texel per pixel: the texels of a row that lie in one texture row
+    // are dithered straight from it.
+    const uint64_t tw = static_cast<uint64_t>(m_texture.width), th = static_cast<uint64_t>(m_texture.height);
+    const uint32_t du = static_cast<uint32_t>(m_mapping.stepX[0]), dv = static_cast<uint32_t>(m_mapping.stepX[1]);
+    const bool direct = m_textureMode == kTextureBitmap && m_texture.bpp == 32 && !m_colorTransform.enabled &&
+                        (dv & 0x1FFFFFF) == 0 && (du & 0x1FF) == 0 && tw * ((du >> 9) & 0xFFFF) == 0x10000;
     for (int32_t y = top; y < bottom; ++y) {
         uint16_t* const row = m_target.GetRow16(y);
         const int32_t r = y & 3;
         uint16_t below[kMaxKept];
         for (int32_t i = 0; i < kept[r]; ++i)
             below[i] = row[keptX[r][i]];
-        SourceRow16(row + x0, nullptr, y, x0, x1);
+        const uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, y));
+        const int32_t col = static_cast<int32_t>((tw * ((u >> 9) & 0xFFFF)) >> 16);
+        if (direct && col + (x1 - x0) <= m_texture.width) {
+            const uint32_t v = static_cast<uint32_t>(m_mapping.At(1, x0, y));
+            const uint32_t* const texels = m_texture.GetRow32(static_cast<int32_t>((th * ((v >> 9) & 0xFFFF)) >> 16));
+            DitherRowTo16(row + x0, texels + col, x1 - x0, x0, y);
+        } else {
+            SourceRow16(row + x0, nullptr, y, x0, x1);
+        }
         for (int32_t i = 0; i < kept[r]; ++i) {
             uint16_t& p = row[keptX[r][i]];
             p = keptK[r][i] ? RasterBlend16(p, below[i], keptK[r][i], m) : below[i];
