@@ -1,7 +1,7 @@
 #pragma once
 // Row fills that only store: a colour, or a pattern repeating every 16 bytes such as the four
-// dithered pixels of a 16-bit colour. Aligned 64-byte blocks, so a fill costs what writing the
-// memory costs and never reads it.
+// dithered pixels of a 16-bit colour. Aligned blocks, so a fill costs what writing the memory
+// costs and never reads it.
 #include <cstddef>
 #include <cstdint>
 
@@ -18,6 +18,3 @@ struct oxFillPattern {
 
 // `count` bytes at `to`, whose first byte takes the pattern's byte `phase` (0..15).
 void FillPattern(uint8_t* to, size_t count, const oxFillPattern& pattern, size_t phase);
-
-void FillRow32(uint32_t* row, int32_t count, uint32_t value);
-void FillRow16(uint16_t* row, int32_t count, uint16_t value);
