@@ -1,5 +1,5 @@
-// Pattern fills against the plain byte-by-byte answer: every phase, length and alignment of the
-// short and the long way, with the bytes around the run left alone.
+// Pattern fills and row copies against the plain byte-by-byte answer: every phase, length and
+// alignment, with the bytes around the run left alone.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -49,6 +49,24 @@ TEST(PixelFill, ColoursRepeatTheirPixel) {
         EXPECT_EQ(row32[i], i == 0 || i == 36 ? 0u : 0x11223344u) << i;
     for (size_t i = 0; i < row16.size(); ++i)
         EXPECT_EQ(row16[i], i == 0 || i == 300 ? 0 : 0xABCD) << i;
+}
+
+TEST(PixelFill, CopiesAtEveryAlignment) {
+    alignas(64) uint8_t source[700], target[768];
+    for (size_t i = 0; i < sizeof source; ++i)
+        source[i] = uint8_t(i * 13 + 5);
+    for (size_t count : {size_t(0), size_t(5), size_t(31), size_t(32), size_t(47), size_t(64), size_t(129),
+                         size_t(512), size_t(640)})
+        for (size_t to = 0; to < 64; to += 7)
+            for (size_t from = 0; from < 48; from += 5) {
+                std::fill(std::begin(target), std::end(target), uint8_t(0xEE));
+                CopyPixels(target + to, source + from, count);
+                for (size_t i = 0; i < sizeof target; ++i) {
+                    const bool inside = i >= to && i < to + count;
+                    ASSERT_EQ(target[i], inside ? source[from + i - to] : 0xEE)
+                        << "count " << count << ", to " << to << ", from " << from << ", byte " << i;
+                }
+            }
 }
 
 } // namespace
