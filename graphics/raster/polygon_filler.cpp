@@ -170,6 +170,7 @@ void oxPolygonFiller::RefreshTables() {
         for (int c = 0; c < 256; ++c)
             m_weight[c] = m_opacityTable[m_curve[c]];
         m_weightStale = false;
+        m_weightedStale = true;
     }
 }
 
@@ -804,6 +805,14 @@ void oxPolygonFiller::FlushRow32(int32_t y) {
     const uint8_t* const cov = m_coverage.Bytes();
     const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
     const uint32_t color = m_color | 0xFF000000u;
+    if (color != m_weightedColor || m_weightedStale) {
+        // The colour at every coverage, made once per colour and table rather than per pixel.
+        for (int c = 0; c < 256; ++c)
+            m_weighted[c] = Scale(color, m_weight[c]);
+        m_weightedColor = color;
+        m_weightedStale = false;
+    }
+    const uint32_t* const weighted = m_weighted;
     const int32_t g1 = m_coverage.HighGroup();
     for (int32_t g = m_coverage.LowGroup(); g <= g1; ++g) {
         const int32_t x = g * 4;
@@ -822,7 +831,7 @@ void oxPolygonFiller::FlushRow32(int32_t y) {
         }
         for (int32_t k = 0; k < 4; ++k) {
             const uint8_t c = cov[x + k];
-            if (c) row[x + k] = Over(Scale(color, m_weight[c]), row[x + k]);
+            if (c) row[x + k] = Over(weighted[c], row[x + k]);
         }
     }
 }

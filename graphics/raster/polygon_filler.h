@@ -122,6 +122,9 @@ private:
     uint8_t m_curve[256] = {};
     uint8_t m_weight[256] = {}; // m_opacityTable[m_curve[c]], rebuilt with either table
     bool m_weightStale = true;
+    uint32_t m_weighted[256] = {}; // the solid colour scaled by m_weight, for 32-bit rows
+    uint32_t m_weightedColor = 0;
+    bool m_weightedStale = true;
     uint32_t* m_rowScratch = nullptr;
     int32_t m_rowScratchSize = 0;
     // Fully covered runs are copied from rows of the solid colour: one row for 32 bits, four
