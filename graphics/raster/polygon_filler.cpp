@@ -381,18 +381,24 @@ bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, 
         return g >= left && g + 4 <= right && coverage(g) == 255;
     };
     constexpr int32_t kMaxBlends = 8; // the pixels of two groups
+    // The covered pixels outside whole groups, then per phase the ones that blend.
+    int32_t edge[kMaxBlends], edges = 0;
+    for (int32_t x = left; x < right; ++x) {
+        if (fullGroup(x)) {
+            x = (right & ~3) - 1; // all groups up to there are full
+            continue;
+        }
+        if (edges == kMaxBlends) return false;
+        edge[edges++] = x;
+    }
     int32_t blendX[4][kMaxBlends], blendK[4][kMaxBlends], blends[4] = {};
     const uint32_t m = g_pixelFormat.group;
     for (int32_t r = 0; r < 4; ++r) {
         const uint16_t* const row = solid[r];
-        for (int32_t x = left; x < right; ++x) {
-            if (fullGroup(x)) {
-                x = (right & ~3) - 1; // all groups up to there are full
-                continue;
-            }
+        for (int32_t i = 0; i < edges; ++i) {
+            const int32_t x = edge[i];
             const int32_t k = (m_weight[coverage(x)] + kOrderedDither[r * 4 + (x & 3)] / 32) >> 3;
             if (k == 32 && RasterBlend16(row[x & 3], 0, 32, m) == row[x & 3]) continue;
-            if (blends[r] == kMaxBlends) return false;
             blendX[r][blends[r]] = x;
             blendK[r][blends[r]++] = k;
         }
@@ -400,13 +406,6 @@ bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, 
     for (int32_t y = top; y < bottom; ++y) {
         uint16_t* const out = m_target.GetRow16(y);
         const int32_t r = y & 3;
-        if (blends[r] > 0 && y + 8 < bottom) {
-            // Reads of the target wait on memory where the fill's writes do not: those of a row
-            // on the same phase further down are asked for now.
-            uint16_t* const later = m_target.GetRow16(y + 8);
-            __builtin_prefetch(later + blendX[r][0], 1);
-            __builtin_prefetch(later + blendX[r][blends[r] - 1], 1);
-        }
         const uint16_t* const src = solid[r];
         uint16_t below[kMaxBlends];
         for (int32_t i = 0; i < blends[r]; ++i)
