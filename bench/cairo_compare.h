@@ -90,6 +90,39 @@ inline double MeanDifference(const CellPicture& a, const CellPicture& b) {
     return touched ? sum / (4.0 * double(touched)) : 0;
 }
 
+// A side of a cell is a class made from the cell (cairo's also from its anti-aliasing mode) that
+// holds its `surface` (with `bytes` and `stride`) and draws the cell once with `Draw(cell)`.
+template <typename Side, typename Cell> void TimeSide(benchmark::State& state, Side& side, const Cell& cell) {
+    for (auto _ : state) {
+        side.Draw(cell);
+        benchmark::DoNotOptimize(side.surface.bytes.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// One side's picture of a cell on a fresh surface, cairo's with its default anti-aliasing.
+template <typename Ours, typename Cairo, typename Cell>
+CellPicture TakePicture(const Cell& cell, bool cairo, int width, int height) {
+    CellPicture p;
+    auto take = [&](auto& side) {
+        p.before = side.surface.bytes;
+        side.Draw(cell);
+        p.after = side.surface.bytes;
+        p.stride = side.surface.stride;
+    };
+    if (cairo) {
+        Cairo side(cell, false);
+        take(side);
+    } else {
+        Ours side(cell);
+        take(side);
+    }
+    p.width = width;
+    p.height = height;
+    p.rgb565 = cell.rgb565;
+    return p;
+}
+
 // The three peers of a cell, registered one after the other so that they see the same machine state.
 constexpr const char* kPeerOurs = "ours/";
 constexpr const char* kPeerCairo = "cairo/";
@@ -166,4 +199,21 @@ int RunComparison(int argc, char** argv, const std::vector<Cell>& cells, Ours ou
     const int unequal = PrintComparison(collector, names, differences);
     benchmark::Shutdown();
     return unequal ? 1 : 0;
+}
+
+// RunComparison over sides (see TimeSide) drawn on surfaces of width x height.
+template <typename Ours, typename Cairo, typename Cell, typename Limit>
+int RunSides(int argc, char** argv, const std::vector<Cell>& cells, int width, int height, Limit limit) {
+    return RunComparison(
+        argc, argv, cells,
+        [](benchmark::State& state, const Cell& cell) {
+            Ours side(cell);
+            TimeSide(state, side, cell);
+        },
+        [](benchmark::State& state, const Cell& cell, bool fast) {
+            Cairo side(cell, fast);
+            TimeSide(state, side, cell);
+        },
+        [width, height](const Cell& cell, bool cairo) { return TakePicture<Ours, Cairo>(cell, cairo, width, height); },
+        limit);
 }

@@ -270,45 +270,6 @@ struct CairoSide {
     }
 };
 
-void RunOurs(benchmark::State& state, const Cell& cell) {
-    OursSide side(cell);
-    for (auto _ : state) {
-        side.Draw(cell);
-        benchmark::DoNotOptimize(side.surface.bytes.data());
-        benchmark::ClobberMemory();
-    }
-}
-
-void RunCairo(benchmark::State& state, const Cell& cell, bool fast) {
-    CairoSide side(cell, fast);
-    for (auto _ : state) {
-        side.Draw(cell);
-        benchmark::DoNotOptimize(side.surface.bytes.data());
-        benchmark::ClobberMemory();
-    }
-}
-
-CellPicture Picture(const Cell& cell, bool cairo) {
-    CellPicture p;
-    auto take = [&](auto& side) {
-        p.before = side.surface.bytes;
-        side.Draw(cell);
-        p.after = side.surface.bytes;
-        p.stride = side.surface.stride;
-    };
-    if (cairo) {
-        CairoSide side(cell, false);
-        take(side);
-    } else {
-        OursSide side(cell);
-        take(side);
-    }
-    p.width = kWidth;
-    p.height = kHeight;
-    p.rgb565 = cell.rgb565;
-    return p;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -317,5 +278,5 @@ int main(int argc, char** argv) {
     AddStrokeCells(cells);
     AddFillCells(cells, shared, false);
     AddFillCells(cells, shared, true);
-    return RunComparison(argc, argv, cells, RunOurs, RunCairo, Picture, [](const Cell&) { return kPictureLimit; });
+    return RunSides<OursSide, CairoSide>(argc, argv, cells, kWidth, kHeight, [](const Cell&) { return kPictureLimit; });
 }

@@ -75,33 +75,40 @@ constexpr DitherAdds kDitherAdds;
 #include <immintrin.h>
 namespace {
 
-struct Avx2Channels {
-    __m128i rs, gs, bs; // right shifts that bring each channel's top five bits to its place
-    __m256i rm, gm, bm;
+// Right shifts that bring each channel's top five bits to its place in the current layout, and
+// the masks there.
+struct ChannelShifts {
+    __m128i rs, gs, bs;
+    int rm, gm, bm;
+    ChannelShifts() {
+        const oxPixelFormatMasks& f = g_pixelFormat;
+        rs = _mm_cvtsi32_si128(19 - f.redShift);
+        gs = _mm_cvtsi32_si128(11 - f.greenShift);
+        bs = _mm_cvtsi32_si128(3 - f.blueShift);
+        rm = int(31u << f.redShift);
+        gm = int(31u << f.greenShift);
+        bm = int(31u << f.blueShift);
+    }
 };
 
+const __m128i* DitherBytes(int x, int y) {
+    return reinterpret_cast<const __m128i*>(kDitherAdds.bytes[(y & 3) * 4 + (x & 3)]);
+}
+
 __attribute__((target("avx2"), always_inline)) inline __m256i EightTo16(const uint32_t* p, __m256i dither,
-                                                                        const Avx2Channels& c) {
+                                                                        const ChannelShifts& c) {
     const __m256i t = _mm256_adds_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), dither);
-    return _mm256_or_si256(
-        _mm256_or_si256(_mm256_and_si256(_mm256_srl_epi32(t, c.rs), c.rm), _mm256_and_si256(_mm256_srl_epi32(t, c.gs), c.gm)),
-        _mm256_and_si256(_mm256_srl_epi32(t, c.bs), c.bm));
+    return _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_srl_epi32(t, c.rs), _mm256_set1_epi32(c.rm)),
+                                           _mm256_and_si256(_mm256_srl_epi32(t, c.gs), _mm256_set1_epi32(c.gm))),
+                           _mm256_and_si256(_mm256_srl_epi32(t, c.bs), _mm256_set1_epi32(c.bm)));
 }
 
 // Sixteen pixels a step on processors that have 256-bit integer registers; their pack is unsigned,
 // so the values need no sign fix first. The pixels done; the caller does the rest.
 __attribute__((target("avx2"))) int32_t DitherRowAvx2(uint16_t* out, const uint32_t* pixels, int32_t count, int x,
                                                       int y) {
-    const oxPixelFormatMasks& f = g_pixelFormat;
-    const __m128i half = _mm_load_si128(reinterpret_cast<const __m128i*>(kDitherAdds.bytes[(y & 3) * 4 + (x & 3)]));
-    const __m256i dither = _mm256_broadcastsi128_si256(half);
-    Avx2Channels c;
-    c.rs = _mm_cvtsi32_si128(19 - f.redShift);
-    c.gs = _mm_cvtsi32_si128(11 - f.greenShift);
-    c.bs = _mm_cvtsi32_si128(3 - f.blueShift);
-    c.rm = _mm256_set1_epi32(int(31u << f.redShift));
-    c.gm = _mm256_set1_epi32(int(31u << f.greenShift));
-    c.bm = _mm256_set1_epi32(int(31u << f.blueShift));
+    const __m256i dither = _mm256_broadcastsi128_si256(_mm_load_si128(DitherBytes(x, y)));
+    const ChannelShifts c;
     int32_t i = 0;
     for (; i + 16 <= count; i += 16) {
         // The pack works within each half: the middle quarters change places after it.
@@ -116,34 +123,21 @@ __attribute__((target("avx2"))) int32_t DitherRowAvx2(uint16_t* out, const uint3
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-struct Avx512Channels {
-    __m128i rs, gs, bs;
-    __m512i rm, gm, bm;
-};
 
 __attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i SixteenTo16(const uint32_t* p,
                                                                                      __m512i dither,
-                                                                                     const Avx512Channels& c) {
+                                                                                     const ChannelShifts& c) {
     const __m512i t = _mm512_adds_epu8(_mm512_loadu_si512(p), dither);
-    return _mm512_or_si512(_mm512_or_si512(_mm512_and_si512(_mm512_srl_epi32(t, c.rs), c.rm),
-                                           _mm512_and_si512(_mm512_srl_epi32(t, c.gs), c.gm)),
-                           _mm512_and_si512(_mm512_srl_epi32(t, c.bs), c.bm));
+    return _mm512_or_si512(_mm512_or_si512(_mm512_and_si512(_mm512_srl_epi32(t, c.rs), _mm512_set1_epi32(c.rm)),
+                                           _mm512_and_si512(_mm512_srl_epi32(t, c.gs), _mm512_set1_epi32(c.gm))),
+                           _mm512_and_si512(_mm512_srl_epi32(t, c.bs), _mm512_set1_epi32(c.bm)));
 }
 
 // The same, 32 pixels a step on processors with 512-bit registers.
 __attribute__((target("avx512f,avx512bw"))) int32_t DitherRowAvx512(uint16_t* out, const uint32_t* pixels,
                                                                      int32_t count, int x, int y) {
-    const oxPixelFormatMasks& f = g_pixelFormat;
-    const __m128i quarter =
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kDitherAdds.bytes[(y & 3) * 4 + (x & 3)]));
-    const __m512i dither = _mm512_broadcast_i32x4(quarter);
-    Avx512Channels c;
-    c.rs = _mm_cvtsi32_si128(19 - f.redShift);
-    c.gs = _mm_cvtsi32_si128(11 - f.greenShift);
-    c.bs = _mm_cvtsi32_si128(3 - f.blueShift);
-    c.rm = _mm512_set1_epi32(int(31u << f.redShift));
-    c.gm = _mm512_set1_epi32(int(31u << f.greenShift));
-    c.bm = _mm512_set1_epi32(int(31u << f.blueShift));
+    const __m512i dither = _mm512_broadcast_i32x4(_mm_load_si128(DitherBytes(x, y)));
+    const ChannelShifts c;
     // The pack works within each quarter: this puts the quarters' halves back in order.
     const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
     int32_t i = 0;
