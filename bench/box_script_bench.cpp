@@ -31,8 +31,7 @@ void RunInScene(benchmark::State& state, const char16_t* setup, const char16_t* 
     app->AddRef();
     app->Init();
     // The scene's files go to a folder of their own, never into the checkout.
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("tandu-box-script-bench-" + std::to_string(getpid()));
+    const auto folder = std::filesystem::temp_directory_path() / ("tandu-box-script-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "box_script_bench.box")
         << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"root\"><box id=\"b\"/>"

@@ -63,7 +63,8 @@ inline double MeanDifference(const CellPicture& a, const CellPicture& b) {
     auto channels = [&](const std::vector<uint8_t>& bytes, size_t at, int out[4]) {
         if (a.rgb565) {
             const unsigned p = bytes[at] | bytes[at + 1] << 8;
-            out[0] = int((p >> 11) * 255 / 31), out[1] = int(((p >> 5) & 63) * 255 / 63), out[2] = int((p & 31) * 255 / 31);
+            out[0] = int((p >> 11) * 255 / 31), out[1] = int(((p >> 5) & 63) * 255 / 63),
+            out[2] = int((p & 31) * 255 / 31);
             out[3] = 255;
         } else {
             for (int c = 0; c < 4; ++c)

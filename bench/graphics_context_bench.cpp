@@ -106,8 +106,8 @@ struct Shared {
         for (int radial = 0; radial < 2; ++radial) {
             for (const Box& b : GradientBoxes()) {
                 // Ours spans the ramp over half the box each way: an ellipse in a box that is not square.
-                cairo_pattern_t* p =
-                    radial ? cairo_pattern_create_radial(0, 0, 0, 0, 0, 1) : cairo_pattern_create_linear(b.x, 0, b.x + b.w, 0);
+                cairo_pattern_t* p = radial ? cairo_pattern_create_radial(0, 0, 0, 0, 0, 1)
+                                            : cairo_pattern_create_linear(b.x, 0, b.x + b.w, 0);
                 if (radial) {
                     cairo_matrix_t m;
                     cairo_matrix_init_scale(&m, 2 / b.w, 2 / b.h);

@@ -6,8 +6,8 @@
 // --benchmark_repetitions and compare ours / direct per format.
 #include <benchmark/benchmark.h>
 
-#include <csetjmp>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

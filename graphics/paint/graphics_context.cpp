@@ -324,7 +324,8 @@ void oxGraphicsContext::Clear(const RECT* rect) {
     for (int32_t y = r.top; y < r.bottom; ++y) {
         if (m_target.bpp == 32 || m_target.bpp == 16) {
             const size_t bytes = static_cast<size_t>(m_target.bpp / 8);
-            FillPattern(m_target.GetRow8(y) + r.left * bytes, static_cast<size_t>(r.right - r.left) * bytes, pattern, 0);
+            FillPattern(m_target.GetRow8(y) + r.left * bytes, static_cast<size_t>(r.right - r.left) * bytes, pattern,
+                        0);
         } else {
             std::memset(m_target.GetPixelAddress(r.left, y), 0,
                         static_cast<size_t>(r.right - r.left) * static_cast<size_t>(m_target.storageBpp / 8));

@@ -112,7 +112,8 @@ __attribute__((target("avx2"))) int32_t DitherRowAvx2(uint16_t* out, const uint3
     int32_t i = 0;
     for (; i + 16 <= count; i += 16) {
         // The pack works within each half: the middle quarters change places after it.
-        const __m256i packed = _mm256_packus_epi32(EightTo16(pixels + i, dither, c), EightTo16(pixels + i + 8, dither, c));
+        const __m256i packed =
+            _mm256_packus_epi32(EightTo16(pixels + i, dither, c), EightTo16(pixels + i + 8, dither, c));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute4x64_epi64(packed, 0xD8));
     }
     return i;
@@ -124,9 +125,8 @@ __attribute__((target("avx2"))) int32_t DitherRowAvx2(uint16_t* out, const uint3
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-__attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i SixteenTo16(const uint32_t* p,
-                                                                                     __m512i dither,
-                                                                                     const ChannelShifts& c) {
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i SixteenTo16(const uint32_t* p, __m512i dither,
+                                                                                      const ChannelShifts& c) {
     const __m512i t = _mm512_adds_epu8(_mm512_loadu_si512(p), dither);
     return _mm512_or_si512(_mm512_or_si512(_mm512_and_si512(_mm512_srl_epi32(t, c.rs), _mm512_set1_epi32(c.rm)),
                                            _mm512_and_si512(_mm512_srl_epi32(t, c.gs), _mm512_set1_epi32(c.gm))),
@@ -135,7 +135,7 @@ __attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i Sixtee
 
 // The same, 32 pixels a step on processors with 512-bit registers.
 __attribute__((target("avx512f,avx512bw"))) int32_t DitherRowAvx512(uint16_t* out, const uint32_t* pixels,
-                                                                     int32_t count, int x, int y) {
+                                                                    int32_t count, int x, int y) {
     const __m512i dither = _mm512_broadcast_i32x4(_mm_load_si128(DitherBytes(x, y)));
     const ChannelShifts c;
     // The pack works within each quarter: this puts the quarters' halves back in order.

@@ -331,8 +331,8 @@ int oxPolygonFiller::Fill() {
 
 // Two vertical edges on whole pixels spanning whole rows: the fill needs no coverage.
 bool oxPolygonFiller::FillRectangle() {
-    if ((m_target.bpp != 32 && m_target.bpp != 16) || m_edgeCount != 2 || m_step[0] != 0 || m_step[1] != 0 || (m_x[0] & 0xFFF) > 15 || (m_x[1] & 0xFFF) > 15 ||
-        m_first[0] != m_first[1] || m_end[0] != m_end[1])
+    if ((m_target.bpp != 32 && m_target.bpp != 16) || m_edgeCount != 2 || m_step[0] != 0 || m_step[1] != 0 ||
+        (m_x[0] & 0xFFF) > 15 || (m_x[1] & 0xFFF) > 15 || m_first[0] != m_first[1] || m_end[0] != m_end[1])
         return false;
     const int32_t mask = (1 << m_n) - 1;
     if ((m_first[0] & mask) || (m_end[0] & mask)) return false;

@@ -16,8 +16,8 @@ TEST(PixelFill, EveryPhaseLengthAndAlignmentWritesThePatternAndNothingElse) {
     pattern.Set(period);
     alignas(64) uint8_t buffer[768];
     int failures = 0;
-    for (size_t count : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(63), size_t(64),
-                         size_t(100), size_t(255), size_t(256), size_t(257), size_t(319), size_t(640)}) {
+    for (size_t count : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(63), size_t(64), size_t(100),
+                         size_t(255), size_t(256), size_t(257), size_t(319), size_t(640)}) {
         for (size_t offset = 0; offset < 64 && failures < 5; ++offset) {
             for (size_t phase = 0; phase < 16 && failures < 5; ++phase) {
                 std::fill(std::begin(buffer), std::end(buffer), uint8_t(0xEE));
@@ -26,8 +26,8 @@ TEST(PixelFill, EveryPhaseLengthAndAlignmentWritesThePatternAndNothingElse) {
                     const bool inside = i >= offset && i < offset + count;
                     const uint8_t want = inside ? period[(phase + i - offset) % 16] : 0xEE;
                     if (buffer[i] != want) {
-                        ADD_FAILURE() << "count " << count << ", offset " << offset << ", phase " << phase
-                                      << ": byte " << i << " is " << int(buffer[i]) << ", not " << int(want);
+                        ADD_FAILURE() << "count " << count << ", offset " << offset << ", phase " << phase << ": byte "
+                                      << i << " is " << int(buffer[i]) << ", not " << int(want);
                         ++failures;
                         break;
                     }
@@ -55,8 +55,8 @@ TEST(PixelFill, CopiesAtEveryAlignment) {
     alignas(64) uint8_t source[700], target[768];
     for (size_t i = 0; i < sizeof source; ++i)
         source[i] = uint8_t(i * 13 + 5);
-    for (size_t count : {size_t(0), size_t(5), size_t(31), size_t(32), size_t(47), size_t(64), size_t(129),
-                         size_t(512), size_t(640)})
+    for (size_t count :
+         {size_t(0), size_t(5), size_t(31), size_t(32), size_t(47), size_t(64), size_t(129), size_t(512), size_t(640)})
         for (size_t to = 0; to < 64; to += 7)
             for (size_t from = 0; from < 48; from += 5) {
                 std::fill(std::begin(target), std::end(target), uint8_t(0xEE));
