@@ -121,9 +121,11 @@ __attribute__((target("avx2"))) int32_t DitherRowAvx2(uint16_t* out, const uint3
 
 // GCC 12's 512-bit headers start some results from a deliberately undefined value and then warn
 // about it; nothing of ours is read uninitialised here.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 __attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i SixteenTo16(const uint32_t* p, __m512i dither,
                                                                                       const ChannelShifts& c) {
@@ -149,7 +151,9 @@ __attribute__((target("avx512f,avx512bw"))) int32_t DitherRowAvx512(uint16_t* ou
     return i;
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 // 0: neither, 1: 256-bit, 2: 512-bit registers.
 const int g_wideRegisters = [] {
