@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/scene/runtime.h"
@@ -28,15 +30,24 @@ void RunInScene(benchmark::State& state, const char16_t* setup, const char16_t* 
     auto* app = new oxApplication();
     app->AddRef();
     app->Init();
-    auto resources = std::filesystem::path(platform::ProgramHostPath()).parent_path() / "resources";
-    std::filesystem::create_directories(resources);
-    std::ofstream(resources / "box_script_bench.box")
+    // The scene's files go to a folder of their own, never into the checkout.
+    const auto folder = std::filesystem::temp_directory_path() / ("tandu-box-script-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "box_script_bench.box")
         << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"root\"><box id=\"b\"/>"
            "<script language=\"javascript\" src=\"box_script_bench.js\"/></vbox>";
-    std::ofstream(resources / "box_script_bench.js") << "var loaded = true;";
+    std::ofstream(folder / "box_script_bench.js") << "var loaded = true;";
+    const std::u16string path = platform::DevicePathFromHost((folder / "box_script_bench.box").string());
     NUBO::XVariant object;
-    app->GetShell()->OpenScene(NUBO::TWString(u"box_script_bench.box"), nullptr, NUBO::TWString(u"main"), nullptr,
-                               nullptr, false, &object);
+    app->GetShell()->OpenScene(NUBO::TWString(path.c_str()), nullptr, NUBO::TWString(u"main"), nullptr, nullptr, false,
+                               &object);
+    if (!object.ToXObject()) {
+        state.SkipWithError("the scene did not open");
+        std::filesystem::remove_all(folder);
+        app->Shutdown();
+        app->Release();
+        return;
+    }
     oxScene* scene = static_cast<Scene*>(object.ToXObject())->GetScene();
     oxScriptContext* raw = nullptr;
     app->GetShell()->GetRuntime()->GetScriptContextManager()->GetContext(scene->GetContextName().GetString(), &raw);
@@ -57,8 +68,7 @@ void RunInScene(benchmark::State& state, const char16_t* setup, const char16_t* 
     object.Clear();
     app->Shutdown();
     app->Release();
-    std::filesystem::remove(resources / "box_script_bench.box");
-    std::filesystem::remove(resources / "box_script_bench.js");
+    std::filesystem::remove_all(folder);
 }
 
 // Items: boxes made, each with three properties set. The boxes go with the scene's object.

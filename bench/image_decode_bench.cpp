@@ -1,10 +1,12 @@
 // Picture decoding through DecodeImage against the same libraries called directly with the same
 // output: a 480 x 800 PNG and JPEG into 24-bit blue-green-red rows, and a 20-frame GIF composed into
-// full-screen 32-bit frames. The inputs are encoded once in memory before the timers start; each
-// pair runs one after the other so both see the same machine state. Report the medians of
+// full-screen 32-bit frames. The inputs are encoded once in memory before the timers start, and
+// each format is decoded once both ways first to check that the pictures are the same; each pair
+// runs one after the other so both see the same machine state. Report the medians of
 // --benchmark_repetitions and compare ours / direct per format.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 
 #include "graphics/image/frame_list.h"
 #include "graphics/image/image_decoder.h"
+#include "graphics/pixels/dib_bitmap.h"
 #include "graphics/pixels/image_memory.h"
 
 namespace {
@@ -159,26 +162,33 @@ void PngRead(png_structp png, png_bytep out, png_size_t n) {
     r->at += n;
 }
 
+// Bottom-up 24-bit rows, as our bitmaps store them; null when the library gave up.
+uint8_t* DecodePngDirect(const std::vector<uint8_t>& bytes) {
+    Reader reader{bytes.data(), bytes.size(), 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    auto* pixels = static_cast<uint8_t*>(std::calloc(size_t(kStride) * kHeight, 1));
+    if (setjmp(png_jmpbuf(png))) {
+        std::free(pixels);
+        pixels = nullptr;
+    } else {
+        png_set_read_fn(png, &reader, PngRead);
+        png_read_info(png, info);
+        png_set_bgr(png);
+        png_read_update_info(png, info);
+        for (int y = 0; y < kHeight; ++y)
+            png_read_row(png, pixels + size_t(kHeight - 1 - y) * kStride, nullptr);
+        png_read_end(png, nullptr);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return pixels;
+}
+
 void DirectPng(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = Input(0);
     for (auto _ : state) {
-        Reader reader{bytes.data(), bytes.size(), 0};
-        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop info = png_create_info_struct(png);
-        auto* pixels = static_cast<uint8_t*>(std::calloc(size_t(kStride) * kHeight, 1));
-        if (setjmp(png_jmpbuf(png))) {
-            state.SkipWithError("decode failed");
-        } else {
-            png_set_read_fn(png, &reader, PngRead);
-            png_read_info(png, info);
-            png_set_bgr(png);
-            png_read_update_info(png, info);
-            // Bottom-up rows, as our bitmaps store them.
-            for (int y = 0; y < kHeight; ++y)
-                png_read_row(png, pixels + size_t(kHeight - 1 - y) * kStride, nullptr);
-            png_read_end(png, nullptr);
-        }
-        png_destroy_read_struct(&png, &info, nullptr);
+        uint8_t* pixels = DecodePngDirect(bytes);
+        if (!pixels) state.SkipWithError("decode failed");
         benchmark::DoNotOptimize(pixels);
         std::free(pixels);
     }
@@ -193,29 +203,36 @@ void JpegExit(j_common_ptr c) {
     std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1);
 }
 
+uint8_t* DecodeJpegDirect(const std::vector<uint8_t>& bytes) {
+    jpeg_decompress_struct d{};
+    JpegErrors errors{};
+    d.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = JpegExit;
+    auto* pixels = static_cast<uint8_t*>(std::calloc(size_t(kStride) * kHeight, 1));
+    if (setjmp(errors.jump)) {
+        std::free(pixels);
+        pixels = nullptr;
+    } else {
+        jpeg_create_decompress(&d);
+        jpeg_mem_src(&d, bytes.data(), bytes.size());
+        jpeg_read_header(&d, TRUE);
+        d.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&d);
+        while (d.output_scanline < d.output_height) {
+            JSAMPROW row = pixels + size_t(kHeight - 1 - d.output_scanline) * kStride;
+            jpeg_read_scanlines(&d, &row, 1);
+        }
+        jpeg_finish_decompress(&d);
+    }
+    jpeg_destroy_decompress(&d);
+    return pixels;
+}
+
 void DirectJpeg(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = Input(1);
     for (auto _ : state) {
-        jpeg_decompress_struct d{};
-        JpegErrors errors{};
-        d.err = jpeg_std_error(&errors.mgr);
-        errors.mgr.error_exit = JpegExit;
-        auto* pixels = static_cast<uint8_t*>(std::calloc(size_t(kStride) * kHeight, 1));
-        if (setjmp(errors.jump)) {
-            state.SkipWithError("decode failed");
-        } else {
-            jpeg_create_decompress(&d);
-            jpeg_mem_src(&d, bytes.data(), bytes.size());
-            jpeg_read_header(&d, TRUE);
-            d.out_color_space = JCS_EXT_BGR;
-            jpeg_start_decompress(&d);
-            while (d.output_scanline < d.output_height) {
-                JSAMPROW row = pixels + size_t(kHeight - 1 - d.output_scanline) * kStride;
-                jpeg_read_scanlines(&d, &row, 1);
-            }
-            jpeg_finish_decompress(&d);
-        }
-        jpeg_destroy_decompress(&d);
+        uint8_t* pixels = DecodeJpegDirect(bytes);
+        if (!pixels) state.SkipWithError("decode failed");
         benchmark::DoNotOptimize(pixels);
         std::free(pixels);
     }
@@ -229,38 +246,91 @@ int GifRead(GifFileType* gif, GifByteType* out, int n) {
     return int(got);
 }
 
-// Every frame composed onto a copy of the previous one, as disposal 1 asks.
+// Every frame composed onto a copy of the previous one, as disposal 1 asks; bottom-up 32-bit rows.
+std::vector<uint32_t*> DecodeGifDirect(const std::vector<uint8_t>& bytes) {
+    Reader reader{bytes.data(), bytes.size(), 0};
+    int error = 0;
+    std::vector<uint32_t*> frames;
+    GifFileType* gif = DGifOpen(&reader, GifRead, &error);
+    if (!gif) return frames;
+    if (DGifSlurp(gif) != GIF_OK) {
+        DGifCloseFile(gif, &error);
+        return frames;
+    }
+    const size_t pixels = size_t(gif->SWidth) * gif->SHeight;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        auto* canvas = static_cast<uint32_t*>(std::calloc(pixels, 4));
+        if (!frames.empty()) std::memcpy(canvas, frames.back(), pixels * 4);
+        const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
+        uint32_t palette[256] = {};
+        for (int c = 0; c < map->ColorCount; ++c)
+            palette[c] = 0xFF000000u | map->Colors[c].Red << 16 | map->Colors[c].Green << 8 | map->Colors[c].Blue;
+        const GifImageDesc& d = image.ImageDesc;
+        for (int y = 0; y < d.Height && d.Top + y < gif->SHeight; ++y) {
+            uint32_t* out = canvas + size_t(gif->SHeight - 1 - d.Top - y) * gif->SWidth + d.Left;
+            const GifByteType* src = image.RasterBits + size_t(y) * d.Width;
+            for (int x = 0; x < d.Width && d.Left + x < gif->SWidth; ++x)
+                out[x] = palette[src[x]];
+        }
+        frames.push_back(canvas);
+    }
+    DGifCloseFile(gif, &error);
+    return frames;
+}
+
 void DirectGif(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = Input(2);
     for (auto _ : state) {
-        Reader reader{bytes.data(), bytes.size(), 0};
-        int error = 0;
-        GifFileType* gif = DGifOpen(&reader, GifRead, &error);
-        if (!gif || DGifSlurp(gif) != GIF_OK) state.SkipWithError("decode failed");
-        std::vector<uint32_t*> frames;
-        const size_t pixels = size_t(gif->SWidth) * gif->SHeight;
-        for (int i = 0; i < gif->ImageCount; ++i) {
-            const SavedImage& image = gif->SavedImages[i];
-            auto* canvas = static_cast<uint32_t*>(std::calloc(pixels, 4));
-            if (!frames.empty()) std::memcpy(canvas, frames.back(), pixels * 4);
-            const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
-            uint32_t palette[256] = {};
-            for (int c = 0; c < map->ColorCount; ++c)
-                palette[c] = 0xFF000000u | map->Colors[c].Red << 16 | map->Colors[c].Green << 8 | map->Colors[c].Blue;
-            const GifImageDesc& d = image.ImageDesc;
-            for (int y = 0; y < d.Height && d.Top + y < gif->SHeight; ++y) {
-                uint32_t* out = canvas + size_t(gif->SHeight - 1 - d.Top - y) * gif->SWidth + d.Left;
-                const GifByteType* src = image.RasterBits + size_t(y) * d.Width;
-                for (int x = 0; x < d.Width && d.Left + x < gif->SWidth; ++x)
-                    out[x] = palette[src[x]];
-            }
-            frames.push_back(canvas);
-        }
-        DGifCloseFile(gif, &error);
+        std::vector<uint32_t*> frames = DecodeGifDirect(bytes);
+        if (frames.empty()) state.SkipWithError("decode failed");
         benchmark::DoNotOptimize(frames.data());
         for (uint32_t* f : frames)
             std::free(f);
     }
+}
+
+// Decodes every input once both ways and compares the pictures byte for byte: the mean difference
+// per byte, or -1 when a side gave no picture or another number of frames.
+double CompareFormat(int format) {
+    const std::vector<uint8_t>& bytes = Input(format);
+    void* block = ImageAlloc(bytes.size(), 0);
+    std::memcpy(block, bytes.data(), bytes.size());
+    oxFrameList list;
+    if (!DecodeImage(block, bytes.size(), &list)) return -1;
+    std::vector<const uint8_t*> direct; // bottom-up rows per frame
+    std::vector<uint32_t*> gifFrames;
+    uint8_t* still = nullptr;
+    if (format == 2) {
+        gifFrames = DecodeGifDirect(bytes);
+        for (uint32_t* f : gifFrames)
+            direct.push_back(reinterpret_cast<const uint8_t*>(f));
+    } else {
+        still = format == 0 ? DecodePngDirect(bytes) : DecodeJpegDirect(bytes);
+        if (still) direct.push_back(still);
+    }
+    double sum = 0, count = 0;
+    bool comparable = !direct.empty() && direct.size() == list.GetFrameCount();
+    for (size_t f = 0; comparable && f < direct.size(); ++f) {
+        const oxDibBitmap* ours = list.GetFrame(int32_t(f));
+        const int bytesPerPixel = format == 2 ? 4 : 3;
+        const size_t stride = format == 2 ? size_t(kWidth) * 4 : size_t(kStride);
+        if (!ours || ours->width != kWidth || ours->height != kHeight) {
+            comparable = false;
+            break;
+        }
+        for (int y = 0; y < kHeight; ++y) {
+            const uint8_t* a = ours->pixels.GetRow8(y);
+            const uint8_t* b = direct[f] + size_t(kHeight - 1 - y) * stride;
+            for (int i = 0; i < kWidth * bytesPerPixel; ++i)
+                sum += std::abs(int(a[i]) - int(b[i]));
+            count += kWidth * bytesPerPixel;
+        }
+    }
+    std::free(still);
+    for (uint32_t* f : gifFrames)
+        std::free(f);
+    return comparable ? sum / count : -1;
 }
 
 BENCHMARK_CAPTURE(Ours, Png480x800, 0)->Unit(benchmark::kMillisecond);
@@ -272,4 +342,17 @@ BENCHMARK(DirectGif)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const char* names[3] = {"PNG", "JPEG", "GIF"};
+    int unequal = 0;
+    for (int format = 0; format < 3; ++format) {
+        const double d = CompareFormat(format);
+        std::printf("%s: mean difference of ours and the library's pictures %.3f\n", names[format], d);
+        if (d != 0) ++unequal;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (unequal) std::printf("%d formats decode to different pictures on the two sides\n", unequal);
+    return unequal ? 1 : 0;
+}

@@ -126,9 +126,11 @@ std::string Utf8(const std::u16string& s) {
     return out;
 }
 
-// cairo's peer: the same fill and rows, clipped per row, with its toy font API on DejaVu Sans.
+// cairo's peer: the same fill and rows, clipped per row, with its toy font API on DejaVu Sans, into
+// a surface of the same depth as ours.
 void CairoRepaint(benchmark::State& state) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
+    cairo_surface_t* surface =
+        cairo_image_surface_create(state.range(0) == 16 ? CAIRO_FORMAT_RGB16_565 : CAIRO_FORMAT_RGB24, kWidth, kHeight);
     cairo_t* cr = cairo_create(surface);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 15);
@@ -155,7 +157,7 @@ void CairoRepaint(benchmark::State& state) {
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
 }
-BENCHMARK(CairoRepaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CairoRepaint)->Arg(32)->Arg(16)->Unit(benchmark::kMicrosecond);
 #endif
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "graphics/image/image_decoder_internal.h"
+#include "graphics/image/mem_stream.h"
 #include "graphics/pixels/dib_bitmap.h"
 
 namespace {
@@ -37,13 +38,13 @@ int ReadSize(oxJpegSource* s, int32_t* width, int32_t* height) {
     return 1;
 }
 
-// Lines decoded into the bitmap, or -1 when the library gave up.
+// Lines decoded into the bitmap, or -1 when the library gave up. The header has been read by the
+// same source: unlike a second source over the same bytes, nothing is created or read twice.
 int ReadLines(oxJpegSource* s, oxDibBitmap* bitmap, long memoryLimit) {
     j_decompress_ptr d = &s->decompressor;
     volatile int lines = 0;
     if (setjmp(s->jump)) return -1;
     d->mem->max_memory_to_use = memoryLimit;
-    if (jpeg_read_header(d, TRUE) != JPEG_HEADER_OK) return lines;
     // The library writes blue, green, red: the 24-bit order of our bitmaps, so rows need no swap.
     d->out_color_space = JCS_EXT_BGR;
     // Buffered-image mode is never asked for, so the whole input is taken by the start call.
@@ -66,8 +67,10 @@ oxJpegSource::~oxJpegSource() {
     if (created) jpeg_destroy_decompress(&decompressor);
 }
 
-bool oxJpegSource::Open(const uint8_t* data, size_t size) {
-    if (!input.Open(const_cast<uint8_t*>(data), size, 1)) return false;
+bool oxJpegSource::Open(const uint8_t* data, size_t count) {
+    input = data;
+    size = data ? count : 0;
+    position = 0;
     decompressor.err = jpeg_std_error(&errors);
     errors.error_exit = ErrorExit;
     errors.output_message = OutputMessage;
@@ -88,20 +91,20 @@ bool oxJpegSource::Open(const uint8_t* data, size_t size) {
 
 boolean oxJpegSource::FillInputBuffer(j_decompress_ptr d) {
     oxJpegSource* s = SourceOf(reinterpret_cast<j_common_ptr>(d));
-    if (s->input.Remaining() == 0) return FALSE;
+    if (s->position == s->size) return FALSE;
     if (s->pendingSkip > 0) {
-        const size_t skip =
-            size_t(s->pendingSkip) < s->input.Remaining() ? size_t(s->pendingSkip) : s->input.Remaining();
-        s->input.Seek(s->input.position + skip);
+        const size_t left = s->size - s->position;
+        const size_t skip = size_t(s->pendingSkip) < left ? size_t(s->pendingSkip) : left;
+        s->position += skip;
         s->pendingSkip -= long(skip);
     }
-    const size_t count = s->input.Remaining();
-    const size_t at = s->staging.GetSize();
-    if (count == 0 || !s->staging.AppendStream(s->input)) return FALSE;
-    s->manager.next_input_byte = s->staging.data + at;
+    // All that is left at once, where it lies: the library reads it in place, with no staging copy.
+    const size_t count = s->size - s->position;
+    if (count == 0) return FALSE;
+    s->manager.next_input_byte = s->input + s->position;
     s->manager.bytes_in_buffer = count;
     s->handed += count;
-    s->input.Reset();
+    s->position = s->size;
     return TRUE;
 }
 
@@ -123,20 +126,21 @@ oxDibBitmap* DecodeJpeg(oxMemStream& stream, oxDecodeBudget& budget) {
     if (!rest.data) return nullptr;
 
     int32_t width = 0, height = 0;
-    {
-        auto* header = new (std::nothrow) oxJpegSource;
-        const bool ok = header && header->Open(rest.data, rest.size) && ReadSize(header, &width, &height);
-        delete header;
-        if (!ok || !budget.TakeImage(width, height, 3)) return nullptr;
+    // One source reads the header and then the scanlines, where a first source for the header and
+    // a second for the decode would create the decompressor and read the header twice.
+    auto* source = new (std::nothrow) oxJpegSource;
+    if (!source || !source->Open(rest.data, rest.size) || !ReadSize(source, &width, &height) ||
+        !budget.TakeImage(width, height, 3)) {
+        delete source;
+        return nullptr;
     }
     auto* bitmap = new (std::nothrow) oxDibBitmap(width, height, 24, false, false);
     if (!bitmap || !bitmap->valid) {
+        delete source;
         delete bitmap;
         return nullptr;
     }
-    auto* source = new (std::nothrow) oxJpegSource;
-    int lines = -1;
-    if (source && source->Open(rest.data, rest.size)) lines = ReadLines(source, bitmap, long(budget.left));
+    const int lines = ReadLines(source, bitmap, long(budget.left));
     delete source;
     if (lines <= 0) {
         delete bitmap;

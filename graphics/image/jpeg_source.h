@@ -1,13 +1,13 @@
 #pragma once
-// JPEG through libjpeg with a source manager of our own that hands the library the input from a
-// staging stream. One source reads the header to size the bitmap; a second decodes into it.
+// JPEG through libjpeg with a source manager of our own that hands the library the caller's bytes
+// as they lie. One source reads the header, the bitmap is sized from it, and the same source goes
+// on to decode into it.
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include <jpeglib.h>
-
-#include "graphics/image/mem_stream.h"
 
 class oxDibBitmap;
 struct oxDecodeBudget;
@@ -18,10 +18,11 @@ struct oxJpegSource {
     jpeg_source_mgr manager{};
     jpeg_progress_mgr progress{};
     std::jmp_buf jump{};
-    oxMemStream input;
-    oxMemStream staging;
-    size_t handed = 0;    // staged bytes given to the library
-    long pendingSkip = 0; // bytes to drop from input not yet staged
+    const uint8_t* input = nullptr; // the caller's, which outlive the source
+    size_t size = 0;
+    size_t position = 0;  // of the next byte not yet given to the library
+    size_t handed = 0;    // bytes given to the library
+    long pendingSkip = 0; // bytes to drop from input not yet given
     bool created = false;
 
     oxJpegSource() = default;
@@ -29,8 +30,8 @@ struct oxJpegSource {
     oxJpegSource(const oxJpegSource&) = delete;
     oxJpegSource& operator=(const oxJpegSource&) = delete;
 
-    // Copies the input and creates the decompressor; false without memory.
-    bool Open(const uint8_t* data, size_t size);
+    // Takes the input (not a copy) and creates the decompressor; false without memory.
+    bool Open(const uint8_t* data, size_t count);
 
     static boolean FillInputBuffer(j_decompress_ptr d);
     static void SkipInputData(j_decompress_ptr d, long n);

@@ -1,6 +1,6 @@
 #pragma once
 // The decoders' byte stream over one block from ImageAlloc. Recognition adopts the caller's block
-// instead of copying it; the JPEG source copies into streams of its own and grows a staging stream.
+// instead of copying it.
 #include <cstddef>
 #include <cstdint>
 

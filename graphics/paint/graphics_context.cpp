@@ -9,6 +9,7 @@
 
 #include "graphics/pixels/dib_bitmap.h"
 #include "graphics/pixels/display_format.h"
+#include "graphics/pixels/pixel_fill.h"
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/pixels/raster_rect.h"
 
@@ -312,14 +313,19 @@ void oxGraphicsContext::Clear(const RECT* rect) {
     if (rect && !IntersectRECT(rect, &visible, &r)) return;
     if (IsRectEmpty(r)) return;
     const uint32_t rgb = PackColor(m_clear) & 0x00FFFFFFu;
+    // One pattern for all rows, stored in whole blocks.
+    oxFillPattern pattern;
+    if (m_target.bpp == 32)
+        pattern.Set32(rgb | m_clearAlpha);
+    else if (m_target.bpp == 16)
+        pattern.Set16(static_cast<uint16_t>(((rgb >> 19) & 31) << g_pixelFormat.redShift |
+                                            ((rgb >> 11) & 31) << g_pixelFormat.greenShift |
+                                            ((rgb >> 3) & 31) << g_pixelFormat.blueShift));
     for (int32_t y = r.top; y < r.bottom; ++y) {
-        if (m_target.bpp == 32) {
-            std::fill(m_target.GetRow32(y) + r.left, m_target.GetRow32(y) + r.right, rgb | m_clearAlpha);
-        } else if (m_target.bpp == 16) {
-            const uint16_t v = static_cast<uint16_t>(((rgb >> 19) & 31) << g_pixelFormat.redShift |
-                                                     ((rgb >> 11) & 31) << g_pixelFormat.greenShift |
-                                                     ((rgb >> 3) & 31) << g_pixelFormat.blueShift);
-            std::fill(m_target.GetRow16(y) + r.left, m_target.GetRow16(y) + r.right, v);
+        if (m_target.bpp == 32 || m_target.bpp == 16) {
+            const size_t bytes = static_cast<size_t>(m_target.bpp / 8);
+            FillPattern(m_target.GetRow8(y) + r.left * bytes, static_cast<size_t>(r.right - r.left) * bytes, pattern,
+                        0);
         } else {
             std::memset(m_target.GetPixelAddress(r.left, y), 0,
                         static_cast<size_t>(r.right - r.left) * static_cast<size_t>(m_target.storageBpp / 8));

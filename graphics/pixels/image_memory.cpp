@@ -29,12 +29,53 @@ void* AllocVirtual(size_t total) {
     return base;
 }
 
-// A fresh block of the kind its size calls for; committed pages already read zero.
+// The last large block freed, kept committed for the next large request it can hold: decoding
+// one picture after another would otherwise map and fault in fresh pages for every one, and unmap
+// them again. One block at most, and only taken for a request of at least half its size, so what
+// is kept stays within the largest picture of the moment.
+struct Spare {
+    uint8_t* base = nullptr;
+    size_t capacity = 0; // bytes from base, header included
+};
+Spare g_spare;
+
+constexpr size_t kPage = 4096;
+
+size_t Capacity(size_t total) {
+    return (total + kPage - 1) / kPage * kPage;
+}
+
+uint8_t* TakeSpare(size_t total) {
+    if (!g_spare.base || g_spare.capacity < total || g_spare.capacity / 2 > total) return nullptr;
+    uint8_t* base = g_spare.base;
+    g_spare = Spare{};
+    return base;
+}
+
+// A virtual block's header starts with the bytes its pages hold, which a later request may use.
+void SetCapacity(uint8_t* base, size_t capacity) {
+    std::memcpy(base, &capacity, sizeof capacity);
+}
+
+// Differs from freeing the block's pages at once: the last one is kept for the next picture.
+void ReleaseVirtual(uint8_t* base) {
+    if (g_spare.base) VirtualFree(g_spare.base, 0, MEM_RELEASE);
+    g_spare.base = base;
+    std::memcpy(&g_spare.capacity, base, sizeof g_spare.capacity);
+}
+
+// A fresh block of the kind its size calls for; committed pages already read zero, a kept block
+// is cleared when asked.
 void* AllocBlock(size_t size, bool zero) {
     if (size > UINT32_MAX - kHeader) return nullptr;
     uint8_t* base;
     if (size > kImageHeapLimit) {
-        base = static_cast<uint8_t*>(AllocVirtual(size + kHeader));
+        base = TakeSpare(size + kHeader);
+        if (base && zero) std::memset(base + kHeader, 0, size);
+        if (!base) {
+            base = static_cast<uint8_t*>(AllocVirtual(size + kHeader));
+            if (base) SetCapacity(base, Capacity(size + kHeader));
+        }
     } else {
         base = static_cast<uint8_t*>(std::malloc(size + kHeader));
         if (base && zero) std::memset(base + kHeader, 0, size);
@@ -60,7 +101,7 @@ void* ImageAlloc(size_t size, int zero) {
 void ImageFree(void* block) {
     if (!block) return;
     if (ImageSize(block) > kImageHeapLimit)
-        VirtualFree(Base(block), 0, MEM_RELEASE);
+        ReleaseVirtual(Base(block));
     else
         std::free(Base(block));
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/pixels/image_memory.h"
+#include "graphics/pixels/pixel_fill.h"
 #include "graphics/pixels/raster_rect.h"
 
 // Pixels are blended two channels at a time under the 0x00FF00FF mask. lerp(d, s, t) is
@@ -370,16 +371,18 @@ int FillChannels(oxPixelBuffer& destination, const RECT* rect, uint32_t color, b
     const int32_t k = OpacityFromFade(fade);
     if (mode == 0 || k == 0) return 1;
     if (mode == 3 && k == 256) {
+        if (destination.bpp != 8 && destination.bpp != 16 && destination.bpp != 32) return 0;
+        const size_t bytes = size_t(destination.bpp / 8);
+        oxFillPattern pattern;
+        if (bytes == 4)
+            pattern.Set32(color);
+        else if (bytes == 2)
+            pattern.Set16(uint16_t(color));
         for (int32_t y = r.top; y < r.bottom; ++y) {
-            if (destination.bpp == 8) {
+            if (bytes == 1)
                 std::memset(destination.GetRow8(y) + r.left, int(color & 0xFF), size_t(Width(r)));
-            } else if (destination.bpp == 16) {
-                std::fill_n(destination.GetRow16(y) + r.left, Width(r), uint16_t(color));
-            } else if (destination.bpp == 32) {
-                std::fill_n(destination.GetRow32(y) + r.left, Width(r), color);
-            } else {
-                return 0;
-            }
+            else
+                FillPattern(destination.GetRow8(y) + r.left * bytes, size_t(Width(r)) * bytes, pattern, 0);
         }
         return 1;
     }

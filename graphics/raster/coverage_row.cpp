@@ -51,17 +51,20 @@ void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
     }
     b[p0] = static_cast<uint8_t>(b[p0] + ((255 - f0) >> m_n));
     int32_t i = p0 + 1;
-    if (p1 - p0 > 6) {
-        for (; i & 3; ++i)
+    // Sixteen bytes an add: no byte passes 255, so lanes never carry into each other. The blocks
+    // are aligned, so that every sub-scanline reads back whole blocks the one before it stored.
+    typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
+    Bytes16 add;
+    std::memset(&add, static_cast<int>(full), sizeof add);
+    if (p1 - i >= 32) {
+        for (; (reinterpret_cast<uintptr_t>(b + i) & 15) != 0; ++i)
             b[i] = static_cast<uint8_t>(b[i] + full);
-        const uint32_t full4 = full * 0x01010101u;
-        const int32_t groupEnd = p1 & ~3;
-        for (; i < groupEnd; i += 4) {
-            uint32_t w;
-            std::memcpy(&w, b + i, 4);
-            w += full4;
-            std::memcpy(b + i, &w, 4);
-        }
+    }
+    for (; i + 16 <= p1; i += 16) {
+        Bytes16 w;
+        std::memcpy(&w, b + i, 16);
+        w += add;
+        std::memcpy(b + i, &w, 16);
     }
     for (; i < p1; ++i)
         b[i] = static_cast<uint8_t>(b[i] + full);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/pixels/pixel_fill.h"
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/pixels/raster_rect.h"
 #include "graphics/raster/rasterizer_internal.h"
@@ -26,11 +27,13 @@ void BuildSharedTables() {
 // point of the edge arrays cannot overflow.
 constexpr double kSafeRange = 262144.0;
 
+// floor(v + 0.5) within the 32-bit range, without a call to floor.
 int32_t ToFixed(double v) {
-    v = std::floor(v + 0.5);
+    v += 0.5;
     if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(v);
+    if (v < -2147483647.0) return INT32_MIN;
+    const int64_t t = static_cast<int64_t>(v);
+    return static_cast<int32_t>(static_cast<double>(t) > v ? t - 1 : t);
 }
 
 template <typename T> bool Grow(T*& array, int32_t count) {
@@ -167,6 +170,7 @@ void oxPolygonFiller::RefreshTables() {
         for (int c = 0; c < 256; ++c)
             m_weight[c] = m_opacityTable[m_curve[c]];
         m_weightStale = false;
+        m_weightedStale = true;
     }
 }
 
@@ -311,7 +315,7 @@ int oxPolygonFiller::Fill() {
     // A texture that is not 32-bit (an 8-bit one) draws nothing.
     const bool drawable = m_target.HasPixels() && (bpp == 8 || bpp == 16 || bpp == 32) && !m_broken &&
                           (!m_texture.HasPixels() || m_texture.bpp == 32);
-    if (drawable && m_edgeCount >= 2 && ((bpp == 32 && FillRectangle()) || FillUprightBand())) {
+    if (drawable && m_edgeCount >= 2 && (FillRectangle() || FillUprightBand())) {
         ClearBuckets();
     } else if (drawable && !m_allLeft && !m_allRight && !m_allAbove && !m_allBelow && m_edgeCount >= 2 &&
                m_opacity != 0) {
@@ -327,8 +331,8 @@ int oxPolygonFiller::Fill() {
 
 // Two vertical edges on whole pixels spanning whole rows: the fill needs no coverage.
 bool oxPolygonFiller::FillRectangle() {
-    if (m_edgeCount != 2 || m_step[0] != 0 || m_step[1] != 0 || (m_x[0] & 0xFFF) > 15 || (m_x[1] & 0xFFF) > 15 ||
-        m_first[0] != m_first[1] || m_end[0] != m_end[1])
+    if ((m_target.bpp != 32 && m_target.bpp != 16) || m_edgeCount != 2 || m_step[0] != 0 || m_step[1] != 0 ||
+        (m_x[0] & 0xFFF) > 15 || (m_x[1] & 0xFFF) > 15 || m_first[0] != m_first[1] || m_end[0] != m_end[1])
         return false;
     const int32_t mask = (1 << m_n) - 1;
     if ((m_first[0] & mask) || (m_end[0] & mask)) return false;
@@ -336,6 +340,7 @@ bool oxPolygonFiller::FillRectangle() {
     const int32_t right = std::min(std::max(m_x[0], m_x[1]) >> 12, m_clip.right);
     const int32_t top = m_first[0] >> m_n;
     const int32_t bottom = m_end[0] >> m_n;
+    if (m_target.bpp == 16) return !m_texture.HasPixels() && FillRectangle16(left, top, right, bottom);
     if (m_texture.HasPixels()) return FillTexturedRectangle(left, top, right, bottom);
     if (left >= right) return true;
     if (m_opacity < 255) {
@@ -346,9 +351,71 @@ bool oxPolygonFiller::FillRectangle() {
                 row[x] = Over(p, row[x]);
         }
     } else {
-        const uint8_t* const solid = SolidRow(0);
+        if (!SolidRow(0)) return false;
         for (int32_t y = top; y < bottom; ++y)
-            std::memcpy(m_target.GetRow32(y) + left, solid + 4 * left, 4 * static_cast<size_t>(right - left));
+            FillPattern(reinterpret_cast<uint8_t*>(m_target.GetRow32(y) + left), 4 * static_cast<size_t>(right - left),
+                        m_solidFill[0], 0);
+    }
+    return true;
+}
+
+// The solid colour over a rectangle of a 16-bit target, giving what scan conversion gives without
+// working out the coverage: the pixels of a row's span are covered fully but for the first, which
+// each sub-scanline covers by 255 >> n. Covered pixels outside whole groups of four blend with the
+// dither's weight, so a row reads those few, fills its span from the dithered pattern of its phase
+// and blends them over what it read. False (nothing drawn) for a colour that is not opaque.
+bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (m_opacity < 255 || m_useSourceAlpha) return false;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, m_target.height);
+    if (left >= right || top >= bottom) return true;
+    const uint16_t* solid[4];
+    for (int32_t r = 0; r < 4; ++r) {
+        solid[r] = reinterpret_cast<const uint16_t*>(SolidRow(r));
+        if (!solid[r]) return false;
+    }
+    const uint32_t firstCoverage = static_cast<uint32_t>((255 >> m_n) << m_n);
+    auto coverage = [&](int32_t x) { return x == left ? firstCoverage : 255u; };
+    auto fullGroup = [&](int32_t x) {
+        const int32_t g = x & ~3;
+        return g >= left && g + 4 <= right && coverage(g) == 255;
+    };
+    constexpr int32_t kMaxBlends = 8; // the pixels of two groups
+    // The covered pixels outside whole groups, then per phase the ones that blend.
+    int32_t edge[kMaxBlends], edges = 0;
+    for (int32_t x = left; x < right; ++x) {
+        if (fullGroup(x)) {
+            x = (right & ~3) - 1; // all groups up to there are full
+            continue;
+        }
+        if (edges == kMaxBlends) return false;
+        edge[edges++] = x;
+    }
+    int32_t blendX[4][kMaxBlends], blendK[4][kMaxBlends], blends[4] = {};
+    const uint32_t m = g_pixelFormat.group;
+    for (int32_t r = 0; r < 4; ++r) {
+        const uint16_t* const row = solid[r];
+        for (int32_t i = 0; i < edges; ++i) {
+            const int32_t x = edge[i];
+            const int32_t k = (m_weight[coverage(x)] + kOrderedDither[r * 4 + (x & 3)] / 32) >> 3;
+            if (k == 32 && RasterBlend16(row[x & 3], 0, 32, m) == row[x & 3]) continue;
+            blendX[r][blends[r]] = x;
+            blendK[r][blends[r]++] = k;
+        }
+    }
+    for (int32_t y = top; y < bottom; ++y) {
+        uint16_t* const out = m_target.GetRow16(y);
+        const int32_t r = y & 3;
+        const uint16_t* const src = solid[r];
+        uint16_t below[kMaxBlends];
+        for (int32_t i = 0; i < blends[r]; ++i)
+            below[i] = out[blendX[r][i]];
+        FillPattern(reinterpret_cast<uint8_t*>(out + left), 2 * static_cast<size_t>(right - left), m_solidFill[r],
+                    2 * left);
+        for (int32_t i = 0; i < blends[r]; ++i) {
+            const int32_t x = blendX[r][i];
+            out[x] = RasterBlend16(src[x & 3], below[i], blendK[r][i], m);
+        }
     }
     return true;
 }
@@ -468,7 +535,7 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             std::memcpy(&word, cov + x, 4);
             if (word == 0) continue;
             if (word == 0xFFFFFFFFu && opaque) {
-                int32_t end = g + 1;
+                int32_t end = g == m_runFrom ? m_runTo : g + 1;
                 while (end <= g1 && FullGroup(cov, end))
                     ++end;
                 if (!copy(x, 4 * (end - g))) return false;
@@ -510,31 +577,54 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
             span[r][1] = a < b ? list[b - 1].x + list[b - 1].count : 0;
         }
     }
+    // Per phase without gaps: the blended pixels alone, so a row reads them, fills its span and
+    // blends them over what it read.
+    int32_t blendX[4][kMaxSteps];
+    uint16_t blendValue[4][kMaxSteps];
+    int32_t blendK[4][kMaxSteps];
+    for (int32_t r = 0; r < 4; ++r) {
+        int32_t b = 0;
+        for (int32_t i = 0; i < counts[r] && blends[r] > 0; ++i) {
+            if (steps[r][i].count) continue;
+            blendX[r][b] = steps[r][i].x;
+            blendValue[r][b] = steps[r][i].value;
+            blendK[r][b] = steps[r][i].k;
+            ++b;
+        }
+    }
+    // Rows go in groups whose blended pixels are all read first: the reads then wait on memory
+    // together rather than one row after another.
+    constexpr int32_t kGroup = 8;
+    uint16_t below[kGroup][kMaxSteps];
     for (int32_t y = top; y < bottom; ++y) {
+        if ((y - top) % kGroup == 0) {
+            for (int32_t z = y; z < std::min(bottom, y + kGroup); ++z) {
+                const uint16_t* const row = m_target.GetRow16(z);
+                for (int32_t i = 0, r = z & 3; i < blends[r]; ++i)
+                    below[z - y][i] = row[blendX[r][i]];
+            }
+        }
         uint16_t* const row = m_target.GetRow16(y);
         const int32_t r = y & 3;
-        const uint16_t* const from = solid[r];
-        const Step* const list = steps[r];
+        const oxFillPattern& fill = m_solidFill[r];
         const int32_t n = counts[r];
-        if (blends[r] == 0 && n > 0) {
-            std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
-        } else if (blends[r] > 0) {
-            uint16_t below[kMaxSteps];
-            auto inside = [&](int32_t x) { return x >= span[r][0] && x < span[r][1]; };
-            for (int32_t i = 0; i < n; ++i)
-                if (inside(list[i].x)) below[i] = row[list[i].x];
-            std::memcpy(row + span[r][0], from + span[r][0], 2 * static_cast<size_t>(span[r][1] - span[r][0]));
+        if (n == 0) continue;
+        if (blends[r] >= 0) {
+            const uint16_t* const read = below[(y - top) % kGroup];
+            const int32_t x0 = span[r][0], x1 = span[r][1];
+            if (x1 > x0)
+                FillPattern(reinterpret_cast<uint8_t*>(row + x0), 2 * static_cast<size_t>(x1 - x0), fill, 2 * x0);
+            for (int32_t i = 0; i < blends[r]; ++i)
+                row[blendX[r][i]] = RasterBlend16(blendValue[r][i], read[i], blendK[r][i], m);
+        } else {
+            const Step* const list = steps[r];
             for (int32_t i = 0; i < n; ++i) {
                 const Step& st = list[i];
-                if (st.count == 0) row[st.x] = RasterBlend16(st.value, inside(st.x) ? below[i] : row[st.x], st.k, m);
-            }
-        } else {
-            for (int32_t i = 0; i < n; ++i) {
-                const Step& s = list[i];
-                if (s.count > 0)
-                    std::memcpy(row + s.x, from + s.x, 2 * static_cast<size_t>(s.count));
+                if (st.count > 0)
+                    FillPattern(reinterpret_cast<uint8_t*>(row + st.x), 2 * static_cast<size_t>(st.count), fill,
+                                2 * st.x);
                 else
-                    row[s.x] = RasterBlend16(s.value, row[s.x], s.k, m);
+                    row[st.x] = RasterBlend16(st.value, row[st.x], st.k, m);
             }
         }
     }
@@ -544,7 +634,7 @@ bool oxPolygonFiller::FillBand16(int32_t top, int32_t bottom) {
 // A row of the solid colour as the target's pixels; for 16 bits the row of dither row y & 3.
 const uint8_t* oxPolygonFiller::SolidRow(int32_t y) {
     const int32_t bpp = m_target.bpp;
-    const int32_t width = (m_target.width + 3) & ~3;
+    const int32_t width = ((m_target.width + 3) & ~3) + 8; // at least the 16 bytes a fill pattern takes
     const uint64_t key = (static_cast<uint64_t>(m_color) << 32) ^ (static_cast<uint64_t>(bpp) << 24) ^
                          (bpp == 16 ? (g_pixelFormat.group ^ (static_cast<uint64_t>(g_pixelFormat.redShift) << 16) ^
                                        (static_cast<uint64_t>(g_pixelFormat.greenShift) << 20))
@@ -560,10 +650,12 @@ const uint8_t* oxPolygonFiller::SolidRow(int32_t y) {
                 uint16_t* row = reinterpret_cast<uint16_t*>(m_solid) + r * width;
                 for (int32_t x = 0; x < width; ++x)
                     row[x] = x < 4 ? DitherTo16(m_color, x, r) : row[x - 4];
+                m_solidFill[r].Set(reinterpret_cast<const uint8_t*>(row));
             }
         } else {
             uint32_t* row = reinterpret_cast<uint32_t*>(m_solid);
             std::fill(row, row + width, m_color | 0xFF000000u);
+            m_solidFill[0].Set(m_solid);
         }
         m_solidKey = key;
         m_solidValid = true;
@@ -712,6 +804,14 @@ void oxPolygonFiller::FlushRow32(int32_t y) {
     const uint8_t* const cov = m_coverage.Bytes();
     const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
     const uint32_t color = m_color | 0xFF000000u;
+    if (color != m_weightedColor || m_weightedStale) {
+        // The colour at every coverage, made once per colour and table rather than per pixel.
+        for (int c = 0; c < 256; ++c)
+            m_weighted[c] = Scale(color, m_weight[c]);
+        m_weightedColor = color;
+        m_weightedStale = false;
+    }
+    const uint32_t* const weighted = m_weighted;
     const int32_t g1 = m_coverage.HighGroup();
     for (int32_t g = m_coverage.LowGroup(); g <= g1; ++g) {
         const int32_t x = g * 4;
@@ -723,14 +823,14 @@ void oxPolygonFiller::FlushRow32(int32_t y) {
             if (g == m_runFrom) end = m_runTo;
             while (end <= g1 && FullGroup(cov, end))
                 ++end;
-            if (const uint8_t* solid = SolidRow(y))
-                std::memcpy(row + x, solid + 4 * x, 16 * static_cast<size_t>(end - g));
+            if (SolidRow(y))
+                FillPattern(reinterpret_cast<uint8_t*>(row + x), 16 * static_cast<size_t>(end - g), m_solidFill[0], 0);
             g = end - 1;
             continue;
         }
         for (int32_t k = 0; k < 4; ++k) {
             const uint8_t c = cov[x + k];
-            if (c) row[x + k] = Over(Scale(color, m_weight[c]), row[x + k]);
+            if (c) row[x + k] = Over(weighted[c], row[x + k]);
         }
     }
 }
@@ -756,7 +856,9 @@ void oxPolygonFiller::FlushRow16(int32_t y) {
             if (g == m_runFrom) end = m_runTo;
             while (end <= g1 && FullGroup(cov, end))
                 ++end;
-            if (solid) std::memcpy(row + x, solid + x, 8 * static_cast<size_t>(end - g));
+            if (solid)
+                FillPattern(reinterpret_cast<uint8_t*>(row + x), 8 * static_cast<size_t>(end - g), m_solidFill[y & 3],
+                            2 * x);
             g = end - 1;
             continue;
         }
@@ -908,8 +1010,9 @@ bool oxPolygonFiller::FillTexturedBand16(int32_t top, int32_t bottom) {
     const int32_t x0 = m_coverage.LowGroup() * 4;
     const int32_t x1 = std::min((m_coverage.HighGroup() + 1) * 4, m_target.width);
     if (x1 <= x0) return true;
-    const int32_t w = m_source16Width;
     const bool repeat = RowsRepeat();
+    if (!repeat && !m_useSourceAlpha && m_opacity >= 255 && SourceBand16(top, bottom, x0, x1)) return true;
+    const int32_t w = m_source16Width;
     uint8_t* const alphas = reinterpret_cast<uint8_t*>(m_source16 + 4 * w);
     for (int32_t y = top; y < bottom; ++y) {
         const int32_t r = repeat ? (y & 3) : 0;
@@ -917,6 +1020,76 @@ bool oxPolygonFiller::FillTexturedBand16(int32_t top, int32_t bottom) {
         uint8_t* const alpha = m_useSourceAlpha ? alphas + r * w : nullptr;
         if (!repeat || y < top + 4) SourceRow16(src, alpha, y, x0, x1);
         Composite16(m_target.GetRow16(y), src, alpha, y, x0, x1);
+    }
+    return true;
+}
+
+// An opaque source over a band: each row's source goes straight into the target row, and only the
+// pixels that Composite16 would not simply replace (uncovered or blended ones, which lie at the
+// ends of the band's rows) are read before and put back or blended after. False when a phase has
+// too many of them.
+bool oxPolygonFiller::SourceBand16(int32_t top, int32_t bottom, int32_t x0, int32_t x1) {
+    constexpr int32_t kMaxKept = 32;
+    const uint8_t* const cov = m_coverage.Bytes();
+    // The groups' uncovered ends are left out of the source span: a texture row then lies in the
+    // texture as it is, with no wrap to copy.
+    const int32_t groupsEnd = x1;
+    while (x0 < x1 && !cov[x0])
+        ++x0;
+    while (x1 > x0 && !cov[x1 - 1])
+        --x1;
+    if (x0 == x1) return true;
+    // Pixels outside whole covered groups, then per phase the ones that are not simply replaced.
+    int32_t edge[kMaxKept];
+    int32_t edges = 0;
+    for (int32_t x = x0; x < x1; ++x) {
+        if ((x & 3) == 0 && x + 4 <= groupsEnd && FullGroup(cov, x / 4)) {
+            x += 3;
+            continue;
+        }
+        if (edges == kMaxKept) return false;
+        edge[edges++] = x;
+    }
+    int32_t keptX[4][kMaxKept];
+    int32_t keptK[4][kMaxKept]; // 0: put back as it was; else the blend weight
+    int32_t kept[4] = {};
+    for (int32_t r = 0; r < 4; ++r) {
+        const uint8_t* const dither = kOrderedDither + r * 4;
+        for (int32_t i = 0; i < edges; ++i) {
+            const int32_t x = edge[i];
+            const uint8_t c = cov[x];
+            const int32_t k = c ? (m_opacityTable[m_curve[c]] + dither[x & 3] / 32) >> 3 : 0;
+            if (k == 32) continue;
+            keptX[r][kept[r]] = x;
+            keptK[r][kept[r]++] = k;
+        }
+    }
+    const uint32_t m = g_pixelFormat.group;
+    // A bitmap drawn upright one texel per pixel: the texels of a row that lie in one texture row
+    // are dithered straight from it.
+    const uint64_t tw = static_cast<uint64_t>(m_texture.width), th = static_cast<uint64_t>(m_texture.height);
+    const uint32_t du = static_cast<uint32_t>(m_mapping.stepX[0]), dv = static_cast<uint32_t>(m_mapping.stepX[1]);
+    const bool direct = m_textureMode == kTextureBitmap && m_texture.bpp == 32 && !m_colorTransform.enabled &&
+                        (dv & 0x1FFFFFF) == 0 && (du & 0x1FF) == 0 && tw * ((du >> 9) & 0xFFFF) == 0x10000;
+    for (int32_t y = top; y < bottom; ++y) {
+        uint16_t* const row = m_target.GetRow16(y);
+        const int32_t r = y & 3;
+        uint16_t below[kMaxKept];
+        for (int32_t i = 0; i < kept[r]; ++i)
+            below[i] = row[keptX[r][i]];
+        const uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, y));
+        const int32_t col = static_cast<int32_t>((tw * ((u >> 9) & 0xFFFF)) >> 16);
+        if (direct && col + (x1 - x0) <= m_texture.width) {
+            const uint32_t v = static_cast<uint32_t>(m_mapping.At(1, x0, y));
+            const uint32_t* const texels = m_texture.GetRow32(static_cast<int32_t>((th * ((v >> 9) & 0xFFFF)) >> 16));
+            DitherRowTo16(row + x0, texels + col, x1 - x0, x0, y);
+        } else {
+            SourceRow16(row + x0, nullptr, y, x0, x1);
+        }
+        for (int32_t i = 0; i < kept[r]; ++i) {
+            uint16_t& p = row[keptX[r][i]];
+            p = keptK[r][i] ? RasterBlend16(p, below[i], keptK[r][i], m) : below[i];
+        }
     }
     return true;
 }

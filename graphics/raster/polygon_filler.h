@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "graphics/pixels/pixel_buffer.h"
+#include "graphics/pixels/pixel_fill.h"
 #include "graphics/raster/coverage_row.h"
 #include "graphics/raster/texture_source.h"
 #include "platform/types.h"
@@ -69,6 +70,7 @@ private:
     int AddClampedEdge(double x0, double y0, double x1, double y1);
     void ClearBuckets();
     bool FillRectangle();
+    bool FillRectangle16(int32_t left, int32_t top, int32_t right, int32_t bottom);
     bool FillUprightBand();
     void FlushBand(int32_t top, int32_t bottom);
     int32_t UprightRows(int32_t i, int32_t count, int32_t nearestEnd) const;
@@ -104,6 +106,7 @@ private:
     void Composite16(uint16_t* row, const uint16_t* src, const uint8_t* alpha, int32_t y, int32_t x0, int32_t x1);
     bool RowsRepeat() const;
     bool FillTexturedBand16(int32_t top, int32_t bottom);
+    bool SourceBand16(int32_t top, int32_t bottom, int32_t x0, int32_t x1);
     // Scratch of the 16-bit sources: four rows of 16-bit pixels and of alphas.
     bool Reserve16(int32_t width);
 
@@ -119,6 +122,9 @@ private:
     uint8_t m_curve[256] = {};
     uint8_t m_weight[256] = {}; // m_opacityTable[m_curve[c]], rebuilt with either table
     bool m_weightStale = true;
+    uint32_t m_weighted[256] = {}; // the solid colour scaled by m_weight, for 32-bit rows
+    uint32_t m_weightedColor = 0;
+    bool m_weightedStale = true;
     uint32_t* m_rowScratch = nullptr;
     int32_t m_rowScratchSize = 0;
     // Fully covered runs are copied from rows of the solid colour: one row for 32 bits, four
@@ -127,6 +133,8 @@ private:
     int32_t m_solidSize = 0;
     uint64_t m_solidKey = 0;
     bool m_solidValid = false;
+    oxFillPattern m_solidFill[4]; // the solid rows as fill patterns, made with them
+
     // Fully covered groups [from, to) of a row whose coverage is written to many rows; the flush
     // copies them without looking at their coverage again.
     int32_t m_runFrom = -1;

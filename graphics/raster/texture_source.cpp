@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/pixels/pixel_fill.h"
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/polygon_filler.h"
 
@@ -185,7 +186,8 @@ bool oxPolygonFiller::CopyTextureRect(int32_t left, int32_t top, int32_t right, 
         uint32_t* const out = m_target.GetRow32(y) + left;
         for (int32_t i = 0, c = col; i < n; c = 0) {
             const int32_t run = std::min(n - i, w - c);
-            std::memcpy(out + i, texels + c, sizeof(uint32_t) * static_cast<size_t>(run));
+            CopyPixels(reinterpret_cast<uint8_t*>(out + i), reinterpret_cast<const uint8_t*>(texels + c),
+                       sizeof(uint32_t) * static_cast<size_t>(run));
             i += run;
         }
         if (++texRow == h) texRow = 0;

@@ -98,6 +98,28 @@ TEST(ImageMemory, BlocksOnBothSidesOfTheThreshold) {
     EXPECT_EQ(ImageAlloc(SIZE_MAX, 1), nullptr);
 }
 
+// A large block freed is taken again by the next large request it can hold, cleared when asked;
+// one far smaller gets fresh pages rather than holding on to the large ones.
+TEST(ImageMemory, FreedLargeBlockServesTheNextPicture) {
+    const size_t size = 3 * kImageHeapLimit;
+    auto* first = static_cast<uint8_t*>(ImageAlloc(size, 0));
+    ASSERT_NE(first, nullptr);
+    std::memset(first, 0xAB, size);
+    ImageFree(first);
+    auto* again = static_cast<uint8_t*>(ImageAlloc(size - 4096, 1));
+    ASSERT_EQ(again, first);
+    EXPECT_EQ(ImageSize(again), size - 4096);
+    for (size_t i = 0; i < size - 4096; i += 4093)
+        ASSERT_EQ(again[i], 0) << i;
+    ImageFree(again);
+    auto* small = static_cast<uint8_t*>(ImageAlloc(kImageHeapLimit + 1, 0));
+    EXPECT_NE(small, first);
+    auto* kept = static_cast<uint8_t*>(ImageAlloc(size, 0));
+    EXPECT_EQ(kept, first);
+    ImageFree(small);
+    ImageFree(kept);
+}
+
 TEST(ImageMemory, ReallocKeepsContentAcrossTheThreshold) {
     const size_t sizes[] = {16, 100, kImageHeapLimit + 64, 3 * kImageHeapLimit, kImageHeapLimit, 8};
     auto* block = static_cast<uint8_t*>(ImageAlloc(8, 0));

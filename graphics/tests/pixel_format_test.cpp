@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "graphics/pixels/pixel_buffer.h"
@@ -49,8 +50,9 @@ TEST(PixelFormat, DitherRoundTripsThroughEveryLayout) {
     }
 }
 
-// The row conversion takes four or eight pixels at a time; every channel value, column phase and
-// row phase must come out as the single-pixel conversion gives it, from any start column.
+// The row conversion takes from four to thirty-two pixels at a time, as the processor allows; every
+// channel value, column phase and row phase must come out as the single-pixel conversion gives it,
+// from any start column and for lengths that leave each narrower step some pixels.
 TEST(PixelFormat, DitherRowMatchesSinglePixels) {
     std::vector<uint32_t> pixels(256 + 13);
     for (size_t i = 0; i < pixels.size(); ++i)
@@ -59,11 +61,16 @@ TEST(PixelFormat, DitherRowMatchesSinglePixels) {
     for (int32_t layout : {kLayoutRgb555, kLayoutRgb565, kLayoutRgb655, kLayoutRgb556}) {
         SetPixelFormatForLayout(layout);
         for (int x : {0, 1, 3, 6})
-            for (int y = 0; y < 4; ++y) {
-                DitherRowTo16(row.data(), pixels.data(), int32_t(pixels.size()) - x, x, y);
-                for (size_t i = 0; i + x < pixels.size(); ++i)
-                    ASSERT_EQ(DitherTo16(pixels[i], int(x + i), y), row[i]) << layout << " x " << x + i << " y " << y;
-            }
+            for (int y = 0; y < 4; ++y)
+                for (int32_t count : {int32_t(pixels.size()) - x, 32 + 16 + 8 + 5, 16 + 4}) {
+                    std::fill(row.begin(), row.end(), uint16_t(0));
+                    DitherRowTo16(row.data(), pixels.data(), count, x, y);
+                    for (int32_t i = 0; i < count; ++i)
+                        ASSERT_EQ(DitherTo16(pixels[size_t(i)], int(x + i), y), row[size_t(i)])
+                            << layout << " x " << x + i << " y " << y << " of " << count;
+                    for (size_t i = size_t(count); i < row.size(); ++i)
+                        ASSERT_EQ(row[i], 0) << "past the row, at " << i;
+                }
     }
     SetPixelFormatMasks(0, 0, 0);
 }

@@ -1,6 +1,7 @@
 // Upright bands (two vertical edges over whole rows) take a fast path on 16-bit targets. The same
 // rectangle with one side cut in two collinear edges goes through plain scan conversion instead;
-// both must give the same pixels on every dither row, opacity, quality, clip and 16-bit layout.
+// both must give the same pixels on every dither row, opacity, quality, clip and 16-bit layout, in a
+// solid colour and in a texture drawn one texel per pixel or scaled.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -43,6 +44,11 @@ TEST(PolygonFillerBand, SixteenBitBandMatchesScanConversion) {
     const int32_t opacities[] = {256, 255, 254, 200, 128, 1, 0};
     const int qualities[] = {0, 2, 4, 8};
     TestRandom rnd(7);
+    TestSurface texture(16, 16, 32);
+    for (uint8_t& b : texture.bytes)
+        b = static_cast<uint8_t>(rnd.Next());
+    for (size_t i = 3; i < texture.bytes.size(); i += 4)
+        texture.bytes[i] = 0xFF;
     for (int layout = 0; layout < 2; ++layout) {
         SetPixelFormatMasks(5, layout == 0 ? 6 : 5, 5);
         int cases = 0, differing = 0;
@@ -64,6 +70,11 @@ TEST(PolygonFillerBand, SixteenBitBandMatchesScanConversion) {
                                 static_cast<LONG>(kW - rnd.Next() % 9), static_cast<LONG>(kH - rnd.Next() % 5)};
             const bool reversed = rnd.Next() & 1;
             const bool nonZero = rnd.Next() & 1;
+            const int textured = static_cast<int>(rnd.Next() % 3); // none, one to one, scaled
+            const float ox = rnd.Range(-20, 20), oy = rnd.Range(-20, 20);
+            const float side = textured == 1 ? 16.0f : rnd.Range(5, 40);
+            const float points[9] = {ox, oy, 0, ox + side, oy, 0, ox, oy + side, 0};
+            const float coords[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
 
             TestSurface fast(kW, kH, 16), slow(kW, kH, 16);
             const uint32_t seed = rnd.Next();
@@ -78,6 +89,10 @@ TEST(PolygonFillerBand, SixteenBitBandMatchesScanConversion) {
                 f.SetColor(color);
                 f.SetOpacity(opacity);
                 f.SetFillRule(nonZero ? oxPolygonFiller::kNonZero : oxPolygonFiller::kEvenOdd);
+                if (textured) {
+                    f.SetTexture(&texture.buffer);
+                    f.SetTextureMapping(points, coords);
+                }
                 FillRect(f, q, pass == 1, reversed);
                 // A second fill reuses the prepared solid rows.
                 FillRect(f, Rect{q.l + 3, q.t + 2, q.r + 3, q.b + 2}, pass == 1, reversed);
@@ -87,7 +102,7 @@ TEST(PolygonFillerBand, SixteenBitBandMatchesScanConversion) {
                 ++differing;
                 ADD_FAILURE() << "layout " << layout << " case " << i << ": rect " << q.l << "," << q.t << " - " << q.r
                               << "," << q.b << " opacity " << opacity << " quality " << quality
-                              << (clip ? " clipped" : "");
+                              << (clip ? " clipped" : "") << (textured ? " textured" : "");
                 if (differing > 5) break;
             }
         }

@@ -1,0 +1,81 @@
+#include "graphics/pixels/pixel_fill.h"
+
+#include <cstring>
+
+namespace {
+
+typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
+
+} // namespace
+
+void oxFillPattern::Set(const uint8_t* period) {
+    for (int i = 0; i < 32; i += 16)
+        std::memcpy(bytes + i, period, 16);
+}
+
+void oxFillPattern::Set32(uint32_t value) {
+    const uint32_t period[4] = {value, value, value, value};
+    Set(reinterpret_cast<const uint8_t*>(period));
+}
+
+void oxFillPattern::Set16(uint16_t value) {
+    uint16_t period[8];
+    for (uint16_t& p : period)
+        p = value;
+    Set(reinterpret_cast<const uint8_t*>(period));
+}
+
+void FillPattern(uint8_t* to, size_t count, const oxFillPattern& pattern, size_t phase) {
+    const uint8_t* const from = pattern.bytes;
+    phase &= 15;
+    if (count < 16) {
+        std::memcpy(to, from + phase, count);
+        return;
+    }
+    // An unaligned first and last 16 bytes, aligned ones between: each lies on its own phase.
+    uint8_t* const end = to + count;
+    std::memcpy(to, from + phase, 16);
+    const size_t head = 16 - (reinterpret_cast<uintptr_t>(to) & 15);
+    Bytes16 v;
+    std::memcpy(&v, from + ((phase + head) & 15), 16);
+    // Plain 16-byte stores fill as fast as wider ones here: writing the memory is what costs.
+    uint8_t* p = to + head;
+    for (; p + 64 <= end; p += 64) {
+        *reinterpret_cast<Bytes16*>(p) = v;
+        *reinterpret_cast<Bytes16*>(p + 16) = v;
+        *reinterpret_cast<Bytes16*>(p + 32) = v;
+        *reinterpret_cast<Bytes16*>(p + 48) = v;
+    }
+    for (; p + 16 <= end; p += 16)
+        *reinterpret_cast<Bytes16*>(p) = v;
+    std::memcpy(end - 16, from + ((phase + count - 16) & 15), 16);
+}
+
+void CopyPixels(uint8_t* to, const uint8_t* from, size_t count) {
+    if (count < 32) {
+        std::memcpy(to, from, count);
+        return;
+    }
+    // The first and last 16 bytes unaligned, aligned stores between: the library's copy works in
+    // wider blocks that straddle cache lines on every row of a rectangle.
+    std::memcpy(to, from, 16);
+    const size_t head = 16 - (reinterpret_cast<uintptr_t>(to) & 15);
+    size_t at = head;
+    for (; at + 64 <= count; at += 64) {
+        Bytes16 a, b, c, d;
+        std::memcpy(&a, from + at, 16);
+        std::memcpy(&b, from + at + 16, 16);
+        std::memcpy(&c, from + at + 32, 16);
+        std::memcpy(&d, from + at + 48, 16);
+        *reinterpret_cast<Bytes16*>(to + at) = a;
+        *reinterpret_cast<Bytes16*>(to + at + 16) = b;
+        *reinterpret_cast<Bytes16*>(to + at + 32) = c;
+        *reinterpret_cast<Bytes16*>(to + at + 48) = d;
+    }
+    for (; at + 16 <= count; at += 16) {
+        Bytes16 a;
+        std::memcpy(&a, from + at, 16);
+        *reinterpret_cast<Bytes16*>(to + at) = a;
+    }
+    std::memcpy(to + count - 16, from + count - 16, 16);
+}
