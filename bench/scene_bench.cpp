@@ -246,9 +246,8 @@ void BM_ChangeOneRow(benchmark::State& state) {
         state.SkipWithError("the generated scene did not open");
         return;
     }
-    const std::u16string texts[2] = {u"Contact " + platform::WideFromUtf8(std::to_string(row->GetIndex())) +
-                                         u" is away",
-                                     u"Contact"};
+    const std::u16string texts[2] = {
+        u"Contact " + platform::WideFromUtf8(std::to_string(row->GetIndex())) + u" is away", u"Contact"};
     // Each text must reach the layout: the name takes the width its text measures.
     for (const std::u16string& text : texts) {
         name->SetAttribute(kAtomValue, text.c_str(), true, false);
@@ -403,7 +402,8 @@ bool HasFilter(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (!HasFilter(argc, argv)) {
         const char* cases[] = {"BM_StartUpToFirstFrame", "BM_LoadGeneratedScene/1000", "BM_LoadGeneratedScene/10000",
-                               "BM_ChangeOneRow/1000",   "BM_ChangeOneRow/10000",      "BM_ScrollContactList", "BM_IdleSceneCpu"};
+                               "BM_ChangeOneRow/1000",   "BM_ChangeOneRow/10000",      "BM_ScrollContactList",
+                               "BM_IdleSceneCpu"};
         int status = 0;
         for (const char* name : cases) {
             std::fflush(stdout);
