@@ -717,21 +717,21 @@ void oxScene::DequeueLayout(oxBox* box) {
 
 namespace {
 
-// True when the box's parent lays it out with the flex pass, which places every flowed child that
-// is neither a popup, collapsed nor excluded, and a box that blocks updates arranges nothing.
-bool LaidOutByParentsFlex(oxBox* box) {
-    oxLayout* layout = box->GetParent()->GetLayoutIfMade();
+// True when the box is one of the flow of a parent laid out by the flex pass.
+bool FlowsInFlex(oxBox* box) {
+    oxLayout* layout = box->GetParent() ? box->GetParent()->GetLayoutIfMade() : nullptr;
     return layout && layout->GetLayoutType() == kAtomFlex && box->GetBoxType() != kAtomPopup &&
-           box->TestChangeFlags(kChangeFlowed) && !box->IsCollapsed() &&
-           !(box->GetStateFlags() & (kStateExcluded | kStateBlockUpdate));
+           box->TestChangeFlags(kChangeFlowed);
 }
 
 } // namespace
 
-// True when every box from this one up to the root is laid out by its parent's flex pass.
+// True when every box from this one up to the root is laid out by its parent's flex pass, which
+// leaves out collapsed and excluded boxes, and that a box blocking updates does not lay out.
 bool oxScene::ReachedAlongFlex(oxBox* box) const {
     for (oxBox* b = box; b != root_; b = b->GetParent()) {
-        if (!b || !b->GetParent() || !LaidOutByParentsFlex(b)) return false;
+        if (!b || !FlowsInFlex(b) || b->IsCollapsed() || (b->GetStateFlags() & (kStateExcluded | kStateBlockUpdate)))
+            return false;
     }
     return true;
 }
@@ -749,9 +749,10 @@ bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
         return false;
     // Differs on purpose: a queued box is not laid out alone but by its parent's layout, since what
     // changed may be its own size (a text's value), which only the parent's layout reads. Scroll
-    // bars, layers and boxes in other layouts are reached from the root, as ever.
+    // bars, layers and boxes in other layouts are reached from the root, as ever. The queued box
+    // itself may have left the flow (collapsed, say): its parent's pass leaves it out.
     for (oxBox* queued : layoutQueue_)
-        if (!ReachedAlongFlex(queued)) return false;
+        if (!FlowsInFlex(queued) || !ReachedAlongFlex(queued->GetParent())) return false;
     NUBO::PtrVector<oxBox*> starts;
     for (oxBox* queued : layoutQueue_) {
         if (!starts.PushBack(queued->GetParent())) {
@@ -767,17 +768,19 @@ bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
     // the tree meanwhile: a start that left it is passed over, and what they changed is queued.
     bool fromRoot = false;
     for (oxBox* start : starts) {
-        for (oxBox* b = start; b && !fromRoot && (b == root_ || ReachedAlongFlex(b)); b = b->GetParent()) {
+        for (oxBox* b = start; b && !fromRoot;) {
             if (b == root_) {
                 ArrangeLayoutRoot(root_, area.width, area.height);
                 fromRoot = true;
                 break;
             }
+            if (!ReachedAlongFlex(b)) break;
             NUBO::RefPtr<oxBox> hold = NUBO::RefPtr<oxBox>::ref(b);
             const oxPoint before = b->GetPacked(1);
             if (ArrangeInLastPlacement(b) && b->GetPacked(1) == before) break;
             b->InvalidateMeasure();
             b->UpdateFrameBounds(false);
+            b = b->GetParent();
         }
         start->Release();
     }
@@ -785,9 +788,7 @@ bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
 }
 
 // A box that is already queued (change flag 0x2) adds nothing to the queue, but the pass is still
-// asked for: the flag comes with every new box and only an arrangement clears it, so a box that was
-// never arranged (collapsed, out of the flow) would otherwise never be laid out again. Asking the
-// window again costs nothing once its update is on the way.
+// asked for. Asking the window again costs nothing once its update is on the way.
 bool oxScene::NotifySceneOfChange(oxBox* layoutRoot) {
     if (!layoutRoot || !(state_ & kOpen) || (state_ & kClosing)) return false;
     QueueLayout(layoutRoot);
