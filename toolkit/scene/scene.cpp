@@ -726,8 +726,9 @@ bool FlowsInFlex(oxBox* box) {
 
 } // namespace
 
-// True when every box from this one up to the root is laid out by its parent's flex pass, which
-// leaves out collapsed and excluded boxes, and that a box blocking updates does not lay out.
+// True when each box from this one up to the root is laid out by its parent's flex pass: flowed,
+// neither collapsed nor excluded (the pass leaves those out) and not blocking updates (such a box
+// lays out nothing below it).
 bool oxScene::ReachedAlongFlex(oxBox* box) const {
     for (oxBox* b = box; b != root_; b = b->GetParent()) {
         if (!b || !FlowsInFlex(b) || b->IsCollapsed() || (b->GetStateFlags() & (kStateExcluded | kStateBlockUpdate)))
@@ -745,7 +746,7 @@ void oxScene::ClearLayoutQueue() {
 bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
     const oxPoint size = root_->GetPacked(1);
     if (root_->TestChangeFlags(kChangeLayoutQueued) || !root_->GetPlacement() || size.x != area.width ||
-        size.y != area.height)
+        size.y != area.height || (root_->GetStateFlags() & kStateBlockUpdate))
         return false;
     // Differs on purpose: a queued box is not laid out alone but by its parent's layout, since what
     // changed may be its own size (a text's value), which only the parent's layout reads. Scroll
