@@ -269,3 +269,14 @@ void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height) {
     box->SetBoxPosition({0, 0});
     box->Arrange(&record);
 }
+
+bool ArrangeInLastPlacement(oxBox* box) {
+    const oxPlacementRecord* last = box ? box->GetPlacement() : nullptr;
+    if (!last) return false;
+    // The box answers afresh: the copy keeps what it was given and drops what it said last time.
+    oxPlacementRecord record = *last;
+    record.SetExtra(false, false, 0, 0, 0, 0);
+    record.nesting = 0;
+    box->Arrange(&record);
+    return true;
+}

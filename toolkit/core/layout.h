@@ -153,3 +153,6 @@ void UpdateScrollbarCornerMargins(oxBox* vertical, oxBox* horizontal, bool bothS
 // Lays a layout root out in an area of the given size, as the scene's layout pass does: the box
 // takes the whole area, less its padding for its content, and may not grow beyond it.
 void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height);
+// Lays a box out again in the placement its parent's layout last gave it, as the scene does for a
+// box whose content changed while its parent's did not; false when the box was never placed.
+bool ArrangeInLastPlacement(oxBox* box);

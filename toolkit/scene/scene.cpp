@@ -705,20 +705,94 @@ oxBoxStyle* oxScene::GetSubStyle(oxBox* box, oxAtom atom) {
 void oxScene::QueueLayout(oxBox* box) {
     if (!box || !box->TestChangeFlags(kChangeConstructed)) return;
     state_ |= kNeedsLayout;
-    // Change flag 0x2 says the box is queued already, or new and not yet arranged: the pass reaches
-    // it from the root either way.
-    if (box->TestChangeFlags(kChangeLayoutQueued)) return;
+    // A box never laid out gets its first placement from the layout of the nearest ancestor that
+    // was: that one is queued. A box outside the tree is laid out by nothing.
+    while (box && box != root_ && !box->GetPlacement())
+        box = box->GetParent();
+    // Change flag 0x2 says the box is queued already, or new and not yet arranged.
+    if (!box || box->TestChangeFlags(kChangeLayoutQueued)) return;
     if (layoutQueue_.PushBack(box)) box->SetChangeFlag(kChangeLayoutQueued, true);
 }
 
 void oxScene::DequeueLayout(oxBox* box) {
-    layoutQueue_.Remove(box);
+    if (layoutQueue_.Remove(box)) box->SetChangeFlag(kChangeLayoutQueued, false);
+}
+
+namespace {
+
+// True when the box is one of the flow of a parent laid out by the flex pass.
+bool FlowsInFlex(oxBox* box) {
+    oxLayout* layout = box->GetParent() ? box->GetParent()->GetLayoutIfMade() : nullptr;
+    return layout && layout->GetLayoutType() == kAtomFlex && box->GetBoxType() != kAtomPopup &&
+           box->TestChangeFlags(kChangeFlowed);
+}
+
+} // namespace
+
+// True when each box from this one up to the root is laid out by its parent's flex pass: flowed,
+// neither collapsed nor excluded (the pass leaves those out) and not blocking updates (such a box
+// lays out nothing below it).
+bool oxScene::ReachedAlongFlex(oxBox* box) const {
+    for (oxBox* b = box; b != root_; b = b->GetParent()) {
+        if (!b || !FlowsInFlex(b) || b->IsCollapsed() || (b->GetStateFlags() & (kStateExcluded | kStateBlockUpdate)))
+            return false;
+    }
+    return true;
+}
+
+void oxScene::ClearLayoutQueue() {
+    for (oxBox* queued : layoutQueue_)
+        queued->SetChangeFlag(kChangeLayoutQueued, false);
+    layoutQueue_.Clear();
+}
+
+bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
+    const oxPoint size = root_->GetPacked(1);
+    if (root_->TestChangeFlags(kChangeLayoutQueued) || !root_->GetPlacement() || size.x != area.width ||
+        size.y != area.height || (root_->GetStateFlags() & kStateBlockUpdate))
+        return false;
+    // Differs on purpose: a queued box is not laid out alone but by its parent's layout, since what
+    // changed may be its own size (a text's value), which only the parent's layout reads. Scroll
+    // bars, layers and boxes in other layouts are reached from the root, as ever. The queued box
+    // itself may have left the flow (collapsed, say): its parent's pass leaves it out.
+    for (oxBox* queued : layoutQueue_)
+        if (!FlowsInFlex(queued) || !ReachedAlongFlex(queued->GetParent())) return false;
+    NUBO::PtrVector<oxBox*> starts;
+    for (oxBox* queued : layoutQueue_) {
+        if (!starts.PushBack(queued->GetParent())) {
+            for (oxBox* start : starts)
+                start->Release();
+            return false;
+        }
+        queued->GetParent()->AddRef();
+    }
+    ClearLayoutQueue();
+    // Each start is laid out again in its last placement; while that changes its size, its parent
+    // takes the new size in, and so on up, to the root at most. The boxes' event handlers may change
+    // the tree meanwhile: a start that left it is passed over, and what they changed is queued.
+    bool fromRoot = false;
+    for (oxBox* start : starts) {
+        for (oxBox* b = start; b && !fromRoot;) {
+            if (b == root_) {
+                ArrangeLayoutRoot(root_, area.width, area.height);
+                fromRoot = true;
+                break;
+            }
+            if (!ReachedAlongFlex(b)) break;
+            NUBO::RefPtr<oxBox> hold = NUBO::RefPtr<oxBox>::ref(b);
+            const oxPoint before = b->GetPacked(1);
+            if (ArrangeInLastPlacement(b) && b->GetPacked(1) == before) break;
+            b->InvalidateMeasure();
+            b->UpdateFrameBounds(false);
+            b = b->GetParent();
+        }
+        start->Release();
+    }
+    return true;
 }
 
 // A box that is already queued (change flag 0x2) adds nothing to the queue, but the pass is still
-// asked for: the flag comes with every new box and only an arrangement clears it, so a box that was
-// never arranged (collapsed, out of the flow) would otherwise never be laid out again. Asking the
-// window again costs nothing once its update is on the way.
+// asked for. Asking the window again costs nothing once its update is on the way.
 bool oxScene::NotifySceneOfChange(oxBox* layoutRoot) {
     if (!layoutRoot || !(state_ & kOpen) || (state_ & kClosing)) return false;
     QueueLayout(layoutRoot);
@@ -745,17 +819,20 @@ void oxScene::Layout() {
     layingOut_ = true;
     // FIXME: bindings waiting for their source connect here once data binding exists.
     if (state_ & kNeedsLayout) {
-        // The root is laid out in the window's client area; queued boxes below it come along. The
-        // window is made here if the open has not made it yet: its client area is the room.
-        // FIXME: a queued box other than the root is arranged in its own placement once boxes
-        // can be laid out alone.
-        layoutQueue_.Clear();
+        // The root is laid out in the window's client area, and from there the whole tree; other
+        // queued boxes are laid out where they stand. The window is made here if the open has not
+        // made it yet: its client area is the room.
         state_ &= ~kNeedsLayout;
         oxSceneWindow* window = EnsureWindow();
         const oxRect area = window ? window->GetClientRect() : oxRect().Set(0, 0, 0, 0);
         if (window && area.width > 0 && area.height > 0) {
-            ArrangeLayoutRoot(root_, area.width, area.height);
+            if (!LayOutQueuedBoxes(area)) {
+                ClearLayoutQueue();
+                ArrangeLayoutRoot(root_, area.width, area.height);
+            }
             window->Invalidate();
+        } else {
+            ClearLayoutQueue();
         }
     }
     if ((state_ & kWindowsNotShown) && window_) window_->Show();

@@ -17,6 +17,7 @@
 #include "toolkit/core/style_rule_maps.h"
 
 class oxBox;
+struct oxRect;
 class oxCommandElement;
 class oxCommandGroupElement;
 class oxEvent;
@@ -234,6 +235,10 @@ private:
     void SendBoxEvent(oxBox* box, oxAtom type);
     // The window of a scene that has one, made on first use.
     oxSceneWindow* EnsureWindow();
+    // Lays out what the queued boxes' changes reach; false when only a layout from the root will do.
+    bool LayOutQueuedBoxes(const oxRect& area);
+    bool ReachedAlongFlex(oxBox* box) const;
+    void ClearLayoutQueue();
     void SetOpenerWindowsEnabled(bool on);
     void SetOtherScenesEnabled(bool on);
     void CloseWindow();

@@ -1,0 +1,186 @@
+// The scene's layout pass after a change: it lays out only the boxes the change reaches, and the
+// rectangles it leaves are those of a layout of the whole tree from the root.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/wide_string.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_reactions.h"
+#include "toolkit/core/layout_dump.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/tests/scene_test_support.h"
+
+using namespace scene_test;
+using toolkit_test::Utf8;
+
+namespace {
+
+// A root with a list that takes the height of its rows, inside a holder that takes what the bar
+// below leaves; the bar shares its width between two flexible boxes and a text.
+std::string Markup() {
+    std::string rows;
+    for (int i = 0; i < 6; ++i) {
+        const std::string n = std::to_string(i);
+        rows += "<hbox id=\"row" + n + "\" s:height=\"30\" s:padding=\"2\" s:hSpace=\"4\"><box id=\"face" + n +
+                "\" s:width=\"20\"/><vbox id=\"words" + n + "\" s:flex=\"1\"><simpleText id=\"name" + n +
+                "\" value=\"Name " + n + "\"/><simpleText id=\"state" + n +
+                "\" value=\"Available\"/></vbox><simpleText id=\"badge" + n + "\" value=\"" + n + "\"/></hbox>\n";
+    }
+    return "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
+           "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" id=\"root\">\n"
+           "<vbox id=\"holder\" s:flex=\"1\"><vbox id=\"list\" s:vSpace=\"2\">\n" +
+           rows +
+           "</vbox></vbox>\n"
+           "<hbox id=\"bar\" s:height=\"20\"><box id=\"left\" s:flex=\"1\"/><box id=\"right\" s:flex=\"2\"/>"
+           "<simpleText id=\"tail\" value=\"x\"/></hbox>\n</vbox>\n";
+}
+
+// Every box laid out while the counter is installed ("layout" is sent at the end of each arrangement).
+std::set<oxBox*>* g_laidOut = nullptr;
+
+void CountLayout(oxBox* box, const oxQualifiedName&, oxEvent* event) {
+    if (g_laidOut && event->GetType() == kAtomLayout) g_laidOut->insert(box);
+}
+
+void WatchLayouts(oxBox* top) {
+    for (oxBox* b = top; b; b = b->GetNextBox(top, false, false)) {
+        auto* reaction = new oxReactionElement(kAtomLayout);
+        reaction->SetAction(u"count");
+        oxBehaviorElement::For(b, true)->AddReaction(reaction);
+    }
+}
+
+std::string Dump(oxScene* scene) {
+    NUBO::TWString text;
+    oxDumpLayout(scene->GetRootBox(), text);
+    return Utf8(text.GetString());
+}
+
+struct Change {
+    const char* what;
+    std::function<void(oxScene*)> make;
+    std::vector<const char16_t*> reached; // laid out again
+    std::vector<const char16_t*> spared;  // left as they were
+};
+
+oxBox* Box(oxScene* scene, const char16_t* id) {
+    return scene->GetBoxById(oxAtoms::Find(id), false);
+}
+
+class SceneLayoutTest : public SceneFixture {};
+
+TEST_F(SceneLayoutTest, AChangeLaysOutWhatItReachesAndEndsAsALayoutFromTheRoot) {
+    const Change changes[] = {
+        {"a row's text grows",
+         [](oxScene* s) { Box(s, u"name2")->SetAttribute(kAtomValue, u"Name 2 is away for a while", true, false); },
+         {u"words2", u"name2", u"state2"},
+         {u"root", u"holder", u"list", u"row2", u"badge2", u"row3", u"bar"}},
+        {"a row grows taller: the list that takes its rows' height grows in the holder",
+         [](oxScene* s) { Box(s, u"row2")->SetStyle(u"height", u"50"); },
+         {u"holder", u"list", u"row2", u"row5", u"name5"},
+         {u"root", u"bar", u"tail"}},
+        {"a row collapses",
+         [](oxScene* s) { Box(s, u"row1")->SetCollapsed(true, false); },
+         {u"holder", u"list", u"row4"},
+         {u"root", u"bar"}},
+        {"a row is hidden, keeping its place",
+         [](oxScene* s) { Box(s, u"row1")->SetHidden(true); },
+         {},
+         {u"root", u"holder", u"list", u"row1", u"row2"}},
+        {"a row is added",
+         [](oxScene* s) {
+             oxBox* row = s->CreateBox(kAtomBoxNamespace, kAtomHbox);
+             row->SetStyle(u"height", u"25");
+             row->SetId(oxAtoms::Intern(u"added"));
+             WatchLayouts(row);
+             Box(s, u"list")->AddChild(row); // the list keeps the creation's reference
+         },
+         {u"holder", u"list", u"added", u"row0"},
+         {u"root", u"bar"}},
+        {"a row is removed",
+         [](oxScene* s) {
+             oxBox* row = Box(s, u"row3");
+             row->GetParent()->RemoveChild(row, false);
+             s->DestroyBox(row);
+         },
+         {u"holder", u"list", u"row4"},
+         {u"root", u"bar"}},
+        {"a text takes width from its flexible siblings",
+         [](oxScene* s) { Box(s, u"tail")->SetAttribute(kAtomValue, u"a much longer tail", true, false); },
+         {u"bar", u"left", u"right", u"tail"},
+         {u"root", u"holder", u"list"}},
+        {"a child of the root grows: the root lays out its children again",
+         [](oxScene* s) { Box(s, u"bar")->SetStyle(u"height", u"40"); },
+         {u"root", u"holder", u"bar", u"row0"},
+         {}},
+    };
+    const oxReactionRunner previous = oxGetReactionRunner();
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        oxScene* scene = OpenMarkup("relayout.box", Markup());
+        ASSERT_NE(scene, nullptr);
+        const std::string before = Dump(scene);
+        WatchLayouts(scene->GetRootBox());
+        std::set<oxBox*> laidOut;
+        g_laidOut = &laidOut;
+        oxSetReactionRunner(&CountLayout);
+        change.make(scene);
+        scene->Layout();
+        g_laidOut = nullptr;
+        oxSetReactionRunner(previous);
+        for (const char16_t* id : change.reached)
+            EXPECT_TRUE(laidOut.count(Box(scene, id))) << Utf8(id) << " is laid out";
+        for (const char16_t* id : change.spared)
+            EXPECT_FALSE(laidOut.count(Box(scene, id))) << Utf8(id) << " is left alone";
+
+        const std::string after = Dump(scene);
+        scene->QueueLayout(scene->GetRootBox());
+        scene->Layout();
+        EXPECT_EQ(after, Dump(scene)) << "the rectangles a layout from the root gives";
+        if (!change.reached.empty()) {
+            EXPECT_NE(before, after) << "the change shows";
+        }
+        scene->Close(true);
+    }
+}
+
+// However long the list, a change inside one row lays out that row's words and nothing else.
+TEST_F(SceneLayoutTest, AChangeInsideARowCostsTheSameInAListOfAnyLength) {
+    std::string rows;
+    for (int i = 0; i < 500; ++i)
+        rows +=
+            "<hbox s:height=\"30\"><box s:width=\"20\"/><vbox s:flex=\"1\"><simpleText value=\"Name\"/></vbox></hbox>";
+    oxScene* scene =
+        OpenMarkup("long.box", "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
+                               "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\"><vbox id=\"list\" s:flex=\"1\" "
+                               "s:maxHeight=\"auto\" s:overflow=\"scroll\">" +
+                                   rows + "</vbox></vbox>");
+    ASSERT_NE(scene, nullptr);
+    oxBox* list = Box(scene, u"list");
+    ASSERT_EQ(list->GetChildCount(), 500);
+    oxBox* words = list->GetChildAt(250, false)->GetChildAt(1, false);
+    oxBox* name = words->GetChildAt(0, false);
+    WatchLayouts(scene->GetRootBox());
+    const oxReactionRunner previous = oxGetReactionRunner();
+    std::set<oxBox*> laidOut;
+    g_laidOut = &laidOut;
+    oxSetReactionRunner(&CountLayout);
+    name->SetAttribute(kAtomValue, u"A name much longer than the first", true, false);
+    scene->Layout();
+    g_laidOut = nullptr;
+    oxSetReactionRunner(previous);
+    EXPECT_EQ(laidOut, (std::set<oxBox*>{words, name}));
+    EXPECT_EQ(name->GetBoxRect().width, name->GetIntrinsicSize().x) << "the name takes its new width";
+    const std::string after = Dump(scene);
+    scene->QueueLayout(scene->GetRootBox());
+    scene->Layout();
+    EXPECT_EQ(after, Dump(scene));
+    scene->Close(true);
+}
+
+} // namespace
