@@ -17,10 +17,10 @@ struct Kind {
     MakeFn make;
 };
 
-// Kind atom -> class, unless a module registered the kind's class. FIXME: each kind makes its own
-// class (collapsed container, control, deck, HTML, handle, image, input, menu, menu bar, MDI
-// container, popup, range, select, vector text, window, data grid) once those box kinds exist;
-// until then they are plain boxes.
+// Kind atom -> class, unless a module registered the kind's class (text and image boxes are).
+// FIXME: each kind makes its own class (collapsed container, control, deck, HTML, handle, input, menu,
+// menu bar, MDI container, popup, range, select, vector text, window, data grid) once those box kinds
+// exist; until then they are plain boxes.
 constexpr Kind kKinds[] = {
     {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxBox>},
     {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<oxBox>},       {kAtomDhtml, &Make<oxBox>},

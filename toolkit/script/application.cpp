@@ -8,6 +8,7 @@
 #include "toolkit/script/shell.h"
 #include "toolkit/paint/box_painter.h"
 #include "toolkit/widgets/text_box.h"
+#include "toolkit/widgets/image_box.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/frame.h"
@@ -34,6 +35,7 @@ void StartServices() {
     EnsureStyleNameTables();
     oxBoxPainter::InstallPaintServices();
     oxRegisterTextBoxKinds();
+    oxRegisterImageBoxKind();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();
