@@ -107,7 +107,7 @@ void oxImageBox::SetSrc(const WCHAR* text) {
         } else {
             TWString path;
             oxLibrary* library = LibraryOf(GetScene());
-            ResolveUriToPath(text, library && !library->GetUri().IsEmpty() ? library->GetUri().GetString() : nullptr,
+            ResolveUriToPath(text, library && !library->GetBase().IsEmpty() ? library->GetBase().GetString() : nullptr,
                              path);
             src_ = path;
         }

@@ -114,12 +114,14 @@ protected:
         oxTextBox::ClearFontCache();
         ConfigureScreen(ScreenConfigFromEnvironment());
     }
-    // A text box of 13-pixel DejaVu Sans in the ink colour, laid out alone at a size.
+    // A plain text box of 13-pixel DejaVu Sans in the ink colour, laid out alone at a size.
     oxTextBox* MakeBox(const char16_t* value, int width = 120, int height = 24) {
         box = static_cast<oxTextBox*>(scene.CreateBox(kAtomBoxNamespace, kAtomText));
         box->SetStyle(u"fontFamily", u"DejaVu Sans");
         box->SetStyle(u"fontSize", u"13");
         box->SetStyle(u"textColor", u"#202080");
+        // These are the plain-text paths; marked-up values are the rich-text tests' part.
+        box->SetAttribute(kAtomPlaintext, u"true", true, false);
         if (value) box->SetValue(value);
         ArrangeLayoutRoot(box, width, height);
         return box;

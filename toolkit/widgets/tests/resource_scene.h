@@ -1,0 +1,51 @@
+#pragma once
+// What the image box and rich text tests share: a scene that is its own library and runtime, making
+// its boxes through the box factory and counting the files it is told could not be read, and the
+// graphics tests' picture files.
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_factory.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/style_rule_maps.h"
+#include "toolkit/scene/library.h"
+
+namespace widgets_test {
+
+inline std::string ImageFixture(const std::string& name) {
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/../../../../graphics/tests/data/images/" + name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A scene that is its own library and runtime: boxes from the factory, file reports counted.
+class ResourceScene : public oxLibrary, public oxBoxScene, public oxLibraryRuntime {
+public:
+    explicit ResourceScene(const WCHAR* uri) : oxLibrary(kAtomLibrary, uri, this) {}
+
+    oxBox* CreateBox(oxAtom, oxAtom tag) override {
+        oxBox* box = factory.CreateBox(tag, 0, tag);
+        if (box) box->SetScene(this);
+        return box;
+    }
+    oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
+    bool IsRightToLeft() const override { return rtl; }
+
+    oxLibrary* LoadLibrary(const WCHAR*) override { return nullptr; }
+    oxLibrary* FindLibrary(const WCHAR*) override { return nullptr; }
+    oxElement* GetThemesElement() override { return nullptr; }
+    void LoadInto(const WCHAR*, oxLibrary*) override {}
+    void ForgetLibraryObject(oxLibrary*) override {}
+    void ReportFileNotFound(const WCHAR* uri) override { reports.push_back(uri ? uri : u""); }
+
+    oxBoxFactory factory;
+    oxStyleRuleMaps rules;
+    bool rtl = false;
+    std::vector<std::u16string> reports;
+};
+
+} // namespace widgets_test
