@@ -830,4 +830,10 @@ void oxTextBox::PaintRich(oxCanvas* canvas) {
                     for (int px = area.left; px < area.right; ++px)
                         target.GetRow8(py)[px * 4 + 3] = 0xFF;
     }
+    // The link and image boxes have no layout to paint them: each is painted at its item's place.
+    for (int l = 0; l < doc->GetLineCount(); ++l) {
+        oxRichLine* line = doc->GetLine(l);
+        for (int k = 0; k < line->GetItemCount(); ++k)
+            if (oxBox* child = line->GetItemAt(k)->box) PaintChild(canvas, child);
+    }
 }

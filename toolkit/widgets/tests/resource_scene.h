@@ -1,13 +1,15 @@
 #pragma once
 // What the image box and rich text tests share: a scene that is its own library and runtime, making
 // its boxes through the box factory and counting the files it is told could not be read, and the
-// graphics tests' picture files.
+// graphics tests' picture files, and the placing part of box painting.
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "graphics/paint/canvas.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_rule_maps.h"
@@ -46,6 +48,35 @@ public:
     oxStyleRuleMaps rules;
     bool rtl = false;
     std::vector<std::u16string> reports;
+};
+
+// The painter's part of box painting as far as placing goes: each box is painted at its position,
+// inside its clip. Fills and strokes are left out.
+class PlacingServices : public oxBoxPaintServices {
+public:
+    bool GetClipRect(oxCanvas* canvas, oxRect* out) override {
+        const RECT r = canvas->GetLocalClipBounds();
+        *out = oxRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+        return true;
+    }
+    void OffsetOrigin(oxCanvas* canvas, int32_t dx, int32_t dy) override { canvas->OffsetOrigin(float(dx), float(dy)); }
+    void PushClip(oxCanvas* canvas) override { canvas->PushClip(); }
+    void PopClip(oxCanvas* canvas) override { canvas->PopClip(); }
+    void IntersectClip(oxCanvas* canvas, const oxRect& r) override {
+        canvas->IntersectClip(oxCanvasRect{r.x, r.y, r.width, r.height});
+    }
+    void PushMatrix(oxCanvas* canvas) override { canvas->PushMatrix(); }
+    void PopMatrix(oxCanvas* canvas) override { canvas->PopMatrix(); }
+    void BeginBoxPaint(oxCanvas* canvas, oxBox* box) override {
+        canvas->PushMatrix();
+        canvas->PushClip();
+        const oxPoint at = box->GetPacked(0);
+        canvas->OffsetOrigin(float(at.x), float(at.y));
+    }
+    void EndBoxPaint(oxCanvas* canvas, oxBox*) override {
+        canvas->PopClip();
+        canvas->PopMatrix();
+    }
 };
 
 } // namespace widgets_test

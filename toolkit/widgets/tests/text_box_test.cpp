@@ -29,6 +29,7 @@
 #include "toolkit/core/placement_record.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
+#include "toolkit/widgets/tests/resource_scene.h"
 #include "toolkit/scene/tests/plain_box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
@@ -60,34 +61,7 @@ public:
 
 using markup_test::RootHolder;
 
-// The painter's part of box painting as far as placing goes: each box is painted at its position,
-// inside its clip. Fills and strokes are left out.
-class PlacingServices : public oxBoxPaintServices {
-public:
-    bool GetClipRect(oxCanvas* canvas, oxRect* out) override {
-        const RECT r = canvas->GetLocalClipBounds();
-        *out = oxRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
-        return true;
-    }
-    void OffsetOrigin(oxCanvas* canvas, int32_t dx, int32_t dy) override { canvas->OffsetOrigin(float(dx), float(dy)); }
-    void PushClip(oxCanvas* canvas) override { canvas->PushClip(); }
-    void PopClip(oxCanvas* canvas) override { canvas->PopClip(); }
-    void IntersectClip(oxCanvas* canvas, const oxRect& r) override {
-        canvas->IntersectClip(oxCanvasRect{r.x, r.y, r.width, r.height});
-    }
-    void PushMatrix(oxCanvas* canvas) override { canvas->PushMatrix(); }
-    void PopMatrix(oxCanvas* canvas) override { canvas->PopMatrix(); }
-    void BeginBoxPaint(oxCanvas* canvas, oxBox* box) override {
-        canvas->PushMatrix();
-        canvas->PushClip();
-        const oxPoint at = box->GetPacked(0);
-        canvas->OffsetOrigin(float(at.x), float(at.y));
-    }
-    void EndBoxPaint(oxCanvas* canvas, oxBox*) override {
-        canvas->PopClip();
-        canvas->PopMatrix();
-    }
-};
+using widgets_test::PlacingServices;
 
 std::string Utf8(const char16_t* text) {
     std::string out;
