@@ -586,12 +586,14 @@ void oxRichText::AddStretch(Scan& scan, const char16_t* text, size_t length) {
             AddRun(scan, text, length, size);
             return;
         }
+        // The first word's end, looked for only as far as the width reaches.
         size_t wordEnd = lead;
-        while (wordEnd < length && !IsBlank(text[wordEnd]))
+        while (wordEnd < length && !IsBlank(text[wordEnd]) && scan.Advance(text + lead, wordEnd + 1 - lead) <= W)
             ++wordEnd;
+        const bool wordFits = wordEnd == length || IsBlank(text[wordEnd]);
         if (hasContent) {
             NewLine();
-            if (scan.Advance(text + lead, wordEnd - lead) <= W) {
+            if (wordFits) {
                 text += lead;
                 length -= lead;
                 continue;
