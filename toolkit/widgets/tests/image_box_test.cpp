@@ -19,6 +19,7 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/core/timer_queue.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/tests/temp_resources.h"
 #include "toolkit/widgets/tests/resource_scene.h"
@@ -242,6 +243,35 @@ TEST_F(ImageBoxTest, SourceOutsideTheResourcesIsNeverOpened) {
         EXPECT_EQ(box->GetIntrinsicSize().x, 0);
     }
     std::filesystem::remove(outside);
+}
+
+// A plain box whose fill names a picture of several frames steps through them while painted.
+TEST_F(ImageBoxTest, AFillPictureOfSeveralFramesStepsOnTheBoxTimer) {
+    oxBoxPainter::InstallPaintServices();
+    auto* bitmap = static_cast<oxBitmapElement*>(
+        scene->MakeBitmapResource(resources.DevicePath("gif_disposals.gif").c_str(), oxAtoms::Intern(u"anim")));
+    ASSERT_NE(bitmap, nullptr);
+    auto* box = new oxBox(kAtomBox);
+    box->SetScene(scene.get());
+    box->SetStyle(u"fill", u"url(#anim)");
+    ArrangeLayoutRoot(box, 4, 4);
+    oxCanvas canvas;
+    canvas.oxGraphicsContext::SetSize(8, 8, 32);
+    box->PaintBackground(&canvas);
+    EXPECT_EQ(bitmap->GetFrame(-1), bitmap->GetFrame(0));
+    clock->Advance(79);
+    oxTimerQueue::Instance()->Run();
+    EXPECT_EQ(bitmap->GetFrame(-1), bitmap->GetFrame(0));
+    Advance(1);
+    EXPECT_EQ(bitmap->GetFrame(-1), bitmap->GetFrame(1));
+    // The tick itself schedules the next frame, after that frame's own delay.
+    Advance(500);
+    EXPECT_EQ(bitmap->GetFrame(-1), bitmap->GetFrame(2));
+    // A box destroyed with its entry pending is never called.
+    box->Release();
+    Advance(5000);
+    EXPECT_EQ(bitmap->GetFrame(-1), bitmap->GetFrame(2));
+    oxSetBoxPaintServices(nullptr);
 }
 
 } // namespace

@@ -36,6 +36,7 @@ public:
     }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
     bool IsRightToLeft() const override { return rtl; }
+    oxStyleLibrary* GetStyleLibrary() override { return this; }
 
     oxLibrary* LoadLibrary(const WCHAR*) override { return nullptr; }
     oxLibrary* FindLibrary(const WCHAR*) override { return nullptr; }
