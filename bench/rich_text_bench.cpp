@@ -11,10 +11,8 @@
 
 #include "platform/crt/wide.h"
 #include "platform/shell/path_map.h"
-#include "toolkit/core/box_factory.h"
-#include "toolkit/core/box_scene.h"
-#include "toolkit/core/style_rule_maps.h"
 #include "toolkit/widgets/rich_text.h"
+#include "toolkit/widgets/tests/resource_scene.h"
 #include "toolkit/widgets/text_box.h"
 
 namespace {
@@ -34,47 +32,23 @@ Sources MakeSources() {
     Sources s;
     for (int i = 0; i < kWords; ++i) {
         const std::string w = words[i % (sizeof words / sizeof words[0])];
-        std::string ours = w, pango = w;
-        switch (i % 10) {
-        case 2:
-            ours = "<b>" + w + "</b>";
-            pango = "<b>" + w + "</b>";
-            break;
-        case 5:
-            ours = "<i>" + w + "</i>";
-            pango = "<i>" + w + "</i>";
-            break;
-        case 7:
-            ours = "<font color=\"#B02020\">" + w + "</font>";
-            pango = "<span foreground=\"#B02020\">" + w + "</span>";
-            break;
-        case 9:
-            ours = "<u>" + w + "</u>";
-            pango = "<u>" + w + "</u>";
-            break;
-        default:
-            break;
-        }
+        // Every second, fifth, seventh and ninth word of ten carries a style.
+        static const char* const kMarks[10][4] = {
+            {}, {}, {"<b>", "</b>", "<b>", "</b>"}, {}, {}, {"<i>", "</i>", "<i>", "</i>"}, {},
+            {"<font color=\"#B02020\">", "</font>", "<span foreground=\"#B02020\">", "</span>"}, {},
+            {"<u>", "</u>", "<u>", "</u>"},
+        };
+        const char* const* m = kMarks[i % 10];
+        const std::string ours = m[0] ? m[0] + w + m[1] : w;
+        const std::string pango = m[0] ? m[2] + w + m[3] : w;
         s.ours += ours + " ";
         s.pango += pango + " ";
     }
     return s;
 }
 
-class BenchScene : public oxBoxScene {
-public:
-    oxBox* CreateBox(oxAtom, oxAtom tag) override {
-        oxBox* box = factory.CreateBox(tag, 0, tag);
-        if (box) box->SetScene(this);
-        return box;
-    }
-    oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
-    oxBoxFactory factory;
-    oxStyleRuleMaps rules;
-};
-
 struct Ours {
-    BenchScene scene;
+    widgets_test::FactoryScene scene;
     oxTextBox* box = nullptr;
     explicit Ours(const std::string& source) {
         oxAtoms::RegisterPredefined();

@@ -177,15 +177,8 @@ bool oxBox::HasFillTimer() const {
 }
 
 void oxBox::StartFillTimer(int32_t delay) {
-    oxTimerQueue* queue = oxTimerQueue::Instance();
-    oxTimerEntry* entry = queue ? oxTimerEntry::Create() : nullptr;
-    if (!entry) return;
-    if (!queue->Add(entry)) {
-        delete entry;
-        return;
-    }
-    entry->StartOnce(DWORD(delay < 0 ? 0 : delay), this);
-    FillTimers()[this] = entry;
+    if (oxTimerEntry* entry = oxTimerQueue::StartOneShot(DWORD(delay < 0 ? 0 : delay), this))
+        FillTimers()[this] = entry;
 }
 
 void oxBox::StopFillTimer() {

@@ -211,15 +211,7 @@ void oxImageBox::StartTimerIfDue(oxBitmapElement* picture) {
     if (frameCount_ < 2 || timer_) return;
     const int32_t delay = picture->GetFrameDelay(currentFrame_);
     if (delay == -1 || (repeatLimit_ != -1 && repeatsDone_ >= repeatLimit_)) return;
-    oxTimerQueue* queue = oxTimerQueue::Instance();
-    oxTimerEntry* entry = queue ? oxTimerEntry::Create() : nullptr;
-    if (!entry) return;
-    if (!queue->Add(entry)) {
-        delete entry;
-        return;
-    }
-    entry->StartOnce(DWORD(delay < 0 ? 0 : delay), this);
-    timer_ = entry;
+    timer_ = oxTimerQueue::StartOneShot(DWORD(delay < 0 ? 0 : delay), this);
 }
 
 void oxImageBox::OnTimer(oxTimerEntry* entry) {

@@ -909,7 +909,11 @@ public:
                 --depth_;
                 continue;
             }
-            if (rtl_)
+            if ((c == kRichBlank || c == kRichPunctuation) && st.stretch)
+                PlaceInStretch(*i, item, out, st);
+            else if (c == kRichBlank || c == kRichPunctuation)
+                out.push_back(item);
+            else if (rtl_)
                 PlaceRtl(*i, item, out, st);
             else
                 PlaceLtr(*i, item, out, st);
@@ -924,6 +928,20 @@ private:
         bool numbers = false;
         size_t r = 0; // the number run's start (right-to-left base) or its last number (left-to-right)
     };
+
+    // Appends the first item of a stretch of the direction opposite the base.
+    static void OpenStretch(std::vector<oxRichItem*>& out, oxRichItem* item, State& st) {
+        out.push_back(item);
+        st.stretch = true;
+        st.s = out.size() - 1;
+    }
+
+    // The first number inside a stretch: at its start, where the run of numbers begins.
+    void StartNumbersAtStretch(std::vector<oxRichItem*>& out, oxRichItem* item, State& st) {
+        Insert(out, st.s, item, st, true);
+        st.numbers = true;
+        st.r = st.s;
+    }
 
     int32_t ClassAt(size_t i) const { return i < items_.size() ? items_[i]->direction : -1; }
 
@@ -956,22 +974,17 @@ private:
     void PlaceRtl(size_t i, oxRichItem* item, std::vector<oxRichItem*>& out, State& st) {
         switch (item->direction) {
         case kRichLtr:
-            if (st.stretch) {
+            if (st.stretch)
                 Insert(out, st.s, item, st, false);
-            } else {
-                out.push_back(item);
-                st.stretch = true;
-                st.s = out.size() - 1;
-            }
+            else
+                OpenStretch(out, item, st);
             st.numbers = false;
             break;
         case kRichNumber:
             if (st.numbers) {
                 Insert(out, st.r, item, st, true);
             } else if (st.stretch) {
-                Insert(out, st.s, item, st, true);
-                st.numbers = true;
-                st.r = st.s;
+                StartNumbersAtStretch(out, item, st);
             } else {
                 out.push_back(item);
                 st.numbers = true;
@@ -1001,13 +1014,6 @@ private:
             }
             break;
         }
-        case kRichBlank:
-        case kRichPunctuation:
-            if (st.stretch)
-                PlaceInStretch(i, item, out, st);
-            else
-                out.push_back(item);
-            break;
         default:
             out.push_back(item);
             st.stretch = st.numbers = false;
@@ -1022,9 +1028,7 @@ private:
                 Insert(out, st.s, item, st, false);
                 st.numbers = false;
             } else {
-                out.push_back(item);
-                st.stretch = true;
-                st.s = out.size() - 1;
+                OpenStretch(out, item, st);
             }
             break;
         case kRichNumber:
@@ -1032,9 +1036,7 @@ private:
                 Insert(out, st.r + 1, item, st, true);
                 ++st.r;
             } else if (st.stretch) {
-                Insert(out, st.s, item, st, true);
-                st.numbers = true;
-                st.r = st.s;
+                StartNumbersAtStretch(out, item, st);
             } else {
                 out.push_back(item);
             }
@@ -1047,13 +1049,6 @@ private:
                 out.push_back(item);
                 st.stretch = st.numbers = false;
             }
-            break;
-        case kRichBlank:
-        case kRichPunctuation:
-            if (st.stretch)
-                PlaceInStretch(i, item, out, st);
-            else
-                out.push_back(item);
             break;
         default:
             if (st.stretch && ClassAt(i + 1) == kRichRtl) {

@@ -254,6 +254,26 @@ void FillSpan(oxCanvas* canvas, const RECT& r, POINT content, uint32_t argb) {
     canvas->SetAlpha(alpha);
 }
 
+// Where a text box's content lands on a canvas's target: GDI text is not turned or scaled, so the
+// box is placed by the translation of the matrix alone.
+struct PaintArea {
+    oxRect box;   // the content rectangle in the box
+    RECT content; // in target pixels
+    RECT clip;    // the part of it that may change
+};
+
+// False when the canvas has no target of 16 or 32 bits.
+bool TargetArea(oxCanvas* canvas, const oxRect& box, PaintArea* out) {
+    if (!canvas || !canvas->HasTarget()) return false;
+    const oxPixelBuffer& target = canvas->Target();
+    if (target.bpp != 32 && target.bpp != 16) return false;
+    const POINT origin = canvas->GetOrigin();
+    out->box = box;
+    out->content = RECT{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    out->clip = Intersect(Intersect(canvas->ClipBounds(), out->content), RECT{0, 0, target.width, target.height});
+    return true;
+}
+
 oxBox* MakeTextBox(oxAtom tag) {
     return new (std::nothrow) oxTextBox(tag);
 }
@@ -558,15 +578,13 @@ void oxTextBox::PaintContent(oxCanvas* canvas) {
     }
     oxBoxStyle* style = GetStyle();
     const WCHAR* value = GetValue();
-    if (!canvas || !canvas->HasTarget() || !style || !value) return;
+    PaintArea where;
+    if (!style || !value || !TargetArea(canvas, GetContentRect(), &where)) return;
     const oxPixelBuffer& target = canvas->Target();
-    if (target.bpp != 32 && target.bpp != 16) return;
-    // GDI text is not turned or scaled: the box is placed by the translation of the matrix alone.
-    const POINT origin = canvas->GetOrigin();
-    const oxRect box = GetContentRect();
-    const RECT content{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    const oxRect& box = where.box;
+    const RECT& content = where.content;
+    const RECT& clip = where.clip;
     const int cw = box.width, ch = box.height;
-    const RECT clip = Intersect(Intersect(canvas->ClipBounds(), content), RECT{0, 0, target.width, target.height});
     if (cw <= 0 || ch <= 0 || Empty(clip)) return;
 
     const oxStyleGroup* text = style->GetTextGroup();
@@ -760,14 +778,12 @@ oxBox* oxTextBox::HitTest(const oxPoint& point) {
 void oxTextBox::PaintRich(oxCanvas* canvas) {
     oxBoxStyle* style = GetStyle();
     oxRichText* doc = richDocument_.get();
-    if (!canvas || !canvas->HasTarget() || !style || !doc) return;
+    PaintArea where;
+    if (!style || !doc || !TargetArea(canvas, GetContentRect(), &where)) return;
     const oxPixelBuffer& target = canvas->Target();
-    if (target.bpp != 32 && target.bpp != 16) return;
-    const POINT origin = canvas->GetOrigin();
-    const oxRect box = GetContentRect();
-    const RECT content{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
-    const int cw = box.width, ch = box.height;
-    const RECT clip = Intersect(Intersect(canvas->ClipBounds(), content), RECT{0, 0, target.width, target.height});
+    const RECT& content = where.content;
+    const RECT& clip = where.clip;
+    const int cw = where.box.width, ch = where.box.height;
     textFlags_ &= ~1;
     if (cw <= 0 || ch <= 0) return;
     if (doc->GetLineCount() == 0) {

@@ -17,25 +17,39 @@
 
 namespace widgets_test {
 
+#ifdef TEST_DATA_DIR
 inline std::string ImageFixture(const std::string& name) {
     std::ifstream in(std::string(TEST_DATA_DIR) + "/../../../../graphics/tests/data/images/" + name, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
+#endif
 
-// A scene that is its own library and runtime: boxes from the factory, file reports counted.
-class ResourceScene : public oxLibrary, public oxBoxScene, public oxLibraryRuntime {
+// Boxes come from the box factory, so the kinds registered by the widgets are their own classes;
+// styles come from the scene's rules and the boxes' inline styles.
+class FactoryScene : public oxBoxScene {
 public:
-    explicit ResourceScene(const WCHAR* uri) : oxLibrary(kAtomLibrary, uri, this) {}
-
     oxBox* CreateBox(oxAtom, oxAtom tag) override {
         oxBox* box = factory.CreateBox(tag, 0, tag);
         if (box) box->SetScene(this);
         return box;
     }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
+    oxBox* GetRootBox() override { return root; }
     bool IsRightToLeft() const override { return rtl; }
+
+    oxStyleRuleMaps rules;
+    oxBoxFactory factory;
+    oxBox* root = nullptr;
+    bool rtl = false;
+};
+
+// A factory scene that is its own library and runtime, counting the files it could not read.
+class ResourceScene : public oxLibrary, public FactoryScene, public oxLibraryRuntime {
+public:
+    explicit ResourceScene(const WCHAR* uri) : oxLibrary(kAtomLibrary, uri, this) {}
+
     oxStyleLibrary* GetStyleLibrary() override { return this; }
 
     oxLibrary* LoadLibrary(const WCHAR*) override { return nullptr; }
@@ -45,9 +59,6 @@ public:
     void ForgetLibraryObject(oxLibrary*) override {}
     void ReportFileNotFound(const WCHAR* uri) override { reports.push_back(uri ? uri : u""); }
 
-    oxBoxFactory factory;
-    oxStyleRuleMaps rules;
-    bool rtl = false;
     std::vector<std::u16string> reports;
 };
 

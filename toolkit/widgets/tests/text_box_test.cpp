@@ -41,23 +41,7 @@ namespace {
 constexpr uint32_t kBackground = 0xF8E8D0; // exact in RGB565 too
 constexpr uint32_t kInk = 0xFF202080;
 
-// Boxes come from the box factory, so `text` and `simpleText` are text boxes once registered.
-class TextScene : public oxBoxScene {
-public:
-    oxBox* CreateBox(oxAtom, oxAtom tag) override {
-        oxBox* box = factory.CreateBox(tag, 0, tag);
-        if (box) box->SetScene(this);
-        return box;
-    }
-    oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
-    oxBox* GetRootBox() override { return root; }
-    bool IsRightToLeft() const override { return rtl; }
-
-    oxStyleRuleMaps rules;
-    oxBoxFactory factory;
-    oxBox* root = nullptr;
-    bool rtl = false;
-};
+using TextScene = widgets_test::FactoryScene;
 
 using markup_test::RootHolder;
 
