@@ -191,9 +191,7 @@ void oxImageBox::OnBitmapDestroyed(oxBitmapElement* bitmap) {
 
 oxBitmapElement* oxImageBox::GetPicture() {
     Load();
-    oxBitmapElement* picture = bitmap_;
-    // FIXME: without its own bitmap the box shows the fill style's `icon` resource once style values
-    // resolve to bitmap elements above the painter; until then the fill paints it as a background.
+    oxBitmapElement* picture = bitmap_ ? bitmap_ : IconPicture();
     if (!picture || !GetScene()) return picture;
     picture->Prepare();
     bool mirror = false;
@@ -207,6 +205,13 @@ oxBitmapElement* oxImageBox::GetPicture() {
     return picture;
 }
 
+oxBitmapElement* oxImageBox::IconPicture() {
+    oxBoxStyle* style = GetStyle();
+    oxFillGroup* fill = style ? style->GetFillGroup() : nullptr;
+    oxStyleLibrary* library = GetScene() ? GetScene()->GetStyleLibrary() : nullptr;
+    return fill && library ? dynamic_cast<oxBitmapElement*>(fill->GetIconResource(library)) : nullptr;
+}
+
 void oxImageBox::StartTimerIfDue(oxBitmapElement* picture) {
     if (frameCount_ < 2 || timer_) return;
     const int32_t delay = picture->GetFrameDelay(currentFrame_);
@@ -218,7 +223,7 @@ void oxImageBox::OnTimer(oxTimerEntry* entry) {
     (void)entry;
     const bool wasPending = timer_ != nullptr;
     timer_ = nullptr; // a one-shot entry: the queue drops it after this call
-    if (oxBitmapElement* picture = bitmap_) {
+    if (oxBitmapElement* picture = bitmap_ ? bitmap_ : IconPicture()) {
         ++currentFrame_;
         if (picture->GetFrameCount() != frameCount_) {
             frameCount_ = picture->GetFrameCount();

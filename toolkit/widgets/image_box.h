@@ -45,6 +45,8 @@ public:
 
 private:
     void Load();
+    // The bitmap resource the fill style's `icon` names, or null.
+    oxBitmapElement* IconPicture();
     void DropBitmap();
     void StopTimer();
     void StartTimerIfDue(oxBitmapElement* picture);

@@ -245,12 +245,27 @@ TEST_F(ImageBoxTest, SourceOutsideTheResourcesIsNeverOpened) {
     std::filesystem::remove(outside);
 }
 
+// Without a source the box shows the bitmap resource its fill style's `icon` names.
+TEST_F(ImageBoxTest, WithoutSourceTheIconResourceIsThePicture) {
+    ASSERT_NE(scene->MakeBitmapResource(u"../png_c2_d8.png", oxAtoms::Intern(u"still")),
+              nullptr);
+    oxImageBox* box = Make(nullptr);
+    EXPECT_EQ(box->GetIntrinsicSize().x, 0);
+    box->SetStyle(u"icon", u"url(#still)");
+    const oxPoint size = box->GetIntrinsicSize();
+    EXPECT_EQ(size.x, 5);
+    EXPECT_EQ(size.y, 3);
+}
+
 // A plain box whose fill names a picture of several frames steps through them while painted.
 TEST_F(ImageBoxTest, AFillPictureOfSeveralFramesStepsOnTheBoxTimer) {
     oxBoxPainter::InstallPaintServices();
     auto* bitmap = static_cast<oxBitmapElement*>(
-        scene->MakeBitmapResource(resources.DevicePath("gif_disposals.gif").c_str(), oxAtoms::Intern(u"anim")));
+        scene->MakeBitmapResource(u"../gif_disposals.gif", oxAtoms::Intern(u"anim")));
     ASSERT_NE(bitmap, nullptr);
+    bitmap->Prepare();
+    ASSERT_EQ(bitmap->GetFrameCount(), 5);
+    ASSERT_NE(bitmap->GetFrame(0), bitmap->GetFrame(1));
     auto* box = new oxBox(kAtomBox);
     box->SetScene(scene.get());
     box->SetStyle(u"fill", u"url(#anim)");
