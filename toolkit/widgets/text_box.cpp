@@ -808,8 +808,19 @@ void oxTextBox::PaintRich(oxCanvas* canvas) {
     const RECT copyable = Intersect(content, RECT{0, 0, target.width, target.height});
     if (!hasAlpha) CopyPixels(target, t, at, copyable, false);
     std::vector<RECT> drawn;
+    const bool flowing = AttributeIsTrue(kAtomWordwrap) || AttributeIsTrue(kAtomMultiline);
+    const bool cropRight = Keyword(style->GetLayoutGroup(), kStyle_crop) == kKeywordRight;
+    int32_t lineTop = 0;
     for (int l = 0; l < doc->GetLineCount(); ++l) {
         oxRichLine* line = doc->GetLine(l);
+        // A line too wide for a box cropped at the right, or the last line before the text passes
+        // the bottom of a wrapping box, ends its last run in "...".
+        lineTop += line->height;
+        const bool lastShown = l + 1 < doc->GetLineCount() && lineTop + doc->GetLine(l + 1)->height > ch;
+        const bool cut = flowing ? lastShown : cropRight && line->width > cw;
+        int lastRun = -1;
+        for (int k = 0; cut && k < line->GetItemCount(); ++k)
+            if (line->GetItemAt(k)->kind == oxRichItem::kText && !line->GetItemAt(k)->text.empty()) lastRun = k;
         for (int k = 0; k < line->GetItemCount(); ++k) {
             oxRichItem* item = line->GetItemAt(k);
             if (item->kind != oxRichItem::kText || item->text.empty()) continue;
@@ -817,9 +828,20 @@ void oxTextBox::PaintRich(oxCanvas* canvas) {
             HFONT font = GetCachedFont(look.face.c_str(), look.size, look.bold, look.italic, look.underline, 0, quality);
             if (!font) continue;
             SelectObject(t.dc(), font);
-            const std::u16string& text = item->GetShownText();
+            std::u16string cropped;
+            if (k == lastRun) {
+                // Characters go from the run's end until it and the dots fit the content width.
+                const int32_t before = line->width - item->width;
+                const int32_t dots = MeasureText(u"...", 3, font).cx;
+                size_t keep = item->text.size();
+                while (keep > 0 && before + MeasureText(item->text.c_str(), int(keep), font).cx + dots > cw)
+                    --keep;
+                cropped = item->text.substr(0, keep) + u"...";
+            }
+            const std::u16string& text = k == lastRun ? cropped : item->GetShownText();
             RECT r{item->placed.x, item->placed.y, item->placed.x + item->placed.width,
                    item->placed.y + item->placed.height};
+            if (k == lastRun) r.right = r.left + MeasureText(cropped.c_str(), int(cropped.size()), font).cx;
             const uint32_t color = canvas->ApplyColorTransform(look.color ? look.color : boxColor);
             if (!hasAlpha) {
                 drawn.push_back(Intersect(RECT{r.left + at.x, r.top + at.y, r.right + at.x, r.bottom + at.y}, clip));
@@ -835,6 +857,7 @@ void oxTextBox::PaintRich(oxCanvas* canvas) {
             DrawTextW(t.dc(), text.c_str(), int(text.size()), &r, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
             BlendCoverage(target, t, at, dirty, color);
         }
+        if (flowing && cut) break;
     }
     if (!hasAlpha) {
         CopyPixels(target, t, at, clip, true);

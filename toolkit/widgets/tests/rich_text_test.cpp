@@ -422,6 +422,27 @@ TEST_F(RichTextTest, ParagraphsPaintedInThirtyTwoAndSixteenBits) {
     ConfigureScreen(ScreenConfigFromEnvironment());
 }
 
+// Without markup a rich line cropped at the right ends in dots just as plain text does.
+TEST_F(RichTextTest, CroppedLineEndsInDotsLikePlainText) {
+    std::string pictures[2];
+    for (int plain = 0; plain < 2; ++plain) {
+        oxTextBox* box = Make(u"A rather long line of text");
+        if (plain) box->SetAttribute(kAtomPlaintext, u"true", true, false);
+        box->SetStyle(u"crop", u"right");
+        ArrangeLayoutRoot(box, 90, 20);
+        EXPECT_EQ(box->GetRichDocument() == nullptr, plain == 1);
+        oxCanvas canvas;
+        canvas.oxGraphicsContext::SetSize(90, 20, 32);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 90; ++x)
+                canvas.Target().GetRow32(y)[x] = 0xFFFFFFFF;
+        box->Paint(&canvas);
+        pictures[plain] = BufferToRgba(canvas.Target());
+    }
+    EXPECT_NE(pictures[0], std::string(pictures[0].size(), '\xFF'));
+    EXPECT_EQ(pictures[0], pictures[1]);
+}
+
 // Sources built to hurt: each ends in bounded time with a plain result.
 TEST_F(RichTextTest, HostileSourcesEndWithClearResults) {
     std::u16string nested;
