@@ -659,6 +659,8 @@ bool oxRichText::MakeLink(Scan& scan, size_t tagStart, size_t tagEnd, size_t* re
     oxBox* box = scene ? scene->CreateBox(kAtomBoxNamespace, kAtomSimpleText) : nullptr;
     if (!box) return false;
     const std::u16string text = s.substr(tagEnd + 1, scan.nextLinkClose - tagEnd - 1);
+    // Laid out by this text, as images are: its own changes queue no layout of their own.
+    box->SetChangeFlag(kChangeLayoutRoot, false);
     box->SetAttribute(kAtomAccRole, u"link", true, false);
     box->SetAttribute(kAtomAccName, text.c_str(), true, false);
     box->SetAttribute(kAtomHref, href.c_str(), true, false);

@@ -492,7 +492,14 @@ void oxTextBox::LayoutRich(int32_t wrapWidth) {
     if (!richDocument_) return;
     richDocument_->SetBaseStyle(RichBaseStyle());
     richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->IsRightToLeft());
+    // Link boxes are made anew by every layout; their coming and going must not queue another.
+    layingOutRich_ = true;
     richDocument_->Layout(wrapWidth);
+    layingOutRich_ = false;
+}
+
+void oxTextBox::RequestLayout() {
+    if (!layingOutRich_) oxTextBoxBase::RequestLayout();
 }
 
 oxPoint oxTextBox::GetIntrinsicSize() {

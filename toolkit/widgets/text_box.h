@@ -36,6 +36,8 @@ public:
     void Arrange(oxPlacementRecord* placement) override;
     void PaintContent(oxCanvas* canvas) override;
     oxBox* HitTest(const oxPoint& point) override;
+    // The rich text's own link and image children ask for no new layout while it lays them out.
+    void RequestLayout() override;
     void ApplyRtlOrder() override;
 
     // The rich text of the value while `plaintext` is not true; null otherwise.
@@ -81,6 +83,7 @@ private:
     void PaintRich(oxCanvas* canvas);
 
     std::unique_ptr<oxRichText> richDocument_;
+    bool layingOutRich_ = false;
     uint8_t textFlags_ = 0; // bit 0: the text did not fit when last painted
     oxRect placedRect_;
     bool placedInline_ = false;

@@ -38,7 +38,12 @@ public:
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
     oxBox* GetRootBox() override { return root; }
     bool IsRightToLeft() const override { return rtl; }
+    bool NotifySceneOfChange(oxBox*) override {
+        ++layoutRequests;
+        return true;
+    }
 
+    int layoutRequests = 0;
     oxStyleRuleMaps rules;
     oxBoxFactory factory;
     oxBox* root = nullptr;

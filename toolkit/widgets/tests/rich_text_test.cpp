@@ -260,9 +260,14 @@ TEST_F(RichTextTest, LinksAreChildBoxesThatTakeTaps) {
     EXPECT_EQ(box->HitTest(on), link);
     EXPECT_EQ(box->HitTest(oxPoint{1, 3}), box);
     EXPECT_EQ(doc->HitTestEmbedded(on), link);
-    // Laid out again, the old link box is gone and a new one stands in its place.
+    // Laid out again, the old link box is gone and a new one stands in its place, and the exchange
+    // asks for no further layout.
+    box->SetChangeFlag(kChangeLayoutRoot, true);
+    const int requests = scene->layoutRequests;
+    ArrangeLayoutRoot(box, 300, 40);
     box->LayoutRich(-1);
     EXPECT_EQ(box->GetChildCount(), 1);
+    EXPECT_EQ(scene->layoutRequests, requests);
 }
 
 // Wrapping, checked against widths FreeType gives for the same face and size.
