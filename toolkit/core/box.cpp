@@ -25,6 +25,7 @@ oxBox::~oxBox() {
     if (parent_) parent_->RemoveChild(this, false);
     if (scene_ && id_) scene_->UnregisterBoxId(this, id_);
     DropSideTables();
+    StopFillTimer();
     DestroyChildrenNow();
     delete attributes_;
     attributes_ = nullptr;

@@ -430,6 +430,10 @@ private:
     void ReactToStyleChange(oxBoxStyle* old, oxBoxStyle* now);
     void EnsureInlineStyle();
     void DropSideTables();
+    // The one-shot timer entry of an animated fill picture, kept in a side table by box.
+    bool HasFillTimer() const;
+    void StartFillTimer(int32_t delay);
+    void StopFillTimer();
     int32_t SetBooleanAttribute(oxAtom attribute, const WCHAR* value, bool forced);
 
     uint32_t refCount_ = 1;

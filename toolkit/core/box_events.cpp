@@ -3,6 +3,7 @@
 // maps keyed by the box, and the box's presence word says which maps hold an entry for it.
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/hash_map.h"
@@ -10,10 +11,22 @@
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/timer_queue.h"
 #include "toolkit/core/z_order_list.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"
+
+namespace {
+
+// Boxes whose animated fill waits on a timer entry (owned by the timer queue).
+std::unordered_map<const oxBox*, oxTimerEntry*>& FillTimers() {
+    static std::unordered_map<const oxBox*, oxTimerEntry*> timers;
+    return timers;
+}
+
+} // namespace
 
 namespace {
 
@@ -144,11 +157,28 @@ int32_t oxBox::HandleEvent(oxEvent* event) {
 
 void oxBox::OnTimer(oxTimerEntry* entry) {
     (void)entry;
-    ResolveStyle();
-    // FIXME: the fill's bitmap advances to its next frame and schedules the one after it once
-    // bitmap elements exist.
+    // The one-shot entry that called is dropped by the queue after this call.
+    FillTimers().erase(this);
+    oxBoxStyle* style = ResolveStyle();
+    const int32_t delay = style ? oxGetBoxPaintServices().StepFillAnimation(scene_, style, true) : -1;
+    if (delay != -1) StartFillTimer(delay);
     RequestRepaint();
     changeFlags_ |= kChangeSubtreeDirty;
+}
+
+bool oxBox::HasFillTimer() const {
+    return FillTimers().count(this) != 0;
+}
+
+void oxBox::StartFillTimer(int32_t delay) {
+    if (oxTimerEntry* entry = oxTimerQueue::StartOneShot(DWORD(delay < 0 ? 0 : delay), this))
+        FillTimers()[this] = entry;
+}
+
+void oxBox::StopFillTimer() {
+    auto& timers = FillTimers();
+    if (timers.erase(this) == 0) return;
+    if (oxTimerQueue* queue = oxTimerQueue::Instance()) queue->RemoveByTarget(this);
 }
 
 void oxBox::SetHasFrame(bool on) {

@@ -44,6 +44,12 @@ public:
     virtual void PaintBoxScrollCorner(oxCanvas* canvas, const oxRect& rect, oxBoxStyle* style) {
         (void)canvas, (void)rect, (void)style;
     }
+    // The current frame's delay of a fill picture of several frames, after moving it to its next
+    // frame when `advance`; -1 when the fill is no such picture.
+    virtual int32_t StepFillAnimation(oxBoxScene* scene, oxBoxStyle* style, bool advance) {
+        (void)scene, (void)style, (void)advance;
+        return -1;
+    }
     // An offscreen canvas of the box's size for a box that composites as a whole, or null.
     virtual oxCanvas* CreateBoxLayerCanvas(oxBox* box, int32_t width, int32_t height) {
         (void)box, (void)width, (void)height;

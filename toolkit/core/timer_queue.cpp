@@ -77,6 +77,18 @@ void oxTimerQueue::ReleaseInstance() {
     }
 }
 
+oxTimerEntry* oxTimerQueue::StartOneShot(DWORD intervalMs, oxReferenced* target) {
+    oxTimerQueue* queue = Instance();
+    oxTimerEntry* entry = queue ? oxTimerEntry::Create() : nullptr;
+    if (!entry) return nullptr;
+    if (!queue->Add(entry)) {
+        delete entry;
+        return nullptr;
+    }
+    entry->StartOnce(intervalMs, target);
+    return entry;
+}
+
 oxTimerQueue* oxTimerQueue::Instance() {
     return instance;
 }

@@ -86,6 +86,9 @@ public:
     // that pass for one more round; a round asked for during that round waits for the next tick.
     void Run();
     bool HasEntries() const { return !entries_.empty(); }
+    // A new one-shot entry, queued and started for `target`; null without a queue or memory. The
+    // queue owns it and drops it once it has fired.
+    static oxTimerEntry* StartOneShot(DWORD intervalMs, oxReferenced* target);
     // Cancels every queued entry aimed at `target`, which is about to go away.
     void RemoveByTarget(oxReferenced* target);
     // Deletes every entry. The entry whose callback is running is only unlisted here and deleted

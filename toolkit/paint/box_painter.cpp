@@ -119,7 +119,8 @@ const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, oxFillGroup* fill, oxPaintEle
         return nullptr;
     }
     if ((*element)->GetPaintKind() != oxPaintElement::kImage) return nullptr;
-    const oxDibBitmap* image = (*element)->GetImage(0);
+    // The current frame: a fill of several frames steps through them on the box's timer.
+    const oxDibBitmap* image = (*element)->GetImage(-1);
     if (!image || !image->valid) ReportMissingImage(*v);
     return image && image->valid ? image : nullptr;
 }
@@ -548,6 +549,12 @@ public:
     }
     void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) override {
         oxBoxPainter::PaintBoxFill(canvas, scene, ToCanvasRect(rect), style);
+    }
+    int32_t StepFillAnimation(oxBoxScene* scene, oxBoxStyle* style, bool advance) override {
+        oxPaintElement* element = nullptr;
+        if (!style || !ImageOfGroup(scene, style->GetFillGroup(), &element) || !element) return -1;
+        if (advance && element->GetAnimationDelay() != -1) element->AdvanceAnimation();
+        return element->GetAnimationDelay();
     }
     void PaintBoxStroke(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) override {
         oxBoxPainter::PaintBoxStroke(canvas, scene, ToCanvasRect(rect), style);

@@ -31,6 +31,10 @@ public:
         (void)frame;
         return nullptr;
     }
+    // A picture of several frames: the current frame's delay in milliseconds; -1 for a still one.
+    virtual int32_t GetAnimationDelay() { return -1; }
+    // Moves a picture of several frames on to its next frame.
+    virtual void AdvanceAnimation() {}
     // The fill group of an image or solid brush, the stroke group of a pen.
     virtual oxFillGroup* GetFillGroup() { return nullptr; }
     virtual oxStrokeGroup* GetStrokeGroup() { return nullptr; }

@@ -365,6 +365,12 @@ int32_t oxBitmapElement::GetFrameCount() const {
     return frames_ ? int32_t(frames_->GetFrameCount()) : 0;
 }
 
+int32_t oxBitmapElement::GetAnimationDelay() {
+    Prepare();
+    if (!frames_ || frames_->GetFrameCount() < 2) return -1;
+    return frames_->GetFrameDelay(int32_t(frames_->current));
+}
+
 void oxBitmapElement::AdvanceFrame() {
     if (frames_) frames_->Advance();
 }

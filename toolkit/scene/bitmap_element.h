@@ -82,6 +82,8 @@ public:
 
     Kind GetPaintKind() const override { return kImage; }
     const oxDibBitmap* GetImage(int frame) override { return GetFrame(frame); }
+    int32_t GetAnimationDelay() override;
+    void AdvanceAnimation() override { AdvanceFrame(); }
 
 protected:
     // Reads the source: a file, or the bitmap "#id" names.

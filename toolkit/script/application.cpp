@@ -11,6 +11,7 @@
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/text_box.h"
 
@@ -36,6 +37,7 @@ void StartServices() {
     oxBoxPainter::InstallPaintServices();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxRegisterImageBoxKind();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "graphics/paint/canvas.h"
 #include "graphics/pixels/dib_bitmap.h"
@@ -24,6 +25,7 @@
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/input_box.h"
+#include "toolkit/widgets/rich_text.h"
 
 namespace {
 
@@ -203,6 +205,36 @@ void CopyPixels(const oxPixelBuffer& target, const TextDC& t, POINT at, const RE
     }
 }
 
+// Blends black-on-white coverage drawn in `t` (whose (0, 0) is `at`) into `dirty` of a 32-bit
+// target: the red byte 255 keeps the canvas pixel, 0 writes the colour premultiplied by its alpha,
+// between them each channel moves toward the colour.
+void BlendCoverage(const oxPixelBuffer& target, const TextDC& t, POINT at, const RECT& dirty, uint32_t color) {
+    const uint32_t a = color >> 24;
+    const uint32_t premul = (a << 24) | ((((color >> 16) & 0xFF) * a / 255) << 16) |
+                            ((((color >> 8) & 0xFF) * a / 255) << 8) | ((color & 0xFF) * a / 255);
+    for (int py = dirty.top; py < dirty.bottom; ++py) {
+        uint8_t* row = target.GetRow8(py);
+        const uint8_t* cov = t.Row(py - at.y);
+        for (int px = dirty.left; px < dirty.right; ++px) {
+            const uint32_t c = cov[(px - at.x) * 4 + 2];
+            if (c == 255) continue;
+            uint32_t pixel;
+            std::memcpy(&pixel, row + px * 4, 4);
+            if (c == 0) {
+                pixel = premul;
+            } else {
+                uint32_t out = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const int from = int((pixel >> shift) & 0xFF), to = int((premul >> shift) & 0xFF);
+                    out |= uint32_t(from + (to - from) * int(255 - c) / 256) << shift;
+                }
+                pixel = out;
+            }
+            std::memcpy(row + px * 4, &pixel, 4);
+        }
+    }
+}
+
 // A span along the text (from `along` for `length`) and across it (from `a0` to `a1`, from the
 // line's top) of text placed at (x, y) with extent (w, h), turned to the content box.
 RECT TurnSpan(int orientation, int x, int y, int w, int h, int along, int length, int a0, int a1) {
@@ -247,30 +279,7 @@ void DrawPass(oxCanvas* canvas, const TextDC& t, POINT at, const RECT& clip, con
         std::memset(t.Row(py - at.y) + (dirty.left - at.x) * 4, 0xFF, size_t(dirty.right - dirty.left) * 4);
     SetTextColor(t.dc(), RGB(0, 0, 0));
     DrawTextW(t.dc(), text, count, &drawn, flags | DT_NOCLIP | DT_NOPREFIX);
-    const uint32_t a = passColor >> 24;
-    const uint32_t premul = (a << 24) | ((((passColor >> 16) & 0xFF) * a / 255) << 16) |
-                            ((((passColor >> 8) & 0xFF) * a / 255) << 8) | ((passColor & 0xFF) * a / 255);
-    for (int py = dirty.top; py < dirty.bottom; ++py) {
-        uint8_t* row = target.GetRow8(py);
-        const uint8_t* cov = t.Row(py - at.y);
-        for (int px = dirty.left; px < dirty.right; ++px) {
-            const uint32_t c = cov[(px - at.x) * 4 + 2];
-            if (c == 255) continue;
-            uint32_t pixel;
-            std::memcpy(&pixel, row + px * 4, 4);
-            if (c == 0) {
-                pixel = premul;
-            } else {
-                uint32_t out = 0;
-                for (int shift = 0; shift < 32; shift += 8) {
-                    const int from = int((pixel >> shift) & 0xFF), to = int((premul >> shift) & 0xFF);
-                    out |= uint32_t(from + (to - from) * int(255 - c) / 256) << shift;
-                }
-                pixel = out;
-            }
-            std::memcpy(row + px * 4, &pixel, 4);
-        }
-    }
+    BlendCoverage(target, t, at, dirty, passColor);
 }
 
 // GDI drawing leaves the alpha byte meaningless: a canvas whose bitmap keeps alpha gets the
@@ -282,6 +291,26 @@ void MakeOpaque(oxCanvas* canvas, const RECT& area) {
     for (int py = area.top; py < area.bottom; ++py)
         for (int px = area.left; px < area.right; ++px)
             target.GetRow8(py)[px * 4 + 3] = 0xFF;
+}
+
+// Where a text box's content lands on a canvas's target: GDI text is not turned or scaled, so the
+// box is placed by the translation of the matrix alone.
+struct PaintArea {
+    oxRect box;   // the content rectangle in the box
+    RECT content; // in target pixels
+    RECT clip;    // the part of it that may change
+};
+
+// False when the canvas has no target of 16 or 32 bits.
+bool TargetArea(oxCanvas* canvas, const oxRect& box, PaintArea* out) {
+    if (!canvas || !canvas->HasTarget()) return false;
+    const oxPixelBuffer& target = canvas->Target();
+    if (target.bpp != 32 && target.bpp != 16) return false;
+    const POINT origin = canvas->GetOrigin();
+    out->box = box;
+    out->content = RECT{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    out->clip = Intersect(Intersect(canvas->ClipBounds(), out->content), RECT{0, 0, target.width, target.height});
+    return true;
 }
 
 oxBox* MakeTextBox(oxAtom tag) {
@@ -318,7 +347,9 @@ int32_t oxTextBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notif
         return 0;
     }
     if (attribute == kAtomHtmlValue) SetValue(value);
-    return oxBox::SetAttribute(attribute, value, notify, forced);
+    const int32_t result = oxBox::SetAttribute(attribute, value, notify, forced);
+    if (attribute == kAtomPlaintext) UpdateRichDocument();
+    return result;
 }
 
 void oxTextBox::SetValue(const WCHAR* text) {
@@ -333,14 +364,31 @@ void oxTextBox::SetValue(const WCHAR* text) {
         UpdateFrameBounds(false);
         RequestLayout();
     }
-    // FIXME: without `plaintext` the value becomes rich text once rich-text documents exist; until
-    // then every value is shown as plain text.
+    UpdateRichDocument();
+}
+
+void oxTextBox::UpdateRichDocument() {
+    if (AttributeIsTrue(kAtomPlaintext)) {
+        richDocument_.reset();
+        return;
+    }
+    if (!richDocument_) richDocument_ = std::make_unique<oxRichText>(this);
+    richDocument_->SetSource(GetValue());
+    richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->IsRightToLeft());
+}
+
+void oxTextBox::ApplyRtlOrder() {
+    if (AttributeIsTrue(kAtomPlaintext)) richDocument_.reset();
+    oxBox::ApplyRtlOrder();
 }
 
 void oxTextBox::SetStyleValue(int propertyId, const oxStyleValue& value, int mode) {
     // Turned text is never rich.
     if (propertyId == kStyle_textOrientation && value.GetType() == kStyleKeyword && value.GetValue() != kKeywordFixed)
+    {
         oxBox::SetAttribute(kAtomPlaintext, u"true", true, false);
+        richDocument_.reset();
+    }
     // An animation step changes no layout.
     if (mode != 1) {
         switch (propertyId) {
@@ -352,6 +400,7 @@ void oxTextBox::SetStyleValue(int propertyId, const oxStyleValue& value, int mod
             RequestLayout();
             break;
         case kStyle_textColor:
+            if (richDocument_) RequestLayout();
             RequestRepaint();
             break;
         default:
@@ -380,6 +429,18 @@ HFONT oxTextBox::GetFont() {
     oxBoxStyle* style = GetStyle();
     if (!style) return nullptr;
     return CachedFont(ReadFont(style->GetTextGroup()), TextQuality(oxBox::GetAttribute(kAtomTextSmoothing), false));
+}
+
+HFONT oxTextBox::GetCachedFont(const WCHAR* face, int size, bool bold, bool italic, bool underline, int angle,
+                               BYTE quality) {
+    FontLook f;
+    if (face) f.face = face;
+    f.height = size;
+    f.bold = bold;
+    f.italic = italic;
+    f.underline = underline;
+    f.angle = angle;
+    return CachedFont(f, quality);
 }
 
 void oxTextBox::ClearFontCache() {
@@ -467,12 +528,77 @@ SIZE oxTextBox::MeasureValue(bool within) {
     return size;
 }
 
+bool oxTextBox::HasAutoHeight() {
+    oxBoxStyle* style = GetStyle();
+    const oxStyleValue* height = style ? Member(style->GetMetricsGroup(), kStyle_height) : nullptr;
+    return !height ||
+           (height->GetType() == kStyleKeyword ? height->GetValue() == kKeywordAuto : height->GetInt() == 0);
+}
+
+oxRichStyle oxTextBox::RichBaseStyle() {
+    oxRichStyle base;
+    oxBoxStyle* style = GetStyle();
+    if (!style) return base;
+    const FontLook f = ReadFont(style->GetTextGroup());
+    base.face = f.face.substr(0, 31);
+    base.size = f.height;
+    base.bold = f.bold;
+    base.italic = f.italic;
+    base.underline = f.underline;
+    return base;
+}
+
+void oxTextBox::LayoutRich(int32_t wrapWidth) {
+    if (!richDocument_) return;
+    richDocument_->SetBaseStyle(RichBaseStyle());
+    richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->IsRightToLeft());
+    // Link boxes are made anew by every layout; their coming and going must not queue another.
+    layingOutRich_ = true;
+    richDocument_->Layout(wrapWidth);
+    layingOutRich_ = false;
+}
+
+void oxTextBox::RequestLayout() {
+    if (!layingOutRich_) oxTextBoxBase::RequestLayout();
+}
+
 oxPoint oxTextBox::GetIntrinsicSize() {
+    if (richDocument_ && GetStyle()) {
+        if (!richDocument_->HasSource()) {
+            const SIZE space = MeasureText(u" ", 1, GetFont());
+            return oxPoint{space.cx, space.cy};
+        }
+        LayoutRich(-1);
+        oxPoint size = richDocument_->GetSize();
+        if ((AttributeIsTrue(kAtomWordwrap) || AttributeIsTrue(kAtomCharacterWrap)) && HasAutoHeight()) {
+            const int32_t width = AvailableWidth();
+            if (width > 0) {
+                LayoutRich(width);
+                size = richDocument_->GetSize();
+            }
+        }
+        return size;
+    }
     const SIZE size = MeasureValue(false);
     return oxPoint{size.cx, size.cy};
 }
 
 void oxTextBox::Arrange(oxPlacementRecord* placement) {
+    if (richDocument_) {
+        if (placement && TestChangeFlags(kChangeFlowed) && AttributeIsTrue(kAtomWordwrap) && placement->width > 0) {
+            LayoutRich(placement->width);
+            int32_t f = richDocument_->GetSize().y;
+            oxBoxStyle* richStyle = GetStyle();
+            const oxStyleValue* height = richStyle ? Member(richStyle->GetMetricsGroup(), kStyle_height) : nullptr;
+            if (height && height->GetType() != kStyleKeyword && height->GetInt() > 0) f = std::min(f, height->GetInt());
+            if (f != placement->height) placement->SetExtra(true, false, placement->width, f, 0, 0);
+        }
+        oxBox::Arrange(placement);
+        const bool wraps = AttributeIsTrue(kAtomWordwrap) || AttributeIsTrue(kAtomMultiline);
+        LayoutRich(wraps && GetPacked(3).x > 0 ? GetPacked(3).x : -1);
+        PlaceRichItems();
+        return;
+    }
     oxBoxStyle* style =
         placement && TestChangeFlags(kChangeFlowed) && AttributeIsTrue(kAtomWordwrap) ? GetStyle() : nullptr;
     const oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr;
@@ -513,17 +639,19 @@ UINT oxTextBox::DrawFlags() {
 }
 
 void oxTextBox::PaintContent(oxCanvas* canvas) {
+    if (richDocument_) {
+        PaintRich(canvas);
+        return;
+    }
     oxBoxStyle* style = GetStyle();
     const WCHAR* value = GetValue();
-    if (!canvas || !canvas->HasTarget() || !style || !value) return;
+    PaintArea where;
+    if (!style || !value || !TargetArea(canvas, GetContentRect(), &where)) return;
     const oxPixelBuffer& target = canvas->Target();
-    if (target.bpp != 32 && target.bpp != 16) return;
-    // GDI text is not turned or scaled: the box is placed by the translation of the matrix alone.
-    const POINT origin = canvas->GetOrigin();
-    const oxRect box = GetContentRect();
-    const RECT content{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    const oxRect& box = where.box;
+    const RECT& content = where.content;
+    const RECT& clip = where.clip;
     const int cw = box.width, ch = box.height;
-    const RECT clip = Intersect(Intersect(canvas->ClipBounds(), content), RECT{0, 0, target.width, target.height});
     if (cw <= 0 || ch <= 0 || Empty(clip)) return;
 
     const oxStyleGroup* text = style->GetTextGroup();
@@ -667,4 +795,164 @@ uint32_t oxTextBox::GetTextColor() {
 int oxTextBox::GetFontHeight() {
     oxBoxStyle* style = GetStyle();
     return style ? ReadFont(style->GetTextGroup()).height : 0;
+}
+
+void oxTextBox::SetPlacedInline(const oxRect& rect) {
+    placedInline_ = true;
+    placedRect_ = rect;
+}
+
+void oxTextBox::PlaceRichItems() {
+    oxRichText* doc = richDocument_.get();
+    oxBoxStyle* style = GetStyle();
+    if (!doc || !style) return;
+    const oxRect content = GetContentRect();
+    const oxStyleGroup* layout = style->GetLayoutGroup();
+    const WCHAR* dir = oxBox::GetAttribute(kAtomDir);
+    const bool rtl = dir ? oxAtoms::Find(dir) == kAtomRtl : GetScene() && GetScene()->IsRightToLeft();
+    const bool flowing = AttributeIsTrue(kAtomWordwrap) || AttributeIsTrue(kAtomMultiline);
+    const WCHAR* justifyText = oxBox::GetAttribute(kAtomJustify);
+    const int justify = justifyText ? StyleKeywordIdFromName(justifyText) : -1;
+    const int hAlign = Keyword(layout, kStyle_hAlign), vAlign = Keyword(layout, kStyle_vAlign);
+    const oxPoint total = doc->GetSize();
+    int32_t y = 0;
+    if (!flowing && total.y < content.height)
+        y = vAlign == kKeywordCenter ? (content.height - total.y) / 2 : vAlign == kKeywordBottom ? content.height - total.y : 0;
+    for (int l = 0; l < doc->GetLineCount(); ++l) {
+        oxRichLine* line = doc->GetLine(l);
+        const int32_t spare = content.width - line->width;
+        const int align = flowing ? justify : hAlign;
+        int32_t x = 0;
+        if (spare > 0) x = align == kKeywordCenter ? spare / 2 : align == kKeywordRight ? spare : 0;
+        // Drawn from the paragraph's starting edge: the right end of the line for a right-to-left base.
+        int32_t along = 0;
+        for (int k = 0;; ++k) {
+            oxRichItem* item = doc->GetItem(l, k, rtl ? 1 : 0);
+            if (!item) break;
+            const int32_t ix = rtl ? x + line->width - along - item->width : x + along;
+            item->placed = oxRect{ix, y + line->height - item->height, item->width, item->height};
+            along += item->width;
+            if (!item->box) continue;
+            const oxRect& r = item->placed;
+            item->box->SetBoxPosition({content.x + r.x, content.y + r.y});
+            item->box->SetBoxSize({r.width, r.height});
+            item->box->SetContentSize({r.width, r.height});
+            if (item->kind == oxRichItem::kLink)
+                if (auto* link = dynamic_cast<oxTextBox*>(item->box))
+                    link->SetPlacedInline(oxRect{content.x + r.x, content.y + r.y, r.width, r.height});
+        }
+        y += line->height;
+    }
+}
+
+oxBox* oxTextBox::HitTest(const oxPoint& point) {
+    if (richDocument_ && GetBoxRect().Contains(point)) {
+        const oxPoint at = GetPacked(0);
+        const oxRect content = GetContentRect();
+        if (oxBox* hit = richDocument_->HitTestEmbedded({point.x - at.x - content.x, point.y - at.y - content.y}))
+            return hit;
+    }
+    return oxBox::HitTest(point);
+}
+
+void oxTextBox::PaintRich(oxCanvas* canvas) {
+    oxBoxStyle* style = GetStyle();
+    oxRichText* doc = richDocument_.get();
+    PaintArea where;
+    if (!style || !doc || !TargetArea(canvas, GetContentRect(), &where)) return;
+    const oxPixelBuffer& target = canvas->Target();
+    const RECT& content = where.content;
+    const RECT& clip = where.clip;
+    const int cw = where.box.width, ch = where.box.height;
+    textFlags_ &= ~1;
+    if (cw <= 0 || ch <= 0) return;
+    if (doc->GetLineCount() == 0) {
+        const bool wraps = AttributeIsTrue(kAtomWordwrap) || AttributeIsTrue(kAtomMultiline);
+        LayoutRich(wraps ? cw : -1);
+    }
+    PlaceRichItems();
+    if (doc->GetSize().y > ch) textFlags_ |= 1;
+    if (Empty(clip)) return;
+
+    oxStyleLibrary* library = GetScene() ? GetScene()->GetStyleLibrary() : nullptr;
+    const oxStyleValue* colorValue = Member(style->GetTextGroup(), kStyle_textColor);
+    uint32_t boxColor = colorValue ? ResolveColorValue(*colorValue, library) : 0u;
+    if (!boxColor) boxColor = 0xFF000000u | GetSysColor(COLOR_WINDOWTEXT);
+    const bool hasAlpha = target.bpp == 32 && (canvas->flags & 1);
+    // Runs on a layered target are grey-scale anti-aliased whatever the attribute says.
+    const BYTE quality =
+        hasAlpha ? ANTIALIASED_QUALITY : TextQuality(oxBox::GetAttribute(kAtomTextSmoothing), true);
+    TextDC t(hasAlpha ? nullptr : &target, cw, ch, nullptr);
+    if (!t.dc()) return;
+    const POINT at{content.left, content.top};
+    const RECT copyable = Intersect(content, RECT{0, 0, target.width, target.height});
+    if (!hasAlpha) CopyPixels(target, t, at, copyable, false);
+    std::vector<RECT> drawn;
+    const bool flowing = AttributeIsTrue(kAtomWordwrap) || AttributeIsTrue(kAtomMultiline);
+    const bool cropRight = Keyword(style->GetLayoutGroup(), kStyle_crop) == kKeywordRight;
+    int32_t lineTop = 0;
+    for (int l = 0; l < doc->GetLineCount(); ++l) {
+        oxRichLine* line = doc->GetLine(l);
+        // A line too wide for a box cropped at the right, or the last line before the text passes
+        // the bottom of a wrapping box, ends its last run in "...".
+        lineTop += line->height;
+        const bool lastShown = l + 1 < doc->GetLineCount() && lineTop + doc->GetLine(l + 1)->height > ch;
+        const bool cut = flowing ? lastShown : cropRight && line->width > cw;
+        int lastRun = -1;
+        for (int k = 0; cut && k < line->GetItemCount(); ++k)
+            if (line->GetItemAt(k)->kind == oxRichItem::kText && !line->GetItemAt(k)->text.empty()) lastRun = k;
+        for (int k = 0; k < line->GetItemCount(); ++k) {
+            oxRichItem* item = line->GetItemAt(k);
+            if (item->kind != oxRichItem::kText || item->text.empty()) continue;
+            const oxRichStyle& look = item->style;
+            HFONT font = GetCachedFont(look.face.c_str(), look.size, look.bold, look.italic, look.underline, 0, quality);
+            if (!font) continue;
+            SelectObject(t.dc(), font);
+            std::u16string cropped;
+            if (k == lastRun) {
+                // Characters go from the run's end until it and the dots fit the content width.
+                const int32_t before = line->width - item->width;
+                const int32_t dots = MeasureText(u"...", 3, font).cx;
+                size_t keep = item->text.size();
+                while (keep > 0 && before + MeasureText(item->text.c_str(), int(keep), font).cx + dots > cw)
+                    --keep;
+                cropped = item->text.substr(0, keep) + u"...";
+            }
+            const std::u16string& text = k == lastRun ? cropped : item->GetShownText();
+            RECT r{item->placed.x, item->placed.y, item->placed.x + item->placed.width,
+                   item->placed.y + item->placed.height};
+            if (k == lastRun) r.right = r.left + MeasureText(cropped.c_str(), int(cropped.size()), font).cx;
+            const uint32_t color = canvas->ApplyColorTransform(look.color ? look.color : boxColor);
+            if (!hasAlpha) {
+                drawn.push_back(Intersect(RECT{r.left + at.x, r.top + at.y, r.right + at.x, r.bottom + at.y}, clip));
+                SetTextColor(t.dc(), ToColorRef(color));
+                DrawTextW(t.dc(), text.c_str(), int(text.size()), &r, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+                continue;
+            }
+            const RECT dirty = Intersect(RECT{r.left + at.x, r.top + at.y, r.right + at.x, r.bottom + at.y}, clip);
+            if (Empty(dirty)) continue;
+            for (int py = dirty.top; py < dirty.bottom; ++py)
+                std::memset(t.Row(py - at.y) + (dirty.left - at.x) * 4, 0xFF, size_t(dirty.right - dirty.left) * 4);
+            SetTextColor(t.dc(), RGB(0, 0, 0));
+            DrawTextW(t.dc(), text.c_str(), int(text.size()), &r, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            BlendCoverage(target, t, at, dirty, color);
+        }
+        if (flowing && cut) break;
+    }
+    if (!hasAlpha) {
+        CopyPixels(target, t, at, clip, true);
+        const oxDibBitmap* bitmap = canvas->OwnedBitmap();
+        // GDI leaves the alpha byte meaningless: the runs' areas are made opaque again.
+        if (target.bpp == 32 && bitmap && bitmap->premultiplied)
+            for (const RECT& area : drawn)
+                for (int py = area.top; py < area.bottom; ++py)
+                    for (int px = area.left; px < area.right; ++px)
+                        target.GetRow8(py)[px * 4 + 3] = 0xFF;
+    }
+    // The link and image boxes have no layout to paint them: each is painted at its item's place.
+    for (int l = 0; l < doc->GetLineCount(); ++l) {
+        oxRichLine* line = doc->GetLine(l);
+        for (int k = 0; k < line->GetItemCount(); ++k)
+            if (oxBox* child = line->GetItemAt(k)->box) PaintChild(canvas, child);
+    }
 }

@@ -4,6 +4,7 @@
 // style: measured with DrawTextW's DT_CALCRECT for the layout and drawn by DrawTextW into the pixels
 // of the canvas it is painted on, blended by coverage where the canvas keeps alpha.
 #include <cstdint>
+#include <memory>
 
 #include "platform/types.h"
 #include "platform/win/font.h"
@@ -11,6 +12,8 @@
 #include "toolkit/widgets/control_box.h"
 
 class oxStyleGroup;
+class oxRichText;
+struct oxRichStyle;
 
 class oxTextBoxBase : public oxControlBox {
 public:
@@ -32,6 +35,19 @@ public:
     oxPoint GetIntrinsicSize() override;
     void Arrange(oxPlacementRecord* placement) override;
     void PaintContent(oxCanvas* canvas) override;
+    oxBox* HitTest(const oxPoint& point) override;
+    // The rich text's own link and image children ask for no new layout while it lays them out.
+    void RequestLayout() override;
+    void ApplyRtlOrder() override;
+
+    // The rich text of the value while `plaintext` is not true; null otherwise.
+    oxRichText* GetRichDocument() const { return richDocument_.get(); }
+    // Lays the rich text out at a wrap width (-1: unbroken) in the box's own text style.
+    void LayoutRich(int32_t wrapWidth);
+    // Places the laid-out items in the content box (and the link and image boxes with them).
+    void PlaceRichItems();
+    // A laid-out link: the rectangle it was placed at inside the other text box.
+    void SetPlacedInline(const oxRect& rect);
 
     bool IsTextOverflowed() const { return (textFlags_ & 1) != 0; }
 
@@ -61,6 +77,9 @@ public:
     // (0, 0) for null text or no font (or no text group).
     static SIZE MeasureText(const WCHAR* text, int count, HFONT font);
     static SIZE MeasureText(const WCHAR* text, int count, oxStyleGroup* textGroup);
+    // A font of the cache: `size` before the user-interface scale, `angle` in tenths of a degree.
+    static HFONT GetCachedFont(const WCHAR* face, int size, bool bold, bool italic, bool underline, int angle,
+                               BYTE quality);
     // The size of the value (" " when empty): within the content box when `within`, else on one line,
     // broken again at the width the logical parent leaves when the box wraps.
     SIZE MeasureValue(bool within);
@@ -86,7 +105,14 @@ private:
     UINT DrawFlags();
     // The content width the logical parent leaves this box, cut to `maxWidth`; 0 when unknown.
     int32_t AvailableWidth();
+    bool HasAutoHeight();
+    // Creates or drops the rich text for the current value and `plaintext`.
+    void UpdateRichDocument();
+    oxRichStyle RichBaseStyle();
+    void PaintRich(oxCanvas* canvas);
 
+    std::unique_ptr<oxRichText> richDocument_;
+    bool layingOutRich_ = false;
     uint8_t textFlags_ = 0; // bit 0: the text did not fit when last painted
     oxRect placedRect_;
     bool placedInline_ = false;

@@ -29,6 +29,7 @@
 #include "toolkit/core/placement_record.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
+#include "toolkit/widgets/tests/resource_scene.h"
 #include "toolkit/scene/tests/plain_box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
@@ -40,54 +41,11 @@ namespace {
 constexpr uint32_t kBackground = 0xF8E8D0; // exact in RGB565 too
 constexpr uint32_t kInk = 0xFF202080;
 
-// Boxes come from the box factory, so `text` and `simpleText` are text boxes once registered.
-class TextScene : public oxBoxScene {
-public:
-    oxBox* CreateBox(oxAtom, oxAtom tag) override {
-        oxBox* box = factory.CreateBox(tag, 0, tag);
-        if (box) box->SetScene(this);
-        return box;
-    }
-    oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
-    oxBox* GetRootBox() override { return root; }
-    bool IsRightToLeft() const override { return rtl; }
-
-    oxStyleRuleMaps rules;
-    oxBoxFactory factory;
-    oxBox* root = nullptr;
-    bool rtl = false;
-};
+using TextScene = widgets_test::FactoryScene;
 
 using markup_test::RootHolder;
 
-// The painter's part of box painting as far as placing goes: each box is painted at its position,
-// inside its clip. Fills and strokes are left out.
-class PlacingServices : public oxBoxPaintServices {
-public:
-    bool GetClipRect(oxCanvas* canvas, oxRect* out) override {
-        const RECT r = canvas->GetLocalClipBounds();
-        *out = oxRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
-        return true;
-    }
-    void OffsetOrigin(oxCanvas* canvas, int32_t dx, int32_t dy) override { canvas->OffsetOrigin(float(dx), float(dy)); }
-    void PushClip(oxCanvas* canvas) override { canvas->PushClip(); }
-    void PopClip(oxCanvas* canvas) override { canvas->PopClip(); }
-    void IntersectClip(oxCanvas* canvas, const oxRect& r) override {
-        canvas->IntersectClip(oxCanvasRect{r.x, r.y, r.width, r.height});
-    }
-    void PushMatrix(oxCanvas* canvas) override { canvas->PushMatrix(); }
-    void PopMatrix(oxCanvas* canvas) override { canvas->PopMatrix(); }
-    void BeginBoxPaint(oxCanvas* canvas, oxBox* box) override {
-        canvas->PushMatrix();
-        canvas->PushClip();
-        const oxPoint at = box->GetPacked(0);
-        canvas->OffsetOrigin(float(at.x), float(at.y));
-    }
-    void EndBoxPaint(oxCanvas* canvas, oxBox*) override {
-        canvas->PopClip();
-        canvas->PopMatrix();
-    }
-};
+using widgets_test::PlacingServices;
 
 std::string Utf8(const char16_t* text) {
     std::string out;
@@ -114,12 +72,14 @@ protected:
         oxTextBox::ClearFontCache();
         ConfigureScreen(ScreenConfigFromEnvironment());
     }
-    // A text box of 13-pixel DejaVu Sans in the ink colour, laid out alone at a size.
+    // A plain text box of 13-pixel DejaVu Sans in the ink colour, laid out alone at a size.
     oxTextBox* MakeBox(const char16_t* value, int width = 120, int height = 24) {
         box = static_cast<oxTextBox*>(scene.CreateBox(kAtomBoxNamespace, kAtomText));
         box->SetStyle(u"fontFamily", u"DejaVu Sans");
         box->SetStyle(u"fontSize", u"13");
         box->SetStyle(u"textColor", u"#202080");
+        // These are the plain-text paths; marked-up values are the rich-text tests' part.
+        box->SetAttribute(kAtomPlaintext, u"true", true, false);
         if (value) box->SetValue(value);
         ArrangeLayoutRoot(box, width, height);
         return box;
