@@ -18,6 +18,7 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
@@ -279,6 +280,12 @@ bool ImportScriptFile(Scene* self, const TWString& url, const TWString& language
     oxAtom language = oxAtoms::Intern(languageName.GetString());
     if (!language || language == kAtomNativeObject) return false;
     TWString path = oxUri::JoinPath(scene->GetBase().GetString(), url.GetString());
+    if (!IsScriptSourceInResources(path)) {
+        TWString text;
+        text.Format(kScriptOutsideResources, url.GetString());
+        runtime->ReportError(1, text.GetString());
+        return false;
+    }
     if (self->IsScriptLoaded(0, language, path.GetString())) {
         TWString text(kScriptAlreadyLoaded);
         text += path;

@@ -1,8 +1,13 @@
 // The Scene script class, called from a scene's own scripts.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "platform/backend/headless.h"
+#include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
@@ -235,6 +240,46 @@ TEST_F(SceneMembersTest, ImportsAScriptOnceAndAgainAfterAFailure) {
     EXPECT_TRUE(object->IsScriptLoaded(0, kAtomJavascript, imported.c_str()));
     object->AddLoadedScript(0, 0, u"zero.js");
     EXPECT_FALSE(object->IsScriptLoaded(0, 0, u"zero.js")) << "a zero language is never kept";
+}
+
+TEST_F(SceneMembersTest, ImportsNoScriptFromOutsideTheResourcesFolder) {
+    namespace fs = std::filesystem;
+    const fs::path programFolder = fs::path(platform::ProgramHostPath()).parent_path();
+    const fs::path outside = programFolder / ("outside-" + package + ".js");
+    std::ofstream(outside) << "probe.tick();";
+    struct Remover {
+        fs::path file;
+        ~Remover() { fs::remove(file); }
+    } remover{outside};
+    auto literal = [](const std::string& text) { // the text inside a script string literal
+        std::string out;
+        for (char c : text)
+            out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return out;
+    };
+    // A scene opened by its path joins references to a path, where '..' can climb.
+    const std::u16string scenePath =
+        GetResourcesFolder().GetString() + platform::WideFromUtf8(package) + u"\\scene_api.box";
+    oxScene* byPath = runtime()->OpenSceneSimple(scenePath.c_str(), nullptr, u"byPath", nullptr, nullptr, false);
+    ASSERT_NE(byPath, nullptr);
+    ASSERT_TRUE(Run(byPath, "var scene = " + Utf8(byPath->GetContextName().GetString()) + ".scene;"));
+    const std::string name = outside.filename().string();
+    const std::string device = Utf8(platform::DevicePathFromHost(outside.string()).c_str());
+    const std::string climb = Utf8(GetResourcesFolder().GetString()) + "..\\" + name;
+    const std::string references[] = {"../../" + name, literal("..\\..\\" + name), "file://" + outside.string(),
+                                      literal(device), literal(climb)};
+    for (oxScene* importer : {scene, byPath}) {
+        for (const std::string& reference : references) {
+            EXPECT_EQ(Call(importer, "scene.importScript('" + reference + "', 'javascript')"), "boolean:false")
+                << reference;
+            EXPECT_EQ(Call(importer, "scene.importCode('', 'javascript', '" + reference + "')"), "boolean:false")
+                << reference;
+        }
+    }
+    EXPECT_EQ(probe->ticks, 0) << "no file outside the resources folder ran";
+    EXPECT_EQ(Call(byPath, "scene.importScript('imported.js', 'javascript')"), "boolean:true");
+    EXPECT_EQ(probe->ticks, 1);
+    byPath->Close(false);
 }
 
 TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
