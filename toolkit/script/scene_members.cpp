@@ -10,6 +10,7 @@
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
@@ -350,9 +351,15 @@ int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t DoesKeyCodeMatch(Scene*, XArgList*, XVariant* out) {
-    // FIXME: matches the scene's key groups once scenes keep them; no key matches until then.
+int32_t DoesKeyCodeMatch(Scene* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    bool ctrl = ArgBool(args, 1), alt = ArgBool(args, 2), shift = ArgBool(args, 3);
     *out = false;
+    oxScene* scene = self->GetScene();
+    if (!scene || name.IsEmpty()) return 0;
+    uint16_t code = KeyCodeFromText(name.GetString());
+    oxKeyEvent event(kAtomKeyPress, nullptr, nullptr, code, shift, ctrl, alt, code);
+    *out = scene->MatchKeyCode(&event, nullptr, nullptr) != nullptr;
     return 0;
 }
 

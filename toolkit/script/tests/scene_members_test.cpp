@@ -207,6 +207,26 @@ TEST_F(SceneMembersTest, CodeInTheScenesContextWritesTheMarkupScriptsGlobals) {
     EXPECT_EQ(Call(scene, "seen()"), "string:handled markup");
 }
 
+TEST_F(SceneMembersTest, DoesKeyCodeMatchAsksTheScenesOwnKeyGroups) {
+    oxScene* keys = Open("keys.box", "keys");
+    ASSERT_NE(keys, nullptr);
+    ASSERT_TRUE(Run(keys, "var scene = " + Utf8(keys->GetContextName().GetString()) + ".scene;"));
+    const Case cases[] = {
+        {"scene.doesKeyCodeMatch('F1', false, false, false)", "boolean:true"},
+        {"scene.doesKeyCodeMatch('f1', false, false, false)", "boolean:true"},
+        {"scene.doesKeyCodeMatch('F1', true, false, false)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('q', true, false, false)", "boolean:true"},
+        {"scene.doesKeyCodeMatch('Quit', true, false, false)", "boolean:true"}, // an unknown name: its first unit
+        {"scene.doesKeyCodeMatch('q', true, true, false)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('q', true, false, true)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('F2', false, false, false)", "boolean:false"}, // a box's own key
+        {"scene.doesKeyCodeMatch('', false, false, false)", "boolean:false"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Call(keys, c.expression), c.expected) << c.expression;
+    keys->Close(false);
+}
+
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
     const Case cases[] = {
         {"(held = scene.getBoxById('b'), scene.destroyBox(held))", "boolean:true"},
@@ -249,7 +269,10 @@ TEST_F(SceneMembersTest, ImportsNoScriptFromOutsideTheResourcesFolder) {
     std::ofstream(outside) << "probe.tick();";
     struct Remover {
         fs::path file;
-        ~Remover() { fs::remove(file); }
+        ~Remover() {
+            std::error_code ignored;
+            fs::remove(file, ignored);
+        }
     } remover{outside};
     auto literal = [](const std::string& text) { // the text inside a script string literal
         std::string out;
