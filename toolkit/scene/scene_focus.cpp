@@ -78,6 +78,7 @@ void oxScene::SetFocusedBox(oxBox* box) {
     if (box == focused_ || (state_ & kFocusChanging)) return;
     oxBox* old = focused_;
     focused_ = box;
+    const bool wasActiveNativeText = box && box == activeNativeText_;
     if (!(state_ & kOpen) && root_) root_->ResolveStyle();
     bool oldInBar = InMenuBar(old), newInBar = InMenuBar(box);
     if (oldInBar && !newInBar) SetActiveNativeText(nullptr);
@@ -104,7 +105,13 @@ void oxScene::SetFocusedBox(oxBox* box) {
         if (focused_ == now) tabIndex_ = TabIndexOf(now);
         now->Release();
     }
-    // FIXME: the nearest scrolling ancestor scrolls the box into view once boxes scroll.
+    if (box && !wasActiveNativeText && !box->IsMdiChild()) {
+        for (oxBox* b = box->GetParent(); b; b = b->GetParent()) {
+            if (!b->IsOverflowScroll()) continue;
+            b->ScrollToBox(box);
+            break;
+        }
+    }
     if (box) box->Release();
     if (old) old->Release();
 }

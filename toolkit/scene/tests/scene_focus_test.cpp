@@ -58,6 +58,34 @@ TEST_F(SceneFocusTest, TabOrderRunsByIndexThenTreeOrderSkippingWhatCannotTakeThe
     EXPECT_EQ(scene->GetTabIndex(), 2);
 }
 
+TEST_F(SceneFocusTest, FocusScrollsTheNearestScrollingAncestorToTheBox) {
+    oxScene* scene = OpenMarkup("scrolled_focus.box", R"(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root">
+  <vbox id="outer" s:height="60" s:maxHeight="auto" s:overflow="scroll">
+    <vbox id="list" s:height="50" s:maxHeight="auto" s:overflow="scroll">
+      <box id="row1" focusMode="normal" s:height="20"/>
+      <box id="row2" focusMode="normal" s:height="20"/>
+      <box id="row3" focusMode="normal" s:height="20"/>
+      <box id="row4" focusMode="normal" s:height="20"/>
+      <box id="row5" focusMode="normal" s:height="20"/>
+    </vbox>
+    <box id="below" s:height="100"/>
+  </vbox>
+</vbox>)");
+    ASSERT_NE(scene, nullptr);
+    auto byId = [&](const char16_t* id) { return scene->GetBoxById(oxAtoms::Find(id), false); };
+    oxBox* list = byId(u"list");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->GetScrollY(), 0);
+    scene->SetFocusedBox(byId(u"row5"));
+    EXPECT_EQ(list->GetScrollY(), 50) << "the last row's bottom meets the list's";
+    EXPECT_EQ(byId(u"outer")->GetScrollY(), 0) << "only the nearest scrolling ancestor scrolls";
+    scene->SetFocusedBox(byId(u"row2"));
+    EXPECT_EQ(list->GetScrollY(), 20) << "a row above the view comes to its top";
+    scene->SetFocusedBox(byId(u"row3"));
+    EXPECT_EQ(list->GetScrollY(), 20) << "a row in view leaves the list where it is";
+}
+
 TEST_F(SceneFocusTest, FocusAndBlurEventsAndAFocusChangeDuringBlur) {
     oxScene* scene = OpenFixture("focus.box");
     ASSERT_NE(scene, nullptr);
