@@ -24,13 +24,12 @@ using NUBO::XVariant;
 
 namespace {
 
-// The Scene object of a newly opened scene, with a reference; null when it did not open.
-Scene* OpenOver(oxScene* opener, const WCHAR* uri, const WCHAR* name, XObject* params, XObject* listener, bool modal) {
+// The Scene object of a newly opened scene, with a reference; null when it did not open. The call
+// does not wait for the scene.
+Scene* OpenOver(oxScene* opener, const WCHAR* uri, const WCHAR* name, XObject* params, XObject* listener, bool dialog) {
     oxRuntime* runtime = opener ? opener->GetSceneRuntime() : nullptr;
     if (!runtime) return nullptr;
-    // FIXME: a modal dialog disables the other scenes and runs the frame's modal loop until it
-    // ends, once frames have one; until then it opens as a modal scene and the call returns.
-    oxScene* scene = runtime->OpenSceneSimple(uri, opener, name, params, listener, modal);
+    oxScene* scene = runtime->OpenSceneSimple(uri, opener, name, params, listener, dialog);
     XObject* object = nullptr;
     if (!scene || !runtime->GetScriptObjectCache() || !runtime->GetScriptObjectCache()->GetSceneObject(scene, &object))
         return nullptr;
@@ -95,9 +94,9 @@ bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {
     auto* made = new (std::nothrow) sheetDialogSceneListener(background.get());
     if (!made) return true;
     RefPtr<XObject> listener = RefPtr<XObject>::ref(made);
-    if (Scene* sheet = OpenOver(background->GetScene(), kBuiltInSheetDialogScene, kBuiltInDialogName, params,
-                                listener.get(), true))
-        sheet->Release();
+    // The sheet's modal loop runs inside this call; closing the sheet closes the background.
+    (void)background->GetScene()->GetSceneRuntime()->OpenDialogScene(
+        kBuiltInSheetDialogScene, background->GetScene(), kBuiltInDialogName, params, listener.get(), false);
     return true;
 }
 

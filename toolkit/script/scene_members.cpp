@@ -218,9 +218,30 @@ int32_t SeekFocus(Scene* self, XArgList* args, XVariant*) {
     return 0;
 }
 
-int32_t DialogStub(Scene*, XArgList*, XVariant*) {
-    // FIXME: the built-in alert, prompt and confirm dialogs answer their results object once
-    // scenes show them.
+// The built-in dialogs return once they close, with the results object their buttons filled.
+int32_t Alert(Scene* self, XArgList* args, XVariant* out) {
+    TWString body = ArgText(args, 0), title = ArgText(args, 1);
+    XObject* results = nullptr;
+    if (oxScene* scene = self->GetScene()) (void)scene->Alert(body.GetString(), title.GetString(), ArgInt(args, 2), &results);
+    PutObject(out, results);
+    return 0;
+}
+
+int32_t Prompt(Scene* self, XArgList* args, XVariant* out) {
+    TWString body = ArgText(args, 0), title = ArgText(args, 1), input = ArgText(args, 2);
+    XObject* results = nullptr;
+    if (oxScene* scene = self->GetScene())
+        (void)scene->Prompt(body.GetString(), title.GetString(), input.GetString(), ArgInt(args, 3), &results);
+    PutObject(out, results);
+    return 0;
+}
+
+int32_t Confirm(Scene* self, XArgList* args, XVariant* out) {
+    TWString body = ArgText(args, 0), title = ArgText(args, 1);
+    XObject* results = nullptr;
+    if (oxScene* scene = self->GetScene())
+        (void)scene->Confirm(body.GetString(), title.GetString(), ArgInt(args, 2), &results);
+    PutObject(out, results);
     return 0;
 }
 
@@ -611,9 +632,9 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<0, AdvanceFocus>("advanceFocus"),
     MethodRow<0, RewindFocus>("rewindFocus"),
     MethodRow<1, SeekFocus>("seekFocus"),
-    ObjectMethodRow<2, DialogStub>("alert"),
-    ObjectMethodRow<3, DialogStub>("prompt"),
-    ObjectMethodRow<2, DialogStub>("confirm"),
+    ObjectMethodRow<2, Alert>("alert"),
+    ObjectMethodRow<3, Prompt>("prompt"),
+    ObjectMethodRow<2, Confirm>("confirm"),
     MethodRow<2, AddDOMObject>("addDOMObject"),
     MethodRow<1, RemoveDOMObject>("removeDOMObject"),
     MethodRow<2, SendMessage>("sendMessage"),

@@ -7,10 +7,13 @@
 #include "platform/backend/headless.h"
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/scene.h"
@@ -74,11 +77,8 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.rewindFocus()", "undefined"},
         {"scene.seekFocus(true)", "undefined"},
         {"scene.seekFocus()", kBadParamCount},
-        {"scene.alert('body', 'title')", "null"},
         {"scene.alert('body')", kBadParamCount},
-        {"scene.prompt('body', 'title', 'answer')", "null"},
         {"scene.prompt('body', 'title')", kBadParamCount},
-        {"scene.confirm('body', 'title', 2)", "null"},
         {"scene.confirm('body')", kBadParamCount},
         {"scene.addDOMObject('data', shell.factory)", "boolean:true"},
         {"scene.data === undefined", "boolean:false"},
@@ -357,21 +357,76 @@ TEST_F(SceneMembersTest, OpensTheBuiltInDialogOverItself) {
     platform::headless::UseRealClock();
 }
 
-TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
-    EXPECT_EQ(Call(scene, "scene.openSheetDialog(shell.factory)"), "undefined");
-    const Case open[] = {
-        {"shell.getSceneByName('_builtInDialogBackground').parentScene === scene", "boolean:true"},
-        {"shell.getSceneByName('_builtInDialog').parentScene === shell.getSceneByName('_builtInDialogBackground')",
-         "boolean:true"},
-        {"shell.sceneCount", "number:3"},
+TEST_F(SceneMembersTest, AlertPromptAndConfirmWaitForTheDialogAndAnswerItsResults) {
+    platform::headless::UseVirtualClock(0);
+    struct DialogCase {
+        const char* expression;
+        uint16_t key; // pressed in the dialog once it is up
+        const char* expected;
+        const char* shown; // the dialog's type, body, title and size as it was asked to show them
+    } cases[] = {
+        {"(r = scene.alert('body', 'title'), r.button)", 13, "string:confirm", "alert/body/title/"},
+        {"(r = scene.confirm('sure?', 'ask', 2), r.button)", 13, "string:confirm", "confirm/sure?/ask/medium"},
+        {"(r = scene.confirm('sure?', 'ask', 9), r.button)", 27, "string:cancel", "confirm/sure?/ask/"},
+        {"(r = scene.prompt('name?', 'ask', 'Ann', 3), r.button + ' ' + r.promptValue)", 13, "string:confirm Ann",
+         "prompt/name?/ask/large"},
     };
-    Check(open, std::size(open));
+    ASSERT_TRUE(Run(scene, "var r;"));
+    for (const DialogCase& c : cases) {
+        std::string shown;
+        bool openerDisabled = false;
+        while_blocked::RunLater([&] {
+            oxScene* dialog = runtime()->FindSceneByName(kBuiltInDialogName);
+            ASSERT_NE(dialog, nullptr) << "the dialog is up while the call waits";
+            EXPECT_EQ(dialog->GetOpener(), scene);
+            openerDisabled = !scene->GetWindow()->IsEnabled();
+            NUBO::XObject* params = dialog->GetParams();
+            for (const WCHAR* key : {u"dialogType", u"bodyText", u"titleText", u"size"}) {
+                XVariant value;
+                if (params->GetPropertyByName(key, &value) == 0 && value.vt == VT_BSTR)
+                    shown += Utf8(value.ToString().GetString());
+                if (key[0] != u's') shown += "/";
+            }
+            oxBox* target = dialog->GetFocusedBox() ? dialog->GetFocusedBox() : dialog->GetRootBox();
+            oxKeyEvent press(kAtomKeyPress, target, nullptr, c.key, false, false, false, c.key);
+            dialog->DispatchEvent(&press);
+            if (oxScene* left = runtime()->FindSceneByName(kBuiltInDialogName)) {
+                ADD_FAILURE() << "the key left the dialog open";
+                left->Close(true);
+            }
+        });
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+        EXPECT_EQ(shown, c.shown) << c.expression;
+        EXPECT_TRUE(openerDisabled) << c.expression;
+        EXPECT_TRUE(scene->GetWindow()->IsEnabled()) << c.expression;
+        EXPECT_EQ(runtime()->FindSceneByName(kBuiltInDialogName), nullptr);
+    }
+    platform::headless::UseRealClock();
+}
+
+TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
+    platform::headless::UseVirtualClock(0);
+    bool ran = false;
+    while_blocked::RunLater([&] {
+        ran = true;
+        const Case open[] = {
+            {"shell.getSceneByName('_builtInDialogBackground').parentScene === scene", "boolean:true"},
+            {"shell.getSceneByName('_builtInDialog').parentScene === shell.getSceneByName('_builtInDialogBackground')",
+             "boolean:true"},
+            {"shell.sceneCount", "number:3"},
+            {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+        };
+        Check(open, std::size(open));
+    });
+    EXPECT_EQ(Call(scene, "scene.openSheetDialog(shell.factory)"), "undefined");
+    EXPECT_TRUE(ran) << "the call waited for the sheet";
     const Case closed[] = {
-        {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+        {"shell.getSceneByName('_builtInDialog')", "null"},
         {"shell.getSceneByName('_builtInDialogBackground')", "null"},
         {"shell.sceneCount", "number:1"},
     };
     Check(closed, std::size(closed));
+    platform::headless::UseRealClock();
 }
 
 TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
