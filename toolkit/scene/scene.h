@@ -192,7 +192,7 @@ public:
     // focused box (else `target`) up, else on Enter the default button's command; null when none.
     oxCommandElement* FindKeyCommand(const oxKeyEvent* key, oxBox* target, oxBox** where);
     void RemoveEventListener(oxAtom type, oxSceneEventListener* listener);
-    // The shift, control and alt states of the last key event the scene saw.
+    // Whether the shift, control and alt keys are down, as of the message being handled.
     void GetModifierKeyStates(bool* shift, bool* ctrl, bool* alt) const;
     oxCommandGroupElement* AddCommandGroup(oxAtom id);
     oxKeyGroupElement* AddKeyGroup(oxAtom id);

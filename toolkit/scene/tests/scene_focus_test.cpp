@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/input.h"
+#include "platform/win/message_queue.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/base/qualified_name.h"
@@ -84,6 +86,35 @@ TEST_F(SceneFocusTest, FocusScrollsTheNearestScrollingAncestorToTheBox) {
     EXPECT_EQ(list->GetScrollY(), 20) << "a row above the view comes to its top";
     scene->SetFocusedBox(byId(u"row3"));
     EXPECT_EQ(list->GetScrollY(), 20) << "a row in view leaves the list where it is";
+}
+
+TEST_F(SceneFocusTest, ModifierStatesAreTheKeyboardsNotTheLastKeyEvents) {
+    oxScene* scene = OpenFixture("keys.box");
+    ASSERT_NE(scene, nullptr);
+    auto pump = [] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    };
+    auto states = [&] {
+        bool shift = true, ctrl = true, alt = true;
+        scene->GetModifierKeyStates(&shift, &ctrl, &alt);
+        return std::string(shift ? "S" : "-") + (ctrl ? "C" : "-") + (alt ? "A" : "-");
+    };
+    Press(scene, 'S', true, true); // a key event that says shift and control were down
+    EXPECT_EQ(states(), "---");
+    platform::input::KeyDown(VK_SHIFT);
+    platform::input::KeyDown(VK_MENU);
+    pump();
+    EXPECT_EQ(states(), "S-A");
+    platform::input::KeyUp(VK_SHIFT);
+    platform::input::KeyUp(VK_MENU);
+    pump();
+    EXPECT_EQ(states(), "---");
+    scene->GetModifierKeyStates(nullptr, nullptr, nullptr); // null outs are skipped
+    platform::input::Reset();
 }
 
 TEST_F(SceneFocusTest, FocusAndBlurEventsAndAFocusChangeDuringBlur) {
