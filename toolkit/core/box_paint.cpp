@@ -3,6 +3,7 @@
 // a repaint reach what the box draws outside itself. The drawing itself is the box painter's.
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_group.h"
@@ -128,7 +129,7 @@ void oxBox::Paint(oxCanvas* canvas) {
     changeFlags_ &= ~(kChangeRepaintPending | kChangeSubtreeDirty);
     if (!(changeFlags_ & kChangePainted) && scene_) {
         changeFlags_ |= kChangePainted;
-        // FIXME: the scene queues the box's "presented" event here once scenes exist.
+        scene_->QueuePresented(this);
     }
 }
 

@@ -136,6 +136,9 @@ oxScene::~oxScene() {
         box->Release();
     }
     deferredBoxes_.Clear();
+    for (oxBox* box : presentQueue_)
+        box->Release();
+    presentQueue_.Clear();
     styleMaps_.Clear();
     idCache_.ClearNodes();
     // A scene that never opened (its markup failed) was never announced, so it is not announced
@@ -333,6 +336,28 @@ oxKeyGroupElement* oxScene::AddKeyGroup(oxAtom id) {
 
 void oxScene::ForgetOpenScript(oxScriptElement* element) {
     openScripts_.Remove(element);
+}
+
+void oxScene::QueuePresented(oxBox* box) {
+    if (!box) return;
+    box->AddRef();
+    if (!presentQueue_.PushBack(box)) box->Release();
+}
+
+void oxScene::PresentBoxes() {
+    if (presenting_ || presentQueue_.empty()) return;
+    if (embedded_ && opener_ && !(opener_->state_ & kOpen)) return;
+    NUBO::RefPtr<oxScene> self = NUBO::RefPtr<oxScene>::ref(this); // a handler may close the scene
+    presenting_ = true;
+    // Taken one at a time from the front: a handler may paint and queue more.
+    while (!presentQueue_.empty() && !(state_ & kClosing)) {
+        oxBox* box = presentQueue_[0];
+        presentQueue_.Erase(0);
+        // A box that left the scene meanwhile is no longer presented by it.
+        if (box->GetScene() == this) SendBoxEvent(box, kAtomPresented);
+        box->Release();
+    }
+    presenting_ = false;
 }
 
 void oxScene::SendBoxEvent(oxBox* box, oxAtom type) {

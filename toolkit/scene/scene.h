@@ -117,6 +117,10 @@ public:
     oxBoxStyle* BuildBoxStyle(oxBox* box) override;
     bool NotifySceneOfChange(oxBox* layoutRoot) override;
     void OnBoxRepaintRequested(oxBox* box) override;
+    void QueuePresented(oxBox* box) override;
+    // Sends each box waiting for "presented" its event, in the order they were painted; an embedded
+    // scene waits until its opener is open.
+    void PresentBoxes();
     // Made on first use; scroll bars hold it as their change listener and scroll their boxes by it.
     oxChangeListener* GetScrollbarListener() override;
     oxStyleLibrary* GetStyleLibrary() override { return this; }
@@ -257,6 +261,8 @@ private:
     bool layingOut_ = false;
     NUBO::PtrVector<oxBox*> createdWhileLoading_; // one reference each
     NUBO::PtrVector<oxBox*> deferredBoxes_;       // one reference each
+    NUBO::PtrVector<oxBox*> presentQueue_;        // one reference each
+    bool presenting_ = false;
     NUBO::PtrVector<Handler> handlers_;
     oxStyleRuleMaps styleMaps_;
     NUBO::oxIdHashMap<oxBox*> idCache_;
