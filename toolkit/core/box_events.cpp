@@ -148,6 +148,16 @@ int32_t oxBox::HandleEvent(oxEvent* event) {
     return 0;
 }
 
+bool oxBox::HandleAccelerator(const oxKeyEvent* key) {
+    if (!key) return false;
+    if (key->keyCode == 13 && !key->shift && !key->ctrl && !key->alt) {
+        if (const WCHAR* want = GetAttributeText(kAtomWantEnter)) return ParseBool(want);
+    }
+    // FIXME: the gadget's own accelerators are asked before the key handlers once gadgets exist.
+    oxBehaviorElement* behavior = oxBehaviorElement::For(this, false);
+    return behavior && behavior->FindMatch(kAtomKeyPress, key);
+}
+
 void oxBox::OnTimer(oxTimerEntry* entry) {
     (void)entry;
     ResolveStyle();

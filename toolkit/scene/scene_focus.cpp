@@ -198,7 +198,10 @@ void oxScene::SetDefaultButton(oxBox* box) {
 void oxScene::UpdateDefaultStyle() {
     oxBox* button = GetDefaultButton();
     if (!button) return;
-    // FIXME: a focused box other than the button that takes Enter itself (its accelerator) turns
-    // the default look off once boxes answer for their accelerators.
-    button->SetAttribute(kAtomDefaultStyle, u"true", true, false);
+    bool takesEnter = false;
+    if (focused_ && focused_ != button) {
+        oxKeyEvent enter(kAtomKeyPress, focused_, nullptr, 13, false, false, false, 13);
+        takesEnter = focused_->HandleAccelerator(&enter);
+    }
+    button->SetAttribute(kAtomDefaultStyle, takesEnter ? u"false" : u"true", true, false);
 }

@@ -8,6 +8,7 @@
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/command_group.h"
@@ -224,6 +225,46 @@ TEST_F(SceneFocusTest, KeyGroupsMatchAndRunTheirCommandsAndEnterPressesTheDefaul
     EXPECT_TRUE(scene->DoCommand(oxAtoms::Find(u"save")));
     EXPECT_FALSE(scene->DoCommand(oxAtoms::Intern(u"nothing")));
     EXPECT_EQ(probe->ticks, 4);
+}
+
+TEST_F(SceneFocusTest, AFocusedBoxThatTakesEnterKeepsItFromTheDefaultButton) {
+    WriteData("keys.js");
+    oxScene* scene = OpenMarkup("enter.box", R"(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" id="root">
+  <commandGroup><command id="ok" action="onOk"/></commandGroup>
+  <box id="okButton" command="ok" defaultButton="true" focusMode="normal"/>
+  <box id="editor" focusMode="normal" wantEnter="true"/>
+  <box id="field" focusMode="normal" wantEnter="false"/>
+  <box id="plain" focusMode="normal"/>
+  <box id="handled" focusMode="normal"/>
+  <script language="javascript" src="keys.js"/>
+</vbox>)");
+    ASSERT_NE(scene, nullptr);
+    auto byId = [&](const char16_t* id) { return scene->GetBoxById(oxAtoms::Find(id), false); };
+    // A key handler for Enter makes a box take it too.
+    auto* reaction = new oxReactionElement(kAtomKeyPress);
+    ASSERT_TRUE(reaction->AddCondition(kAtomKeyCode, 13));
+    ASSERT_TRUE(oxBehaviorElement::For(byId(u"handled"), true)->AddReaction(reaction));
+    oxBox* button = scene->GetDefaultButton();
+    ASSERT_EQ(button, byId(u"okButton"));
+    struct Case {
+        const char16_t* focus;
+        const char* defaultStyle;
+        int runs; // of the default button's command, for one Enter
+    } cases[] = {
+        {u"editor", "false", 0}, {u"field", "true", 1},   {u"plain", "true", 1},
+        {u"handled", "false", 0}, {u"okButton", "true", 1},
+    };
+    for (const Case& c : cases) {
+        scene->SetFocusedBox(byId(c.focus));
+        EXPECT_EQ(Utf8(button->GetAttribute(kAtomDefaultStyle)), c.defaultStyle) << Utf8(c.focus);
+        const int before = probe->ticks;
+        Press(scene, 13);
+        EXPECT_EQ(probe->ticks - before, c.runs) << Utf8(c.focus);
+    }
+    // Enter with a modifier is no plain Enter: the attribute does not decide it.
+    oxKeyEvent shiftEnter(kAtomKeyPress, byId(u"editor"), nullptr, 13, true, false, false, 13);
+    EXPECT_FALSE(byId(u"editor")->HandleAccelerator(&shiftEnter));
 }
 
 TEST_F(SceneFocusTest, CommandsMirrorTheirAttributesOntoAttachedBoxes) {
