@@ -171,7 +171,9 @@ int32_t ImportLibrary(Scene* self, XArgList* args, XVariant* out) {
     if (!oxUri::HasScheme(uri.GetString())) ResolveUriToPath(uri.GetString(), scene->GetBase().GetString(), uri);
     oxLibrary* library = scene->ImportLibrary(uri.GetString());
     if (!library) return 0;
-    // FIXME: the scene drops its style rule maps and restyles with the library once styles apply.
+    // The rule maps are built again with the new library's styles, and the boxes restyled by them.
+    scene->BeginUpdate();
+    scene->EndUpdate();
     XObject* object = nullptr;
     if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetLibraryObject(library, &object);
     PutObject(out, object);

@@ -227,6 +227,17 @@ TEST_F(SceneMembersTest, DoesKeyCodeMatchAsksTheScenesOwnKeyGroups) {
     keys->Close(false);
 }
 
+TEST_F(SceneMembersTest, AnImportedLibrarysStylesApplyAtOnce) {
+    const Case cases[] = {
+        {"scene.getBoxById('a').getStyleString('width')", "string:"},
+        {"scene.importLibrary('wide_rows.box') !== null", "boolean:true"},
+        {"scene.getBoxById('a').getStyleString('width')", "string:33"},
+        {"scene.getBoxById('a').width", "number:33"},
+        {"scene.getBoxById('b').getStyleString('width')", "string:"},
+    };
+    Check(cases, std::size(cases));
+}
+
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
     const Case cases[] = {
         {"(held = scene.getBoxById('b'), scene.destroyBox(held))", "boolean:true"},
