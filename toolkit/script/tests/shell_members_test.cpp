@@ -3,6 +3,7 @@
 
 #include "platform/backend/headless.h"
 #include "runtime/ref_ptr.h"
+#include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
@@ -136,6 +137,20 @@ TEST_F(ShellMembersTest, OpenSceneAndWaitReturnsOnceTheDialogCloses) {
     EXPECT_TRUE(scene->GetWindow()->IsEnabled());
     EXPECT_EQ(Call(scene, "shell.getSceneByName('waited')"), "null");
     platform::headless::UseRealClock();
+}
+
+TEST_F(ShellMembersTest, ANewUiScaleLaysEveryOpenSceneOutAgain) {
+    const float before = GetUiScale();
+    ASSERT_EQ(Call(scene, "(shell.uiScale = 100, b = scene.getBoxById('b'), b.setStyle('width', '40*'),"
+                          " b.setStyle('height', '10'), scene.layout())"),
+              "undefined");
+    oxBox* b = scene->GetBoxById(oxAtoms::Find(u"b"), false);
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->GetBoxRect().width, 40);
+    EXPECT_EQ(Call(scene, "(shell.uiScale = 200, Math.round(shell.uiScale))"), "number:200");
+    EXPECT_EQ(b->GetBoxRect().width, 80) << "laid out at the new scale without being asked";
+    EXPECT_EQ(b->GetBoxRect().height, 10) << "unscaled sizes stay";
+    SetUiScale(before);
 }
 
 TEST_F(ShellMembersTest, SceneCountAndSceneAtPassOverClosingScenes) {
