@@ -18,6 +18,7 @@
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/event_classes.h"
@@ -393,10 +394,13 @@ int32_t ReturnFalse(Box*, XArgList*, XVariant* out) {
 
 // -- focus and scrolling ---------------------------------------------------------------------------
 
-// FIXME: a scene whose window is disabled refuses the focus once scenes answer for their window.
+// A scene whose window is disabled (under a modal dialog) keeps its focus.
 int32_t Focus(Box* self, XArgList*, XVariant*) {
     oxBox* box = self->GetBox();
-    if (auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr) scene->SetFocusedBox(box);
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    if (!scene) return 0;
+    oxSceneWindow* window = scene->GetWindow();
+    if (!window || window->IsEnabled()) scene->SetFocusedBox(box);
     return 0;
 }
 

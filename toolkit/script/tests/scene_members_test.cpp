@@ -238,6 +238,15 @@ TEST_F(SceneMembersTest, AnImportedLibrarysStylesApplyAtOnce) {
     Check(cases, std::size(cases));
 }
 
+TEST_F(SceneMembersTest, ABoxOfASceneWhoseWindowIsDisabledTakesNoFocus) {
+    ASSERT_NE(scene->GetWindow(), nullptr);
+    scene->GetWindow()->SetEnabled(false);
+    EXPECT_EQ(Call(scene, "(scene.getBoxById('a').focus(), scene.focusedBox)"), "null");
+    scene->GetWindow()->SetEnabled(true);
+    EXPECT_EQ(Call(scene, "(scene.getBoxById('a').focus(), scene.focusedBox === scene.getBoxById('a'))"),
+              "boolean:true");
+}
+
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
     const Case cases[] = {
         {"(held = scene.getBoxById('b'), scene.destroyBox(held))", "boolean:true"},
