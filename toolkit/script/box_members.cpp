@@ -27,6 +27,7 @@
 #include "toolkit/script/style_value_classes.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
+#include "toolkit/widgets/scene_frame.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -717,10 +718,19 @@ template <bool kY> int32_t GetFramePos(Box* self, XVariant* out) {
     return 0;
 }
 
-// FIXME: the frame window's place on the screen is added, and screenX mirrored in right-to-left
-// scenes, once scenes show in frame windows; until then the frame is the screen.
+// The frame position moved by the frame window's place on the screen.
+// FIXME: screenX is measured from the frame's right edge in a right-to-left scene once scenes answer
+// whether they run right to left.
 template <bool kY> int32_t GetScreenPos(Box* self, XVariant* out) {
-    return GetFramePos<kY>(self, out);
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    oxPoint p = box->GetFramePosition();
+    POINT origin{0, 0};
+    oxSceneFrame* frame = oxSceneFrame::Of(box->GetScene());
+    HWND window = frame && frame->GetFrame() ? frame->GetFrame()->GetWindow() : nullptr;
+    if (window) ClientToScreen(window, &origin);
+    *out = int(kY ? p.y + origin.y : p.x + origin.x);
+    return 0;
 }
 
 template <bool kY> int32_t GetOverflow(Box* self, XVariant* out) {

@@ -19,6 +19,7 @@
 #include "toolkit/script/scene.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/while_blocked.h"
+#include "toolkit/widgets/scene_frame.h"
 
 namespace script_api_test {
 using NUBO::XVariant;
@@ -245,6 +246,20 @@ TEST_F(SceneMembersTest, ABoxOfASceneWhoseWindowIsDisabledTakesNoFocus) {
     scene->GetWindow()->SetEnabled(true);
     EXPECT_EQ(Call(scene, "(scene.getBoxById('a').focus(), scene.focusedBox === scene.getBoxById('a'))"),
               "boolean:true");
+}
+
+TEST_F(SceneMembersTest, AScreenPositionIsTheFramePositionPlusTheWindowsPlace) {
+    oxSceneFrame* frame = oxSceneFrame::Of(scene);
+    ASSERT_TRUE(frame && frame->GetFrame() && frame->GetFrame()->GetWindow());
+    POINT origin{0, 0};
+    ClientToScreen(frame->GetFrame()->GetWindow(), &origin);
+    ASSERT_GT(origin.y, 0) << "the window sits below the shell's bar";
+    const std::string dx = "number:" + std::to_string(origin.x), dy = "number:" + std::to_string(origin.y);
+    ASSERT_TRUE(Run(scene, "var b = scene.getBoxById('b'); scene.getBoxById('a').setStyle('height', '30');"
+                           "scene.layout();"));
+    EXPECT_EQ(Call(scene, "b.frameY"), "number:30");
+    EXPECT_EQ(Call(scene, "b.screenX - b.frameX"), dx);
+    EXPECT_EQ(Call(scene, "b.screenY - b.frameY"), dy);
 }
 
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
