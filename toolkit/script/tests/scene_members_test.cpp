@@ -16,6 +16,8 @@
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/while_blocked.h"
@@ -187,6 +189,12 @@ TEST_F(SceneMembersTest, ACommandsUpdateHandlerGetsItsEventAsTheCurrentEvent) {
         {"kept.type", "error:80004005"}, // it lived for its dispatch only
     };
     Check(cases, std::size(cases));
+    // The command's own script object goes inert with the command.
+    NUBO::XObject* raw = nullptr;
+    ASSERT_TRUE(runtime()->GetScriptObjectCache()->GetCommandObject(command, &raw));
+    NUBO::RefPtr<NUBO::XObject> wrapper(raw);
+    group->RemoveCommand(command);
+    EXPECT_EQ(static_cast<oxNativeWrapper*>(wrapper.get())->GetNative(), nullptr);
 }
 
 TEST_F(SceneMembersTest, CodeInTheScenesContextWritesTheMarkupScriptsGlobals) {
