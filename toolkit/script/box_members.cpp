@@ -718,18 +718,13 @@ template <bool kY> int32_t GetFramePos(Box* self, XVariant* out) {
     return 0;
 }
 
-// The frame position moved by the frame window's place on the screen.
 // FIXME: screenX is measured from the frame's right edge in a right-to-left scene once scenes answer
 // whether they run right to left.
 template <bool kY> int32_t GetScreenPos(Box* self, XVariant* out) {
     oxBox* box = self->GetBox();
     if (!box) return NUBO::XR_FAIL;
-    oxPoint p = box->GetFramePosition();
-    POINT origin{0, 0};
-    oxSceneFrame* frame = oxSceneFrame::Of(box->GetScene());
-    HWND window = frame && frame->GetFrame() ? frame->GetFrame()->GetWindow() : nullptr;
-    if (window) ClientToScreen(window, &origin);
-    *out = int(kY ? p.y + origin.y : p.x + origin.x);
+    oxPoint p = GetBoxScreenPosition(box);
+    *out = int(kY ? p.y : p.x);
     return 0;
 }
 
@@ -1097,3 +1092,12 @@ static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == 140, "68 methods, 71 pro
 namespace wrapper_class {
 NUBO::XClassDescriptor Box = {"Box", 140, kMembers, &XObject::Descriptor, 0, {}};
 } // namespace wrapper_class
+
+oxPoint GetBoxScreenPosition(oxBox* box) {
+    oxPoint p = box->GetFramePosition();
+    POINT origin{0, 0};
+    oxSceneFrame* frame = oxSceneFrame::Of(box->GetScene());
+    HWND window = frame && frame->GetFrame() ? frame->GetFrame()->GetWindow() : nullptr;
+    if (window) ClientToScreen(window, &origin);
+    return {p.x + origin.x, p.y + origin.y};
+}

@@ -6,6 +6,7 @@
 
 #include "platform/backend/headless.h"
 #include "platform/shell/path_map.h"
+#include "platform/shell/task_bar.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
@@ -473,6 +474,19 @@ TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
 }
 
 TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
+    // The work area leaves out the shell's bars, and the anchor's place is on the screen.
+    const RECT work = platform::shell::GetWorkArea();
+    ASSERT_LT(work.bottom - work.top, 800);
+    const std::string workHeight = "string:" + std::to_string(work.bottom - work.top);
+    const Case placed[] = {
+        {"scene.showHelpBox('tip', scene.getBoxById('a'), 5)", "undefined"},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.workAreaHeight", workHeight.c_str()},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.anchorY == '' + scene.getBoxById('a').screenY",
+         "boolean:true"},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.anchorY > scene.getBoxById('a').frameY", "boolean:true"},
+        {"scene.closeHelpBox()", "undefined"},
+    };
+    Check(placed, std::size(placed));
     const Case cases[] = {
         {"scene.showHelpBox('tip', scene.getBoxById('a'), 5)", "undefined"},
         {"(help = shell.getSceneByName('_helpBox')).parentScene === scene", "boolean:true"},
