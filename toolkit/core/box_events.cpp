@@ -169,7 +169,8 @@ void oxBox::OnTimer(oxTimerEntry* entry) {
 
 void oxBox::SetHasFrame(bool on) {
     if (((changeFlags_ & kChangeFramed) != 0) == on) return;
-    // FIXME: the native frame is made, destroyed and registered with the scene once frames exist.
+    // FIXME: the native frame is made, destroyed and registered with the scene once a box can own a
+    // frame of its own; frames serve only scene windows so far.
     SetChangeFlag(kChangeFramed, on);
 }
 

@@ -82,7 +82,7 @@ oxRect oxBox::GetPaintArea() const {
 void oxBox::Paint(oxCanvas* canvas) {
     oxBoxPaintServices& s = oxGetBoxPaintServices();
     UpdateBounds();
-    // FIXME: a frame whose no-culling flags are set culls nothing, once frames exist.
+    // FIXME: a frame whose no-culling flags are set culls nothing, once frames carry those flags.
     oxRect clip;
     bool culled = s.GetClipRect(canvas, &clip) && !clip.Intersects(GetPaintArea());
     // FIXME: source and target snapshots take part here once snapshots exist.
@@ -135,7 +135,7 @@ void oxBox::Paint(oxCanvas* canvas) {
 
 void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {
     if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return;
-    // FIXME: a framed box hands the canvas to its frame once frames exist.
+    // FIXME: a framed box hands the canvas to its own frame once a box can own a frame.
     box->Paint(canvas);
 }
 

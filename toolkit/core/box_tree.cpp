@@ -170,7 +170,8 @@ oxBox* oxBox::RemoveChildAt(int index, bool expand) {
     if (index < 0 || index >= children_->count) return nullptr;
     oxBox* child = children_->Items()[index];
     child->SetLayered(false);
-    // FIXME: the child's layer list and the frame input's hovered box are dropped here once they exist.
+    // FIXME: the child's layer list and the frame input's hovered box are dropped here once boxes can
+    // reach the frame input.
     if (child->stateFlags_ & kStateHiddenByAncestor) child->SetHiddenByAncestor(false);
     if (child->stateFlags_ & kStateDisabledByAncestor) {
         child->SetStateFlag(kStateDisabledByAncestor, false);
@@ -414,7 +415,7 @@ void oxBox::OnSceneAttached() {
         stateFlags_ &= ~kStateDeflated;
         SetDeflated(true);
     }
-    // FIXME: framed boxes register with the scene once frames exist.
+    // FIXME: framed boxes register with the scene once a box can own a frame.
     if ((changeFlags_ & kChangeLayered) && !attachedBefore) {
         changeFlags_ &= ~kChangeLayered;
         SetLayered(true);

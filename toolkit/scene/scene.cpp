@@ -537,8 +537,8 @@ void oxScene::Close(bool forced) {
             SetOpenerWindowsEnabled(true);
         }
     }
-    // FIXME: an opener whose root box carries box state 0x200000 hears of the close once sheet
-    // dialogs exist.
+    // FIXME: an opener whose root box is active (box state 0x200000) hears of the close once window
+    // boxes exist.
     if (nesting_ > 0) {
         // The window closes when the outermost dispatch returns.
         state_ |= kCloseRequested;
@@ -691,7 +691,8 @@ void oxScene::DestroyBox(oxBox* box) {
     if (!box) return;
     SendBoxEvent(box, kAtomBoxDestroyed);
     ForgetBox(box);
-    // FIXME: the open scenes' root windows drop the box's "accessKey" once frames keep access keys.
+    // FIXME: the open scenes' root windows drop the box's "accessKey" once frames keep access keys
+    // (they keep none yet).
     box->Release();
 }
 

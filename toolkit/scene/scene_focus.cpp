@@ -84,7 +84,7 @@ void oxScene::SetFocusedBox(oxBox* box) {
     if (oldInBar && !newInBar) SetActiveNativeText(nullptr);
     if (!oldInBar && newInBar && !activeNativeText_) SetActiveNativeText(old);
     // FIXME: the frame input's menu mark follows the new box, and the old box's menu bar drops its
-    // current item, once the frame input and menu bars exist.
+    // current item, once menu bars exist.
 
     // Events below may release either box.
     if (old) old->AddRef();
