@@ -438,7 +438,8 @@ int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
     oxRuntime* runtime = RuntimeOf(scene);
     if (oxLibrary* library = runtime ? runtime->FindLibrary(uri.GetString()) : nullptr) {
         scene->RemoveImport(library, true);
-        // FIXME: the scene restyles without the library once styles apply.
+        scene->BeginUpdate();
+        scene->EndUpdate();
     }
     return 0;
 }
@@ -557,9 +558,12 @@ int32_t SetDefaultButton(Scene* self, const VARIANT& value) {
     return 0;
 }
 
-int32_t GetSavedFocusedBox(Scene* self, XVariant*) {
-    // FIXME: the saved focus answers once scenes keep one apart from the focus.
-    return self->GetScene() ? 0 : NUBO::XR_FAIL;
+// The box the focus goes back to when the user leaves a menu bar: the active native text record.
+int32_t GetSavedFocusedBox(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    PutBox(out, scene, scene->GetActiveNativeText());
+    return 0;
 }
 
 int32_t GetMonitorRect(Scene* self, XVariant* out) {

@@ -237,15 +237,27 @@ TEST_F(SceneMembersTest, DoesKeyCodeMatchAsksTheScenesOwnKeyGroups) {
     keys->Close(false);
 }
 
-TEST_F(SceneMembersTest, AnImportedLibrarysStylesApplyAtOnce) {
+TEST_F(SceneMembersTest, AnImportedOrRemovedLibrarysStylesApplyAtOnce) {
+    const std::string uri = "'" + Utf8(FixtureUri("wide_rows.box").c_str()) + "'";
+    const std::string import = "scene.importLibrary(" + uri + ") !== null", remove = "scene.removeLibrary(" + uri + ")";
     const Case cases[] = {
         {"scene.getBoxById('a').getStyleString('width')", "string:"},
-        {"scene.importLibrary('wide_rows.box') !== null", "boolean:true"},
+        {import.c_str(), "boolean:true"},
         {"scene.getBoxById('a').getStyleString('width')", "string:33"},
         {"scene.getBoxById('a').width", "number:33"},
         {"scene.getBoxById('b').getStyleString('width')", "string:"},
+        {remove.c_str(), "undefined"},
+        {"scene.getBoxById('a').getStyleString('width')", "string:"},
     };
     Check(cases, std::size(cases));
+}
+
+TEST_F(SceneMembersTest, TheSavedFocusIsTheBoxTheFocusGoesBackTo) {
+    EXPECT_EQ(Call(scene, "scene.savedFocusedBox"), "null");
+    scene->SetActiveNativeText(scene->GetBoxById(oxAtoms::Find(u"b"), false));
+    EXPECT_EQ(Call(scene, "scene.savedFocusedBox === scene.getBoxById('b')"), "boolean:true");
+    scene->SetActiveNativeText(nullptr);
+    EXPECT_EQ(Call(scene, "scene.savedFocusedBox"), "null");
 }
 
 TEST_F(SceneMembersTest, ABoxOfASceneWhoseWindowIsDisabledTakesNoFocus) {
