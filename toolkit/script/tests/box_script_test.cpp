@@ -387,6 +387,16 @@ TEST_F(BoxScriptTest, MembersThatFindNoObjectAnswerNull) {
         EXPECT_EQ(Eval(std::string("(") + expression + ") === null"), "true") << expression;
 }
 
+TEST_F(BoxScriptTest, AHandlersPrefixNamesTheObjectItRunsOn) {
+    Run("var a = $('a'), pinged = [];"
+        "function onPing(e) { pinged.push('scene'); }"
+        "shell.helper = { onPing: function () { pinged.push('helper'); } };"
+        "a.addEventHandler('ping', 'helper:onPing'); a.addEventHandler('ping', 'nowhere:onPing');"
+        "a.addEventHandler('ping', 'onPing');"
+        "var ev = shell.create('event', a); ev.type = 'ping'; a.dispatchEvent(ev)");
+    EXPECT_EQ(Eval("pinged.join()"), "helper,scene") << "a prefix that names nothing calls nothing";
+}
+
 TEST_F(BoxScriptTest, HandlersAddedAndRemovedDuringADispatch) {
     Run("var a = $('a'), runs = [];"
         "function first(e) { runs.push('first'); a.removeEventHandler('ping', 'second');"
