@@ -19,6 +19,7 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/scene.h"
@@ -480,9 +481,24 @@ int32_t GetBoxAtPoint(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t GetScriptById(Scene*, XArgList*, XVariant*) {
-    // FIXME: answers a script element's object once scenes find script elements by id.
-    return NUBO::XR_FAIL;
+// The scene's scripts run in its engine context's global object, which is what a script's id names.
+int32_t GetScriptById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    oxRuntime* runtime = RuntimeOf(scene);
+    oxAtom id = oxAtoms::Find(ArgText(args, 0).GetString());
+    oxSceneScript* script = scene && id ? scene->GetScriptById(id) : nullptr;
+    oxScriptContextManager* manager = runtime ? runtime->GetScriptContextManager() : nullptr;
+    oxScriptContext* raw = nullptr;
+    if (!script || scene->GetContextName().IsEmpty() || !manager ||
+        manager->GetContext(scene->GetContextName().GetString(), &raw) != 0)
+        return NUBO::XR_FAIL;
+    RefPtr<oxScriptContext> context(raw);
+    XVariant global;
+    if (FAILED(context->GetScriptObject(u"", &global))) return NUBO::XR_FAIL;
+    RefPtr<XObject> object(global.ToXObject());
+    if (!object) return NUBO::XR_FAIL;
+    out->SetObject(object.get());
+    return 0;
 }
 
 // -- properties ------------------------------------------------------------------------------------

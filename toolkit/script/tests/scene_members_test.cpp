@@ -283,6 +283,22 @@ TEST_F(SceneMembersTest, AScreenPositionIsTheFramePositionPlusTheWindowsPlace) {
     EXPECT_EQ(Call(scene, "b.screenY - b.frameY"), dy);
 }
 
+TEST_F(SceneMembersTest, AScriptsIdNamesTheObjectItsFunctionsLiveOn) {
+    oxScene* named = Open("named_script.box", "named");
+    ASSERT_NE(named, nullptr);
+    ASSERT_TRUE(Run(named, "var scene = " + Utf8(named->GetContextName().GetString()) + ".scene;"));
+    const Case cases[] = {
+        {"typeof scene.getScriptById('main').describe", "string:function"},
+        {"scene.getScriptById('main').describe(5)", "string:number:5"},
+        {"scene.getScriptById('noSuchScript')", kFail},
+        {"scene.getScriptById('toolkit')", kFail},
+        {"scene.getScriptById('')", kFail},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Call(named, c.expression), c.expected) << c.expression;
+    named->Close(false);
+}
+
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
     const Case cases[] = {
         {"(held = scene.getBoxById('b'), scene.destroyBox(held))", "boolean:true"},
