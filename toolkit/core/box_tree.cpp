@@ -136,7 +136,8 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
             child->PropagateDisabled(true);
         }
         // FIXME: a child hidden by an ancestor that comes from another scene is restyled from
-        // scratch here once style resolution exists.
+        // scratch here, once a box's move between scenes drops the old scene's style records (here
+        // the child would still resolve by the old scene's rules).
         if (scene_) child->AttachSubtreeToScene(scene_);
     }
     if (scene_ && n == 1 && list[0]->GetBoxType() == kAtomPopup) return;
