@@ -48,6 +48,19 @@ protected:
         for (size_t i = 0; i < count; ++i)
             EXPECT_EQ(Call(scene, cases[i].expression), cases[i].expected) << cases[i].expression;
     }
+    // Calls the blocking expression and runs the checks from inside the modal loop it waits in; the
+    // checks must end the wait. False when they never ran.
+    bool CheckWhileBlocked(const std::string& blocking, const Case* cases, size_t count) {
+        platform::headless::UseVirtualClock(0);
+        bool ran = false;
+        while_blocked::RunLater([&] {
+            ran = true;
+            Check(cases, count);
+        });
+        EXPECT_EQ(Call(scene, blocking), "undefined") << blocking;
+        platform::headless::UseRealClock();
+        return ran;
+    }
     oxScene* scene = nullptr;
 };
 
@@ -411,22 +424,14 @@ TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
 
 // The call returns when the dialog has closed; while it is open, its modal loop runs the checks.
 TEST_F(SceneMembersTest, OpensTheBuiltInDialogOverItself) {
-    platform::headless::UseVirtualClock(0);
-    bool ran = false;
-    while_blocked::RunLater([&] {
-        ran = true;
-        const Case cases[] = {
-            {"shell.getSceneByName('_builtInDialog').parentScene === scene", "boolean:true"},
-            {"/KestrumToolkit\\/content\\/dialog\\/dialog\\.box$/.test(shell.getSceneByName('_builtInDialog').url)",
-             "boolean:true"},
-            {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
-        };
-        Check(cases, std::size(cases));
-    });
-    EXPECT_EQ(Call(scene, "scene.openDialog(shell.factory)"), "undefined");
-    EXPECT_TRUE(ran);
+    const Case cases[] = {
+        {"shell.getSceneByName('_builtInDialog').parentScene === scene", "boolean:true"},
+        {"/KestrumToolkit\\/content\\/dialog\\/dialog\\.box$/.test(shell.getSceneByName('_builtInDialog').url)",
+         "boolean:true"},
+        {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+    };
+    EXPECT_TRUE(CheckWhileBlocked("scene.openDialog(shell.factory)", cases, std::size(cases)));
     EXPECT_EQ(Call(scene, "shell.getSceneByName('_builtInDialog')"), "null");
-    platform::headless::UseRealClock();
 }
 
 TEST_F(SceneMembersTest, AlertPromptAndConfirmWaitForTheDialogAndAnswerItsResults) {
@@ -477,28 +482,21 @@ TEST_F(SceneMembersTest, AlertPromptAndConfirmWaitForTheDialogAndAnswerItsResult
 }
 
 TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
-    platform::headless::UseVirtualClock(0);
-    bool ran = false;
-    while_blocked::RunLater([&] {
-        ran = true;
-        const Case open[] = {
-            {"shell.getSceneByName('_builtInDialogBackground').parentScene === scene", "boolean:true"},
-            {"shell.getSceneByName('_builtInDialog').parentScene === shell.getSceneByName('_builtInDialogBackground')",
-             "boolean:true"},
-            {"shell.sceneCount", "number:3"},
-            {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
-        };
-        Check(open, std::size(open));
-    });
-    EXPECT_EQ(Call(scene, "scene.openSheetDialog(shell.factory)"), "undefined");
-    EXPECT_TRUE(ran) << "the call waited for the sheet";
+    const Case open[] = {
+        {"shell.getSceneByName('_builtInDialogBackground').parentScene === scene", "boolean:true"},
+        {"shell.getSceneByName('_builtInDialog').parentScene === shell.getSceneByName('_builtInDialogBackground')",
+         "boolean:true"},
+        {"shell.sceneCount", "number:3"},
+        {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+    };
+    EXPECT_TRUE(CheckWhileBlocked("scene.openSheetDialog(shell.factory)", open, std::size(open)))
+        << "the call waited for the sheet";
     const Case closed[] = {
         {"shell.getSceneByName('_builtInDialog')", "null"},
         {"shell.getSceneByName('_builtInDialogBackground')", "null"},
         {"shell.sceneCount", "number:1"},
     };
     Check(closed, std::size(closed));
-    platform::headless::UseRealClock();
 }
 
 TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
