@@ -97,8 +97,8 @@ bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {
     if (!made) return true;
     RefPtr<XObject> listener = RefPtr<XObject>::ref(made);
     // The sheet's modal loop runs inside this call; closing the sheet closes the background.
-    (void)background->GetScene()->GetSceneRuntime()->OpenDialogScene(
-        kBuiltInSheetDialogScene, background->GetScene(), kBuiltInDialogName, params, listener.get(), false);
+    (void)background->GetScene()->GetSceneRuntime()->OpenDialogScene(kBuiltInSheetDialogScene, background->GetScene(),
+                                                                     kBuiltInDialogName, params, listener.get(), false);
     return true;
 }
 

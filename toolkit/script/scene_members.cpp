@@ -225,7 +225,8 @@ int32_t SeekFocus(Scene* self, XArgList* args, XVariant*) {
 int32_t Alert(Scene* self, XArgList* args, XVariant* out) {
     TWString body = ArgText(args, 0), title = ArgText(args, 1);
     XObject* results = nullptr;
-    if (oxScene* scene = self->GetScene()) (void)scene->Alert(body.GetString(), title.GetString(), ArgInt(args, 2), &results);
+    if (oxScene* scene = self->GetScene())
+        (void)scene->Alert(body.GetString(), title.GetString(), ArgInt(args, 2), &results);
     PutObject(out, results);
     return 0;
 }

@@ -252,7 +252,7 @@ TEST_F(SceneFocusTest, AFocusedBoxThatTakesEnterKeepsItFromTheDefaultButton) {
         const char* defaultStyle;
         int runs; // of the default button's command, for one Enter
     } cases[] = {
-        {u"editor", "false", 0}, {u"field", "true", 1},   {u"plain", "true", 1},
+        {u"editor", "false", 0},  {u"field", "true", 1},    {u"plain", "true", 1},
         {u"handled", "false", 0}, {u"okButton", "true", 1},
     };
     for (const Case& c : cases) {
