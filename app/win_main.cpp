@@ -87,7 +87,8 @@ void ChangeResourceFonts(bool adding) {
             RemoveFontResourceW(file.GetString());
     } while (FindNextFileW(find, &found));
     FindClose(find);
-    // FIXME: WM_FONTCHANGE goes to every top-level window here once messages can be broadcast.
+    // FIXME: WM_FONTCHANGE goes to every top-level window here once the platform can broadcast a
+    // message.
 }
 
 // The run bound ends the program whatever scenes are open: it closes them one a turn, the last
@@ -186,7 +187,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* domDocument = nullptr;
             XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
             XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
-            // FIXME: appUtils comes with the script API.
+            // FIXME: appUtils comes with the AppUtils script class.
             XObject* appUtils = nullptr;
             shell->AddNamedObject(TWString(u"appUtils"), appUtils);
             shell->AddNamedObject(TWString(u"xArray"), xArray);

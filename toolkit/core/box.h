@@ -19,6 +19,7 @@ class oxCanvas;
 class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
+class oxKeyEvent;
 class oxLayout;
 class oxMetricsGroup;
 class oxStyleDeclaration;
@@ -72,6 +73,9 @@ public:
     // Delivers an event to the box's own handling; an attribute "stopPropagation" that reads true
     // keeps it from bubbling further.
     virtual int32_t HandleEvent(oxEvent* event);
+    // Whether the box takes the key itself rather than leave it to the scene (Enter to the default
+    // button): a plain Enter by its `wantEnter` attribute when it has one, else by its key handlers.
+    virtual bool HandleAccelerator(const oxKeyEvent* key);
     // The animated-fill timer is due.
     void OnTimer(oxTimerEntry* entry) override;
 

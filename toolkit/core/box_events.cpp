@@ -155,6 +155,16 @@ int32_t oxBox::HandleEvent(oxEvent* event) {
     return 0;
 }
 
+bool oxBox::HandleAccelerator(const oxKeyEvent* key) {
+    if (!key) return false;
+    if (key->keyCode == 13 && !key->shift && !key->ctrl && !key->alt) {
+        if (const WCHAR* want = GetAttributeText(kAtomWantEnter)) return ParseBool(want);
+    }
+    // FIXME: the gadget's own accelerators are asked before the key handlers once gadgets exist.
+    oxBehaviorElement* behavior = oxBehaviorElement::For(this, false);
+    return behavior && behavior->FindMatch(kAtomKeyPress, key);
+}
+
 void oxBox::OnTimer(oxTimerEntry* entry) {
     (void)entry;
     // The one-shot entry that called is dropped by the queue after this call.
@@ -183,7 +193,8 @@ void oxBox::StopFillTimer() {
 
 void oxBox::SetHasFrame(bool on) {
     if (((changeFlags_ & kChangeFramed) != 0) == on) return;
-    // FIXME: the native frame is made, destroyed and registered with the scene once frames exist.
+    // FIXME: the native frame is made, destroyed and registered with the scene once a box can own a
+    // frame of its own; frames serve only scene windows so far.
     SetChangeFlag(kChangeFramed, on);
 }
 

@@ -95,7 +95,7 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
     SetBoxSize({oxClampLength(placement->outerWidth), oxClampLength(placement->outerHeight)});
     SetPacked(2, {oxClampLength(placement->paddingLeft), oxClampLength(placement->paddingTop)});
     SetContentSize({oxClampLength(placement->width), oxClampLength(placement->height)});
-    // FIXME: an own native frame is fitted to the new rectangle here once frames exist.
+    // FIXME: an own native frame is fitted to the new rectangle here once a box can own a frame.
     oxLayout* layout = GetLayout();
     if (layout) layout->Layout(placement, this);
     if (placement->flags & oxPlacementRecord::kGrew) {
@@ -142,7 +142,8 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
 oxBox* oxBox::HitTest(const oxPoint& point) {
     if (Unreachable(this)) return nullptr;
     // FIXME: a "stack" layer anchored elsewhere is moved by its anchor's offset, and the root of a
-    // top-level frame is taken at the origin, once frames exist.
+    // top-level frame is taken at the origin, once anchored stack layers and boxes with frames of their
+    // own exist.
     if (!GetBoxRect().Contains(point)) return nullptr;
     oxPoint local{point.x - geometry_[0].x, point.y - geometry_[0].y};
     oxBox* hit = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_group.h"
@@ -87,7 +88,7 @@ oxRect oxBox::GetPaintArea() const {
 void oxBox::Paint(oxCanvas* canvas) {
     oxBoxPaintServices& s = oxGetBoxPaintServices();
     UpdateBounds();
-    // FIXME: a frame whose no-culling flags are set culls nothing, once frames exist.
+    // FIXME: a frame whose no-culling flags are set culls nothing, once frames carry those flags.
     oxRect clip;
     bool culled = s.GetClipRect(canvas, &clip) && !clip.Intersects(GetPaintArea());
     // FIXME: source and target snapshots take part here once snapshots exist.
@@ -134,13 +135,13 @@ void oxBox::Paint(oxCanvas* canvas) {
     changeFlags_ &= ~(kChangeRepaintPending | kChangeSubtreeDirty);
     if (!(changeFlags_ & kChangePainted) && scene_) {
         changeFlags_ |= kChangePainted;
-        // FIXME: the scene queues the box's "presented" event here once scenes exist.
+        scene_->QueuePresented(this);
     }
 }
 
 void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {
     if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return;
-    // FIXME: a framed box hands the canvas to its frame once frames exist.
+    // FIXME: a framed box hands the canvas to its own frame once a box can own a frame.
     box->Paint(canvas);
 }
 

@@ -46,6 +46,9 @@ public:
     virtual bool NotifySceneOfChange(oxBox* layoutRoot);
     // A box of the scene marked itself for repaint: the scene asks its window for one update.
     virtual void OnBoxRepaintRequested(oxBox* box);
+    // A box of the scene was painted for the first time: it waits, with a reference, for its
+    // "presented" event, which the scene sends once the paint pass is over.
+    virtual void QueuePresented(oxBox* box) { (void)box; }
     // The listener that scroll bar boxes of the scene report their value changes to, or null.
     virtual oxChangeListener* GetScrollbarListener();
     // The style record for a box from the scene's rules (a new reference; the box's own record again

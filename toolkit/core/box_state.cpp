@@ -212,18 +212,20 @@ void oxBox::SetMinimized(bool value) {
     SetSimpleState(kStateMinimized, kAtomMinimized, value, true, true);
 }
 
-// FIXME: deactivating the scene's root box tells the scene's window record once scenes exist.
+// FIXME: deactivating the scene's root box tells the scene's window record once scene windows keep
+// one.
 void oxBox::SetActive(bool value) {
     SetSimpleState(kStateActive, kAtomActive, value, true, true);
 }
 
-// FIXME: a native frame takes or drops the focus here once frames exist.
+// FIXME: the box's own native frame takes or drops the focus here once a box can own a frame.
 void oxBox::SetFocused(bool value, bool keepFrameFocus, bool quiet) {
     (void)keepFrameFocus, (void)quiet;
     SetSimpleState(kStateFocused, kAtomFocused, value, true, true);
 }
 
-// FIXME: releasing the capture sends "captureReleased" with the cursor position once frames exist.
+// FIXME: releasing the capture sends "captureReleased" with the cursor position once a box can ask
+// its frame where the cursor is.
 void oxBox::SetCaptured(bool value) {
     SetSimpleState(kStateCaptured, kAtomBoxCaptured, value, true, true);
 }

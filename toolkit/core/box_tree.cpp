@@ -179,7 +179,8 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
             child->PropagateDisabled(true);
         }
         // FIXME: a child hidden by an ancestor that comes from another scene is restyled from
-        // scratch here once style resolution exists.
+        // scratch here, once a box's move between scenes drops the old scene's style records (here
+        // the child would still resolve by the old scene's rules).
         if (scene_) child->AttachSubtreeToScene(scene_);
     }
     if (scene_ && n == 1 && list[0]->GetBoxType() == kAtomPopup) return;
@@ -213,7 +214,8 @@ oxBox* oxBox::RemoveChildAt(int index, bool expand) {
     if (index < 0 || index >= children_->count) return nullptr;
     oxBox* child = children_->Items()[index];
     child->SetLayered(false);
-    // FIXME: the child's layer list and the frame input's hovered box are dropped here once they exist.
+    // FIXME: the child's layer list and the frame input's hovered box are dropped here once boxes can
+    // reach the frame input.
     if (child->stateFlags_ & kStateHiddenByAncestor) child->SetHiddenByAncestor(false);
     if (child->stateFlags_ & kStateDisabledByAncestor) {
         child->SetStateFlag(kStateDisabledByAncestor, false);
@@ -457,7 +459,7 @@ void oxBox::OnSceneAttached() {
         stateFlags_ &= ~kStateDeflated;
         SetDeflated(true);
     }
-    // FIXME: framed boxes register with the scene once frames exist.
+    // FIXME: framed boxes register with the scene once a box can own a frame.
     if ((changeFlags_ & kChangeLayered) && !attachedBefore) {
         changeFlags_ &= ~kChangeLayered;
         SetLayered(true);

@@ -400,7 +400,7 @@ void oxFlexLayout::SetScrollY(int32_t y) {
     y = std::clamp(y, 0, std::max(0, limit));
     int32_t old = scrollY_;
     scrollY_ = Sign31(y);
-    // FIXME: an open popup tracked by the scene's frame input closes here once frames exist.
+    // FIXME: an open popup tracked by the scene's frame input closes here once popups exist.
     if (scrollY_ != old) box_->ScrollPaintedContent({0, scrollY_ - old});
 }
 
@@ -492,7 +492,7 @@ void oxFlexLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
         oxPoint pos = child->GetPacked(0);
         if ((vertical ? pos.y : pos.x) > viewEnd) break;
         // FIXME: the native frames of the children past the visible part are painted in place here
-        // once frames exist.
+        // once a box can own a frame.
         if (FarEdge(child, alongY) > scroll) oxBox::PaintChild(canvas, child);
     }
     paint.OffsetOrigin(canvas, ox, oy);

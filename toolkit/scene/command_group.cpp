@@ -5,14 +5,20 @@
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_object_cache.h"
 
 oxCommandElement::oxCommandElement(oxCommandGroupElement* group)
     : oxElement(kAtomBoxNamespace, kAtomCommand), group_(group) {}
 
 oxCommandElement::~oxCommandElement() {
     delete attributes_;
-    // FIXME: the command's script wrapper is forgotten here once the script API caches one.
+    // Its script object goes inert: a later command at this address must not find it.
+    oxScene* scene = group_ ? group_->GetScene() : nullptr;
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    if (oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr)
+        cache->ForgetCommandObject(this);
 }
 
 int32_t oxCommandElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {

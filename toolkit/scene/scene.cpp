@@ -137,6 +137,9 @@ oxScene::~oxScene() {
         box->Release();
     }
     deferredBoxes_.Clear();
+    for (oxBox* box : presentQueue_)
+        box->Release();
+    presentQueue_.Clear();
     styleMaps_.Clear();
     idCache_.ClearNodes();
     // A scene that never opened (its markup failed) was never announced, so it is not announced
@@ -336,6 +339,28 @@ void oxScene::ForgetOpenScript(oxScriptElement* element) {
     openScripts_.Remove(element);
 }
 
+void oxScene::QueuePresented(oxBox* box) {
+    if (!box) return;
+    box->AddRef();
+    if (!presentQueue_.PushBack(box)) box->Release();
+}
+
+void oxScene::PresentBoxes() {
+    if (presenting_ || presentQueue_.empty()) return;
+    if (embedded_ && opener_ && !(opener_->state_ & kOpen)) return;
+    NUBO::RefPtr<oxScene> self = NUBO::RefPtr<oxScene>::ref(this); // a handler may close the scene
+    presenting_ = true;
+    // Taken one at a time from the front: a handler may paint and queue more.
+    while (!presentQueue_.empty() && !(state_ & kClosing)) {
+        oxBox* box = presentQueue_[0];
+        presentQueue_.Erase(0);
+        // A box that left the scene meanwhile is no longer presented by it.
+        if (box->GetScene() == this) SendBoxEvent(box, kAtomPresented);
+        box->Release();
+    }
+    presenting_ = false;
+}
+
 void oxScene::SendBoxEvent(oxBox* box, oxAtom type) {
     oxNotificationEvent event(type, box);
     box->HandleEvent(&event);
@@ -521,8 +546,8 @@ void oxScene::Close(bool forced) {
             SetOpenerWindowsEnabled(true);
         }
     }
-    // FIXME: an opener whose root box carries box state 0x200000 hears of the close once sheet
-    // dialogs exist.
+    // FIXME: an opener whose root box is active (box state 0x200000) hears of the close once window
+    // boxes exist.
     if (nesting_ > 0) {
         // The window closes when the outermost dispatch returns.
         state_ |= kCloseRequested;
@@ -677,7 +702,8 @@ void oxScene::DestroyBox(oxBox* box) {
     if (!box) return;
     SendBoxEvent(box, kAtomBoxDestroyed);
     ForgetBox(box);
-    // FIXME: the open scenes' root windows drop the box's "accessKey" once frames keep access keys.
+    // FIXME: the open scenes' root windows drop the box's "accessKey" once frames keep access keys
+    // (they keep none yet).
     box->Release();
 }
 

@@ -118,6 +118,10 @@ public:
     oxBoxStyle* BuildBoxStyle(oxBox* box) override;
     bool NotifySceneOfChange(oxBox* layoutRoot) override;
     void OnBoxRepaintRequested(oxBox* box) override;
+    void QueuePresented(oxBox* box) override;
+    // Sends each box waiting for "presented" its event, in the order they were painted; an embedded
+    // scene waits until its opener is open.
+    void PresentBoxes();
     // Made on first use; scroll bars hold it as their change listener and scroll their boxes by it.
     oxChangeListener* GetScrollbarListener() override;
     oxStyleLibrary* GetStyleLibrary() override { return this; }
@@ -193,7 +197,7 @@ public:
     // focused box (else `target`) up, else on Enter the default button's command; null when none.
     oxCommandElement* FindKeyCommand(const oxKeyEvent* key, oxBox* target, oxBox** where);
     void RemoveEventListener(oxAtom type, oxSceneEventListener* listener);
-    // The shift, control and alt states of the last key event the scene saw.
+    // Whether the shift, control and alt keys are down, as of the message being handled.
     void GetModifierKeyStates(bool* shift, bool* ctrl, bool* alt) const;
     oxCommandGroupElement* AddCommandGroup(oxAtom id);
     oxKeyGroupElement* AddKeyGroup(oxAtom id);
@@ -265,6 +269,8 @@ private:
     bool layingOut_ = false;
     NUBO::PtrVector<oxBox*> createdWhileLoading_; // one reference each
     NUBO::PtrVector<oxBox*> deferredBoxes_;       // one reference each
+    NUBO::PtrVector<oxBox*> presentQueue_;        // one reference each
+    bool presenting_ = false;
     NUBO::PtrVector<Handler> handlers_;
     oxStyleRuleMaps styleMaps_;
     NUBO::oxIdHashMap<oxBox*> idCache_;

@@ -51,10 +51,9 @@ oxCommandElement* oxScene::FindKeyCommand(const oxKeyEvent* key, oxBox* target, 
     if (oxKeyElement* binding = MatchKeyCode(key, focused_ ? focused_ : target, where)) {
         command = FindCommand(binding->GetCommand(), *where);
     } else if (key->keyCode == kKeyEnter && !key->shift && !key->ctrl && !key->alt) {
-        // FIXME: a focused box that takes Enter itself (its accelerator) keeps it once boxes answer
-        // for their accelerators.
         oxBox* button = GetDefaultButton();
         if (!button || button->IsEffectivelyDisabled()) return nullptr;
+        if (focused_ && focused_ != button && focused_->HandleAccelerator(key)) return nullptr;
         const WCHAR* id = button->GetAttribute(kAtomCommand);
         command = id ? FindCommand(oxAtoms::Find(id), button) : nullptr;
         *where = button;

@@ -78,12 +78,13 @@ void oxScene::SetFocusedBox(oxBox* box) {
     if (box == focused_ || (state_ & kFocusChanging)) return;
     oxBox* old = focused_;
     focused_ = box;
+    const bool wasActiveNativeText = box && box == activeNativeText_;
     if (!(state_ & kOpen) && root_) root_->ResolveStyle();
     bool oldInBar = InMenuBar(old), newInBar = InMenuBar(box);
     if (oldInBar && !newInBar) SetActiveNativeText(nullptr);
     if (!oldInBar && newInBar && !activeNativeText_) SetActiveNativeText(old);
     // FIXME: the frame input's menu mark follows the new box, and the old box's menu bar drops its
-    // current item, once the frame input and menu bars exist.
+    // current item, once menu bars exist.
 
     // Events below may release either box.
     if (old) old->AddRef();
@@ -104,7 +105,13 @@ void oxScene::SetFocusedBox(oxBox* box) {
         if (focused_ == now) tabIndex_ = TabIndexOf(now);
         now->Release();
     }
-    // FIXME: the nearest scrolling ancestor scrolls the box into view once boxes scroll.
+    if (box && !wasActiveNativeText && !box->IsMdiChild()) {
+        for (oxBox* b = box->GetParent(); b; b = b->GetParent()) {
+            if (!b->IsOverflowScroll()) continue;
+            b->ScrollToBox(box);
+            break;
+        }
+    }
     if (box) box->Release();
     if (old) old->Release();
 }
@@ -192,7 +199,10 @@ void oxScene::SetDefaultButton(oxBox* box) {
 void oxScene::UpdateDefaultStyle() {
     oxBox* button = GetDefaultButton();
     if (!button) return;
-    // FIXME: a focused box other than the button that takes Enter itself (its accelerator) turns
-    // the default look off once boxes answer for their accelerators.
-    button->SetAttribute(kAtomDefaultStyle, u"true", true, false);
+    bool takesEnter = false;
+    if (focused_ && focused_ != button) {
+        oxKeyEvent enter(kAtomKeyPress, focused_, nullptr, 13, false, false, false, 13);
+        takesEnter = focused_->HandleAccelerator(&enter);
+    }
+    button->SetAttribute(kAtomDefaultStyle, takesEnter ? u"false" : u"true", true, false);
 }

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "platform/crt/wide.h"
+#include "platform/win/input.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/script_object.h"
@@ -140,10 +141,10 @@ int32_t oxScene::SendMessage(const WCHAR* message, XObject* params) {
 }
 
 void oxScene::GetModifierKeyStates(bool* shift, bool* ctrl, bool* alt) const {
-    // FIXME: read the keyboard's state once the platform reports which keys are down.
-    if (shift) *shift = lastShift_;
-    if (ctrl) *ctrl = lastCtrl_;
-    if (alt) *alt = lastAlt_;
+    auto down = [](int key) { return (GetKeyState(key) & 0x8000) != 0; };
+    if (shift) *shift = down(VK_SHIFT);
+    if (ctrl) *ctrl = down(VK_CONTROL);
+    if (alt) *alt = down(VK_MENU);
 }
 
 int32_t oxScene::ShowBuiltInDialog(const WCHAR* type, const WCHAR* body, const WCHAR* title, const WCHAR* input,

@@ -26,19 +26,21 @@ int32_t oxScriptElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const W
     }
 }
 
-bool oxScriptElement::Resolve(TWString& source) const {
+bool IsScriptSourceInResources(const TWString& source) {
     // box:// and ee:// URIs stay inside the resources folder by themselves; other schemes are no files.
-    bool schemed = oxUri::HasScheme(source.GetString());
-    if (schemed && oxUri::SchemeAtom(source.GetString()) != kAtomFile) return true;
-    if (!schemed) {
+    if (oxUri::HasScheme(source.GetString()) && oxUri::SchemeAtom(source.GetString()) != kAtomFile) return true;
+    TWString path;
+    ResolveUriToPath(source.GetString(), nullptr, path);
+    return ConfineToResources(path);
+}
+
+bool oxScriptElement::Resolve(TWString& source) const {
+    if (!oxUri::HasScheme(source.GetString())) {
         TWString resolved;
         ResolveUriToPath(source.GetString(), scene_->GetBase().GetString(), resolved);
         source = std::move(resolved);
     }
-    // A file URI or a path is loaded only when the place it settles to lies in the resources folder.
-    TWString path;
-    ResolveUriToPath(source.GetString(), nullptr, path);
-    if (ConfineToResources(path)) return true;
+    if (IsScriptSourceInResources(source)) return true;
     TWString message;
     message.Format(kScriptOutsideResources, (src_.IsEmpty() ? href_ : src_).GetString());
     if (oxXmlParseSession* session = oxXmlParseSession::Current())

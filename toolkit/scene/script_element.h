@@ -10,6 +10,10 @@ class oxScene;
 
 inline constexpr const WCHAR* kScriptOutsideResources = u"Script outside the resources folder: %s";
 
+// Whether a script source, already resolved against its base, may be loaded: a URI of a scheme other
+// than file, or a file URI or path whose settled place lies in the resources folder.
+bool IsScriptSourceInResources(const NUBO::TWString& source);
+
 class oxScriptElement : public oxElement {
 public:
     oxScriptElement(oxAtom tag, oxScene* scene, oxBox* owner)

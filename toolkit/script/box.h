@@ -5,6 +5,7 @@
 // reference on itself until its box dies, so what scripts hang on a box stays with the box.
 #include <cstdint>
 
+#include "toolkit/base/rect.h"
 #include "toolkit/script/native_wrapper.h"
 
 class oxBox;
@@ -48,3 +49,5 @@ private:
 
 // The native box of a Box argument (any box kind), or null; `held` keeps the wrapper for the call.
 oxBox* BoxOfObject(NUBO::XObject* object);
+// Where the box's frame position lies on the screen: moved by the place of its scene's frame window.
+oxPoint GetBoxScreenPosition(oxBox* box);

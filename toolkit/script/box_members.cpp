@@ -18,6 +18,7 @@
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/event_classes.h"
@@ -26,6 +27,7 @@
 #include "toolkit/script/style_value_classes.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
+#include "toolkit/widgets/scene_frame.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -396,10 +398,13 @@ int32_t ReturnFalse(Box*, XArgList*, XVariant* out) {
 
 // -- focus and scrolling ---------------------------------------------------------------------------
 
-// FIXME: a scene whose window is disabled refuses the focus once scenes answer for their window.
+// A scene whose window is disabled (under a modal dialog) keeps its focus.
 int32_t Focus(Box* self, XArgList*, XVariant*) {
     oxBox* box = self->GetBox();
-    if (auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr) scene->SetFocusedBox(box);
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    if (!scene) return 0;
+    oxSceneWindow* window = scene->GetWindow();
+    if (!window || window->IsEnabled()) scene->SetFocusedBox(box);
     return 0;
 }
 
@@ -716,10 +721,14 @@ template <bool kY> int32_t GetFramePos(Box* self, XVariant* out) {
     return 0;
 }
 
-// FIXME: the frame window's place on the screen is added, and screenX mirrored in right-to-left
-// scenes, once scenes show in frame windows; until then the frame is the screen.
+// FIXME: screenX is measured from the frame's right edge in a right-to-left scene once scenes answer
+// whether they run right to left.
 template <bool kY> int32_t GetScreenPos(Box* self, XVariant* out) {
-    return GetFramePos<kY>(self, out);
+    oxBox* box = self->GetBox();
+    if (!box) return NUBO::XR_FAIL;
+    oxPoint p = GetBoxScreenPosition(box);
+    *out = int(kY ? p.y : p.x);
+    return 0;
 }
 
 template <bool kY> int32_t GetOverflow(Box* self, XVariant* out) {
@@ -1086,3 +1095,12 @@ static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == 140, "68 methods, 71 pro
 namespace wrapper_class {
 NUBO::XClassDescriptor Box = {"Box", 140, kMembers, &XObject::Descriptor, 0, {}};
 } // namespace wrapper_class
+
+oxPoint GetBoxScreenPosition(oxBox* box) {
+    oxPoint p = box->GetFramePosition();
+    POINT origin{0, 0};
+    oxSceneFrame* frame = oxSceneFrame::Of(box->GetScene());
+    HWND window = frame && frame->GetFrame() ? frame->GetFrame()->GetWindow() : nullptr;
+    if (window) ClientToScreen(window, &origin);
+    return {p.x + origin.x, p.y + origin.y};
+}

@@ -375,22 +375,29 @@ void RunScriptReaction(oxBox* box, const oxQualifiedName& action, oxEvent* event
     auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
     oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
     const WCHAR* function = action.GetText();
-    if (!runtime || !function || !*function || scene->GetContextName().IsEmpty()) return;
-    oxScriptContextManager* manager = runtime->GetScriptContextManager();
-    oxScriptContext* rawContext = nullptr;
-    if (!manager || manager->GetContext(scene->GetContextName().GetString(), &rawContext) != 0) return;
-    RefPtr<oxScriptContext> context(rawContext);
-    XVariant global;
-    if (FAILED(context->GetScriptObject(u"", &global))) return;
-    RefPtr<XObject> target(global.ToXObject());
-    if (!target) return;
-    // FIXME: a prefix that names a script of the scene or an object of the Shell picks the object
-    // the handler is called on, once qualified handlers reach the scene; until then every handler
-    // runs in the scene's own context.
+    if (!runtime || !function || !*function) return;
+    // Without a prefix the handler is a function of the scene's own context; a prefix names a script
+    // of the scene or an object of the Shell, which the scene picks.
+    RefPtr<XObject> target;
+    if (action.GetPrefix() == 0) {
+        oxScriptContextManager* manager = runtime->GetScriptContextManager();
+        oxScriptContext* rawContext = nullptr;
+        if (scene->GetContextName().IsEmpty() || !manager ||
+            manager->GetContext(scene->GetContextName().GetString(), &rawContext) != 0)
+            return;
+        RefPtr<oxScriptContext> context(rawContext);
+        XVariant global;
+        if (FAILED(context->GetScriptObject(u"", &global))) return;
+        target = RefPtr<XObject>(global.ToXObject());
+        if (!target) return;
+    }
     oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
     XObject* previous = nullptr;
     XObject* eventObject = cache ? cache->EnterEventHandler(event, &previous) : nullptr;
     XVariant argument(eventObject);
-    (void)XObject::CallMethod1NoResult(target.get(), function, argument);
+    if (target)
+        (void)XObject::CallMethod1NoResult(target.get(), function, argument);
+    else
+        scene->RunHandler(action, &argument, 1);
     if (cache) cache->LeaveEventHandler(eventObject, previous);
 }

@@ -2,7 +2,8 @@
 
 #include <new>
 
-#include "platform/win/gdi.h"
+#include "platform/shell/task_bar.h"
+#include "platform/win/system_params.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/stream.h"
@@ -13,6 +14,7 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/box.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
 
@@ -24,13 +26,12 @@ using NUBO::XVariant;
 
 namespace {
 
-// The Scene object of a newly opened scene, with a reference; null when it did not open.
-Scene* OpenOver(oxScene* opener, const WCHAR* uri, const WCHAR* name, XObject* params, XObject* listener, bool modal) {
+// The Scene object of a newly opened scene, with a reference; null when it did not open. The call
+// does not wait for the scene.
+Scene* OpenOver(oxScene* opener, const WCHAR* uri, const WCHAR* name, XObject* params, XObject* listener, bool dialog) {
     oxRuntime* runtime = opener ? opener->GetSceneRuntime() : nullptr;
     if (!runtime) return nullptr;
-    // FIXME: a modal dialog disables the other scenes and runs the frame's modal loop until it
-    // ends, once frames have one; until then it opens as a modal scene and the call returns.
-    oxScene* scene = runtime->OpenSceneSimple(uri, opener, name, params, listener, modal);
+    oxScene* scene = runtime->OpenSceneSimple(uri, opener, name, params, listener, dialog);
     XObject* object = nullptr;
     if (!scene || !runtime->GetScriptObjectCache() || !runtime->GetScriptObjectCache()->GetSceneObject(scene, &object))
         return nullptr;
@@ -95,9 +96,9 @@ bool OpenBuiltInSheetDialog(Scene* scene, XObject* params) {
     auto* made = new (std::nothrow) sheetDialogSceneListener(background.get());
     if (!made) return true;
     RefPtr<XObject> listener = RefPtr<XObject>::ref(made);
-    if (Scene* sheet = OpenOver(background->GetScene(), kBuiltInSheetDialogScene, kBuiltInDialogName, params,
-                                listener.get(), true))
-        sheet->Release();
+    // The sheet's modal loop runs inside this call; closing the sheet closes the background.
+    (void)background->GetScene()->GetSceneRuntime()->OpenDialogScene(kBuiltInSheetDialogScene, background->GetScene(),
+                                                                     kBuiltInDialogName, params, listener.get(), false);
     return true;
 }
 
@@ -115,16 +116,14 @@ void ShowHelpBoxScene(Scene* scene, const TWString& text, oxBox* anchor, int tim
     XObject* rawParams = nullptr;
     if (NUBO::CreateXDictionary(&rawParams) != 0) return;
     RefPtr<XObject> params(rawParams);
-    // FIXME: the work area leaves out the shell's bars, and the anchor's position is on the screen
-    // rather than in its frame, once frames know where they are.
-    HDC dc = GetDC(nullptr);
-    SetNumber(params.get(), u"workAreaWidth", dc ? GetDeviceCaps(dc, HORZRES) : 0);
-    SetNumber(params.get(), u"workAreaHeight", dc ? GetDeviceCaps(dc, VERTRES) : 0);
-    if (dc) ReleaseDC(nullptr, dc);
+    RECT work{0, 0, 0, 0};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetNumber(params.get(), u"workAreaWidth", work.right - work.left);
+    SetNumber(params.get(), u"workAreaHeight", work.bottom - work.top);
     oxPoint size = anchor->GetPacked(1);
     SetNumber(params.get(), u"anchorWidth", size.x);
     SetNumber(params.get(), u"anchorHeight", size.y);
-    oxPoint at = anchor->GetFramePosition();
+    oxPoint at = GetBoxScreenPosition(anchor);
     SetNumber(params.get(), u"anchorX", at.x);
     SetNumber(params.get(), u"anchorY", at.y);
     SetText(params.get(), u"value", text);

@@ -10,6 +10,7 @@
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
@@ -18,6 +19,8 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
@@ -169,7 +172,9 @@ int32_t ImportLibrary(Scene* self, XArgList* args, XVariant* out) {
     if (!oxUri::HasScheme(uri.GetString())) ResolveUriToPath(uri.GetString(), scene->GetBase().GetString(), uri);
     oxLibrary* library = scene->ImportLibrary(uri.GetString());
     if (!library) return 0;
-    // FIXME: the scene drops its style rule maps and restyles with the library once styles apply.
+    // The rule maps are built again with the new library's styles, and the boxes restyled by them.
+    scene->BeginUpdate();
+    scene->EndUpdate();
     XObject* object = nullptr;
     if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetLibraryObject(library, &object);
     PutObject(out, object);
@@ -216,9 +221,31 @@ int32_t SeekFocus(Scene* self, XArgList* args, XVariant*) {
     return 0;
 }
 
-int32_t DialogStub(Scene*, XArgList*, XVariant*) {
-    // FIXME: the built-in alert, prompt and confirm dialogs answer their results object once
-    // scenes show them.
+// The built-in dialogs return once they close, with the results object their buttons filled.
+int32_t Alert(Scene* self, XArgList* args, XVariant* out) {
+    TWString body = ArgText(args, 0), title = ArgText(args, 1);
+    XObject* results = nullptr;
+    if (oxScene* scene = self->GetScene())
+        (void)scene->Alert(body.GetString(), title.GetString(), ArgInt(args, 2), &results);
+    PutObject(out, results);
+    return 0;
+}
+
+int32_t Prompt(Scene* self, XArgList* args, XVariant* out) {
+    TWString body = ArgText(args, 0), title = ArgText(args, 1), input = ArgText(args, 2);
+    XObject* results = nullptr;
+    if (oxScene* scene = self->GetScene())
+        (void)scene->Prompt(body.GetString(), title.GetString(), input.GetString(), ArgInt(args, 3), &results);
+    PutObject(out, results);
+    return 0;
+}
+
+int32_t Confirm(Scene* self, XArgList* args, XVariant* out) {
+    TWString body = ArgText(args, 0), title = ArgText(args, 1);
+    XObject* results = nullptr;
+    if (oxScene* scene = self->GetScene())
+        (void)scene->Confirm(body.GetString(), title.GetString(), ArgInt(args, 2), &results);
+    PutObject(out, results);
     return 0;
 }
 
@@ -279,6 +306,12 @@ bool ImportScriptFile(Scene* self, const TWString& url, const TWString& language
     oxAtom language = oxAtoms::Intern(languageName.GetString());
     if (!language || language == kAtomNativeObject) return false;
     TWString path = oxUri::JoinPath(scene->GetBase().GetString(), url.GetString());
+    if (!IsScriptSourceInResources(path)) {
+        TWString text;
+        text.Format(kScriptOutsideResources, url.GetString());
+        runtime->ReportError(1, text.GetString());
+        return false;
+    }
     if (self->IsScriptLoaded(0, language, path.GetString())) {
         TWString text(kScriptAlreadyLoaded);
         text += path;
@@ -343,9 +376,15 @@ int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t DoesKeyCodeMatch(Scene*, XArgList*, XVariant* out) {
-    // FIXME: matches the scene's key groups once scenes keep them; no key matches until then.
+int32_t DoesKeyCodeMatch(Scene* self, XArgList* args, XVariant* out) {
+    TWString name = ArgText(args, 0);
+    bool ctrl = ArgBool(args, 1), alt = ArgBool(args, 2), shift = ArgBool(args, 3);
     *out = false;
+    oxScene* scene = self->GetScene();
+    if (!scene || name.IsEmpty()) return 0;
+    uint16_t code = KeyCodeFromText(name.GetString());
+    oxKeyEvent event(kAtomKeyPress, nullptr, nullptr, code, shift, ctrl, alt, code);
+    *out = scene->MatchKeyCode(&event, nullptr, nullptr) != nullptr;
     return 0;
 }
 
@@ -401,7 +440,8 @@ int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
     oxRuntime* runtime = RuntimeOf(scene);
     if (oxLibrary* library = runtime ? runtime->FindLibrary(uri.GetString()) : nullptr) {
         scene->RemoveImport(library, true);
-        // FIXME: the scene restyles without the library once styles apply.
+        scene->BeginUpdate();
+        scene->EndUpdate();
     }
     return 0;
 }
@@ -442,9 +482,24 @@ int32_t GetBoxAtPoint(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t GetScriptById(Scene*, XArgList*, XVariant*) {
-    // FIXME: answers a script element's object once scenes find script elements by id.
-    return NUBO::XR_FAIL;
+// The scene's scripts run in its engine context's global object, which is what a script's id names.
+int32_t GetScriptById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    oxRuntime* runtime = RuntimeOf(scene);
+    oxAtom id = oxAtoms::Find(ArgText(args, 0).GetString());
+    oxSceneScript* script = scene && id ? scene->GetScriptById(id) : nullptr;
+    oxScriptContextManager* manager = runtime ? runtime->GetScriptContextManager() : nullptr;
+    oxScriptContext* raw = nullptr;
+    if (!script || scene->GetContextName().IsEmpty() || !manager ||
+        manager->GetContext(scene->GetContextName().GetString(), &raw) != 0)
+        return NUBO::XR_FAIL;
+    RefPtr<oxScriptContext> context(raw);
+    XVariant global;
+    if (FAILED(context->GetScriptObject(u"", &global))) return NUBO::XR_FAIL;
+    RefPtr<XObject> object(global.ToXObject());
+    if (!object) return NUBO::XR_FAIL;
+    out->SetObject(object.get());
+    return 0;
 }
 
 // -- properties ------------------------------------------------------------------------------------
@@ -520,9 +575,12 @@ int32_t SetDefaultButton(Scene* self, const VARIANT& value) {
     return 0;
 }
 
-int32_t GetSavedFocusedBox(Scene* self, XVariant*) {
-    // FIXME: the saved focus answers once scenes keep one apart from the focus.
-    return self->GetScene() ? 0 : NUBO::XR_FAIL;
+// The box the focus goes back to when the user leaves a menu bar: the active native text record.
+int32_t GetSavedFocusedBox(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    PutBox(out, scene, scene->GetActiveNativeText());
+    return 0;
 }
 
 int32_t GetMonitorRect(Scene* self, XVariant* out) {
@@ -597,9 +655,9 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<0, AdvanceFocus>("advanceFocus"),
     MethodRow<0, RewindFocus>("rewindFocus"),
     MethodRow<1, SeekFocus>("seekFocus"),
-    ObjectMethodRow<2, DialogStub>("alert"),
-    ObjectMethodRow<3, DialogStub>("prompt"),
-    ObjectMethodRow<2, DialogStub>("confirm"),
+    ObjectMethodRow<2, Alert>("alert"),
+    ObjectMethodRow<3, Prompt>("prompt"),
+    ObjectMethodRow<2, Confirm>("confirm"),
     MethodRow<2, AddDOMObject>("addDOMObject"),
     MethodRow<1, RemoveDOMObject>("removeDOMObject"),
     MethodRow<2, SendMessage>("sendMessage"),

@@ -5,6 +5,7 @@
 #include "runtime/result_codes.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
@@ -61,7 +62,15 @@ int32_t Shell::AddDOMObject(const NUBO::TWString& name, NUBO::XObject* object, N
 int32_t Shell::SetUiScale(const VARIANT& percent) {
     NUBO::XVariant value(percent);
     ::SetUiScale(float(value.ToInt32()) * 0.01f);
-    // FIXME: every open scene lays itself out and repaints again once frames can.
+    // Scaled sizes change everywhere: every open scene measures, lays out and paints again.
+    for (int i = 0; runtime_ && i < runtime_->GetSceneCount(); ++i) {
+        oxScene* scene = runtime_->GetSceneAt(i);
+        if (!scene || !scene->IsRunning() || (scene->GetState() & oxScene::kClosing)) continue;
+        scene->BeginUpdate();
+        scene->EndUpdate();
+        if (oxSceneWindow* window = scene->GetWindow()) window->Invalidate();
+        scene->Paint();
+    }
     return 0;
 }
 

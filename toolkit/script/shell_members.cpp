@@ -79,10 +79,9 @@ int32_t OpenSceneAndWait(Shell* self, XArgList* args, XVariant*) {
     oxRuntime* runtime = self->GetRuntime();
     if (!runtime || url.IsEmpty()) return self->CannotAct();
     oxScene* opener = parent ? static_cast<Scene*>(parent.get())->GetScene() : nullptr;
-    // FIXME: the dialog disables the other scenes and the call runs the frame's modal loop until
-    // the dialog ends, once frames have one; until then it opens as a modal scene and returns.
-    (void)runtime->OpenSceneSimple(url.GetString(), opener, name.IsEmpty() ? nullptr : name.GetString(), params.get(),
-                                   nullptr, true);
+    // Returns once the dialog's modal loop ends; the other scenes are disabled meanwhile.
+    (void)runtime->OpenDialogScene(url.GetString(), opener, name.IsEmpty() ? nullptr : name.GetString(), params.get(),
+                                   nullptr, false);
     return 0;
 }
 

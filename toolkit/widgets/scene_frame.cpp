@@ -127,6 +127,10 @@ void oxSceneFrame::UpdateWindowFrames() {
     Update();
 }
 
+void oxSceneFrame::OnPaintFinished() {
+    scene_->PresentBoxes();
+}
+
 oxRect oxSceneFrame::GetBoxRect(oxBox* box) {
     return box->GetBoxRect();
 }

@@ -44,6 +44,7 @@ public:
     void DispatchEvent(oxEvent* event) override;
     oxFrame* GetWindowBoxFrame() override { return frame_.get(); }
     void UpdateWindowFrames() override;
+    void OnPaintFinished() override;
     oxRect GetBoxRect(oxBox* box) override;
     oxPoint GetFramePosition(oxBox* box) override;
     void GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) override;

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/input.h"
+#include "platform/win/message_queue.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/command_group.h"
@@ -56,6 +59,63 @@ TEST_F(SceneFocusTest, TabOrderRunsByIndexThenTreeOrderSkippingWhatCannotTakeThe
     Press(scene, 9);
     EXPECT_EQ(Focused(scene), "a");
     EXPECT_EQ(scene->GetTabIndex(), 2);
+}
+
+TEST_F(SceneFocusTest, FocusScrollsTheNearestScrollingAncestorToTheBox) {
+    oxScene* scene = OpenMarkup("scrolled_focus.box", R"(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root">
+  <vbox id="outer" s:height="60" s:maxHeight="auto" s:overflow="scroll">
+    <vbox id="list" s:height="50" s:maxHeight="auto" s:overflow="scroll">
+      <box id="row1" focusMode="normal" s:height="20"/>
+      <box id="row2" focusMode="normal" s:height="20"/>
+      <box id="row3" focusMode="normal" s:height="20"/>
+      <box id="row4" focusMode="normal" s:height="20"/>
+      <box id="row5" focusMode="normal" s:height="20"/>
+    </vbox>
+    <box id="below" s:height="100"/>
+  </vbox>
+</vbox>)");
+    ASSERT_NE(scene, nullptr);
+    auto byId = [&](const char16_t* id) { return scene->GetBoxById(oxAtoms::Find(id), false); };
+    oxBox* list = byId(u"list");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->GetScrollY(), 0);
+    scene->SetFocusedBox(byId(u"row5"));
+    EXPECT_EQ(list->GetScrollY(), 50) << "the last row's bottom meets the list's";
+    EXPECT_EQ(byId(u"outer")->GetScrollY(), 0) << "only the nearest scrolling ancestor scrolls";
+    scene->SetFocusedBox(byId(u"row2"));
+    EXPECT_EQ(list->GetScrollY(), 20) << "a row above the view comes to its top";
+    scene->SetFocusedBox(byId(u"row3"));
+    EXPECT_EQ(list->GetScrollY(), 20) << "a row in view leaves the list where it is";
+}
+
+TEST_F(SceneFocusTest, ModifierStatesAreTheKeyboardsNotTheLastKeyEvents) {
+    oxScene* scene = OpenFixture("keys.box");
+    ASSERT_NE(scene, nullptr);
+    auto pump = [] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    };
+    auto states = [&] {
+        bool shift = true, ctrl = true, alt = true;
+        scene->GetModifierKeyStates(&shift, &ctrl, &alt);
+        return std::string(shift ? "S" : "-") + (ctrl ? "C" : "-") + (alt ? "A" : "-");
+    };
+    Press(scene, 'S', true, true); // a key event that says shift and control were down
+    EXPECT_EQ(states(), "---");
+    platform::input::KeyDown(VK_SHIFT);
+    platform::input::KeyDown(VK_MENU);
+    pump();
+    EXPECT_EQ(states(), "S-A");
+    platform::input::KeyUp(VK_SHIFT);
+    platform::input::KeyUp(VK_MENU);
+    pump();
+    EXPECT_EQ(states(), "---");
+    scene->GetModifierKeyStates(nullptr, nullptr, nullptr); // null outs are skipped
+    platform::input::Reset();
 }
 
 TEST_F(SceneFocusTest, FocusAndBlurEventsAndAFocusChangeDuringBlur) {
@@ -165,6 +225,46 @@ TEST_F(SceneFocusTest, KeyGroupsMatchAndRunTheirCommandsAndEnterPressesTheDefaul
     EXPECT_TRUE(scene->DoCommand(oxAtoms::Find(u"save")));
     EXPECT_FALSE(scene->DoCommand(oxAtoms::Intern(u"nothing")));
     EXPECT_EQ(probe->ticks, 4);
+}
+
+TEST_F(SceneFocusTest, AFocusedBoxThatTakesEnterKeepsItFromTheDefaultButton) {
+    WriteData("keys.js");
+    oxScene* scene = OpenMarkup("enter.box", R"(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" id="root">
+  <commandGroup><command id="ok" action="onOk"/></commandGroup>
+  <box id="okButton" command="ok" defaultButton="true" focusMode="normal"/>
+  <box id="editor" focusMode="normal" wantEnter="true"/>
+  <box id="field" focusMode="normal" wantEnter="false"/>
+  <box id="plain" focusMode="normal"/>
+  <box id="handled" focusMode="normal"/>
+  <script language="javascript" src="keys.js"/>
+</vbox>)");
+    ASSERT_NE(scene, nullptr);
+    auto byId = [&](const char16_t* id) { return scene->GetBoxById(oxAtoms::Find(id), false); };
+    // A key handler for Enter makes a box take it too.
+    auto* reaction = new oxReactionElement(kAtomKeyPress);
+    ASSERT_TRUE(reaction->AddCondition(kAtomKeyCode, 13));
+    ASSERT_TRUE(oxBehaviorElement::For(byId(u"handled"), true)->AddReaction(reaction));
+    oxBox* button = scene->GetDefaultButton();
+    ASSERT_EQ(button, byId(u"okButton"));
+    struct Case {
+        const char16_t* focus;
+        const char* defaultStyle;
+        int runs; // of the default button's command, for one Enter
+    } cases[] = {
+        {u"editor", "false", 0},  {u"field", "true", 1},    {u"plain", "true", 1},
+        {u"handled", "false", 0}, {u"okButton", "true", 1},
+    };
+    for (const Case& c : cases) {
+        scene->SetFocusedBox(byId(c.focus));
+        EXPECT_EQ(Utf8(button->GetAttribute(kAtomDefaultStyle)), c.defaultStyle) << Utf8(c.focus);
+        const int before = probe->ticks;
+        Press(scene, 13);
+        EXPECT_EQ(probe->ticks - before, c.runs) << Utf8(c.focus);
+    }
+    // Enter with a modifier is no plain Enter: the attribute does not decide it.
+    oxKeyEvent shiftEnter(kAtomKeyPress, byId(u"editor"), nullptr, 13, true, false, false, 13);
+    EXPECT_FALSE(byId(u"editor")->HandleAccelerator(&shiftEnter));
 }
 
 TEST_F(SceneFocusTest, CommandsMirrorTheirAttributesOntoAttachedBoxes) {

@@ -215,7 +215,7 @@ TEST_F(BoxScriptTest, PropertiesReadTheBoxAndWritesReachTheTreeAndTheLayout) {
                                 "  box #bee 0,0 480x0\n");
     EXPECT_EQ(Eval("[root.boxX, root.boxWidth, root.boxHeight, a.boxWidth, a.contentWidth].join()"),
               "0,200,100,200,200");
-    EXPECT_EQ(Eval("[a.frameX, a.frameY, a.screenY == a.frameY, b.overflowWidth, b.scrollOffsetX].join()"),
+    EXPECT_EQ(Eval("[a.frameX, a.frameY, a.screenY > a.frameY, b.overflowWidth, b.scrollOffsetX].join()"),
               "0,0,true,0,0");
 }
 
@@ -385,6 +385,16 @@ TEST_F(BoxScriptTest, MembersThatFindNoObjectAnswerNull) {
     };
     for (const char* expression : nulls)
         EXPECT_EQ(Eval(std::string("(") + expression + ") === null"), "true") << expression;
+}
+
+TEST_F(BoxScriptTest, AHandlersPrefixNamesTheObjectItRunsOn) {
+    Run("var a = $('a'), pinged = [];"
+        "function onPing(e) { pinged.push('scene'); }"
+        "shell.helper = { onPing: function () { pinged.push('helper'); } };"
+        "a.addEventHandler('ping', 'helper:onPing'); a.addEventHandler('ping', 'nowhere:onPing');"
+        "a.addEventHandler('ping', 'onPing');"
+        "var ev = shell.create('event', a); ev.type = 'ping'; a.dispatchEvent(ev)");
+    EXPECT_EQ(Eval("pinged.join()"), "helper,scene") << "a prefix that names nothing calls nothing";
 }
 
 TEST_F(BoxScriptTest, HandlersAddedAndRemovedDuringADispatch) {

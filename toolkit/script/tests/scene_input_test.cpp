@@ -108,6 +108,39 @@ protected:
 
 };
 
+TEST_F(SceneInputTest, EachBoxIsPresentedOnceAfterItsFirstPaint) {
+    oxScene* scene = Open("scene_input_presented.box", std::string(R"(
+  <r:library>
+    <r:style target="b" fill="#ff00ff00" height="60"/>
+    <r:style target="c" fill="#ff808080" height="20"/>
+  </r:library>
+  <box id="b"/>
+  <box id="c" collapsed="true"/>)"),
+                          R"(
+// Sent to the box itself, so the target is the box that was presented.
+function presented(e) {
+  var log = e.targetBox.getAttribute("log");
+  e.targetBox.setAttribute("log", (log ? log + "," : "") + e.type);
+}
+scene.rootBox.addEventHandler("presented", "presented");
+scene.getBoxById("b").addEventHandler("presented", "presented");
+scene.getBoxById("c").addEventHandler("presented", "presented");
+)");
+    ASSERT_NE(scene, nullptr);
+    oxBox* b = Box(scene, u"b");
+    oxBox* c = Box(scene, u"c");
+    ASSERT_TRUE(b && c);
+    EXPECT_EQ(Attribute(scene->GetRootBox(), u"log"), "presented");
+    EXPECT_EQ(Attribute(b, u"log"), "presented");
+    EXPECT_EQ(Attribute(c, u"log"), "<none>") << "a collapsed box is not painted";
+    b->SetStyle(u"fill", u"#ff0000ff");
+    c->SetCollapsed(false, false);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(ScreenAt(On(scene, b)), 0x0000FFu) << "painted again";
+    EXPECT_EQ(Attribute(b, u"log"), "presented") << "only the first paint presents";
+    EXPECT_EQ(Attribute(c, u"log"), "presented");
+}
+
 TEST_F(SceneInputTest, ATapGivesPressReleaseAndClickAndSetsTheStates) {
     oxScene* scene = Open("scene_input_tap.box", std::string(R"(
   <r:library>

@@ -1,16 +1,28 @@
 // The Scene script class, called from a scene's own scripts.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "platform/backend/headless.h"
+#include "platform/shell/path_map.h"
+#include "platform/shell/task_bar.h"
 #include "runtime/ref_ptr.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/while_blocked.h"
+#include "toolkit/widgets/scene_frame.h"
 
 namespace script_api_test {
 using NUBO::XVariant;
@@ -35,6 +47,19 @@ protected:
     void Check(const Case* cases, size_t count) {
         for (size_t i = 0; i < count; ++i)
             EXPECT_EQ(Call(scene, cases[i].expression), cases[i].expected) << cases[i].expression;
+    }
+    // Calls the blocking expression and runs the checks from inside the modal loop it waits in; the
+    // checks must end the wait. False when they never ran.
+    bool CheckWhileBlocked(const std::string& blocking, const Case* cases, size_t count) {
+        platform::headless::UseVirtualClock(0);
+        bool ran = false;
+        while_blocked::RunLater([&] {
+            ran = true;
+            Check(cases, count);
+        });
+        EXPECT_EQ(Call(scene, blocking), "undefined") << blocking;
+        platform::headless::UseRealClock();
+        return ran;
     }
     oxScene* scene = nullptr;
 };
@@ -69,11 +94,8 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.rewindFocus()", "undefined"},
         {"scene.seekFocus(true)", "undefined"},
         {"scene.seekFocus()", kBadParamCount},
-        {"scene.alert('body', 'title')", "null"},
         {"scene.alert('body')", kBadParamCount},
-        {"scene.prompt('body', 'title', 'answer')", "null"},
         {"scene.prompt('body', 'title')", kBadParamCount},
-        {"scene.confirm('body', 'title', 2)", "null"},
         {"scene.confirm('body')", kBadParamCount},
         {"scene.addDOMObject('data', shell.factory)", "boolean:true"},
         {"scene.data === undefined", "boolean:false"},
@@ -181,6 +203,12 @@ TEST_F(SceneMembersTest, ACommandsUpdateHandlerGetsItsEventAsTheCurrentEvent) {
         {"kept.type", "error:80004005"}, // it lived for its dispatch only
     };
     Check(cases, std::size(cases));
+    // The command's own script object goes inert with the command.
+    NUBO::XObject* raw = nullptr;
+    ASSERT_TRUE(runtime()->GetScriptObjectCache()->GetCommandObject(command, &raw));
+    NUBO::RefPtr<NUBO::XObject> wrapper(raw);
+    group->RemoveCommand(command);
+    EXPECT_EQ(static_cast<oxNativeWrapper*>(wrapper.get())->GetNative(), nullptr);
 }
 
 TEST_F(SceneMembersTest, CodeInTheScenesContextWritesTheMarkupScriptsGlobals) {
@@ -200,6 +228,88 @@ TEST_F(SceneMembersTest, CodeInTheScenesContextWritesTheMarkupScriptsGlobals) {
     ASSERT_TRUE(object);
     EXPECT_EQ(NUBO::XObject::CallMethod1NoResult(object.get(), u"onPing", XVariant(u"handled")), 0);
     EXPECT_EQ(Call(scene, "seen()"), "string:handled markup");
+}
+
+TEST_F(SceneMembersTest, DoesKeyCodeMatchAsksTheScenesOwnKeyGroups) {
+    oxScene* keys = Open("keys.box", "keys");
+    ASSERT_NE(keys, nullptr);
+    ASSERT_TRUE(Run(keys, "var scene = " + Utf8(keys->GetContextName().GetString()) + ".scene;"));
+    const Case cases[] = {
+        {"scene.doesKeyCodeMatch('F1', false, false, false)", "boolean:true"},
+        {"scene.doesKeyCodeMatch('f1', false, false, false)", "boolean:true"},
+        {"scene.doesKeyCodeMatch('F1', true, false, false)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('q', true, false, false)", "boolean:true"},
+        {"scene.doesKeyCodeMatch('Quit', true, false, false)", "boolean:true"}, // an unknown name: its first unit
+        {"scene.doesKeyCodeMatch('q', true, true, false)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('q', true, false, true)", "boolean:false"},
+        {"scene.doesKeyCodeMatch('F2', false, false, false)", "boolean:false"}, // a box's own key
+        {"scene.doesKeyCodeMatch('', false, false, false)", "boolean:false"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Call(keys, c.expression), c.expected) << c.expression;
+    keys->Close(false);
+}
+
+TEST_F(SceneMembersTest, AnImportedOrRemovedLibrarysStylesApplyAtOnce) {
+    const std::string uri = "'" + Utf8(FixtureUri("wide_rows.box").c_str()) + "'";
+    const std::string import = "scene.importLibrary(" + uri + ") !== null", remove = "scene.removeLibrary(" + uri + ")";
+    const Case cases[] = {
+        {"scene.getBoxById('a').getStyleString('width')", "string:"},
+        {import.c_str(), "boolean:true"},
+        {"scene.getBoxById('a').getStyleString('width')", "string:33"},
+        {"scene.getBoxById('a').width", "number:33"},
+        {"scene.getBoxById('b').getStyleString('width')", "string:"},
+        {remove.c_str(), "undefined"},
+        {"scene.getBoxById('a').getStyleString('width')", "string:"},
+    };
+    Check(cases, std::size(cases));
+}
+
+TEST_F(SceneMembersTest, TheSavedFocusIsTheBoxTheFocusGoesBackTo) {
+    EXPECT_EQ(Call(scene, "scene.savedFocusedBox"), "null");
+    scene->SetActiveNativeText(scene->GetBoxById(oxAtoms::Find(u"b"), false));
+    EXPECT_EQ(Call(scene, "scene.savedFocusedBox === scene.getBoxById('b')"), "boolean:true");
+    scene->SetActiveNativeText(nullptr);
+    EXPECT_EQ(Call(scene, "scene.savedFocusedBox"), "null");
+}
+
+TEST_F(SceneMembersTest, ABoxOfASceneWhoseWindowIsDisabledTakesNoFocus) {
+    ASSERT_NE(scene->GetWindow(), nullptr);
+    scene->GetWindow()->SetEnabled(false);
+    EXPECT_EQ(Call(scene, "(scene.getBoxById('a').focus(), scene.focusedBox)"), "null");
+    scene->GetWindow()->SetEnabled(true);
+    EXPECT_EQ(Call(scene, "(scene.getBoxById('a').focus(), scene.focusedBox === scene.getBoxById('a'))"),
+              "boolean:true");
+}
+
+TEST_F(SceneMembersTest, AScreenPositionIsTheFramePositionPlusTheWindowsPlace) {
+    oxSceneFrame* frame = oxSceneFrame::Of(scene);
+    ASSERT_TRUE(frame && frame->GetFrame() && frame->GetFrame()->GetWindow());
+    POINT origin{0, 0};
+    ClientToScreen(frame->GetFrame()->GetWindow(), &origin);
+    ASSERT_GT(origin.y, 0) << "the window sits below the shell's bar";
+    const std::string dx = "number:" + std::to_string(origin.x), dy = "number:" + std::to_string(origin.y);
+    ASSERT_TRUE(Run(scene, "var b = scene.getBoxById('b'); scene.getBoxById('a').setStyle('height', '30');"
+                           "scene.layout();"));
+    EXPECT_EQ(Call(scene, "b.frameY"), "number:30");
+    EXPECT_EQ(Call(scene, "b.screenX - b.frameX"), dx);
+    EXPECT_EQ(Call(scene, "b.screenY - b.frameY"), dy);
+}
+
+TEST_F(SceneMembersTest, AScriptsIdNamesTheObjectItsFunctionsLiveOn) {
+    oxScene* named = Open("named_script.box", "named");
+    ASSERT_NE(named, nullptr);
+    ASSERT_TRUE(Run(named, "var scene = " + Utf8(named->GetContextName().GetString()) + ".scene;"));
+    const Case cases[] = {
+        {"typeof scene.getScriptById('main').describe", "string:function"},
+        {"scene.getScriptById('main').describe(5)", "string:number:5"},
+        {"scene.getScriptById('noSuchScript')", kFail},
+        {"scene.getScriptById('toolkit')", kFail},
+        {"scene.getScriptById('')", kFail},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Call(named, c.expression), c.expected) << c.expression;
+    named->Close(false);
 }
 
 TEST_F(SceneMembersTest, DestroyBoxTakesOnlyWhatAParentOrTheSceneHolds) {
@@ -237,6 +347,49 @@ TEST_F(SceneMembersTest, ImportsAScriptOnceAndAgainAfterAFailure) {
     EXPECT_FALSE(object->IsScriptLoaded(0, 0, u"zero.js")) << "a zero language is never kept";
 }
 
+TEST_F(SceneMembersTest, ImportsNoScriptFromOutsideTheResourcesFolder) {
+    namespace fs = std::filesystem;
+    const fs::path programFolder = fs::path(platform::ProgramHostPath()).parent_path();
+    const fs::path outside = programFolder / ("outside-" + package + ".js");
+    std::ofstream(outside) << "probe.tick();";
+    struct Remover {
+        fs::path file;
+        ~Remover() {
+            std::error_code ignored;
+            fs::remove(file, ignored);
+        }
+    } remover{outside};
+    auto literal = [](const std::string& text) { // the text inside a script string literal
+        std::string out;
+        for (char c : text)
+            out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return out;
+    };
+    // A scene opened by its path joins references to a path, where '..' can climb.
+    const std::u16string scenePath =
+        GetResourcesFolder().GetString() + platform::WideFromUtf8(package) + u"\\scene_api.box";
+    oxScene* byPath = runtime()->OpenSceneSimple(scenePath.c_str(), nullptr, u"byPath", nullptr, nullptr, false);
+    ASSERT_NE(byPath, nullptr);
+    ASSERT_TRUE(Run(byPath, "var scene = " + Utf8(byPath->GetContextName().GetString()) + ".scene;"));
+    const std::string name = outside.filename().string();
+    const std::string device = Utf8(platform::DevicePathFromHost(outside.string()).c_str());
+    const std::string climb = Utf8(GetResourcesFolder().GetString()) + "..\\" + name;
+    const std::string references[] = {"../../" + name, literal("..\\..\\" + name), "file://" + outside.string(),
+                                      literal(device), literal(climb)};
+    for (oxScene* importer : {scene, byPath}) {
+        for (const std::string& reference : references) {
+            EXPECT_EQ(Call(importer, "scene.importScript('" + reference + "', 'javascript')"), "boolean:false")
+                << reference;
+            EXPECT_EQ(Call(importer, "scene.importCode('', 'javascript', '" + reference + "')"), "boolean:false")
+                << reference;
+        }
+    }
+    EXPECT_EQ(probe->ticks, 0) << "no file outside the resources folder ran";
+    EXPECT_EQ(Call(byPath, "scene.importScript('imported.js', 'javascript')"), "boolean:true");
+    EXPECT_EQ(probe->ticks, 1);
+    byPath->Close(false);
+}
+
 TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
     oxScene* other = Open("other.box", "other");
     ASSERT_NE(other, nullptr);
@@ -271,35 +424,75 @@ TEST_F(SceneMembersTest, ASceneObjectIsOnePerSceneAndInertOnceTheSceneCloses) {
 
 // The call returns when the dialog has closed; while it is open, its modal loop runs the checks.
 TEST_F(SceneMembersTest, OpensTheBuiltInDialogOverItself) {
-    platform::headless::UseVirtualClock(0);
-    bool ran = false;
-    while_blocked::RunLater([&] {
-        ran = true;
-        const Case cases[] = {
-            {"shell.getSceneByName('_builtInDialog').parentScene === scene", "boolean:true"},
-            {"/KestrumToolkit\\/content\\/dialog\\/dialog\\.box$/.test(shell.getSceneByName('_builtInDialog').url)",
-             "boolean:true"},
-            {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
-        };
-        Check(cases, std::size(cases));
-    });
-    EXPECT_EQ(Call(scene, "scene.openDialog(shell.factory)"), "undefined");
-    EXPECT_TRUE(ran);
+    const Case cases[] = {
+        {"shell.getSceneByName('_builtInDialog').parentScene === scene", "boolean:true"},
+        {"/KestrumToolkit\\/content\\/dialog\\/dialog\\.box$/.test(shell.getSceneByName('_builtInDialog').url)",
+         "boolean:true"},
+        {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+    };
+    EXPECT_TRUE(CheckWhileBlocked("scene.openDialog(shell.factory)", cases, std::size(cases)));
     EXPECT_EQ(Call(scene, "shell.getSceneByName('_builtInDialog')"), "null");
+}
+
+TEST_F(SceneMembersTest, AlertPromptAndConfirmWaitForTheDialogAndAnswerItsResults) {
+    platform::headless::UseVirtualClock(0);
+    struct DialogCase {
+        const char* expression;
+        uint16_t key; // pressed in the dialog once it is up
+        const char* expected;
+        const char* shown; // the dialog's type, body, title and size as it was asked to show them
+    } cases[] = {
+        {"(r = scene.alert('body', 'title'), r.button)", 13, "string:confirm", "alert/body/title/"},
+        {"(r = scene.confirm('sure?', 'ask', 2), r.button)", 13, "string:confirm", "confirm/sure?/ask/medium"},
+        {"(r = scene.confirm('sure?', 'ask', 9), r.button)", 27, "string:cancel", "confirm/sure?/ask/"},
+        {"(r = scene.prompt('name?', 'ask', 'Ann', 3), r.button + ' ' + r.promptValue)", 13, "string:confirm Ann",
+         "prompt/name?/ask/large"},
+    };
+    ASSERT_TRUE(Run(scene, "var r;"));
+    for (const DialogCase& c : cases) {
+        std::string shown;
+        bool openerDisabled = false;
+        while_blocked::RunLater([&] {
+            oxScene* dialog = runtime()->FindSceneByName(kBuiltInDialogName);
+            ASSERT_NE(dialog, nullptr) << "the dialog is up while the call waits";
+            EXPECT_EQ(dialog->GetOpener(), scene);
+            openerDisabled = !scene->GetWindow()->IsEnabled();
+            NUBO::XObject* params = dialog->GetParams();
+            for (const WCHAR* key : {u"dialogType", u"bodyText", u"titleText", u"size"}) {
+                XVariant value;
+                if (params->GetPropertyByName(key, &value) == 0 && value.vt == VT_BSTR)
+                    shown += Utf8(value.ToString().GetString());
+                if (key[0] != u's') shown += "/";
+            }
+            oxBox* target = dialog->GetFocusedBox() ? dialog->GetFocusedBox() : dialog->GetRootBox();
+            oxKeyEvent press(kAtomKeyPress, target, nullptr, c.key, false, false, false, c.key);
+            dialog->DispatchEvent(&press);
+            if (oxScene* left = runtime()->FindSceneByName(kBuiltInDialogName)) {
+                ADD_FAILURE() << "the key left the dialog open";
+                left->Close(true);
+            }
+        });
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+        EXPECT_EQ(shown, c.shown) << c.expression;
+        EXPECT_TRUE(openerDisabled) << c.expression;
+        EXPECT_TRUE(scene->GetWindow()->IsEnabled()) << c.expression;
+        EXPECT_EQ(runtime()->FindSceneByName(kBuiltInDialogName), nullptr);
+    }
     platform::headless::UseRealClock();
 }
 
 TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
-    EXPECT_EQ(Call(scene, "scene.openSheetDialog(shell.factory)"), "undefined");
     const Case open[] = {
         {"shell.getSceneByName('_builtInDialogBackground').parentScene === scene", "boolean:true"},
         {"shell.getSceneByName('_builtInDialog').parentScene === shell.getSceneByName('_builtInDialogBackground')",
          "boolean:true"},
         {"shell.sceneCount", "number:3"},
-    };
-    Check(open, std::size(open));
-    const Case closed[] = {
         {"shell.closeScene(shell.getSceneByName('_builtInDialog'))", "undefined"},
+    };
+    EXPECT_TRUE(CheckWhileBlocked("scene.openSheetDialog(shell.factory)", open, std::size(open)))
+        << "the call waited for the sheet";
+    const Case closed[] = {
+        {"shell.getSceneByName('_builtInDialog')", "null"},
         {"shell.getSceneByName('_builtInDialogBackground')", "null"},
         {"shell.sceneCount", "number:1"},
     };
@@ -307,6 +500,19 @@ TEST_F(SceneMembersTest, ClosingTheSheetDialogClosesItsTintedBackground) {
 }
 
 TEST_F(SceneMembersTest, TheHelpBoxOpensNextToAShownAnchorWithItsTexts) {
+    // The work area leaves out the shell's bars, and the anchor's place is on the screen.
+    const RECT work = platform::shell::GetWorkArea();
+    ASSERT_LT(work.bottom - work.top, 800);
+    const std::string workHeight = "string:" + std::to_string(work.bottom - work.top);
+    const Case placed[] = {
+        {"scene.showHelpBox('tip', scene.getBoxById('a'), 5)", "undefined"},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.workAreaHeight", workHeight.c_str()},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.anchorY == '' + scene.getBoxById('a').screenY",
+         "boolean:true"},
+        {"shell.getSceneByName('_helpBox').paramsDictionary.anchorY > scene.getBoxById('a').frameY", "boolean:true"},
+        {"scene.closeHelpBox()", "undefined"},
+    };
+    Check(placed, std::size(placed));
     const Case cases[] = {
         {"scene.showHelpBox('tip', scene.getBoxById('a'), 5)", "undefined"},
         {"(help = shell.getSceneByName('_helpBox')).parentScene === scene", "boolean:true"},
