@@ -17,6 +17,8 @@
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/base/uri.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;
@@ -98,6 +100,8 @@ oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t 
 }
 
 oxScene::~oxScene() {
+    for (auto it = themeAliases_.begin(); it != themeAliases_.end(); it = themeAliases_.Erase(it))
+        it->value->Release();
     for (oxScriptElement* open : openScripts_) {
         open->DetachScene();
         delete open;
@@ -363,9 +367,28 @@ void oxScene::ReadWindowParams() {
     if (eq <= 0 || eq + 1 >= text.GetLength()) return;
     TWString alias(text.GetString(), eq);
     TWString uri(text.GetString() + eq + 1);
-    // FIXME: the alias names a theme library once themes exist.
-    (void)alias;
-    (void)uri;
+    SetThemeForAlias(alias.GetString(), uri.GetString());
+}
+
+oxLibrary* oxScene::SetThemeForAlias(const WCHAR* alias, const WCHAR* uri) {
+    if (!alias || !uri || !runtime_) return nullptr;
+    TWString resolved(uri);
+    if (!oxUri::HasScheme(uri)) ResolveUriToPath(uri, GetBase().GetString(), resolved);
+    oxLibrary* library = themeAliases_.Lookup(alias);
+    if (library) {
+        if (library->GetUri().Compare(resolved.GetString()) != 0)
+            library = runtime_->ReplaceLibrary(library, resolved.GetString(), this);
+    } else {
+        BeginUpdate();
+        library = ImportLibrary(resolved.GetString());
+        EndUpdate();
+    }
+    if (!library) return nullptr;
+    library->AddRef();
+    oxLibrary*& slot = themeAliases_.GetOrInsert(alias);
+    if (slot) slot->Release();
+    slot = library;
+    return library;
 }
 
 void oxScene::ConstructTree() {
@@ -764,6 +787,8 @@ void oxScene::BeginUpdate() {
 }
 
 void oxScene::EndUpdate() {
+    // Only an attached scene dropped its rules in BeginUpdate; one still opening registers them then.
+    if (!(state_ & kAttached)) return;
     ApplyImportedLibrary();
     if (root_) root_->RestyleTree();
     QueueLayout(root_);

@@ -136,6 +136,9 @@ public:
     // Registers the style rules of the library chain (imports first, each library once).
     void ApplyImportedLibrary();
     oxBoxStyle* GetSubStyle(oxBox* box, oxAtom atom);
+    // Imports the library of `uri` under `alias`, or puts it in the place of the alias's library;
+    // the library, or null when none results.
+    oxLibrary* SetThemeForAlias(const WCHAR* alias, const WCHAR* uri);
 
     // Layout and painting.
     void QueueLayout(oxBox* box);
@@ -281,5 +284,6 @@ private:
     oxSceneWindow* window_ = nullptr;               // owned
     oxSceneInputState* inputState_ = nullptr;       // owned
     oxChangeListener* scrollbarListener_ = nullptr; // one reference
+    NUBO::oxStringMap<oxLibrary*> themeAliases_; // alias -> library, one reference each
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
 };
