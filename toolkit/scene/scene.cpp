@@ -5,9 +5,11 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
@@ -17,8 +19,6 @@
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
-#include "toolkit/base/uri.h"
-#include "toolkit/scene/box_uri.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;

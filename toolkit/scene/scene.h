@@ -13,8 +13,8 @@
 #include "runtime/string_map.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/scene/library.h"
 #include "toolkit/core/style_rule_maps.h"
+#include "toolkit/scene/library.h"
 
 class oxBox;
 class oxCommandElement;
@@ -269,9 +269,9 @@ private:
     int32_t embedded_;
     int32_t windowSubFlag_;
     oxScene* activeDialog_ = nullptr;
-    NUBO::XObject* listener_ = nullptr; // one reference
+    NUBO::XObject* listener_ = nullptr;    // one reference
     NUBO::XObject* sceneObject_ = nullptr; // one reference
-    int openState_ = 0;                 // 0 new, 1 opening, 2 open
+    int openState_ = 0;                    // 0 new, 1 opening, 2 open
     bool inModalLoop_ = false;
     NUBO::TWString contextName_;
     NUBO::oxIdHashMap<oxSceneScript*> scripts_; // owned
@@ -284,6 +284,6 @@ private:
     oxSceneWindow* window_ = nullptr;               // owned
     oxSceneInputState* inputState_ = nullptr;       // owned
     oxChangeListener* scrollbarListener_ = nullptr; // one reference
-    NUBO::oxStringMap<oxLibrary*> themeAliases_; // alias -> library, one reference each
+    NUBO::oxStringMap<oxLibrary*> themeAliases_;    // alias -> library, one reference each
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
 };

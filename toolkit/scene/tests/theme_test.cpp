@@ -2,6 +2,7 @@
 // found before the scene's own, their libraries loaded and released, and the hostile cases.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "graphics/paint/canvas.h"
@@ -83,7 +84,7 @@ protected:
         box->GetStyleValue(property, &value);
         WCHAR* text = value.ToString();
         std::string result = Utf8(text);
-        delete[] text;
+        free(text);
         return result;
     }
     // The colour painted near the box's top left corner, inside its picture of 4x4.
@@ -241,6 +242,30 @@ TEST_F(ThemeTest, HostileThemesAreRefusedWithoutHarm) {
     Themes()->SetActiveTheme(Atom(u"loop"));
     Themes()->SetActiveTheme(0);
     EXPECT_EQ(Themes()->GetActiveTheme(), nullptr);
+}
+
+TEST_F(ThemeTest, AnAliasNamesALibraryThatIsReplacedInPlace) {
+    const char* markup = R"M(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+  <r:library>
+    <r:style target="root" width="40" height="40" fill="#ffffff"/>
+    <r:style target="swatch" width="20" height="20" fill="url(#picture)"/>
+  </r:library>
+  <box id="swatch"/>
+</vbox>)M";
+    oxScene* scene = OpenMarkup("alias.box", markup);
+    ASSERT_NE(scene, nullptr);
+    oxLibrary* light = scene->SetThemeForAlias(u"look", u"light.box");
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(Painted(scene, u"swatch"), 0xFF0000u);
+    EXPECT_EQ(scene->SetThemeForAlias(u"look", u"light.box"), light) << "the same URI stays";
+    oxLibrary* dark = scene->SetThemeForAlias(u"look", u"dark.box");
+    ASSERT_NE(dark, nullptr);
+    EXPECT_EQ(scene->GetImportCount(), 1);
+    EXPECT_EQ(scene->GetImportAt(0), dark);
+    EXPECT_EQ(Painted(scene, u"swatch"), 0x0000FFu);
+    EXPECT_EQ(scene->SetThemeForAlias(nullptr, u"dark.box"), nullptr);
+    EXPECT_EQ(scene->SetThemeForAlias(u"other", u"absent.box"), nullptr);
 }
 
 } // namespace

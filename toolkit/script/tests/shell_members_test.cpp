@@ -92,7 +92,7 @@ TEST_F(ShellMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"shell.factory === shell.factory", "boolean:false"},
         {"shell.reportScriptErrors", "boolean:false"},
         {"(shell.reportScriptErrors = true, shell.reportScriptErrors)", "boolean:true"},
-        {"shell.themeManager", "null"},
+        {"shell.themeManager === shell.themeManager", "boolean:true"},
         {"shell.defaultToolkit", "string:box://weftlyToolkit"},
         {"(shell.defaultToolkit = '', shell.defaultToolkit)", "string:box://weftlyToolkit"},
         {"(shell.defaultToolkit = 'box://otherToolkit', shell.defaultToolkit)", "string:box://otherToolkit"},
