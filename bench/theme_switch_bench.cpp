@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_toolkit.h"
 #include "platform/backend/headless.h"
 #include "platform/shell/path_map.h"
 #include "platform/win/screen.h"
@@ -24,6 +25,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench_support::Toolkit;
 
 fs::path Folder() {
     static const fs::path folder = [] {
@@ -88,32 +90,6 @@ std::string Scene(int boxes, const std::string& light, const std::string& dark) 
     return text + "  </vbox>\n</vbox>\n";
 }
 
-class Toolkit {
-public:
-    Toolkit() {
-        app_ = new oxApplication();
-        app_->AddRef();
-        ok_ = app_->Init() == 1;
-    }
-    ~Toolkit() {
-        app_->Shutdown();
-        app_->Release();
-        platform::headless::RunUntilIdle();
-    }
-    bool Ok() const { return ok_; }
-    oxRuntime* Runtime() const { return app_->GetShell()->GetRuntime(); }
-    oxScene* Open(const std::string& path) {
-        std::u16string uri = platform::WideFromUtf8(path);
-        oxScene* scene = Runtime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
-        platform::headless::RunUntilIdle();
-        return scene;
-    }
-
-private:
-    oxApplication* app_ = nullptr;
-    bool ok_ = false;
-};
-
 constexpr int kBoxes = 1000;
 
 std::string ScenePath() {
@@ -137,7 +113,7 @@ void BM_FirstLoad(benchmark::State& state) {
     Toolkit toolkit;
     const std::string path = ScenePath();
     for (auto _ : state) {
-        oxScene* scene = toolkit.Open(path);
+        oxScene* scene = toolkit.Open(platform::WideFromUtf8(path));
         state.PauseTiming();
         if (!scene || FontSizeOf(scene) != 14) {
             state.SkipWithError("the scene did not open styled");
@@ -153,7 +129,7 @@ BENCHMARK(BM_FirstLoad)->Unit(benchmark::kMillisecond);
 void BM_SwitchTheme(benchmark::State& state) {
     ConfigureScreen(ScreenConfig{480, 800, 32, false, 192});
     Toolkit toolkit;
-    oxScene* scene = toolkit.Open(ScenePath());
+    oxScene* scene = toolkit.Open(platform::WideFromUtf8(ScenePath()));
     oxThemesElement* themes = toolkit.Runtime()->GetThemes();
     if (!scene || !themes || themes->GetThemeCount() != 2) {
         state.SkipWithError("the scene did not open with its themes");

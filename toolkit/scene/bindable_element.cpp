@@ -5,6 +5,7 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/base/list_text.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/theme_element.h"
 
@@ -81,19 +82,7 @@ const std::vector<oxBindableElement*>& oxBindableElement::ResolveInherits(oxAtom
         Erase(base->listeners_, this);
     inherited_.clear();
     if (!library_ || inherits_.IsEmpty()) return inherited_;
-    const WCHAR* text = inherits_.GetString();
-    const WCHAR* end = text + inherits_.GetLength();
-    for (const WCHAR* at = text; at <= end;) {
-        const WCHAR* comma = at;
-        while (comma < end && *comma != u',')
-            ++comma;
-        const WCHAR* from = at;
-        const WCHAR* to = comma;
-        while (from < to && iswspace(*from))
-            ++from;
-        while (to > from && iswspace(to[-1]))
-            --to;
-        TWString piece(from, int(to - from));
+    for (TWString piece : SplitListText(inherits_.GetString(), inherits_.GetLength())) {
         // A bare id names a resource of this library.
         if (!piece.IsEmpty() && piece.Find(u'#', 0) < 0) piece.Insert(0, u'#');
         auto* found = dynamic_cast<oxBindableElement*>(library_->FindResourceByUri(piece.GetString(), tag));
@@ -107,7 +96,6 @@ const std::vector<oxBindableElement*>& oxBindableElement::ResolveInherits(oxAtom
             inherited_.push_back(found);
             found->listeners_.push_back(this);
         }
-        at = comma + 1;
     }
     return inherited_;
 }
