@@ -2,7 +2,9 @@
 // style class, plain attributes stored as text, the texts read back, and child elements of markup.
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+
 #include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/style/attribute_value.h"
 
@@ -30,8 +32,16 @@ int32_t oxBox::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* valu
         if (oxAtoms::GetName(attribute, name, oxAtoms::kLookupUnits)) (void)SetStyle(name, value);
         return 0;
     }
-    // FIXME: reaction attributes become reaction elements once reactions exist.
-    if (ns == kAtomReactionNamespace) return kElementNotSupported;
+    // An attribute in the reaction namespace is a reaction: the attribute names the event, the
+    // text the handler.
+    if (ns == kAtomReactionNamespace) {
+        oxBehaviorElement* behavior = value && *value ? oxBehaviorElement::For(this, true) : nullptr;
+        auto* reaction = behavior ? new (std::nothrow) oxReactionElement(attribute) : nullptr;
+        if (!reaction) return 0;
+        reaction->SetAction(value);
+        (void)behavior->AddReaction(reaction);
+        return 0;
+    }
     return SetAttribute(attribute, value, true, false);
 }
 
@@ -269,11 +279,18 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
             return 0;
         }
         return kElementNotHandled;
-    case kAtomReaction:
+    case kAtomReaction: {
+        // The box's handler list holds the reaction from the start; the loader fills it in.
+        oxBehaviorElement* behavior = oxBehaviorElement::For(this, true);
+        auto* reaction = behavior ? new (std::nothrow) oxReactionElement(0) : nullptr;
+        if (!reaction || !behavior->AddReaction(reaction)) return kElementNotHandled;
+        if (out) *out = reaction;
+        return 0;
+    }
     case kAtomStyleProps:
     case kAtomProperty:
     case kAtomBinding:
-        // FIXME: these elements are made here once commands, reactions and bindings exist.
+        // FIXME: these elements are made here once recorded markup and bindings exist.
         return kElementNotHandled;
     default:
         break;

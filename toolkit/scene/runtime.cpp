@@ -13,7 +13,9 @@
 #include "toolkit/base/error_report.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_factory.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/key_names.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
@@ -72,6 +74,7 @@ bool oxRuntime::Init() {
     errorReporter_ = new (std::nothrow) oxScriptErrorReporter(this);
     contextManager_ = new (std::nothrow) oxScriptContextManager(this);
     if (!themes_) themes_ = new (std::nothrow) oxThemesElement(this);
+    oxSetKeyNameReader(VirtualKeyFromName);
     if (!frameInput_ && g_sceneInputMaker) frameInput_ = g_sceneInputMaker();
     return cache_ && ownLoader_ && errorReporter_ && contextManager_ && themes_;
 }
