@@ -3,6 +3,7 @@
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
 
+#include "toolkit/base/markup_node.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
@@ -288,9 +289,17 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         return 0;
     }
     case kAtomStyleProps:
-    case kAtomProperty:
+    case kAtomProperty: {
+        if (!out) return kElementNotHandled;
+        // It sets its attributes on this box and goes at its end tag.
+        auto* props = new (std::nothrow) oxStylePropsElement(
+            this, tag == kAtomProperty ? oxStylePropsElement::kProperty : oxStylePropsElement::kStyleProps);
+        if (!props) return kElementNotHandled;
+        *out = props;
+        return 0;
+    }
     case kAtomBinding:
-        // FIXME: these elements are made here once recorded markup and bindings exist.
+        // FIXME: the binding element is made here once bindings exist.
         return kElementNotHandled;
     default:
         break;
