@@ -7,6 +7,7 @@
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/instance_element.h"
 #include "toolkit/style/attribute_value.h"
 
 namespace {
@@ -315,8 +316,12 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
 
 int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
     if (out) *out = nullptr;
-    // FIXME: "instance" elements are made here once gadget instances exist.
-    if (tag == kAtomInstance || ns != kAtomBoxNamespace || !scene_) return kElementNotHandled;
+    if (ns != kAtomBoxNamespace || !scene_) return kElementNotHandled;
+    if (tag == kAtomInstance) {
+        if (!out) return kElementNotHandled;
+        *out = new (std::nothrow) oxInstanceElement(scene_, this);
+        return *out ? 0 : kElementNotHandled;
+    }
     oxBox* box = scene_->CreateBox(ns, tag);
     if (!box) return kElementNotHandled;
     AddChild(box, nullptr, false);

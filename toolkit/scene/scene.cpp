@@ -8,6 +8,7 @@
 #include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
@@ -86,6 +87,21 @@ bool ReadParam(XObject* params, const WCHAR* underscored, XVariant* out) {
 }
 
 } // namespace
+
+// The `instance` tag at the top of a scene: its box becomes the root.
+class oxScene::RootInstance : public oxInstanceElement {
+public:
+    explicit RootInstance(oxScene* scene) : oxInstanceElement(scene, nullptr), owner_(scene) {}
+
+protected:
+    void AdoptAsRoot(oxBox* box) override {
+        if (owner_->root_) owner_->root_->Release(); // a later box replaces the root
+        owner_->root_ = box;
+    }
+
+private:
+    oxScene* owner_;
+};
 
 oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t embedded, int32_t windowSubFlag)
     : oxLibrary(0, uri, runtime), runtime_(runtime), embedded_(embedded), windowSubFlag_(windowSubFlag) {
@@ -207,8 +223,11 @@ int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         *out = this;
         return 0;
     }
-    // FIXME: "instance" elements at the top level come with gadget instances.
-    if (ns == kAtomBoxNamespace) return kElementNotHandled;
+    if (ns == kAtomBoxNamespace) {
+        // An instance at the top level makes the root box.
+        *out = new (std::nothrow) RootInstance(this);
+        return *out ? 0 : kElementNotHandled;
+    }
     return oxLibrary::CreateChildElement(ns, tag, out);
 }
 

@@ -223,6 +223,7 @@ public:
     void SetInputState(oxSceneInputState* state);
 
 private:
+    class RootInstance;
     struct Handler {
         oxAtom type;
         oxSceneEventListener* listener; // one reference

@@ -119,4 +119,22 @@ TEST_F(MarkupNodeTest, DeepAndLongRecordingsAreReplayedAndFreedWithinBounds) {
     EXPECT_EQ(depth, oxMarkupNode::kMaxReplayDepth);
 }
 
+TEST_F(MarkupNodeTest, InstanceTagsMakeTheBoxesTheirGidNames) {
+    const std::string head = R"M(<?xml version="1.0" encoding="utf-8"?>
+)M";
+    oxScene* direct =
+        OpenMarkup("plain.box", head + R"M(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" title="T">
+  <hbox id="row" hidden="true"><box id="inner"/></hbox><box id="x"/></vbox>)M");
+    oxScene* viaInstances =
+        OpenMarkup("instances.box",
+                   head + R"M(<instance xmlns="http://www.kestrum.com/weftly/box.xsd" gid="vbox" id="root" title="T">
+  <instance gid="hbox" id="row" hidden="true" notAnAttribute="x"><box id="inner"/></instance>
+  <instance gid="noSuchTag" id="lost"><box id="refused"/></instance>
+  <instance/>
+  <box id="x"/></instance>)M");
+    ASSERT_TRUE(direct && viaInstances);
+    EXPECT_EQ(Dump(viaInstances), Dump(direct));
+    EXPECT_EQ(viaInstances->GetBoxById(oxAtoms::Intern(u"refused"), false), nullptr);
+}
+
 } // namespace
