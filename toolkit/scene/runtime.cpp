@@ -86,6 +86,7 @@ int32_t oxRuntime::InitStateAttributes() {
 }
 
 void oxRuntime::Shutdown() {
+    if (cache_) cache_->ForgetThemeManagerObject();
     delete themes_;
     themes_ = nullptr;
     CloseAllScenes();

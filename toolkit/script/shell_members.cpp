@@ -297,6 +297,9 @@ int32_t GetThemeManager(Shell* self, XVariant* out) {
     XObject* object = nullptr;
     if (runtime->GetThemesElement() && runtime->GetScriptObjectCache())
         runtime->GetScriptObjectCache()->GetThemeManagerObject(&object);
+    // The cache makes the object without knowing the runtime: it gets the themes element here.
+    if (auto* manager = static_cast<oxNativeWrapper*>(object); manager && !manager->GetNative())
+        manager->Attach(runtime->GetThemesElement());
     PutObject(out, object);
     return 0;
 }
