@@ -230,18 +230,16 @@ oxReactionElement* oxBehaviorElement::FindMatch(oxAtom type, const oxEvent* even
     return nullptr;
 }
 
-bool oxBehaviorElement::Dispatch(oxBox* box, oxEvent* event) {
-    if (!event || !g_runner) return false;
+bool oxRunReactions(const NUBO::PtrVector<oxReactionElement*>& reactions, oxBox* box, oxEvent* event, bool* stopped) {
+    if (stopped) *stopped = false;
+    if (!box || !event || !g_runner) return false;
     oxAtom type = event->GetType();
+    // Handlers may add and remove reactions: the pass walks those present now, each held.
     NUBO::PtrVector<oxReactionElement*> held;
-    for (oxReactionElement* reaction : reactions_) {
+    for (oxReactionElement* reaction : reactions) {
         if (reaction->GetType() == type && !reaction->IsRemoved() && held.PushBack(reaction)) reaction->AddRef();
     }
     if (held.size() == 0) return false;
-    // The box's list may go with the box while handlers run: only the held reactions are touched
-    // until the box is known alive again.
-    box->AddRef();
-    ++dispatching_;
     ++g_nesting;
     oxReactionRunner runner = g_runner;
     bool consumed = false;
@@ -254,16 +252,27 @@ bool oxBehaviorElement::Dispatch(oxBox* box, oxEvent* event) {
         }
         if (event->GetFlags() & kEventStopped) {
             consumed = true;
+            if (stopped) *stopped = true;
             break;
         }
         consumed = reaction->IsOverride();
     }
     --g_nesting;
+    for (oxReactionElement* reaction : held)
+        reaction->Release();
+    return consumed;
+}
+
+bool oxBehaviorElement::Dispatch(oxBox* box, oxEvent* event) {
+    if (!box || !event || !g_runner) return false;
+    // The box's list may go with the box while handlers run: it is swept only when the box is
+    // known alive and still has it.
+    box->AddRef();
+    ++dispatching_;
+    bool consumed = oxRunReactions(reactions_, box, event, nullptr);
     if (oxBehaviorElement* self = For(box, false); self == this) {
         if (--dispatching_ == 0) Sweep();
     }
-    for (oxReactionElement* reaction : held)
-        reaction->Release();
     box->Release();
     return consumed;
 }

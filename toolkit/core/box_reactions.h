@@ -106,6 +106,10 @@ private:
     int dispatching_ = 0;
 };
 
+// Runs the reactions of the list that answer the event, in order, for `box`, each held for the
+// pass. True when one consumed the event; `stopped` (may be null) tells whether it was stopped.
+bool oxRunReactions(const NUBO::PtrVector<oxReactionElement*>& reactions, oxBox* box, oxEvent* event, bool* stopped);
+
 // Who runs a reaction's action with the event; the script API installs it. Null runs nothing.
 using oxReactionRunner = void (*)(oxBox* box, const oxQualifiedName& action, oxEvent* event);
 void oxSetReactionRunner(oxReactionRunner runner);

@@ -4,6 +4,8 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/base/uri.h"
+#include "toolkit/core/style_rule_maps.h"
+#include "toolkit/scene/behavior_resource.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/font_element.h"
@@ -13,7 +15,6 @@
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_element.h"
-#include "toolkit/core/style_rule_maps.h"
 
 using NUBO::TWString;
 
@@ -111,8 +112,9 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
             auto* style = new (std::nothrow) oxStyleElement(kAtomStyle, this, nullptr);
             if (style) style->AddToLibraryAtEnd();
             *out = style;
-        } else if (tag == kAtomBitmap || tag == kAtomImageElement || tag == kAtomFont) {
+        } else if (tag == kAtomBitmap || tag == kAtomImageElement || tag == kAtomFont || tag == kAtomBehavior) {
             oxBindableElement* made = nullptr;
+            if (tag == kAtomBehavior) made = new (std::nothrow) oxBehaviorResource(this);
             if (tag == kAtomBitmap) made = new (std::nothrow) oxBitmapElement(tag, this);
             if (tag == kAtomImageElement) made = new (std::nothrow) oxImageElement(tag, this);
             if (tag == kAtomFont) made = new (std::nothrow) oxFontElement(tag, this);

@@ -10,6 +10,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/behavior_resource.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 
 namespace {
@@ -270,6 +271,64 @@ TEST_F(ReactionTest, TenThousandReactionsOnOneBoxRunOncePerEvent) {
     g_ran.clear();
     box->HandleEvent(&press);
     EXPECT_TRUE(g_ran.empty());
+}
+
+} // namespace
+
+namespace {
+
+const char* kBehaviors = R"M(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+  <r:library>
+    <r:behavior id="base"><r:reaction event="click" action="baseClick"/></r:behavior>
+    <r:behavior id="button" inherits="base">
+      <r:reaction event="click" action="buttonClick"/>
+      <r:reaction event="mouseDown" action="press" override="true"/>
+      <r:reaction event="keyUp" action="stop"/>
+      <r:other/>
+    </r:behavior>
+    <r:behavior id="alone" inherits="base" recurse="false"><r:reaction event="click" action="aloneClick"/></r:behavior>
+    <r:behavior id="ringA" inherits="ringB"><r:reaction event="click" action="a"/></r:behavior>
+    <r:behavior id="ringB" inherits="ringA"><r:reaction event="click" action="b"/></r:behavior>
+  </r:library>
+  <box id="one"/><box id="two"/>
+</vbox>)M";
+
+TEST_F(ReactionTest, LibraryBehavioursServeSeveralBoxesAndTheirInheritedOnes) {
+    scene = OpenMarkup("behaviors.box", kBehaviors);
+    ASSERT_NE(scene, nullptr);
+    auto behavior = [&](const WCHAR* id) {
+        return dynamic_cast<oxBehaviorResource*>(scene->FindResourceById(oxAtoms::Intern(id), kAtomBehavior));
+    };
+    oxBehaviorResource* button = behavior(u"button");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->GetReactionCount(), 3);
+    struct Case {
+        const WCHAR* behavior;
+        const WCHAR* box;
+        oxAtom type;
+        bool consumed;
+        const char* ran;
+    } cases[] = {
+        {u"button", u"one", kAtomClick, false, "buttonClick baseClick"},
+        {u"button", u"two", kAtomClick, false, "buttonClick baseClick"},
+        {u"button", u"two", kAtomMouseDown, true, "press"},
+        {u"button", u"one", kAtomKeyUp, true, "stop"}, // stopped: the inherited ones do not hear it
+        {u"alone", u"one", kAtomClick, false, "aloneClick"},
+        {u"ringA", u"one", kAtomClick, false, "a"}, // the link that closes the ring is refused
+    };
+    for (const Case& c : cases) {
+        g_ran.clear();
+        oxBox* box = Box(c.box);
+        oxKeyEvent event(c.type, box, nullptr, 0, false, false, false, 0);
+        EXPECT_EQ(behavior(c.behavior)->HandleEvent(box, &event), c.consumed) << c.ran;
+        std::string ran;
+        for (const std::string& name : g_ran)
+            ran += (ran.empty() ? "" : " ") + name;
+        EXPECT_EQ(ran, c.ran);
+    }
+    button->RemoveReaction(u"click", u"buttonClick");
+    EXPECT_EQ(button->GetReactionCount(), 2);
 }
 
 } // namespace
