@@ -27,6 +27,14 @@ void RecordingRunner(oxBox* box, const oxQualifiedName& action, oxEvent* event) 
     if (name == "stop") event->AddFlags(kEventStopped);
 }
 
+// The actions that ran since g_ran was last cleared, in order.
+std::string Ran() {
+    std::string ran;
+    for (const std::string& name : g_ran)
+        ran += (ran.empty() ? "" : " ") + name;
+    return ran;
+}
+
 const char* kScene = R"M(<?xml version="1.0" encoding="utf-8"?>
 <vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:x="http://www.kestrum.com/weftly/reaction.xsd" id="root">
   <box id="target">
@@ -74,10 +82,7 @@ protected:
     std::string Run(oxBox* box, oxEvent* event) {
         g_ran.clear();
         box->HandleEvent(event);
-        std::string ran;
-        for (const std::string& name : g_ran)
-            ran += (ran.empty() ? "" : " ") + name;
-        return ran;
+        return Ran();
     }
     static oxMouseEvent Mouse(oxAtom type, oxBox* target, int button, int detail) {
         return oxMouseEvent(type, target, nullptr, button, nullptr, detail, oxPoint{0, 0}, oxPoint{0, 0}, false, false,
@@ -232,10 +237,7 @@ TEST_F(ReactionTest, OverrideAndStopEndTheBoxsHandling) {
         g_ran.clear();
         oxKeyEvent event(c.type, box, nullptr, 0, false, false, false, 0);
         EXPECT_EQ(behavior->Dispatch(box, &event), c.consumed) << c.ran;
-        std::string ran;
-        for (const std::string& name : g_ran)
-            ran += (ran.empty() ? "" : " ") + name;
-        EXPECT_EQ(ran, c.ran);
+        EXPECT_EQ(Ran(), c.ran);
         EXPECT_TRUE(event.GetFlags() & kEventHandledByReaction);
     }
 }
@@ -322,10 +324,7 @@ TEST_F(ReactionTest, LibraryBehavioursServeSeveralBoxesAndTheirInheritedOnes) {
         oxBox* box = Box(c.box);
         oxKeyEvent event(c.type, box, nullptr, 0, false, false, false, 0);
         EXPECT_EQ(behavior(c.behavior)->HandleEvent(box, &event), c.consumed) << c.ran;
-        std::string ran;
-        for (const std::string& name : g_ran)
-            ran += (ran.empty() ? "" : " ") + name;
-        EXPECT_EQ(ran, c.ran);
+        EXPECT_EQ(Ran(), c.ran);
     }
     button->RemoveReaction(u"click", u"buttonClick");
     EXPECT_EQ(button->GetReactionCount(), 2);
