@@ -306,11 +306,12 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         break;
     }
     if (stateFlags_ & kStateContentPending) {
-        // FIXME: the markup is recorded into the collapsed placeholder once recorded markup exists.
+        // FIXME: the markup is recorded (oxMarkupNode) into the collapsed placeholder once the
+        // collapsed container box exists.
         return 0;
     }
-    // FIXME: a collapsed box defers its markup children into a placeholder once recorded markup
-    // exists; until then they are built at once.
+    // FIXME: a collapsed box defers its markup children into a collapsed container box, recorded as
+    // oxMarkupNode, once that box kind exists; until then they are built at once.
     return CreateBoxChild(ns, tag, out);
 }
 

@@ -657,8 +657,8 @@ oxBox* oxScene::GetBoxById(oxAtom id, bool expand) {
             return b;
         }
     }
-    // FIXME: content pending under a collapsed placeholder is expanded here once recorded markup
-    // exists.
+    // FIXME: content pending under a collapsed placeholder is replayed (oxMarkupNode::Instantiate)
+    // here once the collapsed container box exists.
     (void)expand;
     return nullptr;
 }

@@ -17,9 +17,9 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: these classes get their members with the box kind, command, resource, data and theme
-// script classes; until then scripts can hold, compare and test them. Box and the event classes
-// have theirs (box_members.cpp, event_classes.cpp).
+// FIXME: these classes get their members with the box kind, command, resource and data script
+// classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
+// classes have theirs (box_members.cpp, event_classes.cpp, theme_classes.cpp).
 XClassDescriptor TextBox = {"TextBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor ControlBox = {"ControlBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
