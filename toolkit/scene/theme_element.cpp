@@ -301,6 +301,7 @@ oxThemeElement* oxThemesElement::GetActiveTheme() const {
 }
 
 oxElement* oxThemesElement::FindResource(const WCHAR* fragment, oxAtom tag) const {
+    // Differs: only active themes answer, so an inactive theme's joined resources never override.
     for (oxThemeElement* theme : active_)
         if (oxElement* found = theme->FindResource(fragment, tag)) return found;
     return nullptr;

@@ -81,6 +81,7 @@ private:
     NUBO::TWString base_;
     bool active_ = false;
     std::vector<Entry> libraries_;
+    // Differs: a plain list, not a library of its own, since the resources stay their library's.
     std::vector<oxElement*> resources_; // joined resources of other libraries, not owned
     bool persists_ = false;
     oxThemeLibraryRecord libraryRecord_{this};
