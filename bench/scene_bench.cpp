@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_toolkit.h"
 #include "platform/backend/headless.h"
 #include "platform/shell/path_map.h"
 #include "platform/win/message_queue.h"
@@ -38,42 +39,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench_support::Toolkit;
 
 constexpr int kRepetitions = 5;
 constexpr uint32_t kBackground = 0xF4F6FA; // the fill of every scene's root here and of main.box
 constexpr uint32_t kFace = 0x5080C0;       // the first row's face, centred at (32, 84) under the task bar
-
-// The toolkit started as the program starts it; stopped when it goes.
-class Toolkit {
-public:
-    Toolkit() {
-        app_ = new oxApplication();
-        app_->AddRef();
-        ok_ = app_->Init() == 1;
-    }
-    ~Toolkit() {
-        app_->Shutdown();
-        app_->Release();
-        platform::headless::RunUntilIdle();
-    }
-    bool Ok() const { return ok_; }
-    oxRuntime* Runtime() const { return app_->GetShell()->GetRuntime(); }
-
-    // Opens `uri` in its window and runs the loop until the window is laid out and painted.
-    oxScene* Open(const std::u16string& uri, const WCHAR* name = nullptr) {
-        oxScene* scene = Runtime()->OpenSceneSimple(uri.c_str(), nullptr, name, nullptr, nullptr, false);
-        platform::headless::RunUntilIdle();
-        return scene;
-    }
-    static void Close(oxScene* scene) {
-        scene->Close(true);
-        platform::headless::RunUntilIdle();
-    }
-
-private:
-    oxApplication* app_ = nullptr;
-    bool ok_ = false;
-};
 
 uint32_t ScreenAt(int x, int y) {
     std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{x, y, x + 1, y + 1});

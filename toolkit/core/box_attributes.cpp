@@ -4,8 +4,12 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+
+#include "toolkit/base/markup_node.h"
 #include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_factory.h"
 #include "toolkit/style/attribute_value.h"
@@ -34,8 +38,16 @@ int32_t oxBox::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* valu
         if (oxAtoms::GetName(attribute, name, oxAtoms::kLookupUnits)) (void)SetStyle(name, value);
         return 0;
     }
-    // FIXME: reaction attributes become reaction elements once reactions exist.
-    if (ns == kAtomReactionNamespace) return kElementNotSupported;
+    // An attribute in the reaction namespace is a reaction: the attribute names the event, the
+    // text the handler.
+    if (ns == kAtomReactionNamespace) {
+        oxBehaviorElement* behavior = value && *value ? oxBehaviorElement::For(this, true) : nullptr;
+        auto* reaction = behavior ? new (std::nothrow) oxReactionElement(attribute) : nullptr;
+        if (!reaction) return 0;
+        reaction->SetAction(value);
+        (void)behavior->AddReaction(reaction);
+        return 0;
+    }
     return SetAttribute(attribute, value, true, false);
 }
 
@@ -297,28 +309,48 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
             return 0;
         }
         return kElementNotHandled;
-    case kAtomReaction:
+    case kAtomReaction: {
+        // The box's handler list holds the reaction from the start; the loader fills it in.
+        oxBehaviorElement* behavior = oxBehaviorElement::For(this, true);
+        auto* reaction = behavior ? new (std::nothrow) oxReactionElement(0) : nullptr;
+        if (!reaction || !behavior->AddReaction(reaction)) return kElementNotHandled;
+        if (out) *out = reaction;
+        return 0;
+    }
     case kAtomStyleProps:
-    case kAtomProperty:
+    case kAtomProperty: {
+        if (!out) return kElementNotHandled;
+        // It sets its attributes on this box and goes at its end tag.
+        auto* props = new (std::nothrow) oxStylePropsElement(
+            this, tag == kAtomProperty ? oxStylePropsElement::kProperty : oxStylePropsElement::kStyleProps);
+        if (!props) return kElementNotHandled;
+        *out = props;
+        return 0;
+    }
     case kAtomBinding:
-        // FIXME: these elements are made here once commands, reactions and bindings exist.
+        // FIXME: the binding element is made here once bindings exist.
         return kElementNotHandled;
     default:
         break;
     }
     if (stateFlags_ & kStateContentPending) {
-        // FIXME: the markup is recorded into the collapsed placeholder once recorded markup exists.
+        // FIXME: the markup is recorded (oxMarkupNode) into the collapsed placeholder once the
+        // collapsed container box exists.
         return 0;
     }
-    // FIXME: a collapsed box defers its markup children into a placeholder once recorded markup
-    // exists; until then they are built at once.
+    // FIXME: a collapsed box defers its markup children into a collapsed container box, recorded as
+    // oxMarkupNode, once that box kind exists; until then they are built at once.
     return CreateBoxChild(ns, tag, out);
 }
 
 int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
     if (out) *out = nullptr;
-    // FIXME: "instance" elements are made here once gadget instances exist.
-    if (tag == kAtomInstance || ns != kAtomBoxNamespace || !scene_) return kElementNotHandled;
+    if (ns != kAtomBoxNamespace || !scene_) return kElementNotHandled;
+    if (tag == kAtomInstance) {
+        if (!out) return kElementNotHandled;
+        *out = new (std::nothrow) oxInstanceElement(scene_, this);
+        return *out ? 0 : kElementNotHandled;
+    }
     oxBox* box = scene_->CreateBox(ns, tag);
     if (!box) return kElementNotHandled;
     AddChild(box, nullptr, false);

@@ -148,8 +148,10 @@ int oxBox::GetChangeListenerCount() const {
 
 int32_t oxBox::HandleEvent(oxEvent* event) {
     if (!event) return 0;
-    if (oxBehaviorElement* behavior = oxBehaviorElement::For(this, false)) behavior->Dispatch(this, event);
-    // FIXME: the gadget element gets the event here once gadgets exist.
+    bool consumed = false;
+    if (oxBehaviorElement* behavior = oxBehaviorElement::For(this, false)) consumed = behavior->Dispatch(this, event);
+    // FIXME: unless a reaction consumed the event, the gadget element gets it here once gadgets exist.
+    (void)consumed;
     if (ParseBool(GetAttributeText(kAtomStopPropagation)))
         event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));
     return 0;

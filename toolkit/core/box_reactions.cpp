@@ -5,6 +5,7 @@
 #include "runtime/hash_map.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/style/attribute_value.h"
 
 namespace {
 
@@ -14,8 +15,80 @@ NUBO::oxPtrHashMap<oxBehaviorElement*>& Behaviors() {
 }
 
 oxReactionRunner g_runner = nullptr;
+oxKeyNameReader g_keyNames = nullptr;
+int g_nesting = 0; // reaction passes on the stack, all boxes together
+
+// A keyPress of Enter with no modifier is the target's to veto: its wantEnter "false" keeps the
+// reactions from it.
+bool EnterVetoed(const oxEvent* event) {
+    auto* key = dynamic_cast<const oxKeyEvent*>(event);
+    if (!key || event->GetType() != kAtomKeyPress || key->virtualKeyCode != 13 || key->shift || key->ctrl || key->alt)
+        return false;
+    auto* target = dynamic_cast<oxBox*>(event->GetTarget());
+    const WCHAR* wantEnter = target ? target->GetAttributeText(kAtomWantEnter) : nullptr;
+    return wantEnter && !ParseBool(wantEnter);
+}
 
 } // namespace
+
+void oxSetKeyNameReader(oxKeyNameReader reader) {
+    g_keyNames = reader;
+}
+
+oxReactionElement::oxReactionElement(oxAtom type, bool inBehavior)
+    : oxElement(kAtomBoxNamespace, kAtomReaction), type_(type), inBehavior_(inBehavior) {}
+
+int32_t oxReactionElement::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* value) {
+    switch (attribute) {
+    case kAtomEvent:
+        type_ = value ? oxAtoms::Intern(value) : 0;
+        break;
+    case kAtomAction:
+        action_.Parse(value);
+        break;
+    case kAtomOverride:
+        override_ = ParseBool(value);
+        break;
+    default:
+        (void)AddConditionText(attribute, value);
+        break;
+    }
+    return 0;
+}
+
+void oxReactionElement::EndElement() {
+    oxElement::EndElement();
+    if (type_ != kAtomKeyDown && type_ != kAtomKeyPress && type_ != kAtomKeyUp) return;
+    for (oxAtom modifier : {kAtomShift, kAtomAlt, kAtomCtrl})
+        if (!HasCondition(modifier)) (void)AddCondition(modifier, 0);
+}
+
+bool oxReactionElement::HasCondition(oxAtom attribute) const {
+    for (const Condition& c : conditions_)
+        if (c.attribute == attribute) return true;
+    return false;
+}
+
+bool oxReactionElement::AddConditionText(oxAtom attribute, const WCHAR* text) {
+    if (!text) return false;
+    switch (attribute) {
+    case kAtomPart:
+    case kAtomMessage:
+    case kAtomAttributeName:
+        return AddCondition(attribute, int32_t(oxAtoms::Intern(text)));
+    case kAtomButton:
+    case kAtomDetail:
+        return AddCondition(attribute, ParseInt(text));
+    case kAtomKeyCode:
+        return AddCondition(attribute, g_keyNames ? g_keyNames(text) : 0);
+    case kAtomShift:
+    case kAtomCtrl:
+    case kAtomAlt:
+        return AddCondition(attribute, ParseBool(text) ? 1 : 0);
+    default:
+        return false;
+    }
+}
 
 void oxSetReactionRunner(oxReactionRunner runner) {
     g_runner = runner;
@@ -35,8 +108,25 @@ bool oxReactionElement::MatchConditions(const oxEvent* event) const {
     auto* ui = dynamic_cast<const oxUIEvent*>(event);
     auto* key = dynamic_cast<const oxKeyEvent*>(event);
     auto* mutation = dynamic_cast<const oxMutationEvent*>(event);
+    auto* mouse = dynamic_cast<const oxMouseEvent*>(event);
     for (const Condition& c : conditions_) {
         switch (c.attribute) {
+        case kAtomPart: {
+            auto* target = dynamic_cast<const oxBox*>(event->GetTarget());
+            if (!target || !target->GetOwner() || target->GetId() != oxAtom(c.value)) return false;
+            break;
+        }
+        case kAtomMessage: {
+            auto* command = dynamic_cast<const oxCommandEvent*>(event);
+            if (!command || command->message != oxAtom(c.value)) return false;
+            break;
+        }
+        case kAtomButton:
+            if (!mouse || mouse->button != c.value) return false;
+            break;
+        case kAtomDetail:
+            if (!mouse || mouse->detail != c.value) return false;
+            break;
         case kAtomKeyCode:
             if (!key || key->virtualKeyCode != uint16_t(c.value)) return false;
             break;
@@ -63,6 +153,7 @@ oxReactionElement* oxReactionElement::Clone() const {
     auto* copy = new (std::nothrow) oxReactionElement(type_);
     if (!copy) return nullptr;
     copy->action_ = action_;
+    copy->override_ = override_;
     for (const Condition& c : conditions_) {
         if (!copy->conditions_.PushBack(c)) {
             copy->Release();
@@ -139,26 +230,49 @@ oxReactionElement* oxBehaviorElement::FindMatch(oxAtom type, const oxEvent* even
     return nullptr;
 }
 
-void oxBehaviorElement::Dispatch(oxBox* box, oxEvent* event) {
-    if (!event || !g_runner) return;
+bool oxRunReactions(const NUBO::PtrVector<oxReactionElement*>& reactions, oxBox* box, oxEvent* event, bool* stopped) {
+    if (stopped) *stopped = false;
+    if (!box || !event || !g_runner) return false;
     oxAtom type = event->GetType();
+    // Handlers may add and remove reactions: the pass walks those present now, each held.
     NUBO::PtrVector<oxReactionElement*> held;
-    for (oxReactionElement* reaction : reactions_) {
+    for (oxReactionElement* reaction : reactions) {
         if (reaction->GetType() == type && !reaction->IsRemoved() && held.PushBack(reaction)) reaction->AddRef();
     }
-    if (held.size() == 0) return;
-    // The box's list may go with the box while handlers run: only the held reactions are touched
-    // until the box is known alive again.
+    if (held.size() == 0) return false;
+    ++g_nesting;
+    oxReactionRunner runner = g_runner;
+    bool consumed = false;
+    for (oxReactionElement* reaction : held) {
+        if (g_nesting > kMaxReactionNesting) break;
+        if (!reaction->MatchConditions(event)) continue;
+        if (!EnterVetoed(event)) {
+            runner(box, reaction->GetAction(), event);
+            event->AddFlags(kEventHandledByReaction);
+        }
+        if (event->GetFlags() & kEventStopped) {
+            consumed = true;
+            if (stopped) *stopped = true;
+            break;
+        }
+        consumed = reaction->IsOverride();
+    }
+    --g_nesting;
+    for (oxReactionElement* reaction : held)
+        reaction->Release();
+    return consumed;
+}
+
+bool oxBehaviorElement::Dispatch(oxBox* box, oxEvent* event) {
+    if (!box || !event || !g_runner) return false;
+    // The box's list may go with the box while handlers run: it is swept only when the box is
+    // known alive and still has it.
     box->AddRef();
     ++dispatching_;
-    oxReactionRunner runner = g_runner;
-    for (oxReactionElement* reaction : held) {
-        if (reaction->MatchConditions(event)) runner(box, reaction->GetAction(), event);
-    }
+    bool consumed = oxRunReactions(reactions_, box, event, nullptr);
     if (oxBehaviorElement* self = For(box, false); self == this) {
         if (--dispatching_ == 0) Sweep();
     }
-    for (oxReactionElement* reaction : held)
-        reaction->Release();
     box->Release();
+    return consumed;
 }

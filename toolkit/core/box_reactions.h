@@ -8,15 +8,20 @@
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/base/element.h"
 #include "toolkit/base/qualified_name.h"
 
 class oxBox;
 class oxEvent;
 
-class oxReactionElement {
+// Reactions nested deeper than this (a reaction whose action fires another, and so on) do not run:
+// reactions that trigger each other end there instead of exhausting the stack.
+inline constexpr int kMaxReactionNesting = 32;
+
+class oxReactionElement : public oxElement {
 public:
-    // The count starts at 1: the creator's.
-    explicit oxReactionElement(oxAtom type) : type_(type) {}
+    // The count starts at 1: the creator's. `inBehavior`: made inside a `behavior` element.
+    explicit oxReactionElement(oxAtom type, bool inBehavior = false);
     oxReactionElement(const oxReactionElement&) = delete;
     oxReactionElement& operator=(const oxReactionElement&) = delete;
 
@@ -25,11 +30,23 @@ public:
         if (--refCount_ == 0) delete this;
     }
 
-    // "keyCode" takes a virtual-key code, "ctrl", "alt" and "shift" 1 or 0, "attributeName" an
-    // attribute's atom; the caller converts markup or script text. False when memory ran out.
+    // `event`, `action` and `override`; the condition attributes add conditions; any other
+    // attribute (`id` among them) is ignored. Always 0.
+    int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
+    // A key reaction without a modifier condition fires only with that modifier up.
+    void EndElement() override;
+
+    // "keyCode" takes a virtual-key code, "ctrl", "alt" and "shift" 1 or 0, "attributeName",
+    // "part" and "message" an atom, "button" and "detail" a number; the caller converts script
+    // text. False when memory ran out.
     bool AddCondition(oxAtom attribute, int32_t value);
+    // Converts the markup text of a condition attribute and adds the condition; false for an
+    // attribute that names no condition or a null text.
+    bool AddConditionText(oxAtom attribute, const WCHAR* text);
     // True when every condition accepts the event.
     bool MatchConditions(const oxEvent* event) const;
+    bool IsOverride() const { return override_; }
+    bool IsInBehavior() const { return inBehavior_; }
 
     oxAtom GetType() const { return type_; }
     const oxQualifiedName& GetAction() const { return action_; }
@@ -45,13 +62,16 @@ private:
         oxAtom attribute;
         int32_t value;
     };
-    ~oxReactionElement() = default;
+    ~oxReactionElement() override = default;
+    bool HasCondition(oxAtom attribute) const;
 
     oxAtom type_;
     NUBO::PtrVector<Condition> conditions_;
     oxQualifiedName action_;
     uint16_t refCount_ = 1;
     bool removed_ = false;
+    bool inBehavior_ = false;
+    bool override_ = false;
 };
 
 class oxBehaviorElement {
@@ -73,8 +93,9 @@ public:
     oxReactionElement* FindMatch(oxAtom type, const oxEvent* event) const;
     int GetCount() const { return int(reactions_.size()); }
     oxReactionElement* GetAt(int index) const { return reactions_[size_t(index)]; }
-    // Runs the reactions of the event's type for `box` through the installed runner.
-    void Dispatch(oxBox* box, oxEvent* event);
+    // Runs the reactions of the event's type for `box` through the installed runner. True when a
+    // reaction consumed the event: it stopped it, or the last one that ran overrides.
+    bool Dispatch(oxBox* box, oxEvent* event);
 
 private:
     oxBehaviorElement() = default;
@@ -85,7 +106,15 @@ private:
     int dispatching_ = 0;
 };
 
+// Runs the reactions of the list that answer the event, in order, for `box`, each held for the
+// pass. True when one consumed the event; `stopped` (may be null) tells whether it was stopped.
+bool oxRunReactions(const NUBO::PtrVector<oxReactionElement*>& reactions, oxBox* box, oxEvent* event, bool* stopped);
+
 // Who runs a reaction's action with the event; the script API installs it. Null runs nothing.
 using oxReactionRunner = void (*)(oxBox* box, const oxQualifiedName& action, oxEvent* event);
 void oxSetReactionRunner(oxReactionRunner runner);
 oxReactionRunner oxGetReactionRunner();
+
+// Reads a key name of markup ("ENTER", "F5", "Q") as its virtual-key code; the scene installs it.
+using oxKeyNameReader = uint16_t (*)(const WCHAR* name);
+void oxSetKeyNameReader(oxKeyNameReader reader);

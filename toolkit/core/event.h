@@ -13,6 +13,7 @@ constexpr uint16_t kEventBubbles = 0x1;
 constexpr uint16_t kEventPropagating = 0x2;
 constexpr uint16_t kEventDefaultPrevented = 0x4;
 constexpr uint16_t kEventToScene = 0x8;
+constexpr uint16_t kEventHandledByReaction = 0x10;
 constexpr uint16_t kEventUser = 0x40; // made by a script, owned by its script object
 constexpr uint16_t kEventStopped = 0x80;
 

@@ -4,6 +4,8 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/base/uri.h"
+#include "toolkit/core/style_rule_maps.h"
+#include "toolkit/scene/behavior_resource.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/brush_element.h"
@@ -16,7 +18,6 @@
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_element.h"
-#include "toolkit/core/style_rule_maps.h"
 
 using NUBO::TWString;
 
@@ -117,6 +118,9 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         } else {
             oxBindableElement* made = nullptr;
             switch (tag) {
+            case kAtomBehavior:
+                made = new (std::nothrow) oxBehaviorResource(this);
+                break;
             case kAtomBitmap:
                 made = new (std::nothrow) oxBitmapElement(tag, this);
                 break;

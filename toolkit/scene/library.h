@@ -42,6 +42,12 @@ public:
     virtual void ForgetLibraryObject(oxLibrary* library) = 0;
     // A file that a resource names could not be opened: the listeners hear of it.
     virtual void ReportFileNotFound(const WCHAR*) {}
+    // A resource was refused (an inheritance ring): the listeners hear the text.
+    virtual void ReportResourceError(const WCHAR*) {}
+    // The resource that "#id" names among the active themes, or null.
+    virtual oxElement* FindThemeResource(const WCHAR*) { return nullptr; }
+    // A resource element is going away: forget its script wrapper.
+    virtual void ForgetResourceObject(oxElement*) {}
 
 protected:
     ~oxLibraryRuntime() = default;
@@ -95,6 +101,9 @@ public:
     oxElement* FindResource(const oxUri& uri, oxAtom tag = 0);
     oxElement* FindResourceByUri(const WCHAR* text, oxAtom tag = 0) override;
     oxElement* FindResourceWithLibrary(const WCHAR* text, NUBO::TWString* definingUri) override;
+    oxElement* FindThemeResource(const WCHAR* fragment) override {
+        return runtime_ ? runtime_->FindThemeResource(fragment) : nullptr;
+    }
     // Hands the style elements of this library's imports (each library once, imports first) and then
     // its own to the scene's rule maps.
     void ApplyStyleElements(oxStyleRuleMaps* maps, NUBO::PtrVector<oxLibrary*>* visited, int flag);

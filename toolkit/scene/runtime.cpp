@@ -10,15 +10,18 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "runtime/stream.h"
+#include "toolkit/base/error_report.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_factory.h"
-#include "toolkit/base/error_report.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/key_names.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scene/theme_element.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -70,8 +73,10 @@ bool oxRuntime::Init() {
     ownLoader_ = new (std::nothrow) oxMarkupLoader();
     errorReporter_ = new (std::nothrow) oxScriptErrorReporter(this);
     contextManager_ = new (std::nothrow) oxScriptContextManager(this);
+    if (!themes_) themes_ = new (std::nothrow) oxThemesElement(this);
+    oxSetKeyNameReader(VirtualKeyFromName);
     if (!frameInput_ && g_sceneInputMaker) frameInput_ = g_sceneInputMaker();
-    return cache_ && ownLoader_ && errorReporter_ && contextManager_;
+    return cache_ && ownLoader_ && errorReporter_ && contextManager_ && themes_;
 }
 
 int32_t oxRuntime::InitStateAttributes() {
@@ -81,6 +86,9 @@ int32_t oxRuntime::InitStateAttributes() {
 }
 
 void oxRuntime::Shutdown() {
+    if (cache_) cache_->ForgetThemeManagerObject();
+    delete themes_;
+    themes_ = nullptr;
     CloseAllScenes();
     delete frameInput_;
     frameInput_ = nullptr;
@@ -291,4 +299,53 @@ oxBox* oxRuntime::CreateBox(oxAtom kind, oxAtom, oxAtom tag) {
 void oxRuntime::EnsureGadgets(oxLibrary*) {
     // The gadgets library is imported only when the setting "weftlyImportGadgets" is on; the
     // toolkit's settings source holds no values, so it is always off and nothing is imported.
+}
+
+oxElement* oxRuntime::GetThemesElement() {
+    return themes_;
+}
+
+oxElement* oxRuntime::FindThemeResource(const WCHAR* fragment) {
+    return themes_ ? themes_->FindResource(fragment, 0) : nullptr;
+}
+
+void oxRuntime::BeginUpdateAll() {
+    for (oxScene* scene : scenes_)
+        scene->BeginUpdate();
+}
+
+void oxRuntime::EndUpdateAll() {
+    // A scene's relayout may run handlers that close scenes: walk a held copy.
+    std::vector<RefPtr<oxScene>> held;
+    for (oxScene* scene : scenes_)
+        held.push_back(RefPtr<oxScene>::ref(scene));
+    for (auto& scene : held)
+        scene->EndUpdate();
+}
+
+oxLibrary* oxRuntime::ReplaceLibrary(oxLibrary* old, const WCHAR* uri, oxScene* scene) {
+    oxLibrary* library = LoadLibrary(uri);
+    if (!library || !old || library == old) return library;
+    // The old library may go with its last import: keep its URI.
+    NUBO::TWString oldUri = old->GetUri();
+    if (scene) {
+        scene->BeginUpdate();
+        scene->ReplaceImport(oldUri.GetString(), library);
+        scene->EndUpdate();
+        return library;
+    }
+    BeginUpdateAll();
+    for (oxScene* open : scenes_)
+        open->ReplaceImport(oldUri.GetString(), library);
+    EndUpdateAll();
+    return library;
+}
+
+void oxRuntime::ReportResourceError(const WCHAR* text) {
+    oxErrorReport report(int32_t(0x80000001u), text); // the code of a refused element
+    Notify(oxRuntimeEvent(kRuntimeLoadingError, &report, nullptr));
+}
+
+void oxRuntime::ForgetResourceObject(oxElement* element) {
+    if (cache_) cache_->ForgetResourceObject(element);
 }

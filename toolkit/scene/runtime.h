@@ -23,6 +23,7 @@ class oxScriptContext;
 class oxScriptContextManager;
 class oxScriptObjectCache;
 class oxSceneInput;
+class oxThemesElement;
 struct oxSceneScript;
 namespace NUBO {
 class XObject;
@@ -98,7 +99,17 @@ public:
     oxLibrary* FindLibrary(const WCHAR* uri) override;
     // True when the library was dropped; false while others still hold it.
     bool UnloadLibrary(const WCHAR* uri);
-    oxElement* GetThemesElement() override { return nullptr; } // FIXME: the themes element comes with themes.
+    oxElement* GetThemesElement() override;
+    oxThemesElement* GetThemes() const { return themes_; }
+    oxElement* FindThemeResource(const WCHAR* fragment) override;
+    // Puts the library of `uri` in the place of `old` in `scene`, or in every open scene when null;
+    // the new library, or null when it cannot be loaded.
+    oxLibrary* ReplaceLibrary(oxLibrary* old, const WCHAR* uri, oxScene* scene);
+    // Blocks, and then restyles and relays, every open scene around a change of libraries.
+    void BeginUpdateAll();
+    void EndUpdateAll();
+    void ReportResourceError(const WCHAR* text) override;
+    void ForgetResourceObject(oxElement* element) override;
     void LoadInto(const WCHAR* uri, oxLibrary* library) override;
     void ForgetLibraryObject(oxLibrary* library) override;
 
@@ -196,6 +207,7 @@ private:
     oxScriptContextManager* contextManager_ = nullptr;
     bool debugOutput_ = true;
     oxScriptErrorReporter* errorReporter_ = nullptr;
+    oxThemesElement* themes_ = nullptr; // owned
     NUBO::oxIdHashMap<uint32_t> stateAttributes_;
     NUBO::TWString baseUri_;
     oxAtom defaultDirection_ = kAtomNone;

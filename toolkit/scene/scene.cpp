@@ -5,10 +5,13 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/animation_scheduler.h"
+#include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
@@ -86,6 +89,21 @@ bool ReadParam(XObject* params, const WCHAR* underscored, XVariant* out) {
 
 } // namespace
 
+// The `instance` tag at the top of a scene: its box becomes the root.
+class oxScene::RootInstance : public oxInstanceElement {
+public:
+    explicit RootInstance(oxScene* scene) : oxInstanceElement(scene, nullptr), owner_(scene) {}
+
+protected:
+    void AdoptAsRoot(oxBox* box) override {
+        if (owner_->root_) owner_->root_->Release(); // a later box replaces the root
+        owner_->root_ = box;
+    }
+
+private:
+    oxScene* owner_;
+};
+
 oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t embedded, int32_t windowSubFlag)
     : oxLibrary(0, uri, runtime), runtime_(runtime), embedded_(embedded), windowSubFlag_(windowSubFlag) {
     // The scene reads its window's params itself; scripts see them through the Scene object's view.
@@ -99,6 +117,8 @@ oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t 
 }
 
 oxScene::~oxScene() {
+    for (auto it = themeAliases_.begin(); it != themeAliases_.end(); it = themeAliases_.Erase(it))
+        it->value->Release();
     for (oxScriptElement* open : openScripts_) {
         open->DetachScene();
         delete open;
@@ -207,8 +227,11 @@ int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         *out = this;
         return 0;
     }
-    // FIXME: "instance" elements at the top level come with gadget instances.
-    if (ns == kAtomBoxNamespace) return kElementNotHandled;
+    if (ns == kAtomBoxNamespace) {
+        // An instance at the top level makes the root box.
+        *out = new (std::nothrow) RootInstance(this);
+        return *out ? 0 : kElementNotHandled;
+    }
     return oxLibrary::CreateChildElement(ns, tag, out);
 }
 
@@ -389,9 +412,28 @@ void oxScene::ReadWindowParams() {
     if (eq <= 0 || eq + 1 >= text.GetLength()) return;
     TWString alias(text.GetString(), eq);
     TWString uri(text.GetString() + eq + 1);
-    // FIXME: the alias names a theme library once themes exist.
-    (void)alias;
-    (void)uri;
+    SetThemeForAlias(alias.GetString(), uri.GetString());
+}
+
+oxLibrary* oxScene::SetThemeForAlias(const WCHAR* alias, const WCHAR* uri) {
+    if (!alias || !uri || !runtime_) return nullptr;
+    TWString resolved(uri);
+    if (!oxUri::HasScheme(uri)) ResolveUriToPath(uri, GetBase().GetString(), resolved);
+    oxLibrary* library = themeAliases_.Lookup(alias);
+    if (library) {
+        if (library->GetUri().Compare(resolved.GetString()) != 0)
+            library = runtime_->ReplaceLibrary(library, resolved.GetString(), this);
+    } else {
+        BeginUpdate();
+        library = ImportLibrary(resolved.GetString());
+        EndUpdate();
+    }
+    if (!library) return nullptr;
+    library->AddRef();
+    oxLibrary*& slot = themeAliases_.GetOrInsert(alias);
+    if (slot) slot->Release();
+    slot = library;
+    return library;
 }
 
 void oxScene::ConstructTree() {
@@ -649,8 +691,8 @@ oxBox* oxScene::GetBoxById(oxAtom id, bool expand) {
             return b;
         }
     }
-    // FIXME: content pending under a collapsed placeholder is expanded here once recorded markup
-    // exists.
+    // FIXME: content pending under a collapsed placeholder is replayed (oxMarkupNode::Instantiate)
+    // here once the collapsed container box exists.
     (void)expand;
     return nullptr;
 }
@@ -878,6 +920,8 @@ void oxScene::BeginUpdate() {
 }
 
 void oxScene::EndUpdate() {
+    // Only an attached scene dropped its rules in BeginUpdate; one still opening registers them then.
+    if (!(state_ & kAttached)) return;
     ApplyImportedLibrary();
     if (root_) root_->RestyleTree();
     QueueLayout(root_);

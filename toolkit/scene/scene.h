@@ -13,8 +13,8 @@
 #include "runtime/string_map.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/scene/library.h"
 #include "toolkit/core/style_rule_maps.h"
+#include "toolkit/scene/library.h"
 
 class oxBox;
 struct oxRect;
@@ -141,6 +141,9 @@ public:
     // Registers the style rules of the library chain (imports first, each library once).
     void ApplyImportedLibrary();
     oxBoxStyle* GetSubStyle(oxBox* box, oxAtom atom) override;
+    // Imports the library of `uri` under `alias`, or puts it in the place of the alias's library;
+    // the library, or null when none results.
+    oxLibrary* SetThemeForAlias(const WCHAR* alias, const WCHAR* uri);
 
     // Layout and painting.
     void QueueLayout(oxBox* box);
@@ -225,6 +228,7 @@ public:
     void SetInputState(oxSceneInputState* state);
 
 private:
+    class RootInstance;
     struct Handler {
         oxAtom type;
         oxSceneEventListener* listener; // one reference
@@ -280,7 +284,7 @@ private:
     int32_t embedded_;
     int32_t windowSubFlag_;
     oxScene* activeDialog_ = nullptr;
-    NUBO::XObject* listener_ = nullptr; // one reference
+    NUBO::XObject* listener_ = nullptr;    // one reference
     NUBO::XObject* sceneObject_ = nullptr; // one reference
     int openState_ = 0;                 // 0 new, 1 opening, 2 open
     bool loading_ = true;               // until Open: the markup is read under the scene
@@ -296,5 +300,6 @@ private:
     oxSceneWindow* window_ = nullptr;               // owned
     oxSceneInputState* inputState_ = nullptr;       // owned
     oxChangeListener* scrollbarListener_ = nullptr; // one reference
+    NUBO::oxStringMap<oxLibrary*> themeAliases_;    // alias -> library, one reference each
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
 };

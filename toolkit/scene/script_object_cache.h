@@ -70,6 +70,8 @@ public:
     virtual NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) = 0;
     virtual void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) = 0;
     virtual int GetThemeManagerObject(NUBO::XObject** out) = 0;
+    // The themes element is going: the ThemeManager object lets go of it.
+    virtual void ForgetThemeManagerObject() {}
 
     // The runtime shuts down: every object is detached and let go.
     virtual void Clear() = 0;

@@ -17,9 +17,9 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: these classes get their members with the box kind, command, resource, data and theme
-// script classes; until then scripts can hold, compare and test them. Box and the event classes
-// have theirs (box_members.cpp, event_classes.cpp).
+// FIXME: these classes get their members with the box kind, command, resource and data script
+// classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
+// classes have theirs (box_members.cpp, event_classes.cpp, theme_classes.cpp).
 XClassDescriptor TextBox = {"TextBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor ControlBox = {"ControlBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
@@ -41,9 +41,6 @@ XClassDescriptor ImageElement = {"ImageElement", 1, kNoMembers, &Resource, 0, {}
 XClassDescriptor Gadget = {"Gadget", 1, kNoMembers, &Resource, 0, {}};
 XClassDescriptor Selection = {"Selection", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor DataBinding = {"DataBinding", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Theme = {"Theme", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor ThemeManager = {"ThemeManager", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Factory = {"Factory", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-
 
 } // namespace wrapper_class

@@ -19,6 +19,8 @@ public:
     void* GetNative() const { return native_; }
     // The native object is going: the wrapper lets go of it.
     virtual void Detach() { native_ = nullptr; }
+    // A wrapper made before its native object existed takes it.
+    void Attach(void* native) { native_ = native; }
     // Boxes and user events are not held by the cache: their wrappers erase their own entry when
     // they go.
     void SetOwningCache(oxScriptWrapperCache* cache) { cache_ = cache; }

@@ -8,11 +8,11 @@
 #include "runtime/script_array.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/stream.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/script_rect.h"
-#include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
@@ -170,11 +170,10 @@ int32_t ImportLibrary(Scene* self, XArgList* args, XVariant* out) {
     TWString uri = ArgText(args, 0);
     if (!scene || uri.IsEmpty()) return 0;
     if (!oxUri::HasScheme(uri.GetString())) ResolveUriToPath(uri.GetString(), scene->GetBase().GetString(), uri);
-    oxLibrary* library = scene->ImportLibrary(uri.GetString());
-    if (!library) return 0;
-    // The rule maps are built again with the new library's styles, and the boxes restyled by them.
     scene->BeginUpdate();
+    oxLibrary* library = scene->ImportLibrary(uri.GetString());
     scene->EndUpdate();
+    if (!library) return 0;
     XObject* object = nullptr;
     if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetLibraryObject(library, &object);
     PutObject(out, object);
@@ -421,16 +420,33 @@ int32_t OpenSheetDialog(Scene* self, XArgList* args, XVariant*) {
     return OpenBuiltInSheetDialog(self, params.get()) ? 0 : NUBO::XR_FAIL;
 }
 
-int32_t ReplaceLibrary(Scene* self, XArgList*, XVariant*) {
-    if (!RuntimeOf(self->GetScene())) return NUBO::XR_FAIL;
-    // FIXME: the new library takes the old one's place in this scene once libraries can be
-    // replaced; nothing changes until then.
+TWString ResolvedAgainstScene(oxScene* scene, TWString uri) {
+    if (!uri.IsEmpty() && !oxUri::HasScheme(uri.GetString()))
+        ResolveUriToPath(uri.GetString(), scene->GetBase().GetString(), uri);
+    return uri;
+}
+
+int32_t ReplaceLibrary(Scene* self, XArgList* args, XVariant*) {
+    oxScene* scene = self->GetScene();
+    oxRuntime* runtime = RuntimeOf(scene);
+    if (!runtime) return NUBO::XR_FAIL;
+    TWString oldUri = ResolvedAgainstScene(scene, ArgText(args, 0));
+    TWString newUri = ResolvedAgainstScene(scene, ArgText(args, 1));
+    oxLibrary* old = oldUri.IsEmpty() ? nullptr : scene->FindLibrary(oldUri.GetString(), false);
+    if (old && !newUri.IsEmpty()) runtime->ReplaceLibrary(old, newUri.GetString(), scene);
     return 0;
 }
 
-int32_t SetThemeForAlias(Scene*, XArgList*, XVariant*) {
-    // FIXME: maps the alias to the theme library once themes exist; no library results until then.
-    return NUBO::XR_FAIL;
+int32_t SetThemeForAlias(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString alias = ArgText(args, 0);
+    TWString uri = ArgText(args, 1);
+    oxLibrary* library = scene ? scene->SetThemeForAlias(alias.GetString(), uri.GetString()) : nullptr;
+    if (!library) return NUBO::XR_FAIL;
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(scene)) cache->GetLibraryObject(library, &object);
+    PutObject(out, object);
+    return 0;
 }
 
 int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
@@ -439,8 +455,8 @@ int32_t RemoveLibrary(Scene* self, XArgList* args, XVariant*) {
     TWString uri = ArgText(args, 0);
     oxRuntime* runtime = RuntimeOf(scene);
     if (oxLibrary* library = runtime ? runtime->FindLibrary(uri.GetString()) : nullptr) {
-        scene->RemoveImport(library, true);
         scene->BeginUpdate();
+        scene->RemoveImport(library, true);
         scene->EndUpdate();
     }
     return 0;

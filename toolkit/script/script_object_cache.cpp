@@ -3,14 +3,15 @@
 #include <new>
 
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_reactions.h"
 #include "toolkit/core/event.h"
 #include "toolkit/scene/library.h"
-#include "toolkit/core/box_reactions.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/theme_classes.h"
 
 using NUBO::XClassDescriptor;
 using NUBO::XObject;
@@ -170,8 +171,13 @@ int oxScriptWrapperCache::GetKept(Map map, const void* native, XClassDescriptor*
     if (!native) return 0;
     oxNativeWrapper* object = maps_[map].Lookup(native);
     if (!object) {
-        object = map == kScenes ? new (std::nothrow) Scene(static_cast<oxScene*>(const_cast<void*>(native)))
-                                : new (std::nothrow) oxNativeWrapper(descriptor, const_cast<void*>(native));
+        void* held = const_cast<void*>(native);
+        if (map == kScenes)
+            object = new (std::nothrow) Scene(static_cast<oxScene*>(held));
+        else if (map == kThemes)
+            object = new (std::nothrow) oxThemeObject(held); // it keeps a walk over the libraries
+        else
+            object = new (std::nothrow) oxNativeWrapper(descriptor, held);
         if (!object) return 0;
         object->AddRef(); // the map's
         maps_[map].Insert(native, object);
@@ -339,6 +345,10 @@ void oxScriptWrapperCache::LeaveEventHandler(XObject* object, XObject* previous)
         object->Release();
     }
     SetCurrentEventObject(previous);
+}
+
+void oxScriptWrapperCache::ForgetThemeManagerObject() {
+    if (themeManager_) themeManager_->Detach();
 }
 
 int oxScriptWrapperCache::GetThemeManagerObject(XObject** out) {

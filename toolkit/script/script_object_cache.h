@@ -50,6 +50,7 @@ public:
     int GetKeyGroupObject(oxElement* group, NUBO::XObject** out) override;
     void ForgetKeyGroupObject(oxElement* group) override;
     int GetThemeObject(oxElement* theme, NUBO::XObject** out) override;
+    void ForgetThemeManagerObject() override;
     void ForgetThemeObject(oxElement* theme) override;
     int GetDataBindingObject(oxElement* binding, NUBO::XObject** out) override;
     void ForgetDataBindingObject(oxElement* binding) override;

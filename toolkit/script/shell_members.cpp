@@ -210,10 +210,13 @@ int32_t CloseAllPopups(Shell*, XArgList*, XVariant*) {
     return 0;
 }
 
-int32_t ReplaceLibrary(Shell* self, XArgList*, XVariant*) {
-    if (!self->GetRuntime()) return NUBO::XR_FAIL;
-    // FIXME: every open scene puts the new library in place of the old once libraries can be
-    // replaced; nothing changes until then.
+int32_t ReplaceLibrary(Shell* self, XArgList* args, XVariant*) {
+    oxRuntime* runtime = self->GetRuntime();
+    if (!runtime) return NUBO::XR_FAIL;
+    TWString oldUri = ArgText(args, 0);
+    TWString newUri = ArgText(args, 1);
+    oxLibrary* old = oldUri.IsEmpty() ? nullptr : runtime->FindLibrary(oldUri.GetString());
+    if (old && !newUri.IsEmpty()) runtime->ReplaceLibrary(old, newUri.GetString(), nullptr);
     return 0;
 }
 
@@ -287,9 +290,16 @@ int32_t SetReportScriptErrors(Shell* self, const VARIANT& value) {
     return 0;
 }
 
-int32_t GetThemeManager(Shell* self, XVariant*) {
-    if (!self->GetRuntime()) return NUBO::XR_FAIL;
-    // FIXME: the ThemeManager object answers once the runtime has a themes element.
+int32_t GetThemeManager(Shell* self, XVariant* out) {
+    oxRuntime* runtime = self->GetRuntime();
+    if (!runtime) return NUBO::XR_FAIL;
+    XObject* object = nullptr;
+    if (runtime->GetThemesElement() && runtime->GetScriptObjectCache())
+        runtime->GetScriptObjectCache()->GetThemeManagerObject(&object);
+    // The cache makes the object without knowing the runtime: it gets the themes element here.
+    if (auto* manager = static_cast<oxNativeWrapper*>(object); manager && !manager->GetNative())
+        manager->Attach(runtime->GetThemesElement());
+    PutObject(out, object);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/crt/wide.h"
+#include "toolkit/base/list_text.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_library.h"
 #include "toolkit/style/style_parser.h"
@@ -122,26 +123,12 @@ const std::vector<oxStyleElement*>& oxStyleElement::GetInherited() {
     inherited_.clear();
     if (inheritsText_.IsEmpty() || !library_) return inherited_;
     // A comma-separated list of style names: ids in the library, or full resource references.
-    const WCHAR* text = inheritsText_.GetString();
-    const WCHAR* end = text + inheritsText_.GetLength();
-    for (const WCHAR* at = text; at < end;) {
-        const WCHAR* comma = at;
-        while (comma < end && *comma != u',')
-            ++comma;
-        const WCHAR* from = at;
-        const WCHAR* to = comma;
-        while (from < to && iswspace(*from))
-            ++from;
-        while (to > from && iswspace(to[-1]))
-            --to;
-        if (to > from) {
-            NUBO::TWString name(from, int(to - from));
-            oxElement* found = wcschr(name.GetString(), u'#')
-                                   ? library_->FindResourceByUri(name.GetString(), kAtomStyle)
-                                   : library_->FindResourceById(oxAtoms::Intern(name.GetString()), kAtomStyle);
-            if (auto* style = dynamic_cast<oxStyleElement*>(found)) inherited_.push_back(style);
-        }
-        at = comma + 1;
+    for (const NUBO::TWString& name : SplitListText(inheritsText_.GetString(), inheritsText_.GetLength())) {
+        if (name.IsEmpty()) continue;
+        oxElement* found = wcschr(name.GetString(), u'#')
+                               ? library_->FindResourceByUri(name.GetString(), kAtomStyle)
+                               : library_->FindResourceById(oxAtoms::Intern(name.GetString()), kAtomStyle);
+        if (auto* style = dynamic_cast<oxStyleElement*>(found)) inherited_.push_back(style);
     }
     return inherited_;
 }

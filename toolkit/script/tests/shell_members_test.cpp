@@ -94,7 +94,7 @@ TEST_F(ShellMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"shell.factory === shell.factory", "boolean:false"},
         {"shell.reportScriptErrors", "boolean:false"},
         {"(shell.reportScriptErrors = true, shell.reportScriptErrors)", "boolean:true"},
-        {"shell.themeManager", "null"},
+        {"shell.themeManager === shell.themeManager", "boolean:true"},
         {"shell.defaultToolkit", "string:box://weftlyToolkit"},
         {"(shell.defaultToolkit = '', shell.defaultToolkit)", "string:box://weftlyToolkit"},
         {"(shell.defaultToolkit = 'box://otherToolkit', shell.defaultToolkit)", "string:box://otherToolkit"},
@@ -182,6 +182,50 @@ TEST_F(ShellMembersTest, ALenientShellAnswersNothingInsteadOfFailing) {
     lenient->Release();
     EXPECT_NE(runtime(), nullptr) << "the runtime is not the lenient Shell's to shut down";
     EXPECT_EQ(Call(scene, "shell.sceneCount"), "number:1");
+}
+
+} // namespace
+} // namespace script_api_test
+
+namespace script_api_test {
+namespace {
+
+TEST_F(ShellMembersTest, ScriptsMakeSwitchAndDeleteThemes) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"(tm = shell.themeManager, tm.themeCount)", "number:0"},
+        {"tm.activeTheme", "number:0"},
+        {"probe.className(night = tm.createTheme('night'))", "string:Theme"},
+        {"tm.createTheme('night')", "null"},
+        {"tm.createTheme('')", "null"},
+        {"tm.createTheme()", kBadParamCount},
+        {"(day = tm.createTheme('day'), tm.themeCount)", "number:2"},
+        {"tm.getThemeAt(1) === day", "boolean:true"},
+        {"tm.getThemeAt(2)", "null"},
+        {"tm.getThemeAt(-1)", "null"},
+        {"tm.getThemeById('night') === night", "boolean:true"},
+        {"night.id", "string:night"},
+        {"night.nextLibrary", "undefined"},
+        {"(night.addLibrary('a.box'), night.addLibrary('b.box'), night.addLibrary('a.box'), night.libraryCount)",
+         "number:2"},
+        {"[night.nextLibrary, night.nextLibrary, night.nextLibrary].join('|').replace(/[^|]*[\\\\/]/g, '')",
+         "string:a.box|b.box|"},
+        {"(night.removeLibrary('a.box'), night.libraryCount)", "number:1"},
+        {"(night.setAttribute('tone', 'deep'), night.getAttribute('tone'))", "string:deep"},
+        {"night.getAttribute('none')", "string:"},
+        {"(night.persists = true, night.persists)", "boolean:true"},
+        {"(tm.activeTheme = 'night', tm.activeTheme)", "string:night"},
+        {"night.active", "boolean:true"},
+        {"(tm.activeTheme = 'day', night.active + ' ' + day.active)", "string:false true"},
+        {"(tm.deleteTheme('day'), tm.themeCount)", "number:2"},
+        {"(tm.activeTheme = null, tm.activeTheme)", "number:0"},
+        {"(tm.deleteTheme('day'), tm.themeCount)", "number:1"},
+        {"(day.active = true, day.active)", kFail},
+        {"(night.active = true, tm.activeTheme)", "string:night"},
+        {"(night.active = false, tm.activeTheme)", "number:0"},
+    };
+    ASSERT_TRUE(Run(scene, "var tm, night, day;"));
+    for (const auto& c : cases)
+        EXPECT_EQ(Call(scene, c.first), c.second) << c.first;
 }
 
 } // namespace
