@@ -13,6 +13,7 @@
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/text_box.h"
+#include "toolkit/widgets/window_box.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ void StartServices() {
     oxBoxPainter::InstallPaintServices();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxRegisterWindowBoxKind();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();

@@ -1,0 +1,79 @@
+// A scene whose root is a window box gives its window the box's title, hands the window's
+// properties to the frame once the window exists, and closes on the `closed` attribute.
+#include "toolkit/widgets/window_box.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "platform/backend/headless.h"
+#include "platform/shell/task_bar.h"
+#include "platform/win/window.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/script/application.h"
+#include "toolkit/script/shell.h"
+#include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/widgets/scene_frame.h"
+
+namespace {
+
+class WindowBoxTest : public WindowedAppTest {
+protected:
+    oxScene* OpenWindow(const char* attributes) {
+        written.push_back("window_box_test.box");
+        std::ofstream(resources / "window_box_test.box")
+            << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" )" << attributes << "/>";
+        oxRuntime* runtime = app->GetShell()->GetRuntime();
+        oxScene* scene = runtime->OpenSceneSimple(u"window_box_test.box", nullptr, nullptr, nullptr, nullptr, false);
+        platform::headless::RunUntilIdle();
+        return scene;
+    }
+    static std::u16string WindowText(oxScene* scene) {
+        auto* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
+        WCHAR text[64] = {};
+        if (window && window->GetFrame()->GetWindow()) GetWindowTextW(window->GetFrame()->GetWindow(), text, 64);
+        return text;
+    }
+};
+
+TEST_F(WindowBoxTest, TheWindowTakesTheTitleAndFollowsItsChanges) {
+    oxScene* scene = OpenWindow(R"(title="Inbox")");
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr) << "the window tag makes a window box";
+    EXPECT_EQ(WindowText(scene), u"Inbox");
+    box->SetAttribute(kAtomTitle, u"Sent", true, false);
+    EXPECT_EQ(WindowText(scene), u"Sent");
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomTitle)), u"Sent");
+}
+
+TEST_F(WindowBoxTest, AttributesParseToTheirFieldsAndReadBack) {
+    oxScene* scene = OpenWindow(R"(dockAffinity="MONITOR" maximizable="false" snapToOffset="1 2 3 4")");
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomDockAffinity)), u"monitor");
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomMaximizable)), u"false");
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomTitle)), u"") << "an unset title reads as empty text";
+    EXPECT_EQ(box->GetSnapToOffset().x, 4);
+    EXPECT_EQ(box->GetSnapToOffset().y, 1);
+    box->SetAttribute(kAtomDockAffinity, u"screen", true, false);
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomDockAffinity)), u"desktop");
+    box->SetAttribute(kAtomDock, u"bottom", true, false);
+    EXPECT_EQ(std::u16string(box->GetAttribute(kAtomDock)), u"bottom");
+    EXPECT_FALSE(box->FitOnScreen()) << "a docked window is never moved";
+}
+
+TEST_F(WindowBoxTest, TheClosedAttributeClosesTheSceneWhateverItsText) {
+    oxScene* scene = OpenWindow("");
+    ASSERT_NE(scene, nullptr);
+    HWND window = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+    ASSERT_TRUE(IsWindow(window));
+    scene->GetRootBox()->SetAttribute(kAtomClosed, u"false", true, false);
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(IsWindow(window));
+}
+
+} // namespace
