@@ -9,6 +9,7 @@
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/native_menu.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -39,7 +40,19 @@ oxWindowBox::oxWindowBox(oxAtom tag) : oxBox(tag), dockAffinity_(kAtomDesktop) {
     SetHasFrame(true);
 }
 
-oxWindowBox::~oxWindowBox() = default;
+oxWindowBox::~oxWindowBox() {
+    if (menu_) menu_->Release();
+}
+
+bool oxWindowBox::SetMenu(oxNativeMenu* menu) {
+    oxWindowFrame* frame = GetWindowFrame();
+    if (menu == menu_ || !frame || !menu) return false;
+    if (!frame->SetMenuBar(menu->GetHandle())) return false;
+    menu->AddRef();
+    if (menu_) menu_->Release();
+    menu_ = menu;
+    return true;
+}
 
 oxScene* oxWindowBox::SceneOf() const {
     return dynamic_cast<oxScene*>(GetScene());

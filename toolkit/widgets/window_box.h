@@ -9,6 +9,8 @@
 #include "toolkit/core/box.h"
 #include "toolkit/widgets/top_level_frame.h"
 
+class oxNativeMenu;
+
 class oxScene;
 
 class oxWindowBox : public oxBox, public oxWindowBoxInfo {
@@ -32,6 +34,7 @@ public:
     bool IsAlwaysOnTop() override { return alwaysOnTop_; }
     int32_t GetDockSide() override { return dockSide_; }
     void SetDockSide(int32_t side) override { dockSide_ = side; }
+    // Menus are installed from script; markup menu resources are not read yet.
     bool RefreshMenu() override { return false; }
     void Relayout() override;
 
@@ -53,6 +56,10 @@ public:
     // Asks the scene to close; its listeners may refuse.
     void Close();
     void BringToFront();
+    // Installs the menu as the window's soft-key menu bar; true when installed. Nothing without a
+    // window or when it is the current menu already.
+    bool SetMenu(oxNativeMenu* menu);
+    oxNativeMenu* GetMenu() const { return menu_; }
     // Moves a window that crosses the work area's edges flush with them; true when it moved.
     bool FitOnScreen();
 
@@ -99,6 +106,7 @@ private:
     oxRect snapToOffset_{};
     bool realised_ = false;
     oxAtom dir_ = 0;
+    oxNativeMenu* menu_ = nullptr;
 };
 
 // Makes the box factory build window boxes for the `window` kind; the application calls it once

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "platform/backend/headless.h"
+#include "platform/backend/headless_input.h"
+#include "platform/shell/menu_bar.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/window.h"
 #include "toolkit/scene/runtime.h"
@@ -15,9 +17,11 @@
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/widgets/native_menu.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
+
 
 class WindowBoxTest : public WindowedAppTest {
 protected:
@@ -74,6 +78,44 @@ TEST_F(WindowBoxTest, TheClosedAttributeClosesTheSceneWhateverItsText) {
     scene->GetRootBox()->SetAttribute(kAtomClosed, u"false", true, false);
     platform::headless::RunUntilIdle();
     EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(WindowBoxTest, AnInstalledMenuBecomesTheSoftKeysAndTheRightOneOpensItsSubmenu) {
+    oxScene* scene = OpenWindow(R"(title="Inbox")");
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr);
+    auto* bar = new oxNativeMenu();
+    bar->AddRef();
+    ASSERT_TRUE(bar->Create(false));
+    auto* more = new oxNativeMenu();
+    more->AddRef();
+    ASSERT_TRUE(more->Create(true));
+    const struct {
+        oxNativeMenu* menu;
+        uint32_t id;
+        const char16_t* label;
+    } items[] = {{bar, 11, u"New"}, {bar, 12, u"Menu"}, {more, 21, u"Reply"}, {more, 22, u"Delete"}};
+    for (const auto& i : items) {
+        oxNativeMenuItem* item = i.menu->CreateItem(i.id, i.label, u"", u"");
+        item->AddRef();
+        ASSERT_TRUE(i.menu->InsertItem(-1, item));
+        item->Release();
+    }
+    ASSERT_TRUE(bar->SetSubMenu(1, more));
+    more->Release();
+    ASSERT_TRUE(box->SetMenu(bar));
+    EXPECT_FALSE(box->SetMenu(bar)) << "the current menu is not installed twice";
+    bar->Release();
+    HWND window = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+    HWND menuBar = SHFindMenuBar(window);
+    ASSERT_TRUE(menuBar);
+    EXPECT_EQ(platform::shell::GetMenuBarMenu(menuBar), box->GetMenu()->GetHandle());
+
+    ASSERT_EQ(GetActiveWindow(), window);
+    platform::headless::SoftKey(2);
+    platform::headless::RunUntilIdle();
+    ASSERT_TRUE(platform::shell::GetOpenMenuList()) << "the right soft key opens its submenu";
 }
 
 } // namespace
