@@ -15,6 +15,7 @@
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/widgets/window_box.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -139,5 +140,6 @@ void ShowHelpBoxScene(Scene* scene, const TWString& text, oxBox* anchor, int tim
     }
     RefPtr<Scene> helpBox(OpenOver(native, uri.GetString(), kHelpBoxName, params.get(), nullptr, false));
     scene->SetHelpBox(helpBox.get());
-    // FIXME: a window root box comes to the front here once window boxes exist.
+    oxScene* shown = helpBox ? helpBox->GetScene() : nullptr;
+    if (auto* window = shown ? dynamic_cast<oxWindowBox*>(shown->GetRootBox()) : nullptr) window->BringToFront();
 }
