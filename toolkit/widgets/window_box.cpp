@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/crt/wide.h"
 #include "platform/shell/task_bar.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_flags.h"
@@ -16,16 +17,6 @@ namespace {
 
 oxBox* MakeWindowBox(oxAtom tag) {
     return new (std::nothrow) oxWindowBox(tag);
-}
-
-bool EqualsNoCase(const WCHAR* a, const char* b) {
-    if (!a) return false;
-    for (; *a && *b; ++a, ++b) {
-        WCHAR c = *a;
-        if (c >= 'A' && c <= 'Z') c = WCHAR(c - 'A' + 'a');
-        if (c != WCHAR(*b)) return false;
-    }
-    return *a == 0 && *b == 0;
 }
 
 constexpr uint32_t kHiddenOrCollapsed = kStateHidden | kStateHiddenByAncestor | kStateCollapsed;
@@ -152,7 +143,7 @@ void oxWindowBox::SetClosable(bool on) {
 }
 
 void oxWindowBox::SetDockAffinity(const WCHAR* text) {
-    dockAffinity_ = EqualsNoCase(text, "monitor") ? kAtomMonitor : kAtomDesktop;
+    dockAffinity_ = text && _wcsicmp(text, u"monitor") == 0 ? kAtomMonitor : kAtomDesktop;
     Changed(kAtomDockAffinity);
 }
 
@@ -202,7 +193,9 @@ bool oxWindowBox::FitOnScreen() {
     if (dockSide_ != 0) return false;
     const oxRect r = GetBoxRect();
     const RECT work = platform::shell::GetWorkArea();
-    const int32_t area[2][2] = {{work.left, work.right - work.left}, {work.top, work.bottom - work.top}};
+    // The box's left and top are kept relative to the work area (the frame stores them so), so the
+    // area is measured from 0 here rather than from its place on the screen.
+    const int32_t area[2][2] = {{0, work.right - work.left}, {0, work.bottom - work.top}};
     const int32_t pos[2] = {r.x, r.y}, size[2] = {r.width, r.height};
     static const WCHAR* const kNear[2] = {u"left", u"top"};
     static const WCHAR* const kFar[2] = {u"right", u"bottom"};

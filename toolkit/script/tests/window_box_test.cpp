@@ -13,6 +13,7 @@
 #include "platform/shell/task_bar.h"
 #include "platform/win/window.h"
 #include "toolkit/scene/runtime.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
@@ -26,11 +27,15 @@ namespace {
 class WindowBoxTest : public WindowedAppTest {
 protected:
     oxScene* OpenWindow(const char* attributes) {
-        written.push_back("window_box_test.box");
-        std::ofstream(resources / "window_box_test.box")
+        // Tests run side by side over one resources folder: each writes a file of its own name.
+        const std::string name =
+            std::string("window_box_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".box";
+        written.push_back(name);
+        std::ofstream(resources / name)
             << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" )" << attributes << "/>";
         oxRuntime* runtime = app->GetShell()->GetRuntime();
-        oxScene* scene = runtime->OpenSceneSimple(u"window_box_test.box", nullptr, nullptr, nullptr, nullptr, false);
+        const std::u16string uri(name.begin(), name.end());
+        oxScene* scene = runtime->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
         platform::headless::RunUntilIdle();
         return scene;
     }
@@ -116,6 +121,45 @@ TEST_F(WindowBoxTest, AnInstalledMenuBecomesTheSoftKeysAndTheRightOneOpensItsSub
     platform::headless::SoftKey(2);
     platform::headless::RunUntilIdle();
     ASSERT_TRUE(platform::shell::GetOpenMenuList()) << "the right soft key opens its submenu";
+}
+
+TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {
+    oxScene* scene = OpenWindow("");
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr);
+    const RECT work = platform::shell::GetWorkArea();
+    const int32_t areaHeight = work.bottom - work.top;
+    const oxRect r = box->GetBoxRect();
+    ASSERT_EQ(r.y, 0);
+    ASSERT_EQ(r.height, areaHeight) << "the window fills the work area";
+    EXPECT_FALSE(box->FitOnScreen()) << "a window inside the area stays";
+    auto style = [&](int id) {
+        WCHAR* text = box->GetStyleString(id);
+        std::u16string out = text ? text : u"";
+        free(text);
+        return out;
+    };
+    const auto text = [](int32_t n) {
+        const std::string digits = std::to_string(n);
+        return std::u16string(digits.begin(), digits.end());
+    };
+    const struct {
+        int32_t y, height;
+        std::u16string top, bottom;
+    } cases[] = {
+        {areaHeight - 100, 200, text(areaHeight - 200), u"0"}, // off the bottom: flush with it
+        {-20, 200, u"0", text(areaHeight - 200)},              // off the top: flush with it
+        {10, areaHeight + 50, u"0", u"0"},                     // larger than the area: 0 on both sides
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.y);
+        box->SetBoxSize({r.width, c.height});
+        box->SetBoxPosition({0, c.y});
+        EXPECT_TRUE(box->FitOnScreen());
+        EXPECT_EQ(style(kStyle_top), c.top);
+        EXPECT_EQ(style(kStyle_bottom), c.bottom);
+    }
 }
 
 } // namespace
