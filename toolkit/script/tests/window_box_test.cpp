@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -121,6 +122,7 @@ TEST_F(WindowBoxTest, AnInstalledMenuBecomesTheSoftKeysAndTheRightOneOpensItsSub
     platform::headless::SoftKey(2);
     platform::headless::RunUntilIdle();
     ASSERT_TRUE(platform::shell::GetOpenMenuList()) << "the right soft key opens its submenu";
+    if (const char* png = std::getenv("TANDU_DUMP_SCREEN")) platform::headless::DumpScreenPng(png);
 }
 
 TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {
