@@ -14,6 +14,7 @@
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/text_box.h"
+#include "toolkit/widgets/window_box.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ void StartServices() {
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
     oxRegisterImageBoxKind();
+    oxRegisterWindowBoxKind();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();

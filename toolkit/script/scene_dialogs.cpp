@@ -17,6 +17,7 @@
 #include "toolkit/script/box.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/widgets/window_box.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -138,5 +139,6 @@ void ShowHelpBoxScene(Scene* scene, const TWString& text, oxBox* anchor, int tim
     }
     RefPtr<Scene> helpBox(OpenOver(native, uri.GetString(), kHelpBoxName, params.get(), nullptr, false));
     scene->SetHelpBox(helpBox.get());
-    // FIXME: a window root box comes to the front here once window boxes exist.
+    oxScene* shown = helpBox ? helpBox->GetScene() : nullptr;
+    if (auto* window = shown ? dynamic_cast<oxWindowBox*>(shown->GetRootBox()) : nullptr) window->BringToFront();
 }

@@ -112,13 +112,7 @@ void oxWindowFrame::Create(bool hidden) {
             AppendMenuW(softKeyMenu_, MF_STRING, kSoftKey1, u"");
             AppendMenuW(softKeyMenu_, MF_STRING, kSoftKey2, u"");
         }
-        SHMENUBARINFO bar{};
-        bar.cbSize = sizeof bar;
-        bar.hwndParent = window_;
-        bar.dwFlags = SHCMBF_HMENU;
-        bar.nToolBarId = reinterpret_cast<UINT_PTR>(softKeyMenu_);
-        bar.hInstRes = GetModuleHandleW(nullptr);
-        SHCreateMenuBar(&bar);
+        SetMenuBar(softKeyMenu_);
     }
     if (SipStatus() == SIP_STATUS_AVAILABLE) {
         FitToVisibleArea();
@@ -285,6 +279,17 @@ void oxWindowFrame::SetDockSide(int32_t side) {
 
 void oxWindowFrame::SetDockAffinity(oxAtom atom) {
     if (atom) dockAffinity_ = atom;
+}
+
+bool oxWindowFrame::SetMenuBar(HMENU menu) {
+    if (!window_ || !menu) return false;
+    SHMENUBARINFO bar{};
+    bar.cbSize = sizeof bar;
+    bar.hwndParent = window_;
+    bar.dwFlags = SHCMBF_HMENU;
+    bar.nToolBarId = reinterpret_cast<UINT_PTR>(menu);
+    bar.hInstRes = GetModuleHandleW(nullptr);
+    return SHCreateMenuBar(&bar) != FALSE;
 }
 
 void oxWindowFrame::SetTitle(const WCHAR* text) {

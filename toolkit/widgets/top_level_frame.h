@@ -80,6 +80,9 @@ public:
     void SetDockAffinity(oxAtom atom);
     oxAtom GetDockAffinity() const { return dockAffinity_; }
     void SetTitle(const WCHAR* text);
+    // Gives the window the shell's menu bar built from the menu (its first two items are the soft
+    // keys); the menu stays the caller's. False without a window.
+    bool SetMenuBar(HMENU menu);
     // Runs the window's own message loop until EndModal or a quit message (which it consumes).
     void RunModalLoop();
     void EndModal();
