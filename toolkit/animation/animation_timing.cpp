@@ -1,5 +1,8 @@
 #include "toolkit/animation/animation_timing.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/win/clock.h"
 #include "toolkit/animation/animation_element.h"
 #include "toolkit/core/box.h"
@@ -12,8 +15,34 @@ oxTimedAnimationInstance::oxTimedAnimationInstance(oxAnimationElement* element, 
     if (element_) element_->AddInstance(this);
 }
 
+namespace {
+
+// The style animations running, one per box at most.
+std::vector<oxTimedAnimationInstance*>& StyleStarted() {
+    static std::vector<oxTimedAnimationInstance*> instances;
+    return instances;
+}
+
+} // namespace
+
 oxTimedAnimationInstance::~oxTimedAnimationInstance() {
+    SetStyleStarted(false);
     if (element_) element_->RemoveInstance(this);
+}
+
+void oxTimedAnimationInstance::SetStyleStarted(bool on) {
+    if (on == styleStarted_) return;
+    styleStarted_ = on;
+    auto& list = StyleStarted();
+    if (on) list.push_back(this);
+    else list.erase(std::find(list.begin(), list.end(), this));
+}
+
+oxTimedAnimationInstance* oxTimedAnimationInstance::FindStyleStarted(const oxBox* box) {
+    if (!box) return nullptr;
+    for (oxTimedAnimationInstance* instance : StyleStarted())
+        if (instance->GetTarget() == box && !instance->IsStopped() && !instance->IsCancelled()) return instance;
+    return nullptr;
 }
 
 void oxTimedAnimationInstance::Advance(DWORD time) {

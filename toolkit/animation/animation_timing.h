@@ -43,6 +43,11 @@ public:
     // element's parent for the same target.
     static oxTimedAnimationInstance* FindOrCreate(oxAnimationElement* element, oxBox* target);
 
+    // Marks the instance as the box's style animation (started by the `animate` style properties).
+    void SetStyleStarted(bool on);
+    // The style animation running on `box`, or null.
+    static oxTimedAnimationInstance* FindStyleStarted(const oxBox* box);
+
     oxAnimationElement* GetElement() const { return element_; }
     // The element goes away: the next tick stops the instance.
     void ForgetElement() { element_ = nullptr; }
@@ -91,4 +96,5 @@ protected:
 private:
     DWORD lastTick_ = 0;
     bool registered_ = false;
+    bool styleStarted_ = false;
 };

@@ -7,6 +7,7 @@
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/style_animations.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_element.h"
 #include "toolkit/style/style_parser.h"
@@ -74,6 +75,23 @@ bool IsGeometry(int id) {
 
 } // namespace
 
+void oxBox::StartStyleAnimations(oxBoxStyle* old, oxBoxStyle* now) {
+    oxStyleAnimations* animations = oxStyleAnimations::Get();
+    if (!animations) return;
+    oxStyleValue oldEnter, oldExit, newEnter, newExit;
+    if (old) {
+        old->GetProperty(&oldEnter, kStyle_animate);
+        old->GetProperty(&oldExit, kStyle_animateExit);
+    }
+    if (now) {
+        now->GetProperty(&newEnter, kStyle_animate);
+        now->GetProperty(&newExit, kStyle_animateExit);
+    }
+    if (!oldExit.IsNull() && newExit.IsNull()) animations->Start(this, oldExit);
+    else if (!newEnter.IsNull() && !newEnter.Equals(oldEnter)) animations->Start(this, newEnter);
+    else if (newEnter.IsNull() && (stateFlags_ & kStateAnimating)) animations->Stop(this);
+}
+
 oxBoxStyle* oxBox::ResolveStyle() {
     if (!(changeFlags_ & kChangeStyleDirty) || !scene_) return style_;
     changeFlags_ &= ~kChangeStyleDirty;
@@ -87,8 +105,9 @@ oxBoxStyle* oxBox::ResolveStyle() {
     bool wasTransformed = TransformedBy(old) && !(changeFlags_ & kChangeFramed);
     StyleMarks before = MarksOf(old);
     RequestRepaint();
-    // FIXME: style animations (`animate`, `animateExit`) start and stop here once animations exist.
     style_ = now; // the scene's reference becomes the box's
+    // After the store, so what a stopped animation leaves is written into the new record.
+    StartStyleAnimations(old, now);
     if (LayoutGroupsDiffer(old, now)) RequestLayout();
     StyleMarks after = MarksOf(now);
     if (after.strokeWidth != before.strokeWidth) {
