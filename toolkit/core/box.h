@@ -261,8 +261,6 @@ public:
 
     // Style. The record is resolved from the rules when it is out of date and the box is in a scene.
     oxBoxStyle* ResolveStyle();
-    // The record changes from `old` to `now`: starts or stops the animations they name.
-    void StartStyleAnimations(oxBoxStyle* old, oxBoxStyle* now);
     oxBoxStyle* GetStyle() { return ResolveStyle(); }
     oxStyleGroup* GetStyleGroup(int kind);
     // The computed value, or a null value without a record.

@@ -73,11 +73,16 @@ bool IsGeometry(int id) {
     return id >= kStyle_top && id <= kStyle_height;
 }
 
-} // namespace
+// What a change of record asks of the box's style animation: the exit animation of the old record
+// when the new one has none, else a new `animate`; a record without `animate` stops the running one.
+struct StyleAnimationChange {
+    oxStyleValue start;
+    bool stop = false;
+};
 
-void oxBox::StartStyleAnimations(oxBoxStyle* old, oxBoxStyle* now) {
-    oxStyleAnimations* animations = oxStyleAnimations::Get();
-    if (!animations) return;
+StyleAnimationChange PickStyleAnimation(oxBoxStyle* old, oxBoxStyle* now, bool animating) {
+    StyleAnimationChange change;
+    if (!oxStyleAnimations::Get()) return change;
     oxStyleValue oldEnter, oldExit, newEnter, newExit;
     if (old) {
         old->GetProperty(&oldEnter, kStyle_animate);
@@ -87,10 +92,13 @@ void oxBox::StartStyleAnimations(oxBoxStyle* old, oxBoxStyle* now) {
         now->GetProperty(&newEnter, kStyle_animate);
         now->GetProperty(&newExit, kStyle_animateExit);
     }
-    if (!oldExit.IsNull() && newExit.IsNull()) animations->Start(this, oldExit);
-    else if (!newEnter.IsNull() && !newEnter.Equals(oldEnter)) animations->Start(this, newEnter);
-    else if (newEnter.IsNull() && (stateFlags_ & kStateAnimating)) animations->Stop(this);
+    if (!oldExit.IsNull() && newExit.IsNull()) change.start = oldExit;
+    else if (!newEnter.IsNull() && !newEnter.Equals(oldEnter)) change.start = newEnter;
+    else change.stop = newEnter.IsNull() && animating;
+    return change;
 }
+
+} // namespace
 
 oxBoxStyle* oxBox::ResolveStyle() {
     if (!(changeFlags_ & kChangeStyleDirty) || !scene_) return style_;
@@ -105,9 +113,8 @@ oxBoxStyle* oxBox::ResolveStyle() {
     bool wasTransformed = TransformedBy(old) && !(changeFlags_ & kChangeFramed);
     StyleMarks before = MarksOf(old);
     RequestRepaint();
+    const StyleAnimationChange animation = PickStyleAnimation(old, now, stateFlags_ & kStateAnimating);
     style_ = now; // the scene's reference becomes the box's
-    // After the store, so what a stopped animation leaves is written into the new record.
-    StartStyleAnimations(old, now);
     if (LayoutGroupsDiffer(old, now)) RequestLayout();
     StyleMarks after = MarksOf(now);
     if (after.strokeWidth != before.strokeWidth) {
@@ -154,6 +161,9 @@ oxBoxStyle* oxBox::ResolveStyle() {
         DetachStyleRecord(old);
         old->Release();
     }
+    // Last, as the animation writes its values into the box's style, which may replace the record.
+    if (!animation.start.IsNull()) oxStyleAnimations::Get()->Start(this, animation.start);
+    else if (animation.stop) oxStyleAnimations::Get()->Stop(this);
     return style_;
 }
 
