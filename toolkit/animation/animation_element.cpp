@@ -234,24 +234,28 @@ void oxAnimationGroupInstance::OnPause() {
         child->Pause();
 }
 
-void oxAnimationGroupInstance::OnStop() {
+void oxAnimationGroupInstance::ReleaseChildren(bool cancel) {
     std::vector<oxTimedAnimationInstance*> children;
     children.swap(children_);
     for (oxTimedAnimationInstance* child : children) {
         child->SetParent(nullptr);
-        child->Stop(false);
+        if (cancel) child->Cancel(false);
+        else child->Stop(false);
     }
+}
+
+void oxAnimationGroupInstance::OnStop() {
+    ReleaseChildren(false);
     SendToBox(kAtomAnimationExit);
 }
 
 void oxAnimationGroupInstance::OnCancel() {
-    std::vector<oxTimedAnimationInstance*> children;
-    children.swap(children_);
-    for (oxTimedAnimationInstance* child : children) {
-        child->SetParent(nullptr);
-        child->Cancel(false);
-    }
+    ReleaseChildren(true);
     SendToBox(kAtomAnimationExit);
+}
+
+void oxAnimationGroupInstance::OnTargetGone() {
+    ReleaseChildren(false);
 }
 
 void oxAnimationGroupInstance::OnChildStopped() {

@@ -109,9 +109,12 @@ protected:
     void OnCancel() override;
     void OnChildStopped() override;
     void OnChildCancelled() override;
+    void OnTargetGone() override;
 
 private:
     void MakeChildren(bool schedule);
+    // Takes the children out, first first, and stops or cancels each on its own.
+    void ReleaseChildren(bool cancel);
 
     int remaining_ = 0;
     std::vector<oxTimedAnimationInstance*> children_;

@@ -154,9 +154,12 @@ void oxTimedAnimationInstance::Stop(bool fromScheduler) {
         stopRequested_ = true;
         return;
     }
+    const bool wasStopped = stopped_;
     stopped_ = true;
-    if (parent_) return parent_->OnChildStopped();
+    // A stopped child without its element is stopped again at every tick: its group hears it once.
+    if (parent_) return wasStopped ? void() : parent_->OnChildStopped();
     if (GetTarget()) FireEvent(kAtomStop);
+    else OnTargetGone();
     Finish();
 }
 

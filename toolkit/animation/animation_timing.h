@@ -70,6 +70,8 @@ protected:
     virtual void OnFrame() {}
     virtual void OnLastFrame() {}
     virtual void OnChildStopped() {}
+    // Stopped after its box went away, so without the stop event: the kinds let go of what they hold.
+    virtual void OnTargetGone() {}
     virtual void OnChildCancelled() {}
 
     // Repeats or stops at the end of a pass.

@@ -363,4 +363,29 @@ TEST_F(AnimationTest, AttributesAndGroupsAnimateTogether) {
     EXPECT_EQ(oxAnimationScheduler::Instance().GetCount(), 0);
 }
 
+TEST_F(AnimationTest, AGroupWhoseBoxOrElementGoesAwayLetsGoOfItsChildren) {
+    auto group = Element({});
+    oxElement* made = nullptr;
+    for (const char16_t* dur : {u"100", u"300"}) {
+        ASSERT_EQ(group->CreateChildElement(kAtomResourceNamespace, kAtomAnimate, &made), 0);
+        for (auto [atom, value] : {std::pair{kAtomType, u"style"}, {kAtomName, u"opacity"}, {kAtomFrom, u"0"},
+                                   {kAtomTo, u"100"}, {kAtomDur, dur}})
+            made->SetMarkupAttribute(0, atom, value);
+        made->EndElement();
+    }
+    // The box goes away: the group stops without its box and its children stop with it.
+    ASSERT_TRUE(group->Start(box));
+    platform::headless::AdvanceAndRun(50);
+    oxAnimationScheduler::Instance().ForgetTarget(box);
+    platform::headless::AdvanceAndRun(400);
+    EXPECT_EQ(oxAnimationScheduler::Instance().GetCount(), 0);
+
+    // The element goes away: each child stops once, and the group ends when both have.
+    ASSERT_TRUE(group->Start(box));
+    platform::headless::AdvanceAndRun(50);
+    group.reset();
+    platform::headless::AdvanceAndRun(100);
+    EXPECT_EQ(oxAnimationScheduler::Instance().GetCount(), 0);
+}
+
 } // namespace
