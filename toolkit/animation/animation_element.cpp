@@ -89,11 +89,10 @@ int32_t oxAnimationElement::SetAttribute(oxAtom attribute, const WCHAR* value) {
     case kAtomDynamics: oxDynamics::CreateByName(&dynamics_, value); return 0;
     case kAtomFps: fps_ = ParseDecimal(value); return 0;
     case kAtomRepeatCount: {
+        // A keyword ("indefinite") repeats for ever; text that does not parse plays once.
         oxStyleValue parsed;
-        // "indefinite", like any word, is no number.
-        if (!value) repeatCount_ = 0;
-        else if (!ParseStyleValue(value, kStyleMaskNumber, &parsed) || parsed.GetType() == kStyleKeyword) repeatCount_ = -1;
-        else repeatCount_ = parsed.GetInt();
+        if (!value || !ParseStyleValue(value, kStyleMaskNumber | kStyleMaskKeyword, &parsed)) repeatCount_ = 0;
+        else repeatCount_ = parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
         return 0;
     }
     case kAtomRepeatDur: repeatDur_ = ParseTime(value); return 0;

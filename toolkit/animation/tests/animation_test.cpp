@@ -180,6 +180,7 @@ TEST_F(AnimationTest, TimesFillEachOtherInMarkupOrder) {
         {{{kAtomDur, u"2s"}}, 0, 2000, 2000, 0},
         {{{kAtomDur, u"1500"}, {kAtomRepeatCount, u"indefinite"}}, 0, 1500, 1500, -1},
         {{{kAtomRepeatCount, u"3"}, {kAtomDur, u"bogus"}}, 0, 0, 0, 3},
+        {{{kAtomRepeatCount, u"lots"}}, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         auto element = Element(c.attributes);
