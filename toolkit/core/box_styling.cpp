@@ -7,6 +7,7 @@
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/style_animations.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_element.h"
 #include "toolkit/style/style_parser.h"
@@ -72,6 +73,31 @@ bool IsGeometry(int id) {
     return id >= kStyle_top && id <= kStyle_height;
 }
 
+// What a change of record asks of the box's style animation: the exit animation of the old record
+// when the new one has none, else a new `animate`; a record without `animate` stops the running one.
+struct StyleAnimationChange {
+    oxStyleValue start;
+    bool stop = false;
+};
+
+StyleAnimationChange PickStyleAnimation(oxBoxStyle* old, oxBoxStyle* now, bool animating) {
+    StyleAnimationChange change;
+    if (!oxStyleAnimations::Get()) return change;
+    oxStyleValue oldEnter, oldExit, newEnter, newExit;
+    if (old) {
+        old->GetProperty(&oldEnter, kStyle_animate);
+        old->GetProperty(&oldExit, kStyle_animateExit);
+    }
+    if (now) {
+        now->GetProperty(&newEnter, kStyle_animate);
+        now->GetProperty(&newExit, kStyle_animateExit);
+    }
+    if (!oldExit.IsNull() && newExit.IsNull()) change.start = oldExit;
+    else if (!newEnter.IsNull() && !newEnter.Equals(oldEnter)) change.start = newEnter;
+    else change.stop = newEnter.IsNull() && animating;
+    return change;
+}
+
 } // namespace
 
 oxBoxStyle* oxBox::ResolveStyle() {
@@ -87,7 +113,7 @@ oxBoxStyle* oxBox::ResolveStyle() {
     bool wasTransformed = TransformedBy(old) && !(changeFlags_ & kChangeFramed);
     StyleMarks before = MarksOf(old);
     RequestRepaint();
-    // FIXME: style animations (`animate`, `animateExit`) start and stop here once animations exist.
+    const StyleAnimationChange animation = PickStyleAnimation(old, now, stateFlags_ & kStateAnimating);
     style_ = now; // the scene's reference becomes the box's
     if (LayoutGroupsDiffer(old, now)) RequestLayout();
     StyleMarks after = MarksOf(now);
@@ -135,6 +161,9 @@ oxBoxStyle* oxBox::ResolveStyle() {
         DetachStyleRecord(old);
         old->Release();
     }
+    // Last, as the animation writes its values into the box's style, which may replace the record.
+    if (!animation.start.IsNull()) oxStyleAnimations::Get()->Start(this, animation.start);
+    else if (animation.stop) oxStyleAnimations::Get()->Stop(this);
     return style_;
 }
 

@@ -23,6 +23,9 @@ using NUBO::TWString;
 
 namespace {
 
+// The maker of resource kinds above the scene.
+oxResourceElementMaker g_resourceMaker = nullptr;
+
 // Loads nest one inside the other through imports; each is one loader and one expat parser deep.
 constexpr int kMaxImportDepth = 32;
 
@@ -104,6 +107,10 @@ int32_t oxLibrary::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* val
     return 0;
 }
 
+void oxSetResourceElementMaker(oxResourceElementMaker maker) {
+    g_resourceMaker = maker;
+}
+
 int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
     *out = nullptr;
     if (ns == kAtomResourceNamespace) {
@@ -147,6 +154,7 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
                 made = new (std::nothrow) oxReliefPenElement(tag, this);
                 break;
             default:
+                if (g_resourceMaker) made = g_resourceMaker(tag, this);
                 break;
             }
             if (made) made->SetRegisterAtEnd();

@@ -28,6 +28,12 @@ inline constexpr const WCHAR* kImportOutsideResources = u"Import outside the res
 
 // What a library asks of the runtime that loaded it. The runtime lives above the library, so the
 // library reaches it only through this interface.
+class oxBindableElement;
+// Makes the resource elements of the kinds that live above the scene (animations); null for a tag
+// it does not know. Installed by those modules at start-up.
+using oxResourceElementMaker = oxBindableElement* (*)(oxAtom tag, oxLibrary* library);
+void oxSetResourceElementMaker(oxResourceElementMaker maker);
+
 class oxLibraryRuntime {
 public:
     // The library of a URI, loaded when needed; null when it cannot be loaded. Not add-referenced.

@@ -3,6 +3,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/win/gdi.h"
 #include "runtime/startup.h"
+#include "toolkit/animation/animation_services.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/script/shell.h"
@@ -36,6 +37,7 @@ void StartServices() {
     oxAtoms::RegisterPredefined();
     EnsureStyleNameTables();
     oxBoxPainter::InstallPaintServices();
+    oxRegisterAnimationElements();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
     oxRegisterImageBoxKind();
