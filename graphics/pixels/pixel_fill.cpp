@@ -25,32 +25,6 @@ void oxFillPattern::Set16(uint16_t value) {
     Set(reinterpret_cast<const uint8_t*>(period));
 }
 
-void FillPattern(uint8_t* to, size_t count, const oxFillPattern& pattern, size_t phase) {
-    const uint8_t* const from = pattern.bytes;
-    phase &= 15;
-    if (count < 16) {
-        std::memcpy(to, from + phase, count);
-        return;
-    }
-    // An unaligned first and last 16 bytes, aligned ones between: each lies on its own phase.
-    uint8_t* const end = to + count;
-    std::memcpy(to, from + phase, 16);
-    const size_t head = 16 - (reinterpret_cast<uintptr_t>(to) & 15);
-    Bytes16 v;
-    std::memcpy(&v, from + ((phase + head) & 15), 16);
-    // Plain 16-byte stores fill as fast as wider ones here: writing the memory is what costs.
-    uint8_t* p = to + head;
-    for (; p + 64 <= end; p += 64) {
-        *reinterpret_cast<Bytes16*>(p) = v;
-        *reinterpret_cast<Bytes16*>(p + 16) = v;
-        *reinterpret_cast<Bytes16*>(p + 32) = v;
-        *reinterpret_cast<Bytes16*>(p + 48) = v;
-    }
-    for (; p + 16 <= end; p += 16)
-        *reinterpret_cast<Bytes16*>(p) = v;
-    std::memcpy(end - 16, from + ((phase + count - 16) & 15), 16);
-}
-
 void CopyPixels(uint8_t* to, const uint8_t* from, size_t count) {
     if (count < 32) {
         std::memcpy(to, from, count);

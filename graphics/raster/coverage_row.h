@@ -3,7 +3,9 @@
 // filler. Coverage is one byte per pixel (255 = fully covered); the 2^n sub-scanlines of a fully
 // covered pixel add up to exactly 255, so whole groups of four bytes can be added as one word
 // without carries crossing bytes.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 class oxCoverageRow {
 public:
@@ -16,6 +18,7 @@ public:
     // sub-scanlines per row. False when the byte array could not be had.
     bool Setup(int32_t width, int32_t fractionBits, int32_t n);
     // Adds the span [x0, x1) of sub-scanline `subline` (fixed point of the setup's fraction bits).
+    // Inline: the filler calls it for every span of every sub-scanline.
     void AddSpan(int32_t subline, int32_t x0, int32_t x1);
     // Zeroes the touched groups and resets the touched range.
     void Clear();
@@ -40,3 +43,67 @@ private:
     uint8_t* m_bytes = nullptr;
     int32_t m_size = 0;
 };
+
+inline void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
+    if (m_size == 0) return;
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, m_xLimit);
+    if (x1 <= x0) return;
+    const int32_t last = m_size - 1;
+    const int32_t p0 = std::min(x0 >> m_fractionBits, last);
+    const int32_t p1 = std::min(x1 >> m_fractionBits, last);
+    m_lowGroup = std::min(m_lowGroup, p0 >> 2);
+    m_highGroup = std::max(m_highGroup, p1 >> 2);
+
+    const uint32_t full = ((subline + 1) & m_subMask) ? m_full : m_full - 1;
+    const int32_t byteShift = m_fractionBits - 8;
+    const uint32_t f0 = static_cast<uint32_t>(x0 >> byteShift) & 0xFF;
+    const uint32_t f1 = static_cast<uint32_t>(x1 >> byteShift) & 0xFF;
+    uint8_t* b = m_bytes;
+
+    if (p0 == p1) {
+        b[p0] = static_cast<uint8_t>(b[p0] + (((f1 * (255 - f0)) / 256) >> m_n));
+        return;
+    }
+    b[p0] = static_cast<uint8_t>(b[p0] + ((255 - f0) >> m_n));
+    const int32_t i = p0 + 1;
+    if (i < p1) {
+        // Sixteen bytes an add: no byte passes 255, so lanes never carry into each other. Only whole
+        // aligned blocks are read and written, so that every sub-scanline reads back whole blocks the
+        // one before it stored; the lanes outside [i, p1) of the end blocks add zero.
+        typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
+        alignas(16) static constexpr uint8_t kFrom[32] = {0,    0,    0,    0,    0,    0,    0,    0,
+                                                          0,    0,    0,    0,    0,    0,    0,    0,
+                                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        Bytes16 add;
+        std::memset(&add, static_cast<int>(full), sizeof add);
+        int32_t block = i & ~15;
+        const int32_t lastBlock = (p1 - 1) & ~15;
+        Bytes16 lanes, w;
+        std::memcpy(&lanes, kFrom + 16 - (i & 15), 16); // lanes >= i
+        if (block == lastBlock) {
+            Bytes16 before;
+            std::memcpy(&before, kFrom + 16 - (p1 - block), 16); // lanes >= p1
+            std::memcpy(&w, b + block, 16);
+            w += add & lanes & ~before;
+            std::memcpy(b + block, &w, 16);
+            b[p1] = static_cast<uint8_t>(b[p1] + (f1 >> m_n));
+            return;
+        }
+        std::memcpy(&w, b + block, 16);
+        w += add & lanes;
+        std::memcpy(b + block, &w, 16);
+        for (block += 16; block < lastBlock; block += 16) {
+            std::memcpy(&w, b + block, 16);
+            w += add;
+            std::memcpy(b + block, &w, 16);
+        }
+        Bytes16 before;
+        std::memcpy(&before, kFrom + 16 - (p1 - block), 16);
+        std::memcpy(&w, b + block, 16);
+        w += add & ~before;
+        std::memcpy(b + block, &w, 16);
+    }
+    b[p1] = static_cast<uint8_t>(b[p1] + (f1 >> m_n));
+}

@@ -710,80 +710,163 @@ bool BlendCoverage(HDC dc, const CoverageItem* items, size_t count, COLORREF col
     return true;
 }
 
-void BlendWithin(const Target& t, const RECT& bounds, const CoverageItem* items, size_t count, COLORREF color) {
-    const Surface& s = t.surface;
-    const uint32_t rgb = FromColorRef(color);
-    const uint32_t solid = Encode(s, rgb);
-    // 0x00RRGGBB words blend two channels at a time; other formats go through their colours.
-    const bool fast32 = s.bpp == 32 && s.masks[0] == 0xFF0000 && s.masks[1] == 0xFF00 && s.masks[2] == 0xFF;
-    const uint32_t rb = rgb & 0xFF00FF, g = rgb & 0x00FF00;
-    // 16-bit channels of four to eight bits, widened by repeating their top bits.
-    struct Channel {
-        int shift, bits, to;
-        uint32_t max;
-    } channels[3];
-    bool fast16 = s.bpp == 16;
-    for (int c = 0; c < 3 && fast16; ++c) {
-        const int bits = std::popcount(s.masks[c]);
-        channels[c] = Channel{std::countr_zero(s.masks[c]), bits, int((rgb >> (16 - 8 * c)) & 0xFF), (1u << bits) - 1};
-        fast16 = bits >= 4 && bits <= 8 && (s.masks[c] >> channels[c].shift) == channels[c].max;
-    }
+namespace {
+
+// Calls `blend(row, y, mask, x0, x1)` for each row of each item inside `bounds`; `mask` points at
+// the coverage of x0 (null for a solid item).
+template <class BlendRow>
+void ForEachCoverageRow(const Target& t, const RECT& bounds, const CoverageItem* items, size_t count, BlendRow&& blend) {
     for (size_t n = 0; n < count; ++n) {
         const CoverageItem& it = items[n];
         const int64_t ox = int64_t(it.x) + t.originX, oy = int64_t(it.y) + t.originY;
         const int64_t x0 = std::max<int64_t>(ox, bounds.left), x1 = std::min<int64_t>(ox + it.width, bounds.right);
         const int64_t y0 = std::max<int64_t>(oy, bounds.top), y1 = std::min<int64_t>(oy + it.height, bounds.bottom);
+        if (x0 >= x1) continue;
         for (int64_t y = y0; y < y1; ++y) {
-            const uint8_t* mask = it.mask ? it.mask + size_t(y - oy) * it.pitch : nullptr;
-            uint8_t* row = s.Row(int(y));
-            for (int64_t x = x0; x < x1; ++x) {
-                const uint32_t a = mask ? mask[x - ox] : 255;
+            const uint8_t* mask = it.mask ? it.mask + size_t(y - oy) * it.pitch + size_t(x0 - ox) : nullptr;
+            blend(t.surface.Row(int(y)), int(y), mask, int(x0), int(x1));
+        }
+    }
+}
+
+// One 16-bit channel of `bits` (4..8) at `shift`, widened to 8 bits by repeating its top bits, moved
+// `w`/256 of the way to `to` and narrowed again. w == 0 keeps the channel and w == 256 gives `to`.
+inline uint32_t MixChannel16(uint32_t p, int shift, int bits, int to, int w) {
+    const int v = int((p >> shift) & ((1u << bits) - 1));
+    const int from = (v << (8 - bits)) | (v >> (2 * bits - 8));
+    const int mixed = from + (((to - from) * w) >> 8);
+    return uint32_t(mixed >> (8 - bits)) << shift;
+}
+
+// A row of 16-bit pixels; `Layout` gives the channels' shifts and widths. Glyph coverage is mostly
+// zero, so eight clear bytes are skipped at once.
+template <class Layout>
+void BlendRow16(uint8_t* row, const uint8_t* mask, int x0, int x1, const Layout& l, uint16_t solid) {
+    uint8_t* out = row + size_t(x0) * 2;
+    const int n = x1 - x0;
+    if (!mask) {
+        for (int i = 0; i < n; ++i)
+            std::memcpy(out + i * 2, &solid, 2);
+        return;
+    }
+    int i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            uint64_t eight;
+            std::memcpy(&eight, mask + i, 8);
+            if (!eight) {
+                i += 8;
+                continue;
+            }
+        }
+        const uint32_t a = mask[i];
+        if (a == 255) {
+            std::memcpy(out + i * 2, &solid, 2);
+        } else if (a) {
+            const int w = int(a + (a >> 7)); // 0..256
+            uint16_t p;
+            std::memcpy(&p, out + i * 2, 2);
+            p = uint16_t(MixChannel16(p, l.Shift(0), l.Bits(0), l.to[0], w) |
+                         MixChannel16(p, l.Shift(1), l.Bits(1), l.to[1], w) |
+                         MixChannel16(p, l.Shift(2), l.Bits(2), l.to[2], w));
+            std::memcpy(out + i * 2, &p, 2);
+        }
+        ++i;
+    }
+}
+
+// The common layouts, fixed at compile time so that the shifts are constants.
+template <int RS, int RB, int GS, int GB, int BS, int BB>
+struct FixedLayout16 {
+    int to[3];
+    static constexpr int Shift(int c) { return c == 0 ? RS : c == 1 ? GS : BS; }
+    static constexpr int Bits(int c) { return c == 0 ? RB : c == 1 ? GB : BB; }
+};
+using Layout565 = FixedLayout16<11, 5, 5, 6, 0, 5>;
+using Layout555 = FixedLayout16<10, 5, 5, 5, 0, 5>;
+
+struct RuntimeLayout16 {
+    int to[3], shift[3], bits[3];
+    int Shift(int c) const { return shift[c]; }
+    int Bits(int c) const { return bits[c]; }
+};
+
+} // namespace
+
+void BlendWithin(const Target& t, const RECT& bounds, const CoverageItem* items, size_t count, COLORREF color) {
+    const Surface& s = t.surface;
+    const uint32_t rgb = FromColorRef(color);
+    const uint32_t solid = Encode(s, rgb);
+    if (s.bpp == 32 && s.masks[0] == 0xFF0000 && s.masks[1] == 0xFF00 && s.masks[2] == 0xFF) {
+        // 0x00RRGGBB words blend two channels at a time.
+        const uint32_t rb = rgb & 0xFF00FF, g = rgb & 0x00FF00;
+        ForEachCoverageRow(t, bounds, items, count, [&](uint8_t* row, int, const uint8_t* mask, int x0, int x1) {
+            for (int x = x0; x < x1; ++x) {
+                const uint32_t a = mask ? mask[x - x0] : 255;
                 if (a == 0) continue;
+                uint32_t p;
+                std::memcpy(&p, row + size_t(x) * 4, 4);
                 if (a == 255) {
-                    if (fast32) {
-                        uint32_t p;
-                        std::memcpy(&p, row + x * 4, 4);
-                        p = (p & 0xFF000000) | solid;
-                        std::memcpy(row + x * 4, &p, 4);
-                    } else {
-                        StoreRaw(s, int(x), int(y), solid);
-                    }
-                    continue;
-                }
-                const uint32_t w = a + (a >> 7); // 0..256
-                if (fast32) {
-                    uint32_t p;
-                    std::memcpy(&p, row + x * 4, 4);
+                    p = (p & 0xFF000000) | solid;
+                } else {
+                    const uint32_t w = a + (a >> 7); // 0..256
                     const uint32_t prb = p & 0xFF00FF, pg = p & 0x00FF00;
                     const uint32_t orb = (prb + (((rb - prb) * w) >> 8)) & 0xFF00FF;
                     const uint32_t og = (pg + (((g - pg) * w) >> 8)) & 0x00FF00;
                     p = (p & 0xFF000000) | orb | og;
-                    std::memcpy(row + x * 4, &p, 4);
-                } else if (fast16) {
-                    uint16_t p;
-                    std::memcpy(&p, row + x * 2, 2);
-                    uint32_t out = 0;
-                    for (int c = 0; c < 3; ++c) {
-                        const Channel& ch = channels[c];
-                        const int v = int((p >> ch.shift) & ch.max);
-                        const int from = (v << (8 - ch.bits)) | (v >> (2 * ch.bits - 8));
-                        const int mixed = from + (((ch.to - from) * int(w)) >> 8);
-                        out |= uint32_t(mixed >> (8 - ch.bits)) << ch.shift;
-                    }
-                    p = uint16_t(out);
-                    std::memcpy(row + x * 2, &p, 2);
-                } else {
-                    const uint32_t p = ReadRgb(s, int(x), int(y));
-                    uint32_t out = 0;
-                    for (int shift = 0; shift <= 16; shift += 8) {
-                        const int from = int((p >> shift) & 0xFF), to = int((rgb >> shift) & 0xFF);
-                        out |= uint32_t(from + (((to - from) * int(w)) >> 8)) << shift;
-                    }
-                    StoreRaw(s, int(x), int(y), Encode(s, out));
                 }
+                std::memcpy(row + size_t(x) * 4, &p, 4);
             }
+        });
+        return;
+    }
+    if (s.bpp == 16) {
+        // Channels of four to eight bits, widened by repeating their top bits.
+        RuntimeLayout16 l;
+        bool fits = true;
+        for (int c = 0; c < 3 && fits; ++c) {
+            l.shift[c] = std::countr_zero(s.masks[c]);
+            l.bits[c] = std::popcount(s.masks[c]);
+            l.to[c] = int((rgb >> (16 - 8 * c)) & 0xFF);
+            fits = l.bits[c] >= 4 && l.bits[c] <= 8 && (s.masks[c] >> l.shift[c]) == (1u << l.bits[c]) - 1;
+        }
+        if (fits) {
+            const uint16_t solid16 = uint16_t(solid);
+            auto blendAs = [&](auto layout) {
+                std::copy(l.to, l.to + 3, layout.to);
+                ForEachCoverageRow(t, bounds, items, count,
+                                   [&](uint8_t* row, int, const uint8_t* mask, int x0, int x1) {
+                                       BlendRow16(row, mask, x0, x1, layout, solid16);
+                                   });
+            };
+            if (s.masks[0] == 0xF800 && s.masks[1] == 0x07E0 && s.masks[2] == 0x001F)
+                blendAs(Layout565{});
+            else if (s.masks[0] == 0x7C00 && s.masks[1] == 0x03E0 && s.masks[2] == 0x001F)
+                blendAs(Layout555{});
+            else
+                blendAs(l);
+            return;
         }
     }
+    // Other formats go through their colours.
+    ForEachCoverageRow(t, bounds, items, count, [&](uint8_t*, int y, const uint8_t* mask, int x0, int x1) {
+        for (int x = x0; x < x1; ++x) {
+            const uint32_t a = mask ? mask[x - x0] : 255;
+            if (a == 0) continue;
+            if (a == 255) {
+                StoreRaw(s, x, y, solid);
+                continue;
+            }
+            const uint32_t w = a + (a >> 7); // 0..256
+            const uint32_t p = ReadRgb(s, x, y);
+            uint32_t out = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const int from = int((p >> shift) & 0xFF), to = int((rgb >> shift) & 0xFF);
+                out |= uint32_t(from + (((to - from) * int(w)) >> 8)) << shift;
+            }
+            StoreRaw(s, x, y, Encode(s, out));
+        }
+    });
 }
 
 } // namespace platform::detail
