@@ -8,6 +8,8 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/style/attribute_value.h"
+#include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/popup_placement.h"
@@ -52,6 +54,28 @@ oxRect ScreenRectOf(oxBox* box) {
     }
     r.Offset(FrameScreenOrigin(box));
     return r;
+}
+
+bool Selectable(oxBox* box) {
+    return !box->IsEffectivelyHidden() && !box->IsCollapsed() && !box->IsEffectivelyDisabled() &&
+           ParseBool(box->GetAttributeText(kAtomSelectablePopupChild));
+}
+
+// The first (last) selectable box below `box`, descending into the first child that holds one.
+oxBox* FindSelectable(oxBox* box, bool last) {
+    const int count = box->GetChildCount();
+    for (int k = 0; k < count; ++k) {
+        oxBox* child = box->GetChildAt(last ? count - 1 - k : k, false);
+        if (!child || child->IsEffectivelyHidden() || child->IsCollapsed()) continue;
+        if (Selectable(child)) return child;
+        if (child->GetBoxType() == kAtomPopup) continue;
+        if (oxBox* inner = FindSelectable(child, last)) return inner;
+    }
+    return nullptr;
+}
+
+void StopEvent(oxEvent* event) {
+    event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));
 }
 
 oxFrameInput* FrameInputOf(oxBox* box) {
@@ -134,13 +158,76 @@ int32_t oxPopupBox::HandleEvent(oxEvent* event) {
         SetOpened(false, false);
     } else if (type == kAtomKeyPress) {
         auto* key = dynamic_cast<oxKeyEvent*>(event);
-        oxPopupBox* around = NearestPopup(dynamic_cast<oxBox*>(event->GetTarget()));
-        if (key && around == this && key->virtualKeyCode == 27) {
-            SetOpened(false, false);
-            event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));
+        if (key && NearestPopup(dynamic_cast<oxBox*>(event->GetTarget())) == this) HandleKey(event, key->virtualKeyCode);
+    } else if (type == kAtomMouseMove && opened_) {
+        auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+        oxBox* target = dynamic_cast<oxBox*>(event->GetTarget());
+        if (mouse && !(mouse->secondPoint == pointer_)) {
+            pointer_ = mouse->secondPoint;
+            if (target && target != current_ && NearestPopup(target) == this && Selectable(target)) {
+                SetCurrentPopupChild(target);
+                if (childPopup_ && childPopup_->GetAnchor() != target) childPopup_->SetOpened(false, false);
+            }
         }
+        StopEvent(event);
+    } else if (type == kAtomBoxDestroyed && event->GetTarget() == current_) {
+        current_ = nullptr;
     }
     return result;
+}
+
+void oxPopupBox::HandleKey(oxEvent* event, uint16_t key) {
+    switch (key) {
+    case 13:
+        if (auto* control = dynamic_cast<oxControlBox*>(current_)) {
+            control->Command();
+        } else if (oxFrameInput* input = FrameInputOf(this)) {
+            input->ClosePopups(false);
+        }
+        break;
+    case 27:
+        SetOpened(false, false);
+        break;
+    case 35:
+        SelectLastChild();
+        break;
+    case 36:
+        SelectFirstChild();
+        break;
+    default:
+        return;
+    }
+    StopEvent(event);
+}
+
+oxBox* oxPopupBox::RemoveChildAt(int index, bool expand) {
+    oxBox* child = GetChildAt(index, false);
+    if (child && child == current_) current_ = nullptr;
+    return oxBox::RemoveChildAt(index, expand);
+}
+
+void oxPopupBox::SetCurrentPopupChild(oxBox* box) {
+    if (box == current_) return;
+    oxBox* old = current_;
+    current_ = box;
+    if (old) {
+        old->SetAttribute(kAtomCurrent, u"false", true, false);
+        old->InvalidateUpToPopup();
+    }
+    if (box) {
+        box->SetAttribute(kAtomCurrent, u"true", true, false);
+        box->InvalidateUpToPopup();
+    }
+}
+
+void oxPopupBox::SelectFirstChild() {
+    oxBox* from = GetContentPart() ? GetContentPart() : this;
+    if (oxBox* box = FindSelectable(from, false)) SetCurrentPopupChild(box);
+}
+
+void oxPopupBox::SelectLastChild() {
+    oxBox* from = GetContentPart() ? GetContentPart() : this;
+    if (oxBox* box = FindSelectable(from, true)) SetCurrentPopupChild(box);
 }
 
 bool oxPopupBox::IsOpenPopup(oxBox* box) {
@@ -166,6 +253,7 @@ oxPopupBox* oxPopupBox::GetOutermostPopup() {
 
 void oxPopupBox::ForgetBox(oxBox* box) {
     for (oxPopupBox* p = this; p; p = p->parentPopup_) {
+        if (p->current_ == box) p->SetCurrentPopupChild(nullptr);
         if (p->childPopup_ == box) p->childPopup_ = nullptr;
         if (p->parentPopup_ == box) p->parentPopup_ = nullptr;
     }
@@ -264,6 +352,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
     if (opened_ == open) return 1;
     AddRef();
     int32_t result = 1;
+    SetCurrentPopupChild(nullptr);
     if (open) {
         squeezed_ = false;
         POINT cursor{0, 0};
@@ -303,6 +392,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         }
         UnlinkFromChain();
         SetAnchor(nullptr);
+        pointer_ = {};
     }
     Release();
     return result;

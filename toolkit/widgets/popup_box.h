@@ -37,6 +37,7 @@ public:
     oxAtom GetBoxType() const override { return kAtomPopup; }
     const WCHAR* GetAttribute(oxAtom attribute) override;
     int32_t HandleEvent(oxEvent* event) override;
+    oxBox* RemoveChildAt(int index, bool expand) override;
 
     // 1 on success, also when the popup already is in the asked state; 0 when it did not open.
     int32_t SetOpened(bool open, bool atAnchor);
@@ -54,6 +55,11 @@ public:
     int32_t GetOverflowX() const { return overflowX_; }
     int32_t GetOverflowY() const { return overflowY_; }
     bool IsSqueezed() const { return squeezed_; }
+    // The selectable child under the pointer or chosen by the keyboard, marked "current".
+    oxBox* GetCurrentPopupChild() const { return current_; }
+    void SetCurrentPopupChild(oxBox* box);
+    void SelectFirstChild();
+    void SelectLastChild();
     // Clears every reference of the chain to a box that goes away.
     void ForgetBox(oxBox* box);
 
@@ -67,6 +73,7 @@ private:
     void Place(bool atAnchor);
     void Raise(oxAtom type);
     bool HasVisibleChild();
+    void HandleKey(oxEvent* event, uint16_t key);
 
     bool opened_ = false;
     int32_t overflowX_ = 0;
@@ -75,6 +82,7 @@ private:
     bool popAnchor_ = true;
     oxPopupBox* parentPopup_ = nullptr;
     oxPopupBox* childPopup_ = nullptr;
+    oxBox* current_ = nullptr;
     bool independent_ = false;
     int32_t rtlX_ = 0;
     oxPoint pointer_;

@@ -249,4 +249,42 @@ TEST_F(PopupBoxTest, AnIndependentPopupIsTrackedBesideTheChain) {
     EXPECT_FALSE(input->IsPopupOpen());
 }
 
+TEST_F(PopupBoxTest, KeysAndThePointerMoveTheCurrentChildAndEnterClosesTheChain) {
+    test::LogBox* last = scene->Add(menu, "last", {0, 40, 80, 20});
+    for (oxBox* box : {static_cast<oxBox*>(item), static_cast<oxBox*>(last)})
+        box->SetAttribute(kAtomSelectablePopupChild, u"true", false, false);
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    RunUntilIdle();
+    auto current = [](oxBox* box) {
+        const WCHAR* v = box->GetAttributeText(kAtomCurrent);
+        return std::u16string(v ? v : u"");
+    };
+    platform::headless::Key(35); // End; the closed inner popup is no choice
+    RunUntilIdle();
+    EXPECT_EQ(menu->GetCurrentPopupChild(), last);
+    EXPECT_EQ(current(last), u"true");
+    platform::headless::Key(36); // Home
+    RunUntilIdle();
+    EXPECT_EQ(menu->GetCurrentPopupChild(), item);
+    EXPECT_EQ(current(item), u"true");
+    EXPECT_EQ(current(last), u"false");
+
+    // The pointer over a selectable child makes it current; resting on one point changes nothing.
+    const oxRect r = WindowRectOf(menu);
+    platform::headless::MoveTo(r.x + 5, r.y + 45);
+    RunUntilIdle();
+    EXPECT_EQ(menu->GetCurrentPopupChild(), last);
+    menu->SetCurrentPopupChild(item);
+    platform::headless::MoveTo(r.x + 5, r.y + 45);
+    RunUntilIdle();
+    EXPECT_EQ(menu->GetCurrentPopupChild(), item);
+
+    platform::headless::Key(13); // Enter on a child that is no control
+    RunUntilIdle();
+    EXPECT_FALSE(menu->IsOpened());
+    EXPECT_EQ(menu->GetCurrentPopupChild(), nullptr);
+    EXPECT_EQ(current(item), u"false");
+}
+
 } // namespace
