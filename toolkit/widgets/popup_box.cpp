@@ -102,6 +102,12 @@ oxPopupFrame::oxPopupFrame(oxPopupBox* popup) : oxFrame(popup), popup_(popup) {}
 LRESULT oxPopupFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // A popup never takes the activation from its scene's window.
     if (message == kMsgActivate) return 0;
+    // The scene's update repaints its window frames only: the popup repaints its own window too.
+    if (message == kMsgFrameUpdate) {
+        LRESULT result = oxFrame::HandleMessage(message, wParam, lParam);
+        Update(true);
+        return result;
+    }
     return oxFrame::HandleMessage(message, wParam, lParam);
 }
 

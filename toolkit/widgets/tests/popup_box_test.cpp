@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless_input.h"
+#include "platform/win/screen.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
 
@@ -84,6 +85,8 @@ TEST_F(PopupBoxTest, OpensBelowItsAnchorInItsOwnWindowAndClosesAgain) {
     EXPECT_EQ(input->GetPopupChain(), menu);
     EXPECT_EQ(std::u16string(menu->GetAttribute(kAtomOpened)), u"true");
     EXPECT_EQ(scene->Log(), (Lines{"menu popping", "menu popped"}));
+    // The popup paints its own window: the item's colour right below the anchor.
+    EXPECT_EQ(ReadScreenPixel(12, kTop + 10 + 30 + 25) & 0xFFFFFF, 0x80C080u);
 
     // Opening an open popup does nothing.
     scene->log.clear();
