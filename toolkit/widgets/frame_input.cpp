@@ -307,7 +307,7 @@ void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     PressAndHover(event, scene, target);
     MoveBoxes(event, scene);
     DragAndDrop(event, scene);
-    Popups(event, target);
+    Popups(event, scene, target);
     FocusAndTab(event, scene, target);
     KeyBindings(event, scene);
     target->Release();
@@ -457,14 +457,73 @@ void oxFrameInput::DragAndDrop(oxEvent* event, oxInputScene* scene) {
 // Popups. Popups named by a box's "popup" or "context" attribute open through their commands and
 // menus; a press elsewhere closes every open popup.
 
-void oxFrameInput::Popups(oxEvent* event, oxBox* target) {
+namespace {
+
+oxPopupBox* NearestPopupOf(oxBox* box) {
+    for (oxBox* b = box; b; b = b->GetParent())
+        if (auto* popup = dynamic_cast<oxPopupBox*>(b)) return popup;
+    return nullptr;
+}
+
+// The popup that a box's "popup" attribute names, searched from the target up; "_child" names
+// the box's own child of tag popup. The popup holding the target is never the one named.
+oxPopupBox* FindNamedPopup(oxInputScene* scene, oxBox* target, oxBox** anchor) {
+    for (oxBox* b = target; b; b = b->GetParent()) {
+        const WCHAR* name = b->GetAttributeText(kAtomPopup);
+        if (!name || !*name) continue;
+        oxPopupBox* popup = nullptr;
+        if (oxAtoms::Find(name) == kAtom_child) {
+            for (int i = 0; i < b->GetChildCount() && !popup; ++i)
+                popup = dynamic_cast<oxPopupBox*>(b->GetChildAt(i, false));
+        } else {
+            popup = dynamic_cast<oxPopupBox*>(scene->FindBoxById(oxAtoms::Intern(name)));
+        }
+        if (!popup || popup == NearestPopupOf(target)) return nullptr;
+        *anchor = b;
+        return popup;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void oxFrameInput::Popups(oxEvent* event, oxInputScene* scene, oxBox* target) {
     const oxAtom type = event->GetType();
     if (type != kAtomMouseDown && type != kAtomDoubleClick) return;
-    if (!IsPopupOpen() || Disabled(target)) return;
-    if (target == trackedPopup_) return;
-    for (oxBox* b = target; b; b = b->GetParent())
-        if (b->GetBoxType() == kAtomPopup) return;
-    ClosePopups(false);
+    if (Disabled(target) || target == trackedPopup_) return;
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    oxBox* anchor = nullptr;
+    oxPopupBox* named = mouse && mouse->button == 1 ? FindNamedPopup(scene, target, &anchor) : nullptr;
+    if (named) {
+        ShowPopup(named, anchor, target);
+        return;
+    }
+    if (IsPopupOpen() && !NearestPopupOf(target)) ClosePopups(false);
+}
+
+void oxFrameInput::ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target) {
+    if (popup->IsOpened() && popup->GetParentPopup() && popup->GetAnchor() &&
+        popup->GetAnchor()->GetBoxType() == kAtomMenu)
+        return;
+    if (popupChain_) {
+        oxPopupBox* around = NearestPopupOf(target);
+        if (around && around->IsOpened()) {
+            CloseTrackedPopup();
+            if (oxPopupBox* child = around->GetChildPopup()) child->SetOpened(false, false);
+        } else if (popup == popupChain_->GetOutermostPopup()) {
+            // A second click on a popup's opener closes it.
+            ClosePopups(false);
+            return;
+        } else {
+            keepMenu_ = !oxPopupBox::IsShowNoActivate(popup);
+            ClosePopups(false);
+            keepMenu_ = false;
+        }
+    } else {
+        CloseTrackedPopup();
+    }
+    popup->SetAnchor(anchor);
+    if (popup->SetOpened(true, false)) popupChain_ = popup;
 }
 
 // Focus and Tab.

@@ -164,7 +164,9 @@ private:
     void PressAndHover(oxEvent* event, oxInputScene* scene, oxBox* target);
     void MoveBoxes(oxEvent* event, oxInputScene* scene);
     void DragAndDrop(oxEvent* event, oxInputScene* scene);
-    void Popups(oxEvent* event, oxBox* target);
+    void Popups(oxEvent* event, oxInputScene* scene, oxBox* target);
+    // Shows the popup a left click on the anchor box names (the only kind of showing built yet).
+    void ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target);
     void FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* target);
     void KeyBindings(oxEvent* event, oxInputScene* scene);
     // Builds an event of another type from a mouse event and sends it through the box's scene.

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/crt/wide.h"
 #include "platform/win/input.h"
 #include "platform/win/system_params.h"
 #include "platform/win/window.h"
@@ -239,6 +240,11 @@ void oxPopupBox::SelectLastChild() {
 bool oxPopupBox::IsOpenPopup(oxBox* box) {
     auto* popup = dynamic_cast<oxPopupBox*>(box);
     return popup && popup->opened_;
+}
+
+bool oxPopupBox::IsShowNoActivate(oxBox* box) {
+    const WCHAR* text = box ? box->GetAttributeText(kAtomShowNoActivate) : nullptr;
+    return text && (_wcsicmp(text, u"ignoreinput") == 0 || ParseBool(text));
 }
 
 void oxPopupBox::SetPopupCollapsed(bool collapsed) {

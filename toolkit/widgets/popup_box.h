@@ -43,6 +43,9 @@ public:
     int32_t SetOpened(bool open, bool atAnchor);
     bool IsOpened() const { return opened_; }
     static bool IsOpenPopup(oxBox* box);
+    // The box's "showNoActivate" is "ignoreinput" (any case) or true: it shows without taking
+    // the focus or the keys.
+    static bool IsShowNoActivate(oxBox* box);
     void SetPopupCollapsed(bool collapsed);
 
     oxPopupBox* GetParentPopup() const { return parentPopup_; }

@@ -290,4 +290,29 @@ TEST_F(PopupBoxTest, KeysAndThePointerMoveTheCurrentChildAndEnterClosesTheChain)
     EXPECT_EQ(current(item), u"false");
 }
 
+TEST_F(PopupBoxTest, TappingABoxThatNamesAPopupOpensItThereAndASecondTapClosesIt) {
+    test::LogBox* opener = scene->Add(scene->root, "opener", {10, 150, 60, 20});
+    // Placed clear of the scene's boxes: the test scene's hit test does not skip collapsed boxes.
+    LogPopup* own = AddPopup(scene, opener, "own", {0, 200, 50, 20});
+    scene->Add(own, "ownItem", {0, 0, 50, 20});
+    opener->SetAttribute(kAtomPopup, u"_child", false, false);
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+
+    platform::headless::Tap(15, kTop + 155);
+    RunUntilIdle();
+    EXPECT_FALSE(menu->IsOpened());
+    ASSERT_TRUE(own->IsOpened());
+    EXPECT_EQ(own->GetAnchor(), opener);
+    EXPECT_EQ(input->GetPopupChain(), own);
+    oxRect expected;
+    expected.Set(10, kTop + 150 + 20, 50, 20);
+    EXPECT_EQ(WindowRectOf(own), expected);
+
+    platform::headless::Tap(15, kTop + 155);
+    RunUntilIdle();
+    EXPECT_FALSE(own->IsOpened());
+    EXPECT_EQ(input->GetPopupChain(), nullptr);
+}
+
 } // namespace
