@@ -454,8 +454,8 @@ void oxFrameInput::DragAndDrop(oxEvent* event, oxInputScene* scene) {
     source->Release();
 }
 
-// Popups. Popups named by a box's "popup" or "context" attribute open through their commands and
-// menus; a press elsewhere closes every open popup.
+// Popups. A left press on a box whose "popup" attribute names a popup shows it; a press outside
+// every popup closes them all. Context menus and tooltips are not shown from here yet.
 
 namespace {
 
