@@ -64,6 +64,8 @@ public:
     virtual oxStyleLibrary* GetStyleLibrary();
     // True when the scene's text runs right to left by default (boxes without `dir` follow it).
     virtual bool IsRightToLeft() const { return false; }
+    // Closes the open popup that the input state tracks (a scroll moves what it belongs to).
+    virtual void CloseTrackedPopup() {}
 
 protected:
     ~oxBoxScene() = default;

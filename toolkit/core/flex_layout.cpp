@@ -7,6 +7,7 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_scene.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/style/style_tables.h"
@@ -400,8 +401,10 @@ void oxFlexLayout::SetScrollY(int32_t y) {
     y = std::clamp(y, 0, std::max(0, limit));
     int32_t old = scrollY_;
     scrollY_ = Sign31(y);
-    // FIXME: an open popup tracked by the scene's frame input closes here once popups exist.
-    if (scrollY_ != old) box_->ScrollPaintedContent({0, scrollY_ - old});
+    if (scrollY_ != old) {
+        if (oxBoxScene* scene = box_->GetScene()) scene->CloseTrackedPopup();
+        box_->ScrollPaintedContent({0, scrollY_ - old});
+    }
 }
 
 void oxFlexLayout::ScrollToBox(oxBox* target) {

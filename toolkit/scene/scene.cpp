@@ -939,3 +939,7 @@ void oxScene::SetWaiting(bool on) {
 void oxScene::RemoveDialog(oxScene* dialog, bool modal) {
     (modal ? modalDialogs_ : dialogs_).Remove(dialog);
 }
+
+void oxScene::CloseTrackedPopup() {
+    if (oxSceneInput* input = runtime_ ? runtime_->GetFrameInput() : nullptr) input->CloseTrackedPopup();
+}

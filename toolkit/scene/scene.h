@@ -124,6 +124,7 @@ public:
     void PresentBoxes();
     // Made on first use; scroll bars hold it as their change listener and scroll their boxes by it.
     oxChangeListener* GetScrollbarListener() override;
+    void CloseTrackedPopup() override;
     oxStyleLibrary* GetStyleLibrary() override { return this; }
     // A script element reached its end tag.
     void ForgetOpenScript(oxScriptElement* element);

@@ -25,6 +25,10 @@ public:
     // Drops every reference kept to the box, or to the boxes of the scene.
     virtual void ForgetBox(oxBox* box) = 0;
     virtual void ForgetScene(oxBoxScene* scene) = 0;
+    // The open popups: the tracked one (the tooltip) and the chain.
+    virtual bool IsPopupOpen() const { return false; }
+    virtual void CloseTrackedPopup() {}
+    virtual void ClosePopups(bool keepTracked) { (void)keepTracked; }
 };
 
 // The maker the runtime calls when it starts; answers the previous one. Null makes none.

@@ -13,6 +13,7 @@
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/image_box.h"
+#include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/text_box.h"
 #include "toolkit/widgets/window_box.h"
@@ -42,6 +43,7 @@ void StartServices() {
     oxRegisterControlBoxKind();
     oxRegisterImageBoxKind();
     oxRegisterWindowBoxKind();
+    oxRegisterPopupBoxKind();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();

@@ -7,6 +7,7 @@
 #include "toolkit/core/event.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
@@ -205,8 +206,9 @@ int32_t CollectGarbage(Shell* self, XArgList*, XVariant*) {
     return 0;
 }
 
-int32_t CloseAllPopups(Shell*, XArgList*, XVariant*) {
-    // FIXME: closes the frame input's popups once frames track them; none are open until then.
+int32_t CloseAllPopups(Shell* self, XArgList*, XVariant*) {
+    oxRuntime* runtime = self->GetRuntime();
+    if (oxSceneInput* input = runtime ? runtime->GetFrameInput() : nullptr) input->ClosePopups(false);
     return 0;
 }
 
@@ -248,8 +250,10 @@ int32_t GetSceneCount(Shell* self, XVariant* out) {
     return 0;
 }
 
-int32_t GetIsPopupOpen(Shell*, XVariant* out) {
-    *out = false; // FIXME: asks the frame input once frames track popups
+int32_t GetIsPopupOpen(Shell* self, XVariant* out) {
+    oxRuntime* runtime = self->GetRuntime();
+    oxSceneInput* input = runtime ? runtime->GetFrameInput() : nullptr;
+    *out = input && input->IsPopupOpen();
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/crt/wide.h"
 #include "platform/win/clock.h"
 #include "platform/win/input.h"
 #include "toolkit/core/box.h"
@@ -12,6 +13,7 @@
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_input_adapter.h"
 
 namespace {
@@ -180,6 +182,15 @@ void oxFrameInput::ForgetBox(oxBox* box) {
     for (TimerRecord* t : {&hoverHold_, &pressHold_, &mousePress_})
         if (t->box == box) t->Cancel();
     ForgetFrameGlobals(box);
+    if (popupChain_) popupChain_->ForgetBox(box);
+    if (trackedPopup_ == box) trackedPopup_ = nullptr;
+    if (popupChain_ == box) popupChain_ = nullptr;
+    // A chain whose opener goes away closes.
+    if (popupChain_ && popupChain_->GetOutermostPopup()->GetAnchor() == box) {
+        popupChain_->GetOutermostPopup()->SetOpened(false, false);
+        popupChain_ = nullptr;
+    }
+    if (trackedPopup_ && trackedPopup_->GetAnchor() == box) CloseTrackedPopup();
 }
 
 void oxFrameInput::ForgetScene(oxBoxScene* scene) {
@@ -189,6 +200,24 @@ void oxFrameInput::ForgetScene(oxBoxScene* scene) {
         if (*slot && (*slot)->GetScene() == scene) *slot = nullptr;
     for (TimerRecord* t : {&hoverHold_, &pressHold_, &mousePress_})
         if (t->box && t->box->GetScene() == scene) t->Cancel();
+    if (popupChain_ && popupChain_->GetScene() == scene) popupChain_ = nullptr;
+    if (trackedPopup_ && trackedPopup_->GetScene() == scene) trackedPopup_ = nullptr;
+}
+
+void oxFrameInput::CloseTrackedPopup() {
+    oxPopupBox* popup = trackedPopup_;
+    if (!popup) return;
+    popup->SetOpened(false, false);
+    trackedPopup_ = nullptr;
+    tooltipAnchor_.Clear();
+}
+
+void oxFrameInput::ClosePopups(bool keepTracked) {
+    if (!keepTracked) CloseTrackedPopup();
+    if (!popupChain_) return;
+    oxPopupBox* outermost = popupChain_->GetOutermostPopup();
+    outermost->SetOpened(false, false);
+    popupChain_ = nullptr;
 }
 
 void oxFrameInput::ForgetFrameGlobals(oxBox* box) {
@@ -197,9 +226,16 @@ void oxFrameInput::ForgetFrameGlobals(oxBox* box) {
     if (oxFrame::keyDownOwner == box) oxFrame::keyDownOwner = nullptr;
 }
 
-// Popups that take the keyboard come with the popup boxes; until then keys go to the focus.
+oxBox* oxFrameInput::GetKeyPopup(oxInputScene* scene) {
+    oxPopupBox* popup = trackedPopup_ ? trackedPopup_ : popupChain_;
+    if (!popup || GetInputScene(popup) != scene) return nullptr;
+    const WCHAR* show = popup->GetAttributeText(kAtomShowNoActivate);
+    return show && _wcsicmp(show, u"ignoreinput") == 0 ? nullptr : popup;
+}
+
 oxBox* oxFrameInput::GetKeyTarget(oxInputScene* scene) {
     if (!scene) return nullptr;
+    if (oxBox* popup = GetKeyPopup(scene)) return popup;
     if (oxBox* focused = scene->GetFocusedBox()) return focused;
     return scene->GetWindowBox();
 }
@@ -271,6 +307,7 @@ void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     PressAndHover(event, scene, target);
     MoveBoxes(event, scene);
     DragAndDrop(event, scene);
+    Popups(event, scene, target);
     FocusAndTab(event, scene, target);
     KeyBindings(event, scene);
     target->Release();
@@ -415,6 +452,78 @@ void oxFrameInput::DragAndDrop(oxEvent* event, oxInputScene* scene) {
     dragSource_ = nullptr;
     dragging_ = false;
     source->Release();
+}
+
+// Popups. A left press on a box whose "popup" attribute names a popup shows it; a press outside
+// every popup closes them all. Context menus and tooltips are not shown from here yet.
+
+namespace {
+
+oxPopupBox* NearestPopupOf(oxBox* box) {
+    for (oxBox* b = box; b; b = b->GetParent())
+        if (auto* popup = dynamic_cast<oxPopupBox*>(b)) return popup;
+    return nullptr;
+}
+
+// The popup that a box's "popup" attribute names, searched from the target up; "_child" names
+// the box's own child of tag popup. The popup holding the target is never the one named.
+oxPopupBox* FindNamedPopup(oxInputScene* scene, oxBox* target, oxBox** anchor) {
+    for (oxBox* b = target; b; b = b->GetParent()) {
+        const WCHAR* name = b->GetAttributeText(kAtomPopup);
+        if (!name || !*name) continue;
+        oxPopupBox* popup = nullptr;
+        if (oxAtoms::Find(name) == kAtom_child) {
+            for (int i = 0; i < b->GetChildCount() && !popup; ++i)
+                popup = dynamic_cast<oxPopupBox*>(b->GetChildAt(i, false));
+        } else {
+            popup = dynamic_cast<oxPopupBox*>(scene->FindBoxById(oxAtoms::Intern(name)));
+        }
+        if (!popup || popup == NearestPopupOf(target)) return nullptr;
+        *anchor = b;
+        return popup;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void oxFrameInput::Popups(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    const oxAtom type = event->GetType();
+    if (type != kAtomMouseDown && type != kAtomDoubleClick) return;
+    if (Disabled(target) || target == trackedPopup_) return;
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    oxBox* anchor = nullptr;
+    oxPopupBox* named = mouse && mouse->button == 1 ? FindNamedPopup(scene, target, &anchor) : nullptr;
+    if (named) {
+        ShowPopup(named, anchor, target);
+        return;
+    }
+    if (IsPopupOpen() && !NearestPopupOf(target)) ClosePopups(false);
+}
+
+void oxFrameInput::ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target) {
+    if (popup->IsOpened() && popup->GetParentPopup() && popup->GetAnchor() &&
+        popup->GetAnchor()->GetBoxType() == kAtomMenu)
+        return;
+    if (popupChain_) {
+        oxPopupBox* around = NearestPopupOf(target);
+        if (around && around->IsOpened()) {
+            CloseTrackedPopup();
+            if (oxPopupBox* child = around->GetChildPopup()) child->SetOpened(false, false);
+        } else if (popup == popupChain_->GetOutermostPopup()) {
+            // A second click on a popup's opener closes it.
+            ClosePopups(false);
+            return;
+        } else {
+            keepMenu_ = !oxPopupBox::IsShowNoActivate(popup);
+            ClosePopups(false);
+            keepMenu_ = false;
+        }
+    } else {
+        CloseTrackedPopup();
+    }
+    popup->SetAnchor(anchor);
+    if (popup->SetOpened(true, false)) popupChain_ = popup;
 }
 
 // Focus and Tab.

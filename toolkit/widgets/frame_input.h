@@ -19,6 +19,7 @@ class oxEvent;
 class oxFrameInput;
 class oxKeyEvent;
 class oxMouseEvent;
+class oxPopupBox;
 class oxTimerEntry;
 
 // A command that a key binding names.
@@ -110,6 +111,9 @@ public:
     static void ForgetFrameGlobals(oxBox* box);
     // The box that key events go to: the scene's focused box, else its window box.
     oxBox* GetKeyTarget(oxInputScene* scene);
+    // The open popup that takes the keyboard: the tracked popup, else the chain, unless it is
+    // shown without taking input.
+    oxBox* GetKeyPopup(oxInputScene* scene);
     int32_t BeginDragSource(int32_t dropEffect, oxBox* box);
 
     oxBox* GetHoveredBox() const { return hovered_; }
@@ -120,6 +124,17 @@ public:
     bool IsMenuBarEngaged() const { return menuBarEngaged_; }
     bool IsDragging() const { return dragging_; }
     int32_t GetPointerKind() const { return pointerKind_; }
+
+    // The innermost popup of the open popup chain, and the open independent popup (the tooltip).
+    oxPopupBox* GetPopupChain() const { return popupChain_; }
+    void SetPopupChain(oxPopupBox* popup) { popupChain_ = popup; }
+    oxPopupBox* GetTrackedPopup() const { return trackedPopup_; }
+    void SetTrackedPopup(oxPopupBox* popup) { trackedPopup_ = popup; }
+    bool IsKeepMenu() const { return keepMenu_; }
+    bool IsPopupOpen() const override { return popupChain_ || trackedPopup_; }
+    void CloseTrackedPopup() override;
+    // Closes the tracked popup (unless kept) and the popup chain from its outermost popup.
+    void ClosePopups(bool keepTracked) override;
 
     // One timed event ("hoverHold", "pressHold", the "mousePress" repeat): armed with a copy of the
     // event that starts it, fired once (or repeated) through the target's scene.
@@ -149,6 +164,9 @@ private:
     void PressAndHover(oxEvent* event, oxInputScene* scene, oxBox* target);
     void MoveBoxes(oxEvent* event, oxInputScene* scene);
     void DragAndDrop(oxEvent* event, oxInputScene* scene);
+    void Popups(oxEvent* event, oxInputScene* scene, oxBox* target);
+    // Shows the popup a left click on the anchor box names (the only kind of showing built yet).
+    void ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target);
     void FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* target);
     void KeyBindings(oxEvent* event, oxInputScene* scene);
     // Builds an event of another type from a mouse event and sends it through the box's scene.
@@ -163,6 +181,9 @@ private:
     oxBox* dragSource_ = nullptr;
     oxBox* dragOver_ = nullptr;
     oxBox* moved_ = nullptr;
+    oxPopupBox* popupChain_ = nullptr;
+    oxPopupBox* trackedPopup_ = nullptr;
+    oxRect tooltipAnchor_;
     int32_t dragPayload_ = 0;
     int32_t dropEffect_ = 0;
     oxPoint pressScreen_, pressClient_;

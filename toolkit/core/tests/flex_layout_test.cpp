@@ -43,7 +43,9 @@ public:
         return box;
     }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
+    void CloseTrackedPopup() override { ++popupCloses; }
     oxStyleRuleMaps rules;
+    int popupCloses = 0;
 };
 
 class FlexLayoutTest : public ::testing::Test {
@@ -162,6 +164,8 @@ TEST_F(FlexLayoutTest, ScrollOffsetsAreClampedAndZeroWithoutOverflow) {
     EXPECT_EQ(list->GetScrollY(), 0);
     plain->SetScrollY(10);
     EXPECT_EQ(plain->GetScrollY(), 0);
+    // Only a scroll that moved the content closes the tracked popup.
+    EXPECT_EQ(scene.popupCloses, 2);
 }
 
 TEST_F(FlexLayoutTest, SameBoxSizeKeepsTheMeasuredMarks) {
