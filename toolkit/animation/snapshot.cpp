@@ -9,6 +9,7 @@
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/blitter.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_paint_services.h"
 
 namespace {
 
@@ -18,6 +19,18 @@ Registry& Layer(int layer) {
     static Registry layers[2];
     return layers[layer ? 1 : 0];
 }
+
+// What the box paint pass asks of the registry.
+class PaintRegistry : public oxBoxSnapshotRegistry {
+public:
+    bool FindSnapshot(const oxBox* box, int layer, oxCanvas** canvas, bool* transparent) override {
+        oxSnapshot* snapshot = oxFindBoxSnapshot(box, layer);
+        if (!snapshot) return false;
+        *canvas = snapshot->GetCanvas();
+        *transparent = snapshot->transparent;
+        return true;
+    }
+};
 
 oxRect FrameRect(oxBox* box) {
     const oxPoint at = box->GetFramePosition();
@@ -218,6 +231,8 @@ oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer) {
 
 void oxSetBoxSnapshot(oxBox* box, oxSnapshot* snapshot, int layer) {
     if (!box || !snapshot) return;
+    static PaintRegistry paintRegistry;
+    oxSetBoxSnapshotRegistry(&paintRegistry);
     snapshot->AddRef();
     oxSnapshot*& slot = Layer(layer)[box];
     oxSnapshot* old = slot;

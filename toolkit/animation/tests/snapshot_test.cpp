@@ -289,3 +289,57 @@ TEST_F(SnapshotTest, TheRegistryHoldsOneReferencePerEntryAndKeepsTheLast) {
     oxRemoveBoxSnapshot(card, 1);
     EXPECT_EQ(0u, second->Release()); // the last reference destroys it
 }
+
+TEST_F(SnapshotTest, APaintedBoxFillsItsTargetSnapshotAndShowsItsSourceSnapshot) {
+    oxBox* card = Box(u"card");
+    const oxPoint at = card->GetFramePosition(), size = card->GetPacked(1);
+    const int lowX = at.x + size.x / 2, lowY = at.y + size.y - 6; // on the card's fill, below its rows
+    auto paint = [&](TestSurface& surface) {
+        surface.Fill32(0xFF000000u);
+        oxCanvas screen;
+        screen.AttachTarget(surface.buffer);
+        scene->root->Paint(&screen);
+    };
+    TestSurface plain(120, 60, 32), painted(120, 60, 32);
+    paint(plain);
+
+    // A target snapshot takes the card's painting (its origin moved by the 2 px outsets), and the
+    // card still reaches the screen through it.
+    auto* target = new oxSnapshot(card);
+    target->AddRef();
+    oxSetBoxSnapshot(card, target, 0);
+    paint(painted);
+    const oxPixelBuffer* picture = target->GetPicture();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(0xFFD02040u, picture->GetRow32(2 + size.y - 6)[2 + size.x / 2]);
+    EXPECT_EQ(0xFFD02040u, painted.buffer.GetRow32(lowY)[lowX]);
+    EXPECT_EQ(0xFF2040C0u, painted.buffer.GetRow32(lowY)[Box(u"side")->GetFramePosition().x + 2]);
+
+    // With a source snapshot as well, only the source shows where the card was.
+    auto* source = new oxSnapshot(card);
+    source->AddRef();
+    source->Fill(0xFF00FF00u, nullptr, 0);
+    oxSetBoxSnapshot(card, source, 1);
+    target->Clear();
+    paint(painted);
+    EXPECT_EQ(0xFF00FF00u, painted.buffer.GetRow32(lowY)[lowX]);
+    EXPECT_EQ(0xFF00FF00u, painted.buffer.GetRow32(at.y - 2)[at.x - 2]); // the source starts at the outsets
+    EXPECT_EQ(0xFFD02040u, picture->GetRow32(2 + size.y - 6)[2 + size.x / 2]);
+
+    // A target snapshot without a picture paints nothing of the box, and the source still shows.
+    target->Destroy();
+    paint(painted);
+    EXPECT_EQ(0xFF00FF00u, painted.buffer.GetRow32(lowY)[lowX]);
+
+    // Taken away, they leave the box painted as before.
+    oxRemoveBoxSnapshot(card, 0);
+    oxRemoveBoxSnapshot(card, 1);
+    paint(painted);
+    int differ = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 120; ++x)
+            differ += plain.buffer.GetRow32(y)[x] != painted.buffer.GetRow32(y)[x];
+    EXPECT_EQ(0, differ);
+    target->Release();
+    source->Release();
+}
