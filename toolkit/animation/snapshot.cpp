@@ -147,7 +147,8 @@ oxSnapshot* oxSnapshot::Thumbnail(const oxPoint& size) const {
         const RECT to{place.x, place.y, place.x + place.width, place.y + place.height};
         const RECT from{0, 0, picture->width, picture->height};
         // Scaled as a copy: a blend over the cleared picture would only lose alpha and colour.
-        if (!StretchCopy(destination, to, *picture, from)) oxBlitter().DrawImage(destination, &to, *picture, &from, false, false);
+        if (!StretchCopy(destination, to, *picture, from))
+            oxBlitter().DrawImage(destination, &to, *picture, &from, false, false);
     }
     thumb->AddRef();
     return thumb;

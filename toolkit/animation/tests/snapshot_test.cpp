@@ -106,7 +106,8 @@ TEST_F(SnapshotTest, ABoxIsCapturedAsItsFramePaintedItAtBothDepths) {
         int differ = 0;
         for (int y = 0; y < picture->height; ++y)
             for (int x = 0; x < picture->width; ++x)
-                differ += PicturePixel(*picture, x, y, bpp) != ScreenPixel(surface.buffer, expected.x + x, expected.y + y, bpp);
+                differ += PicturePixel(*picture, x, y, bpp) !=
+                          ScreenPixel(surface.buffer, expected.x + x, expected.y + y, bpp);
         EXPECT_EQ(0, differ);
         // The card's fill shows low in its middle, the white scene at the picture's corner (the
         // 16-bit screen dithers its white).
@@ -273,7 +274,7 @@ TEST_F(SnapshotTest, TheRegistryHoldsOneReferencePerEntryAndKeepsTheLast) {
     oxSetBoxSnapshot(card, second, 1);
     EXPECT_EQ(second, oxFindBoxSnapshot(card, 1));
     EXPECT_EQ(nullptr, oxFindBoxSnapshot(card, 0)); // the layers are apart
-    EXPECT_EQ(2u, first->AddRef()); // the replaced entry gave its reference back
+    EXPECT_EQ(2u, first->AddRef());                 // the replaced entry gave its reference back
     first->Release();
     oxSetBoxSnapshot(card, first, 0);
     EXPECT_EQ(1u, first->Release()); // the registry's reference keeps it
