@@ -30,6 +30,10 @@ public:
         *transparent = snapshot->transparent;
         return true;
     }
+    void ForgetBox(const oxBox* box) override {
+        for (int layer : {0, 1})
+            oxRemoveBoxSnapshot(box, layer);
+    }
 };
 
 oxRect FrameRect(oxBox* box) {
@@ -241,7 +245,7 @@ void oxSetBoxSnapshot(oxBox* box, oxSnapshot* snapshot, int layer) {
     if (old) old->Release();
 }
 
-void oxRemoveBoxSnapshot(oxBox* box, int layer) {
+void oxRemoveBoxSnapshot(const oxBox* box, int layer) {
     Registry& map = Layer(layer);
     auto it = map.find(box);
     if (it == map.end()) return;

@@ -89,4 +89,4 @@ oxSnapshot* oxTakeBoxSnapshot(oxBox* box, const oxCanvas* frameCanvas);
 // holds a reference.
 oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer);
 void oxSetBoxSnapshot(oxBox* box, oxSnapshot* snapshot, int layer);
-void oxRemoveBoxSnapshot(oxBox* box, int layer);
+void oxRemoveBoxSnapshot(const oxBox* box, int layer);

@@ -84,6 +84,8 @@ public:
     // False when the box has no snapshot in the layer; else its canvas (null when it has none) and
     // whether it is transparent.
     virtual bool FindSnapshot(const oxBox* box, int layer, oxCanvas** canvas, bool* transparent) = 0;
+    // A box going away drops its snapshots, so that a later box at its address finds none.
+    virtual void ForgetBox(const oxBox* box) = 0;
 };
 
 oxBoxSnapshotRegistry* oxGetBoxSnapshotRegistry();

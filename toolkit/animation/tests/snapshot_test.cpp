@@ -8,6 +8,7 @@
 
 #include "graphics/tests/raster_test_util.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/paint/box_painter.h"
@@ -343,4 +344,16 @@ TEST_F(SnapshotTest, APaintedBoxFillsItsTargetSnapshotAndShowsItsSourceSnapshot)
     EXPECT_EQ(0, differ);
     target->Release();
     source->Release();
+}
+
+TEST_F(SnapshotTest, ABoxGoingAwayGivesBackItsSnapshots) {
+    auto* box = new oxBox(kAtomBox);
+    auto* snapshot = new oxSnapshot();
+    snapshot->AddRef();
+    oxSetBoxSnapshot(box, snapshot, 0);
+    oxSetBoxSnapshot(box, snapshot, 1);
+    box->Release();
+    EXPECT_EQ(nullptr, oxFindBoxSnapshot(box, 0));
+    EXPECT_EQ(nullptr, oxFindBoxSnapshot(box, 1));
+    EXPECT_EQ(0u, snapshot->Release()); // neither layer kept a reference
 }
