@@ -3,6 +3,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box_internal.h"
+#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
@@ -24,6 +25,7 @@ oxBox::~oxBox() {
     // A box released while still in a tree would leave its parent pointing at freed memory.
     if (parent_) parent_->RemoveChild(this, false);
     if (scene_ && id_) scene_->UnregisterBoxId(this, id_);
+    if (oxBoxSnapshotRegistry* snapshots = oxGetBoxSnapshotRegistry()) snapshots->ForgetBox(this);
     DropSideTables();
     StopFillTimer();
     DestroyChildrenNow();

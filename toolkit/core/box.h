@@ -408,6 +408,8 @@ public:
     virtual void PaintStroke(oxCanvas* canvas, int layer);
     static void PaintChild(oxCanvas* canvas, oxBox* box);
     void PaintLayers(oxCanvas* canvas, bool upper, bool stackMode, bool below);
+    // The box's own drawing onto `draw`, its box paint steps pushed on the outer canvas.
+    void PaintOnto(oxCanvas* canvas, oxCanvas* draw);
     void ApplyClipStyle(oxCanvas* canvas);
     void ClipToContent(oxCanvas* canvas, bool withScrollbars);
     void PaintScrollbars(oxCanvas* canvas);

@@ -17,6 +17,7 @@ namespace {
 
 oxBoxPaintServices gNoServices;
 oxBoxPaintServices* gServices = &gNoServices;
+oxBoxSnapshotRegistry* gSnapshots = nullptr;
 
 bool IsKeyword(const oxStyleValue* v, int keyword) {
     return v && v->GetType() == kStyleKeyword && v->GetValue() == keyword;
@@ -42,6 +43,14 @@ oxBoxPaintServices& oxGetBoxPaintServices() {
 
 void oxSetBoxPaintServices(oxBoxPaintServices* services) {
     gServices = services ? services : &gNoServices;
+}
+
+oxBoxSnapshotRegistry* oxGetBoxSnapshotRegistry() {
+    return gSnapshots;
+}
+
+void oxSetBoxSnapshotRegistry(oxBoxSnapshotRegistry* registry) {
+    gSnapshots = registry;
 }
 
 const int16_t* oxBox::GetPaintOutsets() {
@@ -91,45 +100,50 @@ void oxBox::Paint(oxCanvas* canvas) {
     // FIXME: a frame whose no-culling flags are set culls nothing, once frames carry those flags.
     oxRect clip;
     bool culled = s.GetClipRect(canvas, &clip) && !clip.Intersects(GetPaintArea());
-    // FIXME: source and target snapshots take part here once snapshots exist.
+    // A source snapshot is drawn over the box; a target snapshot takes what the box paints.
+    oxCanvas* source = nullptr;
+    oxCanvas* target = nullptr;
+    bool hasSource = false, hasTarget = false, transparent = false;
+    if (gSnapshots) {
+        bool unused;
+        hasSource = gSnapshots->FindSnapshot(this, 1, &source, &unused);
+        hasTarget = gSnapshots->FindSnapshot(this, 0, &target, &transparent);
+    }
     if (!culled) {
         ResolveStyle();
         oxCanvas* draw = canvas;
         oxCanvas* own = nullptr;
         bool framed = (changeFlags_ & kChangeFramed) != 0;
-        if (NeedsOwnCanvas() && (!framed || (changeFlags_ & kChangeTranslucent))) {
+        const int16_t* out = GetPaintOutsets();
+        bool drawing = true;
+        if (hasTarget) {
+            drawing = target && s.PrepareSnapshotCanvas(target, geometry_[1].x, geometry_[1].y, transparent);
+            draw = target;
+            if (drawing) {
+                s.OffsetOrigin(draw, out[3], out[0]);
+                if (!transparent) {
+                    const oxRect area = GetPaintArea();
+                    s.DrawCanvas(draw, canvas, {0, 0, geometry_[1].x, geometry_[1].y}, &area);
+                }
+            }
+        } else if (NeedsOwnCanvas() && (!framed || (changeFlags_ & kChangeTranslucent))) {
             own = s.CreateBoxLayerCanvas(this, geometry_[1].x, geometry_[1].y);
             if (own) draw = own;
         }
-        bool stack = (changeFlags_ & (kChangeLayered | kChangeLayerStack)) == (kChangeLayered | kChangeLayerStack);
-        s.BeginBoxPaint(canvas, this);
-        if (stack) PaintLayers(draw, false, true, false);
-        PaintLayers(draw, true, false, true);
-        ApplyClipStyle(draw);
-        PaintBackground(draw);
-        PaintStroke(draw, kKeywordBelow);
-        ClipToContent(draw, true);
-        s.PushClip(draw);
-        ClipToContent(draw, false);
-        PaintContent(draw);
-        PaintLayers(draw, false, false, false);
-        if (GetChildCount() > 0) {
-            if (oxLayout* layout = GetLayout()) {
-                s.PushClip(draw);
-                s.PushMatrix(draw);
-                layout->PaintChildren(draw, this);
-                s.PopMatrix(draw);
-                s.PopClip(draw);
-            }
+        if (drawing) PaintOnto(canvas, draw);
+        if (drawing && hasTarget) {
+            s.FinishSnapshotCanvas(canvas, draw, this, !hasSource);
+            s.OffsetOrigin(draw, -out[3], -out[0]);
+        } else if (own) {
+            s.CompositeBoxLayerCanvas(canvas, own, this);
         }
-        PaintLayers(draw, true, false, false);
-        PaintScrollCorner(draw);
-        PaintStroke(draw, kKeywordAbove);
-        if (stack) PaintLayers(draw, true, true, false);
-        s.PopClip(draw);
-        PaintScrollbars(draw);
-        if (own) s.CompositeBoxLayerCanvas(canvas, own, this);
         // FIXME: an MDI container paints its embedded scenes' backgrounds here once it exists.
+        if (drawing) s.EndBoxPaint(canvas, this);
+    }
+    if (hasSource && source) {
+        const int16_t* out = GetPaintOutsets();
+        s.BeginBoxPaint(canvas, this);
+        s.DrawCanvas(canvas, source, {-out[3], -out[0], bounds_.width, bounds_.height}, nullptr);
         s.EndBoxPaint(canvas, this);
     }
     changeFlags_ &= ~(kChangeRepaintPending | kChangeSubtreeDirty);
@@ -137,6 +151,38 @@ void oxBox::Paint(oxCanvas* canvas) {
         changeFlags_ |= kChangePainted;
         scene_->QueuePresented(this);
     }
+}
+
+// The box's own drawing, from BeginBoxPaint on the outer canvas to its scroll bars on `draw`.
+void oxBox::PaintOnto(oxCanvas* canvas, oxCanvas* draw) {
+    oxBoxPaintServices& s = oxGetBoxPaintServices();
+    bool stack = (changeFlags_ & (kChangeLayered | kChangeLayerStack)) == (kChangeLayered | kChangeLayerStack);
+    s.BeginBoxPaint(canvas, this);
+    if (stack) PaintLayers(draw, false, true, false);
+    PaintLayers(draw, true, false, true);
+    ApplyClipStyle(draw);
+    PaintBackground(draw);
+    PaintStroke(draw, kKeywordBelow);
+    ClipToContent(draw, true);
+    s.PushClip(draw);
+    ClipToContent(draw, false);
+    PaintContent(draw);
+    PaintLayers(draw, false, false, false);
+    if (GetChildCount() > 0) {
+        if (oxLayout* layout = GetLayout()) {
+            s.PushClip(draw);
+            s.PushMatrix(draw);
+            layout->PaintChildren(draw, this);
+            s.PopMatrix(draw);
+            s.PopClip(draw);
+        }
+    }
+    PaintLayers(draw, true, false, false);
+    PaintScrollCorner(draw);
+    PaintStroke(draw, kKeywordAbove);
+    if (stack) PaintLayers(draw, true, true, false);
+    s.PopClip(draw);
+    PaintScrollbars(draw);
 }
 
 void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {

@@ -59,7 +59,37 @@ public:
     virtual void CompositeBoxLayerCanvas(oxCanvas* outer, oxCanvas* layer, oxBox* box) {
         (void)outer, (void)layer, (void)box;
     }
+    // Makes a target snapshot's canvas ready for the box to paint into: sized, its batch opened,
+    // cleared, and marked as a layer when the snapshot is transparent. False when it holds no picture.
+    virtual bool PrepareSnapshotCanvas(oxCanvas* snapshot, int32_t width, int32_t height, bool transparent) {
+        (void)snapshot, (void)width, (void)height, (void)transparent;
+        return false;
+    }
+    // Composites a target snapshot's canvas onto the outer one with the box's style when asked,
+    // mirrors it for a `flip` of "x" and closes its batch; the canvas stays the snapshot's.
+    virtual void FinishSnapshotCanvas(oxCanvas* outer, oxCanvas* snapshot, oxBox* box, bool composite) {
+        (void)outer, (void)snapshot, (void)box, (void)composite;
+    }
+    // Draws `from` (the part `fromRect` of it, or all of it) onto `into` at `to`.
+    virtual void DrawCanvas(oxCanvas* into, oxCanvas* from, const oxRect& to, const oxRect* fromRect) {
+        (void)into, (void)from, (void)to, (void)fromRect;
+    }
 };
+
+// The snapshots registered for boxes: layer 1 holds the source snapshot drawn over a box, layer 0
+// the target snapshot it paints into. The animation module installs it.
+class oxBoxSnapshotRegistry {
+public:
+    virtual ~oxBoxSnapshotRegistry() = default;
+    // False when the box has no snapshot in the layer; else its canvas (null when it has none) and
+    // whether it is transparent.
+    virtual bool FindSnapshot(const oxBox* box, int layer, oxCanvas** canvas, bool* transparent) = 0;
+    // A box going away drops its snapshots, so that a later box at its address finds none.
+    virtual void ForgetBox(const oxBox* box) = 0;
+};
+
+oxBoxSnapshotRegistry* oxGetBoxSnapshotRegistry();
+void oxSetBoxSnapshotRegistry(oxBoxSnapshotRegistry* registry);
 
 // The installed services (a do-nothing set until one is installed). Null restores the default.
 oxBoxPaintServices& oxGetBoxPaintServices();

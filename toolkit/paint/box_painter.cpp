@@ -565,6 +565,32 @@ public:
     void CompositeBoxLayerCanvas(oxCanvas* outer, oxCanvas* layer, oxBox* box) override {
         oxBoxPainter::FinishBoxLayer(layer, outer, box ? box->GetScene() : nullptr, box ? box->GetStyle() : nullptr);
     }
+    bool PrepareSnapshotCanvas(oxCanvas* snapshot, int32_t width, int32_t height, bool transparent) override {
+        if (!snapshot) return false;
+        snapshot->SetSize(width, height);
+        if (!snapshot->HasTarget()) return false;
+        snapshot->BeginBatch();
+        ClearCanvas(snapshot);
+        if (transparent) snapshot->flags |= 1;
+        return true;
+    }
+    void FinishSnapshotCanvas(oxCanvas* outer, oxCanvas* snapshot, oxBox* box, bool composite) override {
+        if (!snapshot || !box) return;
+        oxBoxStyle* style = box->GetStyle();
+        if (composite) oxBoxPainter::CompositeBoxLayer(snapshot, outer, box->GetScene(), style);
+        oxColorGroup* color = style ? style->GetColorGroup() : nullptr;
+        if (color && KeywordOf(color, kStyle_flip) == kKeywordX) {
+            oxPixelBuffer pixels = snapshot->Target();
+            MirrorPixelBufferHorizontally(pixels);
+        }
+        snapshot->EndBatch();
+    }
+    void DrawCanvas(oxCanvas* into, oxCanvas* from, const oxRect& to, const oxRect* fromRect) override {
+        if (!into) return;
+        const oxCanvasRect d = ToCanvasRect(to);
+        const oxCanvasRect source = fromRect ? ToCanvasRect(*fromRect) : oxCanvasRect{};
+        into->DrawCanvas(from, &d, fromRect ? &source : nullptr);
+    }
 };
 
 PainterServices g_services;

@@ -1,0 +1,92 @@
+#pragma once
+// oxSnapshot: a counted picture of a box (a canvas, the rectangle it covers) with the rectangle
+// and image items that the morphing transitions animate; and the registry that gives a box its
+// source snapshot (layer 1, drawn over it) and its target snapshot (layer 0, painted into).
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "graphics/paint/canvas.h"
+#include "platform/types.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/rect.h"
+
+class oxBox;
+class oxPixelBuffer;
+
+struct oxSnapshotRectItem {
+    oxRect rect;
+    oxBox* box = nullptr; // not counted
+    uint32_t state = 0;
+};
+
+struct oxSnapshotImageItem {
+    const oxPixelBuffer* picture = nullptr; // another snapshot's picture, not counted
+    oxRect rect;
+};
+
+class oxSnapshot {
+public:
+    // Empty, with a canvas that has no picture yet.
+    oxSnapshot();
+    // A cleared canvas of the box's size covering its rectangle; a null box leaves no canvas.
+    explicit oxSnapshot(oxBox* box);
+    virtual ~oxSnapshot() = default;
+    oxSnapshot(const oxSnapshot&) = delete;
+    oxSnapshot& operator=(const oxSnapshot&) = delete;
+
+    virtual ULONG AddRef();
+    virtual ULONG Release();
+
+    // Copies the part of `r` (frame coordinates) that lies on the frame box `frameRect` from the
+    // frame's canvas; the picture starts at that part's corner.
+    void CaptureRegion(const oxCanvas* frameCanvas, const oxRect* frameRect, const oxRect& r);
+    // A rounded rectangle of the colour over `rect`, or over the whole picture when null.
+    void Fill(uint32_t argb, const oxRect* rect, int32_t radius);
+    void Clear();
+    // The picture scaled into a new snapshot of `size`; a side of 0 or less follows the aspect.
+    // Null when there is no picture or both sides are 0 or less. The caller takes the reference.
+    oxSnapshot* Thumbnail(const oxPoint& size) const;
+
+    // Items: the box's rectangle in its frame, relative to `reference`'s frame position when given.
+    void AddBoxRectItem(oxBox* reference, oxBox* box);
+    // Every box of `root`'s subtree (root included, collapsed subtrees left out) of the tag; any
+    // tag when the atom is 0.
+    void AddBoxRectItemsByTag(oxBox* reference, oxBox* root, oxAtom tag);
+    void CopyRectItems(const oxSnapshot* other);
+    void ClearRectItems();
+    void AddImageMorphItem(const oxSnapshot* other, int32_t x, int32_t y, int32_t width, int32_t height);
+    void SetItems(std::unique_ptr<std::vector<oxSnapshotRectItem>> items);
+    // Drops the picture and the items; the object lives until its last reference goes.
+    void Destroy();
+
+    oxCanvas* GetCanvas() const { return canvas_.get(); }
+    // The picture, or null without one.
+    const oxPixelBuffer* GetPicture() const;
+    const oxRect& GetRect() const { return rect_; }
+    oxBox* GetSourceBox() const { return sourceBox_; }
+    bool transparent = false;
+    const std::vector<oxSnapshotRectItem>* GetRectItems() const { return rectItems_.get(); }
+    const std::vector<oxSnapshotImageItem>* GetImageItems() const { return imageItems_.get(); }
+
+private:
+    std::vector<oxSnapshotRectItem>& RectItems();
+
+    ULONG refs_ = 0;
+    std::unique_ptr<oxCanvas> canvas_;
+    oxRect rect_{};
+    oxBox* sourceBox_ = nullptr;
+    std::unique_ptr<std::vector<oxSnapshotRectItem>> rectItems_;
+    std::unique_ptr<std::vector<oxSnapshotImageItem>> imageItems_;
+};
+
+// Captures the box as its frame's canvas shows it: the box rectangle in the frame grown by the
+// paint outsets, clipped to the frame's root box. The caller takes the reference; null for a null
+// box or canvas.
+oxSnapshot* oxTakeBoxSnapshot(oxBox* box, const oxCanvas* frameCanvas);
+
+// The registry: layer 1 holds a box's source snapshot, layer 0 its target snapshot. Each entry
+// holds a reference.
+oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer);
+void oxSetBoxSnapshot(oxBox* box, oxSnapshot* snapshot, int layer);
+void oxRemoveBoxSnapshot(const oxBox* box, int layer);
