@@ -456,8 +456,8 @@ int32_t ScrollToBottom(Box* self, XArgList*, XVariant*) {
 
 // -- snapshots and transitions ---------------------------------------------------------------------
 
-// FIXME: snapshots and transitions come with the animation module; until then the box makes none
-// (null), refuses to attach one (false) and has none to detach or render.
+// FIXME: snapshots and transitions reach scripts with the Snapshot and Transition script classes;
+// until then the box makes none (null), refuses to attach one (false) and has none to detach or render.
 int32_t NoObject(Box*, XArgList*, XVariant* out) {
     out->SetObject(nullptr);
     return 0;

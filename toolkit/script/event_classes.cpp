@@ -219,7 +219,7 @@ int32_t SetCanDrop(Wrapper* self, const VARIANT& value) {
 }
 
 int32_t SetDragImage(Wrapper* self, const VARIANT&) {
-    // FIXME: a Snapshot becomes the drag image once snapshots exist; until then every value clears
+    // FIXME: a Snapshot becomes the drag image once the Snapshot script class exists; until then every value clears
     // it, and drag records keep no image.
     return RecordOf<oxDragEvent>(self) ? 0 : NUBO::XR_FAIL;
 }

@@ -189,8 +189,8 @@ int32_t Create(Shell*, XArgList* args, XVariant* out) {
     } else if (wcscmp(type.GetString(), u"event") == 0) {
         if (XObject* event = MakeUserEvent(box.get())) PutObject(out, event);
     }
-    // FIXME: "snapshot" and "transition" answer the box's new snapshot and transition once
-    // snapshots and transitions exist; until then they, and unknown types, answer nothing.
+    // FIXME: "snapshot" and "transition" answer the box's new snapshot and transition once the
+    // Snapshot and Transition script classes exist; until then they, and unknown types, answer nothing.
     return 0;
 }
 
