@@ -589,7 +589,7 @@ void oxScene::Close(bool forced) {
         }
     }
     // FIXME: an opener whose root box is active (box state 0x200000) hears of the close once window
-    // boxes exist.
+    // boxes take notice of their dialogs closing (the window box keeps no such hook yet).
     if (nesting_ > 0) {
         // The window closes when the outermost dispatch returns.
         state_ |= kCloseRequested;
