@@ -8,6 +8,7 @@
 #include "graphics/pixels/dib_bitmap.h"
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/blitter.h"
+#include "toolkit/animation/animation_internal.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 
@@ -42,9 +43,9 @@ oxRect FrameRect(oxBox* box) {
     return {at.x, at.y, size.x, size.y};
 }
 
-// A 16-bit screen's pixels with every bit of each channel kept (the top bits repeated below them)
-// and made opaque, so that the picture taken back to the screen's layout is the screen.
-void ExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
+} // namespace
+
+void oxExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
     SetPixelFormatForLayout(source.layout);
     const uint32_t masks[3] = {g_pixelFormat.red, g_pixelFormat.green, g_pixelFormat.blue};
     int shifts[3], bits[3];
@@ -63,8 +64,6 @@ void ExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
             to[x] = 0xFF000000u | channel(from[x], 0) << 16 | channel(from[x], 1) << 8 | channel(from[x], 2);
     }
 }
-
-} // namespace
 
 oxSnapshot::oxSnapshot() : canvas_(std::make_unique<oxCanvas>()) {}
 
@@ -110,7 +109,7 @@ void oxSnapshot::CaptureRegion(const oxCanvas* frameCanvas, const oxRect* frameR
     region.InitSubRect(frameCanvas->Target(), &from);
     if (!region.HasPixels()) return;
     if (region.bpp == 16)
-        ExpandOpaque16(destination, region);
+        oxExpandOpaque16(destination, region);
     else
         ConvertPixels(destination, region);
 }

@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "graphics/pixels/matrix.h"
+#include "graphics/pixels/pixel_format.h"
 #include "graphics/pixels/raster_rect.h"
 #include "graphics/raster/blitter.h"
+#include "toolkit/animation/animation_internal.h"
 
 namespace {
 
@@ -14,6 +16,17 @@ int32_t Nearest(float v) {
 }
 
 } // namespace
+
+const oxPixelBuffer& oxSpinZoomEffect::Texture(const oxPixelBuffer& moving) {
+    if (moving.bpp != 16) return moving;
+    if (frames_ == 0 || wideView_.width != moving.width || wideView_.height != moving.height) {
+        wide_.assign(size_t(moving.width) * size_t(moving.height), 0u);
+        wideView_.InitExternal(wide_.data(), moving.width * 4, moving.width, moving.height, 32, 4, true,
+                               kLayoutUnspecified);
+        oxExpandOpaque16(wideView_, moving);
+    }
+    return wideView_;
+}
 
 bool oxSpinZoomEffect::RenderFrame(float a) {
     const float b = zoom_ < 0 ? 1.0f - a : a;
@@ -36,9 +49,11 @@ bool oxSpinZoomEffect::RenderFrame(float a) {
         turn.Translate(-float(wt / 2), -float(ht / 2), 0.0f);
         turn.RotateZ((1.0f - b) * angle_ * 0.017453292f);
         turn.Translate(float(wt / 2), float(ht / 2), 0.0f);
+        // The textured fill writes 16-bit pixels in the process-wide layout: the surface's.
+        if (surface.bpp == 16) SetPixelFormatForLayout(surface.layout);
         surface_.SetTransform(turn);
         surface_.SetOption(kOptionUseSourceAlpha, 1);
-        surface_.SetTextureImage(&moving);
+        surface_.SetTextureImage(&Texture(moving));
         surface_.DrawImageRect(to);
         surface_.SetTextureImage(nullptr);
         surface_.SetOption(kOptionUseSourceAlpha, 0);
