@@ -6,11 +6,13 @@
 
 #include "graphics/paint/box_drawing.h"
 #include "graphics/pixels/dib_bitmap.h"
+#include "graphics/pixels/number_utils.h"
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/blitter.h"
 #include "toolkit/animation/animation_internal.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/scene/bitmap_element.h"
 
 namespace {
 
@@ -119,6 +121,25 @@ void oxSnapshot::Fill(uint32_t argb, const oxRect* rect, int32_t radius) {
     const oxCanvasRect whole{0, 0, canvas_->Target().width, canvas_->Target().height};
     const oxCanvasRect r = rect ? oxCanvasRect{rect->x, rect->y, rect->width, rect->height} : whole;
     FillRoundRect(canvas_.get(), r, argb, float(radius));
+}
+
+void oxSnapshot::CopyFromBitmap(oxBitmapElement* bitmap) {
+    oxDibBitmap* frame = bitmap ? bitmap->GetFrame(-1) : nullptr;
+    if (!canvas_ || !frame || !frame->valid || !frame->pixels.HasPixels()) return;
+    canvas_->SetSize(frame->pixels.width, frame->pixels.height);
+    if (!canvas_->HasTarget()) return;
+    oxPixelBuffer destination = canvas_->Target();
+    oxBlitter().DrawImage(destination, nullptr, frame->pixels, nullptr, false, false);
+}
+
+void oxSnapshot::ScatterRectItems(oxBox* box) {
+    if (!box || !rectItems_) return;
+    const oxPoint size = box->GetPacked(1);
+    auto random = [] { return float(Random()) * (1.0f / 32767.0f); };
+    for (oxSnapshotRectItem& item : *rectItems_) {
+        item.rect.x = int32_t(float(size.x) * random() - float(size.x / 2));
+        item.rect.y = int32_t(float(size.y) * random() - float(size.y / 2));
+    }
 }
 
 void oxSnapshot::Clear() {

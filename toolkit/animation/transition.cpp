@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "graphics/paint/graphics_context.h"
+#include "graphics/paint/canvas.h"
 #include "graphics/pixels/pixel_buffer.h"
 #include "platform/win/clock.h"
 #include "platform/win/input.h"
@@ -20,10 +20,6 @@ namespace {
 
 oxTransitionHostFinder g_findHost = nullptr;
 
-bool FindHost(oxBox* box, oxTransitionHost* host) {
-    *host = oxTransitionHost{};
-    return box && box->GetScene() && g_findHost && g_findHost(box, host);
-}
 
 // One row of the factory: the key, then how its effect is built.
 struct EffectKind {
@@ -101,6 +97,11 @@ void oxSetTransitionHostFinder(oxTransitionHostFinder finder) {
     g_findHost = finder;
 }
 
+bool oxFindTransitionHost(oxBox* box, oxTransitionHost* host) {
+    *host = oxTransitionHost{};
+    return box && box->GetScene() && g_findHost && g_findHost(box, host);
+}
+
 oxTransition::~oxTransition() {
     if (target_) target_->Release();
 }
@@ -149,7 +150,7 @@ void oxTransition::SetDynamicsType(const WCHAR* name) {
 
 void oxTransition::Perform(oxSnapshot* from, oxSnapshot* to) {
     oxTransitionHost host;
-    if (!FindHost(target_, &host) || !from || !to || !from->GetPicture() || !to->GetPicture()) return;
+    if (!oxFindTransitionHost(target_, &host) || !from || !to || !from->GetPicture() || !to->GetPicture()) return;
     const POINT origin{to->GetRect().x, to->GetRect().y};
     // FIXME: the image morph gets the snapshots' image items and the background or fill colour
     // here once it is built.
@@ -161,14 +162,14 @@ void oxTransition::PerformBuffers(const oxPixelBuffer* from, const oxPixelBuffer
                                   const std::vector<oxSnapshotRectItem>* toItems) {
     if (!IsStylusSteady()) return;
     oxTransitionHost host;
-    if (FindHost(target_, &host) && host.suppressesTransitions) return;
+    if (oxFindTransitionHost(target_, &host) && host.suppressesTransitions) return;
     Run(from, to, origin, fromItems, toItems);
 }
 
 bool oxTransition::IsStylusSteady() {
     if (!Down(VK_LBUTTON) && !Down(VK_RBUTTON)) return true;
     oxTransitionHost host;
-    if (!target_ || !FindHost(target_, &host) || !host.pressed) return true;
+    if (!target_ || !oxFindTransitionHost(target_, &host) || !host.pressed) return true;
     POINT now{0, 0};
     GetCursorPos(&now);
     return std::abs(now.x - host.pressPoint.x) <= 5 && std::abs(now.y - host.pressPoint.y) <= 5;
@@ -179,7 +180,7 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
                        const std::vector<oxSnapshotRectItem>* toItems) {
     (void)fromItems, (void)toItems; // FIXME: the rectangle sorter takes its items from these once it is built.
     oxTransitionHost host;
-    if (!from || !to || !from->HasPixels() || !to->HasPixels() || !FindHost(target_, &host) || !effect_ ||
+    if (!from || !to || !from->HasPixels() || !to->HasPixels() || !oxFindTransitionHost(target_, &host) || !effect_ ||
         !host.window)
         return;
     const POINT at = origin ? *origin : POINT{0, 0};
@@ -225,10 +226,10 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
     }
     effect_->Finish();
     effect_->PaintToWindow(host.window, 0, true);
-    if (host.backBuffer) {
-        if (HDC dc = host.backBuffer->GetDC()) {
+    if (host.canvas) {
+        if (HDC dc = host.canvas->GetDC()) {
             effect_->PaintToDC(dc, true);
-            host.backBuffer->ReleaseDC();
+            host.canvas->ReleaseDC();
         }
     }
 }

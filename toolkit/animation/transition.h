@@ -14,7 +14,7 @@
 #include "toolkit/animation/transition_effect.h"
 
 class oxBox;
-class oxGraphicsContext;
+class oxCanvas;
 struct oxPixelBuffer;
 class oxSnapshot;
 struct oxSnapshotRectItem;
@@ -23,8 +23,9 @@ struct oxSnapshotRectItem;
 // finder; without one, or for a box in no frame, there is no host and nothing is drawn.
 struct oxTransitionHost {
     HWND window = nullptr;
-    // The frame's back buffer: it takes the final frame, so that later repaints show it.
-    oxGraphicsContext* backBuffer = nullptr;
+    // The frame's back buffer: it takes the final frame, so that later repaints show it; boxes
+    // are captured from it.
+    oxCanvas* canvas = nullptr;
     bool suppressesTransitions = false;
     // The stylus press that the box's frame input records, at its screen point.
     bool pressed = false;
@@ -32,6 +33,8 @@ struct oxTransitionHost {
 };
 using oxTransitionHostFinder = bool (*)(oxBox* box, oxTransitionHost* host);
 void oxSetTransitionHostFinder(oxTransitionHostFinder finder);
+// The host of the box's frame; false without one.
+bool oxFindTransitionHost(oxBox* box, oxTransitionHost* host);
 
 class oxTransition {
 public:

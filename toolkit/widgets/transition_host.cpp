@@ -18,7 +18,7 @@ bool FindHost(oxBox* box, oxTransitionHost* host) {
     oxFrame* frame = sceneFrame ? sceneFrame->GetFrame() : nullptr;
     if (!frame) return false;
     host->window = frame->GetWindow();
-    host->backBuffer = frame->GetCanvas();
+    host->canvas = frame->GetCanvas();
     oxRuntime* runtime = scene->GetSceneRuntime();
     if (auto* input = runtime ? dynamic_cast<oxFrameInput*>(runtime->GetFrameInput()) : nullptr) {
         host->pressed = input->GetPressedBox() || input->GetRightPressedBox();

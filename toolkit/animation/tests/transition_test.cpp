@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "graphics/paint/graphics_context.h"
+#include "graphics/paint/canvas.h"
 #include "graphics/tests/raster_test_util.h"
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
@@ -80,7 +80,7 @@ protected:
         ASSERT_TRUE(backBuffer.SetSize(W, H, 32));
         g_host = oxTransitionHost{};
         g_host.window = window;
-        g_host.backBuffer = &backBuffer;
+        g_host.canvas = &backBuffer;
         oxSetTransitionHostFinder(FindTestHost);
         source.Fill32(kBlack);
         target.Fill32(kWhite);
@@ -122,7 +122,7 @@ protected:
     oxMarkupLoader loader;
     std::unique_ptr<StyleScene> scene;
     HWND window = nullptr;
-    oxGraphicsContext backBuffer;
+    oxCanvas backBuffer;
     TestSurface source{W, H, 32}, target{W, H, 32};
     SteppingClock clock;
     platform::Clock* previousClock = nullptr;
