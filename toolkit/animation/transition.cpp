@@ -209,8 +209,14 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
     const double start = double(GetTickCount()) * 0.001;
     double now = start, t = 0.0;
     // A duration of 0 would never end by the clock: it shows the final frame at once.
+    DWORD lastTick = GetTickCount();
     while (rate != 0.0 && t < 1.0) {
-        now = double(GetTickCount()) * 0.001;
+        const DWORD tick = GetTickCount();
+        // A virtual clock (tests, recorded runs) moves only when asked: the loop waits a
+        // millisecond on it as it would on the device. A real clock ignores the request.
+        if (tick == lastTick) platform::CurrentClock().SkipTo(platform::NowMs() + 1);
+        lastTick = tick;
+        now = double(tick) * 0.001;
         t = (now - start) * rate;
         effect_->RenderFrame(oxDynamics::Apply(dynamics_, float(t)));
         effect_->PaintToWindow(host.window, 0, true);
