@@ -206,10 +206,10 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
     bool leftHeld = Down(VK_LBUTTON), rightHeld = Down(VK_RBUTTON);
     for (int vk = 0; vk < 256; ++vk)
         (void)GetAsyncKeyState(vk); // forgets the presses that came before the run
-    const double start = double(GetTickCount()) * 0.001;
+    DWORD lastTick = GetTickCount();
+    const double start = double(lastTick) * 0.001;
     double now = start, t = 0.0;
     // A duration of 0 would never end by the clock: it shows the final frame at once.
-    DWORD lastTick = GetTickCount();
     while (rate != 0.0 && t < 1.0) {
         const DWORD tick = GetTickCount();
         // A virtual clock (tests, recorded runs) moves only when asked: the loop waits a
