@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 
 #include "toolkit/core/box.h"
+#include "toolkit/style/fill_cross_fade.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_parser.h"
 #include "toolkit/core/box_flags.h"
@@ -363,6 +365,9 @@ void oxAnimateInstance::Prepare() {
         if (!fromResolved_) resolve(element->GetFromText(), element->GetFromValue(), &from_, false);
         if (!toResolved_) resolve(element->GetToText(), element->GetToValue(), &to_, true);
     }
+    // A fill that names a picture on either side cross-fades: the box paints both, mixed.
+    fades_ = styleMode_ && propertyId_ == kStyle_fill &&
+             (from_.GetType() == kStyleUrl || to_.GetType() == kStyleUrl);
     if (!IsColor(from_.GetType()) && !IsColor(to_.GetType())) {
         delta_ = to_.GetInt() - from_.GetInt();
         kind_ = to_.GetType();
@@ -400,6 +405,7 @@ void oxAnimateInstance::OnFirstFrame() {
 void oxAnimateInstance::OnFrame() {
     oxBox* target = GetTarget();
     if (!target || !element_ || element_->GetDur() == 0) return;
+    if (fades_) return StepCrossFade(target);
     if (kind_ == kStyleText || kind_ == kStyleUrl) return; // text jumps at the last frame
     const float p = GetProgress();
     WCHAR text[16] = {};
@@ -439,8 +445,26 @@ void oxAnimateInstance::OnFrame() {
     if (!shown.Equals(current_)) ApplyStyle(current_);
 }
 
+void oxAnimateInstance::StepCrossFade(oxBox* target) {
+    oxFillCrossFade* fade = target->GetFillCrossFade();
+    if (!fade) {
+        fade = new (std::nothrow) oxFillCrossFade();
+        if (!fade) return;
+        fade->SetFromValue(from_);
+        fade->SetToValue(to_);
+        target->SetFillCrossFade(fade);
+    }
+    fade->progress = std::clamp(GetProgress(), 0.0f, 1.0f);
+    target->RequestRepaint();
+}
+
+void oxAnimateInstance::EndCrossFade() {
+    if (oxBox* target = GetTarget(); target && fades_) target->SetFillCrossFade(nullptr);
+}
+
 void oxAnimateInstance::OnLastFrame() {
     if (!GetTarget()) return;
+    EndCrossFade();
     if (styleMode_) return ApplyStyle(to_);
     WCHAR* text = to_.ToString();
     ApplyText(text);
@@ -449,6 +473,7 @@ void oxAnimateInstance::OnLastFrame() {
 
 void oxAnimateInstance::OnStop() {
     oxBox* target = GetTarget();
+    EndCrossFade();
     if (!target || !element_) return;
     switch (element_->GetFill()) {
     case oxAnimationElement::kFillRemove: Restore(); break;
@@ -464,6 +489,7 @@ void oxAnimateInstance::OnStop() {
 
 void oxAnimateInstance::OnCancel() {
     oxBox* target = GetTarget();
+    EndCrossFade();
     if (!target) return;
     Restore();
     target->RequestRepaint();

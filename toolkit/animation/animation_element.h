@@ -143,6 +143,9 @@ private:
     void ApplyStyle(const oxStyleValue& value);
     void ApplyText(const WCHAR* text);
     void Restore();
+    // The box's fill cross-fade, made on the first frame and moved to the progress; ended with the run.
+    void StepCrossFade(oxBox* target);
+    void EndCrossFade();
 
     bool styleMode_;
     int propertyId_;
@@ -154,4 +157,5 @@ private:
     int16_t deltaA_ = 0, deltaR_ = 0, deltaG_ = 0, deltaB_ = 0;
     oxStyleType kind_ = kStyleNull;
     bool firstApplied_ = false, fromResolved_ = false, toResolved_ = false, hadOwnValue_ = false;
+    bool fades_ = false;
 };
