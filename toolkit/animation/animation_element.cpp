@@ -6,6 +6,7 @@
 #include <new>
 #include <string_view>
 
+#include "toolkit/animation/motion_element.h"
 #include "toolkit/core/box.h"
 #include "toolkit/style/fill_cross_fade.h"
 #include "toolkit/style/style_declaration.h"
@@ -59,6 +60,13 @@ int oxAnimationElement::ParseTime(const WCHAR* text) {
     return value.GetInt();
 }
 
+int oxAnimationElement::ParseRepeatCount(const WCHAR* text) {
+    // A keyword ("indefinite") gives -1; text that does not parse gives 0.
+    oxStyleValue parsed;
+    if (!text || !ParseStyleValue(text, kStyleMaskNumber | kStyleMaskKeyword, &parsed)) return 0;
+    return parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
+}
+
 int32_t oxAnimationElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
     if (ns == 0) {
         const int32_t hr = SetAttribute(attribute, value);
@@ -90,13 +98,7 @@ int32_t oxAnimationElement::SetAttribute(oxAtom attribute, const WCHAR* value) {
         return 0;
     case kAtomDynamics: oxDynamics::CreateByName(&dynamics_, value); return 0;
     case kAtomFps: fps_ = ParseDecimal(value); return 0;
-    case kAtomRepeatCount: {
-        // A keyword ("indefinite") repeats for ever; text that does not parse plays once.
-        oxStyleValue parsed;
-        if (!value || !ParseStyleValue(value, kStyleMaskNumber | kStyleMaskKeyword, &parsed)) repeatCount_ = 0;
-        else repeatCount_ = parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
-        return 0;
-    }
+    case kAtomRepeatCount: repeatCount_ = ParseRepeatCount(value); return 0;
     case kAtomRepeatDur: repeatDur_ = ParseTime(value); return 0;
     default: break;
     }
@@ -111,6 +113,7 @@ int32_t oxAnimationElement::CreateChildElement(oxAtom ns, oxAtom tag, oxElement*
     case kAtomAnimate:
     case kAtomSet: child = std::make_unique<oxAnimateElement>(tag, library_); break;
     case kAtomAnimation: child = std::make_unique<oxAnimationElement>(tag, library_); break;
+    case kAtomAnimateMotion: child = std::make_unique<oxMotionElement>(tag, library_); break;
     default: return kElementNotHandled;
     }
     child->parent_ = this;

@@ -31,6 +31,8 @@ public:
 
     // Milliseconds of a time value: "2s" is 2000, "1500" is 1500, null is 0.
     static int ParseTime(const WCHAR* text);
+    // -1 for a keyword ("indefinite"), else the integer; 0 for text that does not parse.
+    static int ParseRepeatCount(const WCHAR* text);
 
     int GetRepeatCount() const { return repeatCount_; }
     int GetRepeatDur() const { return repeatDur_; }

@@ -10,6 +10,7 @@
 #include "platform/backend/headless.h"
 #include "toolkit/animation/animation_element.h"
 #include "toolkit/animation/animation_services.h"
+#include "toolkit/animation/motion_element.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/timer_queue.h"
@@ -35,6 +36,8 @@ constexpr const char* kScene = R"xml(<?xml version="1.0" encoding="utf-8"?>
       <r:set type="style" name="fill" from="#000000" to="#ffffff" dur="200" fill="freeze"/>
     </r:animation>
     <r:solidBrush id="red" fill="#ff0000"/>
+    <r:animateMotion id="slide" from="10" to="110" dur="100" calcMode="paced"/>
+    <r:animation id="slideBy"><r:animateMotion by="-40" dur="100"/></r:animation>
     <r:animate id="fade" type="style" name="fill" from="url(#red)" to="#0000ff" dur="100"/>
     <r:style tag="hbox">
       <r:hovered animate="url(#glow)"/>
@@ -136,6 +139,35 @@ TEST_F(MarkupAnimationTest, AFillThatNamesAPictureCrossFadesAsTheBoxPaints) {
     EXPECT_EQ(tile->GetFillCrossFade(), nullptr) << "the run's end ends the cross-fade";
     EXPECT_EQ(paintedAt(10, 5), 0x0000FFu);
     oxSetBoxPaintServices(nullptr);
+}
+
+TEST_F(MarkupAnimationTest, AMotionMovesTheBoxAlongXFromWhereItStood) {
+    oxBox* tile = scene->FindBoxById(oxAtoms::Intern(u"tile"));
+    ASSERT_NE(tile, nullptr);
+    ArrangeLayoutRoot(scene->root, 200, 40);
+    const oxRect start = tile->GetBoxRect();
+    auto element = [&](const char16_t* id) {
+        return dynamic_cast<oxAnimationElement*>(oxStyleValue(id, kStyleText).ResolveResource(scene.get()));
+    };
+    // from 10 to 110 without by: 100 units to the right over the animation.
+    auto* slide = dynamic_cast<oxMotionElement*>(element(u"#slide"));
+    ASSERT_NE(slide, nullptr);
+    EXPECT_EQ(100, slide->GetTo() - slide->GetFrom());
+    ASSERT_NE(slide->Start(tile), nullptr);
+    platform::headless::AdvanceAndRun(50);
+    EXPECT_NEAR(start.x + 50, tile->GetBoxRect().x, 10);
+    EXPECT_EQ(start.y, tile->GetBoxRect().y);
+    platform::headless::AdvanceAndRun(100);
+    EXPECT_EQ(start.x + 100, tile->GetBoxRect().x);
+    EXPECT_EQ(oxAnimationScheduler::Instance().GetCount(), 0);
+
+    // Inside a group, and by a distance: 40 units back to the left.
+    auto* group = element(u"#slideBy");
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(1u, group->GetChildren().size());
+    ASSERT_NE(group->Start(tile), nullptr);
+    platform::headless::AdvanceAndRun(200);
+    EXPECT_EQ(start.x + 60, tile->GetBoxRect().x);
 }
 
 } // namespace
