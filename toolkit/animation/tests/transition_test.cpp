@@ -12,6 +12,7 @@
 #include "graphics/tests/raster_test_util.h"
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
+#include "platform/win/gdi.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "toolkit/animation/snapshot.h"
@@ -35,8 +36,15 @@ class SteppingClock : public platform::Clock {
 public:
     uint64_t NowMs() const override {
         now_ += 10;
-        if (onRead_ && ++reads_ == at_) onRead_();
+        ++reads_;
+        if (onRead_ && reads_ == at_) onRead_();
+        if (onEveryRead_) onEveryRead_(reads_);
         return now_;
+    }
+    // Called at every read with its number, counted from the last Arm.
+    void Watch(std::function<void(int)> watcher) {
+        reads_ = 0;
+        onEveryRead_ = std::move(watcher);
     }
     void Arm(int read, std::function<void()> input) {
         reads_ = 0;
@@ -49,6 +57,7 @@ private:
     mutable int reads_ = 0;
     int at_ = -1;
     std::function<void()> onRead_;
+    std::function<void(int)> onEveryRead_;
 };
 
 oxTransitionHost g_host;
@@ -195,6 +204,25 @@ TEST_F(TransitionTest, AKeyOrANewTapEndsItEarlyAndTheLastFrameIsStillDrawn) {
         EXPECT_EQ(std::string(W, 'w'), ScreenRow(H / 2)) << c.what;
         t->Release();
     }
+}
+
+TEST_F(TransitionTest, EachFramePaintsOnlyWhatChanged) {
+    // A slide from the right over 100 ms: a mark put on the window's left edge in the second frame
+    // stays until the target's edge reaches it, since the frames repaint only the target's part.
+    HDC dc = GetDC(window);
+    std::string seen;
+    clock.Watch([&](int read) {
+        if (read == 3) SetPixel(dc, 0, 5, RGB(255, 0, 0));
+        if (read >= 3) seen += platform::headless::ReadScreen(RECT{0, 5, 1, 6})[0] == 0xFF0000 ? 'm' : '-';
+    });
+    oxTransition* t = Make(u"slideCoverLeft", 100);
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    clock.Watch(nullptr);
+    ReleaseDC(window, dc);
+    // Reads 3 to 11 are frames 2 to 10: the mark stands until the last frame covers the edge.
+    EXPECT_EQ("mmmmmmmm", seen.substr(0, 8)) << seen;
+    EXPECT_EQ(std::string(W, 'w'), ScreenRow(5));
+    t->Release();
 }
 
 TEST_F(TransitionTest, AStylusHeldFromBeforeDoesNotEndIt) {
