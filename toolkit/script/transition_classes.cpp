@@ -28,6 +28,19 @@ using script_class::ArgText;
 
 namespace {
 
+// The script object over a native object the caller made with one reference, which it gives up.
+template <class Object, class Native> Object* Wrapped(Native* native, Object* (*make)(Native*)) {
+    if (!native) return nullptr;
+    Object* object = make(native);
+    native->Release();
+    return object;
+}
+
+template <class Native> Native* Counted(Native* native) {
+    if (native) native->AddRef();
+    return native;
+}
+
 // The box of a Box argument, with the wrapper's reference held by `hold`.
 oxBox* BoxArg(XArgList* args, int i, RefPtr<XObject>* hold) {
     *hold = RefPtr<XObject>(ArgObjectOf(args, i, &wrapper_class::Box));
@@ -83,8 +96,9 @@ int32_t ScatterBoxRectItems(Snapshot* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t ClearRectItems(Snapshot* self, XArgList*, XVariant* out) {
-    if (self->GetSnapshot()) self->GetSnapshot()->ClearRectItems();
+// A member without arguments: true when there was a snapshot to ask.
+template <void (oxSnapshot::*Operation)()> int32_t Ask(Snapshot* self, XArgList*, XVariant* out) {
+    if (self->GetSnapshot()) (self->GetSnapshot()->*Operation)();
     *out = self->GetSnapshot() != nullptr;
     return 0;
 }
@@ -96,18 +110,6 @@ int32_t Fill(Snapshot* self, XArgList* args, XVariant*) {
     const int32_t height = arg(4);
     const oxRect r{arg(1), arg(2), arg(3), height};
     self->GetSnapshot()->Fill(ColorOf(colour), height != -1 ? &r : nullptr, 0);
-    return 0;
-}
-
-int32_t Clear(Snapshot* self, XArgList*, XVariant* out) {
-    if (self->GetSnapshot()) self->GetSnapshot()->Clear();
-    *out = self->GetSnapshot() != nullptr;
-    return 0;
-}
-
-int32_t Destroy(Snapshot* self, XArgList*, XVariant* out) {
-    if (self->GetSnapshot()) self->GetSnapshot()->Destroy();
-    *out = self->GetSnapshot() != nullptr;
     return 0;
 }
 
@@ -148,9 +150,7 @@ int32_t Blit(Snapshot* self, XArgList* args, XVariant* out) {
 
 int32_t Thumbnail(Snapshot* self, XArgList* args, XVariant* out) {
     oxSnapshot* thumb = self->GetSnapshot() ? self->GetSnapshot()->Thumbnail({ArgInt(args, 0), ArgInt(args, 1)}) : nullptr;
-    if (!thumb) return 0;
-    script_class::PutObject(out, MakeSnapshotObject(thumb));
-    thumb->Release();
+    if (thumb) script_class::PutObject(out, Wrapped(thumb, MakeSnapshotObject));
     return 0;
 }
 
@@ -198,10 +198,10 @@ const NUBO::XMemberEntry kSnapshotMembers[] = {
     MethodRow<1, AddBoxRectItemsFromView>("addBoxRectItemsFromView"),
     MethodRow<2, AddBoxRectItemsByTag>("addBoxRectItemsByTag"),
     MethodRow<1, ScatterBoxRectItems>("scatterBoxRectItems"),
-    MethodRow<0, ClearRectItems>("clearRectItems"),
+    MethodRow<0, Ask<&oxSnapshot::ClearRectItems>>("clearRectItems"),
     MethodRow<1, Fill>("fill"),
-    MethodRow<0, Clear>("clear"),
-    MethodRow<0, Destroy>("destroy"),
+    MethodRow<0, Ask<&oxSnapshot::Clear>>("clear"),
+    MethodRow<0, Ask<&oxSnapshot::Destroy>>("destroy"),
     MethodRow<2, LineMoveTo>("lineMoveTo"),
     MethodRow<3, LineDrawTo>("lineDrawTo"),
     MethodRow<1, CopyRectItems>("copyRectItems"),
@@ -336,28 +336,14 @@ oxSnapshot* SnapshotOf(XObject* object) {
 }
 
 Snapshot* NewBoxSnapshot(oxBox* box) {
-    auto* native = new (std::nothrow) oxSnapshot(box);
-    if (!native) return nullptr;
-    native->AddRef();
-    Snapshot* object = MakeSnapshotObject(native);
-    native->Release();
-    return object;
+    return Wrapped(Counted(new (std::nothrow) oxSnapshot(box)), MakeSnapshotObject);
 }
 
 Snapshot* TakeBoxSnapshot(oxBox* box) {
-    oxSnapshot* native = oxBoxTakeSnapshot(box);
-    if (!native) return nullptr;
-    Snapshot* object = MakeSnapshotObject(native);
-    native->Release();
-    return object;
+    return Wrapped(oxBoxTakeSnapshot(box), MakeSnapshotObject);
 }
 
 Transition* NewBoxTransition(oxBox* box) {
     if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return nullptr;
-    auto* native = new (std::nothrow) oxTransition(box);
-    if (!native) return nullptr;
-    native->AddRef();
-    Transition* object = MakeTransitionObject(native);
-    native->Release();
-    return object;
+    return Wrapped(Counted(new (std::nothrow) oxTransition(box)), MakeTransitionObject);
 }
