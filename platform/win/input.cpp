@@ -152,7 +152,9 @@ void Queue(const RawInput& input) {
         translatorInstalled = true;
     }
     // The physical state follows the input at once, as the device's drivers set it.
-    const UINT vk = input.kind == RawInput::kKey ? input.code : input.kind == RawInput::kPointer ? ButtonKey(input.code) : 0;
+    const UINT vk = input.kind == RawInput::kKey       ? input.code
+                    : input.kind == RawInput::kPointer ? ButtonKey(input.code)
+                                                       : 0;
     if (vk) {
         Press(asyncKeys, vk, input.down);
         if (input.down) asyncPressed[vk & 0xFF] = 1;

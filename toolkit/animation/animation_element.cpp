@@ -369,8 +369,7 @@ void oxAnimateInstance::Prepare() {
         if (!toResolved_) resolve(element->GetToText(), element->GetToValue(), &to_, true);
     }
     // A fill that names a picture on either side cross-fades: the box paints both, mixed.
-    fades_ = styleMode_ && propertyId_ == kStyle_fill &&
-             (from_.GetType() == kStyleUrl || to_.GetType() == kStyleUrl);
+    fades_ = styleMode_ && propertyId_ == kStyle_fill && (from_.GetType() == kStyleUrl || to_.GetType() == kStyleUrl);
     if (!IsColor(from_.GetType()) && !IsColor(to_.GetType())) {
         delta_ = to_.GetInt() - from_.GetInt();
         kind_ = to_.GetType();

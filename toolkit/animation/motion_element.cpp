@@ -39,11 +39,19 @@ private:
 
 int32_t oxMotionElement::SetAttribute(oxAtom attribute, const WCHAR* value) {
     switch (attribute) {
-    case kAtomBy: by_ = ParseRepeatCount(value); return 0;
-    case kAtomFrom: from_ = ParseRepeatCount(value); return 0;
-    case kAtomTo: to_ = ParseRepeatCount(value); return 0;
-    case kAtomCalcMode: return 0; // accepted; the motion is always linear in the progress
-    default: return oxAnimationElement::SetAttribute(attribute, value);
+    case kAtomBy:
+        by_ = ParseRepeatCount(value);
+        return 0;
+    case kAtomFrom:
+        from_ = ParseRepeatCount(value);
+        return 0;
+    case kAtomTo:
+        to_ = ParseRepeatCount(value);
+        return 0;
+    case kAtomCalcMode:
+        return 0; // accepted; the motion is always linear in the progress
+    default:
+        return oxAnimationElement::SetAttribute(attribute, value);
     }
 }
 

@@ -20,7 +20,6 @@ namespace {
 
 oxTransitionHostFinder g_findHost = nullptr;
 
-
 // One row of the factory: the key, then how its effect is built.
 struct EffectKind {
     const char16_t* key;
@@ -65,11 +64,16 @@ bool SameText(const char16_t* a, const char16_t* b) {
 
 oxTransitionEffect* MakeEffect(const EffectKind& e) {
     switch (e.kind) {
-    case EffectKind::kBase: return new (std::nothrow) oxTransitionEffect();
-    case EffectKind::kMove: return new (std::nothrow) oxMoveEffect(e.a, e.b);
-    case EffectKind::kPush: return new (std::nothrow) oxPushEffect(e.a, e.b);
-    case EffectKind::kSquash: return new (std::nothrow) oxSquashEffect(e.a, e.b);
-    case EffectKind::kSpinZoom: return new (std::nothrow) oxSpinZoomEffect(e.a, int32_t(e.b));
+    case EffectKind::kBase:
+        return new (std::nothrow) oxTransitionEffect();
+    case EffectKind::kMove:
+        return new (std::nothrow) oxMoveEffect(e.a, e.b);
+    case EffectKind::kPush:
+        return new (std::nothrow) oxPushEffect(e.a, e.b);
+    case EffectKind::kSquash:
+        return new (std::nothrow) oxSquashEffect(e.a, e.b);
+    case EffectKind::kSpinZoom:
+        return new (std::nothrow) oxSpinZoomEffect(e.a, int32_t(e.b));
     }
     return nullptr;
 }

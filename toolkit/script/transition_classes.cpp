@@ -149,7 +149,8 @@ int32_t Blit(Snapshot* self, XArgList* args, XVariant* out) {
 }
 
 int32_t Thumbnail(Snapshot* self, XArgList* args, XVariant* out) {
-    oxSnapshot* thumb = self->GetSnapshot() ? self->GetSnapshot()->Thumbnail({ArgInt(args, 0), ArgInt(args, 1)}) : nullptr;
+    oxSnapshot* thumb =
+        self->GetSnapshot() ? self->GetSnapshot()->Thumbnail({ArgInt(args, 0), ArgInt(args, 1)}) : nullptr;
     if (thumb) script_class::PutObject(out, Wrapped(thumb, MakeSnapshotObject));
     return 0;
 }
@@ -264,8 +265,7 @@ template <bool (*Do)(Transition*, int32_t)> int32_t IntSetter(Transition* self, 
     Do(self, XVariant(value).ToInt32());
     return 0;
 }
-template <bool (*Do)(Transition*, const NUBO::TWString&)>
-int32_t TextSetter(Transition* self, const VARIANT& value) {
+template <bool (*Do)(Transition*, const NUBO::TWString&)> int32_t TextSetter(Transition* self, const VARIANT& value) {
     Do(self, XVariant(value).ToString());
     return 0;
 }
@@ -344,6 +344,7 @@ Snapshot* TakeBoxSnapshot(oxBox* box) {
 }
 
 Transition* NewBoxTransition(oxBox* box) {
-    if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return nullptr;
+    if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded))
+        return nullptr;
     return Wrapped(Counted(new (std::nothrow) oxTransition(box)), MakeTransitionObject);
 }

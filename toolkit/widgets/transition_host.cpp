@@ -1,9 +1,9 @@
 #include "toolkit/widgets/transition_host.h"
 
+#include "graphics/paint/canvas.h"
 #include "toolkit/animation/transition.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
-#include "graphics/paint/canvas.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/widgets/frame.h"

@@ -24,7 +24,7 @@ uint32_t SourceAt(int x, int y) {
 }
 uint32_t TargetAt(int x, int y) {
     return (x >= 6 && x < 14) || (y >= 4 && y < 12 && x < 50) || (y >= 18 && y < 24 && x < 36) ? 0xFF209040u
-                                                                                              : 0xFFF0C8D0u;
+                                                                                               : 0xFFF0C8D0u;
 }
 
 uint16_t To565(uint32_t c) {
@@ -37,8 +37,10 @@ struct Picture {
         surface = std::make_unique<TestSurface>(W, H, bpp, bpp == 16 ? kLayoutRgb565 : kLayoutUnspecified);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
-                if (bpp == 16) surface->buffer.GetRow16(y)[x] = To565(at(x, y));
-                else surface->buffer.GetRow32(y)[x] = at(x, y);
+                if (bpp == 16)
+                    surface->buffer.GetRow16(y)[x] = To565(at(x, y));
+                else
+                    surface->buffer.GetRow32(y)[x] = at(x, y);
     }
     uint32_t At(int x, int y) const {
         const oxPixelBuffer& b = surface->buffer;
@@ -49,9 +51,7 @@ struct Picture {
 // Within `tolerance` in each channel of 0x00RRGGBB (16-bit pixels in RGB565).
 bool Near(uint32_t a, uint32_t b, int tolerance) {
     if (tolerance == 0) return a == b;
-    auto rgb = [](uint32_t p) {
-        return uint32_t(((p >> 11) & 31) << 19 | ((p >> 5) & 63) << 10 | (p & 31) << 3);
-    };
+    auto rgb = [](uint32_t p) { return uint32_t(((p >> 11) & 31) << 19 | ((p >> 5) & 63) << 10 | (p & 31) << 3); };
     const uint32_t x = rgb(a), y = rgb(b);
     for (int shift : {0, 8, 16})
         if (std::abs(int((x >> shift) & 0xFF) - int((y >> shift) & 0xFF)) > tolerance) return false;
@@ -71,12 +71,11 @@ std::unique_ptr<oxTransition> Started(const WCHAR* key, const Picture& from, con
     return t;
 }
 
-const WCHAR* const kKeys[] = {u"pushLeft",       u"pushRight",      u"pushUp",          u"pushDown",
-                              u"slideCoverLeft", u"slideCoverUp",   u"slideCoverRight", u"slideCoverDown",
-                              u"squashLeft",     u"squashRight",    u"squashDown",      u"squashUp",
-                              u"zoomIn",         u"zoomOut",        u"spinCWIn",        u"spinCCWIn",
-                              u"spinCWOut",      u"spinCCWOut",     u"spinCW",          u"spinCCW",
-                              u"",               u"dissolve"};
+const WCHAR* const kKeys[] = {
+    u"pushLeft",        u"pushRight",      u"pushUp",     u"pushDown",    u"slideCoverLeft", u"slideCoverUp",
+    u"slideCoverRight", u"slideCoverDown", u"squashLeft", u"squashRight", u"squashDown",     u"squashUp",
+    u"zoomIn",          u"zoomOut",        u"spinCWIn",   u"spinCCWIn",   u"spinCWOut",      u"spinCCWOut",
+    u"spinCW",          u"spinCCW",        u"",           u"dissolve"};
 
 std::string Name(const WCHAR* key) {
     std::string s;
@@ -141,8 +140,10 @@ TEST_P(EffectFramesTest, MiddleFramesMatchTheirGoldenGrid) {
         const int gx = int(i % kColumns) * (W + kGap), gy = int(i / kColumns) * (H + kGap);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
-                if (Bpp() == 16) grid.buffer.GetRow16(gy + y)[gx + x] = uint16_t(SurfaceAt(e, x, y));
-                else grid.buffer.GetRow32(gy + y)[gx + x] = SurfaceAt(e, x, y);
+                if (Bpp() == 16)
+                    grid.buffer.GetRow16(gy + y)[gx + x] = uint16_t(SurfaceAt(e, x, y));
+                else
+                    grid.buffer.GetRow32(gy + y)[gx + x] = SurfaceAt(e, x, y);
     }
     EXPECT_TRUE(MatchesGolden(grid.buffer, "effect_frames_" + std::to_string(Bpp())));
 }

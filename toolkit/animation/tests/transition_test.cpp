@@ -145,17 +145,21 @@ TEST(TransitionFactoryTest, EachKeyBuildsItsEffect) {
         const char* name; // null: no effect
     };
     const Case cases[] = {
-        {u"", "Base Transition"},       {u"dissolve", "Base Transition"}, {u"slideCoverLeft", "Move"},
-        {u"slideCoverDown", "Move"},    {u"squashLeft", "Squash"},        {u"squashUp", "Squash"},
-        {u"pushLeft", "Push"},          {u"pushUp", "Push"},              {u"spinCW", "SpinZoom"},
-        {u"zoomIn", "SpinZoom"},        {u"spinCCWOut", "SpinZoom"},      {u"pushleft", nullptr},
+        {u"", "Base Transition"},    {u"dissolve", "Base Transition"},
+        {u"slideCoverLeft", "Move"}, {u"slideCoverDown", "Move"},
+        {u"squashLeft", "Squash"},   {u"squashUp", "Squash"},
+        {u"pushLeft", "Push"},       {u"pushUp", "Push"},
+        {u"spinCW", "SpinZoom"},     {u"zoomIn", "SpinZoom"},
+        {u"spinCCWOut", "SpinZoom"}, {u"pushleft", nullptr},
         {u"noSuchEffect", nullptr},
     };
     for (const Case& c : cases) {
         oxTransition t;
         EXPECT_EQ(c.name != nullptr, t.CreateEffect(c.key)) << Utf8(c.key);
-        if (c.name) EXPECT_STREQ(c.name, t.GetEffect()->GetName()) << Utf8(c.key);
-        else EXPECT_EQ(nullptr, t.GetEffect());
+        if (c.name)
+            EXPECT_STREQ(c.name, t.GetEffect()->GetName()) << Utf8(c.key);
+        else
+            EXPECT_EQ(nullptr, t.GetEffect());
     }
     oxTransition t;
     EXPECT_EQ(1, t.duration == 1000 && t.fillColor == 0xFF000000u);
