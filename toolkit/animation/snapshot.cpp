@@ -36,6 +36,7 @@ public:
     void ForgetBox(const oxBox* box) override {
         for (int layer : {0, 1})
             oxRemoveBoxSnapshot(box, layer);
+        oxForgetTransitionTarget(box);
     }
 };
 
@@ -248,6 +249,11 @@ oxSnapshot* oxTakeBoxSnapshot(oxBox* box, const oxCanvas* frameCanvas) {
     return snapshot;
 }
 
+void oxInstallSnapshotRegistry() {
+    static PaintRegistry paintRegistry;
+    oxSetBoxSnapshotRegistry(&paintRegistry);
+}
+
 oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer) {
     Registry& map = Layer(layer);
     auto it = map.find(box);
@@ -256,8 +262,7 @@ oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer) {
 
 void oxSetBoxSnapshot(oxBox* box, oxSnapshot* snapshot, int layer) {
     if (!box || !snapshot) return;
-    static PaintRegistry paintRegistry;
-    oxSetBoxSnapshotRegistry(&paintRegistry);
+    oxInstallSnapshotRegistry();
     snapshot->AddRef();
     oxSnapshot*& slot = Layer(layer)[box];
     oxSnapshot* old = slot;

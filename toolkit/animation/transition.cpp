@@ -10,6 +10,7 @@
 #include "platform/win/clock.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
+#include "toolkit/animation/animation_internal.h"
 #include "toolkit/animation/slide_effects.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/spin_zoom_effect.h"
@@ -19,6 +20,11 @@
 namespace {
 
 oxTransitionHostFinder g_findHost = nullptr;
+// The transitions that have a target box, so that a box going away is forgotten by them.
+std::vector<oxTransition*>& Aimed() {
+    static std::vector<oxTransition*> aimed;
+    return aimed;
+}
 
 // One row of the factory: the key, then how its effect is built.
 struct EffectKind {
@@ -107,7 +113,12 @@ bool oxFindTransitionHost(oxBox* box, oxTransitionHost* host) {
 }
 
 oxTransition::~oxTransition() {
-    if (target_) target_->Release();
+    std::erase(Aimed(), this);
+}
+
+void oxForgetTransitionTarget(const oxBox* box) {
+    for (oxTransition* t : Aimed())
+        if (t->GetTarget() == box) t->ForgetTarget();
 }
 
 ULONG oxTransition::AddRef() {
@@ -126,8 +137,8 @@ ULONG oxTransition::Release() {
 void oxTransition::SetTarget(oxBox* box) {
     if (!box) return;
     // The frame is found again at each run, not kept: a frame may go between the setting and the run.
-    box->AddRef();
-    if (target_) target_->Release();
+    oxInstallSnapshotRegistry();
+    if (!target_) Aimed().push_back(this);
     target_ = box;
 }
 

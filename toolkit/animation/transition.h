@@ -64,6 +64,8 @@ public:
     bool IsStylusSteady();
 
     oxBox* GetTarget() const { return target_; }
+    // The target box is going away.
+    void ForgetTarget() { target_ = nullptr; }
     oxTransitionEffect* GetEffect() const { return effect_.get(); }
     const NUBO::TWString& GetTypeName() const { return typeName_; }
 
@@ -73,7 +75,7 @@ public:
 
 private:
     ULONG refs_ = 0;
-    oxBox* target_ = nullptr; // counted, so that a run after the box went away finds none
+    oxBox* target_ = nullptr; // not counted; forgotten when the box goes
     std::unique_ptr<oxTransitionEffect> effect_;
     NUBO::TWString typeName_;
     std::unique_ptr<oxDynamics> dynamics_;

@@ -263,6 +263,19 @@ TEST_F(TransitionTest, ADragUnderWaySkipsItAndMissingPiecesDrawNothing) {
     t->Release();
 }
 
+TEST_F(TransitionTest, ABoxThatGoesAwayIsForgottenByItsTransitions) {
+    oxBox* box = scene->CreateBox(kAtomBoxNamespace, kAtomBox);
+    ASSERT_NE(box, nullptr);
+    box->AddRef();
+    oxTransition t(box);
+    t.CreateEffect(u"pushLeft");
+    EXPECT_EQ(box, t.GetTarget());
+    box->Release();
+    EXPECT_EQ(nullptr, t.GetTarget());
+    t.PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(0, t.GetEffect()->FrameCount()) << "no box, no frame to paint into";
+}
+
 TEST_F(TransitionTest, AZeroDurationShowsTheFinalFrameAtOnce) {
     oxTransition* t = Make(u"", 0);
     t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
