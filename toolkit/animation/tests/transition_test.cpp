@@ -265,8 +265,7 @@ TEST_F(TransitionTest, ADragUnderWaySkipsItAndMissingPiecesDrawNothing) {
 
 TEST_F(TransitionTest, ABoxThatGoesAwayIsForgottenByItsTransitions) {
     oxBox* box = scene->CreateBox(kAtomBoxNamespace, kAtomBox);
-    ASSERT_NE(box, nullptr);
-    box->AddRef();
+    ASSERT_NE(box, nullptr); // made with one reference
     oxTransition t(box);
     t.CreateEffect(u"pushLeft");
     EXPECT_EQ(box, t.GetTarget());
