@@ -114,6 +114,13 @@ bool oxFindTransitionHost(oxBox* box, oxTransitionHost* host) {
 
 oxTransition::~oxTransition() {
     std::erase(Aimed(), this);
+    SetBackground(nullptr);
+}
+
+void oxTransition::SetBackground(oxSnapshot* snapshot) {
+    if (snapshot) snapshot->AddRef();
+    if (background_) background_->Release();
+    background_ = snapshot;
 }
 
 void oxForgetTransitionTarget(const oxBox* box) {

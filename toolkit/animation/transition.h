@@ -71,7 +71,9 @@ public:
 
     int32_t duration = 1000; // milliseconds
     uint32_t fillColor = 0xFF000000u;
-    oxSnapshot* background = nullptr; // not counted
+    // Counted, unlike the device's, so that a script dropping the snapshot leaves no stale picture.
+    void SetBackground(oxSnapshot* snapshot);
+    oxSnapshot* GetBackground() const { return background_; }
 
 private:
     ULONG refs_ = 0;
@@ -79,4 +81,5 @@ private:
     std::unique_ptr<oxTransitionEffect> effect_;
     NUBO::TWString typeName_;
     std::unique_ptr<oxDynamics> dynamics_;
+    oxSnapshot* background_ = nullptr;
 };

@@ -274,7 +274,7 @@ int32_t SetBackground(Transition* self, XArgList* args, XVariant* out) {
     RefPtr<XObject> hold;
     oxSnapshot* snapshot = SnapshotArg(args, 0, &hold);
     const bool asked = self->GetTransition() && snapshot;
-    if (asked) self->GetTransition()->background = snapshot;
+    if (asked) self->GetTransition()->SetBackground(snapshot);
     *out = asked;
     return 0;
 }
