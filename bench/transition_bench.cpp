@@ -1,14 +1,20 @@
 // One frame of the push effect and of the interlaced cross-fade at 480x800, at 32 and 16 bits.
 // The push's peer moves the same rows with memcpy into a buffer of its own; both results are
-// compared before timing.
+// compared before timing. Then one frame of every effect of the factory, built by its key, alone
+// and with its painting into a window over the whole screen (a run's frame).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "graphics/pixels/dib_bitmap.h"
+#include "platform/win/screen.h"
+#include "platform/win/window.h"
 #include "toolkit/animation/slide_effects.h"
+#include "toolkit/animation/transition.h"
 
 namespace {
 
@@ -89,5 +95,51 @@ void BM_CrossFade(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CrossFade)->Arg(32)->Arg(16)->Unit(benchmark::kMillisecond);
+
+const char16_t* const kKeys[] = {u"pushLeft", u"slideCoverLeft", u"squashLeft", u"zoomIn",
+                                 u"zoomOut",  u"spinCW",         u"spinCWIn",   u"dissolve"};
+
+// One frame of the effect of a key at a progress that moves through the run; the 16-bit pictures
+// are the 16-bit screen's, as on the device.
+// A window over the whole screen that frames are painted into, as a run paints them.
+HWND ScreenWindow() {
+    static HWND window = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"TransitionBenchWindow";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, u"TransitionBenchWindow", u"", WS_POPUP | WS_VISIBLE, 0, 0, W, H, nullptr, nullptr,
+                               nullptr, nullptr);
+    }();
+    return window;
+}
+
+void BM_EffectFrame(benchmark::State& state) {
+    const int bpp = int(state.range(1));
+    const bool painted = state.range(2) != 0;
+    ScreenConfig config = ScreenConfigFromEnvironment();
+    config.bpp = bpp;
+    ConfigureScreen(config);
+    Pictures p(bpp);
+    oxTransition t;
+    if (!t.CreateEffect(kKeys[state.range(0)])) state.SkipWithError("no effect");
+    oxTransitionEffect* e = t.GetEffect();
+    e->Start(p.source.pixels, p.target.pixels, nullptr, false);
+    std::string label;
+    for (const char16_t* c = kKeys[state.range(0)]; *c; ++c)
+        label += char(*c);
+    state.SetLabel(label + (painted ? " painted" : ""));
+    HWND window = painted ? ScreenWindow() : nullptr;
+    float a = 0.0f;
+    for (auto _ : state) {
+        e->RenderFrame(a);
+        if (window) e->PaintToWindow(window, 0, true);
+        a = a + 0.01f > 1.0f ? 0.0f : a + 0.01f;
+    }
+    ConfigureScreen(ScreenConfigFromEnvironment());
+}
+BENCHMARK(BM_EffectFrame)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(std::size(kKeys)) - 1, 1), {32, 16}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

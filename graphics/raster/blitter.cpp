@@ -331,7 +331,22 @@ int oxBlitter::DrawImage(oxPixelBuffer& destination, const RECT* dstRect, const 
         return smooth ? StretchSmooth(destination, dst, source, src, k, sourceAlpha, callback)
                       : StretchNearest(destination, dst, source, src, k, sourceAlpha, callback);
     }
-    if (sb == 16 && db == 16) return sameSize ? copyRows(2) : 1;
+    if (sb == 16 && db == 16) {
+        if (sameSize) return copyRows(2);
+        // Scaled 16-bit pictures (screen transitions at that depth) take the nearest pixel, as the
+        // 32-bit stretch samples, and are copied as they are.
+        const Mapping m = MapRects(sourceRect, destinationRect, dst);
+        const RECT area = SampleArea(source, sourceRect);
+        for (int32_t y = dst.top; y < dst.bottom; ++y) {
+            const int32_t sy = Clamp((m.startY + int64_t(y - dst.top) * m.stepY) >> 16, area.top, area.bottom - 1);
+            const uint16_t* from = source.GetRow16(sy);
+            uint16_t* to = destination.GetRow16(y) + dst.left;
+            int64_t x = m.startX;
+            for (int32_t i = 0; i < Width(dst); ++i, x += m.stepX)
+                to[i] = from[Clamp(x >> 16, area.left, area.right - 1)];
+        }
+        return 1;
+    }
     if (!sameSize) return 0;
     if (sb == 8 && db == 8) return copyRows(1);
     if (sb == 8 && db == 32) {

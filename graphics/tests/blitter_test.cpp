@@ -150,8 +150,9 @@ TEST(Blitter, DepthConversions) {
     ASSERT_EQ(blitter.DrawImage(b.pb, &corner, a.pb, nullptr, false, false), 1);
     EXPECT_EQ(b.px, (std::vector<uint16_t>{1, 2, 0, 3, 4, 0}));
     Buffer<uint16_t> c(4, 4);
-    EXPECT_EQ(blitter.DrawImage(c.pb, nullptr, a.pb, nullptr, false, false), 1) << "scaled 16-bit draws nothing";
-    EXPECT_EQ(c.px, std::vector<uint16_t>(16, 0));
+    EXPECT_EQ(blitter.DrawImage(c.pb, nullptr, a.pb, nullptr, false, false), 1);
+    EXPECT_EQ(c.px, (std::vector<uint16_t>{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}))
+        << "scaled 16-bit pictures take the nearest pixel";
 
     EXPECT_EQ(blitter.DrawImage(a.pb, nullptr, grey.pb, nullptr, false, false), 0) << "8 to 16 is not handled";
     EXPECT_EQ(a.px, (std::vector<uint16_t>{1, 2, 3, 4}));

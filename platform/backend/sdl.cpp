@@ -241,6 +241,18 @@ void AfterWait() {
 
 const headless::DisplayHooks hooks{BeforeWait, EventFd, AfterWait};
 
+// A loop that polls the keys without taking messages (a screen transition) still shows what it
+// draws and sees the keys and the mouse; at most once per 10 ms.
+void PollWhileBusy() {
+    static Uint32 last = 0;
+    const Uint32 now = SDL_GetTicks();
+    if (now - last < 10) return;
+    last = now;
+    Present();
+    SDL_PumpEvents();
+    HandleEvents();
+}
+
 } // namespace
 
 bool Available() {
@@ -272,12 +284,14 @@ bool Start() {
     composing = false;
     clipboard::SetTextHooks(&clipboardHooks);
     headless::SetDisplayHooks(&hooks);
+    input::SetAsyncPoll(PollWhileBusy);
     Present();
     return true;
 }
 
 void Stop() {
     headless::SetDisplayHooks(nullptr);
+    input::SetAsyncPoll(nullptr);
     clipboard::SetTextHooks(nullptr);
     input::SetTextFromEvents(false);
     if (window) SDL_StopTextInput();

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 
+#include "toolkit/animation/motion_element.h"
 #include "toolkit/core/box.h"
+#include "toolkit/style/fill_cross_fade.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_parser.h"
 #include "toolkit/core/box_flags.h"
@@ -57,6 +60,13 @@ int oxAnimationElement::ParseTime(const WCHAR* text) {
     return value.GetInt();
 }
 
+int oxAnimationElement::ParseRepeatCount(const WCHAR* text) {
+    // A keyword ("indefinite") gives -1; text that does not parse gives 0.
+    oxStyleValue parsed;
+    if (!text || !ParseStyleValue(text, kStyleMaskNumber | kStyleMaskKeyword, &parsed)) return 0;
+    return parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
+}
+
 int32_t oxAnimationElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
     if (ns == 0) {
         const int32_t hr = SetAttribute(attribute, value);
@@ -88,13 +98,7 @@ int32_t oxAnimationElement::SetAttribute(oxAtom attribute, const WCHAR* value) {
         return 0;
     case kAtomDynamics: oxDynamics::CreateByName(&dynamics_, value); return 0;
     case kAtomFps: fps_ = ParseDecimal(value); return 0;
-    case kAtomRepeatCount: {
-        // A keyword ("indefinite") repeats for ever; text that does not parse plays once.
-        oxStyleValue parsed;
-        if (!value || !ParseStyleValue(value, kStyleMaskNumber | kStyleMaskKeyword, &parsed)) repeatCount_ = 0;
-        else repeatCount_ = parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
-        return 0;
-    }
+    case kAtomRepeatCount: repeatCount_ = ParseRepeatCount(value); return 0;
     case kAtomRepeatDur: repeatDur_ = ParseTime(value); return 0;
     default: break;
     }
@@ -109,6 +113,7 @@ int32_t oxAnimationElement::CreateChildElement(oxAtom ns, oxAtom tag, oxElement*
     case kAtomAnimate:
     case kAtomSet: child = std::make_unique<oxAnimateElement>(tag, library_); break;
     case kAtomAnimation: child = std::make_unique<oxAnimationElement>(tag, library_); break;
+    case kAtomAnimateMotion: child = std::make_unique<oxMotionElement>(tag, library_); break;
     default: return kElementNotHandled;
     }
     child->parent_ = this;
@@ -363,6 +368,8 @@ void oxAnimateInstance::Prepare() {
         if (!fromResolved_) resolve(element->GetFromText(), element->GetFromValue(), &from_, false);
         if (!toResolved_) resolve(element->GetToText(), element->GetToValue(), &to_, true);
     }
+    // A fill that names a picture on either side cross-fades: the box paints both, mixed.
+    fades_ = styleMode_ && propertyId_ == kStyle_fill && (from_.GetType() == kStyleUrl || to_.GetType() == kStyleUrl);
     if (!IsColor(from_.GetType()) && !IsColor(to_.GetType())) {
         delta_ = to_.GetInt() - from_.GetInt();
         kind_ = to_.GetType();
@@ -400,6 +407,7 @@ void oxAnimateInstance::OnFirstFrame() {
 void oxAnimateInstance::OnFrame() {
     oxBox* target = GetTarget();
     if (!target || !element_ || element_->GetDur() == 0) return;
+    if (fades_) return StepCrossFade(target);
     if (kind_ == kStyleText || kind_ == kStyleUrl) return; // text jumps at the last frame
     const float p = GetProgress();
     WCHAR text[16] = {};
@@ -439,8 +447,26 @@ void oxAnimateInstance::OnFrame() {
     if (!shown.Equals(current_)) ApplyStyle(current_);
 }
 
+void oxAnimateInstance::StepCrossFade(oxBox* target) {
+    oxFillCrossFade* fade = target->GetFillCrossFade();
+    if (!fade) {
+        fade = new (std::nothrow) oxFillCrossFade();
+        if (!fade) return;
+        fade->SetFromValue(from_);
+        fade->SetToValue(to_);
+        target->SetFillCrossFade(fade);
+    }
+    fade->progress = std::clamp(GetProgress(), 0.0f, 1.0f);
+    target->RequestRepaint();
+}
+
+void oxAnimateInstance::EndCrossFade() {
+    if (oxBox* target = GetTarget(); target && fades_) target->SetFillCrossFade(nullptr);
+}
+
 void oxAnimateInstance::OnLastFrame() {
     if (!GetTarget()) return;
+    EndCrossFade();
     if (styleMode_) return ApplyStyle(to_);
     WCHAR* text = to_.ToString();
     ApplyText(text);
@@ -449,6 +475,7 @@ void oxAnimateInstance::OnLastFrame() {
 
 void oxAnimateInstance::OnStop() {
     oxBox* target = GetTarget();
+    EndCrossFade();
     if (!target || !element_) return;
     switch (element_->GetFill()) {
     case oxAnimationElement::kFillRemove: Restore(); break;
@@ -464,6 +491,7 @@ void oxAnimateInstance::OnStop() {
 
 void oxAnimateInstance::OnCancel() {
     oxBox* target = GetTarget();
+    EndCrossFade();
     if (!target) return;
     Restore();
     target->RequestRepaint();

@@ -31,6 +31,8 @@ public:
 
     // Milliseconds of a time value: "2s" is 2000, "1500" is 1500, null is 0.
     static int ParseTime(const WCHAR* text);
+    // -1 for a keyword ("indefinite"), else the integer; 0 for text that does not parse.
+    static int ParseRepeatCount(const WCHAR* text);
 
     int GetRepeatCount() const { return repeatCount_; }
     int GetRepeatDur() const { return repeatDur_; }
@@ -143,6 +145,9 @@ private:
     void ApplyStyle(const oxStyleValue& value);
     void ApplyText(const WCHAR* text);
     void Restore();
+    // The box's fill cross-fade, made on the first frame and moved to the progress; ended with the run.
+    void StepCrossFade(oxBox* target);
+    void EndCrossFade();
 
     bool styleMode_;
     int propertyId_;
@@ -154,4 +159,5 @@ private:
     int16_t deltaA_ = 0, deltaR_ = 0, deltaG_ = 0, deltaB_ = 0;
     oxStyleType kind_ = kStyleNull;
     bool firstApplied_ = false, fromResolved_ = false, toResolved_ = false, hadOwnValue_ = false;
+    bool fades_ = false;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "toolkit/animation/animation_element.h"
+#include "toolkit/animation/motion_element.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_animations.h"
@@ -17,6 +18,7 @@ oxBindableElement* MakeElement(oxAtom tag, oxLibrary* library) {
     case kAtomAnimation: return new (std::nothrow) oxAnimationElement(tag, library);
     case kAtomAnimate:
     case kAtomSet: return new (std::nothrow) oxAnimateElement(tag, library);
+    case kAtomAnimateMotion: return new (std::nothrow) oxMotionElement(tag, library);
     default: return nullptr;
     }
 }

@@ -6,10 +6,13 @@
 
 #include "graphics/paint/box_drawing.h"
 #include "graphics/pixels/dib_bitmap.h"
+#include "graphics/pixels/number_utils.h"
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/blitter.h"
+#include "toolkit/animation/animation_internal.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/scene/bitmap_element.h"
 
 namespace {
 
@@ -33,6 +36,7 @@ public:
     void ForgetBox(const oxBox* box) override {
         for (int layer : {0, 1})
             oxRemoveBoxSnapshot(box, layer);
+        oxForgetTransitionTarget(box);
     }
 };
 
@@ -42,9 +46,9 @@ oxRect FrameRect(oxBox* box) {
     return {at.x, at.y, size.x, size.y};
 }
 
-// A 16-bit screen's pixels with every bit of each channel kept (the top bits repeated below them)
-// and made opaque, so that the picture taken back to the screen's layout is the screen.
-void ExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
+} // namespace
+
+void oxExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
     SetPixelFormatForLayout(source.layout);
     const uint32_t masks[3] = {g_pixelFormat.red, g_pixelFormat.green, g_pixelFormat.blue};
     int shifts[3], bits[3];
@@ -63,8 +67,6 @@ void ExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
             to[x] = 0xFF000000u | channel(from[x], 0) << 16 | channel(from[x], 1) << 8 | channel(from[x], 2);
     }
 }
-
-} // namespace
 
 oxSnapshot::oxSnapshot() : canvas_(std::make_unique<oxCanvas>()) {}
 
@@ -110,7 +112,7 @@ void oxSnapshot::CaptureRegion(const oxCanvas* frameCanvas, const oxRect* frameR
     region.InitSubRect(frameCanvas->Target(), &from);
     if (!region.HasPixels()) return;
     if (region.bpp == 16)
-        ExpandOpaque16(destination, region);
+        oxExpandOpaque16(destination, region);
     else
         ConvertPixels(destination, region);
 }
@@ -120,6 +122,25 @@ void oxSnapshot::Fill(uint32_t argb, const oxRect* rect, int32_t radius) {
     const oxCanvasRect whole{0, 0, canvas_->Target().width, canvas_->Target().height};
     const oxCanvasRect r = rect ? oxCanvasRect{rect->x, rect->y, rect->width, rect->height} : whole;
     FillRoundRect(canvas_.get(), r, argb, float(radius));
+}
+
+void oxSnapshot::CopyFromBitmap(oxBitmapElement* bitmap) {
+    oxDibBitmap* frame = bitmap ? bitmap->GetFrame(-1) : nullptr;
+    if (!canvas_ || !frame || !frame->valid || !frame->pixels.HasPixels()) return;
+    canvas_->SetSize(frame->pixels.width, frame->pixels.height);
+    if (!canvas_->HasTarget()) return;
+    oxPixelBuffer destination = canvas_->Target();
+    oxBlitter().DrawImage(destination, nullptr, frame->pixels, nullptr, false, false);
+}
+
+void oxSnapshot::ScatterRectItems(oxBox* box) {
+    if (!box || !rectItems_) return;
+    const oxPoint size = box->GetPacked(1);
+    auto random = [] { return float(Random()) * (1.0f / 32767.0f); };
+    for (oxSnapshotRectItem& item : *rectItems_) {
+        item.rect.x = int32_t(float(size.x) * random() - float(size.x / 2));
+        item.rect.y = int32_t(float(size.y) * random() - float(size.y / 2));
+    }
 }
 
 void oxSnapshot::Clear() {
@@ -228,6 +249,11 @@ oxSnapshot* oxTakeBoxSnapshot(oxBox* box, const oxCanvas* frameCanvas) {
     return snapshot;
 }
 
+void oxInstallSnapshotRegistry() {
+    static PaintRegistry paintRegistry;
+    oxSetBoxSnapshotRegistry(&paintRegistry);
+}
+
 oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer) {
     Registry& map = Layer(layer);
     auto it = map.find(box);
@@ -236,8 +262,7 @@ oxSnapshot* oxFindBoxSnapshot(const oxBox* box, int layer) {
 
 void oxSetBoxSnapshot(oxBox* box, oxSnapshot* snapshot, int layer) {
     if (!box || !snapshot) return;
-    static PaintRegistry paintRegistry;
-    oxSetBoxSnapshotRegistry(&paintRegistry);
+    oxInstallSnapshotRegistry();
     snapshot->AddRef();
     oxSnapshot*& slot = Layer(layer)[box];
     oxSnapshot* old = slot;

@@ -10,7 +10,9 @@
 #include "platform/types.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/rect.h"
+#include "toolkit/base/referenced.h"
 
+class oxBitmapElement;
 class oxBox;
 class oxPixelBuffer;
 
@@ -25,7 +27,8 @@ struct oxSnapshotImageItem {
     oxRect rect;
 };
 
-class oxSnapshot {
+// Counted as the box tree counts its objects, so that a drag record can hold one as its image.
+class oxSnapshot : public oxReferenced {
 public:
     // Empty, with a canvas that has no picture yet.
     oxSnapshot();
@@ -35,8 +38,8 @@ public:
     oxSnapshot(const oxSnapshot&) = delete;
     oxSnapshot& operator=(const oxSnapshot&) = delete;
 
-    virtual ULONG AddRef();
-    virtual ULONG Release();
+    ULONG AddRef() override;
+    ULONG Release() override;
 
     // Copies the part of `r` (frame coordinates) that lies on the frame box `frameRect` from the
     // frame's canvas; the picture starts at that part's corner.
@@ -44,6 +47,8 @@ public:
     // A rounded rectangle of the colour over `rect`, or over the whole picture when null.
     void Fill(uint32_t argb, const oxRect* rect, int32_t radius);
     void Clear();
+    // The bitmap element's current frame, unscaled, as the whole picture.
+    void CopyFromBitmap(oxBitmapElement* bitmap);
     // The picture scaled into a new snapshot of `size`; a side of 0 or less follows the aspect.
     // Null when there is no picture or both sides are 0 or less. The caller takes the reference.
     oxSnapshot* Thumbnail(const oxPoint& size) const;
@@ -55,6 +60,8 @@ public:
     void AddBoxRectItemsByTag(oxBox* reference, oxBox* root, oxAtom tag);
     void CopyRectItems(const oxSnapshot* other);
     void ClearRectItems();
+    // Every rect item to a random place within half the box's size either way of its origin.
+    void ScatterRectItems(oxBox* box);
     void AddImageMorphItem(const oxSnapshot* other, int32_t x, int32_t y, int32_t width, int32_t height);
     void SetItems(std::unique_ptr<std::vector<oxSnapshotRectItem>> items);
     // Drops the picture and the items; the object lives until its last reference goes.

@@ -8,6 +8,7 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/style/box_style.h"
+#include "toolkit/style/fill_cross_fade.h"
 
 oxBox::oxBox(oxAtom tag) : oxElement(kAtomBoxNamespace, tag), children_(EmptyChildren()) {
     MarkAncestorsDirty();
@@ -21,6 +22,13 @@ oxBox::oxBox(oxAtom tag) : oxElement(kAtomBoxNamespace, tag), children_(EmptyChi
     changeFlags_ |= kChangeLayoutRoot;
 }
 
+void oxBox::SetFillCrossFade(oxFillCrossFade* fade) {
+    if (fade == fillFade_) return;
+    delete fillFade_;
+    fillFade_ = fade;
+    RequestRepaint();
+}
+
 oxBox::~oxBox() {
     // A box released while still in a tree would leave its parent pointing at freed memory.
     if (parent_) parent_->RemoveChild(this, false);
@@ -28,6 +36,8 @@ oxBox::~oxBox() {
     if (oxBoxSnapshotRegistry* snapshots = oxGetBoxSnapshotRegistry()) snapshots->ForgetBox(this);
     DropSideTables();
     StopFillTimer();
+    delete fillFade_;
+    fillFade_ = nullptr;
     DestroyChildrenNow();
     delete attributes_;
     attributes_ = nullptr;

@@ -19,6 +19,7 @@ class oxCanvas;
 class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
+class oxFillCrossFade;
 class oxKeyEvent;
 class oxLayout;
 class oxMetricsGroup;
@@ -466,4 +467,11 @@ private:
     int16_t outsets_[4] = {};
     uint8_t flagByte_ = 0;
     uint32_t restyles_ = 0;
+    oxFillCrossFade* fillFade_ = nullptr; // owned
+
+public:
+    // The cross-fade that paints in place of the fill while a fill animation runs; the box takes
+    // it (null ends it) and repaints.
+    oxFillCrossFade* GetFillCrossFade() const { return fillFade_; }
+    void SetFillCrossFade(oxFillCrossFade* fade);
 };

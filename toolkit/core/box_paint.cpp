@@ -276,8 +276,10 @@ void oxBox::PaintBackground(oxCanvas* canvas) {
     oxBoxPaintServices& s = oxGetBoxPaintServices();
     oxRect r{0, 0, geometry_[1].x, geometry_[1].y};
     s.PaintBoxShadow(canvas, this, r, style);
-    // FIXME: a fill cross-fade paints in place of the fill once boxes keep their cross-fades.
-    s.PaintBoxFill(canvas, scene_, r, style);
+    if (fillFade_)
+        s.PaintBoxFillCrossFade(canvas, scene_, r, style, fillFade_);
+    else
+        s.PaintBoxFill(canvas, scene_, r, style);
     // A fill picture of several frames steps on the box's timer, started here while it is painted.
     if (!HasFillTimer()) {
         const int32_t delay = s.StepFillAnimation(scene_, style, false);

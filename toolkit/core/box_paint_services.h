@@ -10,6 +10,7 @@ class oxBox;
 class oxBoxScene;
 class oxBoxStyle;
 class oxCanvas;
+class oxFillCrossFade;
 
 class oxBoxPaintServices {
 public:
@@ -37,6 +38,11 @@ public:
     }
     virtual void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) {
         (void)canvas, (void)scene, (void)rect, (void)style;
+    }
+    // The fill mixed from one style value to another by the cross-fade's progress.
+    virtual void PaintBoxFillCrossFade(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style,
+                                       oxFillCrossFade* fade) {
+        (void)canvas, (void)scene, (void)rect, (void)style, (void)fade;
     }
     virtual void PaintBoxStroke(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) {
         (void)canvas, (void)scene, (void)rect, (void)style;

@@ -114,6 +114,15 @@ oxDragEvent::oxDragEvent(oxAtom type, oxReferenced* target, oxReferenced* relate
 
 oxDragEvent::~oxDragEvent() {
     SetSourceData(nullptr);
+    SetDragImage(nullptr);
+}
+
+void oxDragEvent::SetDragImage(oxReferenced* image) {
+    if (image == dragImage_) return;
+    if (image) image->AddRef();
+    oxReferenced* old = dragImage_;
+    dragImage_ = image;
+    if (old) old->Release();
 }
 
 void oxDragEvent::SetSourceData(IUnknown* data) {

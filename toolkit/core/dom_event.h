@@ -99,6 +99,9 @@ public:
     // Counted; released with the event.
     void SetSourceData(IUnknown* data);
     IUnknown* GetSourceData() const { return sourceData_; }
+    // The picture that follows the pointer (a snapshot), or null; counted, released with the event.
+    void SetDragImage(oxReferenced* image);
+    oxReferenced* GetDragImage() const { return dragImage_; }
 
     oxReferenced* sourceBox; // not counted
     int32_t operation;
@@ -109,6 +112,7 @@ public:
 
 private:
     IUnknown* sourceData_ = nullptr;
+    oxReferenced* dragImage_ = nullptr;
 };
 
 class oxKeyEvent : public oxUIEvent {

@@ -550,6 +550,12 @@ public:
     void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) override {
         oxBoxPainter::PaintBoxFill(canvas, scene, ToCanvasRect(rect), style);
     }
+    void PaintBoxFillCrossFade(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style,
+                               oxFillCrossFade* fade) override {
+        if (!style) return;
+        oxBoxFillValuePainter painter(scene, style);
+        fade->Paint(canvas, &painter, ToCanvasRect(rect));
+    }
     int32_t StepFillAnimation(oxBoxScene* scene, oxBoxStyle* style, bool advance) override {
         oxPaintElement* element = nullptr;
         if (!style || !ImageOfGroup(scene, style->GetFillGroup(), &element) || !element) return -1;

@@ -16,6 +16,7 @@
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/text_box.h"
+#include "toolkit/widgets/transition_host.h"
 #include "toolkit/widgets/window_box.h"
 
 namespace {
@@ -47,6 +48,7 @@ void StartServices() {
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();
+    oxInstallTransitionHost();
 }
 
 void StopServices() {

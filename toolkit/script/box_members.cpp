@@ -10,12 +10,13 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_array.h"
 #include "runtime/script_dictionary.h"
+#include "toolkit/animation/box_snapshots.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
@@ -25,6 +26,7 @@
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/style_value_classes.h"
+#include "toolkit/script/transition_classes.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 #include "toolkit/widgets/scene_frame.h"
@@ -454,12 +456,49 @@ int32_t ScrollToBottom(Box* self, XArgList*, XVariant*) {
     return 0;
 }
 
-// -- snapshots and transitions ---------------------------------------------------------------------
-
-// FIXME: snapshots and transitions reach scripts with the Snapshot and Transition script classes;
-// until then the box makes none (null), refuses to attach one (false) and has none to detach or render.
+// A member whose object does not exist answers null.
 int32_t NoObject(Box*, XArgList*, XVariant* out) {
     out->SetObject(nullptr);
+    return 0;
+}
+
+// -- snapshots and transitions ---------------------------------------------------------------------
+
+// The snapshot is made even when the native box is gone.
+int32_t NewSnapshot(Box* self, XArgList*, XVariant* out) {
+    script_class::PutObject(out, NewBoxSnapshot(self->GetBox()));
+    return 0;
+}
+
+int32_t TakeSnapshot(Box* self, XArgList*, XVariant* out) {
+    script_class::PutObject(out, TakeBoxSnapshot(self->GetBox()));
+    return 0;
+}
+
+int32_t CreateSnapshot(Box* self, XArgList* args, XVariant* out) {
+    return ArgBool(args, 0) ? NewSnapshot(self, args, out) : TakeSnapshot(self, args, out);
+}
+
+template <int kLayer> int32_t AttachSnapshot(Box* self, XArgList* args, XVariant* out) {
+    RefPtr<XObject> hold(script_class::ArgObjectOf(args, 0, &Snapshot::Descriptor));
+    oxSnapshot* snapshot = SnapshotOf(hold.get());
+    *out = snapshot && self->GetBox();
+    if (snapshot && self->GetBox()) oxBoxAttachSnapshot(self->GetBox(), snapshot, kLayer);
+    return 0;
+}
+
+template <int kLayer> int32_t DetachSnapshot(Box* self, XArgList*, XVariant*) {
+    oxBoxDetachSnapshot(self->GetBox(), kLayer);
+    return 0;
+}
+
+int32_t RenderTargetSnapshot(Box* self, XArgList*, XVariant*) {
+    oxBoxRenderTargetSnapshot(self->GetBox());
+    return 0;
+}
+
+int32_t NewTransition(Box* self, XArgList*, XVariant* out) {
+    script_class::PutObject(out, NewBoxTransition(self->GetBox()));
     return 0;
 }
 
@@ -980,16 +1019,16 @@ const NUBO::XMemberEntry kMembers[] = {
     M<0, Nothing>("trashLayout"),
     M<0, Nothing>("trashPaint"),
     M<0, Nothing>("trashStyle"),
-    M<1, NoObject, kObject>("createSnapshot"),
-    M<0, NoObject, kObject>("newSnapshot"),
-    M<0, NoObject, kObject>("takeSnapshot"),
-    M<1, ReturnFalse>("attachSourceSnapshot"),
-    M<1, ReturnFalse>("attachTargetSnapshot"),
-    M<0, Nothing>("detachSourceSnapshot"),
-    M<0, Nothing>("detachTargetSnapshot"),
-    M<0, Nothing>("renderTargetSnapshot"),
-    M<0, NoObject, kObject>("newTransition"),
-    M<0, NoObject, kObject>("createTransition"),
+    M<1, CreateSnapshot, kObject>("createSnapshot"),
+    M<0, NewSnapshot, kObject>("newSnapshot"),
+    M<0, TakeSnapshot, kObject>("takeSnapshot"),
+    M<1, AttachSnapshot<1>>("attachSourceSnapshot"),
+    M<1, AttachSnapshot<0>>("attachTargetSnapshot"),
+    M<0, DetachSnapshot<1>>("detachSourceSnapshot"),
+    M<0, DetachSnapshot<0>>("detachTargetSnapshot"),
+    M<0, RenderTargetSnapshot>("renderTargetSnapshot"),
+    M<0, NewTransition, kObject>("newTransition"),
+    M<0, NewTransition, kObject>("createTransition"),
     M<2, AddEventHandler>("addEventHandler"),
     M<6, AddKeyEventHandler>("addKeyEventHandler"),
     M<2, AddAttributeEventHandler>("addAttributeEventHandler"),

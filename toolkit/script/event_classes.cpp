@@ -7,9 +7,10 @@
 
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
+#include "toolkit/animation/snapshot.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
@@ -18,6 +19,7 @@
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/script_object_cache.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/transition_classes.h"
 
 using NUBO::RefPtr;
 using NUBO::XArgList;
@@ -218,10 +220,15 @@ int32_t SetCanDrop(Wrapper* self, const VARIANT& value) {
     return 0;
 }
 
-int32_t SetDragImage(Wrapper* self, const VARIANT&) {
-    // FIXME: a Snapshot becomes the drag image once the Snapshot script class exists; until then every value clears
-    // it, and drag records keep no image.
-    return RecordOf<oxDragEvent>(self) ? 0 : NUBO::XR_FAIL;
+// A Snapshot becomes the drag image; any other value clears it.
+int32_t SetDragImage(Wrapper* self, const VARIANT& value) {
+    auto* event = RecordOf<oxDragEvent>(self);
+    if (!event) return NUBO::XR_FAIL;
+    XObject* object = nullptr;
+    if (NUBO::VariantToXObject(&object, &value) != 0) object = nullptr;
+    event->SetDragImage(SnapshotOf(object));
+    if (object) object->Release();
+    return 0;
 }
 
 // -- DHTMLEvent ------------------------------------------------------------------------------------

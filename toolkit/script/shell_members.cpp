@@ -7,14 +7,15 @@
 #include "toolkit/core/event.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/transition_classes.h"
 #include "toolkit/style/ui_scale.h"
 
 using NUBO::RefPtr;
@@ -159,10 +160,15 @@ int32_t EnumSystemScenes(Shell*, XArgList*, XVariant* out) {
     return 0;
 }
 
+// The native box of a Box object; null once the box is gone.
+oxBox* BoxOf(XObject* boxObject) {
+    return static_cast<oxBox*>(static_cast<oxNativeWrapper*>(boxObject)->GetNative());
+}
+
 // A user event aimed at the box of a Box object, as its UserEvent object; null when the box is
 // in no scene with a wrapper cache.
 XObject* MakeUserEvent(XObject* boxObject) {
-    oxBox* box = boxObject ? static_cast<oxBox*>(static_cast<oxNativeWrapper*>(boxObject)->GetNative()) : nullptr;
+    oxBox* box = boxObject ? BoxOf(boxObject) : nullptr;
     auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
     oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
     oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr;
@@ -188,9 +194,11 @@ int32_t Create(Shell*, XArgList* args, XVariant* out) {
         PutObject(out, point);
     } else if (wcscmp(type.GetString(), u"event") == 0) {
         if (XObject* event = MakeUserEvent(box.get())) PutObject(out, event);
+    } else if (box && wcscmp(type.GetString(), u"snapshot") == 0) {
+        PutObject(out, NewBoxSnapshot(BoxOf(box.get())));
+    } else if (box && wcscmp(type.GetString(), u"transition") == 0) {
+        PutObject(out, NewBoxTransition(BoxOf(box.get())));
     }
-    // FIXME: "snapshot" and "transition" answer the box's new snapshot and transition once the
-    // Snapshot and Transition script classes exist; until then they, and unknown types, answer nothing.
     return 0;
 }
 

@@ -119,6 +119,8 @@ public:
     oxBox* GetHoveredBox() const { return hovered_; }
     oxBox* GetPressedBox() const { return pressed_; }
     oxBox* GetRightPressedBox() const { return rightPressed_; }
+    // Where the last press went down, on the screen.
+    const oxPoint& GetPressScreenPoint() const { return pressScreen_; }
     oxBox* GetMovedBox() const { return moved_; }
     oxBox* GetDragSource() const { return dragSource_; }
     bool IsMenuBarEngaged() const { return menuBarEngaged_; }

@@ -1,0 +1,284 @@
+// The transition object: the effect factory, and runs of its frame loop into a headless window on a
+// clock that moves 10 ms each time it is read, so that a run of 300 ms shows a known number of
+// frames; keys and taps that arrive while it runs end it early, and its last frame is the target.
+#include "toolkit/animation/transition.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "graphics/paint/canvas.h"
+#include "graphics/tests/raster_test_util.h"
+#include "platform/backend/headless.h"
+#include "platform/win/clock.h"
+#include "platform/win/gdi.h"
+#include "platform/win/input.h"
+#include "platform/win/window.h"
+#include "toolkit/animation/snapshot.h"
+#include "toolkit/animation/transition_effect.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/scene/tests/file_runtime.h"
+#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/scene/tests/style_test_scene.h"
+#include "toolkit/scene/tests/temp_resources.h"
+
+using namespace markup_test;
+
+namespace {
+
+constexpr int W = 40, H = 20;
+constexpr uint32_t kBlack = 0xFF000000u, kWhite = 0xFFFFFFFFu;
+
+// Moves 10 ms at every read; `onRead` runs at the read numbered `at` (input arriving mid-run).
+class SteppingClock : public platform::Clock {
+public:
+    uint64_t NowMs() const override {
+        now_ += 10;
+        ++reads_;
+        if (onRead_ && reads_ == at_) onRead_();
+        if (onEveryRead_) onEveryRead_(reads_);
+        return now_;
+    }
+    // Called at every read with its number, counted from the last Arm.
+    void Watch(std::function<void(int)> watcher) {
+        reads_ = 0;
+        onEveryRead_ = std::move(watcher);
+    }
+    void Arm(int read, std::function<void()> input) {
+        reads_ = 0;
+        at_ = read;
+        onRead_ = std::move(input);
+    }
+
+private:
+    mutable uint64_t now_ = 1000;
+    mutable int reads_ = 0;
+    int at_ = -1;
+    std::function<void()> onRead_;
+    std::function<void(int)> onEveryRead_;
+};
+
+oxTransitionHost g_host;
+bool FindTestHost(oxBox*, oxTransitionHost* host) {
+    *host = g_host;
+    return true;
+}
+
+class TransitionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        oxAtoms::RegisterPredefined();
+        resources.Write("t.box", R"(<box xmlns="http://www.kestrum.com/weftly/box.xsd" id="root"/>)");
+        uri = resources.DevicePath("t.box");
+        scene = std::make_unique<StyleScene>(&runtime, uri.c_str());
+        ASSERT_TRUE(scene->LoadFile(loader));
+        scene->Open();
+        ASSERT_NE(scene->root, nullptr);
+        ArrangeLayoutRoot(scene->root, W, H);
+
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"TransitionTestWindow";
+        RegisterClassW(&wc);
+        window = CreateWindowExW(0, u"TransitionTestWindow", u"", WS_POPUP | WS_VISIBLE, 0, 0, W, H, nullptr, nullptr,
+                                 nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        platform::headless::RunUntilIdle();
+        ASSERT_TRUE(backBuffer.SetSize(W, H, 32));
+        g_host = oxTransitionHost{};
+        g_host.window = window;
+        g_host.canvas = &backBuffer;
+        oxSetTransitionHostFinder(FindTestHost);
+        source.Fill32(kBlack);
+        target.Fill32(kWhite);
+        previousClock = platform::SetClock(&clock);
+        platform::input::Reset();
+    }
+    void TearDown() override {
+        platform::SetClock(previousClock);
+        platform::input::Reset();
+        oxSetTransitionHostFinder(nullptr);
+        DestroyWindow(window);
+        platform::headless::RunUntilIdle();
+    }
+    // A transition of the root box with the effect and duration.
+    oxTransition* Make(const WCHAR* type, int32_t ms) {
+        auto* t = new oxTransition(scene->root);
+        t->AddRef();
+        t->CreateEffect(type);
+        t->duration = ms;
+        return t;
+    }
+    // The window's pixels on the screen as letters: b black, w white, . anything else; row y.
+    std::string ScreenRow(int y) {
+        std::string s;
+        for (uint32_t p : platform::headless::ReadScreen(RECT{0, y, W, y + 1}))
+            s += p == 0 ? 'b' : p == 0xFFFFFF ? 'w' : '.';
+        return s;
+    }
+    bool BackBufferIsTarget() {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (backBuffer.Target().GetRow32(y)[x] != kWhite) return false;
+        return true;
+    }
+
+    FileRuntime runtime;
+    TempResources resources;
+    std::u16string uri;
+    oxMarkupLoader loader;
+    std::unique_ptr<StyleScene> scene;
+    HWND window = nullptr;
+    oxCanvas backBuffer;
+    TestSurface source{W, H, 32}, target{W, H, 32};
+    SteppingClock clock;
+    platform::Clock* previousClock = nullptr;
+};
+
+} // namespace
+
+TEST(TransitionFactoryTest, EachKeyBuildsItsEffect) {
+    struct Case {
+        const WCHAR* key;
+        const char* name; // null: no effect
+    };
+    const Case cases[] = {
+        {u"", "Base Transition"},    {u"dissolve", "Base Transition"},
+        {u"slideCoverLeft", "Move"}, {u"slideCoverDown", "Move"},
+        {u"squashLeft", "Squash"},   {u"squashUp", "Squash"},
+        {u"pushLeft", "Push"},       {u"pushUp", "Push"},
+        {u"spinCW", "SpinZoom"},     {u"zoomIn", "SpinZoom"},
+        {u"spinCCWOut", "SpinZoom"}, {u"pushleft", nullptr},
+        {u"noSuchEffect", nullptr},
+    };
+    for (const Case& c : cases) {
+        oxTransition t;
+        EXPECT_EQ(c.name != nullptr, t.CreateEffect(c.key)) << Utf8(c.key);
+        if (c.name)
+            EXPECT_STREQ(c.name, t.GetEffect()->GetName()) << Utf8(c.key);
+        else
+            EXPECT_EQ(nullptr, t.GetEffect());
+    }
+    oxTransition t;
+    EXPECT_EQ(1, t.duration == 1000 && t.fillColor == 0xFF000000u);
+    EXPECT_EQ(1, t.SetType(u"pushLeft"));
+    oxTransitionEffect* kept = t.GetEffect();
+    EXPECT_EQ(0, t.SetType(u"pushLeft")) << "the same name keeps the effect and its state";
+    EXPECT_EQ(kept, t.GetEffect());
+    EXPECT_EQ(1, t.SetType(u"pushRight"));
+    EXPECT_EQ(0, t.SetType(nullptr));
+    EXPECT_STREQ("Push", t.GetEffect()->GetName());
+}
+
+TEST_F(TransitionTest, RunsUntilTheDurationAndEndsOnTheTarget) {
+    oxTransition* t = Make(u"pushLeft", 300);
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    // One clock read before the loop, one per frame: 10 ms a frame, so 30 frames reach 300 ms (or
+    // 31, when the seconds in floating point leave the thirtieth a hair short of the end).
+    EXPECT_NEAR(30.5, t->GetEffect()->FrameCount(), 0.5);
+    EXPECT_FLOAT_EQ(1.0f, t->GetEffect()->Progress());
+    EXPECT_EQ(std::string(W, 'w'), ScreenRow(0));
+    EXPECT_EQ(std::string(W, 'w'), ScreenRow(H - 1));
+    EXPECT_TRUE(BackBufferIsTarget()) << "the frame's back buffer keeps the last frame";
+    t->Release();
+}
+
+TEST_F(TransitionTest, AKeyOrANewTapEndsItEarlyAndTheLastFrameIsStillDrawn) {
+    struct Case {
+        const char* what;
+        std::function<void()> input;
+        bool heldBefore; // the stylus is down when the run starts
+    };
+    const Case cases[] = {
+        {"key", [] { platform::input::KeyDown(VK_SPACE); }, false},
+        {"tap", [] { platform::input::PointerDown(5, 5); }, false},
+        {"second tap", [] { platform::input::PointerUp(5, 5), platform::input::PointerDown(5, 5); }, true},
+    };
+    for (const Case& c : cases) {
+        platform::input::Reset();
+        if (c.heldBefore) platform::input::PointerDown(5, 5);
+        // The sixth read is in the fifth frame: the input ends the run after it.
+        clock.Arm(6, c.input);
+        oxTransition* t = Make(u"squashLeft", 1000);
+        t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+        EXPECT_EQ(5, t->GetEffect()->FrameCount()) << c.what;
+        EXPECT_FLOAT_EQ(1.0f, t->GetEffect()->Progress()) << c.what;
+        EXPECT_EQ(std::string(W, 'w'), ScreenRow(H / 2)) << c.what;
+        t->Release();
+    }
+}
+
+TEST_F(TransitionTest, EachFramePaintsOnlyWhatChanged) {
+    // A slide from the right over 100 ms: a mark put on the window's left edge in the second frame
+    // stays until the target's edge reaches it, since the frames repaint only the target's part.
+    HDC dc = GetDC(window);
+    std::string seen;
+    clock.Watch([&](int read) {
+        if (read == 3) SetPixel(dc, 0, 5, RGB(255, 0, 0));
+        if (read >= 3) seen += platform::headless::ReadScreen(RECT{0, 5, 1, 6})[0] == 0xFF0000 ? 'm' : '-';
+    });
+    oxTransition* t = Make(u"slideCoverLeft", 100);
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    clock.Watch(nullptr);
+    ReleaseDC(window, dc);
+    // Reads 3 to 11 are frames 2 to 10: the mark stands until the last frame covers the edge.
+    EXPECT_EQ("mmmmmmmm", seen.substr(0, 8)) << seen;
+    EXPECT_EQ(std::string(W, 'w'), ScreenRow(5));
+    t->Release();
+}
+
+TEST_F(TransitionTest, AStylusHeldFromBeforeDoesNotEndIt) {
+    platform::input::PointerDown(5, 5); // before the run, never released
+    oxTransition* t = Make(u"pushLeft", 100);
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_NEAR(10.5, t->GetEffect()->FrameCount(), 0.5);
+    t->Release();
+}
+
+TEST_F(TransitionTest, ADragUnderWaySkipsItAndMissingPiecesDrawNothing) {
+    // The stylus went down at (5, 5) and is now 6 pixels away.
+    platform::input::PointerDown(11, 5);
+    platform::headless::RunUntilIdle();
+    g_host.pressed = true;
+    g_host.pressPoint = POINT{5, 5};
+    oxTransition* t = Make(u"pushLeft", 100);
+    EXPECT_FALSE(t->IsStylusSteady());
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(0, t->GetEffect()->FrameCount()) << "a drag is under way";
+    g_host.pressPoint = POINT{6, 10};
+    EXPECT_TRUE(t->IsStylusSteady()) << "within 5 pixels";
+    g_host.pressed = false;
+
+    TestSurface small{W / 2, H, 32};
+    small.Fill32(kWhite);
+    t->PerformBuffers(&source.buffer, &small.buffer, nullptr, nullptr, nullptr);
+    EXPECT_NEAR(10.5, t->GetEffect()->FrameCount(), 0.5) << "the common part runs";
+    EXPECT_EQ(std::string(W / 2, 'w'), ScreenRow(0).substr(0, W / 2));
+
+    t->CreateEffect(u"noSuchEffect");
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(nullptr, t->GetEffect());
+    t->Release();
+}
+
+TEST_F(TransitionTest, ABoxThatGoesAwayIsForgottenByItsTransitions) {
+    oxBox* box = scene->CreateBox(kAtomBoxNamespace, kAtomBox);
+    ASSERT_NE(box, nullptr); // made with one reference
+    oxTransition t(box);
+    t.CreateEffect(u"pushLeft");
+    EXPECT_EQ(box, t.GetTarget());
+    box->Release();
+    EXPECT_EQ(nullptr, t.GetTarget());
+    t.PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(0, t.GetEffect()->FrameCount()) << "no box, no frame to paint into";
+}
+
+TEST_F(TransitionTest, AZeroDurationShowsTheFinalFrameAtOnce) {
+    oxTransition* t = Make(u"", 0);
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(0, t->GetEffect()->FrameCount());
+    EXPECT_EQ(std::string(W, 'w'), ScreenRow(3));
+    t->Release();
+}
