@@ -278,6 +278,8 @@ int32_t oxFrame::HandleMenuCommand(oxAtom atom, int32_t id) {
     oxFrame* host = site->GetWindowBoxFrame();
     if (!host || !host->GetOwnerBox()) return 0;
     oxMenuEvent event(kAtomMenuCommand, host->GetOwnerBox(), id);
+    // Bubbling, it reaches the scene's own listeners before the window box.
+    event.AddFlags(kEventBubbles);
     site->DispatchEvent(&event);
     return 0;
 }

@@ -9,7 +9,10 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/style_parser.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/native_menu.h"
 #include "toolkit/widgets/scene_frame.h"
 
@@ -43,6 +46,18 @@ bool oxWindowBox::SetMenu(oxNativeMenu* menu) {
     if (menu_) menu_->Release();
     menu_ = menu;
     return true;
+}
+
+bool oxWindowBox::RefreshMenu() {
+    oxScene* scene = SceneOf();
+    const WCHAR* text = GetAttributeText(kAtomMenu);
+    if (!scene || scene->IsEmbedded() || !text) return false;
+    oxStyleValue value;
+    if (!ParseStyleValue(text, kStyleMaskReference, &value) || value.GetType() != kStyleUrl) return false;
+    auto* menu = dynamic_cast<oxMenuElement*>(value.ResolveResource(scene->GetStyleLibrary()));
+    if (!menu) return false;
+    menu->ResolveSubmenus();
+    return menu->BuildNativeMenu(false) && SetMenu(menu->GetNativeMenu());
 }
 
 oxScene* oxWindowBox::SceneOf() const {

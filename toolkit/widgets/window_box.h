@@ -34,8 +34,9 @@ public:
     bool IsAlwaysOnTop() override { return alwaysOnTop_; }
     int32_t GetDockSide() override { return dockSide_; }
     void SetDockSide(int32_t side) override { dockSide_ = side; }
-    // Menus are installed from script; markup menu resources are not read yet.
-    bool RefreshMenu() override { return false; }
+    // Builds the menu resource that the `menu` attribute names ("url(#id)") and installs it; true
+    // when installed.
+    bool RefreshMenu() override;
     void Relayout() override;
 
     void SetTitle(const WCHAR* text);
