@@ -13,6 +13,7 @@
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/image_box.h"
+#include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
@@ -46,6 +47,7 @@ void StartServices() {
     oxRegisterWindowBoxKind();
     oxRegisterPopupBoxKind();
     oxRegisterMenuElements();
+    oxRegisterMenuBoxKinds();
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();

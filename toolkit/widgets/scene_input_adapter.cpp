@@ -52,6 +52,14 @@ bool oxSceneInputAdapter::IsWindowDisabled() {
     return window && !window->IsEnabled();
 }
 
+oxBox* oxSceneInputAdapter::GetSavedFocus() {
+    return scene_->GetActiveNativeText();
+}
+
+void oxSceneInputAdapter::SetSavedFocus(oxBox* box) {
+    scene_->SetActiveNativeText(box);
+}
+
 void oxSceneInputAdapter::HandleSceneEvent(oxEvent* event) {
     scene_->DispatchToHandlers(event);
 }

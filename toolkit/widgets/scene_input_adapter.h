@@ -26,6 +26,8 @@ public:
     oxBox* FindBoxById(oxAtom id) override;
     bool IsWindowDisabled() override;
     void HandleSceneEvent(oxEvent* event) override;
+    oxBox* GetSavedFocus() override;
+    void SetSavedFocus(oxBox* box) override;
     // Events sent across scenes go on to the scene's opener.
     oxInputScene* GetEnclosingScene() override;
     oxKeyCommand* FindKeyBinding(oxKeyEvent* event) override;

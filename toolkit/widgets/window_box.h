@@ -84,6 +84,8 @@ private:
     bool IsEmbeddedScene() const;
     // Stores first; with a window, tells the frame, then announces the change.
     void Changed(oxAtom attribute);
+    // Alt closes the menus and gives the focus back; the menu key activates the menu bar.
+    void HandleMenuKey(oxEvent* event);
     // Minimising, maximising and restoring are not done by this platform's windows.
     void WindowCommand();
 
