@@ -167,6 +167,8 @@ public:
             DispatchEvent(&focus);
         }
     }
+    oxBox* GetSavedFocus() override { return saved; }
+    void SetSavedFocus(oxBox* box) override { saved = box; }
     void AdvanceFocus() override { log.push_back("scene advanceFocus"); }
     void RewindFocus() override { log.push_back("scene rewindFocus"); }
     oxBox* GetWindowBox() override { return root; }
@@ -218,6 +220,7 @@ public:
     std::map<uint16_t, Binding> bindings;
     std::vector<std::string> log;
     oxBox* focused = nullptr;
+    oxBox* saved = nullptr;
     std::function<void()> onClose;
     int layouts = 0;
     int dispatching = 0;
