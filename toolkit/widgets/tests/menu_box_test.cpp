@@ -33,6 +33,7 @@ class MenuBoxTest : public test::InputFixture {
 protected:
     void SetUp() override {
         test::InputFixture::SetUp();
+        oxAtoms::RegisterPredefined(); // "_child" names the menu's own popup
         scene = Open([&](test::InputScene* s) {
             bar = Place(s, s->root, new LogBar(s), {0, 0, 240, 20});
             // Four menus across the bar; "view" is collapsed. Each popup's window comes below its
@@ -62,8 +63,12 @@ protected:
         const WCHAR* text = box->GetAttribute(kAtomCurrent);
         return text ? text : u"";
     }
-    // The client area of the scene's window starts below the 26-pixel task bar.
-    static constexpr int kTop = 26;
+    // Where the client area of the scene's window starts on the screen.
+    int Top() {
+        POINT origin{0, 0};
+        ClientToScreen(scene->frame->GetWindow(), &origin);
+        return origin.y;
+    }
 
     test::InputScene* scene = nullptr;
     LogBar* bar = nullptr;
@@ -158,7 +163,7 @@ TEST_F(MenuBoxTest, EscapeOnTheBarEndsTheMenuAndEnterOpensAPopup) {
 }
 
 TEST_F(MenuBoxTest, APressOpensAMenuAndHoveringAnotherSwitchesTheOpenPopup) {
-    const int y = kTop + 10;
+    const int y = Top() + 10;
     platform::headless::Tap(30, y);
     RunUntilIdle();
     ASSERT_TRUE(popups[0]->IsOpened());
@@ -178,8 +183,8 @@ TEST_F(MenuBoxTest, APressOpensAMenuAndHoveringAnotherSwitchesTheOpenPopup) {
 }
 
 TEST_F(MenuBoxTest, HoveringTheBarWithoutAPressOnlyMarksTheMenu) {
-    platform::headless::MoveTo(150, kTop + 10); // the collapsed menu's place
-    platform::headless::MoveTo(200, kTop + 10);
+    platform::headless::MoveTo(150, Top() + 10); // the collapsed menu's place
+    platform::headless::MoveTo(200, Top() + 10);
     RunUntilIdle();
     EXPECT_EQ(bar->GetCurrentItem(), 3);
     EXPECT_FALSE(popups[3]->IsOpened());
