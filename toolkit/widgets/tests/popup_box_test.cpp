@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless_input.h"
+#include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
@@ -312,6 +313,50 @@ TEST_F(PopupBoxTest, TappingABoxThatNamesAPopupOpensItThereAndASecondTapClosesIt
     platform::headless::Tap(15, kTop + 155);
     RunUntilIdle();
     EXPECT_FALSE(own->IsOpened());
+    EXPECT_EQ(input->GetPopupChain(), nullptr);
+}
+
+TEST_F(PopupBoxTest, AContextMenuOpensFromThePointerOrTheKeysAndInsideAPopupHangsBelowIt) {
+    oxAtoms::RegisterPredefined(); // the popup's id and the attribute's text intern alike
+    LogPopup* context = AddPopup(scene, scene->root, "context", {150, 200, 60, 20});
+    scene->Add(context, "contextItem", {0, 0, 60, 20});
+    context->SetStyleId(oxAtoms::Intern(u"context"), false);
+    b->SetAttribute(kAtomContext, u"context", false, false);
+    item->SetAttribute(kAtomContext, u"context", false, false);
+    HWND window = scene->frame->GetWindow();
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    const auto at = [&](int x, int y) { return LPARAM(uint32_t(uint16_t(origin.x + x)) | uint32_t(origin.y + y) << 16); };
+
+    SendMessageW(window, WM_CONTEXTMENU, WPARAM(window), at(110, 245));
+    ASSERT_TRUE(context->IsOpened()) << "a context menu by the pointer";
+    EXPECT_EQ(context->GetAnchor(), b);
+    EXPECT_EQ(input->GetPopupChain(), context);
+    context->SetOpened(false, false);
+
+    scene->SetFocusedBox(b);
+    SendMessageW(window, WM_CONTEXTMENU, WPARAM(window), LPARAM(-1));
+    ASSERT_TRUE(context->IsOpened()) << "a context menu by the keys, at the focused box";
+    EXPECT_EQ(context->GetAnchor(), b);
+    context->SetOpened(false, false);
+
+    // Over an item of an open popup, the context menu joins that popup's chain below it.
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    RunUntilIdle();
+    const oxRect r = WindowRectOf(menu);
+    HWND popupWindow = menu->GetPopupFrame()->GetWindow();
+    SendMessageW(popupWindow, WM_CONTEXTMENU, WPARAM(popupWindow),
+                 LPARAM(uint32_t(uint16_t(r.x + 5)) | uint32_t(r.y + 25) << 16));
+    ASSERT_TRUE(context->IsOpened());
+    EXPECT_TRUE(menu->IsOpened()) << "the popup it came from stays";
+    EXPECT_EQ(menu->GetContextChild(), context);
+    EXPECT_EQ(context->GetContextParent(), menu);
+    EXPECT_EQ(context->GetOutermostPopup(), menu);
+    EXPECT_EQ(input->GetPopupChain(), context);
+    menu->SetOpened(false, false);
+    EXPECT_FALSE(context->IsOpened()) << "closing with the popup it hangs below";
+    EXPECT_EQ(menu->GetContextChild(), nullptr);
     EXPECT_EQ(input->GetPopupChain(), nullptr);
 }
 
