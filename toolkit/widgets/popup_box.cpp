@@ -9,6 +9,7 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
@@ -457,8 +458,9 @@ void oxPopupBox::Place(bool atAnchor) {
     overflowY_ = placed.overflowY;
     squeezed_ = placed.squeezed;
     rtlX_ = placed.rtlX;
+    // The popup's window takes its place from the screen rectangle: the box stays at the origin of
+    // its own window, where its frame paints it, instead of keeping the offsets from its anchor.
     screenRect_.Set(origin.x + placed.left, origin.y + placed.top, size.x, size.y);
-    SetPacked(0, {placed.left, placed.top});
 }
 
 void oxPopupBox::SaveFocus() {
@@ -499,6 +501,9 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         LinkIntoChain();
         SetPopupCollapsed(false);
         if (oxFrameSite* site = GetFrameSite(this)) site->LayoutScene();
+        // No layout places a popup: it takes the size of its content (or its own width and height).
+        const oxPoint natural = MeasureNaturalSize(this);
+        ArrangeLayoutRoot(this, natural.x, natural.y);
         Raise(kAtomPopping);
         if (!HasVisibleChild()) {
             Raise(kAtomShutting);
@@ -526,10 +531,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         if (contextChild_) contextChild_->SetOpened(false, false);
         if (childPopup_) childPopup_->SetOpened(false, false);
         if (frame_) frame_->Hide();
-        if (overflowX_ || overflowY_) {
-            SetPacked(0, {0, 0});
-            overflowX_ = overflowY_ = 0;
-        }
+        overflowX_ = overflowY_ = 0;
         RestoreFocus();
         UnlinkFromChain();
         SetAnchor(nullptr);
