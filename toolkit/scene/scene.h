@@ -180,6 +180,9 @@ public:
     void UpdateDefaultStyle();
     void SetActiveNativeText(oxBox* box);
     oxBox* GetActiveNativeText() const { return activeNativeText_; }
+    // The popup that shows the scene's tooltips (kind popup, tag "tooltipPopup"), made on first use
+    // under the root box; null without a root.
+    oxBox* GetTooltipPopup();
 
     // Keys, commands, handlers and messages (scene_handlers.cpp).
     oxKeyElement* MatchKeyCode(const oxKeyEvent* event, oxBox* box, oxBox** where);
@@ -269,6 +272,7 @@ private:
     oxBox* focused_ = nullptr;
     int32_t tabIndex_ = 0;
     oxBox* activeNativeText_ = nullptr;
+    oxBox* tooltipPopup_ = nullptr; // a child of the root box
     oxBox* defaultButton_ = nullptr;
     NUBO::PtrVector<oxBox*> layoutQueue_;
     bool layingOut_ = false;

@@ -12,7 +12,10 @@
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_input_adapter.h"
@@ -309,6 +312,7 @@ void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     MoveBoxes(event, scene);
     DragAndDrop(event, scene);
     Popups(event, scene, target);
+    Tooltips(event, scene, target);
     FocusAndTab(event, scene, target);
     KeyBindings(event, scene);
     target->Release();
@@ -563,6 +567,88 @@ void oxFrameInput::ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target, Sh
         if (auto* bar = static_cast<oxMenuBox*>(target)->GetMenuBar(); bar && target->GetParent() == bar)
             bar->SetCurrentItem(target->GetIndex());
     popup->Release();
+}
+
+// Tooltips.
+
+namespace {
+
+// The box's place on the screen, as its frame shows it.
+oxRect ScreenRectOfBox(oxBox* box) {
+    oxFrameSite* site = GetFrameSite(box);
+    if (!site) return {};
+    oxRect r = site->GetBoxRect(box);
+    const oxPoint at = site->GetFramePosition(box);
+    r.x = at.x, r.y = at.y;
+    if (oxFrame* frame = site->GetWindowBoxFrame(); frame && frame->GetWindow()) {
+        POINT origin{0, 0};
+        ClientToScreen(frame->GetWindow(), &origin);
+        r.Offset(oxPoint{origin.x, origin.y});
+    }
+    return r;
+}
+
+} // namespace
+
+void oxFrameInput::Tooltips(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    const oxAtom type = event->GetType();
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    if (type == kAtomHoverHold) {
+        if (trackedPopup_ && (target == trackedPopup_ || trackedPopup_->IsAncestorOf(target))) return;
+        if (popupChain_) {
+            // Over an open chain only the boxes inside it show their tooltips.
+            oxPopupBox* around = NearestPopupOf(target);
+            bool inside = false;
+            for (oxPopupBox* p = popupChain_; p && !inside; p = p->GetParentPopup())
+                inside = p == around;
+            if (!inside) return;
+        }
+        ShowTooltip(scene, target);
+    } else if ((type == kAtomMouseMove || type == kAtomMouseOut) && trackedPopup_ && mouse) {
+        if ((type == kAtomMouseMove && !event->GetTarget()) || !tooltipAnchor_.Contains(mouse->secondPoint))
+            CloseTrackedPopup();
+    } else if ((type == kAtomMouseDown || type == kAtomDoubleClick) && trackedPopup_ && mouse &&
+               (target == trackedPopup_ || trackedPopup_->IsAncestorOf(target))) {
+        // A tap on the tooltip goes to what lies under it.
+        oxBox* anchor = trackedPopup_->GetAnchor();
+        CloseTrackedPopup();
+        oxFrameSite* site = anchor ? GetFrameSite(anchor) : nullptr;
+        oxFrame* frame = site ? site->GetWindowBoxFrame() : nullptr;
+        if (!frame || !frame->GetWindow()) return;
+        POINT p{mouse->secondPoint.x, mouse->secondPoint.y};
+        ScreenToClient(frame->GetWindow(), &p);
+        const UINT message = mouse->button == 2 ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+        PostMessageW(frame->GetWindow(), message, mouse->button == 2 ? MK_RBUTTON : MK_LBUTTON,
+                     LPARAM(uint32_t(uint16_t(p.x)) | uint32_t(uint16_t(p.y)) << 16));
+    }
+}
+
+void oxFrameInput::ShowTooltip(oxInputScene* scene, oxBox* box) {
+    oxPopupBox* tip = nullptr;
+    if (const WCHAR* custom = box->GetAttributeText(kAtomCustomTooltip); custom && *custom) {
+        tip = dynamic_cast<oxPopupBox*>(scene->FindBoxById(oxAtoms::Intern(custom)));
+        CloseTrackedPopup();
+    } else {
+        const WCHAR* text = box->GetAttributeText(kAtomInstantTooltip);
+        if (!text) text = box->GetAttributeText(kAtomTooltip);
+        if (!text || !*text) return;
+        tip = dynamic_cast<oxPopupBox*>(scene->GetTooltipPopup());
+        if (!tip) return;
+        const WCHAR* align = box->GetAttributeText(kAtomTooltipAlign);
+        tip->SetAttribute(kAtomPopupAlign, align ? align : u"after_point", true, false);
+        tip->SetAttribute(kAtomTooltipText, text, true, false);
+    }
+    if (!tip || tip == box || tip->IsAncestorOf(box)) return;
+    tip->AddRef();
+    if (tip->IsOpened()) tip->SetOpened(false, false);
+    tip->SetIndependent(true);
+    tip->SetPopAnchor(false);
+    tip->SetAnchor(box);
+    if (tip->SetOpened(true, false)) {
+        trackedPopup_ = tip;
+        tooltipAnchor_ = ScreenRectOfBox(box);
+    }
+    tip->Release();
 }
 
 void oxFrameInput::CloseNestedPopup() {

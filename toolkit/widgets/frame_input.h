@@ -58,6 +58,8 @@ public:
     virtual bool IsWindowDisabled() { return false; }
     // The box that had the focus before a popup or the menu bar took it, to have it back after.
     virtual oxBox* GetSavedFocus() { return nullptr; }
+    // The scene's shared tooltip popup, made on first use; null when it has none.
+    virtual oxBox* GetTooltipPopup() { return nullptr; }
     virtual void SetSavedFocus(oxBox* box) { (void)box; }
     virtual bool IsRightToLeft() { return false; }
     // The scene's own listener, which bubbling events reach before their target.
@@ -182,6 +184,9 @@ private:
     enum ShowKind { kShowByClick = 0, kShowByPointer = 1, kShowByKeyboard = 2 };
     void ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target, ShowKind kind);
     void FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* target);
+    // Shows the box's tooltip after the pointer rested on it, and closes it when the pointer leaves.
+    void Tooltips(oxEvent* event, oxInputScene* scene, oxBox* target);
+    void ShowTooltip(oxInputScene* scene, oxBox* box);
     void KeyBindings(oxEvent* event, oxInputScene* scene);
     // Builds an event of another type from a mouse event and sends it through the box's scene.
     void Raise(oxAtom type, oxBox* target, oxBox* related, int32_t detail, const oxMouseEvent& from);

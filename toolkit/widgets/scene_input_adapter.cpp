@@ -59,6 +59,10 @@ bool oxSceneInputAdapter::IsWindowDisabled() {
     return window && !window->IsEnabled();
 }
 
+oxBox* oxSceneInputAdapter::GetTooltipPopup() {
+    return scene_->GetTooltipPopup();
+}
+
 oxBox* oxSceneInputAdapter::GetSavedFocus() {
     return scene_->GetActiveNativeText();
 }

@@ -30,6 +30,7 @@ public:
     bool IsWindowDisabled() override;
     void HandleSceneEvent(oxEvent* event) override;
     oxBox* GetSavedFocus() override;
+    oxBox* GetTooltipPopup() override;
     void SetSavedFocus(oxBox* box) override;
     // Events sent across scenes go on to the scene's opener.
     oxInputScene* GetEnclosingScene() override;

@@ -168,6 +168,7 @@ public:
         }
     }
     oxBox* GetSavedFocus() override { return saved; }
+    oxBox* GetTooltipPopup() override { return tooltip; }
     void SetSavedFocus(oxBox* box) override { saved = box; }
     void AdvanceFocus() override { log.push_back("scene advanceFocus"); }
     void RewindFocus() override { log.push_back("scene rewindFocus"); }
@@ -221,6 +222,7 @@ public:
     std::vector<std::string> log;
     oxBox* focused = nullptr;
     oxBox* saved = nullptr;
+    oxBox* tooltip = nullptr;
     std::function<void()> onClose;
     int layouts = 0;
     int dispatching = 0;

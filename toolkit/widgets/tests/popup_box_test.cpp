@@ -360,4 +360,43 @@ TEST_F(PopupBoxTest, AContextMenuOpensFromThePointerOrTheKeysAndInsideAPopupHang
     EXPECT_EQ(input->GetPopupChain(), nullptr);
 }
 
+TEST_F(PopupBoxTest, ARestingPointerShowsTheTooltipWhichClosesWhenThePointerLeaves) {
+    oxAtoms::RegisterPredefined();
+    LogPopup* tip = AddPopup(scene, scene->root, "tip", {150, 200, 60, 20});
+    scene->Add(tip, "tipText", {0, 0, 60, 20});
+    scene->tooltip = tip;
+    b->SetAttribute(kAtomInstantTooltip, u"Hello", false, false);
+    POINT origin{0, 0};
+    ClientToScreen(scene->frame->GetWindow(), &origin);
+    platform::headless::MoveTo(origin.x + 110, origin.y + 245);
+    platform::headless::AdvanceAndRun(20);
+    ASSERT_TRUE(tip->IsOpened()) << "the instant tooltip after its 1 ms";
+    EXPECT_EQ(input->GetTrackedPopup(), tip);
+    EXPECT_EQ(input->GetPopupChain(), nullptr) << "a tooltip is no part of the chain";
+    EXPECT_EQ(std::u16string(tip->GetAttribute(kAtomTooltipText)), u"Hello");
+    EXPECT_EQ(std::u16string(tip->GetAttribute(kAtomPopupAlign)), u"after_point");
+    EXPECT_FALSE(b->GetStateFlags() & kStatePopped) << "its anchor is not popped";
+    platform::headless::MoveTo(origin.x + 130, origin.y + 250);
+    RunUntilIdle();
+    EXPECT_TRUE(tip->IsOpened()) << "moving within the box keeps it";
+    platform::headless::MoveTo(origin.x + 120, origin.y + 150);
+    RunUntilIdle();
+    EXPECT_FALSE(tip->IsOpened()) << "leaving the box closes it";
+    EXPECT_EQ(input->GetTrackedPopup(), nullptr);
+
+    // A custom tooltip is a popup of the scene named by id; a box without any shows none.
+    LogPopup* custom = AddPopup(scene, scene->root, "custom", {150, 230, 60, 20});
+    scene->Add(custom, "customText", {0, 0, 60, 20});
+    custom->SetStyleId(oxAtoms::Intern(u"custom"), false);
+    test::LogBox* c = scene->Add(scene->root, "c", {170, 100, 40, 20});
+    c->SetAttribute(kAtomCustomTooltip, u"custom", false, false);
+    platform::headless::MoveTo(origin.x + 180, origin.y + 110);
+    platform::headless::AdvanceAndRun(20);
+    EXPECT_FALSE(custom->IsOpened()) << "no instant tooltip: it waits the double-click time";
+    platform::headless::AdvanceAndRun(GetDoubleClickTime());
+    EXPECT_TRUE(custom->IsOpened());
+    EXPECT_FALSE(tip->IsOpened());
+    EXPECT_EQ(custom->GetAnchor(), c);
+}
+
 } // namespace
