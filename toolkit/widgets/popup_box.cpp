@@ -428,11 +428,13 @@ void oxPopupBox::Place(bool atAnchor) {
     const WCHAR* alignText = GetAttributeText(kAtomPopupAlign);
     const oxAtom align = alignText ? oxAtoms::Find(alignText) : 0;
     oxBox* anchor = GetAnchor();
+    const bool rtl = site && site->IsRightToLeft();
     oxPopupPlacement placed;
     oxPoint origin{};
     if (IsPointerAlignment(align) && !parentPopup_ && !(atAnchor && anchor)) {
         oxPointerPlacementInput in;
         in.alignment = align;
+        in.rightToLeft = rtl;
         in.pointer = pointer_;
         in.popup = size;
         in.screen = ScreenRect();
@@ -443,6 +445,14 @@ void oxPopupBox::Place(bool atAnchor) {
         oxAnchorPlacementInput in;
         in.alignment = IsPointerAlignment(align) ? oxAtom(kAtomAfter_start) : align;
         in.chained = parentPopup_ != nullptr;
+        if (rtl) {
+            // Windows are not mirrored here: the alignment is, and the popup is placed in plain
+            // screen coordinates, so the mirrored right-to-left x is not needed.
+            oxAtom a = in.alignment;
+            if (in.chained && (a == 0 || a == kAtomNone || a == kAtomMenu)) a = kAtomEnd_before;
+            if (a == 0) a = kAtomAfter_start;
+            if (a != kAtomNone) in.alignment = MirrorPopupAlignment(a);
+        }
         in.parentOverflowX = parentPopup_ ? parentPopup_->overflowX_ : 0;
         in.anchor = ScreenRectOf(anchor);
         in.popup = size;

@@ -110,6 +110,7 @@ public:
 
     // oxFrameSite.
     bool IsSceneOpen() override { return true; }
+    bool IsRightToLeft() override { return rtl; }
     void LayoutScene() override { ++layouts; }
     void DispatchEvent(oxEvent* event) override {
         ++dispatching;
@@ -223,6 +224,7 @@ public:
     oxBox* focused = nullptr;
     oxBox* saved = nullptr;
     oxBox* tooltip = nullptr;
+    bool rtl = false;
     std::function<void()> onClose;
     int layouts = 0;
     int dispatching = 0;

@@ -399,4 +399,19 @@ TEST_F(PopupBoxTest, ARestingPointerShowsTheTooltipWhichClosesWhenThePointerLeav
     EXPECT_EQ(custom->GetAnchor(), c);
 }
 
+TEST_F(PopupBoxTest, InARightToLeftSceneAPopupLinesUpWithItsAnchorsRightEdge) {
+    scene->rtl = true;
+    menu->SetAnchor(b);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    oxRect expected;
+    expected.Set(100 + 50 - 80, kTop + 240 - 60, 80, 60); // above: there is no room below
+    EXPECT_EQ(WindowRectOf(menu), expected);
+    // A submenu opens on the left of its menu, its top at the item's.
+    sub->SetAnchor(item);
+    ASSERT_EQ(sub->SetOpened(true, false), 1);
+    const oxRect m = WindowRectOf(menu);
+    expected.Set(m.x - 70, m.y + 20, 70, 20);
+    EXPECT_EQ(WindowRectOf(sub), expected);
+}
+
 } // namespace
