@@ -65,6 +65,20 @@ oxInputScene* GetInputScene(oxBoxScene* scene) {
     return markup ? dynamic_cast<oxInputScene*>(markup->GetInputState()) : nullptr;
 }
 
+void GiveBackSavedFocus(oxInputScene* scene) {
+    oxBox* saved = scene ? scene->GetSavedFocus() : nullptr;
+    if (!saved) return;
+    saved->AddRef();
+    scene->SetFocusedBox(saved);
+    scene->SetSavedFocus(nullptr);
+    saved->Release();
+}
+
+bool IsSceneRootActive(oxInputScene* scene) {
+    oxBox* root = scene ? scene->GetWindowBox() : nullptr;
+    return root && (root->GetStateFlags() & kStateActive);
+}
+
 oxInputScene* GetInputScene(const oxBox* box) {
     return box ? GetInputScene(box->GetScene()) : nullptr;
 }

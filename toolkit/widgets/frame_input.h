@@ -93,6 +93,12 @@ protected:
     ~oxInputScene() = default;
 };
 
+// The box that had the focus before a popup or the menu bar took it gets it back, and the record
+// is cleared.
+void GiveBackSavedFocus(oxInputScene* scene);
+// The scene's window box is active (its window has the activation).
+bool IsSceneRootActive(oxInputScene* scene);
+
 // The input scene of the box's scene, or null.
 oxInputScene* GetInputScene(const oxBox* box);
 oxInputScene* GetInputScene(oxBoxScene* scene);

@@ -28,22 +28,6 @@ bool Unusable(const oxBox* box) {
            box->IsEffectivelyHidden() || box->IsCollapsed();
 }
 
-bool RootIsActive(oxInputScene* scene) {
-    oxBox* root = scene ? scene->GetWindowBox() : nullptr;
-    return root && (root->GetStateFlags() & kStateActive);
-}
-
-// The focus goes back to the box that had it before the menus took it.
-void RestoreSavedFocus(oxInputScene* scene) {
-    if (!scene) return;
-    if (oxBox* saved = scene->GetSavedFocus()) {
-        saved->AddRef();
-        scene->SetFocusedBox(saved);
-        scene->SetSavedFocus(nullptr);
-        saved->Release();
-    }
-}
-
 } // namespace
 
 void oxRegisterMenuBoxKinds() {
@@ -136,7 +120,7 @@ int32_t oxMenuBox::HandleEvent(oxEvent* event) {
         oxFrame* root = site ? site->GetWindowBoxFrame() : nullptr;
         if (!bar || !root || !root->GetWindow()) return result;
         bar->SetCurrentItem(-1);
-        RestoreSavedFocus(GetInputScene(this));
+        GiveBackSavedFocus(GetInputScene(this));
         StopEvent(event);
         SendMessageW(root->GetWindow(), kSysCommand, kKeyMenu, 0);
     }
@@ -246,7 +230,7 @@ void oxMenuBarBox::HandleKey(oxEvent* event, oxBox* target) {
         break;
     case kKeyEscape:
         if (current_ >= 0) SetCurrentItem(-1);
-        RestoreSavedFocus(scene);
+        GiveBackSavedFocus(scene);
         break;
     case kKeyEnd:
     case kKeyHome:
@@ -283,7 +267,7 @@ void oxMenuBarBox::HandlePointer(oxEvent* event, oxBox* target) {
     auto* menu = dynamic_cast<oxMenuBox*>(target);
     if (!menu || menu == GetCurrentMenu() || menu->IsUnusable() || menu->GetParent() != this) return;
     const int32_t index = menu->GetIndex();
-    if (input->IsMenuBarEngaged() && RootIsActive(scene)) {
+    if (input->IsMenuBarEngaged() && IsSceneRootActive(scene)) {
         oxPopupBox* popup = menu->GetPopup();
         const bool keep = popup && !oxPopupBox::IsShowNoActivate(popup);
         input->SetKeepMenu(keep);

@@ -86,11 +86,6 @@ oxFrameInput* FrameInputOf(oxBox* box) {
     return scene ? scene->GetFrameInput() : nullptr;
 }
 
-bool RootIsActive(oxInputScene* scene) {
-    oxBox* root = scene ? scene->GetWindowBox() : nullptr;
-    return root && (root->GetStateFlags() & kStateActive);
-}
-
 bool InMenuBar(oxBox* box) {
     auto* menu = dynamic_cast<oxMenuBox*>(box);
     return menu && menu->GetMenuBar();
@@ -477,7 +472,7 @@ void oxPopupBox::SaveFocus() {
     oxInputScene* scene = GetInputScene(this);
     if (!scene || independent_ || GetOutermostPopup() != this || IsShowNoActivate(this)) return;
     oxBox* focused = scene->GetFocusedBox();
-    if (!focused || scene->GetSavedFocus() || !RootIsActive(scene) || InMenuBar(focused)) return;
+    if (!focused || scene->GetSavedFocus() || !IsSceneRootActive(scene) || InMenuBar(focused)) return;
     scene->SetSavedFocus(focused);
     scene->SetFocusedBox(nullptr);
 }
@@ -488,13 +483,7 @@ void oxPopupBox::RestoreFocus() {
     if (!scene || GetOutermostPopup() != this || (input && input->IsKeepMenu())) return;
     AddRef();
     if (oxMenuBarBox* bar = FindMenuBarOf(this)) bar->SetCurrentItem(-1);
-    oxBox* saved = scene->GetSavedFocus();
-    if (saved && !independent_ && RootIsActive(scene) && !IsShowNoActivate(this)) {
-        saved->AddRef();
-        scene->SetFocusedBox(saved);
-        scene->SetSavedFocus(nullptr);
-        saved->Release();
-    }
+    if (!independent_ && IsSceneRootActive(scene) && !IsShowNoActivate(this)) GiveBackSavedFocus(scene);
     Release();
 }
 

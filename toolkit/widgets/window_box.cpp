@@ -386,12 +386,7 @@ void oxWindowBox::HandleMenuKey(oxEvent* event) {
         if ((bar && input->IsMenuBarEngaged() && bar->GetCurrentItem() >= 0) || input->GetPopupChain())
             input->SetAltUsed(true);
         input->ClosePopups(false);
-        if (oxBox* saved = scene->GetSavedFocus()) {
-            saved->AddRef();
-            scene->SetFocusedBox(saved);
-            scene->SetSavedFocus(nullptr);
-            saved->Release();
-        }
+        GiveBackSavedFocus(scene);
         stop();
     } else if (type == kAtomKeyUp && code == kKeyAlt) {
         input->SetAltUsed(false);
