@@ -193,6 +193,9 @@ public:
     oxSceneScript* GetScriptById(oxAtom id);
     // Calls the handler's function with the arguments (last first, as script calls hold them).
     void RunHandler(const oxQualifiedName& name, const VARIANT* args, int count);
+    // Hands a handler of the script "toolkit" to the built-in command handler; false when none is
+    // installed or the action did not apply.
+    bool RunBuiltinCommand(const oxQualifiedName& name, oxEvent* event);
     // Runs a handler with an event record as its argument.
     void RunEventHandler(const oxQualifiedName& name, oxEvent* event);
     // Sends a "message" event with the params to the root box; the result a handler left, else 0.

@@ -10,6 +10,7 @@
 #include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/builtin_command_handler.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/image_box.h"
@@ -48,12 +49,15 @@ void StartServices() {
     oxRegisterPopupBoxKind();
     oxRegisterMenuElements();
     oxRegisterMenuBoxKinds();
+    oxSetBuiltinCommands(oxBuiltinCommandHandler::GetInstance());
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();
 }
 
 void StopServices() {
+    oxSetBuiltinCommands(nullptr);
+    oxBuiltinCommandHandler::ReleaseInstance();
     oxTimerQueue::ReleaseInstance();
     oxSceneFrame::Uninstall();
     UnregisterFrameWindowClass();

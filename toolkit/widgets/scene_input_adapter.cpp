@@ -91,8 +91,7 @@ bool oxSceneInputAdapter::KeyCommand::IsDisabled() {
 }
 
 void oxSceneInputAdapter::KeyCommand::Execute(oxCommandEvent* event) {
-    (void)event;
-    command->Execute(nullptr, box);
+    command->Execute(nullptr, box, event);
 }
 
 bool oxSceneInputAdapter::ContainsScreenPoint(oxBox* box, const oxPoint& point) {
@@ -162,8 +161,7 @@ void oxSceneInputAdapter::ControlSite::ApplyCommandAttributes(oxElement* command
 }
 
 void oxSceneInputAdapter::ControlSite::ExecuteCommand(oxElement* command, oxEvent* event, oxBox* owner) {
-    (void)event;
-    if (auto* element = dynamic_cast<oxCommandElement*>(command)) element->Execute(nullptr, owner);
+    if (auto* element = dynamic_cast<oxCommandElement*>(command)) element->Execute(nullptr, owner, event);
 }
 
 bool oxSceneInputAdapter::ControlSite::DispatchEvent(oxEvent* event) {
