@@ -3,12 +3,16 @@
 // the scenes are checked beside it, so that a golden cannot bless a wrong picture.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
+#include "platform/shell/menu_bar.h"
 #include "platform/shell/task_bar.h"
 #include "platform/tests/screen_golden.h"
 #include "platform/win/screen.h"
@@ -83,6 +87,23 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
     step.input(); // may open a modal dialog, whose loop runs the next step
 }
 
+// The title of the active window, which the task bar shows.
+std::u16string ActiveTitle() {
+    WCHAR text[64] = {};
+    GetWindowTextW(GetActiveWindow(), text, 64);
+    return text;
+}
+
+// The centre of a row of the open soft-key menu, whose rows share its height.
+POINT MenuRow(int row, int rows) {
+    RECT r{};
+    GetWindowRect(platform::shell::GetOpenMenuList(), &r);
+    return POINT{(r.left + r.right) / 2, r.top + (r.bottom - r.top) * (2 * row + 1) / (2 * rows)};
+}
+
+// The contacts' soft-key menu: "Do not disturb", a separator, "Sign out".
+constexpr int kContactsMenuRows = 3;
+
 // Facts read from the laid-out scenes as the walk goes: where to tap, and what the list showed.
 POINT signInButton, secondRow;
 int listTop = 0, listHeight = 0, pitch = 0, tappedRow = -1;
@@ -121,6 +142,7 @@ const Step kWalk[] = {
          signInButton = CentreOf(button);
          EXPECT_EQ(ScreenAt(signInButton.x - 150, signInButton.y), Shown(0x2F6FC8)) << "the button's fill";
          EXPECT_EQ(ScreenAt(470, 600), Shown(0xF4F6FA)) << "the page's background";
+         EXPECT_EQ(ActiveTitle(), u"Tandu") << "the window takes the scene's title";
      },
      [] { headless::Tap(signInButton.x, signInButton.y); }},
     {"demo_contacts",
@@ -138,8 +160,23 @@ const Step kWalk[] = {
          EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "the row's own white";
          EXPECT_EQ(ScreenAt(kColumn, secondRow.y + pitch / 2), Shown(0xE3E8EF)) << "the list shows under the row";
          EXPECT_EQ(ScreenAt(478, secondRow.y), Shown(0xD3DAE3)) << "the thin scroll bar";
+         EXPECT_EQ(ActiveTitle(), u"Contacts");
      },
      [] { headless::SoftKey(2); }},
+    {"demo_contacts_menu",
+     [] {
+         HWND list = platform::shell::GetOpenMenuList();
+         ASSERT_TRUE(list) << "the right soft key opens its menu";
+         RECT r{};
+         GetWindowRect(list, &r);
+         const RECT key = platform::shell::GetSoftKeyRect(2);
+         EXPECT_EQ(r.right, 480) << "over the right soft key";
+         EXPECT_EQ(r.bottom, key.top) << "standing on the soft-key bar";
+     },
+     [] {
+         const POINT item = MenuRow(0, kContactsMenuRows);
+         headless::Tap(item.x, item.y);
+     }},
     {"demo_dialog",
      [] {
          EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the menu key asks";
@@ -159,6 +196,11 @@ const Step kWalk[] = {
          EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Muted for an hour") << "the answer";
      },
      [] { headless::SoftKey(2); }},
+    {nullptr, [] { ASSERT_TRUE(platform::shell::GetOpenMenuList()); },
+     [] {
+         const POINT item = MenuRow(0, kContactsMenuRows);
+         headless::Tap(item.x, item.y);
+     }},
     {nullptr, [] { EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr); },
      [] { headless::Back(); }},
     {nullptr,
@@ -208,6 +250,7 @@ const Step kWalk[] = {
          EXPECT_EQ(Attribute(BoxIn(u"conversation", u"heading"), u"value"),
                    names[tappedRow % 10] + u" " + std::u16string(number.begin(), number.end()))
              << "the contact of the tapped row";
+         EXPECT_EQ(ActiveTitle(), Attribute(BoxIn(u"conversation", u"heading"), u"value")) << "the script's title";
          oxBox* messages = BoxIn(u"conversation", u"messages");
          ASSERT_NE(messages, nullptr);
          ASSERT_EQ(messages->GetChildCount(), 4);
@@ -237,9 +280,18 @@ const Step kWalk[] = {
          ExpectScrolledBy(200);
          EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "released, the row's own white";
      },
-     [] { headless::Back(); }},
+     [] { headless::SoftKey(2); }},
+    {nullptr, [] { ASSERT_TRUE(platform::shell::GetOpenMenuList()); },
+     [] {
+         const POINT item = MenuRow(2, kContactsMenuRows);
+         headless::Tap(item.x, item.y);
+     }},
     // The last Back, on the sign-in screen, ends the program.
-    {nullptr, [] { EXPECT_EQ(shell->GetRuntime()->GetSceneCount(), 1) << "Back closed the list"; },
+    {nullptr,
+     [] {
+         EXPECT_EQ(shell->GetRuntime()->GetSceneCount(), 1) << "Sign out closed the list";
+         EXPECT_EQ(ActiveTitle(), u"Tandu");
+     },
      [] { headless::Back(); }},
 };
 
@@ -247,6 +299,12 @@ class DemoScreensTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(DemoScreensTest, TheWalkThroughTheDemoShowsEachScreen) {
     const int bpp = GetParam();
+    // The main window's title is the one a second start looks for: the walks of other processes
+    // must not find this one's window, nor this one theirs.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tandu-demo-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    setenv("TANDU_RUNTIME_DIR", folder.c_str(), 1);
     ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, bpp, false, 192}));
     headless::UseVirtualClock(0);
     suffix = bpp == 16 ? "_16" : "";
@@ -264,6 +322,8 @@ TEST_P(DemoScreensTest, TheWalkThroughTheDemoShowsEachScreen) {
     headless::UseRealClock();
     platform::shell::ResetShell();
     ConfigureScreen(ScreenConfigFromEnvironment());
+    unsetenv("TANDU_RUNTIME_DIR");
+    std::filesystem::remove_all(folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, DemoScreensTest, ::testing::Values(32, 16),

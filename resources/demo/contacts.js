@@ -1,8 +1,9 @@
 // The contact list: rows built from the arrays below; a drag scrolls the list by its distance from
-// the press, a tap on a row opens the conversation, and the right soft key asks a question in the
-// toolkit's built-in dialog and shows the answer under the heading.
+// the press, a tap on a row opens the conversation, and "Do not disturb" in the right soft key's
+// menu asks a question in the toolkit's built-in dialog and shows the answer under the heading.
+// The left soft key and "Sign out" go back.
 var scene = __scriptHelper.getSceneProxy();
-var kLeftSoftKey = 10001, kRightSoftKey = 10002;
+var kLeftSoftKey = 10001, kDoNotDisturb = 10003, kSignOut = 10004;
 // A press that moves further than this is a drag, not a tap.
 var kTapSlop = 8;
 
@@ -90,8 +91,8 @@ function askMenu() {
 }
 
 function onSoftKey(e) {
-    if (e.menuId == kLeftSoftKey) goBack();
-    else if (e.menuId == kRightSoftKey) askMenu();
+    if (e.menuId == kLeftSoftKey || e.menuId == kSignOut) goBack();
+    else if (e.menuId == kDoNotDisturb) askMenu();
 }
 
 list.addEventHandler("mouseDown", "onPress");

@@ -12,6 +12,7 @@ var messages = [
 ];
 
 scene.getBoxById("heading").setAttribute("value", name);
+scene.rootBox.setAttribute("title", name);
 scene.getBoxById("status").setAttribute("value", params && params.state ? String(params.state) : "");
 
 function bubble(ours, words) {

@@ -187,7 +187,8 @@ void oxBox::PaintOnto(oxCanvas* canvas, oxCanvas* draw) {
 
 void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {
     if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return;
-    // FIXME: a framed box hands the canvas to its own frame once a box can own a frame.
+    // A box with a native frame of its own (an open popup) is painted by that frame, in its window.
+    if (box->TestChangeFlags(kChangeFramed)) return;
     box->Paint(canvas);
 }
 

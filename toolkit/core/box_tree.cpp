@@ -471,5 +471,9 @@ void oxBox::AttachSubtreeToScene(oxBoxScene* scene) {
         if (b->scene_ && b->scene_ != scene) b->scene_->OnBoxLeftScene(b);
         b->SetScene(scene);
         if (scene && scene->IsRunning()) b->OnSceneAttached();
+        // Scroll bars are no children: they go along with the box they scroll, or a box that
+        // outlives its scene would leave them naming it.
+        for (oxBox* bar : {b->FindVScrollBar(), b->FindHScrollBar()})
+            if (bar && bar != this) bar->AttachSubtreeToScene(scene);
     }
 }

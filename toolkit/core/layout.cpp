@@ -258,6 +258,32 @@ oxBox* HitTestChildrenLastFirst(const oxPoint& point, oxBox* box) {
     return box;
 }
 
+oxPoint MeasureNaturalSize(oxBox* box) {
+    if (!box) return {};
+    oxLayoutItemList list;
+    BuildLayoutItems(box, &list, false);
+    int64_t along = 0, across = 0;
+    for (int i = 0; i < list.count; ++i) {
+        const oxLayoutItem& it = list.items[i];
+        const int64_t w = int64_t(std::max({it.prefWidth, it.minWidth, 0})) + it.paddingWidth + it.marginLeft +
+                          it.marginRight;
+        const int64_t h = int64_t(std::max({it.prefHeight, it.minHeight, 0})) + it.paddingHeight + it.marginTop +
+                          it.marginBottom;
+        along += (list.vertical ? h : w) + (i > 0 ? (list.vertical ? list.vSpace : list.hSpace) : 0);
+        across = std::max(across, list.vertical ? w : h);
+    }
+    const oxRect padding = box->GetPadding();
+    oxPoint size{oxClampLength((list.vertical ? across : along) + padding.x + padding.width),
+                 oxClampLength((list.vertical ? along : across) + padding.y + padding.height)};
+    // The box's own width and height, where its style gives them, win over its content's.
+    oxBoxStyle* style = box->ResolveStyle();
+    if (oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr) {
+        if (int32_t w = Preferred(metrics, kStyle_width, 0); w > 0) size.x = w;
+        if (int32_t h = Preferred(metrics, kStyle_height, 0); h > 0) size.y = h;
+    }
+    return size;
+}
+
 void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height) {
     if (!box) return;
     oxRect padding = box->GetPadding();

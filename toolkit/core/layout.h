@@ -150,6 +150,10 @@ oxBox* HitTestChildrenLastFirst(const oxPoint& point, oxBox* box);
 // "scrollBoth" amount when both show, and shrinks by it again when they stop, so the calls cancel.
 void UpdateScrollbarCornerMargins(oxBox* vertical, oxBox* horizontal, bool bothShown, oxBox* box);
 
+// The size a box takes from its children, laid out along its orientation at their preferred
+// sizes with its gaps and padding; the box's own width and height win where its style sets them.
+// For boxes that no layout places, such as popups.
+oxPoint MeasureNaturalSize(oxBox* box);
 // Lays a layout root out in an area of the given size, as the scene's layout pass does: the box
 // takes the whole area, less its padding for its content, and may not grow beyond it.
 void ArrangeLayoutRoot(oxBox* box, int32_t width, int32_t height);

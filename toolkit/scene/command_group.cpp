@@ -82,8 +82,21 @@ void oxCommandElement::ApplyAttributesToBox(oxBox* box) {
         box->SetAttribute(entry.key, entry.value.GetString(), true, false);
 }
 
-void oxCommandElement::Execute(const VARIANT* data, oxBox* box) {
+void oxCommandElement::Execute(const VARIANT* data, oxBox* box, oxEvent* event) {
     if (!group_) return;
+    if (action_.GetPrefix() == kAtomToolkit) {
+        oxScene* scene = group_->GetScene();
+        if (!scene) return;
+        if (event && event->GetTarget()) {
+            scene->RunBuiltinCommand(action_, event);
+            return;
+        }
+        bool shift = false, ctrl = false, alt = false;
+        scene->GetModifierKeyStates(&shift, &ctrl, &alt);
+        oxCommandEvent made(kAtomCommand, box, nullptr, this, 0, nullptr, shift, ctrl, alt);
+        scene->RunBuiltinCommand(action_, &made);
+        return;
+    }
     if (action_.GetPrefix() == kAtomGadget && box && group_->IsGadgetGroup()) {
         // FIXME: the box's gadget script object runs the action once gadget instances exist.
         return;

@@ -13,6 +13,7 @@
 #include "toolkit/base/shared_string.h"
 
 class oxBox;
+class oxEvent;
 class oxCommandGroupElement;
 class oxScene;
 
@@ -37,9 +38,10 @@ public:
     void ApplyAttributesToBox(oxBox* box);
     size_t GetAttachedCount() const { return boxes_.size(); }
 
-    // Runs the action: a gadget's method for a gadget group's "gadget:" action, else the scene's
-    // handler with `data` as the argument.
-    void Execute(const VARIANT* data, oxBox* box);
+    // Runs the action: a gadget's method for a gadget group's "gadget:" action, a built-in box
+    // action for a "toolkit:" one (on the target of `event`, the event that triggered the command,
+    // else on `box`), else the scene's handler with `data` as the argument.
+    void Execute(const VARIANT* data, oxBox* box, oxEvent* event = nullptr);
     // Runs the update handler with a command event.
     void Update();
 

@@ -23,8 +23,9 @@ using NUBO::TWString;
 
 namespace {
 
-// The maker of resource kinds above the scene.
-oxResourceElementMaker g_resourceMaker = nullptr;
+// The makers of resource kinds above the scene (animations, menus), asked in the order given.
+constexpr int kMaxResourceMakers = 4;
+oxResourceElementMaker g_resourceMakers[kMaxResourceMakers] = {};
 
 // Loads nest one inside the other through imports; each is one loader and one expat parser deep.
 constexpr int kMaxImportDepth = 32;
@@ -108,7 +109,13 @@ int32_t oxLibrary::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* val
 }
 
 void oxSetResourceElementMaker(oxResourceElementMaker maker) {
-    g_resourceMaker = maker;
+    for (oxResourceElementMaker& slot : g_resourceMakers) {
+        if (slot == maker) return;
+        if (!slot) {
+            slot = maker;
+            return;
+        }
+    }
 }
 
 int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
@@ -154,7 +161,8 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
                 made = new (std::nothrow) oxReliefPenElement(tag, this);
                 break;
             default:
-                if (g_resourceMaker) made = g_resourceMaker(tag, this);
+                for (int i = 0; i < kMaxResourceMakers && g_resourceMakers[i] && !made; ++i)
+                    made = g_resourceMakers[i](tag, this);
                 break;
             }
             if (made) made->SetRegisterAtEnd();

@@ -29,8 +29,8 @@ inline constexpr const WCHAR* kImportOutsideResources = u"Import outside the res
 // What a library asks of the runtime that loaded it. The runtime lives above the library, so the
 // library reaches it only through this interface.
 class oxBindableElement;
-// Makes the resource elements of the kinds that live above the scene (animations); null for a tag
-// it does not know. Installed by those modules at start-up.
+// Makes the resource elements of the kinds that live above the scene (animations, menus); null for
+// a tag it does not know. Each module adds its maker at start-up; the makers are asked in turn.
 using oxResourceElementMaker = oxBindableElement* (*)(oxAtom tag, oxLibrary* library);
 void oxSetResourceElementMaker(oxResourceElementMaker maker);
 

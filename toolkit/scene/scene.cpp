@@ -266,6 +266,16 @@ oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
     return box;
 }
 
+oxBox* oxScene::GetTooltipPopup() {
+    if (tooltipPopup_ || !root_) return tooltipPopup_;
+    oxBox* popup = CreateBoxOfType(kAtomPopup, oxAtoms::Intern(u"tooltipPopup"));
+    if (!popup) return nullptr;
+    root_->AddChild(popup);
+    popup->AttachSubtreeToScene(this); // the root holds it from here
+    tooltipPopup_ = popup;
+    return popup;
+}
+
 oxBox* oxScene::CreateBoxOfType(oxAtom type, oxAtom tag) {
     oxBox* box = runtime_ ? runtime_->CreateBox(type, kAtomBoxNamespace, tag) : nullptr;
     if (box) box->SetScene(this);
@@ -723,6 +733,7 @@ void oxScene::ForgetBox(oxBox* box) {
     if (oxSceneInput* input = runtime_ ? runtime_->GetFrameInput() : nullptr) input->ForgetBox(box);
     if (box == focused_) focused_ = nullptr;
     if (box == activeNativeText_) activeNativeText_ = nullptr;
+    if (box == tooltipPopup_) tooltipPopup_ = nullptr;
     if (box == defaultButton_) defaultButton_ = nullptr;
     DequeueLayout(box);
 }
@@ -744,8 +755,7 @@ void oxScene::DestroyBox(oxBox* box) {
     if (!box) return;
     SendBoxEvent(box, kAtomBoxDestroyed);
     ForgetBox(box);
-    // FIXME: the open scenes' root windows drop the box's "accessKey" once frames keep access keys
-    // (they keep none yet).
+    // Frames keep no registry of access keys, so no window has the box's "accessKey" to drop.
     box->Release();
 }
 

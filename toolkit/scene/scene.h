@@ -180,6 +180,9 @@ public:
     void UpdateDefaultStyle();
     void SetActiveNativeText(oxBox* box);
     oxBox* GetActiveNativeText() const { return activeNativeText_; }
+    // The popup that shows the scene's tooltips (kind popup, tag "tooltipPopup"), made on first use
+    // under the root box; null without a root.
+    oxBox* GetTooltipPopup();
 
     // Keys, commands, handlers and messages (scene_handlers.cpp).
     oxKeyElement* MatchKeyCode(const oxKeyEvent* event, oxBox* box, oxBox** where);
@@ -190,6 +193,9 @@ public:
     oxSceneScript* GetScriptById(oxAtom id);
     // Calls the handler's function with the arguments (last first, as script calls hold them).
     void RunHandler(const oxQualifiedName& name, const VARIANT* args, int count);
+    // Hands a handler of the script "toolkit" to the built-in command handler; false when none is
+    // installed or the action did not apply.
+    bool RunBuiltinCommand(const oxQualifiedName& name, oxEvent* event);
     // Runs a handler with an event record as its argument.
     void RunEventHandler(const oxQualifiedName& name, oxEvent* event);
     // Sends a "message" event with the params to the root box; the result a handler left, else 0.
@@ -269,6 +275,7 @@ private:
     oxBox* focused_ = nullptr;
     int32_t tabIndex_ = 0;
     oxBox* activeNativeText_ = nullptr;
+    oxBox* tooltipPopup_ = nullptr; // a child of the root box
     oxBox* defaultButton_ = nullptr;
     NUBO::PtrVector<oxBox*> layoutQueue_;
     bool layingOut_ = false;

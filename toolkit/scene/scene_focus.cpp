@@ -9,7 +9,9 @@
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_input.h"
 #include "toolkit/style/attribute_value.h"
 
 namespace {
@@ -83,8 +85,7 @@ void oxScene::SetFocusedBox(oxBox* box) {
     bool oldInBar = InMenuBar(old), newInBar = InMenuBar(box);
     if (oldInBar && !newInBar) SetActiveNativeText(nullptr);
     if (!oldInBar && newInBar && !activeNativeText_) SetActiveNativeText(old);
-    // FIXME: the frame input's menu mark follows the new box, and the old box's menu bar drops its
-    // current item, once menu bars exist.
+    if (oxSceneInput* input = runtime_ ? runtime_->GetFrameInput() : nullptr) input->OnFocusMoved(old, newInBar);
 
     // Events below may release either box.
     if (old) old->AddRef();

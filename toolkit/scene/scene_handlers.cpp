@@ -9,6 +9,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/base/qualified_name.h"
+#include "toolkit/scene/builtin_commands.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
@@ -73,7 +74,8 @@ bool oxScene::DoCommand(oxAtom id) {
 }
 
 oxSceneScript* oxScene::GetScriptById(oxAtom id) {
-    // FIXME: "toolkit" answers the built-in command handler once the frames provide it.
+    // "toolkit" is no script of the scene: its handlers go to the built-in command handler
+    // (RunBuiltinCommand).
     if (id == kAtomToolkit) return nullptr;
     if (id == 0) return defaultScript_;
     auto* node = scripts_.Find(id);
@@ -115,7 +117,16 @@ void oxScene::RunHandler(const oxQualifiedName& name, const VARIANT* args, int c
     }
 }
 
+bool oxScene::RunBuiltinCommand(const oxQualifiedName& name, oxEvent* event) {
+    oxBuiltinCommands* handler = oxGetBuiltinCommands();
+    return handler && name.GetText() && handler->ExecuteCommand(name.GetText(), event) != 0;
+}
+
 void oxScene::RunEventHandler(const oxQualifiedName& name, oxEvent* event) {
+    if (name.GetPrefix() == kAtomToolkit) {
+        if (event) RunBuiltinCommand(name, event);
+        return;
+    }
     oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
     XObject* previous = nullptr;
     XObject* object = cache && event ? cache->EnterEventHandler(event, &previous) : nullptr;

@@ -29,6 +29,8 @@ public:
     virtual bool IsPopupOpen() const { return false; }
     virtual void CloseTrackedPopup() {}
     virtual void ClosePopups(bool keepTracked) { (void)keepTracked; }
+    // The scene's focus moved from `old` to a box that is (or is not) a menu of a menu bar.
+    virtual void OnFocusMoved(oxBox* old, bool newInMenuBar) { (void)old, (void)newInMenuBar; }
 };
 
 // The maker the runtime calls when it starts; answers the previous one. Null makes none.

@@ -10,9 +10,12 @@
 #include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/builtin_command_handler.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/image_box.h"
+#include "toolkit/widgets/menu_box.h"
+#include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/text_box.h"
@@ -45,6 +48,9 @@ void StartServices() {
     oxRegisterImageBoxKind();
     oxRegisterWindowBoxKind();
     oxRegisterPopupBoxKind();
+    oxRegisterMenuElements();
+    oxRegisterMenuBoxKinds();
+    oxSetBuiltinCommands(oxBuiltinCommandHandler::GetInstance());
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.
     oxSceneFrame::Install();
@@ -52,6 +58,8 @@ void StartServices() {
 }
 
 void StopServices() {
+    oxSetBuiltinCommands(nullptr);
+    oxBuiltinCommandHandler::ReleaseInstance();
     oxTimerQueue::ReleaseInstance();
     oxSceneFrame::Uninstall();
     UnregisterFrameWindowClass();

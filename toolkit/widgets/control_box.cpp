@@ -9,6 +9,8 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/base/number_text.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/widgets/scene_input_adapter.h"
 
 namespace {
 
@@ -42,7 +44,10 @@ void oxRegisterControlBoxKind() {
 
 oxControlSite* GetControlSite(const oxBox* box) {
     oxBoxScene* scene = box ? box->GetScene() : nullptr;
-    return scene ? dynamic_cast<oxControlSite*>(scene) : nullptr;
+    if (auto* site = dynamic_cast<oxControlSite*>(scene)) return site;
+    // A markup scene cannot know the controls: its input adapter answers for it.
+    oxSceneInputAdapter* adapter = oxSceneInputAdapter::For(dynamic_cast<oxScene*>(scene));
+    return adapter ? adapter->GetControlSite() : nullptr;
 }
 
 oxControlBox::oxControlBox(oxAtom tag) : oxBox(tag) {

@@ -72,6 +72,9 @@ public:
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     virtual void TrackMouseLeave();
     virtual LRESULT HandleMouseMessage(oxAtom atom, int32_t button, const oxPoint& point, bool outside);
+    // WM_CONTEXTMENU: a "contextMenu" event at the box under the screen point, or from the keyboard
+    // (lParam -1) at the focused box's centre.
+    void HandleContextMenu(LPARAM lParam);
     virtual int32_t HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool* allowed);
     virtual int32_t HandleMenuCommand(oxAtom atom, int32_t id);
     virtual void BeginBoxCapture();

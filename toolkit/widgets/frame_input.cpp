@@ -12,7 +12,11 @@
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_input_adapter.h"
 
@@ -59,6 +63,20 @@ oxInputScene* GetInputScene(oxBoxScene* scene) {
     // A markup scene cannot know the frames: the frame input's record of it answers for it.
     auto* markup = dynamic_cast<oxScene*>(scene);
     return markup ? dynamic_cast<oxInputScene*>(markup->GetInputState()) : nullptr;
+}
+
+void GiveBackSavedFocus(oxInputScene* scene) {
+    oxBox* saved = scene ? scene->GetSavedFocus() : nullptr;
+    if (!saved) return;
+    saved->AddRef();
+    scene->SetFocusedBox(saved);
+    scene->SetSavedFocus(nullptr);
+    saved->Release();
+}
+
+bool IsSceneRootActive(oxInputScene* scene) {
+    oxBox* root = scene ? scene->GetWindowBox() : nullptr;
+    return root && (root->GetStateFlags() & kStateActive);
 }
 
 oxInputScene* GetInputScene(const oxBox* box) {
@@ -308,6 +326,7 @@ void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     MoveBoxes(event, scene);
     DragAndDrop(event, scene);
     Popups(event, scene, target);
+    Tooltips(event, scene, target);
     FocusAndTab(event, scene, target);
     KeyBindings(event, scene);
     target->Release();
@@ -454,8 +473,8 @@ void oxFrameInput::DragAndDrop(oxEvent* event, oxInputScene* scene) {
     source->Release();
 }
 
-// Popups. A left press on a box whose "popup" attribute names a popup shows it; a press outside
-// every popup closes them all. Context menus and tooltips are not shown from here yet.
+// Popups. A left press on a box whose "popup" attribute names a popup shows it, a context menu the
+// popup its "context" attribute names; a press outside every popup closes them all.
 
 namespace {
 
@@ -465,19 +484,13 @@ oxPopupBox* NearestPopupOf(oxBox* box) {
     return nullptr;
 }
 
-// The popup that a box's "popup" attribute names, searched from the target up; "_child" names
-// the box's own child of tag popup. The popup holding the target is never the one named.
-oxPopupBox* FindNamedPopup(oxInputScene* scene, oxBox* target, oxBox** anchor) {
+// The popup that the attribute names, searched from the target up. The
+// popup holding the target is never the one named.
+oxPopupBox* FindNamedPopup(oxBox* target, oxAtom attribute, oxBox** anchor) {
     for (oxBox* b = target; b; b = b->GetParent()) {
-        const WCHAR* name = b->GetAttributeText(kAtomPopup);
+        const WCHAR* name = b->GetAttributeText(attribute);
         if (!name || !*name) continue;
-        oxPopupBox* popup = nullptr;
-        if (oxAtoms::Find(name) == kAtom_child) {
-            for (int i = 0; i < b->GetChildCount() && !popup; ++i)
-                popup = dynamic_cast<oxPopupBox*>(b->GetChildAt(i, false));
-        } else {
-            popup = dynamic_cast<oxPopupBox*>(scene->FindBoxById(oxAtoms::Intern(name)));
-        }
+        oxPopupBox* popup = oxPopupBox::NamedBy(b, attribute);
         if (!popup || popup == NearestPopupOf(target)) return nullptr;
         *anchor = b;
         return popup;
@@ -488,32 +501,65 @@ oxPopupBox* FindNamedPopup(oxInputScene* scene, oxBox* target, oxBox** anchor) {
 } // namespace
 
 void oxFrameInput::Popups(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    (void)scene;
     const oxAtom type = event->GetType();
+    if (type == kAtomContextMenu) {
+        auto* context = dynamic_cast<oxContextMenuEvent*>(event);
+        oxBox* anchor = nullptr;
+        if (oxPopupBox* named = FindNamedPopup(target, kAtomContext, &anchor))
+            ShowPopup(named, anchor, target, context && context->byKeyboard ? kShowByKeyboard : kShowByPointer);
+        return;
+    }
     if (type != kAtomMouseDown && type != kAtomDoubleClick) return;
     if (Disabled(target) || target == trackedPopup_) return;
     auto* mouse = dynamic_cast<oxMouseEvent*>(event);
     oxBox* anchor = nullptr;
-    oxPopupBox* named = mouse && mouse->button == 1 ? FindNamedPopup(scene, target, &anchor) : nullptr;
+    oxPopupBox* named = mouse && mouse->button == 1 ? FindNamedPopup(target, kAtomPopup, &anchor) : nullptr;
     if (named) {
-        ShowPopup(named, anchor, target);
+        ShowPopup(named, anchor, target, kShowByClick);
         return;
     }
     if (IsPopupOpen() && !NearestPopupOf(target)) ClosePopups(false);
 }
 
-void oxFrameInput::ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target) {
+void oxFrameInput::ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target, ShowKind kind) {
     if (popup->IsOpened() && popup->GetParentPopup() && popup->GetAnchor() &&
         popup->GetAnchor()->GetBoxType() == kAtomMenu)
         return;
+    popup->AddRef();
+    bool open = true;
     if (popupChain_) {
         oxPopupBox* around = NearestPopupOf(target);
         if (around && around->IsOpened()) {
             CloseTrackedPopup();
+            CloseNestedPopup();
+            if (kind == kShowByPointer) {
+                // A context menu inside a popup hangs below it and joins its chain.
+                around->LinkContextChild(popup);
+                popup->SetAnchor(anchor);
+                if (popup->SetOpened(true, false))
+                    popupChain_ = popup;
+                else if (around->GetContextChild() == popup)
+                    around->LinkContextChild(nullptr);
+                popup->Release();
+                return;
+            }
+            if (kind == kShowByKeyboard) {
+                popup->Release();
+                return;
+            }
             if (oxPopupBox* child = around->GetChildPopup()) child->SetOpened(false, false);
+            popup->SetAnchor(anchor);
+            if (popup->SetOpened(true, false)) popupChain_ = popup;
+            open = false;
         } else if (popup == popupChain_->GetOutermostPopup()) {
             // A second click on a popup's opener closes it.
             ClosePopups(false);
-            return;
+            open = false;
+            if (kind != kShowByClick) {
+                popup->Release();
+                return;
+            }
         } else {
             keepMenu_ = !oxPopupBox::IsShowNoActivate(popup);
             ClosePopups(false);
@@ -522,8 +568,119 @@ void oxFrameInput::ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target) {
     } else {
         CloseTrackedPopup();
     }
-    popup->SetAnchor(anchor);
-    if (popup->SetOpened(true, false)) popupChain_ = popup;
+    if (open) {
+        popup->SetAnchor(anchor);
+        if (popup->SetOpened(true, kind == kShowByKeyboard)) popupChain_ = popup;
+        if (kind != kShowByClick) {
+            popup->Release();
+            return;
+        }
+    }
+    // A menu of a menu bar becomes the bar's current item.
+    if (target->GetBoxType() == kAtomMenu && target->GetParent())
+        if (auto* bar = static_cast<oxMenuBox*>(target)->GetMenuBar(); bar && target->GetParent() == bar)
+            bar->SetCurrentItem(target->GetIndex());
+    popup->Release();
+}
+
+// Tooltips.
+
+namespace {
+
+// The box's place on the screen, as its frame shows it.
+oxRect ScreenRectOfBox(oxBox* box) {
+    oxFrameSite* site = GetFrameSite(box);
+    if (!site) return {};
+    oxRect r = site->GetBoxRect(box);
+    const oxPoint at = site->GetFramePosition(box);
+    r.x = at.x, r.y = at.y;
+    if (oxFrame* frame = site->GetWindowBoxFrame(); frame && frame->GetWindow()) {
+        POINT origin{0, 0};
+        ClientToScreen(frame->GetWindow(), &origin);
+        r.Offset(oxPoint{origin.x, origin.y});
+    }
+    return r;
+}
+
+} // namespace
+
+void oxFrameInput::Tooltips(oxEvent* event, oxInputScene* scene, oxBox* target) {
+    const oxAtom type = event->GetType();
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    if (type == kAtomHoverHold) {
+        if (trackedPopup_ && (target == trackedPopup_ || trackedPopup_->IsAncestorOf(target))) return;
+        if (popupChain_) {
+            // Over an open chain only the boxes inside it show their tooltips.
+            oxPopupBox* around = NearestPopupOf(target);
+            bool inside = false;
+            for (oxPopupBox* p = popupChain_; p && !inside; p = p->GetParentPopup())
+                inside = p == around;
+            if (!inside) return;
+        }
+        ShowTooltip(scene, target);
+    } else if ((type == kAtomMouseMove || type == kAtomMouseOut) && trackedPopup_ && mouse) {
+        if ((type == kAtomMouseMove && !event->GetTarget()) || !tooltipAnchor_.Contains(mouse->secondPoint))
+            CloseTrackedPopup();
+    } else if ((type == kAtomMouseDown || type == kAtomDoubleClick) && trackedPopup_ && mouse &&
+               (target == trackedPopup_ || trackedPopup_->IsAncestorOf(target))) {
+        // A tap on the tooltip goes to what lies under it.
+        oxBox* anchor = trackedPopup_->GetAnchor();
+        CloseTrackedPopup();
+        oxFrameSite* site = anchor ? GetFrameSite(anchor) : nullptr;
+        oxFrame* frame = site ? site->GetWindowBoxFrame() : nullptr;
+        if (!frame || !frame->GetWindow()) return;
+        POINT p{mouse->secondPoint.x, mouse->secondPoint.y};
+        ScreenToClient(frame->GetWindow(), &p);
+        const UINT message = mouse->button == 2 ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+        PostMessageW(frame->GetWindow(), message, mouse->button == 2 ? MK_RBUTTON : MK_LBUTTON,
+                     LPARAM(uint32_t(uint16_t(p.x)) | uint32_t(uint16_t(p.y)) << 16));
+    }
+}
+
+void oxFrameInput::ShowTooltip(oxInputScene* scene, oxBox* box) {
+    oxPopupBox* tip = nullptr;
+    if (const WCHAR* custom = box->GetAttributeText(kAtomCustomTooltip); custom && *custom) {
+        tip = dynamic_cast<oxPopupBox*>(scene->FindBoxById(oxAtoms::Intern(custom)));
+        CloseTrackedPopup();
+    } else {
+        const WCHAR* text = box->GetAttributeText(kAtomInstantTooltip);
+        if (!text) text = box->GetAttributeText(kAtomTooltip);
+        if (!text || !*text) return;
+        tip = dynamic_cast<oxPopupBox*>(scene->GetTooltipPopup());
+        if (!tip) return;
+        const WCHAR* align = box->GetAttributeText(kAtomTooltipAlign);
+        tip->SetAttribute(kAtomPopupAlign, align ? align : u"after_point", true, false);
+        tip->SetAttribute(kAtomTooltipText, text, true, false);
+    }
+    if (!tip || tip == box || tip->IsAncestorOf(box)) return;
+    tip->AddRef();
+    if (tip->IsOpened()) tip->SetOpened(false, false);
+    tip->SetIndependent(true);
+    tip->SetPopAnchor(false);
+    tip->SetAnchor(box);
+    if (tip->SetOpened(true, false)) {
+        trackedPopup_ = tip;
+        tooltipAnchor_ = ScreenRectOfBox(box);
+    }
+    tip->Release();
+}
+
+void oxFrameInput::CloseNestedPopup() {
+    if (!popupChain_) return;
+    int guard = 0;
+    for (oxPopupBox* p = popupChain_->GetOutermostPopup(); p && guard < 64; p = p->GetChildPopup(), ++guard) {
+        if (oxPopupBox* context = p->GetContextChild()) {
+            context->SetOpened(false, false);
+            return;
+        }
+    }
+}
+
+void oxFrameInput::OnFocusMoved(oxBox* old, bool newInMenuBar) {
+    menuBarEngaged_ = newInMenuBar;
+    if (newInMenuBar || !old) return;
+    if (auto* menu = dynamic_cast<oxMenuBox*>(old))
+        if (oxMenuBarBox* bar = menu->GetMenuBar()) bar->SetCurrentItem(-1);
 }
 
 // Focus and Tab.
@@ -541,7 +698,10 @@ void oxFrameInput::FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* targe
         if (mode == 0) {
             scene->SetFocusedBox(nullptr);
         } else if (mode == kModeFocusNormal && !Disabled(box)) {
-            scene->SetFocusedBox(box);
+            // A menu takes the focus only while its popup is open.
+            auto* menu = dynamic_cast<oxMenuBox*>(box);
+            oxPopupBox* popup = menu ? menu->GetPopup() : nullptr;
+            if (!menu || (popup && popup->IsOpened())) scene->SetFocusedBox(box);
         } else {
             menuBarEngaged_ = AncestorOfType(target, kAtomMenuBar) != nullptr;
         }
@@ -549,6 +709,11 @@ void oxFrameInput::FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* targe
     }
     auto* key = dynamic_cast<oxKeyEvent*>(event);
     if (type != kAtomKeyPress || !key || key->keyCode != 9 || key->ctrl || !Propagating(event)) return;
+    // Over an open chain, Tab moves the focus only when the chain takes no input.
+    if (popupChain_) {
+        const WCHAR* show = popupChain_->GetAttributeText(kAtomShowNoActivate);
+        if (!show || _wcsicmp(show, u"ignoreInput") != 0) return;
+    }
     if (key->shift)
         scene->RewindFocus();
     else

@@ -56,6 +56,11 @@ public:
     virtual oxBox* GetWindowBox() = 0;
     virtual oxBox* FindBoxById(oxAtom id) = 0;
     virtual bool IsWindowDisabled() { return false; }
+    // The box that had the focus before a popup or the menu bar took it, to have it back after.
+    virtual oxBox* GetSavedFocus() { return nullptr; }
+    // The scene's shared tooltip popup, made on first use; null when it has none.
+    virtual oxBox* GetTooltipPopup() { return nullptr; }
+    virtual void SetSavedFocus(oxBox* box) { (void)box; }
     virtual bool IsRightToLeft() { return false; }
     // The scene's own listener, which bubbling events reach before their target.
     virtual void HandleSceneEvent(oxEvent* event) { (void)event; }
@@ -87,6 +92,12 @@ public:
 protected:
     ~oxInputScene() = default;
 };
+
+// The box that had the focus before a popup or the menu bar took it gets it back, and the record
+// is cleared.
+void GiveBackSavedFocus(oxInputScene* scene);
+// The scene's window box is active (its window has the activation).
+bool IsSceneRootActive(oxInputScene* scene);
 
 // The input scene of the box's scene, or null.
 oxInputScene* GetInputScene(const oxBox* box);
@@ -124,6 +135,14 @@ public:
     oxBox* GetMovedBox() const { return moved_; }
     oxBox* GetDragSource() const { return dragSource_; }
     bool IsMenuBarEngaged() const { return menuBarEngaged_; }
+    // A drag-and-drop is over a box or carries data.
+    bool IsDragActive() const { return dragOver_ || dragPayload_; }
+    void SetKeepMenu(bool on) { keepMenu_ = on; }
+    bool IsAltUsed() const { return altUsed_; }
+    void SetAltUsed(bool on) { altUsed_ = on; }
+    // The focus moved: the menu mark follows the new box, and a menu bar that the focus left has
+    // no current item any more.
+    void OnFocusMoved(oxBox* old, bool newInMenuBar) override;
     bool IsDragging() const { return dragging_; }
     int32_t GetPointerKind() const { return pointerKind_; }
 
@@ -137,6 +156,8 @@ public:
     void CloseTrackedPopup() override;
     // Closes the tracked popup (unless kept) and the popup chain from its outermost popup.
     void ClosePopups(bool keepTracked) override;
+    // Closes the first context menu hanging below the chain, from the outermost popup down.
+    void CloseNestedPopup();
 
     // One timed event ("hoverHold", "pressHold", the "mousePress" repeat): armed with a copy of the
     // event that starts it, fired once (or repeated) through the target's scene.
@@ -167,9 +188,13 @@ private:
     void MoveBoxes(oxEvent* event, oxInputScene* scene);
     void DragAndDrop(oxEvent* event, oxInputScene* scene);
     void Popups(oxEvent* event, oxInputScene* scene, oxBox* target);
-    // Shows the popup a left click on the anchor box names (the only kind of showing built yet).
-    void ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target);
+    // How a popup is shown: by a left click, or as a context menu by the pointer or the keyboard.
+    enum ShowKind { kShowByClick = 0, kShowByPointer = 1, kShowByKeyboard = 2 };
+    void ShowPopup(oxPopupBox* popup, oxBox* anchor, oxBox* target, ShowKind kind);
     void FocusAndTab(oxEvent* event, oxInputScene* scene, oxBox* target);
+    // Shows the box's tooltip after the pointer rested on it, and closes it when the pointer leaves.
+    void Tooltips(oxEvent* event, oxInputScene* scene, oxBox* target);
+    void ShowTooltip(oxInputScene* scene, oxBox* box);
     void KeyBindings(oxEvent* event, oxInputScene* scene);
     // Builds an event of another type from a mouse event and sends it through the box's scene.
     void Raise(oxAtom type, oxBox* target, oxBox* related, int32_t detail, const oxMouseEvent& from);

@@ -134,6 +134,9 @@ LRESULT oxFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         return HandleMenuCommand(kAtomMenuCommand, LOWORD(wParam));
+    case WM_CONTEXTMENU:
+        HandleContextMenu(lParam);
+        return 0;
     case WM_TIMER:
         if (wParam != kMouseLeaveTimer || !trackingMouseLeave_) return 0;
         {
@@ -194,6 +197,36 @@ LRESULT oxFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void oxFrame::HandleContextMenu(LPARAM lParam) {
+    oxFrameSite* site = Site();
+    if (!site || !owner_ || !window_) return;
+    oxBox* target = nullptr;
+    oxPoint point{};
+    const bool byKeyboard = lParam == LPARAM(-1);
+    if (byKeyboard) {
+        // From the keyboard: the focused box, at its centre.
+        oxInputScene* scene = GetInputScene(owner_);
+        target = scene ? scene->GetFocusedBox() : nullptr;
+        if (!target) return;
+        const oxPoint at = site->GetFramePosition(target);
+        const oxRect r = site->GetBoxRect(target);
+        point = {at.x + r.width / 2, at.y + r.height / 2};
+    } else {
+        POINT client = {PointOf(lParam).x, PointOf(lParam).y};
+        ScreenToClient(window_, &client);
+        point = {client.x, client.y};
+        flags_ |= 1;
+        target = site->HitTest(owner_, point);
+        flags_ &= ~1;
+    }
+    if (!target) return;
+    const oxPoint at = site->GetFramePosition(target);
+    oxContextMenuEvent event(kAtomContextMenu, target, byKeyboard, KeyDown(17), KeyDown(18), KeyDown(16), point,
+                             oxPoint{point.x - at.x, point.y - at.y});
+    DispatchGuard guard(this);
+    site->DispatchEvent(&event);
 }
 
 LRESULT oxFrame::HandleMouseMessage(oxAtom atom, int32_t button, const oxPoint& point, bool outside) {
@@ -278,6 +311,8 @@ int32_t oxFrame::HandleMenuCommand(oxAtom atom, int32_t id) {
     oxFrame* host = site->GetWindowBoxFrame();
     if (!host || !host->GetOwnerBox()) return 0;
     oxMenuEvent event(kAtomMenuCommand, host->GetOwnerBox(), id);
+    // Bubbling, it reaches the scene's own listeners before the window box.
+    event.AddFlags(kEventBubbles);
     site->DispatchEvent(&event);
     return 0;
 }

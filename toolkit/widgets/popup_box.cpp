@@ -9,10 +9,12 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_placement.h"
 
 namespace {
@@ -84,6 +86,11 @@ oxFrameInput* FrameInputOf(oxBox* box) {
     return scene ? scene->GetFrameInput() : nullptr;
 }
 
+bool InMenuBar(oxBox* box) {
+    auto* menu = dynamic_cast<oxMenuBox*>(box);
+    return menu && menu->GetMenuBar();
+}
+
 oxRect ScreenRect() {
     oxRect r;
     r.Set(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
@@ -142,6 +149,8 @@ oxPopupBox::oxPopupBox(oxAtom tag) : oxBox(tag) {
 oxPopupBox::~oxPopupBox() {
     if (childPopup_ && childPopup_->parentPopup_ == this) childPopup_->parentPopup_ = nullptr;
     if (parentPopup_ && parentPopup_->childPopup_ == this) parentPopup_->childPopup_ = nullptr;
+    if (contextChild_ && contextChild_->contextParent_ == this) contextChild_->contextParent_ = nullptr;
+    if (contextParent_ && contextParent_->contextChild_ == this) contextParent_->contextChild_ = nullptr;
     frame_.reset();
 }
 
@@ -173,7 +182,10 @@ int32_t oxPopupBox::HandleEvent(oxEvent* event) {
             pointer_ = mouse->secondPoint;
             if (target && target != current_ && NearestPopup(target) == this && Selectable(target)) {
                 SetCurrentPopupChild(target);
-                if (childPopup_ && childPopup_->GetAnchor() != target) childPopup_->SetOpened(false, false);
+                if (auto* menu = dynamic_cast<oxMenuBox*>(target))
+                    menu->OpenChained();
+                else if (childPopup_ && childPopup_->GetAnchor() != target)
+                    childPopup_->SetOpened(false, false);
             }
         }
         StopEvent(event);
@@ -201,10 +213,56 @@ void oxPopupBox::HandleKey(oxEvent* event, uint16_t key) {
     case 36:
         SelectFirstChild();
         break;
+    case 37:
+    case 39:
+        if (!HandleMenuKey(dynamic_cast<oxBox*>(event->GetTarget()), key)) return;
+        break;
     default:
         return;
     }
     StopEvent(event);
+}
+
+bool oxPopupBox::HandleMenuKey(oxBox* target, uint16_t key) {
+    oxMenuBarBox* bar = nullptr;
+    if (key == 37) {
+        auto* menu = dynamic_cast<oxMenuBox*>(GetAnchor());
+        if (!menu) return false;
+        bar = menu->GetMenuBar();
+        if (!bar) {
+            // A submenu closes back to the menu that opened it.
+            SetOpened(false, false);
+            return true;
+        }
+        bar->SelectPrevious();
+    } else {
+        auto* current = dynamic_cast<oxMenuBox*>(current_);
+        if (oxPopupBox* sub = current ? current->GetPopup() : nullptr) {
+            current->OpenPopup();
+            sub->SelectFirstChild();
+            return true;
+        }
+        bar = FindMenuBarOf(target);
+        if (!bar) return false;
+        bar->SelectNext();
+    }
+    // The open popups close and the bar's new menu opens in their place.
+    oxMenuBox* next = bar->GetCurrentMenu();
+    oxPopupBox* popup = next ? next->GetPopup() : nullptr;
+    oxFrameInput* input = FrameInputOf(bar);
+    bar->AddRef();
+    if (input) {
+        input->SetKeepMenu(popup && !IsShowNoActivate(popup));
+        input->ClosePopups(false);
+        input->SetKeepMenu(false);
+    }
+    bar->FocusCurrent();
+    if (next && popup) {
+        next->OpenPopup();
+        if (popup->IsOpened()) popup->SelectFirstChild();
+    }
+    bar->Release();
+    return true;
 }
 
 oxBox* oxPopupBox::RemoveChildAt(int index, bool expand) {
@@ -237,6 +295,26 @@ void oxPopupBox::SelectLastChild() {
     if (oxBox* box = FindSelectable(from, true)) SetCurrentPopupChild(box);
 }
 
+oxPopupBox* oxPopupBox::NamedBy(oxBox* box, oxAtom attribute) {
+    const WCHAR* name = box ? box->GetAttributeText(attribute) : nullptr;
+    if (!name || !*name) return nullptr;
+    const oxAtom id = oxAtoms::Intern(name);
+    if (id == kAtom_child) {
+        for (int i = 0; i < box->GetChildCount(); ++i)
+            if (auto* popup = dynamic_cast<oxPopupBox*>(box->GetChildAt(i, false))) return popup;
+        return nullptr;
+    }
+    if (auto* part = dynamic_cast<oxPopupBox*>(box->FindPart(id))) return part;
+    oxInputScene* scene = GetInputScene(box);
+    return scene ? dynamic_cast<oxPopupBox*>(scene->FindBoxById(id)) : nullptr;
+}
+
+void oxPopupBox::LinkContextChild(oxPopupBox* child) {
+    if (!child || child == this) return;
+    contextChild_ = child;
+    child->contextParent_ = this;
+}
+
 bool oxPopupBox::IsOpenPopup(oxBox* box) {
     auto* popup = dynamic_cast<oxPopupBox*>(box);
     return popup && popup->opened_;
@@ -258,8 +336,14 @@ void oxPopupBox::SetPopupCollapsed(bool collapsed) {
 
 oxPopupBox* oxPopupBox::GetOutermostPopup() {
     oxPopupBox* outermost = this;
-    for (oxPopupBox* p = NearestAncestorPopup(this); p; p = NearestAncestorPopup(p))
-        outermost = p;
+    // Up through the popups around this one, and on from a context menu to the popup it was
+    // opened in; a bound keeps a broken ring of links from looping.
+    for (int guard = 0; guard < 64; ++guard) {
+        oxPopupBox* up = NearestAncestorPopup(outermost);
+        if (!up) up = outermost->contextParent_;
+        if (!up || up == this) break;
+        outermost = up;
+    }
     return outermost;
 }
 
@@ -268,6 +352,8 @@ void oxPopupBox::ForgetBox(oxBox* box) {
         if (p->current_ == box) p->SetCurrentPopupChild(nullptr);
         if (p->childPopup_ == box) p->childPopup_ = nullptr;
         if (p->parentPopup_ == box) p->parentPopup_ = nullptr;
+        if (p->contextChild_ == box) p->contextChild_ = nullptr;
+        if (p->contextParent_ == box) p->contextParent_ = nullptr;
     }
 }
 
@@ -316,7 +402,18 @@ void oxPopupBox::UnlinkFromChain() {
         return;
     }
     oxPopupBox* ancestor = NearestAncestorPopup(this);
-    if (input->GetPopupChain() == this) input->SetPopupChain(ancestor && ancestor->opened_ ? ancestor : nullptr);
+    if (input->GetPopupChain() == this) {
+        oxPopupBox* next = ancestor && ancestor->opened_ ? ancestor : nullptr;
+        // A context menu's chain goes back to the innermost popup below the one it was opened in.
+        if (!next && contextParent_) {
+            next = contextParent_;
+            for (int guard = 0; guard < 64 && next->childPopup_ && next->childPopup_ != this; ++guard)
+                next = next->childPopup_;
+        }
+        input->SetPopupChain(next);
+    }
+    if (contextParent_ && contextParent_->contextChild_ == this) contextParent_->contextChild_ = nullptr;
+    contextParent_ = nullptr;
 }
 
 void oxPopupBox::Place(bool atAnchor) {
@@ -326,11 +423,13 @@ void oxPopupBox::Place(bool atAnchor) {
     const WCHAR* alignText = GetAttributeText(kAtomPopupAlign);
     const oxAtom align = alignText ? oxAtoms::Find(alignText) : 0;
     oxBox* anchor = GetAnchor();
+    const bool rtl = site && site->IsRightToLeft();
     oxPopupPlacement placed;
     oxPoint origin{};
     if (IsPointerAlignment(align) && !parentPopup_ && !(atAnchor && anchor)) {
         oxPointerPlacementInput in;
         in.alignment = align;
+        in.rightToLeft = rtl;
         in.pointer = pointer_;
         in.popup = size;
         in.screen = ScreenRect();
@@ -341,6 +440,14 @@ void oxPopupBox::Place(bool atAnchor) {
         oxAnchorPlacementInput in;
         in.alignment = IsPointerAlignment(align) ? oxAtom(kAtomAfter_start) : align;
         in.chained = parentPopup_ != nullptr;
+        if (rtl) {
+            // Windows are not mirrored here: the alignment is, and the popup is placed in plain
+            // screen coordinates, so the mirrored right-to-left x is not needed.
+            oxAtom a = in.alignment;
+            if (in.chained && (a == 0 || a == kAtomNone || a == kAtomMenu)) a = kAtomEnd_before;
+            if (a == 0) a = kAtomAfter_start;
+            if (a != kAtomNone) in.alignment = MirrorPopupAlignment(a);
+        }
         in.parentOverflowX = parentPopup_ ? parentPopup_->overflowX_ : 0;
         in.anchor = ScreenRectOf(anchor);
         in.popup = size;
@@ -356,8 +463,28 @@ void oxPopupBox::Place(bool atAnchor) {
     overflowY_ = placed.overflowY;
     squeezed_ = placed.squeezed;
     rtlX_ = placed.rtlX;
+    // The popup's window takes its place from the screen rectangle: the box stays at the origin of
+    // its own window, where its frame paints it, instead of keeping the offsets from its anchor.
     screenRect_.Set(origin.x + placed.left, origin.y + placed.top, size.x, size.y);
-    SetPacked(0, {placed.left, placed.top});
+}
+
+void oxPopupBox::SaveFocus() {
+    oxInputScene* scene = GetInputScene(this);
+    if (!scene || independent_ || GetOutermostPopup() != this || IsShowNoActivate(this)) return;
+    oxBox* focused = scene->GetFocusedBox();
+    if (!focused || scene->GetSavedFocus() || !IsSceneRootActive(scene) || InMenuBar(focused)) return;
+    scene->SetSavedFocus(focused);
+    scene->SetFocusedBox(nullptr);
+}
+
+void oxPopupBox::RestoreFocus() {
+    oxInputScene* scene = GetInputScene(this);
+    oxFrameInput* input = scene ? scene->GetFrameInput() : nullptr;
+    if (!scene || GetOutermostPopup() != this || (input && input->IsKeepMenu())) return;
+    AddRef();
+    if (oxMenuBarBox* bar = FindMenuBarOf(this)) bar->SetCurrentItem(-1);
+    if (!independent_ && IsSceneRootActive(scene) && !IsShowNoActivate(this)) GiveBackSavedFocus(scene);
+    Release();
 }
 
 int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
@@ -373,6 +500,9 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         LinkIntoChain();
         SetPopupCollapsed(false);
         if (oxFrameSite* site = GetFrameSite(this)) site->LayoutScene();
+        // No layout places a popup: it takes the size of its content (or its own width and height).
+        const oxPoint natural = MeasureNaturalSize(this);
+        ArrangeLayoutRoot(this, natural.x, natural.y);
         Raise(kAtomPopping);
         if (!HasVisibleChild()) {
             Raise(kAtomShutting);
@@ -388,6 +518,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
             if (oxBox* anchor = GetAnchor()) anchor->SetPopped(true);
         if (squeezed_) NotifyAttributeChange(kAtomOverflowYAfterAdjust, true);
         GetPopupFrame()->ShowPlaced();
+        SaveFocus();
         Raise(kAtomPopped);
     } else {
         Raise(kAtomShutting);
@@ -396,12 +527,11 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         NotifyAttributeChange(kAtomOpened, true);
         SetPopupCollapsed(true);
         if (oxBox* anchor = GetAnchor()) anchor->SetPopped(false);
+        if (contextChild_) contextChild_->SetOpened(false, false);
         if (childPopup_) childPopup_->SetOpened(false, false);
         if (frame_) frame_->Hide();
-        if (overflowX_ || overflowY_) {
-            SetPacked(0, {0, 0});
-            overflowX_ = overflowY_ = 0;
-        }
+        overflowX_ = overflowY_ = 0;
+        RestoreFocus();
         UnlinkFromChain();
         SetAnchor(nullptr);
         pointer_ = {};

@@ -43,6 +43,9 @@ public:
     int32_t SetOpened(bool open, bool atAnchor);
     bool IsOpened() const { return opened_; }
     static bool IsOpenPopup(oxBox* box);
+    // The popup that the box's attribute (`popup`, `context`) names: "_child" its first child
+    // popup, another text the popup of that id; null when there is none.
+    static oxPopupBox* NamedBy(oxBox* box, oxAtom attribute);
     // The box's "showNoActivate" is "ignoreinput" (any case) or true: it shows without taking
     // the focus or the keys.
     static bool IsShowNoActivate(oxBox* box);
@@ -50,6 +53,11 @@ public:
 
     oxPopupBox* GetParentPopup() const { return parentPopup_; }
     oxPopupBox* GetChildPopup() const { return childPopup_; }
+    // The popup opened by a context menu on a box inside this one, and the other way round.
+    oxPopupBox* GetContextChild() const { return contextChild_; }
+    oxPopupBox* GetContextParent() const { return contextParent_; }
+    // Links the popup below this one as its context menu (undone when it closes).
+    void LinkContextChild(oxPopupBox* child);
     // The outermost popup among this box and its ancestors.
     oxPopupBox* GetOutermostPopup();
     bool IsIndependent() const { return independent_; }
@@ -77,6 +85,11 @@ private:
     void Raise(oxAtom type);
     bool HasVisibleChild();
     void HandleKey(oxEvent* event, uint16_t key);
+    // Left and Right: through the menus of a menu bar, or into and out of submenus.
+    bool HandleMenuKey(oxBox* target, uint16_t key);
+    // The focus leaves for the popup, and comes back when the chain closes.
+    void SaveFocus();
+    void RestoreFocus();
 
     bool opened_ = false;
     int32_t overflowX_ = 0;
@@ -85,6 +98,8 @@ private:
     bool popAnchor_ = true;
     oxPopupBox* parentPopup_ = nullptr;
     oxPopupBox* childPopup_ = nullptr;
+    oxPopupBox* contextChild_ = nullptr;
+    oxPopupBox* contextParent_ = nullptr;
     oxBox* current_ = nullptr;
     bool independent_ = false;
     int32_t rtlX_ = 0;

@@ -6,6 +6,7 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/command_group.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/style/attribute_value.h"
@@ -17,6 +18,12 @@ oxSceneInputAdapter* oxSceneInputAdapter::For(oxScene* scene, oxFrameInput* inpu
     auto* made = new (std::nothrow) oxSceneInputAdapter(scene, input);
     if (made) scene->SetInputState(made);
     return made;
+}
+
+oxSceneInputAdapter* oxSceneInputAdapter::For(oxScene* scene) {
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    auto* input = runtime ? dynamic_cast<oxFrameInput*>(runtime->GetFrameInput()) : nullptr;
+    return input ? For(scene, input) : nullptr;
 }
 
 void oxSceneInputAdapter::DispatchEvent(oxEvent* event) {
@@ -52,6 +59,18 @@ bool oxSceneInputAdapter::IsWindowDisabled() {
     return window && !window->IsEnabled();
 }
 
+oxBox* oxSceneInputAdapter::GetTooltipPopup() {
+    return scene_->GetTooltipPopup();
+}
+
+oxBox* oxSceneInputAdapter::GetSavedFocus() {
+    return scene_->GetActiveNativeText();
+}
+
+void oxSceneInputAdapter::SetSavedFocus(oxBox* box) {
+    scene_->SetActiveNativeText(box);
+}
+
 void oxSceneInputAdapter::HandleSceneEvent(oxEvent* event) {
     scene_->DispatchToHandlers(event);
 }
@@ -72,8 +91,7 @@ bool oxSceneInputAdapter::KeyCommand::IsDisabled() {
 }
 
 void oxSceneInputAdapter::KeyCommand::Execute(oxCommandEvent* event) {
-    (void)event;
-    command->Execute(nullptr, box);
+    command->Execute(nullptr, box, event);
 }
 
 bool oxSceneInputAdapter::ContainsScreenPoint(oxBox* box, const oxPoint& point) {
@@ -117,4 +135,40 @@ void oxSceneInputAdapter::GetMoveModes(oxBox* box, int32_t* vertical, int32_t* h
     box->GetEdgeAnchoring(&v, &h);
     *vertical = v;
     *horizontal = h;
+}
+
+// The scene's controls.
+
+oxElement* oxSceneInputAdapter::ControlSite::FindCommandInGroups(oxBox* box, oxAtom id) {
+    return scene_->FindCommand(id, box);
+}
+
+void oxSceneInputAdapter::ControlSite::AddCommandControl(oxElement* command, oxBox* control) {
+    if (auto* element = dynamic_cast<oxCommandElement*>(command)) element->AttachBox(control);
+}
+
+void oxSceneInputAdapter::ControlSite::RemoveCommandControl(oxElement* command, oxBox* control) {
+    if (auto* element = dynamic_cast<oxCommandElement*>(command)) element->DetachBox(control);
+}
+
+void oxSceneInputAdapter::ControlSite::AdoptCommand(oxElement* command, oxBox* control) {
+    // Commands stay with the groups of the scene that made them.
+    (void)command, (void)control;
+}
+
+void oxSceneInputAdapter::ControlSite::ApplyCommandAttributes(oxElement* command, oxBox* control) {
+    if (auto* element = dynamic_cast<oxCommandElement*>(command)) element->ApplyAttributesToBox(control);
+}
+
+void oxSceneInputAdapter::ControlSite::ExecuteCommand(oxElement* command, oxEvent* event, oxBox* owner) {
+    if (auto* element = dynamic_cast<oxCommandElement*>(command)) element->Execute(nullptr, owner, event);
+}
+
+bool oxSceneInputAdapter::ControlSite::DispatchEvent(oxEvent* event) {
+    scene_->DispatchEvent(event);
+    return true;
+}
+
+void oxSceneInputAdapter::ControlSite::GetModifierKeyStates(bool* shift, bool* control, bool* alt) {
+    scene_->GetModifierKeyStates(shift, control, alt);
 }

@@ -2,8 +2,9 @@
 // oxSceneInputAdapter: how the frame input asks a markup scene its questions (focus, window box,
 // key bindings, where its boxes are). The scene library sits below the frames and cannot answer
 // oxInputScene itself, so the frame input makes one of these for each scene on its first event and
-// the scene keeps it until it goes.
+// the scene keeps it until it goes. It answers the scene's controls too (oxControlSite).
 #include "toolkit/scene/scene_input.h"
+#include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
 
 class oxCommandElement;
@@ -15,6 +16,8 @@ public:
 
     // The scene's adapter, made and handed to the scene when it has none; null when memory ran out.
     static oxSceneInputAdapter* For(oxScene* scene, oxFrameInput* input);
+    // The same with the frame input of the scene's runtime; null without one.
+    static oxSceneInputAdapter* For(oxScene* scene);
 
     oxFrameInput* GetFrameInput() override { return input_; }
     void DispatchEvent(oxEvent* event) override;
@@ -26,6 +29,9 @@ public:
     oxBox* FindBoxById(oxAtom id) override;
     bool IsWindowDisabled() override;
     void HandleSceneEvent(oxEvent* event) override;
+    oxBox* GetSavedFocus() override;
+    oxBox* GetTooltipPopup() override;
+    void SetSavedFocus(oxBox* box) override;
     // Events sent across scenes go on to the scene's opener.
     oxInputScene* GetEnclosingScene() override;
     oxKeyCommand* FindKeyBinding(oxKeyEvent* event) override;
@@ -33,6 +39,24 @@ public:
     oxBoxEdges GetBoxEdges(oxBox* box) override;
     void SetBoxEdges(oxBox* box, const oxBoxEdges& edges, uint32_t which) override;
     void GetMoveModes(oxBox* box, int32_t* vertical, int32_t* horizontal) override;
+
+    // What the scene's controls ask of it.
+    class ControlSite final : public oxControlSite {
+    public:
+        explicit ControlSite(oxScene* scene) : scene_(scene) {}
+        oxElement* FindCommandInGroups(oxBox* box, oxAtom id) override;
+        void AddCommandControl(oxElement* command, oxBox* control) override;
+        void RemoveCommandControl(oxElement* command, oxBox* control) override;
+        void AdoptCommand(oxElement* command, oxBox* control) override;
+        void ApplyCommandAttributes(oxElement* command, oxBox* control) override;
+        void ExecuteCommand(oxElement* command, oxEvent* event, oxBox* owner) override;
+        bool DispatchEvent(oxEvent* event) override;
+        void GetModifierKeyStates(bool* shift, bool* control, bool* alt) override;
+
+    private:
+        oxScene* scene_;
+    };
+    oxControlSite* GetControlSite() { return &controlSite_; }
 
 private:
     // The command the last key binding found, run for the box it was found for.
@@ -48,4 +72,5 @@ private:
     oxScene* scene_;
     oxFrameInput* input_;
     KeyCommand keyCommand_;
+    ControlSite controlSite_{scene_};
 };

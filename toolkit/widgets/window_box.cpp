@@ -9,7 +9,12 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/style_parser.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/frame_input.h"
+#include "toolkit/widgets/menu_box.h"
+#include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/native_menu.h"
 #include "toolkit/widgets/scene_frame.h"
 
@@ -43,6 +48,18 @@ bool oxWindowBox::SetMenu(oxNativeMenu* menu) {
     if (menu_) menu_->Release();
     menu_ = menu;
     return true;
+}
+
+bool oxWindowBox::RefreshMenu() {
+    oxScene* scene = SceneOf();
+    const WCHAR* text = GetAttributeText(kAtomMenu);
+    if (!scene || scene->IsEmbedded() || !text) return false;
+    oxStyleValue value;
+    if (!ParseStyleValue(text, kStyleMaskReference, &value) || value.GetType() != kStyleUrl) return false;
+    auto* menu = dynamic_cast<oxMenuElement*>(value.ResolveResource(scene->GetStyleLibrary()));
+    if (!menu) return false;
+    menu->ResolveSubmenus();
+    return menu->BuildNativeMenu(false) && SetMenu(menu->GetNativeMenu());
 }
 
 oxScene* oxWindowBox::SceneOf() const {
@@ -344,8 +361,53 @@ int32_t oxWindowBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool not
     }
 }
 
+namespace {
+
+constexpr uint16_t kKeyAlt = 18, kKeyMenu = 136;
+
+oxMenuBarBox* MenuBarChild(oxBox* box) {
+    for (int i = 0; i < box->GetChildCount(); ++i)
+        if (auto* bar = dynamic_cast<oxMenuBarBox*>(box->GetChildAt(i, false))) return bar;
+    return nullptr;
+}
+
+} // namespace
+
+void oxWindowBox::HandleMenuKey(oxEvent* event) {
+    auto* key = dynamic_cast<oxKeyEvent*>(event);
+    oxInputScene* scene = GetInputScene(this);
+    oxFrameInput* input = scene ? scene->GetFrameInput() : nullptr;
+    if (!key || !input) return;
+    const oxAtom type = event->GetType();
+    const uint16_t code = key->virtualKeyCode;
+    const auto stop = [event] { event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating)); };
+    if (type == kAtomKeyDown && code == kKeyAlt) {
+        oxMenuBarBox* bar = MenuBarChild(this);
+        if ((bar && input->IsMenuBarEngaged() && bar->GetCurrentItem() >= 0) || input->GetPopupChain())
+            input->SetAltUsed(true);
+        input->ClosePopups(false);
+        GiveBackSavedFocus(scene);
+        stop();
+    } else if (type == kAtomKeyUp && code == kKeyAlt) {
+        input->SetAltUsed(false);
+        stop();
+    } else if (type == kAtomKeyUp && code == kKeyMenu) {
+        oxMenuBarBox* bar = input->IsAltUsed() ? nullptr : MenuBarChild(this);
+        if (bar) {
+            scene->SetSavedFocus(scene->GetFocusedBox());
+            bar->ActivateFirst();
+            bar->FocusCurrent();
+            stop();
+        }
+        input->SetAltUsed(false);
+    }
+}
+
 int32_t oxWindowBox::HandleEvent(oxEvent* event) {
     const int32_t result = oxBox::HandleEvent(event);
+    AddRef();
+    HandleMenuKey(event);
+    Release();
     if (event->GetType() == kAtomCommand) {
         if (auto* command = dynamic_cast<oxCommandEvent*>(event)) {
             const oxAtom m = command->message;

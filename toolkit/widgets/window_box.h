@@ -34,8 +34,9 @@ public:
     bool IsAlwaysOnTop() override { return alwaysOnTop_; }
     int32_t GetDockSide() override { return dockSide_; }
     void SetDockSide(int32_t side) override { dockSide_ = side; }
-    // Menus are installed from script; markup menu resources are not read yet.
-    bool RefreshMenu() override { return false; }
+    // Builds the menu resource that the `menu` attribute names ("url(#id)") and installs it; true
+    // when installed.
+    bool RefreshMenu() override;
     void Relayout() override;
 
     void SetTitle(const WCHAR* text);
@@ -83,6 +84,8 @@ private:
     bool IsEmbeddedScene() const;
     // Stores first; with a window, tells the frame, then announces the change.
     void Changed(oxAtom attribute);
+    // Alt closes the menus and gives the focus back; the menu key activates the menu bar.
+    void HandleMenuKey(oxEvent* event);
     // Minimising, maximising and restoring are not done by this platform's windows.
     void WindowCommand();
 

@@ -424,6 +424,22 @@ TEST_F(oxBoxTest, SpecialPartsAndNavigation) {
     EXPECT_EQ(scene.deaths, 0); // the boxes were not made by the scene's factory
 }
 
+TEST_F(oxBoxTest, ScrollBarsLeaveTheSceneWithTheBoxTheyScroll) {
+    TestScene scene;
+    auto* root = new TestBox(kAtomVbox, kAtomBox);
+    auto* list = new TestBox(kAtomBox);
+    root->AddChild(list);
+    root->AttachSubtreeToScene(&scene);
+    oxBox* bar = list->CreateScrollbar(true);
+    ASSERT_NE(bar, nullptr);
+    bar->SetScene(&scene); // as a markup scene makes it
+    // A box that outlives its scene (an event still holds it) must not leave its bars naming it.
+    root->AttachSubtreeToScene(nullptr);
+    EXPECT_EQ(list->GetScene(), nullptr);
+    EXPECT_EQ(bar->GetScene(), nullptr);
+    root->Release();
+}
+
 TEST_F(oxBoxTest, MarkupChildrenAreMadeThroughTheScene) {
     TestScene scene;
     auto* root = new TestBox(kAtomVbox, kAtomBox, &deaths);

@@ -25,6 +25,8 @@
 #include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/widgets/menu_box.h"
+#include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -449,6 +451,76 @@ function beyondTheEnd() { list.scrollOffsetY = 1000; }
             ASSERT_EQ(after[y], before[y + moved]) << "row pixel " << y << " moved by " << moved;
         EXPECT_NE(after, before);
     }
+}
+
+TEST_F(SceneInputTest, AMenuBarOfMarkupOpensItsMenusAndTheirItemsRunTheirCommands) {
+    oxScene* scene = Open("scene_input_menus.box", R"(
+  <r:library>
+    <r:style target="bar" height="24"/>
+    <r:style tag="menu" width="60" height="24"/>
+    <r:style tag="control" width="80" height="20" fill="#ff80c080"/>
+    <r:style tag="popup" orient="vertical" paddingBottom="2" fill="#ff203048"/>
+  </r:library>
+  <commandGroup>
+    <command id="reply" action="onReply"/>
+  </commandGroup>
+  <menuBar id="bar">
+    <menu id="file" popup="_child">
+      <popup id="filePopup">
+        <control id="replyItem" command="reply" selectablePopupChild="true"/>
+        <control id="forwardItem" selectablePopupChild="true"/>
+      </popup>
+    </menu>
+    <menu id="edit" popup="_child">
+      <popup id="editPopup">
+        <control id="undoItem" selectablePopupChild="true"/>
+      </popup>
+    </menu>
+  </menuBar>)",
+                          R"(
+function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
+)");
+    ASSERT_NE(scene, nullptr);
+    auto* file = dynamic_cast<oxMenuBox*>(Box(scene, u"file"));
+    ASSERT_NE(file, nullptr) << "the menu tag makes a menu box";
+    auto* bar = dynamic_cast<oxMenuBarBox*>(Box(scene, u"bar"));
+    ASSERT_NE(bar, nullptr);
+    auto* filePopup = dynamic_cast<oxPopupBox*>(Box(scene, u"filePopup"));
+    auto* editPopup = dynamic_cast<oxPopupBox*>(Box(scene, u"editPopup"));
+    ASSERT_TRUE(filePopup && editPopup);
+
+    const POINT p = On(scene, file);
+    platform::headless::Tap(p.x, p.y);
+    platform::headless::RunUntilIdle();
+    ASSERT_TRUE(filePopup->IsOpened()) << "a tap on the menu opens its popup";
+    EXPECT_EQ(bar->GetCurrentItem(), 0);
+    RECT r{};
+    GetWindowRect(filePopup->GetPopupFrame()->GetWindow(), &r);
+    EXPECT_EQ(r.left, p.x - 4) << "below the menu, at its left edge";
+    EXPECT_EQ(r.top, p.y - 4 + 24);
+    EXPECT_EQ(ScreenAt(POINT{r.left + 10, r.top + 30}), 0x80C080u) << "the items painted in the popup's window";
+
+    const struct {
+        UINT key;
+        oxPopupBox* open;
+        const char16_t* current;
+    } steps[] = {
+        {VK_END, filePopup, u"forwardItem"}, {VK_HOME, filePopup, u"replyItem"},
+        {VK_RIGHT, editPopup, u"undoItem"},  {VK_LEFT, filePopup, u"replyItem"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        platform::headless::Key(step.key);
+        platform::headless::RunUntilIdle();
+        ASSERT_TRUE(step.open->IsOpened());
+        EXPECT_EQ(step.open->GetCurrentPopupChild(), Box(scene, step.current));
+        EXPECT_FALSE((step.open == filePopup ? editPopup : filePopup)->IsOpened()) << "one menu open at a time";
+    }
+    platform::headless::Key(VK_RETURN);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(Attribute(bar, u"log"), "replied") << "Enter ran the current item's command";
+    EXPECT_FALSE(filePopup->IsOpened()) << "and closed the menu";
+    EXPECT_EQ(bar->GetCurrentItem(), -1);
 }
 
 } // namespace

@@ -12,7 +12,9 @@
 #include "platform/backend/headless_input.h"
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/task_bar.h"
+#include "platform/win/menu.h"
 #include "platform/win/window.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/scene/scene.h"
@@ -27,13 +29,15 @@ namespace {
 
 class WindowBoxTest : public WindowedAppTest {
 protected:
-    oxScene* OpenWindow(const char* attributes) {
+    oxScene* OpenWindow(const char* attributes, const char* content = "") {
         // Tests run side by side over one resources folder: each writes a file of its own name.
         const std::string name =
             std::string("window_box_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".box";
         written.push_back(name);
         std::ofstream(resources / name)
-            << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" )" << attributes << "/>";
+            << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" )"
+            << R"(xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root" )" << attributes << ">" << content
+            << "</window>";
         oxRuntime* runtime = app->GetShell()->GetRuntime();
         const std::u16string uri(name.begin(), name.end());
         oxScene* scene = runtime->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
@@ -123,6 +127,95 @@ TEST_F(WindowBoxTest, AnInstalledMenuBecomesTheSoftKeysAndTheRightOneOpensItsSub
     platform::headless::RunUntilIdle();
     ASSERT_TRUE(platform::shell::GetOpenMenuList()) << "the right soft key opens its submenu";
     if (const char* png = std::getenv("TANDU_DUMP_SCREEN")) platform::headless::DumpScreenPng(png);
+}
+
+// Records the ids of the "menuCommand" events that reach the scene's own listeners.
+class MenuCommands final : public oxSceneEventListener {
+public:
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    int32_t HandleEvent(oxEvent* event) override {
+        if (auto* menu = dynamic_cast<oxMenuEvent*>(event)) ids.push_back(menu->menuId);
+        return 1;
+    }
+    std::vector<int32_t> ids;
+};
+
+std::u16string ItemText(HMENU menu, int position) {
+    WCHAR text[64] = {};
+    GetMenuStringW(menu, UINT(position), text, 64, MF_BYPOSITION);
+    return text;
+}
+
+constexpr const char* kSoftKeyMenus = R"xml(<r:library>
+    <r:menu id="keys">
+        <menuItem id="1001" label="Back"/>
+        <menuItem id="1002" label="Menu" subMenu="url(#more)"/>
+    </r:menu>
+    <r:menu id="more">
+        <menuItem id="2001" label="&amp;Reply" accessKey="R"/>
+        <menuItem separator="true"/>
+        <menuItem id="2002" label="Delete" subMenu="url(#loop)"/>
+    </r:menu>
+    <r:menu id="loop">
+        <menuItem id="3001" label="Again" subMenu="url(#loop)"/>
+    </r:menu>
+</r:library>)xml";
+
+TEST_F(WindowBoxTest, AMarkupMenuBecomesTheSoftKeysAndItsItemsRunAsMenuCommands) {
+    oxScene* scene = OpenWindow(R"x(title="Inbox" menu="url(#keys)")x", kSoftKeyMenus);
+    ASSERT_NE(scene, nullptr);
+    MenuCommands commands;
+    scene->AddEventListener(kAtomMenuCommand, &commands);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->GetMenu(), nullptr) << "the window installs the menu its attribute names";
+    HWND window = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+    HMENU bar = platform::shell::GetMenuBarMenu(SHFindMenuBar(window));
+    ASSERT_EQ(bar, box->GetMenu()->GetHandle());
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    EXPECT_EQ(ItemText(bar, 0), u"Back");
+    EXPECT_EQ(GetMenuItemID(bar, 0), 1001u);
+    HMENU more = GetSubMenu(bar, 1);
+    ASSERT_TRUE(more) << "the second soft key opens the menu its item names";
+    EXPECT_EQ(ItemText(more, 0), u"&Reply") << "the access key is marked where the label has it";
+    EXPECT_TRUE(GetMenuState(more, 1, MF_BYPOSITION) & MF_SEPARATOR);
+    HMENU loop = GetSubMenu(more, 2);
+    ASSERT_TRUE(loop);
+    EXPECT_EQ(GetMenuItemID(loop, 0), 3001u) << "a menu naming itself is not nested in itself";
+
+    platform::headless::SoftKey(1);
+    platform::headless::RunUntilIdle();
+    platform::headless::SoftKey(2);
+    platform::headless::RunUntilIdle();
+    HWND list = platform::shell::GetOpenMenuList();
+    ASSERT_TRUE(list);
+    RECT r{};
+    GetWindowRect(list, &r);
+    const int row = (r.bottom - r.top) / 3;
+    platform::headless::Tap(r.left + 10, r.top + row / 2);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(commands.ids, (std::vector<int32_t>{1001, 2001})) << "the scene's listeners hear each command";
+    scene->RemoveEventListener(kAtomMenuCommand, &commands);
+}
+
+TEST_F(WindowBoxTest, AMenuAttributeThatNamesNoMenuLeavesTheEmptySoftKeys) {
+    for (const char* attribute : {R"x(menu="url(#none)")x", R"x(menu="keys")x", R"x(menu="url(#more)")x"}) {
+        SCOPED_TRACE(attribute);
+        oxScene* scene = OpenWindow(attribute, kSoftKeyMenus);
+        ASSERT_NE(scene, nullptr);
+        auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+        HWND window = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+        HMENU bar = platform::shell::GetMenuBarMenu(SHFindMenuBar(window));
+        if (box->GetMenu()) {
+            EXPECT_EQ(ItemText(bar, 0), u"&Reply") << "a menu named by reference is built whatever its place";
+        } else {
+            ASSERT_EQ(GetMenuItemCount(bar), 2);
+            EXPECT_EQ(GetMenuItemID(bar, 0), 10001u) << "the empty soft keys";
+        }
+        scene->Close(true);
+        platform::headless::RunUntilIdle();
+    }
 }
 
 TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {

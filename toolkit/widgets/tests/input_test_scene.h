@@ -110,6 +110,7 @@ public:
 
     // oxFrameSite.
     bool IsSceneOpen() override { return true; }
+    bool IsRightToLeft() override { return rtl; }
     void LayoutScene() override { ++layouts; }
     void DispatchEvent(oxEvent* event) override {
         ++dispatching;
@@ -167,6 +168,9 @@ public:
             DispatchEvent(&focus);
         }
     }
+    oxBox* GetSavedFocus() override { return saved; }
+    oxBox* GetTooltipPopup() override { return tooltip; }
+    void SetSavedFocus(oxBox* box) override { saved = box; }
     void AdvanceFocus() override { log.push_back("scene advanceFocus"); }
     void RewindFocus() override { log.push_back("scene rewindFocus"); }
     oxBox* GetWindowBox() override { return root; }
@@ -218,6 +222,9 @@ public:
     std::map<uint16_t, Binding> bindings;
     std::vector<std::string> log;
     oxBox* focused = nullptr;
+    oxBox* saved = nullptr;
+    oxBox* tooltip = nullptr;
+    bool rtl = false;
     std::function<void()> onClose;
     int layouts = 0;
     int dispatching = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless_input.h"
+#include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
@@ -84,7 +85,7 @@ TEST_F(PopupBoxTest, OpensBelowItsAnchorInItsOwnWindowAndClosesAgain) {
     EXPECT_TRUE(a->GetStateFlags() & kStatePopped);
     EXPECT_EQ(input->GetPopupChain(), menu);
     EXPECT_EQ(std::u16string(menu->GetAttribute(kAtomOpened)), u"true");
-    EXPECT_EQ(scene->Log(), (Lines{"menu popping", "menu popped"}));
+    EXPECT_EQ(scene->LogWithout({"initialized", "layout"}), (Lines{"menu popping", "menu popped"}));
     // The popup paints its own window: the item's colour right below the anchor.
     EXPECT_EQ(ReadScreenPixel(12, kTop + 10 + 30 + 25) & 0xFFFFFF, 0x80C080u);
 
@@ -101,7 +102,7 @@ TEST_F(PopupBoxTest, OpensBelowItsAnchorInItsOwnWindowAndClosesAgain) {
     EXPECT_EQ(menu->GetAnchor(), nullptr);
     EXPECT_EQ(input->GetPopupChain(), nullptr);
     EXPECT_EQ(std::u16string(menu->GetAttribute(kAtomOpened)), u"false");
-    EXPECT_EQ(scene->Log(), (Lines{"menu shutting"}));
+    EXPECT_EQ(scene->LogWithout({"initialized", "layout"}), (Lines{"menu shutting"}));
     // Closing a closed popup does nothing either.
     scene->log.clear();
     EXPECT_EQ(menu->SetOpened(false, false), 1);
@@ -118,7 +119,7 @@ TEST_F(PopupBoxTest, APopupWithNothingVisibleNeverOpens) {
     EXPECT_FALSE(Shown(menu));
     EXPECT_TRUE(menu->IsCollapsed());
     EXPECT_EQ(input->GetPopupChain(), nullptr);
-    EXPECT_EQ(scene->Log(), (Lines{"menu popping", "menu shutting"}));
+    EXPECT_EQ(scene->LogWithout({"initialized", "layout"}), (Lines{"menu popping", "menu shutting"}));
 }
 
 TEST_F(PopupBoxTest, APopupNearTheScreenEdgeFlipsAboveItsAnchor) {
@@ -199,7 +200,7 @@ TEST_F(PopupBoxTest, ANewOutermostPopupClosesTheOpenChainFirst) {
     ASSERT_EQ(other->SetOpened(true, false), 1);
     EXPECT_FALSE(menu->IsOpened());
     EXPECT_EQ(input->GetPopupChain(), other);
-    EXPECT_EQ(scene->Log(), (Lines{"menu shutting", "other popping", "other popped"}));
+    EXPECT_EQ(scene->LogWithout({"initialized", "layout"}), (Lines{"menu shutting", "other popping", "other popped"}));
 }
 
 TEST_F(PopupBoxTest, ForgettingTheOpenerClosesTheChain) {
@@ -313,6 +314,104 @@ TEST_F(PopupBoxTest, TappingABoxThatNamesAPopupOpensItThereAndASecondTapClosesIt
     RunUntilIdle();
     EXPECT_FALSE(own->IsOpened());
     EXPECT_EQ(input->GetPopupChain(), nullptr);
+}
+
+TEST_F(PopupBoxTest, AContextMenuOpensFromThePointerOrTheKeysAndInsideAPopupHangsBelowIt) {
+    oxAtoms::RegisterPredefined(); // the popup's id and the attribute's text intern alike
+    LogPopup* context = AddPopup(scene, scene->root, "context", {150, 200, 60, 20});
+    scene->Add(context, "contextItem", {0, 0, 60, 20});
+    context->SetStyleId(oxAtoms::Intern(u"context"), false);
+    b->SetAttribute(kAtomContext, u"context", false, false);
+    item->SetAttribute(kAtomContext, u"context", false, false);
+    HWND window = scene->frame->GetWindow();
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    const auto at = [&](int x, int y) { return LPARAM(uint32_t(uint16_t(origin.x + x)) | uint32_t(origin.y + y) << 16); };
+
+    SendMessageW(window, WM_CONTEXTMENU, WPARAM(window), at(110, 245));
+    ASSERT_TRUE(context->IsOpened()) << "a context menu by the pointer";
+    EXPECT_EQ(context->GetAnchor(), b);
+    EXPECT_EQ(input->GetPopupChain(), context);
+    context->SetOpened(false, false);
+
+    scene->SetFocusedBox(b);
+    SendMessageW(window, WM_CONTEXTMENU, WPARAM(window), LPARAM(-1));
+    ASSERT_TRUE(context->IsOpened()) << "a context menu by the keys, at the focused box";
+    EXPECT_EQ(context->GetAnchor(), b);
+    context->SetOpened(false, false);
+
+    // Over an item of an open popup, the context menu joins that popup's chain below it.
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    RunUntilIdle();
+    const oxRect r = WindowRectOf(menu);
+    HWND popupWindow = menu->GetPopupFrame()->GetWindow();
+    SendMessageW(popupWindow, WM_CONTEXTMENU, WPARAM(popupWindow),
+                 LPARAM(uint32_t(uint16_t(r.x + 5)) | uint32_t(r.y + 25) << 16));
+    ASSERT_TRUE(context->IsOpened());
+    EXPECT_TRUE(menu->IsOpened()) << "the popup it came from stays";
+    EXPECT_EQ(menu->GetContextChild(), context);
+    EXPECT_EQ(context->GetContextParent(), menu);
+    EXPECT_EQ(context->GetOutermostPopup(), menu);
+    EXPECT_EQ(input->GetPopupChain(), context);
+    menu->SetOpened(false, false);
+    EXPECT_FALSE(context->IsOpened()) << "closing with the popup it hangs below";
+    EXPECT_EQ(menu->GetContextChild(), nullptr);
+    EXPECT_EQ(input->GetPopupChain(), nullptr);
+}
+
+TEST_F(PopupBoxTest, ARestingPointerShowsTheTooltipWhichClosesWhenThePointerLeaves) {
+    oxAtoms::RegisterPredefined();
+    LogPopup* tip = AddPopup(scene, scene->root, "tip", {150, 200, 60, 20});
+    scene->Add(tip, "tipText", {0, 0, 60, 20});
+    scene->tooltip = tip;
+    b->SetAttribute(kAtomInstantTooltip, u"Hello", false, false);
+    POINT origin{0, 0};
+    ClientToScreen(scene->frame->GetWindow(), &origin);
+    platform::headless::MoveTo(origin.x + 110, origin.y + 245);
+    platform::headless::AdvanceAndRun(20);
+    ASSERT_TRUE(tip->IsOpened()) << "the instant tooltip after its 1 ms";
+    EXPECT_EQ(input->GetTrackedPopup(), tip);
+    EXPECT_EQ(input->GetPopupChain(), nullptr) << "a tooltip is no part of the chain";
+    EXPECT_EQ(std::u16string(tip->GetAttribute(kAtomTooltipText)), u"Hello");
+    EXPECT_EQ(std::u16string(tip->GetAttribute(kAtomPopupAlign)), u"after_point");
+    EXPECT_FALSE(b->GetStateFlags() & kStatePopped) << "its anchor is not popped";
+    platform::headless::MoveTo(origin.x + 130, origin.y + 250);
+    RunUntilIdle();
+    EXPECT_TRUE(tip->IsOpened()) << "moving within the box keeps it";
+    platform::headless::MoveTo(origin.x + 120, origin.y + 150);
+    RunUntilIdle();
+    EXPECT_FALSE(tip->IsOpened()) << "leaving the box closes it";
+    EXPECT_EQ(input->GetTrackedPopup(), nullptr);
+
+    // A custom tooltip is a popup of the scene named by id; a box without any shows none.
+    LogPopup* custom = AddPopup(scene, scene->root, "custom", {150, 230, 60, 20});
+    scene->Add(custom, "customText", {0, 0, 60, 20});
+    custom->SetStyleId(oxAtoms::Intern(u"custom"), false);
+    test::LogBox* c = scene->Add(scene->root, "c", {170, 100, 40, 20});
+    c->SetAttribute(kAtomCustomTooltip, u"custom", false, false);
+    platform::headless::MoveTo(origin.x + 180, origin.y + 110);
+    platform::headless::AdvanceAndRun(20);
+    EXPECT_FALSE(custom->IsOpened()) << "no instant tooltip: it waits the double-click time";
+    platform::headless::AdvanceAndRun(GetDoubleClickTime());
+    EXPECT_TRUE(custom->IsOpened());
+    EXPECT_FALSE(tip->IsOpened());
+    EXPECT_EQ(custom->GetAnchor(), c);
+}
+
+TEST_F(PopupBoxTest, InARightToLeftSceneAPopupLinesUpWithItsAnchorsRightEdge) {
+    scene->rtl = true;
+    menu->SetAnchor(b);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    oxRect expected;
+    expected.Set(100 + 50 - 80, kTop + 240 - 60, 80, 60); // above: there is no room below
+    EXPECT_EQ(WindowRectOf(menu), expected);
+    // A submenu opens on the left of its menu, its top at the item's.
+    sub->SetAnchor(item);
+    ASSERT_EQ(sub->SetOpened(true, false), 1);
+    const oxRect m = WindowRectOf(menu);
+    expected.Set(m.x - 70, m.y + 20, 70, 20);
+    EXPECT_EQ(WindowRectOf(sub), expected);
 }
 
 } // namespace
