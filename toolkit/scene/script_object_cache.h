@@ -69,6 +69,8 @@ public:
     // dispatch, the previous current event comes back and the caller's reference is released.
     virtual NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) = 0;
     virtual void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) = 0;
+    // The text a binding script sees as the Shell's current data while it runs; null clears it.
+    virtual void SetCurrentData(const WCHAR* data) { (void)data; }
     virtual int GetThemeManagerObject(NUBO::XObject** out) = 0;
     // The themes element is going: the ThemeManager object lets go of it.
     virtual void ForgetThemeManagerObject() {}

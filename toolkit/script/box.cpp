@@ -9,6 +9,7 @@
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/style_value_classes.h"
 
@@ -97,8 +98,11 @@ int32_t Box::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
         pinned_ = true;
         AddRef();
     }
-    // FIXME: an object stored on a pinned box in a scene becomes the box's data source, and the
-    // scene's pending bindings connect, once data sources exist.
+    // An object stored on a pinned box in a scene becomes a data source of the box.
+    oxBox* now = GetBox();
+    oxScene* scene = now ? dynamic_cast<oxScene*>(now->GetScene()) : nullptr;
+    if (object && rc == 0 && pinned_ && scene)
+        RegisterNamedSource(scene->GetSceneRuntime(), scene, now, name, nullptr, object);
     if (object) object->Release();
     return rc;
 }

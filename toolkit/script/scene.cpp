@@ -6,11 +6,13 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/object_dictionary_view.h"
+#include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/script/data_source.h"
 
 using NUBO::XObject;
 
@@ -49,10 +51,21 @@ void Scene::CreateParamsView(XObject* params) {
 }
 
 int32_t Scene::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
-    if (!GetScene()) return NUBO::XR_FAIL;
-    // FIXME: object values are offered to the script registry as the scene's data sources, and
-    // the scene's pending bindings connect, once data binding exists.
-    return XObject::SetPropertyByName(name, value);
+    oxScene* scene = GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    NUBO::XVariant old;
+    bool had = false;
+    if (name) (void)XObject::HasDynamicProperty(name, &had);
+    if (had) (void)XObject::GetPropertyByName(name, &old);
+    int32_t rc = XObject::SetPropertyByName(name, value);
+    if (rc != 0 || !value) return rc;
+    // An object stored in the scene's namespace becomes a data source bindings find by its name.
+    NUBO::RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
+    const NUBO::XVariant& v = *static_cast<const NUBO::XVariant*>(value);
+    NUBO::RefPtr<XObject> object(v.GetKind() == NUBO::XVK_OBJECT ? v.ToXObject() : nullptr);
+    if (previous || object)
+        RegisterNamedSource(scene->GetSceneRuntime(), scene, nullptr, name, previous.get(), object.get());
+    return rc;
 }
 
 bool Scene::IsScriptLoaded(oxAtom key, oxAtom language, const WCHAR* path) const {

@@ -7,6 +7,7 @@
 #include "toolkit/core/event.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/script/box.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
@@ -129,6 +130,7 @@ const EventClass kEventClasses[] = {
 void oxScriptWrapperCache::Install() {
     SetScriptObjectCacheMaker(MakeCache);
     oxSetReactionRunner(RunScriptReaction);
+    SetObjectSourceMaker(MakeObjectSourceFor);
 }
 
 oxScriptWrapperCache::oxScriptWrapperCache() {
@@ -398,4 +400,8 @@ void oxScriptWrapperCache::Clear() {
     if (ownShell_ && shell_) shell_->Release();
     shell_ = nullptr;
     ownShell_ = false;
+}
+
+void oxScriptWrapperCache::SetCurrentData(const WCHAR* data) {
+    ::SetCurrentData(data);
 }

@@ -59,6 +59,7 @@ public:
     int GetEventObject(oxEvent* event, NUBO::XObject** out) override;
     void ForgetEventObject(oxEvent* event) override;
     NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) override;
+    void SetCurrentData(const WCHAR* data) override;
     void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) override;
     int GetThemeManagerObject(NUBO::XObject** out) override;
 
