@@ -141,13 +141,50 @@ void oxRepeater::BuildRows() {
     AttachSource();
     const int count = int(rows_.size());
     const bool eager = replication_ == kAtomFull && count <= kMaxEagerRows;
-    for (int i = 0; i < count && i < int(rows_.size()) && !changedWhilePopulating_; ++i) {
+    oxBoxScene* scene = container_->GetScene();
+    // The boxes are made first and go into the container together: a painted container looks its
+    // whole subtree over for every insertion, which row by row would cost the square of the rows.
+    std::vector<oxBox*> made;
+    std::vector<int> madeRows;
+    for (int i = 0; i < count && i < int(rows_.size()) && !changedWhilePopulating_ && scene; ++i) {
         int t = ChooseTemplate(i);
         bool nested = t >= 0 && Templates()[size_t(t)]->HasNested();
-        if (eager || nested) {
-            oxBox* box = MakeRow(i);
-            if (nested && box) MakeChildRepeater(i);
+        if (!eager && !nested) continue;
+        if (t < 0) continue;
+        oxBox* box = Templates()[size_t(t)]->MakeRowBox(scene, source_, i);
+        if (!box) continue;
+        rows_[size_t(i)] = {box, t};
+        made.push_back(box);
+        madeRows.push_back(i);
+        if (nested) MakeChildRepeater(i);
+    }
+    if (changedWhilePopulating_) {
+        // The rows read so far describe a collection that has changed since: they are dropped.
+        DestroyChildren();
+        for (oxBox* box : made)
+            box->Release();
+        for (Row& row : rows_)
+            row = Row{};
+        return;
+    }
+    if (made.empty()) return;
+    oxBox* owner = container_->GetGadgetElement() ? container_ : container_->GetOwner();
+    for (oxBox* box : made)
+        box->SetOwner(owner);
+    if (container_->GetContentPart()) {
+        for (oxBox* box : made)
+            container_->AddContentChild(box, nullptr, false);
+    } else {
+        container_->InsertChildrenAt(container_->GetChildCount(), made.data(), int(made.size()), nullptr, false);
+    }
+    for (size_t k = 0; k < made.size(); ++k) {
+        if (!made[k]->GetParent()) {
+            // The container refused it (too deep): the row stays without a box.
+            rows_[size_t(madeRows[k])] = Row{};
+            made[k]->Release();
+            continue;
         }
+        OnRowBoxAdded(made[k], madeRows[k]);
     }
 }
 
@@ -197,7 +234,10 @@ void oxRepeater::AddRowBox(oxBox* box, int index) {
     } else {
         container_->AddChild(box, nullptr, false);
     }
-    if (!box->GetParent()) return;
+    if (box->GetParent()) OnRowBoxAdded(box, index);
+}
+
+void oxRepeater::OnRowBoxAdded(oxBox* box, int index) {
     // Two-way bindings hear the row boxes that carry fields.
     const oxRowTemplate* tpl = GetRowTemplate(index);
     if (binding_ && binding_->IsTwoWay() && tpl && tpl->HasExpressions()) box->AddChangeListener(binding_);

@@ -82,6 +82,8 @@ protected:
     oxBox* MakeRow(int index);
     oxBox* Recycle(int index, int templateIndex);
     void AddRowBox(oxBox* box, int index);
+    // A row box is in the container: listeners, layout and selection hear of it.
+    void OnRowBoxAdded(oxBox* box, int index);
     // A child repeater over row i's nested collection, when its template recurses and the field is
     // a collection.
     void MakeChildRepeater(int index);

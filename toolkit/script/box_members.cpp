@@ -21,6 +21,7 @@
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
@@ -600,10 +601,16 @@ int32_t AddDOMObject(Box* self, XArgList* args, XVariant* out) {
 
 int32_t RemoveDOMObject(Box* self, XArgList* args, XVariant* out) {
     TWString name = ArgText(args, 0);
-    if (name.IsEmpty() || !self->GetBox()) return 0;
-    // FIXME: an object stored under the name leaves the runtime's script registry here once data
-    // sources exist.
+    oxBox* box = self->GetBox();
+    if (name.IsEmpty() || !box) return 0;
+    XVariant old;
+    (void)self->GetPropertyByName(name.GetString(), &old);
     *out = self->DeleteMember(name.GetString()) == 0;
+    // The object's data source leaves the registry; its bindings let go of it.
+    RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
+    auto* scene = dynamic_cast<oxScene*>(box->GetScene());
+    if (previous && scene)
+        RegisterNamedSource(scene->GetSceneRuntime(), scene, box, name.GetString(), previous.get(), nullptr);
     return 0;
 }
 
