@@ -23,8 +23,10 @@ public:
     virtual oxBox* GetElementSourceBox() const = 0;
     virtual void SetElementSourceBox(oxBox* box) = 0;
     virtual void Start() = 0;
-    // The box goes: the binding lets go of source and target.
+    // The binding lets go of source and target.
     virtual void Unbind() = 0;
+    // A box whose binding table holds the binding is being destroyed.
+    virtual void OnBoxDestroyed(oxBox* box) = 0;
 
 protected:
     ~oxDataBinding() = default;

@@ -103,7 +103,7 @@ void oxBox::DropDataBindings() {
     if (!list) return;
     Bindings().Erase(this);
     for (oxDataBinding* b : *list) {
-        b->Unbind();
+        b->OnBoxDestroyed(this);
         b->Release();
     }
     delete list;

@@ -359,6 +359,22 @@ void oxBindingElement::Unbind() {
     Release();
 }
 
+void oxBindingElement::OnBoxDestroyed(oxBox* box) {
+    AddRef();
+    Unbind();
+    ForgetBox(box);
+    Release();
+}
+
+void oxBindingElement::ForgetBox(oxBox* box) {
+    if (!box) return;
+    if (target_ == box) DetachTarget(false);
+    if (owner_ == box) owner_ = nullptr;
+    if (scope_ == box) scope_ = owner_;
+    if (sourceBox_ == box) sourceBox_ = nullptr;
+    if (gadgetBox_ == box) gadgetBox_ = nullptr;
+}
+
 bool oxBindingElement::RunValidator() {
     if (!target_ || !HasText(validator_)) return false;
     WCHAR* text = GetTargetValueText();

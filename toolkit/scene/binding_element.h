@@ -63,6 +63,9 @@ public:
     void SetElementSourceBox(oxBox* box) override { SetElementSource(box); }
     void Start() override { Connect(false); }
     void Unbind() override;
+    void OnBoxDestroyed(oxBox* box) override;
+    // Forgets every link to a box that is going (target, scope, element source, gadget).
+    void ForgetBox(oxBox* box);
 
     // oxChangeListener: the target changed.
     void OnAttributeChanged(oxBox* box, oxAtom attribute) override;

@@ -47,6 +47,9 @@ void oxElementSource::ForgetBox(oxBox* box) {
     oxElementSource* source = node->value;
     Sources().Erase(box);
     source->box_ = nullptr;
+    // Its bindings must not find the box again when they connect.
+    for (const Record& r : source->records_)
+        r.binding->ForgetBox(box);
 }
 
 ULONG oxElementSource::Release() {

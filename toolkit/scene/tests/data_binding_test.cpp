@@ -7,6 +7,7 @@
 #include "toolkit/core/box_binding.h"
 #include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/runtime.h"
+#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/scene/script_registry.h"
 #include "toolkit/scene/tests/binding_test_support.h"
 #include "toolkit/style/style_tables.h"
@@ -185,6 +186,20 @@ TEST_F(BindingTest, ObjectSourcesAreFoundByNameTheBoxsOwnFirst) {
     Publish("person", other.get());
     oxBindingElement* binding = BindingOf(Box("dst"));
     EXPECT_EQ(binding->GetSourceObject(), other.get());
+
+    // A source registered on the binding's own box comes before the scene's of the same name.
+    oxScriptObjectCache* cache = runtime()->GetScriptObjectCache();
+    NUBO::XObject* raw = nullptr;
+    ASSERT_TRUE(cache->GetBoxObject(Box("dst"), &raw));
+    NUBO::RefPtr<NUBO::XObject> boxObject(raw);
+    NUBO::RefPtr<NUBO::XObject> own(Row({{"name", "box's own"}}));
+    NUBO::XVariant ownValue(own.get());
+    boxObject->SetPropertyByName(u"person", &ownValue);
+    binding->SetSourceId(u"person", true);
+    EXPECT_EQ(binding->GetSourceObject(), own.get());
+    binding->Disconnect();
+    binding->Connect(true);
+    EXPECT_EQ(Attr("dst", "title"), "box's own");
 
     // After the last scene closes every source has let go of its object.
     scene->Close(true);

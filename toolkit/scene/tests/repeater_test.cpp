@@ -8,8 +8,11 @@
 #include "runtime/live_array.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_array.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/core/row_source.h"
 #include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/data_selection_model.h"
+#include "toolkit/scene/row_template.h"
 #include "toolkit/scene/row_tree.h"
 #include "toolkit/scene/tests/binding_test_support.h"
 
@@ -300,6 +303,63 @@ TEST_F(RepeaterTest, RowsRemovedWhileTheRepeaterReadsThemAreBuiltFromWhatIsLeft)
     EXPECT_EQ(int(Rows().size()), list->Count()) << "one box per row that is left";
     hostile->array = nullptr;
     hostile->Release();
+}
+
+} // namespace
+
+namespace {
+
+// A layout that says which rows are in view, so that rows scrolled out may lend their boxes.
+class ScrolledRows final : public oxLayout, public oxRowViewport {
+public:
+    int GetRowScrollDirection() override { return direction; }
+    int GetFirstVisibleRow() override { return first; }
+    int GetLastVisibleRow() override { return last; }
+    int direction = 1, first = 0, last = 0;
+};
+
+TEST_F(RepeaterTest, LazyRowsAreMadeWhenAskedAndRecycledRowsLendTheirBoxes) {
+    for (const char* id : {"a", "b", "c", "d"})
+        Add(id, id);
+    ASSERT_TRUE(Open("<vbox id=\"list\"><binding collectionSource=\"people\" key=\"id\" replication=\"recycle\">"
+                     "<template><hbox label=\"{name}\"/></template></binding></vbox>\n"));
+    auto* layout = new ScrolledRows();
+    Box("list")->SetLayout(layout);
+    Publish("people", people.get());
+    oxRowTree* tree = Tree();
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(Box("list")->GetChildCount(), 0) << "no row is made before the layout asks";
+    oxBox* first = tree->GetRowBoxAt(0);
+    EXPECT_EQ(Label(first), "a");
+    EXPECT_EQ(Box("list")->GetChildCount(), 1);
+
+    // Scrolled towards later rows with row 0 above the view: row 3 takes row 0's box.
+    layout->first = 2;
+    layout->last = 3;
+    oxBox* fourth = tree->GetRowBoxAt(3);
+    EXPECT_EQ(fourth, first);
+    EXPECT_EQ(Label(fourth), "d") << "the lent box shows its new row";
+    EXPECT_EQ(Box("list")->GetChildCount(), 1);
+    EXPECT_EQ(Label(tree->GetRowBoxAt(0)), "a") << "row 0 gets a box again when asked";
+    EXPECT_EQ(Box("list")->GetChildCount(), 2);
+}
+
+TEST_F(RepeaterTest, ATemplateKeepsItsFirstBoxAndChoosesByMatch) {
+    Add("a", "Ann");
+    Add("b", "Bob");
+    ASSERT_TRUE(Open("<vbox id=\"list\"><binding collectionSource=\"people\" key=\"id\">"
+                     "<template><match property=\"id\" value=\"b\"/><hbox label=\"{name}\"/></template>"
+                     "<template><vbox label=\"{name}\"/><hbox label=\"second\"/></template>"
+                     "</binding></vbox>\n"));
+    Publish("people", people.get());
+    ASSERT_EQ(Rows().size(), 2u);
+    EXPECT_EQ(Rows()[0]->GetTag(), kAtomVbox) << "the first template without a match that holds";
+    EXPECT_EQ(Rows()[1]->GetTag(), kAtomHbox) << "the matching template";
+    EXPECT_EQ(Label(Rows()[1]), "Bob");
+    oxRowTemplate probe;
+    oxElement* child = nullptr;
+    EXPECT_EQ(probe.CreateChildElement(kAtomBoxNamespace, kAtomHbox, &child), 0);
+    EXPECT_EQ(probe.CreateChildElement(kAtomBoxNamespace, kAtomVbox, &child), kElementNotHandled);
 }
 
 } // namespace
