@@ -14,6 +14,7 @@
 #include "toolkit/scene/row_tree.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/scene/script_registry.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
@@ -66,6 +67,7 @@ oxBindingElement::oxBindingElement(const oxBindingElement& other, oxBox* target)
 }
 
 oxBindingElement::~oxBindingElement() {
+    if (scriptCache_) scriptCache_->ForgetDataBindingObject(this);
     delete rowTree_;
     rowTree_ = nullptr;
     for (oxRowTemplate* t : templates_)

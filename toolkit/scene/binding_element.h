@@ -19,6 +19,7 @@ class oxBindingSource;
 class oxRowTemplate;
 class oxRowTree;
 class oxScene;
+class oxScriptObjectCache;
 namespace NUBO {
 class XObject;
 class XVariant;
@@ -130,6 +131,8 @@ public:
     oxRowTree* EnsureRowTree();
     const std::vector<oxRowTemplate*>& GetTemplates() const { return templates_; }
     oxScene* GetScene() const;
+    // The wrapper cache that made the binding's DataBinding object, told when the binding goes.
+    void SetScriptCache(oxScriptObjectCache* cache) { scriptCache_ = cache; }
     // The enclosing gadget box of the scope, cached.
     oxBox* GetGadgetBox();
 
@@ -169,6 +172,7 @@ private:
     oxBox* gadgetBox_ = nullptr;
     oxRowTree* rowTree_ = nullptr; // owned
     NUBO::TWString name_;
+    oxScriptObjectCache* scriptCache_ = nullptr;
 };
 
 // Runs a transformer or validator named by a qualified name over a value text: the value becomes

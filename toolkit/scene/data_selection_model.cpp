@@ -2,10 +2,13 @@
 
 #include <vector>
 
+#include "runtime/script_object.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/box.h"
+#include "toolkit/scene/binding_source.h"
 #include "toolkit/scene/repeater.h"
 #include "toolkit/scene/row_tree.h"
+#include "toolkit/scene/script_object_cache.h"
 
 using NUBO::XVariant;
 
@@ -91,8 +94,62 @@ const XVariant& oxDataSelectionModel::GetCurrentKey(oxRepeater** repeater) const
     return currentKey_;
 }
 
-int oxDataSelectionModel::GetSelectionIndex() const {
-    if (!tree_ || GetSelectedCount() == 0) return -1;
+oxDataSelectionModel::~oxDataSelectionModel() {
+    if (scriptCache_) scriptCache_->ForgetSelectionObject(static_cast<oxSelectionModel*>(this));
+}
+
+int oxDataSelectionModel::GetSelectionIndex() {
+    return FirstSelectedRow();
+}
+
+void oxDataSelectionModel::SetSelectionIndex(int row) {
+    if (row < 0) {
+        Clear(true);
+        return;
+    }
+    Select(row);
+    SetCurrentRow(row);
+}
+
+bool oxDataSelectionModel::GetFirstSelectedData(XVariant* value, void** group) {
+    oxRepeater* r = nullptr;
+    bool found = GetFirstSelectedKey(value, &r);
+    *group = r;
+    return found;
+}
+
+bool oxDataSelectionModel::GetNextSelectedData(XVariant* value, void** group) {
+    oxRepeater* r = nullptr;
+    bool found = GetNextSelectedKey(value, &r);
+    *group = r;
+    return found;
+}
+
+void* oxDataSelectionModel::FindRowGroup(const VARIANT& collection) {
+    if (!tree_) return nullptr;
+    XVariant v(collection);
+    if (v.GetKind() != NUBO::XVK_OBJECT) return tree_;
+    NUBO::XObject* object = v.ToXObject();
+    oxRepeater* r = object ? tree_->FindRepeaterOfObject(object) : tree_;
+    if (object) object->Release();
+    return r;
+}
+
+bool oxDataSelectionModel::SelectData(const VARIANT& value, void* group) {
+    return SelectKey(value, static_cast<oxRepeater*>(group));
+}
+
+bool oxDataSelectionModel::UnselectData(const VARIANT& value, void* group) {
+    return UnselectKey(value, static_cast<oxRepeater*>(group), false);
+}
+
+NUBO::XObject* oxDataSelectionModel::GetRowGroupObject(void* group) {
+    auto* r = static_cast<oxRepeater*>(group);
+    return r && r->GetSource() ? r->GetSource()->GetDataObject() : nullptr;
+}
+
+int oxDataSelectionModel::FirstSelectedRow() const {
+    if (!tree_ || textKeys_.size() + intKeys_.size() == 0) return -1;
     // The first selected key in row order: look each selected key's row up.
     int best = -1;
     for (const auto& [key, kind] : textKeys_) {
@@ -161,14 +218,14 @@ void oxDataSelectionModel::SelectUpTo(int count) {
         SelectRow(row);
 }
 
-bool oxDataSelectionModel::GetFirstSelectedData(XVariant* value, oxRepeater** repeater) {
+bool oxDataSelectionModel::GetFirstSelectedKey(XVariant* value, oxRepeater** repeater) {
     walkingText_ = true;
     textCursor_ = textKeys_.begin();
     intCursor_ = intKeys_.begin();
-    return GetNextSelectedData(value, repeater);
+    return GetNextSelectedKey(value, repeater);
 }
 
-bool oxDataSelectionModel::GetNextSelectedData(XVariant* value, oxRepeater** repeater) {
+bool oxDataSelectionModel::GetNextSelectedKey(XVariant* value, oxRepeater** repeater) {
     if (walkingText_) {
         if (textCursor_ != textKeys_.end()) {
             *value = XVariant(textCursor_->first.first.c_str());
@@ -187,7 +244,7 @@ bool oxDataSelectionModel::GetNextSelectedData(XVariant* value, oxRepeater** rep
     return false;
 }
 
-bool oxDataSelectionModel::SelectData(const VARIANT& key, oxRepeater* repeater) {
+bool oxDataSelectionModel::SelectKey(const VARIANT& key, oxRepeater* repeater) {
     if (!tree_) return false;
     int row = tree_->FindRowOfKeyIn(repeater, key);
     if (row < 0) return false;
@@ -197,7 +254,7 @@ bool oxDataSelectionModel::SelectData(const VARIANT& key, oxRepeater* repeater) 
     return true;
 }
 
-bool oxDataSelectionModel::UnselectData(const VARIANT& key, oxRepeater* repeater, bool byRow) {
+bool oxDataSelectionModel::UnselectKey(const VARIANT& key, oxRepeater* repeater, bool byRow) {
     (void)byRow;
     if (!RemoveKey(key, repeater)) return false;
     if (tree_) {

@@ -10,6 +10,7 @@
 
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/scene/selection_model.h"
 
 class oxBox;
 class oxRepeater;
@@ -27,13 +28,27 @@ protected:
     ~oxSelectionOwner() = default;
 };
 
-class oxDataSelectionModel {
+class oxDataSelectionModel final : public oxSelectionModel {
 public:
     static constexpr uint32_t kDeletingCount = 0xC0000001u;
 
     oxDataSelectionModel(oxRowTree* tree, oxSelectionOwner* owner);
-    ULONG AddRef() { return ++refCount_; }
-    ULONG Release();
+    ULONG AddRef() override { return ++refCount_; }
+    ULONG Release() override;
+
+    // oxSelectionModel: row groups are repeaters.
+    int GetSelectionIndex() override;
+    void SetSelectionIndex(int row) override;
+    int GetSelectedCount() override { return int(textKeys_.size() + intKeys_.size()); }
+    void ClearSelection() override { Clear(true); }
+    int GetFirstSelectedRow() override { return current_; }
+    int GetNextSelectedRow() override { return -1; }
+    bool GetFirstSelectedData(NUBO::XVariant* value, void** group) override;
+    bool GetNextSelectedData(NUBO::XVariant* value, void** group) override;
+    void* FindRowGroup(const VARIANT& collection) override;
+    bool SelectData(const VARIANT& value, void* group) override;
+    bool UnselectData(const VARIANT& value, void* group) override;
+    NUBO::XObject* GetRowGroupObject(void* group) override;
 
     void SetOwner(oxSelectionOwner* owner) { owner_ = owner; }
     void SetMode(oxAtom mode) { mode_ = mode; }
@@ -46,25 +61,24 @@ public:
     // The key value and repeater of the current row.
     const NUBO::XVariant& GetCurrentKey(oxRepeater** repeater) const;
     // The first flat row whose key is selected, -1 when none.
-    int GetSelectionIndex() const;
-    int GetSelectedCount() const { return int(textKeys_.size() + intKeys_.size()); }
+    int FirstSelectedRow() const;
     bool IsRowSelected(int row) const;
     bool SelectByData(const VARIANT& key, oxRepeater* repeater);
     // Only this row.
-    void Select(int row);
-    void UnselectRow(int row);
+    void Select(int row) override;
+    void UnselectRow(int row) override;
     // Adds the row.
-    void SelectRow(int row);
+    void SelectRow(int row) override;
     void SelectRange(int from, int to);
     void SelectUpTo(int count);
-    bool GetFirstSelectedData(NUBO::XVariant* value, oxRepeater** repeater);
-    bool GetNextSelectedData(NUBO::XVariant* value, oxRepeater** repeater);
-    bool SelectData(const VARIANT& key, oxRepeater* repeater);
-    bool UnselectData(const VARIANT& key, oxRepeater* repeater, bool byRow);
+    bool GetFirstSelectedKey(NUBO::XVariant* value, oxRepeater** repeater);
+    bool GetNextSelectedKey(NUBO::XVariant* value, oxRepeater** repeater);
+    bool SelectKey(const VARIANT& key, oxRepeater* repeater);
+    bool UnselectKey(const VARIANT& key, oxRepeater* repeater, bool byRow);
     // Forgets the current row and every key; with notify the owner hears each row unselected.
     // Answers whether anything had been selected.
     bool Clear(bool notify);
-    bool HasMultipleSelection() const { return GetSelectedCount() > 1; }
+    bool HasMultipleSelection() const { return textKeys_.size() + intKeys_.size() > 1; }
 
     // A row box was made: it is marked selected or current by its key.
     void OnRowCreated(oxBox* row, const VARIANT& key, oxRepeater* repeater);
@@ -84,7 +98,7 @@ private:
     using TextKey = std::pair<std::u16string, oxRepeater*>;
     using IntKey = std::pair<int32_t, oxRepeater*>;
 
-    ~oxDataSelectionModel() = default;
+    ~oxDataSelectionModel();
     bool AddKey(const VARIANT& key, oxRepeater* repeater);
     bool RemoveKey(const VARIANT& key, oxRepeater* repeater);
     void MarkRow(int row, bool selected);

@@ -460,7 +460,7 @@ void oxRepeater::OnChange(int kind, int index, const WCHAR* field) {
         if (selection) {
             XVariant key;
             GetRowKey(index, &key);
-            selection->UnselectData(key, this, false);
+            selection->UnselectKey(key, this, false);
         }
         removalPending_ = true;
         break;
@@ -494,7 +494,7 @@ void oxRepeater::RemoveRow(int index) {
     if (selection && !removalPending_) {
         XVariant key;
         GetRowKey(index, &key);
-        selection->UnselectData(key, this, false);
+        selection->UnselectKey(key, this, false);
     }
     removalPending_ = false;
     int removedRows = 1;

@@ -5,7 +5,9 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/event.h"
+#include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/library.h"
+#include "toolkit/scene/selection_model.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
@@ -289,14 +291,17 @@ void oxScriptWrapperCache::ForgetThemeObject(oxElement* theme) {
     ForgetKept(kThemes, theme);
 }
 int oxScriptWrapperCache::GetDataBindingObject(oxElement* binding, XObject** out) {
-    return GetKept(kDataBindings, binding, &wrapper_class::DataBinding, out);
+    int made = GetKept(kDataBindings, binding, &wrapper_class::DataBinding, out);
+    if (made) static_cast<oxBindingElement*>(binding)->SetScriptCache(this);
+    return made;
 }
 void oxScriptWrapperCache::ForgetDataBindingObject(oxElement* binding) {
-    // FIXME: the DataBinding object's listener is released here once bindings exist.
     ForgetKept(kDataBindings, binding);
 }
 int oxScriptWrapperCache::GetSelectionObject(void* selection, XObject** out) {
-    return GetKept(kSelections, selection, &wrapper_class::Selection, out);
+    int made = GetKept(kSelections, selection, &wrapper_class::Selection, out);
+    if (made) static_cast<oxSelectionModel*>(selection)->SetScriptCache(this);
+    return made;
 }
 void oxScriptWrapperCache::ForgetSelectionObject(void* selection) {
     ForgetKept(kSelections, selection);
@@ -389,6 +394,11 @@ void oxScriptWrapperCache::Clear() {
         NUBO::oxPtrHashMap<oxNativeWrapper*>& held = maps_[map];
         for (auto it = held.begin(); it != held.end(); it = held.Erase(it)) {
             oxNativeWrapper* object = it->value;
+            // Bindings and selection models outliving the cache must not tell it of their end.
+            if (map == kDataBindings && object->GetNative())
+                static_cast<oxBindingElement*>(static_cast<oxElement*>(object->GetNative()))->SetScriptCache(nullptr);
+            if (map == kSelections && object->GetNative())
+                static_cast<oxSelectionModel*>(object->GetNative())->SetScriptCache(nullptr);
             object->Detach();
             object->Release();
         }
