@@ -26,7 +26,29 @@ std::u16string TextOf(const VARIANT& key) {
     return std::u16string(text.GetString());
 }
 
+// Removes the keys of one repeater; answers whether there were any.
+template <class Map> bool EraseKeysOf(Map& keys, oxRepeater* repeater) {
+    bool any = false;
+    for (auto it = keys.begin(); it != keys.end();) {
+        if (it->first.second != repeater) {
+            ++it;
+            continue;
+        }
+        any = true;
+        it = keys.erase(it);
+    }
+    return any;
+}
+
 } // namespace
+
+void oxDataSelectionModel::ShowSelected(oxBox* row, bool selected) {
+    if (!row) return;
+    if (owner_)
+        owner_->MarkRowSelected(row, selected);
+    else
+        row->SetSelected(selected, true);
+}
 
 oxDataSelectionModel::oxDataSelectionModel(oxRowTree* tree, oxSelectionOwner* owner) : tree_(tree), owner_(owner) {
     textCursor_ = textKeys_.end();
@@ -72,10 +94,7 @@ void oxDataSelectionModel::MarkRow(int row, bool selected) {
     if (!tree_ || !tree_->LocateRow(row, &r, &index)) return;
     oxBox* box = r->GetMadeRowBox(index);
     if (!box) return;
-    if (owner_)
-        owner_->MarkRowSelected(box, selected);
-    else
-        box->SetSelected(selected, true);
+    ShowSelected(box, selected);
 }
 
 void oxDataSelectionModel::SetCurrentRow(int row) {
@@ -180,12 +199,7 @@ bool oxDataSelectionModel::SelectByData(const VARIANT& key, oxRepeater* repeater
 
 void oxDataSelectionModel::Select(int row) {
     Clear(true);
-    XVariant key;
-    oxRepeater* r = nullptr;
-    RowKey(row, &key, &r);
-    if (!r) return;
-    MarkRow(row, true);
-    AddKey(key, r);
+    SelectRow(row);
     anchor_ = row;
 }
 
@@ -273,10 +287,7 @@ bool oxDataSelectionModel::Clear(bool notify) {
             for (int i = 0; i < r->GetRowCount(); ++i) {
                 oxBox* box = r->GetMadeRowBox(i);
                 if (!box || !(box->GetStateFlags() & kStateSelected)) continue;
-                if (owner_)
-                    owner_->MarkRowSelected(box, false);
-                else
-                    box->SetSelected(false, true);
+                ShowSelected(box, false);
             }
         }
     }
@@ -290,42 +301,18 @@ bool oxDataSelectionModel::Clear(bool notify) {
 void oxDataSelectionModel::OnRowCreated(oxBox* row, const VARIANT& key, oxRepeater* repeater) {
     if (!row) return;
     if (IsKeySelected(key, repeater)) {
-        if (owner_)
-            owner_->MarkRowSelected(row, true);
-        else
-            row->SetSelected(true, true);
+        ShowSelected(row, true);
     }
     if (owner_ && repeater == currentRepeater_ && currentKey_.vt != VT_EMPTY && XVariant::Equals(key, currentKey_))
         owner_->MarkRowCurrent(row, true);
 }
 
 bool oxDataSelectionModel::ForgetRepeater(oxRepeater* repeater) {
-    bool any = false;
-    for (auto it = textKeys_.begin(); it != textKeys_.end();) {
-        if (it->first.second != repeater) {
-            ++it;
-            continue;
-        }
-        any = true;
-        it = textKeys_.erase(it);
-    }
-    for (auto it = intKeys_.begin(); it != intKeys_.end();) {
-        if (it->first.second != repeater) {
-            ++it;
-            continue;
-        }
-        any = true;
-        it = intKeys_.erase(it);
-    }
+    bool any = EraseKeysOf(textKeys_, repeater);
+    any = EraseKeysOf(intKeys_, repeater) || any;
     if (any) {
-        for (int i = 0; i < repeater->GetRowCount(); ++i) {
-            oxBox* box = repeater->GetMadeRowBox(i);
-            if (!box) continue;
-            if (owner_)
-                owner_->MarkRowSelected(box, false);
-            else
-                box->SetSelected(false, true);
-        }
+        for (int i = 0; i < repeater->GetRowCount(); ++i)
+            ShowSelected(repeater->GetMadeRowBox(i), false);
     }
     if (repeater == currentRepeater_) currentRepeater_ = nullptr;
     textCursor_ = textKeys_.end();

@@ -102,6 +102,8 @@ private:
     bool AddKey(const VARIANT& key, oxRepeater* repeater);
     bool RemoveKey(const VARIANT& key, oxRepeater* repeater);
     void MarkRow(int row, bool selected);
+    // The owner shows the row box selected or not; without an owner the box's own state does.
+    void ShowSelected(oxBox* row, bool selected);
     void RowKey(int row, NUBO::XVariant* key, oxRepeater** repeater) const;
 
     uint32_t refCount_ = 0;

@@ -514,3 +514,18 @@ void RegisterNamedSource(oxRuntime* runtime, oxScene* scene, oxBox* box, const W
     for (int i = 0; i < runtime->GetSceneCount(); ++i)
         runtime->GetSceneAt(i)->ConnectPendingBindings();
 }
+
+XObject* StoredObject(XObject* holder, const WCHAR* name) {
+    bool had = false;
+    if (!holder || !name || holder->XObject::HasDynamicProperty(name, &had) != 0 || !had) return nullptr;
+    XVariant old;
+    (void)holder->XObject::GetPropertyByName(name, &old);
+    return old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr;
+}
+
+void OnNamedObjectStored(oxRuntime* runtime, oxScene* scene, oxBox* box, const WCHAR* name, XObject* old,
+                         const VARIANT* value) {
+    const XVariant* v = static_cast<const XVariant*>(value);
+    RefPtr<XObject> object(v && v->GetKind() == NUBO::XVK_OBJECT ? v->ToXObject() : nullptr);
+    if (old || object) RegisterNamedSource(runtime, scene, box, name, old, object.get());
+}

@@ -129,3 +129,9 @@ class oxScene;
 // the scenes' waiting bindings try to connect. `box` and `scene` null: the Shell.
 void RegisterNamedSource(oxRuntime* runtime, oxScene* scene, oxBox* box, const WCHAR* name, NUBO::XObject* old,
                          NUBO::XObject* object);
+// The object a script object's own property holds (a new reference), or null; read before the
+// property is replaced.
+NUBO::XObject* StoredObject(NUBO::XObject* holder, const WCHAR* name);
+// `value` was stored under `name` in place of `old`: the named source follows (RegisterNamedSource).
+void OnNamedObjectStored(oxRuntime* runtime, oxScene* scene, oxBox* box, const WCHAR* name, NUBO::XObject* old,
+                         const VARIANT* value);

@@ -53,18 +53,10 @@ void Scene::CreateParamsView(XObject* params) {
 int32_t Scene::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
     oxScene* scene = GetScene();
     if (!scene) return NUBO::XR_FAIL;
-    NUBO::XVariant old;
-    bool had = false;
-    if (name) (void)XObject::HasDynamicProperty(name, &had);
-    if (had) (void)XObject::GetPropertyByName(name, &old);
+    NUBO::RefPtr<XObject> old(StoredObject(this, name));
     int32_t rc = XObject::SetPropertyByName(name, value);
-    if (rc != 0 || !value) return rc;
     // An object stored in the scene's namespace becomes a data source bindings find by its name.
-    NUBO::RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
-    const NUBO::XVariant& v = *static_cast<const NUBO::XVariant*>(value);
-    NUBO::RefPtr<XObject> object(v.GetKind() == NUBO::XVK_OBJECT ? v.ToXObject() : nullptr);
-    if (previous || object)
-        RegisterNamedSource(scene->GetSceneRuntime(), scene, nullptr, name, previous.get(), object.get());
+    if (rc == 0) OnNamedObjectStored(scene->GetSceneRuntime(), scene, nullptr, name, old.get(), value);
     return rc;
 }
 

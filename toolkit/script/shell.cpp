@@ -115,17 +115,10 @@ void Shell::Shutdown() {
 
 int32_t Shell::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
     if (!runtime_) return NUBO::XR_FAIL;
-    NUBO::XVariant old;
-    bool had = false;
-    if (name) (void)XObject::HasDynamicProperty(name, &had);
-    if (had) (void)XObject::GetPropertyByName(name, &old);
+    NUBO::RefPtr<XObject> old(StoredObject(this, name));
     int32_t rc = XObject::SetPropertyByName(name, value);
-    if (rc != 0 || !value) return rc;
     // An object stored on the Shell becomes a global data source bindings find by its name.
-    NUBO::RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
-    const NUBO::XVariant& v = *static_cast<const NUBO::XVariant*>(value);
-    NUBO::RefPtr<XObject> object(v.GetKind() == NUBO::XVK_OBJECT ? v.ToXObject() : nullptr);
-    if (previous || object) RegisterNamedSource(runtime_, nullptr, nullptr, name, previous.get(), object.get());
+    if (rc == 0) OnNamedObjectStored(runtime_, nullptr, nullptr, name, old.get(), value);
     return rc;
 }
 
