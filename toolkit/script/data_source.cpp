@@ -192,7 +192,9 @@ bool oxObjectSource::GetName(TWString* out) {
 }
 
 void oxObjectSource::Attach(oxBindingElement* binding) {
-    if (!binding || !binding->ResolveTarget() || binding->GetPath().IsEmpty()) return;
+    // A collection binding has no path; it is recorded too, so that it lets go of the source when
+    // the source is dropped.
+    if (!binding || !binding->ResolveTarget()) return;
     binding->AddRef();
     records_.push_back({binding, binding->GetTargetBox(), binding->GetPath()});
 }
@@ -218,7 +220,7 @@ void oxObjectSource::PushToTarget(oxBindingElement* binding, oxAtom key) {
     (void)key;
     if (!data_ || !binding) return;
     for (const Record& r : records_) {
-        if (r.binding != binding || r.target != binding->GetTargetBox()) continue;
+        if (r.binding != binding || r.target != binding->GetTargetBox() || r.property.IsEmpty()) continue;
         XVariant value;
         if (data_->GetPropertyByName(r.property.GetString(), &value) == NUBO::XR_SUCCESS) {
             TWString text = value.ToString();
@@ -262,7 +264,7 @@ void oxObjectSource::WriteProperty(oxBox* box, oxBindingElement* binding, const 
     if (!box || !data_ || !value) return;
     for (size_t i = 0; i < records_.size(); ++i) {
         const Record& r = records_[i];
-        if (r.binding != binding || r.target != box) continue;
+        if (r.binding != binding || r.target != box || r.property.IsEmpty()) continue;
         TWString name = r.property;
         XVariant text(value);
         if (data_->SetPropertyByName(name.GetString(), &text) == NUBO::XR_SUCCESS && objectListener_)

@@ -292,18 +292,18 @@ void oxScriptWrapperCache::ForgetThemeObject(oxElement* theme) {
 }
 int oxScriptWrapperCache::GetDataBindingObject(oxElement* binding, XObject** out) {
     int made = GetKept(kDataBindings, binding, &wrapper_class::DataBinding, out);
-    if (made) static_cast<oxBindingElement*>(binding)->SetScriptCache(this);
+    if (auto* element = made ? dynamic_cast<oxBindingElement*>(binding) : nullptr) element->SetScriptCache(this);
     return made;
 }
 void oxScriptWrapperCache::ForgetDataBindingObject(oxElement* binding) {
     ForgetKept(kDataBindings, binding);
 }
-int oxScriptWrapperCache::GetSelectionObject(void* selection, XObject** out) {
+int oxScriptWrapperCache::GetSelectionObject(oxSelectionModel* selection, XObject** out) {
     int made = GetKept(kSelections, selection, &wrapper_class::Selection, out);
-    if (made) static_cast<oxSelectionModel*>(selection)->SetScriptCache(this);
+    if (made) selection->SetScriptCache(this);
     return made;
 }
-void oxScriptWrapperCache::ForgetSelectionObject(void* selection) {
+void oxScriptWrapperCache::ForgetSelectionObject(oxSelectionModel* selection) {
     ForgetKept(kSelections, selection);
 }
 
@@ -395,8 +395,10 @@ void oxScriptWrapperCache::Clear() {
         for (auto it = held.begin(); it != held.end(); it = held.Erase(it)) {
             oxNativeWrapper* object = it->value;
             // Bindings and selection models outliving the cache must not tell it of their end.
-            if (map == kDataBindings && object->GetNative())
-                static_cast<oxBindingElement*>(static_cast<oxElement*>(object->GetNative()))->SetScriptCache(nullptr);
+            if (auto* binding = map == kDataBindings
+                                    ? dynamic_cast<oxBindingElement*>(static_cast<oxElement*>(object->GetNative()))
+                                    : nullptr)
+                binding->SetScriptCache(nullptr);
             if (map == kSelections && object->GetNative())
                 static_cast<oxSelectionModel*>(object->GetNative())->SetScriptCache(nullptr);
             object->Detach();

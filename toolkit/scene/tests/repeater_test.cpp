@@ -154,6 +154,25 @@ TEST_F(RepeaterTest, AScriptArrayIsReplicatedOnceAndRowsWriteBack) {
     EXPECT_EQ(Utf8(name.ToString().GetString()), "why");
 }
 
+TEST_F(RepeaterTest, PublishingAnotherCollectionUnderTheNameReplacesTheRows) {
+    Add("a", "Ann");
+    ASSERT_TRUE(Open(kList));
+    Publish("people", people.get());
+    ASSERT_EQ(Labels(), "Ann");
+    XObject* raw = nullptr;
+    NUBO::CreateXLiveArray(&raw);
+    RefPtr<NUBO::XArray> others(static_cast<NUBO::XArray*>(raw));
+    for (const char* name : {"Xi", "Yu"}) {
+        RefPtr<XObject> row(Row({{"id", name}, {"name", name}}));
+        others->AddValue(XVariant(row.get()));
+    }
+    Publish("people", others.get());
+    EXPECT_EQ(Labels(), "Xi,Yu");
+    Add("b", "Bob");
+    EXPECT_EQ(Labels(), "Xi,Yu") << "the old array is heard no more";
+    EXPECT_EQ(people->GetRefCount(), 1u) << "nothing but the test holds the old array";
+}
+
 TEST_F(RepeaterTest, DisconnectingRemovesOnlyTheRows) {
     Add("a", "Ann");
     ASSERT_TRUE(Open(kList));
