@@ -1,9 +1,12 @@
 // DataBinding, Selection and SelectionData from scene scripts, over the data sources of script
 // objects, arrays, live arrays and script-implemented tables.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
+#include "platform/backend/headless.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_constructors.h"
 #include "toolkit/core/box.h"
@@ -12,9 +15,11 @@
 #include "toolkit/scene/row_tree.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/script_api_fixture.h"
+#include "toolkit/script/tests/windowed_app_test.h"
 
 namespace script_api_test {
 namespace {
@@ -162,3 +167,58 @@ TEST_F(DataScriptTest, AScriptTableIsReadByRowAndColumn) {
 
 } // namespace
 } // namespace script_api_test
+
+// The painted screen follows a collection changed from script: each row's fill is bound to its
+// item's colour.
+namespace {
+
+class PaintedListTest : public WindowedAppTest {};
+
+int CountOf(uint32_t rgb) {
+    int n = 0;
+    for (uint32_t px : platform::headless::ReadScreen(RECT{0, 0, 240, 320}))
+        n += (px & 0xFFFFFF) == rgb;
+    return n;
+}
+
+TEST_F(PaintedListTest, RowsRepaintWhenTheirItemsChange) {
+    NUBO::XObject* constructor = nullptr;
+    ASSERT_EQ(NUBO::CreateLiveArrayConstructor(&constructor), 0);
+    ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"liveArray"), constructor), 0);
+    constructor->Release();
+    const std::string name = "painted_list_" + std::to_string(getpid()) + ".box";
+    std::ofstream(resources / name) << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
+                                       "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" s:fill=\"#ffffffff\">\n"
+                                       "  <vbox id=\"list\"><binding collectionSource=\"swatches\">\n"
+                                       "    <template><box s:height=\"30\" s:fill=\"{color}\"/></template>\n"
+                                       "  </binding></vbox>\n"
+                                       "</vbox>\n";
+    written.push_back(name);
+    const std::u16string uri(name.begin(), name.end());
+    oxScene* scene =
+        app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, u"painted", nullptr, nullptr, false);
+    ASSERT_NE(scene, nullptr);
+    oxScriptContext* raw = nullptr;
+    ASSERT_EQ(app->GetShell()->GetRuntime()->GetScriptContext(kAtomJavascript, scene, false, &raw), 0);
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    NUBO::XVariant made;
+    ASSERT_EQ(context->Evaluate(NUBO::TWString(u"var swatches = new liveArray();"
+                                               u"swatches.addValue({color: '#ffff0000'});"
+                                               u"swatches.addValue({color: '#ff0000ff'}); swatches"),
+                                u"", &made),
+              S_OK);
+    scene->GetSceneObject()->SetPropertyByName(u"swatches", &made);
+    platform::headless::RunUntilIdle();
+    const int red = CountOf(0xFF0000), blue = CountOf(0x0000FF);
+    EXPECT_GT(red, 0);
+    EXPECT_EQ(blue, red) << "two rows of the same size";
+
+    NUBO::XVariant ignored;
+    ASSERT_EQ(context->Evaluate(NUBO::TWString(u"swatches.setValue(0, {color: '#ff00ff00'})"), u"", &ignored), S_OK);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(CountOf(0xFF0000), 0) << "the first row is painted again";
+    EXPECT_EQ(CountOf(0x00FF00), red);
+    EXPECT_EQ(CountOf(0x0000FF), blue) << "the second row is as it was";
+}
+
+} // namespace
