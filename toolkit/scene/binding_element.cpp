@@ -305,6 +305,8 @@ void oxBindingElement::Connect(bool reconnect) {
                 if (rowTree_ && source_ && source_->IsReady()) {
                     rowTree_->SetReplication(replication_);
                     rowTree_->SetBinding(this);
+                    // FIXME: the row tree attaches to the list above the target (AttachToList with
+                    // the list's selection owner) once select and datagrid boxes answer one.
                 }
                 break;
             default:
