@@ -150,6 +150,24 @@ TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) 
     };
     for (const auto& c : cases)
         EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+
+    // The list goes, and with it its selection model: the Selection object answers without one.
+    EXPECT_EQ(Call(scene, "$('list').scrollToRow(4)"), "undefined");
+    oxBox* parent = list->GetParent();
+    scene->DestroyBox(parent->RemoveChild(list, false));
+    const struct {
+        const char* expression;
+        const char* expected;
+    } gone[] = {
+        {"sc.selection.select(1)", "boolean:false"},
+        {"sc.selection.selectState(1, true)", "boolean:true"},
+        {"sc.selection.selectData('p1', people)", "boolean:false"},
+        {"sc.selection.firstSelectedData", "null"},
+        {"sc.selection.rowCount", "error:80004005"},
+        {"sc.selection.selectionIndex", "error:80004005"},
+    };
+    for (const auto& c : gone)
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
 }
 
 TEST_F(DataScriptTest, AScriptTableIsReadByRowAndColumn) {
