@@ -8,7 +8,9 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_registry.h"
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/style_value_classes.h"
@@ -29,8 +31,11 @@ Box::~Box() {
 }
 
 void Box::Detach() {
-    // FIXME: the data objects registered under a pinned box leave the script registry here once
-    // data sources exist.
+    // The data objects registered under the box leave the script registry with it.
+    oxBox* box = GetBox();
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    if (oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr) registry->RemoveBoxObjects(box);
     oxNativeWrapper::Detach();
     if (styleProxy_) static_cast<StyleProxy*>(styleProxy_)->ForgetBox();
     if (pinned_) {

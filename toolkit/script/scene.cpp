@@ -11,7 +11,9 @@
 #include "runtime/script_dictionary.h"
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_registry.h"
 #include "toolkit/script/data_source.h"
 
 using NUBO::XObject;
@@ -28,7 +30,11 @@ Scene::~Scene() {
 }
 
 void Scene::Detach() {
-    // FIXME: the data objects registered under the scene leave the script registry here.
+    // The data objects registered under the scene leave the script registry with it.
+    oxScene* scene = GetScene();
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    if (oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr)
+        registry->RemoveSceneObjects(scene);
     oxNativeWrapper::Detach();
     ReleaseMadeBoxes();
     SetHelpBox(nullptr);
