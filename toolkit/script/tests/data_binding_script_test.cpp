@@ -170,6 +170,20 @@ TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) 
         EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
 }
 
+TEST_F(DataScriptTest, APlainScriptObjectIsAnObjectSourceBothWays) {
+    ASSERT_TRUE(Run(scene, "var person = {name: 'Ann', width: '30px'}; sc.person = person;"
+                           "var b = $('dst').createDataBinding('n', 0); b.objectSourceId = 'person'; b.path = 'name';"
+                           "b.targetProperty = 'title'; b.connect();"
+                           "var w = $('dst').createDataBinding('w', 0); w.objectSource = person; w.path = 'width';"
+                           "w.targetProperty = '$width'; w.connect();"));
+    EXPECT_EQ(Call(scene, "$('dst').getAttribute('title')"), "string:Ann");
+    EXPECT_EQ(Call(scene, "w.bindType + ' ' + w.targetProperty + ' ' + (w.objectSource === person)"),
+              "string:2 $width true");
+    EXPECT_EQ(Call(scene, "$('dst').width"), "number:30");
+    EXPECT_EQ(Call(scene, "($('dst').setAttribute('title', 'Bea'), person.name)"), "string:Bea");
+    EXPECT_EQ(Call(scene, "($('dst').setStyle('width', '44px'), person.width)"), "string:44px");
+}
+
 TEST_F(DataScriptTest, AScriptTableIsReadByRowAndColumn) {
     ASSERT_TRUE(Run(scene,
                     "var table = {"
