@@ -184,6 +184,24 @@ TEST_F(DataScriptTest, APlainScriptObjectIsAnObjectSourceBothWays) {
     EXPECT_EQ(Call(scene, "($('dst').setStyle('width', '44px'), person.width)"), "string:44px");
 }
 
+TEST_F(DataScriptTest, AnObjectThatTellsItsListenersPushesItsChanges) {
+    ASSERT_TRUE(Run(scene, "var told = null, asked = [];"
+                           "var live = {name: 'Ann',"
+                           "  implementsProtocol: function (p) { return p == 'EEObjectSource'; },"
+                           "  addObjectListener: function (l) { told = l; },"
+                           "  removeObjectListener: function (l) { if (told === l) told = null; },"
+                           "  notifyPropertyChange: function (n) { asked.push(n); } };"
+                           "sc.live = live;"
+                           "var b = $('dst').createDataBinding('n', 0); b.objectSourceId = 'live'; b.path = 'name';"
+                           "b.targetProperty = 'title'; b.connect();"));
+    EXPECT_EQ(Call(scene, "told !== null"), "boolean:true") << "the source listens to its object";
+    EXPECT_EQ(Call(scene, "(live.name = 'Cy', told.onPropertyChanged(live, 'name'), $('dst').getAttribute('title'))"),
+              "string:Cy");
+    EXPECT_EQ(Call(scene, "told.onPropertyChanged(live)"), "error:8002000e");
+    EXPECT_EQ(Call(scene, "($('dst').setAttribute('title', 'Di'), live.name + ' ' + asked.join())"), "string:Di name");
+    EXPECT_EQ(Call(scene, "(b.disconnect(), sc.live = null, told)"), "null") << "it stops listening when dropped";
+}
+
 TEST_F(DataScriptTest, AScriptTableIsReadByRowAndColumn) {
     ASSERT_TRUE(Run(scene,
                     "var table = {"
