@@ -35,6 +35,7 @@ oxBox::~oxBox() {
     if (scene_ && id_) scene_->UnregisterBoxId(this, id_);
     if (oxBoxSnapshotRegistry* snapshots = oxGetBoxSnapshotRegistry()) snapshots->ForgetBox(this);
     DropSideTables();
+    DropDataBindings();
     StopFillTimer();
     delete fillFade_;
     fillFade_ = nullptr;
