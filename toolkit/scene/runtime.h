@@ -18,6 +18,7 @@ class oxBox;
 class oxErrorReport;
 class oxMarkupLoader;
 class oxRuntime;
+class oxGadgetInstance;
 class oxScene;
 class oxScriptContext;
 class oxScriptContextManager;
@@ -147,6 +148,9 @@ public:
     // Loads a script file (text 0) or text (text 1) for a box's scene into the scene's context, or
     // the shared gadget context for text; the script's record (the caller owns it), or null.
     oxSceneScript* LoadScript(const WCHAR* source, oxAtom language, oxBox* box, bool text);
+    // A gadget script instance for the box, made by the shared context of the language (the caller
+    // owns it); null for "nativeObject" or without a context.
+    oxGadgetInstance* CreateGadgetInstance(const WCHAR* source, oxAtom language, oxBox* box);
     // 0 and a context with one reference; 1 when none was given.
     int32_t GetScriptContext(oxAtom language, oxScene* scene, bool shared, oxScriptContext** out);
     // Runs a stream's text (UTF-8 with a byte-order mark, else the system code page) followed by
