@@ -9,7 +9,6 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/event.h"
 #include "toolkit/style/attribute_value.h"
-#include "toolkit/style/style_element.h"
 
 namespace {
 
@@ -130,9 +129,7 @@ void oxBox::SetSimpleState(uint32_t mask, oxAtom attribute, bool value, bool ann
 // A part to which its gadget box forwards the state takes the gadget box's value, unless forced.
 bool oxBox::OwnerMappedState(oxAtom state, bool value, bool forced) {
     if (forced || !owner_ || !owner_->gadget_ || !owner_->gadget_->IsPartWithKey(owner_, this, state)) return value;
-    // States are flags, not stored attributes.
-    if (uint32_t bit = StyleStateBitOf(state)) return (owner_->stateFlags_ & bit) != 0;
-    return ParseBool(owner_->GetAttributeText(state));
+    return ParseBool(oxStateAttributeText(owner_, state));
 }
 
 void oxBox::SetHovered(bool value, bool forced) {

@@ -16,7 +16,6 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
-#include "toolkit/style/style_element.h"
 #include "toolkit/style/style_tables.h"
 
 using NUBO::TWString;
@@ -442,9 +441,11 @@ void oxGadgetElement::ParseForwardedAttributes(const WCHAR* text, const std::vec
 void oxGadgetElement::ApplyForward(oxBox* box, const Forward& forward, bool notify) {
     oxBox* part = FollowPath(box, forward.path, forward.path.size());
     if (!part || part == box) return;
-    const WCHAR* text = box->GetAttributeText(forward.source);
-    // States are flags, not stored attributes.
-    if (uint32_t bit = StyleStateBitOf(forward.source)) text = (box->GetStateFlags() & bit) ? u"true" : u"false";
+    // States, flags, id and style read as the attributes they are set as; id and style come in a
+    // shared buffer, so the text is copied first.
+    const WCHAR* read = box->GetAttribute(forward.source);
+    const TWString copy(read ? read : u"");
+    const WCHAR* text = read ? copy.GetString() : nullptr;
     if (forward.target) {
         (void)part->SetAttribute(forward.target, text, notify, true);
     } else if (text) {

@@ -77,6 +77,16 @@ private:
     NUBO::TWString secondDetail_;
 };
 
+// The toolkit settings, read once on the first EnsureGadgets; all off until then.
+struct oxGadgetSettings {
+    bool scriptTimes = false;
+    bool debugView = false;
+    bool importGadgets = false;
+    bool anonContentOff = false;
+};
+
+inline constexpr const WCHAR* kGadgetsLibraryUri = u"box://weftlyToolkit/content/gadgets.box";
+
 class oxRuntime final : public oxLibraryRuntime {
 public:
     oxRuntime() = default;
@@ -167,7 +177,9 @@ public:
 
     // A new box of the kind's class through the box factory (count 1).
     oxBox* CreateBox(oxAtom kind, oxAtom ns, oxAtom tag);
+    // Imports the toolkit's gadgets library into the library when the settings ask for it.
     void EnsureGadgets(oxLibrary* library);
+    const oxGadgetSettings& GetGadgetSettings() const { return gadgetSettings_; }
 
     void ReportError(int level, const WCHAR* text);
     void ReportFileNotFound(const WCHAR* uri) override;
@@ -220,4 +232,6 @@ private:
     bool lastLoadUnopened_ = false; // the last Load could not open its file
     int scenesLoading_ = 0;         // scenes whose markup is being read, nested opens included
     int scenesOpened_ = 0;
+    oxGadgetSettings gadgetSettings_;
+    bool gadgetSettingsRead_ = false;
 };

@@ -11,6 +11,7 @@
 #include "toolkit/scene/behavior_resource.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/gadget_element.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 
 namespace {
@@ -167,6 +168,18 @@ TEST_F(GadgetElementTest, AScrollbarGadgetMakesTheScrollBarsOfTheScene) {
     EXPECT_EQ(Text(bar, u"axis"), "y");
     bar->SetAttribute(Atom(u"value"), u"7", true, false);
     EXPECT_EQ(Text(bar->GetChildAt(0, false), u"value"), "7") << "the thumb follows the bar's value";
+}
+
+TEST_F(GadgetElementTest, WithTheToolkitSettingsOffTheGadgetsLibraryIsNotImported) {
+    WriteBoxFile("weftlyToolkit/content/gadgets.box",
+                 R"M(<library xmlns="http://www.kestrum.com/weftly/resource.xsd"><gadget id="stray"/></library>)M");
+    oxScene* scene = Open(R"M(<box id="plain"/>)M");
+    ASSERT_NE(scene, nullptr);
+    const oxGadgetSettings& settings = runtime()->GetGadgetSettings();
+    EXPECT_FALSE(settings.importGadgets || settings.scriptTimes || settings.debugView || settings.anonContentOff);
+    EXPECT_EQ(scene->GetImportCount(), 0);
+    EXPECT_EQ(runtime()->FindLibrary(kGadgetsLibraryUri), nullptr);
+    EXPECT_EQ(scene->FindGadgetByTag(Atom(u"stray")), nullptr);
 }
 
 TEST_F(GadgetElementTest, HostileGadgetsAreBoundedAndReported) {

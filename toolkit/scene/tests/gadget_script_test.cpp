@@ -15,6 +15,7 @@
 #include "toolkit/scene/gadget_element.h"
 #include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/tests/scene_test_support.h"
+#include "toolkit/script/box.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -113,6 +114,15 @@ TEST_F(GadgetScriptTest, EachBoxGetsAnInstanceOfItsOwnFromAScriptLoadedOnce) {
     EXPECT_EQ(second->Evaluate(u"extra()", nullptr), 1);
     EXPECT_EQ(Text(two, u"extra"), "yes");
 
+    // A box a script makes has its instance as soon as the script holds it.
+    NUBO::XVariant made;
+    ASSERT_EQ(first->Evaluate(u"scene.createBox('card')", &made), 1);
+    NUBO::RefPtr<NUBO::XObject> madeObject(made.ToXObject());
+    auto* madeBox = dynamic_cast<::Box*>(madeObject.get());
+    ASSERT_TRUE(madeBox && madeBox->GetBox());
+    EXPECT_NE(oxGadgetInstance::For(madeBox->GetBox()), nullptr);
+    EXPECT_EQ(Text(madeBox->GetBox(), u"loads"), "1");
+
     // The behaviour's gadget: action and a gadget command's action call the component.
     oxMouseEvent click(kAtomClick, one, nullptr, 1, nullptr, 1, oxPoint{0, 0}, oxPoint{0, 0}, false, false, false);
     one->HandleEvent(&click);
@@ -205,6 +215,34 @@ TEST_F(GadgetScriptTest, HandlersRunOnTheBoxThenItsGadgetThenTheGadgetsItInherit
             got += (got.empty() ? "" : " ") + name;
         EXPECT_EQ(got, c.ran) << Utf8(c.id);
     }
+    oxSetReactionRunner(previous);
+}
+
+TEST_F(GadgetScriptTest, AGadgetHandlerThatDestroysItsBoxEndsTheWalkSafely) {
+    static oxScene* g_scene = nullptr;
+    static int g_runs = 0;
+    g_runs = 0;
+    oxReactionRunner previous = oxGetReactionRunner();
+    oxSetReactionRunner([](oxBox* box, const oxQualifiedName&, oxEvent*) {
+        ++g_runs;
+        if (box->GetParent()) g_scene->DestroyBox(box->GetParent()->RemoveChild(box, false));
+    });
+    const char* markup = R"M(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+  <r:library>
+    <r:gadget id="base"><behavior><reaction event="click" action="vanish"/></behavior></r:gadget>
+    <r:gadget id="fleeting" inherits="base"><behavior><reaction event="click" action="vanish"/></behavior></r:gadget>
+  </r:library>
+  <fleeting id="gone" stopPropagation="true"/>
+</vbox>)M";
+    g_scene = OpenMarkup("vanish.box", markup);
+    ASSERT_NE(g_scene, nullptr);
+    oxBox* gone = Box(g_scene, u"gone");
+    ASSERT_NE(gone, nullptr);
+    oxMouseEvent click(kAtomClick, gone, nullptr, 1, nullptr, 1, oxPoint{0, 0}, oxPoint{0, 0}, false, false, false);
+    gone->HandleEvent(&click); // the event keeps its target; the box has left the tree
+    EXPECT_EQ(g_scene->GetRootBox()->GetChildCount(), 0);
+    EXPECT_EQ(g_runs, 2) << "the inherited gadget's handler still ran, on a box outside the tree";
     oxSetReactionRunner(previous);
 }
 
