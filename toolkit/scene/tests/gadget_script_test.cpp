@@ -41,12 +41,14 @@ const char* kScene = R"M(<?xml version="1.0" encoding="utf-8"?>
         <box id="title" inherits="label, value = label"><reaction event="boxCreated" action="created"/></box>
         <box id="swatch" inherits="$fill=colour"/>
         <box id="lamp" inherits="hovered" style="lamp"/>
+        <box id="glow" style="glow"/>
       </parts>
       <commandGroup><command id="open" action="gadget:open"/></commandGroup>
       <behavior><reaction event="click" action="gadget:hello"/><reaction event="boxCreated" action="created"/></behavior>
     </r:gadget>
     <r:gadget id="broken" script="broken.js"/>
     <r:style name="lamp"><r:hovered fill="#ff0000"/></r:style>
+    <r:style name="glow"><r:pressed fill="#0000ff"/></r:style>
   </r:library>
   <card id="one" label="First"/>
   <card id="two"/>
@@ -178,6 +180,15 @@ TEST_F(GadgetScriptTest, AttributesAndStatesOfTheGadgetBoxReachTheirParts) {
     lamp->SetHovered(false, true);
     EXPECT_FALSE(lamp->GetStateFlags() & kStateHovered) << "a forced set wins";
     EXPECT_EQ(Fill(lamp), unlit);
+
+    // A gadget box that keeps events from its parts lends them its own states in their rules.
+    oxBox* glow = one->GetChildAt(3, false);
+    one->SetAttribute(Atom(u"blockEvents"), u"true", true, false);
+    one->SetPressed(true, false);
+    EXPECT_FALSE(glow->GetStateFlags() & kStatePressed);
+    EXPECT_EQ(Fill(glow), "#ff0000ff");
+    one->SetPressed(false, false);
+    EXPECT_NE(Fill(glow), "#ff0000ff");
 }
 
 TEST_F(GadgetScriptTest, HandlersRunOnTheBoxThenItsGadgetThenTheGadgetsItInherits) {
