@@ -151,6 +151,30 @@ TEST_F(GadgetScriptTest, AScriptWithoutAComponentIsReportedAndTriedAgain) {
     EXPECT_EQ(Reported("Error instantiating gadget script."), before + 1);
 }
 
+TEST_F(GadgetScriptTest, ScriptSourcesThatFailAreReportedOnceAndNotTriedAgain) {
+    WriteFile("bad.js", "this is not script (\n");
+    WriteFile("good.js", "component.prototype.more = function () { this.box.setAttribute('more', 'yes'); };\n");
+    const char* markup = R"M(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+  <r:library>
+    <r:gadget id="card" script="card.js" language="vbscript">
+      <script src="missing.js"/><script src="bad.js"/><script src="good.js"/><script src="good.js"/>
+    </r:gadget>
+  </r:library>
+  <card id="one"/><card id="two"/><card id="three"/>
+</vbox>)M";
+    oxScene* scene = OpenMarkup("sources.box", markup);
+    ASSERT_NE(scene, nullptr);
+    auto* card = dynamic_cast<oxGadgetElement*>(scene->FindGadgetByTag(Atom(u"card")));
+    EXPECT_EQ(card->GetLanguage(), kAtomJscript) << "an unknown language is taken as jscript";
+    EXPECT_EQ(Reported("missing.js"), 1u) << ::testing::PrintToString(listener->calls);
+    EXPECT_EQ(Reported("Error loading script."), 1u) << ::testing::PrintToString(listener->calls);
+    oxGadgetInstance* three = oxGadgetInstance::For(Box(scene, u"three"));
+    ASSERT_NE(three, nullptr);
+    EXPECT_EQ(three->Evaluate(u"more()", nullptr), 1) << "the good source loaded beside the gadget's script";
+    EXPECT_EQ(Text(Box(scene, u"three"), u"more"), "yes");
+}
+
 TEST_F(GadgetScriptTest, AttributesAndStatesOfTheGadgetBoxReachTheirParts) {
     oxScene* scene = OpenMarkup("cards.box", kScene);
     ASSERT_NE(scene, nullptr);
