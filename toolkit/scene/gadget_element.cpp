@@ -613,7 +613,3 @@ void oxGadgetElement::EnsureScriptObject(oxBox* box) {
         box->SetChangeFlag(kChangeGadgetInstance, false);
     }
 }
-
-oxGadgetInstance* oxGadgetElement::FindInstance(const oxBox* box) {
-    return oxGadgetInstance::For(box);
-}

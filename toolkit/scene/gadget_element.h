@@ -92,8 +92,6 @@ public:
     void ReleaseEngagedParts();
     void RegisterEngagedParts(oxBox* gadgetBox, oxBox* box, bool registerIt);
     void OnContentNodeBuilt(const oxMarkupNode* node, oxBox* gadgetBox, oxElement* made, bool registerIt);
-    // The gadget instance of a box, or null.
-    static oxGadgetInstance* FindInstance(const oxBox* box);
 
     // oxBoxGadget
     oxElement* GetGadgetElement() override { return this; }

@@ -7,6 +7,7 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_dump.h"
+#include "toolkit/core/box_flags.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/scene/behavior_resource.h"
 #include "toolkit/scene/command_group.h"
@@ -190,7 +191,13 @@ TEST_F(GadgetElementTest, HostileGadgetsAreBoundedAndReported) {
     <r:gadget id="ringA" inherits="ringB"/>
     <r:gadget id="ringB" inherits="ringA"/>
     <r:gadget id="odd"><parts><content/><content/><reaction/></parts><attributes/><unknown/></r:gadget>
+    <r:gadget id="baseless" base="nonsense"><parts><box/></parts></r:gadget>
+    <r:gadget id="placeholder" base="hbox"/>
+    <r:gadget id="collapsedContainer"><parts><box/></parts></r:gadget>
   </r:library>
+  <baseless id="b"/>
+  <placeholder id="p"/>
+  <vbox id="folded" collapsed="true"><box id="inside"/></vbox>
   <selfish id="s"/>
   <ringA id="r"/>
   <odd id="o"><box/></odd>
@@ -209,6 +216,11 @@ TEST_F(GadgetElementTest, HostileGadgetsAreBoundedAndReported) {
     // The ring builds nothing; the first placeholder is the one content goes to.
     EXPECT_EQ(Box(scene, u"r")->GetChildCount(), 0);
     EXPECT_EQ(Box(scene, u"o")->GetContentChildCount(), 1);
+    // Odd base tags make what the box factory makes of them; a gadget in place of the collapsed
+    // placeholder leaves the collapsed box's markup built at once.
+    EXPECT_NE(Box(scene, u"p"), nullptr);
+    EXPECT_NE(Box(scene, u"inside"), nullptr);
+    EXPECT_FALSE(Box(scene, u"folded")->GetStateFlags() & kStateContentPending);
 }
 
 } // namespace
