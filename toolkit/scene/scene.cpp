@@ -985,9 +985,24 @@ void oxScene::EndUpdate() {
     // Only an attached scene dropped its rules in BeginUpdate; one still opening registers them then.
     if (!(state_ & kAttached)) return;
     ApplyImportedLibrary();
+    ReattachGadgets();
     if (root_) root_->RestyleTree();
     QueueLayout(root_);
     Layout();
+}
+
+void oxScene::ReattachGadgets() {
+    // After a library change a box takes the gadget its tag names now; its parts stay as built.
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        const oxAtom tag = b->GetTag();
+        if (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox) continue;
+        auto* gadget = dynamic_cast<oxGadgetElement*>(FindGadgetByTag(tag));
+        if (!gadget || b->GetGadgetElement() == gadget) continue;
+        oxGadgetInstance::DestroyFor(b);
+        b->SetChangeFlag(kChangeGadgetInstance, false);
+        b->SetGadget(gadget);
+        gadget->InstantiateOnBox(b, true);
+    }
 }
 
 void oxScene::SetWaiting(bool on) {

@@ -245,6 +245,7 @@ private:
     };
 
     void ReadWindowParams();
+    void ReattachGadgets();
     void ConstructTree();
     void AttachTree();
     void SendBoxEvent(oxBox* box, oxAtom type);

@@ -183,6 +183,26 @@ TEST_F(GadgetElementTest, WithTheToolkitSettingsOffTheGadgetsLibraryIsNotImporte
     EXPECT_EQ(scene->FindGadgetByTag(Atom(u"stray")), nullptr);
 }
 
+TEST_F(GadgetElementTest, AfterALibraryIsReplacedBoxesTakeTheGadgetTheirTagNamesNow) {
+    auto library = [](const char* tone) {
+        return std::string(R"M(<library xmlns="http://www.kestrum.com/weftly/resource.xsd">
+  <gadget id="ticket"><attributes tone=")M") +
+               tone + R"M("/><parts><box xmlns="http://www.kestrum.com/weftly/box.xsd"/></parts></gadget></library>)M";
+    };
+    WriteFile("first.box", library("first"));
+    std::u16string second = WriteFile("second.box", library("second"));
+    oxScene* scene = Open(R"M(<r:library><import xmlns="" href="first.box"/></r:library><ticket id="c"/>)M");
+    ASSERT_NE(scene, nullptr);
+    oxBox* c = Box(scene, u"c");
+    ASSERT_EQ(scene->GetImportCount(), 1);
+    oxLibrary* first = scene->GetImportAt(0);
+    EXPECT_EQ(c->GetGadgetElement(), first->FindGadgetByTag(Atom(u"ticket")));
+    oxLibrary* replaced = runtime()->ReplaceLibrary(first, second.c_str(), scene);
+    ASSERT_NE(replaced, nullptr);
+    EXPECT_EQ(c->GetGadgetElement(), replaced->FindGadgetByTag(Atom(u"ticket")));
+    EXPECT_EQ(c->GetChildCount(), 1) << "its parts stay as they were built";
+}
+
 TEST_F(GadgetElementTest, HostileGadgetsAreBoundedAndReported) {
     const char* markup = R"M(<?xml version="1.0" encoding="utf-8"?>
 <vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
