@@ -438,6 +438,8 @@ void oxGadgetElement::ParseForwardedAttributes(const WCHAR* text, const std::vec
     }
 }
 
+// Differs: any box that carries the gadget forwards, constructed or not, so the attributes markup
+// sets on a gadget box before the scene opens reach its parts too.
 void oxGadgetElement::ApplyForward(oxBox* box, const Forward& forward, bool notify) {
     oxBox* part = FollowPath(box, forward.path, forward.path.size());
     if (!part || part == box) return;

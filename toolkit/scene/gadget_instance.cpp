@@ -162,6 +162,7 @@ bool oxGadgetInstance::Instantiate() {
         if (component_) {
             TWString text;
             text.Format(kNameInstanceText, name.GetString());
+            // Differs: run in the gadget's item, where __newInstance lives, with the src naming the text.
             if (context_->RunScript(text, item, src_.GetString()) == 0) {
                 name_ = name;
                 done = true;
