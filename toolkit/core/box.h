@@ -21,6 +21,7 @@ class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
 class oxFillCrossFade;
+class oxBoxGadget;
 class oxKeyEvent;
 class oxLayout;
 class oxMetricsGroup;
@@ -142,7 +143,9 @@ public:
 
     // Content children: the children of the gadget's content part box that were inserted as content,
     // from the part's content insertion index on. Without a content part they are nothing.
-    virtual oxBox* GetContentPart() const { return nullptr; }
+    virtual oxBox* GetContentPart() const;
+    // Where content children start in this box's children (a content part's insertion index).
+    void SetContentIndex(int index);
     int GetContentChildCount() const;
     oxBox* GetContentChildAt(int index) const;
     void InsertContentChildAt(int index, oxBox* child, const WCHAR* partName, bool expand);
@@ -354,7 +357,10 @@ public:
     // Fields that later stages own; held here as seams.
     oxAtom GetStyleId() const { return styleId_; }
     oxBoxStyle* GetStyleRecord() const { return style_; }
-    oxElement* GetGadgetElement() const { return gadget_; }
+    oxElement* GetGadgetElement() const;
+    oxBoxGadget* GetGadget() const { return gadget_; }
+    // Installs the gadget instantiated on this box (null drops it); the gadget learns of the box.
+    void SetGadget(oxBoxGadget* gadget);
     // Counts the style records built for this box; benchmarks and tests read it.
     uint32_t GetRestyleCount() const { return restyles_; }
     const oxRect& GetBounds() const { return bounds_; }
@@ -446,6 +452,7 @@ private:
     void DestroyChildrenNow();
     static void DeleteBox(oxBox* box);
     static void ClearOwnerBelow(oxBox* box, oxBox* owner);
+    bool OwnerMappedState(oxAtom state, bool value, bool forced);
     void PropagateHiddenToChildren(bool value);
     void ReactToStyleChange(oxBoxStyle* old, oxBoxStyle* now);
     void EnsureInlineStyle();
@@ -473,7 +480,7 @@ private:
     oxAtom styleId_ = 0;
     oxBoxStyle* style_ = nullptr;
     oxStyleDeclaration* inlineStyle_ = nullptr;
-    oxElement* gadget_ = nullptr;
+    oxBoxGadget* gadget_ = nullptr;
     oxLayout* layout_ = nullptr;
     oxPoint geometry_[6] = {};
     oxPlacementRecord* placement_ = nullptr;

@@ -7,6 +7,7 @@
 #include "runtime/script_object.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
@@ -15,6 +16,8 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/element_source.h"
+#include "toolkit/scene/gadget_element.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_input.h"
@@ -245,10 +248,13 @@ int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
 
 oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
     if (!runtime_) return nullptr;
-    // FIXME: a gadget registered for the tag gives the box kind once gadgets exist. Until then a
-    // scroll bar is a plain box (styled by "scrollbar" tag rules), so that scroll offsets written
-    // to it reach the box it scrolls.
-    if (!IsNativeBoxTag(tag) && tag != kAtomScrollbar) {
+    auto* gadget = (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox)
+                       ? nullptr
+                       : dynamic_cast<oxGadgetElement*>(FindGadgetByTag(tag));
+    // Differs: a scroll bar without a `scrollbar` gadget is a plain box (styled by "scrollbar" tag
+    // rules) rather than none, since the toolkit's gadgets library is never imported; the scroll
+    // offsets written to it still reach the box it scrolls.
+    if (!gadget && !IsNativeBoxTag(tag) && tag != kAtomScrollbar) {
         WCHAR name[oxAtoms::kLookupUnits] = {};
         oxAtoms::GetName(tag, name, oxAtoms::kLookupUnits);
         TWString text(kUnrecognizedTagText);
@@ -258,13 +264,21 @@ oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
         return nullptr;
     }
     oxAtom kind = (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox) ? 0 : tag;
+    if (gadget)
+        kind = gadget->GetBaseTag() == kAtomHbox || gadget->GetBaseTag() == kAtomVbox ? 0 : gadget->GetBaseTag();
     oxBox* box = runtime_->CreateBox(kind, ns, tag);
     if (!box) return nullptr;
     box->SetScene(this);
+    if (gadget) {
+        box->SetGadget(gadget);
+        gadget->InstantiateOnBox(box, false);
+    }
     if (state_ & kDeferConstruction) {
         box->AddRef();
         if (!deferredBoxes_.PushBack(box)) box->Release();
     } else if (state_ & kOpen) {
+        // The parts hear "boxCreated" before their gadget box.
+        if (gadget) gadget->ReleaseEngagedParts();
         SendBoxEvent(box, kAtomBoxCreated);
     } else {
         box->AddRef();
@@ -284,6 +298,50 @@ oxBox* oxScene::GetTooltipPopup() {
     return popup;
 }
 
+bool oxScene::SetDeferConstruction(bool on) {
+    bool was = (state_ & kDeferConstruction) != 0;
+    if (on) {
+        state_ |= kDeferConstruction;
+        return was;
+    }
+    state_ &= ~kDeferConstruction;
+    NUBO::PtrVector<oxBox*> boxes;
+    for (oxBox* box : deferredBoxes_)
+        if (!boxes.PushBack(box)) box->Release();
+    deferredBoxes_.Clear();
+    // The boxes made meanwhile take their place in the scene together, each with its subtree built.
+    for (oxBox* box : boxes) {
+        if (box->GetScene() != this) continue;
+        if (box->TestChangeFlags(kChangeAttached) || !(state_ & kConstructed)) continue;
+        box->SetChangeFlag(kChangeConstructed, true);
+        box->OnSceneAttached();
+    }
+    for (oxBox* box : boxes) {
+        if (box->GetScene() != this) {
+            box->Release();
+        } else if (state_ & kOpen) {
+            SendBoxEvent(box, kAtomBoxCreated);
+            box->Release();
+        } else if (!createdWhileLoading_.PushBack(box)) {
+            box->Release();
+        }
+    }
+    return was;
+}
+
+void oxScene::OnBoxChangedScene(oxBox* box) {
+    auto* old = box ? dynamic_cast<oxGadgetElement*>(box->GetGadgetElement()) : nullptr;
+    auto* gadget = box ? dynamic_cast<oxGadgetElement*>(FindGadgetByTag(box->GetTag())) : nullptr;
+    if (!gadget) return;
+    // The old scene's script instance goes; the next request makes one in this scene.
+    oxGadgetInstance::DestroyFor(box);
+    box->SetChangeFlag(kChangeGadgetInstance, false);
+    box->SetGadget(gadget);
+    gadget->InstantiateOnBox(box, true);
+    if (old && gadget->GetScriptContextName().IsEmpty())
+        gadget->SetScriptContextName(old->GetScriptContextName().GetString());
+}
+
 oxBox* oxScene::CreateBoxOfType(oxAtom type, oxAtom tag) {
     oxBox* box = runtime_ ? runtime_->CreateBox(type, kAtomBoxNamespace, tag) : nullptr;
     if (box) box->SetScene(this);
@@ -299,11 +357,11 @@ oxElement* oxScene::CreateScriptElement(oxBox* owner, oxAtom tag) {
     return element;
 }
 
-oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
+oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag, bool gadget) {
     if (!owner) return nullptr;
     // The document element is the root box, so the groups written directly under it are the
     // scene's own: they answer for every box of the scene.
-    if (owner == root_ || !owner->GetParent()) {
+    if (!gadget && (owner == root_ || !owner->GetParent())) {
         if (tag == kAtomCommandGroup) return AddCommandGroup(0);
         if (tag == kAtomKeyGroup) return AddKeyGroup(0);
         return nullptr;
@@ -316,8 +374,8 @@ oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
         boxGroups_.Insert(owner, groups);
     }
     oxElement* group = nullptr;
-    if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, false);
-    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(false);
+    if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, gadget);
+    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(gadget);
     if (group && !groups->groups.PushBack(group)) {
         delete group;
         group = nullptr;
@@ -458,7 +516,7 @@ void oxScene::ConstructTree() {
     for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
         if (b->TestChangeFlags(kChangeConstructed)) continue;
         b->SetChangeFlag(kChangeConstructed, true);
-        // FIXME: a box's gadget instantiates its script for the box here once gadgets exist.
+        if (oxBoxGadget* gadget = b->GetGadget()) gadget->EnsureScriptObject(b);
     }
 }
 
@@ -709,9 +767,13 @@ oxBox* oxScene::GetBoxById(oxAtom id, bool expand) {
             return b;
         }
     }
-    // FIXME: content pending under a collapsed placeholder is replayed (oxMarkupNode::Instantiate)
-    // here once the collapsed container box exists.
-    (void)expand;
+    // Content that waits under a collapsed placeholder is built when it holds the id.
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        if (!(b->GetStateFlags() & kStateContentPending) || b->GetOwner()) continue;
+        auto* holder = dynamic_cast<oxCollapsedContainerBox*>(b->GetChildAt(0, false));
+        if (!holder || !holder->ExpandIfHoldsId(id)) continue;
+        return GetBoxById(id, expand);
+    }
     return nullptr;
 }
 
@@ -994,9 +1056,24 @@ void oxScene::EndUpdate() {
     // Only an attached scene dropped its rules in BeginUpdate; one still opening registers them then.
     if (!(state_ & kAttached)) return;
     ApplyImportedLibrary();
+    ReattachGadgets();
     if (root_) root_->RestyleTree();
     QueueLayout(root_);
     Layout();
+}
+
+void oxScene::ReattachGadgets() {
+    // After a library change a box takes the gadget its tag names now; its parts stay as built.
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        const oxAtom tag = b->GetTag();
+        if (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox) continue;
+        auto* gadget = dynamic_cast<oxGadgetElement*>(FindGadgetByTag(tag));
+        if (!gadget || b->GetGadgetElement() == gadget) continue;
+        oxGadgetInstance::DestroyFor(b);
+        b->SetChangeFlag(kChangeGadgetInstance, false);
+        b->SetGadget(gadget);
+        gadget->InstantiateOnBox(b, true);
+    }
 }
 
 void oxScene::SetWaiting(bool on) {

@@ -10,7 +10,9 @@
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
@@ -386,7 +388,15 @@ void RunScriptReaction(oxBox* box, const oxQualifiedName& action, oxEvent* event
     // Without a prefix the handler is a function of the scene's own context; a prefix names a script
     // of the scene or an object of the Shell, which the scene picks.
     RefPtr<XObject> target;
-    if (action.GetPrefix() == 0) {
+    if (action.GetPrefix() == kAtomGadget) {
+        // A part's reaction calls the gadget box that owns it.
+        oxBox* gadgetBox = box->GetGadget() ? box : box->GetOwner();
+        if (!gadgetBox || !gadgetBox->GetGadget()) return;
+        gadgetBox->GetGadget()->EnsureScriptObject(gadgetBox);
+        oxGadgetInstance* instance = oxGadgetInstance::For(gadgetBox);
+        if (!instance || !instance->GetComponent()) return;
+        target = RefPtr<XObject>::ref(instance->GetComponent());
+    } else if (action.GetPrefix() == 0) {
         oxScriptContextManager* manager = runtime->GetScriptContextManager();
         oxScriptContext* rawContext = nullptr;
         if (scene->GetContextName().IsEmpty() || !manager ||

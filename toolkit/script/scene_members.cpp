@@ -11,6 +11,7 @@
 #include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/scene/box_uri.h"
@@ -155,10 +156,9 @@ int32_t GetBoxesByTag(Scene* self, XArgList* args, XVariant* out) {
         }
         bool skip = false;
         if (box->GetStateFlags() & kStateContentPending) {
-            oxBox* first = box->GetChildAt(0, false);
-            // FIXME: a collapsed container is asked whether its content holds the tag (and expands
-            // then) once collapsed containers exist; until then its content is not searched.
-            skip = first && first->GetTag() == kAtomCollapsedContainer;
+            // Content holding the tag is built now and searched; other pending content is not.
+            auto* holder = dynamic_cast<oxCollapsedContainerBox*>(box->GetChildAt(0, false));
+            skip = holder && !holder->ExpandIfHoldsTag(tag);
         }
         box = box->GetNextBox(root, skip, false);
     }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/event.h"
 #include "toolkit/scene/binding_element.h"
@@ -222,6 +223,8 @@ int oxScriptWrapperCache::GetBoxObject(oxBox* box, XObject** out) {
     if (!out) return 0;
     *out = nullptr;
     if (!box) return 0;
+    // A gadget box's script instance is made the first time a script reaches the box.
+    if (oxBoxGadget* gadget = box->GetGadget()) gadget->EnsureScriptObject(box);
     auto found = boxes_.find(box);
     oxNativeWrapper* object = found == boxes_.end() ? nullptr : found->second;
     if (!object) {
