@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "app/crypto.h"
+#include "app/dom_document.h"
 #include "app/key_value_storage.h"
 #include "app/open_auth.h"
 #include "app/script_function.h"
@@ -183,8 +184,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* uriRequest = MakeConstructor(CreateXUriRequest);
             XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
             XObject* xmlHttpRequest = MakeConstructor(CreateXXmlHttpRequest);
-            // FIXME: domDocument comes with its host object.
-            XObject* domDocument = nullptr;
+            XObject* domDocument = MakeConstructor(CreateXDomDocument);
             XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
             XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
             // FIXME: appUtils comes with the AppUtils script class.
