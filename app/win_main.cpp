@@ -6,6 +6,7 @@
 #include "app/crypto.h"
 #include "app/dom_document.h"
 #include "app/key_value_storage.h"
+#include "app/mobile_device.h"
 #include "app/open_auth.h"
 #include "app/script_function.h"
 #include "app/shell_listener.h"
@@ -167,9 +168,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Step("listener");
 
             XVariant out;
-            // FIXME: "device" comes with its host object; until then the scripts miss it, as when
-            // it cannot be made.
-            XObject* device = nullptr;
+            XObject* device = MakeHostObject<XMobileDevice>();
             XObject* appObject = MakeHostObject<App>();
             XObject* crypto = MakeHostObject<XCrypto>();
             shell->AddDOMObject(TWString(u"device"), device, &out);

@@ -1,6 +1,6 @@
 #pragma once
 // Scripts run through the engine against this module's host objects, as scene scripts see them:
-// "crypto", and the constructors "XMLHttpRequest", "xOpenAuth", "uriRequest" and "domDocument". Tests wait on the message loop
+// "crypto", "device", and the constructors "XMLHttpRequest", "xOpenAuth", "uriRequest" and "domDocument". Tests wait on the message loop
 // until a script expression reads true.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 
 #include "app/crypto.h"
 #include "app/dom_document.h"
+#include "app/mobile_device.h"
 #include "app/open_auth.h"
 #include "app/uri_request.h"
 #include "app/xml_http_request.h"
@@ -26,11 +27,14 @@ protected:
         ASSERT_EQ(NUBO::Initialize(nullptr), 1);
         crypto = new XCrypto();
         crypto->AddRef();
+        device = new XMobileDevice();
+        device->AddRef();
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXXmlHttpRequest, &xmlHttpRequest), 0);
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXOpenAuth, &xOpenAuth), 0);
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXUriRequest, &uriRequest), 0);
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXDomDocument, &domDocument), 0);
         site.items = {{u"crypto", static_cast<NUBO::XObject*>(crypto)},
+                      {u"device", device},
                       {u"XMLHttpRequest", xmlHttpRequest},
                       {u"xOpenAuth", xOpenAuth},
                       {u"uriRequest", uriRequest},
@@ -41,7 +45,8 @@ protected:
         platform::net::CancelAllBindings();
         EXPECT_EQ(engine.Close(), S_OK);
         for (NUBO::XObject* object :
-             {static_cast<NUBO::XObject*>(crypto), xmlHttpRequest, xOpenAuth, uriRequest, domDocument}) {
+             {static_cast<NUBO::XObject*>(crypto), static_cast<NUBO::XObject*>(device), xmlHttpRequest, xOpenAuth,
+              uriRequest, domDocument}) {
             EXPECT_EQ(object->GetRefCount(), 1) << "the engine still holds a host object";
             object->Release();
         }
@@ -74,6 +79,7 @@ protected:
     NUBO::test::ScriptTestSite site;
     NUBO::test::ScriptTestEngine engine;
     XCrypto* crypto = nullptr;
+    XMobileDevice* device = nullptr;
     NUBO::XObject* xmlHttpRequest = nullptr;
     NUBO::XObject* xOpenAuth = nullptr;
     NUBO::XObject* uriRequest = nullptr;
