@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/shell/input_panel.h"
 #include "platform/shell/shell_chrome.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/screen.h"
@@ -25,6 +26,8 @@ LONG Turn(DWORD orientation) {
     g_orientation = orientation;
     platform::shell::PlaceChrome();
     platform::shell::BroadcastSettingChange(SPI_SETWORKAREA);
+    // The input panel's visible desktop turned with the screen: windows fit themselves to it.
+    platform::shell::BroadcastSettingChange(SPI_SETSIPINFO);
     // The new screen starts blank: every window paints again.
     for (HWND hwnd : platform::detail::RootWindowsOfThread(GetCurrentThreadId()))
         if (IsWindow(hwnd) && IsWindowVisible(hwnd)) InvalidateRect(hwnd, nullptr, TRUE);

@@ -1,7 +1,8 @@
 #pragma once
 // The display's orientation. The emulated screen turns by 90, 180 or 270 degrees: a quarter turn
 // swaps its width and height, the shell's bars move to the new edges, the top-level windows hear
-// that the work area changed (and fit themselves to it), and everything repaints.
+// that the work area and the input panel's visible desktop changed (and fit themselves to them),
+// and everything repaints.
 #include "platform/types.h"
 #include "platform/win/window.h"
 
