@@ -11,6 +11,7 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include "platform/crt/wide.h"
 #include "platform/xml/dom_internal.h"
 
 const CLSID CLSID_DOMDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
@@ -178,9 +179,9 @@ public:
 
 protected:
     bool Answers(REFIID riid) const override { return riid == IID_IXMLDOMDocument || riid == IID_IXMLDOMNode; }
-    DISPID IdOf(const std::u16string& name) const override {
-        if (name == u"readyState") return kReadyState;
-        if (name == u"createElement") return kCreateElement;
+    DISPID IdOf(const OLECHAR* name) const override {
+        if (wcscmp(name, u"readyState") == 0) return kReadyState;
+        if (wcscmp(name, u"createElement") == 0) return kCreateElement;
         return NodeMemberId(name);
     }
     HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) override {

@@ -53,7 +53,7 @@ public:
 protected:
     virtual ~DispatchObject() = default;
     virtual bool Answers(REFIID riid) const = 0;
-    virtual DISPID IdOf(const std::u16string& name) const = 0;
+    virtual DISPID IdOf(const OLECHAR* name) const = 0;
     virtual HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) = 0;
 
 private:
@@ -68,7 +68,7 @@ public:
 
 protected:
     bool Answers(REFIID riid) const override;
-    DISPID IdOf(const std::u16string& name) const override;
+    DISPID IdOf(const OLECHAR* name) const override;
     HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) override;
 
 private:
@@ -86,7 +86,7 @@ public:
 
 protected:
     bool Answers(REFIID riid) const override;
-    DISPID IdOf(const std::u16string& name) const override;
+    DISPID IdOf(const OLECHAR* name) const override;
     HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) override;
 
 private:
@@ -99,7 +99,7 @@ private:
 };
 
 // The node members that the document object answers by name too.
-DISPID NodeMemberId(const std::u16string& name);
+DISPID NodeMemberId(const OLECHAR* name);
 HRESULT CallNodeMember(DomTree* tree, xmlNodePtr node, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result);
 
 // The elements named `name` ("*": all) below `from`, in document order.

@@ -327,9 +327,9 @@ xmlAttrPtr FindAttribute(xmlNodePtr node, const std::string& name) {
     return nullptr;
 }
 
-DISPID FindId(const NamedMember* table, size_t count, const std::u16string& name) {
+DISPID FindId(const NamedMember* table, size_t count, const OLECHAR* name) {
     for (size_t i = 0; i < count; i++)
-        if (name == table[i].name) return table[i].id;
+        if (wcscmp(name, table[i].name) == 0) return table[i].id;
     return DISPID_UNKNOWN;
 }
 
@@ -392,7 +392,7 @@ HRESULT DispatchObject<Interface>::GetIDsOfNames(REFIID, LPOLESTR* names, UINT c
     if (!names || !ids || count == 0) return E_INVALIDARG;
     HRESULT hr = S_OK;
     for (UINT i = 0; i < count; i++) {
-        ids[i] = names[i] ? IdOf(std::u16string(names[i])) : DISPID_UNKNOWN;
+        ids[i] = names[i] ? IdOf(names[i]) : DISPID_UNKNOWN;
         if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
@@ -416,7 +416,7 @@ template class DispatchObject<IXMLDOMDocument>;
 
 // -- node members --------------------------------------------------------------------------------
 
-DISPID NodeMemberId(const std::u16string& name) {
+DISPID NodeMemberId(const OLECHAR* name) {
     return FindId(kNodeMembers, std::size(kNodeMembers), name);
 }
 
@@ -555,7 +555,7 @@ bool DomNode::Answers(REFIID riid) const {
     return riid == IID_IXMLDOMNode || (riid == IID_IXMLDOMElement && node_->type == XML_ELEMENT_NODE);
 }
 
-DISPID DomNode::IdOf(const std::u16string& name) const {
+DISPID DomNode::IdOf(const OLECHAR* name) const {
     return NodeMemberId(name);
 }
 
@@ -582,11 +582,14 @@ bool DomNodeList::Answers(REFIID riid) const {
     return riid == IID_IXMLDOMNodeList;
 }
 
-DISPID DomNodeList::IdOf(const std::u16string& name) const {
-    if (!name.empty() && name.size() <= 7 && name.find_first_not_of(u"0123456789") == std::u16string::npos) {
+DISPID DomNodeList::IdOf(const OLECHAR* name) const {
+    size_t length = 0;
+    while (name[length] >= u'0' && name[length] <= u'9')
+        length++;
+    if (length > 0 && length <= 7 && name[length] == 0) {
         DISPID index = 0;
-        for (char16_t c : name)
-            index = index * 10 + (c - u'0');
+        for (size_t i = 0; i < length; i++)
+            index = index * 10 + (name[i] - u'0');
         return kIndexBase + index;
     }
     return FindId(kListMembers, std::size(kListMembers), name);
