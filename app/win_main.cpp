@@ -29,6 +29,7 @@
 #include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/script/app_utils.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 
@@ -186,8 +187,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* domDocument = MakeConstructor(CreateXDomDocument);
             XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
             XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
-            // FIXME: appUtils comes with the AppUtils script class.
-            XObject* appUtils = nullptr;
+            XObject* appUtils = MakeHostObject<AppUtils>();
             shell->AddNamedObject(TWString(u"appUtils"), appUtils);
             shell->AddNamedObject(TWString(u"xArray"), xArray);
             shell->AddNamedObject(TWString(u"xDictionary"), xDictionary);

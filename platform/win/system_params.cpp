@@ -31,8 +31,10 @@ int GetSystemMetrics(int index) {
     const ScreenConfig& c = GetScreen().config;
     switch (index) {
     case SM_CXSCREEN:
+    case SM_CXVIRTUALSCREEN:
         return c.width;
     case SM_CYSCREEN:
+    case SM_CYVIRTUALSCREEN:
         return c.height;
     case SM_CXCURSOR:
     case SM_CYCURSOR:

@@ -9,6 +9,8 @@ constexpr int SM_CXCURSOR = 11;
 constexpr int SM_CYCURSOR = 12;
 constexpr int SM_CXSMICON = 49;
 constexpr int SM_CYSMICON = 50;
+constexpr int SM_CXVIRTUALSCREEN = 78; // the desktop: the one screen
+constexpr int SM_CYVIRTUALSCREEN = 79;
 
 constexpr UINT SPI_GETWHEELSCROLLLINES = 104;
 constexpr UINT SPI_GETPLATFORMTYPE = 257;

@@ -41,6 +41,5 @@ XClassDescriptor ImageElement = {"ImageElement", 1, kNoMembers, &Resource, 0, {}
 XClassDescriptor Gadget = {"Gadget", 1, kNoMembers, &Resource, 0, {}};
 XClassDescriptor Selection = {"Selection", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor DataBinding = {"DataBinding", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Factory = {"Factory", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 
 } // namespace wrapper_class

@@ -4,13 +4,12 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box.h"
-#include "toolkit/core/event.h"
-#include "toolkit/core/script_rect.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/factory.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
@@ -159,36 +158,15 @@ int32_t EnumSystemScenes(Shell*, XArgList*, XVariant* out) {
     return 0;
 }
 
-// A user event aimed at the box of a Box object, as its UserEvent object; null when the box is
-// in no scene with a wrapper cache.
-XObject* MakeUserEvent(XObject* boxObject) {
-    oxBox* box = boxObject ? static_cast<oxBox*>(static_cast<oxNativeWrapper*>(boxObject)->GetNative()) : nullptr;
-    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
-    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
-    oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr;
-    if (!cache) return nullptr;
-    auto* event = new (std::nothrow) oxEvent(0, box);
-    if (!event) return nullptr;
-    event->AddFlags(kEventUser);
-    XObject* object = nullptr;
-    if (!cache->GetEventObject(event, &object)) delete event;
-    return object;
-}
-
 int32_t Create(Shell*, XArgList* args, XVariant* out) {
     TWString type = ArgText(args, 0);
     RefPtr<XObject> box(ArgObjectOf(args, 1, &wrapper_class::Box));
-    if (wcscmp(type.GetString(), u"rect") == 0) {
-        auto* rect = new (std::nothrow) XRect();
-        if (rect) rect->AddRef();
-        PutObject(out, rect);
-    } else if (wcscmp(type.GetString(), u"point") == 0) {
-        auto* point = new (std::nothrow) XPoint();
-        if (point) point->AddRef();
-        PutObject(out, point);
-    } else if (wcscmp(type.GetString(), u"event") == 0) {
-        if (XObject* event = MakeUserEvent(box.get())) PutObject(out, event);
-    }
+    if (wcscmp(type.GetString(), u"rect") == 0)
+        Factory::CreateRect(0, 0, 0, 0, out);
+    else if (wcscmp(type.GetString(), u"point") == 0)
+        Factory::CreatePoint(0, 0, out);
+    else if (wcscmp(type.GetString(), u"event") == 0)
+        Factory::CreateUserEvent(box.get(), out);
     // FIXME: "snapshot" and "transition" answer the box's new snapshot and transition once the
     // Snapshot and Transition script classes exist; until then they, and unknown types, answer nothing.
     return 0;
@@ -273,8 +251,7 @@ int32_t GetCurrentEventTargetBox(Shell*, XVariant* out) {
 }
 
 int32_t GetFactory(Shell*, XVariant* out) {
-    // FIXME: the Factory's members come with the factory script class.
-    auto* factory = new (std::nothrow) oxNativeWrapper(&wrapper_class::Factory, nullptr);
+    auto* factory = new (std::nothrow) Factory();
     if (factory) factory->AddRef();
     PutObject(out, factory);
     return 0;
