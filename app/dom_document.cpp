@@ -1,5 +1,6 @@
 #include "app/dom_document.h"
 
+#include <iterator>
 #include <new>
 
 #include "platform/com/class_registry.h"
@@ -135,7 +136,7 @@ XDomDocumentHolder::~XDomDocumentHolder() {
     if (document) document->Release();
 }
 
-NUBO::XClassDescriptor XDomDocument::Descriptor = {"XDomDocument", 7, kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor XDomDocument::Descriptor = {"XDomDocument", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
 
 XDomDocument::~XDomDocument() {
     if (holder_) holder_->Release();

@@ -1,6 +1,7 @@
 #include "app/mobile_device.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "platform/crt/wide.h"
@@ -318,7 +319,7 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor XMobileDevice::Descriptor = {"XMobileDevice", 18, kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor XMobileDevice::Descriptor = {"XMobileDevice", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
 
 XMobileDevice::~XMobileDevice() {
     DropConnection();

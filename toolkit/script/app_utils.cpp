@@ -1,5 +1,7 @@
 #include "toolkit/script/app_utils.h"
 
+#include <iterator>
+
 #include "platform/crt/wide.h"
 #include "platform/shell/files.h"
 #include "platform/shell/shell_execute.h"
@@ -302,4 +304,4 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor AppUtils::Descriptor = {"AppUtils", 36, kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor AppUtils::Descriptor = {"AppUtils", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};

@@ -1,5 +1,6 @@
 #include "toolkit/script/factory.h"
 
+#include <iterator>
 #include <new>
 
 #include "runtime/ref_ptr.h"
@@ -69,7 +70,7 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor Factory::Descriptor = {"Factory", 6, kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor Factory::Descriptor = {"Factory", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
 
 void Factory::CreateRect(int32_t x, int32_t y, int32_t width, int32_t height, XVariant* out) {
     auto* rect = new (std::nothrow) XRect();
