@@ -19,13 +19,11 @@ namespace wrapper_class {
 
 // FIXME: these classes get their members with the box kind, command, resource and data script
 // classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
-// classes have theirs (box_members.cpp, control_box_classes.cpp, event_classes.cpp,
-// theme_classes.cpp).
+// classes have theirs (box_members.cpp, control_box_classes.cpp, window_box_classes.cpp,
+// event_classes.cpp, theme_classes.cpp).
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor HandleBox = {"HandleBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor ImageBox = {"ImageBox", 1, kNoMembers, &Box, 0, {}};
-XClassDescriptor PopupBox = {"PopupBox", 1, kNoMembers, &Box, 0, {}};
-XClassDescriptor WindowBox = {"WindowBox", 1, kNoMembers, &Box, 0, {}};
 
 XClassDescriptor Command = {"Command", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor CommandGroup = {"CommandGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/shell/task_bar.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 
@@ -24,6 +25,10 @@ protected:
                                    "var c = scene.createBox('control'), i = scene.createBox('input'),"
                                    " t = scene.createBox('simpleText');"
                                    "root.addChild(c); root.addChild(i); root.addChild(t);"));
+    }
+    void TearDown() override {
+        ScriptApiTest::TearDown();
+        platform::shell::ResetShell(); // the input box may have raised the input panel
     }
     void Check(const std::pair<std::string, std::string>* cases, size_t count) {
         for (size_t k = 0; k < count; k++)
