@@ -136,7 +136,8 @@ XDomDocumentHolder::~XDomDocumentHolder() {
     if (document) document->Release();
 }
 
-NUBO::XClassDescriptor XDomDocument::Descriptor = {"XDomDocument", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor XDomDocument::Descriptor = {
+    "XDomDocument", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
 
 XDomDocument::~XDomDocument() {
     if (holder_) holder_->Release();

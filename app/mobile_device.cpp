@@ -186,7 +186,7 @@ int32_t SetPowerStateBody(XMobileDevice*, XArgList* args, XVariant*) {
                         : _wcsicmp(text, u"OFF") == 0     ? POWER_STATE_OFF
                         : _wcsicmp(text, u"IDLE") == 0    ? POWER_STATE_IDLE
                         : _wcsicmp(text, u"SUSPEND") == 0 ? POWER_STATE_SUSPEND
-                                                           : 0;
+                                                          : 0;
     SetSystemPowerState(nullptr, state, POWER_FORCE);
     return 0;
 }
@@ -319,7 +319,8 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor XMobileDevice::Descriptor = {"XMobileDevice", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor XMobileDevice::Descriptor = {
+    "XMobileDevice", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
 
 XMobileDevice::~XMobileDevice() {
     DropConnection();

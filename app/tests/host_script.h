@@ -1,7 +1,7 @@
 #pragma once
 // Scripts run through the engine against this module's host objects, as scene scripts see them:
-// "crypto", "device", and the constructors "XMLHttpRequest", "xOpenAuth", "uriRequest" and "domDocument". Tests wait on the message loop
-// until a script expression reads true.
+// "crypto", "device", and the constructors "XMLHttpRequest", "xOpenAuth", "uriRequest" and
+// "domDocument". Tests wait on the message loop until a script expression reads true.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -44,9 +44,8 @@ protected:
     void TearDown() override {
         platform::net::CancelAllBindings();
         EXPECT_EQ(engine.Close(), S_OK);
-        for (NUBO::XObject* object :
-             {static_cast<NUBO::XObject*>(crypto), static_cast<NUBO::XObject*>(device), xmlHttpRequest, xOpenAuth,
-              uriRequest, domDocument}) {
+        for (NUBO::XObject* object : {static_cast<NUBO::XObject*>(crypto), static_cast<NUBO::XObject*>(device),
+                                      xmlHttpRequest, xOpenAuth, uriRequest, domDocument}) {
             EXPECT_EQ(object->GetRefCount(), 1) << "the engine still holds a host object";
             object->Release();
         }

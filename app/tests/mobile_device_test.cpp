@@ -97,7 +97,7 @@ TEST_F(MobileDeviceTest, VibrationAndPowerStatesAreRecorded) {
     EXPECT_EQ(Events(), "");
     platform::SetClock(real);
 
-    const char* states[][2] = {{"ON", "0x10000"},      {"on", "0x10000"},  {"oFf", "0x20000"}, {"idle", "0x100000"},
+    const char* states[][2] = {{"ON", "0x10000"},       {"on", "0x10000"},  {"oFf", "0x20000"}, {"idle", "0x100000"},
                                {"SUSPEND", "0x200000"}, {"standby", "0x0"}, {"", "0x0"}};
     for (auto& s : states) {
         Run(std::string("device.setPowerState('") + s[0] + "');");

@@ -14,8 +14,8 @@
 #include "platform/net/com_object_internal.h"
 #include "platform/net/transfer_loop_internal.h"
 #include "platform/net/url_moniker.h"
-#include "platform/xml/dom_document.h"
 #include "platform/shell/path_map.h"
+#include "platform/xml/dom_document.h"
 
 const CLSID CLSID_XMLHTTPRequest = {0xED8C108E, 0x4349, 0x11D2, {0x91, 0xA4, 0x00, 0xC0, 0x4F, 0x79, 0x69, 0xE8}};
 const IID IID_IXMLHTTPRequest = {0xED8C108D, 0x4349, 0x11D2, {0x91, 0xA4, 0x00, 0xC0, 0x4F, 0x79, 0x69, 0xE8}};

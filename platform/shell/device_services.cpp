@@ -147,8 +147,8 @@ HRESULT ConnMgrQueryDetailedStatus(CONNMGR_CONNECTION_DETAILED_STATUS* records, 
     const std::vector<uint32_t> addresses = NetworkAddresses();
     // One record: the Internet connection, with its addresses when connected.
     const size_t count = addresses.empty() ? 1 : addresses.size();
-    const size_t need = sizeof(CONNMGR_CONNECTION_DETAILED_STATUS) + sizeof(CONNMGR_CONNECTION_IPADDR) +
-                        (count - 1) * sizeof(IN_ADDR);
+    const size_t need =
+        sizeof(CONNMGR_CONNECTION_DETAILED_STATUS) + sizeof(CONNMGR_CONNECTION_IPADDR) + (count - 1) * sizeof(IN_ADDR);
     if (!records || *size < need) {
         *size = static_cast<DWORD>(need);
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);

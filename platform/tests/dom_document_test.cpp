@@ -22,8 +22,7 @@ IStream* StreamOf(const std::string& bytes) {
 
 IXMLDOMDocument* NewDocument() {
     IXMLDOMDocument* document = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_DOMDocument, nullptr, 1, IID_IXMLDOMDocument,
-                               reinterpret_cast<void**>(&document)),
+    EXPECT_EQ(CoCreateInstance(CLSID_DOMDocument, nullptr, 1, IID_IXMLDOMDocument, reinterpret_cast<void**>(&document)),
               S_OK);
     return document;
 }
@@ -54,8 +53,7 @@ struct Value {
     LONG Number() const { return v.vt == VT_I4 ? v.lVal : -999; }
 };
 
-HRESULT Call(IDispatch* object, const char16_t* name, WORD flags, Value* out, VARIANT* args = nullptr,
-             UINT count = 0) {
+HRESULT Call(IDispatch* object, const char16_t* name, WORD flags, Value* out, VARIANT* args = nullptr, UINT count = 0) {
     DISPID id = 0;
     auto* text = const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(name));
     HRESULT hr = object->GetIDsOfNames(IID_NULL, &text, 1, 0, &id);
@@ -274,7 +272,8 @@ TEST(DomDocumentTest, NodesOutliveTheNextLoadAndTheDocument) {
 
 TEST(DomDocumentTest, MalformedDocumentsFailAndLeaveAnEmptyDocument) {
     const char* cases[] = {
-        "", "<a>", "<a></b>", "text only", "<a x='1' x='2'/>", "<?xml version='1.0' encoding='nonesuch'?><a/>", "\xff\xfe<",
+        "",          "<a>", "<a></b>", "text only", "<a x='1' x='2'/>", "<?xml version='1.0' encoding='nonesuch'?><a/>",
+        "\xff\xfe<",
     };
     IXMLDOMDocument* document = NewDocument();
     for (const char* bytes : cases) {

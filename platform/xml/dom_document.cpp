@@ -88,8 +88,8 @@ xmlDocPtr Parse(Source* source, bool validate) {
     if (validate) options |= XML_PARSE_DTDVALID;
     g_askedOutside = false;
     xmlDocPtr doc = xmlCtxtReadIO(context, ReadSource, CloseSource, source, nullptr, nullptr, options);
-    const bool good = doc && context->wellFormed && (!validate || context->valid) && !source->tooLarge &&
-                      !g_askedOutside;
+    const bool good =
+        doc && context->wellFormed && (!validate || context->valid) && !source->tooLarge && !g_askedOutside;
     xmlFreeParserCtxt(context);
     if (!good && doc) {
         xmlFreeDoc(doc);

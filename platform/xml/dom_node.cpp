@@ -96,7 +96,11 @@ enum ListMember : DISPID {
 };
 
 constexpr NamedMember kListMembers[] = {
-    {u"length", kLength}, {u"item", kItem}, {u"nextNode", kNextNode}, {u"reset", kReset}, {u"getNamedItem", kGetNamedItem},
+    {u"length", kLength},
+    {u"item", kItem},
+    {u"nextNode", kNextNode},
+    {u"reset", kReset},
+    {u"getNamedItem", kGetNamedItem},
 };
 
 // The node kinds scripts see; declarations inside a DTD and namespace records stay hidden.

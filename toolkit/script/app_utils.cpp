@@ -61,8 +61,10 @@ void PlayNamedSound(oxScene* scene, const TWString& name) {
         const WCHAR* name;
         UINT beep;
     };
-    static const Named kNames[] = {
-        {u"syssoundasterisk", 0x40}, {u"syssoundexclamation", 0x30}, {u"syssoundhand", 0x10}, {u"syssoundquestion", 0x20}};
+    static const Named kNames[] = {{u"syssoundasterisk", 0x40},
+                                   {u"syssoundexclamation", 0x30},
+                                   {u"syssoundhand", 0x10},
+                                   {u"syssoundquestion", 0x20}};
     const WCHAR* text = name.GetString() ? name.GetString() : u"";
     if (!*text) {
         MessageBeep(0xFFFFFFFF);
@@ -304,4 +306,5 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor AppUtils::Descriptor = {"AppUtils", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor AppUtils::Descriptor = {"AppUtils", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0,
+                                               {}};

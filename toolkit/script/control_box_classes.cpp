@@ -10,8 +10,8 @@
 #include "toolkit/widgets/text_box.h"
 
 using NUBO::TWString;
-using NUBO::XClassDescriptor;
 using NUBO::XArgList;
+using NUBO::XClassDescriptor;
 using NUBO::XVariant;
 using script_class::ArgInt;
 using script_class::ArgText;

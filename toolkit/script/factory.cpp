@@ -4,9 +4,9 @@
 #include <new>
 
 #include "runtime/ref_ptr.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/event.h"
-#include "toolkit/base/rect.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
@@ -70,7 +70,8 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor Factory::Descriptor = {"Factory", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor Factory::Descriptor = {"Factory", int(std::size(kMembers)), kMembers, &XObject::Descriptor, 0,
+                                              {}};
 
 void Factory::CreateRect(int32_t x, int32_t y, int32_t width, int32_t height, XVariant* out) {
     auto* rect = new (std::nothrow) XRect();

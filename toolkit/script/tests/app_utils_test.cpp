@@ -96,12 +96,9 @@ TEST_F(AppUtilsTest, SoundsBeepByNameOrPlayAFile) {
         int beeps;
         UINT last;
     } cases[] = {
-        {"appUtils.playSound('syssoundhand')", 1, 0x10},
-        {"appUtils.playSound(scene, 'SysSoundQuestion')", 2, 0x20},
-        {"appUtils.playSound('sysSoundAsterisk')", 3, 0x40},
-        {"appUtils.playSound('syssoundexclamation')", 4, 0x30},
-        {"appUtils.playSound('')", 5, 0xFFFFFFFF},
-        {"appUtils.playSound(scene, 'note.txt')", 5, 0xFFFFFFFF},
+        {"appUtils.playSound('syssoundhand')", 1, 0x10},     {"appUtils.playSound(scene, 'SysSoundQuestion')", 2, 0x20},
+        {"appUtils.playSound('sysSoundAsterisk')", 3, 0x40}, {"appUtils.playSound('syssoundexclamation')", 4, 0x30},
+        {"appUtils.playSound('')", 5, 0xFFFFFFFF},           {"appUtils.playSound(scene, 'note.txt')", 5, 0xFFFFFFFF},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Call(scene, c.call), "undefined") << c.call;

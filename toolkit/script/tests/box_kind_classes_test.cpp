@@ -1,5 +1,6 @@
-// ControlBox and TextBox called from a scene's scripts: each member on a control, an editable
-// input box and a read-only text box, and what the members do once the box is gone.
+// The script classes of box kinds called from a scene's scripts: ControlBox and TextBox on a
+// control, an editable input box and a read-only text box; WindowBox and PopupBox on a window box
+// and a popup; and what each member does once its box is gone.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,7 +15,7 @@ namespace {
 constexpr const char* kBadParamCount = "error:8002000e";
 constexpr const char* kFail = "error:80004005";
 
-class ControlBoxClassesTest : public ScriptApiTest {
+class BoxKindClassesTest : public ScriptApiTest {
 protected:
     void SetUp() override {
         ScriptApiTest::SetUp();
@@ -23,8 +24,11 @@ protected:
         ASSERT_TRUE(Run(scene, "var scene = " + Utf8(scene->GetContextName().GetString()) +
                                    ".scene, root = scene.rootBox;"
                                    "var c = scene.createBox('control'), i = scene.createBox('input'),"
-                                   " t = scene.createBox('simpleText');"
-                                   "root.addChild(c); root.addChild(i); root.addChild(t);"));
+                                   " t = scene.createBox('simpleText'), w = scene.createBox('window'),"
+                                   " p = scene.createBox('popup'), p1 = scene.createBox('box'),"
+                                   " p2 = scene.createBox('box');"
+                                   "root.addChild(c); root.addChild(i); root.addChild(t);"
+                                   "p.addChild(p1); p.addChild(p2); root.addChild(p);"));
     }
     void TearDown() override {
         ScriptApiTest::TearDown();
@@ -37,7 +41,7 @@ protected:
     oxScene* scene = nullptr;
 };
 
-TEST_F(ControlBoxClassesTest, ControlMembers) {
+TEST_F(BoxKindClassesTest, ControlMembers) {
     const std::pair<std::string, std::string> cases[] = {
         {"probe.className(c)", "string:ControlBox"},
         {"(c.value = 'x', c.value)", "string:x"},
@@ -61,7 +65,7 @@ TEST_F(ControlBoxClassesTest, ControlMembers) {
     Check(cases, std::size(cases));
 }
 
-TEST_F(ControlBoxClassesTest, TextMembersOnEditableAndReadOnlyText) {
+TEST_F(BoxKindClassesTest, TextMembersOnEditableAndReadOnlyText) {
     const std::pair<std::string, std::string> cases[] = {
         {"probe.className(i) + ' ' + probe.className(t)", "string:TextBox TextBox"},
         {"(i.value = 'abc', i.setCaretPos(1))", "boolean:true"},
@@ -87,6 +91,53 @@ TEST_F(ControlBoxClassesTest, TextMembersOnEditableAndReadOnlyText) {
         {"i.getCaretPos()", "undefined"},
         {"i.setCaretPos(0)", "boolean:false"},
         {"i.replaceSelection('x')", "undefined"},
+    };
+    Check(cases, std::size(cases));
+}
+
+TEST_F(BoxKindClassesTest, WindowMembers) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"probe.className(w)", "string:WindowBox"},
+        {"(w.title = 'Inbox', w.title + ' ' + w.getAttribute('title'))", "string:Inbox Inbox"},
+        {"(w.dock = 'bottom', w.dock)", "string:bottom"},
+        {"(w.dock = 'middle', w.dock)", "string:none"},
+        {"(w.dockAffinity = 'monitor', w.dockAffinity)", "string:monitor"},
+        {"(w.dockAffinity = 'elsewhere', w.dockAffinity)", "string:desktop"},
+        {"(w.alwaysOnTop = true, w.alwaysOnTop)", "boolean:true"},
+        {"(w.floating = true, w.floating)", "boolean:true"},
+        {"(w.chromeless = true, w.chromeless)", "boolean:true"},
+        {"(w.translucent = true, w.translucent)", "boolean:true"},
+        {"(w.active = true, w.active)", "boolean:false"}, // no window of its own yet: nothing to activate
+        {"w.notifyAutoHide('top') || w.setAutoHideBar('left') || w.setAutoHideBar('nowhere')", "boolean:false"},
+        {"w.notifyAutoHide()", kBadParamCount},
+        {"(w.minimize(), w.maximize(), w.restore(), w.bringToFront(true))", "undefined"},
+        {"w.refreshMenu()", "boolean:false"},
+        {"w.windowHandle", "undefined"},
+        {"w.windowPlacement", "undefined"},
+        {"w.windowPlacement = 'x'", kFail},
+        {"w.menu", "null"},
+        {"scene.destroyBox(w)", "boolean:true"},
+        {"w.title", kFail},
+        {"w.dock = 'top'", kFail},
+        {"w.fitOnScreen()", "boolean:false"},
+        {"w.bringToFront()", "undefined"},
+    };
+    Check(cases, std::size(cases));
+}
+
+TEST_F(BoxKindClassesTest, PopupMembers) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"probe.className(p)", "string:PopupBox"},
+        {"p.opened", "boolean:false"},
+        {"p.currentPopupChild", "null"},
+        {"(p.currentPopupChild = p1, p.currentPopupChild === p1)", "boolean:true"},
+        {"p1.getAttribute('current')", "string:true"},
+        {"(p.currentPopupChild = p2, p1.getAttribute('current') + ' ' + p2.getAttribute('current'))",
+         "string:false true"},
+        {"(p.currentPopupChild = 5, p.currentPopupChild)", "null"},
+        {"scene.destroyBox(p)", "boolean:true"},
+        {"p.opened", kFail},
+        {"p.currentPopupChild", kFail},
     };
     Check(cases, std::size(cases));
 }
