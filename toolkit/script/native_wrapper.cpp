@@ -20,7 +20,7 @@ namespace wrapper_class {
 // FIXME: these classes get their members with the box kind, command, resource and data script
 // classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
 // classes have theirs (box_members.cpp, control_box_classes.cpp, window_box_classes.cpp,
-// event_classes.cpp, theme_classes.cpp).
+// resource_classes.cpp, event_classes.cpp, theme_classes.cpp).
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor HandleBox = {"HandleBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor ImageBox = {"ImageBox", 1, kNoMembers, &Box, 0, {}};
@@ -29,11 +29,6 @@ XClassDescriptor Command = {"Command", 1, kNoMembers, &XObject::Descriptor, 0, {
 XClassDescriptor CommandGroup = {"CommandGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Key = {"Key", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor KeyGroup = {"KeyGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Library = {"Library", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Resource = {"Resource", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Bitmap = {"Bitmap", 1, kNoMembers, &Resource, 0, {}};
-XClassDescriptor ImageElement = {"ImageElement", 1, kNoMembers, &Resource, 0, {}};
-XClassDescriptor Gadget = {"Gadget", 1, kNoMembers, &Resource, 0, {}};
 XClassDescriptor Selection = {"Selection", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor DataBinding = {"DataBinding", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 

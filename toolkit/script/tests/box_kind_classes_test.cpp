@@ -142,5 +142,36 @@ TEST_F(BoxKindClassesTest, PopupMembers) {
     Check(cases, std::size(cases));
 }
 
+TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
+    oxScene* withLibrary = Open("library_api.box", "lib");
+    ASSERT_NE(withLibrary, nullptr);
+    ASSERT_TRUE(Run(withLibrary, "var lib = " + Utf8(withLibrary->GetContextName().GetString()) +
+                                     ".scene.library, seen = [], r;"
+                                     "function walk() { seen = []; for (r = lib.firstResource; r; r = lib.nextResource)"
+                                     " seen.push(r.id); return seen.sort().join(); }"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"probe.className(lib)", "string:Library"},
+        {"lib.resourceCount", "number:3"},
+        {"lib.nextResource", "undefined"}, // no walk started
+        {"walk()", "string:cell,face,logo"},
+        {"(lib.nextResource, lib.nextResource)", "undefined"}, // the walk stays at its end
+        {"(r = lib.getResourceById('face'), probe.className(r) + ' ' + r.tag + ' ' + r.id)", "string:Bitmap bitmap face"},
+        {"r.library === lib", "boolean:true"},
+        {"probe.className(lib.getResourceById('cell')) + ' ' + lib.getResourceById('cell').tag",
+         "string:ImageElement imageElement"},
+        {"lib.getResourceById('nothing')", "undefined"},
+        {"lib.getResourceById()", kBadParamCount},
+        {"lib.addResource(r)", "boolean:false"}, // already listed: a library never owns one twice
+        {"lib.addResource(5) || lib.addResource(lib)", "boolean:false"},
+        {"(lib.firstResource, lib.removeResource(r))", "boolean:true"},
+        {"lib.resourceCount + ' ' + lib.getResourceById('face')", "string:2 undefined"},
+        {"r.id", kFail}, // its element went with it
+        {"walk()", "string:cell,logo"},
+        {"lib.removeResource(5)", "boolean:false"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Call(withLibrary, c.first), c.second) << c.first;
+}
+
 } // namespace
 } // namespace script_api_test

@@ -1,0 +1,199 @@
+// Library and Resource: scripts walk a library's resources, add and remove them, find one by id,
+// and read a resource's tag, id and library. Wrappers come from the wrapper cache of the library's
+// runtime; without one the answers are empty.
+#include "toolkit/script/resource_classes.h"
+
+#include <iterator>
+
+#include "runtime/ref_ptr.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/scene/bindable_element.h"
+#include "toolkit/scene/library.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/script_class.h"
+
+using NUBO::RefPtr;
+using NUBO::TWString;
+using NUBO::XArgList;
+using NUBO::XClassDescriptor;
+using NUBO::XObject;
+using NUBO::XVariant;
+
+namespace {
+
+oxLibrary* LibraryOf(oxNativeWrapper* self) {
+    return static_cast<oxLibrary*>(self->GetNative());
+}
+
+oxElement* ElementOf(oxNativeWrapper* self) {
+    return static_cast<oxElement*>(self->GetNative());
+}
+
+oxScriptObjectCache* CacheOf(oxLibrary* library) {
+    auto* runtime = library ? dynamic_cast<oxRuntime*>(library->GetRuntime()) : nullptr;
+    return runtime ? runtime->GetScriptObjectCache() : nullptr;
+}
+
+void PutResource(oxLibrary* library, oxElement* element, XVariant* out) {
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(library); cache && element) cache->GetResourceObject(element, &object);
+    script_class::PutObject(out, object);
+}
+
+// The element of a Resource-kind argument, or null; `held` keeps the wrapper for the call.
+oxElement* ArgResource(XArgList* args, int i, RefPtr<XObject>& held) {
+    held = RefPtr<XObject>(script_class::ArgObjectOf(args, i, &wrapper_class::Resource));
+    return held ? ElementOf(static_cast<oxNativeWrapper*>(held.get())) : nullptr;
+}
+
+// The resource at a position of the walk. Positions are counted rather than kept as links into
+// the library's table, so that a resource removed meanwhile cannot leave the walk dangling.
+oxElement* ResourceAt(oxLibrary* library, int index) {
+    void* position = nullptr;
+    oxElement* element = index >= 0 ? library->FirstResource(&position) : nullptr;
+    for (int i = 0; element && i < index; i++)
+        element = library->NextResource(&position);
+    return element;
+}
+
+bool IsListed(oxLibrary* library, oxElement* element) {
+    void* position = nullptr;
+    for (oxElement* e = library->FirstResource(&position); e; e = library->NextResource(&position))
+        if (e == element) return true;
+    return false;
+}
+
+// -- Library ---------------------------------------------------------------------------------------
+
+int32_t AddResource(LibraryObject* self, XArgList* args, XVariant* out) {
+    *out = false;
+    oxLibrary* library = LibraryOf(self);
+    RefPtr<XObject> held;
+    oxElement* element = ArgResource(args, 0, held);
+    if (!library || !element) return 0;
+    // A library owns and destroys what it lists: only a resource of this library that it does not
+    // list yet is filed, so that no element is ever owned twice.
+    auto* bindable = dynamic_cast<oxBindableElement*>(element);
+    if (!bindable || bindable->GetLibrary() != library || IsListed(library, element)) return 0;
+    library->AddResource(element);
+    *out = true;
+    return 0;
+}
+
+int32_t RemoveResource(LibraryObject* self, XArgList* args, XVariant* out) {
+    *out = false;
+    oxLibrary* library = LibraryOf(self);
+    RefPtr<XObject> held;
+    oxElement* element = ArgResource(args, 0, held);
+    if (!library || !held) return 0;
+    if (element) library->RemoveResource(element);
+    *out = true;
+    return 0;
+}
+
+int32_t GetResourceById(LibraryObject* self, XArgList* args, XVariant* out) {
+    oxLibrary* library = LibraryOf(self);
+    if (!library) return NUBO::XR_FAIL;
+    TWString id = script_class::ArgText(args, 0);
+    oxElement* element = id.IsEmpty() ? nullptr : library->FindResourceById(oxAtoms::Intern(id.GetString()), 0);
+    if (element) PutResource(library, element, out);
+    return 0;
+}
+
+int32_t GetResourceCount(LibraryObject* self, XVariant* out) {
+    oxLibrary* library = LibraryOf(self);
+    if (!library) return NUBO::XR_FAIL;
+    *out = int(library->GetResourceCount());
+    return 0;
+}
+
+int32_t GetFirstResource(LibraryObject* self, XVariant* out) {
+    oxLibrary* library = LibraryOf(self);
+    if (!library) return 0;
+    self->cursor = 0;
+    if (oxElement* element = ResourceAt(library, 0)) PutResource(library, element, out);
+    return 0;
+}
+
+int32_t GetNextResource(LibraryObject* self, XVariant* out) {
+    oxLibrary* library = LibraryOf(self);
+    if (!library || self->cursor < 0) return 0;
+    oxElement* element = ResourceAt(library, self->cursor + 1);
+    if (!element) return 0; // the walk stays at its end
+    self->cursor++;
+    PutResource(library, element, out);
+    return 0;
+}
+
+using script_class::MethodRow;
+using script_class::PropertyRow;
+const NUBO::XMemberEntry kLibraryMembers[] = {
+    MethodRow<1, AddResource>("addResource"),
+    MethodRow<1, RemoveResource>("removeResource"),
+    MethodRow<1, GetResourceById>("getResourceById"),
+    PropertyRow<GetResourceCount>("resourceCount"),
+    PropertyRow<GetFirstResource>("firstResource"),
+    PropertyRow<GetNextResource>("nextResource"),
+    NUBO::XMemberEnd(),
+};
+
+// -- Resource --------------------------------------------------------------------------------------
+
+TWString NameOf(oxAtom atom) {
+    WCHAR name[oxAtoms::kLookupUnits] = {};
+    if (atom) oxAtoms::GetName(atom, name, oxAtoms::kLookupUnits);
+    return TWString(name);
+}
+
+int32_t GetLibrary(oxNativeWrapper* self, XVariant* out) {
+    oxElement* element = ElementOf(self);
+    if (!element) return NUBO::XR_FAIL;
+    auto* bindable = dynamic_cast<oxBindableElement*>(element);
+    oxLibrary* library = bindable ? bindable->GetLibrary() : nullptr;
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = CacheOf(library)) cache->GetLibraryObject(library, &object);
+    if (object) script_class::PutObject(out, object);
+    return 0;
+}
+
+int32_t GetTag(oxNativeWrapper* self, XVariant* out) {
+    oxElement* element = ElementOf(self);
+    if (!element) return NUBO::XR_FAIL;
+    TWString name = NameOf(element->GetTag());
+    if (!name.IsEmpty()) *out = name;
+    return 0;
+}
+
+int32_t GetId(oxNativeWrapper* self, XVariant* out) {
+    oxElement* element = ElementOf(self);
+    if (!element) return NUBO::XR_FAIL;
+    TWString name = NameOf(element->GetId());
+    if (!name.IsEmpty()) *out = name;
+    return 0;
+}
+
+const NUBO::XMemberEntry kResourceMembers[] = {
+    PropertyRow<GetLibrary>("library"),
+    PropertyRow<GetTag>("tag"),
+    PropertyRow<GetId>("id"),
+    NUBO::XMemberEnd(),
+};
+
+const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
+
+} // namespace
+
+namespace wrapper_class {
+
+XClassDescriptor Library = {"Library", int(std::size(kLibraryMembers)), kLibraryMembers, &XObject::Descriptor, 0, {}};
+XClassDescriptor Resource = {"Resource", int(std::size(kResourceMembers)), kResourceMembers, &XObject::Descriptor, 0, {}};
+// FIXME: Bitmap and ImageElement get their own members (styles, thumbnails, sources, cut-outs)
+// with the script classes of bitmap resources; Gadget its attributeList once gadget elements exist.
+XClassDescriptor Bitmap = {"Bitmap", int(std::size(kNoMembers)), kNoMembers, &Resource, 0, {}};
+XClassDescriptor ImageElement = {"ImageElement", int(std::size(kNoMembers)), kNoMembers, &Bitmap, 0, {}};
+XClassDescriptor Gadget = {"Gadget", int(std::size(kNoMembers)), kNoMembers, &Resource, 0, {}};
+
+} // namespace wrapper_class
+
+LibraryObject::LibraryObject(void* library) : oxNativeWrapper(&wrapper_class::Library, library) {}
