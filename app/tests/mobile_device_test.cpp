@@ -1,6 +1,8 @@
 // device as scripts use it, on the emulated handset: rotation, vibration and power states as the
 // device records them, the sound profile and sounds from the registry and the event sound
 // setting, maker and model, the data connection and its address, and both device profiles.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +23,8 @@ namespace {
 class MobileDeviceTest : public test::HostScriptTest {
 protected:
     void SetUp() override {
-        folder = std::filesystem::path(::testing::TempDir()) / "mobile_device_test";
+        // Tests run in parallel processes: each has a folder of its own.
+        folder = std::filesystem::path(::testing::TempDir()) / ("mobile_device_test_" + std::to_string(getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         platform::registry::CloseDatabase();

@@ -3,6 +3,7 @@
 #include "platform/xml/dom_document.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -292,7 +293,7 @@ TEST(DomDocumentTest, MalformedDocumentsFailAndLeaveAnEmptyDocument) {
 
 // A file only this test writes, to see that no external entity reads it.
 std::string SecretFile() {
-    std::string path = std::string(::testing::TempDir()) + "dom_secret.txt";
+    std::string path = std::string(::testing::TempDir()) + "dom_secret_" + std::to_string(getpid()) + ".txt";
     std::ofstream(path) << "SECRET-CONTENT";
     return path;
 }
