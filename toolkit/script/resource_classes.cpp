@@ -3,11 +3,15 @@
 // runtime; without one the answers are empty.
 #include "toolkit/script/resource_classes.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "runtime/ref_ptr.h"
+#include "runtime/stream_adapter.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/scene/bindable_element.h"
+#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/scene/image_element.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/script_object_cache.h"
@@ -180,6 +184,169 @@ const NUBO::XMemberEntry kResourceMembers[] = {
     NUBO::XMemberEnd(),
 };
 
+// -- Bitmap ----------------------------------------------------------------------------------------
+
+oxBitmapElement* BitmapOf(oxNativeWrapper* self) {
+    return dynamic_cast<oxBitmapElement*>(ElementOf(self));
+}
+
+int32_t DeleteBitmap(oxNativeWrapper* self, XArgList*, XVariant*) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return 0;
+    self->Detach();
+    // Removing it from its library destroys it. One that no library lists stays with whoever
+    // made it: destroying it here would leave the wrapper cache a stale key.
+    oxLibrary* library = bitmap->GetLibrary();
+    if (library && IsListed(library, bitmap)) library->RemoveResource(bitmap);
+    return 0;
+}
+
+int32_t SetThumbSize(oxNativeWrapper* self, XArgList* args, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    *out = bitmap != nullptr;
+    if (bitmap) bitmap->SetThumbSize(script_class::ArgInt(args, 0), script_class::ArgInt(args, 1));
+    return 0;
+}
+
+int32_t SetThumbWidth(oxNativeWrapper* self, XArgList* args, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    *out = bitmap != nullptr;
+    if (bitmap) bitmap->SetThumbSize(script_class::ArgInt(args, 0), -1);
+    return 0;
+}
+
+int32_t SetThumbHeight(oxNativeWrapper* self, XArgList* args, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    *out = bitmap != nullptr;
+    if (bitmap) bitmap->SetThumbSize(-1, script_class::ArgInt(args, 0));
+    return 0;
+}
+
+// Loads the current frame; no file is written on this platform.
+int32_t Save(oxNativeWrapper* self, XArgList* args, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    *out = false;
+    if (!bitmap || script_class::ArgText(args, 0).IsEmpty()) return 0;
+    (void)bitmap->GetFrame(-1);
+    *out = true;
+    return 0;
+}
+
+int32_t GetBitmapSrc(oxNativeWrapper* self, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    *out = TWString(bitmap->GetSrc().GetString() ? bitmap->GetSrc().GetString() : u"");
+    return 0;
+}
+
+int32_t SetBitmapSrc(oxNativeWrapper* self, const VARIANT& value) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    NUBO::XStream* raw = nullptr;
+    if ((value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH) && NUBO::XStreamFromVariant(&value, &raw) == 0 && raw) {
+        RefPtr<NUBO::XStream> stream(raw);
+        return bitmap->SetSrcObject(stream.get()) ? 0 : NUBO::XR_FAIL;
+    }
+    bitmap->SetSrcUri(static_cast<const XVariant&>(value).ToString().GetString());
+    return 0;
+}
+
+int32_t GetKeepSourceImg(oxNativeWrapper* self, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    *out = bitmap->GetKeepSourceImage();
+    return 0;
+}
+
+int32_t SetKeepSourceImg(oxNativeWrapper* self, const VARIANT& value) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    bitmap->SetKeepSourceImage(static_cast<const XVariant&>(value).ToBool());
+    return 0;
+}
+
+template <bool Height> int32_t GetBitmapSize(oxNativeWrapper* self, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    int32_t width = 0, height = 0;
+    bitmap->GetSize(&width, &height);
+    *out = Height ? height : width;
+    return 0;
+}
+
+const NUBO::XMemberEntry kBitmapMembers[] = {
+    MethodRow<0, DeleteBitmap>("deleteBitmap"),
+    MethodRow<2, SetThumbSize>("setThumbSize"),
+    MethodRow<1, SetThumbWidth>("setThumbWidth"),
+    MethodRow<1, SetThumbHeight>("setThumbHeight"),
+    MethodRow<2, Save>("save"),
+    PropertyRow<GetBitmapSrc, SetBitmapSrc>("src"),
+    PropertyRow<GetKeepSourceImg, SetKeepSourceImg>("keepSourceImg"),
+    PropertyRow<GetBitmapSize<true>>("height"),
+    PropertyRow<GetBitmapSize<false>>("width"),
+    NUBO::XMemberEnd(),
+};
+
+// -- ImageElement ----------------------------------------------------------------------------------
+
+oxImageElement* ImageOf(oxNativeWrapper* self) {
+    return dynamic_cast<oxImageElement*>(ElementOf(self));
+}
+
+// A put passes the value as markup text; an empty text is no value, which the element refuses.
+template <const oxAtom* Attribute> int32_t PutImageAttribute(oxNativeWrapper* self, const VARIANT& value) {
+    oxImageElement* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    TWString text = static_cast<const XVariant&>(value).ToString();
+    (void)image->SetMarkupAttribute(kAtomResourceNamespace, *Attribute, text.IsEmpty() ? nullptr : text.GetString());
+    return 0;
+}
+
+int32_t GetImageSrc(oxNativeWrapper* self, XVariant* out) {
+    oxImageElement* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    const WCHAR* src = image->GetSourceReference();
+    *out = TWString(src ? src : u"");
+    return 0;
+}
+
+int32_t GetIndex(oxNativeWrapper* self, XVariant* out) {
+    oxImageElement* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    *out = image->GetMode() == oxImageElement::kByIndex ? image->GetIndex() : 0;
+    return 0;
+}
+
+template <bool Y> int32_t GetCorner(oxNativeWrapper* self, XVariant* out) {
+    oxImageElement* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    *out = image->GetMode() == oxImageElement::kByRect ? (Y ? image->GetY() : image->GetX()) : 0;
+    return 0;
+}
+
+// In rectangle mode the stored size, a side of 0 read from the bitmap it cuts from.
+template <bool Height> int32_t GetCut(oxNativeWrapper* self, XVariant* out) {
+    oxImageElement* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    int32_t width = 0, height = 0;
+    if (image->GetMode() == oxImageElement::kByRect) image->GetCutSize(&width, &height);
+    *out = std::max(0, Height ? height : width);
+    return 0;
+}
+
+constexpr oxAtom kSrcAtom = kAtomSrc, kIndexAtom = kAtomIndex, kXAtom = kAtomX, kYAtom = kAtomY,
+                 kWidthAtom = kAtomWidth, kHeightAtom = kAtomHeight;
+
+const NUBO::XMemberEntry kImageMembers[] = {
+    PropertyRow<GetImageSrc, PutImageAttribute<&kSrcAtom>>("src"),
+    PropertyRow<GetIndex, PutImageAttribute<&kIndexAtom>>("index"),
+    PropertyRow<GetCorner<false>, PutImageAttribute<&kXAtom>>("x"),
+    PropertyRow<GetCorner<true>, PutImageAttribute<&kYAtom>>("y"),
+    PropertyRow<GetCut<false>, PutImageAttribute<&kWidthAtom>>("width"),
+    PropertyRow<GetCut<true>, PutImageAttribute<&kHeightAtom>>("height"),
+    NUBO::XMemberEnd(),
+};
+
 const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
 
 } // namespace
@@ -187,11 +354,12 @@ const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
 namespace wrapper_class {
 
 XClassDescriptor Library = {"Library", int(std::size(kLibraryMembers)), kLibraryMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Resource = {"Resource", int(std::size(kResourceMembers)), kResourceMembers, &XObject::Descriptor, 0, {}};
-// FIXME: Bitmap and ImageElement get their own members (styles, thumbnails, sources, cut-outs)
-// with the script classes of bitmap resources; Gadget its attributeList once gadget elements exist.
-XClassDescriptor Bitmap = {"Bitmap", int(std::size(kNoMembers)), kNoMembers, &Resource, 0, {}};
-XClassDescriptor ImageElement = {"ImageElement", int(std::size(kNoMembers)), kNoMembers, &Bitmap, 0, {}};
+XClassDescriptor Resource = {"Resource", int(std::size(kResourceMembers)), kResourceMembers, &XObject::Descriptor, 0,
+                             {}};
+// FIXME: Bitmap.getStyle, setStyle and styleURL come with a bitmap's own style record; Gadget its
+// attributeList once gadget elements exist.
+XClassDescriptor Bitmap = {"Bitmap", int(std::size(kBitmapMembers)), kBitmapMembers, &Resource, 0, {}};
+XClassDescriptor ImageElement = {"ImageElement", int(std::size(kImageMembers)), kImageMembers, &Bitmap, 0, {}};
 XClassDescriptor Gadget = {"Gadget", int(std::size(kNoMembers)), kNoMembers, &Resource, 0, {}};
 
 } // namespace wrapper_class

@@ -155,7 +155,8 @@ TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
         {"lib.nextResource", "undefined"}, // no walk started
         {"walk()", "string:cell,face,logo"},
         {"(lib.nextResource, lib.nextResource)", "undefined"}, // the walk stays at its end
-        {"(r = lib.getResourceById('face'), probe.className(r) + ' ' + r.tag + ' ' + r.id)", "string:Bitmap bitmap face"},
+        {"(r = lib.getResourceById('face'), probe.className(r) + ' ' + r.tag + ' ' + r.id)",
+         "string:Bitmap bitmap face"},
         {"r.library === lib", "boolean:true"},
         {"probe.className(lib.getResourceById('cell')) + ' ' + lib.getResourceById('cell').tag",
          "string:ImageElement imageElement"},
@@ -168,6 +169,24 @@ TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
         {"r.id", kFail}, // its element went with it
         {"walk()", "string:cell,logo"},
         {"lib.removeResource(5)", "boolean:false"},
+        // Bitmaps: their source, size and thumbnails.
+        {"(r = lib.getResourceById('logo'), r.src.slice(-8))", "string:logo.png"},
+        {"r.width + 'x' + r.height", "string:0x0"}, // no such file: nothing decoded
+        {"r.keepSourceImg", "boolean:true"},
+        {"(r.keepSourceImg = false, r.keepSourceImg)", "boolean:false"},
+        {"r.setThumbSize(8, 8) && r.setThumbWidth(4) && r.setThumbHeight(4)", "boolean:true"},
+        {"r.save('', 'png')", "boolean:false"},
+        {"r.save('\\\\out.png', 'png')", "boolean:true"},
+        {"r.setThumbSize(1)", kBadParamCount},
+        {"(r.deleteBitmap(), r.src)", kFail},
+        {"r.save('x', 'png') || r.setThumbWidth(3)", "boolean:false"},
+        {"lib.resourceCount", "number:1"},
+        // Image elements: index mode, then rectangle mode.
+        {"(r = lib.getResourceById('cell'), r.index + ' ' + r.x + ' ' + r.src)", "string:2 0 #face"},
+        {"(r.index = 4, r.index + ' ' + r.x)", "string:4 0"},
+        {"(r.x = 10, r.x + ' ' + r.index)", "string:10 0"},
+        {"(r.width = 7, r.height = 5, r.y = 3, [r.x, r.y, r.width, r.height].join())", "string:10,3,7,5"},
+        {"(r.width = '', r.width)", "number:7"}, // no value: refused
     };
     for (const auto& c : cases)
         EXPECT_EQ(Call(withLibrary, c.first), c.second) << c.first;
