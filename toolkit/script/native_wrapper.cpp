@@ -23,7 +23,6 @@ namespace wrapper_class {
 // resource_classes.cpp, event_classes.cpp, theme_classes.cpp).
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor HandleBox = {"HandleBox", 1, kNoMembers, &Box, 0, {}};
-XClassDescriptor ImageBox = {"ImageBox", 1, kNoMembers, &Box, 0, {}};
 
 XClassDescriptor Command = {"Command", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor CommandGroup = {"CommandGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};

@@ -1,14 +1,16 @@
-// The script classes of window and popup boxes: WindowBox for a box that owns a top-level window
-// and PopupBox. Members work on the native box's own operations; once the box is gone, properties
+// The script classes of window, popup and image boxes: WindowBox for a box that owns a top-level
+// window, PopupBox and ImageBox. Members work on the native box's own operations; once the box is gone, properties
 // fail with 1 and methods do nothing.
 #include <iterator>
 
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/top_level_frame.h"
 #include "toolkit/widgets/window_box.h"
@@ -275,6 +277,72 @@ const NUBO::XMemberEntry kPopupMembers[] = {
     NUBO::XMemberEnd(),
 };
 
+// -- ImageBox --------------------------------------------------------------------------------------
+
+oxImageBox* ImageOf(Box* self) {
+    return dynamic_cast<oxImageBox*>(self->GetBox());
+}
+
+int32_t GetImageSrc(Box* self, XVariant* out) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    *out = TWString(image->GetSrc().GetString() ? image->GetSrc().GetString() : u"");
+    return 0;
+}
+int32_t SetImageSrc(Box* self, const VARIANT& value) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    // FIXME: a stream value is loaded as the picture once image boxes load pictures from streams;
+    // until then only source texts are taken.
+    if (value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH) return 0;
+    image->SetSrc(AsVariant(value).ToString().GetString());
+    return 0;
+}
+
+int32_t GetImageBitmap(Box* self, XVariant* out) {
+    oxImageBox* image = ImageOf(self);
+    oxScriptObjectCache* cache = self->GetCache();
+    if (!image || !cache) return NUBO::XR_FAIL;
+    XObject* object = nullptr;
+    if (oxBitmapElement* picture = image->GetPicture()) cache->GetResourceObject(picture, &object);
+    script_class::PutObject(out, object);
+    return 0;
+}
+
+template <bool Height, bool Intrinsic> int32_t GetImageSize(Box* self, XVariant* out) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    const oxPoint size = Intrinsic ? image->GetImageSize() : image->GetIntrinsicSize();
+    *out = int(Height ? size.y : size.x);
+    return 0;
+}
+
+int32_t GetFramesRepeatCount(Box* self, XVariant* out) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    *out = image->GetFramesRepeatLimit();
+    return 0;
+}
+int32_t SetFramesRepeatCount(Box* self, const VARIANT& value) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    image->SetFramesRepeatCount(AsVariant(value).ToInt32());
+    return 0;
+}
+
+// FIXME: height and width read the keyword "aspect" or the style's integer once the style value
+// script helpers are shared; until then the Box members answer them.
+const NUBO::XMemberEntry kImageMembers[] = {
+    PropertyRow<GetImageSrc, SetImageSrc>("src"),
+    script_class::ObjectPropertyRow<GetImageBitmap>("bitmap"),
+    PropertyRow<GetImageSize<true, false>>("boxHeight"),
+    PropertyRow<GetImageSize<false, false>>("boxWidth"),
+    PropertyRow<GetImageSize<true, true>>("intrinsicHeight"),
+    PropertyRow<GetImageSize<false, true>>("intrinsicWidth"),
+    PropertyRow<GetFramesRepeatCount, SetFramesRepeatCount>("framesRepeatCount"),
+    NUBO::XMemberEnd(),
+};
+
 } // namespace
 
 namespace wrapper_class {
@@ -282,5 +350,6 @@ namespace wrapper_class {
 XClassDescriptor WindowBox = {"WindowBox", int(std::size(kWindowMembers)), kWindowMembers, &Box, 0, {}};
 // FIXME: firstPopupChild comes with the popup box's own first popup child.
 XClassDescriptor PopupBox = {"PopupBox", int(std::size(kPopupMembers)), kPopupMembers, &Box, 0, {}};
+XClassDescriptor ImageBox = {"ImageBox", int(std::size(kImageMembers)), kImageMembers, &Box, 0, {}};
 
 } // namespace wrapper_class

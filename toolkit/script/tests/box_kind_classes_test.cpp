@@ -142,6 +142,24 @@ TEST_F(BoxKindClassesTest, PopupMembers) {
     Check(cases, std::size(cases));
 }
 
+TEST_F(BoxKindClassesTest, ImageMembers) {
+    ASSERT_TRUE(Run(scene, "var img = scene.createBox('image'); root.addChild(img);"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"probe.className(img)", "string:ImageBox"},
+        {"img.src", "string:"},
+        {"(img.src = 'nothing.png', img.src.slice(-11))", "string:nothing.png"},
+        {"img.intrinsicWidth + 'x' + img.intrinsicHeight", "string:0x0"}, // no such picture
+        {"typeof img.boxWidth + ' ' + typeof img.boxHeight", "string:number number"},
+        {"probe.className(img.bitmap) + ' ' + img.bitmap.src.slice(-11)", "string:Bitmap nothing.png"},
+        {"(img.framesRepeatCount = 2, img.framesRepeatCount)", "number:3"},
+        {"(img.framesRepeatCount = -5, img.framesRepeatCount)", "number:-1"},
+        {"scene.destroyBox(img)", "boolean:true"},
+        {"img.src", kFail},
+        {"img.framesRepeatCount", kFail},
+    };
+    Check(cases, std::size(cases));
+}
+
 TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
     oxScene* withLibrary = Open("library_api.box", "lib");
     ASSERT_NE(withLibrary, nullptr);
