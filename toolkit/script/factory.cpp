@@ -4,14 +4,20 @@
 #include <new>
 
 #include "runtime/ref_ptr.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/base/rect.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/event.h"
 #include "toolkit/core/script_rect.h"
+#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/image_element.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/native_wrapper.h"
+#include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
 
 using NUBO::RefPtr;
@@ -22,6 +28,23 @@ using script_class::ArgInt;
 using script_class::PutObject;
 
 namespace {
+
+// The native scene of a Scene object, or null for anything else.
+oxScene* SceneOf(XObject* object) {
+    if (!object || !XObject::IsKindOf(object, &Scene::Descriptor)) return nullptr;
+    return static_cast<Scene*>(object)->GetScene();
+}
+
+// The scene's library keeps what scripts make for it, as its own resources: it destroys them with
+// itself (or when deleteBitmap removes them), and lookups by id find them.
+void PutOwnedResource(oxScene* scene, oxElement* element, XVariant* out) {
+    scene->AddResource(element);
+    oxRuntime* runtime = scene->GetSceneRuntime();
+    oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr;
+    XObject* object = nullptr;
+    if (cache) cache->GetResourceObject(element, &object);
+    PutObject(out, object);
+}
 
 int32_t CreateRectBody(Factory*, XArgList* args, XVariant* out) {
     Factory::CreateRect(ArgInt(args, 0), ArgInt(args, 1), ArgInt(args, 2), ArgInt(args, 3), out);
@@ -39,9 +62,10 @@ int32_t CreateEventBody(Factory*, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t CreateBitmapBody(Factory*, XArgList*, XVariant*) {
-    // FIXME: makes a bitmap element for the scene and answers its Bitmap object once the Bitmap
-    // script class owns the elements that scripts make.
+int32_t CreateBitmapBody(Factory*, XArgList* args, XVariant* out) {
+    NUBO::TWString id = script_class::ArgText(args, 0), src = script_class::ArgText(args, 1);
+    RefPtr<XObject> scene(script_class::ArgObject(args, 2));
+    Factory::CreateBitmap(id.GetString(), src.GetString(), scene.get(), out);
     return 0;
 }
 
@@ -51,9 +75,15 @@ int32_t CreateMenuBody(Factory*, XArgList*, XVariant*) {
     return 0;
 }
 
-int32_t CreateImageElementBody(Factory*, XArgList*, XVariant*) {
-    // FIXME: makes an image element for the scene and answers its ImageElement object once the
-    // ImageElement script class owns the elements that scripts make.
+int32_t CreateImageElementBody(Factory*, XArgList* args, XVariant* out) {
+    NUBO::TWString id = script_class::ArgText(args, 0);
+    RefPtr<XObject> sceneObject(script_class::ArgObject(args, 1));
+    oxScene* scene = SceneOf(sceneObject.get());
+    if (id.IsEmpty() || !scene) return 0;
+    auto* image = new (std::nothrow) oxImageElement(kAtomImageElement, scene);
+    if (!image) return 0;
+    image->SetId(oxAtoms::Intern(id.GetString()));
+    PutOwnedResource(scene, image, out);
     return 0;
 }
 
@@ -93,6 +123,18 @@ void Factory::CreatePoint(int32_t x, int32_t y, XVariant* out) {
         point->x = x, point->y = y;
     }
     PutObject(out, point);
+}
+
+void Factory::CreateBitmap(const WCHAR* id, const WCHAR* src, XObject* sceneObject, XVariant* out) {
+    oxScene* scene = SceneOf(sceneObject);
+    if (!src || !*src || !scene) return; // without a scene nothing would keep the bitmap
+    NUBO::TWString path(src);
+    if (!oxUri::HasScheme(src)) ResolveUriToPath(src, scene->GetBase().GetString(), path);
+    auto* bitmap = new (std::nothrow) oxBitmapElement(kAtomBitmap, scene);
+    if (!bitmap) return;
+    bitmap->SetId(id && *id ? oxAtoms::Intern(id) : 0);
+    bitmap->SetSrcUri(path.GetString());
+    PutOwnedResource(scene, bitmap, out);
 }
 
 void Factory::CreateUserEvent(XObject* boxObject, XVariant* out) {

@@ -4,6 +4,7 @@
 // each time, and Shell.create uses its native operations.
 #include <cstdint>
 
+#include "platform/types.h"
 #include "runtime/script_object.h"
 
 struct oxRect;
@@ -24,4 +25,7 @@ public:
     // A user event aimed at the box of a Box object, as its UserEvent object, into `out`; nothing
     // when the object is no Box or its box is in no scene with a wrapper cache.
     static void CreateUserEvent(NUBO::XObject* boxObject, NUBO::XVariant* out);
+    // A bitmap of `src` for the scene of a Scene object, as its Bitmap object, into `out`; nothing
+    // for an empty src or without a scene. A src without a scheme is relative to the scene.
+    static void CreateBitmap(const WCHAR* id, const WCHAR* src, NUBO::XObject* sceneObject, NUBO::XVariant* out);
 };

@@ -109,9 +109,10 @@ int32_t GetLibrary(Shell* self, XArgList* args, XVariant* out) {
     return PutLibrary(self, runtime && !uri.IsEmpty() ? runtime->FindLibrary(uri.GetString()) : nullptr, out);
 }
 
-int32_t Bitmap(Shell*, XArgList*, XVariant* out) {
-    // FIXME: answers Factory.createBitmap once bitmap resources can be made by scripts.
-    out->SetObject(nullptr);
+int32_t Bitmap(Shell*, XArgList* args, XVariant* out) {
+    TWString id = ArgText(args, 0), src = ArgText(args, 1);
+    RefPtr<XObject> scene(script_class::ArgObject(args, 2));
+    Factory::CreateBitmap(id.GetString(), src.GetString(), scene.get(), out);
     return 0;
 }
 
