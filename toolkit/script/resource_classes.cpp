@@ -265,6 +265,21 @@ int32_t SetKeepSourceImg(oxNativeWrapper* self, const VARIANT& value) {
     return 0;
 }
 
+// The style URL; the bitmap keeps no style record of its own here, so there is none to drop.
+int32_t GetStyleUrl(oxNativeWrapper* self, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    *out = TWString(bitmap->GetStyleText().GetString() ? bitmap->GetStyleText().GetString() : u"");
+    return 0;
+}
+
+int32_t SetStyleUrl(oxNativeWrapper* self, const VARIANT& value) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return NUBO::XR_FAIL;
+    bitmap->SetStyleText(static_cast<const XVariant&>(value).ToString().GetString());
+    return 0;
+}
+
 template <bool Height> int32_t GetBitmapSize(oxNativeWrapper* self, XVariant* out) {
     oxBitmapElement* bitmap = BitmapOf(self);
     if (!bitmap) return NUBO::XR_FAIL;
@@ -284,6 +299,7 @@ const NUBO::XMemberEntry kBitmapMembers[] = {
     PropertyRow<GetKeepSourceImg, SetKeepSourceImg>("keepSourceImg"),
     PropertyRow<GetBitmapSize<true>>("height"),
     PropertyRow<GetBitmapSize<false>>("width"),
+    PropertyRow<GetStyleUrl, SetStyleUrl>("styleURL"),
     NUBO::XMemberEnd(),
 };
 
@@ -356,7 +372,7 @@ namespace wrapper_class {
 XClassDescriptor Library = {"Library", int(std::size(kLibraryMembers)), kLibraryMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Resource = {"Resource", int(std::size(kResourceMembers)), kResourceMembers, &XObject::Descriptor, 0,
                              {}};
-// FIXME: Bitmap.getStyle, setStyle and styleURL come with a bitmap's own style record; Gadget its
+// FIXME: Bitmap.getStyle and setStyle come with a bitmap's own style record; Gadget its
 // attributeList once gadget elements exist.
 XClassDescriptor Bitmap = {"Bitmap", int(std::size(kBitmapMembers)), kBitmapMembers, &Resource, 0, {}};
 XClassDescriptor ImageElement = {"ImageElement", int(std::size(kImageMembers)), kImageMembers, &Bitmap, 0, {}};

@@ -191,6 +191,7 @@ TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
         {"(r = lib.getResourceById('logo'), r.src.slice(-8))", "string:logo.png"},
         {"r.width + 'x' + r.height", "string:0x0"}, // no such file: nothing decoded
         {"r.keepSourceImg", "boolean:true"},
+        {"(r.styleURL = 'looks.box#shine', r.styleURL)", "string:looks.box#shine"},
         {"(r.keepSourceImg = false, r.keepSourceImg)", "boolean:false"},
         {"r.setThumbSize(8, 8) && r.setThumbWidth(4) && r.setThumbHeight(4)", "boolean:true"},
         {"r.save('', 'png')", "boolean:false"},
