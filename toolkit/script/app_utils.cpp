@@ -91,6 +91,8 @@ void PlayNamedSound(oxScene* scene, const TWString& name) {
     oxUri uri(path.GetString());
     TWString file;
     if (UriToLocalPath(uri, file) && !file.IsEmpty()) path = file;
+    // Played by its file name rather than from a buffer read from the stream: the sound player of
+    // the desktop services is not here yet.
     PlaySoundW(path.GetString(), nullptr, SND_FILENAME | SND_ASYNC);
 }
 
