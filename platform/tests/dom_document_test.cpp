@@ -232,6 +232,21 @@ TEST(DomDocumentTest, DocumentMembers) {
     ASSERT_TRUE(Load(document, "<!DOCTYPE a [<!ELEMENT a (#PCDATA)>]><a>x</a>"));
     ASSERT_EQ(document->get_doctype(&doctype), S_OK);
     EXPECT_EQ(Text(doctype, u"nodeName"), u"a");
+    // Every kind of node answers the whole surface, queries from it included.
+    IXMLDOMElement* a = nullptr;
+    ASSERT_EQ(document->get_documentElement(&a), S_OK);
+    Value text;
+    Get(a, u"firstChild", &text);
+    for (IDispatch* node : {static_cast<IDispatch*>(doctype), text.Object(), static_cast<IDispatch*>(document)}) {
+        for (const char16_t* name : {u"nodeName", u"nodeValue", u"text", u"xml", u"baseName", u"prefix",
+                                     u"namespaceURI", u"parentNode", u"attributes", u"childNodes", u"ownerDocument"}) {
+            Value v;
+            EXPECT_EQ(Call(node, name, DISPATCH_PROPERTYGET, &v), S_OK);
+        }
+        Value found;
+        CallText(node, u"selectNodes", u"ancestor-or-self::node()", &found);
+    }
+    a->Release();
     Value doctypeType;
     Get(doctype, u"nodeType", &doctypeType);
     EXPECT_EQ(doctypeType.Number(), 10);
