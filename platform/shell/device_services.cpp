@@ -10,8 +10,10 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include "platform/shell/shell_chrome.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/last_error.h"
+#include "platform/win/messages.h"
 
 const GUID IID_DestNetInternet = {0x436EF144, 0xB4FB, 0x4863, {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
 
@@ -27,6 +29,41 @@ int g_eventSoundType = SND_SOUNDTYPE_FILE;
 HRESULT g_cameraResult = S_FALSE;
 std::set<HANDLE> g_connections;
 uintptr_t g_nextConnection = 0x100;
+
+// The display switched off by a power state: a black cover over the whole screen, above the
+// shell's own bars, until the power comes on again or a tap wakes the device.
+constexpr WCHAR kDisplayOffClass[] = u"TanduDisplayOff";
+HWND g_displayOff = nullptr;
+
+void DisplayOn() {
+    HWND cover = g_displayOff;
+    g_displayOff = nullptr;
+    if (cover && IsWindow(cover)) DestroyWindow(cover);
+}
+
+LRESULT DisplayOffProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        platform::shell::ChromePainter paint(hwnd);
+        RECT r{};
+        GetClientRect(hwnd, &r);
+        paint.Fill(r, RGB(0, 0, 0));
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        DisplayOn(); // the device wakes
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+void DisplayOff() {
+    if (g_displayOff && IsWindow(g_displayOff)) return;
+    if (!platform::shell::RegisterChromeClass(kDisplayOffClass, DisplayOffProc)) return;
+    const RECT screen{0, 0, platform::shell::ScreenWidth(), platform::shell::ScreenHeight()};
+    g_displayOff = platform::shell::CreateChromeWindow(kDisplayOffClass, screen, nullptr, true);
+}
 
 bool IsSmartphone() {
     const char* device = std::getenv("TANDU_DEVICE");
@@ -107,6 +144,8 @@ DWORD SetSystemPowerState(LPCWSTR, DWORD state, DWORD) {
     char text[32];
     std::snprintf(text, sizeof text, "power 0x%x", unsigned(state));
     Note(text);
+    if (state == POWER_STATE_OFF || state == POWER_STATE_SUSPEND) DisplayOff();
+    if (state == POWER_STATE_ON) DisplayOn();
     return 0;
 }
 
@@ -178,7 +217,12 @@ const std::vector<std::string>& DeviceEvents() {
     return g_events;
 }
 
+bool IsDisplayOff() {
+    return g_displayOff != nullptr;
+}
+
 void ResetDeviceServices() {
+    DisplayOn();
     g_events.clear();
     g_networkOverridden = false;
     g_testNetwork.clear();

@@ -56,6 +56,8 @@ constexpr DWORD POWER_STATE_OFF = 0x00020000;
 constexpr DWORD POWER_STATE_IDLE = 0x00100000;
 constexpr DWORD POWER_STATE_SUSPEND = 0x00200000;
 constexpr DWORD POWER_FORCE = 0x00001000;
+// Off and suspend switch the display off (the screen shows black) until the power comes on again
+// or a tap wakes the device; every state is recorded.
 DWORD SetSystemPowerState(LPCWSTR name, DWORD state, DWORD options);
 
 // -- event sounds ----------------------------------------------------------------------------------
@@ -144,6 +146,8 @@ namespace platform::shell {
 
 // What the program did to the device, in order: "vibrator on", "vibrator off", "power 0x10000".
 const std::vector<std::string>& DeviceEvents();
+// Whether a power state switched the display off.
+bool IsDisplayOff();
 void ResetDeviceServices();
 
 // Tests: the machine's network as the Connection Manager sees it (addresses in dotted text; none
