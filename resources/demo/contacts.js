@@ -90,10 +90,8 @@ function askMenu() {
 }
 
 function onSoftKey(e) {
-    if (e.menuId == kLeftSoftKey)
-        goBack();
-    else if (e.menuId == kRightSoftKey)
-        askMenu();
+    if (e.menuId == kLeftSoftKey) goBack();
+    else if (e.menuId == kRightSoftKey) askMenu();
 }
 
 list.addEventHandler("mouseDown", "onPress");

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "toolkit/core/box.h"
-#include "toolkit/core/box_flags.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_parser.h"
+#include "toolkit/core/box_flags.h"
 #include "toolkit/style/style_tables.h"
 
 namespace {
@@ -91,10 +91,8 @@ int32_t oxAnimationElement::SetAttribute(oxAtom attribute, const WCHAR* value) {
     case kAtomRepeatCount: {
         // A keyword ("indefinite") repeats for ever; text that does not parse plays once.
         oxStyleValue parsed;
-        if (!value || !ParseStyleValue(value, kStyleMaskNumber | kStyleMaskKeyword, &parsed))
-            repeatCount_ = 0;
-        else
-            repeatCount_ = parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
+        if (!value || !ParseStyleValue(value, kStyleMaskNumber | kStyleMaskKeyword, &parsed)) repeatCount_ = 0;
+        else repeatCount_ = parsed.GetType() == kStyleKeyword ? -1 : parsed.GetInt();
         return 0;
     }
     case kAtomRepeatDur: repeatDur_ = ParseTime(value); return 0;
@@ -110,9 +108,7 @@ int32_t oxAnimationElement::CreateChildElement(oxAtom ns, oxAtom tag, oxElement*
     switch (tag) {
     case kAtomAnimate:
     case kAtomSet: child = std::make_unique<oxAnimateElement>(tag, library_); break;
-    case kAtomAnimation:
-        child = std::make_unique<oxAnimationElement>(tag, library_);
-        break;
+    case kAtomAnimation: child = std::make_unique<oxAnimationElement>(tag, library_); break;
     default: return kElementNotHandled;
     }
     child->parent_ = this;

@@ -16,8 +16,7 @@ oxBindableElement* MakeElement(oxAtom tag, oxLibrary* library) {
     switch (tag) {
     case kAtomAnimation: return new (std::nothrow) oxAnimationElement(tag, library);
     case kAtomAnimate:
-    case kAtomSet:
-        return new (std::nothrow) oxAnimateElement(tag, library);
+    case kAtomSet: return new (std::nothrow) oxAnimateElement(tag, library);
     default: return nullptr;
     }
 }

@@ -7,9 +7,9 @@
 
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
-#include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"

@@ -5,10 +5,10 @@
 #include <new>
 
 #include "toolkit/base/atoms.h"
-#include "toolkit/base/number_text.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/base/number_text.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include "platform/shell/task_bar.h"
 #include "platform/win/window.h"
 #include "toolkit/scene/runtime.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
-#include "toolkit/style/style_tables.h"
 #include "toolkit/widgets/native_menu.h"
 #include "toolkit/widgets/scene_frame.h"
 
@@ -32,8 +32,8 @@ protected:
         const std::string name =
             std::string("window_box_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".box";
         written.push_back(name);
-        std::ofstream(resources / name) << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" )"
-                                        << attributes << "/>";
+        std::ofstream(resources / name)
+            << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" )" << attributes << "/>";
         oxRuntime* runtime = app->GetShell()->GetRuntime();
         const std::u16string uri(name.begin(), name.end());
         oxScene* scene = runtime->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
