@@ -16,14 +16,25 @@ bool IsSmartphone() {
     return device && strcasecmp(device, "smartphone") == 0;
 }
 
+// The text and its terminator into `capacity` characters.
+BOOL PutText(std::u16string_view value, UINT capacity, void* out) {
+    if (capacity <= value.size()) return FALSE;
+    auto* text = static_cast<WCHAR*>(out);
+    std::copy(value.begin(), value.end(), text);
+    text[value.size()] = 0;
+    return TRUE;
+}
+
 } // namespace
 
 int GetSystemMetrics(int index) {
     const ScreenConfig& c = GetScreen().config;
     switch (index) {
     case SM_CXSCREEN:
+    case SM_CXVIRTUALSCREEN:
         return c.width;
     case SM_CYSCREEN:
+    case SM_CYVIRTUALSCREEN:
         return c.height;
     case SM_CXCURSOR:
     case SM_CYCURSOR:
@@ -47,14 +58,12 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
     case SPI_GETWHEELSCROLLLINES:
         *static_cast<UINT*>(out) = 3;
         return TRUE;
-    case SPI_GETPLATFORMTYPE: {
-        const std::u16string_view type = IsSmartphone() ? u"SmartPhone" : u"PocketPC";
-        if (param <= type.size()) return FALSE;
-        auto* text = static_cast<WCHAR*>(out);
-        std::copy(type.begin(), type.end(), text);
-        text[type.size()] = 0;
-        return TRUE;
-    }
+    case SPI_GETPLATFORMTYPE:
+        return PutText(IsSmartphone() ? u"SmartPhone" : u"PocketPC", param, out);
+    case SPI_GETPLATFORMNAME:
+        return PutText(IsSmartphone() ? u"Tandu Smartphone Emulator" : u"Tandu Pocket PC Emulator", param, out);
+    case SPI_GETPLATFORMMANUFACTURER:
+        return PutText(u"Tandu", param, out);
     default:
         return FALSE;
     }

@@ -13,7 +13,6 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/script_rect.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
@@ -24,6 +23,7 @@
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/data_source.h"
+#include "toolkit/script/factory.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
 #include "toolkit/script/script_class.h"
@@ -79,17 +79,6 @@ oxRect ScreenRect() {
     oxRect rect{0, 0, dc ? GetDeviceCaps(dc, HORZRES) : 0, dc ? GetDeviceCaps(dc, VERTRES) : 0};
     if (dc) ReleaseDC(nullptr, dc);
     return rect;
-}
-
-void PutRect(XVariant* out, const oxRect& rect) {
-    auto* object = new (std::nothrow) XRect();
-    if (!object) return;
-    object->AddRef();
-    object->x = rect.x;
-    object->y = rect.y;
-    object->width = rect.width;
-    object->height = rect.height;
-    PutObject(out, object);
 }
 
 void PutEmptyArray(XVariant* out) {
@@ -375,7 +364,7 @@ int32_t GetPosition(Scene* self, XArgList*, XVariant* out) {
 
 int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
     (void)ArgInt(args, 0), (void)ArgInt(args, 1);
-    PutRect(out, ScreenRect());
+    Factory::CreateRect(ScreenRect(), out);
     return 0;
 }
 
@@ -606,7 +595,7 @@ int32_t GetSavedFocusedBox(Scene* self, XVariant* out) {
 int32_t GetMonitorRect(Scene* self, XVariant* out) {
     oxScene* scene = self->GetScene();
     if (!scene || !scene->GetRootBox()) return NUBO::XR_FAIL;
-    PutRect(out, ScreenRect());
+    Factory::CreateRect(ScreenRect(), out);
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/native_wrapper.h"
+#include "toolkit/script/resource_classes.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/theme_classes.h"
@@ -181,6 +182,8 @@ int oxScriptWrapperCache::GetKept(Map map, const void* native, XClassDescriptor*
             object = new (std::nothrow) Scene(static_cast<oxScene*>(held));
         else if (map == kThemes)
             object = new (std::nothrow) oxThemeObject(held); // it keeps a walk over the libraries
+        else if (map == kLibraries)
+            object = new (std::nothrow) LibraryObject(held); // it keeps a walk over the resources
         else
             object = new (std::nothrow) oxNativeWrapper(descriptor, held);
         if (!object) return 0;
