@@ -604,19 +604,18 @@ oxRect ScreenRectOfBox(oxBox* box) {
     return r;
 }
 
-// "autoTooltip" names a text box (the box itself when no box has that id) whose value is shown when
-// its text does not fit; "none" shows nothing.
-const WCHAR* CutOffText(oxInputScene* scene, oxBox* box) {
-    const WCHAR* name = box->GetAttributeText(kAtomAutoTooltip);
+} // namespace
+
+const WCHAR* oxFrameInput::CutOffText(oxBox* box) {
+    const WCHAR* name = box ? box->GetAttributeText(kAtomAutoTooltip) : nullptr;
     if (!name || _wcsicmp(name, u"none") == 0) return nullptr;
-    oxBox* named = *name ? scene->FindBoxById(oxAtoms::Intern(name)) : nullptr;
+    oxBoxScene* scene = box->GetScene();
+    oxBox* named = *name && scene ? scene->FindBoxById(oxAtoms::Intern(name)) : nullptr;
     if (!named) named = box;
     auto* text = dynamic_cast<oxTextBox*>(named);
     if (!text || !text->IsTextOverflowed()) return nullptr;
     return text->GetAttribute(kAtomValue);
 }
-
-} // namespace
 
 void oxFrameInput::Tooltips(oxEvent* event, oxInputScene* scene, oxBox* target) {
     const oxAtom type = event->GetType();
@@ -659,7 +658,7 @@ void oxFrameInput::ShowTooltip(oxInputScene* scene, oxBox* box) {
     } else {
         const WCHAR* text = box->GetAttributeText(kAtomInstantTooltip);
         if (!text) text = box->GetAttributeText(kAtomTooltip);
-        if (!text) text = CutOffText(scene, box);
+        if (!text) text = CutOffText(box);
         if (!text || !*text) return;
         tip = dynamic_cast<oxPopupBox*>(scene->GetTooltipPopup());
         if (!tip) return;

@@ -361,7 +361,7 @@ void oxPopupBox::Raise(oxAtom type) {
     oxInputScene* scene = GetInputScene(this);
     if (!scene) return;
     oxDOMEvent event(type, this, GetAnchor());
-    if (independent_) event.AddFlags(kEventIndependentPopup);
+    if (independent_ && type != kAtomShutting) event.AddFlags(kEventIndependentPopup);
     scene->DispatchEvent(&event);
 }
 
