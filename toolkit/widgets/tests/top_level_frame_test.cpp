@@ -6,6 +6,8 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/timer.h"
+#include "toolkit/style/style_declaration.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
 
 namespace {
@@ -110,6 +112,25 @@ TEST_F(TopLevelFrameTest, FullScreenTakesTheWholeScreenAndGivesBackTheWorkArea) 
     EXPECT_EQ(platform::shell::GetWorkArea().top, 0);
     main->frame->SetFullScreen(false);
     EXPECT_EQ(platform::shell::GetWorkArea().top, 26);
+}
+
+TEST_F(TopLevelFrameTest, AccessKeysAreReadButNotKeptAndMirroringFlipsTheOwnerBox) {
+    test::LogBox* a = main->Add(main->root, "a", {10, 10, 50, 30});
+    EXPECT_EQ(main->frame->RegisterAccessKey(a), nullptr);
+    a->SetAttribute(kAtomAccessKey, u"F", false, false);
+    ASSERT_NE(main->frame->RegisterAccessKey(a), nullptr);
+    EXPECT_EQ(std::u16string(main->frame->RegisterAccessKey(a)), u"F");
+    EXPECT_EQ(main->frame->RegisterAccessKey(nullptr), nullptr);
+    EXPECT_EQ(main->frame->UnregisterAccessKey(a), 0);
+
+    main->frame->MirrorOwnerBox(false);
+    EXPECT_EQ(main->root->GetInlineStyle(), nullptr) << "off changes nothing";
+    main->frame->MirrorOwnerBox(true);
+    ASSERT_NE(main->root->GetInlineStyle(), nullptr);
+    const oxStyleValue* flip = main->root->GetInlineStyle()->FindProperty(kStyle_flip);
+    ASSERT_NE(flip, nullptr);
+    EXPECT_EQ(flip->GetType(), kStyleKeyword);
+    EXPECT_EQ(flip->GetValue(), kKeywordX);
 }
 
 // A window box's stand-in that answers the frame's questions about snapping and chrome.
