@@ -664,8 +664,10 @@ void oxScene::Close(bool forced) {
             SetOpenerWindowsEnabled(true);
         }
     }
-    // FIXME: an opener whose root box is active (box state 0x200000) hears of the close once window
-    // boxes take notice of their dialogs closing (the window box keeps no such hook yet).
+    // An active opener hears of it as a change of its "active" state: its state styles and
+    // listeners see the window it keeps being active again once the dialog is gone.
+    if ((state_ & kDialog) && opener_ && opener_->root_ && (opener_->root_->GetStateFlags() & kStateActive))
+        opener_->root_->NotifyAttributeChange(kAtomActive, true, true);
     if (nesting_ > 0) {
         // The window closes when the outermost dispatch returns.
         state_ |= kCloseRequested;

@@ -27,6 +27,7 @@
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/widgets/window_box.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -352,12 +353,21 @@ int32_t ConnectObject(Scene*, XArgList*, XVariant* out) {
     return 0;
 }
 
-int32_t SetPosition(Scene*, XArgList*, XVariant* out) {
+// The frame of the scene's window box, once its window exists.
+oxWindowFrame* RootWindowFrame(Scene* self) {
+    oxScene* scene = self->GetScene();
+    auto* window = scene ? dynamic_cast<oxWindowBox*>(scene->GetRootBox()) : nullptr;
+    return window ? window->GetWindowFrame() : nullptr;
+}
+
+int32_t SetPosition(Scene* self, XArgList*, XVariant* out) {
+    if (oxWindowFrame* frame = RootWindowFrame(self)) frame->SetPlacement();
     *out = false; // placements have no effect on this device
     return 0;
 }
 
 int32_t GetPosition(Scene* self, XArgList*, XVariant* out) {
+    if (oxWindowFrame* frame = RootWindowFrame(self)) frame->GetPlacement();
     if (self->GetScene()) *out = u"";
     return 0;
 }
