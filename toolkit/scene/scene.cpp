@@ -299,7 +299,11 @@ oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
     }
     oxElement* group = nullptr;
     if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, false);
-    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(false);
+    if (tag == kAtomKeyGroup) {
+        auto* keys = new (std::nothrow) oxKeyGroupElement(false);
+        if (keys) keys->SetScene(this);
+        group = keys;
+    }
     if (group && !groups->groups.PushBack(group)) {
         delete group;
         group = nullptr;
@@ -354,8 +358,43 @@ oxKeyGroupElement* oxScene::AddKeyGroup(oxAtom id) {
         delete group;
         return nullptr;
     }
+    group->SetScene(this);
     if (id) group->SetId(id);
     return group;
+}
+
+namespace {
+
+template <class Group> Group* FindGroup(const NUBO::PtrVector<Group*>& groups, oxAtom id) {
+    for (Group* group : groups)
+        if (group->GetId() == id) return group;
+    return nullptr;
+}
+
+} // namespace
+
+oxCommandGroupElement* oxScene::FindCommandGroup(oxAtom id) const {
+    return FindGroup(commandGroups_, id);
+}
+
+oxKeyGroupElement* oxScene::FindKeyGroup(oxAtom id) const {
+    return FindGroup(keyGroups_, id);
+}
+
+bool oxScene::RemoveCommandGroup(oxCommandGroupElement* group) {
+    if (!group || !commandGroups_.Remove(group)) return false;
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    if (cache) cache->ForgetCommandGroupObject(group);
+    delete group;
+    return true;
+}
+
+bool oxScene::RemoveKeyGroup(oxKeyGroupElement* group) {
+    if (!group || !keyGroups_.Remove(group)) return false;
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    if (cache) cache->ForgetKeyGroupObject(group);
+    delete group;
+    return true;
 }
 
 void oxScene::ForgetOpenScript(oxScriptElement* element) {

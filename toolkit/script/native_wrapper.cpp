@@ -17,9 +17,9 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: these classes get their members with the box kind, command, resource and data script
-// classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
-// classes have theirs (box_members.cpp, event_classes.cpp, theme_classes.cpp).
+// FIXME: these classes get their members with the box kind, resource and data script classes;
+// until then scripts can hold, compare and test them. Box, the event, theme and command classes
+// have theirs (box_members.cpp, event_classes.cpp, theme_classes.cpp, command_classes.cpp).
 XClassDescriptor TextBox = {"TextBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor ControlBox = {"ControlBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
@@ -30,10 +30,6 @@ XClassDescriptor RangeBox = {"RangeBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor SelectBox = {"SelectBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor WindowBox = {"WindowBox", 1, kNoMembers, &Box, 0, {}};
 
-XClassDescriptor Command = {"Command", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor CommandGroup = {"CommandGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Key = {"Key", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor KeyGroup = {"KeyGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Library = {"Library", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Resource = {"Resource", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Bitmap = {"Bitmap", 1, kNoMembers, &Resource, 0, {}};

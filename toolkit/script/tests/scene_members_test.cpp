@@ -143,10 +143,12 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.removeLibrary()", kBadParamCount},
         {"scene.addCommandGroup('group')", "[CommandGroup]"},
         {"scene.removeCommandGroup(null)", "boolean:false"},
-        {"scene.getCommandGroupById('group')", "null"},
+        {"scene.getCommandGroupById('group')", "[CommandGroup]"},
+        {"scene.getCommandGroupById('noSuchGroup')", "null"},
         {"scene.addKeyGroup('group')", "[KeyGroup]"},
         {"scene.removeKeyGroup(null)", "boolean:false"},
-        {"scene.getKeyGroupById('group')", "null"},
+        {"scene.getKeyGroupById('group')", "[KeyGroup]"},
+        {"scene.getKeyGroupById('noSuchGroup')", "null"},
         {"scene.addKeyGroup()", kBadParamCount},
         {"scene.getBoxAtPoint(1000000, 1000000)", kFail},
         {"scene.getBoxAtPoint(0)", kBadParamCount},
@@ -168,9 +170,9 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.blockLayout", "boolean:false"},
         {"(scene.blockLayout = 1, scene.blockLayout)", "boolean:true"},
         {"scene.commandGroupCount", "number:1"},
-        {"scene.commandGroups.count", "number:0"},
+        {"scene.commandGroups.count", "number:1"},
         {"scene.keyGroupCount", "number:1"},
-        {"scene.keyGroups.count", "number:0"},
+        {"scene.keyGroups.count", "number:1"},
     };
     Check(cases, std::size(cases));
     EXPECT_EQ(scene->GetState() & oxScene::kWaiting, oxScene::kWaiting);
