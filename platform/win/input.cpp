@@ -33,6 +33,8 @@ struct RawInput {
 std::mutex inputMutex; // guards everything below
 std::deque<RawInput> pending;
 BYTE asyncKeys[256];
+// Keys pressed since GetAsyncKeyState last asked about them (bit 0 of its answer).
+BYTE pressedSinceAsked[256];
 BYTE syncKeys[256];
 UINT doubleClickTime = 500;
 UINT caretBlinkTime = 500;
@@ -146,6 +148,7 @@ void Queue(const RawInput& input) {
         translatorInstalled = true;
     }
     if (input.kind == RawInput::kKey) Press(asyncKeys, input.code, input.down);
+    if (input.kind == RawInput::kKey && input.down) pressedSinceAsked[input.code & 0xFF] = 1;
     pending.push_back(input);
 }
 
@@ -271,7 +274,9 @@ SHORT GetKeyState(int vk) {
 
 SHORT GetAsyncKeyState(int vk) {
     std::lock_guard lock(inputMutex);
-    return SHORT((asyncKeys[vk & 0xFF] & kDown) ? 0x8000 : 0);
+    const SHORT pressed = pressedSinceAsked[vk & 0xFF];
+    pressedSinceAsked[vk & 0xFF] = 0;
+    return SHORT(((asyncKeys[vk & 0xFF] & kDown) ? 0x8000 : 0) | pressed);
 }
 
 UINT GetDoubleClickTime() {
@@ -378,6 +383,7 @@ void Reset() {
     std::lock_guard lock(inputMutex);
     pending.clear();
     std::fill(std::begin(asyncKeys), std::end(asyncKeys), BYTE(0));
+    std::fill(std::begin(pressedSinceAsked), std::end(pressedSinceAsked), BYTE(0));
     std::fill(std::begin(syncKeys), std::end(syncKeys), BYTE(0));
     altCombined = false;
     lastPress = {};
@@ -455,7 +461,10 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             if (!pending.empty()) pending.pop_front();
             if (in.kind == RawInput::kPointer) {
                 if (UINT vk = ButtonKey(in.code)) Press(syncKeys, vk, in.down);
-                if (UINT vk = ButtonKey(in.code)) Press(asyncKeys, vk, in.down);
+                if (UINT vk = ButtonKey(in.code)) {
+                    Press(asyncKeys, vk, in.down);
+                    if (in.down) pressedSinceAsked[vk & 0xFF] = 1;
+                }
             }
         }
         if (in.kind == RawInput::kPointer) SetCursorPos(in.point.x, in.point.y);

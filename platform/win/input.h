@@ -53,7 +53,8 @@ constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 
 // Bit 15 set while the key is down, bit 0 toggled by each press; as of the message being handled.
 SHORT GetKeyState(int virtualKey);
-// The same, as the keys are now (input still waiting in the queue counts).
+// Bit 15 as the keys are now (input still waiting in the queue counts); bit 0 set when the key
+// went down since the last ask about it, which clears it.
 SHORT GetAsyncKeyState(int virtualKey);
 UINT GetDoubleClickTime();
 BOOL SetDoubleClickTime(UINT ms);

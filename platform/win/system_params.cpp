@@ -22,8 +22,10 @@ int GetSystemMetrics(int index) {
     const ScreenConfig& c = GetScreen().config;
     switch (index) {
     case SM_CXSCREEN:
+    case SM_CXVIRTUALSCREEN:
         return c.width;
     case SM_CYSCREEN:
+    case SM_CYVIRTUALSCREEN:
         return c.height;
     case SM_CXCURSOR:
     case SM_CYCURSOR:
@@ -58,6 +60,26 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
     default:
         return FALSE;
     }
+}
+
+namespace {
+// The one monitor's handle: any non-null value names it.
+HMONITOR const kScreenMonitor = reinterpret_cast<HMONITOR>(uintptr_t(1));
+} // namespace
+
+HMONITOR MonitorFromPoint(POINT point, DWORD flags) {
+    const ScreenConfig& c = GetScreen().config;
+    const bool on = point.x >= 0 && point.y >= 0 && point.x < c.width && point.y < c.height;
+    return on || flags != MONITOR_DEFAULTTONULL ? kScreenMonitor : nullptr;
+}
+
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
+    if (monitor != kScreenMonitor || !info || info->cbSize < sizeof(MONITORINFO)) return FALSE;
+    const ScreenConfig& c = GetScreen().config;
+    info->rcMonitor = RECT{0, 0, c.width, c.height};
+    info->rcWork = platform::shell::GetWorkArea();
+    info->dwFlags = MONITORINFOF_PRIMARY;
+    return TRUE;
 }
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {
