@@ -1,9 +1,11 @@
 #include "toolkit/scene/desktop_services.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
 #include "platform/crt/wide.h"
+#include "platform/shell/file_dialog.h"
 #include "platform/shell/files.h"
 #include "platform/shell/shell_execute.h"
 #include "platform/shell/task_bar.h"
@@ -12,6 +14,7 @@
 #include "platform/win/sound.h"
 #include "platform/win/system_params.h"
 #include "platform/win/window.h"
+#include "runtime/script_array.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/stream.h"
 #include "toolkit/base/uri.h"
@@ -190,4 +193,78 @@ NUBO::TWString GetTempFolder(int32_t type) {
     WCHAR folder[128] = {};
     GetTempPathW(128, folder);
     return NUBO::TWString(folder);
+}
+
+namespace {
+
+constexpr size_t kFileBufferUnits = 260001;
+
+bool IsAbsolutePath(const NUBO::TWString& name) {
+    const WCHAR* t = name.GetString();
+    const size_t n = size_t(name.GetLength());
+    return (n > 1 && t[1] == u':') || (n > 2 && t[2] == u'\\');
+}
+
+void Append(NUBO::XArray* array, const NUBO::TWString& path) {
+    (void)array->AddValue(NUBO::XVariant(path));
+}
+
+} // namespace
+
+int32_t ShowFileDialog(bool save, HWND owner, const WCHAR* title, const WCHAR* initialFile, const WCHAR* initialFolder,
+                       const WCHAR* filter, const WCHAR* defaultExtension, bool multiple, NUBO::XObject** result) {
+    if (result) *result = nullptr;
+    NUBO::XArray* array = nullptr;
+    if (int32_t rc = NUBO::CreateXArray(&array); rc != 0) return rc;
+    std::vector<WCHAR> buffer;
+    try {
+        buffer.assign(kFileBufferUnits, 0);
+    } catch (...) {
+        buffer.clear();
+    }
+    if (!buffer.empty()) {
+        const size_t initial = initialFile ? std::min(wcslen(initialFile), kFileBufferUnits - 1) : 0;
+        std::copy(initialFile, initialFile + initial, buffer.begin());
+        // Differs on purpose: the record's size is this platform's, not the phone's 76 bytes.
+        OPENFILENAMEW record{};
+        record.lStructSize = sizeof record;
+        record.hwndOwner = owner;
+        record.lpstrFilter = filter;
+        record.nFilterIndex = 1;
+        record.lpstrFile = buffer.data();
+        record.nMaxFile = DWORD(kFileBufferUnits);
+        record.lpstrInitialDir = initialFolder;
+        record.lpstrTitle = title;
+        if (defaultExtension && *defaultExtension) record.lpstrDefExt = defaultExtension;
+        record.Flags = save ? OFN_OVERWRITEPROMPT
+                            : (OFN_LONGNAMES | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY) |
+                                  (multiple ? OFN_ALLOWMULTISELECT : 0);
+        if (save ? GetSaveFileNameW(&record) : GetOpenFileNameW(&record)) {
+            buffer.back() = 0;
+            const NUBO::TWString first(buffer.data());
+            const WCHAR* next = buffer.data() + first.GetLength() + 1;
+            if (!save && multiple && first.GetLength() > 0 && size_t(next - buffer.data()) < buffer.size() && *next) {
+                // The folder, then each name up to the empty one.
+                const bool endsInSlash = first.GetString()[first.GetLength() - 1] == u'\\';
+                while (size_t(next - buffer.data()) < buffer.size() && *next) {
+                    const NUBO::TWString name(next);
+                    NUBO::TWString path = name;
+                    if (!IsAbsolutePath(name)) {
+                        path = first;
+                        if (!endsInSlash) path.Append(u"\\", 1);
+                        path.Append(name.GetString(), name.GetLength());
+                    }
+                    Append(array, path);
+                    next += name.GetLength() + 1;
+                }
+            } else {
+                Append(array, first);
+            }
+        }
+    }
+    if (result)
+        *result = array;
+    else
+        array->Release();
+    return 0;
 }

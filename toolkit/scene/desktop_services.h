@@ -10,6 +10,9 @@
 struct HWND__;
 struct HMONITOR__;
 class oxScene;
+namespace NUBO {
+class XObject;
+}
 
 SIZE GetDesktopSize();
 SIZE GetWorkAreaSize();
@@ -42,5 +45,11 @@ int32_t EnumerateFonts();
 int32_t PlayNamedSound(oxScene* scene, const WCHAR* name);
 // Stops what plays and lets the sound buffer go.
 void StopSound();
+// The open or save dialog. `filter` holds description and pattern texts each ended by NUL, and a
+// NUL after the last. `result` receives a new array of the chosen paths, empty when the user
+// cancelled; the answer is 0, or the code of the array's creation when it could not be made.
+int32_t ShowFileDialog(bool save, HWND__* owner, const WCHAR* title, const WCHAR* initialFile,
+                       const WCHAR* initialFolder, const WCHAR* filter, const WCHAR* defaultExtension, bool multiple,
+                       NUBO::XObject** result);
 // The temporary folder for type 0, empty text for any other type.
 NUBO::TWString GetTempFolder(int32_t type);
