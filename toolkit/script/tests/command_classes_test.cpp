@@ -12,14 +12,6 @@
 namespace script_api_test {
 namespace {
 
-struct Case {
-    const char* expression;
-    const char* expected;
-};
-
-constexpr const char* kBadParamCount = "error:8002000e";
-constexpr const char* kFail = "error:80004005";
-
 class CommandClassesTest : public ScriptApiTest {
 protected:
     void SetUp() override {
@@ -33,10 +25,7 @@ protected:
                                "var commands = scene.getCommandGroupById('markup');"
                                "var keys = scene.getKeyGroupById('markupKeys');"));
     }
-    void Check(const Case* cases, size_t count) {
-        for (size_t i = 0; i < count; ++i)
-            EXPECT_EQ(Call(scene, cases[i].expression), cases[i].expected) << cases[i].expression;
-    }
+    void Check(const Case* cases, size_t count) { CheckCases(scene, cases, count); }
     oxScene* scene = nullptr;
 };
 

@@ -42,10 +42,6 @@ TEST_F(TransferDataTest, ADropTargetReadsTheDataItsDragCarries) {
     }
     carried->Release(); // the object the handler kept holds the data on
 
-    struct Case {
-        const char* expression;
-        const char* expected;
-    };
     const Case cases[] = {
         {"data", "[TransferData]"},
         {"plain", "undefined"}, // a drag without data
@@ -73,8 +69,7 @@ TEST_F(TransferDataTest, ADropTargetReadsTheDataItsDragCarries) {
         {"data.getStringAt(0)", "error:8002000e"},
         {"data.getFormatAt()", "error:8002000e"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+    CheckCases(scene, cases, std::size(cases));
     // The stream the script added back is kept as a stream.
     EXPECT_EQ(Call(scene, "data.getStreamAt(2, 'copy') === undefined"), "boolean:false");
 }
