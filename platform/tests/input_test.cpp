@@ -341,3 +341,18 @@ TEST_F(InputTest, TheInputMethodOpensAndClosesTheInputPanel) {
     platform::shell::ResetShell();
     RunUntilIdle();
 }
+
+TEST_F(InputTest, TheAsyncStateFollowsInputAtOnceAndReportsEachPressOnce) {
+    // A loop that polls without taking messages (a screen transition) sees keys and the stylus.
+    platform::input::KeyDown('Q');
+    EXPECT_EQ(SHORT(0x8001), GetAsyncKeyState('Q')) << "down, and pressed since the last question";
+    EXPECT_EQ(SHORT(0x8000), GetAsyncKeyState('Q')) << "the press is reported once";
+    platform::input::KeyUp('Q');
+    EXPECT_EQ(0, GetAsyncKeyState('Q'));
+    platform::input::PointerDown(5, 5);
+    EXPECT_EQ(SHORT(0x8001), GetAsyncKeyState(VK_LBUTTON)) << "still waiting in the queue";
+    platform::input::PointerUp(5, 5);
+    EXPECT_EQ(0, GetAsyncKeyState(VK_LBUTTON));
+    RunUntilIdle();
+    EXPECT_EQ(0, GetAsyncKeyState(VK_LBUTTON)) << "taking the input changes nothing more";
+}

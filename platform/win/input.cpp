@@ -33,8 +33,10 @@ struct RawInput {
 std::mutex inputMutex; // guards everything below
 std::deque<RawInput> pending;
 BYTE asyncKeys[256];
-// Keys pressed since GetAsyncKeyState last asked about them (bit 0 of its answer).
-BYTE pressedSinceAsked[256];
+// Keys pressed since GetAsyncKeyState last asked about them (its bit 0).
+BYTE asyncPressed[256];
+// Lets a backend take in the input that arrived while the loop was not asking for it.
+void (*asyncPoll)() = nullptr;
 BYTE syncKeys[256];
 UINT doubleClickTime = 500;
 UINT caretBlinkTime = 500;
@@ -140,6 +142,8 @@ bool TranslateKey(UINT vk, LPARAM, bool system, WCHAR* ch) {
     return false;
 }
 
+UINT ButtonKey(UINT message);
+
 void Queue(const RawInput& input) {
     static bool translatorInstalled = false;
     std::lock_guard lock(inputMutex);
@@ -147,8 +151,14 @@ void Queue(const RawInput& input) {
         platform::SetKeyTranslator(TranslateKey);
         translatorInstalled = true;
     }
-    if (input.kind == RawInput::kKey) Press(asyncKeys, input.code, input.down);
-    if (input.kind == RawInput::kKey && input.down) pressedSinceAsked[input.code & 0xFF] = 1;
+    // The physical state follows the input at once, as the device's drivers set it.
+    const UINT vk = input.kind == RawInput::kKey       ? input.code
+                    : input.kind == RawInput::kPointer ? ButtonKey(input.code)
+                                                       : 0;
+    if (vk) {
+        Press(asyncKeys, vk, input.down);
+        if (input.down) asyncPressed[vk & 0xFF] = 1;
+    }
     pending.push_back(input);
 }
 
@@ -273,9 +283,10 @@ SHORT GetKeyState(int vk) {
 }
 
 SHORT GetAsyncKeyState(int vk) {
+    if (asyncPoll) asyncPoll();
     std::lock_guard lock(inputMutex);
-    const SHORT pressed = pressedSinceAsked[vk & 0xFF];
-    pressedSinceAsked[vk & 0xFF] = 0;
+    const SHORT pressed = asyncPressed[vk & 0xFF];
+    asyncPressed[vk & 0xFF] = 0;
     return SHORT(((asyncKeys[vk & 0xFF] & kDown) ? 0x8000 : 0) | pressed);
 }
 
@@ -379,11 +390,15 @@ size_t Pending() {
     return pending.size();
 }
 
+void SetAsyncPoll(void (*poll)()) {
+    asyncPoll = poll;
+}
+
 void Reset() {
     std::lock_guard lock(inputMutex);
     pending.clear();
     std::fill(std::begin(asyncKeys), std::end(asyncKeys), BYTE(0));
-    std::fill(std::begin(pressedSinceAsked), std::end(pressedSinceAsked), BYTE(0));
+    std::fill(std::begin(asyncPressed), std::end(asyncPressed), BYTE(0));
     std::fill(std::begin(syncKeys), std::end(syncKeys), BYTE(0));
     altCombined = false;
     lastPress = {};
@@ -461,10 +476,6 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             if (!pending.empty()) pending.pop_front();
             if (in.kind == RawInput::kPointer) {
                 if (UINT vk = ButtonKey(in.code)) Press(syncKeys, vk, in.down);
-                if (UINT vk = ButtonKey(in.code)) {
-                    Press(asyncKeys, vk, in.down);
-                    if (in.down) pressedSinceAsked[vk & 0xFF] = 1;
-                }
             }
         }
         if (in.kind == RawInput::kPointer) SetCursorPos(in.point.x, in.point.y);

@@ -53,8 +53,8 @@ constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 
 // Bit 15 set while the key is down, bit 0 toggled by each press; as of the message being handled.
 SHORT GetKeyState(int virtualKey);
-// Bit 15 as the keys are now (input still waiting in the queue counts); bit 0 set when the key
-// went down since the last ask about it, which clears it.
+// The same, as the keys are now (input still waiting in the queue counts), with bit 0 set when the
+// key went down since the last call asked about it.
 SHORT GetAsyncKeyState(int virtualKey);
 UINT GetDoubleClickTime();
 BOOL SetDoubleClickTime(UINT ms);
@@ -92,6 +92,9 @@ void BackKey(bool down);
 size_t Pending();
 // Forgets waiting input and the key state (tests).
 void Reset();
+// A backend whose input arrives only when it is asked (SDL) lets GetAsyncKeyState ask, so a loop
+// that polls the keys without taking messages still sees them; null removes it.
+void SetAsyncPoll(void (*poll)());
 
 } // namespace platform::input
 
