@@ -299,15 +299,13 @@ oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
     }
     oxElement* group = nullptr;
     if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, false);
-    if (tag == kAtomKeyGroup) {
-        auto* keys = new (std::nothrow) oxKeyGroupElement(false);
-        if (keys) keys->SetScene(this);
-        group = keys;
-    }
+    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(false);
     if (group && !groups->groups.PushBack(group)) {
         delete group;
         group = nullptr;
     }
+    // A box's keys hand out their script objects through this scene's cache.
+    if (group && tag == kAtomKeyGroup) static_cast<oxKeyGroupElement*>(group)->SetScene(this);
     return group;
 }
 
