@@ -13,6 +13,7 @@
 #include "platform/shell/registry.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/beep.h"
+#include "platform/win/sound.h"
 #include "platform/win/ime.h"
 #include "platform/win/last_error.h"
 #include "platform/win/sync.h"

@@ -15,6 +15,7 @@
 #include "platform/shell/picture_picker.h"
 #include "platform/shell/registry.h"
 #include "platform/win/beep.h"
+#include "platform/win/sound.h"
 #include "platform/win/clock.h"
 #include "platform/win/screen.h"
 
@@ -31,6 +32,9 @@ protected:
         setenv("TANDU_REGISTRY", (folder / "registry.sqlite3").c_str(), 1);
         platform::shell::ResetDeviceServices();
         platform::ResetBeepCount();
+        // Sounds go to the recording sink, whatever audio the machine has.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        platform::sound::ResetRecording();
         HostScriptTest::SetUp();
     }
     void TearDown() override {
@@ -139,7 +143,7 @@ TEST_F(MobileDeviceTest, SoundProfileAndSoundsOnAPocketPc) {
 
     // Any other name, wrong case included, is a file.
     const std::string file = (folder / "chime.wav").string();
-    std::ofstream(file) << "RIFF";
+    std::ofstream(file, std::ios::binary) << std::string("RIFF\x04\0\0\0WAVE", 12);
     Run("device.playSoundOrVibrate('sysSoundquestion', 5, 0, 0);");
     EXPECT_EQ(platform::GetBeepCount(), 2) << "a name that is no file plays nothing";
     Run("device.playSoundOrVibrate('" + file + "', 5, 0, 0);");
@@ -224,7 +228,7 @@ TEST_F(MobileDeviceTest, SmartphoneProfile) {
     EXPECT_EQ(platform::GetBeepCount(), 0);
     EXPECT_EQ(platform::GetLastSound(), u"");
     const std::string file = (folder / "asterisk.wav").string();
-    std::ofstream(file) << "RIFF";
+    std::ofstream(file, std::ios::binary) << std::string("RIFF\x04\0\0\0WAVE", 12);
     SetText(HKEY_CURRENT_USER, u"ControlPanel\\Sounds\\SystemAsterisk", u"Sound",
             std::u16string(file.begin(), file.end()));
     Run("device.playSoundOrVibrate('sysSoundAsterisk', 5, 0, 0);");

@@ -2,32 +2,14 @@
 
 #include <atomic>
 
-#include "platform/shell/files.h"
-
 namespace {
 std::atomic<int> beeps{0};
-UINT lastBeep = 0;
-std::u16string lastSound;
+std::atomic<UINT> lastType{0};
 } // namespace
 
 BOOL MessageBeep(UINT type) {
+    lastType = type;
     ++beeps;
-    lastBeep = type;
-    return TRUE;
-}
-
-BOOL PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
-    if (!sound) {
-        lastSound.clear();
-        return TRUE;
-    }
-    if (flags & SND_MEMORY) {
-        lastSound = u"<memory>";
-        return TRUE;
-    }
-    const DWORD attributes = GetFileAttributesW(sound);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
-    lastSound = sound;
     return TRUE;
 }
 
@@ -38,17 +20,11 @@ int GetBeepCount() {
 }
 
 UINT GetLastBeepType() {
-    return lastBeep;
+    return lastType.load();
 }
 
 void ResetBeepCount() {
     beeps = 0;
-    lastBeep = 0;
-    lastSound.clear();
-}
-
-std::u16string GetLastSound() {
-    return lastSound;
 }
 
 } // namespace platform

@@ -69,6 +69,26 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
     }
 }
 
+namespace {
+// The one monitor's handle: any non-null value names it.
+HMONITOR const kScreenMonitor = reinterpret_cast<HMONITOR>(uintptr_t(1));
+} // namespace
+
+HMONITOR MonitorFromPoint(POINT point, DWORD flags) {
+    const ScreenConfig& c = GetScreen().config;
+    const bool on = point.x >= 0 && point.y >= 0 && point.x < c.width && point.y < c.height;
+    return on || flags != MONITOR_DEFAULTTONULL ? kScreenMonitor : nullptr;
+}
+
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
+    if (monitor != kScreenMonitor || !info || info->cbSize < sizeof(MONITORINFO)) return FALSE;
+    const ScreenConfig& c = GetScreen().config;
+    info->rcMonitor = RECT{0, 0, c.width, c.height};
+    info->rcWork = platform::shell::GetWorkArea();
+    info->dwFlags = MONITORINFOF_PRIMARY;
+    return TRUE;
+}
+
 BOOL GetVersionExW(OSVERSIONINFOW* info) {
     if (!info || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) return FALSE;
     info->dwMajorVersion = 5;

@@ -35,3 +35,21 @@ BOOL GetVersionExW(OSVERSIONINFOW* info);
 // SPI_GETPLATFORMTYPE the text "PocketPC" or "SmartPhone" into `param` characters; the model and
 // maker of the emulated device likewise.
 BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT winIni);
+
+// Monitors: the device has one, the screen, whose work area is the one the shell leaves.
+struct HMONITOR__;
+using HMONITOR = HMONITOR__*;
+constexpr DWORD MONITOR_DEFAULTTONULL = 0;
+constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr DWORD MONITOR_DEFAULTTONEAREST = 2;
+constexpr DWORD MONITORINFOF_PRIMARY = 1;
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+// Null for a point off the screen with MONITOR_DEFAULTTONULL; the screen otherwise.
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+// FALSE for no monitor or a record whose size is too small.
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);

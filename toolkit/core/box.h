@@ -382,6 +382,12 @@ public:
     // Stores the placement, lets the layout place the children, arranges scroll bars and layers.
     virtual void Arrange(oxPlacementRecord* placement);
     const oxPlacementRecord* GetPlacement() const { return placement_; }
+    // One child alone changed: its layout places it and the children it moves, in this box's last
+    // placement, when that gives what arranging the whole box again would. False when the box must
+    // be arranged again (the child may have been arranged meanwhile). The box's "layout" event is
+    // left to the caller, once however many children it followed (AnnounceLayout).
+    bool FollowChildChange(oxBox* child);
+    void AnnounceLayout();
     // The layout, made on first use for the box's type; null when none can be made.
     virtual oxLayout* GetLayout();
     oxLayout* GetLayoutIfMade() const { return layout_; }

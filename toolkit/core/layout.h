@@ -45,6 +45,13 @@ public:
     virtual void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
         (void)placement, (void)vertical, (void)scrollbar;
     }
+    // One child alone changed (its style or its content): arranges it again and places the children
+    // after it, without a whole pass, when the last pass allows it. False when only a whole pass of
+    // the box will do; the child may have been arranged meanwhile.
+    virtual bool FollowChild(oxPlacementRecord* placement, oxBox* box, oxBox* child) {
+        (void)placement, (void)box, (void)child;
+        return false;
+    }
     // The index of the one child shown, for layouts that show one at a time; -1 for the others.
     virtual int32_t GetCurrentIndex(oxBox* box) const {
         (void)box;

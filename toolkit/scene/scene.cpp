@@ -380,6 +380,8 @@ oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag, bool gadget) {
         delete group;
         group = nullptr;
     }
+    // A box's keys hand out their script objects through this scene's cache.
+    if (group && tag == kAtomKeyGroup) static_cast<oxKeyGroupElement*>(group)->SetScene(this);
     return group;
 }
 
@@ -430,8 +432,43 @@ oxKeyGroupElement* oxScene::AddKeyGroup(oxAtom id) {
         delete group;
         return nullptr;
     }
+    group->SetScene(this);
     if (id) group->SetId(id);
     return group;
+}
+
+namespace {
+
+template <class Group> Group* FindGroup(const NUBO::PtrVector<Group*>& groups, oxAtom id) {
+    for (Group* group : groups)
+        if (group->GetId() == id) return group;
+    return nullptr;
+}
+
+} // namespace
+
+oxCommandGroupElement* oxScene::FindCommandGroup(oxAtom id) const {
+    return FindGroup(commandGroups_, id);
+}
+
+oxKeyGroupElement* oxScene::FindKeyGroup(oxAtom id) const {
+    return FindGroup(keyGroups_, id);
+}
+
+bool oxScene::RemoveCommandGroup(oxCommandGroupElement* group) {
+    if (!group || !commandGroups_.Remove(group)) return false;
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    if (cache) cache->ForgetCommandGroupObject(group);
+    delete group;
+    return true;
+}
+
+bool oxScene::RemoveKeyGroup(oxKeyGroupElement* group) {
+    if (!group || !keyGroups_.Remove(group)) return false;
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    if (cache) cache->ForgetKeyGroupObject(group);
+    delete group;
+    return true;
 }
 
 void oxScene::ForgetOpenScript(oxScriptElement* element) {
@@ -910,36 +947,57 @@ bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
     // itself may have left the flow (collapsed, say): its parent's pass leaves it out.
     for (oxBox* queued : layoutQueue_)
         if (!FlowsInFlex(queued) || !ReachedAlongFlex(queued->GetParent())) return false;
-    NUBO::PtrVector<oxBox*> starts;
+    NUBO::PtrVector<oxBox*> changed;
     for (oxBox* queued : layoutQueue_) {
-        if (!starts.PushBack(queued->GetParent())) {
-            for (oxBox* start : starts)
-                start->Release();
+        if (!changed.PushBack(queued)) {
+            for (oxBox* box : changed)
+                box->Release();
             return false;
         }
-        queued->GetParent()->AddRef();
+        queued->AddRef();
     }
     ClearLayoutQueue();
-    // Each start is laid out again in its last placement; while that changes its size, its parent
-    // takes the new size in, and so on up, to the root at most. The boxes' event handlers may change
-    // the tree meanwhile: a start that left it is passed over, and what they changed is queued.
+    // Each changed box's parent places it again: by itself, moving the siblings after it, where its
+    // layout can; else the parent is laid out again in its last placement. While that changes the
+    // parent's size, its own parent takes the new size in, and so on up, to the root at most. The
+    // boxes' event handlers may change the tree meanwhile: a box that left it is passed over, and
+    // what they changed is queued.
     bool fromRoot = false;
-    for (oxBox* start : starts) {
-        for (oxBox* b = start; b && !fromRoot;) {
+    // A parent that placed changed children by themselves says once that it was laid out, after
+    // the walk.
+    NUBO::PtrVector<oxBox*> followed;
+    auto follows = [&followed](oxBox* parent, oxBox* child) {
+        if (child->GetParent() != parent || !parent->FollowChildChange(child)) return false;
+        for (oxBox* known : followed)
+            if (known == parent) return true;
+        if (followed.PushBack(parent)) parent->AddRef();
+        return true;
+    };
+    for (oxBox* box : changed) {
+        oxBox* child = box;
+        for (oxBox* b = box->GetParent(); b && !fromRoot;) {
             if (b == root_) {
-                ArrangeLayoutRoot(root_, area.width, area.height);
-                fromRoot = true;
+                if (!follows(root_, child)) {
+                    ArrangeLayoutRoot(root_, area.width, area.height);
+                    fromRoot = true;
+                }
                 break;
             }
             if (!ReachedAlongFlex(b)) break;
             NUBO::RefPtr<oxBox> hold = NUBO::RefPtr<oxBox>::ref(b);
+            if (follows(b, child)) break;
             const oxPoint before = b->GetPacked(1);
             if (ArrangeInLastPlacement(b) && b->GetPacked(1) == before) break;
             b->InvalidateMeasure();
             b->UpdateFrameBounds(false);
+            child = b;
             b = b->GetParent();
         }
-        start->Release();
+        box->Release();
+    }
+    for (oxBox* parent : followed) {
+        if (!fromRoot) parent->AnnounceLayout();
+        parent->Release();
     }
     return true;
 }

@@ -229,6 +229,14 @@ public:
     oxKeyGroupElement* AddKeyGroup(oxAtom id);
     size_t GetCommandGroupCount() const { return commandGroups_.size(); }
     size_t GetKeyGroupCount() const { return keyGroups_.size(); }
+    oxCommandGroupElement* GetCommandGroupAt(size_t i) const { return commandGroups_[i]; }
+    oxKeyGroupElement* GetKeyGroupAt(size_t i) const { return keyGroups_[i]; }
+    // The first of the scene's own groups with the id, or null.
+    oxCommandGroupElement* FindCommandGroup(oxAtom id) const;
+    oxKeyGroupElement* FindKeyGroup(oxAtom id) const;
+    // Takes one of the scene's own groups out and destroys it; false when it is not one of them.
+    bool RemoveCommandGroup(oxCommandGroupElement* group);
+    bool RemoveKeyGroup(oxKeyGroupElement* group);
 
     const NUBO::TWString& GetName() const { return name_; }
     const NUBO::TWString& GetContextName() const { return contextName_; }

@@ -7,6 +7,7 @@
 #include "platform/shell/shell_execute.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/beep.h"
+#include "platform/win/sound.h"
 #include "platform/win/input.h"
 #include "platform/win/system_params.h"
 #include "runtime/ref_ptr.h"

@@ -8,6 +8,9 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "toolkit/animation/snapshot.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/core/transfer_data.h"
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_gadget.h"
@@ -21,6 +24,7 @@
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/script_object_cache.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/transfer_data_class.h"
 #include "toolkit/script/transition_classes.h"
 
 using NUBO::RefPtr;
@@ -191,9 +195,16 @@ EVENT_GETTER(GetAttributeName, oxMutationEvent, PutAtomName(o, oxAtom(e->attribu
 
 #undef EVENT_GETTER
 
+// A new TransferData object over the drag's data on every read; nothing when the drag has none.
 int32_t GetSourceData(Wrapper* self, XVariant* out) {
-    // FIXME: the source data comes as a TransferData object once drag data has its script class.
-    return Read<oxDragEvent>(self, out, [](oxDragEvent*, XVariant* o) { o->SetObject(nullptr); });
+    return Read<oxDragEvent>(self, out, [](oxDragEvent* e, XVariant* o) {
+        auto* data = dynamic_cast<oxTransferData*>(e->GetSourceData());
+        if (!data) return;
+        if (auto* object = new (std::nothrow) TransferDataObject(data)) {
+            object->AddRef();
+            script_class::PutObject(o, object);
+        }
+    });
 }
 
 int32_t GetCommand(Wrapper* self, XVariant* out) {

@@ -17,16 +17,9 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: these classes get their members with the box kind, command and resource script
-// classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
-// classes have theirs (box_members.cpp, control_box_classes.cpp, window_box_classes.cpp,
-// resource_classes.cpp, event_classes.cpp, theme_classes.cpp).
+// FIXME: DHTMLBox and HandleBox get their members once HTML and handle boxes exist; until then
+// scripts can hold, compare and test them. The other classes have theirs in their own files.
 XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
 XClassDescriptor HandleBox = {"HandleBox", 1, kNoMembers, &Box, 0, {}};
-
-XClassDescriptor Command = {"Command", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor CommandGroup = {"CommandGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor Key = {"Key", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor KeyGroup = {"KeyGroup", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 
 } // namespace wrapper_class

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win/beep.h"
+#include "platform/win/sound.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/app_utils.h"
@@ -22,6 +23,8 @@ constexpr const char* kFail = "error:80004005";
 class AppUtilsTest : public ScriptApiTest {
 protected:
     void SetUp() override {
+        // Sounds go to the recording sink, whatever audio the machine has.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         ScriptApiTest::SetUp();
         utils = new AppUtils();
         utils->AddRef();
