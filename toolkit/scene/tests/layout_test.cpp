@@ -114,7 +114,8 @@ TEST_P(LayoutTest, MatchesExpectedDump) {
 INSTANTIATE_TEST_SUITE_P(Scenes, LayoutTest,
                          ::testing::Values("horizontal", "vertical", "shares", "packing", "align", "minmax", "hidden",
                                            "overflow", "nested", "rtl", "zero_size", "lines", "flow_rows",
-                                           "flow_columns", "deck", "range", "mdi"));
+                                           "flow_columns", "deck", "range", "mdi", "grid_header", "grid_measured",
+                                           "grid_tree", "grid_wide", "grid_rtl", "grid_scroll"));
 
 struct HitCase {
     const char* scene;
