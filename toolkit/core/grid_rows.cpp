@@ -49,9 +49,10 @@ void oxGridRowListener::OnAttributeChanged(oxBox* box, oxAtom attribute) {
 
 int32_t oxGridLayout::RowDistance(int32_t from, int32_t to) {
     int64_t sum = 0;
-    for (int32_t i = std::min(from, to); i < std::max(from, to); ++i) {
-        oxGridRowRecord* rec = GetRowRecord(i);
-        if (rec) sum += int64_t(rec->GetHeight()) + rec->topGap + rec->bottomGap;
+    // Only the records made so far: a row not made yet counts its fixed height.
+    for (int32_t i = std::max(0, std::min(from, to)); i < std::max(from, to); ++i) {
+        oxGridRowRecord* rec = i < int32_t(records_.size()) ? records_[size_t(i)] : nullptr;
+        sum += rec ? int64_t(rec->GetHeight()) + rec->topGap + rec->bottomGap : fixedRowHeight_;
     }
     return oxLengthSum(sum);
 }
@@ -395,7 +396,11 @@ void oxGridLayout::SetSortColumn(int32_t column) {
     if (column == sortColumn_) return;
     sortColumn_ = column;
     if (owner_) owner_->InvalidateSubtree(true, true);
-    if (column == 0) sortList_.clear();
+    if (column == 0 && !sortList_.empty()) {
+        sortList_.clear();
+        // The records were in sorted order: they are built again in the rows' own order.
+        if (owner_) owner_->InvalidateUpToPopup();
+    }
 }
 
 void oxGridLayout::SortRows(int32_t direction) {
