@@ -71,7 +71,7 @@ void oxBox::SetScrollX(int32_t x) {
 }
 
 void oxBox::SetScrollY(int32_t y) {
-    InvalidateSubtree(true, true);
+    InvalidateSubtree(true, !(layout_ && layout_->RefreshesMovedChildren()));
     if (oxLayout* layout = GetLayout()) layout->SetScrollY(y);
 }
 
@@ -122,7 +122,7 @@ int32_t oxBox::GetScrollRangeY() {
 
 void oxBox::ScrollPaintedContent(const oxPoint& delta) {
     (void)delta;
-    InvalidateSubtree(true, true);
+    InvalidateSubtree(true, !(layout_ && layout_->RefreshesMovedChildren()));
     RequestRepaint();
 }
 

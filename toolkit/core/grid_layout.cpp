@@ -430,11 +430,23 @@ void oxGridLayout::PositionRow(oxGridRowRecord* rec, int32_t top) {
     }
     rec->ancestorX = oxLengthSum(ax);
     rec->ancestorY = oxLengthSum(ay);
-    row->SetBoxPosition({rec->level == 0 ? originX_ : 0, oxLengthSum(int64_t(top) - ay + originY_)});
+    const oxPoint at{rec->level == 0 ? originX_ : 0, oxLengthSum(int64_t(top) - ay + originY_)};
+    if (row->GetPacked(0) != at) {
+        row->SetBoxPosition(at);
+        row->InvalidateSubtree(true, true);
+    }
     if (!wholeRow_) {
         row->SetBoxSize({contentWidth_, rec->GetHeight()});
         row->SetContentSize({contentWidth_, rec->GetHeight()});
     }
+}
+
+void oxGridLayout::Listen(oxGridRowRecord* rec, oxBox* cell) {
+    // Only a row that holds nested rows has anything for its first cell to open or close; a row that
+    // gains some makes the grid build its records afresh.
+    if (rec->listening || !listener_ || !oxFindChildByTag(rec->row, kAtomRows)) return;
+    cell->AddChangeListener(listener_);
+    rec->listening = true;
 }
 
 void oxGridLayout::PlaceCells(oxGridRowRecord* rec, int32_t rowIndex, int mode, int32_t rowHeight) {
@@ -477,7 +489,7 @@ void oxGridLayout::PlaceCells(oxGridRowRecord* rec, int32_t rowIndex, int mode, 
             // growing its left padding, so that it stays within its column.
             cellX = oxLengthSum(int64_t(cellX) + indent);
             room = std::max(0, room - indent);
-            if (listener_) it.box->AddChangeListener(listener_);
+            Listen(rec, it.box);
         }
         const int32_t w = it.flex ? std::max(0, room - it.paddingWidth) : it.prefWidth;
         const int32_t h = rowHeight > 0 ? std::max(0, rowHeight - it.paddingHeight) : it.prefHeight;
@@ -533,8 +545,7 @@ void oxGridLayout::PlaceRows(int32_t first, int32_t end, int32_t* rowsPerPage, i
             if (oxLayout* own = row->GetLayoutIfMade()) own->ClearValidity();
             row->Arrange(&p);
             rec->SetHeight(std::max(rec->GetHeight(), row->GetPacked(1).y));
-            if (listener_)
-                if (oxBox* cell = row->GetFirstChild(false)) cell->AddChangeListener(listener_);
+            if (oxBox* cell = row->GetFirstChild(false)) Listen(rec, cell);
         } else {
             const int32_t own = fixedRowHeight_ ? fixedRowHeight_
                                                 : oxLengthSum(int64_t(rec->GetHeight()) - rec->item.paddingHeight);

@@ -37,6 +37,7 @@ struct oxGridRowRecord {
     oxBox* rows = nullptr; // the enclosing "rows" box
     oxLayoutItem item;
     int32_t baseHeight = 0; // the height the row asks for, before cells and flex
+    bool listening = false;  // the grid's listener is on the row's first cell
 };
 
 class oxGridLayout : public oxLayout {
@@ -59,6 +60,7 @@ public:
     void PaintChildren(oxCanvas* canvas, oxBox* box) override;
     oxBox* HitTest(const oxPoint& point, oxBox* box) override;
     void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) override;
+    bool RefreshesMovedChildren() const override { return true; }
     int32_t FindSelectableIndex(oxBox* box, oxBox* row) override;
     oxBox* FindSelectableAt(oxBox* box, int32_t index) override;
     int32_t CountSelectable(oxBox* box) override;
@@ -142,6 +144,7 @@ protected:
     int32_t CountShownRows(oxBox* rows, bool nested);
     void PlaceCells(oxGridRowRecord* rec, int32_t rowIndex, int mode, int32_t rowHeight);
     void PositionRow(oxGridRowRecord* rec, int32_t top);
+    void Listen(oxGridRowRecord* rec, oxBox* cell);
     void RowPass(oxPlacementRecord* placement);
     void ShareFlexibleColumns();
     void MeasureHeader();

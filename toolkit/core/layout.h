@@ -61,6 +61,9 @@ public:
     // Removes and destroys the selected rows.
     virtual void RemoveSelectedRows(oxBox* box);
     virtual void RemoveAllRows(oxBox* box);
+    // True when the layout itself refreshes the cached positions of the children it moves, so that a
+    // scroll need not walk the whole subtree (a grid's rows off the page are never placed).
+    virtual bool RefreshesMovedChildren() const { return false; }
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
     uint32_t GetValidity() const { return validity_; }
