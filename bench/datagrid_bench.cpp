@@ -4,7 +4,7 @@
 //   cold: every page is new, so each frame also makes its 20 rows (two cells each, their value
 //         text written from the array);
 //   warm: the rows were all made on an earlier walk; the frame lays out and paints only.
-// The rows come from a row source of the benchmark's own that makes a row box per array item, as
+// The rows come from bound rows of the benchmark's own that make a row box per array item, as
 // the binding's row tree does. Checks after the walk that the page shows the rows it should.
 #include <benchmark/benchmark.h>
 
@@ -40,7 +40,7 @@ public:
 };
 
 // Row boxes made on demand from the array's items.
-class ArrayRows : public oxRowSource {
+class ArrayRows : public oxBoundRows {
 public:
     ArrayRows(Scene* scene, oxBox* container, NUBO::XLiveArray* array)
         : scene_(scene), container_(container), array_(array) {}
@@ -113,11 +113,11 @@ struct Grid {
         root->AddChild(rows);
         rows->SetStyle(u"height", u"400000"); // every row 40 high
         source = new ArrayRows(&scene, rows, array);
-        oxRegisterRowSource(rows, source);
+        oxRegisterBoundRows(rows, source);
         ArrangeLayoutRoot(root, kWidth, kHeight);
     }
     ~Grid() {
-        oxUnregisterRowSource(rows);
+        oxUnregisterBoundRows(rows);
         root->Release();
         delete source;
         array->Release();

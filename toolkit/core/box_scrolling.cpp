@@ -100,6 +100,10 @@ void oxBox::ScrollToBox(oxBox* target) {
     if (oxLayout* layout = GetLayout()) layout->ScrollToBox(target);
 }
 
+void oxBox::ScrollToRow(int32_t row) {
+    if (oxLayout* layout = GetLayout()) layout->ScrollToRow(row);
+}
+
 int32_t oxBox::GetScrollX() {
     oxLayout* layout = GetLayout();
     return layout ? layout->GetScrollX() : 0;

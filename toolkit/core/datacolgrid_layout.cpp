@@ -14,8 +14,8 @@ oxLayout* oxDataColGridLayout::CreateInstance() const {
     return new (std::nothrow) oxDataColGridLayout;
 }
 
-oxRowSource* oxDataColGridLayout::Source(oxBox* box) const {
-    return oxFindRowSource(oxFindChildByTag(box, kAtomColumns));
+oxBoundRows* oxDataColGridLayout::Source(oxBox* box) const {
+    return oxFindBoundRows(oxFindChildByTag(box, kAtomColumns));
 }
 
 void oxDataColGridLayout::Normalise() {
@@ -25,7 +25,7 @@ void oxDataColGridLayout::Normalise() {
         firstVisible_ = std::min(requestedFirst_, count_ - 1);
 }
 
-int32_t oxDataColGridLayout::PlaceColumns(oxBox* box, oxRowSource* source, oxPlacementRecord* placement,
+int32_t oxDataColGridLayout::PlaceColumns(oxBox* box, oxBoundRows* source, oxPlacementRecord* placement,
                                           bool measureOnly) {
     int64_t total = 0;
     int32_t visible = 0;
@@ -76,7 +76,7 @@ void oxDataColGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
         else
             savedScrollY_ = scrollY_;
     }
-    oxRowSource* source = Source(box);
+    oxBoundRows* source = Source(box);
     count_ = source ? std::max(0, source->CountRows()) : 0;
     if (box->FindHScrollBar()) {
         if (restore)
@@ -151,7 +151,7 @@ void oxDataColGridLayout::EnsureColumnVisible(int32_t column) {
 }
 
 void oxDataColGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
-    oxRowSource* source = box ? Source(box) : nullptr;
+    oxBoundRows* source = box ? Source(box) : nullptr;
     if (!source) return;
     oxBoxPaintServices& paint = oxGetBoxPaintServices();
     if (overflowY_) paint.OffsetOrigin(canvas, 0, -scrollY_);
@@ -167,7 +167,7 @@ void oxDataColGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
 }
 
 oxBox* oxDataColGridLayout::HitTest(const oxPoint& point, oxBox* box) {
-    oxRowSource* source = box ? Source(box) : nullptr;
+    oxBoundRows* source = box ? Source(box) : nullptr;
     if (!source) return box;
     const oxPoint p{point.x, overflowY_ ? oxLengthSum(int64_t(point.y) + scrollY_) : point.y};
     const int64_t end = int64_t(originX_) + availWidth_;
@@ -191,16 +191,16 @@ void oxDataColGridLayout::UpdateScrollbar(oxPlacementRecord* placement, bool ver
 }
 
 int32_t oxDataColGridLayout::FindSelectableIndex(oxBox* box, oxBox* column) {
-    if (oxRowSource* source = Source(box)) return source->FindRowOfBox(column);
+    if (oxBoundRows* source = Source(box)) return source->FindRowOfBox(column);
     return oxLayout::FindSelectableIndex(box, column);
 }
 
 oxBox* oxDataColGridLayout::FindSelectableAt(oxBox* box, int32_t index) {
-    if (oxRowSource* source = Source(box)) return index >= 0 ? source->GetRowBox(index) : nullptr;
+    if (oxBoundRows* source = Source(box)) return index >= 0 ? source->GetRowBox(index) : nullptr;
     return oxLayout::FindSelectableAt(box, index);
 }
 
 int32_t oxDataColGridLayout::CountSelectable(oxBox* box) {
-    oxRowSource* source = Source(box);
+    oxBoundRows* source = Source(box);
     return source ? std::max(0, source->CountRows()) : 0;
 }

@@ -27,12 +27,12 @@ oxLayout* oxDataGridLayout::CreateInstance() const {
     return new (std::nothrow) oxDataGridLayout;
 }
 
-oxRowSource* oxDataGridLayout::Source() const {
-    return oxFindRowSource(oxFindChildByTag(owner_, kAtomRows));
+oxBoundRows* oxDataGridLayout::Source() const {
+    return oxFindBoundRows(oxFindChildByTag(owner_, kAtomRows));
 }
 
 oxBox* oxDataGridLayout::GetRowBox(int32_t row) {
-    oxRowSource* source = Source();
+    oxBoundRows* source = Source();
     oxBox* box = source && row >= 0 ? source->GetRowBox(row) : nullptr;
     return box;
 }
@@ -43,7 +43,7 @@ oxGridRowRecord* oxDataGridLayout::GetRowRecord(int32_t row) {
     auto* rec = new (std::nothrow) DataRowRecord;
     if (!rec) return nullptr;
     if (row >= int32_t(records_.size())) records_.resize(size_t(row) + 1, nullptr);
-    oxRowSource* source = Source();
+    oxBoundRows* source = Source();
     rec->level = int16_t(std::clamp(source ? source->GetRowLevel(row) : 0, 0, 32767));
     rec->row = GetRowBox(row);
     for (oxBox* b = rec->row ? rec->row->GetParent() : nullptr; b; b = b->GetParent()) {
@@ -72,7 +72,7 @@ void oxDataGridLayout::PrepareRow(oxGridRowRecord* rec, int32_t index) {
 
 int32_t oxDataGridLayout::CountRows() {
     oxBox* rows = oxFindChildByTag(owner_, kAtomRows);
-    oxRowSource* source = oxFindRowSource(rows);
+    oxBoundRows* source = oxFindBoundRows(rows);
     if (!rows || !source) return 0;
     if (owner_->TestChangeFlags(kChangeLayoutStale)) CountShownRows(rows, false);
     return std::max(0, source->CountRows());
@@ -85,7 +85,7 @@ void oxDataGridLayout::SetScrollY(int32_t row) {
 
 int32_t oxDataGridLayout::FindSelectableIndex(oxBox* box, oxBox* row) {
     if (!owner_) return oxLayout::FindSelectableIndex(box, row);
-    if (oxRowSource* source = Source()) return source->FindRowOfBox(row);
+    if (oxBoundRows* source = Source()) return source->FindRowOfBox(row);
     return oxGridLayout::FindSelectableIndex(box, row);
 }
 
@@ -117,7 +117,7 @@ void oxDataGridLayout::RemoveRow(oxBox* box, oxBox* row) {
     if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
     // The source knows the row's number; without one the made records are searched.
     int32_t index = -1;
-    if (oxRowSource* source = Source())
+    if (oxBoundRows* source = Source())
         index = source->FindRowOfBox(row);
     else
         FindRowRecord(row, &index);

@@ -1,5 +1,5 @@
 #pragma once
-// oxDataGridLayout: the grid layout of datagrid boxes, whose rows come from the row source that a
+// oxDataGridLayout: the grid layout of datagrid boxes, whose rows come from the bound rows that a
 // data binding registers for the "rows" box. Row boxes and their records are made when a pass first
 // needs them, so a pass over a list of any length touches only the rows it shows. The rows are
 // never sorted, and closing a row does not ask a select box to move its selection first.
@@ -37,5 +37,5 @@ protected:
     void PrepareRow(oxGridRowRecord* rec, int32_t index) override;
 
 private:
-    oxRowSource* Source() const;
+    oxBoundRows* Source() const;
 };

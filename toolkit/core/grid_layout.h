@@ -54,6 +54,7 @@ public:
     int32_t GetScrollY() const override { return fixedHeight_ ? 0 : pixelScrollY_; }
     // Scrolls so that `row` is the first visible row.
     void SetScrollY(int32_t row) override;
+    void ScrollToRow(int32_t row) override { SetScrollY(row); }
     int32_t GetContentWidth() const override { return overflowX_ ? contentWidth_ : 0; }
     int32_t GetContentHeight() const override { return overflowY_ ? contentHeight_ : 0; }
     void Layout(oxPlacementRecord* placement, oxBox* box) override;

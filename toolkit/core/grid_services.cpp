@@ -7,24 +7,24 @@ namespace {
 oxGridServices g_defaultServices;
 oxGridServices* g_services = &g_defaultServices;
 
-NUBO::oxPtrHashMap<oxRowSource*>& Sources() {
-    static NUBO::oxPtrHashMap<oxRowSource*> table;
+NUBO::oxPtrHashMap<oxBoundRows*>& Sources() {
+    static NUBO::oxPtrHashMap<oxBoundRows*> table;
     return table;
 }
 
 } // namespace
 
-void oxRegisterRowSource(oxBox* box, oxRowSource* source) {
+void oxRegisterBoundRows(oxBox* box, oxBoundRows* source) {
     if (!box) return;
-    oxUnregisterRowSource(box);
+    oxUnregisterBoundRows(box);
     if (source) Sources().Insert(box, source);
 }
 
-void oxUnregisterRowSource(oxBox* box) {
+void oxUnregisterBoundRows(oxBox* box) {
     if (!Sources().IsEmpty()) Sources().Erase(box);
 }
 
-oxRowSource* oxFindRowSource(const oxBox* box) {
+oxBoundRows* oxFindBoundRows(const oxBox* box) {
     auto& table = Sources();
     if (!box || table.IsEmpty()) return nullptr;
     auto* node = table.Find(box);

@@ -12,9 +12,9 @@
 class oxBox;
 
 // The rows a binding keeps for a box, numbered in display order; boxes may be made on demand.
-class oxRowSource {
+class oxBoundRows {
 public:
-    virtual ~oxRowSource() = default;
+    virtual ~oxBoundRows() = default;
     // The visible rows (rows of collapsed branches not counted).
     virtual int32_t CountRows() = 0;
     // The row box of a row number, made now when it is not made yet; null outside the rows.
@@ -26,9 +26,9 @@ public:
 };
 
 // The binding that fills a box registers its rows here while it is connected.
-void oxRegisterRowSource(oxBox* box, oxRowSource* source);
-void oxUnregisterRowSource(oxBox* box);
-oxRowSource* oxFindRowSource(const oxBox* box);
+void oxRegisterBoundRows(oxBox* box, oxBoundRows* source);
+void oxUnregisterBoundRows(oxBox* box);
+oxBoundRows* oxFindBoundRows(const oxBox* box);
 
 // One rectangle of a transition between two pictures of a box: flag 1 for parts that stay put
 // (header, scroll bars), 0 for rows that move.

@@ -12,6 +12,7 @@
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/grid_services.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
@@ -41,6 +42,7 @@ void StartServices() {
     oxRegisterAnimationElements();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxInstallGridServices();
     oxRegisterImageBoxKind();
     oxRegisterWindowBoxKind();
     oxRegisterPopupBoxKind();

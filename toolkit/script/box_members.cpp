@@ -425,8 +425,8 @@ int32_t ScrollToBox(Box* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t ScrollToRow(Box*, XArgList*, XVariant*) {
-    // FIXME: lists scroll to a row once data-bound repeaters exist; other boxes have no rows.
+int32_t ScrollToRow(Box* self, XArgList* args, XVariant*) {
+    if (oxBox* box = self->GetBox()) box->ScrollToRow(ArgInt(args, 0));
     return 0;
 }
 

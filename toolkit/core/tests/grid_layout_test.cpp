@@ -1,6 +1,6 @@
 // The grid family on boxes built in code: column collapsing by weight, alternate rows, scrolling by
 // rows and pages, opening and closing nested rows (and the transition that animates it), sorting,
-// removal and the selection it leaves, the tree walk, the datagrid over a row source that makes its
+// removal and the selection it leaves, the tree walk, the datagrid over bound rows that make their
 // boxes on demand, and the datacolgrid.
 #include "toolkit/core/grid_layout.h"
 
@@ -253,6 +253,10 @@ TEST_F(GridTest, ScrollsByRowsAndPages) {
     }
     EXPECT_EQ(std::u16string(root->GetAttributeText(kAtomScrollRowChanged)), u"0");
     EXPECT_EQ(std::u16string(bar->GetAttributeText(kAtomPageNumRows)), u"3");
+    // A script's scrollToRow goes the same way.
+    root->ScrollToRow(2);
+    EXPECT_EQ(grid->GetFirstVisibleRow(), 2);
+    EXPECT_EQ(std::u16string(bar->GetAttributeText(kAtomValue)), u"2");
 }
 
 TEST_F(GridTest, RowsWithoutFixedHeightIgnoreEnsureVisible) {
@@ -443,8 +447,8 @@ TEST_F(GridTest, RemovalSelectsANeighbour) {
     EXPECT_EQ(Grid()->GetRowCount(), 0);
 }
 
-// A row source that makes its boxes when first asked, over a list of numbers.
-class ListSource : public oxRowSource {
+// Bound rows that make their boxes when first asked, over a list of numbers.
+class ListSource : public oxBoundRows {
 public:
     ListSource(oxBoxScene* scene, oxBox* container) : scene_(scene), container_(container) {}
     int32_t CountRows() override { return int32_t(boxes.size()); }
@@ -486,10 +490,10 @@ protected:
         MakeGrid(kAtomBox, 0, 10, {u"50"}, u"datagrid");
         source = new ListSource(&scene, rows);
         source->boxes.resize(size_t(n), nullptr);
-        oxRegisterRowSource(rows, source);
+        oxRegisterBoundRows(rows, source);
     }
     void TearDown() override {
-        if (rows) oxUnregisterRowSource(rows);
+        if (rows) oxUnregisterBoundRows(rows);
         GridTest::TearDown();
         delete source;
     }
@@ -567,7 +571,7 @@ TEST_F(GridTest, DataColGridPlacesTheColumnsThatFit) {
     ArrangeLayoutRoot(root, 120, 40);
     EXPECT_EQ(layout->GetColumnCount(), 0);
     EXPECT_EQ(root->GetBoxRect(), (oxRect{0, 0, 120, 40}));
-    oxRegisterRowSource(columns, &source);
+    oxRegisterBoundRows(columns, &source);
     ArrangeLayoutRoot(root, 120, 40);
     EXPECT_EQ(layout->GetColumnCount(), 10);
     EXPECT_EQ(layout->GetEndOfVisibleColumns(), 2);
@@ -582,7 +586,7 @@ TEST_F(GridTest, DataColGridPlacesTheColumnsThatFit) {
     EXPECT_EQ(layout->GetFirstVisibleColumn(), 3);
     EXPECT_EQ(layout->FindSelectableIndex(root, source.boxes[4]), 4);
     EXPECT_EQ(layout->HitTest({60, 5}, root), source.boxes[4]->GetChildAt(0, false));
-    oxUnregisterRowSource(columns);
+    oxUnregisterBoundRows(columns);
 }
 
 } // namespace
