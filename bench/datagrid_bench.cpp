@@ -74,6 +74,10 @@ public:
         return -1;
     }
     int32_t GetRowLevel(int32_t) override { return 0; }
+    void RowBoxRemoved(oxBox* box) override {
+        for (oxBox*& b : boxes_)
+            if (b == box) b = nullptr;
+    }
 
 private:
     Scene* scene_;

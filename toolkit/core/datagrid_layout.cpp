@@ -21,6 +21,7 @@ struct DataRowRecord final : oxGridRowRecord {
 oxDataGridLayout::oxDataGridLayout() : oxGridLayout(false) {
     extraRowsPastMax_ = 1;
     clearsLayoutRoots_ = false;
+    removalKeepsCount_ = true;
 }
 
 oxLayout* oxDataGridLayout::CreateInstance() const {
@@ -110,55 +111,26 @@ oxBox* oxDataGridLayout::ClearLayoutRoot(oxBox* box) {
     return box;
 }
 
-void oxDataGridLayout::RemoveRow(oxBox* box, oxBox* row) {
-    if (!box || !row) return;
-    owner_ = box;
-    box->InvalidateSubtree(true, true);
-    if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
-    // The source knows the row's number; without one the made records are searched.
+int32_t oxDataGridLayout::FindRowToRemove(oxBox* row) {
+    // The bound rows know the row's number; without them the made records are searched.
     int32_t index = -1;
     if (oxBoundRows* source = Source())
         index = source->FindRowOfBox(row);
     else
         FindRowRecord(row, &index);
-    if (index < 0 || GetRowBox(index) != row) return;
-    oxBox* candidate = RemoveRowAt(index, row, false);
-    if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
-    if (box->GetBoxType() == kAtomSelect && candidate) oxGetGridServices().SetSelection(box, candidate);
+    return index >= 0 && GetRowBox(index) == row ? index : -1;
 }
 
-void oxDataGridLayout::RemoveSelectedRows(oxBox* box) {
-    if (!box) return;
-    owner_ = box;
-    box->InvalidateSubtree(true, true);
+oxBox* oxDataGridLayout::GetRemovableRow(int32_t index) {
+    // Only rows that were made can be selected: the walk goes over the records made so far.
+    oxGridRowRecord* rec = index >= 0 && index < int32_t(records_.size()) ? records_[size_t(index)] : nullptr;
+    return rec ? rec->row : nullptr;
+}
+
+void oxDataGridLayout::FinishSelectedRemoval(oxBox* box) {
     if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
-    oxBox* candidate = nullptr;
-    bool fromStart = false, any = false;
-    // Only rows that were made can be selected; the walk goes over the records made so far.
-    for (int32_t i = 0; i < int32_t(records_.size());) {
-        oxGridRowRecord* rec = records_[size_t(i)];
-        oxBox* row = rec ? rec->row : nullptr;
-        if (!row || !(row->GetStateFlags() & kStateSelected)) {
-            ++i;
-            continue;
-        }
-        if (!any) {
-            any = true;
-            fromStart = i == 0;
-            if (!fromStart) candidate = records_[size_t(i - 1)] ? records_[size_t(i - 1)]->row : nullptr;
-        }
-        const bool nested = HasNestedRows(row);
-        const int32_t count = rowCount_;
-        RemoveRowAt(i, row, true);
-        rowCount_ = count; // the source counts the rows
-        box->RequestRepaint();
-        if (nested) {
-            box->InvalidateUpToPopup();
-            MeasureRows();
-            i = 0;
-        }
-    }
-    if (fromStart) candidate = !records_.empty() && records_[0] ? records_[0]->row : nullptr;
-    if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
-    if (box->GetBoxType() == kAtomSelect && candidate) oxGetGridServices().SetSelection(box, candidate);
+}
+
+void oxDataGridLayout::OnRowBoxRemoved(oxBox* row) {
+    if (oxBoundRows* source = Source()) source->RowBoxRemoved(row);
 }

@@ -15,8 +15,6 @@ public:
     int32_t FindSelectableIndex(oxBox* box, oxBox* row) override;
     void Layout(oxPlacementRecord* placement, oxBox* box) override;
     oxBox* HitTest(const oxPoint& point, oxBox* box) override;
-    void RemoveRow(oxBox* box, oxBox* row) override;
-    void RemoveSelectedRows(oxBox* box) override;
     void CollectSnapshotItems(oxSnapshotItemList* items) override { (void)items; }
     // Clears the box's layout-root flag and answers the box.
     oxBox* ClearLayoutRoot(oxBox* box);
@@ -35,6 +33,11 @@ protected:
     }
     void RefillRowItem(oxBox* rows, int32_t index) override;
     void PrepareRow(oxGridRowRecord* rec, int32_t index) override;
+    int32_t FindRowToRemove(oxBox* row) override;
+    oxBox* GetRemovableRow(int32_t index) override;
+    void FinishSelectedRemoval(oxBox* box) override;
+    // Mended: the bound rows forget the box, which would otherwise stay in their hands destroyed.
+    void OnRowBoxRemoved(oxBox* row) override;
 
 private:
     oxBoundRows* Source() const;

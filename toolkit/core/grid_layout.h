@@ -156,6 +156,14 @@ protected:
     int32_t SumTableWidth() const;
     // Pixel distance between the tops of two first rows.
     int32_t RowDistance(int32_t from, int32_t to);
+    // Removal: the index of a row box, the row at an index of the walk over the selected rows, and
+    // what happens once that walk is over.
+    virtual int32_t FindRowToRemove(oxBox* row);
+    virtual oxBox* GetRemovableRow(int32_t index);
+    virtual void FinishSelectedRemoval(oxBox* box);
+    void BeginRemoval(oxBox* box);
+    // A row box leaves the list and is about to be destroyed.
+    virtual void OnRowBoxRemoved(oxBox* row) { (void)row; }
     // Removes a row box and its record; the answer is the selection candidate.
     oxBox* RemoveRowAt(int32_t index, oxBox* rowBox, bool sortEntryAtIndex);
     void ApplyRowToggle(oxBox* cell);
@@ -226,6 +234,8 @@ protected:
     bool keepHeights_ = false;
     // Rows placed (not counted) after the one that passes the maximum height.
     int32_t extraRowsPastMax_ = 0;
+    // Removing rows leaves the row count to the bound rows.
+    bool removalKeepsCount_ = false;
     // Measuring takes the layout-root flag from the "columns" and "rows" boxes.
     bool clearsLayoutRoots_ = true;
 };

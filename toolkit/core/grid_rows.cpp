@@ -126,26 +126,42 @@ oxBox* oxGridLayout::RemoveRowAt(int32_t index, oxBox* rowBox, bool sortEntryAtI
         if (at != sortList_.end()) sortList_.erase(at);
     }
     if (rowCount_ > 0) --rowCount_;
-    if (oxBox* parent = rowBox->GetParent(); parent && parent->RemoveChild(rowBox, false)) Dispose(rowBox);
+    if (oxBox* parent = rowBox->GetParent(); parent && parent->RemoveChild(rowBox, false)) {
+        OnRowBoxRemoved(rowBox);
+        Dispose(rowBox);
+    }
     return candidate == rowBox ? nullptr : candidate;
+}
+
+int32_t oxGridLayout::FindRowToRemove(oxBox* row) {
+    int32_t index = -1;
+    if (!sortList_.empty()) {
+        FindRowRecord(row, &index);
+        return index;
+    }
+    for (int32_t i = 0; i < int32_t(records_.size()); ++i)
+        if (GetRowBox(i) == row) return i;
+    return -1;
+}
+
+oxBox* oxGridLayout::GetRemovableRow(int32_t index) {
+    return GetRowBox(index);
+}
+
+void oxGridLayout::FinishSelectedRemoval(oxBox* box) {
+    box->SetChangeFlag(kChangeLayoutStale, false);
+}
+
+void oxGridLayout::BeginRemoval(oxBox* box) {
+    owner_ = box;
+    box->InvalidateSubtree(true, true);
+    if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
 }
 
 void oxGridLayout::RemoveRow(oxBox* box, oxBox* row) {
     if (!box || !row) return;
-    owner_ = box;
-    box->InvalidateSubtree(true, true);
-    if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
-    int32_t index = -1;
-    if (sortList_.empty()) {
-        for (int32_t i = 0; i < int32_t(records_.size()); ++i) {
-            if (GetRowBox(i) == row) {
-                index = i;
-                break;
-            }
-        }
-    } else {
-        FindRowRecord(row, &index);
-    }
+    BeginRemoval(box);
+    const int32_t index = FindRowToRemove(row);
     if (index < 0) return;
     oxBox* candidate = RemoveRowAt(index, row, false);
     if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
@@ -154,13 +170,11 @@ void oxGridLayout::RemoveRow(oxBox* box, oxBox* row) {
 
 void oxGridLayout::RemoveSelectedRows(oxBox* box) {
     if (!box) return;
-    owner_ = box;
-    box->InvalidateSubtree(true, true);
-    if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
+    BeginRemoval(box);
     oxBox* candidate = nullptr;
     bool fromStart = false, any = false;
     for (int32_t i = 0; i < int32_t(records_.size());) {
-        oxBox* row = GetRowBox(i);
+        oxBox* row = GetRemovableRow(i);
         if (!row || !(row->GetStateFlags() & kStateSelected)) {
             ++i;
             continue;
@@ -168,10 +182,12 @@ void oxGridLayout::RemoveSelectedRows(oxBox* box) {
         if (!any) {
             any = true;
             fromStart = i == 0;
-            if (!fromStart) candidate = GetRowBox(i - 1);
+            if (!fromStart) candidate = GetRemovableRow(i - 1);
         }
         const bool nested = HasNestedRows(row);
+        const int32_t count = rowCount_;
         RemoveRowAt(i, row, true);
+        if (removalKeepsCount_) rowCount_ = count;
         box->RequestRepaint();
         if (nested) {
             // The nested rows went with it: the records are built afresh and the walk restarts.
@@ -180,8 +196,8 @@ void oxGridLayout::RemoveSelectedRows(oxBox* box) {
             i = 0;
         }
     }
-    if (fromStart) candidate = GetRowBox(0);
-    box->SetChangeFlag(kChangeLayoutStale, false);
+    if (fromStart) candidate = GetRemovableRow(0);
+    FinishSelectedRemoval(box);
     if (IsSelect(box) && candidate) oxGetGridServices().SetSelection(box, candidate);
 }
 

@@ -23,6 +23,9 @@ public:
     virtual int32_t FindRowOfBox(oxBox* box) = 0;
     // The nesting level of a row: 0 for the top rows, 1 for their nested rows, and so on.
     virtual int32_t GetRowLevel(int32_t row) = 0;
+    // The list took a row box out and is destroying it: it must not be handed out again (the row's
+    // data stays, so a new box is made when the row is asked for).
+    virtual void RowBoxRemoved(oxBox* box) = 0;
 };
 
 // The binding that fills a box registers its rows here while it is connected.

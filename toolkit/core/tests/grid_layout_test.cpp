@@ -472,6 +472,10 @@ public:
         return -1;
     }
     int32_t GetRowLevel(int32_t) override { return 0; }
+    void RowBoxRemoved(oxBox* box) override {
+        for (oxBox*& b : boxes)
+            if (b == box) b = nullptr;
+    }
     void Insert(int32_t at) {
         boxes.insert(boxes.begin() + at, nullptr);
         container_->InvalidateUpToPopup();
@@ -543,6 +547,26 @@ TEST_F(DataGridTest, MakesOnlyThePagesItShows) {
     EXPECT_EQ(grid->GetRowBox(501), was500);
     EXPECT_EQ(source->boxes[500]->GetBoxRect().y, 0);
     EXPECT_EQ(was500->GetBoxRect().y, 10);
+}
+
+// Removing made rows that are selected takes their boxes out; the rows' data stays, so the list makes
+// new boxes for them when it shows them again, and the row count is the list's.
+TEST_F(DataGridTest, RemovedRowBoxesAreForgottenByTheList) {
+    Build(20);
+    root->SetStyle(u"overflow", u"scroll");
+    ArrangeLayoutRoot(root, 50, 45);
+    oxBox* first = source->boxes[0];
+    oxBox* second = source->boxes[1];
+    second->SetSelected(true, true);
+    Data()->RemoveSelectedRows(root);
+    EXPECT_EQ(source->boxes[1], nullptr);
+    EXPECT_EQ(source->boxes[0], first);
+    ArrangeLayoutRoot(root, 50, 45);
+    EXPECT_EQ(Data()->GetRowCount(), 20);
+    ASSERT_NE(source->boxes[1], nullptr);
+    EXPECT_EQ(source->boxes[1]->GetBoxRect().y, 10);
+    Data()->RemoveRow(root, first);
+    EXPECT_EQ(source->boxes[0], nullptr);
 }
 
 TEST_F(DataGridTest, EmptyListSetsTheBarToZero) {
