@@ -464,7 +464,11 @@ void oxGridLayout::PlaceCells(oxGridRowRecord* rec, int32_t rowIndex, int mode, 
         const int32_t span = std::max(1, it.colspan);
         const int32_t from = col;
         col = oxLengthSum(int64_t(col) + span);
-        if (from < firstVisibleColumn_) continue;
+        if (from < firstVisibleColumn_) {
+            // Scrolled out to the left.
+            it.box->SetCollapsed(true, true);
+            continue;
+        }
         if (from >= ncols) {
             // A cell past the last column has no room.
             it.box->SetCollapsed(true, true);
@@ -527,8 +531,8 @@ void oxGridLayout::PlaceRows(int32_t first, int32_t end, int32_t* rowsPerPage, i
         oxGridRowRecord* rec = GetRowRecord(i);
         if (!row || !rec || row->IsCollapsed()) continue;
         PrepareRow(rec, i);
-        if (collapsing_ || collapsingBefore_) {
-            for (int c = std::max(0, firstVisibleColumn_), n = row->GetChildCount(); c < n; ++c) {
+        if (collapsing_ || collapsingBefore_ || columnsScrolled_) {
+            for (int c = 0, n = row->GetChildCount(); c < n; ++c) {
                 oxBox* cell = row->GetChildAt(c, false);
                 if (cell->IsCollapsed() && cell->GetTag() != kAtomRows) cell->SetCollapsed(false, true);
             }
@@ -638,7 +642,15 @@ void oxGridLayout::RowPass(oxPlacementRecord* placement) {
         contentWidth_ = SumTableWidth();
         ShareFlexibleColumns();
     }
-    // A table wider than the grid may have scrolls sideways.
+    // The columns that fit from the first visible one.
+    columnsPerPage_ = 0;
+    for (int64_t c = std::max(0, firstVisibleColumn_), x = 0; c < int64_t(columns_.size()); ++c) {
+        if (columns_[size_t(c)].collapsed) continue;
+        x += columns_[size_t(c)].width;
+        if (x > availWidth_) break;
+        ++columnsPerPage_;
+    }
+    // A table wider than the grid scrolls sideways.
     if (!wholeRow_ && maxWidth_ > 0 && contentWidth_ > maxWidth_) overflowX_ = true;
 
     if (firstVisibleRow_ != 0) overflowY_ = true;
@@ -705,8 +717,12 @@ void oxGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
             MeasureHeader();
         }
     }
+    // Cells of columns scrolled out were collapsed by the last pass and are shown again first.
+    const bool scrolledNow = firstVisibleColumn_ > 0;
+    columnsScrolled_ = columnsScrolled_ || scrolledNow;
     RowPass(placement);
     collapsingBefore_ = collapsing_;
+    columnsScrolled_ = scrolledNow;
 
     int32_t w = availWidth_, h = availHeight_;
     const bool grew = contentWidth_ > w || contentHeight_ > h;

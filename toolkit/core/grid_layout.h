@@ -188,6 +188,7 @@ protected:
     std::vector<Column> columns_;
     bool collapsing_ = false;
     bool collapsingBefore_ = false;
+    bool columnsScrolled_ = false; // the first visible column was not 0 in the last pass
     std::vector<QueueEntry> queue_;
     int32_t fixedRowHeight_ = 0;
     int32_t defaultColumnWidth_ = 0;

@@ -212,6 +212,27 @@ TEST_F(GridTest, AlternateRowsAndColspanCutAtTheLastColumn) {
     EXPECT_EQ(wide->GetBoxRect(), (oxRect{30, 0, 40, 10}));
 }
 
+// With a width on the "columns" box the columns share it and the grid scrolls sideways by whole
+// columns: the cells of the columns scrolled out are not shown.
+TEST_F(GridTest, ScrollsSidewaysByColumns) {
+    MakeGrid(kAtomBox, 2, 10, {u"0", u"0", u"0"});
+    columns->SetStyle(u"width", u"300");
+    ArrangeLayoutRoot(root, 150, 50);
+    oxBox* row = rows->GetChildAt(0, false);
+    EXPECT_EQ(Grid()->GetColumnWidth(1), 100);
+    EXPECT_EQ(row->GetChildAt(1, false)->GetBoxRect(), (oxRect{100, 0, 100, 10}));
+    root->SetScrollX(1);
+    ArrangeLayoutRoot(root, 150, 50);
+    EXPECT_EQ(root->GetScrollX(), 1);
+    EXPECT_TRUE(row->GetChildAt(0, false)->IsCollapsed());
+    EXPECT_EQ(row->GetChildAt(1, false)->GetBoxRect(), (oxRect{0, 0, 100, 10}));
+    EXPECT_EQ(row->GetChildAt(2, false)->GetBoxRect(), (oxRect{100, 0, 100, 10}));
+    root->SetScrollX(0);
+    ArrangeLayoutRoot(root, 150, 50);
+    EXPECT_FALSE(row->GetChildAt(0, false)->IsCollapsed());
+    EXPECT_EQ(row->GetChildAt(0, false)->GetBoxRect(), (oxRect{0, 0, 100, 10}));
+}
+
 // Fixed-height rows scroll by whole rows: the page moves, the scroll bar follows, the offset read
 // through the box stays 0, and a row is brought into view from either side.
 TEST_F(GridTest, ScrollsByRowsAndPages) {
