@@ -542,9 +542,13 @@ void oxGridLayout::PlaceRows(int32_t first, int32_t end, int32_t* rowsPerPage, i
         if (wholeRow_) {
             const oxLayoutItem& it = rec->item;
             const int32_t indent = oxLengthSum(int64_t(treeIndent_) * rec->level);
+            // Differs on purpose: the row is given the height it asks for (fixed or its own) rather
+            // than none, so that a row laid out whole is as tall as it is stacked.
+            const int32_t h = std::max(0, rec->GetHeight() - it.paddingHeight);
             oxPlacementRecord p;
-            p.Construct(false, availWidth_, availHeight_, availWidth_, 0, oxLengthSum(int64_t(it.paddingLeft) + indent),
-                        it.paddingTop, availWidth_, 0, 0, 0, false, false, 0);
+            p.Construct(false, availWidth_, availHeight_, availWidth_, rec->GetHeight(),
+                        oxLengthSum(int64_t(it.paddingLeft) + indent), it.paddingTop, availWidth_, h, 0, 0, false,
+                        false, 0);
             row->SetBoxPosition({0, top});
             if (oxLayout* own = row->GetLayoutIfMade()) own->ClearValidity();
             row->Arrange(&p);

@@ -199,6 +199,28 @@ TEST_F(GridTest, HeaderCollapsesColumnsByWeight) {
     }
 }
 
+// Without a "columns" box the rows are laid out whole, each by its own layout, the full width of the
+// grid; a nested row's content moves right by the indent of its level.
+TEST_F(GridTest, RowsWithoutColumnsAreLaidOutWhole) {
+    root = Make(kAtomBox);
+    root->SetAttribute(kAtomView, u"grid", true, false);
+    root->SetAttribute(kAtomTreeIndent, u"6", true, false);
+    rows = Make(kAtomRows, {}, root);
+    oxBox* first = Make(kAtomBox, {{u"height", u"12"}}, rows);
+    oxBox* cell = Make(kAtomControl, {{u"flex", u"1"}}, first);
+    oxBox* nested = Make(kAtomRows, {}, first);
+    oxBox* inner = Make(kAtomBox, {{u"height", u"8"}}, nested);
+    Make(kAtomBox, {{u"width", u"5"}}, inner);
+    oxBox* last = Make(kAtomBox, {{u"height", u"10"}}, rows);
+    cell->SetExpanded(true, false);
+    ArrangeLayoutRoot(root, 80, 100);
+    EXPECT_EQ(Grid()->GetRowCount(), 3);
+    EXPECT_EQ(first->GetBoxRect(), (oxRect{0, 0, 80, 12}));
+    EXPECT_EQ(inner->GetBoxRect(), (oxRect{0, 12, 80, 8}));
+    EXPECT_EQ(inner->GetContentRect().x, 6);
+    EXPECT_EQ(last->GetBoxRect(), (oxRect{0, 20, 80, 10}));
+}
+
 TEST_F(GridTest, AlternateRowsAndColspanCutAtTheLastColumn) {
     MakeGrid(kAtomBox, 4, 10, {u"30", u"40"});
     root->SetAttribute(oxAtoms::Intern(u"alternateRowStyles"), u"true", true, false);
