@@ -742,6 +742,8 @@ void oxGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
 
 void oxGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
     if (!box || !canvas || box->TestChangeFlags(kChangeLayoutQueued)) return;
+    // Mended: rows may have gone since the records were made; they are not walked until a pass.
+    if (box->TestChangeFlags(kChangeLayoutStale)) return;
     oxBoxPaintServices& paint = oxGetBoxPaintServices();
     int64_t bandTop = overflowY_ ? pixelScrollY_ : 0;
     int64_t bandEnd = bandTop + availHeight_;
@@ -773,6 +775,7 @@ oxBox* oxGridLayout::HitTest(const oxPoint& point, oxBox* box) {
 }
 
 oxBox* oxGridLayout::HitTestRows(const oxPoint& point, oxBox* box) {
+    if (box->TestChangeFlags(kChangeLayoutStale)) return box;
     oxPoint p = point;
     if (overflowX_) p.x = oxLengthSum(int64_t(p.x) + pixelScrollX_);
     if (header_ && !header_->IsCollapsed()) {

@@ -484,6 +484,13 @@ TEST_F(GridTest, RemovalSelectsANeighbour) {
     EXPECT_EQ(services.selection, keep0);
     ArrangeLayoutRoot(root, 50, 100);
     EXPECT_EQ(keep3->GetBoxRect().y, 10);
+    // A row taken out behind the grid's back is not walked before the next pass: painting waits for
+    // it, a hit test runs it first.
+    oxBox* gone = rows->RemoveChildAt(0, false);
+    gone->Release();
+    Grid()->PaintChildren(reinterpret_cast<oxCanvas*>(&services), root);
+    EXPECT_EQ(Grid()->HitTest({5, 5}, root), keep3->GetChildAt(0, false));
+    EXPECT_EQ(Grid()->GetRowCount(), 1);
     Grid()->RemoveAllRows(root);
     EXPECT_EQ(rows->GetChildCount(), 0);
     ArrangeLayoutRoot(root, 50, 100);
@@ -582,6 +589,9 @@ TEST_F(DataGridTest, MakesOnlyThePagesItShows) {
     EXPECT_EQ(source->boxes[501]->GetBoxRect().y, 10);
     EXPECT_LE(source->made, 12);
     EXPECT_EQ(grid->FindSelectableIndex(root, source->boxes[501]), 501);
+    // Rows made during a pass leave the grid laid out, so it paints and hit-tests them.
+    EXPECT_FALSE(root->TestChangeFlags(kChangeLayoutStale));
+    EXPECT_EQ(grid->HitTest({5, 15}, root), source->boxes[501]->GetChildAt(0, false));
     // A row inserted before the page shifts it by one.
     oxBox* was500 = source->boxes[500];
     source->Insert(0);
