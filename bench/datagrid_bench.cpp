@@ -176,6 +176,9 @@ void PageDown(benchmark::State& state, bool warm) {
         grid->root->Paint(&screen.canvas);
     }
     if (!PageShows(*grid, first)) state.SkipWithError("the page does not show its rows");
+    // The key cells were painted down the left.
+    if ((screen.pixels[size_t(kHeight / 2) * kWidth + 10] & 0xFFFFFFu) != 0x3366CCu)
+        state.SkipWithError("the rows were not painted");
     state.counters["rowsPerPage"] = page;
 }
 
