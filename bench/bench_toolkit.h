@@ -25,6 +25,7 @@ public:
     }
     bool Ok() const { return ok_; }
     oxRuntime* Runtime() const { return app_->GetShell()->GetRuntime(); }
+    ::Shell* Shell() const { return app_->GetShell(); }
 
     // Opens `uri` in its window and runs the loop until the window is laid out and painted.
     oxScene* Open(const std::u16string& uri, const WCHAR* name = nullptr) {

@@ -19,7 +19,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/datagrid_layout.h"
-#include "toolkit/core/grid_services.h"
+#include "toolkit/core/row_source.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/paint/box_painter.h"
@@ -40,12 +40,12 @@ public:
 };
 
 // Row boxes made on demand from the array's items.
-class ArrayRows : public oxBoundRows {
+class ArrayRows final : public oxRowSource {
 public:
     ArrayRows(Scene* scene, oxBox* container, NUBO::XLiveArray* array)
         : scene_(scene), container_(container), array_(array) {}
-    int32_t CountRows() override { return array_->Count(); }
-    oxBox* GetRowBox(int32_t row) override {
+    int CountRows() override { return array_->Count(); }
+    oxBox* GetRowBoxAt(int row) override {
         if (row < 0 || row >= CountRows()) return nullptr;
         if (size_t(row) >= boxes_.size()) boxes_.resize(size_t(CountRows()), nullptr);
         if (oxBox* made = boxes_[size_t(row)]) return made;
@@ -68,16 +68,12 @@ public:
         boxes_[size_t(row)] = box;
         return box;
     }
-    int32_t FindRowOfBox(oxBox* box) override {
+    int FindRowOfBox(oxBox* box, bool) override {
         for (size_t i = 0; i < boxes_.size(); ++i)
             if (boxes_[i] && (boxes_[i] == box || boxes_[i]->IsAncestorOf(box))) return int32_t(i);
         return -1;
     }
-    int32_t GetRowLevel(int32_t) override { return 0; }
-    void RowBoxRemoved(oxBox* box) override {
-        for (oxBox*& b : boxes_)
-            if (b == box) b = nullptr;
-    }
+    int GetRowLevel(int) override { return 0; }
 
 private:
     Scene* scene_;
@@ -117,11 +113,11 @@ struct Grid {
         root->AddChild(rows);
         rows->SetStyle(u"height", u"400000"); // every row 40 high
         source = new ArrayRows(&scene, rows, array);
-        oxRegisterBoundRows(rows, source);
+        oxSetRowSource(rows, source);
         ArrangeLayoutRoot(root, kWidth, kHeight);
     }
     ~Grid() {
-        oxUnregisterBoundRows(rows);
+        oxSetRowSource(rows, nullptr);
         root->Release();
         delete source;
         array->Release();

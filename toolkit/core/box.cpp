@@ -27,6 +27,7 @@ oxBox::~oxBox() {
     if (scene_ && id_) scene_->UnregisterBoxId(this, id_);
     if (oxBoxSnapshotRegistry* snapshots = oxGetBoxSnapshotRegistry()) snapshots->ForgetBox(this);
     DropSideTables();
+    DropDataBindings();
     StopFillTimer();
     DestroyChildrenNow();
     delete attributes_;

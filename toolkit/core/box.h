@@ -16,6 +16,7 @@
 class oxBox;
 class oxBoxChangeLog;
 class oxCanvas;
+class oxDataBinding;
 class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
@@ -249,6 +250,18 @@ public:
     void RemoveChangeListener(oxChangeListener* listener);
     int GetChangeListenerCount() const;
 
+    // Data bindings made on the box (box_bindings.cpp), each held with a reference. Adding one twice
+    // keeps one entry.
+    void AddDataBinding(oxDataBinding* binding);
+    void RemoveDataBinding(oxDataBinding* binding);
+    int GetDataBindingCount() const;
+    oxDataBinding* GetDataBindingAt(int index) const;
+    // The first binding of that name (case-sensitive); made when missing and `create` is set.
+    oxDataBinding* GetDataBinding(const WCHAR* name, bool create);
+    oxDataBinding* GetBindingById(oxAtom id) const;
+    // A new binding made through the scene, added to the box and named; null for a null name.
+    oxDataBinding* CreateDataBinding(const WCHAR* name);
+
     // Anchors: a layered box uses its anchor as logical parent.
     virtual oxBox* GetAnchor();
     virtual void SetAnchor(oxBox* anchor);
@@ -438,6 +451,7 @@ private:
     void ReactToStyleChange(oxBoxStyle* old, oxBoxStyle* now);
     void EnsureInlineStyle();
     void DropSideTables();
+    void DropDataBindings();
     // The one-shot timer entry of an animated fill picture, kept in a side table by box.
     bool HasFillTimer() const;
     void StartFillTimer(int32_t delay);

@@ -6,6 +6,7 @@
 #include "toolkit/core/box.h"
 
 #include "toolkit/base/markup_node.h"
+#include "toolkit/core/box_binding.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
@@ -327,9 +328,15 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         *out = props;
         return 0;
     }
-    case kAtomBinding:
-        // FIXME: the binding element is made here once bindings exist.
-        return kElementNotHandled;
+    case kAtomBinding: {
+        oxElement* element = nullptr;
+        oxDataBinding* binding = scene_ && out ? scene_->CreateDataBinding(this, &element) : nullptr;
+        if (!binding) return kElementNotHandled;
+        AddDataBinding(binding);
+        binding->Release(); // the box's table holds it
+        *out = element;
+        return 0;
+    }
     default:
         break;
     }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_binding.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
@@ -19,6 +20,31 @@ oxBox* oxBox::Duplicate(bool deep, bool expand) {
     copy->changeFlags_ |= kChangeConstructed;
     return copy;
 }
+
+namespace {
+
+// Gives `to` a copy of each binding of `from` that is aimed at `from`. An element source that was
+// the box itself or its parent becomes the copy's counterpart; any other stays as it was.
+void CopyBindings(oxBox* from, oxBox* to, bool start) {
+    for (int i = 0; i < from->GetDataBindingCount(); ++i) {
+        oxDataBinding* binding = from->GetDataBindingAt(i);
+        if (binding->GetTargetBox() != from) continue;
+        oxDataBinding* copy = binding->CloneFor(to);
+        if (!copy) continue;
+        oxBox* source = binding->GetElementSourceBox();
+        if (source == from)
+            copy->SetElementSourceBox(to);
+        else if (source && source == from->GetParent() && to->GetParent())
+            copy->SetElementSourceBox(to->GetParent());
+        else if (source)
+            copy->SetElementSourceBox(source);
+        to->AddDataBinding(copy);
+        if (start) copy->Start();
+        copy->Release();
+    }
+}
+
+} // namespace
 
 void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
     (void)keepBindingsIdle;
@@ -48,7 +74,7 @@ void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
     }
     // A layout of the same kind, fields zero.
     if (layout_) target->SetLayout(layout_->CreateInstance());
-    // FIXME: the data bindings are copied here once they exist.
+    CopyBindings(this, target, !keepBindingsIdle);
     if (attributes_) {
         auto* map = new (std::nothrow) oxAttributeMap;
         if (map) {
@@ -86,6 +112,9 @@ void oxBox::CloneChildren(oxBox* source, oxBox* target, oxBox* sourceRoot, oxBox
                 copy->Release();
                 continue;
             }
+            // Idle while the copy was made; it has its place now.
+            for (int b = 0; b < copy->GetDataBindingCount(); ++b)
+                copy->GetDataBindingAt(b)->Start();
             work.emplace_back(child, copy);
         }
     }

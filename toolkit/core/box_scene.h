@@ -9,6 +9,7 @@
 class oxBox;
 class oxBoxStyle;
 class oxChangeListener;
+class oxDataBinding;
 class oxElement;
 class oxStyleLibrary;
 
@@ -34,6 +35,13 @@ public:
     // The `commandGroup` or `keyGroup` element of `owner`, kept by the scene for the box; null when
     // the scene keeps none.
     virtual oxElement* CreateGroupElement(oxBox* owner, oxAtom tag);
+    // A new data binding element made on `box` (one reference for the caller, not yet added to the
+    // box); `element` receives it as a markup element. Null when the scene makes no bindings.
+    virtual oxDataBinding* CreateDataBinding(oxBox* box, oxElement** element) {
+        (void)box;
+        if (element) *element = nullptr;
+        return nullptr;
+    }
     // A box of this scene was moved into another scene.
     virtual void OnBoxLeftScene(oxBox* box);
     // A box of this scene is being destroyed.

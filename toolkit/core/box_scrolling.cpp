@@ -101,7 +101,7 @@ void oxBox::ScrollToBox(oxBox* target) {
 }
 
 void oxBox::ScrollToRow(int32_t row) {
-    if (oxLayout* layout = GetLayout()) layout->ScrollToRow(row);
+    if (oxLayout* layout = GetLayout()) layout->ScrollToRow(this, row);
 }
 
 int32_t oxBox::GetScrollX() {

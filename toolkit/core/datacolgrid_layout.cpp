@@ -7,15 +7,15 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/grid_layout.h"
-#include "toolkit/core/grid_services.h"
+#include "toolkit/core/row_source.h"
 #include "toolkit/core/placement_record.h"
 
 oxLayout* oxDataColGridLayout::CreateInstance() const {
     return new (std::nothrow) oxDataColGridLayout;
 }
 
-oxBoundRows* oxDataColGridLayout::Source(oxBox* box) const {
-    return oxFindBoundRows(oxFindChildByTag(box, kAtomColumns));
+oxRowSource* oxDataColGridLayout::Source(oxBox* box) const {
+    return oxFindRowSource(oxFindChildByTag(box, kAtomColumns));
 }
 
 void oxDataColGridLayout::Normalise() {
@@ -25,7 +25,7 @@ void oxDataColGridLayout::Normalise() {
         firstVisible_ = std::min(requestedFirst_, count_ - 1);
 }
 
-int32_t oxDataColGridLayout::PlaceColumns(oxBox* box, oxBoundRows* source, oxPlacementRecord* placement,
+int32_t oxDataColGridLayout::PlaceColumns(oxBox* box, oxRowSource* source, oxPlacementRecord* placement,
                                           bool measureOnly) {
     int64_t total = 0;
     int32_t visible = 0;
@@ -35,7 +35,7 @@ int32_t oxDataColGridLayout::PlaceColumns(oxBox* box, oxBoundRows* source, oxPla
     oxLayoutItemList list;
     list.hAlign = list.vAlign = -1;
     for (int32_t i = first; i != end; i += step) {
-        oxBox* column = source->GetRowBox(i);
+        oxBox* column = source->GetRowBoxAt(i);
         oxLayoutItem it;
         if (!column || !FillLayoutItem(column, &it, &list, false)) continue;
         const int32_t outerW = oxLengthSum(int64_t(it.prefWidth) + it.paddingWidth);
@@ -76,7 +76,7 @@ void oxDataColGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
         else
             savedScrollY_ = scrollY_;
     }
-    oxBoundRows* source = Source(box);
+    oxRowSource* source = Source(box);
     count_ = source ? std::max(0, source->CountRows()) : 0;
     if (box->FindHScrollBar()) {
         if (restore)
@@ -151,13 +151,13 @@ void oxDataColGridLayout::EnsureColumnVisible(int32_t column) {
 }
 
 void oxDataColGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
-    oxBoundRows* source = box ? Source(box) : nullptr;
+    oxRowSource* source = box ? Source(box) : nullptr;
     if (!source) return;
     oxBoxPaintServices& paint = oxGetBoxPaintServices();
     if (overflowY_) paint.OffsetOrigin(canvas, 0, -scrollY_);
     const int64_t end = int64_t(originX_) + availWidth_;
     for (int32_t i = firstVisible_; i < count_; ++i) {
-        oxBox* column = source->GetRowBox(i);
+        oxBox* column = source->GetRowBoxAt(i);
         if (!column) continue;
         const int64_t right = int64_t(column->GetPacked(0).x) + column->GetPacked(1).x;
         if (right >= 0) oxBox::PaintChild(canvas, column);
@@ -167,12 +167,12 @@ void oxDataColGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
 }
 
 oxBox* oxDataColGridLayout::HitTest(const oxPoint& point, oxBox* box) {
-    oxBoundRows* source = box ? Source(box) : nullptr;
+    oxRowSource* source = box ? Source(box) : nullptr;
     if (!source) return box;
     const oxPoint p{point.x, overflowY_ ? oxLengthSum(int64_t(point.y) + scrollY_) : point.y};
     const int64_t end = int64_t(originX_) + availWidth_;
     for (int32_t i = firstVisible_; i < count_; ++i) {
-        oxBox* column = source->GetRowBox(i);
+        oxBox* column = source->GetRowBoxAt(i);
         if (!column) continue;
         const int64_t right = int64_t(column->GetPacked(0).x) + column->GetPacked(1).x;
         if (right >= 0)
@@ -191,16 +191,16 @@ void oxDataColGridLayout::UpdateScrollbar(oxPlacementRecord* placement, bool ver
 }
 
 int32_t oxDataColGridLayout::FindSelectableIndex(oxBox* box, oxBox* column) {
-    if (oxBoundRows* source = Source(box)) return source->FindRowOfBox(column);
+    if (oxRowSource* source = Source(box)) return source->FindRowOfBox(column, true);
     return oxLayout::FindSelectableIndex(box, column);
 }
 
 oxBox* oxDataColGridLayout::FindSelectableAt(oxBox* box, int32_t index) {
-    if (oxBoundRows* source = Source(box)) return index >= 0 ? source->GetRowBox(index) : nullptr;
+    if (oxRowSource* source = Source(box)) return index >= 0 ? source->GetRowBoxAt(index) : nullptr;
     return oxLayout::FindSelectableAt(box, index);
 }
 
 int32_t oxDataColGridLayout::CountSelectable(oxBox* box) {
-    oxBoundRows* source = Source(box);
+    oxRowSource* source = Source(box);
     return source ? std::max(0, source->CountRows()) : 0;
 }

@@ -5,7 +5,7 @@
 // it scrolls by pixels.
 #include "toolkit/core/layout.h"
 
-class oxBoundRows;
+class oxRowSource;
 
 class oxDataColGridLayout : public oxLayout {
 public:
@@ -35,10 +35,10 @@ public:
     bool IsOverflowX() const { return overflowX_; }
 
 private:
-    oxBoundRows* Source(oxBox* box) const;
+    oxRowSource* Source(oxBox* box) const;
     void Normalise();
     // Places the columns from `first` on (backwards when `backwards`); the visible count comes back.
-    int32_t PlaceColumns(oxBox* box, oxBoundRows* source, oxPlacementRecord* placement, bool measureOnly);
+    int32_t PlaceColumns(oxBox* box, oxRowSource* source, oxPlacementRecord* placement, bool measureOnly);
 
     oxBox* box_ = nullptr;
     int32_t savedScrollY_ = 0;

@@ -7,6 +7,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/placement_record.h"
+#include "toolkit/core/row_source.h"
 
 namespace {
 
@@ -28,13 +29,13 @@ oxLayout* oxDataGridLayout::CreateInstance() const {
     return new (std::nothrow) oxDataGridLayout;
 }
 
-oxBoundRows* oxDataGridLayout::Source() const {
-    return oxFindBoundRows(oxFindChildByTag(owner_, kAtomRows));
+oxRowSource* oxDataGridLayout::Source() const {
+    return oxFindRowSource(oxFindChildByTag(owner_, kAtomRows));
 }
 
 oxBox* oxDataGridLayout::GetRowBox(int32_t row) {
-    oxBoundRows* source = Source();
-    oxBox* box = source && row >= 0 ? source->GetRowBox(row) : nullptr;
+    oxRowSource* source = Source();
+    oxBox* box = source && row >= 0 ? source->GetRowBoxAt(row) : nullptr;
     return box;
 }
 
@@ -44,7 +45,7 @@ oxGridRowRecord* oxDataGridLayout::GetRowRecord(int32_t row) {
     auto* rec = new (std::nothrow) DataRowRecord;
     if (!rec) return nullptr;
     if (row >= int32_t(records_.size())) records_.resize(size_t(row) + 1, nullptr);
-    oxBoundRows* source = Source();
+    oxRowSource* source = Source();
     rec->level = int16_t(std::clamp(source ? source->GetRowLevel(row) : 0, 0, 32767));
     rec->row = GetRowBox(row);
     for (oxBox* b = rec->row ? rec->row->GetParent() : nullptr; b; b = b->GetParent()) {
@@ -73,7 +74,7 @@ void oxDataGridLayout::PrepareRow(oxGridRowRecord* rec, int32_t index) {
 
 int32_t oxDataGridLayout::CountRows() {
     oxBox* rows = oxFindChildByTag(owner_, kAtomRows);
-    oxBoundRows* source = oxFindBoundRows(rows);
+    oxRowSource* source = oxFindRowSource(rows);
     if (!rows || !source) return 0;
     if (owner_->TestChangeFlags(kChangeLayoutStale)) CountShownRows(rows, false);
     return std::max(0, source->CountRows());
@@ -86,7 +87,7 @@ void oxDataGridLayout::SetScrollY(int32_t row) {
 
 int32_t oxDataGridLayout::FindSelectableIndex(oxBox* box, oxBox* row) {
     if (!owner_) return oxLayout::FindSelectableIndex(box, row);
-    if (oxBoundRows* source = Source()) return source->FindRowOfBox(row);
+    if (oxRowSource* source = Source()) return source->FindRowOfBox(row, true);
     return oxGridLayout::FindSelectableIndex(box, row);
 }
 
@@ -111,17 +112,17 @@ oxBox* oxDataGridLayout::ClearLayoutRoot(oxBox* box) {
     return box;
 }
 
+// Mended: the rows a binding made are its own and change through its data; the datagrid takes out
+// only rows that no binding holds (a binding's boxes destroyed under it would be left in its hands).
 int32_t oxDataGridLayout::FindRowToRemove(oxBox* row) {
-    // The bound rows know the row's number; without them the made records are searched.
+    if (Source()) return -1;
     int32_t index = -1;
-    if (oxBoundRows* source = Source())
-        index = source->FindRowOfBox(row);
-    else
-        FindRowRecord(row, &index);
-    return index >= 0 && GetRowBox(index) == row ? index : -1;
+    FindRowRecord(row, &index);
+    return index;
 }
 
 oxBox* oxDataGridLayout::GetRemovableRow(int32_t index) {
+    if (Source()) return nullptr;
     // Only rows that were made can be selected: the walk goes over the records made so far.
     oxGridRowRecord* rec = index >= 0 && index < int32_t(records_.size()) ? records_[size_t(index)] : nullptr;
     return rec ? rec->row : nullptr;
@@ -129,8 +130,4 @@ oxBox* oxDataGridLayout::GetRemovableRow(int32_t index) {
 
 void oxDataGridLayout::FinishSelectedRemoval(oxBox* box) {
     if (box->TestChangeFlags(kChangeLayoutStale)) MeasureRows();
-}
-
-void oxDataGridLayout::OnRowBoxRemoved(oxBox* row) {
-    if (oxBoundRows* source = Source()) source->RowBoxRemoved(row);
 }

@@ -1,9 +1,11 @@
 #pragma once
-// oxDataGridLayout: the grid layout of datagrid boxes, whose rows come from the bound rows that a
+// oxDataGridLayout: the grid layout of datagrid boxes, whose rows come from the row source that a
 // data binding registers for the "rows" box. Row boxes and their records are made when a pass first
 // needs them, so a pass over a list of any length touches only the rows it shows. The rows are
 // never sorted, and closing a row does not ask a select box to move its selection first.
 #include "toolkit/core/grid_layout.h"
+
+class oxRowSource;
 
 class oxDataGridLayout : public oxGridLayout {
 public:
@@ -36,9 +38,7 @@ protected:
     int32_t FindRowToRemove(oxBox* row) override;
     oxBox* GetRemovableRow(int32_t index) override;
     void FinishSelectedRemoval(oxBox* box) override;
-    // Mended: the bound rows forget the box, which would otherwise stay in their hands destroyed.
-    void OnRowBoxRemoved(oxBox* row) override;
 
 private:
-    oxBoundRows* Source() const;
+    oxRowSource* Source() const;
 };

@@ -11,6 +11,7 @@
 #include "runtime/bstr_string.h"
 #include "toolkit/core/grid_services.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/core/row_source.h"
 
 class oxGridRowListener;
 
@@ -40,7 +41,9 @@ struct oxGridRowRecord {
     bool listening = false;  // the grid's listener is on the row's first cell
 };
 
-class oxGridLayout : public oxLayout {
+// It tells the repeater that fills its rows which rows are in view (oxRowViewport), so that a
+// repeater that recycles can reuse the boxes of rows that scrolled out.
+class oxGridLayout : public oxLayout, public oxRowViewport {
 public:
     oxGridLayout();
     // `enable`: see oxGridRowListener.
@@ -54,7 +57,10 @@ public:
     int32_t GetScrollY() const override { return fixedHeight_ ? 0 : pixelScrollY_; }
     // Scrolls so that `row` is the first visible row.
     void SetScrollY(int32_t row) override;
-    void ScrollToRow(int32_t row) override { SetScrollY(row); }
+    void ScrollToRow(oxBox* box, int32_t row) override {
+        (void)box;
+        SetScrollY(row);
+    }
     int32_t GetContentWidth() const override { return overflowX_ ? contentWidth_ : 0; }
     int32_t GetContentHeight() const override { return overflowY_ ? contentHeight_ : 0; }
     void Layout(oxPlacementRecord* placement, oxBox* box) override;
@@ -75,8 +81,8 @@ public:
     void SetScrollbarRow(int32_t row);
     void EnsureRowVisible(int32_t row);
     bool IsRowVisible(int32_t row) const { return firstVisibleRow_ <= row && row <= firstVisibleRow_ + rowsPerPage_; }
-    int32_t GetFirstVisibleRow() const { return firstVisibleRow_; }
-    int32_t GetLastVisibleRow() const { return firstVisibleRow_ + rowsPerPage_; }
+    int GetFirstVisibleRow() override { return firstVisibleRow_; }
+    int GetLastVisibleRow() override { return firstVisibleRow_ + rowsPerPage_; }
     int32_t GetRowsPerPage() const { return rowsPerPage_; }
     int32_t GetRowCount() const { return rowCount_; }
     int32_t GetLargestFirstRow() const { return largestFirstRow_; }
@@ -92,7 +98,7 @@ public:
     void GetRowSiblingInfo(int32_t row, int32_t* before, int32_t* siblings, int32_t* nested);
     bool IsRowExpanded(oxBox* row) const;
     virtual void CollectSnapshotItems(oxSnapshotItemList* items);
-    int32_t GetRowScrollDirection() const { return rowScrollDirection_; }
+    int GetRowScrollDirection() override { return rowScrollDirection_; }
     int32_t GetSortColumn() const { return sortColumn_; }
     void SetSortColumn(int32_t column);
     // Orders the rows by the text of their cell in the sort column: 1 ascending, 0 descending.
@@ -162,8 +168,6 @@ protected:
     virtual oxBox* GetRemovableRow(int32_t index);
     virtual void FinishSelectedRemoval(oxBox* box);
     void BeginRemoval(oxBox* box);
-    // A row box leaves the list and is about to be destroyed.
-    virtual void OnRowBoxRemoved(oxBox* row) { (void)row; }
     // Removes a row box and its record; the answer is the selection candidate.
     oxBox* RemoveRowAt(int32_t index, oxBox* rowBox, bool sortEntryAtIndex);
     void ApplyRowToggle(oxBox* cell);

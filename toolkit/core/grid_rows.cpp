@@ -126,10 +126,7 @@ oxBox* oxGridLayout::RemoveRowAt(int32_t index, oxBox* rowBox, bool sortEntryAtI
         if (at != sortList_.end()) sortList_.erase(at);
     }
     if (rowCount_ > 0) --rowCount_;
-    if (oxBox* parent = rowBox->GetParent(); parent && parent->RemoveChild(rowBox, false)) {
-        OnRowBoxRemoved(rowBox);
-        Dispose(rowBox);
-    }
+    if (oxBox* parent = rowBox->GetParent(); parent && parent->RemoveChild(rowBox, false)) Dispose(rowBox);
     return candidate == rowBox ? nullptr : candidate;
 }
 

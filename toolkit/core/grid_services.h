@@ -1,8 +1,8 @@
 #pragma once
-// What the grid layouts ask of the modules above the box tree: the row boxes a data binding makes
-// for a "rows" (or "columns") box, the commands and values of control boxes, the selection of a
-// "select" box, and the transition that animates a row opening or closing. The upper modules install
-// their implementations; until they do, a bound box has no rows and every other call does nothing.
+// What the grid layouts ask of the modules above the box tree beside the rows a binding makes (the
+// row sources): the commands and values of control boxes, the selection of a "select" box, and the
+// transition that animates a row opening or closing. The upper modules install their
+// implementations; until they do, every call does nothing.
 #include <cstdint>
 #include <vector>
 
@@ -10,28 +10,6 @@
 #include "toolkit/base/rect.h"
 
 class oxBox;
-
-// The rows a binding keeps for a box, numbered in display order; boxes may be made on demand.
-class oxBoundRows {
-public:
-    virtual ~oxBoundRows() = default;
-    // The visible rows (rows of collapsed branches not counted).
-    virtual int32_t CountRows() = 0;
-    // The row box of a row number, made now when it is not made yet; null outside the rows.
-    virtual oxBox* GetRowBox(int32_t row) = 0;
-    // The row number of the row whose box is `box` or holds it, or -1.
-    virtual int32_t FindRowOfBox(oxBox* box) = 0;
-    // The nesting level of a row: 0 for the top rows, 1 for their nested rows, and so on.
-    virtual int32_t GetRowLevel(int32_t row) = 0;
-    // The list took a row box out and is destroying it: it must not be handed out again (the row's
-    // data stays, so a new box is made when the row is asked for).
-    virtual void RowBoxRemoved(oxBox* box) = 0;
-};
-
-// The binding that fills a box registers its rows here while it is connected.
-void oxRegisterBoundRows(oxBox* box, oxBoundRows* source);
-void oxUnregisterBoundRows(oxBox* box);
-oxBoundRows* oxFindBoundRows(const oxBox* box);
 
 // One rectangle of a transition between two pictures of a box: flag 1 for parts that stay put
 // (header, scroll bars), 0 for rows that move.

@@ -32,8 +32,9 @@ public:
     virtual int32_t GetContentWidth() const { return 0; }
     virtual int32_t GetContentHeight() const { return 0; }
     virtual void ScrollToBox(oxBox* target) { (void)target; }
-    // Layouts that arrange rows make the row the first visible one; the others do nothing.
-    virtual void ScrollToRow(int32_t row) { (void)row; }
+    // Layouts that arrange rows make the row the first visible one; the others scroll to the box a
+    // row source made for the row, when the box has one.
+    virtual void ScrollToRow(oxBox* box, int32_t row);
     // The pass: places the box's children within the placement and answers through it.
     virtual void Layout(oxPlacementRecord* placement, oxBox* box) { (void)placement, (void)box; }
     virtual void PaintChildren(oxCanvas* canvas, oxBox* box) { (void)canvas, (void)box; }

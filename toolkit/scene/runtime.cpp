@@ -21,6 +21,7 @@
 #include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scene/script_registry.h"
 #include "toolkit/scene/theme_element.h"
 
 using NUBO::RefPtr;
@@ -73,10 +74,11 @@ bool oxRuntime::Init() {
     ownLoader_ = new (std::nothrow) oxMarkupLoader();
     errorReporter_ = new (std::nothrow) oxScriptErrorReporter(this);
     contextManager_ = new (std::nothrow) oxScriptContextManager(this);
+    if (!registry_) registry_ = new (std::nothrow) oxScriptRegistry(this);
     if (!themes_) themes_ = new (std::nothrow) oxThemesElement(this);
     oxSetKeyNameReader(VirtualKeyFromName);
     if (!frameInput_ && g_sceneInputMaker) frameInput_ = g_sceneInputMaker();
-    return cache_ && ownLoader_ && errorReporter_ && contextManager_ && themes_;
+    return cache_ && ownLoader_ && errorReporter_ && contextManager_ && themes_ && registry_;
 }
 
 int32_t oxRuntime::InitStateAttributes() {
@@ -90,6 +92,8 @@ void oxRuntime::Shutdown() {
     delete themes_;
     themes_ = nullptr;
     CloseAllScenes();
+    delete registry_; // its sources let go of their objects while the engines still run
+    registry_ = nullptr;
     delete frameInput_;
     frameInput_ = nullptr;
     for (auto it = libraries_.begin(); it != libraries_.end(); it = libraries_.Erase(it))
@@ -110,6 +114,13 @@ void oxRuntime::Shutdown() {
     delete errorReporter_;
     errorReporter_ = nullptr;
     stateAttributes_.ClearNodes();
+}
+
+// Every registered data source lets go of its object once no scene is left, then the listeners
+// hear that the last scene closed.
+void oxRuntime::LastSceneClosed() {
+    if (registry_) registry_->Clear();
+    Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
 }
 
 oxMarkupLoader* oxRuntime::PushLoader() {
@@ -216,7 +227,7 @@ oxScene* oxRuntime::OpenScene(const WCHAR* uri, int32_t embedded, int32_t window
 oxScene* oxRuntime::OpenDialogScene(const WCHAR* uri, oxScene* opener, const WCHAR* name, XObject* params,
                                     XObject* listener, bool shareLibraries) {
     oxScene* scene = OpenSceneAs(uri, 0, 0, opener, name, params, listener, true, true, shareLibraries);
-    if (NoSceneLeft()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    if (NoSceneLeft()) LastSceneClosed();
     return scene;
 }
 
@@ -236,7 +247,7 @@ oxScene* oxRuntime::OpenSceneAs(const WCHAR* uri, int32_t embedded, int32_t wind
     if (!loaded || !scenes_.PushBack(scene)) {
         scene->Release();
         // A scene still loading counts as open here: its nested open that failed must not end the program.
-        if (NoSceneLeft() && embedded == 0 && !modal) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+        if (NoSceneLeft() && embedded == 0 && !modal) LastSceneClosed();
         return nullptr;
     }
     // A scene may close itself while it opens (its close waits for the opening to end): then it is
@@ -263,7 +274,7 @@ void oxRuntime::OnSceneClosed(oxScene* scene) {
         if (!scenes_.empty()) CollectGarbage();
         scene->Release();
     }
-    if (NoSceneLeft()) Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    if (NoSceneLeft()) LastSceneClosed();
 }
 
 void oxRuntime::CloseAllScenes() {

@@ -21,6 +21,7 @@ class oxRuntime;
 class oxScene;
 class oxScriptContext;
 class oxScriptContextManager;
+class oxScriptRegistry;
 class oxScriptObjectCache;
 class oxSceneInput;
 class oxThemesElement;
@@ -141,6 +142,7 @@ public:
     // "loadingStart" and "loadingComplete".
     void AddLoadingListener(NUBO::XObject* listener);
     void Notify(const oxRuntimeEvent& event);
+    void LastSceneClosed();
     void FireSceneEvent(const oxRuntimeEvent& event);
     void FireLoadingEvent(const oxRuntimeEvent& event);
 
@@ -173,6 +175,8 @@ public:
     // The input state shared by every scene, or null when no frames were installed.
     oxSceneInput* GetFrameInput() const { return frameInput_; }
     oxScriptContextManager* GetScriptContextManager() const { return contextManager_; }
+    // The data sources scripts registered by name.
+    oxScriptRegistry* GetScriptRegistry() const { return registry_; }
     bool GetDebugOutput() const { return debugOutput_; }
     void SetDebugOutput(bool on) { debugOutput_ = on; }
     const NUBO::TWString& GetBaseUri() const { return baseUri_; }
@@ -205,6 +209,7 @@ private:
     oxScriptObjectCache* cache_ = nullptr;
     oxSceneInput* frameInput_ = nullptr; // owned
     oxScriptContextManager* contextManager_ = nullptr;
+    oxScriptRegistry* registry_ = nullptr; // owned
     bool debugOutput_ = true;
     oxScriptErrorReporter* errorReporter_ = nullptr;
     oxThemesElement* themes_ = nullptr; // owned

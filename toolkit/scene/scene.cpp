@@ -11,8 +11,10 @@
 #include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/animation_scheduler.h"
+#include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
+#include "toolkit/scene/element_source.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_input.h"
@@ -21,6 +23,7 @@
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scene/script_registry.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;
@@ -117,6 +120,11 @@ oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t 
 }
 
 oxScene::~oxScene() {
+    if (oxScriptRegistry* registry = runtime_ ? runtime_->GetScriptRegistry() : nullptr)
+        registry->RemoveSceneObjects(this);
+    for (oxBindingElement* binding : pendingBindings_)
+        binding->Release();
+    pendingBindings_.Clear();
     for (auto it = themeAliases_.begin(); it != themeAliases_.end(); it = themeAliases_.Erase(it))
         it->value->Release();
     for (oxScriptElement* open : openScripts_) {
@@ -728,6 +736,9 @@ void oxScene::ForgetBox(oxBox* box) {
 }
 
 void oxScene::OnBoxDestroyed(oxBox* box) {
+    oxElementSource::ForgetBox(box);
+    if (oxScriptRegistry* registry = runtime_ ? runtime_->GetScriptRegistry() : nullptr)
+        registry->RemoveBoxObjects(box);
     // No animation may call a dead box; a box with none listed is not animating.
     if (box->GetStateFlags() & kStateAnimating) oxAnimationScheduler::Instance().ForgetTarget(box);
     ForgetBoxId(box);
@@ -869,6 +880,56 @@ bool oxScene::NotifySceneOfChange(oxBox* layoutRoot) {
     return true;
 }
 
+oxDataBinding* oxScene::CreateDataBinding(oxBox* box, oxElement** element) {
+    if (element) *element = nullptr;
+    if (!box) return nullptr;
+    auto* binding = new (std::nothrow) oxBindingElement(box, element != nullptr);
+    if (!binding) return nullptr;
+    binding->AddRef();
+    if (element) *element = binding;
+    return binding;
+}
+
+void oxScene::AddPendingBinding(oxBindingElement* binding) {
+    if (!binding) return;
+    for (oxBindingElement* b : pendingBindings_)
+        if (b == binding) return;
+    if (!pendingBindings_.PushBack(binding)) return;
+    binding->AddRef();
+    state_ |= kBindingsPending;
+}
+
+void oxScene::RemovePendingBinding(oxBindingElement* binding) {
+    for (size_t i = 0; i < pendingBindings_.size(); ++i) {
+        if (pendingBindings_[i] != binding) continue;
+        pendingBindings_.Erase(i);
+        binding->Release();
+        return;
+    }
+}
+
+void oxScene::ConnectPendingBindings() {
+    if (!(state_ & kOpen) || connectingBindings_) return;
+    connectingBindings_ = true;
+    // Connecting runs scripts (transformers) that may add bindings or close the scene.
+    NUBO::RefPtr<oxScene> self = NUBO::RefPtr<oxScene>::ref(this);
+    NUBO::PtrVector<oxBindingElement*> waiting;
+    for (oxBindingElement* b : pendingBindings_)
+        if (waiting.PushBack(b)) b->AddRef();
+    for (oxBindingElement* b : waiting) {
+        bool ready =
+            b->ResolveTarget() && (b->GetBindType() == oxBindingElement::kElementSource ? b->ResolveElementSource()
+                                                                                        : b->ResolveObjectSource());
+        if (ready) {
+            RemovePendingBinding(b);
+            b->Connect(true);
+        }
+        b->Release();
+    }
+    if (pendingBindings_.empty()) state_ &= ~kBindingsPending;
+    connectingBindings_ = false;
+}
+
 void oxScene::OnBoxRepaintRequested(oxBox* box) {
     (void)box;
     if ((state_ & kOpen) && !(state_ & kClosing) && window_) window_->ScheduleUpdate();
@@ -885,7 +946,7 @@ oxChangeListener* oxScene::GetScrollbarListener() {
 void oxScene::Layout() {
     if (!(state_ & kOpen) || !root_ || (state_ & kLayoutBlocked) || layingOut_) return;
     layingOut_ = true;
-    // FIXME: bindings waiting for their source connect here once data binding exists.
+    if (state_ & kBindingsPending) ConnectPendingBindings();
     if (state_ & kNeedsLayout) {
         // The root is laid out in the window's client area, and from there the whole tree; other
         // queued boxes are laid out where they stand. The window is made here if the open has not

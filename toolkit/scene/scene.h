@@ -16,6 +16,7 @@
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/scene/library.h"
 
+class oxBindingElement;
 class oxBox;
 struct oxRect;
 class oxCommandElement;
@@ -115,6 +116,15 @@ public:
     void OnBoxLeftScene(oxBox* box) override { ForgetBox(box); }
     void OnBoxDestroyed(oxBox* box) override;
     void DestroyBox(oxBox* box) override;
+    oxDataBinding* CreateDataBinding(oxBox* box, oxElement** element) override;
+
+    // Data bindings that could not connect while the scene loaded wait here (one reference each)
+    // and connect at the first layout once their source and target can be found.
+    bool IsLoading() const { return loading_; }
+    void AddPendingBinding(oxBindingElement* binding);
+    void RemovePendingBinding(oxBindingElement* binding);
+    void ConnectPendingBindings();
+    size_t GetPendingBindingCount() const { return pendingBindings_.size(); }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override;
     bool NotifySceneOfChange(oxBox* layoutRoot) override;
     void OnBoxRepaintRequested(oxBox* box) override;
@@ -303,4 +313,6 @@ private:
     oxChangeListener* scrollbarListener_ = nullptr; // one reference
     NUBO::oxStringMap<oxLibrary*> themeAliases_;    // alias -> library, one reference each
     NUBO::PtrVector<oxScriptElement*> openScripts_; // freed with the scene when a document breaks off
+    NUBO::PtrVector<oxBindingElement*> pendingBindings_;
+    bool connectingBindings_ = false;
 };

@@ -15,6 +15,7 @@ class oxElement;
 class oxLibrary;
 class oxRuntime;
 class oxScene;
+class oxSelectionModel;
 namespace NUBO {
 class XObject;
 }
@@ -57,9 +58,9 @@ public:
     virtual void ForgetThemeObject(oxElement* theme) = 0;
     virtual int GetDataBindingObject(oxElement* binding, NUBO::XObject** out) = 0;
     virtual void ForgetDataBindingObject(oxElement* binding) = 0;
-    // A selection model is no element; it is known by its address.
-    virtual int GetSelectionObject(void* selection, NUBO::XObject** out) = 0;
-    virtual void ForgetSelectionObject(void* selection) = 0;
+    // A selection model is no element.
+    virtual int GetSelectionObject(oxSelectionModel* selection, NUBO::XObject** out) = 0;
+    virtual void ForgetSelectionObject(oxSelectionModel* selection) = 0;
     // User events keep one object while they live; every other event gets a new one per call.
     virtual int GetEventObject(oxEvent* event, NUBO::XObject** out) = 0;
     virtual void ForgetEventObject(oxEvent* event) = 0;
@@ -69,6 +70,8 @@ public:
     // dispatch, the previous current event comes back and the caller's reference is released.
     virtual NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) = 0;
     virtual void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) = 0;
+    // The text a binding script sees as the Shell's current data while it runs; null clears it.
+    virtual void SetCurrentData(const WCHAR* data) { (void)data; }
     virtual int GetThemeManagerObject(NUBO::XObject** out) = 0;
     // The themes element is going: the ThemeManager object lets go of it.
     virtual void ForgetThemeManagerObject() {}

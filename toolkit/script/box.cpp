@@ -8,7 +8,10 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_registry.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/style_value_classes.h"
 
@@ -28,8 +31,11 @@ Box::~Box() {
 }
 
 void Box::Detach() {
-    // FIXME: the data objects registered under a pinned box leave the script registry here once
-    // data sources exist.
+    // The data objects registered under the box leave the script registry with it.
+    oxBox* box = GetBox();
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    if (oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr) registry->RemoveBoxObjects(box);
     oxNativeWrapper::Detach();
     if (styleProxy_) static_cast<StyleProxy*>(styleProxy_)->ForgetBox();
     if (pinned_) {
@@ -97,8 +103,11 @@ int32_t Box::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
         pinned_ = true;
         AddRef();
     }
-    // FIXME: an object stored on a pinned box in a scene becomes the box's data source, and the
-    // scene's pending bindings connect, once data sources exist.
+    // An object stored on a pinned box in a scene becomes a data source of the box.
+    oxBox* now = GetBox();
+    oxScene* scene = now ? dynamic_cast<oxScene*>(now->GetScene()) : nullptr;
+    if (object && rc == 0 && pinned_ && scene)
+        RegisterNamedSource(scene->GetSceneRuntime(), scene, now, name, nullptr, object);
     if (object) object->Release();
     return rc;
 }

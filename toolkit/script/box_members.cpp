@@ -10,17 +10,24 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_array.h"
 #include "runtime/script_dictionary.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_binding.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/placement_record.h"
-#include "toolkit/base/qualified_name.h"
+#include "toolkit/core/row_source.h"
+#include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/key_names.h"
+#include "toolkit/scene/repeater.h"
+#include "toolkit/scene/row_tree.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
+#include "toolkit/script/data_classes.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
@@ -426,6 +433,7 @@ int32_t ScrollToBox(Box* self, XArgList* args, XVariant* out) {
 }
 
 int32_t ScrollToRow(Box* self, XArgList* args, XVariant*) {
+    // A grid scrolls by rows; a list scrolls to the box its repeater made for the row.
     if (oxBox* box = self->GetBox()) box->ScrollToRow(ArgInt(args, 0));
     return 0;
 }
@@ -600,15 +608,58 @@ int32_t AddDOMObject(Box* self, XArgList* args, XVariant* out) {
 
 int32_t RemoveDOMObject(Box* self, XArgList* args, XVariant* out) {
     TWString name = ArgText(args, 0);
-    if (name.IsEmpty() || !self->GetBox()) return 0;
-    // FIXME: an object stored under the name leaves the runtime's script registry here once data
-    // sources exist.
+    oxBox* box = self->GetBox();
+    if (name.IsEmpty() || !box) return 0;
+    XVariant old;
+    (void)self->GetPropertyByName(name.GetString(), &old);
     *out = self->DeleteMember(name.GetString()) == 0;
+    // The object's data source leaves the registry; its bindings let go of it.
+    RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
+    auto* scene = dynamic_cast<oxScene*>(box->GetScene());
+    if (previous && scene)
+        RegisterNamedSource(scene->GetSceneRuntime(), scene, box, name.GetString(), previous.get(), nullptr);
     return 0;
 }
 
-// FIXME: data bindings come with the data binding module; until then a box has none: lookups
-// answer null or false and nothing is created.
+// Data bindings: their DataBinding objects come from the wrapper cache of the box's scene.
+
+oxBindingElement* AsBinding(oxDataBinding* binding) {
+    return static_cast<oxBindingElement*>(binding);
+}
+
+int32_t GetBindingById(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    TWString id = ArgText(args, 0);
+    if (!box || id.IsEmpty()) return 0;
+    oxDataBinding* binding = box->GetBindingById(oxAtoms::Intern(id.GetString()));
+    if (binding) PutObject(out, DataBindingObjectOf(box, AsBinding(binding)));
+    return 0;
+}
+
+int32_t GetDataBinding(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    TWString name = ArgText(args, 0);
+    if (!box) return 0;
+    oxDataBinding* binding = box->GetDataBinding(name.GetString(), true);
+    if (binding) PutObject(out, DataBindingObjectOf(box, AsBinding(binding)));
+    return 0;
+}
+
+int32_t HasDataBinding(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    TWString name = ArgText(args, 0);
+    *out = box && box->GetDataBinding(name.GetString(), false) != nullptr;
+    return 0;
+}
+
+int32_t CreateDataBinding(Box* self, XArgList* args, XVariant* out) {
+    oxBox* box = self->GetBox();
+    TWString name = ArgText(args, 0);
+    if (!box || box->GetDataBinding(name.GetString(), false)) return 0;
+    oxDataBinding* binding = box->CreateDataBinding(name.GetString());
+    if (binding) PutObject(out, DataBindingObjectOf(box, AsBinding(binding)));
+    return 0;
+}
 
 int32_t ImportScript(Box*, XArgList*, XVariant* out) {
     // FIXME: a gadget's script implementation imports here once gadget instances exist.
@@ -906,16 +957,36 @@ int32_t GetContentChildCount(Box* self, XVariant* out) {
     return 0;
 }
 
-int32_t GetBindings(Box*, XVariant* out) {
-    // FIXME: the box's data bindings as DataBinding objects once data binding exists; until then
-    // a box has no binding list, which reads as null.
+int32_t GetBindings(Box* self, XVariant* out) {
     out->SetObject(nullptr);
+    oxBox* box = self->GetBox();
+    if (!box || box->GetDataBindingCount() == 0) return 0;
+    NUBO::XArray* array = nullptr;
+    if (NUBO::CreateXArray(&array) != 0) return 0;
+    for (int i = 0; i < box->GetDataBindingCount(); ++i) {
+        RefPtr<XObject> object(DataBindingObjectOf(box, AsBinding(box->GetDataBindingAt(i))));
+        if (object) array->AddValue(XVariant(object.get()));
+    }
+    PutObject(out, array);
     return 0;
 }
 
-int32_t GetData(Box*, XVariant*) {
-    // FIXME: the row data of a box in a data-bound repeater once repeaters exist; until then no
-    // box is in one and the result stays empty.
+int32_t GetData(Box* self, XVariant* out) {
+    // The repeater registered for the box or the nearest one above it; the row is the box just
+    // below the repeater's box.
+    oxBox* box = self->GetBox();
+    if (!box) return 0;
+    oxRowTree* tree = nullptr;
+    for (oxBox* b = box; b && !tree; b = b->GetParent()) {
+        if (oxRowSource* rows = oxFindRowSource(b)) tree = dynamic_cast<oxRowTree*>(rows);
+    }
+    oxRepeater* repeater = nullptr;
+    int row = -1;
+    if (!tree || !tree->FindRepeaterRowOfBox(box, &repeater, &row) || !repeater->GetSource()) return 0;
+    XVariant value;
+    if (repeater->GetSource()->GetValueAt(row, nullptr, &value) != 0) return 0;
+    XObject* data = nullptr;
+    if (CreateSelectionData(value, repeater->GetSource()->GetDataObject(), &data) == 0) PutObject(out, data);
     return 0;
 }
 
@@ -1000,10 +1071,10 @@ const NUBO::XMemberEntry kMembers[] = {
     M<2, SendMessage>("sendMessage"),
     M<2, AddDOMObject>("addDOMObject"),
     M<1, RemoveDOMObject>("removeDOMObject"),
-    M<1, NoObject, kObject>("getBindingById"),
-    M<1, NoObject, kObject>("getDataBinding"),
-    M<2, NoObject, kObject>("createDataBinding"),
-    M<1, ReturnFalse>("hasDataBinding"),
+    M<1, GetBindingById, kObject>("getBindingById"),
+    M<1, GetDataBinding, kObject>("getDataBinding"),
+    M<2, CreateDataBinding, kObject>("createDataBinding"),
+    M<1, HasDataBinding>("hasDataBinding"),
     M<2, ReturnFalse>("connectObject"),
     M<0, GetSelected>("getSelected"),
     M<2, ReturnFalse>("disconnectObject"),

@@ -17,7 +17,7 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: these classes get their members with the box kind, command, resource and data script
+// FIXME: these classes get their members with the box kind, command and resource script
 // classes; until then scripts can hold, compare and test them. Box, the event classes and the theme
 // classes have theirs (box_members.cpp, event_classes.cpp, theme_classes.cpp).
 XClassDescriptor TextBox = {"TextBox", 1, kNoMembers, &Box, 0, {}};
@@ -39,8 +39,6 @@ XClassDescriptor Resource = {"Resource", 1, kNoMembers, &XObject::Descriptor, 0,
 XClassDescriptor Bitmap = {"Bitmap", 1, kNoMembers, &Resource, 0, {}};
 XClassDescriptor ImageElement = {"ImageElement", 1, kNoMembers, &Resource, 0, {}};
 XClassDescriptor Gadget = {"Gadget", 1, kNoMembers, &Resource, 0, {}};
-XClassDescriptor Selection = {"Selection", 1, kNoMembers, &XObject::Descriptor, 0, {}};
-XClassDescriptor DataBinding = {"DataBinding", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Factory = {"Factory", 1, kNoMembers, &XObject::Descriptor, 0, {}};
 
 } // namespace wrapper_class

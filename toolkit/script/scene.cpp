@@ -6,11 +6,15 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/object_dictionary_view.h"
+#include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_registry.h"
+#include "toolkit/script/data_source.h"
 
 using NUBO::XObject;
 
@@ -26,7 +30,11 @@ Scene::~Scene() {
 }
 
 void Scene::Detach() {
-    // FIXME: the data objects registered under the scene leave the script registry here.
+    // The data objects registered under the scene leave the script registry with it.
+    oxScene* scene = GetScene();
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    if (oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr)
+        registry->RemoveSceneObjects(scene);
     oxNativeWrapper::Detach();
     ReleaseMadeBoxes();
     SetHelpBox(nullptr);
@@ -49,10 +57,13 @@ void Scene::CreateParamsView(XObject* params) {
 }
 
 int32_t Scene::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
-    if (!GetScene()) return NUBO::XR_FAIL;
-    // FIXME: object values are offered to the script registry as the scene's data sources, and
-    // the scene's pending bindings connect, once data binding exists.
-    return XObject::SetPropertyByName(name, value);
+    oxScene* scene = GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    NUBO::RefPtr<XObject> old(StoredObject(this, name));
+    int32_t rc = XObject::SetPropertyByName(name, value);
+    // An object stored in the scene's namespace becomes a data source bindings find by its name.
+    if (rc == 0) OnNamedObjectStored(scene->GetSceneRuntime(), scene, nullptr, name, old.get(), value);
+    return rc;
 }
 
 bool Scene::IsScriptLoaded(oxAtom key, oxAtom language, const WCHAR* path) const {

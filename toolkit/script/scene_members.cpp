@@ -22,6 +22,7 @@
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
 #include "toolkit/script/script_class.h"
@@ -266,7 +267,10 @@ int32_t RemoveDOMObject(Scene* self, XArgList* args, XVariant* out) {
     XVariant old;
     (void)self->GetPropertyByName(name.GetString(), &old);
     *out = self->DeleteMember(name.GetString()) == 0;
-    // FIXME: an object value's data source leaves the script registry here once it exists.
+    RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
+    if (previous && self->GetScene())
+        RegisterNamedSource(self->GetScene()->GetSceneRuntime(), self->GetScene(), nullptr, name.GetString(),
+                            previous.get(), nullptr);
     return 0;
 }
 

@@ -5,8 +5,11 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/event.h"
+#include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/library.h"
+#include "toolkit/scene/selection_model.h"
 #include "toolkit/script/box.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
@@ -129,6 +132,7 @@ const EventClass kEventClasses[] = {
 void oxScriptWrapperCache::Install() {
     SetScriptObjectCacheMaker(MakeCache);
     oxSetReactionRunner(RunScriptReaction);
+    SetObjectSourceMaker(MakeObjectSourceFor);
 }
 
 oxScriptWrapperCache::oxScriptWrapperCache() {
@@ -287,16 +291,19 @@ void oxScriptWrapperCache::ForgetThemeObject(oxElement* theme) {
     ForgetKept(kThemes, theme);
 }
 int oxScriptWrapperCache::GetDataBindingObject(oxElement* binding, XObject** out) {
-    return GetKept(kDataBindings, binding, &wrapper_class::DataBinding, out);
+    int made = GetKept(kDataBindings, binding, &wrapper_class::DataBinding, out);
+    if (auto* element = made ? dynamic_cast<oxBindingElement*>(binding) : nullptr) element->SetScriptCache(this);
+    return made;
 }
 void oxScriptWrapperCache::ForgetDataBindingObject(oxElement* binding) {
-    // FIXME: the DataBinding object's listener is released here once bindings exist.
     ForgetKept(kDataBindings, binding);
 }
-int oxScriptWrapperCache::GetSelectionObject(void* selection, XObject** out) {
-    return GetKept(kSelections, selection, &wrapper_class::Selection, out);
+int oxScriptWrapperCache::GetSelectionObject(oxSelectionModel* selection, XObject** out) {
+    int made = GetKept(kSelections, selection, &wrapper_class::Selection, out);
+    if (made) selection->SetScriptCache(this);
+    return made;
 }
-void oxScriptWrapperCache::ForgetSelectionObject(void* selection) {
+void oxScriptWrapperCache::ForgetSelectionObject(oxSelectionModel* selection) {
     ForgetKept(kSelections, selection);
 }
 
@@ -387,6 +394,13 @@ void oxScriptWrapperCache::Clear() {
         NUBO::oxPtrHashMap<oxNativeWrapper*>& held = maps_[map];
         for (auto it = held.begin(); it != held.end(); it = held.Erase(it)) {
             oxNativeWrapper* object = it->value;
+            // Bindings and selection models outliving the cache must not tell it of their end.
+            if (auto* binding = map == kDataBindings
+                                    ? dynamic_cast<oxBindingElement*>(static_cast<oxElement*>(object->GetNative()))
+                                    : nullptr)
+                binding->SetScriptCache(nullptr);
+            if (map == kSelections && object->GetNative())
+                static_cast<oxSelectionModel*>(object->GetNative())->SetScriptCache(nullptr);
             object->Detach();
             object->Release();
         }
@@ -398,4 +412,8 @@ void oxScriptWrapperCache::Clear() {
     if (ownShell_ && shell_) shell_->Release();
     shell_ = nullptr;
     ownShell_ = false;
+}
+
+void oxScriptWrapperCache::SetCurrentData(const WCHAR* data) {
+    ::SetCurrentData(data);
 }

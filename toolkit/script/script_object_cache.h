@@ -54,11 +54,12 @@ public:
     void ForgetThemeObject(oxElement* theme) override;
     int GetDataBindingObject(oxElement* binding, NUBO::XObject** out) override;
     void ForgetDataBindingObject(oxElement* binding) override;
-    int GetSelectionObject(void* selection, NUBO::XObject** out) override;
-    void ForgetSelectionObject(void* selection) override;
+    int GetSelectionObject(oxSelectionModel* selection, NUBO::XObject** out) override;
+    void ForgetSelectionObject(oxSelectionModel* selection) override;
     int GetEventObject(oxEvent* event, NUBO::XObject** out) override;
     void ForgetEventObject(oxEvent* event) override;
     NUBO::XObject* EnterEventHandler(oxEvent* event, NUBO::XObject** previous) override;
+    void SetCurrentData(const WCHAR* data) override;
     void LeaveEventHandler(NUBO::XObject* object, NUBO::XObject* previous) override;
     int GetThemeManagerObject(NUBO::XObject** out) override;
 

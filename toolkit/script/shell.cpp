@@ -2,11 +2,14 @@
 
 #include <new>
 
+#include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
+#include "runtime/script_variant.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_context_manager.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/script_object_cache.h"
@@ -112,9 +115,11 @@ void Shell::Shutdown() {
 
 int32_t Shell::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
     if (!runtime_) return NUBO::XR_FAIL;
-    // FIXME: object values become global data sources of the script registry, and every open
-    // scene connects its pending bindings, once data binding exists.
-    return XObject::SetPropertyByName(name, value);
+    NUBO::RefPtr<XObject> old(StoredObject(this, name));
+    int32_t rc = XObject::SetPropertyByName(name, value);
+    // An object stored on the Shell becomes a global data source bindings find by its name.
+    if (rc == 0) OnNamedObjectStored(runtime_, nullptr, nullptr, name, old.get(), value);
+    return rc;
 }
 
 int32_t CreateShell(Shell** out) {

@@ -7,10 +7,11 @@
 #include "toolkit/core/event.h"
 #include "toolkit/core/script_rect.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/data_source.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
@@ -64,7 +65,8 @@ int32_t RemoveDOMObject(Shell* self, XArgList* args, XVariant* out) {
     XVariant old;
     (void)self->GetPropertyByName(name.GetString(), &old);
     *out = self->DeleteMember(name.GetString()) == 0;
-    // FIXME: an object value's global data source leaves the script registry once it exists.
+    NUBO::RefPtr<XObject> previous(old.GetKind() == NUBO::XVK_OBJECT ? old.ToXObject() : nullptr);
+    if (previous) RegisterNamedSource(self->GetRuntime(), nullptr, nullptr, name.GetString(), previous.get(), nullptr);
     return 0;
 }
 

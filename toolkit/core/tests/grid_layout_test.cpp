@@ -1,6 +1,6 @@
 // The grid family on boxes built in code: column collapsing by weight, alternate rows, scrolling by
 // rows and pages, opening and closing nested rows (and the transition that animates it), sorting,
-// removal and the selection it leaves, the tree walk, the datagrid over bound rows that make their
+// removal and the selection it leaves, the tree walk, the datagrid over a row source that makes its
 // boxes on demand, and the datacolgrid.
 #include "toolkit/core/grid_layout.h"
 
@@ -497,12 +497,12 @@ TEST_F(GridTest, RemovalSelectsANeighbour) {
     EXPECT_EQ(Grid()->GetRowCount(), 0);
 }
 
-// Bound rows that make their boxes when first asked, over a list of numbers.
-class ListSource : public oxBoundRows {
+// A row source that makes its boxes when first asked, over a list of numbers.
+class ListSource final : public oxRowSource {
 public:
     ListSource(oxBoxScene* scene, oxBox* container) : scene_(scene), container_(container) {}
-    int32_t CountRows() override { return int32_t(boxes.size()); }
-    oxBox* GetRowBox(int32_t row) override {
+    int CountRows() override { return int(boxes.size()); }
+    oxBox* GetRowBoxAt(int row) override {
         if (row < 0 || row >= CountRows()) return nullptr;
         if (!boxes[size_t(row)]) {
             oxBox* box = scene_->CreateBox(kAtomBoxNamespace, kAtomBox);
@@ -516,16 +516,12 @@ public:
         }
         return boxes[size_t(row)];
     }
-    int32_t FindRowOfBox(oxBox* box) override {
+    int FindRowOfBox(oxBox* box, bool) override {
         for (size_t i = 0; i < boxes.size(); ++i)
             if (boxes[i] && (boxes[i] == box || boxes[i]->IsAncestorOf(box))) return int32_t(i);
         return -1;
     }
-    int32_t GetRowLevel(int32_t) override { return 0; }
-    void RowBoxRemoved(oxBox* box) override {
-        for (oxBox*& b : boxes)
-            if (b == box) b = nullptr;
-    }
+    int GetRowLevel(int) override { return 0; }
     void Insert(int32_t at) {
         boxes.insert(boxes.begin() + at, nullptr);
         container_->InvalidateUpToPopup();
@@ -544,10 +540,10 @@ protected:
         MakeGrid(kAtomBox, 0, 10, {u"50"}, u"datagrid");
         source = new ListSource(&scene, rows);
         source->boxes.resize(size_t(n), nullptr);
-        oxRegisterBoundRows(rows, source);
+        oxSetRowSource(rows, source);
     }
     void TearDown() override {
-        if (rows) oxUnregisterBoundRows(rows);
+        if (rows) oxSetRowSource(rows, nullptr);
         GridTest::TearDown();
         delete source;
     }
@@ -602,24 +598,21 @@ TEST_F(DataGridTest, MakesOnlyThePagesItShows) {
     EXPECT_EQ(was500->GetBoxRect().y, 10);
 }
 
-// Removing made rows that are selected takes their boxes out; the rows' data stays, so the list makes
-// new boxes for them when it shows them again, and the row count is the list's.
-TEST_F(DataGridTest, RemovedRowBoxesAreForgottenByTheList) {
+// The rows a binding made are its own: removing them through the list leaves them to the binding's
+// data, so no box the binding holds is destroyed under it.
+TEST_F(DataGridTest, RowsOfABindingStayWithIt) {
     Build(20);
     root->SetStyle(u"overflow", u"scroll");
     ArrangeLayoutRoot(root, 50, 45);
     oxBox* first = source->boxes[0];
-    oxBox* second = source->boxes[1];
-    second->SetSelected(true, true);
+    source->boxes[1]->SetSelected(true, true);
     Data()->RemoveSelectedRows(root);
-    EXPECT_EQ(source->boxes[1], nullptr);
-    EXPECT_EQ(source->boxes[0], first);
+    Data()->RemoveRow(root, first);
+    EXPECT_EQ(rows->GetChildCount(), source->made);
+    EXPECT_EQ(first->GetParent(), rows);
     ArrangeLayoutRoot(root, 50, 45);
     EXPECT_EQ(Data()->GetRowCount(), 20);
-    ASSERT_NE(source->boxes[1], nullptr);
     EXPECT_EQ(source->boxes[1]->GetBoxRect().y, 10);
-    Data()->RemoveRow(root, first);
-    EXPECT_EQ(source->boxes[0], nullptr);
 }
 
 TEST_F(DataGridTest, EmptyListSetsTheBarToZero) {
@@ -640,7 +633,7 @@ TEST_F(GridTest, DataColGridPlacesTheColumnsThatFit) {
     ListSource source(&scene, columns);
     source.boxes.resize(10, nullptr);
     for (int i = 0; i < 10; ++i) {
-        source.GetRowBox(i)->SetStyle(u"width", u"50");
+        source.GetRowBoxAt(i)->SetStyle(u"width", u"50");
         source.boxes[size_t(i)]->SetStyle(u"height", u"20");
     }
     auto* layout = static_cast<oxDataColGridLayout*>(root->GetLayout());
@@ -648,7 +641,7 @@ TEST_F(GridTest, DataColGridPlacesTheColumnsThatFit) {
     ArrangeLayoutRoot(root, 120, 40);
     EXPECT_EQ(layout->GetColumnCount(), 0);
     EXPECT_EQ(root->GetBoxRect(), (oxRect{0, 0, 120, 40}));
-    oxRegisterBoundRows(columns, &source);
+    oxSetRowSource(columns, &source);
     ArrangeLayoutRoot(root, 120, 40);
     EXPECT_EQ(layout->GetColumnCount(), 10);
     EXPECT_EQ(layout->GetEndOfVisibleColumns(), 2);
@@ -663,7 +656,7 @@ TEST_F(GridTest, DataColGridPlacesTheColumnsThatFit) {
     EXPECT_EQ(layout->GetFirstVisibleColumn(), 3);
     EXPECT_EQ(layout->FindSelectableIndex(root, source.boxes[4]), 4);
     EXPECT_EQ(layout->HitTest({60, 5}, root), source.boxes[4]->GetChildAt(0, false));
-    oxUnregisterBoundRows(columns);
+    oxSetRowSource(columns, nullptr);
 }
 
 } // namespace

@@ -18,7 +18,8 @@ namespace {
 // An animation of `steps` ticks that leaves the scheduler after its last one.
 class Steps : public oxAnimationInstance {
 public:
-    Steps(oxBox* target, int steps, int* freed) : oxAnimationInstance(1, target, nullptr), steps_(steps), freed_(freed) {}
+    Steps(oxBox* target, int steps, int* freed)
+        : oxAnimationInstance(1, target, nullptr), steps_(steps), freed_(freed) {}
     ~Steps() override { ++*freed_; }
     float GetProgress() const override { return float(done) / float(steps_); }
     void Advance(DWORD time) override {

@@ -18,6 +18,7 @@
 #include "runtime/stream.h"
 #include "runtime/stream_adapter.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/brush_element.h"
@@ -27,7 +28,6 @@
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
 #include "toolkit/scene/tests/temp_resources.h"
-#include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 

@@ -14,13 +14,13 @@
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/gradient_brush_element.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/tests/file_runtime.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/gradient_brush_element.h"
 #include "toolkit/style/color.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
@@ -220,7 +220,7 @@ TEST_F(BoxPaintSceneTest, FillsAndStrokesNameBrushesAndPens) {
         const int entry = std::min(255, int((d + 0.5) * 256 / 40));
         ExpectNearColour(table[entry], Rgb(surface, r.x + d, 20), 7, "ramp");
     }
-    EXPECT_GT(Rgb(surface, r.x + 1, 20) >> 16, 0xF0u);  // red at the left
+    EXPECT_GT(Rgb(surface, r.x + 1, 20) >> 16, 0xF0u);   // red at the left
     EXPECT_GT(Rgb(surface, r.x + 38, 20) & 0xFF, 0xF0u); // blue at the right
 
     // The spot spreads from the box's centre: the distance in table entries is the offset over the
@@ -233,7 +233,7 @@ TEST_F(BoxPaintSceneTest, FillsAndStrokesNameBrushesAndPens) {
     for (int dx : {0, 5, 10, 19}) {
         const float cx = float(s.width) / 2, cy = float(s.height) / 2;
         const float px = float(dx) + 0.5f, py = 0.5f;
-        const float ex = (px) * 256.0f / float(s.width), ey = py * 256.0f / float(s.height);
+        const float ex = (px)*256.0f / float(s.width), ey = py * 256.0f / float(s.height);
         const int entry = std::min(255, int(std::sqrt(ex * ex + ey * ey)));
         ExpectNearColour(spotTable[entry], Rgb(surface, s.x + int(cx) + dx, s.y + int(cy)), 8, "spot");
     }

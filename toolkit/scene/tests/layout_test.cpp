@@ -12,10 +12,10 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_dump.h"
+#include "toolkit/core/style_rule_maps.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/tests/markup_test_support.h"
-#include "toolkit/core/style_rule_maps.h"
 
 using namespace markup_test;
 

@@ -7,10 +7,10 @@
 
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
+#include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/base/qualified_name.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/key_names.h"

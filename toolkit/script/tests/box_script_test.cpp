@@ -298,7 +298,10 @@ TEST_F(BoxScriptTest, MethodsEditTheTreeAndAnswerTheirFailureResults) {
         {"a.setStyleVal('fill', 3) + ' ' + a.setStyleVal('noSuchProperty', a.getStyle('fill'))", "false false"},
         {"a.getStyleString('nothing') + '|' + a.getStyle('nothing').isNull", "undefined|true"},
         {"[a.newSnapshot(), a.takeSnapshot(), a.createSnapshot(true), a.newTransition()].join()", ",,,"},
-        {"a.attachSourceSnapshot(a) + ' ' + a.hasDataBinding('x') + ' ' + a.getDataBinding('x')", "false false null"},
+        // Asking for a binding by a new name makes it.
+        {"a.attachSourceSnapshot(a) + ' ' + a.hasDataBinding('x') + ' ' + a.getDataBinding('x') + ' ' + "
+         "a.hasDataBinding('x')",
+         "false false [object] true"},
         {"a.connectObject(a, 1) + ' ' + a.disconnectObject(1, 2) + ' ' + a.importScript('x.js', 'javascript')",
          "false false false"},
         {"a.trashLayout(); a.trashPaint(); a.trashStyle(); a.scrollToBox(b)", "true"},
@@ -358,8 +361,8 @@ TEST_F(BoxScriptTest, MembersThatFindNoObjectAnswerNull) {
         "a.newTransition()",
         "a.createTransition()",
         "a.getBindingById('x')",
-        "a.getDataBinding('x')",
-        "a.createDataBinding('x', 0)",
+        "gone.getDataBinding('x')",
+        "a.createDataBinding('taken', 0) && a.createDataBinding('taken', 0)",
         "root.parent",
         "a1.previousSibling",
         "a1.firstChild",

@@ -1,0 +1,100 @@
+// What bindings share: running their transformers and validators in a script, the text of a
+// style property as markup writes it, and the maker of object sources that the script classes
+// install.
+#include <string>
+
+#include "runtime/ref_ptr.h"
+#include "runtime/script_variant.h"
+#include "toolkit/core/box.h"
+#include "toolkit/scene/binding_element.h"
+#include "toolkit/scene/binding_source.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
+
+namespace {
+
+oxObjectSourceMaker gMaker = nullptr;
+
+} // namespace
+
+void SetObjectSourceMaker(oxObjectSourceMaker maker) {
+    gMaker = maker;
+}
+
+bool CreateObjectSourceFor(NUBO::XObject* object, oxBindingSource** out) {
+    if (!out) return false;
+    if (*out) {
+        (*out)->ReleaseSourceRef();
+        *out = nullptr;
+    }
+    return object && gMaker && gMaker(object, out);
+}
+
+// The text of a style value as markup writes it: numbers keep their unit ("55px"), which the
+// value's own text form leaves out, so the way back would lose the unit.
+WCHAR* GetBoundStyleText(oxBox* box, int propertyId) {
+    oxStyleValue v;
+    box->GetStyleValue(propertyId, &v);
+    int keyword = -1;
+    switch (v.GetType()) {
+    case kStylePercent:
+        keyword = kKeywordPercent;
+        break;
+    case kStylePx:
+        keyword = kKeywordPx;
+        break;
+    case kStylePt:
+        keyword = kKeywordPt;
+        break;
+    case kStyleEm:
+        keyword = kKeywordEm;
+        break;
+    case kStyleSeconds:
+        keyword = kKeywordS;
+        break;
+    case kStyleMs:
+        keyword = kKeywordMs;
+        break;
+    case kStyleScaled:
+        keyword = kKeywordScaled;
+        break;
+    default:
+        return v.ToString();
+    }
+    std::u16string text;
+    for (char c : std::to_string(int32_t(v.GetValue())))
+        text += char16_t(c);
+    const WCHAR* unit = StyleKeywordNameFromId(keyword);
+    if (unit) text += unit;
+    return DupWideString(text.c_str());
+}
+
+oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualifiedName& name, oxBindingElement* binding,
+                                           NUBO::XVariant* result) {
+    const WCHAR* text = name.GetText();
+    if (!value || !binding || !text || !*text) return oxBindingScriptResult::kNoScript;
+    oxScene* scene = binding->GetScene();
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    // FIXME: "toolkit" and "gadget" name the toolkit's and the gadget's script objects once those
+    // can evaluate expressions; until then such a name finds no script.
+    if (!runtime || name.GetPrefix() == kAtomToolkit || name.GetPrefix() == kAtomGadget ||
+        !scene->GetScriptById(name.GetPrefix()))
+        return oxBindingScriptResult::kNoScript;
+    oxScriptContextManager* manager = runtime->GetScriptContextManager();
+    oxScriptContext* raw = nullptr;
+    if (!manager || scene->GetContextName().IsEmpty() ||
+        manager->GetContext(scene->GetContextName().GetString(), &raw) != 0)
+        return oxBindingScriptResult::kNoScript;
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    NUBO::RefPtr<oxScene> hold = NUBO::RefPtr<oxScene>::ref(scene);
+    oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
+    if (cache) cache->SetCurrentData(value);
+    HRESULT hr = context->Evaluate(NUBO::TWString(text), u"", result);
+    if (cache) cache->SetCurrentData(nullptr);
+    return FAILED(hr) ? oxBindingScriptResult::kFailed : oxBindingScriptResult::kRan;
+}
