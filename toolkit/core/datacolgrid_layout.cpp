@@ -7,8 +7,8 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/grid_layout.h"
-#include "toolkit/core/row_source.h"
 #include "toolkit/core/placement_record.h"
+#include "toolkit/core/row_source.h"
 
 oxLayout* oxDataColGridLayout::CreateInstance() const {
     return new (std::nothrow) oxDataColGridLayout;
@@ -41,10 +41,10 @@ int32_t oxDataColGridLayout::PlaceColumns(oxBox* box, oxRowSource* source, oxPla
         const int32_t outerW = oxLengthSum(int64_t(it.prefWidth) + it.paddingWidth);
         const int32_t outerH = oxLengthSum(int64_t(it.prefHeight) + it.paddingHeight);
         if (!measureOnly) {
-            column->SetBoxPosition({oxLengthSum(int64_t(originX_) + total), originY_});
+            column->SetBoxPosition({oxLengthSum(int64_t(area_.x) + total), area_.y});
             const bool noMaxW = it.maxWidth == -1, noMaxH = it.maxHeight == -1;
             oxPlacementRecord p;
-            p.Construct(false, availWidth_, availHeight_, outerW, outerH, it.paddingLeft, it.paddingTop, it.prefWidth,
+            p.Construct(false, area_.width, area_.height, outerW, outerH, it.paddingLeft, it.paddingTop, it.prefWidth,
                         it.prefHeight, noMaxW ? it.prefWidth : it.maxWidth, noMaxH ? it.prefHeight : it.maxHeight,
                         noMaxW, noMaxH, placement ? placement->nesting : 0);
             column->Arrange(&p);
@@ -89,11 +89,7 @@ void oxDataColGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     maxHeight_ = placement->maxHeight;
     hasMaxWidth_ = maxWidth_ != 0 || (placement->flags & oxPlacementRecord::kNoMaxWidth);
     hasMaxHeight_ = maxHeight_ != 0 || (placement->flags & oxPlacementRecord::kNoMaxHeight);
-    const oxPoint avail = box->GetPacked(3), origin = box->GetPacked(2);
-    availWidth_ = avail.x;
-    availHeight_ = avail.y;
-    originX_ = origin.x;
-    originY_ = origin.y;
+    area_ = oxContentArea::Of(box);
     overflowY_ = false;
     tallest_ = 0;
     if (source && box->IsOverflowScroll()) {
@@ -106,7 +102,7 @@ void oxDataColGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     overflowX_ = false;
     if (source) visibleCount_ = PlaceColumns(box, source, placement, false);
     if (firstVisible_ != 0) overflowX_ = true;
-    placement->SetExtra(false, overflowX_ || overflowY_, availWidth_, availHeight_, overflowX_ ? totalWidth_ : 0,
+    placement->SetExtra(false, overflowX_ || overflowY_, area_.width, area_.height, overflowX_ ? totalWidth_ : 0,
                         overflowY_ ? tallest_ : 0);
 }
 
@@ -155,7 +151,7 @@ void oxDataColGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
     if (!source) return;
     oxBoxPaintServices& paint = oxGetBoxPaintServices();
     if (overflowY_) paint.OffsetOrigin(canvas, 0, -scrollY_);
-    const int64_t end = int64_t(originX_) + availWidth_;
+    const int64_t end = int64_t(area_.x) + area_.width;
     for (int32_t i = firstVisible_; i < count_; ++i) {
         oxBox* column = source->GetRowBoxAt(i);
         if (!column) continue;
@@ -170,7 +166,7 @@ oxBox* oxDataColGridLayout::HitTest(const oxPoint& point, oxBox* box) {
     oxRowSource* source = box ? Source(box) : nullptr;
     if (!source) return box;
     const oxPoint p{point.x, overflowY_ ? oxLengthSum(int64_t(point.y) + scrollY_) : point.y};
-    const int64_t end = int64_t(originX_) + availWidth_;
+    const int64_t end = int64_t(area_.x) + area_.width;
     for (int32_t i = firstVisible_; i < count_; ++i) {
         oxBox* column = source->GetRowBoxAt(i);
         if (!column) continue;
@@ -185,7 +181,7 @@ oxBox* oxDataColGridLayout::HitTest(const oxPoint& point, oxBox* box) {
 void oxDataColGridLayout::UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
     if (!box_) return;
     if (vertical)
-        UpdateScrollbarBox(placement, box_, scrollbar, tallest_ - availHeight_, availHeight_, scrollY_, 1);
+        UpdateScrollbarBox(placement, box_, scrollbar, tallest_ - area_.height, area_.height, scrollY_, 1);
     else
         UpdateScrollbarBox(placement, box_, scrollbar, largestFirst_, fitAtEnd_, firstVisible_, 0);
 }

@@ -43,10 +43,7 @@ private:
     oxBox* box_ = nullptr;
     int32_t savedScrollY_ = 0;
     int32_t savedFirst_ = 0;
-    int32_t availWidth_ = 0;
-    int32_t availHeight_ = 0;
-    int32_t originX_ = 0;
-    int32_t originY_ = 0;
+    oxContentArea area_;
     bool overflowX_ = false;
     bool overflowY_ = false;
     int32_t totalWidth_ = 0;

@@ -30,9 +30,7 @@ public:
     int32_t GetRecordCapacity() const { return int32_t(records_.size()); }
 
 protected:
-    void BuildRowRecords(oxBox* rows, int32_t* count, int32_t level) override {
-        (void)rows, (void)count, (void)level;
-    }
+    void BuildRowRecords(oxBox* rows, int32_t* count, int32_t level) override { (void)rows, (void)count, (void)level; }
     void RefillRowItem(oxBox* rows, int32_t index) override;
     void PrepareRow(oxGridRowRecord* rec, int32_t index) override;
     int32_t FindRowToRemove(oxBox* row) override;

@@ -265,8 +265,9 @@ void oxGridLayout::MeasureRows() {
                 col.flex = it.flex;
                 col.fixed = defaultColumnWidth_ != 0 || it.prefWidth != 0;
                 col.collapsed = it.box->IsCollapsed();
-                col.width = oxLengthSum(int64_t(defaultColumnWidth_ ? defaultColumnWidth_ : (it.flex ? 0 : it.prefWidth)) +
-                                        it.paddingWidth);
+                col.width =
+                    oxLengthSum(int64_t(defaultColumnWidth_ ? defaultColumnWidth_ : (it.flex ? 0 : it.prefWidth)) +
+                                it.paddingWidth);
                 totalColumnFlex_ += it.flex;
                 if (col.collapsed) collapsing_ = true;
             }
@@ -336,9 +337,9 @@ void oxGridLayout::MeasureHeader() {
     oxPlacementRecord rec;
     // Differs on purpose: the header's content width leaves out its padding, so that a padded header
     // row is no wider than the grid.
-    rec.Construct(false, availWidth_, availHeight_, availWidth_, padH, pad.x, pad.y,
-                  std::max(0, availWidth_ - padW), 0, 0, 0, false, false, 0);
-    header_->SetBoxPosition({originX_, originY_});
+    rec.Construct(false, area_.width, area_.height, area_.width, padH, pad.x, pad.y, std::max(0, area_.width - padW), 0,
+                  0, 0, false, false, 0);
+    header_->SetBoxPosition({area_.x, area_.y});
     if (oxLayout* own = header_->GetLayoutIfMade()) own->ClearValidity();
     header_->Arrange(&rec);
     headerHeight_ = header_->GetPacked(1).y;
@@ -362,7 +363,7 @@ int32_t oxGridLayout::SumTableWidth() const {
 
 bool oxGridLayout::CollapseFromQueue(int32_t* tableWidth) {
     bool any = false;
-    while (availWidth_ < *tableWidth && !queue_.empty()) {
+    while (area_.width < *tableWidth && !queue_.empty()) {
         QueueEntry e = queue_.front();
         queue_.erase(queue_.begin());
         if (e.column >= columnItems_.count || columns_[size_t(e.column)].collapsed) continue;
@@ -385,7 +386,7 @@ void oxGridLayout::ShareFlexibleColumns() {
             total += flex[c];
         }
         int32_t table = SumTableWidth();
-        const int32_t free = std::max(0, availWidth_ - table);
+        const int32_t free = std::max(0, area_.width - table);
         std::vector<int32_t> base(columns_.size());
         for (size_t c = 0; c < columns_.size(); ++c)
             base[c] = columns_[c].width;
@@ -413,7 +414,8 @@ void oxGridLayout::ShareFlexibleColumns() {
         if (round == 1 || !CollapseFromQueue(&table)) break;
         // Columns collapsed: the remaining ones share the room again from their own widths.
         for (size_t c = 0; c < columns_.size(); ++c)
-            if (columns_[c].flex && !columns_[c].collapsed && !header_) columns_[c].width = columnItems_.items[c].paddingWidth;
+            if (columns_[c].flex && !columns_[c].collapsed && !header_)
+                columns_[c].width = columnItems_.items[c].paddingWidth;
     }
 }
 
@@ -430,7 +432,7 @@ void oxGridLayout::PositionRow(oxGridRowRecord* rec, int32_t top) {
     }
     rec->ancestorX = oxLengthSum(ax);
     rec->ancestorY = oxLengthSum(ay);
-    const oxPoint at{rec->level == 0 ? originX_ : 0, oxLengthSum(int64_t(top) - ay + originY_)};
+    const oxPoint at{rec->level == 0 ? area_.x : 0, oxLengthSum(int64_t(top) - ay + area_.y)};
     if (row->GetPacked(0) != at) {
         row->SetBoxPosition(at);
         row->InvalidateSubtree(true, true);
@@ -499,7 +501,7 @@ void oxGridLayout::PlaceCells(oxGridRowRecord* rec, int32_t rowIndex, int mode, 
         const int32_t h = rowHeight > 0 ? std::max(0, rowHeight - it.paddingHeight) : it.prefHeight;
         const bool noMaxW = it.maxWidth == -1, noMaxH = it.maxHeight == -1;
         oxPlacementRecord p;
-        p.Construct(false, room, rowHeight > 0 ? rowHeight : availHeight_, oxLengthSum(int64_t(w) + it.paddingWidth),
+        p.Construct(false, room, rowHeight > 0 ? rowHeight : area_.height, oxLengthSum(int64_t(w) + it.paddingWidth),
                     oxLengthSum(int64_t(h) + it.paddingHeight), it.paddingLeft, it.paddingTop, w, h,
                     noMaxW ? w : it.maxWidth, noMaxH ? h : it.maxHeight, noMaxW, noMaxH, 0);
         it.box->SetBoxPosition({cellX, 0});
@@ -546,8 +548,8 @@ void oxGridLayout::PlaceRows(int32_t first, int32_t end, int32_t* rowsPerPage, i
             // than none, so that a row laid out whole is as tall as it is stacked.
             const int32_t h = std::max(0, rec->GetHeight() - it.paddingHeight);
             oxPlacementRecord p;
-            p.Construct(false, availWidth_, availHeight_, availWidth_, rec->GetHeight(),
-                        oxLengthSum(int64_t(it.paddingLeft) + indent), it.paddingTop, availWidth_, h, 0, 0, false,
+            p.Construct(false, area_.width, area_.height, area_.width, rec->GetHeight(),
+                        oxLengthSum(int64_t(it.paddingLeft) + indent), it.paddingTop, area_.width, h, 0, 0, false,
                         false, 0);
             row->SetBoxPosition({0, top});
             if (oxLayout* own = row->GetLayoutIfMade()) own->ClearValidity();
@@ -555,8 +557,8 @@ void oxGridLayout::PlaceRows(int32_t first, int32_t end, int32_t* rowsPerPage, i
             rec->SetHeight(std::max(rec->GetHeight(), row->GetPacked(1).y));
             if (oxBox* cell = row->GetFirstChild(false)) Listen(rec, cell);
         } else {
-            const int32_t own = fixedRowHeight_ ? fixedRowHeight_
-                                                : oxLengthSum(int64_t(rec->GetHeight()) - rec->item.paddingHeight);
+            const int32_t own =
+                fixedRowHeight_ ? fixedRowHeight_ : oxLengthSum(int64_t(rec->GetHeight()) - rec->item.paddingHeight);
             PlaceCells(rec, i, mode, own);
         }
         if (alternateRowStyles_) {
@@ -607,14 +609,15 @@ void oxGridLayout::RowPass(oxPlacementRecord* placement) {
         col.fixed = defaultColumnWidth_ != 0 || (def.prefWidth != 0 && !def.flex);
         if (!col.fixed && !col.flex) allFixed_ = false;
         if (col.fixed && !header_)
-            col.width = oxLengthSum(int64_t(defaultColumnWidth_ ? defaultColumnWidth_ : def.prefWidth) + def.paddingWidth);
+            col.width =
+                oxLengthSum(int64_t(defaultColumnWidth_ ? defaultColumnWidth_ : def.prefWidth) + def.paddingWidth);
         if (col.flex && !header_) col.width = def.paddingWidth;
     }
     if ((allFixed_ || header_) && !wholeRow_) {
         contentWidth_ = SumTableWidth();
         if (!header_) ShareFlexibleColumns();
     }
-    if (wholeRow_) contentWidth_ = availWidth_;
+    if (wholeRow_) contentWidth_ = area_.width;
     if (owner_->IsOverflowScroll() && fixedHeight_) ComputeLargestFirstRow();
 
     if (allFixed_ || wholeRow_ || header_) {
@@ -651,14 +654,14 @@ void oxGridLayout::RowPass(oxPlacementRecord* placement) {
     for (int64_t c = std::max(0, firstVisibleColumn_), x = 0; c < int64_t(columns_.size()); ++c) {
         if (columns_[size_t(c)].collapsed) continue;
         x += columns_[size_t(c)].width;
-        if (x > availWidth_) break;
+        if (x > area_.width) break;
         ++columnsPerPage_;
     }
     // A table wider than the grid scrolls sideways.
     if (!wholeRow_ && maxWidth_ > 0 && contentWidth_ > maxWidth_) overflowX_ = true;
 
     if (firstVisibleRow_ != 0) overflowY_ = true;
-    freeHeight_ = std::max(0, availHeight_ - contentHeight_);
+    freeHeight_ = std::max(0, area_.height - contentHeight_);
     const bool placeAgain = (!allFixed_ && !wholeRow_ && !header_) || (totalRowFlex_ > 0 && freeHeight_ > 0);
     if (placeAgain) {
         if (totalRowFlex_ > 0 && freeHeight_ > 0) {
@@ -695,11 +698,7 @@ void oxGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
         else
             savedScrollX_ = x;
     }
-    const oxPoint avail = box->GetPacked(3), origin = box->GetPacked(2);
-    availWidth_ = avail.x;
-    availHeight_ = avail.y;
-    originX_ = origin.x;
-    originY_ = origin.y;
+    area_ = oxContentArea::Of(box);
     owner_ = box;
     treeIndent_ = IntAttribute(box, kAtomTreeIndent);
     autoMargin_ = IntAttribute(box, kAtomAutoMargin);
@@ -728,7 +727,7 @@ void oxGridLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     collapsingBefore_ = collapsing_;
     columnsScrolled_ = scrolledNow;
 
-    int32_t w = availWidth_, h = availHeight_;
+    int32_t w = area_.width, h = area_.height;
     const bool grew = contentWidth_ > w || contentHeight_ > h;
     w = std::max(w, contentWidth_);
     h = std::max(h, contentHeight_);
@@ -746,13 +745,13 @@ void oxGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
     if (box->TestChangeFlags(kChangeLayoutStale)) return;
     oxBoxPaintServices& paint = oxGetBoxPaintServices();
     int64_t bandTop = overflowY_ ? pixelScrollY_ : 0;
-    int64_t bandEnd = bandTop + availHeight_;
+    int64_t bandEnd = bandTop + area_.height;
     if (overflowX_) paint.OffsetOrigin(canvas, -pixelScrollX_, 0);
     for (int32_t i = firstVisibleRow_; i < rowCount_; ++i) {
         oxBox* row = GetRowBox(i);
         oxGridRowRecord* rec = GetRowRecord(i);
         if (!row || !rec) continue;
-        const int64_t bottom = int64_t(rec->y) + rec->GetHeight() + rec->bottomGap + originY_;
+        const int64_t bottom = int64_t(rec->y) + rec->GetHeight() + rec->bottomGap + area_.y;
         if (bottom < bandTop || row->IsCollapsed()) continue;
         if (rec->level == 0 || row->TestChangeFlags(kChangeLayered)) {
             oxBox::PaintChild(canvas, row);
@@ -770,7 +769,8 @@ void oxGridLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
 
 oxBox* oxGridLayout::HitTest(const oxPoint& point, oxBox* box) {
     if (!box) return nullptr;
-    if (box->TestChangeFlags(kChangeLayoutStale) && !box->TestChangeFlags(kChangeArranging)) ArrangeInLastPlacement(box);
+    if (box->TestChangeFlags(kChangeLayoutStale) && !box->TestChangeFlags(kChangeArranging))
+        ArrangeInLastPlacement(box);
     return HitTestRows(point, box);
 }
 
@@ -793,7 +793,7 @@ oxBox* oxGridLayout::HitTestRows(const oxPoint& point, oxBox* box) {
         const int64_t bottom = int64_t(rec->y) + rec->GetHeight() + rec->topGap + rec->bottomGap;
         if (bottom < scroll) continue;
         if (oxBox* hit = row->HitTest({p.x - rec->ancestorX, p.y - rec->ancestorY})) return hit;
-        if (overflowY_ && bottom >= scroll + availHeight_) break;
+        if (overflowY_ && bottom >= scroll + area_.height) break;
     }
     return box;
 }
@@ -804,12 +804,12 @@ void oxGridLayout::UpdateScrollbar(oxPlacementRecord* placement, bool vertical, 
         if (fixedHeight_)
             UpdateScrollbarBox(placement, owner_, scrollbar, largestFirstRow_, rowsFitAtEnd_, firstVisibleRow_, 1);
         else
-            UpdateScrollbarBox(placement, owner_, scrollbar, contentHeight_ - availHeight_, availHeight_, pixelScrollY_,
+            UpdateScrollbarBox(placement, owner_, scrollbar, contentHeight_ - area_.height, area_.height, pixelScrollY_,
                                1);
     } else if (defaultColumnWidth_) {
         UpdateScrollbarBox(placement, owner_, scrollbar, columnItems_.count, columnsPerPage_, requestedFirstColumn_, 0);
     } else {
-        UpdateScrollbarBox(placement, owner_, scrollbar, contentWidth_ - availWidth_, availWidth_, pixelScrollX_, 0);
+        UpdateScrollbarBox(placement, owner_, scrollbar, contentWidth_ - area_.width, area_.width, pixelScrollX_, 0);
     }
 }
 

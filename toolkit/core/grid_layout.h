@@ -38,7 +38,7 @@ struct oxGridRowRecord {
     oxBox* rows = nullptr; // the enclosing "rows" box
     oxLayoutItem item;
     int32_t baseHeight = 0; // the height the row asks for, before cells and flex
-    bool listening = false;  // the grid's listener is on the row's first cell
+    bool listening = false; // the grid's listener is on the row's first cell
 };
 
 // It tells the repeater that fills its rows which rows are in view (oxRowViewport), so that a
@@ -182,10 +182,7 @@ protected:
     std::vector<oxGridRowRecord*> records_;
     oxLayoutItemList columnItems_;
     oxBox* owner_ = nullptr;
-    int32_t availWidth_ = 0;
-    int32_t availHeight_ = 0;
-    int32_t originX_ = 0;
-    int32_t originY_ = 0;
+    oxContentArea area_;
     int32_t contentWidth_ = 0;
     int32_t contentHeight_ = 0;
     bool wholeRow_ = true;

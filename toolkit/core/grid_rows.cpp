@@ -119,10 +119,10 @@ oxBox* oxGridLayout::RemoveRowAt(int32_t index, oxBox* rowBox, bool sortEntryAtI
     }
     RemoveRecordAt(index);
     if (!sortList_.empty()) {
-        auto at = sortEntryAtIndex && index < int32_t(sortList_.size())
-                      ? sortList_.begin() + index
-                      : std::find_if(sortList_.begin(), sortList_.end(),
-                                     [&](const SortEntry& e) { return e.row == rowBox; });
+        auto at =
+            sortEntryAtIndex && index < int32_t(sortList_.size())
+                ? sortList_.begin() + index
+                : std::find_if(sortList_.begin(), sortList_.end(), [&](const SortEntry& e) { return e.row == rowBox; });
         if (at != sortList_.end()) sortList_.erase(at);
     }
     if (rowCount_ > 0) --rowCount_;
@@ -358,15 +358,15 @@ void oxGridLayout::ApplyRowToggle(oxBox* cell) {
 
 void oxGridLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
     if (!owner_ || !items) return;
-    if (header_) items->push_back({oxRect{originX_, originY_, availWidth_, headerHeight_}, 1, header_});
+    if (header_) items->push_back({oxRect{area_.x, area_.y, area_.width, headerHeight_}, 1, header_});
     const oxRect vbar = owner_->GetVScrollBarRect(), hbar = owner_->GetHScrollBarRect();
     if (vbar.width || vbar.height) items->push_back({vbar, 1, owner_->FindVScrollBar()});
     if (hbar.width || hbar.height) items->push_back({hbar, 1, owner_->FindHScrollBar()});
     const int64_t scroll = overflowY_ ? pixelScrollY_ : 0;
     const int64_t bandTop = scroll - headerHeight_;
-    const int64_t bandEnd = scroll + availHeight_;
-    const int32_t width = std::max(0, availWidth_ - vbar.width);
-    const int32_t headerBottom = originY_ + headerHeight_;
+    const int64_t bandEnd = scroll + area_.height;
+    const int32_t width = std::max(0, area_.width - vbar.width);
+    const int32_t headerBottom = area_.y + headerHeight_;
     int64_t mean = 0;
     int32_t firstTop = 0, last = firstVisibleRow_ - 1;
     bool any = false;
@@ -377,12 +377,12 @@ void oxGridLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
         const int64_t extent = int64_t(rec->GetHeight()) + rec->topGap + rec->bottomGap;
         const int64_t bottom = rec->y + extent;
         if (bottom <= bandTop) continue;
-        int64_t top = rec->y - scroll + originY_, height = extent;
+        int64_t top = rec->y - scroll + area_.y, height = extent;
         if (top < headerBottom) {
             height -= headerBottom - top;
             top = headerBottom;
         }
-        items->push_back({oxRect{originX_, oxLengthSum(top), width, oxLengthSum(std::max<int64_t>(0, height))}, 0, row});
+        items->push_back({oxRect{area_.x, oxLengthSum(top), width, oxLengthSum(std::max<int64_t>(0, height))}, 0, row});
         mean = any ? (extent + mean) / 2 : extent;
         if (!any) firstTop = oxLengthSum(top);
         any = true;
@@ -394,12 +394,12 @@ void oxGridLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
     for (int32_t i = firstVisibleRow_ - 2; i >= 0; --i) {
         oxBox* row = GetRowBox(i);
         const int64_t top = firstTop - mean * (firstVisibleRow_ - i);
-        if (row) items->push_back({oxRect{originX_, oxLengthSum(top), width, oxLengthSum(mean)}, 0, row});
+        if (row) items->push_back({oxRect{area_.x, oxLengthSum(top), width, oxLengthSum(mean)}, 0, row});
     }
-    int64_t top = originY_ + availHeight_;
+    int64_t top = area_.y + area_.height;
     for (int32_t i = last + 1; i < rowCount_; ++i, top += mean) {
         if (oxBox* row = GetRowBox(i))
-            items->push_back({oxRect{originX_, oxLengthSum(top), width, oxLengthSum(mean)}, 0, row});
+            items->push_back({oxRect{area_.x, oxLengthSum(top), width, oxLengthSum(mean)}, 0, row});
     }
 }
 

@@ -75,6 +75,15 @@ protected:
     uint32_t validity_ = 0;
 };
 
+// A box's content area for a pass: its content size and its content origin in the box.
+struct oxContentArea {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    static oxContentArea Of(const oxBox* box);
+};
+
 // One laid-out child.
 struct oxLayoutItem {
     oxBox* box = nullptr;

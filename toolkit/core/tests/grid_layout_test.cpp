@@ -271,17 +271,17 @@ TEST_F(GridTest, ScrollsByRowsAndPages) {
     EXPECT_EQ(std::u16string(bar->GetAttributeText(kAtomMax)), u"7");
 
     struct Step {
-        int32_t scrollTo;    // -1: EnsureRowVisible(ensure) instead
+        int32_t scrollTo; // -1: EnsureRowVisible(ensure) instead
         int32_t ensure;
-        int32_t first;       // the first visible row after it
+        int32_t first; // the first visible row after it
     } steps[] = {
-        {3, 0, 3},    // a page down
-        {6, 0, 6},    // and one more
-        {20, 0, 7},   // past the end: the last page
-        {-1, 8, 7},   // a visible row changes nothing
-        {-1, 1, 1},   // a row above becomes the first
-        {-1, 6, 4},   // a row below becomes the last
-        {-5, 0, 0},   // before the start: the first page
+        {3, 0, 3},  // a page down
+        {6, 0, 6},  // and one more
+        {20, 0, 7}, // past the end: the last page
+        {-1, 8, 7}, // a visible row changes nothing
+        {-1, 1, 1}, // a row above becomes the first
+        {-1, 6, 4}, // a row below becomes the last
+        {-5, 0, 0}, // before the start: the first page
     };
     for (const Step& s : steps) {
         if (s.scrollTo != -1)
