@@ -408,6 +408,8 @@ public:
     virtual void ScrollByX(int32_t delta);
     virtual void ScrollByY(int32_t delta);
     virtual void ScrollToBox(oxBox* target);
+    // The layout scrolls so that the row is its first visible one (layouts that arrange rows).
+    virtual void ScrollToRow(int32_t row);
     int32_t GetScrollX();
     int32_t GetScrollY();
     int32_t GetScrollRangeX();

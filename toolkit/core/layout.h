@@ -32,6 +32,9 @@ public:
     virtual int32_t GetContentWidth() const { return 0; }
     virtual int32_t GetContentHeight() const { return 0; }
     virtual void ScrollToBox(oxBox* target) { (void)target; }
+    // Layouts that arrange rows make the row the first visible one; the others scroll to the box a
+    // row source made for the row, when the box has one.
+    virtual void ScrollToRow(oxBox* box, int32_t row);
     // The pass: places the box's children within the placement and answers through it.
     virtual void Layout(oxPlacementRecord* placement, oxBox* box) { (void)placement, (void)box; }
     virtual void PaintChildren(oxCanvas* canvas, oxBox* box) { (void)canvas, (void)box; }
@@ -68,12 +71,24 @@ public:
     // Removes and destroys the selected rows.
     virtual void RemoveSelectedRows(oxBox* box);
     virtual void RemoveAllRows(oxBox* box);
+    // True when the layout itself refreshes the cached positions of the children it moves, so that a
+    // scroll need not walk the whole subtree (a grid's rows off the page are never placed).
+    virtual bool RefreshesMovedChildren() const { return false; }
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
     uint32_t GetValidity() const { return validity_; }
 
 protected:
     uint32_t validity_ = 0;
+};
+
+// A box's content area for a pass: its content size and its content origin in the box.
+struct oxContentArea {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    static oxContentArea Of(const oxBox* box);
 };
 
 // One laid-out child.

@@ -14,6 +14,7 @@
 #include "toolkit/widgets/builtin_command_handler.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/grid_services.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
@@ -46,6 +47,7 @@ void StartServices() {
     oxRegisterAnimationElements();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxInstallGridServices();
     oxRegisterImageBoxKind();
     oxRegisterWindowBoxKind();
     oxRegisterPopupBoxKind();

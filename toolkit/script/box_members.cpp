@@ -441,12 +441,8 @@ int32_t ScrollToBox(Box* self, XArgList* args, XVariant* out) {
 }
 
 int32_t ScrollToRow(Box* self, XArgList* args, XVariant*) {
-    // A list scrolls to the box of a row its repeater made; other boxes have no rows.
-    oxBox* box = self->GetBox();
-    oxRowSource* rows = box ? oxFindRowSource(box) : nullptr;
-    int32_t row = ArgInt(args, 0);
-    oxBox* target = rows && row >= 0 ? rows->GetRowBoxAt(row) : nullptr;
-    if (target) box->ScrollToBox(target);
+    // A grid scrolls by rows; a list scrolls to the box its repeater made for the row.
+    if (oxBox* box = self->GetBox()) box->ScrollToRow(ArgInt(args, 0));
     return 0;
 }
 
