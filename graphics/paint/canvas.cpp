@@ -1,6 +1,7 @@
 #include "graphics/paint/canvas.h"
 
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "graphics/pixels/dib_bitmap.h"
@@ -165,6 +166,14 @@ int oxCanvas::DrawImage(const oxDibBitmap* bitmap, const oxCanvasRect* destinati
     oxPixelBuffer view;
     view.InitSubRect(bitmap->pixels, &sourceRect);
     if (!view.HasPixels()) return 0;
+    // The texture filler samples 32- and 8-bit pictures only: the drawn part of a 24-bit one (an RGB
+    // PNG, a JPEG) is widened to opaque 32 bits, else it would draw nothing.
+    std::unique_ptr<oxDibBitmap> wide;
+    if (view.bpp == 24) {
+        wide.reset(new (std::nothrow) oxDibBitmap(view.width, view.height, 32, true, false));
+        if (!wide || !wide->valid || !ConvertPixels(wide->pixels, view)) return 0;
+        view = wide->pixels;
+    }
 
     SetOption(kOptionUseSourceAlpha, 1);
     SetTextureImage(&view);

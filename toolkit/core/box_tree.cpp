@@ -7,6 +7,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/event.h"
 
 oxBox::ChildArray* oxBox::EmptyChildren() {
@@ -316,7 +317,15 @@ oxBox* oxBox::GetPreviousBox() const {
 }
 
 oxBox* oxBox::GetPartById(oxAtom id) {
-    (void)id;
+    if (!id) return nullptr;
+    for (oxBox* b = this; b; b = b->GetNextBox(this, false, false))
+        if (b->GetId() == id) return b;
+    // Markup waiting under a collapsed box is built only when it holds the id.
+    for (oxBox* b = this; b; b = b->GetNextBox(this, false, false)) {
+        if (!(b->stateFlags_ & kStateContentPending)) continue;
+        auto* holder = dynamic_cast<oxCollapsedContainerBox*>(b->GetChildAt(0, false));
+        if (holder && holder->ExpandIfHoldsId(id)) return GetPartById(id);
+    }
     return nullptr;
 }
 

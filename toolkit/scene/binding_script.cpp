@@ -6,8 +6,10 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/script_variant.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/binding_source.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
@@ -19,6 +21,22 @@
 namespace {
 
 oxObjectSourceMaker gMaker = nullptr;
+
+// Evaluates the name in the script instance of the binding's gadget box, the value being the
+// current data as for scene scripts.
+oxBindingScriptResult RunInGadget(const WCHAR* value, const WCHAR* text, oxBindingElement* binding,
+                                  oxScriptObjectCache* cache, NUBO::XVariant* result) {
+    oxBox* box = binding->GetGadgetBox();
+    if (!box) return oxBindingScriptResult::kNoScript;
+    NUBO::RefPtr<oxBox> hold = NUBO::RefPtr<oxBox>::ref(box);
+    if (oxBoxGadget* gadget = box->GetGadget()) gadget->EnsureScriptObject(box);
+    oxGadgetInstance* instance = oxGadgetInstance::For(box);
+    if (!instance) return oxBindingScriptResult::kNoScript;
+    if (cache) cache->SetCurrentData(value);
+    const int ran = instance->Evaluate(text, result);
+    if (cache) cache->SetCurrentData(nullptr);
+    return ran == 1 ? oxBindingScriptResult::kRan : oxBindingScriptResult::kFailed;
+}
 
 } // namespace
 
@@ -80,11 +98,12 @@ oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualified
     if (!value || !binding || !text || !*text) return oxBindingScriptResult::kNoScript;
     oxScene* scene = binding->GetScene();
     oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
-    // FIXME: "toolkit" and "gadget" name the toolkit's and the gadget's script objects once those
-    // can evaluate expressions; until then such a name finds no script.
-    if (!runtime || name.GetPrefix() == kAtomToolkit || name.GetPrefix() == kAtomGadget ||
-        !scene->GetScriptById(name.GetPrefix()))
-        return oxBindingScriptResult::kNoScript;
+    // The toolkit's global script is the toolkit gadgets library's, which is never imported (every
+    // toolkit setting is off): a "toolkit" name finds no script.
+    if (!runtime || name.GetPrefix() == kAtomToolkit) return oxBindingScriptResult::kNoScript;
+    oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
+    if (name.GetPrefix() == kAtomGadget) return RunInGadget(value, text, binding, cache, result);
+    if (!scene->GetScriptById(name.GetPrefix())) return oxBindingScriptResult::kNoScript;
     oxScriptContextManager* manager = runtime->GetScriptContextManager();
     oxScriptContext* raw = nullptr;
     if (!manager || scene->GetContextName().IsEmpty() ||
@@ -92,7 +111,6 @@ oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualified
         return oxBindingScriptResult::kNoScript;
     NUBO::RefPtr<oxScriptContext> context(raw);
     NUBO::RefPtr<oxScene> hold = NUBO::RefPtr<oxScene>::ref(scene);
-    oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
     if (cache) cache->SetCurrentData(value);
     HRESULT hr = context->Evaluate(NUBO::TWString(text), u"", result);
     if (cache) cache->SetCurrentData(nullptr);

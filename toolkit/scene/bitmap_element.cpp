@@ -17,6 +17,7 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/style_element.h"
 
 using NUBO::TWString;
 
@@ -76,6 +77,7 @@ oxBitmapElement::~oxBitmapElement() {
     DropDownload();
     delete frames_;
     delete thumbnail_;
+    delete style_;
 }
 
 void oxBitmapElement::DropDownload() {
@@ -159,8 +161,26 @@ bool oxBitmapElement::SetSrcObject(NUBO::XStream* stream) {
 }
 
 void oxBitmapElement::SetStyleText(const WCHAR* text) {
+    delete style_;
+    style_ = nullptr;
     reload_ = true;
     if (text) styleText_ = text;
+}
+
+bool oxBitmapElement::SetStyleValue(int propertyId, const oxStyleValue& value) {
+    if (!style_) style_ = new (std::nothrow) oxStyleElement(kAtomStyle, nullptr, nullptr);
+    if (!style_) return false;
+    style_->SetProperty(propertyId, value);
+    reload_ = true;
+    return true;
+}
+
+void oxBitmapElement::GetStyleValue(oxStyleValue* out, int propertyId) const {
+    if (!out) return;
+    if (style_)
+        style_->GetProperty(out, propertyId);
+    else
+        out->Clear(true);
 }
 
 void oxBitmapElement::SetThumbSize(int32_t width, int32_t height) {

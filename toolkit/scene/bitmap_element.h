@@ -12,6 +12,8 @@
 
 class oxDibBitmap;
 class oxFrameList;
+class oxStyleElement;
+class oxStyleValue;
 class oxBitmapElement;
 class oxBitmapDownloadListener;
 namespace NUBO {
@@ -46,7 +48,12 @@ public:
     void SetSrcUri(const WCHAR* text);
     // Decodes the stream at once; `src` is emptied. True when a frame was decoded.
     bool SetSrcObject(NUBO::XStream* stream);
+    // Drops the bitmap's own style values.
     void SetStyleText(const WCHAR* text);
+    // The bitmap's own style values, kept in a style element made on the first one.
+    bool SetStyleValue(int propertyId, const oxStyleValue& value);
+    // Empty when the bitmap has no own value of the property.
+    void GetStyleValue(oxStyleValue* out, int propertyId) const;
     void SetThumbSize(int32_t width, int32_t height);
     void SetKeepSourceImage(bool keep);
 
@@ -116,6 +123,7 @@ private:
 
     NUBO::TWString src_;
     NUBO::TWString styleText_;
+    oxStyleElement* style_ = nullptr; // owned
     bool keepSourceImg_ = true;
     oxBitmapElement* inherited_ = nullptr;
     InheritWatch watch_;

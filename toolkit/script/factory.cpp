@@ -16,9 +16,11 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
+#include "toolkit/script/menu_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/widgets/native_menu.h"
 
 using NUBO::RefPtr;
 using NUBO::XArgList;
@@ -69,9 +71,13 @@ int32_t CreateBitmapBody(Factory*, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t CreateMenuBody(Factory*, XArgList*, XVariant*) {
-    // FIXME: answers a Menu object over a new native menu (a popup one when asked) once the Menu
-    // script class exists.
+int32_t CreateMenuBody(Factory*, XArgList* args, XVariant* out) {
+    const bool popup = args->GetCount() > 0 && script_class::ArgBool(args, 0);
+    auto* menu = new (std::nothrow) oxNativeMenu();
+    if (!menu) return 0;
+    menu->AddRef();
+    if (menu->Create(popup)) PutObject(out, MakeMenuObject(menu));
+    menu->Release();
     return 0;
 }
 

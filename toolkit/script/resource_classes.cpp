@@ -5,17 +5,23 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 
 #include "runtime/ref_ptr.h"
+#include "runtime/script_dictionary.h"
 #include "runtime/stream_adapter.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/scene/bindable_element.h"
 #include "toolkit/scene/bitmap_element.h"
+#include "toolkit/scene/gadget_element.h"
 #include "toolkit/scene/image_element.h"
 #include "toolkit/scene/library.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/script/style_value_classes.h"
+#include "toolkit/style/style_parser.h"
+#include "toolkit/style/style_tables.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -222,6 +228,31 @@ int32_t SetThumbHeight(oxNativeWrapper* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
+int32_t GetBitmapStyle(oxNativeWrapper* self, XArgList* args, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    if (!bitmap) return 0;
+    const TWString name = script_class::ArgText(args, 0);
+    oxStyleValue value;
+    const int id = name.GetString() ? StylePropertyIdFromName(name.GetString()) : -1;
+    if (id >= 0) bitmap->GetStyleValue(&value, id);
+    script_class::PutObject(out, MakeStyleVariant(value));
+    return 0;
+}
+
+int32_t SetBitmapStyle(oxNativeWrapper* self, XArgList* args, XVariant* out) {
+    oxBitmapElement* bitmap = BitmapOf(self);
+    *out = false;
+    if (!bitmap) return 0;
+    const TWString name = script_class::ArgText(args, 0), text = script_class::ArgText(args, 1);
+    oxStyleValue value;
+    if (!name.GetString() || !ParseStyleAttribute(name.GetString(), text.GetString(), &value, nullptr, nullptr))
+        return 0;
+    // A name that is no style property parses, and there is nothing to keep.
+    const int id = StylePropertyIdFromName(name.GetString());
+    *out = id < 0 || bitmap->SetStyleValue(id, value);
+    return 0;
+}
+
 // Loads the current frame; no file is written on this platform.
 int32_t Save(oxNativeWrapper* self, XArgList* args, XVariant* out) {
     oxBitmapElement* bitmap = BitmapOf(self);
@@ -290,6 +321,8 @@ template <bool Height> int32_t GetBitmapSize(oxNativeWrapper* self, XVariant* ou
 }
 
 const NUBO::XMemberEntry kBitmapMembers[] = {
+    script_class::ObjectMethodRow<1, GetBitmapStyle>("getStyle"),
+    MethodRow<2, SetBitmapStyle>("setStyle"),
     MethodRow<0, DeleteBitmap>("deleteBitmap"),
     MethodRow<2, SetThumbSize>("setThumbSize"),
     MethodRow<1, SetThumbWidth>("setThumbWidth"),
@@ -363,7 +396,31 @@ const NUBO::XMemberEntry kImageMembers[] = {
     NUBO::XMemberEnd(),
 };
 
-const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
+// -- Gadget ----------------------------------------------------------------------------------------
+
+int32_t GetAttributeList(oxNativeWrapper* self, XVariant* out) {
+    auto* gadget = dynamic_cast<oxGadgetElement*>(ElementOf(self));
+    if (!gadget) return NUBO::XR_FAIL;
+    if (gadget->GetNamedValueCount() == 0) return 0;
+    auto* dictionary = new (std::nothrow) NUBO::XDictionary();
+    if (!dictionary) return NUBO::XR_OUT_OF_MEMORY;
+    dictionary->AddRef();
+    oxAtom attribute = 0;
+    TWString value;
+    for (size_t i = 0; gadget->GetNamedValueAt(i, &attribute, &value); ++i) {
+        TWString name = NameOf(attribute);
+        if (name.IsEmpty()) continue;
+        XVariant text(value.GetString() ? value.GetString() : u"");
+        (void)dictionary->SetPropertyByName(name.GetString(), &text);
+    }
+    script_class::PutObject(out, dictionary);
+    return 0;
+}
+
+const NUBO::XMemberEntry kGadgetMembers[] = {
+    PropertyRow<GetAttributeList>("attributeList"),
+    NUBO::XMemberEnd(),
+};
 
 } // namespace
 
@@ -372,11 +429,9 @@ namespace wrapper_class {
 XClassDescriptor Library = {"Library", int(std::size(kLibraryMembers)), kLibraryMembers, &XObject::Descriptor, 0, {}};
 XClassDescriptor Resource = {"Resource", int(std::size(kResourceMembers)), kResourceMembers, &XObject::Descriptor, 0,
                              {}};
-// FIXME: Bitmap.getStyle and setStyle come with a bitmap's own style record; Gadget its
-// attributeList once gadget elements exist.
 XClassDescriptor Bitmap = {"Bitmap", int(std::size(kBitmapMembers)), kBitmapMembers, &Resource, 0, {}};
 XClassDescriptor ImageElement = {"ImageElement", int(std::size(kImageMembers)), kImageMembers, &Bitmap, 0, {}};
-XClassDescriptor Gadget = {"Gadget", int(std::size(kNoMembers)), kNoMembers, &Resource, 0, {}};
+XClassDescriptor Gadget = {"Gadget", int(std::size(kGadgetMembers)), kGadgetMembers, &Resource, 0, {}};
 
 } // namespace wrapper_class
 

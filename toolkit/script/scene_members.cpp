@@ -348,6 +348,7 @@ int32_t ImportCode(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
+// Also the body of disconnectObject, as for boxes: nothing to connect, false.
 int32_t ConnectObject(Scene*, XArgList*, XVariant* out) {
     *out = false;
     return 0;
@@ -740,7 +741,7 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<2, ImportScript>("importScript"),
     MethodRow<3, ImportCode>("importCode"),
     MethodRow<2, ConnectObject>("connectObject"),
-    MethodRow<0, Nothing>("disconnectObject"), // FIXME: the body of Box.disconnectObject, with the Box class
+    MethodRow<0, ConnectObject>("disconnectObject"),
     MethodRow<1, SetPosition>("setPosition"),
     MethodRow<0, GetPosition>("getPosition"),
     ObjectMethodRow<2, MonitorRectFromPoint>("monitorRectFromPoint"),

@@ -8,6 +8,7 @@
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
+#include "toolkit/script/menu_classes.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/image_box.h"
@@ -192,13 +193,23 @@ int32_t SetWindowPlacement(Box* self, const VARIANT&) {
     return window && window->GetWindowFrame() ? 0 : NUBO::XR_FAIL;
 }
 
-int32_t GetMenu(Box*, XVariant* out) {
-    // FIXME: a Menu object over the window's menu once the Menu script class exists.
-    out->SetObject(nullptr);
+int32_t GetMenu(Box* self, XVariant* out) {
+    oxWindowBox* window = WindowOf(self);
+    oxNativeMenu* menu = window ? window->GetMenu() : nullptr;
+    if (menu) script_class::PutObject(out, MakeMenuObject(menu));
+    else out->SetObject(nullptr);
     return 0;
 }
-int32_t SetMenu(Box*, const VARIANT&) {
-    // FIXME: a Menu value's native menu becomes the window's menu once the Menu script class exists.
+// Anything but a Menu asks for no menu, which the frame refuses.
+int32_t SetMenu(Box* self, const VARIANT& value) {
+    oxWindowBox* window = WindowOf(self);
+    if (!window) return 0;
+    NUBO::XObject* object = nullptr;
+    if (NUBO::VariantToXObject(&object, &value) != 0) object = nullptr;
+    oxNativeMenu* menu = nullptr;
+    if (object && NUBO::XObject::IsKindOf(object, &Menu::Descriptor)) menu = static_cast<Menu*>(object)->GetNativeMenu();
+    window->SetMenu(menu);
+    if (object) object->Release();
     return 0;
 }
 

@@ -340,6 +340,34 @@ TEST_F(BitmapElementTest, BoxesFilledWithPicturesShowThemAndAMissingOneOnce) {
     EXPECT_EQ(reports.find("nowhere.png", first + 1), std::string::npos) << reports;
 }
 
+// A PNG without alpha decodes to 24 bits; filled into boxes at 1:1 and stretched it paints opaque.
+TEST_F(BitmapElementTest, PicturesWithoutAlphaFillBoxesOpaque) {
+    res.Write("rgb.png", ReadFile(DataPath("paint/rgb.png")));
+    ASSERT_TRUE(Load(R"M(<r:library>
+        <r:bitmap id="rgb" src="rgb.png"/>
+        <r:style target="root" fill="#ffffff"/>
+        <r:style target="plain" width="4" height="4" fill="url(#rgb)"/>
+        <r:style target="stretched" width="8" height="8" fill="url(#rgb)" fillSize="both"/>
+    </r:library>
+    <box id="plain"/><box id="stretched"/>)M"));
+    ASSERT_NE(Resource(u"rgb"), nullptr);
+    ASSERT_NE(Resource(u"rgb")->GetFrame(-1), nullptr);
+    EXPECT_EQ(Resource(u"rgb")->GetFrame(-1)->bpp, 24);
+    ArrangeLayoutRoot(scene->root, 12, 8);
+    TestSurface surface(12, 8, 32);
+    surface.Fill32(0);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    scene->root->Paint(&canvas);
+    auto at = [&](int x, int y) { return surface.buffer.GetRow32(y)[x] & 0xFFFFFFu; };
+    const struct {
+        int x, y;
+        uint32_t colour;
+    } cases[] = {{0, 0, 0x2040C0}, {3, 0, 0xC08020}, {0, 3, 0x10E070}, {3, 3, 0x808080},
+                 {5, 1, 0x2040C0}, {10, 1, 0xC08020}, {5, 6, 0x10E070}, {10, 6, 0x808080}};
+    for (const auto& c : cases) EXPECT_EQ(at(c.x, c.y), c.colour) << c.x << "," << c.y;
+}
+
 // An image brush keeps its own picture: a box filled with the brush shows it by the brush's repeat
 // rules, and each thumbnail attribute sets the whole thumbnail size with the other side unset.
 TEST_F(BitmapElementTest, ImageBrushesPaintTheirOwnPicture) {

@@ -303,4 +303,53 @@ TEST_F(GadgetScriptTest, PartsMadeInAnOpenSceneHearBoxCreatedBeforeTheirGadgetBo
     EXPECT_EQ(oxGadgetInstance::For(made), nullptr);
 }
 
+// Transformers and validators named "gadget:" run in the instance of the binding's own gadget box,
+// over the value as the Shell's current data.
+TEST_F(GadgetScriptTest, GadgetTransformersRunInTheirOwnGadgetsInstance) {
+    WriteFile("tag.js", R"J(
+function component(box) { this.box = box; }
+component.prototype.shout = function () { return shell.currentData.toUpperCase() + "/" + this.box.getAttribute("label"); };
+component.prototype.quiet = function () { return shell.currentData.toLowerCase(); };
+component.prototype.letters = function () { return /^[a-z]+$/i.test(shell.currentData); };
+)J");
+    oxScene* scene = OpenMarkup("tags.box", R"M(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+  <r:library>
+    <r:gadget id="tag" script="tag.js">
+      <parts>
+        <box id="entry" label="abc"/>
+        <box id="shown"><binding elementSource="gadget:entry" path="label" targetProperty="title"
+            sourceTransformer="gadget:shout()" targetTransformer="gadget:quiet()"/></box>
+        <box id="checked"><binding elementSource="gadget:entry" path="label" targetProperty="value"
+            validator="gadget:letters()"/></box>
+        <box id="plain"><binding elementSource="gadget:entry" path="label" targetProperty="title"
+            sourceTransformer="toolkit:shout()"/></box>
+      </parts>
+    </r:gadget>
+  </r:library>
+  <tag id="one" label="One"/>
+  <tag id="two" label="Two"/>
+</vbox>)M");
+    ASSERT_NE(scene, nullptr);
+    scene->ConnectPendingBindings();
+    auto part = [&](const WCHAR* gadget, const WCHAR* id) { return Box(scene, gadget)->GetPartById(Atom(id)); };
+    for (const WCHAR* gadget : {u"one", u"two"}) ASSERT_TRUE(part(gadget, u"shown") && part(gadget, u"entry"));
+    EXPECT_EQ(Text(part(u"one", u"shown"), u"title"), "ABC/One") << ::testing::PrintToString(listener->calls);
+    EXPECT_EQ(Text(part(u"two", u"shown"), u"title"), "ABC/Two") << "each box's own instance";
+    // "toolkit:" names a script no scene has: the value passes unchanged.
+    EXPECT_EQ(Text(part(u"one", u"plain"), u"title"), "abc");
+
+    part(u"one", u"shown")->SetAttribute(Atom(u"title"), u"XyZ", true, false);
+    EXPECT_EQ(Text(part(u"one", u"entry"), u"label"), "xyz") << "back through the target transformer";
+    EXPECT_EQ(Text(part(u"two", u"entry"), u"label"), "abc");
+
+    oxBox* checked = part(u"two", u"checked");
+    checked->SetAttribute(Atom(u"value"), u"def", true, false);
+    EXPECT_EQ(Text(part(u"two", u"entry"), u"label"), "def");
+    EXPECT_EQ(Text(checked, u"invalidData"), "false");
+    checked->SetAttribute(Atom(u"value"), u"d3f", true, false);
+    EXPECT_EQ(Text(part(u"two", u"entry"), u"label"), "def") << "the validator refused it";
+    EXPECT_EQ(Text(checked, u"invalidData"), "true");
+}
+
 } // namespace

@@ -191,7 +191,14 @@ TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
         {"(r = lib.getResourceById('logo'), r.src.slice(-8))", "string:logo.png"},
         {"r.width + 'x' + r.height", "string:0x0"}, // no such file: nothing decoded
         {"r.keepSourceImg", "boolean:true"},
+        // Its own style values: kept once set, dropped with a new style URL.
+        {"r.getStyle('opacity').isNull", "boolean:true"},
+        {"r.setStyle('opacity', '40') + ' ' + r.getStyle('opacity').intValue", "string:true 40"},
+        {"r.setStyle('opacity', 'sideways') + ' ' + r.getStyle('opacity').intValue", "string:false 40"},
+        {"r.getStyle('noSuchProperty').isNull", "boolean:true"},
+        {"r.setStyle('opacity')", kBadParamCount},
         {"(r.styleURL = 'looks.box#shine', r.styleURL)", "string:looks.box#shine"},
+        {"r.getStyle('opacity').isNull", "boolean:true"},
         {"(r.keepSourceImg = false, r.keepSourceImg)", "boolean:false"},
         {"r.setThumbSize(8, 8) && r.setThumbWidth(4) && r.setThumbHeight(4)", "boolean:true"},
         {"r.save('', 'png')", "boolean:false"},
@@ -209,6 +216,22 @@ TEST_F(BoxKindClassesTest, LibraryAndResourceMembers) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(Call(withLibrary, c.first), c.second) << c.first;
+}
+
+TEST_F(BoxKindClassesTest, GadgetsListTheirDeclaredAttributes) {
+    oxScene* withGadgets = Open("gadget_api.box", "gadgets");
+    ASSERT_NE(withGadgets, nullptr);
+    ASSERT_TRUE(Run(withGadgets, "var lib = " + Utf8(withGadgets->GetContextName().GetString()) +
+                                     ".scene.library, g, d;"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"(g = lib.getResourceById('card'), probe.className(g) + ' ' + g.tag)", "string:Gadget gadget"},
+        {"(d = g.attributeList, [d.tone, d.kind, '(' + d.title + ')', d.allKeys().count].join())", "string:plain,card,(),3"},
+        {"g.attributeList === g.attributeList", "boolean:false"}, // a new dictionary each time
+        {"lib.getResourceById('bare').attributeList", "undefined"},
+        {"(lib.removeResource(g), g.attributeList)", kFail},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Call(withGadgets, c.first), c.second) << c.first;
 }
 
 } // namespace

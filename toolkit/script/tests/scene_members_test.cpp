@@ -110,7 +110,7 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.importCode('key', 'javascript', 'imported.js')", "boolean:false"},
         {"scene.connectObject(null, 'x')", "boolean:false"},
         {"scene.connectObject(null)", kBadParamCount},
-        {"scene.disconnectObject()", "undefined"},
+        {"scene.disconnectObject()", "boolean:false"},
         {"scene.setPosition('10,10')", "boolean:false"},
         {"scene.setPosition()", kBadParamCount},
         {"scene.getPosition()", "string:"},

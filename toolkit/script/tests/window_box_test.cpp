@@ -14,12 +14,15 @@
 #include "platform/shell/task_bar.h"
 #include "platform/win/menu.h"
 #include "platform/win/window.h"
+#include "runtime/ref_ptr.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_context.h"
+#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
@@ -269,6 +272,71 @@ TEST_F(WindowBoxTest, TheSnapRectangleIsTheWindowGrownByItsMargins) {
     EXPECT_EQ(snap.y, w.top - 1);
     EXPECT_EQ(snap.width, w.right - w.left + 4 + 2);
     EXPECT_EQ(snap.height, w.bottom - w.top + 1 + 3);
+}
+
+// The value of a script expression in the scene's context as "type:text".
+std::string Eval(oxScene* scene, const std::string& expression) {
+    oxScriptContext* raw = nullptr;
+    oxScriptContextManager* manager = scene->GetSceneRuntime()->GetScriptContextManager();
+    if (manager->GetContext(scene->GetContextName().GetString(), &raw) != 0) return "no context";
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    NUBO::XVariant value;
+    if (FAILED(context->Evaluate(NUBO::TWString(std::u16string(expression.begin(), expression.end()).c_str()), u"",
+                                 &value)))
+        return "!";
+    if (value.vt == VT_BOOL) return value.boolVal ? "true" : "false";
+    if (value.vt == VT_NULL || ((value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH) && !value.punkVal)) return "null";
+    const NUBO::TWString text = value.ToString();
+    return std::string(text.GetString(), text.GetString() + std::char_traits<char16_t>::length(text.GetString()));
+}
+
+// Scripts make native menus through the factory and swap the window's soft-key menu for one.
+TEST_F(WindowBoxTest, ScriptsReadAndReplaceTheWindowsMenu) {
+    const std::string script = std::string("window_box_test_") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".js";
+    written.push_back(script);
+    std::ofstream(resources / script) << "var w, f, made;\n";
+    const std::string content = std::string(kSoftKeyMenus) + R"(<script language="javascript" src=")" + script +
+                                R"("/>)";
+    oxScene* scene = OpenWindow(R"x(title="Inbox" menu="url(#keys)")x", content.c_str());
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->GetMenu(), nullptr);
+    const WCHAR* name = scene->GetContextName().GetString();
+    const std::string context(name, name + std::char_traits<char16_t>::length(name));
+    ASSERT_EQ(Eval(scene, "w = " + context + ".scene.rootBox, f = shell.factory, true"), "true");
+    const std::pair<const char*, const char*> reads[] = {
+        {"w.menu.getItem(0).label", "Back"},
+        {"w.menu.getItem(1).id", "1002"},
+        {"w.menu.getSubMenu(1).getItem(0).label", "Reply"},
+        {"w.menu === w.menu", "false"}, // a new object each time, over the same menu
+    };
+    for (const auto& [expression, expected] : reads)
+        EXPECT_EQ(Eval(scene, expression), expected) << expression;
+    oxNativeMenu* before = box->GetMenu();
+
+    // A popup menu made by the factory holds items; a plain one becomes the menu bar.
+    EXPECT_EQ(Eval(scene, "(made = f.createMenu(true)).insertItem(0, made.createItem(9, 'Nine'))"), "true");
+    EXPECT_EQ(Eval(scene, "made.getItem(0).label"), "Nine");
+    const std::pair<const char*, const char*> makes[] = {
+        {"made = f.createMenu(); made.insertItem(0, made.createItem(41, 'Done'))", "true"},
+        {"made.insertItem(1, made.createItem(42, 'More'))", "true"},
+        {"(w.menu = made, w.menu.getItem(0).id)", "41"},
+    };
+    for (const auto& [expression, expected] : makes)
+        EXPECT_EQ(Eval(scene, expression), expected) << expression;
+    ASSERT_NE(box->GetMenu(), before);
+    HWND window = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+    HMENU bar = platform::shell::GetMenuBarMenu(SHFindMenuBar(window));
+    EXPECT_EQ(bar, box->GetMenu()->GetHandle()) << "the frame shows the script's menu";
+    EXPECT_EQ(ItemText(bar, 0), u"Done");
+
+    // Anything but a menu asks for none, which the frame refuses: the menu stays.
+    for (const char* value : {"null", "'keys'", "f.createRect(0, 0, 1, 1)"}) {
+        EXPECT_EQ(Eval(scene, std::string("(w.menu = ") + value + ", w.menu.getItem(0).id)"), "41") << value;
+        EXPECT_EQ(box->GetMenu()->GetHandle(), bar);
+    }
 }
 
 TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {
