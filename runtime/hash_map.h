@@ -176,11 +176,15 @@ private:
 // h = h * 33 + unit over the units of a text, from 0, in 32-bit arithmetic.
 unsigned oxTextHash(const WCHAR* text, size_t length);
 
-// Pointer keys (boxes, native objects): the bucket is the pointer's low 4 bits.
+// Pointer keys (boxes, native objects). Differs from the low 4 bits of the device's hash: heap
+// blocks here are 16-byte aligned, so those bits are always zero and every key fell in one bucket.
 struct oxPtrKeyTraits {
     using Key = const void*;
     using Arg = const void*;
-    static unsigned Hash(Arg key) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(key)); }
+    static unsigned Hash(Arg key) {
+        const auto p = reinterpret_cast<uintptr_t>(key);
+        return static_cast<unsigned>(p ^ (p >> 4) ^ (p >> 8) ^ (p >> 12));
+    }
     static int Compare(Key a, Arg b) {
         auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
         return x < y ? -1 : x > y ? 1 : 0;

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 #include <vector>
 
 namespace {
@@ -36,7 +37,7 @@ TEST(oxPtrHashMap, RandomOperationsKeepBucketAndKeyOrder) {
     Model model;
     for (int step = 0; step < 3000; ++step) {
         uintptr_t key = rng() % 96; // few keys: many duplicates and empty buckets
-        std::pair<unsigned, uintptr_t> mk{unsigned(key & 15), key};
+        std::pair<unsigned, uintptr_t> mk{NUBO::oxPtrKeyTraits::Hash(K(key)) & 15, key};
         switch (rng() % 4) {
         case 0:
         case 1:
@@ -57,6 +58,14 @@ TEST(oxPtrHashMap, RandomOperationsKeepBucketAndKeyOrder) {
         }
         ExpectSameOrder(map, model);
     }
+}
+
+// Heap blocks are 16-byte aligned: consecutive blocks must still land in different buckets.
+TEST(oxPtrHashMap, AlignedKeysSpreadOverTheBuckets) {
+    std::set<unsigned> buckets;
+    for (uintptr_t i = 0; i < 16; ++i)
+        buckets.insert(NUBO::oxPtrKeyTraits::Hash(K(0x12340000 + 16 * i)) & 15);
+    EXPECT_EQ(buckets.size(), 16u);
 }
 
 TEST(oxPtrHashMap, GetOrInsertLookupAndAbsentKeys) {
