@@ -412,6 +412,12 @@ void oxBox::InvalidateUpToPopup() {
         b->changeFlags_ |= kChangeLayoutStale;
         if (b->GetBoxType() == kAtomPopup) break;
     }
+    // The rows of the nearest select box changed: it hears it even when already marked.
+    for (oxBox* b = this; b; b = b->parent_) {
+        if (b->GetBoxType() != kAtomSelect) continue;
+        b->SetChangeFlag(kChangeLayoutStale, true);
+        break;
+    }
 }
 
 void oxBox::MarkAncestorsDirty() {

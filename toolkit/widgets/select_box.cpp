@@ -1,0 +1,398 @@
+#include "toolkit/widgets/select_box.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/crt/wide.h"
+#include "toolkit/base/atoms.h"
+#include "toolkit/base/number_text.h"
+#include "toolkit/core/box_factory.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/core/layout.h"
+#include "toolkit/scene/script_object_cache.h"
+
+namespace {
+
+constexpr uint32_t kRightMouseCursor = 0x8000;
+constexpr uint32_t kRightMouseSelect = 0x10000;
+// The second "select" event, at the select box itself.
+constexpr uint16_t kEventAtList = 0x20;
+
+// A press on a row of a multiple selection waits for the release; shared by every select box.
+int g_pendingRow = -1;
+int g_pendingAction = 0;
+
+oxBox* MakeSelectBox(oxAtom tag) {
+    return new (std::nothrow) oxSelectBox(tag);
+}
+
+bool ReadsTrue(const WCHAR* text) {
+    return text && (wcscmp(text, u"1") == 0 || _wcsicmp(text, u"true") == 0);
+}
+
+// The row rules of layouts that do not arrange rows themselves.
+oxLayout* RowLayout(oxBox* box) {
+    static oxLayout flex;
+    oxLayout* layout = box->GetLayout();
+    return layout ? layout : &flex;
+}
+
+// A row built from markup or placed in a scene.
+bool IsLiveRow(const oxBox* row) {
+    return row->TestChangeFlags(kChangeConstructed | kChangeAttached);
+}
+
+bool IsRowBox(const oxBox* b) {
+    return b->GetBoxType() == kAtomControl && b->GetSelectableMode() == kModeSelectableItem;
+}
+
+// The ancestor-or-self of a select box's row that carries the row's value, and its label.
+void RowValueAndLabel(oxBox* row, const WCHAR** value, const WCHAR** label) {
+    const oxAtom type = row->GetBoxType();
+    auto* control = dynamic_cast<oxControlBox*>(row);
+    if (control && (type == kAtomText || type == kAtomControl || type == kAtomRange || type == kAtomSelect)) {
+        *value = control->GetValue();
+        *label = control->GetLabel();
+        return;
+    }
+    *value = row->GetAttribute(kAtomValue);
+    *label = row->GetAttribute(kAtomLabel);
+}
+
+} // namespace
+
+void oxRegisterSelectBoxKinds() {
+    oxBoxFactory::RegisterKind(kAtomSelect, &MakeSelectBox);
+    oxBoxFactory::RegisterKind(kAtomDatagrid, &MakeSelectBox);
+}
+
+oxSelectBox::oxSelectBox(oxAtom tag) : oxControlBox(tag) {
+    model_ = new (std::nothrow) oxListSelectionModel(this);
+    if (model_) {
+        model_->AddRef();
+        model_->SetSelectMode(kModeSelectSingle);
+    }
+}
+
+oxSelectBox::~oxSelectBox() {
+    if (!model_) return;
+    // A script may still hold the Selection: it finds the model inert.
+    model_->ForgetSource();
+    model_->Release();
+}
+
+void oxSelectBox::OnSceneAttached() {
+    const WCHAR* value = oxControlBox::GetValue();
+    if (model_ && value && *value) {
+        const int row = FindRowByValue(value);
+        if (row >= 0) model_->MoveCursor(row, 1, false);
+    }
+    oxControlBox::OnSceneAttached();
+}
+
+const WCHAR* oxSelectBox::GetAttribute(oxAtom attribute) {
+    static WCHAR buffer[256];
+    switch (attribute) {
+    case kAtomCursorIndex:
+    case kAtomSelectedIndex: {
+        const int n = !model_ ? -1 : attribute == kAtomCursorIndex ? model_->GetCursor() : model_->GetFirstSelected();
+        IntToText(n, buffer, 256, 10);
+        return buffer;
+    }
+    case kAtomSelectOnMouseUp:
+        return selectOnMouseUp_ ? u"true" : u"false";
+    case kAtomRightMouseMode: {
+        const uint32_t mode = GetModeFlags();
+        return mode & kRightMouseCursor ? u"cursor" : mode & kRightMouseSelect ? u"select" : u"none";
+    }
+    default:
+        return oxControlBox::GetAttribute(attribute);
+    }
+}
+
+int32_t oxSelectBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) {
+    switch (attribute) {
+    case kAtomCursorIndex:
+    case kAtomSelectedIndex: {
+        int32_t n = 0;
+        if (!value || !ParseDecimalInt(value, &n, 0) || !model_) return 0;
+        if (attribute == kAtomCursorIndex)
+            model_->SetCursor(n);
+        else
+            model_->SelectIndex(n);
+        return 0;
+    }
+    case kAtomSelectOnMouseUp:
+        selectOnMouseUp_ = ReadsTrue(value);
+        return 0;
+    case kAtomEnableTransitions:
+        enableTransitions_ = ReadsTrue(value);
+        return 0;
+    case kAtomRightMouseMode: {
+        uint32_t bit = 0;
+        if (value && wcscmp(value, u"cursor") == 0) bit = kRightMouseCursor;
+        if (value && wcscmp(value, u"select") == 0) bit = kRightMouseSelect;
+        if (!bit) return 0;
+        SetMode(kRightMouseCursor | kRightMouseSelect, bit, kAtomRightMouseMode);
+        return 0;
+    }
+    default:
+        return oxControlBox::SetAttribute(attribute, value, notify, forced);
+    }
+}
+
+void oxSelectBox::SetSelectMode(uint32_t value) {
+    oxControlBox::SetSelectMode(value);
+    if (model_) model_->SetSelectMode(GetSelectMode());
+}
+
+void oxSelectBox::SetCursorMode(uint32_t value) {
+    oxControlBox::SetCursorMode(value);
+    if (model_) model_->SetCursorMode(GetCursorMode());
+}
+
+void oxSelectBox::SetChangeFlag(uint32_t mask, bool on) {
+    // Rows came or went: the model reads the rows again before it next answers.
+    if ((mask & kChangeLayoutStale) && on && GetScene() && model_) model_->MarkStale();
+    oxControlBox::SetChangeFlag(mask, on);
+}
+
+void oxSelectBox::SetValue(const WCHAR* text) {
+    oxControlBox::SetValue(text);
+    if (!TestChangeFlags(kChangeAttached) || !model_ || !text) return;
+    const int row = FindRowByValue(text);
+    if (row >= 0) model_->MoveCursor(row, 1, false);
+}
+
+oxBox* oxSelectBox::GetSelectedBox() {
+    return model_ ? GetRowBox(model_->GetFirstSelected()) : nullptr;
+}
+
+void oxSelectBox::MoveCursorToBox(oxBox* row, int action) {
+    const int index = GetRowIndex(row);
+    if (index >= 0 && model_) model_->MoveCursor(index, action, false);
+}
+
+void oxSelectBox::ExpandRow(int row, bool animate, bool keepSelection) {
+    // Only the datagrid layout nests rows; the flex layout has none to open.
+    (void)row, (void)animate, (void)keepSelection;
+}
+
+void oxSelectBox::ContractRow(int row, bool animate, bool keepSelection) {
+    (void)row, (void)animate, (void)keepSelection;
+}
+
+void oxSelectBox::ToggleRow(int row) {
+    (void)row;
+}
+
+int oxSelectBox::GetFirstVisibleRowIndex() {
+    // Only grid layouts know which rows are in view.
+    return -1;
+}
+
+int oxSelectBox::GetLastVisibleRowIndex() {
+    return -1;
+}
+
+int oxSelectBox::GetRowCount() {
+    return RowLayout(this)->CountSelectable(this);
+}
+
+oxBox* oxSelectBox::GetRowBox(int index) {
+    return RowLayout(this)->FindSelectableAt(this, index);
+}
+
+int oxSelectBox::GetRowIndex(oxBox* row) {
+    return row ? RowLayout(this)->FindSelectableIndex(this, row) : -1;
+}
+
+int oxSelectBox::CountRowsIn(oxBox* box) {
+    return box ? RowLayout(this)->CountSelectable(box) : 0;
+}
+
+void oxSelectBox::CollectRows(std::vector<oxBox*>* rows) {
+    for (oxBox* b = GetNextBox(this, false, false); b;) {
+        if (IsRowBox(b)) rows->push_back(b);
+        b = b->GetNextBox(this, b->GetBoxType() == kAtomSelect, false);
+    }
+}
+
+int oxSelectBox::FindRowByValue(const WCHAR* text) {
+    if (!text) return -1;
+    int index = 0;
+    for (oxBox* b = GetNextBox(this, false, false); b; b = b->GetNextBox(this, false, false)) {
+        if (b->GetBoxType() != kAtomControl) continue;
+        auto* control = dynamic_cast<oxControlBox*>(b);
+        const WCHAR* value = control ? control->GetValue() : b->GetAttribute(kAtomValue);
+        if (value && wcscmp(value, text) == 0) return index;
+        ++index;
+    }
+    return -1;
+}
+
+bool oxSelectBox::SetRowSelected(oxBox* row, bool on) {
+    if (!row || row->GetSelectableMode() == kModeSelectableBlock) return false;
+    row->SetSelected(on, true);
+    const WCHAR* text = on ? u"true" : u"false";
+    for (oxBox* b = row->GetNextBox(row, false, false); b;) {
+        const bool rows = b->GetTag() == kAtomRows;
+        if (!rows) b->SetAttribute(kAtomItemSelected, text, true, false);
+        b = b->GetNextBox(row, rows, false);
+    }
+    return true;
+}
+
+void oxSelectBox::SetRowCurrent(oxBox* row, bool on) {
+    if (!row) return;
+    row->SetAttribute(kAtomCurrent, on ? u"true" : u"false", true, false);
+    if (IsFocusedBox() || !on) row->SetFocused(on, true, true);
+}
+
+void oxSelectBox::CursorChanged(int now, int old, int action) {
+    if (old >= 0) {
+        oxBox* row = GetRowBox(old);
+        if (row && IsLiveRow(row)) SetRowCurrent(row, false);
+    }
+    NotifyAttributeChange(kAtomCursorIndex, true);
+    oxBox* row = now >= 0 ? GetRowBox(now) : nullptr;
+    if (!row || !IsLiveRow(row)) return;
+    SetRowCurrent(row, true);
+    if (GetStateFlags() & kStateOverflowed) ScrollToBox(row);
+    if (action == 0) return;
+    const WCHAR* value = nullptr;
+    const WCHAR* label = nullptr;
+    RowValueAndLabel(row, &value, &label);
+    oxControlBox::SetValue(value);
+    if (label) SetLabel(label);
+    FireSelect(now, old, row);
+}
+
+void oxSelectBox::FireSelect(int now, int old, oxBox* row) {
+    oxControlSite* site = GetControlSite(this);
+    if (!GetScene() || !site) return;
+    AddRef();
+    if (row) {
+        oxSelectionEvent atRow(kAtomSelect, row, nullptr, now, old);
+        site->DispatchEvent(&atRow);
+    }
+    oxSelectionEvent atList(kAtomSelect, this, nullptr, now, old);
+    atList.AddFlags(kEventAtList);
+    site->DispatchEvent(&atList);
+    Release();
+}
+
+void oxSelectBox::DeleteRow(oxBox* row) {
+    if (row) RowLayout(this)->RemoveRow(this, row);
+}
+
+void oxSelectBox::DeleteSelectedRows() {
+    if (model_) model_->ClearAll(false);
+    RowLayout(this)->RemoveSelectedRows(this);
+}
+
+void oxSelectBox::DeleteAllRows() {
+    RowLayout(this)->RemoveAllRows(this);
+}
+
+void oxSelectBox::SelectAllRows() {
+    if (model_) model_->SelectAll(GetRowCount() - 1);
+}
+
+oxBox* oxSelectBox::FindClickedRow(oxEvent* event, int* action, bool* block) {
+    auto* target = dynamic_cast<oxBox*>(event->GetTarget());
+    const WCHAR* ignore = oxControlBox::GetAttribute(kAtomIgnoreMouseDown);
+    if ((ignore && wcscmp(ignore, u"true") == 0) || !target || target == this) return nullptr;
+    oxBox* row = nullptr;
+    for (oxBox* b = target; b && b != this; b = b->GetParent()) {
+        const uint32_t mode = b->GetSelectableMode();
+        if (mode == kModeSelectableItem || mode == kModeSelectableBlock) {
+            row = b;
+            *block = mode == kModeSelectableBlock;
+            break;
+        }
+    }
+    auto* mouse = dynamic_cast<oxUIEvent*>(event);
+    *action = mouse && mouse->shift ? 3 : mouse && mouse->ctrl ? 2 : 1;
+    return row;
+}
+
+void oxSelectBox::ApplyClick(int index, int action, bool block, int button, bool skip) {
+    if (!model_) return;
+    if (button == 2) {
+        const uint32_t mode = GetModeFlags();
+        if (mode & kRightMouseCursor) {
+            model_->MoveCursor(index, 0, true);
+        } else if ((mode & kRightMouseSelect) && !block) {
+            model_->MoveCursor(index, model_->IsSelected(index) ? 0 : 1, skip);
+        }
+        return;
+    }
+    if (!block) model_->MoveCursor(index, action, true);
+}
+
+void oxSelectBox::OnMouseDown(oxEvent* event) {
+    g_pendingRow = -1;
+    int action = 1;
+    bool block = false;
+    oxBox* row = FindClickedRow(event, &action, &block);
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    const int button = mouse ? mouse->button : 1;
+    if (row) {
+        if (row->IsEffectivelyDisabled() || !model_) return;
+        const int index = GetRowIndex(row);
+        if (index < 0) return;
+        if (model_->IsSelected(index) && model_->HasMultipleSelected()) {
+            g_pendingRow = index;
+            g_pendingAction = action;
+            return;
+        }
+        ApplyClick(index, action, block, button, false);
+        return;
+    }
+    if (model_ && event->GetTarget() == static_cast<oxReferenced*>(this) &&
+        ReadsTrue(oxControlBox::GetAttribute(kAtomClearSelectionOnBlankClick))) {
+        const int cursor = model_->GetCursor();
+        model_->ClearSelection();
+        model_->MoveCursor(cursor, 0, true);
+    }
+}
+
+void oxSelectBox::OnMouseUp(oxEvent* event) {
+    int action = 1;
+    bool block = false;
+    int index;
+    if (selectOnMouseUp_) {
+        oxBox* row = FindClickedRow(event, &action, &block);
+        if (!row || row->IsEffectivelyDisabled()) return;
+        index = GetRowIndex(row);
+    } else {
+        if (g_pendingRow < 0) return;
+        index = g_pendingRow;
+        action = g_pendingAction;
+        g_pendingRow = -1;
+        oxBox* row = GetRowBox(index);
+        block = row && row->GetSelectableMode() == kModeSelectableBlock;
+    }
+    auto* mouse = dynamic_cast<oxMouseEvent*>(event);
+    if (index >= 0) ApplyClick(index, action, block, mouse ? mouse->button : 1, true);
+}
+
+int32_t oxSelectBox::HandleEvent(oxEvent* event) {
+    const int32_t result = oxControlBox::HandleEvent(event);
+    const oxAtom type = event ? event->GetType() : 0;
+    if (type == kAtomMouseDown && !selectOnMouseUp_) {
+        OnMouseDown(event);
+    } else if (type == kAtomMouseUp) {
+        OnMouseUp(event);
+    } else if (type == kAtomFocus && model_) {
+        if (oxBox* row = model_->GetCursorRow())
+            row->SetFocused(true, true, true);
+        else
+            model_->MoveCursor(0, 0, true);
+    } else if (type == kAtomBlur && model_) {
+        if (oxBox* row = model_->GetCursorRow()) row->SetFocused(false, true, true);
+    }
+    return result;
+}
