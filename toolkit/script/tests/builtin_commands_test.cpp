@@ -7,7 +7,9 @@
 
 #include <fstream>
 #include <functional>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
@@ -20,6 +22,7 @@
 #include "toolkit/script/tests/windowed_app_test.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
+#include "toolkit/widgets/select_box.h"
 
 namespace {
 
@@ -51,6 +54,12 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
   <vbox id="list"><box style="row"/><box style="row"/><box style="row"/><box style="row"/></vbox>
   <input id="field"/>
   <control id="cancel" cancelButton="true"/>
+  <select id="pick" selectMode="multiple">
+    <control id="row0" selectableMode="item" value="a"/><control id="row1" selectableMode="item" value="b"/>
+    <control id="row2" selectableMode="item" value="c"/><control id="row3" selectableMode="item" value="d"/>
+    <control id="row4" selectableMode="item" value="e"/>
+    <box id="fence" stopPropagation="true"><control id="row5" selectableMode="item" value="f"/></box>
+  </select>
 </window>)";
 
 class BuiltinCommandsTest : public WindowedAppTest {
@@ -133,6 +142,52 @@ TEST_F(BuiltinCommandsTest, EachNamedActionActsOnTheEventsTarget) {
     }
     const int32_t range = Box(u"list")->GetScrollRangeY();
     EXPECT_EQ(Box(u"list")->GetScrollY(), std::min(range, 1 + 12 * handler->GetWheelStep()));
+}
+
+TEST_F(BuiltinCommandsTest, SelectionMovesStepTheCursorAndSelectionOfTheSelectBoxAround) {
+    auto* pick = As<oxSelectBox>(u"pick");
+    ASSERT_NE(pick, nullptr);
+    oxListSelectionModel* model = pick->GetSelectionModel();
+    const auto selected = [model] {
+        std::vector<int> rows;
+        model->BeginEnumeration();
+        for (int r = model->GetFirstSelected(); r >= 0; r = model->NextSelected()) rows.push_back(r);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    const struct {
+        const char16_t* name;
+        const char16_t* target;
+        int32_t result;
+        int cursor;
+        std::vector<int> rows;
+    } steps[] = {
+        {u"CursorDown", u"row0", 1, 0, {}}, // no cursor yet: -1 + 1
+        {u"CursorDown", u"row0", 1, 1, {}},
+        {u"CursorSelect", u"pick", 1, 1, {1}},
+        {u"SelectDownExtend", u"pick", 1, 2, {2}}, // no anchor yet: only the row, which becomes it
+        {u"SelectDownExtend", u"pick", 1, 3, {2, 3}},
+        {u"ToggleSelect", u"pick", 1, 3, {2}},
+        {u"SelectUp", u"pick", 1, 2, {2}},
+        {u"SelectEnd", u"pick", 1, 5, {5}},
+        {u"SelectHomeExtend", u"pick", 1, 0, {0, 1, 2, 3, 4, 5}},
+        {u"SelectDown", u"pick", 1, 1, {1}},
+        {u"CursorUp", u"pick", 1, 0, {1}},
+        {u"SelectUp", u"pick", 1, 0, {0}}, // stays on the first row
+        {u"CursorDown", u"pick", 1, 1, {0}},
+        {u"CursorUp", u"pick", 1, 0, {0}},
+        {u"ExpandRow", u"pick", 1, 0, {0}}, // the flex layout has no nested rows
+        {u"SelectAll", u"pick", 1, -1, {0, 1, 2, 3, 4, 5}}, // selecting anew leaves no cursor
+        {u"SelectHome", u"row5", 0, -1, {0, 1, 2, 3, 4, 5}}, // a stopPropagation box on the way
+        {u"CursorDown", u"opener", 0, -1, {0, 1, 2, 3, 4, 5}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.name, step.name + std::char_traits<char16_t>::length(step.name)));
+        EXPECT_EQ(Run(step.name, step.target), step.result);
+        EXPECT_EQ(model->GetCursor(), step.cursor);
+        EXPECT_EQ(selected(), step.rows);
+    }
+    EXPECT_TRUE(Box(u"row3")->GetStateFlags() & kStateSelected);
 }
 
 TEST_F(BuiltinCommandsTest, PropagationCommandsChangeTheEventsFlagsAndCloseClosesTheScene) {
