@@ -77,7 +77,7 @@ oxSelectBox::oxSelectBox(oxAtom tag) : oxControlBox(tag) {
 
 oxSelectBox::~oxSelectBox() {
     if (!model_) return;
-    // A script may still hold the Selection: it finds the model inert.
+    // Whoever still holds the model finds it without rows; the last release tells scripts.
     model_->ForgetSource();
     model_->Release();
 }
