@@ -223,11 +223,23 @@ void oxListSelectionModel::SelectRange(int a, int b) {
     Refresh();
     if (a < 0 || b < 0) return;
     const int lo = std::min(a, b), hi = std::max(a, b);
-    ClearAll(true);
+    // Rows selected before and inside the span are neither cleared nor selected again: extending a
+    // long selection by one row touches that row only.
+    std::vector<Range> kept;
+    kept.swap(ranges_);
+    const auto wasSelected = [&kept](int i) {
+        return std::any_of(kept.begin(), kept.end(), [i](const Range& r) { return r.first <= i && i <= r.last; });
+    };
+    const int old = cursor_;
+    cursor_ = -1;
     if (!source_) return;
+    source_->CursorChanged(-1, old, 1);
+    for (const Range& r : kept)
+        for (int i = r.first; i <= r.last; ++i)
+            if (i < lo || i > hi) source_->SetRowSelectedAt(i, false);
     int start = lo;
     for (int i = lo; i <= hi; ++i) {
-        if (source_->SetRowSelectedAt(i, true)) continue;
+        if (wasSelected(i) || source_->SetRowSelectedAt(i, true)) continue;
         // A row that refuses closes the run.
         if (start <= i - 1) AddRange(start, i - 1);
         start = i + 1;

@@ -154,7 +154,10 @@ void oxSelectBox::SetCursorMode(uint32_t value) {
 
 void oxSelectBox::SetChangeFlag(uint32_t mask, bool on) {
     // Rows came or went: the model reads the rows again before it next answers.
-    if ((mask & kChangeLayoutStale) && on && GetScene() && model_) model_->MarkStale();
+    if ((mask & kChangeLayoutStale) && on) {
+        rowsValid_ = false;
+        if (GetScene() && model_) model_->MarkStale();
+    }
     oxControlBox::SetChangeFlag(mask, on);
 }
 
@@ -196,16 +199,36 @@ int oxSelectBox::GetLastVisibleRowIndex() {
     return -1;
 }
 
+const std::vector<oxBox*>& oxSelectBox::Rows() {
+    if (rowsValid_) return rows_;
+    rows_.clear();
+    rowIndexes_.clear();
+    for (oxBox* b = GetNextBox(this, false, false); b;) {
+        if (IsRowBox(b)) rows_.push_back(b);
+        b = b->GetNextBox(this, b->GetBoxType() == kAtomSelect, false);
+    }
+    rowsValid_ = true;
+    return rows_;
+}
+
+// The rows are the flex layout's: every layout here answers them by the same rule, kept at hand
+// because each cursor step asks for rows by index several times.
 int oxSelectBox::GetRowCount() {
-    return RowLayout(this)->CountSelectable(this);
+    return int(Rows().size());
 }
 
 oxBox* oxSelectBox::GetRowBox(int index) {
-    return RowLayout(this)->FindSelectableAt(this, index);
+    const std::vector<oxBox*>& rows = Rows();
+    return index >= 0 && index < int(rows.size()) ? rows[size_t(index)] : nullptr;
 }
 
 int oxSelectBox::GetRowIndex(oxBox* row) {
-    return row ? RowLayout(this)->FindSelectableIndex(this, row) : -1;
+    const std::vector<oxBox*>& rows = Rows();
+    if (!row) return -1;
+    if (rowIndexes_.empty())
+        for (size_t i = 0; i < rows.size(); ++i) rowIndexes_.emplace(rows[i], int(i));
+    auto it = rowIndexes_.find(row);
+    return it == rowIndexes_.end() ? -1 : it->second;
 }
 
 int oxSelectBox::CountRowsIn(oxBox* box) {
@@ -213,10 +236,7 @@ int oxSelectBox::CountRowsIn(oxBox* box) {
 }
 
 void oxSelectBox::CollectRows(std::vector<oxBox*>* rows) {
-    for (oxBox* b = GetNextBox(this, false, false); b;) {
-        if (IsRowBox(b)) rows->push_back(b);
-        b = b->GetNextBox(this, b->GetBoxType() == kAtomSelect, false);
-    }
+    *rows = Rows();
 }
 
 int oxSelectBox::FindRowByValue(const WCHAR* text) {

@@ -5,6 +5,8 @@
 // value and label into itself, and raises "select" events. The datagrid box is the same class: a
 // grid layout chosen by style makes the grid.
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 #include "toolkit/scene/data_selection_model.h"
 #include "toolkit/scene/list_selection_model.h"
@@ -70,10 +72,16 @@ private:
     // A right click by `rightMouseMode`; a left click moves the cursor with the action.
     void ApplyClick(int index, int action, bool block, int button, bool skip);
     bool IsFocusedBox() const { return (GetStateFlags() & kStateFocused) != 0; }
+    // The rows in index order, walked again after children came or went.
+    const std::vector<oxBox*>& Rows();
 
     oxListSelectionModel* model_ = nullptr;
     uint8_t selectOnMouseUp_ = 0;
     uint8_t enableTransitions_ = 1;
+    std::vector<oxBox*> rows_;
+    // Row box -> index, made on the first lookup after the rows were walked.
+    std::unordered_map<const oxBox*, int> rowIndexes_;
+    bool rowsValid_ = false;
 };
 
 // Makes the box factory build select boxes for the `select` and `datagrid` kinds.
