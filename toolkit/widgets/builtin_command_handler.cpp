@@ -207,7 +207,7 @@ int32_t SelectionStep(oxBox* target, int32_t position, int mode) {
                     if (oxScene* scene = SceneOf(select)) scene->Paint();
                 }
             }
-            if (oxBox* row = select->GetRowBox(cursor)) select->ScrollToBox(row);
+            select->ScrollToRow(cursor);
             last = select->GetLastVisibleRowIndex();
         }
         model->MoveCursor(last - 1, mode, true);

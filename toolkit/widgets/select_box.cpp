@@ -190,13 +190,44 @@ void oxSelectBox::ToggleRow(int row) {
     (void)row;
 }
 
+// A list laid out by the flex layout shows the rows that its scroll offset and height take in; the
+// paging commands would otherwise have no page to move by.
+void oxSelectBox::FindVisibleRows(int* first, int* last) {
+    *first = *last = -1;
+    const std::vector<oxBox*>& rows = Rows();
+    const int64_t top = GetScrollY(), bottom = top + GetPacked(1).y;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        int64_t y = 0;
+        for (oxBox* b = rows[i]; b && b != this; b = b->GetParent()) y += b->GetPacked(0).y;
+        const int64_t height = rows[i]->GetPacked(1).y;
+        if (height > 0 && y + height > top && y < bottom) {
+            if (*first < 0) *first = int(i);
+            *last = int(i);
+        } else if (*first >= 0 && height > 0) {
+            break;
+        }
+    }
+}
+
+void oxSelectBox::ScrollToRow(int index) {
+    oxBox* row = GetRowBox(index);
+    if (!row) return;
+    int64_t y = 0;
+    for (oxBox* b = row; b && b != this; b = b->GetParent()) y += b->GetPacked(0).y;
+    // By a delta, which keeps the scroll bar's value in step.
+    ScrollByY(int32_t(y - GetScrollY()));
+}
+
 int oxSelectBox::GetFirstVisibleRowIndex() {
-    // Only grid layouts know which rows are in view.
-    return -1;
+    int first, last;
+    FindVisibleRows(&first, &last);
+    return first;
 }
 
 int oxSelectBox::GetLastVisibleRowIndex() {
-    return -1;
+    int first, last;
+    FindVisibleRows(&first, &last);
+    return last;
 }
 
 const std::vector<oxBox*>& oxSelectBox::Rows() {

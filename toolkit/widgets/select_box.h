@@ -37,6 +37,8 @@ public:
     void ExpandRow(int row, bool animate, bool keepSelection);
     void ContractRow(int row, bool animate, bool keepSelection);
     void ToggleRow(int row);
+    // Scrolls the row to the top of the box, as far as the scroll range goes.
+    void ScrollToRow(int index);
     int GetFirstVisibleRowIndex();
     int GetLastVisibleRowIndex();
     int GetRowIndex(oxBox* row);
@@ -72,6 +74,8 @@ private:
     // A right click by `rightMouseMode`; a left click moves the cursor with the action.
     void ApplyClick(int index, int action, bool block, int button, bool skip);
     bool IsFocusedBox() const { return (GetStateFlags() & kStateFocused) != 0; }
+    // The first and last row at least partly in view; -1 when none.
+    void FindVisibleRows(int* first, int* last);
     // The rows in index order, walked again after children came or went.
     const std::vector<oxBox*>& Rows();
 

@@ -32,6 +32,7 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
     <r:style tag="popup" orient="vertical"/>
     <r:style target="list" height="40" maxHeight="40" overflow="scroll"/>
     <r:style name="row" height="30"/>
+    <r:style target="paged" orient="vertical" width="50" height="100" maxHeight="100" overflow="scroll"/>
   </r:library>
   <keyGroup>
     <key key="ESCAPE" command="pop"/>
@@ -59,6 +60,11 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
     <control id="row2" selectableMode="item" value="c"/><control id="row3" selectableMode="item" value="d"/>
     <control id="row4" selectableMode="item" value="e"/>
     <box id="fence" stopPropagation="true"><control id="row5" selectableMode="item" value="f"/></box>
+  </select>
+  <select id="paged">
+    <control id="p0" style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
+    <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
+    <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
   </select>
 </window>)";
 
@@ -188,6 +194,34 @@ TEST_F(BuiltinCommandsTest, SelectionMovesStepTheCursorAndSelectionOfTheSelectBo
         EXPECT_EQ(selected(), step.rows);
     }
     EXPECT_TRUE(Box(u"row3")->GetStateFlags() & kStateSelected);
+}
+
+TEST_F(BuiltinCommandsTest, PagingMovesByTheRowsInView) {
+    // Six rows of 30 in a list 100 high: rows 0 to 3 show, the last in part.
+    auto* paged = As<oxSelectBox>(u"paged");
+    ASSERT_NE(paged, nullptr);
+    oxListSelectionModel* model = paged->GetSelectionModel();
+    model->MoveCursor(0, 1, false);
+    EXPECT_EQ(paged->GetFirstVisibleRowIndex(), 0);
+    EXPECT_EQ(paged->GetLastVisibleRowIndex(), 3);
+    const struct {
+        const char16_t* name;
+        int cursor;
+        int firstSelected;
+        int32_t scrollY;
+    } steps[] = {
+        {u"SelectPageDown", 2, 2, 0},  // to the row before the last in view
+        {u"SelectPageDown", 4, 4, 60}, // the cursor row goes to the top first
+        {u"CursorPageUp", 2, 4, 60},   // to the first row in view
+        {u"SelectPageUp", 0, 0, 0},    // from the first row in view: a page up
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.name, step.name + std::char_traits<char16_t>::length(step.name)));
+        EXPECT_EQ(Run(step.name, u"p0"), 1);
+        EXPECT_EQ(model->GetCursor(), step.cursor);
+        EXPECT_EQ(model->GetFirstSelected(), step.firstSelected);
+        EXPECT_EQ(paged->GetScrollY(), step.scrollY);
+    }
 }
 
 TEST_F(BuiltinCommandsTest, PropagationCommandsChangeTheEventsFlagsAndCloseClosesTheScene) {
