@@ -185,13 +185,17 @@ void oxListSelectionModel::SelectOnly(int index) {
     if (source_ && source_->SetRowSelectedAt(index, true)) AddRange(index, index);
 }
 
-void oxListSelectionModel::Deselect(int index) {
+bool oxListSelectionModel::HandledAsSingle(int index) {
     Refresh();
-    if (index < 0) return;
-    if (IsSingle()) {
-        if (GetFirstSelected() != index) SelectOnly(index);
-        return;
-    }
+    if (index < 0) return true;
+    if (!IsSingle()) return false;
+    // One row at most is selected: toggling it keeps it, any other row takes its place.
+    if (GetFirstSelected() != index) SelectOnly(index);
+    return true;
+}
+
+void oxListSelectionModel::Deselect(int index) {
+    if (HandledAsSingle(index)) return;
     auto it = std::find_if(ranges_.begin(), ranges_.end(),
                            [index](const Range& r) { return r.first <= index && index <= r.last; });
     if (it == ranges_.end()) return;
@@ -210,12 +214,7 @@ void oxListSelectionModel::Deselect(int index) {
 }
 
 void oxListSelectionModel::Add(int index) {
-    Refresh();
-    if (index < 0) return;
-    if (IsSingle()) {
-        if (GetFirstSelected() != index) SelectOnly(index);
-        return;
-    }
+    if (HandledAsSingle(index)) return;
     if (source_ && source_->SetRowSelectedAt(index, true)) AddRange(index, index);
 }
 

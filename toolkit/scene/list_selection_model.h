@@ -94,6 +94,8 @@ private:
     bool IsWrap() const { return cursorMode_ == 8192; }
     int RowCount() { return source_ ? source_->GetRowCount() : 0; }
     int Clamp(int index);
+    // Negative indexes and single mode, shared by adding and removing a row; false for the rest.
+    bool HandledAsSingle(int index);
     bool IsUnselectable(int index);
     int FindSelectable(int target, int old);
     void AddRange(int first, int last);
