@@ -4,7 +4,9 @@
 
 #include "app/app.h"
 #include "app/crypto.h"
+#include "app/dom_document.h"
 #include "app/key_value_storage.h"
+#include "app/mobile_device.h"
 #include "app/open_auth.h"
 #include "app/script_function.h"
 #include "app/shell_listener.h"
@@ -27,6 +29,7 @@
 #include "toolkit/scene/bitmap_download.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/script/app_utils.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 
@@ -166,9 +169,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             Step("listener");
 
             XVariant out;
-            // FIXME: "device" comes with its host object; until then the scripts miss it, as when
-            // it cannot be made.
-            XObject* device = nullptr;
+            XObject* device = MakeHostObject<XMobileDevice>();
             XObject* appObject = MakeHostObject<App>();
             XObject* crypto = MakeHostObject<XCrypto>();
             shell->AddDOMObject(TWString(u"device"), device, &out);
@@ -183,12 +184,10 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             XObject* uriRequest = MakeConstructor(CreateXUriRequest);
             XObject* liveArray = MakeConstructor(NUBO::CreateXLiveArray);
             XObject* xmlHttpRequest = MakeConstructor(CreateXXmlHttpRequest);
-            // FIXME: domDocument comes with its host object.
-            XObject* domDocument = nullptr;
+            XObject* domDocument = MakeConstructor(CreateXDomDocument);
             XObject* keyValueStorage = MakeConstructor(CreateXKeyValueStorage);
             XObject* xOpenAuth = MakeConstructor(CreateXOpenAuth);
-            // FIXME: appUtils comes with the AppUtils script class.
-            XObject* appUtils = nullptr;
+            XObject* appUtils = MakeHostObject<AppUtils>();
             shell->AddNamedObject(TWString(u"appUtils"), appUtils);
             shell->AddNamedObject(TWString(u"xArray"), xArray);
             shell->AddNamedObject(TWString(u"xDictionary"), xDictionary);

@@ -1,5 +1,9 @@
 #pragma once
 // The toolkit of a benchmark, started as the program starts it in a headless window.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/backend/headless.h"
@@ -9,6 +13,20 @@
 #include "toolkit/script/shell.h"
 
 namespace bench_support {
+
+// Writes a generated file into a folder of this process named after `prefix`; answers its device
+// path ("\\tmp\\..."), as scenes are opened.
+inline std::string WriteTempFile(const std::string& prefix, const std::string& name, const std::string& text) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / (prefix + "-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const fs::path path = folder / name;
+    std::ofstream(path) << text;
+    std::string device = path.string();
+    for (char& c : device)
+        if (c == '/') c = '\\';
+    return device;
+}
 
 // The toolkit started as the program starts it; stopped when it goes.
 class Toolkit {

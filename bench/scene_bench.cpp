@@ -16,12 +16,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "bench/bench_toolkit.h"
 #include "platform/backend/headless.h"
+#include "platform/crt/wide.h"
 #include "platform/shell/path_map.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -201,43 +203,80 @@ BENCHMARK(BM_LoadGeneratedScene)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 
-// (2b) One row of an open generated scene changes and the scene lays itself out again: the name of
-// the middle row takes a longer text and back, alternately, and the layout pass runs at once. The
-// repaint that the change asks for waits for the loop, outside the timer; it is one update however
-// many changes come before it.
-void BM_ChangeOneRow(benchmark::State& state) {
+// A change to the middle row of an open generated scene, made in turns 0 and 1 alternately; `shows`
+// checks that a turn reached the layout.
+struct RowChange {
+    std::function<void(int turn)> make;
+    std::function<bool(int turn)> shows;
+};
+
+// Opens the generated scene of state.range(0) boxes and times the row's change and the layout pass
+// that runs at once. The repaint that the change asks for waits for the loop, outside the timer; it
+// is one update however many changes come before it.
+void TimeRowChange(benchmark::State& state, const std::function<RowChange(oxBox* list, oxBox* row)>& prepare) {
     ConfigureScreen(ScreenConfig{480, 800, 32, false, 192});
     const int boxes = int(state.range(0));
     Toolkit toolkit;
     oxScene* scene = toolkit.Open(WriteScene("scene" + std::to_string(boxes) + ".box", GeneratedScene(boxes)));
     oxBox* list = scene ? scene->GetBoxById(oxAtoms::Find(u"list"), false) : nullptr;
     oxBox* row = list ? list->GetChildAt(list->GetChildCount() / 2, false) : nullptr;
-    oxBox* words = row ? row->GetChildAt(1, false) : nullptr;
-    oxBox* name = words ? words->GetChildAt(0, false) : nullptr;
-    if (!name) {
+    const RowChange change = row ? prepare(list, row) : RowChange{};
+    if (!change.make) {
         state.SkipWithError("the generated scene did not open");
         return;
     }
-    const std::u16string texts[2] = {
-        u"Contact " + platform::WideFromUtf8(std::to_string(row->GetIndex())) + u" is away", u"Contact"};
-    // Each text must reach the layout: the name takes the width its text measures.
-    for (const std::u16string& text : texts) {
-        name->SetAttribute(kAtomValue, text.c_str(), true, false);
+    for (int turn : {0, 1}) {
+        change.make(turn);
         scene->Layout();
-        if (name->GetBoxRect().width != name->GetIntrinsicSize().x) {
+        if (!change.shows(turn)) {
             state.SkipWithError("the changed row was not laid out");
             return;
         }
     }
     int turn = 0;
     for (auto _ : state) {
-        name->SetAttribute(kAtomValue, texts[turn ^= 1].c_str(), true, false);
+        change.make(turn ^= 1);
         scene->Layout();
     }
     platform::headless::RunUntilIdle();
     Toolkit::Close(scene);
 }
+
+// (2b) The name of the middle row takes a longer text and back: the row's words are laid out again.
+void BM_ChangeOneRow(benchmark::State& state) {
+    TimeRowChange(state, [](oxBox*, oxBox* row) {
+        oxBox* words = row->GetChildAt(1, false);
+        oxBox* name = words ? words->GetChildAt(0, false) : nullptr;
+        if (!name) return RowChange{};
+        const std::u16string texts[2] = {
+            u"Contact " + platform::WideFromUtf8(std::to_string(row->GetIndex())) + u" is away", u"Contact"};
+        // The name takes the width its text measures.
+        return RowChange{[=](int turn) { name->SetAttribute(kAtomValue, texts[turn].c_str(), true, false); },
+                         [=](int) { return name->GetBoxRect().width == name->GetIntrinsicSize().x; }};
+    });
+}
 BENCHMARK(BM_ChangeOneRow)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+
+// (2c) The middle row takes a new height and back: the rows after it move, the others stay.
+void BM_ResizeOneRow(benchmark::State& state) {
+    TimeRowChange(state, [](oxBox* list, oxBox* row) {
+        oxBox* next = list->GetChildAt(row->GetIndex() + 1, false);
+        if (!next) return RowChange{};
+        static const char16_t* const heights[2] = {u"80", u"100"}; // both above what the row's content needs
+        // The row takes the height with its padding, and the next row follows it.
+        return RowChange{[=](int turn) { row->SetStyle(u"height", heights[turn]); },
+                         [=](int turn) {
+                             const int32_t h = row->GetBoxRect().height;
+                             return h == _wtoi(heights[turn]) + 8 && next->GetBoxRect().y == row->GetBoxRect().y + h + 2;
+                         }};
+    });
+}
+BENCHMARK(BM_ResizeOneRow)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond)
@@ -383,7 +422,8 @@ bool HasFilter(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (!HasFilter(argc, argv)) {
         const char* cases[] = {"BM_StartUpToFirstFrame", "BM_LoadGeneratedScene/1000", "BM_LoadGeneratedScene/10000",
-                               "BM_ChangeOneRow/1000",   "BM_ChangeOneRow/10000",      "BM_ScrollContactList",
+                               "BM_ChangeOneRow/1000",   "BM_ChangeOneRow/10000",      "BM_ResizeOneRow/1000",
+                               "BM_ResizeOneRow/10000",  "BM_ScrollContactList",
                                "BM_IdleSceneCpu"};
         int status = 0;
         for (const char* name : cases) {

@@ -2,10 +2,6 @@
 // laid out again and the window repainted. Beside it, the first load of the same scene (markup,
 // styles, layout and the first painted frame), so the switch reads as a share of a load.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "bench/bench_toolkit.h"
@@ -24,25 +20,10 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using bench_support::Toolkit;
 
-fs::path Folder() {
-    static const fs::path folder = [] {
-        fs::path f = fs::temp_directory_path() / ("tandu-theme-bench-" + std::to_string(getpid()));
-        fs::create_directories(f);
-        return f;
-    }();
-    return folder;
-}
-
 std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = Folder() / name;
-    std::ofstream(path) << text;
-    std::string device = path.string();
-    for (char& c : device)
-        if (c == '/') c = '\\';
-    return device;
+    return bench_support::WriteTempFile("tandu-theme-bench", name, text);
 }
 
 std::string ThemeLibrary(int size, const char* face, const char* text) {

@@ -152,6 +152,8 @@ const Step kWalk[] = {
          ASSERT_EQ(rows->GetChildCount(), 40) << "forty rows built by the script";
          oxBox* row = rows->GetChildAt(1, false);
          EXPECT_EQ(Attribute(row, u"contact"), u"2");
+         EXPECT_EQ(row->GetTag(), oxAtoms::Intern(u"contactRow")) << "each row a gadget box";
+         EXPECT_EQ(row->GetChildCount(), 3) << "picture, name and status, badge";
          secondRow = CentreOf(row);
          pitch = CentreOf(row).y - CentreOf(rows->GetChildAt(0, false)).y;
          listTop = CentreOf(List()).y - List()->GetBoxRect().height / 2;

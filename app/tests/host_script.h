@@ -1,13 +1,16 @@
 #pragma once
 // Scripts run through the engine against this module's host objects, as scene scripts see them:
-// "crypto", and the constructors "XMLHttpRequest" and "xOpenAuth". Tests wait on the message loop
-// until a script expression reads true.
+// "crypto", "device", and the constructors "XMLHttpRequest", "xOpenAuth", "uriRequest" and
+// "domDocument". Tests wait on the message loop until a script expression reads true.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/crypto.h"
+#include "app/dom_document.h"
+#include "app/mobile_device.h"
 #include "app/open_auth.h"
+#include "app/uri_request.h"
 #include "app/xml_http_request.h"
 #include "platform/net/url_moniker.h"
 #include "platform/shell/path_map.h"
@@ -24,17 +27,25 @@ protected:
         ASSERT_EQ(NUBO::Initialize(nullptr), 1);
         crypto = new XCrypto();
         crypto->AddRef();
+        device = new XMobileDevice();
+        device->AddRef();
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXXmlHttpRequest, &xmlHttpRequest), 0);
         ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXOpenAuth, &xOpenAuth), 0);
+        ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXUriRequest, &uriRequest), 0);
+        ASSERT_EQ(NUBO::CreateScriptObjectConstructor(CreateXDomDocument, &domDocument), 0);
         site.items = {{u"crypto", static_cast<NUBO::XObject*>(crypto)},
+                      {u"device", device},
                       {u"XMLHttpRequest", xmlHttpRequest},
-                      {u"xOpenAuth", xOpenAuth}};
+                      {u"xOpenAuth", xOpenAuth},
+                      {u"uriRequest", uriRequest},
+                      {u"domDocument", domDocument}};
         ASSERT_EQ(engine.Open(&site), S_OK);
     }
     void TearDown() override {
         platform::net::CancelAllBindings();
         EXPECT_EQ(engine.Close(), S_OK);
-        for (NUBO::XObject* object : {static_cast<NUBO::XObject*>(crypto), xmlHttpRequest, xOpenAuth}) {
+        for (NUBO::XObject* object : {static_cast<NUBO::XObject*>(crypto), static_cast<NUBO::XObject*>(device),
+                                      xmlHttpRequest, xOpenAuth, uriRequest, domDocument}) {
             EXPECT_EQ(object->GetRefCount(), 1) << "the engine still holds a host object";
             object->Release();
         }
@@ -67,8 +78,11 @@ protected:
     NUBO::test::ScriptTestSite site;
     NUBO::test::ScriptTestEngine engine;
     XCrypto* crypto = nullptr;
+    XMobileDevice* device = nullptr;
     NUBO::XObject* xmlHttpRequest = nullptr;
     NUBO::XObject* xOpenAuth = nullptr;
+    NUBO::XObject* uriRequest = nullptr;
+    NUBO::XObject* domDocument = nullptr;
 };
 
 } // namespace test

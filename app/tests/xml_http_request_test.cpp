@@ -48,7 +48,14 @@ TEST_F(XmlHttpRequestScriptTest, AFunctionHandlerSeesEveryStateAndReadsTheAnswer
     EXPECT_EQ(Eval("x.getResponseHeader('Content-Type')"), "text/plain; charset=utf-8");
     EXPECT_EQ(Eval("typeof x.getResponseHeader('X-Absent')"), "undefined");
     EXPECT_EQ(Eval("x.getAllResponseHeaders().indexOf('Content-Length: ') >= 0"), "true");
-    EXPECT_EQ(Eval("typeof x.responseXML"), "undefined");
+    EXPECT_EQ(Eval("typeof x.responseXML"), "undefined") << "a text answer is no document";
+
+    Run("var d = get(" + Quoted(service.Http("/xml")) + ");");
+    ASSERT_TRUE(RunUntil("d.done === true"));
+    EXPECT_EQ(Eval("var m = d.responseXML.documentElement.selectNodes('message'); m.length + ' ' + "
+                   "m.item(0).getAttribute('id') + ' ' + m.item(0).text"),
+              "2 7 Вера");
+    EXPECT_EQ(Eval("d.responseXML === d.responseXML || d.responseXML.xml == d.responseXML.xml"), "true");
 
     Run("var e = get(" + Quoted(service.Http("/empty")) + ");");
     ASSERT_TRUE(RunUntil("e.done === true"));

@@ -307,10 +307,15 @@ bool IsRunning() {
 
 void Present() {
     if (!window) return;
+    const ScreenBuffer& screen = GetScreen();
     SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (surface && (surface->w != screen.config.width || surface->h != screen.config.height)) {
+        // The screen turned: the window follows its size.
+        SDL_SetWindowSize(window, screen.config.width, screen.config.height);
+        surface = SDL_GetWindowSurface(window);
+    }
     RECT d;
     if (!surface || !TakeScreenDamage(&d)) return;
-    const ScreenBuffer& screen = GetScreen();
     d.right = std::min<LONG>(d.right, std::min(surface->w, screen.config.width));
     d.bottom = std::min<LONG>(d.bottom, std::min(surface->h, screen.config.height));
     if (d.left >= d.right || d.top >= d.bottom) return;

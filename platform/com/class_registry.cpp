@@ -3,6 +3,7 @@
 #include "platform/crt/wide.h"
 #include "platform/net/xml_http_request.h"
 #include "platform/script/jscript_engine.h"
+#include "platform/xml/dom_document.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct ClassEntry {
 constexpr ClassEntry kClasses[] = {
     {u"JScript", &CLSID_JScript, CreateJScriptEngine},
     {u"Microsoft.XMLHTTP", &CLSID_XMLHTTPRequest, CreateXMLHTTPRequest},
+    {u"Microsoft.XMLDOM", &CLSID_DOMDocument, CreateDOMDocument},
 };
 
 } // namespace

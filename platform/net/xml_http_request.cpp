@@ -15,6 +15,7 @@
 #include "platform/net/transfer_loop_internal.h"
 #include "platform/net/url_moniker.h"
 #include "platform/shell/path_map.h"
+#include "platform/xml/dom_document.h"
 
 const CLSID CLSID_XMLHTTPRequest = {0xED8C108E, 0x4349, 0x11D2, {0x91, 0xA4, 0x00, 0xC0, 0x4F, 0x79, 0x69, 0xE8}};
 const IID IID_IXMLHTTPRequest = {0xED8C108D, 0x4349, 0x11D2, {0x91, 0xA4, 0x00, 0xC0, 0x4F, 0x79, 0x69, 0xE8}};
@@ -183,6 +184,7 @@ private:
     ~XmlHttpRequest() override {
         Stop();
         if (sink_) sink_->Release();
+        if (responseXml_) responseXml_->Release();
         if (headers_) curl_slist_free_all(headers_);
     }
 
@@ -205,6 +207,8 @@ private:
         headerLines_.clear();
         pendingLines_.clear();
         body_.clear();
+        if (responseXml_) responseXml_->Release();
+        responseXml_ = nullptr;
         headersDone_ = false;
         pendingData_ = false;
         tooLarge_ = false;
@@ -244,6 +248,7 @@ private:
     long pendingStatus_ = 0;
     std::string pendingStatusText_;
     std::string body_;
+    IDispatch* responseXml_ = nullptr; // parsed on first read at state 4
     bool headersDone_ = false;
     bool pendingData_ = false;
     bool tooLarge_ = false;
@@ -486,7 +491,23 @@ HRESULT XmlHttpRequest::get_responseXML(IDispatch** document) {
     if (!document) return E_POINTER;
     *document = nullptr;
     if (!HasAnswer()) return E_PENDING;
-    // FIXME: the body parsed as a DOM document at state 4, once the DOM document object exists.
+    if (state_ != 4 || body_.empty()) return S_OK;
+    if (!responseXml_) {
+        std::string type;
+        FindHeader(headerLines_, "content-type", &type);
+        type = type.substr(0, type.find(';'));
+        while (!type.empty() && type.back() == ' ')
+            type.pop_back();
+        for (char& c : type)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool xml = type.size() >= 4 && (type.compare(type.size() - 4, 4, "/xml") == 0 ||
+                                              type.compare(type.size() - 4, 4, "+xml") == 0);
+        // Only an XML answer is parsed; anything else, or a body that is no document, gives none.
+        if (!xml || platform::xml::LoadDocumentFromBytes(body_.data(), body_.size(), &responseXml_) != S_OK)
+            return S_OK;
+    }
+    responseXml_->AddRef();
+    *document = responseXml_;
     return S_OK;
 }
 

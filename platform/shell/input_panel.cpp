@@ -157,6 +157,12 @@ bool GetInputPanelKeyRect(UINT vk, RECT* rect) {
     return true;
 }
 
+void PlaceInputPanel() {
+    if (!panel || !IsWindow(panel)) return;
+    const RECT r = PanelRect();
+    SetWindowPos(panel, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void ResetInputPanel() {
     if (panel && IsWindow(panel)) DestroyWindow(panel);
     panel = nullptr;

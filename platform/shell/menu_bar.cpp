@@ -327,6 +327,13 @@ void RepaintMenuBars() {
         InvalidateRect(bar, nullptr, FALSE);
 }
 
+void PlaceMenuBars() {
+    CloseList();
+    for (auto& [bar, record] : bars)
+        SetWindowPos(bar, nullptr, 0, ScreenHeight() - BarHeight(), ScreenWidth(), BarHeight(),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void ResetMenuBars() {
     CloseList();
     std::vector<HWND> all;

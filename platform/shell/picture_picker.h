@@ -2,30 +2,12 @@
 // The extended file-open dialog of the phone shell (the picture picker's thumbnail grid). This
 // stand-in shows no dialog: it answers the choice given to it beforehand, as a user who picks
 // that file, or a cancel when none is given.
+#include "platform/shell/file_dialog.h"
 #include "platform/types.h"
 #include "platform/win/window.h"
 
-struct OPENFILENAMEEX {
-    DWORD lStructSize;
-    HWND hwndOwner;
-    HINSTANCE hInstance;
-    LPCWSTR lpstrFilter;
-    LPWSTR lpstrCustomFilter;
-    DWORD nMaxCustFilter;
-    DWORD nFilterIndex;
-    LPWSTR lpstrFile;
-    DWORD nMaxFile;
-    LPWSTR lpstrFileTitle;
-    DWORD nMaxFileTitle;
-    LPCWSTR lpstrInitialDir;
-    LPCWSTR lpstrTitle;
-    DWORD Flags;
-    WORD nFileOffset;
-    WORD nFileExtension;
-    LPCWSTR lpstrDefExt;
-    LPARAM lCustData;
-    void* lpfnHook;
-    LPCWSTR lpTemplateName;
+// The file dialog's record and two fields more.
+struct OPENFILENAMEEX : OPENFILENAMEW {
     DWORD dwSortOrder;
     DWORD ExFlags;
 };

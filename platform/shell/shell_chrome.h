@@ -29,6 +29,11 @@ bool RegisterChromeClass(LPCWSTR name, WNDPROC proc);
 HWND CreateChromeWindow(LPCWSTR className, const RECT& rect, HWND owner, bool visible);
 bool IsChromeWindow(HWND hwnd);
 
+// Moves the bars and the input panel to the screen's edges after the screen changed size.
+void PlaceChrome();
+void PlaceMenuBars();
+void PlaceInputPanel();
+
 // Sends WM_SETTINGCHANGE with `what` to every visible top-level window of the calling thread
 // that is not chrome, in the order they were made.
 void BroadcastSettingChange(UINT what);

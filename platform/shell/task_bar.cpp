@@ -127,6 +127,13 @@ HWND EnsureTaskBar() {
     return taskBar;
 }
 
+void PlaceChrome() {
+    if (taskBar && IsWindow(taskBar))
+        SetWindowPos(taskBar, nullptr, 0, 0, ScreenWidth(), BarHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceMenuBars();
+    PlaceInputPanel();
+}
+
 void ResetShell() {
     ResetMenuBars();
     ResetInputPanel();

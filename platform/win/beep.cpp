@@ -4,9 +4,11 @@
 
 namespace {
 std::atomic<int> beeps{0};
+std::atomic<UINT> lastType{0};
 } // namespace
 
-BOOL MessageBeep(UINT) {
+BOOL MessageBeep(UINT type) {
+    lastType = type;
     ++beeps;
     return TRUE;
 }
@@ -15,6 +17,10 @@ namespace platform {
 
 int GetBeepCount() {
     return beeps.load();
+}
+
+UINT GetLastBeepType() {
+    return lastType.load();
 }
 
 void ResetBeepCount() {

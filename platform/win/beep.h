@@ -6,7 +6,8 @@
 BOOL MessageBeep(UINT type);
 
 namespace platform {
-// Beeps since the start or the last reset.
+// Beeps since the start or the last reset, and the type of the last one.
 int GetBeepCount();
+UINT GetLastBeepType();
 void ResetBeepCount();
 } // namespace platform

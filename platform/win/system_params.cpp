@@ -16,14 +16,25 @@ bool IsSmartphone() {
     return device && strcasecmp(device, "smartphone") == 0;
 }
 
+// The text and its terminator into `capacity` characters.
+BOOL PutText(std::u16string_view value, UINT capacity, void* out) {
+    if (capacity <= value.size()) return FALSE;
+    auto* text = static_cast<WCHAR*>(out);
+    std::copy(value.begin(), value.end(), text);
+    text[value.size()] = 0;
+    return TRUE;
+}
+
 } // namespace
 
 int GetSystemMetrics(int index) {
     const ScreenConfig& c = GetScreen().config;
     switch (index) {
     case SM_CXSCREEN:
+    case SM_CXVIRTUALSCREEN:
         return c.width;
     case SM_CYSCREEN:
+    case SM_CYVIRTUALSCREEN:
         return c.height;
     case SM_CXCURSOR:
     case SM_CYCURSOR:
@@ -47,17 +58,35 @@ BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT) {
     case SPI_GETWHEELSCROLLLINES:
         *static_cast<UINT*>(out) = 3;
         return TRUE;
-    case SPI_GETPLATFORMTYPE: {
-        const std::u16string_view type = IsSmartphone() ? u"SmartPhone" : u"PocketPC";
-        if (param <= type.size()) return FALSE;
-        auto* text = static_cast<WCHAR*>(out);
-        std::copy(type.begin(), type.end(), text);
-        text[type.size()] = 0;
-        return TRUE;
-    }
+    case SPI_GETPLATFORMTYPE:
+        return PutText(IsSmartphone() ? u"SmartPhone" : u"PocketPC", param, out);
+    case SPI_GETPLATFORMNAME:
+        return PutText(IsSmartphone() ? u"Tandu Smartphone Emulator" : u"Tandu Pocket PC Emulator", param, out);
+    case SPI_GETPLATFORMMANUFACTURER:
+        return PutText(u"Tandu", param, out);
     default:
         return FALSE;
     }
+}
+
+namespace {
+// The one monitor's handle: any non-null value names it.
+HMONITOR const kScreenMonitor = reinterpret_cast<HMONITOR>(uintptr_t(1));
+} // namespace
+
+HMONITOR MonitorFromPoint(POINT point, DWORD flags) {
+    const ScreenConfig& c = GetScreen().config;
+    const bool on = point.x >= 0 && point.y >= 0 && point.x < c.width && point.y < c.height;
+    return on || flags != MONITOR_DEFAULTTONULL ? kScreenMonitor : nullptr;
+}
+
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
+    if (monitor != kScreenMonitor || !info || info->cbSize < sizeof(MONITORINFO)) return FALSE;
+    const ScreenConfig& c = GetScreen().config;
+    info->rcMonitor = RECT{0, 0, c.width, c.height};
+    info->rcWork = platform::shell::GetWorkArea();
+    info->dwFlags = MONITORINFOF_PRIMARY;
+    return TRUE;
 }
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {

@@ -16,6 +16,7 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/message_queue_internal.h"
 #include "platform/win/messages.h"
+#include "platform/win/system_params.h"
 #include "platform/win/sync.h"
 #include "platform/win/window_internal.h"
 #include "platform/win/window_paint.h"
@@ -593,6 +594,11 @@ BOOL ShowWindow(HWND hwnd, int command) {
 }
 
 BOOL GetWindowRect(HWND hwnd, RECT* rect) {
+    // The desktop is the whole screen.
+    if (hwnd && hwnd == GetDesktopWindow() && rect) {
+        *rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        return TRUE;
+    }
     std::lock_guard lock(tableMutex);
     Window* w = Find(hwnd);
     if (!w || !rect) return FALSE;

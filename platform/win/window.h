@@ -179,6 +179,9 @@ BOOL GetClientRect(HWND hwnd, RECT* rect);
 HWND SetParent(HWND hwnd, HWND parent);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 BOOL ScreenToClient(HWND hwnd, POINT* point);
+// Points from one window's client area into another's; a null window is the screen. The answer's
+// low word is the horizontal offset added and its high word the vertical one; 0 on failure.
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 // The deepest visible window under a screen point, within window shapes and stacking.
 HWND WindowFromPoint(POINT point);
 // A stand-in for the desktop: the screen behind every window. Not a window of the table.

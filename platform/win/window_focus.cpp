@@ -194,6 +194,17 @@ BOOL ScreenToClient(HWND hwnd, POINT* point) {
     return TRUE;
 }
 
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+    POINT a{0, 0}, b{0, 0};
+    if ((from && !Origin(from, &a)) || (to && !Origin(to, &b)) || (!points && count)) return 0;
+    const int dx = a.x - b.x, dy = a.y - b.y;
+    for (UINT i = 0; i < count; ++i) {
+        points[i].x += dx;
+        points[i].y += dy;
+    }
+    return int(uint32_t(uint16_t(dx)) | uint32_t(uint16_t(dy)) << 16);
+}
+
 namespace platform::detail {
 
 void ForgetWindowState(HWND hwnd) {

@@ -13,38 +13,16 @@ var list = scene.getBoxById("list");
 var rows = scene.getBoxById("rows");
 var status = scene.getBoxById("status");
 
-function text(style, value) {
-    var box = scene.createBox("simpleText");
-    box.setAttribute("style", style);
-    box.setAttribute("value", value);
-    return box;
-}
-
-// The row is the pressed box and the tap's target: the boxes inside it let the press through.
-function inner(box) {
-    box.setAttribute("ignoreEvents", "true");
-    return box;
-}
-
+// A row is a contactRow gadget: its parts show the attributes set here.
 function addRow(i) {
-    var row = scene.createBox("hbox");
-    row.setAttribute("style", "row");
+    var row = scene.createBox("contactRow");
     row.setAttribute("contact", String(i + 1));
-    var face = inner(scene.createBox("box"));
-    face.setAttribute("style", "face" + (i % 6));
-    var words = inner(scene.createBox("vbox"));
-    words.setAttribute("style", "words");
-    words.addChild(inner(text("name", names[i % 10] + " " + (i + 1))));
-    words.addChild(inner(text("state", states[i % 4])));
-    row.addChild(face);
-    row.addChild(words);
+    row.setAttribute("face", "face" + (i % 6));
+    row.setAttribute("name", names[i % 10] + " " + (i + 1));
+    row.setAttribute("state", states[i % 4]);
     var unread = (i * 7) % 5;
-    if (unread) {
-        var badge = inner(scene.createBox("box"));
-        badge.setAttribute("style", "badge");
-        badge.addChild(inner(text("badgeCount", String(unread))));
-        row.addChild(badge);
-    }
+    row.setAttribute("unread", String(unread));
+    row.setAttribute("read", unread ? "false" : "true");
     rows.addChild(row);
 }
 

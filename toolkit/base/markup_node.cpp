@@ -64,12 +64,12 @@ const WCHAR* oxMarkupNode::FindAttribute(oxAtom attribute) const {
     return nullptr;
 }
 
-void oxMarkupNode::Instantiate(const oxMarkupNode* node, oxElement* target, bool asBox) {
-    InstantiateAt(node, target, asBox, 0);
+oxElement* oxMarkupNode::Instantiate(const oxMarkupNode* node, oxElement* target, bool asBox) {
+    return InstantiateAt(node, target, asBox, 0);
 }
 
-void oxMarkupNode::InstantiateAt(const oxMarkupNode* node, oxElement* target, bool asBox, int depth) {
-    if (!node || !target || depth >= kMaxReplayDepth) return;
+oxElement* oxMarkupNode::InstantiateAt(const oxMarkupNode* node, oxElement* target, bool asBox, int depth) {
+    if (!node || !target || depth >= kMaxReplayDepth) return nullptr;
     oxAtom ns = node->GetNamespace();
     oxAtom tag = node->GetTag();
     if (tag == kAtomInstance || tag == kAtomPart) {
@@ -82,12 +82,15 @@ void oxMarkupNode::InstantiateAt(const oxMarkupNode* node, oxElement* target, bo
         (void)target->CreateChild(ns, tag, &child, true);
     else
         (void)target->CreateChildElement(ns, tag, &child);
-    if (!child) return;
+    if (!child) return nullptr;
     for (const Attribute& a : node->attributes_)
         (void)child->SetMarkupAttribute(a.ns, a.attribute, a.value.GetString());
     for (const oxMarkupNode* c = node->firstChild_; c; c = c->next_)
         InstantiateAt(c, child, asBox, depth + 1);
+    // Some elements destroy themselves at their end tag: ask first.
+    bool isBox = child->IsBox();
     child->EndElement();
+    return isBox ? child : nullptr;
 }
 
 int32_t oxStylePropsElement::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHAR* value) {

@@ -30,11 +30,14 @@ public:
     const WCHAR* FindAttribute(oxAtom attribute) const;
     oxMarkupNode* GetFirstChild() const { return firstChild_; }
     oxMarkupNode* GetNextSibling() const { return next_; }
+    // Links a node after this one (the chain's owner keeps the first node).
+    void SetNextSibling(oxMarkupNode* node) { next_ = node; }
     size_t GetAttributeCount() const { return attributes_.size(); }
 
     // Makes the node's element under `target` (as a box child with `asBox`, else as an element
-    // child), replays its attributes and children onto it and ends it.
-    static void Instantiate(const oxMarkupNode* node, oxElement* target, bool asBox);
+    // child), replays its attributes and children onto it and ends it. The box made, or null when
+    // the node made no box.
+    static oxElement* Instantiate(const oxMarkupNode* node, oxElement* target, bool asBox);
 
 private:
     struct Attribute {
@@ -42,7 +45,7 @@ private:
         oxAtom attribute;
         oxSharedString value;
     };
-    static void InstantiateAt(const oxMarkupNode* node, oxElement* target, bool asBox, int depth);
+    static oxElement* InstantiateAt(const oxMarkupNode* node, oxElement* target, bool asBox, int depth);
     void AppendChild(oxMarkupNode* child);
 
     std::vector<Attribute> attributes_;

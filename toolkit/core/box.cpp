@@ -1,5 +1,7 @@
 #include "toolkit/core/box.h"
 
+#include "toolkit/core/box_gadget.h"
+
 #include "platform/crt/wide.h"
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box_internal.h"
@@ -50,6 +52,7 @@ oxBox::~oxBox() {
     delete inlineStyle_;
     inlineStyle_ = nullptr;
     if (scene_) scene_->OnBoxDestroyed(this);
+    SetGadget(nullptr);
     ClearChangeLog();
     oxDropScrollbars(this);
     delete layout_;
@@ -104,4 +107,15 @@ void oxBox::SetId(oxAtom id) {
     if (id == 0 || id == id_) return;
     if (id_ && scene_) scene_->UnregisterBoxId(this, id_);
     id_ = id;
+}
+
+oxElement* oxBox::GetGadgetElement() const {
+    return gadget_ ? gadget_->GetGadgetElement() : nullptr;
+}
+
+void oxBox::SetGadget(oxBoxGadget* gadget) {
+    if (gadget == gadget_) return;
+    if (gadget_) gadget_->DetachBox(this);
+    gadget_ = gadget;
+    if (gadget_) gadget_->AttachBox(this);
 }

@@ -21,6 +21,7 @@ class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
 class oxFillCrossFade;
+class oxBoxGadget;
 class oxKeyEvent;
 class oxLayout;
 class oxMetricsGroup;
@@ -142,7 +143,9 @@ public:
 
     // Content children: the children of the gadget's content part box that were inserted as content,
     // from the part's content insertion index on. Without a content part they are nothing.
-    virtual oxBox* GetContentPart() const { return nullptr; }
+    virtual oxBox* GetContentPart() const;
+    // Where content children start in this box's children (a content part's insertion index).
+    void SetContentIndex(int index);
     int GetContentChildCount() const;
     oxBox* GetContentChildAt(int index) const;
     void InsertContentChildAt(int index, oxBox* child, const WCHAR* partName, bool expand);
@@ -354,7 +357,10 @@ public:
     // Fields that later stages own; held here as seams.
     oxAtom GetStyleId() const { return styleId_; }
     oxBoxStyle* GetStyleRecord() const { return style_; }
-    oxElement* GetGadgetElement() const { return gadget_; }
+    oxElement* GetGadgetElement() const;
+    oxBoxGadget* GetGadget() const { return gadget_; }
+    // Installs the gadget instantiated on this box (null drops it); the gadget learns of the box.
+    void SetGadget(oxBoxGadget* gadget);
     // Counts the style records built for this box; benchmarks and tests read it.
     uint32_t GetRestyleCount() const { return restyles_; }
     const oxRect& GetBounds() const { return bounds_; }
@@ -376,6 +382,12 @@ public:
     // Stores the placement, lets the layout place the children, arranges scroll bars and layers.
     virtual void Arrange(oxPlacementRecord* placement);
     const oxPlacementRecord* GetPlacement() const { return placement_; }
+    // One child alone changed: its layout places it and the children it moves, in this box's last
+    // placement, when that gives what arranging the whole box again would. False when the box must
+    // be arranged again (the child may have been arranged meanwhile). The box's "layout" event is
+    // left to the caller, once however many children it followed (AnnounceLayout).
+    bool FollowChildChange(oxBox* child);
+    void AnnounceLayout();
     // The layout, made on first use for the box's type; null when none can be made.
     virtual oxLayout* GetLayout();
     oxLayout* GetLayoutIfMade() const { return layout_; }
@@ -396,6 +408,8 @@ public:
     virtual void ScrollByX(int32_t delta);
     virtual void ScrollByY(int32_t delta);
     virtual void ScrollToBox(oxBox* target);
+    // The layout scrolls so that the row is its first visible one (layouts that arrange rows).
+    virtual void ScrollToRow(int32_t row);
     int32_t GetScrollX();
     int32_t GetScrollY();
     int32_t GetScrollRangeX();
@@ -446,6 +460,7 @@ private:
     void DestroyChildrenNow();
     static void DeleteBox(oxBox* box);
     static void ClearOwnerBelow(oxBox* box, oxBox* owner);
+    bool OwnerMappedState(oxAtom state, bool value, bool forced);
     void PropagateHiddenToChildren(bool value);
     void ReactToStyleChange(oxBoxStyle* old, oxBoxStyle* now);
     void EnsureInlineStyle();
@@ -473,7 +488,7 @@ private:
     oxAtom styleId_ = 0;
     oxBoxStyle* style_ = nullptr;
     oxStyleDeclaration* inlineStyle_ = nullptr;
-    oxElement* gadget_ = nullptr;
+    oxBoxGadget* gadget_ = nullptr;
     oxLayout* layout_ = nullptr;
     oxPoint geometry_[6] = {};
     oxPlacementRecord* placement_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/collapsed_container_box.h"
 
 #include "toolkit/base/markup_node.h"
 #include "toolkit/core/box_binding.h"
@@ -341,13 +342,29 @@ int32_t oxBox::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
         break;
     }
     if (stateFlags_ & kStateContentPending) {
-        // FIXME: the markup is recorded (oxMarkupNode) into the collapsed placeholder once the
-        // collapsed container box exists.
+        // The markup waits in the placeholder; without one it is dropped.
+        auto* holder = dynamic_cast<oxCollapsedContainerBox*>(GetChildAt(0, false));
+        oxMarkupNode* node = holder ? holder->AddDeferred(ns, tag) : nullptr;
+        if (out) *out = node;
         return 0;
     }
-    // FIXME: a collapsed box defers its markup children into a collapsed container box, recorded as
-    // oxMarkupNode, once that box kind exists; until then they are built at once.
-    return CreateBoxChild(ns, tag, out);
+    if (!IsCollapsed() || !scene_) return CreateBoxChild(ns, tag, out);
+    // A collapsed box keeps its children's markup unbuilt until it is first expanded.
+    oxBox* made = scene_->CreateBox(kAtomBoxNamespace, kAtomCollapsedContainer);
+    auto* holder = dynamic_cast<oxCollapsedContainerBox*>(made);
+    oxMarkupNode* node = holder ? holder->AddDeferred(ns, tag) : nullptr;
+    if (!node) {
+        if (made) scene_->DestroyBox(made);
+        return CreateBoxChild(ns, tag, out);
+    }
+    InsertChildrenAt(0, &made, 1, nullptr, false);
+    if (made->GetParent() != this) {
+        scene_->DestroyBox(made); // too deep for the tree
+        return CreateBoxChild(ns, tag, out);
+    }
+    stateFlags_ |= kStateContentPending;
+    if (out) *out = node;
+    return 0;
 }
 
 int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
@@ -360,8 +377,11 @@ int32_t oxBox::CreateBoxChild(oxAtom ns, oxAtom tag, oxElement** out) {
     }
     oxBox* box = scene_->CreateBox(ns, tag);
     if (!box) return kElementNotHandled;
-    AddChild(box, nullptr, false);
-    if (box->GetParent() != this) {
+    if (GetContentPart())
+        AddContentChild(box, nullptr, false);
+    else
+        AddChild(box, nullptr, false);
+    if (!box->GetParent()) {
         scene_->DestroyBox(box); // too deep for the tree
         return kElementNotHandled;
     }

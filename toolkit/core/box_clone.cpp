@@ -58,7 +58,7 @@ void oxBox::CloneInto(oxBox* target, bool keepBindingsIdle) {
     target->MarkAncestorsDirty();
     target->stateFlags_ = stateFlags_ & ~kStateHiddenByAncestor;
     target->modeFlags_ = modeFlags_;
-    target->gadget_ = gadget_;
+    target->SetGadget(gadget_);
     target->scene_ = scene_;
     if (inlineStyle_) {
         delete target->inlineStyle_;

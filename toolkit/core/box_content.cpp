@@ -2,8 +2,21 @@
 // part box, marked with change flag 0x200000, from the part's content insertion index on.
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+
+#include <algorithm>
+
+oxBox* oxBox::GetContentPart() const {
+    if (!gadget_ || !(changeFlags_ & kChangeHoldsContent)) return nullptr;
+    return gadget_->FindContentPart(const_cast<oxBox*>(this));
+}
+
+void oxBox::SetContentIndex(int index) {
+    if (index < 0 || !EnsureChildCapacity(children_->count, 1)) return;
+    children_->contentIndex = std::min(index, children_->count);
+}
 
 int oxBox::GetContentChildCount() const {
     oxBox* part = GetContentPart();

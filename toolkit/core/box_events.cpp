@@ -8,10 +8,11 @@
 
 #include "runtime/hash_map.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
+#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/core/z_order_list.h"
 #include "toolkit/style/attribute_value.h"
@@ -110,8 +111,7 @@ constexpr uint16_t kHasAnchored = 0x4000;
 constexpr uint16_t kHasAnchor = 0x8000;
 
 void oxBox::NotifyAttributeChange(oxAtom attribute, bool changed, bool notify) {
-    // FIXME: the gadget element hears of changes (and its reactions follow) once gadgets exist.
-    (void)notify;
+    if (gadget_ && changed) gadget_->OnAttributeChanged(this, attribute, notify);
     oxMutationEvent event(kAtomAttributeSet, this, attribute);
     HandleEvent(&event);
     if (changed) TellListeners(this, attribute, -1);
@@ -150,8 +150,14 @@ int32_t oxBox::HandleEvent(oxEvent* event) {
     if (!event) return 0;
     bool consumed = false;
     if (oxBehaviorElement* behavior = oxBehaviorElement::For(this, false)) consumed = behavior->Dispatch(this, event);
-    // FIXME: unless a reaction consumed the event, the gadget element gets it here once gadgets exist.
-    (void)consumed;
+    if (!consumed && gadget_) {
+        // The gadget's handlers may release the box.
+        AddRef();
+        gadget_->HandleEvent(this, event);
+        bool gone = refCount_ == 1;
+        Release();
+        if (gone) return 0;
+    }
     if (ParseBool(GetAttributeText(kAtomStopPropagation)))
         event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating));
     return 0;
@@ -162,7 +168,7 @@ bool oxBox::HandleAccelerator(const oxKeyEvent* key) {
     if (key->keyCode == 13 && !key->shift && !key->ctrl && !key->alt) {
         if (const WCHAR* want = GetAttributeText(kAtomWantEnter)) return ParseBool(want);
     }
-    // FIXME: the gadget's own accelerators are asked before the key handlers once gadgets exist.
+    // A gadget's key groups stand in the scene's per-box groups, which the scene's key lookup asks.
     oxBehaviorElement* behavior = oxBehaviorElement::For(this, false);
     return behavior && behavior->FindMatch(kAtomKeyPress, key);
 }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "toolkit/core/box.h"
+#include "toolkit/core/collapsed_container_box.h"
 
 namespace {
 
@@ -26,11 +27,11 @@ struct Kind {
 
 // Kind atom -> class, unless a module registered the kind's class (the widgets register text,
 // simpleText, control, input, image, popup, window, menu, menu bar, select and data grid). FIXME:
-// each kind makes its own class (collapsed container, deck, HTML, handle, MDI container, range,
-// vector text) once those box kinds exist; until then they are plain boxes, the deck, MDI container
+// each kind makes its own class (deck, HTML, handle, MDI container, range, vector text) once those
+// box kinds exist; until then they are plain boxes, the deck, MDI container
 // and range answering their type.
 constexpr Kind kKinds[] = {
-    {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxBox>},
+    {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxCollapsedContainerBox>},
     {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<KindBox<kAtomDeck>>},       {kAtomDhtml, &Make<oxBox>},
     {kAtomHandle, &Make<oxBox>},       {kAtomImage, &Make<oxBox>},      {kAtomInput, &Make<oxBox>},
     {kAtomNativeText, &Make<oxBox>},   {kAtomMenu, &Make<oxBox>},       {kAtomMenuBar, &Make<oxBox>},

@@ -23,6 +23,7 @@ constexpr uint32_t kChangeBlockEvents = 0x10000;
 constexpr uint32_t kChangeTranslucent = 0x20000;
 constexpr uint32_t kChangeLayoutRoot = 0x40000;
 constexpr uint32_t kChangePainted = 0x80000;
+constexpr uint32_t kChangeHoldsContent = 0x100000; // its gadget built content with a placeholder
 constexpr uint32_t kChangeContentChild = 0x200000;
 constexpr uint32_t kChangeSubtreeDirty = 0x400000;
 constexpr uint32_t kChangeReported = 0x800000;
@@ -30,6 +31,7 @@ constexpr uint32_t kChangeForceNoLayering = 0x1000000;
 constexpr uint32_t kChangeArranging = 0x2000000;
 constexpr uint32_t kChangeSourceSnapshot = 0x8000000;
 constexpr uint32_t kChangeTargetSnapshot = 0x10000000;
+constexpr uint32_t kChangeGadgetInstance = 0x20000000; // its gadget script instance is made
 
 // State flags.
 constexpr uint32_t kStateHidden = 0x1;

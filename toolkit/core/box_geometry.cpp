@@ -139,6 +139,20 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
     HandleEvent(&laidOut);
 }
 
+bool oxBox::FollowChildChange(oxBox* child) {
+    if (!placement_ || (stateFlags_ & kStateBlockUpdate) || (changeFlags_ & kChangeArranging)) return false;
+    oxLayout* layout = GetLayoutIfMade();
+    if (!layout || !layout->FollowChild(placement_, this, child)) return false;
+    // As after an arrangement: the scroll bars take the new content extent.
+    ArrangeScrollbars(placement_);
+    return true;
+}
+
+void oxBox::AnnounceLayout() {
+    oxDOMEvent laidOut(kAtomLayout, this, nullptr);
+    HandleEvent(&laidOut);
+}
+
 oxBox* oxBox::HitTest(const oxPoint& point) {
     if (Unreachable(this)) return nullptr;
     // FIXME: a "stack" layer anchored elsewhere is moved by its anchor's offset, and the root of a

@@ -46,6 +46,14 @@ public:
     virtual void OnBoxLeftScene(oxBox* box);
     // A box of this scene is being destroyed.
     virtual void OnBoxDestroyed(oxBox* box);
+    // While on, boxes made wait and hear of the scene together when it is turned off again.
+    // Answers whether it was on already.
+    virtual bool SetDeferConstruction(bool on) {
+        (void)on;
+        return false;
+    }
+    // A box moved in from another scene: it takes this scene's gadget for its tag.
+    virtual void OnBoxChangedScene(oxBox* box) { (void)box; }
     // Something in the tree changed that needs the scene's next update pass.
     virtual void SetUpdateFlag(uint32_t flag);
     // A layout root of the scene needs a layout pass: the scene queues it and asks its window for one

@@ -71,7 +71,7 @@ void oxBox::SetScrollX(int32_t x) {
 }
 
 void oxBox::SetScrollY(int32_t y) {
-    InvalidateSubtree(true, true);
+    InvalidateSubtree(true, !(layout_ && layout_->RefreshesMovedChildren()));
     if (oxLayout* layout = GetLayout()) layout->SetScrollY(y);
 }
 
@@ -100,6 +100,10 @@ void oxBox::ScrollToBox(oxBox* target) {
     if (oxLayout* layout = GetLayout()) layout->ScrollToBox(target);
 }
 
+void oxBox::ScrollToRow(int32_t row) {
+    if (oxLayout* layout = GetLayout()) layout->ScrollToRow(this, row);
+}
+
 int32_t oxBox::GetScrollX() {
     oxLayout* layout = GetLayout();
     return layout ? layout->GetScrollX() : 0;
@@ -122,7 +126,7 @@ int32_t oxBox::GetScrollRangeY() {
 
 void oxBox::ScrollPaintedContent(const oxPoint& delta) {
     (void)delta;
-    InvalidateSubtree(true, true);
+    InvalidateSubtree(true, !(layout_ && layout_->RefreshesMovedChildren()));
     RequestRepaint();
 }
 

@@ -4,9 +4,11 @@
 #include "runtime/hash_map.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_change_log.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/event.h"
+#include "toolkit/style/attribute_value.h"
 
 namespace {
 
@@ -124,9 +126,14 @@ void oxBox::SetSimpleState(uint32_t mask, oxAtom attribute, bool value, bool ann
     if (restyle) UpdateStateStyles(attribute);
 }
 
-// FIXME: the forced flag lets an owner's gadget map the state once gadget elements exist.
+// A part to which its gadget box forwards the state takes the gadget box's value, unless forced.
+bool oxBox::OwnerMappedState(oxAtom state, bool value, bool forced) {
+    if (forced || !owner_ || !owner_->gadget_ || !owner_->gadget_->IsPartWithKey(owner_, this, state)) return value;
+    return ParseBool(oxStateAttributeText(owner_, state));
+}
+
 void oxBox::SetHovered(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomHovered, value, forced);
     if (value && IsEffectivelyDisabled()) {
         NotifyAttributeChange(kAtomHovered, false);
         return;
@@ -135,7 +142,7 @@ void oxBox::SetHovered(bool value, bool forced) {
 }
 
 void oxBox::SetPressed(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomPressed, value, forced);
     if (value && IsEffectivelyDisabled()) {
         NotifyAttributeChange(kAtomPressed, false);
         return;
@@ -144,32 +151,32 @@ void oxBox::SetPressed(bool value, bool forced) {
 }
 
 void oxBox::SetDragged(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomDragged, value, forced);
     SetSimpleState(kStateDragged, kAtomDragged, value, true, true);
 }
 
 void oxBox::SetDragHovered(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomDragHovered, value, forced);
     SetSimpleState(kStateDragHovered, kAtomDragHovered, value, true, true);
 }
 
 void oxBox::SetEngaged(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomEngaged, value, forced);
     SetSimpleState(kStateEngaged, kAtomEngaged, value, true, true);
 }
 
 void oxBox::SetToggled(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomToggled, value, forced);
     SetSimpleState(kStateToggled, kAtomToggled, value, true, true);
 }
 
 void oxBox::SetSelected(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomSelected, value, forced);
     SetSimpleState(kStateSelected, kAtomSelected, value, true, true);
 }
 
 void oxBox::SetExpanded(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomExpanded, value, forced);
     SetSimpleState(kStateExpanded, kAtomExpanded, value, true, true);
 }
 
@@ -249,7 +256,7 @@ void oxBox::SetExcluded(bool value) {
 }
 
 void oxBox::SetDisabled(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomDisabled, value, forced);
     if (IsEffectivelyDisabled() == value) {
         SetStateFlag(kStateDisabled, value);
         NotifyAttributeChange(kAtomDisabled, false);
@@ -309,7 +316,7 @@ void oxBox::PropagateHiddenToChildren(bool value) {
 }
 
 void oxBox::SetCollapsed(bool value, bool forced) {
-    (void)forced;
+    value = OwnerMappedState(kAtomCollapsed, value, forced);
     if (IsCollapsed() == value) {
         NotifyAttributeChange(kAtomCollapsed, false);
         return;

@@ -461,8 +461,7 @@ void oxBox::SetScene(oxBoxScene* scene) {
         SetLayered(true);
     }
     if (old && scene) {
-        // FIXME: the new scene makes a fresh script object and re-instantiates the gadget here once
-        // script objects and gadgets exist.
+        scene->OnBoxChangedScene(this);
         oxEvent changed(kAtomSceneChanged, this);
         HandleEvent(&changed);
     }

@@ -64,6 +64,41 @@ int32_t Sign31(int32_t v) {
     return int32_t(uint32_t(v) << 1) >> 1;
 }
 
+// Sizes an item for the run as measuring does: along the run its preferred size, across it
+// stretched to the room or at its preferred size, each within its limits.
+void SizeItem(oxLayoutItem& it, const Axis& m, const Axis& c, int crossAlign, int32_t roomAcross) {
+    it.*m.size = it.*m.pref;
+    (it.*m.clamp)();
+    if (crossAlign == kKeywordStretch && it.*c.stretch) {
+        int32_t room = oxLengthSum(int64_t(roomAcross) - Around(it, c));
+        it.*c.size = it.*c.pref == 0 ? room : std::max(it.*c.pref, room);
+    } else {
+        it.*c.size = it.*c.pref;
+    }
+    (it.*c.clamp)();
+}
+
+// Where an item lies across the run: the room it leaves, split by the alignment.
+int32_t OffsetAcross(const oxLayoutItem& it, const Axis& c, int crossAlign, int32_t roomAcross) {
+    int32_t diff = oxLengthSum(int64_t(roomAcross) - it.*c.size - Around(it, c));
+    if (diff <= 0) return 0;
+    if (crossAlign == kKeywordCenter) return diff / 2;
+    if (crossAlign == kKeywordEnd) return diff;
+    return 0;
+}
+
+// Arranges an item's box at the item's size in a box whose room is `avail`; the box's answer.
+oxPlacementRecord ArrangeItem(oxLayoutItem& it, const int32_t avail[2], int32_t nesting) {
+    oxPlacementRecord rec;
+    bool noMaxW = it.maxWidth == -1, noMaxH = it.maxHeight == -1;
+    rec.Construct(false, avail[0], avail[1], oxLengthSum(int64_t(it.paddingWidth) + it.width),
+                  oxLengthSum(int64_t(it.paddingHeight) + it.height), it.paddingLeft, it.paddingTop, it.width,
+                  it.height, noMaxW ? it.width : it.maxWidth, noMaxH ? it.height : it.maxHeight, noMaxW, noMaxH,
+                  nesting);
+    it.box->Arrange(&rec);
+    return rec;
+}
+
 // One Layout call.
 struct Pass {
     oxBox* box;
@@ -107,8 +142,7 @@ void Pass::Measure() {
     for (int i = 0; i < list.count; ++i) {
         oxLayoutItem& it = list.items[i];
         if (it.flex && it.*m.pref != 0 && it.*m.intrinsic == 0) it.*m.pref = 0;
-        it.*m.size = it.*m.pref;
-        (it.*m.clamp)();
+        SizeItem(it, m, c, crossAlign, avail[c.index]);
         int32_t outer = it.*m.lead + it.*m.trail + it.*m.size;
         int32_t extent = outer + it.*m.padding;
         int32_t gap = (i > 0 && prevExtent != 0 && extent != 0) ? space : 0;
@@ -118,14 +152,6 @@ void Pass::Measure() {
         else
             content[m.index] = oxLengthSum(int64_t(content[m.index]) + it.*m.padding);
         prevExtent = extent;
-
-        if (crossAlign == kKeywordStretch && it.*c.stretch) {
-            int32_t room = oxLengthSum(int64_t(avail[c.index]) - Around(it, c));
-            it.*c.size = it.*c.pref == 0 ? room : std::max(it.*c.pref, room);
-        } else {
-            it.*c.size = it.*c.pref;
-        }
-        (it.*c.clamp)();
         content[c.index] = std::max(content[c.index], oxLengthSum(int64_t(Around(it, c)) + it.*c.size));
     }
 }
@@ -206,12 +232,7 @@ void Pass::Distribute() {
 }
 
 int32_t Pass::CrossOffset(const oxLayoutItem& it) const {
-    const Axis& c = *C;
-    int32_t diff = oxLengthSum(int64_t(avail[c.index]) - it.*c.size - Around(it, c));
-    if (diff <= 0) return 0;
-    if (crossAlign == kKeywordCenter) return diff / 2;
-    if (crossAlign == kKeywordEnd) return diff;
-    return 0;
+    return OffsetAcross(it, *C, crossAlign, avail[C->index]);
 }
 
 void Pass::PlaceAt(oxLayoutItem& it, int32_t pos) {
@@ -294,13 +315,7 @@ bool Pass::Place() {
         pos = oxLengthSum(int64_t(pos) + it.*M->lead);
         PlaceAt(it, pos);
         if (!it.placed) {
-            oxPlacementRecord rec;
-            bool noMaxW = it.maxWidth == -1, noMaxH = it.maxHeight == -1;
-            rec.Construct(false, avail[0], avail[1], oxLengthSum(int64_t(it.paddingWidth) + it.width),
-                          oxLengthSum(int64_t(it.paddingHeight) + it.height), it.paddingLeft, it.paddingTop, it.width,
-                          it.height, noMaxW ? it.width : it.maxWidth, noMaxH ? it.height : it.maxHeight, noMaxW, noMaxH,
-                          placement->nesting);
-            it.box->Arrange(&rec);
+            oxPlacementRecord rec = ArrangeItem(it, avail, placement->nesting);
             it.placed = 1;
             bool widthCase = false, heightCase = false, reshare = false;
             int32_t crossRoom = avail[C->index];
@@ -367,13 +382,17 @@ void oxFlexLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     pass.space = vertical ? pass.list.vSpace : pass.list.hSpace;
     pass.mainAlign = vertical ? pass.list.vAlign : pass.list.hAlign;
     pass.crossAlign = vertical ? pass.list.hAlign : pass.list.vAlign;
+    bool anyFlex = false;
     for (int i = 0; i < pass.list.count; ++i) {
         pass.stretchCount[0] += pass.list.items[i].stretchX;
         pass.stretchCount[1] += pass.list.items[i].stretchY;
+        anyFlex = anyFlex || pass.list.items[i].flex != 0;
     }
 
     const int limit = std::max(1, pass.list.count * 10);
+    int rounds = 0;
     for (int n = 0; n < limit; ++n) {
+        ++rounds;
         pass.Measure();
         if (pass.Grow()) continue;
         pass.Distribute();
@@ -382,13 +401,122 @@ void oxFlexLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     contentWidth_ = pass.content[0];
     contentHeight_ = pass.content[1];
     CommitLayoutItems(&pass.list);
-    pass.list.Free();
 
     overflowX_ = pass.hasMax[0] && pass.max[0] < pass.content[0];
     overflowY_ = pass.hasMax[1] && pass.max[1] < pass.content[1];
     bool grew = pass.avail[0] > startW || pass.avail[1] > startH;
+    // A later change of one child can be followed without a pass only after a pass that ran once,
+    // shared no space, grew nothing and left the run at the box's start.
+    followable_ = GetLayoutType() == kAtomFlex && rounds == 1 && !grew && !anyFlex && placement->nesting == 0 &&
+                  pass.mainAlign != kKeywordCenter && pass.mainAlign != kKeywordEnd &&
+                  int64_t(pass.origin[pass.M->index]) + pass.content[pass.M->index] < kMaxLength &&
+                  KeepRun(box, pass.list);
+    if (followable_) {
+        runVertical_ = pass.list.vertical;
+        runSpace_ = pass.space;
+        runHAlign_ = pass.list.hAlign;
+        runVAlign_ = pass.list.vAlign;
+        for (int a = 0; a < 2; ++a) {
+            runAvail_[a] = pass.avail[a];
+            runOrigin_[a] = pass.origin[a];
+            runMax_[a] = pass.max[a];
+            runHasMax_[a] = pass.hasMax[a];
+        }
+    }
+    pass.list.Free();
     placement->SetExtra(grew, overflowX_ || overflowY_, pass.avail[0], pass.avail[1], overflowX_ ? pass.content[0] : 0,
                         overflowY_ ? pass.content[1] : 0);
+}
+
+bool oxFlexLayout::KeepRun(oxBox* box, const oxLayoutItemList& list) {
+    const int32_t children = box->GetChildCount();
+    if (children > followedCapacity_) {
+        followed_.reset(new (std::nothrow) Followed[size_t(children)]);
+        followedCapacity_ = followed_ ? children : 0;
+        if (!followed_) return false;
+    }
+    followedCount_ = children;
+    for (int32_t i = 0; i < children; ++i)
+        followed_[i] = Followed{};
+    const Axis& m = list.vertical ? kAxisY : kAxisX;
+    const Axis& c = list.vertical ? kAxisX : kAxisY;
+    for (int i = 0; i < list.count; ++i) {
+        const oxLayoutItem& it = list.items[i];
+        followed_[it.box->GetIndex()] = Followed{it.*m.lead, oxLengthSum(int64_t(it.*m.padding) + it.*m.size), it.*m.trail,
+                                                 oxLengthSum(int64_t(Around(it, c)) + it.*c.size), 1};
+    }
+    return true;
+}
+
+bool oxFlexLayout::FollowChild(oxPlacementRecord* placement, oxBox* box, oxBox* child) {
+    if (!followable_ || !placement || !box || box != box_ || !child || child->GetParent() != box ||
+        box->GetChildCount() != followedCount_)
+        return false;
+    const int32_t index = child->GetIndex();
+    if (index < 0 || index >= followedCount_ || !followed_[index].inRun) return false;
+    const Followed was = followed_[index];
+    // The child is measured alone, with the run's orientation and alignment.
+    oxLayoutItemList run;
+    run.vertical = runVertical_;
+    run.hAlign = runHAlign_;
+    run.vAlign = runVAlign_;
+    oxLayoutItem it;
+    if (!FillLayoutItem(child, &it, &run, false) || it.flex != 0) return false;
+    const Axis& m = runVertical_ ? kAxisY : kAxisX;
+    const Axis& c = runVertical_ ? kAxisX : kAxisY;
+    const int crossAlign = runVertical_ ? runHAlign_ : runVAlign_;
+    SizeItem(it, m, c, crossAlign, runAvail_[c.index]);
+    const oxPlacementRecord rec = ArrangeItem(it, runAvail_, placement->nesting);
+    // Growth along the run lengthens it, as in a pass; growth across could widen the box.
+    if (rec.flags & oxPlacementRecord::kGrew) {
+        const int32_t along = m.index ? rec.GetDeltaY() : rec.GetDeltaX();
+        const int32_t across = m.index ? rec.GetDeltaX() : rec.GetDeltaY();
+        if (across > 0) return false;
+        if (along > 0) it.*m.size = m.index ? rec.extraHeight : rec.extraWidth;
+    }
+    const Followed now{it.*m.lead, oxLengthSum(int64_t(it.*m.padding) + it.*m.size), it.*m.trail,
+                       oxLengthSum(int64_t(Around(it, c)) + it.*c.size), 1};
+    // A child with no length, before or after, changes the gaps around it.
+    auto hasLength = [](const Followed& f) { return f.outer != 0 && int64_t(f.lead) + f.trail + f.outer != 0; };
+    if (!hasLength(was) || !hasLength(now)) return false;
+    int32_t& contentAcross = c.index ? contentHeight_ : contentWidth_;
+    if (now.across != was.across && (now.across > contentAcross || was.across >= contentAcross)) return false;
+    int32_t& contentAlong = m.index ? contentHeight_ : contentWidth_;
+    const int64_t delta = (int64_t(now.lead) + now.outer + now.trail) - (int64_t(was.lead) + was.outer + was.trail);
+    const int64_t along = int64_t(contentAlong) + delta;
+    const int32_t avail = runAvail_[m.index], max = runMax_[m.index];
+    const bool atMax = runHasMax_[m.index] && max > 0 && max == avail;
+    if (along < 0 || int64_t(runOrigin_[m.index]) + along >= kMaxLength || (along > avail && !atMax)) return false;
+    bool& overflow = m.index ? overflowY_ : overflowX_;
+    if ((runHasMax_[m.index] && max < along) != overflow) return false;
+
+    oxPoint pos = child->GetPacked(0);
+    int32_t* at[2] = {&pos.x, &pos.y};
+    *at[m.index] = oxClampLength(int64_t(*at[m.index]) - was.lead + now.lead);
+    *at[c.index] = oxClampLength(int64_t(runOrigin_[c.index]) + it.*c.lead +
+                                 OffsetAcross(it, c, crossAlign, runAvail_[c.index]));
+    child->SetBoxPosition(pos);
+    CommitLayoutItem(&it);
+    followed_[index] = now;
+    contentAlong = int32_t(along);
+    if (delta != 0) {
+        for (int32_t i = index + 1; i < followedCount_; ++i) {
+            if (!followed_[i].inRun) continue;
+            oxLayoutItem moved;
+            moved.box = box->GetChildAt(i, false);
+            const oxPoint old = moved.box->GetPacked(0);
+            const oxPoint size = moved.box->GetPacked(1);
+            moved.oldX = old.x;
+            moved.oldY = old.y;
+            moved.oldWidth = uint32_t(size.x);
+            moved.oldHeight = uint32_t(size.y);
+            moved.box->SetBoxPosition(m.index ? oxPoint{old.x, int32_t(old.y + delta)} : oxPoint{int32_t(old.x + delta), old.y});
+            CommitLayoutItem(&moved);
+        }
+    }
+    placement->SetExtra(false, overflowX_ || overflowY_, runAvail_[0], runAvail_[1], overflowX_ ? contentWidth_ : 0,
+                        overflowY_ ? contentHeight_ : 0);
+    return true;
 }
 
 void oxFlexLayout::SetScrollX(int32_t x) {

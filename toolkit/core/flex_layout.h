@@ -4,6 +4,8 @@
 // proportion to their `flex`, stretches or aligns them across, grows the box when the children need
 // more room (up to its maximum), and otherwise marks it overflowing so that it can scroll. A pass
 // may run again when a child answers that it grew, at most ten times per child.
+#include <memory>
+
 #include "toolkit/core/layout.h"
 
 class oxFlexLayout : public oxLayout {
@@ -22,6 +24,12 @@ public:
     void PaintChildren(oxCanvas* canvas, oxBox* box) override;
     oxBox* HitTest(const oxPoint& point, oxBox* box) override;
     void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) override;
+    // The child is arranged at its new size and the children after it move by the change of its
+    // length along the run. Only where that is what a whole pass gives: the last pass ran once and
+    // did not grow the box, no child is flexible, the run starts at the box's start, the child stays
+    // in the run with a length, and neither the box's size, its overflow nor its extent across
+    // changes.
+    bool FollowChild(oxPlacementRecord* placement, oxBox* box, oxBox* child) override;
 
     bool IsOverflowX() const { return overflowX_; }
     bool IsOverflowY() const { return overflowY_; }
@@ -42,4 +50,32 @@ protected:
     bool overflowY_ = false;
     int32_t scrollX_ = 0; // 31 significant bits
     int32_t scrollY_ = 0;
+
+private:
+    // What the last pass leaves for FollowChild, per child index: a child's margins and length
+    // along the run (padding and size) and its extent across, as the pass counted them; `inRun` 0
+    // for children the pass left out.
+    struct Followed {
+        int32_t lead = 0;
+        int32_t outer = 0;
+        int32_t trail = 0;
+        int32_t across = 0;
+        uint8_t inRun = 0;
+    };
+
+    // Keeps the run of a pass for FollowChild; false when memory ran out.
+    bool KeepRun(oxBox* box, const oxLayoutItemList& list);
+
+    std::unique_ptr<Followed[]> followed_;
+    int32_t followedCount_ = 0;
+    int32_t followedCapacity_ = 0;
+    bool followable_ = false;
+    uint8_t runVertical_ = 0;
+    int32_t runSpace_ = 0;
+    int32_t runHAlign_ = -1;
+    int32_t runVAlign_ = -1;
+    int32_t runAvail_[2] = {0, 0};
+    int32_t runOrigin_[2] = {0, 0};
+    int32_t runMax_[2] = {0, 0};
+    bool runHasMax_[2] = {false, false};
 };

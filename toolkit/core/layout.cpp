@@ -306,3 +306,8 @@ bool ArrangeInLastPlacement(oxBox* box) {
     box->Arrange(&record);
     return true;
 }
+
+oxContentArea oxContentArea::Of(const oxBox* box) {
+    const oxPoint size = box->GetPacked(3), origin = box->GetPacked(2);
+    return {size.x, size.y, origin.x, origin.y};
+}

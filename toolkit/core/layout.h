@@ -32,6 +32,9 @@ public:
     virtual int32_t GetContentWidth() const { return 0; }
     virtual int32_t GetContentHeight() const { return 0; }
     virtual void ScrollToBox(oxBox* target) { (void)target; }
+    // Layouts that arrange rows make the row the first visible one; the others scroll to the box a
+    // row source made for the row, when the box has one.
+    virtual void ScrollToRow(oxBox* box, int32_t row);
     // The pass: places the box's children within the placement and answers through it.
     virtual void Layout(oxPlacementRecord* placement, oxBox* box) { (void)placement, (void)box; }
     virtual void PaintChildren(oxCanvas* canvas, oxBox* box) { (void)canvas, (void)box; }
@@ -44,6 +47,13 @@ public:
     virtual void OnStyleChanged(oxBox* box) { (void)box; }
     virtual void UpdateScrollbar(oxPlacementRecord* placement, bool vertical, oxBox* scrollbar) {
         (void)placement, (void)vertical, (void)scrollbar;
+    }
+    // One child alone changed (its style or its content): arranges it again and places the children
+    // after it, without a whole pass, when the last pass allows it. False when only a whole pass of
+    // the box will do; the child may have been arranged meanwhile.
+    virtual bool FollowChild(oxPlacementRecord* placement, oxBox* box, oxBox* child) {
+        (void)placement, (void)box, (void)child;
+        return false;
     }
     // The index of the one child shown, for layouts that show one at a time; -1 for the others.
     virtual int32_t GetCurrentIndex(oxBox* box) const {
@@ -61,12 +71,24 @@ public:
     // Removes and destroys the selected rows.
     virtual void RemoveSelectedRows(oxBox* box);
     virtual void RemoveAllRows(oxBox* box);
+    // True when the layout itself refreshes the cached positions of the children it moves, so that a
+    // scroll need not walk the whole subtree (a grid's rows off the page are never placed).
+    virtual bool RefreshesMovedChildren() const { return false; }
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
     uint32_t GetValidity() const { return validity_; }
 
 protected:
     uint32_t validity_ = 0;
+};
+
+// A box's content area for a pass: its content size and its content origin in the box.
+struct oxContentArea {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    static oxContentArea Of(const oxBox* box);
 };
 
 // One laid-out child.

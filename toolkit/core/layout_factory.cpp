@@ -2,9 +2,12 @@
 
 #include <new>
 
+#include "toolkit/core/datacolgrid_layout.h"
+#include "toolkit/core/datagrid_layout.h"
 #include "toolkit/core/deck_layout.h"
 #include "toolkit/core/flex_layout.h"
 #include "toolkit/core/flow_layout.h"
+#include "toolkit/core/grid_layout.h"
 #include "toolkit/core/mdi_layout.h"
 #include "toolkit/core/range_layout.h"
 
@@ -49,8 +52,15 @@ int oxLayoutFactory::CreateLayout(const oxLayoutName* name, oxLayout** out) {
     case kAtomMdi:
         made = new (std::nothrow) oxMDILayout;
         break;
-    // FIXME: "grid", "datagrid" and "datacolgrid" make their layouts here once those exist; until
-    // then they leave out as it is.
+    case kAtomGrid:
+        made = new (std::nothrow) oxGridLayout;
+        break;
+    case kAtomDatagrid:
+        made = new (std::nothrow) oxDataGridLayout;
+        break;
+    case kAtomDatacolgrid:
+        made = new (std::nothrow) oxDataColGridLayout;
+        break;
     default:
         return *out != nullptr;
     }

@@ -6,6 +6,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/core/row_source.h"
 
 namespace {
 
@@ -84,4 +85,10 @@ void oxLayout::RemoveSelectedRows(oxBox* box) {
 
 void oxLayout::RemoveAllRows(oxBox* box) {
     RemoveRows(box, false);
+}
+
+void oxLayout::ScrollToRow(oxBox* box, int32_t row) {
+    oxRowSource* rows = box ? oxFindRowSource(box) : nullptr;
+    oxBox* target = rows && row >= 0 ? rows->GetRowBoxAt(row) : nullptr;
+    if (target) box->ScrollToBox(target);
 }

@@ -52,17 +52,7 @@ void oxBindableElement::EndElement() {
 void oxBindableElement::OnAttached() {
     if (theme_ && library_ && library_->GetRuntime() && !joined_) {
         auto* themes = dynamic_cast<oxThemesElement*>(library_->GetRuntime()->GetThemesElement());
-        oxThemeElement* theme = themes ? themes->FindTheme(theme_) : nullptr;
-        if (themes && !theme) {
-            theme = new (std::nothrow) oxThemeElement(themes, nullptr);
-            if (theme) {
-                theme->SetId(theme_);
-                if (themes->AddTheme(theme) != 0) {
-                    delete theme;
-                    theme = nullptr;
-                }
-            }
-        }
+        oxThemeElement* theme = themes ? themes->FindOrMakeTheme(theme_) : nullptr;
         if (theme && theme->AddResource(this)) joined_ = theme;
     }
     if (register_ && library_) {

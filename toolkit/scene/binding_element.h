@@ -135,6 +135,8 @@ public:
     void SetScriptCache(oxScriptObjectCache* cache) { scriptCache_ = cache; }
     // The enclosing gadget box of the scope, cached.
     oxBox* GetGadgetBox();
+    // A binding among a gadget's parts is told its gadget box when the part is built.
+    void SetGadgetBox(oxBox* box) { gadgetBox_ = box; }
 
 private:
     oxBindingElement(const oxBindingElement& other, oxBox* target);

@@ -4,7 +4,9 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
@@ -98,7 +100,9 @@ void oxCommandElement::Execute(const VARIANT* data, oxBox* box, oxEvent* event) 
         return;
     }
     if (action_.GetPrefix() == kAtomGadget && box && group_->IsGadgetGroup()) {
-        // FIXME: the box's gadget script object runs the action once gadget instances exist.
+        if (oxBoxGadget* gadget = box->GetGadget()) gadget->EnsureScriptObject(box);
+        if (oxGadgetInstance* instance = oxGadgetInstance::For(box))
+            (void)instance->CallMethod(action_.GetText(), data);
         return;
     }
     if (oxScene* scene = group_->GetScene()) scene->RunHandler(action_, data, data ? 1 : 0);

@@ -15,6 +15,8 @@ public:
     int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
 
     Mode GetMode() const { return mode_; }
+    // -1 unless cut by index.
+    int32_t GetIndex() const { return mode_ == kByIndex ? x_ : -1; }
     // -1 unless cut by rectangle.
     int32_t GetX() const { return mode_ == kByRect ? x_ : -1; }
     int32_t GetY() const { return mode_ == kByRect ? y_ : -1; }

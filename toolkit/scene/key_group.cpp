@@ -5,6 +5,9 @@
 #include "platform/crt/wide.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/key_names.h"
+#include "toolkit/scene/runtime.h"
+#include "toolkit/scene/scene.h"
+#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 
 uint16_t KeyCodeFromText(const WCHAR* text) {
@@ -14,6 +17,13 @@ uint16_t KeyCodeFromText(const WCHAR* text) {
 }
 
 oxKeyElement::oxKeyElement(oxKeyGroupElement* group) : oxElement(kAtomBoxNamespace, kAtomKey), group_(group) {}
+
+oxKeyElement::~oxKeyElement() {
+    // A later key at this address must not find the script object.
+    oxScene* scene = group_ ? group_->GetScene() : nullptr;
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    if (oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr) cache->ForgetKeyObject(this);
+}
 
 int32_t oxKeyElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
     switch (attribute) {
@@ -37,8 +47,10 @@ int32_t oxKeyElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHA
     }
 }
 
+// A key names a virtual key, which the event carries beside its character: the character of a
+// function key is 0, and of a letter its lower case, so that comparing it found no typed key.
 bool oxKeyElement::Matches(const oxKeyEvent& event) const {
-    return event.shift == shift_ && event.ctrl == ctrl_ && event.alt == alt_ && event.keyCode == keyCode_;
+    return event.shift == shift_ && event.ctrl == ctrl_ && event.alt == alt_ && event.virtualKeyCode == keyCode_;
 }
 
 oxKeyGroupElement::oxKeyGroupElement(bool gadget) : oxElement(kAtomBoxNamespace, kAtomKeyGroup), gadget_(gadget) {}

@@ -9,6 +9,7 @@
 
 class oxKeyEvent;
 class oxKeyGroupElement;
+class oxScene;
 
 // What a key's `key` text names: the code of a known key name, else the upper case of its first
 // character; 0 for empty text.
@@ -17,6 +18,8 @@ uint16_t KeyCodeFromText(const WCHAR* text);
 class oxKeyElement : public oxElement {
 public:
     explicit oxKeyElement(oxKeyGroupElement* group);
+    // Its script object goes inert.
+    ~oxKeyElement() override;
 
     int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
 
@@ -27,6 +30,11 @@ public:
     bool GetCtrl() const { return ctrl_; }
     bool GetAlt() const { return alt_; }
     oxKeyGroupElement* GetGroup() const { return group_; }
+    void SetKeyCode(uint16_t code) { keyCode_ = code; }
+    void SetCommand(oxAtom command) { command_ = command; }
+    void SetShift(bool on) { shift_ = on; }
+    void SetCtrl(bool on) { ctrl_ = on; }
+    void SetAlt(bool on) { alt_ = on; }
 
 private:
     bool shift_ = false;
@@ -55,9 +63,14 @@ public:
     // Destroys the key.
     void RemoveKey(oxKeyElement* key);
     size_t GetKeyCount() const { return keys_.size(); }
+    oxKeyElement* GetKeyAt(size_t i) const { return keys_[i]; }
     bool IsGadgetGroup() const { return gadget_; }
+    // The scene whose script objects the keys have; a group without one hands out none.
+    void SetScene(oxScene* scene) { scene_ = scene; }
+    oxScene* GetScene() const { return scene_; }
 
 private:
     bool gadget_;
+    oxScene* scene_ = nullptr;
     NUBO::PtrVector<oxKeyElement*> keys_; // owned
 };

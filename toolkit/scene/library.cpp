@@ -10,11 +10,13 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/brush_element.h"
 #include "toolkit/scene/font_element.h"
+#include "toolkit/scene/gadget_element.h"
 #include "toolkit/scene/gradient_brush_element.h"
 #include "toolkit/scene/image_element.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/pen_element.h"
 #include "toolkit/scene/resource_reference.h"
+#include "toolkit/scene/theme_element.h"
 #include "toolkit/scene/xml_parse_session.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_element.h"
@@ -134,6 +136,9 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
             switch (tag) {
             case kAtomBehavior:
                 made = new (std::nothrow) oxBehaviorResource(this);
+                break;
+            case kAtomGadget:
+                made = new (std::nothrow) oxGadgetElement(this);
                 break;
             case kAtomBitmap:
                 made = new (std::nothrow) oxBitmapElement(tag, this);
@@ -378,6 +383,18 @@ void oxLibrary::ApplyStyleElements(oxStyleRuleMaps* maps, NUBO::PtrVector<oxLibr
             maps->AddStyleRule(style);
         }
     }
+}
+
+bool oxLibrary::JoinTheme(oxElement* element, oxAtom theme) {
+    auto* themes = runtime_ ? dynamic_cast<oxThemesElement*>(runtime_->GetThemesElement()) : nullptr;
+    oxThemeElement* entry = themes ? themes->FindOrMakeTheme(theme) : nullptr;
+    return entry && entry->AddResource(element, this);
+}
+
+void oxLibrary::LeaveTheme(oxElement* element, oxAtom theme) {
+    // By id: the entry may be gone already when the runtime stopped first.
+    auto* themes = runtime_ ? dynamic_cast<oxThemesElement*>(runtime_->GetThemesElement()) : nullptr;
+    if (oxThemeElement* entry = themes ? themes->FindTheme(theme) : nullptr) entry->RemoveResource(element);
 }
 
 void oxLibrary::RemoveImport(oxLibrary* library, bool recursive) {

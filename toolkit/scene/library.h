@@ -110,6 +110,8 @@ public:
     oxElement* FindThemeResource(const WCHAR* fragment) override {
         return runtime_ ? runtime_->FindThemeResource(fragment) : nullptr;
     }
+    bool JoinTheme(oxElement* element, oxAtom theme) override;
+    void LeaveTheme(oxElement* element, oxAtom theme) override;
     // Hands the style elements of this library's imports (each library once, imports first) and then
     // its own to the scene's rule maps.
     void ApplyStyleElements(oxStyleRuleMaps* maps, NUBO::PtrVector<oxLibrary*>* visited, int flag);

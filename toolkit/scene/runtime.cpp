@@ -307,9 +307,28 @@ oxBox* oxRuntime::CreateBox(oxAtom kind, oxAtom, oxAtom tag) {
     return factory.CreateBox(kind, 0, tag);
 }
 
-void oxRuntime::EnsureGadgets(oxLibrary*) {
-    // The gadgets library is imported only when the setting "weftlyImportGadgets" is on; the
-    // toolkit's settings source holds no values, so it is always off and nothing is imported.
+namespace {
+
+// The toolkit's settings source. This system keeps no toolkit settings: every read finds none, so
+// every setting stays off (and the built-in dialog keeps its own button texts).
+bool ReadToolkitSetting(const WCHAR* name) {
+    (void)name;
+    return false;
+}
+
+} // namespace
+
+void oxRuntime::EnsureGadgets(oxLibrary* library) {
+    if (!gadgetSettingsRead_) {
+        gadgetSettingsRead_ = true;
+        gadgetSettings_.scriptTimes = ReadToolkitSetting(u"weftlyScriptTimes");
+        gadgetSettings_.debugView = ReadToolkitSetting(u"weftlyDebugView");
+        gadgetSettings_.importGadgets = ReadToolkitSetting(u"weftlyImportGadgets");
+        gadgetSettings_.anonContentOff = ReadToolkitSetting(u"weftlyAnonContentOff");
+    }
+    if (!gadgetSettings_.importGadgets || !library) return;
+    if (wcsstr(library->GetUri().GetString(), u"box://weftlyToolkit/content/")) return;
+    if (oxLibrary* gadgets = LoadLibrary(kGadgetsLibraryUri)) library->AppendImport(gadgets);
 }
 
 oxElement* oxRuntime::GetThemesElement() {

@@ -18,6 +18,7 @@ class oxBox;
 class oxErrorReport;
 class oxMarkupLoader;
 class oxRuntime;
+class oxGadgetInstance;
 class oxScene;
 class oxScriptContext;
 class oxScriptContextManager;
@@ -76,6 +77,16 @@ private:
     NUBO::TWString detail_;
     NUBO::TWString secondDetail_;
 };
+
+// The toolkit settings, read once on the first EnsureGadgets; all off until then.
+struct oxGadgetSettings {
+    bool scriptTimes = false;
+    bool debugView = false;
+    bool importGadgets = false;
+    bool anonContentOff = false;
+};
+
+inline constexpr const WCHAR* kGadgetsLibraryUri = u"box://weftlyToolkit/content/gadgets.box";
 
 class oxRuntime final : public oxLibraryRuntime {
 public:
@@ -149,6 +160,9 @@ public:
     // Loads a script file (text 0) or text (text 1) for a box's scene into the scene's context, or
     // the shared gadget context for text; the script's record (the caller owns it), or null.
     oxSceneScript* LoadScript(const WCHAR* source, oxAtom language, oxBox* box, bool text);
+    // A gadget script instance for the box, made by the shared context of the language (the caller
+    // owns it); null for "nativeObject" or without a context.
+    oxGadgetInstance* CreateGadgetInstance(const WCHAR* source, oxAtom language, oxBox* box);
     // 0 and a context with one reference; 1 when none was given.
     int32_t GetScriptContext(oxAtom language, oxScene* scene, bool shared, oxScriptContext** out);
     // Runs a stream's text (UTF-8 with a byte-order mark, else the system code page) followed by
@@ -165,7 +179,9 @@ public:
 
     // A new box of the kind's class through the box factory (count 1).
     oxBox* CreateBox(oxAtom kind, oxAtom ns, oxAtom tag);
+    // Imports the toolkit's gadgets library into the library when the settings ask for it.
     void EnsureGadgets(oxLibrary* library);
+    const oxGadgetSettings& GetGadgetSettings() const { return gadgetSettings_; }
 
     void ReportError(int level, const WCHAR* text);
     void ReportFileNotFound(const WCHAR* uri) override;
@@ -221,4 +237,6 @@ private:
     bool lastLoadUnopened_ = false; // the last Load could not open its file
     int scenesLoading_ = 0;         // scenes whose markup is being read, nested opens included
     int scenesOpened_ = 0;
+    oxGadgetSettings gadgetSettings_;
+    bool gadgetSettingsRead_ = false;
 };

@@ -95,6 +95,14 @@ oxSceneScript* oxRuntime::LoadScript(const WCHAR* source, oxAtom language, oxBox
     return script;
 }
 
+oxGadgetInstance* oxRuntime::CreateGadgetInstance(const WCHAR* source, oxAtom language, oxBox* box) {
+    if (language == kAtomNativeObject || !box || !source) return nullptr;
+    oxScriptContext* raw = nullptr;
+    (void)GetScriptContext(language, nullptr, true, &raw);
+    RefPtr<oxScriptContext> context(raw);
+    return context ? context->CreateGadgetInstance(source, box, true) : nullptr;
+}
+
 void oxRuntime::ForgetSceneContextName(oxBox* root) {
     contextNames_.Erase(root);
 }

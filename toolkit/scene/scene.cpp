@@ -7,6 +7,7 @@
 #include "runtime/script_object.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
@@ -15,6 +16,8 @@
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/element_source.h"
+#include "toolkit/scene/gadget_element.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_input.h"
@@ -246,10 +249,13 @@ int32_t oxScene::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
 
 oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
     if (!runtime_) return nullptr;
-    // FIXME: a gadget registered for the tag gives the box kind once gadgets exist. Until then a
-    // scroll bar is a plain box (styled by "scrollbar" tag rules), so that scroll offsets written
-    // to it reach the box it scrolls.
-    if (!IsNativeBoxTag(tag) && tag != kAtomScrollbar) {
+    auto* gadget = (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox)
+                       ? nullptr
+                       : dynamic_cast<oxGadgetElement*>(FindGadgetByTag(tag));
+    // Differs: a scroll bar without a `scrollbar` gadget is a plain box (styled by "scrollbar" tag
+    // rules) rather than none, since the toolkit's gadgets library is never imported; the scroll
+    // offsets written to it still reach the box it scrolls.
+    if (!gadget && !IsNativeBoxTag(tag) && tag != kAtomScrollbar) {
         WCHAR name[oxAtoms::kLookupUnits] = {};
         oxAtoms::GetName(tag, name, oxAtoms::kLookupUnits);
         TWString text(kUnrecognizedTagText);
@@ -259,13 +265,21 @@ oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
         return nullptr;
     }
     oxAtom kind = (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox) ? 0 : tag;
+    if (gadget)
+        kind = gadget->GetBaseTag() == kAtomHbox || gadget->GetBaseTag() == kAtomVbox ? 0 : gadget->GetBaseTag();
     oxBox* box = runtime_->CreateBox(kind, ns, tag);
     if (!box) return nullptr;
     box->SetScene(this);
+    if (gadget) {
+        box->SetGadget(gadget);
+        gadget->InstantiateOnBox(box, false);
+    }
     if (state_ & kDeferConstruction) {
         box->AddRef();
         if (!deferredBoxes_.PushBack(box)) box->Release();
     } else if (state_ & kOpen) {
+        // The parts hear "boxCreated" before their gadget box.
+        if (gadget) gadget->ReleaseEngagedParts();
         SendBoxEvent(box, kAtomBoxCreated);
     } else {
         box->AddRef();
@@ -285,6 +299,50 @@ oxBox* oxScene::GetTooltipPopup() {
     return popup;
 }
 
+bool oxScene::SetDeferConstruction(bool on) {
+    bool was = (state_ & kDeferConstruction) != 0;
+    if (on) {
+        state_ |= kDeferConstruction;
+        return was;
+    }
+    state_ &= ~kDeferConstruction;
+    NUBO::PtrVector<oxBox*> boxes;
+    for (oxBox* box : deferredBoxes_)
+        if (!boxes.PushBack(box)) box->Release();
+    deferredBoxes_.Clear();
+    // The boxes made meanwhile take their place in the scene together, each with its subtree built.
+    for (oxBox* box : boxes) {
+        if (box->GetScene() != this) continue;
+        if (box->TestChangeFlags(kChangeAttached) || !(state_ & kConstructed)) continue;
+        box->SetChangeFlag(kChangeConstructed, true);
+        box->OnSceneAttached();
+    }
+    for (oxBox* box : boxes) {
+        if (box->GetScene() != this) {
+            box->Release();
+        } else if (state_ & kOpen) {
+            SendBoxEvent(box, kAtomBoxCreated);
+            box->Release();
+        } else if (!createdWhileLoading_.PushBack(box)) {
+            box->Release();
+        }
+    }
+    return was;
+}
+
+void oxScene::OnBoxChangedScene(oxBox* box) {
+    auto* old = box ? dynamic_cast<oxGadgetElement*>(box->GetGadgetElement()) : nullptr;
+    auto* gadget = box ? dynamic_cast<oxGadgetElement*>(FindGadgetByTag(box->GetTag())) : nullptr;
+    if (!gadget) return;
+    // The old scene's script instance goes; the next request makes one in this scene.
+    oxGadgetInstance::DestroyFor(box);
+    box->SetChangeFlag(kChangeGadgetInstance, false);
+    box->SetGadget(gadget);
+    gadget->InstantiateOnBox(box, true);
+    if (old && gadget->GetScriptContextName().IsEmpty())
+        gadget->SetScriptContextName(old->GetScriptContextName().GetString());
+}
+
 oxBox* oxScene::CreateBoxOfType(oxAtom type, oxAtom tag) {
     oxBox* box = runtime_ ? runtime_->CreateBox(type, kAtomBoxNamespace, tag) : nullptr;
     if (box) box->SetScene(this);
@@ -300,11 +358,11 @@ oxElement* oxScene::CreateScriptElement(oxBox* owner, oxAtom tag) {
     return element;
 }
 
-oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
+oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag, bool gadget) {
     if (!owner) return nullptr;
     // The document element is the root box, so the groups written directly under it are the
     // scene's own: they answer for every box of the scene.
-    if (owner == root_ || !owner->GetParent()) {
+    if (!gadget && (owner == root_ || !owner->GetParent())) {
         if (tag == kAtomCommandGroup) return AddCommandGroup(0);
         if (tag == kAtomKeyGroup) return AddKeyGroup(0);
         return nullptr;
@@ -317,12 +375,14 @@ oxElement* oxScene::CreateGroupElement(oxBox* owner, oxAtom tag) {
         boxGroups_.Insert(owner, groups);
     }
     oxElement* group = nullptr;
-    if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, false);
-    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(false);
+    if (tag == kAtomCommandGroup) group = new (std::nothrow) oxCommandGroupElement(this, gadget);
+    if (tag == kAtomKeyGroup) group = new (std::nothrow) oxKeyGroupElement(gadget);
     if (group && !groups->groups.PushBack(group)) {
         delete group;
         group = nullptr;
     }
+    // A box's keys hand out their script objects through this scene's cache.
+    if (group && tag == kAtomKeyGroup) static_cast<oxKeyGroupElement*>(group)->SetScene(this);
     return group;
 }
 
@@ -373,8 +433,43 @@ oxKeyGroupElement* oxScene::AddKeyGroup(oxAtom id) {
         delete group;
         return nullptr;
     }
+    group->SetScene(this);
     if (id) group->SetId(id);
     return group;
+}
+
+namespace {
+
+template <class Group> Group* FindGroup(const NUBO::PtrVector<Group*>& groups, oxAtom id) {
+    for (Group* group : groups)
+        if (group->GetId() == id) return group;
+    return nullptr;
+}
+
+} // namespace
+
+oxCommandGroupElement* oxScene::FindCommandGroup(oxAtom id) const {
+    return FindGroup(commandGroups_, id);
+}
+
+oxKeyGroupElement* oxScene::FindKeyGroup(oxAtom id) const {
+    return FindGroup(keyGroups_, id);
+}
+
+bool oxScene::RemoveCommandGroup(oxCommandGroupElement* group) {
+    if (!group || !commandGroups_.Remove(group)) return false;
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    if (cache) cache->ForgetCommandGroupObject(group);
+    delete group;
+    return true;
+}
+
+bool oxScene::RemoveKeyGroup(oxKeyGroupElement* group) {
+    if (!group || !keyGroups_.Remove(group)) return false;
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    if (cache) cache->ForgetKeyGroupObject(group);
+    delete group;
+    return true;
 }
 
 void oxScene::ForgetOpenScript(oxScriptElement* element) {
@@ -459,7 +554,7 @@ void oxScene::ConstructTree() {
     for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
         if (b->TestChangeFlags(kChangeConstructed)) continue;
         b->SetChangeFlag(kChangeConstructed, true);
-        // FIXME: a box's gadget instantiates its script for the box here once gadgets exist.
+        if (oxBoxGadget* gadget = b->GetGadget()) gadget->EnsureScriptObject(b);
     }
 }
 
@@ -607,8 +702,10 @@ void oxScene::Close(bool forced) {
             SetOpenerWindowsEnabled(true);
         }
     }
-    // FIXME: an opener whose root box is active (box state 0x200000) hears of the close once window
-    // boxes take notice of their dialogs closing (the window box keeps no such hook yet).
+    // An active opener hears of it as a change of its "active" state: its state styles and
+    // listeners see the window it keeps being active again once the dialog is gone.
+    if ((state_ & kDialog) && opener_ && opener_->root_ && (opener_->root_->GetStateFlags() & kStateActive))
+        opener_->root_->NotifyAttributeChange(kAtomActive, true, true);
     if (nesting_ > 0) {
         // The window closes when the outermost dispatch returns.
         state_ |= kCloseRequested;
@@ -710,9 +807,13 @@ oxBox* oxScene::GetBoxById(oxAtom id, bool expand) {
             return b;
         }
     }
-    // FIXME: content pending under a collapsed placeholder is replayed (oxMarkupNode::Instantiate)
-    // here once the collapsed container box exists.
-    (void)expand;
+    // Content that waits under a collapsed placeholder is built when it holds the id.
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        if (!(b->GetStateFlags() & kStateContentPending) || b->GetOwner()) continue;
+        auto* holder = dynamic_cast<oxCollapsedContainerBox*>(b->GetChildAt(0, false));
+        if (!holder || !holder->ExpandIfHoldsId(id)) continue;
+        return GetBoxById(id, expand);
+    }
     return nullptr;
 }
 
@@ -847,36 +948,57 @@ bool oxScene::LayOutQueuedBoxes(const oxRect& area) {
     // itself may have left the flow (collapsed, say): its parent's pass leaves it out.
     for (oxBox* queued : layoutQueue_)
         if (!FlowsInFlex(queued) || !ReachedAlongFlex(queued->GetParent())) return false;
-    NUBO::PtrVector<oxBox*> starts;
+    NUBO::PtrVector<oxBox*> changed;
     for (oxBox* queued : layoutQueue_) {
-        if (!starts.PushBack(queued->GetParent())) {
-            for (oxBox* start : starts)
-                start->Release();
+        if (!changed.PushBack(queued)) {
+            for (oxBox* box : changed)
+                box->Release();
             return false;
         }
-        queued->GetParent()->AddRef();
+        queued->AddRef();
     }
     ClearLayoutQueue();
-    // Each start is laid out again in its last placement; while that changes its size, its parent
-    // takes the new size in, and so on up, to the root at most. The boxes' event handlers may change
-    // the tree meanwhile: a start that left it is passed over, and what they changed is queued.
+    // Each changed box's parent places it again: by itself, moving the siblings after it, where its
+    // layout can; else the parent is laid out again in its last placement. While that changes the
+    // parent's size, its own parent takes the new size in, and so on up, to the root at most. The
+    // boxes' event handlers may change the tree meanwhile: a box that left it is passed over, and
+    // what they changed is queued.
     bool fromRoot = false;
-    for (oxBox* start : starts) {
-        for (oxBox* b = start; b && !fromRoot;) {
+    // A parent that placed changed children by themselves says once that it was laid out, after
+    // the walk.
+    NUBO::PtrVector<oxBox*> followed;
+    auto follows = [&followed](oxBox* parent, oxBox* child) {
+        if (child->GetParent() != parent || !parent->FollowChildChange(child)) return false;
+        for (oxBox* known : followed)
+            if (known == parent) return true;
+        if (followed.PushBack(parent)) parent->AddRef();
+        return true;
+    };
+    for (oxBox* box : changed) {
+        oxBox* child = box;
+        for (oxBox* b = box->GetParent(); b && !fromRoot;) {
             if (b == root_) {
-                ArrangeLayoutRoot(root_, area.width, area.height);
-                fromRoot = true;
+                if (!follows(root_, child)) {
+                    ArrangeLayoutRoot(root_, area.width, area.height);
+                    fromRoot = true;
+                }
                 break;
             }
             if (!ReachedAlongFlex(b)) break;
             NUBO::RefPtr<oxBox> hold = NUBO::RefPtr<oxBox>::ref(b);
+            if (follows(b, child)) break;
             const oxPoint before = b->GetPacked(1);
             if (ArrangeInLastPlacement(b) && b->GetPacked(1) == before) break;
             b->InvalidateMeasure();
             b->UpdateFrameBounds(false);
+            child = b;
             b = b->GetParent();
         }
-        start->Release();
+        box->Release();
+    }
+    for (oxBox* parent : followed) {
+        if (!fromRoot) parent->AnnounceLayout();
+        parent->Release();
     }
     return true;
 }
@@ -995,9 +1117,24 @@ void oxScene::EndUpdate() {
     // Only an attached scene dropped its rules in BeginUpdate; one still opening registers them then.
     if (!(state_ & kAttached)) return;
     ApplyImportedLibrary();
+    ReattachGadgets();
     if (root_) root_->RestyleTree();
     QueueLayout(root_);
     Layout();
+}
+
+void oxScene::ReattachGadgets() {
+    // After a library change a box takes the gadget its tag names now; its parts stay as built.
+    for (oxBox* b = root_; b; b = b->GetNextBox(root_, false, false)) {
+        const oxAtom tag = b->GetTag();
+        if (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox) continue;
+        auto* gadget = dynamic_cast<oxGadgetElement*>(FindGadgetByTag(tag));
+        if (!gadget || b->GetGadgetElement() == gadget) continue;
+        oxGadgetInstance::DestroyFor(b);
+        b->SetChangeFlag(kChangeGadgetInstance, false);
+        b->SetGadget(gadget);
+        gadget->InstantiateOnBox(b, true);
+    }
 }
 
 void oxScene::SetWaiting(bool on) {

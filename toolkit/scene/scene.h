@@ -110,7 +110,13 @@ public:
     oxElement* GetLibraryElement() override { return this; }
     bool IsRunning() const override { return (state_ & kOpen) != 0; }
     oxElement* CreateScriptElement(oxBox* owner, oxAtom tag) override;
-    oxElement* CreateGroupElement(oxBox* owner, oxAtom tag) override;
+    void OnBoxChangedScene(oxBox* box) override;
+    bool SetDeferConstruction(bool on) override;
+    // The command and key groups a box holds (its markup's and its gadget's), or null.
+    const NUBO::PtrVector<oxElement*>* GroupsOf(oxBox* box) const;
+    oxElement* CreateGroupElement(oxBox* owner, oxAtom tag) override { return CreateGroupElement(owner, tag, false); }
+    // `gadget`: a group made for the box by its gadget, never one of the scene's own.
+    oxElement* CreateGroupElement(oxBox* owner, oxAtom tag, bool gadget);
     oxBox* FindBoxById(oxAtom id) override { return GetBoxById(id, false); }
     void UnregisterBoxId(oxBox* box, oxAtom id) override;
     void OnBoxLeftScene(oxBox* box) override { ForgetBox(box); }
@@ -223,6 +229,14 @@ public:
     oxKeyGroupElement* AddKeyGroup(oxAtom id);
     size_t GetCommandGroupCount() const { return commandGroups_.size(); }
     size_t GetKeyGroupCount() const { return keyGroups_.size(); }
+    oxCommandGroupElement* GetCommandGroupAt(size_t i) const { return commandGroups_[i]; }
+    oxKeyGroupElement* GetKeyGroupAt(size_t i) const { return keyGroups_[i]; }
+    // The first of the scene's own groups with the id, or null.
+    oxCommandGroupElement* FindCommandGroup(oxAtom id) const;
+    oxKeyGroupElement* FindKeyGroup(oxAtom id) const;
+    // Takes one of the scene's own groups out and destroys it; false when it is not one of them.
+    bool RemoveCommandGroup(oxCommandGroupElement* group);
+    bool RemoveKeyGroup(oxKeyGroupElement* group);
 
     const NUBO::TWString& GetName() const { return name_; }
     const NUBO::TWString& GetContextName() const { return contextName_; }
@@ -255,6 +269,7 @@ private:
     };
 
     void ReadWindowParams();
+    void ReattachGadgets();
     void ConstructTree();
     void AttachTree();
     void SendBoxEvent(oxBox* box, oxAtom type);
@@ -271,7 +286,6 @@ private:
     // closed then, the runtime would go on to add and open a scene whose window is gone.
     bool CloseWaits() const { return !inModalLoop_ && (loading_ || openState_ == 1); }
     oxKeyElement* MatchInGroups(const NUBO::PtrVector<oxElement*>* groups, const oxKeyEvent* event);
-    const NUBO::PtrVector<oxElement*>* GroupsOf(oxBox* box) const;
     void ClearGroups();
 
     oxRuntime* runtime_;

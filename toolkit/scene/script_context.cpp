@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/script_engine.h"
 
 using NUBO::TWString;
@@ -80,4 +81,8 @@ HRESULT oxScriptContext::HasScriptItem(const WCHAR* itemName) {
 void oxScriptContext::SetReportErrors(bool on) {
     reportErrors_ = on;
     if (engine_) engine_->SetReportErrors(on);
+}
+
+oxGadgetInstance* oxScriptContext::CreateGadgetInstance(const WCHAR* src, oxBox* box, bool language) {
+    return new (std::nothrow) oxGadgetInstance(src, box, language, this);
 }

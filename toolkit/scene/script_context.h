@@ -11,6 +11,8 @@
 #include "runtime/wide_string.h"
 #include "toolkit/base/atoms.h"
 
+class oxBox;
+class oxGadgetInstance;
 class oxRuntime;
 class oxScriptEngine;
 
@@ -31,6 +33,8 @@ public:
     virtual HRESULT GetScriptObject(const WCHAR* itemName, NUBO::XVariant* result);
     // S_OK when the engine knows the item.
     virtual HRESULT HasScriptItem(const WCHAR* itemName);
+    // A gadget instance for the box, bound to this context (the caller owns it); null when memory ran out.
+    oxGadgetInstance* CreateGadgetInstance(const WCHAR* src, oxBox* box, bool language);
     // Every context is JScript, whatever language it was asked for.
     virtual oxAtom GetLanguage() { return kAtomJscript; }
     virtual void SetReportErrors(bool on);

@@ -141,9 +141,9 @@ void oxThemeElement::RemoveLibrary(const WCHAR* uri) {
     }
 }
 
-int oxThemeElement::AddResource(oxElement* element) {
-    auto* member = dynamic_cast<oxBindableElement*>(element);
-    oxLibrary* library = member ? member->GetLibrary() : nullptr;
+int oxThemeElement::AddResource(oxElement* element, oxLibrary* library) {
+    if (!library)
+        if (auto* member = dynamic_cast<oxBindableElement*>(element)) library = member->GetLibrary();
     if (library) {
         for (const Entry& entry : libraries_)
             if (entry.uri.Compare(library->GetUri().GetString()) == 0) return 0;
@@ -255,6 +255,19 @@ oxThemeElement* oxThemesElement::FindTheme(oxAtom id) const {
     for (oxThemeElement* theme : themes_)
         if (theme->GetId() == id) return theme;
     return nullptr;
+}
+
+oxThemeElement* oxThemesElement::FindOrMakeTheme(oxAtom id) {
+    if (!id) return nullptr;
+    if (oxThemeElement* theme = FindTheme(id)) return theme;
+    auto* theme = new (std::nothrow) oxThemeElement(this, nullptr);
+    if (!theme) return nullptr;
+    theme->SetId(id);
+    if (AddTheme(theme) != 0) {
+        delete theme;
+        return nullptr;
+    }
+    return theme;
 }
 
 int32_t oxThemesElement::AddTheme(oxThemeElement* theme) {

@@ -42,8 +42,9 @@ public:
     // Lists a library URI (resolved against the theme's base); false when it is listed already.
     bool AddLibrary(const WCHAR* uri);
     void RemoveLibrary(const WCHAR* uri);
-    // Joins a resource of a library that is not one of the theme's own; 1 when it joined.
-    int AddResource(oxElement* element);
+    // Joins a resource of a library that is not one of the theme's own; 1 when it joined. The
+    // library is the element's own (found from a bindable element when not given).
+    int AddResource(oxElement* element, oxLibrary* library = nullptr);
     void RemoveResource(oxElement* element);
     // The resource that `fragment` ("#id") names in the theme's libraries, then among its joined
     // resources; null when none.
@@ -98,6 +99,8 @@ public:
     int32_t CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) override;
 
     oxThemeElement* FindTheme(oxAtom id) const;
+    // The entry of `id`, made and registered when missing; null when it cannot be made.
+    oxThemeElement* FindOrMakeTheme(oxAtom id);
     // 0 and the entry owned; 0x80000001 for no entry or id 0; 0x80000008 when the id is taken.
     int32_t AddTheme(oxThemeElement* theme);
     // An inactive entry leaves the container (the caller then owns it).

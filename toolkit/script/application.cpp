@@ -6,6 +6,7 @@
 #include "toolkit/animation/animation_services.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/timer_queue.h"
+#include "toolkit/script/file_dialog_scene.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_tables.h"
@@ -13,6 +14,7 @@
 #include "toolkit/widgets/builtin_command_handler.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/grid_services.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
@@ -47,6 +49,7 @@ void StartServices() {
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
     oxRegisterSelectBoxKinds();
+    oxInstallGridServices();
     oxRegisterImageBoxKind();
     oxRegisterWindowBoxKind();
     oxRegisterPopupBoxKind();
@@ -93,13 +96,17 @@ int oxApplication::Init() {
         StartServices();
         g_startCount = 1;
     }
-    if (EnsureShell() == 1) return 1;
+    if (EnsureShell() == 1) {
+        InstallFileDialogScene(shell_->GetRuntime());
+        return 1;
+    }
     if (--g_startCount == 0) StopServices();
     return 0;
 }
 
 int oxApplication::Shutdown() {
     if (shell_) {
+        InstallFileDialogScene(nullptr);
         shell_->Shutdown();
         Shell* shell = shell_;
         shell_ = nullptr;

@@ -12,6 +12,7 @@
 #include "runtime/script_dictionary.h"
 #include "toolkit/animation/box_snapshots.h"
 #include "toolkit/base/qualified_name.h"
+#include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_binding.h"
 #include "toolkit/core/box_reactions.h"
@@ -20,11 +21,16 @@
 #include "toolkit/core/placement_record.h"
 #include "toolkit/core/row_source.h"
 #include "toolkit/scene/binding_element.h"
+#include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/gadget_element.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/repeater.h"
 #include "toolkit/scene/row_tree.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
+#include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/data_classes.h"
@@ -435,12 +441,8 @@ int32_t ScrollToBox(Box* self, XArgList* args, XVariant* out) {
 }
 
 int32_t ScrollToRow(Box* self, XArgList* args, XVariant*) {
-    // A list scrolls to the box of a row its repeater made; other boxes have no rows.
-    oxBox* box = self->GetBox();
-    oxRowSource* rows = box ? oxFindRowSource(box) : nullptr;
-    int32_t row = ArgInt(args, 0);
-    oxBox* target = rows && row >= 0 ? rows->GetRowBoxAt(row) : nullptr;
-    if (target) box->ScrollToBox(target);
+    // A grid scrolls by rows; a list scrolls to the box its repeater made for the row.
+    if (oxBox* box = self->GetBox()) box->ScrollToRow(ArgInt(args, 0));
     return 0;
 }
 
@@ -698,9 +700,26 @@ int32_t CreateDataBinding(Box* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t ImportScript(Box*, XArgList*, XVariant* out) {
-    // FIXME: a gadget's script implementation imports here once gadget instances exist.
+int32_t ImportScript(Box* self, XArgList* args, XVariant* out) {
     *out = false;
+    oxBox* box = self->GetBox();
+    auto* gadget = box ? dynamic_cast<oxGadgetElement*>(box->GetGadgetElement()) : nullptr;
+    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    TWString uri = ArgText(args, 0);
+    TWString languageText = ArgText(args, 1);
+    oxAtom language = languageText.IsEmpty() ? oxAtom(kAtomJscript) : oxAtoms::Intern(languageText.GetString());
+    if (!gadget || !runtime || uri.IsEmpty() || gadget->GetScriptContextName().IsEmpty() ||
+        gadget->GetLanguage() == kAtomNativeObject || !oxGadgetInstance::For(box))
+        return 0;
+    if (!oxUri::HasScheme(uri.GetString())) ResolveUriToPath(uri.GetString(), scene->GetBase().GetString(), uri);
+    gadget->AddScriptSource(kAtomScript, language, uri.GetString());
+    // Differs: the gadget's scripts run in the shared gadget context, where its named item lives.
+    oxScriptContext* raw = nullptr;
+    if (runtime->GetScriptContext(language, scene, true, &raw) != 0 || !raw) return 0;
+    RefPtr<oxScriptContext> context(raw);
+    gadget->LoadScripts(context.get());
+    *out = true;
     return 0;
 }
 

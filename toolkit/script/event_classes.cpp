@@ -8,9 +8,14 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "toolkit/animation/snapshot.h"
-#include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/transfer_data.h"
+#include "toolkit/base/qualified_name.h"
+#include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
+#include "toolkit/core/dom_event.h"
+#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_context.h"
@@ -19,6 +24,7 @@
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/script_object_cache.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/script/transfer_data_class.h"
 #include "toolkit/script/transition_classes.h"
 
 using NUBO::RefPtr;
@@ -189,9 +195,16 @@ EVENT_GETTER(GetAttributeName, oxMutationEvent, PutAtomName(o, oxAtom(e->attribu
 
 #undef EVENT_GETTER
 
+// A new TransferData object over the drag's data on every read; nothing when the drag has none.
 int32_t GetSourceData(Wrapper* self, XVariant* out) {
-    // FIXME: the source data comes as a TransferData object once drag data has its script class.
-    return Read<oxDragEvent>(self, out, [](oxDragEvent*, XVariant* o) { o->SetObject(nullptr); });
+    return Read<oxDragEvent>(self, out, [](oxDragEvent* e, XVariant* o) {
+        auto* data = dynamic_cast<oxTransferData*>(e->GetSourceData());
+        if (!data) return;
+        if (auto* object = new (std::nothrow) TransferDataObject(data)) {
+            object->AddRef();
+            script_class::PutObject(o, object);
+        }
+    });
 }
 
 int32_t GetCommand(Wrapper* self, XVariant* out) {
@@ -386,7 +399,15 @@ void RunScriptReaction(oxBox* box, const oxQualifiedName& action, oxEvent* event
     // Without a prefix the handler is a function of the scene's own context; a prefix names a script
     // of the scene or an object of the Shell, which the scene picks.
     RefPtr<XObject> target;
-    if (action.GetPrefix() == 0) {
+    if (action.GetPrefix() == kAtomGadget) {
+        // A part's reaction calls the gadget box that owns it.
+        oxBox* gadgetBox = box->GetGadget() ? box : box->GetOwner();
+        if (!gadgetBox || !gadgetBox->GetGadget()) return;
+        gadgetBox->GetGadget()->EnsureScriptObject(gadgetBox);
+        oxGadgetInstance* instance = oxGadgetInstance::For(gadgetBox);
+        if (!instance || !instance->GetComponent()) return;
+        target = RefPtr<XObject>::ref(instance->GetComponent());
+    } else if (action.GetPrefix() == 0) {
         oxScriptContextManager* manager = runtime->GetScriptContextManager();
         oxScriptContext* rawContext = nullptr;
         if (scene->GetContextName().IsEmpty() || !manager ||

@@ -41,7 +41,7 @@ namespace wrapper_class {
 extern NUBO::XClassDescriptor Box, TextBox, ControlBox, DHTMLBox, HandleBox, ImageBox, PopupBox, RangeBox, SelectBox,
     WindowBox;
 extern NUBO::XClassDescriptor Command, CommandGroup, Key, KeyGroup, Library, Resource, Bitmap, ImageElement, Gadget,
-    Selection, DataBinding, Theme, ThemeManager, Factory;
+    Selection, DataBinding, Theme, ThemeManager;
 extern NUBO::XClassDescriptor Event, UserEvent, DOMEvent, UIEvent, MouseEvent, DragEvent, KeyEvent, MenuEvent,
     ContextMenuEvent, SelectionEvent, CommandEvent, SystemEvent, MessageEvent, MutationEvent, DHTMLEvent;
 } // namespace wrapper_class

@@ -11,8 +11,8 @@
 #include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/core/script_rect.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
@@ -23,9 +23,12 @@
 #include "toolkit/scene/script_element.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/data_source.h"
+#include "toolkit/script/factory.h"
+#include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/widgets/window_box.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -78,22 +81,6 @@ oxRect ScreenRect() {
     oxRect rect{0, 0, dc ? GetDeviceCaps(dc, HORZRES) : 0, dc ? GetDeviceCaps(dc, VERTRES) : 0};
     if (dc) ReleaseDC(nullptr, dc);
     return rect;
-}
-
-void PutRect(XVariant* out, const oxRect& rect) {
-    auto* object = new (std::nothrow) XRect();
-    if (!object) return;
-    object->AddRef();
-    object->x = rect.x;
-    object->y = rect.y;
-    object->width = rect.width;
-    object->height = rect.height;
-    PutObject(out, object);
-}
-
-void PutEmptyArray(XVariant* out) {
-    XObject* array = nullptr;
-    if (NUBO::CreateXArray(&array) == 0) PutObject(out, array);
 }
 
 // -- methods ---------------------------------------------------------------------------------------
@@ -155,10 +142,9 @@ int32_t GetBoxesByTag(Scene* self, XArgList* args, XVariant* out) {
         }
         bool skip = false;
         if (box->GetStateFlags() & kStateContentPending) {
-            oxBox* first = box->GetChildAt(0, false);
-            // FIXME: a collapsed container is asked whether its content holds the tag (and expands
-            // then) once collapsed containers exist; until then its content is not searched.
-            skip = first && first->GetTag() == kAtomCollapsedContainer;
+            // Content holding the tag is built now and searched; other pending content is not.
+            auto* holder = dynamic_cast<oxCollapsedContainerBox*>(box->GetChildAt(0, false));
+            skip = holder && !holder->ExpandIfHoldsTag(tag);
         }
         box = box->GetNextBox(root, skip, false);
     }
@@ -192,10 +178,14 @@ int32_t GetResourceById(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-// FIXME: finding commands and groups by id, removing groups and listing them come with the
-// CommandGroup and KeyGroup classes; until then lookups answer null and removals false.
-int32_t GetCommandById(Scene*, XArgList*, XVariant* out) {
-    out->SetObject(nullptr);
+// The scene's own groups in list order; within a group the last command of the id.
+int32_t GetCommandById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString id = ArgText(args, 0);
+    oxCommandElement* command = scene && !id.IsEmpty() ? scene->FindCommand(oxAtoms::Intern(id.GetString()), nullptr) : nullptr;
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = command ? CacheOf(scene) : nullptr) cache->GetCommandObject(command, &object);
+    PutObject(out, object);
     return 0;
 }
 
@@ -363,19 +353,28 @@ int32_t ConnectObject(Scene*, XArgList*, XVariant* out) {
     return 0;
 }
 
-int32_t SetPosition(Scene*, XArgList*, XVariant* out) {
+// The frame of the scene's window box, once its window exists.
+oxWindowFrame* RootWindowFrame(Scene* self) {
+    oxScene* scene = self->GetScene();
+    auto* window = scene ? dynamic_cast<oxWindowBox*>(scene->GetRootBox()) : nullptr;
+    return window ? window->GetWindowFrame() : nullptr;
+}
+
+int32_t SetPosition(Scene* self, XArgList*, XVariant* out) {
+    if (oxWindowFrame* frame = RootWindowFrame(self)) frame->SetPlacement();
     *out = false; // placements have no effect on this device
     return 0;
 }
 
 int32_t GetPosition(Scene* self, XArgList*, XVariant* out) {
+    if (oxWindowFrame* frame = RootWindowFrame(self)) frame->GetPlacement();
     if (self->GetScene()) *out = u"";
     return 0;
 }
 
 int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
     (void)ArgInt(args, 0), (void)ArgInt(args, 1);
-    PutRect(out, ScreenRect());
+    Factory::CreateRect(ScreenRect(), out);
     return 0;
 }
 
@@ -487,8 +486,51 @@ int32_t AddKeyGroup(Scene* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t RemoveGroup(Scene*, XArgList*, XVariant* out) {
-    *out = false;
+// The group of a CommandGroup (or KeyGroup) object that still has it, else null.
+template <class Group> Group* GroupArg(XArgList* args, NUBO::XClassDescriptor* descriptor) {
+    XObject* object = ArgObjectOf(args, 0, descriptor);
+    Group* group = object ? static_cast<Group*>(static_cast<oxNativeWrapper*>(object)->GetNative()) : nullptr;
+    if (object) object->Release();
+    return group;
+}
+
+int32_t RemoveCommandGroup(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    auto* group = GroupArg<oxCommandGroupElement>(args, &wrapper_class::CommandGroup);
+    *out = scene && group && scene->RemoveCommandGroup(group);
+    return 0;
+}
+
+int32_t RemoveKeyGroup(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    auto* group = GroupArg<oxKeyGroupElement>(args, &wrapper_class::KeyGroup);
+    *out = scene && group && scene->RemoveKeyGroup(group);
+    return 0;
+}
+
+// The wrapper of one of the scene's groups into `out`.
+void PutGroup(oxScene* scene, oxElement* group, XVariant* out) {
+    XObject* object = nullptr;
+    if (oxScriptObjectCache* cache = group ? CacheOf(scene) : nullptr) {
+        if (group->GetTag() == kAtomCommandGroup)
+            cache->GetCommandGroupObject(group, &object);
+        else
+            cache->GetKeyGroupObject(group, &object);
+    }
+    PutObject(out, object);
+}
+
+int32_t GetCommandGroupById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString id = ArgText(args, 0);
+    if (scene && !id.IsEmpty()) PutGroup(scene, scene->FindCommandGroup(oxAtoms::Intern(id.GetString())), out);
+    return 0;
+}
+
+int32_t GetKeyGroupById(Scene* self, XArgList* args, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    TWString id = ArgText(args, 0);
+    if (scene && !id.IsEmpty()) PutGroup(scene, scene->FindKeyGroup(oxAtoms::Intern(id.GetString())), out);
     return 0;
 }
 
@@ -606,7 +648,7 @@ int32_t GetSavedFocusedBox(Scene* self, XVariant* out) {
 int32_t GetMonitorRect(Scene* self, XVariant* out) {
     oxScene* scene = self->GetScene();
     if (!scene || !scene->GetRootBox()) return NUBO::XR_FAIL;
-    PutRect(out, ScreenRect());
+    Factory::CreateRect(ScreenRect(), out);
     return 0;
 }
 
@@ -650,9 +692,19 @@ int32_t GetKeyGroupCount(Scene* self, XVariant* out) {
     return 0;
 }
 
-int32_t GetGroups(Scene* self, XVariant* out) {
-    if (!self->GetScene()) return NUBO::XR_FAIL;
-    PutEmptyArray(out);
+// An array of the wrappers of the scene's command (or key) groups in list order.
+template <bool Commands> int32_t GetGroups(Scene* self, XVariant* out) {
+    oxScene* scene = self->GetScene();
+    if (!scene) return NUBO::XR_FAIL;
+    NUBO::XArray* array = nullptr;
+    if (NUBO::CreateXArray(&array) != 0) return 0;
+    const size_t count = Commands ? scene->GetCommandGroupCount() : scene->GetKeyGroupCount();
+    for (size_t i = 0; i < count; ++i) {
+        XVariant item;
+        PutGroup(scene, Commands ? static_cast<oxElement*>(scene->GetCommandGroupAt(i)) : scene->GetKeyGroupAt(i), &item);
+        if (array->AddValue(item) != 0) break;
+    }
+    PutObject(out, array);
     return 0;
 }
 
@@ -700,11 +752,11 @@ const NUBO::XMemberEntry kMembers[] = {
     ObjectMethodRow<2, SetThemeForAlias>("setThemeForAlias"),
     MethodRow<1, RemoveLibrary>("removeLibrary"),
     ObjectMethodRow<1, AddCommandGroup>("addCommandGroup"),
-    MethodRow<1, RemoveGroup>("removeCommandGroup"),
-    ObjectMethodRow<1, GetCommandById>("getCommandGroupById"),
+    MethodRow<1, RemoveCommandGroup>("removeCommandGroup"),
+    ObjectMethodRow<1, GetCommandGroupById>("getCommandGroupById"),
     ObjectMethodRow<1, AddKeyGroup>("addKeyGroup"),
-    MethodRow<1, RemoveGroup>("removeKeyGroup"),
-    ObjectMethodRow<1, GetCommandById>("getKeyGroupById"),
+    MethodRow<1, RemoveKeyGroup>("removeKeyGroup"),
+    ObjectMethodRow<1, GetKeyGroupById>("getKeyGroupById"),
     ObjectMethodRow<2, GetBoxAtPoint>("getBoxAtPoint"),
     ObjectMethodRow<1, GetScriptById>("getScriptById"),
     ObjectPropertyRow<GetParamsDictionary>("paramsDictionary"),
@@ -720,9 +772,9 @@ const NUBO::XMemberEntry kMembers[] = {
     PropertyRow<GetFlag<oxScene::kWaiting>, SetWaiting>("waiting"),
     PropertyRow<GetFlag<oxScene::kLayoutBlocked>, SetBlockLayout>("blockLayout"),
     PropertyRow<GetCommandGroupCount>("commandGroupCount"),
-    ObjectPropertyRow<GetGroups>("commandGroups"),
+    ObjectPropertyRow<GetGroups<true>>("commandGroups"),
     PropertyRow<GetKeyGroupCount>("keyGroupCount"),
-    ObjectPropertyRow<GetGroups>("keyGroups"),
+    ObjectPropertyRow<GetGroups<false>>("keyGroups"),
     NUBO::XMemberEnd(),
 };
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/event.h"
 #include "toolkit/scene/binding_element.h"
@@ -12,6 +13,7 @@
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
 #include "toolkit/script/native_wrapper.h"
+#include "toolkit/script/resource_classes.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/theme_classes.h"
@@ -180,6 +182,8 @@ int oxScriptWrapperCache::GetKept(Map map, const void* native, XClassDescriptor*
             object = new (std::nothrow) Scene(static_cast<oxScene*>(held));
         else if (map == kThemes)
             object = new (std::nothrow) oxThemeObject(held); // it keeps a walk over the libraries
+        else if (map == kLibraries)
+            object = new (std::nothrow) LibraryObject(held); // it keeps a walk over the resources
         else
             object = new (std::nothrow) oxNativeWrapper(descriptor, held);
         if (!object) return 0;
@@ -222,6 +226,8 @@ int oxScriptWrapperCache::GetBoxObject(oxBox* box, XObject** out) {
     if (!out) return 0;
     *out = nullptr;
     if (!box) return 0;
+    // A gadget box's script instance is made the first time a script reaches the box.
+    if (oxBoxGadget* gadget = box->GetGadget()) gadget->EnsureScriptObject(box);
     auto found = boxes_.find(box);
     oxNativeWrapper* object = found == boxes_.end() ? nullptr : found->second;
     if (!object) {

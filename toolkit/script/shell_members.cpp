@@ -4,14 +4,13 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box.h"
-#include "toolkit/core/event.h"
-#include "toolkit/core/script_rect.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/data_source.h"
+#include "toolkit/script/factory.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
@@ -113,9 +112,10 @@ int32_t GetLibrary(Shell* self, XArgList* args, XVariant* out) {
     return PutLibrary(self, runtime && !uri.IsEmpty() ? runtime->FindLibrary(uri.GetString()) : nullptr, out);
 }
 
-int32_t Bitmap(Shell*, XArgList*, XVariant* out) {
-    // FIXME: answers Factory.createBitmap once bitmap resources can be made by scripts.
-    out->SetObject(nullptr);
+int32_t Bitmap(Shell*, XArgList* args, XVariant* out) {
+    TWString id = ArgText(args, 0), src = ArgText(args, 1);
+    RefPtr<XObject> scene(script_class::ArgObject(args, 2));
+    Factory::CreateBitmap(id.GetString(), src.GetString(), scene.get(), out);
     return 0;
 }
 
@@ -167,40 +167,19 @@ oxBox* BoxOf(XObject* boxObject) {
     return static_cast<oxBox*>(static_cast<oxNativeWrapper*>(boxObject)->GetNative());
 }
 
-// A user event aimed at the box of a Box object, as its UserEvent object; null when the box is
-// in no scene with a wrapper cache.
-XObject* MakeUserEvent(XObject* boxObject) {
-    oxBox* box = boxObject ? BoxOf(boxObject) : nullptr;
-    auto* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
-    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
-    oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr;
-    if (!cache) return nullptr;
-    auto* event = new (std::nothrow) oxEvent(0, box);
-    if (!event) return nullptr;
-    event->AddFlags(kEventUser);
-    XObject* object = nullptr;
-    if (!cache->GetEventObject(event, &object)) delete event;
-    return object;
-}
-
 int32_t Create(Shell*, XArgList* args, XVariant* out) {
     TWString type = ArgText(args, 0);
     RefPtr<XObject> box(ArgObjectOf(args, 1, &wrapper_class::Box));
-    if (wcscmp(type.GetString(), u"rect") == 0) {
-        auto* rect = new (std::nothrow) XRect();
-        if (rect) rect->AddRef();
-        PutObject(out, rect);
-    } else if (wcscmp(type.GetString(), u"point") == 0) {
-        auto* point = new (std::nothrow) XPoint();
-        if (point) point->AddRef();
-        PutObject(out, point);
-    } else if (wcscmp(type.GetString(), u"event") == 0) {
-        if (XObject* event = MakeUserEvent(box.get())) PutObject(out, event);
-    } else if (box && wcscmp(type.GetString(), u"snapshot") == 0) {
+    if (wcscmp(type.GetString(), u"rect") == 0)
+        Factory::CreateRect(0, 0, 0, 0, out);
+    else if (wcscmp(type.GetString(), u"point") == 0)
+        Factory::CreatePoint(0, 0, out);
+    else if (wcscmp(type.GetString(), u"event") == 0)
+        Factory::CreateUserEvent(box.get(), out);
+    else if (box && wcscmp(type.GetString(), u"snapshot") == 0)
         PutObject(out, NewBoxSnapshot(BoxOf(box.get())));
-    } else if (box && wcscmp(type.GetString(), u"transition") == 0) {
+    else if (box && wcscmp(type.GetString(), u"transition") == 0)
         PutObject(out, NewBoxTransition(BoxOf(box.get())));
-    }
     return 0;
 }
 
@@ -283,8 +262,7 @@ int32_t GetCurrentEventTargetBox(Shell*, XVariant* out) {
 }
 
 int32_t GetFactory(Shell*, XVariant* out) {
-    // FIXME: the Factory's members come with the factory script class.
-    auto* factory = new (std::nothrow) oxNativeWrapper(&wrapper_class::Factory, nullptr);
+    auto* factory = new (std::nothrow) Factory();
     if (factory) factory->AddRef();
     PutObject(out, factory);
     return 0;

@@ -36,6 +36,7 @@ oxStyleElement::oxStyleElement(oxAtom tag, oxStyleLibrary* library, oxStyleEleme
     : oxElement(kAtomResourceNamespace, tag), library_(library), parent_(parent), nesting_(nesting) {}
 
 oxStyleElement::~oxStyleElement() {
+    if (joined_ && library_) library_->LeaveTheme(this, theme_);
     for (oxStyleElement* child : parts_)
         delete child;
     for (oxStyleElement* child : states_)
@@ -58,6 +59,7 @@ int32_t oxStyleElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WC
         inheritsResolved_ = false;
         return 0;
     case kAtomTheme:
+        theme_ = value && *value ? oxAtoms::Intern(value) : 0;
         return 0;
     case kAtomName:
         name_ = oxAtoms::Intern(value);
@@ -101,6 +103,7 @@ void oxStyleElement::EndElement() {
     oxElement::EndElement();
     if (addAtEnd_ && library_) {
         addAtEnd_ = false;
+        if (theme_ && !joined_) joined_ = library_->JoinTheme(this, theme_);
         library_->AddResource(this);
     }
 }

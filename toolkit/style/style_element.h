@@ -34,6 +34,8 @@ public:
     void AddToLibraryAtEnd() { addAtEnd_ = true; }
 
     oxAtom GetName() const { return name_; }
+    // The theme the style joined at its end tag, 0 when none.
+    oxAtom GetThemeId() const { return joined_ ? theme_ : 0; }
     oxAtom GetTagKey() const { return tagKey_; }
     oxAtom GetTargetKey() const { return target_; }
     oxAtom GetAccStyleFor() const { return accStyleFor_; }
@@ -72,6 +74,8 @@ private:
     oxAtom tagKey_ = 0;
     oxAtom target_ = 0;
     oxAtom accStyleFor_ = 0;
+    oxAtom theme_ = 0;
+    bool joined_ = false;
     NUBO::TWString value_;
     bool hasValue_ = false;
     NUBO::TWString inheritsText_;

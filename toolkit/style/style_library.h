@@ -24,6 +24,17 @@ public:
         (void)fragment;
         return nullptr;
     }
+    // A style of the library joins the theme of id `theme` (made when missing); false when it
+    // stays out. LeaveTheme takes it out again as it goes.
+    virtual bool JoinTheme(oxElement* element, oxAtom theme) {
+        (void)element;
+        (void)theme;
+        return false;
+    }
+    virtual void LeaveTheme(oxElement* element, oxAtom theme) {
+        (void)element;
+        (void)theme;
+    }
     // The library takes ownership of an element that its markup made.
     virtual void AddResource(oxElement* element) = 0;
     // A new bitmap resource of id `id` with `src` as its source, owned by the library; null when

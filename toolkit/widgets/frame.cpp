@@ -403,6 +403,19 @@ void oxFrame::SetTopmost(bool on) {
     SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
+void oxFrame::MirrorOwnerBox(bool on) {
+    if (on && owner_) owner_->SetStyle(u"flip", u"x");
+}
+
+const WCHAR* oxFrame::RegisterAccessKey(oxBox* box) {
+    return box ? box->GetAttributeText(kAtomAccessKey) : nullptr;
+}
+
+int32_t oxFrame::UnregisterAccessKey(oxBox* box) {
+    if (box) box->GetAttributeText(kAtomAccessKey);
+    return 0;
+}
+
 bool oxFrame::IsTopmost() const {
     return window_ && (GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST);
 }

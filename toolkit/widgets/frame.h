@@ -96,6 +96,12 @@ public:
     void AttachToParentFrame();
     bool IsRightToLeft() const;
     void DestroyFrameWindow();
+    // Gives the owner box the "flip" style "x" (when on).
+    void MirrorOwnerBox(bool on);
+    // The frame keeps no registry of access keys: registering answers the box's "accessKey" text
+    // (null without a box), withdrawing answers 0. No key press is matched against them.
+    const WCHAR* RegisterAccessKey(oxBox* box);
+    int32_t UnregisterAccessKey(oxBox* box);
 
     HWND GetWindow() const { return window_; }
     oxBox* GetOwnerBox() const { return owner_; }

@@ -19,6 +19,7 @@
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_input_adapter.h"
+#include "toolkit/widgets/text_box.h"
 
 namespace {
 
@@ -311,8 +312,9 @@ void oxFrameInput::DispatchEvent(oxEvent* event, oxInputScene* scene) {
     if (!event || !scene) return;
     event->AddFlags(kEventPropagating);
     oxBox* target = BoxOf(event->GetTarget());
-    // FIXME: mouse events retarget to a "blockEvents" ancestor (change flag 0x10000) once boxes
-    // carry the event-forwarding word that asks for it; until then they stay with their target.
+    // A mouse event would move to a "blockEvents" ancestor only for a target whose event-forwarding
+    // word asks for it, and no box ever sets that word: events stay with their target and reach
+    // such an ancestor by bubbling.
     if (event->GetFlags() & (kEventBubbles | kEventToScene)) scene->HandleSceneEvent(event);
     if (Propagating(event)) Deliver(event, scene, target);
     if ((event->GetFlags() & kEventToScene) && Propagating(event))
@@ -604,6 +606,17 @@ oxRect ScreenRectOfBox(oxBox* box) {
 
 } // namespace
 
+const WCHAR* oxFrameInput::CutOffText(oxBox* box) {
+    const WCHAR* name = box ? box->GetAttributeText(kAtomAutoTooltip) : nullptr;
+    if (!name || _wcsicmp(name, u"none") == 0) return nullptr;
+    oxBoxScene* scene = box->GetScene();
+    oxBox* named = *name && scene ? scene->FindBoxById(oxAtoms::Intern(name)) : nullptr;
+    if (!named) named = box;
+    auto* text = dynamic_cast<oxTextBox*>(named);
+    if (!text || !text->IsTextOverflowed()) return nullptr;
+    return text->GetAttribute(kAtomValue);
+}
+
 void oxFrameInput::Tooltips(oxEvent* event, oxInputScene* scene, oxBox* target) {
     const oxAtom type = event->GetType();
     auto* mouse = dynamic_cast<oxMouseEvent*>(event);
@@ -645,6 +658,7 @@ void oxFrameInput::ShowTooltip(oxInputScene* scene, oxBox* box) {
     } else {
         const WCHAR* text = box->GetAttributeText(kAtomInstantTooltip);
         if (!text) text = box->GetAttributeText(kAtomTooltip);
+        if (!text) text = CutOffText(box);
         if (!text || !*text) return;
         tip = dynamic_cast<oxPopupBox*>(scene->GetTooltipPopup());
         if (!tip) return;

@@ -120,6 +120,9 @@ public:
     void ForgetScene(oxBoxScene* scene) override;
     // The frames' process-wide boxes (capture, last left press, key-down owner).
     static void ForgetFrameGlobals(oxBox* box);
+    // The tooltip text that "autoTooltip" gives a box: the value of the text box it names (the box
+    // itself when no box has that id) when that text is cut off; null for "none" or a text that fits.
+    static const WCHAR* CutOffText(oxBox* box);
     // The box that key events go to: the scene's focused box, else its window box.
     oxBox* GetKeyTarget(oxInputScene* scene);
     // The open popup that takes the keyboard: the tracked popup, else the chain, unless it is

@@ -33,6 +33,8 @@ public:
     void SetSrc(const WCHAR* text);
     // n < 0 repeats forever; else the animation plays n + 1 times.
     void SetFramesRepeatCount(int32_t count);
+    // How many times the animation plays (-1: for ever).
+    int32_t GetFramesRepeatLimit() const { return repeatLimit_; }
     // The bitmap, else the fill style's picture; starts the animation timer when one is due.
     oxBitmapElement* GetPicture();
     // The picture's natural size, (0, 0) without one.

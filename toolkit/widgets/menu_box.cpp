@@ -48,6 +48,33 @@ bool oxMenuBox::IsUnusable() const {
     return Unusable(this);
 }
 
+namespace {
+
+// The frame of the nearest box that has one: the popup's own, else the scene's window's.
+oxFrame* HostFrameOf(oxBox* box) {
+    oxBox* framed = box->FindFrameBox();
+    if (auto* popup = dynamic_cast<oxPopupBox*>(framed)) return popup->GetPopupFrame();
+    oxFrameSite* site = GetFrameSite(box);
+    return site ? site->GetWindowBoxFrame() : nullptr;
+}
+
+} // namespace
+
+int32_t oxMenuBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) {
+    if (attribute != kAtomAccessKey) return oxBox::SetAttribute(attribute, value, notify, forced);
+    oxFrame* frame = HostFrameOf(this);
+    if (frame) frame->UnregisterAccessKey(this);
+    const int32_t result = oxBox::SetAttribute(attribute, value, notify, forced);
+    if (frame) frame->RegisterAccessKey(this);
+    return result;
+}
+
+void oxMenuBox::OnSceneAttached() {
+    oxBox::OnSceneAttached();
+    if (!GetAttributeText(kAtomAccessKey)) return;
+    if (oxFrame* frame = HostFrameOf(this)) frame->RegisterAccessKey(this);
+}
+
 oxPopupBox* oxMenuBox::GetPopup() {
     return oxPopupBox::NamedBy(this, kAtomPopup);
 }

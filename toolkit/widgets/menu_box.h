@@ -16,6 +16,9 @@ public:
 
     oxAtom GetBoxType() const override { return kAtomMenu; }
     int32_t HandleEvent(oxEvent* event) override;
+    // "accessKey" is withdrawn from the host frame before it changes and registered after.
+    int32_t SetAttribute(oxAtom attribute, const WCHAR* value, bool notify, bool forced) override;
+    void OnSceneAttached() override;
 
     // The popup the `popup` attribute names: "_child" the first child popup, else the popup of that
     // id. Null when it names no popup box.

@@ -361,6 +361,7 @@ void oxPopupBox::Raise(oxAtom type) {
     oxInputScene* scene = GetInputScene(this);
     if (!scene) return;
     oxDOMEvent event(type, this, GetAnchor());
+    if (independent_ && type != kAtomShutting) event.AddFlags(kEventIndependentPopup);
     scene->DispatchEvent(&event);
 }
 
@@ -498,6 +499,16 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         GetCursorPos(&cursor);
         pointer_ = {cursor.x, cursor.y};
         LinkIntoChain();
+        if (GetStateFlags() & kStateAnimating) {
+            // While a style animation runs the popup only changes its mark: no layout, placement or
+            // window, so that the animation shows it.
+            opened_ = true;
+            RequestRepaint();
+            SaveFocus();
+            Raise(kAtomPopped);
+            Release();
+            return 1;
+        }
         SetPopupCollapsed(false);
         if (oxFrameSite* site = GetFrameSite(this)) site->LayoutScene();
         // No layout places a popup: it takes the size of its content (or its own width and height).
@@ -525,12 +536,16 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         squeezed_ = false;
         opened_ = false;
         NotifyAttributeChange(kAtomOpened, true);
-        SetPopupCollapsed(true);
-        if (oxBox* anchor = GetAnchor()) anchor->SetPopped(false);
-        if (contextChild_) contextChild_->SetOpened(false, false);
-        if (childPopup_) childPopup_->SetOpened(false, false);
-        if (frame_) frame_->Hide();
-        overflowX_ = overflowY_ = 0;
+        if (GetStateFlags() & kStateAnimating) {
+            RequestRepaint();
+        } else {
+            SetPopupCollapsed(true);
+            if (oxBox* anchor = GetAnchor()) anchor->SetPopped(false);
+            if (contextChild_) contextChild_->SetOpened(false, false);
+            if (childPopup_) childPopup_->SetOpened(false, false);
+            if (frame_) frame_->Hide();
+            overflowX_ = overflowY_ = 0;
+        }
         RestoreFocus();
         UnlinkFromChain();
         SetAnchor(nullptr);

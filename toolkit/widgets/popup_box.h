@@ -12,6 +12,10 @@
 
 class oxPopupBox;
 
+// The "popping" and "popped" events of an independent popup (a tooltip) carry this flag, so that
+// handlers can tell them from the popups of the chain.
+constexpr uint16_t kEventIndependentPopup = 0x20;
+
 class oxPopupFrame : public oxFrame {
 public:
     explicit oxPopupFrame(oxPopupBox* popup);

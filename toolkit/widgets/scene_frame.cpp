@@ -168,6 +168,17 @@ oxBox* oxSceneFrame::HitTest(oxBox* root, const oxPoint& point) {
     return hit ? hit : root;
 }
 
+void oxSceneFrame::StoreWindowGeometry(oxBox* box, const oxRect& windowRect, bool, bool size) {
+    // The scene's root is laid out in the window's client area: a window that the platform sized
+    // (the screen turned, the work area changed) makes the scene lay out again at once, before the
+    // frame would put the window back to the box's old size.
+    if (!size || !box || !scene_) return;
+    const oxRect now = box->GetBoxRect();
+    if (now.width == windowRect.width && now.height == windowRect.height) return;
+    box->RequestLayout();
+    scene_->Layout();
+}
+
 oxWindowFrame* oxSceneFrame::GetOwnerWindowFrame() {
     oxScene* opener = (scene_->GetState() & oxScene::kDialog) ? scene_->GetOpener() : nullptr;
     auto* owner = opener ? dynamic_cast<oxSceneFrame*>(opener->GetWindow()) : nullptr;

@@ -50,6 +50,7 @@ public:
     void GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) override;
     void PaintBox(oxBox* box, oxCanvas* canvas) override;
     oxBox* HitTest(oxBox* root, const oxPoint& point) override;
+    void StoreWindowGeometry(oxBox* box, const oxRect& windowRect, bool position, bool size) override;
 
     // oxWindowScene.
     // A dialog's window is owned by its opener's: the opener is active again when it goes.

@@ -1,5 +1,8 @@
 #include "toolkit/widgets/top_level_frame.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/task_bar.h"
@@ -37,11 +40,34 @@ void Notify(oxBox* box, oxAtom type) {
     site->DispatchEvent(&event);
 }
 
+// Every window frame that exists, for the snap groups: windows snap to the other windows of the
+// program's open scenes.
+std::vector<oxWindowFrame*>& WindowFrames() {
+    static std::vector<oxWindowFrame*> frames;
+    return frames;
+}
+
+// Overlapping or sharing an edge.
+bool Touch(const oxRect& a, const oxRect& b) {
+    return a.x <= b.Right() && b.x <= a.Right() && a.y <= b.Bottom() && b.y <= a.Bottom();
+}
+
 } // namespace
 
-oxWindowFrame::oxWindowFrame(oxBox* owner) : oxFrame(owner), dockAffinity_(kAtomDesktop) {}
+const oxRect& oxWindowBoxInfo::GetSnapToOffset() const {
+    static const oxRect none;
+    return none;
+}
+
+oxWindowFrame::oxWindowFrame(oxBox* owner) : oxFrame(owner), dockAffinity_(kAtomDesktop) {
+    WindowFrames().push_back(this);
+}
 
 oxWindowFrame::~oxWindowFrame() {
+    auto& frames = WindowFrames();
+    frames.erase(std::remove(frames.begin(), frames.end(), this), frames.end());
+    for (oxWindowFrame* f : frames)
+        if (f->snapAnchor_ == this) f->snapAnchor_ = nullptr;
     if (alive_) *alive_ = false;
     if (focusAtDeactivation_) focusAtDeactivation_->Release();
     if (window_) {
@@ -398,9 +424,15 @@ LRESULT oxWindowFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             SetActiveWindow(ownerFrame->GetWindow());
         return oxFrame::HandleMessage(message, wParam, lParam);
     }
-    case WM_MOVE:
+    case WM_MOVE: {
+        if (!positioned) return 0;
+        const LRESULT result = oxFrame::HandleMessage(message, wParam, lParam);
+        MoveSnapFollowers();
+        return result;
+    }
     case WM_SIZE:
         if (!positioned) return 0;
+        if (wParam == SIZE_RESTORED && HasSnapClass()) ReleaseSnapGroup(false);
         return oxFrame::HandleMessage(message, wParam, lParam);
     case WM_ACTIVATE: {
         const LRESULT result = DefWindowProcW(window_, message, wParam, lParam);
@@ -457,9 +489,95 @@ LRESULT oxWindowFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+int32_t oxWindowFrame::GetPlacement() {
+    FitChromelessToMonitor();
+    return 0;
+}
+
+void oxWindowFrame::FitChromelessToMonitor() {
+    oxWindowBoxInfo* info = Info();
+    if (!window_ || !info || !info->IsChromeless()) return;
+    // The device has one monitor: the screen.
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const oxRect r = GetWindowRect();
+    if (r.width == w && r.height == h) SetWindowPos(window_, nullptr, 0, 0, w, h - 1, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+bool oxWindowFrame::HasSnapClass() const {
+    oxWindowBoxInfo* info = Info();
+    const std::u16string* cls = info ? info->GetSnapToBoxClass() : nullptr;
+    if (!cls) return false;
+    const oxRect& m = info->GetSnapToOffset();
+    return m.x > 0 || m.y > 0 || m.width > 0 || m.height > 0;
+}
+
+bool oxWindowFrame::SnapsWith(const oxWindowFrame* other) const {
+    if (!HasSnapClass() || !other->HasSnapClass()) return false;
+    const std::u16string& a = *Info()->GetSnapToBoxClass();
+    const std::u16string& b = *other->Info()->GetSnapToBoxClass();
+    return a == b || a == u"*" || b == u"*";
+}
+
+int32_t oxWindowFrame::SnapOrder() const {
+    oxWindowBoxInfo* info = Info();
+    return info ? info->GetSnapToBoxOrder() : 0;
+}
+
+oxRect oxWindowFrame::GetSnapRect() const {
+    if (!window_) return {};
+    oxRect r = GetWindowRect();
+    oxWindowBoxInfo* info = Info();
+    if (!info) return r;
+    const oxRect& m = info->GetSnapToOffset();
+    r.x -= m.x;
+    r.y -= m.y;
+    r.width += m.x + m.width;
+    r.height += m.y + m.height;
+    return r;
+}
+
+void oxWindowFrame::AttachSnapGroup() {
+    if (!window_ || !HasSnapClass()) return;
+    const oxRect mine = GetSnapRect();
+    const oxRect at = GetWindowRect();
+    const int32_t order = SnapOrder();
+    for (oxWindowFrame* f : WindowFrames()) {
+        if (f == this || f == snapAnchor_ || !f->window_ || !SnapsWith(f)) continue;
+        if (f->SnapOrder() <= order || !Touch(mine, f->GetSnapRect())) continue;
+        if (f->snapAnchor_ && f->snapAnchor_->SnapOrder() <= order) continue;
+        const oxRect theirs = f->GetWindowRect();
+        f->snapAnchor_ = this;
+        f->snapOffset_ = {theirs.x - at.x, theirs.y - at.y};
+    }
+}
+
+void oxWindowFrame::ReleaseSnapGroup(bool destroying) {
+    std::vector<oxWindowFrame*> group;
+    for (oxWindowFrame* f : WindowFrames())
+        if (f == this || SnapsWith(f)) group.push_back(f);
+    for (oxWindowFrame* f : group)
+        f->snapAnchor_ = nullptr;
+    for (oxWindowFrame* f : group)
+        if (!(destroying && f == this)) f->AttachSnapGroup();
+}
+
+void oxWindowFrame::MoveSnapFollowers() {
+    if (!window_) return;
+    const oxRect at = GetWindowRect();
+    for (oxWindowFrame* f : WindowFrames()) {
+        if (f->snapAnchor_ != this || !f->window_) continue;
+        SetWindowPos(f->window_, nullptr, at.x + f->snapOffset_.x, at.y + f->snapOffset_.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 void oxWindowFrame::OnWindowDestroyed() {
     if (!window_) return;
     SetDockSide(0);
+    const bool snaps = HasSnapClass();
     oxFrame::OnWindowDestroyed();
+    if (snaps) ReleaseSnapGroup(true);
+    for (oxWindowFrame* f : WindowFrames())
+        if (f->snapAnchor_ == this) f->snapAnchor_ = nullptr;
     if (oxWindowScene* scene = WindowScene()) scene->OnWindowGone();
 }

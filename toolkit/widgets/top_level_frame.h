@@ -3,6 +3,7 @@
 // menu bar, full-screen handling, a modal loop, and fitting to the part of the screen that the
 // input panel and the menu bar leave free. Painting, input and invalidation are the base frame's.
 #include <cstdint>
+#include <string>
 
 #include "toolkit/widgets/frame.h"
 
@@ -24,6 +25,11 @@ public:
     virtual bool RefreshMenu() { return false; }
     // The work area moved: the window box lays itself out again.
     virtual void Relayout() {}
+    // Snapping: the class (null when none), the margins (left, top, right, bottom in x, y, width,
+    // height) and the order of the window among the windows it snaps to.
+    virtual const std::u16string* GetSnapToBoxClass() const { return nullptr; }
+    virtual const oxRect& GetSnapToOffset() const;
+    virtual int32_t GetSnapToBoxOrder() const { return 0; }
 
 protected:
     ~oxWindowBoxInfo() = default;
@@ -90,6 +96,22 @@ public:
     bool IsPositioned() const { return (windowFlags_ & kPositioned) != 0; }
     void SetDeferDoubleClick(bool on);
     const RECT& GetSavedWorkArea() const { return savedWorkArea_; }
+    // Refits a chromeless window to its monitor; reports no placement (0).
+    int32_t GetPlacement();
+    // The platform keeps no placement to restore: does nothing.
+    int32_t SetPlacement() { return 0; }
+    // A chromeless window exactly as large as its monitor becomes one unit shorter.
+    void FitChromelessToMonitor();
+
+    // Snap groups: the matching windows that touch this one and come after it in snap order are
+    // attached to it and move with it from then on.
+    void AttachSnapGroup();
+    // Every matching window lets go of its anchor, then each (but this one when it goes away)
+    // gathers its own followers again.
+    void ReleaseSnapGroup(bool destroying);
+    oxWindowFrame* GetSnapAnchor() const { return snapAnchor_; }
+    // The window's rectangle on the screen grown by the snap margins; empty without a window.
+    oxRect GetSnapRect() const;
 
 private:
     static constexpr uint8_t kPositioned = 0x1, kFlashing = 0x2, kDeferDoubleClick = 0x4, kDoubleClickDeferred = 0x8,
@@ -97,6 +119,10 @@ private:
                              kWorkAreaChangedWhileDocked = 0x80;
 
     oxWindowBoxInfo* Info() const;
+    bool HasSnapClass() const;
+    bool SnapsWith(const oxWindowFrame* other) const;
+    int32_t SnapOrder() const;
+    void MoveSnapFollowers();
     oxWindowScene* WindowScene() const;
     void Activate(bool on, HWND other);
     void ApplyWorkArea();
@@ -116,4 +142,7 @@ private:
     oxBox* focusAtDeactivation_ = nullptr;
     // Cleared by the destructor, so that a modal loop notices the frame went away under it.
     bool* alive_ = nullptr;
+    // The window this one moves with, and its offset from it.
+    oxWindowFrame* snapAnchor_ = nullptr;
+    oxPoint snapOffset_{};
 };

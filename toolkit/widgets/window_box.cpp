@@ -8,6 +8,7 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_parser.h"
 #include "toolkit/style/style_value.h"
@@ -181,6 +182,32 @@ void oxWindowBox::SetActive(bool value) {
     if (!frame) return;
     frame->SetFocus(value);
     oxBox::SetActive(value);
+}
+
+void oxWindowBox::Arrange(oxPlacementRecord* placement) {
+    if (!resizable_ && !IsEmbeddedScene() && !ParseBool(GetAttributeText(kAtomNoScale))) {
+        for (int id : {kStyle_width, kStyle_height}) {
+            oxStyleValue current;
+            GetStyleValue(id, &current);
+            // Only a scaled value follows the interface scale; pixels, keywords and shares do not.
+            if (current.GetType() == kStyleScaled) SetStyleValue(id, oxStyleValue(current.GetInt(), kStylePx), 0);
+        }
+    }
+    oxBox::Arrange(placement);
+}
+
+void oxWindowBox::SetHidden(bool value) {
+    const bool wasHidden = (GetStateFlags() & (kStateHidden | kStateHiddenByAncestor)) != 0;
+    oxBox::SetHidden(value);
+    oxScene* scene = SceneOf();
+    if (value || !wasHidden || !scene || (GetStateFlags() & kStateMinimized)) return;
+    RequestLayout();
+    scene->Layout();
+}
+
+oxRect oxWindowBox::GetSnapRect() const {
+    oxWindowFrame* frame = GetWindowFrame();
+    return frame ? frame->GetSnapRect() : oxRect{};
 }
 
 void oxWindowBox::BringToFront() {

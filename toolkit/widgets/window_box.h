@@ -24,6 +24,10 @@ public:
     int32_t HandleEvent(oxEvent* event) override;
     void ApplyRtlOrder() override;
     void SetActive(bool value) override;
+    // A window that is not resizable keeps its pixel size when the interface scale changes later.
+    void Arrange(oxPlacementRecord* placement) override;
+    // A window shown again lays its scene out.
+    void SetHidden(bool value) override;
 
     // oxWindowBoxInfo: what the frame reads when it makes the window.
     const WCHAR* GetTitle() override { return title_.c_str(); }
@@ -72,9 +76,11 @@ public:
     bool IsClosable() const { return closable_; }
     const oxRect& GetSnapToWorkspace() const { return snapToWorkspace_; }
     const oxRect& GetSnapToBox() const { return snapToBox_; }
-    const oxRect& GetSnapToOffset() const { return snapToOffset_; }
-    int32_t GetSnapToBoxOrder() const { return snapToBoxOrder_; }
-    const std::u16string* GetSnapToBoxClass() const { return hasSnapClass_ ? &snapToBoxClass_ : nullptr; }
+    const oxRect& GetSnapToOffset() const override { return snapToOffset_; }
+    int32_t GetSnapToBoxOrder() const override { return snapToBoxOrder_; }
+    const std::u16string* GetSnapToBoxClass() const override { return hasSnapClass_ ? &snapToBoxClass_ : nullptr; }
+    // The window's screen rectangle grown by the snapToOffset margins; empty without a window.
+    oxRect GetSnapRect() const;
 
     // The frame of this box's window, when the window has been made; else null.
     oxWindowFrame* GetWindowFrame() const;

@@ -17,7 +17,7 @@ clientLogin and the sessionSecret of the last answer ("none" for a request witho
 
 Paths: /hello, /utf8, /latin1, /empty, /big (10 MiB of PATTERN), /stall (announces 10 MiB, sends
 64 KiB, then waits), /silent (never answers), /endless (a body without end), /redirect (to /hello),
-/redirect-loop, /headers,
+/redirect-loop, /headers, /xml (a small inbox as application/xml),
 /echo (the request back as text), /status/<n>, /auth/clientLogin, /auth/logout; else 404.
 """
 import base64
@@ -158,6 +158,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(302, b"moved", extra=[("Location", "/hello")])
         elif path == "/redirect-loop":
             self.answer(302, b"again", extra=[("Location", "/redirect-loop")])
+        elif path == "/xml":
+            inbox = '<inbox><message id="7"><from>Вера</from></message><message id="8"/></inbox>'
+            self.answer(200, inbox.encode("utf-8"), "application/xml; charset=utf-8")
         elif path == "/headers":
             self.answer(200, b"h", extra=[("X-One", "1"), ("X-Twice", "a"), ("X-Twice", "b")])
         elif path == "/echo":

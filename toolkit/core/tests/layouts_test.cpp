@@ -69,7 +69,8 @@ TEST_F(LayoutsTest, FactoryMakesEachLayoutByItsAtom) {
     ASSERT_EQ(factory.CreateDefaultLayout(kAtomDeck, &out), 1);
     EXPECT_EQ(out->GetLayoutType(), kAtomDeck);
     delete out;
-    for (oxAtom atom : {kAtomFlex, kAtomDeck, kAtomRange, kAtomFlow, kAtomMdi}) {
+    for (oxAtom atom : {kAtomFlex, kAtomDeck, kAtomRange, kAtomFlow, kAtomMdi, kAtomGrid, kAtomDatagrid,
+                        kAtomDatacolgrid}) {
         out = nullptr;
         oxLayoutName name{0, atom};
         ASSERT_EQ(factory.CreateLayout(&name, &out), 1);
@@ -80,10 +81,10 @@ TEST_F(LayoutsTest, FactoryMakesEachLayoutByItsAtom) {
         delete copy;
         delete out;
     }
-    // The grids are not made yet: the stored layout stays.
+    // An atom that names no layout leaves the stored one.
     out = nullptr;
-    oxLayoutName grid{0, kAtomGrid};
-    EXPECT_EQ(factory.CreateLayout(&grid, &out), 0);
+    oxLayoutName none{0, kAtomBox};
+    EXPECT_EQ(factory.CreateLayout(&none, &out), 0);
 }
 
 TEST_F(LayoutsTest, ViewAttributeInstallsTheNamedLayout) {

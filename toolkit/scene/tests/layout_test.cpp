@@ -114,7 +114,8 @@ TEST_P(LayoutTest, MatchesExpectedDump) {
 INSTANTIATE_TEST_SUITE_P(Scenes, LayoutTest,
                          ::testing::Values("horizontal", "vertical", "shares", "packing", "align", "minmax", "hidden",
                                            "overflow", "nested", "rtl", "zero_size", "lines", "flow_rows",
-                                           "flow_columns", "deck", "range", "mdi"));
+                                           "flow_columns", "deck", "range", "mdi", "grid_header", "grid_measured",
+                                           "grid_tree", "grid_wide", "grid_rtl", "grid_scroll"));
 
 struct HitCase {
     const char* scene;
@@ -163,7 +164,13 @@ INSTANTIATE_TEST_SUITE_P(Points, HitTestTest,
                              HitCase{"overflow", 46, 5, "list|vbar"},
                              // Nested boxes answer the deepest one.
                              HitCase{"nested", 5, 55, "leaf1"}, HitCase{"nested", 150, 5, "r1"},
-                             HitCase{"nested", 150, 50, "right"}));
+                             HitCase{"nested", 150, 50, "right"},
+                             // A grid tries its header cells first, then its rows; nested rows by
+                             // their offsets in the tree.
+                             HitCase{"grid_header", 50, 5, "h2"}, HitCase{"grid_header", 50, 30, "a2"},
+                             HitCase{"grid_header", 180, 30, "r1"}, HitCase{"grid_tree", 15, 25, "q1a"},
+                             HitCase{"grid_tree", 25, 45, "t1a"}, HitCase{"grid_tree", 5, 45, "t1"},
+                             HitCase{"grid_tree", 5, 85, ""}));
 
 // 10,000 rows of 3 pixels in a 100 x 600 list: every row in place, the list overflowing by the rest.
 TEST(LayoutLargeTest, TenThousandChildren) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "toolkit/base/markup_node.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_dump.h"
+#include "toolkit/core/box_flags.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 
@@ -138,6 +140,69 @@ TEST_F(MarkupNodeTest, InstanceTagsMakeTheBoxesTheirGidNames) {
     ASSERT_TRUE(direct && viaInstances);
     EXPECT_EQ(Dump(viaInstances), Dump(direct));
     EXPECT_EQ(viaInstances->GetBoxById(oxAtoms::Intern(u"refused"), false), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+class CollapsedContentTest : public MarkupNodeTest {};
+
+const char* kCollapsedBody = R"M(
+  <vbox id="folder" collapsed="true">
+    <box id="first"><box id="deep" title="D"/></box>
+    <hbox id="second"/>
+  </vbox>
+  <box id="after"/>
+</vbox>)M";
+
+TEST_F(CollapsedContentTest, ACollapsedBoxBuildsItsMarkupWhenFirstExpanded) {
+    // The ways a collapsed box is asked for its content.
+    struct Case {
+        const char* name;
+        std::function<void(oxScene*)> expand;
+    } cases[] = {
+        {"expanding it",
+         [](oxScene* s) { s->GetBoxById(oxAtoms::Intern(u"folder"), false)->SetCollapsed(false, true); }},
+        {"its child asked with expand",
+         [](oxScene* s) { s->GetBoxById(oxAtoms::Intern(u"folder"), false)->GetFirstChild(true); }},
+        {"an id inside it looked up",
+         [](oxScene* s) { EXPECT_NE(s->GetBoxById(oxAtoms::Intern(u"deep"), false), nullptr); }},
+    };
+    oxScene* open = OpenMarkup(
+        "open.box",
+        std::string(kHead) +
+            std::string(kCollapsedBody).replace(std::string(kCollapsedBody).find(" collapsed=\"true\""), 17, ""));
+    ASSERT_NE(open, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        oxScene* scene = OpenMarkup("collapsed.box", std::string(kHead) + kCollapsedBody);
+        ASSERT_NE(scene, nullptr);
+        oxBox* holder = scene->GetBoxById(oxAtoms::Intern(u"folder"), false);
+        ASSERT_NE(holder, nullptr);
+        // Only the placeholder stands in the tree until then.
+        ASSERT_EQ(holder->GetChildCount(), 1);
+        EXPECT_EQ(holder->GetChildAt(0, false)->GetBoxType(), kAtomCollapsedContainer);
+        EXPECT_TRUE(holder->GetStateFlags() & kStateContentPending);
+        EXPECT_NE(scene->GetBoxById(oxAtoms::Intern(u"after"), false), nullptr);
+        EXPECT_TRUE(holder->GetStateFlags() & kStateContentPending) << "an id outside it leaves it unbuilt";
+
+        c.expand(scene);
+        EXPECT_FALSE(holder->GetStateFlags() & kStateContentPending);
+        ASSERT_EQ(holder->GetChildCount(), 2);
+        holder->SetCollapsed(false, true);
+        scene->GetRootBox()->RestyleTree();
+        open->GetRootBox()->RestyleTree();
+        EXPECT_EQ(Dump(scene), Dump(open));
+        scene->Close(true);
+    }
+}
+
+TEST_F(CollapsedContentTest, ASceneClosedWithContentStillPendingFreesIt) {
+    oxScene* scene = OpenMarkup("pending.box", std::string(kHead) + kCollapsedBody);
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->GetBoxById(oxAtoms::Intern(u"folder"), false)->GetChildCount(), 1);
+    scene->Close(true); // the sanitizer build sees the recorded nodes go
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/shell/path_map.h"
 #include "runtime/wide_string.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
@@ -72,6 +73,35 @@ oxBox* Box(oxScene* scene, const char16_t* id) {
     return scene->GetBoxById(oxAtoms::Find(id), false);
 }
 
+// Runs the change in the open scene, checks which boxes were laid out, and that the rectangles
+// left are those of a layout of the whole tree from the root.
+void CheckChange(oxScene* scene, const Change& change) {
+    ASSERT_NE(scene, nullptr);
+    const std::string before = Dump(scene);
+    WatchLayouts(scene->GetRootBox());
+    const oxReactionRunner previous = oxGetReactionRunner();
+    std::set<oxBox*> laidOut;
+    g_laidOut = &laidOut;
+    oxSetReactionRunner(&CountLayout);
+    change.make(scene);
+    scene->Layout();
+    g_laidOut = nullptr;
+    oxSetReactionRunner(previous);
+    for (const char16_t* id : change.reached)
+        EXPECT_TRUE(laidOut.count(Box(scene, id))) << Utf8(id) << " is laid out";
+    for (const char16_t* id : change.spared)
+        EXPECT_FALSE(laidOut.count(Box(scene, id))) << Utf8(id) << " is left alone";
+
+    const std::string after = Dump(scene);
+    scene->QueueLayout(scene->GetRootBox());
+    scene->Layout();
+    EXPECT_EQ(after, Dump(scene)) << "the rectangles a layout from the root gives";
+    if (!change.reached.empty()) {
+        EXPECT_NE(before, after) << "the change shows";
+    }
+    scene->Close(true);
+}
+
 class SceneLayoutTest : public SceneFixture {};
 
 TEST_F(SceneLayoutTest, AChangeLaysOutWhatItReachesAndEndsAsALayoutFromTheRoot) {
@@ -119,33 +149,66 @@ TEST_F(SceneLayoutTest, AChangeLaysOutWhatItReachesAndEndsAsALayoutFromTheRoot) 
          {u"root", u"holder", u"bar", u"row0"},
          {}},
     };
-    const oxReactionRunner previous = oxGetReactionRunner();
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
-        oxScene* scene = OpenMarkup("relayout.box", Markup());
-        ASSERT_NE(scene, nullptr);
-        const std::string before = Dump(scene);
-        WatchLayouts(scene->GetRootBox());
-        std::set<oxBox*> laidOut;
-        g_laidOut = &laidOut;
-        oxSetReactionRunner(&CountLayout);
-        change.make(scene);
-        scene->Layout();
-        g_laidOut = nullptr;
-        oxSetReactionRunner(previous);
-        for (const char16_t* id : change.reached)
-            EXPECT_TRUE(laidOut.count(Box(scene, id))) << Utf8(id) << " is laid out";
-        for (const char16_t* id : change.spared)
-            EXPECT_FALSE(laidOut.count(Box(scene, id))) << Utf8(id) << " is left alone";
+        CheckChange(OpenMarkup("relayout.box", Markup()), change);
+    }
+}
 
-        const std::string after = Dump(scene);
-        scene->QueueLayout(scene->GetRootBox());
-        scene->Layout();
-        EXPECT_EQ(after, Dump(scene)) << "the rectangles a layout from the root gives";
-        if (!change.reached.empty()) {
-            EXPECT_NE(before, after) << "the change shows";
-        }
-        scene->Close(true);
+// A list that scrolls keeps its size whatever its rows do: a row that changes places itself and
+// moves the rows after it, and nothing else is laid out, unless the list's overflow or width would
+// change.
+TEST_F(SceneLayoutTest, ARowThatChangesInAScrollingListMovesTheRowsAfterIt) {
+    std::string rows;
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        rows += "<hbox id=\"row" + n + "\" s:height=\"30\" s:hSpace=\"4\"><box s:width=\"20\"/><simpleText id=\"name" +
+                n + "\" value=\"Name " + n + "\"/></hbox>\n";
+    }
+    const std::string markup = "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
+                               "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" id=\"root\">"
+                               "<vbox id=\"list\" s:flex=\"1\" s:maxHeight=\"auto\" s:overflow=\"scroll\" "
+                               "s:vSpace=\"2\">\n" +
+                               rows + "</vbox><box id=\"bar\" s:height=\"20\"/></vbox>\n";
+    auto style = [](const char16_t* id, const char16_t* name, const char16_t* value) {
+        return [=](oxScene* s) { Box(s, id)->SetStyle(name, value); };
+    };
+    const Change changes[] = {
+        {"a row grows", style(u"row5", u"height", u"50"), {u"list", u"row5"}, {u"root", u"row4", u"row6", u"name6", u"bar"}},
+        {"a row shrinks", style(u"row5", u"height", u"20"), {u"list", u"row5"}, {u"root", u"row6", u"bar"}},
+        {"the first row grows", style(u"row0", u"height", u"44"), {u"list", u"row0"}, {u"root", u"row1"}},
+        {"the last row grows", style(u"row39", u"height", u"44"), {u"list", u"row39"}, {u"root", u"row38"}},
+        {"a row takes a margin", style(u"row7", u"marginTop", u"9"), {u"list", u"row7"}, {u"root", u"row8"}},
+        {"two rows change in one pass",
+         [](oxScene* s) {
+             Box(s, u"row3")->SetStyle(u"height", u"40");
+             Box(s, u"row30")->SetStyle(u"height", u"12");
+         },
+         {u"list", u"row3", u"row30"},
+         {u"root", u"row4", u"row31"}},
+        {"the list scrolled to its end, whose last row shrinks",
+         [](oxScene* s) {
+             Box(s, u"list")->SetScrollY(100000);
+             Box(s, u"row39")->SetStyle(u"height", u"10");
+         },
+         {u"list", u"row39"},
+         {u"root", u"row38"}},
+        {"a row wider than the list widens its content: the list is laid out",
+         style(u"row9", u"width", u"5000"),
+         {u"list", u"row0", u"row9"},
+         {}},
+        {"a row that stretches no more: the list is laid out", style(u"row9", u"width", u"100"), {u"list", u"row0"}, {}},
+        {"the rows shrink until the list stops scrolling: the list is laid out",
+         [](oxScene* s) {
+             for (int i = 0; i < 40; ++i)
+                 Box(s, (u"row" + platform::WideFromUtf8(std::to_string(i))).c_str())->SetStyle(u"height", u"1");
+         },
+         {u"list", u"row0"},
+         {u"bar"}},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        CheckChange(OpenMarkup("scrolling.box", markup), change);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "runtime/script_dictionary.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_dump.h"
+#include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/box_uri.h"
 #include "toolkit/scene/scene.h"
@@ -119,6 +120,34 @@ TEST_F(SceneTest, EventsReachTheSceneHandlersThenTheBoxesThenTheOpener) {
     // Closing the opener closes its dialog with it: the dialog was released first.
     opener->Close(false);
     EXPECT_EQ(runtime()->GetSceneCount(), 1);
+}
+
+// A dialog that closes tells an active opener's root that its "active" state stands again; an
+// inactive opener hears nothing.
+TEST_F(SceneTest, AClosingDialogTellsItsActiveOpener) {
+    struct Heard : oxChangeListener {
+        ULONG AddRef() override { return 2; }
+        ULONG Release() override { return 1; }
+        void OnAttributeChanged(oxBox*, oxAtom attribute) override {
+            if (attribute == kAtomActive) ++active;
+        }
+        void OnStyleChanged(oxBox*, int) override {}
+        int active = 0;
+    } heard;
+    oxScene* opener = OpenMarkup("opener.box", SceneMarkup("<box id=\"x\"/>"));
+    ASSERT_NE(opener, nullptr);
+    oxBox* root = opener->GetRootBox();
+    root->AddChangeListener(&heard);
+    for (bool active : {false, true}) {
+        SCOPED_TRACE(active);
+        root->SetStateFlag(kStateActive, active);
+        heard.active = 0;
+        oxScene* dialog = OpenMarkup("dialog.box", SceneMarkup("<box id=\"y\"/>"), opener);
+        ASSERT_NE(dialog, nullptr);
+        dialog->Close(false);
+        EXPECT_EQ(heard.active, active ? 1 : 0);
+    }
+    root->RemoveChangeListener(&heard);
 }
 
 TEST_F(SceneTest, ACloseAskedForDuringDispatchWaitsForTheOutermostDispatch) {

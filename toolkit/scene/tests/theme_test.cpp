@@ -172,6 +172,7 @@ TEST_F(ThemeTest, ResourcesJoinTheirThemeAndInheritWithoutRings) {
 <vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
   <r:library>
     <r:font id="accent" theme="loud" size="30"/>
+    <r:style id="shout" theme="loud" fontSize="30"/>
     <r:font id="base" size="9"/>
     <r:font id="middle" inherits="base"/>
     <r:font id="top" inherits=" middle , nowhere,"/>
@@ -189,6 +190,12 @@ TEST_F(ThemeTest, ResourcesJoinTheirThemeAndInheritWithoutRings) {
     EXPECT_EQ(Themes()->FindResource(u"#accent", 0), nullptr);
     Themes()->SetActiveTheme(Atom(u"loud"));
     EXPECT_EQ(Themes()->FindResource(u"#accent", 0), scene->FindResourceById(Atom(u"accent"), 0));
+    // Styles join as the other resources do, and leave the theme when their library goes.
+    oxElement* shout = scene->FindResourceById(Atom(u"shout"), kAtomStyle);
+    ASSERT_NE(shout, nullptr);
+    EXPECT_EQ(Themes()->FindResource(u"#shout", kAtomStyle), shout);
+    scene->RemoveResource(shout);
+    EXPECT_EQ(Themes()->FindResource(u"#shout", kAtomStyle), nullptr);
 
     auto resource = [&](const WCHAR* id) {
         return dynamic_cast<oxBindableElement*>(scene->FindResourceById(Atom(id), 0));

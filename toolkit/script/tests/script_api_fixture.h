@@ -29,6 +29,16 @@ std::string Utf8(const WCHAR* text);
 // running at the same time never read a half-written scene.
 void CopyTree(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// One script expression and the value `call` describes for it.
+struct Case {
+    const char* expression;
+    const char* expected;
+};
+
+// What `call` describes for a call with too few arguments, and for one that failed with code 1.
+constexpr const char* kBadParamCount = "error:8002000e";
+constexpr const char* kFail = "error:80004005";
+
 class ScriptApiTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -44,6 +54,11 @@ protected:
     bool Run(oxScene* scene, const std::string& text);
     // The script expression's value as the fixture script's `call` describes it.
     std::string Call(oxScene* scene, const std::string& expression);
+    // Each case's expression in the scene, against its expected value.
+    void CheckCases(oxScene* scene, const Case* cases, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            EXPECT_EQ(Call(scene, cases[i].expression), cases[i].expected) << cases[i].expression;
+    }
 
     oxApplication* app = nullptr;
     ApiProbe* probe = nullptr;

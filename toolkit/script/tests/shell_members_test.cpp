@@ -1,6 +1,8 @@
 // The Shell script class, called from a scene's scripts, and the lenient Shell.
 #include <gtest/gtest.h>
 
+#include "graphics/paint/canvas.h"
+#include "graphics/tests/raster_test_util.h"
 #include "platform/backend/headless.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box.h"
@@ -228,6 +230,28 @@ TEST_F(ShellMembersTest, ScriptsMakeSwitchAndDeleteThemes) {
     ASSERT_TRUE(Run(scene, "var tm, night, day;"));
     for (const auto& c : cases)
         EXPECT_EQ(Call(scene, c.first), c.second) << c.first;
+}
+
+TEST_F(ShellMembersTest, AThemeMadeByScriptRepaintsTheScene) {
+    oxScene* themed = Open("theme_screen.box", "themed");
+    ASSERT_NE(themed, nullptr);
+    const std::string night = "'box://" + package + "/night_theme.box'";
+    // The scene painted as its window paints it, read inside the swatch, which its picture covers.
+    auto swatch = [themed] {
+        platform::headless::RunUntilIdle();
+        TestSurface surface(160, 160, 32);
+        oxCanvas canvas;
+        canvas.AttachTarget(surface.buffer);
+        themed->GetRootBox()->Paint(&canvas);
+        return surface.buffer.GetRow32(20)[20] & 0xFFFFFFu;
+    };
+    EXPECT_EQ(swatch(), 0x00FF00u) << "the scene's own picture";
+    ASSERT_TRUE(Run(themed, "var tm = shell.themeManager, t = tm.createTheme('night'); t.addLibrary(" + night +
+                                "); tm.activeTheme = 'night';"));
+    EXPECT_EQ(swatch(), 0x0000FFu) << "the active theme's picture of the same id";
+    ASSERT_TRUE(Run(themed, "tm.activeTheme = null; tm.deleteTheme('night');"));
+    EXPECT_EQ(swatch(), 0x00FF00u) << "no theme: the scene's own again";
+    EXPECT_EQ(Call(themed, "tm.themeCount"), "number:0");
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
+#include "toolkit/style/ui_scale.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
@@ -216,6 +218,57 @@ TEST_F(WindowBoxTest, AMenuAttributeThatNamesNoMenuLeavesTheEmptySoftKeys) {
         scene->Close(true);
         platform::headless::RunUntilIdle();
     }
+}
+
+// A window that cannot be resized keeps the pixels its scaled size had when it was laid out, so a
+// later change of the interface scale leaves it as it is; a resizable one, or one with noScale,
+// keeps following the scale.
+TEST_F(WindowBoxTest, AFixedWindowKeepsItsPixelSizeWhenTheScaleChanges) {
+    const struct {
+        const char* attributes;
+        oxStyleType type;
+        int32_t width;
+    } cases[] = {
+        {"", kStylePx, 150},
+        {R"(resizable="true")", kStyleScaled, 200},
+        {R"(noScale="true")", kStyleScaled, 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        SetUiScale(1.5f);
+        oxScene* scene = OpenWindow(c.attributes);
+        ASSERT_NE(scene, nullptr);
+        auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+        ASSERT_NE(box, nullptr);
+        box->SetStyle(u"width", u"100*");
+        box->RequestLayout();
+        scene->Layout();
+        SetUiScale(2.0f);
+        box->RequestLayout();
+        scene->Layout();
+        oxStyleValue width;
+        box->GetStyleValue(kStyle_width, &width);
+        EXPECT_EQ(width.GetType(), c.type);
+        EXPECT_EQ(width.GetInt(), c.width);
+        SetUiScale(1.0f);
+        scene->Close(true);
+        platform::headless::RunUntilIdle();
+    }
+}
+
+TEST_F(WindowBoxTest, TheSnapRectangleIsTheWindowGrownByItsMargins) {
+    oxScene* scene = OpenWindow(R"(snapToOffset="1 2 3 4")");
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_NE(box, nullptr);
+    RECT w{};
+    GetWindowRect(box->GetWindowFrame()->GetWindow(), &w);
+    const oxRect snap = box->GetSnapRect();
+    // Four values read top, right, bottom, left.
+    EXPECT_EQ(snap.x, w.left - 4);
+    EXPECT_EQ(snap.y, w.top - 1);
+    EXPECT_EQ(snap.width, w.right - w.left + 4 + 2);
+    EXPECT_EQ(snap.height, w.bottom - w.top + 1 + 3);
 }
 
 TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {

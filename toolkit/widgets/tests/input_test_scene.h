@@ -56,9 +56,18 @@ public:
         void Execute(oxCommandEvent* event) override { run(event); }
     };
 
-    explicit InputScene(oxFrameInput* input, oxRect rootRect = {0, 0, 240, 268}) : input_(input) {
+    // `makeRoot` makes a root box of another kind (a window box's stand-in); null makes a LogBox.
+    explicit InputScene(oxFrameInput* input, oxRect rootRect = {0, 0, 240, 268},
+                        const std::function<LogBox*(InputScene*)>& makeRoot = nullptr)
+        : input_(input) {
         RegisterFrameWindowClass();
-        root = Add(nullptr, "root", rootRect);
+        if (makeRoot) {
+            root = makeRoot(this);
+            root->AttachSubtreeToScene(this);
+            looks[root] = rootRect;
+        } else {
+            root = Add(nullptr, "root", rootRect);
+        }
         root->SetChangeFlag(kChangeFramed, true);
         frame = std::make_unique<oxWindowFrame>(root);
     }

@@ -20,7 +20,8 @@ public:
     int32_t HandleEvent(oxEvent* event) override {
         const oxAtom type = event->GetType();
         if (event->GetTarget() == this && (type == kAtomPopping || type == kAtomPopped || type == kAtomShutting))
-            scene_->log.push_back(name_ + " " + test::AtomName(type));
+            scene_->log.push_back(name_ + " " + test::AtomName(type) +
+                                  (event->GetFlags() & kEventIndependentPopup ? " independent" : ""));
         return oxPopupBox::HandleEvent(event);
     }
 
@@ -251,6 +252,48 @@ TEST_F(PopupBoxTest, AnIndependentPopupIsTrackedBesideTheChain) {
     EXPECT_FALSE(tip->IsOpened());
     EXPECT_FALSE(menu->IsOpened());
     EXPECT_FALSE(input->IsPopupOpen());
+}
+
+TEST_F(PopupBoxTest, TheEventsOfAnIndependentPopupSaySo) {
+    LogPopup* tip = AddPopup(scene, scene->root, "tip", {0, 0, 40, 16});
+    scene->Add(tip, "tipText", {0, 0, 40, 16});
+    tip->SetIndependent(true);
+    tip->SetAnchor(b);
+    ASSERT_EQ(tip->SetOpened(true, false), 1);
+    tip->SetOpened(false, false);
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    EXPECT_EQ(scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}),
+              (Lines{"tip popping independent", "tip popped independent", "tip shutting", "menu popping",
+                     "menu popped"}));
+}
+
+// While a style animation runs on it, a popup opens and closes without layout, placement or
+// window: only its mark, the chain and the events change.
+TEST_F(PopupBoxTest, APopupUnderAStyleAnimationOpensAndClosesLightly) {
+    menu->SetStateFlag(kStateAnimating, true);
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    EXPECT_TRUE(menu->IsOpened());
+    EXPECT_EQ(input->GetPopupChain(), menu);
+    EXPECT_TRUE(menu->GetStateFlags() & kStateCollapsed) << "not expanded";
+    EXPECT_FALSE(Shown(menu)) << "no window";
+    EXPECT_FALSE(a->GetStateFlags() & kStatePopped);
+    EXPECT_EQ(scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}), Lines{"menu popped"})
+        << "no popping either";
+    scene->log.clear();
+    ASSERT_EQ(menu->SetOpened(false, false), 1);
+    EXPECT_FALSE(menu->IsOpened());
+    EXPECT_EQ(input->GetPopupChain(), nullptr);
+    EXPECT_EQ(menu->GetAnchor(), nullptr);
+    EXPECT_EQ(scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}), Lines{"menu shutting"});
+
+    // Once the animation is over it opens in full again.
+    menu->SetStateFlag(kStateAnimating, false);
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    EXPECT_FALSE(menu->GetStateFlags() & kStateCollapsed);
+    EXPECT_TRUE(Shown(menu));
 }
 
 TEST_F(PopupBoxTest, KeysAndThePointerMoveTheCurrentChildAndEnterClosesTheChain) {

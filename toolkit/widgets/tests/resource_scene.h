@@ -3,6 +3,7 @@
 // its boxes through the box factory and counting the files it is told could not be read, and the
 // graphics tests' picture files, and the placing part of box painting.
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,12 +39,17 @@ public:
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
     oxBox* GetRootBox() override { return root; }
     bool IsRightToLeft() const override { return rtl; }
+    oxBox* FindBoxById(oxAtom id) override {
+        auto at = ids.find(id);
+        return at == ids.end() ? nullptr : at->second;
+    }
     bool NotifySceneOfChange(oxBox*) override {
         ++layoutRequests;
         return true;
     }
 
     int layoutRequests = 0;
+    std::map<oxAtom, oxBox*> ids; // what FindBoxById answers
     oxStyleRuleMaps rules;
     oxBoxFactory factory;
     oxBox* root = nullptr;

@@ -28,6 +28,7 @@
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/widgets/frame_input.h"
 #include "toolkit/scene/markup_loader.h"
 #include "toolkit/widgets/tests/resource_scene.h"
 #include "toolkit/scene/tests/plain_box_scene.h"
@@ -299,6 +300,33 @@ TEST_F(TextBoxTest, OverflowBitFollowsTheFit) {
     ArrangeLayoutRoot(box, size.cx - 1, size.cy);
     box->Paint(canvas.get());
     EXPECT_TRUE(box->IsTextOverflowed());
+}
+
+// "autoTooltip" shows a text box's value only while its text is cut off: the text box it names, or
+// the box itself when the name is no box's; "none" shows nothing.
+TEST_F(TextBoxTest, ACutOffTextIsItsOwnAutomaticTooltip) {
+    const SIZE size = Extent(u"Fits", 13);
+    MakeBox(u"Fits", size.cx, size.cy);
+    auto canvas = MakeCanvas(100, 40, 32);
+    box->Paint(canvas.get());
+    EXPECT_EQ(oxFrameInput::CutOffText(box), nullptr) << "no autoTooltip";
+    box->SetAttribute(kAtomAutoTooltip, u"self", false, false);
+    EXPECT_EQ(oxFrameInput::CutOffText(box), nullptr) << "the text fits";
+    ArrangeLayoutRoot(box, size.cx - 1, size.cy);
+    box->Paint(canvas.get());
+    ASSERT_NE(oxFrameInput::CutOffText(box), nullptr) << "an id that names no box means the box itself";
+    EXPECT_EQ(std::u16string(oxFrameInput::CutOffText(box)), u"Fits");
+    box->SetAttribute(kAtomAutoTooltip, u"None", false, false);
+    EXPECT_EQ(oxFrameInput::CutOffText(box), nullptr);
+
+    oxBox* row = scene.CreateBox(kAtomBoxNamespace, kAtomBox);
+    scene.ids[oxAtoms::Intern(u"label")] = box;
+    row->SetAttribute(kAtomAutoTooltip, u"label", false, false);
+    ASSERT_NE(oxFrameInput::CutOffText(row), nullptr);
+    EXPECT_EQ(std::u16string(oxFrameInput::CutOffText(row)), u"Fits");
+    row->SetAttribute(kAtomAutoTooltip, u"self", false, false);
+    EXPECT_EQ(oxFrameInput::CutOffText(row), nullptr) << "a box that is no text box has nothing cut off";
+    row->Release();
 }
 
 // A too-wide single line ends in "..." exactly as the shortened text would be drawn; a wrapped text

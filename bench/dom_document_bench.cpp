@@ -1,0 +1,153 @@
+// A 1 MiB XML document loaded through domDocument and every element walked from script, against
+// libxml2 parsing the same bytes from memory and walking the same elements in C, in one run. Our
+// side crosses the script bridge for every node it touches (firstChild, nextSibling, nodeType),
+// each answer a fresh node object; the peer follows the tree's own pointers. Both parse with the
+// same options (no network, entities expanded) and count the elements, which must agree with the
+// number generated. The bytes and the script are made outside the timer on both sides.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include <libxml/parser.h>
+
+#include "app/dom_document.h"
+#include "platform/net/memory_stream.h"
+#include "runtime/script_constructors.h"
+#include "runtime/startup.h"
+#include "runtime/tests/script_test_site.h"
+
+namespace {
+
+struct Document {
+    std::string bytes;
+    int elements = 0;
+};
+
+// Messages of an inbox until the text reaches 1 MiB: four elements each, attributes and entities.
+const Document& TheDocument() {
+    static const Document document = [] {
+        Document d;
+        d.bytes = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<inbox owner=\"Аня\">\n";
+        d.elements = 1;
+        for (int i = 0; d.bytes.size() < (1u << 20) - 200; ++i) {
+            const std::string n = std::to_string(i);
+            d.bytes += "  <message id=\"" + n + "\" unread=\"" + (i % 3 ? "false" : "true") + "\"><from>Вера " + n +
+                       "</from><body>Привет &amp; пока, message " + n + "</body><sent/></message>\n";
+            d.elements += 4;
+        }
+        d.bytes += "</inbox>\n";
+        return d;
+    }();
+    return document;
+}
+
+// The script's source of the document: the same stream each time, rewound.
+class Source : public NUBO::XObject {
+public:
+    static NUBO::XClassDescriptor Descriptor;
+    NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+    platform::net::MemoryStream* stream = nullptr;
+
+protected:
+    ~Source() override {
+        if (stream) stream->Release();
+    }
+};
+
+int32_t StreamMethod(NUBO::XObject* object, int, NUBO::XArgList*, NUBO::XVariant* result) {
+    auto* self = static_cast<Source*>(object);
+    LARGE_INTEGER start{};
+    self->stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    result->Clear();
+    result->vt = VT_UNKNOWN;
+    result->punkVal = self->stream;
+    self->stream->AddRef();
+    return 0;
+}
+
+const NUBO::XMemberEntry kSourceMembers[] = {
+    NUBO::XMethod("stream", StreamMethod),
+    NUBO::XMemberEnd(),
+};
+NUBO::XClassDescriptor Source::Descriptor = {"Source", 1, kSourceMembers, &NUBO::XObject::Descriptor, 0, {}};
+
+const char16_t kScript[] = u"var doc = new domDocument();"
+                           u"function loadOnly() { doc.load(source.stream(), false);"
+                           u"  return doc.getElementsByTagName('*').length; }"
+                           u"function run() {"
+                           u"  doc.load(source.stream(), false);"
+                           u"  var count = 0, stack = [doc.documentElement];"
+                           u"  while (stack.length) {"
+                           u"    var e = stack.pop(); count++;"
+                           u"    for (var c = e.firstChild; c; c = c.nextSibling) if (c.nodeType == 1) stack.push(c);"
+                           u"  }"
+                           u"  return count;"
+                           u"}";
+
+// The same script work: `run()` loads and walks, `loadOnly()` loads and counts the elements in one
+// native call, which shows what the walk through the bridge costs.
+void RunScript(benchmark::State& state, const char16_t* call) {
+    const Document& document = TheDocument();
+    NUBO::Initialize(nullptr);
+    {
+        NUBO::XObject* constructor = nullptr;
+        NUBO::CreateScriptObjectConstructor(CreateXDomDocument, &constructor);
+        auto* source = new Source();
+        source->AddRef();
+        source->stream = platform::net::MemoryStream::Create();
+        source->stream->Append(document.bytes.data(), document.bytes.size());
+        NUBO::test::ScriptTestSite site;
+        site.items = {{u"domDocument", constructor}, {u"source", source}};
+        NUBO::test::ScriptTestEngine engine;
+        if (engine.Open(&site) != S_OK || engine.Run(kScript) != S_OK) {
+            state.SkipWithError("the script did not start");
+        } else {
+            for (auto _ : state) {
+                NUBO::XVariant count = engine.Eval(call);
+                if (count.ToInt32() != document.elements) {
+                    state.SkipWithError("the script counted another number of elements");
+                    break;
+                }
+            }
+        }
+        engine.Close();
+        source->Release();
+        constructor->Release();
+    }
+    NUBO::Shutdown();
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(document.bytes.size()));
+}
+void BM_DomDocumentFromScript(benchmark::State& state) {
+    RunScript(state, u"run()");
+}
+BENCHMARK(BM_DomDocumentFromScript)->Unit(benchmark::kMillisecond);
+
+void BM_DomDocumentLoadOnly(benchmark::State& state) {
+    RunScript(state, u"loadOnly()");
+}
+BENCHMARK(BM_DomDocumentLoadOnly)->Unit(benchmark::kMillisecond);
+
+int CountElements(xmlNodePtr node) {
+    int count = 0;
+    for (; node; node = node->next)
+        if (node->type == XML_ELEMENT_NODE) count += 1 + CountElements(node->children);
+    return count;
+}
+
+void BM_Libxml2Direct(benchmark::State& state) {
+    const Document& document = TheDocument();
+    for (auto _ : state) {
+        xmlDocPtr doc = xmlReadMemory(document.bytes.data(), int(document.bytes.size()), nullptr, nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        const int count = doc ? CountElements(xmlDocGetRootElement(doc)) : 0;
+        xmlFreeDoc(doc);
+        if (count != document.elements) {
+            state.SkipWithError("libxml2 counted another number of elements");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(document.bytes.size()));
+}
+BENCHMARK(BM_Libxml2Direct)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,111 @@
+#pragma once
+// What the document and the node objects share: the counted parsed tree that every wrapper holds,
+// the by-name dispatch frame and the node members. Module-internal.
+#include <string>
+#include <vector>
+
+#include <libxml/tree.h>
+
+#include "platform/xml/dom_document.h"
+
+namespace platform::xml {
+
+// One parsed (or empty) libxml2 document, freed when the document object and the last node or
+// list of it let go. Elements made by createElement and never put in the tree are freed with it.
+class DomTree {
+public:
+    static DomTree* Adopt(xmlDocPtr doc); // null when doc is null or memory is short
+    void AddRef() { ++refs_; }
+    void Release();
+
+    xmlDocPtr Doc() const { return doc_; }
+    void KeepLoose(xmlNodePtr node) { loose_.push_back(node); }
+
+private:
+    explicit DomTree(xmlDocPtr doc) : doc_(doc) {}
+    ~DomTree();
+
+    xmlDocPtr doc_;
+    std::vector<xmlNodePtr> loose_;
+    ULONG refs_ = 1;
+};
+
+// IUnknown and IDispatch by name for objects whose members live in a name table. Starts with one
+// reference.
+template <class Interface> class DispatchObject : public Interface {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                   UINT*) override;
+
+protected:
+    virtual ~DispatchObject() = default;
+    virtual bool Answers(REFIID riid) const = 0;
+    virtual DISPID IdOf(const OLECHAR* name) const = 0;
+    virtual HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) = 0;
+
+private:
+    ULONG refs_ = 1;
+};
+
+// A node of a tree (the document node included).
+class DomNode : public DispatchObject<IXMLDOMElement> {
+public:
+    // The node's wrapper, holding the tree; null for a null node or a kind scripts never see.
+    static DomNode* Make(DomTree* tree, xmlNodePtr node);
+
+protected:
+    bool Answers(REFIID riid) const override;
+    DISPID IdOf(const OLECHAR* name) const override;
+    HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) override;
+
+private:
+    DomNode(DomTree* tree, xmlNodePtr node);
+    ~DomNode() override;
+
+    DomTree* tree_;
+    xmlNodePtr node_;
+};
+
+// A fixed list of nodes with a cursor for nextNode.
+class DomNodeList : public DispatchObject<IXMLDOMNodeList> {
+public:
+    static DomNodeList* Make(DomTree* tree, std::vector<xmlNodePtr> nodes);
+
+protected:
+    bool Answers(REFIID riid) const override;
+    DISPID IdOf(const OLECHAR* name) const override;
+    HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) override;
+
+private:
+    DomNodeList(DomTree* tree, std::vector<xmlNodePtr> nodes);
+    ~DomNodeList() override;
+
+    DomTree* tree_;
+    std::vector<xmlNodePtr> nodes_;
+    size_t cursor_ = 0;
+};
+
+// The node members that the document object answers by name too.
+DISPID NodeMemberId(const OLECHAR* name);
+HRESULT CallNodeMember(DomTree* tree, xmlNodePtr node, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result);
+
+// The elements named `name` ("*": all) below `from`, in document order.
+std::vector<xmlNodePtr> ElementsByTagName(xmlNodePtr from, const std::string& name);
+// Text between UTF-8 and BSTR.
+BSTR ToBstr(const xmlChar* text);
+std::string ToUtf8(const OLECHAR* text, UINT length);
+
+} // namespace platform::xml
