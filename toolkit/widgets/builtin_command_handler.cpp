@@ -11,6 +11,7 @@
 #include "toolkit/core/box_flags.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/grid_layout.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/control_box.h"
@@ -249,8 +250,11 @@ ULONG oxBuiltinCommandHandler::Release() {
 int32_t oxBuiltinCommandHandler::ScrollStep(oxBox* target, int32_t delta, int32_t factor) {
     for (oxBox* b = target; b; b = b->GetLogicalParent()) {
         if (!(b->GetStateFlags() & kStateOverflowed) || !b->IsOverflowScroll()) continue;
-        // FIXME: a layout that arranges rows scrolls to the row before or after its first visible
-        // one once layouts report their rows (grid layouts); every box scrolls by units until then.
+        // A layout that arranges rows scrolls by rows.
+        if (auto* grid = dynamic_cast<oxGridLayout*>(b->GetLayout())) {
+            b->ScrollToRow(grid->GetFirstVisibleRow() + delta);
+            return 1;
+        }
         b->ScrollByY(delta * factor);
         return 1;
     }

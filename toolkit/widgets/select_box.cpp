@@ -9,6 +9,7 @@
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/grid_layout.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scene/script_object_cache.h"
 
@@ -25,6 +26,11 @@ int g_pendingAction = 0;
 
 oxBox* MakeSelectBox(oxAtom tag) {
     return new (std::nothrow) oxSelectBox(tag);
+}
+
+// The grid or datagrid layout that arranges the box's rows, or null.
+oxGridLayout* GridOf(oxBox* box) {
+    return dynamic_cast<oxGridLayout*>(box->GetLayout());
 }
 
 bool ReadsTrue(const WCHAR* text) {
@@ -178,21 +184,64 @@ void oxSelectBox::MoveCursorToBox(oxBox* row, int action) {
 }
 
 void oxSelectBox::ExpandRow(int row, bool animate, bool keepSelection) {
-    // Only the datagrid layout nests rows; the flex layout has none to open.
-    (void)row, (void)animate, (void)keepSelection;
+    if (oxGridLayout* grid = GridOf(this)) grid->ExpandRow(GetRowBox(row), animate && enableTransitions_, keepSelection);
 }
 
 void oxSelectBox::ContractRow(int row, bool animate, bool keepSelection) {
-    (void)row, (void)animate, (void)keepSelection;
+    if (oxGridLayout* grid = GridOf(this))
+        grid->CollapseRow(GetRowBox(row), animate && enableTransitions_, keepSelection);
 }
 
 void oxSelectBox::ToggleRow(int row) {
-    (void)row;
+    if (oxGridLayout* grid = GridOf(this)) grid->ToggleRowControl(GetRowBox(row));
+}
+
+int32_t oxSelectBox::GetSortColumn() {
+    oxGridLayout* grid = GridOf(this);
+    return grid ? grid->GetSortColumn() : 0;
+}
+
+void oxSelectBox::SetSortColumn(int32_t column) {
+    if (oxGridLayout* grid = GridOf(this)) grid->SetSortColumn(column);
+}
+
+void oxSelectBox::SortByValue(bool animate, bool ascending) {
+    oxGridLayout* grid = GridOf(this);
+    if (!grid) return;
+    // Differs: the rows are sorted without the sliding transition, which waits for the snapshot
+    // transitions to reach select boxes.
+    (void)animate;
+    grid->SortRows(ascending ? 1 : 0);
+    if (model_) model_->MarkStale();
+    InvalidateUpToPopup();
+    RequestLayout();
+    RequestRepaint();
+}
+
+void oxSelectBox::MoveSelectionOutOf(oxBox* rows) {
+    if (!rows || !model_) return;
+    oxBox* contracted = rows->GetParent();
+    bool current = false, selected = false;
+    for (oxBox* row : std::vector<oxBox*>(Rows())) {
+        if (!rows->IsAncestorOf(row)) continue;
+        const WCHAR* mark = row->GetAttributeText(kAtomCurrent);
+        current = current || (mark && mark[0] == u't');
+        selected = selected || (row->GetStateFlags() & kStateSelected);
+        SetRowCurrent(row, false);
+        SetRowSelected(row, false);
+    }
+    model_->MarkStale();
+    if (current && contracted) MoveCursorToBox(contracted, selected ? 1 : 0);
 }
 
 // A list laid out by the flex layout shows the rows that its scroll offset and height take in; the
 // paging commands would otherwise have no page to move by.
 void oxSelectBox::FindVisibleRows(int* first, int* last) {
+    if (oxGridLayout* grid = GridOf(this)) {
+        *first = grid->GetFirstVisibleRow();
+        *last = grid->GetLastVisibleRow();
+        return;
+    }
     *first = *last = -1;
     const std::vector<oxBox*>& rows = Rows();
     const int64_t top = GetScrollY(), bottom = top + GetPacked(1).y;
@@ -209,7 +258,11 @@ void oxSelectBox::FindVisibleRows(int* first, int* last) {
     }
 }
 
-void oxSelectBox::ScrollToRow(int index) {
+void oxSelectBox::ScrollToRow(int32_t index) {
+    if (GridOf(this)) {
+        oxControlBox::ScrollToRow(index);
+        return;
+    }
     oxBox* row = GetRowBox(index);
     if (!row) return;
     int64_t y = 0;
@@ -242,20 +295,23 @@ const std::vector<oxBox*>& oxSelectBox::Rows() {
     return rows_;
 }
 
-// The rows are the flex layout's: every layout here answers them by the same rule, kept at hand
-// because each cursor step asks for rows by index several times.
+// The flex layout's rows are kept at hand, as each cursor step asks for rows by index several times;
+// a grid layout keeps its own.
 int oxSelectBox::GetRowCount() {
+    if (oxGridLayout* grid = GridOf(this)) return grid->CountSelectable(this);
     return int(Rows().size());
 }
 
 oxBox* oxSelectBox::GetRowBox(int index) {
+    if (oxGridLayout* grid = GridOf(this)) return grid->FindSelectableAt(this, index);
     const std::vector<oxBox*>& rows = Rows();
     return index >= 0 && index < int(rows.size()) ? rows[size_t(index)] : nullptr;
 }
 
 int oxSelectBox::GetRowIndex(oxBox* row) {
-    const std::vector<oxBox*>& rows = Rows();
     if (!row) return -1;
+    if (oxGridLayout* grid = GridOf(this)) return grid->FindSelectableIndex(this, row);
+    const std::vector<oxBox*>& rows = Rows();
     if (rowIndexes_.empty())
         for (size_t i = 0; i < rows.size(); ++i) rowIndexes_.emplace(rows[i], int(i));
     auto it = rowIndexes_.find(row);
@@ -263,10 +319,17 @@ int oxSelectBox::GetRowIndex(oxBox* row) {
 }
 
 int oxSelectBox::CountRowsIn(oxBox* box) {
-    return box ? RowLayout(this)->CountSelectable(box) : 0;
+    return box ? RowLayout(box)->CountSelectable(box) : 0;
 }
 
 void oxSelectBox::CollectRows(std::vector<oxBox*>* rows) {
+    if (GridOf(this)) {
+        // A grid orders its rows itself (sorted, nested rows open or closed).
+        const int n = GetRowCount();
+        rows->clear();
+        for (int i = 0; i < n; ++i) rows->push_back(GetRowBox(i));
+        return;
+    }
     *rows = Rows();
 }
 

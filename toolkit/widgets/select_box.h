@@ -38,7 +38,15 @@ public:
     void ContractRow(int row, bool animate, bool keepSelection);
     void ToggleRow(int row);
     // Scrolls the row to the top of the box, as far as the scroll range goes.
-    void ScrollToRow(int index);
+    void ScrollToRow(int32_t index) override;
+    // The sort column of a grid layout (0 for other layouts) and the sort by it.
+    int32_t GetSortColumn();
+    void SetSortColumn(int32_t column);
+    void SortByValue(bool animate, bool ascending);
+    // The rows below a nested rows box that closes lose their marks; the cursor among them moves
+    // to the row that holds them.
+    void MoveSelectionOutOf(oxBox* rows);
+    bool AnimatesRows() const { return enableTransitions_ != 0; }
     int GetFirstVisibleRowIndex();
     int GetLastVisibleRowIndex();
     int GetRowIndex(oxBox* row);
