@@ -61,6 +61,15 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
     <control id="row4" selectableMode="item" value="e"/>
     <box id="fence" stopPropagation="true"><control id="row5" selectableMode="item" value="f"/></box>
   </select>
+  <datagrid id="table" view="grid" selectMode="multiple">
+    <columns><box width="40"/></columns>
+    <rows>
+      <control id="g0" selectableMode="item" height="20"><control value="d"/></control>
+      <control id="g1" selectableMode="item" height="20"><control value="b"/></control>
+      <control id="g2" selectableMode="item" height="20"><control value="a"/></control>
+      <control id="g3" selectableMode="item" height="20"><control value="c"/></control>
+    </rows>
+  </datagrid>
   <select id="paged">
     <control id="p0" style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
     <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
@@ -222,6 +231,33 @@ TEST_F(BuiltinCommandsTest, PagingMovesByTheRowsInView) {
         EXPECT_EQ(model->GetFirstSelected(), step.firstSelected);
         EXPECT_EQ(paged->GetScrollY(), step.scrollY);
     }
+}
+
+TEST_F(BuiltinCommandsTest, ADataGridSortedKeepsItsSelectionOnTheSameRows) {
+    auto* table = As<oxSelectBox>(u"table");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetBoxType(), kAtomSelect);
+    ASSERT_EQ(table->GetRowCount(), 4);
+    oxListSelectionModel* model = table->GetSelectionModel();
+    EXPECT_EQ(Run(u"SelectHome", u"g0"), 1);
+    EXPECT_EQ(Run(u"SelectDownExtend", u"g0"), 1);
+    EXPECT_EQ(model->GetSelectedCount(), 2);
+    EXPECT_EQ(table->GetSortColumn(), 0);
+    table->SetSortColumn(1);
+    table->SortByValue(false, true);
+    scene->Layout();
+    // a b c d: the rows of "d" and "b" are now 3 and 1, the cursor on "b".
+    EXPECT_EQ(table->GetRowBox(0), Box(u"g2"));
+    EXPECT_EQ(table->GetRowIndex(Box(u"g0")), 3);
+    EXPECT_TRUE(model->IsSelected(1));
+    EXPECT_TRUE(model->IsSelected(3));
+    EXPECT_EQ(model->GetSelectedCount(), 2);
+    EXPECT_EQ(model->GetCursor(), 1);
+    EXPECT_EQ(Run(u"SelectDown", u"g0"), 1);
+    EXPECT_EQ(table->GetSelectedBox(), Box(u"g3"));
+    // A flex list has no sort column.
+    As<oxSelectBox>(u"pick")->SetSortColumn(2);
+    EXPECT_EQ(As<oxSelectBox>(u"pick")->GetSortColumn(), 0);
 }
 
 TEST_F(BuiltinCommandsTest, PropagationCommandsChangeTheEventsFlagsAndCloseClosesTheScene) {
