@@ -207,6 +207,31 @@ TEST_F(DataScriptTest, TheSelectionOfASelectBoxAndADataGridIsTheirRows) {
         ASSERT_TRUE(Run(lists, "var sc = " + Utf8(lists->GetContextName().GetString()) + ".scene;"));
         for (const auto& c : cases)
             EXPECT_EQ(Call(lists, c.expression), c.expected) << c.expression;
+        // The box's own members over the same model.
+        ASSERT_TRUE(Run(lists, "var list = sc.getBoxById('" + Utf8(id) + "');"));
+        const struct {
+            const char* expression;
+            const char* expected;
+        } members[] = {
+            {"list.rowCount", grid ? "number:3" : "number:4"},
+            {"list.selection === sc.selection", "boolean:true"},
+            {"(list.selectedIndex = 1, sc.selection.selectionIndex)", "number:1"},
+            {"list.selectedBox === list.getBoxAtRow(1)", "boolean:true"},
+            {"(list.cursorIndex = 2, list.cursorIndex)", "number:2"},
+            {"list.cursorBox === list.getBoxAtRow(2)", "boolean:true"},
+            {"list.getRowOfBox(list.getBoxAtRow(2))", "number:2"},
+            {"list.getRowOfBox(5)", "number:-1"},
+            {"list.getNextRowBox(list.getFirstRowBox()) === list.getBoxAtRow(1)", "boolean:true"},
+            {"list.getBoxAtRow(9)", "null"},
+            {"(list.sortColumn = 2, list.sortColumn)", "number:0"},
+            {"(list.selectedBox = list.getBoxAtRow(0), list.selectedIndex)", "number:0"},
+            // Only grid layouts delete single rows.
+            {"(list.deleteItem(list.getBoxAtRow(0)), list.rowCount)", grid ? "number:3" : "number:4"},
+            {"list.setCursorRowData(1, null)", "boolean:false"},
+            {"(list.deleteAllItems(), list.rowCount)", "number:0"},
+        };
+        for (const auto& c : members)
+            EXPECT_EQ(Call(lists, c.expression), c.expected) << c.expression;
         // The box goes and takes its model with it: the Selection answers without one.
         lists->DestroyBox(box->GetParent()->RemoveChild(box, false));
         EXPECT_EQ(Call(lists, "sc.selection.select(1)"), "boolean:false");
