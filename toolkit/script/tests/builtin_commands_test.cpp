@@ -16,6 +16,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/shell.h"
@@ -275,6 +276,20 @@ TEST_F(BuiltinCommandsTest, PropagationCommandsChangeTheEventsFlagsAndCloseClose
 
 TEST_F(BuiltinCommandsTest, AKeyBoundToAToolkitCommandRunsItOnTheFocusedBox) {
     scene->SetFocusedBox(Box(u"opener"));
+    platform::headless::Key(VK_ESCAPE);
+    platform::headless::RunUntilIdle();
+    EXPECT_TRUE(As<oxPopupBox>(u"openerPopup")->IsOpened());
+}
+
+TEST_F(BuiltinCommandsTest, ADisabledCommandIsNotRunByItsKey) {
+    oxCommandElement* pop = scene->FindCommand(oxAtoms::Find(u"pop"), nullptr);
+    ASSERT_NE(pop, nullptr);
+    pop->SetCommandAttribute(kAtomDisabled, u"true");
+    scene->SetFocusedBox(Box(u"opener"));
+    platform::headless::Key(VK_ESCAPE);
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(As<oxPopupBox>(u"openerPopup")->IsOpened());
+    pop->SetCommandAttribute(kAtomDisabled, u"false");
     platform::headless::Key(VK_ESCAPE);
     platform::headless::RunUntilIdle();
     EXPECT_TRUE(As<oxPopupBox>(u"openerPopup")->IsOpened());
