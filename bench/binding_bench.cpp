@@ -4,6 +4,8 @@
 // one changed item of a live array of 1,000 or of 10,000 rows, which should cost the same at both
 // sizes because only its own row is written again; the same change made by a scene script over a
 // live array that the script filled, beside it. Read the medians of the repetitions
+// A select box over a bound collection of 1,000 or 10,000 rows takes one key step of the built-in
+// selection commands, the cursor scrolled into view and the scene laid out again, per iteration.
 // (--benchmark_repetitions=5 --benchmark_report_aggregates_only=true).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -20,10 +22,13 @@
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/row_tree.h"
 #include "toolkit/scene/script_context.h"
 #include "toolkit/scene/script_context_manager.h"
+#include "toolkit/widgets/builtin_command_handler.h"
+#include "toolkit/widgets/select_box.h"
 
 namespace {
 
@@ -40,6 +45,18 @@ const char* kScene =
     "      </hbox></template>\n"
     "    </binding>\n"
     "  </vbox>\n"
+    "</vbox>\n";
+
+// The same rows as controls in a scrolling select box.
+const char* kSelectScene =
+    "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" id=\"root\">\n"
+    "  <select id=\"list\" selectMode=\"multiple\" height=\"300\" maxHeight=\"300\" overflow=\"scroll\">\n"
+    "    <binding collectionSource=\"people\" key=\"id\">\n"
+    "      <template><control selectableMode=\"item\" height=\"20\" label=\"{name}\" value=\"{id}\">\n"
+    "        <box value=\"{name}\"/><box value=\"{status}\"/>\n"
+    "      </control></template>\n"
+    "    </binding>\n"
+    "  </select>\n"
     "</vbox>\n";
 
 std::u16string Text(const std::string& s) {
@@ -73,10 +90,10 @@ NUBO::XArray* MakeArray(int rows) {
 
 // A toolkit with the list scene open and the array published as "people".
 struct ListScene {
-    explicit ListScene(int rows) {
+    explicit ListScene(int rows, const char* markup = kScene) {
         folder = std::filesystem::temp_directory_path() / ("tandu-binding-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
-        std::ofstream(folder / "list.box") << kScene;
+        std::ofstream(folder / "list.box") << markup;
         NUBO::XObject* constructor = nullptr;
         if (NUBO::CreateLiveArrayConstructor(&constructor) == 0) {
             toolkit.Shell()->AddNamedObject(NUBO::TWString(u"liveArray"), constructor);
@@ -238,5 +255,47 @@ void BM_OneItemChangesFromScript(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_OneItemChangesFromScript)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// One key step: the built-in command on the select box (cursor and selection moved, rows marked,
+// the select events raised, the cursor row scrolled into view), then the scene's layout pass. At
+// the last row the cursor goes back to the top outside the timer.
+void BM_SelectBoxKeyStep(benchmark::State& state, const WCHAR* command) {
+    const int rows = int(state.range(0));
+    ListScene s(rows, kSelectScene);
+    auto* select = dynamic_cast<oxSelectBox*>(s.list);
+    oxBuiltinCommandHandler* handler = oxBuiltinCommandHandler::GetInstance();
+    if (!s.Ok() || !select || select->GetRowCount() != rows || !handler) {
+        state.SkipWithError("the select box did not bind");
+        return;
+    }
+    oxListSelectionModel* model = select->GetSelectionModel();
+    model->MoveCursor(0, 1, false);
+    s.scene->Layout();
+    int expected = 0;
+    for (auto _ : state) {
+        if (expected == rows - 1) {
+            state.PauseTiming();
+            model->MoveCursor(0, 1, false);
+            s.scene->Layout();
+            expected = 0;
+            state.ResumeTiming();
+        }
+        oxDOMEvent event(kAtomCommand, select->GetRowBox(expected), nullptr);
+        handler->ExecuteCommand(command, &event);
+        s.scene->Layout();
+        ++expected;
+    }
+    if (model->GetCursor() != expected) state.SkipWithError("the cursor did not follow the keys");
+    oxBox* cursor = select->GetRowBox(expected);
+    const int32_t top = cursor ? cursor->GetPacked(0).y - select->GetScrollY() : -1;
+    if (top < 0 || top + 20 > 300) state.SkipWithError("the cursor row is out of view");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_SelectBoxKeyStep, SelectDown, u"SelectDown")->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SelectBoxKeyStep, SelectDownExtend, u"SelectDownExtend")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SelectBoxKeyStep, CursorDown, u"CursorDown")->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -107,6 +107,19 @@ bool oxBox::CanTakeChild(const oxBox* child) const {
     return child && SubtreeFits(child, kMaxDepth - GetDepth());
 }
 
+namespace {
+
+// Children came or went below `from`: the nearest select box hears it, as its rows may have changed.
+void TellSelectBox(oxBox* from) {
+    for (oxBox* b = from; b; b = b->GetParent()) {
+        if (b->GetBoxType() != kAtomSelect) continue;
+        if (!b->IsBeingDeleted()) b->SetChangeFlag(kChangeLayoutStale, true);
+        return;
+    }
+}
+
+} // namespace
+
 void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const WCHAR* partName, bool expand) {
     if (expand && (stateFlags_ & kStateContentPending)) ExpandCollapsedContent();
     if (!children || count <= 0) return;
@@ -184,6 +197,7 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
         // the child would still resolve by the old scene's rules).
         if (scene_) child->AttachSubtreeToScene(scene_);
     }
+    TellSelectBox(this);
     if (scene_ && n == 1 && list[0]->GetBoxType() == kAtomPopup) return;
     InvalidateUpToPopup();
     if (scene_) {
@@ -236,6 +250,7 @@ oxBox* oxBox::RemoveChildAt(int index, bool expand) {
         children_ = EmptyChildren();
     }
     child->changeFlags_ &= ~kChangeContentChild;
+    TellSelectBox(this);
     InvalidateUpToPopup();
     if (scene_) {
         RequestLayout();
@@ -255,6 +270,7 @@ void oxBox::ClearOwnerBelow(oxBox* box, oxBox* owner) {
 
 void oxBox::DestroyChildren() {
     DestroyChildrenNow();
+    if (!IsBeingDeleted()) TellSelectBox(this);
     if ((changeFlags_ & kChangeConstructed) && !IsBeingDeleted()) {
         InvalidateUpToPopup();
         RequestLayout();

@@ -9,6 +9,7 @@
 #include "runtime/script_variant.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/scene/binding_source.h"
+#include "toolkit/scene/data_selection_model.h"
 #include "toolkit/scene/element_source.h"
 #include "toolkit/scene/row_template.h"
 #include "toolkit/scene/row_tree.h"
@@ -305,8 +306,12 @@ void oxBindingElement::Connect(bool reconnect) {
                 if (rowTree_ && source_ && source_->IsReady()) {
                     rowTree_->SetReplication(replication_);
                     rowTree_->SetBinding(this);
-                    // FIXME: the row tree attaches to the list above the target (AttachToList with
-                    // the list's selection owner) once select and datagrid boxes answer one.
+                    for (oxBox* b = target; b; b = b->GetParent()) {
+                        if (auto* list = dynamic_cast<oxSelectionOwner*>(b)) {
+                            rowTree_->AttachToList(b, list);
+                            break;
+                        }
+                    }
                 }
                 break;
             default:

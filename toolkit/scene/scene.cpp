@@ -83,7 +83,8 @@ private:
 
 // Box tags the toolkit makes without a gadget.
 bool IsNativeBoxTag(oxAtom tag) {
-    return (tag >= kAtomBox && tag <= kAtomWindow) || tag == kAtomCollapsedContainer || tag == kAtomColumn;
+    return (tag >= kAtomBox && tag <= kAtomWindow) || tag == kAtomCollapsedContainer || tag == kAtomColumn ||
+           tag == kAtomDatagrid;
 }
 
 // A params property by name, the underscored form first; false when neither is set.

@@ -20,6 +20,7 @@
 #include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
+#include "toolkit/widgets/select_box.h"
 #include "toolkit/widgets/text_box.h"
 #include "toolkit/widgets/transition_host.h"
 #include "toolkit/widgets/window_box.h"
@@ -47,6 +48,7 @@ void StartServices() {
     oxRegisterAnimationElements();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxRegisterSelectBoxKinds();
     oxInstallGridServices();
     oxRegisterImageBoxKind();
     oxRegisterWindowBoxKind();

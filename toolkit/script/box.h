@@ -5,6 +5,7 @@
 // reference on itself until its box dies, so what scripts hang on a box stays with the box.
 #include <cstdint>
 
+#include "runtime/ref_ptr.h"
 #include "toolkit/base/rect.h"
 #include "toolkit/script/native_wrapper.h"
 
@@ -49,5 +50,9 @@ private:
 
 // The native box of a Box argument (any box kind), or null; `held` keeps the wrapper for the call.
 oxBox* BoxOfObject(NUBO::XObject* object);
+// The box's wrapper into out; null without a box or cache. 1 when the cache fails for a box.
+int32_t PutBox(Box* self, NUBO::XVariant* out, oxBox* box);
+// The native box of a Box argument; the wrapper is held by `held` for the call.
+oxBox* ArgBox(NUBO::XArgList* args, int i, NUBO::RefPtr<NUBO::XObject>& held);
 // Where the box's frame position lies on the screen: moved by the place of its scene's frame window.
 oxPoint GetBoxScreenPosition(oxBox* box);

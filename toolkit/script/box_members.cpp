@@ -65,26 +65,10 @@ bool IsBound(const oxBox* box) {
     return (box->GetStateFlags() & kStateReplicated) != 0;
 }
 
-// The box's wrapper into out; null without a box or cache. 1 when the cache fails for a box.
-int32_t PutBox(Box* self, XVariant* out, oxBox* box) {
-    out->SetObject(nullptr);
-    if (!box || !self->GetCache()) return 0;
-    XObject* object = nullptr;
-    if (!self->GetCache()->GetBoxObject(box, &object)) return NUBO::XR_FAIL;
-    PutObject(out, object);
-    return 0;
-}
-
 void PutName(XVariant* out, oxAtom atom) {
     WCHAR name[kNameUnits] = {};
     if (atom) oxAtoms::GetName(atom, name, kNameUnits);
     *out = name;
-}
-
-// The native box of a Box argument; the wrapper is held by `held` for the call.
-oxBox* ArgBox(XArgList* args, int i, RefPtr<XObject>& held) {
-    held = RefPtr<XObject>(script_class::ArgObjectOf(args, i, &wrapper_class::Box));
-    return held ? static_cast<Box*>(held.get())->GetBox() : nullptr;
 }
 
 const WCHAR* PartName(const TWString& kind, bool allowPart) {
@@ -1218,6 +1202,20 @@ const NUBO::XMemberEntry kMembers[] = {
 static_assert(sizeof(kMembers) / sizeof(kMembers[0]) == 140, "68 methods, 71 properties and the end");
 
 } // namespace
+
+int32_t PutBox(Box* self, XVariant* out, oxBox* box) {
+    out->SetObject(nullptr);
+    if (!box || !self->GetCache()) return 0;
+    XObject* object = nullptr;
+    if (!self->GetCache()->GetBoxObject(box, &object)) return NUBO::XR_FAIL;
+    PutObject(out, object);
+    return 0;
+}
+
+oxBox* ArgBox(XArgList* args, int i, RefPtr<XObject>& held) {
+    held = RefPtr<XObject>(script_class::ArgObjectOf(args, i, &wrapper_class::Box));
+    return held ? static_cast<Box*>(held.get())->GetBox() : nullptr;
+}
 
 namespace wrapper_class {
 NUBO::XClassDescriptor Box = {"Box", 140, kMembers, &XObject::Descriptor, 0, {}};

@@ -3,10 +3,13 @@
 // the box is gone, properties fail with 1 and methods do nothing.
 #include <iterator>
 
+#include "runtime/ref_ptr.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/widgets/control_box.h"
+#include "toolkit/widgets/select_box.h"
 #include "toolkit/widgets/text_box.h"
 
 using NUBO::TWString;
@@ -183,6 +186,180 @@ const NUBO::XMemberEntry kTextMembers[] = {
     NUBO::XMemberEnd(),
 };
 
+// -- SelectBox -------------------------------------------------------------------------------------
+
+oxSelectBox* SelectOf(Box* self) {
+    return dynamic_cast<oxSelectBox*>(self->GetBox());
+}
+
+int32_t GetBoxAtRow(Box* self, XArgList* args, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    return PutBox(self, out, select ? select->GetRowBox(ArgInt(args, 0)) : nullptr);
+}
+
+int32_t GetRowOfBox(Box* self, XArgList* args, XVariant* out) {
+    NUBO::RefPtr<NUBO::XObject> held;
+    oxSelectBox* select = SelectOf(self);
+    *out = select ? select->GetRowIndex(ArgBox(args, 0, held)) : -1;
+    return 0;
+}
+
+int32_t SortByValue(Box* self, XArgList* args, XVariant*) {
+    if (oxSelectBox* select = SelectOf(self)) select->SortByValue(script_class::ArgBool(args, 0), script_class::ArgBool(args, 1));
+    return 0;
+}
+
+int32_t DeleteItem(Box* self, XArgList* args, XVariant*) {
+    NUBO::RefPtr<NUBO::XObject> held;
+    if (oxSelectBox* select = SelectOf(self)) select->DeleteRow(ArgBox(args, 0, held));
+    return 0;
+}
+
+template <void (oxSelectBox::*Op)()> int32_t AllRows(Box* self, XArgList*, XVariant*) {
+    if (oxSelectBox* select = SelectOf(self)) (select->*Op)();
+    return 0;
+}
+
+int32_t GetFirstRowBox(Box* self, XArgList*, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    return PutBox(self, out, select ? select->GetRowBox(0) : nullptr);
+}
+
+int32_t GetNextRowBox(Box* self, XArgList* args, XVariant* out) {
+    NUBO::RefPtr<NUBO::XObject> held;
+    oxSelectBox* select = SelectOf(self);
+    oxBox* row = ArgBox(args, 0, held);
+    const int index = select && row ? select->GetRowIndex(row) : -1;
+    return PutBox(self, out, index >= 0 ? select->GetRowBox(index + 1) : nullptr);
+}
+
+int32_t GetIsRowVisible(Box* self, XArgList* args, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    const int row = ArgInt(args, 0);
+    *out = select && row >= select->GetFirstVisibleRowIndex() && row <= select->GetLastVisibleRowIndex() && row >= 0;
+    return 0;
+}
+
+// contractRow and expandRow: the row of the box, with the flag true unless given.
+template <bool kExpand> int32_t ChangeRow(Box* self, XArgList* args, XVariant*) {
+    NUBO::RefPtr<NUBO::XObject> held;
+    oxSelectBox* select = SelectOf(self);
+    const int row = select ? select->GetRowIndex(ArgBox(args, 0, held)) : -1;
+    if (row == -1) return 0;
+    const bool flag = args->GetCount() < 2 || script_class::ArgBool(args, 1);
+    kExpand ? select->ExpandRow(row, flag, false) : select->ContractRow(row, flag, false);
+    return 0;
+}
+
+// The plain rows of a select box carry no data: the cursor data is never set.
+int32_t SetCursorRowData(Box* self, XArgList*, XVariant* out) {
+    (void)self;
+    *out = false;
+    return 0;
+}
+
+template <bool kCursor> int32_t GetIndex(Box* self, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select || !select->GetSelectionModel()) return NUBO::XR_FAIL;
+    oxListSelectionModel* model = select->GetSelectionModel();
+    *out = kCursor ? model->GetCursor() : model->GetFirstSelected();
+    return 0;
+}
+
+template <bool kCursor> int32_t SetIndex(Box* self, const VARIANT& value) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select || !select->GetSelectionModel()) return 0;
+    const int index = static_cast<const XVariant&>(value).ToInt32();
+    kCursor ? select->GetSelectionModel()->SetCursor(index) : select->GetSelectionModel()->SelectIndex(index);
+    return 0;
+}
+
+template <bool kCursor> int32_t GetRowBoxOf(Box* self, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    return PutBox(self, out, kCursor ? select->GetCursorBox() : select->GetSelectedBox());
+}
+
+template <bool kCursor> int32_t SetRowBoxOf(Box* self, const VARIANT& value) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    NUBO::XObject* object = nullptr;
+    if (NUBO::VariantToXObject(&object, &value) != 0 || !object) return 0;
+    NUBO::RefPtr<NUBO::XObject> held(object);
+    if (oxBox* row = BoxOfObject(object)) select->MoveCursorToBox(row, kCursor ? 0 : 1);
+    return 0;
+}
+
+int32_t GetSortColumn(Box* self, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    *out = select->GetSortColumn();
+    return 0;
+}
+
+int32_t SetSortColumn(Box* self, const VARIANT& value) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    select->SetSortColumn(static_cast<const XVariant&>(value).ToInt32());
+    return 0;
+}
+
+int32_t GetCursorData(Box* self, XVariant* out) {
+    if (!SelectOf(self)) return NUBO::XR_FAIL;
+    out->SetObject(nullptr);
+    return 0;
+}
+
+int32_t SetCursorData(Box* self, const VARIANT&) {
+    return SelectOf(self) ? 0 : NUBO::XR_FAIL;
+}
+
+template <int (oxSelectBox::*Get)()> int32_t GetCount(Box* self, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    *out = (select->*Get)();
+    return 0;
+}
+
+int32_t GetSelection(Box* self, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select || !select->GetSelectionModel() || !self->GetCache()) return NUBO::XR_FAIL;
+    NUBO::XObject* object = nullptr;
+    if (!self->GetCache()->GetSelectionObject(select->GetSelectionModel(), &object)) return NUBO::XR_FAIL;
+    script_class::PutObject(out, object);
+    return 0;
+}
+
+using script_class::ObjectMethodRow;
+using script_class::ObjectPropertyRow;
+
+const NUBO::XMemberEntry kSelectMembers[] = {
+    ObjectMethodRow<1, GetBoxAtRow>("getBoxAtRow"),
+    MethodRow<1, GetRowOfBox>("getRowOfBox"),
+    MethodRow<2, SortByValue>("sortByValue"),
+    MethodRow<1, DeleteItem>("deleteItem"),
+    MethodRow<0, AllRows<&oxSelectBox::DeleteSelectedRows>>("deleteSelectedItems"),
+    MethodRow<0, AllRows<&oxSelectBox::DeleteAllRows>>("deleteAllItems"),
+    MethodRow<0, AllRows<&oxSelectBox::SelectAllRows>>("selectAllItems"),
+    ObjectMethodRow<0, GetFirstRowBox>("getFirstRowBox"),
+    ObjectMethodRow<1, GetNextRowBox>("getNextRowBox"),
+    MethodRow<1, GetIsRowVisible>("getIsRowVisible"),
+    MethodRow<1, ChangeRow<false>>("contractRow"),
+    MethodRow<1, ChangeRow<true>>("expandRow"),
+    MethodRow<2, SetCursorRowData>("setCursorRowData"),
+    PropertyRow<GetIndex<true>, SetIndex<true>>("cursorIndex"),
+    PropertyRow<GetIndex<false>, SetIndex<false>>("selectedIndex"),
+    ObjectPropertyRow<GetRowBoxOf<false>, SetRowBoxOf<false>>("selectedBox"),
+    PropertyRow<GetSortColumn, SetSortColumn>("sortColumn"),
+    ObjectPropertyRow<GetRowBoxOf<true>, SetRowBoxOf<true>>("cursorBox"),
+    ObjectPropertyRow<GetCursorData, SetCursorData>("cursorData"),
+    PropertyRow<GetCount<&oxSelectBox::GetFirstVisibleRowIndex>>("firstVisibleRowIndex"),
+    PropertyRow<GetCount<&oxSelectBox::GetLastVisibleRowIndex>>("lastVisibleRowIndex"),
+    PropertyRow<GetCount<&oxSelectBox::GetRowCount>>("rowCount"),
+    ObjectPropertyRow<GetSelection>("selection"),
+    NUBO::XMemberEnd(),
+};
+
 const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
 
 } // namespace
@@ -191,9 +368,9 @@ namespace wrapper_class {
 
 XClassDescriptor ControlBox = {"ControlBox", int(std::size(kControlMembers)), kControlMembers, &Box, 0, {}};
 XClassDescriptor TextBox = {"TextBox", int(std::size(kTextMembers)), kTextMembers, &ControlBox, 0, {}};
-// FIXME: RangeBox and SelectBox get their members once range and select boxes are made by the
-// widgets; until then they are control boxes to scripts.
+// FIXME: RangeBox gets its members once range boxes are made by the widgets; until then it is a
+// control box to scripts.
 XClassDescriptor RangeBox = {"RangeBox", int(std::size(kNoMembers)), kNoMembers, &ControlBox, 0, {}};
-XClassDescriptor SelectBox = {"SelectBox", int(std::size(kNoMembers)), kNoMembers, &ControlBox, 0, {}};
+XClassDescriptor SelectBox = {"SelectBox", int(std::size(kSelectMembers)), kSelectMembers, &ControlBox, 0, {}};
 
 } // namespace wrapper_class

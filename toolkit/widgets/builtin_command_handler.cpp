@@ -1,5 +1,6 @@
 #include "toolkit/widgets/builtin_command_handler.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -10,12 +11,14 @@
 #include "toolkit/core/box_flags.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/core/grid_layout.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
+#include "toolkit/widgets/select_box.h"
 
 namespace {
 
@@ -146,6 +149,75 @@ bool Is(const WCHAR* name, const WCHAR* command) {
     return wcscmp(name, command) == 0;
 }
 
+constexpr int32_t kHome = int32_t(0xC0000000u);
+constexpr int32_t kEnd = 0x40000000;
+constexpr int32_t kAll = 0x3FFFFFFF;
+constexpr int32_t kPageUp = 0x3FFFFFFE;
+constexpr int32_t kPageDown = 0x3FFFFFFD;
+
+struct SelectionMove {
+    const WCHAR* name;
+    int32_t position;
+    int mode;
+};
+
+const SelectionMove kSelectionMoves[] = {
+    {u"CursorUp", -1, 0},          {u"CursorDown", 1, 0},
+    {u"CursorPageUp", kPageUp, 0}, {u"CursorPageDown", kPageDown, 0},
+    {u"CursorSelect", 0, 4},       {u"ToggleSelect", 0, 2},
+    {u"SelectUp", -1, 1},          {u"SelectDown", 1, 1},
+    {u"SelectUpExtend", -1, 3},    {u"SelectDownExtend", 1, 3},
+    {u"SelectPageUp", kPageUp, 1}, {u"SelectPageDown", kPageDown, 1},
+    {u"SelectPageUpExtend", kPageUp, 3}, {u"SelectPageDownExtend", kPageDown, 3},
+    {u"SelectHome", kHome, 1},     {u"SelectEnd", kEnd, 1},
+    {u"SelectHomeExtend", kHome, 3}, {u"SelectEndExtend", kEnd, 3},
+    {u"SelectAll", kAll, 3},
+};
+
+// Moves the cursor and selection of the nearest select box above the target.
+int32_t SelectionStep(oxBox* target, int32_t position, int mode) {
+    oxSelectBox* select = nullptr;
+    for (oxBox* b = target; b; b = b->GetParent()) {
+        if (b->GetBoxType() == kAtomSelect) {
+            select = dynamic_cast<oxSelectBox*>(b);
+            break;
+        }
+        if (ParseBool(b->GetAttributeText(kAtomStopPropagation))) return 0;
+    }
+    oxListSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
+    if (!model) return 0;
+    const int cursor = model->GetCursor();
+    if (position == kHome) {
+        model->MoveCursor(0, mode, true);
+    } else if (position == kEnd) {
+        model->MoveCursor(select->GetRowCount() - 1, mode, true);
+    } else if (position == kAll) {
+        model->SelectAll(select->GetRowCount());
+    } else if (position == kPageUp) {
+        const int first = select->GetFirstVisibleRowIndex();
+        int to = first;
+        if (cursor == first) to = std::max(0, first + cursor - select->GetLastVisibleRowIndex() + 1);
+        model->MoveCursor(to, mode, true);
+    } else if (position == kPageDown) {
+        int last = select->GetLastVisibleRowIndex();
+        if (cursor == last - 1) {
+            if (mode != 3) {
+                model->Deselect(cursor);
+                if (oxBox* row = select->GetRowBox(cursor); row && select->GetScene()) {
+                    row->RequestRepaint();
+                    if (oxScene* scene = SceneOf(select)) scene->Paint();
+                }
+            }
+            select->ScrollToRow(cursor);
+            last = select->GetLastVisibleRowIndex();
+        }
+        model->MoveCursor(last - 1, mode, true);
+    } else {
+        model->MoveCursor(cursor + position, mode, true);
+    }
+    return 1;
+}
+
 } // namespace
 
 oxBuiltinCommandHandler* oxBuiltinCommandHandler::GetInstance() {
@@ -178,8 +250,11 @@ ULONG oxBuiltinCommandHandler::Release() {
 int32_t oxBuiltinCommandHandler::ScrollStep(oxBox* target, int32_t delta, int32_t factor) {
     for (oxBox* b = target; b; b = b->GetLogicalParent()) {
         if (!(b->GetStateFlags() & kStateOverflowed) || !b->IsOverflowScroll()) continue;
-        // FIXME: a layout that arranges rows scrolls to the row before or after its first visible
-        // one once layouts report their rows (grid layouts); every box scrolls by units until then.
+        // A layout that arranges rows scrolls by rows.
+        if (auto* grid = dynamic_cast<oxGridLayout*>(b->GetLayout())) {
+            b->ScrollToRow(grid->GetFirstVisibleRow() + delta);
+            return 1;
+        }
         b->ScrollByY(delta * factor);
         return 1;
     }
@@ -247,20 +322,20 @@ int32_t oxBuiltinCommandHandler::ExecuteCommand(const WCHAR* name, oxEvent* even
         return 1;
     }
     if (Is(name, u"ExpandRow") || Is(name, u"ContractRow") || Is(name, u"ToggleRow")) {
-        // FIXME: the select box around the target expands, contracts or toggles its cursor row once
-        // select boxes and their selection exist; a target outside any select box does nothing.
+        auto* select = dynamic_cast<oxSelectBox*>(NearestOfType(target, kAtomSelect));
+        oxListSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
+        const int row = model ? model->GetCursor() : -1;
+        if (row == -1) return 1;
+        if (Is(name, u"ExpandRow"))
+            select->ExpandRow(row, true, false);
+        else if (Is(name, u"ContractRow"))
+            select->ContractRow(row, true, false);
+        else
+            select->ToggleRow(row);
         return 1;
     }
-    static const WCHAR* const kSelectionMoves[] = {
-        u"CursorUp",       u"CursorDown",         u"CursorPageUp",     u"CursorPageDown",       u"CursorSelect",
-        u"ToggleSelect",   u"SelectUp",           u"SelectDown",       u"SelectUpExtend",       u"SelectDownExtend",
-        u"SelectPageUp",   u"SelectPageDown",     u"SelectPageUpExtend", u"SelectPageDownExtend", u"SelectHome",
-        u"SelectEnd",      u"SelectHomeExtend",   u"SelectEndExtend",  u"SelectAll"};
-    for (const WCHAR* move : kSelectionMoves) {
-        // FIXME: selection moves step the select box's selection once select boxes keep one; with
-        // no selection to move the result is 0, as for a target outside any select box.
-        if (Is(name, move)) return 0;
-    }
+    for (const SelectionMove& move : kSelectionMoves)
+        if (Is(name, move.name)) return SelectionStep(target, move.position, move.mode);
     if (Is(name, u"AcceptDialog")) return AcceptDialog(event, target);
     if (Is(name, u"CancelDialog")) return CancelDialog(target);
     if (Is(name, u"MouseOutMenuItem")) return MouseOutMenuItem(target);

@@ -11,6 +11,7 @@
 #include "toolkit/base/number_text.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/widgets/scene_input_adapter.h"
+#include "toolkit/widgets/select_box.h"
 
 namespace {
 
@@ -185,7 +186,13 @@ void oxControlBox::OnSceneAttached() {
     if (oxElement* found = FindCommand(nullptr); found && site) site->AdoptCommand(found, this);
     oxElement* command = SetCommand(oxAtoms::Intern(oxBox::GetAttribute(kAtomCommand)));
     if (command && site) site->ApplyCommandAttributes(command, this);
-    // FIXME: a selected control becomes its select box's selected item once select boxes exist.
+    // A row built selected becomes its list's selection unless the list already shows one.
+    if (GetStateFlags() & kStateSelected) {
+        if (auto* select = dynamic_cast<oxSelectBox*>(FindSelectBox())) {
+            oxBox* current = select->GetSelectedBox();
+            if (!current || !current->GetScene()) select->SelectRowBox(this);
+        }
+    }
     oxBox::OnSceneAttached();
 }
 

@@ -7,19 +7,23 @@
 
 #include <fstream>
 #include <functional>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
+#include "toolkit/widgets/select_box.h"
 
 namespace {
 
@@ -29,6 +33,7 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
     <r:style tag="popup" orient="vertical"/>
     <r:style target="list" height="40" maxHeight="40" overflow="scroll"/>
     <r:style name="row" height="30"/>
+    <r:style target="paged" orient="vertical" width="50" height="100" maxHeight="100" overflow="scroll"/>
   </r:library>
   <keyGroup>
     <key key="ESCAPE" command="pop"/>
@@ -51,6 +56,26 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
   <vbox id="list"><box style="row"/><box style="row"/><box style="row"/><box style="row"/></vbox>
   <input id="field"/>
   <control id="cancel" cancelButton="true"/>
+  <select id="pick" selectMode="multiple">
+    <control id="row0" selectableMode="item" value="a"/><control id="row1" selectableMode="item" value="b"/>
+    <control id="row2" selectableMode="item" value="c"/><control id="row3" selectableMode="item" value="d"/>
+    <control id="row4" selectableMode="item" value="e"/>
+    <box id="fence" stopPropagation="true"><control id="row5" selectableMode="item" value="f"/></box>
+  </select>
+  <datagrid id="table" view="grid" selectMode="multiple">
+    <columns><box width="40"/></columns>
+    <rows>
+      <control id="g0" selectableMode="item" height="20"><control value="d"/></control>
+      <control id="g1" selectableMode="item" height="20"><control value="b"/></control>
+      <control id="g2" selectableMode="item" height="20"><control value="a"/></control>
+      <control id="g3" selectableMode="item" height="20"><control value="c"/></control>
+    </rows>
+  </datagrid>
+  <select id="paged">
+    <control id="p0" style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
+    <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
+    <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
+  </select>
 </window>)";
 
 class BuiltinCommandsTest : public WindowedAppTest {
@@ -135,6 +160,107 @@ TEST_F(BuiltinCommandsTest, EachNamedActionActsOnTheEventsTarget) {
     EXPECT_EQ(Box(u"list")->GetScrollY(), std::min(range, 1 + 12 * handler->GetWheelStep()));
 }
 
+TEST_F(BuiltinCommandsTest, SelectionMovesStepTheCursorAndSelectionOfTheSelectBoxAround) {
+    auto* pick = As<oxSelectBox>(u"pick");
+    ASSERT_NE(pick, nullptr);
+    oxListSelectionModel* model = pick->GetSelectionModel();
+    const auto selected = [model] {
+        std::vector<int> rows;
+        model->BeginEnumeration();
+        for (int r = model->GetFirstSelected(); r >= 0; r = model->NextSelected()) rows.push_back(r);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    const struct {
+        const char16_t* name;
+        const char16_t* target;
+        int32_t result;
+        int cursor;
+        std::vector<int> rows;
+    } steps[] = {
+        {u"CursorDown", u"row0", 1, 0, {}}, // no cursor yet: -1 + 1
+        {u"CursorDown", u"row0", 1, 1, {}},
+        {u"CursorSelect", u"pick", 1, 1, {1}},
+        {u"SelectDownExtend", u"pick", 1, 2, {2}}, // no anchor yet: only the row, which becomes it
+        {u"SelectDownExtend", u"pick", 1, 3, {2, 3}},
+        {u"ToggleSelect", u"pick", 1, 3, {2}},
+        {u"SelectUp", u"pick", 1, 2, {2}},
+        {u"SelectEnd", u"pick", 1, 5, {5}},
+        {u"SelectHomeExtend", u"pick", 1, 0, {0, 1, 2, 3, 4, 5}},
+        {u"SelectDown", u"pick", 1, 1, {1}},
+        {u"CursorUp", u"pick", 1, 0, {1}},
+        {u"SelectUp", u"pick", 1, 0, {0}}, // stays on the first row
+        {u"CursorDown", u"pick", 1, 1, {0}},
+        {u"CursorUp", u"pick", 1, 0, {0}},
+        {u"ExpandRow", u"pick", 1, 0, {0}}, // the flex layout has no nested rows
+        {u"SelectAll", u"pick", 1, -1, {0, 1, 2, 3, 4, 5}}, // selecting anew leaves no cursor
+        {u"SelectHome", u"row5", 0, -1, {0, 1, 2, 3, 4, 5}}, // a stopPropagation box on the way
+        {u"CursorDown", u"opener", 0, -1, {0, 1, 2, 3, 4, 5}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.name, step.name + std::char_traits<char16_t>::length(step.name)));
+        EXPECT_EQ(Run(step.name, step.target), step.result);
+        EXPECT_EQ(model->GetCursor(), step.cursor);
+        EXPECT_EQ(selected(), step.rows);
+    }
+    EXPECT_TRUE(Box(u"row3")->GetStateFlags() & kStateSelected);
+}
+
+TEST_F(BuiltinCommandsTest, PagingMovesByTheRowsInView) {
+    // Six rows of 30 in a list 100 high: rows 0 to 3 show, the last in part.
+    auto* paged = As<oxSelectBox>(u"paged");
+    ASSERT_NE(paged, nullptr);
+    oxListSelectionModel* model = paged->GetSelectionModel();
+    model->MoveCursor(0, 1, false);
+    EXPECT_EQ(paged->GetFirstVisibleRowIndex(), 0);
+    EXPECT_EQ(paged->GetLastVisibleRowIndex(), 3);
+    const struct {
+        const char16_t* name;
+        int cursor;
+        int firstSelected;
+        int32_t scrollY;
+    } steps[] = {
+        {u"SelectPageDown", 2, 2, 0},  // to the row before the last in view
+        {u"SelectPageDown", 4, 4, 60}, // the cursor row goes to the top first
+        {u"CursorPageUp", 2, 4, 60},   // to the first row in view
+        {u"SelectPageUp", 0, 0, 0},    // from the first row in view: a page up
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.name, step.name + std::char_traits<char16_t>::length(step.name)));
+        EXPECT_EQ(Run(step.name, u"p0"), 1);
+        EXPECT_EQ(model->GetCursor(), step.cursor);
+        EXPECT_EQ(model->GetFirstSelected(), step.firstSelected);
+        EXPECT_EQ(paged->GetScrollY(), step.scrollY);
+    }
+}
+
+TEST_F(BuiltinCommandsTest, ADataGridSortedKeepsItsSelectionOnTheSameRows) {
+    auto* table = As<oxSelectBox>(u"table");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetBoxType(), kAtomSelect);
+    ASSERT_EQ(table->GetRowCount(), 4);
+    oxListSelectionModel* model = table->GetSelectionModel();
+    EXPECT_EQ(Run(u"SelectHome", u"g0"), 1);
+    EXPECT_EQ(Run(u"SelectDownExtend", u"g0"), 1);
+    EXPECT_EQ(model->GetSelectedCount(), 2);
+    EXPECT_EQ(table->GetSortColumn(), 0);
+    table->SetSortColumn(1);
+    table->SortByValue(false, true);
+    scene->Layout();
+    // a b c d: the rows of "d" and "b" are now 3 and 1, the cursor on "b".
+    EXPECT_EQ(table->GetRowBox(0), Box(u"g2"));
+    EXPECT_EQ(table->GetRowIndex(Box(u"g0")), 3);
+    EXPECT_TRUE(model->IsSelected(1));
+    EXPECT_TRUE(model->IsSelected(3));
+    EXPECT_EQ(model->GetSelectedCount(), 2);
+    EXPECT_EQ(model->GetCursor(), 1);
+    EXPECT_EQ(Run(u"SelectDown", u"g0"), 1);
+    EXPECT_EQ(table->GetSelectedBox(), Box(u"g3"));
+    // A flex list has no sort column.
+    As<oxSelectBox>(u"pick")->SetSortColumn(2);
+    EXPECT_EQ(As<oxSelectBox>(u"pick")->GetSortColumn(), 0);
+}
+
 TEST_F(BuiltinCommandsTest, PropagationCommandsChangeTheEventsFlagsAndCloseClosesTheScene) {
     uint16_t flags = 0;
     EXPECT_EQ(Run(u"StopEventPropagation", u"opener", &flags), 1);
@@ -150,6 +276,20 @@ TEST_F(BuiltinCommandsTest, PropagationCommandsChangeTheEventsFlagsAndCloseClose
 
 TEST_F(BuiltinCommandsTest, AKeyBoundToAToolkitCommandRunsItOnTheFocusedBox) {
     scene->SetFocusedBox(Box(u"opener"));
+    platform::headless::Key(VK_ESCAPE);
+    platform::headless::RunUntilIdle();
+    EXPECT_TRUE(As<oxPopupBox>(u"openerPopup")->IsOpened());
+}
+
+TEST_F(BuiltinCommandsTest, ADisabledCommandIsNotRunByItsKey) {
+    oxCommandElement* pop = scene->FindCommand(oxAtoms::Find(u"pop"), nullptr);
+    ASSERT_NE(pop, nullptr);
+    pop->SetCommandAttribute(kAtomDisabled, u"true");
+    scene->SetFocusedBox(Box(u"opener"));
+    platform::headless::Key(VK_ESCAPE);
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(As<oxPopupBox>(u"openerPopup")->IsOpened());
+    pop->SetCommandAttribute(kAtomDisabled, u"false");
     platform::headless::Key(VK_ESCAPE);
     platform::headless::RunUntilIdle();
     EXPECT_TRUE(As<oxPopupBox>(u"openerPopup")->IsOpened());

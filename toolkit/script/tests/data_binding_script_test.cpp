@@ -20,6 +20,7 @@
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/widgets/select_box.h"
 
 namespace script_api_test {
 namespace {
@@ -168,6 +169,74 @@ TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) 
     };
     for (const auto& c : gone)
         EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+}
+
+TEST_F(DataScriptTest, TheSelectionOfASelectBoxAndADataGridIsTheirRows) {
+    oxScene* lists = Open("select_list.box", "lists");
+    ASSERT_NE(lists, nullptr);
+    for (const char16_t* id : {u"pick", u"grid"}) {
+        auto* box = dynamic_cast<oxSelectBox*>(lists->GetBoxById(oxAtoms::Find(id), false));
+        ASSERT_NE(box, nullptr);
+        NUBO::XObject* raw = nullptr;
+        ASSERT_TRUE(runtime()->GetScriptObjectCache()->GetSelectionObject(box->GetSelectionModel(), &raw));
+        NUBO::XVariant selection(raw);
+        raw->Release();
+        lists->GetSceneObject()->SetPropertyByName(u"selection", &selection);
+        const bool grid = id == std::u16string(u"grid");
+        if (grid) box->SetSelectMode(kModeSelectMultiple);
+        const struct {
+            const char* expression;
+            const char* expected;
+        } cases[] = {
+            // The row built selected is its list's selection.
+            {"sc.selection.selectionIndex", grid ? "number:-1" : "number:2"},
+            {"(sc.selection.select(1), sc.selection.rowCount)", "number:1"},
+            {"(sc.selection.selectRow(2), sc.selection.selectionIndex)", "number:1"},
+            {"sc.selection.firstSelectedRow", "number:1"},
+            {"sc.selection.nextSelectedRow", "number:2"},
+            {"sc.selection.nextSelectedRow", "number:-1"},
+            {"(sc.selection.selectState(0, true), sc.selection.rowCount)", "number:3"},
+            {"(sc.selection.unselectRow(1), sc.selection.rowCount)", "number:2"},
+            {"sc.selection.selectState(-1, false)", "boolean:true"},
+            {"(sc.selection.selectionIndex = 2, sc.selection.rowCount)", "number:2"}, // already selected
+            {"(sc.selection.selectionIndex = 3, sc.selection.rowCount)", "number:1"},
+            {"sc.selection.firstSelectedData", "null"},
+            {"sc.selection.selectData('a', null)", "boolean:false"},
+            {"(sc.selection.clear(), sc.selection.selectionIndex)", "number:-1"},
+        };
+        ASSERT_TRUE(Run(lists, "var sc = " + Utf8(lists->GetContextName().GetString()) + ".scene;"));
+        for (const auto& c : cases)
+            EXPECT_EQ(Call(lists, c.expression), c.expected) << c.expression;
+        // The box's own members over the same model.
+        ASSERT_TRUE(Run(lists, "var list = sc.getBoxById('" + Utf8(id) + "');"));
+        const struct {
+            const char* expression;
+            const char* expected;
+        } members[] = {
+            {"list.rowCount", grid ? "number:3" : "number:4"},
+            {"list.selection === sc.selection", "boolean:true"},
+            {"(list.selectedIndex = 1, sc.selection.selectionIndex)", "number:1"},
+            {"list.selectedBox === list.getBoxAtRow(1)", "boolean:true"},
+            {"(list.cursorIndex = 2, list.cursorIndex)", "number:2"},
+            {"list.cursorBox === list.getBoxAtRow(2)", "boolean:true"},
+            {"list.getRowOfBox(list.getBoxAtRow(2))", "number:2"},
+            {"list.getRowOfBox(5)", "number:-1"},
+            {"list.getNextRowBox(list.getFirstRowBox()) === list.getBoxAtRow(1)", "boolean:true"},
+            {"list.getBoxAtRow(9)", "null"},
+            {"(list.sortColumn = 2, list.sortColumn)", "number:0"},
+            {"(list.selectedBox = list.getBoxAtRow(0), list.selectedIndex)", "number:0"},
+            // Only grid layouts delete single rows.
+            {"(list.deleteItem(list.getBoxAtRow(0)), list.rowCount)", grid ? "number:3" : "number:4"},
+            {"list.setCursorRowData(1, null)", "boolean:false"},
+            {"(list.deleteAllItems(), list.rowCount)", "number:0"},
+        };
+        for (const auto& c : members)
+            EXPECT_EQ(Call(lists, c.expression), c.expected) << c.expression;
+        // The box goes and takes its model with it: the Selection answers without one.
+        lists->DestroyBox(box->GetParent()->RemoveChild(box, false));
+        EXPECT_EQ(Call(lists, "sc.selection.select(1)"), "boolean:false");
+        EXPECT_EQ(Call(lists, "sc.selection.rowCount"), "error:80004005");
+    }
 }
 
 TEST_F(DataScriptTest, APlainScriptObjectIsAnObjectSourceBothWays) {
