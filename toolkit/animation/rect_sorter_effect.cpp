@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/blitter.h"
@@ -9,15 +10,14 @@
 
 namespace {
 
-// The index of the box's item from `start` on; -1 once the keys pass it (the list is in key order).
-int32_t FindByKey(const std::vector<oxSnapshotRectItem>& list, const oxBox* key, int32_t start) {
-    const auto k = reinterpret_cast<uintptr_t>(key);
-    for (size_t i = size_t(std::max(start, 0)); i < list.size(); ++i) {
-        const auto here = reinterpret_cast<uintptr_t>(list[i].box);
-        if (here == k) return int32_t(i);
-        if (here > k) break;
-    }
-    return -1;
+// Each box's first item. Matched by lookup, not by a scan of lists in ascending order of their
+// boxes' addresses: our rows' boxes lie anywhere in the heap, so row order is not address order.
+std::unordered_map<const oxBox*, size_t> IndexByBox(const std::vector<oxSnapshotRectItem>& list) {
+    std::unordered_map<const oxBox*, size_t> index;
+    index.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i)
+        index.emplace(list[i].box, i);
+    return index;
 }
 
 RECT ToRect(const oxPoint& at, const oxRect& r) {
@@ -67,24 +67,15 @@ void oxRectSorterEffect::BuildItems(const std::vector<oxSnapshotRectItem>& from,
     auto add = [&](const oxRect& at, const oxRect& rect, Kind kind, uint8_t flag) {
         items_.push_back(Item{oxPoint{at.x, at.y}, rect, kind, flag});
     };
-    int32_t last = -1;
+    const auto inFrom = IndexByBox(from), inTo = IndexByBox(to);
+    for (const oxSnapshotRectItem& t : to)
+        if (!inFrom.contains(t.box) && shown(t.rect)) add(t.rect, t.rect, kAppearing, 0);
+    for (const oxSnapshotRectItem& f : from)
+        if (!inTo.contains(f.box) && shown(f.rect)) add(f.rect, f.rect, kDisappearing, 0);
     for (const oxSnapshotRectItem& t : to) {
-        const int32_t found = FindByKey(from, t.box, last);
-        if (found >= 0) last = found;
-        if (found < 0 && shown(t.rect)) add(t.rect, t.rect, kAppearing, 0);
-    }
-    last = -1;
-    for (const oxSnapshotRectItem& f : from) {
-        const int32_t found = FindByKey(to, f.box, last);
-        if (found >= 0) last = found;
-        if (found < 0 && shown(f.rect)) add(f.rect, f.rect, kDisappearing, 0);
-    }
-    last = -1;
-    for (const oxSnapshotRectItem& t : to) {
-        const int32_t found = FindByKey(from, t.box, last);
-        if (found < 0) continue;
-        last = found;
-        const oxSnapshotRectItem& f = from[size_t(found)];
+        const auto found = inFrom.find(t.box);
+        if (found == inFrom.end()) continue;
+        const oxSnapshotRectItem& f = from[found->second];
         const bool fromShown = shown(f.rect), toShown = shown(t.rect);
         if (!fromShown && !toShown) continue;
         if (f.rect.x == t.rect.x && f.rect.y == t.rect.y) {

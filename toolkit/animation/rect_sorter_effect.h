@@ -24,8 +24,8 @@ public:
     explicit oxRectSorterEffect(bool zoom = false) : zoom_(zoom) {}
     ~oxRectSorterEffect() override = default;
 
-    // Both lists in ascending order of their boxes; an item whose box the scan misses counts as
-    // absent from that list. With an area of positive size only items overlapping it are kept.
+    // Items are matched by their boxes, in any order. With an area of positive size only items
+    // overlapping it are kept.
     void BuildItems(const std::vector<oxSnapshotRectItem>& from, const std::vector<oxSnapshotRectItem>& to);
     bool RenderFrame(float a) override;
     const char* GetName() const override { return "Rectangle Sorter"; }
