@@ -1,8 +1,5 @@
 #include "toolkit/widgets/grid_services.h"
 
-#include <memory>
-#include <vector>
-
 #include "toolkit/animation/box_snapshots.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/transition.h"
@@ -10,15 +7,6 @@
 #include "toolkit/widgets/control_box.h"
 
 namespace {
-
-// The layout's items as a transition's: parts that stay put are drawn over the rows that move.
-std::unique_ptr<std::vector<oxSnapshotRectItem>> RectItems(const oxSnapshotItemList& items) {
-    auto out = std::make_unique<std::vector<oxSnapshotRectItem>>();
-    out->reserve(items.size());
-    for (const oxSnapshotItem& item : items)
-        out->push_back({item.rect, item.box, uint32_t(item.flag & 0xFF)});
-    return out;
-}
 
 class ControlGridServices : public oxGridServices {
 public:
@@ -53,8 +41,8 @@ public:
         transition->fillColor = uint32_t(background);
         oxBoxRenderTargetSnapshot(grid);
         // Both lists stand in the grid's own coordinates, as its target picture does.
-        source->SetItems(RectItems(before));
-        target->SetItems(RectItems(after));
+        source->AddLayoutItems(before);
+        target->AddLayoutItems(after);
         transition->Perform(source, target);
         oxBoxDetachSnapshot(grid, 1);
         oxBoxDetachSnapshot(grid, 0);

@@ -8,6 +8,7 @@
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
 #include "platform/win/window.h"
+#include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/transition.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
@@ -61,6 +62,20 @@ TEST_F(GridRowAnimationTest, AnOpeningRowSlidesTheRowsBelowDownAndEndsLaidOut) {
     const std::vector<uint32_t> before = platform::headless::ReadScreen(column);
     ASSERT_EQ(20, FirstOf(before, kBlue));
     ASSERT_EQ(40, FirstOf(before, kYellow));
+    // A script's snapshot takes the same rows from the grid's view: the three shown, in the grid.
+    ASSERT_TRUE(Run(scene, "var s = " + Utf8(scene->GetContextName().GetString()) +
+                               ".scene.rootBox.newSnapshot(), g = " + Utf8(scene->GetContextName().GetString()) +
+                               ".scene.getBoxById('grid');"));
+    EXPECT_EQ(Call(scene, "s.addBoxRectItemsFromView(g)"), "boolean:true");
+    oxSnapshot rows;
+    rows.AddBoxRectItemsFromView(grid);
+    ASSERT_NE(rows.GetRectItems(), nullptr);
+    ASSERT_EQ(3u, rows.GetRectItems()->size());
+    for (int i = 0; i < 3; ++i) {
+        const oxSnapshotRectItem& item = (*rows.GetRectItems())[size_t(i)];
+        EXPECT_EQ((oxRect{0, 20 * i, 100, 20}), item.rect) << i;
+        EXPECT_EQ(0u, item.state);
+    }
 
     SteppingClock clock;
     std::vector<std::vector<uint32_t>> frames;
