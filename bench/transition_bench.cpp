@@ -118,12 +118,17 @@ HWND ScreenWindow() {
     return window;
 }
 
-void BM_EffectFrame(benchmark::State& state) {
-    const int bpp = int(state.range(1));
-    const bool painted = state.range(2) != 0;
+// The 16-bit pictures are the 16-bit screen's, as on the device.
+void UseScreenDepth(int bpp) {
     ScreenConfig config = ScreenConfigFromEnvironment();
     config.bpp = bpp;
     ConfigureScreen(config);
+}
+
+void BM_EffectFrame(benchmark::State& state) {
+    const int bpp = int(state.range(1));
+    const bool painted = state.range(2) != 0;
+    UseScreenDepth(bpp);
     Pictures p(bpp);
     oxTransition t;
     if (!t.CreateEffect(kKeys[state.range(0)])) state.SkipWithError("no effect");
@@ -187,9 +192,7 @@ void PeerSort(oxPixelBuffer& out, const Pictures& p, const SortedRows& rows, int
 void BM_RectSorter(benchmark::State& state) {
     const int bpp = int(state.range(0)), bytes = bpp / 8;
     const bool peer = state.range(1) != 0;
-    ScreenConfig config = ScreenConfigFromEnvironment();
-    config.bpp = bpp;
-    ConfigureScreen(config);
+    UseScreenDepth(bpp);
     Pictures p(bpp);
     SortedRows rows;
     oxTransition t;

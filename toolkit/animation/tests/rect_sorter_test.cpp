@@ -11,9 +11,9 @@
 
 #include "graphics/tests/golden.h"
 #include "graphics/tests/raster_test_util.h"
-#include "platform/win/screen.h"
 #include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/snapshot.h"
+#include "toolkit/animation/tests/screen_depth_test.h"
 #include "toolkit/animation/transition.h"
 
 namespace {
@@ -66,17 +66,8 @@ struct Picture {
     }
 };
 
-class RectSorterTest : public ::testing::TestWithParam<int> {
+class RectSorterTest : public ScreenDepthTest {
 protected:
-    void SetUp() override {
-        ScreenConfig c = ScreenConfigFromEnvironment();
-        c.bpp = Bpp();
-        c.rgb555 = false;
-        ASSERT_TRUE(ConfigureScreen(c));
-    }
-    void TearDown() override { ConfigureScreen(ScreenConfigFromEnvironment()); }
-    int Bpp() const { return GetParam(); }
-
     // The sorter of the key, started between the two pictures with the items built as a run does.
     std::unique_ptr<oxTransition> Started(const WCHAR* key) {
         auto t = std::make_unique<oxTransition>();
