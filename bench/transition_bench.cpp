@@ -1,10 +1,12 @@
-// One frame of the push effect and of the interlaced cross-fade at 480x800, at 32 and 16 bits.
+// One frame of the push effect, of the interlaced cross-fade and of the rectangle sorter over 20 rows
+// at 480x800, at 32 and 16 bits.
 // The push's peer moves the same rows with memcpy into a buffer of its own; both results are
 // compared before timing. Then one frame of every effect of the factory, built by its key, alone
 // and with its painting into a window over the whole screen (a run's frame).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -13,7 +15,9 @@
 #include "graphics/pixels/dib_bitmap.h"
 #include "platform/win/screen.h"
 #include "platform/win/window.h"
+#include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/slide_effects.h"
+#include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/transition.h"
 
 namespace {
@@ -114,12 +118,17 @@ HWND ScreenWindow() {
     return window;
 }
 
-void BM_EffectFrame(benchmark::State& state) {
-    const int bpp = int(state.range(1));
-    const bool painted = state.range(2) != 0;
+// The 16-bit pictures are the 16-bit screen's, as on the device.
+void UseScreenDepth(int bpp) {
     ScreenConfig config = ScreenConfigFromEnvironment();
     config.bpp = bpp;
     ConfigureScreen(config);
+}
+
+void BM_EffectFrame(benchmark::State& state) {
+    const int bpp = int(state.range(1));
+    const bool painted = state.range(2) != 0;
+    UseScreenDepth(bpp);
     Pictures p(bpp);
     oxTransition t;
     if (!t.CreateEffect(kKeys[state.range(0)])) state.SkipWithError("no effect");
@@ -141,5 +150,81 @@ void BM_EffectFrame(benchmark::State& state) {
 BENCHMARK(BM_EffectFrame)
     ->ArgsProduct({benchmark::CreateDenseRange(0, int(std::size(kKeys)) - 1, 1), {32, 16}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// 20 rows of 40 sorted backwards: every row moves, row i from 40 i to 40 (19 - i).
+constexpr int kRows = 20, kRowHeight = H / kRows;
+
+struct SortedRows {
+    std::vector<oxSnapshotRectItem> from, to;
+    SortedRows() {
+        for (int i = 0; i < kRows; ++i) {
+            auto* key = reinterpret_cast<oxBox*>(uintptr_t(0x1000 + 16 * i));
+            from.push_back({oxRect{0, kRowHeight * i, W, kRowHeight}, key, 0});
+            to.push_back({oxRect{0, kRowHeight * (kRows - 1 - i), W, kRowHeight}, key, 0});
+        }
+    }
+};
+
+// The sorter's frame at a after a frame at `last`, with plain row work: the rows' last places are
+// filled with opaque black, then each row's target rows are copied to its place at a, in the list's order.
+void PeerSort(oxPixelBuffer& out, const Pictures& p, const SortedRows& rows, int bytes, float last, float a) {
+    auto place = [](const oxSnapshotRectItem& f, const oxSnapshotRectItem& t, float at) {
+        const double q = double(at);
+        return int32_t(double(t.rect.y) * q + double(f.rect.y) * (1.0 - q));
+    };
+    for (int i = 0; i < kRows; ++i) {
+        const int32_t y = place(rows.from[i], rows.to[i], last);
+        for (int r = std::max(0, y); r < std::min(H, y + kRowHeight); ++r) {
+            if (bytes == 2)
+                std::memset(out.GetRow8(r), 0, size_t(W) * 2);
+            else
+                std::fill_n(out.GetRow32(r), W, 0xFF000000u);
+        }
+    }
+    for (int i = 0; i < kRows; ++i) {
+        const int32_t y = place(rows.from[i], rows.to[i], a);
+        for (int r = 0; r < kRowHeight; ++r)
+            if (y + r >= 0 && y + r < H)
+                std::memcpy(out.GetRow8(y + r), p.target.pixels.GetRow8(rows.to[i].rect.y + r), size_t(W) * bytes);
+    }
+}
+
+void BM_RectSorter(benchmark::State& state) {
+    const int bpp = int(state.range(0)), bytes = bpp / 8;
+    const bool peer = state.range(1) != 0;
+    UseScreenDepth(bpp);
+    Pictures p(bpp);
+    SortedRows rows;
+    oxTransition t;
+    t.CreateEffect(u"rectSorter");
+    auto* e = static_cast<oxRectSorterEffect*>(t.GetEffect());
+    e->SetSortArea(oxRect{0, 0, W, H});
+    e->BuildItems(rows.from, rows.to);
+    e->SetFillColor(0xFF000000u);
+    e->Start(p.source.pixels, p.target.pixels, nullptr, false);
+    oxDibBitmap out(W, H, bpp, true, false);
+    for (int y = 0; y < H; ++y)
+        std::memcpy(out.pixels.GetRow8(y), p.source.pixels.GetRow8(y), size_t(W) * bytes);
+    // Both from the source, a frame at 0.37 after one at 0.
+    PeerSort(out.pixels, p, rows, bytes, 0.0f, 0.37f);
+    e->RenderFrame(0.37f);
+    for (int y = 0; y < H; ++y)
+        if (std::memcmp(e->Surface().Target().GetRow8(y), out.pixels.GetRow8(y), size_t(W) * bytes)) {
+            state.SkipWithError("the sorter differs from its peer");
+            break;
+        }
+    state.SetLabel(peer ? "peer" : "rectSorter");
+    float last = 0.37f, a = 0.38f;
+    for (auto _ : state) {
+        if (peer)
+            PeerSort(out.pixels, p, rows, bytes, last, a);
+        else
+            e->RenderFrame(a);
+        last = a;
+        a = a + 0.01f > 1.0f ? 0.0f : a + 0.01f;
+    }
+    ConfigureScreen(ScreenConfigFromEnvironment());
+}
+BENCHMARK(BM_RectSorter)->ArgsProduct({{32, 16}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace

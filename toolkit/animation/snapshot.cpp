@@ -12,6 +12,7 @@
 #include "toolkit/animation/animation_internal.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/layout.h"
 #include "toolkit/scene/bitmap_element.h"
 
 namespace {
@@ -201,6 +202,21 @@ void oxSnapshot::AddBoxRectItemsByTag(oxBox* reference, oxBox* root, oxAtom tag)
         if (!skip && (tag == 0 || b->GetTag() == tag)) AddBoxRectItem(reference, b);
         b = b->GetNextBox(root, skip, false);
     }
+}
+
+void oxSnapshot::AddBoxRectItemsFromView(oxBox* box) {
+    oxLayout* layout = box ? box->GetLayout() : nullptr;
+    if (!layout) return;
+    oxSnapshotItemList items;
+    layout->CollectSnapshotItems(&items);
+    AddLayoutItems(items);
+}
+
+void oxSnapshot::AddLayoutItems(const oxSnapshotItemList& items) {
+    std::vector<oxSnapshotRectItem>& list = RectItems();
+    list.reserve(list.size() + items.size());
+    for (const oxSnapshotItem& item : items)
+        list.push_back({item.rect, item.box, uint32_t(item.flag & 0xFF)});
 }
 
 void oxSnapshot::CopyRectItems(const oxSnapshot* other) {

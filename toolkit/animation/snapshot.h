@@ -11,6 +11,7 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/rect.h"
 #include "toolkit/base/referenced.h"
+#include "toolkit/core/grid_services.h"
 
 class oxBitmapElement;
 class oxBox;
@@ -58,6 +59,10 @@ public:
     // Every box of `root`'s subtree (root included, collapsed subtrees left out) of the tag; any
     // tag when the atom is 0.
     void AddBoxRectItemsByTag(oxBox* reference, oxBox* root, oxAtom tag);
+    // The rectangles the box's layout gives for a row transition, in the box's own coordinates.
+    void AddBoxRectItemsFromView(oxBox* box);
+    // Layout items as rect items: parts that stay put (flag 1) are drawn over the rows that move.
+    void AddLayoutItems(const oxSnapshotItemList& items);
     void CopyRectItems(const oxSnapshot* other);
     void ClearRectItems();
     // Every rect item to a random place within half the box's size either way of its origin.

@@ -11,6 +11,7 @@
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "toolkit/animation/animation_internal.h"
+#include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/slide_effects.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/spin_zoom_effect.h"
@@ -29,16 +30,18 @@ std::vector<oxTransition*>& Aimed() {
 // One row of the factory: the key, then how its effect is built.
 struct EffectKind {
     const char16_t* key;
-    enum { kBase, kMove, kPush, kSquash, kSpinZoom } kind;
+    enum { kBase, kMove, kPush, kSquash, kSpinZoom, kRectSorter } kind;
     float a, b;
 };
 
 // Keys compare exactly, in this order; the first match builds.
-// FIXME: the image morph, rectangle sorter, blur, alpha, water, ripple, radial wipe, page turn,
+// FIXME: the image morph, blur, alpha, water, ripple, radial wipe, page turn,
 // black, light wipe, roll, scale wipe, twist, puzzle, spiral, spring, SuperBLT, gizmo and slide
 // uncover effects answer no effect until they are built.
 constexpr EffectKind kEffects[] = {
     {u"", EffectKind::kBase, 0, 0},
+    {u"rectSorter", EffectKind::kRectSorter, 0, 0},
+    {u"rectSorterZoom", EffectKind::kRectSorter, 1, 0},
     {u"dissolve", EffectKind::kBase, 0, 0},
     {u"slideCoverLeft", EffectKind::kMove, 1, 0},
     {u"slideCoverUp", EffectKind::kMove, 0, 1},
@@ -78,6 +81,8 @@ oxTransitionEffect* MakeEffect(const EffectKind& e) {
         return new (std::nothrow) oxPushEffect(e.a, e.b);
     case EffectKind::kSquash:
         return new (std::nothrow) oxSquashEffect(e.a, e.b);
+    case EffectKind::kRectSorter:
+        return new (std::nothrow) oxRectSorterEffect(e.a != 0);
     case EffectKind::kSpinZoom:
         return new (std::nothrow) oxSpinZoomEffect(e.a, int32_t(e.b));
     }
@@ -200,7 +205,6 @@ bool oxTransition::IsStylusSteady() {
 void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const POINT* origin,
                        const std::vector<oxSnapshotRectItem>* fromItems,
                        const std::vector<oxSnapshotRectItem>* toItems) {
-    (void)fromItems, (void)toItems; // FIXME: the rectangle sorter takes its items from these once it is built.
     oxTransitionHost host;
     if (!from || !to || !from->HasPixels() || !to->HasPixels() || !oxFindTransitionHost(target_, &host) || !effect_ ||
         !host.window)
@@ -213,6 +217,17 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
         if (visible.width > 0 && visible.height > 0) clip.Intersect(visible);
     }
     const RECT cut{clip.x, clip.y, clip.x + clip.width, clip.y + clip.height};
+    if (fromItems && toItems) {
+        const NUBO::TWString& type = typeName_;
+        if (SameText(type.GetString(), u"rectSorter") || SameText(type.GetString(), u"rectSorterZoom")) {
+            auto* sorter = static_cast<oxRectSorterEffect*>(effect_.get());
+            oxPixelBuffer toView;
+            toView.InitSubRect(*to, &cut);
+            sorter->SetSortArea(oxRect{0, 0, toView.width, toView.height});
+            sorter->BuildItems(*fromItems, *toItems);
+            sorter->SetFillColor(fillColor);
+        }
+    }
     oxPixelBuffer fromView, toView;
     fromView.InitSubRect(*from, &cut);
     toView.InitSubRect(*to, &cut);

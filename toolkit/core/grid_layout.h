@@ -97,7 +97,7 @@ public:
     // Of the rows box that holds the row: the rows shown, those before it, and its own nested rows.
     void GetRowSiblingInfo(int32_t row, int32_t* before, int32_t* siblings, int32_t* nested);
     bool IsRowExpanded(oxBox* row) const;
-    virtual void CollectSnapshotItems(oxSnapshotItemList* items);
+    void CollectSnapshotItems(oxSnapshotItemList* items) override;
     int GetRowScrollDirection() override { return rowScrollDirection_; }
     int32_t GetSortColumn() const { return sortColumn_; }
     void SetSortColumn(int32_t column);

@@ -5,6 +5,7 @@
 // (made on first use, never shared). Most layouts work on one oxLayoutItemList per pass: one
 // oxLayoutItem per laid-out child, built from the child's style, committed and freed at the end.
 #include <cstdint>
+#include <vector>
 
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/rect.h"
@@ -13,6 +14,8 @@ class oxBox;
 class oxBoxStyle;
 class oxCanvas;
 struct oxPlacementRecord;
+struct oxSnapshotItem;
+using oxSnapshotItemList = std::vector<oxSnapshotItem>;
 
 class oxLayout {
 public:
@@ -74,6 +77,9 @@ public:
     // True when the layout itself refreshes the cached positions of the children it moves, so that a
     // scroll need not walk the whole subtree (a grid's rows off the page are never placed).
     virtual bool RefreshesMovedChildren() const { return false; }
+    // Appends the rectangles a row transition moves: the grid's header, scroll bars and rows.
+    // FIXME: the flow layout appends its children and scroll bars once its operations know their box.
+    virtual void CollectSnapshotItems(oxSnapshotItemList* items) { (void)items; }
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
     uint32_t GetValidity() const { return validity_; }

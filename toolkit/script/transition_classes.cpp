@@ -71,9 +71,10 @@ int32_t AddBoxRectItem(Snapshot* self, XArgList* args, XVariant* out) {
 
 int32_t AddBoxRectItemsFromView(Snapshot* self, XArgList* args, XVariant* out) {
     RefPtr<XObject> hold;
-    BoxArg(args, 0, &hold);
-    // FIXME: the box's layout adds the items of its visible rows once layouts give them.
-    *out = self->GetSnapshot() && hold;
+    oxBox* box = BoxArg(args, 0, &hold);
+    const bool asked = self->GetSnapshot() && hold;
+    if (asked) self->GetSnapshot()->AddBoxRectItemsFromView(box);
+    *out = asked;
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "graphics/tests/golden.h"
 #include "graphics/tests/raster_test_util.h"
 #include "platform/win/screen.h"
+#include "toolkit/animation/tests/screen_depth_test.h"
 #include "toolkit/animation/transition.h"
 
 namespace {
@@ -84,18 +85,7 @@ std::string Name(const WCHAR* key) {
     return s.empty() ? "(base)" : s;
 }
 
-// The 16-bit pictures are the 16-bit screen's, whose layout the work surface takes.
-class EffectFramesTest : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override {
-        ScreenConfig c = ScreenConfigFromEnvironment();
-        c.bpp = Bpp();
-        c.rgb555 = false;
-        ASSERT_TRUE(ConfigureScreen(c));
-    }
-    void TearDown() override { ConfigureScreen(ScreenConfigFromEnvironment()); }
-    int Bpp() const { return GetParam(); }
-};
+class EffectFramesTest : public ScreenDepthTest {};
 
 } // namespace
 

@@ -15,6 +15,7 @@
 #include "platform/win/gdi.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
+#include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/transition_effect.h"
 #include "toolkit/base/atoms.h"
@@ -151,6 +152,7 @@ TEST(TransitionFactoryTest, EachKeyBuildsItsEffect) {
         {u"pushLeft", "Push"},       {u"pushUp", "Push"},
         {u"spinCW", "SpinZoom"},     {u"zoomIn", "SpinZoom"},
         {u"spinCCWOut", "SpinZoom"}, {u"pushleft", nullptr},
+        {u"rectSorter", "Rectangle Sorter"}, {u"rectSorterZoom", "Rectangle Sorter"},
         {u"noSuchEffect", nullptr},
     };
     for (const Case& c : cases) {
@@ -182,6 +184,26 @@ TEST_F(TransitionTest, RunsUntilTheDurationAndEndsOnTheTarget) {
     EXPECT_EQ(std::string(W, 'w'), ScreenRow(0));
     EXPECT_EQ(std::string(W, 'w'), ScreenRow(H - 1));
     EXPECT_TRUE(BackBufferIsTarget()) << "the frame's back buffer keeps the last frame";
+    t->Release();
+}
+
+TEST_F(TransitionTest, TheSorterTakesItsItemsFromTheRunClippedToTheBox) {
+    oxTransition* t = Make(u"rectSorter", 100);
+    // One row moving down, one moving out of the box below: that one fades out where it was.
+    oxBox* first = scene->root;
+    oxBox* second = reinterpret_cast<oxBox*>(reinterpret_cast<uintptr_t>(first) + 16);
+    const std::vector<oxSnapshotRectItem> from = {{oxRect{0, 0, W, 5}, first, 0}, {oxRect{0, 5, W, 5}, second, 0}};
+    const std::vector<oxSnapshotRectItem> to = {{oxRect{0, 10, W, 5}, first, 0}, {oxRect{0, H, W, 5}, second, 0}};
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, &from, &to);
+    const auto& items = static_cast<oxRectSorterEffect*>(t->GetEffect())->Items();
+    ASSERT_EQ(2u, items.size());
+    EXPECT_EQ(oxRectSorterEffect::kMoving, items[0].kind);
+    EXPECT_EQ(oxRectSorterEffect::kDisappearing, items[1].kind);
+    EXPECT_EQ(5, items[1].rect.y);
+    EXPECT_TRUE(BackBufferIsTarget());
+    // Without items the sorter has nothing to move: the run still ends on the target.
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(BackBufferIsTarget());
     t->Release();
 }
 
