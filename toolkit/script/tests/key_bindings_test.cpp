@@ -1,5 +1,5 @@
-// Keys bound in a window scene's key group, pressed on the device with a plain box focused: each
-// reaches its command once.
+// Keys pressed on the device in a window scene: each key bound in the scene's key group reaches
+// its command once, and Space presses and releases a control.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,6 +9,7 @@
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/runtime.h"
@@ -43,7 +44,8 @@ std::string Markup() {
     return R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" id="root" title="Keys">)"
            "<keyGroup>" +
            keys + "</keyGroup><commandGroup>" + commands +
-           R"(</commandGroup><box id="plain" focusMode="normal" width="40" height="20"/></window>)";
+           R"(</commandGroup><box id="plain" focusMode="normal" width="40" height="20"/>)"
+           R"(<control id="button" focusMode="normal" width="40" height="20"/></window>)";
 }
 
 // The ids of the commands the scene hears of, in order.
@@ -94,6 +96,19 @@ TEST_F(KeyBindingsTest, EachBoundKeyRunsItsCommandOnceWithAPlainBoxFocused) {
         platform::headless::RunUntilIdle();
         EXPECT_EQ(log.ran, std::vector<std::string>{std::string("run") + k.name}) << k.name;
     }
+}
+
+// The key-up carries no character: the control tells Space by its virtual key.
+TEST_F(KeyBindingsTest, SpacePressesAFocusedControlAndItsReleaseLetsGo) {
+    oxBox* button = scene->GetBoxById(oxAtoms::Find(u"button"), false);
+    ASSERT_NE(button, nullptr);
+    scene->SetFocusedBox(button);
+    platform::input::KeyDown(VK_SPACE);
+    platform::headless::RunUntilIdle();
+    EXPECT_TRUE(button->GetStateFlags() & kStatePressed);
+    platform::input::KeyUp(VK_SPACE);
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(button->GetStateFlags() & kStatePressed);
 }
 
 } // namespace
