@@ -5,10 +5,10 @@
 #include <new>
 
 #include "toolkit/base/atoms.h"
+#include "toolkit/base/number_text.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/base/number_text.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/widgets/scene_input_adapter.h"
 #include "toolkit/widgets/select_box.h"
@@ -272,7 +272,9 @@ int32_t oxControlBox::HandleEvent(oxEvent* event) {
         }
     } else if (type == kAtomKeyUp || type == kAtomKeyDown) {
         auto* key = dynamic_cast<oxKeyEvent*>(event);
-        if (key && key->keyCode == 32 && (type == kAtomKeyUp || !key->alt)) SetPressed(type == kAtomKeyDown, false);
+        // The virtual key: a key-up carries no character, so Space up would never let go.
+        if (key && key->virtualKeyCode == 32 && (type == kAtomKeyUp || !key->alt))
+            SetPressed(type == kAtomKeyDown, false);
     }
     return oxBox::HandleEvent(event);
 }

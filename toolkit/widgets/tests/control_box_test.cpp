@@ -202,10 +202,10 @@ TEST_F(ControlBoxTest, SpacePressesAndReleasesButNotWithAlt) {
     oxKeyEvent down(kAtomKeyDown, control, nullptr, 32, false, false, false, 32);
     control->HandleEvent(&down);
     EXPECT_TRUE(control->GetStateFlags() & kStatePressed);
-    oxKeyEvent other(kAtomKeyUp, control, nullptr, 13, false, false, false, 13);
+    oxKeyEvent other(kAtomKeyUp, control, nullptr, 0, false, false, false, 13);
     control->HandleEvent(&other);
     EXPECT_TRUE(control->GetStateFlags() & kStatePressed);
-    oxKeyEvent up(kAtomKeyUp, control, nullptr, 32, false, false, true, 32);
+    oxKeyEvent up(kAtomKeyUp, control, nullptr, 0, false, false, true, 32); // no character on a key-up
     control->HandleEvent(&up);
     EXPECT_FALSE(control->GetStateFlags() & kStatePressed);
 }
