@@ -198,7 +198,7 @@ TEST_F(FileDialogTest, ScriptsOpenAndSaveThroughAppUtils) {
         return Call(owner, "(r = appUtils." + call + ", [r.count, r.getValue(0)].join('|'))");
     };
     ASSERT_TRUE(Run(owner, "var r;"));
-    // The script's '|' separated filter: the second pair passes the .box file the first hides.
+    // The first pair of the script's '|' separated filter is in force: the .box file is hidden.
     RunSteps({[] { return Find(u"c.box") == nullptr && Tap(u"b.txt"); }, [] { return Tap(u"ok"); }});
     EXPECT_EQ(paths("openFileDialog(" + scene + ", 'Files', '', " + where + ", 'Text|*.txt|Boxes|*.box', false)"),
               "string:1|" + In("b.txt"));
