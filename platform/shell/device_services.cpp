@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 
 #include "platform/shell/shell_chrome.h"
+#include "platform/shell/task_bar.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/last_error.h"
 #include "platform/win/messages.h"
@@ -23,6 +24,7 @@ constexpr UINT kLedCount = 2;
 constexpr UINT kVibrator = 1;
 
 std::vector<std::string> g_events;
+platform::shell::DeviceSignals g_signals;
 bool g_networkOverridden = false;
 std::vector<std::string> g_testNetwork;
 int g_eventSoundType = SND_SOUNDTYPE_FILE;
@@ -137,6 +139,11 @@ BOOL NLedSetDevice(UINT id, void* info) {
     if (settings->LedNum >= kLedCount || settings->OffOnBlink < 0 || settings->OffOnBlink > 2) return FALSE;
     const char* state = settings->OffOnBlink == 0 ? "off" : settings->OffOnBlink == 1 ? "on" : "blink";
     Note(std::string(settings->LedNum == kVibrator ? "vibrator " : "led ") + state);
+    if (settings->LedNum == kVibrator)
+        g_signals.vibrating = settings->OffOnBlink != 0;
+    else
+        g_signals.led = settings->OffOnBlink;
+    platform::shell::OnTrayChanged();
     return TRUE;
 }
 
@@ -224,11 +231,54 @@ bool IsDisplayOff() {
 void ResetDeviceServices() {
     DisplayOn();
     g_events.clear();
+    g_signals = DeviceSignals{};
     g_networkOverridden = false;
     g_testNetwork.clear();
     g_eventSoundType = SND_SOUNDTYPE_FILE;
     g_cameraResult = S_FALSE;
     g_connections.clear();
+}
+
+DeviceSignals GetDeviceSignals() {
+    return g_signals;
+}
+
+int DeviceSignalsLeft(int right) {
+    return right - (int(g_signals.led != 0) + int(g_signals.vibrating)) * BarHeight();
+}
+
+void PaintDeviceSignals(ChromePainter& paint, int right) {
+    const int slot = BarHeight();
+    int x = DeviceSignalsLeft(right);
+    if (g_signals.vibrating) {
+        // The handset outline with buzz marks on both sides.
+        const int w = slot * 3 / 10, h = slot * 6 / 10, left = x + (slot - w) / 2, top = (slot - h) / 2;
+        paint.Outline(RECT{left, top, left + w, top + h}, kChromeTextColour);
+        paint.Fill(RECT{left + w / 2 - 1, top + h - 4, left + w / 2 + 1, top + h - 2}, kChromeTextColour);
+        for (int side = 0; side < 2; ++side) {
+            for (int mark = 0; mark < 2; ++mark) {
+                const int gap = 3 + mark * 3, length = h * (2 - mark) / 4;
+                const int mx = side ? left + w + gap - 1 : left - gap;
+                paint.Fill(RECT{mx, (slot - length) / 2, mx + 1, (slot + length) / 2}, kChromeTextColour);
+            }
+        }
+        x += slot;
+    }
+    if (g_signals.led != 0) {
+        // The lamp: lit through while on, a lit ring while it blinks.
+        constexpr uint32_t kLit = 0xFF3CE05Au; // opaque, as the icon pixels are given
+        const int d = slot / 2 | 1;
+        std::vector<uint32_t> lamp(size_t(d) * size_t(d), 0);
+        const double r = d / 2.0;
+        for (int row = 0; row < d; ++row) {
+            for (int col = 0; col < d; ++col) {
+                const double dx = col + 0.5 - r, dy = row + 0.5 - r, dist2 = dx * dx + dy * dy;
+                const bool inside = dist2 <= r * r && (g_signals.led == 1 || dist2 >= (r - 2) * (r - 2));
+                if (inside) lamp[size_t(row) * size_t(d) + size_t(col)] = kLit;
+            }
+        }
+        paint.Image(x + (slot - d) / 2, (slot - d) / 2, d, lamp.data());
+    }
 }
 
 void SetNetworkForTesting(const std::vector<std::string>* addresses) {

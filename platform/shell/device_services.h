@@ -146,6 +146,18 @@ namespace platform::shell {
 
 // What the program did to the device, in order: "vibrator on", "vibrator off", "power 0x10000".
 const std::vector<std::string>& DeviceEvents();
+
+// The device's signals, shown in the task bar left of the tray as the handset would give them: the
+// notification LED (0 off, 1 on, 2 blinking) and the vibrator running.
+struct DeviceSignals {
+    int led = 0;
+    bool vibrating = false;
+};
+DeviceSignals GetDeviceSignals();
+class ChromePainter;
+// Their place in the task bar, from `right` leftwards; answers its left edge.
+int DeviceSignalsLeft(int right);
+void PaintDeviceSignals(ChromePainter& paint, int right);
 // Whether a power state switched the display off.
 bool IsDisplayOff();
 void ResetDeviceServices();

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/shell/device_services.h"
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/notification.h"
@@ -34,7 +35,8 @@ RECT DoneButtonRect() {
 // not the button shows so that the title does not move when it comes and goes.
 RECT TitleRect() {
     const int inset = platform::shell::BarHeight() / 4;
-    return RECT{inset, 0, platform::shell::TrayLeft(DoneButtonRect().left) - inset, platform::shell::BarHeight()};
+    const int right = platform::shell::DeviceSignalsLeft(platform::shell::TrayLeft(DoneButtonRect().left));
+    return RECT{inset, 0, right - inset, platform::shell::BarHeight()};
 }
 
 // The title of the active window when it is a visible program window; empty otherwise.
@@ -61,6 +63,7 @@ LRESULT CALLBACK_TaskBar(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         ActiveTitle(title);
         paint.Label(TitleRect(), title, kTextColour, DT_LEFT);
         platform::shell::PaintTray(paint, DoneButtonRect().left);
+        platform::shell::PaintDeviceSignals(paint, platform::shell::TrayLeft(DoneButtonRect().left));
         const DWORD state = ActiveDoneButton();
         if (state == SHDB_SHOW || state == SHDB_SHOWCANCEL) {
             const RECT r = DoneButtonRect();

@@ -56,7 +56,8 @@ DWORD GetDoneButton(HWND hwnd);
 // The bar shows the active window's title: a window's title or visibility changed, so the bar
 // repaints when that window is the active one.
 void OnWindowTitleChanged(HWND hwnd);
-// A tray icon came, changed or went: the bar repaints.
+// A tray icon or a signal of the device (its LED, its vibrator) came, changed or went: the bar
+// repaints.
 void OnTrayChanged();
 // The task bar window, made on first use; null when it cannot be made.
 HWND EnsureTaskBar();

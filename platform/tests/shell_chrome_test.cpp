@@ -4,6 +4,7 @@
 
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
+#include "platform/shell/device_services.h"
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/shell_chrome.h"
@@ -418,6 +419,33 @@ TEST_F(ShellTest, TheMenuBarLooksAsItDid) {
     MakeBar();
     RunUntilIdle();
     EXPECT_TRUE(MatchesScreenGolden(RECT{0, 294, 240, 320}, "menu_bar"));
+}
+
+TEST_F(ShellTest, TheLedAndTheVibratorShowInTheTaskBarWhileTheyRun) {
+    // No tray icons and no button: the signals take the two slots left of x 188, the lamp's centre
+    // at (175, 13) and the buzz marks beside the handset outline at x 146..152.
+    auto set = [](UINT led, INT state) {
+        NLED_SETTINGS_INFO info{};
+        info.LedNum = led;
+        info.OffOnBlink = state;
+        ASSERT_TRUE(NLedSetDevice(NLED_SETTINGS_INFO_ID, &info));
+        RunUntilIdle();
+    };
+    auto at = [](int x, int y) { return platform::headless::ReadScreen(RECT{x, y, x + 1, y + 1})[0] & 0xFFFFFF; };
+    const uint32_t lit = 0x3CE05A;
+    set(0, 1);
+    set(1, 1);
+    const uint32_t bar = at(0, 0);
+    EXPECT_TRUE(MatchesScreenGolden(RECT{0, 0, 240, 26}, "device_signals"));
+    EXPECT_EQ(at(175, 13), lit);
+    EXPECT_NE(InkBox(RECT{136, 0, 162, 26}).left, 0) << "the vibrator's mark";
+    set(0, 2); // blinking: a lit ring around a dark centre
+    EXPECT_EQ(at(175, 13), bar);
+    EXPECT_EQ(at(169, 13), lit);
+    set(1, 0);
+    set(0, 0);
+    EXPECT_EQ(InkBox(RECT{136, 0, 188, 26}).left, 0) << "nothing left once both stop";
+    platform::shell::ResetDeviceServices();
 }
 
 } // namespace

@@ -1,26 +1,20 @@
 #include "toolkit/script/app_utils.h"
 
 #include <iterator>
+#include <vector>
 
-#include "platform/crt/wide.h"
-#include "platform/shell/files.h"
-#include "platform/shell/shell_execute.h"
-#include "platform/shell/task_bar.h"
-#include "platform/win/beep.h"
-#include "platform/win/sound.h"
-#include "platform/win/input.h"
-#include "platform/win/system_params.h"
 #include "runtime/ref_ptr.h"
-#include "runtime/script_array.h"
 #include "runtime/stream.h"
 #include "runtime/stream_adapter.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/core/box.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/factory.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/scene_frame.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -32,7 +26,7 @@ using script_class::ArgText;
 
 namespace {
 
-constexpr int VK_CAPITAL_KEY = 20;
+constexpr int kCapsLockKey = 20;
 
 // The native scene of a Scene argument, or null (any other object counts as none); the wrapper is
 // held by `held`.
@@ -41,60 +35,13 @@ oxScene* ArgScene(XArgList* args, int i, RefPtr<XObject>& held) {
     return held ? static_cast<Scene*>(held.get())->GetScene() : nullptr;
 }
 
-// Runs `dialog` with the scene's focus put aside, as a platform dialog owns the input meanwhile.
-// The dialogs of this platform answer at once, so no other scene can be reached while they run.
+// Runs `dialog` with the scene's focus put aside, as the dialog owns the input meanwhile. The file
+// dialog is a modal scene of its own over the others, so they need no disabling here.
 template <class Dialog> void InModalFrame(oxScene* scene, Dialog dialog) {
     oxBox* focused = scene->GetFocusedBox();
     scene->SetFocusedBox(nullptr);
     dialog();
     if (focused) scene->SetFocusedBox(focused);
-}
-
-void PutEmptyArray(XVariant* out) {
-    XObject* array = nullptr;
-    if (NUBO::CreateXArray(&array) == 0) script_class::PutObject(out, array);
-}
-
-// The beeps of the system sound names (any case); anything else is a sound file. The scene, when
-// given, resolves a relative file name.
-void PlayNamedSound(oxScene* scene, const TWString& name) {
-    struct Named {
-        const WCHAR* name;
-        UINT beep;
-    };
-    static const Named kNames[] = {{u"syssoundasterisk", 0x40},
-                                   {u"syssoundexclamation", 0x30},
-                                   {u"syssoundhand", 0x10},
-                                   {u"syssoundquestion", 0x20}};
-    const WCHAR* text = name.GetString() ? name.GetString() : u"";
-    if (!*text) {
-        MessageBeep(0xFFFFFFFF);
-        return;
-    }
-    for (const Named& named : kNames) {
-        if (_wcsicmp(text, named.name) == 0) {
-            MessageBeep(named.beep);
-            return;
-        }
-    }
-    TWString path(text);
-    if (scene && !oxUri::HasScheme(text)) {
-        // A name relative to the scene lies in the resources folder, as a box path does.
-        TWString resolved;
-        if (ResolveUriToPath(text, scene->GetBase().GetString(), resolved) && !resolved.IsEmpty()) {
-            path = resolved;
-            if (path.GetString()[0] != u'\\' && !oxUri::HasScheme(path.GetString())) {
-                path = TWString(u"box://");
-                path += resolved;
-            }
-        }
-    }
-    oxUri uri(path.GetString());
-    TWString file;
-    if (UriToLocalPath(uri, file) && !file.IsEmpty()) path = file;
-    // Played by its file name rather than from a buffer read from the stream: the sound player of
-    // the desktop services is not here yet.
-    PlaySoundW(path.GetString(), nullptr, SND_FILENAME | SND_ASYNC);
 }
 
 // -- methods ---------------------------------------------------------------------------------------
@@ -115,25 +62,43 @@ int32_t BoxUrlToPath(AppUtils*, XArgList* args, XVariant* out) {
 int32_t PlaySound(AppUtils*, XArgList* args, XVariant*) {
     const int count = args->GetCount();
     if (count == 1) {
-        PlayNamedSound(nullptr, ArgText(args, 0));
+        PlayNamedSound(nullptr, ArgText(args, 0).GetString());
         return 0;
     }
     if (count != 2) return NUBO::XR_TOO_FEW_ARGS;
     RefPtr<XObject> held;
-    PlayNamedSound(ArgScene(args, 0, held), ArgText(args, 1));
+    PlayNamedSound(ArgScene(args, 0, held), ArgText(args, 1).GetString());
     return 0;
 }
 
-int32_t FileDialog(AppUtils*, XArgList* args, XVariant* out) {
+// The window of the scene's frame, the owner of its dialogs; null when it shows in none.
+HWND OwnerWindow(oxScene* scene) {
+    auto* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
+    return window && window->GetFrame() ? window->GetFrame()->GetWindow() : nullptr;
+}
+
+template <bool Save> int32_t FileDialog(AppUtils*, XArgList* args, XVariant* out) {
     RefPtr<XObject> held;
     oxScene* scene = ArgScene(args, 0, held);
     if (!scene) return 0;
+    const TWString title = ArgText(args, 1), initialFile = ArgText(args, 2), folder = ArgText(args, 3);
+    // "Text|*.txt|All|*.*" in the platform's form: each '|' a NUL, and one more NUL at the end.
+    const TWString filterText = ArgText(args, 4);
+    std::vector<WCHAR> filter(filterText.GetString(), filterText.GetString() + filterText.GetLength());
+    for (WCHAR& c : filter)
+        if (c == u'|') c = 0;
+    filter.push_back(0);
+    filter.push_back(0);
+    const TWString extension = Save ? ArgText(args, 5) : TWString(u"");
+    const bool multiple = !Save && script_class::ArgBool(args, 5);
+    int32_t rc = 0;
     InModalFrame(scene, [&] {
-        // FIXME: the file dialog of the desktop services runs here once it exists; until then the
-        // dialog answers as cancelled.
-        PutEmptyArray(out);
+        XObject* paths = nullptr;
+        rc = ShowFileDialog(Save, OwnerWindow(scene), title.GetString(), initialFile.GetString(), folder.GetString(),
+                            filter.data(), extension.GetString(), multiple, &paths);
+        if (paths) script_class::PutObject(out, paths);
     });
-    return 0;
+    return rc;
 }
 
 int32_t NoDialog(AppUtils*, XArgList* args, XVariant*) {
@@ -147,6 +112,11 @@ int32_t ColorDialog(AppUtils*, XArgList* args, XVariant* out) {
     RefPtr<XObject> held;
     if (oxScene* scene = ArgScene(args, 0, held)) InModalFrame(scene, [] {});
     *out = XVariant(colour);
+    return 0;
+}
+
+int32_t EnumFonts(AppUtils*, XArgList*, XVariant*) {
+    (void)EnumerateFonts();
     return 0;
 }
 
@@ -175,24 +145,18 @@ int32_t GetResourceStream(AppUtils*, XArgList* args, XVariant* out) {
 }
 
 int32_t MonitorRectFromPoint(AppUtils*, XArgList* args, XVariant* out) {
-    (void)ArgInt(args, 0), (void)ArgInt(args, 1);
-    // The device has one monitor: the screen.
-    Factory::CreateRect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), out);
+    const RECT r = GetMonitorRectFromPoint(POINT{ArgInt(args, 0), ArgInt(args, 1)});
+    Factory::CreateRect(r.left, r.top, r.right - r.left, r.bottom - r.top, out);
     return 0;
 }
 
 int32_t ShellExecute(AppUtils*, XArgList* args, XVariant*) {
-    TWString path = ArgText(args, 0);
-    SHELLEXECUTEINFO info{};
-    info.cbSize = sizeof info;
-    info.lpFile = path.GetString();
-    return ShellExecuteEx(&info) ? 0 : NUBO::XR_FAIL;
+    const TWString path = ArgText(args, 0);
+    return ShellOpen(path.GetString()) == 0 ? 0 : NUBO::XR_FAIL;
 }
 
 int32_t GetFolderByType(AppUtils*, XArgList* args, XVariant* out) {
-    WCHAR folder[128] = {};
-    if (ArgInt(args, 0) != 0 || GetTempPathW(128, folder) == 0) folder[0] = 0;
-    *out = TWString(folder);
+    *out = GetTempFolder(ArgInt(args, 0));
     return 0;
 }
 
@@ -208,60 +172,46 @@ int32_t NoValueProperty(AppUtils*, XVariant*) {
 }
 
 int32_t GetDesktopWidth(AppUtils*, XVariant* out) {
-    *out = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    *out = int(GetDesktopSize().cx);
     return 0;
 }
 int32_t GetDesktopHeight(AppUtils*, XVariant* out) {
-    *out = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    *out = int(GetDesktopSize().cy);
     return 0;
 }
-
-RECT WorkArea() {
-    RECT work{0, 0, 0, 0};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
 int32_t GetWorkAreaHeight(AppUtils*, XVariant* out) {
-    const RECT work = WorkArea();
-    *out = int(work.bottom - work.top);
+    *out = int(GetWorkAreaSize().cy);
     return 0;
 }
 int32_t GetWorkAreaWidth(AppUtils*, XVariant* out) {
-    const RECT work = WorkArea();
-    *out = int(work.right - work.left);
+    *out = int(GetWorkAreaSize().cx);
     return 0;
 }
 int32_t GetWorkAreaX(AppUtils*, XVariant* out) {
-    *out = int(WorkArea().left);
+    *out = int(GetWorkAreaOrigin().x);
     return 0;
 }
 int32_t GetWorkAreaY(AppUtils*, XVariant* out) {
-    *out = int(WorkArea().top);
+    *out = int(GetWorkAreaOrigin().y);
     return 0;
 }
 
 int32_t GetMouseX(AppUtils*, XVariant* out) {
-    POINT p{0, 0};
-    GetCursorPos(&p);
-    *out = int(p.x);
+    *out = int(GetCursorPosition().x);
     return 0;
 }
 int32_t GetMouseY(AppUtils*, XVariant* out) {
-    POINT p{0, 0};
-    GetCursorPos(&p);
-    *out = int(p.y);
+    *out = int(GetCursorPosition().y);
     return 0;
 }
 
-int32_t GetWheelScrollLines(AppUtils*, XVariant* out) {
-    UINT lines = 0;
-    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    *out = XVariant(uint32_t(lines));
+int32_t GetMouseWheelScrollLines(AppUtils*, XVariant* out) {
+    *out = XVariant(uint32_t(GetWheelScrollLines()));
     return 0;
 }
 
 int32_t GetCapsLockState(AppUtils*, XVariant* out) {
-    *out = (GetKeyState(VK_CAPITAL_KEY) & 1) != 0;
+    *out = IsKeyToggled(kCapsLockKey);
     return 0;
 }
 
@@ -272,12 +222,12 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<1, BoxUrlToPath>("boxURLToPath"),
     MethodRow<1, PlaySound>("playSound"),
     MethodRow<2, NoValue>("getString"),
-    MethodRow<6, FileDialog>("openFileDialog"),
-    MethodRow<6, FileDialog>("saveFileDialog"),
+    MethodRow<6, FileDialog<false>>("openFileDialog"),
+    MethodRow<6, FileDialog<true>>("saveFileDialog"),
     MethodRow<4, NoDialog>("browseFolderDialog"),
     MethodRow<3, NoDialog>("fontDialog"),
     MethodRow<2, ColorDialog>("colorDialog"),
-    MethodRow<0, NoValue>("enumFonts"),
+    MethodRow<0, EnumFonts>("enumFonts"),
     MethodRow<1, TrimWorkingSet>("trimWorkingSet"),
     MethodRow<5, SaveFontOutline>("saveFontOutline"),
     MethodRow<2, HasAutohideBar>("hasAutohideBar"),
@@ -302,7 +252,7 @@ const NUBO::XMemberEntry kMembers[] = {
     PropertyRow<NoValueProperty>("systemFontDiff"),
     PropertyRow<GetMouseX>("mouseX"),
     PropertyRow<GetMouseY>("mouseY"),
-    PropertyRow<GetWheelScrollLines>("mouseWheelScrollLines"),
+    PropertyRow<GetMouseWheelScrollLines>("mouseWheelScrollLines"),
     PropertyRow<GetCapsLockState>("capsLockState"),
     NUBO::XMemberEnd(),
 };

@@ -2,8 +2,6 @@
 
 #include <new>
 
-#include "platform/shell/task_bar.h"
-#include "platform/win/system_params.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/stream.h"
@@ -11,6 +9,7 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/script_object_cache.h"
@@ -117,10 +116,9 @@ void ShowHelpBoxScene(Scene* scene, const TWString& text, oxBox* anchor, int tim
     XObject* rawParams = nullptr;
     if (NUBO::CreateXDictionary(&rawParams) != 0) return;
     RefPtr<XObject> params(rawParams);
-    RECT work{0, 0, 0, 0};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    SetNumber(params.get(), u"workAreaWidth", work.right - work.left);
-    SetNumber(params.get(), u"workAreaHeight", work.bottom - work.top);
+    const SIZE work = GetWorkAreaSize();
+    SetNumber(params.get(), u"workAreaWidth", work.cx);
+    SetNumber(params.get(), u"workAreaHeight", work.cy);
     oxPoint size = anchor->GetPacked(1);
     SetNumber(params.get(), u"anchorWidth", size.x);
     SetNumber(params.get(), u"anchorHeight", size.y);

@@ -10,7 +10,11 @@
 #include "toolkit/script/box.h"
 #include "toolkit/script/menu_classes.h"
 #include "toolkit/script/script_class.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream_adapter.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/top_level_frame.h"
@@ -269,6 +273,11 @@ int32_t GetCurrentPopupChild(Box* self, XVariant* out) {
     if (!popup || !PutBox(self, popup->GetCurrentPopupChild(), out)) return NUBO::XR_FAIL;
     return 0;
 }
+int32_t GetFirstPopupChild(Box* self, XVariant* out) {
+    oxPopupBox* popup = PopupOf(self);
+    if (!popup || !PutBox(self, popup->GetFirstPopupChild(), out)) return NUBO::XR_FAIL;
+    return 0;
+}
 int32_t SetCurrentPopupChild(Box* self, const VARIANT& value) {
     oxPopupBox* popup = PopupOf(self);
     if (!popup || !self->GetCache()) return NUBO::XR_FAIL;
@@ -285,6 +294,7 @@ int32_t SetCurrentPopupChild(Box* self, const VARIANT& value) {
 const NUBO::XMemberEntry kPopupMembers[] = {
     PropertyRow<GetOpened, SetOpened>("opened"),
     script_class::ObjectPropertyRow<GetCurrentPopupChild, SetCurrentPopupChild>("currentPopupChild"),
+    script_class::ObjectPropertyRow<GetFirstPopupChild>("firstPopupChild"),
     NUBO::XMemberEnd(),
 };
 
@@ -303,9 +313,13 @@ int32_t GetImageSrc(Box* self, XVariant* out) {
 int32_t SetImageSrc(Box* self, const VARIANT& value) {
     oxImageBox* image = ImageOf(self);
     if (!image) return NUBO::XR_FAIL;
-    // FIXME: a stream value is loaded as the picture once image boxes load pictures from streams;
-    // until then only source texts are taken.
-    if (value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH) return 0;
+    NUBO::XStream* raw = nullptr;
+    if (NUBO::XStreamFromVariant(&value, &raw) == 0 && raw) {
+        NUBO::RefPtr<NUBO::XStream> stream(raw);
+        image->LoadFromStream(stream.get());
+        return 0;
+    }
+    if (value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH) return 0; // an object that is no stream
     image->SetSrc(AsVariant(value).ToString().GetString());
     return 0;
 }
@@ -341,11 +355,30 @@ int32_t SetFramesRepeatCount(Box* self, const VARIANT& value) {
     return 0;
 }
 
-// FIXME: height and width read the keyword "aspect" or the style's integer once the style value
-// script helpers are shared; until then the Box members answer them.
+// The "aspect" keyword as its text, else the style's integer; set as the Box members do.
+template <int Property> int32_t GetImageDimension(Box* self, XVariant* out) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    oxStyleValue value;
+    image->GetStyleValue(Property, &value);
+    if (value.GetType() == kStyleKeyword && value.GetValue() == kKeywordAspect)
+        *out = TWString(u"aspect");
+    else
+        *out = int(value.GetInt());
+    return 0;
+}
+template <void (oxBox::*Set)(int32_t)> int32_t SetImageDimension(Box* self, const VARIANT& value) {
+    oxImageBox* image = ImageOf(self);
+    if (!image) return NUBO::XR_FAIL;
+    (image->*Set)(AsVariant(value).ToInt32());
+    return 0;
+}
+
 const NUBO::XMemberEntry kImageMembers[] = {
     PropertyRow<GetImageSrc, SetImageSrc>("src"),
     script_class::ObjectPropertyRow<GetImageBitmap>("bitmap"),
+    PropertyRow<GetImageDimension<kStyle_height>, SetImageDimension<&oxBox::SetHeight>>("height"),
+    PropertyRow<GetImageDimension<kStyle_width>, SetImageDimension<&oxBox::SetWidth>>("width"),
     PropertyRow<GetImageSize<true, false>>("boxHeight"),
     PropertyRow<GetImageSize<false, false>>("boxWidth"),
     PropertyRow<GetImageSize<true, true>>("intrinsicHeight"),
@@ -359,7 +392,6 @@ const NUBO::XMemberEntry kImageMembers[] = {
 namespace wrapper_class {
 
 XClassDescriptor WindowBox = {"WindowBox", int(std::size(kWindowMembers)), kWindowMembers, &Box, 0, {}};
-// FIXME: firstPopupChild comes with the popup box's own first popup child.
 XClassDescriptor PopupBox = {"PopupBox", int(std::size(kPopupMembers)), kPopupMembers, &Box, 0, {}};
 XClassDescriptor ImageBox = {"ImageBox", int(std::size(kImageMembers)), kImageMembers, &Box, 0, {}};
 

@@ -129,6 +129,26 @@ void oxImageBox::SetSrc(const WCHAR* text) {
     frameCount_ = 1;
 }
 
+bool oxImageBox::LoadFromStream(NUBO::XStream* stream) {
+    if (!stream) return false;
+    StopTimer();
+    DropBitmap();
+    src_.Empty();
+    reported_ = false;
+    currentFrame_ = 0;
+    repeatsDone_ = 0;
+    frameCount_ = 1;
+    bitmap_ = new (std::nothrow) oxBitmapElement(u"");
+    if (!bitmap_) return false;
+    ownsBitmap_ = true;
+    bitmap_->AddListener(this);
+    const bool decoded = bitmap_->SetSrcObject(stream);
+    RequestLayout();
+    UpdateFrameBounds(false);
+    SetChangeFlag(kChangeSubtreeDirty, true);
+    return decoded;
+}
+
 void oxImageBox::SetFramesRepeatCount(int32_t count) {
     repeatLimit_ = count < 0 ? -1 : count + 1;
     repeatsDone_ = 0;

@@ -10,6 +10,9 @@
 #include "toolkit/scene/bitmap_element.h"
 
 class oxTimerEntry;
+namespace NUBO {
+class XStream;
+}
 
 class oxImageBox : public oxBox, private oxBitmapListener {
 public:
@@ -31,6 +34,8 @@ public:
     void OnTimer(oxTimerEntry* entry) override;
 
     void SetSrc(const WCHAR* text);
+    // Decodes the stream as the picture, in place of any source; false when no frame decoded.
+    bool LoadFromStream(NUBO::XStream* stream);
     // n < 0 repeats forever; else the animation plays n + 1 times.
     void SetFramesRepeatCount(int32_t count);
     // How many times the animation plays (-1: for ever).

@@ -285,9 +285,12 @@ void oxPopupBox::SetCurrentPopupChild(oxBox* box) {
     }
 }
 
+oxBox* oxPopupBox::GetFirstPopupChild() {
+    return FindSelectable(GetContentPart() ? GetContentPart() : this, false);
+}
+
 void oxPopupBox::SelectFirstChild() {
-    oxBox* from = GetContentPart() ? GetContentPart() : this;
-    if (oxBox* box = FindSelectable(from, false)) SetCurrentPopupChild(box);
+    if (oxBox* box = GetFirstPopupChild()) SetCurrentPopupChild(box);
 }
 
 void oxPopupBox::SelectLastChild() {

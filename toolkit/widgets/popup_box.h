@@ -73,6 +73,8 @@ public:
     // The selectable child under the pointer or chosen by the keyboard, marked "current".
     oxBox* GetCurrentPopupChild() const { return current_; }
     void SetCurrentPopupChild(oxBox* box);
+    // The first selectable child, the one SelectFirstChild makes current; null when none.
+    oxBox* GetFirstPopupChild();
     void SelectFirstChild();
     void SelectLastChild();
     // Clears every reference of the chain to a box that goes away.

@@ -109,6 +109,21 @@ TEST_F(GadgetScriptTest, EachBoxGetsAnInstanceOfItsOwnFromAScriptLoadedOnce) {
     EXPECT_EQ(first->Evaluate(u"scene != null ? 'set' : 'unset'", &scene1), 1);
     EXPECT_EQ(Utf8(scene1.ToString().GetString()), "set");
 
+    // Scripts run for a box or with an object find it as the helper's gadget box, and only meanwhile.
+    EXPECT_TRUE(second->RunScriptForBox(u"box.setAttribute('helper', __scriptHelper.getGadgetBox().id)", one));
+    EXPECT_EQ(Text(two, u"helper"), "one");
+    const std::string yes = Utf8(NUBO::XVariant(true).ToString().GetString());
+    NUBO::XVariant same;
+    NUBO::XVariant oneObject;
+    ASSERT_EQ(first->Evaluate(u"box", &oneObject), 1);
+    NUBO::RefPtr<NUBO::XObject> held(oneObject.ToXObject());
+    EXPECT_EQ(second->EvaluateWithObject(u"box !== __scriptHelper.getGadgetBox()", held.get(), &same), 1);
+    EXPECT_EQ(Utf8(same.ToString().GetString()), yes);
+    EXPECT_EQ(first->EvaluateWithObject(u"box === __scriptHelper.getGadgetBox()", held.get(), &same), 1);
+    EXPECT_EQ(Utf8(same.ToString().GetString()), yes);
+    EXPECT_EQ(first->Evaluate(u"box && __scriptHelper.getGadgetBox() === null", &same), 1);
+    EXPECT_EQ(Utf8(same.ToString().GetString()), yes);
+
     // A script imported by the box joins the gadget's own.
     NUBO::XVariant imported;
     EXPECT_EQ(first->Evaluate(u"box.importScript('extra.js', 'jscript')", &imported), 1);

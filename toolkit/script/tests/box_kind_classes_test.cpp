@@ -6,7 +6,10 @@
 #include <string>
 
 #include "platform/shell/task_bar.h"
+#include "runtime/ref_ptr.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/script/app_utils.h"
+#include "toolkit/script/shell.h"
 #include "toolkit/script/tests/script_api_fixture.h"
 
 namespace script_api_test {
@@ -19,6 +22,7 @@ class BoxKindClassesTest : public ScriptApiTest {
 protected:
     void SetUp() override {
         ScriptApiTest::SetUp();
+        ASSERT_EQ(shell()->AddNamedObject(NUBO::TWString(u"appUtils"), utils.get()), 0); // for streams
         scene = Open("scene_api.box", "api");
         ASSERT_NE(scene, nullptr);
         ASSERT_TRUE(Run(scene, "var scene = " + Utf8(scene->GetContextName().GetString()) +
@@ -39,6 +43,7 @@ protected:
             EXPECT_EQ(Call(scene, cases[k].first), cases[k].second) << cases[k].first;
     }
     oxScene* scene = nullptr;
+    NUBO::RefPtr<AppUtils> utils = NUBO::RefPtr<AppUtils>::ref(new AppUtils());
 };
 
 TEST_F(BoxKindClassesTest, ControlMembers) {
@@ -135,9 +140,15 @@ TEST_F(BoxKindClassesTest, PopupMembers) {
         {"(p.currentPopupChild = p2, p1.getAttribute('current') + ' ' + p2.getAttribute('current'))",
          "string:false true"},
         {"(p.currentPopupChild = 5, p.currentPopupChild)", "null"},
+        {"p.firstPopupChild", "null"}, // neither child is selectable
+        {"(p2.setAttribute('selectablePopupChild', 'true'), p.firstPopupChild)", "null"}, // closed: all hidden
+        {"(p.opened = true, p.firstPopupChild === p2)", "boolean:true"},
+        {"(p1.setAttribute('selectablePopupChild', 'true'), p.firstPopupChild === p1)", "boolean:true"},
+        {"(p1.setAttribute('disabled', 'true'), p.firstPopupChild === p2)", "boolean:true"},
         {"scene.destroyBox(p)", "boolean:true"},
         {"p.opened", kFail},
         {"p.currentPopupChild", kFail},
+        {"p.firstPopupChild", kFail},
     };
     Check(cases, std::size(cases));
 }
@@ -153,8 +164,18 @@ TEST_F(BoxKindClassesTest, ImageMembers) {
         {"probe.className(img.bitmap) + ' ' + img.bitmap.src.slice(-11)", "string:Bitmap nothing.png"},
         {"(img.framesRepeatCount = 2, img.framesRepeatCount)", "number:3"},
         {"(img.framesRepeatCount = -5, img.framesRepeatCount)", "number:-1"},
+        // A stream is decoded as the picture in place of the source; an object that is no stream
+        // changes nothing.
+        {"(img.src = appUtils.getResourceStream('box://" + package + "/green.png'), img.src)", "string:"},
+        {"img.intrinsicWidth + 'x' + img.intrinsicHeight", "string:160x160"},
+        {"(img.src = scene, img.intrinsicWidth)", "number:160"},
+        {"img.height + ' ' + img.width", "string:0 0"},
+        {"(img.height = 40, img.setStyle('width', 'aspect'), img.height + ' ' + img.width)",
+         "string:40 aspect"},
+        {"img.boxWidth", "number:40"},
         {"scene.destroyBox(img)", "boolean:true"},
         {"img.src", kFail},
+        {"img.height", kFail},
         {"img.framesRepeatCount", kFail},
     };
     Check(cases, std::size(cases));

@@ -16,6 +16,8 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/script_array.h"
 #include "toolkit/core/box.h"
+#include "toolkit/script/app_utils.h"
+#include "toolkit/script/shell.h"
 #include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
@@ -33,6 +35,7 @@ class FileDialogTest : public ScriptApiTest {
 protected:
     void SetUp() override {
         ScriptApiTest::SetUp();
+        ASSERT_EQ(shell()->AddNamedObject(NUBO::TWString(u"appUtils"), utils.get()), 0);
         owner = Open("commands.box", "owner");
         ASSERT_NE(owner, nullptr);
         const fs::path files = fs::path(folder) / "files";
@@ -131,6 +134,7 @@ protected:
     std::string In(const std::string& name) const { return Utf8(device.c_str()) + "\\" + name; }
 
     static inline FileDialogTest* current = nullptr;
+    NUBO::RefPtr<AppUtils> utils = NUBO::RefPtr<AppUtils>::ref(new AppUtils());
     oxScene* owner = nullptr;
     std::u16string device;
     std::vector<std::function<bool()>> steps;
@@ -183,6 +187,28 @@ TEST_F(FileDialogTest, ASaveTakesTheDefaultExtensionAndAsksBeforeReplacingAFile)
               },
               [] { return Tap(u"cancel"); }});
     EXPECT_EQ(Show(true, u"b.txt", kTextFilter, u"txt", false), "");
+}
+
+TEST_F(FileDialogTest, ScriptsOpenAndSaveThroughAppUtils) {
+    const std::string scene = Utf8(owner->GetContextName().GetString()) + ".scene";
+    std::string where = "'";
+    for (char c : Utf8(device.c_str())) where += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    where += "'";
+    auto paths = [&](const std::string& call) {
+        return Call(owner, "(r = appUtils." + call + ", [r.count, r.getValue(0)].join('|'))");
+    };
+    ASSERT_TRUE(Run(owner, "var r;"));
+    // The first pair of the script's '|' separated filter is in force: the .box file is hidden.
+    RunSteps({[] { return Find(u"c.box") == nullptr && Tap(u"b.txt"); }, [] { return Tap(u"ok"); }});
+    EXPECT_EQ(paths("openFileDialog(" + scene + ", 'Files', '', " + where + ", 'Text|*.txt|Boxes|*.box', false)"),
+              "string:1|" + In("b.txt"));
+    RunSteps({[] { return Tap(u"ok"); }});
+    EXPECT_EQ(paths("saveFileDialog(" + scene + ", 'Files', 'new', " + where + ", 'Text|*.txt', 'txt')"),
+              "string:1|" + In("new.txt"));
+    RunSteps({[] { return Tap(u"cancel"); }});
+    EXPECT_EQ(Call(owner, "appUtils.openFileDialog(" + scene + ", 'Files', '', " + where + ", 'Text|*.txt', true).count"),
+              "number:0");
+    EXPECT_EQ(owner->GetFocusedBox(), nullptr);
 }
 
 } // namespace
