@@ -2,6 +2,9 @@
 // bars move to its new edges, and the list lays itself out again across the new width, then back.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 
 #include "app/win_main.h"
@@ -103,6 +106,12 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
+    // A folder of its own: no other process's program window is found and handed the start.
+    const std::filesystem::path folder =
+        std::filesystem::path(::testing::TempDir()) / ("rotation_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    setenv("TANDU_RUNTIME_DIR", folder.c_str(), 1);
+    setenv("TANDU_REGISTRY", (folder / "registry.sqlite3").c_str(), 1);
     ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, 32, false, 192}));
     headless::UseVirtualClock(0);
     step = 0;
@@ -118,6 +127,9 @@ TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
     headless::UseRealClock();
     platform::shell::ResetShell();
     ConfigureScreen(ScreenConfigFromEnvironment());
+    unsetenv("TANDU_RUNTIME_DIR");
+    unsetenv("TANDU_REGISTRY");
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
