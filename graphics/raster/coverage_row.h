@@ -65,7 +65,10 @@ inline void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
         b[p0] = static_cast<uint8_t>(b[p0] + (((f1 * (255 - f0)) / 256) >> m_n));
         return;
     }
-    b[p0] = static_cast<uint8_t>(b[p0] + ((255 - f0) >> m_n));
+    // Differs from the plain (255 - fraction) >> n left part: a left end on a whole pixel counts the
+    // full value, or a fully covered pixel there sums to 252 and is blended instead of written.
+    const uint32_t left = f0 == 0 ? full : (255 - f0) >> m_n;
+    b[p0] = static_cast<uint8_t>(b[p0] + left);
     const int32_t i = p0 + 1;
     if (i < p1) {
         // Sixteen bytes an add: no byte passes 255, so lanes never carry into each other. Only whole

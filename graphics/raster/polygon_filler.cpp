@@ -360,10 +360,10 @@ bool oxPolygonFiller::FillRectangle() {
 }
 
 // The solid colour over a rectangle of a 16-bit target, giving what scan conversion gives without
-// working out the coverage: the pixels of a row's span are covered fully but for the first, which
-// each sub-scanline covers by 255 >> n. Covered pixels outside whole groups of four blend with the
-// dither's weight, so a row reads those few, fills its span from the dithered pattern of its phase
-// and blends them over what it read. False (nothing drawn) for a colour that is not opaque.
+// working out the coverage: every pixel of a row's span is covered fully. Covered pixels outside
+// whole groups of four blend with the dither's weight where that is not the colour itself, so a row
+// reads those few, fills its span from the dithered pattern of its phase and blends them over what
+// it read. False (nothing drawn) for a colour that is not opaque.
 bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (m_opacity < 255 || m_useSourceAlpha) return false;
     top = std::max(top, 0);
@@ -374,11 +374,9 @@ bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, 
         solid[r] = reinterpret_cast<const uint16_t*>(SolidRow(r));
         if (!solid[r]) return false;
     }
-    const uint32_t firstCoverage = static_cast<uint32_t>((255 >> m_n) << m_n);
-    auto coverage = [&](int32_t x) { return x == left ? firstCoverage : 255u; };
     auto fullGroup = [&](int32_t x) {
         const int32_t g = x & ~3;
-        return g >= left && g + 4 <= right && coverage(g) == 255;
+        return g >= left && g + 4 <= right;
     };
     constexpr int32_t kMaxBlends = 8; // the pixels of two groups
     // The covered pixels outside whole groups, then per phase the ones that blend.
@@ -397,7 +395,7 @@ bool oxPolygonFiller::FillRectangle16(int32_t left, int32_t top, int32_t right, 
         const uint16_t* const row = solid[r];
         for (int32_t i = 0; i < edges; ++i) {
             const int32_t x = edge[i];
-            const int32_t k = (m_weight[coverage(x)] + kOrderedDither[r * 4 + (x & 3)] / 32) >> 3;
+            const int32_t k = (m_weight[255] + kOrderedDither[r * 4 + (x & 3)] / 32) >> 3;
             if (k == 32 && RasterBlend16(row[x & 3], 0, 32, m) == row[x & 3]) continue;
             blendX[r][blends[r]] = x;
             blendK[r][blends[r]++] = k;

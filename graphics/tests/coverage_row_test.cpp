@@ -19,7 +19,7 @@ std::vector<int> ShortRule(int32_t width, int32_t n, int32_t subline, int32_t x0
         add[p0] += ((f1 * (255 - f0)) / 256) >> n;
         return add;
     }
-    add[p0] += (255 - f0) >> n;
+    add[p0] += f0 == 0 ? full : (255 - f0) >> n;
     for (int p = p0 + 1; p < p1; ++p)
         add[p] += full;
     add[p1] += f1 >> n;
@@ -35,6 +35,36 @@ TEST(CoverageRow, FullPixelAddsUpTo255) {
     EXPECT_EQ(row.Bytes()[3], 255);
     EXPECT_EQ(row.Bytes()[4], 255);
     EXPECT_EQ(row.Bytes()[6], 0);
+}
+
+TEST(CoverageRow, EdgePixelsCarryTheirCoveredFraction) {
+    // A span from a to b on every sub-scanline of a row: whole-pixel ends give exactly full or
+    // nothing at every sub-sample count; fractional ends give about their share of 255.
+    struct Case {
+        int32_t x0, x1; // in 1/4 pixel
+        int32_t pixel;
+        int expected;
+    };
+    const Case cases[] = {
+        {8, 24, 2, 255}, {8, 24, 5, 255}, {8, 24, 6, 0},  // whole-pixel rectangle [2, 6)
+        {8, 25, 6, 64},  {8, 26, 6, 128}, {8, 27, 6, 192}, // right end at 6.25, 6.5, 6.75
+        {9, 24, 2, 191}, {10, 24, 2, 128}, {11, 24, 2, 64}, // left end at 2.25, 2.5, 2.75
+        {0, 24, 0, 255},
+    };
+    for (int32_t n = 0; n <= 3; ++n) {
+        for (const Case& c : cases) {
+            oxCoverageRow row;
+            ASSERT_TRUE(row.Setup(16, 12, n));
+            for (int32_t s = 0; s < (1 << n); ++s)
+                row.AddSpan(s, c.x0 * kOne / 4, c.x1 * kOne / 4);
+            const int got = row.Bytes()[c.pixel];
+            const bool whole = c.expected == 0 || c.expected == 255;
+            if (whole)
+                EXPECT_EQ(got, c.expected) << "n " << n << " span " << c.x0 << ".." << c.x1 << " px " << c.pixel;
+            else
+                EXPECT_NEAR(got, c.expected, 8) << "n " << n << " span " << c.x0 << ".." << c.x1 << " px " << c.pixel;
+        }
+    }
 }
 
 TEST(CoverageRow, SpanInsideOnePixel) {
@@ -73,7 +103,7 @@ TEST(CoverageRow, SpansAreClampedToTheRow) {
     row.AddSpan(0, -5 * kOne, 100 * kOne);
     row.AddSpan(1, 50 * kOne, 60 * kOne);
     row.AddSpan(2, 4 * kOne, 4 * kOne); // empty
-    EXPECT_EQ(row.Bytes()[0], 63);
+    EXPECT_EQ(row.Bytes()[0], 64); // clipped at 0: a whole-pixel left end
     EXPECT_EQ(row.Bytes()[9], 64);
     EXPECT_EQ(row.Bytes()[4], 64);
     row.Clear();
