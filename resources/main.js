@@ -12,12 +12,13 @@ var login = scene.getBoxById("login");
 var password = scene.getBoxById("password");
 var answer = scene.getBoxById("answer");
 var message = scene.getBoxById("message");
-var storage = new keyValueStorage();
-storage.open("tandu.demo");
+// Without the program's host objects (a toolkit alone opening this scene) there is nothing to keep.
+var storage = typeof keyValueStorage != "undefined" ? new keyValueStorage() : null;
+if (storage) storage.open("tandu.demo");
 
 var remembered = false;
 var busy = false;
-var auth = new xOpenAuth();
+var auth = typeof xOpenAuth != "undefined" ? new xOpenAuth() : {};
 auth.devId = app.devKey;
 auth.clientName = app.productName;
 auth.clientVersion = app.version;
@@ -72,6 +73,7 @@ function signIn() {
 }
 
 function remember(name, secret) {
+    if (!storage) return;
     if (remembered) {
         storage.setValue("loginId", name);
         storage.setValue("password", app.protectString(secret));
@@ -138,7 +140,7 @@ function onMessage(e) {
     if (e.message == "signOut") signOut();
 }
 
-var rememberedName = storage.getValue("loginId");
+var rememberedName = storage ? storage.getValue("loginId") : null;
 if (rememberedName) {
     login.setAttribute("value", String(rememberedName));
     var sealed = storage.getValue("password");

@@ -41,6 +41,8 @@ constexpr int kStepMs = 500;
 constexpr int kRetryMs = 20;
 constexpr int kRetryRealUs = 2000;
 constexpr int kMostRetries = 5000;
+// Once a step's condition holds, pictures still moving (the input panel sliding) come to rest.
+constexpr int kSettleRetries = 25;
 
 // One screen of the walk: the condition it waits for, what is checked on it, then the input that
 // leads to the next.
@@ -120,7 +122,7 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(nullptr, timer);
     if (at >= walkLength) return;
     const Step& step = walk[at];
-    if (step.ready && !step.ready() && ++retries < kMostRetries) {
+    if (step.ready && (!step.ready() || retries < kSettleRetries) && ++retries < kMostRetries) {
         usleep(kRetryRealUs);
         timer = SetTimer(nullptr, 0, kRetryMs, RunStep);
         return;
