@@ -42,7 +42,7 @@ constexpr int kRetryMs = 20;
 constexpr int kRetryRealUs = 2000;
 constexpr int kMostRetries = 5000;
 // Once a step's condition holds, pictures still moving (the input panel sliding) come to rest.
-constexpr int kSettleRetries = 25;
+constexpr int kSettleRetries = 100;
 
 // One screen of the walk: the condition it waits for, what is checked on it, then the input that
 // leads to the next.
@@ -209,7 +209,8 @@ const Step kFirstRun[] = {
          TapBox(u"main", u"remember");
          TapBox(u"main", u"signIn");
      }},
-    {"messenger_wrong_password", [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
+    // No picture here: the input panel has only just come up, and its first frame differs by build.
+    {nullptr, [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
      [] {
          EXPECT_EQ(Value(u"main", u"message"), u"The name or the password is wrong.");
          EXPECT_EQ(Value(u"main", u"login"), u"ann");
