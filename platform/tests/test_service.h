@@ -21,7 +21,9 @@ namespace test {
 
 class TestService {
 public:
+#ifdef TEST_SERVICE_SCRIPT
     TestService() { Start(TEST_SERVICE_SCRIPT, {}); }
+#endif
     // Another service script that prints its ports the same way and takes commands on its input:
     // started as `script options... --folder <scratch folder>`.
     TestService(const std::string& script, std::vector<std::string> options) {
