@@ -21,6 +21,7 @@
 #include "platform/shell/notification.h"
 #include "platform/shell/registry.h"
 #include "platform/shell/task_bar.h"
+#include "platform/tests/http_test_server.h"
 #include "platform/tests/screen_golden.h"
 #include "platform/tests/test_service.h"
 #include "platform/win/input.h"
@@ -377,6 +378,49 @@ const Step kSecondRun[] = {
      [] { headless::Back(); }}, // nothing has the focus yet: Back leaves
 };
 
+void SetValue(const WCHAR* id, const WCHAR* value) {
+    BoxIn(u"main", id)->SetAttribute(oxAtoms::Intern(u"value"), value, true, false);
+}
+
+std::string serviceLogin, refusedLogin;
+
+// A third start: the service down, then the account that is asked a question first.
+const Step kTroubleRun[] = {
+    {nullptr, nullptr, nullptr,
+     [] {
+         setenv("TANDU_LOGIN_URL", refusedLogin.c_str(), 1);
+         SetValue(u"login", u"ben");
+         SetValue(u"password", u"warp");
+         headless::SoftKey(1);
+     }},
+    {"messenger_service_down", [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
+     [] {
+         EXPECT_EQ(Value(u"main", u"message"), u"The service cannot be reached. Is it running?");
+         EXPECT_EQ(SceneNamed(u"contacts"), nullptr);
+     },
+     [] {
+         setenv("TANDU_LOGIN_URL", serviceLogin.c_str(), 1);
+         headless::SoftKey(1);
+     }},
+    {"messenger_question", [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
+     [] {
+         EXPECT_EQ(Value(u"main", u"message"), u"One more question.");
+         EXPECT_EQ(Value(u"main", u"question"), u"What was your first cat called?");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"answerEdge"), u"collapsed"), u"false") << "the answer box shows";
+     },
+     [] {
+         SetValue(u"answer", u"Tabby");
+         headless::SoftKey(1);
+     }},
+    {nullptr, [] { return Rows() && Rows()->GetChildCount() == kContacts; },
+     [] {
+         EXPECT_EQ(Value(u"contacts", u"status").substr(0, 10), u"Ben Okafor");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"answerEdge"), u"collapsed"), u"true") << "the question went";
+     },
+     [] { headless::SoftKey(1); }}, // sign out
+    {nullptr, [] { return SceneNamed(u"contacts") == nullptr; }, nullptr, [] { headless::SoftKey(2); }},
+};
+
 void RunWalk(const Step* steps, size_t length) {
     walk = steps;
     walkLength = length;
@@ -414,6 +458,10 @@ TEST_P(DemoScreensTest, TheWalkThroughTheMessengerShowsEachScreen) {
     RunWalk(kFirstRun, std::size(kFirstRun));
     platform::registry::CloseDatabase(); // the next start opens it again, as a new process would
     RunWalk(kSecondRun, std::size(kSecondRun));
+    serviceLogin = demo.Https("/auth/");
+    refusedLogin = "https://127.0.0.1:" + std::to_string(test::HttpTestServer::RefusingPort()) + "/auth/";
+    platform::registry::CloseDatabase();
+    RunWalk(kTroubleRun, std::size(kTroubleRun));
 
     platform::registry::CloseDatabase();
     headless::UseRealClock();
