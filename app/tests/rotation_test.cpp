@@ -1,15 +1,20 @@
-// Turning the handset while the demo's contact list shows: the screen changes shape, the shell's
+// Turning the handset while the messenger's contact list shows, signed in to the demo service: the screen changes shape, the shell's
 // bars move to its new edges, and the list lays itself out again across the new width, then back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/display.h"
+#include "platform/shell/registry.h"
 #include "platform/shell/task_bar.h"
 #include "platform/tests/screen_golden.h"
+#include "platform/tests/test_service.h"
 #include "platform/win/screen.h"
 #include "platform/win/timer.h"
 #include "toolkit/base/atoms.h"
@@ -64,15 +69,21 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
     timer = SetTimer(nullptr, 0, kStepMs, RunStep);
     switch (step++) {
     case 0: {
-        oxBox* button = BoxIn(u"main", u"signIn");
-        ASSERT_NE(button, nullptr);
-        const RECT work = platform::shell::GetWorkArea();
-        const oxPoint p = button->GetFramePosition();
-        headless::Tap(work.left + p.x + button->GetBoxRect().width / 2,
-                      work.top + p.y + button->GetBoxRect().height / 2);
+        // Signed in as the demo service's first account, the list fills from its contacts.
+        oxBox* login = BoxIn(u"main", u"login");
+        ASSERT_NE(login, nullptr);
+        login->SetAttribute(oxAtoms::Intern(u"value"), u"ann", true, false);
+        BoxIn(u"main", u"password")->SetAttribute(oxAtoms::Intern(u"value"), u"weft", true, false);
+        headless::SoftKey(1);
         break;
     }
     case 1: {
+        oxBox* rows = BoxIn(u"contacts", u"rows");
+        if (!rows || rows->GetChildCount() == 0) { // the service has not answered yet
+            --step;
+            usleep(2000);
+            break;
+        }
         oxBox* row = BoxIn(u"contacts", u"rows")->GetChildAt(0, false);
         portraitRowHeight = row->GetBoxRect().height;
         portraitRowWidth = row->GetBoxRect().width;
@@ -94,7 +105,7 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
         ExpectListAcross(480, portraitRowHeight);
         EXPECT_EQ(BoxIn(u"contacts", u"rows")->GetChildAt(0, false)->GetBoxRect().width, portraitRowWidth);
         EXPECT_TRUE(MatchesScreenGolden(RECT{0, 0, 480, 800}, "rotation_portrait"));
-        headless::Back();
+        headless::Back(); // Back on the list signs out
         break;
     default:
         headless::Back(); // the sign-in screen's Back ends the program
@@ -103,6 +114,14 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
+    test::TestService demo(DEMO_SERVICE_SCRIPT, {"--control"});
+    ASSERT_TRUE(demo.HttpsReady());
+    char folder[] = "/tmp/tandu-rotation-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    setenv("TANDU_CA_FILE", demo.CaFile().c_str(), 1);
+    setenv("TANDU_LOGIN_URL", demo.Https("/auth/").c_str(), 1);
+    setenv("TANDU_REGISTRY", (std::string(folder) + "/registry.sqlite3").c_str(), 1);
+    setenv("TANDU_RUNTIME_DIR", folder, 1);
     ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, 32, false, 192}));
     headless::UseVirtualClock(0);
     step = 0;
@@ -118,6 +137,10 @@ TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
     headless::UseRealClock();
     platform::shell::ResetShell();
     ConfigureScreen(ScreenConfigFromEnvironment());
+    platform::registry::CloseDatabase();
+    for (const char* name : {"TANDU_CA_FILE", "TANDU_LOGIN_URL", "TANDU_REGISTRY", "TANDU_RUNTIME_DIR"})
+        unsetenv(name);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

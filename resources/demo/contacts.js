@@ -1,8 +1,7 @@
-// The contact list of a session: the rows come from the service's contacts, and a poll for what is
+// The contact list of a session: its rows are bound to an array of the service's contacts, and a poll for what is
 // new keeps presence and unread badges current, hands a new message to the open conversation, or
 // shows a notification for a message from anyone else. A drag scrolls the list, a tap opens a row's
 // conversation, and the menu switches the theme or signs out.
-// FIXME: the rows are made here until repeaters and selections bind the list to the service's data.
 // FIXME: screens open without a push until the transition script classes come.
 var scene = __scriptHelper.getSceneProxy();
 var app = shell.app;
@@ -17,65 +16,39 @@ var api = String(params.api), token = String(params.token), user = String(params
 var list = scene.getBoxById("list");
 var rows = scene.getBoxById("rows");
 var status = scene.getBoxById("status");
-var contacts = {}; // id -> { data, row, state, badge, count }
+// The list's rows are bound to this array: one item per contact, in the service's order.
+var contacts = new liveArray();
+scene.contacts = contacts;
+var known = {}; // id -> { data, index }
 var order = [];
 var seq = 0;
 var polling = false, closed = false;
-
-function text(style, value) {
-    var box = scene.createBox("simpleText");
-    box.setAttribute("style", style);
-    box.setAttribute("value", value);
-    box.setAttribute("ignoreEvents", "true");
-    return box;
-}
-
-// The row is the pressed box and the tap's target: the boxes inside it let the press through.
-function addRow(data) {
-    var entry = { data: data };
-    var row = scene.createBox("hbox");
-    row.setAttribute("style", "row");
-    row.setAttribute("contact", data.id);
-    var face = scene.createBox("box");
-    face.setAttribute("style", "face" + (Number(data.face) % 6));
-    face.setAttribute("ignoreEvents", "true");
-    var words = scene.createBox("vbox");
-    words.setAttribute("style", "words");
-    words.setAttribute("ignoreEvents", "true");
-    words.addChild(text("name", data.name));
-    entry.state = text("state", presenceText(data.presence));
-    words.addChild(entry.state);
-    entry.badge = scene.createBox("box");
-    entry.badge.setAttribute("style", "badge");
-    entry.badge.setAttribute("ignoreEvents", "true");
-    entry.count = text("badgeCount", "");
-    entry.badge.addChild(entry.count);
-    row.addChild(face);
-    row.addChild(words);
-    row.addChild(entry.badge);
-    rows.addChild(row);
-    entry.row = row;
-    contacts[data.id] = entry;
-    order.push(data.id);
-    showUnread(entry);
-}
 
 function openContactId() {
     var open = shell.getSceneByName("conversation");
     return open ? String(open.paramsDictionary.contact) : "";
 }
 
+// What a row shows of a contact; the open conversation's contact has nothing unread.
+function rowItem(data) {
+    var unread = data.id == openContactId() ? 0 : Number(data.unread);
+    return { id: String(data.id), face: "face" + (Number(data.face) % 6), name: String(data.name),
+             state: presenceText(data.presence), unread: String(unread), read: unread > 0 ? "false" : "true" };
+}
+
 function showUnread(entry) {
-    var unread = entry.data.id == openContactId() ? 0 : Number(entry.data.unread);
-    entry.badge.setAttribute("hidden", unread > 0 ? "false" : "true");
-    entry.count.setAttribute("value", String(unread));
+    contacts.setValue(entry.index, rowItem(entry.data));
 }
 
 function update(data) {
-    var entry = contacts[data.id];
-    if (!entry) return addRow(data);
+    var entry = known[data.id];
+    if (!entry) {
+        known[data.id] = { data: data, index: order.length };
+        order.push(data.id);
+        contacts.addValue(rowItem(data));
+        return;
+    }
     entry.data = data;
-    entry.state.setAttribute("value", presenceText(data.presence));
     showUnread(entry);
 }
 
@@ -125,7 +98,7 @@ function fetched(code, answer) {
     for (var i = 0; i < answer.messages.length; ++i) {
         var m = answer.messages[i];
         if (m.contact == open) forOpen.push(m);
-        else if (!m.ours && contacts[m.contact]) notify(contacts[m.contact].data, m.text);
+        else if (!m.ours && known[m.contact]) notify(known[m.contact].data, m.text);
     }
     for (var j = 0; j < answer.contacts.length; ++j)
         update(answer.contacts[j]);
@@ -144,7 +117,7 @@ function notify(data, words) {
 }
 
 function openConversation(id) {
-    var entry = contacts[id];
+    var entry = known[id];
     if (!entry) return;
     var open = shell.getSceneByName("conversation");
     if (open) open.close();
@@ -176,8 +149,10 @@ function onDrag(e) {
 
 function onTap(e) {
     if (dragged) return;
+    // The binding gave the tapped row its contact's id.
     var row = e.targetBox;
-    if (row && row.getAttribute("contact")) openConversation(String(row.getAttribute("contact")));
+    var id = row ? row.getAttribute("contact") : null;
+    if (id) openConversation(String(id));
 }
 
 function setTheme(name) {
