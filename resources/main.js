@@ -114,7 +114,7 @@ function answered(response) {
     params.api = String(response.redirectUrl);
     params.token = String(auth.authToken);
     params.user = String(response.userDataDisplayName);
-    shell.openScene("demo/contacts.box", null, "contacts", params, null, false);
+    openPushed("demo/contacts.box", "contacts", params);
 }
 
 // The list asks for this when the user signs out: the session ends at the service too.

@@ -2,7 +2,6 @@
 // new keeps presence and unread badges current, hands a new message to the open conversation, or
 // shows a notification for a message from anyone else. A drag scrolls the list, a tap opens a row's
 // conversation, and the menu switches the theme or signs out.
-// FIXME: screens open without a push until the transition script classes come.
 var scene = __scriptHelper.getSceneProxy();
 var app = shell.app;
 var kLeftSoftKey = 10001, kLightTheme = 10003, kDarkTheme = 10004, kSignOut = 10005;
@@ -129,7 +128,7 @@ function openConversation(id) {
     values.presence = entry.data.presence;
     entry.data.unread = 0;
     showUnread(entry);
-    shell.openScene("demo/conversation.box", null, "conversation", values, null, false);
+    openPushed("demo/conversation.box", "conversation", values);
 }
 
 // A drag scrolls the list by its distance from the press; the list keeps the offset within its
@@ -165,7 +164,7 @@ function signOut() {
     shell.getSceneByName("main").sendMessage("signOut", new xDictionary());
     var open = shell.getSceneByName("conversation");
     if (open) open.close();
-    scene.close();
+    closePushed("main");
 }
 
 function goBack() {

@@ -110,7 +110,7 @@ function send() {
 
 function goBack() {
     closed = true;
-    scene.close();
+    closePushed("contacts");
 }
 
 function onSoftKey(e) {
