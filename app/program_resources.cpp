@@ -9,19 +9,20 @@ namespace {
 using platform::resources::IconResource;
 using platform::resources::StringResource;
 
+// English, as the rest of the program's screens, where the device's string table was Russian.
 const StringResource kStrings[] = {
-    {132, u"Tandu - Соединение прервано"},
-    {133, u"Tandu - Новое сообщение"},
-    {134, u"Tandu - Новое сообщение\t%d из %d"},
-    {135, u"Tandu - Новое сообщение (%d)"},
-    {136, u"Сохранить как прочитанное"},
-    {137, u"Прочитать"},
-    {138, u"Ответить"},
-    {139, u"У вас %d новых сообщений."},
-    {140, u"Отметить все как прочитанные"},
-    {141, u"Отправить МС"},
-    {143, u"Войти"},
-    {144, u"Предупреждения Tandu"},
+    {132, u"Tandu - Connection lost"},
+    {133, u"Tandu - New message"},
+    {134, u"Tandu - New message\t%d of %d"},
+    {135, u"Tandu - New messages (%d)"},
+    {136, u"Keep as read"},
+    {137, u"Read"},
+    {138, u"Reply"},
+    {139, u"You have %d new messages."},
+    {140, u"Mark all as read"},
+    {141, u"Send a message"},
+    {143, u"Sign in"},
+    {144, u"Tandu alerts"},
 };
 
 // An envelope: "k" its edges and flap, "w" its paper.

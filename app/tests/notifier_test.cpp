@@ -107,22 +107,22 @@ TEST_P(NotifierTest, OneNotificationHasTheTitleAndSoftKeysOfItsKind) {
         std::u16string key1;
         WPARAM command1;
     } kinds[] = {
-        {"unknownIM", u"Прочитать", 105}, {"knownIM", u"Ответить", 103},  {"alert", u"Отправить МС", 103},
-        {"other", u"Прочитать", 102},     {"KnownIM", u"Прочитать", 102},
+        {"unknownIM", u"Read", 105}, {"knownIM", u"Reply", 103},  {"alert", u"Send a message", 103},
+        {"other", u"Read", 102},     {"KnownIM", u"Read", 102},
     };
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.kind);
         Eval(scene, std::string("app.dismissNotifications(); notify('") + k.kind + "')");
         const Bubble b = Current();
         ASSERT_TRUE(b.shown);
-        EXPECT_EQ(b.title, u"Tandu - Новое сообщение");
+        EXPECT_EQ(b.title, u"Tandu - New message");
         EXPECT_EQ(b.body, u"<b>Анна</b>: привет&nbsp;" + platform::WideFromUtf8(k.kind) + u"0");
         EXPECT_EQ(b.key1, k.key1);
         EXPECT_EQ(b.command1, k.command1);
-        EXPECT_EQ(b.key2, u"Сохранить как прочитанное");
+        EXPECT_EQ(b.key2, u"Keep as read");
         EXPECT_EQ(b.command2, 100u);
         EXPECT_EQ(b.flags, 0x138u);
-        EXPECT_EQ(b.today, u"Предупреждения Tandu");
+        EXPECT_EQ(b.today, u"Tandu alerts");
         EXPECT_EQ(b.sink, Notifier()->GetListenerWindow());
         EXPECT_EQ(b.icon, nullptr) << "no status, no icon";
     }
@@ -137,20 +137,20 @@ TEST_P(NotifierTest, OneNotificationHasTheTitleAndSoftKeysOfItsKind) {
 
 TEST_P(NotifierTest, SpinnersPageThroughTheQueueAndStopAtItsEnds) {
     Eval(scene, "notify('unknownIM'); notify('knownIM'); notify('alert')");
-    EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t3 из 3");
-    EXPECT_EQ(Current().key1, u"Отправить МС");
+    EXPECT_EQ(Current().title, u"Tandu - New message\t3 of 3");
+    EXPECT_EQ(Current().key1, u"Send a message");
     TapBubble(platform::shell::BubblePart::kPrevious);
-    EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t2 из 3");
-    EXPECT_EQ(Current().key1, u"Ответить");
+    EXPECT_EQ(Current().title, u"Tandu - New message\t2 of 3");
+    EXPECT_EQ(Current().key1, u"Reply");
     EXPECT_EQ(Current().body, u"<b>Анна</b>: привет&nbsp;knownIM0");
     TapBubble(platform::shell::BubblePart::kPrevious);
     TapBubble(platform::shell::BubblePart::kPrevious);
     EXPECT_EQ(Notifier()->GetCurrent(), 0);
-    EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t1 из 3");
+    EXPECT_EQ(Current().title, u"Tandu - New message\t1 of 3");
     for (int i = 0; i < 3; ++i)
         TapBubble(platform::shell::BubblePart::kNext);
     EXPECT_EQ(Notifier()->GetCurrent(), 2) << "kept at the last";
-    EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t3 из 3");
+    EXPECT_EQ(Current().title, u"Tandu - New message\t3 of 3");
 
     // The first soft key of the second item asks the scene for that buddy's conversation.
     TapBubble(platform::shell::BubblePart::kPrevious);
@@ -159,7 +159,7 @@ TEST_P(NotifierTest, SpinnersPageThroughTheQueueAndStopAtItsEnds) {
     // Keeping it as read removes it; the index stays in the queue.
     TapBubble(platform::shell::BubblePart::kSoftKey2);
     EXPECT_EQ(Notifier()->GetCount(), 2);
-    EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t2 из 2");
+    EXPECT_EQ(Current().title, u"Tandu - New message\t2 of 2");
     Command(105);
     EXPECT_EQ(Seen(), "viewBuddyConversation:buddy-alert0");
     // While the bubble shows, the hardware soft keys are its own.
@@ -173,14 +173,14 @@ TEST_P(NotifierTest, SpinnersPageThroughTheQueueAndStopAtItsEnds) {
 
 TEST_P(NotifierTest, TheTenthNotificationTurnsTheBubbleIntoASummary) {
     Eval(scene, "notify('knownIM', 9)");
-    EXPECT_EQ(Current().title, u"Tandu - Новое сообщение\t9 из 9");
+    EXPECT_EQ(Current().title, u"Tandu - New message\t9 of 9");
     Eval(scene, "notify('connectionLost')");
     Bubble b = Current();
-    EXPECT_EQ(b.title, u"Tandu - Новое сообщение (10)");
-    EXPECT_EQ(b.body, u"У вас 10 новых сообщений.");
-    EXPECT_EQ(b.key1, u"Прочитать");
+    EXPECT_EQ(b.title, u"Tandu - New messages (10)");
+    EXPECT_EQ(b.body, u"You have 10 new messages.");
+    EXPECT_EQ(b.key1, u"Read");
     EXPECT_EQ(b.command1, 102u);
-    EXPECT_EQ(b.key2, u"Отметить все как прочитанные");
+    EXPECT_EQ(b.key2, u"Mark all as read");
     EXPECT_EQ(b.command2, 101u);
     Command(102);
     EXPECT_EQ(Seen(), "") << "reading the summary only brings the program forward";
@@ -192,8 +192,8 @@ TEST_P(NotifierTest, TheTenthNotificationTurnsTheBubbleIntoASummary) {
 TEST_P(NotifierTest, ALostConnectionAsksToSignInWhateverTheCount) {
     Eval(scene, "notify('unknownIM', 2); notify('connectionLost')");
     Bubble b = Current();
-    EXPECT_EQ(b.title, u"Tandu - Соединение прервано");
-    EXPECT_EQ(b.key1, u"Войти");
+    EXPECT_EQ(b.title, u"Tandu - Connection lost");
+    EXPECT_EQ(b.key1, u"Sign in");
     EXPECT_EQ(b.command1, 104u);
     TapBubble(platform::shell::BubblePart::kSoftKey1);
     EXPECT_EQ(Seen(), "signIn");
