@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tests/demo_program_environment.h"
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
@@ -474,14 +475,8 @@ TEST_P(DemoScreensTest, TheWalkThroughTheMessengerShowsEachScreen) {
     test::TestService demo(DEMO_SERVICE_SCRIPT, {"--control", "--reply-delay", "0"});
     ASSERT_TRUE(demo.HttpsReady());
     service = &demo;
-    char folder[] = "/tmp/tandu-walk-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    setenv("TANDU_CA_FILE", demo.CaFile().c_str(), 1);
-    setenv("TANDU_LOGIN_URL", demo.Https("/auth/").c_str(), 1);
-    setenv("TANDU_REGISTRY", (std::string(folder) + "/registry.sqlite3").c_str(), 1);
-    // The main window's title is the one a second start looks for: the walks of other processes
-    // must not find this one's window, nor this one theirs.
-    setenv("TANDU_RUNTIME_DIR", folder, 1);
+    test::DemoProgramEnvironment environment(demo);
+    ASSERT_TRUE(environment.Ok());
     const int bpp = GetParam();
     ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, bpp, false, 192}));
     SetCaretBlinkTime(0); // a steady caret, the same in every picture
@@ -499,9 +494,6 @@ TEST_P(DemoScreensTest, TheWalkThroughTheMessengerShowsEachScreen) {
     platform::registry::CloseDatabase();
     headless::UseRealClock();
     ConfigureScreen(ScreenConfigFromEnvironment());
-    for (const char* name : {"TANDU_CA_FILE", "TANDU_LOGIN_URL", "TANDU_REGISTRY", "TANDU_RUNTIME_DIR"})
-        unsetenv(name);
-    std::filesystem::remove_all(folder);
     service = nullptr;
 }
 

@@ -3,15 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "app/tests/demo_program_environment.h"
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/display.h"
-#include "platform/shell/registry.h"
 #include "platform/shell/task_bar.h"
 #include "platform/tests/screen_golden.h"
 #include "platform/tests/test_service.h"
@@ -116,12 +114,8 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
 TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
     test::TestService demo(DEMO_SERVICE_SCRIPT, {"--control"});
     ASSERT_TRUE(demo.HttpsReady());
-    char folder[] = "/tmp/tandu-rotation-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    setenv("TANDU_CA_FILE", demo.CaFile().c_str(), 1);
-    setenv("TANDU_LOGIN_URL", demo.Https("/auth/").c_str(), 1);
-    setenv("TANDU_REGISTRY", (std::string(folder) + "/registry.sqlite3").c_str(), 1);
-    setenv("TANDU_RUNTIME_DIR", folder, 1);
+    test::DemoProgramEnvironment environment(demo);
+    ASSERT_TRUE(environment.Ok());
     ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, 32, false, 192}));
     headless::UseVirtualClock(0);
     step = 0;
@@ -137,10 +131,6 @@ TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
     headless::UseRealClock();
     platform::shell::ResetShell();
     ConfigureScreen(ScreenConfigFromEnvironment());
-    platform::registry::CloseDatabase();
-    for (const char* name : {"TANDU_CA_FILE", "TANDU_LOGIN_URL", "TANDU_REGISTRY", "TANDU_RUNTIME_DIR"})
-        unsetenv(name);
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace
