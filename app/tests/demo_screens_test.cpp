@@ -1,25 +1,35 @@
-// The program's own start-up, headless on the virtual clock, driven through the demo as a person
-// would: each screen is compared with a golden image at 32 and 16 bits, and facts computed from
-// the scenes are checked beside it, so that a golden cannot bless a wrong picture.
+// The program's own start-up, headless on the virtual clock against the demo service, driven through
+// the messenger as a person would: a wrong then a right password, the list, a conversation, a sent
+// message and its reply, a notification, the dark theme, signing out, and a second start that finds
+// the sign-in remembered. Each screen is compared with a golden image at 32 and 16 bits, and facts
+// computed from the scenes and the service are checked beside it, so that a golden cannot bless a
+// wrong picture.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/tests/demo_program_environment.h"
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
+#include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
+#include "platform/shell/notification.h"
+#include "platform/shell/registry.h"
 #include "platform/shell/task_bar.h"
+#include "platform/tests/http_test_server.h"
 #include "platform/tests/screen_golden.h"
+#include "platform/tests/test_service.h"
+#include "platform/win/input.h"
 #include "platform/win/screen.h"
 #include "platform/win/timer.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
-#include "toolkit/core/box_flags.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/shell.h"
@@ -29,29 +39,52 @@ namespace {
 namespace headless = platform::headless;
 
 constexpr RECT kScreen{0, 0, 480, 800};
-constexpr int kStepMs = 1000;
+constexpr int kStepMs = 500;
+// A step whose condition does not hold yet looks again after this much virtual time, having given
+// the service this much real time (in microseconds) to answer.
+constexpr int kRetryMs = 20;
+constexpr int kRetryRealUs = 2000;
+constexpr int kMostRetries = 5000;
+// Once a step's condition holds, pictures still moving (the input panel sliding) come to rest.
+constexpr int kSettleRetries = 100;
 
-// One screen of the walk: what is checked on it, then the input that leads to the next.
+// One screen of the walk: the condition it waits for, what is checked on it, then the input that
+// leads to the next.
 struct Step {
     const char* golden; // null: nothing to compare
+    bool (*ready)();    // null: ready at once
     void (*check)();
     void (*input)();
 };
 
+test::TestService* service = nullptr;
 Shell* shell = nullptr;
 const Step* walk = nullptr;
 size_t walkLength = 0, at = 0;
+int retries = 0;
 std::string suffix;
 UINT_PTR timer = 0;
 
+oxScene* SceneNamed(const WCHAR* name) {
+    return shell->GetRuntime()->FindSceneByName(name);
+}
+
 oxBox* BoxIn(const WCHAR* sceneName, const WCHAR* id) {
-    oxScene* scene = shell->GetRuntime()->FindSceneByName(sceneName);
+    oxScene* scene = SceneNamed(sceneName);
     return scene ? scene->GetBoxById(oxAtoms::Intern(id), false) : nullptr;
 }
 
 std::u16string Attribute(oxBox* box, const WCHAR* name) {
     const WCHAR* text = box ? box->GetAttribute(oxAtoms::Intern(name)) : nullptr;
     return text ? text : u"";
+}
+
+std::u16string Value(const WCHAR* sceneName, const WCHAR* id) {
+    return Attribute(BoxIn(sceneName, id), u"value");
+}
+
+std::u16string Wide(const std::string& text) {
+    return std::u16string(text.begin(), text.end()); // ASCII only
 }
 
 uint32_t ScreenAt(int x, int y) {
@@ -65,26 +98,124 @@ uint32_t Shown(uint32_t rgb) {
     return ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
 }
 
-// The screen point of a box's centre: its frame position in the window's work area.
-POINT CentreOf(oxBox* box) {
+// The screen rectangle of a box: its frame position in the window's work area.
+RECT ScreenRect(oxBox* box) {
     const RECT work = platform::shell::GetWorkArea();
     const oxPoint p = box->GetFramePosition();
     const oxRect r = box->GetBoxRect();
-    return POINT{work.left + p.x + r.width / 2, work.top + p.y + r.height / 2};
+    return RECT{work.left + p.x, work.top + p.y, work.left + p.x + r.width, work.top + p.y + r.height};
+}
+
+POINT CentreOf(oxBox* box) {
+    const RECT r = ScreenRect(box);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+void TapBox(const WCHAR* sceneName, const WCHAR* id) {
+    oxBox* box = BoxIn(sceneName, id);
+    ASSERT_NE(box, nullptr) << "no box to tap";
+    const POINT c = CentreOf(box);
+    headless::Tap(c.x, c.y);
+}
+
+void Type(const std::u16string& text) {
+    platform::input::Text(text);
+}
+
+int RectHeight(const RECT& r) {
+    return r.bottom - r.top;
+}
+
+bool PanelUp() {
+    SIPINFO info{};
+    info.cbSize = sizeof info;
+    return SHSipInfo(SPI_GETSIPINFO, 0, &info, 0) && (info.fdwFlags & SIPF_ON);
+}
+
+// The newest scene fills the work area again once the input panel has gone down.
+bool FullHeight() {
+    oxRuntime* runtime = shell->GetRuntime();
+    oxScene* top = runtime->GetSceneCount() ? runtime->GetSceneAt(runtime->GetSceneCount() - 1) : nullptr;
+    return !top || !top->GetRootBox() || top->GetRootBox()->GetBoxRect().height == RectHeight(platform::shell::GetWorkArea());
+}
+
+// Typing done, the input panel goes down by its button on the menu bar, so that every picture
+// shows the scenes at their full height.
+void ClosePanel() {
+    const RECT button = platform::shell::GetInputPanelButtonRect();
+    headless::Tap((button.left + button.right) / 2, (button.top + button.bottom) / 2);
 }
 
 void RunStep(HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(nullptr, timer);
     if (at >= walkLength) return;
-    const Step& step = walk[at++];
-    const std::string name = step.golden ? step.golden : "step";
+    const Step& step = walk[at];
+    const bool ready =
+        (!step.ready || (step.ready() && retries >= kSettleRetries)) && !(step.golden && (PanelUp() || !FullHeight()));
+    if (!ready && ++retries < kMostRetries) {
+        usleep(kRetryRealUs);
+        timer = SetTimer(nullptr, 0, kRetryMs, RunStep);
+        return;
+    }
+    ++at;
+    const std::string name = step.golden ? step.golden : "step " + std::to_string(at);
     SCOPED_TRACE(name);
+    EXPECT_LT(retries, kMostRetries) << "the condition never held";
+    retries = 0;
     if (step.check) step.check();
     if (step.golden) {
         EXPECT_TRUE(MatchesScreenGolden(kScreen, std::string(step.golden) + suffix));
     }
     timer = SetTimer(nullptr, 0, kStepMs, RunStep);
     step.input(); // may open a modal dialog, whose loop runs the next step
+}
+
+// The service's contact: its name, presence and unread count.
+struct ServiceContact {
+    std::string name, presence;
+    int unread = -1;
+};
+
+ServiceContact Contact(int id) {
+    std::istringstream words(service->Command("contact " + std::to_string(id)));
+    ServiceContact c;
+    std::string hex;
+    words >> hex >> c.presence >> c.unread;
+    c.name = test::TestService::Unhex(hex);
+    return c;
+}
+
+constexpr int kContacts = 16;
+constexpr const char* kReply = "See you at nine :)";
+POINT secondRow;
+int openedContact = 0, bubblesBefore = 0;
+
+oxBox* Rows() {
+    return BoxIn(u"contacts", u"rows");
+}
+
+int Bubbles() {
+    oxBox* messages = BoxIn(u"conversation", u"messages");
+    return messages ? messages->GetChildCount() : -1;
+}
+
+bool ConversationLoaded() {
+    return Bubbles() > 0 && Value(u"conversation", u"status") != u"";
+}
+
+// The stored value of the sign-in's storage, as the registry holds it.
+std::pair<DWORD, std::vector<BYTE>> Stored(const WCHAR* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum\\XKeyValueStorage\\tandu\\demo", 0, KEY_READ, &key) != 0)
+        return {REG_NONE, {}};
+    DWORD type = REG_NONE, size = 0;
+    std::vector<BYTE> data;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == 0) {
+        data.resize(size);
+        RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
+    }
+    RegCloseKey(key);
+    return {type, data};
 }
 
 // The title of the active window, which the task bar shows.
@@ -101,218 +232,231 @@ POINT MenuRow(int row, int rows) {
     return POINT{(r.left + r.right) / 2, r.top + (r.bottom - r.top) * (2 * row + 1) / (2 * rows)};
 }
 
-// The contacts' soft-key menu: "Do not disturb", a separator, "Sign out".
-constexpr int kContactsMenuRows = 3;
+// The contacts' soft-key menu: "Light theme", "Dark theme", a separator, "Sign out".
+constexpr int kContactsMenuRows = 4;
 
-// Facts read from the laid-out scenes as the walk goes: where to tap, and what the list showed.
-POINT signInButton, secondRow;
-int listTop = 0, listHeight = 0, pitch = 0, tappedRow = -1;
-std::vector<uint32_t> unscrolled;
-constexpr int kColumn = 300; // right of the names, left of the badges: the rows' own fill
-
-oxBox* List() {
-    return BoxIn(u"contacts", u"list");
+void TapMenuRow(int row) {
+    const POINT item = MenuRow(row, kContactsMenuRows);
+    headless::Tap(item.x, item.y);
 }
 
-// The list's column of pixels at kColumn, top to bottom, on the screen.
-std::vector<uint32_t> ListColumn() {
-    return headless::ReadScreen(RECT{kColumn, listTop, kColumn + 1, listTop + listHeight});
+void Erase(int count) {
+    for (int i = 0; i < count; ++i)
+        headless::Key(VK_BACK);
 }
 
-// The list shows its rows moved up by exactly the scroll offset from the unscrolled screen.
-void ExpectScrolledBy(int offset) {
-    ASSERT_EQ(List()->GetScrollY(), offset);
-    const std::vector<uint32_t> now = ListColumn();
-    ASSERT_EQ(now.size(), unscrolled.size());
-    for (int y = 0; y + offset < listHeight; ++y)
-        ASSERT_EQ(now[y], unscrolled[y + offset]) << "list pixel " << y << " scrolled by " << offset;
-}
-
-// A drag down or up the list; drags queued in one turn start apart, so that no press is taken as
-// the second of a double click.
-void DragList(int fromY, int toY, int x = kColumn) {
-    headless::Drag(POINT{x, fromY}, POINT{x, toY}, 5);
-}
-
-const Step kWalk[] = {
-    {"demo_sign_in",
+const Step kFirstRun[] = {
+    {"messenger_sign_in", nullptr,
      [] {
-         oxBox* button = BoxIn(u"main", u"signIn");
-         ASSERT_NE(button, nullptr);
-         signInButton = CentreOf(button);
-         EXPECT_EQ(ScreenAt(signInButton.x - 150, signInButton.y), Shown(0x2F6FC8)) << "the button's fill";
-         EXPECT_EQ(ScreenAt(470, 600), Shown(0xF4F6FA)) << "the page's background";
+         EXPECT_EQ(Value(u"main", u"login"), u"") << "nothing remembered on a first start";
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"style"), u"tickOff");
+         const POINT button = CentreOf(BoxIn(u"main", u"signIn"));
+         EXPECT_EQ(ScreenAt(button.x - 150, button.y), Shown(0x2F6FC8)) << "the button's fill";
          EXPECT_EQ(ActiveTitle(), u"Tandu") << "the window takes the scene's title";
      },
-     [] { headless::Tap(signInButton.x, signInButton.y); }},
-    {"demo_contacts",
      [] {
-         oxBox* rows = BoxIn(u"contacts", u"rows");
-         ASSERT_NE(rows, nullptr);
-         ASSERT_EQ(rows->GetChildCount(), 40) << "forty rows built by the script";
-         oxBox* row = rows->GetChildAt(1, false);
-         EXPECT_EQ(Attribute(row, u"contact"), u"2");
-         EXPECT_EQ(row->GetTag(), oxAtoms::Intern(u"contactRow")) << "each row a gadget box";
-         EXPECT_EQ(row->GetChildCount(), 3) << "picture, name and status, badge";
-         secondRow = CentreOf(row);
-         pitch = CentreOf(row).y - CentreOf(rows->GetChildAt(0, false)).y;
-         listTop = CentreOf(List()).y - List()->GetBoxRect().height / 2;
-         listHeight = List()->GetBoxRect().height;
-         unscrolled = ListColumn();
-         EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "the row's own white";
-         EXPECT_EQ(ScreenAt(kColumn, secondRow.y + pitch / 2), Shown(0xE3E8EF)) << "the list shows under the row";
-         EXPECT_EQ(ScreenAt(478, secondRow.y), Shown(0xD3DAE3)) << "the thin scroll bar";
+         TapBox(u"main", u"login");
+         Type(u"ann");
+         TapBox(u"main", u"password");
+         Type(u"wrong");
+         TapBox(u"main", u"remember");
+         TapBox(u"main", u"signIn");
+     }},
+    // No picture here: the input panel has only just come up, and its first frame differs by build.
+    {nullptr, [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
+     [] {
+         EXPECT_EQ(Value(u"main", u"message"), u"The name or the password is wrong.");
+         EXPECT_EQ(Value(u"main", u"login"), u"ann");
+         EXPECT_EQ(Value(u"main", u"password"), u"wrong");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"style"), u"tickOn") << "the tap ticked Remember me";
+         EXPECT_EQ(SceneNamed(u"contacts"), nullptr);
+     },
+     [] {
+         TapBox(u"main", u"password");
+         Erase(5);
+         Type(u"weft");
+         ClosePanel();
+         headless::SoftKey(1);
+     }},
+    {"messenger_contacts",
+     [] { return Rows() && Rows()->GetChildCount() == kContacts && Value(u"contacts", u"status").find(u"·") != std::u16string::npos; },
+     [] {
+         EXPECT_EQ(Value(u"contacts", u"status"), u"Ann Berg \u00b7 16 contacts");
+         // The rows show the service's contacts, in its order, with its presence and unread counts.
+         for (int i = 0; i < kContacts; ++i) {
+             SCOPED_TRACE(i);
+             const ServiceContact c = Contact(i + 1);
+             oxBox* row = Rows()->GetChildAt(i, false);
+             ASSERT_NE(row, nullptr);
+             EXPECT_EQ(Attribute(row, u"contact"), Wide(std::to_string(i + 1)));
+             oxBox* words = row->GetChildAt(1, false);
+             EXPECT_EQ(Attribute(words->GetChildAt(0, false), u"value"), Wide(c.name));
+             std::u16string presence = Wide(c.presence);
+             presence[0] = char16_t(toupper(presence[0]));
+             EXPECT_EQ(Attribute(words->GetChildAt(1, false), u"value"), presence);
+             oxBox* badge = row->GetChildAt(2, false);
+             EXPECT_EQ(Attribute(badge, u"hidden"), c.unread > 0 ? u"false" : u"true");
+             if (c.unread > 0) {
+                 EXPECT_EQ(Attribute(badge->GetChildAt(0, false), u"value"), Wide(std::to_string(c.unread)));
+             }
+         }
+         secondRow = CentreOf(Rows()->GetChildAt(1, false));
+         EXPECT_EQ(ScreenAt(300, secondRow.y), Shown(0xFFFFFF)) << "the row's own white";
+     },
+     [] { headless::Drag(POINT{300, 600}, POINT{300, 400}, 5); }},
+    {"messenger_contacts_scrolled", nullptr,
+     [] {
+         oxBox* list = BoxIn(u"contacts", u"list");
+         EXPECT_EQ(list->GetScrollY(), 200);
+         // The row under the old second row's place is the one 200 pixels further down.
+         const int pitch = CentreOf(Rows()->GetChildAt(1, false)).y - CentreOf(Rows()->GetChildAt(0, false)).y;
+         openedContact = 2 + (200 + pitch / 2) / pitch;
+     },
+     [] { headless::Tap(secondRow.x, secondRow.y); }},
+    {"messenger_conversation", ConversationLoaded,
+     [] {
+         EXPECT_EQ(Value(u"conversation", u"heading"), Wide(Contact(openedContact).name)) << "the tapped row's contact";
+         EXPECT_EQ(Bubbles(), 1 + openedContact % 3) << "the contact's messages from the service";
+         EXPECT_EQ(Contact(openedContact).unread, 0) << "reading the conversation read its messages";
+         bubblesBefore = Bubbles();
+     },
+     [] {
+         TapBox(u"conversation", u"draft");
+         Type(Wide(kReply));
+         ClosePanel();
+         headless::SoftKey(2);
+     }},
+    // No pictures while the conversation's window follows the input panel going down: it may keep
+    // the panel's height for a while.
+    {nullptr, [] { return Bubbles() == bubblesBefore + 2; },
+     [] {
+         EXPECT_EQ(test::TestService::Unhex(service->Command("sent")), kReply) << "the sent text is on the server";
+         EXPECT_EQ(Value(u"conversation", u"draft"), u"") << "sent, the box is empty";
+         oxBox* messages = BoxIn(u"conversation", u"messages");
+         oxBox* ours = messages->GetChildAt(bubblesBefore, false);
+         EXPECT_EQ(Attribute(ours->GetChildAt(1, false)->GetChildAt(0, false), u"value"),
+                   u"See you at nine <img src=\"pictures/smile.png\" alt=\"smile\" width=\"20\" height=\"20\">");
+         const RECT bubble = ScreenRect(ours->GetChildAt(1, false));
+         EXPECT_EQ(bubble.right, 480 - 12) << "ours against the right edge";
+         EXPECT_EQ(ScreenAt(bubble.left + 6, (bubble.top + bubble.bottom) / 2), Shown(0x2F6FC8));
+     },
+     [] {
+         TapBox(u"conversation", u"heading"); // out of the message box, whose Escape is its own
+         headless::Back();
+     }},
+    {nullptr, [] { return SceneNamed(u"conversation") == nullptr; }, nullptr,
+     [] { service->Command("say 3 " + test::TestService::Hex("Are you coming tonight?")); }},
+    {"messenger_notification", [] { return platform::shell::GetBubbleWindow() != nullptr; },
+     [] {
+         EXPECT_NE(platform::shell::GetBubbleWindow(), nullptr) << "the bubble stays over the list";
+         EXPECT_EQ(Attribute(Rows()->GetChildAt(2, false)->GetChildAt(2, false), u"hidden"), u"false")
+             << "Cleo's badge counts the new message";
+     },
+     [] { headless::SoftKey(1); }},
+    {"messenger_conversation_from_notification",
+     [] { return ConversationLoaded() && Value(u"conversation", u"heading") == Wide(Contact(3).name); },
+     [] {
+         EXPECT_EQ(platform::shell::GetBubbleWindow(), nullptr) << "the bubble went with its answer";
+         oxBox* messages = BoxIn(u"conversation", u"messages");
+         oxBox* last = messages->GetChildAt(messages->GetChildCount() - 1, false);
+         EXPECT_EQ(Attribute(last->GetChildAt(0, false)->GetChildAt(0, false), u"value"), u"Are you coming tonight?");
+     },
+     [] { headless::Back(); }},
+    {nullptr, [] { return SceneNamed(u"conversation") == nullptr; }, nullptr, [] { headless::SoftKey(2); }},
+    {"messenger_menu", [] { return platform::shell::GetOpenMenuList() != nullptr; },
+     [] {
+         RECT r{};
+         GetWindowRect(platform::shell::GetOpenMenuList(), &r);
+         EXPECT_EQ(r.right, 480) << "over the right soft key";
+         EXPECT_EQ(r.bottom, platform::shell::GetSoftKeyRect(2).top) << "standing on the soft-key bar";
          EXPECT_EQ(ActiveTitle(), u"Contacts");
      },
-     [] { headless::SoftKey(2); }},
-    {"demo_contacts_menu",
+     [] { TapMenuRow(1); }},
+    {"messenger_dark", nullptr,
      [] {
-         HWND list = platform::shell::GetOpenMenuList();
-         ASSERT_TRUE(list) << "the right soft key opens its menu";
-         RECT r{};
-         GetWindowRect(list, &r);
-         const RECT key = platform::shell::GetSoftKeyRect(2);
-         EXPECT_EQ(r.right, 480) << "over the right soft key";
-         EXPECT_EQ(r.bottom, key.top) << "standing on the soft-key bar";
+         EXPECT_EQ(platform::shell::GetOpenMenuList(), nullptr) << "the choice closed the menu";
+         EXPECT_EQ(ScreenAt(300, secondRow.y), Shown(0x222A35)) << "a row in the dark theme's card colour";
+         const POINT header = CentreOf(BoxIn(u"contacts", u"header"));
+         EXPECT_EQ(ScreenAt(470, header.y), Shown(0x4A8AE0)) << "the dark accent";
      },
      [] {
-         const POINT item = MenuRow(0, kContactsMenuRows);
-         headless::Tap(item.x, item.y);
+         headless::SoftKey(2);
+         // The menu's last item signs out.
      }},
-    {"demo_dialog",
+    {nullptr, [] { return platform::shell::GetOpenMenuList() != nullptr; }, nullptr, [] { TapMenuRow(3); }},
+    {nullptr, [] { return SceneNamed(u"contacts") == nullptr; },
      [] {
-         EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the menu key asks";
-         EXPECT_EQ(Attribute(BoxIn(u"_builtInDialog", u"title"), u"value"), u"Do not disturb");
-         EXPECT_EQ(Attribute(BoxIn(u"_builtInDialog", u"confirmLabel"), u"value"), u"Mute");
-         EXPECT_EQ(Attribute(BoxIn(u"_builtInDialog", u"cancelButton"), u"hidden"), u"false");
-         const POINT mute = CentreOf(BoxIn(u"_builtInDialog", u"confirmButton"));
-         EXPECT_EQ(ScreenAt(mute.x - 50, mute.y), Shown(0x2F6FC8)) << "the confirm button's fill";
-     },
-     [] {
-         const POINT mute = CentreOf(BoxIn(u"_builtInDialog", u"confirmButton"));
-         headless::Tap(mute.x, mute.y);
-     }},
-    {"demo_dialog_answer",
-     [] {
-         EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "the button closed it";
-         EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Muted for an hour") << "the answer";
-     },
-     [] { headless::SoftKey(2); }},
-    {nullptr, [] { ASSERT_TRUE(platform::shell::GetOpenMenuList()); },
-     [] {
-         const POINT item = MenuRow(0, kContactsMenuRows);
-         headless::Tap(item.x, item.y);
-     }},
-    {nullptr, [] { EXPECT_NE(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr); },
-     [] { headless::Back(); }},
-    {nullptr,
-     [] {
-         EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"_builtInDialog"), nullptr) << "Back closed the dialog";
-         EXPECT_EQ(Attribute(BoxIn(u"contacts", u"status"), u"value"), u"Notifications on") << "Back cancels";
-     },
-     [] { DragList(600, 400); }},
-    {"demo_contacts_scrolled", [] { ExpectScrolledBy(200); }, [] { DragList(300, 700); }},
-    {nullptr, [] { ExpectScrolledBy(0); }, // clamped at the top
-     [] {
-         for (int i = 0; i < 6; ++i)
-             DragList(650, 150, 40 + 75 * i);
-     }},
-    {nullptr,
-     [] {
-         oxBox* rows = BoxIn(u"contacts", u"rows");
-         const int most = rows->GetBoxRect().height - listHeight;
-         EXPECT_EQ(most, 40 * pitch - listHeight) << "the rows end under the last one's gap";
-         ExpectScrolledBy(most); // clamped at the bottom
-         EXPECT_EQ(ScreenAt(kColumn, listTop + listHeight - 2), Shown(0xFFFFFF)) << "the last row";
-         EXPECT_EQ(ScreenAt(kColumn, listTop + listHeight - 1), Shown(0xE3E8EF)) << "the gap under it";
-     },
-     [] {
-         for (int i = 0; i < 6; ++i)
-             DragList(150, 650, 40 + 75 * i);
-         DragList(600, 400);
-     }},
-    {nullptr,
-     [] {
-         ExpectScrolledBy(200);
-         tappedRow = (secondRow.y - listTop + 200) / pitch;
-     },
-     [] { headless::Press(secondRow.x, secondRow.y); }},
-    {nullptr,
-     [] {
-         oxBox* row = BoxIn(u"contacts", u"rows")->GetChildAt(tappedRow, false);
-         EXPECT_TRUE(row->GetStateFlags() & kStatePressed) << "the row, not a box inside it, is pressed";
-         EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xDBE7F7)) << "the pressed fill";
-     },
-     [] { headless::Release(secondRow.x, secondRow.y); }},
-    {"demo_conversation",
-     [] {
-         const std::u16string names[] = {u"Ada",   u"Bram", u"Cleo", u"Dario", u"Esme",
-                                         u"Farid", u"Gita", u"Hugo", u"Ines",  u"Jory"};
-         const std::string number = std::to_string(tappedRow + 1);
-         EXPECT_EQ(Attribute(BoxIn(u"conversation", u"heading"), u"value"),
-                   names[tappedRow % 10] + u" " + std::u16string(number.begin(), number.end()))
-             << "the contact of the tapped row";
-         EXPECT_EQ(ActiveTitle(), Attribute(BoxIn(u"conversation", u"heading"), u"value")) << "the script's title";
-         oxBox* messages = BoxIn(u"conversation", u"messages");
-         ASSERT_NE(messages, nullptr);
-         ASSERT_EQ(messages->GetChildCount(), 4);
-         const int bottom = CentreOf(messages).y + messages->GetBoxRect().height / 2;
-         int above = 0;
-         for (int i = 0; i < 4; ++i) {
-             SCOPED_TRACE(i);
-             const bool ours = i % 2 == 1;
-             oxBox* bubble = messages->GetChildAt(i, false)->GetChildAt(ours ? 1 : 0, false);
-             ASSERT_NE(bubble, nullptr);
-             const POINT c = CentreOf(bubble);
-             const oxRect r = bubble->GetBoxRect();
-             const int left = c.x - r.width / 2, top = c.y - r.height / 2;
-             // Theirs against the left edge, ours against the right, inside the messages' 12 of padding.
-             EXPECT_EQ(ours ? left + r.width : left, ours ? 480 - 12 : 12);
-             EXPECT_LE(r.width, 340);
-             EXPECT_GT(top, above) << "below the bubble before it";
-             EXPECT_LE(top + r.height, bottom) << "on the screen";
-             above = top + r.height;
-             EXPECT_EQ(ScreenAt(left + 6, c.y), Shown(ours ? 0x2F6FC8 : 0xFFFFFF)) << "the bubble's fill";
-         }
-     },
-     [] { headless::Back(); }},
-    {"demo_back_on_list",
-     [] {
-         EXPECT_EQ(shell->GetRuntime()->FindSceneByName(u"conversation"), nullptr);
-         ExpectScrolledBy(200);
-         EXPECT_EQ(ScreenAt(kColumn, secondRow.y), Shown(0xFFFFFF)) << "released, the row's own white";
-     },
-     [] { headless::SoftKey(2); }},
-    {nullptr, [] { ASSERT_TRUE(platform::shell::GetOpenMenuList()); },
-     [] {
-         const POINT item = MenuRow(2, kContactsMenuRows);
-         headless::Tap(item.x, item.y);
-     }},
-    // The last Back, on the sign-in screen, ends the program.
-    {nullptr,
-     [] {
-         EXPECT_EQ(shell->GetRuntime()->GetSceneCount(), 1) << "Sign out closed the list";
+         EXPECT_EQ(Value(u"main", u"message"), u"Signed out.");
          EXPECT_EQ(ActiveTitle(), u"Tandu");
+         const auto [nameType, name] = Stored(u"loginId");
+         EXPECT_EQ(nameType, REG_SZ);
+         EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(name.data()), 3), u"ann");
+         const auto [secretType, secret] = Stored(u"password");
+         EXPECT_EQ(secretType, REG_BINARY) << "the password is kept as a protected stream";
+         EXPECT_EQ(std::string(secret.begin(), secret.end()).find("weft"), std::string::npos) << "not in the clear";
      },
-     [] { headless::Back(); }},
+     [] { headless::SoftKey(2); }}, // Quit
 };
 
-class DemoScreensTest : public ::testing::TestWithParam<int> {};
+// The second start finds the name and the password filled in.
+const Step kSecondRun[] = {
+    {"messenger_remembered", nullptr,
+     [] {
+         EXPECT_EQ(Value(u"main", u"login"), u"ann");
+         EXPECT_EQ(Value(u"main", u"password"), u"weft");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"style"), u"tickOn");
+     },
+     [] { headless::Back(); }}, // nothing has the focus yet: Back leaves
+};
 
-TEST_P(DemoScreensTest, TheWalkThroughTheDemoShowsEachScreen) {
-    const int bpp = GetParam();
-    // The main window's title is the one a second start looks for: the walks of other processes
-    // must not find this one's window, nor this one theirs.
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("tandu-demo-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    setenv("TANDU_RUNTIME_DIR", folder.c_str(), 1);
-    ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, bpp, false, 192}));
-    headless::UseVirtualClock(0);
-    suffix = bpp == 16 ? "_16" : "";
-    walk = kWalk;
-    walkLength = std::size(kWalk);
+void SetValue(const WCHAR* id, const WCHAR* value) {
+    BoxIn(u"main", id)->SetAttribute(oxAtoms::Intern(u"value"), value, true, false);
+}
+
+std::string serviceLogin, refusedLogin;
+
+// A third start: the service down, then the account that is asked a question first.
+const Step kTroubleRun[] = {
+    {nullptr, nullptr, nullptr,
+     [] {
+         setenv("TANDU_LOGIN_URL", refusedLogin.c_str(), 1);
+         SetValue(u"login", u"ben");
+         SetValue(u"password", u"warp");
+         headless::SoftKey(1);
+     }},
+    {"messenger_service_down", [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
+     [] {
+         EXPECT_EQ(Value(u"main", u"message"), u"The service cannot be reached. Is it running?");
+         EXPECT_EQ(SceneNamed(u"contacts"), nullptr);
+     },
+     [] {
+         setenv("TANDU_LOGIN_URL", serviceLogin.c_str(), 1);
+         headless::SoftKey(1);
+     }},
+    {"messenger_question", [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
+     [] {
+         EXPECT_EQ(Value(u"main", u"message"), u"One more question.");
+         EXPECT_EQ(Value(u"main", u"question"), u"What was your first cat called?");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"answerEdge"), u"collapsed"), u"false") << "the answer box shows";
+     },
+     [] {
+         SetValue(u"answer", u"Tabby");
+         headless::SoftKey(1);
+     }},
+    {nullptr, [] { return Rows() && Rows()->GetChildCount() == kContacts; },
+     [] {
+         EXPECT_EQ(Value(u"contacts", u"status").substr(0, 10), u"Ben Okafor");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"answerEdge"), u"collapsed"), u"true") << "the question went";
+     },
+     [] { headless::SoftKey(1); }}, // sign out
+    {nullptr, [] { return SceneNamed(u"contacts") == nullptr; }, nullptr, [] { headless::SoftKey(2); }},
+};
+
+void RunWalk(const Step* steps, size_t length) {
+    walk = steps;
+    walkLength = length;
     at = 0;
+    retries = 0;
     app::SetSceneDriver([](Shell* s) {
         shell = s;
         timer = SetTimer(nullptr, 0, kStepMs, RunStep);
@@ -321,11 +465,36 @@ TEST_P(DemoScreensTest, TheWalkThroughTheDemoShowsEachScreen) {
     EXPECT_EQ(at, walkLength) << "the last scene closing ended the program after the whole walk";
     app::SetSceneDriver(nullptr);
     shell = nullptr;
-    headless::UseRealClock();
+    platform::shell::ResetNotifications();
     platform::shell::ResetShell();
+}
+
+class DemoScreensTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(DemoScreensTest, TheWalkThroughTheMessengerShowsEachScreen) {
+    test::TestService demo(DEMO_SERVICE_SCRIPT, {"--control", "--reply-delay", "0"});
+    ASSERT_TRUE(demo.HttpsReady());
+    service = &demo;
+    test::DemoProgramEnvironment environment(demo);
+    ASSERT_TRUE(environment.Ok());
+    const int bpp = GetParam();
+    ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, bpp, false, 192}));
+    SetCaretBlinkTime(0); // a steady caret, the same in every picture
+    headless::UseVirtualClock(0);
+    suffix = bpp == 16 ? "_16" : "";
+
+    RunWalk(kFirstRun, std::size(kFirstRun));
+    platform::registry::CloseDatabase(); // the next start opens it again, as a new process would
+    RunWalk(kSecondRun, std::size(kSecondRun));
+    serviceLogin = demo.Https("/auth/");
+    refusedLogin = "https://127.0.0.1:" + std::to_string(test::HttpTestServer::RefusingPort()) + "/auth/";
+    platform::registry::CloseDatabase();
+    RunWalk(kTroubleRun, std::size(kTroubleRun));
+
+    platform::registry::CloseDatabase();
+    headless::UseRealClock();
     ConfigureScreen(ScreenConfigFromEnvironment());
-    unsetenv("TANDU_RUNTIME_DIR");
-    std::filesystem::remove_all(folder);
+    service = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, DemoScreensTest, ::testing::Values(32, 16),

@@ -1,18 +1,18 @@
-// Turning the handset while the demo's contact list shows: the screen changes shape, the shell's
+// Turning the handset while the messenger's contact list shows, signed in to the demo service: the screen changes shape, the shell's
 // bars move to its new edges, and the list lays itself out again across the new width, then back.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
+#include "app/tests/demo_program_environment.h"
 #include "app/win_main.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/display.h"
 #include "platform/shell/task_bar.h"
 #include "platform/tests/screen_golden.h"
+#include "platform/tests/test_service.h"
 #include "platform/win/screen.h"
 #include "platform/win/timer.h"
 #include "toolkit/base/atoms.h"
@@ -67,15 +67,21 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
     timer = SetTimer(nullptr, 0, kStepMs, RunStep);
     switch (step++) {
     case 0: {
-        oxBox* button = BoxIn(u"main", u"signIn");
-        ASSERT_NE(button, nullptr);
-        const RECT work = platform::shell::GetWorkArea();
-        const oxPoint p = button->GetFramePosition();
-        headless::Tap(work.left + p.x + button->GetBoxRect().width / 2,
-                      work.top + p.y + button->GetBoxRect().height / 2);
+        // Signed in as the demo service's first account, the list fills from its contacts.
+        oxBox* login = BoxIn(u"main", u"login");
+        ASSERT_NE(login, nullptr);
+        login->SetAttribute(oxAtoms::Intern(u"value"), u"ann", true, false);
+        BoxIn(u"main", u"password")->SetAttribute(oxAtoms::Intern(u"value"), u"weft", true, false);
+        headless::SoftKey(1);
         break;
     }
     case 1: {
+        oxBox* rows = BoxIn(u"contacts", u"rows");
+        if (!rows || rows->GetChildCount() == 0) { // the service has not answered yet
+            --step;
+            usleep(2000);
+            break;
+        }
         oxBox* row = BoxIn(u"contacts", u"rows")->GetChildAt(0, false);
         portraitRowHeight = row->GetBoxRect().height;
         portraitRowWidth = row->GetBoxRect().width;
@@ -97,7 +103,7 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
         ExpectListAcross(480, portraitRowHeight);
         EXPECT_EQ(BoxIn(u"contacts", u"rows")->GetChildAt(0, false)->GetBoxRect().width, portraitRowWidth);
         EXPECT_TRUE(MatchesScreenGolden(RECT{0, 0, 480, 800}, "rotation_portrait"));
-        headless::Back();
+        headless::Back(); // Back on the list signs out
         break;
     default:
         headless::Back(); // the sign-in screen's Back ends the program
@@ -106,12 +112,10 @@ void RunStep(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
-    // A folder of its own: no other process's program window is found and handed the start.
-    const std::filesystem::path folder =
-        std::filesystem::path(::testing::TempDir()) / ("rotation_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    setenv("TANDU_RUNTIME_DIR", folder.c_str(), 1);
-    setenv("TANDU_REGISTRY", (folder / "registry.sqlite3").c_str(), 1);
+    test::TestService demo(DEMO_SERVICE_SCRIPT, {"--control"});
+    ASSERT_TRUE(demo.HttpsReady());
+    test::DemoProgramEnvironment environment(demo);
+    ASSERT_TRUE(environment.Ok());
     ASSERT_TRUE(ConfigureScreen(ScreenConfig{480, 800, 32, false, 192}));
     headless::UseVirtualClock(0);
     step = 0;
@@ -127,9 +131,6 @@ TEST(RotationTest, TheContactListLaysItselfOutAgainWhenTheScreenTurns) {
     headless::UseRealClock();
     platform::shell::ResetShell();
     ConfigureScreen(ScreenConfigFromEnvironment());
-    unsetenv("TANDU_RUNTIME_DIR");
-    unsetenv("TANDU_REGISTRY");
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

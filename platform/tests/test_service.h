@@ -21,34 +21,14 @@ namespace test {
 
 class TestService {
 public:
-    TestService() {
-        signal(SIGPIPE, SIG_IGN); // a service that died fails the test's commands, not the test process
-        char folder[] = "/tmp/tandu-service-XXXXXX";
-        if (!mkdtemp(folder)) return;
-        folder_ = folder;
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0) return;
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        std::string script = TEST_SERVICE_SCRIPT;
-        char* argv[] = {const_cast<char*>("python3"), script.data(), folder_.data(), nullptr};
-        if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        close(out[1]);
-        toService_ = in[1];
-        fromService_ = out[0];
-        std::istringstream words(ReadLine());
-        std::string key;
-        while (words >> key) {
-            if (key == "http") words >> http_;
-            if (key == "https") words >> https_;
-            if (key == "untrusted") words >> untrusted_;
-            if (key == "ca") words >> caFile_;
-        }
+#ifdef TEST_SERVICE_SCRIPT
+    TestService() { Start(TEST_SERVICE_SCRIPT, {}); }
+#endif
+    // Another service script that prints its ports the same way and takes commands on its input:
+    // started as `script options... --folder <scratch folder>`.
+    TestService(const std::string& script, std::vector<std::string> options) {
+        options.push_back("--folder");
+        Start(script, options);
     }
     ~TestService() {
         if (toService_ >= 0) close(toService_); // the service ends with its input
@@ -60,6 +40,7 @@ public:
     TestService& operator=(const TestService&) = delete;
 
     bool Ready() const { return http_ && https_ && untrusted_ && !caFile_.empty(); }
+    bool HttpsReady() const { return https_ && !caFile_.empty(); }
     const std::string& CaFile() const { return caFile_; }
     std::string Http(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(http_) + path; }
     std::string Https(const std::string& path) const { return "https://127.0.0.1:" + std::to_string(https_) + path; }
@@ -117,6 +98,41 @@ public:
     }
 
 private:
+    void Start(std::string script, std::vector<std::string> options) {
+        signal(SIGPIPE, SIG_IGN); // a service that died fails the test's commands, not the test process
+        char folder[] = "/tmp/tandu-service-XXXXXX";
+        if (!mkdtemp(folder)) return;
+        folder_ = folder;
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0) return;
+        if (pipe2(out, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        options.insert(options.begin(), script);
+        options.insert(options.begin(), "python3");
+        options.push_back(folder_);
+        std::vector<char*> argv;
+        for (std::string& word : options)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        toService_ = in[1];
+        fromService_ = out[0];
+        std::istringstream words(ReadLine());
+        std::string key;
+        while (words >> key) {
+            if (key == "http") words >> http_;
+            if (key == "https") words >> https_;
+            if (key == "untrusted") words >> untrusted_;
+            if (key == "ca") words >> caFile_;
+        }
+    }
+
     std::string ReadLine() {
         std::string line;
         char c;

@@ -1,23 +1,49 @@
-// A conversation: the contact's name from the params the list opened it with, and a few bubbles.
+// A conversation: the contact's messages from the service as bubbles of rich text, a sent message
+// added when the service has taken it, and new ones handed over by the list while this is open.
 var scene = __scriptHelper.getSceneProxy();
-var kLeftSoftKey = 10001;
+var kLeftSoftKey = 10001, kRightSoftKey = 10002;
+var kEmoticons = { ":)": "smile", ";)": "wink", ":D": "grin" };
 
 var params = scene.paramsDictionary;
-var name = params && params.name ? String(params.name) : "Contact";
-var messages = [
-    [false, "Hello! Are we still meeting at the station tomorrow morning?"],
-    [true, "Yes, at nine by the clock under the big window."],
-    [false, "Perfect. I will bring the sketches of the new garden so that we can look at them over coffee."],
-    [true, "Great, see you there."]
-];
+var api = String(params.api), token = String(params.token), contact = String(params.contact);
+var messages = scene.getBoxById("messages");
+var scroller = scene.getBoxById("scroller");
+var status = scene.getBoxById("status");
+var draft = scene.getBoxById("draft");
+var shown = {}; // seq -> true
+var sending = false, closed = false;
 
-scene.getBoxById("heading").setAttribute("value", name);
-scene.rootBox.setAttribute("title", name);
-scene.getBoxById("status").setAttribute("value", params && params.state ? String(params.state) : "");
+scene.getBoxById("heading").setAttribute("value", String(params.name));
+scene.rootBox.setAttribute("title", String(params.name));
+var presence = presenceText(String(params.presence));
+status.setAttribute("value", presence);
 
-function bubble(ours, words) {
+function escaped(words) {
+    return words.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;")
+        .replace(/\\/g, "\\\\");
+}
+
+// The message as rich text: its own words escaped, addresses as links, emoticons as pictures.
+function richText(words) {
+    var parts = words.split(/(https?:\/\/[^\s<>"]+|:\)|;\)|:D)/);
+    var html = "";
+    for (var i = 0; i < parts.length; ++i) {
+        var part = parts[i];
+        if (i % 2 == 0) html += escaped(part);
+        else if (kEmoticons[part])
+            html += '<img src="pictures/' + kEmoticons[part] + '.png" alt="' + kEmoticons[part] + '" width="20" height="20">';
+        else html += '<a href="' + escaped(part) + '">' + escaped(part) + "</a>";
+    }
+    return html;
+}
+
+function bubble(message) {
+    if (shown[message.seq]) return;
+    shown[message.seq] = true;
+    var ours = message.ours;
     var line = scene.createBox("hbox");
     line.setAttribute("style", "line");
+    line.setAttribute("seq", String(message.seq));
     var gap = scene.createBox("box");
     gap.setAttribute("style", "gap");
     var box = scene.createBox("vbox");
@@ -25,23 +51,79 @@ function bubble(ours, words) {
     var text = scene.createBox("simpleText");
     text.setAttribute("style", ours ? "ourText" : "theirText");
     text.setAttribute("wordwrap", "true");
-    text.setAttribute("value", words);
+    text.setAttribute("htmlVer", "1"); // pictures as well as links
+    text.setAttribute("value", richText(String(message.text)));
     box.addChild(text);
     if (ours) line.addChild(gap);
     line.addChild(box);
     if (!ours) line.addChild(gap);
-    scene.getBoxById("messages").addChild(line);
+    messages.addChild(line);
 }
 
-for (var i = 0; i < messages.length; ++i)
-    bubble(messages[i][0], messages[i][1]);
+// The newest message in view: the scroller keeps the offset within its content.
+function showLatest() {
+    scroller.scrollOffsetY = 1000000;
+}
+
+function addAll(list) {
+    for (var i = 0; i < list.length; ++i)
+        bubble(list[i]);
+    showLatest();
+}
+
+function loaded(code, answer) {
+    if (closed) return;
+    if (code != 200 || !answer) {
+        status.setAttribute("value", troubleText(code));
+        if (code != 401) setTimeoutObject({ run: load }, "run", 2000);
+        return;
+    }
+    status.setAttribute("value", presence);
+    addAll(answer.messages);
+}
+
+function load() {
+    if (!closed) callService(api, token, "GET", "conversation?contact=" + contact, null, loaded);
+}
+
+function sent(code, answer) {
+    sending = false;
+    if (closed) return;
+    if (code != 200 || !answer) {
+        status.setAttribute("value", code == 400 ? "The service refused the message." : "Not sent: " +
+                            troubleText(code).replace("; trying again\u2026", "."));
+        return;
+    }
+    draft.setAttribute("value", "");
+    status.setAttribute("value", presence);
+    addAll([answer.message]);
+}
+
+function send() {
+    var words = draft.getAttribute("value");
+    words = words ? String(words) : "";
+    if (sending || words.replace(/\s+/g, "") == "") return;
+    sending = true;
+    status.setAttribute("value", "Sending\u2026");
+    callService(api, token, "POST", "send", { contact: contact, text: words }, sent);
+}
 
 function goBack() {
-    scene.close();
+    closed = true;
+    closePushed("contacts");
 }
 
 function onSoftKey(e) {
     if (e.menuId == kLeftSoftKey) goBack();
+    else if (e.menuId == kRightSoftKey) send();
 }
 
+// The list hands over what arrived for this contact.
+function onMessage(e) {
+    if (e.message == "arrived" && e.paramsDictionary) addAll(JSON.parse(String(e.paramsDictionary.json)));
+}
+
+scene.getBoxById("send").addEventHandler("click", "send");
 scene.rootBox.addEventHandler("menuCommand", "onSoftKey");
+scene.rootBox.addEventHandler("message", "onMessage");
+load();

@@ -125,13 +125,17 @@ const oxDibBitmap* ImageOfGroup(oxBoxScene* scene, oxFillGroup* fill, oxPaintEle
     return image && image->valid ? image : nullptr;
 }
 
-void FillColorOfGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, const oxFillGroup* fill) {
+// `boxCorners`: the corners of the box the brush fills; when the box sets any, they replace the
+// brush's own.
+void FillColorOfGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& rect, const oxFillGroup* fill,
+                      const oxFillGroup* boxCorners = nullptr) {
     const oxStyleValue* v = fill->Member(kStyle_fill);
     if (!v || !IsColorValue(*v)) return;
     const uint32_t c = ResolveColorValue(*v, LibraryOf(scene));
     if (c == 0) return;
     float radii[4];
-    CornersOf(fill, kStyle_fillCornerRadiusTop, radii);
+    const bool boxSetsCorners = boxCorners && AnyCornerSet(boxCorners, kStyle_fillCornerRadiusTop);
+    CornersOf(boxSetsCorners ? boxCorners : fill, kStyle_fillCornerRadiusTop, radii);
     FillRoundRectRadii(canvas, rect, c, radii);
 }
 
@@ -168,7 +172,7 @@ void PaintBrushElement(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& 
         break;
     }
     case oxPaintElement::kSolidBrush:
-        if (oxFillGroup* own = element->GetFillGroup()) FillColorOfGroup(canvas, scene, rect, own);
+        if (oxFillGroup* own = element->GetFillGroup()) FillColorOfGroup(canvas, scene, rect, own, context);
         break;
     default:
         break;
@@ -482,7 +486,9 @@ bool oxBoxFillValuePainter::GetSolidBrush(const oxStyleValue& value, uint32_t* a
     if (!e || e->GetPaintKind() != oxPaintElement::kSolidBrush || !e->GetFillGroup()) return false;
     const oxStyleValue* c = e->GetFillGroup()->Member(kStyle_fill);
     *argb = c ? ResolveColorValue(*c, LibraryOf(scene_)) : 0;
-    CornersOf(e->GetFillGroup(), kStyle_fillCornerRadiusTop, radii);
+    // The box's own corners, when it sets any, round the brush as they round a colour.
+    const bool boxSetsCorners = AnyCornerSet(fill, kStyle_fillCornerRadiusTop);
+    CornersOf(boxSetsCorners ? fill : e->GetFillGroup(), kStyle_fillCornerRadiusTop, radii);
     return true;
 }
 

@@ -1,8 +1,11 @@
 #include "toolkit/scene/library.h"
 
 #include <new>
+#include <string>
 
 #include "platform/crt/wide.h"
+#include "platform/win/debug_output.h"
+#include "toolkit/base/atoms.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/scene/behavior_resource.h"
@@ -56,6 +59,13 @@ void RefuseImport(const WCHAR* format, const WCHAR* uri, int number = 0) {
     else
         message.Format(format, uri);
     session->Abort(message.GetString());
+}
+
+void WarnSkipped(oxAtom tag) {
+    WCHAR name[64] = {};
+    oxAtoms::GetName(tag, name, 64);
+    const std::u16string message = u"No resource is made of <" + std::u16string(name) + u">: skipped";
+    OutputDebugStringW(message.c_str());
 }
 
 } // namespace
@@ -168,6 +178,8 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
             default:
                 for (int i = 0; i < kMaxResourceMakers && g_resourceMakers[i] && !made; ++i)
                     made = g_resourceMakers[i](tag, this);
+                // Said, so that a misspelt kind (or an import in the resource namespace) is found.
+                if (!made) WarnSkipped(tag);
                 break;
             }
             if (made) made->SetRegisterAtEnd();
@@ -229,6 +241,10 @@ oxLibrary* oxLibrary::ImportLibrary(const WCHAR* uri) {
         return nullptr;
     }
     oxLibrary* library = runtime_->LoadLibrary(uri);
+    if (!library) {
+        const std::u16string message = u"Cannot import the library \"" + std::u16string(uri) + u"\"";
+        OutputDebugStringW(message.c_str());
+    }
     if (library && library->loading_) {
         RefuseImport(kImportStillLoading, uri);
         return nullptr;

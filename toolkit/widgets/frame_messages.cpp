@@ -8,6 +8,7 @@
 #include "platform/win/window_paint.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/scene.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
@@ -309,10 +310,18 @@ int32_t oxFrame::HandleMenuCommand(oxAtom atom, int32_t id) {
     oxFrameSite* site = Site();
     if (atom != kAtomMenuCommand || !site) return 0;
     oxFrame* host = site->GetWindowBoxFrame();
-    if (!host || !host->GetOwnerBox()) return 0;
-    oxMenuEvent event(kAtomMenuCommand, host->GetOwnerBox(), id);
-    // Bubbling, it reaches the scene's own listeners before the window box.
-    event.AddFlags(kEventBubbles);
-    site->DispatchEvent(&event);
+    oxBox* owner = host ? host->GetOwnerBox() : nullptr;
+    if (!owner) return 0;
+    // A handler may close the scene: it stays until the event has let go of its box, whose
+    // destruction still tells the scene.
+    oxScene* scene = dynamic_cast<oxScene*>(owner->GetScene());
+    if (scene) scene->AddRef();
+    {
+        oxMenuEvent event(kAtomMenuCommand, owner, id);
+        // Bubbling, it reaches the scene's own listeners before the window box.
+        event.AddFlags(kEventBubbles);
+        site->DispatchEvent(&event);
+    }
+    if (scene) scene->Release();
     return 0;
 }

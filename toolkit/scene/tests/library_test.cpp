@@ -298,3 +298,25 @@ TEST_F(LibraryTest, ImportLeftOpenByABrokenDocumentIsFreed) {
 }
 
 } // namespace
+
+namespace {
+
+// An import that finds no library, and an element of the resource namespace that makes no
+// resource (an import there, say), used to leave the library without a word.
+TEST_F(LibraryTest, AnImportThatLoadsNothingAndAnUnknownResourceAreReported) {
+    TempResources resources;
+    ASSERT_TRUE(resources.Ok());
+    std::u16string uri = resources.Write(
+        "quiet.box", kLibraryHead + "<b:import href=\"missing.box\"/>\n<import href=\"theme.box\"/>\n</library>\n");
+    resources.Write("theme.box", kLibraryHead + "</library>\n");
+    testing::internal::CaptureStderr();
+    oxLibrary* lib = runtime.LoadLibrary(uri.c_str());
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_NE(lib, nullptr);
+    EXPECT_EQ(lib->GetImportCount(), 0);
+    EXPECT_NE(said.find("Cannot import the library \""), std::string::npos) << said;
+    EXPECT_NE(said.find("missing.box\""), std::string::npos) << said;
+    EXPECT_NE(said.find("No resource is made of <import>: skipped"), std::string::npos) << said;
+}
+
+} // namespace

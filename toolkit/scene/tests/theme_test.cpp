@@ -9,6 +9,7 @@
 #include "graphics/tests/golden.h"
 #include "graphics/tests/raster_test_util.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/core/box_paint_services.h"
 #include "toolkit/paint/box_painter.h"
 #include "toolkit/scene/bindable_element.h"
 #include "toolkit/scene/runtime.h"
@@ -273,6 +274,55 @@ TEST_F(ThemeTest, AnAliasNamesALibraryThatIsReplacedInPlace) {
     EXPECT_EQ(Painted(scene, u"swatch"), 0x0000FFu);
     EXPECT_EQ(scene->SetThemeForAlias(nullptr, u"dark.box"), nullptr);
     EXPECT_EQ(scene->SetThemeForAlias(u"other", u"absent.box"), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A solid brush fills a box with the box's rounded corners when the box sets them, else with its own.
+class SolidBrushCornersTest : public scene_test::SceneFixture {
+protected:
+    void SetUp() override {
+        SceneFixture::SetUp();
+        oxBoxPainter::InstallPaintServices();
+    }
+    void TearDown() override {
+        oxSetBoxPaintServices(nullptr);
+        SceneFixture::TearDown();
+    }
+};
+
+TEST_F(SolidBrushCornersTest, TheBoxsCornersRoundABrushFill) {
+    const char* markup = R"M(<?xml version="1.0" encoding="utf-8"?>
+<hbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
+  <r:library>
+    <r:solidBrush id="plain" fill="#ff0000ff"/>
+    <r:solidBrush id="own" fill="#ff0000ff" cornerRadius="8"/>
+    <r:style target="root" width="60" height="20" fill="#ffffffff"/>
+    <r:style target="rounded" width="20" height="20" fill="url(#plain)" fillCornerRadius="8"/>
+    <r:style target="square" width="20" height="20" fill="url(#plain)"/>
+    <r:style target="brushRounded" width="20" height="20" fill="url(#own)"/>
+  </r:library>
+  <box id="rounded"/>
+  <box id="square"/>
+  <box id="brushRounded"/>
+</hbox>)M";
+    oxScene* scene = OpenMarkup("corners.box", markup);
+    ASSERT_NE(scene, nullptr);
+    TestSurface surface(60, 20, 32);
+    surface.Fill32(0);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    scene->GetRootBox()->Paint(&canvas);
+    const struct {
+        int x;
+        uint32_t corner; // the box's top left pixel
+    } cases[] = {{0, 0xFFFFFF}, {20, 0x0000FF}, {40, 0xFFFFFF}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(surface.buffer.GetRow32(0)[c.x] & 0xFFFFFFu, c.corner) << "box at " << c.x;
+        EXPECT_EQ(surface.buffer.GetRow32(10)[c.x + 10] & 0xFFFFFFu, 0x0000FFu) << "box at " << c.x;
+    }
 }
 
 } // namespace

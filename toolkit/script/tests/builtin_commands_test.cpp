@@ -4,6 +4,7 @@
 #include "toolkit/widgets/builtin_command_handler.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -83,10 +84,12 @@ public:
     void SetUp() override {
         WindowedAppTest::SetUp();
         if (HasFatalFailure()) return;
-        written.push_back("builtin_commands_test.box");
-        std::ofstream(resources / "builtin_commands_test.box") << kScene;
-        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"builtin_commands_test.box", nullptr, nullptr,
-                                                              nullptr, nullptr, false);
+        // Its own name: the tests of other processes share the resources folder.
+        const std::string name = "builtin_commands_test_" + std::to_string(getpid()) + ".box";
+        written.push_back(name);
+        std::ofstream(resources / name) << kScene;
+        const std::u16string uri(name.begin(), name.end());
+        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
         platform::headless::RunUntilIdle();
         ASSERT_NE(scene, nullptr);
         handler = oxBuiltinCommandHandler::GetInstance();

@@ -46,8 +46,8 @@ TEST(FirstSceneTest, MainBoxPaintsItsBackgroundAndTitle) {
     int ink = 0;
     for (uint32_t px : band)
         ink += (px & 0xFFFFFF) == 0x203048u;
-    EXPECT_GT(ink, 500) << "the bold 32-unit title is drawn";
-    for (uint32_t px : platform::headless::ReadScreen(RECT{300, 60, 480, 150}))
+    EXPECT_GT(ink, 500) << "the bold title beside the mark is drawn";
+    for (uint32_t px : platform::headless::ReadScreen(RECT{400, 60, 480, 120}))
         EXPECT_EQ(px & 0xFFFFFF, 0xF4F6FAu) << "the short title leaves the right of its line empty";
 
     app->Shutdown();
