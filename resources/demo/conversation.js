@@ -1,15 +1,18 @@
-// A conversation: the contact's messages from the service as bubbles of rich text, a sent message
-// added when the service has taken it, and new ones handed over by the list while this is open.
+// A conversation: the contact's messages from the service as bubbles of rich text, bound to an array
+// of the messages; a sent message is added when the service has taken it, and new ones handed over
+// by the list while this is open.
 var scene = __scriptHelper.getSceneProxy();
 var kLeftSoftKey = 10001, kRightSoftKey = 10002;
 var kEmoticons = { ":)": "smile", ";)": "wink", ":D": "grin" };
 
 var params = scene.paramsDictionary;
 var api = String(params.api), token = String(params.token), contact = String(params.contact);
-var messages = scene.getBoxById("messages");
 var scroller = scene.getBoxById("scroller");
 var status = scene.getBoxById("status");
 var draft = scene.getBoxById("draft");
+// The list's bubbles are bound to this array: one item per message, oldest first.
+var bubbles = new liveArray();
+scene.bubbles = bubbles;
 var shown = {}; // seq -> true
 var sending = false, closed = false;
 
@@ -37,27 +40,12 @@ function richText(words) {
     return html;
 }
 
+// A bubble for a message not shown yet: the list's binding makes it from the item.
 function bubble(message) {
     if (shown[message.seq]) return;
     shown[message.seq] = true;
-    var ours = message.ours;
-    var line = scene.createBox("hbox");
-    line.setAttribute("style", "line");
-    line.setAttribute("seq", String(message.seq));
-    var gap = scene.createBox("box");
-    gap.setAttribute("style", "gap");
-    var box = scene.createBox("vbox");
-    box.setAttribute("style", ours ? "ours" : "theirs");
-    var text = scene.createBox("simpleText");
-    text.setAttribute("style", ours ? "ourText" : "theirText");
-    text.setAttribute("wordwrap", "true");
-    text.setAttribute("htmlVer", "1"); // pictures as well as links
-    text.setAttribute("value", richText(String(message.text)));
-    box.addChild(text);
-    if (ours) line.addChild(gap);
-    line.addChild(box);
-    if (!ours) line.addChild(gap);
-    messages.addChild(line);
+    bubbles.addValue({ seq: String(message.seq), side: message.ours ? "ours" : "theirs",
+                       html: richText(String(message.text)) });
 }
 
 // The newest message in view: the scroller keeps the offset within its content.
