@@ -1,6 +1,7 @@
 // Keys pressed on the device in a window scene: each key bound in the scene's key group reaches
 // its command once, and Space presses and releases a control.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -70,12 +71,18 @@ public:
 class KeyBindingsTest : public WindowedAppTest {
 public:
     void SetUp() override {
+        // A still clock: no timer of the scene (caret, hold, repeat) fires between a key's down and up
+        // however slow the machine.
+        platform::headless::UseVirtualClock(0);
         WindowedAppTest::SetUp();
         if (HasFatalFailure()) return;
-        written.push_back("key_bindings_test.box");
-        std::ofstream(resources / "key_bindings_test.box") << Markup();
-        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"key_bindings_test.box", nullptr, nullptr, nullptr,
-                                                               nullptr, false);
+        // Tests run in parallel processes: each writes a scene file of its own.
+        const std::string file = "key_bindings_test_" + std::to_string(getpid()) + ".box";
+        written.push_back(file);
+        std::ofstream(resources / file) << Markup();
+        const std::u16string name(file.begin(), file.end());
+        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(name.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                                               false);
         platform::headless::RunUntilIdle();
         ASSERT_NE(scene, nullptr);
         scene->AddEventListener(kAtomCommand, &log);
