@@ -127,28 +127,47 @@ __attribute__((target("avx2"))) int32_t DitherRowAvx2(uint16_t* out, const uint3
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-__attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i SixteenTo16(const uint32_t* p, __m512i dither,
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline __m512i SixteenTo16(__m512i p, __m512i dither,
                                                                                       const ChannelShifts& c) {
-    const __m512i t = _mm512_adds_epu8(_mm512_loadu_si512(p), dither);
+    const __m512i t = _mm512_adds_epu8(p, dither);
     return _mm512_or_si512(_mm512_or_si512(_mm512_and_si512(_mm512_srl_epi32(t, c.rs), _mm512_set1_epi32(c.rm)),
                                            _mm512_and_si512(_mm512_srl_epi32(t, c.gs), _mm512_set1_epi32(c.gm))),
                            _mm512_and_si512(_mm512_srl_epi32(t, c.bs), _mm512_set1_epi32(c.bm)));
 }
 
-// The same, 32 pixels a step on processors with 512-bit registers.
-__attribute__((target("avx512f,avx512bw"))) int32_t DitherRowAvx512(uint16_t* out, const uint32_t* pixels,
-                                                                    int32_t count, int x, int y) {
-    const __m512i dither = _mm512_broadcast_i32x4(_mm_load_si128(DitherBytes(x, y)));
+// The same, 32 pixels a step on processors with 512-bit registers, a whole rectangle at a time so
+// the set-up is paid once; a row's last pixels go through masked loads and stores.
+__attribute__((target("avx512f,avx512bw"))) void DitherRectAvx512(uint16_t* out, intptr_t outStep,
+                                                                  const uint32_t* pixels, intptr_t pixelStep,
+                                                                  int32_t count, int32_t rows, int x, int y) {
+    __m512i dithers[4];
+    for (int r = 0; r < 4 && r < rows; ++r)
+        dithers[r] = _mm512_broadcast_i32x4(_mm_load_si128(DitherBytes(x, y + r)));
     const ChannelShifts c;
     // The pack works within each quarter: this puts the quarters' halves back in order.
     const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
-    int32_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        const __m512i packed =
-            _mm512_packus_epi32(SixteenTo16(pixels + i, dither, c), SixteenTo16(pixels + i + 16, dither, c));
-        _mm512_storeu_si512(out + i, _mm512_permutexvar_epi64(order, packed));
+    const int32_t whole = count & ~31;
+    const uint32_t rest = static_cast<uint32_t>(count - whole);
+    const __mmask16 lowLanes = static_cast<__mmask16>(rest >= 16 ? 0xFFFFu : (1u << rest) - 1);
+    const __mmask16 highLanes = static_cast<__mmask16>(rest > 16 ? (1u << (rest - 16)) - 1 : 0u);
+    const __mmask32 restLanes = static_cast<__mmask32>((uint64_t{1} << rest) - 1);
+    for (int32_t j = 0; j < rows; ++j) {
+        const __m512i dither = dithers[j & 3];
+        int32_t i = 0;
+        for (; i < whole; i += 32) {
+            const __m512i packed = _mm512_packus_epi32(SixteenTo16(_mm512_loadu_si512(pixels + i), dither, c),
+                                                       SixteenTo16(_mm512_loadu_si512(pixels + i + 16), dither, c));
+            _mm512_storeu_si512(out + i, _mm512_permutexvar_epi64(order, packed));
+        }
+        if (rest) {
+            const __m512i packed =
+                _mm512_packus_epi32(SixteenTo16(_mm512_maskz_loadu_epi32(lowLanes, pixels + i), dither, c),
+                                    SixteenTo16(_mm512_maskz_loadu_epi32(highLanes, pixels + i + 16), dither, c));
+            _mm512_mask_storeu_epi16(out + i, restLanes, _mm512_permutexvar_epi64(order, packed));
+        }
+        out = reinterpret_cast<uint16_t*>(reinterpret_cast<char*>(out) + outStep);
+        pixels = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(pixels) + pixelStep);
     }
-    return i;
 }
 
 #if defined(__GNUC__) && !defined(__clang__)
@@ -168,10 +187,13 @@ const int g_wideRegisters = [] {
 void DitherRowTo16(uint16_t* out, const uint32_t* pixels, int32_t count, int x, int y) {
     int32_t i = 0;
 #if defined(__x86_64__) && !defined(__AVX2__)
+    if (g_wideRegisters == 2) {
+        DitherRectAvx512(out, 0, pixels, 0, count, 1, x, y);
+        return;
+    }
     if (g_wideRegisters && count >= 16) {
         // Steps of sixteen pixels keep the phase, so the rest starts where it would.
-        i = g_wideRegisters == 2 ? DitherRowAvx512(out, pixels, count, x, y) : 0;
-        if (count - i >= 16) i += DitherRowAvx2(out + i, pixels + i, count - i, x, y);
+        i = DitherRowAvx2(out, pixels, count, x, y);
         if (i == count) return;
         out += i, pixels += i, count -= i;
         i = 0;
@@ -207,6 +229,21 @@ void DitherRowTo16(uint16_t* out, const uint32_t* pixels, int32_t count, int x, 
 #endif
     for (; i < count; ++i)
         out[i] = DitherTo16(pixels[i], x + i, y);
+}
+
+void DitherRectTo16(uint16_t* out, intptr_t outStep, const uint32_t* pixels, intptr_t pixelStep, int32_t count,
+                    int32_t rows, int x, int y) {
+#if defined(__x86_64__) && !defined(__AVX2__)
+    if (g_wideRegisters == 2) {
+        DitherRectAvx512(out, outStep, pixels, pixelStep, count, rows, x, y);
+        return;
+    }
+#endif
+    for (int32_t j = 0; j < rows; ++j) {
+        DitherRowTo16(out, pixels, count, x, y + j);
+        out = reinterpret_cast<uint16_t*>(reinterpret_cast<char*>(out) + outStep);
+        pixels = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(pixels) + pixelStep);
+    }
 }
 
 uint32_t ExpandFrom16(uint16_t pixel) {

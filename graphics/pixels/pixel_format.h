@@ -39,5 +39,8 @@ inline uint16_t DitherTo16(uint32_t pixel, int x, int y) {
 }
 // DitherTo16 of `count` pixels of row y from column x on, into `out`.
 void DitherRowTo16(uint16_t* out, const uint32_t* pixels, int32_t count, int x, int y);
+// The same over `rows` rows from y on; the rows lie `outStep` and `pixelStep` bytes apart.
+void DitherRectTo16(uint16_t* out, intptr_t outStep, const uint32_t* pixels, intptr_t pixelStep, int32_t count,
+                    int32_t rows, int x, int y);
 // Expands a 16-bit pixel of the current layout to 0x00RRGGBB from the top five bits of each channel.
 uint32_t ExpandFrom16(uint16_t pixel);

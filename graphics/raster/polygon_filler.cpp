@@ -1069,12 +1069,50 @@ bool oxPolygonFiller::SourceBand16(int32_t top, int32_t bottom, int32_t x0, int3
     const uint32_t du = static_cast<uint32_t>(m_mapping.stepX[0]), dv = static_cast<uint32_t>(m_mapping.stepX[1]);
     const bool direct = m_textureMode == kTextureBitmap && m_texture.bpp == 32 && !m_colorTransform.enabled &&
                         (dv & 0x1FFFFFF) == 0 && (du & 0x1FF) == 0 && tw * ((du >> 9) & 0xFFFF) == 0x10000;
+    // The pixels a row keeps are read before its source goes in and put back or blended after.
+    auto keep = [&](int32_t y, uint16_t* below) {
+        const uint16_t* const row = m_target.GetRow16(y);
+        for (int32_t i = 0, r = y & 3; i < kept[r]; ++i)
+            below[i] = row[keptX[r][i]];
+    };
+    auto putBack = [&](int32_t y, const uint16_t* below) {
+        uint16_t* const row = m_target.GetRow16(y);
+        for (int32_t i = 0, r = y & 3; i < kept[r]; ++i) {
+            uint16_t& p = row[keptX[r][i]];
+            p = keptK[r][i] ? RasterBlend16(p, below[i], keptK[r][i], m) : below[i];
+        }
+    };
+    if (direct && m_mapping.stepY[0] == 0) {
+        // The same columns on every row: where the band's rows step down the texture one texel
+        // row each, the rows are dithered a block at a time, the set-up paid once per block.
+        const uint32_t dvy = static_cast<uint32_t>(m_mapping.stepY[1]);
+        const uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, top));
+        const int32_t col = static_cast<int32_t>((tw * ((u >> 9) & 0xFFFF)) >> 16);
+        auto texelRow = [&](int32_t y) {
+            const uint32_t v = static_cast<uint32_t>(m_mapping.At(1, x0, y));
+            return static_cast<int32_t>((th * ((v >> 9) & 0xFFFF)) >> 16);
+        };
+        const int32_t first = texelRow(top);
+        if ((dvy & 0x1FF) == 0 && th * ((dvy >> 9) & 0xFFFF) == 0x10000 && col + (x1 - x0) <= m_texture.width &&
+            texelRow(bottom - 1) == first + (bottom - 1 - top)) {
+            constexpr int32_t kBlock = 32;
+            uint16_t below[kBlock][kMaxKept];
+            for (int32_t y0 = top; y0 < bottom; y0 += kBlock) {
+                const int32_t y1 = std::min(y0 + kBlock, bottom);
+                for (int32_t y = y0; y < y1; ++y)
+                    keep(y, below[y - y0]);
+                DitherRectTo16(m_target.GetRow16(y0) + x0, m_target.rowStep, m_texture.GetRow32(first + (y0 - top)) + col,
+                               m_texture.rowStep, x1 - x0, y1 - y0, x0, y0);
+                for (int32_t y = y0; y < y1; ++y)
+                    putBack(y, below[y - y0]);
+            }
+            return true;
+        }
+    }
     for (int32_t y = top; y < bottom; ++y) {
         uint16_t* const row = m_target.GetRow16(y);
-        const int32_t r = y & 3;
         uint16_t below[kMaxKept];
-        for (int32_t i = 0; i < kept[r]; ++i)
-            below[i] = row[keptX[r][i]];
+        keep(y, below);
         const uint32_t u = static_cast<uint32_t>(m_mapping.At(0, x0, y));
         const int32_t col = static_cast<int32_t>((tw * ((u >> 9) & 0xFFFF)) >> 16);
         if (direct && col + (x1 - x0) <= m_texture.width) {
@@ -1084,10 +1122,7 @@ bool oxPolygonFiller::SourceBand16(int32_t top, int32_t bottom, int32_t x0, int3
         } else {
             SourceRow16(row + x0, nullptr, y, x0, x1);
         }
-        for (int32_t i = 0; i < kept[r]; ++i) {
-            uint16_t& p = row[keptX[r][i]];
-            p = keptK[r][i] ? RasterBlend16(p, below[i], keptK[r][i], m) : below[i];
-        }
+        putBack(y, below);
     }
     return true;
 }

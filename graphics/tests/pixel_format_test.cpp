@@ -62,7 +62,7 @@ TEST(PixelFormat, DitherRowMatchesSinglePixels) {
         SetPixelFormatForLayout(layout);
         for (int x : {0, 1, 3, 6})
             for (int y = 0; y < 4; ++y)
-                for (int32_t count : {int32_t(pixels.size()) - x, 32 + 16 + 8 + 5, 16 + 4}) {
+                for (int32_t count : {int32_t(pixels.size()) - x, 32 + 16 + 8 + 5, 16 + 4, 7, 1}) {
                     std::fill(row.begin(), row.end(), uint16_t(0));
                     DitherRowTo16(row.data(), pixels.data(), count, x, y);
                     for (int32_t i = 0; i < count; ++i)
@@ -72,6 +72,29 @@ TEST(PixelFormat, DitherRowMatchesSinglePixels) {
                         ASSERT_EQ(row[i], 0) << "past the row, at " << i;
                 }
     }
+    SetPixelFormatMasks(0, 0, 0);
+}
+
+// A block of rows converts each row at its own phase, from rows that lie a stride apart, and
+// writes nothing between the rows' ends.
+TEST(PixelFormat, DitherRectMatchesSinglePixels) {
+    constexpr int32_t kStride = 80, kRows = 7;
+    std::vector<uint32_t> pixels(kStride * kRows);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint32_t(i * 2654435761u);
+    std::vector<uint16_t> out(kStride * kRows);
+    SetPixelFormatForLayout(kLayoutRgb565);
+    for (int32_t count : {kStride, 45, 3})
+        for (int y : {0, 5}) {
+            std::fill(out.begin(), out.end(), uint16_t(0));
+            DitherRectTo16(out.data() + 1, kStride * 2, pixels.data(), kStride * 4, count - 1, kRows, 3, y);
+            for (int32_t j = 0; j < kRows; ++j)
+                for (int32_t i = 0; i < kStride; ++i) {
+                    const bool inside = i >= 1 && i < count;
+                    const uint16_t want = inside ? DitherTo16(pixels[size_t(j * kStride + i - 1)], 3 + i - 1, y + j) : 0;
+                    ASSERT_EQ(want, out[size_t(j * kStride + i)]) << "row " << j << " column " << i << " of " << count;
+                }
+        }
     SetPixelFormatMasks(0, 0, 0);
 }
 
