@@ -145,8 +145,7 @@ int32_t GetResourceStream(AppUtils*, XArgList* args, XVariant* out) {
 }
 
 int32_t MonitorRectFromPoint(AppUtils*, XArgList* args, XVariant* out) {
-    const RECT r = GetMonitorRectFromPoint(POINT{ArgInt(args, 0), ArgInt(args, 1)});
-    Factory::CreateRect(r.left, r.top, r.right - r.left, r.bottom - r.top, out);
+    Factory::CreateMonitorRectFromPoint(ArgInt(args, 0), ArgInt(args, 1), out);
     return 0;
 }
 

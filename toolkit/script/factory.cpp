@@ -1,5 +1,7 @@
 #include "toolkit/script/factory.h"
 
+#include "toolkit/scene/desktop_services.h"
+
 #include <iterator>
 #include <new>
 
@@ -12,6 +14,7 @@
 #include "toolkit/core/script_rect.h"
 #include "toolkit/scene/bitmap_element.h"
 #include "toolkit/scene/box_uri.h"
+#include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/image_element.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
@@ -120,6 +123,11 @@ void Factory::CreateRect(int32_t x, int32_t y, int32_t width, int32_t height, XV
 
 void Factory::CreateRect(const oxRect& rect, XVariant* out) {
     CreateRect(rect.x, rect.y, rect.width, rect.height, out);
+}
+
+void Factory::CreateMonitorRectFromPoint(int32_t x, int32_t y, XVariant* out) {
+    const RECT r = GetMonitorRectFromPoint(POINT{x, y});
+    CreateRect(r.left, r.top, r.right - r.left, r.bottom - r.top, out);
 }
 
 void Factory::CreatePoint(int32_t x, int32_t y, XVariant* out) {

@@ -22,6 +22,9 @@ public:
     static void CreateRect(int32_t x, int32_t y, int32_t width, int32_t height, NUBO::XVariant* out);
     static void CreateRect(const oxRect& rect, NUBO::XVariant* out);
     static void CreatePoint(int32_t x, int32_t y, NUBO::XVariant* out);
+    // The rectangle of the monitor nearest (x, y) into `out`: Scene's and AppUtils'
+    // monitorRectFromPoint are one member.
+    static void CreateMonitorRectFromPoint(int32_t x, int32_t y, NUBO::XVariant* out);
     // A user event aimed at the box of a Box object, as its UserEvent object, into `out`; nothing
     // when the object is no Box or its box is in no scene with a wrapper cache.
     static void CreateUserEvent(NUBO::XObject* boxObject, NUBO::XVariant* out);

@@ -374,8 +374,7 @@ int32_t GetPosition(Scene* self, XArgList*, XVariant* out) {
 }
 
 int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
-    (void)ArgInt(args, 0), (void)ArgInt(args, 1);
-    Factory::CreateRect(ScreenRect(), out);
+    Factory::CreateMonitorRectFromPoint(ArgInt(args, 0), ArgInt(args, 1), out);
     return 0;
 }
 
