@@ -1,4 +1,4 @@
-#include "toolkit/scene/binding_element.h"
+#include "toolkit/binding/binding_element.h"
 
 #include <cstdlib>
 #include <new>
@@ -7,16 +7,16 @@
 #include "platform/crt/wide.h"
 #include "runtime/script_object.h"
 #include "runtime/script_variant.h"
+#include "toolkit/binding/binding_host.h"
+#include "toolkit/binding/binding_source.h"
+#include "toolkit/binding/data_selection_model.h"
+#include "toolkit/binding/element_source.h"
+#include "toolkit/binding/row_template.h"
+#include "toolkit/binding/row_tree.h"
+#include "toolkit/binding/script_registry.h"
 #include "toolkit/core/box_flags.h"
-#include "toolkit/scene/binding_source.h"
-#include "toolkit/scene/data_selection_model.h"
-#include "toolkit/scene/element_source.h"
-#include "toolkit/scene/row_template.h"
-#include "toolkit/scene/row_tree.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_object_cache.h"
-#include "toolkit/scene/script_registry.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -36,8 +36,8 @@ bool HasText(const oxQualifiedName& name) {
 }
 
 void ReportToDebugLog(oxBox* box, const WCHAR* format, const WCHAR* argument) {
-    oxScene* scene = box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
-    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    oxBindingScene* scene = box ? dynamic_cast<oxBindingScene*>(box->GetScene()) : nullptr;
+    oxBindingRuntime* runtime = scene ? scene->GetBindingRuntime() : nullptr;
     if (!runtime || !runtime->GetDebugOutput()) return;
     TWString text(format);
     TWString arg(argument ? argument : u"");
@@ -102,9 +102,9 @@ void oxBindingElement::ReleaseSource() {
     }
 }
 
-oxScene* oxBindingElement::GetScene() const {
+oxBindingScene* oxBindingElement::GetScene() const {
     oxBox* box = target_ ? target_ : scope_;
-    return box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+    return box ? dynamic_cast<oxBindingScene*>(box->GetScene()) : nullptr;
 }
 
 oxBox* oxBindingElement::GetGadgetBox() {
@@ -259,8 +259,8 @@ bool oxBindingElement::ResolveObjectSource() {
     if (bindType_ != kObjectSource && bindType_ != kCollectionSource) return false;
     if (source_) return true;
     if (!ResolveTarget() || sourceId_.IsEmpty()) return false;
-    oxScene* scene = GetScene();
-    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    oxBindingScene* scene = GetScene();
+    oxBindingRuntime* runtime = scene ? scene->GetBindingRuntime() : nullptr;
     oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr;
     oxBindingSource* found = nullptr;
     if (!registry || !registry->FindSource(this, sourceId_.GetString(), &found)) return false;
@@ -271,7 +271,7 @@ bool oxBindingElement::ResolveObjectSource() {
 }
 
 void oxBindingElement::HandToScene() {
-    oxScene* scene = GetScene();
+    oxBindingScene* scene = GetScene();
     if (scene && scene->IsLoading()) scene->AddPendingBinding(this);
 }
 
@@ -285,13 +285,13 @@ void oxBindingElement::Connect(bool reconnect) {
         if (!putOff) {
             oxBox* target = target_;
             const bool replicated = (target->GetStateFlags() & kStateReplicated) != 0;
-            oxScene* scene = GetScene();
+            oxBindingScene* scene = GetScene();
             switch (bindType_) {
             case kNotSet:
                 ReportToDebugLog(target, kBindTypeNotSetText, sourceId_.GetString());
                 break;
             case kElementSource:
-                if (!(isStyle_ && scene && !(scene->GetState() & oxScene::kOpen)) && ResolveElementSource()) {
+                if (!(isStyle_ && scene && !scene->IsOpen()) && ResolveElementSource()) {
                     oxElementSource* adapter = oxElementSource::For(sourceBox_, true);
                     if (adapter && adapter != source_) {
                         if (source_) source_->ReleaseSourceRef();
@@ -363,7 +363,7 @@ void oxBindingElement::Unbind() {
     AddRef();
     Disconnect();
     DetachTarget(true);
-    if (oxScene* scene = GetScene()) scene->RemovePendingBinding(this);
+    if (oxBindingScene* scene = GetScene()) scene->RemovePendingBinding(this);
     unbinding_ = false;
     Release();
 }

@@ -18,7 +18,7 @@
 class oxBindingSource;
 class oxRowTemplate;
 class oxRowTree;
-class oxScene;
+class oxBindingScene;
 class oxScriptObjectCache;
 namespace NUBO {
 class XObject;
@@ -130,13 +130,13 @@ public:
     // The row tree, made when missing (by the first template or the `key` attribute).
     oxRowTree* EnsureRowTree();
     const std::vector<oxRowTemplate*>& GetTemplates() const { return templates_; }
-    oxScene* GetScene() const;
+    oxBindingScene* GetScene() const;
     // The wrapper cache that made the binding's DataBinding object, told when the binding goes.
     void SetScriptCache(oxScriptObjectCache* cache) { scriptCache_ = cache; }
     // The enclosing gadget box of the scope, cached.
     oxBox* GetGadgetBox();
     // A binding among a gadget's parts is told its gadget box when the part is built.
-    void SetGadgetBox(oxBox* box) { gadgetBox_ = box; }
+    void SetGadgetBox(oxBox* box) override { gadgetBox_ = box; }
 
 private:
     oxBindingElement(const oxBindingElement& other, oxBox* target);

@@ -5,16 +5,15 @@
 
 #include "runtime/ref_ptr.h"
 #include "runtime/script_variant.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/binding_host.h"
+#include "toolkit/binding/binding_source.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_gadget.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/binding_source.h"
-#include "toolkit/scene/gadget_instance.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_context_manager.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/library/gadget_instance.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -96,8 +95,8 @@ oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualified
                                            NUBO::XVariant* result) {
     const WCHAR* text = name.GetText();
     if (!value || !binding || !text || !*text) return oxBindingScriptResult::kNoScript;
-    oxScene* scene = binding->GetScene();
-    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    oxBindingScene* scene = binding->GetScene();
+    oxBindingRuntime* runtime = scene ? scene->GetBindingRuntime() : nullptr;
     // The toolkit's global script is the toolkit gadgets library's, which is never imported (every
     // toolkit setting is off): a "toolkit" name finds no script.
     if (!runtime || name.GetPrefix() == kAtomToolkit) return oxBindingScriptResult::kNoScript;
@@ -110,7 +109,7 @@ oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualified
         manager->GetContext(scene->GetContextName().GetString(), &raw) != 0)
         return oxBindingScriptResult::kNoScript;
     NUBO::RefPtr<oxScriptContext> context(raw);
-    NUBO::RefPtr<oxScene> hold = NUBO::RefPtr<oxScene>::ref(scene);
+    NUBO::RefPtr<oxBindingScene> hold = NUBO::RefPtr<oxBindingScene>::ref(scene);
     if (cache) cache->SetCurrentData(value);
     HRESULT hr = context->Evaluate(NUBO::TWString(text), u"", result);
     if (cache) cache->SetCurrentData(nullptr);

@@ -1,14 +1,14 @@
-#include "toolkit/scene/data_selection_model.h"
+#include "toolkit/binding/data_selection_model.h"
 
 #include <vector>
 
 #include "runtime/script_object.h"
 #include "runtime/wide_string.h"
+#include "toolkit/binding/binding_source.h"
+#include "toolkit/binding/repeater.h"
+#include "toolkit/binding/row_tree.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/binding_source.h"
-#include "toolkit/scene/repeater.h"
-#include "toolkit/scene/row_tree.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::XVariant;
 

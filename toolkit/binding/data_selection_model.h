@@ -10,7 +10,7 @@
 
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/selection_model.h"
+#include "toolkit/binding/selection_model.h"
 
 class oxBox;
 class oxRepeater;

@@ -1,10 +1,10 @@
-#include "toolkit/scene/element_source.h"
+#include "toolkit/binding/element_source.h"
 
 #include <cstdlib>
 #include <new>
 
 #include "runtime/hash_map.h"
-#include "toolkit/scene/binding_element.h"
+#include "toolkit/binding/binding_element.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "runtime/wide_string.h"
+#include "toolkit/binding/binding_source.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/binding_source.h"
 
 class oxElementSource final : public oxBindingSource, public oxChangeListener {
 public:

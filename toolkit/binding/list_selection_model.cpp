@@ -1,11 +1,11 @@
-#include "toolkit/scene/list_selection_model.h"
+#include "toolkit/binding/list_selection_model.h"
 
 #include <algorithm>
 
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 ULONG oxListSelectionModel::Release() {
     const ULONG n = --refCount_;

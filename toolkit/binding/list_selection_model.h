@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/scene/selection_model.h"
+#include "toolkit/binding/selection_model.h"
 
 class oxBox;
 

@@ -1,17 +1,17 @@
-#include "toolkit/scene/repeater.h"
+#include "toolkit/binding/repeater.h"
 
 #include <algorithm>
 #include <new>
 
 #include "runtime/script_object.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/data_selection_model.h"
+#include "toolkit/binding/row_template.h"
+#include "toolkit/binding/row_tree.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/row_source.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/data_selection_model.h"
-#include "toolkit/scene/row_template.h"
-#include "toolkit/scene/row_tree.h"
 
 using NUBO::XVariant;
 

@@ -8,7 +8,7 @@
 
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/binding_source.h"
+#include "toolkit/binding/binding_source.h"
 
 class oxBox;
 class oxBindingElement;

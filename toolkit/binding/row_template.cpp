@@ -1,12 +1,12 @@
-#include "toolkit/scene/row_template.h"
+#include "toolkit/binding/row_template.h"
 
 #include <new>
 
 #include "platform/crt/wide.h"
 #include "runtime/script_variant.h"
+#include "toolkit/binding/binding_source.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/scene/binding_source.h"
 #include "toolkit/style/style_tables.h"
 
 using NUBO::TWString;

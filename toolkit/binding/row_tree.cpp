@@ -1,11 +1,11 @@
-#include "toolkit/scene/row_tree.h"
+#include "toolkit/binding/row_tree.h"
 
 #include <algorithm>
 
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/data_selection_model.h"
+#include "toolkit/binding/row_template.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/data_selection_model.h"
-#include "toolkit/scene/row_template.h"
 
 oxRowTree::oxRowTree(oxBindingElement* binding) : oxRepeater(this, nullptr, -1, -1) {
     binding_ = binding;

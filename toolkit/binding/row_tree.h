@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "toolkit/binding/repeater.h"
 #include "toolkit/core/row_source.h"
-#include "toolkit/scene/repeater.h"
 
 class oxDataSelectionModel;
 class oxSelectionOwner;

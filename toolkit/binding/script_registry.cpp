@@ -1,13 +1,12 @@
-#include "toolkit/scene/script_registry.h"
+#include "toolkit/binding/script_registry.h"
 
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/binding_host.h"
+#include "toolkit/binding/binding_source.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/binding_source.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::RefPtr;
 using NUBO::XObject;
@@ -25,7 +24,7 @@ XObject* NamedItem(XObject* holder, const WCHAR* name) {
 
 } // namespace
 
-void oxScriptRegistry::AddSceneObject(oxScene* scene, oxBindingSource* source) {
+void oxScriptRegistry::AddSceneObject(oxBindingScene* scene, oxBindingSource* source) {
     if (!scene || !source) return;
     source->AddSourceRef();
     scenes_.GetOrInsert(scene).push_back(source);
@@ -66,17 +65,17 @@ void oxScriptRegistry::DetachAll(Sources& list) {
     }
 }
 
-void oxScriptRegistry::RemoveSceneObject(oxScene* scene, XObject* object) {
+void oxScriptRegistry::RemoveSceneObject(oxBindingScene* scene, XObject* object) {
     if (auto* node = scene ? scenes_.Find(scene) : nullptr) Remove(node->value, object, false);
 }
 
-void oxScriptRegistry::RemoveSceneObjectByName(oxScene* scene, const WCHAR* name) {
+void oxScriptRegistry::RemoveSceneObjectByName(oxBindingScene* scene, const WCHAR* name) {
     if (!scene) return;
     RefPtr<XObject> item(NamedItem(scene->GetSceneObject(), name));
     if (item) RemoveSceneObject(scene, item.get());
 }
 
-void oxScriptRegistry::RemoveSceneObjects(oxScene* scene) {
+void oxScriptRegistry::RemoveSceneObjects(oxBindingScene* scene) {
     auto* node = scene ? scenes_.Find(scene) : nullptr;
     if (!node) return;
     Sources taken;
@@ -124,7 +123,7 @@ bool oxScriptRegistry::FindSource(oxBindingElement* binding, const WCHAR* name, 
             found = Match(node ? &node->value : nullptr, item.get());
         }
     }
-    oxScene* scene = binding->GetScene();
+    oxBindingScene* scene = binding->GetScene();
     if (!found && scene) {
         RefPtr<XObject> item(NamedItem(scene->GetSceneObject(), name));
         auto* node = scenes_.Find(scene);

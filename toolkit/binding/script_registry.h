@@ -11,28 +11,28 @@
 class oxBindingElement;
 class oxBindingSource;
 class oxBox;
-class oxRuntime;
-class oxScene;
+class oxBindingRuntime;
+class oxBindingScene;
 namespace NUBO {
 class XObject;
 }
 
 class oxScriptRegistry {
 public:
-    explicit oxScriptRegistry(oxRuntime* runtime) : runtime_(runtime) {}
+    explicit oxScriptRegistry(oxBindingRuntime* runtime) : runtime_(runtime) {}
     ~oxScriptRegistry() { Clear(); }
     oxScriptRegistry(const oxScriptRegistry&) = delete;
     oxScriptRegistry& operator=(const oxScriptRegistry&) = delete;
 
     // Each keeps a reference to the source; null arguments do nothing.
-    void AddSceneObject(oxScene* scene, oxBindingSource* source);
+    void AddSceneObject(oxBindingScene* scene, oxBindingSource* source);
     void AddBoxObject(oxBox* box, oxBindingSource* source);
     void AddGlobalObject(oxBindingSource* source);
 
     // Removing by the script object the source stands for: the source's bindings let go of it.
-    void RemoveSceneObject(oxScene* scene, NUBO::XObject* object);
-    void RemoveSceneObjectByName(oxScene* scene, const WCHAR* name);
-    void RemoveSceneObjects(oxScene* scene);
+    void RemoveSceneObject(oxBindingScene* scene, NUBO::XObject* object);
+    void RemoveSceneObjectByName(oxBindingScene* scene, const WCHAR* name);
+    void RemoveSceneObjects(oxBindingScene* scene);
     void RemoveBoxObject(oxBox* box, NUBO::XObject* object);
     void RemoveBoxObjects(oxBox* box);
     void RemoveGlobalObject(NUBO::XObject* object);
@@ -51,7 +51,7 @@ private:
     static void DetachAll(Sources& list);
     static oxBindingSource* Match(const Sources* list, NUBO::XObject* item);
 
-    oxRuntime* runtime_;
+    oxBindingRuntime* runtime_;
     NUBO::oxPtrHashMap<Sources> scenes_;
     NUBO::oxPtrHashMap<Sources> boxes_;
     Sources globals_;

@@ -1,11 +1,11 @@
-#include "toolkit/scene/animation_scheduler.h"
+#include "toolkit/core/animation_scheduler.h"
 
 #include <algorithm>
 
 #include "platform/win/clock.h"
+#include "toolkit/core/animation_instance.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/animation_instance.h"
 
 oxAnimationScheduler& oxAnimationScheduler::Instance() {
     static oxAnimationScheduler scheduler;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/behavior_resource.h"
+#include "toolkit/library/behavior_resource.h"
 
 #include <new>
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "runtime/ptr_vector.h"
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 
 class oxBox;
 class oxEvent;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 
 #include <algorithm>
 #include <new>
@@ -6,8 +6,8 @@
 #include "platform/crt/wide.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/list_text.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/theme_element.h"
+#include "toolkit/library/library.h"
+#include "toolkit/library/theme_element.h"
 
 using NUBO::TWString;
 

@@ -1,10 +1,10 @@
-#include "toolkit/scene/bitmap_download.h"
+#include "toolkit/library/bitmap_download.h"
 
 #include "graphics/image/image_decoder.h"
 #include "platform/com/stream.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_variant.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 
 #include <cstring>
 #include <memory>
@@ -13,9 +13,9 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/bitmap_download.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/bitmap_download.h"
+#include "toolkit/library/library.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_element.h"
 

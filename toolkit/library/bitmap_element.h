@@ -7,7 +7,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 #include "toolkit/paint/box_painter.h"
 
 class oxDibBitmap;

@@ -1,9 +1,9 @@
-#include "toolkit/scene/brush_element.h"
+#include "toolkit/library/brush_element.h"
 
 #include <new>
 #include <string>
 
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_group.h"

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "toolkit/library/bindable_element.h"
+#include "toolkit/library/bitmap_element.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/bindable_element.h"
-#include "toolkit/scene/bitmap_element.h"
 #include "toolkit/style/color.h"
 
 class oxFillGroup;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/font_element.h"
+#include "toolkit/library/font_element.h"
 
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_group.h"

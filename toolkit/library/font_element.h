@@ -3,7 +3,7 @@
 // refers to with url(#id).
 #include <cstdint>
 
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 
 class oxStyleDeclaration;
 class oxStyleGroup;

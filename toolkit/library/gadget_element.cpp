@@ -1,6 +1,4 @@
-#include "toolkit/scene/gadget_element.h"
-
-#include "toolkit/scene/binding_element.h"
+#include "toolkit/library/gadget_element.h"
 
 #include <new>
 
@@ -9,16 +7,16 @@
 #include "runtime/stream.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_binding.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/scene/behavior_resource.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/gadget_instance.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
+#include "toolkit/library/behavior_resource.h"
+#include "toolkit/library/gadget_instance.h"
+#include "toolkit/library/library.h"
+#include "toolkit/library/resource_host.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/scripthost/script_context.h"
 #include "toolkit/style/style_tables.h"
 
 using NUBO::TWString;
@@ -35,8 +33,8 @@ constexpr const WCHAR* kGadgetTooDeepText = u"Gadgets nested deeper than %d: \"%
 // Gadgets that inherit deeper than this are taken as a ring the inherits check missed.
 constexpr int kMaxInheritDepth = 32;
 
-oxScene* SceneOf(const oxBox* box) {
-    return box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+oxResourceScene* SceneOf(const oxBox* box) {
+    return box ? dynamic_cast<oxResourceScene*>(box->GetScene()) : nullptr;
 }
 
 // The `script` or `code` child of a gadget: its source joins the gadget's script sources.
@@ -295,13 +293,13 @@ void oxGadgetElement::BuildContent(oxBox* box, bool attachOnly) {
     // A gadget among its own parts, directly or through others, would build without end.
     static int building = 0;
     if (building >= kMaxBuildNesting) {
-        oxScene* scene = SceneOf(box);
-        if (scene && scene->GetSceneRuntime()) {
+        oxResourceScene* scene = SceneOf(box);
+        if (scene && scene->GetResourceRuntime()) {
             WCHAR name[oxAtoms::kLookupUnits] = {};
             oxAtoms::GetName(box->GetTag(), name, oxAtoms::kLookupUnits);
             TWString message;
             message.Format(kGadgetTooDeepText, kMaxBuildNesting, name);
-            scene->GetSceneRuntime()->ReportError(2, message.GetString());
+            scene->GetResourceRuntime()->ReportError(2, message.GetString());
         }
         return;
     }
@@ -362,7 +360,7 @@ void oxGadgetElement::InstantiateOnBox(oxBox* box, bool attachOnly) {
 }
 
 void oxGadgetElement::InstantiateGroups(oxBox* box, std::vector<GroupRecord>& records, oxAtom tag) {
-    oxScene* scene = SceneOf(box);
+    oxResourceScene* scene = SceneOf(box);
     if (!scene) return;
     for (GroupRecord& record : records) {
         oxElement* group = scene->CreateGroupElement(box, tag, true);
@@ -531,7 +529,7 @@ bool oxGadgetElement::HandleEventWithin(oxBox* box, oxEvent* event, int depth) {
 void oxGadgetElement::OnContentNodeBuilt(const oxMarkupNode* node, oxBox* gadgetBox, oxElement* made, bool registerIt) {
     if (!node || !gadgetBox) return;
     if (node->GetTag() == kAtomBinding) {
-        if (auto* binding = dynamic_cast<oxBindingElement*>(made)) binding->SetGadgetBox(gadgetBox);
+        if (auto* binding = dynamic_cast<oxDataBinding*>(made)) binding->SetGadgetBox(gadgetBox);
         return;
     }
     if (made && made->IsBox()) RegisterEngagedParts(gadgetBox, static_cast<oxBox*>(made), registerIt);
@@ -541,9 +539,8 @@ void oxGadgetElement::RegisterEngagedParts(oxBox* gadgetBox, oxBox* box, bool re
     if (!box) return;
     bool registered = false;
     if (registerIt) {
-        oxScene* scene = SceneOf(box);
-        if (scene && (scene->GetState() & oxScene::kOpen) && !(scene->GetState() & oxScene::kDeferConstruction) &&
-            !box->GetGadgetElement()) {
+        oxResourceScene* scene = SceneOf(box);
+        if (scene && scene->IsConstructing() && !box->GetGadgetElement()) {
             engaged_.push_back(box);
             box->AddRef();
             registered = true;
@@ -590,7 +587,7 @@ void oxGadgetElement::AddScriptSource(oxAtom kind, oxAtom language, const WCHAR*
 
 void oxGadgetElement::LoadScripts(oxScriptContext* context) {
     if (!context || contextName_.IsEmpty()) return;
-    oxRuntime* runtime = library_ ? dynamic_cast<oxRuntime*>(library_->GetRuntime()) : nullptr;
+    oxResourceRuntime* runtime = library_ ? dynamic_cast<oxResourceRuntime*>(library_->GetRuntime()) : nullptr;
     for (ScriptSource& source : scriptSources_) {
         if (source.loaded) continue;
         source.loaded = true; // tried once, whatever happens
@@ -600,8 +597,8 @@ void oxGadgetElement::LoadScripts(oxScriptContext* context) {
             continue;
         }
         NUBO::RefPtr<NUBO::XStream> stream(raw);
-        if (oxRuntime::LoadScriptText(context, stream.get(), contextName_.GetString(), source.url.GetString(),
-                                      nullptr) != 0 &&
+        if (oxScriptContext::LoadScriptText(context, stream.get(), contextName_.GetString(), source.url.GetString(),
+                                            nullptr) != 0 &&
             runtime && runtime->GetErrorReporter())
             runtime->GetErrorReporter()->ReportScriptError(kErrorLoadingScript);
     }
@@ -609,8 +606,8 @@ void oxGadgetElement::LoadScripts(oxScriptContext* context) {
 
 void oxGadgetElement::EnsureScriptObject(oxBox* box) {
     if (!box || box->TestChangeFlags(kChangeGadgetInstance) || scriptSource_.IsEmpty()) return;
-    oxScene* scene = SceneOf(box);
-    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    oxResourceScene* scene = SceneOf(box);
+    oxResourceRuntime* runtime = scene ? scene->GetResourceRuntime() : nullptr;
     if (!runtime) return;
     oxGadgetInstance* instance = runtime->CreateGadgetInstance(scriptSource_.GetString(), language_, box);
     if (!instance) return;

@@ -15,7 +15,7 @@
 #include "toolkit/base/markup_node.h"
 #include "toolkit/base/qualified_name.h"
 #include "toolkit/core/box_gadget.h"
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 
 class oxBehaviorResource;
 class oxBox;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/gadget_instance.h"
+#include "toolkit/library/gadget_instance.h"
 
 #include <cstdio>
 #include <unordered_map>
@@ -7,13 +7,13 @@
 #include "runtime/script_variant.h"
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/gadget_element.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_helper.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/core/box_scene.h"
+#include "toolkit/library/gadget_element.h"
+#include "toolkit/library/resource_host.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_helper.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -38,23 +38,23 @@ std::unordered_map<const oxBox*, oxGadgetInstance*>& Instances() {
     return instances;
 }
 
-oxScene* SceneOf(const oxBox* box) {
-    return box ? dynamic_cast<oxScene*>(box->GetScene()) : nullptr;
+oxResourceScene* SceneOf(const oxBox* box) {
+    return box ? dynamic_cast<oxResourceScene*>(box->GetScene()) : nullptr;
 }
 
-oxRuntime* RuntimeOf(const oxBox* box) {
-    oxScene* scene = SceneOf(box);
-    return scene ? scene->GetSceneRuntime() : nullptr;
+oxResourceRuntime* RuntimeOf(const oxBox* box) {
+    oxResourceScene* scene = SceneOf(box);
+    return scene ? scene->GetResourceRuntime() : nullptr;
 }
 
 void ReportScriptError(const oxBox* box, const WCHAR* text) {
-    oxRuntime* runtime = RuntimeOf(box);
+    oxResourceRuntime* runtime = RuntimeOf(box);
     if (runtime && runtime->GetErrorReporter()) runtime->GetErrorReporter()->ReportScriptError(text);
 }
 
 // The box's Box object, with a reference, or null.
 XObject* BoxObject(oxBox* box) {
-    oxRuntime* runtime = RuntimeOf(box);
+    oxResourceRuntime* runtime = RuntimeOf(box);
     XObject* object = nullptr;
     if (!runtime || !runtime->GetScriptObjectCache() || !runtime->GetScriptObjectCache()->GetBoxObject(box, &object))
         return nullptr;
@@ -92,7 +92,7 @@ void oxGadgetInstance::DestroyFor(const oxBox* box) {
 
 oxGadgetElement* oxGadgetInstance::FindGadget() const {
     if (!box_) return nullptr;
-    oxScene* scene = SceneOf(box_);
+    oxResourceScene* scene = SceneOf(box_);
     if (scene)
         if (auto* gadget = dynamic_cast<oxGadgetElement*>(scene->FindGadgetByTag(box_->GetTag()))) return gadget;
     return dynamic_cast<oxGadgetElement*>(box_->GetGadgetElement());
@@ -105,12 +105,12 @@ const WCHAR* oxGadgetInstance::ItemName() const {
 
 void oxGadgetInstance::LoadScript(oxBox* box, bool language) {
     (void)language;
-    oxScene* scene = SceneOf(box);
+    oxResourceScene* scene = SceneOf(box);
     auto* gadget = scene ? dynamic_cast<oxGadgetElement*>(scene->FindGadgetByTag(box->GetTag())) : nullptr;
     if (!context_ || !gadget) return;
     const TWString& known = gadget->GetScriptContextName();
     if (!known.IsEmpty() && context_->HasScriptItem(known.GetString()) == 0) return;
-    oxRuntime* runtime = scene->GetSceneRuntime();
+    oxResourceRuntime* runtime = scene->GetResourceRuntime();
     NUBO::XStream* rawStream = nullptr;
     if (OpenUriStream(src_.GetString(), &rawStream) != 0 || !rawStream) {
         if (runtime) runtime->ReportFileNotFound(src_.GetString());
@@ -123,7 +123,7 @@ void oxGadgetInstance::LoadScript(oxBox* box, bool language) {
     name.Format(kContextNameFormat, tagName);
     (void)context_->AddNamedItem(name.GetString(), nullptr);
     HRESULT hr =
-        oxRuntime::LoadScriptText(context_, stream.get(), name.GetString(), src_.GetString(), kCreateGadgetText);
+        oxScriptContext::LoadScriptText(context_, stream.get(), name.GetString(), src_.GetString(), kCreateGadgetText);
     if (hr == 0) {
         gadget->SetScriptContextName(name.GetString());
         gadget->SetScriptLoaded(true);
@@ -144,9 +144,7 @@ bool oxGadgetInstance::Instantiate() {
     if (gadget && !gadget->GetScriptContextName().IsEmpty()) {
         RefPtr<XObject> boxObject(BoxObject(box_));
         XObject* sceneObject = nullptr;
-        oxRuntime* runtime = RuntimeOf(box_);
-        if (runtime && runtime->GetScriptObjectCache())
-            (void)runtime->GetScriptObjectCache()->GetSceneObject(SceneOf(box_), &sceneObject);
+        if (oxResourceScene* scene = SceneOf(box_)) (void)scene->GetScriptObject(&sceneObject);
         RefPtr<XObject> heldScene(sceneObject);
         SetScriptHelperTargets(boxObject.get(), heldScene.get());
         TWString name;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/gradient_brush_element.h"
+#include "toolkit/library/gradient_brush_element.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "graphics/raster/gradient_source.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/color.h"
 #include "toolkit/style/style_parser.h"

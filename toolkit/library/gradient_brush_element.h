@@ -10,8 +10,8 @@
 
 #include "graphics/pixels/matrix.h"
 #include "graphics/pixels/pixel_buffer.h"
+#include "toolkit/library/bindable_element.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/bindable_element.h"
 #include "toolkit/style/style_value.h"
 
 struct oxFloatRect {

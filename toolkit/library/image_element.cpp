@@ -1,4 +1,4 @@
-#include "toolkit/scene/image_element.h"
+#include "toolkit/library/image_element.h"
 
 #include "graphics/pixels/dib_bitmap.h"
 #include "toolkit/base/uri.h"

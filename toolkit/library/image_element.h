@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "runtime/wide_string.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 
 class oxImageElement : public oxBitmapElement {
 public:

@@ -1,8 +1,8 @@
-#include "toolkit/scene/pen_element.h"
+#include "toolkit/library/pen_element.h"
 
 #include "graphics/paint/box_drawing.h"
-#include "toolkit/scene/brush_element.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/brush_element.h"
+#include "toolkit/library/library.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"

@@ -5,8 +5,8 @@
 // shadow colour.
 #include <cstdint>
 
+#include "toolkit/library/bindable_element.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/bindable_element.h"
 #include "toolkit/style/color.h"
 
 class oxStrokeGroup;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/resource_reference.h"
+#include "toolkit/library/resource_reference.h"
 
 #include "toolkit/base/uri.h"
 

@@ -1,15 +1,15 @@
-#include "toolkit/scene/theme_element.h"
+#include "toolkit/library/theme_element.h"
 
 #include <new>
 
 #include "platform/crt/wide.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/bindable_element.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/library/bindable_element.h"
+#include "toolkit/library/library.h"
+#include "toolkit/library/resource_host.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;
@@ -39,7 +39,7 @@ oxThemeElement::~oxThemeElement() {
     ReleaseLibraries();
     if (themes_) {
         themes_->Dequeue(this);
-        oxRuntime* runtime = themes_->GetRuntime();
+        oxResourceRuntime* runtime = themes_->GetRuntime();
         if (runtime && runtime->GetScriptObjectCache()) runtime->GetScriptObjectCache()->ForgetThemeObject(this);
     }
     // Joined resources outlive the theme only when the runtime stops first; they forget it.
@@ -107,7 +107,7 @@ bool oxThemeElement::AddLibrary(const WCHAR* uri) {
 bool oxThemeElement::AddResolvedLibrary(const TWString& resolved) {
     for (const Entry& entry : libraries_)
         if (entry.uri.Compare(resolved.GetString()) == 0) return false;
-    oxRuntime* runtime = themes_ ? themes_->GetRuntime() : nullptr;
+    oxResourceRuntime* runtime = themes_ ? themes_->GetRuntime() : nullptr;
     bool relay = active_ && runtime && !themes_->IsBatching();
     if (relay) runtime->BeginUpdateAll();
     libraries_.push_back(Entry{resolved, nullptr});
@@ -130,7 +130,7 @@ void oxThemeElement::RemoveLibrary(const WCHAR* uri) {
         oxLibrary* library = libraries_[i].library;
         libraries_.erase(libraries_.begin() + long(i));
         if (library) {
-            oxRuntime* runtime = themes_ ? themes_->GetRuntime() : nullptr;
+            oxResourceRuntime* runtime = themes_ ? themes_->GetRuntime() : nullptr;
             bool relay = runtime && !themes_->IsBatching();
             if (relay) runtime->BeginUpdateAll();
             library->Release();
@@ -176,7 +176,7 @@ oxElement* oxThemeElement::FindResource(const WCHAR* fragment, oxAtom tag) const
 
 void oxThemeElement::SetActive(bool active) {
     if (active == active_ || !themes_) return;
-    oxRuntime* runtime = themes_->GetRuntime();
+    oxResourceRuntime* runtime = themes_->GetRuntime();
     bool relay = runtime && !themes_->IsBatching();
     if (active) {
         if (!themes_->QueueActivation(this)) return;
@@ -197,7 +197,7 @@ void oxThemeElement::SetActive(bool active) {
 }
 
 void oxThemeElement::ReleaseLibraries() {
-    oxRuntime* runtime = themes_ ? themes_->GetRuntime() : nullptr;
+    oxResourceRuntime* runtime = themes_ ? themes_->GetRuntime() : nullptr;
     for (Entry& entry : libraries_) {
         if (!entry.library) continue;
         oxLibrary* library = entry.library;

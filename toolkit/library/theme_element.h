@@ -13,7 +13,7 @@
 #include "toolkit/base/element.h"
 
 class oxLibrary;
-class oxRuntime;
+class oxResourceRuntime;
 class oxThemeElement;
 class oxThemesElement;
 
@@ -92,7 +92,7 @@ class oxThemesElement : public oxElement {
 public:
     static constexpr int32_t kThemeExists = int32_t(0x80000008u);
 
-    explicit oxThemesElement(oxRuntime* runtime) : oxElement(0, kAtomThemes), runtime_(runtime) {}
+    explicit oxThemesElement(oxResourceRuntime* runtime) : oxElement(0, kAtomThemes), runtime_(runtime) {}
     ~oxThemesElement() override;
 
     // `theme` children make theme entries, registered when their end tag is seen.
@@ -120,7 +120,7 @@ public:
 
     size_t GetThemeCount() const { return themes_.size(); }
     oxThemeElement* GetThemeAt(size_t index) const { return index < themes_.size() ? themes_[index] : nullptr; }
-    oxRuntime* GetRuntime() const { return runtime_; }
+    oxResourceRuntime* GetRuntime() const { return runtime_; }
     bool IsBatching() const { return batch_; }
     void SetBatching(bool on) { batch_ = on; }
 
@@ -128,6 +128,6 @@ private:
     NUBO::PtrVector<oxThemeElement*> themes_; // owned
     NUBO::PtrVector<oxThemeElement*> active_;
     NUBO::PtrVector<oxThemeElement*> open_; // made from markup, owned until their end tag
-    oxRuntime* runtime_;
+    oxResourceRuntime* runtime_;
     bool batch_ = false;
 };

@@ -1,4 +1,4 @@
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 
 #include <utility>
 #include <vector>

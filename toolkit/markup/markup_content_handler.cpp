@@ -1,10 +1,10 @@
-#include "toolkit/scene/markup_content_handler.h"
+#include "toolkit/markup/markup_content_handler.h"
 
 #include "platform/crt/wide.h"
 #include "runtime/wide_string.h"
 #include "toolkit/base/element.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/markup_loader.h"
+#include "toolkit/markup/markup_loader.h"
 
 using NUBO::TWString;
 

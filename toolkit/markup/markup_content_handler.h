@@ -7,7 +7,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/xml_parse_session.h"
+#include "toolkit/markup/xml_parse_session.h"
 #include "toolkit/style/style_parser.h"
 
 class oxElement;

@@ -1,4 +1,4 @@
-#include "toolkit/scene/markup_loader.h"
+#include "toolkit/markup/markup_loader.h"
 
 #include <cstdlib>
 #include <new>
@@ -6,7 +6,7 @@
 #include "runtime/stream.h"
 #include "toolkit/base/error_report.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/markup_content_handler.h"
+#include "toolkit/markup/markup_content_handler.h"
 
 using NUBO::TWString;
 

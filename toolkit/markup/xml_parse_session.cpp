@@ -1,4 +1,4 @@
-#include "toolkit/scene/xml_parse_session.h"
+#include "toolkit/markup/xml_parse_session.h"
 
 // The UTF-16 build of expat: XML_Char is a 16-bit unsigned short, the same units as WCHAR.
 #define XML_UNICODE
@@ -11,7 +11,7 @@
 #include "runtime/ref_ptr.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 
 static_assert(sizeof(XML_Char) == sizeof(WCHAR), "markup needs expat's 16-bit build");
 

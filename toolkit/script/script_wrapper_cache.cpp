@@ -1,14 +1,15 @@
-#include "toolkit/script/script_object_cache.h"
+#include "toolkit/script/script_wrapper_cache.h"
 
 #include <new>
 
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/selection_model.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/event.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/selection_model.h"
+#include "toolkit/library/library.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/event_classes.h"
@@ -155,12 +156,12 @@ int oxScriptWrapperCache::SetShellObject(XObject* shell) {
     return 1;
 }
 
-int oxScriptWrapperCache::GetShellObject(oxRuntime* runtime, XObject** out) {
+int oxScriptWrapperCache::GetShellObject(oxScriptHost* runtime, XObject** out) {
     if (!out) return 0;
     *out = nullptr;
     if (!shell_) {
         // The cache keeps a reference to a Shell it made: nobody else would.
-        auto* shell = new (std::nothrow) Shell(runtime);
+        auto* shell = new (std::nothrow) Shell(static_cast<oxRuntime*>(runtime)); // the only host is the runtime
         if (!shell) return 0;
         shell->AddRef();
         shell_ = shell;

@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "runtime/hash_map.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 namespace NUBO {
 struct XClassDescriptor;
@@ -26,7 +26,7 @@ public:
     static void Install();
 
     int SetShellObject(NUBO::XObject* shell) override;
-    int GetShellObject(oxRuntime* runtime, NUBO::XObject** out) override;
+    int GetShellObject(oxScriptHost* runtime, NUBO::XObject** out) override;
 
     int GetSceneObject(oxScene* scene, NUBO::XObject** out) override;
     void ForgetSceneObject(oxScene* scene) override;

@@ -1,14 +1,17 @@
-#include "toolkit/scene/script_context.h"
+#include "toolkit/scripthost/script_context.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
-#include "toolkit/scene/gadget_instance.h"
-#include "toolkit/scene/script_engine.h"
+#include "runtime/charset.h"
+#include "runtime/stream.h"
+#include "toolkit/scripthost/script_engine.h"
 
 using NUBO::TWString;
 using NUBO::XObject;
 
-HRESULT oxScriptContext::Create(XObject* owner, oxRuntime* runtime, oxScriptContext** out) {
+HRESULT oxScriptContext::Create(XObject* owner, oxScriptHost* runtime, oxScriptContext** out) {
     if (!out) return 1;
     auto* context = new (std::nothrow) oxScriptContext();
     if (!context) return 1;
@@ -18,7 +21,7 @@ HRESULT oxScriptContext::Create(XObject* owner, oxRuntime* runtime, oxScriptCont
     return hr;
 }
 
-HRESULT oxScriptContext::CreateEngine(XObject* owner, oxRuntime* runtime) {
+HRESULT oxScriptContext::CreateEngine(XObject* owner, oxScriptHost* runtime) {
     if (!owner) return 1;
     engine_ = new (std::nothrow) oxScriptEngine(owner, runtime);
     if (!engine_) return 1;
@@ -83,6 +86,23 @@ void oxScriptContext::SetReportErrors(bool on) {
     if (engine_) engine_->SetReportErrors(on);
 }
 
-oxGadgetInstance* oxScriptContext::CreateGadgetInstance(const WCHAR* src, oxBox* box, bool language) {
-    return new (std::nothrow) oxGadgetInstance(src, box, language, this);
+HRESULT oxScriptContext::LoadScriptText(oxScriptContext* context, NUBO::XStream* stream, const WCHAR* itemName,
+                                        const WCHAR* sourceName, const WCHAR* appended) {
+    if (!context || !stream) return 1;
+    int64_t size = 0;
+    if (stream->GetSize(&size) != 0 || size < 0 || size > INT32_MAX - 3) return 1;
+    auto* bytes = static_cast<char*>(std::malloc(size_t(size) + 3));
+    if (!bytes) return 1;
+    uint32_t done = 0;
+    while (done < uint32_t(size)) {
+        uint32_t got = 0;
+        if (stream->Read(bytes + done, uint32_t(size) - done, &got) != 0 || got == 0) break;
+        done += got;
+    }
+    std::memcpy(bytes + done, "\r\n", 3); // the engine always sees the text end with CR LF
+    bool utf8 = done >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
+    TWString text(bytes, utf8 ? u"utf-8" : u"x-system");
+    std::free(bytes);
+    if (appended) text += appended;
+    return context->RunScript(text, itemName ? itemName : u"", sourceName ? sourceName : u"");
 }

@@ -12,16 +12,22 @@
 #include "toolkit/base/atoms.h"
 
 class oxBox;
-class oxGadgetInstance;
-class oxRuntime;
+class oxScriptHost;
 class oxScriptEngine;
+namespace NUBO {
+class XStream;
+} // namespace NUBO
 
 class oxScriptContext : public NUBO::XObject {
 public:
     // The new context with one reference in `out`, also when its engine failed to start (then the
     // failing HRESULT is answered and the caller releases the context); 1 for a null out pointer,
     // a failed allocation or a null owner.
-    static HRESULT Create(NUBO::XObject* owner, oxRuntime* runtime, oxScriptContext** out);
+    static HRESULT Create(NUBO::XObject* owner, oxScriptHost* runtime, oxScriptContext** out);
+    // Runs a stream's text (UTF-8 with a byte-order mark, else the system code page) followed by
+    // CR LF and `appended`; `sourceName` names it in error reports. 1 without context or stream.
+    static HRESULT LoadScriptText(oxScriptContext* context, NUBO::XStream* stream, const WCHAR* itemName,
+                                  const WCHAR* sourceName, const WCHAR* appended);
 
     // A null object announces a code-only item and records nothing.
     virtual HRESULT AddNamedItem(const WCHAR* name, NUBO::XObject* object);
@@ -34,7 +40,6 @@ public:
     // S_OK when the engine knows the item.
     virtual HRESULT HasScriptItem(const WCHAR* itemName);
     // A gadget instance for the box, bound to this context (the caller owns it); null when memory ran out.
-    oxGadgetInstance* CreateGadgetInstance(const WCHAR* src, oxBox* box, bool language);
     // Every context is JScript, whatever language it was asked for.
     virtual oxAtom GetLanguage() { return kAtomJscript; }
     virtual void SetReportErrors(bool on);
@@ -47,7 +52,7 @@ protected:
 
 private:
     oxScriptContext() = default;
-    HRESULT CreateEngine(NUBO::XObject* owner, oxRuntime* runtime);
+    HRESULT CreateEngine(NUBO::XObject* owner, oxScriptHost* runtime);
 
     bool reportErrors_ = false;
     oxScriptEngine* engine_ = nullptr;

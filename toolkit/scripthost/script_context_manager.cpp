@@ -1,13 +1,13 @@
-#include "toolkit/scene/script_context_manager.h"
+#include "toolkit/scripthost/script_context_manager.h"
 
 #include <new>
 
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
-#include "toolkit/scene/runtime.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_helper.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_helper.h"
+#include "toolkit/scripthost/script_host.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;

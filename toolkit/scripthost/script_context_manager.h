@@ -11,7 +11,7 @@
 #include "runtime/wide_string.h"
 #include "toolkit/base/atoms.h"
 
-class oxRuntime;
+class oxScriptHost;
 class oxScriptContext;
 namespace NUBO {
 class XObject;
@@ -21,7 +21,7 @@ inline constexpr const WCHAR* kGadgetContextName = u"JScriptGadgets";
 
 class oxScriptContextManager {
 public:
-    explicit oxScriptContextManager(oxRuntime* runtime) : runtime_(runtime) {}
+    explicit oxScriptContextManager(oxScriptHost* runtime) : runtime_(runtime) {}
     oxScriptContextManager(const oxScriptContextManager&) = delete;
     oxScriptContextManager& operator=(const oxScriptContextManager&) = delete;
     // Releases every context and global object.
@@ -59,7 +59,7 @@ private:
 
     bool started_ = false;
     NUBO::oxStringMap<oxScriptContext*> contexts_; // one reference each
-    oxRuntime* runtime_;
+    oxScriptHost* runtime_;
     NUBO::PtrVector<GlobalObject*> globals_;
     int32_t reportErrors_ = 0;
 };

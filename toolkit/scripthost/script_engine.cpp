@@ -1,4 +1,4 @@
-#include "toolkit/scene/script_engine.h"
+#include "toolkit/scripthost/script_engine.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -8,9 +8,9 @@
 #include "platform/com/excepinfo.h"
 #include "platform/crt/wide.h"
 #include "runtime/script_object.h"
-#include "toolkit/scene/runtime.h"
+#include "toolkit/scripthost/script_host.h"
 
-oxScriptEngine::oxScriptEngine(NUBO::XObject* owner, oxRuntime* runtime) : owner_(owner), runtime_(runtime) {
+oxScriptEngine::oxScriptEngine(NUBO::XObject* owner, oxScriptHost* runtime) : owner_(owner), runtime_(runtime) {
     if (owner_) owner_->AddRef();
 }
 
@@ -149,7 +149,7 @@ HRESULT oxScriptEngine::OnScriptError(IActiveScriptError* error) {
     LONG position = 0;
     if (FAILED(error->GetSourcePosition(&cookie, &line, &position))) line = 0, position = 0;
     const WCHAR* source = cookie > 0 && cookie <= sources_.size() ? sources_[cookie - 1].GetString() : runningSource_;
-    oxScriptErrorReporter* reporter = runtime_->GetErrorReporter();
+    oxScriptErrorSink* reporter = runtime_->GetErrorReporter();
     if (reporter) {
         reporter->SetLocation(source, int32_t(line) + 1, position);
         reporter->ReportScriptError(info.bstrDescription);

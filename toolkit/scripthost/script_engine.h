@@ -10,7 +10,7 @@
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
 
-class oxRuntime;
+class oxScriptHost;
 namespace NUBO {
 class XObject;
 }
@@ -24,7 +24,7 @@ struct oxNamedItem {
 class oxScriptEngine final : public IActiveScriptSite {
 public:
     // Holds a reference to `owner` for its whole life; the runtime is borrowed.
-    oxScriptEngine(NUBO::XObject* owner, oxRuntime* runtime);
+    oxScriptEngine(NUBO::XObject* owner, oxScriptHost* runtime);
     oxScriptEngine(const oxScriptEngine&) = delete;
     oxScriptEngine& operator=(const oxScriptEngine&) = delete;
 
@@ -69,7 +69,7 @@ private:
     ULONG refs_ = 0;
     NUBO::PtrVector<oxNamedItem*> items_;
     NUBO::XObject* owner_;
-    oxRuntime* runtime_;
+    oxScriptHost* runtime_;
     const WCHAR* runningSource_ = nullptr; // the source name of the text that runs, while it runs
     // Source names by cookie - 1: the engine hands a text's cookie back with the errors its
     // functions throw, long after the text ran.

@@ -1,4 +1,4 @@
-#include "toolkit/scene/script_helper.h"
+#include "toolkit/scripthost/script_helper.h"
 
 #include "runtime/result_codes.h"
 

@@ -1,4 +1,4 @@
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ class oxBox;
 class oxEvent;
 class oxElement;
 class oxLibrary;
-class oxRuntime;
+class oxScriptHost;
 class oxScene;
 class oxSelectionModel;
 namespace NUBO {
@@ -27,7 +27,7 @@ public:
     // The Shell scripts see; a null one is never stored. Answers 1.
     virtual int SetShellObject(NUBO::XObject* shell) = 0;
     // The registered Shell, or one made over the runtime once when none is.
-    virtual int GetShellObject(oxRuntime* runtime, NUBO::XObject** out) = 0;
+    virtual int GetShellObject(oxScriptHost* runtime, NUBO::XObject** out) = 0;
 
     virtual int GetSceneObject(oxScene* scene, NUBO::XObject** out) = 0;
     virtual void ForgetSceneObject(oxScene* scene) = 0;

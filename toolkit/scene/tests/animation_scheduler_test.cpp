@@ -1,7 +1,7 @@
 // The animation scheduler on the virtual clock: many animations advanced from one timer entry per
 // tick, the timer taken and given back with the list, removals from inside a step, and animations
 // whose box went away.
-#include "toolkit/scene/animation_scheduler.h"
+#include "toolkit/core/animation_scheduler.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
+#include "toolkit/core/animation_instance.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/animation_instance.h"
 
 namespace {
 

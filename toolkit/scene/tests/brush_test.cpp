@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/brush_element.h"
-#include "toolkit/scene/gradient_brush_element.h"
-#include "toolkit/scene/pen_element.h"
+#include "toolkit/library/brush_element.h"
+#include "toolkit/library/gradient_brush_element.h"
+#include "toolkit/library/pen_element.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"

@@ -9,9 +9,9 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/markup_loader.h"
+#include "toolkit/library/library.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/markup_loader.h"
 
 namespace markup_test {
 

@@ -1,4 +1,4 @@
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/resource_reference.h"
+#include "toolkit/library/resource_reference.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/markup_loader.h"
 #include "toolkit/scene/tests/file_runtime.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/temp_resources.h"

@@ -1,4 +1,4 @@
-#include "toolkit/scene/list_selection_model.h"
+#include "toolkit/binding/list_selection_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "toolkit/scene/markup_loader.h"
+#include "toolkit/markup/markup_loader.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,8 +14,8 @@
 #include "toolkit/base/error_report.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_dump.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/markup_content_handler.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/markup_content_handler.h"
 #include "toolkit/scene/tests/markup_test_support.h"
 #include "toolkit/scene/tests/temp_resources.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/shell/path_map.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 
 namespace markup_test {
 
