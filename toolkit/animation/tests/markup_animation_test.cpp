@@ -17,10 +17,10 @@
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/markup/markup_loader.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 #include "toolkit/style/fill_cross_fade.h"
 #include "toolkit/style/style_tables.h"
 

@@ -15,7 +15,7 @@
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_loader.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 
 using namespace markup_test;
 

@@ -21,7 +21,7 @@
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/library/library.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 #include "toolkit/widgets/tests/resource_scene.h"
 
 namespace {

@@ -30,7 +30,7 @@
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_loader.h"
-#include "toolkit/scene/tests/plain_box_scene.h"
+#include "toolkit/markup/tests/plain_box_scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"

@@ -16,8 +16,8 @@
 #include "toolkit/core/box_dump.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_content_handler.h"
-#include "toolkit/scene/tests/markup_test_support.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/markup_test_support.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using namespace markup_test;
 using NUBO::RefPtr;

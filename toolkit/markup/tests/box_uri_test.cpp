@@ -5,8 +5,8 @@
 #include "platform/shell/files.h"
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/tests/markup_test_support.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/markup_test_support.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using markup_test::Utf8;
 

@@ -10,7 +10,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/base/element.h"
-#include "toolkit/scene/tests/plain_box_scene.h"
+#include "toolkit/markup/tests/plain_box_scene.h"
 
 namespace markup_test {
 

@@ -12,9 +12,9 @@
 #include "toolkit/library/resource_reference.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_loader.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/markup_test_support.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/markup_test_support.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using namespace markup_test;
 

@@ -1,4 +1,4 @@
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 
 #include <cstdlib>
 #include <fstream>
