@@ -13,7 +13,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 
 namespace {
 

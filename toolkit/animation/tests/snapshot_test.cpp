@@ -11,12 +11,12 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/markup/markup_loader.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using namespace markup_test;
 

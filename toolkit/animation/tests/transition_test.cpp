@@ -20,10 +20,10 @@
 #include "toolkit/animation/transition_effect.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using namespace markup_test;
 
