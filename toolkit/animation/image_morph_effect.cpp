@@ -12,13 +12,14 @@ namespace {
 // `fade` (0 opaque, 1 invisible). 32-bit pairs go through the blitter; the blitter copies 16-bit
 // pictures without their opacity, so those blends, and mixed depths, are drawn here.
 void DrawFaded(oxPixelBuffer& surface, const RECT& to, const oxPixelBuffer& picture, float fade) {
-    if (surface.bpp == 32 && picture.bpp == 32) {
+    const int32_t k = OpacityFromFade(fade);
+    // Opaque pictures of the surface's depth, and every 32-bit pair, go through the blitter.
+    if ((surface.bpp == 32 && picture.bpp == 32) || (k == 256 && surface.bpp == picture.bpp)) {
         oxBlitter blitter;
         blitter.fade = fade;
         blitter.DrawImage(surface, &to, picture, nullptr, false, false);
         return;
     }
-    const int32_t k = OpacityFromFade(fade);
     const int32_t w = to.right - to.left, h = to.bottom - to.top;
     if (k == 0 || w <= 0 || h <= 0 || !picture.HasPixels() || (picture.bpp != 16 && picture.bpp != 32) ||
         (surface.bpp != 16 && surface.bpp != 32))
@@ -30,17 +31,17 @@ void DrawFaded(oxPixelBuffer& surface, const RECT& to, const oxPixelBuffer& pict
     SetPixelFormatForLayout(surface.bpp == 16 ? surface.layout : picture.layout);
     for (int32_t y = y0; y < y1; ++y) {
         const int32_t sy = std::min(int32_t(((y - to.top) * stepY) >> 16), picture.height - 1);
+        const uint16_t* narrow = picture.GetRow16(sy);
+        const uint32_t* wide = picture.GetRow32(sy);
+        uint16_t* out16 = surface.GetRow16(y);
+        uint32_t* out32 = surface.GetRow32(y);
         for (int32_t x = x0; x < x1; ++x) {
             const int32_t sx = std::min(int32_t(((x - to.left) * stepX) >> 16), picture.width - 1);
             if (surface.bpp == 32) {
-                const uint32_t p = 0xFF000000u | ExpandFrom16(picture.GetRow16(sy)[sx]);
-                uint32_t& d = surface.GetRow32(y)[x];
-                d = oxMix32(d, p, uint32_t(k));
+                out32[x] = oxMix32(out32[x], 0xFF000000u | ExpandFrom16(narrow[sx]), uint32_t(k));
             } else {
-                const uint32_t p =
-                    picture.bpp == 16 ? picture.GetRow16(sy)[sx] : DitherTo16(picture.GetRow32(sy)[sx], x, y);
-                uint16_t& d = surface.GetRow16(y)[x];
-                d = oxMix16(d, p, oxDitheredWeight(uint32_t(k), x, y));
+                const uint32_t p = picture.bpp == 16 ? narrow[sx] : DitherTo16(wide[sx], x, y);
+                out16[x] = oxMix16(out16[x], p, oxDitheredWeight(uint32_t(k), x, y));
             }
         }
     }
