@@ -255,7 +255,17 @@ TEST_F(SnapshotTest, RectItemsFollowTheBoxesInTheFrame) {
     relative.AddImageMorphItem(&snapshot, 1, 2, 3, 4);
     relative.AddImageMorphItem(nullptr, 1, 2, 3, 4);
     ASSERT_EQ(1u, relative.GetImageItems()->size());
-    EXPECT_EQ(snapshot.GetPicture(), (*relative.GetImageItems())[0].picture);
+    EXPECT_EQ(snapshot.GetPicture(), (*relative.GetImageItems())[0].Picture());
+    {
+        // An item whose snapshot went away gives no picture rather than a freed one.
+        auto* gone = new oxSnapshot();
+        gone->AddRef();
+        gone->GetCanvas()->SetSize(2, 2);
+        relative.AddImageMorphItem(gone, 0, 0, 1, 1);
+        EXPECT_EQ(gone->GetPicture(), (*relative.GetImageItems())[1].Picture());
+        gone->Release();
+        EXPECT_EQ(nullptr, (*relative.GetImageItems())[1].Picture());
+    }
 
     relative.Destroy();
     EXPECT_EQ(relative.GetCanvas(), nullptr);
