@@ -58,7 +58,9 @@ void Wipe(const oxPixelBuffer& surface, const oxPixelBuffer& source, const oxPix
             }
             xs = std::max(xs, 0);
             const float e = float(w - xs) * c + u;
-            if (e <= 0) xe = int32_t(double(w) - oxScaleWipeEffect::NextIntAbove(double(e / c)));
+            // Kept inside the row: at angles near the vertical the closed forms run far past it.
+            if (e <= 0)
+                xe = int32_t(std::clamp(double(w) - oxScaleWipeEffect::NextIntAbove(double(e / c)), 0.0, double(w)));
         }
         int32_t fxq = Fixed(fx), fyq = Fixed(fy);
         const int32_t dxq = Fixed(s * s), dyq = Fixed(-s * c);

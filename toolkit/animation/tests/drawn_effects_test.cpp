@@ -285,5 +285,34 @@ TEST(PageTurnTest, TableLookupRoundsToTheNearestOf1024) {
     EXPECT_FLOAT_EQ(0.0f, e.TableLookup(1.0f));
 }
 
+// Odd and tiny sizes, progress outside [0, 1] (a swinging curve) and many angles: every frame
+// stays inside its pictures (the sanitizer build checks each access) and finishes on the target.
+TEST_P(DrawnEffectsTest, StrangeSizesAndProgressStayInsideThePictures) {
+    for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {3, 2}, {61, 41}, {7, 300}}) {
+        const int layout = Bpp() == 16 ? kLayoutRgb565 : kLayoutUnspecified;
+        TestSurface from(w, h, Bpp(), layout), to(w, h, Bpp(), layout);
+        if (Bpp() == 16) {
+            from.Fill16(0x1234), to.Fill16(0xFEDC);
+        } else {
+            from.Fill32(0xFF102030u), to.Fill32(0xFFF0E0D0u);
+        }
+        for (const WCHAR* key : kKeys) {
+            oxTransition t;
+            ASSERT_TRUE(t.CreateEffect(key));
+            oxTransitionEffect* e = t.GetEffect();
+            for (unsigned seed = 0; seed < 12; ++seed) {
+                std::srand(seed);
+                ASSERT_TRUE(e->Start(from.buffer, to.buffer, nullptr, false));
+                for (float a : {0.0f, 0.01f, 0.3f, -0.2f, 0.77f, 1.0f, 1.3f, 0.999f})
+                    e->RenderFrame(a);
+                e->Finish();
+                const oxPixelBuffer& s = e->Surface().Target();
+                const uint32_t want = Bpp() == 16 ? 0xFEDCu : 0xFFF0E0D0u;
+                EXPECT_EQ(want, Bpp() == 16 ? s.GetRow16(h - 1)[w - 1] : s.GetRow32(h - 1)[w - 1]) << Name(key);
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, DrawnEffectsTest, ::testing::Values(32, 16),
                          [](const ::testing::TestParamInfo<int>& i) { return std::to_string(i.param) + "bit"; });
