@@ -15,24 +15,6 @@ float FloatOf(uint32_t bits) {
     return f;
 }
 
-// Lightens the three colour channels toward white by J of 256; alpha stays.
-uint32_t Highlight(uint32_t c, int32_t j) {
-    const uint32_t keep = uint32_t(256 - j), add = uint32_t(j - 1);
-    const uint32_t b = add + (((c & 0xFF) * keep) >> 8), g = add + ((((c >> 8) & 0xFF) * keep) >> 8),
-                   r = add + ((((c >> 16) & 0xFF) * keep) >> 8);
-    return (c & 0xFF000000u) | (r << 16) | (g << 8) | b;
-}
-
-uint16_t Highlight(uint16_t c, int32_t big) {
-    const int32_t j = big >> 3;
-    if (j <= 1) return c;
-    auto lift = [j](uint32_t c5) { return uint32_t(j - 1) + ((c5 * uint32_t(32 - j)) >> 5); };
-    const uint32_t r = lift((c >> g_pixelFormat.redShift) & 31), g = lift((c >> g_pixelFormat.greenShift) & 31),
-                   b = lift((c >> g_pixelFormat.blueShift) & 31);
-    // Blue goes back at bit 0, as in the other 16-bit lightening.
-    return uint16_t((r << g_pixelFormat.redShift) | (g << g_pixelFormat.greenShift) | b);
-}
-
 struct Fold {
     float fx, fy, sa, ca, hc, qc, k, radius;
 };
@@ -64,7 +46,12 @@ void Turn(const oxPageTurnEffect& e, const oxPixelBuffer& surface, const oxPixel
                     if (t < FloatOf(0x3F1BEDFAu)) {
                         const float s = (t - FloatOf(0x3ECCCCCDu)) * 4.0f;
                         const int32_t j = RoundToInt(double((FloatOf(0x3F333333u) - s * s) * 256.0f));
-                        if (j > 1) c = Highlight(c, j);
+                        if (j > 1) {
+                            if constexpr (sizeof(Pixel) == 4)
+                                c = oxPageTurnEffect::Highlight32(c, j);
+                            else
+                                c = oxPageTurnEffect::Highlight16(c, j);
+                        }
                     }
                     out[x] = c;
                     continue;
@@ -83,6 +70,23 @@ void Turn(const oxPageTurnEffect& e, const oxPixelBuffer& surface, const oxPixel
 }
 
 } // namespace
+
+uint32_t oxPageTurnEffect::Highlight32(uint32_t c, int32_t j) {
+    const uint32_t keep = uint32_t(256 - j), add = uint32_t(j - 1);
+    const uint32_t b = add + (((c & 0xFF) * keep) >> 8), g = add + ((((c >> 8) & 0xFF) * keep) >> 8),
+                   r = add + ((((c >> 16) & 0xFF) * keep) >> 8);
+    return (c & 0xFF000000u) | (r << 16) | (g << 8) | b;
+}
+
+uint16_t oxPageTurnEffect::Highlight16(uint16_t c, int32_t big) {
+    const int32_t j = big >> 3;
+    if (j <= 1) return c;
+    auto lift = [j](uint32_t c5) { return uint32_t(j - 1) + ((c5 * uint32_t(32 - j)) >> 5); };
+    const uint32_t r = lift((c >> g_pixelFormat.redShift) & 31), g = lift((c >> g_pixelFormat.greenShift) & 31),
+                   b = lift((c >> g_pixelFormat.blueShift) & 31);
+    // Blue goes back at bit 0, as in the other 16-bit lightening.
+    return uint16_t((r << g_pixelFormat.redShift) | (g << g_pixelFormat.greenShift) | b);
+}
 
 oxPageTurnEffect::oxPageTurnEffect() {
     for (int i = 0; i < 1024; ++i)

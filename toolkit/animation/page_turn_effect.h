@@ -15,6 +15,10 @@ public:
     // The curl table's entry for x in [0, 1]: x * 1024 rounded to nearest even, modulo 1024.
     float TableLookup(float x) const;
     static int32_t TableIndex(float x);
+    // A curl pixel lit by the highlight of strength J (up to 179): each colour channel moves toward
+    // white, alpha stays; 16-bit pixels in the current layout, their channels' top five bits.
+    static uint32_t Highlight32(uint32_t c, int32_t j);
+    static uint16_t Highlight16(uint16_t c, int32_t j);
 
 private:
     float foldAngle_ = 75.0f;

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "graphics/pixels/number_utils.h"
+#include "graphics/pixels/pixel_format.h"
 #include "graphics/tests/golden.h"
 #include "toolkit/animation/page_turn_effect.h"
 #include "toolkit/animation/radial_wipe_effect.h"
@@ -283,6 +284,17 @@ TEST(PageTurnTest, TableLookupRoundsToTheNearestOf1024) {
         EXPECT_EQ(index, oxPageTurnEffect::TableIndex(x)) << x;
     EXPECT_FLOAT_EQ(float(std::asin(256.0 / 1023.0)), e.TableLookup(0.25f));
     EXPECT_FLOAT_EQ(0.0f, e.TableLookup(1.0f));
+}
+
+TEST(PageTurnTest, TheHighlightsPeakLightensTowardWhite) {
+    // J = 179 at t = 0.4: a byte 0 becomes 178 and 255 becomes 254; a 5-bit 0 becomes 21 and 31 becomes 30.
+    EXPECT_EQ(0xFFB2B2B2u, oxPageTurnEffect::Highlight32(0xFF000000u, 179));
+    EXPECT_EQ(0x80FEFEFEu, oxPageTurnEffect::Highlight32(0x80FFFFFFu, 179));
+    SetPixelFormatMasks(5, 6, 5);
+    EXPECT_EQ(uint16_t(21 << 11 | 21 << 6 | 21), oxPageTurnEffect::Highlight16(0x0000, 179));
+    EXPECT_EQ(uint16_t(30 << 11 | 30 << 6 | 30), oxPageTurnEffect::Highlight16(0xFFFF, 179));
+    EXPECT_EQ(uint16_t(0x1234), oxPageTurnEffect::Highlight16(0x1234, 15)) << "j = 1 lights nothing";
+    SetPixelFormatMasks(0, 0, 0);
 }
 
 // Odd and tiny sizes, progress outside [0, 1] (a swinging curve) and many angles: every frame
