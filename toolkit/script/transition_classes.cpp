@@ -237,8 +237,9 @@ bool DoSetDuration(Transition* self, int32_t ms) {
 
 bool DoSetType(Transition* self, const NUBO::TWString& name) {
     if (!self->GetTransition() || name.IsEmpty()) return false;
+    // An unknown name leaves the transition without an effect: that is a failure, not a success.
     self->GetTransition()->SetType(name.GetString());
-    return true;
+    return self->GetTransition()->GetEffect() != nullptr;
 }
 
 bool DoSetDynamics(Transition* self, const NUBO::TWString& name) {

@@ -58,21 +58,13 @@ inline uint32_t SurfaceAt(oxTransitionEffect* e, int x, int y) {
     return b.bpp == 16 ? b.GetRow16(y)[x] : b.GetRow32(y)[x];
 }
 
-// The effect's W x H frame into the grid at (gx, gy), a cell of a golden grid.
-inline void PasteSurface(TestSurface& grid, int gx, int gy, oxTransitionEffect* e) {
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            if (grid.buffer.bpp == 16)
-                grid.buffer.GetRow16(gy + y)[gx + x] = uint16_t(SurfaceAt(e, x, y));
-            else
-                grid.buffer.GetRow32(gy + y)[gx + x] = SurfaceAt(e, x, y);
-}
-
 // The effect of a factory key, started between the two pictures.
 inline std::unique_ptr<oxTransition> Started(const WCHAR* key, const Picture& from, const Picture& to) {
     auto t = std::make_unique<oxTransition>();
-    EXPECT_TRUE(t->CreateEffect(key));
-    EXPECT_TRUE(t->GetEffect()->Start(from.surface->buffer, to.surface->buffer, nullptr, false));
+    EXPECT_TRUE(t->CreateEffect(key)) << "no effect";
+    if (t->GetEffect()) {
+        EXPECT_TRUE(t->GetEffect()->Start(from.surface->buffer, to.surface->buffer, nullptr, false));
+    }
     return t;
 }
 
@@ -82,5 +74,24 @@ inline std::string Name(const WCHAR* key) {
         s += char(*key);
     return s.empty() ? "(base)" : s;
 }
+
+// Frames laid side by side, `columns` a row, 2 pixels apart, for one golden image.
+struct FrameGrid {
+    static constexpr int kGap = 2;
+    int columns;
+    TestSurface grid;
+    FrameGrid(int bpp, int count, int perRow)
+        : columns(perRow), grid((W + kGap) * perRow, (H + kGap) * ((count + perRow - 1) / perRow), bpp,
+                                bpp == 16 ? kLayoutRgb565 : kLayoutUnspecified) {}
+    void Put(int i, uint32_t (*at)(void*, int, int), void* of) {
+        const int gx = i % columns * (W + kGap), gy = i / columns * (H + kGap);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (grid.buffer.bpp == 16)
+                    grid.buffer.GetRow16(gy + y)[gx + x] = uint16_t(at(of, x, y));
+                else
+                    grid.buffer.GetRow32(gy + y)[gx + x] = at(of, x, y);
+    }
+};
 
 } // namespace effect_pictures

@@ -18,6 +18,7 @@
 #include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/transition_effect.h"
+#include "toolkit/animation/water_effect.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/library/tests/file_runtime.h"
@@ -145,14 +146,57 @@ TEST(TransitionFactoryTest, EachKeyBuildsItsEffect) {
         const WCHAR* key;
         const char* name; // null: no effect
     };
+    // Every key of the factory, in its order, then names that are not keys.
     const Case cases[] = {
-        {u"", "Base Transition"},    {u"dissolve", "Base Transition"},
-        {u"slideCoverLeft", "Move"}, {u"slideCoverDown", "Move"},
-        {u"squashLeft", "Squash"},   {u"squashUp", "Squash"},
-        {u"pushLeft", "Push"},       {u"pushUp", "Push"},
-        {u"spinCW", "SpinZoom"},     {u"zoomIn", "SpinZoom"},
-        {u"spinCCWOut", "SpinZoom"}, {u"pushleft", nullptr},
-        {u"rectSorter", "Rectangle Sorter"}, {u"rectSorterZoom", "Rectangle Sorter"},
+        {u"", "Base Transition"},
+        {u"imageMorph", "Image Morph"},
+        {u"rectSorter", "Rectangle Sorter"},
+        {u"rectSorterZoom", "Rectangle Sorter"},
+        {u"blur", "Blur"},
+        {u"alpha", "Alpha"},
+        {u"water", "Water"},
+        {u"ripple", "Ripple"},
+        {u"radialWipeIn", "Radial Wipe"},
+        {u"radialWipeOut", "Radial Wipe"},
+        {u"pageTurn", "Page Turn"},
+        {u"black", "Base Transition"},
+        {u"lightWipe", "Light Wipe"},
+        {u"roll", "Roll"},
+        {u"scaleWipe", "Scale Wipe"},
+        {u"twist", "Twist"},
+        {u"puzzle", "Puzzle"},
+        {u"dissolve", "Base Transition"},
+        {u"spiral", "Spiral"},
+        {u"spring", "Spring"},
+        {u"super", "SuperBLT"},
+        {u"gizmo", "Gizmo"},
+        {u"slideCoverLeft", "Move"},
+        {u"slideCoverUp", "Move"},
+        {u"slideCoverRight", "Move"},
+        {u"slideCoverDown", "Move"},
+        {u"slideUncoverLeft", "Base Transition"},
+        {u"slideUncoverUp", "Base Transition"},
+        {u"slideUncoverRight", "Base Transition"},
+        {u"slideUncoverDown", "Base Transition"},
+        {u"squashLeft", "Squash"},
+        {u"squashRight", "Squash"},
+        {u"squashDown", "Squash"},
+        {u"squashUp", "Squash"},
+        {u"pushLeft", "Push"},
+        {u"pushRight", "Push"},
+        {u"pushDown", "Push"},
+        {u"pushUp", "Push"},
+        {u"spinCW", "SpinZoom"},
+        {u"spinCCW", "SpinZoom"},
+        {u"zoomIn", "SpinZoom"},
+        {u"zoomOut", "SpinZoom"},
+        {u"spinCWIn", "SpinZoom"},
+        {u"spinCCWIn", "SpinZoom"},
+        {u"spinCWOut", "SpinZoom"},
+        {u"spinCCWOut", "SpinZoom"},
+        {u"pushleft", nullptr},
+        {u"Water", nullptr},
+        {u"slideUncover", nullptr},
         {u"noSuchEffect", nullptr},
         {u"imageMorph", "Image Morph"},      {u"blur", "Blur"},
         {u"alpha", "Alpha"},                 {u"ripple", "Ripple"},
@@ -163,7 +207,7 @@ TEST(TransitionFactoryTest, EachKeyBuildsItsEffect) {
         oxTransition t;
         EXPECT_EQ(c.name != nullptr, t.CreateEffect(c.key)) << Utf8(c.key);
         if (c.name)
-            EXPECT_STREQ(c.name, t.GetEffect()->GetName()) << Utf8(c.key);
+            EXPECT_STREQ(c.name, t.GetEffect() ? t.GetEffect()->GetName() : "(no effect)") << Utf8(c.key);
         else
             EXPECT_EQ(nullptr, t.GetEffect());
     }
@@ -341,6 +385,21 @@ TEST_F(TransitionTest, EffectsThatPrepareImagesGiveThemBackOnAnEarlyEndAndSurviv
     }
 }
 
+TEST_F(TransitionTest, EveryEffectRunEndsOnTheTarget) {
+    for (const WCHAR* key : {u"scaleWipe", u"water", u"radialWipeIn", u"radialWipeOut", u"pageTurn", u"puzzle",
+                             u"super", u"gizmo", u"spiral", u"spring", u"slideUncoverLeft", u"slideUncoverDown"}) {
+        backBuffer.SetSize(W, H, 32);
+        oxTransition* t = Make(key, 100);
+        ASSERT_NE(nullptr, t->GetEffect()) << Utf8(key);
+        t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+        EXPECT_NEAR(10.5, t->GetEffect()->FrameCount(), 0.5) << Utf8(key);
+        EXPECT_TRUE(BackBufferIsTarget()) << Utf8(key);
+        for (int y : {0, H / 2, H - 1})
+            EXPECT_EQ(std::string(W, 'w'), ScreenRow(y)) << Utf8(key) << " row " << y;
+        t->Release();
+    }
+}
+
 TEST_F(TransitionTest, TheImageMorphTakesItsItemsAndBackgroundFromTheSnapshots) {
     // Snapshots of the box's size (black, then white) whose items move a red picture across.
     auto make = [](int w, int h, uint32_t argb) {
@@ -393,4 +452,22 @@ TEST_F(TransitionTest, TheImageMorphTakesItsItemsAndBackgroundFromTheSnapshots) 
     t->Release();
     for (oxSnapshot* s : {from, to, red})
         s->Release();
+}
+
+TEST_F(TransitionTest, WaterFreesItsTablesAtTheEndAndWhenARunEndsEarly) {
+    oxTransition* t = Make(u"water", 1000);
+    auto* water = static_cast<oxWaterEffect*>(t->GetEffect());
+    EXPECT_FALSE(water->HoldsTables()) << "none before a run";
+    bool heldMidRun = false;
+    clock.Watch([&](int read) { heldMidRun = heldMidRun || (read == 4 && water->HoldsTables()); });
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    clock.Watch(nullptr);
+    EXPECT_TRUE(heldMidRun) << "held while it runs";
+    EXPECT_FALSE(water->HoldsTables());
+    clock.Arm(6, [] { platform::input::KeyDown(VK_SPACE); });
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(5, water->FrameCount()) << "ended early by the key";
+    EXPECT_FALSE(water->HoldsTables());
+    EXPECT_TRUE(BackBufferIsTarget());
+    t->Release();
 }
