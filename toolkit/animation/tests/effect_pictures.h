@@ -58,6 +58,16 @@ inline uint32_t SurfaceAt(oxTransitionEffect* e, int x, int y) {
     return b.bpp == 16 ? b.GetRow16(y)[x] : b.GetRow32(y)[x];
 }
 
+// The effect's W x H frame into the grid at (gx, gy), a cell of a golden grid.
+inline void PasteSurface(TestSurface& grid, int gx, int gy, oxTransitionEffect* e) {
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            if (grid.buffer.bpp == 16)
+                grid.buffer.GetRow16(gy + y)[gx + x] = uint16_t(SurfaceAt(e, x, y));
+            else
+                grid.buffer.GetRow32(gy + y)[gx + x] = SurfaceAt(e, x, y);
+}
+
 // The effect of a factory key, started between the two pictures.
 inline std::unique_ptr<oxTransition> Started(const WCHAR* key, const Picture& from, const Picture& to) {
     auto t = std::make_unique<oxTransition>();
