@@ -550,6 +550,15 @@ public:
         oxBoxPainter::BeginBoxPaint(canvas, box, offset, oxPoint{r.width, r.height});
     }
     void EndBoxPaint(oxCanvas* canvas, oxBox* box) override { oxBoxPainter::EndBoxPaint(canvas, box); }
+    bool GetShadowExtents(oxBoxStyle* style, int32_t out[4]) override {
+        oxShadowGroup* group = style ? style->GetShadowGroup() : nullptr;
+        if (!group) return false;
+        oxShadowStyle shadow;
+        ShadowOf(group, false, &shadow);
+        const RECT o = shadow.GetOutsets();
+        out[0] = o.left, out[1] = o.top, out[2] = o.right, out[3] = o.bottom;
+        return true;
+    }
     void PaintBoxShadow(oxCanvas* canvas, oxBox*, const oxRect& rect, oxBoxStyle* style) override {
         oxBoxPainter::PaintBoxShadow(canvas, ToCanvasRect(rect), style);
     }
