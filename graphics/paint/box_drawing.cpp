@@ -458,6 +458,23 @@ void FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, const oxLayerComposi
     delete layer;
 }
 
+void BeginFramePaint(oxCanvas* canvas, int32_t clientWidth, int32_t clientHeight, bool clear) {
+    if (!canvas) return;
+    canvas->SetClipRect(nullptr);
+    if (clientWidth > 0 && clientHeight > 0) canvas->SetSize(int32_t((int64_t(clientWidth) + 1) & ~1), clientHeight);
+    canvas->BeginBatch();
+    if (clear) ClearCanvas(canvas);
+}
+
+void EndFramePaint(oxCanvas* canvas, HWND window, bool copy) {
+    if (!canvas) return;
+    if (canvas->HasTarget() && window && copy) {
+        canvas->SetClipRect(nullptr);
+        canvas->PaintToWindow(window, false);
+    }
+    canvas->EndBatch();
+}
+
 void BeginCanvasPaint(oxCanvas* canvas, int32_t width, int32_t height) {
     if (!canvas) return;
     canvas->SetSize(width, height);

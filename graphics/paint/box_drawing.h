@@ -91,7 +91,12 @@ void CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, const oxLayerComp
 // Composites, closes the layer's batch and deletes it.
 void FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, const oxLayerComposite& how);
 
-// Canvas steps around a frame's paint.
+// Canvas steps around a frame's paint. BeginFramePaint drops the clip rectangle (the clip bounds set
+// for the dirty rectangle stay), sizes the canvas to the client area with its width rounded up to even,
+// opens the batch and clears the target when asked. EndFramePaint copies the clipped part onto the
+// window when asked, then closes the batch.
+void BeginFramePaint(oxCanvas* canvas, int32_t clientWidth, int32_t clientHeight, bool clear);
+void EndFramePaint(oxCanvas* canvas, HWND window, bool copy);
 void BeginCanvasPaint(oxCanvas* canvas, int32_t width, int32_t height);
 // Clears the whole target to transparent black; 0 without a target.
 int ClearCanvas(oxCanvas* canvas);

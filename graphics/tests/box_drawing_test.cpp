@@ -281,3 +281,28 @@ TEST(BoxDrawingTest, MissingPiecesDrawNothing) {
     EXPECT_EQ(nullptr, CreateBoxLayer(0, 0));
     FinishBoxLayer(nullptr, &t.canvas, oxLayerComposite());
 }
+
+// A frame's paint: the canvas takes the client size with an odd width made even, is cleared only when
+// asked, and keeps the clip bounds of the dirty rectangle while the clip rectangle is dropped.
+TEST(BoxDrawingTest, FramePaintSizesClearsAndKeepsTheDirtyClip) {
+    oxCanvas canvas;
+    BeginFramePaint(&canvas, 7, 5, false);
+    ASSERT_TRUE(canvas.HasTarget());
+    EXPECT_EQ(8, canvas.Target().width);
+    EXPECT_EQ(5, canvas.Target().height);
+    EndFramePaint(&canvas, nullptr, true);
+    for (bool clear : {false, true}) {
+        canvas.Target().GetRow32(2)[3] = 0xFF123456u;
+        canvas.ResetClip();
+        canvas.IntersectClip(oxCanvasRect{1, 1, 4, 3});
+        const RECT stray{0, 0, 1, 1};
+        canvas.SetClipRect(&stray);
+        BeginFramePaint(&canvas, 8, 5, clear);
+        EXPECT_EQ(clear ? 0u : 0xFF123456u, canvas.Target().GetRow32(2)[3]);
+        const RECT c = canvas.GetClippedTargetRect();
+        EXPECT_EQ((std::vector<int>{1, 1, 5, 4}), (std::vector<int>{c.left, c.top, c.right, c.bottom}));
+        EndFramePaint(&canvas, nullptr, true);
+    }
+    BeginFramePaint(nullptr, 8, 5, true);
+    EndFramePaint(nullptr, nullptr, true);
+}
