@@ -17,6 +17,7 @@
 #include "toolkit/animation/spin_zoom_effect.h"
 #include "toolkit/animation/transition_effect.h"
 #include "toolkit/core/box.h"
+#include "toolkit/paint/box_painter.h"
 
 namespace {
 
@@ -87,19 +88,6 @@ oxTransitionEffect* MakeEffect(const EffectKind& e) {
         return new (std::nothrow) oxSpinZoomEffect(e.a, int32_t(e.b));
     }
     return nullptr;
-}
-
-// The box's rectangle in its window, cut by each ancestor's.
-oxRect VisibleRect(oxBox* box) {
-    auto frameRect = [](oxBox* b) {
-        const oxPoint at = b->GetFramePosition();
-        const oxPoint size = b->GetPacked(1);
-        return oxRect{at.x, at.y, size.x, size.y};
-    };
-    oxRect r = frameRect(box);
-    for (oxBox* b = box->GetParent(); b && r.width > 0 && r.height > 0; b = b->GetParent())
-        r.Intersect(frameRect(b));
-    return r;
 }
 
 bool Down(int vk) {
@@ -212,7 +200,7 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
     const POINT at = origin ? *origin : POINT{0, 0};
     oxRect clip{0, 0, std::min(from->width, to->width), std::min(from->height, to->height)};
     if (target_) {
-        oxRect visible = VisibleRect(target_);
+        oxRect visible = oxBoxPainter::GetVisibleBoxRect(target_);
         visible.Offset(oxPoint{-at.x, -at.y});
         if (visible.width > 0 && visible.height > 0) clip.Intersect(visible);
     }

@@ -1,4 +1,4 @@
-// A box tree painted through the box painter, repainted in strips as a frame does after a scroll: a
+// Box trees painted through the box painter. Repainted in strips as a frame does after a scroll, a
 // box whose shadow alone reaches into the strip must repaint that shadow.
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ public:
     oxStyleRuleMaps rules;
 };
 
-class BoxShadowRepaintTest : public ::testing::Test {
+class BoxTreePaintTest : public ::testing::Test {
 protected:
     void SetUp() override {
         oxAtoms::RegisterPredefined();
@@ -69,7 +69,7 @@ protected:
 // A list scrolled so that a shadowed row lies just under its bottom edge: the row is out of view, its
 // shadow (radius 4: its outsets reach 8 pixels above the row) is in view. A repaint of the list's bottom strip, as the
 // frame makes after scrolling, gives the pixels of a whole repaint.
-TEST_F(BoxShadowRepaintTest, ScrolledBoxWhoseShadowAloneIsVisibleRepaintsIt) {
+TEST_F(BoxTreePaintTest, ScrolledBoxWhoseShadowAloneIsVisibleRepaintsIt) {
     root = Make(kAtomVbox, {{u"fill", u"#ffffff"}}, nullptr);
     oxBox* list = Make(kAtomVbox, {{u"height", u"60"}, {u"maxHeight", u"auto"}, {u"overflow", u"scroll"}}, root);
     for (int i = 0; i < 4; ++i)
@@ -100,6 +100,37 @@ TEST_F(BoxShadowRepaintTest, ScrolledBoxWhoseShadowAloneIsVisibleRepaintsIt) {
             shaded += whole[size_t(y) * kWidth + x] != 0xFFFFFFFFu;
         }
     EXPECT_GT(shaded, kWidth); // the strip does show the shadow
+}
+
+} // namespace
+
+namespace {
+
+// Only ancestors that clip their overflowing content cut the visible rectangle: a list of 60 whose
+// rows reach 180 does with `overflow` hidden or scroll, not with visible; the root, whose content
+// fits, never does. Rectangles are in the frame's coordinates, as frame positions are.
+TEST_F(BoxTreePaintTest, VisibleRectangleIsCutByClippingAncestors) {
+    struct Case {
+        const WCHAR* overflow;
+        int secondHeight; // of the row at 50
+        bool thirdSeen;   // the row at 100
+    } cases[] = {{u"scroll", 10, false}, {u"hidden", 10, false}, {u"visible", 30, true}};
+    for (const Case& k : cases) {
+        if (root) root->Release();
+        root = Make(kAtomVbox, {}, nullptr);
+        oxBox* list = Make(kAtomVbox, {{u"height", u"60"}, {u"maxHeight", u"auto"}, {u"overflow", k.overflow}}, root);
+        for (int i = 0; i < 4; ++i)
+            Make(kAtomBox, {{u"height", u"30"}, {u"marginBottom", u"20"}}, list);
+        ArrangeLayoutRoot(root, kWidth, kHeight);
+        const oxRect first = oxBoxPainter::GetVisibleBoxRect(list->GetChildAt(0, false));
+        const oxRect second = oxBoxPainter::GetVisibleBoxRect(list->GetChildAt(1, false));
+        const oxRect third = oxBoxPainter::GetVisibleBoxRect(list->GetChildAt(2, false));
+        EXPECT_EQ((std::vector<int>{0, 0, 80, 30}), (std::vector<int>{first.x, first.y, first.width, first.height}));
+        EXPECT_EQ((std::vector<int>{0, 50, 80, k.secondHeight}),
+                  (std::vector<int>{second.x, second.y, second.width, second.height}));
+        EXPECT_EQ(k.thirdSeen, third.width > 0 && third.height > 0);
+    }
+    EXPECT_EQ(0, oxBoxPainter::GetVisibleBoxRect(nullptr).width);
 }
 
 } // namespace
