@@ -6,6 +6,8 @@
 #include <new>
 
 #include "graphics/effects/pixel_effects.h"
+#include "graphics/image/frame_list.h"
+#include "graphics/image/image_decoder.h"
 #include "graphics/paint/shadow_style.h"
 #include "graphics/pixels/dib_bitmap.h"
 #include "graphics/raster/blitter.h"
@@ -243,6 +245,13 @@ void PaintGradient(oxCanvas* canvas, const oxCanvasRect& rect, const oxGradientF
     canvas->DisableTextureMapping();
     canvas->SetOption(kOptionTextureBitmap, 1);
     canvas->SetOption(kOptionUseSourceAlpha, 0);
+}
+
+void PaintGradientRadius(oxCanvas* canvas, const oxCanvasRect& rect, const oxGradientFill& gradient,
+                         const float* radius) {
+    const float r = radius ? *radius : 0.0f;
+    const float radii[4] = {r, r, r, r};
+    PaintGradient(canvas, rect, gradient, radii);
 }
 
 void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect, uint32_t light, uint32_t dark, int32_t thickness) {
@@ -507,6 +516,25 @@ void SetCanvasAlphaRect(oxCanvas* canvas, const oxCanvasRect& rect, float alpha)
     const oxCanvasRect mapped = canvas->MapRect(rect);
     const RECT r{mapped.x, mapped.y, mapped.x + mapped.width, mapped.y + mapped.height};
     SetAlphaRect(canvas->OwnedBitmap(), &r, alpha);
+}
+
+oxDibBitmap* MakeOpaque32(oxDibBitmap* bitmap, oxFrameList* frames) {
+    if (!UsableImage(bitmap) || !frames || frames->GetFrame(0) != bitmap) return nullptr;
+    if (bitmap->bpp != 32) {
+        oxDibBitmap* converted = ConvertDibDepth(bitmap, 32);
+        if (!converted) return nullptr;
+        // The conversion consumed the old bitmap; the list must not delete it again.
+        frames->SetFrameImage(converted, 0);
+        bitmap = converted;
+    }
+    if (!bitmap->premultiplied) SetAlphaRect(bitmap, nullptr, 1.0f);
+    return bitmap;
+}
+
+int DecodeImageOpaque(void* data, size_t size, oxFrameList* frames) {
+    const int result = DecodeImage(data, size, frames);
+    if (result && frames->GetFrameCount() == 1) MakeOpaque32(frames->GetFrame(0), frames);
+    return result;
 }
 
 void RectUnion(RECT& rect, const RECT* other) {
