@@ -374,9 +374,9 @@ int oxSpanRenderer::DrawPaletted(oxPixelBuffer& target, const oxPixelBuffer& sou
     if (!IntersectRECT(&rect, &clip, &area) || !IntersectRECT(&area, &whole, &area)) return 1;
     const int64_t sx = (int64_t(source.width) << 16) / rw, sy = (int64_t(source.height) << 16) / rh;
     for (int32_t y = area.top; y < area.bottom; ++y) {
-        const uint8_t* s = source.GetRow8(int32_t(((y - rect.top) * sy) >> 16));
+        const uint8_t* s = source.GetRow8(int32_t(((int64_t(y) - rect.top) * sy) >> 16));
         uint32_t* d = target.GetRow32(y);
-        int64_t at = (area.left - rect.left) * sx; // columns clipped away on the left move the source too
+        int64_t at = (int64_t(area.left) - rect.left) * sx; // columns clipped away on the left move the source too
         for (int32_t x = area.left; x < area.right; ++x, at += sx) {
             uint32_t index;
             if (source.bpp == 8) {

@@ -430,6 +430,14 @@ TEST(SpanRendererTest, PalettedPath) {
                 ASSERT_EQ(kept ? 0xDEADBEEFu : colours[index], target.buffer.GetRow32(y)[x])
                     << s->bpp << " bpp at " << x << "," << y;
             }
+        // A rectangle reaching from the far end of the range: the steps round down to 0, so every
+        // pixel takes the first source pixel, read from where it lies.
+        TestSurface far(4, 4, 32);
+        r.palette = colours;
+        r.colorKey = 0;
+        const RECT huge{INT32_MIN, INT32_MIN, 4, 4};
+        ASSERT_EQ(1, r.DrawImageInRect(far.buffer, *s, &huge));
+        EXPECT_EQ(colours[s->bpp == 8 ? 8 : 1], far.buffer.GetRow32(3)[3]) << s->bpp;
         // Without a palette the paletted path refuses; the palette is used once.
         EXPECT_EQ(0, r.DrawImageInRect(target.buffer, source4.buffer, &at));
     }
