@@ -77,6 +77,7 @@ struct Ctx {
     bool oneToOne;         // one texel per pixel along x on a row of constant v
 };
 
+// Blue goes to the layout's blue shift rather than bit 0, so a 6-bit blue keeps its top bits too.
 inline uint16_t To16(const Ctx& c, uint32_t p) {
     return uint16_t((((p >> 16) & 0xFF) >> 3) << c.redShift | (((p >> 8) & 0xFF) >> 3) << c.greenShift |
                     ((p & 0xFF) >> 3) << c.blueShift);
@@ -197,8 +198,8 @@ void FillTint(const Ctx& c, T* row, int32_t x0, int32_t x1, int32_t y, int64_t u
         int32_t w;
         if constexpr (wide) {
             if constexpr (S == kNearest) {
-                // A coverage whose weight rounds to 0 leaves the pixel alone; the one added to every
-                // other weight lets full coverage at full opacity reach the colour.
+                // Differs from adding 1 to every weight: a weight that rounds to 0 leaves the pixel
+                // alone, where a weight of 1 would darken uncovered pixels by a level.
                 w = c.oneToOne ? cover : (cover * c.op) >> 8;
                 if (w == 0) continue;
                 ++w;
@@ -430,7 +431,7 @@ int oxSpanRenderer::DrawTransformed(oxPixelBuffer& target, const oxPixelBuffer& 
                                     RECT* bounds) {
     if (!target.HasPixels() || !source.HasPixels()) return 0;
     if (source.width > kMaxSourceSize || source.height > kMaxSourceSize) return 0;
-    // Other depths would be read or written past their rows as 32-bit words.
+    // Refused rather than read or written past their rows as 32-bit words, as other depths would be.
     if ((target.bpp != 8 && target.bpp != 16 && target.bpp != 32) || (source.bpp != 8 && source.bpp != 32)) return 0;
     if (secondImage && (!secondImage->HasPixels() || secondImage->bpp != target.bpp ||
                         secondImage->width < target.width || secondImage->height < target.height))
