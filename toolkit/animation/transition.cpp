@@ -31,6 +31,7 @@
 #include "toolkit/animation/transition_effect.h"
 #include "toolkit/animation/water_effect.h"
 #include "toolkit/core/box.h"
+#include "toolkit/paint/box_painter.h"
 
 namespace {
 
@@ -183,19 +184,6 @@ oxTransitionEffect* MakeEffect(const EffectKind& e) {
     return nullptr;
 }
 
-// The box's rectangle in its window, cut by each ancestor's.
-oxRect VisibleRect(oxBox* box) {
-    auto frameRect = [](oxBox* b) {
-        const oxPoint at = b->GetFramePosition();
-        const oxPoint size = b->GetPacked(1);
-        return oxRect{at.x, at.y, size.x, size.y};
-    };
-    oxRect r = frameRect(box);
-    for (oxBox* b = box->GetParent(); b && r.width > 0 && r.height > 0; b = b->GetParent())
-        r.Intersect(frameRect(b));
-    return r;
-}
-
 bool Down(int vk) {
     return (GetAsyncKeyState(vk) & 0x8000) != 0;
 }
@@ -318,7 +306,7 @@ void oxTransition::Run(const oxPixelBuffer* from, const oxPixelBuffer* to, const
     const POINT at = origin ? *origin : POINT{0, 0};
     oxRect clip{0, 0, std::min(from->width, to->width), std::min(from->height, to->height)};
     if (target_) {
-        oxRect visible = VisibleRect(target_);
+        oxRect visible = oxBoxPainter::GetVisibleBoxRect(target_);
         visible.Offset(oxPoint{-at.x, -at.y});
         if (visible.width > 0 && visible.height > 0) clip.Intersect(visible);
     }
