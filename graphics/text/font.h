@@ -22,6 +22,8 @@ struct oxGlyphBitmap {
     oxPixelBuffer pixels;
     oxGlyphBitmap* next = nullptr;
     uint8_t ink = 0; // kInkAtAdvance, kInkInColumn4
+    // The pixels (not subpixels) that carry any coverage, so that blending skips the empty margins.
+    int32_t inkLeft = 0, inkTop = 0, inkRight = 0, inkBottom = 0;
 
     static constexpr uint8_t kInkAtAdvance = 1;
     static constexpr uint8_t kInkInColumn4 = 2;

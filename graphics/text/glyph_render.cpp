@@ -150,7 +150,8 @@ oxGlyphBitmap* RenderGlyph(oxFont* font, int32_t code, int32_t size, float x) {
     oxGraphicsContext* gc = g_context;
     if (!gc) return nullptr;
 
-    uint8_t* bits = static_cast<uint8_t*>(ImageAlloc(size_t(3 * w) * size_t(h), 1));
+    // Four bytes more: the blender reads a pixel's three coverage bytes as one word.
+    uint8_t* bits = static_cast<uint8_t*>(ImageAlloc(size_t(3 * w) * size_t(h) + 4, 1));
     if (!bits) return nullptr;
     oxPixelBuffer pixels;
     pixels.InitExternal(bits, 3 * w, 3 * w, h, 8, 1, true);
@@ -212,6 +213,16 @@ oxGlyphBitmap* RenderGlyph(oxFont* font, int32_t code, int32_t size, float x) {
     bitmap->phase = phase;
     bitmap->pixels = pixels;
     bitmap->ink = ink;
+    bitmap->inkLeft = w, bitmap->inkTop = h;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* row = pixels.GetRow8(y);
+        for (int32_t i = 0; i < 3 * w; ++i)
+            if (row[i]) {
+                bitmap->inkLeft = std::min(bitmap->inkLeft, i / 3),
+                bitmap->inkRight = std::max(bitmap->inkRight, i / 3 + 1);
+                bitmap->inkTop = std::min(bitmap->inkTop, y), bitmap->inkBottom = y + 1;
+            }
+    }
     bitmap->next = glyph->FirstBitmap();
     glyph->SetFirstBitmap(bitmap);
     return bitmap;
