@@ -109,7 +109,8 @@ TEST(FontCache, ConvertedFaceReadsBackToTheSameOutlinesAndWritesTheSameBytes) {
 }
 
 TEST(FontCache, CheckedInFilesWriteBackByteForByte) {
-    for (const std::string& path : {std::string(TEST_DATA_DIR) + "/dejavu_sans.tfbp"}) {
+    for (const std::string& path : {std::string(TEST_DATA_DIR) + "/dejavu_sans.tfbp",
+                                    std::string(TEST_DATA_DIR) + "/../../../resources/demo/fonts/dejavu-sans-bold.tfbp"}) {
         const Bytes file = ReadFile(path);
         ASSERT_FALSE(file.empty()) << path;
         auto font = Read(file);
