@@ -12,6 +12,7 @@
 #include "toolkit/library/bitmap_element.h"
 #include "toolkit/library/brush_element.h"
 #include "toolkit/library/font_element.h"
+#include "toolkit/library/vector_font_element.h"
 #include "toolkit/library/gadget_element.h"
 #include "toolkit/library/gradient_brush_element.h"
 #include "toolkit/library/image_element.h"
@@ -158,6 +159,9 @@ int32_t oxLibrary::CreateChildElement(oxAtom ns, oxAtom tag, oxElement** out) {
                 break;
             case kAtomFont:
                 made = new (std::nothrow) oxFontElement(tag, this);
+                break;
+            case kAtomVectorFont:
+                made = new (std::nothrow) oxVectorFontElement(tag, this);
                 break;
             case kAtomSolidBrush:
                 made = new (std::nothrow) oxSolidBrushElement(tag, this);
