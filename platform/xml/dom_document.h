@@ -66,6 +66,9 @@ HRESULT CreateDOMDocument(REFIID riid, void** out);
 namespace platform::xml {
 // The largest document a load accepts.
 constexpr size_t kMaxDocumentBytes = 32u << 20;
+// The attributes an element may have; an element with more than twice as many fails the load, and
+// so does a document type that declares more, or an entity whose text has a tag with more.
+constexpr size_t kMaxAttributes = 512;
 // The steps (operations and nodes visited) an XPath query may take before it fails.
 constexpr unsigned long kMaxXPathSteps = 10'000'000;
 // A document parsed from bytes (an HTTP answer's body); null when they are no document.
