@@ -12,7 +12,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/script_rect.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/style/attribute_value.h"

@@ -11,7 +11,7 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/grid_layout.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 namespace {
 
