@@ -85,7 +85,7 @@ TEST(BoxUriTest, PathsStayInsideTheResourcesFolder) {
     };
     for (const Confined& c : confined) {
         NUBO::TWString path(c.path.c_str());
-        EXPECT_EQ(ConfineToResources(path), c.inside) << Utf8(c.path.c_str());
+        EXPECT_EQ(ConfineSceneFile(path), c.inside) << Utf8(c.path.c_str());
         if (!c.settled.empty()) {
             EXPECT_EQ(Utf8(path.GetString()), c.settled);
         }
@@ -138,7 +138,7 @@ TEST(BoxUriTest, EveryFormOpensFromTheResourcesFolder) {
         NUBO::TWString resolved;
         ResolveUriToPath(climb, u"box://pkg", resolved);
         if (resolved.GetAt(0) == u'\\') {
-            EXPECT_TRUE(ConfineToResources(resolved)) << Utf8(climb);
+            EXPECT_TRUE(ConfineSceneFile(resolved)) << Utf8(climb);
         }
     }
     std::filesystem::remove(outside);
