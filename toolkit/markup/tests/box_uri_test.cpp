@@ -82,6 +82,11 @@ TEST(BoxUriTest, PathsStayInsideTheResourcesFolder) {
         {u"/etc//passwd", false, "\\etc\\passwd"},
         {u"\\\\host\\share", false, "\\host\\share"},
         {std::u16string(GetResourcesFolder().GetString()), false, ""},
+        // The documents folder the file dialog lists is the one other place.
+        {u"\\my documents\\notes\\a.txt", true, "\\my documents\\notes\\a.txt"},
+        {u"\\My Documents\\..\\etc\\passwd", false, "\\etc\\passwd"},
+        {u"\\My Documents", false, "\\My Documents"},
+        {u"\\My Documents2\\a", false, "\\My Documents2\\a"},
     };
     for (const Confined& c : confined) {
         NUBO::TWString path(c.path.c_str());
