@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -67,9 +68,18 @@ void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
     Drain(loop);
 }
 
-// Curl asks to watch a socket, or to stop.
+// Curl asks to watch a socket, or to stop. No exception may cross back into curl: memory that
+// runs out fails the transfer instead.
+int WatchSocket(curl_socket_t fd, int what, Loop* loop);
 int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*) {
-    auto* loop = static_cast<Loop*>(context);
+    try {
+        return WatchSocket(fd, what, static_cast<Loop*>(context));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+int WatchSocket(curl_socket_t fd, int what, Loop* loop) {
     if (loop->closing) return 0;
     if (what == CURL_POLL_REMOVE) {
         headless::RemoveWaitFd(fd);
@@ -82,8 +92,16 @@ int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*) {
     return 0;
 }
 
+int ArmTimer(long timeoutMs, Loop* loop);
 int OnTimer(CURLM*, long timeoutMs, void* context) {
-    auto* loop = static_cast<Loop*>(context);
+    try {
+        return ArmTimer(timeoutMs, static_cast<Loop*>(context));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+int ArmTimer(long timeoutMs, Loop* loop) {
     if (loop->closing) return 0;
     if (timeoutMs < 0) {
         if (loop->timer) KillTimer(nullptr, loop->timer);
