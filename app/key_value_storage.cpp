@@ -71,34 +71,22 @@ int32_t RegistryValueToVariant(DWORD type, const BYTE* data, DWORD size, XVarian
     }
 }
 
-// Deletes root\path; `recursive` deletes its subkeys first, else a key with subkeys stays;
-// `onlyIfEmpty` keeps a key that has subkeys or values.
-LONG DeleteRegistryKey(HKEY root, const TWString& path, bool recursive, bool onlyIfEmpty) {
-    for (;;) {
-        HKEY key = nullptr;
-        LONG rc = RegOpenKeyExW(root, path.GetString(), 0, kDeleteAccess, &key);
-        if (rc != ERROR_SUCCESS) return rc;
-        if (onlyIfEmpty) {
-            DWORD subKeys = 0, values = 0;
-            rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
-                                  nullptr, nullptr);
-            if (rc != ERROR_SUCCESS || subKeys || values) {
-                RegCloseKey(key);
-                return rc;
-            }
-        }
-        WCHAR name[kNameUnits];
-        DWORD units = kNameUnits;
-        rc = RegEnumKeyExW(key, 0, name, &units, nullptr, nullptr, nullptr, nullptr);
-        RegCloseKey(key);
-        if (rc == LONG(ERROR_NO_MORE_ITEMS)) return RegDeleteKeyW(root, path.GetString());
-        if (rc != ERROR_SUCCESS) return rc;
-        if (!recursive) return ERROR_SUCCESS;
-        TWString child(path);
-        child += u'\\';
-        child += name;
-        if ((rc = DeleteRegistryKey(root, child, true, false)) != ERROR_SUCCESS) return rc;
-    }
+// Deletes root\path when it has neither subkeys nor values.
+LONG DeleteKeyIfEmpty(HKEY root, const TWString& path) {
+    HKEY key = nullptr;
+    LONG rc = RegOpenKeyExW(root, path.GetString(), 0, kDeleteAccess, &key);
+    if (rc != ERROR_SUCCESS) return rc;
+    DWORD subKeys = 0, values = 0;
+    rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                          nullptr, nullptr);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || subKeys || values) return rc;
+    return RegDeleteKeyW(root, path.GetString());
+}
+
+// What a read of a registry that cannot be used finds: nothing is stored.
+int32_t MapReadError(long error) {
+    return error == long(ERROR_BADDB) ? NUBO::XR_NOT_FOUND : MapRegistryError(error);
 }
 
 int32_t Open(XKeyValueStorage* self, XArgList* args, XVariant*) {
@@ -194,7 +182,7 @@ void XKeyValueRegistryStore::Open(const WCHAR* name) {
 int32_t XKeyValueRegistryStore::GetValue(const WCHAR* name, XVariant* out) {
     HKEY key = nullptr;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path_.GetString(), 0, KEY_READ, &key);
-    if (rc != ERROR_SUCCESS) return MapRegistryError(rc);
+    if (rc != ERROR_SUCCESS) return MapReadError(rc);
     BYTE first[kFirstBuffer];
     std::vector<BYTE> more;
     BYTE* data = first;
@@ -203,7 +191,7 @@ int32_t XKeyValueRegistryStore::GetValue(const WCHAR* name, XVariant* out) {
         more.assign(size, 0);
         data = more.data();
     }
-    int32_t result = rc == ERROR_SUCCESS ? RegistryValueToVariant(type, data, size, out) : MapRegistryError(rc);
+    int32_t result = rc == ERROR_SUCCESS ? RegistryValueToVariant(type, data, size, out) : MapReadError(rc);
     RegCloseKey(key);
     return result;
 }
@@ -245,7 +233,7 @@ int32_t XKeyValueRegistryStore::SetValue(const WCHAR* name, const XVariant& valu
 int32_t XKeyValueRegistryStore::GetAll(NUBO::XDictionary* out) {
     HKEY key = nullptr;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path_.GetString(), 0, KEY_READ, &key);
-    if (rc != ERROR_SUCCESS) return MapRegistryError(rc);
+    if (rc != ERROR_SUCCESS) return MapReadError(rc);
     std::vector<BYTE> data(kFirstBuffer);
     int32_t result = 0;
     for (DWORD index = 0; result == 0;) {
@@ -283,7 +271,7 @@ int32_t XKeyValueRegistryStore::RemoveValue(const WCHAR* name) {
 int32_t XKeyValueRegistryStore::GetChildStorages(NUBO::XArray* out) {
     HKEY key = nullptr;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path_.GetString(), 0, KEY_READ, &key);
-    if (rc != ERROR_SUCCESS) return MapRegistryError(rc);
+    if (rc != ERROR_SUCCESS) return MapReadError(rc);
     DWORD count = 0;
     rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                           nullptr);
@@ -306,8 +294,9 @@ int32_t XKeyValueRegistryStore::DeleteStorageTree(const WCHAR* name) {
     // long a name is refused.
     const TWString path = StoragePath(name);
     if (path.GetLength() > 255) return NUBO::XR_FAIL;
-    LONG rc = DeleteRegistryKey(HKEY_CURRENT_USER, path, true, false);
-    if (rc == ERROR_SUCCESS) DeleteRegistryKey(HKEY_CURRENT_USER, TWString(kCompanyKey), false, true);
+    // The registry deletes a key's whole subtree at once, however deep.
+    LONG rc = RegDeleteKeyW(HKEY_CURRENT_USER, path.GetString());
+    if (rc == ERROR_SUCCESS) DeleteKeyIfEmpty(HKEY_CURRENT_USER, TWString(kCompanyKey));
     return MapRegistryError(rc);
 }
 

@@ -20,7 +20,8 @@ public:
     void Close() { path_.Empty(); }
     const NUBO::TWString& GetPath() const { return path_; }
 
-    // Result codes: 7 for a missing key or value, 1 for another registry error.
+    // Result codes: 7 for a missing key or value, 1 for another registry error. A registry that
+    // cannot be used holds nothing: reads find no value (7), writes fail (1).
     int32_t GetValue(const WCHAR* name, NUBO::XVariant* out);
     int32_t SetValue(const WCHAR* name, const NUBO::XVariant& value);
     int32_t GetAll(NUBO::XDictionary* out);

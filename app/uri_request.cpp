@@ -2,9 +2,12 @@
 
 #include <new>
 
+#include "platform/crt/wide.h"
+#include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_args.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/script/script_class.h"
 
 using NUBO::XArgList;
@@ -17,6 +20,39 @@ namespace {
 constexpr DWORD kBindFlags =
     BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_NO_UI | BINDF_SILENTOPERATION | BINDF_FROMURLMON;
 static_assert(kBindFlags == 1054723);
+
+// The file URL with its escapes decoded, settled and confined to the folders a scene may read,
+// then written again with only '%' escaped; empty when a scene may not read that file.
+NUBO::TWString ConfinedFileUrl(const WCHAR* url) {
+    const std::string text = platform::Utf8FromWide(url, wcslen(url));
+    auto hex = [](char h) {
+        return h >= '0' && h <= '9' ? h - '0' : (h | 0x20) >= 'a' && (h | 0x20) <= 'f' ? (h | 0x20) - 'a' + 10 : -1;
+    };
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            bytes += char(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            bytes += text[i];
+        }
+    }
+    // Read as the download reads it: after "file:" and the two separators of an empty host, the path.
+    std::u16string decoded = platform::WideFromUtf8(bytes).substr(5);
+    auto separator = [](char16_t c) { return c == u'/' || c == u'\\'; };
+    if (decoded.size() >= 2 && separator(decoded[0]) && separator(decoded[1])) decoded = decoded.substr(2);
+    NUBO::TWString path(decoded.c_str());
+    if (decoded.empty() || !separator(decoded[0]) || !ConfineSceneFile(path)) return NUBO::TWString();
+    NUBO::TWString out(u"file://");
+    for (const WCHAR* c = path.GetString(); *c; ++c) {
+        if (*c == u'%') {
+            out += u"%25";
+        } else {
+            out += *c;
+        }
+    }
+    return out;
+}
 
 int32_t OpenStreamBody(XUriRequest* request, XArgList* args, XVariant*) {
     XObject* listener = script_class::ArgObject(args, 1);
@@ -119,6 +155,17 @@ int32_t XUriRequest::OpenStream(const WCHAR* url, XObject* listener) {
     if (!listener) return NUBO::XR_INVALID;
     binder->SetListener(listener);
 
+    // A file goes through the scenes' confinement, and is then named by its settled path, so that
+    // no escape in the address reads as another name further on.
+    NUBO::TWString local;
+    if (url && _wcsnicmp(url, u"file:", 5) == 0) {
+        local = ConfinedFileUrl(url);
+        if (local.IsEmpty()) {
+            binder->SetListener(nullptr);
+            return NUBO::XR_FAIL;
+        }
+        url = local.GetString();
+    }
     IMoniker* moniker = nullptr;
     IBindCtx* context = nullptr;
     HRESULT hr = CreateURLMonikerEx(nullptr, url, &moniker, 0);

@@ -72,15 +72,28 @@ function signIn() {
     }
 }
 
+// Keeping is a convenience: a registry that cannot keep anything does not stop the sign-in.
 function remember(name, secret) {
     if (!storage) return;
-    if (remembered) {
-        storage.setValue("loginId", name);
-        storage.setValue("password", app.protectString(secret));
-    } else {
-        storage.removeKey("loginId");
-        storage.removeKey("password");
+    try {
+        if (remembered) {
+            storage.setValue("loginId", name);
+            storage.setValue("password", app.protectString(secret));
+        } else {
+            storage.removeKey("loginId");
+            storage.removeKey("password");
+        }
+    } catch (e) {
     }
+}
+
+function textOf(value) {
+    return value === null || value === undefined ? "" : String(value);
+}
+
+// The token goes only where the password may: to an https address.
+function isSecureAddress(address) {
+    return address.substring(0, 8).toLowerCase() == "https://" && address.length > 8;
 }
 
 // The login's answer; a logout's needs nothing more.
@@ -106,13 +119,23 @@ function answered(response) {
         say(response.statusText ? String(response.statusText) : "The service refused the sign-in (" + code + ").");
         return;
     }
+    // A session needs its token and its signing key; an answer without them signed nobody in.
+    var token = textOf(auth.authToken), api = textOf(response.redirectUrl);
+    if (token == "" || textOf(auth.sessionKey) == "") {
+        say("The service's answer opened no session.");
+        return;
+    }
+    if (!isSecureAddress(api)) {
+        say("The service named an address that is not secure.");
+        return;
+    }
     auth.context = "";
     showQuestion("");
     remember(valueOf(login), valueOf(password));
     say("");
     var params = new xDictionary();
-    params.api = String(response.redirectUrl);
-    params.token = String(auth.authToken);
+    params.api = api;
+    params.token = token;
     params.user = String(response.userDataDisplayName);
     openPushed("demo/contacts.box", "contacts", params);
 }
@@ -140,10 +163,19 @@ function onMessage(e) {
     if (e.message == "signOut") signOut();
 }
 
-var rememberedName = storage ? storage.getValue("loginId") : null;
+// What an earlier run kept; nothing when the registry cannot be read.
+function recall(name) {
+    try {
+        return storage ? storage.getValue(name) : null;
+    } catch (e) {
+        return null;
+    }
+}
+
+var rememberedName = recall("loginId");
 if (rememberedName) {
     login.setAttribute("value", String(rememberedName));
-    var sealed = storage.getValue("password");
+    var sealed = recall("password");
     var plain = sealed ? app.unprotectString(sealed) : "";
     if (plain) password.setAttribute("value", String(plain));
     setRemembered(true);

@@ -3,6 +3,7 @@
 #include "app/app.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -116,6 +117,12 @@ TEST_F(AppTest, ProtectedStringsComeBackOnlyForTheirOwner) {
     // A key file others could read is no secret: nothing is sealed with it.
     chmod(platform::protection::KeyFilePath().c_str(), 0644);
     EXPECT_EQ(Eval(scene, "typeof app.protectString('x')"), "undefined");
+
+    // A pipe in the key's place is refused at once, not waited on.
+    unlink(platform::protection::KeyFilePath().c_str());
+    ASSERT_EQ(mkfifo(platform::protection::KeyFilePath().c_str(), 0600), 0);
+    EXPECT_EQ(Eval(scene, "typeof app.protectString('x') + ' ' + typeof app.unprotectString(kept)"),
+              "undefined undefined");
 }
 
 TEST_F(AppTest, ThePicturePickerAnswersThePathChosenOrNothing) {

@@ -96,6 +96,46 @@ TEST_F(HostileSceneTest, ASecondSceneThatClosesItselfWhileItLoadsLeavesTheFirstR
     }
 }
 
+TEST_F(HostileSceneTest, AScriptOpensNoFileOutsideTheResourcesFolder) {
+    // The same scene and library beside the resources folder and inside it: only the inside ones open.
+    const std::string scene = std::string(kBoxHeader) + "  <simpleText value=\"the secret scene\"/>\n</vbox>\n";
+    const std::string library = "<library xmlns=\"http://www.kestrum.com/weftly/resource.xsd\"/>\n";
+    std::ofstream(folder / "secret.box") << scene;
+    std::ofstream(folder / "secret-library.box") << library;
+    Write("inside.box", scene);
+    Write("inside-library.box", library);
+    const std::string outside = "file://" + folder.string() + "/";
+    const std::string inside = outside + "resources/";
+    std::string probes = "var scene = __scriptHelper.getSceneProxy();\n"
+                         "function probe(name, f) {\n"
+                         "    var got = null;\n"
+                         "    try { got = f(); } catch (e) {}\n"
+                         "    shell.print(name + (got ? \" opened\" : \" refused\"));\n"
+                         "}\n";
+    for (const auto& [where, base] : {std::pair{"outside", outside}, std::pair{"inside", inside}}) {
+        const std::string box = base + (std::string(where) == "outside" ? "secret" : "inside");
+        probes += "probe(\"" + std::string(where) + " openScene\", function () { return shell.openScene(\"" + box +
+                  ".box\", null, \"" + where + "\", null, null, false); });\n";
+        probes += "probe(\"" + std::string(where) +
+                  " getResourceStream\", function () { return appUtils.getResourceStream(\"" + box + ".box\"); });\n";
+        probes += "probe(\"" + std::string(where) +
+                  " shell.importLibrary\", function () { return shell.importLibrary(\"" + box +
+                  "-library.box\"); });\n";
+        probes += "probe(\"" + std::string(where) +
+                  " scene.importLibrary\", function () { return scene.importLibrary(\"" + box +
+                  "-library.box\"); });\n";
+    }
+    Write("main.box", SceneWithScript("main.js"));
+    Write("main.js", probes);
+    program_test::Outcome run = Run();
+    for (const char* road : {"openScene", "getResourceStream", "shell.importLibrary", "scene.importLibrary"}) {
+        ExpectEndedHaving(run, {("outside " + std::string(road) + " refused\n").c_str(),
+                                ("inside " + std::string(road) + " opened\n").c_str()});
+    }
+    EXPECT_EQ(program_test::Occurrences(run.errors, "File outside the resources folder: " + outside + "secret.box"), 1)
+        << run.errors;
+}
+
 TEST_F(HostileSceneTest, AnOverlongNameAScriptAsksForFailsOnlyThatCall) {
     // Asked for while the scene's markup is read: the markup read afterwards is not the worse for it.
     Write("main.box", std::string(kBoxHeader) + "  <script language=\"javascript\" src=\"main.js\"/>\n"

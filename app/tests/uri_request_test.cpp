@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/backend/headless.h"
+#include "platform/crt/wide.h"
 #include "platform/net/url_moniker.h"
+#include "platform/shell/path_map.h"
 #include "platform/tests/http_test_server.h"
 #include "platform/tests/pump.h"
 #include "runtime/ref_ptr.h"
@@ -17,6 +23,7 @@
 #include "runtime/script_constructors.h"
 #include "toolkit/library/bitmap_download.h"
 #include "toolkit/library/bitmap_element.h"
+#include "toolkit/markup/box_uri.h"
 
 namespace {
 
@@ -62,6 +69,30 @@ const NUBO::XMemberEntry kListenerMembers[] = {
     NUBO::XMemberEnd(),
 };
 NUBO::XClassDescriptor Listener::Descriptor = {"Listener", 3, kListenerMembers, &NUBO::XObject::Descriptor, 0, {}};
+
+// A link in the resources folder to a file elsewhere, gone with the object; Url() names it.
+class ResourceFile {
+public:
+    ResourceFile(const std::string& name, const std::string& target) {
+        const NUBO::TWString& folder = GetResourcesFolder();
+        device_ = std::u16string(folder.GetString()) + u"tandu-test-" + platform::WideFromUtf8(name) + u"-" +
+                  platform::WideFromUtf8(std::to_string(getpid()));
+        host_ = platform::HostPathFromDevice(device_);
+        std::filesystem::remove(host_);
+        std::filesystem::create_symlink(target, host_);
+    }
+    ~ResourceFile() { std::filesystem::remove(host_); }
+    std::u16string Url() const {
+        std::u16string url = u"file://" + device_;
+        for (char16_t& c : url)
+            if (c == u'\\') c = u'/';
+        return url;
+    }
+
+private:
+    std::u16string device_;
+    std::string host_;
+};
 
 class UriRequestTest : public ::testing::Test {
 protected:
@@ -153,6 +184,30 @@ TEST_F(UriRequestTest, ARequestLetGoOfKeepsItsDownloadAndItsListener) {
     listener->Release();
 }
 
+TEST_F(UriRequestTest, AFileOutsideTheScenesFoldersIsRefusedAtOnce) {
+    const std::string secret = std::filesystem::temp_directory_path() / ("tandu-secret-" + std::to_string(getpid()));
+    std::ofstream(secret) << "secret";
+    const ResourceFile inside("inside", secret);
+    const std::u16string secretUrl = u"file://" + platform::WideFromUtf8(secret);
+    std::u16string climb = inside.Url();
+    climb = climb.substr(0, climb.rfind(u'/')) + u"/%2e%2e/%2E%2E/%2e%2e" + platform::WideFromUtf8(secret);
+    for (const std::u16string& url : {secretUrl, climb, std::u16string(u"file:///etc/passwd")}) {
+        SCOPED_TRACE(std::string(url.begin(), url.end()));
+        Listener* listener = NewListener();
+        EXPECT_EQ(OpenStream(url, NUBO::XVariant(static_cast<NUBO::XObject*>(listener))), NUBO::XR_FAIL);
+        test::PumpFor(20);
+        EXPECT_TRUE(listener->calls.empty());
+        listener->Release();
+    }
+    // Named inside the resources folder the same file reads (the folder is trusted as it stands).
+    Listener* listener = NewListener();
+    ASSERT_EQ(OpenStream(inside.Url(), NUBO::XVariant(static_cast<NUBO::XObject*>(listener))), 0);
+    ASSERT_TRUE(test::PumpUntil([&] { return !listener->calls.empty(); }));
+    EXPECT_EQ(listener->content, "secret");
+    listener->Release();
+    std::filesystem::remove(secret);
+}
+
 TEST_F(UriRequestTest, StartFailuresAreAnsweredAtOnce) {
     Listener* listener = NewListener();
     NUBO::XVariant object(static_cast<NUBO::XObject*>(listener));
@@ -190,8 +245,9 @@ TEST_F(UriRequestTest, StartFailuresAreAnsweredAtOnce) {
 // An endless body or a compression bomb used to grow the content until memory ran out.
 TEST_F(UriRequestTest, ContentPastTheSizeCapEndsTheRequestWithOneError) {
     static_assert(test::HttpTestServer::kBombSize > platform::net::kMaxDownloadBytes);
-    for (const std::u16string& url :
-         {server.Url("/endless"), server.Url("/bomb"), std::u16string(u"file:///dev/zero")}) {
+    // A file without end, named inside the resources folder.
+    const ResourceFile zero("zero", "/dev/zero");
+    for (const std::u16string& url : {server.Url("/endless"), server.Url("/bomb"), zero.Url()}) {
         SCOPED_TRACE(std::string(url.begin(), url.end()));
         Listener* listener = NewListener();
         ASSERT_EQ(OpenStream(url, NUBO::XVariant(static_cast<NUBO::XObject*>(listener))), 0);

@@ -1,14 +1,18 @@
 #include "platform/net/transfer_loop_internal.h"
 
 #include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -64,9 +68,18 @@ void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
     Drain(loop);
 }
 
-// Curl asks to watch a socket, or to stop.
+// Curl asks to watch a socket, or to stop. No exception may cross back into curl: memory that
+// runs out fails the transfer instead.
+int WatchSocket(curl_socket_t fd, int what, Loop* loop);
 int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*) {
-    auto* loop = static_cast<Loop*>(context);
+    try {
+        return WatchSocket(fd, what, static_cast<Loop*>(context));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+int WatchSocket(curl_socket_t fd, int what, Loop* loop) {
     if (loop->closing) return 0;
     if (what == CURL_POLL_REMOVE) {
         headless::RemoveWaitFd(fd);
@@ -79,8 +92,16 @@ int OnSocket(CURL*, curl_socket_t fd, int what, void* context, void*) {
     return 0;
 }
 
+int ArmTimer(long timeoutMs, Loop* loop);
 int OnTimer(CURLM*, long timeoutMs, void* context) {
-    auto* loop = static_cast<Loop*>(context);
+    try {
+        return ArmTimer(timeoutMs, static_cast<Loop*>(context));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+int ArmTimer(long timeoutMs, Loop* loop) {
     if (loop->closing) return 0;
     if (timeoutMs < 0) {
         if (loop->timer) KillTimer(nullptr, loop->timer);
@@ -153,19 +174,40 @@ bool ReadFile(const char* path, std::string* out) {
     return !in.bad();
 }
 
-// The system's bundle followed by the certificates of TANDU_CA_FILE, or null without that setting.
-// Read again only when the setting names another file.
-const std::string* CaBundleWithExtraFile(CURL* easy) {
-    static std::string file;
-    static std::string bundle;
+bool WriteAll(int fd, const std::string& bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        ssize_t n = write(fd, bytes.data() + at, bytes.size() - at);
+        if (n <= 0) return false;
+        at += size_t(n);
+    }
+    return true;
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    for (; *prefix; ++text, ++prefix)
+        if (std::tolower(static_cast<unsigned char>(*text)) != *prefix) return false;
+    return true;
+}
+
+// The CA set that TANDU_CA_FILE adds to the system's bundle, made once per file named. It is kept
+// in an anonymous in-memory file and handed to curl by path, so that curl builds its certificate
+// store once and every connection shares it; a blob would be copied into each request and parsed
+// again for each connection.
+struct CaSet {
+    std::string file;   // as the setting names it
+    std::string path;   // what curl reads: /proc/self/fd/N
+    std::string bundle; // the bytes, when no in-memory file could be made
+    int fd = -1;
+};
+
+const CaSet* CaBundleWithExtraFile(CURL* easy) {
+    static CaSet current;
     const char* extra = std::getenv("TANDU_CA_FILE");
     if (!extra || !*extra) return nullptr;
-    if (file == extra && !bundle.empty()) return &bundle;
-    file = extra;
-    bundle.clear();
+    if (current.file == extra && (!current.path.empty() || !current.bundle.empty())) return &current;
     const char* system = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_CAINFO, &system) != CURLE_OK || !system) system = kSystemCaBundle;
-    std::string added;
+    std::string added, bundle;
     if (!ReadFile(extra, &added)) {
         std::fprintf(stderr, "tandu: TANDU_CA_FILE %s cannot be read; only the system's CA bundle is trusted\n", extra);
         return nullptr;
@@ -173,7 +215,20 @@ const std::string* CaBundleWithExtraFile(CURL* easy) {
     ReadFile(system, &bundle); // a missing system bundle leaves the added certificates alone
     bundle += '\n';
     bundle += added;
-    return &bundle;
+    CaSet next;
+    next.file = extra;
+    next.fd = memfd_create("tandu-ca", MFD_CLOEXEC);
+    if (next.fd >= 0 && WriteAll(next.fd, bundle)) {
+        next.path = "/proc/self/fd/" + std::to_string(next.fd);
+    } else {
+        if (next.fd >= 0) close(next.fd);
+        next.fd = -1;
+        next.bundle = std::move(bundle);
+    }
+    // The old file stays open: requests configured with its path may not have connected yet, and
+    // a path never names another set than the one curl may have cached for it.
+    current = std::move(next);
+    return &current;
 }
 
 } // namespace
@@ -199,17 +254,24 @@ bool LeaveLoop(Transfer* transfer, CURL* easy) {
     return true;
 }
 
-void ConfigureHttp(CURL* easy) {
+void ConfigureHttp(CURL* easy, const char* url) {
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // What went out protected never follows a redirect into the clear.
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithNoCase(url, "https:") ? "https" : "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (const std::string* bundle = CaBundleWithExtraFile(easy)) {
-        curl_blob blob{const_cast<char*>(bundle->data()), bundle->size(), CURL_BLOB_COPY};
-        curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+    if (const CaSet* set = CaBundleWithExtraFile(easy)) {
+        if (!set->path.empty()) {
+            curl_easy_setopt(easy, CURLOPT_CAINFO, set->path.c_str());
+            // Curl shares a store it built only when no CA folder is searched beside the file.
+            curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+        } else {
+            curl_blob blob{const_cast<char*>(set->bundle.data()), set->bundle.size(), CURL_BLOB_COPY};
+            curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+        }
     }
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);

@@ -32,10 +32,10 @@ bool JoinLoop(Transfer* transfer, CURL* easy);
 // callers keep a hold of their own. False when the transfer was not listed.
 bool LeaveLoop(Transfer* transfer, CURL* easy);
 
-// The options every http(s) transfer shares: http and https only (redirects too), redirects
-// followed, a connect time-out, certificates verified against the system's CA bundle plus the
+// The options every http(s) transfer of `url` shares: http and https only, redirects followed (from
+// an https address to https addresses only), a connect time-out, certificates verified against the system's CA bundle plus the
 // certificates of the file that TANDU_CA_FILE names, compressed answers decoded.
-void ConfigureHttp(CURL* easy);
+void ConfigureHttp(CURL* easy, const char* url);
 
 // The thread's transfers of every kind.
 int RunningTransfers();

@@ -327,7 +327,7 @@ HRESULT Moniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID riid, void**
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
     } else {
         target = Utf8FromWide(url_.c_str(), url_.size());
-        ConfigureHttp(easy);
+        ConfigureHttp(easy, target.c_str());
         curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     }
     if (!IsWellFormed(target) || curl_easy_setopt(easy, CURLOPT_URL, target.c_str()) != CURLE_OK) {

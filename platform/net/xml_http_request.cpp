@@ -190,6 +190,7 @@ private:
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    void ReadHeaderLine(std::string line);
 
     // Ends the running transfer, if any, telling nobody.
     void Stop() {
@@ -212,6 +213,7 @@ private:
         headersDone_ = false;
         pendingData_ = false;
         tooLarge_ = false;
+        outOfMemory_ = false;
     }
     // Moves to `state` and tells the sink; false when the sink's handler started another exchange
     // or aborted this one meanwhile.
@@ -252,6 +254,7 @@ private:
     bool headersDone_ = false;
     bool pendingData_ = false;
     bool tooLarge_ = false;
+    bool outOfMemory_ = false; // a callback could not keep what arrived
 };
 
 HRESULT XmlHttpRequest::open(BSTR method, BSTR url, VARIANT async, VARIANT user, VARIANT password) {
@@ -318,7 +321,7 @@ HRESULT XmlHttpRequest::send(VARIANT body) {
 
     CURL* easy = curl_easy_init();
     if (!easy) return E_OUTOFMEMORY;
-    ConfigureHttp(easy);
+    ConfigureHttp(easy, url_.c_str());
     curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
     if (method_ == "GET") {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
@@ -365,42 +368,45 @@ HRESULT XmlHttpRequest::abort() {
 size_t XmlHttpRequest::OnHeader(char* data, size_t size, size_t count, void* context) {
     auto* self = static_cast<XmlHttpRequest*>(context);
     size_t n = size * count;
-    std::string line(data, n);
+    try {
+        self->ReadHeaderLine(std::string(data, n));
+        return n;
+    } catch (const std::bad_alloc&) {
+        self->outOfMemory_ = true;
+        return 0; // ends the transfer
+    }
+}
+
+void XmlHttpRequest::ReadHeaderLine(std::string line) {
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new response: an interim one, a redirect, or the answer.
         size_t code = line.find(' ');
         size_t reason = code == std::string::npos ? code : line.find(' ', code + 1);
-        self->pendingStatus_ = code == std::string::npos ? 0 : std::strtol(line.c_str() + code + 1, nullptr, 10);
-        self->pendingStatusText_ = reason == std::string::npos ? std::string() : Trim(line.substr(reason + 1));
-        self->pendingLines_.clear();
-        self->pendingLocation_ = false;
-        return n;
+        pendingStatus_ = code == std::string::npos ? 0 : std::strtol(line.c_str() + code + 1, nullptr, 10);
+        pendingStatusText_ = reason == std::string::npos ? std::string() : Trim(line.substr(reason + 1));
+        pendingLines_.clear();
+        pendingLocation_ = false;
+        return;
     }
     if (Trim(line).empty()) {
-        long status = self->pendingStatus_;
-        bool followed = self->pendingLocation_ &&
-                        (status == 301 || status == 302 || status == 303 || status == 307 || status == 308);
+        long status = pendingStatus_;
+        bool followed =
+            pendingLocation_ && (status == 301 || status == 302 || status == 303 || status == 307 || status == 308);
         if (status >= 200 && !followed) {
-            self->status_ = LONG(status);
-            self->statusText_ = self->pendingStatusText_;
-            self->headerLines_ = self->pendingLines_;
-            self->headersDone_ = true;
-            // Room for the announced body at once, within the cap.
-            curl_off_t announced = -1;
-            curl_easy_getinfo(self->easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-            if (announced > 0 && self->method_ != "HEAD")
-                self->body_.reserve(std::min<size_t>(size_t(announced), kMaxResponseBytes));
+            status_ = LONG(status);
+            statusText_ = pendingStatusText_;
+            headerLines_ = pendingLines_;
+            headersDone_ = true;
+            // The body grows as it arrives: an announced length is only a claim.
         }
-        return n;
+        return;
     }
     size_t colon = line.find(':');
-    if (colon != std::string::npos && EqualNoCase(Trim(line.substr(0, colon)), "location"))
-        self->pendingLocation_ = true;
+    if (colon != std::string::npos && EqualNoCase(Trim(line.substr(0, colon)), "location")) pendingLocation_ = true;
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.pop_back();
-    self->pendingLines_ += line;
-    self->pendingLines_ += "\r\n";
-    return n;
+    pendingLines_ += line;
+    pendingLines_ += "\r\n";
 }
 
 size_t XmlHttpRequest::OnBody(char* data, size_t size, size_t count, void* context) {
@@ -410,7 +416,12 @@ size_t XmlHttpRequest::OnBody(char* data, size_t size, size_t count, void* conte
         self->tooLarge_ = true;
         return 0; // ends the transfer
     }
-    self->body_.append(data, n);
+    try {
+        self->body_.append(data, n);
+    } catch (const std::bad_alloc&) {
+        self->outOfMemory_ = true;
+        return 0;
+    }
     if (n) self->pendingData_ = true;
     return n;
 }
@@ -439,7 +450,9 @@ void XmlHttpRequest::Complete(CURL* easy, CURLcode code) {
     }
     bool failed = code != CURLE_OK || !headersDone_;
     if (failed) {
-        LONG status = FailureStatus(code == CURLE_OK ? CURLE_WEIRD_SERVER_REPLY : code, easy_, tooLarge_);
+        LONG status = outOfMemory_
+                          ? ERROR_INTERNET_INTERNAL_ERROR
+                          : FailureStatus(code == CURLE_OK ? CURLE_WEIRD_SERVER_REPLY : code, easy_, tooLarge_);
         ClearAnswer();
         status_ = status;
     }

@@ -31,9 +31,10 @@ bool WriteAll(int fd, const unsigned char* data, size_t size) {
     return true;
 }
 
-// Reads the key when the file is this user's alone and whole.
+// Reads the key when the file is this user's alone and whole. Opening never waits: a pipe or a
+// device put in the key's place is refused, not read.
 bool ReadKey(const std::string& path, unsigned char (&key)[crypto_secretbox_KEYBYTES]) {
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0 &&

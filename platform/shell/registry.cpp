@@ -35,6 +35,8 @@ constexpr const char* kSchema =
     " folded TEXT NOT NULL, UNIQUE(parent, folded));"
     "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL, folded TEXT NOT NULL,"
     " type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, folded));"
+    // A key's values in the order of writing, for enumeration.
+    "CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key);"
     "INSERT OR IGNORE INTO keys(id, parent, name, folded) VALUES"
     " (1, 0, 'HKEY_CURRENT_USER', 'hkey_current_user'), (2, 0, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
     " (3, 0, 'HKEY_CLASSES_ROOT', 'hkey_classes_root');";
@@ -47,7 +49,9 @@ enum Statement {
     kSetValue,
     kDeleteValue,
     kEnumKey,
+    kEnumKeyFrom,
     kEnumValue,
+    kEnumValueFrom,
     kKeyCounts,
     kValueCounts,
     kDeleteTreeValues,
@@ -67,8 +71,10 @@ constexpr const char* kStatements[kStatementCount] = {
     " WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
     " ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data",
     "DELETE FROM vals WHERE key = ?1 AND folded = ?2",
-    "SELECT name FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2",
-    "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
+    "SELECT name, folded FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2",
+    "SELECT name, folded FROM keys WHERE parent = ?1 AND folded >= ?2 ORDER BY folded LIMIT 1",
+    "SELECT name, type, data, rowid FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data, rowid FROM vals WHERE key = ?1 AND rowid >= ?2 ORDER BY rowid LIMIT 1",
     "SELECT count(*), ifnull(max(length(name)), 0) FROM keys WHERE parent = ?1",
     "SELECT count(*), ifnull(max(length(name)), 0), ifnull(max(length(data)), 0) FROM vals WHERE key = ?1",
     "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id)"
@@ -94,8 +100,22 @@ struct OpenKey {
 // never reused, so an entry is at worst stale, never wrong: a key deleted under it shows.
 constexpr size_t kCacheLimit = 1024;
 
+// Where the last enumeration step of a key stopped: a walk through index 0, 1, 2... goes on from
+// there instead of counting past every row before it. Any change since makes it start again.
+struct Cursor {
+    sqlite3_int64 key = 0; // 0: none
+    DWORD index = 0;
+    sqlite3_int64 changes = 0;
+    sqlite3_int64 rowid = 0; // values
+    std::u16string folded;   // keys
+    bool Continues(sqlite3_int64 id, DWORD at, sqlite3_int64 now) const {
+        return key == id && changes == now && (at == index || at == index + 1);
+    }
+};
+
 struct Database {
     sqlite3* db = nullptr;
+    Cursor keyCursor, valueCursor;
     bool tried = false;
     bool broken = false;
     sqlite3_stmt* statements[kStatementCount] = {};
@@ -526,9 +546,19 @@ LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
 
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD, LPWSTR, LPDWORD, void*) {
     return OnKey(key, [&](sqlite3_int64 id) -> LONG {
-        Query q(kEnumKey);
-        int step = q.Int(1, id).Int(2, index).Step();
-        if (step == SQLITE_ROW) return PutName(ColumnText(q.Get(), 0), name, nameSize);
+        Cursor& cursor = database.keyCursor;
+        const sqlite3_int64 changes = sqlite3_total_changes64(database.db);
+        const bool next = cursor.Continues(id, index, changes) && index == cursor.index + 1;
+        Query q(cursor.Continues(id, index, changes) ? kEnumKeyFrom : kEnumKey);
+        std::u16string from = cursor.folded;
+        if (next) from += u'\0'; // the least name after it
+        int step = cursor.Continues(id, index, changes) ? q.Int(1, id).Text(2, from).Step()
+                                                        : q.Int(1, id).Int(2, index).Step();
+        if (step == SQLITE_ROW) {
+            cursor = Cursor{id, index, changes, 0, ColumnText(q.Get(), 1)};
+            return PutName(ColumnText(q.Get(), 0), name, nameSize);
+        }
+        cursor = Cursor{};
         if (step != SQLITE_DONE) return ErrorOf(step);
         LONG rc = StillThere(id);
         return rc ? rc : ERROR_NO_MORE_ITEMS;
@@ -538,14 +568,20 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type, LPBYTE data,
                    LPDWORD dataSize) {
     return OnKey(key, [&](sqlite3_int64 id) -> LONG {
-        Query q(kEnumValue);
-        int step = q.Int(1, id).Int(2, index).Step();
+        Cursor& cursor = database.valueCursor;
+        const sqlite3_int64 changes = sqlite3_total_changes64(database.db);
+        const bool continues = cursor.Continues(id, index, changes);
+        Query q(continues ? kEnumValueFrom : kEnumValue);
+        int step = continues ? q.Int(1, id).Int(2, cursor.rowid + (index == cursor.index ? 0 : 1)).Step()
+                             : q.Int(1, id).Int(2, index).Step();
         if (step == SQLITE_ROW) {
+            cursor = Cursor{id, index, changes, sqlite3_column_int64(q.Get(), 3), {}};
             // The data's size is told also when the name does not fit.
             const LONG told = PutData(q.Get(), 1, type, data, dataSize);
             const LONG named = PutName(ColumnText(q.Get(), 0), name, nameSize);
             return named ? named : told;
         }
+        cursor = Cursor{};
         if (step != SQLITE_DONE) return ErrorOf(step);
         LONG rc = StillThere(id);
         return rc ? rc : ERROR_NO_MORE_ITEMS;

@@ -360,6 +360,76 @@ TEST(DomDocumentTest, HostileDocumentsFailWithoutReadingOutside) {
     std::remove(secret.c_str());
 }
 
+TEST(DomDocumentTest, AQueryThatWouldWalkForHoursFailsAndAnOrdinaryOneOnTheSameDocumentDoesNot) {
+    constexpr int kElements = 60000;
+    std::string bytes = "<r>";
+    for (int i = 0; i < kElements; i++)
+        bytes += "<e/>";
+    bytes += "</r>";
+    IXMLDOMDocument* document = NewDocument();
+    ASSERT_TRUE(Load(document, bytes));
+    Value root;
+    Get(document, u"documentElement", &root);
+    const struct {
+        const char16_t* expression;
+        bool fails;
+    } cases[] = {
+        {u"//*[count(//*) > 0]", true}, // every element counts every element: 3.6 billion steps
+        {u"e[last()]", false},
+        {u"//e", false},
+    };
+    for (const auto& c : cases) {
+        Value found;
+        VARIANT a;
+        VariantInit(&a);
+        a.vt = VT_BSTR;
+        a.bstrVal = SysAllocString(c.expression);
+        const HRESULT hr = Call(root.Object(), u"selectNodes", DISPATCH_METHOD, &found, &a, 1);
+        VariantClear(&a);
+        EXPECT_EQ(FAILED(hr), c.fails) << std::string(c.expression,
+                                                      c.expression + std::char_traits<char16_t>::length(c.expression));
+        if (!c.fails) {
+            Value length;
+            Get(found.Object(), u"length", &length);
+            EXPECT_GT(length.Number(), 0);
+        }
+    }
+    document->Release();
+}
+
+TEST(DomDocumentTest, AnElementWithTensOfThousandsOfAttributesFailsAtOnce) {
+    // Each attribute checked against every other: 40,000 of them held the thread for seconds.
+    auto element = [](size_t attributes, const std::string& name = "e") {
+        std::string tag = "<" + name;
+        for (size_t i = 0; i < attributes; i++)
+            tag += " a" + std::to_string(i) + "='" + std::to_string(i) + "'";
+        return tag + "/>";
+    };
+    std::string declared = "<!DOCTYPE r [<!ATTLIST e";
+    for (int i = 0; i < 40000; i++)
+        declared += " d" + std::to_string(i) + " CDATA 'v'";
+    declared += ">]><r><e/></r>";
+    const struct {
+        std::string bytes;
+        bool loads;
+    } cases[] = {
+        {"<r>" + element(platform::xml::kMaxAttributes) + "</r>", true},
+        {"<r>" + element(40000) + "</r>", false},
+        {"<r>" + element(10) + element(40000, "f") + element(10) + "</r>", false},
+        {"<!DOCTYPE r [<!ENTITY e \"" + element(40000) + "\">]><r>&e;</r>", false},
+        {declared, false},
+    };
+    IXMLDOMDocument* document = NewDocument();
+    for (const auto& c : cases) {
+        EXPECT_EQ(Load(document, c.bytes), c.loads) << c.bytes.substr(0, 60);
+        IDispatch* fromBytes = nullptr;
+        EXPECT_EQ(platform::xml::LoadDocumentFromBytes(c.bytes.data(), c.bytes.size(), &fromBytes),
+                  c.loads ? S_OK : S_FALSE);
+        if (fromBytes) fromBytes->Release();
+    }
+    document->Release();
+}
+
 TEST(DomDocumentTest, DocumentFromBytes) {
     IDispatch* document = nullptr;
     ASSERT_EQ(platform::xml::LoadDocumentFromBytes("<r>ok</r>", 9, &document), S_OK);

@@ -176,6 +176,28 @@ TEST_F(RegistryTest, EnumerationIsStableAndCountsAreTold) {
     DWORD size = sizeof(data), type = 0;
     EXPECT_EQ(RegEnumValueW(key, 0, name, &units, nullptr, &type, data, &size), LONG(ERROR_MORE_DATA));
     EXPECT_EQ(size, 4u);
+
+    // A walk that changes what it walks: an index counts the rows there now.
+    auto valueAt = [&](DWORD index) {
+        WCHAR found[8];
+        DWORD length = 8;
+        return RegEnumValueW(key, index, found, &length, nullptr, nullptr, nullptr, nullptr) == 0
+                   ? std::u16string(found)
+                   : u"(none)";
+    };
+    auto keyAt = [&](DWORD index) {
+        WCHAR found[16];
+        DWORD length = 16;
+        return RegEnumKeyExW(key, index, found, &length, nullptr, nullptr, nullptr, nullptr) == 0
+                   ? std::u16string(found)
+                   : u"(none)";
+    };
+    EXPECT_EQ(valueAt(0) + valueAt(1), u"za");
+    ASSERT_EQ(RegDeleteValueW(key, u"z"), 0);
+    EXPECT_EQ(valueAt(1) + valueAt(2), u"m(none)");
+    EXPECT_EQ(keyAt(0) + keyAt(1), u"AlphaBravo");
+    ASSERT_EQ(RegDeleteKeyW(key, u"Alpha"), 0);
+    EXPECT_EQ(keyAt(1) + keyAt(1) + keyAt(2), u"charliecharliedelta");
     RegCloseKey(key);
 }
 

@@ -1,7 +1,8 @@
 // The DOM document: parses a stream with libxml2 into a fresh tree per load and answers the
 // document members, typed and by name. The parser runs with every door to the outside shut: the
 // entity loader refuses all (and a document that needed it fails), no network, entity expansion
-// bounded by libxml2's amplification checks, nesting bounded at 256 and size at kMaxDocumentBytes.
+// bounded by libxml2's amplification checks, nesting bounded at 256, size at kMaxDocumentBytes and an
+// element's attributes at kMaxAttributes.
 #include "platform/xml/dom_document.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/valid.h>
 
 #include "platform/crt/wide.h"
 #include "platform/xml/dom_internal.h"
@@ -52,11 +54,79 @@ struct Source {
     size_t size = 0;
     size_t taken = 0;
     bool tooLarge = false;
+    // The parser reading it, and whether the document has more attributes than an element may.
+    xmlParserCtxtPtr context = nullptr;
+    bool tooManyAttributes = false;
+    int declaredAttributes = 0;
+    // The parser's own handlers that the checks below pass on to.
+    entityDeclSAXFunc entityDecl = nullptr;
+    attributeDeclSAXFunc attributeDecl = nullptr;
 };
+
+// The parser checks an element's attributes against one another one pair at a time and appends
+// each to a list walked from its start: work that grows with the square of their number. An
+// element's attributes are therefore bounded where they can come from: the document's bytes
+// (the parser's array for them outgrows twice the bound while it reads the tag), an entity's
+// text, and the defaults the document type declares.
+bool AttributesOutgrown(const Source& source) {
+    return source.context && source.context->maxatts > 2 * 5 * int(kMaxAttributes);
+}
+
+// The most attributes a start tag in markup text has: its '=' outside quoted values.
+size_t MostAttributesInATag(const xmlChar* text) {
+    size_t most = 0, count = 0;
+    bool inTag = false;
+    xmlChar quote = 0;
+    for (const xmlChar* c = text; *c; ++c) {
+        if (quote) {
+            if (*c == quote) quote = 0;
+        } else if (!inTag) {
+            inTag = *c == '<';
+            count = 0;
+        } else if (*c == '"' || *c == '\'') {
+            quote = *c;
+        } else if (*c == '=') {
+            most = std::max(most, ++count);
+        } else if (*c == '>') {
+            inTag = false;
+        }
+    }
+    return most;
+}
+
+// The source the parser is reading (one parse at a time, on one thread).
+Source* g_parsing = nullptr;
+
+void Refuse(Source* source) {
+    source->tooManyAttributes = true;
+    xmlStopParser(source->context);
+}
+
+void CheckEntity(void* context, const xmlChar* name, int type, const xmlChar* publicId, const xmlChar* systemId,
+                 xmlChar* content) {
+    Source* source = g_parsing;
+    if (content && MostAttributesInATag(content) > kMaxAttributes) Refuse(source);
+    if (source->entityDecl) source->entityDecl(context, name, type, publicId, systemId, content);
+}
+
+void CheckAttributeDeclaration(void* context, const xmlChar* element, const xmlChar* name, int type, int def,
+                               const xmlChar* defaultValue, xmlEnumerationPtr values) {
+    Source* source = g_parsing;
+    if (++source->declaredAttributes > int(kMaxAttributes)) Refuse(source);
+    if (source->attributeDecl) {
+        source->attributeDecl(context, element, name, type, def, defaultValue, values);
+    } else if (values) {
+        xmlFreeEnumeration(values);
+    }
+}
 
 int ReadSource(void* context, char* buffer, int length) {
     auto* source = static_cast<Source*>(context);
     if (length <= 0) return 0;
+    if (AttributesOutgrown(*source)) {
+        source->tooManyAttributes = true;
+        return -1;
+    }
     ULONG got = 0;
     if (source->stream) {
         HRESULT hr = source->stream->Read(buffer, static_cast<ULONG>(length), &got);
@@ -87,9 +157,16 @@ xmlDocPtr Parse(Source* source, bool validate) {
     int options = XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     if (validate) options |= XML_PARSE_DTDVALID;
     g_askedOutside = false;
+    source->context = context;
+    g_parsing = source;
+    source->entityDecl = context->sax->entityDecl;
+    source->attributeDecl = context->sax->attributeDecl;
+    context->sax->entityDecl = CheckEntity;
+    context->sax->attributeDecl = CheckAttributeDeclaration;
     xmlDocPtr doc = xmlCtxtReadIO(context, ReadSource, CloseSource, source, nullptr, nullptr, options);
-    const bool good =
-        doc && context->wellFormed && (!validate || context->valid) && !source->tooLarge && !g_askedOutside;
+    g_parsing = nullptr;
+    const bool good = doc && context->wellFormed && (!validate || context->valid) && !source->tooLarge &&
+                      !g_askedOutside && !source->tooManyAttributes && !AttributesOutgrown(*source);
     xmlFreeParserCtxt(context);
     if (!good && doc) {
         xmlFreeDoc(doc);

@@ -8,7 +8,7 @@
 //
 // Input is untrusted: nothing outside is ever read (no network, no external entities or DTDs,
 // no XInclude), entity expansion is bounded, nesting deeper than 256 and documents larger than
-// kMaxDocumentBytes fail the load.
+// kMaxDocumentBytes fail the load; an XPath query fails after kMaxXPathSteps steps.
 #include "platform/com/bstr.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/stream.h"
@@ -66,6 +66,11 @@ HRESULT CreateDOMDocument(REFIID riid, void** out);
 namespace platform::xml {
 // The largest document a load accepts.
 constexpr size_t kMaxDocumentBytes = 32u << 20;
+// The attributes an element may have; an element with more than twice as many fails the load, and
+// so does a document type that declares more, or an entity whose text has a tag with more.
+constexpr size_t kMaxAttributes = 512;
+// The steps (operations and nodes visited) an XPath query may take before it fails.
+constexpr unsigned long kMaxXPathSteps = 10'000'000;
 // A document parsed from bytes (an HTTP answer's body); null when they are no document.
 HRESULT LoadDocumentFromBytes(const char* bytes, size_t size, IDispatch** document);
 } // namespace platform::xml

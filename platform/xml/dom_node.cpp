@@ -288,12 +288,14 @@ bool ArgIndex(DISPPARAMS* params, UINT i, LONG* out) {
 
 void IgnoreError(void*, xmlErrorPtr) {}
 
-// XPath 1.0 from the node; E_FAIL for an expression that is wrong or gives no node set.
+// XPath 1.0 from the node; E_FAIL for an expression that is wrong, gives no node set, or takes
+// more than kMaxXPathSteps steps (nested paths over a large document would hold the thread for hours).
 HRESULT Select(xmlNodePtr node, const std::string& expression, std::vector<xmlNodePtr>* out) {
     xmlXPathContextPtr context = xmlXPathNewContext(node->doc);
     if (!context) return E_OUTOFMEMORY;
     context->node = node;
     context->error = IgnoreError;
+    context->opLimit = kMaxXPathSteps;
     xmlXPathObjectPtr found = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
     HRESULT hr = E_FAIL;
     if (found && found->type == XPATH_NODESET) {

@@ -1,5 +1,6 @@
 #include "toolkit/core/timer_queue.h"
 
+#include <algorithm>
 #include <new>
 
 #include "platform/win/clock.h"
@@ -34,7 +35,11 @@ void oxTimerEntry::Start(DWORD intervalMs, oxReferenced* target, bool repeating)
     interval_ = intervalMs;
     start_ = GetTickCount();
     // A second copy in the list would be deleted twice once it fires.
-    if (!queued_) queue->Add(this);
+    if (!queued_) {
+        queue->Add(this);
+    } else {
+        queue->Schedule(this);
+    }
 }
 
 void oxTimerEntry::Cancel() {
@@ -44,6 +49,7 @@ void oxTimerEntry::Cancel() {
 
 void oxTimerEntry::Restart() {
     start_ = GetTickCount();
+    if (oxTimerQueue* queue = oxTimerQueue::Instance(); queue && queued_) queue->Schedule(this);
 }
 
 bool oxTimerEntry::Fire() {
@@ -141,35 +147,57 @@ bool oxTimerQueue::Add(oxTimerEntry* entry) {
     if (!window_) EnsureWindow();
     if (!entry) return false;
     if (!entries_.PushBack(entry)) return false;
+    entry->index_ = entries_.size() - 1;
     entry->sequence_ = nextSequence_++;
     entry->queued_ = true;
     entry->addedPass_ = inPass_ ? pass_ : 0;
     entry->addedByNewEntry_ = inPass_ && firing_ && firing_->addedPass_ == pass_;
+    Schedule(entry);
     return true;
 }
 
-size_t oxTimerQueue::NextDue() const {
-    size_t next = entries_.size();
-    DWORD nextLate = 0;
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const oxTimerEntry* entry = entries_[i];
-        if (!entry || entry->firedPass_ == pass_ || !entry->IsDue()) continue;
-        if (entry->addedPass_ == pass_ && entry->addedByNewEntry_) continue;
-        // How long ago it fell due; the earliest goes first, and of equals the one listed first.
-        DWORD late = entry->Elapsed() - entry->interval_;
-        if (next == entries_.size() || late > nextLate) {
-            next = i;
-            nextLate = late;
-        }
+// The heap's order: the top is the entry that fell (or falls) due first, of equals the one listed first.
+bool oxTimerQueue::Later(const Due& a, const Due& b) {
+    return a.due != b.due ? a.due > b.due : a.sequence > b.sequence;
+}
+
+void oxTimerQueue::Schedule(oxTimerEntry* entry) {
+    if (!inPass_ || entry->firedPass_ == pass_) return;
+    if (entry->addedPass_ == pass_ && entry->addedByNewEntry_) return;
+    // Ticks wrap: both distances are taken from now, which is at or after the pass's start and
+    // the entry's.
+    const DWORD now = GetTickCount();
+    const int64_t due = int64_t(now - passStart_) - int64_t(now - entry->start_) + int64_t(entry->interval_);
+    try {
+        heap_.push_back(Due{due, entry->sequence_, entry->start_, entry->interval_, entry});
+        std::push_heap(heap_.begin(), heap_.end(), Later);
+    } catch (const std::bad_alloc&) {
+        // Not fired in this pass; the next pass lists it again.
     }
-    return next;
+}
+
+oxTimerEntry* oxTimerQueue::NextDue() {
+    while (!heap_.empty()) {
+        const Due& top = heap_.front();
+        oxTimerEntry* entry = top.entry;
+        const bool current =
+            top.start == entry->start_ && top.interval == entry->interval_ && entry->firedPass_ != pass_;
+        if (current && !entry->IsDue()) return nullptr; // the earliest is not due: none is
+        std::pop_heap(heap_.begin(), heap_.end(), Later);
+        heap_.pop_back();
+        if (current) return entry;
+    }
+    return nullptr;
 }
 
 void oxTimerQueue::RunPass() {
     if (++pass_ == 0) pass_ = 1; // 0 marks entries listed outside any pass
     inPass_ = true;
-    for (size_t i = NextDue(); i < entries_.size(); i = NextDue()) {
-        oxTimerEntry* entry = entries_[i];
+    passStart_ = GetTickCount();
+    heap_.clear();
+    for (oxTimerEntry* entry : entries_)
+        if (entry) Schedule(entry);
+    while (oxTimerEntry* entry = NextDue()) {
         entry->firedPass_ = pass_;
         firing_ = entry;
         firingDropped_ = false;
@@ -182,12 +210,22 @@ void oxTimerQueue::RunPass() {
             continue;
         }
         if (finished) {
-            // Callbacks only append, so the entry is still at i.
-            entries_.Erase(i);
+            // Callbacks only append, so the entry is still in its place; the list closes up after the pass.
+            entries_[entry->index_] = nullptr;
             delete entry;
         }
     }
+    heap_.clear();
     inPass_ = false;
+    if (destroyPending_) return;
+    size_t kept = 0;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (oxTimerEntry* entry = entries_[i]) {
+            entry->index_ = kept;
+            entries_[kept++] = entry;
+        }
+    }
+    entries_.Erase(kept, entries_.size());
 }
 
 void oxTimerQueue::Run() {
@@ -227,4 +265,5 @@ void oxTimerQueue::Clear() {
         delete entry;
     }
     entries_.Clear();
+    heap_.clear();
 }

@@ -10,6 +10,7 @@
 // itself added in the pass: such entries wait for the next tick. So a callback that keeps
 // starting a new 0 ms entry hands the loop back after every pass instead of holding it forever.
 #include <cstdint>
+#include <vector>
 
 #include "platform/types.h"
 #include "platform/win/window.h"
@@ -63,6 +64,7 @@ private:
     uint32_t addedPass_ = 0;
     bool addedByNewEntry_ = false;
     uint32_t firedPass_ = 0;
+    size_t index_ = 0; // its place in the queue's list
 };
 
 class oxTimerQueue {
@@ -89,6 +91,8 @@ public:
     // A new one-shot entry, queued and started for `target`; null without a queue or memory. The
     // queue owns it and drops it once it has fired.
     static oxTimerEntry* StartOneShot(DWORD intervalMs, oxReferenced* target);
+    // A queued entry was started again: a running pass that may fire it finds it at its new time.
+    void Schedule(oxTimerEntry* entry);
     // Cancels every queued entry aimed at `target`, which is about to go away.
     void RemoveByTarget(oxReferenced* target);
     // Deletes every entry. The entry whose callback is running is only unlisted here and deleted
@@ -104,12 +108,24 @@ private:
     // Stops the timer, destroys the window and class, deletes the entries.
     void TearDown();
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // The index of the entry this pass fires next, or entries_.size() when none is left.
-    size_t NextDue() const;
+    // A pass keeps the entries it may fire in a heap ordered by when they fall due, then by their
+    // place in the list, so that finding the next one does not walk the whole list. An entry
+    // started again meanwhile gets a fresh item; the old one no longer matches and is passed over.
+    struct Due {
+        int64_t due; // in the pass's own time line
+        uint32_t sequence;
+        DWORD start, interval;
+        oxTimerEntry* entry;
+    };
+    static bool Later(const Due& a, const Due& b);
+    // The entry this pass fires next, or null when none is left.
+    oxTimerEntry* NextDue();
     // Fires every entry the current pass may fire.
     void RunPass();
 
-    NUBO::PtrVector<oxTimerEntry*> entries_;
+    NUBO::PtrVector<oxTimerEntry*> entries_; // null: fired and deleted in the running pass
+    std::vector<Due> heap_;
+    DWORD passStart_ = 0;
     uint32_t nextSequence_ = 0;
     uint32_t pass_ = 0;
     bool inPass_ = false;

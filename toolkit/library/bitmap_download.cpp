@@ -57,8 +57,8 @@ const NUBO::XMemberEntry kMembers[] = {
 
 } // namespace
 
-NUBO::XClassDescriptor oxBitmapDownloadListener::Descriptor = {
-    "BitmapDownloadListener", 3, kMembers, &NUBO::XObject::Descriptor, 0, {}};
+NUBO::XClassDescriptor oxBitmapDownloadListener::Descriptor = {"BitmapDownloadListener",   3, kMembers,
+                                                               &NUBO::XObject::Descriptor, 0, {}};
 
 oxUriFetch oxSetUriFetch(oxUriFetch fetch) {
     oxUriFetch old = g_fetch;

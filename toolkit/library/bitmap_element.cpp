@@ -26,10 +26,10 @@ namespace {
 // A picture is read whole into memory before it is decoded; the decoder refuses larger pictures.
 constexpr int64_t kMaxSourceBytes = kMaxDecodeBytes;
 
-// Pictures of the resources: no scheme (a drive letter is none), "box" or "ee". Every other scheme,
-// known as an atom or not, is downloaded.
+// Pictures read from files: no scheme (a drive letter is none), "box", "ee" or "file". Every other
+// scheme, known as an atom or not, is downloaded.
 bool IsFileScheme(const oxUri& uri, const WCHAR* text) {
-    if (uri.GetScheme() == kAtomBox || uri.GetScheme() == kAtomEe) return true;
+    if (uri.GetScheme() == kAtomBox || uri.GetScheme() == kAtomEe || uri.GetScheme() == kAtomFile) return true;
     if (uri.GetScheme() != 0) return false;
     for (size_t i = 0; i < 10 && text[i]; ++i)
         if (text[i] == u':') return i < 2 || (text[i + 1] != u'/' && text[i + 1] != u'\\');
@@ -275,7 +275,7 @@ void oxBitmapElement::Load() {
     // Markup opens no file outside the resources folder.
     TWString path;
     ResolveUriToPath(src_.GetString(), nullptr, path);
-    if (!ConfineToResources(path)) return;
+    if (!ConfineSceneFile(path)) return;
     NUBO::XStream* raw = nullptr;
     if (OpenUriStream(path.GetString(), &raw) != 0) {
         // Reported here, where the file's name is known; a painter that meets the empty bitmap

@@ -81,7 +81,8 @@ int32_t oxImageBrushElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, con
     if (value && (attribute == kAtomThumbWidth || attribute == kAtomThumbHeight)) {
         // Each sets the whole size, the other side unset.
         const int32_t n = ParseInt(value);
-        if (MakeBitmap()) bitmap_->SetThumbSize(attribute == kAtomThumbWidth ? n : -1, attribute == kAtomThumbWidth ? -1 : n);
+        if (MakeBitmap())
+            bitmap_->SetThumbSize(attribute == kAtomThumbWidth ? n : -1, attribute == kAtomThumbWidth ? -1 : n);
         return 0;
     }
     if (fill_ && value) {

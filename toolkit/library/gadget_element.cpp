@@ -592,7 +592,7 @@ void oxGadgetElement::LoadScripts(oxScriptContext* context) {
         if (source.loaded) continue;
         source.loaded = true; // tried once, whatever happens
         NUBO::XStream* raw = nullptr;
-        if (OpenUriStream(source.url.GetString(), &raw) != 0 || !raw) {
+        if (!SceneMayOpen(source.url.GetString()) || OpenUriStream(source.url.GetString(), &raw) != 0 || !raw) {
             if (runtime) runtime->ReportFileNotFound(source.url.GetString());
             continue;
         }

@@ -112,7 +112,7 @@ void oxGadgetInstance::LoadScript(oxBox* box, bool language) {
     if (!known.IsEmpty() && context_->HasScriptItem(known.GetString()) == 0) return;
     oxResourceRuntime* runtime = scene->GetResourceRuntime();
     NUBO::XStream* rawStream = nullptr;
-    if (OpenUriStream(src_.GetString(), &rawStream) != 0 || !rawStream) {
+    if (!SceneMayOpen(src_.GetString()) || OpenUriStream(src_.GetString(), &rawStream) != 0 || !rawStream) {
         if (runtime) runtime->ReportFileNotFound(src_.GetString());
         return;
     }

@@ -82,7 +82,8 @@ int32_t oxGradientTransformElement::SetMarkupAttribute(oxAtom ns, oxAtom attribu
     }
     if (value && (attribute == kAtomX || attribute == kAtomY) &&
         (tag == kAtomScaleTransform || tag == kAtomTranslateTransform)) {
-        float& field = tag == kAtomScaleTransform ? (attribute == kAtomX ? scaleX : scaleY) : (attribute == kAtomX ? x : y);
+        float& field =
+            tag == kAtomScaleTransform ? (attribute == kAtomX ? scaleX : scaleY) : (attribute == kAtomX ? x : y);
         field = Percent(value);
         return 0;
     }

@@ -46,7 +46,7 @@ NUBO::PtrVector<oxLibrary*>& LoadingLibraries() {
 TWString LoadPath(const WCHAR* uri) {
     TWString path;
     ResolveUriToPath(uri, nullptr, path);
-    (void)ConfineToResources(path);
+    (void)ConfineSceneFile(path);
     return path;
 }
 
@@ -232,8 +232,18 @@ oxElement* oxLibrary::LoadMarkup(oxMarkupLoader& loader, const WCHAR* uri, NUBO:
 
 oxLibrary* oxLibrary::ImportLibrary(const WCHAR* uri) {
     if (!runtime_ || !uri) return nullptr;
+    TWString path;
+    ResolveUriToPath(uri, nullptr, path);
+    if (!ConfineSceneFile(path)) {
+        RefuseImport(kImportOutsideResources, uri);
+        if (!oxXmlParseSession::Current()) {
+            TWString message;
+            message.Format(kImportOutsideResources, uri);
+            runtime_->ReportResourceError(message.GetString());
+        }
+        return nullptr;
+    }
     // Refused before the runtime is asked: loading a library that is loading would start it over.
-    TWString path = LoadPath(uri);
     for (oxLibrary* loading : LoadingLibraries()) {
         if (_wcsicmp(loading->loadingPath_.GetString(), path.GetString()) == 0) {
             RefuseImport(kImportStillLoading, uri);
@@ -478,7 +488,7 @@ int32_t oxImportElement::SetMarkupAttribute(oxAtom, oxAtom attribute, const WCHA
         ResolveUriToPath(value, owner_->GetBase().GetString(), path);
         if (oxUri::HasScheme(value) && scheme != kAtomFile) {
             owner_->ImportLibrary(value);
-        } else if (ConfineToResources(path)) {
+        } else if (ConfineSceneFile(path)) {
             owner_->ImportLibrary(path.GetString());
         } else if (oxXmlParseSession* session = oxXmlParseSession::Current()) {
             TWString message;

@@ -146,7 +146,7 @@ private:
     NUBO::oxIdHashMap<oxElement*> gadgets_;
     bool persists_ = false;
     bool loading_ = false;
-    NUBO::TWString loadingPath_; // the file being loaded, as ConfineToResources settles it
+    NUBO::TWString loadingPath_; // the file being loaded, as ConfineSceneFile settles it
     oxLibraryRuntime* runtime_;
     NUBO::PtrVector<oxImportElement*> openImports_;
     NUBO::PtrVector<oxElement*> openResources_; // made from markup, owned until their end tag

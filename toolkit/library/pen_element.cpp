@@ -13,8 +13,8 @@ oxPenElement::~oxPenElement() {
 }
 
 int32_t oxPenElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) {
-    const bool known =
-        attribute == kAtomColor || attribute == kAtomWidth || attribute == kAtomPattern || attribute == kAtomCornerRadius;
+    const bool known = attribute == kAtomColor || attribute == kAtomWidth || attribute == kAtomPattern ||
+                       attribute == kAtomCornerRadius;
     if (!known || !value) return oxBindableElement::SetMarkupAttribute(ns, attribute, value);
     if (!stroke_) stroke_ = static_cast<oxStrokeGroup*>(CreateStyleGroup(kStyleProperties[kStyle_stroke].group));
     if (!stroke_) return oxBindableElement::SetMarkupAttribute(ns, attribute, value);

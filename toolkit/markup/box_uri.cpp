@@ -82,23 +82,45 @@ const TWString& GetResourcesFolder() {
     return ResourcesFolder();
 }
 
-bool ConfineToResources(TWString& path) {
+namespace {
+
+// True when the settled `segments` lie inside `folder` (compared without case).
+bool Inside(const std::vector<TWString>& segments, const WCHAR* folder) {
+    std::vector<TWString> root;
+    if (!folder || !*folder || !SettleSegments(folder, root, false) || segments.size() <= root.size()) return false;
+    for (size_t i = 0; i < root.size(); ++i)
+        if (_wcsicmp(segments[i].GetString(), root[i].GetString()) != 0) return false;
+    return true;
+}
+
+} // namespace
+
+bool ConfineSceneFile(TWString& path) {
     const TWString& folder = ResourcesFolder();
     TWString full(path.GetString());
     if (!IsSeparator(full.GetAt(0))) {
         full = folder;
         full += path;
     }
-    std::vector<TWString> segments, root;
+    std::vector<TWString> segments;
     bool settled = SettleSegments(full.GetString(), segments, false);
     path = JoinSegments(segments, true);
-    if (!settled || folder.IsEmpty() || !SettleSegments(folder.GetString(), root, false) ||
-        segments.size() <= root.size())
-        return false;
-    for (size_t i = 0; i < root.size(); ++i) {
-        if (_wcsicmp(segments[i].GetString(), root[i].GetString()) != 0) return false;
+    return settled && (Inside(segments, folder.GetString()) || Inside(segments, kDocumentsFolder));
+}
+
+TWString UriFilePath(const WCHAR* uri) {
+    TWString path;
+    oxUri parsed(uri);
+    if (!UriToLocalPath(parsed, path)) {
+        path = uri ? uri : u"";
+        AnchorToProgramFolder(path);
     }
-    return true;
+    return path;
+}
+
+bool SceneMayOpen(const WCHAR* uri) {
+    TWString path = UriFilePath(uri);
+    return ConfineSceneFile(path);
 }
 
 bool IsBoxUri(const WCHAR* text) {
@@ -174,12 +196,7 @@ int ResolveUriToPath(const WCHAR* uri, const WCHAR* base, TWString& out) {
 
 int OpenUriStream(const WCHAR* uri, NUBO::XStream** out) {
     if (!out) return 1;
-    TWString path;
-    oxUri parsed(uri);
-    if (!UriToLocalPath(parsed, path)) {
-        path = uri ? uri : u"";
-        AnchorToProgramFolder(path);
-    }
+    const TWString path = UriFilePath(uri);
     NUBO::XFileStream* raw = nullptr;
     if (NUBO::XFileStream::Create(&raw) != 0) return 1;
     NUBO::RefPtr<NUBO::XFileStream> stream(raw);

@@ -22,10 +22,19 @@ inline constexpr const WCHAR* kBuiltInSheetTintedScene =
 // The folder that holds the program's resources, which box:// and ee:// URIs and relative paths
 // name files in: "resources" beside the program, with its trailing '\'.
 const NUBO::TWString& GetResourcesFolder();
+// The device's documents folder: the file dialog lists it, and scenes may read what is chosen there.
+inline constexpr const WCHAR* kDocumentsFolder = u"\\My Documents";
 // Settles '/', '\', '.' and '..' in `path` by name, taking a relative path from the resources
-// folder; true when the result lies inside that folder (compared without case). Markup opens no
-// file for which this is false.
-bool ConfineToResources(NUBO::TWString& path);
+// folder; true when the result lies inside that folder or the documents folder (compared without
+// case). The one confinement of every road by which a scene opens a file: none opens a file for
+// which this is false.
+bool ConfineSceneFile(NUBO::TWString& path);
+// What a scene is told when it names a file outside those folders (one %s for the name).
+inline constexpr const WCHAR* kFileOutsideResources = u"File outside the resources folder: %s";
+// The file OpenUriStream opens for `uri`.
+NUBO::TWString UriFilePath(const WCHAR* uri);
+// Whether a scene may open the file `uri` names (ConfineSceneFile of its UriFilePath).
+bool SceneMayOpen(const WCHAR* uri);
 
 // The first six units are "box://" (case-sensitive).
 bool IsBoxUri(const WCHAR* text);
@@ -44,5 +53,6 @@ int UriToLocalPath(const oxUri& uri, NUBO::TWString& out);
 // kept inside it like a box path).
 int ResolveUriToPath(const WCHAR* uri, const WCHAR* base, NUBO::TWString& out);
 // 0 and an open file stream at position 0 (the caller owns the reference), 1 when the file
-// cannot be opened. A stream already in `out` is released first on success.
+// cannot be opened. Opens any path: what a scene asks for is checked with SceneMayOpen first. A stream already in `out`
+// is released first on success.
 int OpenUriStream(const WCHAR* uri, NUBO::XStream** out);

@@ -86,7 +86,7 @@ struct oxXmlParseCallbacks {
         if (!systemId) return XML_STATUS_OK;
         TWString path;
         ResolveUriToPath(W(systemId), base ? W(base) : nullptr, path);
-        if (!ConfineToResources(path)) {
+        if (!ConfineSceneFile(path)) {
             TWString message;
             message.Format(kEntityOutsideResources, W(systemId));
             session->Fail(message, int32_t(XML_GetCurrentLineNumber(parser)),

@@ -157,10 +157,11 @@ int32_t PlayNamedSound(oxScene* scene, const WCHAR* name) {
         MessageBeep(SystemSoundType(name));
         return 0;
     }
-    const NUBO::TWString uri = oxUri::HasScheme(name) ? NUBO::TWString(name)
-                                                      : oxUri::JoinPath(scene ? scene->GetBase().GetString() : u"", name);
+    const NUBO::TWString uri = oxUri::HasScheme(name)
+                                   ? NUBO::TWString(name)
+                                   : oxUri::JoinPath(scene ? scene->GetBase().GetString() : u"", name);
     NUBO::XStream* stream = nullptr;
-    if (OpenUriStream(uri.GetString(), &stream) != 0 || !stream) return 0;
+    if (!SceneMayOpen(uri.GetString()) || OpenUriStream(uri.GetString(), &stream) != 0 || !stream) return 0;
     int64_t size = 0;
     std::lock_guard<std::mutex> hold(g_soundLock);
     if (stream->GetSize(&size) == 0 && size > 0 && size < (int64_t(1) << 31)) {

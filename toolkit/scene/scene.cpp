@@ -550,6 +550,7 @@ oxLibrary* oxScene::SetThemeForAlias(const WCHAR* alias, const WCHAR* uri) {
     if (!alias || !uri || !runtime_) return nullptr;
     TWString resolved(uri);
     if (!oxUri::HasScheme(uri)) ResolveUriToPath(uri, GetBase().GetString(), resolved);
+    if (!SceneMayOpen(resolved.GetString())) return nullptr;
     oxLibrary* library = themeAliases_.Lookup(alias);
     if (library) {
         if (library->GetUri().Compare(resolved.GetString()) != 0)

@@ -31,7 +31,7 @@ bool IsScriptSourceInResources(const TWString& source) {
     if (oxUri::HasScheme(source.GetString()) && oxUri::SchemeAtom(source.GetString()) != kAtomFile) return true;
     TWString path;
     ResolveUriToPath(source.GetString(), nullptr, path);
-    return ConfineToResources(path);
+    return ConfineSceneFile(path);
 }
 
 bool oxScriptElement::Resolve(TWString& source) const {

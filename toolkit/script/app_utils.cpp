@@ -138,7 +138,7 @@ int32_t HasAutohideBar(AppUtils*, XArgList*, XVariant* out) {
 int32_t GetResourceStream(AppUtils*, XArgList* args, XVariant* out) {
     TWString uri = ArgText(args, 0);
     NUBO::XStream* raw = nullptr;
-    if (OpenUriStream(uri.GetString(), &raw) != 0 || !raw) return NUBO::XR_FAIL;
+    if (!SceneMayOpen(uri.GetString()) || OpenUriStream(uri.GetString(), &raw) != 0 || !raw) return NUBO::XR_FAIL;
     RefPtr<NUBO::XStream> stream(raw);
     out->Clear();
     return NUBO::XStreamToVariant(out, stream.get()) == 0 ? 0 : NUBO::XR_OUT_OF_MEMORY;

@@ -25,6 +25,7 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/event.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 
@@ -32,7 +33,6 @@ namespace {
 
 constexpr const WCHAR* kFileDialogScene = u"box://KestrumToolkit/content/fileDialog/fileDialog.box";
 constexpr const WCHAR* kFileDialogName = u"_fileDialog";
-constexpr const WCHAR* kDocumentsFolder = u"\\My Documents";
 
 oxRuntime* g_runtime = nullptr;
 
@@ -129,8 +129,8 @@ public:
         listener_->AddRef();
         scene->AddEventListener(kAtomClick, listener_);
         if (oxBox* title = Box(u"title"))
-            title->SetAttribute(kAtomValue, record_->lpstrTitle ? record_->lpstrTitle : (save_ ? u"Save" : u"Open"), true,
-                                false);
+            title->SetAttribute(kAtomValue, record_->lpstrTitle ? record_->lpstrTitle : (save_ ? u"Save" : u"Open"),
+                                true, false);
         Fill();
     }
 
@@ -224,7 +224,8 @@ private:
         for (size_t i = 0; i < shown_.size(); ++i) {
             oxBox* row = scene_->CreateBox(kAtomBoxNamespace, kAtomSimpleText);
             if (!row) break;
-            const std::u16string text = shown_[i].folder && shown_[i].name != u".." ? shown_[i].name + u"\\" : shown_[i].name;
+            const std::u16string text =
+                shown_[i].folder && shown_[i].name != u".." ? shown_[i].name + u"\\" : shown_[i].name;
             row->SetAttribute(kAtomStyle, u"fileDialogEntry", true, false);
             row->SetAttribute(kAtomValue, text.c_str(), true, false);
             entries->AddChild(row); // the list keeps the creation's reference
@@ -362,8 +363,8 @@ int32_t OnSceneOpen(NUBO::XObject* object, int, NUBO::XArgList*, NUBO::XVariant*
 
 const NUBO::XMemberEntry kOpenerMembers[] = {NUBO::XMethod("onSceneOpen", OnSceneOpen), NUBO::XMemberEnd()};
 
-NUBO::XClassDescriptor DialogOpener::Descriptor = {"fileDialogListener", 2, kOpenerMembers, &NUBO::XObject::Descriptor,
-                                                   0, {}};
+NUBO::XClassDescriptor DialogOpener::Descriptor = {"fileDialogListener",       2, kOpenerMembers,
+                                                   &NUBO::XObject::Descriptor, 0, {}};
 
 BOOL ShowFileDialogScene(OPENFILENAMEW* record, bool save) {
     oxRuntime* runtime = g_runtime;

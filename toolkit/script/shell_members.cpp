@@ -4,6 +4,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
@@ -70,7 +71,22 @@ int32_t RemoveDOMObject(Shell* self, XArgList* args, XVariant* out) {
     return 0;
 }
 
+// False, with the runtime told why, when a scene may not open the file `uri` names.
+bool MayOpen(Shell* self, const TWString& uri) {
+    if (uri.IsEmpty() || SceneMayOpen(uri.GetString())) return true;
+    if (oxRuntime* runtime = self->GetRuntime()) {
+        TWString message;
+        message.Format(kFileOutsideResources, uri.GetString());
+        runtime->ReportResourceError(message.GetString());
+    }
+    return false;
+}
+
 int32_t OpenScene(Shell* self, XArgList* args, XVariant* out) {
+    if (!MayOpen(self, ArgText(args, 0))) {
+        if (out) out->SetObject(nullptr);
+        return self->CannotAct();
+    }
     RefPtr<XObject> parent(ArgObject(args, 1)), params(ArgObject(args, 3)), listener(ArgObject(args, 4));
     return self->OpenScene(ArgText(args, 0), parent.get(), ArgText(args, 2), params.get(), listener.get(),
                            ArgBool(args, 5), out);
@@ -80,7 +96,7 @@ int32_t OpenSceneAndWait(Shell* self, XArgList* args, XVariant*) {
     TWString url = ArgText(args, 0), name = ArgText(args, 2);
     RefPtr<XObject> parent(ArgObjectOf(args, 1, &Scene::Descriptor)), params(ArgObject(args, 3));
     oxRuntime* runtime = self->GetRuntime();
-    if (!runtime || url.IsEmpty()) return self->CannotAct();
+    if (!runtime || url.IsEmpty() || !MayOpen(self, url)) return self->CannotAct();
     oxScene* opener = parent ? static_cast<Scene*>(parent.get())->GetScene() : nullptr;
     // Returns once the dialog's modal loop ends; the other scenes are disabled meanwhile.
     (void)runtime->OpenDialogScene(url.GetString(), opener, name.IsEmpty() ? nullptr : name.GetString(), params.get(),
@@ -103,7 +119,8 @@ int32_t PutLibrary(Shell* self, oxLibrary* library, XVariant* out) {
 int32_t ImportLibrary(Shell* self, XArgList* args, XVariant* out) {
     TWString uri = ArgText(args, 0);
     oxRuntime* runtime = self->GetRuntime();
-    return PutLibrary(self, runtime && !uri.IsEmpty() ? runtime->LoadLibrary(uri.GetString()) : nullptr, out);
+    const bool load = runtime && !uri.IsEmpty() && MayOpen(self, uri);
+    return PutLibrary(self, load ? runtime->LoadLibrary(uri.GetString()) : nullptr, out);
 }
 
 int32_t GetLibrary(Shell* self, XArgList* args, XVariant* out) {

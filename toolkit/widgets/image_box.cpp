@@ -177,7 +177,7 @@ void oxImageBox::Load() {
     else
         path = src_;
     if (!local) path = src_;
-    if (local && !ConfineToResources(path)) path.Empty();
+    if (local && !ConfineSceneFile(path)) path.Empty();
     bitmap_ = path.IsEmpty() ? nullptr : new (std::nothrow) oxBitmapElement(path.GetString());
     ownsBitmap_ = bitmap_ != nullptr;
     if (bitmap_) {

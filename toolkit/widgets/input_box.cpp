@@ -474,10 +474,13 @@ void oxInputBox::ReplaceSelection(const WCHAR* text) {
     const int32_t k = int32_t(wcslen(text));
     std::u16string next;
     int32_t caret;
+    // Without a maximum length of its own a box takes what the device's edit control takes: text
+    // measured whole on every frame must stay small enough to measure.
+    const int32_t limit = maxLength_ != 0 ? maxLength_ : kDefaultMaxLength;
     // An empty value takes what fits, as a missing one does.
     if (v && b > 0) {
         const int32_t a = Offset(caret_);
-        if (maxLength_ != 0 && int64_t(maxLength_) < int64_t(b) + k) {
+        if (int64_t(limit) < int64_t(b) + k) {
             DispatchInvalidInput();
             return;
         }
@@ -488,9 +491,9 @@ void oxInputBox::ReplaceSelection(const WCHAR* text) {
         caret = std::min(a, b) + k;
     } else {
         int32_t take = k;
-        if (maxLength_ != 0 && k > maxLength_) {
+        if (k > limit) {
             DispatchInvalidInput();
-            take = maxLength_;
+            take = limit;
             // A pair is not cut in half.
             if (take > 0 && IsHigh(text[take - 1])) --take;
         }

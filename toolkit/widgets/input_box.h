@@ -69,6 +69,8 @@ public:
     // Multi-line with word wrap: the text is kept in lines, and a line break starts a new one.
     bool KeepsLines() const { return lines_ != nullptr; }
     int32_t GetMaxLength() const { return maxLength_; }
+    // What typing and pasting may make the value at most when `maxlength` sets no limit.
+    static constexpr int32_t kDefaultMaxLength = 32767;
     int32_t GetScrollX() const { return scrollX_; }
     int32_t GetFirstLine() const { return firstLine_; }
     // Where the caret is drawn, in content-box pixels (scrolling applied).

@@ -292,7 +292,8 @@ bool TargetArea(oxCanvas* canvas, const oxRect& box, PaintArea* out) {
     if (target.bpp != 32 && target.bpp != 16) return false;
     const POINT origin = canvas->GetOrigin();
     out->box = box;
-    out->content = RECT{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
+    out->content =
+        RECT{origin.x + box.x, origin.y + box.y, origin.x + box.x + box.width, origin.y + box.y + box.height};
     out->clip = Intersect(Intersect(canvas->ClipBounds(), out->content), RECT{0, 0, target.width, target.height});
     return true;
 }
@@ -373,8 +374,7 @@ void oxTextBox::ApplyRtlOrder() {
 
 void oxTextBox::SetStyleValue(int propertyId, const oxStyleValue& value, int mode) {
     // Turned text is never rich.
-    if (propertyId == kStyle_textOrientation && value.GetType() == kStyleKeyword && value.GetValue() != kKeywordFixed)
-    {
+    if (propertyId == kStyle_textOrientation && value.GetType() == kStyleKeyword && value.GetValue() != kKeywordFixed) {
         oxBox::SetAttribute(kAtomPlaintext, u"true", true, false);
         richDocument_.reset();
     }
@@ -520,8 +520,7 @@ SIZE oxTextBox::MeasureValue(bool within) {
 bool oxTextBoxBase::HasAutoHeight() {
     oxBoxStyle* style = GetStyle();
     const oxStyleValue* height = style ? Member(style->GetMetricsGroup(), kStyle_height) : nullptr;
-    return !height ||
-           (height->GetType() == kStyleKeyword ? height->GetValue() == kKeywordAuto : height->GetInt() == 0);
+    return !height || (height->GetType() == kStyleKeyword ? height->GetValue() == kKeywordAuto : height->GetInt() == 0);
 }
 
 oxRichStyle oxTextBox::RichBaseStyle() {
@@ -806,7 +805,9 @@ void oxTextBox::PlaceRichItems() {
     const oxPoint total = doc->GetSize();
     int32_t y = 0;
     if (!flowing && total.y < content.height)
-        y = vAlign == kKeywordCenter ? (content.height - total.y) / 2 : vAlign == kKeywordBottom ? content.height - total.y : 0;
+        y = vAlign == kKeywordCenter   ? (content.height - total.y) / 2
+            : vAlign == kKeywordBottom ? content.height - total.y
+                                       : 0;
     for (int l = 0; l < doc->GetLineCount(); ++l) {
         oxRichLine* line = doc->GetLine(l);
         const int32_t spare = content.width - line->width;
@@ -869,8 +870,7 @@ void oxTextBox::PaintRich(oxCanvas* canvas) {
     if (!boxColor) boxColor = 0xFF000000u | GetSysColor(COLOR_WINDOWTEXT);
     const bool hasAlpha = target.bpp == 32 && (canvas->flags & 1);
     // Runs on a layered target are grey-scale anti-aliased whatever the attribute says.
-    const BYTE quality =
-        hasAlpha ? ANTIALIASED_QUALITY : TextQuality(oxBox::GetAttribute(kAtomTextSmoothing), true);
+    const BYTE quality = hasAlpha ? ANTIALIASED_QUALITY : TextQuality(oxBox::GetAttribute(kAtomTextSmoothing), true);
     TextDC t(hasAlpha ? nullptr : &target, cw, ch, nullptr);
     if (!t.dc()) return;
     const POINT at{content.left, content.top};
@@ -894,16 +894,27 @@ void oxTextBox::PaintRich(oxCanvas* canvas) {
             oxRichItem* item = line->GetItemAt(k);
             if (item->kind != oxRichItem::kText || item->text.empty()) continue;
             const oxRichStyle& look = item->style;
-            HFONT font = GetCachedFont(look.face.c_str(), look.size, look.bold, look.italic, look.underline, 0, quality);
+            HFONT font =
+                GetCachedFont(look.face.c_str(), look.size, look.bold, look.italic, look.underline, 0, quality);
             if (!font) continue;
             SelectObject(t.dc(), font);
             std::u16string cropped;
             if (k == lastRun) {
-                // Characters go from the run's end until it and the dots fit the content width.
-                const int32_t before = line->width - item->width;
-                const int32_t dots = MeasureText(u"...", 3, font).cx;
-                size_t keep = item->text.size();
-                while (keep > 0 && before + MeasureText(item->text.c_str(), int(keep), font).cx + dots > cw)
+                // The longest start of the run that fits the content width with the dots, found by
+                // halving: a prefix is never narrower than a shorter one.
+                const int32_t room = cw - (line->width - item->width) - MeasureText(u"...", 3, font).cx;
+                size_t keep = 0;
+                for (size_t low = 0, high = item->text.size(); low < high;) {
+                    const size_t mid = low + (high - low + 1) / 2;
+                    if (MeasureText(item->text.c_str(), int(mid), font).cx <= room) {
+                        keep = low = mid;
+                    } else {
+                        high = mid - 1;
+                    }
+                }
+                // A character of two units is kept whole or not at all.
+                if (keep > 0 && keep < item->text.size() && item->text[keep - 1] >= 0xD800 &&
+                    item->text[keep - 1] < 0xDC00)
                     --keep;
                 cropped = item->text.substr(0, keep) + u"...";
             }

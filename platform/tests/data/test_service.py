@@ -18,7 +18,8 @@ clientLogin and the sessionSecret of the last answer ("none" for a request witho
 Paths: /hello, /utf8, /latin1, /empty, /big (10 MiB of PATTERN), /stall (announces 10 MiB, sends
 64 KiB, then waits), /silent (never answers), /endless (a body without end), /redirect (to /hello),
 /redirect-loop, /headers, /xml (a small inbox as application/xml),
-/echo (the request back as text), /status/<n>, /auth/clientLogin, /auth/logout; else 404.
+/echo (the request back as text), /status/<n>, /redirect-to?<address> (307 to the address),
+/liar (announces 32 MiB, sends 10 bytes, then waits), /auth/clientLogin, /auth/logout; else 404.
 """
 import base64
 import hashlib
@@ -156,6 +157,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 pass
         elif path == "/redirect":
             self.answer(302, b"moved", extra=[("Location", "/hello")])
+        elif path == "/redirect-to":
+            self.answer(307, b"moved", extra=[("Location", urllib.parse.unquote(self.path.split("?", 1)[1]))])
+        elif path == "/liar":
+            self.send_response(200)
+            self.send_header("Content-Length", str(32 << 20))
+            self.end_headers()
+            self.wfile.write(b"0123456789")
+            self.wfile.flush()
+            self.wait_for_close()
         elif path == "/redirect-loop":
             self.answer(302, b"again", extra=[("Location", "/redirect-loop")])
         elif path == "/xml":

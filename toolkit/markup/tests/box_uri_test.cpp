@@ -82,10 +82,15 @@ TEST(BoxUriTest, PathsStayInsideTheResourcesFolder) {
         {u"/etc//passwd", false, "\\etc\\passwd"},
         {u"\\\\host\\share", false, "\\host\\share"},
         {std::u16string(GetResourcesFolder().GetString()), false, ""},
+        // The documents folder the file dialog lists is the one other place.
+        {u"\\my documents\\notes\\a.txt", true, "\\my documents\\notes\\a.txt"},
+        {u"\\My Documents\\..\\etc\\passwd", false, "\\etc\\passwd"},
+        {u"\\My Documents", false, "\\My Documents"},
+        {u"\\My Documents2\\a", false, "\\My Documents2\\a"},
     };
     for (const Confined& c : confined) {
         NUBO::TWString path(c.path.c_str());
-        EXPECT_EQ(ConfineToResources(path), c.inside) << Utf8(c.path.c_str());
+        EXPECT_EQ(ConfineSceneFile(path), c.inside) << Utf8(c.path.c_str());
         if (!c.settled.empty()) {
             EXPECT_EQ(Utf8(path.GetString()), c.settled);
         }
@@ -138,7 +143,7 @@ TEST(BoxUriTest, EveryFormOpensFromTheResourcesFolder) {
         NUBO::TWString resolved;
         ResolveUriToPath(climb, u"box://pkg", resolved);
         if (resolved.GetAt(0) == u'\\') {
-            EXPECT_TRUE(ConfineToResources(resolved)) << Utf8(climb);
+            EXPECT_TRUE(ConfineSceneFile(resolved)) << Utf8(climb);
         }
     }
     std::filesystem::remove(outside);

@@ -240,6 +240,13 @@ TEST_F(BitmapElementTest, PicturesThatCannotBeHadLeaveNoFrames) {
     const std::filesystem::path outside =
         std::filesystem::path(platform::ProgramHostPath()).parent_path() / ("outside-" + res.Name() + ".png");
     ASSERT_TRUE(WritePng(outside.string(), Picture(2, 2, [](int, int) { return kRed; }), 2, 2));
+    // A file URI is a file, confined like the others: it is never handed to the download road.
+    static int fetched = 0;
+    fetched = 0;
+    const oxUriFetch previous = oxSetUriFetch([](const WCHAR*, NUBO::XObject*) -> int32_t {
+        ++fetched;
+        return 1;
+    });
     const std::string climb = "../../" + outside.filename().string();
     const std::string absolute = Utf8(GetResourcesFolder().GetString()) + "../" + outside.filename().string();
     ASSERT_TRUE(Load(R"M(<r:library>
@@ -264,6 +271,8 @@ TEST_F(BitmapElementTest, PicturesThatCannotBeHadLeaveNoFrames) {
         EXPECT_EQ(w, 0);
         EXPECT_EQ(h, 0);
     }
+    EXPECT_EQ(fetched, 0);
+    oxSetUriFetch(previous);
     std::filesystem::remove(outside);
 }
 
