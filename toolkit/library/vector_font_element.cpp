@@ -35,8 +35,8 @@ bool oxVectorFontElement::Load(const WCHAR* src) {
     oxLibrary* library = GetLibrary();
     ResolveUriToPath(src, library ? library->GetBase().GetString() : nullptr, resolved);
     ResolveUriToPath(resolved.GetString(), nullptr, path);
-    // Markup opens no file outside the resources folder.
-    if (!ConfineToResources(path)) return false;
+    // Markup opens no file outside the folders a scene may read.
+    if (!ConfineSceneFile(path)) return false;
     NUBO::XStream* raw = nullptr;
     if (OpenUriStream(path.GetString(), &raw) != 0 || !raw) {
         if (library && library->GetRuntime()) library->GetRuntime()->ReportFileNotFound(path.GetString());
