@@ -19,6 +19,7 @@
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/popup_box.h"
+#include "toolkit/widgets/range_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/select_box.h"
 #include "toolkit/widgets/text_box.h"
@@ -48,6 +49,7 @@ void StartServices() {
     oxRegisterAnimationElements();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxRegisterRangeBoxKind();
     oxRegisterSelectBoxKinds();
     oxInstallGridServices();
     oxRegisterImageBoxKind();
