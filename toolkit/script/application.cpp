@@ -15,6 +15,7 @@
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/grid_services.h"
+#include "toolkit/widgets/handle_box.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
@@ -50,6 +51,7 @@ void StartServices() {
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
     oxRegisterRangeBoxKind();
+    oxRegisterHandleBoxKind();
     oxRegisterSelectBoxKinds();
     oxInstallGridServices();
     oxRegisterImageBoxKind();
