@@ -13,9 +13,7 @@
 #include "toolkit/core/mdi_container_box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/script/shell.h"
-#include "toolkit/script/tests/windowed_app_test.h"
-#include "toolkit/widgets/scene_frame.h"
+#include "toolkit/script/tests/markup_scene_test.h"
 
 namespace {
 
@@ -31,38 +29,10 @@ constexpr const char* kHead = R"(<vbox xmlns="http://www.kestrum.com/weftly/box.
 
 constexpr uint32_t kWhite = 0xFFFFFF, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 
-class ContainerBoxesTest : public WindowedAppTest {
+class ContainerBoxesTest : public MarkupSceneTest {
 protected:
-    void SetUp() override {
-        WindowedAppTest::SetUp();
-        if (HasFatalFailure()) return;
-        platform::headless::UseVirtualClock(1000);
-    }
-    oxScene* Open(const std::string& body) {
-        const std::string name =
-            std::string("container_boxes_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".box";
-        std::ofstream(resources / name) << kHead << body << "</vbox>";
-        written.push_back(name);
-        const std::u16string uri(name.begin(), name.end());
-        oxScene* scene =
-            app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
-        platform::headless::RunUntilIdle();
-        return scene;
-    }
-    static oxBox* Box(oxScene* scene, const std::string& id) {
-        const std::u16string wide(id.begin(), id.end());
-        return scene->GetBoxById(oxAtoms::Find(wide.c_str()), false);
-    }
-    // The colour on the screen (dx, dy) into the box.
-    static uint32_t ColourIn(oxScene* scene, oxBox* box, int dx, int dy) {
-        auto* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
-        POINT p{dx, dy};
-        for (oxBox* b = box; b && b != scene->GetRootBox(); b = b->GetParent())
-            p.x += b->GetBoxRect().x, p.y += b->GetBoxRect().y;
-        if (window && window->GetFrame()) ClientToScreen(window->GetFrame()->GetWindow(), &p);
-        std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{p.x, p.y, p.x + 1, p.y + 1});
-        return px.empty() ? 0 : px[0] & 0xFFFFFF;
-    }
+    oxScene* Open(const std::string& body) { return OpenScene(kHead, body); }
+    static uint32_t ColourIn(oxScene* scene, oxBox* box, int dx, int dy) { return ColourAt(On(scene, box, dx, dy)); }
 };
 
 TEST_F(ContainerBoxesTest, ADeckShowsTheChildAtItsTopIndex) {

@@ -13,11 +13,9 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/script/shell.h"
-#include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/script/tests/markup_scene_test.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
-#include "toolkit/widgets/scene_frame.h"
 
 namespace {
 
@@ -25,34 +23,10 @@ constexpr const char* kHead = R"(<vbox xmlns="http://www.kestrum.com/weftly/box.
       xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root" s:hAlign="start">
 )";
 
-class HandleBoxTest : public WindowedAppTest {
+class HandleBoxTest : public MarkupSceneTest {
 protected:
-    void SetUp() override {
-        WindowedAppTest::SetUp();
-        if (HasFatalFailure()) return;
-        platform::headless::UseVirtualClock(1000);
-    }
-    oxScene* Open(const std::string& body) {
-        const std::string name = std::string("handle_box_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                 std::to_string(opened++) + ".box";
-        std::ofstream(resources / name) << kHead << body << "</vbox>";
-        written.push_back(name);
-        const std::u16string uri(name.begin(), name.end());
-        oxScene* scene =
-            app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
-        platform::headless::RunUntilIdle();
-        return scene;
-    }
+    oxScene* Open(const std::string& body) { return OpenScene(kHead, body); }
     static oxBox* Box(oxScene* scene, const char16_t* id) { return scene->GetBoxById(oxAtoms::Find(id), false); }
-    static POINT On(oxScene* scene, oxBox* box, int dx, int dy) {
-        auto* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
-        POINT p{dx, dy};
-        for (oxBox* b = box; b && b != scene->GetRootBox(); b = b->GetParent())
-            p.x += b->GetBoxRect().x, p.y += b->GetBoxRect().y;
-        if (window && window->GetFrame()) ClientToScreen(window->GetFrame()->GetWindow(), &p);
-        return p;
-    }
     // Hovers at (x, y) of the box, then drags from there by (dx, dy).
     static void HoverAndDrag(oxScene* scene, oxBox* box, int x, int y, int dx, int dy) {
         const POINT from = On(scene, box, x, y);
@@ -65,7 +39,6 @@ protected:
         return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
                std::to_string(r.height);
     }
-    int opened = 0;
 };
 
 // A 150x120 target placed by its top and left; the pointer grabs the sides within 30 of it. The side

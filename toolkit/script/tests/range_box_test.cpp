@@ -14,10 +14,8 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/script/shell.h"
-#include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/script/tests/markup_scene_test.h"
 #include "toolkit/widgets/builtin_command_handler.h"
-#include "toolkit/widgets/scene_frame.h"
 
 namespace {
 
@@ -44,42 +42,13 @@ std::string Narrow(const WCHAR* text) {
     return text ? std::string(text, text + std::char_traits<char16_t>::length(text)) : "<none>";
 }
 
-class RangeBoxTest : public WindowedAppTest {
+class RangeBoxTest : public MarkupSceneTest {
 protected:
-    void SetUp() override {
-        WindowedAppTest::SetUp();
-        if (HasFatalFailure()) return;
-        platform::headless::UseVirtualClock(1000);
-    }
-
-    oxScene* Open(const std::string& body) {
-        const std::string stem =
-            std::string("range_box_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        const std::string name = stem + ".box", js = stem + ".js";
-        std::ofstream(resources / js) << kScript;
-        std::ofstream(resources / name) << kHead << body << "<script language=\"javascript\" src=\"" << js
-                                        << "\"/></vbox>";
-        written.push_back(name);
-        written.push_back(js);
-        const std::u16string uri(name.begin(), name.end());
-        oxScene* scene =
-            app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
-        platform::headless::RunUntilIdle();
-        return scene;
-    }
+    oxScene* Open(const std::string& body) { return OpenScene(kHead, body, kScript); }
     static oxRangeBox* Range(oxScene* scene, const char16_t* id) {
         return dynamic_cast<oxRangeBox*>(scene->GetBoxById(oxAtoms::Find(id), false));
     }
     static std::string Log(oxScene* scene) { return Narrow(scene->GetRootBox()->GetAttribute(oxAtoms::Find(u"log"))); }
-    // A point of the box on the screen, (dx, dy) into it.
-    static POINT On(oxScene* scene, oxBox* box, int dx, int dy) {
-        auto* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
-        POINT p{dx, dy};
-        for (oxBox* b = box; b && b != scene->GetRootBox(); b = b->GetParent())
-            p.x += b->GetBoxRect().x, p.y += b->GetBoxRect().y;
-        if (window && window->GetFrame()) ClientToScreen(window->GetFrame()->GetWindow(), &p);
-        return p;
-    }
 };
 
 // Each range is 200 units along its track and has no padding, so the track's length is its size:
