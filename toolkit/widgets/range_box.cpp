@@ -28,6 +28,11 @@ int32_t Truncate(float v) {
     return int32_t(v);
 }
 
+// Positions computed past 32 bits stop at its ends, so a step beyond the range still cuts to it.
+int32_t Saturate(int64_t v) {
+    return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
 bool IsThumb(oxReferenced* target) {
     auto* box = dynamic_cast<oxBox*>(target);
     if (!box) return false;
@@ -81,7 +86,7 @@ int32_t oxRangeBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool noti
         const bool turned = on && !reversed_;
         reversed_ = on;
         // The value stays what it was: the position moves to the other end.
-        if (turned) SetPosition(int32_t(int64_t(max_) + min_ - position_));
+        if (turned) SetPosition(Saturate(int64_t(max_) + min_ - position_));
         break;
     }
     case kAtomValue:
@@ -98,7 +103,15 @@ int32_t oxRangeBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool noti
 
 void oxRangeBox::SetValue(const WCHAR* text) {
     const int64_t v = ParseNumber(text);
-    SetPosition(int32_t(std::clamp<int64_t>(reversed_ ? int64_t(max_) - v + min_ : v, INT32_MIN, INT32_MAX)));
+    SetPosition(Saturate(reversed_ ? int64_t(max_) - v + min_ : v));
+}
+
+void oxRangeBox::MoveBy(int32_t delta) {
+    SetPosition(Saturate(int64_t(position_) + delta));
+}
+
+void oxRangeBox::Page(int32_t count) {
+    SetPosition(Saturate(int64_t(position_) + int64_t(count) * GetPageSize()));
 }
 
 void oxRangeBox::SetPosition(int32_t n) {
@@ -115,7 +128,7 @@ void oxRangeBox::SetPosition(int32_t n) {
 void oxRangeBox::WriteValue() {
     const int64_t v = reversed_ ? int64_t(max_) + min_ - position_ : position_;
     WCHAR text[12];
-    IntToText(int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)), text, 12, 10);
+    IntToText(Saturate(v), text, 12, 10);
     oxControlBox::SetValue(text);
     if (!TestChangeFlags(kChangeAttached)) return;
     oxNotificationEvent modified(kAtomModified, this);
@@ -172,13 +185,13 @@ int32_t oxRangeBox::HandleEvent(oxEvent* event) {
             const oxPoint& p = mouse->framePoint;
             int64_t delta = horizontal ? int64_t(p.x) - dragStart_.x : vertical ? int64_t(p.y) - dragStart_.y : 0;
             if (rightToLeft_) delta = -delta;
-            SetPosition(int32_t(std::clamp<int64_t>(
-                int64_t(PixelsToTicks(int32_t(std::clamp<int64_t>(delta, INT32_MIN, INT32_MAX)))) + dragStartPosition_,
-                INT32_MIN, INT32_MAX)));
+            SetPosition(Saturate(int64_t(PixelsToTicks(Saturate(delta))) + dragStartPosition_));
         } else if ((type == kAtomMousePress || type == kAtomMouseDown) && target == static_cast<oxReferenced*>(this)) {
             const oxPoint at = mouse->GetBoxPosition();
             const int32_t ticks = PixelsToTicks(vertical ? at.y : at.x);
-            const int64_t t = rightToLeft_ ? int64_t(max_) - ticks : ticks;
+            // Differs on purpose: the press counts from `min`, as the position does, so that a range
+            // not starting at 0 pages towards the side that was pressed.
+            const int64_t t = rightToLeft_ ? int64_t(max_) - ticks : int64_t(min_) + ticks;
             oxBox* thumb = GetFirstChild(false);
             if (thumb && thumb->GetBoxRect().Contains(at)) {
                 pagingDirection_ = 0;

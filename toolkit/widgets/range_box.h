@@ -21,8 +21,8 @@ public:
 
     // Keeps the position within the range; a change is written to `value`, announced and laid out.
     void SetPosition(int32_t n);
-    void MoveBy(int32_t delta) { SetPosition(int32_t(int64_t(position_) + delta)); }
-    void Page(int32_t count) { SetPosition(int32_t(int64_t(position_) + int64_t(count) * GetPageSize())); }
+    void MoveBy(int32_t delta);
+    void Page(int32_t count);
     int32_t GetPosition() const { return position_; }
     // `pageNumRows` when set, else `scale`.
     int32_t GetPageSize();

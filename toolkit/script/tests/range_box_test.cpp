@@ -73,6 +73,7 @@ TEST_F(RangeBoxTest, PositionValueAndThumbFollowTheRangesAttributes) {
         {R"(min="-50" max="50" scale="100" value="-25")", -25, "-25", 25, 100},
         {R"(min="5" max="5" scale="10" value="5")", 5, "5", 0, 200},    // an empty range: no division by zero
         {R"(min="0" max="10" scale="0" value="10")", 10, "10", 200, 0}, // no thumb length
+        {R"(min="-2147483648" max="2147483647" scale="1" value="2147483647")", 2147483647, "2147483647", 200, 0},
     };
     std::string across, down;
     int n = 0;
@@ -111,7 +112,8 @@ TEST_F(RangeBoxTest, PositionValueAndThumbFollowTheRangesAttributes) {
 TEST_F(RangeBoxTest, DraggingTheThumbAndPressingTheTrackMoveThePosition) {
     oxScene* scene = Open(
         R"(<range view="range" id="r" min="0" max="100" scale="25" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
-<range view="range" id="p" min="0" max="100" scale="25" pageNumRows="10" value="50" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>)");
+<range view="range" id="p" min="0" max="100" scale="25" pageNumRows="10" value="50" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
+<range view="range" id="q" min="100" max="200" scale="25" value="150" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>)");
     ASSERT_NE(scene, nullptr);
     oxRangeBox* r = Range(scene, u"r");
     oxRangeBox* p = Range(scene, u"p");
@@ -151,7 +153,14 @@ TEST_F(RangeBoxTest, DraggingTheThumbAndPressingTheTrackMoveThePosition) {
     platform::headless::Tap(onThumb.x, onThumb.y);
     platform::headless::RunUntilIdle();
     EXPECT_EQ(p->GetPosition(), 40);
-    EXPECT_EQ(Log(scene), "r:25,p:40");
+    // A range from 100: its thumb stands at 80..120; a press just past it pages up.
+    oxRangeBox* q = Range(scene, u"q");
+    ASSERT_NE(q, nullptr);
+    const POINT past = On(scene, q, 130, 10);
+    platform::headless::Tap(past.x, past.y);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(q->GetPosition(), 175);
+    EXPECT_EQ(Log(scene), "r:25,p:40,q:175");
     // A disabled range does not move.
     r->SetDisabled(true, false);
     platform::headless::Tap(end.x, end.y);
@@ -163,20 +172,37 @@ TEST_F(RangeBoxTest, TheBuiltInRangeCommandsMoveThePosition) {
     oxScene* scene = Open(
         R"(<range view="range" id="x" axis="x" min="0" max="100" scale="25" value="50" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
 <range view="range" id="y" axis="y" min="0" max="100" scale="25" value="50" reversed="true" s:orient="vertical" s:width="20" s:height="200"><thumb/></range>
+<range view="range" id="z" min="-2147483648" max="2147483647" pageNumRows="2147483647" value="2147483646" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
 <box id="plain"/>)");
     ASSERT_NE(scene, nullptr);
     oxRangeBox* x = Range(scene, u"x");
     oxRangeBox* y = Range(scene, u"y");
-    ASSERT_TRUE(x && y);
+    oxRangeBox* z = Range(scene, u"z");
+    ASSERT_TRUE(x && y && z);
     oxBuiltinCommandHandler* commands = oxBuiltinCommandHandler::GetInstance();
     struct Step {
         oxRangeBox* range;
         const char16_t* command;
         int position;
     } steps[] = {
-        {x, u"NudgeUp", 51},      {x, u"NudgeDown", 50},     {x, u"NudgePageUp", 75}, {x, u"NudgePageUp", 100},
-        {x, u"NudgePageUp", 100}, {x, u"NudgePageDown", 75}, {x, u"SetMin", 0},       {x, u"NudgeDown", 0},
-        {x, u"SetMax", 100},      {y, u"NudgeUp", 49},       {y, u"NudgeDown", 50},   {y, u"SetMax", 100},
+        {x, u"NudgeUp", 51},
+        {x, u"NudgeDown", 50},
+        {x, u"NudgePageUp", 75},
+        {x, u"NudgePageUp", 100},
+        {x, u"NudgePageUp", 100},
+        {x, u"NudgePageDown", 75},
+        {x, u"SetMin", 0},
+        {x, u"NudgeDown", 0},
+        {x, u"SetMax", 100},
+        {y, u"NudgeUp", 49},
+        {y, u"NudgeDown", 50},
+        {y, u"SetMax", 100},
+        // Steps past the ends of 32 bits stop at the range's ends (without axis "x", up is -1).
+        {z, u"NudgePageUp", INT32_MAX},
+        {z, u"NudgeDown", INT32_MAX},
+        {z, u"SetMin", INT32_MIN},
+        {z, u"NudgePageDown", INT32_MIN},
+        {z, u"NudgeUp", INT32_MIN},
     };
     for (const Step& s : steps) {
         oxDOMEvent event(kAtomCommand, s.range, nullptr);
