@@ -113,7 +113,8 @@ TEST_F(RangeBoxTest, DraggingTheThumbAndPressingTheTrackMoveThePosition) {
     oxScene* scene = Open(
         R"(<range view="range" id="r" min="0" max="100" scale="25" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
 <range view="range" id="p" min="0" max="100" scale="25" pageNumRows="10" value="50" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
-<range view="range" id="q" min="100" max="200" scale="25" value="150" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>)");
+<range view="range" id="q" min="100" max="200" scale="25" value="150" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>
+<range view="range" id="w" rtl="true" min="0" max="100" scale="25" value="50" s:orient="horizontal" s:width="200" s:height="20"><thumb/></range>)");
     ASSERT_NE(scene, nullptr);
     oxRangeBox* r = Range(scene, u"r");
     oxRangeBox* p = Range(scene, u"p");
@@ -161,6 +162,13 @@ TEST_F(RangeBoxTest, DraggingTheThumbAndPressingTheTrackMoveThePosition) {
     platform::headless::RunUntilIdle();
     EXPECT_EQ(q->GetPosition(), 175);
     EXPECT_EQ(Log(scene), "r:25,p:40,q:175");
+    // Right to left, a drag towards the start raises the position.
+    oxRangeBox* w = Range(scene, u"w");
+    ASSERT_NE(w, nullptr);
+    const POINT wGrip = On(scene, w, w->GetThumbOffset() + 20, 10);
+    platform::headless::Drag(wGrip, POINT{wGrip.x - 40, wGrip.y}, 2);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(w->GetPosition(), 75);
     // A disabled range does not move.
     r->SetDisabled(true, false);
     platform::headless::Tap(end.x, end.y);
