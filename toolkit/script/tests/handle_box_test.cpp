@@ -137,4 +137,38 @@ TEST_F(HandleBoxTest, ASplitterSharesTheRoomOfItsTwoBoxesByTheirFlex) {
     }
 }
 
+// Three columns of 100 between two splitters, under a box that nudges all columns: a drag of the
+// first splitter changes the first column's width alone (not below its minimum), and the others keep
+// theirs.
+TEST_F(HandleBoxTest, NudgingAllColumnsChangesOnlyTheTargetColumn) {
+    struct Case {
+        const char* minimum;
+        int dx, first;
+    } cases[] = {{"0", -20, 80}, {"90", -20, 90}, {"0", 15, 115}};
+    for (const Case& c : cases) {
+        oxScene* scene = Open(std::string(R"(<vbox nudgeAllColumns="true"><hbox id="cols" s:width="320" s:height="50">
+  <box id="c1" s:flex="1" s:minWidth=")") +
+                              c.minimum + R"("/>
+  <handle id="h" transform="split" axis="y" target="_prevSibling" next="_nextSibling" s:width="10"/>
+  <box id="c2" s:flex="1"/>
+  <handle transform="split" axis="y" target="_prevSibling" next="_nextSibling" s:width="10"/>
+  <box id="c3" s:flex="1"/>
+</hbox></vbox>)");
+        ASSERT_NE(scene, nullptr);
+        oxBox* c1 = Box(scene, u"c1");
+        oxBox* c2 = Box(scene, u"c2");
+        oxBox* c3 = Box(scene, u"c3");
+        auto* h = dynamic_cast<oxHandleBox*>(Box(scene, u"h"));
+        ASSERT_TRUE(c1 && c2 && c3 && h);
+        ASSERT_EQ(c1->GetBoxRect().width, 100);
+        HoverAndDrag(scene, h, 5, 25, c.dx, 0);
+        EXPECT_EQ(h->GetDefaultCursor(), kKeywordSplitterh);
+        EXPECT_EQ(c1->GetBoxRect().width, c.first) << c.minimum << " " << c.dx;
+        EXPECT_EQ(c2->GetBoxRect().width, 100) << c.minimum << " " << c.dx;
+        EXPECT_EQ(c3->GetBoxRect().width, 100) << c.minimum << " " << c.dx;
+        scene->Close(true);
+        platform::headless::RunUntilIdle();
+    }
+}
+
 } // namespace
