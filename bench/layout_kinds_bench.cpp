@@ -15,6 +15,7 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/style_rule_maps.h"
+#include "toolkit/widgets/range_box.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ struct Tree {
 
     Tree(Kind kind, int children) {
         oxAtoms::RegisterPredefined();
+        oxRegisterRangeBoxKind();
         static const oxAtom kTags[] = {kAtomBox, kAtomDeck, kAtomRange, kAtomMDIContainer};
         static const WCHAR* kViews[] = {u"flow", u"deck", u"range", u"mdi"};
         root = Make(kTags[kind]);

@@ -32,7 +32,7 @@ function say(text) {
 
 function setRemembered(on) {
     remembered = on;
-    scene.getBoxById("tick").setAttribute("style", on ? "tickOn" : "tickOff");
+    scene.getBoxById("tick").setAttribute("topIndex", on ? "1" : "0");
 }
 
 function toggleRemembered() {

@@ -32,6 +32,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/script/shell.h"
 
 namespace {
@@ -249,7 +250,7 @@ const Step kFirstRun[] = {
     {"messenger_sign_in", nullptr,
      [] {
          EXPECT_EQ(Value(u"main", u"login"), u"") << "nothing remembered on a first start";
-         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"style"), u"tickOff");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"topIndex"), u"0");
          const POINT button = CentreOf(BoxIn(u"main", u"signIn"));
          EXPECT_EQ(ScreenAt(button.x - 150, button.y), Shown(0x2F6FC8)) << "the button's fill";
          EXPECT_EQ(ActiveTitle(), u"Tandu") << "the window takes the scene's title";
@@ -268,7 +269,7 @@ const Step kFirstRun[] = {
          EXPECT_EQ(Value(u"main", u"message"), u"The name or the password is wrong.");
          EXPECT_EQ(Value(u"main", u"login"), u"ann");
          EXPECT_EQ(Value(u"main", u"password"), u"wrong");
-         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"style"), u"tickOn") << "the tap ticked Remember me";
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"topIndex"), u"1") << "the tap ticked Remember me";
          EXPECT_EQ(SceneNamed(u"contacts"), nullptr);
      },
      [] {
@@ -319,6 +320,20 @@ const Step kFirstRun[] = {
          EXPECT_EQ(Bubbles(), 1 + openedContact % 3) << "the contact's messages from the service";
          EXPECT_EQ(Contact(openedContact).unread, 0) << "reading the conversation read its messages";
          bubblesBefore = Bubbles();
+         // The text size slider stands at 15 of 13..21 with a thumb of 2: a fifth of the track long,
+         // a quarter of the rest along; moving it sizes the words of every bubble.
+         oxBox* slider = BoxIn(u"conversation", u"textSize");
+         ASSERT_TRUE(slider && slider->GetFirstChild(false));
+         const oxRect track = slider->GetBoxRect(), thumb = slider->GetFirstChild(false)->GetBoxRect();
+         EXPECT_EQ(thumb.width, track.width / 5);
+         EXPECT_EQ(thumb.x, (track.width - thumb.width) / 4);
+         oxBox* words = BoxIn(u"conversation", u"messages")->GetFirstChild(false)->GetFirstChild(false);
+         ASSERT_TRUE(words && words->GetFirstChild(false));
+         slider->SetAttribute(kAtomValue, u"21", true, false);
+         WCHAR* size = words->GetFirstChild(false)->GetStyleString(kStyle_fontSize);
+         EXPECT_EQ(std::u16string(size ? size : u""), u"21");
+         free(size);
+         slider->SetAttribute(kAtomValue, u"15", true, false);
      },
      [] {
          TapBox(u"conversation", u"draft");
@@ -404,7 +419,7 @@ const Step kSecondRun[] = {
      [] {
          EXPECT_EQ(Value(u"main", u"login"), u"ann");
          EXPECT_EQ(Value(u"main", u"password"), u"weft");
-         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"style"), u"tickOn");
+         EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"topIndex"), u"1");
      },
      [] { headless::Back(); }}, // nothing has the focus yet: Back leaves
 };

@@ -10,6 +10,8 @@ var api = String(params.api), token = String(params.token), contact = String(par
 var scroller = scene.getBoxById("scroller");
 var status = scene.getBoxById("status");
 var draft = scene.getBoxById("draft");
+var messages = scene.getBoxById("messages");
+var textSize = scene.getBoxById("textSize");
 // The list's bubbles are bound to this array: one item per message, oldest first.
 var bubbles = new liveArray();
 scene.bubbles = bubbles;
@@ -20,6 +22,16 @@ scene.getBoxById("heading").setAttribute("value", String(params.name));
 scene.rootBox.setAttribute("title", String(params.name));
 var presence = presenceText(String(params.presence));
 status.setAttribute("value", presence);
+
+// The slider sets the size of the words in every bubble, and in those still to come.
+function sizeWords(line) {
+    for (var part = line.firstChild; part; part = part.nextSibling)
+        if (part.firstChild) part.firstChild.setStyle("fontSize", textSize.getAttribute("value"));
+}
+function onTextSize(e) {
+    for (var line = messages.firstChild; line; line = line.nextSibling) sizeWords(line);
+}
+textSize.addEventHandler("modified", "onTextSize");
 
 function escaped(words) {
     return words.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;")
@@ -46,6 +58,7 @@ function bubble(message) {
     shown[message.seq] = true;
     bubbles.addValue({ seq: String(message.seq), side: message.ours ? "ours" : "theirs",
                        html: richText(String(message.text)) });
+    if (messages.lastChild) sizeWords(messages.lastChild);
 }
 
 // The newest message in view: the scroller keeps the offset within its content.

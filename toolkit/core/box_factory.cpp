@@ -4,6 +4,8 @@
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/collapsed_container_box.h"
+#include "toolkit/core/deck_box.h"
+#include "toolkit/core/mdi_container_box.h"
 
 namespace {
 
@@ -13,30 +15,34 @@ template <class T> oxBox* Make(oxAtom tag) {
     return new (std::nothrow) T(tag);
 }
 
-// A kind without behaviour of its own yet, which layouts still tell apart by its type.
-template <oxAtom kType> class KindBox : public oxBox {
-public:
-    using oxBox::oxBox;
-    oxAtom GetBoxType() const override { return kType; }
-};
-
 struct Kind {
     oxAtom atom;
     MakeFn make;
 };
 
 // Kind atom -> class, unless a module registered the kind's class (the widgets register text,
-// simpleText, vectorText, control, input, image, popup, window, menu, menu bar, select and data
-// grid). FIXME: each kind makes its own class (deck, HTML, handle, MDI container, range) once those
-// box kinds exist; until then they are plain boxes, the deck, MDI container
-// and range answering their type.
+// simpleText, vectorText, control, input, image, popup, window, menu, menu bar, range, handle, select
+// and data grid). FIXME: the HTML box makes a class of its own once that box kind exists; until then
+// it is a plain box.
 constexpr Kind kKinds[] = {
-    {kAtomText, &Make<oxBox>},         {kAtomSimpleText, &Make<oxBox>}, {kAtomCollapsedContainer, &Make<oxCollapsedContainerBox>},
-    {kAtomControl, &Make<oxBox>},      {kAtomDeck, &Make<KindBox<kAtomDeck>>},       {kAtomDhtml, &Make<oxBox>},
-    {kAtomHandle, &Make<oxBox>},       {kAtomImage, &Make<oxBox>},      {kAtomInput, &Make<oxBox>},
-    {kAtomNativeText, &Make<oxBox>},   {kAtomMenu, &Make<oxBox>},       {kAtomMenuBar, &Make<oxBox>},
-    {kAtomMDIContainer, &Make<KindBox<kAtomMDIContainer>>}, {kAtomPopup, &Make<oxBox>},      {kAtomRange, &Make<KindBox<kAtomRange>>},
-    {kAtomSelect, &Make<oxBox>},       {kAtomVectorText, &Make<oxBox>}, {kAtomWindow, &Make<oxBox>},
+    {kAtomText, &Make<oxBox>},
+    {kAtomSimpleText, &Make<oxBox>},
+    {kAtomCollapsedContainer, &Make<oxCollapsedContainerBox>},
+    {kAtomControl, &Make<oxBox>},
+    {kAtomDeck, &Make<oxDeckBox>},
+    {kAtomDhtml, &Make<oxBox>},
+    {kAtomHandle, &Make<oxBox>},
+    {kAtomImage, &Make<oxBox>},
+    {kAtomInput, &Make<oxBox>},
+    {kAtomNativeText, &Make<oxBox>},
+    {kAtomMenu, &Make<oxBox>},
+    {kAtomMenuBar, &Make<oxBox>},
+    {kAtomMDIContainer, &Make<oxMDIContainerBox>},
+    {kAtomPopup, &Make<oxBox>},
+    {kAtomRange, &Make<oxBox>},
+    {kAtomSelect, &Make<oxBox>},
+    {kAtomVectorText, &Make<oxBox>},
+    {kAtomWindow, &Make<oxBox>},
     {kAtomDatagrid, &Make<oxBox>},
 };
 

@@ -100,6 +100,27 @@ oxRect oxBox::GetPaintArea() const {
     return r;
 }
 
+namespace {
+
+// An MDI container paints the backgrounds of its embedded scenes on the outer canvas, each where
+// the scene stands in the frame.
+void PaintEmbeddedSceneBackgrounds(oxCanvas* canvas, oxBox* container) {
+    oxBoxPaintServices& s = oxGetBoxPaintServices();
+    const oxPoint origin = container->GetFramePosition();
+    for (int i = 0, n = container->GetChildCount(); i < n; ++i) {
+        oxBox* child = container->GetChildAt(i, false);
+        if (child->GetBoxType() != kAtomEmbeddedScene || child->IsCollapsed() || child->IsEffectivelyHidden())
+            continue;
+        const oxPoint at = child->GetFramePosition();
+        const int32_t dx = int32_t(int64_t(at.x) - origin.x), dy = int32_t(int64_t(at.y) - origin.y);
+        s.OffsetOrigin(canvas, dx, dy);
+        child->PaintBackground(canvas);
+        s.OffsetOrigin(canvas, -dx, -dy);
+    }
+}
+
+} // namespace
+
 void oxBox::Paint(oxCanvas* canvas) {
     oxBoxPaintServices& s = oxGetBoxPaintServices();
     UpdateBounds();
@@ -143,7 +164,7 @@ void oxBox::Paint(oxCanvas* canvas) {
         } else if (own) {
             s.CompositeBoxLayerCanvas(canvas, own, this);
         }
-        // FIXME: an MDI container paints its embedded scenes' backgrounds here once it exists.
+        if (drawing && GetBoxType() == kAtomMDIContainer) PaintEmbeddedSceneBackgrounds(canvas, this);
         if (drawing) s.EndBoxPaint(canvas, this);
     }
     if (hasSource && source) {

@@ -54,6 +54,7 @@ oxRangeValues oxRangeLayout::ReadRange(oxBox* box) {
         r.value = source->GetRangeValue();
         r.reversed = source->IsRangeReversed();
         r.paging = source->GetPagingDirection();
+        r.source = source;
         return r;
     }
     r.minimum = IntAttribute(box, kAtomMin, 0);
@@ -77,6 +78,13 @@ oxPoint oxRangeLayout::ThumbOnTrack(const oxRangeValues& r, int32_t track, int32
     return {offset, len};
 }
 
+oxPoint oxRangeLayout::PlaceThumb(const oxRangeValues& r, int32_t track, int32_t minLength, bool reverse) {
+    if (!r.source) return ThumbOnTrack(r, track, minLength, reverse);
+    oxPoint t = r.source->GetThumbPlacement();
+    t.y = std::max(t.y, minLength);
+    return t;
+}
+
 void oxRangeLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
     if (!box || !placement || box->GetBoxType() != kAtomRange) return;
     const oxPoint content = box->GetPacked(3);
@@ -89,7 +97,7 @@ void oxRangeLayout::Layout(oxPlacementRecord* placement, oxBox* box) {
         int32_t w = 0, h = 0;
         if (child->GetTag() == kAtomThumb && (vertical || horizontal)) {
             const int32_t minLength = MinimumOf(child, vertical ? kStyle_minHeight : kStyle_minWidth);
-            oxPoint t = ThumbOnTrack(range, vertical ? content.y : content.x, minLength, horizontal && range.reversed);
+            oxPoint t = PlaceThumb(range, vertical ? content.y : content.x, minLength, horizontal && range.reversed);
             // Differs on purpose: the thumb spans the track across instead of getting no size there,
             // so that it shows without a size of its own.
             if (vertical) {
@@ -145,12 +153,12 @@ void oxRangeLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
         for (int i = 0, n = box->GetChildCount(); i < n; ++i)
             if (oxBox* child = box->GetChildAt(i, false); child->GetTag() == kAtomThumb)
                 minLength = MinimumOf(child, vertical ? kStyle_minHeight : kStyle_minWidth);
-        const oxPoint thumb = ThumbOnTrack(range, length, minLength, !vertical && range.reversed);
+        const oxPoint thumb = PlaceThumb(range, length, minLength, !vertical && range.reversed);
         const int32_t c = Truncate(float(thumb.x) + float(thumb.y) / 2.0f);
         const int32_t end = int32_t(std::min<int64_t>(int64_t(start) + length, INT32_MAX));
         PaintTrackPart(canvas, box, kAtomNumerator, start, c);
         if (range.paging == 1) PaintTrackPart(canvas, box, kAtomPaging, c, end);
-        if (range.paging == 2) PaintTrackPart(canvas, box, kAtomPaging, start, c);
+        if (range.paging == -1) PaintTrackPart(canvas, box, kAtomPaging, start, c);
     }
     for (int i = 0, n = box->GetChildCount(); i < n; ++i) {
         oxBox* child = box->GetChildAt(i, false);

@@ -13,8 +13,10 @@ public:
     virtual int32_t GetRangePageSize() const = 0;
     virtual int32_t GetRangeValue() const = 0;
     virtual bool IsRangeReversed() const = 0;
-    // 0 none, 1 towards the end, 2 towards the start.
+    // 0 none, +1 towards the end, -1 towards the start.
     virtual int32_t GetPagingDirection() const = 0;
+    // The thumb's {offset, length} along the track as the range itself places it.
+    virtual oxPoint GetThumbPlacement() const = 0;
 
 protected:
     ~oxRangeSource() = default;
@@ -24,6 +26,7 @@ struct oxRangeValues {
     int32_t minimum = 0, maximum = 0, pageSize = 0, value = 0;
     bool reversed = false;
     int32_t paging = 0;
+    const oxRangeSource* source = nullptr; // the range box kind, which places the thumb itself
 };
 
 class oxRangeLayout : public oxLayout {
@@ -38,6 +41,8 @@ public:
     // The thumb's {offset, length} along a track; saturated, so any range values give a thumb
     // inside 32 bits.
     static oxPoint ThumbOnTrack(const oxRangeValues& range, int32_t track, int32_t minLength, bool reverse);
+    // The thumb of the range box kind where it says, lengthened to `minLength`; else ThumbOnTrack.
+    static oxPoint PlaceThumb(const oxRangeValues& range, int32_t track, int32_t minLength, bool reverse);
 
 private:
     // Paints the shadow and fill of a part's style over the track between two coordinates.

@@ -269,10 +269,11 @@ oxBox* oxScene::CreateBox(oxAtom ns, oxAtom tag) {
     auto* gadget = (tag == kAtomBox || tag == kAtomHbox || tag == kAtomVbox)
                        ? nullptr
                        : dynamic_cast<oxGadgetElement*>(FindGadgetByTag(tag));
-    // Differs: a scroll bar without a `scrollbar` gadget is a plain box (styled by "scrollbar" tag
-    // rules) rather than none, since the toolkit's gadgets library is never imported; the scroll
-    // offsets written to it still reach the box it scrolls.
-    if (!gadget && !IsNativeBoxTag(tag) && tag != kAtomScrollbar) {
+    // Differs: a scroll bar or range thumb without a gadget of its tag is a plain box (styled by
+    // its tag's rules) rather than none, since the toolkit's gadgets library is never imported; the
+    // scroll offsets written to a scroll bar still reach the box it scrolls, and a range places and
+    // drags its thumb.
+    if (!gadget && !IsNativeBoxTag(tag) && tag != kAtomScrollbar && tag != kAtomThumb) {
         WCHAR name[oxAtoms::kLookupUnits] = {};
         oxAtoms::GetName(tag, name, oxAtoms::kLookupUnits);
         TWString text(kUnrecognizedTagText);

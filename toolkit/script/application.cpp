@@ -15,10 +15,12 @@
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/grid_services.h"
+#include "toolkit/widgets/handle_box.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/popup_box.h"
+#include "toolkit/widgets/range_box.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/select_box.h"
 #include "toolkit/widgets/text_box.h"
@@ -48,6 +50,8 @@ void StartServices() {
     oxRegisterAnimationElements();
     oxRegisterTextBoxKinds();
     oxRegisterControlBoxKind();
+    oxRegisterRangeBoxKind();
+    oxRegisterHandleBoxKind();
     oxRegisterSelectBoxKinds();
     oxInstallGridServices();
     oxRegisterImageBoxKind();

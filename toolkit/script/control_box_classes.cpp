@@ -9,6 +9,7 @@
 #include "toolkit/script/script_class.h"
 #include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/widgets/control_box.h"
+#include "toolkit/widgets/range_box.h"
 #include "toolkit/widgets/select_box.h"
 #include "toolkit/widgets/text_box.h"
 
@@ -360,7 +361,37 @@ const NUBO::XMemberEntry kSelectMembers[] = {
     NUBO::XMemberEnd(),
 };
 
-const NUBO::XMemberEntry kNoMembers[] = {NUBO::XMemberEnd()};
+// -- RangeBox --------------------------------------------------------------------------------------
+
+oxRangeBox* RangeOf(Box* self) {
+    return dynamic_cast<oxRangeBox*>(self->GetBox());
+}
+
+int32_t CoordsToTicks(Box* self, XArgList* args, XVariant* out) {
+    if (oxRangeBox* range = RangeOf(self)) *out = range->PixelsToTicks(ArgInt(args, 0));
+    return 0;
+}
+
+int32_t GetPageSize(Box* self, XVariant* out) {
+    oxRangeBox* range = RangeOf(self);
+    if (!range) return NUBO::XR_FAIL;
+    *out = range->GetPageSize();
+    return 0;
+}
+
+int32_t GetPagingDirection(Box* self, XVariant* out) {
+    oxRangeBox* range = RangeOf(self);
+    if (!range) return NUBO::XR_FAIL;
+    *out = range->GetPagingDirection();
+    return 0;
+}
+
+const NUBO::XMemberEntry kRangeMembers[] = {
+    MethodRow<1, CoordsToTicks>("coordsToTicks"),
+    PropertyRow<GetPageSize>("pageSize"),
+    PropertyRow<GetPagingDirection>("pagingDirection"),
+    NUBO::XMemberEnd(),
+};
 
 } // namespace
 
@@ -368,9 +399,7 @@ namespace wrapper_class {
 
 XClassDescriptor ControlBox = {"ControlBox", int(std::size(kControlMembers)), kControlMembers, &Box, 0, {}};
 XClassDescriptor TextBox = {"TextBox", int(std::size(kTextMembers)), kTextMembers, &ControlBox, 0, {}};
-// FIXME: RangeBox gets its members once range boxes are made by the widgets; until then it is a
-// control box to scripts.
-XClassDescriptor RangeBox = {"RangeBox", int(std::size(kNoMembers)), kNoMembers, &ControlBox, 0, {}};
+XClassDescriptor RangeBox = {"RangeBox", int(std::size(kRangeMembers)), kRangeMembers, &ControlBox, 0, {}};
 XClassDescriptor SelectBox = {"SelectBox", int(std::size(kSelectMembers)), kSelectMembers, &ControlBox, 0, {}};
 
 } // namespace wrapper_class

@@ -18,6 +18,7 @@
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
+#include "toolkit/widgets/range_box.h"
 #include "toolkit/widgets/select_box.h"
 
 namespace {
@@ -313,9 +314,19 @@ int32_t oxBuiltinCommandHandler::ExecuteCommand(const WCHAR* name, oxEvent* even
     }
     if (Is(name, u"SetMax") || Is(name, u"SetMin") || Is(name, u"NudgeUp") || Is(name, u"NudgeDown") ||
         Is(name, u"NudgePageUp") || Is(name, u"NudgePageDown")) {
-        // FIXME: the range actions move the range box's position once range boxes keep one.
-        (void)type;
-        return 0;
+        auto* range = type == kAtomRange ? dynamic_cast<oxRangeBox*>(target) : nullptr;
+        if (!range) return 0;
+        if (Is(name, u"SetMax"))
+            range->SetPosition(range->GetMaximum());
+        else if (Is(name, u"SetMin"))
+            range->SetPosition(range->GetMinimum());
+        else if (Is(name, u"NudgeUp"))
+            range->MoveBy(range->GetAxis() == kAtomX ? 1 : -1);
+        else if (Is(name, u"NudgeDown"))
+            range->MoveBy(range->GetAxis() == kAtomX ? -1 : 1);
+        else
+            range->Page(Is(name, u"NudgePageUp") ? 1 : -1);
+        return 1;
     }
     if (Is(name, u"Close")) {
         if (oxScene* scene = SceneOf(target)) scene->Close(false);

@@ -15,6 +15,7 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/event.h"
 #include "toolkit/core/layout_factory.h"
+#include "toolkit/core/mdi_container_box.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/style/style_tables.h"
@@ -374,6 +375,7 @@ public:
         Log("layer", box);
         return nullptr;
     }
+    void OffsetOrigin(oxCanvas*, int32_t dx, int32_t dy) override { origin.x += dx, origin.y += dy; }
     void Log(const char* what, oxBox* box) {
         WCHAR name[64] = u"?";
         oxAtoms::GetName(box ? box->GetId() : 0, name, 64);
@@ -386,6 +388,7 @@ public:
     std::vector<std::string> log;
     const oxRect* clip = nullptr;
     std::vector<oxBox*> painting; // the boxes between their begin and end
+    oxPoint origin;               // where the origin offsets have moved the canvas
 };
 
 class BoxPaintTest : public FlexLayoutTest {
@@ -498,6 +501,63 @@ TEST_F(FlexLayoutTest, ExtremeLengthsSaturateWhereTheyAddUp) {
             EXPECT_LE(layout->GetContentWidth(), kMaxLengthSum);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// An embedded scene's box, whose background notes where the canvas origin stood.
+class EmbeddedSceneBox : public oxBox {
+public:
+    EmbeddedSceneBox(oxAtom tag, Recorder* recorder) : oxBox(tag), recorder_(recorder) {}
+    oxAtom GetBoxType() const override { return kAtomEmbeddedScene; }
+    void PaintBackground(oxCanvas*) override {
+        WCHAR name[16] = u"?";
+        oxAtoms::GetName(GetId(), name, 16);
+        std::string text = "background:";
+        for (const WCHAR* p = name; *p; ++p)
+            text += char(*p);
+        recorder_->log.push_back(text + "@" + std::to_string(recorder_->origin.x) + "," +
+                                 std::to_string(recorder_->origin.y));
+    }
+
+private:
+    Recorder* recorder_;
+};
+
+TEST_F(BoxPaintTest, AnMDIContainerPaintsItsEmbeddedScenesBackgroundsWhereTheyStand) {
+    root = Make(kAtomVbox);
+    auto* desk = new oxMDIContainerBox(kAtomMDIContainer);
+    desk->SetScene(&scene);
+    root->AddChild(desk);
+    desk->SetBoxPosition({5, 7});
+    struct Child {
+        const char16_t* id;
+        oxPoint at;
+        bool hidden, embedded;
+    } children[] = {{u"a", {10, 20}, false, true}, {u"h", {1, 1}, true, true}, {u"p", {2, 2}, false, false},
+                    {u"b", {40, 30}, false, true}};
+    for (const Child& c : children) {
+        oxBox* child = c.embedded ? new EmbeddedSceneBox(kAtomBox, &recorder) : new oxBox(kAtomBox);
+        child->SetScene(&scene);
+        child->SetId(oxAtoms::Intern(c.id));
+        desk->AddChild(child);
+        child->SetBoxPosition(c.at);
+        if (c.hidden) child->SetHidden(true);
+    }
+    recorder.log.clear();
+    desk->Paint(nullptr);
+    // Each shown embedded scene twice: in its own paint, and by the container at the offset of its
+    // place in the frame from the container's, with the origin put back after each.
+    std::vector<std::string> backgrounds;
+    for (const std::string& line : recorder.log)
+        if (line.rfind("background:", 0) == 0) backgrounds.push_back(line);
+    const std::vector<std::string> want = {"background:a@0,0", "background:b@0,0", "background:a@10,20",
+                                           "background:b@40,30"};
+    EXPECT_EQ(backgrounds, want);
+    EXPECT_EQ(recorder.origin.x, 0);
+    EXPECT_EQ(recorder.origin.y, 0);
 }
 
 } // namespace

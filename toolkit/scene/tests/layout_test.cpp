@@ -16,6 +16,7 @@
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_loader.h"
 #include "toolkit/markup/tests/markup_test_support.h"
+#include "toolkit/scene/tests/style_test_scene.h"
 
 using namespace markup_test;
 
@@ -29,7 +30,7 @@ public:
         oxBox* box = nullptr;
         if (tag == kAtomDeck || tag == kAtomRange || tag == kAtomMDIContainer) {
             oxBoxFactory factory;
-            box = factory.CreateBox(tag, 0, tag);
+            box = tag == kAtomRange ? new AttributeRange(tag) : factory.CreateBox(tag, 0, tag);
             if (box) box->SetScene(this);
         } else {
             box = PlainBoxScene::CreateBox(ns, tag);

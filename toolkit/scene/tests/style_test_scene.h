@@ -17,6 +17,13 @@
 
 namespace markup_test {
 
+// A box of the range type read from its attributes, as the range layout reads any box of that type.
+class AttributeRange : public oxBox {
+public:
+    using oxBox::oxBox;
+    oxAtom GetBoxType() const override { return kAtomRange; }
+};
+
 class StyleScene : public oxLibrary, public oxBoxScene {
 public:
     StyleScene(oxLibraryRuntime* runtime, const WCHAR* uri) : oxLibrary(0, uri, runtime) {}
@@ -35,11 +42,14 @@ public:
         *out = root;
         return root ? 0 : kElementNotHandled;
     }
-    // Plain boxes, but for the kinds that layouts tell apart by type, which the box factory makes.
+    // Plain boxes, but for the kinds that layouts tell apart by type, which the box factory makes;
+    // a range is read from its attributes, as its box kind lives with the controls above.
     oxBox* CreateBox(oxAtom, oxAtom tag) override {
         oxBoxFactory factory;
-        const bool kind = tag == kAtomDeck || tag == kAtomRange || tag == kAtomMDIContainer;
-        oxBox* box = kind ? factory.CreateBox(tag, 0, tag) : new (std::nothrow) oxBox(tag);
+        const bool kind = tag == kAtomDeck || tag == kAtomMDIContainer;
+        oxBox* box = kind                ? factory.CreateBox(tag, 0, tag)
+                     : tag == kAtomRange ? new (std::nothrow) AttributeRange(tag)
+                                         : new (std::nothrow) oxBox(tag);
         if (box) box->SetScene(this);
         return box;
     }

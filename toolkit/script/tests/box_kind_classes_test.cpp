@@ -153,6 +153,51 @@ TEST_F(BoxKindClassesTest, PopupMembers) {
     Check(cases, std::size(cases));
 }
 
+// A range 200 long with a thumb of scale 25 in 0..100 (40 long): 80 pixels of travel are 50 ticks.
+TEST_F(BoxKindClassesTest, RangeMembers) {
+    ASSERT_TRUE(Run(scene, "var r = scene.createBox('range'); root.addChild(r);"
+                           "r.setAttribute('max', '100'); r.setAttribute('scale', '25');"
+                           "r.setStyle('orient', 'horizontal'); r.setStyle('width', '200'); r.setStyle('height', '10');"));
+    scene->Layout();
+    const std::pair<std::string, std::string> cases[] = {
+        {"probe.className(r)", "string:RangeBox"},
+        {"r.coordsToTicks(80)", "number:50"},
+        {"r.coordsToTicks(-16)", "number:-10"},
+        {"r.coordsToTicks()", kBadParamCount},
+        {"r.pageSize", "number:25"},
+        {"(r.setAttribute('pageNumRows', '7'), r.pageSize)", "number:7"},
+        {"r.pagingDirection", "number:0"},
+        {"(r.value = 150, r.value)", "string:100"},
+        {"scene.destroyBox(r)", "boolean:true"},
+        {"r.coordsToTicks(80)", "undefined"},
+        {"r.pageSize", kFail},
+        {"r.pagingDirection", kFail},
+    };
+    Check(cases, std::size(cases));
+}
+
+TEST_F(BoxKindClassesTest, HandleMembers) {
+    ASSERT_TRUE(Run(scene, "var h = scene.createBox('handle'), a = scene.createBox('box'), b = scene.createBox('box');"
+                           "root.addChild(a); root.addChild(h); root.addChild(b); a.id = 'left';"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"probe.className(h)", "string:HandleBox"},
+        {"h.referenceBox", kFail}, // none set
+        {"h.setReferenceBox(5)", "boolean:false"},
+        {"h.setReferenceBox(a)", "boolean:true"},
+        {"h.referenceBox === a", "boolean:true"},
+        {"(h.referenceBox = b, h.referenceBox === b)", "boolean:true"},
+        {"(h.setAttribute('target', 'left'), h.target === a)", "boolean:true"},
+        {"(h.setAttribute('next', '_nextSibling'), h.next === b)", "boolean:true"},
+        {"(h.target = b, h.target === b)", "boolean:true"},
+        {"(h.target = 'a', h.target === b)", "boolean:true"}, // not a box: ignored
+        {"scene.destroyBox(h)", "boolean:true"},
+        {"h.setReferenceBox(a)", "boolean:false"},
+        {"h.target", kFail},
+        {"h.next", kFail},
+    };
+    Check(cases, std::size(cases));
+}
+
 TEST_F(BoxKindClassesTest, ImageMembers) {
     ASSERT_TRUE(Run(scene, "var img = scene.createBox('image'); root.addChild(img);"));
     const std::pair<std::string, std::string> cases[] = {
