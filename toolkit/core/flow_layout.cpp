@@ -10,6 +10,7 @@
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/grid_services.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/style/style_tables.h"
 
@@ -166,9 +167,9 @@ struct oxFlowLayout::Pass {
         int32_t colWidth = -1;
         if (colFlex) colWidth = Sat((int64_t(avail[0]) - int64_t(gap[0]) * (n - 1)) / n);
         auto childWidth = [&](const oxLayoutItem& it) {
-            return colWidth < 0
-                       ? -1
-                       : std::max<int32_t>(0, Sat(int64_t(colWidth) - it.paddingWidth - it.marginLeft - it.marginRight));
+            return colWidth < 0 ? -1
+                                : std::max<int32_t>(
+                                      0, Sat(int64_t(colWidth) - it.paddingWidth - it.marginLeft - it.marginRight));
         };
         // The columns stack the children as a plain column flow would; each item is measured at its
         // column width first.
@@ -323,6 +324,25 @@ template <class Visit> void oxFlowLayout::ForVisibleChildren(oxBox* box, bool sc
             left = lines_[line].count;
             lineStart = true;
         }
+    }
+}
+
+void oxFlowLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
+    if (!box_ || !items) return;
+    const oxRect vbar = box_->GetVScrollBarRect(), hbar = box_->GetHScrollBarRect();
+    if (vbar.width || vbar.height) items->push_back({vbar, 1, box_->FindVScrollBar()});
+    if (hbar.width || hbar.height) items->push_back({hbar, 1, box_->FindHScrollBar()});
+    const bool scrolled = ScrollsX(box_) || ScrollsY(box_);
+    const int32_t ox = scrolled ? GetScrollX() : 0, oy = scrolled ? GetScrollY() : 0;
+    for (int i = 0; i < box_->GetChildCount(); ++i) {
+        oxBox* child = box_->GetChildAt(i, false);
+        if (!child->TestChangeFlags(kChangeFlowed) || child->IsCollapsed() ||
+            (child->GetStateFlags() & kStateExcluded) || child->GetBoxType() == kAtomPopup)
+            continue;
+        oxRect r = child->GetBoxRect();
+        r.x = oxLengthSum(int64_t(r.x) - ox);
+        r.y = oxLengthSum(int64_t(r.y) - oy);
+        items->push_back({r, 0, child});
     }
 }
 

@@ -22,6 +22,8 @@ public:
     void Layout(oxPlacementRecord* placement, oxBox* box) override;
     void PaintChildren(oxCanvas* canvas, oxBox* box) override;
     oxBox* HitTest(const oxPoint& point, oxBox* box) override;
+    // The scroll bars, then each child it places where it shows (scrolled), in child order.
+    void CollectSnapshotItems(oxSnapshotItemList* items) override;
 
     const std::vector<Line>& GetLines() const { return lines_; }
 
