@@ -10,6 +10,8 @@ function(tandu_module name dir)
 
     if(TANDU_TESTS)
         file(GLOB_RECURSE tests CONFIGURE_DEPENDS "${dir}/tests/*.cpp")
+        # tests/tools/ holds programs that make test data; they have mains of their own.
+        list(FILTER tests EXCLUDE REGEX "/tests/tools/")
         if(tests)
             add_executable(${name}_tests ${tests})
             target_link_libraries(${name}_tests PRIVATE ${name} ${M_TEST_LIBS} GTest::gtest_main)

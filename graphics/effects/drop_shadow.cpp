@@ -8,6 +8,7 @@
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/pixels/raster_rect.h"
 #include "graphics/raster/blitter.h"
+#include "graphics/raster/span_renderer.h"
 
 namespace {
 
@@ -175,10 +176,28 @@ void oxDropShadow::DrawNineParts(oxPixelBuffer& target, const oxPixelBuffer& mas
         }
         for (int j = 0; j < count; ++j) {
             RECT pieceClip;
-            if (Intersect(pieces[j], whole, &pieceClip))
+            if (!Intersect(pieces[j], whole, &pieceClip)) continue;
+            if (spanRenderer) {
+                DrawPartThroughRenderer(target, mask, p.from, p.to, pieceClip);
+            } else {
                 BlendMask(target, p.to, mask, p.from, pieceClip, color, opacity);
+            }
         }
     }
+}
+
+void oxDropShadow::DrawPartThroughRenderer(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& from,
+                                           const RECT& to, const RECT& pieceClip) {
+    oxSpanRenderer& r = *spanRenderer;
+    oxPixelBuffer part;
+    part.InitSubRect(mask, &from);
+    if (!part.HasPixels()) return;
+    const RECT saved = r.clip;
+    r.color = ShadowColor(color, opacity, target).c32;
+    r.SetOpacity(opacity);
+    r.clip = pieceClip;
+    r.DrawImageInRect(target, part, &to);
+    r.clip = saved;
 }
 
 namespace {

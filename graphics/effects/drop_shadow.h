@@ -8,6 +8,7 @@
 #include "graphics/pixels/pixel_buffer.h"
 
 class oxDibBitmap;
+class oxSpanRenderer;
 
 class oxDropShadow {
 public:
@@ -37,12 +38,17 @@ public:
     uint8_t fillCenter = 0;
     // Applied to every draw when set.
     RECT* clip = nullptr;
+    // When set, the parts are drawn through it (its colour, opacity and clip are set for each part,
+    // the clip restored after); else by the object's own mask blend. Not owned.
+    oxSpanRenderer* spanRenderer = nullptr;
 
 private:
     void FreeMasks();
     // The nine parts of `mask` around `target`, leaving out `exclude` when given.
     void DrawNineParts(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& rect, const RECT* exclude,
                        const RECT* renderClip);
+    void DrawPartThroughRenderer(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& from, const RECT& to,
+                                 const RECT& pieceClip);
 
     oxDibBitmap* m_innerMask = nullptr;
     oxDibBitmap* m_outerMask = nullptr;

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "graphics/effects/pixel_effects.h"
+#include "graphics/image/frame_list.h"
+#include "graphics/image/image_decoder.h"
 #include "graphics/paint/shadow_style.h"
 #include "graphics/pixels/dib_bitmap.h"
 #include "graphics/raster/blitter.h"
@@ -245,6 +247,13 @@ void PaintGradient(oxCanvas* canvas, const oxCanvasRect& rect, const oxGradientF
     canvas->SetOption(kOptionUseSourceAlpha, 0);
 }
 
+void PaintGradientRadius(oxCanvas* canvas, const oxCanvasRect& rect, const oxGradientFill& gradient,
+                         const float* radius) {
+    const float r = radius ? *radius : 0.0f;
+    const float radii[4] = {r, r, r, r};
+    PaintGradient(canvas, rect, gradient, radii);
+}
+
 void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect, uint32_t light, uint32_t dark, int32_t thickness) {
     if (!Usable(canvas)) return;
     const int32_t grow = thickness > 1 ? thickness / 2 : 0;
@@ -458,6 +467,23 @@ void FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, const oxLayerComposi
     delete layer;
 }
 
+void BeginFramePaint(oxCanvas* canvas, int32_t clientWidth, int32_t clientHeight, bool clear) {
+    if (!canvas) return;
+    canvas->SetClipRect(nullptr);
+    if (clientWidth > 0 && clientHeight > 0) canvas->SetSize(int32_t((int64_t(clientWidth) + 1) & ~1), clientHeight);
+    canvas->BeginBatch();
+    if (clear) ClearCanvas(canvas);
+}
+
+void EndFramePaint(oxCanvas* canvas, HWND window, bool copy) {
+    if (!canvas) return;
+    if (canvas->HasTarget() && window && copy) {
+        canvas->SetClipRect(nullptr);
+        canvas->PaintToWindow(window, false);
+    }
+    canvas->EndBatch();
+}
+
 void BeginCanvasPaint(oxCanvas* canvas, int32_t width, int32_t height) {
     if (!canvas) return;
     canvas->SetSize(width, height);
@@ -490,6 +516,25 @@ void SetCanvasAlphaRect(oxCanvas* canvas, const oxCanvasRect& rect, float alpha)
     const oxCanvasRect mapped = canvas->MapRect(rect);
     const RECT r{mapped.x, mapped.y, mapped.x + mapped.width, mapped.y + mapped.height};
     SetAlphaRect(canvas->OwnedBitmap(), &r, alpha);
+}
+
+oxDibBitmap* MakeOpaque32(oxDibBitmap* bitmap, oxFrameList* frames) {
+    if (!UsableImage(bitmap) || !frames || frames->GetFrame(0) != bitmap) return nullptr;
+    if (bitmap->bpp != 32) {
+        oxDibBitmap* converted = ConvertDibDepth(bitmap, 32);
+        if (!converted) return nullptr;
+        // The conversion consumed the old bitmap; the list must not delete it again.
+        frames->SetFrameImage(converted, 0);
+        bitmap = converted;
+    }
+    if (!bitmap->premultiplied) SetAlphaRect(bitmap, nullptr, 1.0f);
+    return bitmap;
+}
+
+int DecodeImageOpaque(void* data, size_t size, oxFrameList* frames) {
+    const int result = DecodeImage(data, size, frames);
+    if (result && frames->GetFrameCount() == 1) MakeOpaque32(frames->GetFrame(0), frames);
+    return result;
 }
 
 void RectUnion(RECT& rect, const RECT* other) {

@@ -4,12 +4,14 @@
 // box's own layer. They take plain values, so the style side (oxBoxPainter) reads the computed
 // style and the graphics code never sees style records. Every step does nothing on a canvas
 // without a target.
+#include <cstddef>
 #include <cstdint>
 
 #include "graphics/paint/canvas.h"
 #include "graphics/pixels/matrix.h"
 
 class oxDibBitmap;
+class oxFrameList;
 class oxShadowStyle;
 
 // Axis words of fill size and repeat.
@@ -60,6 +62,9 @@ struct oxGradientFill {
 bool BuildLinearGradient(oxDibBitmap* ramp, const uint32_t* stops, int count, const oxCanvasRect& rect, float fromX,
                          float fromY, float toX, float toY, oxGradientFill* out);
 void PaintGradient(oxCanvas* canvas, const oxCanvasRect& rect, const oxGradientFill& gradient, const float radii[4]);
+// One radius for every corner (null: square corners); the gradient's own radii still win.
+void PaintGradientRadius(oxCanvas* canvas, const oxCanvasRect& rect, const oxGradientFill& gradient,
+                         const float* radius);
 
 void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect, uint32_t light, uint32_t dark, int32_t thickness);
 
@@ -91,7 +96,12 @@ void CompositeBoxLayer(oxCanvas* layer, oxCanvas* destination, const oxLayerComp
 // Composites, closes the layer's batch and deletes it.
 void FinishBoxLayer(oxCanvas* layer, oxCanvas* destination, const oxLayerComposite& how);
 
-// Canvas steps around a frame's paint.
+// Canvas steps around a frame's paint. BeginFramePaint drops the clip rectangle (the clip bounds set
+// for the dirty rectangle stay), sizes the canvas to the client area with its width rounded up to even,
+// opens the batch and clears the target when asked. EndFramePaint copies the clipped part onto the
+// window when asked, then closes the batch.
+void BeginFramePaint(oxCanvas* canvas, int32_t clientWidth, int32_t clientHeight, bool clear);
+void EndFramePaint(oxCanvas* canvas, HWND window, bool copy);
 void BeginCanvasPaint(oxCanvas* canvas, int32_t width, int32_t height);
 // Clears the whole target to transparent black; 0 without a target.
 int ClearCanvas(oxCanvas* canvas);
@@ -101,5 +111,11 @@ void MirrorPixelBufferHorizontally(oxPixelBuffer& buffer);
 // Alpha bytes of the rectangle (the whole image for null) set to alpha x 256, rounded, at most 255.
 void SetAlphaRect(oxDibBitmap* bitmap, const RECT* rect, float alpha);
 void SetCanvasAlphaRect(oxCanvas* canvas, const oxCanvasRect& rect, float alpha);
+// `bitmap`, the first frame of `frames`, made 32-bit (the converted bitmap takes its place in the list)
+// and, unless its pixels carry a premultiplied alpha, opaque. The bitmap now in the list, or null when
+// there is none or the conversion failed (the list then keeps the old one).
+oxDibBitmap* MakeOpaque32(oxDibBitmap* bitmap, oxFrameList* frames);
+// DecodeImage (which takes the block over), then MakeOpaque32 on a picture of a single frame.
+int DecodeImageOpaque(void* data, size_t size, oxFrameList* frames);
 // Grows `rect` to enclose `other`; null does nothing.
 void RectUnion(RECT& rect, const RECT* other);

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "graphics/image/frame_list.h"
 #include "graphics/paint/shadow_style.h"
 #include "graphics/pixels/dib_bitmap.h"
+#include "graphics/pixels/image_memory.h"
 #include "graphics/tests/golden.h"
+#include "graphics/tests/image_test_util.h"
 #include "graphics/tests/raster_test_util.h"
 
 namespace {
@@ -280,4 +284,125 @@ TEST(BoxDrawingTest, MissingPiecesDrawNothing) {
     EXPECT_EQ(0, ClearCanvas(&empty));
     EXPECT_EQ(nullptr, CreateBoxLayer(0, 0));
     FinishBoxLayer(nullptr, &t.canvas, oxLayerComposite());
+}
+
+// A frame's paint: the canvas takes the client size with an odd width made even, is cleared only when
+// asked, and keeps the clip bounds of the dirty rectangle while the clip rectangle is dropped.
+TEST(BoxDrawingTest, FramePaintSizesClearsAndKeepsTheDirtyClip) {
+    oxCanvas canvas;
+    BeginFramePaint(&canvas, 7, 5, false);
+    ASSERT_TRUE(canvas.HasTarget());
+    EXPECT_EQ(8, canvas.Target().width);
+    EXPECT_EQ(5, canvas.Target().height);
+    EndFramePaint(&canvas, nullptr, true);
+    for (bool clear : {false, true}) {
+        canvas.Target().GetRow32(2)[3] = 0xFF123456u;
+        canvas.ResetClip();
+        canvas.IntersectClip(oxCanvasRect{1, 1, 4, 3});
+        const RECT stray{0, 0, 1, 1};
+        canvas.SetClipRect(&stray);
+        BeginFramePaint(&canvas, 8, 5, clear);
+        EXPECT_EQ(clear ? 0u : 0xFF123456u, canvas.Target().GetRow32(2)[3]);
+        const RECT c = canvas.GetClippedTargetRect();
+        EXPECT_EQ((std::vector<int>{1, 1, 5, 4}), (std::vector<int>{c.left, c.top, c.right, c.bottom}));
+        EndFramePaint(&canvas, nullptr, true);
+    }
+    BeginFramePaint(nullptr, 8, 5, true);
+    EndFramePaint(nullptr, nullptr, true);
+}
+
+// Pictures decoded for painting come out 32-bit: a picture without alpha is opaque, one with alpha
+// keeps it, and an animation (several frames) is left as decoded.
+TEST(BoxDrawingTest, DecodeImageOpaqueGivesThirtyTwoBitPictures) {
+    struct Case {
+        const char* file;
+        bool keepsAlpha;
+    } cases[] = {{"png_c2_d8.png", false}, {"jpeg_baseline.jpg", false}, {"png_c6_d8.png", true}};
+    for (const Case& k : cases) {
+        const std::vector<uint8_t> bytes = ReadImageFixture(k.file);
+        oxFrameList plain, opaque;
+        ASSERT_EQ(1, DecodeBytes(bytes, &plain)) << k.file;
+        void* block = ImageAlloc(bytes.size(), 0);
+        ASSERT_TRUE(block);
+        std::memcpy(block, bytes.data(), bytes.size());
+        ASSERT_EQ(1, DecodeImageOpaque(block, bytes.size(), &opaque)) << k.file;
+        const oxDibBitmap* a = plain.GetFrame(0);
+        const oxDibBitmap* b = opaque.GetFrame(0);
+        ASSERT_TRUE(a && b) << k.file;
+        ASSERT_EQ(32, b->bpp) << k.file;
+        bool translucent = false;
+        for (int y = 0; y < b->height; ++y)
+            for (int x = 0; x < b->width; ++x) {
+                const uint32_t p = b->pixels.GetRow32(y)[x];
+                translucent |= (p >> 24) != 0xFF;
+                if (a->bpp == 32) {
+                    ASSERT_EQ(a->pixels.GetRow32(y)[x], p) << k.file;
+                } else {
+                    const uint8_t* q = a->pixels.GetPixelAddress(x, y); // blue, green, red
+                    ASSERT_EQ(0xFF000000u | uint32_t(q[2]) << 16 | uint32_t(q[1]) << 8 | q[0], p) << k.file;
+                }
+            }
+        EXPECT_EQ(k.keepsAlpha, translucent) << k.file;
+    }
+    const std::vector<uint8_t> gif = ReadImageFixture("gif_disposals.gif");
+    oxFrameList plain, animation;
+    ASSERT_EQ(1, DecodeBytes(gif, &plain));
+    void* block = ImageAlloc(gif.size(), 0);
+    ASSERT_TRUE(block);
+    std::memcpy(block, gif.data(), gif.size());
+    ASSERT_EQ(1, DecodeImageOpaque(block, gif.size(), &animation));
+    ASSERT_GT(animation.GetFrameCount(), 1u);
+    ASSERT_EQ(plain.GetFrameCount(), animation.GetFrameCount());
+    const oxDibBitmap* a = plain.GetFrame(0);
+    const oxDibBitmap* b = animation.GetFrame(0);
+    for (int y = 0; y < a->height; ++y)
+        for (int x = 0; x < a->width; ++x)
+            ASSERT_EQ(a->pixels.GetRow32(y)[x], b->pixels.GetRow32(y)[x]);
+}
+
+// A 32-bit picture whose pixels carry no alpha of their own is made opaque; one that is not the
+// list's first frame is refused.
+TEST(BoxDrawingTest, MakeOpaque32) {
+    oxFrameList frames;
+    auto* bitmap = new oxDibBitmap(3, 2, 32, true, false);
+    ASSERT_TRUE(bitmap->valid);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            bitmap->pixels.GetRow32(y)[x] = 0x00102030u + uint32_t(x);
+    ASSERT_EQ(1, frames.AddFrame(bitmap, -1, 32));
+    oxDibBitmap other(2, 2, 32, true, false);
+    EXPECT_EQ(nullptr, MakeOpaque32(&other, &frames));
+    EXPECT_EQ(nullptr, MakeOpaque32(bitmap, nullptr));
+    ASSERT_EQ(bitmap, MakeOpaque32(bitmap, &frames));
+    EXPECT_EQ(0xFF102032u, bitmap->pixels.GetRow32(1)[2]);
+    bitmap->premultiplied = 1;
+    bitmap->pixels.GetRow32(0)[0] = 0x40101010u;
+    MakeOpaque32(bitmap, &frames);
+    EXPECT_EQ(0x40101010u, bitmap->pixels.GetRow32(0)[0]);
+}
+
+// One radius stands for four equal corners, none for square ones; a gradient's own radii win.
+TEST(BoxDrawingTest, GradientRadiusIsOneRadiusForEveryCorner) {
+    auto ramp = std::make_unique<oxDibBitmap>(256, 1, 32, true, false);
+    const uint32_t stops[2] = {0xFFFF0000u, 0xFF0000FFu};
+    oxGradientFill gradient;
+    const oxCanvasRect rect{2, 2, 28, 20};
+    ASSERT_TRUE(BuildLinearGradient(ramp.get(), stops, 2, rect, 0, 0, 1, 0, &gradient));
+    const float five = 5, fours[4] = {5, 5, 5, 5}, zeros[4] = {0, 0, 0, 0};
+    struct Case {
+        const float* radius;
+        const float* radii;
+        bool own;
+    } cases[] = {{&five, fours, false}, {nullptr, zeros, false}, {&five, zeros, true}};
+    for (const Case& k : cases) {
+        gradient.hasRadii = k.own;
+        for (float& r : gradient.radii)
+            r = 0;
+        Target one(32, 24, 32), four(32, 24, 32);
+        PaintGradientRadius(&one.canvas, rect, gradient, k.radius);
+        PaintGradient(&four.canvas, rect, gradient, k.radii);
+        EXPECT_EQ(four.surface.bytes, one.surface.bytes);
+        // Rounded corners leave the rectangle's corner pixel white.
+        EXPECT_EQ(k.radii == fours, one.surface.buffer.GetRow32(2)[2] == 0xFFFFFFFFu);
+    }
 }

@@ -26,8 +26,8 @@ struct Kind {
 };
 
 // Kind atom -> class, unless a module registered the kind's class (the widgets register text,
-// simpleText, control, input, image, popup, window, menu, menu bar, select and data grid). FIXME:
-// each kind makes its own class (deck, HTML, handle, MDI container, range, vector text) once those
+// simpleText, vectorText, control, input, image, popup, window, menu, menu bar, select and data
+// grid). FIXME: each kind makes its own class (deck, HTML, handle, MDI container, range) once those
 // box kinds exist; until then they are plain boxes, the deck, MDI container
 // and range answering their type.
 constexpr Kind kKinds[] = {

@@ -72,7 +72,13 @@ const int16_t* oxBox::GetPaintOutsets() {
                     widen(o, half);
             }
         }
-        // FIXME: a shadow effect widens the outsets by its extents once shadow effects exist.
+        int32_t shadow[4] = {0, 0, 0, 0}; // left, top, right, bottom
+        if (oxGetBoxPaintServices().GetShadowExtents(style, shadow)) {
+            widen(outsets_[3], shadow[0]);
+            widen(outsets_[0], shadow[1]);
+            widen(outsets_[1], shadow[2]);
+            widen(outsets_[2], shadow[3]);
+        }
         if (oxStyleGroup* text = style->GetTextGroup()) {
             int32_t x = oxClampLength(text->Member(kStyle_textShadowOffsetX)->GetInt());
             int32_t y = oxClampLength(text->Member(kStyle_textShadowOffsetY)->GetInt());

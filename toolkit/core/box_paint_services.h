@@ -36,6 +36,12 @@ public:
     virtual void PaintBoxShadow(oxCanvas* canvas, oxBox* box, const oxRect& rect, oxBoxStyle* style) {
         (void)canvas, (void)box, (void)rect, (void)style;
     }
+    // How far the style's shadow reaches outside the box {left, top, right, bottom}; false when it
+    // draws none.
+    virtual bool GetShadowExtents(oxBoxStyle* style, int32_t out[4]) {
+        (void)style, (void)out;
+        return false;
+    }
     virtual void PaintBoxFill(oxCanvas* canvas, oxBoxScene* scene, const oxRect& rect, oxBoxStyle* style) {
         (void)canvas, (void)scene, (void)rect, (void)style;
     }

@@ -327,25 +327,6 @@ template <class Visit> void oxFlowLayout::ForVisibleChildren(oxBox* box, bool sc
     }
 }
 
-void oxFlowLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
-    if (!box_ || !items) return;
-    const oxRect vbar = box_->GetVScrollBarRect(), hbar = box_->GetHScrollBarRect();
-    if (vbar.width || vbar.height) items->push_back({vbar, 1, box_->FindVScrollBar()});
-    if (hbar.width || hbar.height) items->push_back({hbar, 1, box_->FindHScrollBar()});
-    const bool scrolled = ScrollsX(box_) || ScrollsY(box_);
-    const int32_t ox = scrolled ? GetScrollX() : 0, oy = scrolled ? GetScrollY() : 0;
-    for (int i = 0; i < box_->GetChildCount(); ++i) {
-        oxBox* child = box_->GetChildAt(i, false);
-        if (!child->TestChangeFlags(kChangeFlowed) || child->IsCollapsed() ||
-            (child->GetStateFlags() & kStateExcluded) || child->GetBoxType() == kAtomPopup)
-            continue;
-        oxRect r = child->GetBoxRect();
-        r.x = oxLengthSum(int64_t(r.x) - ox);
-        r.y = oxLengthSum(int64_t(r.y) - oy);
-        items->push_back({r, 0, child});
-    }
-}
-
 void oxFlowLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
     if (!box) return;
     const bool scrolled = ScrollsX(box) || ScrollsY(box);
@@ -372,4 +353,19 @@ oxBox* oxFlowLayout::HitTest(const oxPoint& point, oxBox* box) {
         return hit == nullptr;
     });
     return hit ? hit : box;
+}
+
+void oxFlowLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
+    oxBox* box = box_;
+    if (!box || !items) return;
+    const oxRect vbar = box->GetVScrollBarRect(), hbar = box->GetHScrollBarRect();
+    if (vbar.width || vbar.height) items->push_back({vbar, 1, box->FindVScrollBar()});
+    if (hbar.width || hbar.height) items->push_back({hbar, 1, box->FindHScrollBar()});
+    const oxPoint origin = box->GetFramePosition();
+    for (int i = 0, n = box->GetChildCount(); i < n; ++i) {
+        oxBox* child = box->GetChildAt(i, false);
+        if (!Paintable(child)) continue;
+        const oxPoint at = child->GetFramePosition(), size = child->GetPacked(1);
+        items->push_back({oxRect{at.x - origin.x, at.y - origin.y, size.x, size.y}, 0, child});
+    }
 }

@@ -386,6 +386,21 @@ void oxBoxPainter::EndBoxPaint(oxCanvas* canvas, oxBox* box) {
     canvas->PopClip();
 }
 
+oxRect oxBoxPainter::GetVisibleBoxRect(oxBox* box) {
+    if (!box) return oxRect{0, 0, 0, 0};
+    auto frameRect = [](oxBox* b) {
+        const oxPoint at = b->GetFramePosition();
+        const oxPoint size = b->GetPacked(1);
+        return oxRect{at.x, at.y, size.x, size.y};
+    };
+    oxRect r = frameRect(box);
+    for (oxBox* b = box->GetParent(); b && r.width > 0 && r.height > 0; b = b->GetParent()) {
+        const bool clips = (b->GetStateFlags() & kStateOverflowed) && (b->IsOverflowHidden() || b->IsOverflowScroll());
+        if (clips) r.Intersect(frameRect(b));
+    }
+    return r;
+}
+
 void oxBoxPainter::PaintBoxShadow(oxCanvas* canvas, const oxCanvasRect& rect, oxBoxStyle* style) {
     oxShadowGroup* group = style ? style->GetShadowGroup() : nullptr;
     if (!canvas || !canvas->HasTarget() || !group) return;
@@ -550,6 +565,15 @@ public:
         oxBoxPainter::BeginBoxPaint(canvas, box, offset, oxPoint{r.width, r.height});
     }
     void EndBoxPaint(oxCanvas* canvas, oxBox* box) override { oxBoxPainter::EndBoxPaint(canvas, box); }
+    bool GetShadowExtents(oxBoxStyle* style, int32_t out[4]) override {
+        oxShadowGroup* group = style ? style->GetShadowGroup() : nullptr;
+        if (!group) return false;
+        oxShadowStyle shadow;
+        ShadowOf(group, false, &shadow);
+        const RECT o = shadow.GetOutsets();
+        out[0] = o.left, out[1] = o.top, out[2] = o.right, out[3] = o.bottom;
+        return true;
+    }
     void PaintBoxShadow(oxCanvas* canvas, oxBox*, const oxRect& rect, oxBoxStyle* style) override {
         oxBoxPainter::PaintBoxShadow(canvas, ToCanvasRect(rect), style);
     }

@@ -88,6 +88,9 @@ public:
 
     // The dash mask of a `strokePattern` value: the keyword's mask, a colour's 32 bits, else solid.
     static uint32_t StrokeMask(const oxStyleValue& pattern);
+    // The box's rectangle in its frame, cut by the rectangle of every ancestor that clips its
+    // overflowing content (overflowed, with `overflow` hidden or scroll).
+    static oxRect GetVisibleBoxRect(oxBox* box);
     // The image that the fill value names, or null.
     static const oxDibBitmap* GetBoxFillBitmap(oxBoxStyle* style, oxBoxScene* scene);
 

@@ -1,6 +1,7 @@
 // The frame's repaint: invalidated areas collect in the dirty region, one posted message asks for
 // one update, and the update paints the merged dirty rectangles into the canvas and copies each
 // onto the window.
+#include "graphics/paint/box_drawing.h"
 #include "graphics/paint/canvas.h"
 #include "platform/win/message_queue.h"
 #include "toolkit/core/box.h"
@@ -99,14 +100,12 @@ void oxFrame::CollectDirtyBoxes(oxBox* box) {
 void oxFrame::PaintRect(const oxRect* clip) {
     oxFrameSite* site = Site();
     canvas_->ResetTransform();
-    canvas_->SetClipRect(nullptr);
     canvas_->ResetClip();
     if (clip) canvas_->IntersectClip(oxCanvasRect{clip->x, clip->y, clip->width, clip->height});
-    // FIXME: the box painter's frame batch (BeginFramePaint, EndFramePaint) takes these two steps over.
-    canvas_->BeginBatch();
+    const oxRect client = GetClientRect();
+    BeginFramePaint(canvas_.get(), client.width, client.height, false);
     site->PaintBox(owner_, canvas_.get());
-    canvas_->EndBatch();
-    canvas_->PaintToWindow(window_, false);
+    EndFramePaint(canvas_.get(), window_, true);
     paintPending_ = false;
 }
 
@@ -152,12 +151,15 @@ void oxFrame::Update(bool notify) {
 void oxFrame::ScrollContent(oxBox* box, int32_t delta, const oxRect* rect) {
     oxFrameSite* site = Site();
     if (!canvas_ || !box || delta == 0 || !site || !window_) return;
+    // The canvas follows the client size first, as before every paint.
+    if (!EnsureCanvas()) return;
     const oxRect area = rect ? *rect : site->GetBoxRect(box);
+    const oxRect client = GetClientRect();
     canvas_->ResetTransform();
-    canvas_->SetClipRect(nullptr);
+    BeginFramePaint(canvas_.get(), client.width, client.height, false);
     canvas_->ResetClip();
     canvas_->IntersectClip(oxCanvasRect{area.x, area.y, area.width, area.height});
     // A positive delta moves the content up: the rows that stay are read below where they land.
     canvas_->ScrollRect(oxCanvasRect{area.x, area.y, area.width, area.height}, POINT{0, -delta});
-    canvas_->PaintToWindow(window_, false);
+    EndFramePaint(canvas_.get(), window_, true);
 }

@@ -26,6 +26,8 @@
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/input_box.h"
 #include "toolkit/widgets/rich_text.h"
+#include "toolkit/widgets/text_style_internal.h"
+#include "toolkit/widgets/vector_text_box.h"
 
 namespace {
 
@@ -39,24 +41,6 @@ std::map<FontKey, HFONT>& FontCache() {
     return cache;
 }
 
-const oxStyleValue* Member(const oxStyleGroup* group, int id) {
-    const oxStyleValue* v = group ? group->Member(id) : nullptr;
-    return v && !v->IsNull() ? v : nullptr;
-}
-
-int Keyword(const oxStyleGroup* group, int id) {
-    const oxStyleValue* v = Member(group, id);
-    return v && v->GetType() == kStyleKeyword ? v->GetValue() : -1;
-}
-
-// Style booleans are "1" or "true" as text, or a number.
-bool StyleBool(const oxStyleGroup* group, int id) {
-    const oxStyleValue* v = Member(group, id);
-    if (!v) return false;
-    if (v->GetType() == kStyleText) return ParseBool(v->GetText());
-    if (v->GetType() == kStyleKeyword) return false;
-    return v->GetInt() != 0;
-}
 
 // What the text group of a computed style says about the font.
 struct FontLook {
@@ -328,6 +312,7 @@ void oxRegisterTextBoxKinds() {
     oxBoxFactory::RegisterKind(kAtomSimpleText, &MakeTextBox);
     oxBoxFactory::RegisterKind(kAtomInput, &MakeInputBox);
     oxBoxFactory::RegisterKind(kAtomNativeText, &MakeInputBox);
+    oxRegisterVectorTextBoxKind();
 }
 
 oxTextBox::oxTextBox(oxAtom tag) : oxTextBoxBase(tag) {
@@ -353,6 +338,11 @@ int32_t oxTextBox::SetAttribute(oxAtom attribute, const WCHAR* value, bool notif
 }
 
 void oxTextBox::SetValue(const WCHAR* text) {
+    StoreValue(text);
+    if (text) UpdateRichDocument();
+}
+
+void oxTextBoxBase::StoreValue(const WCHAR* text) {
     if (!text) {
         RemoveAttribute(kAtomValue);
         NotifyAttributeChange(kAtomValue, true);
@@ -364,7 +354,6 @@ void oxTextBox::SetValue(const WCHAR* text) {
         UpdateFrameBounds(false);
         RequestLayout();
     }
-    UpdateRichDocument();
 }
 
 void oxTextBox::UpdateRichDocument() {
@@ -478,7 +467,7 @@ SIZE oxTextBox::MeasureText(const WCHAR* text, int count, oxStyleGroup* textGrou
     return MeasureText(text, count, CachedFont(ReadFont(textGroup), DEFAULT_QUALITY));
 }
 
-int32_t oxTextBox::AvailableWidth() {
+int32_t oxTextBoxBase::AvailableWidth() {
     oxBox* parent = GetLogicalParent();
     if (!parent) return 0;
     const oxRect margins = GetMargins(), padding = GetPadding(); // {left, top, right, bottom}
@@ -528,7 +517,7 @@ SIZE oxTextBox::MeasureValue(bool within) {
     return size;
 }
 
-bool oxTextBox::HasAutoHeight() {
+bool oxTextBoxBase::HasAutoHeight() {
     oxBoxStyle* style = GetStyle();
     const oxStyleValue* height = style ? Member(style->GetMetricsGroup(), kStyle_height) : nullptr;
     return !height ||

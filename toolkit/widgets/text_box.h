@@ -21,6 +21,13 @@ public:
     oxAtom GetBoxType() const override { return kAtomText; }
     // A text box arranges no children.
     oxLayout* GetLayout() override { return nullptr; }
+
+protected:
+    // Null removes `value` and relayouts; otherwise a changed value is stored and relayouts.
+    void StoreValue(const WCHAR* text);
+    // The content width the logical parent leaves this box, cut to `maxWidth`; 0 when unknown.
+    int32_t AvailableWidth();
+    bool HasAutoHeight();
 };
 
 class oxTextBox : public oxTextBoxBase {
@@ -103,9 +110,6 @@ protected:
 
 private:
     UINT DrawFlags();
-    // The content width the logical parent leaves this box, cut to `maxWidth`; 0 when unknown.
-    int32_t AvailableWidth();
-    bool HasAutoHeight();
     // Creates or drops the rich text for the current value and `plaintext`.
     void UpdateRichDocument();
     oxRichStyle RichBaseStyle();
