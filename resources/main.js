@@ -26,7 +26,9 @@ auth.userAgent = app.userAgent;
 auth.locale = app.locale;
 auth.listener = { onAuthResponse: function (request, response) { answered(response); } };
 
-function say(text) {
+// What the sign-in has to say: a fault unless `news` is set (signing in, signed out).
+function say(text, news) {
+    message.setAttribute("style", news ? "news" : "fault");
     message.setAttribute("value", text);
 }
 
@@ -60,7 +62,7 @@ function signIn() {
         return;
     }
     busy = true;
-    say("Signing in\u2026");
+    say("Signing in\u2026", true);
     auth.loginId = name;
     auth.password = secret;
     auth.ASQAnswer = valueOf(answer);
@@ -147,7 +149,7 @@ function signOut() {
     } catch (e) {
     }
     if (!remembered) password.setAttribute("value", "");
-    say("Signed out.");
+    say("Signed out.", true);
 }
 
 function quit() {

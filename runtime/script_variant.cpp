@@ -281,12 +281,11 @@ double XVariant::ToDouble() const {
 }
 
 int32_t XVariant::GetString(TWString* out) const {
-    int kind = GetKind();
-    if (kind == XVK_BOOL) {
+    if (GetKind() == XVK_BOOL) {
         *out = boolVal ? u"1" : u"0";
         return XR_SUCCESS;
     }
-    if (kind == XVK_DOUBLE) return XR_SUCCESS;
+    // A double converts like any other number: left unconverted, a script's 12.5 became empty text.
     const VARIANT* text = this;
     XVariant tmp;
     if (vt != VT_BSTR) {

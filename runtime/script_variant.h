@@ -79,7 +79,7 @@ public:
     uint32_t ToUInt32() const;
     int32_t GetDouble(double* out) const;
     double ToDouble() const;
-    // Booleans read "1"/"0"; a double leaves `out` as it was and succeeds.
+    // Booleans read "1"/"0"; other values convert through the invariant locale ("12.5").
     int32_t GetString(TWString* out) const;
     TWString ToString() const;
     // The string itself for VT_BSTR, else "": no conversion, no copy.

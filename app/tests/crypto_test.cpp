@@ -70,6 +70,9 @@ TEST_F(CryptoTest, EncodeEscapesEverythingButTheUnreservedCharacters) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval("crypto.encodeURIComponent(" + Quoted(c.text) + ")"), c.encoded) << c.text;
+    // Numbers are encoded as their text, fractions and values past 32 bits too.
+    for (const char* number : {"7", "12.5", "-0.25", "4294967296"})
+        EXPECT_EQ(Eval(std::string("crypto.encodeURIComponent(") + number + ")"), number) << number;
     for (const char* unpaired : {"'\\ud800'", "'a\\udc00'", "'\\ud800x'"})
         EXPECT_EQ(Eval(std::string("crypto.encodeURIComponent(") + unpaired + ")"), "!error 80004005") << unpaired;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -106,6 +107,19 @@ RECT ScreenRect(oxBox* box) {
     const oxRect r = box->GetBoxRect();
     return RECT{work.left + p.x, work.top + p.y, work.left + p.x + r.width, work.top + p.y + r.height};
 }
+
+// Whether any pixel of the box on the screen has one of the colours (as the screen shows them).
+bool ShowsAny(oxBox* box, std::initializer_list<uint32_t> colours) {
+    if (!box) return false;
+    for (uint32_t pixel : headless::ReadScreen(ScreenRect(box)))
+        for (uint32_t rgb : colours)
+            if ((pixel & 0xFFFFFF) == Shown(rgb)) return true;
+    return false;
+}
+
+// The sign-in message's colours in the light and the dark theme.
+constexpr std::initializer_list<uint32_t> kWarningColours = {0xC0392B, 0xFF7A6B};
+constexpr std::initializer_list<uint32_t> kMutedColours = {0x5A6A80, 0x9AA8BA};
 
 POINT CentreOf(oxBox* box) {
     const RECT r = ScreenRect(box);
@@ -267,6 +281,7 @@ const Step kFirstRun[] = {
     {nullptr, [] { return Value(u"main", u"message") != u"Signing in\u2026"; },
      [] {
          EXPECT_EQ(Value(u"main", u"message"), u"The name or the password is wrong.");
+         EXPECT_TRUE(ShowsAny(BoxIn(u"main", u"message"), kWarningColours)) << "a fault is said in the warning colour";
          EXPECT_EQ(Value(u"main", u"login"), u"ann");
          EXPECT_EQ(Value(u"main", u"password"), u"wrong");
          EXPECT_EQ(Attribute(BoxIn(u"main", u"tick"), u"topIndex"), u"1") << "the tap ticked Remember me";
@@ -402,6 +417,8 @@ const Step kFirstRun[] = {
     {nullptr, [] { return SceneNamed(u"contacts") == nullptr; },
      [] {
          EXPECT_EQ(Value(u"main", u"message"), u"Signed out.");
+         EXPECT_FALSE(ShowsAny(BoxIn(u"main", u"message"), kWarningColours)) << "signing out is no fault";
+         EXPECT_TRUE(ShowsAny(BoxIn(u"main", u"message"), kMutedColours));
          EXPECT_EQ(ActiveTitle(), u"Tandu");
          const auto [nameType, name] = Stored(u"loginId");
          EXPECT_EQ(nameType, REG_SZ);

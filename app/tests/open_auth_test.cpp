@@ -64,6 +64,10 @@ TEST_F(OpenAuthTest, TheLoginFormHoldsTheSetFieldsInTheirOrder) {
         {"auth.context = 'c_1';",
          "asqAnswer=ans&authMethod=pw&cacheflag=3&context=c%5F1&forceRateLimit=true&devId=dev&f=qs&idType=mail"
          "&language=ru-RU&pwd=p%C3%A4ssword&r=r1&rlToken=rl&s=ann%40example.org&securid=sid&tokenType=tt&word=word"},
+        // A number written into a text field is sent as its text, a fraction too.
+        {"auth.requestId = 1.5;",
+         "asqAnswer=ans&authMethod=pw&cacheflag=3&context=c%5F1&forceRateLimit=true&devId=dev&f=qs&idType=mail"
+         "&language=ru-RU&pwd=p%C3%A4ssword&r=1.5&rlToken=rl&s=ann%40example.org&securid=sid&tokenType=tt&word=word"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setup);

@@ -90,7 +90,7 @@ TEST(XVariant, ReadersConvertWithTheInvariantRules) {
     d.SetDouble(1.5);
     s = u"kept";
     EXPECT_EQ(d.GetString(&s), 0);
-    EXPECT_EQ(S(s), u"kept") << "a double gives no text";
+    EXPECT_EQ(S(s), u"1.5") << "a double keeps its value as text";
     XVariant null = OfType(VT_NULL);
     EXPECT_NE(null.GetString(&s), 0);
     EXPECT_EQ(S(s), u"");

@@ -292,7 +292,8 @@ void oxBox::DestroyChildrenNow() {
         else
             child->Release();
     }
-    // FIXME: the scrollbar side-table entries are dropped here once they exist.
+    // The scroll bars scrolled what was there: the layout makes new ones when the new content needs them.
+    oxDropScrollbars(this);
     if (children_ != EmptyChildren()) {
         std::free(children_);
         children_ = EmptyChildren();

@@ -1191,7 +1191,8 @@ const NUBO::XMemberEntry kMembers[] = {
     P<GetState<kStateGrew>>("grew"),
     StateRW<kStateOrnament, ApplyOrnament>("ornament"),
     P<GetCustomAttributes, kObject>("customAttributes"),
-    P<GetData, kObject>("data"),
+    // A box in no data-bound row answers nothing, not a null object.
+    P<GetData>("data"),
     P<GetBindings, kObject>("bindings"),
     PW<GetSelectedState, SetFlag<ApplySelected>>("selected"),
     P<GetStyleProxyProperty, kObject>("s"),

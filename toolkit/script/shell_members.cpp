@@ -391,7 +391,8 @@ const NUBO::XMemberEntry kMembers[] = {
     ObjectMethodRow<0, GetCurrentEvent>("getCurrentEvent"),
     MethodRow<0, GetCurrentDataMethod>("getCurrentData"),
     ObjectMethodRow<0, EnumSystemScenes>("enumSystemScenes"),
-    ObjectMethodRow<1, Create>("create"),
+    // An unknown kind, or a snapshot or transition of no box, answers nothing: not even null.
+    MethodRow<1, Create>("create"),
     ObjectMethodRow<2, GetIconForFile>("getIconForFile"),
     MethodRow<0, CollectGarbage>("collectGarbage"),
     MethodRow<0, CloseAllPopups>("closeAllPopups"),

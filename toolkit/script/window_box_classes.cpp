@@ -188,20 +188,27 @@ int32_t GetWindowHandle(Box* self, XVariant* out) {
 }
 
 // The frame keeps no placement of its own on this platform: the text reads empty and setting it
-// changes nothing, as long as there is a frame.
+// changes nothing, as long as there is a frame. Reading it still refits a chromeless window.
 int32_t GetWindowPlacement(Box* self, XVariant*) {
-    return WindowOf(self) ? 0 : NUBO::XR_FAIL;
+    oxWindowBox* window = WindowOf(self);
+    if (!window) return NUBO::XR_FAIL;
+    if (oxWindowFrame* frame = window->GetWindowFrame()) (void)frame->GetPlacement();
+    return 0;
 }
 int32_t SetWindowPlacement(Box* self, const VARIANT&) {
     oxWindowBox* window = WindowOf(self);
-    return window && window->GetWindowFrame() ? 0 : NUBO::XR_FAIL;
+    oxWindowFrame* frame = window ? window->GetWindowFrame() : nullptr;
+    if (!frame) return NUBO::XR_FAIL;
+    return frame->SetPlacement() == 0 ? 0 : NUBO::XR_FAIL;
 }
 
 int32_t GetMenu(Box* self, XVariant* out) {
     oxWindowBox* window = WindowOf(self);
     oxNativeMenu* menu = window ? window->GetMenu() : nullptr;
-    if (menu) script_class::PutObject(out, MakeMenuObject(menu));
-    else out->SetObject(nullptr);
+    if (menu)
+        script_class::PutObject(out, MakeMenuObject(menu));
+    else
+        out->SetObject(nullptr);
     return 0;
 }
 // Anything but a Menu asks for no menu, which the frame refuses.
@@ -211,7 +218,8 @@ int32_t SetMenu(Box* self, const VARIANT& value) {
     NUBO::XObject* object = nullptr;
     if (NUBO::VariantToXObject(&object, &value) != 0) object = nullptr;
     oxNativeMenu* menu = nullptr;
-    if (object && NUBO::XObject::IsKindOf(object, &Menu::Descriptor)) menu = static_cast<Menu*>(object)->GetNativeMenu();
+    if (object && NUBO::XObject::IsKindOf(object, &Menu::Descriptor))
+        menu = static_cast<Menu*>(object)->GetNativeMenu();
     window->SetMenu(menu);
     if (object) object->Release();
     return 0;

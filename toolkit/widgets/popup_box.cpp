@@ -11,6 +11,8 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
@@ -174,7 +176,8 @@ int32_t oxPopupBox::HandleEvent(oxEvent* event) {
         SetOpened(false, false);
     } else if (type == kAtomKeyPress) {
         auto* key = dynamic_cast<oxKeyEvent*>(event);
-        if (key && NearestPopup(dynamic_cast<oxBox*>(event->GetTarget())) == this) HandleKey(event, key->virtualKeyCode);
+        if (key && NearestPopup(dynamic_cast<oxBox*>(event->GetTarget())) == this)
+            HandleKey(event, key->virtualKeyCode);
     } else if (type == kAtomMouseMove && opened_) {
         auto* mouse = dynamic_cast<oxMouseEvent*>(event);
         oxBox* target = dynamic_cast<oxBox*>(event->GetTarget());
@@ -468,8 +471,18 @@ void oxPopupBox::Place(bool atAnchor) {
     squeezed_ = placed.squeezed;
     rtlX_ = placed.rtlX;
     // The popup's window takes its place from the screen rectangle: the box stays at the origin of
-    // its own window, where its frame paints it, instead of keeping the offsets from its anchor.
+    // its own window, where its frame paints it. Its `left` and `top` keep the offsets from its
+    // anchor (or its parent's screen position) for scripts and style rules to read.
     screenRect_.Set(origin.x + placed.left, origin.y + placed.top, size.x, size.y);
+    SetOffsets(placed.left, placed.top);
+}
+
+void oxPopupBox::SetOffsets(int32_t left, int32_t top) {
+    oxStyleValue current;
+    GetStyleValue(kStyle_left, &current);
+    if (current.IsNull() || current.GetInt() != left) SetLeft(left);
+    GetStyleValue(kStyle_top, &current);
+    if (current.IsNull() || current.GetInt() != top) SetTop(top);
 }
 
 void oxPopupBox::SaveFocus() {
@@ -512,6 +525,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
             Release();
             return 1;
         }
+        SetAttribute(kAtomOverflowYAfterAdjust, u"false", true, false);
         SetPopupCollapsed(false);
         if (oxFrameSite* site = GetFrameSite(this)) site->LayoutScene();
         // No layout places a popup: it takes the size of its content (or its own width and height).
@@ -530,7 +544,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
         Place(atAnchor);
         if (popAnchor_)
             if (oxBox* anchor = GetAnchor()) anchor->SetPopped(true);
-        if (squeezed_) NotifyAttributeChange(kAtomOverflowYAfterAdjust, true);
+        if (squeezed_) SetAttribute(kAtomOverflowYAfterAdjust, u"true", true, false);
         GetPopupFrame()->ShowPlaced();
         SaveFocus();
         Raise(kAtomPopped);
@@ -547,6 +561,7 @@ int32_t oxPopupBox::SetOpened(bool open, bool atAnchor) {
             if (contextChild_) contextChild_->SetOpened(false, false);
             if (childPopup_) childPopup_->SetOpened(false, false);
             if (frame_) frame_->Hide();
+            if (overflowX_ || overflowY_) SetOffsets(0, 0);
             overflowX_ = overflowY_ = 0;
         }
         RestoreFocus();

@@ -88,6 +88,8 @@ private:
     void LinkIntoChain();
     void UnlinkFromChain();
     void Place(bool atAnchor);
+    // Writes the placement's offsets into the `left` and `top` style values where they differ.
+    void SetOffsets(int32_t left, int32_t top);
     void Raise(oxAtom type);
     bool HasVisibleChild();
     void HandleKey(oxEvent* event, uint16_t key);

@@ -105,6 +105,7 @@ bool oxSceneFrame::IsModal() const {
 void oxSceneFrame::Destroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    if (frame_) frame_->LetGoOfActivation();
     if (frame_) frame_->EndModal();
     frame_.reset();
     // The runtime may let the scene, and with it this window, go.

@@ -394,6 +394,11 @@ void oxWindowFrame::Activate(bool on, HWND other) {
     }
 }
 
+void oxWindowFrame::LetGoOfActivation() {
+    if (!window_ || GetActiveWindow() != window_ || !owner_ || !owner_->GetScene()) return;
+    if (oxInputScene* input = GetInputScene(owner_)) input->SetFocusedBox(nullptr);
+}
+
 void oxWindowFrame::ApplyWorkArea() {
     const RECT now = WorkArea();
     const RECT old = savedWorkArea_;
@@ -418,6 +423,7 @@ LRESULT oxWindowFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     const bool positioned = (windowFlags_ & kPositioned) != 0;
     switch (message) {
     case WM_DESTROY: {
+        LetGoOfActivation();
         oxWindowScene* scene = WindowScene();
         oxWindowFrame* ownerFrame = scene ? scene->GetOwnerWindowFrame() : nullptr;
         if (ownerFrame && ownerFrame->GetWindow() && GetActiveWindow() == window_)

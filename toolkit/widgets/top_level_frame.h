@@ -92,6 +92,9 @@ public:
     // Runs the window's own message loop until EndModal or a quit message (which it consumes).
     void RunModalLoop();
     void EndModal();
+    // A window that goes away hears no deactivation: while it is the active one, its scene's focused
+    // box is blurred (and lets go of the input panel it opened) before the next window is activated.
+    void LetGoOfActivation();
     bool IsModal() const { return (windowFlags_ & kModal) != 0; }
     bool IsPositioned() const { return (windowFlags_ & kPositioned) != 0; }
     void SetDeferDoubleClick(bool on);

@@ -440,6 +440,25 @@ TEST_F(oxBoxTest, ScrollBarsLeaveTheSceneWithTheBoxTheyScroll) {
     root->Release();
 }
 
+TEST_F(oxBoxTest, DestroyingTheChildrenDropsTheScrollBars) {
+    TestScene scene;
+    auto* list = new TestBox(kAtomBox);
+    list->AddChild(new TestBox(kAtomBox));
+    list->AttachSubtreeToScene(&scene);
+    oxBox* vertical = list->CreateScrollbar(true);
+    ASSERT_NE(vertical, nullptr);
+    ASSERT_NE(list->CreateScrollbar(false), nullptr);
+    vertical->AddRef();
+    list->DestroyChildren();
+    EXPECT_EQ(list->GetChildCount(), 0);
+    EXPECT_EQ(list->FindVScrollBar(), nullptr);
+    EXPECT_EQ(list->FindHScrollBar(), nullptr);
+    EXPECT_EQ(vertical->GetRefCount(), 1) << "the list let go of its bar";
+    vertical->Release();
+    list->AttachSubtreeToScene(nullptr);
+    list->Release();
+}
+
 TEST_F(oxBoxTest, MarkupChildrenAreMadeThroughTheScene) {
     TestScene scene;
     auto* root = new TestBox(kAtomVbox, kAtomBox, &deaths);

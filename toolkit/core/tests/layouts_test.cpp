@@ -12,6 +12,7 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/deck_layout.h"
 #include "toolkit/core/flow_layout.h"
+#include "toolkit/core/grid_services.h"
 #include "toolkit/core/layout_factory.h"
 #include "toolkit/core/mdi_layout.h"
 #include "toolkit/core/placement_record.h"
@@ -193,6 +194,29 @@ TEST_F(LayoutsTest, FlowSaturatesAtThe32BitExtremes) {
     root->SetAttribute(kAtomColFlex, u"true", true, false);
     root->Arrange(&r);
     EXPECT_LE(flow->GetLines().size(), 4u);
+}
+
+// A row transition over a flow box moves its children: each shown child's rectangle, scrolled.
+TEST_F(LayoutsTest, FlowGivesItsChildrenToARowTransition) {
+    root = Make(kAtomBox, {{u"orient", u"horizontal"}});
+    root->SetAttribute(kAtomView, u"flow", true, false);
+    oxBox* kids[4];
+    for (oxBox*& kid : kids)
+        kid = Make(kAtomBox, {{u"width", u"40"}, {u"height", u"30"}}, root);
+    kids[2]->SetCollapsed(true, false);
+    oxPlacementRecord r;
+    r.Construct(true, 100, 100, 100, 100, 0, 0, 100, 100, 100, 100, false, false, 0);
+    root->Arrange(&r);
+    oxSnapshotItemList items;
+    root->GetLayout()->CollectSnapshotItems(&items);
+    ASSERT_EQ(items.size(), 3u) << "the collapsed child moves nothing";
+    for (size_t i = 0; i < items.size(); ++i) {
+        oxBox* kid = kids[i < 2 ? i : i + 1];
+        EXPECT_EQ(items[i].box, kid) << i;
+        EXPECT_EQ(items[i].rect, kid->GetBoxRect()) << i;
+        EXPECT_EQ(items[i].flag, 0) << i;
+    }
+    EXPECT_EQ(items[2].rect.y, 30) << "the third shown child wrapped onto the second row";
 }
 
 // Scrolling a flow box to a child: the far edge into view first, then the near one, so a child longer

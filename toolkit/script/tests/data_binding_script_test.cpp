@@ -115,7 +115,7 @@ TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) 
     EXPECT_EQ(Call(scene, "$('list').getChildAt(2).getAttribute('label')"), "string:changed");
     EXPECT_EQ(Call(scene, "$('list').getChildAt(2).data.value.name"), "string:changed");
     EXPECT_EQ(Call(scene, "$('list').getChildAt(2).data.collection === people"), "boolean:true");
-    EXPECT_EQ(Call(scene, "$('root').data"), "null");
+    EXPECT_EQ(Call(scene, "$('root').data"), "undefined");
 
     // The list's selection as scripts see it.
     auto* binding = static_cast<oxBindingElement*>(list->GetDataBindingAt(0));

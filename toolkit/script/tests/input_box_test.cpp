@@ -98,10 +98,10 @@ protected:
 
     oxRuntime* runtime() const { return app->GetShell()->GetRuntime(); }
     // Opens a scene of the given boxes with the logging script.
-    oxScene* Open(const std::string& body) {
+    oxScene* Open(const std::string& body, const std::string& suffix = "") {
         // Tests of this binary run side by side: each writes files of its own name.
         const std::string stem =
-            std::string("input_box_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+            std::string("input_box_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
         const std::string name = stem + ".box", js = stem + ".js";
         std::ofstream(resources / js) << kScript;
         std::ofstream(resources / name) << kHead << body << "<script language=\"javascript\" src=\"" << js
@@ -720,6 +720,41 @@ TEST_F(InputBoxTest, FocusOpensTheInputPanelAndTakesTheBackKeyOnce) {
     ASSERT_TRUE(SipGetInfo(&sip));
     EXPECT_FALSE(sip.fdwFlags & SIPF_ON);
     EXPECT_EQ(platform::shell::GetKeyOverride(bar, VK_TBACK), 0u);
+}
+
+bool PanelUp() {
+    SIPINFO sip{};
+    sip.cbSize = sizeof sip;
+    return SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON);
+}
+
+TEST_F(InputBoxTest, TheInputPanelFollowsTheActiveScreensFocusedBox) {
+    ASSERT_TRUE(Open(R"(<input id="a" value="one"/>)"));
+    oxScene* typing = scene;
+    Tap(Box(u"a"), 2, 5);
+    ASSERT_TRUE(PanelUp());
+
+    // A screen with nothing that takes text comes over it: the panel goes down.
+    ASSERT_TRUE(Open(R"(<box id="b"/>)", "_list"));
+    oxScene* list = scene;
+    EXPECT_FALSE(PanelUp()) << "nothing on the new screen takes text";
+    // Back on the screen whose box opened it, the panel comes up again for that box.
+    list->Close(true);
+    platform::headless::RunUntilIdle();
+    EXPECT_TRUE(PanelUp());
+
+    // The screen that opened it goes away, leaving one without an input box: the panel goes with it.
+    ASSERT_TRUE(Open(R"(<box id="b"/>)", "_list"));
+    list = scene;
+    ASSERT_TRUE(Open(R"(<input id="a"/>)", "_conversation"));
+    Tap(Box(u"a"), 2, 5);
+    ASSERT_TRUE(PanelUp());
+    scene->Close(true);
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(PanelUp()) << "leaving the conversation left the keyboard over the list";
+    list->Close(true);
+    typing->Close(true);
+    platform::headless::RunUntilIdle();
 }
 
 #ifdef TANDU_HAVE_SDL

@@ -13,6 +13,7 @@
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/menu.h"
+#include "platform/win/system_params.h"
 #include "platform/win/window.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/dom_event.h"
@@ -375,6 +376,32 @@ TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {
         EXPECT_EQ(style(kStyle_top), c.top);
         EXPECT_EQ(style(kStyle_bottom), c.bottom);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowBoxTest, ReadingThePlacementRefitsAChromelessWindowToTheScreen) {
+    const std::string script = std::string("window_box_test_") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".js";
+    written.push_back(script);
+    std::ofstream(resources / script) << "var w;\n";
+    const std::string content = R"(<script language="javascript" src=")" + script + R"("/>)";
+    oxScene* scene = OpenWindow(R"(chromeless="true")", content.c_str());
+    ASSERT_NE(scene, nullptr);
+    auto* box = dynamic_cast<oxWindowBox*>(scene->GetRootBox());
+    ASSERT_TRUE(box && box->GetWindowFrame() && box->GetWindowFrame()->GetWindow());
+    HWND window = box->GetWindowFrame()->GetWindow();
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    SetWindowPos(window, nullptr, 0, 0, w, h, SWP_NOZORDER);
+    const WCHAR* name = scene->GetContextName().GetString();
+    const std::string context(name, name + std::char_traits<char16_t>::length(name));
+    EXPECT_EQ(Eval(scene, "w = " + context + ".scene.rootBox, typeof w.windowPlacement"), "undefined");
+    RECT r{};
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.bottom - r.top, h - 1) << "a chromeless window as large as the screen is made one unit shorter";
+    EXPECT_EQ(r.right - r.left, w);
 }
 
 } // namespace

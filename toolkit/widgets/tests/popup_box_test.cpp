@@ -6,6 +6,9 @@
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/style/style_declaration.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
 
 namespace {
@@ -132,6 +135,47 @@ TEST_F(PopupBoxTest, APopupNearTheScreenEdgeFlipsAboveItsAnchor) {
     expected.Set(100, kTop + 240 - 60, 80, 60);
     EXPECT_EQ(WindowRectOf(menu), expected);
     EXPECT_EQ(std::u16string(menu->GetAttribute(kAtomOverflowY)), u"bottom");
+}
+
+// The box's own `left` and `top` (the test scene resolves no style records).
+std::pair<int32_t, int32_t> Offsets(oxBox* box) {
+    oxStyleValue left, top;
+    if (const oxStyleDeclaration* own = box->GetInlineStyle()) {
+        own->GetProperty(&left, kStyle_left);
+        own->GetProperty(&top, kStyle_top);
+    }
+    return {left.GetInt(), top.GetInt()};
+}
+
+std::u16string Text(const WCHAR* text) {
+    return text ? std::u16string(text) : u"(null)";
+}
+
+TEST_F(PopupBoxTest, ThePlacementIsKeptAsTheOffsetsFromTheAnchorAndASqueezeIsSaid) {
+    // Below a: the offsets from the anchor are its height down, and nothing is squeezed.
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    EXPECT_EQ(Offsets(menu), std::make_pair(0, 30));
+    EXPECT_EQ(Text(menu->GetAttribute(kAtomOverflowYAfterAdjust)), u"false");
+    menu->SetOpened(false, false);
+    EXPECT_EQ(Offsets(menu), std::make_pair(0, 30));
+
+    // Too tall for either side of b: kept below with less than 100 pixels showing, so it goes above.
+    scene->looks[menu].height = 300;
+    menu->SetAnchor(b);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    EXPECT_EQ(Offsets(menu), std::make_pair(0, -300));
+    EXPECT_EQ(Text(menu->GetAttribute(kAtomOverflowYAfterAdjust)), u"true");
+    // Closing a popup that overflowed puts its offsets back.
+    menu->SetOpened(false, false);
+    EXPECT_EQ(Offsets(menu), std::make_pair(0, 0));
+    EXPECT_EQ(Text(menu->GetAttribute(kAtomOverflowY)), u"none");
+
+    // Each opening says afresh whether it was squeezed.
+    scene->looks[menu].height = 60;
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    EXPECT_EQ(Text(menu->GetAttribute(kAtomOverflowYAfterAdjust)), u"false");
 }
 
 TEST_F(PopupBoxTest, ATapInsideKeepsThePopupAndATapOutsideClosesIt) {
@@ -263,9 +307,9 @@ TEST_F(PopupBoxTest, TheEventsOfAnIndependentPopupSaySo) {
     tip->SetOpened(false, false);
     menu->SetAnchor(a);
     ASSERT_EQ(menu->SetOpened(true, false), 1);
-    EXPECT_EQ(scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}),
-              (Lines{"tip popping independent", "tip popped independent", "tip shutting", "menu popping",
-                     "menu popped"}));
+    EXPECT_EQ(
+        scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}),
+        (Lines{"tip popping independent", "tip popped independent", "tip shutting", "menu popping", "menu popped"}));
 }
 
 // While a style animation runs on it, a popup opens and closes without layout, placement or
@@ -369,7 +413,9 @@ TEST_F(PopupBoxTest, AContextMenuOpensFromThePointerOrTheKeysAndInsideAPopupHang
     HWND window = scene->frame->GetWindow();
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    const auto at = [&](int x, int y) { return LPARAM(uint32_t(uint16_t(origin.x + x)) | uint32_t(origin.y + y) << 16); };
+    const auto at = [&](int x, int y) {
+        return LPARAM(uint32_t(uint16_t(origin.x + x)) | uint32_t(origin.y + y) << 16);
+    };
 
     SendMessageW(window, WM_CONTEXTMENU, WPARAM(window), at(110, 245));
     ASSERT_TRUE(context->IsOpened()) << "a context menu by the pointer";
