@@ -399,7 +399,12 @@ INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC pr
         return -1;
     }
     HFONT font = MakeFont(t->fontFace, t->pointSize ? t->pointSize : kBoxPoints);
-    const SIZE base = Measure(font).BaseUnits();
+    SIZE base = Measure(font).BaseUnits();
+    // A template larger than the screen in the font's units (a wide face at a high density) is
+    // laid out in smaller units, so that the whole dialog shows.
+    const int screenW = GetScreen().config.width, roomH = GetScreen().config.height - CaptionHeight(t->style);
+    if (t->cx > 0 && Units(t->cx, base.cx, 4) > screenW) base.cx = std::max(1, screenW * 4 / t->cx);
+    if (t->cy > 0 && Units(t->cy, base.cy, 8) > roomH) base.cy = std::max(1, roomH * 8 / t->cy);
     Layout layout;
     layout.caption = t->caption ? t->caption : u"";
     layout.style = t->style;

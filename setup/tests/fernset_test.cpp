@@ -24,6 +24,7 @@
 #include "platform/shell/folders.h"
 #include "platform/shell/path_map.h"
 #include "platform/shell/registry.h"
+#include "platform/tests/modal_answerer.h"
 #include "platform/tests/small_volume.h"
 #include "platform/win/dialog.h"
 #include "platform/win/input.h"
@@ -40,64 +41,15 @@ namespace fs = std::filesystem;
 constexpr char16_t kFolder[] = u"\\Program Files\\Tandu";
 constexpr char16_t kCaption[] = u"Установка Tandu";
 constexpr char16_t kFailedText[] = u"Установка не выполнена!!\n\nПроцесс установки будет отменен.";
-constexpr int kTextId = 0xFFFF;
 
 std::string Utf8(const std::u16string& text) {
     return platform::Utf8FromWide(text.data(), text.size());
 }
 
-// A box or dialog as it showed, and what the test did to it.
-struct Shown {
-    std::u16string caption, text;
-};
-
-// Answers the boxes and dialogs that come up while the call under test runs: a thread timer fires
-// inside their modal loop, reads the active window and acts on it once.
-class Answerer {
-public:
-    explicit Answerer(std::function<void(HWND)> act) : act_(std::move(act)) {
-        current_ = this;
-        timer_ = SetTimer(nullptr, 0, 50, Fire);
-    }
-    ~Answerer() {
-        KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
-    Answerer(const Answerer&) = delete;
-    Answerer& operator=(const Answerer&) = delete;
-
-    std::vector<Shown> shown;
-
-private:
-    static void Fire(HWND, UINT, UINT_PTR, DWORD) {
-        Answerer* self = current_;
-        HWND active = GetActiveWindow();
-        if (!self || !active || active == self->last_) return;
-        self->last_ = active;
-        WCHAR caption[256] = {}, text[1024] = {};
-        GetWindowTextW(active, caption, 256);
-        if (HWND label = GetDlgItem(active, kTextId)) GetWindowTextW(label, text, 1024);
-        self->shown.push_back({caption, text});
-        self->act_(active);
-    }
-
-    static inline Answerer* current_ = nullptr;
-    std::function<void(HWND)> act_;
-    UINT_PTR timer_ = 0;
-    HWND last_ = nullptr;
-};
-
-POINT CentreOf(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
+using Answerer = test::ModalAnswerer;
 
 std::function<void(HWND)> TapButton(int id) {
-    return [id](HWND dialog) {
-        const POINT p = CentreOf(GetDlgItem(dialog, id));
-        platform::headless::Tap(p.x, p.y);
-    };
+    return Answerer::Tap(id);
 }
 
 // The values under a key and its subkeys, one line each, in enumeration order.
