@@ -18,9 +18,8 @@ FERNSET_EXPORT codeINSTALL_INIT Install_Init(HWND parent, BOOL firstCall, BOOL p
                                              LPCWSTR installFolder);
 // After the files are copied, with the counts of what failed: reports a failure (and asks for the
 // removal), or offers to start the program.
-FERNSET_EXPORT codeINSTALL_EXIT Install_Exit(HWND parent, LPCWSTR installFolder, WORD failedFolders,
-                                             WORD failedFiles, WORD failedRegistryKeys, WORD failedRegistryValues,
-                                             WORD failedShortcuts);
+FERNSET_EXPORT codeINSTALL_EXIT Install_Exit(HWND parent, LPCWSTR installFolder, WORD failedFolders, WORD failedFiles,
+                                             WORD failedRegistryKeys, WORD failedRegistryValues, WORD failedShortcuts);
 FERNSET_EXPORT codeUNINSTALL_INIT Uninstall_Init(HWND parent, LPCWSTR installFolder);
 // After the files are removed: deletes the program's stored values and its Start Menu shortcut.
 FERNSET_EXPORT codeUNINSTALL_EXIT Uninstall_Exit(HWND parent);

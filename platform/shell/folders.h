@@ -7,15 +7,6 @@
 #include "platform/types.h"
 #include "platform/win/window.h"
 
-union ULARGE_INTEGER {
-    struct {
-        DWORD LowPart;
-        DWORD HighPart;
-    } u;
-    ULONGLONG QuadPart;
-};
-using PULARGE_INTEGER = ULARGE_INTEGER*;
-
 // Special folders.
 constexpr int CSIDL_WINDOWS = 0x0024;
 

@@ -24,6 +24,5 @@ constexpr DWORD CREATE_NEW_CONSOLE = 0x00000010;
 // such program file or it cannot be run, ERROR_INVALID_PARAMETER for a command line with an
 // unclosed quote or no program at all.
 BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, SECURITY_ATTRIBUTES* processAttributes,
-                    SECURITY_ATTRIBUTES* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
-                    LPVOID environment, LPCWSTR currentDirectory, STARTUPINFOW* startupInfo,
-                    LPPROCESS_INFORMATION info);
+                    SECURITY_ATTRIBUTES* threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCWSTR currentDirectory, STARTUPINFOW* startupInfo, LPPROCESS_INFORMATION info);

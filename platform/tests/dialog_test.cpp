@@ -81,9 +81,7 @@ protected:
         platform::headless::UseRealClock();
     }
 
-    static INT_PTR Run() {
-        return DialogBoxParamW(kModule, MAKEINTRESOURCEW(103), owner, EndWithCommand, 42);
-    }
+    static INT_PTR Run() { return DialogBoxParamW(kModule, MAKEINTRESOURCEW(103), owner, EndWithCommand, 42); }
 };
 
 TEST_F(DialogTest, AnsweredThroughTheScreenTheDialogEndsWithWhatItsProcedureSays) {
@@ -139,8 +137,8 @@ TEST_F(DialogTest, TheLayoutFollowsTheTemplatesDialogUnits) {
         GetWindowRect(GetDlgItem(d, 1000), &yes);
         GetWindowRect(GetDlgItem(d, 1001), &no);
         platform::headless::RunUntilIdle(); // painted
-        const std::vector<uint32_t> corner = platform::headless::ReadScreen(RECT{dialog.left + 2, dialog.top + 2,
-                                                                                dialog.left + 3, dialog.top + 3});
+        const std::vector<uint32_t> corner =
+            platform::headless::ReadScreen(RECT{dialog.left + 2, dialog.top + 2, dialog.left + 3, dialog.top + 3});
         const COLORREF caption = GetSysColor(COLOR_ACTIVECAPTION);
         EXPECT_EQ(corner[0], (uint32_t(GetRValue(caption)) << 16) | (GetGValue(caption) << 8) | GetBValue(caption));
         PostMessageW(d, WM_COMMAND, 1000, 0);

@@ -53,7 +53,6 @@ struct Dialog {
     std::vector<HWND> controls;
 };
 
-
 HFONT MakeFont(const WCHAR* face, int points) {
     LOGFONTW lf{};
     lf.lfHeight = -std::max(1, (points * GetScreen().config.dpi + 36) / 72);
@@ -270,8 +269,8 @@ bool RegisterClasses() {
         const WCHAR* name;
         WNDPROC proc;
     };
-    for (const Entry& e : {Entry{kDialogClass, DialogProc}, Entry{kButtonClass, ButtonProc},
-                           Entry{kStaticClass, StaticProc}}) {
+    for (const Entry& e :
+         {Entry{kDialogClass, DialogProc}, Entry{kButtonClass, ButtonProc}, Entry{kStaticClass, StaticProc}}) {
         WNDCLASSW wc{};
         if (GetClassInfoW(GetModuleHandleW(nullptr), e.name, &wc)) continue;
         wc.lpfnWndProc = e.proc;
@@ -316,15 +315,14 @@ INT_PTR RunModal(const Layout& layout, HFONT font, HINSTANCE instance, HWND owne
                                   (screenH - height) / 2, width, height, owner, nullptr, instance, &d);
     if (!dialog) return -1;
     for (const Control& c : layout.controls) {
-        HWND control = CreateWindowExW(0, c.className.c_str(), c.text.c_str(), WS_CHILD | WS_VISIBLE | c.style,
-                                       c.rect.left, c.rect.top + d.captionHeight, c.rect.right - c.rect.left,
-                                       c.rect.bottom - c.rect.top, dialog,
-                                       reinterpret_cast<HMENU>(UINT_PTR(c.id)), instance, nullptr);
+        HWND control =
+            CreateWindowExW(0, c.className.c_str(), c.text.c_str(), WS_CHILD | WS_VISIBLE | c.style, c.rect.left,
+                            c.rect.top + d.captionHeight, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top,
+                            dialog, reinterpret_cast<HMENU>(UINT_PTR(c.id)), instance, nullptr);
         if (control) d.controls.push_back(control);
     }
     const bool ownerWasEnabled = owner && IsWindow(owner) && !EnableWindow(owner, FALSE);
-    SendMessageW(dialog, WM_INITDIALOG, d.controls.empty() ? 0 : reinterpret_cast<WPARAM>(d.controls.front()),
-                 param);
+    SendMessageW(dialog, WM_INITDIALOG, d.controls.empty() ? 0 : reinterpret_cast<WPARAM>(d.controls.front()), param);
     bool quit = false;
     if (!d.ended && IsWindow(dialog)) {
         ShowWindow(dialog, SW_SHOW);
@@ -366,14 +364,14 @@ void LayOutMessageBox(const Measure& measure, LPCWSTR text, LPCWSTR caption, Lay
     out->width = screenW * 7 / 8;
     const LONG captionH = CaptionHeight(out->style);
     const LONG roomForText = std::max<LONG>(base.cy, screenH - captionH - buttonH - 3 * padY);
-    const LONG textH = std::min<LONG>(std::max(measure.TextHeight(text, out->width - 2 * padX), int(base.cy)),
-                                      roomForText);
+    const LONG textH =
+        std::min<LONG>(std::max(measure.TextHeight(text, out->width - 2 * padX), int(base.cy)), roomForText);
     out->height = captionH + padY + textH + padY + buttonH + padY;
     out->controls.push_back(
         Control{kStaticClass, text ? text : u"", 0xFFFF, SS_LEFT, RECT{padX, padY, out->width - padX, padY + textH}});
     const LONG buttonX = (out->width - buttonW) / 2, buttonY = padY + textH + padY;
     out->controls.push_back(Control{kButtonClass, u"OK", WORD(IDOK), BS_DEFPUSHBUTTON,
-                                      RECT{buttonX, buttonY, buttonX + buttonW, buttonY + buttonH}});
+                                    RECT{buttonX, buttonY, buttonX + buttonW, buttonY + buttonH}});
 }
 
 INT_PTR MessageBoxCommand(HWND hwnd, UINT message, WPARAM, LPARAM) {
@@ -382,9 +380,9 @@ INT_PTR MessageBoxCommand(HWND hwnd, UINT message, WPARAM, LPARAM) {
     return 1;
 }
 
-
 Dialog* DialogOf(HWND hwnd) {
-    if (!IsWindow(hwnd) || GetWindowLongPtrW(hwnd, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(DialogProc)) return nullptr;
+    if (!IsWindow(hwnd) || GetWindowLongPtrW(hwnd, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(DialogProc))
+        return nullptr;
     return reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, 0));
 }
 

@@ -89,9 +89,9 @@ void PutText(const char16_t* path, const char16_t* name, const std::u16string& v
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             DWORD(2 * value.size() + 2)),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(2 * value.size() + 2)),
+        ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
@@ -298,7 +298,7 @@ TEST_F(FernsetTest, OnlyTheStartButtonStartsTheProgramFromTheInstallFolder) {
 TEST_F(FernsetTest, RemovalDeletesTheProgramsStorageAndOnlyTheParentsLeftEmpty) {
     struct Case {
         const char* what;
-        std::function<void()> seed;          // besides the program's storage
+        std::function<void()> seed;         // besides the program's storage
         std::vector<std::string> remaining; // what is left under HKCU
     };
     const Case cases[] = {
@@ -413,21 +413,34 @@ TEST_F(FernsetTest, RemovalAfterARealRunDeletesWhatTheProgramStoredAndNothingEls
     EXPECT_FALSE(fs::exists(Host(fernset_driver::ShortcutPath())));
 }
 
-// The driver program runs a removal from the command line, as scripts would.
-TEST_F(FernsetTest, TheDriverProgramRemovesAndRefusesBadArguments) {
+// The driver program runs the whole road from the command line, as scripts would, answering the
+// dialog and the boxes with the control it is told to press.
+TEST_F(FernsetTest, TheDriverProgramInstallsAndRemovesFromTheCommandLine) {
+    const fs::path stub = root_ / "stub";
+    std::ofstream(stub) << "#!/bin/sh\n";
+    fs::permissions(stub, fs::perms::owner_all);
     PutText(u"Software\\Kestrum\\XKeyValueStorage\\mobileTandu", u"login", u"ann");
-    std::ofstream(Host(kFolder) / "tandu.exe") << "program";
     platform::registry::CloseDatabase();
     auto run = [](const std::string& arguments) {
         const std::string command = std::string(FERNSET_DRIVER) + " " + FERNSET_LIBRARY + " " + arguments;
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    EXPECT_EQ(run("remove '\\Program Files\\Tandu'"), 0);
+    const std::string folder = "'\\Program Files\\Tandu' ";
+    EXPECT_EQ(run("install " + folder + stub.string() + " --press 1001"), 0);
+    EXPECT_TRUE(fs::exists(Host(kFolder) / "tandu.exe"));
+    EXPECT_TRUE(fs::exists(Host(fernset_driver::ShortcutPath())));
+
+    EXPECT_EQ(run("remove " + folder + "--press 1"), 0);
     EXPECT_EQ(Registry(), std::vector<std::string>{"HKCU\\Software"});
     EXPECT_FALSE(fs::exists(Host(kFolder)));
-    EXPECT_EQ(run("bogus folder"), 3);
-    EXPECT_EQ(run("install folder"), 3) << "an installation needs the program file";
+    EXPECT_FALSE(fs::exists(Host(fernset_driver::ShortcutPath())));
+
+    EXPECT_EQ(run("install " + folder + stub.string() + " --fail 0/1/0/0/0 --press 1"), 2)
+        << "a failed installation is reported and removed again";
+    EXPECT_FALSE(fs::exists(Host(kFolder)));
+    for (const char* bad : {"bogus folder", "install folder", "remove folder extra", "install f p --press x"})
+        EXPECT_EQ(run(bad), 3) << bad;
 }
 
 } // namespace
