@@ -53,9 +53,13 @@ struct Dialog {
     std::vector<HWND> controls;
 };
 
-HFONT MakeFont(const WCHAR* face, int points) {
+int EmPixels(int points) {
+    return std::max(1, (points * GetScreen().config.dpi + 36) / 72);
+}
+
+HFONT MakeFontOfEm(const WCHAR* face, int em) {
     LOGFONTW lf{};
-    lf.lfHeight = -std::max(1, (points * GetScreen().config.dpi + 36) / 72);
+    lf.lfHeight = -std::max(1, em);
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = ANTIALIASED_QUALITY;
@@ -64,6 +68,10 @@ HFONT MakeFont(const WCHAR* face, int points) {
         std::copy_n(face, n, lf.lfFaceName);
     }
     return CreateFontIndirectW(&lf);
+}
+
+HFONT MakeFont(const WCHAR* face, int points) {
+    return MakeFontOfEm(face, EmPixels(points));
 }
 
 // Measures with the font in a memory DC, which the caller gets back selected.
@@ -396,11 +404,21 @@ INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC pr
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return -1;
     }
-    HFONT font = MakeFont(t->fontFace, t->pointSize ? t->pointSize : kBoxPoints);
-    SIZE base = Measure(font).BaseUnits();
-    // A template larger than the screen in the font's units (a wide face at a high density) is
-    // laid out in smaller units, so that the whole dialog shows.
+    // A template larger than the screen in its font's units (a wide face at a high density) is
+    // shown in a smaller size of the font, so that the whole dialog and its texts show.
     const int screenW = GetScreen().config.width, roomH = GetScreen().config.height - CaptionHeight(t->style);
+    int em = EmPixels(t->pointSize ? t->pointSize : kBoxPoints);
+    HFONT font = nullptr;
+    SIZE base{};
+    for (int tries = 0; tries < 4; ++tries) {
+        if (font) DeleteObject(font);
+        font = MakeFontOfEm(t->fontFace, em);
+        base = Measure(font).BaseUnits();
+        const int wide = Units(t->cx, base.cx, 4), tall = Units(t->cy, base.cy, 8);
+        if (wide <= screenW && tall <= roomH) break;
+        em = std::max(1, std::min(em * screenW / std::max(wide, 1), em * roomH / std::max(tall, 1)));
+    }
+    // What rounding still leaves too large keeps the font and takes smaller units.
     if (t->cx > 0 && Units(t->cx, base.cx, 4) > screenW) base.cx = std::max(1, screenW * 4 / t->cx);
     if (t->cy > 0 && Units(t->cy, base.cy, 8) > roomH) base.cy = std::max(1, roomH * 8 / t->cy);
     Layout layout;

@@ -25,6 +25,7 @@
 #include "platform/shell/path_map.h"
 #include "platform/shell/registry.h"
 #include "platform/tests/modal_answerer.h"
+#include "platform/tests/screen_golden.h"
 #include "platform/tests/small_volume.h"
 #include "platform/win/dialog.h"
 #include "platform/win/input.h"
@@ -292,6 +293,20 @@ TEST_F(FernsetTest, OnlyTheStartButtonStartsTheProgramFromTheInstallFolder) {
             EXPECT_TRUE(NoChildStarted());
         }
     }
+}
+
+// The dialog as a person sees it: caption strip with its close box, the text and the two buttons,
+// the template's units fitted to the 480-pixel screen.
+TEST_F(FernsetTest, TheInstalledDialogShowsOnTheScreen) {
+    Answerer answerer([](HWND dialog) {
+        platform::headless::RunUntilIdle();
+        RECT r{};
+        GetWindowRect(dialog, &r);
+        EXPECT_TRUE(MatchesScreenGolden(r, "installed_dialog"));
+        TapButton(1001)(dialog);
+    });
+    EXPECT_EQ(installer_.installExit(nullptr, kFolder, 0, 0, 0, 0, 0), codeINSTALL_EXIT_DONE);
+    EXPECT_EQ(answerer.shown.size(), 1u);
 }
 
 // What each removal leaves of the vendor's keys, beside the program's storage.
