@@ -26,7 +26,7 @@
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/startup.h"
-#include "toolkit/scene/bitmap_download.h"
+#include "toolkit/library/bitmap_download.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/app_utils.h"

@@ -9,11 +9,11 @@
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
 #include "toolkit/animation/animation_element.h"
+#include "toolkit/core/animation_scheduler.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/animation_scheduler.h"
 #include "toolkit/style/style_tables.h"
 
 namespace {

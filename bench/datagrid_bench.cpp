@@ -21,9 +21,9 @@
 #include "platform/shell/path_map.h"
 #include "runtime/live_array.h"
 #include "runtime/ref_ptr.h"
+#include "toolkit/binding/binding_element.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/datagrid_layout.h"
-#include "toolkit/scene/binding_element.h"
 
 namespace {
 

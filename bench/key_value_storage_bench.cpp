@@ -21,10 +21,10 @@
 #include "runtime/script_constructors.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_context_manager.h"
 
 namespace {
 

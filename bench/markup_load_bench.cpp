@@ -18,8 +18,8 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/tests/plain_box_scene.h"
+#include "toolkit/markup/markup_loader.h"
+#include "toolkit/markup/tests/plain_box_scene.h"
 
 namespace {
 

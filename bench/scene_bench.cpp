@@ -34,9 +34,9 @@
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/scripthost/script_context.h"
 
 namespace {
 

@@ -5,16 +5,19 @@
 // and with its painting into a window over the whole screen (a run's frame).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "graphics/pixels/dib_bitmap.h"
+#include "graphics/pixels/display_format.h"
 #include "platform/win/screen.h"
 #include "platform/win/window.h"
+#include "toolkit/animation/image_morph_effect.h"
 #include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/slide_effects.h"
 #include "toolkit/animation/snapshot.h"
@@ -24,9 +27,16 @@ namespace {
 
 constexpr int W = 480, H = 800;
 
+// On a 16-bit screen 16-bit pictures take the screen's channel layout (depth 0 asks for it), as
+// snapshots do on the device: a picture of another layout would be converted at every paint.
+int PictureDepth(int bpp) {
+    return bpp == 16 && GetScreenDepth() == 16 ? 0 : bpp;
+}
+
 struct Pictures {
     oxDibBitmap source, target;
-    explicit Pictures(int bpp) : source(W, H, bpp, true, false), target(W, H, bpp, true, false) {
+    explicit Pictures(int bpp)
+        : source(W, H, PictureDepth(bpp), true, false), target(W, H, PictureDepth(bpp), true, false) {
         const int bytes = bpp / 8;
         for (int y = 0; y < H; ++y) {
             uint8_t* s = source.pixels.GetRow8(y);
@@ -87,6 +97,20 @@ void BM_PushPeer(benchmark::State& state) {
 }
 BENCHMARK(BM_PushPeer)->Arg(32)->Arg(16)->Unit(benchmark::kMillisecond);
 
+// The floor every frame is measured against: the whole target copied row by row onto a screen
+// buffer, as the run's final frame does.
+void BM_RowCopy(benchmark::State& state) {
+    const int bpp = int(state.range(0)), bytes = bpp / 8;
+    Pictures p(bpp);
+    std::vector<uint8_t> out(size_t(W) * H * bytes);
+    for (auto _ : state) {
+        for (int y = 0; y < H; ++y)
+            std::memcpy(out.data() + size_t(y) * W * bytes, p.target.pixels.GetRow8(y), size_t(W) * bytes);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_RowCopy)->Arg(32)->Arg(16)->Unit(benchmark::kMillisecond);
+
 void BM_CrossFade(benchmark::State& state) {
     const int bpp = int(state.range(0));
     Pictures p(bpp);
@@ -100,8 +124,10 @@ void BM_CrossFade(benchmark::State& state) {
 }
 BENCHMARK(BM_CrossFade)->Arg(32)->Arg(16)->Unit(benchmark::kMillisecond);
 
-const char16_t* const kKeys[] = {u"pushLeft", u"slideCoverLeft", u"squashLeft", u"zoomIn",
-                                 u"zoomOut",  u"spinCW",         u"spinCWIn",   u"dissolve"};
+const char16_t* const kKeys[] = {u"pushLeft",     u"slideCoverLeft", u"squashLeft", u"zoomIn",          u"zoomOut",
+                                 u"spinCW",       u"spinCWIn",       u"dissolve",   u"scaleWipe",       u"water",
+                                 u"radialWipeIn", u"radialWipeOut",  u"pageTurn",   u"puzzle",          u"super",
+                                 u"gizmo",        u"spiral",         u"spring",     u"slideUncoverLeft"};
 
 // One frame of the effect of a key at a progress that moves through the run; the 16-bit pictures
 // are the 16-bit screen's, as on the device.
@@ -150,6 +176,60 @@ void BM_EffectFrame(benchmark::State& state) {
 BENCHMARK(BM_EffectFrame)
     ->ArgsProduct({benchmark::CreateDenseRange(0, int(std::size(kKeys)) - 1, 1), {32, 16}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// One frame of each effect that draws its pictures row by row, beside the floor: the whole screen's
+// rows copied with memcpy. The alpha and light wipe take their mask and angle from a fixed seed;
+// the image morph moves one picture of a quarter of the screen across a background.
+const char16_t* const kPictureKeys[] = {u"blur",  u"alpha", u"lightWipe", u"ripple",
+                                        u"black", u"twist", u"roll",      u"imageMorph"};
+
+void BM_PictureEffectFrame(benchmark::State& state) {
+    const int bpp = int(state.range(1));
+    UseScreenDepth(bpp);
+    Pictures p(bpp);
+    const char16_t* key = kPictureKeys[state.range(0)];
+    std::srand(57);
+    oxTransition t;
+    if (!t.CreateEffect(key)) state.SkipWithError("no effect");
+    oxTransitionEffect* e = t.GetEffect();
+    oxSnapshot first, second, item;
+    item.GetCanvas()->oxGraphicsContext::SetSize(W / 2, H / 2, bpp);
+    for (int y = 0; y < H / 2; ++y)
+        std::memcpy(item.GetPicture()->GetRow8(y), p.target.pixels.GetRow8(y), size_t(W / 2) * (bpp / 8));
+    first.AddImageMorphItem(&item, 0, 0, W / 2, H / 2);
+    second.AddImageMorphItem(&item, W / 4, H / 3, W / 2 + 40, H / 2 + 60);
+    if (auto* morph = dynamic_cast<oxImageMorphEffect*>(e)) {
+        morph->SetImageItems(first.GetImageItems(), second.GetImageItems());
+        morph->SetBackground(&p.source.pixels);
+    }
+    e->Start(p.source.pixels, p.target.pixels, nullptr, false);
+    std::string label;
+    for (const char16_t* c = key; *c; ++c)
+        label += char(*c);
+    state.SetLabel(label);
+    float a = 0.0f;
+    for (auto _ : state) {
+        e->RenderFrame(a);
+        a = a + 0.01f > 1.0f ? 0.0f : a + 0.01f;
+    }
+    e->Finish();
+    ConfigureScreen(ScreenConfigFromEnvironment());
+}
+BENCHMARK(BM_PictureEffectFrame)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(std::size(kPictureKeys)) - 1, 1), {32, 16}})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RowCopyFloor(benchmark::State& state) {
+    const int bpp = int(state.range(0)), bytes = bpp / 8;
+    Pictures p(bpp);
+    oxDibBitmap out(W, H, bpp, true, false);
+    for (auto _ : state) {
+        for (int y = 0; y < H; ++y)
+            std::memcpy(out.pixels.GetRow8(y), p.target.pixels.GetRow8(y), size_t(W) * bytes);
+        benchmark::DoNotOptimize(out.pixels.bits);
+    }
+}
+BENCHMARK(BM_RowCopyFloor)->Arg(32)->Arg(16)->Unit(benchmark::kMillisecond);
 
 // 20 rows of 40 sorted backwards: every row moves, row i from 40 i to 40 (19 - i).
 constexpr int kRows = 20, kRowHeight = H / kRows;

@@ -12,11 +12,11 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/plain_box_scene.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/library/library.h"
+#include "toolkit/markup/markup_loader.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/plain_box_scene.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 namespace {
 

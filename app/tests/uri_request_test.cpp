@@ -15,8 +15,8 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_constructors.h"
-#include "toolkit/scene/bitmap_download.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_download.h"
+#include "toolkit/library/bitmap_element.h"
 
 namespace {
 

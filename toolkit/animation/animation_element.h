@@ -9,7 +9,7 @@
 #include "runtime/wide_string.h"
 #include "toolkit/animation/animation_timing.h"
 #include "toolkit/animation/dynamics.h"
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 #include "toolkit/style/style_value.h"
 
 class oxBox;

@@ -9,7 +9,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_animations.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 
 namespace {
 

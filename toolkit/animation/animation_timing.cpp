@@ -5,9 +5,9 @@
 
 #include "platform/win/clock.h"
 #include "toolkit/animation/animation_element.h"
+#include "toolkit/core/animation_scheduler.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/scene/animation_scheduler.h"
 #include "toolkit/scene/scene.h"
 
 oxTimedAnimationInstance::oxTimedAnimationInstance(oxAnimationElement* element, oxBox* target)

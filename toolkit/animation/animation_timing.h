@@ -7,7 +7,7 @@
 
 #include "platform/types.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/animation_instance.h"
+#include "toolkit/core/animation_instance.h"
 
 class oxAnimationElement;
 class oxBox;

@@ -6,6 +6,7 @@
 
 #include "graphics/pixels/pixel_format.h"
 #include "graphics/raster/blitter.h"
+#include "toolkit/animation/effect_pixels_internal.h"
 #include "toolkit/animation/snapshot.h"
 
 namespace {
@@ -22,13 +23,6 @@ std::unordered_map<const oxBox*, size_t> IndexByBox(const std::vector<oxSnapshot
 
 RECT ToRect(const oxPoint& at, const oxRect& r) {
     return RECT{at.x, at.y, at.x + r.width, at.y + r.height};
-}
-
-// The 16-bit colour of the surface's layout, undithered: a fill is one flat colour.
-uint16_t Pack16(uint32_t argb, int32_t layout) {
-    SetPixelFormatForLayout(layout);
-    return uint16_t((((argb >> 19) & 31) << g_pixelFormat.redShift) | (((argb >> 11) & 31) << g_pixelFormat.greenShift) |
-                    (((argb >> 3) & 31) << g_pixelFormat.blueShift));
 }
 
 // Blends equal-sized 16-bit rectangles with opacity k of 256: the blitter copies 16-bit pictures
@@ -94,7 +88,7 @@ void oxRectSorterEffect::BuildItems(const std::vector<oxSnapshotRectItem>& from,
 void oxRectSorterEffect::Fill(const oxRect& r) {
     oxPixelBuffer surface = surface_.Target();
     const RECT rect = r.ToRECT();
-    oxBlitter().FillRect(surface, &rect, surface.bpp == 16 ? Pack16(fillColor_, surface.layout) : fillColor_);
+    oxBlitter().FillRect(surface, &rect, surface.bpp == 16 ? oxPack16(fillColor_, surface.layout) : fillColor_);
 }
 
 bool oxRectSorterEffect::RenderFrame(float a) {

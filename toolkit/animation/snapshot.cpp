@@ -13,7 +13,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 
 namespace {
 
@@ -237,7 +237,11 @@ void oxSnapshot::ClearRectItems() {
 void oxSnapshot::AddImageMorphItem(const oxSnapshot* other, int32_t x, int32_t y, int32_t width, int32_t height) {
     if (!other) return;
     if (!imageItems_) imageItems_ = std::make_unique<std::vector<oxSnapshotImageItem>>();
-    imageItems_->push_back({other->GetPicture(), {x, y, width, height}});
+    imageItems_->push_back({other, other->alive_, {x, y, width, height}});
+}
+
+const oxPixelBuffer* oxSnapshotImageItem::Picture() const {
+    return source && !alive.expired() ? source->GetPicture() : nullptr;
 }
 
 void oxSnapshot::SetItems(std::unique_ptr<std::vector<oxSnapshotRectItem>> items) {

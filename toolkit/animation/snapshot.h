@@ -23,9 +23,18 @@ struct oxSnapshotRectItem {
     uint32_t state = 0;
 };
 
+class oxSnapshot;
+
+// A picture of another snapshot and the rectangle it takes. The snapshot is not counted (items of
+// two snapshots naming each other would keep both alive); the item only hears whether it still
+// stands, so a picture that went away draws nothing instead of being read after it was freed.
 struct oxSnapshotImageItem {
-    const oxPixelBuffer* picture = nullptr; // another snapshot's picture, not counted
+    const oxSnapshot* source = nullptr;
+    std::weak_ptr<const int> alive;
     oxRect rect;
+
+    // The source's picture, or null once it is gone or has none.
+    const oxPixelBuffer* Picture() const;
 };
 
 // Counted as the box tree counts its objects, so that a drag record can hold one as its image.
@@ -90,6 +99,7 @@ private:
     oxBox* sourceBox_ = nullptr;
     std::unique_ptr<std::vector<oxSnapshotRectItem>> rectItems_;
     std::unique_ptr<std::vector<oxSnapshotImageItem>> imageItems_;
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0); // gone with the snapshot
 };
 
 // Captures the box as its frame's canvas shows it: the box rectangle in the frame grown by the

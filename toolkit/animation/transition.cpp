@@ -11,11 +11,25 @@
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 #include "toolkit/animation/animation_internal.h"
+#include "toolkit/animation/alpha_effect.h"
+#include "toolkit/animation/black_effect.h"
+#include "toolkit/animation/blur_effect.h"
+#include "toolkit/animation/image_morph_effect.h"
+#include "toolkit/animation/light_wipe_effect.h"
+#include "toolkit/animation/ripple_effect.h"
+#include "toolkit/animation/roll_effect.h"
+#include "toolkit/animation/twist_effect.h"
+#include "toolkit/animation/page_turn_effect.h"
+#include "toolkit/animation/radial_wipe_effect.h"
 #include "toolkit/animation/rect_sorter_effect.h"
+#include "toolkit/animation/scale_wipe_effect.h"
 #include "toolkit/animation/slide_effects.h"
+#include "toolkit/animation/slide_uncover_effect.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/spin_zoom_effect.h"
+#include "toolkit/animation/tile_effects.h"
 #include "toolkit/animation/transition_effect.h"
+#include "toolkit/animation/water_effect.h"
 #include "toolkit/core/box.h"
 
 namespace {
@@ -30,39 +44,83 @@ std::vector<oxTransition*>& Aimed() {
 // One row of the factory: the key, then how its effect is built.
 struct EffectKind {
     const char16_t* key;
-    enum { kBase, kMove, kPush, kSquash, kSpinZoom, kRectSorter } kind;
-    float a, b;
+    enum {
+        kBase,
+        kMove,
+        kPush,
+        kSquash,
+        kSpinZoom,
+        kRectSorter,
+        kScaleWipe,
+        kWater,
+        kRadialWipe,
+        kPageTurn,
+        kPuzzle,
+        kSuperBlt,
+        kGizmo,
+        kSpiral,
+        kSpring,
+        kSlideUncover,
+        kImageMorph,
+        kBlur,
+        kAlpha,
+        kRipple,
+        kBlack,
+        kLightWipe,
+        kRoll,
+        kTwist,
+    } kind;
+    float a, b, c;
 };
 
 // Keys compare exactly, in this order; the first match builds.
-// FIXME: the image morph, blur, alpha, water, ripple, radial wipe, page turn,
-// black, light wipe, roll, scale wipe, twist, puzzle, spiral, spring, SuperBLT, gizmo and slide
-// uncover effects answer no effect until they are built.
 constexpr EffectKind kEffects[] = {
-    {u"", EffectKind::kBase, 0, 0},
-    {u"rectSorter", EffectKind::kRectSorter, 0, 0},
-    {u"rectSorterZoom", EffectKind::kRectSorter, 1, 0},
-    {u"dissolve", EffectKind::kBase, 0, 0},
-    {u"slideCoverLeft", EffectKind::kMove, 1, 0},
-    {u"slideCoverUp", EffectKind::kMove, 0, 1},
-    {u"slideCoverRight", EffectKind::kMove, -1, 0},
-    {u"slideCoverDown", EffectKind::kMove, 0, -1},
-    {u"squashLeft", EffectKind::kSquash, -1, 0},
-    {u"squashRight", EffectKind::kSquash, 1, 0},
-    {u"squashDown", EffectKind::kSquash, 0, 1},
-    {u"squashUp", EffectKind::kSquash, 0, -1},
-    {u"pushLeft", EffectKind::kPush, -1, 0},
-    {u"pushRight", EffectKind::kPush, 1, 0},
-    {u"pushDown", EffectKind::kPush, 0, 1},
-    {u"pushUp", EffectKind::kPush, 0, -1},
-    {u"spinCW", EffectKind::kSpinZoom, 1440, 0},
-    {u"spinCCW", EffectKind::kSpinZoom, -1440, 0},
-    {u"zoomIn", EffectKind::kSpinZoom, 0, 1},
-    {u"zoomOut", EffectKind::kSpinZoom, 0, -1},
-    {u"spinCWIn", EffectKind::kSpinZoom, 1440, 1},
-    {u"spinCCWIn", EffectKind::kSpinZoom, -1440, 1},
-    {u"spinCWOut", EffectKind::kSpinZoom, -1440, -1},
-    {u"spinCCWOut", EffectKind::kSpinZoom, 1440, -1},
+    {u"", EffectKind::kBase, 0, 0, 0},
+    {u"imageMorph", EffectKind::kImageMorph, 0, 0, 0},
+    {u"rectSorter", EffectKind::kRectSorter, 0, 0, 0},
+    {u"rectSorterZoom", EffectKind::kRectSorter, 1, 0, 0},
+    {u"blur", EffectKind::kBlur, 4, 0, 0},
+    {u"alpha", EffectKind::kAlpha, 0, 0, 0},
+    {u"water", EffectKind::kWater, 0, 0, 0},
+    {u"ripple", EffectKind::kRipple, 0, 0, 0},
+    {u"radialWipeIn", EffectKind::kRadialWipe, 0, 0, 0},
+    {u"radialWipeOut", EffectKind::kRadialWipe, 1, 0, 0},
+    {u"pageTurn", EffectKind::kPageTurn, 0, 0, 0},
+    {u"black", EffectKind::kBlack, 0, 0, 0},
+    {u"lightWipe", EffectKind::kLightWipe, 0, 0, 0},
+    {u"roll", EffectKind::kRoll, 0, 0, 0},
+    {u"scaleWipe", EffectKind::kScaleWipe, 0, 0, 0},
+    {u"twist", EffectKind::kTwist, 0, 0, 0},
+    {u"puzzle", EffectKind::kPuzzle, 8, 8, 0},
+    {u"dissolve", EffectKind::kBase, 0, 0, 0},
+    {u"spiral", EffectKind::kSpiral, 0, 0, 0},
+    {u"spring", EffectKind::kSpring, 0, 0, 0},
+    {u"super", EffectKind::kSuperBlt, 12, 12, 0},
+    {u"gizmo", EffectKind::kGizmo, 30, 1, 0},
+    {u"slideCoverLeft", EffectKind::kMove, 1, 0, 0},
+    {u"slideCoverUp", EffectKind::kMove, 0, 1, 0},
+    {u"slideCoverRight", EffectKind::kMove, -1, 0, 0},
+    {u"slideCoverDown", EffectKind::kMove, 0, -1, 0},
+    {u"slideUncoverLeft", EffectKind::kSlideUncover, -1, 0, 0},
+    {u"slideUncoverUp", EffectKind::kSlideUncover, 0, -1, 0},
+    {u"slideUncoverRight", EffectKind::kSlideUncover, 1, 0, 0},
+    {u"slideUncoverDown", EffectKind::kSlideUncover, 0, 1, 0},
+    {u"squashLeft", EffectKind::kSquash, -1, 0, 0},
+    {u"squashRight", EffectKind::kSquash, 1, 0, 0},
+    {u"squashDown", EffectKind::kSquash, 0, 1, 0},
+    {u"squashUp", EffectKind::kSquash, 0, -1, 0},
+    {u"pushLeft", EffectKind::kPush, -1, 0, 0},
+    {u"pushRight", EffectKind::kPush, 1, 0, 0},
+    {u"pushDown", EffectKind::kPush, 0, 1, 0},
+    {u"pushUp", EffectKind::kPush, 0, -1, 0},
+    {u"spinCW", EffectKind::kSpinZoom, 1440, 0, 0},
+    {u"spinCCW", EffectKind::kSpinZoom, -1440, 0, 0},
+    {u"zoomIn", EffectKind::kSpinZoom, 0, 1, 0},
+    {u"zoomOut", EffectKind::kSpinZoom, 0, -1, 0},
+    {u"spinCWIn", EffectKind::kSpinZoom, 1440, 1, 0},
+    {u"spinCCWIn", EffectKind::kSpinZoom, -1440, 1, 0},
+    {u"spinCWOut", EffectKind::kSpinZoom, -1440, -1, 0},
+    {u"spinCCWOut", EffectKind::kSpinZoom, 1440, -1, 0},
 };
 
 bool SameText(const char16_t* a, const char16_t* b) {
@@ -85,6 +143,42 @@ oxTransitionEffect* MakeEffect(const EffectKind& e) {
         return new (std::nothrow) oxRectSorterEffect(e.a != 0);
     case EffectKind::kSpinZoom:
         return new (std::nothrow) oxSpinZoomEffect(e.a, int32_t(e.b));
+    case EffectKind::kScaleWipe:
+        return new (std::nothrow) oxScaleWipeEffect();
+    case EffectKind::kWater:
+        return new (std::nothrow) oxWaterEffect();
+    case EffectKind::kRadialWipe:
+        return new (std::nothrow) oxRadialWipeEffect(e.a != 0);
+    case EffectKind::kPageTurn:
+        return new (std::nothrow) oxPageTurnEffect();
+    case EffectKind::kPuzzle:
+        return new (std::nothrow) oxPuzzleEffect(int32_t(e.a), int32_t(e.b), uint8_t(e.c));
+    case EffectKind::kSuperBlt:
+        return new (std::nothrow) oxSuperBltEffect(int32_t(e.a), int32_t(e.b), uint8_t(e.c));
+    case EffectKind::kGizmo:
+        return new (std::nothrow) oxGizmoEffect(int32_t(e.a), int32_t(e.b), uint8_t(e.c));
+    case EffectKind::kSpiral:
+        return new (std::nothrow) oxSpiralEffect();
+    case EffectKind::kSpring:
+        return new (std::nothrow) oxSpringEffect();
+    case EffectKind::kSlideUncover:
+        return new (std::nothrow) oxSlideUncoverEffect(e.a, e.b);
+    case EffectKind::kImageMorph:
+        return new (std::nothrow) oxImageMorphEffect();
+    case EffectKind::kBlur:
+        return new (std::nothrow) oxBlurEffect(int32_t(e.a));
+    case EffectKind::kAlpha:
+        return new (std::nothrow) oxAlphaEffect();
+    case EffectKind::kRipple:
+        return new (std::nothrow) oxRippleEffect();
+    case EffectKind::kBlack:
+        return new (std::nothrow) oxBlackEffect();
+    case EffectKind::kLightWipe:
+        return new (std::nothrow) oxLightWipeEffect();
+    case EffectKind::kRoll:
+        return new (std::nothrow) oxRollEffect();
+    case EffectKind::kTwist:
+        return new (std::nothrow) oxTwistEffect();
     }
     return nullptr;
 }
@@ -179,9 +273,21 @@ void oxTransition::Perform(oxSnapshot* from, oxSnapshot* to) {
     oxTransitionHost host;
     if (!oxFindTransitionHost(target_, &host) || !from || !to || !from->GetPicture() || !to->GetPicture()) return;
     const POINT origin{to->GetRect().x, to->GetRect().y};
-    // FIXME: the image morph gets the snapshots' image items and the background or fill colour
-    // here once it is built.
+    auto* morph =
+        SameText(typeName_.GetString(), u"imageMorph") ? dynamic_cast<oxImageMorphEffect*>(effect_.get()) : nullptr;
+    if (morph) {
+        morph->SetImageItems(from->GetImageItems(), to->GetImageItems());
+        // Without a background the effect also forgets the one of an earlier run, which may be gone.
+        const oxPixelBuffer* background = background_ ? background_->GetPicture() : nullptr;
+        morph->SetBackground(background);
+        if (!background) morph->SetFillColor(fillColor);
+    }
     PerformBuffers(from->GetPicture(), to->GetPicture(), &origin, from->GetRectItems(), to->GetRectItems());
+    // The lists and the background belong to the snapshots, which may go once the run is over.
+    if (morph) {
+        morph->SetImageItems(nullptr, nullptr);
+        morph->SetBackground(nullptr);
+    }
 }
 
 void oxTransition::PerformBuffers(const oxPixelBuffer* from, const oxPixelBuffer* to, const POINT* origin,

@@ -27,6 +27,8 @@ public:
     virtual void Unbind() = 0;
     // A box whose binding table holds the binding is being destroyed.
     virtual void OnBoxDestroyed(oxBox* box) = 0;
+    // The gadget box whose content the binding was made in.
+    virtual void SetGadgetBox(oxBox* box) = 0;
 
 protected:
     ~oxDataBinding() = default;

@@ -1,6 +1,6 @@
 #pragma once
 // oxBoxGadget: what a box asks of the gadget element instantiated on it. Gadget elements live in the
-// scene module above the box tree and install themselves on their boxes through this interface; a
+// library module above the box tree and install themselves on their boxes through this interface; a
 // gadget knows the boxes it is on, so either side may go first.
 #include "toolkit/base/atoms.h"
 

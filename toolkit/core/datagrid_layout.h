@@ -3,6 +3,8 @@
 // data binding registers for the "rows" box. Row boxes and their records are made when a pass first
 // needs them, so a pass over a list of any length touches only the rows it shows. The rows are
 // never sorted, and closing a row does not ask a select box to move its selection first.
+#include <algorithm>
+
 #include "toolkit/core/grid_layout.h"
 
 class oxRowSource;
@@ -17,7 +19,6 @@ public:
     int32_t FindSelectableIndex(oxBox* box, oxBox* row) override;
     void Layout(oxPlacementRecord* placement, oxBox* box) override;
     oxBox* HitTest(const oxPoint& point, oxBox* box) override;
-    void CollectSnapshotItems(oxSnapshotItemList* items) override { (void)items; }
     // Clears the box's layout-root flag and answers the box.
     oxBox* ClearLayoutRoot(oxBox* box);
 
@@ -30,6 +31,12 @@ public:
     int32_t GetRecordCapacity() const { return int32_t(records_.size()); }
 
 protected:
+    // Gives the grid's items, where a datagrid gave none (its row toggles then showed the old picture
+    // for the run and jumped); out of view only as many rows as fit the view again, since every row
+    // asked for is a row box made and the list may be long.
+    int32_t OffViewRowLimit(int64_t mean) const override {
+        return mean > 0 ? int32_t(std::min<int64_t>(area_.height / mean + 2, rowCount_)) : 0;
+    }
     void BuildRowRecords(oxBox* rows, int32_t* count, int32_t level) override { (void)rows, (void)count, (void)level; }
     void RefillRowItem(oxBox* rows, int32_t index) override;
     void PrepareRow(oxGridRowRecord* rec, int32_t index) override;

@@ -10,6 +10,7 @@
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/core/grid_services.h"
 #include "toolkit/core/placement_record.h"
 #include "toolkit/style/style_tables.h"
 
@@ -166,9 +167,9 @@ struct oxFlowLayout::Pass {
         int32_t colWidth = -1;
         if (colFlex) colWidth = Sat((int64_t(avail[0]) - int64_t(gap[0]) * (n - 1)) / n);
         auto childWidth = [&](const oxLayoutItem& it) {
-            return colWidth < 0
-                       ? -1
-                       : std::max<int32_t>(0, Sat(int64_t(colWidth) - it.paddingWidth - it.marginLeft - it.marginRight));
+            return colWidth < 0 ? -1
+                                : std::max<int32_t>(
+                                      0, Sat(int64_t(colWidth) - it.paddingWidth - it.marginLeft - it.marginRight));
         };
         // The columns stack the children as a plain column flow would; each item is measured at its
         // column width first.
@@ -352,4 +353,19 @@ oxBox* oxFlowLayout::HitTest(const oxPoint& point, oxBox* box) {
         return hit == nullptr;
     });
     return hit ? hit : box;
+}
+
+void oxFlowLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
+    oxBox* box = box_;
+    if (!box || !items) return;
+    const oxRect vbar = box->GetVScrollBarRect(), hbar = box->GetHScrollBarRect();
+    if (vbar.width || vbar.height) items->push_back({vbar, 1, box->FindVScrollBar()});
+    if (hbar.width || hbar.height) items->push_back({hbar, 1, box->FindHScrollBar()});
+    const oxPoint origin = box->GetFramePosition();
+    for (int i = 0, n = box->GetChildCount(); i < n; ++i) {
+        oxBox* child = box->GetChildAt(i, false);
+        if (!Paintable(child)) continue;
+        const oxPoint at = child->GetFramePosition(), size = child->GetPacked(1);
+        items->push_back({oxRect{at.x - origin.x, at.y - origin.y, size.x, size.y}, 0, child});
+    }
 }

@@ -22,6 +22,8 @@ public:
     void Layout(oxPlacementRecord* placement, oxBox* box) override;
     void PaintChildren(oxCanvas* canvas, oxBox* box) override;
     oxBox* HitTest(const oxPoint& point, oxBox* box) override;
+    // The shown scroll bars (flag 1) and the shown children (flag 0), each where it stands in the box.
+    void CollectSnapshotItems(oxSnapshotItemList* items) override;
 
     const std::vector<Line>& GetLines() const { return lines_; }
 

@@ -119,6 +119,11 @@ public:
     oxBox* GetOwner() const { return owner_; }
 
 protected:
+    // How many rows out of view on each side get items that slide in, rows `mean` high apart.
+    virtual int32_t OffViewRowLimit(int64_t mean) const {
+        (void)mean;
+        return rowCount_;
+    }
     struct Column {
         int32_t width = 0;
         bool fixed = false;

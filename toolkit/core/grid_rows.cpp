@@ -309,6 +309,13 @@ void oxGridLayout::CollapseRow(oxBox* row, bool animate, bool keepSelection) {
         services.SelectIndex(owner_, FindSelectableIndex(owner_, holder));
 }
 
+int32_t oxRowTransitionBackground(oxBox* grid) {
+    // FIXME: the fill colour goes through the box's colour transform once boxes keep one.
+    oxStyleValue fill;
+    grid->GetStyleValue(kStyle_fill, &fill);
+    return fill.GetType() == kStyleColor ? fill.GetValue() : -1;
+}
+
 // The change a row's cell asked for, applied between the two pictures of a transition.
 class GridRowToggle final : public oxRowToggle {
 public:
@@ -347,11 +354,9 @@ void oxGridLayout::ApplyRowToggle(oxBox* cell) {
                          !(owner_->GetStateFlags() & kStateExcluded) &&
                          (!IsSelect(owner_) || services.AnimatesRows(owner_));
     if (animate) {
-        // FIXME: the fill colour goes through the box's colour transform once boxes keep one.
-        oxStyleValue fill;
-        owner_->GetStyleValue(kStyle_fill, &fill);
-        const int32_t background = fill.GetType() == kStyleColor ? fill.GetValue() : -1;
-        if (services.AnimateRowToggle(owner_, toggle, u"rectSorter", 250, u"smoothSpline", background)) return;
+        if (services.AnimateRowToggle(owner_, toggle, u"rectSorter", 250, u"smoothSpline",
+                                      oxRowTransitionBackground(owner_)))
+            return;
     }
     toggle.Apply();
 }
@@ -391,13 +396,14 @@ void oxGridLayout::CollectSnapshotItems(oxSnapshotItemList* items) {
     }
     if (!overflowY_ || !any || mean <= 0) return;
     // Rows out of view slide in from above and below, at the mean height.
-    for (int32_t i = firstVisibleRow_ - 2; i >= 0; --i) {
+    const int32_t reach = OffViewRowLimit(mean);
+    for (int32_t i = firstVisibleRow_ - 2; i >= 0 && firstVisibleRow_ - 2 - i < reach; --i) {
         oxBox* row = GetRowBox(i);
         const int64_t top = firstTop - mean * (firstVisibleRow_ - i);
         if (row) items->push_back({oxRect{area_.x, oxLengthSum(top), width, oxLengthSum(mean)}, 0, row});
     }
     int64_t top = area_.y + area_.height;
-    for (int32_t i = last + 1; i < rowCount_; ++i, top += mean) {
+    for (int32_t i = last + 1; i < rowCount_ && i - last <= reach; ++i, top += mean) {
         if (oxBox* row = GetRowBox(i))
             items->push_back({oxRect{area_.x, oxLengthSum(top), width, oxLengthSum(mean)}, 0, row});
     }

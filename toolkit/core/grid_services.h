@@ -69,6 +69,10 @@ public:
     }
 };
 
+// The background a row transition of the grid box fills uncovered places with: the colour of its
+// fill style, -1 for none.
+int32_t oxRowTransitionBackground(oxBox* grid);
+
 // The installed services (a do-nothing set until one is installed). Null restores the default.
 oxGridServices& oxGetGridServices();
 void oxSetGridServices(oxGridServices* services);

@@ -6,10 +6,10 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_gadget.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/scene/gadget_instance.h"
+#include "toolkit/library/gadget_instance.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 oxCommandElement::oxCommandElement(oxCommandGroupElement* group)
     : oxElement(kAtomBoxNamespace, kAtomCommand), group_(group) {}

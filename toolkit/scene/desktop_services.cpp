@@ -18,7 +18,7 @@
 #include "runtime/script_dictionary.h"
 #include "runtime/stream.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/scene.h"
 
 SIZE GetDesktopSize() {

@@ -7,7 +7,7 @@
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 
 uint16_t KeyCodeFromText(const WCHAR* text) {

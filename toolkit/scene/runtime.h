@@ -12,7 +12,8 @@
 #include "runtime/string_map.h"
 #include "runtime/wide_string.h"
 #include "toolkit/base/atoms.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/binding/binding_host.h"
+#include "toolkit/library/library.h"
 
 class oxBox;
 class oxErrorReport;
@@ -60,14 +61,13 @@ public:
 
 // Turns script errors into loading-error events: where the error happened is set first, then
 // ReportScriptError sends the text.
-class oxScriptErrorReporter {
+class oxScriptErrorReporter final : public oxScriptErrorSink {
 public:
     explicit oxScriptErrorReporter(oxRuntime* runtime) : runtime_(runtime) {}
 
-    void SetLocation(const WCHAR* source, int32_t line, int32_t column);
-    void SetDetails(const WCHAR* detail, const WCHAR* secondDetail);
-    // The text, or "Script error." when none, with the details in brackets after it.
-    void ReportScriptError(const WCHAR* text);
+    void SetLocation(const WCHAR* source, int32_t line, int32_t column) override;
+    void SetDetails(const WCHAR* detail, const WCHAR* secondDetail) override;
+    void ReportScriptError(const WCHAR* text) override;
 
 private:
     oxRuntime* runtime_;
@@ -88,7 +88,7 @@ struct oxGadgetSettings {
 
 inline constexpr const WCHAR* kGadgetsLibraryUri = u"box://weftlyToolkit/content/gadgets.box";
 
-class oxRuntime final : public oxLibraryRuntime {
+class oxRuntime final : public oxLibraryRuntime, public oxBindingRuntime {
 public:
     oxRuntime() = default;
     oxRuntime(const oxRuntime&) = delete;
@@ -110,7 +110,7 @@ public:
     oxLibrary* LoadLibrary(const WCHAR* uri) override;
     oxLibrary* FindLibrary(const WCHAR* uri) override;
     // True when the library was dropped; false while others still hold it.
-    bool UnloadLibrary(const WCHAR* uri);
+    bool UnloadLibrary(const WCHAR* uri) override;
     oxElement* GetThemesElement() override;
     oxThemesElement* GetThemes() const { return themes_; }
     oxElement* FindThemeResource(const WCHAR* fragment) override;
@@ -118,8 +118,8 @@ public:
     // the new library, or null when it cannot be loaded.
     oxLibrary* ReplaceLibrary(oxLibrary* old, const WCHAR* uri, oxScene* scene);
     // Blocks, and then restyles and relays, every open scene around a change of libraries.
-    void BeginUpdateAll();
-    void EndUpdateAll();
+    void BeginUpdateAll() override;
+    void EndUpdateAll() override;
     void ReportResourceError(const WCHAR* text) override;
     void ForgetResourceObject(oxElement* element) override;
     void LoadInto(const WCHAR* uri, oxLibrary* library) override;
@@ -162,13 +162,9 @@ public:
     oxSceneScript* LoadScript(const WCHAR* source, oxAtom language, oxBox* box, bool text);
     // A gadget script instance for the box, made by the shared context of the language (the caller
     // owns it); null for "nativeObject" or without a context.
-    oxGadgetInstance* CreateGadgetInstance(const WCHAR* source, oxAtom language, oxBox* box);
+    oxGadgetInstance* CreateGadgetInstance(const WCHAR* source, oxAtom language, oxBox* box) override;
     // 0 and a context with one reference; 1 when none was given.
     int32_t GetScriptContext(oxAtom language, oxScene* scene, bool shared, oxScriptContext** out);
-    // Runs a stream's text (UTF-8 with a byte-order mark, else the system code page) followed by
-    // CR LF and `appended`; `sourceName` names it in error reports. 1 without context or stream.
-    static HRESULT LoadScriptText(oxScriptContext* context, NUBO::XStream* stream, const WCHAR* itemName,
-                                  const WCHAR* sourceName, const WCHAR* appended);
     // A scene's root box leaves: its context name is forgotten with it.
     void ForgetSceneContextName(oxBox* root);
     void CollectGarbage();
@@ -183,17 +179,17 @@ public:
     void EnsureGadgets(oxLibrary* library);
     const oxGadgetSettings& GetGadgetSettings() const { return gadgetSettings_; }
 
-    void ReportError(int level, const WCHAR* text);
+    void ReportError(int level, const WCHAR* text) override;
     void ReportFileNotFound(const WCHAR* uri) override;
-    oxScriptErrorReporter* GetErrorReporter() const { return errorReporter_; }
+    oxScriptErrorReporter* GetErrorReporter() const override { return errorReporter_; }
 
-    oxScriptObjectCache* GetScriptObjectCache() const { return cache_; }
+    oxScriptObjectCache* GetScriptObjectCache() const override { return cache_; }
     // The input state shared by every scene, or null when no frames were installed.
     oxSceneInput* GetFrameInput() const { return frameInput_; }
-    oxScriptContextManager* GetScriptContextManager() const { return contextManager_; }
+    oxScriptContextManager* GetScriptContextManager() const override { return contextManager_; }
     // The data sources scripts registered by name.
-    oxScriptRegistry* GetScriptRegistry() const { return registry_; }
-    bool GetDebugOutput() const { return debugOutput_; }
+    oxScriptRegistry* GetScriptRegistry() const override { return registry_; }
+    bool GetDebugOutput() const override { return debugOutput_; }
     void SetDebugOutput(bool on) { debugOutput_ = on; }
     const NUBO::TWString& GetBaseUri() const { return baseUri_; }
     void SetBaseUri(const WCHAR* uri) { baseUri_ = uri; }

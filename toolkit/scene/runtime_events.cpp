@@ -7,7 +7,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "toolkit/base/error_report.h"
-#include "toolkit/scene/markup_loader.h"
+#include "toolkit/markup/markup_loader.h"
 #include "toolkit/scene/runtime.h"
 
 using NUBO::TWString;

@@ -8,14 +8,15 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/library/gadget_instance.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_script_context.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_context_manager.h"
-#include "toolkit/scene/script_helper.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_helper.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;
@@ -60,7 +61,7 @@ oxSceneScript* oxRuntime::LoadScript(const WCHAR* source, oxAtom language, oxBox
             RefPtr<NUBO::XStream> stream(rawStream);
             // The scene's scripts reach their scene through __scriptHelper while they are set up.
             SetScriptHelperTargets(nullptr, scene->GetSceneObject());
-            hr = LoadScriptText(context.get(), stream.get(), u"", source, nullptr);
+            hr = oxScriptContext::LoadScriptText(context.get(), stream.get(), u"", source, nullptr);
             SetScriptHelperTargets(nullptr, nullptr);
         }
     }
@@ -100,32 +101,11 @@ oxGadgetInstance* oxRuntime::CreateGadgetInstance(const WCHAR* source, oxAtom la
     oxScriptContext* raw = nullptr;
     (void)GetScriptContext(language, nullptr, true, &raw);
     RefPtr<oxScriptContext> context(raw);
-    return context ? context->CreateGadgetInstance(source, box, true) : nullptr;
+    return context ? new (std::nothrow) oxGadgetInstance(source, box, true, context.get()) : nullptr;
 }
 
 void oxRuntime::ForgetSceneContextName(oxBox* root) {
     contextNames_.Erase(root);
-}
-
-HRESULT oxRuntime::LoadScriptText(oxScriptContext* context, NUBO::XStream* stream, const WCHAR* itemName,
-                                  const WCHAR* sourceName, const WCHAR* appended) {
-    if (!context || !stream) return 1;
-    int64_t size = 0;
-    if (stream->GetSize(&size) != 0 || size < 0 || size > INT32_MAX - 3) return 1;
-    auto* bytes = static_cast<char*>(std::malloc(size_t(size) + 3));
-    if (!bytes) return 1;
-    uint32_t done = 0;
-    while (done < uint32_t(size)) {
-        uint32_t got = 0;
-        if (stream->Read(bytes + done, uint32_t(size) - done, &got) != 0 || got == 0) break;
-        done += got;
-    }
-    std::memcpy(bytes + done, "\r\n", 3); // the engine always sees the text end with CR LF
-    bool utf8 = done >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
-    TWString text(bytes, utf8 ? u"utf-8" : u"x-system");
-    std::free(bytes);
-    if (appended) text += appended;
-    return context->RunScript(text, itemName ? itemName : u"", sourceName ? sourceName : u"");
 }
 
 void oxRuntime::CollectGarbage() {

@@ -6,27 +6,27 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "toolkit/base/uri.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/element_source.h"
+#include "toolkit/binding/script_registry.h"
+#include "toolkit/core/animation_scheduler.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/instance_element.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/animation_scheduler.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/library/gadget_element.h"
+#include "toolkit/library/gadget_instance.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/command_group.h"
-#include "toolkit/scene/element_source.h"
-#include "toolkit/scene/gadget_element.h"
-#include "toolkit/scene/gadget_instance.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene_input.h"
 #include "toolkit/scene/scene_script_context.h"
 #include "toolkit/scene/scene_window.h"
-#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
-#include "toolkit/scene/script_object_cache.h"
-#include "toolkit/scene/script_registry.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;
@@ -121,6 +121,23 @@ oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t 
     if (oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr) {
         if (cache->GetSceneObject(this, &sceneObject_)) cache->CreateParamsView(sceneObject_, params);
     }
+}
+
+oxResourceRuntime* oxScene::GetResourceRuntime() const {
+    return runtime_;
+}
+
+oxBindingRuntime* oxScene::GetBindingRuntime() const {
+    return runtime_;
+}
+
+bool oxScene::IsConstructing() const {
+    return (state_ & kOpen) && !(state_ & kDeferConstruction);
+}
+
+int oxScene::GetScriptObject(XObject** out) {
+    oxScriptObjectCache* cache = runtime_ ? runtime_->GetScriptObjectCache() : nullptr;
+    return cache ? cache->GetSceneObject(this, out) : 0;
 }
 
 oxScene::~oxScene() {

@@ -12,9 +12,10 @@
 #include "runtime/ptr_vector.h"
 #include "runtime/string_map.h"
 #include "runtime/wide_string.h"
+#include "toolkit/binding/binding_host.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_rule_maps.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 
 class oxBindingElement;
 class oxBox;
@@ -52,8 +53,18 @@ inline constexpr const WCHAR* kBuiltInDialogName = u"_builtInDialog";
 inline constexpr const WCHAR* kDialogYesText = u"Yes";
 inline constexpr const WCHAR* kDialogNoText = u"No";
 
-class oxScene : public oxLibrary, public oxBoxScene {
+class oxScene : public oxLibrary, public oxBoxScene, public oxBindingScene {
 public:
+    // What resources and data binding ask of their scene.
+    ULONG AddRef() override { return oxLibrary::AddRef(); }
+    ULONG Release() override { return oxLibrary::Release(); }
+    oxResourceRuntime* GetResourceRuntime() const override;
+    oxBindingRuntime* GetBindingRuntime() const override;
+    bool IsConstructing() const override;
+    bool IsOpen() const override { return (state_ & kOpen) != 0; }
+    oxElement* FindGadgetByTag(oxAtom tag) override { return oxLibrary::FindGadgetByTag(tag); }
+    int GetScriptObject(NUBO::XObject** out) override;
+
     // State flags.
     static constexpr uint32_t kCloseRequested = 0x1;
     static constexpr uint32_t kFocusChanging = 0x2;
@@ -116,7 +127,7 @@ public:
     const NUBO::PtrVector<oxElement*>* GroupsOf(oxBox* box) const;
     oxElement* CreateGroupElement(oxBox* owner, oxAtom tag) override { return CreateGroupElement(owner, tag, false); }
     // `gadget`: a group made for the box by its gadget, never one of the scene's own.
-    oxElement* CreateGroupElement(oxBox* owner, oxAtom tag, bool gadget);
+    oxElement* CreateGroupElement(oxBox* owner, oxAtom tag, bool gadget) override;
     oxBox* FindBoxById(oxAtom id) override { return GetBoxById(id, false); }
     void UnregisterBoxId(oxBox* box, oxAtom id) override;
     void OnBoxLeftScene(oxBox* box) override { ForgetBox(box); }
@@ -126,9 +137,9 @@ public:
 
     // Data bindings that could not connect while the scene loaded wait here (one reference each)
     // and connect at the first layout once their source and target can be found.
-    bool IsLoading() const { return loading_; }
-    void AddPendingBinding(oxBindingElement* binding);
-    void RemovePendingBinding(oxBindingElement* binding);
+    bool IsLoading() const override { return loading_; }
+    void AddPendingBinding(oxBindingElement* binding) override;
+    void RemovePendingBinding(oxBindingElement* binding) override;
     void ConnectPendingBindings();
     size_t GetPendingBindingCount() const { return pendingBindings_.size(); }
     oxBoxStyle* BuildBoxStyle(oxBox* box) override;
@@ -206,7 +217,7 @@ public:
     oxCommandElement* FindCommand(oxAtom id, oxBox* box);
     // Finds the command in the scene's groups and runs it; false when there is none.
     bool DoCommand(oxAtom id);
-    oxSceneScript* GetScriptById(oxAtom id);
+    oxSceneScript* GetScriptById(oxAtom id) override;
     // Calls the handler's function with the arguments (last first, as script calls hold them).
     void RunHandler(const oxQualifiedName& name, const VARIANT* args, int count);
     // Hands a handler of the script "toolkit" to the built-in command handler; false when none is
@@ -239,11 +250,11 @@ public:
     bool RemoveKeyGroup(oxKeyGroupElement* group);
 
     const NUBO::TWString& GetName() const { return name_; }
-    const NUBO::TWString& GetContextName() const { return contextName_; }
+    const NUBO::TWString& GetContextName() const override { return contextName_; }
     void SetContextName(const WCHAR* name) { contextName_ = name; }
     oxRuntime* GetSceneRuntime() const { return runtime_; }
     // The scene's Scene script object, or null without a wrapper cache.
-    NUBO::XObject* GetSceneObject() const { return sceneObject_; }
+    NUBO::XObject* GetSceneObject() const override { return sceneObject_; }
     NUBO::XObject* GetParams() const { return params_; }
     oxScene* GetOpener() const { return opener_; }
     uint32_t GetState() const { return state_; }

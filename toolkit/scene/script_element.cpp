@@ -3,10 +3,10 @@
 #include <utility>
 
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/xml_parse_session.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/xml_parse_session.h"
 
 using NUBO::TWString;
 

@@ -7,7 +7,7 @@
 #include "runtime/stream.h"
 #include "runtime/stream_adapter.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/factory.h"

@@ -10,9 +10,9 @@
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 
 using NUBO::TWString;

@@ -5,9 +5,9 @@
 
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box_flags.h"
-#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/select_box.h"
 #include "toolkit/widgets/text_box.h"

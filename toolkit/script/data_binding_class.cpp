@@ -6,16 +6,16 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/binding_source.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/binding_source.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/data_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::RefPtr;
 using NUBO::TWString;

@@ -16,7 +16,7 @@
 #include "runtime/script_object.h"
 #include "runtime/script_variant.h"
 #include "runtime/wide_string.h"
-#include "toolkit/scene/binding_source.h"
+#include "toolkit/binding/binding_source.h"
 
 class oxObjectSource : public NUBO::XObject, public oxBindingSource {
 public:

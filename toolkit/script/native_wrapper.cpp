@@ -1,6 +1,6 @@
 #include "toolkit/script/native_wrapper.h"
 
-#include "toolkit/script/script_object_cache.h"
+#include "toolkit/script/script_wrapper_cache.h"
 
 using NUBO::XClassDescriptor;
 using NUBO::XObject;

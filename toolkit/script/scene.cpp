@@ -10,10 +10,10 @@
 #include "runtime/result_codes.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/script_variant.h"
+#include "toolkit/binding/script_registry.h"
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_registry.h"
 #include "toolkit/script/data_source.h"
 
 using NUBO::XObject;

@@ -13,21 +13,21 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/collapsed_container_box.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/command_group.h"
 #include "toolkit/scene/key_group.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/scene/script_element.h"
-#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/factory.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/scene_dialogs.h"
 #include "toolkit/script/script_class.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/widgets/window_box.h"
 
 using NUBO::RefPtr;
@@ -318,8 +318,8 @@ bool ImportScriptFile(Scene* self, const TWString& url, const TWString& language
     if (OpenUriStream(path.GetString(), &rawStream) != 0) return false;
     RefPtr<NUBO::XStream> stream(rawStream);
     self->AddLoadedScript(0, language, path.GetString());
-    HRESULT hr = oxRuntime::LoadScriptText(context.get(), stream.get(), self->GetContextName().GetString(),
-                                           path.GetString(), nullptr);
+    HRESULT hr = oxScriptContext::LoadScriptText(context.get(), stream.get(), self->GetContextName().GetString(),
+                                                 path.GetString(), nullptr);
     if (hr != 0) {
         self->RemoveLoadedScript(0, language, path.GetString());
         if (oxScriptErrorReporter* reporter = runtime->GetErrorReporter())

@@ -6,7 +6,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_variant.h"
-#include "toolkit/scene/selection_model.h"
+#include "toolkit/binding/selection_model.h"
 #include "toolkit/script/data_classes.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/script_class.h"

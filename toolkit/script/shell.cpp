@@ -8,11 +8,11 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
-#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/scene.h"
 #include "toolkit/script/script_class.h"
-#include "toolkit/script/script_object_cache.h"
+#include "toolkit/script/script_wrapper_cache.h"
+#include "toolkit/scripthost/script_context_manager.h"
 #include "toolkit/style/ui_scale.h"
 
 int32_t Shell::Initialize() {

@@ -7,8 +7,6 @@
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
-#include "toolkit/scene/script_context_manager.h"
-#include "toolkit/scene/script_object_cache.h"
 #include "toolkit/script/data_source.h"
 #include "toolkit/script/factory.h"
 #include "toolkit/script/native_wrapper.h"
@@ -16,6 +14,8 @@
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/transition_classes.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/ui_scale.h"
 
 using NUBO::RefPtr;

@@ -6,12 +6,12 @@
 #include "runtime/script_args.h"
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
+#include "toolkit/library/theme_element.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/script_object_cache.h"
-#include "toolkit/scene/theme_element.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/script/theme_classes.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 using NUBO::TWString;
 using NUBO::XArgList;
@@ -33,7 +33,7 @@ oxThemeElement* ThemeOf(oxNativeWrapper* self) {
 
 // The theme's Theme object into `out`; null without a runtime or cache.
 void PutTheme(oxThemesElement* themes, oxThemeElement* theme, XVariant* out) {
-    oxRuntime* runtime = themes ? themes->GetRuntime() : nullptr;
+    oxResourceRuntime* runtime = themes ? themes->GetRuntime() : nullptr;
     oxScriptObjectCache* cache = runtime ? runtime->GetScriptObjectCache() : nullptr;
     XObject* object = nullptr;
     if (cache && theme) cache->GetThemeObject(theme, &object);

@@ -12,7 +12,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/script_rect.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/style/attribute_value.h"
@@ -237,8 +237,9 @@ bool DoSetDuration(Transition* self, int32_t ms) {
 
 bool DoSetType(Transition* self, const NUBO::TWString& name) {
     if (!self->GetTransition() || name.IsEmpty()) return false;
+    // An unknown name leaves the transition without an effect: that is a failure, not a success.
     self->GetTransition()->SetType(name.GetString());
-    return true;
+    return self->GetTransition()->GetEffect() != nullptr;
 }
 
 bool DoSetDynamics(Transition* self, const NUBO::TWString& name) {

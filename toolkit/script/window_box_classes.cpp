@@ -3,15 +3,15 @@
 // fail with 1 and methods do nothing.
 #include <iterator>
 
+#include "runtime/ref_ptr.h"
+#include "runtime/stream_adapter.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box_flags.h"
-#include "toolkit/scene/bitmap_element.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/library/bitmap_element.h"
 #include "toolkit/script/box.h"
 #include "toolkit/script/menu_classes.h"
 #include "toolkit/script/script_class.h"
-#include "runtime/ref_ptr.h"
-#include "runtime/stream_adapter.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"

@@ -7,7 +7,7 @@
 
 #include "runtime/wide_string.h"
 #include "toolkit/core/box.h"
-#include "toolkit/scene/bitmap_element.h"
+#include "toolkit/library/bitmap_element.h"
 
 class oxTimerEntry;
 namespace NUBO {

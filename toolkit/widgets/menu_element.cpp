@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_parser.h"
 #include "toolkit/style/style_value.h"

@@ -7,7 +7,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "toolkit/base/element.h"
-#include "toolkit/scene/bindable_element.h"
+#include "toolkit/library/bindable_element.h"
 
 class oxMenuElement;
 class oxNativeMenu;

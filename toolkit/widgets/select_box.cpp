@@ -10,8 +10,9 @@
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/grid_layout.h"
+#include "toolkit/core/grid_services.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/script_object_cache.h"
+#include "toolkit/scripthost/script_object_cache.h"
 
 namespace {
 
@@ -184,7 +185,8 @@ void oxSelectBox::MoveCursorToBox(oxBox* row, int action) {
 }
 
 void oxSelectBox::ExpandRow(int row, bool animate, bool keepSelection) {
-    if (oxGridLayout* grid = GridOf(this)) grid->ExpandRow(GetRowBox(row), animate && enableTransitions_, keepSelection);
+    if (oxGridLayout* grid = GridOf(this))
+        grid->ExpandRow(GetRowBox(row), animate && enableTransitions_, keepSelection);
 }
 
 void oxSelectBox::ContractRow(int row, bool animate, bool keepSelection) {
@@ -205,16 +207,42 @@ void oxSelectBox::SetSortColumn(int32_t column) {
     if (oxGridLayout* grid = GridOf(this)) grid->SetSortColumn(column);
 }
 
+namespace {
+
+// The sort, applied between the two pictures of the transition that slides the rows to their new
+// places; the rows' rectangles are read from the grid laid out again.
+class SortToggle final : public oxRowToggle {
+public:
+    SortToggle(oxSelectBox* box, oxGridLayout* grid, bool ascending) : box_(box), grid_(grid), ascending_(ascending) {}
+    void Apply() override {
+        grid_->SortRows(ascending_ ? 1 : 0);
+        if (oxListSelectionModel* model = box_->GetSelectionModel()) model->MarkStale();
+        box_->InvalidateUpToPopup();
+        box_->RequestLayout();
+    }
+    void CollectItems(oxSnapshotItemList* items) override {
+        if (box_->TestChangeFlags(kChangeLayoutStale)) ArrangeInLastPlacement(box_);
+        grid_->CollectSnapshotItems(items);
+    }
+
+private:
+    oxSelectBox* box_;
+    oxGridLayout* grid_;
+    bool ascending_;
+};
+
+} // namespace
+
 void oxSelectBox::SortByValue(bool animate, bool ascending) {
     oxGridLayout* grid = GridOf(this);
     if (!grid) return;
-    // Differs: the rows are sorted without the sliding transition, which waits for the snapshot
-    // transitions to reach select boxes.
-    (void)animate;
-    grid->SortRows(ascending ? 1 : 0);
-    if (model_) model_->MarkStale();
-    InvalidateUpToPopup();
-    RequestLayout();
+    SortToggle sort(this, grid, ascending);
+    const bool slide = animate && enableTransitions_ && !IsCollapsed() && !IsEffectivelyHidden() &&
+                       !(GetStateFlags() & (kStateHiddenByAncestor | kStateExcluded));
+    // Without a picture to start from (no frame, no memory) the rows are sorted at once.
+    if (!slide || !oxGetGridServices().AnimateRowToggle(this, sort, u"rectSorter", 400, u"smoothSpline",
+                                                        oxRowTransitionBackground(this)))
+        sort.Apply();
     RequestRepaint();
 }
 
@@ -247,7 +275,8 @@ void oxSelectBox::FindVisibleRows(int* first, int* last) {
     const int64_t top = GetScrollY(), bottom = top + GetPacked(1).y;
     for (size_t i = 0; i < rows.size(); ++i) {
         int64_t y = 0;
-        for (oxBox* b = rows[i]; b && b != this; b = b->GetParent()) y += b->GetPacked(0).y;
+        for (oxBox* b = rows[i]; b && b != this; b = b->GetParent())
+            y += b->GetPacked(0).y;
         const int64_t height = rows[i]->GetPacked(1).y;
         if (height > 0 && y + height > top && y < bottom) {
             if (*first < 0) *first = int(i);
@@ -266,7 +295,8 @@ void oxSelectBox::ScrollToRow(int32_t index) {
     oxBox* row = GetRowBox(index);
     if (!row) return;
     int64_t y = 0;
-    for (oxBox* b = row; b && b != this; b = b->GetParent()) y += b->GetPacked(0).y;
+    for (oxBox* b = row; b && b != this; b = b->GetParent())
+        y += b->GetPacked(0).y;
     // By a delta, which keeps the scroll bar's value in step.
     ScrollByY(int32_t(y - GetScrollY()));
 }
@@ -313,7 +343,8 @@ int oxSelectBox::GetRowIndex(oxBox* row) {
     if (oxGridLayout* grid = GridOf(this)) return grid->FindSelectableIndex(this, row);
     const std::vector<oxBox*>& rows = Rows();
     if (rowIndexes_.empty())
-        for (size_t i = 0; i < rows.size(); ++i) rowIndexes_.emplace(rows[i], int(i));
+        for (size_t i = 0; i < rows.size(); ++i)
+            rowIndexes_.emplace(rows[i], int(i));
     auto it = rowIndexes_.find(row);
     return it == rowIndexes_.end() ? -1 : it->second;
 }
@@ -327,7 +358,8 @@ void oxSelectBox::CollectRows(std::vector<oxBox*>* rows) {
         // A grid orders its rows itself (sorted, nested rows open or closed).
         const int n = GetRowCount();
         rows->clear();
-        for (int i = 0; i < n; ++i) rows->push_back(GetRowBox(i));
+        for (int i = 0; i < n; ++i)
+            rows->push_back(GetRowBox(i));
         return;
     }
     *rows = Rows();

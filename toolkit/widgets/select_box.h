@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "toolkit/scene/data_selection_model.h"
-#include "toolkit/scene/list_selection_model.h"
+#include "toolkit/binding/data_selection_model.h"
+#include "toolkit/binding/list_selection_model.h"
 #include "toolkit/widgets/control_box.h"
 
 class oxSelectBox : public oxControlBox, public oxSelectRowSource, public oxSelectionOwner {

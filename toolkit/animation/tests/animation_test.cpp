@@ -12,12 +12,12 @@
 #include "platform/win/clock.h"
 #include "toolkit/animation/animation_element.h"
 #include "toolkit/animation/dynamics.h"
+#include "toolkit/core/animation_scheduler.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/animation_scheduler.h"
 #include "toolkit/style/box_style.h"
 #include "toolkit/style/style_tables.h"
 

@@ -9,81 +9,20 @@
 #include <vector>
 
 #include "graphics/tests/golden.h"
-#include "graphics/tests/raster_test_util.h"
 #include "platform/win/screen.h"
+#include "toolkit/animation/tests/effect_pictures.h"
 #include "toolkit/animation/tests/screen_depth_test.h"
 #include "toolkit/animation/transition.h"
 
 namespace {
 
-constexpr int W = 60, H = 40;
-
-// The source: dark blue with a yellow L (left column, bottom row); the target: pale pink with a
-// green F (left column, top row, middle bar). Asymmetric, so that shifts, scaling and turns show.
-uint32_t SourceAt(int x, int y) {
-    return (x < 8 || y >= H - 8) ? 0xFFF0D020u : 0xFF203070u;
-}
-uint32_t TargetAt(int x, int y) {
-    return (x >= 6 && x < 14) || (y >= 4 && y < 12 && x < 50) || (y >= 18 && y < 24 && x < 36) ? 0xFF209040u
-                                                                                               : 0xFFF0C8D0u;
-}
-
-uint16_t To565(uint32_t c) {
-    return uint16_t(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
-}
-
-struct Picture {
-    std::unique_ptr<TestSurface> surface;
-    Picture(int bpp, uint32_t (*at)(int, int)) {
-        surface = std::make_unique<TestSurface>(W, H, bpp, bpp == 16 ? kLayoutRgb565 : kLayoutUnspecified);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                if (bpp == 16)
-                    surface->buffer.GetRow16(y)[x] = To565(at(x, y));
-                else
-                    surface->buffer.GetRow32(y)[x] = at(x, y);
-    }
-    uint32_t At(int x, int y) const {
-        const oxPixelBuffer& b = surface->buffer;
-        return b.bpp == 16 ? b.GetRow16(y)[x] : b.GetRow32(y)[x];
-    }
-};
-
-// Within `tolerance` in each channel of 0x00RRGGBB (16-bit pixels in RGB565).
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-    if (tolerance == 0) return a == b;
-    auto rgb = [](uint32_t p) { return uint32_t(((p >> 11) & 31) << 19 | ((p >> 5) & 63) << 10 | (p & 31) << 3); };
-    const uint32_t x = rgb(a), y = rgb(b);
-    for (int shift : {0, 8, 16})
-        if (std::abs(int((x >> shift) & 0xFF) - int((y >> shift) & 0xFF)) > tolerance) return false;
-    return true;
-}
-
-uint32_t SurfaceAt(oxTransitionEffect* e, int x, int y) {
-    const oxPixelBuffer& b = e->Surface().Target();
-    return b.bpp == 16 ? b.GetRow16(y)[x] : b.GetRow32(y)[x];
-}
-
-// The effect of a factory key, started between the two pictures.
-std::unique_ptr<oxTransition> Started(const WCHAR* key, const Picture& from, const Picture& to) {
-    auto t = std::make_unique<oxTransition>();
-    EXPECT_TRUE(t->CreateEffect(key));
-    EXPECT_TRUE(t->GetEffect()->Start(from.surface->buffer, to.surface->buffer, nullptr, false));
-    return t;
-}
+using namespace effect_pictures;
 
 const WCHAR* const kKeys[] = {
     u"pushLeft",        u"pushRight",      u"pushUp",     u"pushDown",    u"slideCoverLeft", u"slideCoverUp",
     u"slideCoverRight", u"slideCoverDown", u"squashLeft", u"squashRight", u"squashDown",     u"squashUp",
     u"zoomIn",          u"zoomOut",        u"spinCWIn",   u"spinCCWIn",   u"spinCWOut",      u"spinCCWOut",
     u"spinCW",          u"spinCCW",        u"",           u"dissolve"};
-
-std::string Name(const WCHAR* key) {
-    std::string s;
-    for (; *key; ++key)
-        s += char(*key);
-    return s.empty() ? "(base)" : s;
-}
 
 class EffectFramesTest : public ScreenDepthTest {};
 
@@ -127,13 +66,7 @@ TEST_P(EffectFramesTest, MiddleFramesMatchTheirGoldenGrid) {
         const float a = name.rfind("spin", 0) == 0 ? 0.55f : 0.5f;
         e->RenderFrame(a);
         if (name == "(base)" || name == "dissolve") e->RenderFrame(a);
-        const int gx = int(i % kColumns) * (W + kGap), gy = int(i / kColumns) * (H + kGap);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                if (Bpp() == 16)
-                    grid.buffer.GetRow16(gy + y)[gx + x] = uint16_t(SurfaceAt(e, x, y));
-                else
-                    grid.buffer.GetRow32(gy + y)[gx + x] = SurfaceAt(e, x, y);
+        PasteSurface(grid, int(i % kColumns) * (W + kGap), int(i / kColumns) * (H + kGap), e);
     }
     EXPECT_TRUE(MatchesGolden(grid.buffer, "effect_frames_" + std::to_string(Bpp())));
 }

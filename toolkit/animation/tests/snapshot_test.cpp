@@ -11,12 +11,12 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/markup/markup_loader.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using namespace markup_test;
 
@@ -255,7 +255,17 @@ TEST_F(SnapshotTest, RectItemsFollowTheBoxesInTheFrame) {
     relative.AddImageMorphItem(&snapshot, 1, 2, 3, 4);
     relative.AddImageMorphItem(nullptr, 1, 2, 3, 4);
     ASSERT_EQ(1u, relative.GetImageItems()->size());
-    EXPECT_EQ(snapshot.GetPicture(), (*relative.GetImageItems())[0].picture);
+    EXPECT_EQ(snapshot.GetPicture(), (*relative.GetImageItems())[0].Picture());
+    {
+        // An item whose snapshot went away gives no picture rather than a freed one.
+        auto* gone = new oxSnapshot();
+        gone->AddRef();
+        gone->GetCanvas()->SetSize(2, 2);
+        relative.AddImageMorphItem(gone, 0, 0, 1, 1);
+        EXPECT_EQ(gone->GetPicture(), (*relative.GetImageItems())[1].Picture());
+        gone->Release();
+        EXPECT_EQ(nullptr, (*relative.GetImageItems())[1].Picture());
+    }
 
     relative.Destroy();
     EXPECT_EQ(relative.GetCanvas(), nullptr);

@@ -18,12 +18,13 @@
 #include "toolkit/animation/rect_sorter_effect.h"
 #include "toolkit/animation/snapshot.h"
 #include "toolkit/animation/transition_effect.h"
+#include "toolkit/animation/water_effect.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/scene/tests/file_runtime.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 #include "toolkit/scene/tests/style_test_scene.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 
 using namespace markup_test;
 
@@ -145,21 +146,68 @@ TEST(TransitionFactoryTest, EachKeyBuildsItsEffect) {
         const WCHAR* key;
         const char* name; // null: no effect
     };
+    // Every key of the factory, in its order, then names that are not keys.
     const Case cases[] = {
-        {u"", "Base Transition"},    {u"dissolve", "Base Transition"},
-        {u"slideCoverLeft", "Move"}, {u"slideCoverDown", "Move"},
-        {u"squashLeft", "Squash"},   {u"squashUp", "Squash"},
-        {u"pushLeft", "Push"},       {u"pushUp", "Push"},
-        {u"spinCW", "SpinZoom"},     {u"zoomIn", "SpinZoom"},
-        {u"spinCCWOut", "SpinZoom"}, {u"pushleft", nullptr},
-        {u"rectSorter", "Rectangle Sorter"}, {u"rectSorterZoom", "Rectangle Sorter"},
+        {u"", "Base Transition"},
+        {u"imageMorph", "Image Morph"},
+        {u"rectSorter", "Rectangle Sorter"},
+        {u"rectSorterZoom", "Rectangle Sorter"},
+        {u"blur", "Blur"},
+        {u"alpha", "Alpha"},
+        {u"water", "Water"},
+        {u"ripple", "Ripple"},
+        {u"radialWipeIn", "Radial Wipe"},
+        {u"radialWipeOut", "Radial Wipe"},
+        {u"pageTurn", "Page Turn"},
+        {u"black", "Base Transition"},
+        {u"lightWipe", "Light Wipe"},
+        {u"roll", "Roll"},
+        {u"scaleWipe", "Scale Wipe"},
+        {u"twist", "Twist"},
+        {u"puzzle", "Puzzle"},
+        {u"dissolve", "Base Transition"},
+        {u"spiral", "Spiral"},
+        {u"spring", "Spring"},
+        {u"super", "SuperBLT"},
+        {u"gizmo", "Gizmo"},
+        {u"slideCoverLeft", "Move"},
+        {u"slideCoverUp", "Move"},
+        {u"slideCoverRight", "Move"},
+        {u"slideCoverDown", "Move"},
+        {u"slideUncoverLeft", "Base Transition"},
+        {u"slideUncoverUp", "Base Transition"},
+        {u"slideUncoverRight", "Base Transition"},
+        {u"slideUncoverDown", "Base Transition"},
+        {u"squashLeft", "Squash"},
+        {u"squashRight", "Squash"},
+        {u"squashDown", "Squash"},
+        {u"squashUp", "Squash"},
+        {u"pushLeft", "Push"},
+        {u"pushRight", "Push"},
+        {u"pushDown", "Push"},
+        {u"pushUp", "Push"},
+        {u"spinCW", "SpinZoom"},
+        {u"spinCCW", "SpinZoom"},
+        {u"zoomIn", "SpinZoom"},
+        {u"zoomOut", "SpinZoom"},
+        {u"spinCWIn", "SpinZoom"},
+        {u"spinCCWIn", "SpinZoom"},
+        {u"spinCWOut", "SpinZoom"},
+        {u"spinCCWOut", "SpinZoom"},
+        {u"pushleft", nullptr},
+        {u"Water", nullptr},
+        {u"slideUncover", nullptr},
         {u"noSuchEffect", nullptr},
+        {u"imageMorph", "Image Morph"},      {u"blur", "Blur"},
+        {u"alpha", "Alpha"},                 {u"ripple", "Ripple"},
+        {u"black", "Base Transition"},       {u"lightWipe", "Light Wipe"},
+        {u"roll", "Roll"},                   {u"twist", "Twist"},
     };
     for (const Case& c : cases) {
         oxTransition t;
         EXPECT_EQ(c.name != nullptr, t.CreateEffect(c.key)) << Utf8(c.key);
         if (c.name)
-            EXPECT_STREQ(c.name, t.GetEffect()->GetName()) << Utf8(c.key);
+            EXPECT_STREQ(c.name, t.GetEffect() ? t.GetEffect()->GetName() : "(no effect)") << Utf8(c.key);
         else
             EXPECT_EQ(nullptr, t.GetEffect());
     }
@@ -302,5 +350,124 @@ TEST_F(TransitionTest, AZeroDurationShowsTheFinalFrameAtOnce) {
     t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
     EXPECT_EQ(0, t->GetEffect()->FrameCount());
     EXPECT_EQ(std::string(W, 'w'), ScreenRow(3));
+    t->Release();
+}
+
+TEST_F(TransitionTest, EffectsThatPrepareImagesGiveThemBackOnAnEarlyEndAndSurviveOddPictures) {
+    const WCHAR* const keys[] = {u"blur", u"alpha", u"ripple", u"lightWipe", u"black", u"twist", u"roll", u"imageMorph"};
+    for (const WCHAR* key : keys) {
+        // A key in the fifth frame ends the run; its last frame is still the target. (The image
+        // morph run without snapshots has no items: it counts no frame.)
+        platform::input::Reset();
+        clock.Arm(6, [] { platform::input::KeyDown(VK_SPACE); });
+        oxTransition* t = Make(key, 1000);
+        t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+        EXPECT_EQ(Utf8(key) == "imageMorph" ? 0 : 5, t->GetEffect()->FrameCount()) << Utf8(key);
+        EXPECT_EQ(std::string(W, 'w'), ScreenRow(H / 2)) << Utf8(key);
+        // Odd sizes, a picture of one pixel, one smaller than the other, and empty ones.
+        platform::input::Reset();
+        clock.Arm(-1, nullptr);
+        t->duration = 50;
+        struct Size {
+            int fw, fh, tw, th;
+        };
+        for (const Size& z : {Size{7, 5, 7, 5}, Size{1, 1, 1, 1}, Size{3, 1, 3, 1}, Size{1, 9, 1, 9}, Size{7, 5, W, H},
+                              Size{0, 0, 0, 0}}) {
+            TestSurface from{z.fw, z.fh, 32}, to{z.tw, z.th, 32};
+            from.Fill32(kBlack);
+            to.Fill32(kWhite);
+            t->PerformBuffers(&from.buffer, &to.buffer, nullptr, nullptr, nullptr);
+            if (z.fw > 0) {
+                EXPECT_EQ(std::string(z.fw, 'w'), ScreenRow(0).substr(0, z.fw)) << Utf8(key) << " " << z.fw;
+            }
+        }
+        t->Release();
+    }
+}
+
+TEST_F(TransitionTest, EveryEffectRunEndsOnTheTarget) {
+    for (const WCHAR* key : {u"scaleWipe", u"water", u"radialWipeIn", u"radialWipeOut", u"pageTurn", u"puzzle",
+                             u"super", u"gizmo", u"spiral", u"spring", u"slideUncoverLeft", u"slideUncoverDown"}) {
+        backBuffer.SetSize(W, H, 32);
+        oxTransition* t = Make(key, 100);
+        ASSERT_NE(nullptr, t->GetEffect()) << Utf8(key);
+        t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+        EXPECT_NEAR(10.5, t->GetEffect()->FrameCount(), 0.5) << Utf8(key);
+        EXPECT_TRUE(BackBufferIsTarget()) << Utf8(key);
+        for (int y : {0, H / 2, H - 1})
+            EXPECT_EQ(std::string(W, 'w'), ScreenRow(y)) << Utf8(key) << " row " << y;
+        t->Release();
+    }
+}
+
+TEST_F(TransitionTest, TheImageMorphTakesItsItemsAndBackgroundFromTheSnapshots) {
+    // Snapshots of the box's size (black, then white) whose items move a red picture across.
+    auto make = [](int w, int h, uint32_t argb) {
+        auto* s = new oxSnapshot();
+        s->AddRef();
+        s->GetCanvas()->oxGraphicsContext::SetSize(w, h, 32);
+        const oxPixelBuffer& p = *s->GetPicture();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                p.GetRow32(y)[x] = argb;
+        return s;
+    };
+    oxSnapshot* from = make(W, H, kBlack);
+    oxSnapshot* to = make(W, H, kWhite);
+    oxSnapshot* red = make(10, 10, 0xFFFF0000u);
+    from->AddImageMorphItem(red, 0, 0, 10, 10);
+    to->AddImageMorphItem(red, 30, 10, 10, 10);
+    oxTransition* t = Make(u"imageMorph", 100);
+    t->fillColor = 0xFF0000FFu;
+    // In the fifth frame (0.4) the item stands at (12, 4), both its pictures fading over the fill
+    // colour or the background, which shows around it.
+    uint32_t item = 0, rest = 0;
+    auto perform = [&] {
+        item = rest = 0;
+        clock.Watch([&](int read) {
+            if (read != 6) return;
+            item = platform::headless::ReadScreen(RECT{20, 10, 21, 11})[0];
+            rest = platform::headless::ReadScreen(RECT{35, 2, 36, 3})[0];
+        });
+        t->Perform(from, to);
+        clock.Watch(nullptr);
+    };
+    auto mostlyRed = [&] { return (item >> 16) > 0xA0 && ((item >> 8) & 0xFF) < 0x40 && (item & 0xFF) < (item >> 16); };
+    perform();
+    EXPECT_TRUE(mostlyRed()) << std::hex << item;
+    EXPECT_EQ(0x0000FFu, rest);
+    EXPECT_TRUE(BackBufferIsTarget());
+
+    oxSnapshot* background = make(W, H, 0xFF00FF00u);
+    t->SetBackground(background);
+    background->Release(); // the transition holds it now
+    perform();
+    EXPECT_EQ(0x00FF00u, rest);
+    EXPECT_TRUE(BackBufferIsTarget());
+    // Without it again, the fill colour: the effect keeps no picture of a background that went.
+    t->SetBackground(nullptr);
+    perform();
+    EXPECT_EQ(0x0000FFu, rest);
+    EXPECT_TRUE(mostlyRed()) << std::hex << item;
+    t->Release();
+    for (oxSnapshot* s : {from, to, red})
+        s->Release();
+}
+
+TEST_F(TransitionTest, WaterFreesItsTablesAtTheEndAndWhenARunEndsEarly) {
+    oxTransition* t = Make(u"water", 1000);
+    auto* water = static_cast<oxWaterEffect*>(t->GetEffect());
+    EXPECT_FALSE(water->HoldsTables()) << "none before a run";
+    bool heldMidRun = false;
+    clock.Watch([&](int read) { heldMidRun = heldMidRun || (read == 4 && water->HoldsTables()); });
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    clock.Watch(nullptr);
+    EXPECT_TRUE(heldMidRun) << "held while it runs";
+    EXPECT_FALSE(water->HoldsTables());
+    clock.Arm(6, [] { platform::input::KeyDown(VK_SPACE); });
+    t->PerformBuffers(&source.buffer, &target.buffer, nullptr, nullptr, nullptr);
+    EXPECT_EQ(5, water->FrameCount()) << "ended early by the key";
+    EXPECT_FALSE(water->HoldsTables());
+    EXPECT_TRUE(BackBufferIsTarget());
     t->Release();
 }

@@ -3,6 +3,7 @@
 // removal and the selection it leaves, the tree walk, the datagrid over a row source that makes its
 // boxes on demand, and the datacolgrid.
 #include "toolkit/core/grid_layout.h"
+#include "toolkit/core/grid_services.h"
 
 #include <gtest/gtest.h>
 
@@ -596,6 +597,31 @@ TEST_F(DataGridTest, MakesOnlyThePagesItShows) {
     EXPECT_EQ(grid->GetRowBox(501), was500);
     EXPECT_EQ(source->boxes[500]->GetBoxRect().y, 0);
     EXPECT_EQ(was500->GetBoxRect().y, 10);
+}
+
+// A transition's items: the rows in view where they stand, and a view's worth of rows on each side
+// stacked beyond it, so that rows can slide in; the rest of a long list is never made for them.
+TEST_F(DataGridTest, SnapshotItemsCoverTheViewAndAViewAroundIt) {
+    Build(1000);
+    root->SetStyle(u"overflow", u"scroll");
+    ArrangeLayoutRoot(root, 50, 25);
+    root->SetScrollY(500);
+    const int madeBefore = source->made;
+    oxSnapshotItemList items;
+    Data()->CollectSnapshotItems(&items);
+    std::vector<oxSnapshotItem> rowsIn;
+    for (const oxSnapshotItem& item : items)
+        if (item.flag == 0) rowsIn.push_back(item);
+    ASSERT_GE(rowsIn.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(source->boxes[size_t(500 + i)], rowsIn[size_t(i)].box) << i;
+        EXPECT_EQ(10 * i, rowsIn[size_t(i)].rect.y) << i;
+        EXPECT_EQ(10, rowsIn[size_t(i)].rect.height) << i;
+    }
+    // 25 / 10 + 2 rows on each side at most.
+    EXPECT_LE(rowsIn.size(), 3u + 2 * 4);
+    EXPECT_GT(rowsIn.size(), 3u) << "rows stacked beyond the view";
+    EXPECT_LE(source->made - madeBefore, 8);
 }
 
 // The rows a binding made are its own: removing them through the list leaves them to the binding's

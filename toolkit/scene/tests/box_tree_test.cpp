@@ -8,9 +8,9 @@
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box_dump.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/markup_loader.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 
 using namespace markup_test;
 

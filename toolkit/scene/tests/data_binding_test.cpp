@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "runtime/ref_ptr.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/script_registry.h"
 #include "toolkit/core/box_binding.h"
-#include "toolkit/scene/binding_element.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/scene/script_object_cache.h"
-#include "toolkit/scene/script_registry.h"
 #include "toolkit/scene/tests/binding_test_support.h"
+#include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/style_tables.h"
 
 using namespace toolkit_test;

@@ -9,9 +9,9 @@
 #include "toolkit/core/box_dump.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/box_reactions.h"
-#include "toolkit/scene/behavior_resource.h"
+#include "toolkit/library/behavior_resource.h"
+#include "toolkit/library/gadget_element.h"
 #include "toolkit/scene/command_group.h"
-#include "toolkit/scene/gadget_element.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 

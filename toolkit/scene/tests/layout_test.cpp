@@ -13,9 +13,9 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/core/style_rule_maps.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/markup_loader.h"
-#include "toolkit/scene/tests/markup_test_support.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/markup_loader.h"
+#include "toolkit/markup/tests/markup_test_support.h"
 
 using namespace markup_test;
 

@@ -15,7 +15,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_dump.h"
 #include "toolkit/core/box_flags.h"
-#include "toolkit/scene/markup_loader.h"
+#include "toolkit/markup/markup_loader.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_reactions.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/scene/behavior_resource.h"
+#include "toolkit/library/behavior_resource.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include "runtime/live_array.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_array.h"
+#include "toolkit/binding/binding_element.h"
+#include "toolkit/binding/data_selection_model.h"
+#include "toolkit/binding/row_template.h"
+#include "toolkit/binding/row_tree.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/row_source.h"
-#include "toolkit/scene/binding_element.h"
-#include "toolkit/scene/data_selection_model.h"
-#include "toolkit/scene/row_template.h"
-#include "toolkit/scene/row_tree.h"
 #include "toolkit/scene/tests/binding_test_support.h"
 
 using namespace toolkit_test;

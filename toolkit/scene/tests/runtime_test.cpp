@@ -7,7 +7,7 @@
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/tests/toolkit_test_support.h"
 

@@ -17,7 +17,7 @@
 #include "toolkit/core/box_dump.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/tests/scene_test_support.h"

@@ -1,4 +1,4 @@
-#include "toolkit/scene/script_context.h"
+#include "toolkit/scripthost/script_context.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,12 +10,12 @@
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context_manager.h"
-#include "toolkit/scene/script_engine.h"
 #include "toolkit/scene/tests/toolkit_test_support.h"
 #include "toolkit/script/scene.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_engine.h"
 
 using namespace toolkit_test;
 using NUBO::TWString;

@@ -5,15 +5,15 @@
 #include <new>
 
 #include "runtime/ptr_vector.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_factory.h"
 #include "toolkit/core/box_scene.h"
-#include "runtime/ref_ptr.h"
-#include "runtime/stream.h"
-#include "toolkit/scene/box_uri.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/markup_loader.h"
 #include "toolkit/core/style_rule_maps.h"
+#include "toolkit/library/library.h"
+#include "toolkit/markup/box_uri.h"
+#include "toolkit/markup/markup_loader.h"
 
 namespace markup_test {
 

@@ -10,11 +10,11 @@
 #include "graphics/tests/raster_test_util.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box_paint_services.h"
+#include "toolkit/library/bindable_element.h"
+#include "toolkit/library/theme_element.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/bindable_element.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/tests/scene_test_support.h"
-#include "toolkit/scene/theme_element.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 

@@ -8,7 +8,7 @@
 #include "platform/shell/path_map.h"
 #include "runtime/charset.h"
 #include "runtime/result_codes.h"
-#include "toolkit/scene/box_uri.h"
+#include "toolkit/markup/box_uri.h"
 
 using NUBO::XArgList;
 using NUBO::XObject;

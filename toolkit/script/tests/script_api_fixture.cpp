@@ -11,10 +11,10 @@
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/native_wrapper.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_context_manager.h"
 
 namespace fs = std::filesystem;
 using NUBO::XArgList;

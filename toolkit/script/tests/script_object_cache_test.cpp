@@ -1,6 +1,6 @@
 // The wrapper cache: which class each native object gets, when an object is found again, and what
 // happens to it when its native object goes.
-#include "toolkit/script/script_object_cache.h"
+#include "toolkit/script/script_wrapper_cache.h"
 
 #include <gtest/gtest.h>
 

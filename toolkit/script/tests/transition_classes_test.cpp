@@ -72,7 +72,10 @@ TEST_F(TransitionClassesTest, TransitionMembers) {
         {"tr.setDuration(0)", "boolean:true"},
         {"tr.setType('')", "boolean:false"},
         {"tr.setType('pushLeft')", "boolean:true"},
-        {"tr.setType('noSuchEffect')", "boolean:true"}, // asked, though it builds no effect
+        {"tr.setType('pushLeft')", "boolean:true"},      // the same name keeps its effect
+        {"tr.setType('noSuchEffect')", "boolean:false"}, // builds no effect
+        {"tr.setType('noSuchEffect')", "boolean:false"},
+        {"tr.setType('PushLeft')", "boolean:false"}, // names compare exactly
         {"tr.setDynamicsType('')", "boolean:false"},
         {"tr.setDynamicsType('smooth')", "boolean:true"},
         {"tr.setFillColor('')", "boolean:false"},

@@ -17,20 +17,19 @@
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/runtime.h"
-#include "toolkit/style/style_tables.h"
-#include "toolkit/style/style_value.h"
-#include "toolkit/style/ui_scale.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/scene/script_context.h"
-#include "toolkit/scene/script_context_manager.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/scripthost/script_context.h"
+#include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
+#include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/native_menu.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
-
 
 class WindowBoxTest : public WindowedAppTest {
 protected:

@@ -19,15 +19,14 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/core/style_rule_maps.h"
 #include "toolkit/core/timer_queue.h"
+#include "toolkit/library/library.h"
 #include "toolkit/paint/box_painter.h"
-#include "toolkit/scene/library.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 #include "toolkit/widgets/tests/resource_scene.h"
 
 namespace {
 
 using widgets_test::ImageFixture;
-
 
 class ImageBoxTest : public ::testing::Test {
 protected:

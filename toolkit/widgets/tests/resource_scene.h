@@ -10,11 +10,11 @@
 
 #include "graphics/paint/canvas.h"
 #include "toolkit/core/box.h"
-#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_factory.h"
+#include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/style_rule_maps.h"
-#include "toolkit/scene/library.h"
+#include "toolkit/library/library.h"
 
 namespace widgets_test {
 

@@ -24,7 +24,7 @@
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/core/timer_queue.h"
-#include "toolkit/scene/tests/temp_resources.h"
+#include "toolkit/markup/tests/temp_resources.h"
 #include "toolkit/widgets/image_box.h"
 #include "toolkit/widgets/tests/resource_scene.h"
 #include "toolkit/widgets/text_box.h"
