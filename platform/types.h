@@ -43,6 +43,24 @@ using HRESULT = int32_t;
 
 constexpr DWORD MAX_PATH = 260;
 
+// 64-bit values in the platform's two-halves form (stream positions, volume sizes).
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+};
+
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    ULONGLONG QuadPart;
+};
+using PULARGE_INTEGER = ULARGE_INTEGER*;
+
 // Rectangles are {left, top, right, bottom} with right and bottom exclusive; windows, GDI and the
 // raster code all share this layout.
 struct RECT {

@@ -14,7 +14,7 @@ var answer = scene.getBoxById("answer");
 var message = scene.getBoxById("message");
 // Without the program's host objects (a toolkit alone opening this scene) there is nothing to keep.
 var storage = typeof keyValueStorage != "undefined" ? new keyValueStorage() : null;
-if (storage) storage.open("tandu.demo");
+if (storage) storage.open(app.productId); // the program's own storage, which the removal deletes
 
 var remembered = false;
 var busy = false;

@@ -221,7 +221,7 @@ bool ConversationLoaded() {
 // The stored value of the sign-in's storage, as the registry holds it.
 std::pair<DWORD, std::vector<BYTE>> Stored(const WCHAR* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum\\XKeyValueStorage\\tandu\\demo", 0, KEY_READ, &key) != 0)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Kestrum\\XKeyValueStorage\\mobileTandu", 0, KEY_READ, &key) != 0)
         return {REG_NONE, {}};
     DWORD type = REG_NONE, size = 0;
     std::vector<BYTE> data;

@@ -71,7 +71,7 @@ HFONT CreateChromeFont() {
     return CreateFontIndirectW(&lf); // no face name: fontconfig's sans-serif
 }
 
-ChromePainter::ChromePainter(HWND hwnd) : hwnd_(hwnd) {
+ChromePainter::ChromePainter(HWND hwnd, HFONT font) : hwnd_(hwnd), font_(font), ownFont_(!font) {
     RECT r;
     if (!GetClientRect(hwnd, &r) || r.right <= 0 || r.bottom <= 0) return;
     BITMAPINFO info{};
@@ -96,10 +96,8 @@ ChromePainter::~ChromePainter() {
     HDC dc = BeginPaint(hwnd_, &ps);
     if (dc && pixels_) BitBlt(dc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
     EndPaint(hwnd_, &ps);
-    if (font_) {
-        SelectObject(dc_, oldFont_);
-        DeleteObject(font_);
-    }
+    if (fontSelected_) SelectObject(dc_, oldFont_);
+    if (font_ && ownFont_) DeleteObject(font_);
     if (bitmap_) {
         SelectObject(dc_, oldBitmap_);
         DeleteObject(bitmap_);
@@ -125,10 +123,11 @@ void ChromePainter::Outline(const RECT& r, COLORREF colour) {
 
 bool ChromePainter::EnsureFont() {
     if (!pixels_) return false;
-    if (!font_) {
-        font_ = CreateChromeFont();
+    if (!fontSelected_) {
+        if (!font_) font_ = CreateChromeFont();
         if (!font_) return false;
         oldFont_ = SelectObject(dc_, font_);
+        fontSelected_ = true;
         SetBkMode(dc_, TRANSPARENT);
     }
     return true;

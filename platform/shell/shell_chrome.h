@@ -46,7 +46,8 @@ HFONT CreateChromeFont();
 // and copied onto the painting DC when it goes out of scope.
 class ChromePainter {
 public:
-    explicit ChromePainter(HWND hwnd);
+    // Labels use `font` (it stays the caller's), else the chrome's own.
+    explicit ChromePainter(HWND hwnd, HFONT font = nullptr);
     ~ChromePainter();
     ChromePainter(const ChromePainter&) = delete;
     ChromePainter& operator=(const ChromePainter&) = delete;
@@ -75,7 +76,9 @@ private:
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr;
     uint32_t* pixels_ = nullptr;
-    HFONT font_ = nullptr; // made on the first label
+    HFONT font_ = nullptr; // made on the first label unless given
+    bool ownFont_ = true;
+    bool fontSelected_ = false;
     HGDIOBJ oldFont_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win/system_params.h"
@@ -22,6 +23,15 @@ int stringCount = 0;
 const platform::resources::IconResource* icons = nullptr;
 int iconCount = 0;
 std::mutex iconsMutex;
+std::mutex modulesMutex;
+std::vector<std::pair<HMODULE, const platform::resources::ModuleResources*>> modules;
+
+const platform::resources::ModuleResources* ModuleTables(HMODULE module) {
+    std::lock_guard<std::mutex> lock(modulesMutex);
+    for (const auto& [handle, tables] : modules)
+        if (handle == module) return tables;
+    return nullptr;
+}
 std::set<Icon*> liveIcons;
 
 UINT IdOf(LPCWSTR name) {
@@ -59,6 +69,19 @@ void SetProgramResources(const StringResource* s, int sCount, const IconResource
     iconCount = iCount;
 }
 
+void SetModuleResources(HMODULE module, const ModuleResources* resources) {
+    std::lock_guard<std::mutex> lock(modulesMutex);
+    std::erase_if(modules, [module](const auto& entry) { return entry.first == module; });
+    if (module && resources) modules.emplace_back(module, resources);
+}
+
+const DialogResource* FindDialogResource(HMODULE module, UINT id) {
+    const ModuleResources* tables = ModuleTables(module);
+    for (int i = 0; tables && i < tables->dialogCount; ++i)
+        if (tables->dialogs[i].id == id) return &tables->dialogs[i];
+    return nullptr;
+}
+
 bool GetIconImage(HICON handle, IconImage* out) {
     auto* icon = reinterpret_cast<Icon*>(handle);
     std::lock_guard<std::mutex> lock(iconsMutex);
@@ -70,14 +93,20 @@ bool GetIconImage(HICON handle, IconImage* out) {
 
 } // namespace platform::resources
 
-int LoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int max) {
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int max) {
     if (!buffer || max <= 0) return 0;
     buffer[0] = 0;
-    for (int i = 0; i < stringCount; ++i) {
-        if (strings[i].id != id) continue;
+    const platform::resources::StringResource* table = strings;
+    int count = stringCount;
+    if (const platform::resources::ModuleResources* tables = ModuleTables(instance)) {
+        table = tables->strings;
+        count = tables->stringCount;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (table[i].id != id) continue;
         int n = 0;
-        while (strings[i].text[n] && n < max - 1) {
-            buffer[n] = strings[i].text[n];
+        while (table[i].text[n] && n < max - 1) {
+            buffer[n] = table[i].text[n];
             ++n;
         }
         buffer[n] = 0;

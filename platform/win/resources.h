@@ -1,7 +1,8 @@
 #pragma once
-// The program's resources: its string table and its icons. On the device they are part of the
-// program file; here the program hands its tables to the platform once, at start, and the
-// platform's loaders read from them.
+// The resources of the program and of its libraries: string tables, icons and dialog templates.
+// On the device they are part of each module's file; here the program hands its tables to the
+// platform once, at start, and a library hands over its own when it is loaded, under its module
+// handle. The loaders read the table of the module they are given, else the program's.
 #include <cstdint>
 
 #include "platform/types.h"
@@ -32,8 +33,41 @@ struct IconResource {
     const COLORREF* colours; // one per key
 };
 
+// A control of a dialog template; its place and size are in dialog units.
+struct DialogItemResource {
+    const WCHAR* className; // "BUTTON" or "STATIC"
+    const WCHAR* text;
+    WORD id;
+    DWORD style; // WS_ and the class's own styles
+    short x, y, cx, cy;
+};
+
+// A dialog template: its client area's size in dialog units (a quarter of the font's average
+// character width, an eighth of its height), its caption, font and controls.
+struct DialogResource {
+    UINT id;
+    DWORD style;
+    const WCHAR* caption;
+    const WCHAR* fontFace;
+    WORD pointSize;
+    short cx, cy;
+    const DialogItemResource* items;
+    int itemCount;
+};
+
+struct ModuleResources {
+    const StringResource* strings;
+    int stringCount;
+    const DialogResource* dialogs;
+    int dialogCount;
+};
+
 // The tables stay the caller's and must live as long as the program.
 void SetProgramResources(const StringResource* strings, int stringCount, const IconResource* icons, int iconCount);
+// A library's tables, kept until it takes them back with null (when it is unloaded).
+void SetModuleResources(HMODULE module, const ModuleResources* resources);
+// The module's dialog template, else null.
+const DialogResource* FindDialogResource(HMODULE module, UINT id);
 
 // An icon's pixels: 0xAARRGGBB words, alpha 0 or 255, `size` by `size`.
 struct IconImage {

@@ -1,0 +1,31 @@
+#pragma once
+// Loaded modules: the program and the shared libraries in its process. A module's handle is the
+// address its image is loaded at, as on the device, so a library finds its own handle from any
+// address inside it.
+#include "platform/types.h"
+#include "platform/win/window.h"
+
+// The reasons a library's entry point is called for.
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD DLL_THREAD_ATTACH = 2;
+constexpr DWORD DLL_THREAD_DETACH = 3;
+
+struct MODULEINFO {
+    LPVOID lpBaseOfDll;
+    DWORD SizeOfImage; // the span of its loaded segments, whole pages
+    LPVOID EntryPoint; // null when the image names none
+};
+using LPMODULEINFO = MODULEINFO*;
+
+// A pseudo handle that names the calling process.
+HANDLE GetCurrentProcess();
+// Only the calling process is known. GetModuleHandleW(nullptr) names the program's image. FALSE
+// with ERROR_INVALID_HANDLE for a handle that is no loaded module, ERROR_INSUFFICIENT_BUFFER when
+// `size` is below the record's.
+BOOL GetModuleInformation(HANDLE process, HMODULE module, LPMODULEINFO info, DWORD size);
+
+namespace platform {
+// The handle of the module whose image holds `address`; null when none does.
+HMODULE ModuleFromAddress(const void* address);
+} // namespace platform
