@@ -142,11 +142,12 @@ TEST_F(DesktopServicesTest, NamedSoundsBeepOrPlayTheirFileFromMemory) {
     EXPECT_EQ(std::string(played[0].bytes.begin(), played[0].bytes.end()), ding);
     EXPECT_EQ(std::string(played[1].bytes.begin(), played[1].bytes.end()), dong);
     EXPECT_TRUE(played[0].async);
-    // Each sound file opened after the first stops the one before it; StopSound stops the last.
+    // Each sound file opened after the first stops the one before it; closing the last scene stops
+    // the last.
     EXPECT_EQ(platform::sound::StopCount(), 2);
-    StopSound();
-    EXPECT_EQ(platform::sound::StopCount(), 3);
+    ASSERT_EQ(runtime()->GetSceneCount(), 1);
     scene->Close(true);
+    EXPECT_EQ(platform::sound::StopCount(), 3);
 }
 
 TEST_F(DesktopServicesTest, ShellOpenTakesWhatExistsAndTheTempFolderIsType0Only) {
