@@ -1,6 +1,7 @@
 #pragma once
 // What data binding asks of the runtime and of the scene its boxes live in. Both live above binding:
 // the runtime and the scene install themselves as these interfaces.
+#include "platform/com/variant.h"
 #include "platform/types.h"
 #include "runtime/wide_string.h"
 #include "toolkit/base/atoms.h"
@@ -20,6 +21,9 @@ public:
     virtual oxScriptRegistry* GetScriptRegistry() const = 0;
     virtual oxScriptContextManager* GetScriptContextManager() const = 0;
     virtual bool GetDebugOutput() const = 0;
+    // Runs a validation word of the toolkit's own script (the built-in command handler) on the
+    // text: 1 when the word is known and `result` got its boolean, else 0.
+    virtual int32_t RunToolkitBindingScript(const WCHAR* word, const WCHAR* text, VARIANT* result) = 0;
 
 protected:
     ~oxBindingRuntime() = default;

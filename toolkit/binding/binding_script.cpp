@@ -97,9 +97,11 @@ oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualified
     if (!value || !binding || !text || !*text) return oxBindingScriptResult::kNoScript;
     oxBindingScene* scene = binding->GetScene();
     oxBindingRuntime* runtime = scene ? scene->GetBindingRuntime() : nullptr;
-    // The toolkit's global script is the toolkit gadgets library's, which is never imported (every
-    // toolkit setting is off): a "toolkit" name finds no script.
-    if (!runtime || name.GetPrefix() == kAtomToolkit) return oxBindingScriptResult::kNoScript;
+    if (!runtime) return oxBindingScriptResult::kNoScript;
+    // The toolkit's own script is the built-in command handler: its names are validation words.
+    if (name.GetPrefix() == kAtomToolkit)
+        return runtime->RunToolkitBindingScript(text, value, result) ? oxBindingScriptResult::kRan
+                                                                     : oxBindingScriptResult::kNoScript;
     oxScriptObjectCache* cache = runtime->GetScriptObjectCache();
     if (name.GetPrefix() == kAtomGadget) return RunInGadget(value, text, binding, cache, result);
     if (!scene->GetScriptById(name.GetPrefix())) return oxBindingScriptResult::kNoScript;

@@ -159,6 +159,9 @@ oxMessageEvent::oxMessageEvent(int32_t value, oxReferenced* target)
 oxMutationEvent::oxMutationEvent(oxAtom type, oxReferenced* target, oxAtom attributeAtom)
     : oxDOMEvent(type, target, nullptr), attribute(attributeAtom) {}
 
+oxSystemEvent::oxSystemEvent(oxReferenced* target, int32_t reasonCode)
+    : oxDOMEvent(kAtomSystem, target, nullptr), reason(reasonCode) {}
+
 oxNotificationEvent::oxNotificationEvent(oxAtom type, oxReferenced* target) : oxDOMEvent(type, target, nullptr) {
     AddFlags(kEventBubbles);
 }

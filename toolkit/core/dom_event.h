@@ -6,8 +6,8 @@
 #include "platform/com/unknown.h"
 #include "platform/com/variant.h"
 #include "runtime/wide_string.h"
-#include "toolkit/core/event.h"
 #include "toolkit/base/rect.h"
+#include "toolkit/core/event.h"
 
 namespace NUBO {
 class XObject;
@@ -159,6 +159,14 @@ public:
     oxMutationEvent(oxAtom type, oxReferenced* target, oxAtom attribute);
 
     uint32_t attribute;
+};
+
+// Type "system": a change of the system's state, said by its reason.
+class oxSystemEvent : public oxDOMEvent {
+public:
+    oxSystemEvent(oxReferenced* target, int32_t reason);
+
+    int32_t reason;
 };
 
 class oxNotificationEvent : public oxDOMEvent {

@@ -6,7 +6,9 @@
 
 #include "platform/crt/wide.h"
 #include "platform/shell/file_dialog.h"
+#include "platform/shell/file_icon.h"
 #include "platform/shell/files.h"
+#include "platform/shell/path_map.h"
 #include "platform/shell/shell_execute.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/beep.h"
@@ -187,6 +189,32 @@ void StopSound() {
     std::lock_guard<std::mutex> hold(g_soundLock);
     delete g_sound;
     g_sound = nullptr;
+}
+
+int32_t GetFileIcon(const WCHAR* path, const WCHAR* size, NUBO::XStream** out) {
+    if (!out) return 1;
+    *out = nullptr;
+    if (!path || !*path || !size) return 1;
+    int pixels = 0;
+    if (wcscmp(size, u"16x16") == 0)
+        pixels = 16;
+    else if (wcscmp(size, u"32x32") == 0)
+        pixels = 32;
+    else
+        return 1;
+    const std::string ownIcons = platform::HostPathFromDevice(GetResourcesFolder().GetString()) + "icons";
+    std::vector<uint8_t> png;
+    if (!platform::shell::FileIconPng(platform::HostPathFromDevice(path), pixels, ownIcons, &png)) return 0;
+    NUBO::XStream* stream = nullptr;
+    if (NUBO::XStream::Create(&stream) != 0) return 0;
+    uint32_t written = 0;
+    if (stream->Write(png.data(), uint32_t(png.size()), &written) != 0 || written != png.size() ||
+        stream->Seek(0, 0) != 0) {
+        stream->Release();
+        return 0;
+    }
+    *out = stream;
+    return 0;
 }
 
 NUBO::TWString GetTempFolder(int32_t type) {

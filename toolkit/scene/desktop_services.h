@@ -12,7 +12,8 @@ struct HMONITOR__;
 class oxScene;
 namespace NUBO {
 class XObject;
-}
+class XStream;
+} // namespace NUBO
 
 SIZE GetDesktopSize();
 SIZE GetWorkAreaSize();
@@ -51,5 +52,10 @@ void StopSound();
 int32_t ShowFileDialog(bool save, HWND__* owner, const WCHAR* title, const WCHAR* initialFile,
                        const WCHAR* initialFolder, const WCHAR* filter, const WCHAR* defaultExtension, bool multiple,
                        NUBO::XObject** result);
+// The icon of the file at `path` (a device path; one that does not exist counts as a plain file)
+// for `size` "16x16" or "32x32": a new PNG stream at its start in `out`, from the resources folder's
+// "icons" folder or the system's icon theme. 1 for an empty path or another size; 0 with nothing in
+// `out` when no icon is found.
+int32_t GetFileIcon(const WCHAR* path, const WCHAR* size, NUBO::XStream** out);
 // The temporary folder for type 0, empty text for any other type.
 NUBO::TWString GetTempFolder(int32_t type);

@@ -18,6 +18,7 @@
 #include "toolkit/library/theme_element.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_loader.h"
+#include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/key_names.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
@@ -121,6 +122,7 @@ void oxRuntime::Shutdown() {
 void oxRuntime::LastSceneClosed() {
     if (registry_) registry_->Clear();
     Notify(oxRuntimeEvent(kRuntimeLastSceneClosed, nullptr, nullptr));
+    StopSound(); // nothing is left to hear a sound out
 }
 
 oxMarkupLoader* oxRuntime::PushLoader() {

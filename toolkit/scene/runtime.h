@@ -184,6 +184,7 @@ public:
     oxScriptErrorReporter* GetErrorReporter() const override { return errorReporter_; }
 
     oxScriptObjectCache* GetScriptObjectCache() const override { return cache_; }
+    int32_t RunToolkitBindingScript(const WCHAR* word, const WCHAR* text, VARIANT* result) override;
     // The input state shared by every scene, or null when no frames were installed.
     oxSceneInput* GetFrameInput() const { return frameInput_; }
     oxScriptContextManager* GetScriptContextManager() const override { return contextManager_; }

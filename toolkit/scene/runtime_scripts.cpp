@@ -10,6 +10,7 @@
 #include "toolkit/core/box.h"
 #include "toolkit/library/gadget_instance.h"
 #include "toolkit/markup/box_uri.h"
+#include "toolkit/scene/builtin_commands.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_script_context.h"
@@ -102,6 +103,11 @@ oxGadgetInstance* oxRuntime::CreateGadgetInstance(const WCHAR* source, oxAtom la
     (void)GetScriptContext(language, nullptr, true, &raw);
     RefPtr<oxScriptContext> context(raw);
     return context ? new (std::nothrow) oxGadgetInstance(source, box, true, context.get()) : nullptr;
+}
+
+int32_t oxRuntime::RunToolkitBindingScript(const WCHAR* word, const WCHAR* text, VARIANT* result) {
+    oxBuiltinCommands* handler = oxGetBuiltinCommands();
+    return handler ? handler->ExecuteBindingScript(word, text, result) : 0;
 }
 
 void oxRuntime::ForgetSceneContextName(oxBox* root) {

@@ -1,10 +1,12 @@
 #include "toolkit/scene/scene.h"
 
+#include <iterator>
 #include <new>
 
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
+#include "runtime/stream.h"
 #include "toolkit/base/uri.h"
 #include "toolkit/binding/binding_element.h"
 #include "toolkit/binding/element_source.h"
@@ -25,7 +27,9 @@
 #include "toolkit/scene/scene_script_context.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/scene/script_element.h"
+#include "toolkit/scripthost/script_context.h"
 #include "toolkit/scripthost/script_context_manager.h"
+#include "toolkit/scripthost/script_helper.h"
 #include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/attribute_value.h"
 
@@ -815,6 +819,37 @@ int32_t oxScene::AddScript(oxAtom id, oxAtom language, const WCHAR* source, oxBo
     loadedScripts_.Erase(key);
     runtime_->ForgetSceneContextName(element);
     return 0;
+}
+
+bool oxScene::ImportCode(oxAtom key, oxAtom language, const WCHAR* source, oxBox* root) {
+    if (!runtime_ || !key || !language || language == kAtomNativeObject || !source || !*source || !root) return false;
+    oxScriptContextManager* manager = runtime_->GetScriptContextManager();
+    WCHAR keyName[oxAtoms::kLookupUnits];
+    if (!manager || !oxAtoms::GetName(key, keyName, std::size(keyName)) || !*keyName) return false;
+    if (!IsScriptSourceInResources(TWString(source))) {
+        TWString text;
+        text.Format(kScriptOutsideResources, source);
+        runtime_->ReportError(1, text.GetString());
+        return false;
+    }
+    TWString loaded = LoadedScriptKey(key, language, source);
+    if (loadedScripts_.Find(loaded)) return false;
+    oxScriptContext* raw = nullptr;
+    if (manager->GetContext(keyName, &raw) != 0 && manager->CreateContext(language, keyName, &raw) != 0) return false;
+    NUBO::RefPtr<oxScriptContext> context(raw);
+    NUBO::XStream* rawStream = nullptr;
+    if (OpenUriStream(source, &rawStream) != 0) return false;
+    NUBO::RefPtr<NUBO::XStream> stream(rawStream);
+    loadedScripts_.Insert(loaded, 1);
+    // The imported code reaches its scene through __scriptHelper while it runs.
+    SetScriptHelperTargets(nullptr, sceneObject_);
+    HRESULT hr = oxScriptContext::LoadScriptText(context.get(), stream.get(), u"", source, nullptr);
+    SetScriptHelperTargets(nullptr, nullptr);
+    if (hr == 0) return true;
+    loadedScripts_.Erase(loaded);
+    if (oxScriptErrorReporter* reporter = runtime_->GetErrorReporter())
+        reporter->ReportScriptError(kErrorLoadingScript);
+    return false;
 }
 
 oxBox* oxScene::GetBoxById(oxAtom id, bool expand) {

@@ -110,6 +110,11 @@ public:
     int32_t DispatchEvent(oxEvent* event);
     // 1 when the script was loaded into the scene's context and ran.
     int32_t AddScript(oxAtom id, oxAtom language, const WCHAR* source, oxBox* element);
+    // Runs the script file `source` (a resolved path) in the script context named by `key`, made
+    // when needed, so that every scene importing under one key shares its engine. A key, language
+    // and file run once in the scene; true when the file ran now. False without a key or root, for
+    // "nativeObject", a file outside the resources folder, or one that does not open or parse.
+    bool ImportCode(oxAtom key, oxAtom language, const WCHAR* source, oxBox* root);
     // Calls the method of that name on the listener object, then tells the runtime.
     void NotifyListeners(const WCHAR* eventName);
 
@@ -329,8 +334,8 @@ private:
     oxScene* activeDialog_ = nullptr;
     NUBO::XObject* listener_ = nullptr;    // one reference
     NUBO::XObject* sceneObject_ = nullptr; // one reference
-    int openState_ = 0;                 // 0 new, 1 opening, 2 open
-    bool loading_ = true;               // until Open: the markup is read under the scene
+    int openState_ = 0;                    // 0 new, 1 opening, 2 open
+    bool loading_ = true;                  // until Open: the markup is read under the scene
     bool inModalLoop_ = false;
     NUBO::TWString contextName_;
     NUBO::oxIdHashMap<oxSceneScript*> scripts_; // owned

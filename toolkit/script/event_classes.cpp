@@ -189,6 +189,7 @@ EVENT_GETTER(GetOldIndex, oxSelectionEvent, *o = int(e->oldIndex))
 EVENT_GETTER(GetMessageText, oxMessageEvent, PutAtomName(o, oxAtom(e->message)))
 EVENT_GETTER(GetMessageResult, oxMessageEvent, *o = int(e->result))
 EVENT_GETTER(GetCommandMessage, oxCommandEvent, PutAtomName(o, e->message))
+EVENT_GETTER(GetReason, oxSystemEvent, *o = int(e->reason))
 EVENT_GETTER(GetAttributeName, oxMutationEvent, PutAtomName(o, oxAtom(e->attribute)))
 
 #undef EVENT_GETTER
@@ -339,9 +340,7 @@ const NUBO::XMemberEntry kContextMenuEventMembers[] = {
 };
 const NUBO::XMemberEntry kSelectionEventMembers[] = {P<GetIndex>("index"), P<GetOldIndex>("oldIndex"),
                                                      NUBO::XMemberEnd()};
-const NUBO::XMemberEntry kSystemEventMembers[] = {
-    // FIXME: system event records carry their reason once the frames raise system events.
-    NUBO::XMemberEnd()};
+const NUBO::XMemberEntry kSystemEventMembers[] = {P<GetReason>("reason"), NUBO::XMemberEnd()};
 const NUBO::XMemberEntry kMessageEventMembers[] = {
     P<GetMessageText>("message"),
     PW<GetMessageResult, SetIntField<oxMessageEvent, &oxMessageEvent::result>>("result"),

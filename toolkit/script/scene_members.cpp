@@ -28,6 +28,8 @@
 #include "toolkit/scripthost/script_context.h"
 #include "toolkit/scripthost/script_context_manager.h"
 #include "toolkit/scripthost/script_object_cache.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/window_box.h"
 
 using NUBO::RefPtr;
@@ -73,14 +75,6 @@ void PutScene(XVariant* out, oxScene* scene) {
 oxBox* ArgBox(XArgList* args, int i, RefPtr<XObject>& held) {
     held = RefPtr<XObject>(ArgObjectOf(args, i, &wrapper_class::Box));
     return held ? static_cast<oxBox*>(static_cast<oxNativeWrapper*>(held.get())->GetNative()) : nullptr;
-}
-
-// The screen as this device's only monitor.
-oxRect ScreenRect() {
-    HDC dc = GetDC(nullptr);
-    oxRect rect{0, 0, dc ? GetDeviceCaps(dc, HORZRES) : 0, dc ? GetDeviceCaps(dc, VERTRES) : 0};
-    if (dc) ReleaseDC(nullptr, dc);
-    return rect;
 }
 
 // -- methods ---------------------------------------------------------------------------------------
@@ -182,7 +176,8 @@ int32_t GetResourceById(Scene* self, XArgList* args, XVariant* out) {
 int32_t GetCommandById(Scene* self, XArgList* args, XVariant* out) {
     oxScene* scene = self->GetScene();
     TWString id = ArgText(args, 0);
-    oxCommandElement* command = scene && !id.IsEmpty() ? scene->FindCommand(oxAtoms::Intern(id.GetString()), nullptr) : nullptr;
+    oxCommandElement* command =
+        scene && !id.IsEmpty() ? scene->FindCommand(oxAtoms::Intern(id.GetString()), nullptr) : nullptr;
     XObject* object = nullptr;
     if (oxScriptObjectCache* cache = command ? CacheOf(scene) : nullptr) cache->GetCommandObject(command, &object);
     PutObject(out, object);
@@ -344,7 +339,12 @@ int32_t ImportCode(Scene* self, XArgList* args, XVariant* out) {
         *out = ImportScriptFile(self, source, language);
         return 0;
     }
-    // FIXME: code under a key runs in that key's context once scenes import code.
+    oxScene* scene = self->GetScene();
+    if (!scene) return 0;
+    TWString path = source;
+    if (languageAtom != kAtomNativeObject && !oxUri::HasScheme(path.GetString()))
+        ResolveUriToPath(source.GetString(), scene->GetBase().GetString(), path);
+    *out = scene->ImportCode(keyAtom, languageAtom, path.GetString(), scene->GetRootBox());
     return 0;
 }
 
@@ -647,8 +647,12 @@ int32_t GetSavedFocusedBox(Scene* self, XVariant* out) {
 
 int32_t GetMonitorRect(Scene* self, XVariant* out) {
     oxScene* scene = self->GetScene();
-    if (!scene || !scene->GetRootBox()) return NUBO::XR_FAIL;
-    Factory::CreateRect(ScreenRect(), out);
+    oxBox* root = scene ? scene->GetRootBox() : nullptr;
+    if (!root) return NUBO::XR_FAIL;
+    oxStyleValue left, top;
+    root->GetStyleValue(kStyle_left, &left);
+    root->GetStyleValue(kStyle_top, &top);
+    Factory::CreateMonitorRectFromPoint(left.GetInt(), top.GetInt(), out);
     return 0;
 }
 
@@ -701,7 +705,8 @@ template <bool Commands> int32_t GetGroups(Scene* self, XVariant* out) {
     const size_t count = Commands ? scene->GetCommandGroupCount() : scene->GetKeyGroupCount();
     for (size_t i = 0; i < count; ++i) {
         XVariant item;
-        PutGroup(scene, Commands ? static_cast<oxElement*>(scene->GetCommandGroupAt(i)) : scene->GetKeyGroupAt(i), &item);
+        PutGroup(scene, Commands ? static_cast<oxElement*>(scene->GetCommandGroupAt(i)) : scene->GetKeyGroupAt(i),
+                 &item);
         if (array->AddValue(item) != 0) break;
     }
     PutObject(out, array);

@@ -3,8 +3,11 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
+#include "runtime/stream_adapter.h"
 #include "toolkit/core/box.h"
 #include "toolkit/markup/box_uri.h"
+#include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_input.h"
@@ -200,11 +203,14 @@ int32_t Create(Shell*, XArgList* args, XVariant* out) {
     return 0;
 }
 
-int32_t GetIconForFile(Shell*, XArgList* args, XVariant*) {
-    TWString size = ArgText(args, 1);
-    if (wcscmp(size.GetString(), u"16x16") != 0 && wcscmp(size.GetString(), u"32x32") != 0) return NUBO::XR_FAIL;
-    // FIXME: answers the file's icon as a stream once the shell gives file icons.
-    return 0;
+int32_t GetIconForFile(Shell*, XArgList* args, XVariant* out) {
+    TWString path = ArgText(args, 0), size = ArgText(args, 1);
+    NUBO::XStream* raw = nullptr;
+    if (GetFileIcon(path.GetString(), size.GetString(), &raw) != 0) return NUBO::XR_FAIL;
+    if (!raw) return 0;
+    NUBO::RefPtr<NUBO::XStream> stream(raw);
+    out->Clear();
+    return NUBO::XStreamToVariant(out, stream.get()) == 0 ? 0 : NUBO::XR_OUT_OF_MEMORY;
 }
 
 int32_t CollectGarbage(Shell* self, XArgList*, XVariant*) {

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "graphics/tests/golden.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/shell_execute.h"
@@ -16,6 +19,8 @@
 #include "platform/win/input.h"
 #include "platform/win/sound.h"
 #include "platform/win/system_params.h"
+#include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/tests/scene_test_support.h"
 
@@ -142,11 +147,100 @@ TEST_F(DesktopServicesTest, NamedSoundsBeepOrPlayTheirFileFromMemory) {
     EXPECT_EQ(std::string(played[0].bytes.begin(), played[0].bytes.end()), ding);
     EXPECT_EQ(std::string(played[1].bytes.begin(), played[1].bytes.end()), dong);
     EXPECT_TRUE(played[0].async);
-    // Each sound file opened after the first stops the one before it; StopSound stops the last.
+    // Each sound file opened after the first stops the one before it; closing the last scene stops
+    // the last.
     EXPECT_EQ(platform::sound::StopCount(), 2);
-    StopSound();
-    EXPECT_EQ(platform::sound::StopCount(), 3);
+    ASSERT_EQ(runtime()->GetSceneCount(), 1);
     scene->Close(true);
+    EXPECT_EQ(platform::sound::StopCount(), 3);
+}
+
+TEST_F(DesktopServicesTest, AFileIconIsThePictureOfItsTypeFromTheIconTheme) {
+    namespace fs = std::filesystem;
+    // A theme and a type table of our own, in the place of the system's.
+    const fs::path data = fs::temp_directory_path() / ("icons-" + std::to_string(getpid()));
+    struct Cleanup {
+        fs::path folder;
+        std::string oldDirs;
+        bool had;
+        ~Cleanup() {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+            if (had)
+                setenv("XDG_DATA_DIRS", oldDirs.c_str(), 1);
+            else
+                unsetenv("XDG_DATA_DIRS");
+        }
+    } cleanup{data, getenv("XDG_DATA_DIRS") ? getenv("XDG_DATA_DIRS") : "", getenv("XDG_DATA_DIRS") != nullptr};
+    fs::create_directories(data / "mime");
+    std::ofstream(data / "mime" / "globs2") << "# weight:type:pattern\n50:text/plain:*.txt\n50:image/png:*.png\n";
+    struct Icon {
+        int size;
+        const char* context;
+        const char* name;
+        char colour; // the red of every pixel, telling the icons apart
+    };
+    const Icon icons[] = {{16, "places", "folder", 10},
+                          {32, "places", "folder", 20},
+                          {16, "mimetypes", "text-x-generic", 30},
+                          {32, "mimetypes", "text-x-generic", 40},
+                          {16, "mimetypes", "application-x-generic", 50}};
+    for (const Icon& icon : icons) {
+        const fs::path where =
+            data / "icons" / "hicolor" / (std::to_string(icon.size) + "x" + std::to_string(icon.size)) / icon.context;
+        fs::create_directories(where);
+        std::string rgba;
+        for (int i = 0; i < icon.size * icon.size; ++i)
+            rgba += std::string{icon.colour, 0, 0, char(255)};
+        ASSERT_TRUE(WritePng((where / (std::string(icon.name) + ".png")).string(), rgba, icon.size, icon.size));
+    }
+    setenv("XDG_DATA_DIRS", data.string().c_str(), 1);
+
+    const std::u16string text = WriteFile("letter.txt", "Dear");
+    const std::u16string textFolder = text.substr(0, text.find_last_of(u'\\'));
+    const struct {
+        std::u16string path;
+        const WCHAR* size;
+        int pixels;
+        int colour;
+    } cases[] = {
+        {textFolder, u"16x16", 16, 10},
+        {textFolder, u"32x32", 32, 20},
+        {text, u"16x16", 16, 30},
+        {text, u"32x32", 32, 40},
+        {u"\\no\\such\\notes.txt", u"16x16", 16, 30}, // by its type: the file need not exist
+        {u"\\no\\such\\file.unknowntype", u"16x16", 16, 50},
+    };
+    const std::string decoded = (data / "decoded.png").string();
+    for (const auto& c : cases) {
+        const std::string label = toolkit_test::Utf8(c.path.c_str()) + " " + toolkit_test::Utf8(c.size);
+        NUBO::XStream* raw = nullptr;
+        ASSERT_EQ(GetFileIcon(c.path.c_str(), c.size, &raw), 0) << label;
+        ASSERT_NE(raw, nullptr) << label;
+        NUBO::RefPtr<NUBO::XStream> stream(raw);
+        std::string bytes;
+        char chunk[512];
+        for (uint32_t read = 0; stream->Read(chunk, sizeof chunk, &read) == 0 && read > 0;)
+            bytes.append(chunk, read);
+        std::ofstream(decoded, std::ios::binary) << bytes;
+        std::string rgba;
+        int width = 0, height = 0;
+        ASSERT_TRUE(ReadPng(decoded, rgba, width, height)) << label << ": not a picture";
+        EXPECT_EQ(width, c.pixels) << label;
+        EXPECT_EQ(height, c.pixels) << label;
+        EXPECT_EQ(int(rgba[0]), c.colour) << label;
+    }
+    // Refusals, and no icon of the size: nothing.
+    NUBO::XStream* raw = nullptr;
+    EXPECT_EQ(GetFileIcon(text.c_str(), u"20x20", &raw), 1);
+    EXPECT_EQ(GetFileIcon(u"", u"16x16", &raw), 1);
+    EXPECT_EQ(GetFileIcon(nullptr, u"16x16", &raw), 1);
+    EXPECT_EQ(GetFileIcon(text.c_str(), u"16x16", nullptr), 1);
+    EXPECT_EQ(raw, nullptr);
+    unsetenv("XDG_DATA_DIRS");
+    setenv("XDG_DATA_DIRS", (data / "none").string().c_str(), 1);
+    EXPECT_EQ(GetFileIcon(text.c_str(), u"16x16", &raw), 0) << "no theme: no icon, no failure";
+    EXPECT_EQ(raw, nullptr);
 }
 
 TEST_F(DesktopServicesTest, ShellOpenTakesWhatExistsAndTheTempFolderIsType0Only) {

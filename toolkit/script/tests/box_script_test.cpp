@@ -90,8 +90,8 @@ protected:
         const std::string boxName = stem + ".box";
         std::u16string uri(boxName.begin(), boxName.end());
         NUBO::XVariant object;
-        ASSERT_EQ(app->GetShell()->OpenScene(NUBO::TWString(uri.c_str()), nullptr, NUBO::TWString(u"main"),
-                                             nullptr, nullptr, false, &object),
+        ASSERT_EQ(app->GetShell()->OpenScene(NUBO::TWString(uri.c_str()), nullptr, NUBO::TWString(u"main"), nullptr,
+                                             nullptr, false, &object),
                   0);
         sceneObject = static_cast<Scene*>(object.ToXObject());
         scene = sceneObject->GetScene();
@@ -256,6 +256,19 @@ TEST_F(BoxScriptTest, ChangingATextOrLabelAttributeRaisesOneAttributeSet) {
         {"c.setAttribute('value', '3'); seen.splice(0).join()", "value"},
     };
     Check(this, cases, std::size(cases));
+}
+
+TEST_F(BoxScriptTest, ASystemEventCarriesItsReason) {
+    Run("var seen = [];"
+        "function onSystem(e) { seen.push(e.reason); }"
+        "$('a').addEventHandler('system', 'onSystem')");
+    oxBox* target = scene->GetBoxById(oxAtoms::Intern(u"a"), false);
+    ASSERT_NE(target, nullptr);
+    for (int32_t reason : {7, 0, INT32_MIN, INT32_MAX}) {
+        oxSystemEvent event(target, reason);
+        scene->DispatchEvent(&event);
+    }
+    EXPECT_EQ(Eval("seen.join()"), "7,0,-2147483648,2147483647");
 }
 
 TEST_F(BoxScriptTest, DeclaredGeometryReadsTheStyleAndPlacesTheBox) {

@@ -168,6 +168,43 @@ TEST_F(InputBoxTest, TypedTextGoesIntoTheTappedBox) {
     EXPECT_EQ(Log(), "a:modified:H,a:modified:Hi,a:modified:Hi!");
 }
 
+TEST_F(InputBoxTest, AToolkitValidationWordRefusesBadInputTypedIntoABoundBox) {
+    ASSERT_TRUE(Open(R"(<box id="count"/><box id="name"/>)"
+                     R"(<input id="a"><binding elementSource="count" path="label" targetProperty="value")"
+                     R"( validator="toolkit:numeric"/></input>)"
+                     R"(<input id="b"><binding elementSource="name" path="label" targetProperty="value")"
+                     R"( validator="toolkit:notEmpty"/></input>)"));
+    oxBox* count = scene->GetBoxById(oxAtoms::Find(u"count"), false);
+    oxBox* name = scene->GetBoxById(oxAtoms::Find(u"name"), false);
+    oxInputBox* a = Box(u"a");
+    oxInputBox* b = Box(u"b");
+    ASSERT_TRUE(count && name && a && b);
+    const struct {
+        oxInputBox* box;
+        std::u16string typed; // empty: the Back key
+        oxBox* source;
+        const char* sourceLabel;
+        const char* invalid;
+    } steps[] = {
+        {a, u"12", count, "12", "false"}, {a, u"x", count, "12", "true"}, // "12x" is no number: the source keeps the
+                                                                          // last good one
+        {a, u"", count, "12", "false"},   {a, u"", count, "1", "false"},  {b, u"y", name, "y", "false"},
+        {b, u"", name, "y", "true"}, // emptied: refused by notEmpty
+    };
+    for (const auto& step : steps) {
+        if (oxInputBox::GetFocusedInputBox() != step.box) Tap(step.box);
+        if (step.typed.empty())
+            Key(VK_BACK);
+        else
+            Type(step.typed);
+        const std::string label = Value(step.box);
+        const WCHAR* source = step.source->GetAttribute(kAtomLabel);
+        EXPECT_EQ(source ? Narrow(source) : "<null>", step.sourceLabel) << label;
+        const WCHAR* invalid = step.box->GetAttribute(oxAtoms::Find(u"invalidData"));
+        EXPECT_EQ(invalid ? Narrow(invalid) : "<null>", step.invalid) << label;
+    }
+}
+
 // One step of an editing sequence: a key (with a modifier held), typed text, or the Back key.
 struct Step {
     enum Kind { kKey, kText, kBack } kind;

@@ -107,7 +107,7 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"scene.importScript('imported.js')", kBadParamCount},
         {"scene.importCode('', 'javascript')", kBadParamCount},
         {"scene.importCode('', 'javascript', '')", "boolean:false"},
-        {"scene.importCode('key', 'javascript', 'imported.js')", "boolean:false"},
+        {"scene.importCode('key', 'nativeObject', 'imported.js')", "boolean:false"},
         {"scene.connectObject(null, 'x')", "boolean:false"},
         {"scene.connectObject(null)", kBadParamCount},
         {"scene.disconnectObject()", "boolean:false"},
@@ -149,7 +149,10 @@ TEST_F(SceneMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"/scene_api\\.box$/.test(scene.url)", "boolean:true"},
         {"scene.name", "string:api"},
         {"scene.focusedBox", "null"},
-        {"scene.monitorRect.height", "number:800"},
+        // The monitor under the root box's position: the screen, none once the box is off it.
+        {"(r = scene.monitorRect).width + 'x' + r.height", "string:480x800"},
+        {"(scene.rootBox.left = 5000, r = scene.monitorRect).width + 'x' + r.height", "string:0x0"},
+        {"(scene.rootBox.left = 10, r = scene.monitorRect).width + 'x' + r.height", "string:480x800"},
         {"scene.library", "[Library]"},
         {"scene.library === scene.library", "boolean:true"},
         {"scene.defaultButton", "null"},
@@ -245,12 +248,9 @@ TEST_F(SceneMembersTest, AnImportedOrRemovedLibrarysStylesApplyAtOnce) {
     const std::string uri = "'" + Utf8(FixtureUri("wide_rows.box").c_str()) + "'";
     const std::string import = "scene.importLibrary(" + uri + ") !== null", remove = "scene.removeLibrary(" + uri + ")";
     const Case cases[] = {
-        {"scene.getBoxById('a').getStyleString('width')", "string:"},
-        {import.c_str(), "boolean:true"},
-        {"scene.getBoxById('a').getStyleString('width')", "string:33"},
-        {"scene.getBoxById('a').width", "number:33"},
-        {"scene.getBoxById('b').getStyleString('width')", "string:"},
-        {remove.c_str(), "undefined"},
+        {"scene.getBoxById('a').getStyleString('width')", "string:"},   {import.c_str(), "boolean:true"},
+        {"scene.getBoxById('a').getStyleString('width')", "string:33"}, {"scene.getBoxById('a').width", "number:33"},
+        {"scene.getBoxById('b').getStyleString('width')", "string:"},   {remove.c_str(), "undefined"},
         {"scene.getBoxById('a').getStyleString('width')", "string:"},
     };
     Check(cases, std::size(cases));
@@ -338,6 +338,40 @@ TEST_F(SceneMembersTest, ImportsAScriptOnceAndAgainAfterAFailure) {
     EXPECT_FALSE(object->IsScriptLoaded(0, 0, u"zero.js")) << "a zero language is never kept";
 }
 
+TEST_F(SceneMembersTest, ImportsCodeUnderAKeyOnceInThatKeysContext) {
+    const struct {
+        const char* expression;
+        const char* expected;
+        int ticks;
+    } cases[] = {
+        {"scene.importCode('one', 'javascript', 'imported.js')", "boolean:true", 1},
+        {"scene.importCode('one', 'javascript', 'imported.js')", "boolean:false", 1},
+        {"scene.importCode('two', 'javascript', 'imported.js')", "boolean:true", 2},
+        {"scene.importCode('', 'javascript', 'imported.js')", "boolean:true", 3},
+        {"scene.importCode('two', 'nativeObject', 'imported.js')", "boolean:false", 3},
+        {"scene.importCode('three', 'javascript', 'noSuchScript.js')", "boolean:false", 3},
+        {"scene.importCode('three', 'javascript', 'broken.js')", "boolean:false", 3},
+        {"scene.importCode('three', 'javascript', 'broken.js')", "boolean:false", 3},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+        EXPECT_EQ(probe->ticks, c.ticks) << c.expression;
+    }
+    oxScriptContextManager* manager = runtime()->GetScriptContextManager();
+    for (const char16_t* key : {u"one", u"two"}) {
+        oxScriptContext* raw = nullptr;
+        ASSERT_EQ(manager->GetContext(key, &raw), 0) << "each key has a context of its own";
+        NUBO::RefPtr<oxScriptContext> context(raw);
+        EXPECT_NE(raw, nullptr);
+    }
+    // Another scene importing under a known key runs the file there too.
+    oxScene* other = Open("other.box", "other");
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(Run(other, "var scene = " + Utf8(other->GetContextName().GetString()) + ".scene;"));
+    EXPECT_EQ(Call(other, "scene.importCode('one', 'javascript', 'imported.js')"), "boolean:true");
+    EXPECT_EQ(probe->ticks, 4);
+}
+
 TEST_F(SceneMembersTest, ImportsNoScriptFromOutsideTheResourcesFolder) {
     namespace fs = std::filesystem;
     const fs::path programFolder = fs::path(platform::ProgramHostPath()).parent_path();
@@ -371,8 +405,11 @@ TEST_F(SceneMembersTest, ImportsNoScriptFromOutsideTheResourcesFolder) {
         for (const std::string& reference : references) {
             EXPECT_EQ(Call(importer, "scene.importScript('" + reference + "', 'javascript')"), "boolean:false")
                 << reference;
-            EXPECT_EQ(Call(importer, "scene.importCode('', 'javascript', '" + reference + "')"), "boolean:false")
-                << reference;
+            for (const char* key : {"", "key"})
+                EXPECT_EQ(
+                    Call(importer, "scene.importCode('" + std::string(key) + "', 'javascript', '" + reference + "')"),
+                    "boolean:false")
+                    << key << reference;
         }
     }
     EXPECT_EQ(probe->ticks, 0) << "no file outside the resources folder ran";

@@ -5,7 +5,9 @@
 #include "graphics/tests/raster_test_util.h"
 #include "platform/backend/headless.h"
 #include "runtime/ref_ptr.h"
+#include "runtime/stream.h"
 #include "toolkit/core/box.h"
+#include "toolkit/scene/desktop_services.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
@@ -84,7 +86,7 @@ TEST_F(ShellMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
         {"shell.create('event', scene.getBoxById('a'))", "[UserEvent]"},
         {"shell.create('event')", "undefined"},
         {"shell.create()", kBadParamCount},
-        {"shell.getIconForFile('\\\\file.txt', '16x16')", "null"},
+        {"shell.getIconForFile('', '16x16')", kFail},
         {"shell.getIconForFile('\\\\file.txt', '20x20')", kFail},
         {"shell.getIconForFile('\\\\file.txt')", kBadParamCount},
         {"shell.collectGarbage()", "undefined"},
@@ -121,6 +123,11 @@ TEST_F(ShellMembersTest, EveryMemberAnswersAndRefusesBadArguments) {
     for (const auto& c : cases)
         EXPECT_EQ(Call(scene, c.first), c.second) << c.first;
     EXPECT_FLOAT_EQ(GetUiScale(), 0.5f);
+    // A file's icon is the stream the desktop services find for it, or nothing where they find none.
+    NUBO::XStream* icon = nullptr;
+    ASSERT_EQ(GetFileIcon(u"\\file.txt", u"32x32", &icon), 0);
+    EXPECT_EQ(Call(scene, "shell.getIconForFile('\\\\file.txt', '32x32')"), icon ? "[XStream]" : "null");
+    if (icon) icon->Release();
 }
 
 TEST_F(ShellMembersTest, OpenSceneAndWaitReturnsOnceTheDialogCloses) {
@@ -134,8 +141,9 @@ TEST_F(ShellMembersTest, OpenSceneAndWaitReturnsOnceTheDialogCloses) {
         EXPECT_FALSE(scene->GetWindow()->IsEnabled()) << "the other scenes wait too";
         EXPECT_EQ(Call(scene, "order.push('inside'), shell.closeScene(shell.getSceneByName('waited'))"), "undefined");
     });
-    EXPECT_EQ(Call(scene, "shell.openSceneAndWait(" + other + ", scene, 'waited', null), order.push('after'), "
-                          "order.join()"),
+    EXPECT_EQ(Call(scene, "shell.openSceneAndWait(" + other +
+                              ", scene, 'waited', null), order.push('after'), "
+                              "order.join()"),
               "string:inside,after");
     EXPECT_TRUE(ran);
     EXPECT_TRUE(scene->GetWindow()->IsEnabled());
