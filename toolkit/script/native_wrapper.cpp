@@ -17,9 +17,8 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: DHTMLBox and HandleBox get their members once HTML and handle boxes exist; until then
-// scripts can hold, compare and test them. The other classes have theirs in their own files.
-XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
+// FIXME: HandleBox gets its members once handle boxes exist; until then scripts can hold, compare
+// and test them. The other classes have theirs in their own files.
 XClassDescriptor HandleBox = {"HandleBox", 1, kNoMembers, &Box, 0, {}};
 
 } // namespace wrapper_class
