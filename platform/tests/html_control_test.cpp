@@ -12,6 +12,7 @@
 #include "platform/backend/headless_input.h"
 #include "platform/tests/message_log.h"
 #include "platform/tests/screen_golden.h"
+#include "platform/shell/notification.h"
 #include "platform/win/html_view.h"
 #include "platform/win/input.h"
 #include "platform/win/screen.h"
@@ -213,6 +214,27 @@ TEST_P(HtmlControlTest, AnOwnerMayDestroyTheControlFromItsNotifications) {
         }
         EXPECT_FALSE(IsWindow(control));
     }
+}
+
+TEST_P(HtmlControlTest, TheNotificationBubbleLaysItsBodyOutAsHtml) {
+    // A block of colour and a bold word: plain text would show the tags' letters and no colour.
+    SHNOTIFICATIONDATA data{};
+    data.cbStruct = sizeof data;
+    data.dwID = 7;
+    data.csDuration = 10;
+    data.hwndSink = parent;
+    data.pszTitle = u"t";
+    data.pszHTML = u"<div style='background:#00c000;height:6px'></div><b>bold</b>";
+    ASSERT_EQ(SHNotificationAdd(&data), 0);
+    platform::headless::RunUntilIdle();
+    const RECT body = platform::shell::GetBubblePart(platform::shell::BubblePart::kBody);
+    ASSERT_GT(body.right, body.left);
+    int green = 0;
+    for (int x = body.left; x < body.right; ++x)
+        green += At(x, body.top + 4) == OnScreen(RGB(0, 0xC0, 0));
+    EXPECT_GT(green, (body.right - body.left) / 2);
+    platform::shell::ResetNotifications();
+    platform::headless::RunUntilIdle();
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, HtmlControlTest, ::testing::Values(32, 16));

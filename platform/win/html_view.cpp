@@ -330,7 +330,9 @@ public:
         pixels_ = static_cast<uint32_t*>(bits);
         canvasW_ = w;
         canvasH_ = h;
-        std::fill(pixels_, pixels_ + size_t(w) * h, 0xFFFFFFu);
+        const COLORREF bg = view_.background_;
+        const uint32_t fill = (uint32_t(GetRValue(bg)) << 16) | (uint32_t(GetGValue(bg)) << 8) | GetBValue(bg);
+        std::fill(pixels_, pixels_ + size_t(w) * h, fill);
         // Page point p lands on canvas point p - shift.
         shiftX_ = clip.left - x;
         shiftY_ = clip.top - y;

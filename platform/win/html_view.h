@@ -42,12 +42,16 @@ public:
     void SetFitImages(bool fit) { fitImages_ = fit; }
     bool FitImages() const { return fitImages_; }
 
+    // What the page shows on where it paints nothing itself; white unless set.
+    void SetBackground(COLORREF colour) { background_ = colour; }
+    COLORREF Background() const { return background_; }
+
     // Lays the page out at `width` pixels; answers its height.
     int Layout(int width);
     int Height() const;
 
     // Draws the page with its origin at (x, y) of `dc` inside `clip` (DC coordinates). Fills the
-    // clip with white first.
+    // clip with the background first.
     void Draw(HDC dc, int x, int y, const RECT& clip);
 
     // Pointer input in page coordinates. A followed link answers through `onLink` with its target
@@ -62,6 +66,7 @@ public:
 private:
     std::unique_ptr<Container> container_;
     bool fitImages_ = false;
+    COLORREF background_ = RGB(255, 255, 255);
 };
 
 } // namespace platform
