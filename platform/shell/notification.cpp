@@ -25,7 +25,6 @@ constexpr COLORREF kKeyColour = platform::shell::kChromeButtonColour;
 constexpr COLORREF kBodyColour = RGB(0xFF, 0xFF, 0xF0);
 constexpr COLORREF kBorderColour = platform::shell::kChromeBarColour;
 constexpr COLORREF kLightText = platform::shell::kChromeTextColour;
-constexpr COLORREF kDarkText = RGB(0x00, 0x00, 0x00);
 
 struct Notification {
     CLSID clsid;
@@ -155,9 +154,8 @@ void Paint(HWND hwnd, const Notification& n) {
         paint.Label(next, u"\u25B6", kLightText);
     }
 
-    const std::u16string body = platform::shell::PlainTextFromHtml(n.html.c_str());
     const RECT b = PartRect(BubblePart::kBody, n);
-    paint.Paragraph(RECT{b.left + inset, b.top + inset, b.right - inset, b.bottom - inset}, body.c_str(), kDarkText);
+    paint.Html(RECT{b.left + inset, b.top + inset, b.right - inset, b.bottom - inset}, n.html.c_str(), kBodyColour);
 
     for (int i = 0; i < NOTIF_NUM_SOFTKEYS; ++i) {
         RECT key = PartRect(i == 0 ? BubblePart::kSoftKey1 : BubblePart::kSoftKey2, n);

@@ -5,8 +5,9 @@
 // queue), the body, and two soft keys. A soft key tapped (or pressed) posts WM_COMMAND with its command to the
 // sink window; a spinner sends it WM_NOTIFY with SHNN_NAVPREV or SHNN_NAVNEXT. The bubble hides
 // after the notification's duration; the notification itself stays until it is removed. Each
-// notification shown is also written to the debug output. The body is shown as plain text: tags
-// are dropped, line and paragraph breaks kept and the common entities decoded.
+// notification shown is also written to the debug output. The body is laid out as HTML, as the
+// HTML control lays pages out; the debug output gets it as plain text: tags are dropped, line and
+// paragraph breaks kept and the common entities decoded.
 #include <string>
 
 #include "platform/com/guid.h"

@@ -1,8 +1,11 @@
 #include "platform/shell/shell_chrome.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/crt/wide.h"
+#include "platform/shell/path_map.h"
+#include "platform/win/html_view.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -138,6 +141,19 @@ void ChromePainter::Paragraph(const RECT& r, LPCWSTR text, COLORREF colour) {
     SetTextColor(dc_, colour);
     RECT box = r;
     DrawTextW(dc_, text, -1, &box, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+}
+
+void ChromePainter::Html(const RECT& r, LPCWSTR html, COLORREF background) {
+    if (!dc_ || !html || r.right <= r.left || r.bottom <= r.top) return;
+    platform::HtmlView view;
+    view.SetBackground(background);
+    // The chrome's own text size and no outer margins; the text's own styles come after and win.
+    const int px = std::max(1, (9 * GetScreen().config.dpi + 36) / 72);
+    const std::string defaults =
+        "<style>body{margin:0;font-size:" + std::to_string(px) + "px}p{margin:0 0 .25em 0}</style>";
+    view.Load(defaults + platform::Utf8FromWide(html, wcslen(html)));
+    view.Layout(r.right - r.left);
+    view.Draw(dc_, r.left, r.top, r);
 }
 
 void ChromePainter::Image(int x, int y, int size, const uint32_t* pixels) {

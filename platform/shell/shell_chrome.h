@@ -60,6 +60,8 @@ public:
     void Label(const RECT& r, LPCWSTR text, COLORREF colour, UINT align = DT_CENTER);
     // Lines broken between words from the rectangle's top left, clipped to it.
     void Paragraph(const RECT& r, LPCWSTR text, COLORREF colour);
+    // An HTML text laid out to the rectangle's width over `background`, clipped to it.
+    void Html(const RECT& r, LPCWSTR html, COLORREF background);
     // An icon's 0xAARRGGBB pixels, `size` by `size`, drawn where their alpha is set.
     void Image(int x, int y, int size, const uint32_t* pixels);
     // The width of one line of label text.

@@ -259,3 +259,20 @@ TEST_F(WindowTest, WindowText) {
 }
 
 } // namespace
+
+TEST_F(WindowTest, PropertiesAreKeptByNameIgnoringCaseUntilRemoved) {
+    HWND w = Create();
+    int a = 0, b = 0;
+    EXPECT_EQ(GetPropW(w, u"Box"), nullptr);
+    EXPECT_TRUE(SetPropW(w, u"Box", &a));
+    EXPECT_TRUE(SetPropW(w, u"other", &b));
+    EXPECT_EQ(GetPropW(w, u"BOX"), &a);
+    EXPECT_TRUE(SetPropW(w, u"box", &b)); // replaces
+    EXPECT_EQ(GetPropW(w, u"Box"), &b);
+    EXPECT_EQ(RemovePropW(w, u"box"), &b);
+    EXPECT_EQ(GetPropW(w, u"Box"), nullptr);
+    EXPECT_EQ(GetPropW(w, u"other"), &b);
+    DestroyWindow(w);
+    EXPECT_FALSE(SetPropW(w, u"Box", &a));
+    EXPECT_EQ(GetPropW(w, u"other"), nullptr);
+}

@@ -16,8 +16,8 @@
 #include "platform/win/message_queue.h"
 #include "platform/win/message_queue_internal.h"
 #include "platform/win/messages.h"
-#include "platform/win/system_params.h"
 #include "platform/win/sync.h"
+#include "platform/win/system_params.h"
 #include "platform/win/window_internal.h"
 #include "platform/win/window_paint.h"
 
@@ -195,7 +195,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         hwnd = ToHandle(w.get());
         windows.emplace(w->handle, std::move(w));
     }
-    platform::detail::CurrentQueue(); // the thread's messages need somewhere to go
+    platform::detail::CurrentQueue();        // the thread's messages need somewhere to go
     if (publish) platform::PublishWindows(); // other processes may look for it by its title
 
     CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, LONG(style), windowName, className, exStyle};
@@ -446,6 +446,46 @@ LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
     // Styles are 32-bit words: keep the value unsigned rather than sign-extending it.
     if (index == GWL_STYLE || index == GWL_EXSTYLE) return LONG(SetWindowLongPtrW(hwnd, index, LONG_PTR(DWORD(value))));
     return LONG(SetWindowLongPtrW(hwnd, index, value));
+}
+
+namespace {
+
+auto FindProp(Window* w, LPCWSTR name) {
+    return std::find_if(w->props.begin(), w->props.end(),
+                        [name](const auto& p) { return _wcsicmp(p.first.c_str(), name) == 0; });
+}
+
+} // namespace
+
+BOOL SetPropW(HWND hwnd, LPCWSTR name, HANDLE data) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    if (!w || !name) return FALSE;
+    auto it = FindProp(w, name);
+    if (it != w->props.end())
+        it->second = data;
+    else
+        w->props.emplace_back(name, data);
+    return TRUE;
+}
+
+HANDLE GetPropW(HWND hwnd, LPCWSTR name) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    if (!w || !name) return nullptr;
+    auto it = FindProp(w, name);
+    return it == w->props.end() ? nullptr : it->second;
+}
+
+HANDLE RemovePropW(HWND hwnd, LPCWSTR name) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    if (!w || !name) return nullptr;
+    auto it = FindProp(w, name);
+    if (it == w->props.end()) return nullptr;
+    HANDLE data = it->second;
+    w->props.erase(it);
+    return data;
 }
 
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {

@@ -165,6 +165,11 @@ LONG SetWindowLongW(HWND hwnd, int index, LONG value);
 LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value);
 
+// Named handles kept with a window until removed or the window is destroyed; names ignore case.
+BOOL SetPropW(HWND hwnd, LPCWSTR name, HANDLE data);
+HANDLE GetPropW(HWND hwnd, LPCWSTR name);
+HANDLE RemovePropW(HWND hwnd, LPCWSTR name); // the handle it held, null when none
+
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
 int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount);
 

@@ -36,6 +36,8 @@ struct Window {
     LONG_PTR id;
     LONG_PTR userData = 0;
     std::vector<BYTE> extra;
+    // SetPropW's named handles; names compare ignoring case, as the platform's do.
+    std::vector<std::pair<std::u16string, HANDLE>> props;
     bool destroying = false;
     bool minimized = false;
     bool updatePending = false;

@@ -111,8 +111,14 @@ function fetched(code, answer) {
     later("poll", kPollMs);
 }
 
+// The bubble lays its body out as HTML: what people typed must show as typed, never as markup.
+function escapeHtml(text) {
+    return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
+}
+
 function notify(data, words) {
-    app.newNotification(scene, data.name + ": " + words, data.id, kNotificationMs, "knownIM");
+    app.newNotification(scene, "<b>" + escapeHtml(data.name) + "</b>: " + escapeHtml(words), data.id,
+                        kNotificationMs, "knownIM");
 }
 
 function openConversation(id) {

@@ -7,11 +7,11 @@
 
 #include "platform/types.h"
 #include "runtime/hash_map.h"
-#include "toolkit/core/box_flags.h"
 #include "toolkit/base/element.h"
 #include "toolkit/base/rect.h"
 #include "toolkit/base/referenced.h"
 #include "toolkit/base/shared_string.h"
+#include "toolkit/core/box_flags.h"
 
 class oxBox;
 class oxBoxChangeLog;
@@ -340,6 +340,10 @@ public:
     virtual void RequestRepaint();
     virtual void RequestLayout();
     virtual void UpdateFrameBounds(bool flag);
+    // After a change the native frames must follow (an animation's fill, a layout pass): an
+    // anchored box that shows passes it on to its anchor; the box's own frame is fitted unless the
+    // box is deflated. Boxes that host a native window move and show it here.
+    virtual void RefreshFrame();
     virtual void CloseAnchoredPopup();
     virtual void Blur();
     virtual void SetLayered(bool on);

@@ -52,6 +52,9 @@ public:
         (void)on;
         return false;
     }
+    // A box that hosts a native window joins the scene's window boxes, which the scene shows and
+    // refreshes (oxBox::RefreshFrame) after each layout; it leaves them when it leaves the scene.
+    virtual void AddFrameBox(oxBox* box) { (void)box; }
     // A box moved in from another scene: it takes this scene's gadget for its tag.
     virtual void OnBoxChangedScene(oxBox* box) { (void)box; }
     // Something in the tree changed that needs the scene's next update pass.

@@ -394,6 +394,18 @@ void oxBox::UpdateFrameBounds(bool flag) {
     MarkAncestorsDirty();
     if (scene_) scene_->OnBoxRepaintRequested(this);
 }
+void oxBox::RefreshFrame() {
+    // Anchors may form a ring: the walk stops at the depth a tree may have.
+    static int forwarding = 0;
+    if ((changeFlags_ & kChangeHasAnchor) && !IsEffectivelyHidden() && forwarding < kMaxDepth) {
+        if (oxBox* anchor = GetAnchor(); anchor && anchor != this) {
+            ++forwarding;
+            anchor->RefreshFrame();
+            --forwarding;
+        }
+    }
+    if (!(stateFlags_ & kStateDeflated)) UpdateFrameBounds(false);
+}
 void oxBox::CloseAnchoredPopup() {}
 void oxBox::Blur() {}
 void oxBox::RefreshDependants() {

@@ -1,6 +1,7 @@
 #include "toolkit/scene/scene.h"
 
 #include <iterator>
+#include <algorithm>
 #include <new>
 
 #include "platform/crt/wide.h"
@@ -900,6 +901,11 @@ void oxScene::ForgetBox(oxBox* box) {
     if (box == tooltipPopup_) tooltipPopup_ = nullptr;
     if (box == defaultButton_) defaultButton_ = nullptr;
     DequeueLayout(box);
+    frameBoxes_.erase(std::remove(frameBoxes_.begin(), frameBoxes_.end(), box), frameBoxes_.end());
+}
+
+void oxScene::AddFrameBox(oxBox* box) {
+    if (box && std::find(frameBoxes_.begin(), frameBoxes_.end(), box) == frameBoxes_.end()) frameBoxes_.push_back(box);
 }
 
 void oxScene::OnBoxDestroyed(oxBox* box) {
@@ -1152,6 +1158,17 @@ void oxScene::Layout() {
         }
     }
     if ((state_ & kWindowsNotShown) && window_) window_->Show();
+    // The hosted windows follow their boxes once those are placed. A box may leave the list from
+    // its refresh: walk a copy, held.
+    if ((state_ & kWindowsNotShown) || (root_->GetChangeFlags() & kChangeArranged)) {
+        std::vector<oxBox*> boxes = frameBoxes_;
+        for (oxBox* b : boxes)
+            b->AddRef();
+        for (oxBox* b : boxes) {
+            if (b->GetScene() == this) b->RefreshFrame();
+            b->Release();
+        }
+    }
     state_ &= ~(kBindingsPending | kWindowsNotShown);
     layingOut_ = false;
 }

@@ -6,6 +6,7 @@
 // one. Focus, tab order, the default button, key matching, handlers and messages live in
 // scene_focus.cpp and scene_handlers.cpp; event routing in scene_events.cpp.
 #include <cstdint>
+#include <vector>
 
 #include "platform/com/variant.h"
 #include "runtime/hash_map.h"
@@ -136,6 +137,9 @@ public:
     oxBox* FindBoxById(oxAtom id) override { return GetBoxById(id, false); }
     void UnregisterBoxId(oxBox* box, oxAtom id) override;
     void OnBoxLeftScene(oxBox* box) override { ForgetBox(box); }
+    void AddFrameBox(oxBox* box) override;
+    // The boxes that host native windows, in the order they joined.
+    const std::vector<oxBox*>& GetFrameBoxes() const { return frameBoxes_; }
     void OnBoxDestroyed(oxBox* box) override;
     void DestroyBox(oxBox* box) override;
     oxDataBinding* CreateDataBinding(oxBox* box, oxElement** element) override;
@@ -313,6 +317,8 @@ private:
     NUBO::PtrVector<oxScene*> modalDialogs_;
     oxBox* root_ = nullptr; // one reference
     oxBox* focused_ = nullptr;
+    // Not counted: a box leaves the list when it leaves the scene or dies (ForgetBox).
+    std::vector<oxBox*> frameBoxes_;
     int32_t tabIndex_ = 0;
     oxBox* activeNativeText_ = nullptr;
     oxBox* tooltipPopup_ = nullptr; // a child of the root box

@@ -6,14 +6,15 @@
 #include "toolkit/animation/animation_services.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/timer_queue.h"
+#include "toolkit/paint/box_painter.h"
 #include "toolkit/script/file_dialog_scene.h"
 #include "toolkit/script/shell.h"
-#include "toolkit/paint/box_painter.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/builtin_command_handler.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_box.h"
 #include "toolkit/widgets/grid_services.h"
 #include "toolkit/widgets/handle_box.h"
 #include "toolkit/widgets/image_box.h"
@@ -59,6 +60,7 @@ void StartServices() {
     oxRegisterPopupBoxKind();
     oxRegisterMenuElements();
     oxRegisterMenuBoxKinds();
+    oxRegisterDHTMLBoxKind();
     oxSetBuiltinCommands(oxBuiltinCommandHandler::GetInstance());
     RegisterFrameWindowClass();
     // Scenes show in top-level frames.

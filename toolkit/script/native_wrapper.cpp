@@ -17,8 +17,5 @@ oxNativeWrapper::~oxNativeWrapper() {
 
 namespace wrapper_class {
 
-// FIXME: DHTMLBox gets its members once HTML boxes exist; until then scripts can hold, compare
-// and test them. The other classes have theirs in their own files.
-XClassDescriptor DHTMLBox = {"DHTMLBox", 1, kNoMembers, &Box, 0, {}};
 
 } // namespace wrapper_class
