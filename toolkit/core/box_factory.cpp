@@ -21,9 +21,8 @@ struct Kind {
 };
 
 // Kind atom -> class, unless a module registered the kind's class (the widgets register text,
-// simpleText, vectorText, control, input, image, popup, window, menu, menu bar, range, handle, select
-// and data grid). FIXME: the HTML box makes a class of its own once that box kind exists; until then
-// it is a plain box.
+// simpleText, vectorText, control, input, image, popup, window, menu, menu bar, range, handle, dhtml,
+// select and data grid).
 constexpr Kind kKinds[] = {
     {kAtomText, &Make<oxBox>},
     {kAtomSimpleText, &Make<oxBox>},

@@ -77,8 +77,8 @@ public:
     // True when the layout itself refreshes the cached positions of the children it moves, so that a
     // scroll need not walk the whole subtree (a grid's rows off the page are never placed).
     virtual bool RefreshesMovedChildren() const { return false; }
-    // Appends the rectangles a row transition moves: the grid's header, scroll bars and rows.
-    // FIXME: the flow layout appends its children and scroll bars once its operations know their box.
+    // Appends the rectangles a row transition moves: the grid's header, scroll bars and rows, the
+    // flow layout's shown children and scroll bars.
     virtual void CollectSnapshotItems(oxSnapshotItemList* items) { (void)items; }
     // The parent's item building clears it on the child's layout.
     void ClearValidity() { validity_ = 0; }
