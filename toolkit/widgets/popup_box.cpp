@@ -10,11 +10,13 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/widgets/control_box.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
+#include "toolkit/widgets/pointer_height.h"
 #include "toolkit/widgets/popup_placement.h"
 
 namespace {
@@ -174,7 +176,8 @@ int32_t oxPopupBox::HandleEvent(oxEvent* event) {
         SetOpened(false, false);
     } else if (type == kAtomKeyPress) {
         auto* key = dynamic_cast<oxKeyEvent*>(event);
-        if (key && NearestPopup(dynamic_cast<oxBox*>(event->GetTarget())) == this) HandleKey(event, key->virtualKeyCode);
+        if (key && NearestPopup(dynamic_cast<oxBox*>(event->GetTarget())) == this)
+            HandleKey(event, key->virtualKeyCode);
     } else if (type == kAtomMouseMove && opened_) {
         auto* mouse = dynamic_cast<oxMouseEvent*>(event);
         oxBox* target = dynamic_cast<oxBox*>(event->GetTarget());
@@ -435,6 +438,8 @@ void oxPopupBox::Place(bool atAnchor) {
         in.alignment = align;
         in.rightToLeft = rtl;
         in.pointer = pointer_;
+        // Below the pointer means below the tip of its image, not its hot spot.
+        if (align == kAtomAfter_point) in.pointerHeight = GetPointerHeight(dynamic_cast<oxScene*>(GetScene()));
         in.popup = size;
         in.screen = ScreenRect();
         in.parent = FrameScreenOrigin(GetParent());

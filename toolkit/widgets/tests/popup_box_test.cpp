@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless_input.h"
+#include "platform/win/cursor.h"
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/widgets/pointer_height.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
 
 namespace {
@@ -263,9 +265,9 @@ TEST_F(PopupBoxTest, TheEventsOfAnIndependentPopupSaySo) {
     tip->SetOpened(false, false);
     menu->SetAnchor(a);
     ASSERT_EQ(menu->SetOpened(true, false), 1);
-    EXPECT_EQ(scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}),
-              (Lines{"tip popping independent", "tip popped independent", "tip shutting", "menu popping",
-                     "menu popped"}));
+    EXPECT_EQ(
+        scene->LogWithout({"mouse", "focus", "blur", "initialized", "layout"}),
+        (Lines{"tip popping independent", "tip popped independent", "tip shutting", "menu popping", "menu popped"}));
 }
 
 // While a style animation runs on it, a popup opens and closes without layout, placement or
@@ -369,7 +371,9 @@ TEST_F(PopupBoxTest, AContextMenuOpensFromThePointerOrTheKeysAndInsideAPopupHang
     HWND window = scene->frame->GetWindow();
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    const auto at = [&](int x, int y) { return LPARAM(uint32_t(uint16_t(origin.x + x)) | uint32_t(origin.y + y) << 16); };
+    const auto at = [&](int x, int y) {
+        return LPARAM(uint32_t(uint16_t(origin.x + x)) | uint32_t(origin.y + y) << 16);
+    };
 
     SendMessageW(window, WM_CONTEXTMENU, WPARAM(window), at(110, 245));
     ASSERT_TRUE(context->IsOpened()) << "a context menu by the pointer";
@@ -409,11 +413,16 @@ TEST_F(PopupBoxTest, ARestingPointerShowsTheTooltipWhichClosesWhenThePointerLeav
     scene->Add(tip, "tipText", {0, 0, 60, 20});
     scene->tooltip = tip;
     b->SetAttribute(kAtomInstantTooltip, u"Hello", false, false);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    const int32_t pointerHeight = GetPointerHeight(nullptr);
+    ASSERT_GT(pointerHeight, 0);
     POINT origin{0, 0};
     ClientToScreen(scene->frame->GetWindow(), &origin);
     platform::headless::MoveTo(origin.x + 110, origin.y + 245);
     platform::headless::AdvanceAndRun(20);
     ASSERT_TRUE(tip->IsOpened()) << "the instant tooltip after its 1 ms";
+    EXPECT_EQ(WindowRectOf(tip).x, origin.x + 110);
+    EXPECT_EQ(WindowRectOf(tip).y, origin.y + 245 + pointerHeight) << "below the tip of the pointer";
     EXPECT_EQ(input->GetTrackedPopup(), tip);
     EXPECT_EQ(input->GetPopupChain(), nullptr) << "a tooltip is no part of the chain";
     EXPECT_EQ(std::u16string(tip->GetAttribute(kAtomTooltipText)), u"Hello");
