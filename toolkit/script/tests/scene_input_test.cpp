@@ -16,15 +16,16 @@
 #include "platform/win/screen.h"
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
-#include "toolkit/core/box.h"
 #include "toolkit/base/qualified_name.h"
+#include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
-#include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/script_api_fixture.h"
+#include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
@@ -107,7 +108,6 @@ protected:
         std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{p.x, p.y, p.x + 1, p.y + 1});
         return px.empty() ? 0 : px[0] & 0xFFFFFF;
     }
-
 };
 
 TEST_F(SceneInputTest, EachBoxIsPresentedOnceAfterItsFirstPaint) {
@@ -505,8 +505,10 @@ function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
         oxPopupBox* open;
         const char16_t* current;
     } steps[] = {
-        {VK_END, filePopup, u"forwardItem"}, {VK_HOME, filePopup, u"replyItem"},
-        {VK_RIGHT, editPopup, u"undoItem"},  {VK_LEFT, filePopup, u"replyItem"},
+        {VK_END, filePopup, u"forwardItem"},
+        {VK_HOME, filePopup, u"replyItem"},
+        {VK_RIGHT, editPopup, u"undoItem"},
+        {VK_LEFT, filePopup, u"replyItem"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.key);
@@ -521,6 +523,40 @@ function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
     EXPECT_EQ(Attribute(bar, u"log"), "replied") << "Enter ran the current item's command";
     EXPECT_FALSE(filePopup->IsOpened()) << "and closed the menu";
     EXPECT_EQ(bar->GetCurrentItem(), -1);
+}
+
+// Ctrl+Shift+Alt with the add and subtract keys or a digit changes the interface scale, and every
+// open scene, the one behind too, is laid out again at the new scale.
+TEST_F(SceneInputTest, TheScaleKeysLayOutEveryOpenSceneAtTheNewScale) {
+    const std::string body = R"(<r:library><r:style target="sized" width="40*" height="20*"/></r:library>
+<box id="sized"/>)";
+    oxScene* below = Open("scene_scale_below.box", body, "");
+    oxScene* top = Open("scene_scale_top.box", body, "");
+    ASSERT_TRUE(below && top);
+    const struct {
+        UINT key;
+        float scale;
+    } steps[] = {
+        {'2', 0.75f}, {'6', 2.0f}, {VK_ADD, 2.2f}, {VK_SUBTRACT, 2.0f}, {'0', 1.0f}, {'1', 0.5f}, {'9', 2.75f},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        platform::headless::KeyChord(step.key, {VK_CONTROL, VK_SHIFT, VK_MENU});
+        platform::headless::RunUntilIdle();
+        EXPECT_FLOAT_EQ(GetUiScale(), step.scale);
+        for (oxScene* scene : {below, top}) {
+            const oxRect r = Box(scene, u"sized")->GetBoxRect();
+            EXPECT_EQ(r.width, int32_t(40 * GetUiScale()));
+            EXPECT_EQ(r.height, int32_t(20 * GetUiScale()));
+        }
+    }
+    // Without all three modifiers the keys are the scene's.
+    platform::headless::KeyChord('3', {VK_CONTROL, VK_SHIFT});
+    platform::headless::RunUntilIdle();
+    EXPECT_FLOAT_EQ(GetUiScale(), 2.75f);
+    SetUiScale(1.0f);
+    runtime()->CloseAllScenes();
+    platform::headless::RunUntilIdle();
 }
 
 } // namespace

@@ -466,4 +466,28 @@ TEST_F(PopupBoxTest, InARightToLeftSceneAPopupLinesUpWithItsAnchorsRightEdge) {
     EXPECT_EQ(WindowRectOf(sub), expected);
 }
 
+// A window that loses the activation to another program closes its scene's popups: the chain and
+// the tracked one alike. Moving to one of its own popups closes nothing.
+TEST_F(PopupBoxTest, DeactivatingTheWindowClosesItsPopups) {
+    LogPopup* tip = AddPopup(scene, scene->root, "tip", {150, 200, 60, 20});
+    scene->Add(tip, "tipText", {0, 0, 60, 20});
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    sub->SetAnchor(item);
+    ASSERT_EQ(sub->SetOpened(true, false), 1);
+    tip->SetIndependent(true);
+    tip->SetAnchor(b);
+    ASSERT_EQ(tip->SetOpened(true, false), 1);
+    ASSERT_EQ(input->GetTrackedPopup(), tip);
+    HWND window = scene->frame->GetWindow();
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, LPARAM(menu->GetPopupFrame()->GetWindow()));
+    EXPECT_TRUE(menu->IsOpened() && sub->IsOpened() && tip->IsOpened()) << "its own popup took the activation";
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_FALSE(menu->IsOpened());
+    EXPECT_FALSE(sub->IsOpened());
+    EXPECT_FALSE(tip->IsOpened());
+    EXPECT_EQ(input->GetPopupChain(), nullptr);
+    EXPECT_EQ(input->GetTrackedPopup(), nullptr);
+}
+
 } // namespace
