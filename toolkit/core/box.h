@@ -7,11 +7,11 @@
 
 #include "platform/types.h"
 #include "runtime/hash_map.h"
-#include "toolkit/core/box_flags.h"
 #include "toolkit/base/element.h"
 #include "toolkit/base/rect.h"
 #include "toolkit/base/referenced.h"
 #include "toolkit/base/shared_string.h"
+#include "toolkit/core/box_flags.h"
 
 class oxBox;
 class oxBoxChangeLog;
@@ -395,6 +395,9 @@ public:
     virtual void SetLayout(oxLayout* layout);
     // The `view` attribute: installs the layout a qualified name names; unknown names change nothing.
     void SetLayoutView(const WCHAR* value);
+    // The pointer the box shows when its style names none (a style keyword number); 0 leaves it to
+    // the parent.
+    virtual int32_t GetDefaultCursor() { return 0; }
     // The deepest box under a point given in the parent's coordinates, or null.
     virtual oxBox* HitTest(const oxPoint& point);
     // With `dir` "rtl", reverses the children in place.

@@ -12,6 +12,7 @@
 #include "platform/backend/headless_input.h"
 #include "platform/shell/path_map.h"
 #include "platform/shell/task_bar.h"
+#include "platform/win/cursor.h"
 #include "platform/win/input.h"
 #include "platform/win/screen.h"
 #include "runtime/script_constructors.h"
@@ -25,10 +26,13 @@
 #include "toolkit/script/tests/script_api_fixture.h"
 #include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
+#include "toolkit/widgets/scene_input_adapter.h"
 
 namespace {
 
@@ -557,6 +561,47 @@ TEST_F(SceneInputTest, TheScaleKeysLayOutEveryOpenSceneAtTheNewScale) {
     SetUiScale(1.0f);
     runtime()->CloseAllScenes();
     platform::headless::RunUntilIdle();
+}
+
+// The pointer follows the hovered box: its own `cursor` style, else the nearest ancestor's; a box
+// that names none, a plain box or a text, leaves the arrow. The platform keeps what is shown.
+TEST_F(SceneInputTest, ThePointerShowsTheCursorOfTheHoveredBox) {
+    oxScene* scene = Open("scene_cursor.box", R"(<r:library>
+<r:style target="link" cursor="pointer" height="20"/><r:style target="typing" cursor="text" height="20"/>
+<r:style target="plain" height="20"/><r:style target="inner" height="10"/>
+<r:style target="busy" cursor="hourglass" height="20"/></r:library>
+<box id="plain"/><simpleText id="words" value="Some words"/><hbox id="link"><box id="inner" s:width="10"
+ xmlns:s="http://www.kestrum.com/weftly/style.xsd"/></hbox><box id="typing"/><box id="busy"/>)",
+                          "");
+    ASSERT_NE(scene, nullptr);
+    auto* adapter = dynamic_cast<oxSceneInputAdapter*>(scene->GetInputState());
+    oxFrameInput* input = adapter ? adapter->GetFrameInput() : nullptr;
+    ASSERT_NE(input, nullptr);
+    const struct {
+        const char16_t* box;
+        int32_t kind;
+        const WCHAR* shown;
+    } cases[] = {
+        {u"plain", 0, IDC_ARROW},
+        {u"words", 0, IDC_ARROW},
+        {u"link", kKeywordPointer, IDC_HAND},
+        {u"inner", kKeywordPointer, IDC_HAND},
+        {u"typing", kKeywordText, IDC_IBEAM},
+        {u"busy", kKeywordHourglass, IDC_WAIT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.box, c.box + std::char_traits<char16_t>::length(c.box)));
+        // The link's own point lies right of its inner box.
+        const POINT p = On(scene, Box(scene, c.box), std::u16string(c.box) == u"link" ? 15 : 2, 2);
+        platform::headless::MoveTo(p.x, p.y);
+        platform::headless::RunUntilIdle();
+        ASSERT_EQ(input->GetHoveredBox(), Box(scene, c.box));
+        EXPECT_EQ(input->GetCursor(), c.kind);
+        EXPECT_EQ(platform::GetPointerId(GetCursor()), reinterpret_cast<uintptr_t>(c.shown));
+    }
+    runtime()->CloseAllScenes();
+    platform::headless::RunUntilIdle();
+    SetCursor(nullptr);
 }
 
 } // namespace
