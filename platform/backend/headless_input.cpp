@@ -1,5 +1,8 @@
 #include "platform/backend/headless_input.h"
 
+#include <initializer_list>
+#include <iterator>
+
 #include "platform/win/input.h"
 
 namespace platform::headless {
@@ -34,6 +37,15 @@ void Key(UINT vk, UINT modifier) {
     input::KeyDown(vk);
     input::KeyUp(vk);
     if (modifier) input::KeyUp(modifier);
+}
+
+void KeyChord(UINT vk, std::initializer_list<UINT> modifiers) {
+    for (UINT m : modifiers)
+        input::KeyDown(m);
+    input::KeyDown(vk);
+    input::KeyUp(vk);
+    for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
+        input::KeyUp(*m);
 }
 
 void SoftKey(int which) {

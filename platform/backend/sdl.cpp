@@ -8,6 +8,7 @@
 #include "platform/backend/headless.h"
 #include "platform/crt/wide.h"
 #include "platform/win/clipboard.h"
+#include "platform/win/cursor.h"
 #include "platform/win/input.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -224,7 +225,58 @@ bool HandleEvents() {
     return posted;
 }
 
+// The window shows the system pointer that matches the program's current one; none hides it.
+void ShowCurrentPointer() {
+    static uintptr_t shown = ~uintptr_t(0);
+    static SDL_Cursor* cursor = nullptr;
+    const uintptr_t id = platform::GetPointerId(GetCursor());
+    if (id == shown) return;
+    shown = id;
+    SDL_SystemCursor kind = SDL_SYSTEM_CURSOR_ARROW;
+    switch (id) {
+    case 0:
+        SDL_ShowCursor(SDL_DISABLE);
+        return;
+    case 32513:
+        kind = SDL_SYSTEM_CURSOR_IBEAM;
+        break;
+    case 32514:
+        kind = SDL_SYSTEM_CURSOR_WAIT;
+        break;
+    case 32515:
+        kind = SDL_SYSTEM_CURSOR_CROSSHAIR;
+        break;
+    case 32642:
+        kind = SDL_SYSTEM_CURSOR_SIZENWSE;
+        break;
+    case 32643:
+        kind = SDL_SYSTEM_CURSOR_SIZENESW;
+        break;
+    case 32644:
+        kind = SDL_SYSTEM_CURSOR_SIZEWE;
+        break;
+    case 32645:
+        kind = SDL_SYSTEM_CURSOR_SIZENS;
+        break;
+    case 32646:
+        kind = SDL_SYSTEM_CURSOR_SIZEALL;
+        break;
+    case 32649:
+        kind = SDL_SYSTEM_CURSOR_HAND;
+        break;
+    default:
+        break;
+    }
+    SDL_Cursor* next = SDL_CreateSystemCursor(kind);
+    if (!next) return;
+    SDL_SetCursor(next);
+    if (cursor) SDL_FreeCursor(cursor);
+    cursor = next;
+    SDL_ShowCursor(SDL_ENABLE);
+}
+
 bool BeforeWait() {
+    ShowCurrentPointer();
     Present();
     SDL_PumpEvents();
     return HandleEvents();

@@ -11,6 +11,7 @@ struct HICON__ {
     const char* const* rows;
     int count;
     POINT hotSpot;
+    uintptr_t id;
 };
 
 namespace {
@@ -55,8 +56,14 @@ constexpr const char* kWait[] = {
 };
 // clang-format on
 
-HICON__ arrow{kArrow, int(std::size(kArrow)), {0, 0}};
-HICON__ wait{kWait, int(std::size(kWait)), {5, 6}};
+HICON__ pointers[] = {
+    {kArrow, int(std::size(kArrow)), {0, 0}, 32512}, {kWait, int(std::size(kWait)), {5, 6}, 32514},
+    {kArrow, int(std::size(kArrow)), {0, 0}, 32513}, {kArrow, int(std::size(kArrow)), {0, 0}, 32515},
+    {kArrow, int(std::size(kArrow)), {0, 0}, 32642}, {kArrow, int(std::size(kArrow)), {0, 0}, 32643},
+    {kArrow, int(std::size(kArrow)), {0, 0}, 32644}, {kArrow, int(std::size(kArrow)), {0, 0}, 32645},
+    {kArrow, int(std::size(kArrow)), {0, 0}, 32646}, {kArrow, int(std::size(kArrow)), {0, 0}, 32649},
+    {kArrow, int(std::size(kArrow)), {0, 0}, 32651},
+};
 HCURSOR current = nullptr;
 int draws = 0;
 
@@ -77,8 +84,8 @@ HBITMAP MakeBitmap(int w, int h) {
 } // namespace
 
 HCURSOR LoadCursorW(HINSTANCE, const WCHAR* name) {
-    if (name == IDC_ARROW) return &arrow;
-    if (name == IDC_WAIT) return &wait;
+    for (HICON__& p : pointers)
+        if (reinterpret_cast<uintptr_t>(name) == p.id) return &p;
     return nullptr;
 }
 
@@ -123,6 +130,10 @@ namespace platform {
 
 int GetPointerDrawCount() {
     return draws;
+}
+
+uintptr_t GetPointerId(HCURSOR cursor) {
+    return cursor ? cursor->id : 0;
 }
 
 } // namespace platform

@@ -19,9 +19,20 @@ constexpr UINT DI_IMAGE = 0x0002;
 constexpr UINT DI_NORMAL = 0x0003;
 
 inline const WCHAR* const IDC_ARROW = reinterpret_cast<const WCHAR*>(uintptr_t(32512));
+inline const WCHAR* const IDC_IBEAM = reinterpret_cast<const WCHAR*>(uintptr_t(32513));
 inline const WCHAR* const IDC_WAIT = reinterpret_cast<const WCHAR*>(uintptr_t(32514));
+inline const WCHAR* const IDC_CROSS = reinterpret_cast<const WCHAR*>(uintptr_t(32515));
+inline const WCHAR* const IDC_SIZENWSE = reinterpret_cast<const WCHAR*>(uintptr_t(32642));
+inline const WCHAR* const IDC_SIZENESW = reinterpret_cast<const WCHAR*>(uintptr_t(32643));
+inline const WCHAR* const IDC_SIZEWE = reinterpret_cast<const WCHAR*>(uintptr_t(32644));
+inline const WCHAR* const IDC_SIZENS = reinterpret_cast<const WCHAR*>(uintptr_t(32645));
+inline const WCHAR* const IDC_SIZEALL = reinterpret_cast<const WCHAR*>(uintptr_t(32646));
+inline const WCHAR* const IDC_HAND = reinterpret_cast<const WCHAR*>(uintptr_t(32649));
+inline const WCHAR* const IDC_HELP = reinterpret_cast<const WCHAR*>(uintptr_t(32651));
 
-// A system pointer by its number (IDC_ARROW, IDC_WAIT); null for others.
+// A system pointer by its number (the IDC_ values above); null for others. Only the arrow and the
+// hourglass have images of their own here; the others draw as the arrow, and a display backend
+// shows its own system pointer for each.
 HCURSOR LoadCursorW(HINSTANCE instance, const WCHAR* name);
 // Answers the previous pointer.
 HCURSOR SetCursor(HCURSOR cursor);
@@ -35,4 +46,6 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBR
 namespace platform {
 // Pointer images drawn since the start (tests).
 int GetPointerDrawCount();
+// The system number (IDC_...) a pointer was loaded by; 0 for none.
+uintptr_t GetPointerId(HCURSOR cursor);
 } // namespace platform

@@ -399,6 +399,9 @@ public:
     virtual void SetLayout(oxLayout* layout);
     // The `view` attribute: installs the layout a qualified name names; unknown names change nothing.
     void SetLayoutView(const WCHAR* value);
+    // The pointer the box shows when its style names none (a style keyword number); 0 leaves it to
+    // the parent.
+    virtual int32_t GetDefaultCursor() { return 0; }
     // The deepest box under a point given in the parent's coordinates, or null.
     virtual oxBox* HitTest(const oxPoint& point);
     // With `dir` "rtl", reverses the children in place.

@@ -29,16 +29,25 @@ bool IsKeyword(const oxStyleValue* v, int keyword) {
     return v && v->GetType() == kStyleKeyword && v->GetValue() == keyword;
 }
 
-// A preferred size: the style value unless it is "aspect", the intrinsic size when that gives 0.
-int32_t Preferred(const oxStyleGroup* metrics, int id, int32_t intrinsic) {
+// A length of the box for layout; a percentage is of the content size of the box's logical parent,
+// as that parent was last arranged (0 for a box without one).
+int32_t Length(const oxStyleGroup* metrics, int id, const oxBox* box) {
     const oxStyleValue* v = metrics->Member(id);
-    int32_t n = IsKeyword(v, kKeywordAspect) ? 0 : oxClampLength(v->GetInt());
+    if (v->GetType() != kStylePercent) return oxClampLength(v->GetInt());
+    const oxBox* parent = box->GetLogicalParent();
+    int32_t n = 0;
+    oxMetricsGroup::ResolveEdge(id, *v, box->GetPacked(3), parent ? parent->GetPacked(3) : oxPoint{}, &n);
+    return oxClampLength(n);
+}
+
+// A preferred size: the style value unless it is "aspect", the intrinsic size when that gives 0.
+int32_t Preferred(const oxStyleGroup* metrics, int id, int32_t intrinsic, const oxBox* box) {
+    int32_t n = IsKeyword(metrics->Member(id), kKeywordAspect) ? 0 : Length(metrics, id, box);
     return n ? n : oxClampLength(intrinsic);
 }
 
-int32_t Maximum(const oxStyleGroup* metrics, int id) {
-    const oxStyleValue* v = metrics->Member(id);
-    return IsKeyword(v, kKeywordAuto) ? -1 : oxClampLength(v->GetInt());
+int32_t Maximum(const oxStyleGroup* metrics, int id, const oxBox* box) {
+    return IsKeyword(metrics->Member(id), kKeywordAuto) ? -1 : Length(metrics, id, box);
 }
 
 } // namespace
@@ -121,12 +130,12 @@ int FillLayoutItem(oxBox* child, oxLayoutItem* item, oxLayoutItemList* list, boo
         item->paddingTop = MemberInt(metrics, kStyle_paddingTop);
         item->paddingWidth = MemberInt(metrics, kStyle_paddingRight) + item->paddingLeft;
         item->paddingHeight = MemberInt(metrics, kStyle_paddingBottom) + item->paddingTop;
-        item->prefWidth = Preferred(metrics, kStyle_width, intrinsic.x);
-        item->prefHeight = Preferred(metrics, kStyle_height, intrinsic.y);
-        item->minWidth = MemberInt(metrics, kStyle_minWidth);
-        item->minHeight = MemberInt(metrics, kStyle_minHeight);
-        item->maxWidth = Maximum(metrics, kStyle_maxWidth);
-        item->maxHeight = Maximum(metrics, kStyle_maxHeight);
+        item->prefWidth = Preferred(metrics, kStyle_width, intrinsic.x, child);
+        item->prefHeight = Preferred(metrics, kStyle_height, intrinsic.y, child);
+        item->minWidth = Length(metrics, kStyle_minWidth, child);
+        item->minHeight = Length(metrics, kStyle_minHeight, child);
+        item->maxWidth = Maximum(metrics, kStyle_maxWidth, child);
+        item->maxHeight = Maximum(metrics, kStyle_maxHeight, child);
     } else {
         item->prefWidth = oxClampLength(intrinsic.x);
         item->prefHeight = oxClampLength(intrinsic.y);
@@ -265,10 +274,10 @@ oxPoint MeasureNaturalSize(oxBox* box) {
     int64_t along = 0, across = 0;
     for (int i = 0; i < list.count; ++i) {
         const oxLayoutItem& it = list.items[i];
-        const int64_t w = int64_t(std::max({it.prefWidth, it.minWidth, 0})) + it.paddingWidth + it.marginLeft +
-                          it.marginRight;
-        const int64_t h = int64_t(std::max({it.prefHeight, it.minHeight, 0})) + it.paddingHeight + it.marginTop +
-                          it.marginBottom;
+        const int64_t w =
+            int64_t(std::max({it.prefWidth, it.minWidth, 0})) + it.paddingWidth + it.marginLeft + it.marginRight;
+        const int64_t h =
+            int64_t(std::max({it.prefHeight, it.minHeight, 0})) + it.paddingHeight + it.marginTop + it.marginBottom;
         along += (list.vertical ? h : w) + (i > 0 ? (list.vertical ? list.vSpace : list.hSpace) : 0);
         across = std::max(across, list.vertical ? w : h);
     }
@@ -278,8 +287,8 @@ oxPoint MeasureNaturalSize(oxBox* box) {
     // The box's own width and height, where its style gives them, win over its content's.
     oxBoxStyle* style = box->ResolveStyle();
     if (oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr) {
-        if (int32_t w = Preferred(metrics, kStyle_width, 0); w > 0) size.x = w;
-        if (int32_t h = Preferred(metrics, kStyle_height, 0); h > 0) size.y = h;
+        if (int32_t w = Preferred(metrics, kStyle_width, 0, box); w > 0) size.x = w;
+        if (int32_t h = Preferred(metrics, kStyle_height, 0, box); h > 0) size.y = h;
     }
     return size;
 }

@@ -1128,6 +1128,12 @@ void oxScene::OnBoxRepaintRequested(oxBox* box) {
     if ((state_ & kOpen) && !(state_ & kClosing) && window_) window_->ScheduleUpdate();
 }
 
+bool oxScene::IsRightToLeft() const {
+    const WCHAR* dir = root_ ? root_->GetAttributeText(kAtomDir) : nullptr;
+    if (dir) return oxAtoms::Find(dir) == kAtomRtl;
+    return runtime_ && runtime_->GetDirection() == kAtomRtl;
+}
+
 oxChangeListener* oxScene::GetScrollbarListener() {
     if (!scrollbarListener_) {
         scrollbarListener_ = new (std::nothrow) ScrollbarListener();

@@ -162,6 +162,8 @@ public:
     oxChangeListener* GetScrollbarListener() override;
     void CloseTrackedPopup() override;
     oxStyleLibrary* GetStyleLibrary() override { return this; }
+    // The root box's `dir` when it has one, else the runtime's default direction.
+    bool IsRightToLeft() const override;
     // A script element reached its end tag.
     void ForgetOpenScript(oxScriptElement* element);
 

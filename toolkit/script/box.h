@@ -56,3 +56,5 @@ int32_t PutBox(Box* self, NUBO::XVariant* out, oxBox* box);
 oxBox* ArgBox(NUBO::XArgList* args, int i, NUBO::RefPtr<NUBO::XObject>& held);
 // Where the box's frame position lies on the screen: moved by the place of its scene's frame window.
 oxPoint GetBoxScreenPosition(oxBox* box);
+// The same with x mirrored: measured leftwards from the right edge of the frame's client area.
+oxPoint GetBoxMirroredScreenPosition(oxBox* box);

@@ -812,12 +812,12 @@ template <bool kY> int32_t GetFramePos(Box* self, XVariant* out) {
     return 0;
 }
 
-// FIXME: screenX is measured from the frame's right edge in a right-to-left scene once scenes answer
-// whether they run right to left.
+// In a right-to-left scene x is measured from the frame's right edge.
 template <bool kY> int32_t GetScreenPos(Box* self, XVariant* out) {
     oxBox* box = self->GetBox();
     if (!box) return NUBO::XR_FAIL;
-    oxPoint p = GetBoxScreenPosition(box);
+    const bool rtl = box->GetScene() && box->GetScene()->IsRightToLeft();
+    oxPoint p = rtl ? GetBoxMirroredScreenPosition(box) : GetBoxScreenPosition(box);
     *out = int(kY ? p.y : p.x);
     return 0;
 }
@@ -1222,11 +1222,28 @@ namespace wrapper_class {
 NUBO::XClassDescriptor Box = {"Box", 140, kMembers, &XObject::Descriptor, 0, {}};
 } // namespace wrapper_class
 
+namespace {
+HWND SceneWindowOf(oxBox* box) {
+    oxSceneFrame* frame = oxSceneFrame::Of(box->GetScene());
+    return frame && frame->GetFrame() ? frame->GetFrame()->GetWindow() : nullptr;
+}
+} // namespace
+
 oxPoint GetBoxScreenPosition(oxBox* box) {
     oxPoint p = box->GetFramePosition();
     POINT origin{0, 0};
-    oxSceneFrame* frame = oxSceneFrame::Of(box->GetScene());
-    HWND window = frame && frame->GetFrame() ? frame->GetFrame()->GetWindow() : nullptr;
-    if (window) ClientToScreen(window, &origin);
+    if (HWND window = SceneWindowOf(box)) ClientToScreen(window, &origin);
     return {p.x + origin.x, p.y + origin.y};
+}
+
+oxPoint GetBoxMirroredScreenPosition(oxBox* box) {
+    const oxPoint p = box->GetFramePosition();
+    POINT origin{0, 0};
+    RECT client{0, 0, 0, 0};
+    if (HWND window = SceneWindowOf(box)) {
+        ClientToScreen(window, &origin);
+        GetClientRect(window, &client);
+    }
+    const int64_t right = int64_t(origin.x) + client.right;
+    return {int32_t(right - p.x), p.y + origin.y};
 }

@@ -15,6 +15,7 @@
 class oxBox;
 class oxCanvas;
 class oxEvent;
+class oxRuntime;
 class oxFrameSite;
 class oxRegion;
 
@@ -82,6 +83,9 @@ public:
     // Moves the canvas pixels of the box's rectangle up by `delta` and copies them onto the window.
     virtual void ScrollContent(oxBox* box, int32_t delta, const oxRect* rect);
     virtual void SetScale(float scale);
+    // After an interface scale change: every open scene of the runtime lays out and repaints its
+    // window box, all marked first and then laid out, so that no scene measures against stale ones.
+    static void RelayoutAllScenes(oxRuntime* runtime);
     virtual oxRect GetWindowRect() const;
     virtual void Create(bool hidden);
     virtual void OnWindowDestroyed();

@@ -5,15 +5,18 @@
 
 #include "platform/crt/wide.h"
 #include "platform/win/clock.h"
+#include "platform/win/cursor.h"
 #include "platform/win/input.h"
+#include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/timer_queue.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
-#include "platform/win/message_queue.h"
-#include "platform/win/messages.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
@@ -183,6 +186,75 @@ void oxFrameInput::SetHoveredBox(oxBox* box) {
     hovered_ = box;
     if (box) SetHoverPath(box, true, nullptr);
     hoverHold_.Cancel();
+    ShowCursor();
+}
+
+int32_t oxFrameInput::GetCursor() const {
+    int depth = 0;
+    for (oxBox* b = hovered_; b && depth < oxBox::kMaxDepth; b = b->GetParent(), ++depth) {
+        oxStyleValue v;
+        b->GetStyleValue(kStyle_cursor, &v);
+        const oxStyleType type = v.GetType();
+        const int32_t kind = type == kStyleKeyword                           ? v.GetValue()
+                             : type == kStyleNull                            ? 0
+                             : type == kStyleNumber || type == kStyleInteger ? v.GetInt()
+                                                                             : -1;
+        if (kind) return kind;
+        if (const int32_t own = b->GetDefaultCursor()) return own;
+    }
+    return 0;
+}
+
+void oxFrameInput::ShowCursor() {
+    const int32_t kind = GetCursor();
+    const WCHAR* id = IDC_ARROW;
+    switch (kind) {
+    case kKeywordNone:
+        SetCursor(nullptr);
+        pointerKind_ = kind;
+        return;
+    case kKeywordText:
+        id = IDC_IBEAM;
+        break;
+    case kKeywordPointer:
+        id = IDC_HAND;
+        break;
+    case kKeywordCrosshair:
+        id = IDC_CROSS;
+        break;
+    case kKeywordHelp:
+        id = IDC_HELP;
+        break;
+    case kKeywordMove:
+        id = IDC_SIZEALL;
+        break;
+    case kKeywordWait:
+    case kKeywordHourglass:
+        id = IDC_WAIT;
+        break;
+    case kKeywordEResize:
+    case kKeywordWResize:
+    case kKeywordSplitterv:
+        id = IDC_SIZEWE;
+        break;
+    case kKeywordNResize:
+    case kKeywordSResize:
+    case kKeywordSplitterh:
+        id = IDC_SIZENS;
+        break;
+    case kKeywordNeResize:
+    case kKeywordSwResize:
+        id = IDC_SIZENESW;
+        break;
+    case kKeywordNwResize:
+    case kKeywordSeResize:
+        id = IDC_SIZENWSE;
+        break;
+    default:
+        break;
+    }
+    SetCursor(LoadCursorW(nullptr, id));
+    if (kind > 0) pointerKind_ = kind;
 }
 
 void oxFrameInput::SetPressedBox(oxBox* box) {

@@ -148,6 +148,12 @@ public:
     void OnFocusMoved(oxBox* old, bool newInMenuBar) override;
     bool IsDragging() const { return dragging_; }
     int32_t GetPointerKind() const { return pointerKind_; }
+    // The pointer for the hovered box, a style keyword number: from the box up, the first that its
+    // `cursor` style (anything but a keyword or a number counts as -1) or its default cursor gives;
+    // 0 without a hovered box.
+    int32_t GetCursor() const;
+    // Shows the platform pointer for GetCursor; the pointer-height cache keys on its kind.
+    void ShowCursor();
 
     // The innermost popup of the open popup chain, and the open independent popup (the tooltip).
     oxPopupBox* GetPopupChain() const { return popupChain_; }

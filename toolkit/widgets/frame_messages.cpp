@@ -8,7 +8,9 @@
 #include "platform/win/window_paint.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/dom_event.h"
+#include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
+#include "toolkit/style/ui_scale.h"
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
@@ -267,6 +269,46 @@ LRESULT oxFrame::HandleMouseMessage(oxAtom atom, int32_t button, const oxPoint& 
     return 0;
 }
 
+namespace {
+
+// The toolkit's own keys under Ctrl+Shift+Alt: the add and subtract keys scale the interface up and
+// down by a tenth, the digits set it.
+bool ScaleShortcut(UINT keyCode, float* scale) {
+    static constexpr float kByDigit[10] = {1.0f, 0.5f, 0.75f, 1.25f, 1.5f, 1.75f, 2.0f, 2.25f, 2.5f, 2.75f};
+    if (keyCode == 107)
+        *scale = GetUiScale() * 1.1f;
+    else if (keyCode == 109)
+        *scale = GetUiScale() / 1.1f;
+    else if (keyCode >= '0' && keyCode <= '9')
+        *scale = kByDigit[keyCode - '0'];
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+void oxFrame::RelayoutAllScenes(oxRuntime* runtime) {
+    if (!runtime) return;
+    auto openRoot = [runtime](int i) -> oxBox* {
+        oxScene* scene = runtime->GetSceneAt(i);
+        return scene && (scene->GetState() & oxScene::kOpen) ? scene->GetRootBox() : nullptr;
+    };
+    for (int i = 0; i < runtime->GetSceneCount(); ++i)
+        if (oxBox* root = openRoot(i)) root->InvalidateUpToPopup();
+    for (int i = 0; i < runtime->GetSceneCount(); ++i) {
+        oxBox* root = openRoot(i);
+        if (!root) continue;
+        // A layout handler may close the scene: it stays until its layout is over.
+        oxScene* scene = runtime->GetSceneAt(i);
+        scene->AddRef();
+        scene->QueueLayout(root);
+        scene->Layout();
+        if (scene->GetRootBox() == root) root->RequestRepaint();
+        scene->Release();
+    }
+}
+
 int32_t oxFrame::HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool* allowed) {
     oxFrameSite* site = Site();
     if (!site || !owner_) return 0;
@@ -288,6 +330,13 @@ int32_t oxFrame::HandleKeyMessage(oxAtom atom, UINT keyCode, LPARAM lParam, bool
             site->DispatchEvent(&keyDown);
             if (guard.gone) return 0;
             ok = (keyDown.GetFlags() & kEventPropagating) != 0;
+        }
+        float scale = 0;
+        if (shift && ctrl && alt && ScaleShortcut(keyCode, &scale)) {
+            SetScale(scale);
+            oxScene* own = dynamic_cast<oxScene*>(owner_->GetScene());
+            RelayoutAllScenes(own ? own->GetSceneRuntime() : nullptr);
+            if (guard.gone) return 0;
         }
         // A key-down that moved the focus has been acted on: no key press follows.
         const bool focusMoved = scene && scene->GetFocusedBox() != focusBefore;

@@ -32,13 +32,18 @@ bool Unusable(const oxBox* box) {
 
 void oxRegisterMenuBoxKinds() {
     oxBoxFactory::RegisterKind(kAtomMenu, [](oxAtom tag) -> oxBox* { return new (std::nothrow) oxMenuBox(tag); });
-    oxBoxFactory::RegisterKind(kAtomMenuBar,
-                               [](oxAtom tag) -> oxBox* { return new (std::nothrow) oxMenuBarBox(tag); });
+    oxBoxFactory::RegisterKind(kAtomMenuBar, [](oxAtom tag) -> oxBox* { return new (std::nothrow) oxMenuBarBox(tag); });
 }
 
 oxMenuBarBox* FindMenuBarOf(oxBox* box) {
     for (oxBox* b = box; b; b = b->GetParent())
         if (auto* bar = dynamic_cast<oxMenuBarBox*>(b)) return bar;
+    return nullptr;
+}
+
+oxMenuBarBox* FindMenuBarChild(oxBox* box) {
+    for (int i = 0; i < box->GetChildCount(); ++i)
+        if (auto* bar = dynamic_cast<oxMenuBarBox*>(box->GetChildAt(i, false))) return bar;
     return nullptr;
 }
 

@@ -70,6 +70,8 @@ private:
 
 // The nearest menu bar at or above the box, or null.
 oxMenuBarBox* FindMenuBarOf(oxBox* box);
+// The first child of the box that is a menu bar, or null.
+oxMenuBarBox* FindMenuBarChild(oxBox* box);
 
 // Makes the box factory build menu and menu bar boxes for their tags.
 void oxRegisterMenuBoxKinds();

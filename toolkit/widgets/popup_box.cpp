@@ -10,6 +10,7 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
+#include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
@@ -17,6 +18,7 @@
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
+#include "toolkit/widgets/pointer_height.h"
 #include "toolkit/widgets/popup_placement.h"
 
 namespace {
@@ -438,6 +440,8 @@ void oxPopupBox::Place(bool atAnchor) {
         in.alignment = align;
         in.rightToLeft = rtl;
         in.pointer = pointer_;
+        // Below the pointer means below the tip of its image, not its hot spot.
+        if (align == kAtomAfter_point) in.pointerHeight = GetPointerHeight(dynamic_cast<oxScene*>(GetScene()));
         in.popup = size;
         in.screen = ScreenRect();
         in.parent = FrameScreenOrigin(GetParent());

@@ -116,6 +116,10 @@ bool oxSceneFrame::IsSceneOpen() {
     return (scene_->GetState() & oxScene::kOpen) != 0 && !destroyed_;
 }
 
+bool oxSceneFrame::IsRightToLeft() {
+    return scene_->IsRightToLeft();
+}
+
 void oxSceneFrame::LayoutScene() {
     scene_->Layout();
 }

@@ -43,6 +43,7 @@ public:
     void LayoutScene() override;
     void DispatchEvent(oxEvent* event) override;
     oxFrame* GetWindowBoxFrame() override { return frame_.get(); }
+    bool IsRightToLeft() override;
     void UpdateWindowFrames() override;
     void OnPaintFinished() override;
     oxRect GetBoxRect(oxBox* box) override;

@@ -54,6 +54,10 @@ oxBox* oxSceneInputAdapter::FindBoxById(oxAtom id) {
     return scene_->GetBoxById(id, false);
 }
 
+bool oxSceneInputAdapter::IsRightToLeft() {
+    return scene_->IsRightToLeft();
+}
+
 bool oxSceneInputAdapter::IsWindowDisabled() {
     oxSceneWindow* window = scene_->GetWindow();
     return window && !window->IsEnabled();

@@ -28,6 +28,7 @@ public:
     oxBox* GetWindowBox() override;
     oxBox* FindBoxById(oxAtom id) override;
     bool IsWindowDisabled() override;
+    bool IsRightToLeft() override;
     void HandleSceneEvent(oxEvent* event) override;
     oxBox* GetSavedFocus() override;
     oxBox* GetTooltipPopup() override;

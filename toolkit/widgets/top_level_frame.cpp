@@ -18,6 +18,8 @@
 #include "toolkit/core/dom_event.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
+#include "toolkit/widgets/menu_box.h"
+#include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -382,6 +384,15 @@ void oxWindowFrame::Activate(bool on, HWND other) {
         Notify(owner_, kAtomActivated);
     } else {
         owner_->SetActive(false);
+        // The scene's open popups close with its window; another scene's stay.
+        if (oxFrameInput* frameInput = input ? input->GetFrameInput() : nullptr) {
+            oxBoxScene* own = owner_->GetScene();
+            oxPopupBox* tracked = frameInput->GetTrackedPopup();
+            if (tracked && tracked->GetScene() == own) frameInput->CloseTrackedPopup();
+            oxPopupBox* chain = frameInput->GetPopupChain();
+            if (chain && chain->GetOutermostPopup()->GetScene() == own) frameInput->ClosePopups(true);
+        }
+        if (oxMenuBarBox* bar = FindMenuBarChild(owner_)) bar->SetCurrentItem(-1);
         if (input) {
             oxBox* focused = input->GetFocusedBox();
             if (focused) focused->AddRef();

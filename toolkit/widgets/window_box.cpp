@@ -8,12 +8,12 @@
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/dom_event.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/style/style_tables.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_parser.h"
+#include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
-#include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/frame_input.h"
+#include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/menu_element.h"
 #include "toolkit/widgets/native_menu.h"
@@ -392,12 +392,6 @@ namespace {
 
 constexpr uint16_t kKeyAlt = 18, kKeyMenu = 136;
 
-oxMenuBarBox* MenuBarChild(oxBox* box) {
-    for (int i = 0; i < box->GetChildCount(); ++i)
-        if (auto* bar = dynamic_cast<oxMenuBarBox*>(box->GetChildAt(i, false))) return bar;
-    return nullptr;
-}
-
 } // namespace
 
 void oxWindowBox::HandleMenuKey(oxEvent* event) {
@@ -409,7 +403,7 @@ void oxWindowBox::HandleMenuKey(oxEvent* event) {
     const uint16_t code = key->virtualKeyCode;
     const auto stop = [event] { event->SetFlags(uint16_t(event->GetFlags() & ~kEventPropagating)); };
     if (type == kAtomKeyDown && code == kKeyAlt) {
-        oxMenuBarBox* bar = MenuBarChild(this);
+        oxMenuBarBox* bar = FindMenuBarChild(this);
         if ((bar && input->IsMenuBarEngaged() && bar->GetCurrentItem() >= 0) || input->GetPopupChain())
             input->SetAltUsed(true);
         input->ClosePopups(false);
@@ -419,7 +413,7 @@ void oxWindowBox::HandleMenuKey(oxEvent* event) {
         input->SetAltUsed(false);
         stop();
     } else if (type == kAtomKeyUp && code == kKeyMenu) {
-        oxMenuBarBox* bar = input->IsAltUsed() ? nullptr : MenuBarChild(this);
+        oxMenuBarBox* bar = input->IsAltUsed() ? nullptr : FindMenuBarChild(this);
         if (bar) {
             scene->SetSavedFocus(scene->GetFocusedBox());
             bar->ActivateFirst();

@@ -174,7 +174,10 @@ TEST_F(SceneLayoutTest, ARowThatChangesInAScrollingListMovesTheRowsAfterIt) {
         return [=](oxScene* s) { Box(s, id)->SetStyle(name, value); };
     };
     const Change changes[] = {
-        {"a row grows", style(u"row5", u"height", u"50"), {u"list", u"row5"}, {u"root", u"row4", u"row6", u"name6", u"bar"}},
+        {"a row grows",
+         style(u"row5", u"height", u"50"),
+         {u"list", u"row5"},
+         {u"root", u"row4", u"row6", u"name6", u"bar"}},
         {"a row shrinks", style(u"row5", u"height", u"20"), {u"list", u"row5"}, {u"root", u"row6", u"bar"}},
         {"the first row grows", style(u"row0", u"height", u"44"), {u"list", u"row0"}, {u"root", u"row1"}},
         {"the last row grows", style(u"row39", u"height", u"44"), {u"list", u"row39"}, {u"root", u"row38"}},
@@ -197,7 +200,10 @@ TEST_F(SceneLayoutTest, ARowThatChangesInAScrollingListMovesTheRowsAfterIt) {
          style(u"row9", u"width", u"5000"),
          {u"list", u"row0", u"row9"},
          {}},
-        {"a row that stretches no more: the list is laid out", style(u"row9", u"width", u"100"), {u"list", u"row0"}, {}},
+        {"a row that stretches no more: the list is laid out",
+         style(u"row9", u"width", u"100"),
+         {u"list", u"row0"},
+         {}},
         {"the rows shrink until the list stops scrolling: the list is laid out",
          [](oxScene* s) {
              for (int i = 0; i < 40; ++i)
@@ -247,3 +253,38 @@ TEST_F(SceneLayoutTest, AChangeInsideARowCostsTheSameInAListOfAnyLength) {
 }
 
 } // namespace
+
+// Percentage sizes are of the content size of the box's parent: its padding is left out, nested
+// percentages multiply, and a parent that changes size takes its children's sizes with it.
+TEST_F(SceneLayoutTest, PercentageSizesResolveAgainstTheParentsContent) {
+    oxScene* scene = OpenMarkup(
+        "percent.box",
+        "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\">"
+        "<hbox id=\"outer\" s:width=\"220\" s:height=\"120\" s:padding=\"10\">"
+        "<vbox id=\"half\" s:width=\"50%\" s:height=\"50%\" s:padding=\"5\">"
+        "<box id=\"nested\" s:width=\"50%\" s:height=\"25%\"/></vbox>"
+        "<box id=\"capped\" s:width=\"90%\" s:maxWidth=\"25%\" s:height=\"10\"/>"
+        "<box id=\"floor\" s:width=\"1\" s:minWidth=\"10%\" s:height=\"100%\"/>"
+        "</hbox></vbox>");
+    ASSERT_NE(scene, nullptr);
+    struct Expect {
+        const char16_t* id;
+        int32_t width, height;
+    };
+    auto check = [&](const char* what, std::initializer_list<Expect> expects) {
+        SCOPED_TRACE(what);
+        for (const Expect& e : expects) {
+            const oxBox* box = Box(scene, e.id);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->GetPacked(1), (oxPoint{e.width, e.height})) << Utf8(e.id);
+        }
+    };
+    // A width or height is of the content, padding around it: the outer content is 220 x 120, the half
+    // box's content 110 x 60 inside its padding of 5.
+    check("as opened", {{u"half", 120, 70}, {u"nested", 55, 15}, {u"capped", 55, 10}, {u"floor", 22, 120}});
+    Box(scene, u"outer")->SetStyle(u"width", u"420");
+    Box(scene, u"outer")->SetStyle(u"height", u"220");
+    scene->Layout();
+    check("the parent grew", {{u"half", 220, 120}, {u"nested", 105, 27}, {u"capped", 105, 10}, {u"floor", 42, 220}});
+    scene->Close(true);
+}

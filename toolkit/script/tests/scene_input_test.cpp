@@ -12,22 +12,27 @@
 #include "platform/backend/headless_input.h"
 #include "platform/shell/path_map.h"
 #include "platform/shell/task_bar.h"
+#include "platform/win/cursor.h"
 #include "platform/win/input.h"
 #include "platform/win/screen.h"
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
-#include "toolkit/core/box.h"
 #include "toolkit/base/qualified_name.h"
+#include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
 #include "toolkit/script/shell.h"
-#include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/script_api_fixture.h"
+#include "toolkit/script/tests/while_blocked.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/ui_scale.h"
+#include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/scene_frame.h"
+#include "toolkit/widgets/scene_input_adapter.h"
 
 namespace {
 
@@ -107,7 +112,6 @@ protected:
         std::vector<uint32_t> px = platform::headless::ReadScreen(RECT{p.x, p.y, p.x + 1, p.y + 1});
         return px.empty() ? 0 : px[0] & 0xFFFFFF;
     }
-
 };
 
 TEST_F(SceneInputTest, EachBoxIsPresentedOnceAfterItsFirstPaint) {
@@ -505,8 +509,10 @@ function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
         oxPopupBox* open;
         const char16_t* current;
     } steps[] = {
-        {VK_END, filePopup, u"forwardItem"}, {VK_HOME, filePopup, u"replyItem"},
-        {VK_RIGHT, editPopup, u"undoItem"},  {VK_LEFT, filePopup, u"replyItem"},
+        {VK_END, filePopup, u"forwardItem"},
+        {VK_HOME, filePopup, u"replyItem"},
+        {VK_RIGHT, editPopup, u"undoItem"},
+        {VK_LEFT, filePopup, u"replyItem"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.key);
@@ -521,6 +527,81 @@ function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
     EXPECT_EQ(Attribute(bar, u"log"), "replied") << "Enter ran the current item's command";
     EXPECT_FALSE(filePopup->IsOpened()) << "and closed the menu";
     EXPECT_EQ(bar->GetCurrentItem(), -1);
+}
+
+// Ctrl+Shift+Alt with the add and subtract keys or a digit changes the interface scale, and every
+// open scene, the one behind too, is laid out again at the new scale.
+TEST_F(SceneInputTest, TheScaleKeysLayOutEveryOpenSceneAtTheNewScale) {
+    const std::string body = R"(<r:library><r:style target="sized" width="40*" height="20*"/></r:library>
+<box id="sized"/>)";
+    oxScene* below = Open("scene_scale_below.box", body, "");
+    oxScene* top = Open("scene_scale_top.box", body, "");
+    ASSERT_TRUE(below && top);
+    const struct {
+        UINT key;
+        float scale;
+    } steps[] = {
+        {'2', 0.75f}, {'6', 2.0f}, {VK_ADD, 2.2f}, {VK_SUBTRACT, 2.0f}, {'0', 1.0f}, {'1', 0.5f}, {'9', 2.75f},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        platform::headless::KeyChord(step.key, {VK_CONTROL, VK_SHIFT, VK_MENU});
+        platform::headless::RunUntilIdle();
+        EXPECT_FLOAT_EQ(GetUiScale(), step.scale);
+        for (oxScene* scene : {below, top}) {
+            const oxRect r = Box(scene, u"sized")->GetBoxRect();
+            EXPECT_EQ(r.width, int32_t(40 * GetUiScale()));
+            EXPECT_EQ(r.height, int32_t(20 * GetUiScale()));
+        }
+    }
+    // Without all three modifiers the keys are the scene's.
+    platform::headless::KeyChord('3', {VK_CONTROL, VK_SHIFT});
+    platform::headless::RunUntilIdle();
+    EXPECT_FLOAT_EQ(GetUiScale(), 2.75f);
+    SetUiScale(1.0f);
+    runtime()->CloseAllScenes();
+    platform::headless::RunUntilIdle();
+}
+
+// The pointer follows the hovered box: its own `cursor` style, else the nearest ancestor's; a box
+// that names none, a plain box or a text, leaves the arrow. The platform keeps what is shown.
+TEST_F(SceneInputTest, ThePointerShowsTheCursorOfTheHoveredBox) {
+    oxScene* scene = Open("scene_cursor.box", R"(<r:library>
+<r:style target="link" cursor="pointer" height="20"/><r:style target="typing" cursor="text" height="20"/>
+<r:style target="plain" height="20"/><r:style target="inner" height="10"/>
+<r:style target="busy" cursor="hourglass" height="20"/></r:library>
+<box id="plain"/><simpleText id="words" value="Some words"/><hbox id="link"><box id="inner" s:width="10"
+ xmlns:s="http://www.kestrum.com/weftly/style.xsd"/></hbox><box id="typing"/><box id="busy"/>)",
+                          "");
+    ASSERT_NE(scene, nullptr);
+    auto* adapter = dynamic_cast<oxSceneInputAdapter*>(scene->GetInputState());
+    oxFrameInput* input = adapter ? adapter->GetFrameInput() : nullptr;
+    ASSERT_NE(input, nullptr);
+    const struct {
+        const char16_t* box;
+        int32_t kind;
+        const WCHAR* shown;
+    } cases[] = {
+        {u"plain", 0, IDC_ARROW},
+        {u"words", 0, IDC_ARROW},
+        {u"link", kKeywordPointer, IDC_HAND},
+        {u"inner", kKeywordPointer, IDC_HAND},
+        {u"typing", kKeywordText, IDC_IBEAM},
+        {u"busy", kKeywordHourglass, IDC_WAIT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.box, c.box + std::char_traits<char16_t>::length(c.box)));
+        // The link's own point lies right of its inner box.
+        const POINT p = On(scene, Box(scene, c.box), std::u16string(c.box) == u"link" ? 15 : 2, 2);
+        platform::headless::MoveTo(p.x, p.y);
+        platform::headless::RunUntilIdle();
+        ASSERT_EQ(input->GetHoveredBox(), Box(scene, c.box));
+        EXPECT_EQ(input->GetCursor(), c.kind);
+        EXPECT_EQ(platform::GetPointerId(GetCursor()), reinterpret_cast<uintptr_t>(c.shown));
+    }
+    runtime()->CloseAllScenes();
+    platform::headless::RunUntilIdle();
+    SetCursor(nullptr);
 }
 
 } // namespace

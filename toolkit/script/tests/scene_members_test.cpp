@@ -287,6 +287,47 @@ TEST_F(SceneMembersTest, AScreenPositionIsTheFramePositionPlusTheWindowsPlace) {
     EXPECT_EQ(Call(scene, "b.screenY - b.frameY"), dy);
 }
 
+// A right-to-left scene measures screenX leftwards from its client area's right edge; the scene is
+// right to left by its root's `dir`, else by the shell's default direction.
+TEST_F(SceneMembersTest, ARightToLeftScenesScreenXIsMirroredFromTheFramesRightEdge) {
+    oxSceneFrame* frame = oxSceneFrame::Of(scene);
+    ASSERT_TRUE(frame && frame->GetFrame() && frame->GetFrame()->GetWindow());
+    POINT origin{0, 0};
+    ClientToScreen(frame->GetFrame()->GetWindow(), &origin);
+    RECT client{};
+    GetClientRect(frame->GetFrame()->GetWindow(), &client);
+    ASSERT_GT(client.right, 0);
+    ASSERT_TRUE(Run(scene, "var b = scene.getBoxById('inner'); scene.getBoxById('label').setStyle('width', '40');"
+                           "scene.layout();"));
+    ASSERT_EQ(Call(scene, "b.frameX"), "number:40");
+    const std::string ltr = "number:" + std::to_string(origin.x);
+    const std::string rtl = "number:" + std::to_string(origin.x + client.right);
+    oxBox* root = scene->GetRootBox();
+    struct {
+        const char16_t* rootDir; // null: no attribute
+        const char* shellDir;
+        const std::string& offset; // screenX +/- frameX
+        bool mirrored;
+    } const cases[] = {
+        {nullptr, "none", ltr, false}, {nullptr, "rtl", rtl, true}, {u"rtl", "none", rtl, true},
+        {u"ltr", "rtl", ltr, false},   {u"rtl", "rtl", rtl, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.rootDir ? Utf8(c.rootDir) : std::string("-")) + "/" + c.shellDir);
+        if (c.rootDir) {
+            root->SetAttribute(kAtomDir, c.rootDir, true, false);
+        } else {
+            root->RemoveAttribute(kAtomDir);
+        }
+        ASSERT_TRUE(Run(scene, std::string("shell.dir = '") + c.shellDir + "';"));
+        EXPECT_EQ(scene->IsRightToLeft(), c.mirrored);
+        EXPECT_EQ(Call(scene, c.mirrored ? "b.screenX + b.frameX" : "b.screenX - b.frameX"), c.offset);
+        EXPECT_EQ(Call(scene, "b.screenY - b.frameY"), "number:" + std::to_string(origin.y));
+    }
+    root->RemoveAttribute(kAtomDir);
+    ASSERT_TRUE(Run(scene, "shell.dir = 'none';"));
+}
+
 TEST_F(SceneMembersTest, AScriptsIdNamesTheObjectItsFunctionsLiveOn) {
     oxScene* named = Open("named_script.box", "named");
     ASSERT_NE(named, nullptr);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/backend/headless_input.h"
+#include "platform/win/cursor.h"
 #include "platform/win/messages.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/style/style_declaration.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
+#include "toolkit/widgets/pointer_height.h"
 #include "toolkit/widgets/tests/input_test_scene.h"
 
 namespace {
@@ -455,11 +457,16 @@ TEST_F(PopupBoxTest, ARestingPointerShowsTheTooltipWhichClosesWhenThePointerLeav
     scene->Add(tip, "tipText", {0, 0, 60, 20});
     scene->tooltip = tip;
     b->SetAttribute(kAtomInstantTooltip, u"Hello", false, false);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    const int32_t pointerHeight = GetPointerHeight(nullptr);
+    ASSERT_GT(pointerHeight, 0);
     POINT origin{0, 0};
     ClientToScreen(scene->frame->GetWindow(), &origin);
     platform::headless::MoveTo(origin.x + 110, origin.y + 245);
     platform::headless::AdvanceAndRun(20);
     ASSERT_TRUE(tip->IsOpened()) << "the instant tooltip after its 1 ms";
+    EXPECT_EQ(WindowRectOf(tip).x, origin.x + 110);
+    EXPECT_EQ(WindowRectOf(tip).y, origin.y + 245 + pointerHeight) << "below the tip of the pointer";
     EXPECT_EQ(input->GetTrackedPopup(), tip);
     EXPECT_EQ(input->GetPopupChain(), nullptr) << "a tooltip is no part of the chain";
     EXPECT_EQ(std::u16string(tip->GetAttribute(kAtomTooltipText)), u"Hello");
@@ -501,6 +508,30 @@ TEST_F(PopupBoxTest, InARightToLeftSceneAPopupLinesUpWithItsAnchorsRightEdge) {
     const oxRect m = WindowRectOf(menu);
     expected.Set(m.x - 70, m.y + 20, 70, 20);
     EXPECT_EQ(WindowRectOf(sub), expected);
+}
+
+// A window that loses the activation to another program closes its scene's popups: the chain and
+// the tracked one alike. Moving to one of its own popups closes nothing.
+TEST_F(PopupBoxTest, DeactivatingTheWindowClosesItsPopups) {
+    LogPopup* tip = AddPopup(scene, scene->root, "tip", {150, 200, 60, 20});
+    scene->Add(tip, "tipText", {0, 0, 60, 20});
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    sub->SetAnchor(item);
+    ASSERT_EQ(sub->SetOpened(true, false), 1);
+    tip->SetIndependent(true);
+    tip->SetAnchor(b);
+    ASSERT_EQ(tip->SetOpened(true, false), 1);
+    ASSERT_EQ(input->GetTrackedPopup(), tip);
+    HWND window = scene->frame->GetWindow();
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, LPARAM(menu->GetPopupFrame()->GetWindow()));
+    EXPECT_TRUE(menu->IsOpened() && sub->IsOpened() && tip->IsOpened()) << "its own popup took the activation";
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_FALSE(menu->IsOpened());
+    EXPECT_FALSE(sub->IsOpened());
+    EXPECT_FALSE(tip->IsOpened());
+    EXPECT_EQ(input->GetPopupChain(), nullptr);
+    EXPECT_EQ(input->GetTrackedPopup(), nullptr);
 }
 
 } // namespace
