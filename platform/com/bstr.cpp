@@ -50,6 +50,21 @@ BSTR SysAllocStringByteLen(const char* bytes, UINT byteCount) {
     return AllocBytes(bytes, byteCount);
 }
 
+BSTR AllocBstrWidened(const char* bytes, UINT count) {
+    const size_t byteCount = size_t(count) * sizeof(OLECHAR);
+    if (byteCount > kMaxBytes || (count && !bytes)) return nullptr;
+    // Not zeroed first: a large body would be written twice.
+    auto* block = static_cast<char*>(malloc(kPrefix + byteCount + kTerminator));
+    if (!block) return nullptr;
+    const uint32_t prefix = static_cast<uint32_t>(byteCount);
+    memcpy(block, &prefix, kPrefix);
+    auto* text = reinterpret_cast<OLECHAR*>(block + kPrefix);
+    for (UINT i = 0; i < count; ++i)
+        text[i] = OLECHAR(static_cast<unsigned char>(bytes[i]));
+    text[count] = 0;
+    return text;
+}
+
 INT SysReAllocStringLen(BSTR* target, const OLECHAR* text, UINT count) {
     if (!target) return FALSE;
     // Allocate before freeing: the new text may be a part of the old one.

@@ -9,6 +9,8 @@ using BSTR = OLECHAR*;
 BSTR SysAllocString(const OLECHAR* text);                // null for null text or failure
 BSTR SysAllocStringLen(const OLECHAR* text, UINT count); // null text: zeroed units
 BSTR SysAllocStringByteLen(const char* bytes, UINT byteCount);
+// Single-byte text (ASCII or Latin-1) widened unit for unit, written once; null on failure.
+BSTR AllocBstrWidened(const char* bytes, UINT count);
 INT SysReAllocString(BSTR* target, const OLECHAR* text); // FALSE on failure, *target untouched
 INT SysReAllocStringLen(BSTR* target, const OLECHAR* text, UINT count);
 void SysFreeString(BSTR text); // null allowed

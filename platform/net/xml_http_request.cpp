@@ -570,9 +570,8 @@ HRESULT XmlHttpRequest::get_responseText(BSTR* text) {
     } else if (std::all_of(bytes.begin() + std::ptrdiff_t(skip), bytes.end(),
                            [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         // ASCII, the common case of a large body: each byte is its character.
-        BSTR out = SysAllocStringLen(nullptr, UINT(bytes.size() - skip));
+        BSTR out = AllocBstrWidened(bytes.data() + skip, UINT(bytes.size() - skip));
         if (!out) return E_OUTOFMEMORY;
-        std::copy(bytes.begin() + std::ptrdiff_t(skip), bytes.end(), out);
         *text = out;
         return S_OK;
     } else {

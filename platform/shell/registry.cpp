@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -93,11 +94,12 @@ struct OpenKey {
     // process may have deleted and made it again.
     bool cached = false;
     sqlite3_int64 hive = 0;
-    std::u16string path; // folded
+    std::u16string path; // as the caller spelt it; a free slot keeps its room for the next
 };
 
 // Keys found by path below a hive, so that opening a storage's key costs no statement. Ids are
-// never reused, so an entry is at worst stale, never wrong: a key deleted under it shows.
+// never reused, so an entry is at worst stale, never wrong: a key deleted under it shows. Paths
+// are kept as spelt, so a hit costs no folding; two spellings of one key are two entries.
 constexpr size_t kCacheLimit = 1024;
 
 // Where the last enumeration step of a key stopped: a walk through index 0, 1, 2... goes on from
@@ -112,6 +114,11 @@ struct Cursor {
         return key == id && changes == now && (at == index || at == index + 1);
     }
 };
+struct PathHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view path) const { return std::hash<std::u16string_view>()(path); }
+};
+using PathCache = std::unordered_map<std::u16string, sqlite3_int64, PathHash, std::equal_to<>>;
 
 struct Database {
     sqlite3* db = nullptr;
@@ -120,7 +127,8 @@ struct Database {
     bool broken = false;
     sqlite3_stmt* statements[kStatementCount] = {};
     std::vector<OpenKey> keys;
-    std::unordered_map<std::u16string, sqlite3_int64> paths; // hive id and folded path
+    PathCache paths[4]; // by hive id
+    size_t cached = 0;
 };
 
 Database database;
@@ -210,8 +218,9 @@ public:
         sqlite3_bind_int64(s_, i, v);
         return *this;
     }
-    Query& Text(int i, const std::u16string& text) {
-        sqlite3_bind_text16(s_, i, text.data(), int(text.size() * 2), SQLITE_STATIC);
+    Query& Text(int i, std::u16string_view text) {
+        // An empty view may have no storage; a null pointer would bind NULL, not an empty name.
+        sqlite3_bind_text16(s_, i, text.empty() ? u"" : text.data(), int(text.size() * 2), SQLITE_STATIC);
         return *this;
     }
     Query& Blob(int i, const void* data, DWORD size) {
@@ -248,8 +257,18 @@ std::u16string Folded(const WCHAR* name, size_t length) {
     return out;
 }
 
-std::u16string Folded(const WCHAR* name) {
-    return name ? Folded(name, wcslen(name)) : std::u16string();
+// The name folded: the name itself when folding changes nothing, else a copy folded in `scratch`.
+std::u16string_view Folded(const WCHAR* name, std::u16string& scratch) {
+    if (!name) return {};
+    const size_t length = wcslen(name);
+    for (size_t i = 0; i < length; ++i) {
+        const char16_t c = name[i];
+        if (c < 0x80 ? (c >= u'A' && c <= u'Z') : towlower(c) != c) {
+            scratch = Folded(name, length);
+            return scratch;
+        }
+    }
+    return {name, length};
 }
 
 std::u16string ColumnText(sqlite3_stmt* s, int column) {
@@ -286,19 +305,6 @@ LONG StillThere(sqlite3_int64 id) {
     Query q(kKeyExists);
     int rc = q.Int(1, id).Step();
     return rc == SQLITE_ROW ? ERROR_SUCCESS : rc == SQLITE_DONE ? ERROR_KEY_DELETED : ErrorOf(rc);
-}
-
-// The path's names folded, each followed by "\"; empty names are passed over.
-std::u16string FoldedPath(LPCWSTR path) {
-    std::u16string out;
-    for (const WCHAR* p = path ? path : u""; *p;) {
-        const WCHAR* end = p;
-        while (*end && *end != u'\\')
-            ++end;
-        if (end > p) out += Folded(p, size_t(end - p)) + u'\\';
-        p = *end ? end + 1 : end;
-    }
-    return out;
 }
 
 // Walks (and with `create`, makes) the path below `id`. A path segment may not be empty.
@@ -340,12 +346,18 @@ LONG Walk(sqlite3_int64 id, LPCWSTR path, bool create, sqlite3_int64* out, bool*
     return ERROR_SUCCESS;
 }
 
-HKEY NewHandle(const OpenKey& key) {
+// A handle on key `id`; a cached one keeps its path to look it up again.
+HKEY NewHandle(sqlite3_int64 id, REGSAM access, bool cached, sqlite3_int64 hive, std::u16string_view path) {
     size_t slot = 0;
     while (slot < database.keys.size() && database.keys[slot].id)
         ++slot;
     if (slot == database.keys.size()) database.keys.push_back({});
-    database.keys[slot] = key;
+    OpenKey& key = database.keys[slot];
+    key.id = id;
+    key.access = access;
+    key.cached = cached;
+    key.hive = hive;
+    key.path.assign(path);
     return reinterpret_cast<HKEY>(kFirstHandle + slot);
 }
 
@@ -360,32 +372,36 @@ bool IsHive(sqlite3_int64 id) {
     return id == kHiveCurrentUser || id == kHiveLocalMachine || id == kHiveClassesRoot;
 }
 
-std::u16string CacheKey(sqlite3_int64 hive, const std::u16string& path) {
-    return std::u16string(1, char16_t(u'0' + hive)) + path;
+void ForgetPaths() {
+    for (PathCache& cache : database.paths)
+        cache.clear();
+    database.cached = 0;
 }
 
-void Remember(sqlite3_int64 hive, const std::u16string& path, sqlite3_int64 id) {
-    if (database.paths.size() >= kCacheLimit) database.paths.clear();
-    database.paths[CacheKey(hive, path)] = id;
+void Remember(sqlite3_int64 hive, std::u16string_view path, sqlite3_int64 id) {
+    if (database.cached >= kCacheLimit) ForgetPaths();
+    auto [it, added] = database.paths[hive].try_emplace(std::u16string(path), id);
+    if (added) ++database.cached;
+    it->second = id;
 }
 
 // Opens (or with `create` makes) the key at `subKey` below `base` as a new handle.
 LONG OpenPath(sqlite3_int64 base, LPCWSTR subKey, bool create, REGSAM access, PHKEY result, bool* made) {
-    OpenKey key{0, access, false, IsHive(base) ? base : 0, FoldedPath(subKey)};
-    if (key.hive) {
-        auto it = database.paths.find(CacheKey(key.hive, key.path));
-        if (it != database.paths.end()) {
-            key.id = it->second;
-            key.cached = true;
-            *result = NewHandle(key);
+    const sqlite3_int64 hive = IsHive(base) ? base : 0;
+    const std::u16string_view path = subKey ? std::u16string_view(subKey) : std::u16string_view();
+    if (hive) {
+        auto it = database.paths[hive].find(path);
+        if (it != database.paths[hive].end()) {
+            *result = NewHandle(it->second, access, true, hive, path);
             return ERROR_SUCCESS;
         }
     }
-    LONG rc = create ? InTransaction([&]() -> LONG { return Walk(base, subKey, true, &key.id, made); })
-                     : Walk(base, subKey, false, &key.id, nullptr);
+    sqlite3_int64 id = 0;
+    LONG rc = create ? InTransaction([&]() -> LONG { return Walk(base, subKey, true, &id, made); })
+                     : Walk(base, subKey, false, &id, nullptr);
     if (rc) return rc;
-    if (key.hive && !key.path.empty()) Remember(key.hive, key.path, key.id);
-    *result = NewHandle(key);
+    if (hive && id != hive) Remember(hive, path, id);
+    *result = NewHandle(id, access, false, hive, {});
     return ERROR_SUCCESS;
 }
 
@@ -398,7 +414,7 @@ template <class Body> LONG OnKey(HKEY key, Body body) {
     rc = body(id);
     OpenKey* open = HandleOf(key);
     if (rc != LONG(ERROR_KEY_DELETED) || !open || !open->cached) return rc;
-    database.paths.clear();
+    ForgetPaths();
     open->cached = false;
     sqlite3_int64 again = 0;
     const std::u16string path = open->path;
@@ -457,7 +473,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY result)
     if (!subKey || !subKey[0]) // the key itself again
         return OnKey(key, [&](sqlite3_int64 id) -> LONG {
             if (LONG rc = StillThere(id)) return rc;
-            *result = NewHandle(OpenKey{id, access, false, 0, {}});
+            *result = NewHandle(id, access, false, 0, {});
             return ERROR_SUCCESS;
         });
     LONG rc;
@@ -482,12 +498,14 @@ LONG RegCloseKey(HKEY key) {
     if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
     OpenKey* open = HandleOf(key);
     if (!open) return ERROR_INVALID_HANDLE;
-    *open = OpenKey{};
+    open->id = 0;
+    open->path.clear();
     return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    const std::u16string folded = Folded(valueName);
+    std::u16string scratch;
+    const std::u16string_view folded = Folded(valueName, scratch);
     return OnKey(key, [&](sqlite3_int64 id) -> LONG {
         Query q(kGetValue);
         int step = q.Int(1, id).Text(2, folded).Step();
@@ -501,7 +519,9 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
     if (!(AccessOf(key) & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (dataSize && !data) return ERROR_INVALID_PARAMETER;
-    const std::u16string name(valueName ? valueName : u""), folded = Folded(name.c_str());
+    std::u16string scratch;
+    const std::u16string_view name = valueName ? std::u16string_view(valueName) : std::u16string_view(),
+                              folded = Folded(valueName, scratch);
     return OnKey(key, [&](sqlite3_int64 id) -> LONG {
         Query q(kSetValue);
         int step = q.Int(1, id).Text(2, name).Text(3, folded).Int(4, type).Blob(5, data, dataSize).Step();
@@ -513,7 +533,8 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
 
 LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     if (!(AccessOf(key) & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    const std::u16string folded = Folded(valueName);
+    std::u16string scratch;
+    const std::u16string_view folded = Folded(valueName, scratch);
     return OnKey(key, [&](sqlite3_int64 id) -> LONG {
         Query q(kDeleteValue);
         int step = q.Int(1, id).Text(2, folded).Step();
@@ -527,7 +548,7 @@ LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
 LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
     if (!subKey || !subKey[0]) return ERROR_INVALID_PARAMETER;
     return OnKey(key, [&](sqlite3_int64 id) -> LONG {
-        database.paths.clear(); // the keys below go, and their ids with them
+        ForgetPaths(); // the keys below go, and their ids with them
         return InTransaction([&]() -> LONG {
             const sqlite3_int64 base = id;
             if (LONG walked = Walk(base, subKey, false, &id, nullptr)) {

@@ -75,6 +75,24 @@ TEST(Bstr, HugeRequestsFailWithNull) {
     EXPECT_EQ(SysAllocStringByteLen(nullptr, UINT32_MAX), nullptr);
 }
 
+TEST(Bstr, WidenedBytesAreUnitsOfTheirValue) {
+    // Bytes above 0x7F are their own units (Latin-1), not sign-extended; zeros keep the length.
+    const char bytes[] = {'a', '\0', char(0xE9), char(0xFF)};
+    BSTR s = AllocBstrWidened(bytes, 4);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(PrefixOf(s), 8u);
+    const OLECHAR expected[] = {u'a', 0, 0xE9, 0xFF, 0};
+    EXPECT_EQ(memcmp(s, expected, sizeof(expected)), 0);
+    SysFreeString(s);
+    BSTR empty = AllocBstrWidened(nullptr, 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(SysStringLen(empty), 0u);
+    EXPECT_EQ(empty[0], 0);
+    SysFreeString(empty);
+    EXPECT_EQ(AllocBstrWidened(nullptr, 3), nullptr);
+    EXPECT_EQ(AllocBstrWidened(bytes, 0x80000000u), nullptr);
+}
+
 TEST(Bstr, ReAllocReplacesText) {
     BSTR s = SysAllocString(u"first");
     ASSERT_TRUE(SysReAllocString(&s, u"second text"));

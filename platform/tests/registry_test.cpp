@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/shell/registry.h"
@@ -137,6 +138,20 @@ TEST_F(RegistryTest, ValuesKeepTheirTypeAndTellTheSizeABufferNeeds) {
     EXPECT_EQ(type, REG_BINARY);
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(RegQueryValueExW(key, u"None", nullptr, &type, small, &size), LONG(ERROR_FILE_NOT_FOUND));
+
+    // Names already folded are used as given; others fold, beyond ASCII too. The unnamed value is
+    // one value, whether named by null or by "".
+    const std::vector<std::pair<const WCHAR*, const WCHAR*>> spellings = {
+        {u"ЗНАЧЕНИЕ", u"значение"}, {u"значение", u"ЗнАчЕнИе"}, {nullptr, u""}, {u"", nullptr}};
+    for (const auto& [written, read] : spellings) {
+        ASSERT_EQ(SetDword(key, written, 41), 0);
+        n = 0;
+        size = 4;
+        ASSERT_EQ(RegQueryValueExW(key, read, nullptr, &type, reinterpret_cast<BYTE*>(&n), &size), 0);
+        EXPECT_EQ(n, 41u);
+        ASSERT_EQ(RegDeleteValueW(key, read), 0);
+        EXPECT_EQ(RegQueryValueExW(key, written, nullptr, &type, nullptr, &size), LONG(ERROR_FILE_NOT_FOUND));
+    }
 
     EXPECT_EQ(RegDeleteValueW(key, u"NUMBER"), 0);
     EXPECT_EQ(RegDeleteValueW(key, u"Number"), LONG(ERROR_FILE_NOT_FOUND));
