@@ -155,21 +155,46 @@ void BM_DuktapeCFunctionCall(benchmark::State& state) {
 }
 BENCHMARK(BM_DuktapeCFunctionCall)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
+// The global `raw`: a Proxy of an empty object whose get trap is `get`.
+void PutRawProxy(duk_context* ctx, duk_c_function get) {
+    duk_push_global_object(ctx);
+    duk_push_object(ctx); // target
+    duk_push_object(ctx); // handler
+    duk_push_c_function(ctx, get, 3);
+    duk_put_prop_string(ctx, -2, "get");
+    duk_push_proxy(ctx, 0);
+    duk_put_prop_string(ctx, -2, "raw");
+    duk_pop(ctx);
+}
+
 void BM_DuktapeProxyGetTrap(benchmark::State& state) {
     RunRawLoop(
-        state,
-        [](duk_context* ctx) {
-            duk_push_global_object(ctx);
-            duk_push_object(ctx); // target
-            duk_push_object(ctx); // handler
-            duk_push_c_function(ctx, RawGetTrap, 3);
-            duk_put_prop_string(ctx, -2, "get");
-            duk_push_proxy(ctx, 0);
-            duk_put_prop_string(ctx, -2, "raw");
-            duk_pop(ctx);
-        },
+        state, [](duk_context* ctx) { PutRawProxy(ctx, RawGetTrap); },
         "function loop() { var s = 0; for (var i = 0; i < 1000; i++) s += raw.count; return s; }");
 }
 BENCHMARK(BM_DuktapeProxyGetTrap)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+
+// The floor of any bridge that keeps one Proxy per native object: the get trap hands out a C
+// function made once (as the bridge's stub cache does), which is then called. Not a peer: it shows
+// what the method call costs before the bridge does any work of its own.
+duk_ret_t RawGetFunctionTrap(duk_context* ctx) {
+    duk_push_global_stash(ctx);
+    duk_get_prop_string(ctx, -1, "add");
+    return 1;
+}
+
+void BM_DuktapeProxyTrapThenCFunction(benchmark::State& state) {
+    RunRawLoop(
+        state,
+        [](duk_context* ctx) {
+            duk_push_global_stash(ctx);
+            duk_push_c_function(ctx, RawAdd, 2);
+            duk_put_prop_string(ctx, -2, "add");
+            duk_pop(ctx);
+            PutRawProxy(ctx, RawGetFunctionTrap);
+        },
+        "function loop() { var s = 0; for (var i = 0; i < 1000; i++) s = raw.add(s, 1); return s; }");
+}
+BENCHMARK(BM_DuktapeProxyTrapThenCFunction)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
 } // namespace

@@ -6,11 +6,11 @@
 namespace NUBO {
 
 int ScriptMemberKind(IUnknown* object, DISPID id) {
-    if (!object || id <= 0) return -1;
+    if (!object || id <= 0) return kHostMemberUnknown;
     void* face = nullptr;
-    if (FAILED(object->QueryInterface(IID_XObject, &face)) || !face) return -1;
+    if (FAILED(object->QueryInterface(IID_XObject, &face)) || !face) return kHostMemberUnknown;
     auto* native = static_cast<XObject*>(static_cast<IDispatchEx*>(face));
-    int kind = -1;
+    int kind = kHostMemberUnknown;
     if (id < kXFirstExpandoId) {
         // Declared ids index the class's member vector, as XObject's Invoke reads them; the vector
         // exists, since the id came from a look-up that built it.
@@ -18,12 +18,12 @@ int ScriptMemberKind(IUnknown* object, DISPID id) {
         if (static_cast<size_t>(id - 1) < members.size()) {
             int memberKind = members[static_cast<size_t>(id - 1)]->kind;
             if (memberKind == kXMemberMethod)
-                kind = 1;
+                kind = kHostMemberMethod;
             else if (memberKind == kXMemberProperty)
-                kind = 0;
+                kind = kHostMemberDeclaredProperty;
         }
     } else if (id & kXExpandoIdBit) {
-        kind = 0; // an expando holding a function is read and called by the script itself
+        kind = kHostMemberProperty; // an expando holding a function is read and called by the script itself
     }
     native->Release();
     return kind;

@@ -5,9 +5,9 @@
 
 namespace NUBO {
 
-// 1 when the member `id` of an XObject is a declared method, 0 when it is a property (a declared
-// one or an expando), -1 when the object is no XObject or the id names nothing the class declares
-// (a dynamic member: the engine then decides by reading it).
+// 1 when the member `id` of an XObject is a declared method, 2 when it is a declared property (its
+// id then holds for the class), 0 when it is an expando, -1 when the object is no XObject or the id names nothing the
+// class declares (a dynamic member: the engine then decides by reading it).
 int ScriptMemberKind(IUnknown* object, DISPID id);
 
 // Hands the engine its hooks. Called on the runtime's first start; calling it again changes nothing.

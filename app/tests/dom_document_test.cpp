@@ -39,6 +39,10 @@ TEST_F(DomDocumentScriptTest, LoadsADownloadedStreamAndWalksIt) {
     EXPECT_EQ(Eval("var list = doc.getElementsByTagName('message'); list.length + ' ' + list.item(1).xml"),
               "2 <message id=\"8\"/>");
     EXPECT_EQ(Eval("root.selectSingleNode('message[from]/from').text"), "Вера");
+    EXPECT_EQ(Eval("root.firstChild === root.firstChild && root.firstChild.parentNode === root && "
+                   "list.item(0) === root.firstChild"),
+              "true")
+        << "a node reached again is the same object";
     EXPECT_EQ(Eval("var e = doc.createElement('draft'); e.nodeName + ' ' + (e.parentNode === null)"), "draft true");
 
     // The first document's nodes stay usable once a second load replaced it.

@@ -12,6 +12,8 @@
 // with plain VARIANT locals, clear them, push the result, and only then raise an error. Nothing in
 // these frames has a destructor that an error's longjmp could skip.
 
+const IID IID_IFixedMemberNames = {0x5C1F0E72, 0x3B9D, 0x4E61, {0x9A, 0x2F, 0x41, 0xD8, 0x07, 0xB3, 0x6C, 0x15}};
+
 namespace {
 HostMemberKindQuery g_kindQuery = nullptr;
 } // namespace
@@ -228,6 +230,28 @@ void RememberStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, duk_idx_t s
     duk_pop(ctx);
     heap->stubCache[slot] = {targetPtr, keyPtr, duk_get_heapptr(ctx, stub), host, StubId(ctx, stub)};
     heap->lastStub = slot;
+    if (host) host->cached = true;
+}
+
+// Notes a declared property of the target: the key stays alive in the target's table.
+void RememberProperty(duk_context* ctx, duk_idx_t target, duk_idx_t key, HostRecord* host, DISPID id) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    void* targetPtr = duk_get_heapptr(ctx, target);
+    void* keyPtr = duk_get_heapptr(ctx, key);
+    heap->stubCache[ScriptHeap::StubSlot(targetPtr, keyPtr)] = {targetPtr, keyPtr, nullptr, host, id};
+    host->cached = true;
+}
+
+// Pushes the target's table of members met before (stubs of methods, ids of declared properties),
+// made on first use. It holds their names alive while the cache refers to them.
+void TableOf(duk_context* ctx, duk_idx_t target) {
+    target = duk_normalize_index(ctx, target);
+    if (!duk_get_prop_literal(ctx, target, kStubsKey)) {
+        duk_pop(ctx);
+        duk_push_bare_object(ctx);
+        duk_dup(ctx, -1);
+        duk_put_prop_literal(ctx, target, kStubsKey);
+    }
 }
 
 // Leaves the method stub of the member named at key on the stack, cached on the target so that a
@@ -245,12 +269,7 @@ void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
         duk_push_int(ctx, id);
         duk_put_prop_literal(ctx, -2, kIdKey);
     }
-    if (!duk_get_prop_literal(ctx, target, kStubsKey)) {
-        duk_pop(ctx);
-        duk_push_bare_object(ctx);
-        duk_dup(ctx, -1);
-        duk_put_prop_literal(ctx, target, kStubsKey);
-    }
+    TableOf(ctx, target);
     duk_dup(ctx, key);
     duk_dup(ctx, -3);
     duk_put_prop(ctx, -3);
@@ -300,6 +319,34 @@ bool KeyIsName(duk_context* ctx, duk_idx_t key) {
     return true;
 }
 
+// Notes the property id of the name at key for the host's class, pinning the name.
+void RememberClassMember(duk_context* ctx, duk_idx_t key, const HostRecord* host, DISPID id) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    duk_push_heap_stash(ctx);
+    if (!duk_get_prop_literal(ctx, -1, "memberNames")) {
+        duk_pop(ctx);
+        duk_push_bare_object(ctx);
+        duk_dup(ctx, -1);
+        duk_put_prop_literal(ctx, -3, "memberNames");
+    }
+    duk_dup(ctx, key);
+    duk_push_true(ctx);
+    duk_put_prop(ctx, -3);
+    duk_pop_2(ctx);
+    void* keyPtr = duk_get_heapptr(ctx, key);
+    heap->classMembers[ScriptHeap::ClassMemberSlot(host->memberClass, keyPtr)] = {host->memberClass, keyPtr, id};
+}
+
+// Reads a declared property whose id is known.
+duk_ret_t ReadProperty(duk_context* ctx, HostRecord* host, DISPID id) {
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    HRESULT hr = CallHost(host, id, DISPATCH_PROPERTYGET, &none, &result, &description);
+    return Finish(ctx, hr, &result, description);
+}
+
 duk_ret_t TrapGet(duk_context* ctx) {
     if (!KeyIsName(ctx, 1)) return 0;
     {
@@ -308,21 +355,38 @@ duk_ret_t TrapGet(duk_context* ctx) {
         void* keyPtr = duk_get_heapptr(ctx, 1);
         int slot = ScriptHeap::StubSlot(targetPtr, keyPtr);
         const ScriptHeap::StubEntry& entry = heap->stubCache[slot];
-        if (entry.stub && entry.target == targetPtr && entry.key == keyPtr) {
-            heap->lastStub = slot;
-            duk_push_heapptr(ctx, entry.stub);
-            return 1;
+        if (entry.target == targetPtr && entry.key == keyPtr) {
+            if (entry.stub) {
+                heap->lastStub = slot;
+                duk_push_heapptr(ctx, entry.stub);
+                return 1;
+            }
+            return ReadProperty(ctx, entry.host, entry.id);
         }
+    }
+    HostRecord* host = RecordOfTarget(ctx, 0);
+    if (host && host->memberClass) {
+        ScriptHeap* heap = ScriptHeap::From(ctx);
+        void* keyPtr = duk_get_heapptr(ctx, 1);
+        const ScriptHeap::ClassMember& member =
+            heap->classMembers[ScriptHeap::ClassMemberSlot(host->memberClass, keyPtr)];
+        if (member.memberClass == host->memberClass && member.key == keyPtr) return ReadProperty(ctx, host, member.id);
     }
     if (duk_get_prop_literal(ctx, 0, kStubsKey)) {
         duk_dup(ctx, 1);
-        if (duk_get_prop(ctx, -2)) {
+        duk_get_prop(ctx, -2);
+        if (duk_is_function(ctx, -1)) {
             RememberStub(ctx, 0, 1, -1);
             return 1;
         }
+        if (duk_is_number(ctx, -1)) { // a declared property read before
+            if (!host) return 0;
+            DISPID id = duk_get_int(ctx, -1);
+            RememberProperty(ctx, 0, 1, host, id);
+            return ReadProperty(ctx, host, id);
+        }
     }
     duk_set_top(ctx, 3);
-    HostRecord* host = RecordOfTarget(ctx, 0);
     if (!host) return 0;
 
     NameArg name;
@@ -338,22 +402,33 @@ duk_ret_t TrapGet(duk_context* ctx) {
         }
         return 0; // unknown names read undefined
     }
-    int kind = g_kindQuery ? g_kindQuery(host->identity, id) : -1;
-    if (kind == 1) {
+    int kind = g_kindQuery ? g_kindQuery(host->identity, id) : kHostMemberUnknown;
+    if (kind == kHostMemberMethod) {
         PushStub(ctx, 0, 1, id);
         return 1;
+    }
+    if (kind == kHostMemberDeclaredProperty) {
+        // Its id holds for the object's life: later reads go straight to the call.
+        TableOf(ctx, 0);
+        duk_dup(ctx, 1);
+        duk_push_int(ctx, id);
+        duk_put_prop(ctx, -3);
+        duk_set_top(ctx, 3);
+        RememberProperty(ctx, 0, 1, host, id);
+        return ReadProperty(ctx, host, id);
     }
     VARIANT result;
     VariantInit(&result);
     BSTR description = nullptr;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     hr = CallHost(host, id, DISPATCH_PROPERTYGET, &none, &result, &description);
-    if (FAILED(hr) && kind == -1 && MeansMethod(hr)) {
+    if (FAILED(hr) && kind == kHostMemberUnknown && MeansMethod(hr)) {
         SysFreeString(description);
         VariantClear(&result);
         PushStub(ctx, 0, 1, id);
         return 1;
     }
+    if (SUCCEEDED(hr) && host->memberClass && kind == kHostMemberUnknown) RememberClassMember(ctx, 1, host, id);
     return Finish(ctx, hr, &result, description);
 }
 
@@ -494,7 +569,7 @@ bool HostIsCallable(HostRecord* host) {
 duk_ret_t FinalizeTarget(duk_context* ctx) {
     HostRecord* host = RecordOfTarget(ctx, 0);
     ScriptHeap* heap = ScriptHeap::From(ctx);
-    heap->ForgetStubsOf(duk_get_heapptr(ctx, 0));
+    if (!host || host->cached) heap->ForgetStubsOf(duk_get_heapptr(ctx, 0));
     if (!host || !heap->IsOpen()) return 0; // Close frees what is left
     duk_del_prop_literal(ctx, 0, kHostKey);
     heap->FreeHost(host);
@@ -514,6 +589,9 @@ void InitHostObjects(duk_context* ctx) {
     duk_put_function_list(ctx, -1, traps);
     heap->handler = duk_get_heapptr(ctx, -1);
     duk_put_prop_literal(ctx, -2, "hostTraps");
+    duk_push_c_function(ctx, FinalizeTarget, 1);
+    heap->finalizer = duk_get_heapptr(ctx, -1);
+    duk_put_prop_literal(ctx, -2, "hostFinalizer");
     duk_pop(ctx);
 }
 
@@ -539,10 +617,15 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         duk_push_null(ctx);
         return;
     }
-    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr};
+    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr, false, nullptr};
     dispatch->AddRef();
     if (FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
         host->dispatchEx = nullptr;
+    IUnknown* fixed = nullptr;
+    if (SUCCEEDED(dispatch->QueryInterface(IID_IFixedMemberNames, reinterpret_cast<void**>(&fixed))) && fixed) {
+        host->memberClass = *reinterpret_cast<void* const*>(dispatch); // its class's table of virtuals
+        fixed->Release();
+    }
     bool stored = false;
     try {
         stored = heap->hosts.emplace(identity, host).second;
@@ -560,7 +643,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     host->target = duk_get_heapptr(ctx, -1);
     duk_push_pointer(ctx, host);
     duk_put_prop_literal(ctx, -2, kHostKey);
-    duk_push_c_function(ctx, FinalizeTarget, 1);
+    duk_push_heapptr(ctx, heap->finalizer);
     duk_set_finalizer(ctx, -2);
     duk_dup(ctx, -1);
     duk_push_heapptr(ctx, heap->handler);

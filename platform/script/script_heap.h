@@ -22,6 +22,8 @@ struct HostRecord {
     IDispatchEx* dispatchEx; // null when the object has only IDispatch
     void* target;            // the proxy target's heap pointer (not a reference)
     void* proxy;             // the proxy's heap pointer, kept alive by its target
+    bool cached;             // whether the stub cache ever held a member of it
+    const void* memberClass; // the class whose names map alike for all its objects, or null
 };
 
 // Hidden property names (never visible to scripts, never passed to proxy traps).
@@ -56,11 +58,13 @@ public:
     duk_context* ctx = nullptr;     // the main thread: everything runs on it
     duk_context* current = nullptr; // the thread in use (a namespace's while its text compiles)
     void* handler = nullptr;        // the host proxies' trap object, kept in the stash
+    void* finalizer = nullptr;      // the host targets' finalizer, one for all, kept in the stash
     void* pins = nullptr;           // the stash array of pinned script objects
 
     // Method stubs handed out lately, by target and interned name, so that a repeated `o.m()`
-    // costs no property look-up. An entry stands for a stub held in its target's stub table: it
-    // goes when the stub leaves the table, when the target is finalized, and on Close.
+    // costs no property look-up, and the ids of declared properties read lately (stub null), so
+    // that a repeated `o.p` costs one call. An entry stands for a stub or id held in its target's
+    // table: it goes when it leaves the table, when the target is finalized, and on Close.
     struct StubEntry {
         void* target;
         void* key;
@@ -76,6 +80,20 @@ public:
         return static_cast<int>((mix ^ (mix >> 7)) % kStubCacheSize);
     }
     void ForgetStubsOf(void* target);
+
+    // Property ids by class and interned name, for classes whose names map alike for all their
+    // objects. The names are pinned in the stash, so an entry's key never dangles.
+    struct ClassMember {
+        const void* memberClass;
+        void* key;
+        DISPID id;
+    };
+    static constexpr int kClassMemberCacheSize = 256;
+    ClassMember classMembers[kClassMemberCacheSize] = {};
+    static int ClassMemberSlot(const void* memberClass, void* key) {
+        auto mix = reinterpret_cast<uintptr_t>(memberClass) ^ (reinterpret_cast<uintptr_t>(key) >> 3);
+        return static_cast<int>((mix ^ (mix >> 9)) % kClassMemberCacheSize);
+    }
     IActiveScriptSite* site = nullptr; // the engine's, borrowed; null once it let go
 
     // Host objects by identity. Callers catch allocation failure.

@@ -286,6 +286,52 @@ TEST(DomDocumentTest, NodesOutliveTheNextLoadAndTheDocument) {
     oldRoot->Release();
 }
 
+// A node reached twice is one object while it is held; once let go, the node gets a new one, and a
+// node held past its document's next load and the document's end still reads its old tree.
+TEST(DomDocumentTest, ANodeReachedAgainIsTheSameObjectWhileHeld) {
+    IXMLDOMDocument* document = NewDocument();
+    ASSERT_TRUE(Load(document, "<list><a>1</a><b>2</b></list>"));
+    IXMLDOMElement* root = nullptr;
+    ASSERT_EQ(document->get_documentElement(&root), S_OK);
+    Value first, again, fromList, all;
+    Get(root, u"firstChild", &first);
+    Get(root, u"firstChild", &again);
+    ASSERT_NE(first.Object(), nullptr);
+    EXPECT_EQ(first.Object(), again.Object());
+    CallText(document, u"getElementsByTagName", u"a", &all);
+    CallIndex(all.Object(), u"item", 0, &fromList);
+    EXPECT_EQ(fromList.Object(), first.Object());
+    Value back;
+    Get(first.Object(), u"parentNode", &back);
+    EXPECT_EQ(back.Object(), static_cast<IDispatch*>(root));
+
+    // Every reference let go: the node is reached again through a fresh wrapper.
+    VariantClear(&first.v);
+    VariantClear(&again.v);
+    VariantClear(&fromList.v);
+    VariantClear(&back.v);
+    Value fresh;
+    Get(root, u"firstChild", &fresh);
+    EXPECT_EQ(Text(fresh.Object(), u"text"), u"1");
+
+    // The tree goes away under the held nodes: they still read it, and the next tree's nodes are others.
+    root->Release();
+    ASSERT_TRUE(Load(document, "<list><a>3</a></list>"));
+    IXMLDOMElement* newRoot = nullptr;
+    ASSERT_EQ(document->get_documentElement(&newRoot), S_OK);
+    Value newFirst;
+    Get(newRoot, u"firstChild", &newFirst);
+    EXPECT_NE(newFirst.Object(), fresh.Object());
+    document->Release();
+    newRoot->Release();
+    EXPECT_EQ(Text(newFirst.Object(), u"text"), u"3");
+    Value sibling;
+    Get(fresh.Object(), u"nextSibling", &sibling);
+    EXPECT_EQ(Text(sibling.Object(), u"text"), u"2");
+    VariantClear(&fresh.v);
+    EXPECT_EQ(Text(sibling.Object(), u"nodeName"), u"b");
+}
+
 TEST(DomDocumentTest, MalformedDocumentsFailAndLeaveAnEmptyDocument) {
     const char* cases[] = {
         "",          "<a>", "<a></b>", "text only", "<a x='1' x='2'/>", "<?xml version='1.0' encoding='nonesuch'?><a/>",

@@ -7,6 +7,7 @@
 #include <libxml/xpath.h>
 
 #include "platform/crt/wide.h"
+#include "platform/script/host_member_kind.h"
 #include "platform/xml/dom_internal.h"
 
 const IID IID_IXMLDOMNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
@@ -544,9 +545,17 @@ std::vector<xmlNodePtr> ElementsByTagName(xmlNodePtr from, const std::string& na
 
 // -- DomNode -------------------------------------------------------------------------------------
 
+// A node keeps its live wrapper in `_private`, so that a node reached again is the same object and
+// costs no allocation; the wrapper clears it when it goes, before its tree can.
 DomNode* DomNode::Make(DomTree* tree, xmlNodePtr node) {
     if (!tree || !node || !Visible(node)) return nullptr;
-    return new (std::nothrow) DomNode(tree, node);
+    if (auto* wrapper = static_cast<DomNode*>(node->_private)) {
+        wrapper->AddRef();
+        return wrapper;
+    }
+    auto* wrapper = new (std::nothrow) DomNode(tree, node);
+    if (wrapper) node->_private = wrapper;
+    return wrapper;
 }
 
 DomNode::DomNode(DomTree* tree, xmlNodePtr node) : tree_(tree), node_(node) {
@@ -554,11 +563,13 @@ DomNode::DomNode(DomTree* tree, xmlNodePtr node) : tree_(tree), node_(node) {
 }
 
 DomNode::~DomNode() {
+    node_->_private = nullptr;
     tree_->Release();
 }
 
 bool DomNode::Answers(REFIID riid) const {
-    return riid == IID_IXMLDOMNode || (riid == IID_IXMLDOMElement && node_->type == XML_ELEMENT_NODE);
+    return riid == IID_IXMLDOMNode || (riid == IID_IXMLDOMElement && node_->type == XML_ELEMENT_NODE) ||
+           riid == IID_IFixedMemberNames;
 }
 
 DISPID DomNode::IdOf(const OLECHAR* name) const {

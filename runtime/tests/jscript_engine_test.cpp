@@ -252,7 +252,7 @@ TEST_F(XObjectScriptTest, HookAnswersMemberKindsOfNativeObjectsOnly) {
         DISPID id;
         int kind;
     } cases[] = {
-        {circle, describe, 1}, {circle, name, 0},    {circle, extra, 0},     {dictionary, key, -1},
+        {circle, describe, 1}, {circle, name, 2},    {circle, extra, 0},     {dictionary, key, -1},
         {circle, 0, -1},       {circle, 0x7FFF, -1}, {global, describe, -1}, {nullptr, describe, -1},
     };
     for (const Case& c : cases)
@@ -272,6 +272,27 @@ TEST_F(XObjectScriptTest, DeclaredMembersAreFoundThroughTheBaseChain) {
     EXPECT_EQ(Run(u"circle.name = 'ring'"), S_OK);
     EXPECT_EQ(Str(circle->name), u"ring");
     EXPECT_EQ(Text(u"var d = circle.describe; d()"), u"circle:ring") << "a method read off keeps its object";
+}
+
+// A declared property's id is remembered per object; its value never is. Objects come and go in
+// numbers past the bridge's caches, and objects made later at freed addresses read their own.
+TEST_F(XObjectScriptTest, RepeatedReadsOfADeclaredPropertySeeEachNewValue) {
+    EXPECT_EQ(Text(u"circle.name + circle.name"), u"discdisc");
+    circle->name = u"changed natively";
+    EXPECT_EQ(Text(u"circle.name"), u"changed natively");
+    EXPECT_EQ(Text(u"circle.name = 'by script'; circle.name"), u"by script");
+    EXPECT_EQ(Text(u"var other = new Circle(); other.name = 'other'; circle.name + '/' + other.name"),
+              u"by script/other");
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(Text(u"var all = [], seen = [];"
+                       u"for (var i = 0; i < 300; i++) { var c = new Circle(); c.name = 'c' + i; all.push(c); }"
+                       u"for (var i = 0; i < 300; i++) if (all[i].name != 'c' + i || all[i].radius != 1) "
+                       u"  seen.push(i + ':' + all[i].name);"
+                       u"all = null; CollectGarbage(); seen.join()"),
+                  u"")
+            << "round " << round;
+    }
+    EXPECT_EQ(Text(u"circle.name"), u"by script");
 }
 
 TEST_F(XObjectScriptTest, DeclaredMethodWinsOverSameNamedDictionaryKey) {
