@@ -567,10 +567,12 @@ bool HostIsCallable(HostRecord* host) {
 }
 
 duk_ret_t FinalizeTarget(duk_context* ctx) {
-    HostRecord* host = RecordOfTarget(ctx, 0);
     ScriptHeap* heap = ScriptHeap::From(ctx);
+    // Close has freed the records and emptied the caches before the heap's last finalizers run.
+    if (!heap->IsOpen()) return 0;
+    HostRecord* host = RecordOfTarget(ctx, 0);
     if (!host || host->cached) heap->ForgetStubsOf(duk_get_heapptr(ctx, 0));
-    if (!host || !heap->IsOpen()) return 0; // Close frees what is left
+    if (!host) return 0;
     duk_del_prop_literal(ctx, 0, kHostKey);
     heap->FreeHost(host);
     return 0;
