@@ -85,8 +85,22 @@ oxSelectBox::oxSelectBox(oxAtom tag) : oxControlBox(tag) {
 oxSelectBox::~oxSelectBox() {
     if (!model_) return;
     // Whoever still holds the model finds it without rows; the last release tells scripts.
-    model_->ForgetSource();
+    model_->ForgetOwner();
     model_->Release();
+}
+
+void oxSelectBox::SetSelectionModel(oxSelectionModel* model) {
+    if (model == model_) return;
+    if (model) model->AddRef();
+    oxSelectionModel* old = model_;
+    model_ = model;
+    if (!old) return;
+    old->ForgetOwner();
+    old->Release();
+}
+
+void oxSelectBox::MarkModelStale() {
+    if (auto* list = dynamic_cast<oxListSelectionModel*>(model_)) list->MarkStale();
 }
 
 void oxSelectBox::OnSceneAttached() {
@@ -163,7 +177,7 @@ void oxSelectBox::SetChangeFlag(uint32_t mask, bool on) {
     // Rows came or went: the model reads the rows again before it next answers.
     if ((mask & kChangeLayoutStale) && on) {
         rowsValid_ = false;
-        if (GetScene() && model_) model_->MarkStale();
+        if (GetScene()) MarkModelStale();
     }
     oxControlBox::SetChangeFlag(mask, on);
 }
@@ -216,7 +230,7 @@ public:
     SortToggle(oxSelectBox* box, oxGridLayout* grid, bool ascending) : box_(box), grid_(grid), ascending_(ascending) {}
     void Apply() override {
         grid_->SortRows(ascending_ ? 1 : 0);
-        if (oxListSelectionModel* model = box_->GetSelectionModel()) model->MarkStale();
+        box_->MarkModelStale();
         box_->InvalidateUpToPopup();
         box_->RequestLayout();
     }
@@ -258,7 +272,7 @@ void oxSelectBox::MoveSelectionOutOf(oxBox* rows) {
         SetRowCurrent(row, false);
         SetRowSelected(row, false);
     }
-    model_->MarkStale();
+    MarkModelStale();
     if (current && contracted) MoveCursorToBox(contracted, selected ? 1 : 0);
 }
 

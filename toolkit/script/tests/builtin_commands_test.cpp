@@ -166,7 +166,8 @@ TEST_F(BuiltinCommandsTest, EachNamedActionActsOnTheEventsTarget) {
 TEST_F(BuiltinCommandsTest, SelectionMovesStepTheCursorAndSelectionOfTheSelectBoxAround) {
     auto* pick = As<oxSelectBox>(u"pick");
     ASSERT_NE(pick, nullptr);
-    oxListSelectionModel* model = pick->GetSelectionModel();
+    auto* model = dynamic_cast<oxListSelectionModel*>(pick->GetSelectionModel());
+    ASSERT_NE(model, nullptr);
     const auto selected = [model] {
         std::vector<int> rows;
         model->BeginEnumeration();
@@ -213,7 +214,7 @@ TEST_F(BuiltinCommandsTest, PagingMovesByTheRowsInView) {
     // Six rows of 30 in a list 100 high: rows 0 to 3 show, the last in part.
     auto* paged = As<oxSelectBox>(u"paged");
     ASSERT_NE(paged, nullptr);
-    oxListSelectionModel* model = paged->GetSelectionModel();
+    oxSelectionModel* model = paged->GetSelectionModel();
     model->MoveCursor(0, 1, false);
     EXPECT_EQ(paged->GetFirstVisibleRowIndex(), 0);
     EXPECT_EQ(paged->GetLastVisibleRowIndex(), 3);
@@ -242,7 +243,7 @@ TEST_F(BuiltinCommandsTest, ADataGridSortedKeepsItsSelectionOnTheSameRows) {
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->GetBoxType(), kAtomSelect);
     ASSERT_EQ(table->GetRowCount(), 4);
-    oxListSelectionModel* model = table->GetSelectionModel();
+    oxSelectionModel* model = table->GetSelectionModel();
     EXPECT_EQ(Run(u"SelectHome", u"g0"), 1);
     EXPECT_EQ(Run(u"SelectDownExtend", u"g0"), 1);
     EXPECT_EQ(model->GetSelectedCount(), 2);
