@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/crt/wide.h"
+#include "platform/win/window.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/number_text.h"
 #include "toolkit/core/box_factory.h"
@@ -13,6 +14,9 @@
 #include "toolkit/core/grid_services.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scripthost/script_object_cache.h"
+#include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_input.h"
+#include "toolkit/widgets/frame_site.h"
 
 namespace {
 
@@ -65,6 +69,16 @@ void RowValueAndLabel(oxBox* row, const WCHAR** value, const WCHAR** label) {
     }
     *value = row->GetAttribute(kAtomValue);
     *label = row->GetAttribute(kAtomLabel);
+}
+
+// The box under the pointer in the window of the box's scene, or null.
+oxBox* BoxUnderPointer(oxBox* box) {
+    oxFrameSite* site = GetFrameSite(box);
+    oxFrame* frame = site ? site->GetWindowBoxFrame() : nullptr;
+    POINT p{0, 0};
+    if (!frame || !frame->GetWindow() || !frame->GetOwnerBox() || !GetCursorPos(&p)) return nullptr;
+    ScreenToClient(frame->GetWindow(), &p);
+    return site->HitTest(frame->GetOwnerBox(), oxPoint{p.x, p.y});
 }
 
 } // namespace
@@ -411,6 +425,23 @@ void oxSelectBox::SetRowCurrent(oxBox* row, bool on) {
 }
 
 void oxSelectBox::CursorChanged(int now, int old, int action) {
+    // An open tooltip belongs to the box under the pointer: when the rows scroll to the cursor and
+    // another box comes under it, the tooltip closes.
+    oxInputScene* scene = GetInputScene(this);
+    oxFrameInput* input = scene ? scene->GetFrameInput() : nullptr;
+    oxBox* under = input && input->GetTrackedPopup() ? BoxUnderPointer(this) : nullptr;
+    if (!under) {
+        ShowCursorChange(now, old, action);
+        return;
+    }
+    // The select events may let go of the box.
+    AddRef();
+    ShowCursorChange(now, old, action);
+    if (input->GetTrackedPopup() && BoxUnderPointer(this) != under) input->CloseTrackedPopup();
+    Release();
+}
+
+void oxSelectBox::ShowCursorChange(int now, int old, int action) {
     if (old >= 0) {
         oxBox* row = GetRowBox(old);
         if (row && IsLiveRow(row)) SetRowCurrent(row, false);

@@ -87,6 +87,8 @@ private:
     // A right click by `rightMouseMode`; a left click moves the cursor with the action.
     void ApplyClick(int index, int action, bool block, int button, bool skip);
     bool IsFocusedBox() const { return (GetStateFlags() & kStateFocused) != 0; }
+    // Marks the rows, scrolls to the cursor row and, for an action, takes its value and fires.
+    void ShowCursorChange(int now, int old, int action);
     // The first and last row at least partly in view; -1 when none.
     void FindVisibleRows(int* first, int* last);
     // The rows in index order, walked again after children came or went.
