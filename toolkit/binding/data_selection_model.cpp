@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "runtime/wide_string.h"
 #include "toolkit/binding/binding_source.h"
@@ -105,6 +106,7 @@ void oxDataSelectionModel::SetCurrentRow(int row, int action) {
 
 void oxDataSelectionModel::MakeCurrent(int row, int old, int action) {
     if (!tree_ || row < -1 || row >= tree_->CountRows()) return;
+    const Hold hold = Hold::ref(this);
     // Selecting clears the current row: the selection goes first.
     if (FollowsCursor() && row >= 0 && !(IsRowSelected(row) && GetSelectedCount() == 1)) SelectOnly(row);
     current_ = row;
@@ -123,6 +125,7 @@ oxBox* oxDataSelectionModel::GetCursorRow() {
 void oxDataSelectionModel::MoveCursor(int index, int action, bool skipUnselectable) {
     // Data rows are not skipped: a hidden or disabled row still names its data.
     (void)skipUnselectable;
+    const Hold hold = Hold::ref(this);
     const int rows = tree_ ? tree_->CountRows() : 0;
     if (rows == 0) {
         ClearCurrent(true);
@@ -360,6 +363,7 @@ bool oxDataSelectionModel::UnselectKey(const VARIANT& key, oxRepeater* repeater,
 }
 
 bool oxDataSelectionModel::Clear(bool notify) {
+    const Hold hold = Hold::ref(this);
     bool had = GetSelectedCount() > 0;
     ClearCurrent(notify);
     if (notify && tree_ && had) {
@@ -433,6 +437,7 @@ void oxDataSelectionModel::OnReset() {
 void oxDataSelectionModel::OnRowsChanged(int kind, int first, int count) {
     (void)count;
     if (!tree_ || current_ < 0) return;
+    const Hold hold = Hold::ref(this);
     int old = current_;
     int rows = tree_->CountRows();
     int found = currentRepeater_ ? tree_->FindRowOfKeyIn(currentRepeater_, currentKey_) : -1;

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "runtime/ref_ptr.h"
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/binding/selection_model.h"
@@ -118,6 +119,9 @@ public:
     bool IsKeySelected(const VARIANT& key, oxRepeater* repeater) const;
 
 private:
+    // The owner hears every change, and what it runs may let go of the list and its binding: the
+    // model keeps itself alive until it is done.
+    using Hold = NUBO::RefPtr<oxDataSelectionModel>;
     using TextKey = std::pair<std::u16string, oxRepeater*>;
     using IntKey = std::pair<int32_t, oxRepeater*>;
 

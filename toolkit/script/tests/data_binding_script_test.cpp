@@ -206,6 +206,15 @@ TEST_F(DataScriptTest, ABoundSelectBoxSelectsItsRowsByData) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+
+    // The list goes while a script holds its selection and its collection still changes.
+    ASSERT_TRUE(Run(scene, "var held = list.selection;"));
+    oxBox* pick = Box("pick");
+    scene->DestroyBox(pick->GetParent()->RemoveChild(pick, false));
+    EXPECT_EQ(Call(scene, "list.selectedIndex"), "error:80004005");
+    EXPECT_EQ(Call(scene, "(held.select(1), people.insertValueAtIndex({id: 'late', name: 'late'}, 0), people.count)"),
+              "number:7");
+    EXPECT_EQ(Call(scene, "held.selectData('p1', people)"), "boolean:false");
 }
 
 TEST_F(DataScriptTest, TheCursorDataOfABoundSelectBoxFollowsItsRow) {
