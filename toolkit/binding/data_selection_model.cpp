@@ -108,7 +108,7 @@ void oxDataSelectionModel::MakeCurrent(int row, int old, int action) {
     if (!tree_ || row < -1 || row >= tree_->CountRows()) return;
     const Hold hold = Hold::ref(this);
     // Selecting clears the current row: the selection goes first.
-    if (FollowsCursor() && row >= 0 && !(IsRowSelected(row) && GetSelectedCount() == 1)) SelectOnly(row);
+    if (FollowsCursor() && row >= 0 && !(IsRowSelected(row) && GetSelectedCount() == 1)) SelectOnly(row, false);
     current_ = row;
     currentKey_.Clear();
     currentRepeater_ = nullptr;
@@ -138,7 +138,7 @@ void oxDataSelectionModel::MoveCursor(int index, int action, bool skipUnselectab
     if (!FollowsCursor()) {
         switch (action) {
         case kSelectOnly:
-            SelectOnly(n);
+            SelectOnly(n, false);
             break;
         case kToggle:
             if (IsRowSelected(n))
@@ -149,7 +149,7 @@ void oxDataSelectionModel::MoveCursor(int index, int action, bool skipUnselectab
             break;
         case kExtend:
             if (IsSingle() || anchor_ < 0) {
-                SelectOnly(n);
+                SelectOnly(n, false);
             } else {
                 const int anchor = anchor_;
                 SelectRange(anchor, n);
@@ -272,8 +272,8 @@ void oxDataSelectionModel::Select(int row) {
         SelectOnly(row);
 }
 
-void oxDataSelectionModel::SelectOnly(int row) {
-    Clear(true);
+void oxDataSelectionModel::SelectOnly(int row, bool tellCursor) {
+    ClearKeys(true, tellCursor);
     AddRow(row);
     anchor_ = row;
 }
@@ -363,10 +363,20 @@ bool oxDataSelectionModel::UnselectKey(const VARIANT& key, oxRepeater* repeater,
 }
 
 bool oxDataSelectionModel::Clear(bool notify) {
+    return ClearKeys(notify, notify);
+}
+
+bool oxDataSelectionModel::ClearKeys(bool notify, bool tellCursor) {
     const Hold hold = Hold::ref(this);
     bool had = GetSelectedCount() > 0;
-    ClearCurrent(notify);
-    if (notify && tree_ && had) {
+    // The usual selection is the cursor row alone: its box is found at once instead of in a walk.
+    const int cursor = current_;
+    const bool onlyCursor = GetSelectedCount() == 1 && cursor >= 0 && currentRepeater_ &&
+                            IsKeySelected(currentKey_, currentRepeater_);
+    ClearCurrent(tellCursor);
+    if (notify && tree_ && had && onlyCursor) {
+        MarkRow(cursor, false);
+    } else if (notify && tree_ && had) {
         for (oxRepeater* r : tree_->GetFlatList()) {
             if (r->IsCollapsed()) continue;
             for (int i = 0; i < r->GetRowCount(); ++i) {

@@ -128,8 +128,10 @@ private:
     ~oxDataSelectionModel();
     bool FollowsCursor() const { return modeAtom_ == kAtomCurrent; }
     void MakeCurrent(int row, int old, int action);
-    // Only this row, whatever the mode; and one row more.
-    void SelectOnly(int row);
+    // Only this row, whatever the mode; and one row more. The list hears of the cursor leaving
+    // its row only when told to: a cursor move tells it once, at its end.
+    void SelectOnly(int row, bool tellCursor = true);
+    bool ClearKeys(bool notify, bool tellCursor);
     void AddRow(int row);
     bool AddKey(const VARIANT& key, oxRepeater* repeater);
     bool RemoveKey(const VARIANT& key, oxRepeater* repeater);
