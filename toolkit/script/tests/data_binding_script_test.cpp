@@ -179,11 +179,21 @@ TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) 
 // its rows are selected by data, and its cursor is a data row that follows its data.
 TEST_F(DataScriptTest, ABoundSelectBoxSelectsItsRowsByData) {
     ASSERT_TRUE(ShowPeople());
+    // The list's modes carry over to the model that takes its place, and later changes reach it.
+    auto* pick = dynamic_cast<oxSelectBox*>(Box("pick"));
+    ASSERT_NE(pick, nullptr);
+    auto* model = dynamic_cast<oxDataSelectionModel*>(pick->GetSelectionModel());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->GetModeAtom(), kAtomCurrent);
+    EXPECT_EQ(model->GetSelectMode(), uint32_t(kModeSelectMultiple));
+    pick->SetCursorMode(kModeCursorWrap);
+    EXPECT_EQ(model->GetCursorMode(), uint32_t(kModeCursorWrap));
     const struct {
         const char* expression;
         const char* expected;
     } cases[] = {
         {"list.rowCount", "number:5"},
+        {"(list.cursorIndex = 5, list.cursorIndex)", "number:0"}, // wraps
         {"list.selection.select(1)", "boolean:true"},
         {"list.selection.firstSelectedData.value", "string:p1"},
         {"list.selection.firstSelectedData.collection === people", "boolean:true"},
@@ -209,7 +219,6 @@ TEST_F(DataScriptTest, ABoundSelectBoxSelectsItsRowsByData) {
 
     // The list goes while a script holds its selection and its collection still changes.
     ASSERT_TRUE(Run(scene, "var held = list.selection;"));
-    oxBox* pick = Box("pick");
     scene->DestroyBox(pick->GetParent()->RemoveChild(pick, false));
     EXPECT_EQ(Call(scene, "list.selectedIndex"), "error:80004005");
     EXPECT_EQ(Call(scene, "(held.select(1), people.insertValueAtIndex({id: 'late', name: 'late'}, 0), people.count)"),
