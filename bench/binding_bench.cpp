@@ -268,7 +268,7 @@ void BM_SelectBoxKeyStep(benchmark::State& state, const WCHAR* command) {
         state.SkipWithError("the select box did not bind");
         return;
     }
-    oxListSelectionModel* model = select->GetSelectionModel();
+    oxSelectionModel* model = select->GetSelectionModel();
     model->MoveCursor(0, 1, false);
     s.scene->Layout();
     int expected = 0;

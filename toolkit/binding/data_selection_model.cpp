@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "runtime/wide_string.h"
 #include "toolkit/binding/binding_source.h"
@@ -51,6 +52,8 @@ void oxDataSelectionModel::ShowSelected(oxBox* row, bool selected) {
 }
 
 oxDataSelectionModel::oxDataSelectionModel(oxRowTree* tree, oxSelectionOwner* owner) : tree_(tree), owner_(owner) {
+    // Rows are selected one by one until a list hands over its mode.
+    modeAtom_ = 0;
     textCursor_ = textKeys_.end();
     intCursor_ = intKeys_.end();
 }
@@ -97,15 +100,81 @@ void oxDataSelectionModel::MarkRow(int row, bool selected) {
     ShowSelected(box, selected);
 }
 
-void oxDataSelectionModel::SetCurrentRow(int row) {
-    int old = current_;
+void oxDataSelectionModel::SetCurrentRow(int row, int action) {
+    MakeCurrent(row, current_, action);
+}
+
+void oxDataSelectionModel::MakeCurrent(int row, int old, int action) {
     if (!tree_ || row < -1 || row >= tree_->CountRows()) return;
+    const Hold hold = Hold::ref(this);
+    // Selecting clears the current row: the selection goes first.
+    if (FollowsCursor() && row >= 0 && !(IsRowSelected(row) && GetSelectedCount() == 1)) SelectOnly(row, false);
     current_ = row;
     currentKey_.Clear();
     currentRepeater_ = nullptr;
     if (row >= 0) RowKey(row, &currentKey_, &currentRepeater_);
-    if (mode_ == kAtomCurrent && row >= 0) Select(row);
-    if (old != row && owner_) owner_->OnCurrentRowChanged(row, old);
+    if (owner_ && (old != row || action != kCursorOnly)) owner_->CursorChanged(row, old, action);
+}
+
+oxBox* oxDataSelectionModel::GetCursorRow() {
+    oxRepeater* r = nullptr;
+    int index = -1;
+    return tree_ && tree_->LocateRow(current_, &r, &index) ? r->GetMadeRowBox(index) : nullptr;
+}
+
+void oxDataSelectionModel::MoveCursor(int index, int action, bool skipUnselectable) {
+    // Data rows are not skipped: a hidden or disabled row still names its data.
+    (void)skipUnselectable;
+    const Hold hold = Hold::ref(this);
+    const int rows = tree_ ? tree_->CountRows() : 0;
+    if (rows == 0) {
+        ClearCurrent(true);
+        return;
+    }
+    const int old = current_;
+    int n = index;
+    if (n >= rows) n = IsWrap() ? 0 : rows - 1;
+    if (n < 0) n = IsWrap() ? rows - 1 : 0;
+    if (!FollowsCursor()) {
+        switch (action) {
+        case kSelectOnly:
+            SelectOnly(n, false);
+            break;
+        case kToggle:
+            if (IsRowSelected(n))
+                UnselectRow(n);
+            else
+                AddRow(n);
+            anchor_ = n;
+            break;
+        case kExtend:
+            if (IsSingle() || anchor_ < 0) {
+                SelectOnly(n, false);
+            } else {
+                const int anchor = anchor_;
+                SelectRange(anchor, n);
+                anchor_ = anchor;
+            }
+            break;
+        case kAdd:
+            if (!IsRowSelected(n)) AddRow(n);
+            break;
+        default:
+            break;
+        }
+    }
+    MakeCurrent(n, old, action);
+}
+
+bool oxDataSelectionModel::SetCursorData(const VARIANT& value, void* group) {
+    return SelectByData(value, static_cast<oxRepeater*>(group));
+}
+
+bool oxDataSelectionModel::GetCursorData(XVariant* value, void** group) {
+    if (currentKey_.vt == VT_EMPTY || !currentRepeater_) return false;
+    *value = currentKey_;
+    *group = currentRepeater_;
+    return true;
 }
 
 const XVariant& oxDataSelectionModel::GetCurrentKey(oxRepeater** repeater) const {
@@ -126,8 +195,7 @@ void oxDataSelectionModel::SetSelectionIndex(int row) {
         Clear(true);
         return;
     }
-    Select(row);
-    SetCurrentRow(row);
+    if (!IsRowSelected(row)) MoveCursor(row, kSelectOnly, false);
 }
 
 bool oxDataSelectionModel::GetFirstSelectedData(XVariant* value, void** group) {
@@ -198,12 +266,20 @@ bool oxDataSelectionModel::SelectByData(const VARIANT& key, oxRepeater* repeater
 }
 
 void oxDataSelectionModel::Select(int row) {
-    Clear(true);
-    SelectRow(row);
+    if (FollowsCursor())
+        SetCurrentRow(row);
+    else
+        SelectOnly(row);
+}
+
+void oxDataSelectionModel::SelectOnly(int row, bool tellCursor) {
+    ClearKeys(true, tellCursor);
+    AddRow(row);
     anchor_ = row;
 }
 
 void oxDataSelectionModel::UnselectRow(int row) {
+    if (FollowsCursor()) return;
     XVariant key;
     oxRepeater* r = nullptr;
     RowKey(row, &key, &r);
@@ -211,6 +287,13 @@ void oxDataSelectionModel::UnselectRow(int row) {
 }
 
 void oxDataSelectionModel::SelectRow(int row) {
+    if (FollowsCursor())
+        SetCurrentRow(row);
+    else
+        AddRow(row);
+}
+
+void oxDataSelectionModel::AddRow(int row) {
     XVariant key;
     oxRepeater* r = nullptr;
     RowKey(row, &key, &r);
@@ -223,13 +306,14 @@ void oxDataSelectionModel::SelectRange(int from, int to) {
     Clear(true);
     if (from > to) std::swap(from, to);
     for (int row = from; row <= to; ++row)
-        SelectRow(row);
+        AddRow(row);
 }
 
 void oxDataSelectionModel::SelectUpTo(int count) {
+    if (FollowsCursor()) return;
     Clear(true);
     for (int row = 0; row <= count; ++row)
-        SelectRow(row);
+        AddRow(row);
 }
 
 bool oxDataSelectionModel::GetFirstSelectedKey(XVariant* value, oxRepeater** repeater) {
@@ -263,7 +347,7 @@ bool oxDataSelectionModel::SelectKey(const VARIANT& key, oxRepeater* repeater) {
     int row = tree_->FindRowOfKeyIn(repeater, key);
     if (row < 0) return false;
     MarkRow(row, false);
-    SelectRow(row);
+    AddRow(row);
     SetCurrentRow(row);
     return true;
 }
@@ -279,9 +363,20 @@ bool oxDataSelectionModel::UnselectKey(const VARIANT& key, oxRepeater* repeater,
 }
 
 bool oxDataSelectionModel::Clear(bool notify) {
+    return ClearKeys(notify, notify);
+}
+
+bool oxDataSelectionModel::ClearKeys(bool notify, bool tellCursor) {
+    const Hold hold = Hold::ref(this);
     bool had = GetSelectedCount() > 0;
-    ClearCurrent(notify);
-    if (notify && tree_ && had) {
+    // The usual selection is the cursor row alone: its box is found at once instead of in a walk.
+    const int cursor = current_;
+    const bool onlyCursor = GetSelectedCount() == 1 && cursor >= 0 && currentRepeater_ &&
+                            IsKeySelected(currentKey_, currentRepeater_);
+    ClearCurrent(tellCursor);
+    if (notify && tree_ && had && onlyCursor) {
+        MarkRow(cursor, false);
+    } else if (notify && tree_ && had) {
         for (oxRepeater* r : tree_->GetFlatList()) {
             if (r->IsCollapsed()) continue;
             for (int i = 0; i < r->GetRowCount(); ++i) {
@@ -342,7 +437,7 @@ void oxDataSelectionModel::ClearCurrent(bool notify) {
     current_ = -1;
     currentKey_.Clear();
     currentRepeater_ = nullptr;
-    if (notify && owner_ && old != -1) owner_->OnCurrentRowChanged(-1, old);
+    if (notify && owner_ && old != -1) owner_->CursorChanged(-1, old, kCursorOnly);
 }
 
 void oxDataSelectionModel::OnReset() {
@@ -352,6 +447,7 @@ void oxDataSelectionModel::OnReset() {
 void oxDataSelectionModel::OnRowsChanged(int kind, int first, int count) {
     (void)count;
     if (!tree_ || current_ < 0) return;
+    const Hold hold = Hold::ref(this);
     int old = current_;
     int rows = tree_->CountRows();
     int found = currentRepeater_ ? tree_->FindRowOfKeyIn(currentRepeater_, currentKey_) : -1;
@@ -366,5 +462,5 @@ void oxDataSelectionModel::OnRowsChanged(int kind, int first, int count) {
     } else {
         current_ = rows == 0 ? -1 : std::min(current_, rows - 1);
     }
-    if (current_ != old && owner_) owner_->OnCurrentRowChanged(current_, old);
+    if (current_ != old && owner_) owner_->CursorChanged(current_, old, kCursorOnly);
 }

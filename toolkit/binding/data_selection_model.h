@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "runtime/ref_ptr.h"
 #include "runtime/script_variant.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/binding/selection_model.h"
@@ -16,13 +17,17 @@ class oxBox;
 class oxRepeater;
 class oxRowTree;
 
-// The list that draws the selection. Without one the model marks the row boxes selected itself.
+// The list that shows the selection and holds the model: a bound list takes the row tree's model
+// in place of its own. Without an owner the model marks the row boxes selected itself.
 class oxSelectionOwner {
 public:
+    // The model the list holds now, and another put in its place (the list holds a reference).
+    virtual oxSelectionModel* GetSelectionModel() const = 0;
+    virtual void SetSelectionModel(oxSelectionModel* model) = 0;
     virtual void MarkRowSelected(oxBox* row, bool selected) = 0;
     virtual void MarkRowCurrent(oxBox* row, bool current) = 0;
-    // The current row moved (old to new; -1 none).
-    virtual void OnCurrentRowChanged(int now, int old) { (void)now, (void)old; }
+    // The cursor moved from old to now (-1 none) by a cursor action; 0 moves the cursor only.
+    virtual void CursorChanged(int now, int old, int action) = 0;
 
 protected:
     ~oxSelectionOwner() = default;
@@ -36,7 +41,25 @@ public:
     ULONG AddRef() override { return ++refCount_; }
     ULONG Release() override;
 
-    // oxSelectionModel: row groups are repeaters.
+    // oxSelectionModel, the cursor side: rows are the flat rows of the tree.
+    int GetCursor() override { return current_; }
+    oxBox* GetCursorRow() override;
+    int GetFirstSelected() override { return FirstSelectedRow(); }
+    void SelectIndex(int row) override { SetSelectionIndex(row); }
+    bool IsSelected(int row) override { return IsRowSelected(row); }
+    // Applies the action by key (in mode "current" the selection follows the cursor instead), then
+    // makes the row current.
+    void MoveCursor(int index, int action, bool skipUnselectable) override;
+    void SelectAll(int last) override { SelectUpTo(last); }
+    bool ClearAll(bool updateRows) override { return Clear(updateRows); }
+    bool HasMultipleSelected() override { return HasMultipleSelection(); }
+    void ForgetOwner() override { owner_ = nullptr; }
+    // The cursor data is the current key with its repeater.
+    void ResetCursorData() override { ClearCurrent(true); }
+    bool SetCursorData(const VARIANT& value, void* group) override;
+    bool GetCursorData(NUBO::XVariant* value, void** group) override;
+
+    // oxSelectionModel, for scripts: row groups are repeaters.
     int GetSelectionIndex() override;
     void SetSelectionIndex(int row) override;
     int GetSelectedCount() override { return int(textKeys_.size() + intKeys_.size()); }
@@ -51,13 +74,12 @@ public:
     NUBO::XObject* GetRowGroupObject(void* group) override;
 
     void SetOwner(oxSelectionOwner* owner) { owner_ = owner; }
-    void SetMode(oxAtom mode) { mode_ = mode; }
-    oxAtom GetMode() const { return mode_; }
     // The tree is going; the model stays for whoever still holds it, inert.
     void ForgetTree() { tree_ = nullptr; }
 
     int GetCurrentRow() const { return current_; }
-    void SetCurrentRow(int row);
+    // The owner hears the move with the action; in mode "current" the row becomes the selection.
+    void SetCurrentRow(int row, int action = kCursorOnly);
     // The key value and repeater of the current row.
     const NUBO::XVariant& GetCurrentKey(oxRepeater** repeater) const;
     // The first flat row whose key is selected, -1 when none.
@@ -66,6 +88,8 @@ public:
     bool SelectByData(const VARIANT& key, oxRepeater* repeater);
     // Only this row.
     void Select(int row) override;
+    // In mode "current" the selection is the cursor row's: removing or adding rows does nothing,
+    // and adding one moves the cursor there.
     void UnselectRow(int row) override;
     // Adds the row.
     void SelectRow(int row) override;
@@ -95,10 +119,20 @@ public:
     bool IsKeySelected(const VARIANT& key, oxRepeater* repeater) const;
 
 private:
+    // The owner hears every change, and what it runs may let go of the list and its binding: the
+    // model keeps itself alive until it is done.
+    using Hold = NUBO::RefPtr<oxDataSelectionModel>;
     using TextKey = std::pair<std::u16string, oxRepeater*>;
     using IntKey = std::pair<int32_t, oxRepeater*>;
 
     ~oxDataSelectionModel();
+    bool FollowsCursor() const { return modeAtom_ == kAtomCurrent; }
+    void MakeCurrent(int row, int old, int action);
+    // Only this row, whatever the mode; and one row more. The list hears of the cursor leaving
+    // its row only when told to: a cursor move tells it once, at its end.
+    void SelectOnly(int row, bool tellCursor = true);
+    bool ClearKeys(bool notify, bool tellCursor);
+    void AddRow(int row);
     bool AddKey(const VARIANT& key, oxRepeater* repeater);
     bool RemoveKey(const VARIANT& key, oxRepeater* repeater);
     void MarkRow(int row, bool selected);
@@ -111,7 +145,6 @@ private:
     oxSelectionOwner* owner_;
     int current_ = -1;
     int anchor_ = -1;
-    oxAtom mode_ = 0;
     NUBO::XVariant currentKey_;
     oxRepeater* currentRepeater_ = nullptr;
     std::map<TextKey, int> textKeys_; // key -> value kind

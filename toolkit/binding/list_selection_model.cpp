@@ -302,3 +302,10 @@ bool oxListSelectionModel::HasMultipleSelected() {
     Refresh();
     return ranges_.size() > 1 || (ranges_.size() == 1 && ranges_.front().first != ranges_.front().last);
 }
+
+void oxListSelectionModel::ResetCursorData() {
+    Refresh();
+    const int old = cursor_;
+    cursor_ = -1;
+    if (source_ && old >= 0) source_->CursorChanged(-1, old, kCursorOnly);
+}

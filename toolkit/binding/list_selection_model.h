@@ -30,21 +30,18 @@ protected:
 class oxListSelectionModel final : public oxSelectionModel {
 public:
     static constexpr uint32_t kDeletingCount = 0xC0000001u;
-    // Cursor actions.
-    enum { kCursorOnly = 0, kSelectOnly = 1, kToggle = 2, kExtend = 3, kAdd = 4 };
 
     explicit oxListSelectionModel(oxSelectRowSource* source) : source_(source) {}
     ULONG AddRef() override { return ++refCount_; }
     ULONG Release() override;
 
-    int GetCursor();
-    void SetCursor(int index) { MoveCursor(index, kCursorOnly, false); }
-    oxBox* GetCursorRow();
-    int GetFirstSelected();
-    void SelectIndex(int index);
+    int GetCursor() override;
+    oxBox* GetCursorRow() override;
+    int GetFirstSelected() override;
+    void SelectIndex(int index) override;
     int GetSelectedCount() override;
-    bool IsSelected(int index);
-    void MoveCursor(int index, int action, bool skipUnselectable);
+    bool IsSelected(int index) override;
+    void MoveCursor(int index, int action, bool skipUnselectable) override;
     // A script value converted to a row; false for a negative one.
     bool MoveCursorToValue(const VARIANT& value, int action);
     void SelectOnly(int index);
@@ -52,22 +49,17 @@ public:
     // Adds the row (in single mode: only this row).
     void Add(int index);
     void SelectRange(int a, int b);
-    void SelectAll(int last);
+    void SelectAll(int last) override;
     void ClearSelection() override;
     void ResetCursor() { cursor_ = -1; }
     void BeginEnumeration();
     int NextSelected();
-    // Answers whether anything was selected.
-    bool ClearAll(bool updateRows);
-    bool HasMultipleSelected();
+    bool ClearAll(bool updateRows) override;
+    bool HasMultipleSelected() override;
 
-    void SetSelectMode(uint32_t mode) { selectMode_ = mode; }
-    void SetCursorMode(uint32_t mode) { cursorMode_ = mode; }
-    uint32_t GetSelectMode() const { return selectMode_; }
     void MarkStale() { stale_ = true; }
     int GetAnchor() const { return anchor_; }
-    // The owner is going: the model stays for whoever still holds it, inert.
-    void ForgetSource() { source_ = nullptr; }
+    void ForgetOwner() override { source_ = nullptr; }
 
     // oxSelectionModel, for scripts: the plain rows have no data.
     int GetSelectionIndex() override { return GetFirstSelected(); }
@@ -83,6 +75,11 @@ public:
     bool SelectData(const VARIANT&, void*) override { return false; }
     bool UnselectData(const VARIANT&, void*) override { return false; }
     NUBO::XObject* GetRowGroupObject(void*) override { return nullptr; }
+    // Plain rows carry no data: the cursor data is the cursor, and resetting it takes the cursor
+    // off its row.
+    void ResetCursorData() override;
+    bool SetCursorData(const VARIANT&, void*) override { return false; }
+    bool GetCursorData(NUBO::XVariant*, void**) override { return false; }
 
 private:
     struct Range {
@@ -90,8 +87,6 @@ private:
         int last;
     };
     ~oxListSelectionModel() = default;
-    bool IsSingle() const { return selectMode_ == 1024; }
-    bool IsWrap() const { return cursorMode_ == 8192; }
     int RowCount() { return source_ ? source_->GetRowCount() : 0; }
     int Clamp(int index);
     // Negative indexes and single mode, shared by adding and removing a row; false for the rest.
@@ -105,8 +100,6 @@ private:
     uint32_t refCount_ = 0;
     oxSelectRowSource* source_;
     int cursor_ = -1;
-    uint32_t cursorMode_ = 0;
-    uint32_t selectMode_ = 1024;
     int anchor_ = -1;
     bool stale_ = false;
     int enumPosition_ = -1;

@@ -57,7 +57,17 @@ void oxRowTree::AttachToList(oxBox* list, oxSelectionOwner* owner) {
     (void)list;
     if (!owner) return;
     oxDataSelectionModel* model = GetSelectionModel(true);
-    if (model) model->SetOwner(owner);
+    if (!model) return;
+    model->SetOwner(owner);
+    oxSelectionModel* held = owner->GetSelectionModel();
+    if (held == model) return;
+    // The list's modes carry over, so the rows behave as the markup asked of the list.
+    if (held) {
+        model->SetModeAtom(held->GetModeAtom());
+        model->SetSelectMode(held->GetSelectMode());
+        model->SetCursorMode(held->GetCursorMode());
+    }
+    owner->SetSelectionModel(model);
 }
 
 oxDataSelectionModel* oxRowTree::GetSelectionModel(bool create) {

@@ -6,6 +6,7 @@
 #include "runtime/ref_ptr.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/script/box.h"
+#include "toolkit/script/data_classes.h"
 #include "toolkit/script/script_class.h"
 #include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/widgets/control_box.h"
@@ -252,17 +253,32 @@ template <bool kExpand> int32_t ChangeRow(Box* self, XArgList* args, XVariant*) 
     return 0;
 }
 
-// The plain rows of a select box carry no data: the cursor data is never set.
-int32_t SetCursorRowData(Box* self, XArgList*, XVariant* out) {
-    (void)self;
-    *out = false;
+// The cursor data: the collection's row group, then the value in it. Without a group for the
+// collection (a plain list has none) the cursor data is reset, which counts as done.
+bool PutCursorData(oxSelectionModel* model, const VARIANT& value, const VARIANT& collection) {
+    // The cursor move tells the box and its listeners, which may let go of the box and its model.
+    NUBO::RefPtr<oxSelectionModel> held = NUBO::RefPtr<oxSelectionModel>::ref(model);
+    void* group = model->PrepareCursorData(collection);
+    if (!group) {
+        model->ResetCursorData();
+        return true;
+    }
+    return model->SetCursorData(value, group);
+}
+
+// The value is passed as written, not made an integer: text keys would otherwise never match, and
+// what `cursorData` reads could not be written back.
+int32_t SetCursorRowData(Box* self, XArgList* args, XVariant* out) {
+    oxSelectBox* select = SelectOf(self);
+    oxSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
+    *out = model && PutCursorData(model, *args->GetArg(0), *args->GetArg(1));
     return 0;
 }
 
 template <bool kCursor> int32_t GetIndex(Box* self, XVariant* out) {
     oxSelectBox* select = SelectOf(self);
     if (!select || !select->GetSelectionModel()) return NUBO::XR_FAIL;
-    oxListSelectionModel* model = select->GetSelectionModel();
+    oxSelectionModel* model = select->GetSelectionModel();
     *out = kCursor ? model->GetCursor() : model->GetFirstSelected();
     return 0;
 }
@@ -305,14 +321,36 @@ int32_t SetSortColumn(Box* self, const VARIANT& value) {
     return 0;
 }
 
+// A new SelectionData over the cursor row's value and collection; nothing when the cursor is on no
+// data row.
 int32_t GetCursorData(Box* self, XVariant* out) {
-    if (!SelectOf(self)) return NUBO::XR_FAIL;
-    out->SetObject(nullptr);
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    oxSelectionModel* model = select->GetSelectionModel();
+    XVariant value;
+    void* group = nullptr;
+    if (!model || !model->GetCursorData(&value, &group)) return 0;
+    NUBO::XObject* data = nullptr;
+    if (CreateSelectionData(value, model->GetRowGroupObject(group), &data) == 0) script_class::PutObject(out, data);
     return 0;
 }
 
-int32_t SetCursorData(Box* self, const VARIANT&) {
-    return SelectOf(self) ? 0 : NUBO::XR_FAIL;
+// An object's `value` and `collection`, read by name, as for setCursorRowData; any other value
+// passes empty ones.
+int32_t SetCursorData(Box* self, const VARIANT& value) {
+    oxSelectBox* select = SelectOf(self);
+    if (!select) return NUBO::XR_FAIL;
+    oxSelectionModel* model = select->GetSelectionModel();
+    if (!model) return 0;
+    XVariant data, collection;
+    NUBO::XObject* object = nullptr;
+    if (NUBO::VariantToXObject(&object, &value) == 0 && object) {
+        NUBO::RefPtr<NUBO::XObject> held(object);
+        if (object->GetPropertyByName(u"value", &data) != 0) data.Clear();
+        if (object->GetPropertyByName(u"collection", &collection) != 0) collection.Clear();
+    }
+    PutCursorData(model, data, collection);
+    return 0;
 }
 
 template <int (oxSelectBox::*Get)()> int32_t GetCount(Box* self, XVariant* out) {

@@ -185,7 +185,7 @@ int32_t SelectionStep(oxBox* target, int32_t position, int mode) {
         }
         if (ParseBool(b->GetAttributeText(kAtomStopPropagation))) return 0;
     }
-    oxListSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
+    oxSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
     if (!model) return 0;
     const int cursor = model->GetCursor();
     if (position == kHome) {
@@ -203,7 +203,7 @@ int32_t SelectionStep(oxBox* target, int32_t position, int mode) {
         int last = select->GetLastVisibleRowIndex();
         if (cursor == last - 1) {
             if (mode != 3) {
-                model->Deselect(cursor);
+                model->UnselectRow(cursor);
                 if (oxBox* row = select->GetRowBox(cursor); row && select->GetScene()) {
                     row->RequestRepaint();
                     if (oxScene* scene = SceneOf(select)) scene->Paint();
@@ -334,7 +334,7 @@ int32_t oxBuiltinCommandHandler::ExecuteCommand(const WCHAR* name, oxEvent* even
     }
     if (Is(name, u"ExpandRow") || Is(name, u"ContractRow") || Is(name, u"ToggleRow")) {
         auto* select = dynamic_cast<oxSelectBox*>(NearestOfType(target, kAtomSelect));
-        oxListSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
+        oxSelectionModel* model = select ? select->GetSelectionModel() : nullptr;
         const int row = model ? model->GetCursor() : -1;
         if (row == -1) return 1;
         if (Is(name, u"ExpandRow"))

@@ -26,9 +26,8 @@ public:
     // should be selected and is not becomes the selection.
     void SetSelection(oxBox* select, oxBox* row) override {
         auto* box = dynamic_cast<oxSelectBox*>(select);
-        oxListSelectionModel* model = box ? box->GetSelectionModel() : nullptr;
-        if (!model) return;
-        model->MarkStale();
+        if (!box || !box->GetSelectionModel()) return;
+        box->MarkModelStale();
         if (row && !(row->GetStateFlags() & kStateSelected)) box->SelectRowBox(row);
     }
     int32_t GetCurrentIndex(oxBox* select) override {

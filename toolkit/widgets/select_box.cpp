@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/crt/wide.h"
+#include "platform/win/window.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/number_text.h"
 #include "toolkit/core/box_factory.h"
@@ -13,6 +14,9 @@
 #include "toolkit/core/grid_services.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/scripthost/script_object_cache.h"
+#include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_input.h"
+#include "toolkit/widgets/frame_site.h"
 
 namespace {
 
@@ -67,6 +71,16 @@ void RowValueAndLabel(oxBox* row, const WCHAR** value, const WCHAR** label) {
     *label = row->GetAttribute(kAtomLabel);
 }
 
+// The box under the pointer in the window of the box's scene, or null.
+oxBox* BoxUnderPointer(oxBox* box) {
+    oxFrameSite* site = GetFrameSite(box);
+    oxFrame* frame = site ? site->GetWindowBoxFrame() : nullptr;
+    POINT p{0, 0};
+    if (!frame || !frame->GetWindow() || !frame->GetOwnerBox() || !GetCursorPos(&p)) return nullptr;
+    ScreenToClient(frame->GetWindow(), &p);
+    return site->HitTest(frame->GetOwnerBox(), oxPoint{p.x, p.y});
+}
+
 } // namespace
 
 void oxRegisterSelectBoxKinds() {
@@ -85,8 +99,22 @@ oxSelectBox::oxSelectBox(oxAtom tag) : oxControlBox(tag) {
 oxSelectBox::~oxSelectBox() {
     if (!model_) return;
     // Whoever still holds the model finds it without rows; the last release tells scripts.
-    model_->ForgetSource();
+    model_->ForgetOwner();
     model_->Release();
+}
+
+void oxSelectBox::SetSelectionModel(oxSelectionModel* model) {
+    if (model == model_) return;
+    if (model) model->AddRef();
+    oxSelectionModel* old = model_;
+    model_ = model;
+    if (!old) return;
+    old->ForgetOwner();
+    old->Release();
+}
+
+void oxSelectBox::MarkModelStale() {
+    if (auto* list = dynamic_cast<oxListSelectionModel*>(model_)) list->MarkStale();
 }
 
 void oxSelectBox::OnSceneAttached() {
@@ -163,7 +191,7 @@ void oxSelectBox::SetChangeFlag(uint32_t mask, bool on) {
     // Rows came or went: the model reads the rows again before it next answers.
     if ((mask & kChangeLayoutStale) && on) {
         rowsValid_ = false;
-        if (GetScene() && model_) model_->MarkStale();
+        if (GetScene()) MarkModelStale();
     }
     oxControlBox::SetChangeFlag(mask, on);
 }
@@ -216,7 +244,7 @@ public:
     SortToggle(oxSelectBox* box, oxGridLayout* grid, bool ascending) : box_(box), grid_(grid), ascending_(ascending) {}
     void Apply() override {
         grid_->SortRows(ascending_ ? 1 : 0);
-        if (oxListSelectionModel* model = box_->GetSelectionModel()) model->MarkStale();
+        box_->MarkModelStale();
         box_->InvalidateUpToPopup();
         box_->RequestLayout();
     }
@@ -258,7 +286,7 @@ void oxSelectBox::MoveSelectionOutOf(oxBox* rows) {
         SetRowCurrent(row, false);
         SetRowSelected(row, false);
     }
-    model_->MarkStale();
+    MarkModelStale();
     if (current && contracted) MoveCursorToBox(contracted, selected ? 1 : 0);
 }
 
@@ -397,6 +425,23 @@ void oxSelectBox::SetRowCurrent(oxBox* row, bool on) {
 }
 
 void oxSelectBox::CursorChanged(int now, int old, int action) {
+    // An open tooltip belongs to the box under the pointer: when the rows scroll to the cursor and
+    // another box comes under it, the tooltip closes.
+    oxInputScene* scene = GetInputScene(this);
+    oxFrameInput* input = scene ? scene->GetFrameInput() : nullptr;
+    oxBox* under = input && input->GetTrackedPopup() ? BoxUnderPointer(this) : nullptr;
+    if (!under) {
+        ShowCursorChange(now, old, action);
+        return;
+    }
+    // The select events may let go of the box.
+    AddRef();
+    ShowCursorChange(now, old, action);
+    if (input->GetTrackedPopup() && BoxUnderPointer(this) != under) input->CloseTrackedPopup();
+    Release();
+}
+
+void oxSelectBox::ShowCursorChange(int now, int old, int action) {
     if (old >= 0) {
         oxBox* row = GetRowBox(old);
         if (row && IsLiveRow(row)) SetRowCurrent(row, false);

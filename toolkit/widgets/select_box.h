@@ -1,9 +1,10 @@
 #pragma once
 // oxSelectBox: a control whose descendant rows (boxes of selectable mode "item") form a list, list
-// box or, with a grid layout, a table. It owns the cursor and selection (oxListSelectionModel),
-// turns clicks, focus and the built-in cursor commands into cursor moves, mirrors the cursor row's
-// value and label into itself, and raises "select" events. The datagrid box is the same class: a
-// grid layout chosen by style makes the grid.
+// box or, with a grid layout, a table. It owns the cursor and selection (its oxListSelectionModel,
+// or the data selection model of the collection binding that makes its rows), turns clicks, focus
+// and the built-in cursor commands into cursor moves, mirrors the cursor row's value and label into
+// itself, and raises "select" events. The datagrid box is the same class: a grid layout chosen by
+// style makes the grid.
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -28,7 +29,11 @@ public:
     int32_t HandleEvent(oxEvent* event) override;
 
     // Null when the model could not be made.
-    oxListSelectionModel* GetSelectionModel() const { return model_; }
+    oxSelectionModel* GetSelectionModel() const override { return model_; }
+    // Takes a reference to the model; the one it replaces is left without rows.
+    void SetSelectionModel(oxSelectionModel* model) override;
+    // The rows changed behind the model's back: a list model reads them again before it answers.
+    void MarkModelStale();
     oxBox* GetSelectedBox();
     void SelectRowBox(oxBox* row) { MoveCursorToBox(row, 1); }
     oxBox* GetCursorBox() { return model_ ? model_->GetCursorRow() : nullptr; }
@@ -54,7 +59,7 @@ public:
     int FindRowByValue(const WCHAR* text);
     int CountRowsIn(oxBox* box);
 
-    // oxSelectRowSource.
+    // oxSelectRowSource, and (CursorChanged) oxSelectionOwner.
     int GetRowCount() override;
     oxBox* GetRowBox(int index) override;
     bool SetRowSelectedAt(int index, bool on) override { return SetRowSelected(GetRowBox(index), on); }
@@ -82,12 +87,14 @@ private:
     // A right click by `rightMouseMode`; a left click moves the cursor with the action.
     void ApplyClick(int index, int action, bool block, int button, bool skip);
     bool IsFocusedBox() const { return (GetStateFlags() & kStateFocused) != 0; }
+    // Marks the rows, scrolls to the cursor row and, for an action, takes its value and fires.
+    void ShowCursorChange(int now, int old, int action);
     // The first and last row at least partly in view; -1 when none.
     void FindVisibleRows(int* first, int* last);
     // The rows in index order, walked again after children came or went.
     const std::vector<oxBox*>& Rows();
 
-    oxListSelectionModel* model_ = nullptr;
+    oxSelectionModel* model_ = nullptr; // one reference
     uint8_t selectOnMouseUp_ = 0;
     uint8_t enableTransitions_ = 1;
     std::vector<oxBox*> rows_;

@@ -213,6 +213,40 @@ TEST_F(RepeaterTest, TheSelectionKeepsItsRowsWhenRowsAboveComeAndGo) {
     EXPECT_EQ(selection->GetCurrentRow(), -1);
 }
 
+// Without a list that hands over mode "current", the cursor actions select rows by data as a list
+// selects its rows: toggle, extend from the anchor, add.
+TEST_F(RepeaterTest, CursorActionsSelectRowsByData) {
+    for (const char* id : {"a", "b", "c", "d", "e"})
+        Add(id, id);
+    ASSERT_TRUE(Open(kList));
+    Publish("people", people.get());
+    oxDataSelectionModel* selection = Tree()->GetSelectionModel(true);
+    selection->SetSelectMode(kModeSelectMultiple);
+    const struct {
+        int row, action;
+        std::vector<int> selected;
+        int cursor;
+    } steps[] = {
+        {1, oxSelectionModel::kSelectOnly, {1}, 1},
+        {3, oxSelectionModel::kExtend, {1, 2, 3}, 3},
+        {2, oxSelectionModel::kToggle, {1, 3}, 2},
+        {4, oxSelectionModel::kAdd, {1, 3, 4}, 4},
+        {0, oxSelectionModel::kCursorOnly, {1, 3, 4}, 0},
+        {9, oxSelectionModel::kSelectOnly, {4}, 4}, // past the end: the last row
+    };
+    for (const auto& step : steps) {
+        selection->MoveCursor(step.row, step.action, false);
+        std::vector<int> selected;
+        for (int row = 0; row < 5; ++row) {
+            if (selection->IsSelected(row)) selected.push_back(row);
+            EXPECT_EQ(selection->IsSelected(row), (Rows()[size_t(row)]->GetStateFlags() & kStateSelected) != 0)
+                << "row " << row << " is shown as it is selected";
+        }
+        EXPECT_EQ(selected, step.selected) << "to row " << step.row << " by action " << step.action;
+        EXPECT_EQ(selection->GetCursor(), step.cursor);
+    }
+}
+
 TEST_F(RepeaterTest, IndexKeysShiftWithTheRows) {
     for (const char* id : {"a", "b", "c"})
         Add(id, id);

@@ -22,6 +22,9 @@
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
+#include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_input.h"
+#include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
 #include "toolkit/widgets/popup_box.h"
 #include "toolkit/widgets/select_box.h"
@@ -72,8 +75,9 @@ constexpr const char* kScene = R"(<window xmlns="http://www.kestrum.com/weftly/b
       <control id="g3" selectableMode="item" height="20"><control value="c"/></control>
     </rows>
   </datagrid>
+  <popup id="rowTip"><box height="20" width="40"/></popup>
   <select id="paged">
-    <control id="p0" style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
+    <control id="p0" style="row" selectableMode="item" customTooltip="rowTip"/><control style="row" selectableMode="item"/>
     <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
     <control style="row" selectableMode="item"/><control style="row" selectableMode="item"/>
   </select>
@@ -166,7 +170,8 @@ TEST_F(BuiltinCommandsTest, EachNamedActionActsOnTheEventsTarget) {
 TEST_F(BuiltinCommandsTest, SelectionMovesStepTheCursorAndSelectionOfTheSelectBoxAround) {
     auto* pick = As<oxSelectBox>(u"pick");
     ASSERT_NE(pick, nullptr);
-    oxListSelectionModel* model = pick->GetSelectionModel();
+    auto* model = dynamic_cast<oxListSelectionModel*>(pick->GetSelectionModel());
+    ASSERT_NE(model, nullptr);
     const auto selected = [model] {
         std::vector<int> rows;
         model->BeginEnumeration();
@@ -213,7 +218,7 @@ TEST_F(BuiltinCommandsTest, PagingMovesByTheRowsInView) {
     // Six rows of 30 in a list 100 high: rows 0 to 3 show, the last in part.
     auto* paged = As<oxSelectBox>(u"paged");
     ASSERT_NE(paged, nullptr);
-    oxListSelectionModel* model = paged->GetSelectionModel();
+    oxSelectionModel* model = paged->GetSelectionModel();
     model->MoveCursor(0, 1, false);
     EXPECT_EQ(paged->GetFirstVisibleRowIndex(), 0);
     EXPECT_EQ(paged->GetLastVisibleRowIndex(), 3);
@@ -237,12 +242,34 @@ TEST_F(BuiltinCommandsTest, PagingMovesByTheRowsInView) {
     }
 }
 
+TEST_F(BuiltinCommandsTest, ARowsTooltipClosesWhenTheCursorScrollsAnotherRowUnderThePointer) {
+    auto* paged = As<oxSelectBox>(u"paged");
+    auto* input = dynamic_cast<oxFrameInput*>(app->GetShell()->GetRuntime()->GetFrameInput());
+    oxFrameSite* site = GetFrameSite(paged);
+    ASSERT_TRUE(paged && input && site && site->GetWindowBoxFrame());
+    platform::headless::UseVirtualClock(1000);
+    oxSelectionModel* model = paged->GetSelectionModel();
+    model->MoveCursor(0, 0, false);
+    POINT at{0, 0};
+    ClientToScreen(site->GetWindowBoxFrame()->GetWindow(), &at);
+    const oxPoint row = site->GetFramePosition(Box(u"p0"));
+    platform::headless::MoveTo(at.x + row.x + 5, at.y + row.y + 5);
+    platform::headless::AdvanceAndRun(GetDoubleClickTime() + 20);
+    ASSERT_NE(input->GetTrackedPopup(), nullptr) << "the first row's tooltip";
+    model->MoveCursor(2, 0, false);
+    EXPECT_EQ(paged->GetScrollY(), 0);
+    EXPECT_NE(input->GetTrackedPopup(), nullptr) << "the rows in view stay: so does the tooltip";
+    model->MoveCursor(5, 0, false);
+    EXPECT_GT(paged->GetScrollY(), 0);
+    EXPECT_EQ(input->GetTrackedPopup(), nullptr) << "another row came under the pointer";
+}
+
 TEST_F(BuiltinCommandsTest, ADataGridSortedKeepsItsSelectionOnTheSameRows) {
     auto* table = As<oxSelectBox>(u"table");
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->GetBoxType(), kAtomSelect);
     ASSERT_EQ(table->GetRowCount(), 4);
-    oxListSelectionModel* model = table->GetSelectionModel();
+    oxSelectionModel* model = table->GetSelectionModel();
     EXPECT_EQ(Run(u"SelectHome", u"g0"), 1);
     EXPECT_EQ(Run(u"SelectDownExtend", u"g0"), 1);
     EXPECT_EQ(model->GetSelectedCount(), 2);

@@ -45,6 +45,12 @@ protected:
         std::u16string wide(id, id + strlen(id));
         return scene->GetBoxById(oxAtoms::Intern(wide.c_str()), false);
     }
+    // Five people in a live array, shown by the bound lists; `list` is the bound select box.
+    bool ShowPeople() {
+        return Run(scene, "var people = new liveArray();"
+                          "for (var i = 0; i < 5; i++) people.addValue({id: 'p' + i, name: 'N' + i});"
+                          "sc.people = people; var list = $('pick');");
+    }
     oxScene* scene = nullptr;
 };
 
@@ -106,9 +112,7 @@ TEST_F(DataScriptTest, AWrapperWhoseBindingWentAnswersWithoutEffect) {
 }
 
 TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) {
-    ASSERT_TRUE(Run(scene, "var people = new liveArray();"
-                           "for (var i = 0; i < 5; i++) people.addValue({id: 'p' + i, name: 'N' + i});"
-                           "sc.people = people;"));
+    ASSERT_TRUE(ShowPeople());
     oxBox* list = Box("list");
     ASSERT_EQ(list->GetChildCount(), 5);
     ASSERT_TRUE(Run(scene, "people.setValue(2, {id: 'p2', name: 'changed'});"));
@@ -171,6 +175,118 @@ TEST_F(DataScriptTest, ALiveArrayFilledFromScriptReachesTheListAndItsSelection) 
         EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
 }
 
+// A select box whose rows a collection binding makes holds the binding's data selection model:
+// its rows are selected by data, and its cursor is a data row that follows its data.
+TEST_F(DataScriptTest, ABoundSelectBoxSelectsItsRowsByData) {
+    ASSERT_TRUE(ShowPeople());
+    // The list's modes carry over to the model that takes its place, and later changes reach it.
+    auto* pick = dynamic_cast<oxSelectBox*>(Box("pick"));
+    ASSERT_NE(pick, nullptr);
+    auto* model = dynamic_cast<oxDataSelectionModel*>(pick->GetSelectionModel());
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->GetModeAtom(), kAtomCurrent);
+    EXPECT_EQ(model->GetSelectMode(), uint32_t(kModeSelectMultiple));
+    pick->SetCursorMode(kModeCursorWrap);
+    EXPECT_EQ(model->GetCursorMode(), uint32_t(kModeCursorWrap));
+    const struct {
+        const char* expression;
+        const char* expected;
+    } cases[] = {
+        {"list.rowCount", "number:5"},
+        {"(list.cursorIndex = 5, list.cursorIndex)", "number:0"}, // wraps
+        {"list.selection.select(1)", "boolean:true"},
+        {"list.selection.firstSelectedData.value", "string:p1"},
+        {"list.selection.firstSelectedData.collection === people", "boolean:true"},
+        {"list.selection.rowCount", "number:1"},
+        {"list.selectedIndex", "number:1"},
+        // The list follows its cursor: selecting a row puts the cursor there and back.
+        {"list.cursorIndex", "number:1"},
+        {"list.getBoxAtRow(1).selected && !list.getBoxAtRow(0).selected", "boolean:true"},
+        {"list.selectedBox === list.getBoxAtRow(1)", "boolean:true"},
+        {"(list.cursorIndex = 3, list.selection.firstSelectedData.value)", "string:p3"},
+        {"list.getBoxAtRow(1).selected", "boolean:false"},
+        {"list.cursorBox === list.getBoxAtRow(3)", "boolean:true"},
+        {"(list.selectedIndex = 4, list.value)", "string:p4"},
+        // Rows inserted before the selection move it along.
+        {"(people.insertValueAtIndex({id: 'new', name: 'new'}, 0), list.selectedIndex)", "number:5"},
+        {"list.cursorIndex", "number:5"},
+        {"list.selection.selectData('p0', people)", "boolean:true"},
+        {"list.cursorIndex", "number:1"},
+        {"list.selection.selectData('p0', {})", "boolean:false"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+
+    // The list goes while a script holds its selection and its collection still changes.
+    ASSERT_TRUE(Run(scene, "var held = list.selection;"));
+    scene->DestroyBox(pick->GetParent()->RemoveChild(pick, false));
+    EXPECT_EQ(Call(scene, "list.selectedIndex"), "error:80004005");
+    EXPECT_EQ(Call(scene, "(held.select(1), people.insertValueAtIndex({id: 'late', name: 'late'}, 0), people.count)"),
+              "number:7");
+    EXPECT_EQ(Call(scene, "held.selectData('p1', people)"), "boolean:false");
+}
+
+TEST_F(DataScriptTest, TheCursorDataOfABoundSelectBoxFollowsItsRow) {
+    ASSERT_TRUE(ShowPeople());
+    const struct {
+        const char* expression;
+        const char* expected;
+    } cases[] = {
+        {"list.cursorData", "null"},
+        {"list.setCursorRowData('p2', people)", "boolean:true"},
+        {"list.cursorIndex", "number:2"},
+        {"list.cursorData.value", "string:p2"},
+        {"list.cursorData.collection === people", "boolean:true"},
+        {"list.cursorData === list.cursorData", "boolean:false"},
+        {"list.cursorBox.value", "string:p2"},
+        {"(people.insertValueAtIndex({id: 'a', name: 'A'}, 0), people.insertValueAtIndex({id: 'b', name: 'B'}, 1),"
+         " list.cursorIndex)",
+         "number:4"},
+        {"list.cursorData.value", "string:p2"},
+        {"list.cursorBox.value", "string:p2"},
+        {"(people.removeValueAtIndex(0), list.cursorIndex)", "number:3"},
+        // A value no row has leaves the cursor where it was.
+        {"list.setCursorRowData('nobody', people)", "boolean:false"},
+        {"list.cursorData.value", "string:p2"},
+        // Written back as an object, as scripts read it.
+        {"(list.cursorData = {value: 'p4', collection: people}, list.cursorIndex)", "number:5"},
+        {"(list.cursorData = 7, list.cursorIndex)", "number:5"},
+        {"(list.cursorData = {value: 'p0', collection: people}, list.cursorData.value)", "string:p0"},
+        // A collection the list does not show resets the cursor data.
+        {"list.setCursorRowData('p3', {})", "boolean:true"},
+        {"list.cursorIndex", "number:-1"},
+        {"list.cursorData", "null"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+
+    // A collection that sorts itself and says the current row stays: the cursor finds its row.
+    ASSERT_TRUE(Run(scene, "var sorted = {items: [{id: 'c'}, {id: 'a'}, {id: 'b'}], told: null,"
+                           "  implementsProtocol: function (p) { return p == 'ee://kestrum/basics/simpleLiveArray'; },"
+                           "  get count() { return this.items.length; },"
+                           "  getValue: function (i) { return this.items[i]; },"
+                           "  addListener: function (l) { this.told = l; },"
+                           "  removeListener: function (l) { if (this.told === l) this.told = null; },"
+                           "  sort: function () {"
+                           "    this.items.sort(function (x, y) { return x.id < y.id ? -1 : 1; });"
+                           "    this.told.onArrayModified(this, 5, -1, 0); } };"
+                           "sc.people = sorted;"));
+    const struct {
+        const char* expression;
+        const char* expected;
+    } sorting[] = {
+        {"list.rowCount", "number:3"},
+        {"list.setCursorRowData('c', sorted)", "boolean:true"},
+        {"list.cursorIndex", "number:0"},
+        {"(sorted.sort(), list.cursorIndex)", "number:2"},
+        {"list.cursorData.value", "string:c"},
+        {"list.cursorBox.value", "string:c"},
+        {"list.getBoxAtRow(0).getAttribute('current')", "string:false"},
+    };
+    for (const auto& c : sorting)
+        EXPECT_EQ(Call(scene, c.expression), c.expected) << c.expression;
+}
+
 TEST_F(DataScriptTest, TheSelectionOfASelectBoxAndADataGridIsTheirRows) {
     oxScene* lists = Open("select_list.box", "lists");
     ASSERT_NE(lists, nullptr);
@@ -227,7 +343,10 @@ TEST_F(DataScriptTest, TheSelectionOfASelectBoxAndADataGridIsTheirRows) {
             {"(list.selectedBox = list.getBoxAtRow(0), list.selectedIndex)", "number:0"},
             // Only grid layouts delete single rows.
             {"(list.deleteItem(list.getBoxAtRow(0)), list.rowCount)", grid ? "number:3" : "number:4"},
-            {"list.setCursorRowData(1, null)", "boolean:false"},
+            // Plain rows carry no data: setting the cursor data resets it, taking the cursor off.
+            {"(list.cursorIndex = 1, list.setCursorRowData(1, null))", "boolean:true"},
+            {"list.cursorIndex", "number:-1"},
+            {"list.cursorData", "null"},
             {"(list.deleteAllItems(), list.rowCount)", "number:0"},
         };
         for (const auto& c : members)

@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override { root->Release(); }
 
-    oxListSelectionModel* model() { return select->GetSelectionModel(); }
+    oxListSelectionModel* model() { return dynamic_cast<oxListSelectionModel*>(select->GetSelectionModel()); }
     void Mouse(oxAtom type, oxBox* target, int button = 1, bool shift = false, bool ctrl = false) {
         oxMouseEvent event(type, target, nullptr, button, nullptr, 0, oxPoint{}, oxPoint{}, shift, ctrl, false);
         select->HandleEvent(&event);
