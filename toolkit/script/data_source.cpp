@@ -287,6 +287,9 @@ void oxObjectSource::RefreshBindings() {
         // The binding lets go of this source; looking its source up again finds it no more.
         r.binding->Disconnect();
         r.binding->Connect(true);
+        // One that finds no other source waits for the next one published under the name.
+        oxBindingScene* scene = r.binding->IsConnected() ? nullptr : r.binding->GetScene();
+        if (scene) scene->AddPendingBinding(r.binding);
         r.binding->Release();
     }
 }
