@@ -230,7 +230,7 @@ public:
     HRESULT getElementsByTagName(BSTR tagName, IXMLDOMNodeList** list) override {
         if (!list) return E_POINTER;
         const std::string name = ToUtf8(tagName, SysStringLen(tagName));
-        // A list made once, where the original's is live: our trees never change, so both read alike.
+        // A list made once, where the original's is live: it does not follow later changes.
         *list = DomNodeList::Make(tree_, ElementsByTagName(reinterpret_cast<xmlNodePtr>(tree_->Doc()), name));
         return *list ? S_OK : E_OUTOFMEMORY;
     }

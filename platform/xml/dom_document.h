@@ -3,8 +3,9 @@
 // answers the typed members below; its nodes, node lists and the document itself answer scripts
 // by name through IDispatch (node properties, navigation, attributes, `text`, `xml`,
 // `getAttribute`, XPath 1.0 `selectSingleNode`/`selectNodes`, lists with `length`, `item`,
-// `nextNode`, `reset`). Every node counts a reference on its parsed tree, so nodes stay usable
-// after the document loaded another one or went away.
+// `nextNode`, `reset`). Elements change through `setAttribute`, `appendChild`, `removeChild` and
+// by writing `text`; a node taken out of the tree stays usable, and watchers hear of each change. Every node counts a
+// reference on its parsed tree, so nodes stay usable after the document loaded another one or went away.
 //
 // Input is untrusted: nothing outside is ever read (no network, no external entities or DTDs,
 // no XInclude), entity expansion is bounded, nesting deeper than 256 and documents larger than
@@ -73,4 +74,17 @@ constexpr size_t kMaxAttributes = 512;
 constexpr unsigned long kMaxXPathSteps = 10'000'000;
 // A document parsed from bytes (an HTTP answer's body); null when they are no document.
 HRESULT LoadDocumentFromBytes(const char* bytes, size_t size, IDispatch** document);
+
+// Told after each change of the tree it watches, made through any node of that tree.
+class DomWatcher {
+public:
+    virtual void OnDomChanged() = 0;
+
+protected:
+    ~DomWatcher() = default;
+};
+// Watches the tree of `node` (a node of ours); false for any other object. A watcher is added once
+// and must stop watching before it goes; the watcher does not keep the tree.
+bool WatchTree(IUnknown* node, DomWatcher* watcher);
+void UnwatchTree(IUnknown* node, DomWatcher* watcher);
 } // namespace platform::xml

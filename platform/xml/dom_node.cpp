@@ -1,6 +1,7 @@
-// Nodes and node lists of the DOM, answering scripts by name. The trees never change once parsed
-// (createElement makes elements that stay outside the tree), so a wrapper's node lives exactly as
-// long as its tree, which every wrapper counts.
+// Nodes and node lists of the DOM, answering scripts by name. A change never frees a node: what
+// leaves the tree (and what createElement makes) is kept loose until the tree goes, so a wrapper's
+// node lives exactly as long as its tree, which every wrapper counts.
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -47,6 +48,9 @@ enum Member : DISPID {
     kGetElementsByTagName,
     kSelectSingleNode,
     kSelectNodes,
+    kSetAttribute,
+    kAppendChild, // methods that take a node from here on
+    kRemoveChild,
 };
 
 struct NamedMember {
@@ -84,6 +88,9 @@ constexpr NamedMember kNodeMembers[] = {
     {u"getElementsByTagName", kGetElementsByTagName},
     {u"selectSingleNode", kSelectSingleNode},
     {u"selectNodes", kSelectNodes},
+    {u"setAttribute", kSetAttribute},
+    {u"appendChild", kAppendChild},
+    {u"removeChild", kRemoveChild},
 };
 
 enum ListMember : DISPID {
@@ -339,6 +346,60 @@ DISPID FindId(const NamedMember* table, size_t count, const OLECHAR* name) {
     return DISPID_UNKNOWN;
 }
 
+// The node of ours that argument i holds, in `tree`; null otherwise.
+xmlNodePtr ArgNode(DomTree* tree, DISPPARAMS* params, UINT i) {
+    const VARIANT* arg = Arg(params, i);
+    if (!arg || (arg->vt != VT_DISPATCH && arg->vt != VT_UNKNOWN) || !arg->punkVal) return nullptr;
+    DomNode* node = DomNode::From(arg->punkVal);
+    return node && node->Tree() == tree ? node->Node() : nullptr;
+}
+
+// The children of an element or attribute leave the tree (kept loose), so that none is freed under
+// a wrapper; then the text becomes its one child.
+HRESULT ReplaceText(DomTree* tree, xmlNodePtr node, const std::string& text) {
+    if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE) {
+        if (node->type != XML_TEXT_NODE && node->type != XML_CDATA_SECTION_NODE && node->type != XML_COMMENT_NODE)
+            return E_INVALIDARG;
+        xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(text.c_str()));
+        return S_OK;
+    }
+    xmlNodePtr added =
+        text.empty() ? nullptr : xmlNewDocText(node->doc, reinterpret_cast<const xmlChar*>(text.c_str()));
+    if (!text.empty() && !added) return E_OUTOFMEMORY;
+    while (xmlNodePtr child = node->children) {
+        xmlUnlinkNode(child);
+        tree->KeepLoose(child);
+    }
+    // A text child added to a childless node is not merged with anything, so it is not freed.
+    if (added) xmlAddChild(node, added);
+    return S_OK;
+}
+
+HRESULT SetAttribute(DomTree* tree, xmlNodePtr node, const std::string& name, const std::string& value) {
+    if (node->type != XML_ELEMENT_NODE) return E_INVALIDARG;
+    if (xmlAttrPtr attr = FindAttribute(node, name))
+        return ReplaceText(tree, reinterpret_cast<xmlNodePtr>(attr), value);
+    if (xmlValidateName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0) return E_INVALIDARG;
+    return xmlNewProp(node, reinterpret_cast<const xmlChar*>(name.c_str()),
+                      reinterpret_cast<const xmlChar*>(value.c_str()))
+               ? S_OK
+               : E_OUTOFMEMORY;
+}
+
+// Only elements move, and only below an element or a document without one: a text appended
+// beside another would be merged into it and freed.
+HRESULT AppendChild(DomTree* tree, xmlNodePtr parent, xmlNodePtr child) {
+    if (!child || child->type != XML_ELEMENT_NODE) return E_INVALIDARG;
+    if (parent->type != XML_ELEMENT_NODE && !(IsDocument(parent) && !xmlDocGetRootElement(parent->doc)))
+        return E_INVALIDARG;
+    for (xmlNodePtr up = parent; up; up = up->parent)
+        if (up == child) return E_INVALIDARG; // a node cannot hold itself
+    xmlUnlinkNode(child);
+    tree->Unloose(child);
+    xmlAddChild(parent, child);
+    return S_OK;
+}
+
 } // namespace
 
 // -- the tree ------------------------------------------------------------------------------------
@@ -358,6 +419,42 @@ DomTree::~DomTree() {
     for (xmlNodePtr node : loose_)
         if (!node->parent) xmlFreeNode(node);
     xmlFreeDoc(doc_);
+}
+
+void DomTree::KeepLoose(xmlNodePtr node) {
+    if (node && std::find(loose_.begin(), loose_.end(), node) == loose_.end()) loose_.push_back(node);
+}
+
+void DomTree::Unloose(xmlNodePtr node) {
+    loose_.erase(std::remove(loose_.begin(), loose_.end(), node), loose_.end());
+}
+
+void DomTree::Watch(DomWatcher* watcher) {
+    if (watcher && std::find(watchers_.begin(), watchers_.end(), watcher) == watchers_.end())
+        watchers_.push_back(watcher);
+}
+
+void DomTree::Unwatch(DomWatcher* watcher) {
+    watchers_.erase(std::remove(watchers_.begin(), watchers_.end(), watcher), watchers_.end());
+}
+
+void DomTree::Changed() {
+    AddRef(); // a watcher may let go of the last node
+    const std::vector<DomWatcher*> told = watchers_;
+    for (DomWatcher* watcher : told)
+        if (std::find(watchers_.begin(), watchers_.end(), watcher) != watchers_.end()) watcher->OnDomChanged();
+    Release();
+}
+
+bool WatchTree(IUnknown* node, DomWatcher* watcher) {
+    DomNode* ours = node ? DomNode::From(node) : nullptr;
+    if (!ours) return false;
+    ours->Tree()->Watch(watcher);
+    return true;
+}
+
+void UnwatchTree(IUnknown* node, DomWatcher* watcher) {
+    if (DomNode* ours = node ? DomNode::From(node) : nullptr) ours->Tree()->Unwatch(watcher);
 }
 
 // -- text ----------------------------------------------------------------------------------------
@@ -428,11 +525,40 @@ DISPID NodeMemberId(const OLECHAR* name) {
 
 HRESULT CallNodeMember(DomTree* tree, xmlNodePtr node, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) {
     const bool method = id >= kHasChildNodes;
+    if (id == kText && (flags & DISPATCH_PROPERTYPUT)) {
+        std::string text;
+        if (!ArgText(params, 0, &text)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = ReplaceText(tree, node, text);
+        if (SUCCEEDED(hr)) tree->Changed();
+        return hr;
+    }
     if (method ? !(flags & DISPATCH_METHOD) : !(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)))
-        return DISP_E_MEMBERNOTFOUND; // properties are read-only; the tree never changes
+        return DISP_E_MEMBERNOTFOUND; // the other properties are read-only
+    if (id >= kAppendChild) {
+        xmlNodePtr child = ArgNode(tree, params, 0);
+        if (!Arg(params, 0)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = E_INVALIDARG;
+        if (id == kAppendChild) {
+            hr = AppendChild(tree, node, child);
+        } else if (child && child->parent == node && child->type != XML_ATTRIBUTE_NODE) {
+            xmlUnlinkNode(child);
+            tree->KeepLoose(child);
+            hr = S_OK;
+        }
+        if (FAILED(hr)) return hr;
+        tree->Changed();
+        return PutNode(result, tree, child);
+    }
     std::string text;
     if (method && id != kHasChildNodes && !ArgText(params, 0, &text)) return DISP_E_BADPARAMCOUNT;
     switch (id) {
+    case kSetAttribute: {
+        std::string value;
+        if (!ArgText(params, 1, &value)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = SetAttribute(tree, node, text, value);
+        if (SUCCEEDED(hr)) tree->Changed();
+        return hr;
+    }
     case kNodeName:
         return PutText(result, NodeName(node));
     case kNodeValue:
@@ -547,6 +673,10 @@ std::vector<xmlNodePtr> ElementsByTagName(xmlNodePtr from, const std::string& na
 DomNode* DomNode::Make(DomTree* tree, xmlNodePtr node) {
     if (!tree || !node || !Visible(node)) return nullptr;
     return new (std::nothrow) DomNode(tree, node);
+}
+
+DomNode* DomNode::From(IUnknown* object) {
+    return dynamic_cast<DomNode*>(object);
 }
 
 DomNode::DomNode(DomTree* tree, xmlNodePtr node) : tree_(tree), node_(node) {
