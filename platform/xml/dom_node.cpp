@@ -272,15 +272,18 @@ const VARIANT* Arg(DISPPARAMS* params, UINT i) {
     return &params->rgvarg[params->cArgs - 1 - i];
 }
 
-bool ArgText(DISPPARAMS* params, UINT i, std::string* out) {
-    const VARIANT* arg = Arg(params, i);
-    if (!arg) return false;
+bool TextOf(const VARIANT* arg, std::string* out) {
     VARIANT text;
     VariantInit(&text);
     if (FAILED(VariantChangeType(&text, arg, 0, VT_BSTR))) return false;
     *out = ToUtf8(text.bstrVal, SysStringLen(text.bstrVal));
     VariantClear(&text);
     return true;
+}
+
+bool ArgText(DISPPARAMS* params, UINT i, std::string* out) {
+    const VARIANT* arg = Arg(params, i);
+    return arg && TextOf(arg, out);
 }
 
 bool ArgIndex(DISPPARAMS* params, UINT i, LONG* out) {
@@ -526,8 +529,9 @@ DISPID NodeMemberId(const OLECHAR* name) {
 HRESULT CallNodeMember(DomTree* tree, xmlNodePtr node, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) {
     const bool method = id >= kHasChildNodes;
     if (id == kText && (flags & DISPATCH_PROPERTYPUT)) {
+        // The value written is the last argument, named DISPID_PROPERTYPUT or not.
         std::string text;
-        if (!ArgText(params, 0, &text)) return DISP_E_BADPARAMCOUNT;
+        if (!params || params->cArgs == 0 || !TextOf(&params->rgvarg[0], &text)) return DISP_E_BADPARAMCOUNT;
         HRESULT hr = ReplaceText(tree, node, text);
         if (SUCCEEDED(hr)) tree->Changed();
         return hr;
