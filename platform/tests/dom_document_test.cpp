@@ -542,9 +542,10 @@ TEST(DomDocumentTest, ElementsChangeAndWatchersHearIt) {
     EXPECT_EQ(watcher.changes, 5);
 
     // Put back what was removed: it is no longer loose, and the tree frees it once.
-    ASSERT_EQ(CallNode(root.Object(), u"appendChild", first.Object(), &none), S_OK);
-    ASSERT_EQ(CallNode(root.Object(), u"removeChild", first.Object(), &none), S_OK);
-    ASSERT_EQ(CallNode(made.Object(), u"appendChild", first.Object(), &none), S_OK);
+    Value back, out, under;
+    ASSERT_EQ(CallNode(root.Object(), u"appendChild", first.Object(), &back), S_OK);
+    ASSERT_EQ(CallNode(root.Object(), u"removeChild", first.Object(), &out), S_OK);
+    ASSERT_EQ(CallNode(made.Object(), u"appendChild", first.Object(), &under), S_OK);
     platform::xml::UnwatchTree(root.Object(), &watcher);
     ASSERT_EQ(PutText(made.Object(), u"text", u"quiet"), S_OK);
     EXPECT_EQ(watcher.changes, 8);
