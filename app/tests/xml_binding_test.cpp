@@ -182,6 +182,15 @@ TEST_F(XmlBindingTest, AListShowsTheSelectedNodesAndFollowsTheirChanges) {
     list->GetChildAt(0, false)->SetAttribute(oxAtoms::Intern(u"label"), u"Дина", true, false);
     EXPECT_EQ(Dom::Read(Dom::Select(root.get(), u"message[@id='2']/from").get(), u"text"), "Дина");
     EXPECT_EQ(Rows(), "Дина/2,(none)/3");
+
+    // The document loads anew: the list shows the new one, an empty one after a failed load, and
+    // follows the next.
+    ASSERT_EQ(Load("<inbox><message id=\"9\"><from>Ян</from></message></inbox>"), 0);
+    EXPECT_EQ(Rows(), "Ян/9");
+    EXPECT_NE(Load("<inbox><unclosed></inbox>"), 0);
+    EXPECT_EQ(Rows(), "");
+    ASSERT_EQ(Load("<inbox><message id=\"10\"/></inbox>"), 0);
+    EXPECT_EQ(Rows(), "(none)/10");
 }
 
 TEST_F(XmlBindingTest, ASingleValueIsTheFirstNodesTextBothWays) {

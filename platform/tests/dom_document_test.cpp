@@ -479,7 +479,12 @@ TEST(DomDocumentTest, ElementsChangeAndWatchersHearIt) {
     Get(document, u"documentElement", &root);
     Watcher watcher;
     ASSERT_TRUE(platform::xml::WatchTree(root.Object(), &watcher));
-    EXPECT_FALSE(platform::xml::WatchTree(document, &watcher)) << "the document object is no node";
+    Watcher onDocument;
+    EXPECT_TRUE(platform::xml::WatchTree(document, &onDocument)) << "a document is watched as its nodes are";
+    platform::xml::StopWatching(&onDocument);
+    IStream* stream = StreamOf("x");
+    EXPECT_FALSE(platform::xml::WatchTree(stream, &onDocument)) << "not ours";
+    stream->Release();
 
     // setAttribute: a new one and a changed one.
     Value first, none;
@@ -546,9 +551,20 @@ TEST(DomDocumentTest, ElementsChangeAndWatchersHearIt) {
     ASSERT_EQ(CallNode(root.Object(), u"appendChild", first.Object(), &back), S_OK);
     ASSERT_EQ(CallNode(root.Object(), u"removeChild", first.Object(), &out), S_OK);
     ASSERT_EQ(CallNode(made.Object(), u"appendChild", first.Object(), &under), S_OK);
-    platform::xml::UnwatchTree(root.Object(), &watcher);
+    platform::xml::StopWatching(&watcher);
     ASSERT_EQ(PutText(made.Object(), u"text", u"quiet"), S_OK);
     EXPECT_EQ(watcher.changes, 8);
+
+    // A document that loads again takes its watchers to the new tree.
+    ASSERT_TRUE(platform::xml::WatchTree(root.Object(), &onDocument));
+    ASSERT_TRUE(Load(document, "<inbox/>"));
+    EXPECT_EQ(onDocument.changes, 1);
+    Value fresh;
+    Get(document, u"documentElement", &fresh);
+    ASSERT_EQ(PutText(fresh.Object(), u"text", u"new tree"), S_OK);
+    ASSERT_EQ(PutText(made.Object(), u"text", u"old tree"), S_OK);
+    EXPECT_EQ(onDocument.changes, 2);
+    platform::xml::StopWatching(&onDocument);
     second->Release();
     document->Release();
 }

@@ -75,16 +75,28 @@ constexpr unsigned long kMaxXPathSteps = 10'000'000;
 // A document parsed from bytes (an HTTP answer's body); null when they are no document.
 HRESULT LoadDocumentFromBytes(const char* bytes, size_t size, IDispatch** document);
 
-// Told after each change of the tree it watches, made through any node of that tree.
+class DomTree;
+class DomWatcher;
+void StopWatching(DomWatcher* watcher);
+
+// Told after each change of the tree it watches, made through any node of that tree. It watches one
+// tree at a time; a tree that goes lets go of its watchers.
 class DomWatcher {
 public:
     virtual void OnDomChanged() = 0;
 
 protected:
     ~DomWatcher() = default;
+
+private:
+    friend class DomTree;
+    friend void StopWatching(DomWatcher* watcher);
+    DomTree* watched_ = nullptr;
 };
-// Watches the tree of `node` (a node of ours); false for any other object. A watcher is added once
-// and must stop watching before it goes; the watcher does not keep the tree.
-bool WatchTree(IUnknown* node, DomWatcher* watcher);
-void UnwatchTree(IUnknown* node, DomWatcher* watcher);
+// Watches the tree of `object` (a node or document of ours) instead of any other; false for any
+// other object. A watcher must stop watching before it goes.
+bool WatchTree(IUnknown* object, DomWatcher* watcher);
+// The tree of `to` takes over the watchers of the tree of `from` (a document that loaded anew: its
+// next tree), and they hear a change.
+void MoveWatchers(IUnknown* from, IUnknown* to);
 } // namespace platform::xml

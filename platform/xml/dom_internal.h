@@ -25,8 +25,11 @@ public:
     // The subtree is back in the tree.
     void Unloose(xmlNodePtr node);
 
+    // Watching this tree ends watching another.
     void Watch(DomWatcher* watcher);
     void Unwatch(DomWatcher* watcher);
+    // Every watcher of this tree watches `other` from now on.
+    void MoveWatchersTo(DomTree* other);
     // Tells the watchers that the tree changed; one that stops watching while told is not told.
     void Changed();
 
@@ -111,6 +114,10 @@ private:
     std::vector<xmlNodePtr> nodes_;
     size_t cursor_ = 0;
 };
+
+// The tree of a node or document of ours; null for any other object.
+DomTree* TreeOf(IUnknown* object);
+DomTree* DocumentTree(IUnknown* object);
 
 // The node members that the document object answers by name too.
 DISPID NodeMemberId(const OLECHAR* name);

@@ -419,6 +419,8 @@ void DomTree::Release() {
 }
 
 DomTree::~DomTree() {
+    for (DomWatcher* watcher : watchers_)
+        watcher->watched_ = nullptr;
     for (xmlNodePtr node : loose_)
         if (!node->parent) xmlFreeNode(node);
     xmlFreeDoc(doc_);
@@ -433,12 +435,24 @@ void DomTree::Unloose(xmlNodePtr node) {
 }
 
 void DomTree::Watch(DomWatcher* watcher) {
-    if (watcher && std::find(watchers_.begin(), watchers_.end(), watcher) == watchers_.end())
-        watchers_.push_back(watcher);
+    if (!watcher || watcher->watched_ == this) return;
+    if (watcher->watched_) watcher->watched_->Unwatch(watcher);
+    watchers_.push_back(watcher);
+    watcher->watched_ = this;
 }
 
 void DomTree::Unwatch(DomWatcher* watcher) {
-    watchers_.erase(std::remove(watchers_.begin(), watchers_.end(), watcher), watchers_.end());
+    auto at = std::find(watchers_.begin(), watchers_.end(), watcher);
+    if (at == watchers_.end()) return;
+    watchers_.erase(at);
+    watcher->watched_ = nullptr;
+}
+
+void DomTree::MoveWatchersTo(DomTree* other) {
+    if (!other || other == this) return;
+    const std::vector<DomWatcher*> moving = watchers_;
+    for (DomWatcher* watcher : moving)
+        other->Watch(watcher);
 }
 
 void DomTree::Changed() {
@@ -449,15 +463,29 @@ void DomTree::Changed() {
     Release();
 }
 
-bool WatchTree(IUnknown* node, DomWatcher* watcher) {
-    DomNode* ours = node ? DomNode::From(node) : nullptr;
-    if (!ours) return false;
-    ours->Tree()->Watch(watcher);
+DomTree* TreeOf(IUnknown* object) {
+    if (!object) return nullptr;
+    if (DomNode* node = DomNode::From(object)) return node->Tree();
+    return DocumentTree(object);
+}
+
+bool WatchTree(IUnknown* object, DomWatcher* watcher) {
+    DomTree* tree = TreeOf(object);
+    if (!tree || !watcher) return false;
+    tree->Watch(watcher);
     return true;
 }
 
-void UnwatchTree(IUnknown* node, DomWatcher* watcher) {
-    if (DomNode* ours = node ? DomNode::From(node) : nullptr) ours->Tree()->Unwatch(watcher);
+void StopWatching(DomWatcher* watcher) {
+    if (watcher && watcher->watched_) watcher->watched_->Unwatch(watcher);
+}
+
+void MoveWatchers(IUnknown* from, IUnknown* to) {
+    DomTree* old = TreeOf(from);
+    DomTree* now = TreeOf(to);
+    if (!old || !now || old == now) return;
+    old->MoveWatchersTo(now);
+    now->Changed();
 }
 
 // -- text ----------------------------------------------------------------------------------------

@@ -75,6 +75,7 @@ oxXmlSource::oxXmlSource(NUBO::XObject* document) : document_(document) {
 }
 
 oxXmlSource::~oxXmlSource() {
+    platform::xml::StopWatching(this);
     DetachAll();
     SetObject(nullptr);
 }
@@ -90,7 +91,6 @@ void oxXmlSource::DropRows() {
         row->Release();
     rows_.clear();
     if (root_) {
-        platform::xml::UnwatchTree(root_, this);
         root_->Release();
         root_ = nullptr;
     }

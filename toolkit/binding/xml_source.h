@@ -54,7 +54,7 @@ private:
 
     ULONG refs_ = 1;
     NUBO::XObject* document_;
-    IDispatch* root_ = nullptr; // watched while held
+    IDispatch* root_ = nullptr; // its tree is watched
     std::vector<IDispatch*> rows_;
     NUBO::TWString path_;
     std::vector<oxBindingElement*> bindings_; // counted
