@@ -155,7 +155,8 @@ int32_t XDomDocument::Load(const VARIANT* source, bool validate) {
     auto* holder = new (std::nothrow) XDomDocumentHolder();
     if (!holder) return NUBO::XR_OUT_OF_MEMORY;
     holder->AddRef();
-    if (holder_) holder_->Release();
+    // The previous document's watchers (bindings showing it) follow to the new one once it loaded.
+    NUBO::RefPtr<XDomDocumentHolder> previous(holder_);
     holder_ = holder;
 
     HRESULT hr = CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
@@ -181,6 +182,7 @@ int32_t XDomDocument::Load(const VARIANT* source, bool validate) {
     VARIANT_BOOL ok = VARIANT_FALSE;
     hr = document->load(input, &ok);
     adapter->Release();
+    if (previous && previous->document) platform::xml::MoveWatchers(previous->document, document);
     if (FAILED(hr)) return Code(hr);
     return ok == VARIANT_TRUE ? 0 : kParseFailed;
 }

@@ -188,13 +188,3 @@ void XUriRequest::Abort() {
 int32_t CreateXUriRequest(XObject** out) {
     return script_class::CreateInstance<XUriRequest>(out);
 }
-
-int32_t FetchWithUriRequest(const WCHAR* uri, XObject* listener) {
-    XObject* made = nullptr;
-    if (!uri || !listener) return NUBO::XR_INVALID;
-    if (CreateXUriRequest(&made) != 0 || !made) return NUBO::XR_OUT_OF_MEMORY;
-    // The download keeps its own binder, and through it the listener, until it ends.
-    const int32_t rc = static_cast<XUriRequest*>(made)->OpenStream(uri, listener);
-    made->Release();
-    return rc;
-}

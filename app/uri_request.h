@@ -59,6 +59,3 @@ private:
 
 // The create-instance function of "uriRequest".
 int32_t CreateXUriRequest(NUBO::XObject** out);
-// Downloads `uri` for a toolkit listener (a bitmap's picture of another scheme), through an
-// XUriRequest made for it; 0 when the download started.
-int32_t FetchWithUriRequest(const WCHAR* uri, NUBO::XObject* listener);

@@ -11,6 +11,7 @@
 #include "app/script_function.h"
 #include "app/shell_listener.h"
 #include "app/timer.h"
+#include "app/uri_callback.h"
 #include "app/uri_request.h"
 #include "app/xml_http_request.h"
 #include "platform/com/class_registry.h"
@@ -26,7 +27,7 @@
 #include "runtime/script_constructors.h"
 #include "runtime/script_dictionary.h"
 #include "runtime/startup.h"
-#include "toolkit/library/bitmap_download.h"
+#include "toolkit/core/uri_load.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/app_utils.h"
@@ -192,7 +193,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             shell->AddNamedObject(TWString(u"xArray"), xArray);
             shell->AddNamedObject(TWString(u"xDictionary"), xDictionary);
             shell->AddNamedObject(TWString(u"uriRequest"), uriRequest);
-            oxSetUriFetch(&FetchWithUriRequest);
+            oxSetUriLoader(&OpenUriAsync);
             shell->AddNamedObject(TWString(u"liveArray"), liveArray);
             shell->AddNamedObject(TWString(u"XMLHttpRequest"), xmlHttpRequest);
             shell->AddNamedObject(TWString(u"domDocument"), domDocument);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/uri_callback.h"
 #include "platform/backend/headless.h"
 #include "platform/crt/wide.h"
 #include "platform/net/url_moniker.h"
@@ -21,7 +22,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
 #include "runtime/script_constructors.h"
-#include "toolkit/library/bitmap_download.h"
+#include "toolkit/core/uri_load.h"
 #include "toolkit/library/bitmap_element.h"
 #include "toolkit/markup/box_uri.h"
 
@@ -284,10 +285,10 @@ TEST_F(UriRequestTest, ASilentServerEndsTheRequestAtTheIdleTimeOut) {
     listener->Release();
 }
 
-// A bitmap whose source has another scheme downloads it through a request of its own; what comes is
+// A bitmap whose source has another scheme downloads it through the program's loader; what comes is
 // decoded (text is no picture: no frames), and the bitmap's listeners hear when it ends either way.
 TEST_F(UriRequestTest, BitmapsOfOtherSchemesDownloadThroughARequest) {
-    const oxUriFetch previous = oxSetUriFetch(&FetchWithUriRequest);
+    const oxUriLoader previous = oxSetUriLoader(&OpenUriAsync);
     struct Heard : oxBitmapListener {
         void OnBitmapChanged(oxBitmapElement*) override { ++changes; }
         void OnBitmapDestroyed(oxBitmapElement*) override {}
@@ -304,7 +305,7 @@ TEST_F(UriRequestTest, BitmapsOfOtherSchemesDownloadThroughARequest) {
         bitmap.RemoveListener(&heard);
     }
     EXPECT_EQ(platform::net::RunningBindings(), 0);
-    oxSetUriFetch(previous);
+    oxSetUriLoader(previous);
 }
 
 } // namespace

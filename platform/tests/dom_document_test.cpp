@@ -488,3 +488,131 @@ TEST(DomDocumentTest, DocumentFromBytes) {
 }
 
 } // namespace
+
+namespace {
+
+// Counts the changes it hears.
+struct Watcher : platform::xml::DomWatcher {
+    void OnDomChanged() override { ++changes; }
+    int changes = 0;
+};
+
+HRESULT CallNode(IDispatch* object, const char16_t* name, IDispatch* node, Value* out) {
+    VARIANT a;
+    VariantInit(&a);
+    a.vt = VT_DISPATCH;
+    a.pdispVal = node;
+    return Call(object, name, DISPATCH_METHOD, out, &a, 1);
+}
+
+HRESULT PutText(IDispatch* object, const char16_t* name, const char16_t* text) {
+    VARIANT a;
+    VariantInit(&a);
+    a.vt = VT_BSTR;
+    a.bstrVal = SysAllocString(text);
+    Value none;
+    HRESULT hr = Call(object, name, DISPATCH_PROPERTYPUT, &none, &a, 1);
+    VariantClear(&a);
+    return hr;
+}
+
+// Elements change through attributes, children and their text; watchers hear each change, and the
+// nodes that left the tree, or whose text was replaced, stay readable.
+TEST(DomDocumentTest, ElementsChangeAndWatchersHearIt) {
+    IXMLDOMDocument* document = NewDocument();
+    ASSERT_TRUE(Load(document, kMessages));
+    Value root;
+    Get(document, u"documentElement", &root);
+    Watcher watcher;
+    ASSERT_TRUE(platform::xml::WatchTree(root.Object(), &watcher));
+    Watcher onDocument;
+    EXPECT_TRUE(platform::xml::WatchTree(document, &onDocument)) << "a document is watched as its nodes are";
+    platform::xml::StopWatching(&onDocument);
+    IStream* stream = StreamOf("x");
+    EXPECT_FALSE(platform::xml::WatchTree(stream, &onDocument)) << "not ours";
+    stream->Release();
+
+    // setAttribute: a new one and a changed one.
+    Value first, none;
+    CallText(root.Object(), u"selectSingleNode", u"message", &first);
+    VARIANT args[2];
+    VariantInit(&args[0]);
+    VariantInit(&args[1]);
+    args[1].vt = VT_BSTR; // the name comes first
+    args[1].bstrVal = SysAllocString(u"unread");
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = SysAllocString(u"false");
+    EXPECT_EQ(Call(first.Object(), u"setAttribute", DISPATCH_METHOD, &none, args, 2), S_OK);
+    VariantClear(&args[1]);
+    args[1].vt = VT_BSTR;
+    args[1].bstrVal = SysAllocString(u"1 bad name");
+    EXPECT_EQ(Call(first.Object(), u"setAttribute", DISPATCH_METHOD, &none, args, 2), E_INVALIDARG);
+    VariantClear(&args[0]);
+    VariantClear(&args[1]);
+    Value unread;
+    CallText(first.Object(), u"getAttribute", u"unread", &unread);
+    EXPECT_EQ(unread.Text(), u"false");
+    EXPECT_EQ(watcher.changes, 1);
+
+    // Text written replaces the children, which stay readable loose.
+    Value from;
+    CallText(first.Object(), u"selectSingleNode", u"from/text()", &from);
+    ASSERT_NE(from.Object(), nullptr);
+    ASSERT_EQ(PutText(first.Object(), u"text", u"Снова"), S_OK);
+    EXPECT_EQ(Text(first.Object(), u"xml"), u"<message id=\"1\" unread=\"false\">Снова</message>");
+    EXPECT_EQ(Text(from.Object(), u"text"), u"Борис");
+    EXPECT_EQ(watcher.changes, 2);
+
+    // appendChild of a new element and of one already in the tree (it moves); removeChild.
+    Value made, appended;
+    CallText(document, u"createElement", u"message", &made);
+    ASSERT_EQ(CallNode(root.Object(), u"appendChild", made.Object(), &appended), S_OK);
+    ASSERT_EQ(PutText(made.Object(), u"text", u"new"), S_OK);
+    Value count;
+    CallText(root.Object(), u"selectNodes", u"message", &count);
+    Value length;
+    Get(count.Object(), u"length", &length);
+    EXPECT_EQ(length.Number(), 3);
+    Value removed;
+    ASSERT_EQ(CallNode(root.Object(), u"removeChild", first.Object(), &removed), S_OK);
+    EXPECT_EQ(Text(first.Object(), u"text"), u"Снова") << "a removed node stays usable";
+    EXPECT_EQ(watcher.changes, 5);
+
+    // Refused: a node into itself or its own child, a text node, a node of another document, a
+    // child that is not the parent's.
+    Value text, other, stranger;
+    CallText(root.Object(), u"selectSingleNode", u"message/from", &stranger);
+    Get(stranger.Object(), u"firstChild", &text);
+    EXPECT_EQ(CallNode(made.Object(), u"appendChild", root.Object(), &none), E_INVALIDARG);
+    EXPECT_EQ(CallNode(made.Object(), u"appendChild", made.Object(), &none), E_INVALIDARG);
+    EXPECT_EQ(CallNode(made.Object(), u"appendChild", text.Object(), &none), E_INVALIDARG);
+    EXPECT_EQ(CallNode(root.Object(), u"removeChild", text.Object(), &none), E_INVALIDARG);
+    IXMLDOMDocument* second = NewDocument();
+    CallText(second, u"createElement", u"x", &other);
+    EXPECT_EQ(CallNode(root.Object(), u"appendChild", other.Object(), &none), E_INVALIDARG);
+    EXPECT_EQ(watcher.changes, 5);
+
+    // Put back what was removed: it is no longer loose, and the tree frees it once.
+    Value back, out, under;
+    ASSERT_EQ(CallNode(root.Object(), u"appendChild", first.Object(), &back), S_OK);
+    ASSERT_EQ(CallNode(root.Object(), u"removeChild", first.Object(), &out), S_OK);
+    ASSERT_EQ(CallNode(made.Object(), u"appendChild", first.Object(), &under), S_OK);
+    platform::xml::StopWatching(&watcher);
+    ASSERT_EQ(PutText(made.Object(), u"text", u"quiet"), S_OK);
+    EXPECT_EQ(watcher.changes, 8);
+
+    // A document that loads again takes its watchers to the new tree.
+    ASSERT_TRUE(platform::xml::WatchTree(root.Object(), &onDocument));
+    ASSERT_TRUE(Load(document, "<inbox/>"));
+    EXPECT_EQ(onDocument.changes, 1);
+    Value fresh;
+    Get(document, u"documentElement", &fresh);
+    ASSERT_EQ(PutText(fresh.Object(), u"text", u"new tree"), S_OK);
+    ASSERT_EQ(PutText(made.Object(), u"text", u"old tree"), S_OK);
+    EXPECT_EQ(onDocument.changes, 2);
+    platform::xml::StopWatching(&onDocument);
+    second->Release();
+    document->Release();
+}
+
+} // namespace

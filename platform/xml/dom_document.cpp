@@ -230,7 +230,7 @@ public:
     HRESULT getElementsByTagName(BSTR tagName, IXMLDOMNodeList** list) override {
         if (!list) return E_POINTER;
         const std::string name = ToUtf8(tagName, SysStringLen(tagName));
-        // A list made once, where the original's is live: our trees never change, so both read alike.
+        // A list made once, where the original's is live: it does not follow later changes.
         *list = DomNodeList::Make(tree_, ElementsByTagName(reinterpret_cast<xmlNodePtr>(tree_->Doc()), name));
         return *list ? S_OK : E_OUTOFMEMORY;
     }
@@ -285,6 +285,9 @@ protected:
         return CallNodeMember(tree_, reinterpret_cast<xmlNodePtr>(tree_->Doc()), id, flags, params, result);
     }
 
+public:
+    DomTree* Tree() const { return tree_; }
+
 private:
     explicit DomDocument(DomTree* tree) : tree_(tree) {}
     ~DomDocument() override { tree_->Release(); }
@@ -294,8 +297,10 @@ private:
         const bool parsed = doc != nullptr;
         DomTree* tree = parsed ? DomTree::Adopt(doc) : EmptyTree();
         if (!tree) return E_OUTOFMEMORY;
+        tree_->MoveWatchersTo(tree);
         tree_->Release();
         tree_ = tree;
+        tree_->Changed();
         return parsed ? S_OK : S_FALSE;
     }
 
@@ -305,6 +310,11 @@ private:
 };
 
 } // namespace
+
+DomTree* DocumentTree(IUnknown* object) {
+    auto* document = dynamic_cast<DomDocument*>(object);
+    return document ? document->Tree() : nullptr;
+}
 
 HRESULT LoadDocumentFromBytes(const char* bytes, size_t size, IDispatch** document) {
     if (!document) return E_POINTER;

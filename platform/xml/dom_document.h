@@ -3,8 +3,9 @@
 // answers the typed members below; its nodes, node lists and the document itself answer scripts
 // by name through IDispatch (node properties, navigation, attributes, `text`, `xml`,
 // `getAttribute`, XPath 1.0 `selectSingleNode`/`selectNodes`, lists with `length`, `item`,
-// `nextNode`, `reset`). Every node counts a reference on its parsed tree, so nodes stay usable
-// after the document loaded another one or went away.
+// `nextNode`, `reset`). Elements change through `setAttribute`, `appendChild`, `removeChild` and
+// by writing `text`; a node taken out of the tree stays usable, and watchers hear of each change. Every node counts a
+// reference on its parsed tree, so nodes stay usable after the document loaded another one or went away.
 //
 // Input is untrusted: nothing outside is ever read (no network, no external entities or DTDs,
 // no XInclude), entity expansion is bounded, nesting deeper than 256 and documents larger than
@@ -73,4 +74,29 @@ constexpr size_t kMaxAttributes = 512;
 constexpr unsigned long kMaxXPathSteps = 10'000'000;
 // A document parsed from bytes (an HTTP answer's body); null when they are no document.
 HRESULT LoadDocumentFromBytes(const char* bytes, size_t size, IDispatch** document);
+
+class DomTree;
+class DomWatcher;
+void StopWatching(DomWatcher* watcher);
+
+// Told after each change of the tree it watches, made through any node of that tree. It watches one
+// tree at a time; a tree that goes lets go of its watchers.
+class DomWatcher {
+public:
+    virtual void OnDomChanged() = 0;
+
+protected:
+    ~DomWatcher() = default;
+
+private:
+    friend class DomTree;
+    friend void StopWatching(DomWatcher* watcher);
+    DomTree* watched_ = nullptr;
+};
+// Watches the tree of `object` (a node or document of ours) instead of any other; false for any
+// other object. A watcher must stop watching before it goes.
+bool WatchTree(IUnknown* object, DomWatcher* watcher);
+// The tree of `to` takes over the watchers of the tree of `from` (a document that loaded anew: its
+// next tree), and they hear a change.
+void MoveWatchers(IUnknown* from, IUnknown* to);
 } // namespace platform::xml

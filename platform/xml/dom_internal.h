@@ -19,7 +19,19 @@ public:
     void Release();
 
     xmlDocPtr Doc() const { return doc_; }
-    void KeepLoose(xmlNodePtr node) { loose_.push_back(node); }
+    // A subtree outside the tree (made, or taken out of it), freed with the tree unless it is put
+    // back; kept once.
+    void KeepLoose(xmlNodePtr node);
+    // The subtree is back in the tree.
+    void Unloose(xmlNodePtr node);
+
+    // Watching this tree ends watching another.
+    void Watch(DomWatcher* watcher);
+    void Unwatch(DomWatcher* watcher);
+    // Every watcher of this tree watches `other` from now on.
+    void MoveWatchersTo(DomTree* other);
+    // Tells the watchers that the tree changed; one that stops watching while told is not told.
+    void Changed();
 
 private:
     explicit DomTree(xmlDocPtr doc) : doc_(doc) {}
@@ -27,6 +39,7 @@ private:
 
     xmlDocPtr doc_;
     std::vector<xmlNodePtr> loose_;
+    std::vector<DomWatcher*> watchers_;
     ULONG refs_ = 1;
 };
 
@@ -65,6 +78,10 @@ class DomNode : public DispatchObject<IXMLDOMElement> {
 public:
     // The node's wrapper, holding the tree; null for a null node or a kind scripts never see.
     static DomNode* Make(DomTree* tree, xmlNodePtr node);
+    // The wrapper behind a COM object, or null when it is none of ours.
+    static DomNode* From(IUnknown* object);
+    DomTree* Tree() const { return tree_; }
+    xmlNodePtr Node() const { return node_; }
 
 protected:
     bool Answers(REFIID riid) const override;
@@ -97,6 +114,10 @@ private:
     std::vector<xmlNodePtr> nodes_;
     size_t cursor_ = 0;
 };
+
+// The tree of a node or document of ours; null for any other object.
+DomTree* TreeOf(IUnknown* object);
+DomTree* DocumentTree(IUnknown* object);
 
 // The node members that the document object answers by name too.
 DISPID NodeMemberId(const OLECHAR* name);

@@ -1,6 +1,7 @@
-// Nodes and node lists of the DOM, answering scripts by name. The trees never change once parsed
-// (createElement makes elements that stay outside the tree), so a wrapper's node lives exactly as
-// long as its tree, which every wrapper counts.
+// Nodes and node lists of the DOM, answering scripts by name. A change never frees a node: what
+// leaves the tree (and what createElement makes) is kept loose until the tree goes, so a wrapper's
+// node lives exactly as long as its tree, which every wrapper counts.
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -48,6 +49,9 @@ enum Member : DISPID {
     kGetElementsByTagName,
     kSelectSingleNode,
     kSelectNodes,
+    kSetAttribute,
+    kAppendChild, // methods that take a node from here on
+    kRemoveChild,
 };
 
 struct NamedMember {
@@ -85,6 +89,9 @@ constexpr NamedMember kNodeMembers[] = {
     {u"getElementsByTagName", kGetElementsByTagName},
     {u"selectSingleNode", kSelectSingleNode},
     {u"selectNodes", kSelectNodes},
+    {u"setAttribute", kSetAttribute},
+    {u"appendChild", kAppendChild},
+    {u"removeChild", kRemoveChild},
 };
 
 enum ListMember : DISPID {
@@ -266,15 +273,18 @@ const VARIANT* Arg(DISPPARAMS* params, UINT i) {
     return &params->rgvarg[params->cArgs - 1 - i];
 }
 
-bool ArgText(DISPPARAMS* params, UINT i, std::string* out) {
-    const VARIANT* arg = Arg(params, i);
-    if (!arg) return false;
+bool TextOf(const VARIANT* arg, std::string* out) {
     VARIANT text;
     VariantInit(&text);
     if (FAILED(VariantChangeType(&text, arg, 0, VT_BSTR))) return false;
     *out = ToUtf8(text.bstrVal, SysStringLen(text.bstrVal));
     VariantClear(&text);
     return true;
+}
+
+bool ArgText(DISPPARAMS* params, UINT i, std::string* out) {
+    const VARIANT* arg = Arg(params, i);
+    return arg && TextOf(arg, out);
 }
 
 bool ArgIndex(DISPPARAMS* params, UINT i, LONG* out) {
@@ -340,6 +350,60 @@ DISPID FindId(const NamedMember* table, size_t count, const OLECHAR* name) {
     return DISPID_UNKNOWN;
 }
 
+// The node of ours that argument i holds, in `tree`; null otherwise.
+xmlNodePtr ArgNode(DomTree* tree, DISPPARAMS* params, UINT i) {
+    const VARIANT* arg = Arg(params, i);
+    if (!arg || (arg->vt != VT_DISPATCH && arg->vt != VT_UNKNOWN) || !arg->punkVal) return nullptr;
+    DomNode* node = DomNode::From(arg->punkVal);
+    return node && node->Tree() == tree ? node->Node() : nullptr;
+}
+
+// The children of an element or attribute leave the tree (kept loose), so that none is freed under
+// a wrapper; then the text becomes its one child.
+HRESULT ReplaceText(DomTree* tree, xmlNodePtr node, const std::string& text) {
+    if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE) {
+        if (node->type != XML_TEXT_NODE && node->type != XML_CDATA_SECTION_NODE && node->type != XML_COMMENT_NODE)
+            return E_INVALIDARG;
+        xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(text.c_str()));
+        return S_OK;
+    }
+    xmlNodePtr added =
+        text.empty() ? nullptr : xmlNewDocText(node->doc, reinterpret_cast<const xmlChar*>(text.c_str()));
+    if (!text.empty() && !added) return E_OUTOFMEMORY;
+    while (xmlNodePtr child = node->children) {
+        xmlUnlinkNode(child);
+        tree->KeepLoose(child);
+    }
+    // A text child added to a childless node is not merged with anything, so it is not freed.
+    if (added) xmlAddChild(node, added);
+    return S_OK;
+}
+
+HRESULT SetAttribute(DomTree* tree, xmlNodePtr node, const std::string& name, const std::string& value) {
+    if (node->type != XML_ELEMENT_NODE) return E_INVALIDARG;
+    if (xmlAttrPtr attr = FindAttribute(node, name))
+        return ReplaceText(tree, reinterpret_cast<xmlNodePtr>(attr), value);
+    if (xmlValidateName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0) return E_INVALIDARG;
+    return xmlNewProp(node, reinterpret_cast<const xmlChar*>(name.c_str()),
+                      reinterpret_cast<const xmlChar*>(value.c_str()))
+               ? S_OK
+               : E_OUTOFMEMORY;
+}
+
+// Only elements move, and only below an element or a document without one: a text appended
+// beside another would be merged into it and freed.
+HRESULT AppendChild(DomTree* tree, xmlNodePtr parent, xmlNodePtr child) {
+    if (!child || child->type != XML_ELEMENT_NODE) return E_INVALIDARG;
+    if (parent->type != XML_ELEMENT_NODE && !(IsDocument(parent) && !xmlDocGetRootElement(parent->doc)))
+        return E_INVALIDARG;
+    for (xmlNodePtr up = parent; up; up = up->parent)
+        if (up == child) return E_INVALIDARG; // a node cannot hold itself
+    xmlUnlinkNode(child);
+    tree->Unloose(child);
+    xmlAddChild(parent, child);
+    return S_OK;
+}
+
 } // namespace
 
 // -- the tree ------------------------------------------------------------------------------------
@@ -356,9 +420,73 @@ void DomTree::Release() {
 }
 
 DomTree::~DomTree() {
+    for (DomWatcher* watcher : watchers_)
+        watcher->watched_ = nullptr;
     for (xmlNodePtr node : loose_)
         if (!node->parent) xmlFreeNode(node);
     xmlFreeDoc(doc_);
+}
+
+void DomTree::KeepLoose(xmlNodePtr node) {
+    if (node && std::find(loose_.begin(), loose_.end(), node) == loose_.end()) loose_.push_back(node);
+}
+
+void DomTree::Unloose(xmlNodePtr node) {
+    loose_.erase(std::remove(loose_.begin(), loose_.end(), node), loose_.end());
+}
+
+void DomTree::Watch(DomWatcher* watcher) {
+    if (!watcher || watcher->watched_ == this) return;
+    if (watcher->watched_) watcher->watched_->Unwatch(watcher);
+    watchers_.push_back(watcher);
+    watcher->watched_ = this;
+}
+
+void DomTree::Unwatch(DomWatcher* watcher) {
+    auto at = std::find(watchers_.begin(), watchers_.end(), watcher);
+    if (at == watchers_.end()) return;
+    watchers_.erase(at);
+    watcher->watched_ = nullptr;
+}
+
+void DomTree::MoveWatchersTo(DomTree* other) {
+    if (!other || other == this) return;
+    const std::vector<DomWatcher*> moving = watchers_;
+    for (DomWatcher* watcher : moving)
+        other->Watch(watcher);
+}
+
+void DomTree::Changed() {
+    AddRef(); // a watcher may let go of the last node
+    const std::vector<DomWatcher*> told = watchers_;
+    for (DomWatcher* watcher : told)
+        if (std::find(watchers_.begin(), watchers_.end(), watcher) != watchers_.end()) watcher->OnDomChanged();
+    Release();
+}
+
+DomTree* TreeOf(IUnknown* object) {
+    if (!object) return nullptr;
+    if (DomNode* node = DomNode::From(object)) return node->Tree();
+    return DocumentTree(object);
+}
+
+bool WatchTree(IUnknown* object, DomWatcher* watcher) {
+    DomTree* tree = TreeOf(object);
+    if (!tree || !watcher) return false;
+    tree->Watch(watcher);
+    return true;
+}
+
+void StopWatching(DomWatcher* watcher) {
+    if (watcher && watcher->watched_) watcher->watched_->Unwatch(watcher);
+}
+
+void MoveWatchers(IUnknown* from, IUnknown* to) {
+    DomTree* old = TreeOf(from);
+    DomTree* now = TreeOf(to);
+    if (!old || !now || old == now) return;
+    old->MoveWatchersTo(now);
+    now->Changed();
 }
 
 // -- text ----------------------------------------------------------------------------------------
@@ -429,11 +557,41 @@ DISPID NodeMemberId(const OLECHAR* name) {
 
 HRESULT CallNodeMember(DomTree* tree, xmlNodePtr node, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) {
     const bool method = id >= kHasChildNodes;
+    if (id == kText && (flags & DISPATCH_PROPERTYPUT)) {
+        // The value written is the last argument, named DISPID_PROPERTYPUT or not.
+        std::string text;
+        if (!params || params->cArgs == 0 || !TextOf(&params->rgvarg[0], &text)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = ReplaceText(tree, node, text);
+        if (SUCCEEDED(hr)) tree->Changed();
+        return hr;
+    }
     if (method ? !(flags & DISPATCH_METHOD) : !(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)))
-        return DISP_E_MEMBERNOTFOUND; // properties are read-only; the tree never changes
+        return DISP_E_MEMBERNOTFOUND; // the other properties are read-only
+    if (id >= kAppendChild) {
+        xmlNodePtr child = ArgNode(tree, params, 0);
+        if (!Arg(params, 0)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = E_INVALIDARG;
+        if (id == kAppendChild) {
+            hr = AppendChild(tree, node, child);
+        } else if (child && child->parent == node && child->type != XML_ATTRIBUTE_NODE) {
+            xmlUnlinkNode(child);
+            tree->KeepLoose(child);
+            hr = S_OK;
+        }
+        if (FAILED(hr)) return hr;
+        tree->Changed();
+        return PutNode(result, tree, child);
+    }
     std::string text;
     if (method && id != kHasChildNodes && !ArgText(params, 0, &text)) return DISP_E_BADPARAMCOUNT;
     switch (id) {
+    case kSetAttribute: {
+        std::string value;
+        if (!ArgText(params, 1, &value)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = SetAttribute(tree, node, text, value);
+        if (SUCCEEDED(hr)) tree->Changed();
+        return hr;
+    }
     case kNodeName:
         return PutText(result, NodeName(node));
     case kNodeValue:
@@ -556,6 +714,10 @@ DomNode* DomNode::Make(DomTree* tree, xmlNodePtr node) {
     auto* wrapper = new (std::nothrow) DomNode(tree, node);
     if (wrapper) node->_private = wrapper;
     return wrapper;
+}
+
+DomNode* DomNode::From(IUnknown* object) {
+    return dynamic_cast<DomNode*>(object);
 }
 
 DomNode::DomNode(DomTree* tree, xmlNodePtr node) : tree_(tree), node_(node) {

@@ -14,6 +14,7 @@
 #include "toolkit/binding/row_template.h"
 #include "toolkit/binding/row_tree.h"
 #include "toolkit/binding/script_registry.h"
+#include "toolkit/binding/xml_source.h"
 #include "toolkit/core/box_flags.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/scripthost/script_object_cache.h"
@@ -256,7 +257,7 @@ bool oxBindingElement::ResolveElementSource() {
 }
 
 bool oxBindingElement::ResolveObjectSource() {
-    if (bindType_ != kObjectSource && bindType_ != kCollectionSource) return false;
+    if (bindType_ != kObjectSource && bindType_ != kCollectionSource && bindType_ != kXmlSource) return false;
     if (source_) return true;
     if (!ResolveTarget() || sourceId_.IsEmpty()) return false;
     oxBindingScene* scene = GetScene();
@@ -264,6 +265,13 @@ bool oxBindingElement::ResolveObjectSource() {
     oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr;
     oxBindingSource* found = nullptr;
     if (!registry || !registry->FindSource(this, sourceId_.GetString(), &found)) return false;
+    if (bindType_ == kXmlSource) {
+        // The named document gets a source of the binding's own, which reads it by the path.
+        oxXmlSource* xml = oxXmlSource::Create(found->GetDataObject());
+        found->ReleaseSourceRef();
+        if (!xml) return false;
+        found = xml;
+    }
     source_ = found;
     object_ = found->GetDataObject();
     if (object_) object_->AddRef();
@@ -300,6 +308,12 @@ void oxBindingElement::Connect(bool reconnect) {
                     }
                 }
                 break;
+            case kXmlSource:
+                if (!rowTree_) {
+                    ResolveObjectSource();
+                    break;
+                }
+                [[fallthrough]];
             case kCollectionSource:
                 ResolveObjectSource();
                 target->SetStateFlag(kStateReplicated, true);
@@ -332,7 +346,7 @@ void oxBindingElement::Connect(bool reconnect) {
 }
 
 void oxBindingElement::Disconnect() {
-    if (bindType_ == kCollectionSource && rowTree_) {
+    if (IsReplicating() && rowTree_) {
         // The rows go with the connection; the target's own markup children stay.
         rowTree_->Detach();
     }
@@ -348,7 +362,7 @@ void oxBindingElement::DetachTarget(bool unlisten) {
         target->RemoveChangeListener(this);
         if (target != owner_) target->RemoveDataBinding(this);
     }
-    if (bindType_ == kCollectionSource) {
+    if (IsReplicating()) {
         target->SetStateFlag(kStateReplicated, false);
         oxSetRowSource(target, nullptr);
     }
@@ -434,7 +448,7 @@ void oxBindingElement::SendToSource(oxBox* box, const WCHAR* text, const WCHAR* 
 void oxBindingElement::Transfer(oxBox* box, oxAtom key, bool initial) {
     if (!source_) return;
     if (initial) {
-        if (bindType_ == kCollectionSource && rowTree_) {
+        if (IsReplicating() && rowTree_) {
             rowTree_->SetSource(source_);
             rowTree_->Populate(box, this);
             if (replication_ != kAtomFull && box) {
@@ -471,7 +485,7 @@ void oxBindingElement::Transfer(oxBox* box, oxAtom key, bool initial) {
 
 void oxBindingElement::OnAttributeChanged(oxBox* box, oxAtom attribute) {
     if (!box || updating_ || bindMethod_ != kAtomTwoWay || updateMethod_ == kAtomOnDemand) return;
-    if (bindType_ == kCollectionSource) {
+    if (IsReplicating()) {
         if (box != target_) Transfer(box, attribute, false);
         return;
     }
@@ -480,7 +494,7 @@ void oxBindingElement::OnAttributeChanged(oxBox* box, oxAtom attribute) {
 
 void oxBindingElement::OnStyleChanged(oxBox* box, int propertyId) {
     if (!box || updating_ || bindMethod_ != kAtomTwoWay || updateMethod_ == kAtomOnDemand) return;
-    if (bindType_ == kCollectionSource) {
+    if (IsReplicating()) {
         const WCHAR* name = StylePropertyNameFromId(propertyId);
         if (box != target_ && name) Transfer(box, oxAtoms::Intern(name), false);
         return;
@@ -536,7 +550,8 @@ void oxBindingElement::SetSourceObject(NUBO::XObject* object) {
     if (was) Disconnect();
     ReleaseSource();
     oxBindingSource* made = nullptr;
-    if (object && CreateObjectSourceFor(object, &made)) {
+    if (bindType_ == kXmlSource) made = oxXmlSource::Create(object);
+    if (made || (bindType_ != kXmlSource && object && CreateObjectSourceFor(object, &made))) {
         source_ = made;
         object_ = object;
         object_->AddRef();

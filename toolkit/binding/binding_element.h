@@ -107,6 +107,8 @@ public:
     oxAtom GetBindMethod() const { return bindMethod_; }
     void SetBindMethod(oxAtom atom) { bindMethod_ = atom; }
     oxAtom GetUpdateMethod() const { return updateMethod_; }
+    // Rows replicated from the source: a collection source, or an XML source with templates.
+    bool IsReplicating() const { return bindType_ == kCollectionSource || (bindType_ == kXmlSource && rowTree_); }
     void SetUpdateMethod(oxAtom atom) { updateMethod_ = atom; }
     oxAtom GetReplication() const { return replication_; }
     void SetReplication(oxAtom atom) { replication_ = atom; }
@@ -186,3 +188,6 @@ oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualified
 
 // A style property's value as text with its unit ("55px"), new (free with free()).
 WCHAR* GetBoundStyleText(oxBox* box, int propertyId);
+// A row box's value named `name`: the style property of that name (with its unit) or the attribute
+// ("" when unset); new (free with free()), null for an unknown style property.
+WCHAR* GetBoundValueText(oxBox* box, const WCHAR* name, bool isStyle);

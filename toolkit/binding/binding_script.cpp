@@ -91,6 +91,16 @@ WCHAR* GetBoundStyleText(oxBox* box, int propertyId) {
     return DupWideString(text.c_str());
 }
 
+WCHAR* GetBoundValueText(oxBox* box, const WCHAR* name, bool isStyle) {
+    if (!box || !name) return nullptr;
+    if (isStyle) {
+        int id = StylePropertyIdFromName(name);
+        return id >= 0 ? GetBoundStyleText(box, id) : nullptr;
+    }
+    const WCHAR* text = box->GetAttribute(oxAtoms::Intern(name));
+    return DupWideString(text ? text : u"");
+}
+
 oxBindingScriptResult ExecuteBindingScript(const WCHAR* value, const oxQualifiedName& name, oxBindingElement* binding,
                                            NUBO::XVariant* result) {
     const WCHAR* text = name.GetText();

@@ -11,6 +11,7 @@
 
 namespace NUBO {
 class XObject;
+class XStream;
 }
 class oxAnimationInstance;
 
@@ -181,12 +182,13 @@ public:
     oxAnimationInstance* animation; // not counted
 };
 
-// Type "urlLoadComplete".
+// Type "urlLoadComplete": the end of an asynchronous load (toolkit/core/uri_load.h).
 class oxUrlEvent : public oxEvent {
 public:
     oxUrlEvent(oxAtom type, oxReferenced* target, int32_t value, const WCHAR* text, int32_t secondValue);
 
-    int32_t value;
+    int32_t value; // a load's result code
     NUBO::TWString text;
     int32_t secondValue;
+    NUBO::XStream* stream = nullptr; // the loaded content, not counted: it lives through the dispatch
 };

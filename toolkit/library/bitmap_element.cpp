@@ -13,7 +13,7 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/uri.h"
-#include "toolkit/library/bitmap_download.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/library/library.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/style/attribute_value.h"
@@ -256,13 +256,11 @@ void oxBitmapElement::Load() {
     oxUri uri(src_.GetString());
     if (!IsFileScheme(uri, src_.GetString())) {
         // The frames stay as they are until the download ends; a download still running is dropped.
-        oxUriFetch fetch = oxGetUriFetch();
+        oxUriLoader load = oxGetUriLoader();
         DropDownload();
-        if (!fetch) return;
-        download_ = new (std::nothrow) oxBitmapDownloadListener(this);
-        if (!download_) return;
-        download_->AddRef();
-        if (fetch(src_.GetString(), download_) != 0) DropDownload();
+        if (!load) return;
+        download_ = oxUriLoadListener::Create(this);
+        if (download_ && load(src_.GetString(), download_) != 0) DropDownload();
         return;
     }
     ClearFrames();
@@ -287,28 +285,22 @@ void oxBitmapElement::Load() {
     Decode(stream.get());
 }
 
-void oxBitmapElement::OnLoaded(int32_t result, const uint8_t* data, size_t size) {
+void oxBitmapElement::OnLoaded(int32_t result, NUBO::XStream* stream) {
     DropDownload();
-    if (result == 0 && data && size > 0) {
+    if (result == 0 && stream) {
         ClearFrames();
         SetInherited(nullptr);
-        DecodeBytes(data, size);
+        Decode(stream);
     }
     reload_ = false;
     NotifyChanged();
 }
 
-bool oxBitmapElement::DecodeBytes(const uint8_t* bytes, size_t size) {
-    if (!bytes || size == 0 || int64_t(size) > kMaxSourceBytes) return false;
-    void* data = ImageAlloc(size, 0);
-    if (!data) return false;
-    std::memcpy(data, bytes, size);
-    if (!frames_) frames_ = new (std::nothrow) oxFrameList;
-    if (!frames_) {
-        ImageFree(data);
-        return false;
-    }
-    return DecodeImage(data, size, frames_) == 1;
+int32_t oxBitmapElement::HandleEvent(oxEvent* event) {
+    if (!event || event->GetType() != kAtomUrlLoadComplete) return 0;
+    const auto* loaded = static_cast<oxUrlEvent*>(event);
+    OnLoaded(loaded->value, loaded->stream);
+    return 1;
 }
 
 bool oxBitmapElement::Decode(NUBO::XStream* stream) {

@@ -7,6 +7,7 @@
 
 #include "runtime/ptr_vector.h"
 #include "runtime/wide_string.h"
+#include "toolkit/core/uri_load.h"
 #include "toolkit/library/bindable_element.h"
 #include "toolkit/paint/box_painter.h"
 
@@ -15,7 +16,6 @@ class oxFrameList;
 class oxStyleElement;
 class oxStyleValue;
 class oxBitmapElement;
-class oxBitmapDownloadListener;
 namespace NUBO {
 class XStream;
 }
@@ -31,7 +31,7 @@ protected:
     ~oxBitmapListener() = default;
 };
 
-class oxBitmapElement : public oxBindableElement, public oxPaintElement {
+class oxBitmapElement : public oxBindableElement, public oxPaintElement, public oxEventTarget {
 public:
     // From markup: the source comes later, so nothing loads until `src` is given.
     oxBitmapElement(oxAtom tag, oxLibrary* library);
@@ -59,9 +59,11 @@ public:
 
     // Decodes on first use or after a change of source, and makes the thumbnail.
     void Prepare();
-    // A download ended: with result 0 its bytes become the frames (an error leaves the frames as
+    // A download ended: with result 0 its stream becomes the frames (an error leaves the frames as
     // they were); the listeners hear of it either way.
-    void OnLoaded(int32_t result, const uint8_t* data, size_t size);
+    void OnLoaded(int32_t result, NUBO::XStream* stream);
+    // "urlLoadComplete" of the download of a picture of another scheme.
+    int32_t HandleEvent(oxEvent* event) override;
     // -1: the current frame. The thumbnail when there is one; else the frame; else the frame of the
     // bitmap that "#id" names. Null when there is none.
     oxDibBitmap* GetFrame(int32_t index);
@@ -96,7 +98,6 @@ protected:
     // Reads the source: a file, or the bitmap "#id" names.
     virtual void Load();
     bool Decode(NUBO::XStream* stream);
-    bool DecodeBytes(const uint8_t* bytes, size_t size);
     // The bitmap or image element that a "#id" reference names among the themes and the library.
     oxBitmapElement* FindReferencedBitmap(const WCHAR* reference) const;
     // Empties the frame list (made when missing) and makes `image` its only frame; false when there
@@ -136,8 +137,8 @@ private:
     // Set while the frame is asked of the bitmaps this one inherits from, so a ring of "#id"
     // references ends instead of recursing without end.
     bool busy_ = false;
-    // The download of a picture of another scheme while it runs (a reference held).
-    oxBitmapDownloadListener* download_ = nullptr;
+    // The listener of the download of a picture of another scheme while it runs (a reference held).
+    oxUriLoadListener* download_ = nullptr;
 };
 
 // A 32-bit copy of `rect` of `source` (the whole of it for null), keeping its premultiplication;

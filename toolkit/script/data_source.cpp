@@ -85,15 +85,6 @@ bool SameText(const TWString& a, const WCHAR* b) {
 }
 
 // The text a row box holds under a name: its style property (by name) or its attribute.
-WCHAR* BoxValueText(oxBox* box, const WCHAR* name, bool isStyle) {
-    if (isStyle) {
-        int id = StylePropertyIdFromName(name);
-        return id >= 0 ? GetBoundStyleText(box, id) : nullptr;
-    }
-    const WCHAR* text = box->GetAttribute(oxAtoms::Intern(name));
-    return DupWideString(text ? text : u"");
-}
-
 } // namespace
 
 NUBO::XClassDescriptor oxObjectSource::Descriptor = {"oxObjectSource",     4, kObjectSourceMembers,
@@ -287,6 +278,9 @@ void oxObjectSource::RefreshBindings() {
         // The binding lets go of this source; looking its source up again finds it no more.
         r.binding->Disconnect();
         r.binding->Connect(true);
+        // One that finds no other source waits for the next one published under the name.
+        oxBindingScene* scene = r.binding->IsConnected() ? nullptr : r.binding->GetScene();
+        if (scene) scene->AddPendingBinding(r.binding);
         r.binding->Release();
     }
 }
@@ -403,7 +397,7 @@ void oxArraySource::SetSourceValue(oxBox* box, oxBindingElement* binding, const 
         oxRowTree* tree = binding->GetRowTree();
         if (tree && tree->FindRepeaterRowOfBox(box, &repeater, &row) && repeater->GetSource()) {
             auto* rowSource = dynamic_cast<oxArraySource*>(repeater->GetSource());
-            WCHAR* text = BoxValueText(box, value, isStyle);
+            WCHAR* text = GetBoundValueText(box, value, isStyle);
             if (rowSource && text) rowSource->SetValueAt(rowSource->GetDataObject(), row, field, XVariant(text));
             std::free(text);
         }

@@ -58,11 +58,20 @@ void Scene::CreateParamsView(XObject* params) {
 
 int32_t Scene::SetPropertyByName(const WCHAR* name, const VARIANT* value) {
     oxScene* scene = GetScene();
-    if (!scene) return NUBO::XR_FAIL;
-    NUBO::RefPtr<XObject> old(StoredObject(this, name));
-    int32_t rc = XObject::SetPropertyByName(name, value);
+    oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+    oxScriptRegistry* registry = runtime ? runtime->GetScriptRegistry() : nullptr;
+    if (!registry) return NUBO::XR_FAIL;
+    // An object, or nothing, stored under a name replaces the data source registered under it: the
+    // old one goes first, and its bindings wait for the next source of the name.
+    const int kind = value ? static_cast<const NUBO::XVariant*>(value)->GetKind() : int(NUBO::XVK_EMPTY);
+    const bool replaces = kind == NUBO::XVK_OBJECT || kind == NUBO::XVK_EMPTY || kind == NUBO::XVK_NULL;
+    if (replaces) registry->RemoveSceneObjectByName(scene, name);
+    const int32_t rc = XObject::SetPropertyByName(name, value);
+    if (rc != 0 || !replaces) return rc;
     // An object stored in the scene's namespace becomes a data source bindings find by its name.
-    if (rc == 0) OnNamedObjectStored(scene->GetSceneRuntime(), scene, nullptr, name, old.get(), value);
+    NUBO::RefPtr<XObject> object(kind == NUBO::XVK_OBJECT ? static_cast<const NUBO::XVariant*>(value)->ToXObject()
+                                                          : nullptr);
+    RegisterNamedSource(runtime, scene, nullptr, name, nullptr, object.get());
     return rc;
 }
 

@@ -17,17 +17,18 @@
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "runtime/stream_adapter.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/library/bitmap_download.h"
+#include "toolkit/core/uri_load.h"
 #include "toolkit/library/bitmap_element.h"
 #include "toolkit/library/brush_element.h"
 #include "toolkit/library/font_element.h"
 #include "toolkit/library/image_element.h"
-#include "toolkit/paint/box_painter.h"
 #include "toolkit/library/tests/file_runtime.h"
 #include "toolkit/markup/tests/markup_test_support.h"
-#include "toolkit/scene/tests/style_test_scene.h"
 #include "toolkit/markup/tests/temp_resources.h"
+#include "toolkit/paint/box_painter.h"
+#include "toolkit/scene/tests/style_test_scene.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 
@@ -243,7 +244,7 @@ TEST_F(BitmapElementTest, PicturesThatCannotBeHadLeaveNoFrames) {
     // A file URI is a file, confined like the others: it is never handed to the download road.
     static int fetched = 0;
     fetched = 0;
-    const oxUriFetch previous = oxSetUriFetch([](const WCHAR*, NUBO::XObject*) -> int32_t {
+    const oxUriLoader previous = oxSetUriLoader([](const WCHAR*, oxUriLoadListener*) -> int32_t {
         ++fetched;
         return 1;
     });
@@ -272,7 +273,7 @@ TEST_F(BitmapElementTest, PicturesThatCannotBeHadLeaveNoFrames) {
         EXPECT_EQ(h, 0);
     }
     EXPECT_EQ(fetched, 0);
-    oxSetUriFetch(previous);
+    oxSetUriLoader(previous);
     std::filesystem::remove(outside);
 }
 
@@ -410,13 +411,27 @@ TEST_F(BitmapElementTest, ImageBrushesPaintTheirOwnPicture) {
     }
 }
 
-// The picture of a URI of another scheme is fetched through the installed fetch; the bytes become
-// the frames, an error leaves the frames as they were, and the listeners hear of both. A bitmap that
-// goes while its download runs is forgotten by the download.
+// A running load as a loader hands it to its listener; counts the aborts it is asked for.
+class FakeLoad : public NUBO::XObject {
+public:
+    static NUBO::XClassDescriptor Descriptor;
+    NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+    int aborts = 0;
+};
+int32_t FakeLoadAbort(NUBO::XObject* object, int, NUBO::XArgList*, NUBO::XVariant*) {
+    ++static_cast<FakeLoad*>(object)->aborts;
+    return 0;
+}
+const NUBO::XMemberEntry kFakeLoadMembers[] = {NUBO::XMethod("abort", FakeLoadAbort), NUBO::XMemberEnd()};
+NUBO::XClassDescriptor FakeLoad::Descriptor = {"FakeLoad", 2, kFakeLoadMembers, &NUBO::XObject::Descriptor, 0, {}};
+
+// The picture of a URI of another scheme is loaded through the installed loader; the content
+// becomes the frames, a failure leaves the frames as they were, and the listeners hear of both. A
+// bitmap that goes while its download runs forgets the listener and aborts the download.
 TEST_F(BitmapElementTest, PicturesOfOtherSchemesAreDownloaded) {
     static std::u16string fetched;
-    static NUBO::XObject* pending = nullptr;
-    const oxUriFetch previous = oxSetUriFetch([](const WCHAR* address, NUBO::XObject* listener) -> int32_t {
+    static oxUriLoadListener* pending = nullptr;
+    const oxUriLoader previous = oxSetUriLoader([](const WCHAR* address, oxUriLoadListener* listener) -> int32_t {
         fetched = address;
         listener->AddRef();
         pending = listener;
@@ -427,13 +442,15 @@ TEST_F(BitmapElementTest, PicturesOfOtherSchemesAreDownloaded) {
         void OnBitmapDestroyed(oxBitmapElement*) override {}
         int changes = 0;
     } heard;
-    auto finish = [&](const char* method, const NUBO::XVariant& arg) {
-        NUBO::XArgList args;
-        args.PushArg(arg);
-        NUBO::XVariant result;
-        NUBO::XObject* listener = pending;
+    // The loader's end, as the program's URI callback delivers it.
+    auto finish = [&](int32_t result, NUBO::XStream* stream) {
+        oxUriLoadListener* listener = pending;
         pending = nullptr;
-        EXPECT_EQ(listener->InvokeMethodByName(Wide(method).c_str(), &args, &result), 0);
+        if (oxEventTarget* target = listener->GetTarget()) {
+            oxUrlEvent event(kAtomUrlLoadComplete, nullptr, result, nullptr, 0);
+            event.stream = stream;
+            EXPECT_EQ(target->HandleEvent(&event), 1);
+        }
         listener->Release();
     };
     ASSERT_TRUE(Load(R"M(<r:library><r:bitmap id="far" src="http://127.0.0.1:9/quad.png"/></r:library>)M"));
@@ -452,11 +469,8 @@ TEST_F(BitmapElementTest, PicturesOfOtherSchemesAreDownloaded) {
     ASSERT_EQ(NUBO::XStream::Create(&stream), 0);
     uint32_t written = 0;
     stream->Write(bytes.data(), uint32_t(bytes.size()), &written);
-    stream->Seek(0, 0);
-    NUBO::XVariant data;
-    ASSERT_EQ(NUBO::XStreamToVariant(&data, stream), 0);
+    finish(0, stream);
     stream->Release();
-    finish("onDataAvailable", data);
     EXPECT_EQ(far->GetFrameCount(), 1);
     int32_t w = 0, h = 0;
     far->GetSize(&w, &h);
@@ -469,17 +483,24 @@ TEST_F(BitmapElementTest, PicturesOfOtherSchemesAreDownloaded) {
     far->Prepare();
     ASSERT_NE(pending, nullptr);
     const int before = heard.changes;
-    finish("onError", NUBO::XVariant(int32_t(0x800C0005)));
+    finish(int32_t(0x800C0005), nullptr);
     EXPECT_EQ(far->GetFrameCount(), 1);
     EXPECT_EQ(heard.changes, before + 1);
 
-    // The bitmap goes first: the late answer reaches nobody.
+    // The bitmap goes first: the load hears that it is aborted, and the late end reaches nobody.
     far->SetSrcUri(u"http://127.0.0.1:9/late.png");
     far->Prepare();
     ASSERT_NE(pending, nullptr);
+    auto* load = new FakeLoad();
+    load->AddRef();
+    pending->SetLoad(load);
     scene.reset();
-    finish("onError", NUBO::XVariant(int32_t(0x800C0005))); // the sanitizer build finds a late call
-    oxSetUriFetch(previous);
+    EXPECT_EQ(load->aborts, 1);
+    EXPECT_EQ(pending->GetTarget(), nullptr);
+    finish(int32_t(0x800C0005), nullptr); // the sanitizer build finds a late call
+    EXPECT_EQ(load->GetRefCount(), 1) << "the forgotten listener let go of its load";
+    load->Release();
+    oxSetUriLoader(previous);
 }
 
 } // namespace

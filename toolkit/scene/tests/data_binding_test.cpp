@@ -208,6 +208,38 @@ TEST_F(BindingTest, ObjectSourcesAreFoundByNameTheBoxsOwnFirst) {
     EXPECT_EQ(other->GetRefCount(), 1u);
 }
 
+// Storing nothing under a name drops the source registered under it, and its bindings wait for the
+// next object stored under that name; storing a plain value leaves the source as it is.
+TEST_F(BindingTest, ANamedSourceIsDroppedByStoringNothingUnderItsName) {
+    ASSERT_TRUE(
+        Open("<box id=\"dst\"><binding objectSource=\"person\" path=\"name\" targetProperty=\"title\"/></box>\n"));
+    oxScriptRegistry* registry = runtime()->GetScriptRegistry();
+    NUBO::RefPtr<NUBO::XObject> first(Row({{"name", "first"}}));
+    Publish("person", first.get());
+    oxBindingElement* binding = BindingOf(Box("dst"));
+    ASSERT_TRUE(binding->IsConnected());
+    ASSERT_EQ(registry->GetCount(), 1u);
+
+    NUBO::XVariant number(7);
+    scene->GetSceneObject()->SetPropertyByName(u"other", &number);
+    EXPECT_EQ(registry->GetCount(), 1u) << "a number is no source";
+
+    NUBO::XVariant null;
+    null.vt = VT_NULL;
+    for (const NUBO::XVariant& nothing : {NUBO::XVariant(), null}) {
+        scene->GetSceneObject()->SetPropertyByName(u"person", &nothing);
+        EXPECT_EQ(registry->GetCount(), 0u);
+        EXPECT_FALSE(binding->IsConnected());
+        EXPECT_EQ(first->GetRefCount(), 1u) << "the dropped source let go of its object";
+        NUBO::RefPtr<NUBO::XObject> next(Row({{"name", "next"}}));
+        Publish("person", next.get());
+        EXPECT_TRUE(binding->IsConnected()) << "the waiting binding takes the next object of the name";
+        EXPECT_EQ(Attr("dst", "title"), "next");
+        Publish("person", first.get());
+        EXPECT_EQ(Attr("dst", "title"), "first");
+    }
+}
+
 TEST_F(BindingTest, BindingsCopyWithTheirBoxAndGoWithIt) {
     ASSERT_TRUE(
         Open("<box id=\"src\" label=\"one\"/>\n"
