@@ -178,6 +178,7 @@ int main(int argc, char** argv) {
     setenv("TANDU_CA_FILE", service.CaFile().c_str(), 1);
     setenv("TANDU_LOGIN_URL", service.Https("/auth/").c_str(), 1);
     setenv("TANDU_REGISTRY", (std::string(folder) + "/registry.sqlite3").c_str(), 1);
+    setenv("TANDU_RUNTIME_DIR", folder, 1); // no other running program takes the start over
     ConfigureScreen(ScreenConfig{480, 800, 32, false, 192});
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
