@@ -527,6 +527,34 @@ function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
     EXPECT_EQ(Attribute(bar, u"log"), "replied") << "Enter ran the current item's command";
     EXPECT_FALSE(filePopup->IsOpened()) << "and closed the menu";
     EXPECT_EQ(bar->GetCurrentItem(), -1);
+
+    // The window losing the activation to another program closes the open menu and leaves the bar
+    // without a current item.
+    const POINT e = On(scene, Box(scene, u"edit"));
+    platform::headless::Tap(e.x, e.y);
+    platform::headless::RunUntilIdle();
+    ASSERT_TRUE(editPopup->IsOpened());
+    ASSERT_EQ(bar->GetCurrentItem(), 1);
+    HWND window = GetActiveWindow();
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(GetDesktopWindow());
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(editPopup->IsOpened());
+    EXPECT_EQ(bar->GetCurrentItem(), -1);
+    auto* adapter = dynamic_cast<oxSceneInputAdapter*>(scene->GetInputState());
+    ASSERT_NE(adapter, nullptr);
+    EXPECT_EQ(adapter->GetFrameInput()->GetPopupChain(), nullptr);
+    // A current item goes too when neither a menu is open nor the focus is in the bar.
+    SetForegroundWindow(window);
+    platform::headless::RunUntilIdle();
+    scene->SetFocusedBox(nullptr);
+    bar->SetCurrentItem(0);
+    ASSERT_EQ(adapter->GetFrameInput()->GetPopupChain(), nullptr);
+    SetForegroundWindow(GetDesktopWindow());
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(bar->GetCurrentItem(), -1);
+    EXPECT_EQ(Attribute(Box(scene, u"file"), u"current"), "false");
+    SetForegroundWindow(window);
 }
 
 // Ctrl+Shift+Alt with the add and subtract keys or a digit changes the interface scale, and every
