@@ -21,6 +21,7 @@
 #include "platform/win/font.h"
 #include "platform/win/gdi.h"
 #include "platform/win/message_queue.h"
+#include "platform/win/messages.h"
 #include "platform/win/timer.h"
 #include "runtime/live_array.h"
 #include "runtime/script_array.h"
@@ -91,8 +92,7 @@ void ChangeResourceFonts(bool adding) {
             RemoveFontResourceW(file.GetString());
     } while (FindNextFileW(find, &found));
     FindClose(find);
-    // FIXME: WM_FONTCHANGE goes to every top-level window here once the platform can broadcast a
-    // message.
+    SendMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
 }
 
 // The run bound ends the program whatever scenes are open: it closes them one a turn, the last

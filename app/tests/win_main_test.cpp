@@ -155,4 +155,36 @@ TEST_F(WinMainTest, ASecondStartHandsOverToTheFirstAndExits) {
     UnregisterClassW(wc.lpszClassName, nullptr);
 }
 
+// Every top-level window hears of the program's fonts: once when it adds those of the resources
+// folder and once when it removes them. A "*.ttf" entry that is a folder adds no font but counts as
+// found; child windows hear nothing.
+int fontChanges[2];
+LRESULT FontListenerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_FONTCHANGE) ++fontChanges[GetParent(hwnd) ? 1 : 0];
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(WinMainTest, FoundResourceFontsAreAnnouncedToEveryTopLevelWindow) {
+    const std::filesystem::path probe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "resources" /
+                                        ("font-probe-" + std::to_string(getpid()) + ".ttf");
+    std::filesystem::create_directories(probe);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = FontListenerProc;
+    wc.lpszClassName = u"font listener";
+    RegisterClassW(&wc);
+    HWND top = CreateWindowExW(0, wc.lpszClassName, u"listener", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowExW(0, wc.lpszClassName, u"", WS_CHILD, 0, 0, 5, 5, top, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(top && child);
+    fontChanges[0] = fontChanges[1] = 0;
+    platform::headless::UseVirtualClock(0);
+    app::SetRunBound(1);
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+    platform::headless::UseRealClock();
+    std::filesystem::remove(probe);
+    EXPECT_EQ(fontChanges[0], 2);
+    EXPECT_EQ(fontChanges[1], 0);
+    DestroyWindow(top);
+    UnregisterClassW(wc.lpszClassName, nullptr);
+}
+
 } // namespace

@@ -275,8 +275,20 @@ void ShowCurrentPointer() {
     SDL_ShowCursor(SDL_ENABLE);
 }
 
+// The device's one screen stands for every window: it asks for attention while any window flashes.
+void ShowFlashing() {
+    static bool shown = false;
+    const bool flashing = platform::IsAnyWindowFlashing();
+    if (flashing == shown) return;
+    shown = flashing;
+#if SDL_VERSION_ATLEAST(2, 0, 16)
+    SDL_FlashWindow(window, flashing ? SDL_FLASH_UNTIL_FOCUSED : SDL_FLASH_CANCEL);
+#endif
+}
+
 bool BeforeWait() {
     ShowCurrentPointer();
+    ShowFlashing();
     Present();
     SDL_PumpEvents();
     return HandleEvents();

@@ -116,6 +116,40 @@ TEST_F(MessageQueueTest, SendMessageRunsTheProcedureAtOnce) {
     EXPECT_TRUE(test::messageLog.empty());
 }
 
+// A broadcast reaches the top-level windows of this thread inside the call, not their children nor a
+// window that a receiver destroyed before its turn, and is posted to those of another thread.
+TEST_F(MessageQueueTest, ABroadcastReachesEveryTopLevelWindow) {
+    HWND a = Create(), b = Create(), gone = Create();
+    HWND child = Create(WS_CHILD, a);
+    ASSERT_TRUE(a && b && gone && child);
+    HWND other = nullptr;
+    UINT otherGot = 0;
+    std::atomic<bool> ready{false};
+    std::thread t([&] {
+        other = Create();
+        ready = true;
+        MSG m{};
+        if (GetMessageW(&m, nullptr, 0, 0) > 0 && m.hwnd == other) otherGot = m.message;
+        DestroyWindow(other);
+    });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ready && std::chrono::steady_clock::now() < end)
+        std::this_thread::yield();
+    ASSERT_TRUE(ready);
+    test::onMessage = [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT*) {
+        if (msg == WM_USER + 7 && hwnd == a) DestroyWindow(gone);
+        return false;
+    };
+    test::messageLog.clear();
+    EXPECT_EQ(SendMessageW(HWND_BROADCAST, WM_USER + 7, 1, 2), 0);
+    std::vector<HWND> reached;
+    for (const test::Logged& l : test::messageLog)
+        if (l.message == WM_USER + 7) reached.push_back(l.hwnd);
+    EXPECT_EQ(reached, (std::vector<HWND>{a, b}));
+    t.join();
+    EXPECT_EQ(otherGot, WM_USER + 7u) << "posted to the other thread's window";
+}
+
 TEST_F(MessageQueueTest, PostedMessageWakesANestedLoop) {
     platform::headless::UseRealClock();
     HWND w = Create();

@@ -276,3 +276,29 @@ TEST_F(WindowTest, PropertiesAreKeptByNameIgnoringCaseUntilRemoved) {
     EXPECT_FALSE(SetPropW(w, u"Box", &a));
     EXPECT_EQ(GetPropW(w, u"other"), nullptr);
 }
+
+// A window flashes from the first request until one to stop; the answer is whether it flashed
+// before. A malformed request, or one for a window that is gone, changes nothing.
+TEST_F(WindowTest, FlashingLastsUntilStopped) {
+    HWND a = Create(WS_POPUP, nullptr, u"a");
+    HWND b = Create(WS_POPUP, nullptr, u"b");
+    auto flash = [](HWND w, DWORD flags, UINT size = sizeof(FLASHWINFO)) {
+        FLASHWINFO info{size, w, flags, 3, 0};
+        return FlashWindowEx(&info);
+    };
+    EXPECT_FALSE(platform::IsAnyWindowFlashing());
+    EXPECT_FALSE(flash(a, FLASHW_ALL | FLASHW_TIMER));
+    EXPECT_TRUE(platform::IsWindowFlashing(a));
+    EXPECT_FALSE(platform::IsWindowFlashing(b));
+    EXPECT_TRUE(flash(a, FLASHW_CAPTION)) << "it was flashing";
+    EXPECT_FALSE(flash(b, FLASHW_STOP, sizeof(FLASHWINFO) - 1));
+    EXPECT_FALSE(FlashWindowEx(nullptr));
+    EXPECT_TRUE(flash(a, FLASHW_STOP));
+    EXPECT_FALSE(platform::IsAnyWindowFlashing());
+    flash(b, FLASHW_TRAY);
+    EXPECT_TRUE(platform::IsAnyWindowFlashing());
+    DestroyWindow(b);
+    EXPECT_FALSE(platform::IsWindowFlashing(b));
+    EXPECT_FALSE(platform::IsAnyWindowFlashing()) << "a window that is gone flashes no more";
+    EXPECT_FALSE(flash(b, FLASHW_ALL));
+}

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <map>
+#include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/win/clock.h"
@@ -190,7 +191,31 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     return queue ? Post(*queue, MakeMessage(nullptr, message, wParam, lParam)) : FALSE;
 }
 
+namespace {
+
+LRESULT Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::vector<std::pair<HWND, DWORD>> targets;
+    {
+        std::lock_guard lock(platform::detail::tableMutex);
+        for (const auto& [handle, w] : platform::detail::windows)
+            if (!(w->style & WS_CHILD) && !w->messageOnly && !w->destroying)
+                targets.emplace_back(platform::detail::ToHandle(w.get()), w->thread);
+    }
+    // A window that a receiver destroys before its turn is skipped: the calls look each one up.
+    const DWORD self = GetCurrentThreadId();
+    for (const auto& [window, thread] : targets) {
+        if (thread == self)
+            SendMessageW(window, message, wParam, lParam);
+        else
+            PostMessageW(window, message, wParam, lParam);
+    }
+    return 0;
+}
+
+} // namespace
+
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (hwnd == HWND_BROADCAST) return Broadcast(message, wParam, lParam);
     platform::detail::WindowTarget target;
     if (!platform::detail::LookUpWindow(hwnd, &target) || target.thread != GetCurrentThreadId()) return 0;
     return target.proc(hwnd, message, wParam, lParam);

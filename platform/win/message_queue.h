@@ -25,7 +25,10 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // FALSE when the thread has no message queue.
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls the window procedure at once. Windows of another thread are not reachable (returns 0).
+// HWND_BROADCAST sends to every top-level window of this thread in turn (message-only windows
+// aside), and posts to those of other threads; it returns 0.
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+inline const HWND HWND_BROADCAST = reinterpret_cast<HWND>(0xFFFF);
 // Sleeps until a message is ready. 0 for WM_QUIT, -1 for an invalid window filter, else 1.
 // A filter range of 0..0 takes every message; WM_QUIT is taken whatever the filter.
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);

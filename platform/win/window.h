@@ -207,6 +207,21 @@ HWND GetActiveWindow();
 // A window of another process, as FindWindowW found it, is brought forward by its owner.
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
+// Drawing the user's attention to a window: anything but FLASHW_STOP starts it flashing, which lasts
+// until a FLASHW_STOP (the count and the period are not kept). Answers whether it was flashing.
+struct FLASHWINFO {
+    UINT cbSize;
+    HWND hwnd;
+    DWORD dwFlags;
+    UINT uCount;
+    DWORD dwTimeout;
+};
+constexpr DWORD FLASHW_STOP = 0;
+constexpr DWORD FLASHW_CAPTION = 0x1;
+constexpr DWORD FLASHW_TRAY = 0x2;
+constexpr DWORD FLASHW_ALL = 0x3;
+constexpr DWORD FLASHW_TIMER = 0x4;
+BOOL FlashWindowEx(const FLASHWINFO* info);
 // WM_KILLFOCUS to the old focus window, then WM_SETFOCUS to the new one; the previous focus.
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();
@@ -217,3 +232,9 @@ HWND GetCapture();
 // The pointer's position on the screen, as the last pointer input left it.
 BOOL GetCursorPos(POINT* point);
 BOOL SetCursorPos(int x, int y);
+
+namespace platform {
+// Whether the window flashes; whether any window does (the display shows it).
+bool IsWindowFlashing(HWND hwnd);
+bool IsAnyWindowFlashing();
+} // namespace platform

@@ -80,6 +80,29 @@ HWND GetForegroundWindow() {
     return foreground;
 }
 
+BOOL FlashWindowEx(const FLASHWINFO* info) {
+    if (!info || info->cbSize != sizeof(FLASHWINFO)) return FALSE;
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(info->hwnd);
+    if (!w || w->destroying) return FALSE;
+    const bool was = w->flashing;
+    w->flashing = info->dwFlags != FLASHW_STOP;
+    return was;
+}
+
+bool platform::IsWindowFlashing(HWND hwnd) {
+    std::lock_guard lock(tableMutex);
+    Window* w = Find(hwnd);
+    return w && !w->destroying && w->flashing;
+}
+
+bool platform::IsAnyWindowFlashing() {
+    std::lock_guard lock(tableMutex);
+    for (const auto& [handle, w] : windows)
+        if (w->flashing && !w->destroying) return true;
+    return false;
+}
+
 HWND SetFocus(HWND hwnd) {
     if (hwnd && !Alive(hwnd)) return nullptr;
     HWND old = focus;

@@ -40,6 +40,7 @@ struct Window {
     std::vector<std::pair<std::u16string, HANDLE>> props;
     bool destroying = false;
     bool minimized = false;
+    bool flashing = false; // FlashWindowEx
     bool updatePending = false;
     // Stacking among siblings (top-level windows among each other): higher is nearer the viewer.
     int64_t z = 0;

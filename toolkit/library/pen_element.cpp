@@ -1,6 +1,7 @@
 #include "toolkit/library/pen_element.h"
 
 #include "graphics/paint/box_drawing.h"
+#include "toolkit/base/rect.h"
 #include "toolkit/library/brush_element.h"
 #include "toolkit/library/library.h"
 #include "toolkit/style/attribute_value.h"
@@ -64,6 +65,8 @@ int32_t oxReliefPenElement::SetMarkupAttribute(oxAtom ns, oxAtom attribute, cons
     }
 }
 
-void oxReliefPenElement::PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect) {
-    ::PaintRelief(canvas, rect, highlight_, shadow_, width_);
+void oxReliefPenElement::PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect, const oxStrokeGroup* stroke) {
+    const bool own = stroke && stroke->IsSet(kStyle_strokeWidth);
+    const int32_t width = oxClampLength(own ? stroke->Member(kStyle_strokeWidth)->GetInt() : width_);
+    ::PaintRelief(canvas, rect, highlight_, shadow_, width);
 }

@@ -34,7 +34,8 @@ public:
     int32_t SetMarkupAttribute(oxAtom ns, oxAtom attribute, const WCHAR* value) override;
 
     Kind GetPaintKind() const override { return kReliefPen; }
-    void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect) override;
+    // The stroke's `strokeWidth`, when it sets one, is the width; else the pen's own.
+    void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect, const oxStrokeGroup* stroke) override;
 
     uint32_t GetHighlightColor() const { return highlight_; }
     uint32_t GetShadowColor() const { return shadow_; }

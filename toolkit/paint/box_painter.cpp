@@ -261,7 +261,7 @@ void PaintStrokeGroup(oxCanvas* canvas, oxBoxScene* scene, const oxCanvasRect& r
         if (e->GetPaintKind() == oxPaintElement::kPen) {
             PaintStrokeGroup(canvas, scene, rect, e->GetStrokeGroup(), depth + 1);
         } else if (e->GetPaintKind() == oxPaintElement::kReliefPen) {
-            e->PaintRelief(canvas, rect);
+            e->PaintRelief(canvas, rect, stroke);
         }
     }
 }

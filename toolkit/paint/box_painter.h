@@ -44,10 +44,11 @@ public:
         (void)out;
         return false;
     }
-    // A relief pen paints itself (through PaintRelief).
-    virtual void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect) {
+    // A relief pen paints itself (through PaintRelief); `stroke` is the group that named it.
+    virtual void PaintRelief(oxCanvas* canvas, const oxCanvasRect& rect, const oxStrokeGroup* stroke) {
         (void)canvas;
         (void)rect;
+        (void)stroke;
     }
 };
 

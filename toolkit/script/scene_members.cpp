@@ -373,6 +373,12 @@ int32_t GetPosition(Scene* self, XArgList*, XVariant* out) {
     return 0;
 }
 
+int32_t FlashWindow(Scene* self, XArgList* args, XVariant*) {
+    const bool on = ArgBool(args, 0); // the second argument is read by no one
+    if (oxWindowFrame* frame = RootWindowFrame(self)) frame->SetFlashing(on);
+    return 0;
+}
+
 int32_t MonitorRectFromPoint(Scene*, XArgList* args, XVariant* out) {
     Factory::CreateMonitorRectFromPoint(ArgInt(args, 0), ArgInt(args, 1), out);
     return 0;
@@ -738,7 +744,7 @@ const NUBO::XMemberEntry kMembers[] = {
     MethodRow<2, AddDOMObject>("addDOMObject"),
     MethodRow<1, RemoveDOMObject>("removeDOMObject"),
     MethodRow<2, SendMessage>("sendMessage"),
-    MethodRow<2, Nothing>("flashWindow"),
+    MethodRow<2, FlashWindow>("flashWindow"),
     MethodRow<3, Nothing>("displaySystemMenu"),
     MethodRow<2, ShowHelpBox>("showHelpBox"),
     MethodRow<0, CloseHelpBox>("closeHelpBox"),

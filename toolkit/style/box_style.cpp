@@ -89,12 +89,6 @@ void oxBoxStyle::ClearProperty(int id) {
     flags_ &= ~(1u << (kind + 1));
 }
 
-void oxBoxStyle::ApplyDeclaration(const oxStyleDeclaration* declaration) {
-    if (!declaration) return;
-    for (oxStyleGroup* group : groups_)
-        if (group) declaration->MergeIntoGroup(group);
-}
-
 void oxBoxStyle::DetachInlineDeclaration(const oxStyleDeclaration* declaration) {
     oxStyleRuleNode* last = chain_;
     while (last && last->next)

@@ -52,7 +52,6 @@ public:
     void SetProperty(int id, const oxStyleValue& value);
     // Drops the whole group holding the id, so it is rebuilt from the rules on the next read.
     void ClearProperty(int id);
-    void ApplyDeclaration(const oxStyleDeclaration* declaration);
     // The box's inline declaration goes away: the chain's leaf forgets it.
     void DetachInlineDeclaration(const oxStyleDeclaration* declaration);
 

@@ -345,11 +345,6 @@ bool oxLayoutGroup::Equals(const oxLayoutGroup* other) const {
     return MembersEqual(this, other, -1, -1);
 }
 
-oxElement* oxStrokeGroup::GetStrokeResource(oxStyleLibrary* library) {
-    if (!strokeResource_) strokeResource_ = ResolveOnce(Member(kStyle_stroke), library);
-    return strokeResource_;
-}
-
 bool oxTransformGroup::Equals(const oxTransformGroup* other) const {
     return MembersEqual(this, other, -1, -1);
 }

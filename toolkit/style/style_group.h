@@ -118,14 +118,9 @@ public:
     bool Equals(const oxLayoutGroup* other) const;
 };
 
-class oxStrokeGroup : public oxStyleGroupOf<11> {
-public:
-    // The resource that `stroke` names, resolved once and kept.
-    oxElement* GetStrokeResource(oxStyleLibrary* library);
-
-private:
-    oxElement* strokeResource_ = nullptr;
-};
+// Differs: keeps no resolved stroke resource; the painter resolves a url() stroke at each paint,
+// so a changed `stroke` or a library that went away never leaves a stale pen here.
+class oxStrokeGroup : public oxStyleGroupOf<11> {};
 
 class oxShadowGroup : public oxStyleGroupOf<12> {};
 class oxBevelGroup : public oxStyleGroupOf<13> {};

@@ -232,14 +232,16 @@ void oxFrameInput::ShowCursor() {
     case kKeywordHourglass:
         id = IDC_WAIT;
         break;
+    // A "splitterv" handle moves its split up and down (it shares heights), a "splitterh" one
+    // sideways.
     case kKeywordEResize:
     case kKeywordWResize:
-    case kKeywordSplitterv:
+    case kKeywordSplitterh:
         id = IDC_SIZEWE;
         break;
     case kKeywordNResize:
     case kKeywordSResize:
-    case kKeywordSplitterh:
+    case kKeywordSplitterv:
         id = IDC_SIZENS;
         break;
     case kKeywordNeResize:

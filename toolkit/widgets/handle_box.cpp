@@ -10,6 +10,7 @@
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
+#include "toolkit/widgets/frame_input.h"
 
 namespace {
 
@@ -310,6 +311,9 @@ int32_t oxHandleBox::HandleEvent(oxEvent* event) {
     if (type == kAtomMouseMove && !(GetStateFlags() & kStatePressed)) {
         pressPoint = mouse->framePoint;
         transform_->Hover();
+        // The grabbed sides may have changed while the pointer stayed on the handle.
+        if (oxInputScene* scene = GetInputScene(this))
+            if (oxFrameInput* input = scene->GetFrameInput()) input->ShowCursor();
     } else if (type == kAtomMouseDown) {
         transform_->Start();
     } else if (type == kAtomMouseDrag) {

@@ -73,7 +73,7 @@ public:
     int32_t HandleEvent(oxEvent* event) override;
 
     // The cursor keyword the transform chose; 0 without a transform.
-    int32_t GetDefaultCursor() const { return transform_ ? transform_->GetCursor() : 0; }
+    int32_t GetDefaultCursor() override { return transform_ ? transform_->GetCursor() : 0; }
     oxAtom GetTransformType() const { return transformType_; }
     oxHandleTransform* GetTransform() const { return transform_; }
     oxAtom GetAxis() const { return axis_; }

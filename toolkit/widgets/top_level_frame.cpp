@@ -242,6 +242,9 @@ void oxWindowFrame::RequestDestroy() {
 
 void oxWindowFrame::SetFlashing(bool on) {
     windowFlags_ = on ? (windowFlags_ | kFlashing) : (windowFlags_ & ~kFlashing);
+    if (!window_) return;
+    FLASHWINFO info{sizeof(FLASHWINFO), window_, on ? FLASHW_ALL | FLASHW_TIMER : FLASHW_STOP, 0, 0};
+    FlashWindowEx(&info);
 }
 
 void oxWindowFrame::SetFullScreen(bool on) {

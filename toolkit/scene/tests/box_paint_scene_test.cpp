@@ -251,6 +251,35 @@ TEST_F(BoxPaintSceneTest, FillsAndStrokesNameBrushesAndPens) {
         EXPECT_EQ(Rgb(surface, p.x + dx, 20), 0xFFFFFFu) << dx;
 }
 
+// A relief pen draws its bands as wide as the stroke that names it asks, else as wide as its own
+// width: white above, black below, each band centred on the box's edge as a stroke of that width.
+TEST_F(BoxPaintSceneTest, AReliefPenTakesTheStrokeWidthOfTheBoxThatNamesIt) {
+    oxBox* root = Load("relief");
+    ASSERT_NE(root, nullptr);
+    TestSurface surface(150, 40, 32);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    root->Paint(&canvas);
+    const struct {
+        const WCHAR* id;
+        int width;
+    } cases[] = {{u"own", 2}, {u"wide", 6}, {u"thin", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.id));
+        const oxRect r = Box(c.id)->GetBoxRect();
+        ASSERT_GT(r.height, 2 * c.width);
+        const int x = r.x + r.width / 2;
+        const int grow = c.width > 1 ? c.width / 2 : 0;
+        const int top = r.y - grow, bottom = r.y + r.height + grow;
+        for (int y = 0; y < 40; ++y) {
+            const uint32_t expected = y >= top && y < top + c.width         ? 0xFFFFFFu
+                                      : y >= bottom - c.width && y < bottom ? 0x000000u
+                                                                            : 0x808080u;
+            EXPECT_EQ(Rgb(surface, x, y), expected) << "row " << y;
+        }
+    }
+}
+
 // A range paints its "numerator" part from the track's start to the middle of the thumb, under it.
 TEST_F(BoxPaintSceneTest, RangeTrackShowsItsNumeratorUnderTheThumb) {
     oxBox* root = Load("range_parts");

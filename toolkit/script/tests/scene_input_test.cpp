@@ -527,6 +527,34 @@ function onReply() { scene.getBoxById("bar").setAttribute("log", "replied"); }
     EXPECT_EQ(Attribute(bar, u"log"), "replied") << "Enter ran the current item's command";
     EXPECT_FALSE(filePopup->IsOpened()) << "and closed the menu";
     EXPECT_EQ(bar->GetCurrentItem(), -1);
+
+    // The window losing the activation to another program closes the open menu and leaves the bar
+    // without a current item.
+    const POINT e = On(scene, Box(scene, u"edit"));
+    platform::headless::Tap(e.x, e.y);
+    platform::headless::RunUntilIdle();
+    ASSERT_TRUE(editPopup->IsOpened());
+    ASSERT_EQ(bar->GetCurrentItem(), 1);
+    HWND window = GetActiveWindow();
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(GetDesktopWindow());
+    platform::headless::RunUntilIdle();
+    EXPECT_FALSE(editPopup->IsOpened());
+    EXPECT_EQ(bar->GetCurrentItem(), -1);
+    auto* adapter = dynamic_cast<oxSceneInputAdapter*>(scene->GetInputState());
+    ASSERT_NE(adapter, nullptr);
+    EXPECT_EQ(adapter->GetFrameInput()->GetPopupChain(), nullptr);
+    // A current item goes too when neither a menu is open nor the focus is in the bar.
+    SetForegroundWindow(window);
+    platform::headless::RunUntilIdle();
+    scene->SetFocusedBox(nullptr);
+    bar->SetCurrentItem(0);
+    ASSERT_EQ(adapter->GetFrameInput()->GetPopupChain(), nullptr);
+    SetForegroundWindow(GetDesktopWindow());
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(bar->GetCurrentItem(), -1);
+    EXPECT_EQ(Attribute(Box(scene, u"file"), u"current"), "false");
+    SetForegroundWindow(window);
 }
 
 // Ctrl+Shift+Alt with the add and subtract keys or a digit changes the interface scale, and every
@@ -564,14 +592,18 @@ TEST_F(SceneInputTest, TheScaleKeysLayOutEveryOpenSceneAtTheNewScale) {
 }
 
 // The pointer follows the hovered box: its own `cursor` style, else the nearest ancestor's; a box
-// that names none, a plain box or a text, leaves the arrow. The platform keeps what is shown.
+// that names none, a plain box or a text, leaves the arrow. A resizing handle shows the resize
+// pointer of the sides it grabs, and a new one as the pointer moves along it; a splitter the one of
+// its axis. The platform keeps what is shown.
 TEST_F(SceneInputTest, ThePointerShowsTheCursorOfTheHoveredBox) {
     oxScene* scene = Open("scene_cursor.box", R"(<r:library>
 <r:style target="link" cursor="pointer" height="20"/><r:style target="typing" cursor="text" height="20"/>
 <r:style target="plain" height="20"/><r:style target="inner" height="10"/>
-<r:style target="busy" cursor="hourglass" height="20"/></r:library>
+<r:style target="busy" cursor="hourglass" height="20"/><r:style tag="handle" height="20"/></r:library>
+<handle id="grip" transform="scale"/>
 <box id="plain"/><simpleText id="words" value="Some words"/><hbox id="link"><box id="inner" s:width="10"
- xmlns:s="http://www.kestrum.com/weftly/style.xsd"/></hbox><box id="typing"/><box id="busy"/>)",
+ xmlns:s="http://www.kestrum.com/weftly/style.xsd"/></hbox><box id="typing"/><box id="busy"/>
+<handle id="splitter" transform="split" axis="x"/><handle id="mover" transform="translate"/>)",
                           "");
     ASSERT_NE(scene, nullptr);
     auto* adapter = dynamic_cast<oxSceneInputAdapter*>(scene->GetInputState());
@@ -579,20 +611,27 @@ TEST_F(SceneInputTest, ThePointerShowsTheCursorOfTheHoveredBox) {
     ASSERT_NE(input, nullptr);
     const struct {
         const char16_t* box;
+        int x; // into the box
         int32_t kind;
         const WCHAR* shown;
     } cases[] = {
-        {u"plain", 0, IDC_ARROW},
-        {u"words", 0, IDC_ARROW},
-        {u"link", kKeywordPointer, IDC_HAND},
-        {u"inner", kKeywordPointer, IDC_HAND},
-        {u"typing", kKeywordText, IDC_IBEAM},
-        {u"busy", kKeywordHourglass, IDC_WAIT},
+        {u"plain", 2, 0, IDC_ARROW},
+        {u"words", 2, 0, IDC_ARROW},
+        {u"link", 15, kKeywordPointer, IDC_HAND}, // right of its inner box
+        {u"inner", 2, kKeywordPointer, IDC_HAND},
+        {u"typing", 2, kKeywordText, IDC_IBEAM},
+        {u"busy", 2, kKeywordHourglass, IDC_WAIT},
+        // The grip lies in the top-left corner of the window it resizes: at its left end it grabs
+        // the corner, further along the top edge alone.
+        {u"grip", 2, kKeywordNwResize, IDC_SIZENWSE},
+        {u"grip", 100, kKeywordNResize, IDC_SIZENS},
+        {u"splitter", 100, kKeywordSplitterv, IDC_SIZENS},
+        {u"mover", 100, 0, IDC_ARROW},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.box, c.box + std::char_traits<char16_t>::length(c.box)));
-        // The link's own point lies right of its inner box.
-        const POINT p = On(scene, Box(scene, c.box), std::u16string(c.box) == u"link" ? 15 : 2, 2);
+        SCOPED_TRACE(std::string(c.box, c.box + std::char_traits<char16_t>::length(c.box)) + " at " +
+                     std::to_string(c.x));
+        const POINT p = On(scene, Box(scene, c.box), c.x, 2);
         platform::headless::MoveTo(p.x, p.y);
         platform::headless::RunUntilIdle();
         ASSERT_EQ(input->GetHoveredBox(), Box(scene, c.box));

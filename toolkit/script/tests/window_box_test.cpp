@@ -339,6 +339,37 @@ TEST_F(WindowBoxTest, ScriptsReadAndReplaceTheWindowsMenu) {
     }
 }
 
+// A scene asks for attention: its window flashes until the scene says it need not (asking twice
+// changes nothing), and only its own window does.
+TEST_F(WindowBoxTest, FlashWindowMakesTheScenesWindowFlashUntilToldToStop) {
+    const std::string script =
+        std::string("window_box_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".js";
+    written.push_back(script);
+    std::ofstream(resources / script) << "var s;\n";
+    const std::string content = R"(<script language="javascript" src=")" + script + R"("/>)";
+    oxScene* scene = OpenWindow(R"(title="Inbox")", content.c_str());
+    ASSERT_NE(scene, nullptr);
+    HWND window = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+    ASSERT_NE(window, nullptr);
+    const WCHAR* name = scene->GetContextName().GetString();
+    ASSERT_EQ(Eval(scene, "s = " + std::string(name, name + std::char_traits<char16_t>::length(name)) + ".scene, true"),
+              "true");
+    EXPECT_FALSE(platform::IsWindowFlashing(window));
+    const struct {
+        const char* call;
+        bool flashing;
+    } steps[] = {
+        {"s.flashWindow(true, false)", true},  {"s.flashWindow(true, true)", true},
+        {"s.flashWindow(false, true)", false}, {"s.flashWindow(1, false)", true},
+        {"s.flashWindow(0, false)", false},
+    };
+    for (const auto& step : steps) {
+        Eval(scene, step.call);
+        EXPECT_EQ(platform::IsWindowFlashing(window), step.flashing) << step.call;
+        EXPECT_EQ(platform::IsAnyWindowFlashing(), step.flashing) << step.call;
+    }
+}
+
 TEST_F(WindowBoxTest, FitOnScreenPutsAWindowFlushWithTheEdgeItCrossed) {
     oxScene* scene = OpenWindow("");
     ASSERT_NE(scene, nullptr);
