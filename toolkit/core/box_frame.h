@@ -61,6 +61,12 @@ public:
         (void)box;
         return nullptr;
     }
+    // The frame that a framed box's kind or scene keeps for it elsewhere (the scene's window for its
+    // root box), or null.
+    virtual oxBoxFrame* FindFrame(oxBox* box) {
+        (void)box;
+        return nullptr;
+    }
     // The frame input forgets a hovered box that leaves the tree.
     virtual void ForgetHoveredBox(oxBox* box) { (void)box; }
     // The cursor on the screen and in the client area of the frame that shows the box.

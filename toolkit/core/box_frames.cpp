@@ -51,7 +51,7 @@ oxBoxFrame* oxBox::GetFrame() {
     if (oxBoxFrame* frame = FrameEntryOf(this)) return frame;
     if (!(changeFlags_ & kChangeFramed)) return nullptr;
     oxBoxFrame* frame = gFrameServices->CreateFrame(this);
-    if (!frame) return nullptr;
+    if (!frame) return gFrameServices->FindFrame(this);
     PropagateFlagToAncestors(frame->GetFrameType() != kAtomPopup);
     Frames().Erase(this);
     Frames().Insert(this, frame);

@@ -34,6 +34,11 @@ public:
         if (scene && scene->GetRootBox() == box) return nullptr;
         return new (std::nothrow) oxFrame(box);
     }
+    oxBoxFrame* FindFrame(oxBox* box) override {
+        oxSceneFrame* window = oxSceneFrame::Of(box->GetScene());
+        oxFrame* frame = window ? window->GetFrame() : nullptr;
+        return frame && frame->GetOwnerBox() == box ? frame : nullptr;
+    }
     void ForgetHoveredBox(oxBox* box) override {
         auto* scene = dynamic_cast<oxScene*>(box->GetScene());
         oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
@@ -42,10 +47,8 @@ public:
         if (hovered && (hovered == box || box->IsAncestorOf(hovered))) input->SetHoveredBox(nullptr);
     }
     bool GetCursorPosition(oxBox* box, oxPoint* screen, oxPoint* client) override {
-        if (oxBoxFrame* host = box->GetHostFrame()) return host->GetCursorPosition(screen, client);
-        oxSceneFrame* window = oxSceneFrame::Of(box->GetScene());
-        oxFrame* frame = window ? window->GetFrame() : nullptr;
-        return frame && frame->GetCursorPosition(screen, client);
+        oxBoxFrame* host = box->GetHostFrame();
+        return host && host->GetCursorPosition(screen, client);
     }
 };
 
@@ -238,12 +241,12 @@ void oxSceneFrame::GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current
 }
 
 void oxSceneFrame::PaintBox(oxBox* box, oxCanvas* canvas) {
-    // A box paints on a canvas that stands at its parent; in its own window that is where the window
-    // shows the box's origin.
+    // A box paints on a canvas that stands at its parent: in its own window the parent's origin lies
+    // up and left of the window's by the box's place.
     const oxPoint at = OwnFrameOf(box) ? box->GetPacked(0) : oxPoint{0, 0};
-    canvas->OffsetOrigin(float(at.x), float(at.y));
-    box->Paint(canvas);
     canvas->OffsetOrigin(float(-at.x), float(-at.y));
+    box->Paint(canvas);
+    canvas->OffsetOrigin(float(at.x), float(at.y));
 }
 
 oxBox* oxSceneFrame::HitTest(oxBox* root, const oxPoint& point) {
