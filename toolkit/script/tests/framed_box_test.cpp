@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/backend/headless.h"
+#include "platform/backend/headless_input.h"
 #include "platform/win/input.h"
 #include "platform/win/messages.h"
 #include "platform/win/region.h"
@@ -17,6 +18,7 @@
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/scene_frame.h"
 
 namespace {
@@ -170,6 +172,21 @@ TEST_F(FramedBoxTest, ClearingFramedDestroysTheWindow) {
     RunUntilIdle();
     EXPECT_EQ(At(own, 50, 5), kBlue);
     EXPECT_EQ(At(Box(u"inner"), 5, 5), kYellow);
+}
+
+TEST_F(FramedBoxTest, ARemovedHoveredBoxIsForgottenByTheInput) {
+    oxBox* top = Box(u"top");
+    const POINT p = OnScreen(5, 5);
+    platform::headless::MoveTo(p.x, p.y);
+    RunUntilIdle();
+    auto* input = dynamic_cast<oxFrameInput*>(scene->GetSceneRuntime()->GetFrameInput());
+    ASSERT_NE(input, nullptr);
+    ASSERT_EQ(input->GetHoveredBox(), top);
+    oxBox* removed = scene->GetRootBox()->RemoveChild(top, false);
+    ASSERT_EQ(removed, top);
+    EXPECT_EQ(input->GetHoveredBox(), nullptr);
+    EXPECT_FALSE(top->GetStateFlags() & kStateHovered);
+    scene->GetRootBox()->AddChild(removed);
 }
 
 } // namespace
