@@ -11,6 +11,7 @@
 #include "platform/win/messages.h"
 #include "platform/win/region.h"
 #include "platform/win/window.h"
+#include "platform/win/window_paint.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_frame.h"
 #include "toolkit/scene/runtime.h"
@@ -20,6 +21,7 @@
 #include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/scene_frame.h"
+#include "toolkit/widgets/tests/frame_test_scene.h"
 
 namespace {
 
@@ -172,6 +174,34 @@ TEST_F(FramedBoxTest, ClearingFramedDestroysTheWindow) {
     RunUntilIdle();
     EXPECT_EQ(At(own, 50, 5), kBlue);
     EXPECT_EQ(At(Box(u"inner"), 5, 5), kYellow);
+}
+
+TEST_F(WindowedAppTest, FramedBoxesScrolledOutOfAListShowNothing) {
+    written.push_back("framed_list_test.box");
+    std::ofstream(resources / "framed_list_test.box") << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
+      xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root" s:fill="#ffff0000">
+  <vbox id="list" s:height="100" s:maxHeight="auto" s:overflow="scroll">
+    <box id="a" framed="true" s:height="60" s:fill="#ff0000ff"/>
+    <box id="b" framed="true" s:height="60" s:fill="#ff00ff00"/>
+    <box id="c" framed="true" s:height="60" s:fill="#ff0000ff"/>
+  </vbox>
+</vbox>)";
+    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"framed_list_test.box", nullptr, nullptr, nullptr,
+                                                                    nullptr, false);
+    ASSERT_NE(scene, nullptr);
+    RunUntilIdle();
+    auto windowOf = [&](const WCHAR* id) {
+        auto* frame = dynamic_cast<oxFrame*>(scene->GetBoxById(oxAtoms::Find(id), false)->GetFrame());
+        return frame ? frame->GetWindow() : nullptr;
+    };
+    HWND a = windowOf(u"a"), b = windowOf(u"b"), c = windowOf(u"c");
+    ASSERT_TRUE(a && b && c);
+    oxBox* list = scene->GetBoxById(oxAtoms::Find(u"list"), false);
+    ASSERT_EQ(list->GetBoxRect().height, 100);
+    // In view, in part, and out of it past the list's end: the last shows nothing.
+    test::ExpectShape(a, RECT{0, 0, list->GetBoxRect().width, 60});
+    test::ExpectShape(b, RECT{0, 0, list->GetBoxRect().width, 40});
+    test::ExpectShape(c, RECT{0, 0, 0, 0});
 }
 
 TEST_F(FramedBoxTest, ARemovedHoveredBoxIsForgottenByTheInput) {
