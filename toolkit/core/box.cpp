@@ -4,6 +4,7 @@
 
 #include "platform/crt/wide.h"
 #include "runtime/ptr_vector.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
@@ -44,6 +45,7 @@ oxBox::~oxBox() {
     DestroyChildrenNow();
     delete attributes_;
     attributes_ = nullptr;
+    if (presence_ & kHasFrame) DropFrame();
     if (style_) {
         DetachStyleRecord(style_);
         style_->Release();

@@ -21,6 +21,7 @@ class oxBoxScene;
 class oxBoxStyle;
 class oxEvent;
 class oxFillCrossFade;
+class oxBoxFrame;
 class oxBoxGadget;
 class oxKeyEvent;
 class oxLayout;
@@ -278,7 +279,18 @@ public:
     static void AddLayer(oxBox* root, oxBox* box);
     static void RemoveLayer(oxBox* root, oxBox* box);
     void SetFlowed(bool on) { SetChangeFlag(kChangeFlowed, on); }
+
+    // Native frame (box_frames.cpp). A framed box's frame lives in a side table, made on first use
+    // through the frame services; clearing `framed` destroys it, window first. Kinds that keep
+    // their frame elsewhere (windows, popups) set the flag only.
     virtual void SetHasFrame(bool on);
+    virtual oxBoxFrame* GetFrame();
+    // The box's own frame, else the frame of the nearest box above it that owns one.
+    oxBoxFrame* GetHostFrame();
+    // Whether a box below owns a frame that is not a popup's; cached in marks 0x20 and 0x40.
+    bool HasFramedDescendants();
+    // Marks the ancestors as knowing (and, when `framed`, having) a framed descendant.
+    void PropagateFlagToAncestors(bool framed);
 
     // Style. The record is resolved from the rules when it is out of date and the box is in a scene.
     oxBoxStyle* ResolveStyle();
@@ -478,6 +490,14 @@ private:
     void StartFillTimer(int32_t delay);
     void StopFillTimer();
     int32_t SetBooleanAttribute(oxAtom attribute, const WCHAR* value, bool forced);
+    // The frame already made for the box or its nearest framed ancestor; makes none.
+    oxBoxFrame* FindFrameEntry() const;
+    bool PaintsUnculled() const;
+    void DropFrame();
+    // Shows or hides the box's own frame as the box now shows.
+    void RefreshOwnFrame();
+    // Unregisters every layer registered with this box as its layer root.
+    void ReleaseLayerList();
 
     uint32_t refCount_ = 1;
     oxBoxScene* scene_ = nullptr;

@@ -199,13 +199,6 @@ void oxBox::StopFillTimer() {
     if (oxTimerQueue* queue = oxTimerQueue::Instance()) queue->RemoveByTarget(this);
 }
 
-void oxBox::SetHasFrame(bool on) {
-    if (((changeFlags_ & kChangeFramed) != 0) == on) return;
-    // FIXME: the native frame is made, destroyed and registered with the scene once a box can own a
-    // frame of its own; frames serve only scene windows so far.
-    SetChangeFlag(kChangeFramed, on);
-}
-
 oxBox* oxBox::GetAnchor() {
     if (changeFlags_ & kChangeHasAnchor) {
         changeFlags_ &= ~kChangeHasAnchor;
@@ -308,6 +301,17 @@ int oxBox::GetLayerBoundary() const {
 }
 
 // The destructor's part: nothing in a side table may point at the box once it is gone.
+void oxBox::ReleaseLayerList() {
+    if (!(presence_ & kHasLayerList)) return;
+    if (LayerList* layers = Lookup<LayerList>(this)) {
+        BoxList boxes;
+        for (int i = 0; i < layers->list.GetCount(); ++i)
+            boxes.push_back(layers->list.At(i));
+        for (oxBox* b : boxes)
+            RemoveLayer(this, b);
+    }
+}
+
 void oxBox::DropSideTables() {
     oxBehaviorElement::DropFor(this);
     if (presence_ & kHasAnchor) SetAnchor(nullptr);
@@ -321,15 +325,7 @@ void oxBox::DropSideTables() {
         presence_ &= uint16_t(~kHasAnchored);
     }
     SetLayered(false);
-    if (presence_ & kHasLayerList) {
-        if (LayerList* layers = Lookup<LayerList>(this)) {
-            BoxList boxes;
-            for (int i = 0; i < layers->list.GetCount(); ++i)
-                boxes.push_back(layers->list.At(i));
-            for (oxBox* b : boxes)
-                RemoveLayer(this, b);
-        }
-    }
+    ReleaseLayerList();
     if (presence_ & kHasListeners) {
         if (Listeners* listeners = Lookup<Listeners>(this)) {
             std::vector<oxChangeListener*> list;

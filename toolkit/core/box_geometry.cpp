@@ -5,6 +5,7 @@
 
 #include "platform/crt/wide.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/dom_event.h"
@@ -95,7 +96,9 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
     SetBoxSize({oxClampLength(placement->outerWidth), oxClampLength(placement->outerHeight)});
     SetPacked(2, {oxClampLength(placement->paddingLeft), oxClampLength(placement->paddingTop)});
     SetContentSize({oxClampLength(placement->width), oxClampLength(placement->height)});
-    // FIXME: an own native frame is fitted to the new rectangle here once a box can own a frame.
+    if (presence_ & kHasFrame) {
+        if (oxBoxFrame* frame = GetFrame()) frame->PositionWindow();
+    }
     oxLayout* layout = GetLayout();
     if (layout) layout->Layout(placement, this);
     if (placement->flags & oxPlacementRecord::kGrew) {

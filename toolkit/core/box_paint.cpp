@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "toolkit/core/box_frame.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/layout.h"
@@ -124,9 +125,8 @@ void PaintEmbeddedSceneBackgrounds(oxCanvas* canvas, oxBox* container) {
 void oxBox::Paint(oxCanvas* canvas) {
     oxBoxPaintServices& s = oxGetBoxPaintServices();
     UpdateBounds();
-    // FIXME: a frame whose no-culling flags are set culls nothing, once frames carry those flags.
     oxRect clip;
-    bool culled = s.GetClipRect(canvas, &clip) && !clip.Intersects(GetPaintArea());
+    bool culled = !PaintsUnculled() && s.GetClipRect(canvas, &clip) && !clip.Intersects(GetPaintArea());
     // A source snapshot is drawn over the box; a target snapshot takes what the box paints.
     oxCanvas* source = nullptr;
     oxCanvas* target = nullptr;
@@ -214,8 +214,14 @@ void oxBox::PaintOnto(oxCanvas* canvas, oxCanvas* draw) {
 
 void oxBox::PaintChild(oxCanvas* canvas, oxBox* box) {
     if (!box || box->IsCollapsed() || box->IsEffectivelyHidden() || (box->GetStateFlags() & kStateExcluded)) return;
-    // A box with a native frame of its own (an open popup) is painted by that frame, in its window.
-    if (box->TestChangeFlags(kChangeFramed)) return;
+    // A box with a native frame of its own is painted by that frame, in its window; the paint here
+    // only clips that window to what the canvas leaves visible of the box.
+    if (box->TestChangeFlags(kChangeFramed)) {
+        if (box->HasSideTableEntry(kHasFrame)) {
+            if (oxBoxFrame* frame = box->GetFrame()) frame->UpdateWindowShape(canvas);
+        }
+        return;
+    }
     box->Paint(canvas);
 }
 

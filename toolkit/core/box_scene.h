@@ -85,6 +85,9 @@ public:
     virtual bool IsRightToLeft() const { return false; }
     // Closes the open popup that the input state tracks (a scroll moves what it belongs to).
     virtual void CloseTrackedPopup() {}
+    // The root box's geometry changed, or it was deactivated: the scene's window fits itself to the
+    // root box again at its next update.
+    virtual void RefitWindow() {}
 
 protected:
     ~oxBoxScene() = default;

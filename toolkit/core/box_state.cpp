@@ -4,9 +4,11 @@
 #include "runtime/hash_map.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_change_log.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
+#include "toolkit/core/dom_event.h"
 #include "toolkit/core/event.h"
 #include "toolkit/style/attribute_value.h"
 
@@ -219,22 +221,37 @@ void oxBox::SetMinimized(bool value) {
     SetSimpleState(kStateMinimized, kAtomMinimized, value, true, true);
 }
 
-// FIXME: deactivating the scene's root box tells the scene's window record once scene windows keep
-// one.
 void oxBox::SetActive(bool value) {
+    // The root's window keeps its geometry from the root box: leaving it is a change it must hear of.
+    if (!value && (stateFlags_ & kStateActive) && scene_ && scene_->GetRootBox() == this) scene_->RefitWindow();
     SetSimpleState(kStateActive, kAtomActive, value, true, true);
 }
 
-// FIXME: the box's own native frame takes or drops the focus here once a box can own a frame.
 void oxBox::SetFocused(bool value, bool keepFrameFocus, bool quiet) {
-    (void)keepFrameFocus, (void)quiet;
+    const bool was = (stateFlags_ & kStateFocused) != 0;
     SetSimpleState(kStateFocused, kAtomFocused, value, true, true);
+    if (was == value || quiet || !(presence_ & kHasFrame)) return;
+    oxBoxFrame* frame = GetFrame();
+    if (!frame) return;
+    frame->SetFocus(value);
+    if (value || keepFrameFocus) return;
+    oxBox* host = FindFrameBox();
+    if (oxBoxFrame* outer = host ? host->GetFrame() : nullptr) outer->SetFocus(true);
 }
 
-// FIXME: releasing the capture sends "captureReleased" with the cursor position once a box can ask
-// its frame where the cursor is.
 void oxBox::SetCaptured(bool value) {
+    const bool was = (stateFlags_ & kStateCaptured) != 0;
     SetSimpleState(kStateCaptured, kAtomBoxCaptured, value, true, true);
+    if (value || !was) return;
+    oxPoint screen, client;
+    oxGetBoxFrameServices().GetCursorPosition(this, &screen, &client);
+    oxMouseEvent released(kAtomCaptureReleased, this, nullptr, 0, nullptr, 0, client, screen, false, false, false);
+    HandleEvent(&released);
+}
+
+void oxBox::RefreshOwnFrame() {
+    if (!(presence_ & kHasFrame)) return;
+    if (oxBoxFrame* frame = GetFrame()) frame->Refresh(false);
 }
 
 // The three quiet states: no announcement, and unchanged only while the box is attached.
@@ -246,13 +263,16 @@ void oxBox::SetOrnament(bool value) {
 void oxBox::SetBlockUpdate(bool value) {
     if ((changeFlags_ & kChangeAttached) && ((stateFlags_ & kStateBlockUpdate) != 0) == value) return;
     SetStateFlag(kStateBlockUpdate, value);
-    if (!value) RequestRepaint();
+    if (value) return;
+    RequestRepaint();
+    RefreshOwnFrame();
 }
 
 void oxBox::SetExcluded(bool value) {
     if ((changeFlags_ & kChangeAttached) && ((stateFlags_ & kStateExcluded) != 0) == value) return;
     SetStateFlag(kStateExcluded, value);
     RequestRepaint();
+    RefreshOwnFrame();
 }
 
 void oxBox::SetDisabled(bool value, bool forced) {
@@ -284,6 +304,7 @@ void oxBox::SetHidden(bool value) {
     UpdateFrameBounds(!(changeFlags_ & kChangePainted));
     if (!value) InvalidateMeasure();
     if (value || !(IsEffectivelyHidden() || IsCollapsed())) PropagateHiddenToChildren(value);
+    RefreshOwnFrame();
     if (value) CloseAnchoredPopup();
     NotifyAttributeChange(kAtomHidden, true);
     UpdateStateStyles(kAtomHidden);
@@ -296,6 +317,7 @@ void oxBox::SetHiddenByAncestor(bool value) {
     if (!value) InvalidateMeasure();
     if (value) CloseAnchoredPopup();
     if (!(stateFlags_ & (kStateHidden | kStateCollapsed))) PropagateHiddenToChildren(value);
+    RefreshOwnFrame();
 }
 
 // Applies bit 22 down the subtree with an explicit walk: a box that did not change, or that is
@@ -309,6 +331,7 @@ void oxBox::PropagateHiddenToChildren(bool value) {
             b->UpdateFrameBounds(!(b->changeFlags_ & kChangePainted));
             if (!value) b->InvalidateMeasure();
             if (value) b->CloseAnchoredPopup();
+            b->RefreshOwnFrame();
             descend = !(b->stateFlags_ & (kStateHidden | kStateCollapsed));
         }
         b = b->GetNextBox(this, !descend, false);
@@ -339,6 +362,7 @@ void oxBox::SetCollapsed(bool value, bool forced) {
         RequestLayout();
         RequestRepaint();
     }
+    RefreshOwnFrame();
     NotifyAttributeChange(kAtomCollapsed, true);
     InvalidateUpToPopup();
     if (value) CloseAnchoredPopup();
@@ -388,12 +412,6 @@ void oxBox::RequestLayout() {
     if (oxBox* root = FindAncestorWithFlag()) scene_->NotifySceneOfChange(root);
 }
 
-void oxBox::UpdateFrameBounds(bool flag) {
-    (void)flag;
-    changeFlags_ |= kChangeRepaintPending;
-    MarkAncestorsDirty();
-    if (scene_) scene_->OnBoxRepaintRequested(this);
-}
 void oxBox::RefreshFrame() {
     // Anchors may form a ring: the walk stops at the depth a tree may have.
     static int forwarding = 0;
@@ -404,7 +422,16 @@ void oxBox::RefreshFrame() {
             --forwarding;
         }
     }
-    if (!(stateFlags_ & kStateDeflated)) UpdateFrameBounds(false);
+    if (stateFlags_ & kStateDeflated) return;
+    // The box's own frame follows it: shown or hidden, then moved onto it.
+    if (presence_ & kHasFrame) {
+        if (oxBoxFrame* frame = GetFrame()) {
+            frame->Refresh(false);
+            frame->PositionWindow();
+            return;
+        }
+    }
+    UpdateFrameBounds(false);
 }
 void oxBox::CloseAnchoredPopup() {}
 void oxBox::Blur() {}

@@ -209,8 +209,8 @@ void oxBox::SetStyleValue(int propertyId, const oxStyleValue& value, int mode) {
         record->GetProperty(&kept, propertyId);
         tracked = true;
     }
-    // FIXME: a change of 12..17 on the scene's root box makes its window fit again once scene windows
-    // can be told to fit their root box.
+    if (propertyId >= kStyle_top && propertyId <= kStyle_height && scene_ && scene_->GetRootBox() == this)
+        scene_->RefitWindow();
     EnsureInlineStyle();
     if (!inlineStyle_) return;
     inlineStyle_->SetProperty(propertyId, value);

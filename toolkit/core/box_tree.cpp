@@ -5,6 +5,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/ptr_vector.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/core/box_internal.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/collapsed_container_box.h"
@@ -229,8 +230,8 @@ oxBox* oxBox::RemoveChildAt(int index, bool expand) {
     if (index < 0 || index >= children_->count) return nullptr;
     oxBox* child = children_->Items()[index];
     child->SetLayered(false);
-    // FIXME: the child's layer list and the frame input's hovered box are dropped here once boxes can
-    // reach the frame input.
+    child->ReleaseLayerList();
+    if (child->stateFlags_ & kStateHovered) oxGetBoxFrameServices().ForgetHoveredBox(child);
     if (child->stateFlags_ & kStateHiddenByAncestor) child->SetHiddenByAncestor(false);
     if (child->stateFlags_ & kStateDisabledByAncestor) {
         child->SetStateFlag(kStateDisabledByAncestor, false);
@@ -484,7 +485,16 @@ void oxBox::OnSceneAttached() {
         stateFlags_ &= ~kStateDeflated;
         SetDeflated(true);
     }
-    // FIXME: framed boxes register with the scene once a box can own a frame.
+    // A box with a frame of its own joins the scene's window boxes and shows with it; moved in from
+    // elsewhere, its window becomes a child of this scene's window.
+    if ((changeFlags_ & kChangeFramed) && scene_ && GetFrame() && (presence_ & kHasFrame)) {
+        oxBoxFrame* frame = GetFrame();
+        scene_->AddFrameBox(this);
+        if (!(stateFlags_ & kStateCollapsed)) {
+            frame->Refresh(false);
+            if (attachedBefore) frame->AttachToParentFrame();
+        }
+    }
     if ((changeFlags_ & kChangeLayered) && !attachedBefore) {
         changeFlags_ &= ~kChangeLayered;
         SetLayered(true);

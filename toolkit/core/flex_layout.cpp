@@ -617,14 +617,19 @@ void oxFlexLayout::PaintChildren(oxCanvas* canvas, oxBox* box) {
     bool vertical = box->GetOrientation() == kKeywordVertical;
     oxPoint view = box->GetPacked(3);
     int32_t viewEnd = (vertical ? oy + view.y : ox + view.x);
+    // Children out of view are not painted, but one with a native frame still hears of the paint,
+    // so that its window is clipped away with the rest of it.
+    const bool frames = box->HasFramedDescendants();
     for (int i = 0; i < n; ++i) {
         oxBox* child = box->GetChildAt(i, false);
         if (!child->TestChangeFlags(kChangeFlowed) || !Paintable(child)) continue;
         oxPoint pos = child->GetPacked(0);
-        if ((vertical ? pos.y : pos.x) > viewEnd) break;
-        // FIXME: the native frames of the children past the visible part are painted in place here
-        // once a box can own a frame.
-        if (FarEdge(child, alongY) > scroll) oxBox::PaintChild(canvas, child);
+        const bool beyond = (vertical ? pos.y : pos.x) > viewEnd;
+        if (beyond && !frames) break;
+        if (!beyond && FarEdge(child, alongY) > scroll)
+            oxBox::PaintChild(canvas, child);
+        else if (child->TestChangeFlags(kChangeFramed))
+            oxBox::PaintChild(canvas, child);
     }
     paint.OffsetOrigin(canvas, ox, oy);
 }

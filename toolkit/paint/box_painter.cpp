@@ -10,6 +10,7 @@
 #include "platform/win/debug_output.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_flags.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/style/attribute_value.h"
@@ -558,7 +559,9 @@ public:
         if (!box) return;
         const oxRect r = box->GetBoxRect();
         oxPoint offset{r.x, r.y};
-        if (box->TestChangeFlags(kChangeFramed)) {
+        // A window's or popup's box stands at its frame's origin; a box with a frame of its own is
+        // painted, like any other, on a canvas that stands at its parent.
+        if (box->TestChangeFlags(kChangeFramed) && !box->HasSideTableEntry(kHasFrame)) {
             const oxPoint p = box->GetFramePosition();
             offset = oxPoint{-p.x, -p.y};
         }

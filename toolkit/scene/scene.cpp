@@ -1128,6 +1128,10 @@ void oxScene::OnBoxRepaintRequested(oxBox* box) {
     if ((state_ & kOpen) && !(state_ & kClosing) && window_) window_->ScheduleUpdate();
 }
 
+void oxScene::RefitWindow() {
+    if (!(state_ & kClosing) && window_) window_->Refit();
+}
+
 bool oxScene::IsRightToLeft() const {
     const WCHAR* dir = root_ ? root_->GetAttributeText(kAtomDir) : nullptr;
     if (dir) return oxAtoms::Find(dir) == kAtomRtl;

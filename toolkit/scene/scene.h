@@ -154,6 +154,7 @@ public:
     oxBoxStyle* BuildBoxStyle(oxBox* box) override;
     bool NotifySceneOfChange(oxBox* layoutRoot) override;
     void OnBoxRepaintRequested(oxBox* box) override;
+    void RefitWindow() override;
     void QueuePresented(oxBox* box) override;
     // Sends each box waiting for "presented" its event, in the order they were painted; an embedded
     // scene waits until its opener is open.

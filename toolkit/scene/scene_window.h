@@ -35,6 +35,8 @@ public:
     // Destroys the window; the scene may be gone when this returns.
     virtual void Destroy() = 0;
     virtual void SetWaitCursor(bool on) { (void)on; }
+    // The root box's geometry changed: the window fits itself to it again at its next update.
+    virtual void Refit() {}
 };
 
 // The window made for a scene when it opens. Answers the previous maker; null restores the stand-in.
@@ -51,6 +53,7 @@ public:
     void SetEnabled(bool on) override { enabled = on; }
     bool IsEnabled() const override { return enabled; }
     void Update() override { ++updates; }
+    void Refit() override { ++refits; }
     oxRect GetClientRect() const override;
     void RunModalLoop() override;
     void EndModal() override { modal_ = false; }
@@ -60,6 +63,7 @@ public:
     bool shown = false;
     bool enabled = true;
     int updates = 0;
+    int refits = 0;
 
 private:
     oxScene* scene_;

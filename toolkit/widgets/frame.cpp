@@ -363,29 +363,27 @@ void oxFrame::UpdateWindowShape(const oxCanvas* painting) {
     if (!window_ || GetFrameType() == kAtomPopup || !painting) return;
     oxFrameSite* site = Site();
     if (!site || !owner_) return;
-    // The clip in the owner box's coordinates, within the box, relative to the box's position.
+    // The clip in the coordinates the box's position is given in (the painting canvas stands at the
+    // box's parent), within the box, then relative to the box.
     const oxRect box = site->GetBoxRect(owner_);
     const POINT origin = painting->GetOrigin();
     const RECT clip = painting->ClipBounds();
     oxRect visible;
     visible.Set(clip.left - origin.x, clip.top - origin.y, clip.right - clip.left, clip.bottom - clip.top);
-    oxRect bounds;
-    bounds.Set(0, 0, box.width, box.height);
-    visible.Intersect(bounds);
-    if (visible.width > 0 && visible.height > 0) {
-        HRGN shape = CreateRectRgn(visible.x, visible.y, int(visible.Right()), int(visible.Bottom()));
-        HRGN current = CreateRectRgn(0, 0, 0, 0);
-        const bool same = GetWindowRgn(window_, current) != ERROR && EqualRgn(current, shape);
-        DeleteObject(current);
-        if (same)
-            DeleteObject(shape);
-        else
-            SetWindowRgn(window_, shape, TRUE);
-        flags_ |= 2;
-    } else if (flags_ & 2) {
-        SetWindowRgn(window_, nullptr, TRUE);
-        flags_ &= ~2;
-    }
+    visible.Intersect(box);
+    visible.Offset(oxPoint{-box.x, -box.y});
+    // Differs from removing the shape when nothing is visible: a window scrolled or clipped out of
+    // sight must show nothing, not all of itself over what covers it.
+    if (visible.width <= 0 || visible.height <= 0) visible.Set(0, 0, 0, 0);
+    HRGN shape = CreateRectRgn(visible.x, visible.y, int(visible.Right()), int(visible.Bottom()));
+    HRGN current = CreateRectRgn(0, 0, 0, 0);
+    const bool same = (flags_ & 2) && GetWindowRgn(window_, current) != ERROR && EqualRgn(current, shape);
+    DeleteObject(current);
+    if (same)
+        DeleteObject(shape);
+    else
+        SetWindowRgn(window_, shape, TRUE);
+    flags_ |= 2;
     InvalidateRect(window_, nullptr, FALSE);
     UpdateWindow(window_);
 }
@@ -418,6 +416,16 @@ int32_t oxFrame::UnregisterAccessKey(oxBox* box) {
 
 bool oxFrame::IsTopmost() const {
     return window_ && (GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+bool oxFrame::GetCursorPosition(oxPoint* screen, oxPoint* client) const {
+    if (!window_) return false;
+    POINT p{0, 0};
+    GetCursorPos(&p);
+    if (screen) *screen = oxPoint{p.x, p.y};
+    ScreenToClient(window_, &p);
+    if (client) *client = oxPoint{p.x, p.y};
+    return true;
 }
 
 bool oxFrame::HasCapture() const {

@@ -10,6 +10,7 @@
 #include "platform/win/window.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/base/rect.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/widgets/event_listener_map.h"
 
 class oxBox;
@@ -32,35 +33,35 @@ bool RegisterFrameWindowClass();
 void UnregisterFrameWindowClass();
 LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-class oxFrame {
+class oxFrame : public oxBoxFrame {
 public:
     explicit oxFrame(oxBox* owner);
-    virtual ~oxFrame();
+    ~oxFrame() override;
     oxFrame(const oxFrame&) = delete;
     oxFrame& operator=(const oxFrame&) = delete;
 
-    virtual oxAtom GetFrameType() const { return kAtomFrame; }
+    oxAtom GetFrameType() const override { return kAtomFrame; }
     virtual void SetMouseCapture(bool on);
     virtual void Enable();
     virtual void Disable();
     virtual bool IsDisabled() const;
     virtual bool HasFocus() const;
-    virtual void SetFocus(bool on);
+    void SetFocus(bool on) override;
     virtual bool GetUserFlag() const { return userFlag_; }
     virtual void SetUserFlag(bool on) { userFlag_ = on; }
     virtual void RequestDestroy();
     virtual void BringToFront() {}
     // The repaint: lays out, paints the dirty rectangles and copies them onto the window.
-    virtual void Update(bool notify);
+    void Update(bool notify) override;
     // Gives the window a shape of the part of it that the painting context's clip leaves visible.
-    virtual void UpdateWindowShape(const oxCanvas* painting);
+    void UpdateWindowShape(const oxCanvas* painting) override;
     // Adds a rectangle (client coordinates) to the dirty region and asks for one update.
-    virtual void Invalidate(const oxRect* rect, bool full);
-    virtual void SyncCollapsed();
-    virtual void Refresh(bool relayout);
+    void Invalidate(const oxRect* rect, bool full) override;
+    void SyncCollapsed() override;
+    void Refresh(bool relayout) override;
     virtual void StoreWindowPosition();
     virtual void StoreWindowSize();
-    virtual void PositionWindow();
+    void PositionWindow() override;
     virtual oxRect GetBoxRectInFrame() const;
     virtual oxRect GetClientRect() const;
     // Each reports whether the position and the size differ from the window's.
@@ -97,8 +98,9 @@ public:
     void SetTopmost(bool on);
     bool IsTopmost() const;
     bool HasCapture() const;
-    void AttachToParentFrame();
-    bool IsRightToLeft() const;
+    void AttachToParentFrame() override;
+    bool IsRightToLeft() const override;
+    bool GetCursorPosition(oxPoint* screen, oxPoint* client) const override;
     void DestroyFrameWindow();
     // Gives the owner box the "flip" style "x" (when on).
     void MirrorOwnerBox(bool on);
@@ -108,7 +110,7 @@ public:
     int32_t UnregisterAccessKey(oxBox* box);
 
     HWND GetWindow() const { return window_; }
-    oxBox* GetOwnerBox() const { return owner_; }
+    oxBox* GetOwnerBox() const override { return owner_; }
     oxCanvas* GetCanvas() const { return canvas_.get(); }
     oxRegion* GetDirtyRegion() const { return dirty_.get(); }
     oxEventListenerMap& GetListeners() { return listeners_; }

@@ -80,6 +80,11 @@ void oxFrame::CollectDirtyBoxes(oxBox* box) {
     oxFrameSite* site = Site();
     if (!site) return;
     for (oxBox* b = box; b;) {
+        // A box with a frame of its own repaints in its own window.
+        if (b != box && b->HasSideTableEntry(kHasFrame)) {
+            b = b->GetNextBox(box, true, false);
+            continue;
+        }
         // A hidden box adds its area too: what it leaves must be painted over. Under a layout that
         // shows one child at a time (a deck) only the shown child counts.
         if (b->TestChangeFlags(kChangeRepaintPending) && IsCurrentChild(b)) {

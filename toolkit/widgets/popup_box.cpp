@@ -147,7 +147,8 @@ void oxPopupFrame::ShowPlaced() {
 
 oxPopupBox::oxPopupBox(oxAtom tag) : oxBox(tag) {
     SetPopupCollapsed(true);
-    SetHasFrame(true);
+    // The popup keeps a frame of its own kind, not one of the frame side table.
+    SetChangeFlag(kChangeFramed, true);
 }
 
 oxPopupBox::~oxPopupBox() {

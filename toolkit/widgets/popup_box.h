@@ -83,6 +83,8 @@ public:
     // Where the last placement put the popup on the screen.
     const oxRect& GetScreenRect() const { return screenRect_; }
     oxPopupFrame* GetPopupFrame();
+    // The popup frame once made; the popup's own kind of frame.
+    oxBoxFrame* GetFrame() override { return frame_.get(); }
 
 private:
     void LinkIntoChain();

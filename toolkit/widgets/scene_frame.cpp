@@ -1,10 +1,13 @@
 #include "toolkit/widgets/scene_frame.h"
 
 #include <new>
+#include <vector>
 
+#include "graphics/paint/canvas.h"
 #include "platform/shell/task_bar.h"
 #include "platform/win/screen.h"
 #include "toolkit/core/box.h"
+#include "toolkit/core/box_frame.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/widgets/frame_input.h"
@@ -19,15 +22,54 @@ oxSceneInput* MakeFrameInput() {
     return new (std::nothrow) oxFrameInput();
 }
 
+// What the box tree asks of the frames: frames for framed boxes, the frame input's hover, the
+// cursor.
+class BoxFrameServices : public oxBoxFrameServices {
+public:
+    oxBoxFrame* CreateFrame(oxBox* box) override {
+        // Windows and popups make frames of their own kinds; a scene's root shows in the scene's window.
+        const oxAtom type = box->GetBoxType();
+        if (type == kAtomWindow || type == kAtomPopup) return nullptr;
+        oxBoxScene* scene = box->GetScene();
+        if (scene && scene->GetRootBox() == box) return nullptr;
+        return new (std::nothrow) oxFrame(box);
+    }
+    oxBoxFrame* FindFrame(oxBox* box) override {
+        oxSceneFrame* window = oxSceneFrame::Of(box->GetScene());
+        oxFrame* frame = window ? window->GetFrame() : nullptr;
+        return frame && frame->GetOwnerBox() == box ? frame : nullptr;
+    }
+    void ForgetHoveredBox(oxBox* box) override {
+        auto* scene = dynamic_cast<oxScene*>(box->GetScene());
+        oxRuntime* runtime = scene ? scene->GetSceneRuntime() : nullptr;
+        auto* input = runtime ? dynamic_cast<oxFrameInput*>(runtime->GetFrameInput()) : nullptr;
+        oxBox* hovered = input ? input->GetHoveredBox() : nullptr;
+        if (hovered && (hovered == box || box->IsAncestorOf(hovered))) input->SetHoveredBox(nullptr);
+    }
+    bool GetCursorPosition(oxBox* box, oxPoint* screen, oxPoint* client) override {
+        oxBoxFrame* host = box->GetHostFrame();
+        return host && host->GetCursorPosition(screen, client);
+    }
+};
+
+BoxFrameServices gBoxFrameServices;
+
+// The frame of a box that owns one in the frame side table, or null.
+oxFrame* OwnFrameOf(oxBox* box) {
+    return box->HasSideTableEntry(kHasFrame) ? dynamic_cast<oxFrame*>(box->GetFrame()) : nullptr;
+}
+
 } // namespace
 
 oxSceneWindowMaker oxSceneFrame::Install() {
     SetSceneInputMaker(MakeFrameInput);
+    oxSetBoxFrameServices(&gBoxFrameServices);
     return SetSceneWindowMaker(MakeSceneFrame);
 }
 
 void oxSceneFrame::Uninstall() {
     SetSceneInputMaker(nullptr);
+    oxSetBoxFrameServices(nullptr);
     SetSceneWindowMaker(nullptr);
 }
 
@@ -130,6 +172,21 @@ void oxSceneFrame::DispatchEvent(oxEvent* event) {
 
 void oxSceneFrame::UpdateWindowFrames() {
     Update();
+    // The boxes with frames of their own paint in their windows after the scene's window. An update
+    // may run handlers that drop boxes: walk a copy, held.
+    std::vector<oxBox*> boxes = scene_->GetFrameBoxes();
+    for (oxBox* b : boxes)
+        b->AddRef();
+    for (oxBox* b : boxes) {
+        oxFrame* frame = b->GetScene() == scene_ ? OwnFrameOf(b) : nullptr;
+        if (frame && frame->GetWindow() && !destroyed_) frame->Update(true);
+        b->Release();
+    }
+}
+
+void oxSceneFrame::Refit() {
+    // The next update lays the scene out and moves the window onto the root box.
+    if (frame_ && frame_->GetWindow()) frame_->Invalidate(nullptr, false);
 }
 
 void oxSceneFrame::OnPaintFinished() {
@@ -141,6 +198,19 @@ oxRect oxSceneFrame::GetBoxRect(oxBox* box) {
 }
 
 oxPoint oxSceneFrame::GetFramePosition(oxBox* box) {
+    if (box != (frame_ ? frame_->GetOwnerBox() : nullptr) && box->HasSideTableEntry(kHasFrame)) {
+        // A box's own window is a child of the scene's window: it stands where the box shows in the
+        // root, moved by what the boxes above it scrolled.
+        oxPoint at{0, 0};
+        for (oxBox* b = box; b && b->GetParent(); b = b->GetLogicalParent()) {
+            at.Offset(b->GetPacked(0).x, b->GetPacked(0).y);
+            if (oxBox* up = b->GetLogicalParent(); up && up->GetLayoutIfMade()) {
+                at.x -= up->GetScrollX();
+                at.y -= up->GetScrollY();
+            }
+        }
+        return at;
+    }
     oxPoint at = box->GetFramePosition();
     if (frame_ && box == frame_->GetOwnerBox()) {
         // The window box's place is kept relative to the work area.
@@ -152,8 +222,14 @@ oxPoint oxSceneFrame::GetFramePosition(oxBox* box) {
 
 void oxSceneFrame::GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current) {
     oxRect r = box->GetPaintArea();
-    oxPoint at = box->GetFramePosition();
     const oxRect own = box->GetBoxRect();
+    if (OwnFrameOf(box)) {
+        // The box stands at the origin of its own window.
+        r.Offset(oxPoint{-own.x, -own.y});
+        *previous = *current = r;
+        return;
+    }
+    oxPoint at = box->GetFramePosition();
     // Boxes keep their unscrolled places; a scrolled ancestor paints them moved by its offsets.
     for (oxBox* b = box->GetParent(); b && !b->TestChangeFlags(kChangeFramed); b = b->GetParent()) {
         if (!b->GetLayoutIfMade()) continue;
@@ -165,7 +241,12 @@ void oxSceneFrame::GetRepaintRects(oxBox* box, oxRect* previous, oxRect* current
 }
 
 void oxSceneFrame::PaintBox(oxBox* box, oxCanvas* canvas) {
+    // A box paints on a canvas that stands at its parent: in its own window the parent's origin lies
+    // up and left of the window's by the box's place.
+    const oxPoint at = OwnFrameOf(box) ? box->GetPacked(0) : oxPoint{0, 0};
+    canvas->OffsetOrigin(float(-at.x), float(-at.y));
     box->Paint(canvas);
+    canvas->OffsetOrigin(float(at.x), float(at.y));
 }
 
 oxBox* oxSceneFrame::HitTest(oxBox* root, const oxPoint& point) {

@@ -37,6 +37,7 @@ public:
     void EndModal() override;
     bool IsModal() const override;
     void Destroy() override;
+    void Refit() override;
 
     // oxFrameSite.
     bool IsSceneOpen() override;

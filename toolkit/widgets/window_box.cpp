@@ -34,7 +34,8 @@ void oxRegisterWindowBoxKind() {
 }
 
 oxWindowBox::oxWindowBox(oxAtom tag) : oxBox(tag), dockAffinity_(kAtomDesktop) {
-    SetHasFrame(true);
+    // The window's frame belongs to its scene's window, not to the frame side table.
+    SetChangeFlag(kChangeFramed, true);
 }
 
 oxWindowBox::~oxWindowBox() {

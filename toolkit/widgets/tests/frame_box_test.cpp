@@ -251,19 +251,10 @@ TEST_P(FrameBoxTest, TheWindowIsClippedToWhatThePaintLeavesVisible) {
     };
     for (const auto& c : cases) {
         oxCanvas canvas(160, 200);
-        canvas.IntersectClip(
-            oxCanvasRect{c.clip.left, c.clip.top, c.clip.right - c.clip.left, c.clip.bottom - c.clip.top});
+        test::ClipTo(canvas, c.clip);
         box->UpdateClip(&canvas, 0);
         EXPECT_TRUE(box->IsClipped());
-        HRGN region = CreateRectRgn(0, 0, 0, 0);
-        ASSERT_NE(GetWindowRgn(control, region), ERROR);
-        RECT bounds{};
-        GetRgnBox(region, &bounds);
-        DeleteObject(region);
-        EXPECT_EQ(bounds.left, c.region.left);
-        EXPECT_EQ(bounds.top, c.region.top);
-        EXPECT_EQ(bounds.right, c.region.right);
-        EXPECT_EQ(bounds.bottom, c.region.bottom);
+        test::ExpectShape(control, c.region);
     }
 }
 

@@ -2,7 +2,9 @@
 
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
+#include "platform/win/region.h"
 #include "platform/win/screen.h"
+#include "platform/win/window_paint.h"
 #include "toolkit/core/layout.h"
 #include "toolkit/widgets/region.h"
 #include "toolkit/widgets/tests/frame_test_scene.h"
@@ -212,6 +214,32 @@ TEST_P(FrameTest, ChildFrameWindowFollowsItsBoxWithoutWritingBack) {
     frame->Invalidate(nullptr, true); // harmless without a window
     frame->PositionWindow();
     EXPECT_FALSE(frame->IsUpdatePosted());
+}
+
+TEST_P(FrameTest, AChildFrameIsShapedToWhatItsParentsPaintLeavesVisible) {
+    oxBox* box = scene->Add(scene->root, {10, 20, 40, 30}, 0xFFFF0000);
+    oxFrame* frame = scene->AddFramed(box);
+    frame->Create(false);
+    HWND w = frame->GetWindow();
+    ASSERT_TRUE(w);
+    const struct {
+        const char* what;
+        RECT clip;  // in the parent's coordinates
+        RECT shape; // in the window's
+    } cases[] = {
+        {"all of it", {0, 0, 80, 60}, {0, 0, 40, 30}},
+        {"its top left", {0, 0, 30, 35}, {0, 0, 20, 15}},
+        {"its bottom right", {25, 40, 80, 60}, {15, 20, 40, 30}},
+        {"the same again", {25, 40, 80, 60}, {15, 20, 40, 30}},
+        {"none: scrolled out of sight", {0, 0, 80, 10}, {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        oxCanvas canvas(80, 60);
+        test::ClipTo(canvas, c.clip);
+        frame->UpdateWindowShape(&canvas);
+        test::ExpectShape(w, c.shape);
+    }
 }
 
 TEST_P(FrameTest, OverlappingFramesRepaintWhenTheUpperOneMoves) {

@@ -10,7 +10,9 @@
 
 #include "graphics/paint/canvas.h"
 #include "platform/backend/headless.h"
+#include "platform/win/region.h"
 #include "platform/win/screen.h"
+#include "platform/win/window_paint.h"
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_scene.h"
 #include "toolkit/core/event.h"
@@ -18,6 +20,24 @@
 #include "toolkit/widgets/frame_site.h"
 
 namespace test {
+
+// The canvas of a size, clipped to a rectangle.
+inline void ClipTo(oxCanvas& canvas, const RECT& clip) {
+    canvas.IntersectClip(oxCanvasRect{clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top});
+}
+
+// Checks that a window's shape, the region it is clipped to, has the bounds given.
+inline void ExpectShape(HWND window, const RECT& expected) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(window, region), ERROR);
+    RECT bounds{};
+    GetRgnBox(region, &bounds);
+    DeleteObject(region);
+    EXPECT_EQ(bounds.left, expected.left);
+    EXPECT_EQ(bounds.top, expected.top);
+    EXPECT_EQ(bounds.right, expected.right);
+    EXPECT_EQ(bounds.bottom, expected.bottom);
+}
 
 class HostFrame : public oxFrame {
 public:

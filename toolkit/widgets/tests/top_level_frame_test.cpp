@@ -68,7 +68,7 @@ TEST_F(TopLevelFrameTest, BackClosesADialogWhoseModalLoopThenReturns) {
     EXPECT_TRUE(dialog->closed);
     EXPECT_FALSE(dialog->frame->IsModal());
     EXPECT_EQ(step, 3);
-    EXPECT_EQ(dialog->LogWithout({"mouse", "click", "key", "focus", "blur"}),
+    EXPECT_EQ(dialog->LogWithout({"mouse", "click", "key", "focus", "blur", "captureReleased"}),
               (Lines{"root menuCommand 10001", "scene close", "root command"}));
     EXPECT_EQ(main->LogWithout({"activated", "deactivated"}), Lines{}) << "the main scene saw none of it";
 }
