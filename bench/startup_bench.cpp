@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_smoke.h"
 #include "platform/tests/test_service.h"
 
 namespace {
@@ -69,8 +70,8 @@ void BM_ProcessStartToFirstFrame(benchmark::State& state) {
 BENCHMARK(BM_ProcessStartToFirstFrame)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(20)
-    ->Repetitions(5)
+    ->Iterations(bench_support::Iterations(20))
+    ->Repetitions(bench_support::Repetitions(5))
     ->ReportAggregatesOnly(true);
 
 } // namespace
