@@ -332,6 +332,8 @@ int oxArraySource::GetCount() {
 int32_t oxArraySource::GetValueAt(int row, const WCHAR* field, XVariant* out) {
     if (!data_) return NUBO::XR_FAIL;
     bool self = !field || !*field || wcscmp(field, u"_self") == 0;
+    if (!self && row == cachedRow_ && cachedRow_ >= 0 && cachedElement_)
+        return cachedElement_->GetPropertyByName(field, out);
     XVariant value;
     if (row == cachedRow_ && cachedRow_ >= 0) {
         value = cached_;
@@ -351,11 +353,13 @@ void oxArraySource::CacheRow(int row) {
     if (XObject::CallMethod1(data_, u"getValue", XVariant(row), &value) != NUBO::XR_SUCCESS) return;
     cachedRow_ = row;
     cached_ = value;
+    cachedElement_ = RefPtr<XObject>(value.GetKind() == NUBO::XVK_OBJECT ? value.ToXObject() : nullptr);
 }
 
 void oxArraySource::ClearRowCache() {
     cachedRow_ = -1;
     cached_.Clear();
+    cachedElement_ = RefPtr<XObject>();
 }
 
 int oxArraySource::FindIndexOfValue(const WCHAR* field, const VARIANT& value) {
