@@ -4,15 +4,7 @@
 namespace platform::sdl {
 
 const Library* OpenLibrary() {
-    static const Library* opened = []() -> const Library* {
-        void* library = OpenSystemLibrary(TANDU_SDL_SONAME);
-        if (!library) return nullptr;
-        static Library table;
-        bool ok = true;
-        TANDU_SDL_FUNCTIONS(TANDU_FUNCTION_FIND)
-        return ok ? &table : nullptr;
-    }();
-    return opened;
+    TANDU_OPEN_FUNCTIONS(Library, TANDU_SDL_SONAME, TANDU_SDL_FUNCTIONS)
 }
 
 } // namespace platform::sdl

@@ -235,15 +235,7 @@ const CaSet* CaBundleWithExtraFile(CURL* easy) {
 } // namespace
 
 const CurlLibrary* OpenCurl() {
-    static const CurlLibrary* opened = []() -> const CurlLibrary* {
-        void* library = OpenSystemLibrary(TANDU_CURL_SONAME);
-        if (!library) return nullptr;
-        static CurlLibrary table;
-        bool ok = true;
-        TANDU_CURL_FUNCTIONS(TANDU_FUNCTION_FIND)
-        return ok ? &table : nullptr;
-    }();
-    return opened;
+    TANDU_OPEN_FUNCTIONS(CurlLibrary, TANDU_CURL_SONAME, TANDU_CURL_FUNCTIONS)
 }
 
 bool JoinLoop(Transfer* transfer, CURL* easy) {

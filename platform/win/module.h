@@ -38,9 +38,20 @@ void* FindSystemSymbol(void* library, const char* name);
 } // namespace platform
 
 // A table of a system library's functions: a struct whose LIST(TANDU_FUNCTION_SLOT) makes one
-// member per function, named and typed as the library declares it, and a loader whose
-// LIST(TANDU_FUNCTION_FIND) fills `table` from `library`, clearing `ok` when one is missing.
+// member per function, named and typed as the library declares it, and a loader whose body is
+// TANDU_OPEN_FUNCTIONS: the library opened and the table filled on the first call, null for good
+// when the library or one of the functions is missing.
 #define TANDU_FUNCTION_SLOT(name) decltype(&::name) name = nullptr;
 #define TANDU_FUNCTION_FIND(name)                                                                                      \
     table.name = reinterpret_cast<decltype(table.name)>(platform::FindSystemSymbol(library, #name));                   \
     ok = ok && table.name != nullptr;
+#define TANDU_OPEN_FUNCTIONS(Table, soname, LIST)                                                                      \
+    static const Table* opened = []() -> const Table* {                                                                \
+        void* library = platform::OpenSystemLibrary(soname);                                                           \
+        if (!library) return nullptr;                                                                                  \
+        static Table table;                                                                                            \
+        bool ok = true;                                                                                                \
+        LIST(TANDU_FUNCTION_FIND)                                                                                      \
+        return ok ? &table : nullptr;                                                                                  \
+    }();                                                                                                               \
+    return opened;
