@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "bench/bench_smoke.h"
 #include "platform/shell/path_map.h"
 #include "runtime/ref_ptr.h"
 #include "toolkit/scene/runtime.h"
@@ -87,7 +88,9 @@ void BM_CreateBoxesAndSetThreeProperties(benchmark::State& state) {
                u"  return 0; }",
                u"make()", 1000);
 }
-BENCHMARK(BM_CreateBoxesAndSetThreeProperties)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CreateBoxesAndSetThreeProperties)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true);
 
 void BM_ReadBoxProperty(benchmark::State& state) {
     RunInScene(state,
@@ -95,7 +98,7 @@ void BM_ReadBoxProperty(benchmark::State& state) {
                u"function read() { var s = 0; for (var i = 0; i < 10000; i++) s += b.childCount; return s; }",
                u"read()", 10000);
 }
-BENCHMARK(BM_ReadBoxProperty)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReadBoxProperty)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 void BM_ReadBoxStateProperty(benchmark::State& state) {
     RunInScene(state,
@@ -103,7 +106,7 @@ void BM_ReadBoxStateProperty(benchmark::State& state) {
                u"function read() { var s = 0; for (var i = 0; i < 10000; i++) if (b.hidden) s++; return s; }",
                u"read()", 10000);
 }
-BENCHMARK(BM_ReadBoxStateProperty)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReadBoxStateProperty)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 // The bare call: a Box method with no arguments and no work.
 void BM_CallEmptyBoxMethod(benchmark::State& state) {
@@ -112,7 +115,7 @@ void BM_CallEmptyBoxMethod(benchmark::State& state) {
                u"function call() { for (var i = 0; i < 10000; i++) b.trashPaint(); return 0; }",
                u"call()", 10000);
 }
-BENCHMARK(BM_CallEmptyBoxMethod)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CallEmptyBoxMethod)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 } // namespace
 namespace {
@@ -120,5 +123,5 @@ void BM_CreateBoxesOnly(benchmark::State& state) {
     RunInScene(state, u"function make() { for (var i = 0; i < 1000; i++) sc.createBox('box'); return 0; }", u"make()",
                1000);
 }
-BENCHMARK(BM_CreateBoxesOnly)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CreateBoxesOnly)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 } // namespace

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "bench/bench_smoke.h"
 #include "graphics/paint/canvas.h"
 #include "platform/backend/headless.h"
 #include "platform/win/message_queue.h"
@@ -94,7 +95,10 @@ void BM_RepaintDirtyRect(benchmark::State& state) {
         platform::headless::RunUntilIdle();
     }
 }
-BENCHMARK(BM_RepaintDirtyRect)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RepaintDirtyRect)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(bench_support::Repetitions(5))
+    ->ReportAggregatesOnly(true);
 
 void BM_RepaintFull(benchmark::State& state) {
     Setup();
@@ -104,7 +108,10 @@ void BM_RepaintFull(benchmark::State& state) {
         platform::headless::RunUntilIdle();
     }
 }
-BENCHMARK(BM_RepaintFull)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RepaintFull)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(bench_support::Repetitions(5))
+    ->ReportAggregatesOnly(true);
 
 double CpuSeconds() {
     rusage u{};
@@ -118,7 +125,7 @@ void BM_IdleFrameCpu(benchmark::State& state) {
     platform::headless::UseRealClock();
     ListScene scene;
     for (auto _ : state) {
-        SetTimer(scene.frame->GetWindow(), 7, 2000, nullptr);
+        SetTimer(scene.frame->GetWindow(), 7, bench_support::WaitMs(2000), nullptr);
         const double cpu = CpuSeconds();
         const uint64_t start = platform::NowMs();
         MSG msg;
@@ -131,7 +138,7 @@ void BM_IdleFrameCpu(benchmark::State& state) {
         state.counters["waited_ms"] = double(platform::NowMs() - start);
     }
 }
-BENCHMARK(BM_IdleFrameCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_IdleFrameCpu)->Iterations(bench_support::Iterations(1))->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/key_value_storage.h"
+#include "bench/bench_smoke.h"
 #include "platform/shell/path_map.h"
 #include "platform/shell/registry.h"
 #include "runtime/ref_ptr.h"
@@ -139,7 +140,10 @@ struct Peer {
 void BM_ScriptSetValue(benchmark::State& state) {
     RunScript(state, u"set()", false);
 }
-BENCHMARK(BM_ScriptSetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptSetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SqliteSetValue(benchmark::State& state) {
     Peer peer;
@@ -148,12 +152,18 @@ void BM_SqliteSetValue(benchmark::State& state) {
     if (peer.GetAll() != kSum) state.SkipWithError("the values written differ");
     state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_SqliteSetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteSetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ScriptGetValue(benchmark::State& state) {
     RunScript(state, u"get()", true);
 }
-BENCHMARK(BM_ScriptGetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptGetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SqliteGetValue(benchmark::State& state) {
     Peer peer;
@@ -162,6 +172,9 @@ void BM_SqliteGetValue(benchmark::State& state) {
         if (peer.GetAll() != kSum) state.SkipWithError("the values read differ");
     state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_SqliteGetValue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteGetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "bench/bench_smoke.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
@@ -137,7 +138,7 @@ void SceneSizes(benchmark::internal::Benchmark* b) {
         ->Args({1000, 100})
         ->Args({10000, 100})
         ->Unit(benchmark::kMicrosecond)
-        ->Repetitions(kRepetitions)
+        ->Repetitions(bench_support::Repetitions(kRepetitions))
         ->ReportAggregatesOnly(true);
 }
 BENCHMARK(BM_LoadScene)->Apply(SceneSizes);
@@ -182,7 +183,7 @@ BENCHMARK(BM_LoadAndFreeDeepOrWide)
     ->Args({100000, 1})
     ->Args({100000, 0})
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(kRepetitions)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
     ->ReportAggregatesOnly(true);
 
 } // namespace

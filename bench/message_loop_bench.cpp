@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "bench/bench_smoke.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/timer.h"
@@ -22,7 +23,7 @@ void BM_IdleMessageLoop(benchmark::State& state) {
     double cpu = 0;
     double wall = 0;
     for (auto _ : state) {
-        UINT_PTR id = SetTimer(nullptr, 0, 1000, nullptr);
+        UINT_PTR id = SetTimer(nullptr, 0, bench_support::WaitMs(1000), nullptr);
         double cpuStart = CpuSeconds();
         auto wallStart = std::chrono::steady_clock::now();
         MSG msg;
@@ -35,6 +36,6 @@ void BM_IdleMessageLoop(benchmark::State& state) {
     state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
     state.counters["wall_s"] = wall;
 }
-BENCHMARK(BM_IdleMessageLoop)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_IdleMessageLoop)->Iterations(bench_support::Iterations(3))->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/win_main.h"
+#include "bench/bench_smoke.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/headless_input.h"
 #include "platform/shell/registry.h"
@@ -162,9 +163,18 @@ void BM_ListScrollFrame(benchmark::State& state) {
     });
 }
 
-BENCHMARK(BM_StartToSignInPainted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_SignInToListPainted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_SentMessageToBubblePainted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_StartToSignInPainted)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench_support::Iterations(20));
+BENCHMARK(BM_SignInToListPainted)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench_support::Iterations(20));
+BENCHMARK(BM_SentMessageToBubblePainted)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(bench_support::Iterations(50));
 BENCHMARK(BM_ListScrollFrame)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_smoke.h"
 #include "bench/bench_toolkit.h"
 #include "platform/backend/headless.h"
 #include "platform/crt/wide.h"
@@ -146,7 +147,10 @@ void BM_StartUpToFirstFrame(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_StartUpToFirstFrame)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_StartUpToFirstFrame)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true);
 
 constexpr int kSmallScene = 20;
 
@@ -200,7 +204,7 @@ BENCHMARK(BM_LoadGeneratedScene)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(kRepetitions)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
     ->ReportAggregatesOnly(true);
 
 // A change to the middle row of an open generated scene, made in turns 0 and 1 alternately; `shows`
@@ -259,7 +263,7 @@ BENCHMARK(BM_ChangeOneRow)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(kRepetitions)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
     ->ReportAggregatesOnly(true);
 
 // (2c) The middle row takes a new height and back: the rows after it move, the others stay.
@@ -272,7 +276,8 @@ void BM_ResizeOneRow(benchmark::State& state) {
         return RowChange{[=](int turn) { row->SetStyle(u"height", heights[turn]); },
                          [=](int turn) {
                              const int32_t h = row->GetBoxRect().height;
-                             return h == _wtoi(heights[turn]) + 8 && next->GetBoxRect().y == row->GetBoxRect().y + h + 2;
+                             return h == _wtoi(heights[turn]) + 8 &&
+                                    next->GetBoxRect().y == row->GetBoxRect().y + h + 2;
                          }};
     });
 }
@@ -280,7 +285,7 @@ BENCHMARK(BM_ResizeOneRow)
     ->Arg(1000)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(kRepetitions)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
     ->ReportAggregatesOnly(true);
 
 // The demo's contact list: forty rows built by the scene's script from its arrays.
@@ -343,7 +348,8 @@ void BM_ScrollContactList(benchmark::State& state) {
     ConfigureScreen(ScreenConfig{480, 800, 32, false, 192});
     Toolkit toolkit;
     oxScene* scene = toolkit.Open(WriteContactScene(), u"contacts");
-    oxBox* list = RunContactScript(toolkit.Runtime(), scene) ? scene->GetBoxById(oxAtoms::Find(u"list"), false) : nullptr;
+    oxBox* list =
+        RunContactScript(toolkit.Runtime(), scene) ? scene->GetBoxById(oxAtoms::Find(u"list"), false) : nullptr;
     if (!list || list->GetChildCount() != 40) {
         state.SkipWithError("the contact list was not built");
         return;
@@ -367,7 +373,10 @@ void BM_ScrollContactList(benchmark::State& state) {
     }
     Toolkit::Close(scene);
 }
-BENCHMARK(BM_ScrollContactList)->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScrollContactList)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true);
 
 double CpuSeconds() {
     rusage u{};
@@ -387,7 +396,7 @@ void BM_IdleSceneCpu(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        const UINT_PTR timer = SetTimer(nullptr, 0, 2000, nullptr);
+        const UINT_PTR timer = SetTimer(nullptr, 0, bench_support::WaitMs(2000), nullptr);
         const double cpu = CpuSeconds();
         const uint64_t start = platform::NowMs();
         MSG msg;
@@ -404,8 +413,8 @@ void BM_IdleSceneCpu(benchmark::State& state) {
     Toolkit::Close(scene);
 }
 BENCHMARK(BM_IdleSceneCpu)
-    ->Iterations(1)
-    ->Repetitions(3)
+    ->Iterations(bench_support::Iterations(1))
+    ->Repetitions(bench_support::Repetitions(3))
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -423,8 +432,7 @@ int main(int argc, char** argv) {
     if (!HasFilter(argc, argv)) {
         const char* cases[] = {"BM_StartUpToFirstFrame", "BM_LoadGeneratedScene/1000", "BM_LoadGeneratedScene/10000",
                                "BM_ChangeOneRow/1000",   "BM_ChangeOneRow/10000",      "BM_ResizeOneRow/1000",
-                               "BM_ResizeOneRow/10000",  "BM_ScrollContactList",
-                               "BM_IdleSceneCpu"};
+                               "BM_ResizeOneRow/10000",  "BM_ScrollContactList",       "BM_IdleSceneCpu"};
         int status = 0;
         for (const char* name : cases) {
             std::fflush(stdout);

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <duktape.h>
 
+#include "bench/bench_smoke.h"
 #include "platform/com/class_registry.h"
 #include "platform/script/jscript_engine.h"
 #include "runtime/script_engine_hooks.h"
@@ -99,7 +100,7 @@ void BM_ScriptToNativeMethod(benchmark::State& state) {
     RunLoop(state, u"function loop() { var s = 0; for (var i = 0; i < 1000; i++) s = adder.add(s, 1); return s; }",
             u"loop()");
 }
-BENCHMARK(BM_ScriptToNativeMethod)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScriptToNativeMethod)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 void BM_ScriptToScriptFunction(benchmark::State& state) {
     RunLoop(state,
@@ -107,13 +108,15 @@ void BM_ScriptToScriptFunction(benchmark::State& state) {
             u"function loop() { var s = 0; for (var i = 0; i < 1000; i++) s = local.add(s, 1); return s; }",
             u"loop()");
 }
-BENCHMARK(BM_ScriptToScriptFunction)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScriptToScriptFunction)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 void BM_ScriptReadsNativeProperty(benchmark::State& state) {
     RunLoop(state, u"function loop() { var s = 0; for (var i = 0; i < 1000; i++) s += adder.count; return s; }",
             u"loop()");
 }
-BENCHMARK(BM_ScriptReadsNativeProperty)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScriptReadsNativeProperty)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true);
 
 // The floors: a bare Duktape heap, no COM, no VARIANTs.
 duk_ret_t RawAdd(duk_context* ctx) {
@@ -153,7 +156,7 @@ void BM_DuktapeCFunctionCall(benchmark::State& state) {
         },
         "function loop() { var s = 0; for (var i = 0; i < 1000; i++) s = raw.add(s, 1); return s; }");
 }
-BENCHMARK(BM_DuktapeCFunctionCall)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DuktapeCFunctionCall)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 // The global `raw`: a Proxy of an empty object whose get trap is `get`.
 void PutRawProxy(duk_context* ctx, duk_c_function get) {
@@ -172,7 +175,7 @@ void BM_DuktapeProxyGetTrap(benchmark::State& state) {
         state, [](duk_context* ctx) { PutRawProxy(ctx, RawGetTrap); },
         "function loop() { var s = 0; for (var i = 0; i < 1000; i++) s += raw.count; return s; }");
 }
-BENCHMARK(BM_DuktapeProxyGetTrap)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DuktapeProxyGetTrap)->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true);
 
 // The floor of any bridge that keeps one Proxy per native object: the get trap hands out a C
 // function made once (as the bridge's stub cache does), which is then called. Not a peer: it shows

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/xml_http_request.h"
+#include "bench/bench_smoke.h"
 #include "platform/tests/pump.h"
 #include "platform/tests/test_service.h"
 #include "platform/win/message_queue.h"
@@ -149,7 +150,10 @@ void BM_SmallRequests_XmlHttpRequest(benchmark::State& state) {
         state.SetIterationTime(seconds);
     }
 }
-BENCHMARK(BM_SmallRequests_XmlHttpRequest)->Iterations(1000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SmallRequests_XmlHttpRequest)
+    ->Iterations(bench_support::Iterations(1000))
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -93,6 +93,21 @@ TEST_F(WinMainTest, TheProgramEndsWhenItsSceneClosesWithStatusZero) {
     EXPECT_EQ(RunProgram({"TANDU_HEADLESS=1", "TANDU_RUN_SECONDS=1", runtime}, 30000), 0);
 }
 
+// TANDU_FIRST_FRAME_FD: the program writes one byte there once its first frame is painted, then
+// lets the descriptor go, and runs on to its normal end.
+TEST_F(WinMainTest, TheProgramSaysOnceWhenItsFirstFrameIsPainted) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string runtime = "TANDU_RUNTIME_DIR=" + folder.string();
+    std::string signal = "TANDU_FIRST_FRAME_FD=" + std::to_string(fds[1]);
+    EXPECT_EQ(RunProgram({"TANDU_HEADLESS=1", "TANDU_RUN_SECONDS=1", runtime, signal}, 30000), 0);
+    close(fds[1]);
+    char bytes[4];
+    EXPECT_EQ(read(fds[0], bytes, sizeof bytes), 1);
+    EXPECT_EQ(read(fds[0], bytes, sizeof bytes), 0);
+    close(fds[0]);
+}
+
 TEST_F(WinMainTest, AFirstSceneThatCannotLoadEndsTheProgramWithStatusOne) {
     // A copy of the program beside a resources folder made for each case; the fault's place is
     // reported where a user sees it, then the program says it cannot go on.

@@ -52,7 +52,8 @@ void oxCanvas::ClearTransparent() {
 void oxCanvas::SetSize(int32_t width, int32_t height) {
     if (OwnedBitmap() && Target().valid && Target().width == width && Target().height == height) return;
     ReleaseTarget();
-    if (oxGraphicsContext::SetSize(width, height, 32)) ClearTransparent();
+    // A new bitmap's pixels come zeroed, which is transparent: no second clearing pass.
+    oxGraphicsContext::SetSize(width, height, 32);
 }
 
 void oxCanvas::PushColorTransform(oxCanvasColorTransform* transform) {

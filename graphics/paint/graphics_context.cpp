@@ -290,6 +290,24 @@ void oxGraphicsContext::ReleaseTarget() {
     m_rasterizer.m_clip = m_clipBounds;
 }
 
+oxDibBitmap* oxGraphicsContext::DetachBitmap() {
+    oxDibBitmap* bitmap = m_bitmap;
+    if (m_dc && bitmap) bitmap->ReleaseDC();
+    m_dc = nullptr;
+    m_dcUses = 0;
+    m_bitmap = nullptr;
+    ReleaseTarget();
+    return bitmap;
+}
+
+int oxGraphicsContext::AdoptBitmap(oxDibBitmap* bitmap) {
+    if (!bitmap || !bitmap->valid) return 0;
+    ReleaseTarget();
+    if (!AttachTarget(bitmap->pixels)) return 0;
+    m_bitmap = bitmap;
+    return 1;
+}
+
 HDC oxGraphicsContext::GetDC() {
     if (!m_bitmap) return nullptr;
     if (m_dcUses == 0) m_dc = m_bitmap->AcquireDC();

@@ -107,6 +107,11 @@ public:
     bool HasTarget() const { return m_enabled && m_target.valid; }
     const oxPixelBuffer& Target() const { return m_target; }
     oxDibBitmap* OwnedBitmap() const { return m_bitmap; }
+    // Hands the owned bitmap to the caller and forgets the target; null when none is owned.
+    oxDibBitmap* DetachBitmap();
+    // Takes `bitmap` as the owned target, its pixels as they stand; 0, and the bitmap not taken,
+    // when it holds no pixels.
+    int AdoptBitmap(oxDibBitmap* bitmap);
     HDC GetDC();
     void ReleaseDC();
     void BeginBatch() { ++m_batch; }

@@ -1,9 +1,12 @@
 #include "platform/backend/headless.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/win/message_queue.h"
@@ -90,9 +93,25 @@ void RemoveWaitFd(int fd) {
 
 namespace {
 
+// TANDU_FIRST_FRAME_FD=n: the loop's first sleep, when all the start posted has run and the first
+// frame is painted (and presented), writes one byte to descriptor n and closes it, so that a start
+// can be timed from outside the process.
+void SignalFirstSleep() {
+    static std::atomic<bool> signalled{false};
+    if (signalled.exchange(true)) return;
+    const char* text = std::getenv("TANDU_FIRST_FRAME_FD");
+    char* end = nullptr;
+    const long fd = text ? std::strtol(text, &end, 10) : -1;
+    if (!text || end == text || *end || fd < 0 || fd > INT_MAX) return;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(int(fd), &byte, 1);
+    close(int(fd));
+}
+
 // One turn of the loop's sleep; without `block` it only takes what is ready now.
 void TakeWork(int wakeFd, std::optional<uint64_t> deadlineMs, bool block) {
     if (display && display->beforeWait()) return;
+    if (block) SignalFirstSleep();
     std::vector<pollfd> fds;
     fds.push_back({wakeFd, POLLIN, 0});
     for (const WaitEntry& e : waitSet)

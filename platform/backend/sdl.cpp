@@ -16,12 +16,12 @@
 #include "platform/win/window.h"
 
 #ifdef TANDU_HAVE_SDL
-#include <SDL.h>
-#include <SDL_syswm.h>
+#include "platform/backend/sdl_library.h"
 
 namespace platform::sdl {
 namespace {
 
+const Library* api = nullptr; // set by the first start
 SDL_Window* window = nullptr;
 int xFd = -1;
 
@@ -154,17 +154,17 @@ void HandleTextEditing(const char* utf8) {
 }
 
 bool SetClipboard(const std::string& utf8) {
-    return SDL_SetClipboardText(utf8.c_str()) == 0;
+    return api->SDL_SetClipboardText(utf8.c_str()) == 0;
 }
 
 bool HasClipboard() {
-    return SDL_HasClipboardText() == SDL_TRUE;
+    return api->SDL_HasClipboardText() == SDL_TRUE;
 }
 
 std::string GetClipboard() {
-    char* text = SDL_GetClipboardText();
+    char* text = api->SDL_GetClipboardText();
     std::string out = text ? text : "";
-    SDL_free(text);
+    api->SDL_free(text);
     return out;
 }
 
@@ -180,7 +180,7 @@ input::Button ButtonOf(Uint8 b) {
 bool HandleEvents() {
     bool posted = false;
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (api->SDL_PollEvent(&e)) {
         switch (e.type) {
         case SDL_QUIT:
             PostQuitMessage(0);
@@ -235,7 +235,7 @@ void ShowCurrentPointer() {
     SDL_SystemCursor kind = SDL_SYSTEM_CURSOR_ARROW;
     switch (id) {
     case 0:
-        SDL_ShowCursor(SDL_DISABLE);
+        api->SDL_ShowCursor(SDL_DISABLE);
         return;
     case 32513:
         kind = SDL_SYSTEM_CURSOR_IBEAM;
@@ -267,12 +267,12 @@ void ShowCurrentPointer() {
     default:
         break;
     }
-    SDL_Cursor* next = SDL_CreateSystemCursor(kind);
+    SDL_Cursor* next = api->SDL_CreateSystemCursor(kind);
     if (!next) return;
-    SDL_SetCursor(next);
-    if (cursor) SDL_FreeCursor(cursor);
+    api->SDL_SetCursor(next);
+    if (cursor) api->SDL_FreeCursor(cursor);
     cursor = next;
-    SDL_ShowCursor(SDL_ENABLE);
+    api->SDL_ShowCursor(SDL_ENABLE);
 }
 
 // The device's one screen stands for every window: it asks for attention while any window flashes.
@@ -290,7 +290,7 @@ bool BeforeWait() {
     ShowCurrentPointer();
     ShowFlashing();
     Present();
-    SDL_PumpEvents();
+    api->SDL_PumpEvents();
     return HandleEvents();
 }
 
@@ -299,7 +299,7 @@ int EventFd() {
 }
 
 void AfterWait() {
-    SDL_PumpEvents();
+    api->SDL_PumpEvents();
     HandleEvents();
 }
 
@@ -309,26 +309,28 @@ const headless::DisplayHooks hooks{BeforeWait, EventFd, AfterWait};
 // draws and sees the keys and the mouse; at most once per 10 ms.
 void PollWhileBusy() {
     static Uint32 last = 0;
-    const Uint32 now = SDL_GetTicks();
+    const Uint32 now = api->SDL_GetTicks();
     if (now - last < 10) return;
     last = now;
     Present();
-    SDL_PumpEvents();
+    api->SDL_PumpEvents();
     HandleEvents();
 }
 
 } // namespace
 
 bool Available() {
-    return true;
+    return OpenLibrary() != nullptr;
 }
 
 bool Start() {
     if (window) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    api = OpenLibrary();
+    if (!api) return false;
+    if (api->SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     const ScreenConfig& c = GetScreen().config;
-    window = SDL_CreateWindow("Tandu", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, c.width, c.height, 0);
-    if (!window || !SDL_GetWindowSurface(window)) {
+    window = api->SDL_CreateWindow("Tandu", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, c.width, c.height, 0);
+    if (!window || !api->SDL_GetWindowSurface(window)) {
         Stop();
         return false;
     }
@@ -338,12 +340,12 @@ bool Start() {
     SDL_VERSION(&info.version);
     xFd = -1;
 #if defined(SDL_VIDEO_DRIVER_X11)
-    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display)
+    if (api->SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display)
         xFd = ConnectionNumber(info.info.x11.display);
 #endif
     NoteScreenWrite(RECT{0, 0, c.width, c.height}, 0);
     // Typed text comes as text events, so that input methods and composed characters work.
-    SDL_StartTextInput();
+    api->SDL_StartTextInput();
     input::SetTextFromEvents(true);
     composing = false;
     clipboard::SetTextHooks(&clipboardHooks);
@@ -358,11 +360,11 @@ void Stop() {
     input::SetAsyncPoll(nullptr);
     clipboard::SetTextHooks(nullptr);
     input::SetTextFromEvents(false);
-    if (window) SDL_StopTextInput();
-    if (window) SDL_DestroyWindow(window);
+    if (window) api->SDL_StopTextInput();
+    if (window) api->SDL_DestroyWindow(window);
     window = nullptr;
     xFd = -1;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (api) api->SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 bool IsRunning() {
@@ -372,11 +374,11 @@ bool IsRunning() {
 void Present() {
     if (!window) return;
     const ScreenBuffer& screen = GetScreen();
-    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    SDL_Surface* surface = api->SDL_GetWindowSurface(window);
     if (surface && (surface->w != screen.config.width || surface->h != screen.config.height)) {
         // The screen turned: the window follows its size.
-        SDL_SetWindowSize(window, screen.config.width, screen.config.height);
-        surface = SDL_GetWindowSurface(window);
+        api->SDL_SetWindowSize(window, screen.config.width, screen.config.height);
+        surface = api->SDL_GetWindowSurface(window);
     }
     RECT d;
     if (!surface || !TakeScreenDamage(&d)) return;
@@ -385,25 +387,25 @@ void Present() {
     if (d.left >= d.right || d.top >= d.bottom) return;
     const int bytes = screen.config.bpp / 8;
     const uint8_t* src = screen.bits + size_t(d.top) * screen.stride + size_t(d.left) * bytes;
-    if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+    if (SDL_MUSTLOCK(surface)) api->SDL_LockSurface(surface);
     uint8_t* dst = static_cast<uint8_t*>(surface->pixels) + size_t(d.top) * surface->pitch +
                    size_t(d.left) * surface->format->BytesPerPixel;
-    SDL_ConvertPixels(d.right - d.left, d.bottom - d.top, ScreenFormat(screen.config), src, screen.stride,
-                      surface->format->format, dst, surface->pitch);
-    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    api->SDL_ConvertPixels(d.right - d.left, d.bottom - d.top, ScreenFormat(screen.config), src, screen.stride,
+                           surface->format->format, dst, surface->pitch);
+    if (SDL_MUSTLOCK(surface)) api->SDL_UnlockSurface(surface);
     const SDL_Rect r{d.left, d.top, d.right - d.left, d.bottom - d.top};
-    SDL_UpdateWindowSurfaceRects(window, &r, 1);
+    api->SDL_UpdateWindowSurfaceRects(window, &r, 1);
 }
 
 bool ReadWindowPixel(int x, int y, uint32_t* rgb) {
-    SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
+    SDL_Surface* surface = window ? api->SDL_GetWindowSurface(window) : nullptr;
     if (!surface || !rgb || x < 0 || y < 0 || x >= surface->w || y >= surface->h) return false;
     const int bpp = surface->format->BytesPerPixel;
     const uint8_t* p = static_cast<const uint8_t*>(surface->pixels) + size_t(y) * surface->pitch + size_t(x) * bpp;
     Uint32 raw = 0;
     std::memcpy(&raw, p, size_t(std::min(bpp, 4)));
     Uint8 r, g, b;
-    SDL_GetRGB(raw, surface->format, &r, &g, &b);
+    api->SDL_GetRGB(raw, surface->format, &r, &g, &b);
     *rgb = (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
     return true;
 }

@@ -51,7 +51,7 @@ void SocketReady(int fd, short revents, void* context) {
     if (revents & POLLOUT) mask |= CURL_CSELECT_OUT;
     if (revents & (POLLERR | POLLHUP | POLLNVAL)) mask |= CURL_CSELECT_ERR;
     int running = 0;
-    curl_multi_socket_action(loop->multi, fd, mask, &running);
+    Curl().curl_multi_socket_action(loop->multi, fd, mask, &running);
     Drain(loop);
 }
 
@@ -63,7 +63,7 @@ void TimerFired(HWND, UINT, UINT_PTR, DWORD) {
     loop->posted = false;
     int running = 0;
     loop->timing = true;
-    curl_multi_socket_action(loop->multi, CURL_SOCKET_TIMEOUT, 0, &running);
+    Curl().curl_multi_socket_action(loop->multi, CURL_SOCKET_TIMEOUT, 0, &running);
     loop->timing = false;
     Drain(loop);
 }
@@ -130,12 +130,12 @@ void Drain(Loop* loop) {
 
     // One message at a time: a transfer that a listener stops meanwhile loses its message with it.
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(loop->multi, &left)) {
+    while (CURLMsg* msg = Curl().curl_multi_info_read(loop->multi, &left)) {
         if (msg->msg != CURLMSG_DONE) continue;
         CURL* easy = msg->easy_handle;
         CURLcode code = msg->data.result;
         Transfer* t = nullptr;
-        curl_easy_getinfo(easy, CURLINFO_PRIVATE, reinterpret_cast<char**>(&t));
+        Curl().curl_easy_getinfo(easy, CURLINFO_PRIVATE, reinterpret_cast<char**>(&t));
         if (!t) continue;
         t->Hold();
         t->Complete(easy, code);
@@ -149,20 +149,21 @@ Loop::~Loop() {
     closing = true;
     while (!running.empty())
         running.back()->Cancel();
-    if (multi) curl_multi_cleanup(multi);
+    if (multi) Curl().curl_multi_cleanup(multi);
 }
 
 Loop* CurrentLoop() {
     if (threadLoop) return threadLoop.get();
+    if (!OpenCurl()) return nullptr;
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] { Curl().curl_global_init(CURL_GLOBAL_DEFAULT); });
     auto loop = std::make_unique<Loop>();
-    loop->multi = curl_multi_init();
+    loop->multi = Curl().curl_multi_init();
     if (!loop->multi) return nullptr;
-    curl_multi_setopt(loop->multi, CURLMOPT_SOCKETFUNCTION, OnSocket);
-    curl_multi_setopt(loop->multi, CURLMOPT_SOCKETDATA, loop.get());
-    curl_multi_setopt(loop->multi, CURLMOPT_TIMERFUNCTION, OnTimer);
-    curl_multi_setopt(loop->multi, CURLMOPT_TIMERDATA, loop.get());
+    Curl().curl_multi_setopt(loop->multi, CURLMOPT_SOCKETFUNCTION, OnSocket);
+    Curl().curl_multi_setopt(loop->multi, CURLMOPT_SOCKETDATA, loop.get());
+    Curl().curl_multi_setopt(loop->multi, CURLMOPT_TIMERFUNCTION, OnTimer);
+    Curl().curl_multi_setopt(loop->multi, CURLMOPT_TIMERDATA, loop.get());
     threadLoop = std::move(loop);
     return threadLoop.get();
 }
@@ -206,7 +207,7 @@ const CaSet* CaBundleWithExtraFile(CURL* easy) {
     if (!extra || !*extra) return nullptr;
     if (current.file == extra && (!current.path.empty() || !current.bundle.empty())) return &current;
     const char* system = nullptr;
-    if (curl_easy_getinfo(easy, CURLINFO_CAINFO, &system) != CURLE_OK || !system) system = kSystemCaBundle;
+    if (Curl().curl_easy_getinfo(easy, CURLINFO_CAINFO, &system) != CURLE_OK || !system) system = kSystemCaBundle;
     std::string added, bundle;
     if (!ReadFile(extra, &added)) {
         std::fprintf(stderr, "tandu: TANDU_CA_FILE %s cannot be read; only the system's CA bundle is trusted\n", extra);
@@ -233,11 +234,15 @@ const CaSet* CaBundleWithExtraFile(CURL* easy) {
 
 } // namespace
 
+const CurlLibrary* OpenCurl() {
+    TANDU_OPEN_FUNCTIONS(CurlLibrary, TANDU_CURL_SONAME, TANDU_CURL_FUNCTIONS)
+}
+
 bool JoinLoop(Transfer* transfer, CURL* easy) {
     Loop* loop = CurrentLoop();
     if (!loop) return false;
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer);
-    if (curl_multi_add_handle(loop->multi, easy) != CURLM_OK) return false;
+    Curl().curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer);
+    if (Curl().curl_multi_add_handle(loop->multi, easy) != CURLM_OK) return false;
     transfer->Hold(); // the loop's
     loop->running.push_back(transfer);
     return true;
@@ -249,32 +254,33 @@ bool LeaveLoop(Transfer* transfer, CURL* easy) {
     auto it = std::find(loop->running.begin(), loop->running.end(), transfer);
     if (it == loop->running.end()) return false;
     loop->running.erase(it);
-    curl_multi_remove_handle(loop->multi, easy);
+    Curl().curl_multi_remove_handle(loop->multi, easy);
     transfer->Drop();
     return true;
 }
 
 void ConfigureHttp(CURL* easy, const char* url) {
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    Curl().curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     // What went out protected never follows a redirect into the clear.
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithNoCase(url, "https:") ? "https" : "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    Curl().curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
+                            StartsWithNoCase(url, "https:") ? "https" : "http,https");
+    Curl().curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    Curl().curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    Curl().curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    Curl().curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    Curl().curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     if (const CaSet* set = CaBundleWithExtraFile(easy)) {
         if (!set->path.empty()) {
-            curl_easy_setopt(easy, CURLOPT_CAINFO, set->path.c_str());
+            Curl().curl_easy_setopt(easy, CURLOPT_CAINFO, set->path.c_str());
             // Curl shares a store it built only when no CA folder is searched beside the file.
-            curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+            Curl().curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
         } else {
             curl_blob blob{const_cast<char*>(set->bundle.data()), set->bundle.size(), CURL_BLOB_COPY};
-            curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+            Curl().curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
         }
     }
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    Curl().curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    Curl().curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
 }
 
 int RunningTransfers() {

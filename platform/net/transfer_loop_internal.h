@@ -6,7 +6,42 @@
 // returned, so a transfer's listeners may start, abort or end transfers freely.
 #include <curl/curl.h>
 
+#include "platform/win/module.h"
+
+#define TANDU_CURL_FUNCTIONS(X)                                                                                        \
+    X(curl_easy_cleanup)                                                                                               \
+    X(curl_easy_escape)                                                                                                \
+    X(curl_easy_getinfo)                                                                                               \
+    X(curl_easy_init)                                                                                                  \
+    X(curl_easy_setopt)                                                                                                \
+    X(curl_easy_unescape)                                                                                              \
+    X(curl_free)                                                                                                       \
+    X(curl_global_init)                                                                                                \
+    X(curl_multi_add_handle)                                                                                           \
+    X(curl_multi_cleanup)                                                                                              \
+    X(curl_multi_info_read)                                                                                            \
+    X(curl_multi_init)                                                                                                 \
+    X(curl_multi_remove_handle)                                                                                        \
+    X(curl_multi_setopt)                                                                                               \
+    X(curl_multi_socket_action)                                                                                        \
+    X(curl_slist_append)                                                                                               \
+    X(curl_slist_free_all)                                                                                             \
+    X(curl_url)                                                                                                        \
+    X(curl_url_cleanup)                                                                                                \
+    X(curl_url_set)
+
 namespace platform::net {
+
+struct CurlLibrary {
+    TANDU_CURL_FUNCTIONS(TANDU_FUNCTION_SLOT)
+};
+// libcurl, opened by the first transfer or address check rather than at the program's start (it
+// brings TLS, Kerberos, LDAP and SSH libraries with it); null when it is not installed.
+const CurlLibrary* OpenCurl();
+// What OpenCurl opened, for code that holds a curl handle or has checked OpenCurl.
+inline const CurlLibrary& Curl() {
+    return *OpenCurl();
+}
 
 class Transfer {
 public:
@@ -33,8 +68,8 @@ bool JoinLoop(Transfer* transfer, CURL* easy);
 bool LeaveLoop(Transfer* transfer, CURL* easy);
 
 // The options every http(s) transfer of `url` shares: http and https only, redirects followed (from
-// an https address to https addresses only), a connect time-out, certificates verified against the system's CA bundle plus the
-// certificates of the file that TANDU_CA_FILE names, compressed answers decoded.
+// an https address to https addresses only), a connect time-out, certificates verified against the system's CA bundle
+// plus the certificates of the file that TANDU_CA_FILE names, compressed answers decoded.
 void ConfigureHttp(CURL* easy, const char* url);
 
 // The thread's transfers of every kind.

@@ -125,7 +125,7 @@ public:
 
 private:
     ~Binding() override {
-        if (easy_) curl_easy_cleanup(easy_);
+        if (easy_) Curl().curl_easy_cleanup(easy_);
         if (stream_) stream_->Release();
     }
 
@@ -147,7 +147,7 @@ private:
 
     HRESULT ResultOf(CURLcode code) const {
         long status = 0;
-        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+        Curl().curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
         switch (code) {
         case CURLE_OK:
             return S_OK;
@@ -236,10 +236,10 @@ std::string FileUrlForCurl(CURL* easy, const std::u16string& url) {
         path = path.substr(2);
     std::string utf8 = Utf8FromWide(path.c_str(), path.size());
     int decodedLength = 0;
-    char* decoded = curl_easy_unescape(easy, utf8.c_str(), int(utf8.size()), &decodedLength);
+    char* decoded = Curl().curl_easy_unescape(easy, utf8.c_str(), int(utf8.size()), &decodedLength);
     if (!decoded) return {};
     std::string host = HostPathFromDevice(WideFromUtf8(std::string(decoded, size_t(decodedLength))));
-    curl_free(decoded);
+    Curl().curl_free(decoded);
     if (host.empty() || host[0] != '/') return {};
     std::string out = "file://";
     size_t at = 0;
@@ -251,10 +251,10 @@ std::string FileUrlForCurl(CURL* easy, const std::u16string& url) {
             continue;
         }
         size_t end = slash == std::string::npos ? host.size() : slash;
-        char* escaped = curl_easy_escape(easy, host.c_str() + at, int(end - at));
+        char* escaped = Curl().curl_easy_escape(easy, host.c_str() + at, int(end - at));
         if (!escaped) return {};
         out += escaped;
-        curl_free(escaped);
+        Curl().curl_free(escaped);
         at = end + 1;
         if (slash == std::string::npos) break;
     }
@@ -263,10 +263,10 @@ std::string FileUrlForCurl(CURL* easy, const std::u16string& url) {
 
 // Curl takes any text as a URL and fails later: a malformed one must fail the bind itself.
 bool IsWellFormed(const std::string& url) {
-    if (url.empty()) return false;
-    CURLU* parsed = curl_url();
-    bool ok = parsed && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
-    if (parsed) curl_url_cleanup(parsed);
+    if (url.empty() || !OpenCurl()) return false;
+    CURLU* parsed = Curl().curl_url();
+    bool ok = parsed && Curl().curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+    if (parsed) Curl().curl_url_cleanup(parsed);
     return ok;
 }
 
@@ -307,36 +307,37 @@ HRESULT Moniker::BindToStorage(IBindCtx* context, IMoniker*, REFIID riid, void**
     IBindStatusCallback* callback = ctx->Callback();
     ctx->Release();
     if (!callback) return E_INVALIDARG;
+    if (!OpenCurl()) return E_FAIL;
 
-    CURL* easy = curl_easy_init();
+    CURL* easy = Curl().curl_easy_init();
     MemoryStream* stream = MemoryStream::Create();
     if (!easy || !stream) {
-        if (easy) curl_easy_cleanup(easy);
+        if (easy) Curl().curl_easy_cleanup(easy);
         if (stream) stream->Release();
         return E_OUTOFMEMORY;
     }
     auto* binding = new (std::nothrow) Binding(easy, stream);
     if (!binding) {
-        curl_easy_cleanup(easy);
+        Curl().curl_easy_cleanup(easy);
         stream->Release();
         return E_OUTOFMEMORY;
     }
     std::string target;
     if (StartsWithNoCase(url_, "file:")) {
         target = FileUrlForCurl(easy, url_);
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
+        Curl().curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
     } else {
         target = Utf8FromWide(url_.c_str(), url_.size());
         ConfigureHttp(easy, target.c_str());
-        curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+        Curl().curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     }
-    if (!IsWellFormed(target) || curl_easy_setopt(easy, CURLOPT_URL, target.c_str()) != CURLE_OK) {
+    if (!IsWellFormed(target) || Curl().curl_easy_setopt(easy, CURLOPT_URL, target.c_str()) != CURLE_OK) {
         binding->Release();
         return INET_E_INVALID_URL;
     }
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Binding::Received);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, binding);
+    Curl().curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    Curl().curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Binding::Received);
+    Curl().curl_easy_setopt(easy, CURLOPT_WRITEDATA, binding);
 
     DWORD flags = 0;
     BINDINFO info{};

@@ -98,7 +98,7 @@ LONG FailureStatus(CURLcode code, CURL* easy, bool tooLarge) {
         return ERROR_INTERNET_TIMEOUT;
     case CURLE_PEER_FAILED_VERIFICATION: {
         long verify = 0;
-        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+        Curl().curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
         if (verify == 9 || verify == 10) return ERROR_INTERNET_SEC_CERT_DATE_INVALID; // not yet or no longer valid
         if (verify == 0 || verify == 62) return ERROR_INTERNET_SEC_CERT_CN_INVALID;   // another host's certificate
         return ERROR_INTERNET_INVALID_CA;
@@ -136,7 +136,7 @@ public:
             CURL* easy = easy_;
             easy_ = nullptr;
             LeaveLoop(this, easy);
-            curl_easy_cleanup(easy);
+            Curl().curl_easy_cleanup(easy);
             return 0;
         }
         if (left == 0) delete this;
@@ -185,7 +185,7 @@ private:
         Stop();
         if (sink_) sink_->Release();
         if (responseXml_) responseXml_->Release();
-        if (headers_) curl_slist_free_all(headers_);
+        if (headers_) Curl().curl_slist_free_all(headers_);
     }
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
@@ -199,7 +199,7 @@ private:
         easy_ = nullptr;
         AddRef();
         LeaveLoop(this, easy);
-        curl_easy_cleanup(easy);
+        Curl().curl_easy_cleanup(easy);
         Release();
     }
     void ClearAnswer() {
@@ -272,15 +272,16 @@ HRESULT XmlHttpRequest::open(BSTR method, BSTR url, VARIANT async, VARIANT user,
     if (!startsWith("http://") && !startsWith("https://"))
         return wide.empty() || wide.find(u':') == std::u16string::npos ? INET_E_INVALID_URL : INET_E_UNKNOWN_PROTOCOL;
     std::string target = Utf8FromWide(wide.c_str(), wide.size());
-    CURLU* parsed = curl_url();
-    bool wellFormed = parsed && curl_url_set(parsed, CURLUPART_URL, target.c_str(), 0) == CURLUE_OK;
-    if (parsed) curl_url_cleanup(parsed);
+    if (!OpenCurl()) return E_FAIL;
+    CURLU* parsed = Curl().curl_url();
+    bool wellFormed = parsed && Curl().curl_url_set(parsed, CURLUPART_URL, target.c_str(), 0) == CURLUE_OK;
+    if (parsed) Curl().curl_url_cleanup(parsed);
     if (!wellFormed) return INET_E_INVALID_URL;
 
     Stop();
     ++exchange_;
     ClearAnswer();
-    if (headers_) curl_slist_free_all(headers_);
+    if (headers_) Curl().curl_slist_free_all(headers_);
     headers_ = nullptr;
     requestBody_.clear();
     method_ = Utf8FromWide(method, wcslen(method));
@@ -300,7 +301,7 @@ HRESULT XmlHttpRequest::setRequestHeader(BSTR header, BSTR value) {
     std::string text = value ? Utf8FromWide(value, wcslen(value)) : std::string();
     // Curl reads "Name:" as "remove the header" and "Name;" as "send it empty".
     line += text.empty() ? ";" : ": " + text;
-    curl_slist* grown = curl_slist_append(headers_, line.c_str());
+    curl_slist* grown = Curl().curl_slist_append(headers_, line.c_str());
     if (!grown) return E_OUTOFMEMORY;
     headers_ = grown;
     return S_OK;
@@ -319,36 +320,36 @@ HRESULT XmlHttpRequest::send(VARIANT body) {
         VariantClear(&text);
     }
 
-    CURL* easy = curl_easy_init();
+    CURL* easy = Curl().curl_easy_init();
     if (!easy) return E_OUTOFMEMORY;
     ConfigureHttp(easy, url_.c_str());
-    curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
+    Curl().curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
     if (method_ == "GET") {
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        Curl().curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     } else if (method_ == "HEAD") {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        Curl().curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else {
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(requestBody_.size()));
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, requestBody_.data());
-        if (method_ != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+        Curl().curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(requestBody_.size()));
+        Curl().curl_easy_setopt(easy, CURLOPT_POSTFIELDS, requestBody_.data());
+        if (method_ != "POST") Curl().curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
     }
     // Bodies go at once: no round trip waiting for "100 Continue".
-    curl_slist* grown = curl_slist_append(headers_, "Expect:");
+    curl_slist* grown = Curl().curl_slist_append(headers_, "Expect:");
     if (!grown) {
-        curl_easy_cleanup(easy);
+        Curl().curl_easy_cleanup(easy);
         return E_OUTOFMEMORY;
     }
     headers_ = grown;
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idleTimeoutSeconds);
+    Curl().curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
+    Curl().curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
+    Curl().curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    Curl().curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+    Curl().curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    Curl().curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    Curl().curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    Curl().curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idleTimeoutSeconds);
     if (!JoinLoop(this, easy)) {
-        curl_easy_cleanup(easy);
+        Curl().curl_easy_cleanup(easy);
         return E_OUTOFMEMORY;
     }
     easy_ = easy;

@@ -83,4 +83,13 @@ HMODULE ModuleFromAddress(const void* address) {
     return static_cast<HMODULE>(info.dli_fbase);
 }
 
+void* OpenSystemLibrary(const char* soname) {
+    // Lazy binding: only the functions a run calls are looked up.
+    return soname ? dlopen(soname, RTLD_LAZY | RTLD_LOCAL) : nullptr;
+}
+
+void* FindSystemSymbol(void* library, const char* name) {
+    return library && name ? dlsym(library, name) : nullptr;
+}
+
 } // namespace platform

@@ -28,4 +28,30 @@ BOOL GetModuleInformation(HANDLE process, HMODULE module, LPMODULEINFO info, DWO
 namespace platform {
 // The handle of the module whose image holds `address`; null when none does.
 HMODULE ModuleFromAddress(const void* address);
+
+// A system library opened by its soname when first needed rather than linked, so that what only
+// some runs use (the window and sound, the network, XML documents) costs a start nothing: its
+// symbols stay its own. Null when it is not installed.
+void* OpenSystemLibrary(const char* soname);
+// The address of the library's symbol `name`, or null.
+void* FindSystemSymbol(void* library, const char* name);
 } // namespace platform
+
+// A table of a system library's functions: a struct whose LIST(TANDU_FUNCTION_SLOT) makes one
+// member per function, named and typed as the library declares it, and a loader whose body is
+// TANDU_OPEN_FUNCTIONS: the library opened and the table filled on the first call, null for good
+// when the library or one of the functions is missing.
+#define TANDU_FUNCTION_SLOT(name) decltype(&::name) name = nullptr;
+#define TANDU_FUNCTION_FIND(name)                                                                                      \
+    table.name = reinterpret_cast<decltype(table.name)>(platform::FindSystemSymbol(library, #name));                   \
+    ok = ok && table.name != nullptr;
+#define TANDU_OPEN_FUNCTIONS(Table, soname, LIST)                                                                      \
+    static const Table* opened = []() -> const Table* {                                                                \
+        void* library = platform::OpenSystemLibrary(soname);                                                           \
+        if (!library) return nullptr;                                                                                  \
+        static Table table;                                                                                            \
+        bool ok = true;                                                                                                \
+        LIST(TANDU_FUNCTION_FIND)                                                                                      \
+        return ok ? &table : nullptr;                                                                                  \
+    }();                                                                                                               \
+    return opened;

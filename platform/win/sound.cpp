@@ -8,7 +8,7 @@
 #include "platform/shell/path_map.h"
 
 #if TANDU_HAVE_SDL
-#include <SDL.h>
+#include "platform/backend/sdl_library.h"
 #endif
 
 namespace {
@@ -22,24 +22,26 @@ std::u16string g_lastAsked;
 // 0: not tried; 1: a device plays; -1: none (the sink records).
 int g_audio = 0;
 SDL_AudioDeviceID g_device = 0;
+const platform::sdl::Library* sdl = nullptr; // opened by the first sound
 
 bool AudioDevice() {
     if (g_audio == 0) {
         g_audio = -1;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            const char* driver = SDL_GetCurrentAudioDriver();
+        sdl = platform::sdl::OpenLibrary();
+        if (sdl && sdl->SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+            const char* driver = sdl->SDL_GetCurrentAudioDriver();
             // The dummy and disk drivers play to nobody.
             if (driver && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0)
                 g_audio = 1;
             else
-                SDL_QuitSubSystem(SDL_INIT_AUDIO);
+                sdl->SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
     }
     return g_audio == 1;
 }
 
 void StopDevice() {
-    if (g_device) SDL_CloseAudioDevice(g_device);
+    if (g_device) sdl->SDL_CloseAudioDevice(g_device);
     g_device = 0;
 }
 
@@ -48,16 +50,16 @@ bool PlayOnDevice(const std::vector<uint8_t>& image, bool async) {
     SDL_AudioSpec spec{};
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    SDL_RWops* in = SDL_RWFromConstMem(image.data(), int(image.size()));
-    if (!in || !SDL_LoadWAV_RW(in, 1, &spec, &samples, &length)) return false;
+    SDL_RWops* in = sdl->SDL_RWFromConstMem(image.data(), int(image.size()));
+    if (!in || !sdl->SDL_LoadWAV_RW(in, 1, &spec, &samples, &length)) return false;
     StopDevice();
-    g_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
-    const bool ok = g_device && SDL_QueueAudio(g_device, samples, length) == 0;
-    SDL_FreeWAV(samples);
+    g_device = sdl->SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+    const bool ok = g_device && sdl->SDL_QueueAudio(g_device, samples, length) == 0;
+    sdl->SDL_FreeWAV(samples);
     if (!ok) return false;
-    SDL_PauseAudioDevice(g_device, 0);
-    while (!async && SDL_GetQueuedAudioSize(g_device) > 0)
-        SDL_Delay(5);
+    sdl->SDL_PauseAudioDevice(g_device, 0);
+    while (!async && sdl->SDL_GetQueuedAudioSize(g_device) > 0)
+        sdl->SDL_Delay(5);
     return true;
 }
 #else
@@ -87,7 +89,8 @@ BOOL PlaySoundW(const void* sound, HINSTANCE__*, DWORD flags) {
     if (!sound)
         g_lastAsked.clear();
     else
-        g_lastAsked = (flags & SND_MEMORY) ? std::u16string(u"<memory>") : std::u16string(static_cast<const WCHAR*>(sound));
+        g_lastAsked =
+            (flags & SND_MEMORY) ? std::u16string(u"<memory>") : std::u16string(static_cast<const WCHAR*>(sound));
     if (!sound) {
         ++g_stops;
         StopDevice();

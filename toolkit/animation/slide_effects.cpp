@@ -1,6 +1,7 @@
 #include "toolkit/animation/slide_effects.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "graphics/pixels/raster_rect.h"
 #include "graphics/raster/blitter.h"
@@ -52,6 +53,33 @@ void PushOffsets(float d, int32_t size, float a, int32_t* source, int32_t* targe
     }
 }
 
+// Whether both pictures are plain copies onto the surface: its size, its depth and, at 32 bits, its
+// row length, so that drawing them would copy their rows unchanged.
+bool CopiesRows(const oxPixelBuffer& surface, const oxPixelBuffer& a, const oxPixelBuffer& b) {
+    for (const oxPixelBuffer* p : {&a, &b})
+        if (!p->HasPixels() || p->width != surface.width || p->height != surface.height || p->bpp != surface.bpp ||
+            (surface.bpp != 16 && (surface.bpp != 32 || p->stride != surface.stride)))
+            return false;
+    return surface.HasPixels();
+}
+
+// The source at (sx, sy) and the target over it at (tx, ty), row by row together, so that each row
+// of the surface is written once while it is at hand rather than in two passes over the surface.
+void CopyPushRows(oxPixelBuffer& surface, const oxPixelBuffer& source, int32_t sx, int32_t sy,
+                  const oxPixelBuffer& target, int32_t tx, int32_t ty) {
+    const int32_t w = surface.width, h = surface.height, bytes = surface.bpp / 8;
+    auto copy = [&](const oxPixelBuffer& picture, int32_t x, int32_t y, int32_t row) {
+        const int32_t from = row - y, left = std::max(x, 0), right = std::min(x + w, w);
+        if (from < 0 || from >= h || left >= right) return;
+        std::memcpy(surface.GetRow8(row) + size_t(left) * bytes, picture.GetRow8(from) + size_t(left - x) * bytes,
+                    size_t(right - left) * bytes);
+    };
+    for (int32_t row = 0; row < h; ++row) {
+        copy(source, sx, sy, row);
+        copy(target, tx, ty, row);
+    }
+}
+
 } // namespace
 
 bool oxPushEffect::RenderFrame(float a) {
@@ -60,8 +88,13 @@ bool oxPushEffect::RenderFrame(float a) {
     PushOffsets(parameters_[0], w, a, &sx, &tx);
     PushOffsets(parameters_[1], h, a, &sy, &ty);
     surface_.BeginBatch();
-    DrawPicture(source_, RECT{sx, sy, w + sx, h + sy});
-    DrawPicture(target_, RECT{tx, ty, w + tx, h + ty});
+    oxPixelBuffer surface = surface_.Target();
+    if (CopiesRows(surface, source_, target_)) {
+        CopyPushRows(surface, source_, sx, sy, target_, tx, ty);
+    } else {
+        DrawPicture(source_, RECT{sx, sy, w + sx, h + sy});
+        DrawPicture(target_, RECT{tx, ty, w + tx, h + ty});
+    }
     oxUpdateItem item;
     item.source = item.destination = RECT{0, 0, w, h};
     SetUpdateItem(item);

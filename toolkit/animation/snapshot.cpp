@@ -41,6 +41,26 @@ public:
     }
 };
 
+// The picture of the last snapshot that went, kept for the next capture of its size: transitions
+// capture the same areas again and again, and a capture writes every pixel, so the picture needs
+// neither a new allocation nor clearing. Left to the process's end on purpose.
+oxDibBitmap* sparePicture = nullptr;
+
+bool TakeSparePicture(oxCanvas* canvas, int32_t width, int32_t height) {
+    if (!sparePicture || canvas->HasTarget()) return false;
+    const oxPixelBuffer& p = sparePicture->pixels;
+    if (p.width != width || p.height != height || p.bpp != 32 || !canvas->AdoptBitmap(sparePicture)) return false;
+    sparePicture = nullptr;
+    return true;
+}
+
+void KeepSparePicture(oxCanvas* canvas) {
+    const oxDibBitmap* owned = canvas ? canvas->OwnedBitmap() : nullptr;
+    if (!owned || !owned->valid || owned->pixels.bpp != 32) return;
+    delete sparePicture;
+    sparePicture = canvas->DetachBitmap();
+}
+
 oxRect FrameRect(oxBox* box) {
     const oxPoint at = box->GetFramePosition();
     const oxPoint size = box->GetPacked(1);
@@ -79,6 +99,10 @@ oxSnapshot::oxSnapshot(oxBox* box) {
     canvas_->SetSize(rect_.width, rect_.height);
 }
 
+oxSnapshot::~oxSnapshot() {
+    KeepSparePicture(canvas_.get());
+}
+
 ULONG oxSnapshot::AddRef() {
     return ++refs_;
 }
@@ -103,7 +127,7 @@ void oxSnapshot::CaptureRegion(const oxCanvas* frameCanvas, const oxRect* frameR
         canvas_->ReleaseTarget();
         return;
     }
-    canvas_->SetSize(c.width, c.height);
+    if (!TakeSparePicture(canvas_.get(), c.width, c.height)) canvas_->SetSize(c.width, c.height);
     if (!canvas_->HasTarget() || !frameCanvas || !frameCanvas->HasTarget()) return;
     // The frame's pixels converted as they stand rather than drawn over the cleared picture: a
     // frame canvas that paints onto a window surface owns no bitmap to draw from.

@@ -44,7 +44,7 @@ public:
     oxSnapshot();
     // A cleared canvas of the box's size covering its rectangle; a null box leaves no canvas.
     explicit oxSnapshot(oxBox* box);
-    virtual ~oxSnapshot() = default;
+    virtual ~oxSnapshot();
     oxSnapshot(const oxSnapshot&) = delete;
     oxSnapshot& operator=(const oxSnapshot&) = delete;
 

@@ -7,6 +7,7 @@
 #include "platform/crt/wide.h"
 #include "runtime/ref_ptr.h"
 #include "runtime/result_codes.h"
+#include "runtime/script_array.h"
 #include "runtime/script_object_internal.h"
 #include "toolkit/binding/binding_element.h"
 #include "toolkit/binding/repeater.h"
@@ -302,6 +303,17 @@ int oxObjectSource::IndexFromKey(const VARIANT& key) {
 
 // Arrays.
 
+namespace {
+
+// A row of the collection: a native array answers directly, as its "getValue" method would; any
+// other object through that method.
+int32_t RowOf(XObject* data, int row, XVariant* out) {
+    if (auto* array = dynamic_cast<NUBO::XArray*>(data)) return array->GetValueAt(row, out);
+    return XObject::CallMethod1(data, u"getValue", XVariant(row), out);
+}
+
+} // namespace
+
 bool oxArraySource::AttachListeners() {
     if (!data_) return objectListener_;
     oxObjectSource::AttachListeners();
@@ -326,10 +338,12 @@ int oxArraySource::GetCount() {
 int32_t oxArraySource::GetValueAt(int row, const WCHAR* field, XVariant* out) {
     if (!data_) return NUBO::XR_FAIL;
     bool self = !field || !*field || wcscmp(field, u"_self") == 0;
+    if (!self && row == cachedRow_ && cachedRow_ >= 0 && cachedElement_)
+        return cachedElement_->GetPropertyByName(field, out);
     XVariant value;
     if (row == cachedRow_ && cachedRow_ >= 0) {
         value = cached_;
-    } else if (XObject::CallMethod1(data_, u"getValue", XVariant(row), &value) != NUBO::XR_SUCCESS) {
+    } else if (RowOf(data_, row, &value) != NUBO::XR_SUCCESS) {
         return NUBO::XR_FAIL;
     }
     RefPtr<XObject> element(value.GetKind() == NUBO::XVK_OBJECT ? value.ToXObject() : nullptr);
@@ -342,14 +356,16 @@ int32_t oxArraySource::GetValueAt(int row, const WCHAR* field, XVariant* out) {
 void oxArraySource::CacheRow(int row) {
     if (!data_) return;
     XVariant value;
-    if (XObject::CallMethod1(data_, u"getValue", XVariant(row), &value) != NUBO::XR_SUCCESS) return;
+    if (RowOf(data_, row, &value) != NUBO::XR_SUCCESS) return;
     cachedRow_ = row;
     cached_ = value;
+    cachedElement_ = RefPtr<XObject>(value.GetKind() == NUBO::XVK_OBJECT ? value.ToXObject() : nullptr);
 }
 
 void oxArraySource::ClearRowCache() {
     cachedRow_ = -1;
     cached_.Clear();
+    cachedElement_ = RefPtr<XObject>();
 }
 
 int oxArraySource::FindIndexOfValue(const WCHAR* field, const VARIANT& value) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/ref_ptr.h"
 #include "runtime/script_object.h"
 #include "runtime/script_variant.h"
 #include "runtime/wide_string.h"
@@ -100,6 +101,8 @@ protected:
 private:
     int cachedRow_ = -1;
     NUBO::XVariant cached_;
+    // The cached row's element when it is an object: a row's fields are read from it one by one.
+    NUBO::RefPtr<NUBO::XObject> cachedElement_;
 };
 
 class oxTableSource final : public oxObjectSource {

@@ -11,12 +11,12 @@
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_paint_services.h"
 #include "toolkit/core/layout.h"
-#include "toolkit/markup/markup_loader.h"
-#include "toolkit/paint/box_painter.h"
 #include "toolkit/library/tests/file_runtime.h"
+#include "toolkit/markup/markup_loader.h"
 #include "toolkit/markup/tests/markup_test_support.h"
-#include "toolkit/scene/tests/style_test_scene.h"
 #include "toolkit/markup/tests/temp_resources.h"
+#include "toolkit/paint/box_painter.h"
+#include "toolkit/scene/tests/style_test_scene.h"
 
 using namespace markup_test;
 
@@ -181,6 +181,43 @@ TEST_F(SnapshotTest, ABoxSnapshotStartsClearAtTheBoxSizeAndFillsAndClears) {
     none.Fill(0xFF000000u, nullptr, 0);
     none.Clear();
     EXPECT_EQ(none.Thumbnail({4, 4}), nullptr);
+}
+
+// A picture that went is used again by the next capture of its size: that capture shows the frame
+// as it is now and nothing of the picture's last pixels, and a new box snapshot still starts clear.
+TEST_F(SnapshotTest, PicturesThatWentLeaveNothingInTheNextSnapshots) {
+    oxBox* card = Box(u"card");
+    TestSurface surface(120, 60, 32);
+    oxCanvas screen;
+    screen.AttachTarget(surface.buffer);
+    scene->root->Paint(&screen);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        oxSnapshot* taken = oxTakeBoxSnapshot(card, &screen);
+        ASSERT_NE(taken, nullptr);
+        const oxRect r = taken->GetRect();
+        const oxPixelBuffer* picture = taken->GetPicture();
+        ASSERT_NE(picture, nullptr);
+        int differ = 0;
+        for (int y = 0; y < picture->height; ++y)
+            for (int x = 0; x < picture->width; ++x)
+                differ += picture->GetRow32(y)[x] != surface.buffer.GetRow32(r.y + y)[r.x + x];
+        EXPECT_EQ(0, differ);
+        taken->Fill(0xFF00FF00u, nullptr, 0); // what the next capture must not show
+        taken->Release();
+        // The frame changes under the card before the next capture.
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x; x < r.x + r.width; ++x)
+                surface.buffer.GetRow32(y)[x] = 0xFF000000u | uint32_t(x * 2) << 8 | uint32_t(y * 3);
+    }
+    oxBox* side = Box(u"side");
+    {
+        oxSnapshot dirty(side);
+        dirty.Fill(0xFF00FF00u, nullptr, 0);
+    }
+    oxSnapshot fresh(side);
+    ASSERT_NE(fresh.GetPicture(), nullptr);
+    EXPECT_EQ(0u, fresh.GetPicture()->GetRow32(3)[3]);
 }
 
 TEST_F(SnapshotTest, ThumbnailsFitThePictureOrFollowItsAspect) {
