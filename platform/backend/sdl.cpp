@@ -282,7 +282,7 @@ void ShowFlashing() {
     if (flashing == shown) return;
     shown = flashing;
 #if SDL_VERSION_ATLEAST(2, 0, 16)
-    SDL_FlashWindow(window, flashing ? SDL_FLASH_UNTIL_FOCUSED : SDL_FLASH_CANCEL);
+    if (auto flash = FlashWindowFunction()) flash(window, flashing ? SDL_FLASH_UNTIL_FOCUSED : SDL_FLASH_CANCEL);
 #endif
 }
 

@@ -52,4 +52,9 @@ struct Library {
 // Opened on the first call; null when SDL2 is not installed or lacks a function used here.
 const Library* OpenLibrary();
 
+#if SDL_VERSION_ATLEAST(2, 0, 16)
+// Window flashing came later than the rest: null where the installed SDL predates it.
+decltype(&::SDL_FlashWindow) FlashWindowFunction();
+#endif
+
 } // namespace platform::sdl
