@@ -36,6 +36,10 @@ public:
     int32_t HighGroup() const { return m_highGroup; } // highest touched 4-pixel group
 
 private:
+    // Clamps a span to the row, widens the touched groups to it and gives its end pixels; false when
+    // nothing of it is left.
+    bool Touch(int32_t& x0, int32_t& x1, int32_t& p0, int32_t& p1);
+
     int32_t m_fractionBits = 12;
     int32_t m_n = 0;
     uint32_t m_full = 256; // full coverage of one sub-scanline, 256 >> n
@@ -49,15 +53,22 @@ private:
     int32_t m_size = 0;
 };
 
-inline void oxCoverageRow::AddSpanEnds(int32_t subline, int32_t x0, int32_t p0, int32_t p1, int32_t x1) {
-    if (m_size == 0) return;
+inline bool oxCoverageRow::Touch(int32_t& x0, int32_t& x1, int32_t& p0, int32_t& p1) {
+    if (m_size == 0) return false;
     x0 = std::max(x0, 0);
     x1 = std::min(x1, m_xLimit);
+    if (x1 <= x0) return false;
     const int32_t last = m_size - 1;
-    const int32_t a = std::min(x0 >> m_fractionBits, last);
-    const int32_t b = std::min(x1 >> m_fractionBits, last);
-    m_lowGroup = std::min(m_lowGroup, a >> 2);
-    m_highGroup = std::max(m_highGroup, b >> 2);
+    p0 = std::min(x0 >> m_fractionBits, last);
+    p1 = std::min(x1 >> m_fractionBits, last);
+    m_lowGroup = std::min(m_lowGroup, p0 >> 2);
+    m_highGroup = std::max(m_highGroup, p1 >> 2);
+    return true;
+}
+
+inline void oxCoverageRow::AddSpanEnds(int32_t subline, int32_t x0, int32_t p0, int32_t p1, int32_t x1) {
+    int32_t a, b;
+    if (!Touch(x0, x1, a, b)) return;
     const uint32_t full = ((subline + 1) & m_subMask) ? m_full : m_full - 1;
     const int32_t byteShift = m_fractionBits - 8;
     uint8_t* const bytes = m_bytes;
@@ -75,15 +86,8 @@ inline void oxCoverageRow::AddSpanEnds(int32_t subline, int32_t x0, int32_t p0, 
 }
 
 inline void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
-    if (m_size == 0) return;
-    x0 = std::max(x0, 0);
-    x1 = std::min(x1, m_xLimit);
-    if (x1 <= x0) return;
-    const int32_t last = m_size - 1;
-    const int32_t p0 = std::min(x0 >> m_fractionBits, last);
-    const int32_t p1 = std::min(x1 >> m_fractionBits, last);
-    m_lowGroup = std::min(m_lowGroup, p0 >> 2);
-    m_highGroup = std::max(m_highGroup, p1 >> 2);
+    int32_t p0, p1;
+    if (!Touch(x0, x1, p0, p1)) return;
 
     const uint32_t full = ((subline + 1) & m_subMask) ? m_full : m_full - 1;
     const int32_t byteShift = m_fractionBits - 8;

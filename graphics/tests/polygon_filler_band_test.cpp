@@ -26,6 +26,27 @@ void Noise(TestSurface& s, TestRandom& rnd) {
             s.buffer.GetRow16(y)[x] = static_cast<uint16_t>(rnd.Next());
 }
 
+// A sloped sliver of no area right of a w x h target: with it, no row has only two edges or only
+// vertical ones, so every row goes through plain scan conversion.
+void AddSliver(oxPolygonFiller& f, int32_t w, int32_t h) {
+    f.AddEdge(w + 1.0f, -1.0f, w + 2.0f, h + 1.0f);
+    f.AddEdge(w + 2.0f, h + 1.0f, w + 1.0f, -1.0f);
+}
+
+// The same noise on two surfaces of one size.
+void SameNoise(TestSurface& a, TestSurface& b, uint32_t seed) {
+    TestRandom n(seed);
+    for (size_t i = 0; i < a.bytes.size(); ++i)
+        a.bytes[i] = b.bytes[i] = static_cast<uint8_t>(n.Next());
+}
+
+size_t FirstDifference(const TestSurface& a, const TestSurface& b) {
+    size_t i = 0;
+    while (i < a.bytes.size() && a.bytes[i] == b.bytes[i])
+        ++i;
+    return i;
+}
+
 // The rectangle as two vertical edges, or with its left side split at `mid`.
 void FillRect(oxPolygonFiller& f, const Rect& q, bool split, bool reversed) {
     f.BeginPolygon(6);
@@ -139,12 +160,7 @@ TEST(PolygonFillerBand, UprightStretchesMatchScanConversion) {
         const uint32_t color = rnd.Next() | 0xFF000000u;
         const int32_t opacity = rnd.Next() % 3 == 0 ? 180 : 256;
         TestSurface plain(kW, kH, bpp), fast(kW, kH, bpp);
-        const uint32_t seed = rnd.Next();
-        TestRandom n1(seed), n2(seed);
-        for (size_t b = 0; b < plain.bytes.size(); ++b) {
-            plain.bytes[b] = static_cast<uint8_t>(n1.Next());
-            fast.bytes[b] = static_cast<uint8_t>(n2.Next());
-        }
+        SameNoise(plain, fast, rnd.Next());
         for (int pass = 0; pass < 2; ++pass) {
             oxPolygonFiller f;
             f.SetTarget(pass ? &fast.buffer : &plain.buffer);
@@ -157,17 +173,12 @@ TEST(PolygonFillerBand, UprightStretchesMatchScanConversion) {
                 f.AddEdge(q.r, q.t, q.r, q.b);
                 f.AddEdge(q.l, q.b, q.l, q.t);
             }
-            if (pass == 0) {
-                f.AddEdge(kW + 1.0f, -1.0f, kW + 2.0f, kH + 1.0f);
-                f.AddEdge(kW + 2.0f, kH + 1.0f, kW + 1.0f, -1.0f);
-            }
+            if (pass == 0) AddSliver(f, kW, kH);
             f.Fill();
         }
         if (plain.bytes != fast.bytes) {
             ++differing;
-            size_t b = 0;
-            while (plain.bytes[b] == fast.bytes[b])
-                ++b;
+            const size_t b = FirstDifference(plain, fast);
             std::string list;
             for (const Rect& q : rects)
                 list += " (" + std::to_string(q.l) + ", " + std::to_string(q.t) + ", " + std::to_string(q.r) + ", " +
@@ -229,12 +240,7 @@ TEST(PolygonFillerBand, TwoEdgeRowsMatchScanConversion) {
         const RECT clipRect{static_cast<LONG>(rnd.Next() % 20), static_cast<LONG>(rnd.Next() % 6),
                             static_cast<LONG>(kW - rnd.Next() % 20), static_cast<LONG>(kH - rnd.Next() % 6)};
         TestSurface plain(kW, kH, bpp), fast(kW, kH, bpp);
-        const uint32_t seed = rnd.Next();
-        TestRandom n1(seed), n2(seed);
-        for (size_t b = 0; b < plain.bytes.size(); ++b) {
-            plain.bytes[b] = static_cast<uint8_t>(n1.Next());
-            fast.bytes[b] = static_cast<uint8_t>(n2.Next());
-        }
+        SameNoise(plain, fast, rnd.Next());
         const size_t n = points.size() / 2;
         for (int pass = 0; pass < 2; ++pass) {
             oxPolygonFiller f;
@@ -247,17 +253,12 @@ TEST(PolygonFillerBand, TwoEdgeRowsMatchScanConversion) {
             f.BeginPolygon(static_cast<int32_t>(n) + 2);
             for (size_t k = 0; k < n; ++k)
                 f.AddEdge(points[2 * k], points[2 * k + 1], points[2 * ((k + 1) % n)], points[2 * ((k + 1) % n) + 1]);
-            if (pass == 0) {
-                f.AddEdge(kW + 1.0f, -1.0f, kW + 2.0f, kH + 1.0f);
-                f.AddEdge(kW + 2.0f, kH + 1.0f, kW + 1.0f, -1.0f);
-            }
+            if (pass == 0) AddSliver(f, kW, kH);
             f.Fill();
         }
         if (plain.bytes != fast.bytes) {
             ++differing;
-            size_t b = 0;
-            while (plain.bytes[b] == fast.bytes[b])
-                ++b;
+            const size_t b = FirstDifference(plain, fast);
             ADD_FAILURE() << "case " << i << " at " << bpp << " bits, quality " << quality
                           << (nonZero ? " non-zero" : " even-odd") << ", opacity " << opacity
                           << (clip ? ", clipped" : "") << ", first difference at byte " << b << " (row "
