@@ -13,8 +13,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
+
+// The bytes of a drawing surface, page-aligned as a screen or DIB is. From the heap they would start
+// wherever the cells run before left it (the allocator maps the first surface and takes later ones
+// from the heap), so a cell's rows would sit differently within cache lines from one selection of
+// cells to another.
+template <typename T> struct PageAllocator {
+    using value_type = T;
+    PageAllocator() = default;
+    template <typename U> PageAllocator(const PageAllocator<U>&) {}
+    T* allocate(size_t n) {
+        void* p = std::aligned_alloc(4096, (n * sizeof(T) + 4095) & ~size_t(4095));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <typename U> bool operator==(const PageAllocator<U>&) const { return true; }
+};
+using SurfaceBytes = std::vector<uint8_t, PageAllocator<uint8_t>>;
 
 class BenchRandom {
 public:
@@ -106,9 +125,9 @@ template <typename Ours, typename Cairo, typename Cell>
 CellPicture TakePicture(const Cell& cell, bool cairo, int width, int height) {
     CellPicture p;
     auto take = [&](auto& side) {
-        p.before = side.surface.bytes;
+        p.before.assign(side.surface.bytes.begin(), side.surface.bytes.end());
         side.Draw(cell);
-        p.after = side.surface.bytes;
+        p.after.assign(side.surface.bytes.begin(), side.surface.bytes.end());
         p.stride = side.surface.stride;
     };
     if (cairo) {

@@ -25,7 +25,7 @@ constexpr double kPictureLimit = 8.0;
 constexpr double kPi = 3.14159265358979323846;
 
 struct Surface {
-    std::vector<uint8_t> bytes;
+    SurfaceBytes bytes;
     oxPixelBuffer buffer;
     cairo_surface_t* cairo;
     int stride;

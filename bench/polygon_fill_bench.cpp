@@ -49,7 +49,7 @@ std::vector<Shape> MakeShapes(int size, int vertices, uint64_t seed) {
 }
 
 struct Surface {
-    std::vector<uint8_t> bytes;
+    SurfaceBytes bytes;
     int stride;
     oxPixelBuffer buffer;
     cairo_surface_t* cairo = nullptr;

@@ -53,7 +53,7 @@ const Picture& SharedPicture() {
 }
 
 struct Surface {
-    std::vector<uint8_t> bytes;
+    SurfaceBytes bytes;
     oxPixelBuffer buffer;
     cairo_surface_t* cairo;
     int stride;

@@ -6,6 +6,32 @@ namespace {
 
 typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
 
+// Copies of rows of 64 bytes or more on processors with 256-bit registers: 32-byte loads move a
+// picture's rows from the cache faster than 16-byte ones, where wider stores alone gain nothing.
+__attribute__((target("avx2"))) void CopyPixelsWide(uint8_t* to, const uint8_t* from, size_t count) {
+    typedef uint8_t Bytes32 __attribute__((vector_size(32), may_alias));
+    std::memcpy(to, from, 32);
+    size_t at = 32 - (reinterpret_cast<uintptr_t>(to) & 31);
+    for (; at + 64 <= count; at += 64) {
+        Bytes32 a, b;
+        std::memcpy(&a, from + at, 32);
+        std::memcpy(&b, from + at + 32, 32);
+        *reinterpret_cast<Bytes32*>(to + at) = a;
+        *reinterpret_cast<Bytes32*>(to + at + 32) = b;
+    }
+    for (; at + 32 <= count; at += 32) {
+        Bytes32 a;
+        std::memcpy(&a, from + at, 32);
+        *reinterpret_cast<Bytes32*>(to + at) = a;
+    }
+    std::memcpy(to + count - 32, from + count - 32, 32);
+}
+
+const bool g_wideCopies = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+
 } // namespace
 
 void oxFillPattern::Set(const uint8_t* period) {
@@ -28,6 +54,10 @@ void oxFillPattern::Set16(uint16_t value) {
 void CopyPixels(uint8_t* to, const uint8_t* from, size_t count) {
     if (count < 32) {
         std::memcpy(to, from, count);
+        return;
+    }
+    if (count >= 64 && g_wideCopies) {
+        CopyPixelsWide(to, from, count);
         return;
     }
     // The first and last 16 bytes unaligned, aligned stores between: the library's copy works in

@@ -31,6 +31,24 @@ bool oxCoverageRow::Setup(int32_t width, int32_t fractionBits, int32_t n) {
     return m_size == size;
 }
 
+void oxCoverageRow::AddCovered(int32_t p0, int32_t p1) {
+    p0 = std::max(p0, 0);
+    p1 = std::min(p1, m_size);
+    if (p1 <= p0) return;
+    m_lowGroup = std::min(m_lowGroup, p0 >> 2);
+    m_highGroup = std::max(m_highGroup, (p1 - 1) >> 2);
+    typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
+    int32_t x = p0;
+    for (; x + 16 <= p1; x += 16) {
+        Bytes16 w;
+        std::memcpy(&w, m_bytes + x, 16);
+        w += 255;
+        std::memcpy(m_bytes + x, &w, 16);
+    }
+    for (; x < p1; ++x)
+        m_bytes[x] = static_cast<uint8_t>(m_bytes[x] + 255);
+}
+
 void oxCoverageRow::Clear() {
     if (m_highGroup >= m_lowGroup && m_size > 0) {
         const int32_t from = 4 * m_lowGroup;

@@ -20,6 +20,11 @@ public:
     // Adds the span [x0, x1) of sub-scanline `subline` (fixed point of the setup's fraction bits).
     // Inline: the filler calls it for every span of every sub-scanline.
     void AddSpan(int32_t subline, int32_t x0, int32_t x1);
+    // Adds what AddSpan(subline, x0, x1) adds outside the whole pixels [p0, p1), which lie within
+    // the span: the few pixels at its ends, one by one. Inline like AddSpan.
+    void AddSpanEnds(int32_t subline, int32_t x0, int32_t p0, int32_t p1, int32_t x1);
+    // Adds the full coverage of a row, 255, to pixels [p0, p1).
+    void AddCovered(int32_t p0, int32_t p1);
     // Zeroes the touched groups and resets the touched range.
     void Clear();
 
@@ -31,6 +36,10 @@ public:
     int32_t HighGroup() const { return m_highGroup; } // highest touched 4-pixel group
 
 private:
+    // Clamps a span to the row, widens the touched groups to it and gives its end pixels; false when
+    // nothing of it is left.
+    bool Touch(int32_t& x0, int32_t& x1, int32_t& p0, int32_t& p1);
+
     int32_t m_fractionBits = 12;
     int32_t m_n = 0;
     uint32_t m_full = 256; // full coverage of one sub-scanline, 256 >> n
@@ -44,16 +53,41 @@ private:
     int32_t m_size = 0;
 };
 
-inline void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
-    if (m_size == 0) return;
+inline bool oxCoverageRow::Touch(int32_t& x0, int32_t& x1, int32_t& p0, int32_t& p1) {
+    if (m_size == 0) return false;
     x0 = std::max(x0, 0);
     x1 = std::min(x1, m_xLimit);
-    if (x1 <= x0) return;
+    if (x1 <= x0) return false;
     const int32_t last = m_size - 1;
-    const int32_t p0 = std::min(x0 >> m_fractionBits, last);
-    const int32_t p1 = std::min(x1 >> m_fractionBits, last);
+    p0 = std::min(x0 >> m_fractionBits, last);
+    p1 = std::min(x1 >> m_fractionBits, last);
     m_lowGroup = std::min(m_lowGroup, p0 >> 2);
     m_highGroup = std::max(m_highGroup, p1 >> 2);
+    return true;
+}
+
+inline void oxCoverageRow::AddSpanEnds(int32_t subline, int32_t x0, int32_t p0, int32_t p1, int32_t x1) {
+    int32_t a, b;
+    if (!Touch(x0, x1, a, b)) return;
+    const uint32_t full = ((subline + 1) & m_subMask) ? m_full : m_full - 1;
+    const int32_t byteShift = m_fractionBits - 8;
+    uint8_t* const bytes = m_bytes;
+    if (a < p0) {
+        const uint32_t f0 = static_cast<uint32_t>(x0 >> byteShift) & 0xFF;
+        bytes[a] = static_cast<uint8_t>(bytes[a] + (f0 == 0 ? full : (255 - f0) >> m_n));
+        for (int32_t x = a + 1; x < p0; ++x)
+            bytes[x] = static_cast<uint8_t>(bytes[x] + full);
+    }
+    if (b >= p1 && x1 > (p1 << m_fractionBits)) {
+        for (int32_t x = p1; x < b; ++x)
+            bytes[x] = static_cast<uint8_t>(bytes[x] + full);
+        bytes[b] = static_cast<uint8_t>(bytes[b] + ((static_cast<uint32_t>(x1 >> byteShift) & 0xFF) >> m_n));
+    }
+}
+
+inline void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
+    int32_t p0, p1;
+    if (!Touch(x0, x1, p0, p1)) return;
 
     const uint32_t full = ((subline + 1) & m_subMask) ? m_full : m_full - 1;
     const int32_t byteShift = m_fractionBits - 8;
@@ -75,10 +109,9 @@ inline void oxCoverageRow::AddSpan(int32_t subline, int32_t x0, int32_t x1) {
         // aligned blocks are read and written, so that every sub-scanline reads back whole blocks the
         // one before it stored; the lanes outside [i, p1) of the end blocks add zero.
         typedef uint8_t Bytes16 __attribute__((vector_size(16), may_alias));
-        alignas(16) static constexpr uint8_t kFrom[32] = {0,    0,    0,    0,    0,    0,    0,    0,
-                                                          0,    0,    0,    0,    0,    0,    0,    0,
-                                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        alignas(16) static constexpr uint8_t kFrom[32] = {
+            0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
         Bytes16 add;
         std::memset(&add, static_cast<int>(full), sizeof add);
         int32_t block = i & ~15;

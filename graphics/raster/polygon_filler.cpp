@@ -478,12 +478,69 @@ void oxPolygonFiller::FlushBand(int32_t top, int32_t bottom) {
     }
     bool done = false;
     if (m_target.bpp == 16) done = m_texture.HasPixels() ? FillTexturedBand16(top, bottom) : FillBand16(top, bottom);
+    if (m_target.bpp == 32 && !m_texture.HasPixels()) done = FillBand32(top, bottom);
     if (!done) {
         for (int32_t y = top; y < bottom; ++y)
             FlushRow(y, false);
     }
     m_runFrom = m_runTo = -1;
     m_coverage.Clear();
+}
+
+// The solid colour over a 32-bit band whose rows all have the same coverage: what FlushRow32 does
+// to every row is worked out once as copies of the solid row and single blends, and each row replays
+// them. False (nothing drawn) when the colour is not opaque or the row needs more steps than the
+// list holds.
+bool oxPolygonFiller::FillBand32(int32_t top, int32_t bottom) {
+    struct Step {
+        int32_t x;
+        int32_t count; // 0: `value` over pixel x; else copy count solid pixels
+        uint32_t value;
+    };
+    constexpr int32_t kMaxSteps = 24;
+    if (m_opacity < 255 || m_useSourceAlpha) return false;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, m_target.height);
+    if (top >= bottom || !m_coverage.Touched()) return true;
+    if (!SolidRow(0)) return false;
+    const uint32_t* const weighted = WeightedColors();
+    const uint8_t* const cov = m_coverage.Bytes();
+    const int32_t g0 = m_coverage.LowGroup(), g1 = m_coverage.HighGroup();
+    Step steps[kMaxSteps];
+    int32_t n = 0;
+    for (int32_t g = g0; g <= g1; ++g) {
+        const int32_t x = g * 4;
+        uint32_t word;
+        std::memcpy(&word, cov + x, 4);
+        if (word == 0) continue;
+        if (word == 0xFFFFFFFFu) {
+            int32_t end = g == m_runFrom ? m_runTo : g + 1;
+            while (end <= g1 && FullGroup(cov, end))
+                ++end;
+            if (n == kMaxSteps) return false;
+            steps[n++] = Step{x, 4 * (end - g), 0};
+            g = end - 1;
+            continue;
+        }
+        for (int32_t k = 0; k < 4; ++k) {
+            const uint8_t c = cov[x + k];
+            if (!c) continue;
+            if (n == kMaxSteps) return false;
+            steps[n++] = Step{x + k, 0, weighted[c]};
+        }
+    }
+    for (int32_t y = top; y < bottom; ++y) {
+        uint32_t* const row = m_target.GetRow32(y);
+        for (int32_t i = 0; i < n; ++i) {
+            const Step& st = steps[i];
+            if (st.count > 0)
+                FillPattern(reinterpret_cast<uint8_t*>(row + st.x), 4 * static_cast<size_t>(st.count), m_solidFill[0],
+                            0);
+            else
+                row[st.x] = Over(st.value, row[st.x]);
+        }
+    }
+    return true;
 }
 
 // The solid colour over a 16-bit band whose rows all have the same coverage. What FlushRow16 does
@@ -743,6 +800,11 @@ void oxPolygonFiller::ScanConvert() {
             }
         }
 
+        if ((i & mask) == 0 && count == 2 && nearestEnd > i + mask && TwoEdgeRow(i)) {
+            i += mask + 1;
+            continue;
+        }
+
         AddRowSpans(i, count);
         for (int32_t k = 0; k < count; ++k) {
             const int32_t e = active[k];
@@ -759,6 +821,50 @@ void oxPolygonFiller::ScanConvert() {
         ++i;
     }
     if (pending) FlushRow(pendingRow);
+}
+
+// A whole row from sub-scanline i (its first) where the same two edges are active on every
+// sub-scanline: the pixels inside all of its spans are added once, fully covered, and only the ends
+// of each sub-scanline's span are added one by one. The bytes are those of adding every span whole:
+// a span split on a pixel boundary adds the same, and the sub-scanlines' full values sum to 255.
+// False (nothing done) when an edge starts within the row; otherwise the row is flushed.
+bool oxPolygonFiller::TwoEdgeRow(int32_t i) {
+    const int32_t mask = (1 << m_n) - 1;
+    for (int32_t k = i + 1; k <= i + mask; ++k)
+        if (m_buckets[k] >= 0) return false;
+    const int32_t clipLeft = m_clip.left << 12;
+    const int32_t clipRight = m_clip.right << 12;
+    int32_t* const active = m_active;
+    int32_t lo[8], hi[8];
+    int32_t inLeft = INT32_MIN, inRight = INT32_MAX;
+    for (int32_t k = 0; k <= mask; ++k) {
+        // The insertion sort of the scan conversion, for two.
+        if (m_x[active[1]] < m_x[active[0]]) std::swap(active[0], active[1]);
+        const int32_t a = active[0], b = active[1];
+        const bool span = !m_nonZero || ((m_dir[a] + m_dir[b]) & 0xFF) == 0;
+        lo[k] = span ? std::clamp(std::min(m_x[a], m_x[b]), clipLeft, clipRight) : 0;
+        hi[k] = span ? std::clamp(m_x[b], clipLeft, clipRight) : 0;
+        inLeft = std::max(inLeft, lo[k]);
+        inRight = std::min(inRight, hi[k]);
+        for (const int32_t e : {a, b})
+            m_x[e] = static_cast<int32_t>(static_cast<uint32_t>(m_x[e]) + static_cast<uint32_t>(m_step[e]));
+    }
+    // Whole pixels [p0, p1) inside every span; too few are not worth the split.
+    const int32_t p0 = static_cast<int32_t>((static_cast<int64_t>(inLeft) + 4095) >> 12);
+    const int32_t p1 = inRight >> 12;
+    if (p1 - p0 < 16) {
+        for (int32_t k = 0; k <= mask; ++k)
+            m_coverage.AddSpan(i + k, lo[k], hi[k]);
+    } else {
+        for (int32_t k = 0; k <= mask; ++k)
+            m_coverage.AddSpanEnds(i + k, lo[k], p0, p1, hi[k]);
+        m_coverage.AddCovered(p0, p1);
+        m_runFrom = (p0 + 3) >> 2;
+        m_runTo = p1 >> 2;
+    }
+    FlushRow(i >> m_n);
+    m_runFrom = m_runTo = -1;
+    return true;
 }
 
 // How many whole pixel rows from sub-scanline i (the first of a row) keep the same active edges,
@@ -797,10 +903,7 @@ void oxPolygonFiller::FlushRow(int32_t y, bool clear) {
     if (clear) m_coverage.Clear();
 }
 
-void oxPolygonFiller::FlushRow32(int32_t y) {
-    uint32_t* const row = m_target.GetRow32(y);
-    const uint8_t* const cov = m_coverage.Bytes();
-    const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
+const uint32_t* oxPolygonFiller::WeightedColors() {
     const uint32_t color = m_color | 0xFF000000u;
     if (color != m_weightedColor || m_weightedStale) {
         // The colour at every coverage, made once per colour and table rather than per pixel.
@@ -809,7 +912,15 @@ void oxPolygonFiller::FlushRow32(int32_t y) {
         m_weightedColor = color;
         m_weightedStale = false;
     }
-    const uint32_t* const weighted = m_weighted;
+    return m_weighted;
+}
+
+void oxPolygonFiller::FlushRow32(int32_t y) {
+    uint32_t* const row = m_target.GetRow32(y);
+    const uint8_t* const cov = m_coverage.Bytes();
+    const bool opaque = m_opacity >= 255 && !m_useSourceAlpha;
+    const uint32_t* const weighted = WeightedColors();
+    const bool solid = opaque && SolidRow(y);
     const int32_t g1 = m_coverage.HighGroup();
     for (int32_t g = m_coverage.LowGroup(); g <= g1; ++g) {
         const int32_t x = g * 4;
@@ -821,7 +932,7 @@ void oxPolygonFiller::FlushRow32(int32_t y) {
             if (g == m_runFrom) end = m_runTo;
             while (end <= g1 && FullGroup(cov, end))
                 ++end;
-            if (SolidRow(y))
+            if (solid)
                 FillPattern(reinterpret_cast<uint8_t*>(row + x), 16 * static_cast<size_t>(end - g), m_solidFill[0], 0);
             g = end - 1;
             continue;
@@ -1101,8 +1212,9 @@ bool oxPolygonFiller::SourceBand16(int32_t top, int32_t bottom, int32_t x0, int3
                 const int32_t y1 = std::min(y0 + kBlock, bottom);
                 for (int32_t y = y0; y < y1; ++y)
                     keep(y, below[y - y0]);
-                DitherRectTo16(m_target.GetRow16(y0) + x0, m_target.rowStep, m_texture.GetRow32(first + (y0 - top)) + col,
-                               m_texture.rowStep, x1 - x0, y1 - y0, x0, y0);
+                DitherRectTo16(m_target.GetRow16(y0) + x0, m_target.rowStep,
+                               m_texture.GetRow32(first + (y0 - top)) + col, m_texture.rowStep, x1 - x0, y1 - y0, x0,
+                               y0);
                 for (int32_t y = y0; y < y1; ++y)
                     putBack(y, below[y - y0]);
             }

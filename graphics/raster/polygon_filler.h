@@ -74,7 +74,11 @@ private:
     bool FillUprightBand();
     void FlushBand(int32_t top, int32_t bottom);
     int32_t UprightRows(int32_t i, int32_t count, int32_t nearestEnd) const;
+    bool TwoEdgeRow(int32_t i);
     bool FillBand16(int32_t top, int32_t bottom);
+    bool FillBand32(int32_t top, int32_t bottom);
+    // The solid colour scaled by every coverage weight, for 32-bit rows.
+    const uint32_t* WeightedColors();
     void AddRowSpans(int32_t subline, int32_t count);
     const uint8_t* SolidRow(int32_t y);
     void ScanConvert();

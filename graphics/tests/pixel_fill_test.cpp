@@ -55,8 +55,8 @@ TEST(PixelFill, CopiesAtEveryAlignment) {
     alignas(64) uint8_t source[700], target[768];
     for (size_t i = 0; i < sizeof source; ++i)
         source[i] = uint8_t(i * 13 + 5);
-    for (size_t count :
-         {size_t(0), size_t(5), size_t(31), size_t(32), size_t(47), size_t(64), size_t(129), size_t(512), size_t(640)})
+    for (size_t count : {size_t(0), size_t(5), size_t(31), size_t(32), size_t(47), size_t(63), size_t(64), size_t(65),
+                         size_t(96), size_t(129), size_t(512), size_t(640)})
         for (size_t to = 0; to < 64; to += 7)
             for (size_t from = 0; from < 48; from += 5) {
                 std::fill(std::begin(target), std::end(target), uint8_t(0xEE));
