@@ -99,9 +99,10 @@ bool ReadPng(const std::string& path, std::string& rgba, int& width, int& height
     return true;
 }
 
-::testing::AssertionResult MatchesGolden(const oxPixelBuffer& image, const std::string& name, int tolerance) {
+::testing::AssertionResult MatchesGoldenIn(const std::string& dataDir, const oxPixelBuffer& image,
+                                           const std::string& name, int tolerance) {
     const std::string actual = BufferToRgba(image);
-    const std::string goldenPath = std::string(TEST_DATA_DIR) + "/" + name + ".png";
+    const std::string goldenPath = dataDir + "/" + name + ".png";
     const char* update = std::getenv("TANDU_UPDATE_GOLDENS");
     if (update && std::strcmp(update, "1") == 0) {
         if (!WritePng(goldenPath, actual, image.width, image.height))

@@ -10,7 +10,14 @@
 #include "graphics/pixels/pixel_buffer.h"
 
 // `tolerance` is per channel. 16-bit buffers are compared in the layout of their layout code.
-::testing::AssertionResult MatchesGolden(const oxPixelBuffer& image, const std::string& name, int tolerance = 0);
+::testing::AssertionResult MatchesGoldenIn(const std::string& dataDir, const oxPixelBuffer& image,
+                                           const std::string& name, int tolerance);
+#ifdef TEST_DATA_DIR
+// Goldens of the test program's own data folder.
+inline ::testing::AssertionResult MatchesGolden(const oxPixelBuffer& image, const std::string& name, int tolerance = 0) {
+    return MatchesGoldenIn(TEST_DATA_DIR, image, name, tolerance);
+}
+#endif
 
 // Straight RGBA bytes of a buffer (32-bit words are taken as they are: premultiplied, with alpha).
 std::string BufferToRgba(const oxPixelBuffer& image);

@@ -37,12 +37,13 @@ bool ReadRgb(const std::string& path, std::vector<uint8_t>* rgb, int* width, int
 
 } // namespace
 
-::testing::AssertionResult MatchesScreenGolden(const RECT& area, const std::string& name, int tolerance) {
+::testing::AssertionResult MatchesScreenGoldenIn(const std::string& dataDir, const RECT& area, const std::string& name,
+                                                 int tolerance) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     std::vector<uint8_t> actual;
     for (uint32_t p : platform::headless::ReadScreen(area))
         actual.insert(actual.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-    const std::string goldenPath = std::string(TEST_DATA_DIR) + "/" + name + ".png";
+    const std::string goldenPath = dataDir + "/" + name + ".png";
     const char* update = std::getenv("TANDU_UPDATE_GOLDENS");
     if (update && std::strcmp(update, "1") == 0) {
         if (!WriteRgb(goldenPath, actual, width, height))

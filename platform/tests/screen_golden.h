@@ -9,4 +9,11 @@
 #include "platform/types.h"
 
 // `tolerance` is per channel.
-::testing::AssertionResult MatchesScreenGolden(const RECT& area, const std::string& name, int tolerance = 0);
+::testing::AssertionResult MatchesScreenGoldenIn(const std::string& dataDir, const RECT& area, const std::string& name,
+                                                 int tolerance);
+#ifdef TEST_DATA_DIR
+// Goldens of the test program's own data folder.
+inline ::testing::AssertionResult MatchesScreenGolden(const RECT& area, const std::string& name, int tolerance = 0) {
+    return MatchesScreenGoldenIn(TEST_DATA_DIR, area, name, tolerance);
+}
+#endif

@@ -41,16 +41,11 @@ void WriteFile(const std::string& path, const std::string& data) {
     out << data;
 }
 
-std::string DataPath(const std::string& name) {
-    return std::string(TEST_DATA_DIR) + "/" + name;
+std::u16string DevicePathOf(const std::string& hostPath) {
+    return platform::DevicePathFromHost(hostPath);
 }
 
-std::u16string DevicePath(const std::string& name) {
-    return platform::DevicePathFromHost(DataPath(name));
-}
-
-::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& name) {
-    std::string path = DataPath(name);
+::testing::AssertionResult MatchesGoldenAt(const std::string& path, const std::string& actual) {
     const char* update = std::getenv("TANDU_UPDATE_GOLDENS");
     if (update && *update == '1') {
         WriteFile(path, actual);

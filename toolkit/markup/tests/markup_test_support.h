@@ -18,12 +18,20 @@ std::string Utf8(const WCHAR* text);
 std::u16string Wide(const std::string& text);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
-std::string DataPath(const std::string& name);
-// A test data file's path as the device writes it, with backslashes.
-std::u16string DevicePath(const std::string& name);
+// A host path as the device writes it, with backslashes.
+std::u16string DevicePathOf(const std::string& hostPath);
+// Compares `actual` with the file at `path`; TANDU_UPDATE_GOLDENS=1 rewrites the file instead.
+::testing::AssertionResult MatchesGoldenAt(const std::string& path, const std::string& actual);
 
-// Compares `actual` with tests/data/<name>; TANDU_UPDATE_GOLDENS=1 rewrites the file instead.
-::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& name);
+#ifdef TEST_DATA_DIR
+// The test program's own data folder.
+inline std::string DataPath(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
+inline std::u16string DevicePath(const std::string& name) { return DevicePathOf(DataPath(name)); }
+// Compares `actual` with tests/data/<name>.
+inline ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& name) {
+    return MatchesGoldenAt(DataPath(name), actual);
+}
+#endif
 
 // An element that accepts every child except tags named "reject" and records what reaches it.
 class RecordingElement : public oxElement {
