@@ -50,6 +50,7 @@ constexpr int kScreenDpi = 96;
 int runBoundSeconds = 0;
 StepLog stepLog = nullptr;
 SceneDriver sceneDriver = nullptr;
+SceneDriver sceneSetup = nullptr;
 
 void Step(const char* step) {
     if (stepLog) stepLog(step);
@@ -143,6 +144,10 @@ void SetSceneDriver(SceneDriver driver) {
     sceneDriver = driver;
 }
 
+void SetSceneSetup(SceneDriver setup) {
+    sceneSetup = setup;
+}
+
 } // namespace app
 
 int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -209,6 +214,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
             shell->SetUiScale(XVariant(int(scale * 100)));
 
             XVariant scene;
+            if (sceneSetup) sceneSetup(shell);
             if (shell->OpenScene(TWString(u"main.box"), nullptr, TWString(u"main"), nullptr, nullptr, false, &scene) ==
                 0) {
                 Step("scene");

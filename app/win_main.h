@@ -25,4 +25,7 @@ void SetStepLog(StepLog log);
 // program as a user would (timers it sets run in the main loop and in dialogs' modal loops alike).
 using SceneDriver = void (*)(Shell* shell);
 void SetSceneDriver(SceneDriver driver);
+// Runs just before the first scene opens, so that a test can set what the scene starts with (its
+// direction, for one).
+void SetSceneSetup(SceneDriver setup);
 } // namespace app

@@ -484,6 +484,54 @@ const Step kTroubleRun[] = {
     {nullptr, [] { return SceneNamed(u"contacts") == nullptr; }, nullptr, [] { headless::SoftKey(2); }},
 };
 
+// A right-to-left start: the window is mirrored, so a box shows as far from the work area's right
+// edge as its frame position is from the left, and taps land on what shows under them.
+RECT MirroredScreenRect(oxBox* box) {
+    const RECT work = platform::shell::GetWorkArea();
+    const oxPoint p = box->GetFramePosition();
+    const oxRect r = box->GetBoxRect();
+    return RECT{work.right - p.x - r.width, work.top + p.y, work.right - p.x, work.top + p.y + r.height};
+}
+
+const Step kRightToLeftRun[] = {
+    {"messenger_sign_in_rtl", nullptr,
+     [] {
+         ASSERT_TRUE(SceneNamed(u"main")->IsRightToLeft());
+         const RECT button = MirroredScreenRect(BoxIn(u"main", u"signIn"));
+         const int y = (button.top + button.bottom) / 2;
+         EXPECT_EQ(ScreenAt(button.left + 2, y), Shown(0x2F6FC8)) << "the button's fill where it shows";
+         // The tick stands at the start of its line: on the right.
+         const RECT tick = MirroredScreenRect(BoxIn(u"main", u"tick"));
+         EXPECT_GT(tick.left, 400);
+         // Text reads the right way round: the stem of the label's "R" is its leftmost ink, taller
+         // than the round end of its last "e".
+         const RECT label = MirroredScreenRect(BoxIn(u"main", u"rememberLabel"));
+         EXPECT_LT(label.right, tick.left);
+         const std::vector<uint32_t> px = headless::ReadScreen(label);
+         const int lw = label.right - label.left, lh = label.bottom - label.top;
+         auto inkIn = [&](int x) {
+             int n = 0;
+             for (int row = 0; row < lh; ++row)
+                 n += (px[size_t(row) * lw + x] & 0xFFFFFF) == Shown(0x203048);
+             return n;
+         };
+         int first = 0, last = lw - 1;
+         while (first < lw && !inkIn(first))
+             ++first;
+         while (last > first && !inkIn(last))
+             --last;
+         ASSERT_LT(first, last);
+         EXPECT_GT(inkIn(first), inkIn(last) + 3);
+         EXPECT_EQ(ActiveTitle(), u"Tandu");
+     },
+     [] {
+         const RECT tick = MirroredScreenRect(BoxIn(u"main", u"tick"));
+         headless::Tap((tick.left + tick.right) / 2, (tick.top + tick.bottom) / 2);
+     }},
+    {nullptr, [] { return Attribute(BoxIn(u"main", u"tick"), u"topIndex") == u"1"; },
+     [] { EXPECT_EQ(Value(u"main", u"login"), u""); }, [] { headless::SoftKey(2); }},
+};
+
 void RunWalk(const Step* steps, size_t length) {
     walk = steps;
     walkLength = length;
@@ -515,6 +563,11 @@ TEST_P(DemoScreensTest, TheWalkThroughTheMessengerShowsEachScreen) {
     headless::UseVirtualClock(0);
     suffix = bpp == 16 ? "_16" : "";
 
+    // Nothing is kept by the right-to-left start, which only ticks "Remember me" and quits.
+    app::SetSceneSetup([](Shell* s) { s->GetRuntime()->SetDirection(kAtomRtl); });
+    RunWalk(kRightToLeftRun, std::size(kRightToLeftRun));
+    app::SetSceneSetup(nullptr);
+    platform::registry::CloseDatabase();
     RunWalk(kFirstRun, std::size(kFirstRun));
     platform::registry::CloseDatabase(); // the next start opens it again, as a new process would
     RunWalk(kSecondRun, std::size(kSecondRun));

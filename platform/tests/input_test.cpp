@@ -101,6 +101,18 @@ TEST_F(InputTest, ATapReachesTheWindowUnderItInClientCoordinatesAndActivatesIt) 
     EXPECT_TRUE(InputOf(b).empty());
 }
 
+TEST_F(InputTest, ARightToLeftWindowGetsItsClientXFromItsRightEdge) {
+    HWND w = Create(WS_POPUP | WS_VISIBLE, nullptr, u"rtl", {10, 20, 110, 120});
+    SetWindowLongW(w, GWL_EXSTYLE, LONG(WS_EX_LAYOUTRTL));
+    Clear();
+    platform::headless::Tap(15, 30);
+    RunUntilIdle();
+    const auto got = InputOf(w);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got[0].message, WM_LBUTTONDOWN);
+    EXPECT_EQ(got[0].lParam, MAKELPARAM(94, 10)) << "five pixels from the left of a window 100 wide";
+}
+
 TEST_F(InputTest, DisabledWindowsAndEmptyScreenTakeNothing) {
     HWND a = Create(WS_POPUP | WS_VISIBLE, nullptr, u"a", {0, 0, 50, 50});
     EnableWindow(a, FALSE);

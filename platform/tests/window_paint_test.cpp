@@ -2,12 +2,15 @@
 
 #include <cstdio>
 #include <fstream>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "platform/backend/headless.h"
 #include "platform/tests/message_log.h"
 #include "platform/win/input.h"
 #include "platform/win/screen.h"
+#include "platform/win/text_draw.h"
 
 namespace {
 
@@ -226,6 +229,111 @@ TEST_P(WindowPaintTest, MovingTheUpperWindowRepaintsWhatItUncovers) {
     platform::headless::RunUntilIdle();
     EXPECT_EQ(ReadScreenPixel(35, 35), 0xFF0000u);
     EXPECT_EQ(ReadScreenPixel(45, 35), 0x0000FFu);
+}
+
+// A right-to-left window is drawn, invalidated and addressed from its right edge: the same client
+// x lands on the mirrored pixel, blits arrive mirrored unless told otherwise, and text keeps its
+// reading order at the mirrored place.
+TEST_P(WindowPaintTest, ARightToLeftWindowCountsItsClientXFromItsRightEdge) {
+    HWND w = Create(WS_POPUP | WS_VISIBLE, nullptr, u"rtl", {10, 0, 30, 12});
+    SetWindowLongW(w, GWL_EXSTYLE, LONG(WS_EX_LAYOUTRTL));
+    HDC dc = GetDC(w);
+    EXPECT_EQ(GetLayout(dc), LAYOUT_RTL);
+    EXPECT_EQ(SetPixel(dc, 0, 0, RGB(255, 0, 0)), RGB(255, 0, 0));
+    EXPECT_EQ(ReadScreenPixel(29, 0), 0xFF0000u) << "client x 0 is the rightmost pixel";
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_TRUE(PatBlt(dc, 0, 2, 3, 1, WHITENESS));
+    EXPECT_EQ(ReadScreenPixel(27, 2), 0xFFFFFFu);
+    EXPECT_EQ(ReadScreenPixel(26, 2), 0u);
+    RECT box;
+    EXPECT_EQ(GetClipBox(dc, &box), SIMPLEREGION);
+    EXPECT_EQ(std::tie(box.left, box.top, box.right, box.bottom), std::make_tuple(0, 0, 20, 12));
+
+    // Three pixels red, green, blue: mirrored by default, kept in order with NOMIRRORBITMAP or a
+    // layout that preserves bitmaps.
+    struct {
+        BITMAPINFOHEADER h;
+        DWORD masks[3];
+    } info{{sizeof(BITMAPINFOHEADER), 3, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    const uint32_t rgb[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    const BITMAPINFO* bi = reinterpret_cast<const BITMAPINFO*>(&info);
+    const struct {
+        int row;
+        DWORD rop, layout;
+        uint32_t left; // the leftmost of the three on the screen
+    } blits[] = {{4, SRCCOPY, LAYOUT_RTL, 0x0000FF},
+                 {5, SRCCOPY | NOMIRRORBITMAP, LAYOUT_RTL, 0xFF0000},
+                 {6, SRCCOPY, LAYOUT_RTL | LAYOUT_BITMAPORIENTATIONPRESERVED, 0xFF0000}};
+    for (const auto& b : blits) {
+        SetLayout(dc, b.layout);
+        EXPECT_EQ(StretchDIBits(dc, 1, b.row, 3, 1, 0, 0, 3, 1, rgb, bi, DIB_RGB_COLORS, b.rop), 1);
+        // Client x 1..3 are screen 28..26.
+        EXPECT_EQ(ReadScreenPixel(26, b.row), b.left) << b.row;
+        EXPECT_EQ(ReadScreenPixel(27, b.row), 0x00FF00u) << b.row;
+        EXPECT_EQ(ReadScreenPixel(29, b.row), 0u) << "client x 0 is left alone";
+    }
+    EXPECT_EQ(SetLayout(dc, 0), LAYOUT_RTL | LAYOUT_BITMAPORIENTATIONPRESERVED);
+    EXPECT_EQ(SetPixel(dc, 0, 8, RGB(0, 0, 255)), RGB(0, 0, 255));
+    EXPECT_EQ(ReadScreenPixel(10, 8), 0x0000FFu) << "a left-to-right layout again";
+    ReleaseDC(w, dc);
+
+    // Coordinates: the client origin is the top-right pixel.
+    POINT p{0, 3};
+    ASSERT_TRUE(ClientToScreen(w, &p));
+    EXPECT_EQ(std::tie(p.x, p.y), std::make_tuple(29, 3));
+    p = POINT{12, 7};
+    ASSERT_TRUE(ScreenToClient(w, &p));
+    EXPECT_EQ(std::tie(p.x, p.y), std::make_tuple(17, 7));
+    HWND plain = Create(WS_POPUP | WS_VISIBLE, nullptr, u"ltr", {40, 0, 50, 10});
+    POINT q[1] = {{2, 1}};
+    MapWindowPoints(w, plain, q, 1);
+    EXPECT_EQ(std::tie(q[0].x, q[0].y), std::make_tuple(27 - 40, 1));
+    MapWindowPoints(plain, w, q, 1);
+    EXPECT_EQ(std::tie(q[0].x, q[0].y), std::make_tuple(2, 1)) << "and back";
+
+    // Updates are given and answered in the window's own client coordinates.
+    ValidateRect(w, nullptr);
+    RECT left{0, 0, 5, 12};
+    InvalidateRect(w, &left, FALSE);
+    RECT r;
+    ASSERT_TRUE(GetUpdateRect(w, &r, FALSE));
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(0, 0, 5, 12));
+    PAINTSTRUCT ps;
+    dc = BeginPaint(w, &ps);
+    EXPECT_EQ(std::tie(ps.rcPaint.left, ps.rcPaint.right), std::make_tuple(0, 5));
+    EXPECT_EQ(SetPixel(dc, 4, 9, RGB(0, 255, 0)), RGB(0, 255, 0)) << "inside the update";
+    EXPECT_EQ(SetPixel(dc, 5, 9, RGB(0, 255, 0)), CLR_INVALID) << "outside the update";
+    EndPaint(w, &ps);
+    EXPECT_EQ(ReadScreenPixel(25, 9), 0x00FF00u);
+}
+
+TEST_P(WindowPaintTest, TextOnARightToLeftWindowKeepsItsReadingOrderAtTheMirroredPlace) {
+    HWND ltr = Create(WS_POPUP | WS_VISIBLE, nullptr, u"ltr", {0, 0, 64, 20});
+    HWND rtl = Create(WS_POPUP | WS_VISIBLE, nullptr, u"rtl", {0, 24, 64, 44});
+    SetWindowLongW(rtl, GWL_EXSTYLE, LONG(WS_EX_LAYOUTRTL));
+    RECT extent{};
+    for (HWND w : {ltr, rtl}) {
+        HDC dc = GetDC(w);
+        SetTextColor(dc, RGB(255, 255, 255));
+        SetBkMode(dc, TRANSPARENT);
+        RECT r{0, 0, 64, 20};
+        DrawTextW(dc, u"Lb", 2, &r, DT_SINGLELINE | DT_NOCLIP);
+        extent = RECT{0, 0, 64, 20};
+        DrawTextW(dc, u"Lb", 2, &extent, DT_SINGLELINE | DT_CALCRECT);
+        ReleaseDC(w, dc);
+    }
+    const int width = extent.right - extent.left;
+    ASSERT_GT(width, 0);
+    const std::vector<uint32_t> top = platform::headless::ReadScreen(RECT{0, 0, 64, 20});
+    const std::vector<uint32_t> bottom = platform::headless::ReadScreen(RECT{0, 24, 64, 44});
+    int lit = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const uint32_t moved = x + 64 - width < 64 ? bottom[size_t(y) * 64 + x + 64 - width] : 0;
+            EXPECT_EQ(top[size_t(y) * 64 + x], moved) << x << "," << y;
+            lit += top[size_t(y) * 64 + x] != 0;
+        }
+    EXPECT_GT(lit, 0);
 }
 
 TEST_P(WindowPaintTest, ReadBackAndPngDumpShowWhatWasPainted) {

@@ -68,6 +68,7 @@ struct HDC__ {
     Bitmap* stock = nullptr; // the 1 x 1 monochrome bitmap of a new memory DC
     int stretchMode = BLACKONWHITE;
     POINT brushOrigin{0, 0};
+    DWORD layout = 0;
     // A painting DC keeps inside its own clip too (screen coordinates).
     bool clipped = false;
     platform::detail::RectSet clip;
@@ -116,12 +117,22 @@ struct Target {
     int originY = 0;
     std::vector<RECT> clips;
     bool screen = false;
+    // A right-to-left DC: x counts from the right edge of a surface area `mirrorWidth` wide.
+    bool mirrored = false;
+    bool preserveBitmaps = false;
+    int64_t mirrorWidth = 0;
+
+    // The left edge, unmirrored, of a span of `width` starting at logical `left`.
+    int64_t SpanLeft(int64_t left, int64_t width) const { return mirrored ? mirrorWidth - left - width : left; }
 };
 
 bool GetTarget(HDC__* dc, Target* t) {
+    t->mirrored = (dc->layout & LAYOUT_RTL) != 0;
+    t->preserveBitmaps = (dc->layout & LAYOUT_BITMAPORIENTATIONPRESERVED) != 0;
     if (dc->kind == HDC__::kMemory) {
         t->surface = dc->selected->View();
         t->clips = {RECT{0, 0, t->surface.width, t->surface.height}};
+        t->mirrorWidth = t->surface.width;
         return true;
     }
     t->surface = ScreenSurface();
@@ -131,6 +142,7 @@ bool GetTarget(HDC__* dc, Target* t) {
         if (!IsWindow(dc->hwnd) || !GetWindowRect(dc->hwnd, &w)) return false;
         t->originX = w.left;
         t->originY = w.top;
+        t->mirrorWidth = int64_t(w.right) - w.left;
         // No backing store: the window draws only where it shows.
         platform::detail::RectSet visible = platform::detail::VisibleRegion(dc->hwnd);
         if (dc->clipped) visible &= dc->clip;
@@ -138,12 +150,13 @@ bool GetTarget(HDC__* dc, Target* t) {
         return true;
     }
     t->clips = {RECT{0, 0, t->surface.width, t->surface.height}};
+    t->mirrorWidth = t->surface.width;
     return true;
 }
 
 // Moves DC coordinates to surface coordinates; false when the point lies outside the clip.
 bool ToSurface(const Target& t, int* x, int* y) {
-    const int64_t sx = int64_t(*x) + t.originX, sy = int64_t(*y) + t.originY;
+    const int64_t sx = t.SpanLeft(*x, 1) + t.originX, sy = int64_t(*y) + t.originY;
     for (const RECT& c : t.clips) {
         if (sx < c.left || sx >= c.right || sy < c.top || sy >= c.bottom) continue;
         *x = int(sx);
@@ -282,7 +295,7 @@ uint32_t FromColorRef(COLORREF c) {
 // inside one clip rectangle of the target. Source pixels outside `sourceClip` leave the destination
 // as it was. Returns the pixels written.
 uint64_t StretchClipped(const Target& dst, const RECT& clip, int x, int y, int w, int h, const Surface& source,
-                        const RECT& sourceClip, int sx, int sy, int sw, int sh) {
+                        const RECT& sourceClip, int sx, int sy, int sw, int sh, bool flip) {
     uint64_t written = 0;
     const Surface& src = source;
     const bool same = SameFormat(src, dst.surface) && src.bpp >= 8;
@@ -294,7 +307,7 @@ uint64_t StretchClipped(const Target& dst, const RECT& clip, int x, int y, int w
     const int i1 = int(std::clamp<int64_t>(clip.right - ox, i0, w));
     const int j0 = int(std::clamp<int64_t>(clip.top - oy, 0, h));
     const int j1 = int(std::clamp<int64_t>(clip.bottom - oy, j0, h));
-    if (w == sw && h == sh) {
+    if (w == sw && h == sh && !flip) {
         // Unscaled: each row is one span, clipped on both sides, copied whole when formats agree.
         const int left = int(std::clamp<int64_t>(int64_t(sourceClip.left) - sx, i0, i1));
         const int right = int(std::clamp<int64_t>(int64_t(sourceClip.right) - sx, left, i1));
@@ -322,7 +335,7 @@ uint64_t StretchClipped(const Target& dst, const RECT& clip, int x, int y, int w
         uint8_t* dstRow = dst.surface.Row(dy);
         for (int i = i0; i < i1; ++i) {
             const int dx = int(ox + i);
-            const int64_t px = sx + int64_t(i) * sw / w;
+            const int64_t px = sx + int64_t(flip ? w - 1 - i : i) * sw / w;
             if (px < sourceClip.left || px >= sourceClip.right) continue;
             if (same)
                 std::memcpy(dstRow + dx * bytes, srcRow + px * bytes, bytes);
@@ -336,7 +349,12 @@ uint64_t StretchClipped(const Target& dst, const RECT& clip, int x, int y, int w
 
 // The copy over every clip rectangle; writes into the screen are noted for presenting.
 void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& source, const RECT& sourceClip, int sx,
-             int sy, int sw, int sh) {
+             int sy, int sw, int sh, DWORD rop) {
+    // A right-to-left destination takes the picture mirrored, unless told to keep its orientation.
+    const bool flip = dst.mirrored && !dst.preserveBitmaps && !(rop & NOMIRRORBITMAP);
+    const int64_t left = dst.SpanLeft(x, w);
+    if (left != int(left)) return;
+    x = int(left);
     // A copy within one surface reads a snapshot, so overlapping areas move intact.
     Surface src = source;
     std::vector<uint8_t> snapshot;
@@ -345,7 +363,7 @@ void Stretch(const Target& dst, int x, int y, int w, int h, const Surface& sourc
         src.bits = snapshot.data();
     }
     for (const RECT& clip : dst.clips) {
-        const uint64_t written = StretchClipped(dst, clip, x, y, w, h, src, sourceClip, sx, sy, sw, sh);
+        const uint64_t written = StretchClipped(dst, clip, x, y, w, h, src, sourceClip, sx, sy, sw, sh, flip);
         if (!dst.screen || !written) continue;
         const int64_t ox = int64_t(dst.originX) + x, oy = int64_t(dst.originY) + y;
         const RECT area{LONG(std::max<int64_t>(clip.left, ox)), LONG(std::max<int64_t>(clip.top, oy)),
@@ -427,6 +445,7 @@ HDC GetDC(HWND hwnd) {
     if (!dc) return nullptr;
     dc->kind = hwnd ? HDC__::kWindow : HDC__::kScreen;
     dc->hwnd = hwnd;
+    if (hwnd && (DWORD(GetWindowLongW(hwnd, GWL_EXSTYLE)) & WS_EX_LAYOUTRTL)) dc->layout = LAYOUT_RTL;
     Live().insert(dc);
     return dc;
 }
@@ -571,7 +590,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     HDC__* d = CheckDC(dst);
     HDC__* s = CheckDC(src);
     Target to, from;
-    if (!d || !s || rop != SRCCOPY || width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0) return FALSE;
+    if (!d || !s || (rop & ~NOMIRRORBITMAP) != SRCCOPY || width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0)
+        return FALSE;
     if (!GetTarget(d, &to) || !GetTarget(s, &from)) return FALSE;
     if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return TRUE;
     const int64_t sx = int64_t(srcX) + from.originX, sy = int64_t(srcY) + from.originY;
@@ -580,7 +600,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     platform::detail::RectSet sourceArea;
     for (const RECT& r : from.clips)
         sourceArea |= platform::detail::RectSet(r);
-    Stretch(to, x, y, width, height, from.surface, sourceArea.Bounds(), int(sx), int(sy), srcWidth, srcHeight);
+    // The source is read as it lies on its surface, also from a right-to-left DC.
+    Stretch(to, x, y, width, height, from.surface, sourceArea.Bounds(), int(sx), int(sy), srcWidth, srcHeight, rop);
     return TRUE;
 }
 
@@ -589,10 +610,13 @@ BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
     Target t;
     if (!d || (rop != WHITENESS && rop != BLACKNESS) || !GetTarget(d, &t)) return FALSE;
     // Negative extents count from the other edge, as the platform has them.
-    int64_t left = int64_t(x) + t.originX, top = int64_t(y) + t.originY;
+    int64_t left = int64_t(x), top = int64_t(y) + t.originY;
     int64_t right = left + width, bottom = top + height;
     if (right < left) std::swap(left, right);
     if (bottom < top) std::swap(top, bottom);
+    const int64_t span = right - left;
+    left = t.SpanLeft(left, span) + t.originX;
+    right = left + span;
     const uint32_t value = Encode(t.surface, rop == WHITENESS ? 0xFFFFFF : 0);
     for (const RECT& c : t.clips) {
         const int64_t x0 = std::max<int64_t>(left, c.left), x1 = std::min<int64_t>(right, c.right);
@@ -623,14 +647,16 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
     HDC__* d = CheckDC(dc);
     Surface source;
     Target to;
-    if (!d || !bits || usage != DIB_RGB_COLORS || rop != SRCCOPY || !DescribeDib(info, bits, &source)) return GDI_ERROR;
+    if (!d || !bits || usage != DIB_RGB_COLORS || (rop & ~NOMIRRORBITMAP) != SRCCOPY ||
+        !DescribeDib(info, bits, &source))
+        return GDI_ERROR;
     if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0 || !GetTarget(d, &to)) return GDI_ERROR;
     if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
     // A bottom-up DIB counts source rows from its bottom row.
     const int64_t top = source.topDown ? int64_t(srcY) : int64_t(source.height) - srcY - srcHeight;
     if (top != int(top)) return GDI_ERROR;
     Stretch(to, x, y, width, height, source, RECT{0, 0, source.width, source.height}, srcX, int(top), srcWidth,
-            srcHeight);
+            srcHeight, rop);
     return srcHeight;
 }
 
@@ -645,6 +671,19 @@ int SetStretchBltMode(HDC dc, int mode) {
     const int previous = d->stretchMode;
     d->stretchMode = mode;
     return previous;
+}
+
+DWORD SetLayout(HDC dc, DWORD layout) {
+    HDC__* d = CheckDC(dc);
+    if (!d) return DWORD(GDI_ERROR);
+    const DWORD previous = d->layout;
+    d->layout = layout & (LAYOUT_RTL | LAYOUT_BITMAPORIENTATIONPRESERVED);
+    return previous;
+}
+
+DWORD GetLayout(HDC dc) {
+    HDC__* d = CheckDC(dc);
+    return d ? d->layout : DWORD(GDI_ERROR);
 }
 
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous) {
@@ -676,6 +715,11 @@ int GetClipBox(HDC dc, RECT* rect) {
         clip |= platform::detail::RectSet(r);
     clip.Offset(-t.originX, -t.originY);
     *rect = clip.Bounds();
+    if (t.mirrored && !clip.Empty()) {
+        const RECT b = *rect;
+        rect->left = LONG(t.mirrorWidth - b.right);
+        rect->right = LONG(t.mirrorWidth - b.left);
+    }
     if (clip.Empty()) return NULLREGION;
     return clip.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
@@ -694,6 +738,33 @@ bool BlendCoverage(HDC dc, const CoverageItem* items, size_t count, COLORREF col
     HDC__* d = CheckDC(dc);
     Target t;
     if (!d || !GetTarget(d, &t)) return false;
+    // On a right-to-left DC the text keeps its reading order: the run as a whole moves to the
+    // mirrored place, its glyphs unmirrored.
+    std::vector<CoverageItem> moved;
+    RECT mirroredClip;
+    if (t.mirrored && count) {
+        int64_t lo = items[0].x, hi = int64_t(items[0].x) + items[0].width;
+        for (size_t i = 1; i < count; ++i) {
+            lo = std::min<int64_t>(lo, items[i].x);
+            hi = std::max<int64_t>(hi, int64_t(items[i].x) + items[i].width);
+        }
+        const int64_t shift = t.SpanLeft(lo, hi - lo) - lo;
+        moved.assign(items, items + count);
+        for (CoverageItem& it : moved) {
+            const int64_t x = it.x + shift;
+            if (x != int(x)) return false;
+            it.x = int(x);
+        }
+        items = moved.data();
+        if (clip) {
+            mirroredClip = *clip;
+            mirroredClip.left = LONG(
+                std::clamp<int64_t>(t.SpanLeft(clip->left, int64_t(clip->right) - clip->left), INT32_MIN, INT32_MAX));
+            mirroredClip.right =
+                LONG(std::clamp<int64_t>(int64_t(mirroredClip.left) + clip->right - clip->left, INT32_MIN, INT32_MAX));
+            clip = &mirroredClip;
+        }
+    }
     for (const RECT& c : t.clips) {
         RECT bounds = c;
         if (clip) {

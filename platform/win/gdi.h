@@ -73,6 +73,12 @@ constexpr int WHITEONBLACK = 2;
 constexpr int COLORONCOLOR = 3;
 constexpr int HALFTONE = 4;
 
+// A DC's layout: right to left mirrors x across the DC's width; blits onto it mirror the picture
+// unless its orientation is preserved (by the layout or by NOMIRRORBITMAP in the raster operation).
+constexpr DWORD LAYOUT_RTL = 0x00000001;
+constexpr DWORD LAYOUT_BITMAPORIENTATIONPRESERVED = 0x00000008;
+constexpr DWORD NOMIRRORBITMAP = 0x80000000;
+
 // GetDeviceCaps indexes.
 constexpr int HORZRES = 8;
 constexpr int VERTRES = 10;
@@ -121,3 +127,7 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
 int GetStretchBltMode(HDC dc);
 int SetStretchBltMode(HDC dc, int mode); // the previous mode, 0 on failure
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* previous);
+// A window DC of a window with WS_EX_LAYOUTRTL starts right to left. The previous layout, or
+// DWORD(GDI_ERROR) for what is not a DC.
+DWORD SetLayout(HDC dc, DWORD layout);
+DWORD GetLayout(HDC dc);

@@ -135,6 +135,14 @@ void RectSet::Offset(int dx, int dy) {
     }
 }
 
+RectSet RectSet::MirroredX(int width) const {
+    RectSet out;
+    for (const RECT& r : rects_)
+        out |= RectSet(RECT{LONG(std::clamp<int64_t>(int64_t(width) - r.right, INT32_MIN, INT32_MAX)), r.top,
+                            LONG(std::clamp<int64_t>(int64_t(width) - r.left, INT32_MIN, INT32_MAX)), r.bottom});
+    return out;
+}
+
 bool RectSet::Contains(int x, int y) const {
     for (const RECT& r : rects_)
         if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;

@@ -24,6 +24,8 @@ public:
     bool Empty() const { return rects_.empty(); }
     RECT Bounds() const;
     void Offset(int dx, int dy);
+    // The set reflected across the vertical line halfway along `width` (x becomes width - 1 - x).
+    RectSet MirroredX(int width) const;
     bool Contains(int x, int y) const;
     bool operator==(const RectSet& other) const;
     const std::vector<RECT>& Rects() const { return rects_; }

@@ -1,4 +1,6 @@
 // Activation, keyboard focus, mouse capture, enabling, re-parenting and coordinates of windows.
+#include <algorithm>
+
 #include "platform/shell/menu_bar.h"
 #include "platform/shell/single_instance.h"
 #include "platform/win/input.h"
@@ -190,41 +192,55 @@ HWND SetParent(HWND hwnd, HWND parent) {
 
 namespace {
 
-bool Origin(HWND hwnd, POINT* origin) {
+// The client origin on the screen; a right-to-left window's client x runs leftwards from its
+// right edge, so that its origin is its top-right pixel.
+struct ClientFrame {
+    POINT origin{0, 0};
+    bool mirrored = false;
+    int64_t ToScreenX(int64_t x) const { return mirrored ? origin.x - x : origin.x + x; }
+    int64_t ToClientX(int64_t x) const { return mirrored ? origin.x - x : x - origin.x; }
+};
+
+bool FrameOf(HWND hwnd, ClientFrame* frame) {
     std::lock_guard lock(tableMutex);
     Window* w = Find(hwnd);
     if (!w) return false;
     const RECT r = ScreenRectLocked(w);
-    *origin = POINT{r.left, r.top};
+    frame->mirrored = (w->exStyle & WS_EX_LAYOUTRTL) != 0;
+    frame->origin = POINT{frame->mirrored ? r.right - 1 : r.left, r.top};
     return true;
+}
+
+LONG Narrow(int64_t v) {
+    return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 } // namespace
 
 BOOL ClientToScreen(HWND hwnd, POINT* point) {
-    POINT o;
-    if (!point || !Origin(hwnd, &o)) return FALSE;
-    point->x += o.x;
-    point->y += o.y;
+    ClientFrame f;
+    if (!point || !FrameOf(hwnd, &f)) return FALSE;
+    point->x = Narrow(f.ToScreenX(point->x));
+    point->y = Narrow(int64_t(point->y) + f.origin.y);
     return TRUE;
 }
 
 BOOL ScreenToClient(HWND hwnd, POINT* point) {
-    POINT o;
-    if (!point || !Origin(hwnd, &o)) return FALSE;
-    point->x -= o.x;
-    point->y -= o.y;
+    ClientFrame f;
+    if (!point || !FrameOf(hwnd, &f)) return FALSE;
+    point->x = Narrow(f.ToClientX(point->x));
+    point->y = Narrow(int64_t(point->y) - f.origin.y);
     return TRUE;
 }
 
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
-    POINT a{0, 0}, b{0, 0};
-    if ((from && !Origin(from, &a)) || (to && !Origin(to, &b)) || (!points && count)) return 0;
-    const int dx = a.x - b.x, dy = a.y - b.y;
+    ClientFrame a, b;
+    if ((from && !FrameOf(from, &a)) || (to && !FrameOf(to, &b)) || (!points && count)) return 0;
     for (UINT i = 0; i < count; ++i) {
-        points[i].x += dx;
-        points[i].y += dy;
+        points[i].x = Narrow(b.ToClientX(a.ToScreenX(points[i].x)));
+        points[i].y = Narrow(int64_t(points[i].y) + a.origin.y - b.origin.y);
     }
+    const int dx = a.origin.x - b.origin.x, dy = a.origin.y - b.origin.y;
     return int(uint32_t(uint16_t(dx)) | uint32_t(uint16_t(dy)) << 16);
 }
 

@@ -67,6 +67,9 @@ inline Window* Find(HWND hwnd) {
 }
 
 // All under tableMutex.
+// A right-to-left window's client x counts from its right edge: the same pixels seen from the other
+// side (the mapping is its own inverse). Other windows' pixels are returned as they are.
+RectSet ClientToPhysicalLocked(const Window* w, const RectSet& client);
 // The window's rectangle in screen coordinates.
 RECT ScreenRectLocked(const Window* w);
 // The screen pixels the window shows: inside its ancestors, outside what lies above it (other

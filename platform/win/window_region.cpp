@@ -53,6 +53,11 @@ void AddOwnUpdateLocked(Window* w, const RectSet& screenPixels, bool erase) {
 
 } // namespace
 
+RectSet ClientToPhysicalLocked(const Window* w, const RectSet& client) {
+    if (!(w->exStyle & WS_EX_LAYOUTRTL)) return client;
+    return client.MirroredX(int(std::clamp<int64_t>(int64_t(w->rect.right) - w->rect.left, 0, INT32_MAX)));
+}
+
 RECT ScreenRectLocked(const Window* w) {
     int64_t dx = 0, dy = 0;
     for (const Window* p = Find(w->parent); p; p = Find(p->parent)) {
@@ -155,7 +160,7 @@ bool ClientPixels(HWND hwnd, const RECT* rect, RectSet* out, Window** window) {
         c = RECT{std::clamp<LONG>(c.left, -0x3FFFFFFF, 0x3FFFFFFF), std::clamp<LONG>(c.top, -0x3FFFFFFF, 0x3FFFFFFF),
                  std::clamp<LONG>(c.right, -0x3FFFFFFF, 0x3FFFFFFF),
                  std::clamp<LONG>(c.bottom, -0x3FFFFFFF, 0x3FFFFFFF)};
-        RectSet part(c);
+        RectSet part = ClientToPhysicalLocked(w, RectSet(c));
         part.Offset(r.left, r.top);
         pixels &= part;
     }
@@ -194,7 +199,7 @@ BOOL InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
     Window* w;
     if (!ClientPixels(hwnd, nullptr, &pixels, &w)) return FALSE;
     if (region) {
-        RectSet part = *region;
+        RectSet part = ClientToPhysicalLocked(w, *region);
         const RECT r = ScreenRectLocked(w);
         part.Offset(r.left, r.top);
         pixels &= part;
@@ -211,7 +216,7 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect) {
         Validate(w, nullptr);
         return TRUE;
     }
-    RectSet part(*rect);
+    RectSet part = ClientToPhysicalLocked(w, RectSet(*rect));
     Validate(w, &part);
     return TRUE;
 }
@@ -222,7 +227,12 @@ BOOL ValidateRgn(HWND hwnd, HRGN rgn) {
     std::lock_guard lock(tableMutex);
     Window* w = Find(hwnd);
     if (!w) return FALSE;
-    Validate(w, region);
+    if (!region) {
+        Validate(w, nullptr);
+        return TRUE;
+    }
+    const RectSet part = ClientToPhysicalLocked(w, *region);
+    Validate(w, &part);
     return TRUE;
 }
 
@@ -253,7 +263,7 @@ BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL erase) {
     std::lock_guard lock(tableMutex);
     Window* w = Find(hwnd);
     if (!w) return FALSE;
-    if (rect) *rect = w->update.Bounds();
+    if (rect) *rect = ClientToPhysicalLocked(w, w->update).Bounds();
     return !w->update.Empty();
 }
 
@@ -265,7 +275,7 @@ int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
         std::lock_guard lock(tableMutex);
         Window* w = Find(hwnd);
         if (!w) return ERROR;
-        update = w->update;
+        update = ClientToPhysicalLocked(w, w->update);
     }
     return SetRegionPixels(rgn, update);
 }
@@ -295,11 +305,11 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
         update = w->update;
         erase = w->erasePending;
         origin = ScreenRectLocked(w);
+        ps->rcPaint = ClientToPhysicalLocked(w, update).Bounds();
         w->update.Clear();
         w->updatePending = false;
         w->erasePending = false;
     }
-    ps->rcPaint = update.Bounds();
     update.Offset(origin.left, origin.top);
     HDC dc = GetClippedWindowDC(hwnd, update);
     if (!dc) return nullptr;

@@ -394,6 +394,10 @@ public:
     oxRect GetContentRect() const;
     oxRect GetContentRectWithScrollbars();
     oxPoint GetFramePosition();
+    // The box's position summed up its logical parents to the nearest layered box above it, or to
+    // the nearest "stack" layer root: where the box stands in what that layer paints.
+    oxPoint GetLayerOffset() const;
+    oxPoint GetLayerRootOffset() const;
     virtual oxPoint GetIntrinsicSize() { return {}; }
     // Stores the placement, lets the layout place the children, arranges scroll bars and layers.
     virtual void Arrange(oxPlacementRecord* placement);

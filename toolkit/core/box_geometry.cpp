@@ -72,6 +72,32 @@ oxPoint oxBox::GetFramePosition() {
     return at;
 }
 
+namespace {
+
+// The positions of `box` and its logical parents up to the first ancestor that `stop` accepts.
+template <class Stop> oxPoint OffsetUpTo(const oxBox* box, Stop stop) {
+    int64_t x = 0, y = 0;
+    for (const oxBox* b = box; b; b = b->GetLogicalParent()) {
+        x += b->GetPacked(0).x;
+        y += b->GetPacked(0).y;
+        const oxBox* up = b->GetLogicalParent();
+        if (!up || stop(up)) break;
+    }
+    return {oxClampLength(x), oxClampLength(y)};
+}
+
+} // namespace
+
+oxPoint oxBox::GetLayerOffset() const {
+    return OffsetUpTo(this, [](const oxBox* b) { return b->TestChangeFlags(kChangeLayered) != 0; });
+}
+
+oxPoint oxBox::GetLayerRootOffset() const {
+    return OffsetUpTo(this, [](const oxBox* b) {
+        return b->TestChangeFlags(kChangeLayered) && b->TestChangeFlags(kChangeLayerStack);
+    });
+}
+
 oxLayout* oxBox::GetLayout() {
     if (!layout_) {
         oxLayoutFactory factory;
@@ -158,11 +184,11 @@ void oxBox::AnnounceLayout() {
 
 oxBox* oxBox::HitTest(const oxPoint& point) {
     if (Unreachable(this)) return nullptr;
-    // FIXME: a "stack" layer anchored elsewhere is moved by its anchor's offset, and the root of a
-    // top-level frame is taken at the origin, once anchored stack layers and boxes with frames of their
-    // own exist.
-    if (!GetBoxRect().Contains(point)) return nullptr;
-    oxPoint local{point.x - geometry_[0].x, point.y - geometry_[0].y};
+    // The root of a window is where its window is: its own position is the window's on the screen.
+    const bool windowRoot = (changeFlags_ & kChangeFramed) && !GetLogicalParent();
+    const oxPoint at = windowRoot ? oxPoint{0, 0} : geometry_[0];
+    if (!oxRect{at.x, at.y, geometry_[1].x, geometry_[1].y}.Contains(point)) return nullptr;
+    oxPoint local{point.x - at.x, point.y - at.y};
     oxBox* hit = nullptr;
     for (oxBox* bar : {FindVScrollBar(), FindHScrollBar()}) {
         if (bar && (hit = bar->HitTest(local))) return hit;
@@ -172,15 +198,15 @@ oxBox* oxBox::HitTest(const oxPoint& point) {
         for (int i = GetLayerCount() - 1; i >= 0; --i) {
             oxBox* layer = GetLayerAt(i);
             if (layer == this || layer->TestChangeFlags(kChangeLayerBelow) != below) continue;
-            // The layer stands in its logical parent; move the point there.
-            oxPoint at = local;
-            oxBox* b = layer->GetLogicalParent();
-            for (; b && b != this; b = b->GetLogicalParent()) {
-                at.x -= b->geometry_[0].x;
-                at.y -= b->geometry_[0].y;
+            // The layer stands in its logical parent (a "stack" layer in its anchor, somewhere below
+            // this root); move the point there.
+            oxPoint in = local;
+            if (oxBox* parent = layer->GetLogicalParent(); parent != this) {
+                if (!layer->TestChangeFlags(kChangeLayerStack) || layer->FindLayerRoot() != this) continue;
+                const oxPoint offset = parent->GetLayerRootOffset();
+                in = {int32_t(int64_t(in.x) - offset.x), int32_t(int64_t(in.y) - offset.y)};
             }
-            if (b != this) continue;
-            if (oxBox* h = layer->HitTest(at)) return h;
+            if (oxBox* h = layer->HitTest(in)) return h;
         }
         return nullptr;
     };

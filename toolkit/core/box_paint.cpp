@@ -246,7 +246,10 @@ void oxBox::PaintLayers(oxCanvas* canvas, bool upper, bool stackMode, bool below
             continue;
         }
         oxPoint at;
-        if (!OffsetTo(layer, this, &at)) continue;
+        if (isStack && layer->FindLayerRoot() == this)
+            at = layer->GetLogicalParent()->GetLayerRootOffset();
+        else if (!OffsetTo(layer, this, &at))
+            continue;
         if (at.x == 0 && at.y == 0) {
             PaintChild(canvas, layer);
             continue;

@@ -83,6 +83,8 @@ public:
     virtual oxStyleLibrary* GetStyleLibrary();
     // True when the scene's text runs right to left by default (boxes without `dir` follow it).
     virtual bool IsRightToLeft() const { return false; }
+    // True when rich text of the scene's text boxes orders right-to-left runs for display.
+    virtual bool GetRtlFormatting() const { return false; }
     // Closes the open popup that the input state tracks (a scroll moves what it belongs to).
     virtual void CloseTrackedPopup() {}
     // The root box's geometry changed, or it was deactivated: the scene's window fits itself to the

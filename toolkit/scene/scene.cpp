@@ -118,6 +118,8 @@ private:
 
 oxScene::oxScene(oxRuntime* runtime, const WCHAR* uri, XObject* params, int32_t embedded, int32_t windowSubFlag)
     : oxLibrary(0, uri, runtime), runtime_(runtime), embedded_(embedded), windowSubFlag_(windowSubFlag) {
+    // The runtime's setting as the scene opens: a later change is for scenes opened after it.
+    rtlFormatting_ = runtime_ && runtime_->GetRtlFormatting();
     // The scene reads its window's params itself; scripts see them through the Scene object's view.
     if (params) {
         params->AddRef();

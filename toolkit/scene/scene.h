@@ -165,6 +165,7 @@ public:
     oxStyleLibrary* GetStyleLibrary() override { return this; }
     // The root box's `dir` when it has one, else the runtime's default direction.
     bool IsRightToLeft() const override;
+    bool GetRtlFormatting() const override { return rtlFormatting_; }
     // A script element reached its end tag.
     void ForgetOpenScript(oxScriptElement* element);
 
@@ -339,6 +340,7 @@ private:
     NUBO::PtrVector<oxCommandGroupElement*> commandGroups_; // owned
     NUBO::oxPtrHashMap<BoxGroups*> boxGroups_;              // owned
     int32_t embedded_;
+    bool rtlFormatting_ = false;
     int32_t windowSubFlag_;
     oxScene* activeDialog_ = nullptr;
     NUBO::XObject* listener_ = nullptr;    // one reference

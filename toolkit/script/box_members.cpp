@@ -2,6 +2,7 @@
 // its native box; an object whose box is gone answers as its row says (most getters 1, methods
 // false, null, -1 or nothing). Boxes, the scene and bindings reach scripts through the wrapper
 // cache; a box that no parent holds is kept by the Scene object until it gets one.
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -42,6 +43,7 @@
 #include "toolkit/scripthost/script_object_cache.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
+#include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/scene_frame.h"
 
 using NUBO::RefPtr;
@@ -1229,21 +1231,21 @@ HWND SceneWindowOf(oxBox* box) {
 }
 } // namespace
 
+// Where the box shows on the screen: its top-left pixel, also in a right-to-left window.
 oxPoint GetBoxScreenPosition(oxBox* box) {
-    oxPoint p = box->GetFramePosition();
-    POINT origin{0, 0};
-    if (HWND window = SceneWindowOf(box)) ClientToScreen(window, &origin);
-    return {p.x + origin.x, p.y + origin.y};
+    const oxPoint p = box->GetFramePosition();
+    const oxPoint size = box->GetPacked(1);
+    const oxRect r = ClientRectToScreen(SceneWindowOf(box), oxRect{p.x, p.y, size.x, size.y});
+    return {r.x, r.y};
 }
 
+// The box's frame position counted from the client area's right edge on the screen.
 oxPoint GetBoxMirroredScreenPosition(oxBox* box) {
     const oxPoint p = box->GetFramePosition();
-    POINT origin{0, 0};
+    HWND window = SceneWindowOf(box);
     RECT client{0, 0, 0, 0};
-    if (HWND window = SceneWindowOf(box)) {
-        ClientToScreen(window, &origin);
-        GetClientRect(window, &client);
-    }
-    const int64_t right = int64_t(origin.x) + client.right;
-    return {int32_t(right - p.x), p.y + origin.y};
+    if (window) GetClientRect(window, &client);
+    const oxRect area = ClientRectToScreen(window, oxRect{0, 0, client.right, client.bottom});
+    const int64_t right = int64_t(area.x) + area.width;
+    return {int32_t(std::clamp<int64_t>(right - p.x, INT32_MIN, INT32_MAX)), p.y + area.y};
 }

@@ -1,5 +1,7 @@
 #include "toolkit/widgets/frame.h"
 
+#include <algorithm>
+
 #include "graphics/paint/canvas.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
@@ -276,6 +278,18 @@ oxRect oxFrame::GetBoxRectInFrame() const {
     const oxPoint p = site->GetFramePosition(owner_);
     r.x = p.x, r.y = p.y;
     return r;
+}
+
+oxRect ClientRectToScreen(HWND window, const oxRect& r) {
+    POINT origin{0, 0};
+    if (!window || !ClientToScreen(window, &origin)) return r;
+    // In a right-to-left window the origin is the client's top-right pixel.
+    const bool mirrored = (DWORD(GetWindowLongW(window, GWL_EXSTYLE)) & WS_EX_LAYOUTRTL) != 0;
+    const int64_t left = mirrored ? int64_t(origin.x) + 1 - r.x - r.width : int64_t(origin.x) + r.x;
+    oxRect out;
+    out.Set(int32_t(std::clamp<int64_t>(left, INT32_MIN, INT32_MAX)),
+            int32_t(std::clamp<int64_t>(int64_t(origin.y) + r.y, INT32_MIN, INT32_MAX)), r.width, r.height);
+    return out;
 }
 
 namespace {

@@ -30,6 +30,10 @@ inline constexpr const WCHAR* kFrameWindowClass = u"__oxFrame.class__";
 
 // The toolkit's start registers one use of the class, its shutdown drops it.
 bool RegisterFrameWindowClass();
+
+// A rectangle of a window's client area on the screen. A right-to-left window counts client x from
+// its right edge, so there the rectangle lands mirrored. A null window leaves it as it is.
+oxRect ClientRectToScreen(HWND window, const oxRect& r);
 void UnregisterFrameWindowClass();
 LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

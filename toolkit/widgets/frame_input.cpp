@@ -670,11 +670,8 @@ oxRect ScreenRectOfBox(oxBox* box) {
     oxRect r = site->GetBoxRect(box);
     const oxPoint at = site->GetFramePosition(box);
     r.x = at.x, r.y = at.y;
-    if (oxFrame* frame = site->GetWindowBoxFrame(); frame && frame->GetWindow()) {
-        POINT origin{0, 0};
-        ClientToScreen(frame->GetWindow(), &origin);
-        r.Offset(oxPoint{origin.x, origin.y});
-    }
+    if (oxFrame* frame = site->GetWindowBoxFrame(); frame && frame->GetWindow())
+        r = ClientRectToScreen(frame->GetWindow(), r);
     return r;
 }
 

@@ -750,7 +750,7 @@ int32_t oxInputBox::OffsetAtEvent(oxEvent* event) {
     auto* mouse = dynamic_cast<oxMouseEvent*>(event);
     if (!mouse) return -1;
     // Text coordinates start at the content box, which already lies inside margin and padding.
-    const oxPoint p = mouse->GetBoxPosition();
+    const oxPoint p = ToShownPosition(mouse->GetBoxPosition());
     const oxPoint content = GetPacked(2);
     const int32_t offset = PointToOffset(p.x - content.x + (lines_ ? 0 : scrollX_), p.y - content.y);
     return offset < 0 ? -1 : std::min(offset, ValueLength());

@@ -15,6 +15,7 @@
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 #include "toolkit/widgets/control_box.h"
+#include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/frame_site.h"
 #include "toolkit/widgets/menu_box.h"
@@ -44,9 +45,12 @@ oxPoint FrameScreenOrigin(oxBox* box) {
     }
     oxFrameSite* site = GetFrameSite(box);
     oxFrame* host = site ? site->GetWindowBoxFrame() : nullptr;
-    POINT origin{0, 0};
-    if (host && host->GetWindow()) ClientToScreen(host->GetWindow(), &origin);
-    return {origin.x, origin.y};
+    // The client area's top-left pixel on the screen, also for a right-to-left window.
+    HWND window = host ? host->GetWindow() : nullptr;
+    RECT client{0, 0, 0, 0};
+    if (window) GetClientRect(window, &client);
+    const oxRect area = ClientRectToScreen(window, oxRect{0, 0, client.right, client.bottom});
+    return {area.x, area.y};
 }
 
 // The box's screen rectangle, from its place in the box that owns its frame.
@@ -59,8 +63,15 @@ oxRect ScreenRectOf(oxBox* box) {
         const oxRect placed = site->GetBoxRect(b);
         r.Offset(oxPoint{placed.x, placed.y});
     }
-    r.Offset(FrameScreenOrigin(box));
-    return r;
+    if (oxPopupBox* popup = NearestPopup(box)) {
+        oxPopupFrame* frame = popup->GetPopupFrame();
+        if (frame && frame->GetWindow()) return ClientRectToScreen(frame->GetWindow(), r);
+        const oxRect& at = popup->GetScreenRect();
+        r.Offset(oxPoint{at.x, at.y});
+        return r;
+    }
+    oxFrame* host = site->GetWindowBoxFrame();
+    return ClientRectToScreen(host ? host->GetWindow() : nullptr, r);
 }
 
 bool Selectable(oxBox* box) {
@@ -453,8 +464,9 @@ void oxPopupBox::Place(bool atAnchor) {
         in.alignment = IsPointerAlignment(align) ? oxAtom(kAtomAfter_start) : align;
         in.chained = parentPopup_ != nullptr;
         if (rtl) {
-            // Windows are not mirrored here: the alignment is, and the popup is placed in plain
-            // screen coordinates, so the mirrored right-to-left x is not needed.
+            // The anchor's rectangle is where it shows on the screen, mirrored with its window; the
+            // alignment is mirrored, so that its start is the anchor's right edge, and the popup is
+            // placed in plain screen coordinates without the right-to-left x.
             oxAtom a = in.alignment;
             if (in.chained && (a == 0 || a == kAtomNone || a == kAtomMenu)) a = kAtomEnd_before;
             if (a == 0) a = kAtomAfter_start;

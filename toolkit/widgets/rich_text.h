@@ -91,6 +91,7 @@ public:
     void SetBaseStyle(const oxRichStyle& style) { base_ = style; }
     // Splits runs by direction and lets lines give a display order.
     void SetRightToLeftEnabled(bool on) { rtlEnabled_ = on; }
+    bool IsRightToLeftEnabled() const { return rtlEnabled_; }
     // The GDI quality of the runs' fonts.
     void SetQuality(BYTE quality) { quality_ = quality; }
 

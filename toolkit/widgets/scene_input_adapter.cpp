@@ -10,6 +10,7 @@
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/scene_window.h"
 #include "toolkit/style/attribute_value.h"
+#include "toolkit/widgets/frame.h"
 #include "toolkit/widgets/scene_frame.h"
 
 oxSceneInputAdapter* oxSceneInputAdapter::For(oxScene* scene, oxFrameInput* input) {
@@ -107,11 +108,8 @@ bool oxSceneInputAdapter::ContainsScreenPoint(oxBox* box, const oxPoint& point) 
         r.Offset(oxPoint{p.x - b->GetScrollX(), p.y - b->GetScrollY()});
     }
     auto* frame = dynamic_cast<oxSceneFrame*>(scene_->GetWindow());
-    if (frame && frame->GetFrame() && frame->GetFrame()->GetWindow()) {
-        POINT origin{0, 0};
-        ClientToScreen(frame->GetFrame()->GetWindow(), &origin);
-        r.Offset(oxPoint{origin.x, origin.y});
-    }
+    if (frame && frame->GetFrame() && frame->GetFrame()->GetWindow())
+        r = ClientRectToScreen(frame->GetFrame()->GetWindow(), r);
     return r.Contains(point);
 }
 

@@ -364,7 +364,7 @@ void oxTextBox::UpdateRichDocument() {
     }
     if (!richDocument_) richDocument_ = std::make_unique<oxRichText>(this);
     richDocument_->SetSource(GetValue());
-    richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->IsRightToLeft());
+    richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->GetRtlFormatting());
 }
 
 void oxTextBox::ApplyRtlOrder() {
@@ -539,7 +539,7 @@ oxRichStyle oxTextBox::RichBaseStyle() {
 void oxTextBox::LayoutRich(int32_t wrapWidth) {
     if (!richDocument_) return;
     richDocument_->SetBaseStyle(RichBaseStyle());
-    richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->IsRightToLeft());
+    richDocument_->SetRightToLeftEnabled(GetScene() && GetScene()->GetRtlFormatting());
     // Link boxes are made anew by every layout; their coming and going must not queue another.
     layingOutRich_ = true;
     richDocument_->Layout(wrapWidth);
@@ -835,12 +835,30 @@ void oxTextBox::PlaceRichItems() {
     }
 }
 
+void oxTextBoxBase::Paint(oxCanvas* canvas) {
+    const bool mirror = GetScene() && GetScene()->IsRightToLeft();
+    if (mirror != mirrored_) {
+        mirrored_ = mirror;
+        // Its own layer, mirrored again as it is put down, undoes the window's mirror.
+        if (mirror)
+            SetStyle(u"flip", u"x");
+        else
+            RemoveStyleValue(kStyle_flip);
+    }
+    oxBox::Paint(canvas);
+}
+
+oxPoint oxTextBoxBase::ToShownPosition(const oxPoint& inBox) const {
+    if (!mirrored_) return inBox;
+    return {int32_t(int64_t(GetPacked(1).x) - 1 - inBox.x), inBox.y};
+}
+
 oxBox* oxTextBox::HitTest(const oxPoint& point) {
     if (richDocument_ && GetBoxRect().Contains(point)) {
         const oxPoint at = GetPacked(0);
         const oxRect content = GetContentRect();
-        if (oxBox* hit = richDocument_->HitTestEmbedded({point.x - at.x - content.x, point.y - at.y - content.y}))
-            return hit;
+        const oxPoint inBox = ToShownPosition({point.x - at.x, point.y - at.y});
+        if (oxBox* hit = richDocument_->HitTestEmbedded({inBox.x - content.x, inBox.y - content.y})) return hit;
     }
     return oxBox::HitTest(point);
 }

@@ -21,13 +21,21 @@ public:
     oxAtom GetBoxType() const override { return kAtomText; }
     // A text box arranges no children.
     oxLayout* GetLayout() override { return nullptr; }
+    void Paint(oxCanvas* canvas) override;
 
 protected:
+    // A right-to-left scene's window shows its pictures mirrored: a text box there paints itself
+    // mirrored, so that its text reads the right way round. Box positions then count from its right.
+    bool ShowsMirrored() const { return mirrored_; }
+    oxPoint ToShownPosition(const oxPoint& inBox) const;
     // Null removes `value` and relayouts; otherwise a changed value is stored and relayouts.
     void StoreValue(const WCHAR* text);
     // The content width the logical parent leaves this box, cut to `maxWidth`; 0 when unknown.
     int32_t AvailableWidth();
     bool HasAutoHeight();
+
+private:
+    bool mirrored_ = false;
 };
 
 class oxTextBox : public oxTextBoxBase {

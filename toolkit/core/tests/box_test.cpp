@@ -651,4 +651,72 @@ TEST_F(oxBoxTest, AttributeSinkWritesBoxAttributes) {
     box->Release();
 }
 
+// A "stack" layer is listed by the nearest stack layer root above its anchor and stands where its
+// anchor stands below that root: hit testing and painting find it there. The root of a window is
+// taken where its window is.
+TEST(BoxLayerOffsets, AStackLayerStandsAtItsAnchorsOffsetInItsRoot) {
+    oxAtoms::RegisterPredefined();
+    auto* root = new oxBox(kAtomBox);
+    auto* mid = new oxBox(kAtomBox);
+    auto* anchor = new oxBox(kAtomBox);
+    auto* layer = new oxBox(kAtomBox);
+    root->AddChild(mid);
+    mid->AddChild(anchor);
+    root->AddChild(layer);
+    root->SetBoxSize({200, 200});
+    mid->SetBoxPosition({10, 20});
+    mid->SetBoxSize({100, 100});
+    anchor->SetBoxPosition({5, 7});
+    anchor->SetBoxSize({50, 50});
+    layer->SetBoxPosition({1, 2});
+    layer->SetBoxSize({10, 10});
+    root->SetChangeFlag(kChangeLayered, true);
+    root->SetChangeFlag(kChangeLayerStack, true);
+    layer->SetAnchor(anchor);
+    layer->SetChangeFlag(kChangeLayered, true);
+    layer->SetChangeFlag(kChangeLayerStack, true);
+    oxBox::AddLayer(root, layer);
+    ASSERT_EQ(layer->FindLayerRoot(), root);
+
+    const struct {
+        const char* what;
+        oxBox* box;
+        bool layerRoot; // GetLayerRootOffset, else GetLayerOffset
+        oxPoint expected;
+    } cases[] = {
+        {"the anchor in the stack root", anchor, true, {15, 27}},
+        {"the layer through its anchor", layer, true, {16, 29}},
+        {"the anchor in the nearest layered box", anchor, false, {15, 27}},
+        {"a box right under its root", mid, true, {10, 20}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const oxPoint got = c.layerRoot ? c.box->GetLayerRootOffset() : c.box->GetLayerOffset();
+        EXPECT_EQ(got.x, c.expected.x);
+        EXPECT_EQ(got.y, c.expected.y);
+    }
+    // A layered box between them is where the plain layer offset stops, not the stack one.
+    mid->SetChangeFlag(kChangeLayered, true);
+    EXPECT_EQ(anchor->GetLayerOffset().x, 5);
+    EXPECT_EQ(anchor->GetLayerRootOffset().x, 15);
+    mid->SetChangeFlag(kChangeLayered, false);
+
+    EXPECT_EQ(root->HitTest({16, 29}), layer) << "the layer's top-left pixel";
+    EXPECT_EQ(root->HitTest({25, 38}), layer) << "its bottom-right pixel";
+    EXPECT_NE(root->HitTest({26, 39}), layer);
+    EXPECT_NE(root->HitTest({2, 3}), layer) << "not where its own position alone would put it";
+
+    // A window's root stands at its window's origin whatever its own position.
+    root->SetBoxPosition({300, 400});
+    EXPECT_EQ(root->HitTest({5, 5}), nullptr);
+    root->SetChangeFlag(kChangeFramed, true);
+    EXPECT_EQ(root->HitTest({5, 5}), root);
+    EXPECT_EQ(root->HitTest({16, 29}), layer);
+    root->SetChangeFlag(kChangeFramed, false);
+
+    layer->SetLayered(false);
+    layer->SetAnchor(nullptr);
+    root->Release();
+}
+
 } // namespace

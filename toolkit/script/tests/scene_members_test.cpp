@@ -22,7 +22,9 @@
 #include "toolkit/scripthost/script_context.h"
 #include "toolkit/scripthost/script_context_manager.h"
 #include "toolkit/scripthost/script_object_cache.h"
+#include "toolkit/widgets/rich_text.h"
 #include "toolkit/widgets/scene_frame.h"
+#include "toolkit/widgets/text_box.h"
 
 namespace script_api_test {
 using NUBO::XVariant;
@@ -411,6 +413,27 @@ TEST_F(SceneMembersTest, ImportsCodeUnderAKeyOnceInThatKeysContext) {
     ASSERT_TRUE(Run(other, "var scene = " + Utf8(other->GetContextName().GetString()) + ".scene;"));
     EXPECT_EQ(Call(other, "scene.importCode('one', 'javascript', 'imported.js')"), "boolean:true");
     EXPECT_EQ(probe->ticks, 4);
+}
+
+// Right-to-left formatting is a setting scenes take as they open: a scene already open keeps what
+// it had, and a text box's rich text follows its own scene's setting.
+TEST_F(SceneMembersTest, RtlFormattingIsTakenByScenesOpenedAfterItIsSet) {
+    EXPECT_FALSE(scene->GetRtlFormatting());
+    ASSERT_TRUE(Run(scene, "shell.rtlFormatting = true;"));
+    EXPECT_FALSE(scene->GetRtlFormatting()) << "already open";
+    oxScene* later = Open("other.box", "other");
+    ASSERT_NE(later, nullptr);
+    EXPECT_TRUE(later->GetRtlFormatting());
+    ASSERT_TRUE(Run(scene, "shell.rtlFormatting = false;"));
+    EXPECT_TRUE(later->GetRtlFormatting()) << "kept from its opening";
+    for (oxScene* s : {scene, later}) {
+        auto* text = dynamic_cast<oxTextBox*>(s->CreateBoxOfType(kAtomText, kAtomText));
+        ASSERT_NE(text, nullptr);
+        s->GetRootBox()->AddChild(text);
+        text->SetValue(u"<b>\u05D0</b> 12");
+        ASSERT_NE(text->GetRichDocument(), nullptr);
+        EXPECT_EQ(text->GetRichDocument()->IsRightToLeftEnabled(), s == later);
+    }
 }
 
 TEST_F(SceneMembersTest, ImportsNoScriptFromOutsideTheResourcesFolder) {

@@ -39,6 +39,7 @@ public:
     oxBoxStyle* BuildBoxStyle(oxBox* box) override { return rules.BuildBoxStyle(box); }
     oxBox* GetRootBox() override { return root; }
     bool IsRightToLeft() const override { return rtl; }
+    bool GetRtlFormatting() const override { return rtlFormatting; }
     oxBox* FindBoxById(oxAtom id) override {
         auto at = ids.find(id);
         return at == ids.end() ? nullptr : at->second;
@@ -54,6 +55,7 @@ public:
     oxBoxFactory factory;
     oxBox* root = nullptr;
     bool rtl = false;
+    bool rtlFormatting = false;
 };
 
 // A factory scene that is its own library and runtime, counting the files it could not read.

@@ -155,6 +155,7 @@ protected:
     oxTextBox* Make(const std::u16string& source, int32_t wrap = -1, bool rtl = false,
                     const char16_t* htmlVer = nullptr) {
         scene->rtl = rtl;
+        scene->rtlFormatting = rtl;
         auto* box = static_cast<oxTextBox*>(scene->CreateBox(kAtomBoxNamespace, kAtomText));
         boxes.push_back(box);
         box->SetStyle(u"fontFamily", u"DejaVu Sans");
