@@ -210,9 +210,16 @@ TEST_F(BoxScriptTest, PropertiesReadTheBoxAndWritesReachTheTreeAndTheLayout) {
                                 "  hbox (box) #a 0,0 200x0\n"
                                 "    box #a1 0,0 0x0\n"
                                 "    box #a2 0,0 0x0\n"
-                                // FIXME: a box turned back from a layer keeps the rectangle of the
-                                // scene's first layout (480 wide) until its layer list lets it go.
+                                // Out of the flow and out of every layer list, no layout arranges
+                                // it: it keeps the rectangle of the scene's first layout.
                                 "  box #bee 0,0 480x0\n");
+    EXPECT_EQ(Root()->GetLayerCount(), 0);
+    Run("b.flowed = true"); // back in the flow, its own size counts again
+    EXPECT_EQ(Layout(200, 100), "vbox (box) #root 0,0 200x100\n"
+                                "  hbox (box) #a 0,0 200x0\n"
+                                "    box #a1 0,0 0x0\n"
+                                "    box #a2 0,0 0x0\n"
+                                "  box #bee 0,0 50x30\n");
     EXPECT_EQ(Eval("[root.boxX, root.boxWidth, root.boxHeight, a.boxWidth, a.contentWidth].join()"),
               "0,200,100,200,200");
     EXPECT_EQ(Eval("[a.frameX, a.frameY, a.screenY > a.frameY, b.overflowWidth, b.scrollOffsetX].join()"),
