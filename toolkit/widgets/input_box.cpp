@@ -20,6 +20,7 @@
 #include "toolkit/scene/scene.h"
 #include "toolkit/style/attribute_value.h"
 #include "toolkit/style/box_style.h"
+#include "toolkit/style/color.h"
 #include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/widgets/frame.h"
@@ -27,8 +28,19 @@
 
 namespace {
 
-// Drawn under a selection while the scene's style parts do not give one.
+// Drawn under a selection when the scene's `selection` part gives no fill colour.
 constexpr uint32_t kSelectionFill = 0xFFFFFF00;
+
+uint32_t SelectionFillOf(oxBox* box) {
+    oxBoxScene* scene = box->GetScene();
+    oxBoxStyle* part = scene ? scene->GetSubStyle(box, kAtomSelection) : nullptr;
+    if (!part) return kSelectionFill;
+    oxFillGroup* fill = part->GetFillGroup();
+    const oxStyleValue* v = fill ? fill->Member(kStyle_fill) : nullptr;
+    const uint32_t colour = v ? ResolveColorValue(*v, scene->GetStyleLibrary()) : 0;
+    part->Release();
+    return colour ? colour : kSelectionFill;
+}
 
 bool IsHigh(WCHAR c) {
     return c >= 0xD800 && c <= 0xDBFF;
@@ -643,9 +655,7 @@ void oxInputBox::PaintContent(oxCanvas* canvas) {
     int32_t start = 0, length = 0;
     if (hasSelection_) GetSelectionRange(&start, &length);
     const bool showSelection = hasSelection_ && focused && length > 0;
-    // FIXME: the scene's `selection` style part gives the selection's fill once scenes supply
-    // style parts.
-    const uint32_t selectionFill = kSelectionFill;
+    const uint32_t selectionFill = showSelection ? SelectionFillOf(this) : kSelectionFill;
 
     int32_t top = 0;
     if (lines_) {

@@ -665,6 +665,38 @@ TEST_F(InputBoxTest, APasswordShowsAStarForEachCharacter) {
     EXPECT_EQ(Value(a), "ab");
 }
 
+TEST_F(InputBoxTest, TheSelectionIsFilledWithTheFillOfTheScenesSelectionPart) {
+    // The value's dots sit on the baseline, so the top rows of the selection show its fill alone.
+    ASSERT_TRUE(Open(R"(<r:library>
+    <r:style target="c" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="20" width="200">
+      <r:part name="selection" fill="#ff00c000"/>
+    </r:style>
+    <r:style target="d" fontFamily="DejaVu Sans" fontSize="13" textColor="#ff000000" height="20" width="200">
+      <r:part name="selection" opacity="50"/>
+    </r:style>
+  </r:library>
+  <input id="a" value="...."/><input id="c" value="...."/><input id="d" value="...."/>)"));
+    const struct {
+        const char16_t* id;
+        uint32_t fill;
+    } cases[] = {
+        {u"c", 0x00C000u}, // the part's fill
+        {u"a", 0xFFFF00u}, // no part: the default
+        {u"d", 0xFFFF00u}, // a part without a fill colour: the default
+    };
+    for (const auto& c : cases) {
+        oxInputBox* box = Box(c.id);
+        ASSERT_NE(box, nullptr);
+        scene->SetFocusedBox(box); // focus selects the whole value
+        platform::headless::RunUntilIdle();
+        const oxRect content = box->GetContentRect();
+        const POINT p = On(box, content.x + 1, content.y + 2);
+        EXPECT_EQ(ScreenAt(p.x, p.y), c.fill) << Narrow(c.id);
+        const POINT past = On(box, content.x + content.width - 2, content.y + 2);
+        EXPECT_EQ(ScreenAt(past.x, past.y), 0xFFFFFFu) << Narrow(c.id) << ": beyond the value";
+    }
+}
+
 TEST_F(InputBoxTest, ALoneSurrogateInTheValueIsEditedAsOneUnit) {
     ASSERT_TRUE(Open(R"(<input id="a"/>)"));
     oxInputBox* a = Box(u"a");
