@@ -11,6 +11,9 @@
 #include "toolkit/core/grid_layout.h"
 #include "toolkit/core/grid_row_listener.h"
 #include "toolkit/core/placement_record.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/color_transform.h"
+#include "toolkit/style/style_group.h"
 #include "toolkit/style/style_tables.h"
 #include "toolkit/style/style_value.h"
 
@@ -310,10 +313,19 @@ void oxGridLayout::CollapseRow(oxBox* row, bool animate, bool keepSelection) {
 }
 
 int32_t oxRowTransitionBackground(oxBox* grid) {
-    // FIXME: the fill colour goes through the box's colour transform once boxes keep one.
     oxStyleValue fill;
     grid->GetStyleValue(kStyle_fill, &fill);
-    return fill.GetType() == kStyleColor ? fill.GetValue() : -1;
+    if (fill.GetType() != kStyleColor) return -1;
+    // Shown where no row stands, so it looks as the painted fill does: through the box's colours.
+    uint32_t colour = uint32_t(fill.GetValue());
+    oxBoxStyle* style = grid->GetStyle();
+    oxColorGroup* group = style ? style->GetColorGroup() : nullptr;
+    if (group && group->IsActive()) {
+        oxBoxScene* scene = grid->GetScene();
+        oxColorTransform transform(scene ? scene->GetStyleLibrary() : nullptr, group->Member(kStyle_colorAdd));
+        colour = transform.TransformPixel(colour);
+    }
+    return int32_t(colour);
 }
 
 // The change a row's cell asked for, applied between the two pictures of a transition.

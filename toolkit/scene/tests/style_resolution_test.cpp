@@ -11,6 +11,7 @@
 #include "runtime/stream.h"
 #include "toolkit/base/atoms.h"
 #include "toolkit/core/box_dump.h"
+#include "toolkit/core/grid_services.h"
 #include "toolkit/markup/box_uri.h"
 #include "toolkit/markup/markup_loader.h"
 #include "toolkit/library/tests/file_runtime.h"
@@ -270,6 +271,21 @@ public:
 private:
     oxStyleValue color_;
 };
+
+// The background that a row animation shows where no row stands is the box's fill as painted: through
+// the box's colour transform.
+TEST_F(StyleSceneTest, ARowTransitionBackgroundIsTheFillThroughTheColourTransform) {
+    Load("rules");
+    oxBox* box = Box(u"plain"); // fill #ff0000
+    EXPECT_EQ(uint32_t(oxRowTransitionBackground(box)), 0xFFFF0000u);
+    EXPECT_TRUE(box->SetStyle(u"colorScaleR", u"0"));
+    EXPECT_TRUE(box->SetStyle(u"colorAdd", u"#000040"));
+    EXPECT_EQ(uint32_t(oxRowTransitionBackground(box)), 0xFF000040u);
+    box->RemoveStyle(u"colorScaleR");
+    box->RemoveStyle(u"colorAdd");
+    EXPECT_EQ(uint32_t(oxRowTransitionBackground(box)), 0xFFFF0000u);
+    EXPECT_EQ(oxRowTransitionBackground(Box(u"derived")), -1) << "no colour fill";
+}
 
 TEST_F(StyleSceneTest, ColoursGivenByReferenceResolve) {
     auto* owned = new oxLibrary(kAtomLibrary, u"box://P/brushes.box", &runtime);
