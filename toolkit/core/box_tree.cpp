@@ -193,10 +193,12 @@ void oxBox::InsertChildrenAt(int index, oxBox* const* children, int count, const
             child->SetStateFlag(kStateDisabledByAncestor, true);
             child->PropagateDisabled(true);
         }
-        // FIXME: a child hidden by an ancestor that comes from another scene is restyled from
-        // scratch here, once a box's move between scenes drops the old scene's style records (here
-        // the child would still resolve by the old scene's rules).
-        if (scene_) child->AttachSubtreeToScene(scene_);
+        if (!scene_) continue;
+        oxBoxScene* from = child->scene_;
+        child->AttachSubtreeToScene(scene_);
+        // A hidden child from another scene drops the records that scene's rules made. Restyled once
+        // it stands in this scene: restyled before the move, it would resolve by the old rules again.
+        if (from && from != scene_ && (child->stateFlags_ & kStateHiddenByAncestor)) child->RestyleTree();
     }
     TellSelectBox(this);
     if (scene_ && n == 1 && list[0]->GetBoxType() == kAtomPopup) return;

@@ -287,6 +287,31 @@ TEST_F(StyleSceneTest, ARowTransitionBackgroundIsTheFillThroughTheColourTransfor
     EXPECT_EQ(oxRowTransitionBackground(Box(u"derived")), -1) << "no colour fill";
 }
 
+// A box moved into a hidden part of another scene takes that scene's rules, not the ones it came with.
+TEST_F(StyleSceneTest, ABoxMovedUnderAHiddenBoxOfAnotherSceneIsStyledByThatScene) {
+    Load("rules"); // buttons are red there
+    const std::u16string otherUri = resources.Write("other.box", R"(<?xml version="1.0" encoding="utf-8"?>
+<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" xmlns:r="http://www.kestrum.com/weftly/resource.xsd">
+  <r:library><r:style tag="button" fill="#0000ff"/></r:library>
+  <box id="shut" hidden="true"><box id="inner"/></box>
+</vbox>)");
+    oxMarkupLoader otherLoader;
+    StyleScene other(&runtime, otherUri.c_str());
+    ASSERT_TRUE(other.LoadFile(otherLoader));
+    other.Open();
+    oxBox* shut = other.FindBoxById(oxAtoms::Intern(u"shut"));
+    oxBox* inner = other.FindBoxById(oxAtoms::Intern(u"inner"));
+    ASSERT_TRUE(shut && inner);
+
+    oxBox* moved = Box(u"plain");
+    EXPECT_EQ(Value(u"plain", kStyle_fill), "#ffff0000");
+    inner->AddChild(moved); // the other scene's tree holds it from here
+    EXPECT_EQ(moved->GetScene(), &other);
+    WCHAR* fill = moved->GetStyleString(kStyle_fill);
+    EXPECT_EQ(Utf8(fill), "#ff0000ff");
+    std::free(fill);
+}
+
 TEST_F(StyleSceneTest, ColoursGivenByReferenceResolve) {
     auto* owned = new oxLibrary(kAtomLibrary, u"box://P/brushes.box", &runtime);
     owned->AddRef();
