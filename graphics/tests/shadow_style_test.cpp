@@ -188,6 +188,96 @@ TEST(ShadowStyleTest, ColourGoesThroughTheCanvasTransform) {
     EXPECT_LT(scene.At(29, 30) & 0xFF, 0xC0u); // a white shadow on white shows only when drawn black
 }
 
+// Turns the canvas about the middle of kBox, as a box's rotation and scale do, and answers kBox in
+// the box's own coordinates.
+oxCanvasRect TurnAboutTheBox(oxCanvas& canvas, float degrees, float scale) {
+    const float cx = kBox.x + kBox.width / 2.0f, cy = kBox.y + kBox.height / 2.0f;
+    canvas.OffsetOrigin(cx, cy);
+    oxMatrix local;
+    local.Scale(scale, scale, 1.0f);
+    local.RotateZ(degrees * 3.14159265f / 180.0f);
+    oxMatrix combined;
+    oxMatrix::Multiply(combined, local, canvas.GetTransform());
+    canvas.SetTransform(combined);
+    canvas.OffsetOrigin(-kBox.width / 2.0f, -kBox.height / 2.0f);
+    return oxCanvasRect{0, 0, kBox.width, kBox.height};
+}
+
+// A turned box casts its shadow turned with it: around the box as drawn, never inside it, and an
+// offset turns too.
+TEST(ShadowStyleTest, ATurnedBoxCastsATurnedShadow) {
+    // Turned a quarter, the 40 x 20 box at (30, 20) stands 20 x 40 at (40, 10).
+    ShadowScene turned;
+    const oxCanvasRect box = TurnAboutTheBox(turned.canvas, 90.0f, 1.0f);
+    oxShadowStyle(0, 0xFF000000u, 2, 1.0f, nullptr).Paint(&turned.canvas, box, nullptr);
+    ShadowScene upright; // the same shadow of the box as it stands turned
+    oxShadowStyle(0, 0xFF000000u, 2, 1.0f, nullptr).Paint(&upright.canvas, oxCanvasRect{40, 10, 20, 40}, nullptr);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const bool inBox = x >= 40 && x < 60 && y >= 10 && y < 50;
+            const bool inReach = x >= 40 - 6 && x < 60 + 6 && y >= 10 - 6 && y < 50 + 6;
+            if (inBox || !inReach) {
+                ASSERT_EQ(kWhite, turned.At(x, y)) << x << "," << y;
+            }
+        }
+    for (POINT p : {POINT{39, 30}, POINT{60, 30}, POINT{50, 9}, POINT{50, 50}, POINT{37, 7}})
+        EXPECT_NEAR(int(turned.At(p.x, p.y) & 0xFF), int(upright.At(p.x, p.y) & 0xFF), 8) << p.x << "," << p.y;
+    EXPECT_LT(turned.At(39, 30) & 0xFF, 0xC0u) << "shaded next to the turned box";
+
+    // Turned half way, an offset down and right falls up and left of the box.
+    ShadowScene half;
+    const POINT offset{6, 4};
+    oxShadowStyle(0, 0xFF000000u, 2, 1.0f, &offset)
+        .Paint(&half.canvas, TurnAboutTheBox(half.canvas, 180.0f, 1.0f), nullptr);
+    EXPECT_LT(half.At(26, 18) & 0xFF, 0xC0u);
+    EXPECT_EQ(kWhite, half.At(73, 43));
+    EXPECT_EQ(kWhite, half.At(50, 30)) << "inside the box";
+
+    // Scaled to half, the box stands 20 x 10 at (40, 25), its shadow reaching half as far.
+    ShadowScene small;
+    oxShadowStyle(0, 0xFF000000u, 4, 1.0f, nullptr)
+        .Paint(&small.canvas, TurnAboutTheBox(small.canvas, 0.0f, 0.5f), nullptr);
+    EXPECT_LT(small.At(39, 30) & 0xFF, 0xC0u);
+    EXPECT_EQ(kWhite, small.At(45, 30)) << "inside the box";
+    EXPECT_EQ(kWhite, small.At(40 - 7, 30)) << "beyond half the reach";
+    EXPECT_EQ(kWhite, small.At(70, 46)) << "under the unscaled box's corner";
+
+    // A bevel stays inside the box as drawn.
+    ShadowScene bevel;
+    const POINT down{0, 2};
+    oxShadowStyle(1, 0xFF000000u, 2, 1.0f, &down)
+        .Paint(&bevel.canvas, TurnAboutTheBox(bevel.canvas, 90.0f, 1.0f), nullptr);
+    int shaded = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const bool inBox = x >= 40 && x < 60 && y >= 10 && y < 50;
+            if (!inBox) {
+                ASSERT_EQ(kWhite, bevel.At(x, y)) << x << "," << y;
+            } else if (bevel.At(x, y) != kWhite) {
+                ++shaded;
+            }
+        }
+    EXPECT_GT(shaded, 0);
+
+    // A turned box far longer than the view: only the part in view is drawn.
+    ShadowScene band;
+    TurnAboutTheBox(band.canvas, 30.0f, 1.0f);
+    oxShadowStyle(0, 0xFF000000u, 2, 1.0f, nullptr)
+        .Paint(&band.canvas, oxCanvasRect{-1000000000, 0, 2000000000, 20}, nullptr);
+    EXPECT_NE(kWhite, band.At(50, 30 - 14)) << "beside the band";
+    EXPECT_EQ(kWhite, band.At(50, 30)) << "inside the band";
+
+    // Shrunk to nothing, or nearly: nothing is drawn, and no picture the size of the shrink is made.
+    for (float scale : {0.0f, 1e-6f}) {
+        ShadowScene gone;
+        oxShadowStyle(0, 0xFF000000u, 4, 1.0f, nullptr)
+            .Paint(&gone.canvas, TurnAboutTheBox(gone.canvas, 30.0f, scale), nullptr);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 100; ++x)
+                ASSERT_EQ(kWhite, gone.At(x, y)) << scale << " at " << x << "," << y;
+    }
+}
+
 TEST(ShadowStyleTest, BadParametersDrawNothing) {
     struct Case {
         const char* what;
