@@ -22,7 +22,8 @@ RectSet AreaLocked(const Window* w) {
     const RECT r = ScreenRectLocked(w);
     RectSet area(r);
     if (w->hasShape) {
-        RectSet shape = w->shape;
+        // A right-to-left window's shape is given in its mirrored coordinates, as its client is.
+        RectSet shape = ClientToPhysicalLocked(w, w->shape);
         shape.Offset(r.left, r.top);
         area &= shape;
     }
@@ -58,15 +59,30 @@ RectSet ClientToPhysicalLocked(const Window* w, const RectSet& client) {
     return client.MirroredX(int(std::clamp<int64_t>(int64_t(w->rect.right) - w->rect.left, 0, INT32_MAX)));
 }
 
+namespace {
+
+struct WideRect {
+    int64_t left, top, right, bottom;
+};
+
+// A child's place is in its parent's client coordinates; a right-to-left parent counts them from its
+// right edge, so the child's left is its distance from there to the child's right edge.
+WideRect ScreenRectWide(const Window* w) {
+    const Window* p = Find(w->parent);
+    if (!p) return WideRect{w->rect.left, w->rect.top, w->rect.right, w->rect.bottom};
+    const WideRect parent = ScreenRectWide(p);
+    const int64_t top = parent.top + w->rect.top, bottom = parent.top + w->rect.bottom;
+    if (p->exStyle & WS_EX_LAYOUTRTL)
+        return WideRect{parent.right - w->rect.right, top, parent.right - w->rect.left, bottom};
+    return WideRect{parent.left + w->rect.left, top, parent.left + w->rect.right, bottom};
+}
+
+} // namespace
+
 RECT ScreenRectLocked(const Window* w) {
-    int64_t dx = 0, dy = 0;
-    for (const Window* p = Find(w->parent); p; p = Find(p->parent)) {
-        dx += p->rect.left;
-        dy += p->rect.top;
-    }
+    const WideRect r = ScreenRectWide(w);
     auto clamp = [](int64_t v) { return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-    return RECT{clamp(w->rect.left + dx), clamp(w->rect.top + dy), clamp(w->rect.right + dx),
-                clamp(w->rect.bottom + dy)};
+    return RECT{clamp(r.left), clamp(r.top), clamp(r.right), clamp(r.bottom)};
 }
 
 bool IsDescendantLocked(const Window* w, HWND ancestor) {
