@@ -97,11 +97,16 @@ void oxShadowStyle::Paint(oxCanvas* canvas, const oxCanvasRect& rect, const floa
     const RECT clip = canvas->GetClippedTargetRect();
     oxPixelBuffer target = canvas->Target();
 
+    const bool rounded = radii && (radii[0] > 0 || radii[1] > 0 || radii[2] > 0 || radii[3] > 0);
     if (kind == kShadow) {
-        shadow->DrawOuter(target, &r, &clip);
+        // Differs: a box with round corners keeps its shadow in the corners that its fill leaves
+        // open, where the bare rectangle's shadow would leave a notch of background.
+        if (rounded)
+            shadow->DrawOuterRounded(target, &r, &clip, radii);
+        else
+            shadow->DrawOuter(target, &r, &clip);
         return;
     }
-    const bool rounded = radii && (radii[0] > 0 || radii[1] > 0 || radii[2] > 0 || radii[3] > 0);
     if (!rounded) {
         shadow->DrawInner(target, &r, &clip);
         return;
