@@ -249,8 +249,9 @@ bool oxDropShadow::DrawOuterRounded(oxPixelBuffer& target, const RECT* rect, con
     // neighbouring corners fit along each side.
     const double w = double(rect->right) - rect->left, h = double(rect->bottom) - rect->top;
     double r[4];
+    // No radius reaches past the longer side (an infinite one would make the fit below 0 x inf).
     for (int i = 0; i < 4; ++i)
-        r[i] = radii[i] > 0 ? double(radii[i]) : 0.0;
+        r[i] = radii[i] > 0 ? std::min(double(radii[i]), std::max(w, h)) : 0.0;
     const double sums[4] = {r[0] + r[1], r[1] + r[2], r[2] + r[3], r[3] + r[0]}, sides[4] = {w, h, w, h};
     double f = 1.0;
     for (int i = 0; i < 4; ++i)

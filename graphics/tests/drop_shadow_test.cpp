@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "graphics/raster/span_renderer.h"
@@ -142,6 +143,23 @@ TEST(DropShadowTest, RoundCornersTakeTheShadowThatTheArcsLeaveOpen) {
         // Outside the rectangle the two agree.
         EXPECT_NE(at(61, 39), background);
     }
+}
+
+// Radii that are not numbers, infinite, negative or larger than the box draw a shadow and nothing
+// out of place.
+TEST(DropShadowTest, OddRadiiStayInTheirCorners) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float sets[][4] = {{inf, inf, inf, inf}, {nan, 2, nan, 2}, {1e30f, 0, 0, 0}, {-5, -5, 40, 3}};
+    const RECT rects[] = {{10, 10, 12, 11}, {30, 20, 30, 40}, {20, 10, 60, 40}};
+    for (const auto& radii : sets)
+        for (const RECT& rect : rects) {
+            TestSurface surface(96, 64, 32, kLayoutUnspecified);
+            oxDropShadow shadow;
+            ASSERT_TRUE(shadow.SetRadius(3));
+            shadow.color = 0xFF000000u;
+            const RECT clip{0, 0, 96, 64};
+            EXPECT_TRUE(shadow.DrawOuterRounded(surface.buffer, &rect, &clip, radii));
+        }
 }
 
 } // namespace

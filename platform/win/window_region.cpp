@@ -1,5 +1,6 @@
 // Visible regions, exposure and update regions of windows, and the painting calls over them.
 #include <algorithm>
+#include <vector>
 
 #include "platform/win/gdi_internal.h"
 #include "platform/win/message_queue.h"
@@ -66,15 +67,24 @@ struct WideRect {
 };
 
 // A child's place is in its parent's client coordinates; a right-to-left parent counts them from its
-// right edge, so the child's left is its distance from there to the child's right edge.
+// right edge, so the child's left is its distance from there to the child's right edge. Worked out
+// from the top-level window down.
 WideRect ScreenRectWide(const Window* w) {
-    const Window* p = Find(w->parent);
-    if (!p) return WideRect{w->rect.left, w->rect.top, w->rect.right, w->rect.bottom};
-    const WideRect parent = ScreenRectWide(p);
-    const int64_t top = parent.top + w->rect.top, bottom = parent.top + w->rect.bottom;
-    if (p->exStyle & WS_EX_LAYOUTRTL)
-        return WideRect{parent.right - w->rect.right, top, parent.right - w->rect.left, bottom};
-    return WideRect{parent.left + w->rect.left, top, parent.left + w->rect.right, bottom};
+    std::vector<const Window*> chain{w};
+    for (const Window* p = Find(w->parent); p; p = Find(p->parent))
+        chain.push_back(p);
+    const Window* top = chain.back();
+    WideRect r{top->rect.left, top->rect.top, top->rect.right, top->rect.bottom};
+    for (size_t i = chain.size() - 1; i-- > 0;) {
+        const Window* parent = chain[i + 1];
+        const RECT& c = chain[i]->rect;
+        const int64_t t = r.top + c.top, b = r.top + c.bottom;
+        if (parent->exStyle & WS_EX_LAYOUTRTL)
+            r = WideRect{r.right - c.right, t, r.right - c.left, b};
+        else
+            r = WideRect{r.left + c.left, t, r.left + c.right, b};
+    }
+    return r;
 }
 
 } // namespace

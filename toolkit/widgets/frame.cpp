@@ -347,7 +347,7 @@ oxRect oxFrame::ComputeWindowRectMirrored(bool* positionDiffers, bool* sizeDiffe
     // window from that window's right edge already; mirroring it here too would undo that.
     if (window_ && (GetWindowLongW(window_, GWL_STYLE) & WS_CHILD)) return r;
     const oxRect parent = parentFrame->GetWindowRect();
-    r.x = int32_t(int64_t(parent.x) + parent.Right() - r.x - r.width);
+    r.x = int32_t(std::clamp<int64_t>(int64_t(parent.x) + parent.Right() - r.x - r.width, INT32_MIN, INT32_MAX));
     const oxRect placed = PlacedRect(window_);
     if (positionDiffers) *positionDiffers = r.x != placed.x || r.y != placed.y;
     return r;
