@@ -4,6 +4,7 @@
 // the sign-in remembered. Each screen is compared with a golden image at 32 and 16 bits, and facts
 // computed from the scenes and the service are checked beside it, so that a golden cannot bless a
 // wrong picture.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -33,8 +34,8 @@
 #include "toolkit/core/box.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
-#include "toolkit/style/style_tables.h"
 #include "toolkit/script/shell.h"
+#include "toolkit/style/style_tables.h"
 
 namespace {
 
@@ -151,7 +152,8 @@ bool PanelUp() {
 bool FullHeight() {
     oxRuntime* runtime = shell->GetRuntime();
     oxScene* top = runtime->GetSceneCount() ? runtime->GetSceneAt(runtime->GetSceneCount() - 1) : nullptr;
-    return !top || !top->GetRootBox() || top->GetRootBox()->GetBoxRect().height == RectHeight(platform::shell::GetWorkArea());
+    return !top || !top->GetRootBox() ||
+           top->GetRootBox()->GetBoxRect().height == RectHeight(platform::shell::GetWorkArea());
 }
 
 // Typing done, the input panel goes down by its button on the menu bar, so that every picture
@@ -295,7 +297,10 @@ const Step kFirstRun[] = {
          headless::SoftKey(1);
      }},
     {"messenger_contacts",
-     [] { return Rows() && Rows()->GetChildCount() == kContacts && Value(u"contacts", u"status").find(u"·") != std::u16string::npos; },
+     [] {
+         return Rows() && Rows()->GetChildCount() == kContacts &&
+                Value(u"contacts", u"status").find(u"·") != std::u16string::npos;
+     },
      [] {
          EXPECT_EQ(Value(u"contacts", u"status"), u"Ann Berg \u00b7 16 contacts");
          // The rows show the service's contacts, in its order, with its presence and unread counts.
@@ -319,7 +324,9 @@ const Step kFirstRun[] = {
          secondRow = CentreOf(Rows()->GetChildAt(1, false));
          EXPECT_EQ(ScreenAt(300, secondRow.y), Shown(0xFFFFFF)) << "the row's own white";
      },
-     [] { headless::Drag(POINT{300, 600}, POINT{300, 400}, 5); }},
+     [] {
+         headless::Drag(POINT{300, 600}, POINT{300, 400}, 5);
+     }},
     {"messenger_contacts_scrolled", nullptr,
      [] {
          oxBox* list = BoxIn(u"contacts", u"list");
@@ -522,6 +529,31 @@ const Step kRightToLeftRun[] = {
              --last;
          ASSERT_LT(first, last);
          EXPECT_GT(inkIn(first), inkIn(last) + 3);
+         // The button's shadow reaches under its round bottom corners, as dark there as beside them.
+         for (const int x : {int(button.left), int(button.right) - 1}) {
+             const uint32_t corner = ScreenAt(x, button.bottom - 1);
+             const uint32_t beside = ScreenAt(x == button.left ? x - 1 : x + 1, button.bottom - 1);
+             EXPECT_NE(corner, Shown(0xF4F6FA)) << x;
+             for (int c = 0; c < 24; c += 8)
+                 EXPECT_NEAR(int((corner >> c) & 0xFF), int((beside >> c) & 0xFF), 10) << x;
+         }
+         // The hint wraps; its short last line starts at the right, where the first one does.
+         const RECT hint = MirroredScreenRect(BoxIn(u"main", u"hint"));
+         const std::vector<uint32_t> hintPx = headless::ReadScreen(hint);
+         const int hw = hint.right - hint.left, hh = hint.bottom - hint.top;
+         auto inkAt = [&](int x, int row) { return (hintPx[size_t(row) * hw + x] & 0xFFFFFF) != Shown(0xF4F6FA); };
+         auto rowsInk = [&](int from, int to, int* left, int* right) {
+             *left = hw, *right = -1;
+             for (int row = from; row < to; ++row)
+                 for (int x = 0; x < hw; ++x)
+                     if (inkAt(x, row)) *left = std::min(*left, x), *right = std::max(*right, x);
+         };
+         int topLeft, topRight, lastLeft, lastRight;
+         rowsInk(0, hh / 2, &topLeft, &topRight);
+         rowsInk(hh / 2, hh, &lastLeft, &lastRight);
+         ASSERT_LE(lastLeft, lastRight) << "two lines";
+         EXPECT_GT(lastLeft, hw / 2) << "a short last line";
+         EXPECT_NEAR(lastRight, topRight, 2) << "both lines end at the right";
          EXPECT_EQ(ActiveTitle(), u"Tandu");
      },
      [] {

@@ -1,6 +1,7 @@
 #include "graphics/effects/drop_shadow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "graphics/effects/effects_internal.h"
@@ -69,7 +70,7 @@ struct ShadowColor {
 // The mask's rectangle stretched over `part` with 16.16 steps, blended into the target within
 // `clip` in the shadow colour.
 void BlendMask(oxPixelBuffer& target, const RECT& part, const oxPixelBuffer& mask, const RECT& maskRect,
-               const RECT& clip, uint32_t color, float opacity) {
+               const RECT& clip, uint32_t color, float opacity, const oxDropShadow::Arc* arc = nullptr) {
     const int64_t partW = int64_t(part.right) - part.left, partH = int64_t(part.bottom) - part.top;
     const int64_t maskW = int64_t(maskRect.right) - maskRect.left, maskH = int64_t(maskRect.bottom) - maskRect.top;
     if (partW <= 0 || partH <= 0 || maskW <= 0 || maskH <= 0) return;
@@ -88,7 +89,13 @@ void BlendMask(oxPixelBuffer& target, const RECT& part, const oxPixelBuffer& mas
         const uint8_t* m = mask.GetRow8(int32_t(my));
         for (int32_t x = area.left; x < area.right; ++x) {
             const int64_t mx = std::min<int64_t>(maskRect.left + (((x - part.left) * stepX) >> 16), maskRect.right - 1);
-            const int32_t v = s * m[mx];
+            int32_t v = s * m[mx];
+            if (arc) {
+                // The part of the pixel outside the arc, from its centre's distance to the arc's.
+                const double dx = x + 0.5 - arc->cx, dy = y + 0.5 - arc->cy;
+                const double open = std::clamp(std::sqrt(dx * dx + dy * dy) - arc->r + 0.5, 0.0, 1.0);
+                v = int32_t(v * open);
+            }
             if (v <= 255) continue;
             const uint32_t a = uint32_t(v / 256 + 1);
             if (target.bpp == 32) {
@@ -142,7 +149,7 @@ bool oxDropShadow::SetRadius(int32_t r) {
 }
 
 void oxDropShadow::DrawNineParts(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& t, const RECT* exclude,
-                                 const RECT* renderClip) {
+                                 const RECT* renderClip, const Arc* arc) {
     const int32_t W = mask.width, H = mask.height;
     const int32_t tw = t.right - t.left, th = t.bottom - t.top;
     if (tw <= 0 || th <= 0) return;
@@ -177,10 +184,11 @@ void oxDropShadow::DrawNineParts(oxPixelBuffer& target, const oxPixelBuffer& mas
         for (int j = 0; j < count; ++j) {
             RECT pieceClip;
             if (!Intersect(pieces[j], whole, &pieceClip)) continue;
-            if (spanRenderer) {
+            // The renderer has no per-pixel cut: an arc's pixels take the mask blend.
+            if (spanRenderer && !arc) {
                 DrawPartThroughRenderer(target, mask, p.from, p.to, pieceClip);
             } else {
-                BlendMask(target, p.to, mask, p.from, pieceClip, color, opacity);
+                BlendMask(target, p.to, mask, p.from, pieceClip, color, opacity, arc);
             }
         }
     }
@@ -217,16 +225,52 @@ bool EffectiveClip(const RECT* a, const RECT* b, RECT* out) {
 
 } // namespace
 
+RECT oxDropShadow::OuterShadowRect(const RECT& rect) const {
+    const int32_t g = 3 * radius;
+    return RECT{rect.left + offsetX - g, rect.top + offsetY - g, rect.right + offsetX + g, rect.bottom + offsetY + g};
+}
+
 bool oxDropShadow::DrawOuter(oxPixelBuffer& target, const RECT* rect, const RECT* callerClip) {
     if (!rect) return true;
     if (!m_outerMask || !target.HasPixels() || (target.bpp != 16 && target.bpp != 32)) return false;
     RECT c;
     const bool clipped = EffectiveClip(callerClip, clip, &c);
-    const int32_t g = 3 * radius;
-    const RECT shadow{rect->left + offsetX - g, rect->top + offsetY - g, rect->right + offsetX + g,
-                      rect->bottom + offsetY + g};
+    const RECT shadow = OuterShadowRect(*rect);
     if (clipped && !IntersectRECT(&c, &shadow, nullptr)) return true;
     DrawNineParts(target, m_outerMask->pixels, shadow, rect, clipped ? &c : nullptr);
+    return true;
+}
+
+bool oxDropShadow::DrawOuterRounded(oxPixelBuffer& target, const RECT* rect, const RECT* callerClip,
+                                    const float radii[4]) {
+    if (!DrawOuter(target, rect, callerClip)) return false;
+    if (!rect || !radii || IsRectEmpty(*rect)) return true;
+    // Radii fitted to the sides as the rounded fill fits them: scaled down together until
+    // neighbouring corners fit along each side.
+    const double w = double(rect->right) - rect->left, h = double(rect->bottom) - rect->top;
+    double r[4];
+    // No radius reaches past the longer side (an infinite one would make the fit below 0 x inf).
+    for (int i = 0; i < 4; ++i)
+        r[i] = radii[i] > 0 ? std::min(double(radii[i]), std::max(w, h)) : 0.0;
+    const double sums[4] = {r[0] + r[1], r[1] + r[2], r[2] + r[3], r[3] + r[0]}, sides[4] = {w, h, w, h};
+    double f = 1.0;
+    for (int i = 0; i < 4; ++i)
+        if (sums[i] > sides[i]) f = std::min(f, sides[i] / sums[i]);
+    RECT c;
+    const bool clipped = EffectiveClip(callerClip, clip, &c);
+    const RECT shadow = OuterShadowRect(*rect);
+    const double L = rect->left, T = rect->top, R = rect->right, B = rect->bottom;
+    for (int i = 0; i < 4; ++i) {
+        const double k = r[i] * f;
+        const int32_t n = int32_t(std::ceil(k));
+        if (n <= 0) continue;
+        const bool right = i == 1 || i == 2, bottom = i == 2 || i == 3;
+        const Arc arc{right ? R - k : L + k, bottom ? B - k : T + k, k};
+        RECT corner{right ? rect->right - n : rect->left, bottom ? rect->bottom - n : rect->top,
+                    right ? rect->right : rect->left + n, bottom ? rect->bottom : rect->top + n};
+        if (clipped && !Intersect(corner, c, &corner)) continue;
+        DrawNineParts(target, m_outerMask->pixels, shadow, nullptr, &corner, &arc);
+    }
     return true;
 }
 

@@ -26,6 +26,10 @@ public:
     // Rectangles are {left, top, right, bottom}; a null clip means only the object's own clip. True
     // with nothing drawn for a null rectangle; false without masks or target.
     bool DrawOuter(oxPixelBuffer& target, const RECT* rect, const RECT* clip);
+    // The drop shadow of a box whose rectangle has round corners (radii top-left, top-right,
+    // bottom-right, bottom-left, fitted to its sides as a rounded fill fits them): DrawOuter, and in
+    // the corners of the rectangle the shadow outside the arcs, as much as the arc leaves open.
+    bool DrawOuterRounded(oxPixelBuffer& target, const RECT* rect, const RECT* clip, const float radii[4]);
     bool DrawInner(oxPixelBuffer& target, const RECT* rect, const RECT* clip);
 
     const oxPixelBuffer* OuterMask() const;
@@ -42,11 +46,19 @@ public:
     // the clip restored after); else by the object's own mask blend. Not owned.
     oxSpanRenderer* spanRenderer = nullptr;
 
+    // A corner's arc: the shadow shows outside the circle, with an anti-aliased edge.
+    struct Arc {
+        double cx, cy, r;
+    };
+
 private:
     void FreeMasks();
-    // The nine parts of `mask` around `target`, leaving out `exclude` when given.
+    // The rectangle the outer shadow of `rect` covers.
+    RECT OuterShadowRect(const RECT& rect) const;
+    // The nine parts of `mask` around `target`, leaving out `exclude` when given, and what `arc`
+    // covers when given.
     void DrawNineParts(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& rect, const RECT* exclude,
-                       const RECT* renderClip);
+                       const RECT* renderClip, const Arc* arc = nullptr);
     void DrawPartThroughRenderer(oxPixelBuffer& target, const oxPixelBuffer& mask, const RECT& from, const RECT& to,
                                  const RECT& pieceClip);
 

@@ -56,6 +56,8 @@ public:
     size_t ColorTransformDepth() const { return m_colorTransforms.size(); }
     size_t MatrixDepth() const { return m_matrices.size(); }
     size_t ClipDepth() const { return m_clips.size(); }
+    // The clip bounds below every pushed clip: the area that the current paint is for.
+    RECT BaseClipBounds() const { return m_clips.empty() ? ClipBounds() : m_clips.front(); }
 
     void ResetClip();
     // Narrows the clip bounds to the bounds of the rectangle mapped through the current matrix.

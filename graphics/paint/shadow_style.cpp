@@ -87,11 +87,16 @@ namespace {
 // Draws the shadow of the box at `r` into `target` within `clip`, all in the target's pixels.
 void DrawShadow(oxDropShadow* shadow, int32_t kind, oxPixelBuffer target, const RECT& r, const RECT& clip,
                 const float* radii) {
+    const bool rounded = radii && (radii[0] > 0 || radii[1] > 0 || radii[2] > 0 || radii[3] > 0);
     if (kind == oxShadowStyle::kShadow) {
-        shadow->DrawOuter(target, &r, &clip);
+        // Differs: a box with round corners keeps its shadow in the corners that its fill leaves
+        // open, where the bare rectangle's shadow would leave a notch of background.
+        if (rounded)
+            shadow->DrawOuterRounded(target, &r, &clip, radii);
+        else
+            shadow->DrawOuter(target, &r, &clip);
         return;
     }
-    const bool rounded = radii && (radii[0] > 0 || radii[1] > 0 || radii[2] > 0 || radii[3] > 0);
     if (!rounded) {
         shadow->DrawInner(target, &r, &clip);
         return;

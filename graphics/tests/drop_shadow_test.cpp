@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "graphics/raster/span_renderer.h"
@@ -99,6 +100,65 @@ TEST(DropShadowTest, ThroughTheSpanRendererMatchesTheMaskBlend) {
             if (bpp == 32 && !k.oneToOne) {
                 EXPECT_GT(differing, 0) << k.what;
             }
+        }
+}
+
+// A box with round corners: its rectangle's corners outside the arcs take the shadow that lies
+// there, as the rest of the shadow is drawn; inside the arcs, under the box, nothing is drawn.
+TEST(DropShadowTest, RoundCornersTakeTheShadowThatTheArcsLeaveOpen) {
+    const uint32_t background = 0xFFF0F0F0u;
+    const RECT rect{20, 10, 60, 40};
+    const float radii[4] = {10, 10, 10, 10};
+    for (bool rounded : {false, true}) {
+        TestSurface surface(96, 64, 32, kLayoutUnspecified);
+        for (int y = 0; y < 64; ++y)
+            std::fill_n(surface.buffer.GetRow32(y), 96, background);
+        oxDropShadow shadow;
+        ASSERT_TRUE(shadow.SetRadius(4));
+        shadow.offsetX = 0;
+        shadow.offsetY = 3;
+        shadow.opacity = 1.0f;
+        shadow.color = 0xFF000000u;
+        ASSERT_TRUE(rounded ? shadow.DrawOuterRounded(surface.buffer, &rect, nullptr, radii)
+                            : shadow.DrawOuter(surface.buffer, &rect, nullptr));
+        auto at = [&](int x, int y) { return surface.buffer.GetRow32(y)[x]; };
+        // The shadow spans the rectangle moved by (0, 3) and grown by 3r: (8, 1)-(72, 55), 64 x 54,
+        // from a 64-pixel mask whose 24-pixel bottom-right corner lands one to one at (48, 31).
+        // (59, 39) is 13.4 from the bottom-right arc's centre (50, 30), outside its radius 10.
+        const uint8_t m = shadow.OuterMask()->GetRow8(40 + 39 - 31)[40 + 59 - 48];
+        ASSERT_GT(m, 0);
+        const int a = m + 1; // opacity 1: the weight is the mask value plus one
+        const int expected = 0xF0 - ((0xF0 * a + 255) >> 8);
+        if (rounded) {
+            for (int c = 0; c < 24; c += 8)
+                EXPECT_NEAR(int((at(59, 39) >> c) & 0xFF), expected, 1) << c;
+            EXPECT_EQ(at(59, 39) >> 24, 0xFFu);
+        } else {
+            EXPECT_EQ(at(59, 39), background) << "the bare rectangle leaves its corner alone";
+        }
+        // Inside the arc and in the middle: under the box, nothing.
+        EXPECT_EQ(at(55, 35), background);
+        EXPECT_EQ(at(40, 25), background);
+        EXPECT_EQ(at(20, 39) != background, rounded) << "the bottom-left corner too";
+        // Outside the rectangle the two agree.
+        EXPECT_NE(at(61, 39), background);
+    }
+}
+
+// Radii that are not numbers, infinite, negative or larger than the box draw a shadow and nothing
+// out of place.
+TEST(DropShadowTest, OddRadiiStayInTheirCorners) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float sets[][4] = {{inf, inf, inf, inf}, {nan, 2, nan, 2}, {1e30f, 0, 0, 0}, {-5, -5, 40, 3}};
+    const RECT rects[] = {{10, 10, 12, 11}, {30, 20, 30, 40}, {20, 10, 60, 40}};
+    for (const auto& radii : sets)
+        for (const RECT& rect : rects) {
+            TestSurface surface(96, 64, 32, kLayoutUnspecified);
+            oxDropShadow shadow;
+            ASSERT_TRUE(shadow.SetRadius(3));
+            shadow.color = 0xFF000000u;
+            const RECT clip{0, 0, 96, 64};
+            EXPECT_TRUE(shadow.DrawOuterRounded(surface.buffer, &rect, &clip, radii));
         }
 }
 

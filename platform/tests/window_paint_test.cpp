@@ -9,6 +9,7 @@
 #include "platform/backend/headless.h"
 #include "platform/tests/message_log.h"
 #include "platform/win/input.h"
+#include "platform/win/region.h"
 #include "platform/win/screen.h"
 #include "platform/win/text_draw.h"
 
@@ -334,6 +335,53 @@ TEST_P(WindowPaintTest, TextOnARightToLeftWindowKeepsItsReadingOrderAtTheMirrore
             lit += top[size_t(y) * 64 + x] != 0;
         }
     EXPECT_GT(lit, 0);
+}
+
+// A child of a right-to-left window is placed in its parent's mirrored client coordinates: its x is
+// the distance from the parent's right edge to its own right edge, so it keeps to that edge when the
+// parent grows. A right-to-left window's shape is mirrored with it.
+TEST_P(WindowPaintTest, AChildOfARightToLeftWindowIsPlacedFromItsParentsRightEdge) {
+    HWND parent = Create(WS_POPUP | WS_VISIBLE, nullptr, u"rtl", {10, 4, 50, 24});
+    SetWindowLongW(parent, GWL_EXSTYLE, LONG(WS_EX_LAYOUTRTL));
+    HWND child = Create(WS_CHILD | WS_VISIBLE, parent, u"child", {5, 2, 15, 8});
+    HWND inner = Create(WS_CHILD | WS_VISIBLE, child, u"inner", {1, 1, 3, 3});
+    PaintInColours({{parent, RGB(255, 0, 0)}, {child, RGB(0, 0, 255)}, {inner, RGB(0, 255, 0)}});
+    platform::headless::RunUntilIdle();
+    // Parent right edge 50: the child spans 50 - 15 to 50 - 5; the left-to-right child inside it
+    // counts from the child's left edge again.
+    const struct {
+        HWND w;
+        RECT r;
+    } placed[] = {{child, {35, 6, 45, 12}}, {inner, {36, 7, 38, 9}}};
+    for (const auto& p : placed) {
+        RECT r;
+        ASSERT_TRUE(GetWindowRect(p.w, &r));
+        EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::tie(p.r.left, p.r.top, p.r.right, p.r.bottom));
+    }
+    EXPECT_EQ(ReadScreenPixel(35, 6), 0x0000FFu);
+    EXPECT_EQ(ReadScreenPixel(36, 7), 0x00FF00u);
+    EXPECT_EQ(ReadScreenPixel(44, 11), 0x0000FFu);
+    EXPECT_EQ(ReadScreenPixel(15, 6), 0xFF0000u) << "not where a left-to-right parent would put it";
+    EXPECT_EQ(ReadScreenPixel(45, 6), 0xFF0000u);
+    POINT hit{40, 10};
+    EXPECT_EQ(WindowFromPoint(hit), child);
+
+    // The parent grows by 10 to the right: the child moves with its right edge.
+    SetWindowPos(parent, nullptr, 0, 0, 50, 20, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    platform::headless::RunUntilIdle();
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(child, &r));
+    EXPECT_EQ(std::tie(r.left, r.right), std::make_tuple(45, 55));
+    EXPECT_EQ(ReadScreenPixel(50, 10), 0x0000FFu);
+
+    // A right-to-left child's shape {0, 0, 4, 6} is its four rightmost columns.
+    SetWindowLongW(child, GWL_EXSTYLE, LONG(WS_EX_LAYOUTRTL));
+    SetWindowRgn(child, CreateRectRgn(0, 0, 4, 6), TRUE);
+    platform::headless::RunUntilIdle();
+    EXPECT_EQ(ReadScreenPixel(54, 8), 0x0000FFu);
+    EXPECT_EQ(ReadScreenPixel(51, 8), 0x0000FFu);
+    EXPECT_EQ(ReadScreenPixel(50, 8), 0xFF0000u);
+    EXPECT_EQ(ReadScreenPixel(45, 8), 0xFF0000u);
 }
 
 TEST_P(WindowPaintTest, ReadBackAndPngDumpShowWhatWasPainted) {

@@ -642,13 +642,7 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect) {
     std::lock_guard lock(tableMutex);
     Window* w = Find(hwnd);
     if (!w || !rect) return FALSE;
-    int64_t dx = 0, dy = 0;
-    for (Window* p = Find(w->parent); p; p = Find(p->parent)) {
-        dx += p->rect.left;
-        dy += p->rect.top;
-    }
-    auto clamp = [](int64_t v) { return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-    *rect = {clamp(w->rect.left + dx), clamp(w->rect.top + dy), clamp(w->rect.right + dx), clamp(w->rect.bottom + dy)};
+    *rect = ScreenRectLocked(w);
     return TRUE;
 }
 

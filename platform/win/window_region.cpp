@@ -1,5 +1,6 @@
 // Visible regions, exposure and update regions of windows, and the painting calls over them.
 #include <algorithm>
+#include <vector>
 
 #include "platform/win/gdi_internal.h"
 #include "platform/win/message_queue.h"
@@ -22,7 +23,8 @@ RectSet AreaLocked(const Window* w) {
     const RECT r = ScreenRectLocked(w);
     RectSet area(r);
     if (w->hasShape) {
-        RectSet shape = w->shape;
+        // A right-to-left window's shape is given in its mirrored coordinates, as its client is.
+        RectSet shape = ClientToPhysicalLocked(w, w->shape);
         shape.Offset(r.left, r.top);
         area &= shape;
     }
@@ -58,15 +60,39 @@ RectSet ClientToPhysicalLocked(const Window* w, const RectSet& client) {
     return client.MirroredX(int(std::clamp<int64_t>(int64_t(w->rect.right) - w->rect.left, 0, INT32_MAX)));
 }
 
-RECT ScreenRectLocked(const Window* w) {
-    int64_t dx = 0, dy = 0;
-    for (const Window* p = Find(w->parent); p; p = Find(p->parent)) {
-        dx += p->rect.left;
-        dy += p->rect.top;
+namespace {
+
+struct WideRect {
+    int64_t left, top, right, bottom;
+};
+
+// A child's place is in its parent's client coordinates; a right-to-left parent counts them from its
+// right edge, so the child's left is its distance from there to the child's right edge. Worked out
+// from the top-level window down.
+WideRect ScreenRectWide(const Window* w) {
+    std::vector<const Window*> chain{w};
+    for (const Window* p = Find(w->parent); p; p = Find(p->parent))
+        chain.push_back(p);
+    const Window* top = chain.back();
+    WideRect r{top->rect.left, top->rect.top, top->rect.right, top->rect.bottom};
+    for (size_t i = chain.size() - 1; i-- > 0;) {
+        const Window* parent = chain[i + 1];
+        const RECT& c = chain[i]->rect;
+        const int64_t t = r.top + c.top, b = r.top + c.bottom;
+        if (parent->exStyle & WS_EX_LAYOUTRTL)
+            r = WideRect{r.right - c.right, t, r.right - c.left, b};
+        else
+            r = WideRect{r.left + c.left, t, r.left + c.right, b};
     }
+    return r;
+}
+
+} // namespace
+
+RECT ScreenRectLocked(const Window* w) {
+    const WideRect r = ScreenRectWide(w);
     auto clamp = [](int64_t v) { return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-    return RECT{clamp(w->rect.left + dx), clamp(w->rect.top + dy), clamp(w->rect.right + dx),
-                clamp(w->rect.bottom + dy)};
+    return RECT{clamp(r.left), clamp(r.top), clamp(r.right), clamp(r.bottom)};
 }
 
 bool IsDescendantLocked(const Window* w, HWND ancestor) {

@@ -407,7 +407,10 @@ void oxBoxPainter::PaintBoxShadow(oxCanvas* canvas, const oxCanvasRect& rect, ox
     if (!canvas || !canvas->HasTarget() || !group) return;
     oxShadowStyle shadow;
     ShadowOf(group, false, &shadow);
-    if (!shadow.keyedOnAlpha) shadow.Paint(canvas, rect, nullptr);
+    // The fill's corners: where they are round, the shadow shows past them.
+    float radii[4];
+    CornersOf(style->GetFillGroup(), kStyle_fillCornerRadiusTop, radii);
+    if (!shadow.keyedOnAlpha) shadow.Paint(canvas, rect, radii);
 }
 
 void oxBoxPainter::PaintBoxBevel(oxCanvas* canvas, const oxCanvasRect& rect, oxBoxStyle* style) {

@@ -1152,7 +1152,8 @@ void oxScene::Layout() {
     if (!(state_ & kOpen) || !root_ || (state_ & kLayoutBlocked) || layingOut_) return;
     layingOut_ = true;
     if (state_ & kBindingsPending) ConnectPendingBindings();
-    if (state_ & kNeedsLayout) {
+    const bool laidOut = (state_ & kNeedsLayout) != 0;
+    if (laidOut) {
         // The root is laid out in the window's client area, and from there the whole tree; other
         // queued boxes are laid out where they stand. The window is made here if the open has not
         // made it yet: its client area is the room.
@@ -1171,8 +1172,10 @@ void oxScene::Layout() {
     }
     if ((state_ & kWindowsNotShown) && window_) window_->Show();
     // The hosted windows follow their boxes once those are placed. A box may leave the list from
-    // its refresh: walk a copy, held.
-    if ((state_ & kWindowsNotShown) || (root_->GetChangeFlags() & kChangeArranged)) {
+    // its refresh: walk a copy, held. Only a pass that laid boxes out moves them: a refresh repaints
+    // the box, and the update of another window of the scene lays it out again, which would ask for
+    // one more update of the scene's window after every update.
+    if ((state_ & kWindowsNotShown) || (laidOut && (root_->GetChangeFlags() & kChangeArranged))) {
         std::vector<oxBox*> boxes = frameBoxes_;
         for (oxBox* b : boxes)
             b->AddRef();

@@ -280,16 +280,31 @@ oxRect oxFrame::GetBoxRectInFrame() const {
     return r;
 }
 
-oxRect ClientRectToScreen(HWND window, const oxRect& r) {
+namespace {
+
+// Between client and screen coordinates of the window, either way (`toScreen`). In a right-to-left
+// window the origin is the client's top-right pixel and x runs leftwards, so a rectangle's left edge
+// there is the other's right edge: the same sum serves both ways.
+oxRect MapClientRect(HWND window, const oxRect& r, bool toScreen) {
     POINT origin{0, 0};
     if (!window || !ClientToScreen(window, &origin)) return r;
-    // In a right-to-left window the origin is the client's top-right pixel.
     const bool mirrored = (DWORD(GetWindowLongW(window, GWL_EXSTYLE)) & WS_EX_LAYOUTRTL) != 0;
-    const int64_t left = mirrored ? int64_t(origin.x) + 1 - r.x - r.width : int64_t(origin.x) + r.x;
+    const int64_t sign = toScreen ? 1 : -1;
+    const int64_t left = mirrored ? int64_t(origin.x) + 1 - r.x - r.width : r.x + sign * origin.x;
     oxRect out;
     out.Set(int32_t(std::clamp<int64_t>(left, INT32_MIN, INT32_MAX)),
-            int32_t(std::clamp<int64_t>(int64_t(origin.y) + r.y, INT32_MIN, INT32_MAX)), r.width, r.height);
+            int32_t(std::clamp<int64_t>(r.y + sign * origin.y, INT32_MIN, INT32_MAX)), r.width, r.height);
     return out;
+}
+
+} // namespace
+
+oxRect ClientRectToScreen(HWND window, const oxRect& r) {
+    return MapClientRect(window, r, true);
+}
+
+oxRect ScreenRectToClient(HWND window, const oxRect& r) {
+    return MapClientRect(window, r, false);
 }
 
 namespace {
@@ -298,11 +313,10 @@ namespace {
 oxRect PlacedRect(HWND window) {
     RECT w{0, 0, 0, 0};
     if (window) ::GetWindowRect(window, &w);
-    POINT origin{w.left, w.top};
-    if (HWND parent = window ? GetParent(window) : nullptr; parent && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
-        ScreenToClient(parent, &origin);
     oxRect r;
-    r.Set(origin.x, origin.y, w.right - w.left, w.bottom - w.top);
+    r.Set(w.left, w.top, w.right - w.left, w.bottom - w.top);
+    if (HWND parent = window ? GetParent(window) : nullptr; parent && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
+        r = ScreenRectToClient(parent, r);
     return r;
 }
 
@@ -329,9 +343,11 @@ oxRect oxFrame::ComputeWindowRectMirrored(bool* positionDiffers, bool* sizeDiffe
     oxFrameSite* site = Site();
     oxFrame* parentFrame = site ? site->GetWindowBoxFrame() : nullptr;
     if (!site || !IsRightToLeft() || site->IsEmbedded() || !parentFrame || !parentFrame->GetOwnerBox()) return r;
+    // Differs: a child window keeps its x, since the platform places a child of a right-to-left
+    // window from that window's right edge already; mirroring it here too would undo that.
+    if (window_ && (GetWindowLongW(window_, GWL_STYLE) & WS_CHILD)) return r;
     const oxRect parent = parentFrame->GetWindowRect();
-    r.x = int32_t(int64_t(parent.x) + parent.Right() - r.x);
-    if (!window_ || !(GetWindowLongW(window_, GWL_STYLE) & WS_CHILD)) r.x -= r.width;
+    r.x = int32_t(std::clamp<int64_t>(int64_t(parent.x) + parent.Right() - r.x - r.width, INT32_MIN, INT32_MAX));
     const oxRect placed = PlacedRect(window_);
     if (positionDiffers) *positionDiffers = r.x != placed.x || r.y != placed.y;
     return r;
@@ -389,9 +405,30 @@ void oxFrame::UpdateWindowShape(const oxCanvas* painting) {
     // Differs from removing the shape when nothing is visible: a window scrolled or clipped out of
     // sight must show nothing, not all of itself over what covers it.
     if (visible.width <= 0 || visible.height <= 0) visible.Set(0, 0, 0, 0);
+    // The clip is also cut to what this paint is for: a repaint of another part of the window says
+    // nothing about the parts of the box it leaves out, which keep their shape.
+    const RECT area = painting->BaseClipBounds();
+    oxRect painted;
+    painted.Set(area.left - origin.x - box.x, area.top - origin.y - box.y, area.right - area.left,
+                area.bottom - area.top);
+    oxRect whole;
+    whole.Set(0, 0, box.width, box.height);
+    oxRect covered = painted;
+    covered.Intersect(whole);
+    if (covered.width <= 0 || covered.height <= 0) return;
     HRGN shape = CreateRectRgn(visible.x, visible.y, int(visible.Right()), int(visible.Bottom()));
     HRGN current = CreateRectRgn(0, 0, 0, 0);
-    const bool same = (flags_ & 2) && GetWindowRgn(window_, current) != ERROR && EqualRgn(current, shape);
+    const bool shaped = (flags_ & 2) && GetWindowRgn(window_, current) != ERROR;
+    if (covered != whole) {
+        HRGN kept = shaped ? CreateRectRgn(0, 0, 0, 0) : CreateRectRgn(0, 0, box.width, box.height);
+        if (shaped) CombineRgn(kept, current, nullptr, RGN_COPY);
+        HRGN cut = CreateRectRgn(covered.x, covered.y, int(covered.Right()), int(covered.Bottom()));
+        CombineRgn(kept, kept, cut, RGN_DIFF);
+        CombineRgn(shape, shape, kept, RGN_OR);
+        DeleteObject(cut);
+        DeleteObject(kept);
+    }
+    const bool same = shaped && EqualRgn(current, shape);
     DeleteObject(current);
     if (same)
         DeleteObject(shape);

@@ -34,6 +34,8 @@ bool RegisterFrameWindowClass();
 // A rectangle of a window's client area on the screen. A right-to-left window counts client x from
 // its right edge, so there the rectangle lands mirrored. A null window leaves it as it is.
 oxRect ClientRectToScreen(HWND window, const oxRect& r);
+// The other way: a rectangle on the screen in the window's client coordinates.
+oxRect ScreenRectToClient(HWND window, const oxRect& r);
 void UnregisterFrameWindowClass();
 LRESULT FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

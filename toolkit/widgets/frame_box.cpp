@@ -123,11 +123,6 @@ void oxFrameBox::GetWindowRect(oxRect* rect, bool* moved, bool* resized) {
     // boxes lands where it shows.
     const oxPoint at = GetFramePosition();
     r.Offset(at);
-    if (HWND root = GetRootWindow()) {
-        POINT origin{0, 0};
-        ClientToScreen(root, &origin);
-        r.Offset(oxPoint{origin.x, origin.y});
-    }
     *moved = false;
     // A scrolled ancestor shows its children moved by its offsets.
     for (oxBox* b = GetLogicalParent(); b && TestChangeFlags(kChangeFlowed); b = b->GetLogicalParent()) {
@@ -139,6 +134,8 @@ void oxFrameBox::GetWindowRect(oxRect* rect, bool* moved, bool* resized) {
             *moved = true;
         }
     }
+    // On the screen: in a right-to-left window the box shows as far from its right edge.
+    if (HWND root = GetRootWindow()) r = ClientRectToScreen(root, r);
     *rect = r;
     RECT window{}, client{};
     if (window_) {
@@ -156,8 +153,8 @@ void oxFrameBox::SyncPosition() {
     GetWindowRect(&r, &moved, &resized);
     if (!moved && !resized) return;
     // The window is a child of the scene's window: its place is in that window's client area.
-    POINT at{r.x, r.y};
-    if (HWND parent = ::GetParent(window_)) ScreenToClient(parent, &at);
+    oxRect at = r;
+    if (HWND parent = ::GetParent(window_)) at = ScreenRectToClient(parent, r);
     moving_ = true;
     SetWindowPos(window_, nullptr, at.x, at.y, r.width, r.height,
                  kPositionFlags | (moved ? 0 : SWP_NOMOVE) | (resized ? 0 : SWP_NOSIZE));
@@ -185,8 +182,13 @@ void oxFrameBox::UpdateClip(oxCanvas* canvas, int flags) {
             if (shown.right < shown.left) shown.right = shown.left;
             if (shown.bottom < shown.top) shown.bottom = shown.top;
         }
-        visible =
-            CreateRectRgn(shown.left - box.left, shown.top - box.top, shown.right - box.left, shown.bottom - box.top);
+        RECT local{shown.left - box.left, shown.top - box.top, shown.right - box.left, shown.bottom - box.top};
+        // The box's part counts from its right edge in a right-to-left scene; a hosted window that
+        // is not mirrored itself takes it from its left.
+        auto mirrored = [](HWND w) { return w && (DWORD(GetWindowLongW(w, GWL_EXSTYLE)) & WS_EX_LAYOUTRTL) != 0; };
+        if (mirrored(GetRootWindow()) && !mirrored(window_))
+            local = RECT{size.x - local.right, local.top, size.x - local.left, local.bottom};
+        visible = CreateRectRgn(local.left, local.top, local.right, local.bottom);
     }
     if (visible) {
         HRGN current = CreateRectRgn(0, 0, 0, 0);

@@ -33,6 +33,12 @@ namespace {
 
 constexpr UINT kMeasureSingleLine = 0xD20;
 
+// The start of a line is its right edge in right-to-left reading: an alignment left at the start
+// (none, or `start`) goes right there.
+int ResolveStartAlignment(int align, bool rightToLeft) {
+    return rightToLeft && (align < 0 || align == kKeywordStart) ? kKeywordRight : align;
+}
+
 // Fonts by face, height, bold, italic, underline, angle and quality, kept until the cache is
 // cleared.
 using FontKey = std::tuple<std::u16string, int, bool, bool, bool, int, int>;
@@ -40,7 +46,6 @@ std::map<FontKey, HFONT>& FontCache() {
     static std::map<FontKey, HFONT> cache;
     return cache;
 }
-
 
 // What the text group of a computed style says about the font.
 struct FontLook {
@@ -662,13 +667,17 @@ void oxTextBox::PaintContent(oxCanvas* canvas) {
     }
     look.highlight = colorOf(kStyle_textHighlight);
     look.hasHighlight = look.highlight != 0;
-    look.hAlign = Keyword(layout, kStyle_hAlign);
     look.vAlign = Keyword(layout, kStyle_vAlign);
     look.cropRight = Keyword(layout, kStyle_crop) == kKeywordRight;
 
     HFONT font = GetFont();
     const bool wrap = AttributeIsTrue(kAtomWordwrap), multiline = AttributeIsTrue(kAtomMultiline);
     UINT flags = DrawFlags();
+    const bool rightToLeft = (flags & DT_RTLREADING) != 0;
+    look.hAlign = ResolveStartAlignment(Keyword(layout, kStyle_hAlign), rightToLeft);
+    // Right-to-left lines of a block kept to its right keep to that edge each.
+    if (rightToLeft && look.hAlign == kKeywordRight && (wrap || multiline || (flags & DT_EDITCONTROL)))
+        flags |= DT_RIGHT;
     if (look.cropRight) {
         flags |= DT_END_ELLIPSIS;
         if (flags & (DT_WORDBREAK | DT_EDITCONTROL) || multiline) flags |= DT_EDITCONTROL;
@@ -811,7 +820,7 @@ void oxTextBox::PlaceRichItems() {
     for (int l = 0; l < doc->GetLineCount(); ++l) {
         oxRichLine* line = doc->GetLine(l);
         const int32_t spare = content.width - line->width;
-        const int align = flowing ? justify : hAlign;
+        const int align = ResolveStartAlignment(flowing ? justify : hAlign, rtl);
         int32_t x = 0;
         if (spare > 0) x = align == kKeywordCenter ? spare / 2 : align == kKeywordRight ? spare : 0;
         // Drawn from the paragraph's starting edge: the right end of the line for a right-to-left base.

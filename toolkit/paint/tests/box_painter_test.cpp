@@ -220,6 +220,33 @@ TEST_F(BoxPainterTest, CrossFadeOfTwoSolidsMixes) {
     EXPECT_NEAR(0x40, int(green), 2);
 }
 
+// A rounded box's shadow reaches under the corners its fill leaves open: the corner pixel outside
+// the arc is as dark as the shadow beside the box, not the background.
+TEST_F(BoxPainterTest, AShadowShowsInTheCornersARoundedFillLeavesOpen) {
+    TestSurface surface(80, 60, 32, kLayoutUnspecified);
+    surface.Fill32(0xFFFFFFFFu);
+    oxCanvas canvas;
+    canvas.AttachTarget(surface.buffer);
+    StyleRef box;
+    box.Set(kStyle_fill, oxStyleValue::Color(0xFF2F6FC8u));
+    for (int id = kStyle_fillCornerRadiusTop; id <= kStyle_fillCornerRadiusLeft; ++id)
+        box.Set(id, Int(12));
+    box.Set(kStyle_shadowColor, oxStyleValue::Color(0xFF203048u));
+    box.Set(kStyle_shadowRadius, Int(6));
+    box.Set(kStyle_shadowOpacity, Int(40));
+    box.Set(kStyle_shadowTop, Int(3));
+    const oxCanvasRect r{10, 10, 60, 36};
+    oxBoxPainter::PaintBoxShadow(&canvas, r, box.style);
+    oxBoxPainter::PaintBoxFill(&canvas, nullptr, r, box.style);
+    auto at = [&](int x, int y) { return surface.buffer.GetRow32(y)[x] & 0xFFFFFF; };
+    // The bottom-right corner pixel (69, 45) lies 12.7 from its arc's centre (58, 34): open. Beside
+    // the box, one pixel right, the shadow's colour there.
+    EXPECT_NE(at(69, 45), 0xFFFFFFu);
+    for (int c = 0; c < 24; c += 8)
+        EXPECT_NEAR(int((at(69, 45) >> c) & 0xFF), int((at(70, 45) >> c) & 0xFF), 8) << c;
+    EXPECT_EQ(at(40, 28), 0x2F6FC8u) << "the fill over the middle";
+}
+
 // A box's fill fading from a rounded colour to a gradient, and a box painted whole from its style:
 // gradient fill with corners, a dotted border and a shadow.
 TEST_F(BoxPainterTest, CrossFadeAndStyledBox) {

@@ -19,6 +19,7 @@
 #include "toolkit/script/shell.h"
 #include "toolkit/script/tests/windowed_app_test.h"
 #include "toolkit/widgets/frame.h"
+#include "toolkit/widgets/frame_box.h"
 #include "toolkit/widgets/frame_input.h"
 #include "toolkit/widgets/scene_frame.h"
 #include "toolkit/widgets/tests/frame_test_scene.h"
@@ -202,6 +203,67 @@ TEST_F(WindowedAppTest, FramedBoxesScrolledOutOfAListShowNothing) {
     test::ExpectShape(a, RECT{0, 0, list->GetBoxRect().width, 60});
     test::ExpectShape(b, RECT{0, 0, list->GetBoxRect().width, 40});
     test::ExpectShape(c, RECT{0, 0, 0, 0});
+}
+
+// In a right-to-left scene the window mirrors what it shows, and its child windows with it: a box
+// laid out 50 from the left stands 50 from the window's right edge, and so do the framed box's
+// window and an HTML box's control.
+TEST_F(WindowedAppTest, ChildWindowsOfARightToLeftSceneStandWhereTheirBoxesShow) {
+    written.push_back("framed_rtl_test.box");
+    std::ofstream(resources / "framed_rtl_test.box") << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
+      xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root" dir="rtl" s:fill="#ffff0000">
+  <box id="top" s:height="40"/>
+  <vbox id="own" framed="true" s:width="100" s:height="60" s:marginLeft="50" s:fill="#ff0000ff">
+    <box id="pad" s:height="10"/><box id="inner" s:width="30" s:height="20" s:fill="#ffffff00"/>
+  </vbox>
+  <dhtml id="page" s:width="80" s:height="30" s:marginLeft="20" value="&lt;body style='margin:0'&gt;&lt;/body&gt;"/>
+</vbox>)";
+    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"framed_rtl_test.box", nullptr, nullptr, nullptr,
+                                                                    nullptr, false);
+    ASSERT_NE(scene, nullptr);
+    ASSERT_TRUE(scene->IsRightToLeft());
+    RunUntilIdle();
+    auto box = [&](const WCHAR* id) { return scene->GetBoxById(oxAtoms::Find(id), false); };
+    ASSERT_EQ(box(u"own")->GetFramePosition(), (oxPoint{50, 40}));
+    ASSERT_EQ(box(u"page")->GetFramePosition(), (oxPoint{20, 100}));
+    auto* frame = dynamic_cast<oxFrame*>(box(u"own")->GetFrame());
+    auto* page = dynamic_cast<oxDHTMLBox*>(box(u"page"));
+    ASSERT_TRUE(frame && frame->GetWindow() && page && page->GetWindow());
+    // The scene's client area on the screen: [left, right) across, from top down.
+    RECT client;
+    HWND sceneWindow = dynamic_cast<oxSceneFrame*>(scene->GetWindow())->GetFrame()->GetWindow();
+    GetWindowRect(sceneWindow, &client);
+    const LONG right = client.right, top = client.top;
+    const struct {
+        HWND window;
+        RECT expected;
+    } cases[] = {
+        {frame->GetWindow(), {right - 150, top + 40, right - 50, top + 100}},
+        {page->GetWindow(), {right - 100, top + 100, right - 20, top + 130}},
+    };
+    for (const auto& c : cases) {
+        RECT r;
+        ASSERT_TRUE(GetWindowRect(c.window, &r));
+        EXPECT_EQ(r.left, c.expected.left);
+        EXPECT_EQ(r.top, c.expected.top);
+        EXPECT_EQ(r.right, c.expected.right);
+        EXPECT_EQ(r.bottom, c.expected.bottom);
+    }
+    // The framed box paints in its window: its first 30 columns (the yellow box) at its right.
+    EXPECT_EQ(ScreenAt(right - 51, top + 55), kYellow);
+    EXPECT_EQ(ScreenAt(right - 80, top + 55), kYellow);
+    EXPECT_EQ(ScreenAt(right - 81, top + 55), kBlue);
+    EXPECT_EQ(ScreenAt(right - 149, top + 45), kBlue);
+    EXPECT_EQ(ScreenAt(right - 151, top + 45), kRed);
+    EXPECT_EQ(ScreenAt(right - 49, top + 45), kRed);
+    // Where the yellow box shows, the framed window takes the pointer.
+    const POINT p{right - 60, top + 60};
+    EXPECT_EQ(WindowFromPoint(p), frame->GetWindow());
+    // A repaint of the HTML box alone leaves the framed window's shape whole, and the updates of the
+    // two windows do not ask for each other without end.
+    page->RequestRepaint();
+    EXPECT_LT(RunUntilIdle(), 100);
+    EXPECT_EQ(ScreenAt(right - 149, top + 45), kBlue);
 }
 
 TEST_F(FramedBoxTest, ARemovedHoveredBoxIsForgottenByTheInput) {

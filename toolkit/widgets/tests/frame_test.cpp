@@ -222,20 +222,25 @@ TEST_P(FrameTest, AChildFrameIsShapedToWhatItsParentsPaintLeavesVisible) {
     frame->Create(false);
     HWND w = frame->GetWindow();
     ASSERT_TRUE(w);
+    // The clip is what the parents leave of a paint of the whole window, or of `paint` alone.
     const struct {
         const char* what;
         RECT clip;  // in the parent's coordinates
         RECT shape; // in the window's
+        RECT paint = {0, 0, 80, 60};
     } cases[] = {
         {"all of it", {0, 0, 80, 60}, {0, 0, 40, 30}},
         {"its top left", {0, 0, 30, 35}, {0, 0, 20, 15}},
         {"its bottom right", {25, 40, 80, 60}, {15, 20, 40, 30}},
         {"the same again", {25, 40, 80, 60}, {15, 20, 40, 30}},
+        {"a repaint beside it says nothing of it", {60, 0, 80, 10}, {15, 20, 40, 30}, {60, 0, 80, 10}},
         {"none: scrolled out of sight", {0, 0, 80, 10}, {0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         oxCanvas canvas(80, 60);
+        test::ClipTo(canvas, c.paint);
+        canvas.PushClip();
         test::ClipTo(canvas, c.clip);
         frame->UpdateWindowShape(&canvas);
         test::ExpectShape(w, c.shape);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -472,6 +473,48 @@ TEST_F(TextBoxTest, SceneDirectionAppliesWithoutDir) {
         EXPECT_EQ(0, std::memcmp(a.GetRow8(y), c.GetRow8(y), size_t(a.usedBytes))) << y;
     }
     EXPECT_TRUE(differs);
+}
+
+// Right-to-left reading starts a line at the right: wrapped lines whose alignment is left at the
+// start keep to the right edge, plain and marked-up alike; an explicit side is kept.
+TEST_F(TextBoxTest, WrappedLinesOfRightToLeftTextKeepToTheRightEdge) {
+    const SIZE wide = Extent(u"mmmmm", 13), narrow = Extent(u"i", 13);
+    const int width = wide.cx + 4, height = 2 * wide.cy + 2;
+    const struct {
+        const char16_t* dir;
+        const char16_t* hAlign; // null: not set
+        bool plain;
+        bool right;
+    } cases[] = {
+        {u"rtl", nullptr, true, true},  {u"rtl", u"start", true, true}, {u"rtl", u"left", true, false},
+        {u"ltr", nullptr, true, false}, {u"rtl", nullptr, false, true}, {u"ltr", nullptr, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.dir) + " " + (c.hAlign ? Utf8(c.hAlign) : "-") + (c.plain ? " plain" : " rich"));
+        if (box) box->Release();
+        box = nullptr;
+        MakeBox(nullptr, width, height);
+        if (!c.plain) box->SetAttribute(kAtomPlaintext, u"false", true, false);
+        box->SetAttribute(kAtomDir, c.dir, true, false);
+        box->SetAttribute(kAtomWordwrap, u"true", true, false);
+        if (c.hAlign) box->SetStyle(u"hAlign", c.hAlign);
+        box->SetValue(u"mmmmm i");
+        ArrangeLayoutRoot(box, width, height);
+        auto canvas = MakeCanvas(width, height, 32);
+        box->Paint(canvas.get());
+        // The inked columns of the second line.
+        int first = width, last = -1;
+        for (int y = wide.cy; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (Pixel(*canvas, x, y) != (0xFF000000u | kBackground))
+                    first = std::min(first, x), last = x > last ? x : last;
+        ASSERT_LE(first, last) << "the second line shows";
+        if (c.right) {
+            EXPECT_GE(first, width - narrow.cx - 1);
+        } else {
+            EXPECT_LE(last, narrow.cx);
+        }
+    }
 }
 
 TEST_F(TextBoxTest, NothingToPaintWithoutValueOrRoom) {
