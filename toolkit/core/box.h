@@ -145,8 +145,12 @@ public:
     // Content children: the children of the gadget's content part box that were inserted as content,
     // from the part's content insertion index on. Without a content part they are nothing.
     virtual oxBox* GetContentPart() const;
-    // Where content children start in this box's children (a content part's insertion index).
-    void SetContentIndex(int index);
+    // Where content children start in this box's children (a content part's insertion index); 0
+    // without children.
+    int GetContentInsertIndex() const;
+    void SetContentInsertIndex(int index);
+    // The content part's child at its insertion index when that child is content, else null.
+    oxBox* GetContentInsertionChild(bool expand);
     int GetContentChildCount() const;
     oxBox* GetContentChildAt(int index) const;
     void InsertContentChildAt(int index, oxBox* child, const WCHAR* partName, bool expand);
@@ -164,6 +168,14 @@ public:
     oxBox* GetPreviousBox() const;
     oxBox* GetSpecialPart(oxAtom atom);
     virtual oxBox* GetPartById(oxAtom id);
+    // Depth-first from this box (included), the first box of that tag; markup waiting under a
+    // collapsed box is built only when it holds the tag.
+    virtual oxBox* GetBoxByTag(oxAtom tag);
+    // The same search from `start` (this box when null) on, within this box's subtree.
+    oxBox* FindBoxByType(oxAtom tag, oxBox* start);
+    // The first box below this one of that tag whose layout root is `root`: a part of `root`'s own
+    // layout rather than of a nested one.
+    oxBox* FindPartByTag(oxAtom tag, oxBox* root);
     oxBox* FindPart(oxAtom atom);
     bool IsAncestorOf(const oxBox* box) const;
     oxBox* GetLogicalParent() const;
@@ -394,6 +406,12 @@ public:
     oxRect GetContentRect() const;
     oxRect GetContentRectWithScrollbars();
     oxPoint GetFramePosition();
+    // The box rectangle in the client coordinates of the frame that shows it: at the origin for a
+    // box with a frame of its own, else at its frame position less what its ancestors scrolled.
+    oxRect GetFrameClientRect();
+    // The part of the box rectangle that shows, in the same coordinates: cut by every ancestor that
+    // clips its overflowing content; all zero when nothing of it shows.
+    oxRect GetVisibleRect();
     // The box's position summed up its logical parents to the nearest layered box above it, or to
     // the nearest "stack" layer root: where the box stands in what that layer paints.
     oxPoint GetLayerOffset() const;
@@ -401,6 +419,15 @@ public:
     virtual oxPoint GetIntrinsicSize() { return {}; }
     // Stores the placement, lets the layout place the children, arranges scroll bars and layers.
     virtual void Arrange(oxPlacementRecord* placement);
+    // Writes the placement's sizes into the geometry; a box that is not flowed also takes its place
+    // from its own `left`/`top` (or `right`/`bottom`), resolved against its logical parent's content.
+    virtual void ApplyPlacementToStyle(oxPlacementRecord* placement);
+    // A geometry value (`top` ... `height`) in pixels: a percentage of the logical parent's content
+    // size, "center", "start" and "end" resolved; false when unset or left to layout.
+    bool ResolveEdgeValue(int propertyId, int32_t* out);
+    // Turns percentages and placing keywords of `top`, `right`, `left`, `bottom`, `width` and
+    // `height` into pixel values as they resolve now.
+    void ResolvePercentGeometry();
     const oxPlacementRecord* GetPlacement() const { return placement_; }
     // One child alone changed: its layout places it and the children it moves, in this box's last
     // placement, when that gives what arranging the whole box again would. False when the box must
@@ -450,6 +477,15 @@ public:
     oxRect GetHScrollBarRect() const;
     oxRect GetVScrollBarRect() const;
     virtual void ArrangeScrollbars(oxPlacementRecord* placement);
+    // Lays each shown scroll bar along the far edge of the content area.
+    virtual void PlaceScrollbars(oxPlacementRecord* placement);
+    // What the shown scroll bars take: the vertical one's width, the horizontal one's height. With a
+    // placement the bars are placed first.
+    struct ScrollbarSpace {
+        bool vertical = false, horizontal = false;
+        int32_t width = 0, height = 0;
+    };
+    void GetScrollbarSpace(oxPlacementRecord* placement, ScrollbarSpace* out);
 
     // Painting (box_paint.cpp).
     virtual void Paint(oxCanvas* canvas);
@@ -478,6 +514,8 @@ protected:
 
 private:
     struct ChildArray;
+    // A box that is not flowed moves to where its edge values put it in its logical parent.
+    void PlaceByStyle(const oxPoint& area);
     static ChildArray* EmptyChildren();
     bool EnsureChildCapacity(int count, int extra);
     void DestroyChildrenNow();

@@ -13,9 +13,22 @@ oxBox* oxBox::GetContentPart() const {
     return gadget_->FindContentPart(const_cast<oxBox*>(this));
 }
 
-void oxBox::SetContentIndex(int index) {
+int oxBox::GetContentInsertIndex() const {
+    return children_->count > 0 ? children_->contentIndex : 0;
+}
+
+// A gadget marks where content goes while it builds the part, before the part has children: the
+// child array is made for it then.
+void oxBox::SetContentInsertIndex(int index) {
     if (index < 0 || !EnsureChildCapacity(children_->count, 1)) return;
     children_->contentIndex = std::min(index, children_->count);
+}
+
+oxBox* oxBox::GetContentInsertionChild(bool expand) {
+    oxBox* part = GetContentPart();
+    if (!part) return nullptr;
+    oxBox* child = part->GetChildAt(part->GetContentInsertIndex(), expand);
+    return child && (child->changeFlags_ & kChangeContentChild) ? child : nullptr;
 }
 
 int oxBox::GetContentChildCount() const {

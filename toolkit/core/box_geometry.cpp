@@ -12,6 +12,9 @@
 #include "toolkit/core/layout.h"
 #include "toolkit/core/layout_factory.h"
 #include "toolkit/core/placement_record.h"
+#include "toolkit/style/box_style.h"
+#include "toolkit/style/style_group.h"
+#include "toolkit/style/style_tables.h"
 
 namespace {
 
@@ -98,6 +101,37 @@ oxPoint oxBox::GetLayerRootOffset() const {
     });
 }
 
+// Computed up the logical-parent chain like the frame position, less what each ancestor below the
+// frame box has scrolled: where the box shows in its frame's window.
+oxRect oxBox::GetFrameClientRect() {
+    const oxPoint size = geometry_[1];
+    if (changeFlags_ & kChangeFramed) return {0, 0, size.x, size.y};
+    int64_t x = 0, y = 0;
+    for (oxBox* b = this; b; b = b->GetLogicalParent()) {
+        x += b->geometry_[0].x;
+        y += b->geometry_[0].y;
+        oxBox* up = b->GetLogicalParent();
+        if (!up || (up->changeFlags_ & kChangeFramed)) break;
+        // Only a layout that exists can have scrolled; asking would make one for every ancestor.
+        if (oxLayout* layout = up->GetLayoutIfMade()) {
+            x -= layout->GetScrollX();
+            y -= layout->GetScrollY();
+        }
+    }
+    return {oxClampLength(x), oxClampLength(y), size.x, size.y};
+}
+
+oxRect oxBox::GetVisibleRect() {
+    oxRect r = GetFrameClientRect();
+    for (oxBox* b = GetLogicalParent(); b && r.width > 0 && r.height > 0; b = b->GetLogicalParent()) {
+        if ((b->stateFlags_ & kStateOverflowed) && (b->IsOverflowHidden() || b->IsOverflowScroll()))
+            r.Intersect(b->GetFrameClientRect());
+        if (b->changeFlags_ & kChangeFramed) break;
+    }
+    if (r.width <= 0 || r.height <= 0) return {0, 0, 0, 0};
+    return r;
+}
+
 oxLayout* oxBox::GetLayout() {
     if (!layout_) {
         oxLayoutFactory factory;
@@ -118,10 +152,7 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
     bool nested = (changeFlags_ & kChangeArranging) != 0;
     if (nested) ++placement->nesting;
     changeFlags_ |= kChangeArranging;
-    // Sizes past what a box can keep stop at the edge of that range.
-    SetBoxSize({oxClampLength(placement->outerWidth), oxClampLength(placement->outerHeight)});
-    SetPacked(2, {oxClampLength(placement->paddingLeft), oxClampLength(placement->paddingTop)});
-    SetContentSize({oxClampLength(placement->width), oxClampLength(placement->height)});
+    ApplyPlacementToStyle(placement);
     if (presence_ & kHasFrame) {
         if (oxBoxFrame* frame = GetFrame()) frame->PositionWindow();
     }
@@ -132,6 +163,8 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
         oxPoint size = geometry_[1], content = geometry_[3];
         SetBoxSize({oxClampLength(int64_t(size.x) + dx), oxClampLength(int64_t(size.y) + dy)});
         SetContentSize({oxClampLength(int64_t(content.x) + dx), oxClampLength(int64_t(content.y) + dy)});
+        // A box placed by its own edges places itself again at its new size ("center", "end").
+        PlaceByStyle({placement->availWidth, placement->availHeight});
     }
     if (placement->nesting == 0) {
         if (!placement_) placement_ = new (std::nothrow) oxPlacementRecord;
@@ -166,6 +199,94 @@ void oxBox::Arrange(oxPlacementRecord* placement) {
     }
     oxDOMEvent laidOut(kAtomLayout, this, nullptr);
     HandleEvent(&laidOut);
+}
+
+namespace {
+
+bool IsPlacingKeyword(const oxStyleValue& v) {
+    if (v.GetType() != kStyleKeyword) return false;
+    const int k = v.GetValue();
+    return k == kKeywordCenter || k == kKeywordStart || k == kKeywordEnd;
+}
+
+// `area` stands in for the logical parent's content when there is none.
+bool ResolveIn(oxBox* box, int id, const oxPoint& area, int32_t* out) {
+    oxBoxStyle* style = box->ResolveStyle();
+    oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr;
+    if (!metrics || !metrics->IsSet(id)) return false;
+    const oxStyleValue& v = *metrics->Member(id);
+    // Other keywords ("auto", "aspect", "none") leave the edge to layout.
+    if (v.GetType() == kStyleKeyword && !IsPlacingKeyword(v)) return false;
+    const oxBox* parent = box->GetLogicalParent();
+    // Differs on purpose: "center" and "end" measure the whole box, not its content, so that a
+    // padded box sits centred.
+    int32_t n = 0;
+    if (!oxMetricsGroup::ResolveEdge(id, v, box->GetPacked(1), parent ? parent->GetPacked(3) : area, &n)) return false;
+    *out = oxClampLength(n);
+    return true;
+}
+
+} // namespace
+
+void oxBox::ApplyPlacementToStyle(oxPlacementRecord* placement) {
+    if (!placement) return;
+    // A box out of the flow is given no size by its parent's layout: its own `width` and `height`
+    // size it, and its content grows it from there. The record takes them too, so that growth is
+    // measured from them.
+    if (!(changeFlags_ & kChangeFlowed)) {
+        const oxRect padding = GetPadding();
+        const oxPoint area{placement->availWidth, placement->availHeight};
+        int32_t n = 0;
+        if (ResolveIn(this, kStyle_width, area, &n) && n > 0) {
+            placement->width = n;
+            placement->paddingLeft = padding.x;
+            placement->outerWidth = oxClampLength(int64_t(n) + padding.x + padding.width);
+        }
+        if (ResolveIn(this, kStyle_height, area, &n) && n > 0) {
+            placement->height = n;
+            placement->paddingTop = padding.y;
+            placement->outerHeight = oxClampLength(int64_t(n) + padding.y + padding.height);
+        }
+    }
+    // Sizes past what a box can keep stop at the edge of that range.
+    SetBoxSize({oxClampLength(placement->outerWidth), oxClampLength(placement->outerHeight)});
+    SetPacked(2, {oxClampLength(placement->paddingLeft), oxClampLength(placement->paddingTop)});
+    SetContentSize({oxClampLength(placement->width), oxClampLength(placement->height)});
+    PlaceByStyle({placement->availWidth, placement->availHeight});
+}
+
+bool oxBox::ResolveEdgeValue(int propertyId, int32_t* out) {
+    return out && ResolveIn(this, propertyId, {0, 0}, out);
+}
+
+void oxBox::ResolvePercentGeometry() {
+    oxBoxStyle* style = ResolveStyle();
+    oxStyleGroup* metrics = style ? style->GetMetricsGroup() : nullptr;
+    if (!metrics) return;
+    for (int id : {kStyle_top, kStyle_right, kStyle_left, kStyle_bottom, kStyle_width, kStyle_height}) {
+        // Plain pixel values stay as they are: writing them again would only unshare the record.
+        const oxStyleValue* v = metrics->IsSet(id) ? metrics->Member(id) : nullptr;
+        if (!v || (v->GetType() != kStylePercent && !IsPlacingKeyword(*v))) continue;
+        int32_t n = 0;
+        if (ResolveIn(this, id, {0, 0}, &n)) SetStyleValue(id, oxStyleValue(n, kStylePx), 0);
+    }
+}
+
+void oxBox::PlaceByStyle(const oxPoint& area) {
+    if (changeFlags_ & kChangeFlowed) return;
+    const oxBox* parent = GetLogicalParent();
+    const oxPoint room = parent ? parent->GetPacked(3) : area, size = geometry_[1];
+    oxPoint at = geometry_[0];
+    int32_t n = 0;
+    if (ResolveIn(this, kStyle_left, area, &n))
+        at.x = n;
+    else if (ResolveIn(this, kStyle_right, area, &n))
+        at.x = oxClampLength(int64_t(room.x) - n - size.x);
+    if (ResolveIn(this, kStyle_top, area, &n))
+        at.y = n;
+    else if (ResolveIn(this, kStyle_bottom, area, &n))
+        at.y = oxClampLength(int64_t(room.y) - n - size.y);
+    SetBoxPosition(at);
 }
 
 bool oxBox::FollowChildChange(oxBox* child) {

@@ -110,8 +110,7 @@ void PaintEmbeddedSceneBackgrounds(oxCanvas* canvas, oxBox* container) {
     const oxPoint origin = container->GetFramePosition();
     for (int i = 0, n = container->GetChildCount(); i < n; ++i) {
         oxBox* child = container->GetChildAt(i, false);
-        if (child->GetBoxType() != kAtomEmbeddedScene || child->IsCollapsed() || child->IsEffectivelyHidden())
-            continue;
+        if (child->GetBoxType() != kAtomEmbeddedScene || child->IsCollapsed() || child->IsEffectivelyHidden()) continue;
         const oxPoint at = child->GetFramePosition();
         const int32_t dx = int32_t(int64_t(at.x) - origin.x), dy = int32_t(int64_t(at.y) - origin.y);
         s.OffsetOrigin(canvas, dx, dy);
@@ -334,7 +333,9 @@ void oxBox::PaintStroke(oxCanvas* canvas, int layer) {
 void oxBox::PaintScrollCorner(oxCanvas* canvas) {
     oxBoxStyle* style = ResolveStyle();
     if (!style) return;
-    int32_t w = geometry_[1].x - GetVScrollBarRect().width;
-    int32_t h = geometry_[1].y - GetHScrollBarRect().height;
+    ScrollbarSpace space;
+    GetScrollbarSpace(nullptr, &space);
+    int32_t w = geometry_[1].x - space.width;
+    int32_t h = geometry_[1].y - space.height;
     if (w > 0 && h > 0) oxGetBoxPaintServices().PaintBoxScrollCorner(canvas, {0, 0, w, h}, style);
 }

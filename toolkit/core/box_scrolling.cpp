@@ -194,8 +194,10 @@ oxRect oxBox::GetVScrollBarRect() const {
 
 oxRect oxBox::GetContentRectWithScrollbars() {
     oxRect r = GetContentRect();
-    r.width += GetVScrollBarRect().width;
-    r.height += GetHScrollBarRect().height;
+    ScrollbarSpace space;
+    GetScrollbarSpace(nullptr, &space);
+    r.width += space.width;
+    r.height += space.height;
     return r;
 }
 
@@ -226,9 +228,16 @@ void oxBox::ArrangeScrollbars(oxPlacementRecord* placement) {
         bars->bothShown = both;
         UpdateScrollbarCornerMargins(bars->vertical, bars->horizontal, both, this);
     }
+    // The bars that are not wanted were hidden above: the shown ones are the wanted ones.
+    PlaceScrollbars(placement);
+}
+
+void oxBox::PlaceScrollbars(oxPlacementRecord* placement) {
+    Scrollbars* bars = FindScrollbars(this);
+    if (!bars) return;
     for (bool vertical : {true, false}) {
         oxBox* bar = vertical ? bars->vertical : bars->horizontal;
-        if (!wanted[vertical] || !bar) continue;
+        if (!Visible(bar)) continue;
         oxRect content = GetContentRect();
         int32_t t = Thickness(bar, vertical);
         oxRect r = vertical ? oxRect{content.x + content.width - t, content.y, t, content.height}
@@ -244,8 +253,26 @@ void oxBox::ArrangeScrollbars(oxPlacementRecord* placement) {
         bar->SetBoxPosition({r.x, r.y});
         oxPlacementRecord rec;
         rec.Construct(false, r.width, r.height, r.width, r.height, 0, 0, r.width, r.height, r.width, r.height, false,
-                      false, placement->nesting);
+                      false, placement ? placement->nesting : 0);
         bar->Arrange(&rec);
+    }
+}
+
+void oxBox::GetScrollbarSpace(oxPlacementRecord* placement, ScrollbarSpace* out) {
+    if (!out) return;
+    *out = ScrollbarSpace{};
+    Scrollbars* bars = FindScrollbars(this);
+    if (!bars || (!Visible(bars->vertical) && !Visible(bars->horizontal))) return;
+    if (placement) PlaceScrollbars(placement);
+    // Placing arranges the bars, whose reactions may have dropped them; look them up again.
+    if (!(bars = FindScrollbars(this))) return;
+    if (Visible(bars->vertical)) {
+        out->vertical = true;
+        out->width = bars->vertical->GetPacked(1).x;
+    }
+    if (Visible(bars->horizontal)) {
+        out->horizontal = true;
+        out->height = bars->horizontal->GetPacked(1).y;
     }
 }
 

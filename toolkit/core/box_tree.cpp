@@ -349,6 +349,34 @@ oxBox* oxBox::GetPartById(oxAtom id) {
     return nullptr;
 }
 
+oxBox* oxBox::GetBoxByTag(oxAtom tag) {
+    return FindBoxByType(tag, nullptr);
+}
+
+oxBox* oxBox::FindBoxByType(oxAtom tag, oxBox* start) {
+    if (!tag) return nullptr;
+    // A start outside this box's subtree finds nothing rather than walking off into another tree.
+    if (start && start != this && !IsAncestorOf(start)) return nullptr;
+    oxBox* from = start ? start : this;
+    for (oxBox* b = from; b; b = b->GetNextBox(this, false, false))
+        if (b->GetTag() == tag) return b;
+    // Markup waiting under a collapsed box is built only when it holds the tag.
+    for (oxBox* b = from; b; b = b->GetNextBox(this, false, false)) {
+        if (!(b->stateFlags_ & kStateContentPending)) continue;
+        auto* holder = dynamic_cast<oxCollapsedContainerBox*>(b->GetChildAt(0, false));
+        if (holder && holder->ExpandIfHoldsTag(tag)) return FindBoxByType(tag, start);
+    }
+    return nullptr;
+}
+
+oxBox* oxBox::FindPartByTag(oxAtom tag, oxBox* root) {
+    if (!tag) return nullptr;
+    for (oxBox* b = GetNextBox(this, false, false); b; b = b->GetNextBox(this, false, false)) {
+        if (b->GetTag() == tag && b->FindAncestorWithFlag() == root) return b;
+    }
+    return nullptr;
+}
+
 oxBox* oxBox::GetSpecialPart(oxAtom atom) {
     switch (atom) {
     case 0:

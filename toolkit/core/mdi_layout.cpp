@@ -32,6 +32,8 @@ bool MoveFreeChildren(oxBox* box, int propertyId, int64_t delta) {
         oxBox* child = box->GetChildAt(i, false);
         if (!IsFree(child)) continue;
         any = true;
+        // A percentage or "center" becomes the pixel value it gives now, which the move then shifts.
+        child->ResolvePercentGeometry();
         const int32_t now = Saturate(StyleInt(child, propertyId) + delta);
         if (propertyId == kStyle_left)
             child->SetLeft(now);
@@ -51,8 +53,10 @@ void oxMDILayout::GetExtents(oxBox* box, oxPoint* before, oxPoint* after) {
     *before = *after = {0, 0};
     if (!box) return;
     oxPoint view = box->GetPacked(3);
-    view.x = std::max(0, view.x - box->GetVScrollBarRect().width);
-    view.y = std::max(0, view.y - box->GetHScrollBarRect().height);
+    oxBox::ScrollbarSpace space;
+    box->GetScrollbarSpace(nullptr, &space);
+    view.x = std::max(0, view.x - space.width);
+    view.y = std::max(0, view.y - space.height);
     int64_t left = 0, up = 0, right = 0, down = 0;
     for (int i = 0, n = box->GetChildCount(); i < n; ++i) {
         oxBox* child = box->GetChildAt(i, false);
@@ -77,8 +81,8 @@ void oxMDILayout::Layout(oxPlacementRecord* placement, oxBox* box) {
             continue;
         child->ResolveStyle();
         if (oxLayout* own = child->GetLayoutIfMade()) own->ClearValidity();
-        // The child's own place; its own layout answers the size its content needs.
-        if (IsFree(child)) child->SetBoxPosition({StyleInt(child, kStyle_left), StyleInt(child, kStyle_top)});
+        // The child places itself by its own `left` and `top`; its own layout answers the size its
+        // content needs.
         oxPlacementRecord rec;
         rec.Construct(false, avail.x, avail.y, 0, 0, 0, 0, 0, 0, 0, 0, false, false, placement->nesting);
         child->Arrange(&rec);

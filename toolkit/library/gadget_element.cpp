@@ -331,7 +331,7 @@ void oxGadgetElement::BuildContentWithin(oxBox* box, bool attachOnly, int depth)
     // Content children go in where the placeholder stood.
     if (!contentPath_.empty())
         if (oxBox* part = FollowPath(box, contentPath_, contentPath_.size() - 1))
-            part->SetContentIndex(contentPath_.back());
+            part->SetContentInsertIndex(contentPath_.back());
 }
 
 oxBox* oxGadgetElement::FollowPath(oxBox* box, const std::vector<int>& path, size_t length) const {

@@ -388,18 +388,7 @@ void oxBoxPainter::EndBoxPaint(oxCanvas* canvas, oxBox* box) {
 }
 
 oxRect oxBoxPainter::GetVisibleBoxRect(oxBox* box) {
-    if (!box) return oxRect{0, 0, 0, 0};
-    auto frameRect = [](oxBox* b) {
-        const oxPoint at = b->GetFramePosition();
-        const oxPoint size = b->GetPacked(1);
-        return oxRect{at.x, at.y, size.x, size.y};
-    };
-    oxRect r = frameRect(box);
-    for (oxBox* b = box->GetParent(); b && r.width > 0 && r.height > 0; b = b->GetParent()) {
-        const bool clips = (b->GetStateFlags() & kStateOverflowed) && (b->IsOverflowHidden() || b->IsOverflowScroll());
-        if (clips) r.Intersect(frameRect(b));
-    }
-    return r;
+    return box ? box->GetVisibleRect() : oxRect{0, 0, 0, 0};
 }
 
 void oxBoxPainter::PaintBoxShadow(oxCanvas* canvas, const oxCanvasRect& rect, oxBoxStyle* style) {

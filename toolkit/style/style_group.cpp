@@ -198,6 +198,19 @@ bool oxMetricsGroup::Equals(const oxMetricsGroup* other) const {
     return MembersEqual(this, other, kStyle_margin, kStyle_padding);
 }
 
+namespace {
+
+// trunc(length x p x 0.01) in single precision. A percentage past any length a box can have stops
+// at that length, so the amount stays an integer and a side taken from a length cannot wrap.
+int32_t PercentOf(int32_t length, int32_t percent) {
+    const float amount = float(length) * float(percent) * 0.01f;
+    if (amount >= float(kMaxLength)) return kMaxLength;
+    if (amount <= -float(kMaxLength)) return -kMaxLength;
+    return int32_t(amount);
+}
+
+} // namespace
+
 bool oxMetricsGroup::ResolveEdge(int id, const oxStyleValue& value, const oxPoint& size, const oxPoint& reference,
                                  int32_t* out) {
     bool vertical = id == kStyle_top || id == kStyle_bottom || id == kStyle_height || id == kStyle_minHeight ||
@@ -255,8 +268,7 @@ bool oxMetricsGroup::ResolveEdge(int id, const oxStyleValue& value, const oxPoin
     }
     if (value.GetType() == kStylePercent) {
         // Percentages are of the reference: the room the box is placed in.
-        float length = float(vertical ? reference.y : reference.x);
-        *out = int32_t(length * float(value.GetValue()) * 0.01f);
+        *out = PercentOf(vertical ? reference.y : reference.x, value.GetValue());
         return true;
     }
     *out = value.GetInt();
@@ -274,7 +286,7 @@ void oxClipGroup::GetClipRect(oxRect* out, const oxPoint& size) const {
         const oxStyleValue& v = *Member(kIds[i]);
         int32_t length = (i == 0 || i == 2) ? size.x : size.y;
         if (v.GetType() == kStylePercent) {
-            int32_t amount = int32_t(float(length) * float(v.GetValue()) * 0.01f);
+            int32_t amount = PercentOf(length, v.GetValue());
             side[i] = i < 2 ? amount : length - amount;
         } else if (IsKeyword(v, kKeywordCenter)) {
             if (i == 0) side[i] = size.x / 2;

@@ -495,11 +495,15 @@ void oxPopupBox::Place(bool atAnchor) {
 }
 
 void oxPopupBox::SetOffsets(int32_t left, int32_t top) {
+    // A percentage or keyword is no offset, whatever number it holds: 50% is not 50 pixels.
+    auto differs = [](const oxStyleValue& v, int32_t n) {
+        return v.IsNull() || v.GetType() == kStylePercent || v.GetType() == kStyleKeyword || v.GetInt() != n;
+    };
     oxStyleValue current;
     GetStyleValue(kStyle_left, &current);
-    if (current.IsNull() || current.GetInt() != left) SetLeft(left);
+    if (differs(current, left)) SetLeft(left);
     GetStyleValue(kStyle_top, &current);
-    if (current.IsNull() || current.GetInt() != top) SetTop(top);
+    if (differs(current, top)) SetTop(top);
 }
 
 void oxPopupBox::SaveFocus() {

@@ -100,16 +100,16 @@ void oxSceneInputAdapter::KeyCommand::Execute(oxCommandEvent* event) {
 }
 
 bool oxSceneInputAdapter::ContainsScreenPoint(oxBox* box, const oxPoint& point) {
-    // The box's place in its window, as hit testing finds it: positions down from the root, less
-    // what each parent has scrolled.
-    oxRect r = box->GetBoxRect();
-    for (oxBox* b = box->GetParent(); b; b = b->GetParent()) {
-        const oxRect p = b->GetBoxRect();
-        r.Offset(oxPoint{p.x - b->GetScrollX(), p.y - b->GetScrollY()});
+    // The box's place in the window of the frame that shows it (a popup's own, else the scene's), as
+    // hit testing finds it: positions down from that frame's box, less what each parent has scrolled.
+    oxRect r = box->GetFrameClientRect();
+    HWND window = nullptr;
+    if (auto* host = dynamic_cast<oxFrame*>(box->GetHostFrame())) {
+        window = host->GetWindow();
+    } else if (auto* frame = dynamic_cast<oxSceneFrame*>(scene_->GetWindow()); frame && frame->GetFrame()) {
+        window = frame->GetFrame()->GetWindow();
     }
-    auto* frame = dynamic_cast<oxSceneFrame*>(scene_->GetWindow());
-    if (frame && frame->GetFrame() && frame->GetFrame()->GetWindow())
-        r = ClientRectToScreen(frame->GetFrame()->GetWindow(), r);
+    if (window) r = ClientRectToScreen(window, r);
     return r.Contains(point);
 }
 

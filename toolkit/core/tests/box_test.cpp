@@ -10,6 +10,7 @@
 
 #include "runtime/wide_string.h"
 #include "toolkit/core/box_dump.h"
+#include "toolkit/core/box_gadget.h"
 #include "toolkit/core/box_scene.h"
 
 namespace {
@@ -717,6 +718,62 @@ TEST(BoxLayerOffsets, AStackLayerStandsAtItsAnchorsOffsetInItsRoot) {
     layer->SetLayered(false);
     layer->SetAnchor(nullptr);
     root->Release();
+}
+
+} // namespace
+
+namespace {
+
+// A gadget whose content goes into one part box.
+class ContentGadget : public oxBoxGadget {
+public:
+    oxElement* GetGadgetElement() override { return nullptr; }
+    void AttachBox(oxBox*) override {}
+    void DetachBox(oxBox*) override {}
+    void OnAttributeChanged(oxBox*, oxAtom, bool) override {}
+    bool HandleEvent(oxBox*, oxEvent*) override { return false; }
+    bool IsPartWithKey(oxBox*, oxBox*, oxAtom) override { return false; }
+    void EnsureScriptObject(oxBox*) override {}
+    void AdoptPart(oxBox*, oxBox*) override {}
+    oxBox* FindContentPart(oxBox*) override { return part; }
+    oxBox* part = nullptr;
+};
+
+// The part's own children come first and content starts at its insertion index, which reads 0 while
+// the part has no children; the insertion child is the first content child, none without content.
+TEST_F(oxBoxTest, ContentGoesInAtThePartsInsertIndex) {
+    std::vector<oxBox*> own;
+    TestBox* part = MakeParent(0, own);
+    EXPECT_EQ(part->GetContentInsertIndex(), 0);
+    part->SetContentInsertIndex(5);
+    EXPECT_EQ(part->GetContentInsertIndex(), 0) << "clamped to the children there are";
+    part->SetContentInsertIndex(-1);
+    EXPECT_EQ(part->GetContentInsertIndex(), 0);
+    auto* header = new TestBox(kAtomBox);
+    auto* footer = new TestBox(kAtomBox);
+    part->AddChild(header);
+    part->AddChild(footer);
+    part->SetContentInsertIndex(1);
+    EXPECT_EQ(part->GetContentInsertIndex(), 1);
+
+    ContentGadget gadget;
+    gadget.part = part;
+    TestBox holder(kAtomBox);
+    holder.SetGadget(&gadget);
+    holder.SetChangeFlag(kChangeHoldsContent, true);
+    EXPECT_EQ(holder.GetContentInsertionChild(false), nullptr) << "the footer is the part's own";
+    auto* a = new TestBox(kAtomBox);
+    auto* b = new TestBox(kAtomBox);
+    holder.AddContentChild(a);
+    holder.InsertContentChildAt(0, b, nullptr, false);
+    EXPECT_EQ(Indexes(part), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(part->GetChildAt(1, false), b);
+    EXPECT_EQ(part->GetChildAt(2, false), a);
+    EXPECT_EQ(part->GetChildAt(3, false), footer);
+    EXPECT_EQ(holder.GetContentInsertionChild(false), b);
+    holder.SetGadget(nullptr);
+    EXPECT_EQ(holder.GetContentInsertionChild(false), nullptr) << "no content part";
+    part->Release();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <climits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "toolkit/core/box.h"
 #include "toolkit/core/box_factory.h"
@@ -70,8 +71,8 @@ TEST_F(LayoutsTest, FactoryMakesEachLayoutByItsAtom) {
     ASSERT_EQ(factory.CreateDefaultLayout(kAtomDeck, &out), 1);
     EXPECT_EQ(out->GetLayoutType(), kAtomDeck);
     delete out;
-    for (oxAtom atom : {kAtomFlex, kAtomDeck, kAtomRange, kAtomFlow, kAtomMdi, kAtomGrid, kAtomDatagrid,
-                        kAtomDatacolgrid}) {
+    for (oxAtom atom :
+         {kAtomFlex, kAtomDeck, kAtomRange, kAtomFlow, kAtomMdi, kAtomGrid, kAtomDatagrid, kAtomDatacolgrid}) {
         out = nullptr;
         oxLayoutName name{0, atom};
         ASSERT_EQ(factory.CreateLayout(&name, &out), 1);
@@ -94,8 +95,8 @@ TEST_F(LayoutsTest, ViewAttributeInstallsTheNamedLayout) {
         const WCHAR* view;
         oxAtom type;
     } cases[] = {
-        {u"flow", kAtomFlow}, {u"toolkit:deck", kAtomDeck}, {u"other:flow", kAtomDeck}, {u"nothing", kAtomDeck},
-        {u"MDI", kAtomMdi},   {u"flex", kAtomFlex},
+        {u"flow", kAtomFlow},    {u"toolkit:deck", kAtomDeck}, {u"other:flow", kAtomDeck},
+        {u"nothing", kAtomDeck}, {u"MDI", kAtomMdi},           {u"flex", kAtomFlex},
     };
     for (const Case& c : cases) {
         root->SetAttribute(kAtomView, c.view, true, false);
@@ -161,8 +162,8 @@ TEST_F(LayoutsTest, RangeThumbStaysInsideTheTrackForAnyValues) {
     } cases[] = {
         {{0, 100, 25, 50}, 200, 0, false, {80, 40}},
         {{0, 100, 25, 0}, 200, 0, true, {160, 40}},
-        {{5, 5, 0, 5}, 200, 0, false, {0, 200}},       // empty range: no division by zero
-        {{0, 0, 0, 0}, 200, 0, false, {0, 200}},       // min = max, no page
+        {{5, 5, 0, 5}, 200, 0, false, {0, 200}}, // empty range: no division by zero
+        {{0, 0, 0, 0}, 200, 0, false, {0, 200}}, // min = max, no page
         {{INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX}, 1000, 0, false, {667, 333}},
         {{0, 10, 5, 10}, 300, INT32_MAX, false, {-2147483392, INT32_MAX}}, // (300 - len) in float
     };
@@ -228,10 +229,10 @@ TEST_F(LayoutsTest, FlowScrollsAChildIntoView) {
     struct Case {
         int32_t top, size, view, scroll, expected;
     } cases[] = {
-        {60, 30, 40, 0, 50},   // below: its bottom at the view's bottom
-        {10, 10, 40, 30, 10},  // above: its top at the view's top
-        {20, 10, 40, 0, 0},    // in view: unchanged
-        {50, 100, 40, 0, 50},  // longer than the view: its start
+        {60, 30, 40, 0, 50},  // below: its bottom at the view's bottom
+        {10, 10, 40, 30, 10}, // above: its top at the view's top
+        {20, 10, 40, 0, 0},   // in view: unchanged
+        {50, 100, 40, 0, 50}, // longer than the view: its start
         {INT32_MAX - 5, 100, 10, 0, INT32_MAX - 5},
     };
     for (const Case& c : cases)
@@ -309,7 +310,7 @@ TEST_F(LayoutsTest, RowOperationsFindCountAndRemoveSelectableControls) {
     oxBox* r1 = row(group, true);
     oxBox* nested = row(r1, false); // inside a selected row: goes with it
     oxBox* select = kind(new KindBox<kAtomSelect>(kAtomSelect), root);
-    row(select, true);                    // a select box's own rows are not ours
+    row(select, true);                                   // a select box's own rows are not ours
     kind(new KindBox<kAtomControl>(kAtomControl), root); // not selectable
     oxBox* r3 = row(root, false);
     oxLayout* layout = root->GetLayout();
@@ -328,6 +329,146 @@ TEST_F(LayoutsTest, RowOperationsFindCountAndRemoveSelectableControls) {
     layout->RemoveAllRows(root);
     EXPECT_EQ(layout->CountSelectable(root), 0);
     EXPECT_EQ(root->GetChildCount(), 3); // the group, the select box and the plain control
+}
+
+} // namespace
+
+namespace {
+
+std::vector<int> Sides(const oxRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
+
+// A list of 60 whose rows (30 high, 20 apart) reach 180 scrolls; the second row sticks 20 out on
+// the left. What shows of a box is cut by each ancestor that clips its overflow, at the place the
+// scrolled content puts it; rectangles are in the frame's client coordinates.
+class ScrolledListTest : public LayoutsTest {
+protected:
+    void Build(const WCHAR* overflow) {
+        root = Make(kAtomVbox);
+        list = Make(kAtomVbox, {{u"height", u"60"}, {u"maxHeight", u"auto"}, {u"overflow", overflow}}, root);
+        for (int i = 0; i < 4; ++i)
+            rows[i] = Make(kAtomBox, {{u"height", u"30"}, {u"marginBottom", u"20"}}, list);
+        rows[1]->SetStyle(u"marginLeft", u"-20");
+        ArrangeLayoutRoot(root, 80, 200);
+    }
+    oxBox* list = nullptr;
+    oxBox* rows[4] = {};
+};
+
+TEST_F(ScrolledListTest, TheVisibleRectangleIsCutByScrolledClippingAncestors) {
+    struct Case {
+        const WCHAR* overflow;
+        int32_t scroll;
+        std::vector<int> client[3];  // of the first three rows
+        std::vector<int> visible[3]; // all zero where nothing shows
+    } cases[] = {
+        {u"scroll",
+         0,
+         {{0, 0, 80, 30}, {-20, 50, 100, 30}, {0, 100, 80, 30}},
+         {{0, 0, 80, 30}, {0, 50, 80, 10}, {0, 0, 0, 0}}},
+        {u"scroll",
+         40,
+         {{0, -40, 80, 30}, {-20, 10, 100, 30}, {0, 60, 80, 30}},
+         {{0, 0, 0, 0}, {0, 10, 80, 30}, {0, 0, 0, 0}}},
+        {u"hidden",
+         0,
+         {{0, 0, 80, 30}, {-20, 50, 100, 30}, {0, 100, 80, 30}},
+         {{0, 0, 80, 30}, {0, 50, 80, 10}, {0, 0, 0, 0}}},
+        // Content that shows past the list is not cut: the row outside it shows whole.
+        {u"visible",
+         0,
+         {{0, 0, 80, 30}, {-20, 50, 100, 30}, {0, 100, 80, 30}},
+         {{0, 0, 80, 30}, {-20, 50, 100, 30}, {0, 100, 80, 30}}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(k.overflow, k.overflow + 6) << " " << k.scroll);
+        if (root) root->Release();
+        Build(k.overflow);
+        if (k.scroll) list->SetScrollY(k.scroll);
+        ASSERT_EQ(list->GetScrollY(), k.scroll);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(Sides(rows[i]->GetFrameClientRect()), k.client[i]) << "row " << i;
+            EXPECT_EQ(Sides(rows[i]->GetVisibleRect()), k.visible[i]) << "row " << i;
+        }
+    }
+}
+
+// A box with a frame of its own is at the origin of its frame's client area, and what lies below it
+// is measured from there, not from the top of the tree.
+TEST_F(ScrolledListTest, AFramedAncestorIsTheOriginOfTheClientRectangle) {
+    Build(u"scroll");
+    oxBox* outer = root;
+    root = Make(kAtomVbox);
+    root->AddChild(outer);
+    ArrangeLayoutRoot(root, 80, 200);
+    list->SetScrollY(40);
+    outer->SetChangeFlag(kChangeFramed, true);
+    list->SetBoxPosition({5, 7});
+    EXPECT_EQ(Sides(outer->GetFrameClientRect()), (std::vector<int>{0, 0, 80, 60}));
+    EXPECT_EQ(Sides(list->GetFrameClientRect()), (std::vector<int>{5, 7, 80, 60}));
+    EXPECT_EQ(Sides(rows[1]->GetFrameClientRect()), (std::vector<int>{-15, 17, 100, 30}));
+    EXPECT_EQ(Sides(rows[1]->GetVisibleRect()), (std::vector<int>{5, 17, 80, 30}));
+}
+
+// The space the scroll bars take is what shows of them: none before a bar exists or once it is
+// hidden; placed along the far edge of the content when asked with a placement.
+TEST_F(ScrolledListTest, ScrollbarSpaceIsWhatTheShownBarsTake) {
+    root = Make(kAtomVbox);
+    list = Make(kAtomVbox, {{u"height", u"60"}, {u"maxHeight", u"auto"}, {u"overflow", u"scroll"}}, root);
+    oxBox::ScrollbarSpace space;
+    space.vertical = space.horizontal = true;
+    space.width = space.height = 9;
+    list->GetScrollbarSpace(nullptr, &space);
+    EXPECT_FALSE(space.vertical || space.horizontal || space.width || space.height) << "no bar yet";
+    for (int i = 0; i < 4; ++i)
+        Make(kAtomBox, {{u"height", u"30"}, {u"marginBottom", u"20"}}, list);
+    ArrangeLayoutRoot(root, 80, 200);
+    oxBox* bar = list->FindVScrollBar();
+    ASSERT_NE(bar, nullptr);
+    bar->SetStyle(u"width", u"8");
+    oxPlacementRecord placement = *list->GetPlacement();
+    list->GetScrollbarSpace(&placement, &space);
+    EXPECT_TRUE(space.vertical);
+    EXPECT_FALSE(space.horizontal);
+    EXPECT_EQ(space.width, 8);
+    EXPECT_EQ(space.height, 0);
+    EXPECT_EQ(Sides(bar->GetBoxRect()), (std::vector<int>{72, 0, 8, 60}));
+    EXPECT_EQ(Sides(list->GetContentRectWithScrollbars()), (std::vector<int>{0, 0, 88, 60}));
+    bar->SetHidden(true);
+    list->GetScrollbarSpace(&placement, &space);
+    EXPECT_FALSE(space.vertical || space.width);
+    EXPECT_EQ(Sides(bar->GetBoxRect()), (std::vector<int>{72, 0, 8, 60})) << "a hidden bar is not placed";
+}
+
+// Searches by tag: depth-first from the box itself; from a start inside the subtree on; and for a
+// part of the box's own layout, passing over boxes of the same tag that belong to a nested one.
+TEST_F(LayoutsTest, SearchesByTagKeepToTheirSubtreeAndLayoutRoot) {
+    root = Make(kAtomVbox);
+    oxBox* a = Make(kAtomHbox, {}, root);
+    oxBox* rowsOfNested = Make(kAtomRows, {}, a); // rows belong to the layout of the box above
+    oxBox* rows = Make(kAtomRows, {}, root);
+    oxBox* deep = Make(kAtomHbox, {}, rows);
+    oxBox* stranger = Make(kAtomHbox);
+
+    EXPECT_EQ(root->GetBoxByTag(kAtomVbox), root) << "the box itself counts";
+    EXPECT_EQ(root->GetBoxByTag(kAtomHbox), a);
+    EXPECT_EQ(root->GetBoxByTag(kAtomRows), rowsOfNested);
+    EXPECT_EQ(root->GetBoxByTag(kAtomGrid), nullptr);
+    EXPECT_EQ(root->GetBoxByTag(0), nullptr);
+    EXPECT_EQ(a->GetBoxByTag(kAtomRows), rowsOfNested);
+    EXPECT_EQ(rows->GetBoxByTag(kAtomHbox), deep) << "the walk stays inside the subtree";
+
+    EXPECT_EQ(root->FindBoxByType(kAtomHbox, a->GetNextBox(root, true, false)), deep);
+    EXPECT_EQ(root->FindBoxByType(kAtomRows, rows), rows) << "the start itself counts";
+    EXPECT_EQ(root->FindBoxByType(kAtomHbox, stranger), nullptr) << "a start outside the subtree";
+    EXPECT_EQ(a->FindBoxByType(kAtomHbox, deep), nullptr);
+
+    EXPECT_EQ(root->FindPartByTag(kAtomRows, root), rows) << "not the rows of a nested layout";
+    EXPECT_EQ(root->FindPartByTag(kAtomVbox, root), nullptr) << "only boxes below";
+    EXPECT_EQ(root->FindPartByTag(kAtomRows, a), rowsOfNested);
+    EXPECT_EQ(root->FindPartByTag(kAtomRows, stranger), nullptr);
+    stranger->Release();
 }
 
 } // namespace

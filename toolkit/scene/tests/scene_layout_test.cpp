@@ -15,6 +15,8 @@
 #include "toolkit/core/layout_dump.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/scene/tests/scene_test_support.h"
+#include "toolkit/style/style_tables.h"
+#include "toolkit/style/style_value.h"
 
 using namespace scene_test;
 using toolkit_test::Utf8;
@@ -286,5 +288,67 @@ TEST_F(SceneLayoutTest, PercentageSizesResolveAgainstTheParentsContent) {
     Box(scene, u"outer")->SetStyle(u"height", u"220");
     scene->Layout();
     check("the parent grew", {{u"half", 220, 120}, {u"nested", 105, 27}, {u"capped", 105, 10}, {u"floor", 42, 220}});
+    scene->Close(true);
+}
+
+// A box out of the flow places itself: `left`, `top`, `right` and `bottom` (and its own `width` and
+// `height`) are of its parent's content size, padding left out, so nested boxes take their parent's
+// share and everything follows a parent that changes size; "center" and "end" measure the whole box.
+TEST_F(SceneLayoutTest, PercentagePlacesResolveAgainstTheParentsContent) {
+    oxScene* scene = OpenMarkup(
+        "placed.box",
+        "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\">"
+        "<hbox id=\"outer\" s:width=\"220\" s:height=\"120\" s:padding=\"10\">"
+        "<vbox id=\"half\" s:width=\"50%\" s:height=\"50%\" s:padding=\"5\">"
+        "<box id=\"nested\" s:position=\"fixed\" s:left=\"50%\" s:top=\"25%\" s:width=\"20%\" s:height=\"10%\"/>"
+        "</vbox>"
+        "<box id=\"centred\" s:position=\"fixed\" s:left=\"center\" s:top=\"end\" s:width=\"40\" s:height=\"20\""
+        " s:padding=\"5\"/>"
+        "<box id=\"anchored\" s:position=\"fixed\" s:right=\"10%\" s:bottom=\"0\" s:width=\"20\" s:height=\"20\"/>"
+        "</hbox>"
+        "<MDIContainer id=\"desk\" view=\"mdi\" s:width=\"200\" s:height=\"100\">"
+        "<vbox id=\"win\" s:position=\"fixed\" s:left=\"25%\" s:top=\"50%\" s:width=\"10%\" s:height=\"10\"/>"
+        "</MDIContainer></vbox>");
+    ASSERT_NE(scene, nullptr);
+    struct Expect {
+        const char16_t* id;
+        oxRect rect;
+    };
+    auto check = [&](const char* what, std::initializer_list<Expect> expects) {
+        SCOPED_TRACE(what);
+        for (const Expect& e : expects) {
+            oxBox* box = Box(scene, e.id);
+            ASSERT_NE(box, nullptr);
+            const oxRect r = box->GetBoxRect();
+            EXPECT_EQ((std::vector<int>{r.x, r.y, r.width, r.height}),
+                      (std::vector<int>{e.rect.x, e.rect.y, e.rect.width, e.rect.height}))
+                << Utf8(e.id);
+        }
+    };
+    // The outer content is 220 x 120; the half box's content 110 x 60 inside its padding of 5.
+    check("as opened", {{u"half", {10, 10, 120, 70}},
+                        {u"nested", {55, 15, 22, 6}},
+                        {u"centred", {85, 90, 50, 30}},
+                        {u"anchored", {178, 100, 20, 20}},
+                        {u"win", {50, 50, 20, 10}}});
+    Box(scene, u"outer")->SetStyle(u"width", u"420");
+    Box(scene, u"outer")->SetStyle(u"height", u"220");
+    Box(scene, u"desk")->SetStyle(u"width", u"400");
+    scene->Layout();
+    check("the parents grew", {{u"half", {10, 10, 220, 120}},
+                               {u"nested", {105, 27, 42, 11}},
+                               {u"centred", {185, 190, 50, 30}},
+                               {u"anchored", {358, 200, 20, 20}},
+                               {u"win", {100, 50, 40, 10}}});
+    // Frozen where they stand now, the values no longer follow the parent.
+    oxBox* nested = Box(scene, u"nested");
+    nested->ResolvePercentGeometry();
+    oxStyleValue left;
+    nested->GetStyleValue(kStyle_left, &left);
+    EXPECT_EQ(left.GetType(), kStylePx);
+    EXPECT_EQ(left.GetInt(), 105);
+    Box(scene, u"outer")->SetStyle(u"width", u"220");
+    scene->Layout();
+    check("the parent shrank", {{u"nested", {105, 27, 42, 11}}, {u"centred", {85, 190, 50, 30}}});
     scene->Close(true);
 }

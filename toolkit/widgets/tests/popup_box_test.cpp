@@ -180,6 +180,21 @@ TEST_F(PopupBoxTest, ThePlacementIsKeptAsTheOffsetsFromTheAnchorAndASqueezeIsSai
     EXPECT_EQ(Text(menu->GetAttribute(kAtomOverflowYAfterAdjust)), u"false");
 }
 
+// A percentage holds a number that is no offset: opening below a at (0, 30) writes pixels even over
+// 0% and 30%.
+TEST_F(PopupBoxTest, APercentageOffsetGivesWayToThePlacedPixels) {
+    menu->SetStyleValue(kStyle_left, oxStyleValue(0, kStylePercent), 0);
+    menu->SetStyleValue(kStyle_top, oxStyleValue(30, kStylePercent), 0);
+    menu->SetAnchor(a);
+    ASSERT_EQ(menu->SetOpened(true, false), 1);
+    oxStyleValue left, top;
+    menu->GetInlineStyle()->GetProperty(&left, kStyle_left);
+    menu->GetInlineStyle()->GetProperty(&top, kStyle_top);
+    EXPECT_EQ(left.GetType(), kStylePx);
+    EXPECT_EQ(top.GetType(), kStylePx);
+    EXPECT_EQ(Offsets(menu), std::make_pair(0, 30));
+}
+
 TEST_F(PopupBoxTest, ATapInsideKeepsThePopupAndATapOutsideClosesIt) {
     menu->SetAnchor(a);
     ASSERT_EQ(menu->SetOpened(true, false), 1);
