@@ -15,7 +15,7 @@ oxLayout* oxDataColGridLayout::CreateInstance() const {
 }
 
 oxRowSource* oxDataColGridLayout::Source(oxBox* box) const {
-    return oxFindRowSource(oxFindChildByTag(box, kAtomColumns));
+    return oxFindRowSource(oxFindColumnsBox(box));
 }
 
 void oxDataColGridLayout::Normalise() {

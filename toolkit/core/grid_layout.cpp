@@ -68,6 +68,15 @@ oxBox* oxFindChildByTag(oxBox* box, oxAtom tag) {
     return nullptr;
 }
 
+oxBox* oxFindColumnsBox(oxBox* grid) {
+    if (!grid) return nullptr;
+    oxBox* found = grid->GetBoxByTag(kAtomColumns);
+    if (found != grid) return found;
+    // A grid tagged "columns" does not define its own columns: look on below it.
+    oxBox* below = grid->GetNextBox(grid, false, false);
+    return below ? grid->FindBoxByType(kAtomColumns, below) : nullptr;
+}
+
 void oxGridFillRowAlignment(oxBox* box, oxLayoutItemList* list) {
     oxBoxStyle* style = box ? box->ResolveStyle() : nullptr;
     oxStyleGroup* layout = style ? style->GetLayoutGroup() : nullptr;
@@ -252,7 +261,7 @@ void oxGridLayout::MeasureRows() {
             parts[nparts++] = child;
     }
     if (nparts > 0) {
-        if (oxBox* columns = oxFindChildByTag(owner_, kAtomColumns)) {
+        if (oxBox* columns = oxFindColumnsBox(owner_)) {
             wholeRow_ = false;
             header_ = BoolAttribute(columns, kAtomHeader) ? columns : nullptr;
             BuildLayoutItems(columns, &columnItems_, true);

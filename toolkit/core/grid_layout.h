@@ -252,3 +252,6 @@ void oxGridFillRowAlignment(oxBox* box, oxLayoutItemList* list);
 
 // A child of `box` with the tag, or null.
 oxBox* oxFindChildByTag(oxBox* box, oxAtom tag);
+
+// The box that defines a grid's columns: the first "columns" box below `grid`, depth-first.
+oxBox* oxFindColumnsBox(oxBox* grid);

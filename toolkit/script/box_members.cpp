@@ -269,10 +269,7 @@ int32_t GetBoxByTag(Box* self, XArgList* args, XVariant* out) {
     oxBox* box = self->GetBox();
     oxAtom tag = oxAtoms::Find(ArgText(args, 0).GetString());
     out->SetObject(nullptr);
-    if (!box || !tag) return 0;
-    for (oxBox* b = box->GetNextBox(box, false, false); b; b = b->GetNextBox(box, false, false))
-        if (b->GetTag() == tag) return PutBox(self, out, b);
-    return 0;
+    return box && tag ? PutBox(self, out, box->GetBoxByTag(tag)) : 0;
 }
 
 int32_t Equals(Box* self, XArgList* args, XVariant* out) {

@@ -235,6 +235,33 @@ TEST_F(GridTest, AlternateRowsAndColspanCutAtTheLastColumn) {
     EXPECT_EQ(wide->GetBoxRect(), (oxRect{30, 0, 40, 10}));
 }
 
+// The "columns" box is found depth-first below the grid, also inside a wrapper; a grid tagged
+// "columns" itself does not take its own children for column definitions.
+TEST_F(GridTest, ColumnsAreFoundBelowTheGridBoxOnly) {
+    for (bool wrapped : {false, true}) {
+        root = Make(kAtomColumns);
+        root->SetAttribute(kAtomView, u"grid", true, false);
+        columns = Make(kAtomColumns, {}, wrapped ? Make(kAtomBox, {}, root) : root);
+        Make(kAtomBox, {{u"width", u"30"}}, columns);
+        Make(kAtomBox, {{u"width", u"40"}}, columns);
+        rows = Make(kAtomRows, {}, root);
+        oxBox* row = AddRow(rows, 10, 2);
+        ArrangeLayoutRoot(root, 100, 50);
+        EXPECT_EQ(row->GetChildAt(0, false)->GetBoxRect(), (oxRect{0, 0, 30, 10})) << wrapped;
+        EXPECT_EQ(row->GetChildAt(1, false)->GetBoxRect(), (oxRect{30, 0, 40, 10})) << wrapped;
+        EXPECT_FALSE(Grid()->IsColumnCollapsed(1));
+        root->Release();
+        root = nullptr;
+    }
+    // With no "columns" box below it the grid tagged "columns" lays its rows out whole.
+    root = Make(kAtomColumns);
+    root->SetAttribute(kAtomView, u"grid", true, false);
+    rows = Make(kAtomRows, {}, root);
+    oxBox* row = AddRow(rows, 10, 2);
+    ArrangeLayoutRoot(root, 100, 50);
+    EXPECT_EQ(row->GetBoxRect(), (oxRect{0, 0, 100, 10}));
+}
+
 // With a width on the "columns" box the columns share it and the grid scrolls sideways by whole
 // columns: the cells of the columns scrolled out are not shown.
 TEST_F(GridTest, ScrollsSidewaysByColumns) {

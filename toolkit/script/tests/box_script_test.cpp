@@ -83,7 +83,7 @@ protected:
         // One pair of files per process: ctest runs this fixture's tests side by side, and each
         // removes its files when it ends.
         stem = "box_script_test_" + std::to_string(getpid());
-        std::string markup = kScene;
+        std::string markup = sceneMarkup;
         markup.replace(markup.find("box_script_test.js"), 18, stem + ".js");
         std::ofstream(resources / (stem + ".box")) << markup;
         std::ofstream(resources / (stem + ".js")) << kScript;
@@ -148,6 +148,7 @@ protected:
     Scene* sceneObject = nullptr;
     oxScene* scene = nullptr;
     NUBO::RefPtr<oxScriptContext> context;
+    const char* sceneMarkup = kScene;
     std::filesystem::path resources;
     std::string stem;
     std::string contextName;
@@ -404,6 +405,47 @@ TEST_F(BoxScriptTest, MembersThatFindNoObjectAnswerNull) {
     };
     for (const char* expression : nulls)
         EXPECT_EQ(Eval(std::string("(") + expression + ") === null"), "true") << expression;
+}
+
+// A tree where depth-first and breadth-first orders differ, with markup still waiting under a
+// collapsed box.
+const char* kTagScene = R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd" id="root">
+  <box id="b">
+    <hbox id="deep"/>
+  </box>
+  <hbox id="shallow">
+    <vbox id="inner"/>
+  </hbox>
+  <vbox id="folder" collapsed="true">
+    <columns id="cols"/>
+  </vbox>
+  <script language="javascript" src="box_script_test.js"/>
+</vbox>
+)";
+
+class BoxScriptTagTest : public BoxScriptTest {
+protected:
+    BoxScriptTagTest() { sceneMarkup = kTagScene; }
+};
+
+TEST_F(BoxScriptTagTest, GetBoxByTagSearchesDepthFirstFromTheBoxItself) {
+    oxBox* folder = scene->GetBoxById(oxAtoms::Find(u"folder"), false);
+    ASSERT_NE(folder, nullptr);
+    const Case cases[] = {
+        {"root.getBoxByTag('vbox').id", "root"},    {"$('shallow').getBoxByTag('vbox').id", "inner"},
+        {"root.getBoxByTag('hbox').id", "deep"},    {"$('b').getBoxByTag('box').id", "b"},
+        {"$('inner').getBoxByTag('hbox')", "null"}, {"root.getBoxByTag('')", "null"},
+    };
+    Check(this, cases, std::size(cases));
+    EXPECT_TRUE(folder->GetStateFlags() & kStateContentPending) << "no waiting markup holds those tags";
+
+    EXPECT_EQ(Eval("root.getBoxByTag('neverSeenTag')"), "null");
+    EXPECT_EQ(oxAtoms::Find(u"neverSeenTag"), 0) << "asking does not add the name";
+    EXPECT_TRUE(folder->GetStateFlags() & kStateContentPending);
+
+    EXPECT_EQ(Eval("root.getBoxByTag('columns').id"), "cols");
+    EXPECT_FALSE(folder->GetStateFlags() & kStateContentPending);
+    EXPECT_EQ(Eval("$('cols').parent.id"), "folder");
 }
 
 TEST_F(BoxScriptTest, AHandlersPrefixNamesTheObjectItRunsOn) {
