@@ -49,6 +49,8 @@ protected:
     }
     void TearDown() override {
         platform::headless::UseRealClock();
+        // A step still waiting would otherwise run in the next test of this process.
+        while_blocked::Pending() = nullptr;
         current = nullptr;
         ScriptApiTest::TearDown();
     }
@@ -95,6 +97,7 @@ protected:
     static void Next() {
         while_blocked::RunLater([] {
             FileDialogTest* t = current;
+            if (!t) return;
             if (t->done >= t->steps.size()) {
                 // The dialog should have answered: one that waits on fails the test, not hangs it.
                 if (!Dialog()) return;
