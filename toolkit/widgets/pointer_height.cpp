@@ -25,10 +25,10 @@ int32_t PointerKindOf(oxScene* scene) {
     return input ? input->GetPointerKind() : kDefaultPointerKind;
 }
 
-// The lowest row the pointer's mask covers, less the hot spot's row.
+// The lowest row the pointer's mask covers, less the hot spot's row; -1 while no pointer shows.
 int32_t Measure() {
     HCURSOR cursor = GetCursor();
-    if (!cursor) return 0;
+    if (!cursor) return -1;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     ICONINFO info{};
@@ -66,6 +66,8 @@ int32_t GetPointerHeight(oxScene* scene) {
     auto& heights = Heights();
     if (auto it = heights.find(kind); it != heights.end()) return it->second;
     const int32_t height = Measure();
+    // A hidden pointer has no height to keep: the next ask, with one shown, measures it.
+    if (height < 0) return 0;
     heights[kind] = height;
     return height;
 }

@@ -58,6 +58,9 @@ TEST(InputBoxMessagesTest, WithoutAFocusedBoxOnlyTheInputMethodContextIsTaken) {
 }
 
 TEST(PointerHeightTest, MeasuredOnceBelowTheHotSpot) {
+    // With no pointer shown there is nothing to measure, and nothing is kept.
+    SetCursor(nullptr);
+    EXPECT_EQ(GetPointerHeight(nullptr), 0);
     // The arrow's design covers 19 rows of its 32 from the tip, its hot spot.
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     const int size = GetSystemMetrics(SM_CYCURSOR);
