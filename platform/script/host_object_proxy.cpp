@@ -319,24 +319,6 @@ bool KeyIsName(duk_context* ctx, duk_idx_t key) {
     return true;
 }
 
-// Notes the property id of the name at key for the host's class, pinning the name.
-void RememberClassMember(duk_context* ctx, duk_idx_t key, const HostRecord* host, DISPID id) {
-    ScriptHeap* heap = ScriptHeap::From(ctx);
-    duk_push_heap_stash(ctx);
-    if (!duk_get_prop_literal(ctx, -1, "memberNames")) {
-        duk_pop(ctx);
-        duk_push_bare_object(ctx);
-        duk_dup(ctx, -1);
-        duk_put_prop_literal(ctx, -3, "memberNames");
-    }
-    duk_dup(ctx, key);
-    duk_push_true(ctx);
-    duk_put_prop(ctx, -3);
-    duk_pop_2(ctx);
-    void* keyPtr = duk_get_heapptr(ctx, key);
-    heap->classMembers[ScriptHeap::ClassMemberSlot(host->memberClass, keyPtr)] = {host->memberClass, keyPtr, id};
-}
-
 // Reads a declared property whose id is known.
 duk_ret_t ReadProperty(duk_context* ctx, HostRecord* host, DISPID id) {
     VARIANT result;
@@ -365,13 +347,6 @@ duk_ret_t TrapGet(duk_context* ctx) {
         }
     }
     HostRecord* host = RecordOfTarget(ctx, 0);
-    if (host && host->memberClass) {
-        ScriptHeap* heap = ScriptHeap::From(ctx);
-        void* keyPtr = duk_get_heapptr(ctx, 1);
-        const ScriptHeap::ClassMember& member =
-            heap->classMembers[ScriptHeap::ClassMemberSlot(host->memberClass, keyPtr)];
-        if (member.memberClass == host->memberClass && member.key == keyPtr) return ReadProperty(ctx, host, member.id);
-    }
     if (duk_get_prop_literal(ctx, 0, kStubsKey)) {
         duk_dup(ctx, 1);
         duk_get_prop(ctx, -2);
@@ -428,7 +403,6 @@ duk_ret_t TrapGet(duk_context* ctx) {
         PushStub(ctx, 0, 1, id);
         return 1;
     }
-    if (SUCCEEDED(hr) && host->memberClass && kind == kHostMemberUnknown) RememberClassMember(ctx, 1, host, id);
     return Finish(ctx, hr, &result, description);
 }
 
@@ -570,12 +544,146 @@ duk_ret_t FinalizeTarget(duk_context* ctx) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
     // Close has freed the records and emptied the caches before the heap's last finalizers run.
     if (!heap->IsOpen()) return 0;
+    void* target = duk_get_heapptr(ctx, 0);
     HostRecord* host = RecordOfTarget(ctx, 0);
-    if (!host || host->cached) heap->ForgetStubsOf(duk_get_heapptr(ctx, 0));
+    // An object made with a fixed-member object as its prototype inherits this finalizer and the
+    // record's key, but not the record.
+    if (host && host->target != target) return 0;
+    if (!host || host->cached) heap->ForgetStubsOf(target);
     if (!host) return 0;
-    duk_del_prop_literal(ctx, 0, kHostKey);
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_literal(ctx, 0, kHostKey);
     heap->FreeHost(host);
     return 0;
+}
+
+// -- objects of classes with fixed members -------------------------------------------------------
+
+// The member id of the running accessor or stub.
+DISPID CurrentId(duk_context* ctx) {
+    DISPID id = duk_get_current_magic(ctx);
+    if (id != kNoMagicId) return id;
+    duk_push_current_function(ctx);
+    id = StubId(ctx, -1);
+    duk_pop(ctx);
+    return id;
+}
+
+// Pushes a C function whose magic (or hidden property) carries the member id.
+void PushWithId(duk_context* ctx, duk_c_function function, duk_idx_t nargs, DISPID id) {
+    duk_push_c_function(ctx, function, nargs);
+    if (id > kNoMagicId && id <= 0x7FFF) {
+        duk_set_magic(ctx, -1, id);
+    } else {
+        duk_set_magic(ctx, -1, kNoMagicId);
+        duk_push_int(ctx, id);
+        duk_put_prop_literal(ctx, -2, kIdKey);
+    }
+}
+
+// The record of `this`, which is a fixed-member object or one made with it as its prototype.
+HostRecord* ThisRecord(duk_context* ctx) {
+    duk_push_this(ctx);
+    HostRecord* host = duk_is_object(ctx, -1) ? RecordOfTarget(ctx, -1) : nullptr;
+    duk_pop(ctx);
+    return host;
+}
+
+duk_ret_t FixedGet(duk_context* ctx) {
+    HostRecord* host = ThisRecord(ctx);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    return ReadProperty(ctx, host, CurrentId(ctx));
+}
+
+duk_ret_t FixedSet(duk_context* ctx) {
+    HostRecord* host = ThisRecord(ctx);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    VARIANT value;
+    ToVariant(ctx, 0, &value);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&value, &named, 1, 1};
+    VARIANT result;
+    VariantInit(&result);
+    BSTR description = nullptr;
+    HRESULT hr = CallHost(host, CurrentId(ctx), DISPATCH_PROPERTYPUT, &params, &result, &description);
+    VariantClear(&value);
+    VariantClear(&result);
+    if (FAILED(hr)) return RaiseHResult(ctx, hr, description);
+    SysFreeString(description);
+    return 0;
+}
+
+// A method read gives the object's own stub of it, made on first read, as a proxy's does.
+duk_ret_t FixedMethodGet(duk_context* ctx) {
+    duk_push_this(ctx);
+    HostRecord* host = duk_is_object(ctx, 0) ? RecordOfTarget(ctx, 0) : nullptr;
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    DISPID id = CurrentId(ctx);
+    TableOf(ctx, 0);
+    duk_push_int(ctx, id);
+    if (duk_get_prop(ctx, 1)) return 1;
+    duk_pop(ctx);
+    PushWithId(ctx, MethodStub, DUK_VARARGS, id);
+    duk_dup(ctx, 0);
+    duk_put_prop_literal(ctx, -2, kTargetKey);
+    duk_push_pointer(ctx, host);
+    duk_put_prop_literal(ctx, -2, kHostKey);
+    duk_push_int(ctx, id);
+    duk_dup(ctx, -2);
+    duk_put_prop(ctx, 1);
+    return 1;
+}
+
+// Pushes the prototype of a class with fixed members, made on first use: an accessor per member,
+// the finalizer its objects inherit, and no Object.prototype, as unknown names read undefined.
+void PushFixedPrototype(duk_context* ctx, const FixedMember* members, UINT count) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    auto found = heap->fixedClasses.find(members);
+    if (found != heap->fixedClasses.end()) {
+        duk_push_heapptr(ctx, found->second);
+        return;
+    }
+    duk_push_bare_object(ctx);
+    duk_idx_t proto = duk_get_top_index(ctx);
+    bool hasToString = false, hasValueOf = false;
+    for (UINT i = 0; i < count; i++) {
+        const FixedMember& member = members[i];
+        size_t length = 0;
+        while (member.name[length])
+            length++;
+        PushWide(ctx, member.name, length);
+        hasToString = hasToString || std::strcmp(duk_get_string(ctx, -1), "toString") == 0;
+        hasValueOf = hasValueOf || std::strcmp(duk_get_string(ctx, -1), "valueOf") == 0;
+        PushWithId(ctx, member.method ? FixedMethodGet : FixedGet, 0, member.id);
+        PushWithId(ctx, FixedSet, 1, member.id);
+        duk_def_prop(ctx, proto,
+                     DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_CLEAR_ENUMERABLE |
+                         DUK_DEFPROP_CLEAR_CONFIGURABLE);
+    }
+    for (const char* name : {"toString", "valueOf"}) {
+        if (name[0] == 't' ? hasToString : hasValueOf) continue;
+        duk_push_string(ctx, name);
+        duk_push_c_function(ctx, HostToPrimitive, 0);
+        duk_def_prop(ctx, proto, DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_CLEAR_WEC);
+    }
+    duk_push_heapptr(ctx, heap->finalizer);
+    duk_set_finalizer(ctx, proto);
+    duk_freeze(ctx, proto); // one class for all its objects: no script reshapes it for the others
+    duk_push_heap_stash(ctx);
+    if (!duk_get_prop_literal(ctx, -1, "fixedClasses")) {
+        duk_pop(ctx);
+        duk_push_array(ctx);
+        duk_dup(ctx, -1);
+        duk_put_prop_literal(ctx, -3, "fixedClasses");
+    }
+    duk_dup(ctx, proto);
+    duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(duk_get_length(ctx, -2)));
+    duk_pop_2(ctx);
+    try {
+        heap->fixedClasses.emplace(members, duk_get_heapptr(ctx, proto));
+    } catch (const std::bad_alloc&) {
+        // Pinned all the same; the next object of the class makes another.
+    }
 }
 
 } // namespace
@@ -608,9 +716,12 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     auto found = heap->hosts.find(identity);
     if (found != heap->hosts.end() && found->second->target) {
         identity->Release();
-        duk_push_heapptr(ctx, found->second->target); // rescues a target waiting for its finalizer
-        duk_get_prop_literal(ctx, -1, kProxyKey);
-        duk_remove(ctx, -2);
+        HostRecord* host = found->second;
+        duk_push_heapptr(ctx, host->target); // rescues a target waiting for its finalizer
+        if (host->proxy != host->target) {
+            duk_get_prop_literal(ctx, -1, kProxyKey);
+            duk_remove(ctx, -2);
+        }
         return;
     }
     auto* host = static_cast<HostRecord*>(std::malloc(sizeof(HostRecord)));
@@ -619,15 +730,17 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         duk_push_null(ctx);
         return;
     }
-    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr, false, nullptr};
+    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr, false};
     dispatch->AddRef();
-    if (FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
-        host->dispatchEx = nullptr;
-    IUnknown* fixed = nullptr;
+    const FixedMember* members = nullptr;
+    UINT memberCount = 0;
+    IFixedMemberNames* fixed = nullptr;
     if (SUCCEEDED(dispatch->QueryInterface(IID_IFixedMemberNames, reinterpret_cast<void**>(&fixed))) && fixed) {
-        host->memberClass = *reinterpret_cast<void* const*>(dispatch); // its class's table of virtuals
+        if (FAILED(fixed->GetFixedMembers(&members, &memberCount))) members = nullptr;
         fixed->Release();
     }
+    if (!members && FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
+        host->dispatchEx = nullptr;
     bool stored = false;
     try {
         stored = heap->hosts.emplace(identity, host).second;
@@ -636,6 +749,18 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     if (!stored) {
         heap->FreeHost(host);
         duk_push_null(ctx);
+        return;
+    }
+    if (members) {
+        // No proxy: the prototype answers every member, and the object dies as soon as scripts
+        // drop it, with no cycle for a collection to find.
+        duk_push_bare_object(ctx);
+        PushFixedPrototype(ctx, members, memberCount);
+        duk_set_prototype(ctx, -2);
+        duk_push_pointer(ctx, host);
+        duk_put_prop_literal(ctx, -2, kHostKey);
+        host->target = duk_get_heapptr(ctx, -1);
+        host->proxy = host->target;
         return;
     }
     if (HostIsCallable(host))

@@ -71,8 +71,7 @@ void ScriptHeap::Close() {
     }
     closing = true;
     ForgetStubsOf(nullptr);
-    for (ClassMember& member : classMembers)
-        member = ClassMember{};
+    fixedClasses.clear();
     // Releasing may run native destructors that let go of script objects; they see a closed heap.
     auto records = std::move(hosts);
     hosts.clear();

@@ -15,7 +15,8 @@ struct IActiveScriptSite;
 namespace script {
 
 // A COM object wrapped for script: one per identity, owned by the heap's table; the proxy's target
-// finalizer or Close frees it.
+// finalizer or Close frees it. An object of a class with fixed members is no proxy but a plain
+// object (target and proxy alike) whose class prototype holds the members.
 struct HostRecord {
     IUnknown* identity;
     IDispatch* dispatch;
@@ -23,7 +24,6 @@ struct HostRecord {
     void* target;            // the proxy target's heap pointer (not a reference)
     void* proxy;             // the proxy's heap pointer, kept alive by its target
     bool cached;             // whether the stub cache ever held a member of it
-    const void* memberClass; // the class whose names map alike for all its objects, or null
 };
 
 // Hidden property names (never visible to scripts, never passed to proxy traps).
@@ -81,19 +81,8 @@ public:
     }
     void ForgetStubsOf(void* target);
 
-    // Property ids by class and interned name, for classes whose names map alike for all their
-    // objects. The names are pinned in the stash, so an entry's key never dangles.
-    struct ClassMember {
-        const void* memberClass;
-        void* key;
-        DISPID id;
-    };
-    static constexpr int kClassMemberCacheSize = 256;
-    ClassMember classMembers[kClassMemberCacheSize] = {};
-    static int ClassMemberSlot(const void* memberClass, void* key) {
-        auto mix = reinterpret_cast<uintptr_t>(memberClass) ^ (reinterpret_cast<uintptr_t>(key) >> 3);
-        return static_cast<int>((mix ^ (mix >> 9)) % kClassMemberCacheSize);
-    }
+    // The prototypes of classes with fixed members, by their member table; pinned in the stash.
+    std::unordered_map<const void*, void*> fixedClasses;
     IActiveScriptSite* site = nullptr; // the engine's, borrowed; null once it let go
 
     // Host objects by identity. Callers catch allocation failure.
