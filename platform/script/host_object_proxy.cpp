@@ -545,14 +545,16 @@ duk_ret_t FinalizeTarget(duk_context* ctx) {
     // Close has freed the records and emptied the caches before the heap's last finalizers run.
     if (!heap->IsOpen()) return 0;
     void* target = duk_get_heapptr(ctx, 0);
-    HostRecord* host = RecordOfTarget(ctx, 0);
-    // An object made with a fixed-member object as its prototype inherits this finalizer and the
-    // record's key, but not the record.
+    // A fixed-member object is its own target; an object made on top of one inherits this
+    // finalizer but no record.
+    HostRecord* host = heap->hostsByObject.Find(target);
     if (host && host->target != target) return 0;
-    if (!host || host->cached) heap->ForgetStubsOf(target);
-    if (!host) return 0;
-    duk_push_pointer(ctx, nullptr);
-    duk_put_prop_literal(ctx, 0, kHostKey);
+    if (!host) {
+        host = RecordOfTarget(ctx, 0);
+        if (!host || host->cached) heap->ForgetStubsOf(target);
+        if (!host) return 0;
+        duk_del_prop_literal(ctx, 0, kHostKey);
+    }
     heap->FreeHost(host);
     return 0;
 }
@@ -581,10 +583,27 @@ void PushWithId(duk_context* ctx, duk_c_function function, duk_idx_t nargs, DISP
     }
 }
 
-// The record of `this`, which is a fixed-member object or one made with it as its prototype.
+// The record of the object at idx, a fixed-member object or one made on top of it; null for any
+// other (a proxy's members are not a fixed class's).
+HostRecord* FixedRecordOf(duk_context* ctx, duk_idx_t idx) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    if (!duk_is_object(ctx, idx)) return nullptr;
+    HostRecord* host = heap->hostsByObject.Find(duk_get_heapptr(ctx, idx));
+    if (!host) {
+        duk_get_prototype(ctx, idx);
+        while (!host && duk_is_object(ctx, -1)) {
+            host = heap->hostsByObject.Find(duk_get_heapptr(ctx, -1));
+            duk_get_prototype(ctx, -1);
+            duk_remove(ctx, -2);
+        }
+        duk_pop(ctx);
+    }
+    return host && host->proxy == host->target ? host : nullptr;
+}
+
 HostRecord* ThisRecord(duk_context* ctx) {
     duk_push_this(ctx);
-    HostRecord* host = duk_is_object(ctx, -1) ? RecordOfTarget(ctx, -1) : nullptr;
+    HostRecord* host = FixedRecordOf(ctx, -1);
     duk_pop(ctx);
     return host;
 }
@@ -616,7 +635,7 @@ duk_ret_t FixedSet(duk_context* ctx) {
 // A method read gives the object's own stub of it, made on first read, as a proxy's does.
 duk_ret_t FixedMethodGet(duk_context* ctx) {
     duk_push_this(ctx);
-    HostRecord* host = duk_is_object(ctx, 0) ? RecordOfTarget(ctx, 0) : nullptr;
+    HostRecord* host = FixedRecordOf(ctx, 0);
     if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
     DISPID id = CurrentId(ctx);
     TableOf(ctx, 0);
@@ -638,8 +657,14 @@ duk_ret_t FixedMethodGet(duk_context* ctx) {
 // the finalizer its objects inherit, and no Object.prototype, as unknown names read undefined.
 void PushFixedPrototype(duk_context* ctx, const FixedMember* members, UINT count) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
+    if (members == heap->lastFixedClass) {
+        duk_push_heapptr(ctx, heap->lastFixedPrototype);
+        return;
+    }
     auto found = heap->fixedClasses.find(members);
     if (found != heap->fixedClasses.end()) {
+        heap->lastFixedClass = members;
+        heap->lastFixedPrototype = found->second;
         duk_push_heapptr(ctx, found->second);
         return;
     }
@@ -708,17 +733,20 @@ void InitHostObjects(duk_context* ctx) {
 void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
     heap->CollectHostsWhenGrown();
+    // A pointer that is the identity of a live wrapped object is that object: no QueryInterface.
+    HostRecord* known = heap->hosts.Find(dispatch);
     IUnknown* identity = nullptr;
-    if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
-        identity = dispatch;
-        identity->AddRef();
+    if (!known) {
+        if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
+            identity = dispatch;
+            identity->AddRef();
+        }
+        known = heap->hosts.Find(identity);
+        if (known) identity->Release();
     }
-    auto found = heap->hosts.find(identity);
-    if (found != heap->hosts.end() && found->second->target) {
-        identity->Release();
-        HostRecord* host = found->second;
-        duk_push_heapptr(ctx, host->target); // rescues a target waiting for its finalizer
-        if (host->proxy != host->target) {
+    if (known && known->target) {
+        duk_push_heapptr(ctx, known->target); // rescues a target waiting for its finalizer
+        if (known->proxy != known->target) {
             duk_get_prop_literal(ctx, -1, kProxyKey);
             duk_remove(ctx, -2);
         }
@@ -741,12 +769,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     }
     if (!members && FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
         host->dispatchEx = nullptr;
-    bool stored = false;
-    try {
-        stored = heap->hosts.emplace(identity, host).second;
-    } catch (const std::bad_alloc&) {
-    }
-    if (!stored) {
+    if (!heap->hosts.Insert(identity, host)) {
         heap->FreeHost(host);
         duk_push_null(ctx);
         return;
@@ -757,10 +780,11 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         duk_push_bare_object(ctx);
         PushFixedPrototype(ctx, members, memberCount);
         duk_set_prototype(ctx, -2);
-        duk_push_pointer(ctx, host);
-        duk_put_prop_literal(ctx, -2, kHostKey);
         host->target = duk_get_heapptr(ctx, -1);
         host->proxy = host->target;
+        if (!heap->hostsByObject.Insert(host->proxy, host)) {
+            heap->FreeHost(host); // the object stays a bare one: its members answer E_UNEXPECTED
+        }
         return;
     }
     if (HostIsCallable(host))
@@ -781,13 +805,13 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     host->proxy = duk_get_heapptr(ctx, -1);
     duk_put_prop_literal(ctx, -3, kProxyKey);
     duk_remove(ctx, -2);
+    // Without this entry the proxy still works; only native code would not know it for the object.
+    if (!heap->hostsByObject.Insert(host->proxy, host)) host->proxy = nullptr;
 }
 
 HostRecord* HostRecordOf(duk_context* ctx, duk_idx_t idx) {
     if (!duk_is_object(ctx, idx)) return nullptr;
-    HostRecord* record = RecordOfTarget(ctx, idx);
-    // An object whose prototype is a host object inherits the record's key but is not that object.
-    return record && record->proxy == duk_get_heapptr(ctx, idx) ? record : nullptr;
+    return ScriptHeap::From(ctx)->hostsByObject.Find(duk_get_heapptr(ctx, idx));
 }
 
 duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description) {
