@@ -752,7 +752,7 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         }
         return;
     }
-    auto* host = static_cast<HostRecord*>(std::malloc(sizeof(HostRecord)));
+    HostRecord* host = heap->NewHost();
     if (!host) {
         identity->Release();
         duk_push_null(ctx);

@@ -46,10 +46,19 @@ ULONG ScriptHeap::Release() {
 
 ScriptHeap::~ScriptHeap() {
     Close();
+    FreeSpareHosts();
+}
+
+void ScriptHeap::FreeSpareHosts() {
+    while (HostRecord* record = spareRecords) {
+        spareRecords = reinterpret_cast<HostRecord*>(record->identity);
+        std::free(record);
+    }
+    spareCount = 0;
 }
 
 bool HostTable::Insert(const void* key, HostRecord* record) {
-    if ((count + 1) * 4 > (slots ? mask + 1 : 0) * 3 && !Grow()) return false;
+    if ((count + 1) * 2 > (slots ? mask + 1 : 0) && !Grow()) return false; // short runs: at most half full
     size_t i = SlotOf(key);
     for (; slots[i].key; i = (i + 1) & mask)
         if (slots[i].key == key) return false; // one record per key
@@ -106,7 +115,22 @@ void ScriptHeap::FreeHost(HostRecord* record) {
     if (record->dispatchEx) record->dispatchEx->Release();
     record->dispatch->Release();
     record->identity->Release();
-    std::free(record);
+    // Kept for the next object: a walk makes and drops one per node it passes.
+    if (spareCount < kMaxSpareRecords) {
+        record->identity = reinterpret_cast<IUnknown*>(spareRecords);
+        spareRecords = record;
+        spareCount++;
+    } else {
+        std::free(record);
+    }
+}
+
+HostRecord* ScriptHeap::NewHost() {
+    if (!spareRecords) return static_cast<HostRecord*>(std::malloc(sizeof(HostRecord)));
+    HostRecord* record = spareRecords;
+    spareRecords = reinterpret_cast<HostRecord*>(record->identity);
+    spareCount--;
+    return record;
 }
 
 void ScriptHeap::CollectHostsWhenGrown() {
@@ -133,6 +157,7 @@ void ScriptHeap::Close() {
         record->identity->Release();
         std::free(record);
     });
+    FreeSpareHosts();
     duk_destroy_heap(ctx);
     ctx = nullptr;
     current = nullptr;

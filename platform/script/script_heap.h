@@ -141,6 +141,8 @@ public:
     // the plain object of a class with fixed members).
     HostTable hosts;
     HostTable hostsByObject;
+    // A record to fill, null when memory ran out; FreeHost releases its object and takes it back.
+    HostRecord* NewHost();
     void FreeHost(HostRecord* record);
     // A host object and its proxy hold each other, so only a collection frees them, and Duktape's
     // own collections put off the finalizers that let go of the native objects: a script that
@@ -163,6 +165,10 @@ private:
     bool closing = false;
     int nextSlot = 0;
     std::vector<int> freeSlots;
+    void FreeSpareHosts();
+    HostRecord* spareRecords = nullptr; // freed records, chained through their identity field
+    int spareCount = 0;
+    static constexpr int kMaxSpareRecords = 1024;
     static constexpr size_t kFirstHostCollection = 1024;
     size_t collectHostsAt = kFirstHostCollection;
 };
