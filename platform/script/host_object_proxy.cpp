@@ -190,6 +190,18 @@ DISPID StubId(duk_context* ctx, duk_idx_t stub) {
     return id;
 }
 
+// Pushes a C function whose magic (or hidden property) carries the member id.
+void PushWithId(duk_context* ctx, duk_c_function function, duk_idx_t nargs, DISPID id) {
+    duk_push_c_function(ctx, function, nargs);
+    if (id > kNoMagicId && id <= 0x7FFF) {
+        duk_set_magic(ctx, -1, id);
+    } else {
+        duk_set_magic(ctx, -1, kNoMagicId);
+        duk_push_int(ctx, id);
+        duk_put_prop_literal(ctx, -2, kIdKey);
+    }
+}
+
 duk_ret_t MethodStub(duk_context* ctx) {
     duk_idx_t argc = duk_get_top(ctx);
     duk_push_current_function(ctx);
@@ -257,18 +269,11 @@ void TableOf(duk_context* ctx, duk_idx_t target) {
 // Leaves the method stub of the member named at key on the stack, cached on the target so that a
 // call costs one COM call.
 void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
-    duk_push_c_function(ctx, MethodStub, DUK_VARARGS);
+    PushWithId(ctx, MethodStub, DUK_VARARGS, id);
     duk_dup(ctx, target);
     duk_put_prop_literal(ctx, -2, kTargetKey);
     duk_push_pointer(ctx, RecordOfTarget(ctx, target));
     duk_put_prop_literal(ctx, -2, kHostKey);
-    if (id > kNoMagicId && id <= 0x7FFF) {
-        duk_set_magic(ctx, -1, id);
-    } else {
-        duk_set_magic(ctx, -1, kNoMagicId);
-        duk_push_int(ctx, id);
-        duk_put_prop_literal(ctx, -2, kIdKey);
-    }
     TableOf(ctx, target);
     duk_dup(ctx, key);
     duk_dup(ctx, -3);
@@ -327,6 +332,20 @@ duk_ret_t ReadProperty(duk_context* ctx, HostRecord* host, DISPID id) {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     HRESULT hr = CallHost(host, id, DISPATCH_PROPERTYGET, &none, &result, &description);
     return Finish(ctx, hr, &result, description);
+}
+
+// Writes the value at idx to a property whose id is known.
+HRESULT WriteProperty(duk_context* ctx, HostRecord* host, DISPID id, duk_idx_t idx, BSTR* description) {
+    VARIANT value;
+    ToVariant(ctx, idx, &value);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&value, &named, 1, 1};
+    VARIANT result;
+    VariantInit(&result);
+    HRESULT hr = CallHost(host, id, DISPATCH_PROPERTYPUT, &params, &result, description);
+    VariantClear(&value);
+    VariantClear(&result);
+    return hr;
 }
 
 duk_ret_t TrapGet(duk_context* ctx) {
@@ -421,16 +440,8 @@ duk_ret_t TrapSet(duk_context* ctx) {
     SysFreeString(name.heap);
     if (FAILED(hr)) return RaiseHResult(ctx, hr, nullptr);
 
-    VARIANT value;
-    ToVariant(ctx, 2, &value);
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&value, &named, 1, 1};
-    VARIANT result;
-    VariantInit(&result);
     BSTR description = nullptr;
-    hr = CallHost(host, id, DISPATCH_PROPERTYPUT, &params, &result, &description);
-    VariantClear(&value);
-    VariantClear(&result);
+    hr = WriteProperty(ctx, host, id, 2, &description);
     if (FAILED(hr)) return RaiseHResult(ctx, hr, description);
     SysFreeString(description);
     duk_push_true(ctx);
@@ -571,18 +582,6 @@ DISPID CurrentId(duk_context* ctx) {
     return id;
 }
 
-// Pushes a C function whose magic (or hidden property) carries the member id.
-void PushWithId(duk_context* ctx, duk_c_function function, duk_idx_t nargs, DISPID id) {
-    duk_push_c_function(ctx, function, nargs);
-    if (id > kNoMagicId && id <= 0x7FFF) {
-        duk_set_magic(ctx, -1, id);
-    } else {
-        duk_set_magic(ctx, -1, kNoMagicId);
-        duk_push_int(ctx, id);
-        duk_put_prop_literal(ctx, -2, kIdKey);
-    }
-}
-
 // The record of the object at idx, a fixed-member object or one made on top of it; null for any
 // other (a proxy's members are not a fixed class's).
 HostRecord* FixedRecordOf(duk_context* ctx, duk_idx_t idx) {
@@ -617,16 +616,8 @@ duk_ret_t FixedGet(duk_context* ctx) {
 duk_ret_t FixedSet(duk_context* ctx) {
     HostRecord* host = ThisRecord(ctx);
     if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
-    VARIANT value;
-    ToVariant(ctx, 0, &value);
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&value, &named, 1, 1};
-    VARIANT result;
-    VariantInit(&result);
     BSTR description = nullptr;
-    HRESULT hr = CallHost(host, CurrentId(ctx), DISPATCH_PROPERTYPUT, &params, &result, &description);
-    VariantClear(&value);
-    VariantClear(&result);
+    HRESULT hr = WriteProperty(ctx, host, CurrentId(ctx), 0, &description);
     if (FAILED(hr)) return RaiseHResult(ctx, hr, description);
     SysFreeString(description);
     return 0;
