@@ -727,13 +727,13 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     // A pointer that is the identity of a live wrapped object is that object: no QueryInterface.
     HostRecord* known = heap->hosts.Find(dispatch);
     IUnknown* identity = nullptr;
-    if (!known) {
+    if (!known || !known->target) {
         if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
             identity = dispatch;
             identity->AddRef();
         }
         known = heap->hosts.Find(identity);
-        if (known) identity->Release();
+        if (known && known->target) identity->Release();
     }
     if (known && known->target) {
         duk_push_heapptr(ctx, known->target); // rescues a target waiting for its finalizer

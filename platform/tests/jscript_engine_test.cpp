@@ -519,6 +519,8 @@ TEST_F(FixedMemberTest, MembersBehaveAsThroughAProxy) {
         {u"try { chain.label = 'x'; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"80020003"},
         {u"try { chain.twice = 1; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"80020003"},
         {u"delete chain.count; chain.count", u"7"},
+        // Other names are the script object's own: native code never hears of them.
+        {u"chain.extra = 'mine'; chain.extra + ' ' + Object.keys(chain)", u"mine extra"},
         // A script's own object made on top of it reads its members from it.
         {u"var d = Object.create(chain); d.label + ' ' + d.twice(2)", u"node 1 4"},
     };
