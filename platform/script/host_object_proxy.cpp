@@ -695,10 +695,12 @@ void PushFixedPrototype(duk_context* ctx, const FixedMember* members, UINT count
     duk_dup(ctx, proto);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(duk_get_length(ctx, -2)));
     duk_pop_2(ctx);
+    heap->lastFixedClass = members;
+    heap->lastFixedPrototype = duk_get_heapptr(ctx, proto);
     try {
-        heap->fixedClasses.emplace(members, duk_get_heapptr(ctx, proto));
+        heap->fixedClasses.emplace(members, heap->lastFixedPrototype);
     } catch (const std::bad_alloc&) {
-        // Pinned all the same; the next object of the class makes another.
+        // Pinned all the same; another class in between makes it again.
     }
 }
 

@@ -518,6 +518,7 @@ TEST_F(FixedMemberTest, MembersBehaveAsThroughAProxy) {
         // Read-only properties and methods refuse a value as the object does.
         {u"try { chain.label = 'x'; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"80020003"},
         {u"try { chain.twice = 1; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"80020003"},
+        {u"String(Object.getPrototypeOf(chain.next.next) === Object.getPrototypeOf(chain))", u"true"},
         {u"delete chain.count; chain.count", u"7"},
         // Other names are the script object's own: native code never hears of them.
         {u"chain.extra = 'mine'; chain.extra + ' ' + Object.keys(chain)", u"mine extra"},
