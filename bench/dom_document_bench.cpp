@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include <duktape.h>
 #include <libxml/parser.h>
@@ -151,27 +153,11 @@ void BM_Libxml2Direct(benchmark::State& state) {
 }
 BENCHMARK(BM_Libxml2Direct)->Unit(benchmark::kMillisecond);
 
-// The floor of any walk from script: the same script walking a tree of plain script objects of the
-// document's shape (each message a text node and an element of three elements, two of them with a
-// text child) in a bare Duktape heap, built outside the timer. Not a peer: no parse, and every
-// node's members are plain properties that cross no bridge.
-void BM_DuktapeWalkOfAPlainTree(benchmark::State& state) {
+// Runs the walk over the tree whose root is the global `root` in ctx, checks its count and
+// destroys ctx.
+void WalkFromRoot(benchmark::State& state, duk_context* ctx) {
     const Document& document = TheDocument();
-    const int messages = (document.elements - 1) / 4;
-    duk_context* ctx = duk_create_heap_default();
-    duk_push_int(ctx, messages);
-    duk_put_global_string(ctx, "messages");
     if (duk_peval_string(ctx,
-                         "function node(type) { return { nodeType: type, firstChild: null, nextSibling: null }; }"
-                         "function link(parent, children) { parent.firstChild = children[0] || null;"
-                         "  for (var i = 0; i + 1 < children.length; i++) children[i].nextSibling = children[i + 1]; }"
-                         "var root = node(1), children = [];"
-                         "for (var i = 0; i < messages; i++) {"
-                         "  var m = node(1), from = node(1), body = node(1);"
-                         "  link(from, [node(3)]); link(body, [node(3)]); link(m, [from, body, node(1)]);"
-                         "  children.push(node(3), m);"
-                         "}"
-                         "children.push(node(3)); link(root, children);"
                          "function run() { var count = 0, stack = [root];"
                          "  while (stack.length) { var e = stack.pop(); count++;"
                          "    for (var c = e.firstChild; c; c = c.nextSibling) if (c.nodeType == 1) stack.push(c); }"
@@ -191,6 +177,148 @@ void BM_DuktapeWalkOfAPlainTree(benchmark::State& state) {
     duk_destroy_heap(ctx);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(document.bytes.size()));
 }
+
+// The floor of any walk from script: the same script walking a tree of plain script objects of the
+// document's shape (each message a text node and an element of three elements, two of them with a
+// text child) in a bare Duktape heap, built outside the timer. Not a peer: no parse, and every
+// node's members are plain properties that cross no bridge.
+void BM_DuktapeWalkOfAPlainTree(benchmark::State& state) {
+    const int messages = (TheDocument().elements - 1) / 4;
+    duk_context* ctx = duk_create_heap_default();
+    duk_push_int(ctx, messages);
+    duk_put_global_string(ctx, "messages");
+    if (duk_peval_string(ctx,
+                         "function node(type) { return { nodeType: type, firstChild: null, nextSibling: null }; }"
+                         "function link(parent, children) { parent.firstChild = children[0] || null;"
+                         "  for (var i = 0; i + 1 < children.length; i++) children[i].nextSibling = children[i + 1]; }"
+                         "var root = node(1), children = [];"
+                         "for (var i = 0; i < messages; i++) {"
+                         "  var m = node(1), from = node(1), body = node(1);"
+                         "  link(from, [node(3)]); link(body, [node(3)]); link(m, [from, body, node(1)]);"
+                         "  children.push(node(3), m);"
+                         "}"
+                         "children.push(node(3)); link(root, children);") != 0)
+        state.SkipWithError("the tree was not built");
+    duk_pop(ctx);
+    WalkFromRoot(state, ctx);
+}
 BENCHMARK(BM_DuktapeWalkOfAPlainTree)->Unit(benchmark::kMillisecond);
+
+// The floor of a walk through any bridge that gives each native node a script object of its own: the
+// same walk over a native tree of the document's shape, each node a plain object made on first
+// read over one prototype of C accessors (nodeType, firstChild, nextSibling), kept once per node
+// while scripts hold it and let go by a finalizer. Not a peer: no parse, no COM, no VARIANTs; it
+// shows what the engine's accessor calls, objects and finalizers cost before the bridge does any
+// work of its own.
+struct AccessorTree {
+    struct Node {
+        int type;
+        int firstChild;
+        int nextSibling;
+    };
+    std::vector<Node> nodes;
+    std::vector<void*> objects;            // each node's live script object, or null
+    std::unordered_map<void*, int> nodeOf; // script object -> node
+    void* prototype = nullptr;
+
+    int Add(int type) {
+        nodes.push_back({type, -1, -1});
+        return int(nodes.size()) - 1;
+    }
+    void Link(int parent, const std::vector<int>& children) {
+        nodes[size_t(parent)].firstChild = children.empty() ? -1 : children[0];
+        for (size_t i = 0; i + 1 < children.size(); i++)
+            nodes[size_t(children[i])].nextSibling = children[i + 1];
+    }
+};
+
+AccessorTree* TreeOf(duk_context* ctx) {
+    duk_memory_functions functions;
+    duk_get_memory_functions(ctx, &functions);
+    return static_cast<AccessorTree*>(functions.udata);
+}
+
+void PushAccessorNode(duk_context* ctx, AccessorTree* tree, int node) {
+    if (node < 0) {
+        duk_push_null(ctx);
+        return;
+    }
+    if (void* object = tree->objects[size_t(node)]) {
+        duk_push_heapptr(ctx, object);
+        return;
+    }
+    duk_push_bare_object(ctx);
+    duk_push_heapptr(ctx, tree->prototype);
+    duk_set_prototype(ctx, -2);
+    void* object = duk_get_heapptr(ctx, -1);
+    tree->objects[size_t(node)] = object;
+    tree->nodeOf[object] = node;
+}
+
+duk_ret_t AccessorGet(duk_context* ctx) {
+    AccessorTree* tree = TreeOf(ctx);
+    duk_push_this(ctx);
+    auto found = tree->nodeOf.find(duk_get_heapptr(ctx, -1));
+    duk_pop(ctx);
+    if (found == tree->nodeOf.end()) return DUK_RET_TYPE_ERROR;
+    const AccessorTree::Node& node = tree->nodes[size_t(found->second)];
+    switch (duk_get_current_magic(ctx)) {
+    case 0:
+        duk_push_int(ctx, node.type);
+        return 1;
+    case 1:
+        PushAccessorNode(ctx, tree, node.firstChild);
+        return 1;
+    default:
+        PushAccessorNode(ctx, tree, node.nextSibling);
+        return 1;
+    }
+}
+
+duk_ret_t AccessorFinalize(duk_context* ctx) {
+    AccessorTree* tree = TreeOf(ctx);
+    auto found = tree->nodeOf.find(duk_get_heapptr(ctx, 0));
+    if (found == tree->nodeOf.end()) return 0;
+    tree->objects[size_t(found->second)] = nullptr;
+    tree->nodeOf.erase(found);
+    return 0;
+}
+
+void BM_DuktapeWalkThroughAccessors(benchmark::State& state) {
+    const int messages = (TheDocument().elements - 1) / 4;
+    AccessorTree tree;
+    const int root = tree.Add(1);
+    std::vector<int> children;
+    for (int i = 0; i < messages; i++) {
+        const int m = tree.Add(1), from = tree.Add(1), body = tree.Add(1);
+        tree.Link(from, {tree.Add(3)});
+        tree.Link(body, {tree.Add(3)});
+        tree.Link(m, {from, body, tree.Add(1)});
+        children.push_back(tree.Add(3));
+        children.push_back(m);
+    }
+    children.push_back(tree.Add(3));
+    tree.Link(root, children);
+    tree.objects.assign(tree.nodes.size(), nullptr);
+    tree.nodeOf.reserve(tree.nodes.size());
+
+    duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, &tree, nullptr);
+    duk_push_bare_object(ctx);
+    tree.prototype = duk_get_heapptr(ctx, -1);
+    const char* names[] = {"nodeType", "firstChild", "nextSibling"};
+    for (int i = 0; i < 3; i++) {
+        duk_push_string(ctx, names[i]);
+        duk_push_c_function(ctx, AccessorGet, 0);
+        duk_set_magic(ctx, -1, i);
+        duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
+    }
+    duk_push_c_function(ctx, AccessorFinalize, 1);
+    duk_set_finalizer(ctx, -2);
+    duk_put_global_string(ctx, "prototype");
+    PushAccessorNode(ctx, &tree, root);
+    duk_put_global_string(ctx, "root");
+    WalkFromRoot(state, ctx);
+}
+BENCHMARK(BM_DuktapeWalkThroughAccessors)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -17,7 +17,19 @@ enum HostMemberKind : int {
 using HostMemberKindQuery = int (*)(IUnknown* object, DISPID id);
 void SetHostMemberKindQuery(HostMemberKindQuery query);
 
-// Answered by objects whose member names map to the same ids and kinds for every object of their
-// class, for as long as the process runs (the DOM's nodes): the engine looks each name up once per
-// class instead of once per object. A marker: it has only IUnknown's members.
+// One member of a class whose members are the same for all its objects.
+struct FixedMember {
+    const char16_t* name;
+    DISPID id;
+    bool method; // called; the others are properties read and written by id
+};
+
+// Answered by objects whose members are the same names, ids and kinds for every object of their
+// class, for as long as the process runs, and which take no members of their own (the DOM's nodes):
+// scripts see them as plain objects whose class lays its members out once, so an access costs no
+// name look-up and an object no trap.
 extern const IID IID_IFixedMemberNames;
+struct IFixedMemberNames : IUnknown {
+    // The class's members, in a table that lives as long as the process.
+    virtual HRESULT GetFixedMembers(const FixedMember** members, UINT* count) = 0;
+};

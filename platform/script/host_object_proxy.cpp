@@ -190,6 +190,18 @@ DISPID StubId(duk_context* ctx, duk_idx_t stub) {
     return id;
 }
 
+// Pushes a C function whose magic (or hidden property) carries the member id.
+void PushWithId(duk_context* ctx, duk_c_function function, duk_idx_t nargs, DISPID id) {
+    duk_push_c_function(ctx, function, nargs);
+    if (id > kNoMagicId && id <= 0x7FFF) {
+        duk_set_magic(ctx, -1, id);
+    } else {
+        duk_set_magic(ctx, -1, kNoMagicId);
+        duk_push_int(ctx, id);
+        duk_put_prop_literal(ctx, -2, kIdKey);
+    }
+}
+
 duk_ret_t MethodStub(duk_context* ctx) {
     duk_idx_t argc = duk_get_top(ctx);
     duk_push_current_function(ctx);
@@ -257,18 +269,11 @@ void TableOf(duk_context* ctx, duk_idx_t target) {
 // Leaves the method stub of the member named at key on the stack, cached on the target so that a
 // call costs one COM call.
 void PushStub(duk_context* ctx, duk_idx_t target, duk_idx_t key, DISPID id) {
-    duk_push_c_function(ctx, MethodStub, DUK_VARARGS);
+    PushWithId(ctx, MethodStub, DUK_VARARGS, id);
     duk_dup(ctx, target);
     duk_put_prop_literal(ctx, -2, kTargetKey);
     duk_push_pointer(ctx, RecordOfTarget(ctx, target));
     duk_put_prop_literal(ctx, -2, kHostKey);
-    if (id > kNoMagicId && id <= 0x7FFF) {
-        duk_set_magic(ctx, -1, id);
-    } else {
-        duk_set_magic(ctx, -1, kNoMagicId);
-        duk_push_int(ctx, id);
-        duk_put_prop_literal(ctx, -2, kIdKey);
-    }
     TableOf(ctx, target);
     duk_dup(ctx, key);
     duk_dup(ctx, -3);
@@ -319,24 +324,6 @@ bool KeyIsName(duk_context* ctx, duk_idx_t key) {
     return true;
 }
 
-// Notes the property id of the name at key for the host's class, pinning the name.
-void RememberClassMember(duk_context* ctx, duk_idx_t key, const HostRecord* host, DISPID id) {
-    ScriptHeap* heap = ScriptHeap::From(ctx);
-    duk_push_heap_stash(ctx);
-    if (!duk_get_prop_literal(ctx, -1, "memberNames")) {
-        duk_pop(ctx);
-        duk_push_bare_object(ctx);
-        duk_dup(ctx, -1);
-        duk_put_prop_literal(ctx, -3, "memberNames");
-    }
-    duk_dup(ctx, key);
-    duk_push_true(ctx);
-    duk_put_prop(ctx, -3);
-    duk_pop_2(ctx);
-    void* keyPtr = duk_get_heapptr(ctx, key);
-    heap->classMembers[ScriptHeap::ClassMemberSlot(host->memberClass, keyPtr)] = {host->memberClass, keyPtr, id};
-}
-
 // Reads a declared property whose id is known.
 duk_ret_t ReadProperty(duk_context* ctx, HostRecord* host, DISPID id) {
     VARIANT result;
@@ -345,6 +332,20 @@ duk_ret_t ReadProperty(duk_context* ctx, HostRecord* host, DISPID id) {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     HRESULT hr = CallHost(host, id, DISPATCH_PROPERTYGET, &none, &result, &description);
     return Finish(ctx, hr, &result, description);
+}
+
+// Writes the value at idx to a property whose id is known.
+HRESULT WriteProperty(duk_context* ctx, HostRecord* host, DISPID id, duk_idx_t idx, BSTR* description) {
+    VARIANT value;
+    ToVariant(ctx, idx, &value);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&value, &named, 1, 1};
+    VARIANT result;
+    VariantInit(&result);
+    HRESULT hr = CallHost(host, id, DISPATCH_PROPERTYPUT, &params, &result, description);
+    VariantClear(&value);
+    VariantClear(&result);
+    return hr;
 }
 
 duk_ret_t TrapGet(duk_context* ctx) {
@@ -365,13 +366,6 @@ duk_ret_t TrapGet(duk_context* ctx) {
         }
     }
     HostRecord* host = RecordOfTarget(ctx, 0);
-    if (host && host->memberClass) {
-        ScriptHeap* heap = ScriptHeap::From(ctx);
-        void* keyPtr = duk_get_heapptr(ctx, 1);
-        const ScriptHeap::ClassMember& member =
-            heap->classMembers[ScriptHeap::ClassMemberSlot(host->memberClass, keyPtr)];
-        if (member.memberClass == host->memberClass && member.key == keyPtr) return ReadProperty(ctx, host, member.id);
-    }
     if (duk_get_prop_literal(ctx, 0, kStubsKey)) {
         duk_dup(ctx, 1);
         duk_get_prop(ctx, -2);
@@ -428,7 +422,6 @@ duk_ret_t TrapGet(duk_context* ctx) {
         PushStub(ctx, 0, 1, id);
         return 1;
     }
-    if (SUCCEEDED(hr) && host->memberClass && kind == kHostMemberUnknown) RememberClassMember(ctx, 1, host, id);
     return Finish(ctx, hr, &result, description);
 }
 
@@ -447,16 +440,8 @@ duk_ret_t TrapSet(duk_context* ctx) {
     SysFreeString(name.heap);
     if (FAILED(hr)) return RaiseHResult(ctx, hr, nullptr);
 
-    VARIANT value;
-    ToVariant(ctx, 2, &value);
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&value, &named, 1, 1};
-    VARIANT result;
-    VariantInit(&result);
     BSTR description = nullptr;
-    hr = CallHost(host, id, DISPATCH_PROPERTYPUT, &params, &result, &description);
-    VariantClear(&value);
-    VariantClear(&result);
+    hr = WriteProperty(ctx, host, id, 2, &description);
     if (FAILED(hr)) return RaiseHResult(ctx, hr, description);
     SysFreeString(description);
     duk_push_true(ctx);
@@ -570,12 +555,153 @@ duk_ret_t FinalizeTarget(duk_context* ctx) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
     // Close has freed the records and emptied the caches before the heap's last finalizers run.
     if (!heap->IsOpen()) return 0;
-    HostRecord* host = RecordOfTarget(ctx, 0);
-    if (!host || host->cached) heap->ForgetStubsOf(duk_get_heapptr(ctx, 0));
-    if (!host) return 0;
-    duk_del_prop_literal(ctx, 0, kHostKey);
+    void* target = duk_get_heapptr(ctx, 0);
+    // A fixed-member object is its own target; an object made on top of one inherits this
+    // finalizer but no record.
+    HostRecord* host = heap->hostsByObject.Find(target);
+    if (host && host->target != target) return 0;
+    if (!host) {
+        host = RecordOfTarget(ctx, 0);
+        if (!host || host->cached) heap->ForgetStubsOf(target);
+        if (!host) return 0;
+        duk_del_prop_literal(ctx, 0, kHostKey);
+    }
     heap->FreeHost(host);
     return 0;
+}
+
+// -- objects of classes with fixed members -------------------------------------------------------
+
+// The member id of the running accessor or stub.
+DISPID CurrentId(duk_context* ctx) {
+    DISPID id = duk_get_current_magic(ctx);
+    if (id != kNoMagicId) return id;
+    duk_push_current_function(ctx);
+    id = StubId(ctx, -1);
+    duk_pop(ctx);
+    return id;
+}
+
+// The record of the object at idx, a fixed-member object or one made on top of it; null for any
+// other (a proxy's members are not a fixed class's).
+HostRecord* FixedRecordOf(duk_context* ctx, duk_idx_t idx) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    if (!duk_is_object(ctx, idx)) return nullptr;
+    HostRecord* host = heap->hostsByObject.Find(duk_get_heapptr(ctx, idx));
+    if (!host) {
+        duk_get_prototype(ctx, idx);
+        while (!host && duk_is_object(ctx, -1)) {
+            host = heap->hostsByObject.Find(duk_get_heapptr(ctx, -1));
+            duk_get_prototype(ctx, -1);
+            duk_remove(ctx, -2);
+        }
+        duk_pop(ctx);
+    }
+    return host && host->proxy == host->target ? host : nullptr;
+}
+
+HostRecord* ThisRecord(duk_context* ctx) {
+    duk_push_this(ctx);
+    HostRecord* host = FixedRecordOf(ctx, -1);
+    duk_pop(ctx);
+    return host;
+}
+
+duk_ret_t FixedGet(duk_context* ctx) {
+    HostRecord* host = ThisRecord(ctx);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    return ReadProperty(ctx, host, CurrentId(ctx));
+}
+
+duk_ret_t FixedSet(duk_context* ctx) {
+    HostRecord* host = ThisRecord(ctx);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    BSTR description = nullptr;
+    HRESULT hr = WriteProperty(ctx, host, CurrentId(ctx), 0, &description);
+    if (FAILED(hr)) return RaiseHResult(ctx, hr, description);
+    SysFreeString(description);
+    return 0;
+}
+
+// A method read gives the object's own stub of it, made on first read, as a proxy's does.
+duk_ret_t FixedMethodGet(duk_context* ctx) {
+    duk_push_this(ctx);
+    HostRecord* host = FixedRecordOf(ctx, 0);
+    if (!host) return RaiseHResult(ctx, E_UNEXPECTED, nullptr);
+    DISPID id = CurrentId(ctx);
+    TableOf(ctx, 0);
+    duk_push_int(ctx, id);
+    if (duk_get_prop(ctx, 1)) return 1;
+    duk_pop(ctx);
+    PushWithId(ctx, MethodStub, DUK_VARARGS, id);
+    duk_dup(ctx, 0);
+    duk_put_prop_literal(ctx, -2, kTargetKey);
+    duk_push_pointer(ctx, host);
+    duk_put_prop_literal(ctx, -2, kHostKey);
+    duk_push_int(ctx, id);
+    duk_dup(ctx, -2);
+    duk_put_prop(ctx, 1);
+    return 1;
+}
+
+// Pushes the prototype of a class with fixed members, made on first use: an accessor per member,
+// the finalizer its objects inherit, and no Object.prototype, as unknown names read undefined.
+void PushFixedPrototype(duk_context* ctx, const FixedMember* members, UINT count) {
+    ScriptHeap* heap = ScriptHeap::From(ctx);
+    if (members == heap->lastFixedClass) {
+        duk_push_heapptr(ctx, heap->lastFixedPrototype);
+        return;
+    }
+    auto found = heap->fixedClasses.find(members);
+    if (found != heap->fixedClasses.end()) {
+        heap->lastFixedClass = members;
+        heap->lastFixedPrototype = found->second;
+        duk_push_heapptr(ctx, found->second);
+        return;
+    }
+    duk_push_bare_object(ctx);
+    duk_idx_t proto = duk_get_top_index(ctx);
+    bool hasToString = false, hasValueOf = false;
+    for (UINT i = 0; i < count; i++) {
+        const FixedMember& member = members[i];
+        size_t length = 0;
+        while (member.name[length])
+            length++;
+        PushWide(ctx, member.name, length);
+        hasToString = hasToString || std::strcmp(duk_get_string(ctx, -1), "toString") == 0;
+        hasValueOf = hasValueOf || std::strcmp(duk_get_string(ctx, -1), "valueOf") == 0;
+        PushWithId(ctx, member.method ? FixedMethodGet : FixedGet, 0, member.id);
+        PushWithId(ctx, FixedSet, 1, member.id);
+        duk_def_prop(ctx, proto,
+                     DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_CLEAR_ENUMERABLE |
+                         DUK_DEFPROP_CLEAR_CONFIGURABLE);
+    }
+    for (const char* name : {"toString", "valueOf"}) {
+        if (name[0] == 't' ? hasToString : hasValueOf) continue;
+        duk_push_string(ctx, name);
+        duk_push_c_function(ctx, HostToPrimitive, 0);
+        duk_def_prop(ctx, proto, DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_CLEAR_WEC);
+    }
+    duk_push_heapptr(ctx, heap->finalizer);
+    duk_set_finalizer(ctx, proto);
+    duk_freeze(ctx, proto); // one class for all its objects: no script reshapes it for the others
+    duk_push_heap_stash(ctx);
+    if (!duk_get_prop_literal(ctx, -1, "fixedClasses")) {
+        duk_pop(ctx);
+        duk_push_array(ctx);
+        duk_dup(ctx, -1);
+        duk_put_prop_literal(ctx, -3, "fixedClasses");
+    }
+    duk_dup(ctx, proto);
+    duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(duk_get_length(ctx, -2)));
+    duk_pop_2(ctx);
+    heap->lastFixedClass = members;
+    heap->lastFixedPrototype = duk_get_heapptr(ctx, proto);
+    try {
+        heap->fixedClasses.emplace(members, heap->lastFixedPrototype);
+    } catch (const std::bad_alloc&) {
+        // Pinned all the same; another class in between makes it again.
+    }
 }
 
 } // namespace
@@ -600,42 +726,58 @@ void InitHostObjects(duk_context* ctx) {
 void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     ScriptHeap* heap = ScriptHeap::From(ctx);
     heap->CollectHostsWhenGrown();
+    // A pointer that is the identity of a live wrapped object is that object: no QueryInterface.
+    HostRecord* known = heap->hosts.Find(dispatch);
     IUnknown* identity = nullptr;
-    if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
-        identity = dispatch;
-        identity->AddRef();
+    if (!known || !known->target) {
+        if (FAILED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) {
+            identity = dispatch;
+            identity->AddRef();
+        }
+        known = heap->hosts.Find(identity);
+        if (known && known->target) identity->Release();
     }
-    auto found = heap->hosts.find(identity);
-    if (found != heap->hosts.end() && found->second->target) {
-        identity->Release();
-        duk_push_heapptr(ctx, found->second->target); // rescues a target waiting for its finalizer
-        duk_get_prop_literal(ctx, -1, kProxyKey);
-        duk_remove(ctx, -2);
+    if (known && known->target) {
+        duk_push_heapptr(ctx, known->target); // rescues a target waiting for its finalizer
+        if (known->proxy != known->target) {
+            duk_get_prop_literal(ctx, -1, kProxyKey);
+            duk_remove(ctx, -2);
+        }
         return;
     }
-    auto* host = static_cast<HostRecord*>(std::malloc(sizeof(HostRecord)));
+    HostRecord* host = heap->NewHost();
     if (!host) {
         identity->Release();
         duk_push_null(ctx);
         return;
     }
-    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr, false, nullptr};
+    *host = HostRecord{identity, dispatch, nullptr, nullptr, nullptr, false};
     dispatch->AddRef();
-    if (FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
-        host->dispatchEx = nullptr;
-    IUnknown* fixed = nullptr;
+    const FixedMember* members = nullptr;
+    UINT memberCount = 0;
+    IFixedMemberNames* fixed = nullptr;
     if (SUCCEEDED(dispatch->QueryInterface(IID_IFixedMemberNames, reinterpret_cast<void**>(&fixed))) && fixed) {
-        host->memberClass = *reinterpret_cast<void* const*>(dispatch); // its class's table of virtuals
+        if (FAILED(fixed->GetFixedMembers(&members, &memberCount))) members = nullptr;
         fixed->Release();
     }
-    bool stored = false;
-    try {
-        stored = heap->hosts.emplace(identity, host).second;
-    } catch (const std::bad_alloc&) {
-    }
-    if (!stored) {
+    if (!members && FAILED(dispatch->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&host->dispatchEx))))
+        host->dispatchEx = nullptr;
+    if (!heap->hosts.Insert(identity, host)) {
         heap->FreeHost(host);
         duk_push_null(ctx);
+        return;
+    }
+    if (members) {
+        // No proxy: the prototype answers every member, and the object dies as soon as scripts
+        // drop it, with no cycle for a collection to find.
+        duk_push_bare_object(ctx);
+        PushFixedPrototype(ctx, members, memberCount);
+        duk_set_prototype(ctx, -2);
+        host->target = duk_get_heapptr(ctx, -1);
+        host->proxy = host->target;
+        if (!heap->hostsByObject.Insert(host->proxy, host)) {
+            heap->FreeHost(host); // the object stays a bare one: its members answer E_UNEXPECTED
+        }
         return;
     }
     if (HostIsCallable(host))
@@ -656,13 +798,13 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
     host->proxy = duk_get_heapptr(ctx, -1);
     duk_put_prop_literal(ctx, -3, kProxyKey);
     duk_remove(ctx, -2);
+    // Without this entry the proxy still works; only native code would not know it for the object.
+    if (!heap->hostsByObject.Insert(host->proxy, host)) host->proxy = nullptr;
 }
 
 HostRecord* HostRecordOf(duk_context* ctx, duk_idx_t idx) {
     if (!duk_is_object(ctx, idx)) return nullptr;
-    HostRecord* record = RecordOfTarget(ctx, idx);
-    // An object whose prototype is a host object inherits the record's key but is not that object.
-    return record && record->proxy == duk_get_heapptr(ctx, idx) ? record : nullptr;
+    return ScriptHeap::From(ctx)->hostsByObject.Find(duk_get_heapptr(ctx, idx));
 }
 
 duk_ret_t RaiseHResult(duk_context* ctx, HRESULT hr, BSTR description) {

@@ -6,6 +6,10 @@
 // InvokeEx(DISPID_VALUE, DISPATCH_CONSTRUCT). A failing HRESULT is thrown as an Error whose
 // `number` is the HRESULT. Objects read as "object" to `typeof`, except those whose
 // GetMemberProperties(DISPID_VALUE) says they can be called or constructed: those are functions.
+// Objects of a class whose members are fixed (IFixedMemberNames) are no proxies but plain objects
+// over one frozen prototype per class, whose accessors read and write by id and whose methods are
+// stubs made per object on first read; the names they lack read undefined, and script values put
+// on them under other names stay script values.
 #include <duktape.h>
 
 #include "platform/com/dispatch.h"

@@ -5,6 +5,8 @@
 // instead of a dangling one.
 #include <duktape.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <unordered_map>
 #include <vector>
 
@@ -15,7 +17,8 @@ struct IActiveScriptSite;
 namespace script {
 
 // A COM object wrapped for script: one per identity, owned by the heap's table; the proxy's target
-// finalizer or Close frees it.
+// finalizer or Close frees it. An object of a class with fixed members is no proxy but a plain
+// object (target and proxy alike) whose class prototype holds the members.
 struct HostRecord {
     IUnknown* identity;
     IDispatch* dispatch;
@@ -23,7 +26,6 @@ struct HostRecord {
     void* target;            // the proxy target's heap pointer (not a reference)
     void* proxy;             // the proxy's heap pointer, kept alive by its target
     bool cached;             // whether the stub cache ever held a member of it
-    const void* memberClass; // the class whose names map alike for all its objects, or null
 };
 
 // Hidden property names (never visible to scripts, never passed to proxy traps).
@@ -33,6 +35,54 @@ inline constexpr const char kProxyKey[] = SCRIPT_HIDDEN("proxy");
 inline constexpr const char kStubsKey[] = SCRIPT_HIDDEN("stubs");
 inline constexpr const char kDispatchKey[] = SCRIPT_HIDDEN("disp");
 inline constexpr const char kOpaqueKey[] = SCRIPT_HIDDEN("opaque");
+
+// Host records by a pointer (an identity, an object's heap pointer): open addressing with linear
+// probing, so an entry costs no allocation of its own. Never raises; Insert answers false when
+// the key is there already or memory runs out.
+class HostTable {
+public:
+    HostTable() = default;
+    HostTable(const HostTable&) = delete;
+    HostTable& operator=(const HostTable&) = delete;
+    ~HostTable() { std::free(slots); }
+
+    HostRecord* Find(const void* key) const {
+        if (!slots) return nullptr;
+        for (size_t i = SlotOf(key);; i = (i + 1) & mask) {
+            if (slots[i].key == key) return slots[i].record;
+            if (!slots[i].key) return nullptr;
+        }
+    }
+    bool Insert(const void* key, HostRecord* record);
+    // Removes the entry of key when it holds record.
+    void Erase(const void* key, const HostRecord* record);
+    size_t Size() const { return count; }
+    // Hands every record to `visit` and empties the table.
+    template <class Visit> void Drain(Visit visit) {
+        Slot* old = slots;
+        size_t n = old ? mask + 1 : 0;
+        slots = nullptr;
+        mask = 0;
+        count = 0;
+        for (size_t i = 0; i < n; i++)
+            if (old[i].key) visit(old[i].record);
+        std::free(old);
+    }
+
+private:
+    struct Slot {
+        const void* key;
+        HostRecord* record;
+    };
+    size_t SlotOf(const void* key) const {
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(key) >> 3) * 0x9E3779B97F4A7C15ull >> 20) & mask;
+    }
+    bool Grow();
+
+    Slot* slots = nullptr;
+    size_t mask = 0; // slot count - 1, a power of two
+    size_t count = 0;
+};
 
 class ScriptHeap {
 public:
@@ -81,23 +131,18 @@ public:
     }
     void ForgetStubsOf(void* target);
 
-    // Property ids by class and interned name, for classes whose names map alike for all their
-    // objects. The names are pinned in the stash, so an entry's key never dangles.
-    struct ClassMember {
-        const void* memberClass;
-        void* key;
-        DISPID id;
-    };
-    static constexpr int kClassMemberCacheSize = 256;
-    ClassMember classMembers[kClassMemberCacheSize] = {};
-    static int ClassMemberSlot(const void* memberClass, void* key) {
-        auto mix = reinterpret_cast<uintptr_t>(memberClass) ^ (reinterpret_cast<uintptr_t>(key) >> 3);
-        return static_cast<int>((mix ^ (mix >> 9)) % kClassMemberCacheSize);
-    }
+    // The prototypes of classes with fixed members, by their member table; pinned in the stash.
+    std::unordered_map<const void*, void*> fixedClasses;
+    const void* lastFixedClass = nullptr; // the class of the last object made, and its prototype
+    void* lastFixedPrototype = nullptr;
     IActiveScriptSite* site = nullptr; // the engine's, borrowed; null once it let go
 
-    // Host objects by identity. Callers catch allocation failure.
-    std::unordered_map<IUnknown*, HostRecord*> hosts;
+    // Host records by identity, and by the heap pointer of the object scripts hold (the proxy, or
+    // the plain object of a class with fixed members).
+    HostTable hosts;
+    HostTable hostsByObject;
+    // A record to fill, null when memory ran out; FreeHost releases its object and takes it back.
+    HostRecord* NewHost();
     void FreeHost(HostRecord* record);
     // A host object and its proxy hold each other, so only a collection frees them, and Duktape's
     // own collections put off the finalizers that let go of the native objects: a script that
@@ -120,6 +165,10 @@ private:
     bool closing = false;
     int nextSlot = 0;
     std::vector<int> freeSlots;
+    void FreeSpareHosts();
+    HostRecord* spareRecords = nullptr; // freed records, chained through their identity field
+    int spareCount = 0;
+    static constexpr int kMaxSpareRecords = 1024;
     static constexpr size_t kFirstHostCollection = 1024;
     size_t collectHostsAt = kFirstHostCollection;
 };

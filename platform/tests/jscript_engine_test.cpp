@@ -477,3 +477,96 @@ TEST_F(JScriptEngineTest, VisibleItemObjectsComeFromTheSiteOnce) {
 }
 
 } // namespace
+
+// Objects whose members are fixed per class, seen from script: plain objects, one per native object
+// while scripts hold it, whose members reach the object by id.
+class FixedMemberTest : public JScriptEngineTest {
+protected:
+    void SetUp() override {
+        JScriptEngineTest::SetUp();
+        chain = new jscript_test::FixedHost(1);
+        site.items[u"chain"] = static_cast<IDispatch*>(chain);
+        ASSERT_EQ(engine->AddNamedItem(u"chain", SCRIPTITEM_ISVISIBLE), S_OK);
+    }
+    void TearDown() override {
+        JScriptEngineTest::TearDown();
+        EXPECT_EQ(chain->refs, 1u) << "the engine keeps the chain";
+        chain->Release();
+        EXPECT_EQ(jscript_test::FixedHost::live, 0);
+    }
+    jscript_test::FixedHost* chain = nullptr;
+};
+
+TEST_F(FixedMemberTest, MembersBehaveAsThroughAProxy) {
+    struct Case {
+        const char16_t* code;
+        const char16_t* result;
+    } cases[] = {
+        {u"chain.count = 5; chain.count += 2; chain.count", u"7"},
+        {u"chain.label + ' ' + chain.next.label", u"node 1 node 2"},
+        {u"chain.twice(21)", u"42"},
+        {u"var f = chain.next.twice; f(4) + ' ' + (f === chain.next.twice)", u"8 true"},
+        {u"chain.far + chain.next.far", u"3"},
+        {u"typeof chain + ' ' + typeof chain.twice + ' ' + typeof chain.nothing", u"object function undefined"},
+        {u"('count' in chain) + ' ' + ('twice' in chain) + ' ' + ('nothing' in chain)", u"true true false"},
+        {u"var k = []; for (var n in chain) k.push(n); k.length + ' ' + Object.keys(chain).length + ' ' + "
+         u"JSON.stringify(chain)",
+         u"0 0 {}"},
+        {u"String(chain)", u"[object]"},
+        {u"try { chain.fail; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"81000006"},
+        {u"try { chain.twice(); 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"8002000e"},
+        // Read-only properties and methods refuse a value as the object does.
+        {u"try { chain.label = 'x'; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"80020003"},
+        {u"try { chain.twice = 1; 'no error' } catch (e) { (e.number >>> 0).toString(16) }", u"80020003"},
+        {u"String(Object.getPrototypeOf(chain.next.next) === Object.getPrototypeOf(chain))", u"true"},
+        {u"delete chain.count; chain.count", u"7"},
+        // Other names are the script object's own: native code never hears of them.
+        {u"chain.extra = 'mine'; chain.extra + ' ' + Object.keys(chain)", u"mine extra"},
+        // A script's own object made on top of it reads its members from it.
+        {u"var d = Object.create(chain); d.label + ' ' + d.twice(2)", u"node 1 4"},
+    };
+    for (const Case& c : cases) {
+        VARIANT v = Eval(c.code);
+        VARIANT text;
+        VariantInit(&text);
+        EXPECT_EQ(VariantChangeType(&text, &v, 0, VT_BSTR), S_OK);
+        EXPECT_EQ(std::u16string(text.bstrVal ? text.bstrVal : u""), c.result)
+            << std::string(c.code, c.code + std::char_traits<char16_t>::length(c.code));
+        VariantClear(&text);
+        VariantClear(&v);
+    }
+    // The class is laid out once: no script reshapes it for every other object.
+    EXPECT_EQ(EvalText(u"var p = Object.getPrototypeOf(chain); p.extra = 2; p.toString = null; "
+                       u"String(p.extra) + ' ' + Object.isFrozen(p) + ' ' + String(chain)"),
+              u"undefined true [object]");
+    EXPECT_EQ(EvalInt(u"try { p.count; 0 } catch (e) { e.number }"), static_cast<int>(E_UNEXPECTED));
+    EXPECT_EQ(chain->count, 7);
+}
+
+TEST_F(FixedMemberTest, ObjectsKeepTheirIdentityAndGoWhenDropped) {
+    EXPECT_EQ(EvalInt(u"var a = chain.next; CollectGarbage(); a === chain.next && a.next === chain.next.next ? 1 : 0"),
+              1);
+    // A native object comes back to native code as itself.
+    VARIANT back = Eval(u"chain.next");
+    ASSERT_EQ(back.vt, VT_DISPATCH);
+    EXPECT_EQ(back.pdispVal, static_cast<IDispatch*>(chain->next));
+    VariantClear(&back);
+    // A long walk: each node the script lets go of is freed at once, and nothing else is.
+    EXPECT_EQ(EvalInt(u"a = null; var n = chain; for (var i = 0; i < 30000; i++) n = n.next; n.far"), 30001);
+    EXPECT_EQ(chain->next->refs, 1u) << "no wrapper left on a node the script dropped";
+    // An object made on top of a node and dropped takes nothing of the node with it.
+    EXPECT_EQ(EvalInt(u"var d = Object.create(n); d = null; CollectGarbage(); n.far"), 30001);
+}
+
+TEST_F(FixedMemberTest, AGetterThatDropsItsObjectFinishesOnIt) {
+    // While "touch" runs, script drops every reference to the node and collects.
+    chain->onTouch = [this] { EXPECT_EQ(Run(u"held = null; CollectGarbage();"), S_OK); };
+    EXPECT_EQ(Run(u"var held = chain.next;"), S_OK);
+    chain->next->onTouch = chain->onTouch;
+    EXPECT_EQ(EvalInt(u"held.touch"), 2);
+    EXPECT_EQ(Run(u"CollectGarbage();"), S_OK);
+    EXPECT_EQ(chain->next->refs, 1u);
+    // And a getter that closes the engine under the running script.
+    chain->onTouch = [this] { engine->Close(); };
+    Eval(u"chain.touch");
+}

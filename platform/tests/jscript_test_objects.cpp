@@ -1,5 +1,8 @@
 #include "jscript_test_objects.h"
 
+#include <iterator>
+#include <string>
+
 namespace jscript_test {
 namespace {
 
@@ -116,6 +119,102 @@ HRESULT TestHost::DeleteMemberByName(BSTR name, DWORD) {
         expandos.erase(found);
     }
     return S_OK;
+}
+
+namespace {
+
+enum FixedId : DISPID { kCount = 1, kLabel, kNext, kTwice, kFixedFail, kTouch, kFar = 0x12345 };
+const FixedMember kFixedMembers[] = {{u"count", kCount, false}, {u"label", kLabel, false},    {u"next", kNext, false},
+                                     {u"twice", kTwice, true},  {u"fail", kFixedFail, false}, {u"touch", kTouch, false},
+                                     {u"far", kFar, false}};
+
+} // namespace
+
+HRESULT FixedHost::QueryInterface(REFIID riid, void** out) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+        *out = static_cast<IDispatch*>(this);
+    } else if (IsEqualIID(riid, IID_IFixedMemberNames)) {
+        *out = static_cast<IFixedMemberNames*>(this);
+    } else {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG FixedHost::Release() {
+    ULONG left = --refs;
+    if (left == 0) delete this;
+    return left;
+}
+
+FixedHost::~FixedHost() {
+    --live;
+    if (next) next->Release();
+}
+
+HRESULT FixedHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT n, LCID, DISPID* ids) {
+    if (n != 1) return E_INVALIDARG;
+    for (const FixedMember& m : kFixedMembers)
+        if (std::u16string(names[0]) == m.name) {
+            ids[0] = m.id;
+            return S_OK;
+        }
+    return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT FixedHost::GetFixedMembers(const FixedMember** members, UINT* n) {
+    *members = kFixedMembers;
+    *n = static_cast<UINT>(std::size(kFixedMembers));
+    return S_OK;
+}
+
+HRESULT FixedHost::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) {
+    const bool put = flags & DISPATCH_PROPERTYPUT;
+    if (id == kTwice) {
+        if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+        if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+        result->vt = VT_I4;
+        result->lVal = 2 * ArgInt(params->rgvarg[0]);
+        return S_OK;
+    }
+    if (put) {
+        if (id != kCount) return DISP_E_MEMBERNOTFOUND;
+        count = ArgInt(params->rgvarg[0]);
+        return S_OK;
+    }
+    switch (id) {
+    case kCount:
+        result->vt = VT_I4;
+        result->lVal = count;
+        return S_OK;
+    case kLabel: {
+        std::u16string text = u"node ";
+        for (char c : std::to_string(number))
+            text += char16_t(c);
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        return S_OK;
+    }
+    case kNext:
+        if (!next) next = new FixedHost(number + 1);
+        result->vt = VT_DISPATCH;
+        result->pdispVal = static_cast<IDispatch*>(next);
+        next->AddRef();
+        return S_OK;
+    case kFixedFail:
+        return static_cast<HRESULT>(0x81000006);
+    case kTouch:
+        if (onTouch) onTouch();
+        [[fallthrough]];
+    case kFar:
+        result->vt = VT_I4;
+        result->lVal = number;
+        return S_OK;
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
 }
 
 } // namespace jscript_test

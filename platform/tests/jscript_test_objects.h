@@ -6,7 +6,10 @@
 
 #include "platform/com/dispatch.h"
 #include "platform/script/active_script.h"
+#include "platform/script/host_member_kind.h"
+
 #include "platform/tests/test_script_site.h"
+#include <functional>
 
 namespace jscript_test {
 
@@ -66,6 +69,35 @@ public:
 
 private:
     ~TestHost();
+};
+
+// A node of a chain whose members are the same for every node: "count" (property, writable),
+// "label" (read-only property: "node " + its number), "next" (the next node, made on first read and
+// held), "twice" (method: 2 * its argument), "fail" (property failing with 0x81000006), "far" (a
+// property whose id is above 0x7FFF: its number) and "touch" (property: runs `onTouch` first, then
+// answers its number). It takes no other members.
+class FixedHost final : public IDispatch, public IFixedMemberNames {
+public:
+    explicit FixedHost(int n) : number(n) { ++live; }
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override;
+    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                   UINT*) override;
+    HRESULT GetFixedMembers(const FixedMember** members, UINT* count) override;
+
+    static inline int live = 0;
+    ULONG refs = 1;
+    int number;
+    int count = 0;
+    FixedHost* next = nullptr;
+    std::function<void()> onTouch;
+
+private:
+    ~FixedHost();
 };
 
 } // namespace jscript_test

@@ -6,6 +6,7 @@
 
 #include <libxml/tree.h>
 
+#include "platform/script/host_member_kind.h"
 #include "platform/xml/dom_document.h"
 
 namespace platform::xml {
@@ -73,9 +74,14 @@ private:
     ULONG refs_ = 1;
 };
 
-// A node of a tree (the document node included).
-class DomNode : public DispatchObject<IXMLDOMElement> {
+// A node of a tree (the document node included). Its members are the same for every node.
+class DomNode : public DispatchObject<IXMLDOMElement>, public IFixedMemberNames {
 public:
+    HRESULT QueryInterface(REFIID riid, void** out) override;
+    ULONG AddRef() override { return DispatchObject::AddRef(); }
+    ULONG Release() override { return DispatchObject::Release(); }
+    HRESULT GetFixedMembers(const FixedMember** members, UINT* count) override;
+
     // The node's wrapper, holding the tree; null for a null node or a kind scripts never see.
     static DomNode* Make(DomTree* tree, xmlNodePtr node);
     // The wrapper behind a COM object, or null when it is none of ours.

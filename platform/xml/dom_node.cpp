@@ -54,44 +54,39 @@ enum Member : DISPID {
     kRemoveChild,
 };
 
-struct NamedMember {
-    const char16_t* name;
-    DISPID id;
-};
-
-constexpr NamedMember kNodeMembers[] = {
-    {u"nodeName", kNodeName},
-    {u"nodeValue", kNodeValue},
-    {u"nodeType", kNodeType},
-    {u"nodeTypeString", kNodeTypeString},
-    {u"parentNode", kParentNode},
-    {u"childNodes", kChildNodes},
-    {u"firstChild", kFirstChild},
-    {u"lastChild", kLastChild},
-    {u"previousSibling", kPreviousSibling},
-    {u"nextSibling", kNextSibling},
-    {u"attributes", kAttributes},
-    {u"ownerDocument", kOwnerDocument},
-    {u"text", kText},
-    {u"xml", kXml},
-    {u"tagName", kTagName},
-    {u"baseName", kBaseName},
-    {u"prefix", kPrefix},
-    {u"namespaceURI", kNamespaceUri},
-    {u"name", kName},
-    {u"value", kValue},
-    {u"data", kData},
-    {u"documentElement", kDocumentElement},
-    {u"doctype", kDoctype},
-    {u"hasChildNodes", kHasChildNodes},
-    {u"getAttribute", kGetAttribute},
-    {u"getAttributeNode", kGetAttributeNode},
-    {u"getElementsByTagName", kGetElementsByTagName},
-    {u"selectSingleNode", kSelectSingleNode},
-    {u"selectNodes", kSelectNodes},
-    {u"setAttribute", kSetAttribute},
-    {u"appendChild", kAppendChild},
-    {u"removeChild", kRemoveChild},
+constexpr FixedMember kNodeMembers[] = {
+    {u"nodeName", kNodeName, false},
+    {u"nodeValue", kNodeValue, false},
+    {u"nodeType", kNodeType, false},
+    {u"nodeTypeString", kNodeTypeString, false},
+    {u"parentNode", kParentNode, false},
+    {u"childNodes", kChildNodes, false},
+    {u"firstChild", kFirstChild, false},
+    {u"lastChild", kLastChild, false},
+    {u"previousSibling", kPreviousSibling, false},
+    {u"nextSibling", kNextSibling, false},
+    {u"attributes", kAttributes, false},
+    {u"ownerDocument", kOwnerDocument, false},
+    {u"text", kText, false},
+    {u"xml", kXml, false},
+    {u"tagName", kTagName, false},
+    {u"baseName", kBaseName, false},
+    {u"prefix", kPrefix, false},
+    {u"namespaceURI", kNamespaceUri, false},
+    {u"name", kName, false},
+    {u"value", kValue, false},
+    {u"data", kData, false},
+    {u"documentElement", kDocumentElement, false},
+    {u"doctype", kDoctype, false},
+    {u"hasChildNodes", kHasChildNodes, true},
+    {u"getAttribute", kGetAttribute, true},
+    {u"getAttributeNode", kGetAttributeNode, true},
+    {u"getElementsByTagName", kGetElementsByTagName, true},
+    {u"selectSingleNode", kSelectSingleNode, true},
+    {u"selectNodes", kSelectNodes, true},
+    {u"setAttribute", kSetAttribute, true},
+    {u"appendChild", kAppendChild, true},
+    {u"removeChild", kRemoveChild, true},
 };
 
 enum ListMember : DISPID {
@@ -103,12 +98,12 @@ enum ListMember : DISPID {
     kIndexBase = 0x1000000, // "0", "1", ... read items
 };
 
-constexpr NamedMember kListMembers[] = {
-    {u"length", kLength},
-    {u"item", kItem},
-    {u"nextNode", kNextNode},
-    {u"reset", kReset},
-    {u"getNamedItem", kGetNamedItem},
+constexpr FixedMember kListMembers[] = {
+    {u"length", kLength, false},
+    {u"item", kItem, true},
+    {u"nextNode", kNextNode, true},
+    {u"reset", kReset, true},
+    {u"getNamedItem", kGetNamedItem, true},
 };
 
 // The node kinds scripts see; declarations inside a DTD and namespace records stay hidden.
@@ -344,7 +339,7 @@ xmlAttrPtr FindAttribute(xmlNodePtr node, const std::string& name) {
     return nullptr;
 }
 
-DISPID FindId(const NamedMember* table, size_t count, const OLECHAR* name) {
+DISPID FindId(const FixedMember* table, size_t count, const OLECHAR* name) {
     for (size_t i = 0; i < count; i++)
         if (wcscmp(name, table[i].name) == 0) return table[i].id;
     return DISPID_UNKNOWN;
@@ -730,8 +725,23 @@ DomNode::~DomNode() {
 }
 
 bool DomNode::Answers(REFIID riid) const {
-    return riid == IID_IXMLDOMNode || (riid == IID_IXMLDOMElement && node_->type == XML_ELEMENT_NODE) ||
-           riid == IID_IFixedMemberNames;
+    return riid == IID_IXMLDOMNode || (riid == IID_IXMLDOMElement && node_->type == XML_ELEMENT_NODE);
+}
+
+HRESULT DomNode::QueryInterface(REFIID riid, void** out) {
+    if (out && riid == IID_IFixedMemberNames) {
+        *out = static_cast<IFixedMemberNames*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return DispatchObject::QueryInterface(riid, out);
+}
+
+HRESULT DomNode::GetFixedMembers(const FixedMember** members, UINT* count) {
+    if (!members || !count) return E_POINTER;
+    *members = kNodeMembers;
+    *count = static_cast<UINT>(std::size(kNodeMembers));
+    return S_OK;
 }
 
 DISPID DomNode::IdOf(const OLECHAR* name) const {
