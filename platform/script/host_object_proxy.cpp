@@ -768,6 +768,8 @@ void PushHostObject(duk_context* ctx, IDispatch* dispatch) {
         return;
     }
     if (members) {
+        // Differs: a name the class lacks is kept as the script object's own value instead of
+        // failing; failing would need a proxy per object, which doubled a document walk's time.
         // No proxy: the prototype answers every member, and the object dies as soon as scripts
         // drop it, with no cycle for a collection to find.
         duk_push_bare_object(ctx);
