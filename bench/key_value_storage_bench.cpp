@@ -7,8 +7,9 @@
 // transaction on both sides. The peer runs twice: from C++, and as a script object called by the
 // same loop through the same bridge, its names bound as the UTF-16 the bridge hands over to a
 // UTF-16 database and its number answered as ours is, so that the bridge's share, which is not the
-// storage's, is on both sides. Setup (the names, the database, the scene) is outside the timer on
-// both sides; each side checks that the values read add up to what was written.
+// storage's, is on both sides; and the storage itself runs from C++ beside the C++ peer. Setup (the names, the
+// database, the scene) is outside the timer on both sides; each side checks that the values read add up to what was
+// written.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -164,6 +165,40 @@ void RunScript(benchmark::State& state, const char16_t* call, bool checkSum, boo
     std::filesystem::remove_all(Folder());
 }
 
+// The storage under the script methods, called from C++: the same open, write or read and close
+// of the key per value as a script's call makes, without the bridge.
+struct Store {
+    XKeyValueRegistryStore store;
+    std::u16string names[kValues];
+    Store() {
+        std::filesystem::remove_all(Folder());
+        std::filesystem::create_directories(Folder());
+        platform::registry::CloseDatabase();
+        setenv("TANDU_REGISTRY", (Folder() / "registry.sqlite3").c_str(), 1);
+        store.Open(u"mobileTandu.bench");
+        for (int i = 0; i < kValues; ++i)
+            names[i] = u"v" + platform::WideFromUtf8(std::to_string(i));
+    }
+    ~Store() {
+        platform::registry::CloseDatabase();
+        std::filesystem::remove_all(Folder());
+    }
+    bool SetAll() {
+        bool ok = true;
+        for (int i = 0; i < kValues; ++i)
+            ok &= store.SetValue(names[i].c_str(), NUBO::XVariant(i)) == 0;
+        return ok;
+    }
+    long long GetAll() {
+        long long sum = 0;
+        for (int i = 0; i < kValues; ++i) {
+            NUBO::XVariant value;
+            if (store.GetValue(names[i].c_str(), &value) == 0) sum += value.ToUInt32();
+        }
+        return sum;
+    }
+};
+
 // The peer: one table, the registry's journal settings, one prepared statement per kind of call.
 struct Peer {
     sqlite3* db = nullptr;
@@ -243,6 +278,18 @@ BENCHMARK(BM_ScriptPeerSetValue)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
+void BM_StoreSetValue(benchmark::State& state) {
+    Store store;
+    for (auto _ : state)
+        if (!store.SetAll()) state.SkipWithError("a write failed");
+    if (store.GetAll() != kSum) state.SkipWithError("the values written differ");
+    state.SetItemsProcessed(state.iterations() * kValues);
+}
+BENCHMARK(BM_StoreSetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
 void BM_ScriptGetValue(benchmark::State& state) {
     RunScript(state, u"get()", true);
 }
@@ -267,6 +314,18 @@ void BM_ScriptPeerGetValue(benchmark::State& state) {
     RunScript(state, u"get()", true, true);
 }
 BENCHMARK(BM_ScriptPeerGetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_StoreGetValue(benchmark::State& state) {
+    Store store;
+    store.SetAll();
+    for (auto _ : state)
+        if (store.GetAll() != kSum) state.SkipWithError("the values read differ");
+    state.SetItemsProcessed(state.iterations() * kValues);
+}
+BENCHMARK(BM_StoreGetValue)
     ->Repetitions(bench_support::Repetitions(kRepetitions))
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
