@@ -4,8 +4,12 @@
 // crosses the script bridge, opens the storage's key, writes or reads the value and closes the key.
 // The peer keeps a table of (storage, name, value) in a database with the same journal and
 // synchronous settings and runs one prepared upsert or select per value; each write is its own
-// transaction on both sides. Setup (the names, the database, the scene) is outside the timer on
-// both sides; each side checks that the values read add up to what was written.
+// transaction on both sides. The peer runs twice: from C++, and as a script object called by the
+// same loop through the same bridge, its names bound as the UTF-16 the bridge hands over to a
+// UTF-16 database and its number answered as ours is, so that the bridge's share, which is not the
+// storage's, is on both sides; and the storage itself runs from C++ beside the C++ peer. Setup (the names, the
+// database, the scene) is outside the timer on both sides; each side checks that the values read add up to what was
+// written.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -19,10 +23,12 @@
 #include "platform/shell/path_map.h"
 #include "platform/shell/registry.h"
 #include "runtime/ref_ptr.h"
+#include "runtime/script_args.h"
 #include "runtime/script_constructors.h"
 #include "toolkit/scene/runtime.h"
 #include "toolkit/scene/scene.h"
 #include "toolkit/script/application.h"
+#include "toolkit/script/script_class.h"
 #include "toolkit/script/shell.h"
 #include "toolkit/scripthost/script_context.h"
 #include "toolkit/scripthost/script_context_manager.h"
@@ -39,8 +45,78 @@ std::filesystem::path Folder() {
     return folder;
 }
 
-// A scene whose script holds a storage `s` and the names; `call` is evaluated per iteration.
-void RunScript(benchmark::State& state, const char16_t* call, bool checkSum) {
+// The peer as a script object: `getValue(name)` and `setValue(name, value)` over one table of a
+// UTF-16 database with the registry's journal settings, one prepared statement each.
+struct ScriptPeerDatabase {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* set = nullptr;
+    sqlite3_stmt* get = nullptr;
+    void Open() {
+        sqlite3_open((Folder() / "script-peer.sqlite3").c_str(), &db);
+        sqlite3_exec(db,
+                     "PRAGMA encoding = 'UTF-16le'; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"
+                     "CREATE TABLE vals(storage TEXT NOT NULL, name TEXT NOT NULL, value INTEGER NOT NULL,"
+                     " UNIQUE(storage, name));",
+                     nullptr, nullptr, nullptr);
+        sqlite3_prepare_v3(db,
+                           "INSERT INTO vals(storage, name, value) VALUES(?1, ?2, ?3)"
+                           " ON CONFLICT(storage, name) DO UPDATE SET value = excluded.value",
+                           -1, SQLITE_PREPARE_PERSISTENT, &set, nullptr);
+        sqlite3_prepare_v3(db, "SELECT value FROM vals WHERE storage = ?1 AND name = ?2", -1, SQLITE_PREPARE_PERSISTENT,
+                           &get, nullptr);
+    }
+    void Close() {
+        sqlite3_finalize(set);
+        sqlite3_finalize(get);
+        sqlite3_close(db);
+        *this = {};
+    }
+} scriptPeer;
+
+constexpr const char16_t* kStorageName = u"mobileTandu.bench";
+
+class ScriptPeer : public NUBO::XObject {
+public:
+    static NUBO::XClassDescriptor Descriptor;
+    NUBO::XClassDescriptor* GetClassDescriptor() override { return &Descriptor; }
+};
+
+int32_t PeerSetValue(ScriptPeer*, NUBO::XArgList* args, NUBO::XVariant*) {
+    NUBO::XArgString name(args->GetArg(0));
+    sqlite3_stmt* s = scriptPeer.set;
+    sqlite3_bind_text16(s, 1, kStorageName, -1, SQLITE_STATIC);
+    sqlite3_bind_text16(s, 2, name.GetString(), name.GetLength() * 2, SQLITE_STATIC);
+    sqlite3_bind_int64(s, 3, args->GetArg(1)->ToUInt32());
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    return rc == SQLITE_DONE ? 0 : NUBO::XR_FAIL;
+}
+
+int32_t PeerGetValue(ScriptPeer*, NUBO::XArgList* args, NUBO::XVariant* out) {
+    NUBO::XArgString name(args->GetArg(0));
+    sqlite3_stmt* s = scriptPeer.get;
+    sqlite3_bind_text16(s, 1, kStorageName, -1, SQLITE_STATIC);
+    sqlite3_bind_text16(s, 2, name.GetString(), name.GetLength() * 2, SQLITE_STATIC);
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) *out = unsigned(sqlite3_column_int64(s, 0));
+    sqlite3_reset(s);
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? 0 : NUBO::XR_FAIL;
+}
+
+const NUBO::XMemberEntry kPeerMembers[] = {
+    script_class::MethodRow<1, PeerGetValue>("getValue"),
+    script_class::MethodRow<2, PeerSetValue>("setValue"),
+    NUBO::XMemberEnd(),
+};
+NUBO::XClassDescriptor ScriptPeer::Descriptor = {"ScriptPeer", 3, kPeerMembers, &XObject::Descriptor, 0, {}};
+
+int32_t CreateScriptPeer(NUBO::XObject** out) {
+    return script_class::CreateInstance<ScriptPeer>(out);
+}
+
+// A scene whose script holds a storage `s` (keyValueStorage, or the peer with `peer`) and the
+// names; `call` is evaluated per iteration.
+void RunScript(benchmark::State& state, const char16_t* call, bool checkSum, bool peer = false) {
     std::filesystem::remove_all(Folder());
     std::filesystem::create_directories(Folder());
     platform::registry::CloseDatabase();
@@ -49,16 +125,18 @@ void RunScript(benchmark::State& state, const char16_t* call, bool checkSum) {
     app->AddRef();
     app->Init();
     NUBO::XObject* constructor = nullptr;
-    NUBO::CreateScriptObjectConstructor(CreateXKeyValueStorage, &constructor);
-    app->GetShell()->AddNamedObject(NUBO::TWString(u"keyValueStorage"), constructor);
+    NUBO::CreateScriptObjectConstructor(peer ? CreateScriptPeer : CreateXKeyValueStorage, &constructor);
+    app->GetShell()->AddNamedObject(NUBO::TWString(peer ? u"scriptPeer" : u"keyValueStorage"), constructor);
+    if (peer) scriptPeer.Open();
     // The scene lies outside the resources folder, where markup loads no script: the bench runs it.
-    const char* script = "var s = new keyValueStorage(); s.open('mobileTandu.bench');\n"
-                         "var names = []; for (var i = 0; i < 10000; ++i) names.push('v' + i);\n"
-                         "function set() { for (var i = 0; i < 10000; ++i) s.setValue(names[i], i);"
-                         " return 0; }\n"
-                         "function get() { var sum = 0; for (var i = 0; i < 10000; ++i)"
-                         " sum += s.getValue(names[i]); return sum; }\n"
-                         "set();\n";
+    const std::string script = std::string(peer ? "var s = new scriptPeer();\n"
+                                                : "var s = new keyValueStorage(); s.open('mobileTandu.bench');\n") +
+                               "var names = []; for (var i = 0; i < 10000; ++i) names.push('v' + i);\n"
+                               "function set() { for (var i = 0; i < 10000; ++i) s.setValue(names[i], i);"
+                               " return 0; }\n"
+                               "function get() { var sum = 0; for (var i = 0; i < 10000; ++i)"
+                               " sum += s.getValue(names[i]); return sum; }\n"
+                               "set();\n";
     std::ofstream(Folder() / "s.box") << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\"/>";
     const std::u16string path = platform::DevicePathFromHost((Folder() / "s.box").string());
     oxScene* scene =
@@ -66,7 +144,7 @@ void RunScript(benchmark::State& state, const char16_t* call, bool checkSum) {
     oxScriptContext* raw = nullptr;
     if (scene) app->GetShell()->GetRuntime()->GetScriptContext(kAtomJavascript, scene, false, &raw);
     NUBO::RefPtr<oxScriptContext> context(raw);
-    const std::u16string text = platform::WideFromUtf8(script);
+    const std::u16string text = platform::WideFromUtf8(script.c_str());
     if (context && context->RunScript(NUBO::TWString(text.c_str()), u"", u"s.js") != 0) context = nullptr;
     NUBO::TWString expression(call);
     for (auto _ : state) {
@@ -82,9 +160,44 @@ void RunScript(benchmark::State& state, const char16_t* call, bool checkSum) {
     app->Shutdown();
     app->Release();
     constructor->Release();
+    scriptPeer.Close();
     platform::registry::CloseDatabase();
     std::filesystem::remove_all(Folder());
 }
+
+// The storage under the script methods, called from C++: the same open, write or read and close
+// of the key per value as a script's call makes, without the bridge.
+struct Store {
+    XKeyValueRegistryStore store;
+    std::u16string names[kValues];
+    Store() {
+        std::filesystem::remove_all(Folder());
+        std::filesystem::create_directories(Folder());
+        platform::registry::CloseDatabase();
+        setenv("TANDU_REGISTRY", (Folder() / "registry.sqlite3").c_str(), 1);
+        store.Open(u"mobileTandu.bench");
+        for (int i = 0; i < kValues; ++i)
+            names[i] = u"v" + platform::WideFromUtf8(std::to_string(i));
+    }
+    ~Store() {
+        platform::registry::CloseDatabase();
+        std::filesystem::remove_all(Folder());
+    }
+    bool SetAll() {
+        bool ok = true;
+        for (int i = 0; i < kValues; ++i)
+            ok &= store.SetValue(names[i].c_str(), NUBO::XVariant(i)) == 0;
+        return ok;
+    }
+    long long GetAll() {
+        long long sum = 0;
+        for (int i = 0; i < kValues; ++i) {
+            NUBO::XVariant value;
+            if (store.GetValue(names[i].c_str(), &value) == 0) sum += value.ToUInt32();
+        }
+        return sum;
+    }
+};
 
 // The peer: one table, the registry's journal settings, one prepared statement per kind of call.
 struct Peer {
@@ -157,6 +270,26 @@ BENCHMARK(BM_SqliteSetValue)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
+void BM_ScriptPeerSetValue(benchmark::State& state) {
+    RunScript(state, u"set()", false, true);
+}
+BENCHMARK(BM_ScriptPeerSetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_StoreSetValue(benchmark::State& state) {
+    Store store;
+    for (auto _ : state)
+        if (!store.SetAll()) state.SkipWithError("a write failed");
+    if (store.GetAll() != kSum) state.SkipWithError("the values written differ");
+    state.SetItemsProcessed(state.iterations() * kValues);
+}
+BENCHMARK(BM_StoreSetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
 void BM_ScriptGetValue(benchmark::State& state) {
     RunScript(state, u"get()", true);
 }
@@ -173,6 +306,26 @@ void BM_SqliteGetValue(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kValues);
 }
 BENCHMARK(BM_SqliteGetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ScriptPeerGetValue(benchmark::State& state) {
+    RunScript(state, u"get()", true, true);
+}
+BENCHMARK(BM_ScriptPeerGetValue)
+    ->Repetitions(bench_support::Repetitions(kRepetitions))
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_StoreGetValue(benchmark::State& state) {
+    Store store;
+    store.SetAll();
+    for (auto _ : state)
+        if (store.GetAll() != kSum) state.SkipWithError("the values read differ");
+    state.SetItemsProcessed(state.iterations() * kValues);
+}
+BENCHMARK(BM_StoreGetValue)
     ->Repetitions(bench_support::Repetitions(kRepetitions))
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);

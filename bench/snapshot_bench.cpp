@@ -70,14 +70,28 @@ void BM_ListSnapshotPeer(benchmark::State& state) {
     if (!c.canvas) return state.SkipWithError("the contact list did not open");
     oxSnapshot* first = oxBoxTakeSnapshot(c.list);
     const oxRect r = first ? first->GetRect() : oxRect{};
-    if (first) first->Release();
     const oxPixelBuffer& from = c.canvas->Target();
     const int bytes = from.bpp / 8;
     std::vector<uint8_t> out(size_t(r.width) * r.height * bytes);
-    for (auto _ : state) {
+    auto copy = [&] {
         for (int y = 0; y < r.height; ++y)
             std::memcpy(out.data() + size_t(y) * r.width * bytes, from.GetRow8(r.y + y) + size_t(r.x) * bytes,
                         size_t(r.width) * bytes);
+    };
+    // The rows copied are the picture the snapshot holds (16-bit pixels are widened there).
+    copy();
+    const oxPixelBuffer* picture = first ? first->GetPicture() : nullptr;
+    bool same = picture && picture->width == r.width && picture->height == r.height;
+    for (int y = 0; same && bytes == 4 && y < r.height; ++y)
+        for (int x = 0; same && x < r.width; ++x) {
+            uint32_t p;
+            std::memcpy(&p, out.data() + (size_t(y) * r.width + x) * 4, 4);
+            same = (p & 0xFFFFFF) == (picture->GetRow32(y)[x] & 0xFFFFFF);
+        }
+    if (first) first->Release();
+    if (!same) state.SkipWithError("the copied rows differ from the snapshot");
+    for (auto _ : state) {
+        copy();
         benchmark::DoNotOptimize(out.data());
     }
 }

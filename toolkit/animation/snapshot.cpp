@@ -45,6 +45,9 @@ public:
 // capture the same areas again and again, and a capture writes every pixel, so the picture needs
 // neither a new allocation nor clearing. Left to the process's end on purpose.
 oxDibBitmap* sparePicture = nullptr;
+// Better still, the whole canvas of the last capture that nothing drew on, with its picture:
+// making a canvas and attaching a target to it costs a tenth of the copy. Left as well.
+oxCanvas* spareCanvas = nullptr;
 
 bool TakeSparePicture(oxCanvas* canvas, int32_t width, int32_t height) {
     if (!sparePicture || canvas->HasTarget()) return false;
@@ -54,11 +57,24 @@ bool TakeSparePicture(oxCanvas* canvas, int32_t width, int32_t height) {
     return true;
 }
 
-void KeepSparePicture(oxCanvas* canvas) {
-    const oxDibBitmap* owned = canvas ? canvas->OwnedBitmap() : nullptr;
+// Keeps the canvas whole when it is as it was made, else its picture alone.
+void KeepSpare(std::unique_ptr<oxCanvas>& canvas, bool plain) {
+    if (!canvas) return;
+    if (plain) {
+        delete spareCanvas;
+        spareCanvas = canvas.release();
+        return;
+    }
+    const oxDibBitmap* owned = canvas->OwnedBitmap();
     if (!owned || !owned->valid || owned->pixels.bpp != 32) return;
     delete sparePicture;
     sparePicture = canvas->DetachBitmap();
+}
+
+std::unique_ptr<oxCanvas> TakeSpareCanvas() {
+    std::unique_ptr<oxCanvas> canvas(spareCanvas);
+    spareCanvas = nullptr;
+    return canvas ? std::move(canvas) : std::make_unique<oxCanvas>();
 }
 
 oxRect FrameRect(oxBox* box) {
@@ -91,6 +107,8 @@ void oxExpandOpaque16(oxPixelBuffer& destination, const oxPixelBuffer& source) {
 
 oxSnapshot::oxSnapshot() : canvas_(std::make_unique<oxCanvas>()) {}
 
+oxSnapshot::oxSnapshot(std::unique_ptr<oxCanvas> canvas) : canvas_(std::move(canvas)) {}
+
 oxSnapshot::oxSnapshot(oxBox* box) {
     if (!box) return;
     rect_ = box->GetBoxRect();
@@ -100,7 +118,7 @@ oxSnapshot::oxSnapshot(oxBox* box) {
 }
 
 oxSnapshot::~oxSnapshot() {
-    KeepSparePicture(canvas_.get());
+    KeepSpare(canvas_, plainCanvas_);
 }
 
 ULONG oxSnapshot::AddRef() {
@@ -128,14 +146,18 @@ void oxSnapshot::CaptureRegion(const oxCanvas* frameCanvas, const oxRect* frameR
         return;
     }
     if (!TakeSparePicture(canvas_.get(), c.width, c.height)) canvas_->SetSize(c.width, c.height);
-    if (!canvas_->HasTarget() || !frameCanvas || !frameCanvas->HasTarget()) return;
+    if (!canvas_->HasTarget()) return;
     // The frame's pixels converted as they stand rather than drawn over the cleared picture: a
     // frame canvas that paints onto a window surface owns no bitmap to draw from.
     oxPixelBuffer destination = canvas_->Target();
     const RECT from{c.x, c.y, c.x + c.width, c.y + c.height};
     oxPixelBuffer region;
-    region.InitSubRect(frameCanvas->Target(), &from);
-    if (!region.HasPixels()) return;
+    if (frameCanvas && frameCanvas->HasTarget()) region.InitSubRect(frameCanvas->Target(), &from);
+    if (!region.HasPixels()) {
+        // A reused picture still shows an earlier capture: nothing to copy leaves it clear.
+        oxBlitter().FillRect(destination, nullptr, 0);
+        return;
+    }
     if (region.bpp == 16)
         oxExpandOpaque16(destination, region);
     else
@@ -144,6 +166,7 @@ void oxSnapshot::CaptureRegion(const oxCanvas* frameCanvas, const oxRect* frameR
 
 void oxSnapshot::Fill(uint32_t argb, const oxRect* rect, int32_t radius) {
     if (!canvas_ || !canvas_->HasTarget()) return;
+    plainCanvas_ = false;
     const oxCanvasRect whole{0, 0, canvas_->Target().width, canvas_->Target().height};
     const oxCanvasRect r = rect ? oxCanvasRect{rect->x, rect->y, rect->width, rect->height} : whole;
     FillRoundRect(canvas_.get(), r, argb, float(radius));
@@ -152,6 +175,7 @@ void oxSnapshot::Fill(uint32_t argb, const oxRect* rect, int32_t radius) {
 void oxSnapshot::CopyFromBitmap(oxBitmapElement* bitmap) {
     oxDibBitmap* frame = bitmap ? bitmap->GetFrame(-1) : nullptr;
     if (!canvas_ || !frame || !frame->valid || !frame->pixels.HasPixels()) return;
+    plainCanvas_ = false;
     canvas_->SetSize(frame->pixels.width, frame->pixels.height);
     if (!canvas_->HasTarget()) return;
     oxPixelBuffer destination = canvas_->Target();
@@ -169,7 +193,9 @@ void oxSnapshot::ScatterRectItems(oxBox* box) {
 }
 
 void oxSnapshot::Clear() {
-    if (canvas_ && canvas_->HasTarget()) ClearCanvas(canvas_.get());
+    if (!canvas_ || !canvas_->HasTarget()) return;
+    plainCanvas_ = false;
+    ClearCanvas(canvas_.get());
 }
 
 oxSnapshot* oxSnapshot::Thumbnail(const oxPoint& size) const {
@@ -287,7 +313,7 @@ oxSnapshot* oxTakeBoxSnapshot(oxBox* box, const oxCanvas* frameCanvas) {
     const int16_t* outsets = box->GetPaintOutsets();
     r.InflateBy(outsets[0], outsets[1], outsets[2], outsets[3]);
     const oxRect frame = FrameRect(frameBox);
-    auto* snapshot = new oxSnapshot();
+    auto* snapshot = new oxSnapshot(TakeSpareCanvas());
     snapshot->AddRef();
     snapshot->CaptureRegion(frameCanvas, &frame, r);
     return snapshot;

@@ -81,7 +81,11 @@ public:
     // Drops the picture and the items; the object lives until its last reference goes.
     void Destroy();
 
-    oxCanvas* GetCanvas() const { return canvas_.get(); }
+    // Whoever is handed the canvas may change its state, so it is not kept for a later capture.
+    oxCanvas* GetCanvas() const {
+        plainCanvas_ = false;
+        return canvas_.get();
+    }
     // The picture, or null without one.
     const oxPixelBuffer* GetPicture() const;
     const oxRect& GetRect() const { return rect_; }
@@ -91,10 +95,15 @@ public:
     const std::vector<oxSnapshotImageItem>* GetImageItems() const { return imageItems_.get(); }
 
 private:
+    friend oxSnapshot* oxTakeBoxSnapshot(oxBox* box, const oxCanvas* frameCanvas);
+    // Empty, over `canvas`, which nothing has drawn on (its picture may hold anything).
+    explicit oxSnapshot(std::unique_ptr<oxCanvas> canvas);
     std::vector<oxSnapshotRectItem>& RectItems();
 
     ULONG refs_ = 0;
     std::unique_ptr<oxCanvas> canvas_;
+    // Nothing has drawn on the canvas or been handed it: only captures wrote its pixels.
+    mutable bool plainCanvas_ = true;
     oxRect rect_{};
     oxBox* sourceBox_ = nullptr;
     std::unique_ptr<std::vector<oxSnapshotRectItem>> rectItems_;

@@ -220,6 +220,76 @@ TEST_F(SnapshotTest, PicturesThatWentLeaveNothingInTheNextSnapshots) {
     EXPECT_EQ(0u, fresh.GetPicture()->GetRow32(3)[3]);
 }
 
+// A capture reuses what the last snapshot left: its canvas when nothing drew on it or was handed
+// it, else its picture. Either way the next capture shows the frame as it is now, on a canvas in
+// the state a new one has, and a capture with nothing to copy is clear.
+TEST_F(SnapshotTest, ACaptureAfterAnotherStartsFromAFreshCanvas) {
+    oxBox* card = Box(u"card");
+    TestSurface surface(120, 60, 32);
+    oxCanvas screen;
+    screen.AttachTarget(surface.buffer);
+    scene->root->Paint(&screen);
+    const struct {
+        const char* what;
+        void (*before)(oxSnapshot*);
+    } cases[] = {
+        {"left alone", [](oxSnapshot*) {}},
+        {"its canvas moved and clipped",
+         [](oxSnapshot* s) {
+             oxCanvas* canvas = s->GetCanvas();
+             canvas->PushMatrix();
+             canvas->OffsetOrigin(5, 7);
+             canvas->IntersectClip({1, 1, 3, 3});
+             canvas->PushClip();
+         }},
+        {"filled", [](oxSnapshot* s) { s->Fill(0xFF00FF00u, nullptr, 0); }},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " in round " + std::to_string(round));
+            oxSnapshot* first = oxTakeBoxSnapshot(card, &screen);
+            ASSERT_NE(first, nullptr);
+            c.before(first);
+            first->Release();
+            const oxRect r = Box(u"card")->GetBoxRect();
+            for (int y = 0; y < surface.buffer.height; ++y)
+                for (int x = 0; x < surface.buffer.width; ++x)
+                    surface.buffer.GetRow32(y)[x] = 0xFF000000u | uint32_t(x * 2 + round) << 8 | uint32_t(y * 3);
+            oxSnapshot* next = oxTakeBoxSnapshot(card, &screen);
+            ASSERT_NE(next, nullptr);
+            const oxPixelBuffer* picture = next->GetPicture();
+            ASSERT_NE(picture, nullptr);
+            const oxRect at = next->GetRect();
+            EXPECT_GE(picture->width, r.width);
+            int differ = 0;
+            for (int y = 0; y < picture->height; ++y)
+                for (int x = 0; x < picture->width; ++x)
+                    differ += picture->GetRow32(y)[x] != surface.buffer.GetRow32(at.y + y)[at.x + x];
+            EXPECT_EQ(0, differ);
+            oxCanvas* canvas = next->GetCanvas();
+            EXPECT_EQ(0u, canvas->MatrixDepth());
+            EXPECT_EQ(0u, canvas->ClipDepth());
+            EXPECT_EQ(0, canvas->GetOrigin().x);
+            EXPECT_EQ(0, canvas->GetOrigin().y);
+            const RECT clip = canvas->ClipBounds();
+            EXPECT_EQ(0, clip.left + clip.top);
+            EXPECT_EQ(picture->width, clip.right);
+            EXPECT_EQ(picture->height, clip.bottom);
+            next->Release();
+            // Nothing to copy from: the reused picture is cleared, not left as the last capture.
+            oxSnapshot* plain = oxTakeBoxSnapshot(card, &screen);
+            ASSERT_NE(plain, nullptr);
+            plain->Release();
+            oxCanvas blank;
+            oxSnapshot* empty = oxTakeBoxSnapshot(card, &blank);
+            ASSERT_NE(empty, nullptr);
+            ASSERT_NE(empty->GetPicture(), nullptr);
+            EXPECT_EQ(0u, empty->GetPicture()->GetRow32(2)[2]);
+            empty->Release();
+            scene->root->Paint(&screen);
+        }
+}
+
 TEST_F(SnapshotTest, ThumbnailsFitThePictureOrFollowItsAspect) {
     oxSnapshot snapshot;
     TestSurface surface(200, 100, 32);
