@@ -120,6 +120,19 @@ struct PathHash {
 };
 using PathCache = std::unordered_map<std::u16string, sqlite3_int64, PathHash, std::equal_to<>>;
 
+// The path cache's last hit: a storage opens the same key call after call, and comparing the path
+// costs less than hashing it. Always one of the cache's entries, or none (hive 0).
+struct LastPath {
+    sqlite3_int64 hive = 0;
+    std::u16string path;
+    sqlite3_int64 id = 0;
+    void Set(sqlite3_int64 h, std::u16string_view p, sqlite3_int64 i) {
+        hive = h;
+        path.assign(p);
+        id = i;
+    }
+};
+
 struct Database {
     sqlite3* db = nullptr;
     Cursor keyCursor, valueCursor;
@@ -129,6 +142,7 @@ struct Database {
     std::vector<OpenKey> keys;
     PathCache paths[4]; // by hive id
     size_t cached = 0;
+    LastPath last;
 };
 
 Database database;
@@ -376,6 +390,7 @@ void ForgetPaths() {
     for (PathCache& cache : database.paths)
         cache.clear();
     database.cached = 0;
+    database.last.hive = 0;
 }
 
 void Remember(sqlite3_int64 hive, std::u16string_view path, sqlite3_int64 id) {
@@ -383,6 +398,17 @@ void Remember(sqlite3_int64 hive, std::u16string_view path, sqlite3_int64 id) {
     auto [it, added] = database.paths[hive].try_emplace(std::u16string(path), id);
     if (added) ++database.cached;
     it->second = id;
+    database.last.Set(hive, path, id);
+}
+
+// The key id cached for the path below the hive, or 0.
+sqlite3_int64 CachedPath(sqlite3_int64 hive, std::u16string_view path) {
+    LastPath& last = database.last;
+    if (last.hive == hive && last.path == path) return last.id;
+    auto it = database.paths[hive].find(path);
+    if (it == database.paths[hive].end()) return 0;
+    last.Set(hive, path, it->second);
+    return it->second;
 }
 
 // Opens (or with `create` makes) the key at `subKey` below `base` as a new handle.
@@ -390,9 +416,8 @@ LONG OpenPath(sqlite3_int64 base, LPCWSTR subKey, bool create, REGSAM access, PH
     const sqlite3_int64 hive = IsHive(base) ? base : 0;
     const std::u16string_view path = subKey ? std::u16string_view(subKey) : std::u16string_view();
     if (hive) {
-        auto it = database.paths[hive].find(path);
-        if (it != database.paths[hive].end()) {
-            *result = NewHandle(it->second, access, true, hive, path);
+        if (const sqlite3_int64 cached = CachedPath(hive, path)) {
+            *result = NewHandle(cached, access, true, hive, path);
             return ERROR_SUCCESS;
         }
     }

@@ -273,6 +273,59 @@ TEST_F(RegistryTest, AKeyAnotherProgramDeletedAndMadeAgainIsFoundAgain) {
     sqlite3_close(other);
 }
 
+// A storage opens its key by path on every call, and the cache answers the last path without a
+// lookup: keys met in turn, a key deleted and made again, another spelling and a database closed
+// under it must each find the key that stands now.
+TEST_F(RegistryTest, KeysOpenedByPathCallAfterCallFindTheKeyThatStandsNow) {
+    const auto write = [&](const WCHAR* path, DWORD n) {
+        HKEY k = nullptr;
+        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
+        if (rc) return rc;
+        rc = SetDword(k, u"n", n);
+        RegCloseKey(k);
+        return rc;
+    };
+    const auto read = [&](const WCHAR* path, DWORD* n) {
+        HKEY k = nullptr;
+        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &k);
+        if (rc) return rc;
+        DWORD size = 4;
+        rc = RegQueryValueExW(k, u"n", nullptr, nullptr, reinterpret_cast<BYTE*>(n), &size);
+        RegCloseKey(k);
+        return rc;
+    };
+    DWORD n = 0;
+    for (DWORD round = 1; round <= 3; ++round) {
+        ASSERT_EQ(write(u"Software\\Memo\\a", round), 0);
+        ASSERT_EQ(write(u"Software\\Memo\\b", 10 * round), 0);
+        ASSERT_EQ(read(u"Software\\Memo\\a", &n), 0);
+        EXPECT_EQ(n, round);
+        ASSERT_EQ(read(u"Software\\Memo\\b", &n), 0);
+        EXPECT_EQ(n, 10 * round);
+    }
+    ASSERT_EQ(read(u"SOFTWARE\\memo\\A", &n), 0) << "another spelling of a cached key";
+    EXPECT_EQ(n, 3u);
+
+    ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Software\\Memo\\a"), 0);
+    EXPECT_EQ(read(u"SOFTWARE\\memo\\A", &n), LONG(ERROR_FILE_NOT_FOUND)) << "the last path read, deleted";
+    EXPECT_EQ(read(u"Software\\Memo\\a", &n), LONG(ERROR_FILE_NOT_FOUND));
+    ASSERT_EQ(read(u"Software\\Memo\\b", &n), 0);
+    EXPECT_EQ(n, 30u);
+    ASSERT_EQ(write(u"Software\\Memo\\a", 4), 0);
+    ASSERT_EQ(read(u"Software\\Memo\\a", &n), 0);
+    EXPECT_EQ(n, 4u) << "the key made again";
+
+    // The database closed and opened on another file: nothing cached from the first is used.
+    UseFile(folder / "other.sqlite3");
+    EXPECT_EQ(read(u"Software\\Memo\\a", &n), LONG(ERROR_FILE_NOT_FOUND));
+    ASSERT_EQ(write(u"Software\\Memo\\b", 7), 0);
+    ASSERT_EQ(read(u"Software\\Memo\\b", &n), 0);
+    EXPECT_EQ(n, 7u);
+    UseFile(folder / "registry.sqlite3");
+    ASSERT_EQ(read(u"Software\\Memo\\b", &n), 0);
+    EXPECT_EQ(n, 30u);
+}
+
 TEST_F(RegistryTest, ValuesOutliveTheProgram) {
     HKEY key = Create(u"Software\\Kept");
     ASSERT_EQ(SetDword(key, u"n", 42), 0);
