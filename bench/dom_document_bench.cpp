@@ -321,4 +321,107 @@ void BM_DuktapeWalkThroughAccessors(benchmark::State& state) {
 }
 BENCHMARK(BM_DuktapeWalkThroughAccessors)->Unit(benchmark::kMillisecond);
 
+
+// The floor of a bridge over libxml2's own tree: libxml2 parses the same bytes with the same
+// options inside the timer, and the same walk reads its nodes through one prototype of C accessors,
+// each node a plain object made on first read (kept in the node's `_private`) and let go by a
+// finalizer. Not a peer: no COM, no VARIANTs; beside the compact tree above it shows what reading
+// libxml2's nodes (and their cache misses) adds to any bridge over them.
+struct Libxml2AccessorWalk {
+    std::unordered_map<void*, xmlNodePtr> nodeOf; // script object -> node
+    void* prototype = nullptr;
+};
+
+Libxml2AccessorWalk* WalkOf(duk_context* ctx) {
+    duk_memory_functions functions;
+    duk_get_memory_functions(ctx, &functions);
+    return static_cast<Libxml2AccessorWalk*>(functions.udata);
+}
+
+void PushLibxml2Node(duk_context* ctx, Libxml2AccessorWalk* walk, xmlNodePtr node) {
+    if (!node) {
+        duk_push_null(ctx);
+        return;
+    }
+    if (node->_private) {
+        duk_push_heapptr(ctx, node->_private);
+        return;
+    }
+    duk_push_bare_object(ctx);
+    duk_push_heapptr(ctx, walk->prototype);
+    duk_set_prototype(ctx, -2);
+    node->_private = duk_get_heapptr(ctx, -1);
+    walk->nodeOf[node->_private] = node;
+}
+
+duk_ret_t Libxml2AccessorGet(duk_context* ctx) {
+    Libxml2AccessorWalk* walk = WalkOf(ctx);
+    duk_push_this(ctx);
+    auto found = walk->nodeOf.find(duk_get_heapptr(ctx, -1));
+    duk_pop(ctx);
+    if (found == walk->nodeOf.end()) return DUK_RET_TYPE_ERROR;
+    const xmlNodePtr node = found->second;
+    switch (duk_get_current_magic(ctx)) {
+    case 0:
+        duk_push_int(ctx, node->type);
+        return 1;
+    case 1:
+        PushLibxml2Node(ctx, walk, node->children);
+        return 1;
+    default:
+        PushLibxml2Node(ctx, walk, node->next);
+        return 1;
+    }
+}
+
+duk_ret_t Libxml2AccessorFinalize(duk_context* ctx) {
+    Libxml2AccessorWalk* walk = WalkOf(ctx);
+    auto found = walk->nodeOf.find(duk_get_heapptr(ctx, 0));
+    if (found == walk->nodeOf.end()) return 0;
+    found->second->_private = nullptr;
+    walk->nodeOf.erase(found);
+    return 0;
+}
+
+void BM_Libxml2WalkThroughAccessors(benchmark::State& state) {
+    const Document& document = TheDocument();
+    Libxml2AccessorWalk walk;
+    duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, &walk, nullptr);
+    duk_push_bare_object(ctx);
+    walk.prototype = duk_get_heapptr(ctx, -1);
+    const char* names[] = {"nodeType", "firstChild", "nextSibling"};
+    for (int i = 0; i < 3; i++) {
+        duk_push_string(ctx, names[i]);
+        duk_push_c_function(ctx, Libxml2AccessorGet, 0);
+        duk_set_magic(ctx, -1, i);
+        duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
+    }
+    duk_push_c_function(ctx, Libxml2AccessorFinalize, 1);
+    duk_set_finalizer(ctx, -2);
+    duk_put_global_string(ctx, "prototype");
+    if (duk_peval_string(ctx, "function run(root) { var count = 0, stack = [root];"
+                              "  while (stack.length) { var e = stack.pop(); count++;"
+                              "    for (var c = e.firstChild; c; c = c.nextSibling) if (c.nodeType == 1) stack.push(c); }"
+                              "  return count; }") != 0)
+        state.SkipWithError("the walk did not compile");
+    duk_pop(ctx);
+    for (auto _ : state) {
+        xmlDocPtr doc = xmlReadMemory(document.bytes.data(), int(document.bytes.size()), nullptr, nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        duk_get_global_string(ctx, "run");
+        PushLibxml2Node(ctx, &walk, doc ? xmlDocGetRootElement(doc) : nullptr);
+        const int count = duk_pcall(ctx, 1) == 0 ? duk_get_int(ctx, -1) : -1;
+        duk_pop(ctx);
+        if (!walk.nodeOf.empty()) duk_gc(ctx, 0); // no object may outlive its node
+        xmlFreeDoc(doc);
+        if (count != document.elements) {
+            state.SkipWithError("the walk counted another number of elements");
+            break;
+        }
+    }
+    duk_destroy_heap(ctx);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(document.bytes.size()));
+}
+BENCHMARK(BM_Libxml2WalkThroughAccessors)->Unit(benchmark::kMillisecond);
+
 } // namespace
