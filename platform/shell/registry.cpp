@@ -93,6 +93,7 @@ struct OpenKey {
     // A key opened from the path cache is looked up again when it turns out deleted: another
     // process may have deleted and made it again.
     bool cached = false;
+    bool create = false; // opened to be made: a cached key found deleted is made again
     sqlite3_int64 hive = 0;
     std::u16string path; // as the caller spelt it; a free slot keeps its room for the next
 };
@@ -361,7 +362,8 @@ LONG Walk(sqlite3_int64 id, LPCWSTR path, bool create, sqlite3_int64* out, bool*
 }
 
 // A handle on key `id`; a cached one keeps its path to look it up again.
-HKEY NewHandle(sqlite3_int64 id, REGSAM access, bool cached, sqlite3_int64 hive, std::u16string_view path) {
+HKEY NewHandle(sqlite3_int64 id, REGSAM access, bool cached, sqlite3_int64 hive, std::u16string_view path,
+               bool create = false) {
     size_t slot = 0;
     while (slot < database.keys.size() && database.keys[slot].id)
         ++slot;
@@ -370,6 +372,7 @@ HKEY NewHandle(sqlite3_int64 id, REGSAM access, bool cached, sqlite3_int64 hive,
     key.id = id;
     key.access = access;
     key.cached = cached;
+    key.create = create;
     key.hive = hive;
     key.path.assign(path);
     return reinterpret_cast<HKEY>(kFirstHandle + slot);
@@ -417,7 +420,7 @@ LONG OpenPath(sqlite3_int64 base, LPCWSTR subKey, bool create, REGSAM access, PH
     const std::u16string_view path = subKey ? std::u16string_view(subKey) : std::u16string_view();
     if (hive) {
         if (const sqlite3_int64 cached = CachedPath(hive, path)) {
-            *result = NewHandle(cached, access, true, hive, path);
+            *result = NewHandle(cached, access, true, hive, path, create);
             return ERROR_SUCCESS;
         }
     }
@@ -431,7 +434,8 @@ LONG OpenPath(sqlite3_int64 base, LPCWSTR subKey, bool create, REGSAM access, PH
 }
 
 // Runs `body` on the handle's key id. A key found through the path cache that turns out deleted
-// is looked up again once; when it is gone the caller hears what opening it would have said.
+// is looked up (or, for a handle opened to make it, made) again once; when it is gone the caller
+// hears what opening it would have said.
 template <class Body> LONG OnKey(HKEY key, Body body) {
     LONG rc;
     sqlite3_int64 id = KeyOf(key, &rc);
@@ -443,7 +447,14 @@ template <class Body> LONG OnKey(HKEY key, Body body) {
     open->cached = false;
     sqlite3_int64 again = 0;
     const std::u16string path = open->path;
-    if (Walk(open->hive, path.c_str(), false, &again, nullptr) != ERROR_SUCCESS) return ERROR_FILE_NOT_FOUND;
+    if (open->create) {
+        // The caller asked for the key to be made: had the cache not answered, opening would have made it.
+        const sqlite3_int64 hive = open->hive;
+        if (LONG made = InTransaction([&]() -> LONG { return Walk(hive, path.c_str(), true, &again, nullptr); }))
+            return made;
+    } else if (Walk(open->hive, path.c_str(), false, &again, nullptr) != ERROR_SUCCESS) {
+        return ERROR_FILE_NOT_FOUND;
+    }
     open = HandleOf(key);
     open->id = again;
     Remember(open->hive, path, again);

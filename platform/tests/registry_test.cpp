@@ -270,6 +270,19 @@ TEST_F(RegistryTest, AKeyAnotherProgramDeletedAndMadeAgainIsFoundAgain) {
                   "DELETE FROM keys WHERE folded = 'k';"),
               SQLITE_OK);
     EXPECT_EQ(read(&n), LONG(ERROR_FILE_NOT_FOUND)) << "gone, as opening it would have said";
+
+    // Deleted again under a path cached for writing: the next write makes the key, as opening would have.
+    key = Create(u"Software\\Cache\\k");
+    ASSERT_EQ(SetDword(key, u"n", 3), 0);
+    RegCloseKey(key);
+    ASSERT_EQ(run("DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE folded = 'k');"
+                  "DELETE FROM keys WHERE folded = 'k';"),
+              SQLITE_OK);
+    key = Create(u"Software\\Cache\\k");
+    EXPECT_EQ(SetDword(key, u"n", 4), 0) << "the write is not lost";
+    RegCloseKey(key);
+    ASSERT_EQ(read(&n), 0);
+    EXPECT_EQ(n, 4u);
     sqlite3_close(other);
 }
 
