@@ -153,20 +153,22 @@ void BM_Libxml2Direct(benchmark::State& state) {
 }
 BENCHMARK(BM_Libxml2Direct)->Unit(benchmark::kMillisecond);
 
+// The script's walk of `run()` above, for a bare heap: walk(root) counts the elements below root.
+const char kWalk[] = "function walk(root) { var count = 0, stack = [root];"
+                     "  while (stack.length) { var e = stack.pop(); count++;"
+                     "    for (var c = e.firstChild; c; c = c.nextSibling) if (c.nodeType == 1) stack.push(c); }"
+                     "  return count; }";
+
 // Runs the walk over the tree whose root is the global `root` in ctx, checks its count and
 // destroys ctx.
 void WalkFromRoot(benchmark::State& state, duk_context* ctx) {
     const Document& document = TheDocument();
-    if (duk_peval_string(ctx,
-                         "function run() { var count = 0, stack = [root];"
-                         "  while (stack.length) { var e = stack.pop(); count++;"
-                         "    for (var c = e.firstChild; c; c = c.nextSibling) if (c.nodeType == 1) stack.push(c); }"
-                         "  return count; }") != 0) {
+    if (duk_peval_string(ctx, kWalk) != 0) {
         state.SkipWithError("the tree was not built");
     } else {
         duk_pop(ctx);
         for (auto _ : state) {
-            const int count = duk_peval_string(ctx, "run()") == 0 ? duk_get_int(ctx, -1) : -1;
+            const int count = duk_peval_string(ctx, "walk(root)") == 0 ? duk_get_int(ctx, -1) : -1;
             duk_pop(ctx);
             if (count != document.elements) {
                 state.SkipWithError("the walk counted another number of elements");
@@ -232,10 +234,31 @@ struct AccessorTree {
     }
 };
 
-AccessorTree* TreeOf(duk_context* ctx) {
+// What the heap was made with as its user data.
+template <class T> T* HeapData(duk_context* ctx) {
     duk_memory_functions functions;
     duk_get_memory_functions(ctx, &functions);
-    return static_cast<AccessorTree*>(functions.udata);
+    return static_cast<T*>(functions.udata);
+}
+
+AccessorTree* TreeOf(duk_context* ctx) {
+    return HeapData<AccessorTree>(ctx);
+}
+
+// Leaves a bare prototype with getters nodeType, firstChild and nextSibling (`get`, told apart by
+// their magic 0, 1, 2) and `finalize` as its objects' finalizer; returns it.
+void* PushAccessorPrototype(duk_context* ctx, duk_c_function get, duk_c_function finalize) {
+    duk_push_bare_object(ctx);
+    const char* names[] = {"nodeType", "firstChild", "nextSibling"};
+    for (int i = 0; i < 3; i++) {
+        duk_push_string(ctx, names[i]);
+        duk_push_c_function(ctx, get, 0);
+        duk_set_magic(ctx, -1, i);
+        duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
+    }
+    duk_push_c_function(ctx, finalize, 1);
+    duk_set_finalizer(ctx, -2);
+    return duk_get_heapptr(ctx, -1);
 }
 
 void PushAccessorNode(duk_context* ctx, AccessorTree* tree, int node) {
@@ -303,17 +326,7 @@ void BM_DuktapeWalkThroughAccessors(benchmark::State& state) {
     tree.nodeOf.reserve(tree.nodes.size());
 
     duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, &tree, nullptr);
-    duk_push_bare_object(ctx);
-    tree.prototype = duk_get_heapptr(ctx, -1);
-    const char* names[] = {"nodeType", "firstChild", "nextSibling"};
-    for (int i = 0; i < 3; i++) {
-        duk_push_string(ctx, names[i]);
-        duk_push_c_function(ctx, AccessorGet, 0);
-        duk_set_magic(ctx, -1, i);
-        duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
-    }
-    duk_push_c_function(ctx, AccessorFinalize, 1);
-    duk_set_finalizer(ctx, -2);
+    tree.prototype = PushAccessorPrototype(ctx, AccessorGet, AccessorFinalize);
     duk_put_global_string(ctx, "prototype");
     PushAccessorNode(ctx, &tree, root);
     duk_put_global_string(ctx, "root");
@@ -332,11 +345,6 @@ struct Libxml2AccessorWalk {
     void* prototype = nullptr;
 };
 
-Libxml2AccessorWalk* WalkOf(duk_context* ctx) {
-    duk_memory_functions functions;
-    duk_get_memory_functions(ctx, &functions);
-    return static_cast<Libxml2AccessorWalk*>(functions.udata);
-}
 
 void PushLibxml2Node(duk_context* ctx, Libxml2AccessorWalk* walk, xmlNodePtr node) {
     if (!node) {
@@ -355,7 +363,7 @@ void PushLibxml2Node(duk_context* ctx, Libxml2AccessorWalk* walk, xmlNodePtr nod
 }
 
 duk_ret_t Libxml2AccessorGet(duk_context* ctx) {
-    Libxml2AccessorWalk* walk = WalkOf(ctx);
+    Libxml2AccessorWalk* walk = HeapData<Libxml2AccessorWalk>(ctx);
     duk_push_this(ctx);
     auto found = walk->nodeOf.find(duk_get_heapptr(ctx, -1));
     duk_pop(ctx);
@@ -375,7 +383,7 @@ duk_ret_t Libxml2AccessorGet(duk_context* ctx) {
 }
 
 duk_ret_t Libxml2AccessorFinalize(duk_context* ctx) {
-    Libxml2AccessorWalk* walk = WalkOf(ctx);
+    Libxml2AccessorWalk* walk = HeapData<Libxml2AccessorWalk>(ctx);
     auto found = walk->nodeOf.find(duk_get_heapptr(ctx, 0));
     if (found == walk->nodeOf.end()) return 0;
     found->second->_private = nullptr;
@@ -387,28 +395,15 @@ void BM_Libxml2WalkThroughAccessors(benchmark::State& state) {
     const Document& document = TheDocument();
     Libxml2AccessorWalk walk;
     duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, &walk, nullptr);
-    duk_push_bare_object(ctx);
-    walk.prototype = duk_get_heapptr(ctx, -1);
-    const char* names[] = {"nodeType", "firstChild", "nextSibling"};
-    for (int i = 0; i < 3; i++) {
-        duk_push_string(ctx, names[i]);
-        duk_push_c_function(ctx, Libxml2AccessorGet, 0);
-        duk_set_magic(ctx, -1, i);
-        duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
-    }
-    duk_push_c_function(ctx, Libxml2AccessorFinalize, 1);
-    duk_set_finalizer(ctx, -2);
+    walk.prototype = PushAccessorPrototype(ctx, Libxml2AccessorGet, Libxml2AccessorFinalize);
     duk_put_global_string(ctx, "prototype");
-    if (duk_peval_string(ctx, "function run(root) { var count = 0, stack = [root];"
-                              "  while (stack.length) { var e = stack.pop(); count++;"
-                              "    for (var c = e.firstChild; c; c = c.nextSibling) if (c.nodeType == 1) stack.push(c); }"
-                              "  return count; }") != 0)
+    if (duk_peval_string(ctx, kWalk) != 0)
         state.SkipWithError("the walk did not compile");
     duk_pop(ctx);
     for (auto _ : state) {
         xmlDocPtr doc = xmlReadMemory(document.bytes.data(), int(document.bytes.size()), nullptr, nullptr,
                                       XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-        duk_get_global_string(ctx, "run");
+        duk_get_global_string(ctx, "walk");
         PushLibxml2Node(ctx, &walk, doc ? xmlDocGetRootElement(doc) : nullptr);
         const int count = duk_pcall(ctx, 1) == 0 ? duk_get_int(ctx, -1) : -1;
         duk_pop(ctx);

@@ -45,6 +45,24 @@ protected:
     LONG SetDword(HKEY key, const WCHAR* name, DWORD n) {
         return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&n), 4);
     }
+    // Value "n" of the key at path, each opening the key by path as a storage does.
+    LONG WriteN(const WCHAR* path, DWORD n) {
+        HKEY k = nullptr;
+        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
+        if (rc) return rc;
+        rc = SetDword(k, u"n", n);
+        RegCloseKey(k);
+        return rc;
+    }
+    LONG ReadN(const WCHAR* path, DWORD* n) {
+        HKEY k = nullptr;
+        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &k);
+        if (rc) return rc;
+        DWORD size = 4;
+        rc = RegQueryValueExW(k, u"n", nullptr, nullptr, reinterpret_cast<BYTE*>(n), &size);
+        RegCloseKey(k);
+        return rc;
+    }
     // Every name an enumeration gives, in its order.
     template <class Enumerate> std::vector<std::u16string> Names(HKEY key, Enumerate enumerate) {
         std::vector<std::u16string> out;
@@ -239,15 +257,7 @@ TEST_F(RegistryTest, AKeyAnotherProgramDeletedAndMadeAgainIsFoundAgain) {
     HKEY key = Create(u"Software\\Cache\\k");
     ASSERT_EQ(SetDword(key, u"n", 1), 0);
     RegCloseKey(key);
-    const auto read = [&](DWORD* n) {
-        HKEY k = nullptr;
-        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Cache\\K", 0, KEY_READ, &k);
-        if (rc) return rc;
-        DWORD size = 4;
-        rc = RegQueryValueExW(k, u"n", nullptr, nullptr, reinterpret_cast<BYTE*>(n), &size);
-        RegCloseKey(k);
-        return rc;
-    };
+    const auto read = [&](DWORD* n) { return ReadN(u"Software\\Cache\\K", n); };
     DWORD n = 0;
     ASSERT_EQ(read(&n), 0);
     EXPECT_EQ(n, 1u);
@@ -272,15 +282,11 @@ TEST_F(RegistryTest, AKeyAnotherProgramDeletedAndMadeAgainIsFoundAgain) {
     EXPECT_EQ(read(&n), LONG(ERROR_FILE_NOT_FOUND)) << "gone, as opening it would have said";
 
     // Deleted again under a path cached for writing: the next write makes the key, as opening would have.
-    key = Create(u"Software\\Cache\\k");
-    ASSERT_EQ(SetDword(key, u"n", 3), 0);
-    RegCloseKey(key);
+    ASSERT_EQ(WriteN(u"Software\\Cache\\k", 3), 0);
     ASSERT_EQ(run("DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE folded = 'k');"
                   "DELETE FROM keys WHERE folded = 'k';"),
               SQLITE_OK);
-    key = Create(u"Software\\Cache\\k");
-    EXPECT_EQ(SetDword(key, u"n", 4), 0) << "the write is not lost";
-    RegCloseKey(key);
+    EXPECT_EQ(WriteN(u"Software\\Cache\\k", 4), 0) << "the write is not lost";
     ASSERT_EQ(read(&n), 0);
     EXPECT_EQ(n, 4u);
     sqlite3_close(other);
@@ -290,23 +296,8 @@ TEST_F(RegistryTest, AKeyAnotherProgramDeletedAndMadeAgainIsFoundAgain) {
 // lookup: keys met in turn, a key deleted and made again, another spelling and a database closed
 // under it must each find the key that stands now.
 TEST_F(RegistryTest, KeysOpenedByPathCallAfterCallFindTheKeyThatStandsNow) {
-    const auto write = [&](const WCHAR* path, DWORD n) {
-        HKEY k = nullptr;
-        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr);
-        if (rc) return rc;
-        rc = SetDword(k, u"n", n);
-        RegCloseKey(k);
-        return rc;
-    };
-    const auto read = [&](const WCHAR* path, DWORD* n) {
-        HKEY k = nullptr;
-        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &k);
-        if (rc) return rc;
-        DWORD size = 4;
-        rc = RegQueryValueExW(k, u"n", nullptr, nullptr, reinterpret_cast<BYTE*>(n), &size);
-        RegCloseKey(k);
-        return rc;
-    };
+    const auto write = [&](const WCHAR* path, DWORD n) { return WriteN(path, n); };
+    const auto read = [&](const WCHAR* path, DWORD* n) { return ReadN(path, n); };
     DWORD n = 0;
     for (DWORD round = 1; round <= 3; ++round) {
         ASSERT_EQ(write(u"Software\\Memo\\a", round), 0);
