@@ -4,7 +4,6 @@
 #include "toolkit/widgets/builtin_command_handler.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -88,12 +87,9 @@ public:
     void SetUp() override {
         WindowedAppTest::SetUp();
         if (HasFatalFailure()) return;
-        // Its own name: the tests of other processes share the resources folder.
-        const std::string name = "builtin_commands_test_" + std::to_string(getpid()) + ".box";
-        written.push_back(name);
+        const std::string name = Own("builtin_commands_test.box");
         std::ofstream(resources / name) << kScene;
-        const std::u16string uri(name.begin(), name.end());
-        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr, false);
         platform::headless::RunUntilIdle();
         ASSERT_NE(scene, nullptr);
         handler = oxBuiltinCommandHandler::GetInstance();

@@ -1,7 +1,6 @@
 // DataBinding, Selection and SelectionData from scene scripts, over the data sources of script
 // objects, arrays, live arrays and script-implemented tables.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -424,17 +423,15 @@ TEST_F(PaintedListTest, RowsRepaintWhenTheirItemsChange) {
     ASSERT_EQ(NUBO::CreateLiveArrayConstructor(&constructor), 0);
     ASSERT_EQ(app->GetShell()->AddNamedObject(NUBO::TWString(u"liveArray"), constructor), 0);
     constructor->Release();
-    const std::string name = "painted_list_" + std::to_string(getpid()) + ".box";
+    const std::string name = Own("painted_list.box");
     std::ofstream(resources / name) << "<vbox xmlns=\"http://www.kestrum.com/weftly/box.xsd\" "
                                        "xmlns:s=\"http://www.kestrum.com/weftly/style.xsd\" s:fill=\"#ffffffff\">\n"
                                        "  <vbox id=\"list\"><binding collectionSource=\"swatches\">\n"
                                        "    <template><box s:height=\"30\" s:fill=\"{color}\"/></template>\n"
                                        "  </binding></vbox>\n"
                                        "</vbox>\n";
-    written.push_back(name);
-    const std::u16string uri(name.begin(), name.end());
     oxScene* scene =
-        app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, u"painted", nullptr, nullptr, false);
+        app->GetShell()->GetRuntime()->OpenSceneSimple(Wide(name).c_str(), nullptr, u"painted", nullptr, nullptr, false);
     ASSERT_NE(scene, nullptr);
     oxScriptContext* raw = nullptr;
     ASSERT_EQ(app->GetShell()->GetRuntime()->GetScriptContext(kAtomJavascript, scene, false, &raw), 0);

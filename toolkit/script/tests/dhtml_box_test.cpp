@@ -14,8 +14,7 @@ namespace {
 class DHTMLBoxTest : public WindowedAppTest {};
 
 TEST_F(DHTMLBoxTest, ASceneShowsThePageWhereItsBoxStands) {
-    const std::string name = "dhtml_box_test.box";
-    written.push_back(name);
+    const std::string name = Own("dhtml_box_test.box");
     std::ofstream(resources / name)
         << R"(<window xmlns="http://www.kestrum.com/weftly/box.xsd" )"
         << R"(xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root">)"
@@ -24,7 +23,7 @@ TEST_F(DHTMLBoxTest, ASceneShowsThePageWhereItsBoxStands) {
         << R"(&lt;div style='background:#00c000;height:50px'&gt;&lt;/div&gt;&lt;/body&gt;"/>)"
         << "</window>";
     oxRuntime* runtime = app->GetShell()->GetRuntime();
-    oxScene* scene = runtime->OpenSceneSimple(u"dhtml_box_test.box", nullptr, nullptr, nullptr, nullptr, false);
+    oxScene* scene = runtime->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr, false);
     ASSERT_NE(scene, nullptr);
     platform::headless::RunUntilIdle();
     auto* box = dynamic_cast<oxDHTMLBox*>(scene->FindBoxById(oxAtoms::Intern(u"page")));

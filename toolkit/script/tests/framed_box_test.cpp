@@ -47,8 +47,8 @@ class FramedBoxTest : public WindowedAppTest {
 protected:
     void SetUp() override {
         WindowedAppTest::SetUp();
-        written.push_back("framed_box_test.box");
-        std::ofstream(resources / "framed_box_test.box") << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
+        const std::string name = Own("framed_box_test.box");
+        std::ofstream(resources / name) << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
       xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
   <r:library>
     <r:style target="root" fill="#ffff0000"/>
@@ -61,7 +61,7 @@ protected:
   <box id="rest" flex="1"/>
 </vbox>)";
         oxRuntime* runtime = app->GetShell()->GetRuntime();
-        scene = runtime->OpenSceneSimple(u"framed_box_test.box", nullptr, nullptr, nullptr, nullptr, false);
+        scene = runtime->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr, false);
         ASSERT_NE(scene, nullptr);
         window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
         ASSERT_NE(window, nullptr);
@@ -178,8 +178,8 @@ TEST_F(FramedBoxTest, ClearingFramedDestroysTheWindow) {
 }
 
 TEST_F(WindowedAppTest, FramedBoxesScrolledOutOfAListShowNothing) {
-    written.push_back("framed_list_test.box");
-    std::ofstream(resources / "framed_list_test.box") << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
+    const std::string name = Own("framed_list_test.box");
+    std::ofstream(resources / name) << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
       xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root" s:fill="#ffff0000">
   <vbox id="list" s:height="100" s:maxHeight="auto" s:overflow="scroll">
     <box id="a" framed="true" s:height="60" s:fill="#ff0000ff"/>
@@ -187,7 +187,7 @@ TEST_F(WindowedAppTest, FramedBoxesScrolledOutOfAListShowNothing) {
     <box id="c" framed="true" s:height="60" s:fill="#ff0000ff"/>
   </vbox>
 </vbox>)";
-    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"framed_list_test.box", nullptr, nullptr, nullptr,
+    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr,
                                                                     nullptr, false);
     ASSERT_NE(scene, nullptr);
     RunUntilIdle();
@@ -209,8 +209,8 @@ TEST_F(WindowedAppTest, FramedBoxesScrolledOutOfAListShowNothing) {
 // laid out 50 from the left stands 50 from the window's right edge, and so do the framed box's
 // window and an HTML box's control.
 TEST_F(WindowedAppTest, ChildWindowsOfARightToLeftSceneStandWhereTheirBoxesShow) {
-    written.push_back("framed_rtl_test.box");
-    std::ofstream(resources / "framed_rtl_test.box") << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
+    const std::string name = Own("framed_rtl_test.box");
+    std::ofstream(resources / name) << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
       xmlns:s="http://www.kestrum.com/weftly/style.xsd" id="root" dir="rtl" s:fill="#ffff0000">
   <box id="top" s:height="40"/>
   <vbox id="own" framed="true" s:width="100" s:height="60" s:marginLeft="50" s:fill="#ff0000ff">
@@ -218,7 +218,7 @@ TEST_F(WindowedAppTest, ChildWindowsOfARightToLeftSceneStandWhereTheirBoxesShow)
   </vbox>
   <dhtml id="page" s:width="80" s:height="30" s:marginLeft="20" value="&lt;body style='margin:0'&gt;&lt;/body&gt;"/>
 </vbox>)";
-    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(u"framed_rtl_test.box", nullptr, nullptr, nullptr,
+    oxScene* scene = app->GetShell()->GetRuntime()->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr,
                                                                     nullptr, false);
     ASSERT_NE(scene, nullptr);
     ASSERT_TRUE(scene->IsRightToLeft());

@@ -1,7 +1,6 @@
 // Keys pressed on the device in a window scene: each key bound in the scene's key group reaches
 // its command once, and Space presses and releases a control.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -76,12 +75,9 @@ public:
         platform::headless::UseVirtualClock(0);
         WindowedAppTest::SetUp();
         if (HasFatalFailure()) return;
-        // Tests run in parallel processes: each writes a scene file of its own.
-        const std::string file = "key_bindings_test_" + std::to_string(getpid()) + ".box";
-        written.push_back(file);
+        const std::string file = Own("key_bindings_test.box");
         std::ofstream(resources / file) << Markup();
-        const std::u16string name(file.begin(), file.end());
-        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(name.c_str(), nullptr, nullptr, nullptr, nullptr,
+        scene = app->GetShell()->GetRuntime()->OpenSceneSimple(Wide(file).c_str(), nullptr, nullptr, nullptr, nullptr,
                                                                false);
         platform::headless::RunUntilIdle();
         ASSERT_NE(scene, nullptr);

@@ -1,6 +1,6 @@
 #pragma once
 // A windowed application test that writes small scenes of markup (with a script when given) under
-// names of the running test, opens each in its window on a still clock, and finds boxes and the
+// names of the running test and process, opens each in its window on a still clock, and finds boxes and the
 // screen points over them.
 #include <gtest/gtest.h>
 
@@ -28,18 +28,16 @@ protected:
     oxScene* OpenScene(const std::string& head, const std::string& body, const std::string& script = "") {
         const std::string stem = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
                                  std::to_string(opened++);
-        const std::string name = stem + ".box", js = stem + ".js";
+        const std::string name = Own(stem + ".box");
         std::string tail = "</vbox>";
         if (!script.empty()) {
+            const std::string js = Own(stem + ".js");
             std::ofstream(resources / js) << script;
-            written.push_back(js);
             tail = "<script language=\"javascript\" src=\"" + js + "\"/>" + tail;
         }
         std::ofstream(resources / name) << head << body << tail;
-        written.push_back(name);
-        const std::u16string uri(name.begin(), name.end());
         oxScene* scene =
-            app->GetShell()->GetRuntime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+            app->GetShell()->GetRuntime()->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr, false);
         platform::headless::RunUntilIdle();
         return scene;
     }

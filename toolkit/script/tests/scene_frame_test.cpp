@@ -40,8 +40,9 @@ class SceneFrameTest : public WindowedAppTest {
 protected:
     void SetUp() override {
         WindowedAppTest::SetUp();
-        written.push_back("scene_frame_test.box");
+        name = Own("scene_frame_test.box");
     }
+    std::string name;
 };
 
 uint32_t ScreenAt(int x, int y) {
@@ -50,7 +51,7 @@ uint32_t ScreenAt(int x, int y) {
 }
 
 TEST_F(SceneFrameTest, PaintsTheLaidOutBoxesInTheWorkAreaAndTakesTaps) {
-    std::ofstream(resources / "scene_frame_test.box") << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
+    std::ofstream(resources / name) << R"(<vbox xmlns="http://www.kestrum.com/weftly/box.xsd"
       xmlns:r="http://www.kestrum.com/weftly/resource.xsd" id="root">
   <r:library>
     <r:style target="root" fill="#ffff0000"/>
@@ -61,7 +62,7 @@ TEST_F(SceneFrameTest, PaintsTheLaidOutBoxesInTheWorkAreaAndTakesTaps) {
   <box id="rest"/>
 </vbox>)";
     oxRuntime* runtime = app->GetShell()->GetRuntime();
-    oxScene* scene = runtime->OpenSceneSimple(u"scene_frame_test.box", nullptr, nullptr, nullptr, nullptr, false);
+    oxScene* scene = runtime->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr, false);
     ASSERT_NE(scene, nullptr);
     oxSceneFrame* window = dynamic_cast<oxSceneFrame*>(scene->GetWindow());
     ASSERT_NE(window, nullptr);

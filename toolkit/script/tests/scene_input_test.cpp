@@ -70,15 +70,12 @@ protected:
 
     oxRuntime* runtime() const { return app->GetShell()->GetRuntime(); }
     // Writes the scene's markup (the body under the root) and its script, and opens it in its window.
-    oxScene* Open(const std::string& name, const std::string& body, const std::string& script) {
-        const std::string js = name + ".js";
+    oxScene* Open(const std::string& stem, const std::string& body, const std::string& script) {
+        const std::string name = Own(stem), js = Own(stem + ".js");
         std::ofstream(resources / js) << kLogScript << script;
         std::ofstream(resources / name) << kHead << body << "<script language=\"javascript\" src=\"" << js
                                         << "\"/></vbox>";
-        written.push_back(name);
-        written.push_back(js);
-        const std::u16string uri(name.begin(), name.end());
-        oxScene* scene = runtime()->OpenSceneSimple(uri.c_str(), nullptr, nullptr, nullptr, nullptr, false);
+        oxScene* scene = runtime()->OpenSceneSimple(Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr, false);
         platform::headless::RunUntilIdle();
         return scene;
     }

@@ -3,6 +3,7 @@
 // own top-level windows under the shell's chrome. Files written under the program's resources
 // folder and named in `written` are removed afterwards.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -38,6 +39,18 @@ protected:
         platform::input::Reset();
         ConfigureScreen(ScreenConfigFromEnvironment());
     }
+
+    // `name` made this process's own ("a.box" is "a_<pid>.box") and removed afterwards: the tests of
+    // other processes run side by side over the same resources folder and write the same names.
+    std::string Own(const std::string& name) {
+        const size_t dot = name.rfind('.');
+        const std::string own = dot == std::string::npos
+                                    ? name + "_" + std::to_string(getpid())
+                                    : name.substr(0, dot) + "_" + std::to_string(getpid()) + name.substr(dot);
+        written.push_back(own);
+        return own;
+    }
+    static std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
     oxApplication* app = nullptr;
     std::filesystem::path resources;
