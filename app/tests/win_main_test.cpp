@@ -12,6 +12,7 @@
 
 #include "app/tests/program_run.h"
 #include "platform/backend/headless.h"
+#include "platform/shell/registry.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
@@ -29,6 +30,9 @@ protected:
         folder = std::filesystem::temp_directory_path() / ("tandu-main-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
         setenv("TANDU_RUNTIME_DIR", folder.c_str(), 1);
+        // The program's stored values go in the test's folder, not the user's.
+        platform::registry::CloseDatabase();
+        setenv("TANDU_REGISTRY", (folder / "registry.sqlite3").c_str(), 1);
         steps.clear();
         app::SetStepLog([](const char* step) { steps.push_back(step); });
     }
@@ -36,6 +40,8 @@ protected:
         app::SetStepLog(nullptr);
         app::SetRunBound(0);
         unsetenv("TANDU_RUNTIME_DIR");
+        platform::registry::CloseDatabase();
+        unsetenv("TANDU_REGISTRY");
         std::filesystem::remove_all(folder);
     }
 
