@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "platform/backend/headless.h"
@@ -14,12 +15,24 @@
 
 namespace bench_support {
 
+// The folders WriteTempFile made, removed when the process ends.
+struct TempFolders {
+    std::set<std::filesystem::path> made;
+    ~TempFolders() {
+        std::error_code ignored;
+        for (const std::filesystem::path& folder : made)
+            std::filesystem::remove_all(folder, ignored);
+    }
+};
+
 // Writes a generated file into a folder of this process named after `prefix`; answers its device
 // path ("\\tmp\\..."), as scenes are opened.
 inline std::string WriteTempFile(const std::string& prefix, const std::string& name, const std::string& text) {
     namespace fs = std::filesystem;
+    static TempFolders folders;
     const fs::path folder = fs::temp_directory_path() / (prefix + "-" + std::to_string(getpid()));
     fs::create_directories(folder);
+    folders.made.insert(folder);
     const fs::path path = folder / name;
     std::ofstream(path) << text;
     std::string device = path.string();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,9 +27,10 @@ protected:
         app = new oxApplication();
         app->AddRef();
         ASSERT_EQ(app->Init(), 1);
-        folder =
-            std::filesystem::temp_directory_path() / ("tandu-script-" + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // A parameterised test's name ends in "/<n>": one folder, not a folder left behind around it.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        folder = std::filesystem::temp_directory_path() / ("tandu-script-" + std::to_string(getpid()) + "-" + name);
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
     }
