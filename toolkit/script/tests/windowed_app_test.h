@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,10 +44,8 @@ protected:
     // `name` made this process's own ("a.box" is "a_<pid>.box") and removed afterwards: the tests of
     // other processes run side by side over the same resources folder and write the same names.
     std::string Own(const std::string& name) {
-        const size_t dot = name.rfind('.');
-        const std::string own = dot == std::string::npos
-                                    ? name + "_" + std::to_string(getpid())
-                                    : name.substr(0, dot) + "_" + std::to_string(getpid()) + name.substr(dot);
+        const size_t dot = std::min(name.rfind('.'), name.size());
+        const std::string own = name.substr(0, dot) + "_" + std::to_string(getpid()) + name.substr(dot);
         written.push_back(own);
         return own;
     }
