@@ -39,6 +39,11 @@ constexpr int kValues = 10000;
 constexpr int kRepetitions = 5;
 constexpr long long kSum = (long long)kValues * (kValues - 1) / 2;
 
+// Every case: medians of repeated runs, in milliseconds.
+void Medians(benchmark::internal::Benchmark* b) {
+    b->Repetitions(bench_support::Repetitions(kRepetitions))->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+}
+
 std::filesystem::path Folder() {
     static const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("tandu-kvs-bench-" + std::to_string(getpid()));
@@ -253,10 +258,7 @@ struct Peer {
 void BM_ScriptSetValue(benchmark::State& state) {
     RunScript(state, u"set()", false);
 }
-BENCHMARK(BM_ScriptSetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptSetValue)->Apply(Medians);
 
 void BM_SqliteSetValue(benchmark::State& state) {
     Peer peer;
@@ -266,18 +268,12 @@ void BM_SqliteSetValue(benchmark::State& state) {
     if (peer.GetAll() != kSum) state.SkipWithError("the values written differ");
     state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_SqliteSetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteSetValue)->Apply(Medians);
 
 void BM_ScriptPeerSetValue(benchmark::State& state) {
     RunScript(state, u"set()", false, true);
 }
-BENCHMARK(BM_ScriptPeerSetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptPeerSetValue)->Apply(Medians);
 
 void BM_StoreSetValue(benchmark::State& state) {
     Store store;
@@ -287,18 +283,12 @@ void BM_StoreSetValue(benchmark::State& state) {
     if (store.GetAll() != kSum) state.SkipWithError("the values written differ");
     state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_StoreSetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreSetValue)->Apply(Medians);
 
 void BM_ScriptGetValue(benchmark::State& state) {
     RunScript(state, u"get()", true);
 }
-BENCHMARK(BM_ScriptGetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptGetValue)->Apply(Medians);
 
 void BM_SqliteGetValue(benchmark::State& state) {
     Peer peer;
@@ -307,18 +297,12 @@ void BM_SqliteGetValue(benchmark::State& state) {
         if (peer.GetAll() != kSum) state.SkipWithError("the values read differ");
     state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_SqliteGetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqliteGetValue)->Apply(Medians);
 
 void BM_ScriptPeerGetValue(benchmark::State& state) {
     RunScript(state, u"get()", true, true);
 }
-BENCHMARK(BM_ScriptPeerGetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScriptPeerGetValue)->Apply(Medians);
 
 void BM_StoreGetValue(benchmark::State& state) {
     Store store;
@@ -327,9 +311,6 @@ void BM_StoreGetValue(benchmark::State& state) {
         if (store.GetAll() != kSum) state.SkipWithError("the values read differ");
     state.SetItemsProcessed(state.iterations() * kValues);
 }
-BENCHMARK(BM_StoreGetValue)
-    ->Repetitions(bench_support::Repetitions(kRepetitions))
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreGetValue)->Apply(Medians);
 
 } // namespace

@@ -58,6 +58,14 @@ protected:
     }
     void TearDown() override { oxSetBoxPaintServices(nullptr); }
     oxBox* Box(const WCHAR* id) { return scene->FindBoxById(oxAtoms::Intern(id)); }
+    // The 32-bit picture's pixels that differ from the frame's under it, the picture standing at `at`.
+    static int PixelsUnlikeTheFrame(const oxPixelBuffer& picture, const oxPixelBuffer& frame, oxRect at) {
+        int differ = 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+                differ += picture.GetRow32(y)[x] != frame.GetRow32(at.y + y)[at.x + x];
+        return differ;
+    }
 
     TempResources resources;
     FileRuntime runtime;
@@ -198,11 +206,7 @@ TEST_F(SnapshotTest, PicturesThatWentLeaveNothingInTheNextSnapshots) {
         const oxRect r = taken->GetRect();
         const oxPixelBuffer* picture = taken->GetPicture();
         ASSERT_NE(picture, nullptr);
-        int differ = 0;
-        for (int y = 0; y < picture->height; ++y)
-            for (int x = 0; x < picture->width; ++x)
-                differ += picture->GetRow32(y)[x] != surface.buffer.GetRow32(r.y + y)[r.x + x];
-        EXPECT_EQ(0, differ);
+        EXPECT_EQ(0, PixelsUnlikeTheFrame(*picture, surface.buffer, r));
         taken->Fill(0xFF00FF00u, nullptr, 0); // what the next capture must not show
         taken->Release();
         // The frame changes under the card before the next capture.
@@ -261,11 +265,7 @@ TEST_F(SnapshotTest, ACaptureAfterAnotherStartsFromAFreshCanvas) {
             ASSERT_NE(picture, nullptr);
             const oxRect at = next->GetRect();
             EXPECT_GE(picture->width, r.width);
-            int differ = 0;
-            for (int y = 0; y < picture->height; ++y)
-                for (int x = 0; x < picture->width; ++x)
-                    differ += picture->GetRow32(y)[x] != surface.buffer.GetRow32(at.y + y)[at.x + x];
-            EXPECT_EQ(0, differ);
+            EXPECT_EQ(0, PixelsUnlikeTheFrame(*picture, surface.buffer, at));
             oxCanvas* canvas = next->GetCanvas();
             EXPECT_EQ(0u, canvas->MatrixDepth());
             EXPECT_EQ(0u, canvas->ClipDepth());
